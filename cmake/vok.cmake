@@ -1,0 +1,51 @@
+# Build helpers shared by every part of the tree.
+
+set(VOK_TEST_BIN_DIR ${CMAKE_BINARY_DIR}/tests)
+set(VOK_TEST_HOME ${CMAKE_BINARY_DIR}/test-home)
+
+# A shared object that the system loads by its module name, e.g. vok_module(Sweeper SOURCES ...) -> Sweeper.so.
+# Only what the export macro marks leaves the module; static libraries inside it stay private.
+function(vok_module target)
+  cmake_parse_arguments(M "" "OUTPUT_DIR" "SOURCES;LIBS" ${ARGN})
+  add_library(${target} SHARED ${M_SOURCES})
+  set_target_properties(${target} PROPERTIES PREFIX "" SUFFIX ".so" OUTPUT_NAME ${target})
+  if(M_OUTPUT_DIR)
+    set_target_properties(${target} PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${M_OUTPUT_DIR})
+  endif()
+  target_link_options(${target} PRIVATE -Wl,--exclude-libs,ALL -Wl,--no-undefined)
+  if(M_LIBS)
+    target_link_libraries(${target} PRIVATE ${M_LIBS})
+  endif()
+endfunction()
+
+# A static library that several modules carry: position independent, every symbol hidden.
+function(vok_static target)
+  cmake_parse_arguments(S "" "" "SOURCES" ${ARGN})
+  add_library(${target} STATIC ${S_SOURCES})
+  set_target_properties(${target} PROPERTIES POSITION_INDEPENDENT_CODE ON
+                        C_VISIBILITY_PRESET hidden CXX_VISIBILITY_PRESET hidden
+                        VISIBILITY_INLINES_HIDDEN ON)
+endfunction()
+
+# A GoogleTest program whose tests are registered with CTest as "<prefix>.<Suite>.<Test>",
+# so that `ctest -R <prefix>` selects them. Tests run headless, with their own config folder.
+function(vok_gtest target)
+  cmake_parse_arguments(T "" "PREFIX" "SOURCES;LIBS;ENV" ${ARGN})
+  add_executable(${target} ${T_SOURCES})
+  set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${VOK_TEST_BIN_DIR})
+  target_link_libraries(${target} PRIVATE GTest::gtest GTest::gtest_main ${T_LIBS})
+  target_compile_definitions(${target} PRIVATE
+    VOK_BIN_DIR="${CMAKE_BINARY_DIR}/bin" VOK_TEST_BIN_DIR="${VOK_TEST_BIN_DIR}"
+    VOK_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+  if(NOT T_PREFIX)
+    set(T_PREFIX ${target})
+  endif()
+  gtest_discover_tests(${target}
+    TEST_PREFIX "${T_PREFIX}."
+    DISCOVERY_MODE PRE_TEST
+    WORKING_DIRECTORY ${VOK_TEST_BIN_DIR}
+    PROPERTIES ENVIRONMENT
+      "VOK_HEADLESS=1;XDG_CONFIG_HOME=${VOK_TEST_HOME}/config;XDG_RUNTIME_DIR=${VOK_TEST_HOME}/run;${T_ENV}")
+endfunction()
+
+include(resources OPTIONAL)
