@@ -16,6 +16,9 @@
 #if __has_include("win32/winsync.h")
 #include "win32/winsync.h"
 #endif
+#if __has_include("win32/winatom.h")
+#include "win32/winatom.h"
+#endif
 #if __has_include("win32/winreg.h")
 #include "win32/winreg.h"
 #endif
