@@ -28,7 +28,8 @@
 
 WIN32_BEGIN
 
-typedef INT_PTR(WINAPI* FARPROC)(void);
+/* The generic function pointer type: a cast to the export's real type draws no warning. */
+typedef void(WINAPI* FARPROC)(void);
 
 /* Loads a module by name. A name with a folder is resolved like any file name; a bare name is looked
  * for in the program's folder, then in the current folder. ".dll" stands for ".so" and a name without
