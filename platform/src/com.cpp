@@ -45,7 +45,8 @@ HRESULT WINAPI CoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD context, 
     if (!object) return E_POINTER;
     *object = nullptr;
     if (t_init_count == 0) return CO_E_NOTINITIALIZED;
-    PlatComFactory factory = (context & (CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER)) ? find_class(clsid) : nullptr;
+    const bool in_process = context & (CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER);
+    PlatComFactory factory = in_process ? find_class(clsid) : nullptr;
     if (!factory) return REGDB_E_CLASSNOTREG;
     HRESULT hr = factory(outer, riid, object);
     if (FAILED(hr)) *object = nullptr;

@@ -131,7 +131,11 @@ std::string to_utf8(const char* text) {
     std::string out;
     const auto* p = reinterpret_cast<const unsigned char*>(text);
     while (*p) {
-        int len = *p < 0x80 ? 1 : (*p & 0xE0) == 0xC0 ? 2 : (*p & 0xF0) == 0xE0 ? 3 : (*p & 0xF8) == 0xF0 ? 4 : 0;
+        int len = *p < 0x80                ? 1
+                  : (*p & 0xE0) == 0xC0 ? 2
+                  : (*p & 0xF0) == 0xE0 ? 3
+                  : (*p & 0xF8) == 0xF0 ? 4
+                                        : 0;
         bool valid = len > 0;
         for (int i = 1; valid && i < len; ++i) valid = (p[i] & 0xC0) == 0x80;
         if (valid) {
@@ -153,7 +157,7 @@ bool can_show() {
     return (x && *x) || (w && *w);
 }
 
-// 0 when the box could not be shown or was closed without an answer.
+// 0 when the box could not be shown, or was closed and has no Cancel button.
 int show_sdl(const char* text, const char* caption, UINT type, const std::vector<Button>& buttons,
              int def) {
     std::vector<SDL_MessageBoxButtonData> data;
@@ -162,7 +166,8 @@ int show_sdl(const char* text, const char* caption, UINT type, const std::vector
     for (const Button& b : buttons) {
         Uint32 flags = 0;
         if (b.id == def) flags |= SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT;
-        if (b.id == IDCANCEL || (!has_cancel && buttons.size() == 1)) flags |= SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT;
+        if (b.id == IDCANCEL || (!has_cancel && buttons.size() == 1))
+            flags |= SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT;
         data.push_back({flags, b.id, b.label});
     }
     Uint32 flags = SDL_MESSAGEBOX_BUTTONS_LEFT_TO_RIGHT;
@@ -174,9 +179,11 @@ int show_sdl(const char* text, const char* caption, UINT type, const std::vector
     default: break;
     }
     std::string t = to_utf8(text), c = to_utf8(caption);
-    SDL_MessageBoxData box{flags, nullptr, c.c_str(), t.c_str(), static_cast<int>(data.size()), data.data(), nullptr};
+    SDL_MessageBoxData box{flags,        nullptr, c.c_str(), t.c_str(), static_cast<int>(data.size()),
+                           data.data(), nullptr};
     int chosen = -1;
-    if (SDL_ShowMessageBox(&box, &chosen) != 0 || chosen <= 0) return 0;
+    if (SDL_ShowMessageBox(&box, &chosen) != 0) return 0;
+    if (chosen <= 0) return has_cancel ? IDCANCEL : 0;  // closed: Cancel where the box has one
     return chosen;
 }
 
