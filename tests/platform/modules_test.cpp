@@ -180,6 +180,13 @@ TEST_F(ModulesTest, ProgramHandleAndLinkedModules) {
     EXPECT_NE(platform, program);
     EXPECT_NE(GetProcAddress(platform, "LoadLibraryA"), nullptr);
     EXPECT_EQ(GetProcAddress(program, "LoadLibraryA"), nullptr);
+
+    HMODULE a = LoadLibraryA("PlatModA.dll");
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(GetModuleHandleA(VOK_TEST_BIN_DIR "\\PLATMODA.DLL"), a);
+    EXPECT_EQ(GetModuleHandleA("platmoda"), a);
+    EXPECT_EQ(GetModuleHandleA(VOK_TEST_BIN_DIR "/missing/PlatModA.dll"), nullptr);
+    EXPECT_TRUE(FreeLibrary(a));
 }
 
 TEST_F(ModulesTest, ExitProcessRunsDetachEntries) {
