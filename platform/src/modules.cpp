@@ -70,12 +70,21 @@ bool is_file(const std::string& path) {
     return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-// The host file a module name stands for, or empty.
+std::string current_dir() {
+    char cwd[PATH_MAX];
+    return getcwd(cwd, sizeof cwd) ? cwd : ".";
+}
+
+// The host file a module name stands for, or empty. The path is absolute, so that the loaded module
+// keeps a name that still holds after the current folder changes.
 std::string find_module_file(const char* name) {
     std::string file = host_file_name(name);
     std::string path;
-    if (has_folder(file)) return plat::resolve_path(file.c_str(), path) && is_file(path) ? path : "";
-    for (const std::string& dir : {program_dir(), std::string(".")}) {
+    if (has_folder(file)) {
+        if (!plat::resolve_path(file.c_str(), path) || !is_file(path)) return "";
+        return path[0] == '/' ? path : current_dir() + "/" + path;
+    }
+    for (const std::string& dir : {program_dir(), current_dir()}) {
         if (plat::resolve_path((dir + "/" + file).c_str(), path) && is_file(path)) return path;
     }
     return "";
