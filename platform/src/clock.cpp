@@ -34,6 +34,12 @@ uint64_t real_elapsed_us() {
 
 uint64_t real_now_us() { return real_elapsed_us() + g_real_offset_us.load(); }
 
+// The real time that goes with a move of the virtual clock by a sleep or a busy-wait.
+void pace(uint64_t virtual_ms) {
+    std::this_thread::sleep_for(
+        std::chrono::microseconds(std::min(virtual_ms * kPaceUsPerMs, kPaceMaxUs)));
+}
+
 // Per thread: the last value a public clock read returned and how often in a row.
 thread_local uint64_t t_last_read = UINT64_MAX;
 thread_local unsigned t_same_reads = 0;
@@ -80,7 +86,7 @@ uint64_t clock_deadline_us(uint32_t timeout_ms) {
 void clock_sleep_ms(uint64_t ms) {
     if (g_virtual.load()) {
         clock_advance_to_us(g_virtual_us.load() + ms * 1000);
-        std::this_thread::yield();
+        pace(ms);
     } else {
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
     }
@@ -98,7 +104,7 @@ uint64_t clock_read_us() {
     // A thread spinning on the clock would wait forever for time that only waits move.
     t_same_reads = 0;
     clock_advance_to_us(now + 1000);
-    std::this_thread::yield();
+    pace(1);
     t_last_read = clock_now_us();
     return t_last_read;
 }

@@ -10,6 +10,9 @@
 //   deadline, not to the sum.
 // - The public clock reads (timeGetTime, GetTickCount, QueryPerformanceCounter) count a thread that
 //   reads the same value kSpinReads times in a row as busy-waiting and move the clock 1 ms.
+// - Sleeps and busy-waits also let some real time pass (kPaceUsPerMs per virtual ms, at most
+//   kPaceMaxUs), so that a thread polling another thread's flag between sleeps does not burn through
+//   its time budget before the other thread, working in real time, has had a chance to act.
 #pragma once
 
 #include <algorithm>
@@ -26,6 +29,8 @@ inline constexpr uint64_t kSliceMs = 2;
 // Real waits look again at this pace, so that a switch to the virtual clock mid-wait is noticed.
 inline constexpr uint64_t kRealSliceMs = 100;
 inline constexpr unsigned kSpinReads = 256;
+inline constexpr uint64_t kPaceUsPerMs = 100;
+inline constexpr uint64_t kPaceMaxUs = 1000;
 
 bool clock_is_virtual();
 // Switching keeps the clock monotonic: the virtual clock starts at the current reading, and the

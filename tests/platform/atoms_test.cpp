@@ -50,7 +50,9 @@ protected:
     // Runs one atom call in a second process and answers what it printed.
     unsigned in_other_process(const std::string& op) {
         setenv("VOK_ATOM_PROBE", op.c_str(), 1);
-        std::string cmd = "'" + fs::read_symlink("/proc/self/exe").string() + "'";
+        std::string cmd(1, '\'');
+        cmd += fs::read_symlink("/proc/self/exe").string();
+        cmd += '\'';
         FILE* p = popen(cmd.c_str(), "r");
         unsetenv("VOK_ATOM_PROBE");
         if (!p) return 0xFFFFFFFF;

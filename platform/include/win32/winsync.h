@@ -16,7 +16,7 @@ WIN32_BEGIN
 #define CREATE_SUSPENDED 0x00000004
 #define MAXIMUM_WAIT_OBJECTS 64
 
-#define WAIT_OBJECT_0 0x00000000L
+#define WAIT_OBJECT_0 0x00000000u
 #define WAIT_FAILED 0xFFFFFFFFu
 /* WAIT_TIMEOUT (258) is in wintypes.h with the error codes. */
 
