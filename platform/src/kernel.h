@@ -6,6 +6,7 @@
 // order, as a kernel would. That is what lets PulseEvent wake exactly the waiters of its moment.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -34,7 +35,7 @@ struct KThread : Waitable {
     bool finished = false;
     DWORD exit_code = 259;  // STILL_ACTIVE
     DWORD suspend_count = 0;
-    bool stop_requested = false;
+    std::atomic<bool> stop_requested{false};  // read without the lock by thread_stop_due()
     DWORD stop_code = 0;
     int priority = 0;
     HANDLE auto_close = nullptr;  // _beginthread's handle, closed when the thread ends
@@ -54,7 +55,9 @@ std::shared_ptr<Waitable> waitable_from_handle(HANDLE h);
 void thread_safe_point();
 // Locked variant for wait loops: may drop the lock to end the thread; otherwise keeps it.
 void thread_safe_point_locked(std::unique_lock<std::mutex>& lk);
-// True when the calling thread has a stop request it may act on now. Locked.
+// True when the calling thread has a stop request it may act on now. Needs no lock: a wait outside
+// the kernel (a message queue) may add it to its wake-up condition, then call thread_safe_point()
+// once it has dropped its own lock.
 bool thread_stop_due();
 
 // Critical sections held by the calling thread (a stop waits until it holds none).

@@ -93,10 +93,13 @@ HANDLE start_thread(std::function<DWORD()> body, size_t stack_size, bool suspend
     pthread_attr_t attr;
     pthread_attr_init(&attr);
     pthread_attr_setdetachstate(&attr, PTHREAD_CREATE_DETACHED);
-    if (stack_size) {
+    // The size asked for is what the original committed up front, with the program's default
+    // reserve behind it: a smaller size never shrinks the stack below the host's default.
+    size_t default_size = 0;
+    pthread_attr_getstacksize(&attr, &default_size);
+    if (stack_size > default_size) {
         size_t page = size_t(sysconf(_SC_PAGESIZE));
-        size_t size = std::max<size_t>(stack_size, PTHREAD_STACK_MIN);
-        pthread_attr_setstacksize(&attr, (size + page - 1) / page * page);
+        pthread_attr_setstacksize(&attr, (stack_size + page - 1) / page * page);
     }
     auto* info = new StartInfo{t, std::move(body)};
     pthread_t pt;

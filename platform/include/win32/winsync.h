@@ -36,7 +36,7 @@ PLATFORM_API HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T s
                                         LPTHREAD_START_ROUTINE start, LPVOID parameter,
                                         DWORD flags, LPDWORD thread_id);
 PLATFORM_API void WINAPI ExitThread(DWORD exit_code);
-/* A pseudo handle meaning "the calling thread"; closing it does nothing. */
+/* A pseudo handle meaning "the calling thread"; it needs no CloseHandle. */
 PLATFORM_API HANDLE WINAPI GetCurrentThread(void);
 /* The Linux thread id. */
 PLATFORM_API DWORD WINAPI GetCurrentThreadId(void);
