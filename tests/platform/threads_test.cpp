@@ -99,6 +99,8 @@ TEST(Threads, ExitThreadAndRuntimeStartsUnwindAndKeepTheirCodes) {
     EXPECT_NE(r, uintptr_t(-1));
     EXPECT_EQ(WaitForSingleObject(s.event, 10000), WAIT_OBJECT_0);
     EXPECT_TRUE(s.flag.load());
+    while (GetExitCodeThread((HANDLE)r, &code)) std::this_thread::yield();  // closes itself at its end
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_HANDLE);
     CloseHandle(s.event);
 }
 
