@@ -2,7 +2,7 @@
 // moves only when a wait, a Sleep, a busy-wait on the clock or the test moves it, so runs repeat.
 //
 // Rules of the virtual clock (platform/README.md has the user's view):
-// - Sleep(ms) moves the clock to (now + ms) at once and yields.
+// - Sleep(ms) moves the clock to (now + ms) at once.
 // - A wait with a time-out first gives other threads a short real grace (kVirtualGraceMs, or the
 //   time-out itself when shorter) to signal; if nothing came, it moves the clock to its deadline and
 //   times out. A wait whose deadline another thread's advance passes times out within kSliceMs.
