@@ -55,6 +55,11 @@ br_int_32 parse_vector(br_lexer *l, T *v, br_int_32 max)
             BrLexerAdvance(l);
             return n;
         }
+        if (l->current.id == BRL_EOF) {
+            // The input ended inside the vector: no element can follow.
+            BrLexerTokenError(l, ']');
+            return n;
+        }
         v[n++] = parse(l);
         if (l->current.id == ']') {
             BrLexerAdvance(l);
