@@ -99,18 +99,15 @@ inline int even_shift(uint32_t a)
     return __builtin_clz(a) & ~1;
 }
 
-// 2^32 / sqrt(a * 2^(32 * high)), from the table: a is normalised so that its top bit is set,
-// the top byte and the parity of the shift pick the entry.
-uint32_t rsqrt_table(uint32_t a, bool high)
+// 2^32 / sqrt(v) from the table, v > 0: v is normalised so that its top bit is set; the top byte
+// and the parity of the shift pick the entry, half the shift scales it.
+uint32_t rsqrt_table(uint64_t v)
 {
-    int s = __builtin_clz(a);
-    uint32_t x = a << s;
-    uint32_t t = br_fixed_rsqrt_table[((uint32_t)(s & 1) << 7) | ((x >> 24) & 0x7f)];
-    int k = s >> 1;
-    uint64_t r = (uint64_t)t << (k + 1);
-    if (high)
-        r >>= 16;
-    return (uint32_t)r;
+    int s = __builtin_clzll(v) - 32; // shift relative to a 32-bit argument; negative for 64-bit ones
+    uint32_t x = (uint32_t)((v << __builtin_clzll(v)) >> 32);
+    uint64_t t = br_fixed_rsqrt_table[((uint32_t)(s & 1) << 7) | ((x >> 24) & 0x7f)];
+    int k = s >> 1; // floor
+    return (uint32_t)(k + 1 >= 0 ? t << (k + 1) : t >> -(k + 1));
 }
 
 uint64_t sum_sq2(br_fixed_ls a, br_fixed_ls b)
@@ -379,12 +376,13 @@ br_uint_32 BrFastRSqrt(br_uint_32 a)
 {
     if (a == 0)
         return 0;
-    return rsqrt_table(a, false);
+    return rsqrt_table(a);
 }
 
 br_uint_32 BrFastRSqrt64(br_uint_32 high, br_uint_32 low)
 {
-    if (high != 0)
-        return rsqrt_table(high, true);
-    return BrFastRSqrt(low);
+    uint64_t v = ((uint64_t)high << 32) | low;
+    if (v == 0)
+        return 0;
+    return rsqrt_table(v);
 }
