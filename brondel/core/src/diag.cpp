@@ -22,7 +22,7 @@ static void diag_format(const char *fmt, va_list args, const char *prefix_fmt, .
 // Before the first begin the slot is empty; the standard handler serves then.
 static br_diaghandler *handler(void)
 {
-    return fw.diag ? fw.diag : &BrStdioDiagHandler;
+    return br_fw.diag ? br_fw.diag : &BrStdioDiagHandler;
 }
 
 static br_diag_failure_cbfn *failure_op(void)

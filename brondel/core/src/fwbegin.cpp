@@ -3,58 +3,58 @@
 
 #include "fwstate.h"
 
-br_framework_state fw;
+br_framework_state br_fw;
 
 static br_boolean core_active;
 
 br_error BrFwBegin(void)
 {
-    if (fw.active)
+    if (br_fw.active)
         return BRE_ALREADY_ACTIVE;
 
     // Records installed before begin stay.
-    if (fw.diag == nullptr)
-        fw.diag = &BrStdioDiagHandler;
-    if (fw.fsys == nullptr)
-        fw.fsys = BrFwStdFilesystem();
-    if (fw.mem == nullptr)
-        fw.mem = &BrStdlibAllocator;
+    if (br_fw.diag == nullptr)
+        br_fw.diag = &BrStdioDiagHandler;
+    if (br_fw.fsys == nullptr)
+        br_fw.fsys = BrFwStdFilesystem();
+    if (br_fw.mem == nullptr)
+        br_fw.mem = &BrStdlibAllocator;
 
-    fw.open_mode = 0;
-    BrRegistryNew(&fw.reg_resource_classes);
+    br_fw.open_mode = 0;
+    BrRegistryNew(&br_fw.reg_resource_classes);
 
     // The registry entries and the anchor need their classes before any class is registered.
-    fw.resource_class_index[BR_MEMORY_REGISTRY] = &BrFwResourceClasses[0];
-    fw.resource_class_index[BR_MEMORY_ANCHOR] = &BrFwResourceClasses[1];
+    br_fw.resource_class_index[BR_MEMORY_REGISTRY] = &BrFwResourceClasses[0];
+    br_fw.resource_class_index[BR_MEMORY_ANCHOR] = &BrFwResourceClasses[1];
 
-    fw.res = BrResAllocate(nullptr, 0, BR_MEMORY_ANCHOR);
-    if (fw.res == nullptr) {
+    br_fw.res = BrResAllocate(nullptr, 0, BR_MEMORY_ANCHOR);
+    if (br_fw.res == nullptr) {
         // Without the anchor nothing could be freed at end: stay not begun, keep the host records.
-        br_diaghandler *diag = fw.diag;
-        br_filesystem *fsys = fw.fsys;
-        br_allocator *mem = fw.mem;
-        memset(&fw, 0, sizeof(fw));
-        fw.diag = diag;
-        fw.fsys = fsys;
-        fw.mem = mem;
+        br_diaghandler *diag = br_fw.diag;
+        br_filesystem *fsys = br_fw.fsys;
+        br_allocator *mem = br_fw.mem;
+        memset(&br_fw, 0, sizeof(br_fw));
+        br_fw.diag = diag;
+        br_fw.fsys = fsys;
+        br_fw.mem = mem;
         return BRE_NO_MEMORY;
     }
 
     for (int i = 0; i < BrFwResourceClassCount; i++)
         BrResClassAdd(&BrFwResourceClasses[i]);
 
-    BrNewList(&fw.images);
+    BrNewList(&br_fw.images);
 
-    fw.dev_slots = (br_fw_device_slot *)BrResAllocate(fw.res, sizeof(br_fw_device_slot) * BR_FW_DEVICE_SLOTS,
+    br_fw.dev_slots = (br_fw_device_slot *)BrResAllocate(br_fw.res, sizeof(br_fw_device_slot) * BR_FW_DEVICE_SLOTS,
                                                        BR_MEMORY_DRIVER);
-    fw.ndev_slots = BR_FW_DEVICE_SLOTS;
+    br_fw.ndev_slots = BR_FW_DEVICE_SLOTS;
 
-    fw.active = 1;
+    br_fw.active = 1;
 
     BrFwTokensBegin();
     BrFwSystemConfigBegin();
 
-    fw.bAlreadyLoadedDrivers = 0;
+    br_fw.bAlreadyLoadedDrivers = 0;
 
     BrFwCoreImageAdd();
     return BRE_OK;
@@ -62,12 +62,12 @@ br_error BrFwBegin(void)
 
 br_error BrFwEnd(void)
 {
-    if (!fw.active)
+    if (!br_fw.active)
         return BRE_NOT_ACTIVE;
 
     BrFwCoreImageRemove();
-    BrResFree(fw.res);
-    memset(&fw, 0, sizeof(fw));
+    BrResFree(br_fw.res);
+    memset(&br_fw, 0, sizeof(br_fw));
     return BRE_OK;
 }
 
@@ -97,32 +97,32 @@ br_error BrCoreEnd(void)
 
 br_diaghandler *BrDiagHandlerSet(br_diaghandler *newdh)
 {
-    br_diaghandler *old = fw.diag;
-    fw.diag = newdh ? newdh : &BrStdioDiagHandler;
+    br_diaghandler *old = br_fw.diag;
+    br_fw.diag = newdh ? newdh : &BrStdioDiagHandler;
     return old;
 }
 
 br_filesystem *BrFilesystemSet(br_filesystem *newfs)
 {
-    br_filesystem *old = fw.fsys;
-    fw.fsys = newfs ? newfs : BrFwStdFilesystem();
+    br_filesystem *old = br_fw.fsys;
+    br_fw.fsys = newfs ? newfs : BrFwStdFilesystem();
     return old;
 }
 
 br_allocator *BrAllocatorSet(br_allocator *newal)
 {
-    br_allocator *old = fw.mem;
-    fw.mem = newal ? newal : &BrStdlibAllocator;
+    br_allocator *old = br_fw.mem;
+    br_fw.mem = newal ? newal : &BrStdlibAllocator;
     return old;
 }
 
 void BrLastErrorSet(void *pointer, br_uint_32 value)
 {
-    fw.last_error_pointer = pointer;
-    fw.last_error_value = value;
+    br_fw.last_error_pointer = pointer;
+    br_fw.last_error_value = value;
 }
 
 void *BrLastErrorGet(void)
 {
-    return fw.last_error_pointer;
+    return br_fw.last_error_pointer;
 }

@@ -49,7 +49,7 @@ struct br_framework_state {
     br_boolean bAlreadyLoadedDrivers;
 };
 
-extern br_framework_state fw;
+extern br_framework_state br_fw;
 
 /* Standard host records. */
 extern br_diaghandler BrStdioDiagHandler;

@@ -176,7 +176,7 @@ br_lexer_source *push_source(br_lexer *l, const char *name)
 
 br_lexer *BrLexerAllocate(br_lexer_keyword *keywords, int nkeywords)
 {
-    br_lexer *l = (br_lexer *)BrResAllocate(fw.res, sizeof(br_lexer), BR_MEMORY_LEXER);
+    br_lexer *l = (br_lexer *)BrResAllocate(br_fw.res, sizeof(br_lexer), BR_MEMORY_LEXER);
     if (l == nullptr)
         return nullptr;
     l->keywords = keywords;

@@ -34,7 +34,7 @@ br_allocator BrStdlibAllocator = {"malloc", stdlib_allocate, stdlib_free, stdlib
 // Before the first begin the slot is empty; the standard allocator serves then.
 static br_allocator *mem(void)
 {
-    return fw.mem ? fw.mem : &BrStdlibAllocator;
+    return br_fw.mem ? br_fw.mem : &BrStdlibAllocator;
 }
 
 void *BrMemAllocate(br_size_t size, br_uint_8 type)

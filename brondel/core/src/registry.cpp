@@ -54,7 +54,7 @@ void *BrRegistryClear(br_registry *reg)
 
 void *BrRegistryAdd(br_registry *reg, void *item)
 {
-    registry_entry *e = (registry_entry *)BrResAllocate(fw.res, sizeof(registry_entry), BR_MEMORY_REGISTRY);
+    registry_entry *e = (registry_entry *)BrResAllocate(br_fw.res, sizeof(registry_entry), BR_MEMORY_REGISTRY);
     if (e == nullptr)
         return nullptr;
     e->item = item;

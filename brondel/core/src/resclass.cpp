@@ -35,35 +35,35 @@ br_resource_class *BrResClassAdd(br_resource_class *rclass)
 {
     if (rclass == nullptr || rclass->res_class < 0 || rclass->res_class >= BR_MEMORY_MAX)
         return nullptr;
-    if (BrRegistryAdd(&fw.reg_resource_classes, rclass) == nullptr)
+    if (BrRegistryAdd(&br_fw.reg_resource_classes, rclass) == nullptr)
         return nullptr;
-    fw.resource_class_index[rclass->res_class] = rclass;
+    br_fw.resource_class_index[rclass->res_class] = rclass;
     return rclass;
 }
 
 br_resource_class *BrResClassRemove(br_resource_class *rclass)
 {
-    if (BrRegistryRemove(&fw.reg_resource_classes, rclass) == nullptr)
+    if (BrRegistryRemove(&br_fw.reg_resource_classes, rclass) == nullptr)
         return nullptr;
-    fw.resource_class_index[rclass->res_class] = nullptr;
+    br_fw.resource_class_index[rclass->res_class] = nullptr;
     return rclass;
 }
 
 br_resource_class *BrResClassFind(const char *pattern)
 {
-    return (br_resource_class *)BrRegistryFind(&fw.reg_resource_classes, pattern);
+    return (br_resource_class *)BrRegistryFind(&br_fw.reg_resource_classes, pattern);
 }
 
 static void *class_find_failed(const char *pattern)
 {
-    return fw.resource_class_find_hook ? fw.resource_class_find_hook(pattern) : nullptr;
+    return br_fw.resource_class_find_hook ? br_fw.resource_class_find_hook(pattern) : nullptr;
 }
 
 br_resclass_find_cbfn *BrResClassFindHook(br_resclass_find_cbfn *hook)
 {
-    br_resclass_find_cbfn *old = fw.resource_class_find_hook;
-    fw.resource_class_find_hook = hook;
-    fw.reg_resource_classes.find_failed_hook = hook ? class_find_failed : nullptr;
+    br_resclass_find_cbfn *old = br_fw.resource_class_find_hook;
+    br_fw.resource_class_find_hook = hook;
+    br_fw.reg_resource_classes.find_failed_hook = hook ? class_find_failed : nullptr;
     return old;
 }
 
@@ -85,12 +85,12 @@ br_uint_32 BrResClassRemoveMany(br_resource_class **items, int n)
 
 br_uint_32 BrResClassFindMany(const char *pattern, br_resource_class **items, int max)
 {
-    return BrRegistryFindMany(&fw.reg_resource_classes, pattern, (void **)items, max);
+    return BrRegistryFindMany(&br_fw.reg_resource_classes, pattern, (void **)items, max);
 }
 
 br_uint_32 BrResClassCount(const char *pattern)
 {
-    return BrRegistryCount(&fw.reg_resource_classes, pattern);
+    return BrRegistryCount(&br_fw.reg_resource_classes, pattern);
 }
 
 namespace {
@@ -109,11 +109,11 @@ br_uint_32 class_enum_one(void *item, void *arg)
 br_uint_32 BrResClassEnum(const char *pattern, br_resclass_enum_cbfn *callback, void *arg)
 {
     class_enum e = {callback, arg};
-    return BrRegistryEnum(&fw.reg_resource_classes, pattern, class_enum_one, &e);
+    return BrRegistryEnum(&br_fw.reg_resource_classes, pattern, class_enum_one, &e);
 }
 
 const char *BrResClassIdentifier(br_uint_8 res_class)
 {
-    br_resource_class *rc = fw.resource_class_index[res_class];
+    br_resource_class *rc = br_fw.resource_class_index[res_class];
     return rc ? rc->identifier : "<NULL>";
 }

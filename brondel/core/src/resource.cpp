@@ -47,7 +47,7 @@ res_header *header_of(void *vres)
 
 br_size_t class_alignment(br_uint_8 res_class)
 {
-    br_resource_class *rc = fw.resource_class_index[res_class];
+    br_resource_class *rc = br_fw.resource_class_index[res_class];
     br_size_t a = (rc && rc->alignment > 0) ? (br_size_t)rc->alignment : alignof(void *);
     // Alignments are powers of two; round anything else up.
     br_size_t p = 1;
@@ -83,7 +83,7 @@ void res_free(res_header *h, bool callback)
     br_uint_8 c = h->res_class;
     h->res_class = BR_RES_FREEING_CLASS;
 
-    br_resource_class *rc = fw.resource_class_index[c];
+    br_resource_class *rc = br_fw.resource_class_index[c];
     if (callback && rc != nullptr && rc->free_cb != nullptr)
         rc->free_cb(body_of(h), c, (br_size_t)h->size_units * 4);
 

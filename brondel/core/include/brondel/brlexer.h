@@ -75,6 +75,7 @@ br_lexer_error_cbfn *BrLexerErrorSet(br_lexer *l, br_lexer_error_cbfn *error);
 void *BrLexerDumpSet(br_lexer *l, void *putline, void *putline_arg, br_uint_32 options);
 br_error BrLexerPushFile(br_lexer *l, const char *file);
 br_error BrLexerPushString(br_lexer *l, const char *string, const char *name);
+/* Frees the top input; the answer is only good for a test against null. */
 br_lexer_source *BrLexerPop(br_lexer *l);
 void BrLexerPosition(br_lexer *l, char *buf, br_size_t buf_size);
 void BrLexerTokenError(br_lexer *l, br_int_32 expected);
