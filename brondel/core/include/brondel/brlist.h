@@ -31,10 +31,7 @@ br_node *BrRemTail(br_list *list);
 void BrInsert(br_list *list, br_node *here, br_node *node);
 br_node *BrRemove(br_node *node);
 
-#define BR_HEAD(l) ((void *)((l)->head))
-#define BR_TAIL(l) ((void *)((l)->tail))
-#define BR_NEXT(n) ((void *)(((br_node *)(n))->next))
-#define BR_PREV(n) ((void *)(((br_node *)(n))->prev))
+/* A node is the end marker when its next link is null; a list is empty when its head is that. */
 #define BR_ENDLIST(n) (((br_node *)(n))->next == NULL)
 #define BR_EMPTYLIST(l) ((l)->head->next == NULL)
 
