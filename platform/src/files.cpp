@@ -283,8 +283,9 @@ LPVOID WINAPI MapViewOfFile(HANDLE mapping, DWORD access, DWORD offset_high, DWO
         SetLastError(ERROR_MAPPED_ALIGNMENT);
         return nullptr;
     }
-    bool write = (access & FILE_MAP_WRITE) && !(access & FILE_MAP_COPY);
-    bool copy = access & FILE_MAP_COPY;
+    // FILE_MAP_ALL_ACCESS carries the copy bit too: a view is private only when asked for without write.
+    bool write = access & FILE_MAP_WRITE;
+    bool copy = (access & FILE_MAP_COPY) && !write;
     if (write && !m->writable) {
         SetLastError(ERROR_ACCESS_DENIED);
         return nullptr;
