@@ -285,7 +285,11 @@ BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value,
         }
         if (at > 0 && ini.lines[at - 1].eol.empty()) ini.lines[at - 1].eol = ini.eol;
         std::vector<Line> add;
-        if (!has_section) add.push_back(Line{"[" + std::string(section) + "]", ini.eol});
+        if (!has_section) {
+            std::string header("[");
+            header.append(section).append("]");
+            add.push_back(Line{header, ini.eol});
+        }
         add.push_back(Line{line, ini.eol});
         ini.lines.insert(ini.lines.begin() + long(at), add.begin(), add.end());
     }
