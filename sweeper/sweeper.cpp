@@ -109,7 +109,8 @@ VOK_EXPORT int SweeperInitialize(void) {
     try {
         sweep();
     } catch (...) {
-        // The removal program must go on whatever happens here.
+        // The removal program must go on whatever happens here; a silent beep marks the failure.
+        Beep(0, 0);
     }
     return 0;
 }
