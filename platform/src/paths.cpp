@@ -78,7 +78,8 @@ bool resolve_path(const char* name, std::string& out) {
             else
                 searching = false;
         }
-        cur = base + pick;
+        base += pick;
+        cur = std::move(base);
     }
     if (cur.empty()) cur = absolute ? "/" : ".";
     out = cur;
