@@ -81,7 +81,7 @@ bool resolve_path(const char* name, std::string& out) {
         base += pick;
         cur = std::move(base);
     }
-    if (cur.empty()) cur = absolute ? "/" : ".";
+    if (cur.empty()) cur.assign(1, absolute ? '/' : '.');
     out = cur;
     return true;
 }
