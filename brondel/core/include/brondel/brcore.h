@@ -9,5 +9,7 @@
 #include "brondel/brstd.h"
 #include "brondel/brlexer.h"
 #include "brondel/brfixed.h"
+#include "brondel/brtoken.h"
+#include "brondel/brobject.h"
 
 #endif
