@@ -15,48 +15,49 @@ typedef struct br_object br_object;
 typedef struct br_object_container br_object_container;
 struct br_device;
 
-/* The operations every object class has, in this order. */
-#define BR_OBJECT_METHODS(self_t)                                                                             \
-    void (*_reserved0)(void);                                                                               \
-    void (*_reserved1)(void);                                                                               \
-    void (*_reserved2)(void);                                                                               \
-    void (*_reserved3)(void);                                                                               \
-    void (*_free)(self_t * self);                                                                           \
-    const char *(*_identifier)(self_t * self);                                                              \
-    br_token (*_type)(self_t * self);                                                                       \
-    br_boolean (*_isType)(self_t * self, br_token t);                                                       \
-    struct br_device *(*_device)(self_t * self);                                                            \
-    br_int_32 (*_space)(self_t * self);                                                                     \
-    br_tv_template *(*_templateQuery)(self_t * self);                                                       \
-    br_error (*_query)(self_t * self, br_value * pvalue, br_token t);                                       \
-    br_error (*_queryBuffer)(self_t * self, br_value * pvalue, void *buffer, br_size_t buffer_size, br_token t); \
-    br_error (*_queryMany)(self_t * self, br_token_value * tv, void *extra, br_size_t extra_size,             \
-                           br_int_32 * pcount);                                                             \
-    br_error (*_queryManySize)(self_t * self, br_size_t * pextra_size, br_token_value * tv);                \
-    br_error (*_queryAll)(self_t * self, br_token_value * buffer, br_size_t buffer_size);                    \
-    br_error (*_queryAllSize)(self_t * self, br_size_t * psize);
+/* The operations every object class has, in this order. Every table takes the object as a plain
+ * br_object, so the default operations below fit any class; a class casts to its own record. */
+#define BR_OBJECT_METHODS                                                                                                 \
+    void (*_reserved0)(void);                                                                                             \
+    void (*_reserved1)(void);                                                                                             \
+    void (*_reserved2)(void);                                                                                             \
+    void (*_reserved3)(void);                                                                                             \
+    void (*_free)(br_object *self);                                                                                       \
+    const char *(*_identifier)(br_object *self);                                                                          \
+    br_token (*_type)(br_object *self);                                                                                   \
+    br_boolean (*_isType)(br_object *self, br_token t);                                                                   \
+    struct br_device *(*_device)(br_object *self);                                                                        \
+    br_int_32 (*_space)(br_object *self);                                                                                 \
+    br_tv_template *(*_templateQuery)(br_object *self);                                                                   \
+    br_error (*_query)(br_object *self, br_value *pvalue, br_token t);                                                    \
+    br_error (*_queryBuffer)(br_object *self, br_value *pvalue, void *buffer, br_size_t buffer_size, br_token t);         \
+    br_error (*_queryMany)(br_object *self, br_token_value *tv, void *extra, br_size_t extra_size,                        \
+                           br_int_32 *pcount);                                                                            \
+    br_error (*_queryManySize)(br_object *self, br_size_t *pextra_size, br_token_value *tv);                              \
+    br_error (*_queryAll)(br_object *self, br_token_value *buffer, br_size_t buffer_size);                                \
+    br_error (*_queryAllSize)(br_object *self, br_size_t *psize);
 
-/* The operations a container adds after them. */
-#define BR_OBJECT_CONTAINER_METHODS(self_t)                                                                   \
-    void *(*_listQuery)(self_t * self);                                                                     \
-    void *(*_tokensMatchBegin)(self_t * self, br_token t, br_token_value * tv);                             \
-    br_boolean (*_tokensMatch)(self_t * self, br_object * h, void *arg);                                    \
-    void (*_tokensMatchEnd)(self_t * self, void *arg);                                                      \
-    br_error (*_addFront)(self_t * self, br_object * ph);                                                   \
-    br_error (*_removeFront)(self_t * self, br_object * *ph);                                               \
-    br_error (*_remove)(self_t * self, br_object * h);                                                      \
-    br_error (*_find)(self_t * self, br_object * *ph, br_token type, const char *pattern, br_token_value *tv); \
-    br_error (*_findMany)(self_t * self, br_object * *objects, br_int_32 max_objects, br_int_32 * pnum_objects, \
-                          br_token type, const char *pattern, br_token_value *tv);                          \
-    br_error (*_count)(self_t * self, br_int_32 * pcount, br_token type, const char *pattern, br_token_value *tv);
+/* The operations a container adds after them; the container is passed as a br_object_container. */
+#define BR_OBJECT_CONTAINER_METHODS                                                                                       \
+    void *(*_listQuery)(br_object_container *self);                                                                       \
+    void *(*_tokensMatchBegin)(br_object_container *self, br_token t, br_token_value *tv);                                \
+    br_boolean (*_tokensMatch)(br_object_container *self, br_object *h, void *arg);                                       \
+    void (*_tokensMatchEnd)(br_object_container *self, void *arg);                                                        \
+    br_error (*_addFront)(br_object_container *self, br_object *h);                                                        \
+    br_error (*_removeFront)(br_object_container *self, br_object **ph);                                                  \
+    br_error (*_remove)(br_object_container *self, br_object *h);                                                         \
+    br_error (*_find)(br_object_container *self, br_object **ph, br_token type, const char *pattern, br_token_value *tv); \
+    br_error (*_findMany)(br_object_container *self, br_object **objects, br_int_32 max_objects, br_int_32 *pnum_objects, \
+                          br_token type, const char *pattern, br_token_value *tv);                                        \
+    br_error (*_count)(br_object_container *self, br_int_32 *pcount, br_token type, const char *pattern, br_token_value *tv);
 
 typedef struct br_object_dispatch {
-    BR_OBJECT_METHODS(br_object)
+    BR_OBJECT_METHODS
 } br_object_dispatch;
 
 typedef struct br_object_container_dispatch {
-    BR_OBJECT_METHODS(br_object_container)
-    BR_OBJECT_CONTAINER_METHODS(br_object_container)
+    BR_OBJECT_METHODS
+    BR_OBJECT_CONTAINER_METHODS
 } br_object_container_dispatch;
 
 struct br_object {
