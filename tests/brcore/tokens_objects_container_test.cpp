@@ -66,6 +66,14 @@ const br_object_container_dispatch box_dispatch = {
     _M_br_object_container_count,
 };
 
+// Drivers fill these tables by position.
+static_assert(offsetof(br_object_dispatch, _free) == 4 * sizeof(void *));
+static_assert(offsetof(br_object_dispatch, _templateQuery) == 10 * sizeof(void *));
+static_assert(sizeof(br_object_dispatch) == 17 * sizeof(void *));
+static_assert(offsetof(br_object_container_dispatch, _listQuery) == 17 * sizeof(void *));
+static_assert(offsetof(br_object_container_dispatch, _addFront) == 21 * sizeof(void *));
+static_assert(sizeof(br_object_container_dispatch) == 27 * sizeof(void *));
+
 class ObjectContainer : public FwTest {
 protected:
     void SetUp() override

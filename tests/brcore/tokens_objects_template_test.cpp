@@ -397,4 +397,71 @@ TEST_F(TvTemplate, NamesResolveAndLaterEntriesWin)
     BrTVTemplateFree(t);
 }
 
+// A computed value: the record's width doubled, and a buffered copy of its name.
+br_error doubled_query(br_value *pvalue, void **extra, br_size_t *extra_size, void *block,
+                       const br_tv_template_entry *tep)
+{
+    const Record *r = (const Record *)block;
+    if (tep->token == BRT_WIDTH_I32) {
+        pvalue->raw = 0;
+        pvalue->i32 = r->i32 * 2;
+        return BRE_OK;
+    }
+    br_size_t need = strlen(r->name) + 1;
+    if (*extra == nullptr || *extra_size < need)
+        return BRE_OVERFLOW;
+    memcpy(*extra, r->name, need);
+    pvalue->p = *extra;
+    *extra = (char *)*extra + need;
+    *extra_size -= need;
+    return BRE_OK;
+}
+br_error doubled_set(void *block, const br_value *pvalue, const br_tv_template_entry *tep)
+{
+    ((Record *)block)->i32 = pvalue->i32 / 2;
+    return BRE_OK;
+}
+br_size_t doubled_size(void *block, const br_tv_template_entry *tep)
+{
+    return tep->token == BRT_WIDTH_I32 ? 0 : strlen(((Record *)block)->name) + 1;
+}
+const br_tv_custom doubled = {doubled_query, doubled_set, doubled_size};
+const br_tv_custom query_only = {doubled_query, nullptr, doubled_size};
+
+br_tv_template_entry custom_entries[] = {
+    {BRT_WIDTH_I32, nullptr, 0, QS, BRTV_CONV_CUSTOM, (uintptr_t)&doubled, 0x40},
+    {BRT_REGISTRY_STR, nullptr, 0, QS, BRTV_CONV_CUSTOM, (uintptr_t)&query_only, 0},
+    {BRT_HEIGHT_I32, nullptr, 0, QS, BRTV_CONV_CUSTOM, 0, 0},
+};
+
+TEST_F(TvTemplate, AccessorEntriesCallTheClass)
+{
+    br_tv_template *t = BrTVTemplateAllocate(nullptr, custom_entries, 3);
+    br_value v;
+    ASSERT_EQ(BrTokenValueQuery(&v, nullptr, 0, BRT_WIDTH_I32, &rec, t), (br_error)BRE_OK);
+    EXPECT_EQ(v.i32, 1280);
+    br_value w;
+    w.raw = 0;
+    w.i32 = 100;
+    br_uint_32 mask = 0;
+    ASSERT_EQ(BrTokenValueSet(&rec, &mask, BRT_WIDTH_I32, w, t), (br_error)BRE_OK);
+    EXPECT_EQ(rec.i32, 50);
+    EXPECT_EQ(mask, 0x40u);
+
+    char buf[8];
+    ASSERT_EQ(BrTokenValueQuery(&v, buf, sizeof(buf), BRT_REGISTRY_STR, &rec, t), (br_error)BRE_OK);
+    EXPECT_STREQ(v.cstr, "hello");
+    EXPECT_EQ(BrTokenValueQuery(&v, nullptr, 0, BRT_REGISTRY_STR, &rec, t), (br_error)BRE_OVERFLOW);
+    br_token_value many[] = {{BRT_REGISTRY_STR, {}}, {BRT_WIDTH_I32, {}}, {0, {}}};
+    br_size_t size = 0;
+    ASSERT_EQ(BrTokenValueQueryManySize(&size, many, &rec, t), (br_error)BRE_OK);
+    EXPECT_EQ(size, 6u);
+
+    // No set function, no table at all.
+    EXPECT_EQ(BrTokenValueSet(&rec, &mask, BRT_REGISTRY_STR, w, t), (br_error)BRE_UNKNOWN_TOKEN);
+    EXPECT_EQ(BrTokenValueQuery(&v, nullptr, 0, BRT_HEIGHT_I32, &rec, t), (br_error)BRE_UNKNOWN_TOKEN);
+    EXPECT_EQ(BrTokenValueSet(&rec, &mask, BRT_HEIGHT_I32, w, t), (br_error)BRE_UNKNOWN_TOKEN);
+    BrTVTemplateFree(t);
+}
+
 } // namespace
