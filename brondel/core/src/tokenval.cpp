@@ -72,6 +72,8 @@ void *field_of(void *block, const br_tv_template_entry *tep)
 
 void resolve_names(br_tv_template *tpl)
 {
+    if (tpl == nullptr)
+        return;
     for (int i = 0; i < tpl->n_entries; i++)
         if (tpl->entries[i].name != nullptr)
             tpl->entries[i].token = BrTokenCreate(tpl->entries[i].name, 0);
@@ -434,6 +436,8 @@ br_error BrTokenValueQueryManySize(br_size_t *psize, br_token_value *tv, void *b
 
 br_error BrTokenValueQueryAll(br_token_value *buffer, br_size_t buffer_size, void *block, br_tv_template *tpl)
 {
+    if (tpl == nullptr)
+        return BRE_UNKNOWN_TOKEN;
     resolve_names(tpl);
     br_size_t count = 0;
     for (int i = 0; i < tpl->n_entries; i++)
@@ -469,6 +473,9 @@ br_error BrTokenValueQueryAll(br_token_value *buffer, br_size_t buffer_size, voi
 
 br_error BrTokenValueQueryAllSize(br_size_t *psize, void *block, br_tv_template *tpl)
 {
+    *psize = sizeof(br_token_value);
+    if (tpl == nullptr)
+        return BRE_OK;
     resolve_names(tpl);
     br_size_t count = 0, extra = 0;
     for (int i = 0; i < tpl->n_entries; i++) {
