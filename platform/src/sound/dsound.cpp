@@ -51,6 +51,7 @@ public:
         pcm = std::move(data);
         serial = g_serial.fetch_add(1);
         if (pcm) rate = pcm->fmt.rate;
+        end = UINT32_MAX;  // a play runs to the end of the data
         Guard g;
         register_losable(this);
     }
