@@ -457,3 +457,33 @@ TEST_F(DirectSoundTest, BuffersFromOtherThreads) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(DirectSoundDevice, ComCreatesAnUninitialisedObject) {
+    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+    IDirectSound* ds = nullptr;
+    ASSERT_EQ(CoCreateInstance(CLSID_DirectSound, nullptr, CLSCTX_INPROC_SERVER, IID_IDirectSound,
+                               reinterpret_cast<void**>(&ds)),
+              S_OK);
+    ASSERT_TRUE(ds);
+    WAVEFORMATEX w = pcm(1, 16, 22050);
+    DSBUFFERDESC d{sizeof d, kFlags, 4000, 0, &w};
+    IDirectSoundBuffer* b = nullptr;
+    EXPECT_EQ(ds->CreateSoundBuffer(&d, &b, nullptr), DSERR_UNINITIALIZED);
+    EXPECT_EQ(ds->SetCooperativeLevel(reinterpret_cast<HWND>(uintptr_t(1)), DSSCL_NORMAL), DSERR_UNINITIALIZED);
+    ASSERT_EQ(ds->Initialize(nullptr), DS_OK);
+    EXPECT_EQ(ds->Initialize(nullptr), DSERR_ALREADYINITIALIZED);
+    EXPECT_EQ(ds->SetCooperativeLevel(reinterpret_cast<HWND>(uintptr_t(1)), DSSCL_NORMAL), DS_OK);
+    ASSERT_EQ(ds->CreateSoundBuffer(&d, &b, nullptr), DS_OK);
+    b->Release();
+    ds->Release();
+
+    void* other = nullptr;
+    EXPECT_EQ(CoCreateInstance(CLSID_DirectSound, nullptr, CLSCTX_INPROC_SERVER, IID_IDirectSoundBuffer, &other),
+              E_NOINTERFACE);
+    EXPECT_EQ(other, nullptr);
+    CoUninitialize();
+}
+
+}  // namespace

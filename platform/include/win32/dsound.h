@@ -5,11 +5,7 @@
 
 #include "win32/wintypes.h"
 #include "win32/mmsystem.h"
-#if __has_include("win32/objbase.h")
 #include "win32/objbase.h"
-#else
-#include "win32/com_fallback.h"
-#endif
 
 #define DS_OK S_OK
 #define DSERR_ALLOCATED ((HRESULT)0x8878000AL)
@@ -104,13 +100,14 @@ struct IDirectSound : public IUnknown {
 };
 typedef IDirectSound *LPDIRECTSOUND;
 
+/* CoCreateInstance(CLSID_DirectSound, ...) makes an uninitialised object: Initialize(NULL) first. */
+DEFINE_GUID(CLSID_DirectSound, 0x47D4D946, 0x62E8, 0x11CF, 0x93, 0xBC, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00);
+DEFINE_GUID(IID_IDirectSound, 0x279AFA83, 0x4981, 0x11CE, 0xA5, 0x21, 0x00, 0x20, 0xAF, 0x0B, 0xE5, 0x60);
+DEFINE_GUID(IID_IDirectSoundBuffer, 0x279AFA85, 0x4981, 0x11CE, 0xA5, 0x21, 0x00, 0x20, 0xAF, 0x0B, 0xE5, 0x60);
+
 #endif
 
 WIN32_BEGIN
-
-PLATFORM_API extern const GUID CLSID_DirectSound;
-PLATFORM_API extern const GUID IID_IDirectSound;
-PLATFORM_API extern const GUID IID_IDirectSoundBuffer;
 
 #ifdef __cplusplus
 /* Creates the process's sound object for the default device (device NULL). */

@@ -9,18 +9,9 @@
 #include "vokplat/sound.h"
 #include "win32/dsound.h"
 
-extern "C" {
-const GUID CLSID_DirectSound = {0x47D4D946, 0x62E8, 0x11CF, {0x93, 0xBC, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
-const GUID IID_IDirectSound = {0x279AFA83, 0x4981, 0x11CE, {0xA5, 0x21, 0x00, 0x20, 0xAF, 0x0B, 0xE5, 0x60}};
-const GUID IID_IDirectSoundBuffer = {0x279AFA85, 0x4981, 0x11CE, {0xA5, 0x21, 0x00, 0x20, 0xAF, 0x0B, 0xE5, 0x60}};
-}
-
 namespace plat::sound {
 namespace {
 
-const GUID kIidUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-
-bool same_guid(const GUID& a, const GUID& b) { return std::memcmp(&a, &b, sizeof(GUID)) == 0; }
 
 bool no_sound_hardware() {
     const char* v = std::getenv("VOK_AUDIO_DEVICE");
@@ -71,7 +62,7 @@ public:
 
     HRESULT QueryInterface(REFIID riid, void** ppv) override {
         if (!ppv) return E_POINTER;
-        if (same_guid(riid, kIidUnknown) || same_guid(riid, IID_IDirectSoundBuffer)) {
+        if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_IDirectSoundBuffer)) {
             AddRef();
             *ppv = static_cast<IDirectSoundBuffer*>(this);
             return S_OK;
@@ -260,7 +251,7 @@ public:
 
     HRESULT QueryInterface(REFIID riid, void** ppv) override {
         if (!ppv) return E_POINTER;
-        if (same_guid(riid, kIidUnknown) || same_guid(riid, IID_IDirectSound)) {
+        if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_IDirectSound)) {
             AddRef();
             *ppv = static_cast<IDirectSound*>(this);
             return S_OK;
@@ -323,7 +314,7 @@ public:
     HRESULT Initialize(const GUID* device) override {
         if (initialised_) return DSERR_ALREADYINITIALIZED;
         static const GUID kNull{};
-        if (device && !same_guid(*device, kNull)) return DSERR_NODRIVER;
+        if (device && !IsEqualGUID(*device, kNull)) return DSERR_NODRIVER;
         if (no_sound_hardware()) return DSERR_NODRIVER;
         initialised_ = true;
         return DS_OK;
@@ -337,13 +328,23 @@ private:
 
 }  // namespace
 
-HRESULT dsound_class_create(REFIID riid, void** out) {
+HRESULT dsound_class_create(IUnknown* outer, REFIID riid, void** out) {
     if (!out) return E_POINTER;
+    *out = nullptr;
+    if (outer) return CLASS_E_NOAGGREGATION;
     auto* d = new Device(false);
     HRESULT hr = d->QueryInterface(riid, out);
     d->Release();
     return hr;
 }
+
+namespace {
+// The class is creatable through CoCreateInstance from the moment the library is loaded.
+const bool g_registered = [] {
+    PlatRegisterComClass(CLSID_DirectSound, dsound_class_create);
+    return true;
+}();
+}  // namespace
 
 }  // namespace plat::sound
 

@@ -6,6 +6,6 @@
 
 namespace plat::sound {
 
-HRESULT dsound_class_create(REFIID riid, void** out);
+HRESULT dsound_class_create(IUnknown* outer, REFIID riid, void** out);
 
 }  // namespace plat::sound
