@@ -9,6 +9,9 @@
 
 #include "sound_test_util.h"
 #include "win32/mmsystem.h"
+#if __has_include("win32/winuser.h")
+#include "win32/winuser.h"
+#endif
 
 using namespace soundtest;
 namespace fs = std::filesystem;
@@ -307,5 +310,34 @@ TEST_F(CdAudioTest, LastCloseStopsTheDriveAndWaitingPlayEnds) {
     ASSERT_EQ(open(), 0u);
     EXPECT_EQ(status(MCI_STATUS_NUMBER_OF_TRACKS), 1u);
 }
+
+#if __has_include("win32/winuser.h")
+// The notification reaches a real window's queue.
+TEST_F(CdAudioTest, CompletionIsPostedToTheWindow) {
+    two_tracks();
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.lpszClassName = "CdNotifyTest";
+    ASSERT_NE(RegisterClassA(&wc), 0);
+    HWND w = CreateWindowExA(0, "CdNotifyTest", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(w);
+    ASSERT_EQ(open(), 0u);
+    ASSERT_EQ(set_format(MCI_FORMAT_TMSF), 0u);
+    MCI_PLAY_PARMS p{};
+    p.dwCallback = DWORD_PTR(w);
+    p.dwFrom = MCI_MAKE_TMSF(1, 0, 0, 0);
+    p.dwTo = MCI_MAKE_TMSF(2, 0, 0, 0);
+    ASSERT_EQ(mciSendCommandA(id, MCI_PLAY, MCI_NOTIFY | MCI_FROM | MCI_TO, DWORD_PTR(&p)), 0u);
+    MSG m{};
+    VokSoundAdvanceUs(500000);
+    EXPECT_FALSE(PeekMessageA(&m, w, MM_MCINOTIFY, MM_MCINOTIFY, PM_REMOVE));
+    VokSoundAdvanceUs(600000);
+    ASSERT_TRUE(PeekMessageA(&m, w, MM_MCINOTIFY, MM_MCINOTIFY, PM_REMOVE));
+    EXPECT_EQ(m.wParam, WPARAM(MCI_NOTIFY_SUCCESSFUL));
+    EXPECT_EQ(m.lParam, LPARAM(id));
+    EXPECT_FALSE(PeekMessageA(&m, w, MM_MCINOTIFY, MM_MCINOTIFY, PM_REMOVE));
+    DestroyWindow(w);
+}
+#endif
 
 }  // namespace
