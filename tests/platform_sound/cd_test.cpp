@@ -124,10 +124,29 @@ TEST_F(CdAudioTest, NoTracksFailsLikeAMachineWithoutADrive) {
     EXPECT_FALSE(mciGetErrorStringA(12345, text, sizeof text));
 }
 
-TEST_F(CdAudioTest, DamagedFirstTrackMeansNoDisc) {
-    std::ofstream(dir / "track01.wav", std::ios::binary) << "RIFF\x10\0\0\0WAVEfmt \x40\0\0\0";
+TEST_F(CdAudioTest, DamagedTrackFiles) {
+    // A format chunk longer than the file: no disc.
+    std::ofstream(dir / "track01.wav", std::ios::binary) << std::string("RIFF\x40\0\0\0WAVEfmt \x40\0\0\0\1\0", 22);
     write_wav(dir / "track02.wav", 1, 8, 22050, 0.1, "x");
     EXPECT_EQ(open(), MCIERROR(MCIERR_INVALID_DEVICE_NAME));
+
+    // Not PCM: no disc.
+    write_wav(dir / "track01.wav", 1, 8, 22050, 1.0, "x");
+    {
+        std::fstream f(dir / "track01.wav", std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(12 + 12 + 8);
+        f.put(3);  // format tag
+    }
+    EXPECT_EQ(open(), MCIERROR(MCIERR_INVALID_DEVICE_NAME));
+
+    // Sample data cut short: the track is as long as the whole frames present; a damaged later track
+    // ends the disc before it.
+    write_wav(dir / "track01.wav", 1, 16, 22050, 1.0, "ab");
+    fs::resize_file(dir / "track01.wav", fs::file_size(dir / "track01.wav") - 22050 + 1);
+    std::ofstream(dir / "track02.wav", std::ios::binary) << "RIFF";
+    ASSERT_EQ(open(), 0u);
+    EXPECT_EQ(status(MCI_STATUS_NUMBER_OF_TRACKS), 1u);
+    EXPECT_EQ(status(MCI_STATUS_LENGTH, 1), MCI_MAKE_MSF(0, 0, 38));  // 11025 frames: 37.5 CD frames
 }
 
 TEST_F(CdAudioTest, PlaysTrackOneToTwoAndNotifiesTheWindow) {
