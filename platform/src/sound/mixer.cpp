@@ -11,6 +11,7 @@
 #include "clock.h"
 #include "sound/audio_device.h"
 #include "vokplat/sound.h"
+#include "win32/mmsystem.h"
 
 // Notifications go to windows through the message layer. It may not be part of the library yet; then
 // they only reach the recorder log.
@@ -22,7 +23,6 @@ namespace {
 constexpr size_t kChunk = 1024;
 constexpr size_t kMaxRecordedFrames = size_t(kOutRate) * 60;
 constexpr size_t kMaxLog = 100000;
-constexpr UINT kMmMciNotify = 0x3B9;
 
 enum class Output { undecided, device, recorder };
 
@@ -232,7 +232,7 @@ Guard::~Guard() {
     posts.swap(s.posts);
     lk_.unlock();
     if (PostMessageA)
-        for (const Post& p : posts) PostMessageA(p.window, kMmMciNotify, p.code, LPARAM(p.device));
+        for (const Post& p : posts) PostMessageA(p.window, MM_MCINOTIFY, p.code, LPARAM(p.device));
 }
 
 void ensure_output() {
