@@ -40,12 +40,14 @@ function(vok_gtest target)
   if(NOT T_PREFIX)
     set(T_PREFIX ${target})
   endif()
+  # Discovered tests cannot carry a multi-entry ENVIRONMENT property, so the environment comes from
+  # an `env` launcher that runs in front of the test program.
+  set_target_properties(${target} PROPERTIES CROSSCOMPILING_EMULATOR
+    "/usr/bin/env;VOK_HEADLESS=1;XDG_CONFIG_HOME=${VOK_TEST_HOME}/config;XDG_RUNTIME_DIR=${VOK_TEST_HOME}/run;${T_ENV}")
   gtest_discover_tests(${target}
     TEST_PREFIX "${T_PREFIX}."
     DISCOVERY_MODE PRE_TEST
-    WORKING_DIRECTORY ${VOK_TEST_BIN_DIR}
-    PROPERTIES ENVIRONMENT
-      "VOK_HEADLESS=1;XDG_CONFIG_HOME=${VOK_TEST_HOME}/config;XDG_RUNTIME_DIR=${VOK_TEST_HOME}/run;${T_ENV}")
+    WORKING_DIRECTORY ${VOK_TEST_BIN_DIR})
 endfunction()
 
 include(resources OPTIONAL)
