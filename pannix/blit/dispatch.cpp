@@ -66,10 +66,12 @@ BusyFlag& copy_rectangle_busy() { return g_copy_busy; }
 
 void BusyFlag::acquire() {
     // Waits for the running call, at most 1000 ms, then goes on regardless.
+    // Short waits spin; longer ones poll once a millisecond.
     const DWORD start = timeGetTime();
-    while (flag_.load(std::memory_order_acquire) != 0) {
+    for (int polls = 0; flag_.load(std::memory_order_acquire) != 0; ++polls) {
         if (static_cast<DWORD>(timeGetTime() - start) > 1000) break;
-        std::this_thread::yield();
+        if (polls < 256) std::this_thread::yield();
+        else Sleep(1);
     }
     flag_.store(1, std::memory_order_release);
 }

@@ -1,0 +1,86 @@
+// Pixel maps built by hand over guarded memory: every byte outside the map's area, and a margin
+// of guard bytes around the whole block, can be checked after a blit.
+#ifndef PANNIX_BLIT_TEST_SUPPORT_H
+#define PANNIX_BLIT_TEST_SUPPORT_H
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "blit_core.h"
+
+namespace pxtest {
+
+using pxblit::PxMap;
+
+constexpr int kGuard = 64;
+constexpr uint8_t kGuardByte = 0xEE;
+
+struct MapSpec {
+    int type = pxblit::T_565;
+    int w = 4, h = 4;
+    int pad = 0;             // bytes after each row
+    bool bottom_up = false;  // negative row_bytes
+    int base_x = 0, base_y = 0;
+    int margin_x = 0, margin_y = 0;  // pixels right of and rows below the area
+};
+
+class TestMap {
+public:
+    explicit TestMap(const MapSpec& s) : spec_(s) {
+        b_ = pxblit::pixel_bytes(s.type);
+        if (b_ == 0) b_ = 2;
+        stride_ = (s.base_x + s.w + s.margin_x) * b_ + s.pad;
+        rows_ = s.base_y + s.h + s.margin_y;
+        mem_.assign(2 * kGuard + static_cast<size_t>(stride_) * rows_, kGuardByte);
+        std::memset(block(), 0, static_cast<size_t>(stride_) * rows_);
+        map_.type = s.type;
+        map_.width = static_cast<uint16_t>(s.w);
+        map_.height = static_cast<uint16_t>(s.h);
+        map_.base_x = static_cast<uint16_t>(s.base_x);
+        map_.base_y = static_cast<uint16_t>(s.base_y);
+        if (s.bottom_up) {
+            map_.pixels = block() + static_cast<size_t>(stride_) * (rows_ - 1);
+            map_.row_bytes = -stride_;
+        } else {
+            map_.pixels = block();
+            map_.row_bytes = stride_;
+        }
+    }
+    TestMap(int type, int w, int h) : TestMap(MapSpec{type, w, h}) {}
+
+    PxMap* map() { return &map_; }
+    int bytes() const { return b_; }
+    uint8_t* block() { return mem_.data() + kGuard; }
+    // Pixel (x, y) of the map's area.
+    uint8_t* at(int x, int y) {
+        return map_.pixels + static_cast<ptrdiff_t>(y + map_.base_y) * map_.row_bytes +
+               static_cast<ptrdiff_t>(x + map_.base_x) * b_;
+    }
+    uint32_t get(int x, int y) {
+        uint32_t v = 0;
+        std::memcpy(&v, at(x, y), b_);
+        return v;
+    }
+    void set(int x, int y, uint32_t v) { std::memcpy(at(x, y), &v, b_); }
+    void fill_bytes(uint8_t v) { std::memset(block(), v, static_cast<size_t>(stride_) * rows_); }
+    bool guards_ok() const {
+        for (int i = 0; i < kGuard; ++i)
+            if (mem_[i] != kGuardByte || mem_[mem_.size() - 1 - i] != kGuardByte) return false;
+        return true;
+    }
+    std::vector<uint8_t> snapshot() const { return mem_; }
+    const std::vector<uint8_t>& memory() const { return mem_; }
+    // Offset in memory() of the first byte of pixel (x, y).
+    size_t offset(int x, int y) { return static_cast<size_t>(at(x, y) - mem_.data()); }
+
+private:
+    MapSpec spec_;
+    int b_ = 2, stride_ = 0, rows_ = 0;
+    std::vector<uint8_t> mem_;
+    PxMap map_;
+};
+
+}  // namespace pxtest
+
+#endif
