@@ -3,6 +3,7 @@
 #ifndef PANNIX_BLIT_TEST_SUPPORT_H
 #define PANNIX_BLIT_TEST_SUPPORT_H
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -32,8 +33,9 @@ public:
         if (b_ == 0) b_ = 2;
         stride_ = (s.base_x + s.w + s.margin_x) * b_ + s.pad;
         rows_ = s.base_y + s.h + s.margin_y;
-        mem_.assign(2 * kGuard + static_cast<size_t>(stride_) * rows_, kGuardByte);
-        std::memset(block(), 0, static_cast<size_t>(stride_) * rows_);
+        size_ = static_cast<size_t>(stride_) * static_cast<size_t>(rows_);
+        mem_.assign(2 * kGuard + size_, kGuardByte);
+        std::fill(mem_.begin() + kGuard, mem_.end() - kGuard, uint8_t{0});
         map_.type = s.type;
         map_.width = static_cast<uint16_t>(s.w);
         map_.height = static_cast<uint16_t>(s.h);
@@ -63,7 +65,7 @@ public:
         return v;
     }
     void set(int x, int y, uint32_t v) { std::memcpy(at(x, y), &v, b_); }
-    void fill_bytes(uint8_t v) { std::memset(block(), v, static_cast<size_t>(stride_) * rows_); }
+    void fill_bytes(uint8_t v) { std::fill(mem_.begin() + kGuard, mem_.end() - kGuard, v); }
     bool guards_ok() const {
         for (int i = 0; i < kGuard; ++i)
             if (mem_[i] != kGuardByte || mem_[mem_.size() - 1 - i] != kGuardByte) return false;
@@ -77,6 +79,7 @@ public:
 private:
     MapSpec spec_;
     int b_ = 2, stride_ = 0, rows_ = 0;
+    size_t size_ = 0;
     std::vector<uint8_t> mem_;
     PxMap map_;
 };
