@@ -66,6 +66,9 @@ BusyFlag& copy_rectangle_busy() { return g_copy_busy; }
 
 void BusyFlag::acquire() {
     // Waits for the running call, at most 1000 ms, then goes on regardless.
+    // A free flag costs no clock reading (under the virtual clock every reading counts).
+    int expected = 0;
+    if (flag_.compare_exchange_strong(expected, 1, std::memory_order_acq_rel)) return;
     // Short waits spin; longer ones poll once a millisecond.
     const DWORD start = timeGetTime();
     for (int polls = 0; flag_.load(std::memory_order_acquire) != 0; ++polls) {
