@@ -144,8 +144,9 @@ void run_rows(const PxBlitState& st, RowFn fn, int sb, int db, const RowCtx& c) 
 
     // Byte spans of both rectangles; a copy within one block reads its source first.
     auto span = [h](const uint8_t* first, ptrdiff_t row, ptrdiff_t bytes) {
-        const uint8_t* last = first + (h - 1) * row;
-        return std::pair{first < last ? first : last, (first < last ? last : first) + bytes};
+        const uintptr_t a = reinterpret_cast<uintptr_t>(first);
+        const uintptr_t b = reinterpret_cast<uintptr_t>(first + (h - 1) * row);
+        return std::pair{a < b ? a : b, (a < b ? b : a) + static_cast<uintptr_t>(bytes)};
     };
     const auto [slo, shi] = span(s, srow, sbytes);
     const auto [dlo, dhi] = span(d, drow, dbytes);
