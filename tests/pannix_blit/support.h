@@ -72,6 +72,12 @@ public:
         return true;
     }
     std::vector<uint8_t> snapshot() const { return mem_; }
+    // Puts back a snapshot of a map of the same layout.
+    void restore(const std::vector<uint8_t>& bytes) { mem_ = bytes; }
+    template <class Rng>
+    void randomize(Rng& rng) {
+        for (auto it = mem_.begin() + kGuard; it != mem_.end() - kGuard; ++it) *it = static_cast<uint8_t>(rng());
+    }
     const std::vector<uint8_t>& memory() const { return mem_; }
     // Offset in memory() of the first byte of pixel (x, y).
     size_t offset(int x, int y) { return static_cast<size_t>(at(x, y) - mem_.data()); }
