@@ -73,7 +73,7 @@ public:
     }
     std::vector<uint8_t> snapshot() const { return mem_; }
     // Puts back a snapshot of a map of the same layout.
-    void restore(const std::vector<uint8_t>& bytes) { mem_ = bytes; }
+    void restore(const std::vector<uint8_t>& bytes) { std::copy(bytes.begin(), bytes.end(), mem_.begin()); }
     template <class Rng>
     void randomize(Rng& rng) {
         for (auto it = mem_.begin() + kGuard; it != mem_.end() - kGuard; ++it) *it = static_cast<uint8_t>(rng());
