@@ -316,6 +316,8 @@ int scan_code_of(int vk) {
     return 0;
 }
 
+POINT cursor_locked() { return g_cursor; }
+
 SHORT key_state_async(int vk) { return (g_async[vk & 0xFF] & 0x80) ? static_cast<SHORT>(0x8000) : 0; }
 
 void activate_window(HWND hwnd, int how) {

@@ -50,9 +50,7 @@ uint64_t idle_quit_ms() {
 }
 
 MSG make_msg(HWND h, UINT m, WPARAM wp, LPARAM lp) {
-    MSG r{h, m, wp, lp, static_cast<DWORD>(clock_now_ms()), {}};
-    GetCursorPos(&r.pt);
-    return r;
+    return MSG{h, m, wp, lp, static_cast<DWORD>(clock_now_ms()), cursor_locked()};
 }
 
 // Handles one sent message addressed to this thread; the lock is released around the call.

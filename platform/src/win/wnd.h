@@ -130,6 +130,7 @@ bool compose(HWND top, std::vector<uint32_t>& out, int& w, int& h);
 void input_event(const InputEvent& ev);
 void input_on_retrieve(Queue& q, const MSG& m);  // lock held
 SHORT key_state_async(int vk);
+POINT cursor_locked();
 
 // Automation: the input script's next event time (ms on the platform clock) or UINT64_MAX.
 uint64_t script_next_due();
