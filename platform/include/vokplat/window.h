@@ -34,6 +34,10 @@ PLATFORM_API BOOL VokLoadInputScriptText(const char *text);
 /* The next message-box answer the script has made available (IDOK, IDYES, ...), or 0. */
 PLATFORM_API int VokTakeScriptedAnswer(void);
 
+/* Asks the user through the backend (a real box on a display); headless, the answer is the next
+ * scripted one (VokTakeScriptedAnswer), 0 when there is none. */
+PLATFORM_API int VokBackendMessageBox(const char *text, const char *caption, UINT type);
+
 /* One line in the automation log (VOK_LOG), e.g. from the message-box or sound code. */
 PLATFORM_API void VokLog(const char *area, const char *text);
 

@@ -320,10 +320,31 @@ void exit_capture() {
 
 std::once_flag g_env_script;
 
+bool load_text(const char* text) {
+    std::string err;
+    std::lock_guard<std::mutex> g(g_auto);
+    if (!parse_script(text ? text : "", err)) {
+        std::fprintf(stderr, "platform: input script: %s\n", err.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool load_file(const char* path) {
+    std::ifstream f(path ? path : "", std::ios::binary);
+    if (!f) {
+        std::fprintf(stderr, "platform: input script %s cannot be read\n", path ? path : "(null)");
+        return false;
+    }
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return load_text(ss.str().c_str());
+}
+
 void load_env_script() {
     std::call_once(g_env_script, [] {
         const char* p = std::getenv("VOK_INPUT_SCRIPT");
-        if (p && *p && !VokLoadInputScript(p)) {
+        if (p && *p && !load_file(p)) {
             std::fprintf(stderr, "platform: input script %s could not be used\n", p);
             std::exit(2);
         }
@@ -388,26 +409,15 @@ using namespace plat;
 
 WIN32_BEGIN
 
+// A script loaded by the program wins over VOK_INPUT_SCRIPT.
 BOOL VokLoadInputScriptText(const char* text) {
-    std::call_once(g_env_script, [] {});  // a script loaded by the program wins over VOK_INPUT_SCRIPT
-    std::string err;
-    std::lock_guard<std::mutex> g(g_auto);
-    if (!parse_script(text ? text : "", err)) {
-        std::fprintf(stderr, "platform: input script: %s\n", err.c_str());
-        return FALSE;
-    }
-    return TRUE;
+    std::call_once(g_env_script, [] {});
+    return load_text(text);
 }
 
 BOOL VokLoadInputScript(const char* path) {
-    std::ifstream f(path ? path : "", std::ios::binary);
-    if (!f) {
-        std::fprintf(stderr, "platform: input script %s cannot be read\n", path ? path : "(null)");
-        return FALSE;
-    }
-    std::stringstream ss;
-    ss << f.rdbuf();
-    return VokLoadInputScriptText(ss.str().c_str());
+    std::call_once(g_env_script, [] {});
+    return load_file(path);
 }
 
 int VokTakeScriptedAnswer(void) {

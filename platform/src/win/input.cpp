@@ -2,6 +2,7 @@
 // mouse; key state, cursor, capture, activation and focus; WM_CHAR translation.
 #include <algorithm>
 #include <cstdlib>
+#include <string>
 
 #include "clock.h"
 #include "win/wnd.h"
@@ -491,6 +492,29 @@ HCURSOR WINAPI GetCursor(void) {
     std::lock_guard<std::mutex> g(wlock());
     return g_cursor_handle;
 }
+
+// Cursors and icons are handles naming a picture: the system ones (IDC_ARROW...) and those of a
+// module's resources. The backend shows the system arrow for all of them.
+static void* picture_handle(HINSTANCE inst, LPCSTR name, bool icon) {
+    static std::map<std::string, uintptr_t> handles;
+    static uintptr_t next = 0x30000;
+    if (!name) return nullptr;
+    std::string key = std::string(icon ? "i:" : "c:") + std::to_string(reinterpret_cast<uintptr_t>(inst)) + ":";
+    if (IS_INTRESOURCE(name))
+        key += "#" + std::to_string(reinterpret_cast<uintptr_t>(name));
+    else
+        for (const char* p = name; *p; ++p) key.push_back(static_cast<char>(toupper(static_cast<unsigned char>(*p))));
+    std::lock_guard<std::mutex> g(wlock());
+    auto it = handles.find(key);
+    if (it != handles.end()) return reinterpret_cast<void*>(it->second);
+    handles[key] = next;
+    next += 4;
+    return reinterpret_cast<void*>(handles[key]);
+}
+
+HCURSOR WINAPI LoadCursorA(HINSTANCE inst, LPCSTR name) { return static_cast<HCURSOR>(picture_handle(inst, name, false)); }
+
+HICON WINAPI LoadIconA(HINSTANCE inst, LPCSTR name) { return static_cast<HICON>(picture_handle(inst, name, true)); }
 
 UINT WINAPI GetDoubleClickTime(void) { return 500; }
 

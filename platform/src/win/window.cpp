@@ -860,7 +860,12 @@ LONG_PTR WINAPI SetWindowLongPtrA(HWND hwnd, int index, LONG_PTR value) {
             SetLastError(ERROR_INVALID_PARAMETER);
             return 0;
         }
-        (void)style_changed;
+        if (style_changed) {
+            // The frame follows the style; the client area and its surface with it.
+            resize_surface(w);
+            w->gen++;
+            mark_dirty(w);
+        }
     }
     return old;
 }
