@@ -1,6 +1,7 @@
 // Keyboard and mouse: input events become queued messages for the focus or the window under the
 // mouse; key state, cursor, capture, activation and focus; WM_CHAR translation.
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -499,11 +500,15 @@ static void* picture_handle(HINSTANCE inst, LPCSTR name, bool icon) {
     static std::map<std::string, uintptr_t> handles;
     static uintptr_t next = 0x30000;
     if (!name) return nullptr;
-    std::string key = std::string(icon ? "i:" : "c:") + std::to_string(reinterpret_cast<uintptr_t>(inst)) + ":";
-    if (IS_INTRESOURCE(name))
-        key += "#" + std::to_string(reinterpret_cast<uintptr_t>(name));
-    else
+    char head[64];
+    std::snprintf(head, sizeof head, "%c:%lx:", icon ? 'i' : 'c', static_cast<unsigned long>(reinterpret_cast<uintptr_t>(inst)));
+    std::string key = head;
+    if (IS_INTRESOURCE(name)) {
+        std::snprintf(head, sizeof head, "#%lu", static_cast<unsigned long>(reinterpret_cast<uintptr_t>(name)));
+        key += head;
+    } else {
         for (const char* p = name; *p; ++p) key.push_back(static_cast<char>(toupper(static_cast<unsigned char>(*p))));
+    }
     std::lock_guard<std::mutex> g(wlock());
     auto it = handles.find(key);
     if (it != handles.end()) return reinterpret_cast<void*>(it->second);

@@ -127,7 +127,10 @@ public:
         if (w.fullscreen) {
             SDL_RenderSetLogicalSize(s->ren, w.mode_w, w.mode_h);
         } else {
+            // A zero logical size alone keeps the old scale: put scale and viewport back by hand.
             SDL_RenderSetLogicalSize(s->ren, 0, 0);
+            SDL_RenderSetScale(s->ren, 1.0f, 1.0f);
+            SDL_RenderSetViewport(s->ren, nullptr);
             if (old.w != w.w || old.h != w.h) SDL_SetWindowSize(s->win, std::max(w.w, 1), std::max(w.h, 1));
             if (old.x != w.x || old.y != w.y) SDL_SetWindowPosition(s->win, w.x, w.y);
         }
@@ -335,6 +338,7 @@ private:
 std::unique_ptr<Backend> make_sdl_backend(std::string& error) {
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");  // SIGINT/SIGTERM end the program as usual
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         error = SDL_GetError();
         return nullptr;
