@@ -374,3 +374,72 @@ TEST(Input, ActivationFocusAndClose) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Input, CaptureCursorsAndOwnDc) {
+    recs().clear();
+    const char* cls = rec_class(CS_OWNDC, "owndc");
+    HWND a = CreateWindowExA(0, cls, "", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr, nullptr, nullptr);
+    HWND b = CreateWindowExA(0, cls, "", WS_POPUP | WS_VISIBLE, 100, 0, 50, 50, nullptr, nullptr, nullptr, nullptr);
+    drain();
+    // A captured mouse reports to the capture window, in its client coordinates, even outside it.
+    EXPECT_EQ(SetCapture(a), nullptr);
+    recs().clear();
+    VokMouseMove(b, 10, 10);
+    drain();
+    ASSERT_EQ(msgs_of(a, {WM_MOUSEMOVE}).size(), 1u);
+    EXPECT_TRUE(msgs_of(b, {WM_MOUSEMOVE}).empty());
+    auto it = std::find_if(recs().begin(), recs().end(), [](const Rec& r) { return r.msg == WM_MOUSEMOVE; });
+    EXPECT_EQ(GET_X_LPARAM(it->lp), 110);
+    EXPECT_TRUE(ReleaseCapture());
+    recs().clear();
+    VokMouseMove(b, 12, 10);
+    drain();
+    EXPECT_EQ(msgs_of(b, {WM_MOUSEMOVE}).size(), 1u);
+
+    EXPECT_EQ(ShowCursor(FALSE), -1);
+    EXPECT_EQ(ShowCursor(FALSE), -2);
+    EXPECT_EQ(ShowCursor(TRUE), -1);
+    EXPECT_EQ(ShowCursor(TRUE), 0);
+    HCURSOR arrow = LoadCursorA(nullptr, IDC_ARROW);
+    EXPECT_TRUE(arrow);
+    EXPECT_EQ(LoadCursorA(nullptr, IDC_ARROW), arrow);
+    EXPECT_NE(LoadCursorA(reinterpret_cast<HINSTANCE>(0x1000), MAKEINTRESOURCEA(17)), arrow);
+    SetCursor(arrow);
+    EXPECT_EQ(SetCursor(nullptr), arrow);
+    // CS_OWNDC: the same DC every time, and releasing it keeps it.
+    HDC d1 = GetDC(a);
+    EXPECT_EQ(ReleaseDC(a, d1), 1);
+    EXPECT_EQ(GetDC(a), d1);
+    EXPECT_NE(GetDC(b), d1);
+    DestroyWindow(a);
+    DestroyWindow(b);
+}
+
+TEST(Windows, AdjustedRectangleGivesTheClientSize) {
+    struct {
+        DWORD style, ex;
+    } cases[] = {{WS_POPUP, 0},
+                 {WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 0},
+                 {WS_OVERLAPPEDWINDOW, 0},
+                 {WS_POPUP | WS_DLGFRAME, WS_EX_TOPMOST},
+                 {WS_POPUP | WS_BORDER, WS_EX_CLIENTEDGE}};
+    for (auto& c : cases) {
+        RECT r{0, 0, 640, 480};
+        ASSERT_TRUE(AdjustWindowRectEx(&r, c.style, FALSE, c.ex));
+        HWND h = CreateWindowExA(c.ex, rec_class(), "", c.style, 10, 20, r.right - r.left, r.bottom - r.top, nullptr,
+                                 nullptr, nullptr, nullptr);
+        RECT cr;
+        GetClientRect(h, &cr);
+        EXPECT_EQ(cr.right, 640) << std::hex << c.style;
+        EXPECT_EQ(cr.bottom, 480) << std::hex << c.style;
+        POINT o{0, 0};
+        ClientToScreen(h, &o);
+        EXPECT_EQ(o.x, 10 - r.left);
+        EXPECT_EQ(o.y, 20 - r.top);
+        DestroyWindow(h);
+    }
+}
+
+}  // namespace

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 #include "win/wnd.h"
 #include "win32/ddraw.h"
@@ -10,14 +11,15 @@
 namespace plat {
 namespace {
 
+// Read without the window lock by the metrics calls (which may run with it held), hence atomics.
 struct Mode {
-    bool set = false;
-    int w = 0, h = 0, bits = 0;
+    std::atomic<bool> set{false};
+    std::atomic<int> w{0}, h{0}, bits{0};
     void* owner = nullptr;  // the object that holds exclusive mode
     HWND hwnd = nullptr;
 };
 Mode g_mode;  // under wlock
-bool g_screen_known = false;
+std::once_flag g_screen_once;
 int g_screen_w = 0, g_screen_h = 0;
 
 void touch_tops() {
@@ -122,10 +124,10 @@ public:
             return DDERR_INVALIDMODE;
         {
             std::lock_guard<std::mutex> g(wlock());
-            g_mode.set = true;
             g_mode.w = static_cast<int>(w);
             g_mode.h = static_cast<int>(h);
             g_mode.bits = static_cast<int>(bpp);
+            g_mode.set = true;
             touch_tops();
         }
         log_line("display mode %ux%ux%u", w, h, bpp);
@@ -175,12 +177,9 @@ void screen_dims(int& w, int& h) {
     if (g_mode.set) {
         w = g_mode.w;
         h = g_mode.h;
-        return;
+        if (w && h) return;
     }
-    if (!g_screen_known) {
-        backend().screen_size(g_screen_w, g_screen_h);
-        g_screen_known = true;
-    }
+    std::call_once(g_screen_once, [] { backend().screen_size(g_screen_w, g_screen_h); });
     w = g_screen_w;
     h = g_screen_h;
 }
