@@ -187,7 +187,7 @@ LRESULT call_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 // The thread's queue, with a wait slice that keeps presents and input flowing.
-static bool get_or_wait(MSG* out, HWND hwnd, UINT first, UINT last, bool wait) {
+static bool get_or_wait(MSG* out, HWND hwnd, UINT first, UINT last, bool wait, UINT remove = PM_REMOVE) {
     uint64_t idle_since = 0;
     bool idle_armed = false;
     for (;;) {
@@ -195,7 +195,8 @@ static bool get_or_wait(MSG* out, HWND hwnd, UINT first, UINT last, bool wait) {
         pump();
         Lock lk(wlock());
         Queue& q = queue_of(this_tid());
-        if (find_message(lk, q, out, hwnd, first, last, PM_REMOVE)) {
+        if (find_message(lk, q, out, hwnd, first, last, remove)) {
+            if (!(remove & PM_REMOVE)) return true;
             q.msg_time = out->time;
             lk.unlock();
             set_cursor_for(*out);
@@ -374,26 +375,17 @@ BOOL WINAPI GetMessageA(LPMSG msg, HWND hwnd, UINT first, UINT last) {
 
 BOOL WINAPI WaitMessage(void) {
     MSG m;
-    for (;;) {
-        {
-            Lock lk(wlock());
-            Queue& q = queue_of(this_tid());
-            run_sent(lk, q);
-        }
-        if (PeekMessageA(&m, nullptr, 0, 0, PM_NOREMOVE)) return TRUE;
-        if (get_or_wait(&m, nullptr, 0, 0, true)) {
-            // Put it back in front: WaitMessage only waits.
-            std::lock_guard<std::mutex> g(wlock());
-            Queue& q = queue_of(this_tid());
-            if (m.message == WM_QUIT) {
-                q.quit = true;
-                q.quit_code = static_cast<int>(m.wParam);
-            } else if (m.message != WM_PAINT && m.message != WM_TIMER) {
-                q.posted.push_front(m);
-            }
-            return TRUE;
+    get_or_wait(&m, nullptr, 0, 0, true, PM_NOREMOVE);
+    if (m.message == WM_QUIT && m.hwnd == nullptr) {
+        // The idle rule answered: leave a quit message for the caller's next GetMessage.
+        std::lock_guard<std::mutex> g(wlock());
+        Queue& q = queue_of(this_tid());
+        if (!q.quit) {
+            q.quit = true;
+            q.quit_code = static_cast<int>(m.wParam);
         }
     }
+    return TRUE;
 }
 
 LRESULT WINAPI DispatchMessageA(const MSG* m) {
