@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <thread>
 
 #include "helpers.h"
@@ -128,7 +129,9 @@ TEST(Windows, SubclassingChainsAndWindowLongs) {
 std::vector<std::string> g_order;
 LRESULT CALLBACK order_proc(HWND h, UINT m, WPARAM w, LPARAM l) {
     if (m >= WM_USER && m < WM_USER + 10) {
-        g_order.push_back(std::to_string(m - WM_USER) + ":" + std::to_string(w));
+        char entry[32];
+        std::snprintf(entry, sizeof entry, "%u:%u", m - WM_USER, static_cast<unsigned>(w));
+        g_order.push_back(entry);
         // Re-entrant send from inside a handler: runs at once, nested.
         if (m == WM_USER + 1 && w < 3) SendMessageA(h, WM_USER + 1, w + 1, 0);
         return static_cast<LRESULT>(w);

@@ -1,6 +1,7 @@
-// The one narrow seam between the window system and what shows it. The window system calls every
-// function here on the main thread only (from the message pump), so a backend needs no locking of its
-// own; the audio callback runs on the backend's audio thread.
+// The one narrow seam between the window system and what shows it. The window system calls the window
+// functions (create/update/destroy/present/poll/raise/warp/show_cursor) on the main thread only, from
+// the message pump, so a backend needs no locking for them. message_box, open_audio and close_audio
+// may be called from any thread; the audio fill function runs on the backend's audio thread.
 #pragma once
 
 #include <cstdint>
