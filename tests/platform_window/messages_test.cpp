@@ -224,6 +224,15 @@ TEST(Messages, CrossThreadSendRunsOnTheOwnerAndWaits) {
     // A notification to another thread does not wait for it.
     EXPECT_TRUE(SendNotifyMessageA(worker_window, WM_USER + 2, 0, 0));
     w.join();
+    // A window whose thread has ended answers nothing, and nobody waits for it.
+    HWND orphan = nullptr;
+    std::thread gone([&] {
+        orphan = CreateWindowExA(0, "cross", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    });
+    gone.join();
+    ASSERT_TRUE(orphan);
+    EXPECT_EQ(SendMessageA(orphan, WM_USER, 5, 0), 0);
+    EXPECT_FALSE(PostMessageA(orphan, WM_USER, 5, 0));
     DestroyWindow(g_main_window);
 }
 
