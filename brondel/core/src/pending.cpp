@@ -4,11 +4,7 @@
 // lands replaces its placeholder here with the real call.
 #include "fwstate.h"
 
-br_filesystem *BrFwStdFilesystem(void) { return nullptr; }
-
 void BrFwTokensBegin(void) {}
-
-br_error BrFwSystemConfigBegin(void) { return BRE_OK; }
 
 void BrFwCoreImageAdd(void) {}
 void BrFwCoreImageRemove(void) {}
@@ -22,9 +18,6 @@ void BrFwPixelmapEnd(void) {}
 void *BrFwDevFirst(void) { return nullptr; }
 void BrFwDevRemove(void *dev) {}
 
-void BrFwFileFree(void *res, br_uint_8 res_class, br_size_t size) {}
 void BrFwImageFree(void *res, br_uint_8 res_class, br_size_t size) {}
 void BrFwObjectFree(void *res, br_uint_8 res_class, br_size_t size) {}
 
-void *BrFwFileOpenText(const char *name) { return nullptr; }
-int BrFwFileGetChar(void *file) { return -1; }

@@ -1,0 +1,37 @@
+/* System configuration: the search path, the driver and device lists and the default device, built
+ * at framework begin from the registry, "Brondel.ini" and the environment. */
+#ifndef BRONDEL_BRCONFIG_H
+#define BRONDEL_BRCONFIG_H
+
+#include "brondel/brfw.h"
+#if __has_include("brondel/brtoken.h")
+#include "brondel/brtoken.h"
+#else
+/* Until the token area is in the build. */
+typedef br_uint_32 br_token;
+#define BRT_REGISTRY_STR 417
+#define BRT_INI_STR 418
+#define BRT_BRONDEL_PATH_STR 419
+#define BRT_BRONDEL_DRIVERS_STR 420
+#define BRT_DEFAULT_DEVICE_STR 421
+#define BRT_BRONDEL_DEVICES_STR 422
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Keeps its own copy of the string; null clears the value. */
+br_error BrSystemConfigSetString(br_token t, const char *string);
+/* Copies at most size - 1 characters and always terminates; no value gives "" and BRE_FAIL. */
+br_error BrSystemConfigQueryString(br_token t, char *string, br_size_t size);
+/* BRT_REGISTRY_STR: name is a key under the root key given as the third argument (an HKEY, null for
+ * HKEY_LOCAL_MACHINE). BRT_INI_STR: name is a profile file, the third argument its section. */
+br_error BrSystemConfigLoad(br_token t, const char *name, void *arg);
+br_error BrSystemConfigBegin(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
