@@ -4,8 +4,6 @@
 // lands replaces its placeholder here with the real call.
 #include "fwstate.h"
 
-void BrFwTokensBegin(void) {}
-
 void BrFwCoreImageAdd(void) {}
 void BrFwCoreImageRemove(void) {}
 
@@ -19,5 +17,4 @@ void *BrFwDevFirst(void) { return nullptr; }
 void BrFwDevRemove(void *dev) {}
 
 void BrFwImageFree(void *res, br_uint_8 res_class, br_size_t size) {}
-void BrFwObjectFree(void *res, br_uint_8 res_class, br_size_t size) {}
 

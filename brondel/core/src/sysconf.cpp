@@ -44,10 +44,10 @@ bool is_config_token(br_token t)
     return false;
 }
 
-// Every valid configuration token carries a string, which the array keeps a copy of.
+// The array keeps its own copy of a string value; any other value is kept as given.
 bool is_string_token(br_token t)
 {
-    return is_config_token(t);
+    return BrTokenType(t) == BRT_STRING;
 }
 
 assoc_array *assoc_allocate(void)

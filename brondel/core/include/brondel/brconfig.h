@@ -4,18 +4,7 @@
 #define BRONDEL_BRCONFIG_H
 
 #include "brondel/brfw.h"
-#if __has_include("brondel/brtoken.h")
 #include "brondel/brtoken.h"
-#else
-/* Until the token area is in the build. */
-typedef br_uint_32 br_token;
-#define BRT_REGISTRY_STR 417
-#define BRT_INI_STR 418
-#define BRT_BRONDEL_PATH_STR 419
-#define BRT_BRONDEL_DRIVERS_STR 420
-#define BRT_DEFAULT_DEVICE_STR 421
-#define BRT_BRONDEL_DEVICES_STR 422
-#endif
 
 #ifdef __cplusplus
 extern "C" {
