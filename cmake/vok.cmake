@@ -40,14 +40,10 @@ function(vok_gtest target)
   if(NOT T_PREFIX)
     set(T_PREFIX ${target})
   endif()
-  # The environment comes from a small launcher: a list in the ENVIRONMENT property of discovered tests
-  # reaches the tests cut after its first entry.
-  set(test_env VOK_HEADLESS=1 XDG_CONFIG_HOME=${VOK_TEST_HOME}/config XDG_RUNTIME_DIR=${VOK_TEST_HOME}/run ${T_ENV})
-  list(JOIN test_env " " test_env)
-  set(launcher ${VOK_TEST_BIN_DIR}/${target}-env.sh)
-  file(WRITE ${launcher} "#!/bin/sh\nexec env ${test_env} \"$@\"\n")
-  file(CHMOD ${launcher} PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE)
-  set_target_properties(${target} PROPERTIES CROSSCOMPILING_EMULATOR ${launcher})
+  # Discovered tests cannot carry a multi-entry ENVIRONMENT property, so the environment comes from
+  # an `env` launcher that runs in front of the test program.
+  set_target_properties(${target} PROPERTIES CROSSCOMPILING_EMULATOR
+    "/usr/bin/env;VOK_HEADLESS=1;XDG_CONFIG_HOME=${VOK_TEST_HOME}/config;XDG_RUNTIME_DIR=${VOK_TEST_HOME}/run;${T_ENV}")
   gtest_discover_tests(${target}
     TEST_PREFIX "${T_PREFIX}."
     DISCOVERY_MODE PRE_TEST

@@ -52,8 +52,16 @@ bool resolve_path(const char* name, std::string& out) {
     while (pos <= path.size()) {
         size_t next = path.find('/', pos);
         if (next == std::string::npos) next = path.size();
-        if (next > pos) comps.push_back(path.substr(pos, next - pos));
+        std::string comp = path.substr(pos, next - pos);
         pos = next + 1;
+        // "." and ".." are taken apart by name, as Win32 does, so "Missing\..\x" is "x".
+        if (comp.empty() || comp == ".") continue;
+        if (comp == ".." && !comps.empty() && comps.back() != "..") {
+            comps.pop_back();
+            continue;
+        }
+        if (comp == ".." && comps.empty() && path[0] == '/') continue;  // above the root is the root
+        comps.push_back(comp);
     }
 
     const bool absolute = path[0] == '/';
@@ -70,9 +78,10 @@ bool resolve_path(const char* name, std::string& out) {
             else
                 searching = false;
         }
-        cur = base + pick;
+        base += pick;
+        cur = std::move(base);
     }
-    if (cur.empty()) cur = absolute ? "/" : ".";
+    if (cur.empty()) cur.assign(1, absolute ? '/' : '.');
     out = cur;
     return true;
 }

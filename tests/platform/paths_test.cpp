@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <algorithm>
 #include <fstream>
 
 #include "vokplat/paths.h"
@@ -18,6 +19,8 @@ protected:
         fs::create_directories(root / "Data" / "Kelpa");
         std::ofstream(root / "Data" / "Kelpa" / "Level01.KLV") << "x";
         std::ofstream(root / "readme.txt") << "x";
+        fs::create_directories(root / "Data" / "exact");
+        fs::create_directories(root / "Data" / "EXACT");
     }
     void TearDown() override { fs::remove_all(root); }
     fs::path root;
@@ -34,9 +37,16 @@ TEST_F(PathsTest, ResolvesSeparatorsAndCase) {
         {"README.TXT", "readme.txt"},
         {"data\\NewFolder\\New.Sav", "Data/NewFolder/New.Sav"},  // new names keep their case
         {"Data\\\\Kelpa\\", "Data/Kelpa"},
+        {"Missing\\..\\DATA\\.\\kelpa", "Data/Kelpa"},          // "." and ".." go by name
+        {"data\\kelpa\\..\\..\\README.txt", "readme.txt"},
+        {"data/Kelpa\\LEVEL01.klv\\inner", "Data/Kelpa/Level01.KLV/inner"},  // a file is no folder
+        {"data\\exact\\x", "Data/exact/x"},                          // exact match wins over folding
+        {"data\\EXACT\\x", "Data/EXACT/x"},
+        {"DATA\\Exact", "Data/EXACT"},                                 // otherwise the smallest name
     };
     for (const Case& c : cases) {
         std::string full = root.string() + "/" + c.name;
+        std::replace(full.begin(), full.end(), '/', '\\');  // absolute names the way the platform hands them out
         char out[MAX_PATH * 4];
         ASSERT_GT(PlatResolvePath(full.c_str(), out, sizeof out), 0u) << c.name;
         EXPECT_EQ(std::string(out), (root / c.expect).string()) << c.name;

@@ -41,8 +41,8 @@ bool read_png(const std::string& path, Png& out) {
 TEST(Demo, HeadlessScriptLeavesTheExpectedPicture) {
     std::string dir = VOK_TEST_BIN_DIR;
     std::string script = dir + "/platdemo_script.txt", end = dir + "/platdemo_end.png",
-                mid = dir + "/platdemo_mid.png", log = dir + "/platdemo.log";
-    for (auto& f : {end, mid, log}) std::remove(f.c_str());
+                mid = dir + "/platdemo_mid.png", log = dir + "/platdemo.log", boxes = dir + "/platdemo_boxes.log";
+    for (auto& f : {end, mid, log, boxes}) std::remove(f.c_str());
     {
         std::ofstream s(script);
         s << "0 window platdemo\n"
@@ -61,6 +61,7 @@ TEST(Demo, HeadlessScriptLeavesTheExpectedPicture) {
     env_s.push_back("VOK_INPUT_SCRIPT=" + script);
     env_s.push_back("VOK_CAPTURE=" + end);
     env_s.push_back("VOK_LOG=" + log);
+    env_s.push_back("VOK_MSGBOX_LOG=" + boxes);
     env_s.push_back("VOK_VIRTUAL_CLOCK=1");
     std::vector<char*> env;
     for (auto& s : env_s) env.push_back(s.data());
@@ -95,13 +96,20 @@ TEST(Demo, HeadlessScriptLeavesTheExpectedPicture) {
     }
     EXPECT_NE(a.at(10, 10), b.at(10, 10));      // and it moved on between the captures
 
-    std::ifstream lf(log);
-    std::stringstream ls;
-    ls << lf.rdbuf();
-    std::string text = ls.str();
-    for (const char* want : {"display mode 640x480x16", "display mode restored", "message box answer 7",
-                             "message box answer 6", "window destroy"})
+    auto slurp = [](const std::string& path) {
+        std::ifstream f(path);
+        std::stringstream ss;
+        ss << f.rdbuf();
+        return ss.str();
+    };
+    std::string text = slurp(log);
+    for (const char* want : {"display mode 640x480x16", "display mode restored", "window destroy"})
         EXPECT_NE(text.find(want), std::string::npos) << want;
+    std::string asked = slurp(boxes);
+    size_t no = asked.find("answer=IDNO"), yes = asked.find("answer=IDYES");
+    EXPECT_NE(no, std::string::npos);
+    EXPECT_NE(yes, std::string::npos);
+    EXPECT_LT(no, yes);
 }
 
 }  // namespace

@@ -1,12 +1,9 @@
 // platdemo: a 640x480 window painting an animated 16-bit DIB with a square that follows the mouse.
 // F toggles full screen through the DirectDraw stand-in; Escape asks whether to quit.
-#include <dlfcn.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <vector>
 
-#include "vokplat/window.h"
 #include "win32/ddraw.h"
 #include "win32/windows.h"
 
@@ -14,7 +11,6 @@ namespace {
 
 constexpr int kW = 640, kH = 480;
 constexpr DWORD kWindowed = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-constexpr int kIdYes = 6;
 
 struct Dib {
     BITMAPINFOHEADER hd;
@@ -40,14 +36,6 @@ void render() {
             row[x] = square ? 0xFFFF : rgb565(r / 2 + 32, g / 2 + 32, b / 2 + 32);
         }
     }
-}
-
-// The Yes/No question: the platform's MessageBoxA where the program has one, else the backend's box.
-int ask(HWND owner, const char* text, const char* caption) {
-    using Box = int (*)(HWND, const char*, const char*, UINT);
-    static Box box = reinterpret_cast<Box>(dlsym(RTLD_DEFAULT, "MessageBoxA"));
-    const UINT yes_no_question = 0x04 | 0x20;
-    return box ? box(owner, text, caption, yes_no_question) : VokBackendMessageBox(text, caption, yes_no_question);
 }
 
 bool set_full_screen(HWND h, bool on) {
@@ -101,7 +89,7 @@ LRESULT CALLBACK proc(HWND h, UINT m, WPARAM wp, LPARAM lp) {
     case WM_ERASEBKGND: return 1;  // the DIB covers everything
     case WM_KEYDOWN:
         if (wp == 'F') set_full_screen(h, g_dd == nullptr);
-        if (wp == VK_ESCAPE && ask(h, "Quit the demo?", "platdemo") == kIdYes) DestroyWindow(h);
+        if (wp == VK_ESCAPE && MessageBoxA(h, "Quit the demo?", "platdemo", MB_YESNO | MB_ICONQUESTION) == IDYES) DestroyWindow(h);
         return 0;
     case WM_DESTROY:
         if (g_dd) set_full_screen(h, false);

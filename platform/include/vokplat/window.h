@@ -31,14 +31,8 @@ PLATFORM_API BOOL VokCaptureWindowPng(HWND hwnd, const char *path);
 /* Input script (format in platform/README.md). Loading replaces any script; times count from now. */
 PLATFORM_API BOOL VokLoadInputScript(const char *path);
 PLATFORM_API BOOL VokLoadInputScriptText(const char *text);
-/* The next message-box answer the script has made available (IDOK, IDYES, ...), or 0. */
-PLATFORM_API int VokTakeScriptedAnswer(void);
 
-/* Asks the user through the backend (a real box on a display); headless, the answer is the next
- * scripted one (VokTakeScriptedAnswer), 0 when there is none. */
-PLATFORM_API int VokBackendMessageBox(const char *text, const char *caption, UINT type);
-
-/* One line in the automation log (VOK_LOG), e.g. from the message-box or sound code. */
+/* One line in the automation log (VOK_LOG). */
 PLATFORM_API void VokLog(const char *area, const char *text);
 
 WIN32_END

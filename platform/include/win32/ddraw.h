@@ -3,17 +3,8 @@
 #ifndef WIN32_DDRAW_H
 #define WIN32_DDRAW_H
 
+#include "win32/objbase.h"
 #include "win32/wintypes.h"
-
-#ifndef GUID_DEFINED
-#define GUID_DEFINED
-typedef struct _GUID {
-    uint32_t Data1;
-    uint16_t Data2;
-    uint16_t Data3;
-    uint8_t Data4[8];
-} GUID;
-#endif
 
 #define DD_OK S_OK
 #define DDSCL_FULLSCREEN 0x00000001L
@@ -38,38 +29,27 @@ typedef struct _GUID {
 
 #ifdef __cplusplus
 
-struct IDirectDraw {
-    virtual HRESULT QueryInterface(const GUID &iid, void **out) = 0;
-    virtual ULONG AddRef() = 0;
-    virtual ULONG Release() = 0;
+struct IDirectDraw : public IUnknown {
     virtual HRESULT SetCooperativeLevel(HWND hwnd, DWORD flags) = 0;
     virtual HRESULT SetDisplayMode(DWORD w, DWORD h, DWORD bpp) = 0;
     virtual HRESULT RestoreDisplayMode() = 0;
-
-protected:
-    ~IDirectDraw() = default;
 };
 
-struct IDirectDraw2 {
-    virtual HRESULT QueryInterface(const GUID &iid, void **out) = 0;
-    virtual ULONG AddRef() = 0;
-    virtual ULONG Release() = 0;
+struct IDirectDraw2 : public IUnknown {
     virtual HRESULT SetCooperativeLevel(HWND hwnd, DWORD flags) = 0;
     virtual HRESULT SetDisplayMode(DWORD w, DWORD h, DWORD bpp, DWORD refresh, DWORD flags) = 0;
     virtual HRESULT RestoreDisplayMode() = 0;
-
-protected:
-    ~IDirectDraw2() = default;
 };
 
 typedef IDirectDraw *LPDIRECTDRAW;
 typedef IDirectDraw2 *LPDIRECTDRAW2;
 
+DEFINE_GUID(IID_IDirectDraw, 0x6C14DB80, 0xA733, 0x11CE, 0xA5, 0x21, 0x00, 0x20, 0xAF, 0x0B, 0xE5, 0x60);
+DEFINE_GUID(IID_IDirectDraw2, 0xB3A6F3E0, 0x2B43, 0x11CF, 0xA2, 0xDE, 0x00, 0xAA, 0x00, 0xB9, 0x33, 0x56);
+
 WIN32_BEGIN
-PLATFORM_API extern const GUID IID_IDirectDraw;
-PLATFORM_API extern const GUID IID_IDirectDraw2;
-/* guid must be null (the primary display); outer must be null. */
-PLATFORM_API HRESULT WINAPI DirectDrawCreate(GUID *guid, LPDIRECTDRAW *out, void *outer);
+/* guid must be null (the primary display); outer must be null (no aggregation). */
+PLATFORM_API HRESULT WINAPI DirectDrawCreate(GUID *guid, LPDIRECTDRAW *out, IUnknown *outer);
 WIN32_END
 
 #endif

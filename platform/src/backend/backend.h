@@ -1,11 +1,9 @@
-// The one narrow seam between the window system and what shows it. The window system calls the window
-// functions (create/update/destroy/present/poll/raise/warp/show_cursor) on the main thread only, from
-// the message pump, so a backend needs no locking for them. message_box, open_audio and close_audio
-// may be called from any thread; the audio fill function runs on the backend's audio thread.
+// The one narrow seam between the window system and what shows it. The window system calls every
+// function here on the main thread only, from the message pump, so a backend needs no locking.
+// (Message boxes and the audio device talk to SDL themselves: msgbox.cpp, sound/audio_device.cpp.)
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -32,15 +30,6 @@ struct InputEvent {
     int x = 0, y = 0;          // Mouse*/Button*: client coordinates of hwnd
 };
 
-struct AudioSpec {
-    int rate = 22050;
-    int channels = 2;
-    int bits = 16;
-    int frames = 1024;         // period length
-};
-// Fills `bytes` bytes of interleaved samples; runs on the audio thread.
-using AudioFill = std::function<void(uint8_t* out, int bytes)>;
-
 class Backend {
 public:
     virtual ~Backend() = default;
@@ -58,12 +47,6 @@ public:
     virtual void warp_mouse(void* surface, int x, int y) {}
     virtual void show_cursor(bool show) {}
 
-    // A message box the user answers: returns the button id, or 0 when this backend cannot ask.
-    virtual int message_box(const char* text, const char* caption, unsigned type) { return 0; }
-
-    // Audio: opens the default device and starts calling `fill`; false when there is none.
-    virtual bool open_audio(const AudioSpec& spec, AudioFill fill, AudioSpec* got) { return false; }
-    virtual void close_audio() {}
 };
 
 std::unique_ptr<Backend> make_headless_backend();

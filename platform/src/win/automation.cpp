@@ -12,6 +12,7 @@
 #include <strings.h>
 
 #include "clock.h"
+#include "vokplat/msgbox.h"
 #include "vokplat/window.h"
 #include "win/wnd.h"
 
@@ -117,7 +118,6 @@ struct Event {
     std::string rest;  // text after the command, for "char"
 };
 std::deque<Event> g_events;
-std::deque<int> g_answers;
 std::string g_target;  // class or title chosen by "window"; empty: the active window
 
 int vk_by_name(const std::string& n) {
@@ -156,7 +156,7 @@ int answer_by_name(const std::string& n) {
 
 bool parse_script(const std::string& text, std::string& err) {
     std::deque<Event> evs;
-    std::deque<int> answers;
+    std::vector<int> answers;
     std::istringstream in(text);
     std::string line;
     uint64_t base = clock_now_ms(), last = base;
@@ -217,8 +217,8 @@ bool parse_script(const std::string& text, std::string& err) {
     }
     std::stable_sort(evs.begin(), evs.end(), [](const Event& a, const Event& b) { return a.due < b.due; });
     g_events = std::move(evs);
-    g_answers = std::move(answers);
     g_target.clear();
+    for (int a : answers) PlatMsgBoxPushAnswer(a);
     return true;
 }
 
@@ -418,14 +418,6 @@ BOOL VokLoadInputScriptText(const char* text) {
 BOOL VokLoadInputScript(const char* path) {
     std::call_once(g_env_script, [] {});
     return load_file(path);
-}
-
-int VokTakeScriptedAnswer(void) {
-    std::lock_guard<std::mutex> g(g_auto);
-    if (g_answers.empty()) return 0;
-    int a = g_answers.front();
-    g_answers.pop_front();
-    return a;
 }
 
 void VokLog(const char* area, const char* text) { log_line("%s %s", area ? area : "", text ? text : ""); }

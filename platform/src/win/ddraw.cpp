@@ -35,7 +35,7 @@ class DirectDraw;
 
 struct DD1 final : IDirectDraw {
     DirectDraw* o;
-    HRESULT QueryInterface(const GUID& iid, void** out) override;
+    HRESULT QueryInterface(REFIID iid, void** out) override;
     ULONG AddRef() override;
     ULONG Release() override;
     HRESULT SetCooperativeLevel(HWND hwnd, DWORD flags) override;
@@ -45,7 +45,7 @@ struct DD1 final : IDirectDraw {
 
 struct DD2 final : IDirectDraw2 {
     DirectDraw* o;
-    HRESULT QueryInterface(const GUID& iid, void** out) override;
+    HRESULT QueryInterface(REFIID iid, void** out) override;
     ULONG AddRef() override;
     ULONG Release() override;
     HRESULT SetCooperativeLevel(HWND hwnd, DWORD flags) override;
@@ -68,9 +68,9 @@ public:
 
     HRESULT query(const GUID& iid, void** out) {
         if (!out) return E_POINTER;
-        if (std::memcmp(&iid, &IID_IDirectDraw, sizeof(GUID)) == 0) {
+        if (iid == IID_IDirectDraw || iid == IID_IUnknown) {
             *out = static_cast<IDirectDraw*>(&one);
-        } else if (std::memcmp(&iid, &IID_IDirectDraw2, sizeof(GUID)) == 0) {
+        } else if (iid == IID_IDirectDraw2) {
             *out = static_cast<IDirectDraw2*>(&two);
         } else {
             *out = nullptr;
@@ -149,13 +149,13 @@ public:
     }
 };
 
-HRESULT DD1::QueryInterface(const GUID& iid, void** out) { return o->query(iid, out); }
+HRESULT DD1::QueryInterface(REFIID iid, void** out) { return o->query(iid, out); }
 ULONG DD1::AddRef() { return ++o->refs; }
 ULONG DD1::Release() { return o->release(); }
 HRESULT DD1::SetCooperativeLevel(HWND h, DWORD f) { return o->level(h, f); }
 HRESULT DD1::SetDisplayMode(DWORD w, DWORD h, DWORD b) { return o->mode(w, h, b); }
 HRESULT DD1::RestoreDisplayMode() { return o->restore(); }
-HRESULT DD2::QueryInterface(const GUID& iid, void** out) { return o->query(iid, out); }
+HRESULT DD2::QueryInterface(REFIID iid, void** out) { return o->query(iid, out); }
 ULONG DD2::AddRef() { return ++o->refs; }
 ULONG DD2::Release() { return o->release(); }
 HRESULT DD2::SetCooperativeLevel(HWND h, DWORD f) { return o->level(h, f); }
@@ -197,10 +197,7 @@ using namespace plat;
 
 WIN32_BEGIN
 
-const GUID IID_IDirectDraw = {0x6C14DB80, 0xA733, 0x11CE, {0xA5, 0x21, 0x00, 0x20, 0xAF, 0x0B, 0xE5, 0x60}};
-const GUID IID_IDirectDraw2 = {0xB3A6F3E0, 0x2B43, 0x11CF, {0xA2, 0xDE, 0x00, 0xAA, 0x00, 0xB9, 0x33, 0x56}};
-
-HRESULT WINAPI DirectDrawCreate(GUID* guid, LPDIRECTDRAW* out, void* outer) {
+HRESULT WINAPI DirectDrawCreate(GUID* guid, LPDIRECTDRAW* out, IUnknown* outer) {
     if (!out) return DDERR_INVALIDPARAMS;
     *out = nullptr;
     if (outer) return E_NOINTERFACE;  // no aggregation

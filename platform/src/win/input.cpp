@@ -523,11 +523,6 @@ HICON WINAPI LoadIconA(HINSTANCE inst, LPCSTR name) { return static_cast<HICON>(
 
 UINT WINAPI GetDoubleClickTime(void) { return 500; }
 
-BOOL WINAPI MessageBeep(UINT type) {
-    log_line("beep %u", type);
-    return TRUE;
-}
-
 HWND WINAPI SetFocus(HWND hwnd) {
     HWND old;
     {

@@ -210,7 +210,7 @@ static bool get_or_wait(MSG* out, HWND hwnd, UINT first, UINT last, bool wait, U
             wcond().wait_for(lk, std::chrono::milliseconds(2));
             if (!q.posted.empty() || !q.sent.empty() || !q.input.empty() || q.quit) continue;
             now = clock_now_ms();
-            if (due > now) clock_advance_us((due - now) * 1000);
+            if (due > now) clock_advance_to_us(due * 1000);
             idle_armed = false;
             continue;
         }

@@ -141,11 +141,4 @@ void VokFocus(HWND top, BOOL gained) {
 
 void VokPump(void) { pump(); }
 
-int VokBackendMessageBox(const char* text, const char* caption, UINT type) {
-    log_line("message box \"%s\" \"%s\" type %#x", caption ? caption : "", text ? text : "", type);
-    int r = headless() ? VokTakeScriptedAnswer() : backend().message_box(text, caption, type);
-    log_line("message box answer %d", r);
-    return r;
-}
-
 WIN32_END

@@ -73,9 +73,8 @@ int vk_of(SDL_Keycode k) {
 class Sdl final : public Backend {
 public:
     ~Sdl() override {
-        close_audio();
         for (auto& [id, s] : surfs_) free_surf(s);
-        SDL_Quit();
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
     }
 
     const char* name() const override { return "sdl"; }
@@ -233,65 +232,8 @@ public:
 
     void show_cursor(bool show) override { SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE); }
 
-    int message_box(const char* text, const char* caption, unsigned type) override {
-        static const struct {
-            int n;
-            int ids[3];
-            const char* names[3];
-        } kinds[] = {{1, {IDOK_}, {"OK"}},
-                     {2, {IDOK_, IDCANCEL_}, {"OK", "Cancel"}},
-                     {3, {3, 4, 5}, {"Abort", "Retry", "Ignore"}},
-                     {3, {6, 7, IDCANCEL_}, {"Yes", "No", "Cancel"}},
-                     {2, {6, 7}, {"Yes", "No"}},
-                     {2, {4, IDCANCEL_}, {"Retry", "Cancel"}}};
-        unsigned k = type & 0xF;
-        if (k > 5) k = 0;
-        SDL_MessageBoxButtonData buttons[3];
-        for (int i = 0; i < kinds[k].n; ++i) {
-            buttons[i].flags = 0;
-            if (i == 0) buttons[i].flags |= SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT;
-            if (kinds[k].ids[i] == IDCANCEL_ || (kinds[k].n == 2 && i == 1 && k == 4))
-                buttons[i].flags |= SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT;
-            buttons[i].buttonid = kinds[k].ids[i];
-            buttons[i].text = kinds[k].names[i];
-        }
-        Uint32 icon = (type & 0xF0) == 0x10 ? SDL_MESSAGEBOX_ERROR
-                      : (type & 0xF0) == 0x30 ? SDL_MESSAGEBOX_WARNING
-                                              : SDL_MESSAGEBOX_INFORMATION;
-        SDL_MessageBoxData d{icon, nullptr, caption ? caption : "", text ? text : "", kinds[k].n, buttons, nullptr};
-        int hit = 0;
-        if (SDL_ShowMessageBox(&d, &hit) != 0 || hit <= 0) return kinds[k].ids[kinds[k].n - 1];
-        return hit;
-    }
-
-    bool open_audio(const AudioSpec& spec, AudioFill fill, AudioSpec* got) override {
-        close_audio();
-        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
-        fill_ = std::move(fill);
-        SDL_AudioSpec want{}, have{};
-        want.freq = spec.rate;
-        want.format = spec.bits == 8 ? AUDIO_U8 : AUDIO_S16LSB;
-        want.channels = static_cast<Uint8>(spec.channels);
-        want.samples = static_cast<Uint16>(spec.frames);
-        want.callback = [](void* self, Uint8* out, int n) { static_cast<Sdl*>(self)->fill_(out, n); };
-        want.userdata = this;
-        dev_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-        if (!dev_) return false;
-        if (got) *got = AudioSpec{have.freq, have.channels, spec.bits, have.samples};
-        SDL_PauseAudioDevice(dev_, 0);
-        return true;
-    }
-
-    void close_audio() override {
-        if (dev_) SDL_CloseAudioDevice(dev_);
-        dev_ = 0;
-    }
-
 private:
-    static constexpr int IDOK_ = 1, IDCANCEL_ = 2;
     std::map<Uint32, Surf*> surfs_;
-    SDL_AudioDeviceID dev_ = 0;
-    AudioFill fill_;
 
     Surf* find(Uint32 id) {
         auto it = surfs_.find(id);

@@ -1,0 +1,19 @@
+#include "vokplat/stdio.h"
+
+#include <errno.h>
+
+#include <string>
+
+#include "paths.h"
+
+extern "C" FILE* PlatFopen(const char* name, const char* mode) {
+    std::string host;
+    if (!mode || !plat::resolve_path(name, host)) {
+        errno = ENOENT;
+        return nullptr;
+    }
+    std::string m;
+    for (const char* c = mode; *c; ++c)
+        if (*c != 't') m += *c;
+    return fopen(host.c_str(), m.c_str());
+}
