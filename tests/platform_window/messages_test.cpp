@@ -417,7 +417,13 @@ TEST(Input, CaptureCursorsAndOwnDc) {
     HCURSOR arrow = LoadCursorA(nullptr, IDC_ARROW);
     EXPECT_TRUE(arrow);
     EXPECT_EQ(LoadCursorA(nullptr, IDC_ARROW), arrow);
-    EXPECT_NE(LoadCursorA(reinterpret_cast<HINSTANCE>(0x1000), MAKEINTRESOURCEA(17)), arrow);
+    // A module's own cursor exists only when the module carries it.
+    HCURSOR own = LoadCursorA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(17));
+    EXPECT_TRUE(own);
+    EXPECT_NE(own, arrow);
+    EXPECT_EQ(LoadCursorA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(18)), nullptr);
+    EXPECT_EQ(LoadCursorA(nullptr, MAKEINTRESOURCEA(17)), nullptr);
+    EXPECT_TRUE(LoadIconA(nullptr, IDI_APPLICATION));
     SetCursor(arrow);
     EXPECT_EQ(SetCursor(nullptr), arrow);
     // CS_OWNDC: the same DC every time, and releasing it keeps it.

@@ -7,6 +7,7 @@
 
 #include "clock.h"
 #include "win/wnd.h"
+#include "win32/winmod.h"
 
 namespace plat {
 
@@ -494,12 +495,23 @@ HCURSOR WINAPI GetCursor(void) {
     return g_cursor_handle;
 }
 
-// Cursors and icons are handles naming a picture: the system ones (IDC_ARROW...) and those of a
-// module's resources. The backend shows the system arrow for all of them.
+// Cursors and icons are handles naming a picture: the system ones (IDC_ARROW...) and those a module
+// carries as resources (which must exist, as on the real system). The backend shows the system arrow
+// for all of them.
 static void* picture_handle(HINSTANCE inst, LPCSTR name, bool icon) {
     static std::map<std::string, uintptr_t> handles;
     static uintptr_t next = 0x30000;
     if (!name) return nullptr;
+    if (!inst) {
+        uintptr_t id = reinterpret_cast<uintptr_t>(name);
+        if (!IS_INTRESOURCE(name) || id < 32512 || id > 32650) {
+            SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+            return nullptr;
+        }
+    } else if (!FindResourceA(inst, name, icon ? RT_GROUP_ICON : RT_GROUP_CURSOR) &&
+               !FindResourceA(inst, name, icon ? RT_ICON : RT_CURSOR)) {
+        return nullptr;
+    }
     char head[64];
     std::snprintf(head, sizeof head, "%c:%lx:", icon ? 'i' : 'c', static_cast<unsigned long>(reinterpret_cast<uintptr_t>(inst)));
     std::string key = head;
