@@ -42,7 +42,9 @@ struct Frame {
     std::vector<uint32_t> px;
     int w = 0, h = 0;
 };
-std::map<HWND, Frame> g_frames;
+std::map<HWND, Frame> g_frames;  // the last few destroyed windows only
+std::deque<HWND> g_frame_order;
+constexpr size_t kFramesKept = 8;
 HWND g_last_top = nullptr;
 
 // ---- PNG ----
@@ -380,8 +382,13 @@ void log_window(const char* what, Window* w) {
 
 void remember_frame(HWND top, const std::vector<uint32_t>& px, int w, int h) {
     std::lock_guard<std::mutex> g(g_auto);
+    if (!g_frames.count(top)) g_frame_order.push_back(top);
     g_frames[top] = Frame{px, w, h};
     g_last_top = top;
+    while (g_frame_order.size() > kFramesKept) {
+        g_frames.erase(g_frame_order.front());
+        g_frame_order.pop_front();
+    }
 }
 
 uint64_t script_next_due() {
