@@ -461,3 +461,29 @@ TEST(Windows, AdjustedRectangleGivesTheClientSize) {
 }
 
 }  // namespace
+
+namespace {
+
+DWORD WINAPI looping_thread(LPVOID created) {
+    HWND h = CreateWindowExA(0, rec_class(), "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    SetTimer(h, 1, 1000, nullptr);  // something to wait for, so the idle rule does not end the loop
+    *static_cast<std::atomic<bool>*>(created) = true;
+    MSG m;
+    while (GetMessageA(&m, nullptr, 0, 0)) DispatchMessageA(&m);
+    return 1;
+}
+
+TEST(Messages, AThreadInAMessageLoopCanBeTerminated) {
+    std::atomic<bool> created{false};
+    HANDLE t = CreateThread(nullptr, 0, looping_thread, &created, 0, nullptr);
+    ASSERT_TRUE(t);
+    while (!created) std::this_thread::yield();
+    EXPECT_TRUE(TerminateThread(t, 77));
+    EXPECT_EQ(WaitForSingleObject(t, 5000), static_cast<DWORD>(WAIT_OBJECT_0));
+    DWORD code = 0;
+    EXPECT_TRUE(GetExitCodeThread(t, &code));
+    EXPECT_EQ(code, 77u);
+    CloseHandle(t);
+}
+
+}  // namespace

@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "clock.h"
+#include "vokplat/thread.h"
 #include "win/wnd.h"
 
 namespace plat {
@@ -191,6 +192,7 @@ static bool get_or_wait(MSG* out, HWND hwnd, UINT first, UINT last, bool wait, U
     uint64_t idle_since = 0;
     bool idle_armed = false;
     for (;;) {
+        PlatThreadSafePoint();  // a message wait is a wait: suspension and termination take effect here
         script_pump();
         pump();
         Lock lk(wlock());
@@ -346,6 +348,7 @@ void WINAPI PostQuitMessage(int code) {
 
 BOOL WINAPI PeekMessageA(LPMSG msg, HWND hwnd, UINT first, UINT last, UINT remove) {
     if (!msg) return FALSE;
+    PlatThreadSafePoint();
     script_pump();
     pump();
     Lock lk(wlock());
