@@ -425,9 +425,11 @@ UINT_PTR WINAPI SetTimer(HWND hwnd, UINT_PTR id, UINT ms, TIMERPROC proc) {
     }
     Queue& q = queue_of(tid);
     if (!hwnd) {
-        // Thread timers get an id of their own.
+        // A thread timer keeps its id when it names one of the thread's timers, else gets a new one.
+        bool known = id && std::any_of(q.timers.begin(), q.timers.end(),
+                                       [&](const Timer& t) { return !t.hwnd && t.id == id; });
         static UINT_PTR next = 0x7F00;
-        id = ++next;
+        if (!known) id = ++next;
     }
     ms = std::max<UINT>(ms, 10);
     uint64_t due = clock_now_ms() + ms;
