@@ -242,11 +242,6 @@ static bool get_or_wait(MSG* out, HWND hwnd, UINT first, UINT last, bool wait, U
     }
 }
 
-void process_sent_while_waiting(Lock& lk) {
-    Queue& q = queue_of(this_tid());
-    run_sent(lk, q);
-}
-
 }  // namespace plat
 
 using namespace plat;
