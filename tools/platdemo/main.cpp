@@ -1,7 +1,10 @@
 // platdemo: a 640x480 window painting an animated 16-bit DIB with a square that follows the mouse.
 // F toggles full screen through the DirectDraw stand-in; Escape asks whether to quit.
+// `platdemo --sound [seconds]` plays a generated tone instead.
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "win32/ddraw.h"
@@ -102,7 +105,10 @@ LRESULT CALLBACK proc(HWND h, UINT m, WPARAM wp, LPARAM lp) {
 
 }  // namespace
 
-int main() {
+int play_tone(double seconds);
+
+int main(int argc, char** argv) {
+    if (argc > 1 && std::strcmp(argv[1], "--sound") == 0) return play_tone(argc > 2 ? std::atof(argv[2]) : 2.0);
     WNDCLASSA wc{};
     wc.style = CS_HREDRAW | CS_VREDRAW;
     wc.lpfnWndProc = proc;
