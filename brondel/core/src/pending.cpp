@@ -10,12 +10,6 @@ void BrFwTokensBegin(void) {}
 
 br_error BrFwSystemConfigBegin(void) { return BRE_OK; }
 
-void BrFwCoreImageAdd(void) {}
-void BrFwCoreImageRemove(void) {}
-
-void BrFwHostBegin(void) {}
-void BrFwHostEnd(void) {}
-
 br_error BrFwPixelmapBegin(void) { return BRE_OK; }
 void BrFwPixelmapEnd(void) {}
 
@@ -23,7 +17,6 @@ void *BrFwDevFirst(void) { return nullptr; }
 void BrFwDevRemove(void *dev) {}
 
 void BrFwFileFree(void *res, br_uint_8 res_class, br_size_t size) {}
-void BrFwImageFree(void *res, br_uint_8 res_class, br_size_t size) {}
 void BrFwObjectFree(void *res, br_uint_8 res_class, br_size_t size) {}
 
 void *BrFwFileOpenText(const char *name) { return nullptr; }

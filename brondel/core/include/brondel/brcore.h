@@ -9,5 +9,7 @@
 #include "brondel/brstd.h"
 #include "brondel/brlexer.h"
 #include "brondel/brfixed.h"
+#include "brondel/brhost.h"
+#include "brondel/brimage.h"
 
 #endif
