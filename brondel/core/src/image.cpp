@@ -131,7 +131,8 @@ br_image *BrImageReference(const char *pattern)
             img = load_host(name);
         if (img == nullptr)
             img = load_own_with(name, ".DLL");
-    } else if (strcasecmp(dot, ".bdd") == 0 || strcasecmp(dot, ".bed") == 0) {
+    } else if ((strncasecmp(dot, ".bdd", 4) == 0 || strncasecmp(dot, ".bed", 4) == 0) &&
+               (dot[4] == '\0' || dot[4] == '.')) {
         img = BrImageLoadOwn(name);
         if (img == nullptr)
             img = load_host(name);
