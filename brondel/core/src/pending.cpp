@@ -6,8 +6,6 @@
 
 br_filesystem *BrFwStdFilesystem(void) { return nullptr; }
 
-void BrFwTokensBegin(void) {}
-
 br_error BrFwSystemConfigBegin(void) { return BRE_OK; }
 
 br_error BrFwPixelmapBegin(void) { return BRE_OK; }
@@ -17,7 +15,6 @@ void *BrFwDevFirst(void) { return nullptr; }
 void BrFwDevRemove(void *dev) {}
 
 void BrFwFileFree(void *res, br_uint_8 res_class, br_size_t size) {}
-void BrFwObjectFree(void *res, br_uint_8 res_class, br_size_t size) {}
 
 void *BrFwFileOpenText(const char *name) { return nullptr; }
 int BrFwFileGetChar(void *file) { return -1; }
