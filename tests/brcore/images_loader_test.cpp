@@ -216,3 +216,19 @@ TEST_F(Loader, AnImageImportingItselfIsRefused)
     EXPECT_FALSE(DiagLog::failures.empty());
     EXPECT_EQ(BrImageFind("loop"), nullptr);
 }
+
+TEST_F(Loader, SharedObjectsLoadThroughTheOperatingSystem)
+{
+    br_image *img = BrImageReference("brsodrv");
+    ASSERT_NE(img, nullptr);
+    EXPECT_EQ(img->type, BR_IMG_HOST);
+    EXPECT_FALSE(img->foreign);
+    EXPECT_STREQ(img->identifier, "brsodrv");
+    EXPECT_NE(BrImageLookupName(img, "BrDrv1Begin", 0), nullptr);
+    EXPECT_EQ(BrImageLookupName(img, "_BrDrv1Begin", 0), nullptr) << "no underscore games with the system's loader";
+    EXPECT_EQ(BrImageLookupOrdinal(img, 1), nullptr);
+    EXPECT_EQ(BrImageReference("BRSODRV"), img);
+    BrImageDereference(img);
+    BrImageDereference(img);
+    EXPECT_EQ(BrImageFind("brsodrv"), nullptr);
+}

@@ -11,7 +11,7 @@ static TestObject *self_of(void *o)
     return (TestObject *)o;
 }
 
-static void obj_free(br_object_container *self)
+static void obj_free(br_object *self)
 {
     TestDriver::frees++;
     TestObject *o = self_of(self);
@@ -20,17 +20,17 @@ static void obj_free(br_object_container *self)
     delete o;
 }
 
-static const char *obj_identifier(br_object_container *self)
+static const char *obj_identifier(br_object *self)
 {
     return self_of(self)->name.c_str();
 }
 
-static br_token obj_type(br_object_container *self)
+static br_token obj_type(br_object *self)
 {
     return self_of(self)->type;
 }
 
-static br_error obj_query(br_object_container *self, br_value *pvalue, br_token t)
+static br_error obj_query(br_object *self, br_value *pvalue, br_token t)
 {
     TestObject *o = self_of(self);
     br_object *answer = t == BRT_RENDERER_FACILITY_O ? o->renderer_facility
@@ -102,13 +102,13 @@ static br_error output_pixelmap_new(br_output_facility *self, struct br_pixelmap
 
 static br_output_facility_dispatch object_dispatch = [] {
     br_output_facility_dispatch d{};
-    d._free = (decltype(d._free))obj_free;
-    d._identifier = (decltype(d._identifier))obj_identifier;
-    d._type = (decltype(d._type))obj_type;
-    d._query = (decltype(d._query))obj_query;
-    d._find = (decltype(d._find))obj_find;
-    d._findMany = (decltype(d._findMany))obj_find_many;
-    d._count = (decltype(d._count))obj_count;
+    d._free = obj_free;
+    d._identifier = obj_identifier;
+    d._type = obj_type;
+    d._query = obj_query;
+    d._find = obj_find;
+    d._findMany = obj_find_many;
+    d._count = obj_count;
     d._validSource = output_valid_source;
     d._pixelmapNew = output_pixelmap_new;
     return d;

@@ -34,7 +34,7 @@ static br_device *slot_device(br_int_32 i)
 
 static const char *device_identifier(br_device *dev)
 {
-    return dev->dispatch->_identifier(dev);
+    return dev->dispatch->_identifier((br_object *)dev);
 }
 
 // Puts a new device into the first free entry, growing the table by 16 when it is full.
@@ -55,7 +55,7 @@ static br_error add_device(br_device **pdev, br_device_begin_fn *begin, const ch
         br_fw_device_slot *slots =
             (br_fw_device_slot *)BrResAllocate(br_fw.res, sizeof(br_fw_device_slot) * n, BR_MEMORY_DRIVER);
         if (slots == nullptr) {
-            dev->dispatch->_free(dev);
+            dev->dispatch->_free((br_object *)dev);
             BrImageDereference(image);
             return BRE_NO_MEMORY;
         }
@@ -151,7 +151,7 @@ br_error BrDevRemove(br_device *dev)
         if (br_fw.dev_slots[i].dev != dev)
             continue;
         if (!freed) {
-            dev->dispatch->_free(dev);
+            dev->dispatch->_free((br_object *)dev);
             freed = true;
         }
         br_image *image = (br_image *)br_fw.dev_slots[i].image;
@@ -228,7 +228,7 @@ br_error BrDevContainedFind(br_object **ph, br_token type, const char *pattern, 
     for (br_int_32 i = 0; i < br_fw.ndev_slots; i++) {
         br_device *dev = slot_device(i);
         br_object *h = nullptr;
-        if (dev != nullptr && dev->dispatch->_find(dev, &h, type, pattern, tv) == BRE_OK) {
+        if (dev != nullptr && dev->dispatch->_find((br_object_container *)dev, &h, type, pattern, tv) == BRE_OK) {
             if (ph != nullptr)
                 *ph = h;
             return BRE_OK;
@@ -247,7 +247,7 @@ br_error BrDevContainedFindMany(br_object **objects, br_int_32 max_objects, br_i
         if (dev == nullptr)
             continue;
         br_int_32 n = 0;
-        br_error r = dev->dispatch->_findMany(dev, objects + total, max_objects - total, &n, type, pattern, tv);
+        br_error r = dev->dispatch->_findMany((br_object_container *)dev, objects + total, max_objects - total, &n, type, pattern, tv);
         if (r != BRE_OK)
             return r;
         total += n;
@@ -266,7 +266,7 @@ br_error BrDevContainedCount(br_int_32 *pcount, br_token type, const char *patte
         if (dev == nullptr)
             continue;
         br_int_32 n = 0;
-        br_error r = dev->dispatch->_count(dev, &n, type, pattern, tv);
+        br_error r = dev->dispatch->_count((br_object_container *)dev, &n, type, pattern, tv);
         if (r != BRE_OK)
             return r;
         total += n;
@@ -288,7 +288,7 @@ static br_error begin_output(struct br_pixelmap **ppm, char *name, br_token_valu
             if (r != BRE_OK)
                 return r;
         }
-        r = dev->dispatch->_find(dev, (br_object **)&of, BRT_OUTPUT_FACILITY, nullptr, tv);
+        r = dev->dispatch->_find((br_object_container *)dev, (br_object **)&of, BRT_OUTPUT_FACILITY, nullptr, tv);
     } else {
         r = BrDevContainedFind((br_object **)&of, BRT_OUTPUT_FACILITY, nullptr, tv);
     }
@@ -460,13 +460,13 @@ br_error BrGeometryFormatFind(br_geometry **pgf, br_renderer *renderer, br_rende
 {
     br_object *found = nullptr;
     if (renderer != nullptr)
-        renderer->dispatch->_find(renderer, &found, format_type, nullptr, nullptr);
+        renderer->dispatch->_find((br_object_container *)renderer, &found, format_type, nullptr, nullptr);
     if (found == nullptr) {
         br_renderer_facility *rf = renderer_facility;
         if (rf == nullptr && renderer != nullptr)
             rf = (br_renderer_facility *)query_object((br_object *)renderer, BRT_RENDERER_FACILITY_O);
         if (rf != nullptr)
-            rf->dispatch->_find(rf, &found, format_type, nullptr, nullptr);
+            rf->dispatch->_find((br_object_container *)rf, &found, format_type, nullptr, nullptr);
     }
 
     char name[32], driver[16];

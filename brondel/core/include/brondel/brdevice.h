@@ -15,8 +15,8 @@ struct br_pixelmap;
 typedef struct br_device br_device;
 
 typedef struct br_device_dispatch {
-    BR_OBJECT_METHODS(br_device)
-    BR_OBJECT_CONTAINER_METHODS(br_device)
+    BR_OBJECT_METHODS
+    BR_OBJECT_CONTAINER_METHODS
 } br_device_dispatch;
 
 struct br_device {
@@ -27,8 +27,8 @@ struct br_device {
 typedef struct br_output_facility br_output_facility;
 
 typedef struct br_output_facility_dispatch {
-    BR_OBJECT_METHODS(br_output_facility)
-    BR_OBJECT_CONTAINER_METHODS(br_output_facility)
+    BR_OBJECT_METHODS
+    BR_OBJECT_CONTAINER_METHODS
     br_error (*_validSource)(br_output_facility *self, br_boolean *bp, br_object *h);
     br_error (*_pixelmapNew)(br_output_facility *self, struct br_pixelmap **ppmap, br_token_value *tv);
 } br_output_facility_dispatch;

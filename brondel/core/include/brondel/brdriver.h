@@ -28,8 +28,8 @@ typedef struct br_primitive_library br_primitive_library;
 
 /* Renderer facility: a container of the geometry formats, able to make renderers. */
 typedef struct br_renderer_facility_dispatch {
-    BR_OBJECT_METHODS(br_renderer_facility)
-    BR_OBJECT_CONTAINER_METHODS(br_renderer_facility)
+    BR_OBJECT_METHODS
+    BR_OBJECT_CONTAINER_METHODS
     br_error (*_validDestination)(br_renderer_facility *self, br_boolean *bp, br_object *h);
     /* Takes {DESTINATION_O} or nothing; the renderer starts in its default state. */
     br_error (*_rendererNew)(br_renderer_facility *self, br_renderer **prenderer, br_token_value *tv);
@@ -42,8 +42,8 @@ struct br_renderer_facility {
 /* Renderer: a container whose find answers the geometry formats, then its own operations. Each
  * returns 0 on success. */
 typedef struct br_renderer_dispatch {
-    BR_OBJECT_METHODS(br_renderer)
-    BR_OBJECT_CONTAINER_METHODS(br_renderer)
+    BR_OBJECT_METHODS
+    BR_OBJECT_CONTAINER_METHODS
     br_error (*_newStoredState)(br_renderer *self, br_renderer_state_stored **pss, br_uint_32 mask,
                                 br_token_value *tv);
     br_error (*_newStoredBuffer)(br_renderer *self, br_buffer_stored **psm, br_token use, struct br_pixelmap *pm,
@@ -79,7 +79,7 @@ struct br_renderer {
 
 /* Stored renderer state: only freed (the shared free operation). */
 typedef struct br_renderer_state_stored_dispatch {
-    BR_OBJECT_METHODS(br_renderer_state_stored)
+    BR_OBJECT_METHODS
 } br_renderer_state_stored_dispatch;
 
 struct br_renderer_state_stored {
@@ -88,7 +88,7 @@ struct br_renderer_state_stored {
 
 /* Stored buffer: a texture or table held for the renderer, refreshed from its pixel map. */
 typedef struct br_buffer_stored_dispatch {
-    BR_OBJECT_METHODS(br_buffer_stored)
+    BR_OBJECT_METHODS
     br_error (*_update)(br_buffer_stored *self, struct br_pixelmap *pm, br_token_value *tv);
 } br_buffer_stored_dispatch;
 
@@ -99,7 +99,7 @@ struct br_buffer_stored {
 /* Geometry formats. The prepared block is the database's prepared model; the material state is a
  * stored state; the primitive type is BRT_POINT, BRT_LINE or BRT_TRIANGLE. */
 typedef struct br_geometry_v1_model_dispatch {
-    BR_OBJECT_METHODS(br_geometry_v1_model)
+    BR_OBJECT_METHODS
     br_error (*_render)(br_geometry_v1_model *self, br_renderer *renderer, void *model,
                         br_renderer_state_stored *default_state, br_token type);
     br_error (*_renderOnScreen)(br_geometry_v1_model *self, br_renderer *renderer, void *model,
@@ -114,7 +114,7 @@ struct br_geometry_v1_model {
 };
 
 typedef struct br_geometry_lighting_dispatch {
-    BR_OBJECT_METHODS(br_geometry_lighting)
+    BR_OBJECT_METHODS
     br_error (*_render)(br_geometry_lighting *self, br_renderer *renderer, void *model,
                         br_renderer_state_stored *default_state, br_token type);
     br_error (*_renderOnScreen)(br_geometry_lighting *self, br_renderer *renderer, void *model,
@@ -129,7 +129,7 @@ struct br_geometry_lighting {
 
 /* Bucket format (optional): renders the primitive buckets of an order table. */
 typedef struct br_geometry_v1_buckets_dispatch {
-    BR_OBJECT_METHODS(br_geometry_v1_buckets)
+    BR_OBJECT_METHODS
     br_error (*_render)(br_geometry_v1_buckets *self, br_renderer *renderer, void **buckets, br_int_32 nbuckets);
     br_error (*_renderOnScreen)(br_geometry_v1_buckets *self, br_renderer *renderer, void **buckets,
                                 br_int_32 nbuckets);
@@ -141,7 +141,7 @@ struct br_geometry_v1_buckets {
 
 /* Any geometry format, before its type is known. */
 typedef struct br_geometry_dispatch {
-    BR_OBJECT_METHODS(br_geometry)
+    BR_OBJECT_METHODS
 } br_geometry_dispatch;
 
 struct br_geometry {
@@ -150,7 +150,7 @@ struct br_geometry {
 
 /* Stored geometry: answers SHARED_B through query, and renders itself. */
 typedef struct br_geometry_stored_dispatch {
-    BR_OBJECT_METHODS(br_geometry_stored)
+    BR_OBJECT_METHODS
     br_error (*_render)(br_geometry_stored *self, br_renderer *renderer);
     br_error (*_renderOnScreen)(br_geometry_stored *self, br_renderer *renderer);
 } br_geometry_stored_dispatch;
@@ -161,8 +161,8 @@ struct br_geometry_stored {
 
 /* Primitive library: a container; the database only finds it. */
 typedef struct br_primitive_library_dispatch {
-    BR_OBJECT_METHODS(br_primitive_library)
-    BR_OBJECT_CONTAINER_METHODS(br_primitive_library)
+    BR_OBJECT_METHODS
+    BR_OBJECT_CONTAINER_METHODS
 } br_primitive_library_dispatch;
 
 struct br_primitive_library {
