@@ -7,6 +7,8 @@
 
 #include <vector>
 
+#include "brondel/brfile.h"
+
 #include "fwstate.h"
 #include "images.h"
 
@@ -54,29 +56,28 @@ void wr32(br_uint_8 *p, br_uint_32 v)
         p[i] = (br_uint_8)(v >> (8 * i));
 }
 
-// Sequential reads through the installed filesystem, keeping the file position.
+// Sequential reads through the file layer (the installed filesystem and its search path), keeping
+// the file position.
 struct Reader {
     void *f = nullptr;
     br_uint_32 pos = 0;
 
     bool open(const char *name)
     {
-        if (br_fw.fsys == nullptr || br_fw.fsys->open_read == nullptr)
-            return false;
-        f = br_fw.fsys->open_read(name, 0, nullptr, nullptr);
+        f = BrFileOpenRead(name, 0, nullptr, nullptr);
         return f != nullptr;
     }
     void close()
     {
         if (f != nullptr)
-            br_fw.fsys->close(f);
+            BrFileClose(f);
         f = nullptr;
     }
     bool read(void *buf, br_uint_32 n)
     {
         if (n == 0)
             return true;
-        if (br_fw.fsys->read(buf, 1, n, f) != n)
+        if (BrFileRead(buf, 1, n, f) != n)
             return false;
         pos += n;
         return true;

@@ -4,17 +4,5 @@
 // lands replaces its placeholder here with the real call.
 #include "fwstate.h"
 
-br_filesystem *BrFwStdFilesystem(void) { return nullptr; }
-
-br_error BrFwSystemConfigBegin(void) { return BRE_OK; }
-
 br_error BrFwPixelmapBegin(void) { return BRE_OK; }
 void BrFwPixelmapEnd(void) {}
-
-void *BrFwDevFirst(void) { return nullptr; }
-void BrFwDevRemove(void *dev) {}
-
-void BrFwFileFree(void *res, br_uint_8 res_class, br_size_t size) {}
-
-void *BrFwFileOpenText(const char *name) { return nullptr; }
-int BrFwFileGetChar(void *file) { return -1; }

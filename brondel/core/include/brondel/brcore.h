@@ -11,7 +11,11 @@
 #include "brondel/brfixed.h"
 #include "brondel/brtoken.h"
 #include "brondel/brobject.h"
+#include "brondel/brconfig.h"
+#include "brondel/brfile.h"
 #include "brondel/brhost.h"
 #include "brondel/brimage.h"
+#include "brondel/brdriver.h"
+#include "brondel/brdevice.h"
 
 #endif
