@@ -4,8 +4,13 @@
 //
 // "BRCORE1" carries the framework's own services: memory, resources and classes, lists, registries,
 // scratch and sorting, name patterns, diagnostics and the host slots, last error, exceptions,
-// print and scan, swaps, the string and character functions, the lexer and parsers, images.
-// Framework and core begin and end stay out: a driver runs inside a begun core and must not end it.
+// print and scan, swaps, the string and character functions, the lexer and parsers, images,
+// tokens, token values and templates, objects and containers, files, devices and facility finds.
+// Framework and core begin and end stay out: a driver runs inside a begun core and must not end it;
+// so does the system configuration, which is read once at begin.
+#include "brondel/brdevice.h"
+#include "brondel/brfile.h"
+
 #include "fwstate.h"
 #include "images.h"
 
@@ -191,6 +196,40 @@ static const br_image_export core_exports[] = {
     EXPORT(BrObjectContainerFree),
     {"__PRO", (void *)_PRO},
     {"__EPI", (void *)_PRO},
+
+    // Files.
+    EXPORT(BrFileOpenRead),
+    EXPORT(BrFileOpenWrite),
+    EXPORT(BrFileClose),
+    EXPORT(BrFileAttributes),
+    EXPORT(BrFileEof),
+    EXPORT(BrFileGetChar),
+    EXPORT(BrFilePutChar),
+    EXPORT(BrFileRead),
+    EXPORT(BrFileWrite),
+    EXPORT(BrFileGetLine),
+    EXPORT(BrFilePutLine),
+    EXPORT(BrFileAdvance),
+    EXPORT(BrFilePrintf),
+
+    // Devices and facility finds.
+    EXPORT(BrDevAdd),
+    EXPORT(BrDevAddStatic),
+    EXPORT(BrDevCheckAdd),
+    EXPORT(BrDevRemove),
+    EXPORT(BrDevFind),
+    EXPORT(BrDevFindMany),
+    EXPORT(BrDevCount),
+    EXPORT(BrDevContainedFind),
+    EXPORT(BrDevContainedFindMany),
+    EXPORT(BrDevContainedCount),
+    EXPORT(BrDevBegin),
+    EXPORT(BrDevBeginVar),
+    EXPORT(BrDevLastBeginQuery),
+    EXPORT(BrDevLastBeginSet),
+    EXPORT(BrRendererFacilityFind),
+    EXPORT(BrPrimitiveLibraryFind),
+    EXPORT(BrGeometryFormatFind),
 
     // Images.
     EXPORT(BrImageAdd),
