@@ -281,3 +281,24 @@ TEST_F(Devices, BeginVarCutsTheListAtSixtyThreePairs)
     EXPECT_EQ(DiagLog::failures, std::vector<std::string>{"Failure: Too many token value pairs"});
     BrDevLastBeginSet(nullptr);
 }
+
+TEST_F(Devices, GeometryFormatFromTheRendererThenItsFacility)
+{
+    TestObject *facility = test_device_new("facility", {{"from-facility", BRT_GEOMETRY_V1_MODEL}});
+    TestObject *renderer = test_device_new("renderer", {{"from-renderer", BRT_GEOMETRY_V1_MODEL}});
+    TestObject *bare = test_device_new("bare", {});
+    bare->renderer_facility = (br_object *)facility;
+
+    br_geometry *gf = nullptr;
+    ASSERT_EQ(BrGeometryFormatFind(&gf, (br_renderer *)renderer, nullptr, BRT_FLOAT, BRT_GEOMETRY_V1_MODEL),
+              (br_error)BRE_OK);
+    EXPECT_STREQ(ObjectIdentifier(gf), "from-renderer");
+    ASSERT_EQ(BrGeometryFormatFind(&gf, (br_renderer *)bare, nullptr, BRT_FLOAT, BRT_GEOMETRY_V1_MODEL),
+              (br_error)BRE_OK);
+    EXPECT_STREQ(ObjectIdentifier(gf), "from-facility") << "the renderer's own facility is asked";
+    EXPECT_EQ(BrGeometryFormatFind(&gf, (br_renderer *)bare, nullptr, BRT_FLOAT, BRT_GEOMETRY_LIGHTING),
+              (br_error)BRE_FAIL);
+    EXPECT_EQ(count(), 0) << "no format driver exists to load";
+    for (TestObject *o : {facility, renderer, bare})
+        ObjectFree(o);
+}
