@@ -25,11 +25,16 @@ static const br_host_info host_info_static = {
 static_assert(sizeof(br_host_info) == BR_HOST_INFO_SIZE, "the host record is exchanged with drivers");
 
 #if defined(__x86_64__) || defined(__i386__)
-// Whether a bit of the flags register can be changed by the program.
+// Whether a bit of the flags register can be changed by the program. The stack pointer first steps
+// over the red zone, where the compiler may keep values below it.
 static bool flag_toggles(unsigned long bit)
 {
     unsigned long before, after;
-    __asm__ volatile("pushf\n\t"
+    __asm__ volatile(
+#if defined(__x86_64__)
+                     "sub $128, %%rsp\n\t"
+#endif
+                     "pushf\n\t"
                      "pop %0\n\t"
                      "mov %0, %1\n\t"
                      "xor %2, %1\n\t"
@@ -38,7 +43,10 @@ static bool flag_toggles(unsigned long bit)
                      "pushf\n\t"
                      "pop %1\n\t"
                      "push %0\n\t"
-                     "popf"
+                     "popf\n\t"
+#if defined(__x86_64__)
+                     "add $128, %%rsp"
+#endif
                      : "=&r"(before), "=&r"(after)
                      : "r"(bit)
                      : "cc", "memory");
