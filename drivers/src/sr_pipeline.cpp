@@ -332,6 +332,7 @@ void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scrat
 
     if (r.track)
         r.grow(*bounds);
+    scratch.pixels_tested += r.tested;
 }
 
 } // namespace sr

@@ -296,6 +296,7 @@ void Raster::triangle(const SVert &a, const SVert &b, const SVert &c, bool smoot
         uint8_t *crow = t_.colour.pixels + (std::ptrdiff_t)j * t_.colour.row_bytes;
         uint8_t *drow = dbpp_ ? t_.depth.pixels + (std::ptrdiff_t)j * t_.depth.row_bytes : nullptr;
         fn(crow, drow, i0, i1, z, dzdx, rgb, drgb, flat_pixel);
+        tested += (uint64_t)(i1 - i0);
         if (track)
             note(i0, i1, j);
     }

@@ -26,6 +26,7 @@ public:
 
     // Pixels drawn so far (any kind), in buffer pixels; empty when minx > maxx.
     bool track = false;
+    uint64_t tested = 0; // pixels that reached the depth test
     int minx, miny, maxx, maxy;
     void grow(ScreenBounds &b) const;
 

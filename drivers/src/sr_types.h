@@ -142,6 +142,7 @@ struct Scratch {
     };
     std::vector<V> v;
     std::vector<uint16_t> edge_done;
+    uint64_t pixels_tested = 0; // pixels that reached the depth test, for speed figures
 };
 
 // Draws one group through the whole pipeline.
