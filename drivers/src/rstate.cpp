@@ -419,7 +419,6 @@ Setup StateMachine::setup(const Target &t) const
                  : p.type == BRT_DIRECT ? LightType::Direct
                  : p.type == BRT_SPOT   ? LightType::Spot
                                         : LightType::None;
-        l.view_space = p.space != BRT_MODEL;
         l.colour = p.colour;
         l.att_c = p.att_c;
         l.att_l = p.att_l;

@@ -65,7 +65,6 @@ enum class Primitive : uint8_t { Point, Line, Triangle };
 
 struct Light {
     LightType type = LightType::None;
-    bool view_space = true; // the space the lighting is worked out in; results agree
     uint32_t colour = 0;    // 0x00RRGGBB
     float att_c = 1, att_l = 0, att_q = 0;
     Vec3 position{0, 0, 0};  // view space

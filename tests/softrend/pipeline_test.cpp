@@ -211,8 +211,6 @@ TEST(Lighting, HandComputedColours)
 {
     const float h = 0.8f, ka = 0.2f, kd = 0.6f;
     const float base[3] = {192, 128, 64};
-    auto lin = [&](float k) { return k; };
-    (void)lin;
     // Point light at (0, 0, 2): from the centroid (0.2667, -0.2667, 0) the distance is
     // sqrt(0.0711 + 0.0711 + 4) = 2.0353, N.L = 2 / 2.0353 = 0.98265; attenuation 1 / (1 + 0.5 d).
     float d = std::sqrt(2 * (h / 3) * (h / 3) + 4.0f);
