@@ -100,6 +100,45 @@ INSTANTIATE_TEST_SUITE_P(Quads, Coverage,
                              Quad{{31.5f, 60.5f, 32.5f, 2.5f}, {2.5f, 31.5f, 61.5f, 30.5f}},
                              Quad{{12.0f, 50.0f, 52.0f, 14.0f}, {20.0f, 21.0f, 23.0f, 22.0f}}));
 
+// Under a perspective camera, a vertex surrounded by a fan of triangles: the pixel its projection
+// truncates to is drawn, by exactly one of them, and no pixel is drawn twice.
+TEST(Coverage, VertexPixelUnderPerspective)
+{
+    const sr::Mat4 p = perspective(1.0f, 1.0f, 1.0f, 50.0f);
+    const float centre[3] = {0.137f, -0.291f, -5.0f};
+    Mesh fan;
+    fan.add_vertex(centre[0], centre[1], centre[2]);
+    const int n = 7;
+    for (int k = 0; k < n; ++k) {
+        float a = 0.3f + 6.2831853f * (float)k / (float)n;
+        fan.add_vertex(centre[0] + 1.4f * std::cos(a), centre[1] + 1.4f * std::sin(a), -5.0f + 0.4f * std::sin(3.0f * a));
+    }
+    std::vector<int> count(W * H, 0);
+    for (int k = 0; k < n; ++k) {
+        Frame f(W, H, sr::ColourType::RGB_565, sr::DepthType::None);
+        f.clear();
+        Mesh t;
+        t.v = {fan.v[0], fan.v[1 + k], fan.v[1 + (k + 1) % n]};
+        t.add_face(0, 1, 2);
+        sr::Setup s = flat_setup(f, 0xffffff);
+        s.parallel = false;
+        s.view_to_screen = p;
+        draw(s, t);
+        for (int j = 0; j < H; ++j)
+            for (int i = 0; i < W; ++i)
+                count[j * W + i] += f.pixel(i, j) != 0;
+        EXPECT_TRUE(f.guards_intact());
+    }
+    for (int c : count)
+        ASSERT_LE(c, 1);
+    // The library's projection of the centre: (x/w)(W/2) + W/2 + 0.5, (y/w)(-(H/2)) + H/2 + 0.5.
+    float c4[4];
+    for (int j = 0; j < 4; ++j)
+        c4[j] = centre[0] * p.m[0][j] + centre[1] * p.m[1][j] + centre[2] * p.m[2][j] + p.m[3][j];
+    int px = (int)(c4[0] / c4[3] * 32.0f + 32.5f), py = (int)(c4[1] / c4[3] * -32.0f + 32.5f);
+    EXPECT_EQ(count[py * W + px], 1) << px << "," << py;
+}
+
 TEST(Depth, NearWinsInBothDrawOrders)
 {
     for (sr::DepthType dt : {sr::DepthType::D16, sr::DepthType::D32}) {
