@@ -227,6 +227,12 @@ static const br_image_export core_exports[] = {
     EXPORT(BrDevBeginVar),
     EXPORT(BrDevLastBeginQuery),
     EXPORT(BrDevLastBeginSet),
+#if __has_include("brondel/brpixmap.h")
+    EXPORT(BrDevBeginOld),
+    EXPORT(BrDevEndOld),
+    EXPORT(BrDevPaletteSetOld),
+    EXPORT(BrDevPaletteEntrySetOld),
+#endif
     EXPORT(BrRendererFacilityFind),
     EXPORT(BrPrimitiveLibraryFind),
     EXPORT(BrGeometryFormatFind),
@@ -260,12 +266,99 @@ void BrFwCoreImageRemove(void)
         BrImageRemove(&core_image);
 }
 
-// "BRPMAP1": the pixel-map library's functions, added by its begin.
-static const br_image_export pmap_exports[] = {
-    {nullptr, nullptr},
-};
+// "BRPMAP1": the pixel-map library's clipping functions and the generic, memory and null methods
+// of its classes, added by its begin.
+#if __has_include("brondel/brpixmap.h")
+#include "brondel/brpixmap.h"
 
-#define PMAP_N (sizeof(pmap_exports) / sizeof(pmap_exports[0]) - 1)
+static const br_image_export pmap_exports[] = {
+    // Clipping.
+    EXPORT(PixelmapCopyBitsClip),
+    EXPORT(PixelmapLineClip),
+    EXPORT(PixelmapPointClip),
+    EXPORT(PixelmapRectangleClip),
+    EXPORT(PixelmapRectangleClipTwo),
+    // Generic methods.
+    EXPORT(_M_br_device_pixelmap_gen_copy),
+    EXPORT(_M_br_device_pixelmap_gen_copyBits),
+    EXPORT(_M_br_device_pixelmap_gen_copyDirty),
+    EXPORT(_M_br_device_pixelmap_gen_copyFrom),
+    EXPORT(_M_br_device_pixelmap_gen_copyFromDirty),
+    EXPORT(_M_br_device_pixelmap_gen_copyTo),
+    EXPORT(_M_br_device_pixelmap_gen_copyToDirty),
+    EXPORT(_M_br_device_pixelmap_gen_directLock),
+    EXPORT(_M_br_device_pixelmap_gen_directUnlock),
+    EXPORT(_M_br_device_pixelmap_gen_doubleBuffer),
+    EXPORT(_M_br_device_pixelmap_gen_doubleBufferDirty),
+    EXPORT(_M_br_device_pixelmap_gen_fill),
+    EXPORT(_M_br_device_pixelmap_gen_fillDirty),
+    EXPORT(_M_br_device_pixelmap_gen_flush),
+    EXPORT(_M_br_device_pixelmap_gen_line),
+    EXPORT(_M_br_device_pixelmap_gen_rectangle),
+    EXPORT(_M_br_device_pixelmap_gen_rectangle2),
+    EXPORT(_M_br_device_pixelmap_gen_synchronise),
+    EXPORT(_M_br_device_pixelmap_gen_text),
+    EXPORT(_M_br_device_pixelmap_gen_textBounds),
+    // Memory methods.
+    EXPORT(_M_br_device_pixelmap_mem_allocateSub),
+    EXPORT(_M_br_device_pixelmap_mem_copyBits),
+    EXPORT(_M_br_device_pixelmap_mem_copyDirty),
+    EXPORT(_M_br_device_pixelmap_mem_copyFrom),
+    EXPORT(_M_br_device_pixelmap_mem_copyFromDirty),
+    EXPORT(_M_br_device_pixelmap_mem_copyTo),
+    EXPORT(_M_br_device_pixelmap_mem_copyToDirty),
+    EXPORT(_M_br_device_pixelmap_mem_directLock),
+    EXPORT(_M_br_device_pixelmap_mem_directUnlock),
+    EXPORT(_M_br_device_pixelmap_mem_doubleBuffer),
+    EXPORT(_M_br_device_pixelmap_mem_doubleBufferDirty),
+    EXPORT(_M_br_device_pixelmap_mem_fill),
+    EXPORT(_M_br_device_pixelmap_mem_fillDirty),
+    EXPORT(_M_br_device_pixelmap_mem_flush),
+    EXPORT(_M_br_device_pixelmap_mem_line),
+    EXPORT(_M_br_device_pixelmap_mem_match),
+    EXPORT(_M_br_device_pixelmap_mem_originSet),
+    EXPORT(_M_br_device_pixelmap_mem_pixelAddressQuery),
+    EXPORT(_M_br_device_pixelmap_mem_pixelAddressSet),
+    EXPORT(_M_br_device_pixelmap_mem_pixelQuery),
+    EXPORT(_M_br_device_pixelmap_mem_pixelSet),
+    EXPORT(_M_br_device_pixelmap_mem_rectangleCopyFrom),
+    EXPORT(_M_br_device_pixelmap_mem_rectangleCopyTo),
+    EXPORT(_M_br_device_pixelmap_mem_rectangleFill),
+    EXPORT(_M_br_device_pixelmap_mem_rectangleStretchCopyFrom),
+    EXPORT(_M_br_device_pixelmap_mem_rectangleStretchCopyTo),
+    EXPORT(_M_br_device_pixelmap_mem_resize),
+    EXPORT(_M_br_device_pixelmap_mem_rowQuery),
+    EXPORT(_M_br_device_pixelmap_mem_rowSet),
+    EXPORT(_M_br_device_pixelmap_mem_rowSize),
+    EXPORT(_M_br_device_pixelmap_mem_synchronise),
+    EXPORT(_M_br_device_pixelmap_mem_validSource),
+    // Null methods.
+    EXPORT(_M_br_device_pixelmap_null_copyBits),
+    EXPORT(_M_br_device_pixelmap_null_copyDirty),
+    EXPORT(_M_br_device_pixelmap_null_copyFrom),
+    EXPORT(_M_br_device_pixelmap_null_copyFromDirty),
+    EXPORT(_M_br_device_pixelmap_null_copyTo),
+    EXPORT(_M_br_device_pixelmap_null_copyToDirty),
+    EXPORT(_M_br_device_pixelmap_null_doubleBuffer),
+    EXPORT(_M_br_device_pixelmap_null_doubleBufferDirty),
+    EXPORT(_M_br_device_pixelmap_null_fill),
+    EXPORT(_M_br_device_pixelmap_null_fillDirty),
+    EXPORT(_M_br_device_pixelmap_null_pixelAddressQuery),
+    EXPORT(_M_br_device_pixelmap_null_pixelAddressSet),
+    EXPORT(_M_br_device_pixelmap_null_pixelQuery),
+    EXPORT(_M_br_device_pixelmap_null_pixelSet),
+    EXPORT(_M_br_device_pixelmap_null_rectangleCopyFrom),
+    EXPORT(_M_br_device_pixelmap_null_rectangleCopyTo),
+    EXPORT(_M_br_device_pixelmap_null_rectangleFill),
+    EXPORT(_M_br_device_pixelmap_null_rectangleStretchCopyFrom),
+    EXPORT(_M_br_device_pixelmap_null_rectangleStretchCopyTo),
+    EXPORT(_M_br_device_pixelmap_null_resize),
+};
+#define PMAP_N (sizeof(pmap_exports) / sizeof(pmap_exports[0]))
+#else
+static const br_image_export pmap_exports[1] = {};
+#define PMAP_N 0
+#endif
 
 static const char *pmap_names[PMAP_N + 1];
 static void *pmap_functions[PMAP_N + 1];

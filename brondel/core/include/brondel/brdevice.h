@@ -62,6 +62,12 @@ br_error BrDevBeginVar(struct br_pixelmap **ppm, const char *setup_string, ...);
 struct br_pixelmap *BrDevLastBeginQuery(void);
 struct br_pixelmap *BrDevLastBeginSet(struct br_pixelmap *pm);
 
+/* The old single-screen interface over the last-begun screen. */
+struct br_pixelmap *BrDevBeginOld(const char *setup_string);
+void BrDevEndOld(void);
+br_error BrDevPaletteSetOld(struct br_pixelmap *pm);
+void BrDevPaletteEntrySetOld(br_int_32 index, br_uint_32 colour);
+
 /* Facilities the 3D database needs; the standard drivers are loaded when nothing suitable is
  * present. scalar_type is BRT_FIXED, BRT_FLOAT or anything else for no preference. */
 br_error BrRendererFacilityFind(br_renderer_facility **prf, br_object *destination, br_token scalar_type);
