@@ -1,4 +1,6 @@
 // The old single-screen interface: one device begun at a time, its palette set through the screen.
+// brcore.h names every area in the build, so this file is rebuilt when the pixel maps arrive.
+#include "brondel/brcore.h"
 #include "brondel/brdevice.h"
 
 // Built with the pixel maps it draws through.
