@@ -16,9 +16,6 @@ void BrFwCoreImageRemove(void) {}
 void BrFwHostBegin(void) {}
 void BrFwHostEnd(void) {}
 
-br_error BrFwPixelmapBegin(void) { return BRE_OK; }
-void BrFwPixelmapEnd(void) {}
-
 void *BrFwDevFirst(void) { return nullptr; }
 void BrFwDevRemove(void *dev) {}
 

@@ -9,5 +9,6 @@
 #include "brondel/brstd.h"
 #include "brondel/brlexer.h"
 #include "brondel/brfixed.h"
+#include "brondel/brpixmap.h"
 
 #endif

@@ -1,0 +1,90 @@
+// Inner loops of the memory class: runs of one colour and row copies. They go at memory speed: the
+// colour is replicated into a pattern once and stored eight bytes at a time.
+#include <string.h>
+
+#include "pmint.h"
+
+namespace {
+
+// A 24-byte pattern holds a whole number of pixels of every size from 1 to 4 bytes.
+struct fill_pattern {
+    br_uint_8 bytes[24 + 8];
+};
+
+void make_pattern(fill_pattern *pat, int bpp, br_uint_32 colour)
+{
+    for (int i = 0; i < (int)sizeof(pat->bytes); i++)
+        pat->bytes[i] = (br_uint_8)(colour >> (8 * (i % bpp)));
+}
+
+void fill_bytes(br_uint_8 *dst, br_size_t n, const fill_pattern *pat, int bpp)
+{
+    if (bpp == 1) {
+        memset(dst, pat->bytes[0], n);
+        return;
+    }
+    // Where the pattern enters at dst, so that pixel boundaries stay in place while aligning.
+    br_size_t phase = 0;
+    while (n > 0 && ((uintptr_t)dst & 7) != 0) {
+        *dst++ = pat->bytes[phase];
+        phase = (phase + 1) % (br_size_t)bpp;
+        n--;
+    }
+    if (bpp == 3) {
+        // Three 8-byte words repeat every 24 bytes.
+        uint64_t w[3];
+        memcpy(w, pat->bytes + phase, 24);
+        while (n >= 24) {
+            memcpy(dst, &w[0], 8);
+            memcpy(dst + 8, &w[1], 8);
+            memcpy(dst + 16, &w[2], 8);
+            dst += 24;
+            n -= 24;
+        }
+        memcpy(dst, pat->bytes + phase, n); // n < 24, and the pattern carries 8 bytes more
+        return;
+    }
+    uint64_t w;
+    memcpy(&w, pat->bytes + phase, 8);
+    while (n >= 64) {
+        for (int i = 0; i < 8; i++)
+            memcpy(dst + 8 * i, &w, 8);
+        dst += 64;
+        n -= 64;
+    }
+    while (n >= 8) {
+        memcpy(dst, &w, 8);
+        dst += 8;
+        n -= 8;
+    }
+    memcpy(dst, pat->bytes + phase, n);
+}
+
+} // namespace
+
+void pm_fill_run(br_uint_8 *dst, br_size_t count, int bpp, br_uint_32 colour)
+{
+    if (bpp < 1 || bpp > 4)
+        return;
+    fill_pattern pat;
+    make_pattern(&pat, bpp, colour);
+    fill_bytes(dst, count * (br_size_t)bpp, &pat, bpp);
+}
+
+void pm_fill_rows(br_uint_8 *dst, intptr_t stride, br_size_t count, br_size_t rows, int bpp, br_uint_32 colour)
+{
+    if (bpp < 1 || bpp > 4)
+        return;
+    fill_pattern pat;
+    make_pattern(&pat, bpp, colour);
+    for (br_size_t r = 0; r < rows; r++, dst += stride)
+        fill_bytes(dst, count * (br_size_t)bpp, &pat, bpp);
+}
+
+void pm_copy_rows(br_uint_8 *dst, intptr_t dst_stride, const br_uint_8 *src, intptr_t src_stride, br_size_t bytes,
+                  br_size_t rows)
+{
+    // Rows of one map may overlap when a map copies into itself.
+    for (br_size_t r = 0; r < rows; r++, dst += dst_stride, src += src_stride)
+        memmove(dst, src, bytes);
+}
