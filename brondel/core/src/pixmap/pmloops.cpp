@@ -1,6 +1,7 @@
-// Inner loops of the memory class: runs of one colour and row copies. They go at memory speed: the
-// colour is replicated into a pattern once and stored eight bytes at a time.
+// Inner loops of the memory class: runs of one colour and row copies, at memory speed: the colour
+// is replicated into a pattern once and stored in wide words.
 #include <string.h>
+#include <wchar.h>
 
 #include "pmint.h"
 
@@ -44,19 +45,14 @@ void fill_bytes(br_uint_8 *dst, br_size_t n, const fill_pattern *pat, int bpp)
         memcpy(dst, pat->bytes + phase, n); // n < 24, and the pattern carries 8 bytes more
         return;
     }
-    uint64_t w;
-    memcpy(&w, pat->bytes + phase, 8);
-    while (n >= 64) {
-        for (int i = 0; i < 8; i++)
-            memcpy(dst + 8 * i, &w, 8);
-        dst += 64;
-        n -= 64;
-    }
-    while (n >= 8) {
-        memcpy(dst, &w, 8);
-        dst += 8;
-        n -= 8;
-    }
+    // Two- and four-byte pixels repeat every four bytes: the C library's wide fill stores them
+    // with the widest stores the machine has.
+    br_uint_32 word;
+    memcpy(&word, pat->bytes + phase, 4);
+    br_size_t words = n / 4;
+    wmemset((wchar_t *)(void *)dst, (wchar_t)word, words);
+    dst += words * 4;
+    n -= words * 4;
     memcpy(dst, pat->bytes + phase, n);
 }
 
