@@ -6,8 +6,6 @@
 
 br_filesystem *BrFwStdFilesystem(void) { return nullptr; }
 
-void BrFwTokensBegin(void) {}
-
 br_error BrFwSystemConfigBegin(void) { return BRE_OK; }
 
 void BrFwCoreImageAdd(void) {}
@@ -21,7 +19,6 @@ void BrFwDevRemove(void *dev) {}
 
 void BrFwFileFree(void *res, br_uint_8 res_class, br_size_t size) {}
 void BrFwImageFree(void *res, br_uint_8 res_class, br_size_t size) {}
-void BrFwObjectFree(void *res, br_uint_8 res_class, br_size_t size) {}
 
 void *BrFwFileOpenText(const char *name) { return nullptr; }
 int BrFwFileGetChar(void *file) { return -1; }

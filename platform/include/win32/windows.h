@@ -34,5 +34,8 @@
 #if __has_include("win32/wingdi.h")
 #include "win32/wingdi.h"
 #endif
+#if __has_include("win32/mmsystem.h")
+#include "win32/mmsystem.h"
+#endif
 
 #endif

@@ -9,6 +9,8 @@
 #include "brondel/brstd.h"
 #include "brondel/brlexer.h"
 #include "brondel/brfixed.h"
+#include "brondel/brtoken.h"
+#include "brondel/brobject.h"
 #include "brondel/brpixmap.h"
 
 #endif
