@@ -235,13 +235,19 @@ TEST_F(PmTest, MatchMakesNewMapsWithoutCopyingPixels)
     EXPECT_EQ(BrPixelmapMatchTyped(colour, BR_PM_USE_OFFSCREEN, 99), nullptr);
 
     // The match operation itself: depth with 24 bits fails.
-    struct {
-        br_token t;
-        intptr_t v;
-    } tv[] = {{99 /* USE_T */, 84 /* DEPTH */}, {76 /* PIXEL_BITS_I32 */, 24}, {0, 0}};
+    br_token_value tv[3] = {};
+    tv[0].t = BRT_USE_T;
+    tv[0].v.t = BRT_DEPTH;
+    tv[1].t = BRT_PIXEL_BITS_I32;
+    tv[1].v.i32 = 24;
     br_pixelmap *out = nullptr;
-    EXPECT_EQ(colour->dispatch->match(colour, &out, (struct br_token_value *)tv), (br_error)BRE_FAIL);
+    EXPECT_EQ(colour->dispatch->match(colour, &out, tv), (br_error)BRE_FAIL);
     EXPECT_EQ(out, nullptr);
+    tv[1].v.i32 = 32;
+    ASSERT_EQ(colour->dispatch->match(colour, &out, tv), (br_error)BRE_OK);
+    EXPECT_EQ(out->type, BR_PMT_DEPTH_32);
+    EXPECT_EQ(out->row_bytes, -32);
+    BrPixelmapFree(out);
 
     for (br_pixelmap *m : {clone, depth, depth32, sized, typed, colour})
         BrPixelmapFree(m);
@@ -252,7 +258,7 @@ namespace {
 // A class whose match ignores the asked size; its maps live under a parent the test can weigh.
 void *match_parent;
 
-br_error stubborn_match(br_pixelmap *self, br_pixelmap **newpm, struct br_token_value *)
+br_error stubborn_match(br_pixelmap *self, br_pixelmap **newpm, br_token_value *)
 {
     br_pixelmap *pm = BrPixelmapAllocate(self->type, self->width, self->height, nullptr, 0);
     BrResAdd(match_parent, pm);
@@ -278,6 +284,50 @@ TEST_F(PmTest, MatchSizedThatCannotHonourTheSizeLeavesNothing)
     EXPECT_GT(BrResSizeTotal(match_parent), empty);
 
     BrResFree(match_parent);
+    BrPixelmapFree(pm);
+}
+
+TEST_F(PmTest, QueriesThroughTheTemplate)
+{
+    br_pixelmap *pm = BrPixelmapAllocate(BR_PMT_RGB_565, 33, 17, nullptr, 0);
+    char name[] = "screen";
+    pm->identifier = name;
+    br_object *o = (br_object *)pm;
+    EXPECT_EQ(ObjectType(o), (br_token)BRT_DEVICE_PIXELMAP);
+    EXPECT_TRUE(ObjectIsType(o, BRT_OBJECT));
+    EXPECT_FALSE(ObjectIsType(o, BRT_DEVICE));
+    EXPECT_EQ(ObjectDevice(o), nullptr);
+    EXPECT_STREQ(ObjectIdentifier(o), "screen");
+    EXPECT_GE((br_size_t)pm->dispatch->_space(o), sizeof(br_pixelmap) + 33 * 2 * 17);
+
+    br_value v = {};
+    ASSERT_EQ(pm->dispatch->_query(o, &v, BRT_WIDTH_I32), (br_error)BRE_OK);
+    EXPECT_EQ(v.i32, 33);
+    ASSERT_EQ(pm->dispatch->_query(o, &v, BRT_PIXEL_TYPE_U8), (br_error)BRE_OK);
+    EXPECT_EQ(v.u32, (br_uint_32)BR_PMT_RGB_565);
+    ASSERT_EQ(pm->dispatch->_query(o, &v, BRT_IDENTIFIER_CSTR), (br_error)BRE_OK);
+    EXPECT_EQ(v.cstr, name);
+    EXPECT_EQ(pm->dispatch->_query(o, &v, BRT_CLUT_O), (br_error)BRE_UNKNOWN_TOKEN);
+    // No colour table: the palette operations have nothing to set.
+    EXPECT_EQ(BrPixelmapPaletteEntrySetMany(pm, 0, 1, nullptr), (br_error)BRE_UNSUPPORTED);
+
+    br_token_value all[5];
+    ASSERT_EQ(pm->dispatch->_queryAll(o, all, sizeof(all)), (br_error)BRE_OK);
+    EXPECT_EQ(all[1].t, (br_token)BRT_WIDTH_I32);
+    EXPECT_EQ(all[2].v.i32, 17);
+    EXPECT_EQ(all[4].t, 0u);
+
+    // The container matching of objects sees a pixel map's size.
+    br_token_value want[2] = {};
+    want[0].t = BRT_HEIGHT_I32;
+    want[0].v.i32 = 17;
+    br_token_value got[2] = {};
+    got[0].t = BRT_HEIGHT_I32;
+    br_int_32 count = 0;
+    ASSERT_EQ(pm->dispatch->_queryMany(o, got, nullptr, 0, &count), (br_error)BRE_OK);
+    EXPECT_EQ(count, 1);
+    EXPECT_TRUE(BrTokenValueCompare(want, got));
+    pm->identifier = nullptr;
     BrPixelmapFree(pm);
 }
 

@@ -63,7 +63,9 @@ inline const br_pixelmap_dispatch *foreign_dispatch()
 {
     static br_pixelmap_dispatch d = [] {
         br_pixelmap_dispatch t = BrPixelmapMemDispatch;
-        t.device = [](br_pixelmap *self) -> void * { return self->user; };
+        t._device = [](br_object *self) -> struct br_device * {
+            return (struct br_device *)((br_pixelmap *)self)->user;
+        };
         t.copy = [](br_pixelmap *, br_pixelmap *) -> br_error {
             ForeignLog::calls.push_back("copy");
             return BRE_OK;

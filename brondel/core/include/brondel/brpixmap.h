@@ -3,15 +3,11 @@
 #ifndef BRONDEL_BRPIXMAP_H
 #define BRONDEL_BRPIXMAP_H
 
-#include "brondel/brfw.h"
+#include "brondel/brobject.h"
 
 #ifdef __cplusplus
 extern "C" {
 #endif
-
-typedef br_uint_32 br_token;
-struct br_token_value;
-struct br_tv_template;
 
 /* Pixel types. */
 enum {
@@ -108,29 +104,14 @@ typedef PixelmapFont br_font;
 /* The built-in font: proportional, 7 wide at most, 9 high. */
 extern const br_font BrPixelmapFontBuiltin;
 
-/* The class operation table: four reserved words, then the operations in this fixed order. The
- * first 13 operations are those every object has. */
+/* The class operation table: four reserved words and the 13 operations every object has (they take
+ * the pixel map as a plain object), then the pixel-map operations in this fixed order. */
 typedef struct br_pixelmap_dispatch {
-    void *_reserved0, *_reserved1, *_reserved2, *_reserved3;
-
-    void (*free)(br_pixelmap *self);
-    const char *(*identifier)(br_pixelmap *self);
-    br_token (*type)(br_pixelmap *self);
-    br_boolean (*isType)(br_pixelmap *self, br_token t);
-    void *(*device)(br_pixelmap *self);
-    br_size_t (*space)(br_pixelmap *self);
-    struct br_tv_template *(*templateQuery)(br_pixelmap *self);
-    br_error (*query)(br_pixelmap *self, void *pvalue, br_token t);
-    br_error (*queryBuffer)(br_pixelmap *self, void *pvalue, void *buffer, br_size_t buffer_size, br_token t);
-    br_error (*queryMany)(br_pixelmap *self, struct br_token_value *tv, void *extra, br_size_t extra_size,
-                          br_int_32 *pcount);
-    br_error (*queryManySize)(br_pixelmap *self, br_size_t *pextra_size, struct br_token_value *tv);
-    br_error (*queryAll)(br_pixelmap *self, struct br_token_value *buffer, br_size_t buffer_size);
-    br_error (*queryAllSize)(br_pixelmap *self, br_size_t *psize);
+    BR_OBJECT_METHODS
 
     br_error (*validSource)(br_pixelmap *self, void *source);
     br_error (*resize)(br_pixelmap *self, br_int_32 width, br_int_32 height);
-    br_error (*match)(br_pixelmap *self, br_pixelmap **newpm, struct br_token_value *tv);
+    br_error (*match)(br_pixelmap *self, br_pixelmap **newpm, br_token_value *tv);
     br_error (*allocateSub)(br_pixelmap *self, br_pixelmap **newpm, br_rectangle *rect);
 
     br_error (*copy)(br_pixelmap *self, br_pixelmap *src);
@@ -309,7 +290,7 @@ br_error _M_br_device_pixelmap_mem_directLock(br_pixelmap *self, br_boolean bloc
 br_error _M_br_device_pixelmap_mem_directUnlock(br_pixelmap *self);
 br_error _M_br_device_pixelmap_mem_flush(br_pixelmap *self);
 br_error _M_br_device_pixelmap_mem_line(br_pixelmap *self, br_point *s, br_point *e, br_uint_32 colour);
-br_error _M_br_device_pixelmap_mem_match(br_pixelmap *self, br_pixelmap **newpm, struct br_token_value *tv);
+br_error _M_br_device_pixelmap_mem_match(br_pixelmap *self, br_pixelmap **newpm, br_token_value *tv);
 br_error _M_br_device_pixelmap_mem_originSet(br_pixelmap *self, br_point *p);
 br_error _M_br_device_pixelmap_mem_pixelAddressQuery(br_pixelmap *self, void **pptr, br_uint_32 *pqual,
                                                      br_point *p);

@@ -46,7 +46,7 @@ choice copy_choice(br_pixelmap *dst, br_pixelmap *src)
 {
     ensure(dst);
     ensure(src);
-    if (dst->dispatch->device(dst) == src->dispatch->device(src))
+    if (ObjectDevice(dst) == ObjectDevice(src))
         return OWN;
     if (!(src->flags & PIXELMAP_NO_ACCESS))
         return TO;
@@ -192,7 +192,7 @@ br_pixelmap *BrPixelmapAllocateSub(br_pixelmap *pm, br_int_32 x, br_int_32 y, br
 
 void BrPixelmapFree(br_pixelmap *pm)
 {
-    ensure(pm)->dispatch->free(pm);
+    ObjectFree(ensure(pm));
 }
 
 br_pixelmap *BrPixelmapResize(br_pixelmap *pm, br_int_32 width, br_int_32 height)
@@ -209,23 +209,31 @@ br_pixelmap *match(br_pixelmap *pm, br_uint_8 use, const br_uint_8 *type, const 
         br_token use;
         br_int_32 bits; // 0: no pixel-bits pair
     } uses[] = {
-        {PMT_OFFSCREEN, 0}, {PMT_DEPTH, 16}, {PMT_DEPTH, 0}, {PMT_HIDDEN, 0}, {PMT_HIDDEN_BUFFER, 0}, {PMT_NO_RENDER, 0},
+        {BRT_OFFSCREEN, 0}, {BRT_DEPTH, 16}, {BRT_DEPTH, 0}, {BRT_HIDDEN, 0}, {BRT_HIDDEN_BUFFER, 0}, {BRT_NO_RENDER, 0},
     };
-    pm_token_value tv[6];
+    br_token_value tv[6] = {};
     int n = 0;
-    tv[n++] = {PMT_USE_T, use < 6 ? (intptr_t)uses[use].use : 0};
-    if (use < 6 && uses[use].bits != 0)
-        tv[n++] = {PMT_PIXEL_BITS_I32, uses[use].bits};
-    if (type != nullptr)
-        tv[n++] = {PMT_PIXEL_TYPE_U8, *type};
-    if (width != nullptr)
-        tv[n++] = {PMT_WIDTH_I32, *width};
-    if (height != nullptr)
-        tv[n++] = {PMT_HEIGHT_I32, *height};
-    tv[n] = {0, 0};
+    tv[n].t = BRT_USE_T;
+    tv[n++].v.t = use < 6 ? uses[use].use : 0;
+    if (use < 6 && uses[use].bits != 0) {
+        tv[n].t = BRT_PIXEL_BITS_I32;
+        tv[n++].v.i32 = uses[use].bits;
+    }
+    if (type != nullptr) {
+        tv[n].t = BRT_PIXEL_TYPE_U8;
+        tv[n++].v.u32 = *type;
+    }
+    if (width != nullptr) {
+        tv[n].t = BRT_WIDTH_I32;
+        tv[n++].v.i32 = *width;
+    }
+    if (height != nullptr) {
+        tv[n].t = BRT_HEIGHT_I32;
+        tv[n++].v.i32 = *height;
+    }
 
     br_pixelmap *newpm = nullptr;
-    if (ensure(pm)->dispatch->match(pm, &newpm, (struct br_token_value *)tv) != BRE_OK || newpm == nullptr)
+    if (ensure(pm)->dispatch->match(pm, &newpm, tv) != BRE_OK || newpm == nullptr)
         return nullptr;
     if ((type != nullptr && newpm->type != *type) || (width != nullptr && newpm->width != *width) ||
         (height != nullptr && newpm->height != *height)) {
@@ -260,9 +268,11 @@ br_pixelmap *BrPixelmapMatchTypedSized(br_pixelmap *pm, br_uint_8 match_type, br
 
 br_pixelmap *BrPixelmapClone(br_pixelmap *src)
 {
-    pm_token_value tv[2] = {{PMT_USE_T, PMT_CLONE}, {0, 0}};
+    br_token_value tv[2] = {};
+    tv[0].t = BRT_USE_T;
+    tv[0].v.t = BRT_CLONE;
     br_pixelmap *newpm = nullptr;
-    if (ensure(src)->dispatch->match(src, &newpm, (struct br_token_value *)tv) != BRE_OK)
+    if (ensure(src)->dispatch->match(src, &newpm, tv) != BRE_OK)
         return nullptr;
     return newpm;
 }
@@ -425,10 +435,10 @@ namespace {
 
 br_device_clut *clut_of(br_pixelmap *pm)
 {
-    void *value[2] = {nullptr, nullptr}; // room for a pointer-sized token value
-    if (ensure(pm)->dispatch->query(pm, value, PMT_CLUT_O) != BRE_OK)
+    br_value value = {};
+    if (ensure(pm)->dispatch->_query((br_object *)pm, &value, BRT_CLUT_O) != BRE_OK)
         return nullptr;
-    return (br_device_clut *)value[0];
+    return (br_device_clut *)value.p;
 }
 
 } // namespace

@@ -1,72 +1,58 @@
 // The memory class's object operations, its match, and its operation table.
+#include <stddef.h>
+
 #include "pmint.h"
 
 namespace {
 
-void mem_free(br_pixelmap *self)
+br_pixelmap *pm_of(br_object *self)
+{
+    return (br_pixelmap *)self;
+}
+
+void mem_free(br_object *self)
 {
     BrResFree(self);
 }
 
-const char *mem_identifier(br_pixelmap *self)
+const char *mem_identifier(br_object *self)
 {
-    return self->identifier;
+    return pm_of(self)->identifier;
 }
 
-br_token mem_type(br_pixelmap *self)
+br_token mem_type(br_object *self)
 {
-    return PMT_DEVICE_PIXELMAP;
+    return BRT_DEVICE_PIXELMAP;
 }
 
-br_boolean mem_isType(br_pixelmap *self, br_token t)
+br_boolean mem_isType(br_object *self, br_token t)
 {
-    return t == PMT_DEVICE_PIXELMAP || t == PMT_OBJECT;
+    return t == BRT_DEVICE_PIXELMAP || t == BRT_OBJECT;
 }
 
-void *mem_device(br_pixelmap *self)
+struct br_device *mem_device(br_object *self)
 {
     return nullptr; // a memory map belongs to no device
 }
 
-br_size_t mem_space(br_pixelmap *self)
+br_int_32 mem_space(br_object *self)
 {
-    return BrResSizeTotal(self);
+    return (br_int_32)BrResSizeTotal(self);
 }
 
-struct br_tv_template *mem_templateQuery(br_pixelmap *self)
-{
-    return nullptr;
-}
+br_tv_template_entry query_entries[] = {
+    {BRT_IDENTIFIER_CSTR, nullptr, offsetof(br_pixelmap, identifier), BRTV_QUERY | BRTV_ALL, BRTV_CONV_COPY, 0, 0},
+    {BRT_WIDTH_I32, nullptr, offsetof(br_pixelmap, width), BRTV_QUERY | BRTV_ALL, BRTV_CONV_I32_U16, 0, 0},
+    {BRT_HEIGHT_I32, nullptr, offsetof(br_pixelmap, height), BRTV_QUERY | BRTV_ALL, BRTV_CONV_I32_U16, 0, 0},
+    {BRT_PIXEL_TYPE_U8, nullptr, offsetof(br_pixelmap, type), BRTV_QUERY | BRTV_ALL, BRTV_CONV_I32_U8, 0, 0},
+};
 
-br_error mem_query(br_pixelmap *self, void *pvalue, br_token t)
+br_tv_template *mem_templateQuery(br_object *self)
 {
-    return BRE_UNKNOWN_TOKEN;
-}
-
-br_error mem_queryBuffer(br_pixelmap *self, void *pvalue, void *buffer, br_size_t buffer_size, br_token t)
-{
-    return BRE_UNKNOWN_TOKEN;
-}
-
-br_error mem_queryMany(br_pixelmap *self, struct br_token_value *tv, void *extra, br_size_t extra_size,
-                       br_int_32 *pcount)
-{
-    return BRE_UNKNOWN_TOKEN;
-}
-
-br_error mem_queryManySize(br_pixelmap *self, br_size_t *pextra_size, struct br_token_value *tv)
-{
-    return BRE_UNKNOWN_TOKEN;
-}
-
-br_error mem_queryAll(br_pixelmap *self, struct br_token_value *buffer, br_size_t buffer_size)
-{
-    return BRE_UNKNOWN_TOKEN;
-}
-
-br_error mem_queryAllSize(br_pixelmap *self, br_size_t *psize)
-{
-    return BRE_UNKNOWN_TOKEN;
+    if (PmState.device_pixelmap_template == nullptr)
+        PmState.device_pixelmap_template =
+            BrTVTemplateAllocate(PmState.res, query_entries, sizeof(query_entries) / sizeof(query_entries[0]));
+    return PmState.device_pixelmap_template;
 }
 
 br_error mem_copy(br_pixelmap *self, br_pixelmap *src)
@@ -86,25 +72,21 @@ br_error mem_rectangleStretchCopy(br_pixelmap *self, br_rectangle *d, br_pixelma
 
 // What a match list asks for.
 struct match_args {
-    br_token use = 0;
-    br_int_32 type;
-    br_int_32 bits = 0;
+    br_token use;
+    br_uint_8 type;
+    br_int_32 bits;
+    void *renderer; // not used by memory maps
     br_int_32 width, height;
 };
 
-void read_match_list(match_args *a, const pm_token_value *tv)
-{
-    for (; tv != nullptr && tv->t != 0; tv++) {
-        switch (tv->t) {
-        case PMT_USE_T: a->use = (br_token)tv->v; break;
-        case PMT_PIXEL_TYPE_U8: a->type = (br_uint_8)tv->v; break;
-        case PMT_PIXEL_BITS_I32: a->bits = (br_int_32)tv->v; break;
-        case PMT_WIDTH_I32: a->width = (br_int_32)tv->v; break;
-        case PMT_HEIGHT_I32: a->height = (br_int_32)tv->v; break;
-        default: break; // RENDERER_O and anything else: not used by memory maps
-        }
-    }
-}
+br_tv_template_entry match_entries[] = {
+    {BRT_USE_T, nullptr, offsetof(match_args, use), BRTV_SET, BRTV_CONV_COPY, 0, 0},
+    {BRT_PIXEL_TYPE_U8, nullptr, offsetof(match_args, type), BRTV_SET, BRTV_CONV_I32_U8, 0, 0},
+    {BRT_PIXEL_BITS_I32, nullptr, offsetof(match_args, bits), BRTV_SET, BRTV_CONV_COPY, 0, 0},
+    {BRT_RENDERER_O, nullptr, offsetof(match_args, renderer), BRTV_SET, BRTV_CONV_COPY, 0, 0},
+    {BRT_WIDTH_I32, nullptr, offsetof(match_args, width), BRTV_SET, BRTV_CONV_COPY, 0, 0},
+    {BRT_HEIGHT_I32, nullptr, offsetof(match_args, height), BRTV_SET, BRTV_CONV_COPY, 0, 0},
+};
 
 // A depth map whose rows line up with self's rows.
 br_pixelmap *match_depth(br_pixelmap *self, const match_args &a)
@@ -154,27 +136,31 @@ br_pixelmap *match_depth(br_pixelmap *self, const match_args &a)
 
 } // namespace
 
-br_error _M_br_device_pixelmap_mem_match(br_pixelmap *self, br_pixelmap **newpm, struct br_token_value *tv)
+br_error _M_br_device_pixelmap_mem_match(br_pixelmap *self, br_pixelmap **newpm, br_token_value *tv)
 {
-    match_args a;
+    match_args a = {};
     a.type = self->type;
     a.width = self->width;
     a.height = self->height;
-    read_match_list(&a, (const pm_token_value *)tv);
+    if (PmState.pixelmap_match_template == nullptr)
+        PmState.pixelmap_match_template =
+            BrTVTemplateAllocate(PmState.res, match_entries, sizeof(match_entries) / sizeof(match_entries[0]));
+    if (tv != nullptr)
+        BrTokenValueSetMany(&a, nullptr, nullptr, tv, PmState.pixelmap_match_template);
 
     br_pixelmap *pm = nullptr;
     switch (a.use) {
-    case PMT_DEPTH:
+    case BRT_DEPTH:
         pm = match_depth(self, a);
         break;
-    case PMT_OFFSCREEN:
-    case PMT_HIDDEN:
-    case PMT_CLONE:
-    case PMT_HIDDEN_BUFFER:
-    case PMT_NO_RENDER:
+    case BRT_OFFSCREEN:
+    case BRT_HIDDEN:
+    case BRT_CLONE:
+    case BRT_HIDDEN_BUFFER:
+    case BRT_NO_RENDER:
         // A new map of the asked type and size; no pixels are copied, not even for a clone.
-        if (a.type >= 0 && a.type < BR_PMT_MAX)
-            pm = BrPixelmapAllocate((br_uint_8)a.type, a.width, a.height, nullptr,
+        if (a.type < BR_PMT_MAX)
+            pm = BrPixelmapAllocate(a.type, a.width, a.height, nullptr,
                                     self->row_bytes < 0 ? PIXELMAP_ALLOCATE_INVERTED : 0);
         break;
     default:
@@ -197,12 +183,12 @@ const br_pixelmap_dispatch BrPixelmapMemDispatch = {
     mem_device,
     mem_space,
     mem_templateQuery,
-    mem_query,
-    mem_queryBuffer,
-    mem_queryMany,
-    mem_queryManySize,
-    mem_queryAll,
-    mem_queryAllSize,
+    _M_br_object_query,
+    _M_br_object_queryBuffer,
+    _M_br_object_queryMany,
+    _M_br_object_queryManySize,
+    _M_br_object_queryAll,
+    _M_br_object_queryAllSize,
     _M_br_device_pixelmap_mem_validSource,
     _M_br_device_pixelmap_mem_resize,
     _M_br_device_pixelmap_mem_match,

@@ -30,37 +30,11 @@ inline br_uint_8 *pm_addr(const br_pixelmap *pm, br_int_32 col, br_int_32 row)
            (intptr_t)(pm->base_x + col) * pm_bpp(pm);
 }
 
-/* Token ids the library passes and reads (the numbers are fixed for drivers). */
-enum : br_token {
-    PMT_OBJECT = 15,
-    PMT_DEVICE_PIXELMAP = 40,
-    PMT_IDENTIFIER_CSTR = 54,
-    PMT_CLUT_O = 68,
-    PMT_WIDTH_I32 = 69,
-    PMT_HEIGHT_I32 = 72,
-    PMT_PIXEL_TYPE_U8 = 75,
-    PMT_PIXEL_BITS_I32 = 76,
-    PMT_DEPTH = 84,
-    PMT_USE_T = 99,
-    PMT_HIDDEN = 100,
-    PMT_OFFSCREEN = 101,
-    PMT_CLONE = 102,
-    PMT_RENDERER_O = 103,
-    PMT_HIDDEN_BUFFER = 278,
-    PMT_NO_RENDER = 379,
-};
-
-/* A token-value pair as the match operation reads it. */
-struct pm_token_value {
-    br_token t;
-    intptr_t v;
-};
-
 /* State of the library in this instance. */
 struct pm_state {
     void *res; /* anchor of every pixel map */
-    struct br_tv_template *device_pixelmap_template;
-    struct br_tv_template *pixelmap_match_template;
+    br_tv_template *device_pixelmap_template;
+    br_tv_template *pixelmap_match_template;
 };
 extern pm_state PmState;
 
