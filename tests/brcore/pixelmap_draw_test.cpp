@@ -302,3 +302,63 @@ TEST_F(PmTest, ForeignNoAccessMapsAnswerUnsupported)
     for (br_pixelmap *m : {a, b, mem})
         BrPixelmapFree(m);
 }
+
+namespace {
+
+// A colour table that records what it was given, reached through a class's CLUT_O query.
+struct RecordingClut {
+    br_device_clut clut;
+    std::vector<br_uint_32> entries = std::vector<br_uint_32>(16, 0);
+};
+
+br_error clut_set(br_device_clut *self, br_int_32 index, br_uint_32 entry)
+{
+    ((RecordingClut *)self)->entries.at(index) = entry;
+    return BRE_OK;
+}
+
+br_error clut_set_many(br_device_clut *self, br_int_32 index, br_int_32 count, br_uint_32 *entries)
+{
+    for (br_int_32 i = 0; i < count; i++)
+        ((RecordingClut *)self)->entries.at(index + i) = entries[i];
+    return BRE_OK;
+}
+
+RecordingClut *the_clut;
+
+br_error query_with_clut(br_object *self, br_value *pvalue, br_token t)
+{
+    if (t != BRT_CLUT_O)
+        return _M_br_object_query(self, pvalue, t);
+    pvalue->p = the_clut;
+    return BRE_OK;
+}
+
+} // namespace
+
+TEST_F(PmTest, PaletteOperationsGoToTheColourTable)
+{
+    br_device_clut_dispatch cd = {};
+    cd.entrySet = clut_set;
+    cd.entrySetMany = clut_set_many;
+    RecordingClut clut;
+    clut.clut.dispatch = &cd;
+    the_clut = &clut;
+    br_pixelmap_dispatch d = BrPixelmapMemDispatch;
+    d._query = query_with_clut;
+
+    br_pixelmap *screen = BrPixelmapAllocate(BR_PMT_INDEX_8, 8, 8, nullptr, 0);
+    screen->dispatch = &d;
+    br_pixelmap *pal = BrPixelmapAllocate(BR_PMT_RGBX_888, 1, 3, nullptr, 0);
+    for (int i = 0; i < 3; i++)
+        BrPixelmapPixelSet(pal, 0, i, 0x101010u * (i + 1));
+    EXPECT_EQ(BrPixelmapPaletteSet(screen, pal), (br_error)BRE_OK);
+    BrPixelmapPaletteEntrySet(screen, 5, 0xABCDEF);
+    br_uint_32 two[2] = {7, 8};
+    EXPECT_EQ(BrPixelmapPaletteEntrySetMany(screen, 9, 2, two), (br_error)BRE_OK);
+    EXPECT_EQ(clut.entries, (std::vector<br_uint_32>{0x101010, 0x202020, 0x303030, 0, 0, 0xABCDEF, 0, 0, 0, 7, 8,
+                                                     0, 0, 0, 0, 0}));
+    screen->dispatch = nullptr;
+    BrPixelmapFree(screen);
+    BrPixelmapFree(pal);
+}
