@@ -24,6 +24,10 @@ TEST_F(PmTest, CopyBitsMasksTheFirstAndLastBytes)
                         expect.insert({2 + b - 3, 1 + r});
             EXPECT_EQ(pixels_not(pm, 0), expect);
             EXPECT_EQ(BrPixelmapPixelGet(pm, 2, 1), 0x5Bu);
+            // Bits before the start of the rows are never read: the drawing starts further right.
+            BrPixelmapFill(pm, 0);
+            ASSERT_EQ(BrPixelmapCopyBits(pm, 0, 0, bits + 2, 2, -3, 5, 1, 1), (br_error)BRE_OK);
+            EXPECT_EQ(pixels_not(pm, 0), (PixelSet{{3, 0}, {5, 0}}));
             pm->dispatch = nullptr;
             BrPixelmapFree(pm);
         }

@@ -158,9 +158,9 @@ br_error _M_br_device_pixelmap_gen_copyBits(br_pixelmap *self, br_point *point, 
                                             br_uint_16 s_stride, br_rectangle *bit_rect, br_uint_32 colour)
 {
     // The first bit of the rectangle lands on the point, as in the memory class.
-    br_rectangle r;
-    br_point p;
-    if (!PixelmapCopyBitsClip(&r, &p, bit_rect, point, self))
+    br_rectangle r, b;
+    br_point p, q;
+    if (!pm_bits_start(&b, &q, bit_rect, point) || !PixelmapCopyBitsClip(&r, &p, &b, &q, self))
         return BRE_OK;
     auto pixel_set = DISPATCH(self, pixelSet);
     for (br_int_32 row = 0; row < r.h; row++) {
@@ -168,8 +168,8 @@ br_error _M_br_device_pixelmap_gen_copyBits(br_pixelmap *self, br_point *point, 
         for (br_int_32 i = 0; i < r.w; i++) {
             br_int_32 bit = r.x + i;
             if (bits[bit >> 3] & (0x80 >> (bit & 7))) {
-                br_point q = {p.x + i - self->origin_x, p.y + row - self->origin_y};
-                br_error res = pixel_set(self, &q, colour);
+                br_point at = {p.x + i - self->origin_x, p.y + row - self->origin_y};
+                br_error res = pixel_set(self, &at, colour);
                 if (res != BRE_OK)
                     return res;
             }

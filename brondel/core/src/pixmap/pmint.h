@@ -74,6 +74,25 @@ void pm_copy_rows(br_uint_8 *dst, intptr_t dst_stride, const br_uint_8 *src, int
 template <class Plot>
 void pm_line_walk(br_int_32 x1, br_int_32 y1, br_int_32 x2, br_int_32 y2, Plot plot);
 
+/* Bits before the start of the caller's rows do not exist: a negative bit start moves the point
+ * instead. False when nothing is left. */
+inline bool pm_bits_start(br_rectangle *bits, br_point *point, const br_rectangle *in, const br_point *at)
+{
+    *bits = *in;
+    *point = *at;
+    if (bits->x < 0) {
+        bits->w += bits->x;
+        point->x -= bits->x;
+        bits->x = 0;
+    }
+    if (bits->y < 0) {
+        bits->h += bits->y;
+        point->y -= bits->y;
+        bits->y = 0;
+    }
+    return bits->w > 0 && bits->h > 0;
+}
+
 /* Glyph width of one character: the table entry of a proportional font, negatives counting as 0. */
 inline br_int_32 pm_glyph_width(const br_font *font, unsigned char c)
 {

@@ -284,9 +284,9 @@ br_error _M_br_device_pixelmap_mem_line(br_pixelmap *self, br_point *s, br_point
 br_error _M_br_device_pixelmap_mem_copyBits(br_pixelmap *self, br_point *point, const br_uint_8 *src,
                                             br_uint_16 s_stride, br_rectangle *bit_rect, br_uint_32 colour)
 {
-    br_rectangle r;
-    br_point p;
-    if (!PixelmapCopyBitsClip(&r, &p, bit_rect, point, self))
+    br_rectangle r, b;
+    br_point p, q;
+    if (!pm_bits_start(&b, &q, bit_rect, point) || !PixelmapCopyBitsClip(&r, &p, &b, &q, self))
         return BRE_OK;
     int bpp = pm_bpp(self);
     if (bpp == 0)
