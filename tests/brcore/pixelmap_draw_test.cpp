@@ -362,3 +362,32 @@ TEST_F(PmTest, PaletteOperationsGoToTheColourTable)
     BrPixelmapFree(screen);
     BrPixelmapFree(pal);
 }
+
+TEST_F(PmTest, GenericWholeCopiesLineUpMapsWithDifferentOrigins)
+{
+    br_pixelmap_dispatch d = BrPixelmapMemDispatch;
+    d.copyTo = _M_br_device_pixelmap_gen_copyTo;
+    d.copyFrom = _M_br_device_pixelmap_gen_copyFrom;
+    d.fill = _M_br_device_pixelmap_gen_fill;
+    br_pixelmap *src = BrPixelmapAllocate(BR_PMT_INDEX_8, 4, 2, nullptr, 0);
+    br_pixelmap *dst = BrPixelmapAllocate(BR_PMT_INDEX_8, 4, 2, nullptr, 0);
+    src->dispatch = dst->dispatch = &d;
+    src->origin_x = 1;
+    dst->origin_y = 1;
+    for (int i = 0; i < 8; i++)
+        BrPixelmapPixelSet(src, i % 4 - 1, i / 4, (br_uint_32)i + 1);
+
+    // Whichever side runs the copy, pixel (x, y) of one map lands on pixel (x, y) of the other.
+    for (auto copy : {_M_br_device_pixelmap_gen_copyTo, _M_br_device_pixelmap_gen_copyFrom}) {
+        ASSERT_EQ(d.fill(dst, 0), (br_error)BRE_OK);
+        if (copy == _M_br_device_pixelmap_gen_copyTo)
+            ASSERT_EQ(copy(dst, src), (br_error)BRE_OK);
+        else
+            ASSERT_EQ(copy(src, dst), (br_error)BRE_OK);
+        for (int i = 0; i < 8; i++)
+            EXPECT_EQ(BrPixelmapPixelGet(dst, i % 4, i / 4 - 1), (br_uint_32)i + 1) << i;
+    }
+    src->dispatch = dst->dispatch = nullptr;
+    BrPixelmapFree(src);
+    BrPixelmapFree(dst);
+}
