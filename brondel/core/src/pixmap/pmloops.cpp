@@ -7,9 +7,10 @@
 
 namespace {
 
-// A 24-byte pattern holds a whole number of pixels of every size from 1 to 4 bytes.
+// A 48-byte pattern holds a whole number of pixels of every size from 1 to 4 bytes; the spare
+// bytes let the pattern be read from any phase.
 struct fill_pattern {
-    br_uint_8 bytes[24 + 8];
+    br_uint_8 bytes[48 + 8];
 };
 
 void make_pattern(fill_pattern *pat, int bpp, br_uint_32 colour)
@@ -32,17 +33,18 @@ void fill_bytes(br_uint_8 *dst, br_size_t n, const fill_pattern *pat, int bpp)
         n--;
     }
     if (bpp == 3) {
-        // Three 8-byte words repeat every 24 bytes.
-        uint64_t w[3];
-        memcpy(w, pat->bytes + phase, 24);
-        while (n >= 24) {
-            memcpy(dst, &w[0], 8);
-            memcpy(dst + 8, &w[1], 8);
-            memcpy(dst + 16, &w[2], 8);
-            dst += 24;
-            n -= 24;
+        // Three 16-byte blocks repeat every 48 bytes.
+        typedef br_uint_8 block16 __attribute__((vector_size(16)));
+        block16 v[3];
+        memcpy(v, pat->bytes + phase, 48);
+        while (n >= 48) {
+            memcpy(dst, &v[0], 16);
+            memcpy(dst + 16, &v[1], 16);
+            memcpy(dst + 32, &v[2], 16);
+            dst += 48;
+            n -= 48;
         }
-        memcpy(dst, pat->bytes + phase, n); // n < 24, and the pattern carries 8 bytes more
+        memcpy(dst, pat->bytes + phase, n); // n < 48, and the pattern carries 8 bytes more
         return;
     }
     // Two- and four-byte pixels repeat every four bytes: the C library's wide fill stores them
