@@ -9,7 +9,8 @@
 #include <random>
 #include <vector>
 
-#include "blit_core.h"
+#include "brondel/brpixmap.h"
+#include "pannix/pxblit.h"
 
 namespace {
 
@@ -18,13 +19,13 @@ constexpr size_t kBytes = size_t{kW} * kH * 2;
 
 struct Picture {
     std::vector<uint16_t> pixels;
-    pxblit::PxMap map;
+    br_pixelmap map{};  // made by hand: the blitters read only the fields set here
     SDL_Surface* surface = nullptr;
 
     Picture(int type, Uint32 sdl_format) : pixels(size_t{kW} * kH) {
-        map.pixels = reinterpret_cast<uint8_t*>(pixels.data());
+        map.pixels = pixels.data();
         map.row_bytes = kW * 2;
-        map.type = type;
+        map.type = static_cast<br_uint_8>(type);
         map.width = kW;
         map.height = kH;
         surface = SDL_CreateRGBSurfaceWithFormatFrom(pixels.data(), kW, kH, 16, kW * 2, sdl_format);
@@ -56,17 +57,17 @@ void BM_Memcpy(benchmark::State& state) {
 }
 
 void BM_Copy565_Pannix(benchmark::State& state) {
-    Picture src(pxblit::T_565, SDL_PIXELFORMAT_RGB565), dst(pxblit::T_565, SDL_PIXELFORMAT_RGB565);
+    Picture src(BR_PMT_RGB_565, SDL_PIXELFORMAT_RGB565), dst(BR_PMT_RGB_565, SDL_PIXELFORMAT_RGB565);
     paint(src, false, 0xFFFF);
     for (auto _ : state) {
-        pxblit::copy_rectangle(&dst.map, 0, 0, &src.map, 0, 0, kW, kH);
+        CopyRectangle(&dst.map, 0, 0, &src.map, 0, 0, kW, kH);
         benchmark::ClobberMemory();
     }
     finish(state);
 }
 
 void BM_Copy565_SDL(benchmark::State& state) {
-    Picture src(pxblit::T_565, SDL_PIXELFORMAT_RGB565), dst(pxblit::T_565, SDL_PIXELFORMAT_RGB565);
+    Picture src(BR_PMT_RGB_565, SDL_PIXELFORMAT_RGB565), dst(BR_PMT_RGB_565, SDL_PIXELFORMAT_RGB565);
     paint(src, false, 0xFFFF);
     for (auto _ : state) {
         SDL_BlitSurface(src.surface, nullptr, dst.surface, nullptr);
@@ -76,17 +77,17 @@ void BM_Copy565_SDL(benchmark::State& state) {
 }
 
 void BM_Convert555to565_Pannix(benchmark::State& state) {
-    Picture src(pxblit::T_555, SDL_PIXELFORMAT_RGB555), dst(pxblit::T_565, SDL_PIXELFORMAT_RGB565);
+    Picture src(BR_PMT_RGB_555, SDL_PIXELFORMAT_RGB555), dst(BR_PMT_RGB_565, SDL_PIXELFORMAT_RGB565);
     paint(src, false, 0x7FFF);
     for (auto _ : state) {
-        pxblit::copy_rectangle(&dst.map, 0, 0, &src.map, 0, 0, kW, kH);
+        CopyRectangle(&dst.map, 0, 0, &src.map, 0, 0, kW, kH);
         benchmark::ClobberMemory();
     }
     finish(state);
 }
 
 void BM_Convert555to565_SDL(benchmark::State& state) {
-    Picture src(pxblit::T_555, SDL_PIXELFORMAT_RGB555), dst(pxblit::T_565, SDL_PIXELFORMAT_RGB565);
+    Picture src(BR_PMT_RGB_555, SDL_PIXELFORMAT_RGB555), dst(BR_PMT_RGB_565, SDL_PIXELFORMAT_RGB565);
     paint(src, false, 0x7FFF);
     for (auto _ : state) {
         SDL_BlitSurface(src.surface, nullptr, dst.surface, nullptr);
@@ -96,17 +97,17 @@ void BM_Convert555to565_SDL(benchmark::State& state) {
 }
 
 void BM_TransparentKey0_Pannix(benchmark::State& state) {
-    Picture src(pxblit::T_565, SDL_PIXELFORMAT_RGB565), dst(pxblit::T_565, SDL_PIXELFORMAT_RGB565);
+    Picture src(BR_PMT_RGB_565, SDL_PIXELFORMAT_RGB565), dst(BR_PMT_RGB_565, SDL_PIXELFORMAT_RGB565);
     paint(src, true, 0xFFFF);
     for (auto _ : state) {
-        pxblit::copy_rect_transparent(&dst.map, 0, 0, &src.map, 0, 0, kW, kH, 0);
+        CopyRectTransparent(&dst.map, 0, 0, &src.map, 0, 0, kW, kH, 0);
         benchmark::ClobberMemory();
     }
     finish(state);
 }
 
 void BM_TransparentKey0_SDL(benchmark::State& state) {
-    Picture src(pxblit::T_565, SDL_PIXELFORMAT_RGB565), dst(pxblit::T_565, SDL_PIXELFORMAT_RGB565);
+    Picture src(BR_PMT_RGB_565, SDL_PIXELFORMAT_RGB565), dst(BR_PMT_RGB_565, SDL_PIXELFORMAT_RGB565);
     paint(src, true, 0xFFFF);
     SDL_SetColorKey(src.surface, SDL_TRUE, 0);
     for (auto _ : state) {
