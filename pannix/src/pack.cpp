@@ -154,7 +154,8 @@ const FFPACKENTRY *pack_find(const FFPACKHANDLE *pack, const char *name)
 
 const char *pack_key(const char *name)
 {
-    if (name[0] != '\\' && !(name[0] != '\0' && name[1] == ':'))
+    // "/" starts a full host path the way "\" does.
+    if (name[0] != '\\' && name[0] != '/' && !(name[0] != '\0' && name[1] == ':'))
         return name;
     const char *file = name;
     for (const char *q = name; *q; q++)

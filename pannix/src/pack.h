@@ -17,7 +17,7 @@ bool pack_attach(FFPACKHANDLE *pack, const uint8_t *base, uint64_t size, const c
 // Binary search of the sorted directory, case-insensitive; null when missing.
 const FFPACKENTRY *pack_find(const FFPACKHANDLE *pack, const char *name);
 
-// The file name and extension of a name with a drive or a leading backslash; others unchanged.
+// The file name and extension of a name with a drive or a leading separator; others unchanged.
 const char *pack_key(const char *name);
 
 }  // namespace px

@@ -162,7 +162,7 @@ inline bool write_file(const std::string &path, const std::vector<uint8_t> &byte
         error = "cannot create " + temp;
         return false;
     }
-    bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    bool ok = bytes.empty() || fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     ok = fclose(f) == 0 && ok;
     if (!ok || rename(temp.c_str(), path.c_str()) != 0) {
         remove(temp.c_str());
