@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "pannix/pxini.h"
+#include "ini.h"
 #include "pxstate.h"
 #include "vokplat/export.h"
 #include "vokplat/paths.h"
@@ -164,15 +164,24 @@ VOK_EXPORT char *IniGetFloat(char *line, float *value)
     return next;
 }
 
+namespace px {
+
+void ini_load_stream(FILE *f, INIENTRY *table, int32_t count)
+{
+    char line[kLineSize];
+    while (fgets(line, sizeof line, f) != nullptr)
+        if (table != nullptr)
+            load_line(line, table, count);
+}
+
+}  // namespace px
+
 VOK_EXPORT int LoadIni(const char *file, INIENTRY *table, int32_t count)
 {
     FILE *f = file ? PlatFopen(file, "rt") : nullptr;
     if (f == nullptr)
         return 0;
-    char line[kLineSize];
-    while (fgets(line, sizeof line, f) != nullptr)
-        if (table != nullptr)
-            load_line(line, table, count);
+    px::ini_load_stream(f, table, count);
     fclose(f);
     return 1;
 }

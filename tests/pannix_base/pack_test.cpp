@@ -154,7 +154,7 @@ TEST_P(PackTest, ManyEntriesAreFoundByBinarySearch)
 {
     std::vector<fpk::Entry> entries;
     for (int i = 0; i < 300; i++)
-        entries.push_back({"e" + std::to_string(i * 7919 % 1000) + ".dat", bytes_of(std::to_string(i)), 0});
+        entries.push_back({std::string("e").append(std::to_string(i * 7919 % 1000)).append(".dat"), bytes_of(std::to_string(i)), 0});
     pxtest::write_bytes(path("many.fpk"), pxtest::pack_bytes(entries));
     FFPACKHANDLE *pack = FFOpenPack(path("many.fpk").c_str(), GetParam());
     ASSERT_NE(pack, nullptr) << GetLastMsgError();

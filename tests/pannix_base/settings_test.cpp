@@ -182,7 +182,7 @@ TEST_F(Settings, LogsAppendLinesAndStartEmpty)
 
     std::vector<int> slots;
     for (int i = 0; i < PX_LOG_SLOTS; i++) {
-        int s = InitLog(path("l" + std::to_string(i)).c_str());
+        int s = InitLog(path(std::string("l").append(std::to_string(i))).c_str());
         ASSERT_NE(s, 0) << i;
         slots.push_back(s);
     }

@@ -42,7 +42,7 @@ inline bool name_less(const std::string &a, const std::string &b)
 inline void put32(std::vector<uint8_t> &out, size_t at, uint32_t v)
 {
     for (int i = 0; i < 4; i++)
-        out[at + i] = uint8_t(v >> (8 * i));
+        out.at(at + i) = uint8_t(v >> (8 * i));
 }
 
 inline uint32_t get32(const uint8_t *p)
