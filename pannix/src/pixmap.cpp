@@ -25,7 +25,11 @@ uint32_t g_fix_colour = 0xFFFFFFFFu;
 // The 3D library's type of the same pixel layout.
 br_uint_8 brondel_type(br_uint_8 type)
 {
-    return type == PX_PMT_RGB565_ALPHA8 ? BR_PMT_RGB_888 : type == PX_PMT_ARGB_4444 ? BR_PMT_RGB_565 : type;
+    if (type == PX_PMT_RGB565_ALPHA8)
+        return BR_PMT_RGB_888;
+    if (type == PX_PMT_ARGB_4444)
+        return BR_PMT_RGB_565;
+    return type;
 }
 
 // Lends a map to the 3D library under the type of its layout; the map's own type comes back at the

@@ -66,7 +66,7 @@ TEST(PxPix, OwnTypesKeepTheirTypeThroughEveryCall)
     EXPECT_EQ(argb->type, PX_PMT_ARGB_4444);
     PxFillPix(sub, 0x2222);
     EXPECT_EQ(px16(argb, 2, 2), 0x2222);
-    EXPECT_EQ(px16(argb, 3, 2), 0xF123);
+    EXPECT_EQ(px16(argb, 3, 1), 0xF123);
     PxFreePix(sub);
     EXPECT_EQ(PxAllocSubPix(argb, 0, 0, 0, 2), nullptr);
     EXPECT_STREQ(GetLastMsgError(), "Error allocating subpixelmap: 0, 0  -  0 x 2");
@@ -206,6 +206,24 @@ TEST_F(PackPixmaps, OwnTypesSurviveASaveAndLoad)
     PxFreePix(back);
     PxFreePix(alpha);
     EXPECT_EQ(PxSavePix(nullptr, alpha), 0u);
+}
+#endif
+
+#if __has_include("pannix/pxblit.h")
+TEST(PxPix, CopiesBetweenDifferentStridesGoThroughTheBlitter)
+{
+    br_pixelmap *src = PxAllocPix(BR_PMT_RGB_565, 3, 2, nullptr, 0);
+    br_pixelmap *dst = PxAllocPix(BR_PMT_RGB_565, 6, 3, nullptr, 0);
+    ASSERT_NE(src->row_bytes, dst->row_bytes);
+    PxFillPix(src, 0x1234);
+    PxFillPix(dst, 0x5555);
+    PxCopyPix(dst, src);
+    EXPECT_EQ(px16(dst, 0, 0), 0x1234);
+    EXPECT_EQ(px16(dst, 2, 1), 0x1234);
+    EXPECT_EQ(px16(dst, 3, 1), 0x5555);
+    EXPECT_EQ(px16(dst, 0, 2), 0x5555);
+    PxFreePix(src);
+    PxFreePix(dst);
 }
 #endif
 
