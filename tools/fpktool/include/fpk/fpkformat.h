@@ -54,11 +54,11 @@ inline uint32_t get32(const uint8_t *p)
 inline std::vector<uint8_t> stored_pixmap(uint32_t width, uint32_t height, uint32_t type,
                                           const std::vector<uint8_t> &rows)
 {
-    std::vector<uint8_t> out(16);
+    std::vector<uint8_t> out(16 + rows.size());
     put32(out, 0, width);
     put32(out, 4, height);
     put32(out, 12, type);
-    out.insert(out.end(), rows.begin(), rows.end());
+    std::copy(rows.begin(), rows.end(), out.begin() + 16);
     return out;
 }
 
