@@ -101,8 +101,11 @@ TEST_P(PackTest, ReadSeekAndTellStayInsideTheEntry)
 {
     FFPACKHANDLE *pack = FFOpenPack(path("sample.fpk").c_str(), GetParam());
     ASSERT_NE(pack, nullptr) << GetLastMsgError();
+    SetLastMsgError("earlier failure");
     FFFILEHANDLE *f = FFOpenP(pack, "hundred.bin");
     ASSERT_NE(f, nullptr);
+    // A success leaves the text of the last failure.
+    EXPECT_STREQ(GetLastMsgError(), "earlier failure");
     uint8_t buf[100];
     EXPECT_EQ(FFSeek(f, 90, 0), 90);
     EXPECT_EQ(FFRead(f, buf, 100), 10);
