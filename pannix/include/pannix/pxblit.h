@@ -8,13 +8,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#ifndef PANNIX_API
-#ifdef __cplusplus
-#define PANNIX_API extern "C" __attribute__((visibility("default")))
-#else
-#define PANNIX_API __attribute__((visibility("default")))
-#endif
-#endif
+#include "pannix/pxbase.h"
 
 typedef struct br_pixelmap br_pixelmap;
 
