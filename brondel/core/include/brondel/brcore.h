@@ -11,5 +11,6 @@
 #include "brondel/brfixed.h"
 #include "brondel/brtoken.h"
 #include "brondel/brobject.h"
+#include "brondel/brdatafile.h"
 
 #endif
