@@ -11,6 +11,8 @@
 #include "brondel/brfixed.h"
 #include "brondel/brtoken.h"
 #include "brondel/brobject.h"
+#include "brondel/brconfig.h"
+#include "brondel/brfile.h"
 #include "brondel/brdatafile.h"
 
 #endif
