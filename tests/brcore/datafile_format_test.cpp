@@ -463,7 +463,7 @@ TEST_F(DfTest, NamesAndCounts)
 TEST_F(DfTest, TextChunkIds)
 {
     dir.write("ids.txt", "*FILE_INFO 3\n  struct    file_info\n    enum_32   FILE_TYPE_NONE\n    uint_32   2\n"
-                         "\n   \t\n*0x0000004a 0\n*MATERIAL_OLD 0\n*NO_SUCH_CHUNK 1\nskipped line\n*0x10 0\n"
+                         "\n   \t\n*0x0000004a 0\r\n*MATERIAL_OLD 0\n*NO_SUCH_CHUNK 1\nskipped line\n*0x10 0\n"
                          "not a chunk\n");
     br_datafile *df = DfOpen(path("ids.txt").c_str(), DF_DIRECTION_READ, BRT_FIXED);
     ASSERT_NE(df, nullptr);
