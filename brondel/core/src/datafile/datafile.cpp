@@ -319,7 +319,7 @@ br_datafile *DfOpen(const char *name, int direction, br_uint_32 scalar_type)
         h = df_io_open_write(name, text);
         prims = text ? &DfTextWritePrimitives : &DfBinaryWritePrimitives;
     } else {
-        df_io_mode mode;
+        df_io_mode mode = DF_IO_UNKNOWN;
         h = df_io_open_read(name, &mode);
         prims = mode == DF_IO_TEXT ? &DfTextReadPrimitives
                 : mode == DF_IO_BINARY ? &DfBinaryReadPrimitives

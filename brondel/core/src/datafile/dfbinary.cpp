@@ -17,7 +17,7 @@ struct Out {
     }
     void f32(double v)
     {
-        float f = (float)v;
+        float f = df_to_float(v);
         be(df_load<br_uint_32>(&f), 4);
     }
 };

@@ -3,6 +3,7 @@
 #ifndef BRONDEL_DFMEMBER_H
 #define BRONDEL_DFMEMBER_H
 
+#include <float.h>
 #include <string.h>
 
 #include "dfint.h"
@@ -34,6 +35,16 @@ inline bool df_is_fixed_vector(br_uint_32 t)
     return t >= DF_TYPE_FIXED_VECTOR2 && t <= DF_TYPE_FIXED_VECTOR4;
 }
 
+/* A file's double as a float, held to the float's range. */
+inline float df_to_float(double v)
+{
+    if (v > FLT_MAX)
+        return FLT_MAX;
+    if (v < -FLT_MAX)
+        return -FLT_MAX;
+    return (float)v;
+}
+
 /* The floating value of a fixed-point or float member (types fixed, fixed_fraction, fixed_ufraction,
  * float, float_fraction, float_ufraction, double), and its store back from a file value. */
 inline double df_real_get(const void *p, br_uint_32 t)
@@ -54,7 +65,7 @@ inline void df_real_set(void *p, br_uint_32 t, double v)
     case DF_TYPE_FIXED_FRACTION: df_store<br_int_16>(p, (br_int_16)df_float_to_fixed(v, 32768.0, -32768, 32767)); break;
     case DF_TYPE_FIXED_UFRACTION: df_store<br_uint_16>(p, (br_uint_16)df_float_to_fixed(v, 65536.0, 0, 65535)); break;
     case DF_TYPE_DOUBLE: df_store<double>(p, v); break;
-    default: df_store<float>(p, (float)v); break;
+    default: df_store<float>(p, df_to_float(v)); break;
     }
 }
 

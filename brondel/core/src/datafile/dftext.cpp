@@ -85,7 +85,12 @@ std::string value_text(br_datafile *df, const DfStructMember *m, br_uint_32 t, c
     char b[96];
     if (t == DF_TYPE_ASCIZ) {
         const char *s = df_load<const char *>(p);
-        return s != nullptr ? "\"" + std::string(s) + "\"" : "NULL";
+        if (s == nullptr)
+            return "NULL";
+        std::string quoted(1, '"');
+        quoted.append(s);
+        quoted.push_back('"');
+        return quoted;
     }
     if (t == DF_TYPE_COLOUR) {
         br_uint_32 c = df_load<br_uint_32>(p);
@@ -224,7 +229,7 @@ void read_value(br_datafile *df, const DfStructMember *m, br_uint_32 t, br_uint_
             if (df_is_fixed_vector(t))
                 df_real_set(p + 4 * e, DF_TYPE_FIXED, v[e]);
             else
-                df_store<float>(p + 4 * e, (float)v[e]);
+                df_store<float>(p + 4 * e, df_to_float(v[e]));
         }
     }
 }

@@ -16,26 +16,36 @@ struct bmp_info {
     br_uint_32 colours_used;
 };
 
-// Plain rows, bottom-up or top-down; each row is padded to 4 bytes in the file.
-bool read_plain(fmt_file &f, br_pixelmap *pm, const bmp_info &bi, bool top_down)
+// Plain rows as stored, each padded to 4 bytes; read before the picture is made, so a file that
+// cannot back its size never gets its memory.
+bool read_plain_rows(fmt_file &f, const bmp_info &bi, br_int_32 height, std::vector<br_uint_8> &rows,
+                     br_size_t *row_bytes)
 {
-    br_int_32 w = pm->width, h = pm->height;
-    br_size_t row_bytes = (((br_size_t)w * bi.bit_count + 31) / 32) * 4;
-    std::vector<br_uint_8> row(row_bytes);
-    for (br_int_32 i = 0; i < h; i++) {
-        if (!f.read(row.data(), row_bytes)) {
+    *row_bytes = (((br_size_t)bi.width * bi.bit_count + 31) / 32) * 4;
+    for (br_int_32 i = 0; i < height; i++) {
+        rows.resize((size_t)(i + 1) * *row_bytes);
+        if (!f.read(rows.data() + (size_t)i * *row_bytes, *row_bytes)) {
             BrFailure("Unable to read image data from '%s'", f.name);
             return false;
         }
+    }
+    return true;
+}
+
+void store_plain_rows(br_pixelmap *pm, const bmp_info &bi, bool top_down, const std::vector<br_uint_8> &rows,
+                      br_size_t row_bytes)
+{
+    br_int_32 w = pm->width, h = pm->height;
+    for (br_int_32 i = 0; i < h; i++) {
+        const br_uint_8 *row = rows.data() + (size_t)i * row_bytes;
         br_uint_8 *dst = fmt_row(pm, top_down ? i : h - 1 - i);
         if (bi.bit_count == 4) {
             for (br_int_32 x = 0; x < w; x++)
                 dst[x] = (x & 1) ? (row[x / 2] & 0x0f) : (row[x / 2] >> 4);
         } else {
-            memcpy(dst, row.data(), (br_size_t)w * (bi.bit_count / 8));
+            memcpy(dst, row, (br_size_t)w * (bi.bit_count / 8));
         }
     }
-    return true;
 }
 
 // Run-length pictures: pixels land in a scratch row that each end of line stores, from the bottom
@@ -195,6 +205,8 @@ br_pixelmap *load(fmt_file &f)
         return nullptr;
     }
 
+    if (!fmt_size_ok(bi.width, (br_int_32)height, PmTypeInfo[type].bits / 8, f.name))
+        return nullptr;
     br_pixelmap *pal = nullptr;
     uint64_t position = 14 + bi.header_size;
     if (type == BR_PMT_INDEX_8) {
@@ -233,6 +245,13 @@ br_pixelmap *load(fmt_file &f)
         f.skip((br_size_t)(data_offset - position));
     }
 
+    std::vector<br_uint_8> rows;
+    br_size_t row_bytes = 0;
+    if (bi.compression == bmp_rgb && !read_plain_rows(f, bi, (br_int_32)height, rows, &row_bytes)) {
+        if (pal != nullptr)
+            BrPixelmapFree(pal);
+        return nullptr;
+    }
     br_pixelmap *pm = fmt_allocate(type, bi.width, (br_int_32)height, f.name);
     if (pm == nullptr) {
         if (pal != nullptr)
@@ -246,8 +265,9 @@ br_pixelmap *load(fmt_file &f)
         for (br_int_32 y = 0; y < pm->height; y++)
             memset(fmt_row(pm, y), 0, pm->width);
     }
-    bool ok = bi.compression == bmp_rgb ? read_plain(f, pm, bi, top_down) : read_rle(f, pm, bi);
-    if (!ok) {
+    if (bi.compression == bmp_rgb) {
+        store_plain_rows(pm, bi, top_down, rows, row_bytes);
+    } else if (!read_rle(f, pm, bi)) {
         BrPixelmapFree(pm);
         return nullptr;
     }

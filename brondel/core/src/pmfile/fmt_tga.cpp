@@ -91,22 +91,20 @@ br_pixelmap *load(fmt_file &f, br_uint_32 flags)
         BrFailure("TGA file '%s' holds no pixels", f.name);
         return nullptr;
     }
+    int bpp = PmTypeInfo[type].bits / 8;
+    if (!fmt_size_ok(h.width, h.height, bpp, f.name))
+        return nullptr;
     f.skip(h.id_length);
 
-    br_pixelmap *pm = fmt_allocate(type, h.width, h.height, f.name);
-    if (pm == nullptr)
-        return nullptr;
-
+    // The colour map comes first in the file; the picture is made once its rows are all read, so
+    // a file that cannot back its size never gets its memory.
+    br_pixelmap *pal = nullptr;
     if (h.colour_map_type != 0) {
         br_uint_32 entry_bytes = (h.map_entry_size + 7u) / 8u;
         if (h.depth == 8) {
-            br_pixelmap *pal = fmt_palette(f.name);
-            if (pal == nullptr) {
-                BrPixelmapFree(pm);
+            pal = fmt_palette(f.name);
+            if (pal == nullptr)
                 return nullptr;
-            }
-            pm->map = pal;
-            BrResAdd(pm, pal);
             for (br_uint_32 i = 0; i < h.map_length; i++) {
                 br_uint_8 e[4] = {0, 0, 0, 0};
                 bool whole = f.read(e, entry_bytes < 4 ? entry_bytes : 4);
@@ -114,7 +112,7 @@ br_pixelmap *load(fmt_file &f, br_uint_32 flags)
                     f.skip(entry_bytes - 4);
                 if (!whole) {
                     BrFailure("Unable to read palette from '%s'", f.name);
-                    BrPixelmapFree(pm);
+                    BrPixelmapFree(pal);
                     return nullptr;
                 }
                 br_uint_32 index = h.map_first + i;
@@ -134,21 +132,37 @@ br_pixelmap *load(fmt_file &f, br_uint_32 flags)
         }
     }
 
-    int bpp = PmTypeInfo[type].bits / 8;
-    std::vector<br_uint_8> buf((size_t)h.width * bpp);
+    br_size_t row_len = (br_size_t)h.width * bpp;
+    std::vector<br_uint_8> rows;
     for (br_uint_32 r = 0; r < h.height; r++) {
-        br_int_32 y = (h.descriptor & desc_top_down) ? (br_int_32)r : (br_int_32)(h.height - 1 - r);
-        if (!read_row(f, h, buf.data(), bpp)) {
+        rows.resize((r + 1) * row_len);
+        if (!read_row(f, h, rows.data() + r * row_len, bpp)) {
             BrFailure("Unable to read image data from '%s'", f.name);
-            BrPixelmapFree(pm);
+            if (pal != nullptr)
+                BrPixelmapFree(pal);
             return nullptr;
         }
+    }
+
+    br_pixelmap *pm = fmt_allocate(type, h.width, h.height, f.name);
+    if (pm == nullptr) {
+        if (pal != nullptr)
+            BrPixelmapFree(pal);
+        return nullptr;
+    }
+    if (pal != nullptr) {
+        pm->map = pal;
+        BrResAdd(pm, pal);
+    }
+    for (br_uint_32 r = 0; r < h.height; r++) {
+        const br_uint_8 *src = rows.data() + r * row_len;
+        br_int_32 y = (h.descriptor & desc_top_down) ? (br_int_32)r : (br_int_32)(h.height - 1 - r);
         br_uint_8 *dst = fmt_row(pm, y);
         if (h.descriptor & desc_right_left) {
             for (br_uint_32 x = 0; x < h.width; x++)
-                memcpy(dst + x * bpp, buf.data() + (h.width - 1 - x) * bpp, bpp);
+                memcpy(dst + x * bpp, src + (h.width - 1 - x) * bpp, bpp);
         } else {
-            memcpy(dst, buf.data(), buf.size());
+            memcpy(dst, src, row_len);
         }
     }
     return pm;

@@ -37,6 +37,19 @@ inline br_uint_32 fmt_le32(const br_uint_8 *p)
     return (br_uint_32)p[0] | ((br_uint_32)p[1] << 8) | ((br_uint_32)p[2] << 16) | ((br_uint_32)p[3] << 24);
 }
 
+/* The most pixel bytes a loaded picture may have: far above any texture or background, low enough
+ * that a damaged header cannot ask for gigabytes. */
+#define FMT_MAX_PIXEL_BYTES (64u << 20)
+
+inline bool fmt_size_ok(br_int_32 width, br_int_32 height, int bytes, const char *name)
+{
+    if ((uint64_t)width * (uint64_t)height * (uint64_t)bytes > FMT_MAX_PIXEL_BYTES) {
+        BrFailure("Picture '%s' is too large", name);
+        return false;
+    }
+    return true;
+}
+
 /* A picture of its own memory named after its file; null (reported) when it cannot be had. */
 inline br_pixelmap *fmt_allocate(br_uint_8 type, br_int_32 width, br_int_32 height, const char *name)
 {
