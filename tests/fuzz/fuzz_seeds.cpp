@@ -6,13 +6,10 @@
 
 #include <fstream>
 
-#include "df_fuzz_common.h"
-#include "memfs.h"
-
-#if __has_include("brondel/brpixmap.h")
-#define FUZZ_PICTURES 1
 #include "../brcore/picture_writers.h"
 #include "brondel/brpmfile.h"
+#include "df_fuzz_common.h"
+#include "memfs.h"
 
 namespace {
 
@@ -112,7 +109,6 @@ void write_bmp_seeds(const std::string &dir)
 }
 
 } // namespace
-#endif
 
 int main(int argc, char **argv)
 {
@@ -128,7 +124,6 @@ int main(int argc, char **argv)
         fuzz::write_datafile_seed((dir + "/binary.dat").c_str());
         DfWriteModeSet(DF_MODE_TEXT);
         fuzz::write_datafile_seed((dir + "/text.dat").c_str());
-#ifdef FUZZ_PICTURES
     } else if (kind == "pix") {
         DfWriteModeSet(DF_MODE_BINARY);
         write_pix_seed(dir + "/binary.pix");
@@ -138,7 +133,6 @@ int main(int argc, char **argv)
         write_tga_seeds(dir);
     } else if (kind == "bmp") {
         write_bmp_seeds(dir);
-#endif
     } else {
         fprintf(stderr, "fuzz_seeds: no seeds for %s\n", kind.c_str());
         return 2;

@@ -13,6 +13,12 @@
 #include "brondel/brobject.h"
 #include "brondel/brconfig.h"
 #include "brondel/brfile.h"
+#include "brondel/brhost.h"
+#include "brondel/brimage.h"
+#include "brondel/brdriver.h"
+#include "brondel/brdevice.h"
+#include "brondel/brpixmap.h"
 #include "brondel/brdatafile.h"
+#include "brondel/brpmfile.h"
 
 #endif
