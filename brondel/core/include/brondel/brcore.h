@@ -18,5 +18,7 @@
 #include "brondel/brdriver.h"
 #include "brondel/brdevice.h"
 #include "brondel/brpixmap.h"
+#include "brondel/brdatafile.h"
+#include "brondel/brpmfile.h"
 
 #endif

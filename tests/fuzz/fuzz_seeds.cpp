@@ -1,0 +1,142 @@
+// Writes the seed files of one fuzz target into a folder, each made by this system's own writers.
+#include <stdio.h>
+#include <string.h>
+
+#include <string>
+
+#include <fstream>
+
+#include "../brcore/picture_writers.h"
+#include "brondel/brpmfile.h"
+#include "df_fuzz_common.h"
+#include "memfs.h"
+
+namespace {
+
+void put(const std::string &name, const std::string &bytes)
+{
+    std::ofstream(name, std::ios::binary) << bytes;
+}
+
+std::string pattern(size_t n)
+{
+    std::string s;
+    for (size_t i = 0; i < n; i++)
+        s += (char)(i * 7 + 3);
+    return s;
+}
+
+// A picture with a colour map and a 16-bit one, in one file.
+void write_pix_seed(const std::string &name)
+{
+    br_pixelmap *pm[2] = {BrPixelmapAllocate(BR_PMT_INDEX_8, 5, 3, nullptr, 0),
+                          BrPixelmapAllocate(BR_PMT_RGB_565, 3, 2, nullptr, 0)};
+    pm[0]->map = BrPixelmapAllocate(BR_PMT_RGBX_888, 1, 8, nullptr, 0);
+    pm[0]->identifier = BrResStrDup(pm[0], "picture");
+    BrPixelmapFill(pm[0], 3);
+    BrPixelmapFill(pm[0]->map, 0x102030);
+    BrPixelmapFill(pm[1], 0x1234);
+    BrPixelmapSaveMany(name.c_str(), pm, 2);
+    BrPixelmapFree(pm[0]->map);
+    BrPixelmapFree(pm[0]);
+    BrPixelmapFree(pm[1]);
+}
+
+void write_tga_seeds(const std::string &dir)
+{
+    pictures::Tga t;
+    t.width = 4;
+    t.height = 3;
+    t.pixels = pattern(4 * 3 * 3);
+    put(dir + "/true24.tga", t.bytes());
+    t.image_type = 10;
+    t.depth = 16;
+    t.descriptor = 0x30;
+    t.pixels = std::string("\x83\x12\x34\x03\x01\x02\x03\x04\x05\x06\x07\x08\x85\x00\x80", 15);
+    put(dir + "/rle16.tga", t.bytes());
+    t.image_type = 1;
+    t.depth = 8;
+    t.map_type = 1;
+    t.map_first = 2;
+    t.map_length = 4;
+    t.map_entry_size = 24;
+    t.map = pattern(12);
+    t.id = "id";
+    t.pixels = pattern(12);
+    put(dir + "/mapped8.tga", t.bytes());
+    t.image_type = 9;
+    t.depth = 8;
+    t.map_entry_size = 16;
+    t.map = pattern(8);
+    t.pixels = std::string("\x81\x02\x01\x03\x04\x8b\x05", 7);
+    put(dir + "/rle8.tga", t.bytes());
+}
+
+void write_bmp_seeds(const std::string &dir)
+{
+    pictures::Bmp b;
+    b.width = 5;
+    b.height = 3;
+    b.pixels = pattern(16 * 3);
+    put(dir + "/true24.bmp", b.bytes());
+    b.bit_count = 4;
+    b.palette = pattern(16 * 4);
+    b.pixels = pattern(4 * 3);
+    put(dir + "/four.bmp", b.bytes());
+    b.bit_count = 8;
+    b.height = -3;
+    b.colours_used = 20;
+    b.palette = pattern(20 * 4);
+    b.pixels = pattern(8 * 3);
+    put(dir + "/eight_top_down.bmp", b.bytes());
+    b.height = 3;
+    b.compression = 1;
+    b.pixels = std::string("\x02\x05\x00\x03\x01\x02\x03\x00\x00\x00\x00\x02\x01\x01\x04\x09\x00\x00\x00\x01", 20);
+    put(dir + "/rle8.bmp", b.bytes());
+    b.bit_count = 4;
+    b.compression = 2;
+    b.colours_used = 0;
+    b.palette = pattern(16 * 4);
+    b.pixels = std::string("\x03\x12\x00\x05\x12\x34\x50\x00\x00\x00\x00\x02\x01\x01\x00\x01", 16);
+    put(dir + "/rle4.bmp", b.bytes());
+    pictures::Bmp os2;
+    os2.os2 = true;
+    os2.bit_count = 8;
+    os2.width = 2;
+    os2.palette = pattern(256 * 3);
+    os2.pixels = pattern(4);
+    put(dir + "/os2.bmp", os2.bytes());
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc != 3) {
+        fprintf(stderr, "usage: fuzz_seeds datafile|pix|tga|bmp folder\n");
+        return 2;
+    }
+    std::string kind = argv[1], dir = argv[2];
+    BrDiagHandlerSet(&fuzz::quiet_handler);
+    BrCoreBegin();
+    if (kind == "datafile") {
+        DfWriteModeSet(DF_MODE_BINARY);
+        fuzz::write_datafile_seed((dir + "/binary.dat").c_str());
+        DfWriteModeSet(DF_MODE_TEXT);
+        fuzz::write_datafile_seed((dir + "/text.dat").c_str());
+    } else if (kind == "pix") {
+        DfWriteModeSet(DF_MODE_BINARY);
+        write_pix_seed(dir + "/binary.pix");
+        DfWriteModeSet(DF_MODE_TEXT);
+        write_pix_seed(dir + "/text.pix");
+    } else if (kind == "tga") {
+        write_tga_seeds(dir);
+    } else if (kind == "bmp") {
+        write_bmp_seeds(dir);
+    } else {
+        fprintf(stderr, "fuzz_seeds: no seeds for %s\n", kind.c_str());
+        return 2;
+    }
+    BrCoreEnd();
+    return 0;
+}
