@@ -121,6 +121,9 @@ typedef struct br_prepared_group {
     br_uint_16 nfaces;
     br_uint_16 nvertices;
     br_uint_16 nedges;          /* highest edge number + 1 */
+    /* The material the faces share (null for none), kept to find the group again when the
+     * material's renderer state changes; compared, never read through. */
+    struct br_material *material;
 } br_prepared_group;
 
 typedef struct br_prepared_model {

@@ -72,6 +72,9 @@ void BrDbRegistriesBegin(void);
 br_error BrDbRendererEnd(void);
 /* Stored geometry for a prepared model when the renderer offers it and the model asks. */
 void BrDbModelStoredMake(br_model *model);
+/* Points the prepared groups of every registered model (and the default model) that use the
+ * material at its current renderer state. */
+void BrDbGroupsRepoint(br_material *material);
 /* Whether the item is in the registry. */
 br_boolean BrDbRegistered(br_registry *reg, void *item);
 

@@ -392,6 +392,7 @@ bool prepare_groups(br_model *model)
             g++;
             memset(g, 0, sizeof(*g));
             g->stored = c0.material ? c0.material->stored : nullptr;
+            g->material = c0.material;
             g->faces = &faces[i];
             g->face_colours = &fcol[i];
             g->face_user = &fuser[i];
@@ -543,6 +544,33 @@ void BrModelUpdate(br_model *model, br_uint_16 flags)
     }
 
     BrDbModelStoredMake(model);
+}
+
+namespace {
+
+void groups_repoint(br_model *model, br_material *material)
+{
+    if (model == nullptr || model->prepared == nullptr)
+        return;
+    for (int g = 0; g < model->prepared->ngroups; g++)
+        if (model->prepared->groups[g].material == material)
+            model->prepared->groups[g].stored = material->stored;
+}
+
+br_uint_32 repoint_one(void *model, void *material)
+{
+    groups_repoint((br_model *)model, (br_material *)material);
+    return 0;
+}
+
+} // namespace
+
+void BrDbGroupsRepoint(br_material *material)
+{
+    if (material == nullptr)
+        return;
+    BrRegistryEnum(&v1db.reg_models, nullptr, repoint_one, material);
+    groups_repoint(v1db.default_model, material);
 }
 
 void BrModelClear(br_model *model)
