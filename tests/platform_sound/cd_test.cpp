@@ -9,9 +9,7 @@
 
 #include "sound_test_util.h"
 #include "win32/mmsystem.h"
-#if __has_include("win32/winuser.h")
 #include "win32/winuser.h"
-#endif
 
 using namespace soundtest;
 namespace fs = std::filesystem;
@@ -330,7 +328,6 @@ TEST_F(CdAudioTest, LastCloseStopsTheDriveAndWaitingPlayEnds) {
     EXPECT_EQ(status(MCI_STATUS_NUMBER_OF_TRACKS), 1u);
 }
 
-#if __has_include("win32/winuser.h")
 // The notification reaches a real window's queue.
 TEST_F(CdAudioTest, CompletionIsPostedToTheWindow) {
     two_tracks();
@@ -357,6 +354,5 @@ TEST_F(CdAudioTest, CompletionIsPostedToTheWindow) {
     EXPECT_FALSE(PeekMessageA(&m, w, MM_MCINOTIFY, MM_MCINOTIFY, PM_REMOVE));
     DestroyWindow(w);
 }
-#endif
 
 }  // namespace

@@ -4,10 +4,6 @@
 // lands replaces its placeholder here with the real call.
 #include "fwstate.h"
 
-br_filesystem *BrFwStdFilesystem(void) { return nullptr; }
-
-br_error BrFwSystemConfigBegin(void) { return BRE_OK; }
-
 void BrFwCoreImageAdd(void) {}
 void BrFwCoreImageRemove(void) {}
 
@@ -20,8 +16,5 @@ void BrFwPixelmapEnd(void) {}
 void *BrFwDevFirst(void) { return nullptr; }
 void BrFwDevRemove(void *dev) {}
 
-void BrFwFileFree(void *res, br_uint_8 res_class, br_size_t size) {}
 void BrFwImageFree(void *res, br_uint_8 res_class, br_size_t size) {}
 
-void *BrFwFileOpenText(const char *name) { return nullptr; }
-int BrFwFileGetChar(void *file) { return -1; }

@@ -12,10 +12,7 @@
 #include "sound/audio_device.h"
 #include "vokplat/sound.h"
 #include "win32/mmsystem.h"
-
-// Notifications go to windows through the message layer. It may not be part of the library yet; then
-// they only reach the recorder log.
-extern "C" BOOL PostMessageA(HWND window, UINT msg, WPARAM wparam, LPARAM lparam) __attribute__((weak));
+#include "win32/winuser.h"
 
 namespace plat::sound {
 namespace {
@@ -231,8 +228,7 @@ Guard::~Guard() {
     std::vector<Post> posts;
     posts.swap(s.posts);
     lk_.unlock();
-    if (PostMessageA)
-        for (const Post& p : posts) PostMessageA(p.window, MM_MCINOTIFY, p.code, LPARAM(p.device));
+    for (const Post& p : posts) PostMessageA(p.window, MM_MCINOTIFY, p.code, LPARAM(p.device));
 }
 
 void ensure_output() {

@@ -11,5 +11,7 @@
 #include "brondel/brfixed.h"
 #include "brondel/brtoken.h"
 #include "brondel/brobject.h"
+#include "brondel/brconfig.h"
+#include "brondel/brfile.h"
 
 #endif

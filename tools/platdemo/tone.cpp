@@ -1,5 +1,5 @@
-// Plays a generated tone through the platform's DirectSound: a check that sound reaches the speakers.
-//   sounddemo [seconds]   (default 2; the tone moves from left to right)
+// platdemo --sound [seconds]: a generated tone through the platform's DirectSound, moving from left
+// to right, as a check that sound reaches the speakers.
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -9,14 +9,13 @@
 #include "vokplat/sound.h"
 #include "win32/dsound.h"
 
-int main(int argc, char** argv) {
-    double seconds = argc > 1 ? std::atof(argv[1]) : 2.0;
+int play_tone(double seconds) {
     if (!(seconds > 0 && seconds < 600)) seconds = 2.0;
 
     IDirectSound* ds = nullptr;
     HRESULT hr = DirectSoundCreate(nullptr, &ds, nullptr);
     if (FAILED(hr)) {
-        std::fprintf(stderr, "sounddemo: no sound device (0x%08X)\n", unsigned(hr));
+        std::fprintf(stderr, "platdemo: no sound device (0x%08X)\n", unsigned(hr));
         return 1;
     }
     ds->SetCooperativeLevel(reinterpret_cast<HWND>(uintptr_t(1)), DSSCL_NORMAL);
@@ -27,7 +26,7 @@ int main(int argc, char** argv) {
     DSBUFFERDESC desc{sizeof desc, DSBCAPS_STATIC | DSBCAPS_CTRLPAN | DSBCAPS_CTRLVOLUME, rate * 2, 0, &w};
     IDirectSoundBuffer* buf = nullptr;
     if (FAILED(hr = ds->CreateSoundBuffer(&desc, &buf, nullptr))) {
-        std::fprintf(stderr, "sounddemo: cannot create a buffer (0x%08X)\n", unsigned(hr));
+        std::fprintf(stderr, "platdemo: cannot create a buffer (0x%08X)\n", unsigned(hr));
         ds->Release();
         return 1;
     }
@@ -45,7 +44,7 @@ int main(int argc, char** argv) {
 
     buf->SetPan(DSBPAN_LEFT / 2);
     buf->Play(0, 0, DSBPLAY_LOOPING);
-    std::printf("sounddemo: %s, %.1f s\n", VokSoundIsRecording() ? "no audio device, recording only" : "playing",
+    std::printf("platdemo: %s, %.1f s\n", VokSoundIsRecording() ? "no audio device, recording only" : "playing",
                 seconds);
     const int steps = int(seconds * 10);
     for (int i = 0; i < steps; ++i) {
@@ -56,7 +55,7 @@ int main(int argc, char** argv) {
     VokSoundSync();
     VokSoundPlay play{};
     if (VokSoundGetPlays(&play, 1) > 0)
-        std::printf("sounddemo: %llu frames mixed\n", static_cast<unsigned long long>(play.frames));
+        std::printf("platdemo: %llu frames mixed\n", static_cast<unsigned long long>(play.frames));
     buf->Release();
     ds->Release();
     return 0;

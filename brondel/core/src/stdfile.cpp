@@ -1,0 +1,187 @@
+// The standard filesystem "Standard IO": C streams, names resolved by the platform, and a search
+// along the configured path for bare names. Its raw handles are FILE pointers, so a filesystem that
+// copies this record may hand its own streams to the other operations.
+#include <stdio.h>
+#include <string.h>
+#include <sys/stat.h>
+
+#include "brondel/brfile.h"
+#include "fwstate.h"
+#include "sysconf.h"
+#include "vokplat/stdio.h"
+
+namespace {
+
+// Reading, writing, text, binary and advance.
+const br_uint_32 std_attributes = 0x1f;
+
+// A folder opens as a stream on this host; it is never a file.
+FILE *open_file(const char *path, const char *mode)
+{
+    FILE *fp = PlatFopen(path, mode);
+    struct stat st;
+    if (fp != nullptr && (fstat(fileno(fp), &st) != 0 || S_ISDIR(st.st_mode))) {
+        fclose(fp);
+        return nullptr;
+    }
+    return fp;
+}
+
+// Tries each ";"-separated folder of the search path; the path that opened is left in found.
+FILE *open_along_path(const char *name, char *found)
+{
+    const char *path = BrFwSystemConfigValue(BRT_BRONDEL_PATH_STR);
+    if (path == nullptr)
+        return nullptr;
+    size_t name_len = strlen(name);
+    for (const char *p = path;;) {
+        const char *end = strchr(p, ';');
+        size_t dir_len = end ? (size_t)(end - p) : strlen(p);
+        size_t len = dir_len;
+        bool sep = dir_len > 0 && p[dir_len - 1] != '/' && p[dir_len - 1] != ':' && p[dir_len - 1] != '\\';
+        if (dir_len + sep + name_len <= BR_FS_NAME_MAX) {
+            memcpy(found, p, dir_len);
+            if (sep)
+                found[len++] = '/';
+            memcpy(found + len, name, name_len + 1);
+            if (FILE *fp = open_file(found, "rb"))
+                return fp;
+        }
+        if (end == nullptr)
+            return nullptr;
+        p = end + 1;
+    }
+}
+
+void *std_open_read(const char *name, br_size_t n_magics, br_mode_test_cbfn *identify, int *mode_result)
+{
+    char found[BR_FS_NAME_MAX + 1];
+    size_t name_len = strlen(name);
+    // A longer name would open some other, cut-off file.
+    if (name_len > BR_FS_NAME_MAX || n_magics > BR_FS_MAGICS_MAX)
+        return nullptr;
+    memcpy(found, name, name_len + 1);
+
+    FILE *fp = open_file(found, "rb");
+    if (fp == nullptr && strpbrk(name, ":/\\") == nullptr)
+        fp = open_along_path(name, found);
+    if (fp == nullptr)
+        return nullptr;
+
+    int mode = mode_result ? *mode_result : BR_FS_MODE_BINARY;
+    if (n_magics > 0) {
+        br_uint_8 magics[BR_FS_MAGICS_MAX];
+        if (fread(magics, 1, n_magics, fp) != n_magics) {
+            fclose(fp);
+            return nullptr;
+        }
+        if (identify != nullptr)
+            mode = identify(magics, n_magics);
+        if (mode_result != nullptr)
+            *mode_result = mode;
+    }
+    fclose(fp);
+
+    switch (mode) {
+    case BR_FS_MODE_BINARY:
+        return open_file(found, "rb");
+    case BR_FS_MODE_TEXT:
+        return open_file(found, "r");
+    case BR_FS_MODE_UNKNOWN:
+        return nullptr;
+    default:
+        BrFailure("BrStdFileOpenRead: invalid open_mode %d", mode);
+        return nullptr;
+    }
+}
+
+void *std_open_write(const char *name, int text)
+{
+    return PlatFopen(name, text == 1 ? "w" : "wb");
+}
+
+br_uint_32 std_attributes_get(void)
+{
+    return std_attributes;
+}
+
+void std_close(void *f)
+{
+    fclose((FILE *)f);
+}
+
+int std_eof(void *f)
+{
+    return feof((FILE *)f);
+}
+
+int std_getchar(void *f)
+{
+    return fgetc((FILE *)f);
+}
+
+void std_putchar(int c, void *f)
+{
+    fputc(c, (FILE *)f);
+}
+
+br_size_t std_read(void *buf, br_size_t size, br_size_t n, void *f)
+{
+    return fread(buf, size, n, (FILE *)f);
+}
+
+br_size_t std_write(const void *buf, br_size_t size, br_size_t n, void *f)
+{
+    return fwrite(buf, size, n, (FILE *)f);
+}
+
+// Text written on the other system ends its lines in "\r\n"; both ends are taken off. The rest of a
+// line longer than the buffer is skipped, so the next call starts at the next line.
+br_size_t std_getline(char *buf, br_size_t buf_len, void *f)
+{
+    FILE *fp = (FILE *)f;
+    if (buf_len == 0)
+        return 0;
+    int size = buf_len > 0x7fffffff ? 0x7fffffff : (int)buf_len;
+    if (fgets(buf, size, fp) == nullptr) {
+        buf[0] = '\0';
+        return 0;
+    }
+    size_t len = strlen(buf);
+    bool ended = len > 0 && buf[len - 1] == '\n';
+    if (ended) {
+        len--;
+    } else if (!feof(fp)) {
+        int c = fgetc(fp);
+        ended = c == '\n';
+        while (c != EOF && c != '\n')
+            c = fgetc(fp);
+    }
+    if (ended && len > 0 && buf[len - 1] == '\r')
+        len--;
+    buf[len] = '\0';
+    return len;
+}
+
+void std_putline(const char *buf, void *f)
+{
+    fputs(buf, (FILE *)f);
+    fputc('\n', (FILE *)f);
+}
+
+void std_advance(br_size_t count, void *f)
+{
+    fseek((FILE *)f, (long)count, SEEK_CUR);
+}
+
+br_filesystem std_filesystem = {
+    "Standard IO", std_attributes_get, std_open_read, std_open_write, std_close, std_eof,     std_getchar,
+    std_putchar,   std_read,           std_write,     std_getline,    std_putline, std_advance,
+};
+
+} // namespace
+
+br_filesystem *BrFwStdFilesystem(void)
+{
+    return &std_filesystem;
+}
