@@ -257,6 +257,24 @@ TEST_F(Prepare, RefreshMovesPositionsWithoutRebuilding)
     EXPECT_FLOAT_EQ(m->bounds.max.v[1], 2.0f);
 }
 
+TEST_F(Prepare, GivenNormalsAreCopiedAndKept)
+{
+    br_model *m = make_cube("cube", BR_MODF_UPDATEABLE | BR_MODF_GIVEN_NORMALS);
+    BrModelUpdate(m, BR_MODU_ALL);
+    for (int v = 0; v < 8; v++)
+        BrVector3Set(&m->vertices[v].normal, 0.0f, 1.0f, 0.0f);
+    BrModelUpdate(m, BR_MODU_NORMALS);
+    const br_prepared_group &g = m->prepared->groups[0];
+    for (int v = 0; v < g.nvertices; v++)
+        EXPECT_EQ(g.vertices[v].n.v[1], 1.0f);
+    // A position refresh recomputes the planes but leaves given normals alone.
+    m->vertices[0].p.v[2] = 3.0f;
+    BrModelUpdate(m, BR_MODU_POSITIONS);
+    for (int v = 0; v < g.nvertices; v++)
+        EXPECT_EQ(g.vertices[v].n.v[1], 1.0f);
+    expect_planes_hold(g);
+}
+
 TEST_F(Prepare, FullUpdateOfTheSameSizeReusesTheBlock)
 {
     br_model *m = make_cube("cube");
