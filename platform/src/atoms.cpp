@@ -14,12 +14,21 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "fsutil.h"
 #include "win32/winatom.h"
 
 namespace {
+
+using plat::FileLock;
+using plat::hex_digit;
+using plat::percent_decode;
+using plat::percent_encode;
+using plat::read_all;
+using plat::write_atomic;
 
 constexpr size_t kMaxName = 255;
 constexpr unsigned kFirstAtom = MAXINTATOM;
@@ -60,42 +69,6 @@ bool ensure_dir(const std::string& dir) {
     return lstat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == getuid();
 }
 
-std::string encode(const std::string& name) {
-    std::string out;
-    for (unsigned char c : name) {
-        if (c < 0x20 || c == 0x7F || c == '%') {
-            char buf[4];
-            std::snprintf(buf, sizeof buf, "%%%02X", c);
-            out += buf;
-        } else {
-            out += char(c);
-        }
-    }
-    return out;
-}
-
-int hex_digit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
-bool decode(const std::string& in, std::string& out) {
-    out.clear();
-    for (size_t i = 0; i < in.size(); ++i) {
-        if (in[i] != '%') {
-            out += in[i];
-            continue;
-        }
-        if (i + 2 >= in.size()) return false;
-        int hi = hex_digit(in[i + 1]), lo = hex_digit(in[i + 2]);
-        if (hi < 0 || lo < 0) return false;
-        out += char(hi * 16 + lo);
-        i += 2;
-    }
-    return true;
-}
 
 bool parse_line(const std::string& line, Entry& e) {
     if (line.size() < 8 || line[4] != ' ') return false;
@@ -111,7 +84,7 @@ bool parse_line(const std::string& line, Entry& e) {
         refs = refs * 10 + unsigned(line[pos++] - '0');
     if (pos == 5 || pos >= line.size() || line[pos] != ' ') return false;
     if (atom < kFirstAtom || refs == 0 || refs > UINT32_MAX) return false;
-    if (!decode(line.substr(pos + 1), e.name) || e.name.empty() || e.name.size() > kMaxName) return false;
+    if (!percent_decode(line.substr(pos + 1), e.name) || e.name.empty() || e.name.size() > kMaxName) return false;
     e.atom = ATOM(atom);
     e.refs = uint32_t(refs);
     return true;
@@ -123,15 +96,10 @@ public:
     bool open() {
         dir_ = atom_dir();
         if (!ensure_dir(dir_)) return false;
-        lock_fd_ = ::open((dir_ + "/atoms.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-        if (lock_fd_ < 0) return false;
-        while (flock(lock_fd_, LOCK_EX) != 0)
-            if (errno != EINTR) return false;
+        lock_ = std::make_unique<FileLock>(dir_ + "/atoms.lock", true);
+        if (!lock_->held()) return false;
         load();
         return true;
-    }
-    ~Table() {
-        if (lock_fd_ >= 0) ::close(lock_fd_);  // releases the lock
     }
 
     Entry* find(const std::string& name) {
@@ -157,38 +125,15 @@ public:
         for (const Entry& e : entries_) {
             char head[32];
             std::snprintf(head, sizeof head, "%04X %u ", unsigned(e.atom), unsigned(e.refs));
-            text += head + encode(e.name) + "\n";
+            text += head + percent_encode(e.name) + "\n";
         }
-        std::string tmp = dir_ + "/atoms.tmp", path = dir_ + "/atoms";
-        int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
-        if (fd < 0) return false;
-        size_t done = 0;
-        while (done < text.size()) {
-            ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) break;
-            done += size_t(n);
-        }
-        bool ok = done == text.size();
-        ok = ::close(fd) == 0 && ok;
-        if (ok) ok = ::rename(tmp.c_str(), path.c_str()) == 0;
-        if (!ok) ::unlink(tmp.c_str());
-        return ok;
+        return write_atomic(dir_ + "/atoms", text);
     }
 
 private:
     void load() {
         std::string text;
-        int fd = ::open((dir_ + "/atoms").c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-        if (fd < 0) return;
-        char buf[4096];
-        for (;;) {
-            ssize_t n = ::read(fd, buf, sizeof buf);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) break;
-            text.append(buf, size_t(n));
-        }
-        ::close(fd);
+        if (!read_all(dir_ + "/atoms", text)) return;
         size_t pos = text.find('\n');
         if (pos == std::string::npos || text.compare(0, pos, kHeader) != 0) return;
         while (++pos < text.size()) {
@@ -202,7 +147,7 @@ private:
     }
 
     std::string dir_;
-    int lock_fd_ = -1;
+    std::unique_ptr<FileLock> lock_;
     std::vector<Entry> entries_;
 };
 

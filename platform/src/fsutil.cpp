@@ -2,6 +2,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -152,6 +153,57 @@ bool read_all(const std::string& path, std::string& data) {
     }
     close(fd);
     return true;
+}
+
+std::string percent_encode(const std::string& bytes) {
+    static const char hex[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : bytes) {
+        if (c == '%' || c < 0x20 || c == 0x7F) {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        } else {
+            out += char(c);
+        }
+    }
+    return out;
+}
+
+int hex_digit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+bool percent_decode(const std::string& text, std::string& bytes) {
+    bytes.clear();
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%') {
+            bytes += text[i];
+            continue;
+        }
+        if (i + 2 >= text.size()) return false;
+        int hi = hex_digit(text[i + 1]), lo = hex_digit(text[i + 2]);
+        if (hi < 0 || lo < 0) return false;
+        bytes += char(hi * 16 + lo);
+        i += 2;
+    }
+    return true;
+}
+
+FileLock::FileLock(const std::string& path, bool exclusive) {
+    fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd_ < 0) return;
+    int r;
+    while ((r = flock(fd_, exclusive ? LOCK_EX : LOCK_SH)) != 0 && errno == EINTR) {
+    }
+    held_ = r == 0;
+}
+
+FileLock::~FileLock() {
+    if (fd_ >= 0) close(fd_);  // releases the lock
 }
 
 }  // namespace plat

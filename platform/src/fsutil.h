@@ -41,4 +41,24 @@ bool write_atomic(const std::string& path, const std::string& data);
 // Reads a whole file; false when it cannot be opened or read.
 bool read_all(const std::string& path, std::string& data);
 
+// Text stores write bytes below 0x20, 0x7F and '%' as %XX, so any byte string fits on one line.
+std::string percent_encode(const std::string& bytes);
+// False when a % is not followed by two hex digits.
+bool percent_decode(const std::string& text, std::string& bytes);
+int hex_digit(char c);
+
+// An flock held on a lock file for the life of the object, shared between the user's processes.
+class FileLock {
+public:
+    FileLock(const std::string& path, bool exclusive);
+    ~FileLock();
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+    bool held() const { return held_; }
+
+private:
+    int fd_ = -1;
+    bool held_ = false;
+};
+
 }  // namespace plat

@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -56,43 +57,6 @@ std::string registry_dir() {
     return config_dir() + "/registry";
 }
 
-std::string escape(const std::string& s) {
-    static const char hex[] = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : s) {
-        if (c == '%' || c < 0x20 || c == 0x7F) {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        } else {
-            out += char(c);
-        }
-    }
-    return out;
-}
-
-int hex_digit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
-bool unescape(const std::string& s, std::string& out) {
-    out.clear();
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] != '%') {
-            out += s[i];
-            continue;
-        }
-        if (i + 2 >= s.size()) return false;
-        int hi = hex_digit(s[i + 1]), lo = hex_digit(s[i + 2]);
-        if (hi < 0 || lo < 0) return false;
-        out += char(hi * 16 + lo);
-        i += 2;
-    }
-    return true;
-}
 
 std::vector<std::string> split_tabs(const std::string& line) {
     std::vector<std::string> parts;
@@ -126,7 +90,7 @@ Hive parse(const std::string& text) {
         std::vector<std::string> f = split_tabs(line);
         if (f[0] == "K" && f.size() == 2) {
             std::string path;
-            if (!unescape(f[1], path)) {
+            if (!percent_decode(f[1], path)) {
                 current = nullptr;
                 continue;
             }
@@ -138,7 +102,7 @@ Hive parse(const std::string& text) {
             char* stop = nullptr;
             unsigned long type = std::strtoul(f[2].c_str(), &stop, 10);
             if (f[2].empty() || *stop || type > 0xFFFFFFFFul) continue;
-            if (!unescape(f[1], v.name) || !unescape(f[3], v.data)) continue;
+            if (!percent_decode(f[1], v.name) || !percent_decode(f[3], v.data)) continue;
             v.type = DWORD(type);
             bool replaced = false;
             for (Value& old : current->values)
@@ -155,9 +119,9 @@ Hive parse(const std::string& text) {
 std::string serialise(const Hive& hive) {
     std::string out = std::string(kMagic) + "\n";
     for (const auto& [folded, key] : hive) {
-        out += "K\t" + escape(key.path) + "\n";
+        out += "K\t" + percent_encode(key.path) + "\n";
         for (const Value& v : key.values)
-            out += "V\t" + escape(v.name) + "\t" + std::to_string(v.type) + "\t" + escape(v.data) + "\n";
+            out += "V\t" + percent_encode(v.name) + "\t" + std::to_string(v.type) + "\t" + percent_encode(v.data) + "\n";
     }
     return out;
 }
@@ -169,17 +133,9 @@ public:
         dir_ = registry_dir();
         if (write) make_dirs(dir_);
         path_ = dir_ + "/" + kHiveFiles[index_];
-        std::string lock = path_ + ".lock";
-        lock_fd_ = open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-        if (lock_fd_ >= 0) {
-            while (flock(lock_fd_, write ? LOCK_EX : LOCK_SH) != 0 && errno == EINTR) {
-            }
-        }
+        lock_ = std::make_unique<FileLock>(path_ + ".lock", write);
         std::string text;
         hive = read_all(path_, text) ? parse(text) : parse("");
-    }
-    ~Session() {
-        if (lock_fd_ >= 0) close(lock_fd_);
     }
     bool save() { return write_atomic(path_, serialise(hive)); }
 
@@ -187,7 +143,7 @@ public:
 
 private:
     int index_;
-    int lock_fd_ = -1;
+    std::unique_ptr<FileLock> lock_;
     std::string dir_, path_;
 };
 
