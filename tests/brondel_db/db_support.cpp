@@ -19,12 +19,17 @@ const br_uint_16 cube_f[12][3] = {{0, 1, 2}, {0, 2, 3}, {0, 4, 5}, {0, 5, 1}, {1
 
 } // namespace
 
-void Db::SetUp()
+void diag_record()
 {
     failures.clear();
     warnings.clear();
-    ASSERT_EQ(BrBegin(), 0u);
     BrDiagHandlerSet(&recorder);
+}
+
+void Db::SetUp()
+{
+    ASSERT_EQ(BrBegin(), 0u);
+    diag_record();
 }
 
 void Db::TearDown()

@@ -15,6 +15,9 @@ namespace dbtest {
 extern std::vector<std::string> failures;
 extern std::vector<std::string> warnings;
 
+// Clears the recorded messages and records those that follow.
+void diag_record();
+
 // Begins the library with a recording diagnostic handler and ends it afterwards.
 class Db : public ::testing::Test {
 protected:

@@ -244,3 +244,34 @@ TEST(RendererAndLibraryEnd, EndLetsGoOfMapsItDoesNotOwn)
 }
 
 } // namespace
+
+#ifdef SOFTREND_DRIVER
+// The compiled-in renderer takes what the database sends it.
+TEST(CompiledInRenderer, StartsAndTakesMaterialsMapsAndModels)
+{
+    ASSERT_EQ(BrBegin(), 0u);
+    diag_record();
+    br_pixelmap *map = BrPixelmapAllocate(BR_PMT_RGB_565, 4, 4, nullptr, 0);
+    map->identifier = BrResStrDup(map, "tex");
+    BrMapAdd(map);
+    br_material *mat = BrMaterialAllocate("tex");
+    mat->colour_map = map;
+    mat->flags |= BR_MATF_SMOOTH | BR_MATF_TWO_SIDED;
+    BrMaterialAdd(mat);
+    BrZbBegin(BR_PMT_RGB_565, BR_PMT_DEPTH_16);
+    ASSERT_NE(BrV1dbRendererQuery(), nullptr);
+    EXPECT_NE(map->stored, nullptr);
+    EXPECT_NE(mat->stored, nullptr);
+    br_model *cube = make_cube("cube", 0);
+    for (int f = 0; f < 6; f++)
+        cube->faces[f].material = mat;
+    BrModelAdd(cube);
+    ASSERT_NE(cube->prepared, nullptr);
+    EXPECT_EQ(cube->prepared->ngroups, 2);
+    BrZbEnd();
+    EXPECT_EQ(mat->stored, nullptr);
+    EXPECT_EQ(map->stored, nullptr);
+    EXPECT_TRUE(failures.empty()) << failures.front();
+    EXPECT_EQ(BrEnd(), 0u);
+}
+#endif
