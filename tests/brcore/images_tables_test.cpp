@@ -161,8 +161,25 @@ TEST(Host, CoreBeginAndEndAddAndRemoveTheHostTable)
     ASSERT_EQ(BrCoreBegin(), (br_error)BRE_OK);
     EXPECT_NE(BrImageFind("BRHOST1"), nullptr);
     EXPECT_NE(BrImageFind("BRCORE1"), nullptr);
+    br_image *pmap = BrImageFind("BRPMAP1");
+    ASSERT_NE(pmap, nullptr);
+    EXPECT_EQ(pmap->n_functions, 77u);
+    EXPECT_NE(BrImageLookupName(pmap, "_PixelmapLineClip", 0), nullptr);
     ASSERT_EQ(BrCoreEnd(), (br_error)BRE_OK);
     ASSERT_EQ(BrCoreBegin(), (br_error)BRE_OK) << "a second begin makes the tables again";
     EXPECT_NE(BrImageFind("BRHOST1"), nullptr);
+    EXPECT_NE(BrImageFind("BRPMAP1"), nullptr);
+    ASSERT_EQ(BrCoreEnd(), (br_error)BRE_OK);
+}
+
+TEST(Host, FreeingTheLastBegunScreenForgetsIt)
+{
+    BrDiagHandlerSet(&DiagLog::handler);
+    ASSERT_EQ(BrCoreBegin(), (br_error)BRE_OK);
+    br_pixelmap *screen = BrPixelmapAllocate(BR_PMT_RGB_565, 8, 8, nullptr, 0);
+    ASSERT_NE(screen, nullptr);
+    BrDevLastBeginSet(screen);
+    BrPixelmapFree(screen);
+    EXPECT_EQ(BrDevLastBeginQuery(), nullptr);
     ASSERT_EQ(BrCoreEnd(), (br_error)BRE_OK);
 }

@@ -4,7 +4,6 @@
 #include "brondel/brdevice.h"
 
 // Built with the pixel maps it draws through.
-#if __has_include("brondel/brpixmap.h")
 #include "brondel/brpixmap.h"
 
 #include "fwstate.h"
@@ -43,5 +42,3 @@ void BrDevPaletteEntrySetOld(br_int_32 index, br_uint_32 colour)
     if (screen != nullptr)
         BrPixelmapPaletteEntrySet(screen, index, colour);
 }
-
-#endif

@@ -227,12 +227,10 @@ static const br_image_export core_exports[] = {
     EXPORT(BrDevBeginVar),
     EXPORT(BrDevLastBeginQuery),
     EXPORT(BrDevLastBeginSet),
-#if __has_include("brondel/brpixmap.h")
     EXPORT(BrDevBeginOld),
     EXPORT(BrDevEndOld),
     EXPORT(BrDevPaletteSetOld),
     EXPORT(BrDevPaletteEntrySetOld),
-#endif
     EXPORT(BrRendererFacilityFind),
     EXPORT(BrPrimitiveLibraryFind),
     EXPORT(BrGeometryFormatFind),
@@ -268,7 +266,6 @@ void BrFwCoreImageRemove(void)
 
 // "BRPMAP1": the pixel-map library's clipping functions and the generic, memory and null methods
 // of its classes, added by its begin.
-#if __has_include("brondel/brpixmap.h")
 #include "brondel/brpixmap.h"
 
 static const br_image_export pmap_exports[] = {
@@ -355,18 +352,20 @@ static const br_image_export pmap_exports[] = {
     EXPORT(_M_br_device_pixelmap_null_resize),
 };
 #define PMAP_N (sizeof(pmap_exports) / sizeof(pmap_exports[0]))
-#else
-static const br_image_export pmap_exports[1] = {};
-#define PMAP_N 0
-#endif
 
 static const char *pmap_names[PMAP_N + 1];
 static void *pmap_functions[PMAP_N + 1];
 static br_uint_16 pmap_ordinals[PMAP_N + 1];
 static br_image pmap_image;
 
-br_image *BrFwPmapImage(void)
+void BrFwPmapImageAdd(void)
 {
-    BrImageResidentMake(&pmap_image, "BRPMAP1", pmap_exports, PMAP_N, pmap_names, pmap_functions, pmap_ordinals);
-    return &pmap_image;
+    if (BrImageResidentMake(&pmap_image, "BRPMAP1", pmap_exports, PMAP_N, pmap_names, pmap_functions, pmap_ordinals))
+        BrImageAdd(&pmap_image);
+}
+
+void BrFwPmapImageRemove(void)
+{
+    if (pmap_image.node.next != nullptr)
+        BrImageRemove(&pmap_image);
 }

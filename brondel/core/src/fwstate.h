@@ -59,8 +59,7 @@ extern br_allocator BrStdlibAllocator;
 extern br_resource_class BrFwResourceClasses[];
 extern const int BrFwResourceClassCount;
 
-/* Hooks of the begin and end into areas built on top of this foundation. Each has a placeholder
- * in pending.cpp that answers as if the area were empty, and is replaced when the area lands. */
+/* Hooks of the begin and end into the areas built on top of this foundation. */
 br_filesystem *BrFwStdFilesystem(void); /* "Standard IO", or null while there is none */
 void BrFwTokensBegin(void);
 br_error BrFwSystemConfigBegin(void);

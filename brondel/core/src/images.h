@@ -10,6 +10,7 @@
 br_image *BrImageLoadOwn(const char *name);
 
 /* "BRPMAP1", for the pixel-map library's begin and end to add and remove. */
-br_image *BrFwPmapImage(void);
+void BrFwPmapImageAdd(void);
+void BrFwPmapImageRemove(void);
 
 #endif

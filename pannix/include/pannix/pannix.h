@@ -1,0 +1,13 @@
+/* Pannix, the 2D library: everything it exports. */
+#ifndef PANNIX_PANNIX_H
+#define PANNIX_PANNIX_H
+
+#include "pannix/pxbase.h"
+#include "pannix/ffpack.h"
+#include "pannix/pxpix.h"
+#include "pannix/pxini.h"
+#if __has_include("pannix/pxblit.h")
+#include "pannix/pxblit.h"
+#endif
+
+#endif

@@ -1,0 +1,132 @@
+// Pixel maps from pack entries and picture files, and saved with Pannix's own types marked.
+#include <string.h>
+
+#include <string>
+
+#include "brondel/brcore.h"
+#include "brondel/brpixmap.h"
+#if __has_include("brondel/brpmfile.h")
+#include "brondel/brpmfile.h"
+#define PX_HAVE_PMFILE 1
+#endif
+#include "pack.h"
+#include "pannix/ffpack.h"
+#include "pannix/pxpix.h"
+#include "pixmap.h"
+#include "pxstate.h"
+#include "vokplat/export.h"
+
+namespace {
+
+constexpr size_t kIdMax = 254;
+
+uint32_t le32(const uint8_t *p)
+{
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+br_pixelmap *load_file(const char *name)
+{
+#ifdef PX_HAVE_PMFILE
+    return BrPixelmapLoad(name);
+#else
+    px::set_error("FFLoadPix: no picture file reader for '%s'", name);
+    return nullptr;
+#endif
+}
+
+}  // namespace
+
+VOK_EXPORT br_pixelmap *FFLoadPix(const char *name, int32_t copy)
+{
+    if (name == nullptr || name[0] == '\0')
+        return nullptr;
+    FFPACKHANDLE *pack = FFGetCurrentPack();
+    if (pack == nullptr)
+        return load_file(name);
+    FFFILEHANDLE *file = FFOpenP(pack, px::pack_key(name));
+    if (file == nullptr)
+        return load_file(name);
+    const FFPACKENTRY *entry = file->entry;
+    FFClose(file);
+    if (!(entry->flags & FF_ENTRY_PIXELMAP))
+        return nullptr;
+    if (entry->size < 16) {
+        px::set_error("FFLoadPix: entry '%s' is too short for a pixelmap", entry->name);
+        return nullptr;
+    }
+    const uint32_t width = le32(entry->data), height = le32(entry->data + 4), type = le32(entry->data + 12);
+    const uint8_t *rows = entry->data + 16;
+    const uint32_t stored = entry->size - 16;
+    if (width == 0 || width > 0xFFFF || height == 0 || height > 0xFFFF || type > 0xFF) {
+        px::set_error("FFLoadPix: error allocating pixelmap: %d x %d / %d", int(width), int(height), int(type));
+        return nullptr;
+    }
+
+    br_pixelmap *pm = PxAllocPix(int32_t(type), int32_t(width), int32_t(height),
+                                 copy ? nullptr : const_cast<uint8_t *>(rows), 0);
+    if (pm == nullptr) {
+        px::set_error("FFLoadPix: error allocating pixelmap: %d x %d / %d", int(width), int(height), int(type));
+        return nullptr;
+    }
+    // Rows are the 3D library's layout for the type; the entry must hold all of them.
+    const uint64_t need = uint64_t(pm->row_bytes < 0 ? -pm->row_bytes : pm->row_bytes) * height;
+    if (stored < need) {
+        if (!copy)
+            pm->pixels = nullptr;
+        PxFreePix(pm);
+        px::set_error("FFLoadPix: entry '%s' holds %u bytes of pixels, %llu needed", entry->name, stored,
+                      (unsigned long long)need);
+        return nullptr;
+    }
+    if (copy)
+        memcpy(pm->pixels, rows, size_t(need));
+    return pm;
+}
+
+VOK_EXPORT br_pixelmap *PxLoadPixP(const char *name, int32_t copy)
+{
+    br_pixelmap *pm = FFLoadPix(name, copy);
+    if (pm == nullptr || pm->identifier == nullptr || pm->identifier[0] != '*')
+        return pm;
+    if (pm->type == BR_PMT_RGB_565)
+        pm->type = PX_PMT_ARGB_4444;
+    else if (pm->type == BR_PMT_RGB_888)
+        pm->type = PX_PMT_RGB565_ALPHA8;
+    else
+        return pm;
+    std::string id = pm->identifier + 1;
+    PxReplaceId(pm, id.empty() ? nullptr : id.c_str());
+    return pm;
+}
+
+VOK_EXPORT br_pixelmap *PxLoadPix(const char *name)
+{
+    return PxLoadPixP(name, 1);
+}
+
+VOK_EXPORT uint32_t PxSavePix(const char *name, br_pixelmap *map)
+{
+#ifdef PX_HAVE_PMFILE
+    if (name == nullptr || map == nullptr)
+        return 0;
+    if (map->type != PX_PMT_ARGB_4444 && map->type != PX_PMT_RGB565_ALPHA8)
+        return BrPixelmapSave(name, map);
+    // Saved as the type of its layout, the name marked so that loading turns it back.
+    char *identifier = map->identifier;
+    const br_uint_8 type = map->type;
+    std::string marked = std::string("*") + (identifier ? identifier : "");
+    if (marked.size() > kIdMax)
+        marked.resize(kIdMax);
+    map->identifier = BrResStrDup(map, marked.c_str());
+    map->type = type == PX_PMT_ARGB_4444 ? BR_PMT_RGB_565 : BR_PMT_RGB_888;
+    uint32_t result = BrPixelmapSave(name, map);
+    BrResFree(map->identifier);
+    map->identifier = identifier;
+    map->type = type;
+    return result;
+#else
+    px::set_error("PxSavePix: no picture file writer for '%s'", name ? name : "");
+    return 0;
+#endif
+}
