@@ -245,7 +245,6 @@ TEST(RendererAndLibraryEnd, EndLetsGoOfMapsItDoesNotOwn)
 
 } // namespace
 
-#ifdef SOFTREND_DRIVER
 // The compiled-in renderer takes what the database sends it.
 TEST(CompiledInRenderer, StartsAndTakesMaterialsMapsAndModels)
 {
@@ -274,4 +273,3 @@ TEST(CompiledInRenderer, StartsAndTakesMaterialsMapsAndModels)
     EXPECT_TRUE(failures.empty()) << failures.front();
     EXPECT_EQ(BrEnd(), 0u);
 }
-#endif

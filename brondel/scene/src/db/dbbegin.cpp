@@ -1,9 +1,7 @@
 // Database begin and end, and the whole-library begin and end.
 #include <string.h>
 
-#ifdef SOFTREND_DRIVER
 #include <softrend.h>
-#endif
 
 #include "dbstate.h"
 
@@ -87,10 +85,8 @@ br_error BrV1dbBegin(void)
     BrRegistryNew(&v1db.reg_tables);
     BrDbRegistriesBegin();
 
-#ifdef SOFTREND_DRIVER
     // The compiled-in renderer is found by name like any driver.
     SoftrendImagesAdd();
-#endif
     v1db.res = BrResAllocate(nullptr, 0, BR_MEMORY_ANCHOR);
 
     // A database begun again under the same core finds its classes still registered.
