@@ -4,17 +4,5 @@
 // lands replaces its placeholder here with the real call.
 #include "fwstate.h"
 
-void BrFwCoreImageAdd(void) {}
-void BrFwCoreImageRemove(void) {}
-
-void BrFwHostBegin(void) {}
-void BrFwHostEnd(void) {}
-
 br_error BrFwPixelmapBegin(void) { return BRE_OK; }
 void BrFwPixelmapEnd(void) {}
-
-void *BrFwDevFirst(void) { return nullptr; }
-void BrFwDevRemove(void *dev) {}
-
-void BrFwImageFree(void *res, br_uint_8 res_class, br_size_t size) {}
-

@@ -13,5 +13,9 @@
 #include "brondel/brobject.h"
 #include "brondel/brconfig.h"
 #include "brondel/brfile.h"
+#include "brondel/brhost.h"
+#include "brondel/brimage.h"
+#include "brondel/brdriver.h"
+#include "brondel/brdevice.h"
 
 #endif
