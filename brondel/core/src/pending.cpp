@@ -4,5 +4,3 @@
 // lands replaces its placeholder here with the real call.
 #include "fwstate.h"
 
-br_error BrFwPixelmapBegin(void) { return BRE_OK; }
-void BrFwPixelmapEnd(void) {}

@@ -17,5 +17,6 @@
 #include "brondel/brimage.h"
 #include "brondel/brdriver.h"
 #include "brondel/brdevice.h"
+#include "brondel/brpixmap.h"
 
 #endif
