@@ -1,0 +1,86 @@
+// The driver objects: device, renderer facility, primitive library, geometry formats, renderer,
+// stored states and buffers. Each record starts with its operation table; the rest is plain data
+// so the core's default query operations can read it through a template.
+#ifndef SOFTREND_DRIVER_OBJECTS_H
+#define SOFTREND_DRIVER_OBJECTS_H
+
+#include "brondel/brcore.h"
+#include "rstate.h"
+
+namespace srdrv {
+
+struct Device;
+
+// Fields every object of the driver has after its table.
+struct Head {
+    const void *dispatch;
+    const char *identifier;
+    Device *device;
+    br_token type;
+    br_tv_template *tpl;
+};
+
+struct Device {
+    Head h;
+    void *object_list;
+    void *res;
+    struct Facility *facility;
+};
+
+struct Facility {
+    Head h;
+    void *object_list;
+    br_int_32 light_max, clip_max, renderer_max;
+};
+
+struct PrimLibrary {
+    Head h;
+    void *object_list;
+};
+
+// A geometry format (V1 model or lighting): only its table differs.
+struct Format {
+    Head h;
+};
+
+struct Renderer {
+    Head h;
+    void *object_list;
+    Facility *facility;
+    sr::StateMachine *sm;
+    sr::Scratch *scratch;
+};
+
+struct StoredState {
+    Head h;
+    sr::StateMachine::Stored *stored;
+};
+
+struct StoredBuffer {
+    Head h;
+    struct br_pixelmap *pm;
+    br_token usage;
+};
+
+// The objects of one device; made by BrDrv1Begin.
+Device *device_new(const char *args);
+Format *format_v1_model(Device *dev);
+Format *format_lighting(Device *dev);
+Facility *facility_new(Device *dev);
+PrimLibrary *primitives_new(Device *dev);
+br_renderer *renderer_new(Facility *f, struct br_pixelmap *destination);
+
+// Shared object operations.
+const char *obj_identifier(br_object *self);
+br_token obj_type(br_object *self);
+br_boolean obj_is_type(br_object *self, br_token t);
+struct br_device *obj_device(br_object *self);
+br_int_32 obj_space(br_object *self);
+
+// The pipeline's view of a 3D library pixel map; false when it cannot be drawn into.
+bool colour_buffer(const struct br_pixelmap *pm, sr::Buffer &b, sr::ColourType &t);
+bool depth_buffer(const struct br_pixelmap *pm, sr::Buffer &b, sr::DepthType &t);
+
+} // namespace srdrv
+
+#endif

@@ -1,0 +1,31 @@
+// Lighting of the stand-in renderer, worked out in view space.
+#ifndef SOFTREND_SR_LIGHT_H
+#define SOFTREND_SR_LIGHT_H
+
+#include "sr_types.h"
+
+namespace sr {
+
+struct Lighting {
+    // Prepares the active lights of a setup; colours are kept as 0..1 floats.
+    explicit Lighting(const Setup &s);
+
+    // Colour (0..255 each) of a point at view position p with unit normal n.
+    void shade(const Vec3 &p, const Vec3 &n, float out[3]) const;
+
+    float base[3]; // surface colour, 0..1
+    float ka, kd, ks, power;
+    bool parallel;
+    int n = 0;
+    struct L {
+        LightType type;
+        float colour[3];
+        float c, l, q;
+        Vec3 pos, dir;
+        float outer, inner;
+    } lights[MAX_LIGHTS];
+};
+
+} // namespace sr
+
+#endif

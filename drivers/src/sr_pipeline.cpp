@@ -1,0 +1,338 @@
+// The geometry pipeline: model space -> clip space, lighting, culling, clipping against the view
+// volume and the enabled user planes, mapping to the screen, rasterisation.
+#include "sr_light.h"
+#include "sr_raster.h"
+#include "sr_types.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace sr {
+
+namespace {
+
+constexpr int NPLANES = 6 + MAX_CLIP_PLANES;
+constexpr int MAXPOLY = 3 + NPLANES + 1;
+
+struct ClipVert {
+    float c[4];
+    float rgb[3];
+};
+
+// Signed distances to the view volume (-w <= x, y, z <= w) and the user planes; negative is outside.
+struct Planes {
+    float user[MAX_CLIP_PLANES][4];
+    int nuser = 0;
+
+    float dist(int k, const float *c) const
+    {
+        switch (k) {
+        case 0:
+            return c[0] + c[3];
+        case 1:
+            return c[3] - c[0];
+        case 2:
+            return c[3] - c[1];
+        case 3:
+            return c[1] + c[3];
+        case 4:
+            return c[3] - c[2];
+        case 5:
+            return c[2] + c[3];
+        default: {
+            const float *p = user[k - 6];
+            return c[0] * p[0] + c[1] * p[1] + c[2] * p[2] + c[3] * p[3];
+        }
+        }
+    }
+
+    uint32_t code(const float *c) const
+    {
+        uint32_t out = 0;
+        for (int k = 0; k < 6 + nuser; ++k)
+            if (dist(k, c) < 0.0f)
+                out |= 1u << k;
+        return out;
+    }
+};
+
+struct Mapping {
+    float xs, xo, ys, yo;
+    bool front;
+
+    void project(const float *c, SVert &s) const
+    {
+        float iw = 1.0f / c[3];
+        s.x = c[0] * iw * xs + xo;
+        s.y = c[1] * iw * ys + yo;
+        float z = c[2] * iw * -32767.0f;
+        s.z = front ? -32768.0f : std::clamp(z, -32767.0f, 32767.0f);
+    }
+};
+
+inline void apply4(const Mat4 &m, const float *p, float *out)
+{
+    for (int j = 0; j < 4; ++j)
+        out[j] = p[0] * m.m[0][j] + p[1] * m.m[1][j] + p[2] * m.m[2][j] + m.m[3][j];
+}
+
+inline Vec3 applyP(const Mat34 &m, const float *p)
+{
+    return {p[0] * m.m[0][0] + p[1] * m.m[1][0] + p[2] * m.m[2][0] + m.m[3][0],
+            p[0] * m.m[0][1] + p[1] * m.m[1][1] + p[2] * m.m[2][1] + m.m[3][1],
+            p[0] * m.m[0][2] + p[1] * m.m[1][2] + p[2] * m.m[2][2] + m.m[3][2]};
+}
+
+inline Vec3 applyN(const float (*n)[3], const float *v)
+{
+    Vec3 r{v[0] * n[0][0] + v[1] * n[1][0] + v[2] * n[2][0], v[0] * n[0][1] + v[1] * n[1][1] + v[2] * n[2][1],
+           v[0] * n[0][2] + v[1] * n[1][2] + v[2] * n[2][2]};
+    float l = std::sqrt(r.x * r.x + r.y * r.y + r.z * r.z);
+    if (l > 0.0f)
+        r = {r.x / l, r.y / l, r.z / l};
+    return r;
+}
+
+inline void unpack255(uint32_t c, float *out)
+{
+    out[0] = (float)((c >> 16) & 0xff);
+    out[1] = (float)((c >> 8) & 0xff);
+    out[2] = (float)(c & 0xff);
+}
+
+// The intersection is always computed from the inside end, so an edge shared by two polygons is
+// cut at the same point in both.
+inline void cut(const ClipVert &in, const ClipVert &out, float din, float dout, ClipVert &r)
+{
+    float t = din / (din - dout);
+    for (int k = 0; k < 4; ++k)
+        r.c[k] = in.c[k] + (out.c[k] - in.c[k]) * t;
+    for (int k = 0; k < 3; ++k)
+        r.rgb[k] = in.rgb[k] + (out.rgb[k] - in.rgb[k]) * t;
+}
+
+int clip_polygon(const Planes &pl, uint32_t mask, ClipVert *poly, int n, ClipVert *tmp)
+{
+    ClipVert *src = poly, *dst = tmp;
+    for (int k = 0; k < NPLANES && n > 0; ++k) {
+        if (!(mask & (1u << k)))
+            continue;
+        int m = 0;
+        for (int i = 0; i < n; ++i) {
+            const ClipVert &a = src[i], &b = src[(i + 1) % n];
+            float da = pl.dist(k, a.c), db = pl.dist(k, b.c);
+            if (da >= 0.0f)
+                dst[m++] = a;
+            if ((da >= 0.0f) != (db >= 0.0f)) {
+                if (da >= 0.0f)
+                    cut(a, b, da, db, dst[m++]);
+                else
+                    cut(b, a, db, da, dst[m++]);
+            }
+        }
+        n = m;
+        std::swap(src, dst);
+    }
+    if (src != poly)
+        std::copy(src, src + n, poly);
+    return n;
+}
+
+} // namespace
+
+void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scratch, ScreenBounds *bounds)
+{
+    Raster r(s.target);
+    if (!r.usable() || !g.vertices || g.nvertices == 0)
+        return;
+    r.track = s.bounds_enabled && bounds;
+
+    const Mat4 m = mul34_4(s.model_to_view, s.view_to_screen);
+    // Normals go through the inverse transpose unless the matrix keeps lengths.
+    float nm[3][3];
+    {
+        Mat34 inv = s.model_to_view;
+        bool lp = s.model_to_view_lp || !invert34(inv, s.model_to_view);
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j)
+                nm[i][j] = lp ? s.model_to_view.m[i][j] : inv.m[j][i];
+    }
+
+    Planes pl;
+    for (const ClipPlane &c : s.clip)
+        if (c.enabled)
+            std::copy(c.plane, c.plane + 4, pl.user[pl.nuser++]);
+
+    const int hw = s.target.colour.width / 2, hh = s.target.colour.height / 2;
+    Mapping map{(float)hw, (float)hw + 0.5f, -(float)hh, (float)hh + 0.5f, s.force_front};
+
+    const bool lit = s.lighting && !s.colour_from_geometry;
+    const bool two_sided = s.cull == CullType::TwoSided;
+    const bool per_vertex = s.smooth || prim != Primitive::Triangle;
+    Lighting light(s);
+    float surface[3];
+    unpack255(s.colour, surface);
+
+    scratch.v.resize(g.nvertices);
+    for (uint32_t i = 0; i < g.nvertices; ++i) {
+        const PVertex &pv = g.vertices[i];
+        Scratch::V &v = scratch.v[i];
+        apply4(m, pv.p, v.c);
+        v.out = pl.code(v.c);
+        if (!v.out) {
+            SVert sv;
+            map.project(v.c, sv);
+            v.sx = sv.x;
+            v.sy = sv.y;
+            v.sz = sv.z;
+        }
+        if (!per_vertex)
+            continue;
+        if (s.colour_from_geometry) {
+            unpack255(g.vertex_colours ? g.vertex_colours[i] : 0xffffff, v.rgb);
+            std::copy(v.rgb, v.rgb + 3, v.brgb);
+        } else if (lit) {
+            Vec3 p = applyP(s.model_to_view, pv.p);
+            Vec3 n = applyN(nm, pv.n);
+            light.shade(p, n, v.rgb);
+            if (two_sided)
+                light.shade(p, Vec3{-n.x, -n.y, -n.z}, v.brgb);
+        } else {
+            std::copy(surface, surface + 3, v.rgb);
+            std::copy(surface, surface + 3, v.brgb);
+        }
+    }
+
+    auto svert = [&](uint32_t i, bool back) {
+        const Scratch::V &v = scratch.v[i];
+        SVert sv{v.sx, v.sy, v.sz, {0, 0, 0}};
+        const float *c = back ? v.brgb : v.rgb;
+        std::copy(c, c + 3, sv.rgb);
+        return sv;
+    };
+    auto clipvert = [&](uint32_t i, bool back) {
+        const Scratch::V &v = scratch.v[i];
+        ClipVert cv;
+        std::copy(v.c, v.c + 4, cv.c);
+        const float *c = back ? v.brgb : v.rgb;
+        std::copy(c, c + 3, cv.rgb);
+        return cv;
+    };
+
+    if (prim == Primitive::Point) {
+        for (uint32_t i = 0; i < g.nvertices; ++i)
+            if (!scratch.v[i].out)
+                r.point(svert(i, false));
+    } else if (prim == Primitive::Line && g.faces) {
+        scratch.edge_done.assign(std::max<uint32_t>(g.nedges, 1) + 1, 0);
+        for (uint32_t f = 0; f < g.nfaces; ++f) {
+            const PFace &face = g.faces[f];
+            for (int e = 0; e < 3; ++e) {
+                uint16_t num = face.edges[e];
+                uint32_t a = face.vertices[e], b = face.vertices[(e + 1) % 3];
+                if (!num || a >= g.nvertices || b >= g.nvertices)
+                    continue;
+                if (num >= scratch.edge_done.size())
+                    scratch.edge_done.resize(num + 1u, 0);
+                if (scratch.edge_done[num])
+                    continue;
+                scratch.edge_done[num] = 1;
+                uint32_t oa = scratch.v[a].out, ob = scratch.v[b].out;
+                if (oa & ob)
+                    continue;
+                if (!(oa | ob)) {
+                    r.line(svert(a, false), svert(b, false), true);
+                    continue;
+                }
+                ClipVert ca = clipvert(a, false), cb = clipvert(b, false);
+                bool gone = false;
+                for (int k = 0; k < NPLANES && !gone; ++k) {
+                    if (!((oa | ob) & (1u << k)))
+                        continue;
+                    float da = pl.dist(k, ca.c), db = pl.dist(k, cb.c);
+                    if (da < 0.0f && db < 0.0f)
+                        gone = true;
+                    else if (da < 0.0f)
+                        cut(cb, ca, db, da, ca);
+                    else if (db < 0.0f)
+                        cut(ca, cb, da, db, cb);
+                }
+                if (gone || !(ca.c[3] > 0.0f) || !(cb.c[3] > 0.0f))
+                    continue;
+                SVert sa, sb;
+                map.project(ca.c, sa);
+                map.project(cb.c, sb);
+                std::copy(ca.rgb, ca.rgb + 3, sa.rgb);
+                std::copy(cb.rgb, cb.rgb + 3, sb.rgb);
+                r.line(sa, sb, true);
+            }
+        }
+    } else if (prim == Primitive::Triangle && g.faces) {
+        ClipVert poly[MAXPOLY], tmp[MAXPOLY];
+        for (uint32_t f = 0; f < g.nfaces; ++f) {
+            const PFace &face = g.faces[f];
+            uint32_t i0 = face.vertices[0], i1 = face.vertices[1], i2 = face.vertices[2];
+            if (i0 >= g.nvertices || i1 >= g.nvertices || i2 >= g.nvertices)
+                continue;
+            const Scratch::V &a = scratch.v[i0], &b = scratch.v[i1], &c = scratch.v[i2];
+            if (a.out & b.out & c.out)
+                continue;
+            // Orientation in homogeneous (x, y, w): positive is counter-clockwise as seen by the eye,
+            // the front of a face, and stays right for vertices behind the eye.
+            float det = a.c[0] * (b.c[1] * c.c[3] - c.c[1] * b.c[3]) - a.c[1] * (b.c[0] * c.c[3] - c.c[0] * b.c[3]) +
+                        a.c[3] * (b.c[0] * c.c[1] - c.c[0] * b.c[1]);
+            if (!(det != 0.0f))
+                continue;
+            bool back = det < 0.0f;
+            if (back && s.cull == CullType::OneSided)
+                continue;
+            bool use_back = back && two_sided;
+
+            float flat[3] = {0, 0, 0};
+            if (!s.smooth) {
+                if (s.colour_from_geometry) {
+                    unpack255(g.face_colours ? g.face_colours[f] : 0xffffff, flat);
+                } else if (lit) {
+                    const PVertex &pa = g.vertices[i0], &pb = g.vertices[i1], &pc = g.vertices[i2];
+                    float cen[3];
+                    for (int k = 0; k < 3; ++k)
+                        cen[k] = (pa.p[k] + pb.p[k] + pc.p[k]) * (1.0f / 3.0f);
+                    Vec3 n = applyN(nm, face.n);
+                    if (use_back)
+                        n = {-n.x, -n.y, -n.z};
+                    light.shade(applyP(s.model_to_view, cen), n, flat);
+                } else {
+                    std::copy(surface, surface + 3, flat);
+                }
+            }
+
+            if (!(a.out | b.out | c.out)) {
+                r.triangle(svert(i0, use_back), svert(i1, use_back), svert(i2, use_back), s.smooth, flat);
+                continue;
+            }
+            poly[0] = clipvert(i0, use_back);
+            poly[1] = clipvert(i1, use_back);
+            poly[2] = clipvert(i2, use_back);
+            int n = clip_polygon(pl, a.out | b.out | c.out, poly, 3, tmp);
+            if (n < 3)
+                continue;
+            SVert sv[MAXPOLY];
+            bool ok = true;
+            for (int k = 0; k < n && ok; ++k) {
+                ok = poly[k].c[3] > 0.0f;
+                map.project(poly[k].c, sv[k]);
+                std::copy(poly[k].rgb, poly[k].rgb + 3, sv[k].rgb);
+            }
+            if (!ok)
+                continue;
+            for (int k = 1; k + 1 < n; ++k)
+                r.triangle(sv[0], sv[k], sv[k + 1], s.smooth, flat);
+        }
+    }
+
+    if (r.track)
+        r.grow(*bounds);
+    scratch.pixels_tested += r.tested;
+}
+
+} // namespace sr

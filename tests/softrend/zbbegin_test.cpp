@@ -1,0 +1,31 @@
+// With no configuration at all, the z-buffer begin of the database finds the compiled-in renderer:
+// database begin puts the built-in images on the list, BrZbBegin finds the facility through them.
+#include "brondel/brcore.h"
+#include "brondel/brv1db.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<std::string> failures;
+void on_warning(const char *m) { failures.push_back(m); }
+void on_failure(const char *m) { failures.push_back(m); }
+br_diaghandler recording = {"recording", on_warning, on_failure};
+
+TEST(Discovery, ZbBeginFindsTheRendererWithoutConfiguration)
+{
+    failures.clear();
+    BrDiagHandlerSet(&recording);
+    ASSERT_EQ(BrBegin(), (br_error)BRE_OK);
+    BrZbBegin(5, 11);
+    EXPECT_NE(BrV1dbRendererQuery(), nullptr);
+    EXPECT_TRUE(failures.empty()) << failures.front();
+    BrZbEnd();
+    EXPECT_EQ(BrV1dbRendererQuery(), nullptr);
+    BrEnd();
+}
+
+} // namespace
