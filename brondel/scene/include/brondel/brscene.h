@@ -50,6 +50,67 @@ br_order_table *BrZsActorOrderTableSet(br_actor *actor, br_order_table *order_ta
 br_order_table *BrZsActorOrderTableGet(br_actor *actor);
 void BrZsOrderTableScaleSet(br_order_table *order_table);
 
+struct br_pixelmap;
+
+/* Called after each model drawn with a non-empty screen rectangle: the pixels relative to the
+ * colour buffer's origin, min x, min y, max x, max y. */
+typedef br_uint_32 br_renderbounds_cbfn(br_actor *actor, br_model *model, struct br_material *material,
+                                        br_order_table *order_table, br_uint_8 style,
+                                        br_matrix4 *model_to_screen, br_int_32 bounds[4]);
+/* Called by the renderer for each primitive it puts in a bucket of the z-sort render. */
+typedef void br_primitive_cbfn(br_primitive *primitive, br_actor *actor, br_model *model,
+                               struct br_material *material, br_order_table *order_table, br_scalar *z);
+
+void BrZbSceneRender(br_actor *world, br_actor *camera, struct br_pixelmap *colour, struct br_pixelmap *depth);
+void BrZbSceneRenderBegin(br_actor *world, br_actor *camera, struct br_pixelmap *colour,
+                          struct br_pixelmap *depth);
+void BrZbSceneRenderAdd(br_actor *tree);
+br_error BrZbSceneRenderEnd(void);
+/* on_screen: BRT_ACCEPT, BRT_REJECT or BRT_PARTIAL; use_custom 0 bypasses a custom callback. */
+br_uint_32 BrZbModelRender(br_actor *actor, br_model *model, struct br_material *material, br_uint_8 style,
+                           int on_screen, int use_custom);
+br_uint_32 BrZsModelRender(br_actor *actor, br_model *model, struct br_material *material,
+                           br_order_table *order_table, br_uint_8 style, int on_screen, int use_custom);
+br_uint_32 BrDbModelRender(br_actor *actor, br_model *model, struct br_material *material,
+                           br_order_table *order_table, br_uint_8 style, int on_screen, int use_custom);
+br_renderbounds_cbfn *BrZbSetRenderBoundsCallback(br_renderbounds_cbfn *callback);
+br_renderbounds_cbfn *BrZsSetRenderBoundsCallback(br_renderbounds_cbfn *callback);
+br_renderbounds_cbfn *BrDbSetRenderBoundsCallback(br_renderbounds_cbfn *callback);
+br_token BrBoundsOnScreenTest(br_bounds3 *bounds);
+
+void BrZsSceneRender(br_actor *world, br_actor *camera, struct br_pixelmap *colour);
+void BrZsSceneRenderBegin(br_actor *world, br_actor *camera, struct br_pixelmap *colour);
+void BrZsSceneRenderAdd(br_actor *tree);
+br_error BrZsSceneRenderEnd(void);
+br_order_table *BrZsOrderTableSceneSet(br_order_table *order_table);
+void BrZsOrderTableSceneClear(void);
+void BrZsOrderTableRangeFromBounds(br_bounds3 *bounds, br_order_table *order_table);
+br_primitive_cbfn *BrZsPrimitiveCallbackSet(br_primitive_cbfn *callback);
+
+/* Projection during a model render, in the current model's space. */
+br_matrix4 *BrModelToScreenQuery(br_matrix4 *dest);
+void BrModelToViewQuery(br_matrix34 *dest);
+/* 1 when the point is in front of the screen plane (screen z above 0). */
+br_boolean BrOriginToScreenXY(br_vector2 *screen);
+br_uint_32 BrOriginToScreenXYZO(br_vector3 *screen);
+br_boolean BrPointToScreenXY(br_vector2 *screen, const br_vector3 *point);
+br_uint_32 BrPointToScreenXYZO(br_vector3 *screen, const br_vector3 *point);
+void BrPointToScreenXYMany(br_vector2 *screens, const br_vector3 *points, br_uint_32 npoints);
+br_uint_32 BrPointToScreenXYZOMany(br_vector3 *screens, br_uint_32 *outcodes, const br_vector3 *points,
+                                   br_uint_32 npoints);
+void BrScreenXYZToCamera(br_vector3 *point, br_actor *camera, struct br_pixelmap *viewport, br_int_16 sx,
+                         br_int_16 sy, br_scalar sz);
+
+/* Outcodes: the low bits say which view limit the point is outside of, bits 16-27 their
+ * complement. */
+#define BR_OUTCODE_LEFT 0x00000001u
+#define BR_OUTCODE_RIGHT 0x00000002u
+#define BR_OUTCODE_TOP 0x00000004u
+#define BR_OUTCODE_BOTTOM 0x00000008u
+#define BR_OUTCODE_HITHER 0x00000010u
+#define BR_OUTCODE_YON 0x00000020u
+#define BR_OUTCODE_INSIDE 0x0fff0000u
+
 br_uint_32 BrZbScreenZToDepth(br_scalar sz);
 br_scalar BrZbDepthToScreenZ(br_uint_32 depth);
 br_scalar BrCameraDepthToScreenZ(br_scalar depth, const br_camera *camera);

@@ -26,8 +26,13 @@ struct br_scene_scratch {
     br_scalar y_scale, y_offset;
     br_uint_16 view_type; /* transform type of world-to-view */
 
+    /* Model-to-screen of the model render in progress, once asked for. */
+    br_boolean m2s_cached;
+    br_matrix4 m2s;
+
     br_camera_path_level camera_path[BR_CAMERA_PATH_LEVELS];
 
+    struct br_renderer *renderer; /* the one the counts below belong to */
     /* Counts of light and clip-plane indices handed to the renderer at the previous render. */
     br_int_32 lights_sent;
     br_int_32 clip_planes_sent;
