@@ -90,7 +90,7 @@ br_primitive_cbfn *BrZsPrimitiveCallbackSet(br_primitive_cbfn *callback);
 /* Projection during a model render, in the current model's space. */
 br_matrix4 *BrModelToScreenQuery(br_matrix4 *dest);
 void BrModelToViewQuery(br_matrix34 *dest);
-/* 1 when the point is in front of the screen plane (screen z above 0). */
+/* 1 when the point's homogeneous z is above 0. */
 br_boolean BrOriginToScreenXY(br_vector2 *screen);
 br_uint_32 BrOriginToScreenXYZO(br_vector3 *screen);
 br_boolean BrPointToScreenXY(br_vector2 *screen, const br_vector3 *point);

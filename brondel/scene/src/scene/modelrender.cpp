@@ -200,7 +200,8 @@ br_uint_32 BrDbModelRender(br_actor *actor, br_model *model, br_material *materi
 
     R()->dispatch->_stateDefault(R(), BR_STATE_BOUNDS);
     br_uint_32 r = style_draw(model, material, (br_uint_8)(style & 0xff), on_screen);
-    br_vector2 mm[2] = {};
+    // Left inverted (nothing drawn) unless the renderer answers.
+    br_vector2 mm[2] = {{{1e30f, 1e30f}}, {{-1e30f, -1e30f}}};
     br_token_value tv[] = {{BRT_MIN_V2_F, {}}, {BRT_MAX_V2_F, {}}, {0, {}}};
     alignas(16) unsigned char extra[128];
     if (R()->dispatch->_partQueryBuffer(R(), BRT_BOUNDS, 0, tv, extra, sizeof(extra)) == BRE_OK) {
