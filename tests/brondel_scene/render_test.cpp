@@ -406,6 +406,42 @@ TEST_F(ZSort, TablesAreDrawnFarFirstInFirstUseOrder)
         BrOrderTableFree(t);
 }
 
+br_primitive zs_prims[2];
+br_uint_32 fill_scene_buckets(br_actor *actor, br_model *model, br_material *material, br_order_table *ot,
+                              br_uint_8 style, int on_screen)
+{
+    br_uint_32 r = BrZsModelRender(actor, model, material, ot, style, on_screen, 0);
+    BrOrderTablePrimitiveInsert(ot, &zs_prims[0], 200);
+    BrOrderTablePrimitiveInsert(ot, &zs_prims[1], 50);
+    return r;
+}
+
+TEST_F(ZSort, SceneTableInterleavesActorTablesByDepth)
+{
+    br_order_table *t[3];
+    const float sort_z[3] = {20, 5, -1};
+    for (int i = 0; i < 3; i++) {
+        t[i] = BrOrderTableAllocate(4, 0, BR_SORT_AVERAGE);
+        t[i]->sort_z = sort_z[i];
+        add(world, BR_ACTOR_MODEL, other)->render_data = t[i];
+    }
+    cube->flags |= BR_MODF_CUSTOM;
+    cube->custom = fill_scene_buckets;
+    add(world, BR_ACTOR_MODEL, cube); // uses the default table, which is the scene table
+    br_order_table *scene = BrZsOrderTableSceneSet(nullptr);
+    BrZsSceneRender(world, camera, &colour);
+    BrZsOrderTableSceneClear();
+    ASSERT_EQ(rec.bucket_tables.size(), 5u);
+    EXPECT_EQ(rec.bucket_tables[0], (void **)t[0]->table);
+    EXPECT_EQ(rec.bucket_tables[1], (void **)&scene->table[200]);
+    EXPECT_EQ(rec.bucket_tables[2], (void **)t[1]->table);
+    EXPECT_EQ(rec.bucket_tables[3], (void **)&scene->table[50]);
+    EXPECT_EQ(rec.bucket_tables[4], (void **)t[2]->table);
+    EXPECT_EQ(scene->visits, 0);
+    for (br_order_table *x : t)
+        BrOrderTableFree(x);
+}
+
 TEST_F(ZSort, WithoutABucketFormatTheEndReportsAndGoesOn)
 {
     rec.install(false);

@@ -140,6 +140,8 @@ void traverse(br_actor *a, inherited in, br_uint_16 parent_type, br_boolean acce
     br_boolean skip_children = 0;
     switch (a->type) {
     case BR_ACTOR_MODEL:
+        if (in.model == nullptr)
+            break;
         if (accepted) {
             BrDbModelRender(a, in.model, in.material, in.order_table, in.style, BRT_ACCEPT, 1);
         } else {
