@@ -3,6 +3,7 @@
 
 #include <math.h>
 
+#include <brondel/brpixmap.h>
 #include <brondel/brscene.h>
 
 #include "db_support.h"
@@ -72,6 +73,31 @@ TEST_F(ScreenZ, ToCameraSpaceByCameraType)
     EXPECT_NEAR(BrScreenZToCamera(cam, 32767.0f), -9.0f, 1e-3f);
     c->type = BR_CAMERA_PERSPECTIVE_CENTRED;
     EXPECT_EQ(BrScreenZToCamera(cam, 0.0f), 0.0f);
+    BrActorFree(cam);
+}
+
+TEST_F(ScreenZ, ScreenPointBackToCameraSpace)
+{
+    br_actor *cam = BrActorAllocate(BR_ACTOR_CAMERA, nullptr);
+    br_camera *c = (br_camera *)cam->type_data;
+    c->aspect = 4.0f / 3.0f;
+    br_pixelmap viewport = {};
+    viewport.width = 64;
+    viewport.height = 48;
+    // A camera-space point projected by hand with the camera's own matrix (centred on the view).
+    br_matrix4 m;
+    BrMatrix4Perspective(&m, c->field_of_view, c->aspect, -c->hither_z, -c->yon_z);
+    br_vector3 p = {{0.5f, -0.25f, -3.0f}};
+    br_vector4 v;
+    BrMatrix4ApplyP(&v, &p, &m);
+    float sx = v.v[0] / v.v[3] * 32 + 32, sy = v.v[1] / v.v[3] * -24 + 24;
+    float sz = v.v[2] / v.v[3] * -32768.0f;
+    // Whole pixels only: compare where the rounding allows.
+    br_vector3 back;
+    BrScreenXYZToCamera(&back, cam, &viewport, (br_int_16)(sx + 0.5f), (br_int_16)(sy + 0.5f), sz);
+    EXPECT_NEAR(back.v[2], -3.0f, 1e-3f);
+    EXPECT_NEAR(back.v[0], 0.5f, 0.1f);
+    EXPECT_NEAR(back.v[1], -0.25f, 0.1f);
     BrActorFree(cam);
 }
 

@@ -2,6 +2,8 @@
 // depth is the one the depth conversion gives.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <brondel/brpixmap.h>
 #include <brondel/brscene.h>
 
@@ -116,6 +118,55 @@ TEST_F(Drawn, ProjectedVertexLandsOnItsPixel)
         EXPECT_TRUE(dbtest::failures.empty()) << dbtest::failures.front();
         BrActorFree(world);
     }
+    BrModelRemove(model);
+    BrModelFree(model);
+}
+
+br_int_32 drawn_rect[4];
+int bounds_calls;
+br_uint_32 on_bounds(br_actor *, br_model *, br_material *, br_order_table *, br_uint_8, br_matrix4 *,
+                     br_int_32 *rect)
+{
+    bounds_calls++;
+    for (int i = 0; i < 4; i++)
+        drawn_rect[i] = rect[i];
+    return 0;
+}
+
+// The rectangle the render-bounds callback gets holds every pixel drawn, relative to the origin.
+TEST_F(Drawn, RenderBoundsCallbackGetsTheDrawnRectangle)
+{
+    br_model *model = BrModelAdd(fan());
+    br_actor *world = BrActorAllocate(BR_ACTOR_NONE, nullptr);
+    br_actor *cam = BrActorAdd(world, BrActorAllocate(BR_ACTOR_CAMERA, nullptr));
+    ((br_camera *)cam->type_data)->type = BR_CAMERA_PERSPECTIVE_CENTRED;
+    BrMatrix34Translate(&cam->t.t.mat, 0.5f, 0, 5);
+    BrActorAdd(world, BrActorAllocate(BR_ACTOR_MODEL, nullptr))->model = model;
+    colour->origin_x = 10;
+    colour->origin_y = 5;
+    BrPixelmapFill(colour, 0);
+    BrPixelmapFill(depth, 0xffffffff);
+    bounds_calls = 0;
+    EXPECT_EQ(BrZbSetRenderBoundsCallback(on_bounds), nullptr);
+    BrZbSceneRender(world, cam, colour, depth);
+    BrZbSetRenderBoundsCallback(nullptr);
+    ASSERT_EQ(bounds_calls, 1);
+    int minx = 64, miny = 48, maxx = -1, maxy = -1;
+    for (int y = 0; y < 48; y++)
+        for (int x = 0; x < 64; x++)
+            if (pixel16(colour, x, y) != 0) {
+                minx = std::min(minx, x);
+                maxx = std::max(maxx, x);
+                miny = std::min(miny, y);
+                maxy = std::max(maxy, y);
+            }
+    ASSERT_GE(maxx, 0);
+    EXPECT_LE(drawn_rect[0], minx - 10);
+    EXPECT_LE(drawn_rect[1], miny - 5);
+    EXPECT_GE(drawn_rect[2], maxx - 10);
+    EXPECT_GE(drawn_rect[3], maxy - 5);
+    EXPECT_LE(drawn_rect[2] - drawn_rect[0], maxx - minx + 2);
+    BrActorFree(world);
     BrModelRemove(model);
     BrModelFree(model);
 }
