@@ -14,6 +14,14 @@ typedef struct br_primitive {
     struct br_primitive *next;
 } br_primitive;
 
+/* The caller's primitive heap as the z-sort render hands it to the renderer (V1PRIMITIVE_HEAP_P):
+ * primitives are taken from current upwards and must end by start + size. */
+typedef struct br_primitive_heap {
+    void *start;
+    br_uint_32 size;
+    void *current;
+} br_primitive_heap;
+
 /* Order table flags. */
 #define BR_ORDER_TABLE_NEW_BOUNDS 0x0001u  /* range from the model's bounds at every model render */
 #define BR_ORDER_TABLE_INIT_BOUNDS 0x0002u /* range from the bounds at the table's second use */

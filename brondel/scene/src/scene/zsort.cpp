@@ -16,12 +16,7 @@ br_order_table default_table = {default_buckets, 256, nullptr, 1.0f, 10.0f, 0.0f
 br_order_table *list_head; // tables used in this render, far first
 br_order_table *scene_table;
 
-// The caller's heap as the renderer takes it.
-struct primitive_heap {
-    void *start;
-    br_uint_32 size;
-    void *current;
-} heap;
+br_primitive_heap heap;
 
 br_order_table *default_order_table()
 {
