@@ -171,4 +171,40 @@ TEST_F(Drawn, RenderBoundsCallbackGetsTheDrawnRectangle)
     BrModelFree(model);
 }
 
+// An enabled clip plane keeps the side its equation is positive on: x >= 0.25 in the world.
+TEST_F(Drawn, ClipPlaneCutsAwayItsNegativeSide)
+{
+    br_model *model = BrModelAdd(fan());
+    model->flags &= (br_uint_16)~BR_MODF_CUSTOM;
+    br_actor *world = BrActorAllocate(BR_ACTOR_NONE, nullptr);
+    br_actor *cam = BrActorAdd(world, BrActorAllocate(BR_ACTOR_CAMERA, nullptr));
+    ((br_camera *)cam->type_data)->type = BR_CAMERA_PERSPECTIVE_CENTRED;
+    BrMatrix34Translate(&cam->t.t.mat, 0, 0, 4);
+    BrActorAdd(world, BrActorAllocate(BR_ACTOR_MODEL, nullptr))->model = model;
+    br_actor *plane = BrActorAdd(world, BrActorAllocate(BR_ACTOR_CLIP_PLANE, nullptr));
+    ((br_plane *)plane->type_data)->eqn = {{1, 0, 0, 0}};
+    BrMatrix34Translate(&plane->t.t.mat, 0.25f, 0, 0);
+    BrClipPlaneEnable(plane);
+    colour->origin_x = 32;
+    colour->origin_y = 24;
+    BrPixelmapFill(colour, 0);
+    BrPixelmapFill(depth, 0xffffffff);
+    BrZbSceneRender(world, cam, colour, depth);
+
+    // x = 0.25 at depth 4 maps to column 36.8 (45 degree view, 64 wide): the fan is drawn right of
+    // the cut only, although it spans columns 13 to 51.
+    int left = 0, right = 0;
+    for (int y = 0; y < 48; y++) {
+        for (int x = 0; x < 30; x++)
+            left += pixel16(colour, x, y) != 0;
+        for (int x = 36; x < 64; x++)
+            right += pixel16(colour, x, y) != 0;
+    }
+    EXPECT_EQ(left, 0);
+    EXPECT_GT(right, 100);
+    BrActorFree(world);
+    BrModelRemove(model);
+    BrModelFree(model);
+}
+
 } // namespace
