@@ -40,7 +40,7 @@ struct br_scene_scratch {
 
 extern br_scene_scratch br_scene;
 
-/* Transform type of an actor's transform and its matrix. */
+/* The matrix of an actor's transform. */
 void BrActorMatrix34(br_matrix34 *m, const br_actor *a);
 /* Called by BrActorFree: drops the actor from the enable tables and as the environment. */
 void BrDbActorEnableRemove(br_actor *a);
