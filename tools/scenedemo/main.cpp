@@ -1,0 +1,251 @@
+// scenedemo --out scene.png [--width W --height H]
+// Renders a lit world of cubes on a floor through a perspective camera with the 3D library and the
+// compiled-in stand-in renderer, and writes the picture as a PNG file.
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <vector>
+
+#include <brondel/brcore.h>
+#include <brondel/brpixmap.h>
+#include <brondel/brscene.h>
+#include <brondel/brv1db.h>
+#include <softrend.h>
+
+#include "db/dbstate.h"
+#include "png.h"
+
+namespace {
+
+const float cube_p[8][3] = {{-1, -1, 1}, {1, -1, 1}, {1, 1, 1}, {-1, 1, 1},
+                            {-1, -1, -1}, {1, -1, -1}, {1, 1, -1}, {-1, 1, -1}};
+const br_uint_16 cube_f[12][3] = {{0, 1, 2}, {0, 2, 3}, {0, 4, 5}, {0, 5, 1}, {1, 5, 6}, {1, 6, 2},
+                                  {2, 6, 7}, {2, 7, 3}, {3, 7, 4}, {3, 4, 0}, {4, 7, 6}, {4, 6, 5}};
+
+br_angle degrees(float d)
+{
+    return (br_angle)(br_int_32)(d * 65536.0f / 360.0f);
+}
+
+// Hands the database the stand-in renderer, as the z-buffer begin will once the database starts
+// its renderer itself.
+bool start_renderer(br_pixelmap *destination)
+{
+    SoftrendImagesAdd();
+    br_renderer_facility *rf = nullptr;
+    if (BrRendererFacilityFind(&rf, nullptr, BRT_FLOAT) != BRE_OK)
+        return false;
+    br_token_value tv[2] = {};
+    tv[0].t = BRT_DESTINATION_O;
+    tv[0].v.o = (br_object *)destination;
+    br_renderer *r = nullptr;
+    if (rf->dispatch->_rendererNew(rf, &r, tv) != BRE_OK)
+        return false;
+    br_geometry *model = nullptr;
+    if (BrGeometryFormatFind(&model, r, rf, BRT_FLOAT, BRT_GEOMETRY_V1_MODEL) != BRE_OK) {
+        ((br_object *)r)->dispatch->_free((br_object *)r);
+        return false;
+    }
+    v1db.renderer = r;
+    v1db.format_model = model;
+    v1db.zb_active = 1;
+    BrModelUpdate(v1db.default_model, BR_MODU_ALL);
+    return true;
+}
+
+void end_renderer()
+{
+    if (v1db.renderer != nullptr)
+        ((br_object *)v1db.renderer)->dispatch->_free((br_object *)v1db.renderer);
+    v1db.renderer = nullptr;
+    v1db.format_model = nullptr;
+    v1db.zb_active = 0;
+}
+
+void surface_set(br_token t, br_value v)
+{
+    v1db.renderer->dispatch->_partSet(v1db.renderer, BRT_SURFACE, 0, t, v);
+}
+
+// A material the renderer has no state for yet is put into the surface directly.
+br_uint_32 draw_cube(br_actor *actor, br_model *model, br_material *material, br_order_table *, br_uint_8 style,
+                     int on_screen)
+{
+    if (material != nullptr && material->stored == nullptr) {
+        br_value v;
+        v.raw = 0;
+        v.u32 = material->colour;
+        surface_set(BRT_COLOUR_RGB, v);
+        v.raw = 0;
+        v.f = material->ka;
+        surface_set(BRT_AMBIENT_F, v);
+        v.f = material->kd;
+        surface_set(BRT_DIFFUSE_F, v);
+        v.f = material->ks;
+        surface_set(BRT_SPECULAR_F, v);
+        v.f = material->power;
+        surface_set(BRT_SPECULAR_POWER_F, v);
+        v.raw = 0;
+        v.b = (material->flags & BR_MATF_LIT) != 0;
+        surface_set(BRT_LIGHTING_B, v);
+    }
+    return BrZbModelRender(actor, model, material, style, on_screen, 0);
+}
+
+br_model *cube_model()
+{
+    br_model *m = BrModelAllocate("cube", 8, 12);
+    for (int i = 0; i < 8; i++)
+        BrVector3Set(&m->vertices[i].p, cube_p[i][0], cube_p[i][1], cube_p[i][2]);
+    for (int f = 0; f < 12; f++) {
+        for (int c = 0; c < 3; c++)
+            m->faces[f].vertices[c] = cube_f[f][c];
+        m->faces[f].smoothing = (br_uint_16)(1u << (f / 2)); // flat sides
+    }
+    m->flags = BR_MODF_UPDATEABLE | BR_MODF_CUSTOM;
+    m->custom = draw_cube;
+    return BrModelAdd(m);
+}
+
+br_material *material(const char *name, br_colour colour)
+{
+    br_material *mat = BrMaterialAllocate(name);
+    mat->colour = colour;
+    mat->ka = 0.2f;
+    mat->kd = 0.8f;
+    mat->ks = 0.3f;
+    mat->power = 20.0f;
+    mat->flags = BR_MATF_LIT | BR_MATF_PERSPECTIVE;
+    return BrMaterialAdd(mat);
+}
+
+br_actor *light(br_actor *world, br_uint_8 type, br_colour colour, float x, float y, float z)
+{
+    br_actor *a = BrActorAdd(world, BrActorAllocate(BR_ACTOR_LIGHT, nullptr));
+    br_light *l = (br_light *)a->type_data;
+    l->type = type;
+    l->colour = colour;
+    l->attenuation_c = 1.0f;
+    l->attenuation_l = 0.01f;
+    BrMatrix34Translate(&a->t.t.mat, x, y, z);
+    BrLightEnable(a);
+    return a;
+}
+
+std::vector<unsigned char> rgb_of(br_pixelmap *pm)
+{
+    std::vector<unsigned char> rgb((size_t)pm->width * pm->height * 3);
+    for (int y = 0; y < pm->height; y++) {
+        const br_uint_8 *row = (const br_uint_8 *)pm->pixels + (pm->base_y + y) * pm->row_bytes;
+        for (int x = 0; x < pm->width; x++) {
+            br_uint_16 p = ((const br_uint_16 *)row)[pm->base_x + x];
+            unsigned char *o = &rgb[((size_t)y * pm->width + x) * 3];
+            o[0] = (unsigned char)(((p >> 11) & 31) * 255 / 31);
+            o[1] = (unsigned char)(((p >> 5) & 63) * 255 / 63);
+            o[2] = (unsigned char)((p & 31) * 255 / 31);
+        }
+    }
+    return rgb;
+}
+
+int usage()
+{
+    fprintf(stderr, "usage: scenedemo --out FILE.png [--width W] [--height H]\n");
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const char *out = nullptr;
+    int w = 640, h = 480;
+    for (int i = 1; i < argc; i++) {
+        if (strcmp(argv[i], "--out") == 0 && i + 1 < argc)
+            out = argv[++i];
+        else if (strcmp(argv[i], "--width") == 0 && i + 1 < argc)
+            w = atoi(argv[++i]);
+        else if (strcmp(argv[i], "--height") == 0 && i + 1 < argc)
+            h = atoi(argv[++i]);
+        else
+            return usage();
+    }
+    if (out == nullptr || w < 16 || h < 16 || w > 4096 || h > 4096)
+        return usage();
+
+    if (BrBegin() != BRE_OK) {
+        fprintf(stderr, "scenedemo: the 3D library did not begin\n");
+        return 1;
+    }
+    br_pixelmap *colour = BrPixelmapAllocate(BR_PMT_RGB_565, w, h, nullptr, 0);
+    br_pixelmap *depth = BrPixelmapAllocate(BR_PMT_DEPTH_16, w, h, nullptr, 0);
+    if (colour == nullptr || depth == nullptr || !start_renderer(colour)) {
+        fprintf(stderr, "scenedemo: no renderer\n");
+        BrEnd();
+        return 1;
+    }
+    colour->origin_x = (br_int_16)(w / 2);
+    colour->origin_y = (br_int_16)(h / 2);
+
+    br_actor *world = BrActorAllocate(BR_ACTOR_NONE, nullptr);
+    br_actor *camera = BrActorAdd(world, BrActorAllocate(BR_ACTOR_CAMERA, nullptr));
+    br_camera *cam = (br_camera *)camera->type_data;
+    cam->type = BR_CAMERA_PERSPECTIVE_CENTRED;
+    cam->field_of_view = degrees(45);
+    cam->hither_z = 0.5f;
+    cam->yon_z = 60.0f;
+    cam->aspect = (float)w / (float)h;
+    BrMatrix34RotateX(&camera->t.t.mat, degrees(-32));
+    BrMatrix34PostRotateY(&camera->t.t.mat, degrees(20));
+    BrMatrix34PostTranslate(&camera->t.t.mat, 4.5f, 8.0f, 14.0f);
+
+    light(world, BR_LIGHT_POINT, 0xffffff, 6, 9, 8);
+    light(world, BR_LIGHT_POINT, 0x404060, -8, 4, -2);
+
+    br_model *cube = cube_model();
+    static const br_colour palette[6] = {0xd04030, 0x40a040, 0x3060d0, 0xe0c030, 0xa040c0, 0x30b0b0};
+    br_material *mats[6];
+    for (int i = 0; i < 6; i++) {
+        char name[16];
+        snprintf(name, sizeof(name), "cube%d", i);
+        mats[i] = material(name, palette[i]);
+    }
+    br_material *floor_mat = material("floor", 0x909090);
+
+    br_actor *floor = BrActorAdd(world, BrActorAllocate(BR_ACTOR_MODEL, nullptr));
+    floor->model = cube;
+    floor->material = floor_mat;
+    BrMatrix34Scale(&floor->t.t.mat, 7.0f, 0.1f, 7.0f);
+    BrMatrix34PostTranslate(&floor->t.t.mat, 0, -0.1f, 0);
+
+    br_actor *group = BrActorAdd(world, BrActorAllocate(BR_ACTOR_NONE, nullptr));
+    group->t.type = BR_TRANSFORM_IDENTITY;
+    for (int gz = 0; gz < 5; gz++) {
+        for (int gx = 0; gx < 5; gx++) {
+            br_actor *a = BrActorAdd(group, BrActorAllocate(BR_ACTOR_MODEL, nullptr));
+            float size = 0.35f + 0.1f * (float)((gx + gz) % 3);
+            float lift = 0.5f * (float)((gx * 3 + gz * 2) % 4);
+            a->model = cube;
+            a->material = mats[(gx + 2 * gz) % 6];
+            BrMatrix34Scale(&a->t.t.mat, size, size + lift * 0.5f, size);
+            BrMatrix34PostRotateY(&a->t.t.mat, degrees(9.0f * (float)(gx * 5 + gz)));
+            BrMatrix34PostTranslate(&a->t.t.mat, -5.0f + 2.5f * (float)gx, size + lift * 0.5f, -5.0f + 2.5f * (float)gz);
+        }
+    }
+
+    BrPixelmapFill(colour, 0x3a9d); // a blue-grey sky
+    BrPixelmapFill(depth, 0xffffffff);
+    BrZbSceneRender(world, camera, colour, depth);
+
+    bool ok = png_write(out, w, h, rgb_of(colour));
+    if (!ok)
+        fprintf(stderr, "scenedemo: cannot write %s\n", out);
+
+    BrActorFree(world);
+    end_renderer();
+    BrPixelmapFree(colour);
+    BrPixelmapFree(depth);
+    BrEnd();
+    return ok ? 0 : 1;
+}
