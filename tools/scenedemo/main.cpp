@@ -11,9 +11,7 @@
 #include <brondel/brpixmap.h>
 #include <brondel/brscene.h>
 #include <brondel/brv1db.h>
-#include <softrend.h>
 
-#include "db/dbstate.h"
 #include "png.h"
 
 namespace {
@@ -28,71 +26,6 @@ br_angle degrees(float d)
     return (br_angle)(br_int_32)(d * 65536.0f / 360.0f);
 }
 
-// Hands the database the stand-in renderer, as the z-buffer begin will once the database starts
-// its renderer itself.
-bool start_renderer(br_pixelmap *destination)
-{
-    SoftrendImagesAdd();
-    br_renderer_facility *rf = nullptr;
-    if (BrRendererFacilityFind(&rf, nullptr, BRT_FLOAT) != BRE_OK)
-        return false;
-    br_token_value tv[2] = {};
-    tv[0].t = BRT_DESTINATION_O;
-    tv[0].v.o = (br_object *)destination;
-    br_renderer *r = nullptr;
-    if (rf->dispatch->_rendererNew(rf, &r, tv) != BRE_OK)
-        return false;
-    br_geometry *model = nullptr;
-    if (BrGeometryFormatFind(&model, r, rf, BRT_FLOAT, BRT_GEOMETRY_V1_MODEL) != BRE_OK) {
-        ((br_object *)r)->dispatch->_free((br_object *)r);
-        return false;
-    }
-    v1db.renderer = r;
-    v1db.format_model = model;
-    v1db.zb_active = 1;
-    BrModelUpdate(v1db.default_model, BR_MODU_ALL);
-    return true;
-}
-
-void end_renderer()
-{
-    if (v1db.renderer != nullptr)
-        ((br_object *)v1db.renderer)->dispatch->_free((br_object *)v1db.renderer);
-    v1db.renderer = nullptr;
-    v1db.format_model = nullptr;
-    v1db.zb_active = 0;
-}
-
-void surface_set(br_token t, br_value v)
-{
-    v1db.renderer->dispatch->_partSet(v1db.renderer, BRT_SURFACE, 0, t, v);
-}
-
-// A material the renderer has no state for yet is put into the surface directly.
-br_uint_32 draw_cube(br_actor *actor, br_model *model, br_material *material, br_order_table *, br_uint_8 style,
-                     int on_screen)
-{
-    if (material != nullptr && material->stored == nullptr) {
-        br_value v;
-        v.raw = 0;
-        v.u32 = material->colour;
-        surface_set(BRT_COLOUR_RGB, v);
-        v.raw = 0;
-        v.f = material->ka;
-        surface_set(BRT_AMBIENT_F, v);
-        v.f = material->kd;
-        surface_set(BRT_DIFFUSE_F, v);
-        v.f = material->ks;
-        surface_set(BRT_SPECULAR_F, v);
-        v.f = material->power;
-        surface_set(BRT_SPECULAR_POWER_F, v);
-        v.raw = 0;
-        v.b = (material->flags & BR_MATF_LIT) != 0;
-        surface_set(BRT_LIGHTING_B, v);
-    }
-    return BrZbModelRender(actor, model, material, style, on_screen, 0);
-}
-
 br_model *cube_model()
 {
     br_model *m = BrModelAllocate("cube", 8, 12);
@@ -104,7 +37,6 @@ br_model *cube_model()
         m->faces[f].smoothing = (br_uint_16)(1u << (f / 2)); // flat sides
     }
     m->flags = BR_MODF_UPDATEABLE | BR_MODF_CUSTOM;
-    m->custom = draw_cube;
     return BrModelAdd(m);
 }
 
@@ -180,7 +112,8 @@ int main(int argc, char **argv)
     }
     br_pixelmap *colour = BrPixelmapAllocate(BR_PMT_RGB_565, w, h, nullptr, 0);
     br_pixelmap *depth = BrPixelmapAllocate(BR_PMT_DEPTH_16, w, h, nullptr, 0);
-    if (colour == nullptr || depth == nullptr || !start_renderer(colour)) {
+    BrZbBegin(BR_PMT_RGB_565, BR_PMT_DEPTH_16);
+    if (colour == nullptr || depth == nullptr || BrV1dbRendererQuery() == nullptr) {
         fprintf(stderr, "scenedemo: no renderer\n");
         BrEnd();
         return 1;
@@ -243,7 +176,7 @@ int main(int argc, char **argv)
         fprintf(stderr, "scenedemo: cannot write %s\n", out);
 
     BrActorFree(world);
-    end_renderer();
+    BrZbEnd();
     BrPixelmapFree(colour);
     BrPixelmapFree(depth);
     BrEnd();
