@@ -8,7 +8,7 @@
 #include <brondel/brscene.h>
 
 #include "db_support.h"
-#include "softstart.h"
+#include <brondel/brv1db.h>
 
 namespace {
 
@@ -53,11 +53,12 @@ protected:
         Db::SetUp();
         colour = BrPixelmapAllocate(BR_PMT_RGB_565, 64, 48, nullptr, 0);
         depth = BrPixelmapAllocate(BR_PMT_DEPTH_16, 64, 48, nullptr, 0);
-        ASSERT_TRUE(scenetest::softrend_start(colour));
+        BrZbBegin(BR_PMT_RGB_565, BR_PMT_DEPTH_16);
+        ASSERT_NE(BrV1dbRendererQuery(), nullptr);
     }
     void TearDown() override
     {
-        scenetest::softrend_stop();
+        BrZbEnd();
         BrPixelmapFree(colour);
         BrPixelmapFree(depth);
         Db::TearDown();
