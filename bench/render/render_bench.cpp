@@ -6,13 +6,11 @@
 
 #include <cstring>
 
-#ifdef SOFTREND_DRIVER
 #include "brondel/brcore.h"
 #include "brondel/brdevice.h"
 #include "brondel/brpixmap.h"
 #include "brondel/brv1db.h"
 #include "softrend.h"
-#endif
 
 namespace {
 
@@ -40,7 +38,6 @@ void BM_CubeBoardFrame(benchmark::State &state)
 }
 BENCHMARK(BM_CubeBoardFrame)->Unit(benchmark::kMillisecond);
 
-#ifdef SOFTREND_DRIVER
 // The same frames through the driver objects as the database drives them: state set by tokens,
 // each cube a model-to-view matrix and a prepared block drawn by the V1 model format.
 void BM_CubeBoardFrameDriver(benchmark::State &state)
@@ -152,7 +149,6 @@ void BM_CubeBoardFrameDriver(benchmark::State &state)
     BrEnd();
 }
 BENCHMARK(BM_CubeBoardFrameDriver)->Unit(benchmark::kMillisecond);
-#endif
 
 // The reference: the colour and depth bytes of a whole 640 x 480 frame written by memset.
 void BM_MemsetColourAndDepth(benchmark::State &state)

@@ -3,10 +3,7 @@
 #include <string.h>
 
 #include "brondel/brcore.h"
-#if __has_include("brondel/brv1db.h")
 #include "brondel/brv1db.h"
-#define PX_HAVE_DATABASE 1
-#endif
 #include "pannix/pxbase.h"
 #include "pxstate.h"
 #include "vokplat/export.h"
@@ -33,20 +30,12 @@ void set_folder_of(const char *path)
 
 br_error begin_instance()
 {
-#ifdef PX_HAVE_DATABASE
     return BrBegin();
-#else
-    return BrCoreBegin();
-#endif
 }
 
 void end_instance()
 {
-#ifdef PX_HAVE_DATABASE
     BrEnd();
-#else
-    BrCoreEnd();
-#endif
 }
 
 }  // namespace

@@ -5,10 +5,7 @@
 
 #include "brondel/brcore.h"
 #include "brondel/brpixmap.h"
-#if __has_include("brondel/brpmfile.h")
 #include "brondel/brpmfile.h"
-#define PX_HAVE_PMFILE 1
-#endif
 #include "pack.h"
 #include "pannix/ffpack.h"
 #include "pannix/pxpix.h"
@@ -27,12 +24,7 @@ uint32_t le32(const uint8_t *p)
 
 br_pixelmap *load_file(const char *name)
 {
-#ifdef PX_HAVE_PMFILE
     return BrPixelmapLoad(name);
-#else
-    px::set_error("FFLoadPix: no picture file reader for '%s'", name);
-    return nullptr;
-#endif
 }
 
 }  // namespace
@@ -107,7 +99,6 @@ VOK_EXPORT br_pixelmap *PxLoadPix(const char *name)
 
 VOK_EXPORT uint32_t PxSavePix(const char *name, br_pixelmap *map)
 {
-#ifdef PX_HAVE_PMFILE
     if (name == nullptr || map == nullptr)
         return 0;
     if (map->type != PX_PMT_ARGB_4444 && map->type != PX_PMT_RGB565_ALPHA8)
@@ -125,8 +116,4 @@ VOK_EXPORT uint32_t PxSavePix(const char *name, br_pixelmap *map)
     map->identifier = identifier;
     map->type = type;
     return result;
-#else
-    px::set_error("PxSavePix: no picture file writer for '%s'", name ? name : "");
-    return 0;
-#endif
 }

@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         volatile br_uint_8 sink = 0;
         for (int y = 0; y < pm->height && row > 0; y++)
             sink = sink + ((br_uint_8 *)pm->pixels)[(intptr_t)y * pm->row_bytes + row - 1];
-        if (pm->map != nullptr && pm->map->pixels != nullptr && pm->map->height > 0)
+        if (pm->map != nullptr && pm->map->pixels != nullptr && pm->map->width > 0 && pm->map->height > 0)
             sink = sink + ((br_uint_8 *)pm->map->pixels)[0];
         BrPixelmapFree(pm);
     }

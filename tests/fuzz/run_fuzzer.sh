@@ -13,5 +13,6 @@ artifacts=$dir/artifacts/$name
 rm -rf "$corpus"
 mkdir -p "$corpus" "$artifacts"
 "$dir/fuzz_seeds" "$name" "$corpus"
-exec "$bin" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+# A fixed seed keeps a run repeatable, so a finding can be replayed.
+exec "$bin" -seed=1 -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
   -artifact_prefix="$artifacts/" "$corpus"

@@ -178,7 +178,6 @@ TEST_F(PackPixmaps, LoadedWithAndWithoutCopy)
     EXPECT_EQ(FFLoadPix(path("nowhere.pix").c_str(), 1), nullptr);
 }
 
-#if __has_include("brondel/brpmfile.h")
 TEST_F(PackPixmaps, OwnTypesSurviveASaveAndLoad)
 {
     FFSetCurrentPack(nullptr);
@@ -207,9 +206,7 @@ TEST_F(PackPixmaps, OwnTypesSurviveASaveAndLoad)
     PxFreePix(alpha);
     EXPECT_EQ(PxSavePix(nullptr, alpha), 0u);
 }
-#endif
 
-#if __has_include("pannix/pxblit.h")
 TEST(PxPix, CopiesBetweenDifferentStridesGoThroughTheBlitter)
 {
     br_pixelmap *src = PxAllocPix(BR_PMT_RGB_565, 3, 2, nullptr, 0);
@@ -225,7 +222,6 @@ TEST(PxPix, CopiesBetweenDifferentStridesGoThroughTheBlitter)
     PxFreePix(src);
     PxFreePix(dst);
 }
-#endif
 
 // What a window shows after a DIB is painted 1:1 into it.
 std::vector<uint32_t> paint(DIBUFFER *d)

@@ -6,8 +6,6 @@
 #include "pannix/ffpack.h"
 #include "pannix/pxpix.h"
 #include "pannix/pxini.h"
-#if __has_include("pannix/pxblit.h")
 #include "pannix/pxblit.h"
-#endif
 
 #endif
