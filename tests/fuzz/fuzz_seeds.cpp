@@ -10,6 +10,7 @@
 #include "brondel/brpmfile.h"
 #include "df_fuzz_common.h"
 #include "memfs.h"
+#include "pannix_seeds.h"
 
 namespace {
 
@@ -133,6 +134,10 @@ int main(int argc, char **argv)
         write_tga_seeds(dir);
     } else if (kind == "bmp") {
         write_bmp_seeds(dir);
+    } else if (kind == "pack") {
+        fuzz::write_pack_seeds(dir);
+    } else if (kind == "settings") {
+        fuzz::write_settings_seeds(dir);
     } else {
         fprintf(stderr, "fuzz_seeds: no seeds for %s\n", kind.c_str());
         return 2;
