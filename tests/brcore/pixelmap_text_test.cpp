@@ -2,7 +2,7 @@
 // reviewer (brcore_pixelmap_text.png in the test folder).
 #include <cstring>
 
-#include "png_writer.h"
+#include "vokplat/png.h"
 #include "pixelmap_support.h"
 
 TEST_F(PmTest, CopyBitsMasksTheFirstAndLastBytes)
@@ -176,7 +176,7 @@ TEST_F(PmTest, PictureOfTextAndLines)
             p[2] = (uint8_t)v;
         }
     std::string path = std::string(VOK_TEST_BIN_DIR) + "/brcore_pixelmap_text.png";
-    ASSERT_TRUE(WritePngRgb(path, W, H, rgb)) << path;
+    ASSERT_TRUE(PlatWritePngRgb(path.c_str(), W, H, rgb.data())) << path;
     FILE *f = std::fopen(path.c_str(), "rb");
     ASSERT_NE(f, nullptr);
     unsigned char sig[8] = {};

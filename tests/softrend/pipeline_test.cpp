@@ -1,4 +1,5 @@
 // Culling, clipping and lighting of the pipeline; the cube board picture.
+#include "vokplat/png.h"
 #include "support.h"
 
 #include <gtest/gtest.h>
@@ -324,7 +325,7 @@ TEST(Picture, CubeBoard)
     EXPECT_GT(drawn, 640 * 480 / 5);
     EXPECT_LT(drawn, 640 * 480 * 9 / 10);
     std::string path = std::string(VOK_TEST_BIN_DIR) + "/softrend_cube_board.png";
-    EXPECT_TRUE(write_png(path, 640, 480, frame_rgb(f)));
+    EXPECT_TRUE(PlatWritePngRgb(path.c_str(), 640, 480, frame_rgb(f).data()));
 }
 
 } // namespace

@@ -1,6 +1,5 @@
 #include "support.h"
 
-#include <zlib.h>
 
 #include <cmath>
 #include <cstdio>
@@ -258,55 +257,6 @@ void Board::render(sr::Scratch &scratch)
     }
 }
 
-namespace {
-
-void put32(std::vector<uint8_t> &out, uint32_t v)
-{
-    for (int s = 24; s >= 0; s -= 8)
-        out.push_back((uint8_t)(v >> s));
-}
-
-void chunk(FILE *f, const char *type, const std::vector<uint8_t> &data)
-{
-    std::vector<uint8_t> c;
-    put32(c, (uint32_t)data.size());
-    c.insert(c.end(), type, type + 4);
-    c.insert(c.end(), data.begin(), data.end());
-    uLong crc = crc32(0, c.data() + 4, (uInt)(c.size() - 4));
-    put32(c, (uint32_t)crc);
-    fwrite(c.data(), 1, c.size(), f);
-}
-
-} // namespace
-
-bool write_png(const std::string &path, int w, int h, const std::vector<uint8_t> &rgb)
-{
-    std::vector<uint8_t> raw;
-    for (int y = 0; y < h; ++y) {
-        raw.push_back(0);
-        raw.insert(raw.end(), rgb.begin() + (size_t)y * w * 3, rgb.begin() + (size_t)(y + 1) * w * 3);
-    }
-    uLongf zlen = compressBound((uLong)raw.size());
-    std::vector<uint8_t> z(zlen);
-    if (compress2(z.data(), &zlen, raw.data(), (uLong)raw.size(), 6) != Z_OK)
-        return false;
-    z.resize(zlen);
-    std::string tmp = path + ".tmp";
-    FILE *f = std::fopen(tmp.c_str(), "wb");
-    if (!f)
-        return false;
-    static const uint8_t sig[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
-    fwrite(sig, 1, 8, f);
-    std::vector<uint8_t> ihdr;
-    put32(ihdr, (uint32_t)w);
-    put32(ihdr, (uint32_t)h);
-    ihdr.insert(ihdr.end(), {8, 2, 0, 0, 0});
-    chunk(f, "IHDR", ihdr);
-    chunk(f, "IDAT", z);
-    chunk(f, "IEND", {});
-    bool ok = std::fclose(f) == 0;
-    return ok && std::rename(tmp.c_str(), path.c_str()) == 0;
-}
 
 std::vector<uint8_t> frame_rgb(const Frame &f)
 {

@@ -61,8 +61,6 @@ struct Board {
     std::vector<uint32_t> colours;
 };
 
-// 8-bit RGB rows, top first, into a PNG file.
-bool write_png(const std::string &path, int w, int h, const std::vector<uint8_t> &rgb);
 // The colour buffer of a frame as RGB.
 std::vector<uint8_t> frame_rgb(const Frame &f);
 

@@ -12,7 +12,7 @@
 #include <brondel/brscene.h>
 #include <brondel/brv1db.h>
 
-#include "png.h"
+#include "vokplat/png.h"
 
 namespace {
 
@@ -171,7 +171,7 @@ int main(int argc, char **argv)
     BrPixelmapFill(depth, 0xffffffff);
     BrZbSceneRender(world, camera, colour, depth);
 
-    bool ok = png_write(out, w, h, rgb_of(colour));
+    bool ok = PlatWritePngRgb(out, w, h, rgb_of(colour).data());
     if (!ok)
         fprintf(stderr, "scenedemo: cannot write %s\n", out);
 

@@ -1,6 +1,5 @@
 // Automation: the input script, the log of windows and presents, and captures of client areas to PNG.
 #include <unistd.h>
-#include <zlib.h>
 
 #include <cstdarg>
 #include <cstdio>
@@ -11,6 +10,7 @@
 #include <sstream>
 #include <strings.h>
 
+#include "vokplat/png.h"
 #include "clock.h"
 #include "vokplat/msgbox.h"
 #include "vokplat/window.h"
@@ -47,56 +47,16 @@ std::deque<HWND> g_frame_order;
 constexpr size_t kFramesKept = 8;
 HWND g_last_top = nullptr;
 
-// ---- PNG ----
-void put32(std::string& s, uint32_t v) {
-    for (int i = 3; i >= 0; --i) s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-}
-
-void chunk(std::string& out, const char* type, const std::string& data) {
-    put32(out, static_cast<uint32_t>(data.size()));
-    std::string body(type, 4);
-    body += data;
-    out += body;
-    put32(out, static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(body.data()), body.size())));
-}
-
+// Client pixels are 0x00RRGGBB words; the writer takes RGB bytes.
 bool write_png(const char* path, const uint32_t* px, int w, int h) {
     if (!path || w <= 0 || h <= 0) return false;
-    std::string raw;
-    raw.reserve(static_cast<size_t>(h) * (w * 3 + 1));
-    for (int y = 0; y < h; ++y) {
-        raw.push_back(0);
-        for (int x = 0; x < w; ++x) {
-            uint32_t p = px[static_cast<size_t>(y) * w + x];
-            raw.push_back(static_cast<char>((p >> 16) & 0xFF));
-            raw.push_back(static_cast<char>((p >> 8) & 0xFF));
-            raw.push_back(static_cast<char>(p & 0xFF));
-        }
+    std::vector<unsigned char> rgb(static_cast<size_t>(w) * h * 3);
+    for (size_t i = 0; i < static_cast<size_t>(w) * h; ++i) {
+        rgb[3 * i] = static_cast<unsigned char>(px[i] >> 16);
+        rgb[3 * i + 1] = static_cast<unsigned char>(px[i] >> 8);
+        rgb[3 * i + 2] = static_cast<unsigned char>(px[i]);
     }
-    uLongf zlen = compressBound(raw.size());
-    std::string z(zlen, '\0');
-    if (compress2(reinterpret_cast<Bytef*>(&z[0]), &zlen, reinterpret_cast<const Bytef*>(raw.data()), raw.size(),
-                  6) != Z_OK)
-        return false;
-    z.resize(zlen);
-    std::string out("\x89PNG\r\n\x1a\n", 8);
-    std::string ihdr;
-    put32(ihdr, static_cast<uint32_t>(w));
-    put32(ihdr, static_cast<uint32_t>(h));
-    ihdr += std::string("\x08\x02\x00\x00\x00", 5);
-    chunk(out, "IHDR", ihdr);
-    chunk(out, "IDAT", z);
-    chunk(out, "IEND", "");
-    std::string tmp = std::string(path) + ".tmp";
-    FILE* f = std::fopen(tmp.c_str(), "wb");
-    if (!f) return false;
-    bool ok = std::fwrite(out.data(), 1, out.size(), f) == out.size();
-    ok = (std::fclose(f) == 0) && ok;
-    if (!ok || std::rename(tmp.c_str(), path) != 0) {
-        std::remove(tmp.c_str());
-        return false;
-    }
-    return true;
+    return PlatWritePngRgb(path, w, h, rgb.data());
 }
 
 bool capture(HWND hwnd, Frame& f) {
