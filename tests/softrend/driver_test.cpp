@@ -7,36 +7,18 @@
 #include "brondel/brpixmap.h"
 #include "brondel/brv1db.h"
 #include "softrend.h"
+#include "support.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
 
+using srtest::fv;
+using srtest::pv;
+using srtest::u32v;
+
 namespace {
-
-br_value u32v(br_uint_32 x)
-{
-    br_value v;
-    v.raw = 0;
-    v.u32 = x;
-    return v;
-}
-
-br_value fv(float f)
-{
-    br_value v;
-    v.raw = 0;
-    v.f = f;
-    return v;
-}
-
-br_value pv(const void *p)
-{
-    br_value v;
-    v.p = (void *)p;
-    return v;
-}
 
 class Driver : public ::testing::Test {
 protected:

@@ -14,29 +14,6 @@ using namespace srtest;
 
 namespace {
 
-br_value u32v(br_uint_32 x)
-{
-    br_value v;
-    v.raw = 0;
-    v.u32 = x;
-    return v;
-}
-
-br_value fv(float f)
-{
-    br_value v;
-    v.raw = 0;
-    v.f = f;
-    return v;
-}
-
-br_value pv(const void *p)
-{
-    br_value v;
-    v.p = (void *)p;
-    return v;
-}
-
 class RendererState : public ::testing::Test {
 protected:
     void SetUp() override

@@ -3,6 +3,7 @@
 #ifndef SOFTREND_TEST_SUPPORT_H
 #define SOFTREND_TEST_SUPPORT_H
 
+#include "brondel/brtoken.h"
 #include "sr_types.h"
 
 #include <cstdint>
@@ -63,6 +64,30 @@ struct Board {
 
 // The colour buffer of a frame as RGB.
 std::vector<uint8_t> frame_rgb(const Frame &f);
+
+// Token values for state calls.
+inline br_value u32v(br_uint_32 x)
+{
+    br_value v;
+    v.raw = 0;
+    v.u32 = x;
+    return v;
+}
+
+inline br_value fv(float f)
+{
+    br_value v;
+    v.raw = 0;
+    v.f = f;
+    return v;
+}
+
+inline br_value pv(const void *p)
+{
+    br_value v;
+    v.p = (void *)p;
+    return v;
+}
 
 } // namespace srtest
 

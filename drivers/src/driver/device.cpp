@@ -81,24 +81,6 @@ void device_free(br_object *self)
 void contained_free(br_object *) {}
 
 template <typename D>
-void fill_object(D &d, void (*free_fn)(br_object *))
-{
-    d._free = free_fn;
-    d._identifier = obj_identifier;
-    d._type = obj_type;
-    d._isType = obj_is_type;
-    d._device = obj_device;
-    d._space = obj_space;
-    d._templateQuery = template_query;
-    d._query = _M_br_object_query;
-    d._queryBuffer = _M_br_object_queryBuffer;
-    d._queryMany = _M_br_object_queryMany;
-    d._queryManySize = _M_br_object_queryManySize;
-    d._queryAll = _M_br_object_queryAll;
-    d._queryAllSize = _M_br_object_queryAllSize;
-}
-
-template <typename D>
 void fill_container(D &d)
 {
     d._listQuery = list_query;
@@ -115,7 +97,7 @@ void fill_container(D &d)
 
 const br_device_dispatch device_dispatch = [] {
     br_device_dispatch d{};
-    fill_object(d, device_free);
+    fill_object(d, device_free, template_query);
     fill_container(d);
     return d;
 }();
@@ -143,7 +125,7 @@ br_error renderer_new_op(br_renderer_facility *self, br_renderer **prenderer, br
 
 const br_renderer_facility_dispatch facility_dispatch = [] {
     br_renderer_facility_dispatch d{};
-    fill_object(d, contained_free);
+    fill_object(d, contained_free, template_query);
     fill_container(d);
     d._validDestination = valid_destination;
     d._rendererNew = renderer_new_op;
@@ -152,7 +134,7 @@ const br_renderer_facility_dispatch facility_dispatch = [] {
 
 const br_primitive_library_dispatch primitives_dispatch = [] {
     br_primitive_library_dispatch d{};
-    fill_object(d, contained_free);
+    fill_object(d, contained_free, template_query);
     fill_container(d);
     return d;
 }();
@@ -169,7 +151,7 @@ br_error v1_stored_new(br_geometry_v1_model *, br_renderer *, br_geometry_stored
 
 const br_geometry_v1_model_dispatch v1_dispatch = [] {
     br_geometry_v1_model_dispatch d{};
-    fill_object(d, contained_free);
+    fill_object(d, contained_free, template_query);
     d._render = v1_render;
     d._renderOnScreen = v1_render;
     d._storedNew = v1_stored_new;
@@ -189,7 +171,7 @@ br_error lighting_stored_new(br_geometry_lighting *, br_renderer *, br_geometry_
 
 const br_geometry_lighting_dispatch lighting_dispatch = [] {
     br_geometry_lighting_dispatch d{};
-    fill_object(d, contained_free);
+    fill_object(d, contained_free, template_query);
     d._render = lighting_render;
     d._renderOnScreen = lighting_render;
     d._storedNew = lighting_stored_new;

@@ -77,6 +77,25 @@ br_boolean obj_is_type(br_object *self, br_token t);
 struct br_device *obj_device(br_object *self);
 br_int_32 obj_space(br_object *self);
 
+// The head every driver object's operation table shares; `query` answers the object's own template.
+template <typename D>
+void fill_object(D &d, void (*free_fn)(br_object *), br_tv_template *(*query)(br_object *))
+{
+    d._free = free_fn;
+    d._identifier = obj_identifier;
+    d._type = obj_type;
+    d._isType = obj_is_type;
+    d._device = obj_device;
+    d._space = obj_space;
+    d._templateQuery = query;
+    d._query = _M_br_object_query;
+    d._queryBuffer = _M_br_object_queryBuffer;
+    d._queryMany = _M_br_object_queryMany;
+    d._queryManySize = _M_br_object_queryManySize;
+    d._queryAll = _M_br_object_queryAll;
+    d._queryAllSize = _M_br_object_queryAllSize;
+}
+
 // The pipeline's view of a 3D library pixel map; false when it cannot be drawn into.
 bool colour_buffer(const struct br_pixelmap *pm, sr::Buffer &b, sr::ColourType &t);
 bool depth_buffer(const struct br_pixelmap *pm, sr::Buffer &b, sr::DepthType &t);

@@ -37,24 +37,6 @@ Renderer *R(br_renderer *self)
     return (Renderer *)self;
 }
 
-template <typename D>
-void fill_object(D &d, void (*free_fn)(br_object *))
-{
-    d._free = free_fn;
-    d._identifier = obj_identifier;
-    d._type = obj_type;
-    d._isType = obj_is_type;
-    d._device = obj_device;
-    d._space = obj_space;
-    d._templateQuery = template_query;
-    d._query = _M_br_object_query;
-    d._queryBuffer = _M_br_object_queryBuffer;
-    d._queryMany = _M_br_object_queryMany;
-    d._queryManySize = _M_br_object_queryManySize;
-    d._queryAll = _M_br_object_queryAll;
-    d._queryAllSize = _M_br_object_queryAllSize;
-}
-
 // Stored states and buffers are plain allocations with their own template.
 void stored_state_free(br_object *self)
 {
@@ -66,7 +48,7 @@ void stored_state_free(br_object *self)
 
 const br_renderer_state_stored_dispatch stored_state_dispatch = [] {
     br_renderer_state_stored_dispatch d{};
-    fill_object(d, stored_state_free);
+    fill_object(d, stored_state_free, template_query);
     return d;
 }();
 
@@ -110,7 +92,7 @@ br_error stored_buffer_update(br_buffer_stored *self, br_pixelmap *pm, br_token_
 
 const br_buffer_stored_dispatch stored_buffer_dispatch = [] {
     br_buffer_stored_dispatch d{};
-    fill_object(d, stored_buffer_free);
+    fill_object(d, stored_buffer_free, template_query);
     d._update = stored_buffer_update;
     return d;
 }();
@@ -253,7 +235,7 @@ br_error flush(br_renderer *, br_boolean)
 
 const br_renderer_dispatch renderer_dispatch = [] {
     br_renderer_dispatch d{};
-    fill_object(d, renderer_free);
+    fill_object(d, renderer_free, template_query);
     d._listQuery = renderer_list;
     d._tokensMatchBegin = _M_br_object_container_tokensMatchBegin;
     d._tokensMatch = _M_br_object_container_tokensMatch;
