@@ -13,6 +13,7 @@
 #include <fstream>
 #include <strings.h>
 
+#include "fsutil.h"
 #include "win/wnd.h"
 
 namespace plat {
@@ -57,13 +58,7 @@ bool foreign_get(HWND h, Foreign& f) {
 
 void xreg_add(HWND hwnd, const std::string& cls, const std::string& title) {
     std::string p = dir() + "/" + entry(getpid(), reinterpret_cast<uintptr_t>(hwnd));
-    std::string tmp = p + ".tmp";
-    {
-        std::ofstream f(tmp, std::ios::binary);
-        f << cls << '\n' << title << '\n';
-        if (!f) return;
-    }
-    std::rename(tmp.c_str(), p.c_str());
+    plat::write_atomic(p, cls + '\n' + title + '\n');
 }
 
 void xreg_remove(HWND hwnd) {
