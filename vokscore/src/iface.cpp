@@ -9,6 +9,10 @@
 #include "vokscore/voktext.h"
 #include "win32/winsync.h"
 
+// Games copy their blocks by these sizes.
+static_assert(sizeof(VnSettings) == 16 && sizeof(MkSettings) == 40 && sizeof(TrSettings) == 32 &&
+              sizeof(KpSettings) == 24 && sizeof(DmSettings) == 12);
+
 namespace {
 
 VokInterFace g_iface;
