@@ -1,0 +1,122 @@
+// players.lst: the last player with the Kelpa speed on line 1, the known players after it.
+#include <sys/stat.h>
+
+#include "support.h"
+
+namespace {
+
+using vstest::Root;
+using Players = Root;
+
+int kelpa_speed()
+{
+    return static_cast<KpSettings *>(vok::own_block(3))->speed;
+}
+
+TEST_F(Players, NamesRoundTripThroughTheFile)
+{
+    ASSERT_EQ(VokSetPlayerName("SixteenCharsName"), 1);
+    EXPECT_EQ(read("players.lst"), "2<SixteenCharsName>\nSixteenCharsName\n");
+    ASSERT_EQ(VokSetPlayerName("Ann"), 1);
+    EXPECT_EQ(read("players.lst"), "2<Ann             >\nSixteenCharsName\nAnn\n");
+    char name[32] = "junk";
+    EXPECT_EQ(VokGetPlayerName(name), name);
+    EXPECT_STREQ(name, "Ann");
+    ASSERT_EQ(VokSetPlayerName("SixteenCharsName"), 1); // known: not listed twice
+    VokGetPlayerName(name);
+    EXPECT_STREQ(name, "SixteenCharsName");
+    EXPECT_EQ(read("players.lst"), "2<SixteenCharsName>\nSixteenCharsName\nAnn\n");
+    // Trailing blanks of a name are lost, as the file pads with blanks.
+    ASSERT_EQ(VokSetPlayerName("Bo  "), 1);
+    VokGetPlayerName(name);
+    EXPECT_STREQ(name, "Bo");
+}
+
+// A name longer than the 16-character field used to run over the next line of the list.
+TEST_F(Players, ALongNameKeepsTheRestOfTheList)
+{
+    write("players.lst", "2<Ann             >\r\nAnn\r\nBob\r\n");
+    ASSERT_EQ(VokSetPlayerName("Christopher Longname"), 1);
+    EXPECT_EQ(read("players.lst"), "2<Christopher Longname>\nAnn\nBob\nChristopher Longname\n");
+    ASSERT_EQ(VokSetPlayerName("Bob"), 1);
+    EXPECT_EQ(read("players.lst"), "2<Bob             >\nAnn\nBob\nChristopher Longname\n");
+    // The name buffer holds 31 characters and the file the same name.
+    ASSERT_EQ(VokSetPlayerName("A name of well over thirty-one characters"), 1);
+    EXPECT_STREQ(face->playerName, "A name of well over thirty-one ");
+    char table[8][32];
+    ASSERT_EQ(VokReadPlayerNames(&table[0][0], 32, 8), 4);
+    EXPECT_STREQ(table[3], "A name of well over thirty-one ");
+}
+
+TEST_F(Players, FirstLinesReadSafely)
+{
+    struct Case {
+        const char *file;
+        const char *name;
+        int speed;
+    } cases[] = {
+        {"5<Zed             >\n", "Zed", 5},
+        {"x<Zed>\n", "Zed", 2},             // no digit: the speed stays
+        {"0>\n", "", 0},                    // '>' too early: no name
+        {"7<no end\n", "", 7},              // no '>'
+        {"", "", 2},                        // empty file
+        {"9<Name > with > marks>\n", "Name > with > marks", 9},
+        {"3<0123456789012345678901234567890123456789>\n", "0123456789012345678901234567890", 3},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.file);
+        InitVokScore("Data\\"); // Kelpa speed back to 2
+        write("players.lst", c.file);
+        char name[32];
+        VokGetPlayerName(name);
+        EXPECT_STREQ(name, c.name);
+        EXPECT_EQ(kelpa_speed(), c.speed);
+    }
+    std::filesystem::remove(path("players.lst"));
+    char name[32] = "junk";
+    VokGetPlayerName(name);
+    EXPECT_STREQ(name, "");
+}
+
+TEST_F(Players, KelpaCloseWritesItsSpeed)
+{
+    ASSERT_EQ(VokSetPlayerName("Ann"), 1);
+    VokInterFace *f = VokGetInterFace(VOK_GAME_KELPA);
+    KpSettings mine{};
+    f->generalSettings->gameBlocks[3] = &mine;
+    VokInitInterFace(nullptr);
+    mine.speed = 7;
+    VokCloseInterFace();
+    EXPECT_EQ(read("players.lst").substr(0, 3), "7<A");
+    InitVokScore("Data\\");
+    VokGetInterFace(VOK_GAME_KELPA);
+    EXPECT_EQ(kelpa_speed(), 7);
+}
+
+TEST_F(Players, KnownNamesFillTheCallersSlots)
+{
+    write("players.lst", "2<Ann             >\nAnn\n\nBobby\nCecilia\nDan\n");
+    char table[3][4];
+    memset(table, '#', sizeof table);
+    EXPECT_EQ(VokReadPlayerNames(&table[0][0], 4, 3), 3);
+    EXPECT_STREQ(table[0], "Ann");
+    EXPECT_STREQ(table[1], "Bob"); // cut to the slot
+    EXPECT_STREQ(table[2], "Cec");
+    EXPECT_EQ(VokReadPlayerNames(nullptr, 4, 3), 0);
+    EXPECT_EQ(VokReadPlayerNames(&table[0][0], 0, 3), 0);
+    EXPECT_EQ(VokReadPlayerNames(&table[0][0], 4, 0), 0);
+    std::filesystem::remove(path("players.lst"));
+    EXPECT_EQ(VokReadPlayerNames(&table[0][0], 4, 3), 0);
+}
+
+TEST_F(Players, AListThatCannotBeWrittenKeepsTheName)
+{
+    ASSERT_EQ(VokSetPlayerName("Ann"), 1);
+    chmod(path("players.lst").c_str(), 0444);
+    EXPECT_EQ(VokSetPlayerName("Bob"), 0);
+    EXPECT_STREQ(face->playerName, "Ann");
+    EXPECT_EQ(read("players.lst"), "2<Ann             >\nAnn\n");
+    EXPECT_EQ(VokSetPlayerName(nullptr), 0);
+}
+
+}  // namespace

@@ -1,0 +1,10 @@
+/* VokScore, the framework library: everything it exports. */
+#ifndef VOKSCORE_VOKSCORE_H
+#define VOKSCORE_VOKSCORE_H
+
+#include "vokscore/vokiface.h"
+#include "vokscore/vokpath.h"
+#include "vokscore/voktext.h"
+#include "vokscore/vokstats.h"
+
+#endif

@@ -1,0 +1,16 @@
+// What the best-times lists and the progress page read of the scores.
+#pragma once
+
+#include "vokscore/vokstats.h"
+
+namespace vok {
+
+// Working table 0 or 1 of the last block read or written (six entries), NULL for other numbers.
+const VokScoreEntry *score_table(int table);
+// The best ranks of the last update or check (-1 none).
+int best_rank(int table);
+// Free play: levels of a game solved in this process, and the game's number of levels.
+int free_solved(int game);
+int free_levels(int game);
+
+}  // namespace vok
