@@ -15,6 +15,11 @@ PxMap view(const br_pixelmap* map);
 // map is read at each call, so it must live while it is set.
 void set_blend_table(const br_pixelmap* table);
 
+// Where the portable blitters report a call they refuse (a source whose pixel size differs from the
+// destination's): once per call, with a one-line text. Pannix points it at the last-error text.
+using RefusalReport = void (*)(const char* text);
+void set_refusal_report(RefusalReport report);
+
 }  // namespace pxblit
 
 #endif

@@ -1,14 +1,31 @@
 // The portable blitters: one pixel size, no conversion. They clip against both maps and address
-// both through their bases, so no call reads or writes outside either map.
+// both through their bases, so no call reads or writes outside either map; a source of another
+// pixel size is refused and the refusal reported once per call.
 #include <algorithm>
+#include <atomic>
+#include <cstdio>
 #include <cstring>
 
+#include "blit_api.h"
 #include "blit_core.h"
 #include "pixel_ops.h"
 
 namespace pxblit {
 
 namespace {
+
+std::atomic<RefusalReport> g_refusal_report{nullptr};
+
+// One report per refused call: the source would be stepped at another pixel size than the
+// destination's, which would read past its rows, so nothing is drawn.
+void refuse_sizes(const char* who, const PxMap& dst, const PxMap& src) {
+    const RefusalReport report = g_refusal_report.load(std::memory_order_acquire);
+    if (report == nullptr) return;
+    char text[160];
+    std::snprintf(text, sizeof text, "%s: source pixel type %d differs in size from destination type %d; nothing drawn",
+                  who, src.type, dst.type);
+    report(text);
+}
 
 bool zero_pixel(const uint8_t* s, int b) {
     for (int i = 0; i < b; ++i)
@@ -42,11 +59,15 @@ bool clip_portable(const PxMap& dst, const PxMap& src, int64_t& dx, int64_t& dy,
 }
 
 // Common set-up: pixel size from the destination (the source must step the same), clip, addresses.
-bool prepare(const PxMap* dst, int32_t dx_, int32_t dy_, const PxMap* src, int32_t sx_, int32_t sy_, int32_t w_,
-             int32_t h_, int mirror, Walk& k) {
+bool prepare(const char* who, const PxMap* dst, int32_t dx_, int32_t dy_, const PxMap* src, int32_t sx_,
+             int32_t sy_, int32_t w_, int32_t h_, int mirror, Walk& k) {
     if (dst == nullptr || src == nullptr || dst->pixels == nullptr || src->pixels == nullptr) return false;
     const int b = pixel_bytes(dst->type);
-    if (b == 0 || pixel_bytes(src->type) != b) return false;
+    if (b == 0) return false;
+    if (pixel_bytes(src->type) != b) {
+        refuse_sizes(who, *dst, *src);
+        return false;
+    }
     int64_t dx = dx_, dy = dy_, sx = sx_, sy = sy_, w = w_, h = h_;
     if (!clip_portable(*dst, *src, dx, dy, sx, sy, w, h, mirror)) return false;
     const int64_t col0 = (mirror & FlipH) ? sx + w - 1 : sx;
@@ -83,13 +104,19 @@ bool is16(int type) { return type == T_555 || type == T_565 || type == T_4444; }
 
 }  // namespace
 
+void set_refusal_report(RefusalReport report) { g_refusal_report.store(report, std::memory_order_release); }
+
 void copy_rect_transparent(const PxMap* dst, int32_t dx, int32_t dy, const PxMap* src, int32_t sx, int32_t sy,
                            int32_t width, int32_t height, uint32_t key) {
     if (dst == nullptr || src == nullptr) return;
     // Types above RGBA_8888 (and the sub-byte ones) are not stepped.
     if (dst->type < T_I8 || dst->type > T_A8888) return;
     const int b = pixel_bytes(dst->type);
-    if (pixel_bytes(src->type) != b || dst->pixels == nullptr || src->pixels == nullptr) return;
+    if (dst->pixels == nullptr || src->pixels == nullptr) return;
+    if (pixel_bytes(src->type) != b) {
+        refuse_sizes("CopyRectTransparent", *dst, *src);
+        return;
+    }
     PxBlitState st;
     fill_state(st, dst, dx, dy, src, sx, sy, width, height);
     st.mode = 0;
@@ -104,7 +131,7 @@ void copy_rect_transparent(const PxMap* dst, int32_t dx, int32_t dy, const PxMap
 void copy_rect_transparent0_fill(const PxMap* dst, int32_t dx, int32_t dy, const PxMap* src, int32_t sx,
                                  int32_t sy, int32_t width, int32_t height, uint32_t fill) {
     Walk k;
-    if (!prepare(dst, dx, dy, src, sx, sy, width, height, FlipNone, k)) return;
+    if (!prepare("CopyRectTransparent0fill", dst, dx, dy, src, sx, sy, width, height, FlipNone, k)) return;
     const int b = k.b;
     walk(k, [b, fill](const uint8_t* s, uint8_t* d) {
         if (!zero_pixel(s, b)) std::memcpy(d, &fill, b);
@@ -114,7 +141,7 @@ void copy_rect_transparent0_fill(const PxMap* dst, int32_t dx, int32_t dy, const
 void copy_rect_translucent0(const PxMap* dst, int32_t dx, int32_t dy, const PxMap* src, int32_t sx, int32_t sy,
                             int32_t width, int32_t height, uint32_t shade_row, const PxMap* table) {
     Walk k;
-    if (!prepare(dst, dx, dy, src, sx, sy, width, height, FlipNone, k)) return;
+    if (!prepare("CopyRectTranslucent0", dst, dx, dy, src, sx, sy, width, height, FlipNone, k)) return;
     if (k.b == 1) {
         const uint8_t* t = table_origin(table);
         if (t == nullptr) return;
@@ -131,7 +158,7 @@ void copy_rect_translucent0(const PxMap* dst, int32_t dx, int32_t dy, const PxMa
 void copy_rect_translucent_a(const PxMap* dst, int32_t dx, int32_t dy, const PxMap* src, int32_t sx,
                              int32_t sy, int32_t width, int32_t height, const PxMap* table) {
     Walk k;
-    if (!prepare(dst, dx, dy, src, sx, sy, width, height, FlipNone, k)) return;
+    if (!prepare("CopyRectTranslucentA", dst, dx, dy, src, sx, sy, width, height, FlipNone, k)) return;
     if (k.b == 1) {
         const uint8_t* t = table_origin(table);
         if (t == nullptr) return;
@@ -144,8 +171,12 @@ void copy_rect_translucent_a(const PxMap* dst, int32_t dx, int32_t dy, const PxM
 
 void copy_rect_flip(const PxMap* dst, int32_t dx, int32_t dy, const PxMap* src, int32_t sx, int32_t sy,
                     int32_t width, int32_t height, int mirror, bool skip_zero) {
+    static const char* const names[2][4] = {
+        {"CopyRect", "CopyRectFlipY", "CopyRectFlipX", "CopyRectFlipXY"},
+        {"CopyRectTransparent0", "CopyRectTransparent0FlipY", "CopyRectTransparent0FlipX", "CopyRectTransparent0FlipXY"},
+    };
     Walk k;
-    if (!prepare(dst, dx, dy, src, sx, sy, width, height, mirror, k)) return;
+    if (!prepare(names[skip_zero][mirror & 3], dst, dx, dy, src, sx, sy, width, height, mirror, k)) return;
     const int b = k.b;
     if (skip_zero) {
         walk(k, [b](const uint8_t* s, uint8_t* d) {

@@ -1,12 +1,20 @@
 // Settings tables in text files and profile sections, and the line tokenizer.
+#include <errno.h>
+#include <fcntl.h>
+#include <limits.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <string>
 
 #include "ini.h"
+#include "pannix/pxbase.h"
 #include "pxstate.h"
 #include "vokplat/export.h"
 #include "vokplat/paths.h"
@@ -118,6 +126,65 @@ void save_entry(FILE *f, const INIENTRY &e)
     }
 }
 
+// A file replaced whole: written to a temporary file of its own beside it, then renamed over it, so
+// a failed save keeps the old file and two writers never share a temporary. A link is followed to
+// the file it names; a read-only file is refused as opening it for writing would be; the new file
+// keeps the old one's mode.
+class Replacement {
+public:
+    FILE *stream = nullptr;
+
+    ~Replacement()
+    {
+        if (stream != nullptr) {
+            fclose(stream);
+            unlink(temp_.c_str());
+        }
+    }
+
+    bool open(const char *host)
+    {
+        char real[PATH_MAX];
+        struct stat st;
+        bool exists = stat(host, &st) == 0;
+        if (exists && (!S_ISREG(st.st_mode) || (st.st_mode & S_IWUSR) == 0))
+            return false;
+        target_ = exists && realpath(host, real) != nullptr ? real : host;
+        static std::atomic<unsigned> serial{0};
+        int fd = -1;
+        for (int attempt = 0; fd < 0 && attempt < 100; attempt++) {
+            temp_ = target_ + ".tmp" + std::to_string(getpid()) + "-" + std::to_string(serial++);
+            fd = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (fd < 0 && errno != EEXIST)
+                return false;
+        }
+        if (fd < 0)
+            return false;
+        if ((exists && fchmod(fd, st.st_mode & 07777) != 0) || (stream = fdopen(fd, "w")) == nullptr) {
+            close(fd);
+            unlink(temp_.c_str());
+            return false;
+        }
+        return true;
+    }
+
+    // Flushes and renames over the target; on any failure the temporary goes and the target stays.
+    bool commit()
+    {
+        bool ok = fflush(stream) == 0 && !ferror(stream) && fsync(fileno(stream)) == 0;
+        ok = fclose(stream) == 0 && ok;
+        stream = nullptr;
+        if (!ok || rename(temp_.c_str(), target_.c_str()) != 0) {
+            unlink(temp_.c_str());
+            return false;
+        }
+        return true;
+    }
+
+private:
+    std::string target_, temp_;
+};
+
 }  // namespace
 
 VOK_EXPORT char *IniNextToken(char *line)
@@ -128,7 +195,7 @@ VOK_EXPORT char *IniNextToken(char *line)
     return next_token(line, &next);
 }
 
-VOK_EXPORT char *IniGetWord(char *line, char *buffer)
+VOK_EXPORT char *IniGetWord(char *line, char *buffer, size_t size)
 {
     if (line == nullptr)
         return nullptr;
@@ -136,7 +203,11 @@ VOK_EXPORT char *IniGetWord(char *line, char *buffer)
     char *token = next_token(line, &next);
     if (token == nullptr)
         return nullptr;
-    strcpy(buffer, token);
+    if (buffer != nullptr && size > 0) {
+        size_t length = std::min(strlen(token), size - 1);
+        memcpy(buffer, token, length);
+        buffer[length] = '\0';
+    }
     return next;
 }
 
@@ -190,23 +261,15 @@ VOK_EXPORT int SaveIni(const char *file, const INIENTRY *table, int32_t count)
 {
     if (file == nullptr)
         return 0;
-    // Written aside and renamed over the old file, so a failed save keeps the old settings.
     char host[4096];
-    if (PlatResolvePath(file, host, sizeof host) == 0)
-        return 0;
-    std::string temp = std::string(host) + ".new~";
-    FILE *f = fopen(temp.c_str(), "w");
-    if (f == nullptr)
-        return 0;
+    Replacement r;
+    if (PlatResolvePath(file, host, sizeof host) == 0 || !r.open(host))
+        return SetLastMsgError(PXERR_CREATE, file);
     for (int32_t i = 0; table != nullptr && i < count; i++)
         if (table[i].name != nullptr && table[i].value != nullptr)
-            save_entry(f, table[i]);
-    bool ok = fflush(f) == 0 && !ferror(f);
-    ok = fclose(f) == 0 && ok;
-    if (!ok || rename(temp.c_str(), host) != 0) {
-        remove(temp.c_str());
-        return 0;
-    }
+            save_entry(r.stream, table[i]);
+    if (!r.commit())
+        return SetLastMsgError(PXERR_WRITE, file);
     return 1;
 }
 

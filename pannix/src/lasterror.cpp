@@ -5,6 +5,9 @@
 
 #include "pannix/pxbase.h"
 #include "pxstate.h"
+#if PANNIX_HAVE_BLIT
+#include "blit_api.h"
+#endif
 #include "vokplat/export.h"
 #include "win32/winmisc.h"
 
@@ -27,6 +30,9 @@ const char *const kMessages[] = {
     "Error allocating memory! (%d bytes)",
 };
 constexpr intptr_t kCodes = sizeof kMessages / sizeof kMessages[0];
+// Values below this are codes: no format address lies in the first page of 64 KB, so a stray
+// code is never read as one.
+constexpr intptr_t kFirstAddress = 0x10000;
 
 }  // namespace
 
@@ -46,6 +52,20 @@ int set_error(const char *format, ...)
 
 }  // namespace px
 
+#if PANNIX_HAVE_BLIT
+namespace {
+
+// A blitter that refuses a call says why in the last-error text.
+void blit_refused(const char *text)
+{
+    px::set_error("%s", text);
+}
+
+[[maybe_unused]] const bool g_blit_reports = (pxblit::set_refusal_report(blit_refused), true);
+
+}  // namespace
+#endif
+
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
 
 VOK_EXPORT int SetLastMsgError(intptr_t codeOrFormat, ...)
@@ -55,7 +75,7 @@ VOK_EXPORT int SetLastMsgError(intptr_t codeOrFormat, ...)
     va_start(ap, codeOrFormat);
     if (codeOrFormat >= 0 && codeOrFormat < kCodes)
         vsnprintf(text, sizeof text, kMessages[codeOrFormat], ap);
-    else if (codeOrFormat < 0 || codeOrFormat == kCodes)
+    else if (codeOrFormat < kFirstAddress)
         snprintf(text, sizeof text, "%s", "Unknown error in Pannix!");
     else
         vsnprintf(text, sizeof text, reinterpret_cast<const char *>(codeOrFormat), ap);

@@ -28,10 +28,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     auto *line = static_cast<char *>(malloc(size + 1));
     memcpy(line, data, size);
     line[size] = '\0';
-    auto *word = static_cast<char *>(malloc(size + 1));
+    char word[8];
     for (char *p = line; p != nullptr && *p != '\0';) {
-        char *next = IniGetWord(p, word);
-        if (next != nullptr && (next < line || next > line + size))
+        char *next = IniGetWord(p, word, sizeof word);
+        if (next != nullptr && (next < line || next > line + size || strlen(word) >= sizeof word))
             abort();
         if (next == nullptr) {
             // Only separators were left, or a token ender came first: step over one byte.
@@ -40,7 +40,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         }
         p = next;
     }
-    free(word);
     free(line);
     return 0;
 }

@@ -21,11 +21,12 @@ TEST(LastError, CodesFillTheirMessages)
     EXPECT_STREQ(GetLastMsgError(), "Error allocating memory! (4096 bytes)");
     SetLastMsgError(PXERR_ALLOCSUBPIX, 1, 2, 3, 4);
     EXPECT_STREQ(GetLastMsgError(), "Error allocating subpixelmap: 1, 2  -  3 x 4");
-    SetLastMsgError(11);
-    EXPECT_STREQ(GetLastMsgError(), "Unknown error in Pannix!");
-    SetLastMsgError(PXERR_OK);
-    SetLastMsgError(-1);
-    EXPECT_STREQ(GetLastMsgError(), "Unknown error in Pannix!");
+    // Every other small value is an unknown code, never a format address.
+    for (intptr_t code : {intptr_t{11}, intptr_t{12}, intptr_t{255}, intptr_t{0xFFFF}, intptr_t{-1}, INTPTR_MIN}) {
+        SetLastMsgError(PXERR_OK);
+        SetLastMsgError(code, "unused");
+        EXPECT_STREQ(GetLastMsgError(), "Unknown error in Pannix!") << code;
+    }
     SetLastMsgError("pack %s: %d", "a.fpk", 7);
     EXPECT_STREQ(GetLastMsgError(), "pack a.fpk: 7");
     // The C entry takes a format address the same way.

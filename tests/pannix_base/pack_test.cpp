@@ -23,6 +23,7 @@ std::vector<fpk::Entry> sample_entries()
         {"Hundred.BIN", hundred, 0},
         {"empty.dat", {}, 0},
         {"zeta.txt", bytes_of("last"), 0},
+        {"Menu\\Co0000.pix", bytes_of("frame"), 0},
     };
 }
 
@@ -57,7 +58,7 @@ TEST_P(PackTest, EntriesAreFoundWithoutRegardToCase)
     FFPACKHANDLE *pack = FFOpenPack(path("sample").c_str(), GetParam());
     ASSERT_NE(pack, nullptr) << GetLastMsgError();
     EXPECT_EQ(FFGetCurrentPack(), pack);
-    EXPECT_EQ(pack->count, 4u);
+    EXPECT_EQ(pack->count, 5u);
 
     struct Case {
         const char *name;
@@ -73,6 +74,7 @@ TEST_P(PackTest, EntriesAreFoundWithoutRegardToCase)
         {"\\data\\zeta.txt", "last"},                 // leading backslash: cut too
         {"/srv/data/Zeta.txt", "last"},                // a host path the same way
         {"data\\alpha.txt", nullptr},                 // a relative folder stays in the key
+        {"MENU\\CO0000.PIX", "frame"},                // and finds an entry stored under one
         {"missing.txt", nullptr},
         {"alpha.tx", nullptr},
         {"alpha.txtx", nullptr},

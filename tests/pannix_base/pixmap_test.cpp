@@ -223,6 +223,22 @@ TEST(PxPix, CopiesBetweenDifferentStridesGoThroughTheBlitter)
     PxFreePix(dst);
 }
 
+// A portable blitter that refuses a source of another pixel size says so in the last-error text.
+TEST(PxPix, RefusedPortableBlitsLeaveTheLastError)
+{
+    br_pixelmap *glyphs = PxAllocPix(BR_PMT_INDEX_8, 4, 2, nullptr, 0);
+    br_pixelmap *dst = PxAllocPix(BR_PMT_RGB_565, 4, 2, nullptr, 0);
+    PxFillPix(glyphs, 1);
+    PxFillPix(dst, 0x5555);
+    SetLastMsgError(PXERR_OK);
+    CopyRectTransparent0fill(dst, 0, 0, glyphs, 0, 0, 4, 2, 0x1234);
+    EXPECT_EQ(px16(dst, 0, 0), 0x5555);
+    EXPECT_EQ(std::string(GetLastMsgError()),
+              "CopyRectTransparent0fill: source pixel type 3 differs in size from destination type 5; nothing drawn");
+    PxFreePix(glyphs);
+    PxFreePix(dst);
+}
+
 // What a window shows after a DIB is painted 1:1 into it.
 std::vector<uint32_t> paint(DIBUFFER *d)
 {

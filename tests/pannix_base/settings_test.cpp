@@ -1,7 +1,10 @@
 // Settings tables in text files and profile sections, the tokenizer, and logs.
 #include <string.h>
+#include <sys/stat.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 
 #include "pannix/pxini.h"
 #include "support.h"
@@ -82,6 +85,65 @@ TEST_F(Settings, LenientReading)
     EXPECT_EQ(SaveIni(path("nofolder/x.ini").c_str(), table, 6), 0);
 }
 
+// A save replaces the file whole and as the file allows: a read-only file stays as it was, a file's
+// mode and a link to it stay, and no temporary is left beside it.
+TEST_F(Settings, SaveKeepsTheFileItReplaces)
+{
+    int32_t value = 5;
+    INIENTRY table[] = {{"value", INI_INT, &value, 1}};
+    const std::string file = path("s.ini");
+    pxtest::write_text(file, "value:\t1\n");
+
+    chmod(file.c_str(), 0444);
+    SetLastMsgError(PXERR_OK);
+    EXPECT_EQ(SaveIni(file.c_str(), table, 1), 0);
+    EXPECT_EQ(std::string(GetLastMsgError()), "Could not create file '" + file + "'!");
+    EXPECT_EQ(pxtest::read_text(file), "value:\t1\n");
+    struct stat st;
+    ASSERT_EQ(stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0444u);
+
+    chmod(file.c_str(), 0600);
+    std::filesystem::create_symlink(file, dir / "link.ini");
+    EXPECT_EQ(SaveIni(path("link.ini").c_str(), table, 1), 1);
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.ini"));
+    EXPECT_EQ(pxtest::read_text(file), "value:\t5\n");
+    ASSERT_EQ(stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+
+    std::filesystem::create_directory(dir / "folder.ini");
+    EXPECT_EQ(SaveIni(path("folder.ini").c_str(), table, 1), 0);
+    size_t files = 0;
+    for (const auto &e : std::filesystem::directory_iterator(dir)) {
+        (void)e;
+        files++;
+    }
+    EXPECT_EQ(files, 3u); // s.ini, link.ini, folder.ini
+}
+
+// Writers of one file never share a temporary: every save succeeds and leaves one whole file.
+TEST_F(Settings, ConcurrentSavesEachWriteWholeFiles)
+{
+    const std::string file = path("shared.ini");
+    std::atomic<int> failures{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 6; t++)
+        threads.emplace_back([&, t] {
+            std::string text(200, char('a' + t));
+            INIENTRY table[] = {{"text", INI_TEXT, text.data(), 0}};
+            for (int i = 0; i < 40; i++)
+                if (SaveIni(file.c_str(), table, 1) != 1)
+                    failures++;
+        });
+    for (std::thread &t : threads)
+        t.join();
+    EXPECT_EQ(failures.load(), 0);
+    std::string text = pxtest::read_text(file);
+    ASSERT_EQ(text.size(), 207u);
+    EXPECT_EQ(text, "text:\t" + std::string(200, text[6]) + "\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator()), 1);
+}
+
 TEST(Tokenizer, TokensAndPositions)
 {
     char line[] = ", \tkey:\tvalue;rest";
@@ -92,16 +154,27 @@ TEST(Tokenizer, TokensAndPositions)
 
     char words[] = "one, two\tthree";
     char word[16];
-    char *p = IniGetWord(words, word);
+    char *p = IniGetWord(words, word, sizeof word);
     EXPECT_STREQ(word, "one");
-    p = IniGetWord(p, word);
+    p = IniGetWord(p, word, sizeof word);
     EXPECT_STREQ(word, "two");
-    p = IniGetWord(p, word);
+    p = IniGetWord(p, word, sizeof word);
     EXPECT_STREQ(word, "three");
     // The last token ended the text: the position stays on the terminator, and nothing follows.
     ASSERT_NE(p, nullptr);
     EXPECT_EQ(*p, '\0');
-    EXPECT_EQ(IniGetWord(p, word), nullptr);
+    EXPECT_EQ(IniGetWord(p, word, sizeof word), nullptr);
+
+    // A word is cut at the buffer's capacity; the position still moves past the whole token.
+    char longer[] = "abcdefghij next";
+    char small[5];
+    memset(small, 'Z', sizeof small);
+    p = IniGetWord(longer, small, sizeof small);
+    EXPECT_STREQ(small, "abcd");
+    EXPECT_STREQ(p, "next");
+    memset(small, 'Z', sizeof small);
+    EXPECT_NE(IniGetWord(p, small, 0), nullptr);
+    EXPECT_EQ(small[0], 'Z');
 
     char numbers[] = "12, -3.5";
     int32_t i = 0;

@@ -2,8 +2,10 @@
 // maps, and the line-doubling copy.
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
+#include "blit_api.h"
 #include "support.h"
 
 using namespace pxblit;
@@ -79,6 +81,51 @@ TEST(CopyRectTransparent, TypesItDoesNotStepDrawNothing) {
     copy_rect_transparent(dst.map(), 0, 0, src8.map(), 0, 0, 4, 4, 0);
     EXPECT_EQ(dst.get(0, 0), 0u);
     copy_rect_transparent(nullptr, 0, 0, src8.map(), 0, 0, 4, 4, 0);
+}
+
+std::vector<std::string> g_refusals;
+
+// A source of another pixel size than the destination's is refused by every routine, which says so
+// once for the call and draws nothing.
+TEST(PortableBlitters, OtherPixelSizesAreRefusedAndReportedOnce) {
+    set_refusal_report([](const char* text) { g_refusals.emplace_back(text); });
+    struct Case {
+        const char* name;
+        void (*blit)(PxMap* d, PxMap* s);
+    };
+    const Case cases[] = {
+        {"CopyRectTransparent", [](PxMap* d, PxMap* s) { copy_rect_transparent(d, 0, 0, s, 0, 0, 4, 4, 0); }},
+        {"CopyRectTransparent0fill",
+         [](PxMap* d, PxMap* s) { copy_rect_transparent0_fill(d, 0, 0, s, 0, 0, 4, 4, 0x1234); }},
+        {"CopyRectTranslucent0", [](PxMap* d, PxMap* s) { copy_rect_translucent0(d, 0, 0, s, 0, 0, 4, 4, 0, nullptr); }},
+        {"CopyRectTranslucentA", [](PxMap* d, PxMap* s) { copy_rect_translucent_a(d, 0, 0, s, 0, 0, 4, 4, nullptr); }},
+        {"CopyRectFlipY", [](PxMap* d, PxMap* s) { copy_rect_flip(d, 0, 0, s, 0, 0, 4, 4, FlipH, false); }},
+        {"CopyRectFlipX", [](PxMap* d, PxMap* s) { copy_rect_flip(d, 0, 0, s, 0, 0, 4, 4, FlipV, false); }},
+        {"CopyRectTransparent0FlipXY",
+         [](PxMap* d, PxMap* s) { copy_rect_flip(d, 0, 0, s, 0, 0, 4, 4, FlipH | FlipV, true); }},
+    };
+    // A 16-bit target with an 8-bit or a 32-bit source (the shape of a glyph sheet of another type).
+    for (int src_type : {int{T_I8}, int{T_X888}})
+        for (const Case& c : cases) {
+            TestMap src(MapSpec{src_type, 4, 4}), dst(MapSpec{T_565, 4, 4});
+            src.fill_bytes(0x33);
+            const auto before = dst.snapshot();
+            g_refusals.clear();
+            c.blit(dst.map(), src.map());
+            EXPECT_TRUE(dst.memory() == before) << c.name;
+            ASSERT_EQ(g_refusals.size(), 1u) << c.name;
+            EXPECT_EQ(g_refusals[0].rfind(std::string(c.name) + ": source pixel type " + std::to_string(src_type), 0), 0u)
+                << g_refusals[0];
+        }
+    // Maps of one size draw and report nothing; neither does a call without a map.
+    TestMap src(MapSpec{T_555, 4, 4}), dst(MapSpec{T_565, 4, 4});
+    src.fill_bytes(0x33);
+    g_refusals.clear();
+    copy_rect_transparent0_fill(dst.map(), 0, 0, src.map(), 0, 0, 4, 4, 0x1234);
+    copy_rect_transparent(nullptr, 0, 0, src.map(), 0, 0, 4, 4, 0);
+    EXPECT_EQ(dst.get(3, 3), 0x1234u);
+    EXPECT_TRUE(g_refusals.empty());
+    set_refusal_report(nullptr);
 }
 
 TEST(PortableBlitters, PerPixelRules) {

@@ -1,8 +1,10 @@
-// fpktool: builds a pack (.fpk) from the files of a folder, lists a pack and extracts its entries.
+// fpktool: builds a pack (.fpk) from the files of a folder tree, lists a pack and extracts its entries.
 #include <fnmatch.h>
 #include <stdio.h>
 #include <string.h>
+#include <strings.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -19,8 +21,10 @@ int usage()
             "usage: fpktool build [--pixmap PATTERN]... OUT.fpk FOLDER\n"
             "       fpktool ls PACK.fpk\n"
             "       fpktool extract PACK.fpk FOLDER [NAME]...\n"
-            "build packs every file of FOLDER (no subfolders); entries whose names match a --pixmap\n"
-            "pattern (case-insensitive) are marked as stored pixel maps.\n");
+            "build packs every file of FOLDER and of its subfolders; a file in a subfolder becomes an\n"
+            "entry named with its folders joined by a backslash (\"menu\\co0000.pix\"). Entries whose\n"
+            "name or file name matches a --pixmap pattern (case-insensitive) are marked as stored pixel\n"
+            "maps. extract writes such entries back into subfolders of FOLDER.\n");
     return 2;
 }
 
@@ -28,6 +32,22 @@ int fail(const std::string &message)
 {
     fprintf(stderr, "fpktool: %s\n", message.c_str());
     return 1;
+}
+
+// The entry name of a file `depth` folders below the packed folder: its last path parts joined
+// with "\"; empty when a part holds a backslash itself (its key would name another file).
+std::string entry_name(const fs::path &path, int depth)
+{
+    std::vector<std::string> parts;
+    for (const fs::path &part : path)
+        parts.push_back(part.string());
+    std::string name;
+    for (size_t i = parts.size() - std::min(parts.size(), size_t(depth) + 1); i < parts.size(); i++) {
+        if (parts[i].find('\\') != std::string::npos)
+            return "";
+        name += (name.empty() ? "" : "\\") + parts[i];
+    }
+    return name;
 }
 
 int build(int argc, char **argv)
@@ -41,17 +61,30 @@ int build(int argc, char **argv)
     std::string out = argv[i], folder = argv[i + 1];
     std::error_code ec;
     std::vector<fpk::Entry> entries;
-    for (const fs::directory_entry &de : fs::directory_iterator(folder, ec)) {
-        std::string name = de.path().filename().string();
-        if (!de.is_regular_file(ec))
-            return fail("'" + de.path().string() + "' is not a plain file; a pack holds no folders");
+    fs::recursive_directory_iterator it(folder, ec), end;
+    for (; !ec && it != end; it.increment(ec)) {
+        const fs::directory_entry &de = *it;
+        std::error_code probe; // a failed probe reads as "no"
+        if (de.is_symlink(probe) && de.is_directory(probe))
+            return fail("'" + de.path().string() + "' is a link to a folder; links to folders are not followed");
+        if (de.is_directory(probe))
+            continue;
+        if (!de.is_regular_file(probe))
+            return fail("'" + de.path().string() + "' is not a plain file");
+        // A pack built inside the folder it packs never takes its own earlier output.
+        if (fs::equivalent(de.path(), out, probe))
+            continue;
         fpk::Entry e;
-        e.name = name;
+        e.name = entry_name(de.path(), it.depth());
+        if (!fpk::valid_name(e.name))
+            return fail("'" + de.path().string() + "' cannot be named in a pack");
         std::string error;
         if (!fpk::read_file(de.path().string(), e.data, error))
             return fail(error);
+        std::string leaf = de.path().filename().string();
         for (const std::string &p : patterns)
-            if (fnmatch(p.c_str(), name.c_str(), FNM_CASEFOLD) == 0)
+            if (fnmatch(p.c_str(), e.name.c_str(), FNM_CASEFOLD) == 0 ||
+                fnmatch(p.c_str(), leaf.c_str(), FNM_CASEFOLD) == 0)
                 e.flags |= fpk::kPixmapFlag;
         entries.push_back(std::move(e));
     }
@@ -87,6 +120,34 @@ int list(int argc, char **argv)
     return 0;
 }
 
+// The name as it is stored: "/" typed for "\" is taken as one.
+std::string stored_form(std::string name)
+{
+    std::replace(name.begin(), name.end(), '/', '\\');
+    return name;
+}
+
+// The host path of an entry below `folder`, its folders created on the way. Every part must be a
+// plain folder (not a link), so a written entry never lands outside `folder`.
+bool place(const fs::path &folder, const std::string &name, fs::path &where, std::string &error)
+{
+    std::vector<std::string> parts = fpk::name_parts(name);
+    where = folder;
+    std::error_code ec;
+    for (size_t i = 0; i + 1 < parts.size(); i++) {
+        where /= parts[i];
+        fs::file_status st = fs::symlink_status(where, ec);
+        if (st.type() == fs::file_type::not_found)
+            fs::create_directory(where, ec), st = fs::symlink_status(where, ec);
+        if (st.type() != fs::file_type::directory) {
+            error = "'" + where.string() + "' is not a plain folder";
+            return false;
+        }
+    }
+    where /= parts.back();
+    return true;
+}
+
 int extract(int argc, char **argv)
 {
     if (argc < 2)
@@ -98,10 +159,13 @@ int extract(int argc, char **argv)
     std::error_code ec;
     fs::create_directories(folder, ec);
     int missing = 0;
+    auto named = [](const fpk::Entry &e, const char *arg) {
+        return strcasecmp(e.name.c_str(), stored_form(arg).c_str()) == 0;
+    };
     for (int i = 2; i < argc; i++) {
         bool found = false;
         for (const fpk::Entry &e : entries)
-            found = found || strcasecmp(e.name.c_str(), argv[i]) == 0;
+            found = found || named(e, argv[i]);
         if (!found) {
             fail(std::string("no entry '") + argv[i] + "'");
             missing++;
@@ -110,14 +174,15 @@ int extract(int argc, char **argv)
     for (const fpk::Entry &e : entries) {
         bool wanted = argc == 2;
         for (int i = 2; i < argc; i++)
-            wanted = wanted || strcasecmp(e.name.c_str(), argv[i]) == 0;
-        // Names come from the file: only plain names may become files.
+            wanted = wanted || named(e, argv[i]);
         if (!wanted)
             continue;
-        if (e.name.empty() || e.name == "." || e.name == ".." || e.name.find_first_of("/\\") != std::string::npos)
-            return fail("entry name '" + e.name + "' is not a plain file name");
+        // Names come from the file: only relative names become files, and only inside the folder.
+        if (!fpk::valid_name(e.name))
+            return fail("entry name '" + e.name + "' is not a relative file name");
+        fs::path where;
         std::string error;
-        if (!fpk::write_file((folder / e.name).string(), e.data, error))
+        if (!place(folder, e.name, where, error) || !fpk::write_file(where.string(), e.data, error))
             return fail(error);
     }
     return missing ? 1 : 0;

@@ -35,9 +35,9 @@
 PANNIX_API int InitPannix(const char *path, int32_t width, int32_t height, int32_t bits, int32_t directDraw,
                           int32_t fullScreen);
 
-/* `codeOrFormat` from 0 to 10 is a PXERR_ code; 11 and negative values give "Unknown error in
- * Pannix!"; anything else is the address of a printf format. Always 0, so that a caller can return
- * it as its failure value. */
+/* `codeOrFormat` from 0 to 10 is a PXERR_ code; other values below 0x10000 and negative values
+ * give "Unknown error in Pannix!" (no format lives that low); anything else is the address of a
+ * printf format. Always 0, so that a caller can return it as its failure value. */
 PANNIX_API int SetLastMsgError(intptr_t codeOrFormat, ...);
 /* The last-error text (owned by the library; the next failure overwrites it). */
 PANNIX_API const char *GetLastMsgError(void);

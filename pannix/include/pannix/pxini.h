@@ -37,8 +37,9 @@ PANNIX_API void AddToLog(int slot, const char *format, ...) __attribute__((forma
  * comma, blank and tab before a token are skipped. IniNextToken gives the token or none; the others
  * give the position where the next token is looked for, or none when there was no token. */
 PANNIX_API char *IniNextToken(char *line);
-/* `buffer` must hold the token: at least as many bytes as the rest of the line. */
-PANNIX_API char *IniGetWord(char *line, char *buffer);
+/* Copies the token into `buffer` of `size` bytes, cut to size - 1 characters and terminated (nothing
+ * is stored when `size` is 0). */
+PANNIX_API char *IniGetWord(char *line, char *buffer, size_t size);
 PANNIX_API char *IniGetInt(char *line, int32_t *value);
 PANNIX_API char *IniGetFloat(char *line, float *value);
 

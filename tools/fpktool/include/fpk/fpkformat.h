@@ -4,14 +4,19 @@
 // 32-byte header; the directory of 16-byte entries (name offset, data offset, flags, size) sorted by
 // name compared after turning capitals into small letters; the names, each ending in a zero byte;
 // then the data of each entry, starting on a 16-byte boundary so that pixel rows used in place are
-// aligned.
+// aligned. A name may keep a relative folder, its parts joined with "\" ("menu\co0000.pix").
 #ifndef FPK_FPKFORMAT_H
 #define FPK_FPKFORMAT_H
 
+#include <fcntl.h>
 #include <stdint.h>
 #include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <string>
 #include <vector>
 
@@ -20,6 +25,8 @@ namespace fpk {
 constexpr uint32_t kHeaderSize = 32;
 constexpr uint32_t kEntrySize = 16;
 constexpr uint32_t kPixmapFlag = 2;
+constexpr uint32_t kVersion = 1;
+const char kMagic[4] = {'F', 'P', 'A', 'K'};
 
 struct Entry {
     std::string name;
@@ -62,17 +69,45 @@ inline std::vector<uint8_t> stored_pixmap(uint32_t width, uint32_t height, uint3
     return out;
 }
 
-// The bytes of a pack holding `entries`. Names must be non-empty file names without a folder and
-// unique without regard to case.
+// The parts of a name between its "\" separators.
+inline std::vector<std::string> name_parts(const std::string &name)
+{
+    std::vector<std::string> parts(1);
+    for (char c : name) {
+        if (c == '\\')
+            parts.emplace_back();
+        else
+            parts.back() += c;
+    }
+    return parts;
+}
+
+// A relative name: parts joined with "\", none of them empty, "." or "..", no drive, no zero byte.
+// Such a name can never lead outside the folder it is extracted to.
+inline bool valid_name(const std::string &name)
+{
+    if (name.empty() || name.find_first_of(std::string(":/\0", 3)) != std::string::npos)
+        return false;
+    for (const std::string &part : name_parts(name))
+        if (part.empty() || part == "." || part == "..")
+            return false;
+    return true;
+}
+
+// The bytes of a pack holding `entries`. Names are relative names (valid_name; "/" is taken for
+// "\") unique without regard to case.
 inline bool build(std::vector<Entry> entries, std::vector<uint8_t> &out, std::string &error)
 {
+    for (Entry &e : entries) {
+        std::replace(e.name.begin(), e.name.end(), '/', '\\');
+        if (!valid_name(e.name)) {
+            error = "bad entry name '" + e.name + "'";
+            return false;
+        }
+    }
     std::sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) { return name_less(a.name, b.name); });
     for (size_t i = 0; i < entries.size(); i++) {
         const std::string &n = entries[i].name;
-        if (n.empty() || n.find_first_of("\\/:") != std::string::npos || n.find('\0') != std::string::npos) {
-            error = "bad entry name '" + n + "'";
-            return false;
-        }
         if (i > 0 && !name_less(entries[i - 1].name, n)) {
             error = "two entries named '" + n + "'";
             return false;
@@ -98,9 +133,8 @@ inline bool build(std::vector<Entry> entries, std::vector<uint8_t> &out, std::st
         return false;
     }
     out.assign(size_t(at), 0);
-    const char magic[4] = {'F', 'P', 'A', 'K'};
-    std::copy(magic, magic + 4, out.begin());
-    put32(out, 4, 1);
+    std::copy(kMagic, kMagic + 4, out.begin());
+    put32(out, 4, kVersion);
     put32(out, 8, uint32_t(at));
     put32(out, 12, uint32_t(entries.size()));
     for (size_t i = 0; i < entries.size(); i++) {
@@ -115,12 +149,21 @@ inline bool build(std::vector<Entry> entries, std::vector<uint8_t> &out, std::st
     return true;
 }
 
-// Reads a pack's directory, checking every offset and length against the bytes present.
+// Reads a pack's directory, checking the magic and version this writer puts in and every offset
+// and length against the bytes present.
 inline bool read(const std::vector<uint8_t> &bytes, std::vector<Entry> &out, std::string &error)
 {
     out.clear();
     if (bytes.size() < kHeaderSize) {
         error = "shorter than a pack header";
+        return false;
+    }
+    if (!std::equal(kMagic, kMagic + 4, bytes.begin())) {
+        error = "not a pack (no FPAK mark)";
+        return false;
+    }
+    if (get32(bytes.data() + 4) != kVersion) {
+        error = "pack version " + std::to_string(get32(bytes.data() + 4)) + " is not " + std::to_string(kVersion);
         return false;
     }
     uint32_t count = get32(bytes.data() + 12);
@@ -153,19 +196,35 @@ inline bool read(const std::vector<uint8_t> &bytes, std::vector<Entry> &out, std
     return true;
 }
 
-// Writes through a temporary file renamed over `path`.
+// Writes through a temporary file of its own in the same folder, renamed over `path`; an existing
+// file keeps its mode. A failed write leaves `path` as it was.
 inline bool write_file(const std::string &path, const std::vector<uint8_t> &bytes, std::string &error)
 {
-    std::string temp = path + ".new~";
-    FILE *f = fopen(temp.c_str(), "wb");
-    if (f == nullptr) {
+    static std::atomic<unsigned> serial{0};
+    std::string temp;
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < 100; attempt++) {
+        temp = path + ".tmp" + std::to_string(getpid()) + "-" + std::to_string(serial++);
+        fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
+    if (fd < 0) {
         error = "cannot create " + temp;
         return false;
     }
-    bool ok = bytes.empty() || fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    ok = fclose(f) == 0 && ok;
+    struct stat st;
+    bool ok = stat(path.c_str(), &st) != 0 || fchmod(fd, st.st_mode & 07777) == 0;
+    for (size_t done = 0; ok && done < bytes.size();) {
+        ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        ok = n > 0;
+        done += ok ? size_t(n) : 0;
+    }
+    ok = close(fd) == 0 && ok;
     if (!ok || rename(temp.c_str(), path.c_str()) != 0) {
-        remove(temp.c_str());
+        unlink(temp.c_str());
         error = "cannot write " + path;
         return false;
     }
