@@ -274,12 +274,7 @@ TEST_F(Flc, DamagedFilesAreRefused)
     flc.add_frame(mvtest::picture(8, 4, 1), nullptr, Code::ByteRun);
     const std::vector<uint8_t> good = flc.bytes();
     const size_t second = 128 + (good[128] | good[129] << 8);
-    struct Case {
-        const char *what;
-        size_t at;
-        int value;  // -1: the file ends at `at`
-        bool streams_first;
-    } cases[] = {
+    const mvtest::Damage cases[] = {
         {"file type", 4, 0x34, false},
         {"header cut", 100, -1, false},
         {"no frames", 6, 0, false},
@@ -288,30 +283,12 @@ TEST_F(Flc, DamagedFilesAreRefused)
         {"frame size below its header", 128, 8, false},
         {"chunk size below its header", 144, 3, false},
         {"chunk header cut", 144 + 3, -1, false},
-        {"neither a frame nor a record", 132, 0x00, false},
+        {"neither a frame nor a record", 132, 0x00, false, 128, 3},
         {"second frame header cut", second + 5, -1, true},
         {"second frame's chunk header past its frame", second, 18, true},
     };
-    for (const Case &c : cases) {
-        std::vector<uint8_t> bytes = good;
-        if (c.value < 0)
-            bytes.resize(c.at);
-        else
-            bytes[c.at] = uint8_t(c.value);
-        if (std::string(c.what) == "neither a frame nor a record")
-            bytes[128] = 3, bytes[129] = 0;
-        pxtest::write_bytes(path("bad.flc"), bytes);
-        EXPECT_EQ(OpenMovie(path("bad.flc").c_str(), PMV_KIND_FLC, PMV_TOPDOWN), nullptr) << c.what;
-        PMVMOVIE *m = OpenMovie(path("bad.flc").c_str(), PMV_KIND_FLC, PMV_TOPDOWN | PMV_STREAM);
-        if (c.streams_first) {
-            ASSERT_NE(m, nullptr) << c.what;
-            EXPECT_EQ(shot(m).pixels, mvtest::picture(8, 4, 0)) << c.what;
-            EXPECT_EQ(step(m), -1) << c.what;
-        } else if (m != nullptr) {
-            EXPECT_EQ(step(m), -1) << c.what;
-        }
-        KillMovie(m);
-    }
+    for (const mvtest::Damage &d : cases)
+        mvtest::expect_refused(path("bad.flc"), PMV_KIND_FLC, good, d, mvtest::picture(8, 4, 0));
 }
 
 }  // namespace

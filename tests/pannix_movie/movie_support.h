@@ -88,4 +88,42 @@ inline int32_t step(PMVMOVIE *m)
     return PlayMovie(m);
 }
 
+// A damaged copy of a sound movie: `value` written at `at` (and `value2` at `at2` when that is not
+// 0), or the file cut at `at` when `value` is -1. `streams_first`: its first frame is still sound.
+struct Damage {
+    const char *what;
+    size_t at;
+    int value;
+    bool streams_first;
+    size_t at2 = 0;
+    int value2 = 0;
+};
+
+// The damaged movie does not open preloaded; streamed it shows its first frame when that is sound
+// (`first`) and then fails, or fails at once.
+inline void expect_refused(const std::string &name, int kind, std::vector<uint8_t> bytes, const Damage &d,
+                           const std::vector<uint8_t> &first)
+{
+    if (d.value < 0)
+        bytes.resize(d.at);
+    else
+        bytes[d.at] = uint8_t(d.value);
+    if (d.at2 != 0)
+        bytes[d.at2] = uint8_t(d.value2);
+    pxtest::write_bytes(name, bytes);
+    EXPECT_EQ(OpenMovie(name.c_str(), kind, PMV_TOPDOWN), nullptr) << d.what;
+    PMVMOVIE *m = OpenMovie(name.c_str(), kind, PMV_TOPDOWN | PMV_STREAM);
+    if (d.streams_first) {
+        ASSERT_NE(m, nullptr) << d.what;
+        EXPECT_EQ(shot(m).pixels, first) << d.what;
+        EXPECT_EQ(step(m), -1) << d.what;
+        EXPECT_TRUE(m->flags & PMV_NOFRAME) << d.what;
+        EXPECT_EQ(step(m), -1) << d.what;  // and again: no later frame is shown in its place
+    } else if (m != nullptr) {
+        // The header was sound; the first frame was not.
+        EXPECT_EQ(step(m), -1) << d.what;
+    }
+    KillMovie(m);
+}
+
 }  // namespace mvtest

@@ -177,12 +177,7 @@ TEST_F(Tmz, DamagedFilesAreRefused)
     w.add_frame(mvtest::raw_frame(16, 1));
     const std::vector<uint8_t> good = w.bytes();
     const size_t second = 32 + 8 + 32 + 8 + 16;  // where the second frame starts
-    struct Case {
-        const char *what;
-        size_t at;
-        int value;           // -1: the file ends at `at`
-        bool streams_first;  // a streamed open still shows the first frame
-    } cases[] = {
+    const mvtest::Damage cases[] = {
         {"magic T", 0, 'X', false},
         {"magic M", 1, 'm', false},
         {"magic Z", 2, 'z', false},
@@ -199,26 +194,8 @@ TEST_F(Tmz, DamagedFilesAreRefused)
         {"second frame cut in its pixels", second + 32 + 8 + 3, -1, true},
         {"second frame cut in its header", second + 10, -1, true},
     };
-    for (const Case &c : cases) {
-        std::vector<uint8_t> bytes = good;
-        if (c.value < 0)
-            bytes.resize(c.at);
-        else
-            bytes[c.at] = uint8_t(c.value);
-        pxtest::write_bytes(path("bad.tmz"), bytes);
-        EXPECT_EQ(OpenMovie(path("bad.tmz").c_str(), PMV_KIND_TMZ, PMV_TOPDOWN), nullptr) << c.what;
-        PMVMOVIE *m = OpenMovie(path("bad.tmz").c_str(), PMV_KIND_TMZ, PMV_TOPDOWN | PMV_STREAM);
-        if (c.streams_first) {
-            ASSERT_NE(m, nullptr) << c.what;
-            EXPECT_EQ(now(m), mvtest::raw_frame(16, 0)) << c.what;
-            EXPECT_EQ(step(m), -1) << c.what;
-            EXPECT_TRUE(m->flags & PMV_NOFRAME);
-        } else if (m != nullptr) {
-            // The header was sound; the first frame was not.
-            EXPECT_EQ(step(m), -1) << c.what;
-        }
-        KillMovie(m);
-    }
+    for (const mvtest::Damage &d : cases)
+        mvtest::expect_refused(path("bad.tmz"), PMV_KIND_TMZ, good, d, mvtest::raw_frame(16, 0));
 }
 
 }  // namespace

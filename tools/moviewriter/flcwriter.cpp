@@ -4,34 +4,16 @@
 #include <algorithm>
 
 #include "fpk/fpkformat.h"
+#include "le.h"
 
 namespace movie {
 
+using le::put16;
+using le::put32;
+using le::set16;
+using le::set32;
+
 namespace {
-
-void put16(std::vector<uint8_t> &out, uint32_t v)
-{
-    out.push_back(uint8_t(v));
-    out.push_back(uint8_t(v >> 8));
-}
-
-void put32(std::vector<uint8_t> &out, uint32_t v)
-{
-    put16(out, v & 0xFFFF);
-    put16(out, v >> 16);
-}
-
-void set16(std::vector<uint8_t> &out, size_t at, uint32_t v)
-{
-    out[at] = uint8_t(v);
-    out[at + 1] = uint8_t(v >> 8);
-}
-
-void set32(std::vector<uint8_t> &out, size_t at, uint32_t v)
-{
-    set16(out, at, v & 0xFFFF);
-    set16(out, at + 2, v >> 16);
-}
 
 // Length of the run of equal units (of `unit` bytes) at `at`, at most `limit` units.
 int run_length(const uint8_t *p, int at, int end, int unit, int limit)

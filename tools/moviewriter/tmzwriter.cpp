@@ -2,24 +2,12 @@
 #include "movie/tmzwriter.h"
 
 #include "fpk/fpkformat.h"
+#include "le.h"
 
 namespace movie {
 
-namespace {
-
-void put16(std::vector<uint8_t> &out, uint32_t v)
-{
-    out.push_back(uint8_t(v));
-    out.push_back(uint8_t(v >> 8));
-}
-
-void put32(std::vector<uint8_t> &out, uint32_t v)
-{
-    put16(out, v & 0xFFFF);
-    put16(out, v >> 16);
-}
-
-}  // namespace
+using le::put16;
+using le::put32;
 
 TmzWriter::TmzWriter(int width, int height, int bits, uint16_t frame_ms, bool alpha, int row_bytes)
     : width_(width), height_(height), bits_(bits), row_bytes_(row_bytes), frame_ms_(frame_ms), alpha_(alpha)
@@ -56,9 +44,7 @@ void TmzWriter::add_raw(const std::vector<std::pair<uint32_t, std::vector<uint8_
         put32(record, uint32_t(data.size()));
         record.insert(record.end(), data.begin(), data.end());
     }
-    uint32_t size = uint32_t(record.size());
-    for (int i = 0; i < 4; i++)
-        record[4 + i] = uint8_t(size >> (8 * i));
+    le::set32(record, 4, uint32_t(record.size()));
     records_.push_back(std::move(record));
     counts_.push_back(counts);
     if (counts)
