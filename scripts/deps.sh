@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          libsdl2-dev zlib1g-dev libpng-dev imagemagick)
+          libsdl2-dev zlib1g-dev libpng-dev imagemagick ffmpeg)
 
 missing=()
 for p in "${packages[@]}"; do

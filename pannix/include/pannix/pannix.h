@@ -7,5 +7,6 @@
 #include "pannix/pxpix.h"
 #include "pannix/pxini.h"
 #include "pannix/pxblit.h"
+#include "pannix/pxmovie.h"
 
 #endif
