@@ -96,8 +96,8 @@ TEST_F(Lifetime, PreparedModelOutsideTheRegistryFollowsItsMaterial)
     EXPECT_TRUE(dbtest::failures.empty()) << dbtest::failures.front();
 }
 
-// The scene-wide order table is let go at renderer start and end and at database end; a z-sort
-// render after that draws without it instead of reading a freed table.
+// The scene-wide order table is let go at renderer end, when it is freed and at database end; a
+// z-sort render after that draws without it instead of reading a freed table.
 TEST_F(Lifetime, ZSortSceneTableGoesWithTheRendererAndTheDatabase)
 {
     BrZsBegin(BR_PMT_RGB_565, heap, sizeof(heap));
@@ -109,6 +109,12 @@ TEST_F(Lifetime, ZSortSceneTableGoesWithTheRendererAndTheDatabase)
     BrZsBegin(BR_PMT_RGB_565, heap, sizeof(heap));
     BrZsSceneRender(world, camera, colour);
     EXPECT_EQ(v1db.order_list, nullptr);
+
+    t = BrOrderTableAllocate(16, 0, BR_SORT_AVERAGE);
+    BrZsOrderTableSceneSet(t);
+    BrOrderTableFree(t);
+    EXPECT_EQ(v1db.primary_order_table, nullptr);
+    BrZsSceneRender(world, camera, colour);
 
     t = BrOrderTableAllocate(16, 0, BR_SORT_AVERAGE);
     BrZsOrderTableSceneSet(t);

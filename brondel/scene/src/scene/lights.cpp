@@ -64,8 +64,10 @@ void lights_set(br_actor *world, const br_matrix34 *w2v, br_uint_16 view_type)
         if (!BrActorToRootMatrix34(a, world, &m, &type))
             continue;
         BrMatrix34Mul(&l, &m, w2v);
-        // A light squashed flat has no direction: it is left out (and takes no index).
-        if (!inverse(&v, &l, BrTransformTypeCombine(type, view_type)) && (light->type & BR_LIGHT_TYPE) != BR_LIGHT_POINT)
+        // A direct or spot light squashed flat has no direction: it is left out (and takes no
+        // index). A point light needs only its position.
+        bool has_inverse = inverse(&v, &l, BrTransformTypeCombine(type, view_type));
+        if (!has_inverse && (light->type & BR_LIGHT_TYPE) != BR_LIGHT_POINT)
             continue;
         br_vector3 position = {{l.m[3][0], l.m[3][1], l.m[3][2]}};
         br_vector3 direction = {{v.m[0][2], v.m[1][2], v.m[2][2]}};
