@@ -45,8 +45,8 @@ TEST_F(Renderer, BothSidesShareOneRenderer)
 {
     char heap[256];
     BrZsBegin(BR_PMT_RGB_565, heap, sizeof(heap));
-    EXPECT_EQ(v1db.heap_buffer, heap);
-    EXPECT_EQ(v1db.heap_size, sizeof(heap));
+    EXPECT_EQ(v1db.heap.start, heap);
+    EXPECT_EQ(v1db.heap.size, sizeof(heap));
     BrZbBegin(BR_PMT_RGB_565, BR_PMT_DEPTH_16);
     EXPECT_EQ(rec.renderers, 1);
     BrZbEnd();

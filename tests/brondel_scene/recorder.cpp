@@ -217,6 +217,7 @@ void Recorder::install(bool with_buckets)
     v1db.renderer = &renderer;
     v1db.format_model = (br_geometry *)&format;
     v1db.format_buckets = with_buckets ? (br_geometry *)&buckets : nullptr;
+    v1db.default_order_table = BrDbDefaultOrderTable(); // as renderer start does
 }
 
 void Recorder::uninstall()
@@ -224,6 +225,7 @@ void Recorder::uninstall()
     v1db.renderer = nullptr;
     v1db.format_model = nullptr;
     v1db.format_buckets = nullptr;
+    v1db.default_order_table = nullptr;
 }
 
 std::vector<PartSet> Recorder::parts(br_token part) const

@@ -3,6 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <math.h>
+#include <string.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
 
 #include <brondel/brpixmap.h>
 #include <brondel/brscene.h>
@@ -183,6 +188,32 @@ TEST_F(Render, CustomModelsReachTheRendererOnlyThroughTheirCallback)
     EXPECT_EQ(rec.drawn[0].block, cube->prepared);
 }
 
+// The box's edges: each side's diagonal hidden, and each of the twelve outline edges numbered once
+// whichever two sides share it (an edge style draws each number once).
+void expect_box_edges(const br_prepared_group &g)
+{
+    std::map<br_uint_16, std::set<std::pair<int, int>>> numbered;
+    for (int f = 0; f < g.nfaces; f++) {
+        for (int e = 0; e < 3; e++) {
+            int a = g.faces[f].vertices[e], b = g.faces[f].vertices[(e + 1) % 3];
+            int axes = 0;
+            for (int k = 0; k < 3; k++)
+                axes += g.vertices[a].p.v[k] != g.vertices[b].p.v[k];
+            br_uint_16 n = g.faces[f].edges[e];
+            if (axes == 2) {
+                EXPECT_EQ(n, 0) << "diagonal of face " << f;
+                continue;
+            }
+            ASSERT_NE(n, 0) << "outline edge " << e << " of face " << f;
+            EXPECT_LT(n, g.nedges);
+            numbered[n].insert({std::min(a, b), std::max(a, b)});
+        }
+    }
+    EXPECT_EQ(numbered.size(), 12u);
+    for (const auto &[n, pairs] : numbered)
+        EXPECT_EQ(pairs.size(), 1u) << "edge number " << n << " names more than one edge";
+}
+
 TEST_F(Render, StylesChooseThePrimitive)
 {
     struct Case {
@@ -209,6 +240,7 @@ TEST_F(Render, StylesChooseThePrimitive)
             EXPECT_EQ(box->groups[0].nvertices, 8);
             EXPECT_EQ(box->groups[0].nfaces, 12);
             EXPECT_EQ(box->groups[0].vertices[6].p.v[0], cube->bounds.max.v[0]);
+            expect_box_edges(box->groups[0]);
         }
     }
     // A style set above is inherited; one set below wins.
@@ -294,6 +326,79 @@ TEST_F(Render, ClipPlanesAndEnvironment)
     clips = rec.parts(BRT_CLIP);
     ASSERT_EQ(clips.size(), 1u);
     EXPECT_EQ(scenetest::find(clips[0], BRT_TYPE_T)->t, (br_token)BRT_NONE);
+}
+
+// Fills the stack below the caller with a pattern, so that a local the next call reads before
+// writing holds that pattern rather than whatever happened to be there.
+__attribute__((noinline)) void stack_scribble()
+{
+    volatile float junk[2048];
+    for (int i = 0; i < 2048; i++)
+        junk[i] = 7.0f;
+}
+
+bool matrix_sent(const Recorder &rec, br_token t)
+{
+    for (const auto &p : rec.parts(BRT_MATRIX))
+        if (scenetest::find(p, t) != nullptr)
+            return true;
+    return false;
+}
+
+// What cannot be worked out is not handed over as garbage: a camera whose type builds no matrix
+// views through identity; a light, clip plane or environment squashed flat (no inverse) is left
+// out.
+TEST_F(Render, DegenerateCamerasLightsAndPlanesSendNoGarbage)
+{
+    br_matrix4 identity;
+    BrMatrix4Identity(&identity);
+    void *record = camera->type_data;
+    struct {
+        int type; // -1: no camera record
+        br_token hint;
+    } cameras[] = {{BR_CAMERA_PERSPECTIVE_OLD, BRT_PERSPECTIVE}, {99, 0}, {-1, 0}};
+    for (const auto &c : cameras) {
+        camera->type_data = c.type < 0 ? nullptr : record;
+        if (c.type >= 0)
+            ((br_camera *)record)->type = (br_uint_8)c.type;
+        rec.sets.clear();
+        stack_scribble();
+        render();
+        EXPECT_EQ(memcmp(&rec.v2s, &identity, sizeof(identity)), 0) << c.type;
+        br_token hint = 1;
+        for (const auto &p : rec.parts(BRT_MATRIX))
+            if (const br_value *v = scenetest::find(p, BRT_VIEW_TO_SCREEN_HINT_T))
+                hint = v->t;
+        EXPECT_EQ(hint, c.hint) << c.type;
+    }
+    camera->type_data = record;
+    ((br_camera *)record)->type = BR_CAMERA_PERSPECTIVE;
+
+    br_actor *light = add(world, BR_ACTOR_LIGHT); // direct
+    br_actor *plane = add(world, BR_ACTOR_CLIP_PLANE);
+    br_actor *env = add(world, BR_ACTOR_NONE);
+    for (br_actor *a : {light, plane, env})
+        BrMatrix34Scale(&a->t.t.mat, 0, 0, 0);
+    BrLightEnable(light);
+    BrClipPlaneEnable(plane);
+    BrEnvironmentSet(env);
+    rec.sets.clear();
+    stack_scribble();
+    render();
+    EXPECT_TRUE(rec.parts(BRT_LIGHT).empty());
+    EXPECT_TRUE(rec.parts(BRT_CLIP).empty());
+    EXPECT_FALSE(matrix_sent(rec, BRT_VIEW_TO_ENVIRONMENT_M34_F));
+    br_token env_hint = 0;
+    for (const auto &p : rec.parts(BRT_MATRIX))
+        if (const br_value *v = scenetest::find(p, BRT_VIEW_TO_ENVIRONMENT_HINT_T))
+            env_hint = v->t;
+    EXPECT_EQ(env_hint, (br_token)BRT_DONT_CARE);
+    // A point light needs no inverse: it is still sent from its place.
+    ((br_light *)light->type_data)->type = BR_LIGHT_POINT;
+    rec.sets.clear();
+    render();
+    ASSERT_EQ(rec.parts(BRT_LIGHT).size(), 1u);
+    EXPECT_EQ(scenetest::find(rec.parts(BRT_LIGHT)[0], BRT_TYPE_T)->t, (br_token)BRT_POINT);
 }
 
 TEST_F(Render, RenderAddDrawsOneSubtreeWithWhatItInherits)

@@ -44,7 +44,8 @@ protected:
 };
 
 // With no configuration at all the facility, the primitive library and the formats are found
-// through the compiled-in images; one device serves every name.
+// through the compiled-in images; the device is begun once, and a begin under another name is
+// refused.
 TEST_F(Driver, DiscoveryWithoutConfiguration)
 {
     start();
@@ -78,6 +79,14 @@ TEST_F(Driver, DiscoveryWithoutConfiguration)
     BrDevCheckAdd(nullptr, "softprmf", nullptr);
     BrDevCheckAdd(nullptr, "softform", nullptr);
     br_int_32 n = 0;
+    BrDevCount(&n, nullptr);
+    EXPECT_EQ(n, 1);
+
+    // No bucket format yet: the look-up goes through "softfrmf" and "softform", is refused a
+    // second device, and finds nothing.
+    gf = nullptr;
+    EXPECT_NE(BrGeometryFormatFind(&gf, renderer, facility, BRT_FLOAT, BRT_GEOMETRY_V1_BUCKETS), (br_error)BRE_OK);
+    EXPECT_EQ(gf, nullptr);
     BrDevCount(&n, nullptr);
     EXPECT_EQ(n, 1);
 }

@@ -1,5 +1,6 @@
 // Culling, clipping and lighting of the pipeline; the cube board picture.
 #include "vokplat/png.h"
+#include "golden.h"
 #include "support.h"
 
 #include <gtest/gtest.h>
@@ -326,6 +327,14 @@ TEST(Picture, CubeBoard)
     EXPECT_LT(drawn, 640 * 480 * 9 / 10);
     std::string path = std::string(VOK_TEST_BIN_DIR) + "/softrend_cube_board.png";
     EXPECT_TRUE(PlatWritePngRgb(path.c_str(), 640, 480, frame_rgb(f).data()));
+
+    // Smaller and top-down, against its golden picture.
+    Frame g(160, 120, sr::ColourType::RGB_565, sr::DepthType::D16, false);
+    g.clear(0x1082);
+    Board small(g.target);
+    small.render(scratch);
+    EXPECT_TRUE(g.guards_intact());
+    EXPECT_TRUE(golden("cube_board", frame_hash(g), 160, 120, frame_rgb(g)));
 }
 
 } // namespace

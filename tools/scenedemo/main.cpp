@@ -36,7 +36,7 @@ br_model *cube_model()
             m->faces[f].vertices[c] = cube_f[f][c];
         m->faces[f].smoothing = (br_uint_16)(1u << (f / 2)); // flat sides
     }
-    m->flags = BR_MODF_UPDATEABLE | BR_MODF_CUSTOM;
+    m->flags = BR_MODF_UPDATEABLE;
     return BrModelAdd(m);
 }
 
@@ -167,7 +167,7 @@ int main(int argc, char **argv)
         }
     }
 
-    BrPixelmapFill(colour, 0x3a9d); // a blue-grey sky
+    BrPixelmapFill(colour, 0x3a9d); // a bright blue sky: RGB 565 (7, 20, 29), about (57, 81, 239)
     BrPixelmapFill(depth, 0xffffffff);
     BrZbSceneRender(world, camera, colour, depth);
 

@@ -3,6 +3,7 @@
 #define BRONDEL_DBSTATE_H
 
 #include <brondel/brcore.h>
+#include <brondel/brscene.h>
 #include <brondel/brv1db.h>
 
 struct br_actor;
@@ -49,14 +50,29 @@ struct br_v1db_state {
     br_v1db_enable enabled_horizon_planes;
     struct br_actor *enabled_environment;
 
-    /* Order tables of the z-sort side. */
+    /* Light and clip-plane indices handed to the renderer at the previous render. */
+    br_int_32 lights_sent;
+    br_int_32 clip_planes_sent;
+
+    /* Order tables of the z-sort side: the static default table (set at renderer start), the
+     * scene-wide table (null: none), the one inherited at the top of the render in progress, and
+     * the tables that render has used so far, far first. */
     struct br_order_table *default_order_table;
     struct br_order_table *primary_order_table;
     struct br_order_table *current_order_table;
+    struct br_order_table *order_list;
 
-    /* Caller's z-sort primitive heap. */
-    void *heap_buffer;
-    br_uint_32 heap_size;
+    /* The caller's z-sort primitive heap; its position goes back to the start at each z-sort
+     * scene begin. */
+    br_primitive_heap heap;
+
+    /* The render in progress: its world (null outside one) and destination. */
+    struct br_actor *render_world;
+    const struct br_pixelmap *colour_buffer;
+
+    /* Callbacks of the application, handed to every renderer started while they are set. */
+    br_renderbounds_cbfn *bounds_callback;
+    br_primitive_cbfn *primitive_callback;
 };
 
 extern br_v1db_state v1db;
@@ -72,9 +88,11 @@ void BrDbRegistriesBegin(void);
 br_error BrDbRendererEnd(void);
 /* Stored geometry for a prepared model when the renderer offers it and the model asks. */
 void BrDbModelStoredMake(br_model *model);
-/* Points the prepared groups of every registered model (and the default model) that use the
- * material at its current renderer state. */
+/* Points the prepared groups of every prepared model that uses the material at its current
+ * renderer state (null once it has none). */
 void BrDbGroupsRepoint(br_material *material);
+/* The static default order table of the z-sort side. */
+struct br_order_table *BrDbDefaultOrderTable(void);
 /* Whether the item is in the registry. */
 br_boolean BrDbRegistered(br_registry *reg, void *item);
 

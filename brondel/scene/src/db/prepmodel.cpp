@@ -563,14 +563,24 @@ br_uint_32 repoint_one(void *model, void *material)
     return 0;
 }
 
+br_uint_32 repoint_anchored(void *item, void *material)
+{
+    if (BrResClass(item) == BR_MEMORY_MODEL)
+        groups_repoint((br_model *)item, (br_material *)material);
+    return 0;
+}
+
 } // namespace
 
+// A model need not be registered to be prepared (BrModelUpdate on its own), so every model of the
+// database is visited, the default model among them; registered models made elsewhere as well.
 void BrDbGroupsRepoint(br_material *material)
 {
     if (material == nullptr)
         return;
+    if (v1db.res != nullptr)
+        BrResChildEnum(v1db.res, repoint_anchored, material);
     BrRegistryEnum(&v1db.reg_models, nullptr, repoint_one, material);
-    groups_repoint(v1db.default_model, material);
 }
 
 void BrModelClear(br_model *model)

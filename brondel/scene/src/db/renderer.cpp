@@ -77,7 +77,8 @@ br_error BrV1dbRendererBegin(br_pixelmap *destination, br_renderer *renderer)
     }
     v1db.renderer = renderer;
 
-    // Without its model or lighting format the renderer cannot draw: it is let go again.
+    // Without its model or lighting format the renderer cannot draw: it is let go again. The
+    // bucket format is optional (the compiled-in renderer has none yet: drivers/README.md).
     br_error e = BrGeometryFormatFind(&v1db.format_model, renderer, facility, BRT_FLOAT, BRT_GEOMETRY_V1_MODEL);
     if (e == BRE_OK && BrGeometryFormatFind(&v1db.format_buckets, renderer, facility, BRT_FLOAT,
                                             BRT_GEOMETRY_V1_BUCKETS) != BRE_OK)
@@ -90,7 +91,17 @@ br_error BrV1dbRendererBegin(br_pixelmap *destination, br_renderer *renderer)
     }
 
     BrModelUpdate(v1db.default_model, BR_MODU_ALL);
+    v1db.default_order_table = BrDbDefaultOrderTable();
     v1db.primary_order_table = nullptr;
+    // A new renderer has no lights or planes yet, and bounds only when the callback asks.
+    v1db.lights_sent = 0;
+    v1db.clip_planes_sent = 0;
+    if (v1db.bounds_callback != nullptr) {
+        br_value on;
+        on.raw = 0;
+        on.b = 1;
+        renderer->dispatch->_partSet(renderer, BRT_ENABLE, 0, BRT_BOUNDS_B, on);
+    }
 
     BrRegistryEnum(&v1db.reg_tables, nullptr, table_update, nullptr);
     BrRegistryEnum(&v1db.reg_textures, nullptr, map_update, nullptr);
@@ -119,6 +130,10 @@ br_error BrDbRendererEnd(void)
     v1db.default_order_table = nullptr;
     v1db.current_order_table = nullptr;
     v1db.primary_order_table = nullptr;
+    v1db.order_list = nullptr;
+    v1db.render_world = nullptr;
+    v1db.colour_buffer = nullptr;
+    v1db.rendering = 0;
     renderer_drop();
     return BRE_OK;
 }
@@ -139,8 +154,9 @@ void BrZsBegin(br_uint_8 colour_type, void *primitive_heap, br_uint_32 size)
 {
     if (!v1db.zs_active && !v1db.zb_active && BrV1dbRendererBegin(BrDevLastBeginQuery(), nullptr) != BRE_OK)
         BrFailure("Failed to load renderer\n");
-    v1db.heap_buffer = primitive_heap;
-    v1db.heap_size = size;
+    v1db.heap.start = primitive_heap;
+    v1db.heap.size = size;
+    v1db.heap.current = primitive_heap;
     v1db.zs_active = 1;
 }
 

@@ -39,12 +39,13 @@ void switch_off(br_token part, br_int_32 from, br_int_32 to)
     }
 }
 
-void inverse(br_matrix34 *dst, const br_matrix34 *src, br_uint_16 type)
+// False when a general matrix has no inverse (dst is then left as it was).
+bool inverse(br_matrix34 *dst, const br_matrix34 *src, br_uint_16 type)
 {
     if (type == BR_TRANSFORM_MATRIX34)
-        BrMatrix34Inverse(dst, src);
-    else
-        BrMatrix34LPInverse(dst, src);
+        return BrMatrix34Inverse(dst, src) != 0.0f;
+    BrMatrix34LPInverse(dst, src);
+    return true;
 }
 
 void lights_set(br_actor *world, const br_matrix34 *w2v, br_uint_16 view_type)
@@ -63,7 +64,11 @@ void lights_set(br_actor *world, const br_matrix34 *w2v, br_uint_16 view_type)
         if (!BrActorToRootMatrix34(a, world, &m, &type))
             continue;
         BrMatrix34Mul(&l, &m, w2v);
-        inverse(&v, &l, BrTransformTypeCombine(type, view_type));
+        // A direct or spot light squashed flat has no direction: it is left out (and takes no
+        // index). A point light needs only its position.
+        bool has_inverse = inverse(&v, &l, BrTransformTypeCombine(type, view_type));
+        if (!has_inverse && (light->type & BR_LIGHT_TYPE) != BR_LIGHT_POINT)
+            continue;
         br_vector3 position = {{l.m[3][0], l.m[3][1], l.m[3][2]}};
         br_vector3 direction = {{v.m[0][2], v.m[1][2], v.m[2][2]}};
 
@@ -96,8 +101,8 @@ void lights_set(br_actor *world, const br_matrix34 *w2v, br_uint_16 view_type)
         R()->dispatch->_partSetMany(R(), BRT_LIGHT, n, tv, &count);
         n++;
     }
-    switch_off(BRT_LIGHT, n, br_scene.lights_sent);
-    br_scene.lights_sent = n;
+    switch_off(BRT_LIGHT, n, v1db.lights_sent);
+    v1db.lights_sent = n;
 }
 
 void clip_planes_set(br_actor *world, const br_matrix34 *w2v, const br_matrix4 *v2s)
@@ -107,9 +112,9 @@ void clip_planes_set(br_actor *world, const br_matrix34 *w2v, const br_matrix4 *
         return;
     br_int_32 n = 0;
     br_matrix4 s_inv;
-    if (e.count > 0)
-        BrMatrix4Inverse(&s_inv, v2s);
-    for (int s = 0; s < e.max; s++) {
+    // Without an inverse view-to-screen matrix no plane can be placed: none is sent.
+    bool screen_ok = e.count > 0 && BrMatrix4Inverse(&s_inv, v2s) != 0.0f;
+    for (int s = 0; screen_ok && s < e.max; s++) {
         br_actor *a = e.enabled[s];
         if (a == nullptr || a->type_data == nullptr)
             continue;
@@ -118,7 +123,9 @@ void clip_planes_set(br_actor *world, const br_matrix34 *w2v, const br_matrix4 *
         if (!BrActorToRootMatrix34(a, world, &m, &type))
             continue;
         BrMatrix34Mul(&p, &m, w2v);
-        BrMatrix34Inverse(&p_inv, &p);
+        // A plane actor squashed flat has no inverse: that plane is left out (and takes no index).
+        if (BrMatrix34Inverse(&p_inv, &p) == 0.0f)
+            continue;
         br_matrix4 p4, a_inv;
         BrMatrix4Copy34(&p4, &p_inv);
         BrMatrix4Mul(&a_inv, &s_inv, &p4);
@@ -129,8 +136,8 @@ void clip_planes_set(br_actor *world, const br_matrix34 *w2v, const br_matrix4 *
         R()->dispatch->_partSetMany(R(), BRT_CLIP, n, tv, &count);
         n++;
     }
-    switch_off(BRT_CLIP, n, br_scene.clip_planes_sent);
-    br_scene.clip_planes_sent = n;
+    switch_off(BRT_CLIP, n, v1db.clip_planes_sent);
+    v1db.clip_planes_sent = n;
 }
 
 void environment_set(br_actor *world, const br_matrix34 *w2v, br_uint_16 view_type)
@@ -138,16 +145,17 @@ void environment_set(br_actor *world, const br_matrix34 *w2v, br_uint_16 view_ty
     br_actor *env = v1db.enabled_environment;
     br_token hint = BRT_DONT_CARE;
     br_matrix34 m;
+    // An environment whose matrix has no inverse is left out, as one outside the world is.
     if (env == world) {
-        inverse(&m, w2v, view_type);
-        hint = BRT_NONE;
+        if (inverse(&m, w2v, view_type))
+            hint = BRT_NONE;
     } else if (env != nullptr) {
         br_matrix34 e2w, e2v;
         br_uint_16 type;
         if (BrActorToRootMatrix34(env, world, &e2w, &type)) {
             BrMatrix34Mul(&e2v, &e2w, w2v);
-            inverse(&m, &e2v, BrTransformTypeCombine(type, view_type));
-            hint = BRT_NONE;
+            if (inverse(&m, &e2v, BrTransformTypeCombine(type, view_type)))
+                hint = BRT_NONE;
         }
     }
     if (hint == BRT_NONE)

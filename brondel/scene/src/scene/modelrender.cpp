@@ -6,14 +6,11 @@
 
 namespace brrend {
 void zs_model_prepare(br_model *model, br_order_table *ot);
-extern br_primitive_cbfn *primitive_callback;
 }
 
 using namespace brrend;
 
 namespace {
-
-br_renderbounds_cbfn *bounds_callback;
 
 // The box of styles 5 to 7: one group of 8 corners and 12 triangles, two per side, whose positions
 // and plane distances are set from the model's bounds before each use.
@@ -52,17 +49,31 @@ void box_init(void)
     box.group.vertex_user = box.users;
     box.group.nfaces = 12;
     box.group.nvertices = 8;
-    br_uint_16 edge = 1;
+    // As on the default cube, the diagonal of each side is hidden: the last edge of its first
+    // triangle and the first edge of its second. The twelve outline edges are numbered once
+    // each, whichever two sides share them, so edge styles draw each of them once.
+    br_uint_16 pair_from[12], pair_to[12];
+    br_uint_16 edges = 0;
     for (int f = 0; f < 12; f++) {
+        const int hidden = (f % 2) ? 0 : 2;
         for (int c = 0; c < 3; c++)
             box.faces[f].vertices[c] = box_faces[f][c];
-        // The diagonal of each side is hidden; the outline edges get their own numbers.
-        box.faces[f].edges[0] = edge++;
-        box.faces[f].edges[1] = (f % 2) ? edge++ : 0;
-        box.faces[f].edges[2] = (f % 2) ? 0 : edge++;
+        for (int e = 0; e < 3; e++) {
+            br_uint_16 a = box_faces[f][e], b = box_faces[f][(e + 1) % 3];
+            br_uint_16 number = 0;
+            for (br_uint_16 k = 0; e != hidden && k < edges && number == 0; k++)
+                if ((pair_from[k] == a && pair_to[k] == b) || (pair_from[k] == b && pair_to[k] == a))
+                    number = (br_uint_16)(k + 1);
+            if (e != hidden && number == 0) {
+                pair_from[edges] = a;
+                pair_to[edges] = b;
+                number = ++edges;
+            }
+            box.faces[f].edges[e] = number;
+        }
         box.users[f] = (br_uint_16)f;
     }
-    box.group.nedges = edge;
+    box.group.nedges = (br_uint_16)(edges + 1);
 }
 
 void box_set(const br_bounds3 *b)
@@ -187,15 +198,15 @@ br_uint_32 BrDbModelRender(br_actor *actor, br_model *model, br_material *materi
     if (v1db.rendering == 2 && ot != nullptr) {
         zs_model_prepare(model, ot);
         set_pointer(BRT_HIDDEN_SURFACE, BRT_V1ORDER_TABLE_P, ot);
-        if (primitive_callback != nullptr) {
-            set_pointer(BRT_HIDDEN_SURFACE, BRT_V1INSERT_FUNCTION_P, (void *)primitive_callback);
+        if (v1db.primitive_callback != nullptr) {
+            set_pointer(BRT_HIDDEN_SURFACE, BRT_V1INSERT_FUNCTION_P, (void *)v1db.primitive_callback);
             set_pointer(BRT_HIDDEN_SURFACE, BRT_V1INSERT_ARG1_P, actor);
             set_pointer(BRT_HIDDEN_SURFACE, BRT_V1INSERT_ARG2_P, model);
             set_pointer(BRT_HIDDEN_SURFACE, BRT_V1INSERT_ARG3_P, material);
         }
     }
 
-    if (bounds_callback == nullptr)
+    if (v1db.bounds_callback == nullptr)
         return style_draw(model, material, (br_uint_8)(style & 0xff), on_screen);
 
     R()->dispatch->_stateDefault(R(), BR_STATE_BOUNDS);
@@ -210,7 +221,7 @@ br_uint_32 BrDbModelRender(br_actor *actor, br_model *model, br_material *materi
         if (tv[1].v.vf != nullptr)
             memcpy(&mm[1], tv[1].v.vf, sizeof(br_vector2));
     }
-    const br_pixelmap *cb = colour_buffer;
+    const br_pixelmap *cb = v1db.colour_buffer;
     br_int_32 w = cb != nullptr ? cb->width - 1 : 0, h = cb != nullptr ? cb->height - 1 : 0;
     br_int_32 b[4] = {clamp(to_int(mm[0].v[0]), w), clamp(to_int(mm[0].v[1]), h), clamp(to_int(mm[1].v[0]), w),
                       clamp(to_int(mm[1].v[1]), h)};
@@ -224,7 +235,7 @@ br_uint_32 BrDbModelRender(br_actor *actor, br_model *model, br_material *materi
     if (!(mm[1].v[0] >= mm[0].v[0] && mm[1].v[1] >= mm[0].v[1]) || b[2] < b[0] || b[3] < b[1])
         return r;
     br_matrix4 m2s = *model_to_screen();
-    return bounds_callback(actor, model, material, ot, style, &m2s, b);
+    return v1db.bounds_callback(actor, model, material, ot, style, &m2s, b);
 }
 
 br_uint_32 BrZbModelRender(br_actor *actor, br_model *model, br_material *material, br_uint_8 style, int on_screen,
@@ -241,8 +252,9 @@ br_uint_32 BrZsModelRender(br_actor *actor, br_model *model, br_material *materi
 
 br_renderbounds_cbfn *BrDbSetRenderBoundsCallback(br_renderbounds_cbfn *callback)
 {
-    br_renderbounds_cbfn *old = bounds_callback;
-    bounds_callback = callback;
+    br_renderbounds_cbfn *old = v1db.bounds_callback;
+    v1db.bounds_callback = callback;
+    // A renderer started later is told at its start.
     if (R() != nullptr)
         set_bool(BRT_ENABLE, BRT_BOUNDS_B, callback != nullptr);
     return old;

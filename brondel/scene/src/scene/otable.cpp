@@ -36,8 +36,12 @@ br_order_table *BrOrderTableAllocate(br_uint_16 size, br_uint_32 flags, br_uint_
 
 void BrOrderTableFree(br_order_table *ot)
 {
-    if (ot != nullptr)
-        BrResFree(ot);
+    if (ot == nullptr)
+        return;
+    // The scene-wide table is let go with it rather than drawn from freed memory.
+    if (v1db.primary_order_table == ot)
+        v1db.primary_order_table = nullptr;
+    BrResFree(ot);
 }
 
 br_order_table *BrOrderTableClear(br_order_table *ot)

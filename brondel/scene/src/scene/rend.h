@@ -60,13 +60,11 @@ struct inherited {
     br_uint_8 style;
 };
 
+/* What the world hands down at the top of a scene render. */
+inherited start_values(br_actor *world);
 void traverse_children(br_actor *parent, const inherited &in, br_uint_16 type);
 /* Scene render add shared by both sides. */
 void render_add(br_actor *a);
-
-extern br_actor *world;
-extern const struct br_pixelmap *colour_buffer;
-extern br_order_table *current_order_table;
 
 } // namespace brrend
 

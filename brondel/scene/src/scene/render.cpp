@@ -5,10 +5,6 @@
 
 namespace brrend {
 
-br_actor *world;
-const br_pixelmap *colour_buffer;
-br_order_table *current_order_table;
-
 br_error query_floats(br_token part, br_token t, void *out, br_size_t size)
 {
     alignas(16) unsigned char buffer[256];
@@ -35,14 +31,10 @@ void screen_mapping(const br_pixelmap *colour)
 
 br_boolean scene_begin(br_actor *w, br_actor *camera)
 {
-    if (br_scene.renderer != R()) {
-        // A new renderer has no lights or planes left from an earlier one.
-        br_scene.renderer = R();
-        br_scene.lights_sent = 0;
-        br_scene.clip_planes_sent = 0;
-    }
-
+    // A camera whose type builds no matrix (type 2, an unknown type, no camera record) views
+    // through identity: the render goes on with x, y and z in -1..1 on screen.
     br_matrix4 v2s;
+    BrMatrix4Identity(&v2s);
     br_token hint = BrCameraToScreenMatrix4(&v2s, camera);
     set_pointer(BRT_MATRIX, BRT_VIEW_TO_SCREEN_M4_F, &v2s);
     set_token(BRT_MATRIX, BRT_VIEW_TO_SCREEN_HINT_T, hint);
@@ -170,17 +162,17 @@ void traverse(br_actor *a, inherited in, br_uint_16 parent_type, br_boolean acce
         R()->dispatch->_statePop(R(), BR_STATE_MATRIX_MODEL_TO_VIEW);
 }
 
+} // namespace
+
 inherited start_values(br_actor *w)
 {
     inherited in;
     in.model = w->model != nullptr ? w->model : v1db.default_model;
     in.material = w->material != nullptr ? w->material : v1db.default_material;
-    in.order_table = w->render_data != nullptr ? w->render_data : current_order_table;
+    in.order_table = w->render_data != nullptr ? w->render_data : v1db.current_order_table;
     in.style = w->render_style;
     return in;
 }
-
-} // namespace
 
 void traverse_children(br_actor *parent, const inherited &in, br_uint_16 type)
 {
@@ -189,9 +181,9 @@ void traverse_children(br_actor *parent, const inherited &in, br_uint_16 type)
 
 void render_add(br_actor *a)
 {
-    if (R() == nullptr || world == nullptr || a == nullptr)
+    if (R() == nullptr || v1db.render_world == nullptr || a == nullptr)
         return;
-    inherited in = {v1db.default_model, v1db.default_material, current_order_table, BR_RSTYLE_DEFAULT};
+    inherited in = {v1db.default_model, v1db.default_material, v1db.current_order_table, BR_RSTYLE_DEFAULT};
     if (a->parent == nullptr) {
         traverse(a, in, br_scene.view_type, 0);
         return;
@@ -209,7 +201,7 @@ void render_add(br_actor *a)
             in.order_table = p->render_data;
         if (p->render_style != BR_RSTYLE_DEFAULT)
             in.style = p->render_style;
-        if (p == world)
+        if (p == v1db.render_world)
             break;
         if (p->t.type != BR_TRANSFORM_IDENTITY) {
             br_matrix34 pm;
@@ -223,7 +215,7 @@ void render_add(br_actor *a)
     if (in.material == nullptr)
         in.material = v1db.default_material;
     if (in.order_table == nullptr)
-        in.order_table = current_order_table;
+        in.order_table = v1db.current_order_table;
     if (type == BR_TRANSFORM_IDENTITY) {
         traverse(a, in, br_scene.view_type, 0);
         return;
@@ -244,14 +236,14 @@ namespace {
 
 br_boolean zb_begin(br_actor *w, br_actor *camera, br_pixelmap *colour, br_pixelmap *depth)
 {
-    world = w;
-    colour_buffer = colour;
+    v1db.render_world = w;
+    v1db.colour_buffer = colour;
     v1db.rendering = 1;
     screen_mapping(colour);
     set_pointer(BRT_OUTPUT, BRT_COLOUR_BUFFER_O, colour);
     set_pointer(BRT_OUTPUT, BRT_DEPTH_BUFFER_O, depth);
     set_token(BRT_HIDDEN_SURFACE, BRT_TYPE_T, BRT_NONE);
-    current_order_table = nullptr;
+    v1db.current_order_table = nullptr;
     return scene_begin(w, camera);
 }
 
@@ -259,7 +251,7 @@ br_error zb_end(void)
 {
     br_error r = R()->dispatch->_flush(R(), 0);
     v1db.rendering = 0;
-    world = nullptr;
+    v1db.render_world = nullptr;
     return r;
 }
 
@@ -280,7 +272,7 @@ void BrZbSceneRenderBegin(br_actor *w, br_actor *camera, br_pixelmap *colour, br
         return;
     // A camera outside the world leaves nothing to add to.
     if (!zb_begin(w, camera, colour, depth))
-        world = nullptr;
+        v1db.render_world = nullptr;
 }
 
 void BrZbSceneRenderAdd(br_actor *tree)

@@ -31,11 +31,6 @@ struct br_scene_scratch {
     br_matrix4 m2s;
 
     br_camera_path_level camera_path[BR_CAMERA_PATH_LEVELS];
-
-    struct br_renderer *renderer; /* the one the counts below belong to */
-    /* Counts of light and clip-plane indices handed to the renderer at the previous render. */
-    br_int_32 lights_sent;
-    br_int_32 clip_planes_sent;
 };
 
 extern br_scene_scratch br_scene;

@@ -2,7 +2,6 @@
 #include "rend.h"
 
 namespace brrend {
-br_primitive_cbfn *primitive_callback;
 void zs_model_prepare(br_model *model, br_order_table *ot);
 }
 
@@ -13,26 +12,17 @@ namespace {
 br_primitive *default_buckets[256];
 br_order_table default_table = {default_buckets, 256, nullptr, 1.0f, 10.0f, 0.0f, 0.0f, 0, BR_SORT_AVERAGE, 0};
 
-br_order_table *list_head; // tables used in this render, far first
-br_order_table *scene_table;
-
-br_primitive_heap heap;
-
-br_order_table *default_order_table()
-{
-    return v1db.default_order_table != nullptr ? v1db.default_order_table : &default_table;
-}
-
 void list_insert(br_order_table *ot)
 {
-    if (ot == scene_table)
+    br_order_table *&head = v1db.order_list;
+    if (ot == v1db.primary_order_table)
         return;
-    if (list_head == nullptr || list_head->sort_z < ot->sort_z) {
-        ot->next = list_head;
-        list_head = ot;
+    if (head == nullptr || head->sort_z < ot->sort_z) {
+        ot->next = head;
+        head = ot;
         return;
     }
-    br_order_table *after = list_head;
+    br_order_table *after = head;
     while (after->next != nullptr && after->next->sort_z >= ot->sort_z)
         after = after->next;
     ot->next = after->next;
@@ -55,7 +45,8 @@ void draw_list_while(br_order_table *&t, br_scalar z)
 
 void draw_merged()
 {
-    br_order_table *t = list_head;
+    br_order_table *scene_table = v1db.primary_order_table;
+    br_order_table *t = v1db.order_list;
     if (scene_table->visits == 0) {
         for (; t != nullptr; t = t->next)
             draw_table(t);
@@ -108,21 +99,26 @@ void BrZsOrderTableRangeFromBounds(br_bounds3 *b, br_order_table *ot)
     BrZsOrderTableScaleSet(ot);
 }
 
+br_order_table *BrDbDefaultOrderTable(void)
+{
+    return &default_table;
+}
+
 br_order_table *BrZsOrderTableSceneSet(br_order_table *ot)
 {
-    scene_table = ot != nullptr ? ot : default_order_table();
-    return scene_table;
+    v1db.primary_order_table = ot != nullptr ? ot : v1db.default_order_table;
+    return v1db.primary_order_table;
 }
 
 void BrZsOrderTableSceneClear(void)
 {
-    scene_table = nullptr;
+    v1db.primary_order_table = nullptr;
 }
 
 br_primitive_cbfn *BrZsPrimitiveCallbackSet(br_primitive_cbfn *callback)
 {
-    br_primitive_cbfn *old = primitive_callback;
-    primitive_callback = callback;
+    br_primitive_cbfn *old = v1db.primitive_callback;
+    v1db.primitive_callback = callback;
     return old;
 }
 
@@ -131,30 +127,28 @@ void BrZsSceneRenderBegin(br_actor *w, br_actor *camera, br_pixelmap *colour)
     if (R() == nullptr || w == nullptr || camera == nullptr || colour == nullptr)
         return;
     v1db.rendering = 2;
-    colour_buffer = colour;
-    world = w;
+    v1db.colour_buffer = colour;
+    v1db.render_world = w;
     screen_mapping(colour);
     set_pointer(BRT_OUTPUT, BRT_COLOUR_BUFFER_O, colour);
     set_pointer(BRT_OUTPUT, BRT_DEPTH_BUFFER_O, nullptr);
 
-    heap.start = v1db.heap_buffer;
-    heap.size = v1db.heap_size;
-    heap.current = v1db.heap_buffer;
-    br_order_table *dt = default_order_table();
+    v1db.heap.current = v1db.heap.start;
+    br_order_table *dt = v1db.default_order_table;
     const br_camera *c = (const br_camera *)camera->type_data;
     if (c != nullptr) {
         dt->min_z = c->hither_z;
         dt->max_z = c->yon_z;
     }
     dt->visits = 0;
-    list_head = nullptr;
+    v1db.order_list = nullptr;
 
     set_pointer(BRT_HIDDEN_SURFACE, BRT_V1ORDER_TABLE_P, dt);
-    set_pointer(BRT_HIDDEN_SURFACE, BRT_V1PRIMITIVE_HEAP_P, &heap);
+    set_pointer(BRT_HIDDEN_SURFACE, BRT_V1PRIMITIVE_HEAP_P, &v1db.heap);
     set_token(BRT_HIDDEN_SURFACE, BRT_TYPE_T, BRT_BUCKET_SORT);
-    current_order_table = dt;
+    v1db.current_order_table = dt;
     if (!scene_begin(w, camera))
-        world = nullptr;
+        v1db.render_world = nullptr;
 }
 
 void BrZsSceneRenderAdd(br_actor *tree)
@@ -166,19 +160,19 @@ br_error BrZsSceneRenderEnd(void)
 {
     if (R() == nullptr)
         return BRE_FAIL;
-    set_pointer(BRT_OUTPUT, BRT_COLOUR_BUFFER_O, colour_buffer);
+    set_pointer(BRT_OUTPUT, BRT_COLOUR_BUFFER_O, v1db.colour_buffer);
     if (v1db.format_buckets == nullptr)
         BrFailure("Renderer does not support buckets");
-    if (scene_table != nullptr) {
+    if (v1db.primary_order_table != nullptr) {
         draw_merged();
     } else {
-        for (br_order_table *t = list_head; t != nullptr; t = t->next)
+        for (br_order_table *t = v1db.order_list; t != nullptr; t = t->next)
             draw_table(t);
     }
-    list_head = nullptr;
+    v1db.order_list = nullptr;
     br_error r = R()->dispatch->_flush(R(), 0);
     v1db.rendering = 0;
-    world = nullptr;
+    v1db.render_world = nullptr;
     return r;
 }
 
@@ -187,13 +181,7 @@ void BrZsSceneRender(br_actor *w, br_actor *camera, br_pixelmap *colour)
     if (R() == nullptr || w == nullptr || camera == nullptr || colour == nullptr)
         return;
     BrZsSceneRenderBegin(w, camera, colour);
-    if (world != nullptr) {
-        brrend::inherited in;
-        in.model = w->model != nullptr ? w->model : v1db.default_model;
-        in.material = w->material != nullptr ? w->material : v1db.default_material;
-        in.order_table = w->render_data != nullptr ? w->render_data : current_order_table;
-        in.style = w->render_style;
-        traverse_children(w, in, br_scene.view_type);
-    }
+    if (v1db.render_world != nullptr)
+        traverse_children(w, start_values(w), br_scene.view_type);
     BrZsSceneRenderEnd();
 }
