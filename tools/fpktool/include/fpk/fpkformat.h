@@ -8,12 +8,16 @@
 #ifndef FPK_FPKFORMAT_H
 #define FPK_FPKFORMAT_H
 
+#include <errno.h>
 #include <stdint.h>
 #include <stdio.h>
+#include <string.h>
 
 #include <algorithm>
 #include <string>
 #include <vector>
+
+#include "vokplat/save.h"
 
 namespace fpk {
 
@@ -153,20 +157,12 @@ inline bool read(const std::vector<uint8_t> &bytes, std::vector<Entry> &out, std
     return true;
 }
 
-// Writes through a temporary file renamed over `path`.
+// Replaces `path` in one step (the platform's whole-file save: the old file stays whole when the write
+// fails, its mode is kept).
 inline bool write_file(const std::string &path, const std::vector<uint8_t> &bytes, std::string &error)
 {
-    std::string temp = path + ".new~";
-    FILE *f = fopen(temp.c_str(), "wb");
-    if (f == nullptr) {
-        error = "cannot create " + temp;
-        return false;
-    }
-    bool ok = bytes.empty() || fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    ok = fclose(f) == 0 && ok;
-    if (!ok || rename(temp.c_str(), path.c_str()) != 0) {
-        remove(temp.c_str());
-        error = "cannot write " + path;
+    if (!PlatWriteFileAtomic(path.c_str(), bytes.data(), bytes.size())) {
+        error = "cannot write " + path + ": " + strerror(errno);
         return false;
     }
     return true;
