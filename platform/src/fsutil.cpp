@@ -2,11 +2,15 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <dirent.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
+#include <cstring>
 
 #include "paths.h"
 #include "win32/winfile.h"
@@ -16,10 +20,8 @@ namespace plat {
 DWORD win32_error(int err, const std::string& host_path) {
     switch (err) {
     case ENOENT: {
-        size_t slash = host_path.find_last_of('/');
-        std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : host_path.substr(0, slash);
         struct stat st;
-        return stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+        return stat(folder_of(host_path).c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
     }
     case ENOTDIR: return ERROR_PATH_NOT_FOUND;
     case EACCES:
@@ -109,27 +111,113 @@ bool make_dirs(const std::string& path) {
     return mkdir(path.c_str(), 0777) == 0 || errno == EEXIST;
 }
 
+bool final_target(const std::string& path, std::string& target) {
+    std::string cur = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st;
+        if (lstat(cur.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+            target = cur;
+            return true;
+        }
+        std::string link(size_t(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
+        ssize_t n = readlink(cur.c_str(), link.data(), link.size());
+        if (n < 0) return false;
+        if (size_t(n) >= link.size()) continue;  // grew meanwhile: read it again
+        link.resize(size_t(n));
+        size_t slash = cur.find_last_of('/');
+        if (link[0] == '/' || slash == std::string::npos) cur = link;
+        else cur = cur.substr(0, slash + 1) + link;
+    }
+    errno = ELOOP;
+    return false;
+}
+
+std::string folder_of(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+namespace {
+
+// Removes "<name>.tmp<pid>[.<n>]" files that writers killed before their rename left beside `target`.
+// A temporary file of a process that still runs is left alone: it may be writing right now.
+void remove_stale_temps(const std::string& target) {
+    size_t slash = target.find_last_of('/');
+    std::string dir = folder_of(target);
+    std::string prefix = (slash == std::string::npos ? target : target.substr(slash + 1)) + ".tmp";
+    DIR* d = opendir(dir.c_str());
+    if (!d) return;
+    while (dirent* e = readdir(d)) {
+        const char* n = e->d_name;
+        if (std::strncmp(n, prefix.c_str(), prefix.size()) != 0) continue;
+        char* end = nullptr;
+        long pid = std::strtol(n + prefix.size(), &end, 10);
+        if (end == n + prefix.size() || pid <= 0 || pid == long(getpid())) continue;
+        if (*end == '.') {
+            char* seq_end = nullptr;
+            std::strtoul(end + 1, &seq_end, 10);
+            end = seq_end == end + 1 ? end : seq_end;
+        }
+        if (*end) continue;
+        if (kill(pid_t(pid), 0) == 0 || errno != ESRCH) continue;
+        unlinkat(dirfd(d), n, 0);
+    }
+    closedir(d);
+}
+
+}  // namespace
+
 bool write_atomic(const std::string& path, const std::string& data) {
-    std::string tmp = path + ".tmp" + std::to_string(getpid());
-    int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    // A link is written through: its target is replaced beside itself and the link stays.
+    std::string target;
+    if (!final_target(path, target)) return false;
+    struct stat st;
+    bool exists = lstat(target.c_str(), &st) == 0;
+    if (!exists && errno != ENOENT) return false;
+    if (exists && !S_ISREG(st.st_mode)) {
+        errno = S_ISDIR(st.st_mode) ? EISDIR : EPERM;
+        return false;
+    }
+    // Read-only holds for a privileged process too, whose writes the permission bits would not stop.
+    if (exists && is_read_only(st)) {
+        errno = EACCES;
+        return false;
+    }
+    remove_stale_temps(target);
+
+    static std::atomic<unsigned> sequence{0};
+    std::string tmp = target + ".tmp" + std::to_string(getpid()) + "." + std::to_string(sequence++);
+    int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
     if (fd < 0) return false;
+    bool ok = true;
+    if (exists) {
+        // The new file takes the old one's owner (a privileged writer keeps the user's file the user's)
+        // and mode; the owner first, since a change of owner drops set-id bits.
+        if (st.st_uid != geteuid() || st.st_gid != getegid()) (void)!fchown(fd, st.st_uid, st.st_gid);
+        ok = fchmod(fd, st.st_mode & 07777) == 0;
+    }
     size_t done = 0;
-    while (done < data.size()) {
+    while (ok && done < data.size()) {
         ssize_t n = write(fd, data.data() + done, data.size() - done);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
+        if (n <= 0) {
+            if (n == 0) errno = EIO;
+            ok = false;
+            break;
+        }
         done += size_t(n);
     }
-    bool ok = done == data.size() && fsync(fd) == 0;
-    ok = close(fd) == 0 && ok;
-    if (ok) {
-        // Keep the old file's permissions, so a read-only settings file stays read-only.
-        struct stat st;
-        if (stat(path.c_str(), &st) == 0) chmod(tmp.c_str(), st.st_mode & 07777);
-        ok = rename(tmp.c_str(), path.c_str()) == 0;
+    ok = ok && fsync(fd) == 0;
+    int saved = errno;
+    if (close(fd) != 0 && ok) {
+        ok = false;
+        saved = errno;
+    }
+    if (ok && rename(tmp.c_str(), target.c_str()) != 0) {
+        ok = false;
+        saved = errno;
     }
     if (!ok) {
-        int saved = errno;
         unlink(tmp.c_str());
         errno = saved;
     }
@@ -193,8 +281,10 @@ bool percent_decode(const std::string& text, std::string& bytes) {
     return true;
 }
 
-FileLock::FileLock(const std::string& path, bool exclusive) {
-    fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+FileLock::FileLock(const std::string& path, bool exclusive, bool folder) {
+    // A folder is locked through itself: nothing is created beside the user's files.
+    int flags = folder ? O_RDONLY | O_DIRECTORY | O_CLOEXEC : O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW;
+    fd_ = open(path.c_str(), flags, 0600);
     if (fd_ < 0) return;
     int r;
     while ((r = flock(fd_, exclusive ? LOCK_EX : LOCK_SH)) != 0 && errno == EINTR) {

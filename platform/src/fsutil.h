@@ -36,8 +36,17 @@ FILETIME filetime_from(const struct timespec& ts);
 std::string config_dir();
 // Creates a folder and its parents; true when it exists afterwards.
 bool make_dirs(const std::string& path);
-// Replaces `path` with `data` through a temporary file in the same folder and a rename.
+// The name a chain of links starting at `path` ends at (`path` itself when it is no link); the name
+// need not exist. False with errno ELOOP for a loop.
+bool final_target(const std::string& path, std::string& target);
+// Replaces `path` with `data` in one step: a temporary file beside the target, flushed to disk, then
+// renamed over it, so a failure or a kill leaves the old file whole. A link is written through (the
+// link stays, its target is replaced); the target's owner and mode are kept; a read-only target
+// (EACCES), a folder (EISDIR) or anything else that is not a regular file (EPERM) is refused.
+// Temporary files that killed writers left beside the target are removed. False with errno set.
 bool write_atomic(const std::string& path, const std::string& data);
+// The folder part of a host path ("." for a bare name).
+std::string folder_of(const std::string& path);
 // Reads a whole file; false when it cannot be opened or read.
 bool read_all(const std::string& path, std::string& data);
 
@@ -47,10 +56,11 @@ std::string percent_encode(const std::string& bytes);
 bool percent_decode(const std::string& text, std::string& bytes);
 int hex_digit(char c);
 
-// An flock held on a lock file for the life of the object, shared between the user's processes.
+// An flock held on a lock file (or on a folder itself) for the life of the object, shared between the
+// user's processes.
 class FileLock {
 public:
-    FileLock(const std::string& path, bool exclusive);
+    FileLock(const std::string& path, bool exclusive, bool folder = false);
     ~FileLock();
     FileLock(const FileLock&) = delete;
     FileLock& operator=(const FileLock&) = delete;

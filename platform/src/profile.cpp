@@ -1,6 +1,7 @@
 // Private profile (INI) files, read and edited as they stand: lines this code does not change keep their
 // bytes and line endings; new lines take the file's own line ending (CRLF for a new file). Every change
-// rewrites the file through a temporary file and a rename.
+// rewrites the file through a temporary file and a rename, under a lock on the file's folder shared with
+// other processes.
 //
 // A file name without a folder lives in the Windows folder: $VOK_WINDOWS_DIR, else
 // <config folder>/windows.
@@ -245,8 +246,12 @@ BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value,
         return fail(ERROR_INVALID_PARAMETER);
     }
     std::lock_guard lock(g_mutex);
-    std::string host;
+    std::string host, target;
     if (!file_path(file, host, true)) return FALSE;
+    if (!final_target(host, target)) return fail_errno(host);
+    // Other processes edit the same file: the read, the change and the rename are one step for them too.
+    // The folder is the lock, since the file itself is replaced by every write.
+    FileLock folder_lock(folder_of(target), true, true);
     std::string text;
     struct stat st;
     bool exists = stat(host.c_str(), &st) == 0;

@@ -1,14 +1,19 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <vector>
 
+#include "child.h"
 #include "temp_dir.h"
 #include "win32/windows.h"
 
 namespace {
 
 using vok_test::TempDir;
+
+constexpr int kKeysPerWriter = 100;
 
 class Profile : public ::testing::Test {
 protected:
@@ -100,6 +105,36 @@ TEST_F(Profile, BareNamesLiveInTheWindowsFolder) {
     // A round trip through a new file.
     ASSERT_TRUE(WritePrivateProfileStringA("Settings", "Level", "12", "pannix.ini"));
     EXPECT_EQ(GetPrivateProfileIntA("Settings", "Level", 0, "Pannix.ini"), 12u);
+}
+
+// One of several processes writing their own keys into one file (started by the test below).
+TEST(ProfileChild, WritesItsKeys) {
+    const char* file = std::getenv("VOK_PROFILE_FILE");
+    const char* id = std::getenv("VOK_PROFILE_WRITER");
+    if (!file || !id) GTEST_SKIP() << "runs only as a writer process";
+    for (int i = 0; i < kKeysPerWriter; ++i) {
+        std::string key = std::string("w") + id + "k" + std::to_string(i);
+        ASSERT_TRUE(WritePrivateProfileStringA("Keys", key.c_str(), std::to_string(i).c_str(), file)) << key;
+    }
+}
+
+TEST_F(Profile, WritersInSeveralProcessesLoseNothing) {
+    const int writers = 4;
+    std::string f = file("shared.ini");
+    std::vector<pid_t> pids;
+    for (int w = 0; w < writers; ++w)
+        pids.push_back(vok_test::spawn_self("ProfileChild.WritesItsKeys",
+                                            {"VOK_PROFILE_FILE=" + f, "VOK_PROFILE_WRITER=" + std::to_string(w)}));
+    for (pid_t pid : pids) EXPECT_EQ(vok_test::wait_child(pid), 0);
+    int missing = 0;
+    for (int w = 0; w < writers; ++w)
+        for (int i = 0; i < kKeysPerWriter; ++i) {
+            std::string key = "w" + std::to_string(w) + "k" + std::to_string(i);
+            if (get("Keys", key.c_str(), "", f) != std::to_string(i)) ++missing;
+        }
+    EXPECT_EQ(missing, 0) << "of " << writers * kKeysPerWriter << " keys";
+    // Nothing but the file itself is left in the folder.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path), {}), 1);
 }
 
 }  // namespace

@@ -1,16 +1,12 @@
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "child.h"
 #include "temp_dir.h"
 #include "win32/windows.h"
-
-extern char** environ;
 
 namespace {
 
@@ -137,18 +133,7 @@ TEST_F(Registry, ChangesAreSeenByAnotherProcess) {
               ERROR_SUCCESS);
     ASSERT_EQ(RegSetValueExA(key, "FromParent", 0, REG_SZ, reinterpret_cast<const BYTE*>("hello"), 6), ERROR_SUCCESS);
 
-    setenv("VOK_REGISTRY_CHILD", "1", 1);
-    char self[] = "/proc/self/exe";
-    char filter[] = "--gtest_filter=RegistryChild.ReadsAndAnswers";
-    char* argv[] = {self, filter, nullptr};
-    pid_t pid;
-    int rc = posix_spawn(&pid, self, nullptr, nullptr, argv, environ);
-    unsetenv("VOK_REGISTRY_CHILD");
-    ASSERT_EQ(rc, 0);
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(vok_test::wait_child(vok_test::spawn_self("RegistryChild.ReadsAndAnswers", {"VOK_REGISTRY_CHILD=1"})), 0);
 
     // The handle opened before the other process wrote sees its value.
     EXPECT_EQ(query_string(key, "FromChild"), std::string("world\0", 6));

@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -38,6 +39,44 @@ bool read_png(const std::string& path, Png& out) {
     return png_image_finish_read(&img, nullptr, out.rgb.data(), 0, nullptr) != 0;
 }
 
+std::string slurp(const std::string& path) {
+    std::ifstream f(path);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+}
+
+// Runs platdemo with `env` added to the environment; its exit status (-1 when it was killed because it
+// did not end). Its stderr goes to `err_file` when one is given.
+int run_platdemo(const std::vector<std::string>& env, const std::string& err_file = "") {
+    std::vector<std::string> env_s(env);
+    for (char** e = environ; *e; ++e) env_s.push_back(*e);
+    std::vector<char*> envp;
+    for (auto& s : env_s) envp.push_back(s.data());
+    envp.push_back(nullptr);
+    std::string prog = std::string(VOK_BIN_DIR) + "/platdemo";
+    char* argv[] = {prog.data(), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (!err_file.empty())
+        posix_spawn_file_actions_addopen(&actions, 2, err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid;
+    int rc = posix_spawn(&pid, prog.c_str(), &actions, nullptr, argv, envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) return -1;
+    int status = 0;
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(40);
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > until) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            return -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 TEST(Demo, HeadlessScriptLeavesTheExpectedPicture) {
     std::string dir = VOK_TEST_BIN_DIR;
     std::string script = dir + "/platdemo_script.txt", end = dir + "/platdemo_end.png",
@@ -56,32 +95,9 @@ TEST(Demo, HeadlessScriptLeavesTheExpectedPicture) {
              "+100 key ESCAPE\n"
              "+0 answer yes\n";
     }
-    std::vector<std::string> env_s;
-    for (char** e = environ; *e; ++e) env_s.push_back(*e);
-    env_s.push_back("VOK_INPUT_SCRIPT=" + script);
-    env_s.push_back("VOK_CAPTURE=" + end);
-    env_s.push_back("VOK_LOG=" + log);
-    env_s.push_back("VOK_MSGBOX_LOG=" + boxes);
-    env_s.push_back("VOK_VIRTUAL_CLOCK=1");
-    std::vector<char*> env;
-    for (auto& s : env_s) env.push_back(s.data());
-    env.push_back(nullptr);
-    std::string prog = std::string(VOK_BIN_DIR) + "/platdemo";
-    char* argv[] = {prog.data(), nullptr};
-    pid_t pid;
-    ASSERT_EQ(posix_spawn(&pid, prog.c_str(), nullptr, nullptr, argv, env.data()), 0);
-    int status = 0;
-    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(40);
-    while (waitpid(pid, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > until) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            FAIL() << "platdemo did not end";
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    ASSERT_EQ(run_platdemo({"VOK_INPUT_SCRIPT=" + script, "VOK_CAPTURE=" + end, "VOK_LOG=" + log,
+                            "VOK_MSGBOX_LOG=" + boxes, "VOK_VIRTUAL_CLOCK=1"}),
+              0);
 
     Png a, b;
     ASSERT_TRUE(read_png(mid, a));
@@ -96,12 +112,6 @@ TEST(Demo, HeadlessScriptLeavesTheExpectedPicture) {
     }
     EXPECT_NE(a.at(10, 10), b.at(10, 10));      // and it moved on between the captures
 
-    auto slurp = [](const std::string& path) {
-        std::ifstream f(path);
-        std::stringstream ss;
-        ss << f.rdbuf();
-        return ss.str();
-    };
     std::string text = slurp(log);
     for (const char* want : {"display mode 640x480x16", "display mode restored", "window destroy"})
         EXPECT_NE(text.find(want), std::string::npos) << want;
@@ -110,6 +120,33 @@ TEST(Demo, HeadlessScriptLeavesTheExpectedPicture) {
     EXPECT_NE(no, std::string::npos);
     EXPECT_NE(yes, std::string::npos);
     EXPECT_LT(no, yes);
+}
+
+// A script that cannot be read and a capture that cannot be written end the run with a message and a
+// failing status instead of a run that waits for ever or reports success.
+TEST(Demo, UnusableScriptOrCaptureFailsTheRun) {
+    std::string dir = VOK_TEST_BIN_DIR;
+    std::string err = dir + "/platdemo_err.txt", script = dir + "/platdemo_quit.txt";
+    {
+        std::ofstream s(script);
+        s << "0 window platdemo\n+100 key ESCAPE\n+0 answer yes\n";
+    }
+    struct Case {
+        std::vector<std::string> env;
+        int status;
+        const char* message;
+    } cases[] = {
+        {{"VOK_INPUT_SCRIPT=" + dir}, 2, "cannot be read"},  // a folder
+        {{"VOK_INPUT_SCRIPT=" + dir + "/no_such_script.txt"}, 2, "cannot be read"},
+        {{"VOK_INPUT_SCRIPT=" + script, "VOK_CAPTURE=" + dir + "/no_such_folder/end.png"}, 1,
+         "could not write the exit capture"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> env = c.env;
+        env.push_back("VOK_VIRTUAL_CLOCK=1");
+        EXPECT_EQ(run_platdemo(env, err), c.status) << c.env[0];
+        EXPECT_NE(slurp(err).find(c.message), std::string::npos) << slurp(err);
+    }
 }
 
 }  // namespace

@@ -108,7 +108,18 @@ LRESULT CALLBACK proc(HWND h, UINT m, WPARAM wp, LPARAM lp) {
 int play_tone(double seconds);
 
 int main(int argc, char** argv) {
-    if (argc > 1 && std::strcmp(argv[1], "--sound") == 0) return play_tone(argc > 2 ? std::atof(argv[2]) : 2.0);
+    if (argc > 1 && std::strcmp(argv[1], "--sound") == 0) {
+        double seconds = 2.0;
+        if (argc > 2) {
+            char* end = nullptr;
+            seconds = std::strtod(argv[2], &end);
+            if (end == argv[2] || *end || !(seconds > 0 && seconds < 600)) {
+                std::fprintf(stderr, "platdemo: seconds '%s' is not a number above 0 and below 600\n", argv[2]);
+                return 2;
+            }
+        }
+        return play_tone(seconds);
+    }
     WNDCLASSA wc{};
     wc.style = CS_HREDRAW | CS_VREDRAW;
     wc.lpfnWndProc = proc;

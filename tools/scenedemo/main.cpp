@@ -1,6 +1,7 @@
 // scenedemo --out scene.png [--width W --height H]
 // Renders a lit world of cubes on a floor through a perspective camera with the 3D library and the
 // compiled-in stand-in renderer, and writes the picture as a PNG file.
+#include <errno.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -87,6 +88,20 @@ int usage()
     return 2;
 }
 
+// A size in 16..4096: the whole argument must be a decimal number in range.
+bool parse_size(const char *what, const char *text, int &out)
+{
+    char *end = nullptr;
+    errno = 0;
+    long v = strtol(text, &end, 10);
+    if (end == text || *end != '\0' || errno == ERANGE || v < 16 || v > 4096) {
+        fprintf(stderr, "scenedemo: %s '%s' is not a number from 16 to 4096\n", what, text);
+        return false;
+    }
+    out = (int)v;
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -96,14 +111,16 @@ int main(int argc, char **argv)
     for (int i = 1; i < argc; i++) {
         if (strcmp(argv[i], "--out") == 0 && i + 1 < argc)
             out = argv[++i];
-        else if (strcmp(argv[i], "--width") == 0 && i + 1 < argc)
-            w = atoi(argv[++i]);
-        else if (strcmp(argv[i], "--height") == 0 && i + 1 < argc)
-            h = atoi(argv[++i]);
-        else
+        else if (strcmp(argv[i], "--width") == 0 && i + 1 < argc) {
+            if (!parse_size("width", argv[++i], w))
+                return 2;
+        } else if (strcmp(argv[i], "--height") == 0 && i + 1 < argc) {
+            if (!parse_size("height", argv[++i], h))
+                return 2;
+        } else
             return usage();
     }
-    if (out == nullptr || w < 16 || h < 16 || w > 4096 || h > 4096)
+    if (out == nullptr)
         return usage();
 
     if (BrBegin() != BRE_OK) {

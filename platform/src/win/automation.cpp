@@ -1,17 +1,18 @@
 // Automation: the input script, the log of windows and presents, and captures of client areas to PNG.
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
-#include <fstream>
 #include <sstream>
 #include <strings.h>
 
 #include "vokplat/png.h"
 #include "clock.h"
+#include "fsutil.h"
 #include "vokplat/msgbox.h"
 #include "vokplat/window.h"
 #include "win/wnd.h"
@@ -261,9 +262,10 @@ void run_event(const Event& e) {
     log_line("script line %d: %s %s", e.line, e.cmd.c_str(), e.rest.c_str());
 }
 
-void exit_capture() {
+// Writes VOK_CAPTURE; false (with a message) when it is asked for and cannot be written.
+bool write_exit_capture() {
     const char* path = std::getenv("VOK_CAPTURE");
-    if (!path || !*path) return;
+    if (!path || !*path) return true;
     HWND h;
     {
         std::lock_guard<std::mutex> g(wlock());
@@ -276,9 +278,18 @@ void exit_capture() {
         h = g_last_top;
     }
     Frame f;
-    if (!h || !capture(h, f) || !write_png(path, f.px.data(), f.w, f.h))
-        std::fprintf(stderr, "platform: could not write the exit capture %s\n", path);
+    if (!h || !capture(h, f)) {
+        std::fprintf(stderr, "platform: the exit capture %s has no window to show\n", path);
+        return false;
+    }
+    if (!write_png(path, f.px.data(), f.w, f.h)) {
+        std::fprintf(stderr, "platform: could not write the exit capture %s: %s\n", path, std::strerror(errno));
+        return false;
+    }
+    return true;
 }
+
+void exit_capture() { write_exit_capture(); }
 
 std::once_flag g_env_script;
 
@@ -293,14 +304,14 @@ bool load_text(const char* text) {
 }
 
 bool load_file(const char* path) {
-    std::ifstream f(path ? path : "", std::ios::binary);
-    if (!f) {
-        std::fprintf(stderr, "platform: input script %s cannot be read\n", path ? path : "(null)");
+    // A folder opens like a file and reads as nothing: the read's error is what refuses it.
+    std::string text;
+    if (!path || !read_all(path, text)) {
+        std::fprintf(stderr, "platform: input script %s cannot be read: %s\n", path ? path : "(null)",
+                     path ? std::strerror(errno) : "no name");
         return false;
     }
-    std::stringstream ss;
-    ss << f.rdbuf();
-    return load_text(ss.str().c_str());
+    return load_text(text.c_str());
 }
 
 void load_env_script() {
@@ -349,6 +360,13 @@ void remember_frame(HWND top, const std::vector<uint32_t>& px, int w, int h) {
         g_frames.erase(g_frame_order.front());
         g_frame_order.pop_front();
     }
+}
+
+void quit_capture(MSG* quit) {
+    // Only the quit code can still tell that the capture failed: an exit status is fixed before the
+    // capture at exit runs. A program that quits with 0 then ends with 1.
+    if (!is_main_thread() || !std::getenv("VOK_CAPTURE")) return;
+    if (!write_exit_capture() && quit->wParam == 0) quit->wParam = 1;
 }
 
 uint64_t script_next_due() {

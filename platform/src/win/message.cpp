@@ -353,6 +353,7 @@ BOOL WINAPI PeekMessageA(LPMSG msg, HWND hwnd, UINT first, UINT last, UINT remov
             q.msg_time = msg->time;
             lk.unlock();
             set_cursor_for(*msg);
+            if (msg->message == WM_QUIT) quit_capture(msg);
         }
         return TRUE;
     }
@@ -368,7 +369,9 @@ BOOL WINAPI PeekMessageA(LPMSG msg, HWND hwnd, UINT first, UINT last, UINT remov
 BOOL WINAPI GetMessageA(LPMSG msg, HWND hwnd, UINT first, UINT last) {
     if (!msg) return -1;
     get_or_wait(msg, hwnd, first, last, true);
-    return msg->message != WM_QUIT;
+    if (msg->message != WM_QUIT) return TRUE;
+    quit_capture(msg);
+    return FALSE;
 }
 
 BOOL WINAPI WaitMessage(void) {

@@ -137,6 +137,9 @@ uint64_t script_next_due();
 void script_pump();
 void log_line(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 void remember_frame(HWND top, const std::vector<uint32_t>& px, int w, int h);
+// The main thread takes its quit message: VOK_CAPTURE is written then (and again at exit); when it
+// cannot be, a quit code of 0 becomes 1.
+void quit_capture(MSG* quit);
 bool headless();
 
 // Display mode of the DirectDraw stand-in: the screen the programs see while it is set.

@@ -8,17 +8,17 @@
 #ifndef FPK_FPKFORMAT_H
 #define FPK_FPKFORMAT_H
 
-#include <fcntl.h>
+#include <errno.h>
 #include <stdint.h>
 #include <stdio.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <string.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <string>
 #include <vector>
+
+#include "vokplat/save.h"
 
 namespace fpk {
 
@@ -196,36 +196,12 @@ inline bool read(const std::vector<uint8_t> &bytes, std::vector<Entry> &out, std
     return true;
 }
 
-// Writes through a temporary file of its own in the same folder, renamed over `path`; an existing
-// file keeps its mode. A failed write leaves `path` as it was.
+// Replaces `path` in one step (the platform's whole-file save: the old file stays whole when the write
+// fails, its mode is kept).
 inline bool write_file(const std::string &path, const std::vector<uint8_t> &bytes, std::string &error)
 {
-    static std::atomic<unsigned> serial{0};
-    std::string temp;
-    int fd = -1;
-    for (int attempt = 0; fd < 0 && attempt < 100; attempt++) {
-        temp = path + ".tmp" + std::to_string(getpid()) + "-" + std::to_string(serial++);
-        fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
-            break;
-    }
-    if (fd < 0) {
-        error = "cannot create " + temp;
-        return false;
-    }
-    struct stat st;
-    bool ok = stat(path.c_str(), &st) != 0 || fchmod(fd, st.st_mode & 07777) == 0;
-    for (size_t done = 0; ok && done < bytes.size();) {
-        ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        ok = n > 0;
-        done += ok ? size_t(n) : 0;
-    }
-    ok = close(fd) == 0 && ok;
-    if (!ok || rename(temp.c_str(), path.c_str()) != 0) {
-        unlink(temp.c_str());
-        error = "cannot write " + path;
+    if (!PlatWriteFileAtomic(path.c_str(), bytes.data(), bytes.size())) {
+        error = "cannot write " + path + ": " + strerror(errno);
         return false;
     }
     return true;
