@@ -5,6 +5,19 @@
 
 using namespace media;
 
+namespace {
+
+// The list of an unknown handle is not even read.
+int32_t hand_list(MediaHandle handle, va_list args, bool (*call)(MediaHandle, ParamList))
+{
+    if (find(handle) == nullptr)
+        return 0;
+    std::vector<MediaParam> list = read_list(args);
+    return call(handle, list) ? 1 : 0;
+}
+
+}  // namespace
+
 MEDIA_API MediaHandle OpenMedia(int32_t type, intptr_t source, ...)
 {
     va_list args;
@@ -51,22 +64,18 @@ MEDIA_API MediaInputRecord *GetMediaMsgExtraInfo(MediaHandle handle)
 
 MEDIA_API int32_t SetMediaParams(MediaHandle handle, ...)
 {
-    if (find(handle) == nullptr)
-        return 0;
     va_list args;
     va_start(args, handle);
-    std::vector<MediaParam> list = read_list(args);
+    int32_t taken = hand_list(handle, args, set_params);
     va_end(args);
-    return set_params(handle, list) ? 1 : 0;
+    return taken;
 }
 
 MEDIA_API int32_t GetMediaParams(MediaHandle handle, ...)
 {
-    if (find(handle) == nullptr)
-        return 0;
     va_list args;
     va_start(args, handle);
-    std::vector<MediaParam> list = read_list(args);
+    int32_t taken = hand_list(handle, args, get_params);
     va_end(args);
-    return get_params(handle, list) ? 1 : 0;
+    return taken;
 }

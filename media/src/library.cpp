@@ -221,14 +221,25 @@ bool close(MediaHandle handle)
     return true;
 }
 
-bool command(MediaHandle handle, int32_t cmd)
+namespace {
+
+// Runs `fn` on the object behind a handle, kept alive for the call; false for an unknown handle.
+template <class Fn>
+bool with_object(MediaHandle handle, Fn fn)
 {
     MediaObject *object = find(handle);
     if (object == nullptr)
         return false;
     ObjectUse use(object);
-    object->RunCommand(cmd);
+    fn(*object);
     return true;
+}
+
+}  // namespace
+
+bool command(MediaHandle handle, int32_t cmd)
+{
+    return with_object(handle, [cmd](MediaObject &o) { o.RunCommand(cmd); });
 }
 
 int32_t state(MediaHandle handle)
@@ -245,22 +256,12 @@ MediaInputRecord *input_record(MediaHandle handle)
 
 bool set_params(MediaHandle handle, ParamList list)
 {
-    MediaObject *object = find(handle);
-    if (object == nullptr)
-        return false;
-    ObjectUse use(object);
-    object->SetParams(list);
-    return true;
+    return with_object(handle, [list](MediaObject &o) { o.SetParams(list); });
 }
 
 bool get_params(MediaHandle handle, ParamList list)
 {
-    MediaObject *object = find(handle);
-    if (object == nullptr)
-        return false;
-    ObjectUse use(object);
-    object->GetParams(list);
-    return true;
+    return with_object(handle, [list](MediaObject &o) { o.GetParams(list); });
 }
 
 }  // namespace media

@@ -175,3 +175,17 @@ TEST_F(MediaCore, NotifyWindowLoopsOnCompletionAndSurvivesAFaultingKind)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(MediaViewer, EndsTheProcessWhenNoMovieOpens)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    // No ".mzi" in the command line, and an .mzi that does not open.
+    char plain[] = "notes.txt";
+    char missing[] = "missing.mzi";
+    EXPECT_EXIT(DllPlayMedia(nullptr, nullptr, plain, SW_SHOW), testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(DllPlayMedia(nullptr, nullptr, missing, SW_SHOW), testing::ExitedWithCode(0), "");
+}
+
+}  // namespace
