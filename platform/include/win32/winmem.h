@@ -62,6 +62,27 @@ typedef struct _MEMORYSTATUS {
 
 PLATFORM_API void WINAPI GlobalMemoryStatus(LPMEMORYSTATUS status);
 
+/* Processor and memory-layout facts: page size, allocation granularity (what mapping offsets are
+ * rounded to), address range and the processor count. */
+typedef struct _SYSTEM_INFO {
+    WORD wProcessorArchitecture;
+    WORD wReserved;
+    DWORD dwPageSize;
+    LPVOID lpMinimumApplicationAddress;
+    LPVOID lpMaximumApplicationAddress;
+    DWORD_PTR dwActiveProcessorMask;
+    DWORD dwNumberOfProcessors;
+    DWORD dwProcessorType;
+    DWORD dwAllocationGranularity;
+    WORD wProcessorLevel;
+    WORD wProcessorRevision;
+} SYSTEM_INFO, *LPSYSTEM_INFO;
+
+#define PROCESSOR_ARCHITECTURE_AMD64 9
+#define PROCESSOR_AMD_X8664 8664
+
+PLATFORM_API void WINAPI GetSystemInfo(LPSYSTEM_INFO info);
+
 /* The pointer-style helpers: allocate and lock in one step, unlock and free from the address. */
 #define GlobalPtrHandle(p) GlobalHandle(p)
 #define GlobalLockPtr(p) ((BOOL)(GlobalLock(GlobalPtrHandle(p)) != NULL))

@@ -1,0 +1,267 @@
+#include "library.h"
+
+#include <cstdio>
+#include <cstring>
+#include <exception>
+
+#include "win32/objbase.h"
+
+namespace media {
+
+const char kNotifyWindowClass[] = "Media_NotifyWindow";
+const char kMovieWindowClass[] = "Media_MovieWindow";
+const char kSoundWindowClass[] = "Media_SoundWindow";
+
+namespace {
+
+LibraryState g_state;
+
+// Kinds built into this library, by MediaType; the rest cannot be built yet and fail to open.
+KindFactory default_kind(int32_t type)
+{
+    switch (type) {
+    case MEDIA_CDAUDIO:
+        return make_cd_audio;
+    default:
+        return nullptr;
+    }
+}
+
+// Moves the process into the folder of the host program (its module path cut at the last backslash).
+void enter_program_folder()
+{
+    char path[MAX_PATH + 1] = {};
+    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH)
+        return;
+    char *cut = std::strrchr(path, '\\');
+    if (cut == nullptr)
+        return;
+    *cut = '\0';
+    SetCurrentDirectoryA(path[0] != '\0' ? path : "\\");
+}
+
+LRESULT CALLBACK notify_window_proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    auto *object = reinterpret_cast<MediaObject *>(GetWindowLongPtrA(hwnd, GWL_USERDATA));
+    if (object != nullptr && !object->closed) {
+        ObjectUse use(object);
+        try {
+            if (object->OnMessage(message, wParam, lParam) == 0)
+                return 0;
+            if (message == MM_MCINOTIFY && wParam == MCI_NOTIFY_SUCCESSFUL && object->loop && !object->closed)
+                object->Play();
+        } catch (...) {
+            OutputDebugStringA("Baj van!\n");
+        }
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+// The .mzi player gives this window its own behaviour; until then it is a plain child window.
+LRESULT CALLBACK movie_window_proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+void register_classes(HINSTANCE instance)
+{
+    WNDCLASSA wc{};
+    wc.hInstance = instance;
+    wc.lpfnWndProc = notify_window_proc;
+    wc.lpszClassName = kNotifyWindowClass;
+    RegisterClassA(&wc);
+
+    wc = WNDCLASSA{};
+    wc.hInstance = instance;
+    wc.style = CS_OWNDC | CS_DBLCLKS;
+    wc.lpfnWndProc = movie_window_proc;
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH));
+    wc.lpszClassName = kMovieWindowClass;
+    RegisterClassA(&wc);
+
+    wc = WNDCLASSA{};
+    wc.hInstance = instance;
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.lpszClassName = kSoundWindowClass;
+    RegisterClassA(&wc);
+}
+
+void unregister_classes(HINSTANCE instance)
+{
+    for (const char *name : {kNotifyWindowClass, kMovieWindowClass, kSoundWindowClass})
+        UnregisterClassA(name, instance);
+}
+
+// Closes and deletes an object that has left the table (at once, or when its last call returns).
+void retire(MediaObject *object)
+{
+    object->closed = true;
+    {
+        ObjectUse use(object);
+        object->Close();
+    }
+}
+
+}  // namespace
+
+ObjectUse::~ObjectUse()
+{
+    if (--object_->busy == 0 && object_->closed)
+        delete object_;
+}
+
+LibraryState &library()
+{
+    return g_state;
+}
+
+void library_start(HINSTANCE instance, const StartOptions &options)
+{
+    if (g_state.started)
+        library_stop();
+    g_state.instance = instance;
+    if (options.set_current_folder)
+        enter_program_folder();
+    CoInitialize(nullptr);
+    OleInitialize(nullptr);
+    g_state.table.fill(nullptr);
+    for (int32_t type = 0; type < int32_t(g_state.kinds.size()); type++)
+        g_state.kinds[type] = default_kind(type);
+    g_state.cd = CdDeviceState{};
+    register_classes(instance);
+    g_state.started = true;
+}
+
+void library_stop()
+{
+    if (!g_state.started)
+        return;
+    // Objects still open at the end are closed, so no window, device or thread outlives the library.
+    for (MediaHandle h = 1; h < MEDIA_MAX_HANDLES; h++)
+        close(h);
+    cd_release_device(g_state.cd);
+    unregister_classes(g_state.instance);
+    OleUninitialize();
+    CoUninitialize();
+    g_state.started = false;
+}
+
+bool known_type(int32_t type)
+{
+    return type >= 0 && type <= MEDIA_CDAUDIO && type != 4 && type != 9;
+}
+
+KindFactory set_kind(int32_t type, KindFactory factory)
+{
+    if (!known_type(type))
+        return nullptr;
+    KindFactory old = g_state.kinds[type];
+    g_state.kinds[type] = factory;
+    return old;
+}
+
+MediaObject *find(MediaHandle handle)
+{
+    if (handle < 1 || handle >= MEDIA_MAX_HANDLES)
+        return nullptr;
+    return g_state.table[handle];
+}
+
+MediaHandle open(int32_t type, intptr_t source, ParamList list)
+{
+    MediaHandle handle = MEDIA_BAD_HANDLE;
+    for (MediaHandle h = 1; h < MEDIA_MAX_HANDLES; h++) {
+        if (g_state.table[h] == nullptr) {
+            handle = h;
+            break;
+        }
+    }
+    if (handle == MEDIA_BAD_HANDLE || !known_type(type))
+        return MEDIA_BAD_HANDLE;
+    KindFactory factory = g_state.kinds[type];
+    if (factory == nullptr)
+        return MEDIA_BAD_HANDLE;
+    std::unique_ptr<MediaObject> object;
+    try {
+        object = factory(type, source, list);
+    } catch (const std::bad_alloc &) {
+        return MEDIA_BAD_HANDLE;
+    }
+    if (!object)
+        return MEDIA_BAD_HANDLE;
+    if (!object->ready) {
+        retire(object.release());
+        return MEDIA_BAD_HANDLE;
+    }
+    // A constructor must not open handles, but its notifications might have reached a caller that
+    // did: take the lowest free entry again.
+    if (g_state.table[handle] != nullptr) {
+        handle = MEDIA_BAD_HANDLE;
+        for (MediaHandle h = 1; h < MEDIA_MAX_HANDLES && handle == MEDIA_BAD_HANDLE; h++)
+            if (g_state.table[h] == nullptr)
+                handle = h;
+        if (handle == MEDIA_BAD_HANDLE) {
+            retire(object.release());
+            return MEDIA_BAD_HANDLE;
+        }
+    }
+    object->handle = handle;
+    g_state.table[handle] = object.release();
+    return handle;
+}
+
+bool close(MediaHandle handle)
+{
+    MediaObject *object = find(handle);
+    if (object == nullptr)
+        return false;
+    g_state.table[handle] = nullptr;
+    retire(object);
+    return true;
+}
+
+namespace {
+
+// Runs `fn` on the object behind a handle, kept alive for the call; false for an unknown handle.
+template <class Fn>
+bool with_object(MediaHandle handle, Fn fn)
+{
+    MediaObject *object = find(handle);
+    if (object == nullptr)
+        return false;
+    ObjectUse use(object);
+    fn(*object);
+    return true;
+}
+
+}  // namespace
+
+bool command(MediaHandle handle, int32_t cmd)
+{
+    return with_object(handle, [cmd](MediaObject &o) { o.RunCommand(cmd); });
+}
+
+int32_t state(MediaHandle handle)
+{
+    MediaObject *object = find(handle);
+    return object != nullptr ? object->State() : MEDIA_STATE_UNKNOWN;
+}
+
+MediaInputRecord *input_record(MediaHandle handle)
+{
+    MediaObject *object = find(handle);
+    return object != nullptr ? &object->input : nullptr;
+}
+
+bool set_params(MediaHandle handle, ParamList list)
+{
+    return with_object(handle, [list](MediaObject &o) { o.SetParams(list); });
+}
+
+bool get_params(MediaHandle handle, ParamList list)
+{
+    return with_object(handle, [list](MediaObject &o) { o.GetParams(list); });
+}
+
+}  // namespace media
