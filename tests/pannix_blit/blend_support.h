@@ -83,6 +83,22 @@ inline void expect_rows_match(const pxblit::PairKernel& k, const Bytes& src, con
     }
 }
 
+// Rows for the blends of RGBA_8888 sources into 16-bit words: each pixel has one channel value s
+// on all three channels and alpha A; the destination word has every 6-bit field value t in turn.
+// Row length kRgbaCube: every A against every t, for the one s.
+constexpr int kRgbaCube = 256 * 64;
+inline void fill_rgba_cube(uint32_t s, Bytes& src, Bytes& dst) {
+    src.resize(kRgbaCube * 4);
+    dst.resize(kRgbaCube * 2);
+    for (uint32_t A = 0; A < 256; ++A)
+        for (uint32_t t = 0; t < 64; ++t) {
+            const size_t i = A * 64 + t;
+            const uint32_t v = s | s << 8 | s << 16 | A << 24, t5 = t & 31, w = t5 | t << 5 | t5 << 11;
+            std::memcpy(&src[i * 4], &v, 4);
+            std::memcpy(&dst[i * 2], &w, 2);
+        }
+}
+
 // Every vector variant reads and writes only the row's own bytes: rows of 0 to 70 pixels placed
 // against an inaccessible page on either side.
 inline void expect_rows_stay_inside(const pxblit::PairKernel& k, int sb, int db, const pxblit::RowCtx& c,
@@ -128,10 +144,8 @@ inline void expect_family_matches_model(const FamilyModel& m, uint32_t seed) {
                 const PairKernel* k = m.lookup(s, d, user);
                 if (k == nullptr) break;
                 const int w = 1 + static_cast<int>(rng() % 70), h = 1 + static_cast<int>(rng() % 4);
-                MapSpec ss{s, w + 3, h + 2, static_cast<int>(rng() % 5), (rng() & 1) != 0,
-                           static_cast<int>(rng() % 3), static_cast<int>(rng() % 2), 1, 1};
-                MapSpec ds{d, w + 5, h + 1, static_cast<int>(rng() % 5), (rng() & 1) != 0,
-                           static_cast<int>(rng() % 3), static_cast<int>(rng() % 2), 2, 0};
+                const MapSpec ss = pxtest::random_layout(s, w + 3, h + 2, rng, 1, 1);
+                const MapSpec ds = pxtest::random_layout(d, w + 5, h + 1, rng, 2, 0);
                 TestMap src(ss), dst(ds);
                 src.randomize(rng);
                 // Plenty of key-0 pixels and of the alphas 0 and 255.

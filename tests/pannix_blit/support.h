@@ -29,6 +29,13 @@ struct MapSpec {
     int margin_x = 0, margin_y = 0;  // pixels right of and rows below the area
 };
 
+// A random layout of a w x h area: row padding, row direction, base and the margins given.
+template <class Rng>
+MapSpec random_layout(int type, int w, int h, Rng& rng, int margin_x, int margin_y) {
+    return MapSpec{type, w, h, static_cast<int>(rng() % 5), (rng() & 1) != 0, static_cast<int>(rng() % 3),
+                   static_cast<int>(rng() % 2), margin_x, margin_y};
+}
+
 class TestMap {
 public:
     explicit TestMap(const MapSpec& s) : spec_(s) {

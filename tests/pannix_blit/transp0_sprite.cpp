@@ -230,20 +230,11 @@ TEST(Transparent0Rows, EverySixteenBitSourceOverEveryFieldValue) {
 }
 
 TEST(Transparent0Rows, RgbaEveryChannelAgainstEveryFieldAndAlpha) {
-    constexpr int kT = 64;
-    Bytes src(256 * kT * 4), dst(256 * kT * 2);
-    for (int s = 0; s < 256; ++s) {
-        for (int A = 0; A < 256; ++A)
-            for (int t = 0; t < kT; ++t) {
-                const size_t i = static_cast<size_t>(A) * kT + t;
-                const uint32_t v = uint32_t(s) | uint32_t(s) << 8 | uint32_t(s) << 16 | uint32_t(A) << 24;
-                std::memcpy(&src[i * 4], &v, 4);
-                const uint32_t t5 = t & 31, w = t5 | uint32_t(t) << 5 | t5 << 11;
-                std::memcpy(&dst[i * 2], &w, 2);
-            }
-        RowCtx c;
-        expect_rows_match(simd::sprite32[0], src, dst, 256 * kT, c, "RGBA to 555");
-        expect_rows_match(simd::sprite32[1], src, dst, 256 * kT, c, "RGBA to 565");
+    Bytes src, dst;
+    for (uint32_t s = 0; s < 256; ++s) {
+        fill_rgba_cube(s, src, dst);
+        expect_rows_match(simd::sprite32[0], src, dst, kRgbaCube, RowCtx{}, "RGBA to 555");
+        expect_rows_match(simd::sprite32[1], src, dst, kRgbaCube, RowCtx{}, "RGBA to 565");
     }
 }
 
