@@ -11,6 +11,7 @@ namespace pxblit {
 namespace {
 
 BusyFlag g_alpha_busy, g_sprite_busy;
+std::atomic<void (*)()> g_sprite_busy_hook{nullptr};
 
 // Types of the latest call of each dispatcher, for the report routines.
 struct LastPair {
@@ -72,6 +73,7 @@ void transparent0_call(const PxMap* dst, int32_t dx, int32_t dy, const PxMap* sr
 
 BusyFlag& transp_alpha_busy() { return g_alpha_busy; }
 BusyFlag& transparent0_busy() { return g_sprite_busy; }
+void set_transparent0_busy_hook(void (*hook)()) { g_sprite_busy_hook.store(hook, std::memory_order_release); }
 
 void copy_rect_transp_alpha(const PxMap* dst, int32_t dx, int32_t dy, const PxMap* src, int32_t sx, int32_t sy,
                             int32_t width, int32_t height, uint32_t alpha) {
@@ -90,6 +92,7 @@ void copy_rect_transparent0(const PxMap* dst, int32_t dx, int32_t dy, const PxMa
                             int32_t width, int32_t height) {
     if (dst == nullptr || src == nullptr) return;
     g_sprite_busy.acquire();
+    if (auto hook = g_sprite_busy_hook.load(std::memory_order_acquire)) hook();
     transparent0_call(dst, dx, dy, src, sx, sy, width, height, g_sprite_last);
     g_sprite_busy.release();
 }

@@ -130,6 +130,8 @@ void report_unsupported(const char* function, int src_type, int dst_type);
 // never waits for the first).
 BusyFlag& transp_alpha_busy();
 BusyFlag& transparent0_busy();
+// Tests: runs in every CopyRectTransparent0 call while its flag is up, before the copy.
+void set_transparent0_busy_hook(void (*hook)());
 void copy_rect_transp_alpha(const PxMap* dst, int32_t dx, int32_t dy, const PxMap* src, int32_t sx, int32_t sy,
                             int32_t width, int32_t height, uint32_t alpha);
 void copy_rect_transparent0(const PxMap* dst, int32_t dx, int32_t dy, const PxMap* src, int32_t sx, int32_t sy,
