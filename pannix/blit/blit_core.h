@@ -94,6 +94,9 @@ struct RowCtx {
     const uint32_t* palette = nullptr;
     uintptr_t mode = 0;
     uint32_t key = 0;
+    uint32_t alpha = 0;             // the alpha argument's low byte
+    const uint8_t* mask = nullptr;  // weights of the row's pixels; run_rows steps it by mask_row
+    ptrdiff_t mask_row = 0;
 };
 using RowFn = void (*)(const uint8_t* s, uint8_t* d, int w, const RowCtx& c);
 
@@ -122,6 +125,23 @@ void copy_rect_tiled(const PxMap* dst, int32_t dx, int32_t dy, const PxMap* src,
                      int32_t width, int32_t height);
 uint32_t get_perf();
 void report_unsupported(const char* function, int src_type, int dst_type);
+
+// The alpha blends and the key-0 sprite copies (two instances: the second has no busy flag and
+// never waits for the first).
+BusyFlag& transp_alpha_busy();
+BusyFlag& transparent0_busy();
+// Tests: runs in every CopyRectTransparent0 call while its flag is up, before the copy.
+void set_transparent0_busy_hook(void (*hook)());
+void copy_rect_transp_alpha(const PxMap* dst, int32_t dx, int32_t dy, const PxMap* src, int32_t sx, int32_t sy,
+                            int32_t width, int32_t height, uint32_t alpha);
+void copy_rect_transparent0(const PxMap* dst, int32_t dx, int32_t dy, const PxMap* src, int32_t sx, int32_t sy,
+                            int32_t width, int32_t height);
+void copy_rect_transp0_dup(const PxMap* dst, int32_t dx, int32_t dy, const PxMap* src, int32_t sx, int32_t sy,
+                           int32_t width, int32_t height);
+// The kernel of a pair, or null when the pair is reported. `user` is the source's user word (it
+// picks the mode of RGB_565 sources).
+const PairKernel* transp_alpha_pair(int src_type, int dst_type);
+const PairKernel* transparent0_pair(int src_type, int dst_type, uintptr_t user);
 
 // Portable blitters. `table` is the blend table map (256 rows of 256 bytes) or null.
 void copy_rect_transparent(const PxMap* dst, int32_t dx, int32_t dy, const PxMap* src, int32_t sx,

@@ -132,6 +132,12 @@ bool CopyRectClip(PxBlitState& st) {
     return true;
 }
 
+namespace {
+void next_mask_row(RowCtx& c) {
+    if (c.mask != nullptr) c.mask += c.mask_row;
+}
+}  // namespace
+
 void run_rows(const PxBlitState& st, RowFn fn, int sb, int db, const RowCtx& c) {
     // fn null: the pixels are moved unchanged.
     const uint8_t* s = st.src_pixels + static_cast<ptrdiff_t>(st.sy + st.src_base_y) * st.src_row_bytes +
@@ -153,8 +159,9 @@ void run_rows(const PxBlitState& st, RowFn fn, int sb, int db, const RowCtx& c) 
     if (slo < dhi && dlo < shi) {
         std::vector<uint8_t> copy(static_cast<size_t>(sbytes) * h);
         for (int y = 0; y < h; ++y) std::memcpy(copy.data() + y * sbytes, s + y * srow, sbytes);
-        for (int y = 0; y < h; ++y) {
-            if (fn) fn(copy.data() + y * sbytes, d + y * drow, w, c);
+        RowCtx rc = c;
+        for (int y = 0; y < h; ++y, next_mask_row(rc)) {
+            if (fn) fn(copy.data() + y * sbytes, d + y * drow, w, rc);
             else std::memcpy(d + y * drow, copy.data() + y * sbytes, sbytes);
         }
         return;
@@ -168,7 +175,8 @@ void run_rows(const PxBlitState& st, RowFn fn, int sb, int db, const RowCtx& c) 
         }
         return;
     }
-    for (int y = 0; y < h; ++y, s += srow, d += drow) fn(s, d, w, c);
+    RowCtx rc = c;
+    for (int y = 0; y < h; ++y, s += srow, d += drow, next_mask_row(rc)) fn(s, d, w, rc);
 }
 
 void report_unsupported(const char* function, int src_type, int dst_type) {

@@ -23,10 +23,8 @@ TEST(CopyRectangleRandom, DispatcherMatchesThePerPixelReference) {
             if (k == nullptr) continue;
             for (int round = 0; round < 12; ++round) {
                 const int w = 1 + static_cast<int>(rng() % 70), h = 1 + static_cast<int>(rng() % 4);
-                MapSpec ss{s, w + 3, h + 2, static_cast<int>(rng() % 5), (rng() & 1) != 0,
-                           static_cast<int>(rng() % 3), static_cast<int>(rng() % 2), 1, 1};
-                MapSpec ds{d, w + 5, h + 1, static_cast<int>(rng() % 5), (rng() & 1) != 0,
-                           static_cast<int>(rng() % 3), static_cast<int>(rng() % 2), 2, 0};
+                const MapSpec ss = pxtest::random_layout(s, w + 3, h + 2, rng, 1, 1);
+                const MapSpec ds = pxtest::random_layout(d, w + 5, h + 1, rng, 2, 0);
                 TestMap src(ss), dst(ds);
                 src.randomize(rng);
                 dst.randomize(rng);

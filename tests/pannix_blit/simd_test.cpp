@@ -3,15 +3,13 @@
 // inaccessible pages so that a load or store past either end of a row faults.
 #include <gtest/gtest.h>
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <cstring>
 #include <random>
 #include <vector>
 
 #include "pixel_ops.h"
 #include "simd.h"
+#include "support.h"
 
 using namespace pxblit;
 
@@ -42,13 +40,6 @@ const Variant kVariants[] = {
     {"transparent 32 key FF00FF", &simd::transp32, 4, 4, 0, 0x00FF00FF},
 };
 
-std::vector<RowFn> fast_rows(const PairKernel& k) {
-    std::vector<RowFn> v;
-    if (k.sse2) v.push_back(k.sse2);
-    if (k.avx2 && simd_supported() == SimdLevel::Avx2) v.push_back(k.avx2);
-    return v;
-}
-
 // Runs one row through ref and fast on copies of the same destination and compares.
 void compare_row(const Variant& v, RowFn fast, const std::vector<uint8_t>& src, const std::vector<uint8_t>& dst0,
                  int w) {
@@ -75,7 +66,7 @@ TEST(BlitSimd, EverySixteenBitInput) {
     for (const Variant& v : kVariants) {
         if (v.sb != 2) continue;
         std::vector<uint8_t> dst0 = random_bytes(65536 * v.db, 7);
-        for (RowFn fast : fast_rows(*v.k)) compare_row(v, fast, src, dst0, 65536);
+        for (RowFn fast : pxtest::fast_rows(*v.k)) compare_row(v, fast, src, dst0, 65536);
     }
 }
 
@@ -85,7 +76,7 @@ TEST(BlitSimd, EveryByteAgainstEveryByteKey) {
     const std::vector<uint8_t> dst0 = random_bytes(src.size(), 3);
     for (uint32_t key = 0; key < 256; ++key) {
         Variant v{"transparent 8", &simd::transp8, 1, 1, 0, key};
-        for (RowFn fast : fast_rows(*v.k)) compare_row(v, fast, src, dst0, 256 * 3);
+        for (RowFn fast : pxtest::fast_rows(*v.k)) compare_row(v, fast, src, dst0, 256 * 3);
     }
 }
 
@@ -105,7 +96,7 @@ TEST(BlitSimd, EveryColourOfThirtyTwoBitSources) {
         }
         for (const Variant& v : kVariants) {
             if (v.sb != 4 || v.db != 2) continue;
-            for (RowFn fast : fast_rows(*v.k)) compare_row(v, fast, src, dst0, kRow);
+            for (RowFn fast : pxtest::fast_rows(*v.k)) compare_row(v, fast, src, dst0, kRow);
         }
     }
 }
@@ -126,39 +117,16 @@ TEST(BlitSimd, TransparentBlocksOfKeyOnlyAndMixedRuns) {
         }
         const int w = static_cast<int>(src.size() / v.sb);
         const std::vector<uint8_t> dst0 = random_bytes(src.size(), 1);
-        for (RowFn fast : fast_rows(*v.k)) compare_row(v, fast, src, dst0, w);
+        for (RowFn fast : pxtest::fast_rows(*v.k)) compare_row(v, fast, src, dst0, w);
     }
 }
-
-// A row of n bytes that touches an inaccessible page at one end.
-class FencedRow {
-public:
-    FencedRow(size_t n, bool fence_after) : page_(static_cast<size_t>(sysconf(_SC_PAGESIZE))) {
-        span_ = ((n + page_ - 1) / page_ + 2) * page_;
-        base_ = static_cast<uint8_t*>(mmap(nullptr, span_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
-        if (fence_after) {
-            mprotect(base_ + span_ - page_, page_, PROT_NONE);
-            row_ = base_ + span_ - page_ - n;
-        } else {
-            mprotect(base_, page_, PROT_NONE);
-            row_ = base_ + page_;
-        }
-    }
-    ~FencedRow() { munmap(base_, span_); }
-    uint8_t* row() { return row_; }
-
-private:
-    size_t page_, span_;
-    uint8_t* base_;
-    uint8_t* row_;
-};
 
 TEST(BlitSimd, NoAccessOutsideTheRow) {
     for (const Variant& v : kVariants)
         for (bool after : {true, false})
             for (int w = 0; w <= 70; ++w) {
                 const size_t sbytes = static_cast<size_t>(w) * v.sb, dbytes = static_cast<size_t>(w) * v.db;
-                FencedRow s(sbytes, after), d(dbytes, after);
+                pxtest::FencedRow s(sbytes, after), d(dbytes, after);
                 std::vector<uint8_t> src = random_bytes(sbytes, w);
                 for (size_t i = 0; i < sbytes; i += 3) src[i] = static_cast<uint8_t>(v.key);  // some keys
                 if (sbytes) std::memcpy(s.row(), src.data(), sbytes);
@@ -168,7 +136,7 @@ TEST(BlitSimd, NoAccessOutsideTheRow) {
                 c.key = v.key;
                 std::vector<uint8_t> want = dst0;
                 v.k->ref(src.data(), want.data(), w, c);
-                for (RowFn fast : fast_rows(*v.k)) {
+                for (RowFn fast : pxtest::fast_rows(*v.k)) {
                     if (dbytes) std::memcpy(d.row(), dst0.data(), dbytes);
                     fast(s.row(), d.row(), w, c);
                     ASSERT_TRUE(dbytes == 0 || std::memcmp(d.row(), want.data(), dbytes) == 0) << v.name << " width " << w;

@@ -3,6 +3,9 @@
 #ifndef PANNIX_BLIT_TEST_SUPPORT_H
 #define PANNIX_BLIT_TEST_SUPPORT_H
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -25,6 +28,13 @@ struct MapSpec {
     int base_x = 0, base_y = 0;
     int margin_x = 0, margin_y = 0;  // pixels right of and rows below the area
 };
+
+// A random layout of a w x h area: row padding, row direction, base and the margins given.
+template <class Rng>
+MapSpec random_layout(int type, int w, int h, Rng& rng, int margin_x, int margin_y) {
+    return MapSpec{type, w, h, static_cast<int>(rng() % 5), (rng() & 1) != 0, static_cast<int>(rng() % 3),
+                   static_cast<int>(rng() % 2), margin_x, margin_y};
+}
 
 class TestMap {
 public:
@@ -88,6 +98,37 @@ private:
     size_t size_ = 0;
     std::vector<uint8_t> mem_;
     PxMap map_;
+};
+
+// The vector variants of a kernel this processor runs.
+inline std::vector<pxblit::RowFn> fast_rows(const pxblit::PairKernel& k) {
+    std::vector<pxblit::RowFn> v;
+    if (k.sse2) v.push_back(k.sse2);
+    if (k.avx2 && pxblit::simd_supported() == pxblit::SimdLevel::Avx2) v.push_back(k.avx2);
+    return v;
+}
+
+// A row of n bytes that touches an inaccessible page at one end.
+class FencedRow {
+public:
+    FencedRow(size_t n, bool fence_after) : page_(static_cast<size_t>(sysconf(_SC_PAGESIZE))) {
+        span_ = ((n + page_ - 1) / page_ + 2) * page_;
+        base_ = static_cast<uint8_t*>(mmap(nullptr, span_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+        if (fence_after) {
+            mprotect(base_ + span_ - page_, page_, PROT_NONE);
+            row_ = base_ + span_ - page_ - n;
+        } else {
+            mprotect(base_, page_, PROT_NONE);
+            row_ = base_ + page_;
+        }
+    }
+    ~FencedRow() { munmap(base_, span_); }
+    uint8_t* row() { return row_; }
+
+private:
+    size_t page_, span_;
+    uint8_t* base_;
+    uint8_t* row_;
 };
 
 }  // namespace pxtest

@@ -1,7 +1,7 @@
-/* Pannix rectangle blitters: the table-driven CopyRectangle with its tiled form, and the portable
- * blitters that copy one pixel size without conversion. Coordinates are relative to each map's own
- * area (base_x, base_y). None of them returns a result; an unsupported pair of pixel types shows a
- * warning box and copies nothing. */
+/* Pannix rectangle blitters: the table-driven CopyRectangle with its tiled form, the alpha blends
+ * and key-0 sprite copies, and the portable blitters that copy one pixel size without conversion.
+ * Coordinates are relative to each map's own area (base_x, base_y). None of them returns a result;
+ * an unsupported pair of pixel types shows a warning box and copies nothing. */
 #ifndef PANNIX_PXBLIT_H
 #define PANNIX_PXBLIT_H
 
@@ -28,6 +28,22 @@ PANNIX_API void CopyRectangleUnsupported(void);
 PANNIX_API uint32_t getPerf(void);
 /* A modal "Warning" box with the exclamation icon; the text is cut at 1,024 bytes. */
 PANNIX_API int PxWarningBox(const char *format, ...) __attribute__((format(printf, 1, 2)));
+
+/* Blends the source over the destination: sources without alpha at the low byte of `alpha`, their
+ * pixels of value 0 left out; RGBA_8888, type 10 and ARGB_4444 sources at their own alpha capped
+ * by it. */
+PANNIX_API void CopyRectTranspAlpha(br_pixelmap *dst, int32_t dx, int32_t dy, br_pixelmap *src, int32_t sx,
+                                    int32_t sy, int32_t width, int32_t height, uint32_t alpha);
+PANNIX_API void CopyRectTranspAlphaUnsupported(void);
+/* Sprite copy with conversion: source pixels of value 0 leave the destination unchanged; alpha
+ * sources blend by their own alpha. An RGB_565 source's user word may hold a mask of per-pixel
+ * weights (rows padded to 4 bytes) or a mode code (4: half brightness; 2: colour words into type
+ * 10). CopyRectTransp0dup gives the same results and never waits for CopyRectTransparent0. */
+PANNIX_API void CopyRectTransparent0(br_pixelmap *dst, int32_t dx, int32_t dy, br_pixelmap *src, int32_t sx,
+                                     int32_t sy, int32_t width, int32_t height);
+PANNIX_API void CopyRectTransp0dup(br_pixelmap *dst, int32_t dx, int32_t dy, br_pixelmap *src, int32_t sx,
+                                   int32_t sy, int32_t width, int32_t height);
+PANNIX_API void CopyRectTransparent0Unsupported(void);
 
 PANNIX_API void CopyRectTransparent(br_pixelmap *dst, int32_t dx, int32_t dy, br_pixelmap *src, int32_t sx,
                                     int32_t sy, int32_t width, int32_t height, uint32_t key);
