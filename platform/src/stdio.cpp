@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "fsutil.h"
 #include "paths.h"
 
 extern "C" FILE* PlatFopen(const char* name, const char* mode) {
@@ -16,4 +17,13 @@ extern "C" FILE* PlatFopen(const char* name, const char* mode) {
     for (const char* c = mode; *c; ++c)
         if (*c != 't') m += *c;
     return fopen(host.c_str(), m.c_str());
+}
+
+extern "C" BOOL PlatWriteFileAtomic(const char* name, const void* data, size_t size) {
+    std::string host;
+    if (!plat::resolve_path(name, host)) {
+        errno = ENOENT;
+        return FALSE;
+    }
+    return plat::write_atomic(host, std::string(static_cast<const char*>(data), size)) ? TRUE : FALSE;
 }
