@@ -153,8 +153,11 @@ TEST_F(ConfigTest, RefusesTokensOutsideTheConfiguration)
 TEST_F(ConfigTest, LoadFromAProfileOfTheCallersChoice)
 {
     ASSERT_EQ(BrFwBegin(), (br_error)BRE_OK);
-    write_file("game.ini", "[Video]\nBRONDEL_PATH=maps\nBRONDEL_DOS_GFX=A\nBR_DEFAULT_DEVICE=B\nBRONDEL_DEVICES=\n");
+    write_file("game.ini", "[Empty]\n[Video]\nBRONDEL_PATH=maps\nBRONDEL_DOS_GFX=A\nBR_DEFAULT_DEVICE=B\nBRONDEL_DEVICES=\n");
     EXPECT_EQ(BrSystemConfigLoad(BRT_INI_STR, path("game.ini").c_str(), (void *)"Missing"), (br_error)BRE_FAIL);
+    EXPECT_EQ(query(BRT_BRONDEL_PATH_STR), default_path);
+    // A section that is there without entries is not missing: loaded, with nothing to set.
+    EXPECT_EQ(BrSystemConfigLoad(BRT_INI_STR, path("game.ini").c_str(), (void *)"empty"), (br_error)BRE_OK);
     EXPECT_EQ(query(BRT_BRONDEL_PATH_STR), default_path);
 
     ASSERT_EQ(BrSystemConfigLoad(BRT_INI_STR, path("game.ini").c_str(), (void *)"Video"), (br_error)BRE_OK);

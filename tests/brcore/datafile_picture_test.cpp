@@ -2,6 +2,8 @@
 // packets and escapes that try to leave the row or the picture, and every refusal.
 #include <string.h>
 
+#include <initializer_list>
+
 #include "brondel/brpmfile.h"
 #include "datafile_support.h"
 #include "picture_writers.h"
@@ -253,6 +255,67 @@ TEST_F(PictureTest, BmpRunLengthEscapes)
     EXPECT_TRUE(failed_with("Unable to read compressed image data"));
 }
 
+// A delta that moves up stores the row decoded so far where it was decoded, and the new row starts
+// clear; a delta along the row only moves the column.
+TEST_F(PictureTest, BmpRunLengthDeltasKeepEachRowInPlace)
+{
+    auto B = [](std::initializer_list<int> v) {
+        std::string s;
+        for (int c : v)
+            s += (char)c;
+        return s;
+    };
+    struct Case {
+        const char *what;
+        int bits, height;
+        std::string stream;
+        std::vector<std::string> rows; // top row first
+    } cases[] = {
+        {"8-bit, up one", 8, 3, B({2, 0x11, 0, 2, 0, 1, 1, 0x55, 0, 0, 0, 1}),
+         {B({0, 0, 0, 0}), B({0, 0, 0x55, 0}), B({0x11, 0x11, 0, 0})}},
+        {"8-bit, along the row, then up two", 8, 4,
+         B({1, 0x22, 0, 2, 2, 0, 1, 0x33, 0, 0, 1, 0x44, 0, 2, 1, 2, 1, 0x66, 0, 0, 0, 1}),
+         {B({0, 0, 0x66, 0}), B({0, 0, 0, 0}), B({0x44, 0, 0, 0}), B({0x22, 0, 0, 0x33})}},
+        {"4-bit, up one", 4, 3, B({2, 0x12, 0, 2, 0, 1, 1, 0x50, 0, 0, 0, 1}),
+         {B({0, 0, 0, 0}), B({0, 0, 5, 0}), B({1, 2, 0, 0})}},
+        {"4-bit, up two from mid-row", 4, 4, B({1, 0x70, 0, 2, 1, 2, 3, 0x89, 0, 0, 0, 1}),
+         {B({0, 0, 0, 0}), B({0, 0, 8, 9}), B({0, 0, 0, 0}), B({7, 0, 0, 0})}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        Bmp b;
+        b.bit_count = (uint16_t)c.bits;
+        b.compression = c.bits == 8 ? 1 : 2;
+        b.width = 4;
+        b.height = c.height;
+        b.palette = std::string((c.bits == 8 ? 256 : 16) * 4, '\0');
+        b.pixels = c.stream;
+        br_pixelmap *pm = bmp(b);
+        ASSERT_NE(pm, nullptr);
+        for (int y = 0; y < c.height; y++)
+            EXPECT_EQ(row_bytes_of(pm, y, 4), c.rows[(size_t)y]) << "row " << y;
+        BrPixelmapFree(pm);
+    }
+}
+
+// A plain 4-bit row unpacks whole bytes: the spare nibble of an odd width goes into the row's
+// padding, never into the next row.
+TEST_F(PictureTest, Bmp4BitOddWidthSpareNibbleLandsInPadding)
+{
+    Bmp b;
+    b.bit_count = 4;
+    b.width = 3;
+    b.height = 2;
+    b.palette = std::string(16 * 4, '\0');
+    b.pixels = std::string("\x12\x3c\0\0" "\x45\x6d\0\0", 8);
+    br_pixelmap *pm = bmp(b);
+    ASSERT_NE(pm, nullptr);
+    ASSERT_GE(pm->row_bytes, 4);
+    EXPECT_EQ(row_bytes_of(pm, 0, 4), std::string("\x04\x05\x06\x0d", 4));
+    EXPECT_EQ(row_bytes_of(pm, 1, 4), std::string("\x01\x02\x03\x0c", 4));
+    BrPixelmapFree(pm);
+}
+
 TEST_F(PictureTest, Refusals)
 {
     auto tga_of = [](uint8_t image_type, uint8_t depth) {
@@ -290,8 +353,13 @@ TEST_F(PictureTest, Refusals)
     } cases[] = {
         {"a.tga", tga_of(3, 1), "TGA image type 3 in file"},
         {"a.tga", tga_of(11, 1), "TGA image type 11 in file"},
-        {"a.tga", tga_of(2, 8), "8 bit TGA file"},
-        {"a.tga", tga_of(1, 16), "16 bit TGA file"},
+        {"a.tga", tga_of(2, 8), "TGA image type 2 in file"},   // a depth pictures have, not with this type
+        {"a.tga", tga_of(1, 16), "TGA image type 1 in file"},
+        {"a.tga", tga_of(9, 24), "TGA image type 9 in file"},
+        {"a.tga", tga_of(10, 8), "TGA image type 10 in file"},
+        {"a.tga", tga_of(2, 12), "12 bit TGA file"},           // a listed type, a depth no picture has
+        {"a.tga", tga_of(1, 7), "7 bit TGA file"},
+        {"a.tga", tga_of(4, 12), "TGA image type 4 in file"},
         {"a.tga", tga_of(2, 24).substr(0, 20), "Unable to read image data"},
         {"a.tga", std::string(10, '\0'), "Unable to read header information"},
         {"a.tga", short_palette, "Unable to read palette"},

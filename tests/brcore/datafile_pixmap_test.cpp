@@ -1,6 +1,14 @@
 // Pixel-map files: every pixel type both ways in both forms, colour maps, inverted and sub maps,
 // files of several maps, and damaged files.
+#include <signal.h>
 #include <string.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
 
 #include "brondel/brpmfile.h"
 #include "datafile_support.h"
@@ -239,6 +247,163 @@ TEST_F(DfTest, CutShortPixelMapFiles)
                 BrPixelmapFree(got);
             EXPECT_EQ(DfTopType(), 0);
         }
+    }
+}
+
+// Writers never need the scratch block: a save with it held is whole, in both forms.
+TEST_F(DfTest, SavingWithTheScratchBlockHeld)
+{
+    void *held = BrScratchAllocate(64);
+    ASSERT_NE(held, nullptr);
+    for (int mode : {DF_MODE_BINARY, DF_MODE_TEXT}) {
+        SCOPED_TRACE(mode == DF_MODE_TEXT ? "text" : "binary");
+        br_pixelmap *pm = BrPixelmapAllocate(BR_PMT_RGB_565, 70, 40, nullptr, 0);
+        pm->map = BrPixelmapAllocate(BR_PMT_RGBX_888, 1, 16, nullptr, 0);
+        fill_pattern(pm, 5);
+        fill_pattern(pm->map, 6);
+        DfWriteModeSet(mode);
+        ASSERT_EQ(BrPixelmapSave(path("held.pix").c_str(), pm), 1u);
+        br_pixelmap *got = BrPixelmapLoad(path("held.pix").c_str());
+        ASSERT_NE(got, nullptr);
+        expect_same_pixels(pm, got);
+        ASSERT_NE(got->map, nullptr);
+        expect_same_pixels(pm->map, got->map);
+        BrPixelmapFree(got);
+        BrPixelmapFree(pm->map);
+        BrPixelmapFree(pm);
+    }
+    BrScratchFree(held);
+    EXPECT_TRUE(DiagLog::failures.empty()) << DiagLog::failures[0];
+}
+
+// A filesystem that copies the standard record, as a game's own does, with a write that stops after
+// a budget of bytes, or a process that is killed there.
+br_filesystem short_fs;
+br_size_t (*standard_write)(const void *, br_size_t, br_size_t, void *);
+size_t write_budget;
+bool kill_at_budget;
+br_size_t budget_write(const void *buf, br_size_t size, br_size_t n, void *f)
+{
+    size_t want = size * n;
+    if (want > write_budget) {
+        if (kill_at_budget)
+            kill(getpid(), SIGKILL);
+        n = write_budget / size;
+    }
+    write_budget -= size * n;
+    return standard_write(buf, size, n, f);
+}
+
+class SaveFailure : public DfTest {
+protected:
+    br_pixelmap *pm = nullptr;
+    std::string old;
+    void SetUp() override
+    {
+        DfTest::SetUp();
+        pm = BrPixelmapAllocate(BR_PMT_RGB_888, 64, 64, nullptr, 0); // 12 KB of pixels
+        fill_pattern(pm, 9);
+        br_pixelmap *small = BrPixelmapAllocate(BR_PMT_INDEX_8, 2, 2, nullptr, 0);
+        fill_pattern(small, 1);
+        ASSERT_EQ(BrPixelmapSave(path("old.pix").c_str(), small), 1u);
+        BrPixelmapFree(small);
+        old = bytes("old.pix");
+    }
+    void TearDown() override
+    {
+        BrPixelmapFree(pm);
+        DfTest::TearDown();
+    }
+    // The old file is whole and nothing else was left in the folder.
+    void expect_old_file_kept()
+    {
+        EXPECT_EQ(bytes("old.pix"), old);
+        int entries = 0;
+        for (const auto &e : std::filesystem::directory_iterator(dir.path))
+            entries += e.path().filename() != "old.pix";
+        EXPECT_EQ(entries, 0) << "a temporary file was left behind";
+    }
+    // Runs `body` in a child process; answers its exit code, or 128 + the signal that ended it.
+    static int in_child(const std::function<int()> &body)
+    {
+        pid_t pid = fork();
+        if (pid == 0)
+            _exit(body());
+        int status = 0;
+        waitpid(pid, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+};
+
+TEST_F(SaveFailure, AShortWriteAnswersZeroAndKeepsTheOldFile)
+{
+    short_fs = *BrFilesystemSet(nullptr);
+    standard_write = short_fs.write;
+    short_fs.write = budget_write;
+    BrFilesystemSet(&short_fs);
+    for (int mode : {DF_MODE_BINARY, DF_MODE_TEXT})
+        for (size_t budget : {(size_t)0, (size_t)100, (size_t)4096}) {
+            SCOPED_TRACE(testing::Message() << (mode == DF_MODE_TEXT ? "text" : "binary") << ", budget " << budget);
+            DfWriteModeSet(mode);
+            write_budget = budget;
+            kill_at_budget = false;
+            EXPECT_EQ(BrPixelmapSave(path("old.pix").c_str(), pm), 0u);
+            br_pixelmap *many[2] = {pm, pm};
+            write_budget = budget;
+            EXPECT_EQ(BrPixelmapSaveMany(path("old.pix").c_str(), many, 2), 0u);
+            expect_old_file_kept();
+        }
+    // With room for all of it, the same filesystem saves.
+    write_budget = (size_t)1 << 30;
+    EXPECT_EQ(BrPixelmapSave(path("old.pix").c_str(), pm), 1u);
+    br_pixelmap *got = BrPixelmapLoad(path("old.pix").c_str());
+    ASSERT_NE(got, nullptr);
+    expect_same_pixels(pm, got);
+    BrPixelmapFree(got);
+}
+
+TEST_F(SaveFailure, FilesThatCannotBeWrittenAnswerZero)
+{
+    chmod(path("old.pix").c_str(), 0444);
+    EXPECT_EQ(BrPixelmapSave(path("old.pix").c_str(), pm), 0u) << "read-only";
+    chmod(path("old.pix").c_str(), 0644);
+    EXPECT_EQ(BrPixelmapSave(path("no/such/folder/x.pix").c_str(), pm), 0u);
+    EXPECT_EQ(BrPixelmapSave(dir.str().c_str(), pm), 0u) << "a folder";
+    if (access("/dev/full", W_OK) == 0) {
+        EXPECT_EQ(BrPixelmapSave("/dev/full", pm), 0u) << "a device that takes nothing";
+    }
+    expect_old_file_kept();
+}
+
+// The file size limit reached half-way (with its signal ignored, so the write itself fails), and a
+// process killed half-way: the name still holds the old file.
+TEST_F(SaveFailure, ALimitOrAKillHalfWayLeavesTheOldFile)
+{
+    for (int mode : {DF_MODE_BINARY, DF_MODE_TEXT}) {
+        SCOPED_TRACE(mode == DF_MODE_TEXT ? "text" : "binary");
+        DfWriteModeSet(mode);
+        int code = in_child([&] {
+            signal(SIGXFSZ, SIG_IGN);
+            struct rlimit lim = {4096, 4096};
+            setrlimit(RLIMIT_FSIZE, &lim);
+            return BrPixelmapSave(path("old.pix").c_str(), pm) == 0 ? 0 : 1;
+        });
+        EXPECT_EQ(code, 0) << "the save answers 0";
+        expect_old_file_kept();
+
+        short_fs = *BrFilesystemSet(nullptr);
+        standard_write = short_fs.write;
+        short_fs.write = budget_write;
+        code = in_child([&] {
+            BrFilesystemSet(&short_fs);
+            write_budget = 6000;
+            kill_at_budget = true;
+            BrPixelmapSave(path("old.pix").c_str(), pm);
+            return 0;
+        });
+        EXPECT_EQ(code, 128 + SIGKILL);
+        expect_old_file_kept();
+        BrFilesystemSet(nullptr);
     }
 }
 

@@ -265,6 +265,39 @@ TEST_F(Devices, BeginAnOutputDeviceFromASetupString)
     BrDevLastBeginSet(nullptr);
 }
 
+// The last-begun screen is forgotten when what holds it ends: its device, the pixel maps, the core.
+TEST_F(Devices, LastBegunScreenGoesWithItsDeviceAndTheCore)
+{
+    auto begin_on = [](const char *name) {
+        br_device *dev = nullptr;
+        EXPECT_EQ(BrDevAdd(&dev, name, nullptr), (br_error)BRE_OK);
+        ((TestObject *)dev)->children.push_back(test_device_new("screen", {}));
+        ((TestObject *)dev)->children.back()->type = BRT_OUTPUT_FACILITY;
+        return dev;
+    };
+    br_device *a = begin_on("a");
+    br_device *b = begin_on("b");
+    struct br_pixelmap *screen = nullptr;
+    ASSERT_EQ(BrDevBegin(&screen, "*"), (br_error)BRE_OK) << "the first device in the table offers it";
+    ASSERT_EQ(BrDevLastBeginQuery(), screen);
+    BrDevRemove(b);
+    EXPECT_EQ(BrDevLastBeginQuery(), screen) << "another device's removal leaves it";
+    BrDevRemove(a);
+    EXPECT_EQ(BrDevLastBeginQuery(), nullptr);
+
+    // A screen set by hand has no device: the framework end forgets it, and so does the core end
+    // (whose pixel maps go with it).
+    static char by_hand[64];
+    BrDevLastBeginSet((struct br_pixelmap *)by_hand);
+    rebegin();
+    EXPECT_EQ(BrDevLastBeginQuery(), nullptr) << "after the framework end";
+    rebegin(true);
+    BrDevLastBeginSet((struct br_pixelmap *)by_hand);
+    ASSERT_EQ(BrCoreEnd(), (br_error)BRE_OK);
+    EXPECT_EQ(BrDevLastBeginQuery(), nullptr) << "after the core end";
+    rebegin();
+}
+
 TEST_F(Devices, BeginVarCutsTheListAtSixtyThreePairs)
 {
     br_device *dev = nullptr;

@@ -106,11 +106,16 @@ TEST_F(FwTest, LongReportsAreCutNotOverrun)
     EXPECT_EQ(DiagLog::failures[0].substr(0, 10), "Failure: a");
 }
 
-TEST_F(FwTest, LastErrorKeepsThePointer)
+TEST_F(FwTest, LastErrorLastsUntilTheFrameworkEnds)
 {
-    int x;
+    int x, y;
     BrLastErrorSet(&x, 5);
-    EXPECT_EQ(BrLastErrorGet(), &x);
+    BrLastErrorSet(&y, 6);
+    EXPECT_EQ(BrLastErrorGet(), &y);
+    BrFwEnd();
+    BrDiagHandlerSet(&DiagLog::handler);
+    ASSERT_EQ(BrFwBegin(), (br_error)BRE_OK);
+    EXPECT_EQ(BrLastErrorGet(), nullptr) << "a new begin starts without one";
 }
 
 TEST(FwHandlerDeathTest, StandardFailureEndsTheCoreAndExitsWithTen)
@@ -151,9 +156,11 @@ static void throw_from_callee(int type, void *value)
     _BrExceptionThrow(type, value);
 }
 
+static int thrown_payload;
+
 static void nested_throw(NestedResult *r)
 {
-    static int payload;
+    int *payload = &thrown_payload;
     br_exception_handler *outer = _BrExceptionBegin();
     r->outer_frame = outer;
     volatile int outer_type = setjmp(outer->context);
@@ -161,7 +168,7 @@ static void nested_throw(NestedResult *r)
         br_exception_handler *inner = _BrExceptionBegin();
         volatile int inner_type = setjmp(inner->context);
         if (inner_type == 0)
-            throw_from_callee(17, &payload);
+            throw_from_callee(17, payload);
         r->inner_type = inner_type;
         _BrExceptionValueFetch(inner_type, &r->value);
         r->outer_frame_after = _BrExceptionResource();
@@ -175,7 +182,7 @@ TEST_F(FwTest, ThrowLandsAtTheInnerFrameAndTheOuterStaysOpen)
     NestedResult r = {};
     nested_throw(&r);
     EXPECT_EQ(r.inner_type, 17);
-    EXPECT_NE(r.value, nullptr);
+    EXPECT_EQ(r.value, &thrown_payload);
     EXPECT_EQ(r.outer_frame_after, r.outer_frame);
     EXPECT_EQ(r.outer_type, 0);
     EXPECT_EQ(_BrExceptionResource(), nullptr);

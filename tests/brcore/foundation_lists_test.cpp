@@ -164,14 +164,32 @@ TEST_F(FwTest, ScratchIsNeverTakenFromItsHolder)
     EXPECT_EQ(BrScratchInquire(), 100u);
     memset(a, 'x', 100);
 
-    // In use: reported, and the holder keeps its block intact.
-    EXPECT_EQ(BrScratchAllocate(4000), nullptr);
+    // In use: reported, and the second caller gets a block of its own while the holder keeps its
+    // block intact; freeing the temporary leaves the kept block in use.
+    char *t = (char *)BrScratchAllocate(4000);
+    ASSERT_NE(t, nullptr);
+    EXPECT_NE(t, a);
+    EXPECT_EQ((uintptr_t)t % 16, 0u);
+    memset(t, 'y', 4000);
     EXPECT_EQ(BrScratchFlush(), 0u);
     ASSERT_EQ(DiagLog::failures.size(), 2u);
     EXPECT_EQ(DiagLog::failures[0], "Failure: Scratchpad not available");
     EXPECT_EQ(DiagLog::failures[1], "Failure: Scratchpad cannot be flushed while in use");
     EXPECT_EQ(BrScratchInquire(), 100u);
     EXPECT_EQ(a[99], 'x');
+    BrScratchFree(t);
+    char *t2 = (char *)BrScratchAllocate(10);
+    EXPECT_NE(t2, a) << "the kept block is still held";
+    BrScratchFree(t2);
+    EXPECT_EQ(a[99], 'x');
+
+    // A block it never gave out (or one given back already) is reported and changes nothing.
+    int stray;
+    DiagLog::clear();
+    BrScratchFree(&stray);
+    BrScratchFree(t);
+    ASSERT_EQ(DiagLog::failures.size(), 2u);
+    EXPECT_EQ(DiagLog::failures[0].rfind("Failure: Scratchpad block ", 0), 0u);
     BrScratchFree(a);
 
     EXPECT_EQ(BrScratchAllocate(50), a); // kept for the next caller

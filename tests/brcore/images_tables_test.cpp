@@ -62,8 +62,17 @@ TEST_F(Tables, OrdinalsFollowTheNameOrder)
 {
     br_image *core = BrImageFind("BRCORE1");
     ASSERT_NE(core, nullptr);
+    EXPECT_EQ(core->n_functions, 185u);
     EXPECT_EQ(BrImageLookupOrdinal(core, 1), (void *)BrAbort);
     EXPECT_EQ(BrImageLookupOrdinal(core, 2), (void *)BrAddHead);
+    EXPECT_EQ(BrImageLookupOrdinal(core, 60), (void *)BrMemAllocate);
+    EXPECT_EQ(BrImageLookupOrdinal(core, 151), (void *)BrTokenValueQuery);
+    EXPECT_STREQ(core->names[184], "__PRO") << "the last name";
+    EXPECT_EQ(BrImageLookupOrdinal(core, 185), BrImageLookupName(core, "_EPI", 0)) << "_PRO and _EPI: one function";
+    // What belongs to the program that carries the core is not offered.
+    for (const char *name : {"BrFwBegin", "BrCoreEnd", "BrSystemConfigSetString", "BrDiagHandlerSet",
+                             "BrResClassAdd", "BrDevBeginOld", "BrDevLastBeginQuery", "BrRegistryNewStatic"})
+        EXPECT_EQ(BrImageLookupName(core, name, 0), nullptr) << name;
     EXPECT_EQ(BrImageLookupOrdinal(core, 0), nullptr);
     EXPECT_NE(BrImageLookupOrdinal(core, core->n_functions), nullptr);
     EXPECT_EQ(BrImageLookupOrdinal(core, core->ordinal_base + core->n_functions), nullptr);

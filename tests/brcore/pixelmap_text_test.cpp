@@ -177,11 +177,44 @@ TEST_F(PmTest, PictureOfTextAndLines)
         }
     std::string path = std::string(VOK_TEST_BIN_DIR) + "/brcore_pixelmap_text.png";
     ASSERT_TRUE(PlatWritePngRgb(path.c_str(), W, H, rgb.data())) << path;
-    FILE *f = std::fopen(path.c_str(), "rb");
-    ASSERT_NE(f, nullptr);
-    unsigned char sig[8] = {};
-    EXPECT_EQ(std::fread(sig, 1, 8, f), 8u);
-    std::fclose(f);
-    EXPECT_EQ(memcmp(sig, "\x89PNG\r\n\x1a\n", 8), 0);
+
+    // Each glyph cell of a text holds its glyph's bits in the text colour and the background
+    // elsewhere, the cells one column apart.
+    const br_font &font = BrPixelmapFontBuiltin;
+    auto expect_text = [&](int x, int y, br_uint_32 colour, const char *text) {
+        for (const unsigned char *c = (const unsigned char *)text; *c != 0; c++) {
+            int w = font.width[*c] > 0 ? font.width[*c] : 0;
+            const br_uint_8 *glyph = font.glyph_data + font.encoding[*c];
+            for (int r = 0; r < font.glyph_y; r++)
+                for (int g = 0; g <= w; g++) {
+                    bool bit = g < w && (glyph[r * ((w + 7) / 8) + g / 8] & (0x80 >> (g % 8)));
+                    ASSERT_EQ(BrPixelmapPixelGet(pm, x + g, y + r), bit ? colour : 0x182030u)
+                        << "'" << *c << "' at " << x + g << "," << y + r;
+                }
+            x += w + 1;
+        }
+    };
+    for (int row = 0; row < 7; row++) {
+        int n = 0;
+        for (int c = 32 + row * 32; c < 64 + row * 32 && c < 256; c++)
+            line[n++] = (char)c;
+        line[n] = 0;
+        expect_text(6, 6 + row * 12, 0xF0F0E0, line);
+    }
+    expect_text(6, 92, 0xFFD040, "The quick brown fox jumps over the lazy dog.");
+
+    // Line ends, the bevel's edges and the box's inside.
+    for (int i = 0; i <= 12; i++) {
+        if (i < 12) {
+            EXPECT_EQ(BrPixelmapPixelGet(pm, 140 + i * 18, 118), 0x40C0FFu) << "blue line " << i;
+        }
+        EXPECT_EQ(BrPixelmapPixelGet(pm, 359, 190 - i * 6), 0xFF6040u) << "red line " << i;
+    }
+    EXPECT_EQ(BrPixelmapPixelGet(pm, 250, 190), 0xFF6040u) << "the common end, drawn last in red";
+    EXPECT_EQ(BrPixelmapPixelGet(pm, 60, 120), 0xFFFFFFu) << "top edge";
+    EXPECT_EQ(BrPixelmapPixelGet(pm, 6, 150), 0xFFFFFFu) << "left edge";
+    EXPECT_EQ(BrPixelmapPixelGet(pm, 60, 189), 0x606060u) << "bottom edge";
+    EXPECT_EQ(BrPixelmapPixelGet(pm, 125, 150), 0x606060u) << "right edge";
+    EXPECT_EQ(BrPixelmapPixelGet(pm, 100, 180), 0x304860u) << "inside";
     BrPixelmapFree(pm);
 }

@@ -114,16 +114,23 @@ TEST_F(TokenString, StringsArePackedAtTheEndOfTheBuffer)
 
 TEST_F(TokenString, RespectsTheBufferSize)
 {
-    // A buffer that holds exactly the pairs and the terminator takes them all.
-    br_token_value exact[4];
-    ASSERT_EQ(BrStringToTokenValue(exact, sizeof(exact), "w=640,h=480,b=16"), (br_error)BRE_OK);
+    // A pair is stored only while more than one pair's room is left: a buffer that holds exactly the
+    // pairs and the terminator stops one pair early; one byte more takes them all.
+    br_token_value exact[5];
+    memset(exact, 0xAB, sizeof(exact));
+    ASSERT_EQ(BrStringToTokenValue(exact, 4 * sizeof(br_token_value), "w=640,h=480,b=16"), (br_error)BRE_OK);
+    EXPECT_EQ(exact[1].t, (br_token)BRT_HEIGHT_I32);
+    EXPECT_EQ(exact[2].t, 0u);
+    EXPECT_EQ(exact[3].t, 0xABABABABu);
+    ASSERT_EQ(BrStringToTokenValue(exact, 4 * sizeof(br_token_value) + 1, "w=640,h=480,b=16"), (br_error)BRE_OK);
     EXPECT_EQ(exact[2].t, (br_token)BRT_PIXEL_BITS_I32);
     EXPECT_EQ(exact[3].t, 0u);
 
-    // One pair short: the list ends early, nothing is written past the buffer.
+    // Room for one pair and its terminator with a byte to spare: the list ends early, nothing is
+    // written past the buffer.
     br_token_value guard[4];
     memset(guard, 0xAB, sizeof(guard));
-    ASSERT_EQ(BrStringToTokenValue(guard, 2 * sizeof(br_token_value), "w=640,h=480,b=16"), (br_error)BRE_OK);
+    ASSERT_EQ(BrStringToTokenValue(guard, 2 * sizeof(br_token_value) + 1, "w=640,h=480,b=16"), (br_error)BRE_OK);
     EXPECT_EQ(guard[0].t, (br_token)BRT_WIDTH_I32);
     EXPECT_EQ(guard[1].t, 0u);
     EXPECT_EQ(guard[2].t, 0xABABABABu);

@@ -6,6 +6,7 @@
 
 #include <fstream>
 
+#include "../brcore/pe_writer.h"
 #include "../brcore/picture_writers.h"
 #include "brondel/brpmfile.h"
 #include "df_fuzz_common.h"
@@ -109,12 +110,36 @@ void write_bmp_seeds(const std::string &dir)
     put(dir + "/os2.bmp", os2.bytes());
 }
 
+// Driver images as the loader's tests make them: imports by name and ordinal from the core's tables,
+// one importing a further image by name, relocations, and sections out of file order.
+void write_image_seeds(const std::string &dir)
+{
+    auto put_image = [&](const std::string &name, const PeSpec &spec) {
+        std::vector<uint8_t> b = pe_write(spec, nullptr);
+        put(dir + "/" + name, std::string(b.begin(), b.end()));
+    };
+    PeSpec s;
+    put_image("plain.bdd", s);
+    s.imports = {{"BRCORE1", {"BrMemAllocate", "_BrResFree"}, {1, 2}}};
+    put_image("core_imports.bdd", s);
+    s.imports.push_back({"other", {"_DrvAlpha"}, {1}});
+    put_image("image_imports.bdd", s);
+    s.imports.clear();
+    s.relocations = false;
+    s.image_base = 0x400000;
+    put_image("no_relocations.bdd", s);
+    s = PeSpec();
+    s.data_before_code_in_file = true;
+    put_image("out_of_order.bdd", s);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     if (argc != 3) {
-        fprintf(stderr, "usage: fuzz_seeds datafile|pix|tga|bmp|pack|settings|movie folder\n");
+        fprintf(stderr, "usage: fuzz_seeds datafile|pix|tga|bmp|pack|settings|movie|image folder
+");
         return 2;
     }
     std::string kind = argv[1], dir = argv[2];
@@ -136,6 +161,8 @@ int main(int argc, char **argv)
         write_bmp_seeds(dir);
     } else if (kind == "pack") {
         fuzz::write_pack_seeds(dir);
+    } else if (kind == "image") {
+        write_image_seeds(dir);
     } else if (kind == "settings") {
         fuzz::write_settings_seeds(dir);
     } else if (kind == "movie") {

@@ -9,8 +9,6 @@
 #include "fwstate.h"
 #include "images.h"
 
-static struct br_pixelmap *last_begin_screen;
-
 static bool is_space(char c)
 {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
@@ -151,6 +149,11 @@ br_error BrDevRemove(br_device *dev)
         if (br_fw.dev_slots[i].dev != dev)
             continue;
         if (!freed) {
+            // A screen the device made goes with it.
+            if (br_fw.last_begin_device == dev) {
+                br_fw.last_begin_screen = nullptr;
+                br_fw.last_begin_device = nullptr;
+            }
             dev->dispatch->_free((br_object *)dev);
             freed = true;
         }
@@ -222,7 +225,8 @@ br_error BrDevCount(br_int_32 *ndevices, const char *pattern)
     return BRE_OK;
 }
 
-br_error BrDevContainedFind(br_object **ph, br_token type, const char *pattern, br_token_value *tv)
+// The first object a device's find yields, devices in table order; the device it came from.
+static br_device *contained_find(br_object **ph, br_token type, const char *pattern, br_token_value *tv)
 {
     load_driver_list();
     for (br_int_32 i = 0; i < br_fw.ndev_slots; i++) {
@@ -231,10 +235,15 @@ br_error BrDevContainedFind(br_object **ph, br_token type, const char *pattern, 
         if (dev != nullptr && dev->dispatch->_find((br_object_container *)dev, &h, type, pattern, tv) == BRE_OK) {
             if (ph != nullptr)
                 *ph = h;
-            return BRE_OK;
+            return dev;
         }
     }
-    return BRE_FAIL;
+    return nullptr;
+}
+
+br_error BrDevContainedFind(br_object **ph, br_token type, const char *pattern, br_token_value *tv)
+{
+    return contained_find(ph, type, pattern, tv) != nullptr ? BRE_OK : BRE_FAIL;
 }
 
 br_error BrDevContainedFindMany(br_object **objects, br_int_32 max_objects, br_int_32 *pnum_objects, br_token type,
@@ -281,8 +290,8 @@ static br_error begin_output(struct br_pixelmap **ppm, char *name, br_token_valu
 {
     br_output_facility *of = nullptr;
     br_error r;
+    br_device *dev = nullptr;
     if (*name != '\0' && strcmp(name, "*") != 0) {
-        br_device *dev = nullptr;
         if (BrDevFind(&dev, name) != BRE_OK) {
             r = BrDevAdd(&dev, name, nullptr);
             if (r != BRE_OK)
@@ -290,7 +299,8 @@ static br_error begin_output(struct br_pixelmap **ppm, char *name, br_token_valu
         }
         r = dev->dispatch->_find((br_object_container *)dev, (br_object **)&of, BRT_OUTPUT_FACILITY, nullptr, tv);
     } else {
-        r = BrDevContainedFind((br_object **)&of, BRT_OUTPUT_FACILITY, nullptr, tv);
+        dev = contained_find((br_object **)&of, BRT_OUTPUT_FACILITY, nullptr, tv);
+        r = dev != nullptr ? BRE_OK : BRE_FAIL;
     }
     if (r != BRE_OK)
         return r;
@@ -299,7 +309,9 @@ static br_error begin_output(struct br_pixelmap **ppm, char *name, br_token_valu
     r = of->dispatch->_pixelmapNew(of, &screen, tv);
     if (r != BRE_OK)
         return r;
-    last_begin_screen = screen;
+    // Remembered with its device: the screen goes when the device does.
+    br_fw.last_begin_screen = screen;
+    br_fw.last_begin_device = dev;
     if (ppm != nullptr)
         *ppm = screen;
     return BRE_OK;
@@ -367,12 +379,13 @@ br_error BrDevBeginVar(struct br_pixelmap **ppm, const char *setup_string, ...)
 
 struct br_pixelmap *BrDevLastBeginQuery(void)
 {
-    return last_begin_screen;
+    return br_fw.last_begin_screen;
 }
 
 struct br_pixelmap *BrDevLastBeginSet(struct br_pixelmap *pm)
 {
-    last_begin_screen = pm;
+    br_fw.last_begin_screen = pm;
+    br_fw.last_begin_device = nullptr;
     return pm;
 }
 

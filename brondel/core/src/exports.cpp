@@ -2,12 +2,14 @@
 // under its link-level name (a leading underscore). The tables are laid out in byte order of the
 // names when they are made, which fixes every ordinal; the groups below are only for reading.
 //
-// "BRCORE1" carries the framework's own services: memory, resources and classes, lists, registries,
-// scratch and sorting, name patterns, diagnostics and the host slots, last error, exceptions,
-// print and scan, swaps, the string and character functions, the lexer and parsers, images,
-// tokens, token values and templates, objects and containers, files, devices and facility finds.
-// Framework and core begin and end stay out: a driver runs inside a begun core and must not end it;
-// so does the system configuration, which is read once at begin.
+// "BRCORE1" holds the 185 functions a driver calls inside a begun core: memory and resources, lists,
+// registries, scratch and sorting, name patterns, diagnostics, last error, exceptions, print and
+// scan, swaps, the string and character functions, the lexer and parsers, images, tokens, token
+// values and templates, objects and containers, files, devices and facility finds. What belongs to
+// the program that carries the core stays out: framework and core begin and end, the system
+// configuration, the three host-record setters, resource-class registration (each library registers
+// its own classes at its begin), the program's single screen (the old device calls and the last-begun
+// screen) and the static registry calls, which do nothing.
 #include "brondel/brdevice.h"
 #include "brondel/brfile.h"
 
@@ -17,8 +19,7 @@
 #define EXPORT(f) {"_" #f, (void *)f}
 
 static const br_image_export core_exports[] = {
-    // Memory, resources and resource classes.
-    EXPORT(BrAllocatorSet),
+    // Memory and resources.
     EXPORT(BrMemAllocate),
     EXPORT(BrMemCalloc),
     EXPORT(BrMemStrDup),
@@ -38,16 +39,6 @@ static const br_image_export core_exports[] = {
     EXPORT(BrResCheck),
     EXPORT(BrResStrDup),
     EXPORT(BrResDump),
-    EXPORT(BrResClassAdd),
-    EXPORT(BrResClassRemove),
-    EXPORT(BrResClassFind),
-    EXPORT(BrResClassFindHook),
-    EXPORT(BrResClassAddMany),
-    EXPORT(BrResClassRemoveMany),
-    EXPORT(BrResClassFindMany),
-    EXPORT(BrResClassCount),
-    EXPORT(BrResClassEnum),
-    EXPORT(BrResClassIdentifier),
 
     // Lists, registries, name patterns, scratch and sorting.
     EXPORT(BrNamePatternMatch),
@@ -73,9 +64,6 @@ static const br_image_export core_exports[] = {
     EXPORT(BrRegistryFindMany),
     EXPORT(BrRegistryCount),
     EXPORT(BrRegistryEnum),
-    EXPORT(BrRegistryNewStatic),
-    EXPORT(BrRegistryAddStatic),
-    EXPORT(BrRegistryRemoveStatic),
     EXPORT(BrScratchAllocate),
     EXPORT(BrScratchFree),
     EXPORT(BrScratchFlush),
@@ -84,9 +72,7 @@ static const br_image_export core_exports[] = {
     EXPORT(BrScratchStringSize),
     EXPORT(BrQsort),
 
-    // Diagnostics, the host slots, last error and exceptions.
-    EXPORT(BrDiagHandlerSet),
-    EXPORT(BrFilesystemSet),
+    // Diagnostics, last error and exceptions.
     EXPORT(BrFailure),
     EXPORT(BrWarning),
     EXPORT(BrFatal),
@@ -225,12 +211,6 @@ static const br_image_export core_exports[] = {
     EXPORT(BrDevContainedCount),
     EXPORT(BrDevBegin),
     EXPORT(BrDevBeginVar),
-    EXPORT(BrDevLastBeginQuery),
-    EXPORT(BrDevLastBeginSet),
-    EXPORT(BrDevBeginOld),
-    EXPORT(BrDevEndOld),
-    EXPORT(BrDevPaletteSetOld),
-    EXPORT(BrDevPaletteEntrySetOld),
     EXPORT(BrRendererFacilityFind),
     EXPORT(BrPrimitiveLibraryFind),
     EXPORT(BrGeometryFormatFind),

@@ -10,16 +10,34 @@ namespace {
 struct br_file {
     void *raw;
     br_boolean writing;
-    int mode; // reading: the open mode chosen; writing: the text flag
+    int mode;          // reading: the open mode chosen; writing: the text flag
+    br_boolean failed; // a write came short
     char name[1];
 };
+
+// Closes the raw handle of a file open for writing through the installed filesystem. A file of the
+// standard filesystem (also under a filesystem that copies its record) goes in place only when every
+// write went in, and says whether it did; of another filesystem's files only a short write is known.
+br_boolean close_written(void *raw, br_boolean keep)
+{
+    if (!BrFwStdFileWriting(raw, keep)) {
+        br_fw.fsys->close(raw);
+        return keep;
+    }
+    br_fw.std_write_ok = 0;
+    br_fw.fsys->close(raw);
+    return br_fw.std_write_ok;
+}
 
 br_file *wrap(void *raw, br_boolean writing, int mode, const char *name)
 {
     br_size_t len = strlen(name);
     br_file *f = (br_file *)BrResAllocate(br_fw.res, offsetof(br_file, name) + len + 1, BR_MEMORY_FILE);
     if (f == nullptr) {
-        br_fw.fsys->close(raw);
+        if (writing)
+            close_written(raw, 0);
+        else
+            br_fw.fsys->close(raw);
         return nullptr;
     }
     f->raw = raw;
@@ -39,9 +57,24 @@ void *raw_of(void *f)
 void BrFwFileFree(void *res, br_uint_8 res_class, br_size_t size)
 {
     br_file *f = (br_file *)res;
-    if (f->raw != nullptr && br_fw.fsys != nullptr)
-        br_fw.fsys->close(f->raw);
+    if (f->raw != nullptr && br_fw.fsys != nullptr) {
+        if (f->writing)
+            close_written(f->raw, !f->failed);
+        else
+            br_fw.fsys->close(f->raw);
+    }
     f->raw = nullptr;
+}
+
+br_boolean BrFwFileCloseWritten(void *vf, br_boolean keep)
+{
+    br_file *f = (br_file *)vf;
+    br_boolean ok = keep && !f->failed;
+    if (f->writing && f->raw != nullptr && br_fw.fsys != nullptr)
+        ok = close_written(f->raw, ok);
+    f->raw = nullptr;
+    BrResFree(f);
+    return ok;
 }
 
 void *BrFileOpenRead(const char *name, br_size_t n_magics, br_mode_test_cbfn *identify, int *mode_result)
@@ -98,7 +131,10 @@ br_size_t BrFileRead(void *buf, br_size_t size, br_size_t n, void *f)
 
 br_size_t BrFileWrite(const void *buf, br_size_t size, br_size_t n, void *f)
 {
-    return br_fw.fsys->write(buf, size, n, raw_of(f));
+    br_size_t done = br_fw.fsys->write(buf, size, n, raw_of(f));
+    if (size != 0 && done < n)
+        ((br_file *)f)->failed = 1;
+    return done;
 }
 
 br_size_t BrFileGetLine(char *buf, br_size_t buf_len, void *f)
@@ -123,7 +159,7 @@ int BrFilePrintf(void *f, const char *fmt, ...)
     va_start(args, fmt);
     br_int_32 n = BrVSprintfN(text, BrScratchStringSize(), fmt, args);
     va_end(args);
-    return (int)br_fw.fsys->write(text, 1, n, raw_of(f));
+    return (int)BrFileWrite(text, 1, n, f);
 }
 
 void *BrFwFileOpenText(const char *name)

@@ -47,6 +47,16 @@ struct br_framework_state {
     void *sys_config;
 
     br_boolean bAlreadyLoadedDrivers;
+
+    /* The screen the device code began last (null when none, or once what it points to ended), and
+     * the device that made it. */
+    struct br_pixelmap *last_begin_screen;
+    void *last_begin_device;
+
+    /* Files the standard filesystem has open for writing, not yet in place, and whether the last one
+     * closed went in place whole. */
+    void *std_writes;
+    br_boolean std_write_ok;
 };
 
 extern br_framework_state br_fw;
@@ -61,6 +71,9 @@ extern const int BrFwResourceClassCount;
 
 /* Hooks of the begin and end into the areas built on top of this foundation. */
 br_filesystem *BrFwStdFilesystem(void); /* "Standard IO", or null while there is none */
+/* Whether the raw handle is a file the standard filesystem has open for writing; with keep clear its
+ * close abandons it. Its close leaves in std_write_ok whether the file went in place whole. */
+br_boolean BrFwStdFileWriting(void *raw, br_boolean keep);
 void BrFwTokensBegin(void);
 br_error BrFwSystemConfigBegin(void);
 void BrFwCoreImageAdd(void);
@@ -76,6 +89,10 @@ void BrFwDevRemove(void *dev);
 void BrFwFileFree(void *res, br_uint_8 res_class, br_size_t size);
 void BrFwImageFree(void *res, br_uint_8 res_class, br_size_t size);
 void BrFwObjectFree(void *res, br_uint_8 res_class, br_size_t size);
+/* Closes a file handle; for one open for writing, answers whether every byte written reached the
+ * file under its name. With keep clear a written file is abandoned: with the standard filesystem the
+ * old file stays as it was. */
+br_boolean BrFwFileCloseWritten(void *f, br_boolean keep);
 /* File input of the lexer: open for reading in text mode, read a byte (-1 at the end). */
 void *BrFwFileOpenText(const char *name);
 int BrFwFileGetChar(void *file);

@@ -5,14 +5,32 @@
 
 static char scratch_string[512];
 
+namespace {
+
+// Whether a block is one of the temporary blocks handed out while the kept one was held: those are
+// scratch-class children of the anchor other than the kept block.
+br_uint_32 is_block(void *vres, void *vblock)
+{
+    return vres == vblock ? 1 : 0;
+}
+
+bool is_temporary(void *block)
+{
+    return block != br_fw.scratch_ptr && br_fw.res != nullptr && BrResChildEnum(br_fw.res, is_block, block) != 0 &&
+           BrResClass(block) == BR_MEMORY_SCRATCH;
+}
+
+} // namespace
+
 void *BrScratchAllocate(br_size_t size)
 {
-    // A block in use is never taken from its holder, let alone freed under it.
+    br_fw.scratch_last = size;
+    // The kept block is never taken from its holder, let alone freed under it: a second caller gets a
+    // block of its own, which its free gives back.
     if (br_fw.scratch_inuse) {
         BrFailure("Scratchpad not available");
-        return nullptr;
+        return BrResAllocate(br_fw.res, size, BR_MEMORY_SCRATCH);
     }
-    br_fw.scratch_last = size;
     if (br_fw.scratch_ptr == nullptr || br_fw.scratch_size < size) {
         if (br_fw.scratch_ptr != nullptr)
             BrResFree(br_fw.scratch_ptr);
@@ -27,7 +45,14 @@ void *BrScratchAllocate(br_size_t size)
 
 void BrScratchFree(void *scratch)
 {
-    br_fw.scratch_inuse = 0;
+    if (scratch == nullptr)
+        return;
+    if (scratch == br_fw.scratch_ptr)
+        br_fw.scratch_inuse = 0;
+    else if (is_temporary(scratch))
+        BrResFree(scratch);
+    else
+        BrFailure("Scratchpad block %p was not handed out", scratch);
 }
 
 br_size_t BrScratchFlush(void)

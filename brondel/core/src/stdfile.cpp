@@ -1,13 +1,25 @@
 // The standard filesystem "Standard IO": C streams, names resolved by the platform, and a search
 // along the configured path for bare names. Its raw handles are FILE pointers, so a filesystem that
 // copies this record may hand its own streams to the other operations.
+//
+// A file opened for writing is a stream in memory; its close hands the bytes to the platform's atomic
+// write, so the name holds either the old file or the whole new one, never a fragment, and a failed
+// or abandoned write leaves the old file as it was.
+#include <errno.h>
+#include <limits.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
 
 #include "brondel/brfile.h"
 #include "fwstate.h"
 #include "sysconf.h"
+#include "vokplat/paths.h"
+#include "vokplat/savefile.h"
 #include "vokplat/stdio.h"
 
 namespace {
@@ -95,9 +107,58 @@ void *std_open_read(const char *name, br_size_t n_magics, br_mode_test_cbfn *ide
     }
 }
 
+// A file being written: its stream, and for a regular file the bytes gathered in memory.
+struct pending_write {
+    pending_write *next;
+    FILE *fp;
+    char *bytes;
+    size_t size;
+    bool in_place; // a device or pipe: written where it is, there is nothing to put in its place
+    bool keep;     // its close puts it in place; cleared when the file is abandoned
+    char name[1];
+};
+
+pending_write *&open_writes()
+{
+    return *(pending_write **)&br_fw.std_writes;
+}
+
 void *std_open_write(const char *name, int text)
 {
-    return PlatFopen(name, text == 1 ? "w" : "wb");
+    // What would make the final write fail is refused now, as opening the file itself would be.
+    char host[PATH_MAX];
+    if (PlatResolvePath(name, host, sizeof(host)) == 0)
+        return nullptr;
+    struct stat st;
+    bool exists = stat(host, &st) == 0;
+    if (exists && S_ISDIR(st.st_mode))
+        return nullptr;
+    bool in_place = exists && !S_ISREG(st.st_mode);
+    if (exists && !in_place && (st.st_mode & S_IWUSR) == 0) {
+        errno = EACCES;
+        return nullptr;
+    }
+    std::string folder = host;
+    size_t slash = folder.rfind('/');
+    folder = slash == std::string::npos ? "." : slash == 0 ? "/" : folder.substr(0, slash);
+    if (!in_place && (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)))
+        return nullptr;
+
+    size_t len = strlen(name);
+    pending_write *w = (pending_write *)calloc(1, sizeof(pending_write) + len);
+    if (w == nullptr)
+        return nullptr;
+    memcpy(w->name, name, len + 1);
+    w->in_place = in_place;
+    w->keep = true;
+    w->fp = in_place ? fopen(host, text == 1 ? "w" : "wb") : open_memstream(&w->bytes, &w->size);
+    if (w->fp == nullptr) {
+        free(w);
+        return nullptr;
+    }
+    w->next = open_writes();
+    open_writes() = w;
+    return w->fp;
 }
 
 br_uint_32 std_attributes_get(void)
@@ -105,9 +166,36 @@ br_uint_32 std_attributes_get(void)
     return std_attributes;
 }
 
+pending_write **find_write(void *f)
+{
+    pending_write **at = &open_writes();
+    while (*at != nullptr && (*at)->fp != (FILE *)f)
+        at = &(*at)->next;
+    return at;
+}
+
+// A file open for writing goes in place only when every write went in and it was not abandoned; the
+// outcome is left for the file layer, since the record's close answers nothing.
 void std_close(void *f)
 {
-    fclose((FILE *)f);
+    pending_write **at = find_write(f);
+    if (*at == nullptr) {
+        fclose((FILE *)f);
+        return;
+    }
+    pending_write *w = *at;
+    *at = w->next;
+    bool ok = ferror(w->fp) == 0;
+    if (w->in_place) {
+        ok = fflush(w->fp) == 0 && ok;
+        ok = fclose(w->fp) == 0 && ok;
+    } else {
+        ok = fclose(w->fp) == 0 && ok;
+        ok = ok && w->keep && PlatSaveFile(w->name, w->bytes != nullptr ? w->bytes : "", w->size);
+        free(w->bytes);
+    }
+    br_fw.std_write_ok = ok && w->keep;
+    free(w);
 }
 
 int std_eof(void *f)
@@ -184,4 +272,13 @@ br_filesystem std_filesystem = {
 br_filesystem *BrFwStdFilesystem(void)
 {
     return &std_filesystem;
+}
+
+br_boolean BrFwStdFileWriting(void *raw, br_boolean keep)
+{
+    pending_write *w = *find_write(raw);
+    if (w == nullptr)
+        return 0;
+    w->keep = w->keep && keep;
+    return 1;
 }

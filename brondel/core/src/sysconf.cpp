@@ -1,6 +1,9 @@
 // System configuration: an association array of token and value, filled at begin from the registry,
 // "Brondel.ini" and the environment, and open to callers afterwards.
 #include <string.h>
+#include <strings.h>
+
+#include <vector>
 
 #include "fwstate.h"
 #include "sysconf.h"
@@ -195,11 +198,26 @@ br_error load_registry(const char *key, HKEY root)
     return BRE_OK;
 }
 
+// Whether the profile file has the section, entries or not: its name is among the file's sections.
+bool ini_has_section(const char *file, const char *section)
+{
+    std::vector<char> names(4096);
+    for (;;) {
+        DWORD n = GetPrivateProfileStringA(nullptr, nullptr, "", names.data(), (DWORD)names.size(), file);
+        if (n + 2 < names.size() || names.size() >= (1u << 20))
+            break;
+        names.resize(names.size() * 2); // the list was cut: ask again with more room
+    }
+    for (const char *p = names.data(); *p != '\0'; p += strlen(p) + 1)
+        if (strcasecmp(p, section) == 0)
+            return true;
+    return false;
+}
+
 br_error load_ini(const char *file, const char *section)
 {
     char buf[value_size];
-    // A section without entries reads the same as a missing one.
-    if (section == nullptr || GetPrivateProfileSectionA(section, buf, sizeof(buf), file) == 0)
+    if (section == nullptr || !ini_has_section(file, section))
         return BRE_FAIL;
     for (const load_item &item : load_items)
         if (profile_read(file, section, item.name, buf))

@@ -113,7 +113,8 @@ br_error BrStringToTokenValue(br_token_value *buffer, br_size_t buffer_size, con
     for (;;) {
         while (BrLexerCurrent(l) == ',')
             BrLexerAdvance(l);
-        if (BrLexerCurrent(l) != BRL_IDENT || remaining() < sizeof(br_token_value))
+        // A pair is taken only with more room left than one pair: an exact fit stops.
+        if (BrLexerCurrent(l) != BRL_IDENT || remaining() <= sizeof(br_token_value))
             break;
 
         char name[40];

@@ -208,6 +208,10 @@ typedef struct DfChunkTable {
 
 br_datafile *DfOpen(const char *name, int direction, br_uint_32 scalar_type);
 void DfClose(br_datafile *df);
+/* Closes a datafile opened for writing and answers 1 when everything written reached the file under
+ * its name, 0 when a write failed. With keep 0 the file is abandoned: with the standard filesystem the
+ * file that was there before stays as it was. Savers use it to report a failed save. */
+br_boolean DfCloseWritten(br_datafile *df, br_boolean keep);
 int DfWriteModeSet(int mode);
 int DfFileInfoWrite(br_datafile *df, br_uint_32 type);
 int DfChunkEndWrite(br_datafile *df);

@@ -202,26 +202,6 @@ br_int_32 df_float_to_fixed(double f, double one, int64_t lo, int64_t hi)
     return (br_int_32)llround(v);
 }
 
-br_uint_8 *df_block_gather(const void *base, br_uint_32 block_size, br_int_32 block_stride, br_uint_32 block_count,
-                           br_uint_32 size, br_size_t *bytes)
-{
-    br_size_t row = (br_size_t)block_size * size;
-    br_size_t total = row * block_count;
-    *bytes = total;
-    br_uint_8 *out = (br_uint_8 *)BrScratchAllocate(total > 0 ? total : 1);
-    if (out == nullptr)
-        return nullptr;
-    const br_uint_8 *src = (const br_uint_8 *)base;
-    for (br_uint_32 r = 0; r < block_count; r++) {
-        const br_uint_8 *s = src + (intptr_t)r * block_stride;
-        br_uint_8 *d = out + r * row;
-        for (br_uint_32 e = 0; e < block_size; e++)
-            for (br_uint_32 b = 0; b < size; b++)
-                d[e * size + b] = s[e * size + (size - 1 - b)];
-    }
-    return out;
-}
-
 bool df_block_check(const char *who, br_uint_32 file_count, br_uint_32 file_size, br_uint_32 size, uint64_t *bytes,
                     br_uint_32 limit)
 {
@@ -330,7 +310,10 @@ br_datafile *DfOpen(const char *name, int direction, br_uint_32 scalar_type)
 
     br_datafile *df = (br_datafile *)BrResAllocate(br_fw.res, sizeof(br_datafile), BR_MEMORY_DATAFILE);
     if (df == nullptr) {
-        df_io_close(h);
+        if (direction == DF_DIRECTION_WRITE)
+            df_io_close_written(h, 0);
+        else
+            df_io_close(h);
         return nullptr;
     }
     df->h = h;
@@ -342,10 +325,9 @@ br_datafile *DfOpen(const char *name, int direction, br_uint_32 scalar_type)
     return df;
 }
 
-void DfClose(br_datafile *df)
+// Takes the datafile's entry (and what lies above it) off the stack.
+static void stack_drop(br_datafile *df)
 {
-    if (df == nullptr)
-        return;
     // Objects left above the datafile's own entry are dropped, not freed: the library's anchor or
     // their owners hold them. Entries below it (another open datafile) are left alone.
     int at = df_stack_top - 1;
@@ -353,8 +335,25 @@ void DfClose(br_datafile *df)
         at--;
     if (at >= 0)
         df_stack_top = at;
+}
+
+void DfClose(br_datafile *df)
+{
+    if (df == nullptr)
+        return;
+    stack_drop(df);
     df_io_close(df->h);
     BrResFree(df);
+}
+
+br_boolean DfCloseWritten(br_datafile *df, br_boolean keep)
+{
+    if (df == nullptr)
+        return 0;
+    stack_drop(df);
+    br_boolean ok = df_io_close_written(df->h, keep);
+    BrResFree(df);
+    return ok;
 }
 
 int DfFileInfoWrite(br_datafile *df, br_uint_32 type)

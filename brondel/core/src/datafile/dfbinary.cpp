@@ -257,12 +257,8 @@ int bin_block_write(br_datafile *df, const void *base, br_uint_32 block_size, br
         df_io_write(base, block_size, df->h);
         return 0;
     }
-    br_size_t bytes;
-    br_uint_8 *block = df_block_gather(base, block_size, block_stride, block_count, size, &bytes);
-    if (block == nullptr)
-        return 0;
-    df_io_write(block, bytes, df->h);
-    BrScratchFree(block);
+    df_block_walk(base, block_size, block_stride, block_count, size,
+                  [df](const br_uint_8 *piece, br_size_t n) { df_io_write(piece, n, df->h); });
     return 0;
 }
 

@@ -14,6 +14,8 @@ enum df_io_mode { DF_IO_BINARY = 0, DF_IO_TEXT = 1, DF_IO_UNKNOWN = 2 };
 void *df_io_open_read(const char *name, df_io_mode *mode);
 void *df_io_open_write(const char *name, int text);
 void df_io_close(void *h);
+/* Closes a file opened for writing: whether all that was written is in place (keep clear abandons it). */
+br_boolean df_io_close_written(void *h, br_boolean keep);
 br_size_t df_io_read(void *buf, br_size_t n, void *h);
 void df_io_write(const void *buf, br_size_t n, void *h);
 int df_io_getc(void *h);
@@ -65,10 +67,30 @@ br_int_32 df_chunk_lookup(const char *name);
 /* The parent of what a read allocates. */
 void *df_res_parent(const br_datafile *df);
 
-/* Gathers a block (rows of elements with a byte stride) into one run of big-endian elements in
- * scratch memory; the caller frees it with BrScratchFree. Null when it cannot be had. */
-br_uint_8 *df_block_gather(const void *base, br_uint_32 block_size, br_int_32 block_stride, br_uint_32 block_count,
-                           br_uint_32 size, br_size_t *bytes);
+/* Walks a block (rows of elements with a byte stride) in file order, each element's bytes reversed
+ * (big-endian), handing it to emit(bytes, n) in pieces of a small buffer of its own: writing a block
+ * needs neither the scratch block nor any allocation. */
+template <class Emit>
+void df_block_walk(const void *base, br_uint_32 block_size, br_int_32 block_stride, br_uint_32 block_count,
+                   br_uint_32 size, Emit emit)
+{
+    br_uint_8 piece[4096];
+    br_size_t n = 0;
+    const br_uint_8 *src = (const br_uint_8 *)base;
+    for (br_uint_32 r = 0; r < block_count; r++) {
+        const br_uint_8 *s = src + (intptr_t)r * block_stride;
+        for (br_uint_32 e = 0; e < block_size; e++, s += size)
+            for (br_uint_32 b = size; b-- > 0;) {
+                piece[n++] = s[b];
+                if (n == sizeof(piece)) {
+                    emit(piece, n);
+                    n = 0;
+                }
+            }
+    }
+    if (n > 0)
+        emit(piece, n);
+}
 /* Checks a block header read from a file: the element size and that count x size fits what the
  * chunk can hold. Reports and answers false when it does not. */
 bool df_block_check(const char *who, br_uint_32 file_count, br_uint_32 file_size, br_uint_32 size,

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "dfint.h"
+#include "fwstate.h"
 
 namespace {
 
@@ -60,6 +61,11 @@ void *df_io_open_write(const char *name, int text)
 void df_io_close(void *h)
 {
     BrFileClose(h);
+}
+
+br_boolean df_io_close_written(void *h, br_boolean keep)
+{
+    return BrFwFileCloseWritten(h, keep);
 }
 
 br_size_t df_io_read(void *buf, br_size_t n, void *h)

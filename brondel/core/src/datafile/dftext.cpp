@@ -376,26 +376,29 @@ int text_block_write(br_datafile *df, const void *base, br_uint_32 block_size, b
 {
     df_io_printf(df->h, "  block %d\n", (int)(block_size * block_count));
     df_io_printf(df->h, "  size %d\n", (int)size);
-    br_size_t bytes;
-    br_uint_8 *block = df_block_gather(base, block_size, block_stride, block_count, size, &bytes);
-    if (block == nullptr)
-        return 0;
+    br_size_t at = 0;
     std::string line;
-    for (br_size_t i = 0; i < bytes; i++) {
-        char b[16];
-        if (i % 32 == 0) {
-            snprintf(b, sizeof(b), "    %08x: ", (unsigned)i);
+    df_block_walk(base, block_size, block_stride, block_count, size, [&](const br_uint_8 *piece, br_size_t n) {
+        for (br_size_t i = 0; i < n; i++, at++) {
+            char b[16];
+            if (at % 32 == 0) {
+                snprintf(b, sizeof(b), "    %08x: ", (unsigned)at);
+                line += b;
+            }
+            snprintf(b, sizeof(b), "%02x", piece[i]);
             line += b;
+            if (at % 32 == 31) {
+                line += '\n';
+                df_io_write(line.data(), line.size(), df->h);
+                line.clear();
+            }
         }
-        snprintf(b, sizeof(b), "%02x", block[i]);
-        line += b;
-        if (i % 32 == 31 || i + 1 == bytes) {
-            line += '\n';
-            df_io_write(line.data(), line.size(), df->h);
-            line.clear();
-        }
+    });
+    // A last partial line.
+    if (!line.empty()) {
+        line += '\n';
+        df_io_write(line.data(), line.size(), df->h);
     }
-    BrScratchFree(block);
     return 0;
 }
 

@@ -132,6 +132,8 @@ br_error BrPixelmapBegin(void)
 
 void BrPixelmapEnd(void)
 {
+    // The pixel maps go with the library: a last-begun screen among them must not be read after.
+    BrDevLastBeginSet(nullptr);
     if (PmState.res != nullptr)
         BrResFree(PmState.res);
     memset(&PmState, 0, sizeof(PmState));

@@ -40,7 +40,10 @@ void store_plain_rows(br_pixelmap *pm, const bmp_info &bi, bool top_down, const 
         const br_uint_8 *row = rows.data() + (size_t)i * row_bytes;
         br_uint_8 *dst = fmt_row(pm, top_down ? i : h - 1 - i);
         if (bi.bit_count == 4) {
-            for (br_int_32 x = 0; x < w; x++)
+            // Whole bytes are unpacked: an odd width's spare nibble lands in the row's padding.
+            br_int_32 room = pm->row_bytes < 0 ? -pm->row_bytes : pm->row_bytes;
+            br_int_32 n = (w & 1) && w < room ? w + 1 : w;
+            for (br_int_32 x = 0; x < n; x++)
                 dst[x] = (x & 1) ? (row[x / 2] & 0x0f) : (row[x / 2] >> 4);
         } else {
             memcpy(dst, row, (br_size_t)w * (bi.bit_count / 8));
@@ -48,8 +51,9 @@ void store_plain_rows(br_pixelmap *pm, const bmp_info &bi, bool top_down, const 
     }
 }
 
-// Run-length pictures: pixels land in a scratch row that each end of line stores, from the bottom
-// row up. Nothing is written outside the scratch row or the picture.
+// Run-length pictures: pixels land in a scratch row that is stored whenever the row changes (an end
+// of line, or a delta that moves up), from the bottom row up. Nothing is written outside the scratch
+// row or the picture.
 bool read_rle(fmt_file &f, br_pixelmap *pm, const bmp_info &bi)
 {
     br_int_32 w = pm->width;
@@ -61,6 +65,13 @@ bool read_rle(fmt_file &f, br_pixelmap *pm, const bmp_info &bi)
         if (col >= 0 && col < w)
             scratch[(size_t)col] = v;
         col++;
+    };
+    // Stores the row decoded so far and starts the one `up` rows higher cleared; false past the top.
+    auto next_row = [&](int up) {
+        memcpy(fmt_row(pm, row), scratch.data(), scratch.size());
+        memset(scratch.data(), 0, scratch.size());
+        row -= up;
+        return row >= 0;
     };
     auto fail = [&] {
         BrFailure("Unable to read compressed image data from '%s'", f.name);
@@ -77,10 +88,8 @@ bool read_rle(fmt_file &f, br_pixelmap *pm, const bmp_info &bi)
             continue;
         }
         if (v == 0) {
-            memcpy(fmt_row(pm, row), scratch.data(), scratch.size());
-            memset(scratch.data(), 0, scratch.size());
             col = 0;
-            if (--row < 0)
+            if (!next_row(1))
                 return true;
         } else if (v == 1) {
             return true;
@@ -89,8 +98,7 @@ bool read_rle(fmt_file &f, br_pixelmap *pm, const bmp_info &bi)
             if (dx < 0 || dy < 0)
                 return fail();
             col += dx;
-            row -= dy;
-            if (row < 0)
+            if (dy > 0 && !next_row(dy))
                 return true;
         } else {
             int bytes = four ? (v + 1) / 2 : v;

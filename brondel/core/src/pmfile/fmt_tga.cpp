@@ -66,27 +66,33 @@ br_pixelmap *load(fmt_file &f, br_uint_32 flags)
     tga_header h = {raw[0], raw[1], raw[2], fmt_le16(raw + 3), fmt_le16(raw + 5), raw[7],
                     fmt_le16(raw + 12), fmt_le16(raw + 14), raw[16], raw[17]};
 
-    br_uint_8 type;
-    if (h.image_type == 1 || h.image_type == 9) {
-        if (h.depth != 8) {
+    // The accepted (image type, depth) pairs; 32-bit true colour keeps its alpha on request.
+    static const struct {
+        br_uint_8 image_type, depth, type;
+    } pairs[] = {
+        {1, 8, BR_PMT_INDEX_8},   {9, 8, BR_PMT_INDEX_8},   {2, 15, BR_PMT_RGB_555},  {10, 15, BR_PMT_RGB_555},
+        {2, 16, BR_PMT_RGB_565},  {10, 16, BR_PMT_RGB_565}, {2, 24, BR_PMT_RGB_888},  {10, 24, BR_PMT_RGB_888},
+        {2, 32, BR_PMT_RGBX_888}, {10, 32, BR_PMT_RGBX_888},
+    };
+    int found = -1;
+    bool listed_type = false;
+    for (int i = 0; i < (int)(sizeof(pairs) / sizeof(pairs[0])); i++) {
+        listed_type = listed_type || pairs[i].image_type == h.image_type;
+        if (pairs[i].image_type == h.image_type && pairs[i].depth == h.depth)
+            found = i;
+    }
+    if (found < 0) {
+        // Only a listed type with a depth no picture has is told by its depth.
+        bool known_depth = h.depth == 8 || h.depth == 15 || h.depth == 16 || h.depth == 24 || h.depth == 32;
+        if (listed_type && !known_depth)
             BrFailure("%d bit TGA file '%s' not supported", h.depth, f.name);
-            return nullptr;
-        }
-        type = BR_PMT_INDEX_8;
-    } else if (h.image_type == 2 || h.image_type == 10) {
-        switch (h.depth) {
-        case 15: type = BR_PMT_RGB_555; break;
-        case 16: type = BR_PMT_RGB_565; break;
-        case 24: type = BR_PMT_RGB_888; break;
-        case 32: type = (flags & BR_FMT_TGA_ALPHA) ? BR_PMT_RGBA_8888 : BR_PMT_RGBX_888; break;
-        default:
-            BrFailure("%d bit TGA file '%s' not supported", h.depth, f.name);
-            return nullptr;
-        }
-    } else {
-        BrFailure("TGA image type %d in file '%s' not supported", h.image_type, f.name);
+        else
+            BrFailure("TGA image type %d in file '%s' not supported", h.image_type, f.name);
         return nullptr;
     }
+    br_uint_8 type = pairs[found].type;
+    if (type == BR_PMT_RGBX_888 && (flags & BR_FMT_TGA_ALPHA))
+        type = BR_PMT_RGBA_8888;
     if (h.width == 0 || h.height == 0) {
         BrFailure("TGA file '%s' holds no pixels", f.name);
         return nullptr;

@@ -232,8 +232,8 @@ br_uint_32 BrPixelmapSaveMany(const char *filename, br_pixelmap **pixelmaps, br_
         write_pixelmap(df, pixelmaps[i]);
         DfChunkEndWrite(df);
     }
-    DfClose(df);
-    return num;
+    // A save that did not reach the file whole is no save: the caller hears of it.
+    return DfCloseWritten(df, 1) ? num : 0;
 }
 
 br_uint_32 BrPixelmapSave(const char *filename, br_pixelmap *pixelmap)
