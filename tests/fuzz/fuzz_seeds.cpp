@@ -11,6 +11,7 @@
 #include "df_fuzz_common.h"
 #include "memfs.h"
 #include "pannix_seeds.h"
+#include "scene_seeds.h"
 
 namespace {
 
@@ -138,6 +139,13 @@ int main(int argc, char **argv)
         fuzz::write_pack_seeds(dir);
     } else if (kind == "settings") {
         fuzz::write_settings_seeds(dir);
+    } else if (kind == "scenefile") {
+        BrV1dbBegin();
+        DfWriteModeSet(DF_MODE_BINARY);
+        fuzz::write_scene_seeds(dir, ".bin");
+        DfWriteModeSet(DF_MODE_TEXT);
+        fuzz::write_scene_seeds(dir, ".txt");
+        BrV1dbEnd();
     } else {
         fprintf(stderr, "fuzz_seeds: no seeds for %s\n", kind.c_str());
         return 2;
