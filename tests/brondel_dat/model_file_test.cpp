@@ -256,6 +256,12 @@ const Malformed malformed[] = {
          w.vertices(3, 10);
      },
      "do not fit the chunk"},
+    {"MoreOpenModelsThanTheStackHolds",
+     [](Writer &w) {
+         for (int i = 0; i < DF_STACK_SIZE + 8; i++)
+             w.model("m");
+     },
+     "DatafileStack Overflow"},
     {"HugeMaterialIndex",
      [](Writer &w) {
          w.model("m");

@@ -215,8 +215,7 @@ int fop_actor(br_datafile *df, br_uint_32, br_uint_32, br_uint_32)
     a->t.type = BR_TRANSFORM_IDENTITY;
     BrMatrix34Identity(&a->t.t.mat);
     default_record_give(a);
-    DfPush(DFS_ACTOR, a, 1);
-    return 0;
+    return DbfPush(DFS_ACTOR, a, 1);
 }
 
 int fop_actor_model(br_datafile *df, br_uint_32, br_uint_32, br_uint_32)
@@ -301,8 +300,7 @@ int fop_transform(br_datafile *df, br_uint_32 id, br_uint_32, br_uint_32)
         BrResFree(t);
         return DFH_REFUSED;
     }
-    DfPush(DFS_TRANSFORM, t, 1);
-    return 0;
+    return DbfPush(DFS_TRANSFORM, t, 1);
 }
 
 int fop_record(br_datafile *df, br_uint_32 id, br_uint_32, br_uint_32)
@@ -320,8 +318,7 @@ int fop_record(br_datafile *df, br_uint_32 id, br_uint_32, br_uint_32)
         BrResFree(record);
         return DFH_REFUSED;
     }
-    DfPush(r->stack_type, record, 1);
-    return 0;
+    return DbfPush(r->stack_type, record, 1);
 }
 
 int fop_end(br_datafile *, br_uint_32, br_uint_32, br_uint_32)
@@ -408,16 +405,10 @@ br_error BrActorFileCount(const char *filename, br_uint_16 *num)
 
 br_uint_32 BrActorSaveMany(const char *filename, br_actor **actors, br_uint_16 num)
 {
-    br_datafile *df = DbfSaveOpen(filename, FILE_TYPE_ACTORS);
-    if (df == nullptr)
-        return 0;
-    for (br_uint_16 i = 0; i < num; i++) {
-        if (actors[i] == nullptr)
-            continue;
-        actor_write(df, actors[i]);
+    return DbfSaveItems(filename, FILE_TYPE_ACTORS, DbfItems(actors, num, nullptr), [](br_datafile *df, br_actor *a) {
+        actor_write(df, a);
         DfChunkEndWrite(df);
-    }
-    return DbfSaveClose(df) ? num : 0;
+    });
 }
 
 br_uint_32 BrActorSave(const char *filename, br_actor *actor)

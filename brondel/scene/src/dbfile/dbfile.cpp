@@ -47,6 +47,15 @@ void *DbfPop(int type, const char *who)
     return DbfTop(type, who) != nullptr ? DfPop(type, nullptr) : nullptr;
 }
 
+int DbfPush(int type, void *value, int count)
+{
+    DfPush(type, value, count);
+    if (DfTopType() == type && DfTop(type, nullptr) == value)
+        return 0;
+    DbfEntryFree(type, value);
+    return DFH_REFUSED;
+}
+
 void DbfEntryFree(int type, void *value)
 {
     if (value == nullptr)

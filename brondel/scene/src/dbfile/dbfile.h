@@ -3,6 +3,9 @@
 #ifndef BRONDEL_DBFILE_H
 #define BRONDEL_DBFILE_H
 
+#include <type_traits>
+#include <vector>
+
 #include <brondel/brcore.h>
 #include <brondel/brdatafile.h>
 #include <brondel/brdbfile.h>
@@ -34,6 +37,9 @@ void *DbfTop(int type, const char *who);
 // As DbfTop, then popped.
 void *DbfPop(int type, const char *who);
 
+// Pushes a new object; when the stack is full it is freed and the chunk refused.
+int DbfPush(int type, void *value, int count);
+
 // Frees an object of the given stack type that no item took.
 void DbfEntryFree(int type, void *value);
 
@@ -46,6 +52,39 @@ br_error DbfFileCount(const char *filename, const DfChunkTable *table, int type,
 br_datafile *DbfSaveOpen(const char *filename, br_uint_32 file_type);
 // Closes a saved file; false when what was written did not all reach it.
 bool DbfSaveClose(br_datafile *df);
+
+// The items handed in (nulls left out); with no array, every item the registry enumerates (none
+// without a registry).
+template <class T, class Enum> std::vector<T *> DbfItems(T **items, br_uint_16 num, Enum enumerate)
+{
+    std::vector<T *> all;
+    if (items == nullptr) {
+        if constexpr (!std::is_same_v<Enum, std::nullptr_t>)
+            enumerate(nullptr, [](T *item, void *arg) -> br_uint_32 {
+                ((std::vector<T *> *)arg)->push_back(item);
+                return 0;
+            }, &all);
+        return all;
+    }
+    for (br_uint_16 i = 0; i < num; i++)
+        if (items[i] != nullptr)
+            all.push_back(items[i]);
+    return all;
+}
+
+// Writes the items into one file, each by write (which ends it); answers how many reached the file.
+template <class T, class Write>
+br_uint_32 DbfSaveItems(const char *filename, br_uint_32 file_type, const std::vector<T *> &items, Write write)
+{
+    if (items.empty())
+        return 0;
+    br_datafile *df = DbfSaveOpen(filename, file_type);
+    if (df == nullptr)
+        return 0;
+    for (T *item : items)
+        write(df, item);
+    return DbfSaveClose(df) ? (br_uint_32)items.size() : 0;
+}
 
 // A chunk holding one name.
 void DbfNameChunkWrite(br_datafile *df, br_uint_32 id, const char *name);

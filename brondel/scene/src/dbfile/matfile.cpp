@@ -5,8 +5,6 @@
 
 #include <brondel/brpixmap.h>
 
-#include <vector>
-
 #include "dbfile.h"
 
 namespace {
@@ -82,8 +80,7 @@ int material_read(br_datafile *df, const DfStructTemplate *str)
         BrMaterialFree(m);
         return DFH_REFUSED;
     }
-    DfPush(DFS_MATERIAL, m, 1);
-    return 0;
+    return DbfPush(DFS_MATERIAL, m, 1);
 }
 
 // In text files both material chunks carry one name, and the name finds the older one: the current
@@ -144,12 +141,6 @@ void material_write(br_datafile *df, br_material *m)
     DfChunkEndWrite(df);
 }
 
-br_uint_32 registered_material(br_material *m, void *arg)
-{
-    ((std::vector<br_material *> *)arg)->push_back(m);
-    return 0;
-}
-
 } // namespace
 
 br_uint_32 BrMaterialLoadMany(const char *filename, br_material **materials, br_uint_16 num)
@@ -170,22 +161,7 @@ br_error BrMaterialFileCount(const char *filename, br_uint_16 *num)
 
 br_uint_32 BrMaterialSaveMany(const char *filename, br_material **materials, br_uint_16 num)
 {
-    std::vector<br_material *> all;
-    if (materials == nullptr) {
-        BrMaterialEnum(nullptr, registered_material, &all);
-    } else {
-        for (br_uint_16 i = 0; i < num; i++)
-            if (materials[i] != nullptr)
-                all.push_back(materials[i]);
-    }
-    if (all.empty())
-        return 0;
-    br_datafile *df = DbfSaveOpen(filename, FILE_TYPE_MATERIAL_OLD);
-    if (df == nullptr)
-        return 0;
-    for (br_material *m : all)
-        material_write(df, m);
-    return DbfSaveClose(df) ? (br_uint_32)all.size() : 0;
+    return DbfSaveItems(filename, FILE_TYPE_MATERIAL_OLD, DbfItems(materials, num, BrMaterialEnum), material_write);
 }
 
 br_uint_32 BrMaterialSave(const char *filename, br_material *material)

@@ -124,8 +124,7 @@ int fop_model(br_datafile *df, br_uint_32, br_uint_32, br_uint_32)
     if (m == nullptr)
         return DFH_REFUSED;
     m->flags &= FILE_FLAGS;
-    DfPush(DFS_MODEL, m, 1);
-    return 0;
+    return DbfPush(DFS_MODEL, m, 1);
 }
 
 int fop_old_model_1(br_datafile *df, br_uint_32, br_uint_32, br_uint_32)
@@ -133,8 +132,7 @@ int fop_old_model_1(br_datafile *df, br_uint_32, br_uint_32, br_uint_32)
     br_model *m = model_new(df, &old_model_1_template);
     if (m == nullptr)
         return DFH_REFUSED;
-    DfPush(DFS_MODEL, m, 1);
-    return 0;
+    return DbfPush(DFS_MODEL, m, 1);
 }
 
 // A new array of count records under parent, read from the file; null (reported) when cut short.
@@ -152,19 +150,28 @@ template <class T> T *array_read(br_datafile *df, void *parent, br_uint_8 res_cl
     return a;
 }
 
+// A counted chunk of records as a new array of the top model, in place of the one it had.
+template <class T>
+int model_array(br_datafile *df, br_uint_32 count, const DfStructTemplate *str, br_uint_8 res_class, const char *who,
+                T *br_model::*array, br_uint_16 br_model::*n)
+{
+    br_model *m = (br_model *)DbfTop(DFS_MODEL, who);
+    if (m == nullptr || !DbfCountCheck(df, str, count, who))
+        return DFH_REFUSED;
+    T *a = nullptr;
+    if (count > 0 && (a = array_read<T>(df, m, res_class, str, count, who)) == nullptr)
+        return DFH_REFUSED;
+    if (m->*array != nullptr)
+        BrResFree(m->*array);
+    m->*array = a;
+    m->*n = (br_uint_16)count;
+    return 0;
+}
+
 int fop_vertices(br_datafile *df, br_uint_32, br_uint_32, br_uint_32 count)
 {
-    br_model *m = (br_model *)DbfTop(DFS_MODEL, "Vertices");
-    if (m == nullptr || !DbfCountCheck(df, &vertex_template, count, "Vertices"))
-        return DFH_REFUSED;
-    br_vertex *v = nullptr;
-    if (count > 0 && (v = array_read<br_vertex>(df, m, BR_MEMORY_VERTICES, &vertex_template, count, "Vertices")) == nullptr)
-        return DFH_REFUSED;
-    if (m->vertices != nullptr)
-        BrResFree(m->vertices);
-    m->vertices = v;
-    m->nvertices = (br_uint_16)count;
-    return 0;
+    return model_array(df, count, &vertex_template, BR_MEMORY_VERTICES, "Vertices", &br_model::vertices,
+                       &br_model::nvertices);
 }
 
 // Reads what fits into the vertices and drops the rest of the chunk's entries.
@@ -189,18 +196,11 @@ int fop_vertex_uv(br_datafile *df, br_uint_32, br_uint_32, br_uint_32 count)
 
 int fop_faces(br_datafile *df, br_uint_32, br_uint_32, br_uint_32 count)
 {
-    br_model *m = (br_model *)DbfTop(DFS_MODEL, "Faces");
-    if (m == nullptr || !DbfCountCheck(df, &face_template, count, "Faces"))
+    if (model_array(df, count, &face_template, BR_MEMORY_FACES, "Faces", &br_model::faces, &br_model::nfaces) != 0)
         return DFH_REFUSED;
-    br_face *f = nullptr;
-    if (count > 0 && (f = array_read<br_face>(df, m, BR_MEMORY_FACES, &face_template, count, "Faces")) == nullptr)
-        return DFH_REFUSED;
+    br_model *m = (br_model *)DfTop(DFS_MODEL, nullptr);
     for (br_uint_32 i = 0; i < count; i++)
-        f[i].smoothing = smoothing_in(f[i].smoothing);
-    if (m->faces != nullptr)
-        BrResFree(m->faces);
-    m->faces = f;
-    m->nfaces = (br_uint_16)count;
+        m->faces[i].smoothing = smoothing_in(m->faces[i].smoothing);
     return 0;
 }
 
@@ -243,8 +243,7 @@ int fop_material_index(br_datafile *df, br_uint_32, br_uint_32, br_uint_32 count
         df->prims->name_read(df, name);
         index[i] = BrMaterialFind(name);
     }
-    DfPush(DFS_MATERIAL_INDEX, index, (int)count + 1);
-    return 0;
+    return DbfPush(DFS_MATERIAL_INDEX, index, (int)count + 1);
 }
 
 // Older files: the chunk's bytes are names, each ended by a 0 byte.
@@ -270,8 +269,7 @@ int fop_old_material_index(br_datafile *df, br_uint_32, br_uint_32 length, br_ui
         index[i] = BrMaterialFind(name);
         name += strlen(name) + 1;
     }
-    DfPush(DFS_MATERIAL_INDEX, index, (int)n);
-    return 0;
+    return DbfPush(DFS_MATERIAL_INDEX, index, (int)n);
 }
 
 int fop_face_material(br_datafile *df, br_uint_32, br_uint_32, br_uint_32)
@@ -335,8 +333,7 @@ int old_vertices(br_datafile *df, br_uint_32 length, const DfStructTemplate *str
     br_uint_32 count;
     if (old_array(df, length, str, BR_MEMORY_VERTICES, "Old vertices", &v, &count) != 0)
         return DFH_REFUSED;
-    DfPush(DFS_VERTICES, v, (int)count);
-    return 0;
+    return DbfPush(DFS_VERTICES, v, (int)count);
 }
 
 int fop_old_vertices(br_datafile *df, br_uint_32, br_uint_32 length, br_uint_32)
@@ -380,8 +377,7 @@ int fop_old_faces(br_datafile *df, br_uint_32, br_uint_32 length, br_uint_32)
     BrResFree(index);
     if (count > 0 && f == nullptr)
         return DFH_REFUSED;
-    DfPush(DFS_FACES, f, (int)count);
-    return 0;
+    return DbfPush(DFS_FACES, f, (int)count);
 }
 
 int fop_old_model(br_datafile *df, br_uint_32, br_uint_32, br_uint_32)
@@ -406,8 +402,7 @@ int fop_old_model(br_datafile *df, br_uint_32, br_uint_32, br_uint_32)
     m->nfaces = (br_uint_16)nfaces;
     m->nvertices = (br_uint_16)nvertices;
     m->flags &= FILE_FLAGS;
-    DfPush(DFS_MODEL, m, 1);
-    return 0;
+    return DbfPush(DFS_MODEL, m, 1);
 }
 
 int fop_end(br_datafile *, br_uint_32, br_uint_32, br_uint_32)
@@ -499,12 +494,6 @@ void model_write(br_datafile *df, br_model *m)
     DfChunkEndWrite(df);
 }
 
-br_uint_32 registered_model(br_model *m, void *arg)
-{
-    ((std::vector<br_model *> *)arg)->push_back(m);
-    return 0;
-}
-
 } // namespace
 
 br_uint_32 BrModelLoadMany(const char *filename, br_model **models, br_uint_16 num)
@@ -525,26 +514,11 @@ br_error BrModelFileCount(const char *filename, br_uint_16 *num)
 
 br_uint_32 BrModelSaveMany(const char *filename, br_model **models, br_uint_16 num)
 {
-    std::vector<br_model *> all;
-    if (models == nullptr) {
-        BrModelEnum(nullptr, registered_model, &all);
-    } else {
-        for (br_uint_16 i = 0; i < num; i++)
-            if (models[i] != nullptr)
-                all.push_back(models[i]);
-    }
     std::vector<br_model *> saved;
-    for (br_model *m : all)
+    for (br_model *m : DbfItems(models, num, BrModelEnum))
         if (can_save(m))
             saved.push_back(m);
-    if (saved.empty())
-        return 0;
-    br_datafile *df = DbfSaveOpen(filename, FILE_TYPE_MODEL);
-    if (df == nullptr)
-        return 0;
-    for (br_model *m : saved)
-        model_write(df, m);
-    return DbfSaveClose(df) ? (br_uint_32)saved.size() : 0;
+    return DbfSaveItems(filename, FILE_TYPE_MODEL, saved, model_write);
 }
 
 br_uint_32 BrModelSave(const char *filename, br_model *model)
