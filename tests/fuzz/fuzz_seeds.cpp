@@ -12,6 +12,7 @@
 #include "df_fuzz_common.h"
 #include "memfs.h"
 #include "pannix_seeds.h"
+#include "scene_seeds.h"
 
 namespace {
 
@@ -138,7 +139,7 @@ void write_image_seeds(const std::string &dir)
 int main(int argc, char **argv)
 {
     if (argc != 3) {
-        fprintf(stderr, "usage: fuzz_seeds datafile|pix|tga|bmp|pack|settings|movie|image folder
+        fprintf(stderr, "usage: fuzz_seeds datafile|pix|tga|bmp|pack|settings|movie|image|scenefile folder
 ");
         return 2;
     }
@@ -167,6 +168,13 @@ int main(int argc, char **argv)
         fuzz::write_settings_seeds(dir);
     } else if (kind == "movie") {
         fuzz::write_movie_seeds(dir);
+    } else if (kind == "scenefile") {
+        BrV1dbBegin();
+        DfWriteModeSet(DF_MODE_BINARY);
+        fuzz::write_scene_seeds(dir, ".bin");
+        DfWriteModeSet(DF_MODE_TEXT);
+        fuzz::write_scene_seeds(dir, ".txt");
+        BrV1dbEnd();
     } else {
         fprintf(stderr, "fuzz_seeds: no seeds for %s\n", kind.c_str());
         return 2;
