@@ -60,7 +60,8 @@ TEST_F(Players, FirstLinesReadSafely)
         {"0>\n", "", 0},                    // '>' too early: no name
         {"7<no end\n", "", 7},              // no '>'
         {"", "", 2},                        // empty file
-        {"9<Name > with > marks>\n", "Name > with > marks", 9},
+        {"8<Name > with > marks>\n", "Name > with > marks", 8},
+        {"9<Zed>\n", "Zed", 2},            // no such speed: the speed stays
         {"3<0123456789012345678901234567890123456789>\n", "0123456789012345678901234567890", 3},
     };
     for (const Case &c : cases) {

@@ -75,7 +75,8 @@ TEST_F(Texts, DemoScriptsAlwaysEndWithTheEndStep)
     write_pack(kPack, {{"mnutext.txt", "~a\n"},
                        {"vndemo.txt", "~100, 200 comment\nFirst\nstep\n~300,400\nSecond\n~0,1\nnever\n"},
                        {"mkdemo.txt", many},
-                       {"kpdemo.txt", "~12\nno second number\n"}});
+                       {"kpdemo.txt", "~12\nno second number\n"},
+                       {"dmdemo.txt", "~99999999999,-99999999999\nfar\n"}});
     ASSERT_EQ(VokLoadTextFiles(), 1);
     const vok::DemoStep *vn = vok::game_texts(0)->demo;
     ASSERT_NE(vn, nullptr);
@@ -96,7 +97,11 @@ TEST_F(Texts, DemoScriptsAlwaysEndWithTheEndStep)
     const vok::DemoStep *kp = vok::game_texts(3)->demo;
     EXPECT_EQ(kp[0].start, 10000);
     EXPECT_EQ(kp[1].start, -1);
-    EXPECT_EQ(vok::game_texts(4)->demo, nullptr);
+    // Numbers past the int32 range are held at its ends.
+    const vok::DemoStep *dm = vok::game_texts(4)->demo;
+    EXPECT_EQ(dm[0].start, INT32_MAX);
+    EXPECT_EQ(dm[0].end, -INT32_MAX);
+    EXPECT_EQ(vok::game_texts(2)->demo, nullptr);
 }
 
 TEST_F(Texts, FieldListsBySection)

@@ -48,6 +48,9 @@ std::string clean_name(const char *name)
     return s;
 }
 
+// Kelpa's speeds are 0..8; its tables have nine columns.
+constexpr int kKelpaSpeeds = 9;
+
 KpSettings &kelpa()
 {
     return *static_cast<KpSettings *>(vok::own_block(3));
@@ -64,7 +67,8 @@ VOK_EXPORT int VokSetPlayerName(const char *name)
     read_lines(lines);
     int speed = kelpa().speed;
     char first[VOK_NAME_SIZE + 8];
-    snprintf(first, sizeof first, "%c<%-16s>\n", speed >= 0 && speed <= 9 ? '0' + speed : '2', player.c_str());
+    char digit = speed >= 0 && speed < kKelpaSpeeds ? char('0' + speed) : '2';
+    snprintf(first, sizeof first, "%c<%-16s>\n", digit, player.c_str());
     std::string out = first;
     bool known = player.empty();
     for (size_t i = 1; i < lines.size(); i++) {
@@ -90,7 +94,7 @@ VOK_EXPORT char *VokGetPlayerName(char *buffer)
     std::vector<std::string> lines;
     if (read_lines(lines) && !lines.empty() && !lines[0].empty()) {
         const std::string &line = lines[0];
-        if (line[0] >= '0' && line[0] <= '9')
+        if (line[0] >= '0' && line[0] < '0' + kKelpaSpeeds)
             kelpa().speed = line[0] - '0';
         size_t gt = line.rfind('>');
         if (gt != std::string::npos && gt >= 2) {

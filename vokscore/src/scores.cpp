@@ -384,9 +384,8 @@ VOK_EXPORT int VokLoadStatisticFile(int kind, uint32_t gameId, int position, voi
     std::string bytes;
     if (read_scores_file(game, bytes) != Read::ok)
         return -1;
+    // The tables stay in the working tables (score_table); `out` is sized for the solved record only.
     take_block(game, position, bytes);
-    if (out != nullptr)
-        memcpy(out, s.tables, sizeof(VokScoreEntry) * VOK_SCORE_TABLE * size_t(tables_of(game)));
     return 1;
 }
 

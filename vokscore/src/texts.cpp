@@ -223,7 +223,7 @@ void parse_mnutext(char *text, size_t length)
     });
 }
 
-// A decimal number at *p (optional sign); false when there are no digits.
+// A decimal number at *p (optional sign), held to the int32 range; false when there are no digits.
 bool read_number(const char *&p, int32_t &value)
 {
     const char *s = p;
@@ -236,8 +236,9 @@ bool read_number(const char *&p, int32_t &value)
         return false;
     int64_t v = 0;
     while (*s >= '0' && *s <= '9') {
-        if (v < 1000000000)
-            v = v * 10 + (*s - '0');
+        v = v * 10 + (*s - '0');
+        if (v > INT32_MAX)
+            v = INT32_MAX;
         s++;
     }
     value = int32_t(negative ? -v : v);

@@ -29,6 +29,9 @@ typedef struct VokStatRecord {
 VOK_EXPORT int VokUpdateScores(int kind, uint32_t gameId, int position, int result1, int result2);
 /* The rank the record's result reaches in the first table of the current game and level, or -1. */
 VOK_EXPORT int VokCheckHighScore(char *nameBuffer);
+/* Reads the tables of a game's block (1, -1 when they cannot be read), or for Terrow the solved record
+ * (copied to `out`, a VokStatRecord, when given; the answer is the field's solved byte). With no game
+ * in free play: 1, and the levels of each game to `out` (five int32) when given. */
 VOK_EXPORT int VokLoadStatistic(int kind, uint32_t gameId, int position, void *out);
 VOK_EXPORT int VokLoadStatisticFile(int kind, uint32_t gameId, int position, void *out);
 /* Takes entry `entry` (0..5) out of the tables of block `block` of a game's file. 1/0. */
