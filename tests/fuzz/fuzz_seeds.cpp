@@ -11,6 +11,7 @@
 #include "df_fuzz_common.h"
 #include "memfs.h"
 #include "pannix_seeds.h"
+#include "terrow_seeds.h"
 
 namespace {
 
@@ -138,6 +139,10 @@ int main(int argc, char **argv)
         fuzz::write_pack_seeds(dir);
     } else if (kind == "settings") {
         fuzz::write_settings_seeds(dir);
+    } else if (kind == "trfield") {
+        fuzz::write_trfield_seeds(dir);
+    } else if (kind == "trdict") {
+        fuzz::write_trdict_seeds(dir);
     } else {
         fprintf(stderr, "fuzz_seeds: no seeds for %s\n", kind.c_str());
         return 2;
