@@ -260,6 +260,7 @@ TEST_F(FieldFile, FailedSaveKeepsTheOldFileAndTheField)
         EXPECT_EQ(boxes(), std::vector<std::string>{"Disk Error!\nActual Position\nCannot be saved"});
     }
     EXPECT_EQ(read("old.trl"), "precious");
+    EXPECT_EQ(f->count, 3);  // the debris is still there
     EXPECT_EQ(f->flags & PF_MODIFIED, PF_MODIFIED);
     EXPECT_TRUE(f->elements[0]->io->flags & EF_SELECTED);
     Palya_Free(f);

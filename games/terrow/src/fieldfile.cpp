@@ -337,17 +337,19 @@ int Palya_FSave(const char *path, TrPalya *field)
 
 int Palya_FSaveUser(const char *path, TrPalya *field)
 {
-    Palya_RemoveRunMade(field);
-    int32_t count = stored_count(field, EF_LEVEL_PART);
+    // The player's pieces; debris is left out here and removed once the file is written.
+    const uint32_t leaveOut = EF_LEVEL_PART | EF_RUN_MADE;
+    int32_t count = stored_count(field, leaveOut);
     Writer w;
     w.i32(count);
     for (int32_t i = 0; i < field->count; i++)
-        if (!(field->elements[i]->io->flags & EF_LEVEL_PART))
+        if (!(field->elements[i]->io->flags & leaveOut))
             w.eio(*field->elements[i]->io);
     if (count > TR_MAX_ELEMS || path == nullptr || !PlatSaveFile(path, w.bytes.data(), w.bytes.size())) {
         TrWarning("%s", TrMessage(TR_MSG_POSITION_FAILED));
         return 0;
     }
+    Palya_RemoveRunMade(field);
     return 1;
 }
 

@@ -37,7 +37,7 @@ struct PhElem;
 #define EF_CLASS_MASK 0x003u
 #define EF_LEVEL_PART 0x004u  /* part of the level as designed; supplied pieces lack it */
 #define EF_SAMPLE 0x008u      /* catalogue sample, not in the field */
-#define EF_SELECTED 0x010u    /* selected or highlighted in the editor; cleared on every save */
+#define EF_SELECTED 0x010u    /* selected or highlighted in the editor (the physics traces such a ball); cleared on every save */
 #define EF_SUNK 0x020u        /* ball sunk into a goal (physics) */
 #define EF_DESTROYED 0x040u   /* destroyed (physics) */
 #define EF_RUN_MADE 0x080u    /* made during a run; removed before every save */
