@@ -13,6 +13,7 @@
 #include "memfs.h"
 #include "pannix_seeds.h"
 #include "scene_seeds.h"
+#include "terrow_seeds.h"
 
 namespace {
 
@@ -139,7 +140,7 @@ void write_image_seeds(const std::string &dir)
 int main(int argc, char **argv)
 {
     if (argc != 3) {
-        fprintf(stderr, "usage: fuzz_seeds datafile|pix|tga|bmp|pack|settings|movie|image|scenefile folder
+        fprintf(stderr, "usage: fuzz_seeds datafile|pix|tga|bmp|pack|settings|movie|image|scenefile|trfield|trdict folder
 ");
         return 2;
     }
@@ -175,6 +176,10 @@ int main(int argc, char **argv)
         DfWriteModeSet(DF_MODE_TEXT);
         fuzz::write_scene_seeds(dir, ".txt");
         BrV1dbEnd();
+    } else if (kind == "trfield") {
+        fuzz::write_trfield_seeds(dir);
+    } else if (kind == "trdict") {
+        fuzz::write_trdict_seeds(dir);
     } else {
         fprintf(stderr, "fuzz_seeds: no seeds for %s\n", kind.c_str());
         return 2;
