@@ -1,23 +1,19 @@
 // Settings tables in text files and profile sections, and the line tokenizer.
-#include <errno.h>
-#include <fcntl.h>
 #include <limits.h>
+#include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <strings.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <string>
 
 #include "ini.h"
 #include "pannix/pxbase.h"
 #include "pxstate.h"
 #include "vokplat/export.h"
-#include "vokplat/paths.h"
+#include "vokplat/savefile.h"
 #include "vokplat/stdio.h"
 #include "win32/winreg.h"
 
@@ -106,84 +102,52 @@ void load_line(char *line, INIENTRY *table, int32_t count)
     }
 }
 
-void save_entry(FILE *f, const INIENTRY &e)
+// Appends printf-formatted text to `out`.
+__attribute__((format(printf, 2, 3))) void append(std::string &out, const char *format, ...)
+{
+    va_list ap, again;
+    va_start(ap, format);
+    va_copy(again, ap);
+    int n = vsnprintf(nullptr, 0, format, ap);
+    va_end(ap);
+    if (n > 0) {
+        size_t at = out.size();
+        out.resize(at + size_t(n) + 1);
+        vsnprintf(&out[at], size_t(n) + 1, format, again);
+        out.resize(at + size_t(n));
+    }
+    va_end(again);
+}
+
+void save_entry(std::string &out, const INIENTRY &e)
 {
     int32_t n = e.count > 0 ? e.count : 1;
     if (e.type == INI_INT) {
         const auto *v = (const int32_t *)e.value;
-        fprintf(f, "%s:\t%d", e.name, v[0]);
+        append(out, "%s:\t%d", e.name, v[0]);
         for (int32_t i = 1; i < n; i++)
-            fprintf(f, ", %d", v[i]);
-        fputc('\n', f);
+            append(out, ", %d", v[i]);
+        out += '\n';
     } else if (e.type == INI_FLOAT) {
         const auto *v = (const float *)e.value;
-        fprintf(f, "%s:\t%f", e.name, double(v[0]));
+        append(out, "%s:\t%f", e.name, double(v[0]));
         for (int32_t i = 1; i < n; i++)
-            fprintf(f, ", %f", double(v[i]));
-        fputc('\n', f);
+            append(out, ", %f", double(v[i]));
+        out += '\n';
     } else if (e.type == INI_TEXT) {
-        fprintf(f, "%s:\t%s\n", e.name, (const char *)e.value);
+        // A text fills at most its buffer, terminated or not.
+        const auto *text = (const char *)e.value;
+        size_t length = e.count > 0 ? strnlen(text, size_t(e.count)) : strlen(text);
+        append(out, "%s:\t%.*s\n", e.name, int(std::min<size_t>(length, INT_MAX)), text);
     }
 }
 
-// A file replaced whole: written to a temporary file of its own beside it, then renamed over it, so
-// a failed save keeps the old file and two writers never share a temporary. A link is followed to
-// the file it names; a read-only file is refused as opening it for writing would be; the new file
-// keeps the old one's mode.
-class Replacement {
-public:
-    FILE *stream = nullptr;
-
-    ~Replacement()
-    {
-        if (stream != nullptr) {
-            fclose(stream);
-            unlink(temp_.c_str());
-        }
-    }
-
-    bool open(const char *host)
-    {
-        char real[PATH_MAX];
-        struct stat st;
-        bool exists = stat(host, &st) == 0;
-        if (exists && (!S_ISREG(st.st_mode) || (st.st_mode & S_IWUSR) == 0))
-            return false;
-        target_ = exists && realpath(host, real) != nullptr ? real : host;
-        static std::atomic<unsigned> serial{0};
-        int fd = -1;
-        for (int attempt = 0; fd < 0 && attempt < 100; attempt++) {
-            temp_ = target_ + ".tmp" + std::to_string(getpid()) + "-" + std::to_string(serial++);
-            fd = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (fd < 0 && errno != EEXIST)
-                return false;
-        }
-        if (fd < 0)
-            return false;
-        if ((exists && fchmod(fd, st.st_mode & 07777) != 0) || (stream = fdopen(fd, "w")) == nullptr) {
-            close(fd);
-            unlink(temp_.c_str());
-            return false;
-        }
-        return true;
-    }
-
-    // Flushes and renames over the target; on any failure the temporary goes and the target stays.
-    bool commit()
-    {
-        bool ok = fflush(stream) == 0 && !ferror(stream) && fsync(fileno(stream)) == 0;
-        ok = fclose(stream) == 0 && ok;
-        stream = nullptr;
-        if (!ok || rename(temp_.c_str(), target_.c_str()) != 0) {
-            unlink(temp_.c_str());
-            return false;
-        }
-        return true;
-    }
-
-private:
-    std::string target_, temp_;
-};
+// A save that failed while its bytes went out (disk full, an I/O error) rather than because the file
+// could not be made at all.
+bool failed_writing(DWORD error)
+{
+    return error == ERROR_DISK_FULL || error == ERROR_INVALID_FUNCTION;
+}
 
 }  // namespace
 
@@ -261,15 +225,13 @@ VOK_EXPORT int SaveIni(const char *file, const INIENTRY *table, int32_t count)
 {
     if (file == nullptr)
         return 0;
-    char host[4096];
-    Replacement r;
-    if (PlatResolvePath(file, host, sizeof host) == 0 || !r.open(host))
-        return SetLastMsgError(PXERR_CREATE, file);
+    std::string text;
     for (int32_t i = 0; table != nullptr && i < count; i++)
         if (table[i].name != nullptr && table[i].value != nullptr)
-            save_entry(r.stream, table[i]);
-    if (!r.commit())
-        return SetLastMsgError(PXERR_WRITE, file);
+            save_entry(text, table[i]);
+    // Replaced whole: a failed save leaves the old file, a read-only one is refused.
+    if (!PlatSaveFile(file, text.data(), text.size()))
+        return SetLastMsgError(failed_writing(GetLastError()) ? PXERR_WRITE : PXERR_CREATE, file);
     return 1;
 }
 

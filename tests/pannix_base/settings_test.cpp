@@ -1,8 +1,11 @@
 // Settings tables in text files and profile sections, the tokenizer, and logs.
+#include <signal.h>
 #include <string.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <atomic>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -119,6 +122,36 @@ TEST_F(Settings, SaveKeepsTheFileItReplaces)
         files++;
     }
     EXPECT_EQ(files, 3u); // s.ini, link.ini, folder.ini
+}
+
+// A save whose bytes cannot all be written (here the file-size limit, as a full disk would) says so,
+// keeps the old file whole and leaves no temporary; a text fills no more than its buffer.
+TEST_F(Settings, FailedWriteKeepsTheOldFile)
+{
+    const std::string file = path("s.ini");
+    pxtest::write_text(file, "text:\told\n");
+    std::string big(4096, 'x');
+    INIENTRY table[] = {{"text", INI_TEXT, big.data(), 0}};
+
+    struct rlimit old_limit;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old_limit), 0);
+    struct rlimit small = old_limit;
+    small.rlim_cur = 1024;
+    void (*old_handler)(int) = signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    int result = SaveIni(file.c_str(), table, 1);
+    setrlimit(RLIMIT_FSIZE, &old_limit);
+    signal(SIGXFSZ, old_handler);
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(std::string(GetLastMsgError()), "Error while writing file '" + file + "'!");
+    EXPECT_EQ(pxtest::read_text(file), "text:\told\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator()), 1);
+
+    // Four characters in a buffer of four, no terminator.
+    std::unique_ptr<char[]> full(new char[4]{'a', 'b', 'c', 'd'});
+    INIENTRY bounded[] = {{"full", INI_TEXT, full.get(), 4}};
+    ASSERT_EQ(SaveIni(file.c_str(), bounded, 1), 1);
+    EXPECT_EQ(pxtest::read_text(file), "full:\tabcd\n");
 }
 
 // Writers of one file never share a temporary: every save succeeds and leaves one whole file.

@@ -201,6 +201,7 @@ TEST_F(FpkTool, ExtractStaysInsideTheFolder)
     std::filesystem::create_directories(dir / "target");
     std::filesystem::create_directories(dir / "elsewhere");
     std::filesystem::create_directory_symlink(dir / "elsewhere", dir / "target/link");
+    std::filesystem::create_symlink(dir / "elsewhere/evil.txt", dir / "target/evil.txt");
     // Written with harmless names of the same length, then given hostile ones.
     struct Case {
         const char *stored, *hostile;
@@ -211,6 +212,7 @@ TEST_F(FpkTool, ExtractStaysInsideTheFolder)
         {"xxxevil.txt", "C:\\evil.txt"},
         {"a\\xx\\xx\\evil.txt", "a\\..\\..\\evil.txt"},
         {"link\\evil.txt", "link\\evil.txt"},
+        {"evil.txt", "evil.txt"},
     };
     for (const Case &c : cases) {
         std::vector<uint8_t> bytes;

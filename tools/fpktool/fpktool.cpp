@@ -128,7 +128,8 @@ std::string stored_form(std::string name)
 }
 
 // The host path of an entry below `folder`, its folders created on the way. Every part must be a
-// plain folder (not a link), so a written entry never lands outside `folder`.
+// plain folder (not a link) and the entry's own name no link either (a save writes through links),
+// so a written entry never lands outside `folder`.
 bool place(const fs::path &folder, const std::string &name, fs::path &where, std::string &error)
 {
     std::vector<std::string> parts = fpk::name_parts(name);
@@ -145,6 +146,10 @@ bool place(const fs::path &folder, const std::string &name, fs::path &where, std
         }
     }
     where /= parts.back();
+    if (fs::is_symlink(fs::symlink_status(where, ec))) {
+        error = "'" + where.string() + "' is a link; entries are not written through links";
+        return false;
+    }
     return true;
 }
 
