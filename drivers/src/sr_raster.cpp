@@ -173,9 +173,9 @@ inline void texel_positions(const SpanIn &s, int off, const Run &r, float *u, fl
 {
     for (int j = 0; j < r.n; ++j) {
         float k = (float)(off + r.at[j]);
-        float q = s.q + k * s.dq;
-        u[j] = (s.uq + k * s.duq) / q;
-        v[j] = (s.vq + k * s.dvq) / q;
+        float w = 1.0f / (s.q + k * s.dq);
+        u[j] = (s.uq + k * s.duq) * w;
+        v[j] = (s.vq + k * s.dvq) * w;
     }
 }
 
@@ -278,32 +278,104 @@ void paint_span(const SpanIn &s, const Paint &p)
     }
 }
 
-// A 565 or 555 texture drawn unchanged into a buffer of the same layout.
-template <ColourType C, DepthType D>
-void paint_words(const SpanIn &s, const Paint &p)
+// A texel position in 16.16 fixed point, wrapped into a side of `size` texels (a power of two).
+inline uint32_t fixed_texel(float u, int32_t size)
 {
-    Run r;
-    float z = s.z;
-    float u[RUN], v[RUN];
-    uint16_t words[RUN];
-    for (int k0 = s.i0; k0 < s.i1; k0 += RUN) {
-        int n = std::min(RUN, s.i1 - k0);
-        depth_test<D>(s, k0, n, z, r);
-        if (!r.n)
-            continue;
-        texel_positions(s, k0 - s.i0, r, u, v);
-        sample_words(p.texture, u, v, r.n, words);
-        for (int j = 0; j < r.n; ++j) {
-            int i = k0 + r.at[j];
-            std::memcpy(s.crow + (std::ptrdiff_t)i * 2, &words[j], 2);
-            depth_write<D>(s.drow, i, r.depth[j]);
-        }
+    float f = u - (float)texel_floor(u / (float)size) * (float)size;
+    if (!(f >= 0.0f && f < (float)size))
+        return 0;
+    return (uint32_t)(f * 65536.0f);
+}
+
+inline uint32_t fixed_step(float d)
+{
+    return (uint32_t)(int32_t)(std::clamp(d, -16384.0f, 16384.0f) * 65536.0f);
+}
+
+// The common game surfaces in one pass: an opaque 565, 555 or index 8 texture whose sides are
+// powers of two, nearest texel, as it is or modulated, into a 16-bit buffer; the same values as the
+// run writer. With Affine (1/w the same all over the primitive: seen face on, or a parallel view)
+// the texel position steps in fixed point instead of being divided out at every pixel.
+template <ColourType C, DepthType D, TexelType T, bool Modulate, bool Affine>
+void paint_fast(const SpanIn &s, const Paint &p)
+{
+    const Texture &t = p.texture;
+    const uint32_t mu = (uint32_t)t.width - 1, mv = (uint32_t)t.height - 1;
+    constexpr bool copy = !Modulate && ((T == TexelType::RGB_565 && C == ColourType::RGB_565) ||
+                                        (T == TexelType::RGB_555 && C == ColourType::RGB_555));
+    uint32_t fu = 0, fv = 0, dfu = 0, dfv = 0;
+    if constexpr (Affine) {
+        fu = fixed_texel(s.uq / s.q, t.width);
+        fv = fixed_texel(s.vq / s.q, t.height);
+        dfu = fixed_step(s.duq / s.q);
+        dfv = fixed_step(s.dvq / s.q);
     }
+    float z = s.z;
+    int32_t r = s.rgb[0], g = s.rgb[1], b = s.rgb[2];
+    uint8_t *cp = s.crow + (std::ptrdiff_t)s.i0 * bpp<C>();
+    for (int i = s.i0; i < s.i1; ++i, cp += bpp<C>(), z += s.dz) {
+        bool pass = true;
+        uint32_t nd = 0;
+        if constexpr (D == DepthType::D16) {
+            uint16_t old;
+            nd = depth32(z) >> 16;
+            std::memcpy(&old, s.drow + (std::ptrdiff_t)i * 2, 2);
+            pass = nd <= old;
+        } else if constexpr (D == DepthType::D32) {
+            uint32_t old;
+            nd = depth32(z);
+            std::memcpy(&old, s.drow + (std::ptrdiff_t)i * 4, 4);
+            pass = nd <= old;
+        }
+        if (pass) {
+            uint32_t iu, iv;
+            if constexpr (Affine) {
+                iu = (fu >> 16) & mu;
+                iv = (fv >> 16) & mv;
+            } else {
+                float k = (float)(i - s.i0);
+                float w = 1.0f / (s.q + k * s.dq);
+                iu = (uint32_t)texel_floor((s.uq + k * s.duq) * w) & mu;
+                iv = (uint32_t)texel_floor((s.vq + k * s.dvq) * w) & mv;
+            }
+            const uint8_t *tp = t.pixels + (std::ptrdiff_t)iv * t.row_bytes + (std::ptrdiff_t)iu * bytes_of(T);
+            if constexpr (copy) {
+                std::memcpy(cp, tp, 2);
+            } else {
+                uint32_t c = decode<T>(tp, t.palette);
+                if constexpr (Modulate) {
+                    uint32_t shade = s.smooth ? (uint32_t)clamp255(r) << 16 | (uint32_t)clamp255(g) << 8 |
+                                                    (uint32_t)clamp255(b)
+                                              : s.flat;
+                    c = modulate(c, shade);
+                }
+                put<C>(cp, pack<C>((int)((c >> 16) & 0xff), (int)((c >> 8) & 0xff), (int)(c & 0xff)));
+            }
+            depth_write<D>(s.drow, i, nd);
+        }
+        if constexpr (Affine) {
+            fu += dfu;
+            fv += dfv;
+        }
+        r += s.drgb[0];
+        g += s.drgb[1];
+        b += s.drgb[2];
+    }
+}
+
+template <ColourType C, DepthType D, TexelType T>
+void fill_fast(Raster::PaintFn (&f)[2][2])
+{
+    f[0][0] = &paint_fast<C, D, T, false, false>;
+    f[0][1] = &paint_fast<C, D, T, false, true>;
+    f[1][0] = &paint_fast<C, D, T, true, false>;
+    f[1][1] = &paint_fast<C, D, T, true, true>;
 }
 
 struct Writers {
     Raster::SpanFn smooth = nullptr, flat = nullptr;
-    Raster::PaintFn any = nullptr, words = nullptr;
+    Raster::PaintFn any = nullptr;
+    const Raster::FastWriters *fast = nullptr;
 };
 
 template <ColourType C, DepthType D>
@@ -312,8 +384,16 @@ void pick(Writers &w)
     w.smooth = &span<C, D, true>;
     w.flat = &span<C, D, false>;
     w.any = &paint_span<C, D>;
-    if constexpr (C == ColourType::RGB_565 || C == ColourType::RGB_555)
-        w.words = &paint_words<C, D>;
+    if constexpr (C == ColourType::RGB_565 || C == ColourType::RGB_555) {
+        static const Raster::FastWriters table = [] {
+            Raster::FastWriters t{};
+            fill_fast<C, D, TexelType::RGB_565>(t.f[0]);
+            fill_fast<C, D, TexelType::RGB_555>(t.f[1]);
+            fill_fast<C, D, TexelType::Index8>(t.f[2]);
+            return t;
+        }();
+        w.fast = &table;
+    }
 }
 
 template <ColourType C>
@@ -415,7 +495,7 @@ Raster::Raster(const Target &t) : t_(t)
     span_smooth_ = w.smooth;
     span_flat_ = w.flat;
     paint_any_ = w.any;
-    paint_words_ = w.words;
+    fast_ = w.fast;
 }
 
 void Raster::set_paint(const Paint &p)
@@ -424,15 +504,21 @@ void Raster::set_paint(const Paint &p)
     const Texture &tx = p.texture;
     if (paint_.textured && !(tx.pixels && tx.width > 0 && tx.height > 0))
         paint_.textured = false;
+    fast_persp_ = fast_affine_ = nullptr;
     if (!paint_.textured && !paint_.blend) {
         painter_ = nullptr;
         return;
     }
-    // Texels that need no shading are copied as they are when the buffer stores them alike.
-    bool as_is = paint_.textured && !paint_.modulate && !paint_.decal && !paint_.bilinear && !paint_.blend;
-    bool same = (tx.type == TexelType::RGB_565 && t_.ctype == ColourType::RGB_565) ||
-                (tx.type == TexelType::RGB_555 && t_.ctype == ColourType::RGB_555);
-    painter_ = as_is && same && paint_words_ ? paint_words_ : paint_any_;
+    painter_ = paint_any_;
+    if (paint_.textured && tx.type == TexelType::Index8 && !tx.palette)
+        paint_.texture.palette = grey_ramp();
+    auto pow2 = [](int32_t n) { return (n & (n - 1)) == 0; };
+    int layout = tx.type == TexelType::RGB_565 ? 0 : tx.type == TexelType::RGB_555 ? 1 : tx.type == TexelType::Index8 ? 2 : -1;
+    if (fast_ && paint_.textured && layout >= 0 && !paint_.decal && !paint_.bilinear && !paint_.blend &&
+        pow2(tx.width) && pow2(tx.height)) {
+        fast_persp_ = fast_->f[layout][paint_.modulate][0];
+        fast_affine_ = fast_->f[layout][paint_.modulate][1];
+    }
 }
 
 void Raster::note(int i0, int i1, int j)
@@ -511,6 +597,10 @@ void Raster::triangle(const SVert &a, const SVert &b, const SVert &c, bool smoot
         }
     }
 
+    PaintFn painter = painter_;
+    if (textured && fast_persp_)
+        painter = tdx[0] == 0.0f && tdy[0] == 0.0f ? fast_affine_ : fast_persp_;
+
     Edge lng = make_edge(*v0, *v2);
     Edge upper{}, lower{};
     bool has_upper = v1->y > v0->y, has_lower = v2->y > v1->y;
@@ -556,7 +646,7 @@ void Raster::triangle(const SVert &a, const SVert &b, const SVert &c, bool smoot
             in.duq = tdx[1];
             in.dvq = tdx[2];
         }
-        painter_(in, paint_);
+        painter(in, paint_);
     }
 }
 

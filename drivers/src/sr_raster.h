@@ -45,6 +45,11 @@ public:
     using SpanFn = void (*)(uint8_t *crow, uint8_t *drow, int i0, int i1, float z, float dz, const int32_t *rgb,
                             const int32_t *drgb, uint32_t flat);
     using PaintFn = void (*)(const SpanIn &s, const Paint &p);
+    // One-pass textured writers of a target by texel layout (565, 555, index 8), modulation and
+    // stepping (divided at every pixel, fixed point).
+    struct FastWriters {
+        PaintFn f[3][2][2];
+    };
     bool usable() const { return span_smooth_ != nullptr; }
 
 private:
@@ -55,9 +60,11 @@ private:
     int w_, h_;
     int cbpp_, dbpp_;
     SpanFn span_smooth_ = nullptr, span_flat_ = nullptr;
-    PaintFn paint_any_ = nullptr, paint_words_ = nullptr;
+    PaintFn paint_any_ = nullptr;
+    const FastWriters *fast_ = nullptr; // when the target has them
     Paint paint_;
     PaintFn painter_ = nullptr; // null: the plain writers
+    PaintFn fast_persp_ = nullptr, fast_affine_ = nullptr;
 };
 
 uint32_t pack_colour(ColourType t, int r, int g, int b);

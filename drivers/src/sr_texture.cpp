@@ -10,74 +10,6 @@ namespace sr {
 
 namespace {
 
-constexpr int bytes_of(TexelType t)
-{
-    switch (t) {
-    case TexelType::Index8:
-        return 1;
-    case TexelType::RGB_555:
-    case TexelType::RGB_565:
-    case TexelType::ARGB_4444:
-        return 2;
-    case TexelType::RGB_888:
-    case TexelType::RGB565_A8:
-        return 3;
-    default:
-        return 4;
-    }
-}
-
-// The palette of an index 8 texture that comes without one.
-const uint32_t *grey_ramp()
-{
-    static const struct Ramp {
-        uint32_t c[256];
-        Ramp()
-        {
-            for (uint32_t i = 0; i < 256; ++i)
-                c[i] = 0xff000000u | i * 0x010101u;
-        }
-    } ramp;
-    return ramp.c;
-}
-
-template <TexelType T>
-inline uint32_t decode(const uint8_t *p, const uint32_t *palette)
-{
-    if constexpr (T == TexelType::Index8) {
-        return palette[*p];
-    } else if constexpr (T == TexelType::RGB_565 || T == TexelType::RGB_555 || T == TexelType::ARGB_4444) {
-        uint16_t w;
-        std::memcpy(&w, p, 2);
-        if constexpr (T == TexelType::RGB_565)
-            return 0xff000000u | expand565(w);
-        else if constexpr (T == TexelType::RGB_555)
-            return 0xff000000u | expand555(w);
-        else
-            return ((uint32_t)(w >> 12) * 17u << 24) | ((uint32_t)((w >> 8) & 15) * 17u << 16) |
-                   ((uint32_t)((w >> 4) & 15) * 17u << 8) | (uint32_t)(w & 15) * 17u;
-    } else if constexpr (T == TexelType::RGB_888) {
-        return 0xff000000u | (uint32_t)p[2] << 16 | (uint32_t)p[1] << 8 | p[0];
-    } else if constexpr (T == TexelType::RGB565_A8) {
-        uint16_t w;
-        std::memcpy(&w, p + 1, 2);
-        return (uint32_t)p[0] << 24 | expand565(w);
-    } else {
-        uint32_t w;
-        std::memcpy(&w, p, 4);
-        return T == TexelType::RGBX_888 ? 0xff000000u | (w & 0xffffffu) : w;
-    }
-}
-
-// The texel a position falls in; positions too far out to matter (and undefined ones) give 0.
-inline int32_t texel_floor(float t)
-{
-    if (!(std::fabs(t) < 1.0e9f))
-        return 0;
-    int32_t i = (int32_t)t;
-    return (float)i > t ? i - 1 : i;
-}
-
 struct Wrap {
     int32_t size;
     bool pow2;
@@ -146,6 +78,20 @@ void sample_as(const Texture &t, bool linear, const float *u, const float *v, in
 
 } // namespace
 
+// The palette of an index 8 texture that comes without one.
+const uint32_t *grey_ramp()
+{
+    static const struct Ramp {
+        uint32_t c[256];
+        Ramp()
+        {
+            for (uint32_t i = 0; i < 256; ++i)
+                c[i] = 0xff000000u | i * 0x010101u;
+        }
+    } ramp;
+    return ramp.c;
+}
+
 int texel_bytes(TexelType t)
 {
     return bytes_of(t);
@@ -178,15 +124,6 @@ void sample(const Texture &tex, bool linear, const float *u, const float *v, int
         return sample_as<TexelType::RGB565_A8>(t, linear, u, v, n, out);
     case TexelType::ARGB_4444:
         return sample_as<TexelType::ARGB_4444>(t, linear, u, v, n, out);
-    }
-}
-
-void sample_words(const Texture &t, const float *u, const float *v, int n, uint16_t *out)
-{
-    const Wrap wu(t.width), wv(t.height);
-    for (int k = 0; k < n; ++k) {
-        int32_t iu = wu(texel_floor(u[k])), iv = wv(texel_floor(v[k]));
-        std::memcpy(&out[k], t.pixels + (std::ptrdiff_t)iv * t.row_bytes + (std::ptrdiff_t)iu * 2, 2);
     }
 }
 

@@ -118,77 +118,83 @@ TEST(Texture, CheckerQuadrantsUnderTheMapMatrix)
         {"swap u and v", {{0, 1}, {1, 0}, {0, 0}}},
     };
     Tex t = checker(2);
-    for (const MapCase &c : cases) {
-        Frame f(W, H, sr::ColourType::RGBX_888, sr::DepthType::D16);
-        f.clear(BG);
-        sr::Setup s = unlit(f);
-        s.paint = textured(t);
-        std::memcpy(s.map, c.map, sizeof s.map);
-        draw(s, square());
-        int checked = 0;
-        for (int y = 8; y < 56; ++y)
-            for (int x = 8; x < 56; ++x) {
-                float u = square_u(x), v = square_u(y);
-                float mu = (u * c.map[0][0] + v * c.map[1][0] + c.map[2][0]) * 2;
-                float mv = (u * c.map[0][1] + v * c.map[1][1] + c.map[2][1]) * 2;
-                if (std::fabs(mu - std::round(mu)) < 0.05f || std::fabs(mv - std::round(mv)) < 0.05f)
-                    continue;
-                int iu = (int)std::floor(mu) & 1, iv = (int)std::floor(mv) & 1;
-                ASSERT_EQ(f.pixel(x, y), CHECK_RGB[iu + 2 * iv]) << c.name << " at " << x << "," << y;
-                ++checked;
-            }
-        EXPECT_GT(checked, 1500) << c.name;
-        EXPECT_EQ(f.pixel(4, 4), BG);
-        EXPECT_TRUE(f.guards_intact());
+    for (sr::ColourType ct : {sr::ColourType::RGBX_888, sr::ColourType::RGB_565}) {
+        for (const MapCase &c : cases) {
+            Frame f(W, H, ct, sr::DepthType::D16);
+            f.clear(BG);
+            sr::Setup s = unlit(f);
+            s.paint = textured(t);
+            std::memcpy(s.map, c.map, sizeof s.map);
+            draw(s, square());
+            int checked = 0;
+            for (int y = 8; y < 56; ++y)
+                for (int x = 8; x < 56; ++x) {
+                    float u = square_u(x), v = square_u(y);
+                    float mu = (u * c.map[0][0] + v * c.map[1][0] + c.map[2][0]) * 2;
+                    float mv = (u * c.map[0][1] + v * c.map[1][1] + c.map[2][1]) * 2;
+                    if (std::fabs(mu - std::round(mu)) < 0.05f || std::fabs(mv - std::round(mv)) < 0.05f)
+                        continue;
+                    int iu = (int)std::floor(mu) & 1, iv = (int)std::floor(mv) & 1;
+                    uint32_t want = ct == sr::ColourType::RGB_565 ? CHECK565[iu + 2 * iv] : CHECK_RGB[iu + 2 * iv];
+                    ASSERT_EQ(f.pixel(x, y), want) << c.name << " at " << x << "," << y << " type " << (int)ct;
+                    ++checked;
+                }
+            EXPECT_GT(checked, 1500) << c.name;
+            EXPECT_EQ(f.pixel(4, 4), ct == sr::ColourType::RGB_565 ? (BG & 0xffff) : BG);
+            EXPECT_TRUE(f.guards_intact());
+        }
     }
     // The plain identity case seen as quadrants.
     EXPECT_EQ(quarters(t), (std::vector<uint32_t>{0xff0000, 0x00ff00, 0x0000ff, 0xffffff}));
 }
 
-// A floor going away from a perspective camera: the texel under each pixel is the one where the
-// pixel's ray meets the floor, not an even spread over the screen.
-TEST(Texture, PerspectiveCorrectOnAReceedingFloor)
+// A wall going away from a perspective camera on its left: depth changes along every row, and the
+// texel under each pixel is the one where the pixel's ray meets the wall, not an even spread.
+TEST(Texture, PerspectiveCorrectOnAReceedingWall)
 {
     const sr::Mat4 p = perspective(1.2f, 1.0f, 1.0f, 100.0f);
     Mesh m;
-    // The floor y = -1 from z = -2 to z = -20, x from -4 to 4; v runs 0 near to 1 far.
-    const float corner[4][4] = {{-4, -2, 0, 0}, {4, -2, 1, 0}, {4, -20, 1, 1}, {-4, -20, 0, 1}};
+    // The wall x = -1 from z = -2 to z = -20, y from -4 to 4; u runs 0 near to 1 far, v 0 at the top.
+    const float corner[4][4] = {{-2, 4, 0, 0}, {-20, 4, 1, 0}, {-20, -4, 1, 1}, {-2, -4, 0, 1}};
     for (const auto &c : corner) {
-        m.add_vertex(c[0], -1.0f, c[1], 0, 1, 0);
+        m.add_vertex(-1.0f, c[1], c[0], 1, 0, 0);
         m.v.back().map[0] = c[2];
         m.v.back().map[1] = c[3];
     }
     m.add_face(0, 1, 2);
     m.add_face(0, 2, 3);
     Tex t = checker(8);
-    Frame f(W, H, sr::ColourType::RGBX_888, sr::DepthType::D32);
-    f.clear(BG);
-    sr::Setup s = unlit(f);
-    s.parallel = false;
-    s.view_to_screen = p;
-    s.paint = textured(t);
-    draw(s, m);
-    const double c = 1.0 / std::tan(0.6);
-    int checked = 0;
-    for (int y = 0; y < H; ++y)
-        for (int x = 0; x < W; ++x) {
-            // The ray through the pixel centre: screen -> clip x/w, y/w -> view direction.
-            double nx = ((x + 0.5) - 32.5) / 32.0, ny = -((y + 0.5) - 32.5) / 32.0;
-            double dx = nx / c, dy = ny / c; // direction (dx, dy, -1)
-            if (dy >= -0.01)
-                continue;
-            double dist = -1.0 / dy; // where y = -1
-            double wx = dx * dist, wz = -dist;
-            if (wx < -4 || wx > 4 || wz > -2 || wz < -20)
-                continue;
-            double mu = (wx + 4) / 8 * 8, mv = (-2 - wz) / 18 * 8;
-            if (std::fabs(mu - std::round(mu)) < 0.02 || std::fabs(mv - std::round(mv)) < 0.02)
-                continue;
-            int iu = (int)std::floor(mu) & 1, iv = (int)std::floor(mv) & 1;
-            ASSERT_EQ(f.pixel(x, y), CHECK_RGB[iu + 2 * iv]) << x << "," << y;
-            ++checked;
-        }
-    EXPECT_GT(checked, 400);
+    // Into RGBX (the run writer) and into RGB_565 (the one-pass writer).
+    for (sr::ColourType ct : {sr::ColourType::RGBX_888, sr::ColourType::RGB_565}) {
+        Frame f(W, H, ct, sr::DepthType::D32);
+        f.clear(BG);
+        sr::Setup s = unlit(f);
+        s.parallel = false;
+        s.view_to_screen = p;
+        s.paint = textured(t);
+        draw(s, m);
+        const double c = 1.0 / std::tan(0.6);
+        int checked = 0;
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x) {
+                // The ray through the pixel centre: screen -> clip x/w, y/w -> view direction (dx, dy, -1).
+                double dx = (((x + 0.5) - 32.5) / 32.0) / c, dy = (-((y + 0.5) - 32.5) / 32.0) / c;
+                if (dx >= -0.01)
+                    continue;
+                double dist = -1.0 / dx; // where x = -1
+                double wy = dy * dist, wz = -dist;
+                if (wy < -4 || wy > 4 || wz > -2 || wz < -20)
+                    continue;
+                double mu = (-2 - wz) / 18 * 8, mv = (4 - wy) / 8 * 8;
+                if (std::fabs(mu - std::round(mu)) < 0.02 || std::fabs(mv - std::round(mv)) < 0.02)
+                    continue;
+                int iu = (int)std::floor(mu) & 1, iv = (int)std::floor(mv) & 1;
+                uint32_t want = ct == sr::ColourType::RGB_565 ? CHECK565[iu + 2 * iv] : CHECK_RGB[iu + 2 * iv];
+                ASSERT_EQ(f.pixel(x, y), want) << x << "," << y << " type " << (int)ct;
+                ++checked;
+            }
+        EXPECT_GT(checked, 400);
+    }
 }
 
 struct LayoutCase {
