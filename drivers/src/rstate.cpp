@@ -445,6 +445,14 @@ Setup StateMachine::setup(const Target &t) const
              : cur.cull.type == BRT_NONE    ? CullType::None
                                             : CullType::OneSided;
     s.bounds_enabled = cur.enable.bounds != 0;
+
+    std::memcpy(s.map, cur.surface.map_matrix, sizeof s.map);
+    Paint &p = s.paint;
+    p.textured = cur.prim.colour_map && texture_of && texture_of(cur.prim.colour_map, p.texture);
+    p.modulate = cur.prim.modulate != 0;
+    p.decal = cur.prim.decal != 0;
+    p.bilinear = cur.prim.map_interpolation == BRT_LINEAR;
+    p.blend = cur.prim.blend != 0;
     return s;
 }
 
@@ -459,7 +467,8 @@ void StateMachine::restore(const Stored &st, br_uint_32 mask)
     state_copy(cur, st.s, mask & st.mask);
 }
 
-void StateMachine::draw(const Target &t, const Group &g, const Stored *group_state, Primitive p, Scratch &scratch)
+void StateMachine::draw(const Target &t, const Group &g, const Stored *group_state, Primitive p, Scratch &scratch,
+                        Sink *sink)
 {
     // The group's own state holds material parts only; the bounds part keeps growing across groups.
     br_uint_32 load = group_state ? group_state->mask & ~(br_uint_32)MASK_BOUNDS : 0;
@@ -469,6 +478,7 @@ void StateMachine::draw(const Target &t, const Group &g, const Stored *group_sta
         state_copy(cur, group_state->s, load);
     }
     Setup s = setup(t);
+    s.sink = sink;
     ScreenBounds b;
     std::memcpy(b.min, cur.bounds.min, sizeof b.min);
     std::memcpy(b.max, cur.bounds.max, sizeof b.max);

@@ -152,10 +152,14 @@ public:
     void restore(const Stored &st, br_uint_32 mask);
 
     // Draws one group with `group_state` (when given) loaded over the current state for its
-    // duration; grows the bounds part while bounds are enabled.
-    void draw(const Target &t, const Group &g, const Stored *group_state, Primitive p, Scratch &scratch);
+    // duration; grows the bounds part while bounds are enabled. With a sink (z-sort) the finished
+    // primitives go there instead of into the buffers.
+    void draw(const Target &t, const Group &g, const Stored *group_state, Primitive p, Scratch &scratch,
+              Sink *sink = nullptr);
 
     State cur;
+    // Looks up the texture of a colour map buffer object; false leaves the surface untextured.
+    bool (*texture_of)(void *buffer, Texture &out) = nullptr;
 
 private:
     br_error locate(br_token part, br_int_32 index, void *&block, br_tv_template *&tpl);

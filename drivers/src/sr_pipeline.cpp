@@ -17,6 +17,7 @@ constexpr int MAXPOLY = 3 + NPLANES + 1;
 struct ClipVert {
     float c[4];
     float rgb[3];
+    float tu, tv;
 };
 
 // Signed distances to the view volume (-w <= x, y, z <= w) and the user planes; negative is outside.
@@ -60,13 +61,17 @@ struct Mapping {
     float xs, xo, ys, yo;
     bool front;
 
-    void project(const float *c, SVert &s) const
+    void project(const float *c, SVert &s, float tu = 0, float tv = 0) const
     {
         float iw = 1.0f / c[3];
         s.x = c[0] * iw * xs + xo;
         s.y = c[1] * iw * ys + yo;
         float z = c[2] * iw * -32767.0f;
         s.z = front ? -32768.0f : std::clamp(z, -32767.0f, 32767.0f);
+        s.w = c[3];
+        s.q = iw;
+        s.uq = tu * iw;
+        s.vq = tv * iw;
     }
 };
 
@@ -109,6 +114,8 @@ inline void cut(const ClipVert &in, const ClipVert &out, float din, float dout, 
         r.c[k] = in.c[k] + (out.c[k] - in.c[k]) * t;
     for (int k = 0; k < 3; ++k)
         r.rgb[k] = in.rgb[k] + (out.rgb[k] - in.rgb[k]) * t;
+    r.tu = in.tu + (out.tu - in.tu) * t;
+    r.tv = in.tv + (out.tv - in.tv) * t;
 }
 
 int clip_polygon(const Planes &pl, uint32_t mask, ClipVert *poly, int n, ClipVert *tmp)
@@ -146,6 +153,12 @@ void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scrat
     if (!r.usable() || !g.vertices || g.nvertices == 0)
         return;
     r.track = s.bounds_enabled && bounds;
+    r.set_paint(s.paint);
+    // A z-sort render hands its primitives on; they are only measured here for the bounds.
+    Sink *sink = s.sink;
+    r.dry = sink != nullptr;
+    const bool textured = s.paint.textured && prim == Primitive::Triangle;
+    const float tw = (float)s.paint.texture.width, th = (float)s.paint.texture.height;
 
     const Mat4 m = mul34_4(s.model_to_view, s.view_to_screen);
     // Normals go through the inverse transpose unless the matrix keeps lengths.
@@ -186,6 +199,11 @@ void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scrat
             v.sy = sv.y;
             v.sz = sv.z;
         }
+        if (textured) {
+            const float u = pv.map[0], w = pv.map[1];
+            v.tu = (u * s.map[0][0] + w * s.map[1][0] + s.map[2][0]) * tw;
+            v.tv = (u * s.map[0][1] + w * s.map[1][1] + s.map[2][1]) * th;
+        }
         if (!per_vertex)
             continue;
         if (s.colour_from_geometry) {
@@ -208,6 +226,12 @@ void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scrat
         SVert sv{v.sx, v.sy, v.sz, {0, 0, 0}};
         const float *c = back ? v.brgb : v.rgb;
         std::copy(c, c + 3, sv.rgb);
+        sv.w = v.c[3];
+        if (textured) {
+            sv.q = 1.0f / v.c[3];
+            sv.uq = v.tu * sv.q;
+            sv.vq = v.tv * sv.q;
+        }
         return sv;
     };
     auto clipvert = [&](uint32_t i, bool back) {
@@ -216,13 +240,35 @@ void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scrat
         std::copy(v.c, v.c + 4, cv.c);
         const float *c = back ? v.brgb : v.rgb;
         std::copy(c, c + 3, cv.rgb);
+        cv.tu = textured ? v.tu : 0.0f;
+        cv.tv = textured ? v.tv : 0.0f;
         return cv;
+    };
+    // Drawn here, or handed to the z-sort (and measured here).
+    const bool rasterise = !sink || r.track;
+    auto point = [&](const SVert &a) {
+        if (rasterise)
+            r.point(a);
+        if (sink)
+            sink->point(s, a);
+    };
+    auto line = [&](const SVert &a, const SVert &b) {
+        if (rasterise)
+            r.line(a, b, true);
+        if (sink)
+            sink->line(s, a, b);
+    };
+    auto triangle = [&](const SVert &a, const SVert &b, const SVert &c, const float *flat) {
+        if (rasterise)
+            r.triangle(a, b, c, s.smooth, flat);
+        if (sink)
+            sink->triangle(s, a, b, c, s.smooth ? nullptr : flat);
     };
 
     if (prim == Primitive::Point) {
         for (uint32_t i = 0; i < g.nvertices; ++i)
             if (!scratch.v[i].out)
-                r.point(svert(i, false));
+                point(svert(i, false));
     } else if (prim == Primitive::Line && g.faces) {
         scratch.edge_done.assign(std::max<uint32_t>(g.nedges, 1) + 1, 0);
         for (uint32_t f = 0; f < g.nfaces; ++f) {
@@ -241,7 +287,7 @@ void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scrat
                 if (oa & ob)
                     continue;
                 if (!(oa | ob)) {
-                    r.line(svert(a, false), svert(b, false), true);
+                    line(svert(a, false), svert(b, false));
                     continue;
                 }
                 ClipVert ca = clipvert(a, false), cb = clipvert(b, false);
@@ -264,7 +310,7 @@ void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scrat
                 map.project(cb.c, sb);
                 std::copy(ca.rgb, ca.rgb + 3, sa.rgb);
                 std::copy(cb.rgb, cb.rgb + 3, sb.rgb);
-                r.line(sa, sb, true);
+                line(sa, sb);
             }
         }
     } else if (prim == Primitive::Triangle && g.faces) {
@@ -307,7 +353,7 @@ void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scrat
             }
 
             if (!(a.out | b.out | c.out)) {
-                r.triangle(svert(i0, use_back), svert(i1, use_back), svert(i2, use_back), s.smooth, flat);
+                triangle(svert(i0, use_back), svert(i1, use_back), svert(i2, use_back), flat);
                 continue;
             }
             poly[0] = clipvert(i0, use_back);
@@ -320,13 +366,13 @@ void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scrat
             bool ok = true;
             for (int k = 0; k < n && ok; ++k) {
                 ok = poly[k].c[3] > 0.0f;
-                map.project(poly[k].c, sv[k]);
+                map.project(poly[k].c, sv[k], poly[k].tu, poly[k].tv);
                 std::copy(poly[k].rgb, poly[k].rgb + 3, sv[k].rgb);
             }
             if (!ok)
                 continue;
             for (int k = 1; k + 1 < n; ++k)
-                r.triangle(sv[0], sv[k], sv[k + 1], s.smooth, flat);
+                triangle(sv[0], sv[k], sv[k + 1], flat);
         }
     }
 

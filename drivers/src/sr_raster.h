@@ -9,15 +9,24 @@
 
 namespace sr {
 
-// A mapped vertex: screen x, y, screen z (-32767 near .. 32767 far), colour 0..255.
-struct SVert {
-    float x, y, z;
-    float rgb[3];
+// One row of a primitive for the textured and blended writers: values at pixel i0 and their steps
+// per pixel.
+struct SpanIn {
+    uint8_t *crow, *drow;
+    int i0, i1;
+    float z, dz;
+    int32_t rgb[3], drgb[3]; // 16.16, when smooth
+    bool smooth;
+    uint32_t flat;           // 0x00RRGGBB, when not smooth
+    float q, dq, uq, duq, vq, dvq;
 };
 
 class Raster {
 public:
     explicit Raster(const Target &t);
+
+    // Textures and blending of what is drawn next (untextured and opaque until set).
+    void set_paint(const Paint &p);
 
     // Draws with the vertex colours interpolated (smooth) or with `flat` (0..255 each).
     void triangle(const SVert &a, const SVert &b, const SVert &c, bool smooth, const float *flat);
@@ -26,6 +35,8 @@ public:
 
     // Pixels drawn so far (any kind), in buffer pixels; empty when minx > maxx.
     bool track = false;
+    // Spans are measured (for the bounds) but not written.
+    bool dry = false;
     uint64_t tested = 0; // pixels that reached the depth test
     int minx, miny, maxx, maxy;
     void grow(ScreenBounds &b) const;
@@ -33,6 +44,12 @@ public:
     // Selects the span writer for the target; a null writer means the target cannot be drawn into.
     using SpanFn = void (*)(uint8_t *crow, uint8_t *drow, int i0, int i1, float z, float dz, const int32_t *rgb,
                             const int32_t *drgb, uint32_t flat);
+    using PaintFn = void (*)(const SpanIn &s, const Paint &p);
+    // One-pass textured writers of a target by texel layout (565, 555, index 8), modulation and
+    // stepping (divided at every pixel, fixed point).
+    struct FastWriters {
+        PaintFn f[3][2][2];
+    };
     bool usable() const { return span_smooth_ != nullptr; }
 
 private:
@@ -43,6 +60,11 @@ private:
     int w_, h_;
     int cbpp_, dbpp_;
     SpanFn span_smooth_ = nullptr, span_flat_ = nullptr;
+    PaintFn paint_any_ = nullptr;
+    const FastWriters *fast_ = nullptr; // when the target has them
+    Paint paint_;
+    PaintFn painter_ = nullptr; // null: the plain writers
+    PaintFn fast_persp_ = nullptr, fast_affine_ = nullptr;
 };
 
 uint32_t pack_colour(ColourType t, int r, int g, int b);

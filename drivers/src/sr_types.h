@@ -40,6 +40,32 @@ enum class DepthType : uint8_t { None, D16, D32 };
 int colour_bytes(ColourType t);
 int depth_bytes(DepthType t);
 
+// Texel layouts a surface can be mapped with: index 8 through a palette, the true-colour types, and
+// two alpha types of the 2D library (3 bytes: alpha then a 565 word; 4444 with alpha on top).
+enum class TexelType : uint8_t { Index8, RGB_555, RGB_565, RGB_888, RGBX_888, RGBA_8888, RGB565_A8, ARGB_4444 };
+
+int texel_bytes(TexelType t);
+bool texel_alpha(TexelType t); // texels carry alpha
+
+// A texture read in place: `pixels` addresses texel (0, 0), rows `row_bytes` apart (may be negative).
+struct Texture {
+    const uint8_t *pixels = nullptr;
+    int32_t row_bytes = 0;
+    int32_t width = 0, height = 0;
+    TexelType type = TexelType::RGB_565;
+    const uint32_t *palette = nullptr; // Index8: 256 colours 0xffRRGGBB
+};
+
+// How the pixels of a surface are made and laid down.
+struct Paint {
+    bool textured = false;
+    Texture texture;
+    bool modulate = false; // texel x shaded colour; else the texel as is
+    bool decal = false;    // texel over the shaded colour by its alpha, opaque result
+    bool bilinear = false; // else nearest texel
+    bool blend = false;    // 50/50 with what is behind, depth tested but not written
+};
+
 // A block of pixels: `pixels` addresses pixel (0, 0); rows are `row_bytes` apart and may run
 // upwards in memory (negative row_bytes).
 struct Buffer {
@@ -79,6 +105,8 @@ struct ClipPlane {
 
 enum { MAX_LIGHTS = 16, MAX_CLIP_PLANES = 6 };
 
+struct Sink;
+
 // What the pipeline needs for one group of faces.
 struct Setup {
     Target target;
@@ -98,6 +126,12 @@ struct Setup {
     CullType cull = CullType::OneSided;
 
     bool bounds_enabled = false;
+
+    Paint paint;
+    float map[3][2] = {{1, 0}, {0, 1}, {0, 0}}; // u' = u m00 + v m10 + m20, v' = u m01 + v m11 + m21
+
+    // Z-sort: finished primitives go here instead of into the buffers.
+    Sink *sink = nullptr;
 };
 
 // The rectangle of pixels drawn since the last reset, in the colour buffer's pixel units.
@@ -138,10 +172,30 @@ struct Scratch {
         float sx, sy, sz;
         float rgb[3];  // lit colour, 0..255
         float brgb[3]; // lit colour of the back side (two-sided lighting)
+        float tu, tv;  // texture position in texels
     };
     std::vector<V> v;
     std::vector<uint16_t> edge_done;
     uint64_t pixels_tested = 0; // pixels that reached the depth test, for speed figures
+};
+
+// A mapped vertex: screen x, y, screen z (-32767 near .. 32767 far), colour 0..255, clip w, and
+// for textures 1/w with the texel position divided by w (these interpolate linearly on screen).
+struct SVert {
+    float x, y, z;
+    float rgb[3];
+    float w = 1, q = 1, uq = 0, vq = 0;
+};
+
+// Receives the finished primitives of a z-sort render. `flat` is the colour of a flat triangle,
+// null when its vertex colours are interpolated.
+struct Sink {
+    virtual void point(const Setup &s, const SVert &a) = 0;
+    virtual void line(const Setup &s, const SVert &a, const SVert &b) = 0;
+    virtual void triangle(const Setup &s, const SVert &a, const SVert &b, const SVert &c, const float *flat) = 0;
+
+protected:
+    ~Sink() = default;
 };
 
 // Draws one group through the whole pipeline.

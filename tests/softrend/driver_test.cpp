@@ -1,6 +1,6 @@
 // The driver objects as the database reaches them: found with no configuration through the
-// built-in images, a renderer from the facility, its formats, and a prepared cube drawn through the
-// V1 model format into pixel maps of the library.
+// built-in images, a renderer from the facility, its formats, a prepared cube drawn through the
+// V1 model format into pixel maps of the library, and texture buffers over pixel maps.
 #include "brondel/brcore.h"
 #include "brondel/brdevice.h"
 #include "brondel/brmatrix.h"
@@ -82,11 +82,10 @@ TEST_F(Driver, DiscoveryWithoutConfiguration)
     BrDevCount(&n, nullptr);
     EXPECT_EQ(n, 1);
 
-    // No bucket format yet: the look-up goes through "softfrmf" and "softform", is refused a
-    // second device, and finds nothing.
+    // The bucket format is the renderer's own: found without another device.
     gf = nullptr;
-    EXPECT_NE(BrGeometryFormatFind(&gf, renderer, facility, BRT_FLOAT, BRT_GEOMETRY_V1_BUCKETS), (br_error)BRE_OK);
-    EXPECT_EQ(gf, nullptr);
+    ASSERT_EQ(BrGeometryFormatFind(&gf, renderer, facility, BRT_FLOAT, BRT_GEOMETRY_V1_BUCKETS), (br_error)BRE_OK);
+    EXPECT_EQ(ObjectType(gf), (br_token)BRT_GEOMETRY_V1_BUCKETS);
     BrDevCount(&n, nullptr);
     EXPECT_EQ(n, 1);
 }

@@ -9,12 +9,14 @@
 #include "golden.h"
 
 #include "brondel/brcore.h"
+#include "brondel/brmaterial.h"
 #include "brondel/brpixmap.h"
 #include "brondel/brscene.h"
 #include "brondel/brv1db.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -32,6 +34,7 @@ class Golden : public ::testing::Test {
 protected:
     br_pixelmap *colour = nullptr, *depth = nullptr;
     br_actor *world = nullptr, *camera = nullptr;
+    std::vector<br_pixelmap *> maps;
 
     void SetUp() override
     {
@@ -53,6 +56,10 @@ protected:
     {
         BrActorFree(world);
         BrZbEnd();
+        for (br_pixelmap *m : maps) {
+            BrMapRemove(m);
+            BrPixelmapFree(m);
+        }
         BrPixelmapFree(colour);
         BrPixelmapFree(depth);
         BrEnd();
@@ -65,6 +72,26 @@ protected:
         m->flags = flags;
         m->ka = ka;
         m->kd = kd;
+        return BrMaterialAdd(m);
+    }
+    // A w x h map of 16-bit words (565), added to the library.
+    br_pixelmap *map565(int w, int h, const br_uint_16 *words)
+    {
+        br_pixelmap *pm = BrPixelmapAllocate(BR_PMT_RGB_565, w, h, nullptr, 0);
+        for (int y = 0; y < h; ++y)
+            std::memcpy((char *)pm->pixels + y * pm->row_bytes, words + y * w, (size_t)w * 2);
+        maps.push_back(pm);
+        return BrMapAdd(pm);
+    }
+    br_material *textured(br_pixelmap *map, br_uint_32 flags, br_uint_8 opacity = 255)
+    {
+        br_material *m = BrMaterialAllocate(nullptr);
+        m->colour = 0xffffff;
+        m->flags = flags;
+        m->ka = 0.2f;
+        m->kd = 0.8f;
+        m->opacity = opacity;
+        m->colour_map = map;
         return BrMaterialAdd(m);
     }
     br_actor *cube(br_material *m, float x = 0, float y = 0, float z = 0, float scale = 1)
@@ -185,6 +212,128 @@ TEST_F(Golden, BoundingEdgesDrawTheOutlineOnly)
     EXPECT_GT(drawn_in(41, 43, 20, 28), 0) << "back right";
     EXPECT_GT(drawn_in(22, 24, 20, 28), 0) << "back left";
     EXPECT_TRUE(matches_golden("bounding_edges"));
+}
+
+// Red, green, blue and white in 565, as texels (0, 0), (1, 0), (0, 1), (1, 1) of a 2 x 2 checker.
+const br_uint_16 CHECKER[4] = {0xf800, 0x07e0, 0x001f, 0xffff};
+
+// The default cube maps v upwards (0 at the bottom of its front face), so the checker's first row
+// is at the bottom of the picture. An unlit textured face shows the texels as they are.
+TEST_F(Golden, TexturedCubeShowsTheCheckerQuadrants)
+{
+    cube(textured(map565(2, 2, CHECKER), BR_MATF_PERSPECTIVE));
+    render();
+    EXPECT_EQ(at(colour, 24, 34), 0xf800); // bottom left: texel (0, 0)
+    EXPECT_EQ(at(colour, 40, 34), 0x07e0);
+    EXPECT_EQ(at(colour, 24, 16), 0x001f); // top left: texel (0, 1)
+    EXPECT_EQ(at(colour, 40, 16), 0xffff);
+    EXPECT_EQ(at(colour, 2, 2), BACKGROUND);
+    EXPECT_TRUE(matches_golden("textured_cube"));
+}
+
+// The renderer reads the map's pixels at every render: changing them is enough to animate a
+// texture, with no update call at all.
+TEST_F(Golden, TextureIsReadLive)
+{
+    br_pixelmap *map = map565(2, 2, CHECKER);
+    cube(textured(map, BR_MATF_PERSPECTIVE));
+    render();
+    ASSERT_EQ(at(colour, 24, 34), 0xf800);
+    const br_uint_16 yellow = 0xffe0;
+    std::memcpy(map->pixels, &yellow, 2);
+    render();
+    EXPECT_EQ(at(colour, 24, 34), yellow);
+    EXPECT_EQ(at(colour, 40, 34), 0x07e0);
+}
+
+// A lit, smooth, perspective-mapped cube turned to show three sides: an index 8 map with a palette
+// map draws exactly what the RGB_565 map of the same colours draws, colour and depth alike.
+TEST_F(Golden, Index8MatchesItsRgb565Twin)
+{
+    const int N = 4;
+    br_uint_16 words[N * N];
+    br_pixelmap *index8 = BrPixelmapAllocate(BR_PMT_INDEX_8, N, N, nullptr, 0);
+    br_pixelmap *palette = BrPixelmapAllocate(BR_PMT_RGBX_888, 1, 256, nullptr, 0);
+    for (int i = 0; i < 256; ++i) {
+        // Entries a 565 word holds exactly (low bits repeated from the top ones).
+        br_uint_32 w = (br_uint_32)(i * 2654435761u) >> 16, r = (w >> 11) & 31, g = (w >> 5) & 63, b = w & 31;
+        br_uint_32 rgb = ((r << 3 | r >> 2) << 16) | ((g << 2 | g >> 4) << 8) | (b << 3 | b >> 2);
+        std::memcpy((char *)palette->pixels + i * palette->row_bytes, &rgb, 4);
+        if (i < N * N) {
+            br_uint_8 index = (br_uint_8)(i * 7 + 3);
+            ((br_uint_8 *)index8->pixels)[(i / N) * index8->row_bytes + i % N] = index;
+            br_uint_32 v = (br_uint_32)(index * 2654435761u) >> 16;
+            words[i] = (br_uint_16)v;
+        }
+    }
+    index8->map = palette;
+    maps.push_back(index8);
+    maps.push_back(palette);
+    BrMapAdd(index8);
+    br_pixelmap *twin = map565(N, N, words);
+
+    br_material *m = textured(index8, BR_MATF_LIT | BR_MATF_SMOOTH | BR_MATF_PERSPECTIVE);
+    br_actor *a = cube(m);
+    BrMatrix34RotateY(&a->t.t.mat, (br_angle)5461);
+    BrMatrix34PostRotateX(&a->t.t.mat, (br_angle)4000);
+    br_actor *light = BrActorAdd(world, BrActorAllocate(BR_ACTOR_LIGHT, nullptr));
+    BrLightEnable(light);
+    render();
+    std::vector<br_uint_16> first_colour((br_uint_16 *)colour->pixels, (br_uint_16 *)colour->pixels + W * H);
+    std::vector<br_uint_16> first_depth((br_uint_16 *)depth->pixels, (br_uint_16 *)depth->pixels + W * H);
+    // The texture shows: many different colours on the cube.
+    std::vector<br_uint_16> seen(first_colour);
+    std::sort(seen.begin(), seen.end());
+    EXPECT_GT(std::unique(seen.begin(), seen.end()) - seen.begin(), 40);
+
+    m->colour_map = twin;
+    BrMaterialUpdate(m, BR_MATU_ALL);
+    render();
+    EXPECT_TRUE(std::equal(first_colour.begin(), first_colour.end(), (br_uint_16 *)colour->pixels));
+    EXPECT_TRUE(std::equal(first_depth.begin(), first_depth.end(), (br_uint_16 *)depth->pixels));
+    EXPECT_TRUE(matches_golden("index8_lit_cube"));
+}
+
+// A translucent white cube in front of the textured one: its pixels are the 50/50 mix of white and
+// the texel behind, and the depth buffer keeps the textured cube's depth there. The glass hangs
+// below the opaque cube, so it is drawn after it.
+TEST_F(Golden, TranslucentCubeOverATexturedOne)
+{
+    br_actor *opaque = cube(textured(map565(2, 2, CHECKER), BR_MATF_PERSPECTIVE));
+    render();
+    br_uint_16 depth_behind = at(depth, 36, 30);
+    br_material *glass = material(0xffffff, 0);
+    glass->opacity = 128;
+    BrMaterialUpdate(glass, BR_MATU_ALL);
+    br_actor *a = BrActorAdd(opaque, BrActorAllocate(BR_ACTOR_MODEL, nullptr));
+    a->material = glass;
+    BrMatrix34Scale(&a->t.t.mat, 0.4f, 0.4f, 0.4f);
+    BrMatrix34PostTranslate(&a->t.t.mat, 0.4f, -0.3f, 2.0f); // columns 33 to 50, rows 22 to 40
+    render();
+    // Over green: (0 + 255) / 2, (255 + 255) / 2, (0 + 255) / 2.
+    Rgb565 c = rgb(40, 34);
+    expect_level(c.r, 127.5f, 5, "red");
+    expect_level(c.g, 255.0f, 6, "green");
+    expect_level(c.b, 127.5f, 5, "blue");
+    EXPECT_EQ(at(depth, 36, 30), depth_behind);
+    EXPECT_EQ(at(colour, 24, 34), 0xf800); // outside the glass
+    EXPECT_TRUE(matches_golden("translucent_cube"));
+}
+
+// A map the renderer cannot read is refused (0x1008) and the surface is drawn in its colour.
+TEST_F(Golden, UnreadableMapLeavesTheSurfaceUntextured)
+{
+    br_pixelmap *pm = BrPixelmapAllocate(BR_PMT_DEPTH_16, 2, 2, nullptr, 0);
+    maps.push_back(pm);
+    BrMapAdd(pm);
+    EXPECT_EQ(BrMapUpdate(pm, BR_MAPU_ALL), (br_error)BRE_UNSUPPORTED);
+    br_material *m = textured(pm, BR_MATF_PERSPECTIVE);
+    m->colour = 0xff0000;
+    BrMaterialUpdate(m, BR_MATU_ALL);
+    cube(m);
+    render();
+    EXPECT_EQ(at(colour, 24, 34), 0xf800);
+    EXPECT_EQ(at(colour, 40, 16), 0xf800);
 }
 
 } // namespace

@@ -13,22 +13,6 @@ namespace {
 
 constexpr int W = 64, H = 64;
 
-// Clip-space coordinates of a screen position under the identity parallel mapping of a 64 x 64
-// buffer: sx = x * 32 + 32.5, sy = -y * 32 + 32.5.
-float cx(float sx) { return (sx - 32.5f) / 32.0f; }
-float cy(float sy) { return -(sy - 32.5f) / 32.0f; }
-
-sr::Setup flat_setup(const Frame &f, uint32_t colour)
-{
-    sr::Setup s;
-    s.target = f.target;
-    s.lighting = false;
-    s.colour = colour;
-    s.cull = sr::CullType::None;
-    s.parallel = true;
-    return s;
-}
-
 void draw(const sr::Setup &s, const Mesh &m, sr::Primitive p = sr::Primitive::Triangle, sr::ScreenBounds *b = nullptr)
 {
     sr::Scratch scratch;

@@ -97,6 +97,17 @@ int Frame::drawn(uint32_t background) const
     return n;
 }
 
+sr::Setup flat_setup(const Frame &f, uint32_t colour)
+{
+    sr::Setup s;
+    s.target = f.target;
+    s.lighting = false;
+    s.colour = colour;
+    s.cull = sr::CullType::None;
+    s.parallel = true;
+    return s;
+}
+
 sr::Group Mesh::group() const
 {
     sr::Group g;
@@ -155,9 +166,13 @@ Mesh cube(float h)
         }
         int base = (int)m.v.size();
         const float corners[4][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
-        for (const auto &c : corners)
+        for (const auto &c : corners) {
             m.add_vertex(h * (n[0] + c[0] * u[0] + c[1] * w[0]), h * (n[1] + c[0] * u[1] + c[1] * w[1]),
                          h * (n[2] + c[0] * u[2] + c[1] * w[2]), n[0], n[1], n[2]);
+            // The whole texture on every side.
+            m.v.back().map[0] = c[0] > 0 ? 1.0f : 0.0f;
+            m.v.back().map[1] = c[1] > 0 ? 0.0f : 1.0f;
+        }
         // The diagonal is hidden (edge number 0).
         m.add_face(base, base + 1, base + 2, edge, (uint16_t)(edge + 1), 0);
         m.add_face(base, base + 2, base + 3, 0, (uint16_t)(edge + 2), (uint16_t)(edge + 3));
@@ -198,8 +213,13 @@ sr::Mat34 look_at(sr::Vec3 eye, sr::Vec3 at)
     return sr::invert34_lp(cam);
 }
 
-Board::Board(const sr::Target &t) : mesh(cube(0.38f))
+Board::Board(const sr::Target &t, const sr::Texture *texture) : mesh(cube(0.38f))
 {
+    if (texture) {
+        setup.paint.textured = true;
+        setup.paint.texture = *texture;
+        setup.paint.modulate = true;
+    }
     setup.target = t;
     float aspect = (float)t.colour.width / (float)t.colour.height;
     setup.view_to_screen = perspective(1.0f, aspect, 0.5f, 60.0f);
@@ -257,6 +277,21 @@ void Board::render(sr::Scratch &scratch)
     }
 }
 
+
+Texture565::Texture565(int n) : words((size_t)n * n)
+{
+    for (int y = 0; y < n; ++y)
+        for (int x = 0; x < n; ++x) {
+            // Rings and a diagonal stripe: every texel counts, neighbours differ.
+            int r = ((x - n / 2) * (x - n / 2) + (y - n / 2) * (y - n / 2)) * 40 / (n * n / 4 + 1);
+            int c0 = (r & 1) ? 200 : 90, c1 = ((x + y) / 4 & 1) ? 230 : 120;
+            words[(size_t)y * n + x] = (uint16_t)(((c0 >> 3) << 11) | ((c1 >> 2) << 5) | ((x * 255 / n) >> 3));
+        }
+    texture.type = sr::TexelType::RGB_565;
+    texture.width = texture.height = n;
+    texture.row_bytes = n * 2;
+    texture.pixels = (const uint8_t *)words.data();
+}
 
 std::vector<uint8_t> frame_rgb(const Frame &f)
 {

@@ -32,6 +32,14 @@ private:
     std::vector<uint8_t> cpattern_, dpattern_;
 };
 
+// Clip-space coordinates of a screen position under the identity parallel mapping of a 64 x 64
+// buffer: sx = x * 32 + 32.5, sy = -y * 32 + 32.5.
+inline float cx(float sx) { return (sx - 32.5f) / 32.0f; }
+inline float cy(float sy) { return -(sy - 32.5f) / 32.0f; }
+
+// Drawing in one unlit colour, nothing culled, under the identity parallel mapping.
+sr::Setup flat_setup(const Frame &f, uint32_t colour);
+
 // A mesh the test owns: prepared vertices and faces.
 struct Mesh {
     std::vector<sr::PVertex> v;
@@ -43,7 +51,8 @@ struct Mesh {
     void add_face(int a, int b, int c, uint16_t e0 = 0, uint16_t e1 = 0, uint16_t e2 = 0);
 };
 
-// A cube of half size h around the origin, four vertices per side with the side's normal.
+// A cube of half size h around the origin, four vertices per side with the side's normal and the
+// whole texture mapped on it.
 Mesh cube(float h);
 
 // Perspective view-to-screen matrix as the library makes it for a camera (field of view in
@@ -52,9 +61,17 @@ sr::Mat4 perspective(float fov, float aspect, float hither, float yon);
 // Camera at `eye` looking at `at` (y up): the world-to-view matrix.
 sr::Mat34 look_at(sr::Vec3 eye, sr::Vec3 at);
 
-// The board: 11 x 11 lit cubes under a point and a direct light, seen from above at an angle.
+// An n x n RGB_565 texture of rings and stripes.
+struct Texture565 {
+    explicit Texture565(int n);
+    std::vector<uint16_t> words;
+    sr::Texture texture;
+};
+
+// The board: 11 x 11 lit cubes under a point and a direct light, seen from above at an angle; with
+// a texture, every side of every cube carries it, modulated by the lighting.
 struct Board {
-    explicit Board(const sr::Target &t);
+    explicit Board(const sr::Target &t, const sr::Texture *texture = nullptr);
     void render(sr::Scratch &scratch); // one frame (does not clear)
     sr::Setup setup;
     Mesh mesh;

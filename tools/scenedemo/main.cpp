@@ -1,6 +1,7 @@
-// scenedemo --out scene.png [--width W --height H]
+// scenedemo --out scene.png [--width W --height H] [--textured]
 // Renders a lit world of cubes on a floor through a perspective camera with the 3D library and the
-// compiled-in stand-in renderer, and writes the picture as a PNG file.
+// compiled-in stand-in renderer, and writes the picture as a PNG file. --textured maps a made-up
+// tile texture on the floor and the cubes and sets panes of glass in front of some of them.
 #include <errno.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include <brondel/brcore.h>
+#include <brondel/brmaterial.h>
 #include <brondel/brpixmap.h>
 #include <brondel/brscene.h>
 #include <brondel/brv1db.h>
@@ -27,15 +29,26 @@ br_angle degrees(float d)
     return (br_angle)(br_int_32)(d * 65536.0f / 360.0f);
 }
 
+// Four corners per side, so each side carries the whole texture (its first row at the top).
 br_model *cube_model()
 {
-    br_model *m = BrModelAllocate("cube", 8, 12);
-    for (int i = 0; i < 8; i++)
-        BrVector3Set(&m->vertices[i].p, cube_p[i][0], cube_p[i][1], cube_p[i][2]);
-    for (int f = 0; f < 12; f++) {
-        for (int c = 0; c < 3; c++)
-            m->faces[f].vertices[c] = cube_f[f][c];
-        m->faces[f].smoothing = (br_uint_16)(1u << (f / 2)); // flat sides
+    static const float side_uv[4][2] = {{0, 1}, {1, 1}, {1, 0}, {0, 0}};
+    br_model *m = BrModelAllocate("cube", 24, 12);
+    for (int s = 0; s < 6; s++) {
+        const br_uint_16 *f0 = cube_f[2 * s], *f1 = cube_f[2 * s + 1];
+        const br_uint_16 corner[4] = {f0[0], f0[1], f0[2], f1[2]};
+        for (int k = 0; k < 4; k++) {
+            const float *p = cube_p[corner[k]];
+            BrVector3Set(&m->vertices[4 * s + k].p, p[0], p[1], p[2]);
+            m->vertices[4 * s + k].map.v[0] = side_uv[k][0];
+            m->vertices[4 * s + k].map.v[1] = side_uv[k][1];
+        }
+        const br_uint_16 faces[2][3] = {{0, 1, 2}, {0, 2, 3}};
+        for (int f = 0; f < 2; f++) {
+            for (int c = 0; c < 3; c++)
+                m->faces[2 * s + f].vertices[c] = (br_uint_16)(4 * s + faces[f][c]);
+            m->faces[2 * s + f].smoothing = (br_uint_16)(1u << s); // flat sides
+        }
     }
     m->flags = BR_MODF_UPDATEABLE;
     return BrModelAdd(m);
@@ -82,9 +95,61 @@ std::vector<unsigned char> rgb_of(br_pixelmap *pm)
     return rgb;
 }
 
+// A 64 x 64 RGB 565 tile: light stone with dark joints and a little grain.
+br_pixelmap *tile_map()
+{
+    br_pixelmap *pm = BrPixelmapAllocate(BR_PMT_RGB_565, 64, 64, nullptr, 0);
+    if (pm == nullptr)
+        return nullptr;
+    for (int y = 0; y < 64; y++)
+        for (int x = 0; x < 64; x++) {
+            int row = y / 16, bx = (x + (row & 1) * 16) % 32;
+            bool joint = y % 16 == 0 || bx == 0;
+            int grain = ((x * 7 + y * 13) ^ (x * y)) & 15;
+            int r = joint ? 60 : 200 + grain, g = joint ? 55 : 180 + grain, b = joint ? 50 : 150 + grain;
+            br_uint_16 p = (br_uint_16)(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3));
+            memcpy((char *)pm->pixels + y * pm->row_bytes + x * 2, &p, 2);
+        }
+    return BrMapAdd(pm);
+}
+
+// Textures the floor (tiled 6 times) and the cubes, and sets a pane of translucent glass in front
+// of every other cube. The panes go under `glass`, an actor drawn after the rest of the world
+// (translucent surfaces mix with what is already drawn behind them).
+void make_textured(br_pixelmap *tile, br_material *floor_mat, br_material **mats, int nmats, br_actor *group,
+                   br_actor *glass_group, br_model *cube)
+{
+    floor_mat->colour = 0xffffff;
+    floor_mat->colour_map = tile;
+    BrMatrix23Scale(&floor_mat->map_transform, 6.0f, 6.0f);
+    BrMaterialUpdate(floor_mat, BR_MATU_ALL);
+    for (int i = 0; i < nmats; i++) {
+        mats[i]->colour_map = tile;
+        mats[i]->flags |= BR_MATF_SMOOTH;
+        BrMaterialUpdate(mats[i], BR_MATU_ALL);
+    }
+    br_material *glass = BrMaterialAllocate("glass");
+    glass->colour = 0xff50d0;
+    glass->opacity = 128;
+    glass->flags = 0; // unlit: one tint over whatever is behind
+    BrMaterialAdd(glass);
+    int k = 0;
+    for (br_actor *a = group->children; a != nullptr; a = a->next, k++) {
+        if (k % 2)
+            continue;
+        br_actor *pane = BrActorAdd(glass_group, BrActorAllocate(BR_ACTOR_MODEL, nullptr));
+        pane->model = cube;
+        pane->material = glass;
+        br_matrix34 local;
+        BrMatrix34Scale(&local, 1.3f, 1.3f, 0.05f);
+        BrMatrix34PostTranslate(&local, 0, 0, 1.6f);
+        BrMatrix34Mul(&pane->t.t.mat, &local, &a->t.t.mat);
+    }
+}
+
 int usage()
 {
-    fprintf(stderr, "usage: scenedemo --out FILE.png [--width W] [--height H]\n");
+    fprintf(stderr, "usage: scenedemo --out FILE.png [--width W] [--height H] [--textured]\n");
     return 2;
 }
 
@@ -108,9 +173,12 @@ int main(int argc, char **argv)
 {
     const char *out = nullptr;
     int w = 640, h = 480;
+    bool textured = false;
     for (int i = 1; i < argc; i++) {
         if (strcmp(argv[i], "--out") == 0 && i + 1 < argc)
             out = argv[++i];
+        else if (strcmp(argv[i], "--textured") == 0)
+            textured = true;
         else if (strcmp(argv[i], "--width") == 0 && i + 1 < argc) {
             if (!parse_size("width", argv[++i], w))
                 return 2;
@@ -163,6 +231,9 @@ int main(int argc, char **argv)
     }
     br_material *floor_mat = material("floor", 0x909090);
 
+    // The newest child is drawn first: the glass, made first, is drawn last.
+    br_actor *glass_group = BrActorAdd(world, BrActorAllocate(BR_ACTOR_NONE, nullptr));
+    glass_group->t.type = BR_TRANSFORM_IDENTITY;
     br_actor *floor = BrActorAdd(world, BrActorAllocate(BR_ACTOR_MODEL, nullptr));
     floor->model = cube;
     floor->material = floor_mat;
@@ -184,6 +255,10 @@ int main(int argc, char **argv)
         }
     }
 
+    br_pixelmap *tile = textured ? tile_map() : nullptr;
+    if (tile != nullptr)
+        make_textured(tile, floor_mat, mats, 6, group, glass_group, cube);
+
     BrPixelmapFill(colour, 0x3a9d); // a bright blue sky: RGB 565 (7, 20, 29), about (57, 81, 239)
     BrPixelmapFill(depth, 0xffffffff);
     BrZbSceneRender(world, camera, colour, depth);
@@ -194,6 +269,10 @@ int main(int argc, char **argv)
 
     BrActorFree(world);
     BrZbEnd();
+    if (tile != nullptr) {
+        BrMapRemove(tile);
+        BrPixelmapFree(tile);
+    }
     BrPixelmapFree(colour);
     BrPixelmapFree(depth);
     BrEnd();

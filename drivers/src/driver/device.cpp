@@ -2,6 +2,7 @@
 // driver entry and the built-in images it is found under.
 #include "objects.h"
 #include "softrend.h"
+#include "zsort.h"
 
 #include "brondel/brdevice.h"
 #include "brondel/brimage.h"
@@ -178,6 +179,14 @@ const br_geometry_lighting_dispatch lighting_dispatch = [] {
     return d;
 }();
 
+const br_geometry_v1_buckets_dispatch buckets_dispatch = [] {
+    br_geometry_v1_buckets_dispatch d{};
+    fill_object(d, contained_free, template_query);
+    d._render = buckets_render;
+    d._renderOnScreen = buckets_render;
+    return d;
+}();
+
 template <typename T>
 T *contained(Device *dev, const void *dispatch, const char *name, br_token type, br_tv_template_entry *e, int n)
 {
@@ -238,8 +247,8 @@ Device *device_new(const char *)
 
     Facility *f = facility_new(d);
     PrimLibrary *p = primitives_new(d);
-    Format *v1 = format_v1_model(d), *lit = format_lighting(d);
-    if (!d->h.tpl || !d->object_list || !f || !p || !v1 || !lit) {
+    Format *v1 = format_v1_model(d), *lit = format_lighting(d), *buckets = format_v1_buckets(d);
+    if (!d->h.tpl || !d->object_list || !f || !p || !v1 || !lit || !buckets) {
         BrResFree(res);
         return nullptr;
     }
@@ -248,6 +257,7 @@ Device *device_new(const char *)
     dc->dispatch->_addFront(dc, (br_object *)p);
     dc->dispatch->_addFront(dc, (br_object *)f);
     fc->dispatch->_addFront(fc, (br_object *)lit);
+    fc->dispatch->_addFront(fc, (br_object *)buckets);
     fc->dispatch->_addFront(fc, (br_object *)v1);
     return d;
 }
@@ -283,6 +293,11 @@ Format *format_v1_model(Device *dev)
 Format *format_lighting(Device *dev)
 {
     return contained<Format>(dev, &lighting_dispatch, "Lighting-Float", BRT_GEOMETRY_LIGHTING, plain_entries, 1);
+}
+
+Format *format_v1_buckets(Device *dev)
+{
+    return contained<Format>(dev, &buckets_dispatch, "V1-Buckets-Float", BRT_GEOMETRY_V1_BUCKETS, plain_entries, 1);
 }
 
 const char *obj_identifier(br_object *self)
@@ -384,12 +399,15 @@ br_error v1_render(br_geometry_v1_model *, br_renderer *renderer, void *model, b
     else
         return BRE_UNSUPPORTED;
     const sr::State &st = r->sm->cur;
-    if (st.hidden.type == BRT_BUCKET_SORT)
-        return BRE_UNSUPPORTED; // order tables come with the z-sort side
     sr::Target t;
     if (!colour_buffer((const br_pixelmap *)st.output.colour, t.colour, t.ctype))
         return BRE_FAIL;
-    if (!depth_buffer((const br_pixelmap *)st.output.depth, t.depth, t.dtype))
+    // A z-sort render puts the primitives in buckets; the colour buffer only gives the screen size.
+    const bool zsort = st.hidden.type == BRT_BUCKET_SORT;
+    const sr::PartHidden hidden = st.hidden;
+    if (zsort && !HeapSink(hidden).usable())
+        return BRE_FAIL;
+    if (zsort || !depth_buffer((const br_pixelmap *)st.output.depth, t.depth, t.dtype))
         t.dtype = sr::DepthType::None;
     for (br_uint_16 i = 0; i < pm->ngroups; ++i) {
         const br_prepared_group &g = pm->groups[i];
@@ -403,7 +421,12 @@ br_error v1_render(br_geometry_v1_model *, br_renderer *renderer, void *model, b
         grp.nedges = g.nedges;
         br_renderer_state_stored *ss = g.stored ? g.stored : default_state;
         const sr::StateMachine::Stored *stored = ss ? ((StoredState *)ss)->stored : nullptr;
-        r->sm->draw(t, grp, stored, prim, *r->scratch);
+        if (zsort) {
+            HeapSink sink(hidden);
+            r->sm->draw(t, grp, stored, prim, *r->scratch, &sink);
+        } else {
+            r->sm->draw(t, grp, stored, prim, *r->scratch);
+        }
     }
     return BRE_OK;
 }

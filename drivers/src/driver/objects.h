@@ -58,14 +58,16 @@ struct StoredState {
 
 struct StoredBuffer {
     Head h;
-    struct br_pixelmap *pm;
+    struct br_pixelmap *pm; // read in place at every draw
     br_token usage;
+    uint32_t palette[256];  // index 8 colours, made at creation and update
 };
 
 // The objects of one device; made by BrDrv1Begin.
 Device *device_new(const char *args);
 Format *format_v1_model(Device *dev);
 Format *format_lighting(Device *dev);
+Format *format_v1_buckets(Device *dev);
 Facility *facility_new(Device *dev);
 PrimLibrary *primitives_new(Device *dev);
 br_renderer *renderer_new(Facility *f, struct br_pixelmap *destination);
@@ -95,6 +97,9 @@ void fill_object(D &d, void (*free_fn)(br_object *), br_tv_template *(*query)(br
     d._queryAll = _M_br_object_queryAll;
     d._queryAllSize = _M_br_object_queryAllSize;
 }
+
+// The texture a colour map buffer stands for, read from its pixel map now.
+bool buffer_texture(void *buffer, sr::Texture &out);
 
 // The pipeline's view of a 3D library pixel map; false when it cannot be drawn into.
 bool colour_buffer(const struct br_pixelmap *pm, sr::Buffer &b, sr::ColourType &t);

@@ -78,7 +78,30 @@ bool texture_type(const br_pixelmap *pm)
     }
 }
 
-// The buffer reads its pixel map's memory live; an update only re-points it.
+// The colours of an index 8 map: its palette map's entries (0x00RRGGBB words, or B, G, R bytes),
+// row by row; a grey ramp where it has none.
+void make_palette(const br_pixelmap *pm, uint32_t *palette)
+{
+    for (uint32_t i = 0; i < 256; ++i)
+        palette[i] = 0xff000000u | i * 0x010101u;
+    const br_pixelmap *map = pm->map;
+    if (pm->type != BR_PMT_INDEX_8 || !map || !map->pixels)
+        return;
+    int bpp = map->type == BR_PMT_RGB_888 ? 3 : map->type == BR_PMT_RGBX_888 || map->type == BR_PMT_RGBA_8888 ? 4 : 0;
+    if (!bpp)
+        return;
+    int n = 0;
+    for (int y = 0; y < map->height && n < 256; ++y) {
+        const uint8_t *row = (const uint8_t *)map->pixels + (std::ptrdiff_t)(map->base_y + y) * map->row_bytes +
+                             (std::ptrdiff_t)map->base_x * bpp;
+        for (int x = 0; x < map->width && n < 256; ++x, row += bpp) {
+            uint32_t c = (uint32_t)row[2] << 16 | (uint32_t)row[1] << 8 | row[0];
+            palette[n++] = 0xff000000u | c;
+        }
+    }
+}
+
+// The buffer reads its pixel map's memory live; an update re-points it and remakes the palette.
 br_error stored_buffer_update(br_buffer_stored *self, br_pixelmap *pm, br_token_value *)
 {
     StoredBuffer *b = (StoredBuffer *)self;
@@ -87,6 +110,7 @@ br_error stored_buffer_update(br_buffer_stored *self, br_pixelmap *pm, br_token_
     if (b->usage == BRT_COLOUR_MAP_O && !texture_type(pm))
         return BRE_UNSUPPORTED;
     b->pm = pm;
+    make_palette(pm, b->palette);
     return BRE_OK;
 }
 
@@ -150,6 +174,7 @@ br_error new_stored_buffer(br_renderer *self, br_buffer_stored **psm, br_token u
     b->h.type = BRT_BUFFER_STORED;
     b->usage = use;
     b->pm = pm;
+    make_palette(pm, b->palette);
     *psm = (br_buffer_stored *)b;
     return BRE_OK;
 }
@@ -266,6 +291,52 @@ const br_renderer_dispatch renderer_dispatch = [] {
 
 } // namespace
 
+bool buffer_texture(void *buffer, sr::Texture &out)
+{
+    const StoredBuffer *b = (const StoredBuffer *)buffer;
+    if (b->h.type != BRT_BUFFER_STORED || b->usage != BRT_COLOUR_MAP_O || !b->pm)
+        return false;
+    // The pixel map as it is now: a game animates a texture by changing its pixels.
+    const br_pixelmap *pm = b->pm;
+    switch (pm->type) {
+    case BR_PMT_INDEX_8:
+        out.type = sr::TexelType::Index8;
+        break;
+    case BR_PMT_RGB_555:
+        out.type = sr::TexelType::RGB_555;
+        break;
+    case BR_PMT_RGB_565:
+        out.type = sr::TexelType::RGB_565;
+        break;
+    case BR_PMT_RGB_888:
+        out.type = sr::TexelType::RGB_888;
+        break;
+    case BR_PMT_RGBX_888:
+        out.type = sr::TexelType::RGBX_888;
+        break;
+    case BR_PMT_RGBA_8888:
+        out.type = sr::TexelType::RGBA_8888;
+        break;
+    case 10:
+        out.type = sr::TexelType::RGB565_A8;
+        break;
+    case 18:
+        out.type = sr::TexelType::ARGB_4444;
+        break;
+    default:
+        return false;
+    }
+    if (!pm->pixels || pm->width == 0 || pm->height == 0)
+        return false;
+    out.pixels = (const uint8_t *)pm->pixels + (std::ptrdiff_t)pm->base_y * pm->row_bytes +
+                 (std::ptrdiff_t)pm->base_x * sr::texel_bytes(out.type);
+    out.row_bytes = pm->row_bytes;
+    out.width = pm->width;
+    out.height = pm->height;
+    out.palette = b->palette;
+    return true;
+}
+
 br_renderer *renderer_new(Facility *f, br_pixelmap *)
 {
     auto *r = new (std::nothrow) Renderer{};
@@ -284,6 +355,7 @@ br_renderer *renderer_new(Facility *f, br_pixelmap *)
         renderer_free((br_object *)r);
         return nullptr;
     }
+    r->sm->texture_of = buffer_texture;
     // The renderer answers for the formats of its facility.
     br_object_container *fc = (br_object_container *)f, *rc = (br_object_container *)r;
     br_object *formats[4];

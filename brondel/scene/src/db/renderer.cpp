@@ -78,7 +78,7 @@ br_error BrV1dbRendererBegin(br_pixelmap *destination, br_renderer *renderer)
     v1db.renderer = renderer;
 
     // Without its model or lighting format the renderer cannot draw: it is let go again. The
-    // bucket format is optional (the compiled-in renderer has none yet: drivers/README.md).
+    // bucket format is optional.
     br_error e = BrGeometryFormatFind(&v1db.format_model, renderer, facility, BRT_FLOAT, BRT_GEOMETRY_V1_MODEL);
     if (e == BRE_OK && BrGeometryFormatFind(&v1db.format_buckets, renderer, facility, BRT_FLOAT,
                                             BRT_GEOMETRY_V1_BUCKETS) != BRE_OK)

@@ -198,8 +198,9 @@ br_uint_32 BrDbModelRender(br_actor *actor, br_model *model, br_material *materi
     if (v1db.rendering == 2 && ot != nullptr) {
         zs_model_prepare(model, ot);
         set_pointer(BRT_HIDDEN_SURFACE, BRT_V1ORDER_TABLE_P, ot);
+        // Sent even when null, so a callback taken away is no longer called.
+        set_pointer(BRT_HIDDEN_SURFACE, BRT_V1INSERT_FUNCTION_P, (void *)v1db.primitive_callback);
         if (v1db.primitive_callback != nullptr) {
-            set_pointer(BRT_HIDDEN_SURFACE, BRT_V1INSERT_FUNCTION_P, (void *)v1db.primitive_callback);
             set_pointer(BRT_HIDDEN_SURFACE, BRT_V1INSERT_ARG1_P, actor);
             set_pointer(BRT_HIDDEN_SURFACE, BRT_V1INSERT_ARG2_P, model);
             set_pointer(BRT_HIDDEN_SURFACE, BRT_V1INSERT_ARG3_P, material);

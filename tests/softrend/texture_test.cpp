@@ -1,0 +1,442 @@
+// Textures, blending and alpha in the pipeline, on raw buffers: where texels land (quadrants, map
+// matrix, wrap, perspective), every texel layout, how texels combine with the shaded colour, and
+// what translucent pixels do to the colour and depth buffers.
+#include "sr_raster.h"
+#include "sr_texture.h"
+#include "support.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+
+using namespace srtest;
+
+namespace {
+
+constexpr int W = 64, H = 64;
+constexpr uint32_t BG = 0x00203040; // background of the RGBX frames
+
+// The square from screen (8, 8) to (56, 56) with map coordinates (0, 0) top left to (1, 1) bottom
+// right, at clip depth z.
+Mesh square(float z = 0)
+{
+    Mesh m;
+    const float corner[4][4] = {{8, 8, 0, 0}, {56, 8, 1, 0}, {56, 56, 1, 1}, {8, 56, 0, 1}};
+    for (const auto &c : corner) {
+        m.add_vertex(cx(c[0]), cy(c[1]), z);
+        m.v.back().map[0] = c[2];
+        m.v.back().map[1] = c[3];
+    }
+    m.add_face(0, 1, 2, 1, 2, 0);
+    m.add_face(0, 2, 3, 0, 3, 4);
+    return m;
+}
+
+// Map position of the centre of pixel (x, y) on the square.
+float square_u(int x) { return ((float)x + 0.5f - 8.0f) / 48.0f; }
+
+sr::Setup unlit(const Frame &f, uint32_t colour = 0xffffff)
+{
+    return flat_setup(f, colour);
+}
+
+void draw(const sr::Setup &s, const Mesh &m)
+{
+    sr::Scratch scratch;
+    sr::render_group(s, m.group(), sr::Primitive::Triangle, scratch, nullptr);
+}
+
+// A texture the test owns, rows packed.
+struct Tex {
+    Tex(int w, int h, sr::TexelType t) : mem((size_t)w * h * sr::texel_bytes(t))
+    {
+        tex.type = t;
+        tex.width = w;
+        tex.height = h;
+        tex.row_bytes = w * sr::texel_bytes(t);
+        tex.pixels = mem.data();
+    }
+    void set(int x, int y, uint32_t word)
+    {
+        int b = sr::texel_bytes(tex.type);
+        std::memcpy(&mem[(size_t)y * tex.row_bytes + (size_t)x * b], &word, b);
+    }
+    std::vector<uint8_t> mem;
+    sr::Texture tex;
+};
+
+sr::Paint textured(const Tex &t)
+{
+    sr::Paint p;
+    p.textured = true;
+    p.texture = t.tex;
+    return p;
+}
+
+// The square drawn with the texture alone over the background: a pixel in each quarter, top left,
+// top right, bottom left, bottom right.
+std::vector<uint32_t> quarters(const Tex &t)
+{
+    Frame f(W, H, sr::ColourType::RGBX_888, sr::DepthType::None);
+    f.clear(BG);
+    sr::Setup s = unlit(f);
+    s.paint = textured(t);
+    draw(s, square());
+    return {f.pixel(20, 20), f.pixel(44, 20), f.pixel(20, 44), f.pixel(44, 44)};
+}
+
+// 565 words of the four checker colours: red, green, blue, white.
+const uint16_t CHECK565[4] = {0xf800, 0x07e0, 0x001f, 0xffff};
+const uint32_t CHECK_RGB[4] = {0xff0000, 0x00ff00, 0x0000ff, 0xffffff};
+
+Tex checker(int n)
+{
+    Tex t(n, n, sr::TexelType::RGB_565);
+    for (int y = 0; y < n; ++y)
+        for (int x = 0; x < n; ++x)
+            t.set(x, y, CHECK565[(x & 1) + 2 * (y & 1)]);
+    return t;
+}
+
+struct MapCase {
+    const char *name;
+    float map[3][2];
+};
+
+// A 2 x 2 checker on the square: every pixel shows the texel its map position falls in after the
+// map matrix, wrapped round above 1 and below 0. Pixels within a hair of a texel edge are skipped.
+TEST(Texture, CheckerQuadrantsUnderTheMapMatrix)
+{
+    const MapCase cases[] = {
+        {"identity", {{1, 0}, {0, 1}, {0, 0}}},
+        {"shift u by half", {{1, 0}, {0, 1}, {0.5f, 0}}},
+        {"shift v by half", {{1, 0}, {0, 1}, {0, 0.5f}}},
+        {"shift by a whole turn", {{1, 0}, {0, 1}, {1.0f, -3.0f}}},
+        {"wrap above 1", {{2.5f, 0}, {0, 3}, {0, 0}}},
+        {"swap u and v", {{0, 1}, {1, 0}, {0, 0}}},
+    };
+    Tex t = checker(2);
+    for (sr::ColourType ct : {sr::ColourType::RGBX_888, sr::ColourType::RGB_565}) {
+        for (const MapCase &c : cases) {
+            Frame f(W, H, ct, sr::DepthType::D16);
+            f.clear(BG);
+            sr::Setup s = unlit(f);
+            s.paint = textured(t);
+            std::memcpy(s.map, c.map, sizeof s.map);
+            draw(s, square());
+            int checked = 0;
+            for (int y = 8; y < 56; ++y)
+                for (int x = 8; x < 56; ++x) {
+                    float u = square_u(x), v = square_u(y);
+                    float mu = (u * c.map[0][0] + v * c.map[1][0] + c.map[2][0]) * 2;
+                    float mv = (u * c.map[0][1] + v * c.map[1][1] + c.map[2][1]) * 2;
+                    if (std::fabs(mu - std::round(mu)) < 0.05f || std::fabs(mv - std::round(mv)) < 0.05f)
+                        continue;
+                    int iu = (int)std::floor(mu) & 1, iv = (int)std::floor(mv) & 1;
+                    uint32_t want = ct == sr::ColourType::RGB_565 ? CHECK565[iu + 2 * iv] : CHECK_RGB[iu + 2 * iv];
+                    ASSERT_EQ(f.pixel(x, y), want) << c.name << " at " << x << "," << y << " type " << (int)ct;
+                    ++checked;
+                }
+            EXPECT_GT(checked, 1500) << c.name;
+            EXPECT_EQ(f.pixel(4, 4), ct == sr::ColourType::RGB_565 ? (BG & 0xffff) : BG);
+            EXPECT_TRUE(f.guards_intact());
+        }
+    }
+    // The plain identity case seen as quadrants.
+    EXPECT_EQ(quarters(t), (std::vector<uint32_t>{0xff0000, 0x00ff00, 0x0000ff, 0xffffff}));
+}
+
+// A wall going away from a perspective camera on its left: depth changes along every row, and the
+// texel under each pixel is the one where the pixel's ray meets the wall, not an even spread.
+TEST(Texture, PerspectiveCorrectOnAReceedingWall)
+{
+    const sr::Mat4 p = perspective(1.2f, 1.0f, 1.0f, 100.0f);
+    Mesh m;
+    // The wall x = -1 from z = -2 to z = -20, y from -4 to 4; u runs 0 near to 1 far, v 0 at the top.
+    const float corner[4][4] = {{-2, 4, 0, 0}, {-20, 4, 1, 0}, {-20, -4, 1, 1}, {-2, -4, 0, 1}};
+    for (const auto &c : corner) {
+        m.add_vertex(-1.0f, c[1], c[0], 1, 0, 0);
+        m.v.back().map[0] = c[2];
+        m.v.back().map[1] = c[3];
+    }
+    m.add_face(0, 1, 2);
+    m.add_face(0, 2, 3);
+    Tex t = checker(8);
+    // Into RGBX (the run writer) and into RGB_565 (the one-pass writer).
+    for (sr::ColourType ct : {sr::ColourType::RGBX_888, sr::ColourType::RGB_565}) {
+        Frame f(W, H, ct, sr::DepthType::D32);
+        f.clear(BG);
+        sr::Setup s = unlit(f);
+        s.parallel = false;
+        s.view_to_screen = p;
+        s.paint = textured(t);
+        draw(s, m);
+        const double c = 1.0 / std::tan(0.6);
+        int checked = 0;
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x) {
+                // The ray through the pixel centre: screen -> clip x/w, y/w -> view direction (dx, dy, -1).
+                double dx = (((x + 0.5) - 32.5) / 32.0) / c, dy = (-((y + 0.5) - 32.5) / 32.0) / c;
+                if (dx >= -0.01)
+                    continue;
+                double dist = -1.0 / dx; // where x = -1
+                double wy = dy * dist, wz = -dist;
+                if (wy < -4 || wy > 4 || wz > -2 || wz < -20)
+                    continue;
+                double mu = (-2 - wz) / 18 * 8, mv = (4 - wy) / 8 * 8;
+                if (std::fabs(mu - std::round(mu)) < 0.02 || std::fabs(mv - std::round(mv)) < 0.02)
+                    continue;
+                int iu = (int)std::floor(mu) & 1, iv = (int)std::floor(mv) & 1;
+                uint32_t want = ct == sr::ColourType::RGB_565 ? CHECK565[iu + 2 * iv] : CHECK_RGB[iu + 2 * iv];
+                ASSERT_EQ(f.pixel(x, y), want) << x << "," << y << " type " << (int)ct;
+                ++checked;
+            }
+        EXPECT_GT(checked, 400);
+    }
+}
+
+struct LayoutCase {
+    sr::TexelType type;
+    uint32_t texel[4]; // red, green, transparent blue, white at alpha 136
+};
+
+// Every texel layout decodes to the same four colours. Layouts with alpha leave the background
+// (and its depth) where alpha is 0 and mix white over it by 136/255 where it is partly covered.
+TEST(Texture, EveryTexelLayout)
+{
+    const LayoutCase cases[] = {
+        {sr::TexelType::RGB_565, {0xf800, 0x07e0, 0x001f, 0xffff}},
+        {sr::TexelType::RGB_555, {0x7c00, 0x03e0, 0x001f, 0x7fff}},
+        {sr::TexelType::RGB_888, {0xff0000, 0x00ff00, 0x0000ff, 0xffffff}},
+        {sr::TexelType::RGBX_888, {0x12ff0000, 0x3400ff00, 0x560000ff, 0x78ffffff}},
+        {sr::TexelType::RGBA_8888, {0xffff0000, 0xff00ff00, 0x000000ff, 0x88ffffff}},
+        {sr::TexelType::RGB565_A8, {0xf800ff, 0x07e0ff, 0x001f00, 0xffff88}},
+        {sr::TexelType::ARGB_4444, {0xff00, 0xf0f0, 0x000f, 0x8fff}},
+        {sr::TexelType::Index8, {0, 1, 2, 3}},
+    };
+    const uint32_t palette_rgb[4] = {0xff0000, 0x00ff00, 0x0000ff, 0xffffff};
+    uint32_t palette[256];
+    for (int i = 0; i < 256; ++i)
+        palette[i] = 0xff000000u | (i < 4 ? palette_rgb[i] : 0);
+    for (const LayoutCase &c : cases) {
+        Tex t(2, 2, c.type);
+        for (int k = 0; k < 4; ++k)
+            t.set(k & 1, k >> 1, c.texel[k]);
+        t.tex.palette = palette;
+        Frame f(W, H, sr::ColourType::RGBX_888, sr::DepthType::D16);
+        f.clear(BG);
+        sr::Setup s = unlit(f);
+        s.paint = textured(t);
+        draw(s, square(0.5f));
+        std::string what = "layout " + std::to_string((int)c.type);
+        EXPECT_EQ(f.pixel(20, 20), 0xff0000u) << what;
+        EXPECT_EQ(f.pixel(44, 20), 0x00ff00u) << what;
+        EXPECT_LT(f.depth(20, 20), 0xffffu) << what;
+        if (sr::texel_alpha(c.type)) {
+            EXPECT_EQ(f.pixel(20, 44), BG) << what;
+            EXPECT_EQ(f.depth(20, 44), 0xffffu) << what;
+            uint32_t p = f.pixel(44, 44);
+            const int bg[3] = {0x20, 0x30, 0x40};
+            for (int k = 0; k < 3; ++k) {
+                float want = (float)bg[k] + (255.0f - (float)bg[k]) * 136.0f / 255.0f;
+                EXPECT_NEAR((float)((p >> (16 - 8 * k)) & 0xff), want, 1.5f) << what << " channel " << k;
+            }
+            EXPECT_EQ(f.depth(44, 44), 0xffffu) << what;
+        } else {
+            EXPECT_EQ(f.pixel(20, 44), 0x0000ffu) << what;
+            EXPECT_EQ(f.pixel(44, 44), 0xffffffu) << what;
+        }
+    }
+}
+
+// An index 8 texture without a palette reads as a grey ramp.
+TEST(Texture, Index8WithoutPaletteIsGrey)
+{
+    Tex t(2, 2, sr::TexelType::Index8);
+    t.set(0, 0, 0);
+    t.set(1, 0, 0x40);
+    t.set(0, 1, 0x80);
+    t.set(1, 1, 0xff);
+    EXPECT_EQ(quarters(t), (std::vector<uint32_t>{0x000000, 0x404040, 0x808080, 0xffffff}));
+}
+
+struct CombineCase {
+    const char *name;
+    bool modulate, decal;
+    uint32_t opaque; // what the opaque 0xc08040 texel gives
+};
+
+// How a texel meets the surface's shaded colour (0x804020 here): as is, modulated, or laid over it
+// as a decal by the texel's alpha (the result then opaque).
+TEST(Texture, ModulateDecalAndAsIs)
+{
+    const CombineCase cases[] = {
+        {"as is", false, false, 0xc08040},
+        {"modulate", true, false, 0x602008},
+        {"decal", false, true, 0xc08040},
+    };
+    Tex t(2, 1, sr::TexelType::RGBA_8888);
+    t.set(0, 0, 0xffc08040);
+    t.set(1, 0, 0x88ffffff);
+    for (const CombineCase &c : cases) {
+        Frame f(W, H, sr::ColourType::RGBX_888, sr::DepthType::D16);
+        f.clear(BG);
+        sr::Setup s = unlit(f, 0x804020);
+        s.paint = textured(t);
+        s.paint.modulate = c.modulate;
+        s.paint.decal = c.decal;
+        draw(s, square());
+        EXPECT_EQ(f.pixel(20, 30), c.opaque) << c.name;
+        EXPECT_LT(f.depth(20, 30), 0xffffu) << c.name;
+        uint32_t p = f.pixel(44, 30);
+        if (c.decal) {
+            // White over the surface colour by 136/255, written as an opaque pixel.
+            const int under[3] = {0x80, 0x40, 0x20};
+            for (int k = 0; k < 3; ++k)
+                EXPECT_NEAR((float)((p >> (16 - 8 * k)) & 0xff),
+                            (float)under[k] + (255.0f - (float)under[k]) * 136.0f / 255.0f, 1.5f)
+                    << c.name;
+            EXPECT_LT(f.depth(44, 30), 0xffffu);
+        } else {
+            // Translucent: over the background, depth left alone.
+            EXPECT_NE(p, BG) << c.name;
+            EXPECT_EQ(f.depth(44, 30), 0xffffu) << c.name;
+        }
+    }
+}
+
+// Bilinear sampling between a black and a white texel: black at the first texel's centre, white at
+// the second's, a steady ramp between; nearest sampling jumps at the middle.
+TEST(Texture, BilinearRampsNearestSteps)
+{
+    Tex t(2, 1, sr::TexelType::RGBX_888);
+    t.set(0, 0, 0x000000);
+    t.set(1, 0, 0xffffff);
+    for (bool linear : {false, true}) {
+        Frame f(W, H, sr::ColourType::RGBX_888, sr::DepthType::None);
+        f.clear(BG);
+        sr::Setup s = unlit(f);
+        s.paint = textured(t);
+        s.paint.bilinear = linear;
+        draw(s, square());
+        int prev = -1;
+        for (int x = 20; x < 44; ++x) {
+            int level = (int)(f.pixel(x, 30) & 0xff);
+            if (linear) {
+                float u = square_u(x) * 2 - 0.5f; // between the texel centres: 0 .. 1
+                EXPECT_NEAR((float)level, u * 255.0f, 2.0f) << x;
+                EXPECT_GE(level, prev);
+            } else {
+                EXPECT_EQ(level, x < 32 ? 0 : 255) << x;
+            }
+            prev = level;
+        }
+    }
+}
+
+struct BlendCase {
+    sr::ColourType type;
+    float step; // one step of the layout's coarsest channel
+};
+
+// A translucent surface mixes 50/50 with what is behind it in every destination layout, is still
+// hidden behind nearer pixels, and leaves the depth buffer as it was. Points and lines blend alike.
+TEST(Blend, HalfAndHalfDepthUnchanged)
+{
+    const BlendCase cases[] = {{sr::ColourType::RGB_565, 8},   {sr::ColourType::RGB_555, 8},
+                               {sr::ColourType::RGB_888, 1},   {sr::ColourType::RGBX_888, 1},
+                               {sr::ColourType::RGBA_8888, 1}};
+    for (const BlendCase &c : cases) {
+        for (bool textured_surface : {false, true}) {
+            Frame f(W, H, c.type, sr::DepthType::D16);
+            f.clear(0);
+            // Grey background, then a nearer opaque block over the bottom half.
+            sr::Setup back = unlit(f, 0x808080);
+            draw(back, square(-0.5f));
+            Mesh block;
+            for (const auto &p : {std::pair{0.0f, 40.0f}, std::pair{64.0f, 40.0f}, std::pair{64.0f, 64.0f},
+                                  std::pair{0.0f, 64.0f}})
+                block.add_vertex(cx(p.first), cy(p.second), 0.9f);
+            block.add_face(0, 1, 2);
+            block.add_face(0, 2, 3);
+            draw(unlit(f, 0x0000ff), block);
+            std::vector<uint8_t> depth_before = f.dmem;
+
+            sr::Setup s = unlit(f, textured_surface ? 0xffffff : 0xff0000);
+            Tex t(1, 1, sr::TexelType::RGB_565);
+            t.set(0, 0, 0xf800);
+            if (textured_surface)
+                s.paint = textured(t);
+            s.paint.blend = true;
+            draw(s, square(0.5f));
+            std::string what = "type " + std::to_string((int)c.type) + (textured_surface ? " textured" : "");
+            std::vector<uint8_t> rgb = frame_rgb(f);
+            auto at = [&](int x, int y, int k) { return (float)rgb[((size_t)y * W + x) * 3 + k]; };
+            // Red over grey: (255 + 128) / 2, (0 + 128) / 2, (0 + 128) / 2.
+            EXPECT_NEAR(at(20, 20, 0), 191.5f, c.step) << what;
+            EXPECT_NEAR(at(20, 20, 1), 64.0f, c.step) << what;
+            EXPECT_NEAR(at(20, 20, 2), 64.0f, c.step) << what;
+            // Behind the nearer block: untouched.
+            EXPECT_EQ(at(20, 50, 0), 0.0f) << what;
+            EXPECT_GT(at(20, 50, 2), 250.0f) << what;
+            EXPECT_EQ(f.dmem, depth_before) << what;
+            EXPECT_TRUE(f.guards_intact()) << what;
+
+            // Points and lines of a translucent material blend too.
+            Mesh pts;
+            pts.add_vertex(cx(4.5f), cy(4.5f), 0.5f);
+            sr::Scratch scratch;
+            sr::Setup ps = unlit(f, 0xff0000);
+            ps.paint.blend = true;
+            sr::render_group(ps, pts.group(), sr::Primitive::Point, scratch, nullptr);
+            rgb = frame_rgb(f);
+            EXPECT_NEAR(at(4, 4, 0), 127.5f, c.step) << what;
+            EXPECT_EQ(f.dmem, depth_before) << what;
+        }
+    }
+}
+
+// The bounds part grows by every span drawn while enabled, textured and translucent ones included,
+// and a dry (measuring) raster gives the same rectangle without writing a pixel.
+TEST(Bounds, TexturedAndTranslucentSpans)
+{
+    Tex t = checker(2);
+    for (bool dry : {false, true}) {
+        Frame f(W, H, sr::ColourType::RGB_565, sr::DepthType::D16);
+        f.clear();
+        sr::Raster r(f.target);
+        r.track = true;
+        r.dry = dry;
+        sr::Paint p = textured(t);
+        p.blend = true;
+        r.set_paint(p);
+        sr::SVert a{10.2f, 5.7f, 0, {255, 255, 255}}, b{40.9f, 12.1f, 0, {255, 255, 255}},
+            c{20.4f, 33.3f, 0, {255, 255, 255}};
+        r.triangle(a, b, c, true, nullptr);
+        sr::ScreenBounds sb;
+        sb.reset();
+        r.grow(sb);
+        ASSERT_FALSE(sb.empty());
+        if (dry) {
+            EXPECT_EQ(f.drawn(), 0);
+        } else {
+            int minx = W, miny = H, maxx = -1, maxy = -1;
+            for (int y = 0; y < H; ++y)
+                for (int x = 0; x < W; ++x)
+                    if (f.pixel(x, y)) {
+                        minx = std::min(minx, x), maxx = std::max(maxx, x);
+                        miny = std::min(miny, y), maxy = std::max(maxy, y);
+                    }
+            EXPECT_EQ(sb.min[0], (float)minx);
+            EXPECT_EQ(sb.min[1], (float)miny);
+            EXPECT_EQ(sb.max[0], (float)maxx);
+            EXPECT_EQ(sb.max[1], (float)maxy);
+        }
+        EXPECT_EQ(sb.min[1], 6.0f);
+        EXPECT_EQ(sb.max[1], 32.0f);
+    }
+}
+
+} // namespace
