@@ -39,6 +39,9 @@ MediaState MediaObject::State() const
 
 void MediaObject::RunCommand(int32_t command)
 {
+    // A list may go on after a notice of an earlier command closed the object.
+    if (closed)
+        return;
     previous_state = State();
     switch (command) {
     case MEDIA_CMD_STOP:
@@ -90,9 +93,11 @@ void MediaFileObject::SetParams(ParamList list)
 {
     PrepareSet();
     for (const MediaParam &p : list)
-        SetCommon(p);
+        if (!closed)
+            SetCommon(p);
     for (const MediaParam &p : list)
-        SetOwn(p);
+        if (!closed)
+            SetOwn(p);
 }
 
 void MediaFileObject::GetParams(ParamList list)

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -32,7 +33,8 @@ DWORD win32_error(int err, const std::string& host_path) {
     case EEXIST: return ERROR_ALREADY_EXISTS;
     case ENOTEMPTY: return ERROR_DIR_NOT_EMPTY;
     case ENOSPC:
-    case EDQUOT: return ERROR_DISK_FULL;
+    case EDQUOT:
+    case EFBIG: return ERROR_DISK_FULL;
     case EMFILE:
     case ENFILE: return ERROR_TOO_MANY_OPEN_FILES;
     case ENAMETOOLONG: return ERROR_FILENAME_EXCED_RANGE;
@@ -139,8 +141,9 @@ std::string folder_of(const std::string& path) {
 
 namespace {
 
-// Removes "<name>.tmp<pid>[.<n>]" files that writers killed before their rename left beside `target`.
-// A temporary file of a process that still runs is left alone: it may be writing right now.
+// Removes "<name>.tmp<pid>.<n>" files that writers killed before their rename left beside `target`.
+// A temporary file of a process that still runs is left alone: it may be writing right now. Only the
+// whole form is taken, so that a file of the user's such as "<name>.tmp2" is never removed.
 void remove_stale_temps(const std::string& target) {
     size_t slash = target.find_last_of('/');
     std::string dir = folder_of(target);
@@ -153,12 +156,10 @@ void remove_stale_temps(const std::string& target) {
         char* end = nullptr;
         long pid = std::strtol(n + prefix.size(), &end, 10);
         if (end == n + prefix.size() || pid <= 0 || pid == long(getpid())) continue;
-        if (*end == '.') {
-            char* seq_end = nullptr;
-            std::strtoul(end + 1, &seq_end, 10);
-            end = seq_end == end + 1 ? end : seq_end;
-        }
-        if (*end) continue;
+        if (*end != '.' || !std::isdigit(static_cast<unsigned char>(end[1]))) continue;
+        char* seq_end = nullptr;
+        std::strtoul(end + 1, &seq_end, 10);
+        if (*seq_end) continue;
         if (kill(pid_t(pid), 0) == 0 || errno != ESRCH) continue;
         unlinkat(dirfd(d), n, 0);
     }

@@ -5,6 +5,7 @@
 
 #include "fsutil.h"
 #include "vokplat/png.h"
+#include "vokplat/save.h"
 
 namespace {
 
@@ -45,5 +46,5 @@ extern "C" BOOL PlatWritePngRgb(const char* path, int w, int h, const unsigned c
     chunk(out, "IHDR", ihdr);
     chunk(out, "IDAT", z);
     chunk(out, "IEND", "");
-    return plat::write_atomic(path, out) ? TRUE : FALSE;
+    return PlatWriteFileAtomic(path, out.data(), out.size());
 }

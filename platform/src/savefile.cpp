@@ -1,7 +1,6 @@
 #include "vokplat/savefile.h"
 
 #include <errno.h>
-#include <sys/stat.h>
 
 #include <string>
 
@@ -10,13 +9,15 @@
 extern "C" BOOL PlatSaveFile(const char* name, const void* data, size_t size) {
     std::string host;
     if (!plat::resolve(name, host)) return FALSE;
-    if (size != 0 && data == nullptr) return plat::fail(ERROR_INVALID_PARAMETER);
-    struct stat st;
-    if (stat(host.c_str(), &st) == 0) {
-        if (S_ISDIR(st.st_mode)) return plat::fail(ERROR_ACCESS_DENIED);
-        if (plat::is_read_only(st)) return plat::fail(ERROR_ACCESS_DENIED);
+    if (size != 0 && data == nullptr) {
+        errno = EINVAL;
+        return plat::fail(ERROR_INVALID_PARAMETER);
     }
+    // The save refuses folders, devices and read-only files itself, with errno set for the caller.
     std::string bytes(static_cast<const char*>(data), size);
-    if (!plat::write_atomic(host, bytes)) return plat::fail_errno(host);
-    return TRUE;
+    if (plat::write_atomic(host, bytes)) return TRUE;
+    int saved = errno;
+    plat::fail_errno(host);
+    errno = saved;
+    return FALSE;
 }

@@ -272,3 +272,30 @@ TEST_F(MediaCd, NoDeviceIsLeftOpen)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(MediaCd, StoppingTheLibraryClosesAPlayingDiscAndItStartsAgain)
+{
+    for (int round = 0; round < 2; round++) {
+        SCOPED_TRACE(round);
+        h = open_cd();
+        ASSERT_EQ(h, 1);
+        MediaSet(h, MEDIAPARAM_LOOP, 1);
+        PlayMedia(h);
+        advance_ms(100);
+        HWND hidden = media::find(h)->notify_side_window;
+        media::library_stop();
+        EXPECT_FALSE(IsWindow(hidden));
+        EXPECT_TRUE(drive_free());
+        EXPECT_EQ(media::find(h), nullptr);
+        media::library_start(GetModuleHandleA(nullptr), media::StartOptions{false});
+        h = -1;
+        // The stopped play's completion, had it been queued, reaches nobody.
+        VokSoundRecorderReset();
+        advance_ms(3000);
+        EXPECT_TRUE(tracks_played().empty());
+    }
+}
+
+}  // namespace

@@ -142,7 +142,18 @@ TEST_F(MediaCore, AnObjectClosedFromItsOwnNoticeIsDeletedAfterTheCommand)
     EXPECT_EQ(FakeFile::destroyed, 1);
     EXPECT_EQ(GetMediaState(h), MEDIA_STATE_UNKNOWN);
     EXPECT_EQ(open_fake(), h);
-    CloseMedia(h);
+
+    // Closed by the first command of a list: the rest of the list runs nothing on it.
+    window.hook = [](const Notice &n) {
+        if (n.message == MEDIAMSG_STARTED)
+            CloseMedia(MediaHandle(n.wParam));
+    };
+    FakeFile::plays = 0;
+    EXPECT_EQ(MediaSet(h, MEDIAPARAM_COMMAND, MEDIA_CMD_PLAY, MEDIAPARAM_COMMAND, MEDIA_CMD_PLAY), 1);
+    window.hook = nullptr;
+    EXPECT_EQ(FakeFile::plays, 1);
+    EXPECT_EQ(window.take(), (std::vector<Notice>{{MEDIAMSG_STARTED, WPARAM(h), 0}}));
+    EXPECT_EQ(FakeFile::destroyed, 2);
 }
 
 TEST_F(MediaCore, NotifyWindowLoopsOnCompletionAndSurvivesAFaultingKind)

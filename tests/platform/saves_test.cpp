@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -19,6 +20,7 @@
 #include "temp_dir.h"
 #include "vokplat/png.h"
 #include "vokplat/save.h"
+#include "vokplat/savefile.h"
 #include "vokplat/stdio.h"
 #include "win32/windows.h"
 
@@ -119,8 +121,11 @@ TEST_F(Saves, ReadOnlyFilesAreNotWrittenByAnyPath) {
             errno = 0;
             SetLastError(0);
             EXPECT_FALSE(c.write(target)) << c.what << " " << target;
-            if (std::string(c.what).rfind("Plat", 0) == 0 && std::string(c.what) != "PlatWritePngRgb") {
+            if (std::string(c.what).rfind("Plat", 0) == 0) {
                 EXPECT_EQ(errno, EACCES) << c.what;
+            }
+            if (std::string(c.what) != "CreateFileA" && std::string(c.what).rfind("PlatFopen", 0) != 0) {
+                EXPECT_EQ(GetLastError(), (DWORD)ERROR_ACCESS_DENIED) << c.what;
             }
             EXPECT_EQ(dir.read("locked.ini"), "[S]\r\nk=keep\r\n") << c.what;
             EXPECT_EQ(stat_of(f).st_mode & 07777, 0444u) << c.what;
@@ -148,6 +153,58 @@ TEST_F(Saves, FoldersAndDevicesAreNotReplaced) {
     EXPECT_TRUE(fs::is_directory(dir.path / "folder"));
     EXPECT_TRUE(S_ISFIFO(stat_of(fifo).st_mode));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), {}), 2);  // no temporary file left behind
+}
+
+// Both whole-file entries refuse the same way and tell why through errno and the last error; a write
+// that fails half-way (here past a file size limit) leaves the old file whole and no temporary file.
+TEST_F(Saves, BothSaveEntriesReportWhyTheyFailed) {
+    using Save = BOOL (*)(const char*, const void*, size_t);
+    const std::pair<const char*, Save> entries[] = {{"PlatWriteFileAtomic", PlatWriteFileAtomic},
+                                                    {"PlatSaveFile", PlatSaveFile}};
+    fs::create_directories(dir.path / "folder");
+    const std::string f = dir.str("keep.dat");
+    struct Case {
+        const char* what;
+        std::string target;
+        const void* data;
+        size_t size;
+        mode_t mode;
+        int err;
+        DWORD last;
+    };
+    const std::string big(65536, 'x');
+    const Case cases[] = {
+        {"read-only", f, "x", 1, 0444, EACCES, ERROR_ACCESS_DENIED},
+        {"folder", dir.str("folder"), "x", 1, 0644, EISDIR, ERROR_ACCESS_DENIED},
+        {"no data", f, nullptr, 1, 0644, EINVAL, ERROR_INVALID_PARAMETER},
+        {"too big", f, big.data(), big.size(), 0644, EFBIG, ERROR_DISK_FULL},
+    };
+    struct rlimit old_limit;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old_limit), 0);
+    for (const auto& [name, save] : entries)
+        for (const Case& c : cases) {
+            dir.write("keep.dat", "old");
+            ASSERT_EQ(chmod(f.c_str(), c.mode), 0);
+            errno = 0;
+            SetLastError(0);
+            bool limited = c.err == EFBIG;
+            struct rlimit limit {16384, old_limit.rlim_max};
+            void (*old_handler)(int) = limited ? signal(SIGXFSZ, SIG_IGN) : nullptr;
+            if (limited) ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+            BOOL ok = save(c.target.c_str(), c.data, c.size);
+            int err = errno;
+            DWORD last = GetLastError();
+            if (limited) {
+                setrlimit(RLIMIT_FSIZE, &old_limit);
+                signal(SIGXFSZ, old_handler);
+            }
+            EXPECT_FALSE(ok) << name << " " << c.what;
+            EXPECT_EQ(err, c.err) << name << " " << c.what;
+            EXPECT_EQ(last, c.last) << name << " " << c.what;
+            EXPECT_EQ(dir.read("keep.dat"), "old") << name << " " << c.what;
+            EXPECT_TRUE(temps_beside(f).empty()) << name << " " << c.what;
+            ASSERT_EQ(chmod(f.c_str(), 0644), 0);
+        }
 }
 
 // Started by the test below: sets a file size limit and saves more than it allows, so the kernel ends
@@ -203,9 +260,17 @@ TEST_F(Saves, AKilledWritersTemporaryFileGoesAtTheNextSave) {
         // A temporary file of a process that still runs is someone's save in progress: it stays.
         std::string live = c.target + ".tmp" + std::to_string(getppid()) + ".0";
         std::fclose(std::fopen(live.c_str(), "w"));
+        // Nor is a file that only looks like the start of one.
+        std::string own = c.target + ".tmp4194303";
+        std::fclose(std::fopen(own.c_str(), "w"));
         ASSERT_TRUE(c.save()) << c.kind;
-        EXPECT_EQ(temps_beside(c.target), std::vector<std::string>{fs::path(live).filename().string()}) << c.kind;
+        std::vector<std::string> left = temps_beside(c.target),
+                                 kept = {fs::path(live).filename().string(), fs::path(own).filename().string()};
+        std::sort(left.begin(), left.end());
+        std::sort(kept.begin(), kept.end());
+        EXPECT_EQ(left, kept) << c.kind;
         fs::remove(live);
+        fs::remove(own);
     }
 }
 
