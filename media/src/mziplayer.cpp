@@ -658,9 +658,9 @@ int MediaMziPlayer::Stop()
     ShowNow(false);
     int32_t frame;
     {
+        // Also when paused: a pause from stopped may still wait at the closed draw gate.
         std::lock_guard<RoundLock> hold(round_);
-        if (state != MEDIA_STATE_PAUSED)
-            Suspend();
+        Suspend();
         frame = current_frame;
     }
     Notify(MEDIAMSG_STOPPED, frame);

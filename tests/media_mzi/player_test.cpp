@@ -286,3 +286,274 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<EndCase> &info) { return std::string(info.param.name); });
 
 }  // namespace
+
+namespace {
+
+TEST_F(MziPlayerTest, PauseWhilePlayingThenContinueStopAndPlayAgain)
+{
+    ASSERT_NE(open(mzitest::save(mzitest::numbered(40), "pause.mzi")), MEDIA_BAD_HANDLE);
+    PlayMedia(movie);
+    ASSERT_TRUE(wait_for(MEDIAMSG_FRAMEDRAWN, 3));
+    PauseMedia(movie);
+    // Once from the command, once from the thread as it stops, both at the frame it stopped on.
+    ASSERT_TRUE(wait_for(MEDIAMSG_PAUSED, 2));
+    std::vector<LPARAM> paused = values(seen, MEDIAMSG_PAUSED);
+    EXPECT_EQ(paused[0], paused[1]);
+    EXPECT_EQ(GetMediaState(movie), MEDIA_STATE_PAUSED);
+    const LPARAM held = paused[0];
+    EXPECT_EQ(values(seen, MEDIAMSG_FRAMEDRAWN).back(), held);
+    PlatAdvanceClock(1000);
+    pump_for(100);
+    EXPECT_EQ(count(win.take(), MEDIAMSG_FRAMEDRAWN), 0);
+
+    // Continue goes on from there; a frame set while playing is the next one drawn.
+    seen.clear();
+    ContinueMedia(movie);
+    ASSERT_TRUE(wait_for(MEDIAMSG_FRAMEDRAWN, 1));
+    EXPECT_EQ(values(seen, MEDIAMSG_CONTINUED), std::vector<LPARAM>{held});
+    EXPECT_EQ(values(seen, MEDIAMSG_FRAMEDRAWN).front(), held + 1);
+    MediaSet(movie, MEDIAPARAM_FRAME, 30);
+    ASSERT_TRUE(collect_until([](const std::vector<Notice> &s) {
+        std::vector<LPARAM> v = values(s, MEDIAMSG_FRAMEDRAWN);
+        return std::find(v.begin(), v.end(), 30) != v.end();
+    }));
+
+    StopMedia(movie);
+    ASSERT_TRUE(wait_for(MEDIAMSG_STOPPED));
+    EXPECT_EQ(GetMediaState(movie), MEDIA_STATE_STOPPED);
+    mediatest::pump();
+    EXPECT_FALSE(IsWindowVisible(player(movie)->window()));
+
+    seen.clear();
+    PlayMedia(movie);
+    ASSERT_TRUE(wait_for(MEDIAMSG_FRAMEDRAWN, 2));
+    EXPECT_EQ(values(seen, MEDIAMSG_STARTED), std::vector<LPARAM>{0});
+    EXPECT_EQ(values(seen, MEDIAMSG_FRAMEDRAWN), (std::vector<LPARAM>{0, 1}));
+    EXPECT_TRUE(IsWindowVisible(player(movie)->window()));
+}
+
+// Tracks start at their frame and stop at the last one, on the recorder's clock: 100 ms a frame.
+TEST_F(MziPlayerTest, SoundTracksPlayFromTheirFrame)
+{
+    mziw::Writer w = mzitest::numbered(12, 10);
+    mziw::Track heard, never, bad;
+    heard.data = mziw::tone(440, 2000, heard.rate, 1);
+    heard.start_frame = 3;
+    never.data = mziw::tone(220, 100, never.rate, 1);
+    never.start_frame = 50;
+    bad.format_tag = 2;  // not PCM: that track is silent, the movie plays
+    bad.data.assign(400, 0);
+    w.add_track(heard);
+    w.add_track(never);
+    w.add_track(bad);
+    const std::string path = mzitest::save(w, "sound.mzi");
+
+    ASSERT_NE(open(path), MEDIA_BAD_HANDLE);
+    const auto &tracks = player(movie)->tracks();
+    ASSERT_EQ(tracks.size(), 3u);
+    EXPECT_TRUE(tracks[0]->audible());
+    EXPECT_TRUE(tracks[1]->audible());
+    EXPECT_FALSE(tracks[2]->audible());
+    const uint32_t heard_serial = VokSoundBufferSerial(tracks[0]->buffer());
+    const uint32_t never_serial = VokSoundBufferSerial(tracks[1]->buffer());
+    VokSoundRecorderReset();
+    const uint64_t t0 = PlatClockNow();
+    PlayMedia(movie);
+    ASSERT_TRUE(wait_for(MEDIAMSG_STOPPED));
+    VokSoundSync();
+
+    std::vector<VokSoundPlay> plays(16);
+    plays.resize(VokSoundGetPlays(plays.data(), plays.size()));
+    std::vector<VokSoundPlay> mine;
+    for (const VokSoundPlay &p : plays) {
+        EXPECT_NE(p.buffer, never_serial);
+        if (p.buffer == heard_serial)
+            mine.push_back(p);
+    }
+    ASSERT_EQ(mine.size(), 1u);
+    EXPECT_FALSE(mine[0].playing);
+    EXPECT_NEAR(double(mine[0].start_us - t0) / 1000.0, 300.0, 15.0);
+    EXPECT_NEAR(double(mine[0].end_us - t0) / 1000.0, 1100.0, 15.0);
+    CloseMedia(movie);
+
+    // Without sound hardware the tracks are silent and the movie is the same.
+    setenv("VOK_AUDIO_DEVICE", "none", 1);
+    ASSERT_NE(open(path), MEDIA_BAD_HANDLE);
+    unsetenv("VOK_AUDIO_DEVICE");
+    for (const auto &t : player(movie)->tracks())
+        EXPECT_FALSE(t->audible());
+    seen.clear();
+    PlayMedia(movie);
+    ASSERT_TRUE(wait_for(MEDIAMSG_STOPPED));
+    EXPECT_EQ(values(seen, MEDIAMSG_FRAMEDRAWN).size(), 12u);
+}
+
+// An alpha movie over a 5-6-5 background: nothing is drawn until the background is copied; then
+// each pixel is blended with the background pixel under it.
+TEST_F(MziPlayerTest, AlphaFramesBlendOverTheCopiedBackground)
+{
+    // Bottom row: opaque red, transparent, half white, opaque white; top row: alpha 1, 64, 200, 255.
+    const uint8_t alphas[2][4] = {{255, 0, 128, 255}, {1, 64, 200, 255}};
+    const uint16_t colours[2][4] = {{0x7C00, 0x7C00, 0x7FFF, 0x7FFF}, {0x7FFF, 0x03E0, 0x001F, 0x1234}};
+    std::vector<uint8_t> px;
+    for (int r = 0; r < 2; r++)
+        for (int x = 0; x < 4; x++)
+            px.insert(px.end(), {alphas[r][x], uint8_t(colours[r][x]), uint8_t(colours[r][x] >> 8)});
+    mziw::Writer w(mziw::Options{});
+    w.add_frame(10, 4, 2, px);
+    ASSERT_NE(open(mzitest::save(w, "alpha.mzi"), MEDIAPARAM_HOLDATEND, 1, MEDIAPARAM_LEFT, 2, MEDIAPARAM_TOP, 3),
+              MEDIA_BAD_HANDLE);
+    uint8_t blend = 0;
+    MediaGet(movie, MEDIAPARAM_BLEND, &blend);
+    EXPECT_EQ(blend, 1);
+
+    // Paused from stopped with the draw gate closed: the thread waits, nothing is drawn.
+    PauseMedia(movie);
+    pump_for(60);
+    for (const Notice &n : win.take())
+        seen.push_back(n);
+    EXPECT_EQ(count(seen, MEDIAMSG_FRAMEDRAWN), 0);
+
+    // A 10x8 background whose pixel (x, y) is x << 11 | y << 5 | 7.
+    std::vector<uint16_t> store(10 * 8);
+    for (int y = 0; y < 8; y++)
+        for (int x = 0; x < 10; x++)
+            store[y * 10 + x] = uint16_t(x << 11 | y << 5 | 7);
+    br_pixelmap map{};
+    map.pixels = store.data();
+    map.row_bytes = 20;
+    map.width = 10;
+    map.height = 8;
+    map.type = BR_PMT_RGB_565;
+    MediaSet(movie, MEDIAPARAM_BACKGROUND, &map, MEDIAPARAM_COPYBACKGROUND, 1);
+    ASSERT_TRUE(wait_for(MEDIAMSG_PAUSED, 2));
+    EXPECT_EQ(values(seen, MEDIAMSG_FRAMEDRAWN), std::vector<LPARAM>{0});
+
+    intptr_t shown = 0;
+    MediaGet(movie, MEDIAPARAM_PIXELS, &shown);
+    ASSERT_NE(shown, 0);
+    const auto *buffer = reinterpret_cast<const uint16_t *>(shown);  // 4 pixels a row, bottom row first
+    for (int r = 0; r < 2; r++) {
+        for (int x = 0; x < 4; x++) {
+            // The movie sits at (2, 3): its bottom row lies on background row 4.
+            uint16_t background = store[(4 - r) * 10 + 2 + x];
+            EXPECT_EQ(buffer[r * 4 + x], media::mzi::blend_pixel(colours[r][x], alphas[r][x], background))
+                << "row " << r << " x " << x;
+        }
+    }
+    EXPECT_EQ(pixel(0, 1), 0xFF0000u);  // opaque red, bottom row
+}
+
+TEST_F(MziPlayerTest, AlphaFramesWithoutBackgroundAreScaled)
+{
+    std::vector<uint8_t> px;
+    for (int i = 0; i < 4; i++)
+        px.insert(px.end(), {uint8_t(i * 85), 0xFF, 0x7F});  // 0x7FFF at alpha 0, 85, 170, 255
+    mziw::Writer w(mziw::Options{});
+    w.add_frame(10, 4, 1, px);
+    ASSERT_NE(open(mzitest::save(w, "scaled.mzi"), MEDIAPARAM_HOLDATEND, 1), MEDIA_BAD_HANDLE);
+    PlayMedia(movie);  // opens the draw gate
+    ASSERT_TRUE(wait_for(MEDIAMSG_PAUSED));
+    intptr_t shown = 0;
+    MediaGet(movie, MEDIAPARAM_PIXELS, &shown);
+    const auto *buffer = reinterpret_cast<const uint16_t *>(shown);
+    for (int i = 0; i < 4; i++)
+        EXPECT_EQ(buffer[i], media::mzi::alpha_scale(0x7FFF, uint8_t(i * 85))) << i;
+    EXPECT_EQ(pixel(0, 0), 0u);
+    EXPECT_EQ(pixel(3, 0) & 0xF8F8F8, 0xF8F8F8u);
+}
+
+// Caller frames: 16-bit pixels the caller owns, read at every redraw (rows of an odd width are not
+// skewed), and alpha frames that have pixel memory of their own.
+TEST_F(MziPlayerTest, CallerFrames)
+{
+    // 3x2, bottom row red, top row blue, 5-6-5, rows of 6 bytes.
+    std::vector<uint16_t> pixels = {0xF800, 0xF800, 0xF800, 0x001F, 0x001F, 0x001F};
+    movie = MediaOpen(MEDIA_MZI_FRAME16, pixels.data(), MEDIAPARAM_PARENT, win.hwnd(), MEDIAPARAM_WIDTH, 3,
+                      MEDIAPARAM_HEIGHT, 2);
+    ASSERT_NE(movie, MEDIA_BAD_HANDLE);
+    int32_t frames = 0;
+    uint16_t fps = 0;
+    MediaGet(movie, MEDIAPARAM_FRAMES, &frames, MEDIAPARAM_FPS, &fps);
+    EXPECT_EQ(frames, 1);
+    EXPECT_EQ(fps, 16);
+    PauseMedia(movie);
+    ASSERT_TRUE(wait_for(MEDIAMSG_PAUSED, 2));
+    EXPECT_EQ(pixel(2, 0), 0x0000FFu);
+    EXPECT_EQ(pixel(2, 1), 0xFF0000u);
+    pixels[5] = 0x07E0;  // top right turns green
+    seen.clear();
+    MediaSet(movie, MEDIAPARAM_REDRAW, 1);
+    ASSERT_TRUE(wait_for(MEDIAMSG_PAUSED));
+    EXPECT_EQ(pixel(2, 0), 0x00FF00u);
+    CloseMedia(movie);
+
+    movie = MediaOpen(MEDIA_MZI_FRAME24, 0, MEDIAPARAM_PARENT, win.hwnd(), MEDIAPARAM_WIDTH, 2, MEDIAPARAM_HEIGHT, 2);
+    ASSERT_NE(movie, MEDIA_BAD_HANDLE);
+    std::vector<uint16_t> store = {0x1111, 0x2222, 0x3333, 0x4444};
+    br_pixelmap map{};
+    map.pixels = store.data();
+    map.row_bytes = 4;
+    map.width = 2;
+    map.height = 2;
+    seen.clear();
+    PauseMedia(movie);
+    MediaSet(movie, MEDIAPARAM_BACKGROUND, &map, MEDIAPARAM_COPYBACKGROUND, 1);
+    ASSERT_TRUE(wait_for(MEDIAMSG_PAUSED, 2));
+    intptr_t shown = 0;
+    MediaGet(movie, MEDIAPARAM_PIXELS, &shown);
+    const auto *buffer = reinterpret_cast<const uint16_t *>(shown);
+    // A frame of alpha 0 shows the background, bottom row first.
+    EXPECT_EQ((std::vector<uint16_t>(buffer, buffer + 4)), (std::vector<uint16_t>{0x3333, 0x4444, 0x1111, 0x2222}));
+}
+
+TEST_F(MziPlayerTest, MouseAndKeysReachTheNotifyWindow)
+{
+    mziw::Writer w(mziw::Options{});
+    w.add_frame(5, 8, 8, mzitest::solid(5, 8, 8, 0, 0, 0));
+    ASSERT_NE(open(mzitest::save(w, "input.mzi"), MEDIAPARAM_HOLDATEND, 1, MEDIAPARAM_LEFT, 10, MEDIAPARAM_TOP, 20),
+              MEDIA_BAD_HANDLE);
+    PlayMedia(movie);
+    ASSERT_TRUE(wait_for(MEDIAMSG_PAUSED));
+    VokMouseButton(win.hwnd(), 0, TRUE, 12, 23);
+    ASSERT_TRUE(wait_for(MEDIAMSG_MOUSE));
+    MediaInputRecord *record = GetMediaMsgExtraInfo(movie);
+    EXPECT_EQ(values(seen, MEDIAMSG_MOUSE).back(), reinterpret_cast<LPARAM>(record));
+    EXPECT_EQ(record->message, UINT(WM_LBUTTONDOWN));
+    EXPECT_EQ(record->lParam, MAKELPARAM(12, 23));  // in the notify window's coordinates
+
+    SendMessageA(player(movie)->window(), WM_KEYDOWN, 'A', 0x1E0001);
+    ASSERT_TRUE(wait_for(MEDIAMSG_KEY));
+    EXPECT_EQ(record->message, UINT(WM_KEYDOWN));
+    EXPECT_EQ(record->wParam, WPARAM('A'));
+    EXPECT_EQ(record->lParam, 0x1E0001);
+}
+
+TEST_F(MziPlayerTest, ClosedFromItsOwnNotification)
+{
+    ASSERT_NE(open(mzitest::save(mzitest::numbered(20), "close.mzi")), MEDIA_BAD_HANDLE);
+    const MediaHandle h = movie;
+    win.hook = [&](const Notice &n) {
+        if (n.message == MEDIAMSG_FRAMEDRAWN && n.lParam == 2 && movie != MEDIA_BAD_HANDLE) {
+            CloseMedia(movie);
+            movie = MEDIA_BAD_HANDLE;
+        }
+    };
+    PlayMedia(h);
+    ASSERT_TRUE(pump_until([&] { return movie == MEDIA_BAD_HANDLE; }));
+    EXPECT_EQ(GetMediaState(h), MEDIA_STATE_UNKNOWN);
+    // Closed from inside a command's own notice too.
+    ASSERT_NE(open(mzitest::save(mzitest::numbered(20), "close.mzi")), MEDIA_BAD_HANDLE);
+    win.hook = [&](const Notice &n) {
+        if (n.message == MEDIAMSG_STARTED && movie != MEDIA_BAD_HANDLE) {
+            CloseMedia(movie);
+            movie = MEDIA_BAD_HANDLE;
+        }
+    };
+    PlayMedia(movie);
+    EXPECT_EQ(movie, MEDIA_BAD_HANDLE);
+    pump_for(50);
+    win.hook = nullptr;
+}
+
+}  // namespace
