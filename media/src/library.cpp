@@ -1,5 +1,8 @@
 #include "library.h"
 
+#include "mziplayer.h"
+#include "sound.h"
+
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -22,6 +25,12 @@ KindFactory default_kind(int32_t type)
     switch (type) {
     case MEDIA_CDAUDIO:
         return make_cd_audio;
+    case MEDIA_MZI:
+    case MEDIA_MZI_FRAME16:
+    case MEDIA_MZI_FRAME24:
+        return make_mzi_player;
+    case MEDIA_SOUND:
+        return make_sound;
     default:
         return nullptr;
     }
@@ -58,12 +67,6 @@ LRESULT CALLBACK notify_window_proc(HWND hwnd, UINT message, WPARAM wParam, LPAR
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
-// The .mzi player gives this window its own behaviour; until then it is a plain child window.
-LRESULT CALLBACK movie_window_proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return DefWindowProcA(hwnd, message, wParam, lParam);
-}
-
 void register_classes(HINSTANCE instance)
 {
     WNDCLASSA wc{};
@@ -75,7 +78,7 @@ void register_classes(HINSTANCE instance)
     wc = WNDCLASSA{};
     wc.hInstance = instance;
     wc.style = CS_OWNDC | CS_DBLCLKS;
-    wc.lpfnWndProc = movie_window_proc;
+    wc.lpfnWndProc = mzi_window_proc;
     wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH));
     wc.lpszClassName = kMovieWindowClass;
     RegisterClassA(&wc);

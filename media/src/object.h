@@ -2,6 +2,7 @@
 // order, the command state machine and the notifications to the notify window.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -36,7 +37,7 @@ public:
     MediaState State() const;
     // Runs a command: previous state kept, the kind's operation, last command stored whatever it
     // was, then one MEDIAMSG_STATE.
-    void RunCommand(int32_t command);
+    virtual void RunCommand(int32_t command);
     // Sends a notification (MEDIAMSG_FIRST..MEDIAMSG_LAST only) to the notify window.
     void Notify(UINT message, LPARAM lParam) const;
 
@@ -48,7 +49,8 @@ public:
     HWND parent_window = nullptr;       // parameter 1
     MediaHandle handle = 0;
     int32_t previous_state = MEDIA_STATE_STOPPED;
-    int32_t last_command = MEDIA_CMD_STOP;
+    // Atomic: a player thread also sets it when it pauses or ends by itself.
+    std::atomic<int32_t> last_command{MEDIA_CMD_STOP};
     double position = 0.0;
     SYSTEM_INFO system_info{};
     uint8_t loop = 0;                   // parameter 38
@@ -69,8 +71,8 @@ public:
     explicit MediaFileObject(intptr_t source);
     ~MediaFileObject() override;
 
-    void SetParams(ParamList list) final;
-    void GetParams(ParamList list) final;
+    void SetParams(ParamList list) override;
+    void GetParams(ParamList list) override;
     virtual void Refresh();
     virtual void ResetRefresh();
 

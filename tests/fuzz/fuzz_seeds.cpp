@@ -11,6 +11,7 @@
 #include "brondel/brpmfile.h"
 #include "df_fuzz_common.h"
 #include "memfs.h"
+#include "mzi/mziwriter.h"
 #include "pannix_seeds.h"
 #include "scene_seeds.h"
 #include "terrow_seeds.h"
@@ -135,13 +136,38 @@ void write_image_seeds(const std::string &dir)
     put_image("out_of_order.bdd", s);
 }
 
+// Movies of each pixel format, one with a sound track and one with a header per frame.
+void write_mzi_seeds(const std::string &dir)
+{
+    const uint32_t formats[] = {3, 4, 5, 8, 10};
+    for (uint32_t format : formats) {
+        mziw::Options o;
+        o.fps = 5;
+        o.per_frame_flag = format == 10 || format == 4;
+        mziw::Writer w(o);
+        const int bytes = mziw::pixel_bytes(format);
+        for (int n = 0; n < 3; n++) {
+            const int width = o.per_frame_flag ? 3 + n % 2 : 3;
+            std::string px = pattern(size_t(width) * 2 * bytes);
+            w.add_frame(format, uint16_t(width), 2, std::vector<uint8_t>(px.begin(), px.end()), n, 2 * n);
+        }
+        if (format == 5) {
+            mziw::Track t;
+            t.data = mziw::tone(440, 10, 8000, 1);
+            t.start_frame = 1;
+            w.add_track(t);
+        }
+        std::vector<uint8_t> b = w.bytes();
+        put(dir + "/format" + std::to_string(format) + ".mzi", std::string(b.begin(), b.end()));
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     if (argc != 3) {
-        fprintf(stderr, "usage: fuzz_seeds datafile|pix|tga|bmp|pack|settings|movie|image|scenefile|trfield|trdict folder
-");
+        fprintf(stderr, "usage: fuzz_seeds datafile|pix|tga|bmp|pack|settings|movie|image|scenefile|trfield|trdict|mzi folder\n");
         return 2;
     }
     std::string kind = argv[1], dir = argv[2];
@@ -180,6 +206,8 @@ int main(int argc, char **argv)
         fuzz::write_trfield_seeds(dir);
     } else if (kind == "trdict") {
         fuzz::write_trdict_seeds(dir);
+    } else if (kind == "mzi") {
+        write_mzi_seeds(dir);
     } else {
         fprintf(stderr, "fuzz_seeds: no seeds for %s\n", kind.c_str());
         return 2;
