@@ -65,7 +65,7 @@ int Solve4(double a, double b, double c, double d, double e, double offset, doub
     for (int pass = 0; pass < 10; pass++) {
         double f = p.f(U);
         if (fabs(f) < eps) {
-            // The upper end is the root, whichever end the last pass moved.
+            // Only a pass that moved the upper end can get here after the first, so out == U.
             *out = U + offset;
             return 1;
         }
