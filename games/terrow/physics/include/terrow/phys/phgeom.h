@@ -1,0 +1,58 @@
+/* The solid of a slope or corner piece, the regions around it, and the zone code of a ball against a
+ * piece's box. */
+#ifndef TERROW_PHYS_PHGEOM_H
+#define TERROW_PHYS_PHGEOM_H
+
+#include <stdint.h>
+
+#include "terrow/phys/phsolve.h"
+
+struct PhFace {
+    PhPlane plane;
+    int32_t count;  // 3 or 4
+    FV3 vertex[4];
+    FV3 edge[4];    // vertex k + 1 - vertex k, the last back to vertex 0
+};
+
+/* A right triangular prism: triangle A = C0 C1 C2, triangle B = C3 C4 C5 opposite them, the right
+ * angle at C0 and C3. Plane normals point into the solid. */
+struct PhRampGeom {
+    int32_t orientation;  // slope 0..3, corner 4..7
+    FV3 corner[7];        // C0..C5, then the centroid
+    FV3 boxLow, boxHigh;
+    PhLine *edge[9];      // C1-C2, C0-C1, C0-C2, C4-C5, C3-C4, C3-C5, C0-C3, C1-C4, C2-C5
+    PhFace *face[5];
+    PhPlane *plane[9];
+    float edgeLength[3];  // |C3 - C0|, |C2 - C0|, |C1 - C0|
+};
+
+/* The side of a corner piece's legs. */
+extern const float PH_CORNER_LEG;
+
+/* Builds the geometry of a slope (`corner` false) or a corner standing in cell (x, y, z) (y is the
+ * field's 1-based level) with direction key 0..3. NULL when out of memory. */
+PhRampGeom *Ramp_New(int32_t x, int32_t y, int32_t z, int32_t key, bool corner);
+void Ramp_Free(PhRampGeom *g);
+
+/* The region code 0..20 of `point` around the solid and the vector towards its nearest feature, or
+ * -1 with a warning and `out` not valid. */
+int Ramp_Region(const PhRampGeom &g, const FV3 &point, FV3 *out);
+
+/* Contact of a ball (centre, velocity, radius) with the solid: 0 none, 1 contact, 2 through the top
+ * surface; `d` the vector towards the feature, `code` its region. */
+int Ramp_Contact(const PhRampGeom &g, const FV3 &centre, const FV3 &velocity, float radius, FV3 *d,
+                 int *code, float tolerance);
+
+/* Six 5-bit fields, lowest first: x, y, z zone, then x, y, z detail (0..10). */
+struct PhZoneCode {
+    uint32_t bits;
+    int Field(int i) const { return static_cast<int>((bits >> (5 * i)) & 31u); }
+    int Zone(int axis) const { return Field(axis); }
+    int Detail(int axis) const { return Field(3 + axis); }
+};
+
+/* Zones of a ball (centre, radius) against the box [low, high], one axis at a time, and the point of
+ * the box closest to the centre. */
+PhZoneCode PhElem_Classify(const FV3 &low, const FV3 &high, const FV3 &centre, float radius, FV3 *closest);
+
+#endif

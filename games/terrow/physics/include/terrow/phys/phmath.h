@@ -1,0 +1,132 @@
+/* Vector and matrix arithmetic of the physics, the exported conversions to the 3D library's types,
+ * and the rounding routines that turn positions into cells.
+ *
+ * Temporaries are plain values on the stack: no operator touches the heap or a shared pool, so a
+ * temporary can never be reclaimed while something still refers to it. `QueueLevel` is still kept
+ * (it is exported) and every physics operation that makes temporaries raises it for its duration
+ * with a PhScope. */
+#ifndef TERROW_PHYS_PHMATH_H
+#define TERROW_PHYS_PHMATH_H
+
+#include <stdint.h>
+
+#include <brondel/brmatrix.h>
+#include <brondel/brvector.h>
+
+#define PH_EXPORT __attribute__((visibility("default")))
+
+extern "C" PH_EXPORT int32_t QueueLevel;
+
+/* Object states. */
+enum : uint8_t { PH_FREE = 0xFF, PH_CONSTRUCTED = 0, PH_VALID = 1 };
+
+/* Reading an object that holds no value warns with "Using uninitialized object!" while this is on
+ * (lengths always check). Returns the previous setting. */
+bool Phys_SetValidityCheck(bool on);
+
+/* Raises QueueLevel for the lifetime of an operation that makes temporaries. */
+struct PhScope {
+    PhScope() { ++QueueLevel; }
+    ~PhScope() { --QueueLevel; }
+    PhScope(const PhScope &) = delete;
+    PhScope &operator=(const PhScope &) = delete;
+};
+
+struct FV3 {
+    uint8_t state = PH_CONSTRUCTED;
+    uint8_t fill = 'c';  // 'c' after construction; the next component while filling one at a time
+    float x = 0, y = 0, z = 0;
+
+    FV3() = default;
+    FV3(float ax, float ay, float az) : state(PH_VALID), x(ax), y(ay), z(az) {}
+    FV3(const FV3 &o);
+    explicit FV3(const float v[3]) : state(PH_VALID), x(v[0]), y(v[1]), z(v[2]) {}
+    FV3 &operator=(const FV3 &o);
+
+    /* Fills the next component; the vector holds a value after the third. */
+    FV3 &operator<<(float v);
+    void Set(const float v[3]);
+    bool Valid() const { return state == PH_VALID; }
+    void Check() const;
+
+    FV3 operator-() const;
+    FV3 operator+(const FV3 &b) const;
+    FV3 operator-(const FV3 &b) const;
+    FV3 operator*(float s) const;
+    FV3 operator*(int s) const;
+    FV3 operator/(float s) const;
+    FV3 operator/(int s) const;
+    FV3 operator^(const FV3 &b) const;  // cross product
+    FV3 &operator+=(const FV3 &b);
+    FV3 &operator-=(const FV3 &b);
+    FV3 &operator*=(float s);
+    FV3 &operator/=(float s);
+    FV3 &operator/=(int s);
+
+    double Dot(const FV3 &b) const;
+    double Length() const;
+    double Length2() const;
+    void Zero();
+    void SetLength(double len);
+    void Normalise();
+    FV3 Normalised() const;
+    FV3 Divided(float s) const { return *this / s; }
+    void CopyOut(float *ox, float *oy, float *oz) const;
+};
+
+/* target := a - b; target := a x b. */
+void FV3_Diff(FV3 &target, const FV3 &a, const FV3 &b);
+void FV3_Cross(FV3 &target, const FV3 &a, const FV3 &b);
+
+struct M33 {
+    uint8_t state = PH_CONSTRUCTED;
+    uint8_t fill = 'c';
+    float m[9] = {0, 0, 0, 0, 0, 0, 0, 0, 0};
+    uint8_t zero = 0;
+    uint8_t detKnown = 0;
+    uint8_t singular = 0;
+    float det = 0;
+
+    /* The zero matrix. */
+    M33();
+    explicit M33(const float e[9]);
+    /* The rotation by |v| about v / |v| for row vectors (p' = p.M), identity for |v| <= 0 or > 1e20. */
+    explicit M33(const FV3 &v);
+    M33(const M33 &o) = default;
+    M33 &operator=(const M33 &o);
+
+    void Check() const;
+    M33 operator*(const M33 &b) const;
+    M33 &operator*=(const M33 &b);
+    float Det();
+    void CopyOut(float e[9]) const;
+    float operator()(int r, int c) const { return m[r * 3 + c]; }
+};
+
+/* A point as a row vector times a matrix. */
+FV3 operator*(const FV3 &p, const M33 &m);
+
+struct Mtx34 {
+    uint8_t state = PH_CONSTRUCTED;
+    uint8_t fill = 'c';
+    float m[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    uint8_t flag0 = 0, flag1 = 0;
+    int32_t word = 0;
+};
+
+extern "C" {
+PH_EXPORT br_vector3 *DD_FV3toBrV3(const FV3 *src, br_vector3 *dst);
+/* Rows 0..2 of the target; row 3 is left as it is. */
+PH_EXPORT br_matrix34 *DD_Mtx33toBrM34(const M33 *src, br_matrix34 *dst);
+PH_EXPORT br_matrix34 *DD_Mtx34toBrM34(const Mtx34 *src, br_matrix34 *dst);
+}
+
+/* Rounding routines. Truncation toward zero, one less for negative values (so -1.0 gives -2: the
+ * cell walk depends on that). */
+int32_t FloorI(float v);
+int32_t CellOf(float size, float v);
+int32_t CellOfBiased(float size, float bias, float v);
+float Frac(float v);
+float ModCell(float size, float v);
+
+#endif

@@ -1,0 +1,39 @@
+/* Polynomial root finding for the time of impact, and the line and plane records. */
+#ifndef TERROW_PHYS_PHSOLVE_H
+#define TERROW_PHYS_PHSOLVE_H
+
+#include "terrow/phys/phmath.h"
+
+double Quartic(float a, float b, float c, float d, float e, double t);
+double Quartic1(float a, float b, float c, float d, double t);  // first derivative
+double Quartic2(float a, float b, float c, double t);           // second derivative
+
+/* Roots t = offset + s of a.s^2 + b.s + c in [lo, hi] (a linear root down to 2.lo - hi); returns the
+ * number accepted and the smallest accepted root in *out, hi when none is accepted. */
+int Solve2(double a, double b, double c, double offset, double lo, double hi, double *out);
+/* A root of the quartic in s = t - offset, searched from the upper end of [lo, hi]. 1, or the
+ * quadratic solver's count when a is 0 (the callers' cubic term is then 0 too). */
+int Solve4(double a, double b, double c, double d, double e, double offset, double lo, double hi,
+           double *out);
+
+struct PhLine {
+    FV3 origin;
+    FV3 dir;  // unit
+};
+
+struct PhPlane {
+    FV3 point;
+    FV3 normal;  // unit
+    float d;
+};
+
+/* The line through `a` towards `b`, kept by its point nearest the world origin. */
+PhLine Line_Through(const FV3 &a, const FV3 &b);
+FV3 Line_Perp(const PhLine &line, const FV3 &point);
+double Line_Dist(const PhLine &line, const FV3 &point);
+PhPlane &Plane_Set(PhPlane &plane, const FV3 &point, const FV3 &normal);
+FV3 Plane_Along(const PhPlane &plane, const FV3 &point);
+double Plane_Dist(const PhPlane &plane, const FV3 &point);
+FV3 Plane_Hit(const PhPlane &plane, const PhLine &line);
+
+#endif
