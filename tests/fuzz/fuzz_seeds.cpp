@@ -140,8 +140,7 @@ void write_image_seeds(const std::string &dir)
 int main(int argc, char **argv)
 {
     if (argc != 3) {
-        fprintf(stderr, "usage: fuzz_seeds datafile|pix|tga|bmp|pack|settings|movie|image|scenefile|trfield|trdict folder
-");
+        fprintf(stderr, "usage: fuzz_seeds datafile|pix|tga|bmp|pack|settings|movie|image|scenefile|trfield|trdict folder\n");
         return 2;
     }
     std::string kind = argv[1], dir = argv[2];
