@@ -1,5 +1,6 @@
 // Pixel-map files: every pixel type both ways in both forms, colour maps, inverted and sub maps,
 // files of several maps, and damaged files.
+#include <errno.h>
 #include <signal.h>
 #include <string.h>
 #include <sys/resource.h>
@@ -362,16 +363,29 @@ TEST_F(SaveFailure, AShortWriteAnswersZeroAndKeepsTheOldFile)
     BrPixelmapFree(got);
 }
 
-TEST_F(SaveFailure, FilesThatCannotBeWrittenAnswerZero)
+// Each refusal answers 0 and leaves errno saying why, for the caller's message.
+TEST_F(SaveFailure, FilesThatCannotBeWrittenAnswerZeroWithTheReason)
 {
     chmod(path("old.pix").c_str(), 0444);
-    EXPECT_EQ(BrPixelmapSave(path("old.pix").c_str(), pm), 0u) << "read-only";
-    chmod(path("old.pix").c_str(), 0644);
-    EXPECT_EQ(BrPixelmapSave(path("no/such/folder/x.pix").c_str(), pm), 0u);
-    EXPECT_EQ(BrPixelmapSave(dir.str().c_str(), pm), 0u) << "a folder";
-    if (access("/dev/full", W_OK) == 0) {
-        EXPECT_EQ(BrPixelmapSave("/dev/full", pm), 0u) << "a device that takes nothing";
+    struct Case {
+        std::string name;
+        int why;
+        const char *what;
+    } cases[] = {
+        {path("old.pix"), EACCES, "read-only"},
+        {path("no/such/folder/x.pix"), ENOENT, "no folder"},
+        {path("old.pix/x.pix"), ENOTDIR, "a file as folder"},
+        {dir.str(), EISDIR, "a folder"},
+        {"/dev/full", ENOSPC, "a device that takes nothing"},
+    };
+    for (const Case &c : cases) {
+        if (c.name == "/dev/full" && access("/dev/full", W_OK) != 0)
+            continue;
+        errno = 0;
+        EXPECT_EQ(BrPixelmapSave(c.name.c_str(), pm), 0u) << c.what;
+        EXPECT_EQ(errno, c.why) << c.what << ": " << strerror(errno);
     }
+    chmod(path("old.pix").c_str(), 0644);
     expect_old_file_kept();
 }
 

@@ -5,6 +5,8 @@
 // checker) rather than only compared.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include <brondel/brpixmap.h>
 #include <brondel/brscene.h>
 
@@ -123,6 +125,23 @@ TEST_F(Lifetime, ZSortSceneTableGoesWithTheRendererAndTheDatabase)
     BrZsSceneRender(world, camera, colour);
     EXPECT_EQ(v1db.primary_order_table, nullptr);
     EXPECT_TRUE(dbtest::failures.empty()) << dbtest::failures.front();
+}
+
+// The primitive heap goes back to the caller at the z-sort end, also while the z-buffer side keeps
+// the renderer going: a z-sort render after that must not fill the freed heap.
+TEST_F(Lifetime, ZSortHeapIsLetGoAtTheZSortEnd)
+{
+    BrZbBegin(BR_PMT_RGB_565, BR_PMT_DEPTH_16);
+    std::vector<unsigned char> *own = new std::vector<unsigned char>(1 << 16);
+    BrZsBegin(BR_PMT_RGB_565, own->data(), (br_uint_32)own->size());
+    actor->model = nullptr; // the default cube
+    BrZsSceneRender(world, camera, colour);
+    EXPECT_NE(v1db.heap.current, (void *)own->data()) << "the render took primitives from the heap";
+    BrZsEnd();
+    delete own;
+    ASSERT_NE(BrV1dbRendererQuery(), nullptr);
+    EXPECT_EQ(v1db.heap.start, nullptr);
+    BrZsSceneRender(world, camera, colour);
 }
 
 void on_insert(br_primitive *, br_actor *, br_model *, br_material *, br_order_table *, br_scalar *) {}

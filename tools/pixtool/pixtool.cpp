@@ -1,6 +1,7 @@
 // pixtool: turns BMP and TGA pictures into pixel-map files and shows what a pixel-map file holds.
 //   pixtool convert <in.bmp|in.tga> <out.pix> [--text]
 //   pixtool dump <in.pix>
+#include <errno.h>
 #include <stdio.h>
 #include <string.h>
 #include <strings.h>
@@ -66,10 +67,12 @@ int convert(const std::string &in, const std::string &out, bool text)
         return 1;
     }
     DfWriteModeSet(text ? DF_MODE_TEXT : DF_MODE_BINARY);
+    errno = 0;
     br_uint_32 saved = BrPixelmapSave(out.c_str(), pm);
+    int why = errno;
     BrPixelmapFree(pm);
     if (!saved) {
-        fprintf(stderr, "pixtool: cannot write '%s'\n", out.c_str());
+        fprintf(stderr, "pixtool: cannot write '%s': %s\n", out.c_str(), why != 0 ? strerror(why) : "write failed");
         return 1;
     }
     return 0;

@@ -131,8 +131,10 @@ void *std_open_write(const char *name, int text)
         return nullptr;
     struct stat st;
     bool exists = stat(host, &st) == 0;
-    if (exists && S_ISDIR(st.st_mode))
+    if (exists && S_ISDIR(st.st_mode)) {
+        errno = EISDIR;
         return nullptr;
+    }
     bool in_place = exists && !S_ISREG(st.st_mode);
     if (exists && !in_place && (st.st_mode & S_IWUSR) == 0) {
         errno = EACCES;
@@ -141,8 +143,12 @@ void *std_open_write(const char *name, int text)
     std::string folder = host;
     size_t slash = folder.rfind('/');
     folder = slash == std::string::npos ? "." : slash == 0 ? "/" : folder.substr(0, slash);
-    if (!in_place && (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)))
+    if (!in_place && stat(folder.c_str(), &st) != 0)
         return nullptr;
+    if (!in_place && !S_ISDIR(st.st_mode)) {
+        errno = ENOTDIR;
+        return nullptr;
+    }
 
     size_t len = strlen(name);
     pending_write *w = (pending_write *)calloc(1, sizeof(pending_write) + len);

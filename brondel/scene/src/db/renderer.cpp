@@ -1,4 +1,6 @@
 // The renderer the database draws with: its start and end, shared by the z-buffer and z-sort sides.
+#include <string.h>
+
 #include <brondel/brdevice.h>
 #include <brondel/brpixmap.h>
 
@@ -170,6 +172,9 @@ void BrZbEnd(void)
 void BrZsEnd(void)
 {
     v1db.zs_active = 0;
+    // The heap is the caller's and is theirs again: a later render must not fill it, even while
+    // the z-buffer side keeps the renderer.
+    memset(&v1db.heap, 0, sizeof(v1db.heap));
     if (!v1db.zb_active && v1db.renderer != nullptr)
         BrDbRendererEnd();
 }
