@@ -56,6 +56,13 @@ TEST_F(Messages, DictionaryEntriesReplaceTheDefaults)
     TrResetMessages();
     EXPECT_STREQ(TrMessage(7), "");
     EXPECT_STREQ(TrMessage(18), "Iron Ball");
+
+    // Widths and precisions the formatter could not keep to a box are refused; small ones are taken.
+    write("wide.dic", "#49\n%.2000000000d x\n#52\n%9999d\n#30\n%-20s fehlt\n");
+    EXPECT_EQ(TrLoadDictionary(path("wide.dic").c_str()), 1);
+    EXPECT_STREQ(TrMessage(49), "%d Balls Needed");
+    EXPECT_STREQ(TrMessage(52), "Get %d balls to exit");
+    EXPECT_STREQ(TrMessage(30), "%-20s fehlt");
 }
 
 TEST_F(Messages, LongEntriesAreCutAtTheCollectingBuffer)

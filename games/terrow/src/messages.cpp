@@ -95,7 +95,8 @@ void set_entry(int id, char *text)
 }
 
 // The printf conversions of a text, each as its length modifiers and conversion letter ("s", "d",
-// "ld"); false for a conversion that takes further arguments or cannot be read (*, $, %n, a lone %).
+// "ld"); false for a conversion that takes further arguments or cannot be read (*, $, %n, a lone %)
+// or whose width and precision run past three digits.
 bool conversions(const char *text, std::string &out)
 {
     out.clear();
@@ -107,8 +108,12 @@ bool conversions(const char *text, std::string &out)
             continue;
         while (*p != '\0' && strchr("-+ #0", *p) != nullptr)
             p++;
-        while (isdigit((unsigned char)*p) || *p == '.')
-            p++;
+        // Widths and precisions stay small: a huge one would make the formatter pad or allocate
+        // far beyond any box.
+        int digits = 0;
+        for (; isdigit((unsigned char)*p) || *p == '.'; p++)
+            if (isdigit((unsigned char)*p) && ++digits > 3)
+                return false;
         std::string conv;
         while (*p != '\0' && strchr("hlLqjzt", *p) != nullptr)
             conv += *p++;
