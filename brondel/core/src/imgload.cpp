@@ -31,8 +31,14 @@ const br_uint_32 MAX_SECTION_ALIGN = 1u << 20;
 const br_uint_16 MAX_SECTIONS = 96;
 // Imports load further images; a chain deeper than this is a loop.
 const int MAX_LOAD_DEPTH = 8;
+// One load and the imports it pulls in share these, so that a file importing itself many times over
+// cannot make the work grow with the depth.
+const int MAX_LOADS = 16;
+const uint64_t MAX_TOTAL_IMAGE_BYTES = 128u << 20;
 
 int load_depth;
+int load_count;
+uint64_t load_bytes;
 
 br_uint_16 rd16(const br_uint_8 *p)
 {
@@ -306,7 +312,8 @@ br_image *load(Reader &r, Loader &ld)
     br_uint_32 import_rva = rd32(opt + 104), import_size = rd32(opt + 108);
     br_uint_32 reloc_rva = rd32(opt + 136), reloc_size = rd32(opt + 140);
     if (section_align == 0 || (section_align & (section_align - 1)) != 0 || section_align > MAX_SECTION_ALIGN ||
-        image_size == 0 || image_size > MAX_IMAGE_SIZE)
+        image_size == 0 || image_size > MAX_IMAGE_SIZE ||
+        (load_bytes += image_size) > MAX_TOTAL_IMAGE_BYTES)
         return nullptr;
 
     br_image *img = (br_image *)BrResAllocate(nullptr, sizeof(br_image), BR_MEMORY_IMAGE);
@@ -379,7 +386,11 @@ br_image *load(Reader &r, Loader &ld)
 
 br_image *BrImageLoadOwn(const char *name)
 {
-    if (load_depth >= MAX_LOAD_DEPTH)
+    if (load_depth == 0) {
+        load_count = 0;
+        load_bytes = 0;
+    }
+    if (load_depth >= MAX_LOAD_DEPTH || ++load_count > MAX_LOADS)
         return nullptr;
     Reader r;
     if (!r.open(name))
