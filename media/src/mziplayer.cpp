@@ -591,28 +591,15 @@ void MediaMziPlayer::GetParams(ParamList list)
 
 void MediaMziPlayer::RunCommand(int32_t command)
 {
+    if (closed)
+        return;
     int32_t thread_changes;
     {
         std::lock_guard<RoundLock> hold(round_);
         thread_changes = thread_changes_;
     }
     previous_state = State();
-    switch (command) {
-    case MEDIA_CMD_STOP:
-        Stop();
-        break;
-    case MEDIA_CMD_PLAY:
-        Play();
-        break;
-    case MEDIA_CMD_PAUSE:
-        Pause();
-        break;
-    case MEDIA_CMD_CONTINUE:
-        Continue();
-        break;
-    default:
-        break;
-    }
+    Dispatch(command);
     {
         // A thread that paused or ended the movie meanwhile has set the state that holds.
         std::lock_guard<RoundLock> hold(round_);

@@ -37,12 +37,8 @@ MediaState MediaObject::State() const
     }
 }
 
-void MediaObject::RunCommand(int32_t command)
+void MediaObject::Dispatch(int32_t command)
 {
-    // A list may go on after a notice of an earlier command closed the object.
-    if (closed)
-        return;
-    previous_state = State();
     switch (command) {
     case MEDIA_CMD_STOP:
         Stop();
@@ -59,6 +55,15 @@ void MediaObject::RunCommand(int32_t command)
     default:
         break;
     }
+}
+
+void MediaObject::RunCommand(int32_t command)
+{
+    // A list may go on after a notice of an earlier command closed the object.
+    if (closed)
+        return;
+    previous_state = State();
+    Dispatch(command);
     last_command = command;
     Notify(MEDIAMSG_STATE, State());
 }

@@ -38,6 +38,8 @@ public:
     // Runs a command: previous state kept, the kind's operation, last command stored whatever it
     // was, then one MEDIAMSG_STATE.
     virtual void RunCommand(int32_t command);
+    // The kind's operation for a command (unknown commands do nothing).
+    void Dispatch(int32_t command);
     // Sends a notification (MEDIAMSG_FIRST..MEDIAMSG_LAST only) to the notify window.
     void Notify(UINT message, LPARAM lParam) const;
 
