@@ -69,6 +69,22 @@ bool folder_writable(const std::string &name)
     return access(folder.c_str(), W_OK) == 0;
 }
 
+// The 3D library's standard handler ends the process on a failure report; a damaged picture file
+// must only fail its load. For the length of a load, failures are noted and the loader returns.
+void note_failure(const char *) {}
+br_diaghandler g_load_handler = {"Pannix picture load", note_failure, note_failure};
+
+class QuietLoad {
+public:
+    QuietLoad() : previous_(BrDiagHandlerSet(&g_load_handler)) {}
+    ~QuietLoad() { BrDiagHandlerSet(previous_); }
+    QuietLoad(const QuietLoad &) = delete;
+    QuietLoad &operator=(const QuietLoad &) = delete;
+
+private:
+    br_diaghandler *previous_;
+};
+
 bool same_ext(const std::string &ext, const char *want)
 {
     return strcasecmp(ext.c_str(), want) == 0;
@@ -162,6 +178,7 @@ VOK_EXPORT br_pixelmap *AmsgGetPixFile(const char *name, uint32_t flags)
 
     const std::string ext = split(found).ext;
     br_pixelmap *pm;
+    QuietLoad quiet;
     if (same_ext(ext, ".pix")) {
         pm = PxLoadPix(found.c_str());
     } else if (same_ext(ext, ".tga")) {
