@@ -177,24 +177,31 @@ PXFONT *select_font(PXFONTSET *set, int32_t number)
     return font;
 }
 
+// Sizes come from the file: sums are taken wide and held to 32 bits, never wrapped.
+int32_t sat(int64_t v)
+{
+    return v > INT32_MAX ? INT32_MAX : v < INT32_MIN ? INT32_MIN : int32_t(v);
+}
+
 int32_t layout(const char *text, Walk &w)
 {
     g_text.next_line = nullptr;
     if (text == nullptr || g_text.font == nullptr || g_text.font->pic == nullptr)
         return 0;
     g_text.running_height = g_text.font->height;
-    int32_t pen = 0, widest = 0, lines = 0, y = w.y;
+    int64_t pen = 0, widest = 0, y = w.y, running = g_text.font->height;
+    int32_t lines = 0;
     for (const uint8_t *p = reinterpret_cast<const uint8_t *>(text);; p++) {
         PXFONT *font = g_text.font;
         const uint8_t c = *p;
         if (c >= 32) {
             const PXGLYPH &g = font->glyphs[c - 32];
-            const int32_t left = pen + g.before;
-            const int32_t spacing = p[1] != 0 && p[1] != 32 ? font->spacing : 0;
+            const int64_t left = pen + g.before;
+            const int64_t spacing = p[1] != 0 && p[1] != 32 ? font->spacing : 0;
             if (w.draw) {
                 if (font->blitter != nullptr && g.width != 0 && g.height != 0)
-                    font->blitter(w.destination, w.x + left, y, sheet_for(font, w.destination), g.x, g.y, g.width,
-                                  g.height, font->key);
+                    font->blitter(w.destination, sat(w.x + left), sat(y), sheet_for(font, w.destination), g.x, g.y,
+                                  g.width, g.height, font->key);
             } else if (w.bytes != nullptr && w.bytes_left > 0) {
                 *w.bytes++ = uint8_t(g.before + g.width + g.after + spacing);
                 w.bytes_left--;
@@ -202,20 +209,20 @@ int32_t layout(const char *text, Walk &w)
             pen = left + g.width + g.after + spacing;
         } else if (c == 0 || c == 10) {
             if (w.lines != nullptr && lines < w.lines_capacity)
-                w.lines[lines++] = pen;
+                w.lines[lines++] = sat(pen);
             if (pen > widest)
                 widest = pen;
-            if (c == 0)
-                return widest;
-            if (!g_text.multiline) {
-                g_text.next_line = reinterpret_cast<const char *>(p + 1);
-                return widest;
+            if (c == 0 || !g_text.multiline) {
+                if (c != 0)
+                    g_text.next_line = reinterpret_cast<const char *>(p + 1);
+                g_text.running_height = sat(running);
+                return sat(widest);
             }
-            y += font->linespace + font->height;
-            g_text.running_height += font->linespace + font->height;
+            y += int64_t(font->linespace) + font->height;
+            running += int64_t(font->linespace) + font->height;
             pen = 0;
         } else if (c == 9) {
-            const int32_t into = ((pen % g_text.tab) + g_text.tab) % g_text.tab;
+            const int64_t into = ((pen % g_text.tab) + g_text.tab) % g_text.tab;
             pen += g_text.tab - into;
         } else if (c >= 16 && c <= 30) {
             const int32_t number = g_text.number;
@@ -586,7 +593,8 @@ VOK_EXPORT int32_t PxTextToWidth(const char *text, uint8_t *bytes)
     return PxTextToWidthN(text, bytes, text != nullptr ? strlen(text) : 0);
 }
 
-VOK_EXPORT int32_t PxShowText(br_pixelmap *destination, int32_t x, int32_t y, const char *text)
+// Draws the first line (the multi-line mode put back afterwards) or all lines (the mode off afterwards).
+static int32_t draw_text(br_pixelmap *destination, int32_t x, int32_t y, const char *text, bool all_lines)
 {
     wait_fonts();
     if (destination == nullptr)
@@ -596,7 +604,12 @@ VOK_EXPORT int32_t PxShowText(br_pixelmap *destination, int32_t x, int32_t y, co
     w.x = x;
     w.y = y;
     w.draw = true;
-    return walk_with_mode(text, w, false, false);
+    return walk_with_mode(text, w, all_lines, all_lines);
+}
+
+VOK_EXPORT int32_t PxShowText(br_pixelmap *destination, int32_t x, int32_t y, const char *text)
+{
+    return draw_text(destination, x, y, text, false);
 }
 
 VOK_EXPORT const char *PxShowTextC(br_pixelmap *destination, int32_t x, int32_t y, const char *text)
@@ -607,15 +620,7 @@ VOK_EXPORT const char *PxShowTextC(br_pixelmap *destination, int32_t x, int32_t 
 
 VOK_EXPORT int32_t PxShowTextMl(br_pixelmap *destination, int32_t x, int32_t y, const char *text)
 {
-    wait_fonts();
-    if (destination == nullptr)
-        return 0;
-    Walk w;
-    w.destination = destination;
-    w.x = x;
-    w.y = y;
-    w.draw = true;
-    return walk_with_mode(text, w, true, true);
+    return draw_text(destination, x, y, text, true);
 }
 
 VOK_EXPORT void PxSetShowTextMethod(int32_t method, uint32_t colour)

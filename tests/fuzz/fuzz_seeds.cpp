@@ -114,7 +114,7 @@ void write_bmp_seeds(const std::string &dir)
 int main(int argc, char **argv)
 {
     if (argc != 3) {
-        fprintf(stderr, "usage: fuzz_seeds datafile|pix|tga|bmp|pack|settings|movie folder\n");
+        fprintf(stderr, "usage: fuzz_seeds datafile|pix|tga|bmp|pack|settings|movie|font folder\n");
         return 2;
     }
     std::string kind = argv[1], dir = argv[2];
@@ -140,6 +140,8 @@ int main(int argc, char **argv)
         fuzz::write_settings_seeds(dir);
     } else if (kind == "movie") {
         fuzz::write_movie_seeds(dir);
+    } else if (kind == "font") {
+        fuzz::write_font_seeds(dir);
     } else {
         fprintf(stderr, "fuzz_seeds: no seeds for %s\n", kind.c_str());
         return 2;
