@@ -2,9 +2,10 @@
 # Installs the Debian packages the build and the tests need, only those that are missing.
 set -euo pipefail
 
-# clang builds the fuzz targets; without it ./test.sh skips them.
+# clang builds the fuzz targets; without it ./test.sh skips them. FreeType and the DejaVu fonts are
+# for the font maker, which makes the font packs at build time.
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          libsdl2-dev zlib1g-dev libpng-dev imagemagick ffmpeg clang)
+          libsdl2-dev zlib1g-dev libpng-dev imagemagick ffmpeg clang libfreetype-dev fonts-dejavu-core)
 # clang's fuzzer runtime, a package of its own on releases that have it.
 optional=(libclang-rt-dev)
 

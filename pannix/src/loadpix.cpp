@@ -1,6 +1,9 @@
 // Pixel maps from pack entries and picture files, and saved with Pannix's own types marked.
+#include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
+#include <mutex>
 #include <string>
 
 #include "brondel/brcore.h"
@@ -12,6 +15,7 @@
 #include "pixmap.h"
 #include "pxstate.h"
 #include "vokplat/export.h"
+#include "vokplat/savefile.h"
 
 namespace {
 
@@ -25,6 +29,49 @@ uint32_t le32(const uint8_t *p)
 br_pixelmap *load_file(const char *name)
 {
     return BrPixelmapLoad(name);
+}
+
+// The 3D library writes pixel-map files through its filesystem. For the length of one save its
+// writes go to a memory stream instead, so that the whole file can then be put in place in one step
+// by the platform; reads still go where they went.
+struct Capture {
+    std::mutex lock;
+    br_filesystem fs{};
+    char *bytes = nullptr;
+    size_t size = 0;
+    bool opened = false;
+};
+Capture g_capture;
+
+void *capture_open_write(const char *, int)
+{
+    if (g_capture.opened)
+        return nullptr;
+    g_capture.opened = true;
+    return open_memstream(&g_capture.bytes, &g_capture.size);
+}
+
+// The standard filesystem's handles are C streams, so its other operations serve the memory stream.
+uint32_t save_through_platform(const char *name, br_pixelmap *map)
+{
+    std::lock_guard<std::mutex> hold(g_capture.lock);
+    br_filesystem *previous = BrFilesystemSet(nullptr);
+    br_filesystem *standard = BrFilesystemSet(nullptr);
+    g_capture.fs = *standard;
+    g_capture.fs.identifier = "Pannix save";
+    g_capture.fs.open_write = capture_open_write;
+    g_capture.bytes = nullptr;
+    g_capture.size = 0;
+    g_capture.opened = false;
+    BrFilesystemSet(&g_capture.fs);
+    uint32_t saved = BrPixelmapSave(name, map);
+    BrFilesystemSet(previous);
+    uint32_t result = 0;
+    if (saved != 0 && g_capture.bytes != nullptr && PlatSaveFile(name, g_capture.bytes, g_capture.size))
+        result = saved;
+    free(g_capture.bytes);
+    g_capture.bytes = nullptr;
+    return result;
 }
 
 }  // namespace
@@ -102,7 +149,7 @@ VOK_EXPORT uint32_t PxSavePix(const char *name, br_pixelmap *map)
     if (name == nullptr || map == nullptr)
         return 0;
     if (map->type != PX_PMT_ARGB_4444 && map->type != PX_PMT_RGB565_ALPHA8)
-        return BrPixelmapSave(name, map);
+        return save_through_platform(name, map);
     // Saved as the type of its layout, the name marked so that loading turns it back.
     char *identifier = map->identifier;
     const br_uint_8 type = map->type;
@@ -111,7 +158,7 @@ VOK_EXPORT uint32_t PxSavePix(const char *name, br_pixelmap *map)
         marked.resize(kIdMax);
     map->identifier = BrResStrDup(map, marked.c_str());
     map->type = type == PX_PMT_ARGB_4444 ? BR_PMT_RGB_565 : BR_PMT_RGB_888;
-    uint32_t result = BrPixelmapSave(name, map);
+    uint32_t result = save_through_platform(name, map);
     BrResFree(map->identifier);
     map->identifier = identifier;
     map->type = type;

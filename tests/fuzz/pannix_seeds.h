@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "font_fuzz.h"
 #include "fpk/fpkformat.h"
 #include "movie/flcwriter.h"
 #include "movie/tmzwriter.h"
@@ -27,6 +28,18 @@ inline void write_pack_seeds(const std::string &dir)
         fpk::write_file(dir + "/sample.fpk", bytes, error);
     if (fpk::build({}, bytes, error))
         fpk::write_file(dir + "/empty.fpk", bytes, error);
+}
+
+// Record files of the font target: two fonts sharing a picture, and one over each other picture.
+inline void write_font_seeds(const std::string &dir)
+{
+    auto write = [&](const std::string &name, const std::vector<std::vector<uint8_t>> &records) {
+        std::ofstream out(dir + "/" + name, std::ios::binary);
+        for (const auto &r : records)
+            out.write(reinterpret_cast<const char *>(r.data()), std::streamsize(r.size()));
+    };
+    write("shared.fnb", {font_record("g", 1, 8), font_record("", 0, 6)});
+    write("sizes.fnb", {font_record("h", 1, 8), font_record("p", 0, 4)});
 }
 
 inline void write_settings_seeds(const std::string &dir)

@@ -8,5 +8,7 @@
 #include "pannix/pxini.h"
 #include "pannix/pxblit.h"
 #include "pannix/pxmovie.h"
+#include "pannix/pxpicfile.h"
+#include "pannix/pxfont.h"
 
 #endif
