@@ -136,8 +136,8 @@ bool parse(const uint8_t *data, size_t size, Movie &movie, std::string &why)
         right = std::max<int64_t>(right, int64_t(f.left) + f.width);
         bottom = std::max<int64_t>(bottom, int64_t(f.top) + f.height);
     }
-    if (right - left > kMaxSide || bottom - top > kMaxSide || left < -kMaxSide * 64 || top < -kMaxSide * 64 ||
-        right > kMaxSide * 64 || bottom > kMaxSide * 64)
+    if (right - left > kMaxSide || bottom - top > kMaxSide || (right - left) * (bottom - top) > kMaxPixels ||
+        left < -kMaxSide * 64 || top < -kMaxSide * 64 || right > kMaxSide * 64 || bottom > kMaxSide * 64)
         return fail(why, "movie too large");
     movie.left = int32_t(left);
     movie.top = int32_t(top);

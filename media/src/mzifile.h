@@ -19,8 +19,10 @@ constexpr size_t kFrameHeaderSize = 24;
 constexpr size_t kWaveFormatSize = 18;
 // Versions from this one on carry the frame-header flags.
 constexpr uint16_t kFlagsVersion = 8192;
-// A movie larger than this on either side is refused (its buffers would be absurd).
+// A movie larger than this on either side, or than this many pixels in all, is refused: its buffers
+// would be absurd (frames with headers of their own can spread a few bytes over a huge rectangle).
 constexpr int32_t kMaxSide = 16384;
+constexpr int64_t kMaxPixels = int64_t(4096) * 4096;
 
 enum PixelFormat : uint32_t {
     kIndex8 = 3,

@@ -145,7 +145,7 @@ bool MediaMziPlayer::BuildFrameMovie(int32_t type)
 {
     frame_mode_ = true;
     int64_t w = int64_t(dest_rect.right) - dest_rect.left, h = int64_t(dest_rect.bottom) - dest_rect.top;
-    if (w <= 0 || h <= 0 || w > mzi::kMaxSide || h > mzi::kMaxSide)
+    if (w <= 0 || h <= 0 || w > mzi::kMaxSide || h > mzi::kMaxSide || w * h > mzi::kMaxPixels)
         return false;
     if (type == MEDIA_MZI_FRAME16 && source == 0)
         return false;
@@ -601,9 +601,10 @@ void MediaMziPlayer::RunCommand(int32_t command)
     previous_state = State();
     Dispatch(command);
     {
-        // A thread that paused or ended the movie meanwhile has set the state that holds.
+        // A thread that paused or ended the movie meanwhile has set the state that holds, unless the
+        // command was a stop: that one has held the thread and hidden the window whatever it did.
         std::lock_guard<RoundLock> hold(round_);
-        if (thread_changes == thread_changes_)
+        if (command == MEDIA_CMD_STOP || thread_changes == thread_changes_)
             last_command = command;
     }
     Notify(MEDIAMSG_STATE, State());

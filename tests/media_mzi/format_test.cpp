@@ -156,9 +156,13 @@ TEST(MziReader, FramesOfDifferentFormatsOrHugeExtentAreRefused)
     mziw::Writer far(o);
     far.add_frame(4, 2, 1, std::vector<uint8_t>(4), 0, 0);
     far.add_frame(4, 2, 1, std::vector<uint8_t>(4), 0, 100000);
+    // Two tiny frames at opposite corners: each side is allowed, the buffers their union needs are not.
+    mziw::Writer spread(o);
+    spread.add_frame(4, 1, 1, std::vector<uint8_t>(2), 0, 0);
+    spread.add_frame(4, 1, 1, std::vector<uint8_t>(2), 16000, 16000);
     mzi::Movie m;
     std::string why;
-    for (const mziw::Writer *w : {&mixed, &far}) {
+    for (const mziw::Writer *w : {&mixed, &far, &spread}) {
         std::vector<uint8_t> b = w->bytes();
         EXPECT_FALSE(mzi::parse(b.data(), b.size(), m, why));
     }

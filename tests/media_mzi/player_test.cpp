@@ -125,8 +125,11 @@ TEST_F(MziPlayerTest, MalformedOrMissingFilesAndBadFramesDoNotOpen)
     EXPECT_EQ(open(::testing::TempDir() + "no_such.mzi"), MEDIA_BAD_HANDLE);
     // Without a parent the movie has no window to live in.
     EXPECT_EQ(MediaOpen(MEDIA_MZI, mzitest::save(mzitest::numbered(2), "ok.mzi").c_str()), MEDIA_BAD_HANDLE);
-    // Caller frames need a size.
+    // Caller frames need a size, and one whose buffers stay reasonable.
     EXPECT_EQ(MediaOpen(MEDIA_MZI_FRAME24, 0, MEDIAPARAM_PARENT, win.hwnd()), MEDIA_BAD_HANDLE);
+    EXPECT_EQ(MediaOpen(MEDIA_MZI_FRAME24, 0, MEDIAPARAM_PARENT, win.hwnd(), MEDIAPARAM_WIDTH, 8192,
+                        MEDIAPARAM_HEIGHT, 8192),
+              MEDIA_BAD_HANDLE);
     // The sound kind never becomes ready (and leaks nothing on the way).
     EXPECT_EQ(MediaOpen(MEDIA_SOUND, 0, MEDIAPARAM_PARENT, win.hwnd()), MEDIA_BAD_HANDLE);
     movie = MEDIA_BAD_HANDLE;
@@ -444,6 +447,33 @@ TEST_F(MziPlayerTest, AlphaFramesBlendOverTheCopiedBackground)
     EXPECT_EQ(pixel(0, 1), 0xFF0000u);  // opaque red, bottom row
 }
 
+// With headers of their own, alpha frames blend at their place within the union over a fresh copy of
+// the background: a 3x2 union, the last frame one opaque pixel at left 2, top 1 (the bottom row).
+TEST_F(MziPlayerTest, PlacedAlphaFramesBlendWhereTheyLie)
+{
+    mziw::Options o;
+    o.per_frame_flag = 1;
+    mziw::Writer w(o);
+    w.add_frame(10, 2, 2, mzitest::solid(10, 2, 2, 0, 0, 0, 0), 0, 0);
+    w.add_frame(10, 1, 1, std::vector<uint8_t>{255, 0x00, 0x7C}, 1, 2);  // opaque 5-5-5 red
+    ASSERT_NE(open(mzitest::save(w, "placed_alpha.mzi"), MEDIAPARAM_HOLDATEND, 1), MEDIA_BAD_HANDLE);
+    std::vector<uint16_t> store = {0x1111, 0x2222, 0x3333, 0x4444, 0x5555, 0x6666};  // 3x2, top row first
+    br_pixelmap map{};
+    map.pixels = store.data();
+    map.row_bytes = 6;
+    map.width = 3;
+    map.height = 2;
+    MediaSet(movie, MEDIAPARAM_BACKGROUND, &map, MEDIAPARAM_COPYBACKGROUND, 1);
+    PlayMedia(movie);
+    ASSERT_TRUE(wait_for(MEDIAMSG_PAUSED));
+    intptr_t shown = 0;
+    MediaGet(movie, MEDIAPARAM_PIXELS, &shown);
+    ASSERT_NE(shown, 0);
+    const auto *buffer = reinterpret_cast<const uint16_t *>(shown);  // rows of 4 pixels, bottom row first
+    EXPECT_EQ((std::vector<uint16_t>{buffer[0], buffer[1], buffer[2], buffer[4], buffer[5], buffer[6]}),
+              (std::vector<uint16_t>{0x4444, 0x5555, 0xF800, 0x1111, 0x2222, 0x3333}));
+}
+
 TEST_F(MziPlayerTest, AlphaFramesWithoutBackgroundAreScaled)
 {
     std::vector<uint8_t> px;
@@ -505,6 +535,32 @@ TEST_F(MziPlayerTest, CallerFrames)
     const auto *buffer = reinterpret_cast<const uint16_t *>(shown);
     // A frame of alpha 0 shows the background, bottom row first.
     EXPECT_EQ((std::vector<uint16_t>(buffer, buffer + 4)), (std::vector<uint16_t>{0x3333, 0x4444, 0x1111, 0x2222}));
+}
+
+// Movies carried by a module, by number: this program carries an 8x6 three-frame clip (5-6-5, a tone
+// from frame 1) as number 7 and a text as number 9.
+TEST_F(MziPlayerTest, MoviesFromAModulesResources)
+{
+    HMODULE program = GetModuleHandleA(nullptr);
+    movie = MediaOpen(MEDIA_MZI, 7, MEDIAPARAM_PARENT, win.hwnd(), MEDIAPARAM_MODULE, program,
+                      MEDIAPARAM_HOLDATEND, 1);
+    ASSERT_NE(movie, MEDIA_BAD_HANDLE);
+    int32_t frames = 0, source[4] = {};
+    MediaGet(movie, MEDIAPARAM_FRAMES, &frames, MEDIAPARAM_SOURCERECT, source);
+    EXPECT_EQ(frames, 3);
+    EXPECT_EQ((std::vector<int32_t>(source, source + 4)), (std::vector<int32_t>{0, 0, 8, 6}));
+    ASSERT_EQ(player(movie)->tracks().size(), 1u);
+    EXPECT_TRUE(player(movie)->tracks()[0]->audible());
+    PlayMedia(movie);
+    ASSERT_TRUE(wait_for(MEDIAMSG_PAUSED));
+    EXPECT_EQ(values(seen, MEDIAMSG_FRAMEDRAWN), (std::vector<LPARAM>{0, 1, 2}));
+    EXPECT_EQ(pixel(7, 0), 0xFF0000u);  // the progress bar along the top is full at the last frame
+    CloseMedia(movie);
+
+    for (intptr_t number : {9, 8}) {  // not a movie; no such resource
+        movie = MediaOpen(MEDIA_MZI, number, MEDIAPARAM_PARENT, win.hwnd(), MEDIAPARAM_MODULE, program);
+        EXPECT_EQ(movie, MEDIA_BAD_HANDLE) << number;
+    }
 }
 
 TEST_F(MziPlayerTest, MouseAndKeysReachTheNotifyWindow)
