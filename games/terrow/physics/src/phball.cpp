@@ -313,7 +313,10 @@ void PhBall_Bounce(PhBall &ball, PhElem *piece, const FV3 &c, float t, int code,
         const int want = isSlope ? MT_EVEL : MT_EVE;
         if (ball.motion != want) {
             PhElem *old = ball.support;
-            if (isSlope && ball.velocity.Dot(piece->up) <= 0)
+            const FV3 &p = ball.position;
+            const bool over = isSlope && piece->boxLow.x <= p.x && p.x <= piece->boxHigh.x &&
+                              piece->boxLow.z <= p.z && p.z <= piece->boxHigh.z;
+            if (over && ball.velocity.Dot(piece->up) <= 0)
                 ball.support = piece;
             PhBall_SetMotion(ball, want, ball.position, ball.velocity, t, 0);
             ball.support = old;

@@ -34,6 +34,18 @@ void rescale_ball_model(TrElem *e)
         host.modelUpdate(m, BR_MODU_ALL);
 }
 
+// A bomb striking hard explodes with the piece (ground level survives); anything else bounces.
+int explode_or_bounce(PhElem *piece, PhBall &ball, const FV3 &c, int code, float time)
+{
+    if (ball.type == TY_G_BOMBA && PhBall_HardImpact(ball, c)) {
+        PhElem_Shatter(piece);
+        PhElem_Finish(&ball, FIN_DESTROYED, EF_DESTROYED);
+        return 1;
+    }
+    PhBall_Bounce(ball, piece, c, time, code, 0, 1.0f);
+    return 0;
+}
+
 }  // namespace
 
 PhElem::PhElem(TrElem *elem, int32_t idx, PhClass c) : cls(c), element(elem)
@@ -274,13 +286,7 @@ int PhGroundTile::Contact(PhBall &ball, FV3 *c, int *code, float tolerance)
 
 int PhGroundTile::Respond(PhBall &ball, const FV3 &c, int code, float time)
 {
-    if (ball.type == TY_G_BOMBA && PhBall_HardImpact(ball, c)) {
-        PhElem_Shatter(this);
-        PhElem_Finish(&ball, FIN_DESTROYED, EF_DESTROYED);
-        return 1;
-    }
-    PhBall_Bounce(ball, this, c, time, code, 0, 1.0f);
-    return 0;
+    return explode_or_bounce(this, ball, c, code, time);
 }
 
 PhMagnet::PhMagnet(TrElem *e, int32_t i) : PhTile(e, i, PHC_MAGNET)
@@ -325,13 +331,7 @@ int PhSpiked::Respond(PhBall &ball, const FV3 &c, int code, float time)
         PhElem_Finish(&ball, FIN_BROKEN, EF_DESTROYED);
         return 1;
     }
-    if (ball.type == TY_G_BOMBA && PhBall_HardImpact(ball, c)) {
-        PhElem_Shatter(this);
-        PhElem_Finish(&ball, FIN_DESTROYED, EF_DESTROYED);
-        return 1;
-    }
-    PhBall_Bounce(ball, this, c, time, code, 0, 1.0f);
-    return 0;
+    return explode_or_bounce(this, ball, c, code, time);
 }
 
 void PhSpiked::TurnToGround() { type = TY_T_TALAJ; }
