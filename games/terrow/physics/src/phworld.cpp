@@ -234,10 +234,8 @@ void Phys_Free()
             g_host.renderStyle(o->element, 4);
         delete o;
     }
-    w.gridTiles = nullptr;
-    w.balls = nullptr;
-    w.magnets = nullptr;
-    w.tracedBall = nullptr;
+    // Every head goes, not only those of the lists the objects left: none may point at freed objects.
+    empty_lists();
     Grid_Free();
 }
 
