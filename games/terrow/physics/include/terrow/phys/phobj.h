@@ -1,0 +1,219 @@
+/* The physics objects of a run: one per field element, a common base and eight concrete classes, the
+ * lists they live on, and the event protocol (goal entry, sinking, destruction) towards the game. */
+#ifndef TERROW_PHYS_PHOBJ_H
+#define TERROW_PHYS_PHOBJ_H
+
+#include "terrow/phys/phworld.h"
+
+/* Motion states. */
+enum {
+    MT_ALL = 0,       // at rest
+    MT_EVE = 1,       // rolling on a flat piece
+    MT_EVEL = 2,      // rolling on a slope
+    MT_SZE = 3,       // flying
+    MT_SZEL = 4,      // flying off a slope
+    MT_MAGN_ALL = 5,  // held by a magnet
+    MT_LEGORDUL = 6,
+    MT_FOLGORDUL = 7,
+};
+
+/* Finish codes. */
+enum { FIN_ACTIVE = 0, FIN_DESTROYED = 1, FIN_BROKEN = 2, FIN_SUNK = 3 };
+
+/* The concrete class, for the tests that must not trust the element's flag bits. */
+enum PhClass : int32_t { PHC_BALL, PHC_TILE, PHC_GROUND, PHC_MAGNET, PHC_SPIKED, PHC_GOAL, PHC_SLOPE, PHC_CORNER };
+
+struct PhElem {
+    PhElem(TrElem *elem, int32_t index, PhClass cls);
+    PhElem(const PhElem &) = delete;
+    PhElem &operator=(const PhElem &) = delete;
+
+    /* The nine operations, in this order. */
+    virtual ~PhElem();
+    virtual float DistanceTo(const PhBall &ball) const;
+    /* 1 (2: through a ramp's top) when the ball touches; c runs from the ball's centre to the touch. */
+    virtual int Contact(PhBall &ball, FV3 *c, int *code, float tolerance);
+    /* 1 when the contact ends the ball's part in this step. */
+    virtual int Respond(PhBall &ball, const FV3 &c, int code, float time);
+    virtual int SupportTest(PhBall &ball, const FV3 &w, int code);
+    virtual void TurnToGround();
+    virtual TrElem *FilterCandidate(TrElem *candidate, const FV3 &point);
+    virtual TrElem *FilterCandidateFromBall(TrElem *candidate, const PhBall &ball);
+    virtual int32_t Orientation() const;
+
+    bool IsBall() const { return cls == PHC_BALL; }
+    bool IsFixed() const { return cls != PHC_BALL; }
+    /* Zones of a ball against this object's box. */
+    PhZoneCode Classify(const PhBall &ball, FV3 *closest) const;
+    void SetBox(const FV3 &low, const FV3 &high, bool toElement);
+
+    PhClass cls;
+    TrElem *element;
+    PhElem *nextObject = nullptr;
+    PhElem *nextFixed = nullptr;
+    PhElem *nextFinished = nullptr;
+    int32_t finishCode = 0;
+    int32_t finishAge = 0;
+    int32_t type;
+    uint32_t flags;
+    int32_t index;
+    FV3 position, centre, boxLow, boxHigh;
+    int32_t cellX, cellY, cellZ;
+    float box[6];
+    FV3 up;
+    bool inGrid = false;  // the element was stored in its grid slot
+};
+
+struct PhTile : PhElem {
+    PhTile(TrElem *e, int32_t i, PhClass c = PHC_TILE) : PhElem(e, i, c) {}
+};
+
+struct PhGroundTile : PhElem {
+    PhGroundTile(TrElem *e, int32_t i);
+    int Contact(PhBall &ball, FV3 *c, int *code, float tolerance) override;
+    int Respond(PhBall &ball, const FV3 &c, int code, float time) override;
+};
+
+struct PhMagnet : PhTile {
+    PhMagnet(TrElem *e, int32_t i);
+    ~PhMagnet() override;
+    void TurnToGround() override;
+    void ReleaseAll();
+    PhMagnet *nextMagnet = nullptr;
+    PhBall *held = nullptr;
+};
+
+struct PhSpiked : PhElem {
+    PhSpiked(TrElem *e, int32_t i) : PhElem(e, i, PHC_SPIKED) {}
+    int Respond(PhBall &ball, const FV3 &c, int code, float time) override;
+    void TurnToGround() override;
+};
+
+struct PhGoal : PhTile {
+    PhGoal(TrElem *e, int32_t i);
+    ~PhGoal() override;
+    int Respond(PhBall &ball, const FV3 &c, int code, float time) override;
+    PhGoal *nextGoal = nullptr;
+};
+
+/* Slopes and corners share the solid and its contact. */
+struct PhRamp : PhElem {
+    PhRamp(TrElem *e, int32_t i, PhClass c);
+    ~PhRamp() override;
+    int Contact(PhBall &ball, FV3 *c, int *code, float tolerance) override;
+    int SupportTest(PhBall &ball, const FV3 &w, int code) override;
+    TrElem *FilterCandidate(TrElem *candidate, const FV3 &point) override;
+    int32_t Orientation() const override;
+    PhRampGeom *geom = nullptr;
+};
+
+struct PhSlope : PhRamp {
+    PhSlope(TrElem *e, int32_t i);
+    ~PhSlope() override;
+    int Respond(PhBall &ball, const FV3 &c, int code, float time) override;
+    TrElem *FilterCandidateFromBall(TrElem *candidate, const PhBall &ball) override;
+    PhSlope *nextSlope = nullptr;
+    PhBall *ballsOn = nullptr;
+};
+
+struct PhCorner : PhRamp {
+    PhCorner(TrElem *e, int32_t i);
+    int Contact(PhBall &ball, FV3 *c, int *code, float tolerance) override;
+    int Respond(PhBall &ball, const FV3 &c, int code, float time) override;
+    TrElem *FilterCandidateFromBall(TrElem *candidate, const PhBall &ball) override;
+};
+
+struct PhNeighbour {
+    PhElem *object;
+    int32_t count;
+    uint32_t seen;
+};
+
+struct PhBall : PhElem {
+    PhBall(TrElem *e, int32_t i);
+    ~PhBall() override;
+    float DistanceTo(const PhBall &ball) const override;
+    int Contact(PhBall &ball, FV3 *c, int *code, float tolerance) override;
+    TrElem *FilterCandidate(TrElem *candidate, const FV3 &point) override;
+
+    /* The ball's own cell box (cell x, y, z) and the zones within it. */
+    PhZoneCode ClassifyInCell(FV3 *closest) const;
+    /* Recomputes the cell from the position (the previous cell keeps the old one) and the box. */
+    void UpdateCell();
+    const PhyMaterial &Material() const;
+
+    float radius;
+    float energy = 0, startEnergy = 0;
+    FV3 work[2];
+    float changeTime = 0, currentTime = 0, timeInMotion = 0, stepStartTime = 0, stepLength = 0;
+    float impactTime = 0;
+    FV3 moveStartPos, moveStartVel, velocity, acceleration, prevPosition, lastVelocity, impactVelocity;
+    FV3 spin, halfSize;
+    uint32_t firstContact = 1;
+    int32_t prevCellX = 0, prevCellY = 0, prevCellZ = 0;
+    PhZoneCode zone{0}, prevZone{0};
+    M33 orientation;
+    int32_t motion = MT_EVE, prevMotion = MT_EVE;
+    uint32_t attracted = 0;
+    FV3 sinkStep;  // not valid until the sink begins
+    int32_t sinkStepsLeft = 0;
+    PhElem *support = nullptr, *prevSupport = nullptr;
+    PhGoal *goal = nullptr;
+    /* The goal's box and centre, kept from the goal entry so that a sink can end even when the goal
+     * is destroyed meanwhile. */
+    bool sinking = false;
+    FV3 goalLow, goalHigh, goalCentre;
+    int32_t lane = 0;
+    PhBall *nextBall = nullptr;
+    FV3 viewPosition;
+    int32_t neighbourCount = 0;
+    PhBall *neighbour = nullptr;
+    uint32_t rollingDown = 0, rollingUp = 0;
+    PhBall *nextHeld = nullptr;
+    PhMagnet *magnet = nullptr;
+    PhSlope *slope = nullptr;
+    PhBall *nextOnSlope = nullptr;
+    PhNeighbour around[27];
+    uint32_t traceCounter = 0;
+    uint32_t pushed = 0;
+};
+
+/* Intrusive lists: insertion at the head, removal of the first match (a non-member is left alone). */
+template <class T>
+void PhList_Push(T *&head, T *obj, T *T::*link)
+{
+    obj->*link = head;
+    head = obj;
+}
+template <class T>
+bool PhList_Remove(T *&head, T *obj, T *T::*link)
+{
+    for (T **p = &head; *p != nullptr; p = &((*p)->*link))
+        if (*p == obj) {
+            *p = obj->*link;
+            obj->*link = nullptr;
+            return true;
+        }
+    return false;
+}
+
+int PhElem_Finish(PhElem *obj, int how, uint32_t bits);
+void PhElem_Shatter(PhElem *piece);
+int PhGoal_Accepts(const PhGoal &goal, const PhBall &ball);
+
+/* Energy of a ball now: (height x gravity + 0.5 x speed squared) x its mass. */
+float PhBall_Energy(const PhBall &ball);
+void PhBall_SetMotion(PhBall &ball, int state, const FV3 &p, const FV3 &v, float t, int settle);
+void PhBall_ClipToSupport(const PhBall &ball, FV3 &w);
+int PhBall_HardImpact(PhBall &ball, const FV3 &c);
+void PhBall_Bounce(PhBall &ball, PhElem *piece, const FV3 &c, float t, int code, int extraDamping, float f);
+/* Starts the sink into `goal` (the goal link and the kept goal geometry). */
+void PhBall_EnterGoal(PhBall &ball, PhGoal *goal);
+int PhBall_Sink(PhBall &ball);
+void PhBall_Sync(PhBall &ball, const FV3 &p);
+void PhBall_ImpactSound(PhBall &ball, const PhElem *piece, const FV3 &dv);
+void PhBall_RecordImpact(PhBall &ball, const PhBall *other, const PhElem *piece, const FV3 &dv);
+int PhBall_TraceAndHit(PhBall &ball, uint32_t bits, const FV3 &excess, float t);
+void PhBall_BoundaryBounce(PhBall &ball, const FV3 &excess, float t);
+
+#endif

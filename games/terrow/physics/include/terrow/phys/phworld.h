@@ -1,0 +1,106 @@
+/* The physics world of one run: the objects built from the field, their lists, the level grid, the
+ * object queries, the seam to the 3D side and the game, and the placement helpers of a ball. */
+#ifndef TERROW_PHYS_PHWORLD_H
+#define TERROW_PHYS_PHWORLD_H
+
+#include <stdint.h>
+#include <stdio.h>
+
+#include "terrow/phys/phgeom.h"
+#include "terrow/phys/phparams.h"
+#include "terrow/trfield.h"
+
+struct br_model;
+struct PhElem;
+struct PhBall;
+struct PhGoal;
+struct PhSlope;
+struct PhMagnet;
+
+/* Everything the physics asks of the 3D side and the game. Every entry may be null: the physics then
+ * does without (fields whose elements have no actors run headless). */
+struct PhHost {
+    void (*renderStyle)(TrElem *elem, int style);
+    /* The model of a ball's actor, or null. */
+    br_model *(*ballModel)(TrElem *elem);
+    void (*modelUpdate)(br_model *model, uint16_t flags);
+    /* Rows 0..2 of the actor's matrix; 0 when there is none (the orientation starts as identity). */
+    int (*readMatrix)(TrElem *elem, float rows[9]);
+    /* Puts the actor at `view` (physics position x 0.1); `rows` null leaves its rotation. */
+    void (*writeActor)(TrElem *elem, const float view[3], const float *rows);
+    /* A trace mark at `view` (physics point x 0.1). */
+    void (*traceMark)(const float view[3]);
+};
+
+/* Installs a host (null: the built-in one, which touches actors directly but updates no models and
+ * makes no trace marks); returns the previous one. */
+PhHost Phys_SetHost(const PhHost *host);
+const PhHost &Phys_Host();
+
+/* Strongest impact of the step per ball kind (0 none, 1 soft, 2 hard), and the magnet event; the
+ * driver clears them before every step. */
+struct PhImpactCounters {
+    int32_t uveg, bomba, gumi, fem, magnet;
+};
+extern PhImpactCounters PhysCounters;
+
+enum { PH_REMOVED_MAX = 200, PH_GRID_BELOW = 1 };
+
+struct PhWorld {
+    TrElem **cells;
+    int32_t sizeX, sizeY, sizeZ;
+    float sizeXf, sizeZf;
+    int32_t layerStride;
+    PhElem *objects;
+    PhElem *gridTiles;  // the fixed list
+    PhBall *balls;
+    PhElem *finished;
+    PhGoal *goals;
+    PhSlope *slopes;
+    PhMagnet *magnets;
+    PhBall *tracedBall;
+    FILE *log;
+    float expectedEnergy;
+    bool tearingDown;
+    bool viewSync;  // actors follow the balls
+    /* Field elements of the objects deleted in the current step, in deletion order. */
+    TrElem *removed[PH_REMOVED_MAX];
+    int32_t removedCount;
+    TrPalya *field;
+};
+extern PhWorld PhysWorld;
+
+/* Where a build with a traced ball creates its log ("Terrow.log" in the current folder by default). */
+void Phys_SetLogPath(const char *path);
+
+int Phys_Build(TrPalya *field);
+void Phys_Free();
+TrElem **Grid_Build(TrPalya *field);
+void Grid_Free();
+/* The slot of cell (x, gy, z), gy from -1; null outside the grid or without one. */
+TrElem **Grid_Cell(int32_t x, int32_t gy, int32_t z);
+
+TrElem *Phys_ElemAtCell(int32_t x, int32_t gy, int32_t z, const PhElem *exclude);
+PhElem *Phys_ObjAtCell(int32_t x, int32_t gy, int32_t z, const PhElem *exclude);
+TrElem *Phys_SupportBelow(int32_t x, int32_t gy, int32_t z, const PhElem *exclude);
+TrElem *Phys_ElemAtPoint(TrPalya *field, float x, float y, float z, const PhElem *exclude);
+TrElem *Phys_ElemAtPoint(TrPalya *field, const FV3 &p, const PhElem *exclude);
+PhElem *Phys_ObjAtPoint(TrPalya *field, float x, float y, float z, const PhElem *exclude);
+PhElem *Phys_ObjAtPoint(TrPalya *field, const FV3 &p, const PhElem *exclude);
+TrElem *Phys_SlopeAtPoint(const FV3 &p);
+/* Bits 1 (z < 0), 4 (z > sizeZ), 2 (x < 0), 8 (x > sizeX), 16 (y < 0) and the excess beyond. */
+uint32_t Phys_OutOfField(const TrPalya *field, const FV3 &p, FV3 *excess);
+/* Total energy of the active balls; stores each ball's own. */
+float Phys_Energy();
+
+/* Placement helpers of a ball. */
+int Env_PlaceOnSupport(PhBall &ball, PhElem *support, FV3 &pos, int clearVertical, int force);
+int Env_AxisAligned(const PhBall &ball);
+/* The same test for a motion about to start (state, lane lock, velocity). */
+int Env_AxisAlignedFor(int state, int lane, const FV3 &v);
+int Env_LaneOf(PhBall &ball);
+int Env_ClampToField(PhBall &ball);
+int Env_BackOffPoint(PhBall &ball, const FV3 &point);
+int Env_BackOffPlane(PhBall &ball, const PhPlane &plane, const FV3 &w);
+
+#endif

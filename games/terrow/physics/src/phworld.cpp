@@ -1,0 +1,482 @@
+// The world of a run: build from the field, the level grid, the object queries, tear-down, and the
+// placement helpers that put a ball on its support.
+#include <math.h>
+#include <stdlib.h>
+
+#include <new>
+#include <string>
+
+#include <brondel/bractor.h>
+#include <brondel/brmodel.h>
+
+#include "terrow/phys/phmsg.h"
+#include "terrow/phys/phobj.h"
+
+PhWorld PhysWorld;
+PhImpactCounters PhysCounters;
+
+namespace {
+
+void builtin_render_style(TrElem *e, int style)
+{
+    if (e != nullptr && e->actor != nullptr)
+        e->actor->render_style = static_cast<br_uint_8>(style);
+}
+
+br_model *builtin_ball_model(TrElem *e) { return e != nullptr && e->actor != nullptr ? e->actor->model : nullptr; }
+
+int builtin_read_matrix(TrElem *e, float rows[9])
+{
+    if (e == nullptr || e->actor == nullptr || e->actor->t.type != BR_TRANSFORM_MATRIX34)
+        return 0;
+    for (int r = 0; r < 3; r++)
+        for (int c = 0; c < 3; c++)
+            rows[r * 3 + c] = e->actor->t.t.mat.m[r][c];
+    return 1;
+}
+
+void builtin_write_actor(TrElem *e, const float view[3], const float *rows)
+{
+    if (e == nullptr || e->actor == nullptr)
+        return;
+    br_actor *a = e->actor;
+    if (a->t.type != BR_TRANSFORM_MATRIX34) {
+        // Only a matrix transform can take rows and a position; start it from the identity.
+        a->t.type = BR_TRANSFORM_MATRIX34;
+        for (int r = 0; r < 3; r++)
+            for (int c = 0; c < 3; c++)
+                a->t.t.mat.m[r][c] = r == c ? 1.0f : 0.0f;
+    }
+    if (rows != nullptr)
+        for (int r = 0; r < 3; r++)
+            for (int c = 0; c < 3; c++)
+                a->t.t.mat.m[r][c] = rows[r * 3 + c];
+    for (int c = 0; c < 3; c++)
+        a->t.t.mat.m[3][c] = view[c];
+}
+
+const PhHost k_builtin{builtin_render_style, builtin_ball_model, nullptr, builtin_read_matrix,
+                       builtin_write_actor, nullptr};
+PhHost g_host = k_builtin;
+std::string g_log_path = "Terrow.log";
+
+// Every head cleared; the grid and the removed list are kept.
+void empty_lists()
+{
+    PhWorld &w = PhysWorld;
+    w.objects = w.gridTiles = w.finished = nullptr;
+    w.balls = nullptr;
+    w.goals = nullptr;
+    w.slopes = nullptr;
+    w.magnets = nullptr;
+    w.tracedBall = nullptr;
+}
+
+bool box_contains(const PhElem &o, float x, float y, float z)
+{
+    return o.boxLow.x <= x && x <= o.boxHigh.x && o.boxLow.y <= y && y <= o.boxHigh.y && o.boxLow.z <= z &&
+           z <= o.boxHigh.z;
+}
+
+bool excluded(const PhElem &o, const PhElem *exclude)
+{
+    return &o == exclude || (o.element != nullptr && (o.element->io->flags & EF_BALL) != 0);
+}
+
+PhElem *make_object(TrElem *e, int32_t i)
+{
+    int32_t type = e->io->type;
+    switch (type) {
+    case TY_G_FEM:
+    case TY_G_GUMI:
+    case TY_G_BOMBA:
+    case TY_G_UVEG:
+        return new (std::nothrow) PhBall(e, i);
+    case TY_T_LEJTO:
+        return new (std::nothrow) PhSlope(e, i);
+    case TY_T_SAROK:
+        return new (std::nothrow) PhCorner(e, i);
+    case TY_T_SIMA:
+    case TY_T_TALAJ:
+    case TY_T_INDITO:
+        if (e->io->y < 1)
+            return new (std::nothrow) PhGroundTile(e, i);
+        return new (std::nothrow) PhTile(e, i);
+    case TY_T_MAGNES:
+        return new (std::nothrow) PhMagnet(e, i);
+    case TY_T_SZOGES:
+        return new (std::nothrow) PhSpiked(e, i);
+    case TY_T_CEL:
+        return new (std::nothrow) PhGoal(e, i);
+    default: {
+        PhText t;
+        t << PHMSG_ILLEGAL_TYPE << static_cast<int16_t>(type);
+        Phys_Warning(t.Text());
+        return nullptr;
+    }
+    }
+}
+
+}  // namespace
+
+PhHost Phys_SetHost(const PhHost *host)
+{
+    PhHost old = g_host;
+    g_host = host != nullptr ? *host : k_builtin;
+    return old;
+}
+
+const PhHost &Phys_Host() { return g_host; }
+
+void Phys_SetLogPath(const char *path) { g_log_path = path != nullptr ? path : "Terrow.log"; }
+
+TrElem **Grid_Build(TrPalya *field)
+{
+    PhWorld &w = PhysWorld;
+    w.cells = nullptr;
+    w.sizeX = w.sizeY = w.sizeZ = 0;
+    w.sizeXf = w.sizeZf = 0;
+    w.layerStride = 0;
+    const int32_t sx = field->extentX, sy = field->extentY, sz = field->extentZ;
+    if (sx < 0 || sy < 0 || sz < 0)
+        return nullptr;
+    size_t n = size_t(sx) * size_t(sy);
+    bool fits = sy == 0 || n / size_t(sy) == size_t(sx);
+    if (fits && sz != 0) {
+        size_t m = n * size_t(sz);
+        fits = m / size_t(sz) == n && m <= SIZE_MAX / sizeof(TrElem *);
+        n = m;
+    } else if (fits) {
+        n = 0;
+    }
+    TrElem **cells = fits ? static_cast<TrElem **>(calloc(n > 0 ? n : 1, sizeof(TrElem *))) : nullptr;
+    if (cells == nullptr) {
+        Phys_Warning(PHMSG_NO_GRID_MEMORY);
+        return nullptr;
+    }
+    w.cells = cells;
+    w.sizeX = sx;
+    w.sizeY = sy;
+    w.sizeZ = sz;
+    w.sizeXf = static_cast<float>(sx);
+    w.sizeZf = static_cast<float>(sz);
+    w.layerStride = sx * sz;
+    for (int32_t i = 0; i < field->count; i++) {
+        TrElem *e = field->elements[i];
+        if (e != nullptr && (e->io->flags & EF_NOT_BALL) && g_host.renderStyle != nullptr)
+            g_host.renderStyle(e, 4);
+    }
+    return cells;
+}
+
+void Grid_Free()
+{
+    PhWorld &w = PhysWorld;
+    free(w.cells);
+    w.cells = nullptr;
+    w.sizeX = w.sizeY = w.sizeZ = 0;
+    w.sizeXf = w.sizeZf = 0;
+    w.layerStride = 0;
+}
+
+TrElem **Grid_Cell(int32_t x, int32_t gy, int32_t z)
+{
+    const PhWorld &w = PhysWorld;
+    if (w.cells == nullptr || x < 0 || x >= w.sizeX || z < 0 || z >= w.sizeZ || gy < -1 || gy > w.sizeY - 2)
+        return nullptr;
+    return &w.cells[size_t(gy + 1) * size_t(w.layerStride) + size_t(z) * size_t(w.sizeX) + size_t(x)];
+}
+
+int Phys_Build(TrPalya *field)
+{
+    PhWorld &w = PhysWorld;
+    ++QueueLevel;
+    w.tearingDown = false;
+    w.viewSync = true;
+    w.field = field;
+    Phy_Derive();
+    Grid_Build(field);
+    w.removedCount = 0;
+    field->fieldBox[0] = 0.0f;
+    field->fieldBox[1] = static_cast<float>(w.sizeX);
+    field->fieldBox[2] = 0.0f;
+    field->fieldBox[3] = 0.0f;
+    field->fieldBox[4] = static_cast<float>(w.sizeZ);
+    empty_lists();
+    for (int32_t i = 0; i < field->count; i++) {
+        TrElem *e = field->elements[i];
+        if (e == nullptr || e->io == nullptr)
+            continue;
+        PhElem *o = make_object(e, i);
+        if (o != nullptr && o->IsBall() && (o->flags & EF_SELECTED))
+            w.tracedBall = static_cast<PhBall *>(o);
+    }
+    for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
+        PhElem *s = Phys_ObjAtPoint(field, b->position - FV3(0, 0.55f, 0), b);
+        b->support = b->prevSupport = s;
+    }
+    w.expectedEnergy = Phys_Energy();
+    w.log = w.tracedBall != nullptr ? fopen(g_log_path.c_str(), "wt") : nullptr;
+    --QueueLevel;
+    return 1;
+}
+
+void Phys_Free()
+{
+    PhWorld &w = PhysWorld;
+    if (w.log != nullptr)
+        fclose(w.log);
+    w.log = nullptr;
+    w.tearingDown = true;
+    while (w.objects != nullptr) {
+        PhElem *o = w.objects;
+        if (g_host.renderStyle != nullptr)
+            g_host.renderStyle(o->element, 4);
+        delete o;
+    }
+    // Every head goes, not only those of the lists the objects left: none may point at freed objects.
+    empty_lists();
+    Grid_Free();
+}
+
+PhElem *Phys_ObjAtCell(int32_t x, int32_t gy, int32_t z, const PhElem *exclude)
+{
+    const float cx = x + 0.5f, cy = 0.275f + 0.55f * gy, cz = z + 0.5f;
+    for (PhElem *o = PhysWorld.objects; o != nullptr; o = o->nextObject)
+        if (!excluded(*o, exclude) && box_contains(*o, cx, cy, cz))
+            return o;
+    return nullptr;
+}
+
+TrElem *Phys_ElemAtCell(int32_t x, int32_t gy, int32_t z, const PhElem *exclude)
+{
+    PhElem *o = Phys_ObjAtCell(x, gy, z, exclude);
+    return o != nullptr ? o->element : nullptr;
+}
+
+TrElem *Phys_SupportBelow(int32_t x, int32_t gy, int32_t z, const PhElem *exclude)
+{
+    for (int32_t g = gy; g >= -1; g--) {
+        PhElem *o = Phys_ObjAtCell(x, g, z, exclude);
+        if (o != nullptr && o->type != TY_T_SAROK)
+            return o->element;
+    }
+    return nullptr;
+}
+
+PhElem *Phys_ObjAtPoint(TrPalya *field, float x, float y, float z, const PhElem *exclude)
+{
+    (void)field;
+    const float d = 0.001f;
+    FV3 p(x, y, z);
+    for (PhElem *o = PhysWorld.objects; o != nullptr; o = o->nextObject) {
+        if (excluded(*o, exclude))
+            continue;
+        if (o->boxLow.x > x + d || o->boxHigh.x < x - d || o->boxLow.y > y + d || o->boxHigh.y < y - d ||
+            o->boxLow.z > z + d || o->boxHigh.z < z - d)
+            continue;
+        if (o->type == TY_T_LEJTO || o->type == TY_T_SAROK) {
+            if (o->FilterCandidate(o->element, p) == nullptr)
+                continue;
+        }
+        return o;
+    }
+    return nullptr;
+}
+
+PhElem *Phys_ObjAtPoint(TrPalya *field, const FV3 &p, const PhElem *exclude)
+{
+    return Phys_ObjAtPoint(field, p.x, p.y, p.z, exclude);
+}
+
+TrElem *Phys_ElemAtPoint(TrPalya *field, float x, float y, float z, const PhElem *exclude)
+{
+    PhElem *o = Phys_ObjAtPoint(field, x, y, z, exclude);
+    return o != nullptr ? o->element : nullptr;
+}
+
+TrElem *Phys_ElemAtPoint(TrPalya *field, const FV3 &p, const PhElem *exclude)
+{
+    return Phys_ElemAtPoint(field, p.x, p.y, p.z, exclude);
+}
+
+TrElem *Phys_SlopeAtPoint(const FV3 &p)
+{
+    for (PhSlope *s = PhysWorld.slopes; s != nullptr; s = s->nextSlope) {
+        TrElem *e = s->FilterCandidate(s->element, p);
+        if (e != nullptr)
+            return e;
+    }
+    return nullptr;
+}
+
+uint32_t Phys_OutOfField(const TrPalya *field, const FV3 &p, FV3 *excess)
+{
+    const float *box = field->fieldBox;  // min x, max x, min y, min z, max z
+    uint32_t bits = 0;
+    FV3 e(0, 0, 0);
+    if (p.z < box[3]) {
+        bits |= 1;
+        e.z = p.z;
+    } else if (p.z > box[4]) {
+        bits |= 4;
+        e.z = p.z - box[4];
+    }
+    if (p.x < box[0]) {
+        bits |= 2;
+        e.x = p.x;
+    } else if (p.x > box[1]) {
+        bits |= 8;
+        e.x = p.x - box[1];
+    }
+    if (p.y < box[2]) {
+        bits |= 16;
+        e.y = p.y;
+    }
+    if (excess != nullptr)
+        *excess = e;
+    return bits;
+}
+
+float Phys_Energy()
+{
+    float total = 0;
+    for (PhBall *b = PhysWorld.balls; b != nullptr; b = b->nextBall) {
+        if (b->finishCode != 0)
+            continue;
+        b->energy = PhBall_Energy(*b);
+        total += b->energy;
+    }
+    return total;
+}
+
+int Env_PlaceOnSupport(PhBall &ball, PhElem *support, FV3 &pos, int clearVertical, int force)
+{
+    PhScope scope;
+    const float r = ball.radius;
+    if (support == nullptr)
+        return 0;
+    if (support->cls != PHC_SLOPE) {
+        pos.y = 0.55f * static_cast<float>(CellOf(0.55f, pos.y)) + r;
+        if (clearVertical)
+            ball.velocity.y = 0;
+        return 1;
+    }
+    PhZoneCode zc = PhElem_Classify(support->boxLow, support->boxHigh, pos, r, nullptr);
+    const int o = support->Orientation();
+    const int xz = zc.Zone(0), xd = zc.Detail(0), zz = zc.Zone(2), zd = zc.Detail(2);
+    bool applies = false;
+    switch (o) {
+    case 0: applies = xz >= 5 && xd >= 5 && zz >= 4 && zz <= 6; break;
+    case 2: applies = xz <= 5 && xd <= 5 && zz >= 4 && zz <= 6; break;
+    case 1: applies = xz >= 4 && xz <= 6 && zd <= 5 && zz <= 5; break;
+    case 3: applies = xz >= 4 && xz <= 6 && zd >= 5 && zz >= 5; break;
+    default: break;
+    }
+    if (!applies && !force)
+        return 0;
+    static const int k_key[4] = {3, 0, 1, 2};
+    if (o < 0 || o > 3)
+        return 0;
+    const FV3 k = PhyDerived.slopeDir[k_key[o]] * r;
+    FV3 q = pos + k;
+    const FV3 &lo = support->boxLow, &hi = support->boxHigh;
+    float along = 0, d = 0;
+    bool over = false;
+    switch (o) {
+    case 0: along = q.x - lo.x; over = q.x <= hi.x; d = hi.x - pos.x; break;
+    case 1: along = hi.z - q.z; over = q.z >= lo.z; d = pos.z - lo.z; break;
+    case 2: along = hi.x - q.x; over = q.x >= lo.x; d = pos.x - lo.x; break;
+    default: along = q.z - lo.z; over = q.z <= hi.z; d = hi.z - pos.z; break;
+    }
+    if (over) {
+        q.y = lo.y + 0.55f * along;
+        pos = q - k;
+    } else if (r >= fabsf(d)) {
+        pos.y = sqrtf(r * r - d * d) + hi.y;
+    }
+    if (clearVertical) {
+        const double speed = ball.velocity.Length();
+        FV3 v = ball.velocity - support->up * static_cast<float>(ball.velocity.Dot(support->up));
+        if (v.Length() > 0)
+            v.SetLength(speed);
+        ball.velocity = v;
+    }
+    return 1;
+}
+
+namespace {
+
+// Whether motion with velocity v in `state` runs along an axis.
+int axis_aligned(int state, int lane, const FV3 &v)
+{
+    if (state == MT_ALL || state == MT_MAGN_ALL)
+        return 0;
+    const float eps = PhyParams.epsilon;
+    if (lane == 0 || fabsf(v.z) <= eps || fabsf(v.x / v.z) >= 20 || fabsf(v.x) <= eps)
+        return 1;
+    return fabsf(v.z / v.x) >= 20 ? 1 : 0;
+}
+
+}  // namespace
+
+int Env_AxisAligned(const PhBall &ball) { return axis_aligned(ball.motion, ball.lane, ball.velocity); }
+
+int Env_AxisAlignedFor(int state, int lane, const FV3 &v) { return axis_aligned(state, lane, v); }
+
+int Env_LaneOf(PhBall &ball)
+{
+    FV3 &v = ball.velocity;
+    if (ball.motion == MT_ALL || ball.motion == MT_MAGN_ALL || (v.x == 0 && v.z == 0))
+        return 0;
+    if (v.z != 0 && fabsf(v.x / v.z) <= 20) {
+        if (v.x != 0 && fabsf(v.z / v.x) <= 20)
+            return 0;
+        v.x = 0;
+        const float f = Frac(ball.position.x);
+        return f >= 0.4f && f <= 0.6f ? 2 : 6;
+    }
+    v.z = 0;
+    const float f = Frac(ball.position.z);
+    return f >= 0.4f && f <= 0.6f ? 1 : 5;
+}
+
+int Env_ClampToField(PhBall &ball)
+{
+    const float r = ball.radius;
+    FV3 &p = ball.position;
+    const float hx = PhysWorld.sizeXf - r, hz = PhysWorld.sizeZf - r;
+    if (r <= p.x && p.x <= hx && r <= p.z && p.z <= hz)
+        return 0;
+    p.x = p.x < r ? r : (p.x > hx ? hx : p.x);
+    p.z = p.z < r ? r : (p.z > hz ? hz : p.z);
+    ball.UpdateCell();
+    return 1;
+}
+
+int Env_BackOffPoint(PhBall &ball, const FV3 &point)
+{
+    PhScope scope;
+    const float r = ball.radius;
+    if (ball.velocity.Length() <= 0)
+        return 0;
+    ball.velocity.Normalise();
+    const FV3 &u = ball.velocity;
+    const FV3 f = ball.position + u * static_cast<float>((point - ball.position).Dot(u));
+    const double h2 = (point - f).Length2();
+    if (double(r) * r < h2)
+        return 0;
+    ball.position = f - u * static_cast<float>(sqrt(double(r) * r - h2));
+    return 1;
+}
+
+int Env_BackOffPlane(PhBall &ball, const PhPlane &plane, const FV3 &w)
+{
+    PhScope scope;
+    const double len = w.Length();
+    if (len <= 0 || ball.velocity.Length() <= 0)
+        return 1;
+    const FV3 hit = Plane_Hit(plane, PhLine{ball.position, ball.velocity.Normalised()});
+    ball.position = hit + (ball.position - hit) * static_cast<float>(ball.radius / len);
+    return 1;
+}
