@@ -596,7 +596,7 @@ private:
     HWND drain_ = nullptr;
     std::string caption_;
     long style_ = kDefaultStyle;
-    bool full_screen_ = false;
+    std::atomic<bool> full_screen_{false};
     bool auto_show_ = true;
     bool visible_ = false;
     int left_ = 0, top_ = 0, win_width_ = 0, win_height_ = 0;
