@@ -50,6 +50,7 @@ namespace {
 Viewer *g_viewer = nullptr;  // the one viewer of the process, from viewer_start to viewer_stop
 
 void register_viewer_classes(HINSTANCE instance);
+void unregister_viewer_classes(HINSTANCE instance);
 
 int32_t get32(MediaHandle movie, int id)
 {
@@ -280,6 +281,13 @@ void register_viewer_classes(HINSTANCE instance)
     RegisterClassA(&wc);
 }
 
+// The procedures live in this library: no class outlives the viewer.
+void unregister_viewer_classes(HINSTANCE instance)
+{
+    for (const char *name : {kPanelClass, kTextClass, kWaitClass, kTrackClass})
+        UnregisterClassA(name, instance);
+}
+
 }  // namespace
 
 std::optional<int32_t> viewer_target_frame(int command, int32_t current, int32_t frames)
@@ -342,8 +350,10 @@ Viewer *viewer_start(HWND window, HINSTANCE instance, const char *commandLine, i
         movie = MediaOpen(MEDIA_MZI, line.c_str(), MEDIAPARAM_PARENT, window, MEDIAPARAM_HOLDATEND, 1);
     if (wait != nullptr)
         DestroyWindow(wait);
-    if (movie == MEDIA_BAD_HANDLE)
+    if (movie == MEDIA_BAD_HANDLE) {
+        unregister_viewer_classes(library().instance);
         return nullptr;
+    }
 
     auto v = std::make_unique<Viewer>();
     v->movie = movie;
@@ -436,9 +446,13 @@ void viewer_stop(Viewer *v)
     CloseMedia(v->movie);
     if (IsWindow(v->host) && reinterpret_cast<WNDPROC>(GetWindowLongPtrA(v->host, GWL_WNDPROC)) == host_proc)
         SetWindowLongPtrA(v->host, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(v->host_proc));
+    for (HWND panel : {v->control, v->info})
+        if (IsWindow(panel))
+            DestroyWindow(panel);
     if (g_viewer == v)
         g_viewer = nullptr;
     delete v;
+    unregister_viewer_classes(library().instance);
 }
 
 }  // namespace media
