@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -364,7 +363,7 @@ public:
             return E_ABORT;
         *code = events_.front();
         *p1 = *p2 = 0;
-        events_.pop_front();
+        events_.erase(events_.begin());
         return S_OK;
     }
     HRESULT FreeEventParams(long, LONG_PTR, LONG_PTR) override { return S_OK; }
@@ -613,7 +612,7 @@ private:
     std::thread thread_;
 
     std::mutex events_mu_;
-    std::deque<long> events_;
+    std::vector<long> events_;  // few: a movie has one completion
     HWND notify_ = nullptr;
     UINT notify_message_ = 0;
     LONG_PTR notify_param_ = 0;

@@ -59,6 +59,14 @@ int32_t get32(MediaHandle movie, int id)
     return v;
 }
 
+// Without std::to_string: its digit table would be exported by the module.
+std::string number_text(int value)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%d", value);
+    return text;
+}
+
 void set_text(HWND w, const std::string &text)
 {
     if (w != nullptr)
@@ -127,7 +135,7 @@ bool key_command(Viewer &v, WPARAM key)
         const int step = (key == VK_ADD || key == VK_OEM_PLUS) ? 1 : -1;
         v.fps = uint16_t(std::clamp(int(v.fps) + step, 1, kMaxFps));
         MediaSet(v.movie, MEDIAPARAM_FPS, v.fps);
-        set_text(v.fps_text, std::to_string(v.fps));
+        set_text(v.fps_text, number_text(v.fps));
         return true;
     }
     default:
@@ -393,7 +401,7 @@ Viewer *viewer_start(HWND window, HINSTANCE instance, const char *commandLine, i
     v->info = make_child(kPanelClass, "", window, kViewerInfoPanel, nullptr, 0, mh, mw, client.bottom - mh);
     const int pw = client.right - mw;
     v->loop_text = make_child(kTextClass, "Loop: off", v->control, kViewerLoop, nullptr, 16, 8, pw - 32, 20);
-    v->fps_text = make_child(kTextClass, std::to_string(v->fps).c_str(), v->control, kViewerFps, nullptr, 16, 32,
+    v->fps_text = make_child(kTextClass, number_text(v->fps).c_str(), v->control, kViewerFps, nullptr, 16, 32,
                              pw - 32, 20);
     v->alpha = make_child(kTextClass, v->blend ? "Alpha : Yes" : "Alpha : No", v->control, kViewerAlpha, nullptr,
                           16, 56, pw - 32, 20);
