@@ -1,5 +1,7 @@
 #include "library.h"
 
+#include "dshow.h"
+#include "dsplayer.h"
 #include "mziplayer.h"
 #include "sound.h"
 
@@ -19,10 +21,17 @@ namespace {
 
 LibraryState g_state;
 
-// Kinds built into this library, by MediaType; the rest cannot be built yet and fail to open.
+// Kinds built into this library, by MediaType; the rest fail to open.
 KindFactory default_kind(int32_t type)
 {
     switch (type) {
+    case MEDIA_DSHOW_FULLSCREEN:
+    case MEDIA_DSHOW_WINDOW:
+        return make_ds_movie;
+    case MEDIA_DSHOW_FILTER:
+        return make_ds_filter;
+    case MEDIA_DSHOW_STREAM:
+        return make_ds_stream;
     case MEDIA_CDAUDIO:
         return make_cd_audio;
     case MEDIA_MZI:
@@ -133,6 +142,7 @@ void library_start(HINSTANCE instance, const StartOptions &options)
         g_state.kinds[type] = default_kind(type);
     g_state.cd = CdDeviceState{};
     register_classes(instance);
+    ds::register_classes();
     g_state.started = true;
 }
 
@@ -144,6 +154,7 @@ void library_stop()
     for (MediaHandle h = 1; h < MEDIA_MAX_HANDLES; h++)
         close(h);
     cd_release_device(g_state.cd);
+    ds::unregister_classes();
     unregister_classes(g_state.instance);
     OleUninitialize();
     CoUninitialize();

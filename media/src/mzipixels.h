@@ -38,4 +38,11 @@ inline uint16_t alpha_scale(uint16_t s, uint8_t a)
 void copy_background(const br_pixelmap &map, const RECT &rect, uint8_t *buffer, int width, int height,
                      int stride);
 
+struct Movie;
+
+// Draws frame `index` of a movie over a top-down canvas of 0x00RRGGBB pixels that covers the movie's
+// union rectangle (`width` x `height`); a frame with a rectangle of its own leaves the rest of the
+// canvas as earlier frames left it. Alpha frames are scaled by their alpha; 8-bit frames are grey.
+void render_frame(const Movie &movie, const uint8_t *data, size_t index, uint32_t *canvas, int width, int height);
+
 }  // namespace media::mzi

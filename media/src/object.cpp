@@ -236,18 +236,38 @@ void MediaFileObject::GetCommon(const MediaParam &p)
     }
 }
 
+namespace {
+
+// Windows-1252 differs from Latin-1 only in 0x80..0x9F; the five unassigned bytes map to themselves,
+// as the system's converter does.
+const char16_t k80[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+}  // namespace
+
 std::u16string widen_ansi(const std::string &text, size_t max)
 {
-    // Windows-1252 differs from Latin-1 only in 0x80..0x9F; the five unassigned bytes map to
-    // themselves, as the system's converter does.
-    static const char16_t k80[32] = {
-        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
     std::u16string out;
     for (size_t i = 0; i < text.size() && out.size() < max; i++) {
         unsigned char c = static_cast<unsigned char>(text[i]);
         out.push_back(c >= 0x80 && c < 0xA0 ? k80[c - 0x80] : char16_t(c));
+    }
+    return out;
+}
+
+std::string narrow_ansi(const char16_t *text)
+{
+    std::string out;
+    for (; text != nullptr && *text != 0; text++) {
+        char16_t c = *text;
+        if (c < 0x80 || (c >= 0xA0 && c < 0x100)) {
+            out.push_back(char(c));
+            continue;
+        }
+        const char16_t *hit = std::find(std::begin(k80), std::end(k80), c);
+        out.push_back(hit != std::end(k80) ? char(0x80 + (hit - k80)) : '?');
     }
     return out;
 }

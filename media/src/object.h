@@ -110,5 +110,7 @@ private:
 
 // Windows-1252 to UTF-16, at most `max` characters.
 std::u16string widen_ansi(const std::string &text, size_t max);
+// Back to Windows-1252 ('?' for what it cannot hold).
+std::string narrow_ansi(const char16_t *text);
 
 }  // namespace media

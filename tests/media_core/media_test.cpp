@@ -1,5 +1,8 @@
 #include "media_test.h"
 
+#include <chrono>
+#include <thread>
+
 namespace mediatest {
 
 namespace {
@@ -63,6 +66,18 @@ void pump()
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }
+}
+
+bool pump_until(const std::function<bool()> &done)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (std::chrono::steady_clock::now() < end) {
+        pump();
+        if (done())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
 }
 
 int FakeFile::constructed = 0;

@@ -45,6 +45,8 @@ private:
 
 // Dispatches everything queued for this thread.
 void pump();
+// Pumps until `done` holds or five seconds of real time have passed; answers whether it held.
+bool pump_until(const std::function<bool()> &done);
 
 // A file-based kind for the tests: frame_count 10, ready unless the source is 1; its commands send
 // STARTED/PAUSED/CONTINUED/STOPPED the way the movie kinds do. The second-pass ids 1000+ are recorded

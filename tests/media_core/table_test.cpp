@@ -192,11 +192,11 @@ namespace {
 TEST(MediaViewer, EndsTheProcessWhenNoMovieOpens)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    // No ".mzi" in the command line, and an .mzi that does not open.
+    // No ".mzi" in the command line, and an .mzi that does not open: a failure, not a success.
     char plain[] = "notes.txt";
     char missing[] = "missing.mzi";
-    EXPECT_EXIT(DllPlayMedia(nullptr, nullptr, plain, SW_SHOW), testing::ExitedWithCode(0), "");
-    EXPECT_EXIT(DllPlayMedia(nullptr, nullptr, missing, SW_SHOW), testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(DllPlayMedia(nullptr, nullptr, plain, SW_SHOW), testing::ExitedWithCode(1), "");
+    EXPECT_EXIT(DllPlayMedia(nullptr, nullptr, missing, SW_SHOW), testing::ExitedWithCode(1), "");
 }
 
 }  // namespace

@@ -47,6 +47,19 @@
 #define ERROR_INVALID_MSGBOX_STYLE 1438L
 #endif
 
+/* FormatMessageA: where the text comes from and how it is written. */
+#define FORMAT_MESSAGE_ALLOCATE_BUFFER 0x00000100u
+#define FORMAT_MESSAGE_IGNORE_INSERTS 0x00000200u
+#define FORMAT_MESSAGE_FROM_STRING 0x00000400u
+#define FORMAT_MESSAGE_FROM_HMODULE 0x00000800u
+#define FORMAT_MESSAGE_FROM_SYSTEM 0x00001000u
+#define FORMAT_MESSAGE_ARGUMENT_ARRAY 0x00002000u
+#define FORMAT_MESSAGE_MAX_WIDTH_MASK 0x000000FFu
+
+#ifndef ERROR_MR_MID_NOT_FOUND
+#define ERROR_MR_MID_NOT_FOUND 317L
+#endif
+
 #define VER_PLATFORM_WIN32s 0
 #define VER_PLATFORM_WIN32_WINDOWS 1
 #define VER_PLATFORM_WIN32_NT 2
@@ -72,6 +85,15 @@ PLATFORM_API BOOL WINAPI Beep(DWORD frequency, DWORD duration_ms);
 
 /* Captured for tests (vokplat/debug.h); also written to stderr when VOK_DEBUG_OUTPUT=1. */
 PLATFORM_API void WINAPI OutputDebugStringA(LPCSTR text);
+
+/* The system's text for an error code or a COM result (FORMAT_MESSAGE_FROM_SYSTEM; inserts are
+ * never expanded), ended by "\r\n" as the system writes it. With FORMAT_MESSAGE_ALLOCATE_BUFFER,
+ * `buffer` is the address of an LPSTR that receives a LocalAlloc block (free it with LocalFree) and
+ * `size` the least number of bytes to allocate. Answers the characters written without the
+ * terminator, or 0: ERROR_MR_MID_NOT_FOUND for a code without a text, ERROR_INSUFFICIENT_BUFFER when
+ * the text does not fit, ERROR_INVALID_PARAMETER for other sources. */
+PLATFORM_API DWORD WINAPI FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId,
+                                         LPSTR buffer, DWORD size, void *arguments);
 
 /* Runs the detach entries of the loaded modules and ends the process with that code. */
 PLATFORM_API void WINAPI ExitProcess(UINT code) __attribute__((noreturn));
