@@ -78,6 +78,32 @@ TEST_F(Geometry, RegionsAroundEveryOrientation)
     EXPECT_TRUE(boxes().empty());
 }
 
+TEST_F(Geometry, PointsOnEdgesAndCornersHaveARegion)
+{
+    // Such points lie on several planes at once; rounding must not leave them in no region.
+    PhyParams = Phy_Defaults();
+    static const int ends[9][2] = {{1, 2}, {0, 1}, {0, 2}, {4, 5}, {3, 4}, {3, 5}, {0, 3}, {1, 4}, {2, 5}};
+    for (int o = 0; o < 8; o++) {
+        for (int cell : {3, 41}) {
+            PhRampGeom *g = Ramp_New(cell, 3, cell + 2, o & 3, o >= 4);
+            SCOPED_TRACE(o * 100 + cell);
+            std::vector<FV3> points(g->corner, g->corner + 6);
+            for (auto &e : ends)
+                points.push_back((g->corner[e[0]] + g->corner[e[1]]) / 2.0f);
+            for (const FV3 &p : points) {
+                FV3 out;
+                int code = Ramp_Region(*g, p, &out);
+                EXPECT_GE(code, 0) << p.x << " " << p.y << " " << p.z;
+                if (code > 0) {
+                    EXPECT_LT(out.Length(), 1e-4);
+                }
+            }
+            Ramp_Free(g);
+        }
+    }
+    EXPECT_TRUE(boxes().empty());
+}
+
 TEST_F(Geometry, SolidsMatchTheirCells)
 {
     PhRampGeom *s = Ramp_New(3, 2, 5, 0, false);  // falls towards -x

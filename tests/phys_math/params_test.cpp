@@ -127,6 +127,14 @@ TEST_F(Params, MissingFileWarnsAndKeepsValues)
     phtest::answer() = IDCANCEL;
     Phy_FLoad();
     EXPECT_EQ(ends(), std::vector<int>{10});
+
+    // A folder in the file's place cannot be read either.
+    phtest::answer() = IDOK;
+    std::filesystem::create_directory(dir / "Final.phy");
+    Phy_FLoad();
+    ASSERT_EQ(boxes().size(), 3u);
+    EXPECT_EQ(boxes()[2].text, "Error opening file: Final.phy");
+    EXPECT_EQ(PhyParams.gravity, 7.0f);
     std::filesystem::current_path(old);
 }
 
@@ -139,8 +147,9 @@ TEST_F(Params, DeriveFillsTheConstants)
     EXPECT_TRUE(d.gravity.Valid());
     EXPECT_EQ(d.gravity.y, -2.0f);
     EXPECT_EQ(PhyParams.cellDiagonal, static_cast<float>(sqrt(2.3025)));
-    EXPECT_NEAR(d.sinGrazing, sin(35 * M_PI / 180), 1e-12);
-    EXPECT_NEAR(d.sinSlope, sin(50 * M_PI / 180), 1e-12);
+    EXPECT_EQ(d.sinGrazing, static_cast<float>(sin(35 * M_PI / 180)));
+    EXPECT_EQ(d.sinSlope, static_cast<float>(sin(50 * M_PI / 180)));
+    EXPECT_EQ(d.halfRoot2, static_cast<float>(sqrt(0.5)));
     EXPECT_EQ(d.ballRadius, 0.35f);
     const float n = static_cast<float>(sqrt(1 + 0.55 * 0.55));
     EXPECT_NEAR(d.slopeDir[0].z, -0.55f / n, 1e-6f);
@@ -151,6 +160,12 @@ TEST_F(Params, DeriveFillsTheConstants)
     EXPECT_EQ(d.gravity.y, -2.0f);
     EXPECT_TRUE(d.slopeDir[2].Valid());
     EXPECT_TRUE(boxes().empty());
+
+    // The file is taken with no range check: wild angles must still derive.
+    PhyParams.grazingAngle = INT32_MIN;
+    PhyParams.slopeAngle = INT32_MAX;
+    Phy_Derive();
+    EXPECT_TRUE(isfinite(d.sinGrazing) && isfinite(d.sinSlope));
 }
 
 TEST_F(Params, PhygenWritesTheDefaultsBitForBit)

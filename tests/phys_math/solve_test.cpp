@@ -24,6 +24,13 @@ TEST(Solve, QuadraticTable)
         {1, -2, 1.000125, 0, 0, 2, 2, 1},       // disc -0.0005 counts as a double root
         {1, -2, 1.0003, 0, 0, 2, 0, 2},         // disc -0.0012 rejects
         {-1, 0, 4, 1, 0, 5, 2, -1 + 0 + 0},     // roots 3 and -1 with offset 1; only 3 in range
+        {1e-20, 1, -0.5, 0, 0, 1, 1, 0.5},      // nearly linear: the root must not cancel away to 0
+        {-1e-20, -1, 0.5, 0, 0, 1, 1, 0.5},
+        {1e-12, 1, -0.5, 0, 0, 1, 1, 0.5},
+        {NAN, 1, -1, 0, 0, 1, 0, 1},            // broken coefficients: nothing accepted, hi
+        {INFINITY, 1, -1, 0, 0, 1, 0, 1},
+        {0, NAN, -1, 0, 0, 1, 0, 1},
+        {0, 1, INFINITY, 0, 0, 1, 0, 1},
     };
     cases[9].count = 1;
     cases[9].root = 3;
@@ -45,6 +52,8 @@ TEST(Solve, QuarticFindsTheRootInTheStep)
         {1, 0, -5, 0, 4, 2, 2, 3.5, 3},            // roots s = 1, 2; from the top of [0, 1.5]: 1
         {2, 0, 1, 0, -3, 0, 0, 2, 1},              // 2s^4 + s^2 - 3: root 1
         {0, 0, 1, 0, -0.25, 1, 1, 2, 1.5},         // a = 0: the quadratic
+        {1e-20, 0, 0, 1, -0.5, 0, 0, 1, 0.5},      // a tiny leading term: as good as linear
+        {1, 0, 0, 0, NAN, 0, 0, 1, 1},             // no usable value: the upper end
     };
     for (const Case &c : cases) {
         double out = -99;

@@ -28,6 +28,7 @@ TEST_F(Vectors, RotationsTurnRowVectorsCounterClockwise)
         {FV3(0, q, 0), FV3(0, 0, 1), FV3(1, 0, 0)},
         {FV3(0, 0, 0), FV3(1, 2, 3), FV3(1, 2, 3)},       // no turn
         {FV3(0, 0, 2e20f), FV3(1, 2, 3), FV3(1, 2, 3)},   // beyond range: identity
+        {FV3(NAN, 0, 1), FV3(1, 2, 3), FV3(1, 2, 3)},     // a broken turn: identity, not NaN
     };
     for (const Case &c : cases) {
         FV3 r = c.p * M33(c.axis);
@@ -159,6 +160,26 @@ TEST(Rounding, Table)
     EXPECT_NEAR(ModCell(0.55f, 1.2f), 0.1f, 1e-6f);
     EXPECT_EQ(CellOfBiased(0.55f, 0.01f, 0.545f), 1);
     EXPECT_EQ(CellOfBiased(0.55f, 0.01f, -0.2f), -1);
+
+    // Cell boundaries and values no cell holds: defined, saturated results.
+    struct {
+        float v;
+        int floor, cell, biased;
+    } edges[] = {
+        {-0.0f, 0, 0, 0},
+        {-1e-45f, -1, -1, -1},
+        {3 * 0.55f, 1, 3, 3},
+        {-0.55f, -1, -2, -2},
+        {-2147483648.0f, INT32_MIN, INT32_MIN, INT32_MIN},
+        {-1e10f, INT32_MIN, INT32_MIN, INT32_MIN},
+        {1e10f, INT32_MAX, INT32_MAX, INT32_MAX},
+        {NAN, INT32_MIN, INT32_MIN, INT32_MIN},
+    };
+    for (auto &c : edges) {
+        EXPECT_EQ(FloorI(c.v), c.floor) << c.v;
+        EXPECT_EQ(CellOf(0.55f, c.v), c.cell) << c.v;
+        EXPECT_EQ(CellOfBiased(0.55f, 0.001f, c.v), c.biased) << c.v;
+    }
 }
 
 }  // namespace

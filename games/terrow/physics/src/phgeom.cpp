@@ -160,34 +160,56 @@ const Outcome k_middle[7] = {{1, 0, INSIDE, 6}, {3, 1, PLANE, 4},  {4, 2, PLANE,
 
 }  // namespace
 
+namespace {
+
+const Outcome *match_region(unsigned mask)
+{
+    const Outcome *order = nullptr;
+    switch (mask & 3) {
+    case 1: order = k_top; break;
+    case 2: order = k_bottom; break;
+    case 3: order = k_middle; break;
+    default: return nullptr;
+    }
+    for (int i = 0; i < 7; i++)
+        if (matches(order[i].pattern, mask))
+            return &order[i];
+    return nullptr;
+}
+
+// A point on an edge or corner of the solid lies on several planes at once, and rounding can put it
+// a hair behind some of them in a combination no real point has. Such a point is classified as if it
+// lay on the solid's side of every plane this close.
+const double k_on_plane = 1e-4;
+
+}  // namespace
+
 int Ramp_Region(const PhRampGeom &g, const FV3 &point, FV3 *out)
 {
     PhScope scope;
-    unsigned mask = 0;
-    for (int k = 0; k < 9; k++)
-        if (Plane_Dist(*g.plane[k], point) >= 0)
+    unsigned mask = 0, near = 0;
+    for (int k = 0; k < 9; k++) {
+        double dist = Plane_Dist(*g.plane[k], point);
+        if (dist >= 0)
             mask |= 1u << k;
-    const Outcome *order = nullptr;
-    const char *failure = PHMSG_REGION_LEVEL;
-    switch (mask & 3) {
-    case 1: order = k_top; failure = PHMSG_REGION_TOP; break;
-    case 2: order = k_bottom; failure = PHMSG_REGION_BOTTOM; break;
-    case 3: order = k_middle; failure = PHMSG_REGION_MIDDLE; break;
-    default: break;
+        if (dist >= -k_on_plane)
+            near |= 1u << k;
     }
-    for (int i = 0; order != nullptr && i < 7; i++) {
-        const Outcome &o = order[i];
-        if (!matches(o.pattern, mask))
-            continue;
-        switch (o.kind) {
-        case PLANE: *out = -Plane_Along(*g.plane[o.index], point); break;
-        case EDGE: *out = -Line_Perp(*g.edge[o.index], point); break;
-        case CORNER: *out = g.corner[o.index] - point; break;
+    const Outcome *o = match_region(mask);
+    if (o == nullptr)
+        o = match_region(near);
+    if (o != nullptr) {
+        switch (o->kind) {
+        case PLANE: *out = -Plane_Along(*g.plane[o->index], point); break;
+        case EDGE: *out = -Line_Perp(*g.edge[o->index], point); break;
+        case CORNER: *out = g.corner[o->index] - point; break;
         case INSIDE: *out = point - g.corner[6]; break;
         }
-        return o.code;
+        return o->code;
     }
-    Phys_Warning(failure);
+    static const char *const k_failure[4] = {PHMSG_REGION_LEVEL, PHMSG_REGION_TOP, PHMSG_REGION_BOTTOM,
+                                             PHMSG_REGION_MIDDLE};
+    Phys_Warning(k_failure[mask & 3]);
     out->state = PH_CONSTRUCTED;
     Phys_Warning(PHMSG_REGION_NONE);
     return -1;

@@ -168,7 +168,7 @@ M33::M33(const float e[9]) : state(PH_VALID)
 M33::M33(const FV3 &v) : state(PH_VALID)
 {
     double theta = v.Length();
-    if (theta <= 0 || theta > 1e20) {
+    if (!(theta > 0 && theta <= 1e20)) {  // a NaN turn too: it would spoil every later product
         m[0] = m[4] = m[8] = 1;
         detKnown = 1;
         det = 1;
@@ -270,23 +270,29 @@ br_matrix34 *DD_Mtx34toBrM34(const Mtx34 *src, br_matrix34 *dst)
     return dst;
 }
 
-int32_t FloorI(float v)
+namespace {
+// Truncation toward zero, one less for negative values, saturated: a position gone wild (NaN, or
+// beyond the 32-bit range) gives the lowest or highest cell instead of an undefined conversion.
+int32_t trunc_minus(double q, bool negative)
 {
-    int32_t t = static_cast<int32_t>(v);
-    return v < 0 ? t - 1 : t;
+    if (!(q > -2147483648.0))  // NaN included
+        return INT32_MIN;
+    if (q >= 2147483647.0)
+        return INT32_MAX;
+    int32_t t = static_cast<int32_t>(q);
+    return negative && t > INT32_MIN ? t - 1 : t;
 }
+}  // namespace
 
-int32_t CellOf(float size, float v)
-{
-    int32_t t = static_cast<int32_t>(v / size);
-    return v < 0 ? t - 1 : t;
-}
+int32_t FloorI(float v) { return trunc_minus(v, v < 0); }
+
+int32_t CellOf(float size, float v) { return trunc_minus(v / size, v < 0); }
 
 int32_t CellOfBiased(float size, float bias, float v)
 {
     if (v >= 0)
-        return static_cast<int32_t>((v + bias) / size);
-    return static_cast<int32_t>(v / size) - 1;
+        return trunc_minus((v + bias) / size, false);
+    return trunc_minus(v / size, true);
 }
 
 float Frac(float v) { return v - static_cast<float>(FloorI(v)); }

@@ -3,6 +3,7 @@
 
 #include <math.h>
 #include <string.h>
+#include <sys/stat.h>
 
 #include "terrow/phys/phmsg.h"
 
@@ -55,9 +56,10 @@ void each_word(P &p, F &&f)
     f(&p.slowBounceFactor);
 }
 
-double sine_of_degrees(int32_t angle)
+// The angle is whole degrees; the subtraction is done wide so a wild file value cannot overflow it.
+float sine_of_degrees(int32_t angle)
 {
-    return cos(static_cast<double>(90 - angle) * 0.017453292519943295);
+    return static_cast<float>(cos(static_cast<double>(90 - static_cast<int64_t>(angle)) * 0.017453292519943295));
 }
 
 }  // namespace
@@ -101,7 +103,7 @@ void Phy_Derive()
 {
     PhyDerivedSet &d = PhyDerived;
     PhyParams.cellDiagonal = static_cast<float>(sqrt(2.3025));
-    d.halfRoot2 = sqrt(2.0) * 0.5;
+    d.halfRoot2 = static_cast<float>(sqrt(2.0) * 0.5);
     d.smallOffset << 0.1f << 0.1f << 0.1f;
     d.gravity << 0.0f << -PhyParams.gravity << 0.0f;
     d.sinGrazing = sine_of_degrees(PhyParams.grazingAngle);
@@ -115,9 +117,9 @@ void Phy_Derive()
     }
     d.ballRadius = 0.35f;
     double angle = atan2(0.55, 1.0);
-    d.slopeAngleDeg = angle * 180.0 / M_PI;
-    d.radiusOffsetTan = 0.35 * tan(angle / 2);
-    d.radiusOffsetSin = 0.35 * sin(angle);
+    d.slopeAngleDeg = static_cast<float>(angle * 180.0 / M_PI);
+    d.radiusOffsetTan = static_cast<float>(0.35 * tan(angle / 2));
+    d.radiusOffsetSin = static_cast<float>(0.35 * sin(angle));
     d.zero.Zero();
     static const float identity[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
     d.matrices[0] = M33();
@@ -128,6 +130,11 @@ void Phy_Derive()
 void Phy_FLoad()
 {
     FILE *f = fopen("Final.phy", "rb");
+    struct stat st;
+    if (f != nullptr && (fstat(fileno(f), &st) != 0 || S_ISDIR(st.st_mode))) {
+        fclose(f);  // a folder opens here but holds no values: as unopenable as a missing file
+        f = nullptr;
+    }
     if (f == nullptr) {
         Phys_Warning(PHMSG_OPEN_FAILED);
         return;

@@ -22,11 +22,19 @@ int Solve2(double a, double b, double c, double offset, double lo, double hi, do
     *out = hi;
     if (a != 0) {
         double disc = b * b - 4 * a * c;
-        if (disc < -0.001)
+        if (disc < -0.001 || !isfinite(disc))
             return 0;
+        // The root next to -b comes from q / a, the other from c / q: subtracting two nearly equal
+        // numbers, (r - b) with a small a, would lose the root a nearly linear motion needs.
+        double t1, t2;
         double r = disc < 0 ? 0.0 : sqrt(disc);
-        double t1 = offset + (r - b) / (2 * a);
-        double t2 = offset - (r + b) / (2 * a);
+        double q = -0.5 * (b + copysign(r, b));
+        if (disc <= 0 || q == 0) {
+            t1 = t2 = offset - b / (2 * a);
+        } else {
+            t1 = offset + q / a;
+            t2 = offset + c / q;
+        }
         bool ok1 = lo <= t1 && t1 <= hi, ok2 = lo <= t2 && t2 <= hi;
         if (ok1 && ok2) {
             *out = t1 < t2 ? t1 : t2;
@@ -41,6 +49,8 @@ int Solve2(double a, double b, double c, double offset, double lo, double hi, do
     if (b == 0)
         return 0;
     double t = offset - c / b;
+    if (!isfinite(t))
+        return 0;  // leaves hi: a NaN or infinite time must not reach the caller
     *out = t;
     return 2 * lo - hi <= t && t <= hi ? 1 : 0;
 }

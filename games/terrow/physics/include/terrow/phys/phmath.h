@@ -90,7 +90,7 @@ struct M33 {
     /* The zero matrix. */
     M33();
     explicit M33(const float e[9]);
-    /* The rotation by |v| about v / |v| for row vectors (p' = p.M), identity for |v| <= 0 or > 1e20. */
+    /* The rotation by |v| about v / |v| for row vectors (p' = p.M), identity for |v| <= 0, > 1e20 or NaN. */
     explicit M33(const FV3 &v);
     M33(const M33 &o) = default;
     M33 &operator=(const M33 &o);

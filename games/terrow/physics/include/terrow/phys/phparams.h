@@ -58,10 +58,10 @@ struct PhyDerivedSet {
     FV3 slopeDir[4];
     FV3 zero;
     M33 matrices[3];
-    double sinGrazing, sinSlope, sin11, sin32;
-    double halfRoot2;
+    float sinGrazing, sinSlope, sin11, sin32;
+    float halfRoot2;  // kept where file value 6 was
     float ballRadius;
-    double slopeAngleDeg, radiusOffsetTan, radiusOffsetSin;
+    float slopeAngleDeg, radiusOffsetTan, radiusOffsetSin;
 };
 extern PhyDerivedSet PhyDerived;
 extern FV3 PhyDown;
@@ -71,7 +71,8 @@ int Phy_Read(FILE *f);
 /* The 184 bytes of `p` in file order, little-endian. */
 void Phy_Encode(const PhyParamSet &p, unsigned char out[PHY_FILE_SIZE]);
 void Phy_Derive();
-/* Opens "Final.phy" in the current folder; a missing file warns and keeps the values. */
+/* Opens "Final.phy" in the current folder; a missing file (or a folder of that name) warns and keeps
+ * the values. */
 void Phy_FLoad();
 /* Called after a successful load; empty unless set. */
 void Phy_SetRefreshHook(void (*hook)());

@@ -9,7 +9,8 @@ double Quartic1(float a, float b, float c, float d, double t);  // first derivat
 double Quartic2(float a, float b, float c, double t);           // second derivative
 
 /* Roots t = offset + s of a.s^2 + b.s + c in [lo, hi] (a linear root down to 2.lo - hi); returns the
- * number accepted and the smallest accepted root in *out, hi when none is accepted. */
+ * number accepted and the smallest accepted root in *out, hi when none is accepted (a rejected finite
+ * linear root is written all the same). */
 int Solve2(double a, double b, double c, double offset, double lo, double hi, double *out);
 /* A root of the quartic in s = t - offset, searched from the upper end of [lo, hi]. 1, or the
  * quadratic solver's count when a is 0 (the callers' cubic term is then 0 too). */
