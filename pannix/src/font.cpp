@@ -511,6 +511,7 @@ VOK_EXPORT int32_t PxSaveLastFontSettings(int32_t push)
 
 VOK_EXPORT int32_t PxLoadLastFontSettings(int32_t pop)
 {
+    wait_fonts();
     const Slot slot = g_text.stack[g_text.depth];
     PxSelectFont(slot.set, slot.number);
     if (pop == 0)

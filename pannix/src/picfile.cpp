@@ -4,10 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <mutex>
 #include <string>
 
 #include "brondel/brcore.h"
 #include "brondel/brpixmap.h"
+#include "blit_core.h"
 #include "brondel/brpmfile.h"
 #include "pannix/pxblit.h"
 #include "pannix/pxpicfile.h"
@@ -74,14 +76,19 @@ bool folder_writable(const std::string &name)
 void note_failure(const char *) {}
 br_diaghandler g_load_handler = {"Pannix picture load", note_failure, note_failure};
 
+// Loads on two threads at once would put the handlers back in the wrong order and leave the quiet
+// one in place for good: one load at a time.
+std::mutex g_quiet_lock;
+
 class QuietLoad {
 public:
-    QuietLoad() : previous_(BrDiagHandlerSet(&g_load_handler)) {}
+    QuietLoad() : hold_(g_quiet_lock), previous_(BrDiagHandlerSet(&g_load_handler)) {}
     ~QuietLoad() { BrDiagHandlerSet(previous_); }
     QuietLoad(const QuietLoad &) = delete;
     QuietLoad &operator=(const QuietLoad &) = delete;
 
 private:
+    std::lock_guard<std::mutex> hold_;
     br_diaghandler *previous_;
 };
 
@@ -101,11 +108,8 @@ VOK_EXPORT br_pixelmap *ConvPixelmap(br_pixelmap *map, br_pixelmap *palette, int
     // Already 16 bits a pixel.
     if (map->type == PX_PMT_ARGB_4444 && (type == BR_PMT_RGB_555 || type == BR_PMT_RGB_565))
         return map;
-    if (map->type == BR_PMT_INDEX_8) {
-        if (palette == nullptr || palette->pixels == nullptr)
-            return nullptr;
-        map->user = palette->pixels;
-    }
+    if (map->type == BR_PMT_INDEX_8 && (palette == nullptr || palette->pixels == nullptr))
+        return nullptr;
     int32_t made = type;
     if (map->type == BR_PMT_RGBA_8888) {
         // The alpha survives in the types that carry one.
@@ -116,9 +120,14 @@ VOK_EXPORT br_pixelmap *ConvPixelmap(br_pixelmap *map, br_pixelmap *palette, int
         else if (type == BR_PMT_RGB_555)
             made = PX_PMT_ARGB_4444;
     }
+    // A pair the blitters cannot copy would give an empty picture (and a warning box) as if converted.
+    if (pxblit::copy_pair(map->type, made) == nullptr)
+        return nullptr;
     br_pixelmap *out = PxAllocPix(made, map->width, map->height, nullptr, 0);
     if (out == nullptr)
         return nullptr;
+    if (map->type == BR_PMT_INDEX_8)
+        map->user = palette->pixels;
     CopyRectangle(out, 0, 0, map, 0, 0, map->width, map->height);
     if (map->identifier != nullptr)
         PxReplaceId(out, map->identifier);

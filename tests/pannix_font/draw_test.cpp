@@ -203,6 +203,29 @@ TEST_F(Dejavu, TextdemoDrawsEveryMethod)
             if (p[0] > 230 && p[1] > 200 && p[2] < 120)
                 yellow[y / 96]++;
         }
+    // Every block draws all three lines (rows 20, 43 and 66 below its top, a line being 23 rows),
+    // the middle rows of each checked. Ink is anything but the row's background (column 0). The
+    // second font (yellow to orange) shows on the third line only, with each method but the fill,
+    // which draws every glyph in its own yellow.
+    for (int b = 0; b < 4; b++)
+        for (int line = 0; line < 3; line++) {
+            int ink = 0, warm = 0, filled = 0;
+            for (int y = b * 96 + 20 + 23 * line + 6; y < b * 96 + 20 + 23 * line + 17; y++)
+                for (int x = 0; x < w; x++) {
+                    const png_bytep p = rows[y] + x * 3, back = rows[y];
+                    ink += p[0] != back[0] || p[1] != back[1] || p[2] != back[2];
+                    warm += p[0] > 180 && p[0] > p[1] + 40;
+                    filled += p[0] == 255 && p[1] > 220 && p[2] < 90;
+                }
+            SCOPED_TRACE(testing::Message() << "block " << b << " line " << line);
+            EXPECT_GT(ink, 400);
+            if (b < 3 && line == 2)
+                EXPECT_GT(warm, 50);
+            else
+                EXPECT_EQ(warm, 0);
+            if (b == 3)
+                EXPECT_GT(filled, 400);
+        }
     png_destroy_read_struct(&png, &info, nullptr);
     fclose(f);
     for (int b = 0; b < 3; b++)

@@ -83,6 +83,34 @@ TEST_F(Lock, AWaiterGoesOnWhenTheHolderLetsGo)
     EXPECT_LT(waited, 1000u);
 }
 
+TEST_F(Lock, TheStackIsReadAfterTheWait)
+{
+    fonttest::write_set(dir.string(), "three", {fonttest::font(8), fonttest::font(9), fonttest::font(10)});
+    PXFONTSET *three = PxLoadFontset(path("three").c_str(), 0, set);
+    ASSERT_EQ(three, set) << GetLastMsgError();
+    PXFONTSET *second = set->next;
+    PxSelectFont(second, 0);
+    PxSaveLastFontSettings(1);
+    // The holder saves another selection only once this thread has begun to wait (its polls move the
+    // clock), then lets go.
+    std::atomic<bool> locked{false};
+    std::thread holder([&] {
+        PxLockFonts();
+        const ULONGLONG start = PlatClockNow();
+        locked = true;
+        while (PlatClockNow() - start < 50 * 1000)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        PxSelectFont(second, 2);
+        PxSaveLastFontSettings(0);
+        PxUnlockFonts();
+    });
+    while (!locked)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_EQ(PxLoadLastFontSettings(1), 0);
+    holder.join();
+    EXPECT_EQ(PxGetTextHeight1(), 10);
+}
+
 TEST_F(Lock, TheHolderItselfAndLoadingNeverWait)
 {
     PxLockFonts();

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "pic_support.h"
+#include "vokplat/msgbox.h"
 
 namespace {
 
@@ -274,6 +275,29 @@ TEST_F(PicFile, ConvPixelmap)
     EXPECT_EQ(pixel(out, 3, 0, 2), rgb565(kGreen));
     PxFreePix(out);
     PxFreePix(palette);
+
+    // Pairs the blitters cannot copy are refused, not handed back empty; the map stays as it was.
+    struct Refused {
+        int32_t from, to;
+    } refused[] = {{BR_PMT_RGB_565, BR_PMT_INDEX_8}, {PX_PMT_ARGB_4444, PX_PMT_RGB565_ALPHA8}};
+    PlatMsgBoxReset();
+    for (const Refused &r : refused) {
+        SCOPED_TRACE(testing::Message() << r.from << " to " << r.to);
+        br_pixelmap *pm = PxAllocPix(r.from, 2, 1, nullptr, 0);
+        PxFillPix(pm, 0x1234);
+        EXPECT_EQ(ConvPixelmap(pm, nullptr, r.to), nullptr);
+        EXPECT_EQ(pm->type, r.from);
+        EXPECT_EQ(pixel(pm, 1, 0, 2), 0x1234u);
+        PxFreePix(pm);
+    }
+    char boxes[256];
+    EXPECT_EQ(PlatMsgBoxLog(boxes, sizeof boxes), 0u) << boxes;
+
+    // Nor is such a picture cached.
+    pxtest::write_bytes(path("truecolour.bmp"), pictest::bmp(2, 2, kRed));
+    EXPECT_EQ(AmsgGetPixFile("truecolour", BR_PMT_INDEX_8), nullptr);
+    EXPECT_NE(strstr(GetLastMsgError(), "truecolour.bmp"), nullptr) << GetLastMsgError();
+    EXPECT_FALSE(std::filesystem::exists(path("truecolour.pix")));
 }
 
 TEST_F(PicFile, PackPicturesWhenNoFileIsFound)
