@@ -195,6 +195,7 @@ TEST_F(Clips, OneClipOfAGroupRunsTheOthersRestAtTheirStart)
 TEST_F(Clips, FailedOpensKeepNothingAndTheWindowTakesTheWholeNoticeRange)
 {
     vok::clip_notices() = {};
+    PlatMsgBoxPushAnswer(IDCANCEL);  // a missing clip asks for the data disc
     EXPECT_EQ(vok::clip_for_ikon("gone.mzi", 0, 0, &scene, &session, &ikon), nullptr);
     EXPECT_EQ(vok::clip_for_ikon(nullptr, 0, 0, &scene, &session, &ikon), nullptr);
     EXPECT_EQ(vok::clip_command(vok::kClipPlay, nullptr, 1), 0);

@@ -155,7 +155,7 @@ Directory *current()
     return current_slot().get();
 }
 
-std::vector<uint8_t> build_pack(const std::vector<std::pair<std::string, std::vector<uint8_t>>> &entries)
+std::vector<uint8_t> build_pack(const SoundEntries &entries)
 {
     std::vector<uint8_t> out;
     auto put = [&](uint32_t v) {

@@ -51,6 +51,7 @@ void close_current();
 Directory *current();
 
 // A pack image from names and data, for the tools and the tests.
-std::vector<uint8_t> build_pack(const std::vector<std::pair<std::string, std::vector<uint8_t>>> &entries);
+using SoundEntries = std::vector<std::pair<std::string, std::vector<uint8_t>>>;
+std::vector<uint8_t> build_pack(const SoundEntries &entries);
 
 }  // namespace vokpack
