@@ -156,6 +156,12 @@ TEST_F(Clips, OneClipOfAGroupRunsTheOthersRestAtTheirStart)
     }
     ASSERT_EQ(vok::clip_command(vok::kClipOpen, group, 3), 1);
     ASSERT_EQ(vok::clip_command(vok::kClipPlay, group, 3), 1);
+    // All paused first, so that the chosen one has something to continue from.
+    ASSERT_EQ(vok::clip_command(vok::kClipPause, group, 3), 1);
+    ASSERT_TRUE(fxtest::pump_until([&] {
+        return std::all_of(std::begin(group), std::end(group),
+                           [](const vok::MediaClip &c) { return GetMediaState(c.handle) == MEDIA_STATE_PAUSED; });
+    }));
     // The chosen clip is continued (it may reach its end and hold there soon after); the others are
     // paused at frame 0 without a range.
     auto continued = [](const vok::MediaClip &c) {
