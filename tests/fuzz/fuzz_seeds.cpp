@@ -12,6 +12,8 @@
 #include "df_fuzz_common.h"
 #include "memfs.h"
 #include "mzi/mziwriter.h"
+#include "vokscore/soundpack.h"
+#include "vokscore/wave.h"
 #include "pannix_seeds.h"
 #include "scene_seeds.h"
 #include "terrow_seeds.h"
@@ -162,12 +164,27 @@ void write_mzi_seeds(const std::string &dir)
     }
 }
 
+void write_sound_seeds(const std::string &dir, bool pack)
+{
+    vokpack::SoundEntries entries;
+    entries.emplace_back("tone8", vokpack::make_wave(std::vector<uint8_t>(400, 0x90), 1, 8000, 8));
+    entries.emplace_back("tone16", vokpack::make_wave(vokpack::tone_samples(440, 20, 11025), 1, 11025, 16));
+    entries.emplace_back("odd", vokpack::make_wave(std::vector<uint8_t>(33, 0x70), 1, 8000, 8));
+    for (const auto &e : entries)
+        if (!pack)
+            put(dir + "/" + e.first + ".wav", std::string(e.second.begin(), e.second.end()));
+    if (pack) {
+        std::vector<uint8_t> b = vokpack::build_pack(entries);
+        put(dir + "/sounds.pck", std::string(b.begin(), b.end()));
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     if (argc != 3) {
-        fprintf(stderr, "usage: fuzz_seeds datafile|pix|tga|bmp|pack|settings|movie|image|scenefile|trfield|trdict|mzi|font folder\n");
+        fprintf(stderr, "usage: fuzz_seeds datafile|pix|tga|bmp|pack|settings|movie|image|scenefile|trfield|trdict|mzi|font|soundpack|wave folder\n");
         return 2;
     }
     std::string kind = argv[1], dir = argv[2];
@@ -208,6 +225,8 @@ int main(int argc, char **argv)
         fuzz::write_trdict_seeds(dir);
     } else if (kind == "mzi") {
         write_mzi_seeds(dir);
+    } else if (kind == "soundpack" || kind == "wave") {
+        write_sound_seeds(dir, kind == "soundpack");
     } else if (kind == "font") {
         fuzz::write_font_seeds(dir);
     } else {

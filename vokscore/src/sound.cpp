@@ -38,7 +38,8 @@ IDirectSound *direct_sound()
 VOK_EXPORT int VokCreateDirectSound(HWND window)
 {
     SoundDevice &d = device();
-    d.created = false;
+    // A second call replaces the object instead of losing the first one.
+    VokReleaseDirectSound();
     try {
         IDirectSound *ds = nullptr;
         if (DirectSoundCreate(nullptr, &ds, nullptr) != DS_OK || ds == nullptr)

@@ -6,5 +6,7 @@
 #include "vokscore/vokpath.h"
 #include "vokscore/voktext.h"
 #include "vokscore/vokstats.h"
+#include "vokscore/voksound.h"
+#include "vokscore/vokmedia.h"
 
 #endif
