@@ -330,6 +330,15 @@ inline __m128i clamp16(__m128i lo, __m128i hi)
     return _mm_min_epi16(_mm_max_epi16(v, _mm_setzero_si128()), _mm_set1_epi16(255));
 }
 
+// Lane K of `tw` takes the 16-bit texel numbered by lane K of `n`.
+template <int K>
+inline __m128i gather16(__m128i tw, __m128i n, const uint8_t *tpix)
+{
+    uint16_t v;
+    std::memcpy(&v, tpix + (std::ptrdiff_t)_mm_extract_epi16(n, K) * 2, 2);
+    return _mm_insert_epi16(tw, v, K);
+}
+
 template <ColourType C, DepthType D, TexelType T, bool Modulate, bool Affine>
 int paint_fast8(const SpanIn &s, const Paint &p, float &zr, int32_t *rgbr, uint32_t &fur, uint32_t &fvr,
                 uint32_t dfu, uint32_t dfv)
@@ -482,7 +491,8 @@ int paint_fast8(const SpanIn &s, const Paint &p, float &zr, int32_t *rgbr, uint3
             continue;
         // Texel addresses: in a packed texture of at most 65,536 texels the texel number fits a
         // 16-bit lane; otherwise byte offsets are worked out lane by lane.
-        alignas(16) std::ptrdiff_t off[8];
+        __m128i colour, tw = _mm_setzero_si128();
+        alignas(16) uint32_t c[8];
         if (packed) {
             // The signed pack takes -32,768..32,767: numbers are moved down into it and back.
             const __m128i h = _mm_set1_epi32(32768);
@@ -490,30 +500,43 @@ int paint_fast8(const SpanIn &s, const Paint &p, float &zr, int32_t *rgbr, uint3
                 _mm_packs_epi32(_mm_sub_epi32(_mm_or_si128(_mm_sll_epi32(iv_lo, wshift), iu_lo), h),
                                 _mm_sub_epi32(_mm_or_si128(_mm_sll_epi32(iv_hi, wshift), iu_hi), h)),
                 _mm_set1_epi16((short)0x8000));
-            off[0] = (uint16_t)_mm_extract_epi16(n, 0);
-            off[1] = (uint16_t)_mm_extract_epi16(n, 1);
-            off[2] = (uint16_t)_mm_extract_epi16(n, 2);
-            off[3] = (uint16_t)_mm_extract_epi16(n, 3);
-            off[4] = (uint16_t)_mm_extract_epi16(n, 4);
-            off[5] = (uint16_t)_mm_extract_epi16(n, 5);
-            off[6] = (uint16_t)_mm_extract_epi16(n, 6);
-            off[7] = (uint16_t)_mm_extract_epi16(n, 7);
-            for (int k = 0; k < 8; ++k)
-                off[k] *= bytes_of(T);
+            if constexpr (T == TexelType::Index8) {
+                c[0] = palette[tpix[_mm_extract_epi16(n, 0)]];
+                c[1] = palette[tpix[_mm_extract_epi16(n, 1)]];
+                c[2] = palette[tpix[_mm_extract_epi16(n, 2)]];
+                c[3] = palette[tpix[_mm_extract_epi16(n, 3)]];
+                c[4] = palette[tpix[_mm_extract_epi16(n, 4)]];
+                c[5] = palette[tpix[_mm_extract_epi16(n, 5)]];
+                c[6] = palette[tpix[_mm_extract_epi16(n, 6)]];
+                c[7] = palette[tpix[_mm_extract_epi16(n, 7)]];
+            } else {
+                tw = gather16<0>(tw, n, tpix);
+                tw = gather16<1>(tw, n, tpix);
+                tw = gather16<2>(tw, n, tpix);
+                tw = gather16<3>(tw, n, tpix);
+                tw = gather16<4>(tw, n, tpix);
+                tw = gather16<5>(tw, n, tpix);
+                tw = gather16<6>(tw, n, tpix);
+                tw = gather16<7>(tw, n, tpix);
+            }
         } else {
             alignas(16) int32_t iu[8], iv[8];
             _mm_store_si128((__m128i *)iu, iu_lo);
             _mm_store_si128((__m128i *)(iu + 4), iu_hi);
             _mm_store_si128((__m128i *)iv, iv_lo);
             _mm_store_si128((__m128i *)(iv + 4), iv_hi);
-            for (int k = 0; k < 8; ++k)
-                off[k] = (std::ptrdiff_t)iv[k] * trow + (std::ptrdiff_t)iu[k] * bytes_of(T);
+            alignas(16) uint16_t w[8];
+            for (int k = 0; k < 8; ++k) {
+                const uint8_t *tp = tpix + (std::ptrdiff_t)iv[k] * trow + (std::ptrdiff_t)iu[k] * bytes_of(T);
+                if constexpr (T == TexelType::Index8)
+                    c[k] = palette[*tp];
+                else
+                    std::memcpy(&w[k], tp, 2);
+            }
+            if constexpr (T != TexelType::Index8)
+                tw = _mm_load_si128((const __m128i *)w);
         }
-        __m128i colour;
         if constexpr (T == TexelType::Index8) {
-            alignas(16) uint32_t c[8];
-            for (int k = 0; k < 8; ++k)
-                c[k] = palette[tpix[off[k]]];
             const __m128i lo = _mm_load_si128((const __m128i *)c), hi = _mm_load_si128((const __m128i *)(c + 4));
             const __m128i ff = _mm_set1_epi32(0xff);
             Eight er{_mm_and_si128(_mm_srli_epi32(lo, 16), ff), _mm_and_si128(_mm_srli_epi32(hi, 16), ff)};
@@ -521,10 +544,6 @@ int paint_fast8(const SpanIn &s, const Paint &p, float &zr, int32_t *rgbr, uint3
             Eight eb{_mm_and_si128(lo, ff), _mm_and_si128(hi, ff)};
             colour = shade_pack(lanes16(er), lanes16(eg), lanes16(eb), sr_lo, sg_lo, sb_lo);
         } else {
-            alignas(16) uint16_t w[8];
-            for (int k = 0; k < 8; ++k)
-                std::memcpy(&w[k], tpix + off[k], 2);
-            const __m128i tw = _mm_load_si128((const __m128i *)w);
             if constexpr (copy) {
                 colour = tw;
             } else {
