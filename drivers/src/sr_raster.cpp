@@ -9,7 +9,13 @@
 #include <cstddef>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace sr {
+
+bool wide_spans = true;
 
 namespace {
 
@@ -292,10 +298,305 @@ inline uint32_t fixed_step(float d)
     return (uint32_t)(int32_t)(std::clamp(d, -16384.0f, 16384.0f) * 65536.0f);
 }
 
+#if defined(__SSE2__)
+// Eight pixels of the one-pass writer at a time. Every value is the one the pixel-by-pixel loop
+// below reaches, to the bit: depth steps by float additions, so the eight depths are guessed as
+// z + k x (the first step) and each guess is checked to be the sum the loop would make (it is,
+// unless the step straddles a power of two or rounds to even); a group that fails is summed one by
+// one. Texel positions, colours and the modulation are the same operations lane by lane.
+struct Eight {
+    __m128i lo, hi; // 32-bit lanes 0..3 and 4..7
+};
+
+inline __m128i lanes16(const Eight &e)
+{
+    return _mm_packs_epi32(e.lo, e.hi); // values known to fit
+}
+
+// texel_floor() lane by lane, then wrapped by the mask.
+inline __m128i floor_wrap(__m128 t, __m128i mask)
+{
+    const __m128 abs = _mm_andnot_ps(_mm_set1_ps(-0.0f), t);
+    const __m128i ok = _mm_castps_si128(_mm_cmplt_ps(abs, _mm_set1_ps(1.0e9f)));
+    __m128i i = _mm_cvttps_epi32(t);
+    i = _mm_add_epi32(i, _mm_castps_si128(_mm_cmpgt_ps(_mm_cvtepi32_ps(i), t)));
+    return _mm_and_si128(_mm_and_si128(i, ok), mask);
+}
+
+// clamp255() of eight 16.16 values, as 16-bit lanes.
+inline __m128i clamp16(__m128i lo, __m128i hi)
+{
+    __m128i v = _mm_packs_epi32(_mm_srai_epi32(lo, 16), _mm_srai_epi32(hi, 16));
+    return _mm_min_epi16(_mm_max_epi16(v, _mm_setzero_si128()), _mm_set1_epi16(255));
+}
+
+// Lane K of `tw` takes the 16-bit texel numbered by lane K of `n`.
+template <int K>
+inline __m128i gather16(__m128i tw, __m128i n, const uint8_t *tpix)
+{
+    uint16_t v;
+    std::memcpy(&v, tpix + (std::ptrdiff_t)_mm_extract_epi16(n, K) * 2, 2);
+    return _mm_insert_epi16(tw, v, K);
+}
+
+template <ColourType C, DepthType D, TexelType T, bool Modulate, bool Affine>
+int paint_fast8(const SpanIn &s, const Paint &p, float &zr, int32_t *rgbr, uint32_t &fur, uint32_t &fvr,
+                uint32_t dfu, uint32_t dfv)
+{
+    const Texture &t = p.texture;
+    const uint8_t *tpix = t.pixels;
+    const std::ptrdiff_t trow = t.row_bytes;
+    const uint32_t *palette = t.palette;
+    const __m128i mu = _mm_set1_epi32(t.width - 1), mv = _mm_set1_epi32(t.height - 1);
+    constexpr bool copy = !Modulate && ((T == TexelType::RGB_565 && C == ColourType::RGB_565) ||
+                                        (T == TexelType::RGB_555 && C == ColourType::RGB_555));
+    uint8_t *const crow = s.crow, *const drow = s.drow;
+    const int i0 = s.i0, i1 = s.i1;
+    const float dz = s.dz;
+    float z = zr;
+    const __m128 k0 = _mm_setr_ps(0, 1, 2, 3), k1 = _mm_setr_ps(1, 2, 3, 4), k4 = _mm_setr_ps(4, 5, 6, 7),
+                 k5 = _mm_setr_ps(5, 6, 7, 8), vdz = _mm_set1_ps(dz), scale = _mm_set1_ps(65536.0f);
+    auto ramp_of = [](uint32_t d) { return _mm_setr_epi32(0, (int)d, (int)(2 * d), (int)(3 * d)); };
+    // Smooth colour, 16.16, wrapping like the loop's additions.
+    const bool smooth = s.smooth;
+    __m128i sr4 = ramp_of((uint32_t)s.drgb[0]), sg4 = ramp_of((uint32_t)s.drgb[1]), sb4 = ramp_of((uint32_t)s.drgb[2]);
+    const __m128i dr4 = _mm_set1_epi32((int)(4u * (uint32_t)s.drgb[0])),
+                  dg4 = _mm_set1_epi32((int)(4u * (uint32_t)s.drgb[1])),
+                  db4 = _mm_set1_epi32((int)(4u * (uint32_t)s.drgb[2]));
+    uint32_t r = (uint32_t)rgbr[0], g = (uint32_t)rgbr[1], b = (uint32_t)rgbr[2];
+    __m128i fr = _mm_set1_epi16((short)(((s.flat >> 16) & 0xff) + 1)),
+            fg = _mm_set1_epi16((short)(((s.flat >> 8) & 0xff) + 1)), fb = _mm_set1_epi16((short)((s.flat & 0xff) + 1));
+    uint32_t fu = fur, fv = fvr;
+    const __m128i du4 = ramp_of(dfu), dv4 = ramp_of(dfv), du4s = _mm_set1_epi32((int)(4u * dfu)),
+                  dv4s = _mm_set1_epi32((int)(4u * dfv));
+    const __m128 q = _mm_set1_ps(s.q), dq = _mm_set1_ps(s.dq), uq = _mm_set1_ps(s.uq), duq = _mm_set1_ps(s.duq),
+                 vq = _mm_set1_ps(s.vq), dvq = _mm_set1_ps(s.dvq);
+    const __m128i one16 = _mm_set1_epi16(1);
+    int ws = 0;
+    while ((1 << ws) < t.width)
+        ++ws;
+    const bool packed = trow == (std::ptrdiff_t)t.width * bytes_of(T) && (int64_t)t.width * t.height <= 65536;
+    const __m128i wshift = _mm_cvtsi32_si128(ws);
+    // 8-bit channels (16-bit lanes) modulated as asked and packed for the buffer.
+    auto shade_pack = [&](__m128i cr, __m128i cg, __m128i cb, __m128i sr_lo, __m128i sg_lo, __m128i sb_lo) {
+        if constexpr (Modulate) {
+            __m128i mr = fr, mg = fg, mb = fb;
+            if (smooth) {
+                mr = _mm_add_epi16(clamp16(sr_lo, _mm_add_epi32(sr_lo, dr4)), one16);
+                mg = _mm_add_epi16(clamp16(sg_lo, _mm_add_epi32(sg_lo, dg4)), one16);
+                mb = _mm_add_epi16(clamp16(sb_lo, _mm_add_epi32(sb_lo, db4)), one16);
+            }
+            cr = _mm_srli_epi16(_mm_mullo_epi16(cr, mr), 8);
+            cg = _mm_srli_epi16(_mm_mullo_epi16(cg, mg), 8);
+            cb = _mm_srli_epi16(_mm_mullo_epi16(cb, mb), 8);
+        }
+        if constexpr (C == ColourType::RGB_565)
+            return _mm_or_si128(_mm_or_si128(_mm_slli_epi16(_mm_srli_epi16(cr, 3), 11),
+                                             _mm_slli_epi16(_mm_srli_epi16(cg, 2), 5)),
+                                _mm_srli_epi16(cb, 3));
+        else
+            return _mm_or_si128(_mm_or_si128(_mm_slli_epi16(_mm_srli_epi16(cr, 3), 10),
+                                             _mm_slli_epi16(_mm_srli_epi16(cg, 3), 5)),
+                                _mm_srli_epi16(cb, 3));
+    };
+    int i = i0;
+    // The last pixels of a row go through the same code on a copy, so nothing past the row is touched.
+    alignas(16) uint8_t ctail[16] = {}, dtail[32] = {};
+    constexpr int dbytes = D == DepthType::D32 ? 4 : 2;
+    const __m128i lane16 = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7), lane_lo = _mm_setr_epi32(0, 1, 2, 3),
+                  lane_hi = _mm_setr_epi32(4, 5, 6, 7);
+    for (; i < i1; i += 8) {
+        const int n = std::min(8, i1 - i);
+        uint8_t *cp8 = crow + (std::ptrdiff_t)i * 2, *dp8 = drow;
+        if constexpr (D != DepthType::None)
+            dp8 = drow + (std::ptrdiff_t)i * dbytes;
+        if (n < 8) {
+            std::memcpy(ctail, cp8, (size_t)n * 2);
+            cp8 = ctail;
+            if constexpr (D != DepthType::None) {
+                std::memcpy(dtail, dp8, (size_t)n * dbytes);
+                dp8 = dtail;
+            }
+        }
+        // Depths: the guess and its check.
+        __m128 za, zb;
+        {
+            const __m128 zz = _mm_set1_ps(z), step = _mm_set1_ps((z + dz) - z);
+            za = _mm_add_ps(zz, _mm_mul_ps(k0, step));
+            zb = _mm_add_ps(zz, _mm_mul_ps(k4, step));
+            const __m128 na = _mm_add_ps(zz, _mm_mul_ps(k1, step)), nb = _mm_add_ps(zz, _mm_mul_ps(k5, step));
+            const int ok = _mm_movemask_ps(_mm_cmpeq_ps(_mm_add_ps(za, vdz), na)) &
+                           _mm_movemask_ps(_mm_cmpeq_ps(_mm_add_ps(zb, vdz), nb));
+            if (ok == 15) {
+                z = _mm_cvtss_f32(_mm_shuffle_ps(nb, nb, _MM_SHUFFLE(3, 3, 3, 3)));
+            } else {
+                alignas(16) float zs[8];
+                for (int k = 0; k < 8; ++k, z += dz)
+                    zs[k] = z;
+                za = _mm_load_ps(zs);
+                zb = _mm_load_ps(zs + 4);
+            }
+        }
+        __m128i pass16 = _mm_cmpgt_epi16(_mm_set1_epi16((short)n), lane16);
+        __m128i pass_lo = _mm_cmpgt_epi32(_mm_set1_epi32(n), lane_lo), pass_hi = _mm_cmpgt_epi32(_mm_set1_epi32(n), lane_hi);
+        __m128i nd16 = pass16;
+        __m128i nd_lo = pass16, nd_hi = pass16;
+        if constexpr (D != DepthType::None) {
+            const __m128i zi_lo = _mm_cvttps_epi32(_mm_mul_ps(za, scale)), zi_hi = _mm_cvttps_epi32(_mm_mul_ps(zb, scale));
+            if constexpr (D == DepthType::D16) {
+                // Upper halves, signed (top bit not yet flipped), against the stored ones flipped.
+                const __m128i hs = _mm_packs_epi32(_mm_srai_epi32(zi_lo, 16), _mm_srai_epi32(zi_hi, 16));
+                const __m128i old = _mm_loadu_si128((const __m128i *)dp8);
+                const __m128i flip = _mm_set1_epi16((short)0x8000);
+                pass16 = _mm_andnot_si128(_mm_cmpgt_epi16(hs, _mm_xor_si128(old, flip)), pass16);
+                nd16 = _mm_xor_si128(hs, flip);
+            } else {
+                const __m128i flip = _mm_set1_epi32((int)0x80000000u);
+                const __m128i ol = _mm_loadu_si128((const __m128i *)dp8),
+                              oh = _mm_loadu_si128((const __m128i *)(dp8 + 16));
+                pass_lo = _mm_andnot_si128(_mm_cmpgt_epi32(zi_lo, _mm_xor_si128(ol, flip)), pass_lo);
+                pass_hi = _mm_andnot_si128(_mm_cmpgt_epi32(zi_hi, _mm_xor_si128(oh, flip)), pass_hi);
+                pass16 = _mm_packs_epi32(pass_lo, pass_hi);
+                nd_lo = _mm_xor_si128(zi_lo, flip);
+                nd_hi = _mm_xor_si128(zi_hi, flip);
+            }
+        }
+        // Texel positions (computed for all eight; only passing pixels are written).
+        __m128i iu_lo, iu_hi, iv_lo, iv_hi;
+        if constexpr (Affine) {
+            const __m128i u0 = _mm_add_epi32(_mm_set1_epi32((int)fu), du4), v0 = _mm_add_epi32(_mm_set1_epi32((int)fv), dv4);
+            iu_lo = _mm_and_si128(_mm_srli_epi32(u0, 16), mu);
+            iv_lo = _mm_and_si128(_mm_srli_epi32(v0, 16), mv);
+            iu_hi = _mm_and_si128(_mm_srli_epi32(_mm_add_epi32(u0, du4s), 16), mu);
+            iv_hi = _mm_and_si128(_mm_srli_epi32(_mm_add_epi32(v0, dv4s), 16), mv);
+            fu += 8u * dfu;
+            fv += 8u * dfv;
+        } else {
+            const __m128 base = _mm_set1_ps((float)(i - i0));
+            const __m128 ka = _mm_add_ps(base, k0), kb = _mm_add_ps(base, k4);
+            const __m128 wa = _mm_div_ps(_mm_set1_ps(1.0f), _mm_add_ps(q, _mm_mul_ps(ka, dq)));
+            const __m128 wb = _mm_div_ps(_mm_set1_ps(1.0f), _mm_add_ps(q, _mm_mul_ps(kb, dq)));
+            iu_lo = floor_wrap(_mm_mul_ps(_mm_add_ps(uq, _mm_mul_ps(ka, duq)), wa), mu);
+            iu_hi = floor_wrap(_mm_mul_ps(_mm_add_ps(uq, _mm_mul_ps(kb, duq)), wb), mu);
+            iv_lo = floor_wrap(_mm_mul_ps(_mm_add_ps(vq, _mm_mul_ps(ka, dvq)), wa), mv);
+            iv_hi = floor_wrap(_mm_mul_ps(_mm_add_ps(vq, _mm_mul_ps(kb, dvq)), wb), mv);
+        }
+        __m128i sr_lo = _mm_add_epi32(_mm_set1_epi32((int)r), sr4), sg_lo = _mm_add_epi32(_mm_set1_epi32((int)g), sg4),
+                sb_lo = _mm_add_epi32(_mm_set1_epi32((int)b), sb4);
+        r += 8u * (uint32_t)s.drgb[0];
+        g += 8u * (uint32_t)s.drgb[1];
+        b += 8u * (uint32_t)s.drgb[2];
+        const int pm = _mm_movemask_epi8(pass16);
+        if (pm == 0)
+            continue;
+        // Texel addresses: in a packed texture of at most 65,536 texels the texel number fits a
+        // 16-bit lane; otherwise byte offsets are worked out lane by lane.
+        __m128i colour, tw = _mm_setzero_si128();
+        alignas(16) uint32_t c[8];
+        if (packed) {
+            // The signed pack takes -32,768..32,767: numbers are moved down into it and back.
+            const __m128i h = _mm_set1_epi32(32768);
+            const __m128i n = _mm_xor_si128(
+                _mm_packs_epi32(_mm_sub_epi32(_mm_or_si128(_mm_sll_epi32(iv_lo, wshift), iu_lo), h),
+                                _mm_sub_epi32(_mm_or_si128(_mm_sll_epi32(iv_hi, wshift), iu_hi), h)),
+                _mm_set1_epi16((short)0x8000));
+            if constexpr (T == TexelType::Index8) {
+                c[0] = palette[tpix[_mm_extract_epi16(n, 0)]];
+                c[1] = palette[tpix[_mm_extract_epi16(n, 1)]];
+                c[2] = palette[tpix[_mm_extract_epi16(n, 2)]];
+                c[3] = palette[tpix[_mm_extract_epi16(n, 3)]];
+                c[4] = palette[tpix[_mm_extract_epi16(n, 4)]];
+                c[5] = palette[tpix[_mm_extract_epi16(n, 5)]];
+                c[6] = palette[tpix[_mm_extract_epi16(n, 6)]];
+                c[7] = palette[tpix[_mm_extract_epi16(n, 7)]];
+            } else {
+                tw = gather16<0>(tw, n, tpix);
+                tw = gather16<1>(tw, n, tpix);
+                tw = gather16<2>(tw, n, tpix);
+                tw = gather16<3>(tw, n, tpix);
+                tw = gather16<4>(tw, n, tpix);
+                tw = gather16<5>(tw, n, tpix);
+                tw = gather16<6>(tw, n, tpix);
+                tw = gather16<7>(tw, n, tpix);
+            }
+        } else {
+            alignas(16) int32_t iu[8], iv[8];
+            _mm_store_si128((__m128i *)iu, iu_lo);
+            _mm_store_si128((__m128i *)(iu + 4), iu_hi);
+            _mm_store_si128((__m128i *)iv, iv_lo);
+            _mm_store_si128((__m128i *)(iv + 4), iv_hi);
+            alignas(16) uint16_t w[8];
+            for (int k = 0; k < 8; ++k) {
+                const uint8_t *tp = tpix + (std::ptrdiff_t)iv[k] * trow + (std::ptrdiff_t)iu[k] * bytes_of(T);
+                if constexpr (T == TexelType::Index8)
+                    c[k] = palette[*tp];
+                else
+                    std::memcpy(&w[k], tp, 2);
+            }
+            if constexpr (T != TexelType::Index8)
+                tw = _mm_load_si128((const __m128i *)w);
+        }
+        if constexpr (T == TexelType::Index8) {
+            const __m128i lo = _mm_load_si128((const __m128i *)c), hi = _mm_load_si128((const __m128i *)(c + 4));
+            const __m128i ff = _mm_set1_epi32(0xff);
+            Eight er{_mm_and_si128(_mm_srli_epi32(lo, 16), ff), _mm_and_si128(_mm_srli_epi32(hi, 16), ff)};
+            Eight eg{_mm_and_si128(_mm_srli_epi32(lo, 8), ff), _mm_and_si128(_mm_srli_epi32(hi, 8), ff)};
+            Eight eb{_mm_and_si128(lo, ff), _mm_and_si128(hi, ff)};
+            colour = shade_pack(lanes16(er), lanes16(eg), lanes16(eb), sr_lo, sg_lo, sb_lo);
+        } else {
+            if constexpr (copy) {
+                colour = tw;
+            } else {
+                const __m128i m5 = _mm_set1_epi16(31);
+                __m128i r5, g8, b5 = _mm_and_si128(tw, m5);
+                if constexpr (T == TexelType::RGB_565) {
+                    r5 = _mm_srli_epi16(tw, 11);
+                    const __m128i g6 = _mm_and_si128(_mm_srli_epi16(tw, 5), _mm_set1_epi16(63));
+                    g8 = _mm_or_si128(_mm_slli_epi16(g6, 2), _mm_srli_epi16(g6, 4));
+                } else {
+                    r5 = _mm_and_si128(_mm_srli_epi16(tw, 10), m5);
+                    const __m128i g5 = _mm_and_si128(_mm_srli_epi16(tw, 5), m5);
+                    g8 = _mm_or_si128(_mm_slli_epi16(g5, 3), _mm_srli_epi16(g5, 2));
+                }
+                colour = shade_pack(_mm_or_si128(_mm_slli_epi16(r5, 3), _mm_srli_epi16(r5, 2)), g8,
+                                    _mm_or_si128(_mm_slli_epi16(b5, 3), _mm_srli_epi16(b5, 2)), sr_lo, sg_lo, sb_lo);
+            }
+        }
+        // Only the passing pixels change.
+        auto merge = [](__m128i now, __m128i old, __m128i keep) {
+            return _mm_or_si128(_mm_and_si128(keep, now), _mm_andnot_si128(keep, old));
+        };
+        __m128i *cp = (__m128i *)cp8;
+        _mm_storeu_si128(cp, merge(colour, _mm_loadu_si128(cp), pass16));
+        if constexpr (D == DepthType::D16) {
+            __m128i *dp = (__m128i *)dp8;
+            _mm_storeu_si128(dp, merge(nd16, _mm_loadu_si128(dp), pass16));
+        } else if constexpr (D == DepthType::D32) {
+            __m128i *dp = (__m128i *)dp8;
+            _mm_storeu_si128(dp, merge(nd_lo, _mm_loadu_si128(dp), pass_lo));
+            _mm_storeu_si128(dp + 1, merge(nd_hi, _mm_loadu_si128(dp + 1), pass_hi));
+        }
+        if (n < 8) {
+            std::memcpy(crow + (std::ptrdiff_t)i * 2, ctail, (size_t)n * 2);
+            if constexpr (D != DepthType::None)
+                std::memcpy(drow + (std::ptrdiff_t)i * dbytes, dtail, (size_t)n * dbytes);
+        }
+    }
+    zr = z;
+    rgbr[0] = (int32_t)r;
+    rgbr[1] = (int32_t)g;
+    rgbr[2] = (int32_t)b;
+    fur = fu;
+    fvr = fv;
+    return i1;
+}
+#endif
+
 // The common game surfaces in one pass: an opaque 565, 555 or index 8 texture whose sides are
 // powers of two, nearest texel, as it is or modulated, into a 16-bit buffer; the same values as the
 // run writer. With Affine (1/w the same all over the primitive: seen face on, or a parallel view)
-// the texel position steps in fixed point instead of being divided out at every pixel.
+// the texel position steps in fixed point instead of being divided out at every pixel. Eight pixels
+// at a time where the processor allows, the rest one by one.
 template <ColourType C, DepthType D, TexelType T, bool Modulate, bool Affine>
 void paint_fast(const SpanIn &s, const Paint &p)
 {
@@ -311,9 +612,15 @@ void paint_fast(const SpanIn &s, const Paint &p)
         dfv = fixed_step(s.dvq / s.q);
     }
     float z = s.z;
-    int32_t r = s.rgb[0], g = s.rgb[1], b = s.rgb[2];
-    uint8_t *cp = s.crow + (std::ptrdiff_t)s.i0 * bpp<C>();
-    for (int i = s.i0; i < s.i1; ++i, cp += bpp<C>(), z += s.dz) {
+    int32_t rgb[3] = {s.rgb[0], s.rgb[1], s.rgb[2]};
+    int i = s.i0;
+#if defined(__SSE2__)
+    if (wide_spans)
+        i = paint_fast8<C, D, T, Modulate, Affine>(s, p, z, rgb, fu, fv, dfu, dfv);
+#endif
+    uint32_t r = (uint32_t)rgb[0], g = (uint32_t)rgb[1], b = (uint32_t)rgb[2];
+    uint8_t *cp = s.crow + (std::ptrdiff_t)i * bpp<C>();
+    for (; i < s.i1; ++i, cp += bpp<C>(), z += s.dz) {
         bool pass = true;
         uint32_t nd = 0;
         if constexpr (D == DepthType::D16) {
@@ -344,8 +651,8 @@ void paint_fast(const SpanIn &s, const Paint &p)
             } else {
                 uint32_t c = decode<T>(tp, t.palette);
                 if constexpr (Modulate) {
-                    uint32_t shade = s.smooth ? (uint32_t)clamp255(r) << 16 | (uint32_t)clamp255(g) << 8 |
-                                                    (uint32_t)clamp255(b)
+                    uint32_t shade = s.smooth ? (uint32_t)clamp255((int32_t)r) << 16 |
+                                                    (uint32_t)clamp255((int32_t)g) << 8 | (uint32_t)clamp255((int32_t)b)
                                               : s.flat;
                     c = modulate(c, shade);
                 }
@@ -357,9 +664,9 @@ void paint_fast(const SpanIn &s, const Paint &p)
             fu += dfu;
             fv += dfv;
         }
-        r += s.drgb[0];
-        g += s.drgb[1];
-        b += s.drgb[2];
+        r += (uint32_t)s.drgb[0];
+        g += (uint32_t)s.drgb[1];
+        b += (uint32_t)s.drgb[2];
     }
 }
 

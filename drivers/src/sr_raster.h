@@ -69,6 +69,10 @@ private:
 
 uint32_t pack_colour(ColourType t, int r, int g, int b);
 
+// Whether the one-pass textured writers may work eight pixels at a time (on by default; tests turn
+// it off to compare with the pixel-by-pixel loop, which gives the same values).
+extern bool wide_spans;
+
 } // namespace sr
 
 #endif

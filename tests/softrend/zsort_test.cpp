@@ -258,4 +258,26 @@ TEST_F(ZSort, BoundsOfWhatTheBucketsDraw)
     EXPECT_EQ(seen_bounds[3], maxy - 2);
 }
 
+// A caller's insert callback may put its own primitives (a bare link, nothing more) in the buckets;
+// drawing them skips those without reading past their link.
+std::vector<br_primitive *> own;
+void insert_own(br_primitive *, br_actor *, br_model *, br_material *, br_order_table *ot, br_scalar *)
+{
+    own.push_back(new br_primitive{nullptr});
+    BrOrderTablePrimitiveInsert(ot, own.back(), 0);
+}
+
+TEST_F(ZSort, CallersOwnPrimitivesAreSkipped)
+{
+    square(material(0x00ff00), 0, 0, 1.0f, 0.5f);
+    BrZsPrimitiveCallbackSet(insert_own);
+    render();
+    BrZsPrimitiveCallbackSet(nullptr);
+    EXPECT_EQ(own.size(), 2u);
+    EXPECT_EQ(at(32, 24), 0x07e0);
+    for (br_primitive *p : own)
+        delete p;
+    own.clear();
+}
+
 } // namespace

@@ -147,11 +147,20 @@ br_error buckets_render(br_geometry_v1_buckets *, br_renderer *renderer, void **
     t.dtype = sr::DepthType::None;
     sr::Raster ras(t);
     ras.track = sm.cur.enable.bounds != 0;
+    // Our records lie in the primitive heap; a caller's own may be no more than a link, so nothing
+    // outside the heap is read past it.
+    const br_primitive_heap *heap = (const br_primitive_heap *)sm.cur.hidden.heap;
+    const uintptr_t lo = heap ? (uintptr_t)heap->start : 0, size = heap && heap->start ? heap->size : 0;
+    auto ours = [&](const br_primitive *p) {
+        uintptr_t at = (uintptr_t)p;
+        return at >= lo && size >= sizeof(ZPrim) && at - lo <= size - sizeof(ZPrim) &&
+               at % alignof(ZPrim) == 0 && ((const ZPrim *)p)->mark == ZPRIM_MARK;
+    };
     const ZStyle *style = nullptr;
     for (br_int_32 i = count - 1; i >= 0; --i)
         for (const br_primitive *p = (const br_primitive *)buckets[i]; p; p = p->next) {
             const ZPrim *z = (const ZPrim *)p;
-            if (z->mark != ZPRIM_MARK)
+            if (!ours(p))
                 continue;
             if (z->style != style) {
                 style = z->style;
