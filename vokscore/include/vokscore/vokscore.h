@@ -6,5 +6,6 @@
 #include "vokscore/vokpath.h"
 #include "vokscore/voktext.h"
 #include "vokscore/vokstats.h"
+#include "vokscore/vokscene.h"
 
 #endif
