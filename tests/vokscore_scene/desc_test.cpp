@@ -81,7 +81,7 @@ session 2
     id 8
     text 511
     picture "anim.tmz"
-    movie flags loop|rate fps 25 loop 2 9
+    movie flags range|rate fps 25 loop 2 9
     focusPicture "?"
     key Q
     linkId 7

@@ -111,7 +111,7 @@ session 2
     VokScene *bad = parse("screen 5\ndataPack \"t\"\nsession 1\n  background \"bg\"\nsession 2\n  rect 0 0 10 10\n  background \"*\"\n");
     bad->sessions[1].width = 0;
     EXPECT_EQ(InitScene(bad, 0), 0);
-    EXPECT_STREQ(GetLastMsgError(), "Background \"*\" is not allowed for session 0");
+    EXPECT_STREQ(GetLastMsgError(), "Background \"*\" is not allowed for session 2");
     KillCurScene(0);
     bad->sessions[1].width = 10;
     bad->sessions[0].background = "*";
@@ -160,9 +160,11 @@ TEST_F(PaintTest, DirtyRectanglesMergeAndOverflowToAFullCopy)
     EXPECT_EQ(s.dirtyBounds[2], 640);
 }
 
+// 16-bit frames; `bits` other than 16 is written into the header afterwards (the writer makes only
+// the depths the player knows).
 std::string tmz(int bits, const std::vector<uint16_t> &colours)
 {
-    movie::TmzWriter w(8, 8, bits, 100);
+    movie::TmzWriter w(8, 8, 16, 100);
     for (uint16_t c : colours) {
         std::vector<uint8_t> px(size_t(w.frame_size()));
         for (size_t i = 0; i + 1 < px.size(); i += 2)
@@ -170,6 +172,8 @@ std::string tmz(int bits, const std::vector<uint16_t> &colours)
         w.add_frame(px);
     }
     auto b = w.bytes();
+    b[14] = uint8_t(bits);
+    b[16] = uint8_t(w.row_bytes());
     return std::string(b.begin(), b.end());
 }
 

@@ -421,19 +421,9 @@ VOK_EXPORT int InitScene(VokScene *desc, int noBuild)
             ok = InitSession(scene, &scene->sessions[i], i) != 0;
         if (ok) {
             VokSession *first = &scene->sessions[0];
-            for (int i = 1; i < scene->sessionCount; i++) {
-                VokSession *s = &scene->sessions[i];
-                if (s->id == first->focusId && !e.page) {
-                    e.page = s;
-                } else if (first->focusId && s->id != first->focusId) {
-                    // Other pages wait hidden until their entry is focused.
-                    bool isPage = false;
-                    for (int j = 0; j < first->ikonCount; j++)
-                        isPage |= first->ikons[j].id == s->id;
-                    if (isPage)
-                        s->state |= VOK_SST_HIDDEN;
-                }
-            }
+            for (int i = 1; i < scene->sessionCount && !e.page; i++)
+                if (first->focusId && scene->sessions[i].id == first->focusId)
+                    e.page = &scene->sessions[i];
             for (int i = 0; i < scene->sessionCount; i++)
                 if (scene->focusSessionId && scene->sessions[i].id == scene->focusSessionId)
                     e.focusSession = &scene->sessions[i];

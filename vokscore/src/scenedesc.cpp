@@ -53,7 +53,7 @@ const Bit kAlignBits[] = {{"right", VOK_ALIGN_RIGHT},
                           {"hcentre", VOK_ALIGN_HCENTRE},
                           {"vcentre", VOK_ALIGN_VCENTRE},
                           {"centre", VOK_ALIGN_HCENTRE | VOK_ALIGN_VCENTRE}};
-const Bit kMovieBits[] = {{"loop", VOK_MOVIE_LOOP}, {"rate", VOK_MOVIE_RATE}};
+const Bit kMovieBits[] = {{"range", VOK_MOVIE_LOOP}, {"rate", VOK_MOVIE_RATE}};
 const Bit kTypes[] = {{"plain", VOK_IKON_PLAIN}, {"unfocus", VOK_IKON_UNFOCUS}, {"edit", VOK_IKON_EDIT},
                       {"list", VOK_IKON_LIST},   {"scroll", VOK_IKON_SCROLL}};
 

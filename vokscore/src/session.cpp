@@ -142,6 +142,21 @@ int32_t type_of_depth(int bits, bool alpha)
     }
 }
 
+// Bits per pixel a movie file declares (TMZ: header byte 14; FLI/FLC: byte 12), 0 when unreadable.
+// The player opens only depths it knows, so the header is read first to name the refused depth.
+int declared_depth(const char *name, int kind)
+{
+    FFFILEHANDLE *f = FFOpen(name, FF_OPEN_FILE_FIRST);
+    if (!f)
+        return 0;
+    uint8_t h[16];
+    int bits = 0;
+    if (FFRead(f, h, sizeof h) == int32_t(sizeof h))
+        bits = kind == PMV_KIND_TMZ ? h[14] | h[15] << 8 : h[12] | h[13] << 8;
+    FFClose(f);
+    return bits;
+}
+
 }  // namespace
 
 bool g_placeholders = false;
@@ -224,12 +239,19 @@ VOK_EXPORT int openPixOrMov(const char *name, const MOVIEDATA *movie, br_pixelma
     FFPACKHANDLE *remembered = FFGetCurrentPack();
     PMVMOVIE *mv = nullptr;
     FFPACKHANDLE *packs[2] = {scene ? scene->dataPackHandle : nullptr, scene ? scene->langPackHandle : nullptr};
+    int bits = 0;
     for (FFPACKHANDLE *pack : packs)
-        if (!mv && (pack || pack == packs[0])) {
+        if (!mv && !bits && (pack || pack == packs[0])) {
             FFSetCurrentPack(pack);
-            mv = OpenMovie(name, kind, PMV_LOOP | PMV_TOPDOWN);
+            int declared = declared_depth(name, kind);
+            if (declared && type_of_depth(declared, false) < 0)
+                bits = declared;
+            else
+                mv = OpenMovie(name, kind, PMV_LOOP | PMV_TOPDOWN);
         }
     FFSetCurrentPack(remembered);
+    if (bits)
+        return SetLastMsgError("Not supported movie bpp: %d", bits);
     if (!mv)
         return SetLastMsgError(PXERR_NOTFOUND, name);
     int32_t type = type_of_depth(mv->bitsPerPixel, (mv->flags & PMV_ALPHA) != 0);
