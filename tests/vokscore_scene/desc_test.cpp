@@ -1,6 +1,7 @@
 // Screen description files: the files the library carries, the text form with every kind of value,
 // bad files refused with file and line, and the asset manifest.
 #include <string.h>
+#include <sys/wait.h>
 
 #include "scene_support.h"
 
@@ -204,6 +205,61 @@ session 2
                                      "font  gn 0x0",            "picture sure panel 200x300", "movie sure b.flc 30x10",
                                      "picture sure btn 0x0",    "picture sure btnf 0x0"};
     EXPECT_EQ(lines, want);
+}
+
+}  // namespace
+
+namespace {
+
+std::string run(const std::string &command, int *status)
+{
+    std::string out;
+    FILE *p = popen((command + " 2>&1").c_str(), "r");
+    char buf[512];
+    while (p && fgets(buf, sizeof buf, p))
+        out += buf;
+    int rc = p ? pclose(p) : -1;
+    *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    return out;
+}
+
+TEST_F(DescTest, ScrtoolChecksListsAndShows)
+{
+    const std::string tool = std::string(VOK_BIN_DIR) + "/scrtool";
+    write_data();
+    write("bad.scr", "screen 1\nsession 1\n  ikon 0\n    key NOPE\n");
+    write("good.scr", "screen 3\ndataPack \"t\"\nsession 1\n  background \"bg\"\nsession 2\n  flags plain\n"
+                      "  rect 100 50 200 100\n  background \"nothere\"\n  ikon 0\n    rect 10 10 30 10\n"
+                      "    picture \"red40\"\n");
+    write("twice.scr", "screen 3\nsession 1\n");
+    int status;
+    std::string out = run(tool + " check " + path("good.scr") + " " + path("bad.scr"), &status);
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(out, "bad.scr:4: unknown key 'NOPE'\n");
+    out = run(tool + " check " + path("good.scr") + " " + path("twice.scr"), &status);
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(out, "twice.scr: screen 3 is described twice\n");
+    out = run(tool + " manifest " + path("good.scr"), &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_NE(out.find("picture\tt\tnothere\t200\t100\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("langpack\t-\tmnutext\t0\t0\n"), std::string::npos) << out;
+    // Shown over the fixture's data: the pack's pictures, a placeholder for the missing one.
+    out = run(tool + " show " + path("good.scr") + " --data " + dir.string() + " --out " + path("s.png"), &status);
+    ASSERT_EQ(status, 0) << out;
+    ASSERT_TRUE(exists("s.png"));
+    // Read back by ImageMagick: grey background, the red ikon, the placeholder's white border.
+    out = run("convert " + path("s.png") + " -depth 8 rgb:" + path("s.rgb"), &status);
+    ASSERT_EQ(status, 0) << out;
+    std::string rgb = read("s.rgb");
+    ASSERT_EQ(rgb.size(), 640u * 480 * 3);
+    auto px = [&](int x, int y) {
+        const unsigned char *p = reinterpret_cast<const unsigned char *>(rgb.data()) + (y * 640 + x) * 3;
+        return uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
+    };
+    EXPECT_EQ(px(5, 5), vstest::rgb_of(vstest::kGrey));
+    EXPECT_EQ(px(115, 65), vstest::rgb_of(vstest::kRed));
+    EXPECT_EQ(px(100, 50), 0xFFFFFFu);
+    EXPECT_NE(px(150, 90), vstest::rgb_of(vstest::kGrey));
 }
 
 }  // namespace

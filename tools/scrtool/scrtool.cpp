@@ -146,8 +146,10 @@ int show(int argc, char **argv)
     wc.lpfnWndProc = DefWindowProcA;
     wc.lpszClassName = "scrtool";
     RegisterClassA(&wc);
-    HWND w = CreateWindowExA(0, "scrtool", "scrtool", WS_POPUP | WS_CAPTION, 0, 0, d->scene.width,
-                             d->scene.height, nullptr, nullptr, nullptr, nullptr);
+    RECT frame{0, 0, d->scene.width, d->scene.height};
+    AdjustWindowRect(&frame, WS_POPUP | WS_CAPTION, FALSE);
+    HWND w = CreateWindowExA(0, "scrtool", "scrtool", WS_POPUP | WS_CAPTION, 0, 0, frame.right - frame.left,
+                             frame.bottom - frame.top, nullptr, nullptr, nullptr, nullptr);
     if (!w) {
         fprintf(stderr, "scrtool: no window\n");
         return 1;
