@@ -170,6 +170,10 @@ TEST_F(DescTest, BadFilesAreRefusedWithFileAndLine)
     std::string error;
     EXPECT_EQ(vok::parse_screen("t.scr", zero.data(), zero.size(), error), nullptr);
     EXPECT_EQ(error, "t.scr:3: zero byte in a string");
+    std::string bare = head + "  focusId 1";
+    bare += '\0';
+    EXPECT_EQ(vok::parse_screen("t.scr", bare.data(), bare.size(), error), nullptr);
+    EXPECT_EQ(error, "t.scr:3: zero byte");
 }
 
 TEST_F(DescTest, ManifestNamesPacksPicturesMoviesAndFontsWithSizes)

@@ -162,10 +162,12 @@ bool Parser::next_line()
                         return fail("string longer than %zu bytes", kMaxString);
                 }
                 line_.push_back(std::move(t));
+            } else if (c == '\0') {
+                return fail("zero byte");
             } else {
                 Token t;
                 const char *start = p_;
-                while (p_ < end_ && !strchr(" \t\r\n|#\"", *p_))
+                while (p_ < end_ && *p_ && !strchr(" \t\r\n|#\"", *p_))
                     p_++;
                 t.text.assign(start, p_);
                 if (t.text.size() > 64)
