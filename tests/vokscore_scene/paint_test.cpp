@@ -207,6 +207,26 @@ session 1
     EXPECT_STREQ(GetLastMsgError(), "The MOVIEDATA pointer is NULL in 'openPixOrMov'");
 }
 
+TEST_F(PaintTest, WithoutAPictureUnderItTheFirstSessionCapturesTheWindowClipped)
+{
+    VokScene *before = parse("screen 5\ndataPack \"t\"\nsession 1\n  background \"bg\"\n");
+    ASSERT_EQ(InitScene(before, 0), 1) << GetLastMsgError();
+    MnuPaintScreen(before, 1);
+    KillCurScene(0);
+    // Larger than the 640x480 window: the capture is centred, the rest keeps the fill colour.
+    VokScene *s = parse("screen 5\nrect 0 0 700 500\nsession 1\n  fillColour 0x001F\n");
+    ASSERT_EQ(InitScene(s, 0), 1) << GetLastMsgError();
+    br_pixelmap *b = s->sessions[0].backgroundPix;
+    auto at = [&](int x, int y) {
+        uint8_t *row = static_cast<uint8_t *>(b->pixels) + (b->base_y + y) * b->row_bytes;
+        return uint16_t(row[(b->base_x + x) * 2] | row[(b->base_x + x) * 2 + 1] << 8);
+    };
+    EXPECT_EQ(at(5, 5), kBlue);
+    EXPECT_EQ(at(35, 15), kGrey);
+    EXPECT_EQ(at(664, 484), kGrey);
+    EXPECT_EQ(at(695, 495), kBlue);
+}
+
 TEST_F(PaintTest, OnlyTheDirtyBoundsReachTheWindow)
 {
     VokScene *s = parse(R"(screen 5

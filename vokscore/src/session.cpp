@@ -4,6 +4,7 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "brondel/brpixmap.h"
 #include "pannix/pannix.h"
@@ -155,6 +156,49 @@ int declared_depth(const char *name, int kind)
         bits = kind == PMV_KIND_TMZ ? h[14] | h[15] << 8 : h[12] | h[13] << 8;
     FFClose(f);
     return bits;
+}
+
+// The owner window's client area at the scene's place, into `full` (RGB 565): clipped to the client
+// area, centred when the scene is larger than the window; what the window does not cover keeps the fill.
+void capture_client(VokScene *scene, br_pixelmap *full)
+{
+    HWND wnd = scene->window;
+    RECT rc;
+    if (!wnd || !GetClientRect(wnd, &rc))
+        return;
+    int sx = std::max(scene->curX, 0), sy = std::max(scene->curY, 0);
+    int w = std::min<int>(full->width, rc.right - sx), h = std::min<int>(full->height, rc.bottom - sy);
+    if (w <= 0 || h <= 0)
+        return;
+    int dx = (full->width - w) / 2, dy = (full->height - h) / 2;
+    HDC wdc = GetDC(wnd);
+    HDC mdc = CreateCompatibleDC(wdc);
+    HBITMAP bm = CreateCompatibleBitmap(wdc, w, h);
+    HGDIOBJ old = SelectObject(mdc, bm);
+    BitBlt(mdc, 0, 0, w, h, wdc, sx, sy, SRCCOPY);
+    SelectObject(mdc, old);
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    std::vector<uint32_t> px(size_t(w) * h);
+    if (GetDIBits(mdc, bm, 0, UINT(h), px.data(), &bi, DIB_RGB_COLORS) == h) {
+        for (int y = 0; y < h; y++) {
+            auto *row = reinterpret_cast<uint16_t *>(static_cast<uint8_t *>(full->pixels) +
+                                                     (full->base_y + dy + y) * full->row_bytes) +
+                        full->base_x + dx;
+            for (int x = 0; x < w; x++) {
+                uint32_t c = px[size_t(y) * w + x];
+                row[x] = uint16_t(((c >> 8) & 0xF800) | ((c >> 5) & 0x07E0) | ((c >> 3) & 0x001F));
+            }
+        }
+    }
+    DeleteObject(bm);
+    DeleteDC(mdc);
+    ReleaseDC(wnd, wdc);
 }
 
 }  // namespace
@@ -415,7 +459,7 @@ VOK_EXPORT int InitSession(VokScene *scene, VokSession *s, int index)
     int32_t type = first || (s->flags & VOK_SES_PLAIN) ? BR_PMT_RGB_565 : PX_PMT_RGB565_ALPHA8;
     // The background at content size, in the session's type.
     if (s->backgroundShared || (bg && bg->type == type && bg->width == s->pixWidth && bg->height == s->pixHeight &&
-                                !(first && scene->underPix))) {
+                                !first)) {
         s->backgroundPix = bg;
     } else {
         br_pixelmap *full = PxAllocPix(type, s->pixWidth, s->pixHeight, nullptr, 0);
@@ -425,6 +469,8 @@ VOK_EXPORT int InitSession(VokScene *scene, VokSession *s, int index)
             return 0;
         }
         PxFillPix(full, s->fillColour);
+        if (first && !scene->underPix)
+            capture_client(scene, full);
         if (first && scene->underPix) {
             // The picture under the scene, centred; what it does not cover keeps the fill.
             br_pixelmap *u = scene->underPix;
@@ -433,7 +479,7 @@ VOK_EXPORT int InitSession(VokScene *scene, VokSession *s, int index)
                           (u->height - ch) / 2, cw, ch);
         }
         if (bg) {
-            if (first && scene->underPix)
+            if (first)
                 CopyRectTransparent0(full, 0, 0, bg, 0, 0, bg->width, bg->height);
             else
                 CopyRectangle(full, 0, 0, bg, 0, 0, std::min<int>(bg->width, full->width),
