@@ -2,6 +2,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <filesystem>
 #include <string>
 
 #include <fstream>
@@ -179,12 +180,28 @@ void write_sound_seeds(const std::string &dir, bool pack)
     }
 }
 
+// The screen files the framework carries, and one that uses every kind of field.
+void write_screen_seeds(const std::string &dir)
+{
+    for (const auto &f : std::filesystem::directory_iterator(VOK_SCREENS_DIR))
+        if (f.path().extension() == ".scr")
+            std::filesystem::copy_file(f.path(), dir + "/" + f.path().filename().string(),
+                                       std::filesystem::copy_options::overwrite_existing);
+    put(dir + "/every.scr", "game 2\nscreenId 17\nflags copy|0x40\nfocusSessionId 2\ndataPack \"d\"\n"
+                            "keyHandler r\nsession 1\n  background \"bg\"\n  focusBackground \"fb\"\n"
+                            "session 2\n  flags hcentre|plain\n  rect 1 2 30 40\n  background \"*\"\n"
+                            "  initRoutine r\n  content 0 90\n  ikon list\n    id 4\n    control list 8 3 2\n"
+                            "    text \"a\\\"b\"\n  ikon 3\n    flags act|afterprev\n    text 12\n"
+                            "    picture \"m.tmz\"\n    movie flags range fps 9 loop 1 5\n    focusPicture \"?\"\n"
+                            "    key UP\n    linkId 4\n");
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     if (argc != 3) {
-        fprintf(stderr, "usage: fuzz_seeds datafile|pix|tga|bmp|pack|settings|movie|image|scenefile|trfield|trdict|mzi|font|soundpack|wave folder\n");
+        fprintf(stderr, "usage: fuzz_seeds datafile|pix|tga|bmp|pack|settings|movie|image|scenefile|trfield|trdict|mzi|font|soundpack|wave|screen folder\n");
         return 2;
     }
     std::string kind = argv[1], dir = argv[2];
@@ -229,6 +246,8 @@ int main(int argc, char **argv)
         write_sound_seeds(dir, kind == "soundpack");
     } else if (kind == "font") {
         fuzz::write_font_seeds(dir);
+    } else if (kind == "screen") {
+        write_screen_seeds(dir);
     } else {
         fprintf(stderr, "fuzz_seeds: no seeds for %s\n", kind.c_str());
         return 2;

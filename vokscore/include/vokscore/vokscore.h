@@ -8,5 +8,6 @@
 #include "vokscore/vokstats.h"
 #include "vokscore/voksound.h"
 #include "vokscore/vokmedia.h"
+#include "vokscore/vokscene.h"
 
 #endif

@@ -1,0 +1,277 @@
+// Session building and painting: ikon sizing and placement, "*" backgrounds, the dirty-rectangle
+// table, movie ikons, and painting only what changed into the window.
+#include "movie/tmzwriter.h"
+#include "scene_support.h"
+
+namespace {
+
+using vstest::SceneTest;
+using vstest::kBlue;
+using vstest::kGreen;
+using vstest::kGrey;
+using vstest::kRed;
+using vstest::kWhite;
+using vstest::rgb_of;
+
+class PaintTest : public SceneTest {
+protected:
+    void SetUp() override
+    {
+        SceneTest::SetUp();
+        write_data();
+    }
+};
+
+TEST_F(PaintTest, IkonsTakeTheirSizeFromThePictureAndPlaceAfterEachOther)
+{
+    VokScene *s = parse(R"(screen 5
+dataPack "t"
+session 1
+  background "bg"
+  ikon 0
+    rect 10 5 -5 0
+    picture "red40"
+  ikon 0
+    flags afterprev
+    rect 4 0 30 10
+    picture "green"
+  ikon 0
+    rect 10 0 0 -3
+    picture "blue"
+  ikon 0
+    flags right|bottom
+    rect 5 6 30 10
+  ikon 0
+    flags hcentre|vcentre
+    rect 0 0 40 20
+)");
+    ASSERT_EQ(InitScene(s, 0), 1) << GetLastMsgError();
+    VokIkon *k = s->sessions[0].ikons;
+    struct Want {
+        int x, y, w, h;
+    } want[] = {{10, 5, 50, 20}, {64, 0, 30, 10}, {10, 0, 30, 16}, {640 - 30 - 5, 480 - 10 - 6, 30, 10},
+                {300, 230, 40, 20}};
+    for (int i = 0; i < 5; i++) {
+        VokRect r = k[i].placeRect;
+        EXPECT_EQ(r.x, want[i].x) << i;
+        EXPECT_EQ(r.y, want[i].y) << i;
+        EXPECT_EQ(r.width, want[i].w) << i;
+        EXPECT_EQ(r.height, want[i].h) << i;
+    }
+    // 0x400 placement on its own: previous ikon at x 10, width 30, own x 4 -> 44.
+    VokScene *t = parse(R"(screen 5
+dataPack "t"
+session 1
+  ikon 0
+    rect 10 0 30 10
+  ikon 0
+    flags afterprev
+    rect 4 0 30 10
+)");
+    KillCurScene(0);
+    ASSERT_EQ(InitScene(t, 0), 1) << GetLastMsgError();
+    EXPECT_EQ(t->sessions[0].ikons[1].placeRect.x, 44);
+}
+
+TEST_F(PaintTest, StarBackgroundIsCutFromTheFirstSession)
+{
+    pictures.push_back({"bg2", [] {
+                            // Left half red, right half green.
+                            std::vector<uint8_t> rows(640 * 480 * 2);
+                            for (int y = 0; y < 480; y++)
+                                for (int x = 0; x < 640; x++) {
+                                    uint16_t c = x < 320 ? kRed : kGreen;
+                                    rows[(y * 640 + x) * 2] = uint8_t(c), rows[(y * 640 + x) * 2 + 1] = uint8_t(c >> 8);
+                                }
+                            auto d = fpk::stored_pixmap(640, 480, BR_PMT_RGB_565, rows);
+                            return std::string(d.begin(), d.end());
+                        }()});
+    write_data();
+    VokScene *s = parse(R"(screen 5
+dataPack "t"
+session 1
+  background "bg2"
+session 2
+  flags plain
+  rect 300 10 40 20
+  background "*"
+)");
+    ASSERT_EQ(InitScene(s, 0), 1) << GetLastMsgError();
+    br_pixelmap *b = s->sessions[1].backgroundPix;
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(b->width, 40);
+    auto at = [](br_pixelmap *p, int x, int y) {
+        uint8_t *row = static_cast<uint8_t *>(p->pixels) + (p->base_y + y) * p->row_bytes;
+        return uint16_t(row[(p->base_x + x) * 2] | row[(p->base_x + x) * 2 + 1] << 8);
+    };
+    EXPECT_EQ(at(b, 5, 5), kRed);
+    EXPECT_EQ(at(b, 35, 5), kGreen);
+    KillCurScene(0);
+    // Refused for the first session and for a session without a size (descriptions that skip the checks).
+    VokScene *bad = parse("screen 5\ndataPack \"t\"\nsession 1\n  background \"bg\"\nsession 2\n  rect 0 0 10 10\n  background \"*\"\n");
+    bad->sessions[1].width = 0;
+    EXPECT_EQ(InitScene(bad, 0), 0);
+    EXPECT_STREQ(GetLastMsgError(), "Background \"*\" is not allowed for session 2");
+    KillCurScene(0);
+    bad->sessions[1].width = 10;
+    bad->sessions[0].background = "*";
+    EXPECT_EQ(InitScene(bad, 0), 0);
+    KillCurScene(0);
+}
+
+TEST_F(PaintTest, DirtyRectanglesMergeAndOverflowToAFullCopy)
+{
+    VokSession s{};
+    s.place = {0, 0, 640, 480};
+    auto add = [&](int x, int y, int w, int h) {
+        VokRect r{x, y, w, h};
+        VokAddDirtyRect(&s, &r);
+    };
+    auto rects = [&] {
+        std::vector<std::tuple<int, int, int, int>> out;
+        for (int i = 0; i < s.dirtyCount; i++)
+            out.push_back({s.dirty[i].x, s.dirty[i].y, s.dirty[i].width, s.dirty[i].height});
+        return out;
+    };
+    using R = std::vector<std::tuple<int, int, int, int>>;
+    add(10, 10, 20, 20);
+    add(100, 10, 20, 20);
+    add(12, 12, 5, 5); // inside the first: dropped
+    EXPECT_EQ(rects(), (R{{10, 10, 20, 20}, {100, 10, 20, 20}}));
+    add(0, 0, 200, 40); // holds both: takes the first's place, the second goes
+    EXPECT_EQ(rects(), (R{{0, 0, 200, 40}}));
+    add(0, 40, 200, 10); // same horizontal span, meets below: merged
+    add(200, 0, 10, 50); // same vertical span, meets right: merged
+    EXPECT_EQ(rects(), (R{{0, 0, 210, 50}}));
+    add(-5, 470, 20, 30); // clipped to the session
+    EXPECT_EQ(rects(), (R{{0, 0, 210, 50}, {0, 470, 15, 10}}));
+    add(700, 0, 5, 5); // outside: nothing
+    EXPECT_EQ(s.dirtyCount, 2);
+    EXPECT_EQ(s.dirtyBounds[2], 210);
+    EXPECT_EQ(s.dirtyBounds[3], 480);
+    for (int i = 0; i < 14; i++)
+        add(300 + i * 20, 200, 10, 10);
+    EXPECT_EQ(s.dirtyCount, 16);
+    EXPECT_FALSE(s.state & VOK_SST_FULL);
+    add(300, 300, 10, 10); // the seventeenth: the whole session is copied at the next paint
+    EXPECT_EQ(s.dirtyCount, 16);
+    EXPECT_TRUE(s.state & VOK_SST_FULL);
+    EXPECT_EQ(s.dirtyBounds[0], 0);
+    EXPECT_EQ(s.dirtyBounds[2], 640);
+}
+
+// 16-bit frames; `bits` other than 16 is written into the header afterwards (the writer makes only
+// the depths the player knows).
+std::string tmz(int bits, const std::vector<uint16_t> &colours)
+{
+    movie::TmzWriter w(8, 8, 16, 100);
+    for (uint16_t c : colours) {
+        std::vector<uint8_t> px(size_t(w.frame_size()));
+        for (size_t i = 0; i + 1 < px.size(); i += 2)
+            px[i] = uint8_t(c), px[i + 1] = uint8_t(c >> 8);
+        w.add_frame(px);
+    }
+    auto b = w.bytes();
+    b[14] = uint8_t(bits);
+    b[16] = uint8_t(w.row_bytes());
+    return std::string(b.begin(), b.end());
+}
+
+TEST_F(PaintTest, MovieIkonsPlayByTheClockAndOddDepthsAreRefused)
+{
+    write_data({{"anim.tmz", tmz(16, {kRed, kGreen})}, {"odd.tmz", tmz(12, {kRed})}});
+    VokScene *s = parse(R"(screen 5
+dataPack "t"
+session 1
+  background "bg"
+  ikon 0
+    rect 100 100 8 8
+    picture "anim.tmz"
+    movie flags rate fps 10
+)");
+    ASSERT_EQ(InitScene(s, 0), 1) << GetLastMsgError();
+    MnuPaintScreen(s, 1);
+    EXPECT_EQ(pixel(104, 104), rgb_of(kRed));
+    PlatAdvanceClock(150);
+    MnuBuildScene();
+    MnuPaintScreen(s, 0);
+    EXPECT_EQ(pixel(104, 104), rgb_of(kGreen));
+    KillCurScene(0);
+
+    VokScene *odd = parse("screen 5\ndataPack \"t\"\nsession 1\n  ikon 0\n    picture \"odd.tmz\"\n");
+    EXPECT_EQ(InitScene(odd, 0), 0);
+    EXPECT_STREQ(GetLastMsgError(), "Not supported movie bpp: 12");
+    KillCurScene(0);
+    br_pixelmap *pm;
+    EXPECT_EQ(openPixOrMov("anim.tmz", nullptr, &pm, nullptr), 0);
+    EXPECT_STREQ(GetLastMsgError(), "The MOVIEDATA pointer is NULL in 'openPixOrMov'");
+}
+
+TEST_F(PaintTest, WithoutAPictureUnderItTheFirstSessionCapturesTheWindowClipped)
+{
+    VokScene *before = parse("screen 5\ndataPack \"t\"\nsession 1\n  background \"bg\"\n");
+    ASSERT_EQ(InitScene(before, 0), 1) << GetLastMsgError();
+    MnuPaintScreen(before, 1);
+    KillCurScene(0);
+    // Larger than the 640x480 window: the capture is centred, the rest keeps the fill colour.
+    VokScene *s = parse("screen 5\nrect 0 0 700 500\nsession 1\n  fillColour 0x001F\n");
+    ASSERT_EQ(InitScene(s, 0), 1) << GetLastMsgError();
+    br_pixelmap *b = s->sessions[0].backgroundPix;
+    auto at = [&](int x, int y) {
+        uint8_t *row = static_cast<uint8_t *>(b->pixels) + (b->base_y + y) * b->row_bytes;
+        return uint16_t(row[(b->base_x + x) * 2] | row[(b->base_x + x) * 2 + 1] << 8);
+    };
+    EXPECT_EQ(at(5, 5), kBlue);
+    EXPECT_EQ(at(35, 15), kGrey);
+    EXPECT_EQ(at(664, 484), kGrey);
+    EXPECT_EQ(at(695, 495), kBlue);
+}
+
+TEST_F(PaintTest, OnlyTheDirtyBoundsReachTheWindow)
+{
+    VokScene *s = parse(R"(screen 5
+dataPack "t"
+session 1
+  background "bg"
+  focusId 1
+  ikon 0
+    id 1
+    flags act
+    rect 20 400 30 10
+    picture "green"
+    focusPicture "blue"
+  ikon 0
+    id 2
+    flags act
+    rect 20 440 30 10
+    picture "green"
+    focusPicture "blue"
+session 2
+  flags plain
+  rect 400 20 200 100
+  background "white"
+)");
+    ASSERT_EQ(InitScene(s, 0), 1) << GetLastMsgError();
+    MnuPaintScreen(s, 1);
+    // Top and bottom land where they belong: the bottom-up DIB is flipped by its own height.
+    EXPECT_EQ(pixel(5, 5), rgb_of(kGrey));
+    EXPECT_EQ(pixel(410, 30), rgb_of(kWhite));
+    EXPECT_EQ(pixel(25, 405), rgb_of(kBlue)); // focused
+    EXPECT_EQ(pixel(25, 445), rgb_of(kGreen));
+    // A change of the scene picture outside the dirty bounds must not be painted.
+    PxFillPixRect(s->sessions[0].pix, 600, 300, 10, 10, kRed);
+    VokFocusIkon(&s->sessions[0], &s->sessions[0].ikons[1]);
+    EXPECT_EQ(pixel(25, 405), rgb_of(kGreen));
+    EXPECT_EQ(pixel(25, 445), rgb_of(kBlue));
+    EXPECT_EQ(s->sessions[0].focusId, 2);
+    EXPECT_EQ(pixel(605, 305), rgb_of(kGrey));
+    MnuPaintScreen(s, 1);
+    EXPECT_EQ(pixel(605, 305), rgb_of(kRed));
+    // A hidden session gives back what lay under it.
+    HideSession(&s->sessions[1]);
+    MnuBuildScene();
+    MnuPaintScreen(s, 0);
+    EXPECT_EQ(pixel(410, 30), rgb_of(kGrey));
+}
+
+}  // namespace

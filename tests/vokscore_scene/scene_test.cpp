@@ -1,0 +1,287 @@
+// The scene engine: nesting, the stack limit and re-entry, hit tests, double clicks, the focus
+// following the mouse, the auto-repeat timeline and per-session procedures.
+#include "scene_support.h"
+
+namespace {
+
+using vstest::SceneTest;
+
+// Background session 1 with ikon 1 (key 'A') at 10,10; page sessions 2 and 3 with ikons.
+const char *kMenu = R"(screen 1
+dataPack "t"
+focusSessionId 2
+session 1
+  background "bg"
+  focusId 2
+  ikon 0
+    id 2
+    flags act
+    rect 10 10 40 20
+    picture "red40"
+    key A
+  ikon 0
+    id 3
+    flags act
+    rect 10 40 40 20
+    picture "red40"
+    key B
+  ikon 0
+    id 9
+    flags act
+    rect 390 140 20 20
+    picture "red40"
+    key C
+session 2
+  rect 300 100 200 100
+  background "panel"
+  focusId 21
+  ikon 0
+    id 21
+    flags act
+    rect 0 0 30 10
+    picture "green"
+    key D
+  ikon 0
+    id 22
+    flags act1|dblclick
+    rect 0 50 30 10
+    picture "green"
+    key E
+session 3
+  rect 300 100 200 100
+  background "panel"
+)";
+
+class EngineTest : public SceneTest {
+protected:
+    void SetUp() override
+    {
+        SceneTest::SetUp();
+        write_data();
+    }
+    // The menu with page 2 shown and page 3 waiting hidden, as the screen runner starts it.
+    VokScene *start_menu()
+    {
+        VokScene *s = parse(kMenu);
+        EXPECT_EQ(InitScene(s, 0), 1) << GetLastMsgError();
+        HideSession(&s->sessions[2]);
+        return s;
+    }
+};
+
+TEST_F(EngineTest, NestedSceneTakesTheGeometryAndGivesFocusAndPageBack)
+{
+    VokScene *menu = parse(kMenu);
+    VokScene *inner = parse("screen 2\ndataPack \"t\"\nrect 0 0 320 240\nsession 1\n  rect 0 0 0 0\n");
+    ASSERT_TRUE(menu && inner);
+    ASSERT_EQ(InitScene(menu, 0), 1) << GetLastMsgError();
+    vok::SceneEngine &e = vok::engine();
+    EXPECT_EQ(e.page, &menu->sessions[1]);
+    EXPECT_EQ(e.focusSession, &menu->sessions[1]);
+    VokFocusIkon(&menu->sessions[0], &menu->sessions[0].ikons[1]); // entry 3 shows page 3
+    EXPECT_EQ(e.page, &menu->sessions[2]);
+    EXPECT_EQ(menu->sessions[0].focusId, 3);
+
+    ASSERT_EQ(InitScene(inner, 0), 1) << GetLastMsgError();
+    EXPECT_EQ(inner->stackLevel, 1);
+    EXPECT_EQ(inner->curWidth, 640);
+    EXPECT_EQ(inner->curHeight, 480);
+    EXPECT_EQ(inner->underPix, menu->sessions[0].pix);
+    EXPECT_EQ(e.page, nullptr);
+    EXPECT_EQ(KillCurScene(0), 0);
+    EXPECT_EQ(VokGetCurScene(), menu);
+    EXPECT_EQ(e.page, &menu->sessions[2]);
+    EXPECT_EQ(e.focusSession, &menu->sessions[1]);
+    EXPECT_EQ(e.depth, 0);
+    EXPECT_TRUE(menu->sessions[0].state & VOK_SST_FULL);
+    KillCurScene(0);
+    EXPECT_EQ(VokGetCurScene(), nullptr);
+    // With nothing running, ending does nothing.
+    EXPECT_EQ(KillCurScene(0), 0);
+}
+
+TEST_F(EngineTest, FullStackAndReentryAreRefused)
+{
+    VokScene *tiny = parse("screen 2\nflags copy\nrect 0 0 8 8\nsession 1\n");
+    ASSERT_TRUE(tiny);
+    for (int i = 0; i <= VOK_SCENE_STACK; i++)
+        ASSERT_EQ(InitScene(tiny, 1), 1) << i;
+    EXPECT_EQ(InitScene(tiny, 1), 0);
+    EXPECT_STREQ(GetLastMsgError(), "Too many scenes: 257 are running");
+    EXPECT_EQ(vok::engine().depth, VOK_SCENE_STACK);
+    int ended = 0;
+    while (VokGetCurScene()) {
+        KillCurScene(0);
+        ended++;
+    }
+    EXPECT_EQ(ended, VOK_SCENE_STACK + 1);
+
+    // A scene started from inside a start fails instead of waiting for ever.
+    static VokScene *nested;
+    nested = tiny;
+    VokScene *outer = parse("screen 3\nrect 0 0 8 8\nsession 1\n");
+    outer->sessions[0].initRoutine = [](VokSession *) { return InitScene(nested, 1) == 0 ? 1 : 0; };
+    EXPECT_EQ(InitScene(outer, 0), 1);
+    EXPECT_EQ(VokGetCurScene(), outer);
+}
+
+TEST_F(EngineTest, HitTestStopsAtTheTopmostSessionUnderThePoint)
+{
+    VokScene *s = start_menu();
+    posted_keys();
+    // Page 2 covers 300..500 x 100..200 and has no ikon at 400,150: nothing below gets the click.
+    EXPECT_EQ(MnuMouseHandler(window, WM_LBUTTONDOWN, MK_LBUTTON, at(400, 150)), 1);
+    MnuMouseHandler(window, WM_LBUTTONUP, 0, at(400, 150));
+    EXPECT_TRUE(posted_keys().empty());
+    // Its own ikon is hit (within its drawn rectangle, less the scroll offset).
+    s->sessions[1].scrollY = 5;
+    PlatAdvanceClock(1000);
+    MnuMouseHandler(window, WM_LBUTTONDOWN, MK_LBUTTON, at(305, 100));
+    MnuMouseHandler(window, WM_LBUTTONUP, 0, at(305, 100));
+    EXPECT_EQ(posted_keys(), std::vector<int>{'D'});
+    EXPECT_TRUE(vok::engine().captured == false);
+    // Hidden, the page lets the click through; hiding twice changes nothing the second time.
+    HideSession(&s->sessions[1]);
+    uint32_t hidden = s->sessions[1].state;
+    HideSession(&s->sessions[1]);
+    EXPECT_EQ(s->sessions[1].state, hidden);
+    PlatAdvanceClock(1000);
+    MnuMouseHandler(window, WM_LBUTTONDOWN, MK_LBUTTON, at(400, 150));
+    MnuMouseHandler(window, WM_LBUTTONUP, 0, at(400, 150));
+    EXPECT_EQ(posted_keys(), std::vector<int>{'C'});
+    // Every click marks the interface record's image flags.
+    EXPECT_TRUE(face->imgFlags & 0x04);
+}
+
+TEST_F(EngineTest, DoubleClickNeedsTimeAndPlace)
+{
+    VokScene *s = start_menu();
+    vok::engine().dblTime = 500;
+    vok::engine().dblWidth = vok::engine().dblHeight = 4;
+    // Ikon 22 at 300,150 acts on a double click only.
+    struct Case {
+        int waitMs, dx;
+        bool acts;
+    } cases[] = {{100, 0, true}, {100, 2, true}, {100, 3, false}, {501, 0, false}, {498, 1, true}};
+    for (const Case &c : cases) {
+        PlatAdvanceClock(2000);
+        posted_keys();
+        MnuMouseHandler(window, WM_LBUTTONDOWN, MK_LBUTTON, at(305, 152));
+        MnuMouseHandler(window, WM_LBUTTONUP, 0, at(305, 152));
+        EXPECT_TRUE(posted_keys().empty());
+        PlatAdvanceClock(c.waitMs);
+        MnuMouseHandler(window, WM_LBUTTONDOWN, MK_LBUTTON, at(305 + c.dx, 152));
+        MnuMouseHandler(window, WM_LBUTTONUP, 0, at(305 + c.dx, 152));
+        EXPECT_EQ(posted_keys().size(), c.acts ? 1u : 0u) << c.waitMs << " ms, " << c.dx << " px";
+    }
+}
+
+TEST_F(EngineTest, FocusFollowsTheMouseOnlyWithBothActionBits)
+{
+    VokScene *s = start_menu();
+    VokSession *page = &s->sessions[1];
+    ASSERT_EQ(page->focused, &page->ikons[0]);
+    posted_keys();
+    MnuMouseHandler(window, WM_MOUSEMOVE, 0, at(305, 152)); // ikon 22: act1 alone
+    EXPECT_EQ(page->focused, &page->ikons[0]);
+    EXPECT_EQ(vok::engine().hovered, &page->ikons[1]);
+    MnuMouseHandler(window, WM_MOUSEMOVE, 0, at(20, 45)); // entry 3: both bits
+    EXPECT_EQ(s->sessions[0].focused, &s->sessions[0].ikons[1]);
+    EXPECT_EQ(vok::engine().page, &s->sessions[2]);
+    EXPECT_TRUE(posted_keys().empty());
+    // A press on an entry while a page is shown only focuses it.
+    MnuMouseHandler(window, WM_LBUTTONDOWN, MK_LBUTTON, at(20, 15));
+    MnuMouseHandler(window, WM_LBUTTONUP, 0, at(20, 15));
+    EXPECT_EQ(vok::engine().page, &s->sessions[1]);
+    EXPECT_TRUE(posted_keys().empty());
+}
+
+int g_repeats = 0;
+int count_keys(HWND, UINT msg, WPARAM key, LPARAM)
+{
+    if (msg == WM_KEYDOWN && key == VK_UP)
+        g_repeats++;
+    return 1;
+}
+
+TEST_F(EngineTest, AutoRepeatRunsAt80ThenAt25Milliseconds)
+{
+    VokScene *s = parse(R"(screen 4
+dataPack "t"
+session 1
+  background "bg"
+  ikon list
+    id 5
+    rect 100 100 200 100
+    control list 16 20 5
+  ikon 0
+    id 6
+    flags act
+    rect 10 10 30 10
+    picture "blue"
+    key UP
+    linkId 5
+)");
+    ASSERT_TRUE(s);
+    s->keyHandler = count_keys;
+    ASSERT_EQ(InitScene(s, 0), 1) << GetLastMsgError();
+    g_repeats = 0;
+    // Time runs one millisecond at a time; the counts are taken at the edges of the two rates.
+    // Every empty look at the queue moves the virtual clock one millisecond.
+    auto run_until = [&](int ms) {
+        uint32_t end = timeGetTime() + uint32_t(ms);
+        while (int32_t(timeGetTime() - end) < 0) {
+            MSG m;
+            if (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+                TranslateMessage(&m);
+                DispatchMessageA(&m);
+            }
+        }
+    };
+    VokMouseButton(window, 0, TRUE, 15, 15);
+    run_until(290);
+    EXPECT_EQ(g_repeats, 1); // the press itself
+    run_until(1100);         // 1390 ms: ticks every 80 ms from 380
+    EXPECT_NEAR(g_repeats, 1 + 13, 1);
+    run_until(210); // 1600 .. 2000: every 25 ms
+    int before = g_repeats;
+    run_until(400);
+    EXPECT_NEAR(g_repeats - before, 400 / 25, 1);
+    VokMouseButton(window, 0, FALSE, 15, 15);
+    run_until(5);
+    int stopped = g_repeats;
+    run_until(500);
+    EXPECT_EQ(g_repeats, stopped);
+    EXPECT_FALSE(vok::engine().captured);
+}
+
+int g_ends = 0, g_frames = 0;
+
+TEST_F(EngineTest, ProceduresRunPerPaintAndLeaveOnANegativeResult)
+{
+    VokScene *s = parse("screen 4\ndataPack \"t\"\nsession 1\n  background \"bg\"\n");
+    ASSERT_EQ(InitScene(s, 0), 1) << GetLastMsgError();
+    VokSession *f = &s->sessions[0];
+    g_ends = g_frames = 0;
+    // An init of 0 keeps nothing (its end still runs once).
+    EXPECT_EQ(AddProcToSession(f, [](VokSessionProc *) { return 0; }, nullptr, nullptr,
+                               [](VokSessionProc *) { g_ends++; }),
+              nullptr);
+    EXPECT_EQ(f->procs, nullptr);
+    EXPECT_EQ(g_ends, 1);
+    VokSessionProc *keep = AddProcToSession(f, nullptr, [](VokSessionProc *) { return ++g_frames, 1; }, nullptr, nullptr);
+    VokSessionProc *once = AddProcToSession(f, nullptr, nullptr, [](VokSessionProc *p) {
+        return p->words[0]++ < 1 ? 1 : -1; }, [](VokSessionProc *) { g_ends++; });
+    ASSERT_TRUE(keep && once);
+    once->moreWords[19] = intptr_t(f); // pointer-sized user words
+    for (int i = 0; i < 4; i++)
+        vok::paint_session(s, f);
+    EXPECT_EQ(g_frames, 4);
+    EXPECT_EQ(g_ends, 2);
+    EXPECT_EQ(f->procs, keep);
+    EXPECT_EQ(keep->next, nullptr);
+    KillSession(f);
+    EXPECT_EQ(f->procs, nullptr);
+}
+
+}  // namespace
