@@ -106,7 +106,7 @@ TEST_F(DsTest, OpenFailuresWriteTheStepThatFailed)
     std::ifstream whole(clip, std::ios::binary);
     std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(whole)), std::istreambuf_iterator<char>());
     ASSERT_GT(bytes.size(), 5u);
-    bytes.resize(bytes.size() - 5);
+    bytes.erase(bytes.end() - 5, bytes.end());
     const std::string cut = mzitest::save_bytes(bytes, "cut.dat");
     const std::string tiny = mzitest::save_bytes({0x01, 0x00}, "tiny.dat");
     const HWND parent = win.hwnd(), bogus = reinterpret_cast<HWND>(intptr_t(0x7777));
