@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -41,7 +42,12 @@ public:
         DWORD size = GetFileSize(h, nullptr);
         bool read = size != INVALID_FILE_SIZE;
         if (read) {
-            data_.assign(size, 0);
+            try {
+                data_.assign(size, 0);
+            } catch (const std::bad_alloc &) {
+                CloseHandle(h);
+                return E_OUTOFMEMORY;
+            }
             DWORD got = 0;
             read = ReadFile(h, data_.data(), size, &got, nullptr) && got == size;
         }
@@ -60,6 +66,8 @@ public:
     bool loaded() const { return !data_.empty(); }
     int frames() const { return int(movie_.frames.size()); }
     int fps() const { return std::max<int>(movie_.fps, 1); }
+    // At least 1 ms: a rate above 1000 must not turn the waits into busy loops.
+    DWORD period() const { return DWORD(std::max(1000 / fps(), 1)); }
     int width() const { return width_; }
     int height() const { return height_; }
     const mzi::Movie &movie() const { return movie_; }
@@ -550,7 +558,7 @@ private:
                 FilterGraph *g;
                 uint64_t seeks;
             } wait{this, seeks};
-            const bool cut = PlatMonitorWait(monitor_, DWORD(1000 / clip_.fps()), [](void *arg) -> BOOL {
+            const bool cut = PlatMonitorWait(monitor_, clip_.period(), [](void *arg) -> BOOL {
                 auto *w = static_cast<Wait *>(arg);
                 return w->g->stop_ || w->g->state_ != kFilterRunning || w->g->seeks_ != w->seeks;
             }, &wait);
@@ -876,7 +884,7 @@ public:
     // Waits for the next frame's time, then draws it into the surface.
     HRESULT NextFrame(IDirectDrawSurface *surface, const RECT &rect)
     {
-        const DWORD period = DWORD(1000 / clip_.fps());
+        const DWORD period = clip_.period();
         PlatMonitorEnter(monitor_);
         if (!running_) {
             // Not a busy loop for a caller that polls a stopped stream: wait a frame's time for a start.

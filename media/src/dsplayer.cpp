@@ -399,13 +399,18 @@ void MediaDSStream::RunThread()
         IDirectDrawSurface *target;
         LONG x, y;
         {
+            // Held while it blits: the host may swap id 22 and release the old surface meanwhile.
             std::lock_guard<std::mutex> hold(blit_mu_);
             target = target_;
+            if (target != nullptr)
+                target->AddRef();
             x = dest_rect.left;
             y = dest_rect.top;
         }
-        if (target != nullptr)
+        if (target != nullptr) {
             target->BltFast(DWORD(x), DWORD(y), sample_surface_, nullptr, DDBLTFAST_WAIT);
+            target->Release();
+        }
     }
 }
 

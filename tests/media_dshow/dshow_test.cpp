@@ -3,8 +3,12 @@
 // blits its frames onto the caller's surface. Headless on the virtual clock.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
+#include <thread>
 
 #include "clips.h"
 #include "dshow.h"
@@ -98,6 +102,13 @@ TEST_F(DsTest, OpenFailuresWriteTheStepThatFailed)
     const std::string clip = mzitest::save(mzitest::numbered(3), "clip.dat");
     const std::string text = mzitest::save_bytes(std::vector<uint8_t>(300, 'x'), "notmovie.dat");
     const std::string missing = ::testing::TempDir() + "missing.dat";
+    // A movie cut short inside its frames, and a file shorter than any header.
+    std::ifstream whole(clip, std::ios::binary);
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(whole)), std::istreambuf_iterator<char>());
+    ASSERT_GT(bytes.size(), 5u);
+    bytes.erase(bytes.end() - 5, bytes.end());
+    const std::string cut = mzitest::save_bytes(bytes, "cut.dat");
+    const std::string tiny = mzitest::save_bytes({0x01, 0x00}, "tiny.dat");
     const HWND parent = win.hwnd(), bogus = reinterpret_cast<HWND>(intptr_t(0x7777));
     struct Case {
         int32_t type;
@@ -113,6 +124,8 @@ TEST_F(DsTest, OpenFailuresWriteTheStepThatFailed)
         {MEDIA_DSHOW_WINDOW, missing, parent, "Error: The system cannot find the file specified. ( 80070002 ) in 117\n"},
         {MEDIA_DSHOW_FILTER, text, parent, "( 80040218 ) in 79\n"},
         {MEDIA_DSHOW_STREAM, text, parent, "( 80040218 ) in 455\n"},
+        {MEDIA_DSHOW_WINDOW, cut, parent, "( 80040218 ) in 117\n"},
+        {MEDIA_DSHOW_STREAM, tiny, parent, "( 80040218 ) in 455\n"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.path + " type " + std::to_string(c.type));
@@ -306,6 +319,68 @@ TEST_F(DsTest, StreamWithoutAudioHardwareBlitsItsFramesOntoTheTarget)
     ASSERT_TRUE(mediatest::pump_until([&] { return frame_of(target.pixel(3, 1)) == 0; }));
     ASSERT_EQ(CloseMedia(movie), 1);
     movie = MEDIA_BAD_HANDLE;
+}
+
+TEST_F(DsTest, StreamTargetSwappedAndReleasedWhileABlitWaitsForIt)
+{
+    const std::string path = mzitest::save(mzitest::numbered(4, 10), "swap.dat");
+    Target first(win.hwnd(), 4, 2), second(win.hwnd(), 4, 2);
+    movie = MediaOpen(MEDIA_DSHOW_STREAM, path.c_str(), MEDIAPARAM_PARENT, win.hwnd(), MEDIAPARAM_DIRECTDRAW,
+                      first.dd, MEDIAPARAM_SURFACE, first.surface);
+    ASSERT_NE(movie, MEDIA_BAD_HANDLE) << debug_output();
+    // The host holds the first target locked, so the blit thread waits for it.
+    DDSURFACEDESC desc{};
+    desc.dwSize = sizeof desc;
+    ASSERT_EQ(first.surface->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr), DD_OK);
+    PlayMedia(movie);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));  // real time for the thread to get there
+    // It moves the stream to the second target and lets go of the first at once.
+    MediaSet(movie, MEDIAPARAM_SURFACE, second.surface);
+    first.surface->Unlock(desc.lpSurface);
+    first.surface->Release();
+    first.surface = nullptr;
+    ASSERT_TRUE(mediatest::pump_until([&] { return second.pixel(0, 0) != 0; }));
+    ASSERT_EQ(CloseMedia(movie), 1);
+    movie = MEDIA_BAD_HANDLE;
+}
+
+TEST_F(DsTest, MoviesClosedAtAnyPointAndOpenedAgain)
+{
+    const std::string path = mzitest::save(mzitest::numbered(3, 25), "cycle.dat");
+    enum How { FromEndNotice, WhilePlaying, WhilePaused, StreamWhilePaused };
+    for (How how : {FromEndNotice, WhilePlaying, WhilePaused, StreamWhilePaused, FromEndNotice}) {
+        SCOPED_TRACE(int(how));
+        Target target(win.hwnd(), 4, 2);
+        movie = how == StreamWhilePaused
+                    ? MediaOpen(MEDIA_DSHOW_STREAM, path.c_str(), MEDIAPARAM_PARENT, win.hwnd(),
+                                MEDIAPARAM_DIRECTDRAW, target.dd, MEDIAPARAM_SURFACE, target.surface)
+                    : MediaOpen(MEDIA_DSHOW_WINDOW, path.c_str(), MEDIAPARAM_PARENT, win.hwnd());
+        ASSERT_NE(movie, MEDIA_BAD_HANDLE) << debug_output();
+        const MediaHandle h = movie;
+        bool closed = false;
+        if (how == FromEndNotice)
+            win.hook = [&](const Notice &n) {
+                if (n.message == MEDIAMSG_STOPPED && !closed)
+                    closed = CloseMedia(h) == 1;
+            };
+        PlayMedia(movie);
+        if (how == FromEndNotice) {
+            ASSERT_TRUE(mediatest::pump_until([&] { return closed; }));
+        } else {
+            ASSERT_TRUE(mediatest::pump_until([&] { return how == StreamWhilePaused ? target.pixel(0, 0) != 0 : frame() >= 1; }));
+            if (how != WhilePlaying)
+                PauseMedia(movie);
+            EXPECT_EQ(CloseMedia(movie), 1);
+        }
+        win.hook = nullptr;
+        movie = MEDIA_BAD_HANDLE;
+        EXPECT_EQ(GetMediaState(h), MEDIA_STATE_UNKNOWN);
+        Sleep(200);
+        mediatest::pump();
+        // Nothing arrives after the close, not even the end of the movie.
+        for (const Notice &n : win.take())
+            EXPECT_NE(n.message, UINT(MEDIAMSG_LASTFRAME)) << n;
+    }
 }
 
 TEST_F(DsTest, FullScreenMovieRunsAndStopsTheGraphOnly)

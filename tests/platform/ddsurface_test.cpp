@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <thread>
 
 #include "win32/ddraw.h"
@@ -110,6 +111,37 @@ TEST_F(Surfaces, BlitsConvertClipAndWaitForALock)
     EXPECT_EQ(dst->Unlock(d.lpSurface), DDERR_INVALIDPARAMS);
     src->Release();
     dst->Release();
+}
+
+TEST_F(Surfaces, BlitsWithinOneSurfaceReadEveryPixelBeforeItIsOverwritten)
+{
+    ASSERT_EQ(dd->SetCooperativeLevel(nullptr, DDSCL_NORMAL), DD_OK);
+    // A 3 x 4 surface whose pixel (x, y) holds 10 * y + x + 1; each case moves its top-left 2 x 3.
+    const struct {
+        DWORD x, y;
+    } moves[] = {{0, 1}, {1, 0}, {1, 1}, {0, 0}};
+    for (const auto &m : moves) {
+        SCOPED_TRACE(std::to_string(m.x) + "," + std::to_string(m.y));
+        IDirectDrawSurface *s = make(3, 4, 32);
+        DDSURFACEDESC d{};
+        d.dwSize = sizeof d;
+        auto at = [&](int x, int y) {
+            return reinterpret_cast<uint32_t *>(static_cast<uint8_t *>(d.lpSurface) + y * d.lPitch) + x;
+        };
+        ASSERT_EQ(s->Lock(nullptr, &d, DDLOCK_WAIT, nullptr), DD_OK);
+        for (int y = 0; y < 4; y++)
+            for (int x = 0; x < 3; x++)
+                *at(x, y) = uint32_t(10 * y + x + 1);
+        ASSERT_EQ(s->Unlock(d.lpSurface), DD_OK);
+        RECT part{0, 0, 2, 3};
+        ASSERT_EQ(s->BltFast(m.x, m.y, s, &part, DDBLTFAST_WAIT), DD_OK);
+        ASSERT_EQ(s->Lock(nullptr, &d, DDLOCK_WAIT, nullptr), DD_OK);
+        for (int y = 0; y < 3; y++)
+            for (int x = 0; x < 2; x++)
+                EXPECT_EQ(*at(int(m.x) + x, int(m.y) + y), uint32_t(10 * y + x + 1)) << x << "," << y;
+        s->Unlock(d.lpSurface);
+        s->Release();
+    }
 }
 
 }  // namespace

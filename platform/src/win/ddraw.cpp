@@ -183,7 +183,11 @@ private:
 
     void copy_from(const Surface& src, const RECT& r, int64_t x, int64_t y) {
         const bool same = bits_ == src.bits_ && rgb555_ == src.rgb555_;
-        for (LONG sy = r.top; sy < r.bottom; sy++) {
+        // Within one surface a blit downwards takes the rows from the bottom, so no row is overwritten
+        // before it is read.
+        const bool upwards = &src == this && y > r.top;
+        for (LONG i = 0; i < r.bottom - r.top; i++) {
+            const LONG sy = upwards ? r.bottom - 1 - i : r.top + i;
             const int64_t ty = y + (sy - r.top);
             if (ty < 0 || ty >= int64_t(h_)) continue;
             const LONG x0 = LONG(std::max<int64_t>(r.left, r.left - x));
