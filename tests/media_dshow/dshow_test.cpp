@@ -314,9 +314,11 @@ TEST_F(DsTest, StreamWithoutAudioHardwareBlitsItsFramesOntoTheTarget)
     StopMedia(movie);
     EXPECT_EQ(take(), (std::vector<Notice>{{MEDIAMSG_STOPPED, WPARAM(movie), 0},
                                            {MEDIAMSG_STATE, WPARAM(movie), MEDIA_STATE_STOPPED}}));
-    // Play from stopped starts the stream at its beginning again.
+    // Play from stopped starts the stream at its beginning again: the target, left at the last frame,
+    // shows an earlier one. Each frame stays only a moment of real time, so any earlier one will do.
+    ASSERT_EQ(frame_of(target.pixel(3, 1)), 3);
     PlayMedia(movie);
-    ASSERT_TRUE(mediatest::pump_until([&] { return frame_of(target.pixel(3, 1)) == 0; }));
+    ASSERT_TRUE(mediatest::pump_until([&] { return frame_of(target.pixel(3, 1)) < 3; }));
     ASSERT_EQ(CloseMedia(movie), 1);
     movie = MEDIA_BAD_HANDLE;
 }
