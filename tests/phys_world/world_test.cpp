@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <string>
+#include <vector>
 
 #include "worldtest.h"
 
@@ -244,6 +245,72 @@ TEST_F(World, SupportsEnergyAndTracedBall)
     unlink(log.c_str());
     rmdir(dir);
     Phys_SetLogPath(nullptr);
+}
+
+TEST_F(World, HostileFieldsBuildAndFreeCleanly)
+{
+    // Extents a real file never has, pieces outside them, and a crowd of balls: every cycle of build,
+    // free and rebuild must leave no grid write outside the slots and no link into freed objects.
+    struct Case {
+        const char *what;
+        int32_t ex, ey, ez;
+        bool grid;
+    };
+    const Case cases[] = {
+        {"zero-size field with pieces", 0, 0, 0, true},
+        {"pieces beyond the extents", 1, 1, 1, true},
+        {"layer too wide to index", 65536, 1, 32769, false},
+        {"wide layers, no height", 65536, 0, 65536, false},
+    };
+    for (int i = 0; i < 40; i++)
+        add(1, 1 + i % 4, 1, TY_G_FEM + i % 4);  // many balls sharing a column
+    add(3, 1, -2, TY_T_SIMA);
+    add(-5, 0, 7, TY_T_CEL);
+    add(2, 2, 2, TY_T_MAGNES);
+    add(0, 0, 0, TY_T_SIMA);
+    for (const Case &c : cases) {
+        for (int cycle = 0; cycle < 2; cycle++) {
+            boxes().clear();
+            field->extentX = c.ex;
+            field->extentY = c.ey;
+            field->extentZ = c.ez;
+            Phys_Build(field);
+            EXPECT_EQ(PhysWorld.cells != nullptr, c.grid) << c.what;
+            EXPECT_EQ(boxes().size(), c.grid ? 0u : 1u) << c.what;
+            int balls = 0;
+            for (PhBall *b = PhysWorld.balls; b != nullptr; b = b->nextBall)
+                balls++;
+            EXPECT_EQ(balls, 40) << c.what;
+            PhElem *magnet = field->elements[42]->physObject;
+            ASSERT_NE(magnet, nullptr);
+            destroy(magnet);
+            destroy(PhysWorld.balls);
+            Phys_Free();
+            for (int32_t k = 0; k < field->count; k++)
+                EXPECT_EQ(field->elements[k]->physObject, nullptr) << c.what;
+        }
+    }
+}
+
+TEST_F(World, PiecesBeyondFloatReachGetNoObject)
+{
+    const int32_t big = 2147483646, small = -2147483647 - 1;  // the field's own extents end at big + 1
+    std::vector<TrElem *> far, near;
+    for (int32_t type : {TY_T_SIMA, TY_T_CEL, TY_T_LEJTO, TY_T_SAROK, TY_T_SZOGES, TY_T_MAGNES, TY_G_FEM}) {
+        far.push_back(add(big, big, big, type));
+        far.push_back(add(small, small, small, type));
+        far.push_back(add(1 << 30, 2, 0, type));
+        near.push_back(add(1 << 20, 1 + type % 3, -(1 << 20), type));
+    }
+    field->extentX = field->extentY = field->extentZ = 2;
+    for (int cycle = 0; cycle < 2; cycle++) {
+        Phys_Build(field);
+        for (TrElem *e : far)
+            EXPECT_EQ(e->physObject, nullptr) << e->io->x << " type " << e->io->type;
+        for (TrElem *e : near)
+            EXPECT_NE(e->physObject, nullptr) << "type " << e->io->type;
+        Phys_Free();
+    }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The fixed pieces of a run, the common base of every physics object, the finish protocol and the
 // contact tests of tiles, ground pieces and ramps.
+#include <float.h>
 #include <math.h>
 
 #include <brondel/brmodel.h>
@@ -23,7 +24,10 @@ void rescale_ball_model(TrElem *e)
     const double len = sqrt(double(v0[0]) * v0[0] + double(v0[1]) * v0[1] + double(v0[2]) * v0[2]);
     if (!(len > 0) || !isfinite(len))
         return;  // a degenerate model cannot be scaled
-    const float s = static_cast<float>(k_ball_view_radius / len);
+    const double scale = k_ball_view_radius / len;
+    if (!(scale <= FLT_MAX))
+        return;  // a vertex too short to scale within the float range
+    const float s = static_cast<float>(scale);
     if (s == 1.0f)
         return;
     for (int i = 0; i < m->nvertices; i++)

@@ -1,8 +1,10 @@
 // The world of a run: build from the field, the level grid, the object queries, tear-down, and the
 // placement helpers that put a ball on its support.
 #include <math.h>
+#include <stdint.h>
 #include <stdlib.h>
 
+#include <initializer_list>
 #include <new>
 #include <string>
 
@@ -83,6 +85,17 @@ bool excluded(const PhElem &o, const PhElem *exclude)
     return &o == exclude || (o.element != nullptr && (o.element->io->flags & EF_BALL) != 0);
 }
 
+// Positions are floats and neighbour cells are found by adding 1: a piece farther out than the
+// floats count cells exactly gets no object.
+bool cell_in_reach(const EIo &io)
+{
+    const int32_t reach = 1 << 24;
+    for (int32_t c : {io.x, io.y, io.z})
+        if (c < -reach || c > reach)
+            return false;
+    return true;
+}
+
 PhElem *make_object(TrElem *e, int32_t i)
 {
     int32_t type = e->io->type;
@@ -140,15 +153,11 @@ TrElem **Grid_Build(TrPalya *field)
     const int32_t sx = field->extentX, sy = field->extentY, sz = field->extentZ;
     if (sx < 0 || sy < 0 || sz < 0)
         return nullptr;
-    size_t n = size_t(sx) * size_t(sy);
-    bool fits = sy == 0 || n / size_t(sy) == size_t(sx);
-    if (fits && sz != 0) {
-        size_t m = n * size_t(sz);
-        fits = m / size_t(sz) == n && m <= SIZE_MAX / sizeof(TrElem *);
-        n = m;
-    } else if (fits) {
-        n = 0;
-    }
+    // Slots and the layer stride are indexed in 32 bits: a larger grid is refused like a failed
+    // allocation rather than allocated and then indexed past its end.
+    const int64_t layer = int64_t(sx) * sz;
+    const bool fits = layer <= INT32_MAX && layer * sy <= INT32_MAX;
+    const size_t n = fits ? size_t(layer * sy) : 0;
     TrElem **cells = fits ? static_cast<TrElem **>(calloc(n > 0 ? n : 1, sizeof(TrElem *))) : nullptr;
     if (cells == nullptr) {
         Phys_Warning(PHMSG_NO_GRID_MEMORY);
@@ -205,7 +214,7 @@ int Phys_Build(TrPalya *field)
     empty_lists();
     for (int32_t i = 0; i < field->count; i++) {
         TrElem *e = field->elements[i];
-        if (e == nullptr || e->io == nullptr)
+        if (e == nullptr || e->io == nullptr || !cell_in_reach(*e->io))
             continue;
         PhElem *o = make_object(e, i);
         if (o != nullptr && o->IsBall() && (o->flags & EF_SELECTED))
