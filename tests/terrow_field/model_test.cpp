@@ -42,6 +42,16 @@ TEST_F(Model, DefaultFieldIsASquareOfPlainBlocks)
     }
 }
 
+TEST_F(Model, ExtentsStopAtTheLargestCoordinate)
+{
+    TrPalya *f = Palya_NewEmpty();
+    Palya_AddElem(f, Elem_New(INT32_MAX, 0, INT32_MAX, 0, TY_T_SIMA, EF_NOT_BALL | EF_LEVEL_PART));
+    EXPECT_EQ(f->extentX, INT32_MAX);
+    EXPECT_EQ(f->extentY, 1);
+    EXPECT_EQ(f->extentZ, INT32_MAX);
+    Palya_Free(f);
+}
+
 TEST_F(Model, ChangesKeepExtentsBallListAndMarks)
 {
     TrPalya *f = Palya_NewEmpty();

@@ -1,5 +1,6 @@
 // The field and element records in memory: types, the default field, adding, removing and compacting,
 // the ball list and change marks.
+#include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -20,14 +21,18 @@ void *alloc_zeroed(size_t size)
     return p;
 }
 
+// An element at the largest coordinate keeps the extent at that coordinate rather than wrapping.
+void widen_one(int32_t &extent, int32_t at)
+{
+    if (at >= extent)
+        extent = at == INT32_MAX ? INT32_MAX : at + 1;
+}
+
 void widen(TrPalya *f, const EIo &io)
 {
-    if (io.x + 1 > f->extentX)
-        f->extentX = io.x + 1;
-    if (io.y + 1 > f->extentY)
-        f->extentY = io.y + 1;
-    if (io.z + 1 > f->extentZ)
-        f->extentZ = io.z + 1;
+    widen_one(f->extentX, io.x);
+    widen_one(f->extentY, io.y);
+    widen_one(f->extentZ, io.z);
 }
 
 void free_elem(TrElem *e)
