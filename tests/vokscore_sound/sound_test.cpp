@@ -169,6 +169,8 @@ TEST_F(SoundFx, DamagedWavesLeaveTheirSlotEmptyAndLaterIndicesPlay)
         {"data past the end is clamped", riff(chunk("fmt ", fmt) + chunk("data", samples, 90000)), true, 1600},
         {"odd chunk padded", riff(chunk("LIST", "abc") + chunk("fmt ", fmt) + chunk("data", samples)), true, 1600},
         {"RIFF size stops the walk", riff(chunk("fmt ", fmt) + chunk("data", samples), 4 + 24), false, 0},
+        // A damaged image is looked for as a file of that name: a device there is not read.
+        {"/dev/zero", {'x'}, false, 0},
     };
     fxtest::PackEntries entries;
     for (const Case &c : cases) {

@@ -1,5 +1,6 @@
 // Sound sets: one object per pack entry, buffers chosen round robin, lost buffers restored and refilled.
 #include <string.h>
+#include <sys/stat.h>
 
 #include <map>
 
@@ -23,18 +24,28 @@ LoopTable &loops()
     return t;
 }
 
+// The name comes from the pack: only a regular file no larger than a buffer's sound plus its headers is
+// read, so a name such as a device or a pipe cannot make the read endless.
 bool read_file(const char *path, std::vector<uint8_t> &data)
 {
+    constexpr size_t kMaxImage = size_t(DSBSIZE_MAX) + 65536;
     data.clear();
     FILE *f = PlatFopen(path, "rb");
     if (f == nullptr)
         return false;
+    struct stat st {};
+    bool ok = fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode) && uint64_t(st.st_size) <= kMaxImage;
     uint8_t chunk[65536];
     size_t n;
-    while ((n = fread(chunk, 1, sizeof chunk, f)) > 0)
-        data.insert(data.end(), chunk, chunk + n);
-    const bool ok = !ferror(f);
+    while (ok && (n = fread(chunk, 1, sizeof chunk, f)) > 0) {
+        ok = data.size() + n <= kMaxImage;
+        if (ok)
+            data.insert(data.end(), chunk, chunk + n);
+    }
+    ok = ok && !ferror(f);
     fclose(f);
+    if (!ok)
+        data.clear();
     return ok;
 }
 
