@@ -105,16 +105,16 @@ TEST_F(World, PushOutMovesTouchingBallAlongItsTravel)
     PhBall &a = *obj<PhBall>(ea), &b = *obj<PhBall>(eb);
     a.position = FV3(1.5f, 0.35f, 0.5f);
     b.position = FV3(1.9f, 0.35f, 0.5f);
-    b.prevPosition = FV3(2.0f, 0.35f, 0.5f);  // b has come towards a
-    a.prevPosition = a.position;
-    b.velocity = FV3(-0.3f, 0, 0);
+    b.prevPosition = b.position;
+    a.prevPosition = FV3(1.4f, 0.35f, 0.5f);  // a has come towards the still b
+    b.velocity = FV3(0, 0, 0);
     a.UpdateCell();
     b.UpdateCell();
     EXPECT_EQ(Env_PushOut(a), 1);
     EXPECT_NEAR((b.position - a.position).Length(), 0.95 * 0.7, 1e-5);
-    EXPECT_GT(b.position.x, a.position.x);  // back the way it came
+    EXPECT_GT(b.position.x, a.position.x);
     EXPECT_EQ(b.pushed, 1u);
-    EXPECT_NEAR(b.velocity.x, -1.0f, 1e-6f);  // keeps its unit direction
+    EXPECT_NEAR(b.velocity.x, 1.0f, 1e-6f);  // a still ball goes away from the pusher
 }
 
 TEST_F(World, SeparationPassesAreBounded)
