@@ -26,8 +26,9 @@ PhElem *find_support(PhBall &ball, TrPalya *field)
     const FV3 &c = ball.position;
     if (PhElem *o = obj_at(field, c + FV3(0, -r, 0), ball))
         return o;
+    // The touch point of a ball lying on a ramp is on its surface: probe a hair inside.
     for (int k = 0; k < 4; k++)
-        if (TrElem *e = Phys_SlopeAtPoint(c + PhyDerived.slopeDir[k] * r))
+        if (TrElem *e = Phys_SlopeAtPoint(c + PhyDerived.slopeDir[k] * (r + 0.002f)))
             if (e->physObject != nullptr && e->physObject != &ball)
                 return e->physObject;
     if (PhElem *own = Phys_ObjAtCell(ball.cellX, ball.cellY, ball.cellZ, &ball))
