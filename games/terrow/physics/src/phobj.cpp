@@ -7,6 +7,7 @@
 
 #include "terrow/phys/phmsg.h"
 #include "terrow/phys/phobj.h"
+#include "terrow/phys/phstep.h"
 
 namespace {
 
@@ -465,9 +466,7 @@ PhSlope::~PhSlope()
 
 int PhSlope::Respond(PhBall &ball, const FV3 &c, int code, float time)
 {
-    // The slope's own rules for bombs and lanes come with the step; until then a plain bounce.
-    PhBall_Bounce(ball, this, c, time, code, 0, 1.0f);
-    return 0;
+    return PhSlope_Respond(*this, ball, c, code, time);
 }
 
 TrElem *PhSlope::FilterCandidateFromBall(TrElem *candidate, const PhBall &ball)
@@ -496,9 +495,7 @@ int PhCorner::Contact(PhBall &ball, FV3 *c, int *code, float tolerance)
 
 int PhCorner::Respond(PhBall &ball, const FV3 &c, int code, float time)
 {
-    // The corner's hand-over and lane turns come with the step; until then a plain bounce.
-    PhBall_Bounce(ball, this, c, time, code, 0, 1.0f);
-    return 0;
+    return PhCorner_Respond(*this, ball, c, code, time);
 }
 
 TrElem *PhCorner::FilterCandidateFromBall(TrElem *candidate, const PhBall &ball)

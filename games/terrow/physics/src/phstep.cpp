@@ -1,0 +1,513 @@
+// One fixed step of the world: each ball's own step (support, slopes, magnets, friction and the
+// integration), the impulse between two balls, and the phases of the world step that run them.
+#include <math.h>
+
+#include "terrow/phys/phstep.h"
+
+namespace {
+
+PhElem *obj_at(TrPalya *field, const FV3 &p, const PhBall &ball)
+{
+    TrElem *e = Phys_ElemAtPoint(field, p, &ball);
+    return e != nullptr ? e->physObject : nullptr;
+}
+
+// The unit normal into a slope's surface for its orientation.
+const FV3 &slope_normal(int o)
+{
+    static const int key[4] = {3, 0, 1, 2};
+    return PhyDerived.slopeDir[key[o & 3]];
+}
+
+// The piece under the ball, searched in a fixed order of probe points.
+PhElem *find_support(PhBall &ball, TrPalya *field)
+{
+    const float r = ball.radius;
+    const FV3 &c = ball.position;
+    if (PhElem *o = obj_at(field, c + FV3(0, -r, 0), ball))
+        return o;
+    // The touch point of a ball lying on a ramp is on its surface: probe a hair inside.
+    for (int k = 0; k < 4; k++)
+        if (TrElem *e = Phys_SlopeAtPoint(c + PhyDerived.slopeDir[k] * (r + 0.002f)))
+            if (e->physObject != nullptr && e->physObject != &ball)
+                return e->physObject;
+    if (PhElem *own = Phys_ObjAtCell(ball.cellX, ball.cellY, ball.cellZ, &ball))
+        if (own->cls == PHC_SLOPE)
+            return nullptr;
+    if (c.y - 1.01f * r <= 0)
+        if (PhElem *o = obj_at(field, c + FV3(0, -1.01f * r, 0), ball))
+            return o;
+    PhElem *o = obj_at(field, c + FV3(0, -0.55f, 0), ball);
+    if (o != nullptr && o->cls == PHC_GOAL && PhGoal_Accepts(*static_cast<PhGoal *>(o), ball))
+        return o;
+    return nullptr;
+}
+
+bool slope_near(const PhElem *s, const PhBall &ball)
+{
+    return s->cls == PHC_SLOPE && (s->cellY == ball.cellY || s->cellY == ball.cellY - 1);
+}
+
+// The four support slots of the ball's element: the column below it and the ones it reaches over.
+void record_supports(PhBall &ball)
+{
+    TrElem **slots = ball.element->shadowReceivers;
+    if (ball.goal != nullptr || ball.sinking) {
+        if (ball.position.y <= ball.goalHigh.y) {
+            slots[0] = nullptr;
+            return;
+        }
+    }
+    ball.zone = ball.ClassifyInCell(nullptr);
+    const int dx = ball.zone.Detail(0), dz = ball.zone.Detail(2);
+    const int x = ball.cellX, y = ball.cellY, z = ball.cellZ;
+    const int sx = dx < 5 ? -1 : 1, sz = dz < 5 ? -1 : 1;
+    int n = 0;
+    slots[n++] = Phys_SupportBelow(x, y, z, &ball);
+    if (dx != 5) {
+        slots[n++] = Phys_SupportBelow(x + sx, y, z, &ball);
+        if (dz != 5) {
+            slots[n++] = Phys_SupportBelow(x + sx, y, z + sz, &ball);
+            slots[n++] = Phys_SupportBelow(x, y, z + sz, &ball);
+        }
+    } else if (dz != 5) {
+        slots[n++] = Phys_SupportBelow(x, y, z + sz, &ball);
+    }
+    if (n < 4)
+        slots[n] = nullptr;
+}
+
+}  // namespace
+
+bool PhBall_OnSlope(const PhBall &ball, const PhElem &s, float f)
+{
+    PhScope scope;
+    const auto &slope = static_cast<const PhRamp &>(s);
+    if (slope.geom == nullptr || fabs(s.up.Dot(ball.velocity)) > PhyParams.frictionVertical)
+        return false;
+    const int o = s.Orientation();
+    const float r = ball.radius;
+    const FV3 &p = ball.position;
+    FV3 q = p + slope_normal(o) * (r * f);
+    FV3 w;
+    const int k = Ramp_Region(*slope.geom, q, &w);
+    if (k == 0 || (k >= 0 && w.Length() < 0.001 && (k == 1 || k == 13 || k == 14)))
+        return true;
+    const FV3 &lo = s.boxLow, &hi = s.boxHigh;
+    if ((o == 0 && q.x > hi.x) || (o == 1 && q.z < lo.z) || (o == 2 && q.x < lo.x) || (o == 3 && q.z > hi.z))
+        return false;
+    const float d = o == 0 ? hi.x - p.x : o == 1 ? p.z - lo.z : o == 2 ? p.x - lo.x : hi.z - p.z;
+    if (fabsf(d) <= r)
+        q.y = hi.y - (r - sqrtf(r * r - d * d));
+    FV3 dv;
+    int code = 0;
+    if (!Ramp_Contact(*slope.geom, p, ball.velocity, r, &dv, &code, 0.001f))
+        return false;
+    return Ramp_Region(*slope.geom, q, &w) == 0;
+}
+
+int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
+{
+    PhScope scope;
+    ball.stepStartTime = ball.currentTime;
+    ball.currentTime = static_cast<float>(timeMs) / 1000.0f;
+    ball.stepLength = ball.currentTime - ball.stepStartTime;
+    bool integrate = true;
+    ball.rollingDown = ball.rollingUp = 0;
+    const float r = ball.radius;
+
+    // Support.
+    PhElem *found = find_support(ball, field);
+    if (found == nullptr) {
+        ball.prevSupport = ball.support;
+        ball.support = nullptr;
+    } else {
+        if (ball.prevSupport == nullptr && ball.support == nullptr) {
+            // Landing: the piece answers the touch first.
+            FV3 c;
+            int code = 0;
+            if (found->Contact(ball, &c, &code, 0.001f)) {
+                const float t = Env_ImpactTime(ball, found, c);
+                if (t >= ball.stepStartTime && t <= ball.currentTime) {
+                    found->Respond(ball, c, code, t);
+                    if (ball.finishCode != 0 || ball.sinking)
+                        return 1;
+                }
+            }
+            found = find_support(ball, field);
+        }
+        if (found != ball.support) {
+            ball.prevSupport = ball.support;
+            ball.support = found;
+        }
+        PhElem *s = ball.support;
+        if (s != nullptr && s->cls == PHC_GOAL && s->cellY == ball.cellY - 1 &&
+            PhGoal_Accepts(*static_cast<PhGoal *>(s), ball)) {
+            PhBall_EnterGoal(ball, static_cast<PhGoal *>(s));
+            PhElem_Finish(&ball, FIN_ACTIVE, EF_ENTERED);
+            return 1;
+        }
+        if (s != nullptr && ball.type == TY_G_UVEG && s->cls == PHC_SPIKED && s->cellY == ball.cellY - 1) {
+            PhElem_Finish(&ball, FIN_BROKEN, EF_DESTROYED);
+            return 1;
+        }
+    }
+
+    // Slope list.
+    PhElem *sup = ball.support;
+    if (ball.slope != nullptr && ball.slope != sup) {
+        PhList_Remove(ball.slope->ballsOn, &ball, &PhBall::nextOnSlope);
+        ball.slope = nullptr;
+    }
+    if (sup != nullptr && sup->cls == PHC_SLOPE && ball.slope == nullptr) {
+        ball.slope = static_cast<PhSlope *>(sup);
+        PhList_Push(ball.slope->ballsOn, &ball, &PhBall::nextOnSlope);
+    }
+
+    // Magnets pull and hold iron balls.
+    if (ball.type == TY_G_FEM) {
+        bool inReach = false;
+        for (PhMagnet *m = PhysWorld.magnets; m != nullptr; m = m->nextMagnet) {
+            FV3 closest;
+            const PhZoneCode zc = m->Classify(ball, &closest);
+            bool reach = true;
+            for (int a = 0; a < 3; a++)
+                reach &= zc.Zone(a) >= 1 && zc.Zone(a) <= 9;
+            if (!reach)
+                continue;
+            inReach = true;
+            const int dy = ball.cellY - m->cellY;
+            bool mid = true;
+            for (int a = 0; a < 3; a++)
+                mid &= zc.Zone(a) >= 2 && zc.Zone(a) <= 8;
+            const bool held = (closest - ball.position).Length() < r ||
+                              ((dy == 1 || dy == -1) && zc.Zone(0) == 5 && zc.Zone(2) == 5) || (dy == 0 && mid);
+            if (held) {
+                ball.acceleration = FV3(0, 0, 0);
+                ball.velocity = FV3(0, 0, 0);
+                if (ball.motion != MT_MAGN_ALL)
+                    PhBall_SetMotion(ball, MT_MAGN_ALL, ball.position, ball.velocity, ball.currentTime, 1);
+                integrate = false;
+            } else {
+                FV3 d = m->centre - ball.position;
+                const double L = d.Length();
+                if (dy == 1)
+                    d.SetLength(PhyParams.magnetGain * L);
+                else if (L <= r)
+                    d = FV3(0, 0, 0);
+                else
+                    d.SetLength(PhyParams.magnetGain * (L - r));
+                if (ball.support != nullptr) {
+                    const double into = d.Dot(ball.support->up);
+                    if (into < 0)
+                        d -= ball.support->up * static_cast<float>(into);
+                }
+                ball.velocity += d;
+                if (!ball.attracted) {
+                    ball.magnet = m;
+                    PhList_Push(m->held, &ball, &PhBall::nextHeld);
+                    ball.attracted = 1;
+                    PhysCounters.magnet = 1;
+                }
+                PhBall_SetMotion(ball, ball.motion, ball.position, ball.velocity, ball.currentTime, 0);
+            }
+            if (ball.attracted && (((ball.lane == 1 || ball.lane == 5) && ball.acceleration.z != 0) ||
+                                   ((ball.lane == 2 || ball.lane == 6) && ball.acceleration.x != 0)))
+                ball.lane = 0;
+        }
+        if (ball.motion == MT_MAGN_ALL) {
+            ball.velocity = ball.acceleration = FV3(0, 0, 0);
+            integrate = false;
+        }
+        if (ball.attracted && !inReach) {
+            if (ball.magnet != nullptr)
+                PhList_Remove(ball.magnet->held, &ball, &PhBall::nextHeld);
+            ball.magnet = nullptr;
+            ball.attracted = 0;
+            PhBall_SetMotion(ball, MT_EVE, ball.position, ball.velocity, ball.currentTime, 1);
+        }
+    }
+
+    // Motion state by the support.
+    if (ball.motion != MT_MAGN_ALL) {
+        sup = ball.support;
+        const FV3 &v = ball.velocity;
+        const bool rollable = sup != nullptr && sup->cls == PHC_SLOPE && PhBall_OnSlope(ball, *sup, 1.0f);
+        const bool unusable = sup == nullptr || (fabsf(v.y) >= PhyParams.frictionVertical && !rollable) ||
+                              (sup->cls != PHC_SLOPE && sup->boxHigh.y <= ball.position.y - 1.01f * r);
+        const PhyMaterial &m = ball.Material();
+        if (unusable) {
+            ball.acceleration = PhyDerived.gravity;
+            if (sup != nullptr && slope_near(sup, ball) && v.y < 0) {
+                if (ball.motion != MT_SZEL)
+                    PhBall_SetMotion(ball, MT_SZEL, ball.position, v, ball.stepStartTime, 1);
+            } else if (!(ball.motion == MT_ALL && ball.neighbourCount > 10)) {
+                if (ball.motion != MT_SZE)
+                    PhBall_SetMotion(ball, MT_SZE, ball.position, v, ball.stepStartTime, 1);
+            } else {
+                ball.acceleration = FV3(0, 0, 0);
+            }
+            ball.acceleration = ball.motion == MT_ALL ? FV3(0, 0, 0) : PhyDerived.gravity;
+        } else {
+            const float s = static_cast<float>(v.Length());
+            const float stop = ball.stepLength * (s <= PhyParams.staticSpeed ? m.staticFriction : m.rollFriction);
+            const bool onSlope = sup->cls == PHC_SLOPE;
+            bool stopped = false;
+            if (s <= stop && !ball.attracted && !onSlope) {
+                stopped = true;
+            } else if (s <= PhyParams.staticSpeed) {
+                if (ball.firstContact || 25 * m.staticFriction <= s || onSlope || ball.attracted) {
+                    if (ball.firstContact) {
+                        ball.firstContact = 0;
+                        PhBall_SetMotion(ball, ball.motion, ball.position, v, ball.currentTime, 0);
+                    }
+                    ball.acceleration = s > 0 ? v.Normalised() * -m.staticFriction : FV3(0, 0, 0);
+                } else {
+                    stopped = true;
+                }
+            } else {
+                ball.acceleration = v.Normalised() * -m.rollFriction;
+            }
+            if (stopped) {
+                if (ball.motion != MT_ALL)
+                    PhBall_SetMotion(ball, MT_ALL, ball.position, FV3(0, 0, 0), ball.currentTime, 1);
+                ball.velocity = ball.acceleration = FV3(0, 0, 0);
+                integrate = false;
+            } else if (onSlope && slope_near(sup, ball)) {
+                const FV3 &g = PhyDerived.gravity;
+                const FV3 along = g - sup->up * static_cast<float>(g.Dot(sup->up));
+                const FV3 a = ball.acceleration + along;
+                if (ball.motion != MT_EVEL)
+                    PhBall_SetMotion(ball, MT_EVEL, ball.position, ball.velocity, ball.stepStartTime, 1);
+                ball.acceleration = a;
+            } else {
+                const FV3 a = ball.acceleration;
+                if (ball.motion != MT_EVE)
+                    PhBall_SetMotion(ball, MT_EVE, ball.position, ball.velocity, ball.stepStartTime, 1);
+                ball.acceleration = a;
+            }
+        }
+    }
+
+    // Integration.
+    const float dt = ball.stepLength;
+    ball.timeInMotion = ball.currentTime - ball.changeTime;
+    ball.prevPosition = ball.position;
+    ball.lastVelocity = ball.velocity;
+    if (integrate) {
+        const FV3 &a = ball.acceleration;
+        ball.velocity = ball.lastVelocity + a * dt;
+        ball.position = ball.prevPosition + (ball.lastVelocity + a * (dt / 2)) * dt;
+        // A step of no length (the run's first) has no mean velocity and turns nothing.
+        if ((ball.motion == MT_EVE || ball.motion == MT_EVEL) && dt > 0)
+            ball.spin = (((ball.position - ball.prevPosition) / dt) ^ PhyDown) / r;
+        if (ball.motion == MT_ALL || ball.motion == MT_MAGN_ALL)
+            ball.spin = FV3(0, 0, 0);
+        else if (dt > 0)
+            ball.orientation = ball.orientation * M33(ball.spin * dt);
+    }
+    PhBall_Sync(ball, ball.position);
+    ball.prevZone = ball.zone;
+    ball.zone = ball.ClassifyInCell(nullptr);
+    ball.prevSupport = ball.support;
+    return 0;
+}
+
+int PhBall_PairResponse(PhBall &a, PhBall &b, const FV3 &c, float t, float f)
+{
+    PhScope scope;
+    if (a.type == TY_G_BOMBA || b.type == TY_G_BOMBA) {
+        PhElem_Finish(&a, FIN_DESTROYED, EF_DESTROYED);
+        PhElem_Finish(&b, FIN_DESTROYED, EF_DESTROYED);
+        return 1;
+    }
+    const FV3 rel = a.velocity - b.velocity;
+    if (rel.Length() > 0.5)
+        PhBall_RecordImpact(a, &b, nullptr, rel);
+    if (!(c.Length() > 0))
+        return 0;
+    const FV3 n = c.Normalised();
+    const float relN = static_cast<float>(rel.Dot(n));
+    float k = (a.Material().restitution * b.Material().restitution + 1) * f;
+    if (a.type == TY_G_FEM && b.type == TY_G_FEM)
+        k = 2.0f * f;
+    const float ma = a.Material().mass, mb = b.Material().mass;
+    const float sum = ma + mb;
+    const float wa = sum > 0 ? mb / sum : 0.5f, wb = sum > 0 ? ma / sum : 0.5f;
+    if (a.motion == MT_MAGN_ALL && b.motion != MT_MAGN_ALL) {
+        b.velocity += n * (k * relN);
+    } else if (b.motion == MT_MAGN_ALL && a.motion != MT_MAGN_ALL) {
+        a.velocity -= n * (k * relN);
+    } else if (a.motion != MT_MAGN_ALL) {
+        a.velocity -= n * (k * relN * wa);
+        b.velocity += n * (k * relN * wb);
+    }
+    PhBall *both[2] = {&a, &b};
+    for (int i = 0; i < 2; i++) {
+        PhBall &x = *both[i];
+        const FV3 side = i == 0 ? n : -n;
+        x.spin = (x.velocity ^ side) / x.radius;
+        int state = x.motion;
+        if (state == MT_ALL && x.velocity.Length() > 0)
+            state = MT_EVE;
+        x.firstContact = x.velocity.Length() > PhyParams.staticSpeed ? 1 : 0;
+        PhBall_SetMotion(x, state, x.position, x.velocity, t, 1);
+        x.lane = Env_LaneOf(x);
+        if (x.support != nullptr) {
+            PhBall_ClipToSupport(x, x.moveStartVel);
+            PhBall_ClipToSupport(x, x.velocity);
+        }
+    }
+    return 0;
+}
+
+int Phys_Step(TrPalya *field, int32_t timeMs)
+{
+    PhWorld &w = PhysWorld;
+    w.removedCount = 0;
+    if (w.balls == nullptr)
+        return 1;
+    PhScope scope;
+    const float now = static_cast<float>(timeMs) / 1000.0f;
+
+    // Goal entry.
+    for (PhBall *b = w.balls; b != nullptr; b = b->nextBall)
+        for (PhGoal *g = w.goals; g != nullptr; g = g->nextGoal)
+            if (b->finishCode == 0 && !b->sinking && PhGoal_Accepts(*g, *b)) {
+                PhBall_EnterGoal(*b, g);
+                PhElem_Finish(b, FIN_ACTIVE, EF_ENTERED);
+            }
+
+    // Motion.
+    bool atRest = true;
+    for (PhBall *b = w.balls, *next; b != nullptr; b = next) {
+        next = b->nextBall;
+        if (b->sinking) {
+            atRest = false;
+            b->stepStartTime = b->currentTime;
+            b->currentTime = now;
+            if (PhBall_Sink(*b))
+                PhElem_Finish(b, FIN_SUNK, EF_SUNK);
+        } else if (b->finishCode == 0) {
+            PhBall_Step(*b, field, timeMs);
+            if (b->velocity.Length() > PhyParams.epsilon) {
+                atRest = false;
+            } else {
+                FV3 nudge;
+                if (Env_RestNudge(*b, &nudge)) {
+                    atRest = false;
+                    b->velocity = nudge;
+                    PhBall_SetMotion(*b, MT_EVE, b->position, nudge, b->currentTime, 1);
+                }
+            }
+        }
+    }
+    if (atRest)
+        return 1;
+
+    // Ball against ball.
+    auto takesPart = [](const PhBall *b) {
+        return (b->finishCode == 0 || b->finishAge == 0) && b->goal == nullptr && !b->sinking;
+    };
+    for (PhBall *a = w.balls; a != nullptr; a = a->nextBall) {
+        if (!takesPart(a))
+            continue;
+        for (PhBall *b = a->nextBall; b != nullptr; b = b->nextBall) {
+            if (!takesPart(b) || !takesPart(a))
+                continue;
+            FV3 c;
+            int code = 0;
+            if (a->Contact(*b, &c, &code, 0))
+                PhBall_PairResponse(*a, *b, c, a->currentTime, 1.0f);
+        }
+    }
+
+    // Ball against the pieces.
+    for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
+        if (b->finishCode != 0 || b->goal != nullptr || b->sinking)
+            continue;
+        PhContact table[PH_ENV_TABLE];
+        int n = PH_ENV_TABLE;
+        const int k = Env_Collect(*b, table, &n);
+        if (k >= 0)
+            table[k].object->Respond(*b, table[k].point, static_cast<int>(table[k].code), table[k].time);
+        if (b->finishCode != 0 || b->sinking)
+            continue;
+        n = PH_ENV_TABLE;
+        Env_Collect(*b, table, &n);
+        if (n > 0 && Env_Stuck(*b, table, n)) {
+            b->velocity = FV3(0, 0, 0);
+            PhBall_SetMotion(*b, MT_ALL, b->position, b->velocity, b->currentTime, 1);
+        }
+    }
+
+    // The field's wall.
+    for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
+        if (b->finishCode != 0 || b->goal != nullptr || b->sinking)
+            continue;
+        const float r = b->radius;
+        const FV3 &p = b->position, &v = b->velocity;
+        if (r < p.x && p.x < w.sizeXf - r && r < p.y && r < p.z && p.z < w.sizeZf - r)
+            continue;
+        FV3 q = p;
+        q.x += v.x < 0 ? -r : (v.x > 0 ? r : 0);
+        if (v.y < 0)
+            q.y -= r;
+        q.z += v.z < 0 ? -r : (v.z > 0 ? r : 0);
+        FV3 e;
+        const uint32_t bits = Phys_OutOfField(field, q, &e);
+        if (bits == 0 || e.Dot(v) == 0)
+            continue;
+        const double len = e.Length();
+        if (len < r && len > 0)
+            e.SetLength(r - len);
+        PhBall_TraceAndHit(*b, bits, e, b->currentTime);
+    }
+
+    // Removal.
+    while (w.finished != nullptr)
+        delete w.finished;
+
+    for (PhBall *b = w.balls; b != nullptr; b = b->nextBall)
+        record_supports(*b);
+    for (PhElem *o = w.objects; o != nullptr; o = o->nextObject)
+        if (o->finishCode != 0)
+            o->finishAge++;
+
+    // Separation: from the balls a magnet holds, then along the chains they push.
+    for (PhBall *b = w.balls; b != nullptr; b = b->nextBall)
+        b->pushed = 0;
+    for (PhBall *b = w.balls; b != nullptr; b = b->nextBall)
+        if (b->attracted)
+            Env_PushOut(*b);
+    // Round-off can make two pushes undo each other; the passes are bounded.
+    for (int pass = 0; pass < PH_SEPARATION_PASSES; pass++) {
+        int any = 0;
+        for (PhBall *b = w.balls; b != nullptr; b = b->nextBall)
+            if (b->pushed)
+                any |= Env_PushOut(*b);
+        if (!any)
+            break;
+    }
+
+    // Balls leaning on each other settle.
+    for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
+        if (b->support != nullptr && !b->rollingDown && !b->rollingUp)
+            PhBall_ClipToSupport(*b, b->velocity);
+        PhBall *near = nullptr;
+        for (PhBall *o = w.balls; o != nullptr; o = o->nextBall)
+            if (o != b && (o->position - b->position).Length() < 0.9 * (o->radius + b->radius))
+                near = o;
+        if (near != nullptr) {
+            b->neighbour = near;
+            b->neighbourCount++;
+            if (b->neighbourCount > 10 && b->velocity.Length() < 0.15)
+                PhBall_SetMotion(*b, MT_ALL, b->position, b->velocity, b->currentTime, 1);
+        } else {
+            b->neighbourCount = 0;
+            b->neighbour = nullptr;
+        }
+    }
+    w.expectedEnergy = Phys_Energy();
+    return 0;
+}

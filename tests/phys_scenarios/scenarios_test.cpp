@@ -1,0 +1,227 @@
+// Whole runs of small fields to rest: each field is run twice and must end the same way both times,
+// come to rest within the cap, and show its own outcome.
+#include <math.h>
+#include <stdio.h>
+#include <unistd.h>
+
+#include <functional>
+#include <string>
+
+#include "terrow/phys/phrun.h"
+#include "terrow/phys/phstep.h"
+#include "worldtest.h"
+
+namespace {
+
+using wtest::World;
+
+constexpr int kCap = 20000;  // 500 s of game time
+
+struct Trace {
+    int steps = 0;
+    bool rested = false;
+    bool sawNegativeVx[2] = {false, false};  // first two balls in field order
+    bool sawPositiveVx[2] = {false, false};
+    float maxSpeed = 0;
+    float minX = 1e9f;  // of the first ball
+};
+
+class Scenario : public World {
+protected:
+    std::vector<TrElem *> balls;
+
+    TrElem *ball(int32_t x, int32_t y, int32_t z, int32_t type, int32_t dir)
+    {
+        TrElem *e = add(x, y, z, type, dir);
+        balls.push_back(e);
+        return e;
+    }
+
+    // Runs the built field to rest; `atEnd` sees the world before it is freed.
+    Trace run(const std::function<void()> &atEnd = nullptr)
+    {
+        Trace t;
+        Phys_Build(field);
+        for (int k = 0; k < kCap && !t.rested; k++) {
+            t.rested = Phys_Step(field, k * PH_STEP_MS) == 1;
+            t.steps = k + 1;
+            for (size_t i = 0; i < balls.size() && i < 2; i++)
+                if (const PhElem *o = balls[i]->physObject) {
+                    const FV3 &v = static_cast<const PhBall *>(o)->velocity;
+                    t.sawNegativeVx[i] |= v.x < -0.1f;
+                    t.sawPositiveVx[i] |= v.x > 0.1f;
+                    t.maxSpeed = fmaxf(t.maxSpeed, static_cast<float>(v.Length()));
+                    if (i == 0)
+                        t.minX = fminf(t.minX, o->position.x);
+                    EXPECT_TRUE(std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z)) << "step " << k;
+                }
+        }
+        if (atEnd)
+            atEnd();
+        Phys_Free();
+        return t;
+    }
+
+    static const PhBall *live(TrElem *e) { return static_cast<const PhBall *>(e->physObject); }
+    static uint32_t ends(TrElem *e) { return e->io->flags & (EF_SUNK | EF_DESTROYED | EF_ENTERED); }
+};
+
+}  // namespace
+
+namespace {
+
+// One field per test, run twice; both runs must rest within the cap with identical ball hashes.
+class Fields : public Scenario {
+protected:
+    uint64_t hashes[2] = {0, 0};
+    Trace traces[2];
+
+    void twice(const std::function<void()> &atEnd = nullptr)
+    {
+        for (int i = 0; i < 2; i++) {
+            traces[i] = run([&] {
+                hashes[i] = Phys_BallHash(field);
+                if (atEnd && i == 0)
+                    atEnd();
+            });
+            EXPECT_TRUE(traces[i].rested) << "no rest within " << kCap << " steps";
+        }
+        EXPECT_EQ(hashes[0], hashes[1]);
+        EXPECT_EQ(traces[0].steps, traces[1].steps);
+    }
+};
+
+}  // namespace
+
+TEST_F(Fields, RollsAcrossTilesIntoGoal)
+{
+    floor(5, 1);
+    field->elements[4]->io->type = TY_T_CEL;  // (4, 0, 0)
+    TrElem *b = ball(0, 1, 0, TY_G_FEM, 3);
+    field->ballsNeeded = 1;
+    twice();
+    EXPECT_EQ(ends(b), EF_ENTERED | EF_SUNK);
+    EXPECT_EQ(b->physObject, nullptr);
+}
+
+TEST_F(Fields, RollsOffRaisedTileAndLands)
+{
+    floor(6, 1);
+    add(0, 1, 0, TY_T_SIMA);
+    add(1, 1, 0, TY_T_SIMA);
+    TrElem *b = ball(0, 2, 0, TY_G_FEM, 3);
+    float endY = -1, endX = -1;
+    twice([&] {
+        endY = live(b)->position.y;
+        endX = live(b)->position.x;
+    });
+    EXPECT_EQ(ends(b), 0u);
+    EXPECT_NEAR(endY, 0.35f, 1e-3f);  // on the floor layer
+    EXPECT_GT(endX, 2.0f);
+}
+
+TEST_F(Fields, RollsDownSlope)
+{
+    floor(5, 1);
+    add(3, 1, 0, TY_T_SIMA);
+    add(2, 1, 0, TY_T_LEJTO, 0);  // falls towards -x
+    TrElem *b = ball(3, 2, 0, TY_G_FEM, 1);
+    twice();
+    EXPECT_EQ(ends(b), 0u);
+    EXPECT_LT(traces[0].minX, 1.0f);      // down on the floor beyond the slope's foot
+    EXPECT_GT(traces[0].maxSpeed, 1.6f);  // gravity along the slope sped it up
+}
+
+TEST_F(Fields, BouncesOffFieldWall)
+{
+    floor(3, 1);
+    TrElem *b = ball(0, 1, 0, TY_G_GUMI, 3);
+    float endX = -1;
+    twice([&] { endX = live(b)->position.x; });
+    EXPECT_TRUE(traces[0].sawNegativeVx[0]);
+    EXPECT_GE(endX, 0.35f - 1e-4f);
+    EXPECT_LE(endX, 3.0f - 0.35f + 1e-4f);
+}
+
+TEST_F(Fields, MagnetCatchesIronBall)
+{
+    floor(5, 1);
+    field->elements[3]->io->type = TY_T_MAGNES;  // (3, 0, 0) in the floor
+    TrElem *b = ball(0, 1, 0, TY_G_FEM, 3);
+    int motion = -1;
+    uint32_t attracted = 0;
+    float endX = -1;
+    twice([&] {
+        motion = live(b)->motion;
+        attracted = live(b)->attracted;
+        endX = live(b)->position.x;
+    });
+    EXPECT_EQ(motion, MT_MAGN_ALL);
+    EXPECT_EQ(attracted, 1u);
+    EXPECT_NEAR(endX, 3.5f, 0.5f);
+}
+
+TEST_F(Fields, GlassBallOnSpikesIsDestroyed)
+{
+    floor(5, 1);
+    field->elements[2]->io->type = TY_T_SZOGES;
+    TrElem *b = ball(0, 1, 0, TY_G_UVEG, 3);
+    twice();
+    EXPECT_EQ(ends(b), EF_DESTROYED);
+    EXPECT_EQ(b->physObject, nullptr);
+}
+
+TEST_F(Fields, BombOnRaisedTileDestroysBoth)
+{
+    floor(5, 1);
+    TrElem *tile = add(3, 1, 0, TY_T_SIMA);
+    TrElem *b = ball(0, 1, 0, TY_G_BOMBA, 3);
+    twice();
+    EXPECT_EQ(ends(b), EF_DESTROYED);
+    EXPECT_EQ(tile->io->flags & EF_DESTROYED, EF_DESTROYED);
+}
+
+TEST_F(Fields, IronBallsMeetHeadOn)
+{
+    floor(7, 1);
+    TrElem *a = ball(0, 1, 0, TY_G_FEM, 3);
+    TrElem *b = ball(6, 1, 0, TY_G_FEM, 1);
+    twice();
+    // Equal masses and k = 2: they swap their velocities, each turning back.
+    EXPECT_TRUE(traces[0].sawNegativeVx[0]);
+    EXPECT_TRUE(traces[0].sawPositiveVx[1]);
+    EXPECT_EQ(ends(a) | ends(b), 0u);
+}
+
+TEST_F(Fields, BallsSettleAgainstEachOther)
+{
+    floor(4, 1);
+    TrElem *a = ball(0, 1, 0, TY_G_GUMI, 3);
+    TrElem *b = ball(2, 1, 0, TY_G_GUMI, TR_DIR_UNSET);
+    float gap = 0;
+    twice([&] { gap = static_cast<float>((live(a)->position - live(b)->position).Length()); });
+    EXPECT_GT(gap, 0.6f);  // not sunk into each other
+}
+
+TEST_F(Fields, SimrunPrintsSolvedForGoalField)
+{
+    floor(5, 1);
+    field->elements[4]->io->type = TY_T_CEL;
+    ball(0, 1, 0, TY_G_FEM, 3);
+    field->ballsNeeded = 1;
+    char dir[] = "/tmp/simrunXXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string path = std::string(dir) + "/goal.trl";
+    ASSERT_EQ(Palya_FSave(path.c_str(), field), 1);
+    FILE *p = popen((std::string(SIMRUN_PATH) + " " + path).c_str(), "r");
+    ASSERT_NE(p, nullptr);
+    std::string out;
+    char buf[256];
+    while (fgets(buf, sizeof buf, p) != nullptr)
+        out += buf;
+    EXPECT_EQ(pclose(p), 0);
+    unlink(path.c_str());
+    rmdir(dir);
+    EXPECT_EQ(out.rfind("solved\n", 0), 0u) << out;
+    EXPECT_NE(out.find("sunk 1 of 1 needed"), std::string::npos) << out;
+}

@@ -1,0 +1,174 @@
+// The step's own rules: an empty world rests at once, the first step has no length, rest nudges off a
+// cell edge, the stuck detector, the push between touching balls and its bounded passes, and the
+// impulse between two balls.
+#include <math.h>
+
+#include "terrow/phys/phstep.h"
+#include "worldtest.h"
+
+namespace {
+
+using wtest::World;
+
+TEST_F(World, NoBallsRestsAtOnce)
+{
+    floor(2, 2);
+    Phys_Build(field);
+    PhysWorld.expectedEnergy = 123.0f;
+    EXPECT_EQ(Phys_Step(field, 0), 1);
+    EXPECT_EQ(Phys_Step(field, 25), 1);
+    EXPECT_EQ(PhysWorld.expectedEnergy, 123.0f);  // no energy measured
+}
+
+TEST_F(World, FirstStepOfNoLengthStaysFinite)
+{
+    floor(3, 1);
+    TrElem *e = add(0, 1, 0, TY_G_FEM, 3);
+    Phys_Build(field);
+    EXPECT_EQ(Phys_Step(field, 0), 0);
+    const PhBall &b = *obj<PhBall>(e);
+    for (float v : {b.spin.x, b.spin.y, b.spin.z, b.position.x, b.position.y, b.velocity.x})
+        EXPECT_TRUE(std::isfinite(v));
+    for (float m : b.orientation.m)
+        EXPECT_TRUE(std::isfinite(m));
+    EXPECT_EQ(Phys_Step(field, 25), 0);
+    EXPECT_GT(b.position.x, 0.5f);  // the second step moves it
+}
+
+TEST_F(World, RestNudgeTable)
+{
+    // Row z = 0: tiles at x = 0..3 except a hole at x = 2 and a slope at x = 5; ball on tile 3.
+    add(0, 0, 0, TY_T_SIMA);
+    add(1, 0, 0, TY_T_SIMA);
+    add(3, 0, 0, TY_T_SIMA);
+    add(4, 0, 0, TY_T_SIMA);
+    add(5, 0, 0, TY_T_LEJTO, 0);
+    add(3, 0, 1, TY_T_SIMA);
+    TrElem *e = add(3, 1, 0, TY_G_FEM, TR_DIR_UNSET);
+    add(0, 0, 5, TY_T_SIMA);  // widens the field in z
+    Phys_Build(field);
+    PhBall &b = *obj<PhBall>(e);
+    struct Case {
+        float x, z;
+        int nudged;
+        float vx, vz;
+    } cases[] = {
+        {3.01f, 0.5f, 1, -0.1f, 0},   // hole at x = 2
+        {3.99f, 0.5f, 0, 0, 0},       // tile at x = 4
+        {3.5f, 0.99f, 0, 0, 0},       // tile at z = 1
+        {3.01f, 0.99f, 1, -0.1f, 0},  // the x edge is judged first
+        {3.5f, 0.5f, 0, 0, 0},        // in the middle
+        {4.99f, 0.5f, 1, 0.1f, 0},    // a slope next door counts as open
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.x);
+        b.position = FV3(c.x, 0.35f, c.z);
+        b.UpdateCell();
+        b.support = Phys_ObjAtCell(b.cellX, -1, b.cellZ, &b);
+        FV3 v(9, 9, 9);
+        EXPECT_EQ(Env_RestNudge(b, &v), c.nudged);
+        if (c.nudged) {
+            EXPECT_EQ(v.x, c.vx);
+            EXPECT_EQ(v.z, c.vz);
+        }
+    }
+}
+
+TEST_F(World, StuckAfterFourMeetingsAndFarOffsetsIgnored)
+{
+    floor(3, 3);
+    TrElem *e = add(1, 1, 1, TY_G_FEM, TR_DIR_UNSET);
+    Phys_Build(field);
+    PhBall &b = *obj<PhBall>(e);
+    PhContact near{0, Phys_ObjAtCell(2, -1, 1, &b), FV3(0, 0, 0), FV3(0, 0, 0), 0, 0, 0};
+    int results[5];
+    for (int &r : results)
+        r = Env_Stuck(b, &near, 1);
+    EXPECT_EQ(results[0] + results[1] + results[2] + results[3], 0);
+    EXPECT_EQ(results[4], 1);
+    // A record two cells away lies outside the table: ignored, never written out of bounds.
+    b.position = FV3(0.5f, 0.35f, 0.5f);
+    b.UpdateCell();
+    PhContact far{0, Phys_ObjAtCell(2, -1, 2, &b), FV3(0, 0, 0), FV3(0, 0, 0), 0, 0, 0};
+    EXPECT_EQ(Env_Stuck(b, &far, 1), 0);
+    // Unseen entries were emptied.
+    for (const PhNeighbour &n : b.around)
+        EXPECT_EQ(n.object, nullptr);
+}
+
+TEST_F(World, PushOutMovesTouchingBallAlongItsTravel)
+{
+    floor(4, 1);
+    TrElem *ea = add(1, 1, 0, TY_G_FEM, TR_DIR_UNSET);
+    TrElem *eb = add(2, 1, 0, TY_G_GUMI, TR_DIR_UNSET);
+    Phys_Build(field);
+    PhBall &a = *obj<PhBall>(ea), &b = *obj<PhBall>(eb);
+    a.position = FV3(1.5f, 0.35f, 0.5f);
+    b.position = FV3(1.9f, 0.35f, 0.5f);
+    b.prevPosition = b.position;
+    a.prevPosition = FV3(1.4f, 0.35f, 0.5f);  // a has come towards the still b
+    b.velocity = FV3(0, 0, 0);
+    a.UpdateCell();
+    b.UpdateCell();
+    EXPECT_EQ(Env_PushOut(a), 1);
+    EXPECT_NEAR((b.position - a.position).Length(), 0.95 * 0.7, 1e-5);
+    EXPECT_GT(b.position.x, a.position.x);
+    EXPECT_EQ(b.pushed, 1u);
+    EXPECT_NEAR(b.velocity.x, 1.0f, 1e-6f);  // a still ball goes away from the pusher
+}
+
+TEST_F(World, SeparationPassesAreBounded)
+{
+    // Three balls on one spot, one held by a magnet: the pushes cannot all be satisfied, yet the
+    // step returns.
+    floor(3, 1);
+    TrElem *m = field->elements[1];
+    m->io->type = TY_T_MAGNES;
+    TrElem *e[3] = {add(1, 1, 0, TY_G_FEM, TR_DIR_UNSET), add(1, 1, 0, TY_G_FEM, 3), add(1, 1, 0, TY_G_FEM, 1)};
+    Phys_Build(field);
+    for (TrElem *x : e)
+        obj<PhBall>(x)->attracted = 1;
+    for (int k = 0; k < 5; k++)
+        Phys_Step(field, k * 25);
+    SUCCEED();
+}
+
+TEST_F(World, PairResponseTable)
+{
+    floor(4, 1);
+    TrElem *ea = add(1, 1, 0, TY_G_FEM, 3);
+    TrElem *eb = add(2, 1, 0, TY_G_FEM, 1);
+    Phys_Build(field);
+    PhBall &a = *obj<PhBall>(ea), &b = *obj<PhBall>(eb);
+    struct Case {
+        int typeA, typeB, motionB;
+        float va, vb;  // x velocities after
+        int result;
+    } cases[] = {
+        {TY_G_FEM, TY_G_FEM, MT_EVE, -1.0f, 2.0f, 0},                // swap, k = 2
+        {TY_G_FEM, TY_G_FEM, MT_MAGN_ALL, -2.0f, 0, 0},  // the held ball stays
+        {TY_G_BOMBA, TY_G_FEM, MT_EVE, 2.0f, -1.0f, 1},              // both destroyed
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.typeA);
+        a.type = c.typeA;
+        b.type = c.typeB;
+        a.finishCode = b.finishCode = 0;
+        a.motion = MT_EVE;
+        b.motion = c.motionB;
+        a.position = FV3(1.5f, 0.35f, 0.5f);
+        b.position = FV3(2.1f, 0.35f, 0.5f);
+        a.velocity = FV3(2.0f, 0, 0);
+        b.velocity = FV3(c.motionB == MT_MAGN_ALL ? 0 : -1.0f, 0, 0);
+        EXPECT_EQ(PhBall_PairResponse(a, b, b.position - a.position, 0, 1.0f), c.result);
+        if (c.result == 0) {
+            EXPECT_NEAR(a.velocity.x, c.va, 1e-5f);
+            EXPECT_NEAR(b.velocity.x, c.vb, 1e-5f);
+        } else {
+            EXPECT_EQ(ea->io->flags & EF_DESTROYED, EF_DESTROYED);
+            EXPECT_EQ(eb->io->flags & EF_DESTROYED, EF_DESTROYED);
+        }
+    }
+}
+
+}  // namespace
