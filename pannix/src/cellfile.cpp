@@ -84,6 +84,36 @@ bool quoted(const char *rest, std::string &out)
     return true;
 }
 
+// Texts keep their line feeds (a text menu's items) as "\n" and backslashes as "\\"; file names are
+// written as they are, since their backslashes separate folders.
+std::string escaped(const char *text)
+{
+    std::string out;
+    for (const char *p = text; *p != '\0'; p++) {
+        if (*p == '\n')
+            out += "\\n";
+        else if (*p == '\\')
+            out += "\\\\";
+        else
+            out += *p;
+    }
+    return out;
+}
+
+std::string unescaped(const std::string &text)
+{
+    std::string out;
+    for (size_t i = 0; i < text.size(); i++) {
+        if (text[i] == '\\' && i + 1 < text.size() && (text[i + 1] == 'n' || text[i + 1] == '\\')) {
+            out += text[i + 1] == 'n' ? '\n' : '\\';
+            i++;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
 // Gives the cell a text of its own in `slot`; the same text already there leaves the line unread.
 void set_text(PXCELLA *cell, char **slot, uint32_t own, const std::string &value)
 {
@@ -222,7 +252,10 @@ void cells_load_stream(FILE *f, PXSCENE *scene)
             std::string value;
             if (quoted(rest, value)) {
                 bool text = strcasecmp(key, "txt") == 0;
-                set_text(cell, text ? &cell->text : &cell->file, text ? kOwnText : kOwnFile, value);
+                if (text)
+                    set_text(cell, &cell->text, kOwnText, unescaped(value));
+                else
+                    set_text(cell, &cell->file, kOwnFile, value);
             }
         } else if (int32_t *field = int_field(cell, key)) {
             int32_t n;
@@ -262,7 +295,7 @@ std::string cells_format(const PXSCENE *scene)
         append(out, "w:\t%d\n", c->w);
         append(out, "h:\t%d\n", c->h);
         if (c->text != nullptr) {
-            append(out, "txt:\t\"%s\"\n", c->text);
+            append(out, "txt:\t\"%s\"\n", escaped(c->text).c_str());
             append(out, "font:\t%d\n", int32_t(c->font));
             append(out, "tx:\t%d\n", c->tx);
             append(out, "ty:\t%d\n", c->ty);

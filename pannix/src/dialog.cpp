@@ -1058,9 +1058,10 @@ VOK_EXPORT int StartPannix(br_pixelmap *parent, int32_t x, int32_t y, PXSCENE *s
     if ((scene->flags & PXS_STARTED) != 0)
         end_scene(scene);  // a second start of a running scene begins afresh
     scene->flags |= PXS_STARTED;
-    if (start_scene(parent, x, y, scene) == 0)
+    const int result = start_scene(parent, x, y, scene);
+    if (result == 0)
         return fail_start(scene);
-    return 1;
+    return result;
 }
 
 VOK_EXPORT int StartPannixW(br_pixelmap *parent, int32_t x, int32_t y, PXSCENE *scene, HWND parentWindow,

@@ -58,7 +58,7 @@ TEST_F(CellFile, SaveAndLoadGiveTheSameCells)
     cells[2].bh_fbc = 0xF81F;
     cells[2].bxMax = 3;
     cells[2].bxCur = 1;
-    cells[3].text = const_cast<char *>("one\ntwo");
+    cells[3].text = const_cast<char *>("one\ntwo\\x");
     PXSCENE s{};
     s.cells = cells.data();
     s.cellCount = int32_t(cells.size());
@@ -81,7 +81,7 @@ TEST_F(CellFile, SaveAndLoadGiveTheSameCells)
         EXPECT_STREQ(b.file ? b.file : "-", a.file ? a.file : "-");
     }
     EXPECT_STREQ(back[1].text, "Start game");
-    EXPECT_EQ(back[3].text, nullptr);  // a line feed inside a text ends its line: not read back as such
+    EXPECT_STREQ(back[3].text, "one\ntwo\\x");  // a text menu's items keep their line feeds
     // The writer's own words, in its order.
     const std::string saved = pxtest::read_text(path("round.cls"));
     EXPECT_NE(saved.find("flags:\tCF_HCENTER CF_BORDERIFCUR CF_MOUSEMOVE \nx:\t-4\t; relativ\n"), std::string::npos);
@@ -151,27 +151,30 @@ TEST_F(CellFile, MissingFilesAndFailedSavesAreReported)
 TEST_F(CellFile, ReloadedScenesKeepTextMenusAndGrowEditBuffers)
 {
     char buffer[16] = "hi";
-    std::vector<PXCELLA> cells = {
+    std::vector<PXCELLA> source = {
         cell(AKTYPE_BACKGR, 1, 0, 0, 0, 0, 0),
         cell(AKTYPE_TXTMENU, 2, CF_FOCUSABLE, 4, 4, 0, 0),
         cell(AKTYPE_EDITBOX, 3, 0, 4, 40, 0, 0),
     };
-    cells[1].text = const_cast<char *>("New\nLoad");
-    cells[2].file = buffer;
-    cells[2].bxMax = sizeof buffer;
+    source[1].text = const_cast<char *>("New\nLoad");
+    source[2].file = buffer;
+    source[2].bxMax = sizeof buffer;
     PXSCENE s{};
-    s.cells = cells.data();
+    s.cells = source.data();
     s.cellCount = 3;
     ASSERT_EQ(SaveCellParams(path("menu.cls").c_str(), &s), 0);
 
-    std::vector<PXCELLA> again(3, PXCELLA{});
+    cells.assign(3, PXCELLA{});
+    std::vector<PXCELLA> &again = cells;
     scene.cells = again.data();
     scene.cellCount = 3;
     ASSERT_EQ(LoadCellParams(path("menu.cls").c_str(), &scene), 0);
     EXPECT_EQ(again[1].type, AKTYPE_TXTMENU);
     EXPECT_EQ(again[1].flags & CF_DISABLED, 0u);
     ASSERT_EQ(start(again), 1) << GetLastMsgError();
-    EXPECT_GT(again[1].textH, 0);  // the item list was measured
+    EXPECT_STREQ(again[1].text, "New\nLoad");
+    ASSERT_NE(PxSelectFont(scene.fontSet, 0), nullptr);
+    EXPECT_GT(again[1].textH, PxGetTextHeight1());  // both items were measured
     EXPECT_EQ(scene.focus, 1);
     ASSERT_EQ(PannixBuildScene(&scene), 1);
     // The edit buffer read from the file holds bxMax bytes, so typing to the limit stays inside it.

@@ -67,7 +67,14 @@ protected:
         scene.cells = cells.data();
         scene.cellCount = int32_t(cells.size());
         scene.flags |= PXS_NOEXIT;
-        return window ? StartPannixW(parent, x, y, &scene, nullptr, 0) : StartPannix(parent, x, y, &scene, 0);
+        if (!window)
+            return StartPannix(parent, x, y, &scene, 0);
+        const int started = StartPannixW(parent, x, y, &scene, nullptr, 0);
+        if (scene.window != nullptr) {
+            ShowWindow(scene.window, SW_SHOW);  // keys go to the shown, active window
+            drain();
+        }
+        return started;
     }
 
     // Keys through the scene's window, with Shift and Ctrl held as asked.
@@ -103,6 +110,7 @@ protected:
         }
     }
 
+    std::vector<PXCELLA> cells;  // outlives the test body, for the scene ended in TearDown
     PXSCENE scene{};
     br_pixelmap *parent = nullptr;
     bool quit = false;

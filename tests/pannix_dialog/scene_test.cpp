@@ -11,7 +11,7 @@ class Scene : public dlgtest::Dialog {};
 
 TEST_F(Scene, PlacesCellsByNaturalSizeAndAlignment)
 {
-    std::vector<PXCELLA> cells = {
+    cells = {
         cell(AKTYPE_BACKGR, 1, 0, 0, 0, 0, 0),
         cell(AKTYPE_STATIC, 2, 0, 5, 6, -3, -2),               // natural size grown by 6 and 4
         cell(AKTYPE_STATIC, 3, CF_HCENTER, 4, 0, 20, 10),      // centred, then 4 to the right
@@ -45,7 +45,7 @@ TEST_F(Scene, PlacesCellsByNaturalSizeAndAlignment)
 
 TEST_F(Scene, DrawsIntoTheParentAtTheScenePlace)
 {
-    std::vector<PXCELLA> cells = {
+    cells = {
         cell(AKTYPE_BACKGR, 1, 0, 0, 0, 0, 0),
         cell(AKTYPE_STATIC, 2, CF_BORDER, 10, 10, 20, 10),
         cell(AKTYPE_BUTTON, 3, CF_BORDERIFCUR, 40, 10, 20, 10),
@@ -72,13 +72,14 @@ TEST_F(Scene, DrawsIntoTheParentAtTheScenePlace)
 TEST_F(Scene, ControlsDrawFromTheirPictures)
 {
     char buffer[32] = "";
-    std::vector<PXCELLA> cells = {
+    cells = {
         cell(AKTYPE_BACKGR, 1, 0, 0, 0, 0, 0),
         cell(AKTYPE_CHECKBOX, 2, 0, 0, 0, 30, 12),
         cell(AKTYPE_EDITBOX, 3, 0, 0, 20, 0, 0),
     };
     cells[1].bxMax = 3;
     cells[1].bxCur = 2;
+    cells[1].px = -1;  // the state picture at the right end
     cells[2].file = buffer;
     cells[2].bxMax = sizeof buffer;
     cells[2].bw_spd = 40;
@@ -104,7 +105,7 @@ TEST_F(Scene, FailedStartsAreRefusedWithTheirReason)
         {AKTYPE_TXTMENU, "Txt menu - missing itemlist"},
     };
     for (const Case &c : cases) {
-        std::vector<PXCELLA> cells = {cell(c.type, 1, 0, 0, 0, 20, 10)};
+        cells = {cell(c.type, 1, 0, 0, 0, 20, 10)};
         scene = PXSCENE{};
         EXPECT_EQ(start(cells), 0);
         EXPECT_STREQ(GetLastMsgError(), c.text);
@@ -113,7 +114,7 @@ TEST_F(Scene, FailedStartsAreRefusedWithTheirReason)
         EXPECT_EQ(scene.flags & PXS_STARTED, 0u);
     }
     // A missing picture names the file.
-    std::vector<PXCELLA> cells = {cell(AKTYPE_STATIC, 1, 0, 0, 0, 20, 10)};
+    cells = {cell(AKTYPE_STATIC, 1, 0, 0, 0, 20, 10)};
     cells[0].file = const_cast<char *>("nothere");
     scene = PXSCENE{};
     EXPECT_EQ(start(cells), 0);
@@ -129,7 +130,7 @@ int32_t start_callback(PXSCENE *)
 TEST_F(Scene, StartCallbackEndsTheStartWithItsResult)
 {
     char buffer[4] = "";
-    std::vector<PXCELLA> cells = {cell(AKTYPE_EDITBOX, 1, 0, 0, 0, 20, 10)};
+    cells = {cell(AKTYPE_EDITBOX, 1, 0, 0, 0, 20, 10)};
     cells[0].file = buffer;
     scene.startProc = start_callback;
     g_start_result = 7;  // cells are not set up
@@ -143,7 +144,7 @@ TEST_F(Scene, StartCallbackEndsTheStartWithItsResult)
 
 TEST_F(Scene, DelayPostsItsCommandAndEndsTheFrame)
 {
-    std::vector<PXCELLA> cells = {cell(AKTYPE_BACKGR, 1, CF_DELAY, 0, 0, 0, 0)};
+    cells = {cell(AKTYPE_BACKGR, 1, CF_DELAY, 0, 0, 0, 0)};
     cells[0].bxMax = 50;
     cells[0].command = 0x70;
     ASSERT_EQ(start(cells), 1) << GetLastMsgError();
@@ -156,7 +157,7 @@ TEST_F(Scene, DelayPostsItsCommandAndEndsTheFrame)
 
 TEST_F(Scene, RebuildFlagSetsTheCellUpAgainAtTheNextFrame)
 {
-    std::vector<PXCELLA> cells = {cell(AKTYPE_BACKGR, 1, 0, 0, 0, 0, 0), cell(AKTYPE_STATIC, 2, 0, 5, 5, 10, 10)};
+    cells = {cell(AKTYPE_BACKGR, 1, 0, 0, 0, 0, 0), cell(AKTYPE_STATIC, 2, 0, 5, 5, 10, 10)};
     ASSERT_EQ(start(cells), 1) << GetLastMsgError();
     cells[1].x = 30;
     cells[1].flags |= CF_REBUILD;

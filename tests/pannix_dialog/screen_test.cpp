@@ -24,7 +24,7 @@ TEST_F(Screen, DirectDrawRefusedFallsBackToTheWindowDc)
 {
     InitPannix(nullptr, 640, 480, 16, 1, 1);  // DirectDraw, full screen
     PlatDebugOutputClear();
-    std::vector<PXCELLA> cells = {
+    cells = {
         cell(AKTYPE_BACKGR, 1, 0, 0, 0, 0, 0),
         cell(AKTYPE_STATIC, 2, CF_BORDER, 10, 10, 20, 10),
     };
@@ -60,7 +60,7 @@ TEST_F(Screen, DirectDrawRefusedFallsBackToTheWindowDc)
 
 TEST_F(Screen, MessageLoopRunsUntilTheSceneEnds)
 {
-    std::vector<PXCELLA> cells = {cell(AKTYPE_BACKGR, 1, CF_DELAY, 0, 0, 0, 0)};
+    cells = {cell(AKTYPE_BACKGR, 1, CF_DELAY, 0, 0, 0, 0)};
     cells[0].bh_fbc = 0x07E0;
     cells[0].bxMax = 100;  // the delay ends the scene
     scene.width = 32;
