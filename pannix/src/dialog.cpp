@@ -648,8 +648,14 @@ void draw_editbox(PXSCENE *s, PXCELLA *c, bool focused)
     draw_text(s, c, c->sub);
     PXCONTROL *ctl = control_of(s, c->type);
     if (ctl->pic != nullptr) {
+        // The part left of the right end repeats as far as the box reaches; the end closes it.
         const int32_t end = std::min<int32_t>(ctl->cellWidth, ctl->pic->width);
-        CopyRectTiled(c->sub, c->picX, c->picY, ctl->pic, 0, 0, std::max(0, c->picW - end), ctl->cellHeight);
+        const int32_t left = std::min(int32_t(ctl->pic->width) - end, c->picW - end);
+        br_pixelmap *part = left > 0 ? PxAllocSubPix(ctl->pic, 0, 0, ctl->pic->width - end, ctl->cellHeight) : nullptr;
+        if (part != nullptr) {
+            CopyRectTiled(c->sub, c->picX, c->picY, part, 0, 0, c->picW - end, ctl->cellHeight);
+            PxFreePix(part);
+        }
         CopyRectangle(c->sub, c->picX + c->picW - end, c->picY, ctl->pic, ctl->pic->width - end, 0, end,
                       ctl->cellHeight);
     }
@@ -667,8 +673,7 @@ void draw_editbox(PXSCENE *s, PXCELLA *c, bool focused)
     PxShowText(c->inner, -c->editScroll, 0, c->file);
     if (focused) {
         const uint32_t now = now_ms();
-        if (!due(now, c->blinkTime + 200) && c->blinkTime != 0) {
-        } else {
+        if (c->blinkTime == 0 || due(now, c->blinkTime + 200)) {
             c->blink ^= 1;
             c->blinkTime = now;
         }

@@ -117,13 +117,14 @@ int main(int argc, char **argv)
         cells[0].file = const_cast<char *>("tile");
         cells[0].bw_spd = 20;
         cells[2].bxMax = 2;
-        cells[2].tx = 4;
+        cells[2].tx = 24;  // right of the box
         cells[3].file = name;
         cells[3].bxMax = sizeof name;
         cells[3].bxCur = int32_t(strlen(name));
         cells[3].bw_spd = 160;
         cells[3].tx = 4;
-        cells[3].bh_fbc = int32_t(rgb565(20, 20, 20));
+        cells[3].px = 60;  // the box right of the label
+        cells[3].bh_fbc = int32_t(rgb565(200, 30, 30));  // the cursor
         for (int b : {4, 5}) {
             cells[b].bh_fbc = int32_t(rgb565(60, 80, 160));
             cells[b].command = b == 4 ? VK_RETURN : VK_ESCAPE;
