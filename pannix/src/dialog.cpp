@@ -240,6 +240,8 @@ bool load_control(PXSCENE *s, PXCELLA *c)
 {
     PXCONTROL *ctl = control_of(s, c->type);
     if (ctl->pic == nullptr) {
+        if (ctl->picture == nullptr)
+            return SetLastMsgError(PXERR_NOTFOUND, "(control picture)"), false;
         ctl->pic = AmsgGetPixFile(ctl->picture, uint32_t(pixel_type_of(s->bits)) | PX_PIX_FROM_PACK);
         if (ctl->pic == nullptr)
             return false;
