@@ -201,7 +201,7 @@ void write_screen_seeds(const std::string &dir)
 int main(int argc, char **argv)
 {
     if (argc != 3) {
-        fprintf(stderr, "usage: fuzz_seeds datafile|pix|tga|bmp|pack|settings|movie|image|scenefile|trfield|trdict|mzi|font|soundpack|wave|screen folder\n");
+        fprintf(stderr, "usage: fuzz_seeds datafile|pix|tga|bmp|pack|settings|movie|image|scenefile|trfield|trdict|mzi|font|soundpack|wave|screen|cellfile folder\n");
         return 2;
     }
     std::string kind = argv[1], dir = argv[2];
@@ -248,6 +248,8 @@ int main(int argc, char **argv)
         fuzz::write_font_seeds(dir);
     } else if (kind == "screen") {
         write_screen_seeds(dir);
+    } else if (kind == "cellfile") {
+        fuzz::write_cellfile_seeds(dir);
     } else {
         fprintf(stderr, "fuzz_seeds: no seeds for %s\n", kind.c_str());
         return 2;

@@ -50,6 +50,19 @@ inline void write_settings_seeds(const std::string &dir)
         << "A: 7,8\r\n; comment\n\nc:\t  padded  \t\r\nunknown:\tx\nb:1e9;2\nd:";
 }
 
+// Cell files in the form the layout editor saves, and one with the reader's odd lines.
+inline void write_cellfile_seeds(const std::string &dir)
+{
+    std::ofstream(dir + "/saved.cls", std::ios::binary)
+        << "Cella_nr:\t0\ntype:\tAKTYPE_BACKGR\nflags:\tCF_HSCROLL CF_VSCROLL \nx:\t0\ny:\t0\nw:\t0\nh:\t0\n"
+           "file:\t\"back.pix\"\npx:\t0\npy:\t0\nbw_spd:\t20\nbh_fbc:\t0\nbxMax:\t0\nbxCur:\t0\n\n"
+           "Cella_nr:\t1\ntype:\tAKTYPE_BUTTON\nflags:\tCF_HCENTER CF_BORDERIFCUR CF_MOUSEMOVE \n"
+           "x:\t0\t; relativ\ny:\t40\nw:\t-4\nh:\t-2\ntxt:\t\"Start\"\nfont:\t1\ntx:\t-1\nty:\t-1\n"
+           "bw_spd:\t0\nbh_fbc:\t31\nbxMax:\t0\nbxCur:\t0\n\nCella_nr:\t2\ntype:\t8\ntxt:\t\"a\"\n\n";
+    std::ofstream(dir + "/odd.cls", std::ios::binary)
+        << "Cella_nr:\t3\ntype:\tAKTYPE_NONE\nCella_nr:\t1\ntxt:\t\"open\r\nfile:\tnone\nx:\nCella_nr:\t9\n";
+}
+
 // A movie seed: the mode byte of the movie target, then the file.
 inline void write_movie_seed(const std::string &name, uint8_t mode, const std::vector<uint8_t> &bytes)
 {

@@ -10,5 +10,6 @@
 #include "pannix/pxmovie.h"
 #include "pannix/pxpicfile.h"
 #include "pannix/pxfont.h"
+#include "pannix/pxdialog.h"
 
 #endif

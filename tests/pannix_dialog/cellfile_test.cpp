@@ -1,0 +1,190 @@
+// Cell description files: round trips, the reader's rules on odd and hostile lines, failed saves, and
+// text menus that still work after a save and a reload.
+#include <sys/stat.h>
+
+#include "dialog_support.h"
+
+namespace {
+
+using dlgtest::cell;
+
+class CellFile : public dlgtest::Dialog {
+protected:
+    // Loads `text` into `count` zeroed cells.
+    std::vector<PXCELLA> load(const std::string &text, int count)
+    {
+        std::vector<PXCELLA> cells(size_t(count), PXCELLA{});
+        pxtest::write_text(path("in.cls"), text);
+        PXSCENE s{};
+        s.cells = cells.data();
+        s.cellCount = count;
+        EXPECT_EQ(LoadCellParams(path("in.cls").c_str(), &s), 0);
+        owned.push_back(s);
+        return cells;
+    }
+    void TearDown() override
+    {
+        Dialog::TearDown();
+    }
+    std::vector<PXSCENE> owned;
+};
+
+void free_texts(std::vector<PXCELLA> &cells)
+{
+    for (PXCELLA &c : cells) {
+        if (c.owned & 1)
+            free(c.text);
+        if (c.owned & 2)
+            free(c.file);
+    }
+}
+
+TEST_F(CellFile, SaveAndLoadGiveTheSameCells)
+{
+    std::vector<PXCELLA> cells = {
+        cell(AKTYPE_BACKGR, 0, CF_HSCROLL | CF_VSCROLL, 0, 0, 0, 0),
+        cell(AKTYPE_BUTTON, 0, CF_MOUSEMOVE | CF_BORDERIFCUR | CF_HCENTER, -4, 7, -2, 30),
+        cell(AKTYPE_CHECKBOX, 0, CF_MOUSECLICK | CF_DELAY | CF_LINK | CF_PLAYONCE, 1, 2, 3, 4),
+        cell(AKTYPE_TXTMENU, 0, CF_FOCUSABLE | CF_BALIGN, 9, 8, 7, 6),
+        cell(AKTYPE_LISTBOX, 0, 0, 1, 1, 1, 1),
+    };
+    cells[0].file = const_cast<char *>("back\\sky.pix");
+    cells[0].px = -1;
+    cells[0].bw_spd = 25;
+    cells[1].text = const_cast<char *>("Start game");
+    cells[1].font = 2;
+    cells[1].tx = -1;
+    cells[1].ty = 3;
+    cells[2].bh_fbc = 0xF81F;
+    cells[2].bxMax = 3;
+    cells[2].bxCur = 1;
+    cells[3].text = const_cast<char *>("one\ntwo\\x");
+    PXSCENE s{};
+    s.cells = cells.data();
+    s.cellCount = int32_t(cells.size());
+    ASSERT_EQ(SaveCellParams(path("round.cls").c_str(), &s), 0) << GetLastMsgError();
+
+    std::vector<PXCELLA> back(cells.size(), PXCELLA{});
+    PXSCENE t{};
+    t.cells = back.data();
+    t.cellCount = int32_t(back.size());
+    ASSERT_EQ(LoadCellParams(path("round.cls").c_str(), &t), 0);
+    for (size_t i = 0; i < cells.size(); i++) {
+        SCOPED_TRACE(i);
+        const PXCELLA &a = cells[i], &b = back[i];
+        EXPECT_EQ(b.type, a.type);
+        EXPECT_EQ(b.flags, a.flags);
+        EXPECT_EQ(std::vector<int32_t>({b.x, b.y, b.w, b.h, b.tx, b.ty, b.px, b.py, b.bw_spd, b.bh_fbc, b.bxMax,
+                                        b.bxCur, int32_t(b.font)}),
+                  std::vector<int32_t>({a.x, a.y, a.w, a.h, a.tx, a.ty, a.px, a.py, a.bw_spd, a.bh_fbc, a.bxMax,
+                                        a.bxCur, int32_t(a.font)}));
+        EXPECT_STREQ(b.file ? b.file : "-", a.file ? a.file : "-");
+    }
+    EXPECT_STREQ(back[1].text, "Start game");
+    EXPECT_STREQ(back[3].text, "one\ntwo\\x");  // a text menu's items keep their line feeds
+    // The writer's own words, in its order.
+    const std::string saved = pxtest::read_text(path("round.cls"));
+    EXPECT_NE(saved.find("flags:\tCF_HCENTER CF_BORDERIFCUR CF_MOUSEMOVE \nx:\t-4\t; relativ\n"), std::string::npos);
+    EXPECT_NE(saved.find("flags:\tCF_DELAY CF_PLAYONCE CF_LINK CF_MOUSECLICK \n"), std::string::npos);
+    EXPECT_NE(saved.find("type:\t8\n"), std::string::npos);
+    free_texts(back);
+}
+
+TEST_F(CellFile, ReaderRules)
+{
+    // Numbers going down keep filling the current cell; unknown keys and flag words are skipped.
+    auto cells = load("Cella_nr:\t5\nx:\t1\nCella_nr:\t3\ny:\t2\nwhat:\t9\nflags:\tCF_BORDER CF_NONSENSE cf_link\n", 6);
+    EXPECT_EQ(cells[5].x, 1);
+    EXPECT_EQ(cells[5].y, 2);
+    EXPECT_EQ(cells[5].flags, uint32_t(CF_BORDER | CF_LINK));
+    EXPECT_EQ(cells[3].y, 0);
+
+    // An unknown or missing type word disables the cell; a number names a type.
+    cells = load("type:\tAKTYPE_SLIDER\nCella_nr:\t1\ntype:\nCella_nr:\t2\ntype:\t8\nCella_nr:\t3\ntype:\t99\n", 4);
+    EXPECT_EQ(cells[0].type, -1);
+    EXPECT_NE(cells[0].flags & CF_DISABLED, 0u);
+    EXPECT_EQ(cells[1].type, -1);
+    EXPECT_EQ(cells[2].type, AKTYPE_TXTMENU);
+    EXPECT_EQ(cells[2].flags, 0u);
+    EXPECT_EQ(cells[3].type, -1);
+
+    // Quotes: cut at the second, to the end without one, nothing without any.
+    cells = load("txt:\t\"Say \"hi\" now\"\nfile:\t\"open\nCella_nr:\t1\ntxt:\tbare\n", 2);
+    EXPECT_STREQ(cells[0].text, "Say ");
+    EXPECT_STREQ(cells[0].file, "open");
+    EXPECT_EQ(cells[1].text, nullptr);
+    free_texts(cells);
+
+    // A number past the cells, or none at all, ends the reading.
+    cells = load("x:\t4\nCella_nr:\t2\nx:\t5\n", 2);
+    EXPECT_EQ(cells[0].x, 4);
+    EXPECT_EQ(cells[1].x, 0);
+    cells = load("Cella_nr:\nx:\t5\n", 2);
+    EXPECT_EQ(cells[0].x, 0);
+
+    // An integer key without a value leaves the field; an overlong line is dropped as a whole.
+    cells = load("x:\t4\nx:\ny:\t" + std::string(3000, '7') + "\nh:\t9\n", 1);
+    EXPECT_EQ(cells[0].x, 4);
+    EXPECT_EQ(cells[0].h, 9);
+}
+
+TEST_F(CellFile, MissingFilesAndFailedSavesAreReported)
+{
+    std::vector<PXCELLA> cells = {cell(AKTYPE_STATIC, 1, 0, 1, 2, 3, 4)};
+    PXSCENE s{};
+    s.cells = cells.data();
+    s.cellCount = 1;
+    EXPECT_EQ(LoadCellParams(path("none.cls").c_str(), &s), -1);
+    EXPECT_EQ(cells[0].x, 1);
+    EXPECT_EQ(LoadCellParams(path("none.cls").c_str(), nullptr), 0);
+
+    // A read-only file stays whole; a folder that does not exist takes nothing.
+    pxtest::write_text(path("locked.cls"), "old");
+    chmod(path("locked.cls").c_str(), 0444);
+    EXPECT_EQ(SaveCellParams(path("locked.cls").c_str(), &s), -1);
+    EXPECT_NE(std::string(GetLastMsgError()).find("locked.cls"), std::string::npos);
+    EXPECT_EQ(pxtest::read_text(path("locked.cls")), "old");
+    EXPECT_EQ(SaveCellParams(path("no/such/x.cls").c_str(), &s), -1);
+    chmod(path("locked.cls").c_str(), 0644);
+}
+
+TEST_F(CellFile, ReloadedScenesKeepTextMenusAndGrowEditBuffers)
+{
+    char buffer[16] = "hi";
+    std::vector<PXCELLA> source = {
+        cell(AKTYPE_BACKGR, 1, 0, 0, 0, 0, 0),
+        cell(AKTYPE_TXTMENU, 2, CF_FOCUSABLE, 4, 4, 0, 0),
+        cell(AKTYPE_EDITBOX, 3, 0, 4, 40, 0, 0),
+    };
+    source[1].text = const_cast<char *>("New\nLoad");
+    source[2].file = buffer;
+    source[2].bxMax = sizeof buffer;
+    PXSCENE s{};
+    s.cells = source.data();
+    s.cellCount = 3;
+    ASSERT_EQ(SaveCellParams(path("menu.cls").c_str(), &s), 0);
+
+    cells.assign(3, PXCELLA{});
+    std::vector<PXCELLA> &again = cells;
+    scene.cells = again.data();
+    scene.cellCount = 3;
+    ASSERT_EQ(LoadCellParams(path("menu.cls").c_str(), &scene), 0);
+    EXPECT_EQ(again[1].type, AKTYPE_TXTMENU);
+    EXPECT_EQ(again[1].flags & CF_DISABLED, 0u);
+    ASSERT_EQ(start(again), 1) << GetLastMsgError();
+    EXPECT_STREQ(again[1].text, "New\nLoad");
+    ASSERT_NE(PxSelectFont(scene.fontSet, 0), nullptr);
+    EXPECT_GT(again[1].textH, PxGetTextHeight1());  // both items were measured
+    EXPECT_EQ(scene.focus, 1);
+    ASSERT_EQ(PannixBuildScene(&scene), 1);
+    // The edit buffer read from the file holds bxMax bytes, so typing to the limit stays inside it.
+    scene.focus = 2;
+    for (int i = 0; i < 20; i++)
+        PannixKbdHandler(&scene, WM_KEYDOWN, 'K', 0);
+    EXPECT_EQ(strlen(again[2].file), 15u);
+    KillPannix(&scene);
+    EXPECT_EQ(again[1].text, nullptr);  // texts the file gave are freed with the scene
+    EXPECT_EQ(again[2].file, nullptr);
+}
+
+}  // namespace
