@@ -20,9 +20,8 @@ protected:
     }
     void TearDown() override
     {
-        while (IfInitSound() > 1)
+        for (int uses = IfInitSound(); uses > 0; uses--)
             IfKillSound();
-        IfKillSound();
         VokReleaseDirectSound();
         SceneTest::TearDown();
     }
