@@ -1,6 +1,7 @@
 // CD music: one CD object of the playback library for the process, and the track playing on it.
 #include "media/media.h"
 #include "media_layer.h"
+#include "scenestate.h"
 #include "state.h"
 #include "vokscore/vokmedia.h"
 
@@ -38,8 +39,7 @@ namespace vok {
 
 HWND media_window()
 {
-    const VokInterFace &f = iface();
-    return f.ownerWnd != nullptr ? f.ownerWnd : state().firstWindow;
+    return popup_window();
 }
 
 int cd_volume()

@@ -6,10 +6,12 @@
 #include <algorithm>
 
 #include "brondel/brpixmap.h"
+#include "media_layer.h"
 #include "pannix/pannix.h"
 #include "scenestate.h"
 #include "state.h"
 #include "vokscore/vokpath.h"
+#include "vokscore/voksound.h"
 
 namespace vok {
 
@@ -19,9 +21,17 @@ SceneEngine &engine()
     return e;
 }
 
+HWND popup_window()
+{
+    VokInterFace &f = iface();
+    return f.ownerWnd ? f.ownerWnd : state().firstWindow;
+}
+
 namespace {
 
 const char kSceneClass[] = "sceneclass";
+// Menu sound of a focus the mouse moved.
+constexpr int kMenuSoundFocus = 8;
 
 LRESULT CALLBACK scene_window_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 LRESULT CALLBACK own_window_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
@@ -52,12 +62,6 @@ void free_copy(VokScene *c)
             delete[] c->sessions[i].ikons;
     delete[] c->sessions;
     delete c;
-}
-
-HWND popup_window()
-{
-    VokInterFace &f = iface();
-    return f.ownerWnd ? f.ownerWnd : state().firstWindow;
 }
 
 bool create_own_window(VokScene *scene)
@@ -218,8 +222,11 @@ void react(HWND hwnd, VokSession *s, VokIkon *k, int press)
     bool wasFocused = s->focused == k;
     if (!wasFocused || press)
         VokFocusIkon(s, k);
-    if (!press)
+    if (!press) {
+        if (!wasFocused)
+            IfPlaySound(kMenuSoundFocus);
         return;
+    }
     bool first = scene && s == &scene->sessions[0];
     if (first && e.page)
         return;
@@ -291,6 +298,8 @@ void end_by_window()
 
 LRESULT CALLBACK scene_window_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 {
+    if (clip_notification(hwnd, msg, wp, lp))
+        return 0;
     VokScene *scene = engine().running;
     if (msg == WM_PAINT && scene) {
         PAINTSTRUCT ps;
@@ -312,6 +321,8 @@ LRESULT CALLBACK scene_window_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 
 LRESULT CALLBACK own_window_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 {
+    if (clip_notification(hwnd, msg, wp, lp))
+        return 0;
     VokScene *scene = reinterpret_cast<VokScene *>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
     switch (msg) {
     case WM_DESTROY:
@@ -430,6 +441,8 @@ VOK_EXPORT int InitScene(VokScene *desc, int noBuild)
             MnuBuildScene();
         }
     }
+    // The clips of this scene copy their background from its first session.
+    set_clip_background(ok && scene->sessionCount > 0 ? scene->sessions[0].backgroundPix : nullptr);
     if (ok && (scene->flags & VOK_SCENE_OWNWINDOW))
         ok = create_own_window(scene);
     else if (ok && scene->window && !(scene->flags & VOK_SCENE_KEEPPROC)) {
@@ -522,6 +535,7 @@ VOK_EXPORT int KillCurScene(int keepScene)
         } else {
             e.page = e.focusSession = nullptr;
         }
+        set_clip_background(under && under->sessionCount > 0 ? under->sessions[0].backgroundPix : nullptr);
         e.arrowReturn = nullptr;
         e.arrowSession = nullptr;
         e.hovered = nullptr;

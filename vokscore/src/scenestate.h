@@ -45,6 +45,8 @@ struct SceneEngine {
 };
 
 SceneEngine &engine();
+// The window scenes run over and media objects report to: the owner window, else the first window.
+HWND popup_window();
 
 // Timer ids of the auto-repeat.
 constexpr UINT_PTR kTimerArm = 0x5601;
@@ -60,8 +62,8 @@ extern bool g_placeholders;
 void paint_session(VokScene *scene, VokSession *session);
 // Frees what the build of an ikon made.
 void free_ikon(VokIkon *ikon);
-// Hook of the Media clips of ".mzi" ikons: opens a clip over the ikon and gives its size; NULL
-// until the clip layer is in.
+// Hook of the Media clips of ".mzi" ikons: opens a clip over the ikon and gives its size (0: the
+// ikon is not built); the close hook frees it. The clip layer's own pair unless a test swaps them.
 extern int (*g_openIkonClip)(VokScene *scene, VokSession *session, VokIkon *ikon, int *width, int *height);
 extern void (*g_closeIkonClip)(VokIkon *ikon);
 

@@ -8,6 +8,7 @@
 
 #include "brondel/brpixmap.h"
 #include "pannix/pannix.h"
+#include "media_layer.h"
 #include "scenestate.h"
 #include "texts.h"
 #include "vokscore/vokpath.h"
@@ -19,8 +20,33 @@ static struct {
     int x, y;
 } g_pictureHint;
 
-int (*g_openIkonClip)(VokScene *, VokSession *, VokIkon *, int *, int *) = nullptr;
-void (*g_closeIkonClip)(VokIkon *) = nullptr;
+namespace {
+
+const char *shown_text(const VokIkon *k);
+
+// The clip of a ".mzi" ikon: its text names the file; it lies at the session's place plus the
+// ikon's position in the window and takes its size from the clip.
+int open_ikon_clip(VokScene *scene, VokSession *s, VokIkon *k, int *width, int *height)
+{
+    MediaClip *c = clip_for_ikon(shown_text(k), scene->curX + s->place.x + k->x, scene->curY + s->place.y + k->y,
+                                 scene, s, k);
+    if (!c)
+        return 0;
+    k->clip = c;
+    *width = c->width;
+    *height = c->height;
+    return 1;
+}
+
+void close_ikon_clip(VokIkon *k)
+{
+    clip_free(static_cast<MediaClip *>(k->clip));
+}
+
+}  // namespace
+
+int (*g_openIkonClip)(VokScene *, VokSession *, VokIkon *, int *, int *) = open_ikon_clip;
+void (*g_closeIkonClip)(VokIkon *) = close_ikon_clip;
 
 namespace {
 
@@ -521,10 +547,14 @@ VOK_EXPORT int InitSession(VokScene *scene, VokSession *s, int index)
         k->linked = nullptr;
         k->blitter = blitter_for(k->flags);
         VokRect r{k->x, k->y, k->width, k->height};
-        if (k->picture && !strcasecmp(k->picture, ".mzi")) {
+        const bool clip = k->picture && !strcasecmp(k->picture, ".mzi");
+        if (clip) {
             int cw = 0, ch = 0;
-            if (g_openIkonClip && g_openIkonClip(scene, s, k, &cw, &ch))
-                r.width = cw, r.height = ch;
+            if (!g_openIkonClip || !g_openIkonClip(scene, s, k, &cw, &ch)) {
+                k->state = keptState;  // a clip that does not open leaves its ikon unbuilt
+                continue;
+            }
+            r.width = cw, r.height = ch;
         } else if (k->picture) {
             g_pictureHint = {k->width, k->height};
             if (!openPixOrMov(k->picture, k->movie ? k->movie : &kDefaults, &k->pix, &k->pixMovie))
@@ -554,7 +584,7 @@ VOK_EXPORT int InitSession(VokScene *scene, VokSession *s, int index)
                     r.height = std::max<int>(r.height, k->focusPix->height - 2 * k->height);
             }
         }
-        k->shownText = shown_text(k);
+        k->shownText = clip ? nullptr : shown_text(k);  // a clip's text is its file name
         if ((k->width <= 0 || k->height <= 0) && k->shownText) {
             int tw, th;
             text_size(k->shownText, k->font, &tw, &th);
