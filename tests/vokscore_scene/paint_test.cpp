@@ -211,6 +211,7 @@ session 1
     ASSERT_EQ(InitScene(holder, 1), 1) << GetLastMsgError();
     MOVIEDATA md{VOK_MOVIE_DEFAULT_FLAGS, 16, 0, 1000};
     ASSERT_EQ(openPixOrMov("anim.tmz", &md, &pm, nullptr), 1) << GetLastMsgError();
+    KillCurScene(0); // its packs close too
     const uint8_t *row = static_cast<const uint8_t *>(pm->pixels) + (pm->base_y + 3) * pm->row_bytes;
     EXPECT_EQ(uint16_t(row[(pm->base_x + 3) * 2] | row[(pm->base_x + 3) * 2 + 1] << 8), kRed);
     PxFreePix(pm);
