@@ -157,6 +157,8 @@ TEST_F(DescTest, BadFilesAreRefusedWithFileAndLine)
         {"screen 1\nfocusSessionId 4\nsession 1\n", "t.scr:2: focusSessionId 4 names no session"},
         {"screen 1\ndepth 8\nsession 1\n", "t.scr:2: depth must be 16"},
         {head + "  rect 1 2 3 99999999999\n", "t.scr:3: number out of range"},
+        {head + "  rect 0 0 65535 65535\n", "t.scr:3: 65535 out of range -4096..4096"},
+        {head + "  ikon 0\n  rect 0 0 -90000 4\n", "t.scr:4: -90000 out of range -4096..4096"},
     };
     for (const Case &c : cases) {
         std::string error;

@@ -205,6 +205,16 @@ session 1
     br_pixelmap *pm;
     EXPECT_EQ(openPixOrMov("anim.tmz", nullptr, &pm, nullptr), 0);
     EXPECT_STREQ(GetLastMsgError(), "The MOVIEDATA pointer is NULL in 'openPixOrMov'");
+
+    // Without a movie out-pointer the first frame outlives the movie it came from.
+    VokScene *holder = parse("screen 5\ndataPack \"t\"\nsession 1\n");
+    ASSERT_EQ(InitScene(holder, 1), 1) << GetLastMsgError();
+    MOVIEDATA md{VOK_MOVIE_DEFAULT_FLAGS, 16, 0, 1000};
+    ASSERT_EQ(openPixOrMov("anim.tmz", &md, &pm, nullptr), 1) << GetLastMsgError();
+    KillCurScene(0); // its packs close too
+    const uint8_t *row = static_cast<const uint8_t *>(pm->pixels) + (pm->base_y + 3) * pm->row_bytes;
+    EXPECT_EQ(uint16_t(row[(pm->base_x + 3) * 2] | row[(pm->base_x + 3) * 2 + 1] << 8), kRed);
+    PxFreePix(pm);
 }
 
 TEST_F(PaintTest, WithoutAPictureUnderItTheFirstSessionCapturesTheWindowClipped)
@@ -272,6 +282,63 @@ session 2
     MnuBuildScene();
     MnuPaintScreen(s, 0);
     EXPECT_EQ(pixel(410, 30), rgb_of(kGrey));
+}
+
+// A scene smaller than the window and not at its corner: painted at its place over the popup (the
+// bottom-up DIB flipped by its own height), hit there; with its own window, painted from that
+// window's corner, and its end leaves the scene beneath running.
+TEST_F(PaintTest, ScenesAwayFromTheCornerPaintAndHitAtTheirPlace)
+{
+    const char *body = R"(dataPack "t"
+rect 100 50 200 100
+session 1
+  fillColour 0x001F
+  focusId 1
+  ikon 0
+    id 1
+    flags act
+    rect 10 10 30 10
+    picture "green"
+    focusPicture "white"
+    key A
+  ikon 0
+    id 2
+    flags act
+    rect 10 70 30 10
+    picture "green"
+    focusPicture "white"
+    key B
+)";
+    VokScene *s = parse(std::string("screen 5\n") + body);
+    ASSERT_EQ(InitScene(s, 0), 1) << GetLastMsgError();
+    MnuPaintScreen(s, 1);
+    EXPECT_EQ(pixel(115, 65), rgb_of(kWhite));
+    EXPECT_EQ(pixel(115, 125), rgb_of(kGreen));
+    VokFocusIkon(&s->sessions[0], &s->sessions[0].ikons[1]); // paints the dirty bounds only
+    EXPECT_EQ(pixel(115, 65), rgb_of(kGreen));
+    EXPECT_EQ(pixel(115, 125), rgb_of(kWhite));
+    MSG m;
+    while (PeekMessageA(&m, window, WM_KEYDOWN, WM_KEYDOWN, PM_REMOVE)) {
+    }
+    MnuMouseHandler(window, WM_LBUTTONDOWN, MK_LBUTTON, at(115, 65));
+    MnuMouseHandler(window, WM_LBUTTONUP, 0, at(115, 65));
+    ASSERT_TRUE(PeekMessageA(&m, window, WM_KEYDOWN, WM_KEYDOWN, PM_REMOVE));
+    EXPECT_EQ(m.wParam, WPARAM('A'));
+
+    VokScene *own = parse(std::string("screen 5\nflags window\n") + body);
+    ASSERT_EQ(InitScene(own, 0), 1) << GetLastMsgError();
+    ASSERT_TRUE(own->drawWnd && own->drawWnd != window);
+    MnuPaintScreen(own, 1);
+    VokPump();
+    std::vector<uint32_t> px(640 * 480);
+    int w = 0, h = 0;
+    ASSERT_TRUE(VokCaptureWindow(own->drawWnd, px.data(), int(px.size()), &w, &h));
+    ASSERT_EQ(w, 200);
+    EXPECT_EQ(px[15 * w + 15], rgb_of(kWhite));
+    EXPECT_EQ(px[75 * w + 15], rgb_of(kGreen));
+    KillCurScene(0);
+    EXPECT_EQ(VokGetCurScene(), s);
+    EXPECT_FALSE(vok::engine().abort);
 }
 
 }  // namespace

@@ -123,6 +123,54 @@ TEST_F(EngineTest, FullStackAndReentryAreRefused)
     outer->sessions[0].initRoutine = [](VokSession *) { return InitScene(nested, 1) == 0 ? 1 : 0; };
     EXPECT_EQ(InitScene(outer, 0), 1);
     EXPECT_EQ(VokGetCurScene(), outer);
+    KillCurScene(0);
+
+    // An end from inside a start is refused too: the copy being started would be freed under it.
+    VokScene *copied = parse("screen 2\nflags copy\nrect 0 0 8 8\nsession 1\n");
+    copied->sessions[0].initRoutine = [](VokSession *) { return KillCurScene(0) == 0 && VokGetCurScene() ? 1 : 0; };
+    EXPECT_EQ(InitScene(copied, 0), 1);
+    ASSERT_TRUE(VokGetCurScene());
+    EXPECT_EQ(VokGetCurScene()->source, copied);
+    KillCurScene(0);
+
+    // A description without the copy flag cannot run over itself: its own state would be overwritten.
+    VokScene *plain = parse("screen 3\nscreenId 7\nrect 0 0 8 8\nsession 1\n");
+    ASSERT_EQ(InitScene(plain, 0), 1);
+    EXPECT_EQ(InitScene(plain, 0), 0);
+    EXPECT_STREQ(GetLastMsgError(), "Scene 7 is already running");
+    EXPECT_EQ(vok::engine().depth, 0);
+    KillCurScene(0);
+    EXPECT_EQ(VokGetCurScene(), nullptr);
+}
+
+TEST_F(EngineTest, APageSwitchStillWaitingEndsWithItsScene)
+{
+    VokScene *menu = start_menu();
+    vok::SceneEngine &e = vok::engine();
+    VokSession *page = e.page;
+    VokScene *inner = parse(R"(screen 2
+flags copy
+dataPack "t"
+session 1
+  flags delayed
+  background "bg"
+  ikon 0
+    id 4
+    rect 10 10 30 10
+    picture "green"
+session 4
+  rect 300 100 200 100
+  background "panel"
+)");
+    ASSERT_EQ(InitScene(inner, 0), 1) << GetLastMsgError();
+    VokScene *running = VokGetCurScene();
+    VokFocusIkon(&running->sessions[0], &running->sessions[0].ikons[0]);
+    EXPECT_TRUE(e.pendingSwitch);
+    KillCurScene(0); // frees the copy and its sessions
+    PlatAdvanceClock(600);
+    MnuBuildScene();
+    EXPECT_EQ(e.page, page);
+    EXPECT_FALSE(menu->sessions[1].state & VOK_SST_HIDDEN);
 }
 
 TEST_F(EngineTest, HitTestStopsAtTheTopmostSessionUnderThePoint)
@@ -158,21 +206,22 @@ TEST_F(EngineTest, DoubleClickNeedsTimeAndPlace)
     VokScene *s = start_menu();
     vok::engine().dblTime = 500;
     vok::engine().dblWidth = vok::engine().dblHeight = 4;
-    // Ikon 22 at 300,150 acts on a double click only.
+    // Ikon 22 at 300..330 x 150..160 acts on a double click only.
     struct Case {
-        int waitMs, dx;
+        int waitMs, dx, dy;
         bool acts;
-    } cases[] = {{100, 0, true}, {100, 2, true}, {100, 3, false}, {501, 0, false}, {498, 1, true}};
+    } cases[] = {{100, 0, 0, true},   {100, 2, 0, true},   {100, 3, 0, false}, {501, 0, 0, false},
+                 {498, 1, 0, true},   {100, 0, 2, true},   {100, 0, 3, false}, {100, 0, -3, false}};
     for (const Case &c : cases) {
         PlatAdvanceClock(2000);
         posted_keys();
-        MnuMouseHandler(window, WM_LBUTTONDOWN, MK_LBUTTON, at(305, 152));
-        MnuMouseHandler(window, WM_LBUTTONUP, 0, at(305, 152));
+        MnuMouseHandler(window, WM_LBUTTONDOWN, MK_LBUTTON, at(305, 155));
+        MnuMouseHandler(window, WM_LBUTTONUP, 0, at(305, 155));
         EXPECT_TRUE(posted_keys().empty());
         PlatAdvanceClock(c.waitMs);
-        MnuMouseHandler(window, WM_LBUTTONDOWN, MK_LBUTTON, at(305 + c.dx, 152));
-        MnuMouseHandler(window, WM_LBUTTONUP, 0, at(305 + c.dx, 152));
-        EXPECT_EQ(posted_keys().size(), c.acts ? 1u : 0u) << c.waitMs << " ms, " << c.dx << " px";
+        MnuMouseHandler(window, WM_LBUTTONDOWN, MK_LBUTTON, at(305 + c.dx, 155 + c.dy));
+        MnuMouseHandler(window, WM_LBUTTONUP, 0, at(305 + c.dx, 155 + c.dy));
+        EXPECT_EQ(posted_keys().size(), c.acts ? 1u : 0u) << c.waitMs << " ms, " << c.dx << "," << c.dy << " px";
     }
 }
 

@@ -152,10 +152,10 @@ bool hit_test(VokScene *scene, int x, int y, VokSession **hs, VokIkon **hk)
         VokSession *s = &scene->sessions[i];
         if (s->state == 0 || (s->state & (VOK_SST_NOTSHOWN | VOK_SST_HIDDEN)))
             continue;
+        // Over the popup window the scene sits at its place; its own window starts where it does.
         int px = x, py = y;
-        if (i == 0 && (scene->flags & VOK_SCENE_OWNWINDOW)) {
-            // The first session of a scene with its own window takes the point as it is.
-        }
+        if (!(scene->flags & VOK_SCENE_OWNWINDOW))
+            px -= scene->curX, py -= scene->curY;
         const VokRect &r = s->inputRect;
         if (px < r.x || py < r.y || px >= r.x + r.width || py >= r.y + r.height)
             continue;
@@ -326,7 +326,11 @@ LRESULT CALLBACK own_window_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
     VokScene *scene = reinterpret_cast<VokScene *>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
     switch (msg) {
     case WM_DESTROY:
-        if (scene && scene->dc) {
+        // Destroyed by the end of its own scene (user data already cleared): the scene beneath
+        // keeps running.
+        if (!scene)
+            return 0;
+        if (scene->dc) {
             ReleaseDC(hwnd, scene->dc);
             scene->dc = nullptr;
         }
@@ -365,6 +369,10 @@ VOK_EXPORT int InitScene(VokScene *desc, int noBuild)
         return SetLastMsgError("No scene to start");
     if (e.starting || e.ending)
         return SetLastMsgError("A scene cannot start while another is being started or ended");
+    if (!(desc->flags & VOK_SCENE_COPY))
+        for (VokScene *on = e.running; on; on = on->beneath)
+            if (on == desc)
+                return SetLastMsgError("Scene %d is already running", desc->screenId);
     if (e.running && e.depth >= VOK_SCENE_STACK) {
         MessageBeep(0xFFFFFFFF);
         return SetLastMsgError("Too many scenes: %d are running", e.depth + 1);
@@ -465,7 +473,8 @@ VOK_EXPORT int KillCurScene(int keepScene)
 {
     SceneEngine &e = engine();
     VokScene *scene = e.running;
-    if (!scene || e.ending)
+    // Not from inside a start either: the scene being started would be freed under it.
+    if (!scene || e.ending || e.starting)
         return 0;
     e.ending = true;
     stop_repeat(scene->drawWnd);
@@ -539,6 +548,9 @@ VOK_EXPORT int KillCurScene(int keepScene)
         e.arrowReturn = nullptr;
         e.arrowSession = nullptr;
         e.hovered = nullptr;
+        // A page switch still waiting named a session of the scene that ended.
+        e.pendingSwitch = false;
+        e.pendingPage = nullptr;
     }
     e.ending = false;
     return 0;

@@ -17,6 +17,8 @@ constexpr int kMaxSessions = 64;
 constexpr int kMaxIkons = 256;
 constexpr size_t kMaxString = 255;
 constexpr int kMaxCoord = 100000;
+// Sessions and ikons become pictures of their size: no larger than a scene can be.
+constexpr int kMaxSize = 4096;
 
 struct Bit {
     const char *name;
@@ -83,6 +85,7 @@ private:
     bool expect_number(int64_t &v, int64_t lo, int64_t hi);
     bool expect_int(int32_t &v) { return expect_int_range(v, -kMaxCoord, kMaxCoord); }
     bool expect_int_range(int32_t &v, int64_t lo, int64_t hi);
+    bool expect_size(int32_t &v) { return expect_int_range(v, -kMaxSize, kMaxSize); }
     bool expect_u32(uint32_t &v);
     bool expect_string(const char *&out);
     bool expect_flags(uint32_t &v, const Bit *bits, size_t count);
@@ -452,7 +455,7 @@ bool Parser::session_field(const std::string &f)
     if (f == "focusId")
         return expect_int(s.focusId);
     if (f == "rect")
-        return expect_int(s.x) && expect_int(s.y) && expect_int(s.width) && expect_int(s.height);
+        return expect_int(s.x) && expect_int(s.y) && expect_size(s.width) && expect_size(s.height);
     if (f == "input")
         return expect_int(s.inputX) && expect_int(s.inputY) && expect_int(s.inputWidth) && expect_int(s.inputHeight);
     if (f == "content")
@@ -486,7 +489,7 @@ bool Parser::ikon_field(const std::string &f)
     if (f == "flags")
         return expect_flags(k.flags, kIkonBits, sizeof kIkonBits / sizeof *kIkonBits);
     if (f == "rect")
-        return expect_int(k.x) && expect_int(k.y) && expect_int(k.width) && expect_int(k.height);
+        return expect_int(k.x) && expect_int(k.y) && expect_size(k.width) && expect_size(k.height);
     if (f == "font")
         return expect_int_range(k.font, 0, 255);
     if (f == "focusFont")

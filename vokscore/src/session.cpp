@@ -1,6 +1,7 @@
 // Building sessions into pictures, opening what their ikons name, dirty rectangles, and composing and
 // painting the scene picture.
 #include <string.h>
+#include <stdlib.h>
 #include <strings.h>
 
 #include <algorithm>
@@ -343,11 +344,26 @@ VOK_EXPORT int openPixOrMov(const char *name, const MOVIEDATA *movie, br_pixelma
         KillMovie(mv);
         return SetLastMsgError("Error allocating pixelmap for movie '%s': %dx%d/%d", name, w, h, bits);
     }
+    if (!played) {
+        // The caller wants the first frame only: keep a copy of it, the movie's frame goes with it.
+        br_pixelmap *copy = PxAllocPix(type, mv->width, mv->height, nullptr, 0);
+        if (copy) {
+            int rb = pm->row_bytes, cb = copy->row_bytes;
+            size_t n = size_t(std::min(abs(rb), abs(cb)));
+            for (int y = 0; y < pm->height; y++)
+                memcpy(static_cast<uint8_t *>(copy->pixels) + ptrdiff_t(y) * cb,
+                       static_cast<uint8_t *>(pm->pixels) + ptrdiff_t(y) * rb, n);
+        }
+        PxFreePixNP(pm);
+        int w = mv->width, h = mv->height, bits = mv->bitsPerPixel;
+        KillMovie(mv);
+        if (!copy)
+            return SetLastMsgError("Error allocating pixelmap for movie '%s': %dx%d/%d", name, w, h, bits);
+        pm = copy;
+    }
     *pix = pm;
     if (played)
         *played = mv;
-    else
-        KillMovie(mv); // the caller wants the first frame only: keep a copy of it
     return 1;
 }
 
@@ -834,15 +850,18 @@ VOK_EXPORT uint32_t MnuPaintScreen(VokScene *scene, int all)
     DIBUFFER *dib = scene->dib;
     if (dib && scene->dc) {
         int H = dib->bmiHeader.biHeight < 0 ? -dib->bmiHeader.biHeight : dib->bmiHeader.biHeight;
-        if (all || (scene->flags & VOK_SCENE_OWNWINDOW)) {
-            StretchDIBits(scene->dc, scene->curX, scene->curY, scene->curWidth, scene->curHeight, 0, 0,
+        // A scene's own window starts where the scene does; over the popup it sits at its place.
+        bool own = (scene->flags & VOK_SCENE_OWNWINDOW) != 0;
+        int ox = own ? 0 : scene->curX, oy = own ? 0 : scene->curY;
+        if (all || own) {
+            StretchDIBits(scene->dc, ox, oy, scene->curWidth, scene->curHeight, 0, 0,
                           scene->curWidth, scene->curHeight, dib->pBits, reinterpret_cast<BITMAPINFO *>(dib),
                           DIB_RGB_COLORS, SRCCOPY);
         } else if (f->dirtyBounds[2] > f->dirtyBounds[0] && f->dirtyBounds[3] > f->dirtyBounds[1]) {
             int x = f->dirtyBounds[0], y = f->dirtyBounds[1];
             int w = f->dirtyBounds[2] - x, h = f->dirtyBounds[3] - y;
             // Bottom-up DIB: the source y counts from its bottom line.
-            StretchDIBits(scene->dc, scene->curX + x, scene->curY + y, w, h, x, H - y - h, w, h, dib->pBits,
+            StretchDIBits(scene->dc, ox + x, oy + y, w, h, x, H - y - h, w, h, dib->pBits,
                           reinterpret_cast<BITMAPINFO *>(dib), DIB_RGB_COLORS, SRCCOPY);
         }
     }
