@@ -2,19 +2,13 @@
 // goal, and what its impacts tell the game.
 #include <math.h>
 
-#include <initializer_list>
+#include "phutil.h"
 
 #include "terrow/phys/phobj.h"
 
 namespace {
 
-bool in(int v, std::initializer_list<int> set)
-{
-    for (int s : set)
-        if (s == v)
-            return true;
-    return false;
-}
+using phys_detail::in;
 
 const PhyMaterial &material_of(int32_t kind)
 {

@@ -3,20 +3,14 @@
 // the slope and corner responses built on them.
 #include <math.h>
 
-#include <initializer_list>
+#include "phutil.h"
 
 #include "terrow/phys/phmsg.h"
 #include "terrow/phys/phstep.h"
 
 namespace {
 
-bool in(int v, std::initializer_list<int> set)
-{
-    for (int s : set)
-        if (s == v)
-            return true;
-    return false;
-}
+using phys_detail::in;
 
 int sgn(float v) { return v > 0 ? 1 : (v < 0 ? -1 : 0); }
 
