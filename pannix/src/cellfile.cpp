@@ -245,8 +245,9 @@ void cells_load_stream(FILE *f, PXSCENE *scene)
             }
             cell->flags = bits;
         } else if (strcasecmp(key, "font") == 0) {
+            // 256 and above would be read as the address of a byte: a file can only name a number.
             int32_t n;
-            if (IniGetInt(rest, &n) != nullptr)
+            if (IniGetInt(rest, &n) != nullptr && n >= 0 && n < 256)
                 cell->font = n;
         } else if (strcasecmp(key, "txt") == 0 || strcasecmp(key, "file") == 0) {
             std::string value;
@@ -296,7 +297,9 @@ std::string cells_format(const PXSCENE *scene)
         append(out, "h:\t%d\n", c->h);
         if (c->text != nullptr) {
             append(out, "txt:\t\"%s\"\n", escaped(c->text).c_str());
-            append(out, "font:\t%d\n", int32_t(c->font));
+            // A font held at an address is written as the number found there.
+            const intptr_t font = c->font >= 256 ? *reinterpret_cast<const uint8_t *>(c->font) : c->font;
+            append(out, "font:\t%d\n", int32_t(font));
             append(out, "tx:\t%d\n", c->tx);
             append(out, "ty:\t%d\n", c->ty);
         }
@@ -330,7 +333,7 @@ VOK_EXPORT int LoadCellParams(const char *file, PXSCENE *scene)
 
 VOK_EXPORT int SaveCellParams(const char *file, PXSCENE *scene)
 {
-    if (scene == nullptr || file == nullptr)
+    if (scene == nullptr || scene->cells == nullptr || file == nullptr)
         return 0;
     const std::string text = px::cells_format(scene);
     if (!PlatSaveFile(file, text.data(), text.size()))

@@ -126,6 +126,26 @@ TEST_F(CellFile, ReaderRules)
     cells = load("x:\t4\nx:\ny:\t" + std::string(3000, '7') + "\nh:\t9\n", 1);
     EXPECT_EQ(cells[0].x, 4);
     EXPECT_EQ(cells[0].h, 9);
+
+    // A font number the engine would follow as an address (256 and above) or a negative one is refused.
+    for (const char *font : {"256", "1000000", "-3"}) {
+        SCOPED_TRACE(font);
+        cells = load(std::string("font:\t4\nfont:\t") + font + "\n", 1);
+        EXPECT_EQ(cells[0].font, 4);
+    }
+}
+
+TEST_F(CellFile, FontHeldAtAnAddressIsSavedAsItsNumber)
+{
+    static uint8_t number = 3;
+    std::vector<PXCELLA> cells = {cell(AKTYPE_STATIC, 0, 0, 0, 0, 0, 0)};
+    cells[0].text = const_cast<char *>("Hi");
+    cells[0].font = intptr_t(&number);
+    PXSCENE s{};
+    s.cells = cells.data();
+    s.cellCount = 1;
+    ASSERT_EQ(SaveCellParams(path("font.cls").c_str(), &s), 0) << GetLastMsgError();
+    EXPECT_NE(pxtest::read_text(path("font.cls")).find("font:\t3\n"), std::string::npos);
 }
 
 TEST_F(CellFile, MissingFilesAndFailedSavesAreReported)
@@ -146,6 +166,13 @@ TEST_F(CellFile, MissingFilesAndFailedSavesAreReported)
     EXPECT_EQ(pxtest::read_text(path("locked.cls")), "old");
     EXPECT_EQ(SaveCellParams(path("no/such/x.cls").c_str(), &s), -1);
     chmod(path("locked.cls").c_str(), 0644);
+
+    // A scene that counts cells but holds none writes nothing.
+    PXSCENE empty{};
+    empty.cellCount = 3;
+    EXPECT_EQ(SaveCellParams(path("empty.cls").c_str(), &empty), 0);
+    struct stat st;
+    EXPECT_NE(stat(path("empty.cls").c_str(), &st), 0);
 }
 
 TEST_F(CellFile, ReloadedScenesKeepTextMenusAndGrowEditBuffers)
