@@ -5,6 +5,7 @@
 #include <string.h>
 #include <strings.h>
 
+#include <algorithm>
 #include <string>
 
 #include "dialog.h"
@@ -150,6 +151,18 @@ int32_t *int_field(PXCELLA *c, const char *key)
     return nullptr;
 }
 
+// Places and sizes stay within what a scene can measure (its sides are below 0x8000), so the set-up's
+// sums and doublings cannot wrap.
+constexpr int32_t kPlaceMax = 0x7FFF;
+
+bool is_place(PXCELLA *c, const int32_t *field)
+{
+    for (const int32_t *p : {&c->x, &c->y, &c->w, &c->h, &c->tx, &c->ty, &c->px, &c->py})
+        if (p == field)
+            return true;
+    return false;
+}
+
 __attribute__((format(printf, 2, 3))) void append(std::string &out, const char *format, ...)
 {
     char buffer[kLineMax + 64];
@@ -261,7 +274,7 @@ void cells_load_stream(FILE *f, PXSCENE *scene)
         } else if (int32_t *field = int_field(cell, key)) {
             int32_t n;
             if (IniGetInt(rest, &n) != nullptr)
-                *field = n;
+                *field = is_place(cell, field) ? std::clamp(n, -kPlaceMax, kPlaceMax) : n;
         }
         if (cell->type < 0)
             cell->flags |= CF_DISABLED;

@@ -214,4 +214,27 @@ TEST_F(CellFile, ReloadedScenesKeepTextMenusAndGrowEditBuffers)
     EXPECT_EQ(again[2].file, nullptr);
 }
 
+TEST_F(CellFile, HostilePlacesStartAndDrawWithoutOverflow)
+{
+    // Extreme places and sizes must leave a scene that starts (or refuses) and draws without wrapping.
+    const char *const lines[] = {
+        "w:\t-2147483648\nh:\t-2147483648\n",
+        "flags:\tCF_RALIGN CF_BALIGN\nx:\t-2147483648\ny:\t-2147483648\n",
+        "flags:\tCF_HCENTER CF_VCENTER\nx:\t2147483647\ny:\t2147483647\nw:\t2147483647\n",
+        "px:\t2147483647\npy:\t2147483647\ntx:\t-2147483648\nty:\t2147483647\n",
+    };
+    for (const char *body : lines) {
+        SCOPED_TRACE(body);
+        cells.assign(1, PXCELLA{});
+        scene = PXSCENE{};
+        scene.cells = cells.data();
+        scene.cellCount = 1;
+        pxtest::write_text(path("big.cls"), std::string("type:\tAKTYPE_STATIC\ntxt:\t\"Hi\"\n") + body);
+        ASSERT_EQ(LoadCellParams(path("big.cls").c_str(), &scene), 0);
+        if (start(cells) == 1)
+            PannixBuildScene(&scene);
+        KillPannix(&scene);
+    }
+}
+
 }  // namespace
