@@ -52,6 +52,8 @@ const FlagWord kSaveOrder[] = {
 };
 
 constexpr size_t kLineMax = 1024;
+// The largest edit or list buffer a cell file can ask for.
+constexpr int32_t kBufferMax = 1 << 20;
 
 int32_t type_of(const char *word)
 {
@@ -207,6 +209,8 @@ bool cell_fit_buffer(PXCELLA *cell)
 {
     if ((cell->owned & kOwnFile) == 0 || cell->file == nullptr || cell->bxMax <= cell->fileSize)
         return true;
+    if (cell->bxMax > kBufferMax)
+        return false;
     char *grown = static_cast<char *>(realloc(cell->file, size_t(cell->bxMax)));
     if (grown == nullptr)
         return false;
@@ -216,7 +220,27 @@ bool cell_fit_buffer(PXCELLA *cell)
     return true;
 }
 
+namespace {
+
+void read_cells(FILE *f, PXSCENE *scene);
+
+}  // namespace
+
 void cells_load_stream(FILE *f, PXSCENE *scene)
+{
+    read_cells(f, scene);
+    // A buffer the file gave a control may be edited at once in a running scene (bxMax may come on a
+    // later line than the text): it must hold bxMax bytes before any key reaches it.
+    for (int32_t i = 0; i < scene->cellCount; i++) {
+        PXCELLA *c = &scene->cells[i];
+        if (c->type >= AKTYPE_CHECKBOX && c->type <= AKTYPE_LISTBOX && !cell_fit_buffer(c))
+            c->bxMax = c->fileSize;  // the editor then stops at what the buffer holds
+    }
+}
+
+namespace {
+
+void read_cells(FILE *f, PXSCENE *scene)
 {
     char line[kLineMax];
     int32_t current = 0;
@@ -280,6 +304,8 @@ void cells_load_stream(FILE *f, PXSCENE *scene)
             cell->flags |= CF_DISABLED;
     }
 }
+
+}  // namespace
 
 std::string cells_format(const PXSCENE *scene)
 {

@@ -209,6 +209,18 @@ TEST_F(CellFile, ReloadedScenesKeepTextMenusAndGrowEditBuffers)
     for (int i = 0; i < 20; i++)
         PannixKbdHandler(&scene, WM_KEYDOWN, 'K', 0);
     EXPECT_EQ(strlen(again[2].file), 15u);
+    // A file read into the running scene gives a new buffer that again holds bxMax bytes.
+    pxtest::write_text(path("text.cls"), "Cella_nr:\t2\nfile:\t\"ab\"\nbxMax:\t12\n");
+    ASSERT_EQ(LoadCellParams(path("text.cls").c_str(), &scene), 0);
+    for (int i = 0; i < 20; i++)
+        PannixKbdHandler(&scene, WM_KEYDOWN, 'K', 0);
+    EXPECT_EQ(strlen(again[2].file), 11u);
+    // One far too large keeps the buffer it has, and the editor stops there.
+    pxtest::write_text(path("text.cls"), "Cella_nr:\t2\nfile:\t\"cd\"\nbxMax:\t2000000000\n");
+    ASSERT_EQ(LoadCellParams(path("text.cls").c_str(), &scene), 0);
+    for (int i = 0; i < 5; i++)
+        PannixKbdHandler(&scene, WM_KEYDOWN, 'K', 0);
+    EXPECT_EQ(strlen(again[2].file), 2u);
     KillPannix(&scene);
     EXPECT_EQ(again[1].text, nullptr);  // texts the file gave are freed with the scene
     EXPECT_EQ(again[2].file, nullptr);
