@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "dialog.h"
 #include "pannix/pxdialog.h"
@@ -228,7 +229,17 @@ void read_cells(FILE *f, PXSCENE *scene);
 
 void cells_load_stream(FILE *f, PXSCENE *scene)
 {
+    // A caller's own edit or list buffer is as large as the caller's bxMax said: a file may not raise it.
+    std::vector<int32_t> caller_max(size_t(std::max(scene->cellCount, 0)));
+    for (int32_t i = 0; i < scene->cellCount; i++)
+        caller_max[size_t(i)] = scene->cells[i].bxMax;
     read_cells(f, scene);
+    for (int32_t i = 0; i < scene->cellCount; i++) {
+        PXCELLA *c = &scene->cells[i];
+        if (c->type >= AKTYPE_CHECKBOX && c->type <= AKTYPE_LISTBOX && c->file != nullptr &&
+            (c->owned & kOwnFile) == 0)
+            c->bxMax = std::min(c->bxMax, caller_max[size_t(i)]);
+    }
     // A buffer the file gave a control may be edited at once in a running scene (bxMax may come on a
     // later line than the text): it must hold bxMax bytes before any key reaches it.
     for (int32_t i = 0; i < scene->cellCount; i++) {

@@ -226,6 +226,35 @@ TEST_F(CellFile, ReloadedScenesKeepTextMenusAndGrowEditBuffers)
     EXPECT_EQ(again[2].file, nullptr);
 }
 
+TEST_F(CellFile, CallerBuffersNeverGrowPastTheirSize)
+{
+    // A caller's edit buffer stays the caller's: a file may lower its bxMax but never raise it.
+    char buffer[8] = "hi";
+    for (const char *body : {"bxMax:\t100\n", "file:\t\"hi\"\nbxMax:\t100\n", "bxMax:\t4\n"}) {
+        SCOPED_TRACE(body);
+        std::vector<PXCELLA> mine = {cell(AKTYPE_EDITBOX, 1, 0, 0, 0, 0, 0)};
+        mine[0].file = buffer;
+        mine[0].bxMax = sizeof buffer;
+        pxtest::write_text(path("caller.cls"), body);
+        PXSCENE s{};
+        s.cells = mine.data();
+        s.cellCount = 1;
+        ASSERT_EQ(LoadCellParams(path("caller.cls").c_str(), &s), 0);
+        EXPECT_EQ(mine[0].file, buffer);
+        EXPECT_EQ(mine[0].bxMax, std::min<int32_t>(sizeof buffer, strstr(body, "\t4") ? 4 : 100));
+    }
+    // Other cells' bxMax (a delay, a loop end) is the file's to set.
+    std::vector<PXCELLA> pic = {cell(AKTYPE_STATIC, 1, CF_DELAY, 0, 0, 0, 0)};
+    pic[0].file = const_cast<char *>("tile");
+    pic[0].bxMax = 10;
+    pxtest::write_text(path("caller.cls"), "bxMax:\t5000\n");
+    PXSCENE s{};
+    s.cells = pic.data();
+    s.cellCount = 1;
+    ASSERT_EQ(LoadCellParams(path("caller.cls").c_str(), &s), 0);
+    EXPECT_EQ(pic[0].bxMax, 5000);
+}
+
 TEST_F(CellFile, HostilePlacesStartAndDrawWithoutOverflow)
 {
     // Extreme places and sizes must leave a scene that starts (or refuses) and draws without wrapping.
