@@ -5,7 +5,9 @@
 #include <string.h>
 #include <strings.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "dialog.h"
 #include "pannix/pxdialog.h"
@@ -51,6 +53,8 @@ const FlagWord kSaveOrder[] = {
 };
 
 constexpr size_t kLineMax = 1024;
+// The largest edit or list buffer a cell file can ask for.
+constexpr int32_t kBufferMax = 1 << 20;
 
 int32_t type_of(const char *word)
 {
@@ -150,6 +154,18 @@ int32_t *int_field(PXCELLA *c, const char *key)
     return nullptr;
 }
 
+// Places and sizes stay within what a scene can measure (its sides are below 0x8000), so the set-up's
+// sums and doublings cannot wrap.
+constexpr int32_t kPlaceMax = 0x7FFF;
+
+bool is_place(PXCELLA *c, const int32_t *field)
+{
+    for (const int32_t *p : {&c->x, &c->y, &c->w, &c->h, &c->tx, &c->ty, &c->px, &c->py})
+        if (p == field)
+            return true;
+    return false;
+}
+
 __attribute__((format(printf, 2, 3))) void append(std::string &out, const char *format, ...)
 {
     char buffer[kLineMax + 64];
@@ -194,6 +210,8 @@ bool cell_fit_buffer(PXCELLA *cell)
 {
     if ((cell->owned & kOwnFile) == 0 || cell->file == nullptr || cell->bxMax <= cell->fileSize)
         return true;
+    if (cell->bxMax > kBufferMax)
+        return false;
     char *grown = static_cast<char *>(realloc(cell->file, size_t(cell->bxMax)));
     if (grown == nullptr)
         return false;
@@ -203,7 +221,37 @@ bool cell_fit_buffer(PXCELLA *cell)
     return true;
 }
 
+namespace {
+
+void read_cells(FILE *f, PXSCENE *scene);
+
+}  // namespace
+
 void cells_load_stream(FILE *f, PXSCENE *scene)
+{
+    // A caller's own edit or list buffer is as large as the caller's bxMax said: a file may not raise it.
+    std::vector<int32_t> caller_max(size_t(std::max(scene->cellCount, 0)));
+    for (int32_t i = 0; i < scene->cellCount; i++)
+        caller_max[size_t(i)] = scene->cells[i].bxMax;
+    read_cells(f, scene);
+    for (int32_t i = 0; i < scene->cellCount; i++) {
+        PXCELLA *c = &scene->cells[i];
+        if (c->type >= AKTYPE_CHECKBOX && c->type <= AKTYPE_LISTBOX && c->file != nullptr &&
+            (c->owned & kOwnFile) == 0)
+            c->bxMax = std::min(c->bxMax, caller_max[size_t(i)]);
+    }
+    // A buffer the file gave a control may be edited at once in a running scene (bxMax may come on a
+    // later line than the text): it must hold bxMax bytes before any key reaches it.
+    for (int32_t i = 0; i < scene->cellCount; i++) {
+        PXCELLA *c = &scene->cells[i];
+        if (c->type >= AKTYPE_CHECKBOX && c->type <= AKTYPE_LISTBOX && !cell_fit_buffer(c))
+            c->bxMax = c->fileSize;  // the editor then stops at what the buffer holds
+    }
+}
+
+namespace {
+
+void read_cells(FILE *f, PXSCENE *scene)
 {
     char line[kLineMax];
     int32_t current = 0;
@@ -245,8 +293,9 @@ void cells_load_stream(FILE *f, PXSCENE *scene)
             }
             cell->flags = bits;
         } else if (strcasecmp(key, "font") == 0) {
+            // 256 and above would be read as the address of a byte: a file can only name a number.
             int32_t n;
-            if (IniGetInt(rest, &n) != nullptr)
+            if (IniGetInt(rest, &n) != nullptr && n >= 0 && n < 256)
                 cell->font = n;
         } else if (strcasecmp(key, "txt") == 0 || strcasecmp(key, "file") == 0) {
             std::string value;
@@ -260,12 +309,14 @@ void cells_load_stream(FILE *f, PXSCENE *scene)
         } else if (int32_t *field = int_field(cell, key)) {
             int32_t n;
             if (IniGetInt(rest, &n) != nullptr)
-                *field = n;
+                *field = is_place(cell, field) ? std::clamp(n, -kPlaceMax, kPlaceMax) : n;
         }
         if (cell->type < 0)
             cell->flags |= CF_DISABLED;
     }
 }
+
+}  // namespace
 
 std::string cells_format(const PXSCENE *scene)
 {
@@ -296,7 +347,9 @@ std::string cells_format(const PXSCENE *scene)
         append(out, "h:\t%d\n", c->h);
         if (c->text != nullptr) {
             append(out, "txt:\t\"%s\"\n", escaped(c->text).c_str());
-            append(out, "font:\t%d\n", int32_t(c->font));
+            // A font held at an address is written as the number found there.
+            const intptr_t font = c->font >= 256 ? *reinterpret_cast<const uint8_t *>(c->font) : c->font;
+            append(out, "font:\t%d\n", int32_t(font));
             append(out, "tx:\t%d\n", c->tx);
             append(out, "ty:\t%d\n", c->ty);
         }
@@ -330,7 +383,7 @@ VOK_EXPORT int LoadCellParams(const char *file, PXSCENE *scene)
 
 VOK_EXPORT int SaveCellParams(const char *file, PXSCENE *scene)
 {
-    if (scene == nullptr || file == nullptr)
+    if (scene == nullptr || scene->cells == nullptr || file == nullptr)
         return 0;
     const std::string text = px::cells_format(scene);
     if (!PlatSaveFile(file, text.data(), text.size()))

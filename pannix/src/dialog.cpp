@@ -1141,6 +1141,8 @@ VOK_EXPORT int PannixBuildScene(PXSCENE *scene)
         PXCELLA *c = &scene->cells[i];
         const uint32_t start = now_ms();
         if ((c->flags & CF_REBUILD) != 0) {
+            if (scene->background != nullptr && scene->background == c->pic)
+                scene->background = nullptr;  // the set-up names it again if it still loads
             free_cell(c);
             if (setup_cell(scene, c) == 0)
                 c->flags |= CF_DISABLED;  // a cell that no longer sets up is left out

@@ -126,6 +126,26 @@ TEST_F(CellFile, ReaderRules)
     cells = load("x:\t4\nx:\ny:\t" + std::string(3000, '7') + "\nh:\t9\n", 1);
     EXPECT_EQ(cells[0].x, 4);
     EXPECT_EQ(cells[0].h, 9);
+
+    // A font number the engine would follow as an address (256 and above) or a negative one is refused.
+    for (const char *font : {"256", "1000000", "-3"}) {
+        SCOPED_TRACE(font);
+        cells = load(std::string("font:\t4\nfont:\t") + font + "\n", 1);
+        EXPECT_EQ(cells[0].font, 4);
+    }
+}
+
+TEST_F(CellFile, FontHeldAtAnAddressIsSavedAsItsNumber)
+{
+    static uint8_t number = 3;
+    std::vector<PXCELLA> cells = {cell(AKTYPE_STATIC, 0, 0, 0, 0, 0, 0)};
+    cells[0].text = const_cast<char *>("Hi");
+    cells[0].font = intptr_t(&number);
+    PXSCENE s{};
+    s.cells = cells.data();
+    s.cellCount = 1;
+    ASSERT_EQ(SaveCellParams(path("font.cls").c_str(), &s), 0) << GetLastMsgError();
+    EXPECT_NE(pxtest::read_text(path("font.cls")).find("font:\t3\n"), std::string::npos);
 }
 
 TEST_F(CellFile, MissingFilesAndFailedSavesAreReported)
@@ -146,6 +166,13 @@ TEST_F(CellFile, MissingFilesAndFailedSavesAreReported)
     EXPECT_EQ(pxtest::read_text(path("locked.cls")), "old");
     EXPECT_EQ(SaveCellParams(path("no/such/x.cls").c_str(), &s), -1);
     chmod(path("locked.cls").c_str(), 0644);
+
+    // A scene that counts cells but holds none writes nothing.
+    PXSCENE empty{};
+    empty.cellCount = 3;
+    EXPECT_EQ(SaveCellParams(path("empty.cls").c_str(), &empty), 0);
+    struct stat st;
+    EXPECT_NE(stat(path("empty.cls").c_str(), &st), 0);
 }
 
 TEST_F(CellFile, ReloadedScenesKeepTextMenusAndGrowEditBuffers)
@@ -182,9 +209,73 @@ TEST_F(CellFile, ReloadedScenesKeepTextMenusAndGrowEditBuffers)
     for (int i = 0; i < 20; i++)
         PannixKbdHandler(&scene, WM_KEYDOWN, 'K', 0);
     EXPECT_EQ(strlen(again[2].file), 15u);
+    // A file read into the running scene gives a new buffer that again holds bxMax bytes.
+    pxtest::write_text(path("text.cls"), "Cella_nr:\t2\nfile:\t\"ab\"\nbxMax:\t12\n");
+    ASSERT_EQ(LoadCellParams(path("text.cls").c_str(), &scene), 0);
+    for (int i = 0; i < 20; i++)
+        PannixKbdHandler(&scene, WM_KEYDOWN, 'K', 0);
+    EXPECT_EQ(strlen(again[2].file), 11u);
+    // One far too large keeps the buffer it has, and the editor stops there.
+    pxtest::write_text(path("text.cls"), "Cella_nr:\t2\nfile:\t\"cd\"\nbxMax:\t2000000000\n");
+    ASSERT_EQ(LoadCellParams(path("text.cls").c_str(), &scene), 0);
+    for (int i = 0; i < 5; i++)
+        PannixKbdHandler(&scene, WM_KEYDOWN, 'K', 0);
+    EXPECT_EQ(strlen(again[2].file), 2u);
     KillPannix(&scene);
     EXPECT_EQ(again[1].text, nullptr);  // texts the file gave are freed with the scene
     EXPECT_EQ(again[2].file, nullptr);
+}
+
+TEST_F(CellFile, CallerBuffersNeverGrowPastTheirSize)
+{
+    // A caller's edit buffer stays the caller's: a file may lower its bxMax but never raise it.
+    char buffer[8] = "hi";
+    for (const char *body : {"bxMax:\t100\n", "file:\t\"hi\"\nbxMax:\t100\n", "bxMax:\t4\n"}) {
+        SCOPED_TRACE(body);
+        std::vector<PXCELLA> mine = {cell(AKTYPE_EDITBOX, 1, 0, 0, 0, 0, 0)};
+        mine[0].file = buffer;
+        mine[0].bxMax = sizeof buffer;
+        pxtest::write_text(path("caller.cls"), body);
+        PXSCENE s{};
+        s.cells = mine.data();
+        s.cellCount = 1;
+        ASSERT_EQ(LoadCellParams(path("caller.cls").c_str(), &s), 0);
+        EXPECT_EQ(mine[0].file, buffer);
+        EXPECT_EQ(mine[0].bxMax, std::min<int32_t>(sizeof buffer, strstr(body, "\t4") ? 4 : 100));
+    }
+    // Other cells' bxMax (a delay, a loop end) is the file's to set.
+    std::vector<PXCELLA> pic = {cell(AKTYPE_STATIC, 1, CF_DELAY, 0, 0, 0, 0)};
+    pic[0].file = const_cast<char *>("tile");
+    pic[0].bxMax = 10;
+    pxtest::write_text(path("caller.cls"), "bxMax:\t5000\n");
+    PXSCENE s{};
+    s.cells = pic.data();
+    s.cellCount = 1;
+    ASSERT_EQ(LoadCellParams(path("caller.cls").c_str(), &s), 0);
+    EXPECT_EQ(pic[0].bxMax, 5000);
+}
+
+TEST_F(CellFile, HostilePlacesStartAndDrawWithoutOverflow)
+{
+    // Extreme places and sizes must leave a scene that starts (or refuses) and draws without wrapping.
+    const char *const lines[] = {
+        "w:\t-2147483648\nh:\t-2147483648\n",
+        "flags:\tCF_RALIGN CF_BALIGN\nx:\t-2147483648\ny:\t-2147483648\n",
+        "flags:\tCF_HCENTER CF_VCENTER\nx:\t2147483647\ny:\t2147483647\nw:\t2147483647\n",
+        "px:\t2147483647\npy:\t2147483647\ntx:\t-2147483648\nty:\t2147483647\n",
+    };
+    for (const char *body : lines) {
+        SCOPED_TRACE(body);
+        cells.assign(1, PXCELLA{});
+        scene = PXSCENE{};
+        scene.cells = cells.data();
+        scene.cellCount = 1;
+        pxtest::write_text(path("big.cls"), std::string("type:\tAKTYPE_STATIC\ntxt:\t\"Hi\"\n") + body);
+        ASSERT_EQ(LoadCellParams(path("big.cls").c_str(), &scene), 0);
+        if (start(cells) == 1)
+            PannixBuildScene(&scene);
+        KillPannix(&scene);
+    }
 }
 
 }  // namespace

@@ -166,6 +166,18 @@ TEST_F(Scene, RebuildFlagSetsTheCellUpAgainAtTheNextFrame)
     EXPECT_EQ(cells[1].flags & CF_REBUILD, 0u);
     ASSERT_NE(cells[1].sub, nullptr);
     EXPECT_EQ(cells[1].sub->base_x, scene.x + 30);
+
+    // A background that no longer sets up leaves no picture behind in the scene.
+    dlgtest::save_picture(path("sky.pix"), 8, 8, 0x001F);
+    cells[0].file = const_cast<char *>("sky");
+    cells[0].flags |= CF_REBUILD;
+    ASSERT_EQ(PannixBuildScene(&scene), 1);
+    ASSERT_NE(scene.background, nullptr);
+    cells[0].file = const_cast<char *>("nosuchpicture");
+    cells[0].flags |= CF_REBUILD;
+    PannixBuildScene(&scene);
+    EXPECT_NE(cells[0].flags & CF_DISABLED, 0u);
+    EXPECT_EQ(scene.background, nullptr);
 }
 
 }  // namespace
