@@ -242,6 +242,34 @@ TEST_F(Fields, BallsSettleAgainstEachOther)
     EXPECT_GT(gap, 0.6f);  // not sunk into each other
 }
 
+TEST_F(Fields, BallsComeToRestTogetherInDip)
+{
+    // A dip between two slopes: a ball rolls down into a still one at the bottom; they knock about
+    // and end at rest in the dip, one leaning on the other, touching but not sunk into each other.
+    floor(5, 1);
+    add(0, 1, 0, TY_T_SIMA);
+    add(1, 1, 0, TY_T_LEJTO, 2);  // falls towards +x
+    add(3, 1, 0, TY_T_LEJTO, 0);  // falls towards -x
+    add(4, 1, 0, TY_T_SIMA);
+    TrElem *a = ball(4, 2, 0, TY_G_GUMI, 1);
+    TrElem *b = ball(2, 1, 0, TY_G_FEM, TR_DIR_UNSET);
+    float gap = 0, ax = 0, bx = 0, speed = 1;
+    twice([&] {
+        gap = static_cast<float>((live(a)->position - live(b)->position).Length());
+        ax = live(a)->position.x;
+        bx = live(b)->position.x;
+        speed = static_cast<float>(live(a)->velocity.Length() + live(b)->velocity.Length());
+    });
+    EXPECT_EQ(ends(a) | ends(b), 0u);
+    EXPECT_GT(gap, 0.6f);
+    EXPECT_LT(gap, 0.7f);
+    for (float x : {ax, bx}) {
+        EXPECT_GT(x, 1.0f);
+        EXPECT_LT(x, 4.0f);
+    }
+    EXPECT_EQ(speed, 0.0f);
+}
+
 TEST_F(Fields, SimrunPrintsSolvedForGoalField)
 {
     floor(5, 1);

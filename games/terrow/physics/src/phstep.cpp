@@ -419,6 +419,11 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
                 ball.acceleration = FV3(0, 0, 0);
             }
             ball.acceleration = ball.motion == MT_ALL ? FV3(0, 0, 0) : PhyDerived.gravity;
+        } else if (ball.motion == MT_ALL && ball.neighbourCount > 10) {
+            // At rest on a slope leaning on another ball: that ball holds it. Restarted here, it would
+            // creep a little every step into the ball it leans on until the two lay in one place.
+            ball.velocity = ball.acceleration = FV3(0, 0, 0);
+            integrate = false;
         } else {
             const float s = static_cast<float>(v.Length());
             const float stop = ball.stepLength * (s <= PhyParams.staticSpeed ? m.staticFriction : m.rollFriction);
