@@ -156,13 +156,14 @@ TEST_F(Fields, BombRollsOverCrestDownSlopeIntoGoal)
 TEST_F(Fields, BombRollsUpSlopeOverCrestIntoRaisedGoal)
 {
     // Down one slope for speed, across the floor, up the other and over its crest onto the raised
-    // goal beyond, without leaving the surface.
-    floor(7, 1);
-    add(6, 1, 0, TY_T_SIMA);
-    add(5, 1, 0, TY_T_LEJTO, 0);  // falls towards -x
-    add(1, 1, 0, TY_T_LEJTO, 2);  // falls towards +x
+    // tile beyond and into the goal after it, without leaving the surface.
+    floor(8, 1);
+    add(7, 1, 0, TY_T_SIMA);
+    add(6, 1, 0, TY_T_LEJTO, 0);  // falls towards -x
+    add(2, 1, 0, TY_T_LEJTO, 2);  // falls towards +x
+    add(1, 1, 0, TY_T_SIMA);
     add(0, 1, 0, TY_T_CEL);
-    TrElem *b = ball(6, 2, 0, TY_G_BOMBA, 1);
+    TrElem *b = ball(7, 2, 0, TY_G_BOMBA, 1);
     field->ballsNeeded = 1;
     twice();
     EXPECT_EQ(ends(b), EF_ENTERED | EF_SUNK);
