@@ -12,24 +12,20 @@ PhElem *obj_at(TrPalya *field, const FV3 &p, const PhBall &ball)
     return e != nullptr ? e->physObject : nullptr;
 }
 
-// The unit normal into a slope's surface for its orientation.
-const FV3 &slope_normal(int o)
-{
-    static const int key[4] = {3, 0, 1, 2};
-    return PhyDerived.slopeDir[key[o & 3]];
-}
-
-PhElem *slope_at(const FV3 &p, const PhBall &ball)
-{
-    TrElem *e = Phys_SlopeAtPoint(p);
-    return e != nullptr && e->physObject != &ball ? e->physObject : nullptr;
-}
-
 // The key whose slope direction is the unit normal into the surface of a slope of orientation o.
 int touch_key(int o)
 {
     static const int key[4] = {3, 0, 1, 2};
     return key[o & 3];
+}
+
+// The unit normal into a slope's surface for its orientation.
+const FV3 &slope_normal(int o) { return PhyDerived.slopeDir[touch_key(o)]; }
+
+PhElem *slope_at(const FV3 &p, const PhBall &ball)
+{
+    TrElem *e = Phys_SlopeAtPoint(p);
+    return e != nullptr && e->physObject != &ball ? e->physObject : nullptr;
 }
 
 // A ball within 0.2 of a cell border along the axis of key k and moving towards it: the step of 0.1
