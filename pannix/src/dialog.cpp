@@ -31,7 +31,8 @@ constexpr uint32_t kStateQuit = 0x80000000u;  // scene: a key asked to end a sce
 constexpr const char *kClassName = "pannixclass";
 constexpr const char *kDefaultCellFile = "cellak.cls";
 
-constexpr uint32_t kSceneLayout = 1;  // engineFlags: this scene turned the layout-edit mode on
+constexpr uint32_t kSceneLayout = 1;      // engineFlags: this scene turned the layout-edit mode on
+constexpr uint32_t kSceneQuitPosted = 2;  // engineFlags: its window's end posted WM_QUIT
 
 // A palette, blend or shade table loaded by a start, and the running scenes that use it.
 struct HeldTable {
@@ -516,6 +517,7 @@ int start_scene(br_pixelmap *parent, int32_t x, int32_t y, PXSCENE *s)
     if (s->bits == 0)
         s->bits = 8;
     s->focus = -1;
+    s->engineFlags = 0;
     s->parent = parent;
     s->x = x;
     s->y = y;
@@ -1331,6 +1333,7 @@ VOK_EXPORT LRESULT CALLBACK PannixWndProc(HWND window, UINT message, WPARAM wPar
         scene->window = nullptr;
         end_scene(scene);
         PostQuitMessage(0);
+        scene->engineFlags |= kSceneQuitPosted;
         return 0;
     case WM_KEYDOWN:
     case WM_CHAR:
@@ -1361,8 +1364,10 @@ VOK_EXPORT int PannixMsgLoop(PXSCENE *scene)
     while (scene->dib != nullptr) {
         MSG msg;
         if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT)
+            if (msg.message == WM_QUIT) {
+                scene->engineFlags &= ~kSceneQuitPosted;
                 break;
+            }
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
             continue;
@@ -1373,6 +1378,12 @@ VOK_EXPORT int PannixMsgLoop(PXSCENE *scene)
             PaintMsgScreen(scene->dc, scene);
         else
             DestroyWindow(scene->window);
+    }
+    // The quit the scene's window posted was meant for this loop; a host's own loop must not see it.
+    if ((scene->engineFlags & kSceneQuitPosted) != 0) {
+        scene->engineFlags &= ~kSceneQuitPosted;
+        MSG msg;
+        PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
     }
     KillPannix(scene);
     return 1;
