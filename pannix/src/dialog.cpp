@@ -49,9 +49,25 @@ struct Engine {
     bool save_mode = false;
     bool first_window_done = false;
     std::vector<HeldTable> tables[3];  // palette, blend, shade; oldest first
-    int32_t renderer_type = 0;         // pixel type of the renderer a start began
+    std::vector<int32_t> renderers;    // pixel types running scenes asked a renderer for; newest last
+    int32_t renderer_type = 0;         // pixel type of the renderer begun for them, 0 none
 };
 Engine g_engine;
+
+// One renderer serves the newest scene that asked for one; it changes only when that type changes.
+void run_renderer_for_newest()
+{
+#ifdef PANNIX_HAVE_RENDERER
+    const int32_t type = g_engine.renderers.empty() ? 0 : g_engine.renderers.back();
+    if (type == g_engine.renderer_type)
+        return;
+    if (g_engine.renderer_type != 0)
+        BrZbEnd();
+    if (type != 0)
+        BrZbBegin(br_uint_8(type), BR_PMT_DEPTH_16);
+    g_engine.renderer_type = type;
+#endif
+}
 
 br_pixelmap **library_table(int kind)
 {
@@ -495,12 +511,13 @@ void end_scene(PXSCENE *s)
     if (s->fontSet != nullptr)
         PxKillFontset(s->fontSet);
     s->fontSet = nullptr;
-#ifdef PANNIX_HAVE_RENDERER
-    if (s->rendererType != 0 && g_engine.renderer_type == s->rendererType) {
-        BrZbEnd();
-        g_engine.renderer_type = 0;
+    if (s->rendererType != 0) {
+        auto &held = g_engine.renderers;
+        auto it = std::find(held.rbegin(), held.rend(), s->rendererType);
+        if (it != held.rend())
+            held.erase(std::next(it).base());
+        run_renderer_for_newest();
     }
-#endif
     s->rendererType = 0;
     // Last: the cells' pictures may name the palette.
     for (int kind = 0; kind < 3; kind++)
@@ -531,15 +548,10 @@ int start_scene(br_pixelmap *parent, int32_t x, int32_t y, PXSCENE *s)
             return 0;
     }
 #ifdef PANNIX_HAVE_RENDERER
-    if ((s->flags & PXS_RENDERER) != 0) {
-        const int32_t type = renderer_type_of(s->bits);
-        if (g_engine.renderer_type != type) {
-            if (g_engine.renderer_type != 0)
-                BrZbEnd();
-            BrZbBegin(br_uint_8(type), BR_PMT_DEPTH_16);
-            g_engine.renderer_type = type;
-            s->rendererType = type;
-        }
+    if ((s->flags & PXS_RENDERER) != 0 && s->rendererType == 0) {
+        s->rendererType = renderer_type_of(s->bits);
+        g_engine.renderers.push_back(s->rendererType);
+        run_renderer_for_newest();
     }
 #endif
     if (parent != nullptr) {
