@@ -1297,6 +1297,8 @@ VOK_EXPORT int PannixKbdHandler(PXSCENE *scene, UINT message, WPARAM wParam, LPA
     if (scene->focus < 0 || scene->cells == nullptr)
         return 0;
     PXCELLA *c = &scene->cells[scene->focus];
+    if ((c->flags & CF_DISABLED) != 0 || (c->state & kStateSetUp) == 0)
+        return 0;
     switch (c->type) {
     case AKTYPE_BUTTON: {
         int32_t id = key == VK_UP ? c->up : key == VK_DOWN ? c->down : key == VK_LEFT ? c->left
