@@ -906,6 +906,8 @@ bool held(int vk)
 
 void end_by_key(PXSCENE *s)
 {
+    if ((s->flags & PXS_STARTED) == 0)
+        return;  // the key callback ended it already
     if (s->window != nullptr)
         DestroyWindow(s->window);
     else
@@ -1115,7 +1117,7 @@ VOK_EXPORT int StartPannix(br_pixelmap *parent, int32_t x, int32_t y, PXSCENE *s
         end_scene(scene);  // a second start of a running scene begins afresh
     if (flags != 0)
         scene->flags = flags;  // after the end: new flags must not hide a running start
-    scene->flags |= PXS_STARTED;
+    scene->flags = (scene->flags | PXS_STARTED) & ~kStateQuit;
     const int result = start_scene(parent, x, y, scene);
     if (result == 0)
         return fail_start(scene);

@@ -144,4 +144,29 @@ TEST_F(Lifecycle, LayoutModeEndsWithTheSceneThatTurnedItOn)
     EXPECT_EQ(scene.focus, 1);
 }
 
+int32_t kill_own_scene(PXSCENE *scene)
+{
+    KillPannix(scene);
+    return 1;
+}
+
+TEST_F(Lifecycle, KeyCallbackThatKillsItsSceneLeavesItFitToStartAgain)
+{
+    cells = {cell(AKTYPE_BACKGR, 1, 0, 0, 0, 0, 0)};
+    scene.keyProc = kill_own_scene;
+    for (bool window : {false, true}) {
+        SCOPED_TRACE(window);
+        ASSERT_EQ(start(cells, 10, 10, 64, 32, window), 1) << GetLastMsgError();
+        if (window)
+            key(VK_ESCAPE);
+        else
+            PannixKbdHandler(&scene, WM_KEYDOWN, VK_ESCAPE, 0);
+        EXPECT_EQ(scene.flags & PXS_STARTED, 0u);
+        ASSERT_EQ(start(cells, 10, 10, 64, 32, window), 1) << GetLastMsgError();
+        EXPECT_EQ(PannixBuildScene(&scene), 1);  // not ended at once by the last one's key
+        KillPannix(&scene);
+        drain();
+    }
+}
+
 }  // namespace
