@@ -59,6 +59,7 @@ PhElem::PhElem(TrElem *elem, int32_t idx, PhClass c) : cls(c), element(elem)
     PhWorld &w = PhysWorld;
     elem->physObject = this;
     PhList_Push(w.objects, this, &PhElem::nextObject);
+    Phys_PiecesChanged();
     EIo &io = *elem->io;
     type = io.type;
     flags = io.flags;
@@ -118,6 +119,7 @@ PhElem::~PhElem()
         }
     }
     PhList_Remove(w.objects, this, &PhElem::nextObject);
+    Phys_PiecesChanged();
     if (element != nullptr && element->physObject == this)
         element->physObject = nullptr;
 }
@@ -126,6 +128,8 @@ void PhElem::SetBox(const FV3 &low, const FV3 &high, bool toElement)
 {
     boxLow = low;
     boxHigh = high;
+    if (cls != PHC_BALL)
+        Phys_PiecesChanged();  // balls are not in the query lists
     const float b[6] = {low.x, high.x, low.y, high.y, low.z, high.z};
     for (int i = 0; i < 6; i++) {
         box[i] = b[i];

@@ -2,9 +2,19 @@
 // integration), the impulse between two balls, and the phases of the world step that run them.
 #include <math.h>
 
+#include "phpairs.h"
 #include "terrow/phys/phstep.h"
 
 namespace {
+
+// The world's ball buckets, made on the first step that needs them.
+PhPairGrid &pair_grid()
+{
+    PhWorld &w = PhysWorld;
+    if (w.pairGrid == nullptr)
+        w.pairGrid = new PhPairGrid();
+    return *w.pairGrid;
+}
 
 PhElem *obj_at(TrPalya *field, const FV3 &p, const PhBall &ball)
 {
@@ -409,16 +419,30 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
     auto takesPart = [](const PhBall *b) {
         return (b->finishCode == 0 || b->finishAge == 0) && b->goal == nullptr && !b->sinking;
     };
-    for (PhBall *a = w.balls; a != nullptr; a = a->nextBall) {
+    PhPairGrid &grid = pair_grid();
+    grid.Build();
+    for (int32_t i = 0; i < grid.Count(); i++) {
+        PhBall *a = grid.Ball(i);
         if (!takesPart(a))
             continue;
-        for (PhBall *b = a->nextBall; b != nullptr; b = b->nextBall) {
-            if (!takesPart(b) || !takesPart(a))
-                continue;
-            FV3 c;
-            int code = 0;
-            if (a->Contact(*b, &c, &code, 0))
-                PhBall_PairResponse(*a, *b, c, a->currentTime, 1.0f);
+        // Partners in list order; after a response the two have moved, so the rest is sought anew.
+        for (int32_t after = i, again = 1; again;) {
+            again = 0;
+            for (int32_t j : grid.Near(i, after)) {
+                PhBall *b = grid.Ball(j);
+                after = j;
+                if (!takesPart(b) || !takesPart(a))
+                    continue;
+                FV3 c;
+                int code = 0;
+                if (a->Contact(*b, &c, &code, 0)) {
+                    PhBall_PairResponse(*a, *b, c, a->currentTime, 1.0f);
+                    grid.Moved(i);
+                    grid.Moved(j);
+                    again = 1;
+                    break;
+                }
+            }
         }
     }
 
@@ -491,18 +515,24 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
     }
 
     // Balls leaning on each other settle.
-    for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
+    grid.Build();
+    for (int32_t i = 0; i < grid.Count(); i++) {
+        PhBall *b = grid.Ball(i);
         if (b->support != nullptr && !b->rollingDown && !b->rollingUp)
             PhBall_ClipToSupport(*b, b->velocity);
         PhBall *near = nullptr;
-        for (PhBall *o = w.balls; o != nullptr; o = o->nextBall)
-            if (o != b && (o->position - b->position).Length() < 0.9 * (o->radius + b->radius))
+        for (int32_t j : grid.Near(i, -1)) {
+            PhBall *o = grid.Ball(j);
+            if ((o->position - b->position).Length() < 0.9 * (o->radius + b->radius))
                 near = o;
+        }
         if (near != nullptr) {
             b->neighbour = near;
             b->neighbourCount++;
-            if (b->neighbourCount > 10 && b->velocity.Length() < 0.15)
+            if (b->neighbourCount > 10 && b->velocity.Length() < 0.15) {
                 PhBall_SetMotion(*b, MT_ALL, b->position, b->velocity, b->currentTime, 1);
+                grid.Moved(i);
+            }
         } else {
             b->neighbourCount = 0;
             b->neighbour = nullptr;

@@ -16,6 +16,8 @@ struct PhBall;
 struct PhGoal;
 struct PhSlope;
 struct PhMagnet;
+struct PhQueryIndex;
+class PhPairGrid;
 
 /* Everything the physics asks of the 3D side and the game. Every entry may be null: the physics then
  * does without (fields whose elements have no actors run headless). */
@@ -67,6 +69,12 @@ struct PhWorld {
     TrElem *removed[PH_REMOVED_MAX];
     int32_t removedCount;
     TrPalya *field;
+    /* Per-cell candidate lists of the fixed pieces for the object queries, rebuilt on the first query
+     * after a piece is made, moved or deleted (`queryIndexStale`). */
+    PhQueryIndex *queryIndex;
+    bool queryIndexStale;
+    /* The balls bucketed for the pair loops of the step (kept to reuse its memory). */
+    PhPairGrid *pairGrid;
 };
 extern PhWorld PhysWorld;
 
@@ -80,6 +88,11 @@ void Grid_Free();
 /* The slot of cell (x, gy, z), gy from -1; null outside the grid or without one. */
 TrElem **Grid_Cell(int32_t x, int32_t gy, int32_t z);
 
+/* The cell and point queries answer from per-cell candidate lists (the same objects in the same
+ * order as a walk of the whole object list); off, they walk the list. Returns the previous setting. */
+bool Phys_SetQueryIndex(bool on);
+/* Marks the candidate lists stale: a piece was made, moved or deleted. */
+void Phys_PiecesChanged();
 TrElem *Phys_ElemAtCell(int32_t x, int32_t gy, int32_t z, const PhElem *exclude);
 PhElem *Phys_ObjAtCell(int32_t x, int32_t gy, int32_t z, const PhElem *exclude);
 TrElem *Phys_SupportBelow(int32_t x, int32_t gy, int32_t z, const PhElem *exclude);

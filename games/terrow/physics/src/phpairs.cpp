@@ -1,0 +1,104 @@
+// Buckets of the balls for the pair loops of the step.
+#include "phpairs.h"
+
+#include <math.h>
+
+#include <algorithm>
+
+namespace {
+
+// Buckets are counted in 32 bits and kept small enough to clear every step.
+const int32_t k_max_buckets = 1 << 20;
+
+}  // namespace
+
+void PhPairGrid::Build()
+{
+    const PhWorld &w = PhysWorld;
+    balls_.clear();
+    all_ = true;
+    float maxRadius = 0;
+    bool sound = true;
+    for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
+        balls_.push_back(b);
+        sound &= b->radius >= 0 && isfinite(b->radius);
+        if (sound)
+            maxRadius = std::max(maxRadius, b->radius);
+    }
+    if (!sound)
+        return;
+    // Balls touch within 0.9 (rA + rB); a width with room to spare keeps float rounding of the
+    // distance and of the bucket division from ever reaching two buckets over.
+    width_ = std::max(1.0f, 1.8f * maxRadius * 1.01f + 0.01f);
+    const float fx = ceilf(w.sizeXf / width_), fz = ceilf(w.sizeZf / width_);
+    if (!(fx * fz <= float(k_max_buckets)))
+        return;
+    nx_ = static_cast<int32_t>(fx);
+    nz_ = static_cast<int32_t>(fz);
+    head_.assign(size_t(nx_) * size_t(nz_) + 1, -1);
+    key_.assign(balls_.size(), -1);
+    next_.assign(balls_.size(), -1);
+    for (int32_t i = Count() - 1; i >= 0; i--)
+        Insert(i);
+    all_ = false;
+}
+
+int32_t PhPairGrid::KeyOf(const FV3 &p) const
+{
+    const float kx = floorf(p.x / width_), kz = floorf(p.z / width_);
+    if (!(kx >= 0 && kx < float(nx_) && kz >= 0 && kz < float(nz_)))
+        return -1;  // outside (or not a number)
+    return static_cast<int32_t>(kz) * nx_ + static_cast<int32_t>(kx);
+}
+
+void PhPairGrid::Insert(int32_t i)
+{
+    const int32_t k = KeyOf(balls_[size_t(i)]->position);
+    key_[size_t(i)] = k;
+    int32_t &head = head_[k >= 0 ? size_t(k) : head_.size() - 1];
+    next_[size_t(i)] = head;
+    head = i;
+}
+
+void PhPairGrid::Remove(int32_t i)
+{
+    const int32_t k = key_[size_t(i)];
+    for (int32_t *p = &head_[k >= 0 ? size_t(k) : head_.size() - 1]; *p != -1; p = &next_[size_t(*p)])
+        if (*p == i) {
+            *p = next_[size_t(i)];
+            return;
+        }
+}
+
+void PhPairGrid::Moved(int32_t i)
+{
+    if (all_ || KeyOf(balls_[size_t(i)]->position) == key_[size_t(i)])
+        return;
+    Remove(i);
+    Insert(i);
+}
+
+const std::vector<int32_t> &PhPairGrid::Near(int32_t i, int32_t after)
+{
+    found_.clear();
+    auto take = [&](int32_t head) {
+        for (int32_t j = head; j != -1; j = next_[size_t(j)])
+            if (j > after && j != i)
+                found_.push_back(j);
+    };
+    const int32_t k = all_ ? -1 : key_[size_t(i)];
+    if (k < 0) {
+        // Outside the buckets: every ball may be near.
+        for (int32_t j = after + 1; j < Count(); j++)
+            if (j != i)
+                found_.push_back(j);
+        return found_;
+    }
+    const int32_t kx = k % nx_, kz = k / nx_;
+    for (int32_t z = std::max(kz - 1, 0); z <= std::min(kz + 1, nz_ - 1); z++)
+        for (int32_t x = std::max(kx - 1, 0); x <= std::min(kx + 1, nx_ - 1); x++)
+            take(head_[size_t(z) * size_t(nx_) + size_t(x)]);
+    take(head_.back());
+    std::sort(found_.begin(), found_.end());
+    return found_;
+}
