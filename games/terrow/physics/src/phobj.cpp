@@ -119,7 +119,8 @@ PhElem::~PhElem()
         }
     }
     PhList_Remove(w.objects, this, &PhElem::nextObject);
-    Phys_PiecesChanged();
+    if (cls != PHC_BALL)
+        Phys_PiecesChanged();  // balls are not in the query lists
     if (element != nullptr && element->physObject == this)
         element->physObject = nullptr;
 }
@@ -371,10 +372,11 @@ int PhGoal_Accepts(const PhGoal &goal, const PhBall &ball)
             return 0;
     }
     const FV3 &lo = goal.boxLow, &hi = goal.boxHigh, &p = ball.position;
+    // The cheap test first: most balls are nowhere near the goal.
+    if (p.x < lo.x - 0.1f || p.x > hi.x + 0.1f || p.z < lo.z - 0.1f || p.z > hi.z + 0.1f)
+        return 0;
     const PhZoneCode zc = PhElem_Classify(lo, hi + FV3(0, 0.55f, 0), p, ball.radius, nullptr);
     if (zc.Zone(1) < 4 || zc.Zone(1) > 6)
-        return 0;
-    if (p.x < lo.x - 0.1f || p.x > hi.x + 0.1f || p.z < lo.z - 0.1f || p.z > hi.z + 0.1f)
         return 0;
     const float pc[2] = {p.x, p.z}, l[2] = {lo.x, lo.z}, h[2] = {hi.x, hi.z};
     for (int k = 0; k < 2; k++) {

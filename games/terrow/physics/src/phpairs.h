@@ -39,4 +39,8 @@ private:
     int32_t nx_ = 0, nz_ = 0;
 };
 
+/* The push of Env_PushOut from ball i, over the balls near it only (those it can touch); keeps the
+ * buckets of the balls it moves. */
+int Env_PushOutNear(PhPairGrid &grid, int32_t i);
+
 #endif

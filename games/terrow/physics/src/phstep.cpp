@@ -499,23 +499,23 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
             o->finishAge++;
 
     // Separation: from the balls a magnet holds, then along the chains they push.
-    for (PhBall *b = w.balls; b != nullptr; b = b->nextBall)
-        b->pushed = 0;
-    for (PhBall *b = w.balls; b != nullptr; b = b->nextBall)
-        if (b->attracted)
-            Env_PushOut(*b);
+    grid.Build();
+    for (int32_t i = 0; i < grid.Count(); i++)
+        grid.Ball(i)->pushed = 0;
+    for (int32_t i = 0; i < grid.Count(); i++)
+        if (grid.Ball(i)->attracted)
+            Env_PushOutNear(grid, i);
     // Round-off can make two pushes undo each other; the passes are bounded.
     for (int pass = 0; pass < PH_SEPARATION_PASSES; pass++) {
         int any = 0;
-        for (PhBall *b = w.balls; b != nullptr; b = b->nextBall)
-            if (b->pushed)
-                any |= Env_PushOut(*b);
+        for (int32_t i = 0; i < grid.Count(); i++)
+            if (grid.Ball(i)->pushed)
+                any |= Env_PushOutNear(grid, i);
         if (!any)
             break;
     }
 
     // Balls leaning on each other settle.
-    grid.Build();
     for (int32_t i = 0; i < grid.Count(); i++) {
         PhBall *b = grid.Ball(i);
         if (b->support != nullptr && !b->rollingDown && !b->rollingUp)

@@ -325,8 +325,10 @@ struct PhQueryIndex {
         }
     };
     bool usable = false;
+    bool slopesUsable = false;
     Table cells;    // by level cell (x, gy, z): the pieces whose box holds the cell's centre
     Table buckets;  // by bucket (floor x, floor y / 0.55, floor z): pieces whose box comes near it
+    Table slopes;   // by bucket as above: the slopes, in slope-list order
 };
 
 namespace {
@@ -414,9 +416,26 @@ bool fill_table(PhQueryIndex::Table &t, const std::vector<PhElem *> &objs, Range
     return true;
 }
 
+auto any_slot = [](const PhElem &, int32_t, int32_t, int32_t) { return true; };
+
+// A slope takes a point only inside its solid (to a hair), so only near its box; one without a
+// solid takes every point and cannot be listed.
+void build_slope_table(PhQueryIndex &idx)
+{
+    idx.slopesUsable = false;
+    std::vector<PhElem *> slopes;
+    for (PhSlope *s = PhysWorld.slopes; s != nullptr; s = s->nextSlope) {
+        if (s->geom == nullptr || !in_reach(s->boxLow) || !in_reach(s->boxHigh))
+            return;
+        slopes.push_back(s);
+    }
+    idx.slopesUsable = fill_table(idx.slopes, slopes, bucket_range, any_slot);
+}
+
 void build_index(PhQueryIndex &idx)
 {
     idx.usable = false;
+    build_slope_table(idx);
     std::vector<PhElem *> objs;
     for (PhElem *o = PhysWorld.objects; o != nullptr; o = o->nextObject) {
         if (o->IsBall()) {
@@ -433,26 +452,50 @@ void build_index(PhQueryIndex &idx)
             return box_contains(o, c.x, c.y, c.z);
         }))
         return;
-    if (!fill_table(idx.buckets, objs, bucket_range, [](const PhElem &, int32_t, int32_t, int32_t) { return true; }))
+    if (!fill_table(idx.buckets, objs, bucket_range, any_slot))
         return;
     idx.usable = true;
 }
 
-// The current index, rebuilt when stale; null when the queries must walk.
-const PhQueryIndex *query_index()
+const PhQueryIndex *refresh_index()
 {
     PhWorld &w = PhysWorld;
+    if (w.queryIndex == nullptr)
+        w.queryIndex = new (std::nothrow) PhQueryIndex();
+    if (w.queryIndex == nullptr)
+        return nullptr;
+    build_index(*w.queryIndex);
+    w.queryIndexStale = false;
+    return w.queryIndex;
+}
+
+// The current index, rebuilt when stale; null when there is none.
+inline const PhQueryIndex *current_index()
+{
+    const PhWorld &w = PhysWorld;
     if (!g_use_index)
         return nullptr;
-    if (w.queryIndex == nullptr || w.queryIndexStale) {
-        if (w.queryIndex == nullptr)
-            w.queryIndex = new (std::nothrow) PhQueryIndex();
-        if (w.queryIndex == nullptr)
-            return nullptr;
-        build_index(*w.queryIndex);
-        w.queryIndexStale = false;
-    }
-    return w.queryIndex->usable ? w.queryIndex : nullptr;
+    if (w.queryIndex != nullptr && !w.queryIndexStale)
+        return w.queryIndex;
+    return refresh_index();
+}
+
+// The index for the object queries; null when they must walk.
+inline const PhQueryIndex *query_index()
+{
+    const PhQueryIndex *idx = current_index();
+    return idx != nullptr && idx->usable ? idx : nullptr;
+}
+
+// The bucket of a point in a table, or -1 when the point lies beyond every bucket.
+int64_t point_slot(const PhQueryIndex::Table &t, float x, float y, float z)
+{
+    // Compared as floats first: a point far out must not overflow the conversion.
+    const float fx = floorf(x), fy = floorf(y * k_per_layer), fz = floorf(z);
+    if (t.n[0] == 0 || fx < t.lo[0] || fx >= float(t.lo[0] + t.n[0]) || fy < t.lo[1] ||
+        fy >= float(t.lo[1] + t.n[1]) || fz < t.lo[2] || fz >= float(t.lo[2] + t.n[2]))
+        return -1;
+    return int64_t(t.Slot(int32_t(fx), int32_t(fy), int32_t(fz)));
 }
 
 void free_index()
@@ -512,12 +555,9 @@ PhElem *Phys_ObjAtPoint(TrPalya *field, float x, float y, float z, const PhElem 
     if (idx == nullptr || isnan(x) || isnan(y) || isnan(z))
         return walk_point(x, y, z, exclude);
     const PhQueryIndex::Table &t = idx->buckets;
-    // Compared as floats first: a point far out must not overflow the conversion.
-    const float fx = floorf(x), fy = floorf(y * k_per_layer), fz = floorf(z);
-    if (t.n[0] == 0 || fx < t.lo[0] || fx >= float(t.lo[0] + t.n[0]) || fy < t.lo[1] ||
-        fy >= float(t.lo[1] + t.n[1]) || fz < t.lo[2] || fz >= float(t.lo[2] + t.n[2]))
+    const int64_t s = point_slot(t, x, y, z);
+    if (s < 0)
         return nullptr;
-    const size_t s = t.Slot(int32_t(fx), int32_t(fy), int32_t(fz));
     for (uint32_t i = t.starts[s]; i < t.starts[s + 1]; i++) {
         PhElem &o = *t.items[i];
         if (!excluded(o, exclude) && point_accepts(o, x, y, z))
@@ -544,6 +584,19 @@ TrElem *Phys_ElemAtPoint(TrPalya *field, const FV3 &p, const PhElem *exclude)
 
 TrElem *Phys_SlopeAtPoint(const FV3 &p)
 {
+    const PhQueryIndex *idx = current_index();
+    if (idx != nullptr && idx->slopesUsable && !isnan(p.x) && !isnan(p.y) && !isnan(p.z)) {
+        const PhQueryIndex::Table &t = idx->slopes;
+        const int64_t k = point_slot(t, p.x, p.y, p.z);
+        if (k < 0)
+            return nullptr;
+        for (uint32_t i = t.starts[size_t(k)]; i < t.starts[size_t(k) + 1]; i++) {
+            PhElem *s = t.items[i];
+            if (TrElem *e = s->FilterCandidate(s->element, p))
+                return e;
+        }
+        return nullptr;
+    }
     for (PhSlope *s = PhysWorld.slopes; s != nullptr; s = s->nextSlope) {
         TrElem *e = s->FilterCandidate(s->element, p);
         if (e != nullptr)
