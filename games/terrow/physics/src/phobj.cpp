@@ -367,14 +367,14 @@ int PhGoal::Respond(PhBall &ball, const FV3 &c, int code, float time)
 int PhGoal_Accepts(const PhGoal &goal, const PhBall &ball)
 {
     PhScope scope;
-    if (TrElem **above = Grid_Cell(goal.cellX, goal.cellY + 1, goal.cellZ)) {
-        if (*above != nullptr && ((*above)->physObject == nullptr || (*above)->physObject->cls != PHC_GOAL))
-            return 0;
-    }
     const FV3 &lo = goal.boxLow, &hi = goal.boxHigh, &p = ball.position;
     // The cheap test first: most balls are nowhere near the goal.
     if (p.x < lo.x - 0.1f || p.x > hi.x + 0.1f || p.z < lo.z - 0.1f || p.z > hi.z + 0.1f)
         return 0;
+    if (TrElem **above = Grid_Cell(goal.cellX, goal.cellY + 1, goal.cellZ)) {
+        if (*above != nullptr && ((*above)->physObject == nullptr || (*above)->physObject->cls != PHC_GOAL))
+            return 0;
+    }
     const PhZoneCode zc = PhElem_Classify(lo, hi + FV3(0, 0.55f, 0), p, ball.radius, nullptr);
     if (zc.Zone(1) < 4 || zc.Zone(1) > 6)
         return 0;
