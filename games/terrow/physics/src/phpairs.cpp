@@ -29,7 +29,7 @@ void PhPairGrid::Build()
         return;
     // Balls touch within 0.9 (rA + rB); a width with room to spare keeps float rounding of the
     // distance and of the bucket division from ever reaching two buckets over.
-    width_ = std::max(1.0f, 1.8f * maxRadius * 1.01f + 0.01f);
+    width_ = 1.8f * maxRadius * 1.01f + 0.01f;
     const float fx = ceilf(w.sizeXf / width_), fz = ceilf(w.sizeZf / width_);
     if (!(fx * fz <= float(k_max_buckets)))
         return;

@@ -318,16 +318,11 @@ struct PhQueryIndex {
         {
             return (size_t(y - lo[1]) * size_t(n[2]) + size_t(z - lo[2])) * size_t(n[0]) + size_t(x - lo[0]);
         }
-        bool Holds(int32_t x, int32_t y, int32_t z) const
-        {
-            return x >= lo[0] && x - lo[0] < n[0] && y >= lo[1] && y - lo[1] < n[1] && z >= lo[2] &&
-                   z - lo[2] < n[2];
-        }
     };
     bool usable = false;
     bool slopesUsable = false;
     Table cells;    // by level cell (x, gy, z): the pieces whose box holds the cell's centre
-    Table buckets;  // by bucket (floor x, floor y / 0.55, floor z): pieces whose box comes near it
+    Table buckets;  // by quarter-cell bucket: the pieces whose box comes near it
     Table slopes;   // by bucket as above: the slopes, in slope-list order
 };
 
@@ -336,9 +331,12 @@ namespace {
 const float k_index_reach = 4096.0f;
 const float k_bucket_margin = 1.0f / 64;  // well beyond the point tolerance plus its rounding
 const float k_per_layer = 1.0f / 0.55f;
+// Point buckets are a quarter cell on each axis: away from a cell's faces a bucket meets one piece
+// per axis instead of three.
+const float k_bucket_x = 4.0f, k_bucket_y = 4.0f / 0.55f;
 const size_t k_index_max_slots = size_t(1) << 24;
 
-int32_t bucket_y(float y) { return static_cast<int32_t>(floorf(y * k_per_layer)); }
+int32_t layer_of(float y) { return static_cast<int32_t>(floorf(y * k_per_layer)); }
 
 struct Range {
     int32_t lo[3], hi[3];
@@ -346,19 +344,23 @@ struct Range {
 
 Range cell_range(const PhElem &o)
 {
-    return Range{{static_cast<int32_t>(floorf(o.boxLow.x)) - 1, bucket_y(o.boxLow.y) - 2,
+    return Range{{static_cast<int32_t>(floorf(o.boxLow.x)) - 1, layer_of(o.boxLow.y) - 2,
                   static_cast<int32_t>(floorf(o.boxLow.z)) - 1},
-                 {static_cast<int32_t>(floorf(o.boxHigh.x)) + 1, bucket_y(o.boxHigh.y) + 2,
+                 {static_cast<int32_t>(floorf(o.boxHigh.x)) + 1, layer_of(o.boxHigh.y) + 2,
                   static_cast<int32_t>(floorf(o.boxHigh.z)) + 1}};
 }
+
+// The bucket keys of a point: monotone in each coordinate, so a box's bucket range holds every
+// point of the box.
+inline float key_x(float x) { return floorf(x * k_bucket_x); }
+inline float key_y(float y) { return floorf(y * k_bucket_y); }
 
 Range bucket_range(const PhElem &o)
 {
     const float m = k_bucket_margin;
-    return Range{{static_cast<int32_t>(floorf(o.boxLow.x - m)), bucket_y(o.boxLow.y - m),
-                  static_cast<int32_t>(floorf(o.boxLow.z - m))},
-                 {static_cast<int32_t>(floorf(o.boxHigh.x + m)), bucket_y(o.boxHigh.y + m),
-                  static_cast<int32_t>(floorf(o.boxHigh.z + m))}};
+    return Range{{int32_t(key_x(o.boxLow.x - m)), int32_t(key_y(o.boxLow.y - m)), int32_t(key_x(o.boxLow.z - m))},
+                 {int32_t(key_x(o.boxHigh.x + m)), int32_t(key_y(o.boxHigh.y + m)),
+                  int32_t(key_x(o.boxHigh.z + m))}};
 }
 
 bool in_reach(const FV3 &v)
@@ -488,14 +490,13 @@ inline const PhQueryIndex *query_index()
 }
 
 // The bucket of a point in a table, or -1 when the point lies beyond every bucket.
-int64_t point_slot(const PhQueryIndex::Table &t, float x, float y, float z)
+inline int64_t point_slot(const PhQueryIndex::Table &t, float x, float y, float z)
 {
     // Compared as floats first: a point far out must not overflow the conversion.
-    const float fx = floorf(x), fy = floorf(y * k_per_layer), fz = floorf(z);
-    if (t.n[0] == 0 || fx < t.lo[0] || fx >= float(t.lo[0] + t.n[0]) || fy < t.lo[1] ||
-        fy >= float(t.lo[1] + t.n[1]) || fz < t.lo[2] || fz >= float(t.lo[2] + t.n[2]))
+    const float fx = key_x(x) - float(t.lo[0]), fy = key_y(y) - float(t.lo[1]), fz = key_x(z) - float(t.lo[2]);
+    if (!(fx >= 0 && fx < float(t.n[0]) && fy >= 0 && fy < float(t.n[1]) && fz >= 0 && fz < float(t.n[2])))
         return -1;
-    return int64_t(t.Slot(int32_t(fx), int32_t(fy), int32_t(fz)));
+    return int64_t((size_t(fy) * size_t(t.n[2]) + size_t(fz)) * size_t(t.n[0]) + size_t(fx));
 }
 
 void free_index()
@@ -523,9 +524,11 @@ PhElem *Phys_ObjAtCell(int32_t x, int32_t gy, int32_t z, const PhElem *exclude)
     if (idx == nullptr)
         return walk_cell(x, gy, z, exclude);
     const PhQueryIndex::Table &t = idx->cells;
-    if (!t.Holds(x, gy, z))
+    const uint32_t ux = uint32_t(x) - uint32_t(t.lo[0]), uy = uint32_t(gy) - uint32_t(t.lo[1]),
+                   uz = uint32_t(z) - uint32_t(t.lo[2]);
+    if (ux >= uint32_t(t.n[0]) || uy >= uint32_t(t.n[1]) || uz >= uint32_t(t.n[2]))
         return nullptr;
-    const size_t s = t.Slot(x, gy, z);
+    const size_t s = (size_t(uy) * t.n[2] + uz) * t.n[0] + ux;
     for (uint32_t i = t.starts[s]; i < t.starts[s + 1]; i++)
         if (!excluded(*t.items[i], exclude))
             return t.items[i];
