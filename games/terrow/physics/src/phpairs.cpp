@@ -25,7 +25,7 @@ void PhPairGrid::Build()
         if (sound)
             maxRadius = std::max(maxRadius, b->radius);
     }
-    if (!sound)
+    if (!sound || !Phys_FastPaths())
         return;
     // Balls touch within 0.9 (rA + rB); a width with room to spare keeps float rounding of the
     // distance and of the bucket division from ever reaching two buckets over.

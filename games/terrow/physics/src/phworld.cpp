@@ -509,12 +509,14 @@ void free_index()
 
 }  // namespace
 
-bool Phys_SetQueryIndex(bool on)
+bool Phys_SetFastPaths(bool on)
 {
     const bool was = g_use_index;
     g_use_index = on;
     return was;
 }
+
+bool Phys_FastPaths() { return g_use_index; }
 
 void Phys_PiecesChanged() { PhysWorld.queryIndexStale = true; }
 

@@ -88,9 +88,12 @@ void Grid_Free();
 /* The slot of cell (x, gy, z), gy from -1; null outside the grid or without one. */
 TrElem **Grid_Cell(int32_t x, int32_t gy, int32_t z);
 
-/* The cell and point queries answer from per-cell candidate lists (the same objects in the same
- * order as a walk of the whole object list); off, they walk the list. Returns the previous setting. */
-bool Phys_SetQueryIndex(bool on);
+/* The fast paths: the cell and point queries answer from per-cell candidate lists (the same objects
+ * in the same order as a walk of the whole object list) and the pair loops of the step look only at
+ * balls near each other. Off, the queries walk the list and the loops try every pair; the results
+ * are the same. Returns the previous setting. */
+bool Phys_SetFastPaths(bool on);
+bool Phys_FastPaths();
 /* Marks the candidate lists stale: a piece was made, moved or deleted. */
 void Phys_PiecesChanged();
 TrElem *Phys_ElemAtCell(int32_t x, int32_t gy, int32_t z, const PhElem *exclude);
