@@ -200,4 +200,27 @@ TEST_F(FastPaths, WholeRunsEndAsWithoutThem)
     EXPECT_GT(sunk, 0);
 }
 
+TEST_F(FastPaths, OutOfReachAgreesWithZoneCode)
+{
+    const FV3 lo(2.0f, 0.55f, 3.0f), hi(3.0f, 1.1f, 4.0f);
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    busyfield::Rng rng(11);
+    for (float reach : {PhyParams.classifyReach, 0.0f, 0.7f, -0.2f})
+        for (float r : {0.35f, 0.0f, 1.5f}) {
+            PhyParams.classifyReach = reach;
+            for (int k = 0; k < 4000; k++) {
+                FV3 p(0.5f + rng.below(4000) / 1000.0f, -0.5f + rng.below(2600) / 1000.0f,
+                      1.5f + rng.below(4000) / 1000.0f);
+                if (k % 500 == 0)
+                    (k / 500 % 3 == 0 ? p.x : k / 500 % 3 == 1 ? p.y : p.z) = nan;
+                const PhZoneCode zc = PhElem_Classify(lo, hi, p, r, nullptr);
+                bool out = false;
+                for (int a = 0; a < 3; a++)
+                    out |= zc.Zone(a) == 0 || zc.Zone(a) == 10;
+                ASSERT_EQ(PhElem_OutOfReach(lo, hi, p, r), out)
+                    << "reach " << reach << " r " << r << " at " << p.x << "," << p.y << "," << p.z;
+            }
+        }
+}
+
 }  // namespace

@@ -30,11 +30,32 @@ void PhPairGrid::Build()
     // Balls touch within 0.9 (rA + rB); a width with room to spare keeps float rounding of the
     // distance and of the bucket division from ever reaching two buckets over.
     width_ = 1.8f * maxRadius * 1.01f + 0.01f;
-    const float fx = ceilf(w.sizeXf / width_), fz = ceilf(w.sizeZf / width_);
-    if (!(fx * fz <= float(k_max_buckets)))
+    // The buckets cover the field and, where that stays small, the balls that have left it.
+    float lo[2] = {0, 0}, hi[2] = {w.sizeXf, w.sizeZf};
+    float wide[2][2] = {{lo[0], hi[0]}, {lo[1], hi[1]}};
+    for (const PhBall *b : balls_) {
+        const float c[2] = {b->position.x, b->position.z};
+        for (int a = 0; a < 2; a++)
+            if (isfinite(c[a])) {
+                wide[a][0] = std::min(wide[a][0], c[a]);
+                wide[a][1] = std::max(wide[a][1], c[a]);
+            }
+    }
+    auto span = [&](const float l[2], const float h[2], float cap) {
+        for (int a = 0; a < 2; a++) {
+            origin_[a] = floorf(l[a] / width_) - 1;
+            count_[a] = floorf(h[a] / width_) - origin_[a] + 2;
+        }
+        return count_[0] * count_[1] <= cap;
+    };
+    // Balls far out would make a large grid to clear every step: then they go to the outside list.
+    if (!span(lo, hi, float(k_max_buckets)))
         return;
-    nx_ = static_cast<int32_t>(fx);
-    nz_ = static_cast<int32_t>(fz);
+    const float wl[2] = {wide[0][0], wide[1][0]}, wh[2] = {wide[0][1], wide[1][1]};
+    if (!span(wl, wh, 2 * count_[0] * count_[1] + 1024))
+        span(lo, hi, float(k_max_buckets));
+    nx_ = static_cast<int32_t>(count_[0]);
+    nz_ = static_cast<int32_t>(count_[1]);
     head_.assign(size_t(nx_) * size_t(nz_) + 1, -1);
     key_.assign(balls_.size(), -1);
     next_.assign(balls_.size(), -1);
@@ -45,7 +66,7 @@ void PhPairGrid::Build()
 
 int32_t PhPairGrid::KeyOf(const FV3 &p) const
 {
-    const float kx = floorf(p.x / width_), kz = floorf(p.z / width_);
+    const float kx = floorf(p.x / width_) - origin_[0], kz = floorf(p.z / width_) - origin_[1];
     if (!(kx >= 0 && kx < float(nx_) && kz >= 0 && kz < float(nz_)))
         return -1;  // outside (or not a number)
     return static_cast<int32_t>(kz) * nx_ + static_cast<int32_t>(kx);
@@ -99,6 +120,13 @@ const std::vector<int32_t> &PhPairGrid::Near(int32_t i, int32_t after)
         for (int32_t x = std::max(kx - 1, 0); x <= std::min(kx + 1, nx_ - 1); x++)
             take(head_[size_t(z) * size_t(nx_) + size_t(x)]);
     take(head_.back());
-    std::sort(found_.begin(), found_.end());
+    // A handful at most: insertion sort.
+    for (size_t a = 1; a < found_.size(); a++) {
+        const int32_t v = found_[a];
+        size_t b = a;
+        for (; b > 0 && found_[b - 1] > v; b--)
+            found_[b] = found_[b - 1];
+        found_[b] = v;
+    }
     return found_;
 }

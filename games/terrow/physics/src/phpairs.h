@@ -1,7 +1,7 @@
 // Buckets of the balls by where they stand, so that the loops over ball pairs look only at balls
 // close enough to touch. Every bucket is at least as wide as the farthest two balls can be apart and
-// still count as touching, so a ball's partners are in its own or a neighbouring bucket; balls outside
-// the field (or at a non-finite place) sit in a list that every search includes.
+// still count as touching, so a ball's partners are in its own or a neighbouring bucket; balls beyond
+// the buckets (or at a non-finite place) sit in a list that every search includes.
 #ifndef TERROW_PHYS_PHPAIRS_H
 #define TERROW_PHYS_PHPAIRS_H
 
@@ -36,6 +36,7 @@ private:
     std::vector<int32_t> found_;
     bool all_ = true;
     float width_ = 1;
+    float origin_[2] = {0, 0}, count_[2] = {0, 0};  // first bucket and buckets along x and z
     int32_t nx_ = 0, nz_ = 0;
 };
 

@@ -178,6 +178,8 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
     if (ball.type == TY_G_FEM) {
         bool inReach = false;
         for (PhMagnet *m = PhysWorld.magnets; m != nullptr; m = m->nextMagnet) {
+            if (PhElem_OutOfReach(m->boxLow, m->boxHigh, ball.position, r))
+                continue;  // the zone test below would say so too, at more cost
             FV3 closest;
             const PhZoneCode zc = m->Classify(ball, &closest);
             bool reach = true;
