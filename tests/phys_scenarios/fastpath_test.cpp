@@ -66,6 +66,27 @@ protected:
         return std::make_pair(fast, walk);
     }
 
+    // The goals listed near p are in goal-list order and hold every goal whose box widened by 0.1
+    // across (x, z) holds p.
+    static bool goals_near_hold_every_goal_in_reach(const FV3 &p)
+    {
+        PhElem *const *near = nullptr;
+        int32_t n = 0;
+        if (!Phys_GoalsNear(p, &near, &n))
+            return false;
+        int32_t k = 0;
+        for (PhGoal *g = PhysWorld.goals; g != nullptr; g = g->nextGoal) {
+            const FV3 &lo = g->boxLow, &hi = g->boxHigh;
+            const bool inReach =
+                !(p.x < lo.x - 0.1f || p.x > hi.x + 0.1f || p.z < lo.z - 0.1f || p.z > hi.z + 0.1f);
+            const bool listed = k < n && near[k] == g;
+            if (inReach && !listed)
+                return false;
+            k += listed;
+        }
+        return k == n;
+    }
+
     // Every cell and support query in and around the field, and the point queries at the middle and
     // just inside and outside the tolerance of every cell face; counts the points that found a piece.
     int compare_all(const std::string &where, const std::vector<const PhElem *> &excludes)
@@ -103,6 +124,7 @@ protected:
                                 found += o.first != nullptr;
                                 auto s = both([&] { return Phys_SlopeAtPoint(p); });
                                 check(s.first == s.second, "slope at point");
+                                check(goals_near_hold_every_goal_in_reach(p), "goals near point");
                             }
         const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
         for (const FV3 &p : {FV3(nan, 0.1f, 0.5f), FV3(0.5f, nan, 0.5f), FV3(inf, -0.2f, 0.5f),

@@ -383,12 +383,23 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
     const float now = static_cast<float>(timeMs) / 1000.0f;
 
     // Goal entry.
-    for (PhBall *b = w.balls; b != nullptr; b = b->nextBall)
-        for (PhGoal *g = w.goals; g != nullptr; g = g->nextGoal)
+    for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
+        auto enter = [b](PhGoal *g) {
             if (b->finishCode == 0 && !b->sinking && PhGoal_Accepts(*g, *b)) {
                 PhBall_EnterGoal(*b, g);
                 PhElem_Finish(b, FIN_ACTIVE, EF_ENTERED);
             }
+        };
+        PhElem *const *near = nullptr;
+        int32_t n = 0;
+        if (Phys_GoalsNear(b->position, &near, &n)) {
+            for (int32_t k = 0; k < n; k++)  // the goals farther away would not take it
+                enter(static_cast<PhGoal *>(near[k]));
+        } else {
+            for (PhGoal *g = w.goals; g != nullptr; g = g->nextGoal)
+                enter(g);
+        }
+    }
 
     // Motion.
     bool atRest = true;

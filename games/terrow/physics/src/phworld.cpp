@@ -324,6 +324,8 @@ struct PhQueryIndex {
     Table cells;    // by level cell (x, gy, z): the pieces whose box holds the cell's centre
     Table buckets;  // by quarter-cell bucket: the pieces whose box comes near it
     Table slopes;   // by bucket as above: the slopes, in slope-list order
+    bool goalsUsable = false;
+    Table goals;  // by quarter-cell column (x, z): the goals a ball there may enter, in goal-list order
 };
 
 namespace {
@@ -434,10 +436,31 @@ void build_slope_table(PhQueryIndex &idx)
     idx.slopesUsable = fill_table(idx.slopes, slopes, bucket_range, any_slot);
 }
 
+// A ball enters a goal only within 0.1 of its box across (x, z), at any height.
+Range goal_range(const PhElem &o)
+{
+    const float m = 0.1f + k_bucket_margin;
+    return Range{{int32_t(key_x(o.boxLow.x - m)), 0, int32_t(key_x(o.boxLow.z - m))},
+                 {int32_t(key_x(o.boxHigh.x + m)), 0, int32_t(key_x(o.boxHigh.z + m))}};
+}
+
+void build_goal_table(PhQueryIndex &idx)
+{
+    idx.goalsUsable = false;
+    std::vector<PhElem *> goals;
+    for (PhGoal *g = PhysWorld.goals; g != nullptr; g = g->nextGoal) {
+        if (!in_reach(g->boxLow) || !in_reach(g->boxHigh))
+            return;
+        goals.push_back(g);
+    }
+    idx.goalsUsable = fill_table(idx.goals, goals, goal_range, any_slot);
+}
+
 void build_index(PhQueryIndex &idx)
 {
     idx.usable = false;
     build_slope_table(idx);
+    build_goal_table(idx);
     std::vector<PhElem *> objs;
     for (PhElem *o = PhysWorld.objects; o != nullptr; o = o->nextObject) {
         if (o->IsBall()) {
@@ -585,6 +608,23 @@ TrElem *Phys_ElemAtPoint(TrPalya *field, float x, float y, float z, const PhElem
 TrElem *Phys_ElemAtPoint(TrPalya *field, const FV3 &p, const PhElem *exclude)
 {
     return Phys_ElemAtPoint(field, p.x, p.y, p.z, exclude);
+}
+
+bool Phys_GoalsNear(const FV3 &p, PhElem *const **first, int32_t *count)
+{
+    const PhQueryIndex *idx = current_index();
+    if (idx == nullptr || !idx->goalsUsable || isnan(p.x) || isnan(p.z))
+        return false;
+    const PhQueryIndex::Table &t = idx->goals;
+    *count = 0;
+    *first = nullptr;
+    const float fx = key_x(p.x) - float(t.lo[0]), fz = key_x(p.z) - float(t.lo[2]);
+    if (fx >= 0 && fx < float(t.n[0]) && fz >= 0 && fz < float(t.n[2])) {
+        const size_t s = size_t(fz) * size_t(t.n[0]) + size_t(fx);
+        *first = t.items.data() + t.starts[s];
+        *count = int32_t(t.starts[s + 1] - t.starts[s]);
+    }
+    return true;
 }
 
 TrElem *Phys_SlopeAtPoint(const FV3 &p)

@@ -104,6 +104,10 @@ TrElem *Phys_ElemAtPoint(TrPalya *field, const FV3 &p, const PhElem *exclude);
 PhElem *Phys_ObjAtPoint(TrPalya *field, float x, float y, float z, const PhElem *exclude);
 PhElem *Phys_ObjAtPoint(TrPalya *field, const FV3 &p, const PhElem *exclude);
 TrElem *Phys_SlopeAtPoint(const FV3 &p);
+/* The goals, in goal-list order, that a ball at p may enter: every goal whose box widened by 0.1
+ * across (x, z) holds p is among them. False when the lists cannot tell (fast paths off, p not a
+ * number): then every goal may be entered. */
+bool Phys_GoalsNear(const FV3 &p, PhElem *const **first, int32_t *count);
 /* Bits 1 (z < 0), 4 (z > sizeZ), 2 (x < 0), 8 (x > sizeX), 16 (y < 0) and the excess beyond. */
 uint32_t Phys_OutOfField(const TrPalya *field, const FV3 &p, FV3 *excess);
 /* Total energy of the active balls; stores each ball's own. */
