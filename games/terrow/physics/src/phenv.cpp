@@ -3,6 +3,7 @@
 // the slope and corner responses built on them.
 #include <math.h>
 
+#include "phpairs.h"
 #include "phutil.h"
 
 #include "terrow/phys/phmsg.h"
@@ -253,30 +254,52 @@ int Env_Stuck(PhBall &ball, const PhContact *table, int count)
     return stuck;
 }
 
+namespace {
+
+// Pushes o out of b's way when it runs into b; whether it did.
+bool push_away(PhBall &b, PhBall &o)
+{
+    if (&o == &b || o.goal != nullptr || b.goal != nullptr)
+        return false;
+    FV3 c;
+    int code = 0;
+    if (!o.Contact(b, &c, &code, 0) || c.Dot(o.velocity) > 0)
+        return false;
+    const FV3 u = o.velocity.Length() > 0 ? o.velocity.Normalised() : (o.position - b.position).Normalised();
+    o.velocity = u;
+    const FV3 F = o.position + u * static_cast<float>((b.position - o.position).Dot(u));
+    const double h2 = (b.position - F).Length2();
+    const double D = (o.radius + b.radius) * 0.95;
+    if (D * D < h2)
+        return false;
+    const float s = static_cast<float>(sqrt(D * D - h2));
+    const FV3 p = (b.position - o.position).Dot(u) <= 0 ? F + u * s : F - u * s;
+    o.pushed = 1;
+    PhBall_Sync(o, p);
+    return true;
+}
+
+}  // namespace
+
 int Env_PushOut(PhBall &b)
 {
     PhScope scope;
     int pushed = 0;
-    for (PhBall *o = PhysWorld.balls; o != nullptr; o = o->nextBall) {
-        if (o == &b || o->goal != nullptr || b.goal != nullptr)
-            continue;
-        FV3 c;
-        int code = 0;
-        if (!o->Contact(b, &c, &code, 0) || c.Dot(o->velocity) > 0)
-            continue;
-        const FV3 u = o->velocity.Length() > 0 ? o->velocity.Normalised() : (o->position - b.position).Normalised();
-        o->velocity = u;
-        const FV3 F = o->position + u * static_cast<float>((b.position - o->position).Dot(u));
-        const double h2 = (b.position - F).Length2();
-        const double D = (o->radius + b.radius) * 0.95;
-        if (D * D < h2)
-            continue;
-        const float s = static_cast<float>(sqrt(D * D - h2));
-        const FV3 p = (b.position - o->position).Dot(u) <= 0 ? F + u * s : F - u * s;
-        o->pushed = 1;
-        pushed = 1;
-        PhBall_Sync(*o, p);
-    }
+    for (PhBall *o = PhysWorld.balls; o != nullptr; o = o->nextBall)
+        pushed |= push_away(b, *o) ? 1 : 0;
+    return pushed;
+}
+
+int Env_PushOutNear(PhPairGrid &grid, int32_t i)
+{
+    PhScope scope;
+    PhBall &b = *grid.Ball(i);
+    int pushed = 0;
+    for (int32_t j : grid.Near(i, -1))
+        if (push_away(b, *grid.Ball(j))) {
+            pushed = 1;
+            grid.Moved(j);
+        }
     return pushed;
 }
 

@@ -17,25 +17,13 @@ inline void check_state(uint8_t state, bool always)
 }
 }  // namespace
 
+void PhMath_Unset(bool always) { check_state(PH_CONSTRUCTED, always); }
+
 bool Phys_SetValidityCheck(bool on)
 {
     bool old = g_check;
     g_check = on;
     return old;
-}
-
-void FV3::Check() const { check_state(state, false); }
-
-FV3::FV3(const FV3 &o) : state(PH_VALID), fill('c'), x(o.x), y(o.y), z(o.z) { o.Check(); }
-
-FV3 &FV3::operator=(const FV3 &o)
-{
-    o.Check();
-    x = o.x;
-    y = o.y;
-    z = o.z;
-    state = PH_VALID;
-    return *this;
 }
 
 FV3 &FV3::operator<<(float v)
@@ -61,12 +49,7 @@ void FV3::Set(const float v[3])
     state = PH_VALID;
 }
 
-FV3 FV3::operator-() const { Check(); return FV3(-x, -y, -z); }
-FV3 FV3::operator+(const FV3 &b) const { Check(); b.Check(); return FV3(x + b.x, y + b.y, z + b.z); }
-FV3 FV3::operator-(const FV3 &b) const { Check(); b.Check(); return FV3(x - b.x, y - b.y, z - b.z); }
-FV3 FV3::operator*(float s) const { Check(); return FV3(x * s, y * s, z * s); }
 FV3 FV3::operator*(int s) const { return *this * static_cast<float>(s); }
-FV3 FV3::operator/(float s) const { Check(); return FV3(x / s, y / s, z / s); }
 FV3 FV3::operator/(int s) const { return *this / static_cast<float>(s); }
 
 FV3 FV3::operator^(const FV3 &b) const
@@ -76,26 +59,9 @@ FV3 FV3::operator^(const FV3 &b) const
     return r;
 }
 
-FV3 &FV3::operator+=(const FV3 &b) { Check(); b.Check(); x += b.x; y += b.y; z += b.z; return *this; }
-FV3 &FV3::operator-=(const FV3 &b) { Check(); b.Check(); x -= b.x; y -= b.y; z -= b.z; return *this; }
-FV3 &FV3::operator*=(float s) { Check(); x *= s; y *= s; z *= s; return *this; }
-FV3 &FV3::operator/=(float s) { Check(); x /= s; y /= s; z /= s; return *this; }
 FV3 &FV3::operator/=(int s) { return *this /= static_cast<float>(s); }
 
-double FV3::Dot(const FV3 &b) const
-{
-    Check();
-    b.Check();
-    return static_cast<double>(x) * b.x + static_cast<double>(y) * b.y + static_cast<double>(z) * b.z;
-}
 
-double FV3::Length2() const
-{
-    check_state(state, true);
-    return static_cast<double>(x) * x + static_cast<double>(y) * y + static_cast<double>(z) * z;
-}
-
-double FV3::Length() const { return sqrt(Length2()); }
 
 void FV3::Zero()
 {

@@ -59,6 +59,7 @@ PhElem::PhElem(TrElem *elem, int32_t idx, PhClass c) : cls(c), element(elem)
     PhWorld &w = PhysWorld;
     elem->physObject = this;
     PhList_Push(w.objects, this, &PhElem::nextObject);
+    Phys_PiecesChanged();
     EIo &io = *elem->io;
     type = io.type;
     flags = io.flags;
@@ -121,6 +122,8 @@ PhElem::~PhElem()
         }
     }
     PhList_Remove(w.objects, this, &PhElem::nextObject);
+    if (cls != PHC_BALL)
+        Phys_PiecesChanged();  // balls are not in the query lists
     if (element != nullptr && element->physObject == this)
         element->physObject = nullptr;
 }
@@ -129,6 +132,8 @@ void PhElem::SetBox(const FV3 &low, const FV3 &high, bool toElement)
 {
     boxLow = low;
     boxHigh = high;
+    if (cls != PHC_BALL)
+        Phys_PiecesChanged();  // balls are not in the query lists
     const float b[6] = {low.x, high.x, low.y, high.y, low.z, high.z};
     for (int i = 0; i < 6; i++) {
         box[i] = b[i];
@@ -365,15 +370,16 @@ int PhGoal::Respond(PhBall &ball, const FV3 &c, int code, float time)
 int PhGoal_Accepts(const PhGoal &goal, const PhBall &ball)
 {
     PhScope scope;
+    const FV3 &lo = goal.boxLow, &hi = goal.boxHigh, &p = ball.position;
+    // The cheap test first: most balls are nowhere near the goal.
+    if (p.x < lo.x - 0.1f || p.x > hi.x + 0.1f || p.z < lo.z - 0.1f || p.z > hi.z + 0.1f)
+        return 0;
     if (TrElem **above = Grid_Cell(goal.cellX, goal.cellY + 1, goal.cellZ)) {
         if (*above != nullptr && ((*above)->physObject == nullptr || (*above)->physObject->cls != PHC_GOAL))
             return 0;
     }
-    const FV3 &lo = goal.boxLow, &hi = goal.boxHigh, &p = ball.position;
     const PhZoneCode zc = PhElem_Classify(lo, hi + FV3(0, 0.55f, 0), p, ball.radius, nullptr);
     if (zc.Zone(1) < 4 || zc.Zone(1) > 6)
-        return 0;
-    if (p.x < lo.x - 0.1f || p.x > hi.x + 0.1f || p.z < lo.z - 0.1f || p.z > hi.z + 0.1f)
         return 0;
     const float pc[2] = {p.x, p.z}, l[2] = {lo.x, lo.z}, h[2] = {hi.x, hi.z};
     for (int k = 0; k < 2; k++) {

@@ -2,9 +2,19 @@
 // integration), the impulse between two balls, and the phases of the world step that run them.
 #include <math.h>
 
+#include "phpairs.h"
 #include "terrow/phys/phstep.h"
 
 namespace {
+
+// The world's ball buckets, made on the first step that needs them.
+PhPairGrid &pair_grid()
+{
+    PhWorld &w = PhysWorld;
+    if (w.pairGrid == nullptr)
+        w.pairGrid = new PhPairGrid();
+    return *w.pairGrid;
+}
 
 PhElem *obj_at(TrPalya *field, const FV3 &p, const PhBall &ball)
 {
@@ -330,6 +340,8 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
     if (ball.type == TY_G_FEM) {
         bool inReach = false;
         for (PhMagnet *m = PhysWorld.magnets; m != nullptr; m = m->nextMagnet) {
+            if (PhElem_OutOfReach(m->boxLow, m->boxHigh, ball.position, r))
+                continue;  // the zone test below would say so too, at more cost
             FV3 closest;
             const PhZoneCode zc = m->Classify(ball, &closest);
             bool reach = true;
@@ -543,12 +555,23 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
     const float now = static_cast<float>(timeMs) / 1000.0f;
 
     // Goal entry.
-    for (PhBall *b = w.balls; b != nullptr; b = b->nextBall)
-        for (PhGoal *g = w.goals; g != nullptr; g = g->nextGoal)
+    for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
+        auto enter = [b](PhGoal *g) {
             if (b->finishCode == 0 && !b->sinking && PhGoal_Accepts(*g, *b)) {
                 PhBall_EnterGoal(*b, g);
                 PhElem_Finish(b, FIN_ACTIVE, EF_ENTERED);
             }
+        };
+        PhElem *const *near = nullptr;
+        int32_t n = 0;
+        if (Phys_GoalsNear(b->position, &near, &n)) {
+            for (int32_t k = 0; k < n; k++)  // the goals farther away would not take it
+                enter(static_cast<PhGoal *>(near[k]));
+        } else {
+            for (PhGoal *g = w.goals; g != nullptr; g = g->nextGoal)
+                enter(g);
+        }
+    }
 
     // Motion.
     bool atRest = true;
@@ -581,16 +604,30 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
     auto takesPart = [](const PhBall *b) {
         return (b->finishCode == 0 || b->finishAge == 0) && b->goal == nullptr && !b->sinking;
     };
-    for (PhBall *a = w.balls; a != nullptr; a = a->nextBall) {
+    PhPairGrid &grid = pair_grid();
+    grid.Build();
+    for (int32_t i = 0; i < grid.Count(); i++) {
+        PhBall *a = grid.Ball(i);
         if (!takesPart(a))
             continue;
-        for (PhBall *b = a->nextBall; b != nullptr; b = b->nextBall) {
-            if (!takesPart(b) || !takesPart(a))
-                continue;
-            FV3 c;
-            int code = 0;
-            if (a->Contact(*b, &c, &code, 0))
-                PhBall_PairResponse(*a, *b, c, a->currentTime, 1.0f);
+        // Partners in list order; after a response the two have moved, so the rest is sought anew.
+        for (int32_t after = i, again = 1; again;) {
+            again = 0;
+            for (int32_t j : grid.Near(i, after)) {
+                PhBall *b = grid.Ball(j);
+                after = j;
+                if (!takesPart(b) || !takesPart(a))
+                    continue;
+                FV3 c;
+                int code = 0;
+                if (a->Contact(*b, &c, &code, 0)) {
+                    PhBall_PairResponse(*a, *b, c, a->currentTime, 1.0f);
+                    grid.Moved(i);
+                    grid.Moved(j);
+                    again = 1;
+                    break;
+                }
+            }
         }
     }
 
@@ -647,34 +684,40 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
             o->finishAge++;
 
     // Separation: from the balls a magnet holds, then along the chains they push.
-    for (PhBall *b = w.balls; b != nullptr; b = b->nextBall)
-        b->pushed = 0;
-    for (PhBall *b = w.balls; b != nullptr; b = b->nextBall)
-        if (b->attracted)
-            Env_PushOut(*b);
+    grid.Build();
+    for (int32_t i = 0; i < grid.Count(); i++)
+        grid.Ball(i)->pushed = 0;
+    for (int32_t i = 0; i < grid.Count(); i++)
+        if (grid.Ball(i)->attracted)
+            Env_PushOutNear(grid, i);
     // Round-off can make two pushes undo each other; the passes are bounded.
     for (int pass = 0; pass < PH_SEPARATION_PASSES; pass++) {
         int any = 0;
-        for (PhBall *b = w.balls; b != nullptr; b = b->nextBall)
-            if (b->pushed)
-                any |= Env_PushOut(*b);
+        for (int32_t i = 0; i < grid.Count(); i++)
+            if (grid.Ball(i)->pushed)
+                any |= Env_PushOutNear(grid, i);
         if (!any)
             break;
     }
 
     // Balls leaning on each other settle.
-    for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
+    for (int32_t i = 0; i < grid.Count(); i++) {
+        PhBall *b = grid.Ball(i);
         if (b->support != nullptr && !b->rollingDown && !b->rollingUp)
             PhBall_ClipToSupport(*b, b->velocity);
         PhBall *near = nullptr;
-        for (PhBall *o = w.balls; o != nullptr; o = o->nextBall)
-            if (o != b && (o->position - b->position).Length() < 0.9 * (o->radius + b->radius))
+        for (int32_t j : grid.Near(i, -1)) {
+            PhBall *o = grid.Ball(j);
+            if ((o->position - b->position).Length() < 0.9 * (o->radius + b->radius))
                 near = o;
+        }
         if (near != nullptr) {
             b->neighbour = near;
             b->neighbourCount++;
-            if (b->neighbourCount > 10 && b->velocity.Length() < 0.15)
+            if (b->neighbourCount > 10 && b->velocity.Length() < 0.15) {
                 PhBall_SetMotion(*b, MT_ALL, b->position, b->velocity, b->currentTime, 1);
+                grid.Moved(i);
+            }
         } else {
             b->neighbourCount = 0;
             b->neighbour = nullptr;

@@ -7,10 +7,12 @@
 #include <initializer_list>
 #include <new>
 #include <string>
+#include <vector>
 
 #include <brondel/bractor.h>
 #include <brondel/brmodel.h>
 
+#include "phpairs.h"
 #include "terrow/phys/phmsg.h"
 #include "terrow/phys/phobj.h"
 
@@ -73,6 +75,8 @@ void empty_lists()
     w.magnets = nullptr;
     w.tracedBall = nullptr;
 }
+
+void free_index();
 
 bool box_contains(const PhElem &o, float x, float y, float z)
 {
@@ -212,6 +216,7 @@ int Phys_Build(TrPalya *field)
     field->fieldBox[3] = 0.0f;
     field->fieldBox[4] = static_cast<float>(w.sizeZ);
     empty_lists();
+    w.queryIndexStale = true;
     for (int32_t i = 0; i < field->count; i++) {
         TrElem *e = field->elements[i];
         if (e == nullptr || e->io == nullptr || !cell_in_reach(*e->io))
@@ -246,14 +251,312 @@ void Phys_Free()
     // Every head goes, not only those of the lists the objects left: none may point at freed objects.
     empty_lists();
     Grid_Free();
+    free_index();
+    delete w.pairGrid;
+    w.pairGrid = nullptr;
 }
+
+namespace {
+
+// The centre of cell (x, gy, z), computed alike by the walk and the index.
+inline FV3 cell_centre(int32_t x, int32_t gy, int32_t z)
+{
+    return FV3(x + 0.5f, 0.275f + 0.55f * gy, z + 0.5f);
+}
+
+const float k_point_slack = 0.001f;  // the point query's tolerance around a box
+
+bool near_box(const PhElem &o, float x, float y, float z)
+{
+    const float d = k_point_slack;
+    return !(o.boxLow.x > x + d || o.boxHigh.x < x - d || o.boxLow.y > y + d || o.boxHigh.y < y - d ||
+             o.boxLow.z > z + d || o.boxHigh.z < z - d);
+}
+
+bool point_accepts(PhElem &o, float x, float y, float z)
+{
+    if (!near_box(o, x, y, z))
+        return false;
+    if (o.type == TY_T_LEJTO || o.type == TY_T_SAROK)
+        return o.FilterCandidate(o.element, FV3(x, y, z)) != nullptr;
+    return true;
+}
+
+PhElem *walk_cell(int32_t x, int32_t gy, int32_t z, const PhElem *exclude)
+{
+    const FV3 c = cell_centre(x, gy, z);
+    for (PhElem *o = PhysWorld.objects; o != nullptr; o = o->nextObject)
+        if (!excluded(*o, exclude) && box_contains(*o, c.x, c.y, c.z))
+            return o;
+    return nullptr;
+}
+
+PhElem *walk_point(float x, float y, float z, const PhElem *exclude)
+{
+    for (PhElem *o = PhysWorld.objects; o != nullptr; o = o->nextObject)
+        if (!excluded(*o, exclude) && point_accepts(*o, x, y, z))
+            return o;
+    return nullptr;
+}
+
+bool g_use_index = true;
+
+}  // namespace
+
+// Only fixed pieces are listed: their boxes stay put from construction on. A ball whose element is
+// not marked as one could be found by the queries while it moves, so such a world is walked instead.
+// Pieces farther out than 4096 also turn the index off, which keeps the float rounding of the
+// point tolerance well inside the bucket margin.
+struct PhQueryIndex {
+    // A box of ranges and CSR lists over it: starts[i]..starts[i+1] in items, in object-list order.
+    struct Table {
+        int32_t lo[3] = {0, 0, 0}, n[3] = {0, 0, 0};
+        std::vector<uint32_t> starts;
+        std::vector<PhElem *> items;
+
+        size_t Slot(int32_t x, int32_t y, int32_t z) const
+        {
+            return (size_t(y - lo[1]) * size_t(n[2]) + size_t(z - lo[2])) * size_t(n[0]) + size_t(x - lo[0]);
+        }
+    };
+    bool usable = false;
+    bool slopesUsable = false;
+    Table cells;    // by level cell (x, gy, z): the pieces whose box holds the cell's centre
+    Table buckets;  // by quarter-cell bucket: the pieces whose box comes near it
+    Table slopes;   // by bucket as above: the slopes, in slope-list order
+    bool goalsUsable = false;
+    Table goals;  // by quarter-cell column (x, z): the goals a ball there may enter, in goal-list order
+};
+
+namespace {
+
+const float k_index_reach = 4096.0f;
+const float k_bucket_margin = 1.0f / 64;  // well beyond the point tolerance plus its rounding
+const float k_per_layer = 1.0f / 0.55f;
+// Point buckets are a quarter cell on each axis: away from a cell's faces a bucket meets one piece
+// per axis instead of three.
+const float k_bucket_x = 4.0f, k_bucket_y = 4.0f / 0.55f;
+const size_t k_index_max_slots = size_t(1) << 24;
+
+int32_t layer_of(float y) { return static_cast<int32_t>(floorf(y * k_per_layer)); }
+
+struct Range {
+    int32_t lo[3], hi[3];
+};
+
+Range cell_range(const PhElem &o)
+{
+    return Range{{static_cast<int32_t>(floorf(o.boxLow.x)) - 1, layer_of(o.boxLow.y) - 2,
+                  static_cast<int32_t>(floorf(o.boxLow.z)) - 1},
+                 {static_cast<int32_t>(floorf(o.boxHigh.x)) + 1, layer_of(o.boxHigh.y) + 2,
+                  static_cast<int32_t>(floorf(o.boxHigh.z)) + 1}};
+}
+
+// The bucket keys of a point: monotone in each coordinate, so a box's bucket range holds every
+// point of the box.
+inline float key_x(float x) { return floorf(x * k_bucket_x); }
+inline float key_y(float y) { return floorf(y * k_bucket_y); }
+
+Range bucket_range(const PhElem &o)
+{
+    const float m = k_bucket_margin;
+    return Range{{int32_t(key_x(o.boxLow.x - m)), int32_t(key_y(o.boxLow.y - m)), int32_t(key_x(o.boxLow.z - m))},
+                 {int32_t(key_x(o.boxHigh.x + m)), int32_t(key_y(o.boxHigh.y + m)),
+                  int32_t(key_x(o.boxHigh.z + m))}};
+}
+
+bool in_reach(const FV3 &v)
+{
+    return fabsf(v.x) <= k_index_reach && fabsf(v.y) <= k_index_reach && fabsf(v.z) <= k_index_reach;
+}
+
+// Fills a table from the indexed objects; `member` says whether object o belongs to slot (x, y, z)
+// of its range. Returns false when the table would be too large.
+template <class RangeOf, class Member>
+bool fill_table(PhQueryIndex::Table &t, const std::vector<PhElem *> &objs, RangeOf range_of, Member member)
+{
+    t.starts.clear();
+    t.items.clear();
+    if (objs.empty()) {
+        t.n[0] = t.n[1] = t.n[2] = 0;
+        t.starts.assign(1, 0);
+        return true;
+    }
+    Range all = range_of(*objs[0]);
+    for (PhElem *o : objs) {
+        const Range r = range_of(*o);
+        for (int a = 0; a < 3; a++) {
+            all.lo[a] = r.lo[a] < all.lo[a] ? r.lo[a] : all.lo[a];
+            all.hi[a] = r.hi[a] > all.hi[a] ? r.hi[a] : all.hi[a];
+        }
+    }
+    size_t slots = 1;
+    for (int a = 0; a < 3; a++) {
+        t.lo[a] = all.lo[a];
+        t.n[a] = all.hi[a] - all.lo[a] + 1;
+        slots *= size_t(t.n[a]);
+    }
+    if (slots > k_index_max_slots)
+        return false;
+    // Two passes: count per slot, then place in object-list order.
+    std::vector<uint32_t> &starts = t.starts;
+    starts.assign(slots + 1, 0);
+    auto each = [&](auto &&visit) {
+        for (PhElem *o : objs) {
+            const Range r = range_of(*o);
+            for (int32_t y = r.lo[1]; y <= r.hi[1]; y++)
+                for (int32_t z = r.lo[2]; z <= r.hi[2]; z++)
+                    for (int32_t x = r.lo[0]; x <= r.hi[0]; x++)
+                        if (member(*o, x, y, z))
+                            visit(t.Slot(x, y, z), o);
+        }
+    };
+    each([&](size_t slot, PhElem *) { starts[slot + 1]++; });
+    for (size_t i = 0; i < slots; i++)
+        starts[i + 1] += starts[i];
+    t.items.resize(starts[slots]);
+    std::vector<uint32_t> next(starts.begin(), starts.end() - 1);
+    each([&](size_t slot, PhElem *o) { t.items[next[slot]++] = o; });
+    return true;
+}
+
+auto any_slot = [](const PhElem &, int32_t, int32_t, int32_t) { return true; };
+
+// A slope takes a point only inside its solid (to a hair), so only near its box; one without a
+// solid takes every point and cannot be listed.
+void build_slope_table(PhQueryIndex &idx)
+{
+    idx.slopesUsable = false;
+    std::vector<PhElem *> slopes;
+    for (PhSlope *s = PhysWorld.slopes; s != nullptr; s = s->nextSlope) {
+        if (s->geom == nullptr || !in_reach(s->boxLow) || !in_reach(s->boxHigh))
+            return;
+        slopes.push_back(s);
+    }
+    idx.slopesUsable = fill_table(idx.slopes, slopes, bucket_range, any_slot);
+}
+
+// A ball enters a goal only within 0.1 of its box across (x, z), at any height.
+Range goal_range(const PhElem &o)
+{
+    const float m = 0.1f + k_bucket_margin;
+    return Range{{int32_t(key_x(o.boxLow.x - m)), 0, int32_t(key_x(o.boxLow.z - m))},
+                 {int32_t(key_x(o.boxHigh.x + m)), 0, int32_t(key_x(o.boxHigh.z + m))}};
+}
+
+void build_goal_table(PhQueryIndex &idx)
+{
+    idx.goalsUsable = false;
+    std::vector<PhElem *> goals;
+    for (PhGoal *g = PhysWorld.goals; g != nullptr; g = g->nextGoal) {
+        if (!in_reach(g->boxLow) || !in_reach(g->boxHigh))
+            return;
+        goals.push_back(g);
+    }
+    idx.goalsUsable = fill_table(idx.goals, goals, goal_range, any_slot);
+}
+
+void build_index(PhQueryIndex &idx)
+{
+    idx.usable = false;
+    build_slope_table(idx);
+    build_goal_table(idx);
+    std::vector<PhElem *> objs;
+    for (PhElem *o = PhysWorld.objects; o != nullptr; o = o->nextObject) {
+        if (o->IsBall()) {
+            if (excluded(*o, nullptr))
+                continue;  // never a candidate
+            return;        // a moving box the lists cannot hold
+        }
+        if (!in_reach(o->boxLow) || !in_reach(o->boxHigh))
+            return;
+        objs.push_back(o);
+    }
+    if (!fill_table(idx.cells, objs, cell_range, [](const PhElem &o, int32_t x, int32_t gy, int32_t z) {
+            const FV3 c = cell_centre(x, gy, z);
+            return box_contains(o, c.x, c.y, c.z);
+        }))
+        return;
+    if (!fill_table(idx.buckets, objs, bucket_range, any_slot))
+        return;
+    idx.usable = true;
+}
+
+const PhQueryIndex *refresh_index()
+{
+    PhWorld &w = PhysWorld;
+    if (w.queryIndex == nullptr)
+        w.queryIndex = new (std::nothrow) PhQueryIndex();
+    if (w.queryIndex == nullptr)
+        return nullptr;
+    build_index(*w.queryIndex);
+    w.queryIndexStale = false;
+    return w.queryIndex;
+}
+
+// The current index, rebuilt when stale; null when there is none.
+inline const PhQueryIndex *current_index()
+{
+    const PhWorld &w = PhysWorld;
+    if (!g_use_index)
+        return nullptr;
+    if (w.queryIndex != nullptr && !w.queryIndexStale)
+        return w.queryIndex;
+    return refresh_index();
+}
+
+// The index for the object queries; null when they must walk.
+inline const PhQueryIndex *query_index()
+{
+    const PhQueryIndex *idx = current_index();
+    return idx != nullptr && idx->usable ? idx : nullptr;
+}
+
+// The bucket of a point in a table, or -1 when the point lies beyond every bucket.
+inline int64_t point_slot(const PhQueryIndex::Table &t, float x, float y, float z)
+{
+    // Compared as floats first: a point far out must not overflow the conversion.
+    const float fx = key_x(x) - float(t.lo[0]), fy = key_y(y) - float(t.lo[1]), fz = key_x(z) - float(t.lo[2]);
+    if (!(fx >= 0 && fx < float(t.n[0]) && fy >= 0 && fy < float(t.n[1]) && fz >= 0 && fz < float(t.n[2])))
+        return -1;
+    return int64_t((size_t(fy) * size_t(t.n[2]) + size_t(fz)) * size_t(t.n[0]) + size_t(fx));
+}
+
+void free_index()
+{
+    PhWorld &w = PhysWorld;
+    delete w.queryIndex;
+    w.queryIndex = nullptr;
+    w.queryIndexStale = false;
+}
+
+}  // namespace
+
+bool Phys_SetFastPaths(bool on)
+{
+    const bool was = g_use_index;
+    g_use_index = on;
+    return was;
+}
+
+bool Phys_FastPaths() { return g_use_index; }
+
+void Phys_PiecesChanged() { PhysWorld.queryIndexStale = true; }
 
 PhElem *Phys_ObjAtCell(int32_t x, int32_t gy, int32_t z, const PhElem *exclude)
 {
-    const float cx = x + 0.5f, cy = 0.275f + 0.55f * gy, cz = z + 0.5f;
-    for (PhElem *o = PhysWorld.objects; o != nullptr; o = o->nextObject)
-        if (!excluded(*o, exclude) && box_contains(*o, cx, cy, cz))
-            return o;
+    const PhQueryIndex *idx = query_index();
+    if (idx == nullptr)
+        return walk_cell(x, gy, z, exclude);
+    const PhQueryIndex::Table &t = idx->cells;
+    const uint32_t ux = uint32_t(x) - uint32_t(t.lo[0]), uy = uint32_t(gy) - uint32_t(t.lo[1]),
+                   uz = uint32_t(z) - uint32_t(t.lo[2]);
+    if (ux >= uint32_t(t.n[0]) || uy >= uint32_t(t.n[1]) || uz >= uint32_t(t.n[2]))
+        return nullptr;
+    const size_t s = (size_t(uy) * t.n[2] + uz) * t.n[0] + ux;
+    for (uint32_t i = t.starts[s]; i < t.starts[s + 1]; i++)
+        if (!excluded(*t.items[i], exclude))
+            return t.items[i];
     return nullptr;
 }
 
@@ -276,19 +579,17 @@ TrElem *Phys_SupportBelow(int32_t x, int32_t gy, int32_t z, const PhElem *exclud
 PhElem *Phys_ObjAtPoint(TrPalya *field, float x, float y, float z, const PhElem *exclude)
 {
     (void)field;
-    const float d = 0.001f;
-    FV3 p(x, y, z);
-    for (PhElem *o = PhysWorld.objects; o != nullptr; o = o->nextObject) {
-        if (excluded(*o, exclude))
-            continue;
-        if (o->boxLow.x > x + d || o->boxHigh.x < x - d || o->boxLow.y > y + d || o->boxHigh.y < y - d ||
-            o->boxLow.z > z + d || o->boxHigh.z < z - d)
-            continue;
-        if (o->type == TY_T_LEJTO || o->type == TY_T_SAROK) {
-            if (o->FilterCandidate(o->element, p) == nullptr)
-                continue;
-        }
-        return o;
+    const PhQueryIndex *idx = query_index();
+    if (idx == nullptr || isnan(x) || isnan(y) || isnan(z))
+        return walk_point(x, y, z, exclude);
+    const PhQueryIndex::Table &t = idx->buckets;
+    const int64_t s = point_slot(t, x, y, z);
+    if (s < 0)
+        return nullptr;
+    for (uint32_t i = t.starts[s]; i < t.starts[s + 1]; i++) {
+        PhElem &o = *t.items[i];
+        if (!excluded(o, exclude) && point_accepts(o, x, y, z))
+            return &o;
     }
     return nullptr;
 }
@@ -309,8 +610,38 @@ TrElem *Phys_ElemAtPoint(TrPalya *field, const FV3 &p, const PhElem *exclude)
     return Phys_ElemAtPoint(field, p.x, p.y, p.z, exclude);
 }
 
+bool Phys_GoalsNear(const FV3 &p, PhElem *const **first, int32_t *count)
+{
+    const PhQueryIndex *idx = current_index();
+    if (idx == nullptr || !idx->goalsUsable || isnan(p.x) || isnan(p.z))
+        return false;
+    const PhQueryIndex::Table &t = idx->goals;
+    *count = 0;
+    *first = nullptr;
+    const float fx = key_x(p.x) - float(t.lo[0]), fz = key_x(p.z) - float(t.lo[2]);
+    if (fx >= 0 && fx < float(t.n[0]) && fz >= 0 && fz < float(t.n[2])) {
+        const size_t s = size_t(fz) * size_t(t.n[0]) + size_t(fx);
+        *first = t.items.data() + t.starts[s];
+        *count = int32_t(t.starts[s + 1] - t.starts[s]);
+    }
+    return true;
+}
+
 TrElem *Phys_SlopeAtPoint(const FV3 &p)
 {
+    const PhQueryIndex *idx = current_index();
+    if (idx != nullptr && idx->slopesUsable && !isnan(p.x) && !isnan(p.y) && !isnan(p.z)) {
+        const PhQueryIndex::Table &t = idx->slopes;
+        const int64_t k = point_slot(t, p.x, p.y, p.z);
+        if (k < 0)
+            return nullptr;
+        for (uint32_t i = t.starts[size_t(k)]; i < t.starts[size_t(k) + 1]; i++) {
+            PhElem *s = t.items[i];
+            if (TrElem *e = s->FilterCandidate(s->element, p))
+                return e;
+        }
+        return nullptr;
+    }
     for (PhSlope *s = PhysWorld.slopes; s != nullptr; s = s->nextSlope) {
         TrElem *e = s->FilterCandidate(s->element, p);
         if (e != nullptr)

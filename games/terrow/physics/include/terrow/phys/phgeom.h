@@ -54,5 +54,8 @@ struct PhZoneCode {
 /* Zones of a ball (centre, radius) against the box [low, high], one axis at a time, and the point of
  * the box closest to the centre. */
 PhZoneCode PhElem_Classify(const FV3 &low, const FV3 &high, const FV3 &centre, float radius, FV3 *closest);
+/* Whether PhElem_Classify would put the ball in zone 0 or 10 on some axis (beyond reach of the box),
+ * found with the same comparisons but without the rest of the code. */
+bool PhElem_OutOfReach(const FV3 &low, const FV3 &high, const FV3 &centre, float radius);
 
 #endif

@@ -8,6 +8,7 @@
 #ifndef TERROW_PHYS_PHMATH_H
 #define TERROW_PHYS_PHMATH_H
 
+#include <math.h>
 #include <stdint.h>
 
 #include <brondel/brmatrix.h>
@@ -73,6 +74,48 @@ struct FV3 {
     FV3 Divided(float s) const { return *this / s; }
     void CopyOut(float *ox, float *oy, float *oz) const;
 };
+
+/* The warning for a value read before it was set (`always`: whatever the check setting). */
+void PhMath_Unset(bool always);
+
+/* The arithmetic used everywhere is inline; a value that is not set still warns. */
+inline void FV3::Check() const
+{
+    if (state != PH_VALID)
+        PhMath_Unset(false);
+}
+inline FV3::FV3(const FV3 &o) : state(PH_VALID), fill('c'), x(o.x), y(o.y), z(o.z) { o.Check(); }
+inline FV3 &FV3::operator=(const FV3 &o)
+{
+    o.Check();
+    x = o.x;
+    y = o.y;
+    z = o.z;
+    state = PH_VALID;
+    return *this;
+}
+inline FV3 FV3::operator-() const { Check(); return FV3(-x, -y, -z); }
+inline FV3 FV3::operator+(const FV3 &b) const { Check(); b.Check(); return FV3(x + b.x, y + b.y, z + b.z); }
+inline FV3 FV3::operator-(const FV3 &b) const { Check(); b.Check(); return FV3(x - b.x, y - b.y, z - b.z); }
+inline FV3 FV3::operator*(float s) const { Check(); return FV3(x * s, y * s, z * s); }
+inline FV3 FV3::operator/(float s) const { Check(); return FV3(x / s, y / s, z / s); }
+inline FV3 &FV3::operator+=(const FV3 &b) { Check(); b.Check(); x += b.x; y += b.y; z += b.z; return *this; }
+inline FV3 &FV3::operator-=(const FV3 &b) { Check(); b.Check(); x -= b.x; y -= b.y; z -= b.z; return *this; }
+inline FV3 &FV3::operator*=(float s) { Check(); x *= s; y *= s; z *= s; return *this; }
+inline FV3 &FV3::operator/=(float s) { Check(); x /= s; y /= s; z /= s; return *this; }
+inline double FV3::Dot(const FV3 &b) const
+{
+    Check();
+    b.Check();
+    return static_cast<double>(x) * b.x + static_cast<double>(y) * b.y + static_cast<double>(z) * b.z;
+}
+inline double FV3::Length2() const
+{
+    if (state != PH_VALID)
+        PhMath_Unset(true);
+    return static_cast<double>(x) * x + static_cast<double>(y) * y + static_cast<double>(z) * z;
+}
+inline double FV3::Length() const { return sqrt(Length2()); }
 
 /* target := a - b; target := a x b. */
 void FV3_Diff(FV3 &target, const FV3 &a, const FV3 &b);

@@ -16,6 +16,8 @@ struct PhBall;
 struct PhGoal;
 struct PhSlope;
 struct PhMagnet;
+struct PhQueryIndex;
+class PhPairGrid;
 
 /* Everything the physics asks of the 3D side and the game. Every entry may be null: the physics then
  * does without (fields whose elements have no actors run headless). */
@@ -67,6 +69,12 @@ struct PhWorld {
     TrElem *removed[PH_REMOVED_MAX];
     int32_t removedCount;
     TrPalya *field;
+    /* Per-cell candidate lists of the fixed pieces for the object queries, rebuilt on the first query
+     * after a piece is made, moved or deleted (`queryIndexStale`). */
+    PhQueryIndex *queryIndex;
+    bool queryIndexStale;
+    /* The balls bucketed for the pair loops of the step (kept to reuse its memory). */
+    PhPairGrid *pairGrid;
 };
 extern PhWorld PhysWorld;
 
@@ -80,6 +88,14 @@ void Grid_Free();
 /* The slot of cell (x, gy, z), gy from -1; null outside the grid or without one. */
 TrElem **Grid_Cell(int32_t x, int32_t gy, int32_t z);
 
+/* The fast paths: the cell and point queries answer from per-cell candidate lists (the same objects
+ * in the same order as a walk of the whole object list) and the pair loops of the step look only at
+ * balls near each other. Off, the queries walk the list and the loops try every pair; the results
+ * are the same. Returns the previous setting. */
+bool Phys_SetFastPaths(bool on);
+bool Phys_FastPaths();
+/* Marks the candidate lists stale: a piece was made, moved or deleted. */
+void Phys_PiecesChanged();
 TrElem *Phys_ElemAtCell(int32_t x, int32_t gy, int32_t z, const PhElem *exclude);
 PhElem *Phys_ObjAtCell(int32_t x, int32_t gy, int32_t z, const PhElem *exclude);
 TrElem *Phys_SupportBelow(int32_t x, int32_t gy, int32_t z, const PhElem *exclude);
@@ -88,6 +104,10 @@ TrElem *Phys_ElemAtPoint(TrPalya *field, const FV3 &p, const PhElem *exclude);
 PhElem *Phys_ObjAtPoint(TrPalya *field, float x, float y, float z, const PhElem *exclude);
 PhElem *Phys_ObjAtPoint(TrPalya *field, const FV3 &p, const PhElem *exclude);
 TrElem *Phys_SlopeAtPoint(const FV3 &p);
+/* The goals, in goal-list order, that a ball at p may enter: every goal whose box widened by 0.1
+ * across (x, z) holds p is among them. False when the lists cannot tell (fast paths off, p not a
+ * number): then every goal may be entered. */
+bool Phys_GoalsNear(const FV3 &p, PhElem *const **first, int32_t *count);
 /* Bits 1 (z < 0), 4 (z > sizeZ), 2 (x < 0), 8 (x > sizeX), 16 (y < 0) and the excess beyond. */
 uint32_t Phys_OutOfField(const TrPalya *field, const FV3 &p, FV3 *excess);
 /* Total energy of the active balls; stores each ball's own. */

@@ -1,0 +1,47 @@
+// Buckets of the balls by where they stand, so that the loops over ball pairs look only at balls
+// close enough to touch. Every bucket is at least as wide as the farthest two balls can be apart and
+// still count as touching, so a ball's partners are in its own or a neighbouring bucket; balls beyond
+// the buckets (or at a non-finite place) sit in a list that every search includes.
+#ifndef TERROW_PHYS_PHPAIRS_H
+#define TERROW_PHYS_PHPAIRS_H
+
+#include <stdint.h>
+
+#include <vector>
+
+#include "terrow/phys/phobj.h"
+
+class PhPairGrid {
+public:
+    // Numbers the balls of the world in list order and buckets them. Without a sound bucket width
+    // (odd radii, no field) every ball counts as near every other.
+    void Build();
+    int32_t Count() const { return static_cast<int32_t>(balls_.size()); }
+    PhBall *Ball(int32_t i) const { return balls_[size_t(i)]; }
+    // Re-buckets ball i after it has moved.
+    void Moved(int32_t i);
+    // The numbers of the balls that may touch ball i, ascending, from `after` + 1 on (every other
+    // ball is too far away to touch it); i itself is left out. Valid until the next call.
+    const std::vector<int32_t> &Near(int32_t i, int32_t after);
+
+private:
+    int32_t KeyOf(const FV3 &p) const;
+    void Insert(int32_t i);
+    void Remove(int32_t i);
+
+    std::vector<PhBall *> balls_;
+    std::vector<int32_t> key_;   // bucket of each ball, -1 for the outside list
+    std::vector<int32_t> next_;  // the next ball in the same bucket, -1 at the end
+    std::vector<int32_t> head_;  // first ball of each bucket; the last entry is the outside list
+    std::vector<int32_t> found_;
+    bool all_ = true;
+    float width_ = 1;
+    float origin_[2] = {0, 0}, count_[2] = {0, 0};  // first bucket and buckets along x and z
+    int32_t nx_ = 0, nz_ = 0;
+};
+
+/* The push of Env_PushOut from ball i, over the balls near it only (those it can touch); keeps the
+ * buckets of the balls it moves. */
+int Env_PushOutNear(PhPairGrid &grid, int32_t i);
+
+#endif
