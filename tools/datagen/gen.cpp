@@ -370,7 +370,7 @@ bool Generator::assets(std::string &error)
         if (!write(name, sound_pack(kMenuSounds, menu_sound, "menu"), error))
             return false;
     }
-    return check(list, error);
+    return check_tree(root_, list, error);
 }
 
 bool Generator::save_pixelmap(const std::string &relative, const Image &image, std::string &error)
@@ -460,13 +460,12 @@ bool Generator::movies(std::string &error)
     return true;
 }
 
-bool Generator::check(const std::vector<Asset> &list, std::string &error)
+bool check_tree(const std::string &root, const std::vector<Asset> &list, std::string &error)
 {
-    // Every line of the list has its file, and every picture and movie its entry.
     std::map<std::string, std::vector<fpk::Entry>> read;
     auto exists = [&](const std::string &rel) {
         std::error_code ec;
-        return std::filesystem::exists(std::filesystem::path(root_) / rel, ec);
+        return std::filesystem::exists(std::filesystem::path(root) / rel, ec);
     };
     for (const Asset &a : list) {
         std::string file;
@@ -492,7 +491,7 @@ bool Generator::check(const std::vector<Asset> &list, std::string &error)
         if (it == read.end()) {
             std::vector<uint8_t> bytes;
             std::vector<fpk::Entry> entries;
-            if (!fpk::read_file((std::filesystem::path(root_) / file).string(), bytes, error) ||
+            if (!fpk::read_file((std::filesystem::path(root) / file).string(), bytes, error) ||
                 !fpk::read(bytes, entries, error))
                 return false;
             it = read.emplace(file, std::move(entries)).first;

@@ -61,6 +61,10 @@ struct Asset {
 std::vector<Asset> screen_assets(std::string &error);
 std::vector<Asset> code_assets();
 
+// Every line of the list has its file under `root`, and every picture and movie of a pack its entry;
+// false with the first that has none.
+bool check_tree(const std::string &root, const std::vector<Asset> &list, std::string &error);
+
 struct Picture {
     std::string label;  // where it went: "Data/sure.fpk:quit"
     Image image;
@@ -83,7 +87,6 @@ private:
     bool sounds(std::string &error);
     bool save_pixelmap(const std::string &relative, const Image &image, std::string &error);
     bool movies(std::string &error);
-    bool check(const std::vector<Asset> &list, std::string &error);
     fpk::Entry picture(const std::string &where, const std::string &name, Image image);
 
     std::string root_;
