@@ -13,7 +13,9 @@
 #include "brondel/brpmfile.h"
 #include "gen.h"
 #include "pannix/ffpack.h"
+#include "mzifile.h"
 #include "pannix/pxfont.h"
+#include "pannix/pxmovie.h"
 #include "pannix/pxpix.h"
 #include "state.h"
 #include "texts.h"
@@ -345,6 +347,83 @@ TEST_F(Tree, ContactSheetShowsEveryPicture)
     EXPECT_EQ(be32(16), 8u * 164 + 4);
     EXPECT_EQ(be32(20), uint32_t((pictures.size() + 7) / 8) * 124 + 4);
     fs::remove(png);
+}
+
+}  // namespace
+
+namespace {
+
+std::vector<uint8_t> bytes_of(const fs::path &p)
+{
+    const std::string s = slurp(p);
+    return std::vector<uint8_t>(s.begin(), s.end());
+}
+
+// Names a new screen may use: movies of each kind, a picture without a data pack, sizes given twice.
+TEST(Assets, NewScreenNamesGetTheirFilesAndPlay)
+{
+    const fs::path dir = scratch("extra");
+    datagen::Generator g(dir.string());
+    g.add_assets({{"pack", "", "extra", 0, 0},
+                  {"movie", "extra", "press.flc", 48, 32},
+                  {"movie", "extra", "turn.fli", 40, 30},
+                  {"movie", "extra", "spin.tmz", 64, 48},
+                  {"movie", "extra", "intro.mzi", 80, 60},
+                  {"picture", "extra", "Button", 0, 0},
+                  {"picture", "extra", "button", 90, 20},
+                  {"picture", "-", "loose", 30, 20}});
+    std::string error;
+    ASSERT_TRUE(g.run(error)) << error;
+
+    FFPACKHANDLE *pack = FFOpenPack((dir / "Data" / "extra").string().c_str(), 0);
+    ASSERT_NE(pack, nullptr) << GetLastMsgError();
+    FFSetCurrentPack(pack);
+    br_pixelmap *button = FFLoadPix("button", 1);  // one entry for both uses, the larger size
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(button->width, 90);
+    EXPECT_EQ(button->height, 20);
+    PxFreePix(button);
+    struct Case {
+        std::string file;
+        int kind, width, height;
+    } cases[] = {{(dir / "press.flc").string(), PMV_KIND_FLC, 48, 32},
+                 {(dir / "turn.fli").string(), PMV_KIND_FLI, 40, 30},
+                 {"spin.tmz", PMV_KIND_TMZ, 64, 48}};
+    for (const Case &c : cases) {
+        PMVMOVIE *mv = OpenMovie(c.file.c_str(), c.kind, 0);
+        ASSERT_NE(mv, nullptr) << c.file << ": " << GetLastMsgError();
+        EXPECT_EQ(mv->width, c.width) << c.file;
+        EXPECT_EQ(mv->height, c.height) << c.file;
+        EXPECT_EQ(mv->frameCount, 8) << c.file;
+        KillMovie(mv);
+    }
+    FFSetCurrentPack(nullptr);
+    FFClosePack(pack);
+
+    media::mzi::Movie clip;
+    for (const char *name : {"intro.mzi", "vn.dat", "sup.dat"}) {
+        const std::vector<uint8_t> data = bytes_of(dir / "Data" / name);
+        ASSERT_TRUE(media::mzi::parse(data.data(), data.size(), clip, error)) << name << ": " << error;
+        EXPECT_GE(clip.frames.size(), 8u) << name;
+        EXPECT_EQ(clip.tracks.size(), 1u) << name;
+    }
+
+    fs::remove_all(dir);
+}
+
+TEST(Assets, UnknownNamesAreRefusedByName)
+{
+    std::vector<uint8_t> bytes;
+    std::string error;
+    EXPECT_FALSE(datagen::movie_bytes("clip.avi", datagen::art::mavrel_highlight("fwA.pix"), bytes, error));
+    EXPECT_NE(error.find("clip.avi"), std::string::npos) << error;
+
+    const fs::path dir = scratch("bad");
+    datagen::Generator g(dir.string());
+    g.add_assets({{"sprite", "extra", "hero", 0, 0}});
+    EXPECT_FALSE(g.run(error));
+    EXPECT_NE(error.find("'sprite'"), std::string::npos) << error;
+    fs::remove_all(dir);
 }
 
 }  // namespace

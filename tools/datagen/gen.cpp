@@ -176,6 +176,36 @@ std::vector<uint8_t> loop_entry(int)
 
 }  // namespace
 
+std::string movie_place(const std::string &pack, const std::string &name)
+{
+    const std::string ext = extension(name);
+    if (ext == ".tmz" && !pack.empty() && pack != "-")
+        return "Data/" + pack + ".fpk";
+    if (ext == ".tmz" || ext == ".mzi")
+        return "Data/" + host(name);
+    return host(name);
+}
+
+bool movie_bytes(const std::string &name, const Image &base, std::vector<uint8_t> &bytes, std::string &error)
+{
+    const std::string ext = extension(name);
+    if (base.width < 2 || base.height < 1) {
+        error = "the movie '" + name + "' is smaller than 2x1";
+        return false;
+    }
+    if (ext == ".flc" || ext == ".fli")
+        bytes = flc_movie(base, ext == ".fli");
+    else if (ext == ".tmz")
+        bytes = tmz_movie(base);
+    else if (ext == ".mzi")
+        bytes = mzi_movie(base, 8, 660);
+    else {
+        error = "no recipe for the movie '" + name + "'";
+        return false;
+    }
+    return true;
+}
+
 std::vector<Asset> screen_assets(std::string &error)
 {
     std::vector<vok::AssetUse> uses;
@@ -265,6 +295,7 @@ bool Generator::assets(std::string &error)
         return false;
     for (Asset &a : code_assets())
         list.push_back(a);
+    list.insert(list.end(), extra_.begin(), extra_.end());
 
     // One picture a pack and name (names compare without case, as the packs do); the largest size
     // any use asks for.
@@ -297,26 +328,26 @@ bool Generator::assets(std::string &error)
         }
     }
 
+    // A movie goes into `entries` when its place is the pack, else into its own file.
+    auto movie = [&](const std::string &pack, const Wanted &w, std::vector<fpk::Entry> &entries) {
+        const Image base = art::asset(pack, w.name, w.width > 0 ? w.width : 64, w.height > 0 ? w.height : 64, "US");
+        std::vector<uint8_t> bytes;
+        if (!movie_bytes(w.name, base, bytes, error))
+            return false;
+        const std::string place = movie_place(pack, w.name);
+        pictures_.push_back({place + (extension(place) == ".fpk" ? ":" + w.name : ""), base});
+        if (extension(place) == ".fpk") {
+            entries.push_back({w.name, std::move(bytes), 0});
+            return true;
+        }
+        return write(place, bytes, error);
+    };
     for (auto &[key, pack] : packs) {
         std::vector<fpk::Entry> entries;
         for (auto &[lname, w] : contents[key]) {
             if (w.kind == "movie") {
-                const std::string ext = extension(w.name);
-                const Image base = art::asset(pack, w.name, w.width > 0 ? w.width : 64, w.height > 0 ? w.height : 64, "US");
-                fpk::Entry e;
-                e.name = w.name;
-                if (ext == ".flc" || ext == ".fli")
-                    e.data = flc_movie(base, ext == ".fli");
-                else if (ext == ".tmz")
-                    e.data = tmz_movie(base);
-                else if (ext == ".mzi")
-                    e.data = mzi_movie(base, 8, 660);
-                else {
-                    error = "no recipe for the movie '" + w.name + "' of pack " + pack;
+                if (!movie(pack, w, entries))
                     return false;
-                }
-                pictures_.push_back({"Data/" + pack + ".fpk:" + w.name, base});
-                entries.push_back(std::move(e));
             } else {
                 entries.push_back(picture("Data/" + pack + ".fpk", w.name,
                                           art::asset(pack, w.name, w.width, w.height, "US")));
@@ -327,9 +358,11 @@ bool Generator::assets(std::string &error)
     }
     // Pictures of scenes without a data pack are files of the data folder.
     for (auto &[lname, w] : contents[""]) {
-        if (w.kind != "picture") {
-            error = "no recipe for the movie '" + w.name + "' outside a pack";
-            return false;
+        std::vector<fpk::Entry> none;
+        if (w.kind == "movie") {
+            if (!movie("", w, none))
+                return false;
+            continue;
         }
         Image im = art::asset("", w.name, w.width, w.height, "US");
         const std::string ext = extension(w.name);
@@ -477,6 +510,8 @@ bool check_tree(const std::string &root, const std::vector<Asset> &list, std::st
             file = "Data/" + a.name + ".fnp";
         else if (a.kind == "soundpack")
             file = a.name;
+        else if (a.kind == "movie")
+            file = movie_place(a.pack, a.name);
         else if (a.pack.empty() || a.pack == "-")
             file = "Data/" + host(extension(a.name).empty() ? a.name + ".pix" : a.name);
         else
@@ -485,7 +520,8 @@ bool check_tree(const std::string &root, const std::vector<Asset> &list, std::st
             error = a.kind + " '" + a.name + "' has no generated file (" + file + ")";
             return false;
         }
-        if ((a.kind != "picture" && a.kind != "movie") || a.pack.empty() || a.pack == "-")
+        if ((a.kind != "picture" && a.kind != "movie") || a.pack.empty() || a.pack == "-" ||
+            extension(file) != ".fpk")
             continue;
         auto it = read.find(file);
         if (it == read.end()) {

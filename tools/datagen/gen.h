@@ -51,6 +51,13 @@ std::map<std::string, std::string> language_texts(const std::string &lang);
 // The key-name table, one name a line in the order of the framework's key codes.
 std::string key_names();
 
+// A movie a screen names, made by its extension: .flc/.fli (8 bits, palette), .tmz (16 bits) or
+// .mzi (16 bits with a tone); false for another name or a picture smaller than 2x1.
+bool movie_bytes(const std::string &name, const Image &base, std::vector<uint8_t> &bytes, std::string &error);
+// Where it goes: TMZ movies into the scene's data pack (the player reads them from the pack), FLI/FLC
+// movies beside the programs (the player opens them as files), .mzi clips into the data folder.
+std::string movie_place(const std::string &pack, const std::string &name);
+
 // One line of the asset list: kind, data pack, name, size (0: the recipe decides).
 struct Asset {
     std::string kind, pack, name;
@@ -74,6 +81,8 @@ struct Picture {
 class Generator {
 public:
     explicit Generator(std::string root) : root_(std::move(root)) {}
+    // Assets made besides those of the screens and the code (a screen file not carried yet).
+    void add_assets(const std::vector<Asset> &more) { extra_.insert(extra_.end(), more.begin(), more.end()); }
     bool run(std::string &error);
     const std::vector<Picture> &pictures() const { return pictures_; }
     // Files written, relative to the root, in order.
@@ -90,6 +99,7 @@ private:
     fpk::Entry picture(const std::string &where, const std::string &name, Image image);
 
     std::string root_;
+    std::vector<Asset> extra_;
     std::vector<Picture> pictures_;
     std::vector<std::string> files_;
 };
