@@ -104,7 +104,7 @@ private:
     std::vector<std::string> files_;
 };
 
-// A grid of every picture, each scaled into a 160x120 cell, as a PNG.
+// A grid of every picture, labelled with its place and size, each scaled into a 160x120 cell, as a PNG.
 bool write_contact_sheet(const std::string &path, const std::vector<Picture> &pictures, std::string &error);
 
 }  // namespace datagen

@@ -3,6 +3,7 @@
 
 #include "brondel/brcore.h"
 #include "brondel/brpixmap.h"
+#include "fontmaker/fontmaker.h"
 #include "gen.h"
 #include "vokplat/png.h"
 
@@ -34,6 +35,47 @@ uint32_t library_row_bytes(uint8_t layout, int width)
     BrPixelmapFree(pm);
     return uint32_t(rb);
 }
+
+// Labels of the contact sheet, drawn with a font of the font maker.
+struct Labeller {
+    fontmaker::Font font;
+    fontmaker::Sheet sheet;
+    bool ok = false;
+
+    Labeller()
+    {
+        fontmaker::Style style;
+        style.size = 11;
+        style.colour = 0xE8E8E8;
+        style.type = fontmaker::kRgba8888;
+        std::string error;
+        ok = fontmaker::rasterise(style, font, sheet, error);
+    }
+
+    // Draws `text` at x, y into RGB rows of `width`, clipped at x + room.
+    void draw(std::vector<uint8_t> &rgb, int width, int x, int y, int room, const std::string &text) const
+    {
+        if (!ok)
+            return;
+        int pen = x;
+        for (unsigned char c : text) {
+            if (c < fontmaker::kFirstCode)
+                continue;
+            const fontmaker::Glyph &g = font.glyphs[c - fontmaker::kFirstCode];
+            pen += g.before;
+            if (pen + g.width > x + room)
+                return;
+            for (int gy = 0; gy < g.height; gy++)
+                for (int gx = 0; gx < g.width; gx++) {
+                    const uint8_t *s = sheet.rows.data() + (size_t(g.y + gy) * sheet.width + size_t(g.x + gx)) * 4;
+                    uint8_t *d = rgb.data() + (size_t(y + gy) * size_t(width) + size_t(pen + gx)) * 3;
+                    for (int k = 0; k < 3; k++)
+                        d[k] = uint8_t((s[2 - k] * s[3] + d[k] * (255 - s[3])) / 255);
+                }
+            pen += g.width + g.after + font.spacing;
+        }
+    }
+};
 
 }  // namespace
 
@@ -102,16 +144,22 @@ fpk::Entry pixmap_entry(const std::string &name, const Image &image, uint32_t ty
 
 bool write_contact_sheet(const std::string &path, const std::vector<Picture> &pictures, std::string &error)
 {
-    constexpr int kCellW = 160, kCellH = 120, kPad = 4, kColumns = 8;
+    constexpr int kCellW = 160, kCellH = 120, kLabel = 16, kPad = 4, kColumns = 8;
     const int count = std::max<int>(1, int(pictures.size()));
     const int columns = std::min(kColumns, count), rows = (count + kColumns - 1) / kColumns;
-    const int width = columns * (kCellW + kPad) + kPad, height = rows * (kCellH + kPad) + kPad;
+    const int width = columns * (kCellW + kPad) + kPad, height = rows * (kCellH + kLabel + kPad) + kPad;
+    const Labeller labels;
     std::vector<uint8_t> rgb(size_t(width) * size_t(height) * 3, 48);
     for (size_t i = 0; i < pictures.size(); i++) {
         const Image &im = pictures[i].image;
         if (im.width <= 0 || im.height <= 0)
             continue;
-        const int cx = kPad + int(i % kColumns) * (kCellW + kPad), cy = kPad + int(i / kColumns) * (kCellH + kPad);
+        const int cx = kPad + int(i % kColumns) * (kCellW + kPad), cy = kPad + int(i / kColumns) * (kCellH + kLabel + kPad);
+        std::string label = pictures[i].label;
+        if (label.rfind("Data/", 0) == 0)
+            label.erase(0, 5);
+        labels.draw(rgb, width, cx, cy + kCellH + 1, kCellW,
+                    label + " " + std::to_string(im.width) + "x" + std::to_string(im.height));
         // Scaled to fit, never enlarged past twice; transparent parts over a checker board.
         const double scale = std::min({double(kCellW) / im.width, double(kCellH) / im.height, 2.0});
         const int w = std::max(1, int(im.width * scale)), h = std::max(1, int(im.height * scale));
