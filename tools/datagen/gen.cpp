@@ -23,7 +23,9 @@
 namespace datagen {
 namespace {
 
-const char *const kLanguages[] = {"US", "UK"};  // the language folders that have texts
+// Language folders. Only the English ones have texts; every folder has each screen's language pack,
+// so a screen opens in any language (its pictures come from the data pack).
+const char *const kLanguages[] = {"US", "UK", "GE", "FR", "HU"};
 constexpr int kMenuSounds = 15;
 constexpr int kMusicTracks = 7;
 
@@ -379,9 +381,13 @@ bool Generator::assets(std::string &error)
     for (const std::string &name : langpacks)
         for (const char *lang : kLanguages) {
             std::vector<fpk::Entry> entries;
-            if (lower(name) == "mnutext")
-                for (auto &[file, text] : language_texts(lang))
+            if (lower(name) == "mnutext") {
+                const auto texts = language_texts(lang);
+                if (texts.empty())
+                    continue;  // without a pack the framework keeps its built-in English texts
+                for (auto &[file, text] : texts)
                     entries.push_back({file, std::vector<uint8_t>(text.begin(), text.end()), 0});
+            }
             if (!write_pack("Data/" + std::string(lang) + "/" + name + ".fpk", std::move(entries), error))
                 return false;
         }
