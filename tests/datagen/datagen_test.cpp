@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <map>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -190,7 +191,11 @@ TEST_F(Tree, MainProgramPicturesHoldWhatWasDrawn)
     FFSetCurrentPack(nullptr);
     FFClosePack(pack);
 
-    // The logos are pixel-map files of the 3D library.
+    // The logos are pixel-map files of the 3D library. The recipes run first: they may start and
+    // end the library themselves.
+    std::map<std::string, datagen::Image> logos;
+    for (const char *name : {"zuvo.pix", "logonolt.pix", "brondel.pix"})
+        logos[name] = datagen::art::mavrel_logo(name);
     ASSERT_EQ(BrCoreBegin(), BRE_OK);
     for (const char *name : {"zuvo.pix", "logonolt.pix", "brondel.pix"}) {
         br_pixelmap *pm = BrPixelmapLoad((root / "Data" / name).string().c_str());
@@ -198,7 +203,7 @@ TEST_F(Tree, MainProgramPicturesHoldWhatWasDrawn)
         EXPECT_EQ(pm->type, BR_PMT_RGB_565);
         EXPECT_EQ(pm->width, 640);
         EXPECT_EQ(pm->height, 480);
-        const datagen::Image im = datagen::art::mavrel_logo(name);
+        const datagen::Image &im = logos[name];
         for (auto [x, y] : {std::pair{5, 5}, {320, 240}, {639, 479}})
             EXPECT_EQ(pixel16(pm, x, y), rgb565(im.argb[size_t(y) * 640 + x])) << name;
         BrPixelmapFree(pm);
@@ -369,6 +374,7 @@ TEST(Assets, NewScreenNamesGetTheirFilesAndPlay)
                   {"movie", "extra", "intro.mzi", 80, 60},
                   {"picture", "extra", "Button", 0, 0},
                   {"picture", "extra", "button", 90, 20},
+                  {"picture", "extra", "+copied", 32, 16},
                   {"picture", "-", "loose", 30, 20}});
     std::string error;
     ASSERT_TRUE(g.run(error)) << error;
@@ -381,6 +387,13 @@ TEST(Assets, NewScreenNamesGetTheirFilesAndPlay)
     EXPECT_EQ(button->width, 90);
     EXPECT_EQ(button->height, 20);
     PxFreePix(button);
+    // "+copied" is found by its own name and as the loader asks for it, "copied.pix".
+    for (const char *name : {"+copied", "copied.pix"}) {
+        br_pixelmap *pm = FFLoadPix(name, 1);
+        ASSERT_NE(pm, nullptr) << name;
+        EXPECT_EQ(pm->width, 32) << name;
+        PxFreePix(pm);
+    }
     struct Case {
         std::string file;
         int kind, width, height;
@@ -397,6 +410,14 @@ TEST(Assets, NewScreenNamesGetTheirFilesAndPlay)
     }
     FFSetCurrentPack(nullptr);
     FFClosePack(pack);
+
+    // A picture of a scene without a data pack is a pixel-map file of the data folder.
+    ASSERT_EQ(BrCoreBegin(), BRE_OK);
+    br_pixelmap *loose = BrPixelmapLoad((dir / "Data" / "loose.pix").string().c_str());
+    ASSERT_NE(loose, nullptr);
+    EXPECT_EQ(loose->width, 30);
+    BrPixelmapFree(loose);
+    BrCoreEnd();
 
     media::mzi::Movie clip;
     for (const char *name : {"intro.mzi", "vn.dat", "sup.dat"}) {

@@ -182,7 +182,7 @@ std::string movie_place(const std::string &pack, const std::string &name)
 {
     const std::string ext = extension(name);
     if (ext == ".tmz" && !pack.empty() && pack != "-")
-        return "Data/" + pack + ".fpk";
+        return "Data/" + host(pack) + ".fpk";
     if (ext == ".tmz" || ext == ".mzi")
         return "Data/" + host(name);
     return host(name);
@@ -351,11 +351,18 @@ bool Generator::assets(std::string &error)
                 if (!movie(pack, w, entries))
                     return false;
             } else {
-                entries.push_back(picture("Data/" + pack + ".fpk", w.name,
+                entries.push_back(picture("Data/" + host(pack) + ".fpk", w.name,
                                           art::asset(pack, w.name, w.width, w.height, "US")));
+                // "+name" asks the picture loader for a copy of "name.pix": that entry is there too.
+                if (w.name.size() > 1 && w.name[0] == '+' && extension(w.name).empty() &&
+                    !contents[key].count(lower(w.name.substr(1)) + ".pix")) {
+                    fpk::Entry alias = entries.back();
+                    alias.name = w.name.substr(1) + ".pix";
+                    entries.push_back(std::move(alias));
+                }
             }
         }
-        if (!write_pack("Data/" + pack + ".fpk", std::move(entries), error))
+        if (!write_pack("Data/" + host(pack) + ".fpk", std::move(entries), error))
             return false;
     }
     // Pictures of scenes without a data pack are files of the data folder.
@@ -415,6 +422,7 @@ bool Generator::assets(std::string &error)
 bool Generator::save_pixelmap(const std::string &relative, const Image &image, std::string &error)
 {
     // A 565 pixel map of the 3D library's own file format, written beside and renamed into place.
+    LibraryScope library;
     uint32_t row_bytes = 0;
     std::vector<uint8_t> rows = stored_rows(image, kRgb565, row_bytes);
     br_pixelmap *pm = rows.empty() ? nullptr
@@ -509,7 +517,7 @@ bool check_tree(const std::string &root, const std::vector<Asset> &list, std::st
     for (const Asset &a : list) {
         std::string file;
         if (a.kind == "pack")
-            file = "Data/" + a.name + ".fpk";
+            file = "Data/" + host(a.name) + ".fpk";
         else if (a.kind == "langpack")
             file = "Data/US/" + a.name + ".fpk";
         else if (a.kind == "font")
@@ -521,7 +529,7 @@ bool check_tree(const std::string &root, const std::vector<Asset> &list, std::st
         else if (a.pack.empty() || a.pack == "-")
             file = "Data/" + host(extension(a.name).empty() ? a.name + ".pix" : a.name);
         else
-            file = "Data/" + a.pack + ".fpk";
+            file = "Data/" + host(a.pack) + ".fpk";
         if (!exists(file)) {
             error = a.kind + " '" + a.name + "' has no generated file (" + file + ")";
             return false;
@@ -551,7 +559,6 @@ bool check_tree(const std::string &root, const std::vector<Asset> &list, std::st
 bool Generator::run(std::string &error)
 {
     error.clear();
-    LibraryScope library;
     return assets(error) && mavrel(error) && sounds(error) && movies(error);
 }
 

@@ -20,7 +20,8 @@ constexpr uint32_t kRgb565 = 5;
 constexpr uint32_t kRgb565Alpha8 = 10;
 constexpr uint32_t kArgb4444 = 18;
 
-// Keeps the 3D library started while it lives (nothing to do when it already runs).
+// Keeps the 3D library started while it lives (nothing to do when it already runs). Held only around
+// the generator's own calls: a picture recipe may start and end the library itself.
 class LibraryScope {
 public:
     LibraryScope();
