@@ -1,0 +1,36 @@
+// Lit cubes rendered off-screen with the project's own 3D library and its stand-in renderer.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "canvas.h"
+
+namespace datagen::art {
+
+struct Cube {
+  float x = 0, y = 0, z = 0;        // centre
+  float sx = 1, sy = 1, sz = 1;     // half sizes
+  float turn = 0;                   // degrees about the vertical axis
+  uint32_t colour = 0xFFFFFF;
+  float shine = 0.4f;               // specular strength
+};
+
+struct Lamp {
+  float x = 0, y = 0, z = 0;
+  uint32_t colour = 0xFFFFFF;
+};
+
+struct Scene3 {
+  std::vector<Cube> cubes;
+  std::vector<Lamp> lamps;
+  float pitch = -30, yaw = 0;       // camera turn, degrees
+  float cx = 0, cy = 0, cz = 10;    // camera position
+  float fov = 40;
+};
+
+// Renders at twice the size and averages down: `colour` gets the picture and `cover` (over the
+// whole canvas) how much of each pixel the cubes cover. False when the library cannot begin
+// (for instance because the caller has it running).
+bool render_scene(const Scene3& scene, int w, int h, Canvas& colour, Mask& cover);
+
+}  // namespace datagen::art
