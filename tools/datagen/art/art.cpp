@@ -27,13 +27,23 @@ void backdrop(Canvas& c, Rgb top, Rgb bottom, uint32_t seed) {
   float w = float(c.width()), h = float(c.height());
   Mask glow = ellipse_mask({w * 0.15f, -h * 0.35f, w * 0.7f, h * 0.8f});
   c.add(blur(glow, std::max(4, c.height() / 12)), scale(mix(top, Rgb{1, 1, 1}, 0.5f), 0.35f));
+  // Clouds: the noise is smooth, so it is worked out every 4 pixels and filled in between.
+  const int step = 4, gw = c.width() / step + 2, gh = c.height() / step + 2;
+  std::vector<float> grid(size_t(gw) * size_t(gh));
+  for (int j = 0; j < gh; ++j)
+    for (int i = 0; i < gw; ++i)
+      grid[size_t(j) * size_t(gw) + size_t(i)] = noise(float(i * step), float(j * step), std::max(24.0f, w / 6), 4, seed) - 0.5f;
   for (int y = 0; y < c.height(); ++y)
     for (int x = 0; x < c.width(); ++x) {
-      float n = noise(float(x), float(y), std::max(24.0f, w / 6), 4, seed) - 0.5f;
+      int i = x / step, j = y / step;
+      float tx = float(x % step) / step, ty = float(y % step) / step;
+      const float* g0 = &grid[size_t(j) * size_t(gw) + size_t(i)];
+      const float* g1 = g0 + gw;
+      float n = (g0[0] + (g0[1] - g0[0]) * tx) * (1 - ty) + (g1[0] + (g1[1] - g1[0]) * tx) * ty;
       Rgb& p = c.at(x, y);
       p = {p.r * (1 + 0.35f * n), p.g * (1 + 0.35f * n), p.b * (1 + 0.45f * n)};
     }
-  c.grain(0.025f, 1.5f, 1, seed ^ 0x5151u);
+  c.grain(0.03f, seed ^ 0x5151u);
   c.vignette(0.45f);
 }
 
@@ -67,6 +77,32 @@ void glossy_tile(Canvas& c, const Rect& r, float radius, Rgb top, Rgb bottom, fl
       float a = m.at(x, y) * 0.22f * (1 - clamp01((float(y) + 0.5f - y0) / hh));
       c.blend(x, y, Rgb{1, 1, 1}, a);
     }
+}
+
+// The lit look of a hot area: a golden rim just inside the area and a warm light over it.
+void lit_rim(Canvas& c, const Rect& r, float radius) {
+  Mask outer = rrect_mask(r, radius), inner = rrect_mask({r.x + 2, r.y + 2, r.w - 4, r.h - 4}, radius - 2);
+  for (size_t i = 0; i < outer.a.size(); ++i) {
+    int x = outer.ox + int(i % size_t(outer.w)), y = outer.oy + int(i / size_t(outer.w));
+    float ring = clamp01(outer.a[i] - inner.at(x, y));
+    c.blend(x, y, hex(0xFFD87A), ring * 0.95f);
+  }
+  // Warm light inside the rim only: nothing outside the area may change.
+  Mask warm = blur(inner, 3);
+  for (int y = warm.oy; y < warm.oy + warm.h; ++y)
+    for (int x = warm.ox; x < warm.ox + warm.w; ++x)
+      warm.a[size_t(y - warm.oy) * size_t(warm.w) + size_t(x - warm.ox)] *= outer.at(x, y);
+  c.add(warm, hex(0x302010), 1.0f);
+}
+
+// Labels of the hot areas: the lit look changes the colour only, so the shadow stays the same.
+TextLook spot_text(bool lit) {
+  TextLook t = white_text();
+  if (lit) {
+    t.top = hex(0xFFF1B8);
+    t.bottom = hex(0xF2B233);
+  }
+  return t;
 }
 
 // A shaded ball, lit from the top left, with a highlight and a soft shadow under it.
@@ -211,7 +247,7 @@ Canvas menu_base() {
 
   // A board of tiles far below, fading into the night, and cubes floating over it.
   Scene3 s;
-  for (int gz = 0; gz < 9; ++gz)
+  for (int gz = -4; gz < 10; ++gz)
     for (int gx = -6; gx <= 6; ++gx) {
       Cube t;
       t.x = float(gx) * 1.05f;
@@ -223,23 +259,6 @@ Canvas menu_base() {
       t.shine = 0.6f;
       s.cubes.push_back(t);
     }
-  const struct {
-    float x, y, z, size, turn;
-    uint32_t colour;
-  } floating[] = {{-4.6f, 1.6f, -3.0f, 0.45f, 25, 0xE0503Cu}, {-3.2f, 0.2f, -1.0f, 0.3f, 50, 0xF2C14Eu},
-                  {4.4f, 1.3f, -2.5f, 0.5f, 15, 0x3FB07Au},   {3.1f, -0.1f, -0.5f, 0.28f, 60, 0x4C8DF0u},
-                  {-1.9f, 2.6f, -6.0f, 0.35f, 35, 0xA45BE0u}, {2.2f, 2.7f, -6.5f, 0.32f, 70, 0x30C0C0u}};
-  for (const auto& f : floating) {
-    Cube k;
-    k.x = f.x;
-    k.y = f.y;
-    k.z = f.z;
-    k.sx = k.sy = k.sz = f.size;
-    k.turn = f.turn;
-    k.colour = f.colour;
-    k.shine = 0.5f;
-    s.cubes.push_back(k);
-  }
   s.lamps = {{0, 6, 4, 0xFFF4E0u}, {-6, 2, -4, 0x303A80u}, {6, 1, -2, 0x602840u}};
   s.pitch = -12;
   s.cy = 0.6f;
@@ -251,9 +270,33 @@ Canvas menu_base() {
     Rgb fog = hex(0x0D1236);
     c.fill(cover, [&](int x, int y) {
       // The far rows of the board melt into the sky.
-      float far = 1.0f - smoothstep(260.0f, 400.0f, float(y));
-      return mix(scene.at(x, y), fog, 0.55f * far);
+      float far = 1.0f - smoothstep(250.0f, 420.0f, float(y));
+      return mix(scene.at(x, y), fog, 0.6f * far);
     });
+  }
+  // Cubes floating over the board, in the clear air.
+  const struct {
+    float x, y, z, size, turn;
+    uint32_t colour;
+  } floating[] = {{-4.6f, 1.6f, -3.0f, 0.45f, 25, 0xE0503Cu}, {-3.2f, 0.2f, -1.0f, 0.3f, 50, 0xF2C14Eu},
+                  {4.4f, 1.3f, -2.5f, 0.5f, 15, 0x3FB07Au},   {3.1f, -0.1f, -0.5f, 0.28f, 60, 0x4C8DF0u},
+                  {-1.9f, 2.6f, -6.0f, 0.35f, 35, 0xA45BE0u}, {2.2f, 2.7f, -6.5f, 0.32f, 70, 0x30C0C0u}};
+  s.cubes.clear();
+  for (const auto& f : floating) {
+    Cube k;
+    k.x = f.x;
+    k.y = f.y;
+    k.z = f.z;
+    k.sx = k.sy = k.sz = f.size;
+    k.turn = f.turn;
+    k.colour = f.colour;
+    k.shine = 0.6f;
+    s.cubes.push_back(k);
+  }
+  s.lamps = {{-2, 6, 5, 0xFFFFFFu}, {6, 2, 0, 0x5060A0u}};
+  if (render_scene(s, 640, 480, scene, cover)) {
+    c.shadow(cover, 6, 14, 6, 0.35f);
+    c.fill(cover, [&](int x, int y) { return scene.at(x, y); });
   }
 
   TextLook t = gold_text();
@@ -290,7 +333,8 @@ void menu_spot(Canvas& c, int index, bool lit) {
       Mask ramp = rrect_mask({r.x + 8, r.y + r.h - 14, r.w - 16, 4}, 2);
       c.fill(ramp, lit ? hex(0xFFE08A) : hex(0xC9A24A));
       ball(c, r.x + r.w * 0.5f, r.y + r.h * 0.46f, 14, lit ? hex(0xFF6A4A) : hex(0xD8452E));
-      TextLook t = lit ? gold_text() : white_text();
+      if (lit) lit_rim(c, r, 10);
+      TextLook t = spot_text(lit);
       draw_text(c, "Terrow", Face::SansBold, fit_text("Terrow", Face::SansBold, 13, 54), 384, 458, t);
       break;
     }
@@ -300,20 +344,20 @@ void menu_spot(Canvas& c, int index, bool lit) {
       const float path[6][2] = {{-1.5f, 0.8f}, {-0.5f, 0.8f}, {0.5f, 0.8f}, {0.5f, -0.2f}, {0.5f, -1.2f}, {1.5f, -1.2f}};
       for (int k = 0; k < 6; ++k) {
         Cube q;
-        q.x = path[k][0] * 0.55f;
-        q.z = path[k][1] * 0.55f;
-        q.sx = q.sy = q.sz = k == 5 ? 0.3f : 0.24f;
+        q.x = path[k][0] * 0.6f;
+        q.z = path[k][1] * 0.6f;
+        q.sx = q.sy = q.sz = k == 5 ? 0.3f : 0.26f;
         q.turn = 0;
         q.colour = k == 5 ? (lit ? 0xFFD84Au : 0xE0B030u) : (lit ? 0xB8FF6Au : 0x8CD84Au);
         q.shine = 0.6f;
         w.cubes.push_back(q);
       }
       w.lamps = {{-2, 4, 3, lit ? 0xFFFFFFu : 0xE8E8E8u}, {3, 1, 2, 0x406080u}};
-      w.pitch = -48;
+      w.pitch = -50;
       w.yaw = 18;
-      w.cx = 1.25f;
-      w.cy = 3.6f;
-      w.cz = 3.2f;
+      w.cx = 0.9f;
+      w.cy = 2.9f;
+      w.cz = 2.4f;
       w.fov = 40;
       int iw = int(r.w) - 8, ih = int(r.h) - 8;
       Canvas img;
@@ -323,7 +367,8 @@ void menu_spot(Canvas& c, int index, bool lit) {
         c.shadow(placed, 2, 3, 2, 0.45f);
         c.fill(placed, [&](int x, int y) { return img.at(x - placed.ox, y - placed.oy); });
       }
-      TextLook t = lit ? gold_text() : white_text();
+      if (lit) lit_rim(c, r, 12);
+      TextLook t = spot_text(lit);
       draw_text(c, "Kelpa", Face::SansBold, 14, float(s.x) + float(s.w) * 0.5f, 462, t);
       break;
     }
@@ -334,7 +379,8 @@ void menu_spot(Canvas& c, int index, bool lit) {
       Rgb bottom = exit ? (lit ? hex(0xA8201A) : hex(0x5E1610)) : (lit ? hex(0x1A5C9A) : hex(0x10365E));
       Rect b{r.x + 3, r.y + 3, r.w - 6, r.h - 6};
       glossy_tile(c, b, 8, top, bottom, 0.6f);
-      TextLook t = lit ? gold_text() : white_text();
+      if (lit) lit_rim(c, b, 8);
+      TextLook t = spot_text(lit);
       if (exit) {
         draw_text(c, "Exit", Face::SansBold, 15, b.x + b.w * 0.5f, b.y + b.h * 0.5f, t);
       } else {
@@ -351,7 +397,9 @@ void menu_spot(Canvas& c, int index, bool lit) {
 }
 
 Canvas menu_canvas(int lit) {
-  Canvas c = menu_base();
+  // The menu and its four highlights share one background; it is made once.
+  static const Canvas base = menu_base();
+  Canvas c = base;
   for (int i = 0; i < 4; ++i) menu_spot(c, i, i == lit);
   return c;
 }
@@ -401,7 +449,7 @@ Canvas logo_logonolt() {
   Canvas c(640, 480);
   // Warm paper with a fine fibre.
   c.vertical_gradient(hex(0xF6F0E4), hex(0xE2D6C0));
-  c.grain(0.05f, 3, 3, 0x7070u);
+  c.grain(0.05f, 0x7070u);
   c.vignette(0.3f);
   // The mark: three stacked bevelled bars in the company colours.
   const uint32_t colours[3][2] = {{0xE8553D, 0xA82A1A}, {0xF2B233, 0xB87808}, {0x3A78C8, 0x1A3F80}};
@@ -428,36 +476,34 @@ Canvas logo_logonolt() {
 Canvas logo_brondel() {
   Canvas c(640, 480);
   backdrop(c, hex(0x1C1030), hex(0x05030A), 0xB0D1u);
-  // A stair of lit cubes turning round a corner: the library drawing itself.
+  // A pyramid of lit cubes, a little apart: the library drawing itself.
   Scene3 s;
   const uint32_t colours[] = {0xE0503C, 0xF2A93B, 0xF2D64E, 0x5FD47E, 0x3FA8E0, 0x8A5BE0};
-  for (int i = 0; i < 6; ++i) {
-    Cube k;
-    float a = float(i) * 0.55f;
-    k.x = std::cos(a) * 1.9f - 0.6f;
-    k.z = -std::sin(a) * 1.9f + 0.4f;
-    k.sx = k.sz = 0.42f;
-    k.sy = 0.42f + float(i) * 0.16f;
-    k.y = k.sy;
-    k.turn = float(i) * 20;
-    k.colour = colours[i];
-    k.shine = 0.7f;
-    s.cubes.push_back(k);
+  int n = 0;
+  for (int layer = 0; layer < 3; ++layer) {
+    int side = 3 - layer;
+    for (int i = 0; i < side; ++i)
+      for (int j = 0; j < side; ++j) {
+        Cube k;
+        float off = -float(side - 1) * 0.5f;
+        k.x = (off + float(i)) * 1.08f;
+        k.z = (off + float(j)) * 1.08f;
+        k.y = float(layer) * 1.08f;
+        k.sx = k.sy = k.sz = 0.5f;
+        k.colour = colours[(n++ + layer) % 6];
+        k.shine = 0.8f;
+        s.cubes.push_back(k);
+      }
   }
-  Cube floor;
-  floor.sx = floor.sz = 3.2f;
-  floor.sy = 0.05f;
-  floor.y = -0.05f;
-  floor.colour = 0x2A2240;
-  floor.shine = 0.2f;
-  s.cubes.push_back(floor);
-  s.lamps = {{3, 6, 5, 0xFFF0E0u}, {-5, 3, -1, 0x4050A0u}};
-  s.pitch = -24;
-  s.yaw = 10;
-  s.cx = 1.2f;
-  s.cy = 3.6f;
-  s.cz = 7.2f;
-  s.fov = 46;
+  s.lamps = {{4, 7, 6, 0xFFF0E0u}, {-6, 2, 1, 0x5060C0u}};
+  s.pitch = -28;
+  s.yaw = 38;
+  s.cx = 4.6f;
+  s.cy = 4.8f;
+  s.cz = 5.6f;
+  s.fov = 42;
+  Mask pool = ellipse_mask({170, 230, 300, 70});
+  c.add(blur(pool, 18), hex(0x4A3A8A), 0.6f);
   Canvas scene;
   Mask cover;
   if (render_scene(s, 640, 330, scene, cover)) {

@@ -184,10 +184,11 @@ void Canvas::vignette(float strength) {
     }
 }
 
-void Canvas::grain(float amount, float cell, int octaves, uint32_t seed) {
+void Canvas::grain(float amount, uint32_t seed) {
   for (int y = 0; y < h_; ++y)
     for (int x = 0; x < w_; ++x) {
-      float n = (noise(float(x), float(y), cell, octaves, seed) - 0.5f) * amount;
+      uint32_t h = mix32(uint32_t(x) * 0x9E3779B1U ^ mix32(uint32_t(y) ^ seed));
+      float n = (float(h & 0xFFFF) / 65535.0f - 0.5f) * amount;
       Rgb& p = at(x, y);
       p = {p.r + n, p.g + n, p.b + n};
     }

@@ -62,8 +62,8 @@ class Canvas {
   void vertical_gradient(Rgb top, Rgb bottom);
   // Darkens the corners: 0 leaves the canvas as it is.
   void vignette(float strength);
-  // Adds grain: noise around 0.5 scaled by `amount` (a fraction of full scale).
-  void grain(float amount, float cell, int octaves, uint32_t seed);
+  // Adds fine grain: a random step per pixel, up to `amount` (a fraction of full scale).
+  void grain(float amount, uint32_t seed);
   void fill(const Mask& m, Rgb c, float opacity = 1);
   void fill(const Mask& m, const std::function<Rgb(int, int)>& colour, float opacity = 1);
   // Adds light under the mask (a glow), channel by channel.
