@@ -278,8 +278,8 @@ Canvas menu_base() {
   const struct {
     float x, y, z, size, turn;
     uint32_t colour;
-  } floating[] = {{-4.6f, 1.6f, -3.0f, 0.45f, 25, 0xE0503Cu}, {-3.2f, 0.2f, -1.0f, 0.3f, 50, 0xF2C14Eu},
-                  {4.4f, 1.3f, -2.5f, 0.5f, 15, 0x3FB07Au},   {3.1f, -0.1f, -0.5f, 0.28f, 60, 0x4C8DF0u},
+  } floating[] = {{-5.2f, 2.3f, -4.0f, 0.42f, 25, 0xE0503Cu}, {-3.2f, 0.2f, -1.0f, 0.3f, 50, 0xF2C14Eu},
+                  {5.0f, 2.0f, -3.5f, 0.45f, 15, 0x3FB07Au},   {3.1f, -0.1f, -0.5f, 0.28f, 60, 0x4C8DF0u},
                   {-1.9f, 2.6f, -6.0f, 0.35f, 35, 0xA45BE0u}, {2.2f, 2.7f, -6.5f, 0.32f, 70, 0x30C0C0u}};
   s.cubes.clear();
   for (const auto& f : floating) {
@@ -289,6 +289,7 @@ Canvas menu_base() {
     k.z = f.z;
     k.sx = k.sy = k.sz = f.size;
     k.turn = f.turn;
+    k.tilt = 20 + f.turn * 0.5f;
     k.colour = f.colour;
     k.shine = 0.6f;
     s.cubes.push_back(k);

@@ -1,6 +1,7 @@
 #include "scene3d.h"
 
 #include <cstring>
+#include <mutex>
 
 #include <brondel/brcore.h>
 #include <brondel/brmaterial.h>
@@ -45,6 +46,8 @@ bool render_scene(const Scene3& scene, int w, int h, Canvas& colour, Mask& cover
   colour = Canvas(w, h);
   cover = Mask{0, 0, w, h, std::vector<float>(size_t(w) * size_t(h), 0.0f)};
   if (w <= 0 || h <= 0) return false;
+  static std::mutex one_at_a_time;
+  std::lock_guard<std::mutex> hold(one_at_a_time);
   if (BrBegin() != BRE_OK) return false;
   const int W = 2 * w, H = 2 * h;
   br_pixelmap* target = BrPixelmapAllocate(BR_PMT_RGBX_888, W, H, nullptr, 0);
@@ -95,6 +98,7 @@ bool render_scene(const Scene3& scene, int w, int h, Canvas& colour, Mask& cover
       a->model = model;
       a->material = mat;
       BrMatrix34Scale(&a->t.t.mat, c.sx, c.sy, c.sz);
+      BrMatrix34PostRotateX(&a->t.t.mat, degrees(c.tilt));
       BrMatrix34PostRotateY(&a->t.t.mat, degrees(c.turn));
       BrMatrix34PostTranslate(&a->t.t.mat, c.x, c.y, c.z);
     }

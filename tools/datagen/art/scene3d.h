@@ -10,6 +10,7 @@ namespace datagen::art {
 struct Cube {
   float x = 0, y = 0, z = 0;        // centre
   float sx = 1, sy = 1, sz = 1;     // half sizes
+  float tilt = 0;                   // degrees about the x axis, before the turn
   float turn = 0;                   // degrees about the vertical axis
   uint32_t colour = 0xFFFFFF;
   float shine = 0.4f;               // specular strength
@@ -30,7 +31,8 @@ struct Scene3 {
 
 // Renders at twice the size and averages down: `colour` gets the picture and `cover` (over the
 // whole canvas) how much of each pixel the cubes cover. False when the library cannot begin
-// (for instance because the caller has it running).
+// (for instance because the caller has it running). Renders one at a time: the library has one
+// global state.
 bool render_scene(const Scene3& scene, int w, int h, Canvas& colour, Mask& cover);
 
 }  // namespace datagen::art
