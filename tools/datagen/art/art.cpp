@@ -660,15 +660,24 @@ Image mavrel_highlight(const std::string& name) {
 
 Image asset(const std::string& pack, const std::string& name, int width, int height, const std::string& lang) {
   Lang l = language(lang);
-  std::string p = lower(pack), n = lower(name);
+  std::string p = lower(pack), n = lower(name), ext;
   size_t dot = n.find_last_of('.');
-  if (dot != std::string::npos && dot > 0) n = n.substr(0, dot);
+  if (dot != std::string::npos && dot > 0) {
+    ext = n.substr(dot);
+    n = n.substr(0, dot);
+  }
   uint32_t seed = hash_text(p + "/" + n);
   auto size = [&](int dw, int dh) {
     if (width <= 0) width = dw;
     if (height <= 0) height = dh;
   };
 
+  // Movies and their first frames: the game's title over a night sky.
+  if (ext == ".dat" || ext == ".flc" || ext == ".fli" || ext == ".tmz" || ext == ".mzi") {
+    size(320, 240);
+    std::string game = game_of(n);
+    return background(width, height, game.empty() ? label_of(name, l) : game, seed).image();
+  }
   if (p == "sure") {
     const char* q = nullptr;
     if (n == "quit") q = say(l, "Do you really want to quit?", "Wirklich beenden?", "Voulez-vous vraiment quitter ?", "Biztosan kilépsz?");
