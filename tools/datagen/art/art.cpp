@@ -47,24 +47,21 @@ void backdrop(Canvas& c, Rgb top, Rgb bottom, uint32_t seed) {
   c.vignette(0.45f);
 }
 
-TextLook gold_text() {
+// Text in a vertical gradient with a soft drop shadow.
+TextLook text_look(uint32_t top, uint32_t bottom, float shadow = 0.6f, int shadow_blur = 2, int shadow_dy = 2) {
   TextLook t;
-  t.top = hex(0xFFF1B8);
-  t.bottom = hex(0xD99A1E);
-  t.shadow = 0.75f;
-  t.shadow_blur = 3;
-  t.shadow_dx = 2;
-  t.shadow_dy = 3;
+  t.top = hex(top);
+  t.bottom = hex(bottom);
+  t.shadow = shadow;
+  t.shadow_blur = shadow_blur;
+  t.shadow_dx = shadow_blur > 2 ? 2 : 1;
+  t.shadow_dy = shadow_dy;
   return t;
 }
 
-TextLook white_text(float shadow = 0.6f) {
-  TextLook t;
-  t.top = hex(0xFFFFFF);
-  t.bottom = hex(0xC8D2E8);
-  t.shadow = shadow;
-  return t;
-}
+TextLook gold_text() { return text_look(0xFFF1B8, 0xD99A1E, 0.75f, 3, 3); }
+
+TextLook white_text(float shadow = 0.6f) { return text_look(0xFFFFFF, 0xC8D2E8, shadow); }
 
 // The outline of a glossy rounded tile: a filled, bevelled panel with a sheen on its upper half.
 void glossy_tile(Canvas& c, const Rect& r, float radius, Rgb top, Rgb bottom, float shadow) {
@@ -97,12 +94,7 @@ void lit_rim(Canvas& c, const Rect& r, float radius) {
 
 // Labels of the hot areas: the lit look changes the colour only, so the shadow stays the same.
 TextLook spot_text(bool lit) {
-  TextLook t = white_text();
-  if (lit) {
-    t.top = hex(0xFFF1B8);
-    t.bottom = hex(0xF2B233);
-  }
-  return t;
+  return lit ? text_look(0xFFF1B8, 0xF2B233) : white_text();
 }
 
 // A shaded ball, lit from the top left, with a highlight and a soft shadow under it.
@@ -260,10 +252,7 @@ Canvas menu_base() {
       s.cubes.push_back(t);
     }
   s.lamps = {{0, 6, 4, 0xFFF4E0u}, {-6, 2, -4, 0x303A80u}, {6, 1, -2, 0x602840u}};
-  s.pitch = -12;
-  s.cy = 0.6f;
-  s.cz = 6.5f;
-  s.fov = 60;
+  s.camera(-12, 0, 0, 0.6f, 6.5f, 60);
   Canvas scene;
   Mask cover;
   if (render_scene(s, 640, 480, scene, cover)) {
@@ -304,9 +293,7 @@ Canvas menu_base() {
   t.glow = scale(hex(0xF2A93B), 0.35f);
   t.glow_blur = 8;
   draw_text(c, "Velmo's Games", Face::SerifBold, 62, 320, 118, t);
-  TextLook sub = white_text(0.7f);
-  sub.top = hex(0xDDE6FF);
-  sub.bottom = hex(0x9FB2E6);
+  TextLook sub = text_look(0xDDE6FF, 0x9FB2E6, 0.7f);
   draw_text(c, "D  E  M  O", Face::SansBold, 18, 320, 172, sub);
   Mask rule = rrect_mask({200, 194, 240, 2}, 1);
   c.fill(rule, hex(0xF2C14E), 0.6f);
@@ -317,8 +304,7 @@ Canvas menu_base() {
   c.shadow(sm, 0, 6, 8, 0.6f);
   c.fill(sm, [&](int, int y) { return mix(hex(0x263366), hex(0x0E1230), clamp01((float(y) - stand.y) / stand.h)); }, 0.82f);
   c.bevel(stand, 18, 4, 0.35f);
-  TextLook cap = white_text(0.5f);
-  cap.top = cap.bottom = hex(0xAAB6DA);
+  TextLook cap = text_look(0xAAB6DA, 0xAAB6DA, 0.5f);
   draw_text(c, "choose a game", Face::Sans, 12, 320, 342, cap);
   return c;
 }
@@ -354,12 +340,7 @@ void menu_spot(Canvas& c, int index, bool lit) {
         w.cubes.push_back(q);
       }
       w.lamps = {{-2, 4, 3, lit ? 0xFFFFFFu : 0xE8E8E8u}, {3, 1, 2, 0x406080u}};
-      w.pitch = -50;
-      w.yaw = 18;
-      w.cx = 0.9f;
-      w.cy = 2.9f;
-      w.cz = 2.4f;
-      w.fov = 40;
+      w.camera(-50, 18, 0.9f, 2.9f, 2.4f, 40);
       int iw = int(r.w) - 8, ih = int(r.h) - 8;
       Canvas img;
       Mask cover;
@@ -425,12 +406,7 @@ Canvas logo_zuvo() {
   z.glow = scale(hex(0xF2C14E), 0.3f);
   draw_text(c, "Z", Face::SerifBold, 100, 320, 152, z);
   // The name, with a fading reflection under it.
-  TextLook name;
-  name.top = hex(0xFFFFFF);
-  name.bottom = hex(0x8FB8C0);
-  name.shadow = 0.8f;
-  name.shadow_blur = 4;
-  name.shadow_dy = 4;
+  TextLook name = text_look(0xFFFFFF, 0x8FB8C0, 0.8f, 4, 4);
   Mask word = draw_text(c, "ZUVO", Face::SansBold, 92, 320, 300, name);
   for (int y = 0; y < word.h; ++y) {
     float fade = 0.28f * (1 - float(y) / float(std::max(word.h, 1) * 0.6f));
@@ -440,8 +416,7 @@ Canvas logo_zuvo() {
       c.blend(word.ox + x, word.oy + word.h - 8 + y, hex(0x8FB8C0), a * fade);
     }
   }
-  TextLook tag = white_text(0.5f);
-  tag.top = tag.bottom = hex(0x7FD8D0);
+  TextLook tag = text_look(0x7FD8D0, 0x7FD8D0, 0.5f);
   draw_text(c, "I N T E R A C T I V E", Face::Sans, 16, 320, 410, tag);
   return c;
 }
@@ -459,17 +434,11 @@ Canvas logo_logonolt() {
     bar.x = 320 - bar.w * 0.5f;
     c.panel(bar, 10, hex(colours[i][0]), hex(colours[i][1]), 3, 0.35f);
   }
-  TextLook name;
-  name.top = hex(0x3A2A1C);
-  name.bottom = hex(0x1A120A);
-  name.shadow = 0.3f;
-  name.shadow_blur = 3;
-  name.shadow_dy = 3;
+  TextLook name = text_look(0x3A2A1C, 0x1A120A, 0.3f, 3, 3);
   draw_text(c, "Logonolt", Face::SerifBold, 76, 320, 300, name);
   Mask rule = rrect_mask({170, 352, 300, 2}, 1);
   c.fill(rule, hex(0xA8804A));
-  TextLook tag = white_text(0);
-  tag.top = tag.bottom = hex(0x6A5440);
+  TextLook tag = text_look(0x6A5440, 0x6A5440, 0);
   draw_text(c, "p r e s e n t s", Face::Serif, 20, 320, 386, tag);
   return c;
 }
@@ -497,12 +466,7 @@ Canvas logo_brondel() {
       }
   }
   s.lamps = {{4, 7, 6, 0xFFF0E0u}, {-6, 2, 1, 0x5060C0u}};
-  s.pitch = -28;
-  s.yaw = 38;
-  s.cx = 4.6f;
-  s.cy = 4.8f;
-  s.cz = 5.6f;
-  s.fov = 42;
+  s.camera(-28, 38, 4.6f, 4.8f, 5.6f, 42);
   Mask pool = ellipse_mask({170, 230, 300, 70});
   c.add(blur(pool, 18), hex(0x4A3A8A), 0.6f);
   Canvas scene;
@@ -511,17 +475,11 @@ Canvas logo_brondel() {
     c.shadow(cover, 0, 10, 14, 0.5f);
     c.fill(cover, [&](int x, int y) { return scene.at(x, y); });
   }
-  TextLook name;
-  name.top = hex(0xFFFFFF);
-  name.bottom = hex(0xB8A8E0);
-  name.shadow = 0.8f;
-  name.shadow_blur = 4;
-  name.shadow_dy = 3;
+  TextLook name = text_look(0xFFFFFF, 0xB8A8E0, 0.8f, 4, 3);
   name.glow = scale(hex(0x8A5BE0), 0.35f);
   name.glow_blur = 8;
   draw_text(c, "BRONDEL", Face::SansBold, 72, 320, 370, name);
-  TextLook tag = white_text(0.5f);
-  tag.top = tag.bottom = hex(0xC8B8F0);
+  TextLook tag = text_look(0xC8B8F0, 0xC8B8F0, 0.5f);
   draw_text(c, "real-time 3D technology", Face::Sans, 18, 320, 428, tag);
   return c;
 }

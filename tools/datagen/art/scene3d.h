@@ -27,6 +27,15 @@ struct Scene3 {
   float pitch = -30, yaw = 0;       // camera turn, degrees
   float cx = 0, cy = 0, cz = 10;    // camera position
   float fov = 40;
+
+  void camera(float pitch_deg, float yaw_deg, float x, float y, float z, float fov_deg) {
+    pitch = pitch_deg;
+    yaw = yaw_deg;
+    cx = x;
+    cy = y;
+    cz = z;
+    fov = fov_deg;
+  }
 };
 
 // Renders at twice the size and averages down: `colour` gets the picture and `cover` (over the
