@@ -81,7 +81,7 @@ TEST(ArtRecipes, SameBytesEveryTime) {
       [] { return datagen::art::mavrel_logo("brondel.pix"); },
       [] { return datagen::art::mavrel_highlight("kpA.pix"); },
       [] { return asset("sure", "quit", 320, 160, "FR"); },
-      [] { return asset("mnubgr", "tile", 32, 32, "US"); },
+      [] { return asset("mnubgr", "+tile", 32, 32, "US"); },
       [] { return asset("mKp", "menu", 0, 0, "GE"); },
   };
   for (size_t i = 0; i < sizeof(makes) / sizeof(makes[0]); ++i) {
@@ -134,8 +134,9 @@ TEST(ArtRecipes, Preview) {
   for (const char* n : {"zuvo.pix", "logonolt.pix", "brondel.pix"}) keep(datagen::art::mavrel_logo(n), n);
   keep(datagen::art::asset("sure", "quit", 320, 160, "US"), "sure_quit");
   keep(datagen::art::asset("sure", "yes", 0, 0, "GE"), "sure_yes");
-  keep(datagen::art::asset("mnubgr", "tile", 32, 32, "US"), "mnubgr_tile");
+  keep(datagen::art::asset("mnubgr", "+tile", 32, 32, "US"), "mnubgr_tile");
   keep(datagen::art::asset("mnubgr", "+ures", 0, 0, "US"), "mnubgr_ures");
+  keep(datagen::art::asset("mnubgr", "+u", 0, 0, "US"), "mnubgr_u");
   keep(datagen::art::asset("mnubgr", "loading", 640, 48, "FR"), "mnubgr_loading");
   keep(datagen::art::asset("mnubgr", "load", 0, 0, "US"), "mnubgr_load");
   keep(datagen::art::asset("results", "puzcomp", 0, 0, "HU"), "puzcomp");

@@ -508,16 +508,7 @@ Canvas dialog(int w, int h, const std::string& text, uint32_t seed) {
   Rect inner{8, 8, float(w) - 16, float(h) - 16};
   Mask im = rrect_mask(inner, 8);
   c.fill(im, hex(0x0A0F26), 0.35f);
-  c.bevel(inner, 8, 2, -0.0f);
-  // A recess: dark on the top-left inner edge, light on the bottom-right.
-  for (int y = int(inner.y); y < int(inner.y + inner.h); ++y)
-    for (int x = int(inner.x); x < int(inner.x + inner.w); ++x) {
-      float d = rrect_distance(inner, 8, float(x) + 0.5f, float(y) + 0.5f);
-      if (d > 0 || d < -3) continue;
-      float k = (1 + d / 3) * 0.4f;
-      bool tl = (float(x) - inner.x) + (float(y) - inner.y) < (inner.x + inner.w - float(x)) + (inner.y + inner.h - float(y));
-      c.blend(x, y, tl ? Rgb{0, 0, 0} : Rgb{1, 1, 1}, tl ? k : k * 0.5f);
-    }
+  c.bevel(inner, 8, 3, -0.5f);
   if (!text.empty()) {
     int px = fit_text(text, Face::SansBold, std::clamp(h / 8, 10, 22), float(w) - 40);
     draw_text(c, text, Face::SansBold, px, float(w) * 0.5f, float(h) * 0.3f, white_text());
@@ -572,15 +563,29 @@ Canvas banner(int w, int h, const std::string& text, Rgb glow, uint32_t seed) {
   return c;
 }
 
-// A recessed trough (the loading bar's bed) or frame, plain inside.
-Canvas trough(int w, int h, uint32_t seed, bool grid) {
+// A recessed trough: the bed of the loading bar and its strip.
+Canvas trough(int w, int h, uint32_t seed) {
   Canvas c(w, h);
   backdrop(c, hex(0x0E1636), hex(0x070A1A), seed);
   c.bevel({0, 0, float(w), float(h)}, 6, 3, -0.6f);
-  if (grid)
-    for (int y = 0; y < h; ++y)
-      for (int x = 0; x < w; ++x)
-        if ((x - 10) % 32 == 0 || (y - 6) % 32 == 0) c.blend(x, y, hex(0x3050A0), 0.12f);
+  return c;
+}
+
+// The loading bar's bed: a slot for every cell the bar fills, empty or with its tile in.
+Canvas bar_bed(int w, int h, uint32_t seed, bool full, const Canvas& cell) {
+  static const int kCells[12] = {0, 32, 65, 98, 130, 163, 195, 228, 260, 293, 325, 358};
+  Canvas c = trough(w, h, seed);
+  for (int row = 0; row < 11; ++row)
+    for (int col = 0; col < 12; ++col) {
+      int x = 10 + kCells[col], y = 6 + kCells[row];
+      if (full) {
+        c.paste(cell, x, y);
+        continue;
+      }
+      Rect slot{float(x) + 2, float(y) + 2, 28, 28};
+      c.fill(rrect_mask(slot, 5), hex(0x05081A), 0.6f);
+      c.bevel(slot, 5, 2, -0.45f);
+    }
   return c;
 }
 
@@ -649,16 +654,16 @@ Image asset(const std::string& pack, const std::string& name, int width, int hei
   }
   if (p == "mnubgr") {
     if (n == "+ures" || n == "+u") {
-      size(410, 370);
-      return trough(width, height, seed, n == "+ures").image();
+      size(410, 376);
+      return bar_bed(width, height, seed, n == "+u", tile(32, 32, "", hash_text("mnubgr/+tile"), true)).image();
     }
     if (n == "load") {
-      size(640, 64);
+      size(640, 48);
       return banner(width, height, say(l, "Get ready", "Mach dich bereit", "Préparez-vous", "Készülj"), hex(0x3FA8E0), seed).image();
     }
     if (n == "loading") {
-      size(640, 48);
-      Canvas c = trough(width, height, seed, false);
+      size(640, 40);
+      Canvas c = trough(width, height, seed);
       std::string text = say(l, "Loading...", "Wird geladen...", "Chargement...", "Betöltés...");
       int px = fit_text(text, Face::SansBold, std::clamp(height / 3, 8, 16), float(width) - 16);
       draw_text(c, text, Face::SansBold, px, float(width) * 0.5f, float(height) * 0.5f, white_text());

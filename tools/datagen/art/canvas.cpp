@@ -237,9 +237,10 @@ void Canvas::bevel(const Rect& r, float radius, float width, float strength) {
       float len = std::sqrt(nx * nx + ny * ny);
       if (len <= 0) continue;
       float lit = -(nx + ny) / (len * 1.41421356f);
+      if (strength < 0) lit = -lit;  // sunk into the surface: lit from the other side
       float band = 1.0f - smoothstep(0.0f, width, -d);
       float cover = clamp01(0.5f - d);
-      float a = std::fabs(lit) * band * strength * cover;
+      float a = std::fabs(lit) * band * std::fabs(strength) * cover;
       blend(x, y, lit > 0 ? Rgb{1, 1, 1} : Rgb{0, 0, 0}, a);
     }
 }

@@ -70,7 +70,8 @@ class Canvas {
   void add(const Mask& m, Rgb c, float opacity = 1);
   // Soft shadow of a shape, shifted and blurred, drawn under what comes next.
   void shadow(const Mask& shape, int dx, int dy, int radius, float opacity);
-  // Light on the top-left edges and dark on the bottom-right ones, over a band `width` wide.
+  // Light on the top-left edges and dark on the bottom-right ones, over a band `width` wide; a
+  // negative strength sinks the shape instead.
   void bevel(const Rect& r, float radius, float width, float strength);
   // A filled, bevelled rounded panel with its drop shadow.
   void panel(const Rect& r, float radius, Rgb top, Rgb bottom, float bevel_width, float shadow_opacity);
