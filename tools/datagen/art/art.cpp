@@ -231,13 +231,8 @@ const Spot kSpots[4] = {
 
 constexpr int kHighlight = 128;
 
-// The background of the menu without its four areas: night sky, floating lit cubes, the title
-// and the stand the two games sit on.
-Canvas menu_base() {
-  Canvas c(640, 480);
-  backdrop(c, hex(0x1A2450), hex(0x07081A), 0xA1A9u);
-
-  // A board of tiles far below, fading into the night, and cubes floating over it.
+// A board of tiles far below in two colours, its far rows melting into the sky (`fog`).
+void tile_floor(Canvas& c, uint32_t light, uint32_t dark, Rgb fog) {
   Scene3 s;
   for (int gz = -4; gz < 10; ++gz)
     for (int gx = -6; gx <= 6; ++gx) {
@@ -247,7 +242,7 @@ Canvas menu_base() {
       t.y = -1.6f;
       t.sx = t.sz = 0.5f;
       t.sy = 0.08f;
-      t.colour = (gx + gz) % 2 == 0 ? 0x2B3F8Cu : 0x1B2660u;
+      t.colour = (gx + gz) % 2 == 0 ? light : dark;
       t.shine = 0.6f;
       s.cubes.push_back(t);
     }
@@ -255,14 +250,24 @@ Canvas menu_base() {
   s.camera(-12, 0, 0, 0.6f, 6.5f, 60);
   Canvas scene;
   Mask cover;
-  if (render_scene(s, 640, 480, scene, cover)) {
-    Rgb fog = hex(0x0D1236);
-    c.fill(cover, [&](int x, int y) {
-      // The far rows of the board melt into the sky.
-      float far = 1.0f - smoothstep(250.0f, 420.0f, float(y));
-      return mix(scene.at(x, y), fog, 0.6f * far);
-    });
-  }
+  if (!render_scene(s, c.width(), c.height(), scene, cover)) return;
+  float h = float(c.height());
+  c.fill(cover, [&](int x, int y) {
+    float far = 1.0f - smoothstep(h * 0.52f, h * 0.875f, float(y));
+    return mix(scene.at(x, y), fog, 0.6f * far);
+  });
+}
+
+// The background of the menu without its four areas: night sky, floating lit cubes, the title
+// and the stand the two games sit on.
+Canvas menu_base() {
+  Canvas c(640, 480);
+  backdrop(c, hex(0x1A2450), hex(0x07081A), 0xA1A9u);
+  tile_floor(c, 0x2B3F8Cu, 0x1B2660u, hex(0x0D1236));
+  Scene3 s;
+  s.camera(-12, 0, 0, 0.6f, 6.5f, 60);
+  Canvas scene;
+  Mask cover;
   // Cubes floating over the board, in the clear air.
   const struct {
     float x, y, z, size, turn;
@@ -487,11 +492,19 @@ Canvas logo_brondel() {
 // ---------------------------------------------------------------------------------------------
 // Screen pictures
 
-// A full-size background with a faint title.
-Canvas background(int w, int h, const std::string& title, uint32_t seed) {
+// A full-size background with a title; a game's has the board in the game's colours under it.
+Canvas background(int w, int h, const std::string& title, uint32_t seed, const uint32_t* board = nullptr) {
   Canvas c(w, h);
   Rgb top = mix(kNight.mid, hex(0x203A6A + (seed & 0x0F0F0F)), 0.5f);
   backdrop(c, top, kNight.deep, seed);
+  if (board != nullptr) {
+    tile_floor(c, board[0], board[1], scale(kNight.deep, 1.2f));
+    // Calm the near rows: the screen's buttons sit on them.
+    for (int y = 0; y < h; ++y) {
+      float k = 1.0f - 0.45f * smoothstep(float(h) * 0.55f, float(h), float(y));
+      for (int x = 0; x < w; ++x) c.at(x, y) = scale(c.at(x, y), k);
+    }
+  }
   if (!title.empty() && h >= 120) {
     TextLook t = gold_text();
     int px = fit_text(title, Face::SerifBold, std::max(16, h / 10), float(w) * 0.8f);
@@ -592,15 +605,17 @@ Canvas bar_bed(int w, int h, uint32_t seed, bool full, const Canvas& cell) {
 struct GameName {
   const char* code;
   const char* title;
+  uint32_t board[2];
 };
 
-const GameName kGames[] = {{"vn", "Varnel"}, {"mk", "Mossik"}, {"fw", "Terrow"},
-                           {"tr", "Terrow"}, {"kp", "Kelpa"},  {"dm", "Dunmar"}};
+const GameName kGames[] = {{"vn", "Varnel", {0x5A3A9A, 0x2E1F5A}}, {"mk", "Mossik", {0x2A8A8A, 0x154848}},
+                           {"fw", "Terrow", {0x2F6FC8, 0x173A70}}, {"tr", "Terrow", {0x2F6FC8, 0x173A70}},
+                           {"kp", "Kelpa", {0x2F9950, 0x15502A}},  {"dm", "Dunmar", {0xA84A30, 0x5A2418}}};
 
-std::string game_of(const std::string& key) {
+const GameName* game_of(const std::string& key) {
   for (const GameName& g : kGames)
-    if (key.find(g.code) != std::string::npos) return g.title;
-  return "";
+    if (key.find(g.code) != std::string::npos) return &g;
+  return nullptr;
 }
 
 }  // namespace
@@ -638,8 +653,8 @@ Image asset(const std::string& pack, const std::string& name, int width, int hei
   // Movies and their first frames: the game's title over a night sky.
   if (ext == ".dat" || ext == ".flc" || ext == ".fli" || ext == ".tmz" || ext == ".mzi") {
     size(320, 240);
-    std::string game = game_of(n);
-    return background(width, height, game.empty() ? label_of(name, l) : game, seed).image();
+    const GameName* game = game_of(n);
+    return background(width, height, game ? game->title : label_of(name, l), seed, game ? game->board : nullptr).image();
   }
   if (p == "sure") {
     const char* q = nullptr;
@@ -686,10 +701,10 @@ Image asset(const std::string& pack, const std::string& name, int width, int hei
     return banner(width, height, text, glow, seed).image();
   }
   // Game screens: a pack "m<game>" holds the game's menu background.
-  std::string game = p.size() == 3 && p[0] == 'm' ? game_of(p.substr(1)) : "";
-  if (!game.empty() && (width == 0 || width >= 320) && (height == 0 || height >= 200) && n.rfind("extra", 0) != 0) {
+  const GameName* game = p.size() == 3 && p[0] == 'm' ? game_of(p.substr(1)) : nullptr;
+  if (game && (width == 0 || width >= 320) && (height == 0 || height >= 200) && n.rfind("extra", 0) != 0) {
     size(640, 480);
-    return background(width, height, game, seed).image();
+    return background(width, height, game->title, seed, game->board).image();
   }
 
   // Everything else by its size and name.
