@@ -143,5 +143,9 @@ TEST(ArtRecipes, Preview) {
   keep(datagen::art::asset("mKp", "menu", 0, 0, "US"), "mKp_menu");
   keep(datagen::art::asset("options", "soundVolume", 200, 40, "US"), "options_sound");
   keep(datagen::art::asset("msgyn", "panel", 0, 0, "US"), "msgyn");
+  keep(datagen::art::asset("sure", "solu", 320, 160, "HU"), "sure_solu_hu");
+  keep(datagen::art::asset("help", "hLearn", 640, 480, "US"), "help_hlearn");
+  keep(datagen::art::asset("options", "ikSound", 48, 48, "US"), "options_icon");
+  keep(datagen::art::asset("", "fw.dat", 160, 120, "US"), "fw_movie");
   printf("%.0f ms\n", std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
 }

@@ -187,9 +187,17 @@ std::string label_of(const std::string& name, Lang lang) {
   std::string key = lower(base);
   while (!key.empty() && !std::isalpha(static_cast<unsigned char>(key.back()))) key.pop_back();
   if (const Word* w = find_word(key)) return w->text[lang];
-  for (const char* prefix : {"btn", "bt", "b_", "ik", "ikon"})
-    if (key.rfind(prefix, 0) == 0 && key.size() > std::string(prefix).size())
-      if (const Word* w = find_word(key.substr(std::string(prefix).size()))) return w->text[lang];
+  // Kind prefixes ("btnNext", "ikSound", "hLearn" of the help pages) say nothing to the player.
+  for (const char* prefix : {"ikon", "btn", "bt", "b_", "ik", "h"}) {
+    size_t k = std::string(prefix).size();
+    if (key.rfind(prefix, 0) != 0 || key.size() <= k) continue;
+    if (const Word* w = find_word(key.substr(k))) return w->text[lang];
+    // Without a known word the prefix goes only where the name shows where it ends.
+    if (std::isupper(static_cast<unsigned char>(base[k])) || base[k - 1] == '_') {
+      base = base.substr(k);
+      break;
+    }
+  }
   std::string out;
   char prev = 0;
   for (char ch : base) {
