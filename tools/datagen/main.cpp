@@ -1,0 +1,36 @@
+// datagen ROOT [--sheet FILE.png]: writes the data tree of the framework and the main program under
+// ROOT (the folder of the programs) and, when asked, a contact sheet of every picture it made.
+#include <stdio.h>
+#include <string.h>
+
+#include "gen.h"
+
+int main(int argc, char **argv)
+{
+    const char *root = nullptr, *sheet = nullptr;
+    for (int i = 1; i < argc; i++) {
+        if (!strcmp(argv[i], "--sheet") && i + 1 < argc)
+            sheet = argv[++i];
+        else if (!root && argv[i][0] != '-')
+            root = argv[i];
+        else {
+            fprintf(stderr, "usage: datagen ROOT [--sheet FILE.png]\n");
+            return 2;
+        }
+    }
+    if (!root) {
+        fprintf(stderr, "usage: datagen ROOT [--sheet FILE.png]\n");
+        return 2;
+    }
+    datagen::Generator generator(root);
+    std::string error;
+    if (!generator.run(error)) {
+        fprintf(stderr, "datagen: %s\n", error.c_str());
+        return 1;
+    }
+    if (sheet && !datagen::write_contact_sheet(sheet, generator.pictures(), error)) {
+        fprintf(stderr, "datagen: %s\n", error.c_str());
+        return 1;
+    }
+    return 0;
+}
