@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "art.h"
+#include <brondel/brv1db.h>
+#include <stdexcept>
 #include "vokplat/png.h"
 
 using datagen::art::Image;
@@ -106,6 +108,54 @@ TEST(ArtRecipes, SizesAsAskedOrChosen) {
     ASSERT_EQ(im.argb.size(), size_t(im.width) * size_t(im.height));
     for (uint32_t p : im.argb) ASSERT_EQ(p >> 24, 0xFFu);
   }
+}
+
+// Whatever a manifest holds: the size asked for (or the recipe's), every pixel opaque, no crash; a
+// side above the limit gives nothing.
+TEST(ArtRecipes, HostileArgumentsGiveAPictureOrNothing) {
+  const std::string long_name(300, 'w');
+  const struct {
+    const char* pack;
+    std::string name;
+    int w, h;
+    const char* lang;
+    int want_w, want_h;  // 0: any size the recipe picks
+  } cases[] = {{"options", "x", -5, -7, "US", 0, 0},
+               {"options", "", 1, 1, "", 1, 1},
+               {"options", "btnOk", 1, 0, "zz", 1, 8},
+               {"options", "wide", 4096, 2, "US", 4096, 2},
+               {"options", "thin", 2, 4096, "US", 2, 4096},
+               {"options", "tall", 0, 600, "US", 1800, 600},
+               {"options", long_name, 100, 36, "FR", 100, 36},
+               {"options", "\xc3\x9aj/\xc3\xa9k\\n\xc3\xa9v.pix", 40, 40, "HU", 40, 40},
+               {"options", "../../x/\xff\xfe", 200, 120, "GE", 200, 120},
+               {"mKp", "menu", 4096, 300, "US", 4096, 300},
+               {"sure", "quit", 4097, 160, "US", -1, -1},
+               {"", "kp.dat", 160, 70000, "US", -1, -1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.pack) + "/" + c.name.substr(0, 20) + " " + std::to_string(c.w) + "x" + std::to_string(c.h));
+    Image im = datagen::art::asset(c.pack, c.name, c.w, c.h, c.lang);
+    if (c.want_w < 0) {
+      EXPECT_EQ(im.width, 0);
+      EXPECT_TRUE(im.argb.empty());
+      continue;
+    }
+    EXPECT_TRUE(c.want_w == 0 ? im.width > 0 : im.width == c.want_w) << im.width;
+    EXPECT_TRUE(c.want_h == 0 ? im.height > 0 : im.height == c.want_h) << im.height;
+    ASSERT_EQ(im.argb.size(), size_t(im.width) * size_t(im.height));
+    for (uint32_t p : im.argb) ASSERT_EQ(p >> 24, 0xFFu);
+  }
+}
+
+// The recipes begin and end the 3D library themselves: with the caller's library running they
+// refuse loudly and leave it running, rather than quietly drop their cubes or end it.
+TEST(ArtRecipes, RefusesWhileTheCallerRunsThe3DLibrary) {
+  Image before = datagen::art::mavrel_logo("brondel.pix");
+  ASSERT_EQ(BrBegin(), BRE_OK);
+  EXPECT_THROW(datagen::art::mavrel_logo("brondel.pix"), std::runtime_error);
+  EXPECT_EQ(BrV1dbBegin(), BRE_ALREADY_ACTIVE) << "the caller's library was ended";
+  EXPECT_EQ(BrEnd(), BRE_OK);
+  EXPECT_EQ(datagen::art::mavrel_logo("brondel.pix").argb, before.argb);
 }
 
 TEST(ArtRecipes, ButtonLabelsAreDrawnInTheLanguage) {

@@ -2,7 +2,6 @@
 #include "art.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 
 #include "canvas.h"
@@ -119,9 +118,18 @@ void ball(Canvas& c, float cx, float cy, float radius, Rgb colour) {
 
 enum Lang { kEnglish, kGerman, kFrench, kHungarian };
 
+// ASCII only: the <cctype> calls follow the process locale, and the same name must give the same
+// picture under any locale.
+bool is_upper(char c) { return c >= 'A' && c <= 'Z'; }
+bool is_lower(char c) { return c >= 'a' && c <= 'z'; }
+bool is_alpha(char c) { return is_upper(c) || is_lower(c); }
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+char to_upper(char c) { return is_lower(c) ? char(c - 'a' + 'A') : c; }
+char to_lower(char c) { return is_upper(c) ? char(c - 'A' + 'a') : c; }
+
 Lang language(const std::string& lang) {
   std::string l;
-  for (char ch : lang) l += char(std::toupper(static_cast<unsigned char>(ch)));
+  for (char ch : lang) l += to_upper(ch);
   return l == "GE" ? kGerman : l == "FR" ? kFrench : l == "HU" ? kHungarian : kEnglish;
 }
 
@@ -171,9 +179,16 @@ const Word* find_word(const std::string& key) {
   return nullptr;
 }
 
+// At most `bytes` bytes of a UTF-8 text, never cutting a character in two.
+std::string utf8_head(const std::string& s, size_t bytes) {
+  if (s.size() <= bytes) return s;
+  while (bytes > 0 && (static_cast<unsigned char>(s[bytes]) & 0xC0) == 0x80) --bytes;
+  return s.substr(0, bytes);
+}
+
 std::string lower(const std::string& s) {
   std::string out;
-  for (char ch : s) out += char(std::tolower(static_cast<unsigned char>(ch)));
+  for (char ch : s) out += to_lower(ch);
   return out;
 }
 
@@ -185,7 +200,7 @@ std::string label_of(const std::string& name, Lang lang) {
   size_t cut = base.find_last_of("/\\");
   if (cut != std::string::npos) base = base.substr(cut + 1);
   std::string key = lower(base);
-  while (!key.empty() && !std::isalpha(static_cast<unsigned char>(key.back()))) key.pop_back();
+  while (!key.empty() && !is_alpha(key.back())) key.pop_back();
   if (const Word* w = find_word(key)) return w->text[lang];
   // Kind prefixes ("btnNext", "ikSound", "hLearn" of the help pages) say nothing to the player.
   for (const char* prefix : {"ikon", "btn", "bt", "b_", "ik", "h"}) {
@@ -193,7 +208,7 @@ std::string label_of(const std::string& name, Lang lang) {
     if (key.rfind(prefix, 0) != 0 || key.size() <= k) continue;
     if (const Word* w = find_word(key.substr(k))) return w->text[lang];
     // Without a known word the prefix goes only where the name shows where it ends.
-    if (std::isupper(static_cast<unsigned char>(base[k])) || base[k - 1] == '_') {
+    if (is_upper(base[k]) || base[k - 1] == '_') {
       base = base.substr(k);
       break;
     }
@@ -204,16 +219,17 @@ std::string label_of(const std::string& name, Lang lang) {
     if (ch == '_' || ch == '-' || ch == '+' || ch == ' ') {
       if (!out.empty() && out.back() != ' ') out += ' ';
     } else {
-      bool split = (std::isupper(static_cast<unsigned char>(ch)) && std::islower(static_cast<unsigned char>(prev))) ||
-                   (std::isdigit(static_cast<unsigned char>(ch)) && std::isalpha(static_cast<unsigned char>(prev)));
+      bool split = (is_upper(ch) && is_lower(prev)) ||
+                   (is_digit(ch) && is_alpha(prev));
       if (split && !out.empty() && out.back() != ' ') out += ' ';
       out += ch;
     }
     prev = ch;
   }
   while (!out.empty() && out.back() == ' ') out.pop_back();
-  if (!out.empty()) out[0] = char(std::toupper(static_cast<unsigned char>(out[0])));
-  return out;
+  if (!out.empty()) out[0] = to_upper(out[0]);
+  // A name is no sentence: a long one would only shrink to the smallest size and take long to fit.
+  return utf8_head(out, 40);
 }
 
 const char* say(Lang l, const char* en, const char* ge, const char* fr, const char* hu) {
@@ -238,6 +254,8 @@ const Spot kSpots[4] = {
 };
 
 constexpr int kHighlight = 128;
+// The largest side `asset` makes; a picture the framework shows is at most the 640 x 480 screen.
+constexpr int kMaxSide = 4096;
 
 // A board of tiles far below in two colours, its far rows melting into the sky (`fog`).
 void tile_floor(Canvas& c, uint32_t light, uint32_t dark, Rgb fog) {
@@ -565,7 +583,9 @@ Canvas tile(int w, int h, const std::string& label, uint32_t seed, bool gem) {
     Mask core = ellipse_mask({float(w) * 0.3f, float(h) * 0.25f, float(w) * 0.4f, float(h) * 0.35f});
     c.add(blur(core, std::max(1, w / 10)), hex(0xFFF0C0), 0.5f);
   } else if (!label.empty()) {
-    std::string letter = label.substr(0, 1);
+    size_t n = 1;  // the whole first character, which may take several bytes
+    while (n < label.size() && (static_cast<unsigned char>(label[n]) & 0xC0) == 0x80) ++n;
+    std::string letter = label.substr(0, n);
     draw_text(c, letter, Face::SansBold, std::max(8, int(float(h) * 0.55f)), float(w) * 0.5f, float(h) * 0.5f,
               white_text());
   }
@@ -645,6 +665,7 @@ Image mavrel_highlight(const std::string& name) {
 }
 
 Image asset(const std::string& pack, const std::string& name, int width, int height, const std::string& lang) {
+  if (width > kMaxSide || height > kMaxSide) return Image{};
   Lang l = language(lang);
   std::string p = lower(pack), n = lower(name), ext;
   size_t dot = n.find_last_of('.');
@@ -666,7 +687,7 @@ Image asset(const std::string& pack, const std::string& name, int width, int hei
   }
   if (p == "sure") {
     const char* q = nullptr;
-    if (n == "quit") q = say(l, "Do you really want to quit?", "Wirklich beenden?", "Voulez-vous vraiment quitter ?", "Biztosan kilépsz?");
+    if (n == "quit") q = say(l, "Are you sure to exit?", "Wirklich beenden?", "Voulez-vous vraiment quitter ?", "Biztosan kilépsz?");
     if (n == "reset") q = say(l, "Start this level again?", "Diese Stufe neu beginnen?", "Recommencer ce niveau ?", "Újrakezded ezt a szintet?");
     if (n == "solu") q = say(l, "Show the solution?", "Die Lösung zeigen?", "Afficher la solution ?", "Megmutassam a megoldást?");
     if (n == "opponent") q = say(l, "Play against an opponent?", "Gegen einen Gegner spielen?", "Jouer contre un adversaire ?", "Ellenfél ellen játszol?");
@@ -724,7 +745,7 @@ Image asset(const std::string& pack, const std::string& name, int width, int hei
     else
       size(240, 140);
   }
-  size(width > 0 ? width : height * 3, height > 0 ? height : std::max(width / 3, 8));
+  size(width > 0 ? width : std::min(height * 3, kMaxSide), height > 0 ? height : std::max(width / 3, 8));
   if (width >= 400 && height >= 300) return background(width, height, label, seed).image();
   if (width <= 64 && height <= 64 && std::abs(width - height) <= width / 4) return tile(width, height, label, seed, false).image();
   if (height <= 64 && width >= height) return button(width, height, label, seed).image();

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <mutex>
+#include <stdexcept>
 
 #include <brondel/brcore.h>
 #include <brondel/brmaterial.h>
@@ -48,15 +49,24 @@ bool render_scene(const Scene3& scene, int w, int h, Canvas& colour, Mask& cover
   if (w <= 0 || h <= 0) return false;
   static std::mutex one_at_a_time;
   std::lock_guard<std::mutex> hold(one_at_a_time);
-  if (BrBegin() != BRE_OK) return false;
-  const int W = 2 * w, H = 2 * h;
+  // A library the caller has begun is not ours to use or to end: say so rather than leave the
+  // cubes out of the picture.
+  if (BrCoreBegin() != BRE_OK)
+    throw std::runtime_error("picture recipes: the 3D library is already running in this process");
+  if (BrV1dbBegin() != BRE_OK) {
+    BrCoreEnd();
+    throw std::runtime_error("picture recipes: the 3D library's scene database is already running");
+  }
+  // Twice the size where the library's 16-bit row length allows it, else one sample a pixel.
+  const int k = w <= 4000 ? 2 : 1;
+  const int W = k * w, H = k * h;
   br_pixelmap* target = BrPixelmapAllocate(BR_PMT_RGBX_888, W, H, nullptr, 0);
   br_pixelmap* depth = BrPixelmapAllocate(BR_PMT_DEPTH_16, W, H, nullptr, 0);
   BrZbBegin(BR_PMT_RGBX_888, BR_PMT_DEPTH_16);
   bool ok = target != nullptr && depth != nullptr && BrV1dbRendererQuery() != nullptr;
   br_actor* world = nullptr;
   if (ok) {
-    target->origin_x = br_int_16(W / 2);
+    target->origin_x = br_int_16(W / 2);  // W <= 8000
     target->origin_y = br_int_16(H / 2);
     world = BrActorAllocate(BR_ACTOR_NONE, nullptr);
     br_actor* camera = BrActorAdd(world, BrActorAllocate(BR_ACTOR_CAMERA, nullptr));
@@ -110,8 +120,8 @@ bool render_scene(const Scene3& scene, int w, int h, Canvas& colour, Mask& cover
         for (int x = 0; x < w; ++x) {
           float r = 0, g = 0, b = 0;
           int hits = 0;
-          for (int k = 0; k < 4; ++k) {
-            int sx = 2 * x + (k & 1), sy = 2 * y + (k >> 1);
+          for (int s = 0; s < k * k; ++s) {
+            int sx = k * x + s % k, sy = k * y + s / k;
             br_uint_16 d;
             std::memcpy(&d, static_cast<const char*>(depth->pixels) + sy * depth->row_bytes + sx * 2, 2);
             if (d == 0xffff) continue;
@@ -124,7 +134,7 @@ bool render_scene(const Scene3& scene, int w, int h, Canvas& colour, Mask& cover
           }
           if (hits == 0) continue;
           colour.at(x, y) = {r / (255.0f * float(hits)), g / (255.0f * float(hits)), b / (255.0f * float(hits))};
-          cover.a[size_t(y) * size_t(w) + size_t(x)] = float(hits) / 4.0f;
+          cover.a[size_t(y) * size_t(w) + size_t(x)] = float(hits) / float(k * k);
         }
     }
   }

@@ -39,9 +39,9 @@ struct Scene3 {
 };
 
 // Renders at twice the size and averages down: `colour` gets the picture and `cover` (over the
-// whole canvas) how much of each pixel the cubes cover. False when the library cannot begin
-// (for instance because the caller has it running). Renders one at a time: the library has one
-// global state.
+// whole canvas) how much of each pixel the cubes cover. False when the scene cannot be set up
+// (no memory, a size the library refuses). Throws std::runtime_error when the caller has the library
+// running. Renders one at a time: the library has one global state.
 bool render_scene(const Scene3& scene, int w, int h, Canvas& colour, Mask& cover);
 
 }  // namespace datagen::art

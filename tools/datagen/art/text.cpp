@@ -4,6 +4,8 @@
 #include <cmath>
 #include <map>
 #include <memory>
+#include <stdexcept>
+#include <string>
 
 #ifdef DATAGEN_ART_FREETYPE
 #include <ft2build.h>
@@ -60,7 +62,10 @@ struct Faces {
     auto it = open.find(f);
     if (it == open.end()) {
       FT_Face face = nullptr;
-      if (FT_New_Face(lib, face_file(f), 0, &face) != 0) face = nullptr;
+      // A picture whose labels quietly went missing would pass for a finished one.
+      if (FT_New_Face(lib, face_file(f), 0, &face) != 0)
+        throw std::runtime_error(std::string("picture recipes: cannot open the face ") + face_file(f) +
+                                 " (scripts/deps.sh installs it)");
       it = open.emplace(f, face).first;
     }
     if (it->second == nullptr || FT_Set_Pixel_Sizes(it->second, 0, FT_UInt(px)) != 0) return nullptr;

@@ -10,7 +10,8 @@ namespace datagen::art {
 enum class Face { Sans, SansBold, Serif, SerifBold, MonoBold };
 
 // One line of UTF-8 text at `px` pixels per em: a mask whose box is the line's advance wide and
-// its ascent plus descent high, top-left at (0, 0). Empty when the faces are not there.
+// its ascent plus descent high, top-left at (0, 0). Empty when built without FreeType; throws
+// std::runtime_error when built with it and a face file cannot be opened.
 Mask text_mask(const std::string& utf8, Face face, int px);
 // The largest size up to `px` (down to 6) at which the line fits `max_width`.
 int fit_text(const std::string& utf8, Face face, int px, float max_width);
