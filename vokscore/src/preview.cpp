@@ -112,7 +112,8 @@ void redraw_rect(VokSession *b, VokImgRect r, br_pixelmap *src)
     if (r.height == 0)
         r.y = 0, r.height = src->height;
     VokRect sr{b->place.x + r.x, b->place.y + r.y, r.width, r.height};
-    VokAddDirtyRect(b, &sr);
+    if (VokScene *scene = engine().running)
+        VokAddSceneDirtyRect(scene, &sr);
 }
 
 void drain(HANDLE ev)
@@ -231,7 +232,8 @@ VOK_EXPORT int VokPreviewFrame(VokSessionProc *)
                 br_pixelmap *frame = f.imgFrameList[p.frameCounter];
                 if (frame && b) {
                     take_picture(b, frame);
-                    VokAddDirtyRect(b, nullptr);
+                    if (VokScene *scene = engine().running)
+                        VokAddSceneDirtyRect(scene, &b->place);
                 }
                 p.frameTimer = now;
                 p.frameCounter++;
