@@ -10,5 +10,6 @@
 #include "vokscore/vokmedia.h"
 #include "vokscore/vokscene.h"
 #include "vokscore/vokloading.h"
+#include "vokscore/vokpopup.h"
 
 #endif
