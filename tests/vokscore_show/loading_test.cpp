@@ -76,7 +76,7 @@ TEST_F(LoadingTest, BarGrowsByPercentNeverShrinksAndShowsTheCursorWhenFull)
 {
     UpdateLoadingProgressBar(50);  // no backdrop yet: nothing
     EXPECT_EQ(vok::loading_drawn(), 0);
-    ASSERT_EQ(vok::backdrop_begin(), 1) << GetLastMsgError();
+    ASSERT_EQ(vok::backdrop_begin(true), 1) << GetLastMsgError();
     vok::loading_compose(screen);
     int hidden = ShowCursor(FALSE);
     struct Step {
@@ -98,7 +98,7 @@ TEST_F(LoadingTest, BarGrowsByPercentNeverShrinksAndShowsTheCursorWhenFull)
 TEST_F(LoadingTest, FadeInGameEndsOnlyTheBackdrop)
 {
     EXPECT_EQ(FadeInGame(), 0) << "no backdrop: nothing";
-    ASSERT_EQ(vok::backdrop_begin(), 1) << GetLastMsgError();
+    ASSERT_EQ(vok::backdrop_begin(true), 1) << GetLastMsgError();
     VokScene *b = vok::backdrop_scene();
     ASSERT_TRUE(b);
     EXPECT_EQ(VokGetCurScene(), b);
@@ -110,7 +110,7 @@ TEST_F(LoadingTest, FadeInGameEndsOnlyTheBackdrop)
     UpdateLoadingProgressBar(100);
     EXPECT_EQ(vok::loading_drawn(), 13) << "nothing drawn after the backdrop ended";
     // A new game screen while no game runs starts the bar again.
-    ASSERT_EQ(vok::backdrop_begin(), 1);
+    ASSERT_EQ(vok::backdrop_begin(true), 1);
     EXPECT_EQ(vok::loading_drawn(), 0);
     FadeInGame();
 }

@@ -7,6 +7,7 @@
 #include "brondel/brpixmap.h"
 #include "pannix/pannix.h"
 #include "scenedesc.h"
+#include "runner.h"
 #include "scenestate.h"
 #include "state.h"
 #include "vokscore/vokloading.h"
@@ -113,11 +114,10 @@ int loading_drawn()
     return loading().drawn;
 }
 
-int backdrop_begin()
+int backdrop_begin(bool clearProgress)
 {
     Loading &l = loading();
-    VokInterFace &f = iface();
-    if (!f.inGame)
+    if (clearProgress)
         l.drawn = 0;
     backdrop_end(0);
     VokScene *desc = backdrop_screen();
@@ -129,10 +129,6 @@ int backdrop_begin()
     l.backdrop = desc;
     MnuBuildScene();
     MnuPaintScreen(desc, 1);
-    VokSession *s = &desc->sessions[0];
-    if (f.inGame && f.screenPix && s->pix)
-        CopyRectangle(f.screenPix, 0, 0, s->pix, 0, 0, std::min<int>(s->pix->width, f.screenPix->width),
-                      std::min<int>(s->pix->height, f.screenPix->height));
     return 1;
 }
 
@@ -199,3 +195,26 @@ VOK_EXPORT int FadeInGame(void *)
 {
     return backdrop_end(0);
 }
+
+namespace {
+
+// The screen runner builds the backdrop under every game screen and leaves it up for a game that loads.
+struct Hooks {
+    Hooks()
+    {
+        RunnerHooks &h = runner_hooks();
+        h.backdropBegin = [](bool clearProgress) { return backdrop_begin(clearProgress) != 0; };
+        h.backdropPicture = []() -> br_pixelmap * {
+            VokScene *b = backdrop_scene();
+            return b && b->sessionCount > 0 ? b->sessions[0].pix : nullptr;
+        };
+        h.backdropLoading = [](VokScene *gameScreen) {
+            bool shown = gameScreen && gameScreen->sessionCount > 0;
+            loading_compose(shown ? gameScreen->sessions[0].pix : nullptr);
+            UpdateLoadingProgressBar(1);
+        };
+        h.backdropEnd = [] { backdrop_end(0); };
+    }
+} g_hooks;
+
+}  // namespace

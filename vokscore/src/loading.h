@@ -10,9 +10,9 @@ namespace vok {
 constexpr int kLoadingTiles = 132;
 void tile_position(int index, int *x, int *y);
 
-// Ends a backdrop still up, then starts the backdrop over screenPix and draws it once (with the bar
-// count cleared unless a game runs). 1 when it is up.
-int backdrop_begin();
+// Ends a backdrop still up, then starts the backdrop over screenPix and draws it once (the bar's
+// count cleared when asked: no game runs). 1 when it is up.
+int backdrop_begin(bool clearProgress);
 // Ends the backdrop when it is the current scene (KillCurScene with `keep`); 0 otherwise.
 int backdrop_end(int keep);
 // The backdrop while it runs, else NULL.

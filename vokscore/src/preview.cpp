@@ -10,6 +10,7 @@
 
 #include "brondel/brpixmap.h"
 #include "pannix/pannix.h"
+#include "runner.h"
 #include "scenedesc.h"
 #include "scenestate.h"
 #include "state.h"
@@ -47,7 +48,6 @@ struct Preview {
     VokSession *buttons = nullptr;
     bool producer = false;
     bool waitingFirst = false;
-    bool choiceMade = false;
     bool fullRedraw = false;
     bool framesStarted = false;
     int frameCounter = 0;
@@ -129,11 +129,6 @@ void preview_join()
     join(preview().abandoned);
 }
 
-void preview_choice_made()
-{
-    preview().choiceMade = true;
-}
-
 void preview_full_redraw()
 {
     preview().fullRedraw = true;
@@ -148,7 +143,8 @@ VOK_EXPORT int VokPreviewInit(VokSession *session)
     VokInterFace &f = iface();
     Preview &p = preview();
     VokImgFlagsClear(&f, VOK_IMG_STOP | VOK_IMG_MOUSE | VOK_IMG_WANTED);
-    p.choiceMade = p.fullRedraw = p.framesStarted = false;
+    p.fullRedraw = p.framesStarted = false;
+    runner().choiceMade = false;
     p.frameCounter = 0;
     p.backdrop = session;
     p.buttons = nullptr;
@@ -270,7 +266,7 @@ VOK_EXPORT int VokPreviewFrame(VokSessionProc *)
         b->state |= VOK_SST_FULL;
         if (p.buttons)
             p.buttons->flags &= ~kSessionHeld;
-    } else if (!p.choiceMade) {
+    } else if (!runner().choiceMade) {
         if (p.fullRedraw) {
             rect.width = rect.height = 0;
             p.fullRedraw = false;

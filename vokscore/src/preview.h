@@ -5,8 +5,6 @@ namespace vok {
 
 // Joins a producer that missed its stop (before the next one starts and when the interface closes).
 void preview_join();
-// The user chose a button of the results screen: the preview stops redrawing.
-void preview_choice_made();
 // The next picture redraws the whole backdrop (after the results animation).
 void preview_full_redraw();
 
