@@ -449,9 +449,10 @@ VOK_EXPORT int InitSession(VokScene *scene, VokSession *s, int index)
     s->backgroundShared = 0;
     if (s->fontFile) {
         PXFONTSET *chain = PxLoadFontset(VokMakeDataPath(s->fontFile), BR_PMT_RGB_565, e.fonts);
-        if (!chain)
+        if (!chain && !g_placeholders)
             return 0;
-        e.fonts = chain;
+        if (chain)
+            e.fonts = chain;  // the screen viewer goes on without a missing font
     }
     s->blitter = blitter_for(s->flags);
     int w = s->width, h = s->height;
