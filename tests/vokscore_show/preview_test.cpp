@@ -39,7 +39,6 @@ session 3
     picture "green"
 )";
 
-std::atomic<bool> g_quit{false};
 std::atomic<int> g_pictures{0};
 std::atomic<uint16_t> g_colour{0};
 
@@ -69,11 +68,11 @@ void good_producer(void *)
     VokImgFlagsClear(face, VOK_IMG_STOP);
 }
 
-// Never looks at the stop bit.
+// Never looks at the stop bit; blocks without moving the clock until the test lets it go.
+HANDLE g_release = nullptr;
 void deaf_producer(void *)
 {
-    while (!g_quit.load())
-        Sleep(10);
+    WaitForSingleObject(g_release, INFINITE);
 }
 
 class PreviewTest : public vstest::SceneTest {
@@ -90,16 +89,17 @@ protected:
         face->screenPix = screen;
         face->gameId = VOK_GAME_VARNEL;
         VokImgFlagsStore(face, 0);
-        g_quit = false;
+        g_release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
         g_pictures = 0;
         g_colour = 0;
     }
     void TearDown() override
     {
-        g_quit = true;
+        SetEvent(g_release);
         while (VokGetCurScene())
             KillCurScene(0);
         vok::preview_join();
+        CloseHandle(g_release);
         face->screenPix = nullptr;
         face->imgThreadProc = nullptr;
         face->imgFrameList = nullptr;
@@ -183,7 +183,7 @@ TEST_F(PreviewTest, AProducerThatNeverStopsIsAbandonedAfterASecondAndJoinedLater
     EXPECT_EQ(face->replayProc, nullptr);
     EXPECT_EQ(face->imgRect.x + face->imgRect.y + face->imgRect.width + face->imgRect.height, 0);
     EXPECT_EQ(VokImgFlags(face), VOK_IMG_STOP);
-    g_quit = true;
+    SetEvent(g_release);
     vok::preview_join();  // returns once the thread has ended
 }
 
