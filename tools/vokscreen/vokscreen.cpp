@@ -1,6 +1,10 @@
 // vokscreen: runs an interface screen in a window, as a game module asks for it, and prints what the
 // user chose.
 //   vokscreen [options] ID    runs screen ID (0..51) through VokPopupIFScreen
+//   vokscreen [options] --msgbox TYPE TEXT
+//                             shows TEXT ("\n" breaks a line) through VokMessageBox with the
+//                             MessageBox type TYPE (0..15) and prints "answer A" (1 OK, 2 Cancel,
+//                             6 Yes, 7 No)
 // Options:
 //   --data DIR     the folder holding Data\ (default: the program's folder); missing packs and
 //                  pictures are drawn as placeholders
@@ -28,6 +32,8 @@ struct Options {
     int game = 0;
     int kind = VOK_KIND_CHALLENGE;
     int id = -1;
+    int msgType = -1;
+    std::string msgText;
 };
 
 bool number(const char *text, long low, long high, int *out)
@@ -42,7 +48,8 @@ bool number(const char *text, long low, long high, int *out)
 
 int usage()
 {
-    fprintf(stderr, "usage: vokscreen [--data DIR] [--game 0..4] [--kind 100|101] ID\n");
+    fprintf(stderr, "usage: vokscreen [--data DIR] [--game 0..4] [--kind 100|101] ID\n"
+                    "       vokscreen [--data DIR] --msgbox TYPE TEXT\n");
     return 2;
 }
 
@@ -64,6 +71,20 @@ int parse(int argc, char **argv, Options &o)
                 fprintf(stderr, "vokscreen: kind '%s' is not 100..102\n", argv[i]);
                 return 2;
             }
+        } else if (!strcmp(a, "--msgbox") && i + 2 < argc) {
+            if (!number(argv[++i], 0, 15, &o.msgType)) {
+                fprintf(stderr, "vokscreen: message type '%s' is not 0..15\n", argv[i]);
+                return 2;
+            }
+            // "\n" in the text breaks a line.
+            for (const char *t = argv[++i]; *t; t++) {
+                if (t[0] == '\\' && t[1] == 'n') {
+                    o.msgText += '\n';
+                    t++;
+                } else {
+                    o.msgText += *t;
+                }
+            }
         } else if (a[0] != '-' && o.id < 0) {
             if (!number(a, 0, VOK_SCREEN_LAST, &o.id)) {
                 fprintf(stderr, "vokscreen: screen '%s' is not 0..%d\n", a, VOK_SCREEN_LAST);
@@ -74,7 +95,7 @@ int parse(int argc, char **argv, Options &o)
             return 2;
         }
     }
-    return o.id < 0 ? usage() : 0;
+    return o.id < 0 && o.msgType < 0 ? usage() : 0;
 }
 
 void use_data_folder(const char *data)
@@ -131,6 +152,16 @@ int main(int argc, char **argv)
     br_pixelmap *screen = make_screen_picture();
     face->screenPix = screen;
     face->popupResult = 0;
+    if (o.msgType >= 0) {
+        int answer = VokMessageBox(w, unsigned(o.msgType), "%s", o.msgText.c_str());
+        printf("answer %d\n", answer);
+        face->screenPix = nullptr;
+        if (screen)
+            PxFreePix(screen);
+        VokCloseInterFace();
+        DestroyWindow(w);
+        return answer ? 0 : 1;
+    }
     int shown = VokPopupIFScreen(unsigned(o.id));
     printf("popupResult %d\nshown %d\n", face->popupResult, shown);
     face->screenPix = nullptr;
