@@ -226,3 +226,32 @@ TEST_F(Menu, IdlePassWaitsForTheLogoDeadlineAndTheNextMessage)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Menu, WindowShowsTheProgramsOwnCursor)
+{
+    openWindow();
+    HCURSOR own = LoadCursorA(app().instance, MAKEINTRESOURCEA(17));
+    ASSERT_NE(own, nullptr);
+    EXPECT_NE(LoadIconA(app().instance, MAKEINTRESOURCEA(15)), nullptr);
+    SetCursor(nullptr);
+    EXPECT_EQ(mavrel::mainWndProc(app().window, WM_SETCURSOR, WPARAM(app().window), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)), 1);
+    EXPECT_EQ(GetCursor(), own);
+
+    int w = 0, h = 0, hx = -1, hy = -1;
+    std::vector<uint32_t> px(32 * 32);
+    ASSERT_TRUE(VokGetCursorPicture(own, &w, &h, &hx, &hy, px.data(), int(px.size())));
+    EXPECT_EQ(w, 32);
+    EXPECT_EQ(h, 32);
+    EXPECT_EQ(hx, 0);
+    EXPECT_EQ(hy, 0);
+    EXPECT_EQ(px[0] >> 24, 255u) << "the tip is drawn";
+    EXPECT_EQ(px[31 * 32 + 31] >> 24, 0u) << "the corner away from the arrow is clear";
+    const uint32_t fill = px[12 * 32 + 4];
+    EXPECT_EQ(fill >> 24, 255u);
+    EXPECT_EQ(fill >> 16 & 255, 255u) << std::hex << fill;  // the warm fill, not the rim
+    EXPECT_FALSE(VokGetCursorPicture(LoadCursorA(nullptr, IDC_ARROW), &w, &h, nullptr, nullptr, nullptr, 0));
+}
+
+}  // namespace

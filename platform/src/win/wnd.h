@@ -151,6 +151,8 @@ int desktop_bits();
 void surface_dead(void* surface);     // lock held: the pump destroys it on the main thread
 bool cursor_visible();
 bool take_cursor_change();
+// The cursor handle SetCursor set last.
+void* current_cursor();
 bool take_warp(POINT& pt);
 
 // Registry of top-level windows for FindWindowA across processes.
