@@ -231,14 +231,21 @@ void cells_load_stream(FILE *f, PXSCENE *scene)
 {
     // A caller's own edit or list buffer is as large as the caller's bxMax said: a file may not raise it.
     std::vector<int32_t> caller_max(size_t(std::max(scene->cellCount, 0)));
-    for (int32_t i = 0; i < scene->cellCount; i++)
+    std::vector<int32_t> caller_type(caller_max.size());
+    for (int32_t i = 0; i < scene->cellCount; i++) {
         caller_max[size_t(i)] = scene->cells[i].bxMax;
+        caller_type[size_t(i)] = scene->cells[i].type;
+    }
     read_cells(f, scene);
     for (int32_t i = 0; i < scene->cellCount; i++) {
         PXCELLA *c = &scene->cells[i];
         if (c->type >= AKTYPE_CHECKBOX && c->type <= AKTYPE_LISTBOX && c->file != nullptr &&
             (c->owned & kOwnFile) == 0)
             c->bxMax = std::min(c->bxMax, caller_max[size_t(i)]);
+        // Made an edit box by the file: the caller's string (a picture name) is no buffer to edit.
+        if (c->type == AKTYPE_EDITBOX && caller_type[size_t(i)] != AKTYPE_EDITBOX && c->file != nullptr &&
+            (c->owned & kOwnFile) == 0)
+            c->flags |= CF_DISABLED;
     }
     // A buffer the file gave a control may be edited at once in a running scene (bxMax may come on a
     // later line than the text): it must hold bxMax bytes before any key reaches it.
@@ -378,6 +385,10 @@ VOK_EXPORT int LoadCellParams(const char *file, PXSCENE *scene)
         return px::set_error("LoadCellParams: cannot open '%s'", file), -1;
     px::cells_load_stream(f, scene);
     fclose(f);
+    // A running scene sets its cells up again before the next frame draws them as the file says.
+    if ((scene->flags & PXS_STARTED) != 0)
+        for (int32_t i = 0; i < scene->cellCount; i++)
+            scene->cells[i].flags |= CF_REBUILD;
     return 0;
 }
 

@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "brondel/brpixmap.h"
 #include "dialog.h"
@@ -30,18 +31,49 @@ constexpr uint32_t kStateQuit = 0x80000000u;  // scene: a key asked to end a sce
 constexpr const char *kClassName = "pannixclass";
 constexpr const char *kDefaultCellFile = "cellak.cls";
 
-// Process-wide engine state: the window class, the switches and the tables a start loaded.
+constexpr uint32_t kSceneLayout = 1;      // engineFlags: this scene turned the layout-edit mode on
+constexpr uint32_t kSceneQuitPosted = 2;  // engineFlags: its window's end posted WM_QUIT
+
+// A palette, blend or shade table loaded by a start, and the running scenes that use it.
+struct HeldTable {
+    br_pixelmap *map;
+    int32_t users;
+};
+
+// Process-wide engine state: the window class, the switches and the tables starts loaded. Scenes
+// run inside one another, so a table lives while any scene uses it and the library-wide pointers
+// name the newest one alive.
 struct Engine {
     bool class_registered = false;
     bool layout_mode = false;
     bool save_mode = false;
     bool first_window_done = false;
-    br_pixelmap *palette = nullptr;  // loaded by a start (the library-wide pointers name them)
-    br_pixelmap *blend = nullptr;
-    br_pixelmap *shade = nullptr;
-    int32_t renderer_type = 0;       // pixel type of the renderer a start began
+    std::vector<HeldTable> tables[3];  // palette, blend, shade; oldest first
+    std::vector<int32_t> renderers;    // pixel types running scenes asked a renderer for; newest last
+    int32_t renderer_type = 0;         // pixel type of the renderer begun for them, 0 none
 };
 Engine g_engine;
+
+// One renderer serves the newest scene that asked for one; it changes only when that type changes.
+void run_renderer_for_newest()
+{
+#ifdef PANNIX_HAVE_RENDERER
+    const int32_t type = g_engine.renderers.empty() ? 0 : g_engine.renderers.back();
+    if (type == g_engine.renderer_type)
+        return;
+    if (g_engine.renderer_type != 0)
+        BrZbEnd();
+    if (type != 0)
+        BrZbBegin(br_uint_8(type), BR_PMT_DEPTH_16);
+    g_engine.renderer_type = type;
+#endif
+}
+
+br_pixelmap **library_table(int kind)
+{
+    static br_pixelmap **const pointers[3] = {&pMsgPalette, &pMsgBlendTable, &pMsgShadeTable};
+    return pointers[kind];
+}
 
 struct UndoStep {
     int32_t position;
@@ -410,30 +442,39 @@ int setup_cell(PXSCENE *s, PXCELLA *c)
 
 // ---- scene start and end ----------------------------------------------------------------------
 
-void load_table(const char *name, br_pixelmap **loaded, br_pixelmap **library)
+void release_table(PXSCENE *s, int kind)
 {
-    if (name == nullptr)
+    br_pixelmap *pm = s->tables[kind];
+    s->tables[kind] = nullptr;
+    std::vector<HeldTable> &held = g_engine.tables[kind];
+    auto it = std::find_if(held.begin(), held.end(), [pm](const HeldTable &t) { return t.map == pm; });
+    if (pm == nullptr || it == held.end() || --it->users > 0)
         return;
-    br_pixelmap *pm = PxLoadPix(PxDataPath(name));
-    if (pm == nullptr)
-        return;
-    if (*loaded != nullptr) {
-        if (*library == *loaded)
-            *library = nullptr;
-        PxFreePix(*loaded);
-    }
-    *loaded = pm;
-    *library = pm;
+    held.erase(it);
+    br_pixelmap **library = library_table(kind);
+    if (*library == pm)
+        *library = held.empty() ? nullptr : held.back().map;
+    PxFreePix(pm);
 }
 
-void free_table(br_pixelmap **loaded, br_pixelmap **library)
+// The scene takes the named table, or shares the one the library names when that is a start's.
+void hold_table(PXSCENE *s, int kind, const char *name)
 {
-    if (*loaded == nullptr)
+    release_table(s, kind);  // held still when an end callback skipped the last end
+    std::vector<HeldTable> &held = g_engine.tables[kind];
+    br_pixelmap **library = library_table(kind);
+    br_pixelmap *pm = name != nullptr ? PxLoadPix(PxDataPath(name)) : nullptr;
+    if (pm != nullptr) {
+        held.push_back({pm, 1});
+        *library = pm;
+        s->tables[kind] = pm;
         return;
-    if (*library == *loaded)
-        *library = nullptr;
-    PxFreePix(*loaded);
-    *loaded = nullptr;
+    }
+    for (HeldTable &t : held)
+        if (t.map == *library) {
+            t.users++;
+            s->tables[kind] = t.map;
+        }
 }
 
 void end_scene(PXSCENE *s)
@@ -442,9 +483,9 @@ void end_scene(PXSCENE *s)
         return;
     if (s->endProc != nullptr && s->endProc(s) >= 0)
         return;
-    free_table(&g_engine.palette, &pMsgPalette);
-    free_table(&g_engine.blend, &pMsgBlendTable);
-    free_table(&g_engine.shade, &pMsgShadeTable);
+    if ((s->engineFlags & kSceneLayout) != 0)
+        g_engine.layout_mode = false;  // the mode ends with the scene that turned it on
+    s->engineFlags = 0;
     for (int32_t i = 0; s->cells != nullptr && i < s->cellCount; i++) {
         PXCELLA *c = &s->cells[i];
         free_cell(c);
@@ -470,13 +511,17 @@ void end_scene(PXSCENE *s)
     if (s->fontSet != nullptr)
         PxKillFontset(s->fontSet);
     s->fontSet = nullptr;
-#ifdef PANNIX_HAVE_RENDERER
-    if (s->rendererType != 0 && g_engine.renderer_type == s->rendererType) {
-        BrZbEnd();
-        g_engine.renderer_type = 0;
+    if (s->rendererType != 0) {
+        auto &held = g_engine.renderers;
+        auto it = std::find(held.rbegin(), held.rend(), s->rendererType);
+        if (it != held.rend())
+            held.erase(std::next(it).base());
+        run_renderer_for_newest();
     }
-#endif
     s->rendererType = 0;
+    // Last: the cells' pictures may name the palette.
+    for (int kind = 0; kind < 3; kind++)
+        release_table(s, kind);
     s->focus = -1;
     s->flags &= ~uint32_t(PXS_STARTED | kStateQuit);
 }
@@ -489,28 +534,24 @@ int start_scene(br_pixelmap *parent, int32_t x, int32_t y, PXSCENE *s)
     if (s->bits == 0)
         s->bits = 8;
     s->focus = -1;
+    s->engineFlags = 0;
     s->parent = parent;
     s->x = x;
     s->y = y;
     set_default_controls(s);
-    load_table(s->palette, &g_engine.palette, &pMsgPalette);
-    load_table(s->blendTable, &g_engine.blend, &pMsgBlendTable);
-    load_table(s->shadeTable, &g_engine.shade, &pMsgShadeTable);
+    const char *const table_names[3] = {s->palette, s->blendTable, s->shadeTable};
+    for (int kind = 0; kind < 3; kind++)
+        hold_table(s, kind, table_names[kind]);
     if (s->fontName != nullptr) {
         s->fontSet = PxLoadFontset(PxDataPath(s->fontName), 0, nullptr);
         if (s->fontSet == nullptr)
             return 0;
     }
 #ifdef PANNIX_HAVE_RENDERER
-    if ((s->flags & PXS_RENDERER) != 0) {
-        const int32_t type = renderer_type_of(s->bits);
-        if (g_engine.renderer_type != type) {
-            if (g_engine.renderer_type != 0)
-                BrZbEnd();
-            BrZbBegin(br_uint_8(type), BR_PMT_DEPTH_16);
-            g_engine.renderer_type = type;
-            s->rendererType = type;
-        }
+    if ((s->flags & PXS_RENDERER) != 0 && s->rendererType == 0) {
+        s->rendererType = renderer_type_of(s->bits);
+        g_engine.renderers.push_back(s->rendererType);
+        run_renderer_for_newest();
     }
 #endif
     if (parent != nullptr) {
@@ -725,7 +766,14 @@ void grab_frame(PXCELLA *c)
         stem.resize(dot);
     char name[px::kPathMax];
     snprintf(name, sizeof name, "%s%.3d.pix", stem.c_str(), c->grabCount);
-    PxSavePix(PxDataPath(name), c->grab);
+    if (PxSavePix(PxDataPath(name), c->grab) == 0) {
+        // Every later frame would fail alike: the grab stops with the reason shown.
+        g_engine.save_mode = false;
+        SetLastMsgError(PXERR_WRITE, PxDataPath(name));
+        MessageBeep(MB_ICONHAND);
+        ShowLastMsgError();
+        return;
+    }
     MessageBeep(0xFFFFFFFFu);
     if (++c->grabCount >= m->frameCount) {
         g_engine.save_mode = false;
@@ -858,6 +906,8 @@ bool held(int vk)
 
 void end_by_key(PXSCENE *s)
 {
+    if ((s->flags & PXS_STARTED) == 0)
+        return;  // the key callback ended it already
     if (s->window != nullptr)
         DestroyWindow(s->window);
     else
@@ -995,7 +1045,10 @@ bool edit_key(PXCELLA *c, WPARAM key, LPARAM lParam, bool shift, bool ctrl)
 bool layout_key(PXSCENE *s, WPARAM key, bool shift, bool ctrl)
 {
     if (key == VK_F9 && ctrl) {
-        SaveCellParams(s->cellFile != nullptr ? s->cellFile : kDefaultCellFile, s);
+        if (SaveCellParams(s->cellFile != nullptr ? s->cellFile : kDefaultCellFile, s) != 0) {
+            MessageBeep(MB_ICONHAND);
+            ShowLastMsgError();
+        }
         return true;
     }
     if (s->focus < 0)
@@ -1060,11 +1113,11 @@ VOK_EXPORT int StartPannix(br_pixelmap *parent, int32_t x, int32_t y, PXSCENE *s
 {
     if (scene == nullptr)
         return 0;
-    if (flags != 0)
-        scene->flags = flags;
     if ((scene->flags & PXS_STARTED) != 0)
         end_scene(scene);  // a second start of a running scene begins afresh
-    scene->flags |= PXS_STARTED;
+    if (flags != 0)
+        scene->flags = flags;  // after the end: new flags must not hide a running start
+    scene->flags = (scene->flags | PXS_STARTED) & ~kStateQuit;
     const int result = start_scene(parent, x, y, scene);
     if (result == 0)
         return fail_start(scene);
@@ -1093,9 +1146,15 @@ VOK_EXPORT int KillPannix(PXSCENE *scene)
 {
     if (scene == nullptr)
         return 0;
-    if (scene->window != nullptr)
-        SetWindowLongPtrA(scene->window, GWLP_USERDATA, 0);
+    HWND window = scene->window;
     scene->window = nullptr;
+    if (window != nullptr && IsWindow(window)) {
+        // Unhooked first: the window's end then neither ends the scene again nor posts WM_QUIT.
+        SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+        if (scene->dc != nullptr)
+            ReleaseDC(window, scene->dc);
+        DestroyWindow(window);
+    }
     scene->dc = nullptr;
     end_scene(scene);
     return 0;
@@ -1225,6 +1284,10 @@ VOK_EXPORT int PannixKbdHandler(PXSCENE *scene, UINT message, WPARAM wParam, LPA
     }
     if (key == VK_F12 && ctrl) {
         g_engine.layout_mode = !g_engine.layout_mode;
+        if (g_engine.layout_mode)
+            scene->engineFlags |= kSceneLayout;
+        else
+            scene->engineFlags &= ~kSceneLayout;
         return 1;
     }
     if (scene->keyProc != nullptr && scene->keyProc(scene) != 0) {
@@ -1236,6 +1299,8 @@ VOK_EXPORT int PannixKbdHandler(PXSCENE *scene, UINT message, WPARAM wParam, LPA
     if (scene->focus < 0 || scene->cells == nullptr)
         return 0;
     PXCELLA *c = &scene->cells[scene->focus];
+    if ((c->flags & CF_DISABLED) != 0 || (c->state & kStateSetUp) == 0)
+        return 0;
     switch (c->type) {
     case AKTYPE_BUTTON: {
         int32_t id = key == VK_UP ? c->up : key == VK_DOWN ? c->down : key == VK_LEFT ? c->left
@@ -1284,6 +1349,7 @@ VOK_EXPORT LRESULT CALLBACK PannixWndProc(HWND window, UINT message, WPARAM wPar
         scene->window = nullptr;
         end_scene(scene);
         PostQuitMessage(0);
+        scene->engineFlags |= kSceneQuitPosted;
         return 0;
     case WM_KEYDOWN:
     case WM_CHAR:
@@ -1314,8 +1380,10 @@ VOK_EXPORT int PannixMsgLoop(PXSCENE *scene)
     while (scene->dib != nullptr) {
         MSG msg;
         if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT)
+            if (msg.message == WM_QUIT) {
+                scene->engineFlags &= ~kSceneQuitPosted;
                 break;
+            }
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
             continue;
@@ -1326,6 +1394,12 @@ VOK_EXPORT int PannixMsgLoop(PXSCENE *scene)
             PaintMsgScreen(scene->dc, scene);
         else
             DestroyWindow(scene->window);
+    }
+    // The quit the scene's window posted was meant for this loop; a host's own loop must not see it.
+    if ((scene->engineFlags & kSceneQuitPosted) != 0) {
+        scene->engineFlags &= ~kSceneQuitPosted;
+        MSG msg;
+        PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
     }
     KillPannix(scene);
     return 1;

@@ -278,4 +278,33 @@ TEST_F(CellFile, HostilePlacesStartAndDrawWithoutOverflow)
     }
 }
 
+TEST_F(CellFile, TypeChangesNeverEditAPictureName)
+{
+    // A file that turns a picture cell into an edit box: the caller's picture name is no buffer.
+    cells = {cell(AKTYPE_BACKGR, 1, 0, 0, 0, 0, 0), cell(AKTYPE_STATIC, 2, 0, 4, 4, 0, 0)};
+    cells[1].file = const_cast<char *>("editbox");  // a picture name held in read-only memory
+    cells[1].bxMax = 100;
+    scene.cells = cells.data();
+    scene.cellCount = 2;
+    pxtest::write_text(path("edit.cls"), "Cella_nr:\t1\ntype:\tAKTYPE_EDITBOX\n");
+    ASSERT_EQ(LoadCellParams(path("edit.cls").c_str(), &scene), 0);
+    EXPECT_NE(cells[1].flags & CF_DISABLED, 0u);
+    ASSERT_EQ(start(cells), 1) << GetLastMsgError();
+    scene.focus = 1;  // even focused by hand, it takes no keys
+    for (WPARAM k : {WPARAM(VK_DELETE), WPARAM('K'), WPARAM(VK_BACK)})
+        EXPECT_EQ(PannixKbdHandler(&scene, WM_KEYDOWN, k, 0), 0);
+    EXPECT_STREQ(cells[1].file, "editbox");
+    KillPannix(&scene);
+
+    // In a running scene a border cell turned into a check box is set up as one before it is drawn.
+    cells = {cell(AKTYPE_BORDER, 1, 0, 0, 0, 20, 20), cell(AKTYPE_CHECKBOX, 2, 0, 30, 0, 20, 12)};
+    cells[1].bxMax = 3;
+    ASSERT_EQ(start(cells), 1) << GetLastMsgError();
+    pxtest::write_text(path("check.cls"), "type:\tAKTYPE_CHECKBOX\nbxMax:\t3\nbxCur:\t2\n");
+    ASSERT_EQ(LoadCellParams(path("check.cls").c_str(), &scene), 0);
+    ASSERT_EQ(PannixBuildScene(&scene), 1);
+    ASSERT_NE(cells[0].sub, nullptr);
+    EXPECT_EQ(dlgtest::pixel(parent, 10 + cells[0].cellX + cells[0].picX, 10 + cells[0].picY), 0x0102);
+}
+
 }  // namespace

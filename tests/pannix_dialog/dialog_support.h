@@ -10,6 +10,7 @@
 #include "pannix/pannix.h"
 #include "support.h"
 #include "vokplat/clock.h"
+#include "vokplat/msgbox.h"
 #include "vokplat/window.h"
 #include "win32/windows.h"
 
@@ -116,6 +117,14 @@ protected:
     bool quit = false;
     std::vector<int32_t> thread_keys;  // commands posted by a scene without a window
 };
+
+// The message boxes and beeps since the last reset.
+inline std::string box_log()
+{
+    std::string log(PlatMsgBoxLog(nullptr, 0) + 1, '\0');
+    log.resize(PlatMsgBoxLog(log.data(), log.size()));
+    return log;
+}
 
 inline PXCELLA cell(int32_t type, int32_t id, uint32_t flags, int32_t x, int32_t y, int32_t w, int32_t h)
 {

@@ -216,4 +216,18 @@ TEST_F(Input, LayoutEditorMovesResizesCentresAndSaves)
     EXPECT_EQ(PannixLayoutMode(), 0);
 }
 
+TEST_F(Input, LayoutSaveThatFailsIsShown)
+{
+    cells = {cell(AKTYPE_BUTTON, 1, 0, 0, 0, 10, 10)};
+    const std::string file = path("missing/edited.cls");  // a folder that does not exist
+    scene.cellFile = file.c_str();
+    ASSERT_EQ(start(cells, 10, 10, 160, 90, true), 1) << GetLastMsgError();
+    key(VK_F12, false, true);
+    PlatMsgBoxReset();
+    key(VK_F9, false, true);
+    const std::string log = dlgtest::box_log();
+    EXPECT_NE(log.find("beep type=0x10\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("caption=\"PANNIX\" text=\"SaveCellParams: cannot write"), std::string::npos) << log;
+}
+
 }  // namespace

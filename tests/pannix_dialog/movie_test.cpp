@@ -57,4 +57,26 @@ TEST_F(MovieCell, PlaysByTheClockAndPostsItsCommandAtTheEnd)
         ToggleSaveMode();
 }
 
+TEST_F(MovieCell, FailedGrabIsShownAndNotCounted)
+{
+    write_movie();
+    std::filesystem::create_directory(path("m000.pix"));  // the first frame's file cannot be written
+    cells = {cell(AKTYPE_STATIC, 1, 0, 4, 4, 0, 0)};
+    cells[0].file = const_cast<char *>("m.tmz");
+    ASSERT_EQ(start(cells, 0, 0), 1) << GetLastMsgError();
+    PlatMsgBoxReset();
+    ASSERT_EQ(ToggleSaveMode(), 1);
+    ASSERT_EQ(PannixBuildScene(&scene), 1);  // the first frame was shown at the start
+    PlatAdvanceClock(40);
+    ASSERT_EQ(PannixBuildScene(&scene), 1);
+    const std::string log = dlgtest::box_log();
+    EXPECT_EQ(log.find("beep type=0xffffffff"), std::string::npos) << log;
+    EXPECT_NE(log.find("beep type=0x10\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("caption=\"PANNIX\""), std::string::npos) << log;
+    EXPECT_NE(log.find("m000.pix"), std::string::npos) << log;
+    EXPECT_EQ(cells[0].grabCount, 0);
+    EXPECT_EQ(ToggleSaveMode(), 1);  // the failure turned the grab off
+    ToggleSaveMode();
+}
+
 }  // namespace

@@ -72,6 +72,8 @@ TEST_F(Screen, MessageLoopRunsUntilTheSceneEnds)
     EXPECT_EQ(scene.flags & PXS_STARTED, 0u);
     EXPECT_EQ(scene.window, nullptr);
     EXPECT_EQ(scene.pix, nullptr);
+    drain();
+    EXPECT_FALSE(quit);  // the loop took the quit its window posted: a host's loop goes on
 }
 
 }  // namespace

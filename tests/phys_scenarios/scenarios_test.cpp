@@ -24,6 +24,7 @@ struct Trace {
     bool sawPositiveVx[2] = {false, false};
     float maxSpeed = 0;
     float minX = 1e9f;  // of the first ball
+    unsigned motions = 0;  // bit per motion state the first ball was in after a step
 };
 
 class Scenario : public World {
@@ -51,8 +52,10 @@ protected:
                     t.sawNegativeVx[i] |= v.x < -0.1f;
                     t.sawPositiveVx[i] |= v.x > 0.1f;
                     t.maxSpeed = fmaxf(t.maxSpeed, static_cast<float>(v.Length()));
-                    if (i == 0)
+                    if (i == 0) {
                         t.minX = fminf(t.minX, o->position.x);
+                        t.motions |= 1u << static_cast<const PhBall *>(o)->motion;
+                    }
                     EXPECT_TRUE(std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z)) << "step " << k;
                 }
         }
@@ -132,6 +135,43 @@ TEST_F(Fields, RollsDownSlope)
     EXPECT_GT(traces[0].maxSpeed, 1.6f);  // gravity along the slope sped it up
 }
 
+TEST_F(Fields, BombRollsOverCrestDownSlopeIntoGoal)
+{
+    // Leaving the raised tile the bomb rolls over the slope's crest instead of flying onto it, down
+    // the slope, across the floor and into the goal, in one piece.
+    floor(5, 1);
+    field->elements[0]->io->type = TY_T_CEL;  // (0, 0, 0)
+    add(3, 1, 0, TY_T_SIMA);
+    add(2, 1, 0, TY_T_LEJTO, 0);  // falls towards -x
+    TrElem *b = ball(3, 2, 0, TY_G_BOMBA, 1);
+    field->ballsNeeded = 1;
+    twice();
+    EXPECT_EQ(ends(b), EF_ENTERED | EF_SUNK);
+    const unsigned seen = traces[0].motions;
+    EXPECT_TRUE(seen & (1u << MT_LEGORDUL)) << seen;
+    EXPECT_TRUE(seen & (1u << MT_EVEL)) << seen;
+    EXPECT_FALSE(seen & (1u << MT_SZE)) << seen;  // it never flew
+}
+
+TEST_F(Fields, BombRollsUpSlopeOverCrestIntoRaisedGoal)
+{
+    // Down one slope for speed, across the floor, up the other and over its crest onto the raised
+    // tile beyond and into the goal after it, without leaving the surface.
+    floor(8, 1);
+    add(7, 1, 0, TY_T_SIMA);
+    add(6, 1, 0, TY_T_LEJTO, 0);  // falls towards -x
+    add(2, 1, 0, TY_T_LEJTO, 2);  // falls towards +x
+    add(1, 1, 0, TY_T_SIMA);
+    add(0, 1, 0, TY_T_CEL);
+    TrElem *b = ball(7, 2, 0, TY_G_BOMBA, 1);
+    field->ballsNeeded = 1;
+    twice();
+    EXPECT_EQ(ends(b), EF_ENTERED | EF_SUNK);
+    const unsigned seen = traces[0].motions;
+    EXPECT_TRUE(seen & (1u << MT_FOLGORDUL)) << seen;
+    EXPECT_FALSE(seen & (1u << MT_SZE)) << seen;
+}
+
 TEST_F(Fields, BouncesOffFieldWall)
 {
     floor(3, 1);
@@ -201,6 +241,34 @@ TEST_F(Fields, BallsSettleAgainstEachOther)
     float gap = 0;
     twice([&] { gap = static_cast<float>((live(a)->position - live(b)->position).Length()); });
     EXPECT_GT(gap, 0.6f);  // not sunk into each other
+}
+
+TEST_F(Fields, BallsComeToRestTogetherInDip)
+{
+    // A dip between two slopes: a ball rolls down into a still one at the bottom; they knock about
+    // and end at rest in the dip, one leaning on the other, touching but not sunk into each other.
+    floor(5, 1);
+    add(0, 1, 0, TY_T_SIMA);
+    add(1, 1, 0, TY_T_LEJTO, 2);  // falls towards +x
+    add(3, 1, 0, TY_T_LEJTO, 0);  // falls towards -x
+    add(4, 1, 0, TY_T_SIMA);
+    TrElem *a = ball(4, 2, 0, TY_G_GUMI, 1);
+    TrElem *b = ball(2, 1, 0, TY_G_FEM, TR_DIR_UNSET);
+    float gap = 0, ax = 0, bx = 0, speed = 1;
+    twice([&] {
+        gap = static_cast<float>((live(a)->position - live(b)->position).Length());
+        ax = live(a)->position.x;
+        bx = live(b)->position.x;
+        speed = static_cast<float>(live(a)->velocity.Length() + live(b)->velocity.Length());
+    });
+    EXPECT_EQ(ends(a) | ends(b), 0u);
+    EXPECT_GT(gap, 0.6f);
+    EXPECT_LT(gap, 0.7f);
+    for (float x : {ax, bx}) {
+        EXPECT_GT(x, 1.0f);
+        EXPECT_LT(x, 4.0f);
+    }
+    EXPECT_EQ(speed, 0.0f);
 }
 
 TEST_F(Fields, SimrunPrintsSolvedForGoalField)

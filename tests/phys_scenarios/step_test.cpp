@@ -96,6 +96,108 @@ TEST_F(World, StuckAfterFourMeetingsAndFarOffsetsIgnored)
         EXPECT_EQ(n.object, nullptr);
 }
 
+TEST_F(World, DeletedPieceLeavesNoNeighbourEntry)
+{
+    // The ball met the tile beside it often enough to remember it; the tile is then destroyed and the
+    // world steps on (under ASan no stale piece may be reached).
+    floor(3, 1);
+    TrElem *t = add(2, 1, 0, TY_T_SIMA);
+    TrElem *e = add(1, 1, 0, TY_G_FEM, 3);
+    Phys_Build(field);
+    PhBall &b = *obj<PhBall>(e);
+    PhElem *tile = obj(t);
+    PhContact rec{0, tile, FV3(0, 0, 0), FV3(0, 0, 0), 0, 0, 0};
+    for (int k = 0; k < 3; k++)
+        Env_Stuck(b, &rec, 1);
+    auto remembers = [&](const PhElem *o) {
+        for (const PhNeighbour &n : b.around)
+            if (n.object == o)
+                return true;
+        return false;
+    };
+    ASSERT_TRUE(remembers(tile));
+    destroy(tile);
+    EXPECT_FALSE(remembers(tile));
+    for (int k = 0; k < 40; k++)
+        Phys_Step(field, k * 25);
+    EXPECT_EQ(e->io->flags & EF_DESTROYED, 0u);
+}
+
+TEST_F(World, BallListedOnSlopeFindsItAheadOfCellBorder)
+{
+    // A ball lifted 0.03 off its slope near the foot: the probe a little lower finds the slope again
+    // only for a ball listed on it and moving towards the border.
+    floor(4, 1);
+    TrElem *s = add(2, 1, 0, TY_T_LEJTO, 0);  // foot at x = 2, crest at x = 3
+    TrElem *e = add(0, 1, 0, TY_G_FEM, TR_DIR_UNSET);
+    Phys_Build(field);
+    PhBall &b = *obj<PhBall>(e);
+    PhSlope *slope = obj<PhSlope>(s);
+    struct Case {
+        bool listed;
+        float vx;
+        bool found;
+    } cases[] = {
+        {true, -1.0f, true},    // listed, towards the foot
+        {false, -1.0f, false},  // not listed
+        {true, 1.0f, false},    // listed, moving away from the border
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.listed << " " << c.vx);
+        const float rest = 0.55f * 0.15f + b.radius * sqrtf(1 + 0.55f * 0.55f);
+        b.position = FV3(2.15f, rest + 0.03f, 0.5f);
+        b.velocity = FV3(c.vx, 0, 0);
+        b.motion = b.prevMotion = MT_EVEL;
+        b.currentTime = 0;
+        b.UpdateCell();
+        b.support = b.prevSupport = slope;
+        if (b.slope != nullptr)
+            PhList_Remove(b.slope->ballsOn, &b, &PhBall::nextOnSlope);
+        b.slope = nullptr;
+        if (c.listed) {
+            b.slope = slope;
+            PhList_Push(slope->ballsOn, &b, &PhBall::nextOnSlope);
+        }
+        PhBall_Step(b, field, 25);
+        EXPECT_EQ(b.support == slope, c.found);
+    }
+}
+
+TEST_F(World, CornerWallEdgeBounceIsTheSameFromEitherResponse)
+{
+    // Against a corner's wall edge only the horizontal velocity turns: fully back (e = 1), or by the
+    // squared restitution for a ball a magnet pulls; the vertical part and the impact count are
+    // the same whichever response runs it.
+    floor(3, 1);
+    TrElem *ce = add(1, 1, 0, TY_T_SAROK, 0);
+    TrElem *e = add(0, 1, 0, TY_G_FEM, TR_DIR_UNSET);
+    Phys_Build(field);
+    PhBall &b = *obj<PhBall>(e);
+    PhElem *corner = obj(ce);
+    const FV3 up = corner->up;
+    const float rest = b.Material().restitution;
+    for (int attracted = 0; attracted < 2; attracted++)
+        for (int viaEnv = 0; viaEnv < 2; viaEnv++) {
+            SCOPED_TRACE(testing::Message() << attracted << " " << viaEnv);
+            PhysCounters = {};
+            const FV3 v = -up + FV3(0, 0.3f, 0);
+            wtest::moving(b, FV3(1.2f, 0.4f, 0.2f), v, 0, MT_SZE);
+            b.attracted = attracted;
+            const FV3 c = -up * 0.3f;
+            if (viaEnv)
+                EXPECT_EQ(Env_Bounce(b, corner, c, 0, 7), 0);
+            else
+                PhBall_Bounce(b, corner, c, 0, 7, 0, 1.0f);
+            const float k = attracted ? rest * rest : 1.0f;
+            const FV3 want = FV3(0, 0.3f, 0) + up * k;
+            EXPECT_NEAR(b.velocity.x, want.x, 1e-5f);
+            EXPECT_NEAR(b.velocity.y, want.y, 1e-5f);
+            EXPECT_NEAR(b.velocity.z, want.z, 1e-5f);
+            EXPECT_EQ(PhysCounters.fem, 2);
+        }
+    b.attracted = 0;
+}
+
 TEST_F(World, PushOutMovesTouchingBallAlongItsTravel)
 {
     floor(4, 1);

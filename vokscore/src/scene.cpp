@@ -357,6 +357,18 @@ LRESULT CALLBACK own_window_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 
 using namespace vok;
 
+void vok::place_cursor_on_focus()
+{
+    SceneEngine &e = engine();
+    VokSession *fs = e.focusSession;
+    if (general().cursorToFocus && fs && fs->focused && e.running && e.running->drawWnd) {
+        VokRect r = fs->focused->drawnRect;
+        POINT p{fs->place.x + r.x + r.width / 2, fs->place.y + r.y + r.height / 2};
+        ClientToScreen(e.running->drawWnd, &p);
+        SetCursorPos(p.x, p.y);
+    }
+}
+
 VOK_EXPORT VokScene *VokGetCurScene(void)
 {
     return engine().running;
@@ -551,6 +563,7 @@ VOK_EXPORT int KillCurScene(int keepScene)
         // A page switch still waiting named a session of the scene that ended.
         e.pendingSwitch = false;
         e.pendingPage = nullptr;
+        e.alive = false;
     }
     e.ending = false;
     return 0;
@@ -564,9 +577,13 @@ VOK_EXPORT int RunCurScene(void)
         return 0;
     e.abort = false;
     e.runningFlag = true;
+    // Screens may be asked for while this loop pumps; the runner that built this one gets its
+    // value back when the loop ends.
+    bool mayStart = e.mayStart;
+    e.mayStart = true;
     int result = 0;
     MSG msg;
-    while (e.runningFlag && !e.abort && e.running == scene) {
+    while (e.runningFlag && !e.abort && !e.alive && e.running == scene) {
         if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_QUIT) {
                 PostQuitMessage(int(msg.wParam));
@@ -583,6 +600,7 @@ VOK_EXPORT int RunCurScene(void)
         }
     }
     e.runningFlag = false;
+    e.mayStart = mayStart;
     return result;
 }
 
@@ -590,14 +608,7 @@ VOK_EXPORT int InitAndRunScene(VokScene *scene)
 {
     int ok = InitScene(scene, 0);
     if (ok) {
-        SceneEngine &e = engine();
-        VokSession *fs = e.focusSession;
-        if (general().cursorToFocus && fs && fs->focused && e.running && e.running->drawWnd) {
-            VokRect r = fs->focused->drawnRect;
-            POINT p{fs->place.x + r.x + r.width / 2, fs->place.y + r.y + r.height / 2};
-            ClientToScreen(e.running->drawWnd, &p);
-            SetCursorPos(p.x, p.y);
-        }
+        place_cursor_on_focus();
         RunCurScene();
     } else {
         ShowLastMsgError();

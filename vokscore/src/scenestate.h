@@ -17,6 +17,10 @@ struct SceneEngine {
     bool busy = false;         // a build or paint is under way: mouse and keys wait
     bool runningFlag = false;
     bool abort = false;
+    // No screen is being built or torn down: true while a run loop pumps and outside any screen.
+    bool mayStart = true;
+    // Latched by VokIsAnyPopupAlive: the running scene's loop ends at its next pass.
+    bool alive = false;
     PXFONTSET *fonts = nullptr; // the running scene's font chain
     VokSession *page = nullptr;
     VokSession *focusSession = nullptr;
@@ -47,6 +51,9 @@ struct SceneEngine {
 SceneEngine &engine();
 // The window scenes run over and media objects report to: the owner window, else the first window.
 HWND popup_window();
+
+// Puts the mouse cursor on the centre of the focus session's focused ikon when the settings ask for it.
+void place_cursor_on_focus();
 
 // Timer ids of the auto-repeat.
 constexpr UINT_PTR kTimerArm = 0x5601;

@@ -164,6 +164,8 @@ typedef struct PXSCENE {
     /* Private to the engine. */
     PXCONTROL controls[3];   /* the library's defaults, used where a control record is none */
     int32_t rendererType;    /* pixel type of a renderer the start began, 0 none */
+    br_pixelmap *tables[3];  /* palette, blend and shade tables the scene holds (loaded or in use) */
+    uint32_t engineFlags;    /* bit 0: the scene turned the layout-edit mode on */
 } PXSCENE;
 
 PANNIX_API int StartPannix(br_pixelmap *parent, int32_t x, int32_t y, PXSCENE *scene, uint32_t flags);

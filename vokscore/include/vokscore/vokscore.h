@@ -9,5 +9,6 @@
 #include "vokscore/voksound.h"
 #include "vokscore/vokmedia.h"
 #include "vokscore/vokscene.h"
+#include "vokscore/vokpopup.h"
 
 #endif

@@ -322,20 +322,8 @@ void PhBall_Bounce(PhBall &ball, PhElem *piece, const FV3 &c, float t, int code,
     } else {
         const PhyMaterial &m = ball.Material();
         FV3 newN, newT;
-        if (isCorner && in(code, {1, 7, 10}) && ball.velocity.Dot(piece->up) < 0) {
-            // Against a corner's wall edge the bounce stays in the horizontal plane.
-            FV3 mh(-c.x, 0, -c.z);
-            if (mh.Length() > 0)
-                mh.Normalise();
-            const FV3 vh(ball.velocity.x, 0, ball.velocity.z);
-            const FV3 hN = mh * static_cast<float>(mh.Dot(vh));
-            const FV3 hT = vh - hN;
-            float e = ball.attracted ? m.restitution * m.restitution : 1.0f;
-            e *= f;
-            if (speed < PhyParams.slowBounceSpeed)
-                e *= PhyParams.slowBounceFactor;
-            ball.velocity = FV3(0, ball.velocity.y, 0) - hN * e + hT * e;
-            PhBall_ImpactSound(ball, piece, hN * -e - hN);
+        if (PhBall_MeetsCornerEdge(ball, piece, code)) {
+            PhBall_CornerEdgeBounce(ball, piece, c, f);
         } else {
             float e = m.restitution;
             if (n.x == 0 && n.z == 0)
@@ -369,6 +357,31 @@ void PhBall_Bounce(PhBall &ball, PhElem *piece, const FV3 &c, float t, int code,
         Env_PlaceOnSupport(ball, piece, ball.position, full, 1);
     }
     ball.UpdateCell();
+}
+
+bool PhBall_MeetsCornerEdge(const PhBall &ball, const PhElem *piece, int code)
+{
+    return piece != nullptr && piece->cls == PHC_CORNER && in(code, {1, 7, 10}) &&
+           ball.velocity.Dot(piece->up) < 0;
+}
+
+void PhBall_CornerEdgeBounce(PhBall &ball, const PhElem *corner, const FV3 &c, float f)
+{
+    PhScope scope;
+    // Against a corner's wall edge the bounce stays in the horizontal plane, and the bounce mode
+    // does not apply.
+    FV3 m(-c.x, 0, -c.z);
+    if (m.Length() > 0)
+        m.Normalise();
+    const FV3 vh(ball.velocity.x, 0, ball.velocity.z);
+    const FV3 hN = m * static_cast<float>(m.Dot(vh));
+    const FV3 hT = vh - hN;
+    const PhyMaterial &mat = ball.Material();
+    float e = (ball.attracted ? mat.restitution * mat.restitution : 1.0f) * f;
+    if (ball.velocity.Length() < PhyParams.slowBounceSpeed)
+        e *= PhyParams.slowBounceFactor;
+    ball.velocity = FV3(0, ball.velocity.y, 0) - hN * e + hT * e;
+    PhBall_ImpactSound(ball, corner, hN * -e - hN);
 }
 
 void PhBall_EnterGoal(PhBall &ball, PhGoal *goal)

@@ -175,17 +175,8 @@ int Env_Bounce(PhBall &ball, PhElem *object, const FV3 &c, float t, int code)
         return 1;
     }
     const PhyMaterial &m = ball.Material();
-    if (isCorner && in(code, {1, 7, 10}) && ball.velocity.Dot(object->up) < 0) {
-        FV3 h(c.x, 0, c.z);
-        if (h.Length() > 0)
-            h.Normalise();
-        const FV3 vh(ball.velocity.x, 0, ball.velocity.z);
-        const FV3 hn = h * static_cast<float>(h.Dot(vh));
-        const FV3 ht = vh - hn;
-        float e = ball.attracted ? m.restitution * m.restitution : 1.0f;
-        if (speed < PhyParams.slowBounceSpeed)
-            e *= PhyParams.slowBounceFactor;
-        ball.velocity = FV3(0, ball.velocity.y, 0) - hn * e + ht * e;
+    if (PhBall_MeetsCornerEdge(ball, object, code)) {
+        PhBall_CornerEdgeBounce(ball, object, c, 1.0f);
     } else {
         float e = m.restitution;
         if (N.y == 0)
@@ -200,8 +191,8 @@ int Env_Bounce(PhBall &ball, PhElem *object, const FV3 &c, float t, int code)
         else if (PhyParams.bounceMode == 2 && e != 0)
             nt = vt / e;
         ball.velocity = vn * -e + nt;
+        PhBall_ImpactSound(ball, object, ball.velocity - (vn + vt));
     }
-    PhBall_ImpactSound(ball, object, ball.velocity - (vn + vt));
     if (N.y == -1.0f)
         ball.support = object;
     const int last = (fabs(N.Dot(PhyDown)) > 0.5 && fabs(u.Dot(PhyDown)) > 0.5) ? 0 : 1;

@@ -115,6 +115,9 @@ PhElem::~PhElem()
                 b->neighbour = nullptr;
                 b->neighbourCount = 0;
             }
+            for (PhNeighbour &n : b->around)
+                if (n.object == this)
+                    n = PhNeighbour{nullptr, -1, 0};
         }
     }
     PhList_Remove(w.objects, this, &PhElem::nextObject);

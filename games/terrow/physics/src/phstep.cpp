@@ -12,11 +12,38 @@ PhElem *obj_at(TrPalya *field, const FV3 &p, const PhBall &ball)
     return e != nullptr ? e->physObject : nullptr;
 }
 
-// The unit normal into a slope's surface for its orientation.
-const FV3 &slope_normal(int o)
+// The key whose slope direction is the unit normal into the surface of a slope of orientation o.
+int touch_key(int o)
 {
     static const int key[4] = {3, 0, 1, 2};
-    return PhyDerived.slopeDir[key[o & 3]];
+    return key[o & 3];
+}
+
+// The unit normal into a slope's surface for its orientation.
+const FV3 &slope_normal(int o) { return PhyDerived.slopeDir[touch_key(o)]; }
+
+PhElem *slope_at(const FV3 &p, const PhBall &ball)
+{
+    TrElem *e = Phys_SlopeAtPoint(p);
+    return e != nullptr && e->physObject != &ball ? e->physObject : nullptr;
+}
+
+// A ball within 0.2 of a cell border along the axis of key k and moving towards it: the step of 0.1
+// towards that border.
+bool toward_border(const PhBall &ball, int k, FV3 *step)
+{
+    const bool alongX = (k & 1) != 0;
+    const float f = Frac(alongX ? ball.position.x : ball.position.z);
+    const float v = alongX ? ball.velocity.x : ball.velocity.z;
+    float d = 0;
+    if (f < 0.2f && v < 0)
+        d = -0.1f;
+    else if (f > 0.8f && v > 0)
+        d = 0.1f;
+    else
+        return false;
+    *step = alongX ? FV3(d, 0, 0) : FV3(0, 0, d);
+    return true;
 }
 
 // The piece under the ball, searched in a fixed order of probe points.
@@ -27,10 +54,20 @@ PhElem *find_support(PhBall &ball, TrPalya *field)
     if (PhElem *o = obj_at(field, c + FV3(0, -r, 0), ball))
         return o;
     // The touch point of a ball lying on a ramp is on its surface: probe a hair inside.
-    for (int k = 0; k < 4; k++)
-        if (TrElem *e = Phys_SlopeAtPoint(c + PhyDerived.slopeDir[k] * (r + 0.002f)))
-            if (e->physObject != nullptr && e->physObject != &ball)
-                return e->physObject;
+    for (int k = 0; k < 4; k++) {
+        const FV3 q = c + PhyDerived.slopeDir[k] * (r + 0.002f);
+        if (PhElem *s = slope_at(q, ball))
+            return s;
+        // A ball on its way over the border of its slope's cell may lift off the surface a little:
+        // look a step ahead, or a little lower.
+        FV3 step;
+        if (ball.slope != nullptr && touch_key(ball.slope->Orientation()) == k && toward_border(ball, k, &step)) {
+            if (PhElem *s = slope_at(q + step, ball))
+                return s;
+            if (PhElem *s = slope_at(q - FV3(0, 0.055f, 0), ball))
+                return s;
+        }
+    }
     if (PhElem *own = Phys_ObjAtCell(ball.cellX, ball.cellY, ball.cellZ, &ball))
         if (own->cls == PHC_SLOPE)
             return nullptr;
@@ -41,6 +78,125 @@ PhElem *find_support(PhBall &ball, TrPalya *field)
     if (o != nullptr && o->cls == PHC_GOAL && PhGoal_Accepts(*static_cast<PhGoal *>(o), ball))
         return o;
     return nullptr;
+}
+
+// v turned into the plane whose normal is up, its speed kept.
+void turn_onto(FV3 &v, const FV3 &up)
+{
+    const double speed = v.Length();
+    v -= up * static_cast<float>(v.Dot(up));
+    if (v.Length() > 0)
+        v.SetLength(static_cast<float>(speed));
+}
+
+// Gravity less its part along a slope's up vector.
+FV3 gravity_along(const FV3 &up)
+{
+    const FV3 &g = PhyDerived.gravity;
+    return g - up * static_cast<float>(g.Dot(up));
+}
+
+void list_on_slope(PhBall &ball, PhSlope *slope)
+{
+    if (ball.slope == slope)
+        return;
+    if (ball.slope != nullptr)
+        PhList_Remove(ball.slope->ballsOn, &ball, &PhBall::nextOnSlope);
+    ball.slope = slope;
+    PhList_Push(slope->ballsOn, &ball, &PhBall::nextOnSlope);
+}
+
+// A bomb that has lost its support over a slope rolls onto it instead of flying (and exploding on
+// landing): down it, or up over its crest. The slope, or none when the bomb simply loses its support.
+PhElem *bomb_slope_roll(PhBall &ball, TrPalya *field)
+{
+    PhElem *s = obj_at(field, ball.position - FV3(0, 0.55f, 0), ball);
+    if (s == nullptr || s->cls != PHC_SLOPE)
+        return nullptr;
+    const int o = s->Orientation();
+    const bool alongX = o == 0 || o == 2;
+    const FV3 &v = ball.velocity;
+    const float va = alongX ? v.x : v.z, vo = alongX ? v.z : v.x;
+    if (!(fabsf(va) > fabsf(vo)))
+        return nullptr;
+    const bool down = (o == 0 || o == 3) ? va < 0 : va > 0;
+    const bool prevSlope = ball.prevSupport != nullptr && ball.prevSupport->cls == PHC_SLOPE;
+    if (down) {
+        ball.rollingDown = 1;
+        if (!prevSlope || ball.motion == MT_LEGORDUL)
+            turn_onto(ball.velocity, s->up);
+        if (ball.motion != MT_LEGORDUL) {
+            FV3 p = ball.position;
+            Env_PlaceOnSupport(ball, s, p, 0, 1);
+            PhBall_SetMotion(ball, MT_LEGORDUL, p, ball.velocity, ball.stepStartTime, 0);
+            list_on_slope(ball, static_cast<PhSlope *>(s));
+        }
+    } else {
+        ball.rollingUp = 1;
+        if (prevSlope || ball.motion == MT_FOLGORDUL)
+            turn_onto(ball.velocity, s->up);
+        if (ball.motion != MT_FOLGORDUL)
+            PhBall_SetMotion(ball, MT_FOLGORDUL, ball.position, ball.velocity, ball.stepStartTime, 0);
+    }
+    return s;
+}
+
+// A bomb going down over a slope's crest stays seated on it and moves round it: turned onto the ramp
+// plane at once it would cut into the crest (and the piece it leaves) and strike it.
+void roll_over_crest(PhBall &ball, PhElem *slope)
+{
+    Env_PlaceOnSupport(ball, slope, ball.position, 0, 1);
+    const FV3 &p = ball.position, &lo = slope->boxLow, &hi = slope->boxHigh;
+    const int o = slope->Orientation();
+    const FV3 crest = o == 0 ? FV3(hi.x, hi.y, p.z)
+                    : o == 1 ? FV3(p.x, hi.y, lo.z)
+                    : o == 2 ? FV3(lo.x, hi.y, p.z)
+                             : FV3(p.x, hi.y, hi.z);
+    FV3 e = p - crest;
+    if (!(e.Length() > 0) || e.Length() > ball.radius * 1.001) {
+        ball.acceleration = gravity_along(slope->up);  // already clear of the crest
+        return;
+    }
+    e.Normalise();
+    turn_onto(ball.velocity, e);
+    ball.acceleration = gravity_along(e);
+}
+
+// A bomb rolling off its support's edge (state 6 or 7) whose support no longer carries it: down, it
+// goes to state 2 once the slope is under it; up over the crest it lands on the piece beyond in
+// state 1. Meanwhile it rolls on with gravity along the slope. False when it flies instead.
+bool slope_roll_goes_on(PhBall &ball, TrPalya *field, PhElem *rollSlope)
+{
+    const float r = ball.radius;
+    if (ball.motion == MT_LEGORDUL && rollSlope != nullptr) {
+        PhElem *on = slope_at(ball.position - rollSlope->up * (1.1f * r), ball);
+        if (on == nullptr) {
+            roll_over_crest(ball, rollSlope);
+            return true;
+        }
+        ball.prevSupport = ball.support;
+        ball.support = on;
+        list_on_slope(ball, static_cast<PhSlope *>(on));
+        PhBall_SetMotion(ball, MT_EVEL, ball.position, ball.velocity, ball.stepStartTime, 0);
+        ball.acceleration = gravity_along(on->up);
+        return true;
+    }
+    if (ball.motion != MT_FOLGORDUL)
+        return false;
+    PhElem *under = obj_at(field, ball.position - FV3(0, 0.55f, 0), ball);
+    if (under == nullptr)
+        return false;
+    if (under->cls == PHC_SLOPE) {
+        ball.acceleration = gravity_along(under->up);
+        return true;
+    }
+    ball.prevSupport = ball.support;
+    ball.support = under;
+    Env_PlaceOnSupport(ball, under, ball.position, 1, 0);
+    PhBall_SetMotion(ball, MT_EVE, ball.position, ball.velocity, ball.stepStartTime, 1);
+    const double s = ball.velocity.Length();
+    ball.acceleration = s > 0 ? ball.velocity.Normalised() * -ball.Material().rollFriction : FV3(0, 0, 0);
+    return true;
 }
 
 bool slope_near(const PhElem *s, const PhBall &ball)
@@ -118,9 +274,14 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
 
     // Support.
     PhElem *found = find_support(ball, field);
+    PhElem *rollSlope = nullptr;
     if (found == nullptr) {
-        ball.prevSupport = ball.support;
-        ball.support = nullptr;
+        if (ball.type == TY_G_BOMBA && ball.prevSupport != nullptr)
+            rollSlope = bomb_slope_roll(ball, field);
+        if (rollSlope == nullptr) {
+            ball.prevSupport = ball.support;
+            ball.support = nullptr;
+        }
     } else {
         if (ball.prevSupport == nullptr && ball.support == nullptr) {
             // Landing: the piece answers the touch first.
@@ -154,8 +315,9 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
     }
 
     // Slope list.
+    // A bomb rolling down off its support keeps that support for now, but is on the slope's list.
     PhElem *sup = ball.support;
-    if (ball.slope != nullptr && ball.slope != sup) {
+    if (ball.slope != nullptr && ball.slope != sup && !ball.rollingDown) {
         PhList_Remove(ball.slope->ballsOn, &ball, &PhBall::nextOnSlope);
         ball.slope = nullptr;
     }
@@ -233,21 +395,31 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
         sup = ball.support;
         const FV3 &v = ball.velocity;
         const bool rollable = sup != nullptr && sup->cls == PHC_SLOPE && PhBall_OnSlope(ball, *sup, 1.0f);
+        // A bomb rolling down has left its flat support, however slowly it goes.
         const bool unusable = sup == nullptr || (fabsf(v.y) >= PhyParams.frictionVertical && !rollable) ||
-                              (sup->cls != PHC_SLOPE && sup->boxHigh.y <= ball.position.y - 1.01f * r);
+                              (sup->cls != PHC_SLOPE && sup->boxHigh.y <= ball.position.y - 1.01f * r) ||
+                              (ball.rollingDown && sup->cls != PHC_SLOPE);
         const PhyMaterial &m = ball.Material();
-        if (unusable) {
+        if (unusable && slope_roll_goes_on(ball, field, rollSlope)) {
+            // A rolling bomb's state and acceleration are set.
+        } else if (unusable) {
             ball.acceleration = PhyDerived.gravity;
+            const int settle = ball.rollingDown ? 0 : 1;
             if (sup != nullptr && slope_near(sup, ball) && v.y < 0) {
                 if (ball.motion != MT_SZEL)
-                    PhBall_SetMotion(ball, MT_SZEL, ball.position, v, ball.stepStartTime, 1);
+                    PhBall_SetMotion(ball, MT_SZEL, ball.position, v, ball.stepStartTime, settle);
             } else if (!(ball.motion == MT_ALL && ball.neighbourCount > 10)) {
                 if (ball.motion != MT_SZE)
-                    PhBall_SetMotion(ball, MT_SZE, ball.position, v, ball.stepStartTime, 1);
+                    PhBall_SetMotion(ball, MT_SZE, ball.position, v, ball.stepStartTime, settle);
             } else {
                 ball.acceleration = FV3(0, 0, 0);
             }
             ball.acceleration = ball.motion == MT_ALL ? FV3(0, 0, 0) : PhyDerived.gravity;
+        } else if (ball.motion == MT_ALL && ball.neighbourCount > 10) {
+            // At rest on a slope leaning on another ball: that ball holds it. Restarted here, it would
+            // creep a little every step into the ball it leans on until the two lay in one place.
+            ball.velocity = ball.acceleration = FV3(0, 0, 0);
+            integrate = false;
         } else {
             const float s = static_cast<float>(v.Length());
             const float stop = ball.stepLength * (s <= PhyParams.staticSpeed ? m.staticFriction : m.rollFriction);

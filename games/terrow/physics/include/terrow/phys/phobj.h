@@ -207,6 +207,10 @@ void PhBall_SetMotion(PhBall &ball, int state, const FV3 &p, const FV3 &v, float
 void PhBall_ClipToSupport(const PhBall &ball, FV3 &w);
 int PhBall_HardImpact(PhBall &ball, const FV3 &c);
 void PhBall_Bounce(PhBall &ball, PhElem *piece, const FV3 &c, float t, int code, int extraDamping, float f);
+/* True for a contact with a corner's wall edge (code 1, 7 or 10) that the ball moves into. */
+bool PhBall_MeetsCornerEdge(const PhBall &ball, const PhElem *piece, int code);
+/* The bounce off a corner's wall edge: only the horizontal velocity is turned; counts the impact. */
+void PhBall_CornerEdgeBounce(PhBall &ball, const PhElem *corner, const FV3 &c, float f);
 /* Starts the sink into `goal` (the goal link and the kept goal geometry). */
 void PhBall_EnterGoal(PhBall &ball, PhGoal *goal);
 int PhBall_Sink(PhBall &ball);

@@ -1,0 +1,142 @@
+// vokscreen: runs an interface screen in a window, as a game module asks for it, and prints what the
+// user chose.
+//   vokscreen [options] ID    runs screen ID (0..51) through VokPopupIFScreen
+// Options:
+//   --data DIR     the folder holding Data\ (default: the program's folder); missing packs and
+//                  pictures are drawn as placeholders
+//   --game N       the game (0..4) whose interface record asks (default 0)
+//   --kind K       the game kind (100 free play, 101 challenge)
+// Prints "popupResult R" and "shown 0|1"; the exit status is 0 when the screen was shown.
+// Headless (VOK_HEADLESS=1) the keys come from the input script (VOK_INPUT_SCRIPT).
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <string>
+
+#include "brondel/brpixmap.h"
+#include "pannix/pannix.h"
+#include "scenestate.h"
+#include "state.h"
+#include "vokscore/vokscore.h"
+#include "win32/windows.h"
+
+namespace {
+
+struct Options {
+    const char *data = nullptr;
+    int game = 0;
+    int kind = VOK_KIND_CHALLENGE;
+    int id = -1;
+};
+
+bool number(const char *text, long low, long high, int *out)
+{
+    char *end = nullptr;
+    long v = strtol(text, &end, 10);
+    if (!*text || *end || v < low || v > high)
+        return false;
+    *out = int(v);
+    return true;
+}
+
+int usage()
+{
+    fprintf(stderr, "usage: vokscreen [--data DIR] [--game 0..4] [--kind 100|101] ID\n");
+    return 2;
+}
+
+// Options with a value: name, range (or none for a folder), where it goes.
+int parse(int argc, char **argv, Options &o)
+{
+    for (int i = 1; i < argc; i++) {
+        const char *a = argv[i];
+        bool hasValue = i + 1 < argc;
+        if (!strcmp(a, "--data") && hasValue) {
+            o.data = argv[++i];
+        } else if (!strcmp(a, "--game") && hasValue) {
+            if (!number(argv[++i], 0, VOK_GAME_COUNT - 1, &o.game)) {
+                fprintf(stderr, "vokscreen: game '%s' is not 0..4\n", argv[i]);
+                return 2;
+            }
+        } else if (!strcmp(a, "--kind") && hasValue) {
+            if (!number(argv[++i], VOK_KIND_FREE, 102, &o.kind)) {
+                fprintf(stderr, "vokscreen: kind '%s' is not 100..102\n", argv[i]);
+                return 2;
+            }
+        } else if (a[0] != '-' && o.id < 0) {
+            if (!number(a, 0, VOK_SCREEN_LAST, &o.id)) {
+                fprintf(stderr, "vokscreen: screen '%s' is not 0..%d\n", a, VOK_SCREEN_LAST);
+                return 2;
+            }
+        } else {
+            fprintf(stderr, "vokscreen: unexpected '%s'\n", a);
+            return 2;
+        }
+    }
+    return o.id < 0 ? usage() : 0;
+}
+
+void use_data_folder(const char *data)
+{
+    std::string root = data;
+    for (char &c : root)
+        if (c == '/')
+            c = '\\';
+    if (root.empty() || root.back() != '\\')
+        root += '\\';
+    snprintf(vok::state().root, sizeof vok::state().root, "%s", root.c_str());
+}
+
+// A calm picture for the screen to sit on: a vertical blue ramp.
+br_pixelmap *make_screen_picture()
+{
+    br_pixelmap *pm = PxAllocPix(BR_PMT_RGB_565, 640, 480, nullptr, 0);
+    if (!pm)
+        return nullptr;
+    for (int y = 0; y < 480; y++) {
+        uint16_t c = uint16_t((y * 31 / 479) | ((y * 20 / 479) << 5));
+        PxFillPixRect(pm, 0, y, 640, 1, c);
+    }
+    return pm;
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    Options o;
+    if (int rc = parse(argc, argv, o))
+        return rc;
+    if (o.data)
+        use_data_folder(o.data);
+    InitVokScore("Data\\");
+    VokInterFace *face = VokGetInterFace(VOK_GAME_BASE + uint32_t(o.game));
+    face->gameKind = o.kind;
+    vok::g_placeholders = true;
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.lpszClassName = "vokscreen";
+    RegisterClassA(&wc);
+    RECT frame{0, 0, 640, 480};
+    AdjustWindowRect(&frame, WS_POPUP | WS_CAPTION, FALSE);
+    HWND w = CreateWindowExA(0, "vokscreen", "vokscreen", WS_POPUP | WS_CAPTION, 0, 0, frame.right - frame.left,
+                             frame.bottom - frame.top, nullptr, nullptr, nullptr, nullptr);
+    if (!w) {
+        fprintf(stderr, "vokscreen: no window\n");
+        return 1;
+    }
+    ShowWindow(w, SW_SHOW);
+    VokInitInterFace(w);
+    br_pixelmap *screen = make_screen_picture();
+    face->screenPix = screen;
+    face->popupResult = 0;
+    int shown = VokPopupIFScreen(unsigned(o.id));
+    printf("popupResult %d\nshown %d\n", face->popupResult, shown);
+    face->screenPix = nullptr;
+    if (screen)
+        PxFreePix(screen);
+    VokCloseInterFace();
+    DestroyWindow(w);
+    return shown ? 0 : 1;
+}

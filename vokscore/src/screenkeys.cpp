@@ -1,0 +1,256 @@
+// Commands of the interface screens: the common key handler, choosing a button, and the movies of
+// the buttons (a focused button loops its first frames, a pressed one plays its press frames).
+#include <string.h>
+
+#include <vector>
+
+#include "pannix/pannix.h"
+#include "runner.h"
+#include "scenedesc.h"
+#include "scenestate.h"
+#include "state.h"
+#include "vokscore/voksound.h"
+
+namespace vok {
+
+namespace {
+
+// Command ids of the buttons.
+constexpr int kYes = 11, kNo = 12, kOk = 23, kCancel = 24;
+// Menu sounds.
+constexpr int kSoundYes = 11, kSoundBack = 13, kSoundChoice = 9;
+// Press frames: 2..8 for a chosen button or one with both action bits, else 2..5 (end one past).
+constexpr int kPressStart = 2, kPressEnd = 9, kShortPressEnd = 6, kFocusLoopEnd = 4;
+constexpr uint32_t kChooseWaitMs = 1000, kResultsWaitMs = 500;
+
+struct ButtonMovies {
+    VokIkon *lastFocus = nullptr;
+    VokIkon *pressed = nullptr;
+};
+
+std::vector<VokSessionProc *> &movie_procs()
+{
+    static std::vector<VokSessionProc *> procs;
+    return procs;
+}
+
+ButtonMovies *movies_of(VokSessionProc *p)
+{
+    return reinterpret_cast<ButtonMovies *>(p->words[0]);
+}
+
+void show_frame(PMVMOVIE *m, int start, int end, bool loop)
+{
+    if (end > m->frameCount)
+        end = m->frameCount;
+    if (start >= end)
+        start = end - 1;
+    SetLoopFrames(m, start, end);
+    if (loop)
+        m->flags |= PMV_LOOP;
+    else
+        m->flags &= ~uint32_t(PMV_LOOP);
+    PmvSeekToLoop(m);
+    m->lastTime = timeGetTime() - m->frameTime; // due now
+}
+
+// The frame of `k`'s movie is taken and the button redrawn when a new one came.
+void advance(VokIkon *k)
+{
+    PlayMovie(k->pixMovie);
+    if (!(k->pixMovie->flags & PMV_NOFRAME))
+        k->state |= VOK_IST_REDRAW;
+}
+
+int movies_init(VokSessionProc *p)
+{
+    VokSession *s = p->session;
+    bool any = false;
+    for (int i = 0; i < s->ikonCount; i++)
+        if (s->ikons[i].pixMovie) {
+            // The painter leaves these movies to this procedure.
+            s->ikons[i].flags |= VOK_IK_KEEP;
+            show_frame(s->ikons[i].pixMovie, 0, 1, false);
+            any = true;
+        }
+    if (!any)
+        return 0;
+    p->words[0] = reinterpret_cast<intptr_t>(new ButtonMovies);
+    movie_procs().push_back(p);
+    return 1;
+}
+
+int movies_frame(VokSessionProc *p)
+{
+    ButtonMovies *b = movies_of(p);
+    VokSession *s = p->session;
+    for (int i = 0; i < s->ikonCount; i++) {
+        VokIkon *k = &s->ikons[i];
+        if (!k->pixMovie)
+            continue;
+        if (k == b->pressed) {
+            if (k->pixMovie->currentFrame < k->pixMovie->loopEnd)
+                advance(k);
+        } else if (k == s->focused) {
+            if (k != b->lastFocus)
+                show_frame(k->pixMovie, 0, kFocusLoopEnd, true);
+            advance(k);
+        } else if (k == b->lastFocus) {
+            show_frame(k->pixMovie, 0, 1, false); // put back
+            advance(k);
+        }
+    }
+    b->lastFocus = s->focused;
+    return 1;
+}
+
+void movies_end(VokSessionProc *p)
+{
+    auto &procs = movie_procs();
+    for (size_t i = 0; i < procs.size(); i++)
+        if (procs[i] == p) {
+            procs.erase(procs.begin() + long(i));
+            break;
+        }
+    delete movies_of(p);
+    p->words[0] = 0;
+}
+
+// Session routine of button sessions: adds the movie procedure when a button has a movie.
+int button_movies(VokSession *session)
+{
+    AddProcToSession(session, movies_init, movies_frame, nullptr, movies_end);
+    return 1;
+}
+
+VokSession *focus_session()
+{
+    SceneEngine &e = engine();
+    if (e.focusSession)
+        return e.focusSession;
+    if (e.page)
+        return e.page;
+    VokScene *scene = e.running;
+    for (int i = scene ? scene->sessionCount - 1 : -1; i >= 0; i--)
+        if (scene->sessions[i].focused)
+            return &scene->sessions[i];
+    return nullptr;
+}
+
+int focused_id(VokSession *s)
+{
+    return s && s->focused ? s->focused->id : 0;
+}
+
+// Repaints the running scene until `done` or `ms` have passed.
+template <typename Done>
+void wait_repainting(uint32_t ms, Done done)
+{
+    uint32_t start = timeGetTime();
+    while (!done() && timeGetTime() - start < ms) {
+        VokScene *scene = engine().running;
+        if (!scene)
+            break;
+        MnuBuildScene();
+        MnuPaintScreen(scene, 0);
+        Sleep(1);
+    }
+}
+
+struct Registered {
+    Registered()
+    {
+        add_routine("popupKeys", kRoutineKey, reinterpret_cast<void *>(&VokPopupKeyHandler));
+        add_routine("buttonMovies", kRoutineSession, reinterpret_cast<void *>(&button_movies));
+    }
+} g_registered;
+
+}  // namespace
+
+bool press_button(VokSession *session, VokIkon *ikon, bool full)
+{
+    if (!session || !ikon || !ikon->pixMovie)
+        return false;
+    for (VokSessionProc *p : movie_procs())
+        if (p->session == session) {
+            movies_of(p)->pressed = ikon;
+            show_frame(ikon->pixMovie, kPressStart, full ? kPressEnd : kShortPressEnd, false);
+            return true;
+        }
+    return false;
+}
+
+bool button_movies_running()
+{
+    for (VokSessionProc *p : movie_procs()) {
+        VokIkon *k = movies_of(p)->pressed;
+        if (k && k->pixMovie && k->pixMovie->currentFrame < k->pixMovie->loopEnd)
+            return true;
+    }
+    return false;
+}
+
+}  // namespace vok
+
+using namespace vok;
+
+VOK_EXPORT void VokChooseButton(VokSession *session, int id, int sound, int result)
+{
+    VokInterFace &f = iface();
+    f.popupResult = result;
+    IfPlaySound(sound);
+    VokScene *scene = engine().running;
+    if (press_button(session, FindIkon(session, id), true))
+        wait_repainting(kChooseWaitMs, [] { return !button_movies_running(); });
+    if (scene && scene->screenId == 24) {
+        runner().choiceMade = true;
+        wait_repainting(kResultsWaitMs, [] { return false; });
+    }
+    engine().runningFlag = false;
+}
+
+VOK_EXPORT int VokPopupKeyHandler(HWND, UINT message, WPARAM key, LPARAM)
+{
+    VokScene *scene = engine().running;
+    if (message != WM_KEYDOWN || !scene)
+        return 0;
+    if (key != VK_RETURN && key != VK_ESCAPE)
+        return 0;
+    VokSession *s = focus_session();
+    int id = key == VK_RETURN ? focused_id(s) : 0;
+    switch (scene->screenId) {
+    case 1:
+    case 8:
+        if (id == kYes)
+            VokChooseButton(s, kYes, kSoundYes, 1);
+        else
+            VokChooseButton(s, kNo, kSoundBack, 0);
+        break;
+    case 22:
+        if (id == kYes)
+            VokChooseButton(s, kYes, kSoundBack, 1);
+        else
+            VokChooseButton(s, kNo, kSoundChoice, 0);
+        break;
+    case 38:
+    case 47: case 48: case 49: case 50: case 51:
+        if (id == kYes)
+            VokChooseButton(s, kYes, kSoundYes, 11);
+        else if (id == kNo)
+            VokChooseButton(s, kNo, kSoundYes, 10);
+        else if (id == kOk)
+            VokChooseButton(s, kOk, kSoundYes, 1);
+        else
+            VokChooseButton(s, kCancel, kSoundBack, 0);
+        break;
+    case 46:
+        if (id == kYes)
+            VokChooseButton(s, kYes, kSoundYes, 11);
+        else
+            VokChooseButton(s, kNo, kSoundBack, 10);
+        break;
+    default:
+        break;
+    }
+    return 0;
+}
