@@ -69,7 +69,8 @@ int check(int argc, char **argv)
         }
         if (!seen.insert({d->table, d->entry}).second) {
             fprintf(stderr, "%s: %s %d is described twice\n", base_name(argv[i]).c_str(),
-                    d->table == vok::kTableInterface ? "screen" : "game", d->entry);
+                    d->table == vok::kTableInterface ? "screen" : d->table == vok::kTableGame ? "game" : "backdrop",
+                    d->entry);
             bad = 1;
         }
     }

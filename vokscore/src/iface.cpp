@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "pannix/pxbase.h"
+#include "preview.h"
 #include "state.h"
 #include "texts.h"
 #include "vokscore/vokpath.h"
@@ -177,6 +178,8 @@ VOK_EXPORT int VokCloseInterFace(void)
         VokReleaseDirectSound();
     if (s.soundUses > 0)
         s.soundUses--;
+    // A preview producer that missed its stop still uses the events and screenPix.
+    vok::preview_join();
     if (g_iface.imgReadyEvent != nullptr) {
         CloseHandle(g_iface.imgReadyEvent);
         g_iface.imgReadyEvent = nullptr;

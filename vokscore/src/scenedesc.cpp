@@ -610,13 +610,16 @@ std::unique_ptr<ScreenDesc> Parser::run(std::string &error)
             break;
         }
         if (!headed) {
-            if (f.text != "screen" && f.text != "game") {
-                fail("the file must start with 'screen N' or 'game N'");
+            if (f.text != "screen" && f.text != "game" && f.text != "backdrop") {
+                fail("the file must start with 'screen N', 'game N' or 'backdrop 0'");
                 break;
             }
-            d_->table = f.text == "screen" ? kTableInterface : kTableGame;
+            d_->table = f.text == "screen" ? kTableInterface : f.text == "game" ? kTableGame : kTableBackdrop;
             int32_t n;
-            if (!expect_int_range(n, 0, d_->table == kTableInterface ? VOK_INTERFACE_SCREENS - 1 : VOK_GAME_SCREENS - 1))
+            const int last = d_->table == kTableInterface ? VOK_INTERFACE_SCREENS - 1
+                             : d_->table == kTableGame    ? VOK_GAME_SCREENS - 1
+                                                          : 0;
+            if (!expect_int_range(n, 0, last))
                 break;
             d_->entry = n;
             headed = true;

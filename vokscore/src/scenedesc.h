@@ -26,7 +26,8 @@ const char *routine_name(const void *routine);
 void add_routine(const char *name, int kind, void *routine);
 
 // Which table a file fills.
-enum ScreenTable { kTableInterface = 0, kTableGame = 1 };
+// The backdrop is the one scene that stays up under the game screens and while a game loads.
+enum ScreenTable { kTableInterface = 0, kTableGame = 1, kTableBackdrop = 2 };
 
 // One parsed description: the records and everything they point to.
 struct ScreenDesc {
@@ -72,5 +73,7 @@ extern const size_t kEmbeddedScreenCount;
 bool load_screen_tables();
 // Drops the tables (tests load their own descriptions).
 void set_screen(int table, int entry, VokScene *scene);
+// The backdrop scene's description; NULL with the last-error text when none is carried.
+VokScene *backdrop_screen();
 
 }  // namespace vok

@@ -30,6 +30,7 @@ struct Tables {
     std::vector<std::unique_ptr<ScreenDesc>> descs;
     VokScene *interface[VOK_INTERFACE_SCREENS] = {};
     VokScene *game[VOK_GAME_SCREENS] = {};
+    VokScene *backdrop = nullptr;
 };
 
 Tables &tables()
@@ -79,7 +80,9 @@ bool load_screen_tables()
             OutputDebugStringA(("VokScore: " + error + "\n").c_str());
             continue;
         }
-        VokScene *&slot = d->table == kTableInterface ? t.interface[d->entry] : t.game[d->entry];
+        VokScene *&slot = d->table == kTableInterface ? t.interface[d->entry]
+                          : d->table == kTableGame    ? t.game[d->entry]
+                                                      : t.backdrop;
         if (!slot)
             slot = &d->scene;
         t.descs.push_back(std::move(d));
@@ -97,6 +100,16 @@ void set_screen(int table, int entry, VokScene *scene)
         t.interface[entry] = scene;
     if (table == kTableGame && entry >= 0 && entry < VOK_GAME_SCREENS)
         t.game[entry] = scene;
+    if (table == kTableBackdrop && entry == 0)
+        t.backdrop = scene;
+}
+
+VokScene *backdrop_screen()
+{
+    load_screen_tables();
+    if (!tables().backdrop)
+        SetLastMsgError("No screen description for the backdrop");
+    return tables().backdrop;
 }
 
 }  // namespace vok

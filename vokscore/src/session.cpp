@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "brondel/brpixmap.h"
+#include "controls.h"
 #include "pannix/pannix.h"
 #include "media_layer.h"
 #include "scenestate.h"
@@ -284,6 +285,7 @@ void free_ikon(VokIkon *k)
     k->pixMovie = k->focusPixMovie = nullptr;
     k->focusShared = 0;
     k->clip = nullptr;
+    free_control(k);
 }
 
 }  // namespace vok
@@ -640,6 +642,7 @@ VOK_EXPORT int InitSession(VokScene *scene, VokSession *s, int index)
             continue;
         }
         k->state = VOK_IST_SETUP | VOK_IST_REDRAW | keptState;
+        build_control(k);
         if (k->id && k->id == s->focusId)
             s->focused = k;
     }

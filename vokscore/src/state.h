@@ -50,4 +50,8 @@ bool sound_created();
 // Scores: the module's best ranks back to -1.
 void reset_best_ranks();
 
+// A message in the platform's box even while a screen runs (screenPix is cleared for the call and
+// put back): the framework's own screens report through it.
+int message_box_plain(HWND window, unsigned type, const char *format, ...);
+
 }  // namespace vok

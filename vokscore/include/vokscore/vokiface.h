@@ -195,5 +195,8 @@ VOK_EXPORT void VokReleaseDirectSound(void);
 /* Shows a message (printf-style) with the platform's answer codes: IDOK, IDCANCEL, IDYES, IDNO; 0
  * when the format is NULL. */
 VOK_EXPORT int VokMessageBox(HWND window, unsigned type, const char *format, ...);
+/* Notices for what this build lacks: menu sound 14 and a platform box; always 0. */
+VOK_EXPORT int NotIncluded(void);
+VOK_EXPORT int NotImplemented(void);
 
 #endif

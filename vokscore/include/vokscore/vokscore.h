@@ -9,6 +9,7 @@
 #include "vokscore/voksound.h"
 #include "vokscore/vokmedia.h"
 #include "vokscore/vokscene.h"
+#include "vokscore/vokloading.h"
 #include "vokscore/vokpopup.h"
 
 #endif
