@@ -17,6 +17,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -113,6 +114,27 @@ inline void write_menu_sounds(const fs::path &path)
         entries.emplace_back("snd" + std::to_string(i),
                              vokpack::make_wave(vokpack::tone_samples(300.0 + 40 * i, 60, 22050), 1, 22050, 16));
     write_file(path, vokpack::build_pack(entries));
+}
+
+// A picture read back with the system's readers, as the 15-bit screen shows it (converted by the same
+// blitter the program uses), in the 565 form the comparisons take.
+inline Picture as_shown(br_pixelmap *src)
+{
+    if (src == nullptr)
+        return nullptr;
+    const int w = src->width, h = src->height;
+    br_pixelmap *screen = PxAllocPix(BR_PMT_RGB_555, w, h, nullptr, 0);
+    CopyRectangle(screen, 0, 0, src, 0, 0, w, h);
+    auto px = std::make_shared<std::vector<uint16_t>>(size_t(w) * h);
+    for (int y = 0; y < h; y++)
+        memcpy(&(*px)[size_t(y) * w], static_cast<uint8_t *>(screen->pixels) + y * screen->row_bytes, size_t(w) * 2);
+    PxFreePix(screen);
+    return [px, w, h](int x, int y) -> uint16_t {
+        if (x >= w || y >= h)
+            return 0;
+        const uint16_t c = (*px)[size_t(y) * w + x];
+        return uint16_t((c >> 10 & 31) << 11 | (c >> 5 & 31) << 6 | (c & 31));
+    };
 }
 
 struct Png {
