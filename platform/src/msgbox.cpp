@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "vokplat/msgbox.h"
+#include "win/wnd.h"
 #include "win32/winmisc.h"
 
 namespace {
@@ -200,6 +201,8 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     if (!text) text = "";
     if (!caption) caption = "Error";
     const int def = default_answer(type, buttons);
+    // A box asked before the first message pump still takes the input script's answers.
+    plat::script_load();
 
     bool scripted = false;
     int asked = 0;

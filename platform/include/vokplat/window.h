@@ -32,6 +32,12 @@ PLATFORM_API BOOL VokCaptureWindowPng(HWND hwnd, const char *path);
 PLATFORM_API BOOL VokLoadInputScript(const char *path);
 PLATFORM_API BOOL VokLoadInputScriptText(const char *text);
 
+/* The picture of a cursor that a module carries (a GROUP_CURSOR or CURSOR resource) as 0xAARRGGBB
+ * pixels, top row first, alpha 0 where the mask leaves the screen; FALSE for the system cursors and
+ * for resources that do not read. With `argb` null only the size and hot spot are returned. */
+PLATFORM_API BOOL VokGetCursorPicture(HCURSOR cursor, int *w, int *h, int *hot_x, int *hot_y, uint32_t *argb,
+                                      int capacity);
+
 /* One line in the automation log (VOK_LOG). */
 PLATFORM_API void VokLog(const char *area, const char *text);
 

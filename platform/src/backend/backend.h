@@ -10,6 +10,8 @@
 
 namespace plat {
 
+struct CursorPicture;
+
 // What the backend needs to know about one top-level window.
 struct TopWindow {
     void* hwnd = nullptr;
@@ -46,6 +48,9 @@ public:
     virtual void raise(void* surface) {}
     virtual void warp_mouse(void* surface, int x, int y) {}
     virtual void show_cursor(bool show) {}
+    // The cursor to show: `picture` for a module's own cursor (`key` names it, the same key the same
+    // picture), null for the system arrow.
+    virtual void set_cursor(void* key, const CursorPicture* picture) {}
 
 };
 

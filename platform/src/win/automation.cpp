@@ -374,6 +374,8 @@ uint64_t script_next_due() {
     return g_events.empty() ? UINT64_MAX : g_events.front().due;
 }
 
+void script_load() { load_env_script(); }
+
 void script_pump() {
     load_env_script();
     for (;;) {

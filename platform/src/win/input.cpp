@@ -6,6 +6,7 @@
 #include <string>
 
 #include "clock.h"
+#include "win/cursorpic.h"
 #include "win/wnd.h"
 #include "win32/winmod.h"
 
@@ -379,6 +380,11 @@ bool cursor_visible() {
     return g_show_count >= 0 && g_cursor_handle != nullptr;
 }
 
+void* current_cursor() {
+    std::lock_guard<std::mutex> g(wlock());
+    return g_cursor_handle;
+}
+
 bool take_cursor_change() {
     std::lock_guard<std::mutex> g(wlock());
     bool c = g_cursor_changed;
@@ -496,8 +502,8 @@ HCURSOR WINAPI GetCursor(void) {
 }
 
 // Cursors and icons are handles naming a picture: the system ones (IDC_ARROW...) and those a module
-// carries as resources (which must exist, as on the real system). The backend shows the system arrow
-// for all of them.
+// carries as resources (which must exist, as on the real system). The backend draws a module's cursor
+// picture and the system arrow for the rest.
 static void* picture_handle(HINSTANCE inst, LPCSTR name, bool icon) {
     static std::map<std::string, uintptr_t> handles;
     static uintptr_t next = 0x30000;
@@ -521,12 +527,17 @@ static void* picture_handle(HINSTANCE inst, LPCSTR name, bool icon) {
     } else {
         for (const char* p = name; *p; ++p) key.push_back(static_cast<char>(toupper(static_cast<unsigned char>(*p))));
     }
-    std::lock_guard<std::mutex> g(wlock());
-    auto it = handles.find(key);
-    if (it != handles.end()) return reinterpret_cast<void*>(it->second);
-    handles[key] = next;
-    next += 4;
-    return reinterpret_cast<void*>(handles[key]);
+    void* handle = nullptr;
+    {
+        std::lock_guard<std::mutex> g(wlock());
+        auto it = handles.find(key);
+        if (it != handles.end()) return reinterpret_cast<void*>(it->second);
+        handles[key] = next;
+        next += 4;
+        handle = reinterpret_cast<void*>(handles[key]);
+    }
+    if (inst && !icon) remember_cursor_source(handle, inst, name);
+    return handle;
 }
 
 HCURSOR WINAPI LoadCursorA(HINSTANCE inst, LPCSTR name) { return static_cast<HCURSOR>(picture_handle(inst, name, false)); }

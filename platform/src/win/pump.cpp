@@ -2,6 +2,7 @@
 // turns the backend's input into messages. Other threads draw; only the main thread shows.
 #include <algorithm>
 
+#include "win/cursorpic.h"
 #include "win/wnd.h"
 
 namespace plat {
@@ -87,7 +88,12 @@ void pump() {
             log_line("present %p %dx%d #%lu", static_cast<void*>(k.hwnd), k.w, k.h, g_presents);
         }
     }
-    if (take_cursor_change()) be.show_cursor(cursor_visible());
+    if (take_cursor_change()) {
+        CursorPicture pic;
+        void* cursor = current_cursor();
+        be.set_cursor(cursor, cursor && cursor_picture(cursor, pic) ? &pic : nullptr);
+        be.show_cursor(cursor_visible());
+    }
     POINT warp;
     if (take_warp(warp)) {
         HWND top = nullptr;

@@ -135,6 +135,8 @@ POINT cursor_locked();
 // Automation: the input script's next event time (ms on the platform clock) or UINT64_MAX.
 uint64_t script_next_due();
 void script_pump();
+// Reads VOK_INPUT_SCRIPT once (its answers join the message-box queue) without running any event.
+void script_load();
 void log_line(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 void remember_frame(HWND top, const std::vector<uint32_t>& px, int w, int h);
 // The main thread takes its quit message: VOK_CAPTURE is written then (and again at exit); when it
@@ -149,6 +151,8 @@ int desktop_bits();
 void surface_dead(void* surface);     // lock held: the pump destroys it on the main thread
 bool cursor_visible();
 bool take_cursor_change();
+// The cursor handle SetCursor set last.
+void* current_cursor();
 bool take_warp(POINT& pt);
 
 // Registry of top-level windows for FindWindowA across processes.

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "backend/backend.h"
+#include "win/cursorpic.h"
 #include "win32/winuser.h"
 
 namespace plat {
@@ -232,8 +233,33 @@ public:
 
     void show_cursor(bool show) override { SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE); }
 
+    void set_cursor(void* key, const CursorPicture* pic) override {
+        SDL_Cursor* c = nullptr;
+        if (pic) {
+            auto it = cursors_.find(key);
+            if (it != cursors_.end()) {
+                c = it->second;
+            } else {
+                SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(
+                    const_cast<uint32_t*>(pic->argb.data()), pic->w, pic->h, 32, pic->w * 4, SDL_PIXELFORMAT_ARGB8888);
+                if (surface) {
+                    c = SDL_CreateColorCursor(surface, pic->hot_x, pic->hot_y);
+                    SDL_FreeSurface(surface);
+                }
+                if (c) cursors_[key] = c;
+            }
+        }
+        if (!c) {
+            if (!arrow_) arrow_ = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_ARROW);
+            c = arrow_;
+        }
+        if (c) SDL_SetCursor(c);
+    }
+
 private:
     std::map<Uint32, Surf*> surfs_;
+    std::map<void*, SDL_Cursor*> cursors_;  // module cursors by handle, kept for the process
+    SDL_Cursor* arrow_ = nullptr;
 
     Surf* find(Uint32 id) {
         auto it = surfs_.find(id);

@@ -1,0 +1,24 @@
+// A game module for the launcher tests: reports what it saw of the record, then leaves the current
+// folder and the host window's title changed, as a game does.
+#include <stdio.h>
+#include <stdlib.h>
+
+#include "vokplat/export.h"
+#include "vokscore/vokiface.h"
+#include "win32/windows.h"
+
+VOK_EXPORT int StartKelpa(void)
+{
+    VokInterFace *face = VokGetInterFace(VOK_GAME_KELPA);
+    if (const char *report = getenv("MAVREL_STUB_REPORT")) {
+        if (FILE *f = fopen(report, "a")) {
+            fprintf(f, "StartKelpa inGame=%d\n", face->inGame);
+            fclose(f);
+        }
+    }
+    if (const char *away = getenv("MAVREL_STUB_AWAY"))
+        SetCurrentDirectoryA(away);
+    if (face->hostWnd != nullptr)
+        SetWindowTextA(face->hostWnd, "Kelpa");
+    return 0;
+}
