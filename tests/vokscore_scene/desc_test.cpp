@@ -36,7 +36,9 @@ TEST_F(DescTest, CarriedFilesPassAndFillTheTables)
         auto d = vok::parse_screen(vok::kEmbeddedScreens[i].name, vok::kEmbeddedScreens[i].text,
                                    vok::kEmbeddedScreens[i].size, error);
         ASSERT_TRUE(d) << error;
-        VokScene *entry = d->table == vok::kTableInterface ? VokInterfaceScreen(d->entry) : VokGameScreen(d->entry);
+        VokScene *entry = d->table == vok::kTableInterface ? VokInterfaceScreen(d->entry)
+                          : d->table == vok::kTableGame    ? VokGameScreen(d->entry)
+                                                           : vok::backdrop_screen();
         ASSERT_NE(entry, nullptr) << vok::kEmbeddedScreens[i].name;
         EXPECT_EQ(entry->screenId, d->scene.screenId);
         EXPECT_EQ(entry->sessionCount, d->scene.sessionCount);
@@ -132,7 +134,7 @@ TEST_F(DescTest, BadFilesAreRefusedWithFileAndLine)
         const char *error;
     } cases[] = {
         {"", "t.scr:0: empty description"},
-        {"session 1\n", "t.scr:1: the file must start with 'screen N' or 'game N'"},
+        {"session 1\n", "t.scr:1: the file must start with 'screen N', 'game N' or 'backdrop 0'"},
         {"screen 67\nsession 1\n", "t.scr:1: 67 out of range 0..66"},
         {"game 6\nsession 1\n", "t.scr:1: 6 out of range 0..5"},
         {head + "  colour 3\n", "t.scr:3: unknown session field 'colour'"},
