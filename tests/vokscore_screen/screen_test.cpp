@@ -528,4 +528,78 @@ TEST_F(ScreenTest, ButtonMoviesLoopWhileFocusedAndPlayWhenChosen)
     EXPECT_EQ(frames, (std::vector<int>{2, 3, 4, 1, 2, 3, 9}));
 }
 
+// A window destroyed under a nested screen ends the screens beneath it too, at once, instead of
+// leaving them waiting for messages from a window that is gone.
+TEST_F(ScreenTest, AWindowDestroyedUnderANestedScreenEndsTheScreensBeneath)
+{
+    static HWND owner;
+    owner = CreateWindowExA(0, "scenetest", "owner", WS_POPUP, 0, 0, 640, 480, nullptr, nullptr, nullptr, nullptr);
+    face->ownerWnd = owner;
+    VokScene *outer = install(40, 33);
+    // The outer screen opens the inner one from a message and does not choose anything itself.
+    outer->windowProc = [](HWND, UINT msg, WPARAM, LPARAM) -> LRESULT {
+        if (msg == WM_USER + 6) {
+            PostMessageA(owner, WM_KEYDOWN, VK_RETURN, 0);
+            VokPopupIFScreen(36);
+        }
+        return 0;
+    };
+    install(41, 34);
+    g_onEnter = [] { DestroyWindow(owner); };
+    PostMessageA(owner, WM_USER + 6, 0, 0);
+    EXPECT_EQ(VokPopupIFScreen(35), 0);
+    EXPECT_EQ(face->popupResult, -1);
+    EXPECT_EQ(VokGetCurScene(), nullptr);
+    EXPECT_FALSE(vok::engine().abort);
+    // No idle rule had to answer a wait on the dead window.
+    MSG m;
+    EXPECT_FALSE(PeekMessageA(&m, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    face->ownerWnd = window;
+}
+
+// A pack that is missing or broken makes the question fail at once and leaves nothing behind; the
+// interface closed from inside a running screen leaves the next runs sound.
+TEST_F(ScreenTest, BrokenPacksAndAClosedInterfaceLeaveNothingBehind)
+{
+    std::string good = read("Data/sure.fpk");
+    write_pack("sure", {{"yes", solid565(60, 30, kGreen)}, {"no", solid565(60, 30, kRed)}});
+    std::string noPicture = read("Data/sure.fpk");
+    const std::pair<const char *, std::string> packs[] = {
+        {"missing", ""}, {"garbage", std::string(200, '\xff')}, {"no picture", noPicture},
+        {"header only", good.substr(0, 16)}, {"half", good.substr(0, good.size() / 2)},
+        {"short", good.substr(0, good.size() - 10)},
+    };
+    for (const auto &[name, bytes] : packs) {
+        std::filesystem::remove(path("Data/sure.fpk"));
+        if (!bytes.empty())
+            write("Data/sure.fpk", bytes);
+        face->popupResult = 77;
+        enter();
+        EXPECT_EQ(VokPopupIFScreen(22), 0) << name;
+        EXPECT_EQ(face->popupResult, 77) << name;
+        EXPECT_EQ(VokGetCurScene(), nullptr) << name;
+        EXPECT_TRUE(vok::engine().mayStart) << name;
+        drain_keys();
+    }
+    write("Data/sure.fpk", good);
+    VokInitInterFace(window);
+    install(42, 37);
+    g_onEnter = [] {
+        while (vok::state().textUses > 0 || vok::state().soundUses > 0)
+            VokCloseInterFace();
+    };
+    g_answer = 3;
+    enter();
+    EXPECT_EQ(VokPopupIFScreen(37), 1);
+    EXPECT_EQ(face->popupResult, 3);
+    for (int i = 0; i < 4; i++) {
+        escape();
+        face->popupResult = 77;
+        EXPECT_EQ(VokPopupIFScreen(22), 1) << i;
+        EXPECT_EQ(face->popupResult, 0) << i;
+    }
+    EXPECT_EQ(vok::runner().nesting, 0);
+    EXPECT_EQ(vok::runner().current, 0);
+}
+
 }  // namespace

@@ -98,6 +98,14 @@ bool counts_levels()
     return f.gameKind == VOK_KIND_FREE || (f.gameKind == VOK_KIND_CHALLENGE && is_game(kTerrow));
 }
 
+// The window of the scene now running was destroyed under a screen that ran over it: that scene has
+// to end too, or its loop would wait for messages that can no longer come.
+bool window_gone()
+{
+    VokScene *scene = engine().running;
+    return scene && scene->drawWnd && !IsWindow(scene->drawWnd);
+}
+
 int next_unsolved()
 {
     return runner_hooks().nextUnsolvedLevel ? runner_hooks().nextUnsolvedLevel() : 0;
@@ -198,7 +206,7 @@ int run_screen(int entry)
         iface().popupResult = -1;
         ok = 0;
     }
-    e.abort = false;
+    e.abort = window_gone();
     r.current = saved;
     e.mayStart = true;
     return ok;
@@ -271,6 +279,7 @@ int run_game_screen(int id)
                 h.backdropEnd();
         }
     }
+    e.abort = window_gone();
     reset_best_ranks();
     f.bestRank1 = f.bestRank2 = -1;
     f.imgThreadProc = nullptr;
