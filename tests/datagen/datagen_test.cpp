@@ -338,6 +338,15 @@ TEST_F(Tree, TextTablesLoadWithTheBuiltInTextsFirst)
         EXPECT_EQ(t->demo[3].start, 10000) << g;  // three steps, then the end
     }
     VokFreeTextFiles();
+    // The texts are Windows-1252 (one byte a letter), not UTF-8: no lead byte followed by a
+    // continuation byte, none of the bytes Windows-1252 leaves undefined.
+    for (const char *lang : {"US", "UK"})
+        for (auto &[file, text] : datagen::language_texts(lang))
+            for (size_t i = 0; i < text.size(); i++) {
+                const uint8_t c = uint8_t(text[i]), next = i + 1 < text.size() ? uint8_t(text[i + 1]) : 0;
+                EXPECT_FALSE(c >= 0xC2 && c <= 0xF4 && (next & 0xC0) == 0x80) << lang << "/" << file << " at " << i;
+                EXPECT_TRUE(c != 0x81 && c != 0x8D && c != 0x8F && c != 0x90 && c != 0x9D) << lang << "/" << file;
+            }
     // The key table has its full length of lines.
     const std::string keys_txt = datagen::key_names();
     EXPECT_EQ(std::count(keys_txt.begin(), keys_txt.end(), '\n'), vok::kKeyNameCount);
@@ -534,6 +543,33 @@ TEST(Assets, FailingRecipesStopTheRunNamingTheAsset)
         }
         EXPECT_EQ(error.rfind(r.said, 0), 0u) << error;
         EXPECT_FALSE(fs::exists(dir / "Data" / "aaa.fpk"));
+        fs::remove_all(dir);
+    }
+}
+
+// A tree that cannot be written: the run stops with the place named.
+TEST(Assets, UnwritableTreesAreReported)
+{
+    struct Case {
+        const char *blocker;  // made a file (a folder when it ends in '/') before the run
+        const char *said;
+    } cases[] = {
+        {"Data", "cannot make the folder "},
+        {"Data/browser.fpk/", "cannot write "},
+    };
+    for (const Case &c : cases) {
+        const fs::path dir = scratch("unwritable");
+        const std::string blocker = c.blocker;
+        fs::create_directories(dir / fs::path(blocker).parent_path());
+        if (blocker.back() == '/')
+            fs::create_directories(dir / blocker);
+        else
+            std::ofstream(dir / blocker) << "x";
+        datagen::Generator g(dir.string());
+        std::string error;
+        EXPECT_FALSE(g.run(error)) << c.blocker;
+        EXPECT_EQ(error.rfind(c.said, 0), 0u) << error;
+        EXPECT_NE(error.find((dir / "Data").string()), std::string::npos) << error;
         fs::remove_all(dir);
     }
 }

@@ -43,6 +43,17 @@ std::string extension(const std::string &name)
     return dot == std::string::npos || (cut != std::string::npos && dot < cut) ? "" : lower(name.substr(dot));
 }
 
+// The folder a file goes into, made when missing; a folder that cannot be made is the error, not the
+// file written into it afterwards.
+bool make_folder(const std::filesystem::path &folder, std::string &error)
+{
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (ec)
+        error = "cannot make the folder " + folder.string() + ": " + ec.message();
+    return !ec;
+}
+
 // A name as a relative host path: "\" between folders becomes "/".
 std::string host(std::string name)
 {
@@ -294,9 +305,7 @@ std::vector<Asset> code_assets()
 bool Generator::write(const std::string &relative, const std::vector<uint8_t> &bytes, std::string &error)
 {
     const std::filesystem::path path = std::filesystem::path(root_) / relative;
-    std::error_code ec;
-    std::filesystem::create_directories(path.parent_path(), ec);
-    if (!fpk::write_file(path.string(), bytes, error))
+    if (!make_folder(path.parent_path(), error) || !fpk::write_file(path.string(), bytes, error))
         return false;
     files_.push_back(relative);
     return true;
@@ -462,8 +471,8 @@ bool Generator::assets(std::string &error)
         }
     for (const std::string &name : fonts) {
         const std::string rel = "Data/" + name + ".fnp";
-        std::error_code ec;
-        std::filesystem::create_directories(std::filesystem::path(root_) / "Data", ec);
+        if (!make_folder(std::filesystem::path(root_) / "Data", error))
+            return false;
         if (!fontmaker::make_font_pack((std::filesystem::path(root_) / rel).string(), font_styles(name), error)) {
             error = rel + ": " + error;
             return false;
@@ -499,13 +508,16 @@ bool Generator::save_pixelmap(const std::string &relative, const Image &image, s
     const std::string base = std::filesystem::path(relative).filename().string();
     pm->identifier = BrResStrDup(pm, base.c_str());
     const std::filesystem::path path = std::filesystem::path(root_) / relative;
-    std::error_code ec;
-    std::filesystem::create_directories(path.parent_path(), ec);
+    if (!make_folder(path.parent_path(), error)) {
+        BrPixelmapFree(pm);
+        return false;
+    }
     const std::string temporary = path.string() + ".new";
+    errno = 0;
     const bool saved = BrPixelmapSave(temporary.c_str(), pm) != 0;
     BrPixelmapFree(pm);
     if (!saved || rename(temporary.c_str(), path.c_str()) != 0) {
-        error = "cannot write " + path.string() + ": " + strerror(errno);
+        error = "cannot write " + path.string() + ": " + (errno ? strerror(errno) : "the pixel map was not saved");
         remove(temporary.c_str());
         return false;
     }
