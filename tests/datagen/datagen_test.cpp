@@ -5,12 +5,14 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <fstream>
 #include <set>
 #include <sstream>
 
 #include "brondel/brcore.h"
+#include "brondel/brv1db.h"
 #include "brondel/brpmfile.h"
 #include "gen.h"
 #include "pannix/ffpack.h"
@@ -306,9 +308,17 @@ TEST_F(Tree, TextTablesLoadWithTheBuiltInTextsFirst)
     std::string system_root = root.string() + "/";
     std::replace(system_root.begin(), system_root.end(), '/', '\\');
     snprintf(vok::state().root, sizeof vok::state().root, "%s", system_root.c_str());
-    ASSERT_EQ(VokLoadTextFiles(), 1);
+    VokFreeTextFiles();
+    std::vector<const char *> built_in;
     for (int i = 0; i < vok::kBuiltinCount; i++)
+        built_in.push_back(vok::text(i));
+    ASSERT_EQ(VokLoadTextFiles(), 1);
+    // Each text comes from the file (not the table's own) and reads as the built-in one.
+    for (int i = 0; i < vok::kBuiltinCount; i++) {
+        EXPECT_NE(vok::text(i), built_in[size_t(i)]) << "text " << i << " was not read from the file";
         EXPECT_EQ(vok::text(i), builtins[size_t(i)]) << "text " << i;
+    }
+    EXPECT_EQ(vok::text(vok::kBuiltinCount), nullptr);
     struct Key {
         int code;
         const char *name;
@@ -328,6 +338,15 @@ TEST_F(Tree, TextTablesLoadWithTheBuiltInTextsFirst)
         EXPECT_EQ(t->demo[3].start, 10000) << g;  // three steps, then the end
     }
     VokFreeTextFiles();
+    // The texts are Windows-1252 (one byte a letter), not UTF-8: no lead byte followed by a
+    // continuation byte, none of the bytes Windows-1252 leaves undefined.
+    for (const char *lang : {"US", "UK"})
+        for (auto &[file, text] : datagen::language_texts(lang))
+            for (size_t i = 0; i < text.size(); i++) {
+                const uint8_t c = uint8_t(text[i]), next = i + 1 < text.size() ? uint8_t(text[i + 1]) : 0;
+                EXPECT_FALSE(c >= 0xC2 && c <= 0xF4 && (next & 0xC0) == 0x80) << lang << "/" << file << " at " << i;
+                EXPECT_TRUE(c != 0x81 && c != 0x8D && c != 0x8F && c != 0x90 && c != 0x9D) << lang << "/" << file;
+            }
     // The key table has its full length of lines.
     const std::string keys_txt = datagen::key_names();
     EXPECT_EQ(std::count(keys_txt.begin(), keys_txt.end(), '\n'), vok::kKeyNameCount);
@@ -362,7 +381,16 @@ std::vector<uint8_t> bytes_of(const fs::path &p)
     return std::vector<uint8_t>(s.begin(), s.end());
 }
 
-// Names a new screen may use: movies of each kind, a picture without a data pack, sizes given twice.
+// A screen with a language pack: its pictures with words are drawn in each language there.
+const char kWordedScreen[] = "screen 30\n"
+                             "dataPack \"words\"\n"
+                             "langPack \"wordsl\"\n"
+                             "session 1\n  rect 0 0 640 480\n"
+                             "session 2\n  rect 0 0 320 160\n  background \"plainbg\"\n"
+                             "  ikon plain\n    id 11\n    rect 40 100 100 36\n    picture \"yes\"\n";
+
+// Names a new screen may use: movies of each kind, a picture without a data pack, sizes given twice,
+// pictures of a screen with a language pack.
 TEST(Assets, NewScreenNamesGetTheirFilesAndPlay)
 {
     const fs::path dir = scratch("extra");
@@ -377,7 +405,48 @@ TEST(Assets, NewScreenNamesGetTheirFilesAndPlay)
                   {"picture", "extra", "+copied", 32, 16},
                   {"picture", "-", "loose", 30, 20}});
     std::string error;
+    const std::vector<datagen::Asset> worded =
+        datagen::screen_assets("words.scr", kWordedScreen, sizeof kWordedScreen - 1, error);
+    ASSERT_TRUE(error.empty()) << error;
+    for (const char *name : {"yes", "plainbg"}) {
+        auto it = std::find_if(worded.begin(), worded.end(), [&](const datagen::Asset &a) { return a.name == name; });
+        ASSERT_NE(it, worded.end()) << name;
+        EXPECT_EQ(it->pack, "words");
+        EXPECT_EQ(it->langpack, "wordsl") << name;
+    }
+    g.add_assets(worded);
     ASSERT_TRUE(g.run(error)) << error;
+
+    // The data pack holds both pictures in English; a language pack holds "yes" only where its words
+    // differ ("plainbg" has none), drawn in that language.
+    auto entries_of = [&](const fs::path &file) {
+        std::vector<uint8_t> bytes;
+        std::vector<fpk::Entry> entries;
+        std::string e;
+        EXPECT_TRUE(fpk::read_file(file.string(), bytes, e) && fpk::read(bytes, entries, e)) << file << ": " << e;
+        std::map<std::string, std::vector<uint8_t>> out;
+        for (fpk::Entry &en : entries)
+            out[en.name] = std::move(en.data);
+        return out;
+    };
+    auto stored = [](const char *lang) {
+        const datagen::Image im = datagen::art::asset("words", "yes", 100, 36, lang);
+        return datagen::pixmap_entry("yes", im, datagen::stored_type(im)).data;
+    };
+    const auto data = entries_of(dir / "Data" / "words.fpk");
+    EXPECT_EQ(data.size(), 2u);
+    EXPECT_TRUE(data.count("yes") && data.at("yes") == stored("US"));
+    struct Lang {
+        const char *lang;
+        bool has_yes;
+    } langs[] = {{"US", false}, {"UK", false}, {"GE", true}, {"FR", true}, {"HU", true}};
+    for (const Lang &l : langs) {
+        const auto pack = entries_of(dir / "Data" / l.lang / "wordsl.fpk");
+        EXPECT_EQ(pack.size(), l.has_yes ? 1u : 0u) << l.lang;
+        if (l.has_yes) {
+            EXPECT_TRUE(pack.count("yes") && pack.at("yes") == stored(l.lang)) << l.lang;
+        }
+    }
 
     FFPACKHANDLE *pack = FFOpenPack((dir / "Data" / "extra").string().c_str(), 0);
     ASSERT_NE(pack, nullptr) << GetLastMsgError();
@@ -428,6 +497,81 @@ TEST(Assets, NewScreenNamesGetTheirFilesAndPlay)
     }
 
     fs::remove_all(dir);
+}
+
+// A recipe that throws or gives no picture stops the run with the asset named, and nothing of it is
+// written.
+TEST(Assets, FailingRecipesStopTheRunNamingTheAsset)
+{
+    struct Case {
+        std::function<datagen::Image()> recipe;
+        bool ok;
+        const char *said;
+    } cases[] = {
+        {[]() -> datagen::Image { throw std::runtime_error("no face"); }, false, "p.fpk:x: no face"},
+        {[] { return datagen::Image{}; }, false, "p.fpk:x: the recipe gives no picture"},
+        {[] { return datagen::Image{2, 2, {1, 2, 3}}; }, false, "p.fpk:x: the recipe gives no picture"},
+        {[] { return datagen::Image{1, 1, {0xFF000000u}}; }, true, ""},
+    };
+    for (const Case &c : cases) {
+        datagen::Image im;
+        std::string error;
+        EXPECT_EQ(datagen::draw("p.fpk:x", c.recipe, im, error), c.ok) << c.said;
+        EXPECT_EQ(error, c.said);
+    }
+
+    // Through the generator: a size the recipes refuse, and the 3D library left running by the caller.
+    struct Run {
+        datagen::Asset asset;
+        bool library;
+        const char *said;
+    } runs[] = {
+        {{"picture", "aaa", "huge", 5000, 10}, false, "Data/aaa.fpk:huge: the recipe gives no picture"},
+        {{"movie", "aaa", "kp.tmz", 64, 48}, true, "Data/aaa.fpk:kp.tmz: picture recipes: the 3D library"},
+    };
+    for (const Run &r : runs) {
+        const fs::path dir = scratch("failing");
+        datagen::Generator g(dir.string());
+        g.add_assets({{"pack", "", "aaa", 0, 0}, r.asset});
+        if (r.library) {
+            ASSERT_EQ(BrBegin(), BRE_OK);
+        }
+        std::string error;
+        EXPECT_FALSE(g.run(error));
+        if (r.library) {
+            EXPECT_EQ(BrEnd(), BRE_OK);
+        }
+        EXPECT_EQ(error.rfind(r.said, 0), 0u) << error;
+        EXPECT_FALSE(fs::exists(dir / "Data" / "aaa.fpk"));
+        fs::remove_all(dir);
+    }
+}
+
+// A tree that cannot be written: the run stops with the place named.
+TEST(Assets, UnwritableTreesAreReported)
+{
+    struct Case {
+        const char *blocker;  // made a file (a folder when it ends in '/') before the run
+        const char *said;
+    } cases[] = {
+        {"Data", "cannot make the folder "},
+        {"Data/browser.fpk/", "cannot write "},
+    };
+    for (const Case &c : cases) {
+        const fs::path dir = scratch("unwritable");
+        const std::string blocker = c.blocker;
+        fs::create_directories(dir / fs::path(blocker).parent_path());
+        if (blocker.back() == '/')
+            fs::create_directories(dir / blocker);
+        else
+            std::ofstream(dir / blocker) << "x";
+        datagen::Generator g(dir.string());
+        std::string error;
+        EXPECT_FALSE(g.run(error)) << c.blocker;
+        EXPECT_EQ(error.rfind(c.said, 0), 0u) << error;
+        EXPECT_NE(error.find((dir / "Data").string()), std::string::npos) << error;
+        fs::remove_all(dir);
+    }
 }
 
 TEST(Assets, UnknownNamesAreRefusedByName)

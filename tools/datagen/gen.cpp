@@ -43,6 +43,17 @@ std::string extension(const std::string &name)
     return dot == std::string::npos || (cut != std::string::npos && dot < cut) ? "" : lower(name.substr(dot));
 }
 
+// The folder a file goes into, made when missing; a folder that cannot be made is the error, not the
+// file written into it afterwards.
+bool make_folder(const std::filesystem::path &folder, std::string &error)
+{
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (ec)
+        error = "cannot make the folder " + folder.string() + ": " + ec.message();
+    return !ec;
+}
+
 // A name as a relative host path: "\" between folders becomes "/".
 std::string host(std::string name)
 {
@@ -208,21 +219,50 @@ bool movie_bytes(const std::string &name, const Image &base, std::vector<uint8_t
     return true;
 }
 
+std::vector<Asset> screen_assets(const char *name, const char *text, size_t size, std::string &error)
+{
+    auto d = vok::parse_screen(name, text, size, error);
+    if (!d)
+        return {};
+    std::vector<vok::AssetUse> uses;
+    vok::list_assets(*d, uses);
+    const std::string langpack = d->scene.langPack ? d->scene.langPack : "";
+    std::vector<Asset> out;
+    for (const vok::AssetUse &u : uses)
+        out.push_back({u.kind, u.pack, u.name, u.width, u.height, u.kind == "picture" ? langpack : ""});
+    return out;
+}
+
 std::vector<Asset> screen_assets(std::string &error)
 {
-    std::vector<vok::AssetUse> uses;
-    for (size_t i = 0; i < vok::kEmbeddedScreenCount; i++) {
-        auto d = vok::parse_screen(vok::kEmbeddedScreens[i].name, vok::kEmbeddedScreens[i].text,
-                                   vok::kEmbeddedScreens[i].size, error);
-        if (!d)
-            return {};
-        vok::list_assets(*d, uses);
-    }
-    vok::list_code_assets(uses);
     std::vector<Asset> out;
+    for (size_t i = 0; i < vok::kEmbeddedScreenCount; i++) {
+        std::vector<Asset> one = screen_assets(vok::kEmbeddedScreens[i].name, vok::kEmbeddedScreens[i].text,
+                                               vok::kEmbeddedScreens[i].size, error);
+        if (!error.empty())
+            return {};
+        out.insert(out.end(), one.begin(), one.end());
+    }
+    std::vector<vok::AssetUse> uses;
+    vok::list_code_assets(uses);
     for (const vok::AssetUse &u : uses)
         out.push_back({u.kind, u.pack, u.name, u.width, u.height});
     return out;
+}
+
+bool draw(const std::string &what, const std::function<Image()> &recipe, Image &out, std::string &error)
+{
+    try {
+        out = recipe();
+    } catch (const std::exception &e) {
+        error = what + ": " + e.what();
+        return false;
+    }
+    if (out.width <= 0 || out.height <= 0 || out.argb.size() != size_t(out.width) * size_t(out.height)) {
+        error = what + ": the recipe gives no picture";
+        return false;
+    }
+    return true;
 }
 
 std::vector<Asset> code_assets()
@@ -265,9 +305,7 @@ std::vector<Asset> code_assets()
 bool Generator::write(const std::string &relative, const std::vector<uint8_t> &bytes, std::string &error)
 {
     const std::filesystem::path path = std::filesystem::path(root_) / relative;
-    std::error_code ec;
-    std::filesystem::create_directories(path.parent_path(), ec);
-    if (!fpk::write_file(path.string(), bytes, error))
+    if (!make_folder(path.parent_path(), error) || !fpk::write_file(path.string(), bytes, error))
         return false;
     files_.push_back(relative);
     return true;
@@ -308,6 +346,9 @@ bool Generator::assets(std::string &error)
     std::map<std::string, std::string> packs;                      // lower name -> name
     std::map<std::string, std::map<std::string, Wanted>> contents;  // pack -> lower name -> use
     std::set<std::string> langpacks, fonts, soundpacks;
+    // Language pack -> lower name -> lower data pack: pictures drawn again in each language.
+    std::map<std::string, std::map<std::string, std::string>> worded;
+    std::map<std::string, size_t> english;  // "pack/name" (lower) -> its picture in pictures_
     for (const Asset &a : list) {
         if (a.kind == "pack") {
             packs.emplace(lower(a.name), a.name);
@@ -324,6 +365,10 @@ bool Generator::assets(std::string &error)
             Wanted &w = contents[lower(pack)][lower(a.name)];
             w.kind = a.kind, w.name = a.name;
             w.width = std::max(w.width, a.width), w.height = std::max(w.height, a.height);
+            if (a.kind == "picture" && !a.langpack.empty() && !pack.empty()) {
+                langpacks.insert(a.langpack);
+                worded[a.langpack][lower(a.name)] = lower(pack);
+            }
         } else {
             error = "no recipe for the asset kind '" + a.kind + "' (" + a.name + ")";
             return false;
@@ -332,11 +377,15 @@ bool Generator::assets(std::string &error)
 
     // A movie goes into `entries` when its place is the pack, else into its own file.
     auto movie = [&](const std::string &pack, const Wanted &w, std::vector<fpk::Entry> &entries) {
-        const Image base = art::asset(pack, w.name, w.width > 0 ? w.width : 64, w.height > 0 ? w.height : 64, "US");
+        const std::string place = movie_place(pack, w.name);
+        Image base;
+        if (!draw(place + (extension(place) == ".fpk" ? ":" + w.name : ""),
+                  [&] { return art::asset(pack, w.name, w.width > 0 ? w.width : 64, w.height > 0 ? w.height : 64, "US"); },
+                  base, error))
+            return false;
         std::vector<uint8_t> bytes;
         if (!movie_bytes(w.name, base, bytes, error))
             return false;
-        const std::string place = movie_place(pack, w.name);
         pictures_.push_back({place + (extension(place) == ".fpk" ? ":" + w.name : ""), base});
         if (extension(place) == ".fpk") {
             entries.push_back({w.name, std::move(bytes), 0});
@@ -351,8 +400,13 @@ bool Generator::assets(std::string &error)
                 if (!movie(pack, w, entries))
                     return false;
             } else {
-                entries.push_back(picture("Data/" + host(pack) + ".fpk", w.name,
-                                          art::asset(pack, w.name, w.width, w.height, "US")));
+                const std::string where = "Data/" + host(pack) + ".fpk";
+                Image im;
+                if (!draw(where + ":" + w.name, [&] { return art::asset(pack, w.name, w.width, w.height, "US"); }, im,
+                          error))
+                    return false;
+                english[key + "/" + lname] = pictures_.size();
+                entries.push_back(picture(where, w.name, std::move(im)));
                 // "+name" asks the picture loader for a copy of "name.pix": that entry is there too.
                 if (w.name.size() > 1 && w.name[0] == '+' && extension(w.name).empty() &&
                     !contents[key].count(lower(w.name.substr(1)) + ".pix")) {
@@ -373,13 +427,15 @@ bool Generator::assets(std::string &error)
                 return false;
             continue;
         }
-        Image im = art::asset("", w.name, w.width, w.height, "US");
         const std::string ext = extension(w.name);
         const std::string file = "Data/" + host(ext.empty() ? w.name + ".pix" : w.name);
         if (ext != "" && ext != ".pix") {
             error = "no recipe for the picture file '" + w.name + "'";
             return false;
         }
+        Image im;
+        if (!draw(file, [&] { return art::asset("", w.name, w.width, w.height, "US"); }, im, error))
+            return false;
         if (!save_pixelmap(file, im, error))
             return false;
         pictures_.push_back({file, std::move(im)});
@@ -387,6 +443,7 @@ bool Generator::assets(std::string &error)
 
     for (const std::string &name : langpacks)
         for (const char *lang : kLanguages) {
+            const std::string rel = "Data/" + std::string(lang) + "/" + name + ".fpk";
             std::vector<fpk::Entry> entries;
             if (lower(name) == "mnutext") {
                 const auto texts = language_texts(lang);
@@ -395,13 +452,27 @@ bool Generator::assets(std::string &error)
                 for (auto &[file, text] : texts)
                     entries.push_back({file, std::vector<uint8_t>(text.begin(), text.end()), 0});
             }
-            if (!write_pack("Data/" + std::string(lang) + "/" + name + ".fpk", std::move(entries), error))
+            // The screen looks in its language pack first: a picture whose words read otherwise in this
+            // language goes there; the data pack keeps the English one for every other language.
+            for (auto &[lname, data] : worded[name]) {
+                const Wanted &w = contents[data][lname];
+                const auto drawn = english.find(data + "/" + lname);
+                if (drawn == english.end())
+                    continue;  // a movie of that name: movies are read from the data pack
+                Image im;
+                if (!draw(rel + ":" + w.name, [&] { return art::asset(packs[data], w.name, w.width, w.height, lang); },
+                          im, error))
+                    return false;
+                if (im.argb != pictures_[drawn->second].image.argb)
+                    entries.push_back(picture(rel, w.name, std::move(im)));
+            }
+            if (!write_pack(rel, std::move(entries), error))
                 return false;
         }
     for (const std::string &name : fonts) {
         const std::string rel = "Data/" + name + ".fnp";
-        std::error_code ec;
-        std::filesystem::create_directories(std::filesystem::path(root_) / "Data", ec);
+        if (!make_folder(std::filesystem::path(root_) / "Data", error))
+            return false;
         if (!fontmaker::make_font_pack((std::filesystem::path(root_) / rel).string(), font_styles(name), error)) {
             error = rel + ": " + error;
             return false;
@@ -437,13 +508,16 @@ bool Generator::save_pixelmap(const std::string &relative, const Image &image, s
     const std::string base = std::filesystem::path(relative).filename().string();
     pm->identifier = BrResStrDup(pm, base.c_str());
     const std::filesystem::path path = std::filesystem::path(root_) / relative;
-    std::error_code ec;
-    std::filesystem::create_directories(path.parent_path(), ec);
+    if (!make_folder(path.parent_path(), error)) {
+        BrPixelmapFree(pm);
+        return false;
+    }
     const std::string temporary = path.string() + ".new";
+    errno = 0;
     const bool saved = BrPixelmapSave(temporary.c_str(), pm) != 0;
     BrPixelmapFree(pm);
     if (!saved || rename(temporary.c_str(), path.c_str()) != 0) {
-        error = "cannot write " + path.string() + ": " + strerror(errno);
+        error = "cannot write " + path.string() + ": " + (errno ? strerror(errno) : "the pixel map was not saved");
         remove(temporary.c_str());
         return false;
     }
@@ -454,7 +528,9 @@ bool Generator::save_pixelmap(const std::string &relative, const Image &image, s
 bool Generator::mavrel(std::string &error)
 {
     std::vector<fpk::Entry> entries;
-    Image menu = art::mavrel_menu();
+    Image menu;
+    if (!draw("mainpics.fpk:alap.pix", art::mavrel_menu, menu, error))
+        return false;
     if (menu.width != 640 || menu.height != 480) {
         error = "the menu picture is not 640x480";
         return false;
@@ -462,7 +538,9 @@ bool Generator::mavrel(std::string &error)
     entries.push_back(pixmap_entry("alap.pix", menu, kRgb565));
     pictures_.push_back({"mainpics.fpk:alap.pix", std::move(menu)});
     for (const char *name : {"fwA.pix", "kpA.pix", "exA.pix", "plA.pix"}) {
-        Image im = art::mavrel_highlight(name);
+        Image im;
+        if (!draw(std::string("mainpics.fpk:") + name, [&] { return art::mavrel_highlight(name); }, im, error))
+            return false;
         if (im.width != 128 || im.height != 128) {
             error = std::string("the highlight ") + name + " is not 128x128";
             return false;
@@ -473,7 +551,9 @@ bool Generator::mavrel(std::string &error)
     if (!write_pack("mainpics.fpk", std::move(entries), error))
         return false;
     for (const char *name : {"zuvo.pix", "logonolt.pix", "brondel.pix"}) {
-        Image im = art::mavrel_logo(name);
+        Image im;
+        if (!draw(std::string("Data/") + name, [&] { return art::mavrel_logo(name); }, im, error))
+            return false;
         if (!save_pixelmap(std::string("Data/") + name, im, error))
             return false;
         pictures_.push_back({std::string("Data/") + name, std::move(im)});
@@ -499,7 +579,9 @@ bool Generator::movies(std::string &error)
     // Demo movies of the games and the support movie: short clips with a tone.
     const char *const names[] = {"vn.dat", "mk.dat", "fw.dat", "kp.dat", "dm.dat", "sup.dat"};
     for (int i = 0; i < 6; i++) {
-        const Image base = art::asset("", names[i], 160, 120, "US");
+        Image base;
+        if (!draw(std::string("Data/") + names[i], [&] { return art::asset("", names[i], 160, 120, "US"); }, base, error))
+            return false;
         if (!write(std::string("Data/") + names[i], mzi_movie(base, 12, 330.0 * (1 + i / 6.0)), error))
             return false;
         pictures_.push_back({std::string("Data/") + names[i], base});

@@ -4,6 +4,7 @@
 
 #include <stdint.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -59,15 +60,24 @@ bool movie_bytes(const std::string &name, const Image &base, std::vector<uint8_t
 // movies beside the programs (the player opens them as files), .mzi clips into the data folder.
 std::string movie_place(const std::string &pack, const std::string &name);
 
-// One line of the asset list: kind, data pack, name, size (0: the recipe decides).
+// One line of the asset list: kind, data pack, name, size (0: the recipe decides), and for a picture
+// of a screen with a language pack, that pack (its words are drawn in each language there).
 struct Asset {
     std::string kind, pack, name;
     int width = 0, height = 0;
+    std::string langpack;
 };
 // The screens' asset list (from the descriptions the framework carries) and the names the framework's
 // and main program's code use outside any screen.
 std::vector<Asset> screen_assets(std::string &error);
+// The asset list of one screen description text.
+std::vector<Asset> screen_assets(const char *name, const char *text, size_t size, std::string &error);
 std::vector<Asset> code_assets();
+
+// A picture from a recipe, for the asset `what`. A recipe that fails (the 3D library already running,
+// a font face missing) or gives nothing (a size it refuses) is an error naming the asset: no empty or
+// half-drawn picture is written.
+bool draw(const std::string &what, const std::function<Image()> &recipe, Image &out, std::string &error);
 
 // Every line of the list has its file under `root`, and every picture and movie of a pack its entry;
 // false with the first that has none.

@@ -3,6 +3,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <exception>
+
 #include "gen.h"
 
 int main(int argc, char **argv)
@@ -24,13 +26,12 @@ int main(int argc, char **argv)
     }
     datagen::Generator generator(root);
     std::string error;
-    if (!generator.run(error)) {
-        fprintf(stderr, "datagen: %s\n", error.c_str());
-        return 1;
+    try {
+        if (generator.run(error) && (!sheet || datagen::write_contact_sheet(sheet, generator.pictures(), error)))
+            return 0;
+    } catch (const std::exception &e) {  // out of memory and the like: still a failed build, said so
+        error = e.what();
     }
-    if (sheet && !datagen::write_contact_sheet(sheet, generator.pictures(), error)) {
-        fprintf(stderr, "datagen: %s\n", error.c_str());
-        return 1;
-    }
-    return 0;
+    fprintf(stderr, "datagen: %s\n", error.c_str());
+    return 1;
 }

@@ -1,4 +1,7 @@
 // Pictures as stored pixel maps, and the contact sheet.
+#include <errno.h>
+#include <string.h>
+
 #include <algorithm>
 
 #include "brondel/brcore.h"
@@ -176,7 +179,7 @@ bool write_contact_sheet(const std::string &path, const std::vector<Picture> &pi
             }
     }
     if (!PlatWritePngRgb(path.c_str(), width, height, rgb.data())) {
-        error = "cannot write the contact sheet " + path;
+        error = "cannot write the contact sheet " + path + ": " + strerror(errno);
         return false;
     }
     return true;
