@@ -2,6 +2,7 @@
 // come to rest within the cap, and show its own outcome.
 #include <math.h>
 #include <stdio.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <functional>
@@ -74,14 +75,22 @@ protected:
 namespace {
 
 // One field per test, run twice; both runs must rest within the cap with identical ball hashes.
+// A third run without the fast paths (plain walks, all ball pairs) must end the same way.
 class Fields : public Scenario {
 protected:
-    uint64_t hashes[2] = {0, 0};
-    Trace traces[2];
+    uint64_t hashes[3] = {0, 0, 0};
+    Trace traces[3];
+
+    void TearDown() override
+    {
+        Phys_SetFastPaths(true);
+        Scenario::TearDown();
+    }
 
     void twice(const std::function<void()> &atEnd = nullptr)
     {
-        for (int i = 0; i < 2; i++) {
+        for (int i = 0; i < 3; i++) {
+            Phys_SetFastPaths(i < 2);
             traces[i] = run([&] {
                 hashes[i] = Phys_BallHash(field);
                 if (atEnd && i == 0)
@@ -89,8 +98,12 @@ protected:
             });
             EXPECT_TRUE(traces[i].rested) << "no rest within " << kCap << " steps";
         }
+        Phys_SetFastPaths(true);
         EXPECT_EQ(hashes[0], hashes[1]);
         EXPECT_EQ(traces[0].steps, traces[1].steps);
+        EXPECT_EQ(hashes[0], hashes[2]) << "without the fast paths";
+        EXPECT_EQ(traces[0].steps, traces[2].steps) << "without the fast paths";
+        EXPECT_EQ(traces[0].motions, traces[2].motions) << "without the fast paths";
     }
 };
 
@@ -292,4 +305,36 @@ TEST_F(Fields, SimrunPrintsSolvedForGoalField)
     rmdir(dir);
     EXPECT_EQ(out.rfind("solved\n", 0), 0u) << out;
     EXPECT_NE(out.find("sunk 1 of 1 needed"), std::string::npos) << out;
+}
+
+TEST_F(Fields, SimrunStepCapKeepsTheTimeInRange)
+{
+    // The step time in ms is 32-bit: a cap whose last step would pass it is refused.
+    floor(5, 1);
+    field->elements[4]->io->type = TY_T_CEL;
+    ball(0, 1, 0, TY_G_FEM, 3);
+    field->ballsNeeded = 1;
+    char dir[] = "/tmp/simrunXXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string path = std::string(dir) + "/goal.trl";
+    ASSERT_EQ(Palya_FSave(path.c_str(), field), 1);
+    const struct {
+        const char *steps;
+        int exitCode;
+    } cases[] = {{"85899345", 0}, {"85899346", 2}, {"100000000", 2}, {"0", 2}};
+    for (const auto &c : cases) {
+        const std::string cmd = std::string(SIMRUN_PATH) + " " + path + " --steps " + c.steps + " 2>/dev/null";
+        FILE *p = popen(cmd.c_str(), "r");
+        ASSERT_NE(p, nullptr);
+        std::string out;
+        char buf[256];
+        while (fgets(buf, sizeof buf, p) != nullptr)
+            out += buf;
+        const int status = pclose(p);
+        EXPECT_EQ(WEXITSTATUS(status), c.exitCode) << c.steps << ": " << out;
+        if (c.exitCode == 0)
+            EXPECT_EQ(out.rfind("solved\n", 0), 0u) << out;
+    }
+    unlink(path.c_str());
+    rmdir(dir);
 }

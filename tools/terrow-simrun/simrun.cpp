@@ -39,7 +39,7 @@ int main(int argc, char **argv)
                 return usage();
             char *end = nullptr;
             steps = strtol(argv[i], &end, 10);
-            if (end == argv[i] || *end != '\0' || steps <= 0 || steps > 100000000)
+            if (end == argv[i] || *end != '\0' || steps <= 0 || steps > PH_MAX_STEPS)
                 return usage();
         } else if (fieldPath == nullptr) {
             fieldPath = argv[i];

@@ -10,6 +10,9 @@ namespace {
 
 using phys_detail::in;
 
+// Far beyond every piece (pieces stay within 2^24 cells), yet far from the 32-bit ends.
+const int32_t k_cell_bound = 1 << 30;
+
 const PhyMaterial &material_of(int32_t kind)
 {
     return PhyParams.material[kind >= 0 && kind < PHY_KINDS ? kind : 0];
@@ -164,9 +167,12 @@ void PhBall::UpdateCell()
     prevCellX = cellX;
     prevCellY = cellY;
     prevCellZ = cellZ;
-    cellX = CellOf(1.0f, position.x);
-    cellY = CellOf(0.55f, position.y);
-    cellZ = CellOf(1.0f, position.z);
+    // A ball thrown far out (or to no number) keeps a cell that the step's neighbour arithmetic
+    // (one or two cells either way, offsets to pieces) cannot overflow.
+    auto bounded = [](int32_t c) { return c < -k_cell_bound ? -k_cell_bound : (c > k_cell_bound ? k_cell_bound : c); };
+    cellX = bounded(CellOf(1.0f, position.x));
+    cellY = bounded(CellOf(0.55f, position.y));
+    cellZ = bounded(CellOf(1.0f, position.z));
     centre = position;
     SetBox(position - halfSize, position + halfSize, false);
 }

@@ -53,6 +53,8 @@ PhRunResult Phys_Run(TrPalya *field, int32_t maxSteps)
 {
     PhRunResult r{};
     Phys_Build(field);
+    if (maxSteps > PH_MAX_STEPS)
+        maxSteps = PH_MAX_STEPS;
     for (int32_t k = 0; k < maxSteps; k++) {
         PhysCounters = {};
         const int rest = Phys_Step(field, k * PH_STEP_MS);

@@ -568,6 +568,18 @@ TrElem *Phys_ElemAtCell(int32_t x, int32_t gy, int32_t z, const PhElem *exclude)
 
 TrElem *Phys_SupportBelow(int32_t x, int32_t gy, int32_t z, const PhElem *exclude)
 {
+    // Above the field the walk starts at the highest box: a ball flung far up would otherwise walk
+    // every layer down to the field.
+    if (gy > PhysWorld.sizeY) {
+        const float walkTop = 0.275f + 0.55f * static_cast<float>(gy);
+        float top = -1.0f;
+        for (const PhElem *o = PhysWorld.objects; o != nullptr; o = o->nextObject)
+            if (!excluded(*o, exclude) && o->boxLow.y <= walkTop && o->boxHigh.y > top)
+                top = o->boxHigh.y;
+        const float highest = top / 0.55f + 1.0f;  // no box reaches a layer's centre above this
+        if (highest < static_cast<float>(gy))
+            gy = static_cast<int32_t>(highest);
+    }
     for (int32_t g = gy; g >= -1; g--) {
         PhElem *o = Phys_ObjAtCell(x, g, z, exclude);
         if (o != nullptr && o->type != TY_T_SAROK)

@@ -8,6 +8,8 @@
 #include "terrow/phys/phworld.h"
 
 enum { PH_STEP_MS = 25 };
+/* The most steps a run can take: the step's time in ms must fit its 32-bit argument. */
+enum { PH_MAX_STEPS = INT32_MAX / PH_STEP_MS };
 
 struct PhRunResult {
     int32_t steps;      // steps taken, the resting one included
@@ -20,7 +22,7 @@ struct PhRunResult {
     uint64_t hash;      // of every ball's final position (bit patterns) or its end flags
 };
 
-/* Builds the world of `field`, runs it, frees it. */
+/* Builds the world of `field`, runs it (at most PH_MAX_STEPS steps), frees it. */
 PhRunResult Phys_Run(TrPalya *field, int32_t maxSteps);
 /* The hash alone, of the balls as they are now (the world still built). */
 uint64_t Phys_BallHash(const TrPalya *field);
