@@ -180,7 +180,7 @@ TEST_F(Menu, IdlePassWaitsForTheLogoDeadlineAndTheNextMessage)
 {
     openWindow();
     loadPictures();
-    // The logo comes from the current pack; "logonolt.pix" is in none.
+    // The logo comes from the current pack; "nologo.pix" is in none (nor in the generated data).
     std::vector<fpk::Entry> entries{{"zuvo.pix", fpk::stored_pixmap(640, 480, BR_PMT_RGB_565, rows565(640, 480, logo(1))),
                                      fpk::kPixmapFlag}};
     std::vector<uint8_t> bytes;
@@ -189,7 +189,7 @@ TEST_F(Menu, IdlePassWaitsForTheLogoDeadlineAndTheNextMessage)
     write_file(base / "logos.fpk", bytes);
     FFPACKHANDLE *logos = FFOpenPack((base / "logos.fpk").c_str(), 0);
     ASSERT_NE(logos, nullptr);
-    EXPECT_EQ(mavrel::showLogo("logonolt.pix", mavrel::kLogo2Wait), 0);
+    EXPECT_EQ(mavrel::showLogo("nologo.pix", mavrel::kLogo2Wait), 0);
     ASSERT_EQ(mavrel::showLogo("zuvo.pix", mavrel::kLogo1Wait), mavrel::kLogo1Wait);
     EXPECT_EQ(screenAt(100, 100), pic5(logo(1)(100, 100)));
     MSG m;

@@ -97,6 +97,16 @@ TEST_F(Paths, FindAndMakePathAsksForTheDiscUntilCancelled)
     EXPECT_NE(text.find("Please insert Velmo's Games CD"), std::string::npos) << text;
     EXPECT_NE(text.find("caption=\"Velmo's Games\""), std::string::npos) << text;
     EXPECT_STREQ(face->messageText, "Please insert Velmo's Games CD\n\nin drive '\\:'");
+
+    // Headless, nobody answers: the box says OK each time, and the asking still ends.
+    PlatMsgBoxReset();
+    EXPECT_EQ(VokFindAndMakePath("Data\\", "missing.dat"), nullptr);
+    PlatMsgBoxLog(log, sizeof log);
+    text = log;
+    boxes = 0;
+    for (size_t at = text.find("box "); at != std::string::npos; at = text.find("box ", at + 1))
+        boxes++;
+    EXPECT_EQ(boxes, 10u);
 }
 
 TEST_F(Paths, RegistryValuesUnderTheProductKey)

@@ -14,6 +14,7 @@ namespace {
 
 const char *const kLangDirs[] = {"US\\", "UK\\", "GE\\", "FR\\", "HU\\"};
 
+const int kDiscPromptLimit = 10;
 const char *const kDiscPrompts[] = {
     "Please insert Velmo's Games CD\n\nin drive '%c:'",
     "Please insert Velmo's Games CD\n\nin drive '%c:'",
@@ -226,8 +227,11 @@ VOK_EXPORT char *VokFindAndMakePath(const char *subfolder, const char *format, .
     va_end(again);
     if (g_found[0] == '\0')
         return nullptr;
-    while (!CheckFileExistence(g_found)) {
-        if (VokMessageBox(nullptr, MB_OKCANCEL, kDiscPrompts[language_index()], fallback[0]) != IDOK)
+    // A box nobody can see (no display) answers OK every time: after a few asks the file counts as
+    // missing, as if the player had cancelled.
+    for (int asked = 0; !CheckFileExistence(g_found); asked++) {
+        if (asked == kDiscPromptLimit ||
+            VokMessageBox(nullptr, MB_OKCANCEL, kDiscPrompts[language_index()], fallback[0]) != IDOK)
             return nullptr;
     }
     return g_found;

@@ -186,9 +186,9 @@ int run_screen(int entry)
     if (entry < 0 || entry >= VOK_INTERFACE_SCREENS)
         return 0;
     SceneEngine &e = engine();
-    // Only this thread changes the flag: a screen asked for while another is built or torn down
-    // would wait for ever, so it is refused.
-    if (!e.mayStart)
+    // Only this thread changes the flags: a screen asked for while another is built or torn down
+    // would wait for ever, so it is refused (quietly: the caller falls back on its own).
+    if (!e.mayStart || e.starting || e.ending)
         return 0;
     VokScene *scene = VokInterfaceScreen(entry);
     if (!scene) {
@@ -299,7 +299,7 @@ VOK_EXPORT int VokPopupIFScreen(unsigned id)
     if (id > VOK_SCREEN_LAST || f.ownerWnd == nullptr || f.screenPix == nullptr)
         return 0;
     SceneEngine &e = engine();
-    if (!e.mayStart)
+    if (!e.mayStart || e.starting || e.ending)
         return 0;
     ScreenRunner &r = runner();
     r.nesting++;
