@@ -181,6 +181,29 @@ TEST_F(ControlTest, TypingInsertsBelowCapacityAndFollowsTheList)
     EXPECT_EQ(list.selected, 11);
 }
 
+// A screen routine may write the field's text directly, shorter than where the caret stood.
+TEST_F(ControlTest, KeysAfterTheTextWasShortenedBehindTheCaret)
+{
+    struct Case {
+        UINT msg;
+        WPARAM key;
+        uint32_t flags;
+        const char *text;
+        int caret;
+    } cases[] = {{WM_KEYDOWN, VK_BACK, 0, "a", 1},
+                 {WM_KEYDOWN, VK_DELETE, 0, "ab", 2},
+                 {WM_CHAR, 'x', 0, "abx", 3},
+                 {WM_CHAR, 'x', vok::kEditSearchOnly, "ab", 2}};
+    for (const Case &c : cases) {
+        make_edit(8, c.flags);
+        edit.caret = 6;
+        strcpy(edit.text, "ab");
+        vok::edit_key(c.msg, &edit, c.key);
+        EXPECT_STREQ(edit.text, c.text) << c.key;
+        EXPECT_EQ(edit.caret, c.caret) << c.key;
+    }
+}
+
 TEST_F(ControlTest, SearchOnlyKeepsOnlyCharactersThatMatchARow)
 {
     const char *rows[] = {"kelpa", "kerned", "terrow"};

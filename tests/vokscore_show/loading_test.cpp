@@ -72,6 +72,28 @@ TEST_F(LoadingTest, SpiralCoversEveryCellOnceStartingInTheMiddle)
     EXPECT_EQ(cells.size(), size_t(vok::kLoadingTiles));
 }
 
+// The first two tiles, alone on the bar, cover exactly their 32x32 cells.
+TEST_F(LoadingTest, ATileCoversExactlyItsCell)
+{
+    ASSERT_EQ(vok::backdrop_begin(true), 1) << GetLastMsgError();
+    vok::loading_compose(screen);
+    const uint32_t tile = vstest::rgb_of(kTile);
+    for (unsigned percent = 1; percent <= 2; percent++) {
+        UpdateLoadingProgressBar(percent);
+        ASSERT_EQ(vok::loading_drawn(), int(percent));
+        int x, y;
+        vok::tile_position(int(percent) - 1, &x, &y);
+        x += kBarX, y += kBarY;
+        EXPECT_EQ(pixel(x, y), tile) << percent;
+        EXPECT_EQ(pixel(x + 31, y + 31), tile) << percent;
+        if (percent == 1)
+            EXPECT_NE(pixel(x - 1, y), tile);  // the second tile lies right of the first
+        EXPECT_NE(pixel(x + 32, y), tile) << percent;
+        EXPECT_NE(pixel(x, y - 1), tile) << percent;
+        EXPECT_NE(pixel(x + 31, y + 32), tile) << percent;
+    }
+}
+
 TEST_F(LoadingTest, BarGrowsByPercentNeverShrinksAndShowsTheCursorWhenFull)
 {
     UpdateLoadingProgressBar(50);  // no backdrop yet: nothing

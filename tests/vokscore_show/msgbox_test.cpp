@@ -165,6 +165,19 @@ TEST_F(MessageTest, TheTextFieldHasALineOfSixteenPixelsAPerLineAndTenRowsAtLeast
     VokMessageBox(window, MB_OK, "%sthe last", many.c_str());
     EXPECT_EQ(g_look.rows, 13);
     EXPECT_EQ(g_look.fieldHeight, 13 * 16);
+    // A text past the bounded buffer is cut, lines past the field's limit are dropped; the field
+    // taller than the screen is drawn clipped.
+    struct Long {
+        std::string text;
+        int rows;
+    } longs[] = {{std::string(6000, '\n'), 1024}, {std::string(6000, 'w'), 10}};
+    for (const Long &c : longs) {
+        post(kLook);
+        post(WM_KEYDOWN, VK_RETURN);
+        EXPECT_EQ(VokMessageBox(window, MB_OK, "%s", c.text.c_str()), IDOK);
+        EXPECT_EQ(g_look.rows, c.rows);
+        EXPECT_EQ(strlen(vok::iface().messageText), 4095u);
+    }
 }
 
 TEST_F(MessageTest, WithoutAScreenPictureThePlatformBoxShowsTheFormattedText)

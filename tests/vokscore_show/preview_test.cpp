@@ -187,6 +187,33 @@ TEST_F(PreviewTest, AProducerThatNeverStopsIsAbandonedAfterASecondAndJoinedLater
     vok::preview_join();  // returns once the thread has ended
 }
 
+std::atomic<int> g_live{0}, g_maxLive{0};
+void counted_producer(void *)
+{
+    int n = ++g_live;
+    for (int m = g_maxLive.load(); n > m && !g_maxLive.compare_exchange_weak(m, n);) {
+    }
+    good_producer(nullptr);
+    --g_live;
+}
+
+// A page whose end never ran (its button session was never built) leaves its producer running: the
+// next page's start and the interface's close stop and join it rather than leave it on freed events.
+TEST_F(PreviewTest, AProducerWhosePageNeverEndedIsStoppedBeforeTheNextAndAtClose)
+{
+    g_live = g_maxLive = 0;
+    for (int page = 0; page < 2; page++) {
+        face->imgThreadProc = counted_producer;
+        ASSERT_EQ(VokPreviewInit(nullptr), 1);
+        for (int i = 0; i < 200 && g_live.load() == 0; i++)
+            Sleep(1);
+    }
+    EXPECT_EQ(g_maxLive.load(), 1) << "one producer at a time";
+    vok::preview_join();  // what the interface's close does
+    EXPECT_EQ(g_live.load(), 0);
+    EXPECT_EQ(VokImgFlags(face) & VOK_IMG_STOP, 0u) << "the producer acknowledged";
+}
+
 TEST_F(PreviewTest, BitOnlyPicturesAndTheirRectangles)
 {
     VokScene *s = start();

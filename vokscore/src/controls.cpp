@@ -289,6 +289,8 @@ int edit_key(UINT msg, VokEdit *e, WPARAM key)
     if (!e || !e->text || modifier_held(VK_MENU) || modifier_held(VK_CONTROL))
         return 0;
     int len = int(strlen(e->text));
+    // Screen routines may write the text directly and leave the caret past its end.
+    e->caret = std::clamp(e->caret, 0, len);
     if (msg == WM_KEYDOWN) {
         switch (key) {
         case VK_BACK:

@@ -126,7 +126,14 @@ void drain(HANDLE ev)
 
 void preview_join()
 {
-    join(preview().abandoned);
+    Preview &p = preview();
+    // A producer whose page never reached its end is still drawing: it is told to stop first.
+    if (p.thread) {
+        VokImgFlagsSet(&iface(), VOK_IMG_STOP);
+        join(p.thread);
+        p.producer = false;
+    }
+    join(p.abandoned);
 }
 
 void preview_full_redraw()
@@ -142,6 +149,8 @@ VOK_EXPORT int VokPreviewInit(VokSession *session)
 {
     VokInterFace &f = iface();
     Preview &p = preview();
+    // A producer left from an earlier page is joined before the next one starts.
+    preview_join();
     VokImgFlagsClear(&f, VOK_IMG_STOP | VOK_IMG_MOUSE | VOK_IMG_WANTED);
     p.fullRedraw = p.framesStarted = false;
     runner().choiceMade = false;
@@ -169,8 +178,6 @@ VOK_EXPORT int VokPreviewInit(VokSession *session)
                 third.ikons[0].picture = g.frameIkon;
         }
     }
-    // A producer that missed the last stop is joined before the next one starts.
-    preview_join();
     p.producer = false;
     if (f.imgThreadProc) {
         void *arg;
@@ -291,7 +298,7 @@ VOK_EXPORT void VokPreviewEnd(VokSessionProc *)
             // Not stopped in time: the page goes on; the thread is joined before the next producer
             // starts or when the interface closes.
             OutputDebugStringA("VokScore: the preview producer did not stop within 1000 ms\n");
-            preview_join();
+            join(p.abandoned);
             p.abandoned = p.thread;
             p.thread = nullptr;
         } else {
