@@ -86,6 +86,19 @@ protected:
         write("Data/t.fpk", std::string(bytes.begin(), bytes.end()));
     }
 
+    // A pack of stored pictures (name, bytes) at `file`, relative to the test folder.
+    void write_pack_file(const std::string &file, const std::vector<std::pair<std::string, std::string>> &pics)
+    {
+        std::vector<fpk::Entry> entries;
+        for (const auto &p : pics)
+            entries.push_back(fpk::Entry{p.first, std::vector<uint8_t>(p.second.begin(), p.second.end()),
+                                         fpk::kPixmapFlag});
+        std::vector<uint8_t> bytes;
+        std::string error;
+        ASSERT_TRUE(fpk::build(entries, bytes, error)) << error;
+        write(file, std::string(bytes.begin(), bytes.end()));
+    }
+
     VokScene *parse(const std::string &text)
     {
         std::string error;

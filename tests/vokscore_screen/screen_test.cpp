@@ -75,14 +75,7 @@ protected:
 
     void write_pack(const std::string &name, const std::vector<std::pair<std::string, std::string>> &pics)
     {
-        std::vector<fpk::Entry> entries;
-        for (const auto &p : pics)
-            entries.push_back(fpk::Entry{p.first, std::vector<uint8_t>(p.second.begin(), p.second.end()),
-                                         fpk::kPixmapFlag});
-        std::vector<uint8_t> bytes;
-        std::string error;
-        ASSERT_TRUE(fpk::build(entries, bytes, error)) << error;
-        write("Data/" + name + ".fpk", std::string(bytes.begin(), bytes.end()));
+        write_pack_file("Data/" + name + ".fpk", pics);
     }
 
     // A fixture screen at `entry` of the interface table (or game screen `entry`) with the fixture keys.

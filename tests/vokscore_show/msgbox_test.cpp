@@ -49,7 +49,7 @@ protected:
             {"cancel", solid565(80, 32, vstest::kRed)},     {"yes", solid565(80, 32, vstest::kGreen)},
             {"no", solid565(80, 32, vstest::kRed)}};
         for (const char *pack : {"msgok", "msgyn", "msgync"})
-            write_pack(std::string("Data/") + pack + ".fpk", pics);
+            write_pack_file(std::string("Data/") + pack + ".fpk", pics);
         write_font();
         screen = PxAllocPix(BR_PMT_RGB_565, 640, 480, nullptr, 0);
         PxFillPix(screen, vstest::kBlue);
@@ -63,17 +63,6 @@ protected:
         face->screenPix = nullptr;
         SceneTest::TearDown();
         PxFreePix(screen);
-    }
-    void write_pack(const std::string &name, const std::vector<std::pair<std::string, std::string>> &pics)
-    {
-        std::vector<fpk::Entry> entries;
-        for (const auto &p : pics)
-            entries.push_back(fpk::Entry{p.first, std::vector<uint8_t>(p.second.begin(), p.second.end()),
-                                         fpk::kPixmapFlag});
-        std::vector<uint8_t> bytes;
-        std::string error;
-        ASSERT_TRUE(fpk::build(entries, bytes, error)) << error;
-        write(name, std::string(bytes.begin(), bytes.end()));
     }
     // Data/msgfont.fnp: one font of 6-pixel glyphs, 12 high.
     void write_font()

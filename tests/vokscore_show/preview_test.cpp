@@ -81,7 +81,7 @@ protected:
     {
         SceneTest::SetUp();
         write_data();
-        write_pack("Data/winvn.fpk", {{"vnsav0", vstest::solid565(200, 100, kGrey)},
+        write_pack_file("Data/winvn.fpk", {{"vnsav0", vstest::solid565(200, 100, kGrey)},
                                        {"green", vstest::solid565(30, 10, kGreen)}});
         VokInitInterFace(window);
         screen = PxAllocPix(BR_PMT_RGB_565, 640, 480, nullptr, 0);
@@ -106,17 +106,6 @@ protected:
         VokCloseInterFace();
         SceneTest::TearDown();
         PxFreePix(screen);
-    }
-    void write_pack(const std::string &name, const std::vector<std::pair<std::string, std::string>> &pics)
-    {
-        std::vector<fpk::Entry> entries;
-        for (const auto &p : pics)
-            entries.push_back(fpk::Entry{p.first, std::vector<uint8_t>(p.second.begin(), p.second.end()),
-                                         fpk::kPixmapFlag});
-        std::vector<uint8_t> bytes;
-        std::string error;
-        ASSERT_TRUE(fpk::build(entries, bytes, error)) << error;
-        write(name, std::string(bytes.begin(), bytes.end()));
     }
     VokScene *start()
     {
