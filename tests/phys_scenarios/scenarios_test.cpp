@@ -284,57 +284,61 @@ TEST_F(Fields, BallsComeToRestTogetherInDip)
     EXPECT_EQ(speed, 0.0f);
 }
 
-TEST_F(Fields, SimrunPrintsSolvedForGoalField)
+// A one-ball field rolling into its goal, saved for terrow-simrun, and the tool's output and status.
+class Simrun : public Fields {
+protected:
+    char dir[32] = "/tmp/simrunXXXXXX";
+    std::string path;
+    void SetUp() override
+    {
+        Fields::SetUp();
+        floor(5, 1);
+        field->elements[4]->io->type = TY_T_CEL;
+        ball(0, 1, 0, TY_G_FEM, 3);
+        field->ballsNeeded = 1;
+        ASSERT_NE(mkdtemp(dir), nullptr);
+        path = std::string(dir) + "/goal.trl";
+        ASSERT_EQ(Palya_FSave(path.c_str(), field), 1);
+    }
+    void TearDown() override
+    {
+        unlink(path.c_str());
+        rmdir(dir);
+        Fields::TearDown();
+    }
+    int run(const std::string &args, std::string &out)
+    {
+        FILE *p = popen((std::string(SIMRUN_PATH) + " " + path + args).c_str(), "r");
+        if (p == nullptr)
+            return -1;
+        char buf[256];
+        while (fgets(buf, sizeof buf, p) != nullptr)
+            out += buf;
+        return pclose(p);
+    }
+};
+
+TEST_F(Simrun, PrintsSolvedForGoalField)
 {
-    floor(5, 1);
-    field->elements[4]->io->type = TY_T_CEL;
-    ball(0, 1, 0, TY_G_FEM, 3);
-    field->ballsNeeded = 1;
-    char dir[] = "/tmp/simrunXXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    const std::string path = std::string(dir) + "/goal.trl";
-    ASSERT_EQ(Palya_FSave(path.c_str(), field), 1);
-    FILE *p = popen((std::string(SIMRUN_PATH) + " " + path).c_str(), "r");
-    ASSERT_NE(p, nullptr);
     std::string out;
-    char buf[256];
-    while (fgets(buf, sizeof buf, p) != nullptr)
-        out += buf;
-    EXPECT_EQ(pclose(p), 0);
-    unlink(path.c_str());
-    rmdir(dir);
+    EXPECT_EQ(run("", out), 0);
     EXPECT_EQ(out.rfind("solved\n", 0), 0u) << out;
     EXPECT_NE(out.find("sunk 1 of 1 needed"), std::string::npos) << out;
 }
 
-TEST_F(Fields, SimrunStepCapKeepsTheTimeInRange)
+TEST_F(Simrun, StepCapKeepsTheTimeInRange)
 {
     // The step time in ms is 32-bit: a cap whose last step would pass it is refused.
-    floor(5, 1);
-    field->elements[4]->io->type = TY_T_CEL;
-    ball(0, 1, 0, TY_G_FEM, 3);
-    field->ballsNeeded = 1;
-    char dir[] = "/tmp/simrunXXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    const std::string path = std::string(dir) + "/goal.trl";
-    ASSERT_EQ(Palya_FSave(path.c_str(), field), 1);
     const struct {
         const char *steps;
         int exitCode;
     } cases[] = {{"85899345", 0}, {"85899346", 2}, {"100000000", 2}, {"0", 2}};
     for (const auto &c : cases) {
-        const std::string cmd = std::string(SIMRUN_PATH) + " " + path + " --steps " + c.steps + " 2>/dev/null";
-        FILE *p = popen(cmd.c_str(), "r");
-        ASSERT_NE(p, nullptr);
         std::string out;
-        char buf[256];
-        while (fgets(buf, sizeof buf, p) != nullptr)
-            out += buf;
-        const int status = pclose(p);
+        const int status = run(std::string(" --steps ") + c.steps + " 2>/dev/null", out);
+        ASSERT_NE(status, -1);
         EXPECT_EQ(WEXITSTATUS(status), c.exitCode) << c.steps << ": " << out;
         if (c.exitCode == 0)
             EXPECT_EQ(out.rfind("solved\n", 0), 0u) << out;
     }
-    unlink(path.c_str());
-    rmdir(dir);
 }
