@@ -288,13 +288,12 @@ void KpFreeResources()
     for (br_pixelmap *&t : r.shadeTables)
         if (t != nullptr)
             BrTableRemove(t), t = nullptr;
-    br_pixelmap *registered[512];
-    br_uint_32 n;
-    while ((n = BrMapFindMany("*", registered, 512)) > 0)
-        for (br_uint_32 i = 0; i < n; i++)
-            BrMapRemove(registered[i]);
-    for (br_pixelmap *p : g_pannixMaps)
+    // Out of both registries (and the renderer's hands) before the 2D library takes them back.
+    for (br_pixelmap *p : g_pannixMaps) {
+        BrMapRemove(p);
+        BrTableRemove(p);
         PxFreePix(p);
+    }
     g_pannixMaps.clear();
     for (br_pixelmap *&p : r.backdrops)
         p = nullptr;
