@@ -21,8 +21,6 @@ bool g_overButton = false;
 int g_overX = 0, g_overY = 0;
 int g_clickX = 0, g_clickY = 0;
 DWORD g_clickTime = 0;
-int32_t g_inactive = 0, g_reactivated = 0, g_autoPaused = 0;
-DWORD g_inactiveSince = 0;
 
 // 12 rows x 4 languages x 100 bytes; German and French in Windows-1252.
 const char *const kTexts[12][4] = {
@@ -467,14 +465,14 @@ LRESULT CALLBACK KpWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         return 0;
     case WM_ACTIVATE:
         if (LOWORD(wParam) == WA_INACTIVE) {
-            g_inactive = 1;
-            g_inactiveSince = timeGetTime();
+            m.inactive = 1;
+            m.inactiveSince = timeGetTime();
             if (o.levelRunning && !o.paused) {
-                g_autoPaused = 1;
+                m.autoPaused = 1;
                 KpTestLevel(kpButton(KP_BTN_START));
             }
         } else if (LOWORD(wParam) == WA_ACTIVE) {
-            g_reactivated = 1;
+            m.reactivated = 1;
         }
         break;
     case WM_PAINT: {

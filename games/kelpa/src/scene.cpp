@@ -132,8 +132,9 @@ bool editorGame()
     return f != nullptr && f->gameKind == 102 && f->levelFamily != 1 && f->levelFamily != 3;
 }
 
-// Whether the cube (or its inner cube) is drawn in this pass, and whether it is a moving worm cube.
-bool cubeDrawn(br_actor *a, int *moving)
+}  // namespace
+
+bool KpCubeDrawn(br_actor *a, int *moving)
 {
     KpObjects &o = kpObjects();
     KpSwitches &s = g_switches;
@@ -179,6 +180,8 @@ bool cubeDrawn(br_actor *a, int *moving)
         return !wormCube;
     return false;
 }
+
+namespace {
 
 int pickModel(br_model *model, br_material *material, br_vector3 *, br_vector3 *, br_scalar t, int face, int edge,
               int vertex, br_vector3 *point, br_vector2 *map, void *arg)
@@ -488,7 +491,7 @@ br_uint_32 KpCubeRender(br_actor *actor, br_model *model, br_material *material,
                         int on_screen)
 {
     int moving = -1;
-    if (!cubeDrawn(actor, &moving))
+    if (!KpCubeDrawn(actor, &moving))
         return 0;
     if (moving >= 0) {
         static const br_vector3 centre = {{0, 0, 0}};

@@ -45,6 +45,9 @@ struct KpModule {
     // One set-up in the own-window case: StartKelpa runs it, WM_CREATE does not.
     int32_t creatingOwnWindow = 0;
     int32_t messageSeen = 0;
+    // Activation: the tick settles the time lost while inactive.
+    int32_t inactive = 0, reactivated = 0, autoPaused = 0;
+    DWORD inactiveSince = 0;
 };
 KpModule &kpModule();
 KpSettings &kpSettings();
@@ -141,6 +144,8 @@ br_actor *KpPickAt(KpScreen *screen, int x, int y);
 br_model *KpMakeModel(const char *name, int nv, int nf, const float (*points)[3], const float (*uvs)[2],
                       const uint16_t (*faces)[3]);
 br_material *KpMakeMaterial(const char *name, const char *texture);
+// Whether the render pass draws this cube (or inner cube), and which moving worm cube it is (-1 none).
+bool KpCubeDrawn(br_actor *actor, int *moving);
 br_uint_32 KpCubeRender(br_actor *actor, br_model *model, br_material *material, br_order_table *order,
                         br_uint_8 style, int on_screen);
 // The whole screen buffer to the window (the render-then-present pair the game uses everywhere).
