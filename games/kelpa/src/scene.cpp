@@ -164,16 +164,19 @@ bool KpCubeDrawn(br_actor *a, int *moving)
     if (s.introFrame && inList(a, o.nextWormCubes, 5))
         return true;
     bool wormCube = false;
+    int index = -1;
     for (int i = 0; i < 5; i++) {
         br_actor *c = o.worm[i].cube;
         if (c != nullptr && (a == c || a->parent == c)) {
             wormCube = true;
             if (a == c)
-                *moving = i;
+                index = i;
         }
     }
-    if (s.sceneLive && wormCube)
+    if (s.sceneLive && wormCube) {
+        *moving = index;
         return true;
+    }
     if (a == o.arrow)
         return s.indicatorLive != 0;
     if (s.fullRedraw)
