@@ -39,7 +39,12 @@ void drawFrame(KpButton *b, int frame, bool grabUnder)
     if (c == nullptr)
         return;
     if (b->count == 0) {
-        PxFillPixRect(c, b->x, b->y, b->width, b->height, kFill[b->state & 1]);
+        // By picture position: the screen's origin sits at its centre for the renderer.
+        for (int y = b->y < 0 ? 0 : b->y; y < b->y + b->height && y < c->height; y++) {
+            uint16_t *row = reinterpret_cast<uint16_t *>(static_cast<uint8_t *>(c->pixels) + ptrdiff_t(y) * c->row_bytes);
+            for (int x = b->x < 0 ? 0 : b->x; x < b->x + b->width && x < c->width; x++)
+                row[x] = kFill[b->state & 1];
+        }
         return;
     }
     if (frame < 0)

@@ -109,6 +109,8 @@ br_pixelmap *KpLoadPackedMap(const char *name)
     br_pixelmap *map = PxLoadPixP(name, 1);
     if (map == nullptr)
         return nullptr;
+    // Found again by name through the registry.
+    PxReplaceId(map, name);
     g_pannixMaps.push_back(map);
     return BrMapAdd(map);
 }
@@ -129,6 +131,7 @@ void KpLoadResources(KpScene *scene)
     for (int i = 0; i < 10; i++) {
         br_pixelmap *t = r.shadePack != nullptr ? PxLoadPixP(kKpShadeNames[i], 1) : nullptr;
         if (t != nullptr) {
+            PxReplaceId(t, kKpShadeNames[i]);
             g_pannixMaps.push_back(t);
             BrTableAdd(t);
         }
