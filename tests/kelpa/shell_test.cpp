@@ -1,7 +1,10 @@
 // The module's start, window, display mode, loop, window procedure and text table.
 #include <string.h>
 
+#include <png.h>
+
 #include <algorithm>
+#include <array>
 
 #include "pannix/pxpix.h"
 #include "support.h"
@@ -246,4 +249,69 @@ TEST_F(Game, KpDllAndPannixKeepTheirOwn3DInstances)
     PxFreePix(after);
     PxFreePix(before);
     FreeLibrary(dll);
+}
+
+namespace {
+
+struct Png {
+    int w = 0, h = 0;
+    std::vector<uint8_t> rgb;
+    const uint8_t *at(int x, int y) const { return &rgb[(size_t(y) * size_t(w) + size_t(x)) * 3]; }
+};
+
+bool readPng(const std::string &path, Png &out)
+{
+    png_image im = {};
+    im.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&im, path.c_str()))
+        return false;
+    im.format = PNG_FORMAT_RGB;
+    out.w = int(im.width);
+    out.h = int(im.height);
+    out.rgb.resize(PNG_IMAGE_SIZE(im));
+    return png_image_finish_read(&im, nullptr, out.rgb.data(), 0, nullptr) != 0;
+}
+
+}  // namespace
+
+TEST(KelpaRun, KprunCapturesAFinishedFirstFrame)
+{
+    const fs::path dir = fs::temp_directory_path() / ("kelpa_run_" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    // A relative name is the caller's: kprun runs in `dir` and the picture lands there.
+    const std::string command = "cd '" + dir.string() + "' && VOK_HEADLESS=1 VOK_VIRTUAL_CLOCK=1 '" KPRUN_PATH
+                                "' --lang 2 --out first.png > run.log 2>&1";
+    ASSERT_EQ(system(command.c_str()), 0) << command;
+    Png png;
+    ASSERT_TRUE(readPng((dir / "first.png").string(), png));
+    ASSERT_EQ(png.w, 640);
+    ASSERT_EQ(png.h, 480);
+    auto rgb = [&](int x, int y) {
+        const uint8_t *p = png.at(x, y);
+        return std::array<int, 3>{p[0], p[1], p[2]};
+    };
+    // The start button (green), the speed button (violet), the reset button (red) on their plates.
+    auto start = rgb(20, 430), speed = rgb(510, 420), reset = rgb(615, 430);
+    EXPECT_GT(start[1], start[0] + 60);
+    EXPECT_GT(speed[2], speed[1] + 50);
+    EXPECT_GT(reset[0], reset[1] + 60);
+    // The dark backdrop at the left edge.
+    for (int c : rgb(5, 240))
+        EXPECT_LT(c, 60);
+    // The board's slate tiles fill the middle; the exit's green ring glows at the near corner.
+    int slate = 0, cubes = 0;
+    for (int y = 150; y < 350; y++)
+        for (int x = 200; x < 440; x++) {
+            auto p = rgb(x, y);
+            const int lo = std::min({p[0], p[1], p[2]}), hi = std::max({p[0], p[1], p[2]});
+            if (lo > 50 && hi < 200 && hi - lo < 50)
+                slate++;
+            if (hi - lo > 90)
+                cubes++;  // strongly coloured: the cubes' frames and cores
+        }
+    EXPECT_GT(slate, 8000);
+    EXPECT_GT(cubes, 1000);
+    auto ring = rgb(320, 388);
+    EXPECT_GT(ring[1], ring[0] + 50);
+    fs::remove_all(dir);
 }
