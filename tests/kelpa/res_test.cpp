@@ -6,7 +6,11 @@
 #include <fstream>
 #include <set>
 
+#include <algorithm>
+#include <functional>
+
 #include "fpk/fpkformat.h"
+#include "levelfile.h"
 #include "pannix/pxpix.h"
 #include "support.h"
 
@@ -483,4 +487,59 @@ TEST_F(SetUpGame, SlidingOutMovesTheSidesApartAndHidesThem)
     KpParkButtons();
     EXPECT_EQ(kpButton(KP_BTN_MENU)->x, 440);
     EXPECT_EQ(kpButton(KP_BTN_MENU)->y, -100);
+}
+
+TEST(KelpaLevelFiles, BuiltInBoardsRoundTripAndChecksNameEveryFault)
+{
+    const int randoms[5] = {15, 30, 49, 63, 75};
+    for (int b = 1; b <= 5; b++) {
+        kplevel::Level l = kplevel::default_level();
+        ASSERT_TRUE(kplevel::builtin_board(b, l));
+        EXPECT_EQ(std::count(l.board, l.board + 121, int32_t(kplevel::kRandom)), randoms[b - 1]) << b;
+        const std::vector<uint8_t> bytes = kplevel::encode(l);
+        ASSERT_EQ(bytes.size(), 676u);
+        kplevel::Level back;
+        std::string error;
+        ASSERT_TRUE(kplevel::decode(bytes, back, error)) << error;
+        EXPECT_TRUE(std::equal(l.board, l.board + 121, back.board));
+        EXPECT_TRUE(kplevel::check(back).empty());
+    }
+    kplevel::Level l = kplevel::default_level();
+    std::string error;
+    for (size_t size : {0u, 675u, 677u})
+        EXPECT_FALSE(kplevel::decode(std::vector<uint8_t>(size), l, error)) << size;
+    kplevel::builtin_board(1, l);
+    struct Case {
+        const char *name;
+        std::function<void(kplevel::Level &)> spoil;
+        const char *problem;
+    } cases[] = {
+        {"no exit", [](kplevel::Level &v) { v.board[120] = 0; }, "ERROR: No Exit !"},
+        {"half a row", [](kplevel::Level &v) { v.header[1] = 1, v.header[18] = 4; }, "ERROR: Uncompleted streak !"},
+        {"bad cell", [](kplevel::Level &v) { v.board[60] = 12; }, "not a cell kind"},
+        {"bad streak", [](kplevel::Level &v) { v.header[1] = 7; }, "streak count 7"},
+    };
+    for (const Case &c : cases) {
+        kplevel::Level v = l;
+        c.spoil(v);
+        const std::vector<std::string> problems = kplevel::check(v);
+        EXPECT_TRUE(std::any_of(problems.begin(), problems.end(),
+                                [&](const std::string &p) { return p.find(c.problem) != std::string::npos; }))
+            << c.name;
+    }
+}
+
+TEST(KelpaLevelFiles, TheToolWorksFromTheCallersFolder)
+{
+    const fs::path dir = tempFolder("kplevel");
+    const std::string tool = std::string(VOK_BIN_DIR) + "/kplevel";
+    const std::string cd = "cd '" + dir.string() + "' && '" + tool + "' ";
+    ASSERT_EQ(system((cd + "make one.KPP --board 2 --pattern brgwy").c_str()), 0);
+    EXPECT_EQ(fs::file_size(dir / "one.KPP"), 676u);
+    EXPECT_EQ(system((cd + "check one.KPP > out.txt").c_str()), 0);
+    std::ofstream(dir / "short.KPP") << "short";
+    EXPECT_NE(system((cd + "check short.KPP > /dev/null 2>&1").c_str()), 0);
+    EXPECT_NE(system((cd + "make bad.KPP --board 9 2> /dev/null").c_str()), 0);
+    EXPECT_FALSE(fs::exists(dir / "bad.KPP"));
+    fs::remove_all(dir.parent_path());
 }
