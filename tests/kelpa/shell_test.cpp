@@ -315,3 +315,33 @@ TEST(KelpaRun, KprunCapturesAFinishedFirstFrame)
     EXPECT_GT(ring[1], ring[0] + 50);
     fs::remove_all(dir);
 }
+
+namespace {
+int g_buttonsAtDraw = 0;
+void countButtons()
+{
+    int n = 0;
+    for (KpButton *b = kpButtonList(); b != nullptr; b = b->next)
+        n++;
+    g_buttonsAtDraw = n;
+}
+}  // namespace
+
+TEST_F(Game, AWindowOfItsOwnIsSetUpOnce)
+{
+    // No host window: the game makes "BRMini"; its creation must not run the set-up a second time
+    // (that would load every resource and button twice).
+    face->hostWnd = nullptr;
+    g_buttonsAtDraw = 0;
+    KpSetAfterDraw(countButtons);
+    PostQuitMessage(0);
+    EXPECT_EQ(KpStartKelpa(), 0);
+    KpSetAfterDraw(nullptr);
+    EXPECT_EQ(g_buttonsAtDraw, KP_BTN_COUNT);
+    HWND own = FindWindowA("BRMini", "Kelpa");
+    ASSERT_NE(own, nullptr);
+    RECT r;
+    GetWindowRect(own, &r);
+    EXPECT_EQ(r.right - r.left, 640);
+    DestroyWindow(own);
+}
