@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <fstream>
 
 #include "pannix/pxpix.h"
 #include "support.h"
@@ -344,4 +345,89 @@ TEST_F(Game, AWindowOfItsOwnIsSetUpOnce)
     GetWindowRect(own, &r);
     EXPECT_EQ(r.right - r.left, 640);
     DestroyWindow(own);
+}
+
+namespace {
+
+fs::path shellTemp(const char *name)
+{
+    const fs::path p = fs::temp_directory_path() / ("kelpa_shell_" + std::to_string(getpid())) / name;
+    fs::remove_all(p);
+    fs::create_directories(p);
+    return p;
+}
+
+std::string rootOf(const fs::path &p)
+{
+    std::string s = p.string();
+    std::replace(s.begin(), s.end(), '/', '\\');
+    return s + "\\";
+}
+
+}  // namespace
+
+TEST_F(Game, TheLoadedModuleGivesTheHostBackOnEveryPathAndLoadsAgain)
+{
+    // The packs as the game finds them, once whole, once missing, once with cube models the 3D
+    // library fails on while reading them.
+    const fs::path none = shellTemp("none"), broken = shellTemp("broken");
+    fs::create_directories(broken / "kp");
+    for (const auto &e : fs::directory_iterator(fs::path(VOK_BIN_DIR) / "kp"))
+        fs::copy_file(e.path(), broken / "kp" / e.path().filename());
+    for (const char *model : {"Kockaa.mod", "Kockab.mod"}) {
+        std::ofstream f(broken / "kp" / model, std::ios::binary | std::ios::trunc);
+        f << "*FILE_INFO 1\n  type MODEL\n  name \"half\n";  // a text model cut off in its first chunk
+    }
+    const std::string whole = savedRead != nullptr ? savedRead : "", missing = rootOf(none),
+                      badModels = rootOf(broken);
+    const LONG_PTR before = GetWindowLongPtrA(host, GWLP_WNDPROC);
+    for (int load = 0; load < 2; load++) {
+        SCOPED_TRACE(load);
+        HMODULE dll = LoadLibraryA(VOK_BIN_DIR "/KpDll");
+        ASSERT_NE(dll, nullptr);
+        using Start = int (*)();
+        using Play = int (*)(HWND, int, const char *);
+        Start start = reinterpret_cast<Start>(GetProcAddress(dll, "StartKelpa"));
+        Play play = reinterpret_cast<Play>(GetProcAddress(dll, "PlayKp"));
+        ASSERT_NE(start, nullptr);
+        ASSERT_NE(play, nullptr);
+        for (const std::string *root : {&whole, &missing, &badModels}) {
+            SCOPED_TRACE(*root);
+            face->readRoot = const_cast<char *>(root->c_str());
+            face->hostWnd = host;
+            bool subclassed = false;
+            hostLog().onMessage = [&](UINT m, WPARAM) {
+                if (m == WM_USER + 5)
+                    subclassed = GetWindowLongPtrA(host, GWLP_WNDPROC) != before;
+            };
+            PostMessageA(host, WM_USER + 5, 0, 0);
+            PostMessageA(host, WM_CLOSE, 0, 0);
+            PlatDebugOutputClear();
+            EXPECT_EQ(start(), 0);
+            EXPECT_TRUE(subclassed);
+            if (root == &badModels) {
+                // The models' failure went to the module's own handler, which returned.
+                char out[4096];
+                PlatDebugOutput(out, sizeof out);
+                EXPECT_NE(strstr(out, "Failure"), nullptr) << out;
+            }
+            EXPECT_EQ(GetWindowLongPtrA(host, GWLP_WNDPROC), before);
+        }
+        // A replay in a window of the module's own, closed from outside once it runs.
+        face->readRoot = savedRead;
+        face->hostWnd = nullptr;
+        HWND own = nullptr;
+        hostLog().onMessage = [&](UINT m, WPARAM) {
+            if (m == WM_USER + 9 && (own = FindWindowA("BRMini", "Kelpa")) != nullptr)
+                PostMessageA(own, WM_CLOSE, 0, 0);
+        };
+        PostMessageA(host, WM_USER + 9, 0, 0);
+        EXPECT_EQ(play(host, 0, "none.rep"), 0);
+        EXPECT_NE(own, nullptr);
+        if (own != nullptr && IsWindow(own))
+            DestroyWindow(own);
+        hostLog().onMessage = nullptr;
+        FreeLibrary(dll);
+    }
+    fs::remove_all(none.parent_path());
 }

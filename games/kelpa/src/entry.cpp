@@ -7,6 +7,8 @@
 BOOL WINAPI KpDllMain(HINSTANCE instance, DWORD reason, LPVOID)
 {
     kpModule().moduleInstance = instance;
+    if (reason == DLL_PROCESS_DETACH)
+        KpModuleDetach();
     return reason <= 3 ? TRUE : FALSE;
 }
 VOK_DLL_ENTRY(KpDllMain)

@@ -300,7 +300,29 @@ int KpRegisterClass()
     wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
     wc.lpszClassName = "BRMini";
-    return RegisterClassA(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    if (RegisterClassA(&wc) != 0)
+        return 1;
+    if (GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+        return 0;
+    // A class left by an earlier copy of the module would start windows in code that is gone.
+    WNDCLASSA known = {};
+    if (GetClassInfoA(g_module.moduleInstance, "BRMini", &known) && known.lpfnWndProc == KpWndProc)
+        return 1;
+    return UnregisterClassA("BRMini", g_module.moduleInstance) && RegisterClassA(&wc) != 0;
+}
+
+void KpModuleDetach()
+{
+    // Windows of the class still open get the default procedure first: their WM_DESTROY must not run
+    // the game's close (it would post a quit into the caller's loop).
+    while (HWND w = FindWindowA("BRMini", nullptr)) {
+        SetWindowLongPtrA(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(DefWindowProcA));
+        if (!DestroyWindow(w))
+            break;
+    }
+    UnregisterClassA("BRMini", g_module.moduleInstance);
+    if (g_module.gameWindow != nullptr && !IsWindow(g_module.gameWindow))
+        g_module.gameWindow = nullptr;
 }
 
 HWND KpCreateWindow()

@@ -61,6 +61,9 @@ int KpStartKelpa();
 int KpPlayKp(HWND parent, int ignored, const char *replay);
 int KpInitGame();
 int KpRegisterClass();
+// The module is being unloaded: its own windows and its class go, so that nothing is left pointing
+// at its window procedure.
+void KpModuleDetach();
 HWND KpCreateWindow();
 int KpSetupGame(HWND window, int fit);
 void KpFitScreen(HWND window);
