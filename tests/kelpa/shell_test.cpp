@@ -417,17 +417,24 @@ TEST_F(Game, TheLoadedModuleGivesTheHostBackOnEveryPathAndLoadsAgain)
         face->readRoot = savedRead;
         face->hostWnd = nullptr;
         HWND own = nullptr;
+        void *&slot = face->generalSettings->gameBlocks[VOK_GAME_KELPA - VOK_GAME_BASE];
+        void *moduleSettings = nullptr;
         hostLog().onMessage = [&](UINT m, WPARAM) {
-            if (m == WM_USER + 9 && (own = FindWindowA("BRMini", "Kelpa")) != nullptr)
+            if (m == WM_USER + 9 && (own = FindWindowA("BRMini", "Kelpa")) != nullptr) {
+                moduleSettings = slot;
                 PostMessageA(own, WM_CLOSE, 0, 0);
+            }
         };
         PostMessageA(host, WM_USER + 9, 0, 0);
         EXPECT_EQ(play(host, 0, "none.rep"), 0);
         EXPECT_NE(own, nullptr);
-        if (own != nullptr && IsWindow(own))
-            DestroyWindow(own);
+        // The replay leaves the record open, its settings slot on the module's copy, and its window
+        // standing: the unload takes both back.
+        EXPECT_EQ(slot, moduleSettings);
         hostLog().onMessage = nullptr;
         FreeLibrary(dll);
+        EXPECT_NE(slot, moduleSettings);
+        EXPECT_FALSE(own != nullptr && IsWindow(own));
     }
     fs::remove_all(none.parent_path());
 }

@@ -323,6 +323,14 @@ void KpModuleDetach()
     UnregisterClassA("BRMini", g_module.moduleInstance);
     if (g_module.gameWindow != nullptr && !IsWindow(g_module.gameWindow))
         g_module.gameWindow = nullptr;
+    // A replay leaves the record open with the Kelpa slot on this module's settings; the framework
+    // reads an empty slot as its own block.
+    VokInterFace *f = g_module.interFace;
+    if (f != nullptr && f->generalSettings != nullptr) {
+        void *&slot = f->generalSettings->gameBlocks[VOK_GAME_KELPA - VOK_GAME_BASE];
+        if (slot == &g_settings)
+            slot = nullptr;
+    }
 }
 
 HWND KpCreateWindow()
