@@ -438,3 +438,25 @@ TEST_F(Game, TheLoadedModuleGivesTheHostBackOnEveryPathAndLoadsAgain)
     }
     fs::remove_all(none.parent_path());
 }
+
+TEST_F(Game, WhatOneGameLeftRaisedDoesNotGreetTheNext)
+{
+    // Closed in the middle of a blink with a level chosen, paused by a lost focus, the mouse on a button.
+    hostLog().onMessage = [&](UINT m, WPARAM) {
+        if (m == WM_USER + 11) {
+            kpSwitches().blinkMode = 1;
+            kpSwitches().paletteMode = 1;
+            kpSwitches().presentSuppressed = 1;
+            kpSwitches().sceneLive = 0;
+            kpModule().levelCommand = 4;
+            kpModule().autoPaused = 1;
+            kpModule().inactive = 1;
+        }
+    };
+    EXPECT_EQ(run({{WM_USER + 11, 0}}), 0);
+    const KpSwitches fresh, &s = kpSwitches();
+    EXPECT_EQ(memcmp(&s, &fresh, sizeof fresh), 0);
+    EXPECT_EQ(kpModule().levelCommand, 0);
+    EXPECT_EQ(kpModule().autoPaused, 0);
+    EXPECT_EQ(kpModule().inactive, 0);
+}

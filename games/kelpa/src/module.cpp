@@ -452,6 +452,17 @@ void KpShutdown()
     KpFreeScene(r.scene);
     r.scene = nullptr;
     KpEndRenderer();
+    // What one game left raised (a blink, a pause, a chosen level, a button under the mouse) must not
+    // greet the next start: each begins as a freshly loaded module would.
+    kpSwitches() = KpSwitches();
+    m.levelCommand = 0;
+    m.firstFramePending = 0;
+    m.messageSeen = 0;
+    m.inactive = m.reactivated = m.autoPaused = 0;
+    m.inactiveSince = 0;
+    g_overButton = false;
+    g_overX = g_overY = g_clickX = g_clickY = 0;
+    g_clickTime = 0;
 }
 
 void KpReleaseDisplay()
