@@ -396,15 +396,20 @@ TEST_F(Game, TheLoadedModuleGivesTheHostBackOnEveryPathAndLoadsAgain)
             face->readRoot = const_cast<char *>(root->c_str());
             face->hostWnd = host;
             bool subclassed = false;
+            fs::path folder;
             hostLog().onMessage = [&](UINT m, WPARAM) {
-                if (m == WM_USER + 5)
+                if (m == WM_USER + 5) {
                     subclassed = GetWindowLongPtrA(host, GWLP_WNDPROC) != before;
+                    folder = fs::current_path();
+                }
             };
             PostMessageA(host, WM_USER + 5, 0, 0);
             PostMessageA(host, WM_CLOSE, 0, 0);
             PlatDebugOutputClear();
             EXPECT_EQ(start(), 0);
             EXPECT_TRUE(subclassed);
+            // The game works in the folder beside the module.
+            EXPECT_EQ(folder, fs::canonical(fs::path(VOK_BIN_DIR) / "Kelpa"));
             if (root == &badModels) {
                 // The models' failure went to the module's own handler, which returned.
                 char out[4096];
