@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <fstream>
+#include <iterator>
 
 #include "pannix/pxpix.h"
 #include "support.h"
@@ -368,8 +369,8 @@ std::string rootOf(const fs::path &p)
 
 TEST_F(Game, TheLoadedModuleGivesTheHostBackOnEveryPathAndLoadsAgain)
 {
-    // The packs as the game finds them, once whole, once missing, once with cube models the 3D
-    // library fails on while reading them.
+    // The packs as the game finds them: whole, missing, with cube models the 3D library fails on
+    // while reading them.
     const fs::path none = shellTemp("none"), broken = shellTemp("broken");
     fs::create_directories(broken / "kp");
     for (const auto &e : fs::directory_iterator(fs::path(VOK_BIN_DIR) / "kp"))
@@ -379,8 +380,17 @@ TEST_F(Game, TheLoadedModuleGivesTheHostBackOnEveryPathAndLoadsAgain)
         std::ofstream f(broken / "kp" / model, std::ios::binary | std::ios::trunc);
         f << "*FILE_INFO 1\n  type MODEL\n  name \"half\n";  // a text model cut off in its first chunk
     }
+    // And once with every pack cut off at an odd place past its directory.
+    const fs::path cut = shellTemp("cut");
+    fs::create_directories(cut / "kp");
+    for (const auto &e : fs::directory_iterator(fs::path(VOK_BIN_DIR) / "kp")) {
+        std::ifstream in(e.path(), std::ios::binary);
+        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        bytes.resize(bytes.size() / 3 + 7);
+        std::ofstream(cut / "kp" / e.path().filename(), std::ios::binary) << bytes;
+    }
     const std::string whole = savedRead != nullptr ? savedRead : "", missing = rootOf(none),
-                      badModels = rootOf(broken);
+                      badModels = rootOf(broken), cutPacks = rootOf(cut);
     const LONG_PTR before = GetWindowLongPtrA(host, GWLP_WNDPROC);
     for (int load = 0; load < 2; load++) {
         SCOPED_TRACE(load);
@@ -392,7 +402,7 @@ TEST_F(Game, TheLoadedModuleGivesTheHostBackOnEveryPathAndLoadsAgain)
         Play play = reinterpret_cast<Play>(GetProcAddress(dll, "PlayKp"));
         ASSERT_NE(start, nullptr);
         ASSERT_NE(play, nullptr);
-        for (const std::string *root : {&whole, &missing, &badModels}) {
+        for (const std::string *root : {&whole, &missing, &badModels, &cutPacks}) {
             SCOPED_TRACE(*root);
             face->readRoot = const_cast<char *>(root->c_str());
             face->hostWnd = host;
