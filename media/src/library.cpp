@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <mutex>
 
 #include "win32/objbase.h"
 
@@ -20,6 +21,21 @@ const char kSoundWindowClass[] = "Media_SoundWindow";
 namespace {
 
 LibraryState g_state;
+
+// Guards the handle table and every call on its objects: a game's preview producer and its main
+// thread both call in. Recursive, since a notice handler may call back in on the same thread.
+std::recursive_mutex g_table_mu;
+
+// Every thread that calls in gets COM started once, as the module's thread attach does for each new
+// thread (the platform counts COM starts per thread).
+void start_thread_com()
+{
+    thread_local bool started = false;
+    if (!started) {
+        started = true;
+        CoInitialize(nullptr);
+    }
+}
 
 // Kinds built into this library, by MediaType; the rest fail to open.
 KindFactory default_kind(int32_t type)
@@ -61,6 +77,7 @@ void enter_program_folder()
 
 LRESULT CALLBACK notify_window_proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    std::lock_guard<std::recursive_mutex> hold(g_table_mu);
     auto *object = reinterpret_cast<MediaObject *>(GetWindowLongPtrA(hwnd, GWL_USERDATA));
     if (object != nullptr && !object->closed) {
         ObjectUse use(object);
@@ -132,6 +149,7 @@ void library_start(HINSTANCE instance, const StartOptions &options)
 {
     if (g_state.started)
         library_stop();
+    std::lock_guard<std::recursive_mutex> hold(g_table_mu);
     g_state.instance = instance;
     if (options.set_current_folder)
         enter_program_folder();
@@ -148,6 +166,7 @@ void library_start(HINSTANCE instance, const StartOptions &options)
 
 void library_stop()
 {
+    std::lock_guard<std::recursive_mutex> hold(g_table_mu);
     if (!g_state.started)
         return;
     // Objects still open at the end are closed, so no window, device or thread outlives the library.
@@ -170,6 +189,7 @@ KindFactory set_kind(int32_t type, KindFactory factory)
 {
     if (!known_type(type))
         return nullptr;
+    std::lock_guard<std::recursive_mutex> hold(g_table_mu);
     KindFactory old = g_state.kinds[type];
     g_state.kinds[type] = factory;
     return old;
@@ -179,11 +199,24 @@ MediaObject *find(MediaHandle handle)
 {
     if (handle < 1 || handle >= MEDIA_MAX_HANDLES)
         return nullptr;
+    std::lock_guard<std::recursive_mutex> hold(g_table_mu);
     return g_state.table[handle];
 }
 
-MediaHandle open(int32_t type, intptr_t source, ParamList list)
+MediaHandle open(int32_t type, intptr_t source, ParamList given)
 {
+    start_thread_com();
+    std::lock_guard<std::recursive_mutex> hold(g_table_mu);
+    // Commands (id 28) run once the object is whole and has its handle: a kind applies its list
+    // before its player exists, and their notices carry the handle.
+    std::vector<MediaParam> list;
+    std::vector<int32_t> commands;
+    for (const MediaParam &p : given) {
+        if (p.id == MEDIAPARAM_COMMAND)
+            commands.push_back(int32_t(p.value));
+        else
+            list.push_back(p);
+    }
     MediaHandle handle = MEDIA_BAD_HANDLE;
     for (MediaHandle h = 1; h < MEDIA_MAX_HANDLES; h++) {
         if (g_state.table[h] == nullptr) {
@@ -221,12 +254,20 @@ MediaHandle open(int32_t type, intptr_t source, ParamList list)
         }
     }
     object->handle = handle;
-    g_state.table[handle] = object.release();
+    MediaObject *opened = object.release();
+    g_state.table[handle] = opened;
+    if (!commands.empty()) {
+        ObjectUse use(opened);
+        for (int32_t c : commands)
+            opened->RunCommand(c);  // stops by itself once a notice closed the object
+    }
     return handle;
 }
 
 bool close(MediaHandle handle)
 {
+    start_thread_com();
+    std::lock_guard<std::recursive_mutex> hold(g_table_mu);
     MediaObject *object = find(handle);
     if (object == nullptr)
         return false;
@@ -241,6 +282,8 @@ namespace {
 template <class Fn>
 bool with_object(MediaHandle handle, Fn fn)
 {
+    start_thread_com();
+    std::lock_guard<std::recursive_mutex> hold(g_table_mu);
     MediaObject *object = find(handle);
     if (object == nullptr)
         return false;
@@ -258,12 +301,14 @@ bool command(MediaHandle handle, int32_t cmd)
 
 int32_t state(MediaHandle handle)
 {
+    std::lock_guard<std::recursive_mutex> hold(g_table_mu);
     MediaObject *object = find(handle);
     return object != nullptr ? object->State() : MEDIA_STATE_UNKNOWN;
 }
 
 MediaInputRecord *input_record(MediaHandle handle)
 {
+    std::lock_guard<std::recursive_mutex> hold(g_table_mu);
     MediaObject *object = find(handle);
     return object != nullptr ? &object->input : nullptr;
 }
