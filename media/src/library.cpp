@@ -149,7 +149,6 @@ void library_start(HINSTANCE instance, const StartOptions &options)
 {
     if (g_state.started)
         library_stop();
-    std::lock_guard<std::recursive_mutex> hold(g_table_mu);
     g_state.instance = instance;
     if (options.set_current_folder)
         enter_program_folder();
