@@ -8,7 +8,9 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <chrono>
 #include <mutex>
+#include <thread>
 
 #include "win32/objbase.h"
 
@@ -25,6 +27,27 @@ LibraryState g_state;
 // Guards the handle table and every call on its objects: a game's preview producer and its main
 // thread both call in. Recursive, since a notice handler may call back in on the same thread.
 std::recursive_mutex g_table_mu;
+
+// Holds the table's lock. A thread waiting for it still takes the messages other threads send it:
+// the holder may be moving or showing a window this thread owns, and waits until that is handled.
+class TableLock {
+public:
+    TableLock()
+    {
+        for (int tries = 0; !g_table_mu.try_lock(); tries++) {
+            MSG m;
+            // A filter no message matches: only the sent ones are delivered.
+            PeekMessageA(&m, GetDesktopWindow(), WM_USER - 1, WM_USER - 1, PM_NOREMOVE | PM_NOYIELD);
+            if (tries < 64)
+                std::this_thread::yield();
+            else
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+    ~TableLock() { g_table_mu.unlock(); }
+    TableLock(const TableLock &) = delete;
+    TableLock &operator=(const TableLock &) = delete;
+};
 
 // Every thread that calls in gets COM started once, as the module's thread attach does for each new
 // thread (the platform counts COM starts per thread).
@@ -77,7 +100,7 @@ void enter_program_folder()
 
 LRESULT CALLBACK notify_window_proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    std::lock_guard<std::recursive_mutex> hold(g_table_mu);
+    TableLock hold;
     auto *object = reinterpret_cast<MediaObject *>(GetWindowLongPtrA(hwnd, GWL_USERDATA));
     if (object != nullptr && !object->closed) {
         ObjectUse use(object);
@@ -165,7 +188,7 @@ void library_start(HINSTANCE instance, const StartOptions &options)
 
 void library_stop()
 {
-    std::lock_guard<std::recursive_mutex> hold(g_table_mu);
+    TableLock hold;
     if (!g_state.started)
         return;
     // Objects still open at the end are closed, so no window, device or thread outlives the library.
@@ -188,7 +211,7 @@ KindFactory set_kind(int32_t type, KindFactory factory)
 {
     if (!known_type(type))
         return nullptr;
-    std::lock_guard<std::recursive_mutex> hold(g_table_mu);
+    TableLock hold;
     KindFactory old = g_state.kinds[type];
     g_state.kinds[type] = factory;
     return old;
@@ -198,14 +221,14 @@ MediaObject *find(MediaHandle handle)
 {
     if (handle < 1 || handle >= MEDIA_MAX_HANDLES)
         return nullptr;
-    std::lock_guard<std::recursive_mutex> hold(g_table_mu);
+    TableLock hold;
     return g_state.table[handle];
 }
 
 MediaHandle open(int32_t type, intptr_t source, ParamList given)
 {
     start_thread_com();
-    std::lock_guard<std::recursive_mutex> hold(g_table_mu);
+    TableLock hold;
     // Commands (id 28) run once the object is whole and has its handle: a kind applies its list
     // before its player exists, and their notices carry the handle.
     std::vector<MediaParam> list;
@@ -266,7 +289,7 @@ MediaHandle open(int32_t type, intptr_t source, ParamList given)
 bool close(MediaHandle handle)
 {
     start_thread_com();
-    std::lock_guard<std::recursive_mutex> hold(g_table_mu);
+    TableLock hold;
     MediaObject *object = find(handle);
     if (object == nullptr)
         return false;
@@ -282,7 +305,7 @@ template <class Fn>
 bool with_object(MediaHandle handle, Fn fn)
 {
     start_thread_com();
-    std::lock_guard<std::recursive_mutex> hold(g_table_mu);
+    TableLock hold;
     MediaObject *object = find(handle);
     if (object == nullptr)
         return false;
@@ -300,14 +323,14 @@ bool command(MediaHandle handle, int32_t cmd)
 
 int32_t state(MediaHandle handle)
 {
-    std::lock_guard<std::recursive_mutex> hold(g_table_mu);
+    TableLock hold;
     MediaObject *object = find(handle);
     return object != nullptr ? object->State() : MEDIA_STATE_UNKNOWN;
 }
 
 MediaInputRecord *input_record(MediaHandle handle)
 {
-    std::lock_guard<std::recursive_mutex> hold(g_table_mu);
+    TableLock hold;
     MediaObject *object = find(handle);
     return object != nullptr ? &object->input : nullptr;
 }

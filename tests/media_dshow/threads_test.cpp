@@ -134,18 +134,23 @@ TEST_F(Threads, PlayInTheOpenListForEveryKind)
         unsetenv("VOK_AUDIO_DEVICE");
         ASSERT_NE(h, MEDIA_BAD_HANDLE);
         ASSERT_TRUE(wait_for(MEDIAMSG_STATE));
-        if (c.plays != 0)
+        if (c.plays != 0) {
             EXPECT_TRUE(wait_for(c.plays)) << std::hex << c.plays;
-        for (const Notice &n : seen)
+        }
+        for (const Notice &n : seen) {
             EXPECT_EQ(n.wParam, WPARAM(h)) << n;
+        }
         // One state notice: playing, or for a movie that may already have ended, stopped.
         const bool may_end = c.plays == MEDIAMSG_LASTFRAME;
         EXPECT_EQ(count(seen, MEDIAMSG_STATE), 1);
-        for (const Notice &n : seen)
-            if (n.message == MEDIAMSG_STATE && !(may_end && n.lParam == MEDIA_STATE_STOPPED))
+        for (const Notice &n : seen) {
+            if (n.message == MEDIAMSG_STATE && !(may_end && n.lParam == MEDIA_STATE_STOPPED)) {
                 EXPECT_EQ(n.lParam, MEDIA_STATE_PLAYING);
-        if (!may_end)
+            }
+        }
+        if (!may_end) {
             EXPECT_EQ(GetMediaState(h), MEDIA_STATE_PLAYING);
+        }
         EXPECT_EQ(CloseMedia(h), 1);
     }
     // The sound kind never becomes ready: its command never runs.
@@ -270,6 +275,37 @@ TEST_F(Threads, TwoThreadsOpenPlayAndCloseHandles)
     b.join();
     mediatest::pump();
     EXPECT_EQ(opened, 40);
+}
+
+// A thread that moves a movie window the main thread owns waits for the main thread to take the
+// move; the main thread meanwhile calling in must still take it instead of waiting for the table.
+TEST_F(Threads, MovingAnotherThreadsWindowWhileItCallsIn)
+{
+    const std::string clip = mzitest::save(mzitest::numbered(3, 50), "cross.dat");
+    const MediaHandle h = MediaOpen(MEDIA_MZI, clip.c_str(), MEDIAPARAM_PARENT, win.hwnd());
+    ASSERT_NE(h, MEDIA_BAD_HANDLE);
+    std::atomic<bool> done{false};
+    std::thread watchdog([&] {
+        for (int i = 0; i < 200 && !done; i++)
+            usleep(50000);
+        if (!done) {
+            fprintf(stderr, "the two threads locked up\n");
+            _exit(3);
+        }
+    });
+    std::thread mover([&] {
+        for (int i = 0; i < 50; i++)
+            MediaSet(h, MEDIAPARAM_LEFT, i % 2 != 0 ? 10 : 20);
+        done = true;
+    });
+    while (!done)
+        GetMediaState(h);
+    mover.join();
+    watchdog.join();
+    int32_t left = 0;
+    MediaGet(h, MEDIAPARAM_LEFT, &left);
+    EXPECT_EQ(left, 10);  // the last move
+    EXPECT_EQ(CloseMedia(h), 1);
 }
 
 }  // namespace
