@@ -191,6 +191,10 @@ void fill_blank(const Walk &w, PXFONT *font, int64_t from, int64_t to, int64_t y
     const PXGLYPH &blank = font->glyphs[0];
     if (blank.width == 0 || blank.height == 0)
         return;
+    // Only what lands on the picture: a font's spacing may make the gap far wider than any picture.
+    if (const int64_t left_edge = -int64_t(w.x); from < left_edge)
+        from += (left_edge - from) / blank.width * blank.width;  // whole blank cells, as drawn before
+    to = std::min<int64_t>(to, int64_t(w.destination->width) - w.x);
     br_pixelmap *sheet = sheet_for(font, w.destination);
     for (int64_t x = from; x < to; x += blank.width)
         for (int32_t dy = 0; dy < height; dy += blank.height)

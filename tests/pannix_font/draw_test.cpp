@@ -87,6 +87,19 @@ TEST_F(Draw, EachMethodOn16Bits)
     }
 }
 
+TEST_F(Draw, OpaqueTextWithAHugeSpacingFillsOnlyWhatShows)
+{
+    // A font file's letter spacing is a full 32-bit word: the opaque fill of the advance stops at the
+    // picture's edge instead of walking the whole gap.
+    br_pixelmap *pm = canvas(BR_PMT_RGB_565, kBack);
+    PxSetShowTextMethod(0, 0);
+    set->first->spacing = INT32_MAX;
+    PxShowText(pm, 3, 1, "aa");
+    EXPECT_EQ(at(pm, 23, 1), 0u);  // the gap after the first letter, filled to the edge
+    EXPECT_EQ(at(pm, 23, 0), kBack);
+    PxFreePix(pm);
+}
+
 TEST_F(Draw, KeyAndFillMethodsOn32Bits)
 {
     const uint32_t back = 0x00102030;
