@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -121,8 +122,10 @@ std::string unescaped(const std::string &text)
 }
 
 // Texts made by cell files. They stay with their cells when a scene ends, since the same cells are
-// started again; a later file's text replaces (and frees) one, and the rest go at exit.
+// started again; a later file's text replaces (and frees) one, and the rest go at exit. Scenes may
+// run on several threads: the list is shared by all of them.
 struct MadeTexts {
+    std::mutex mu;
     std::vector<char *> blocks;
     ~MadeTexts()
     {
@@ -139,17 +142,22 @@ MadeTexts &made_texts()
 
 void hold_text(char *block)
 {
-    made_texts().blocks.push_back(block);
+    MadeTexts &held = made_texts();
+    std::lock_guard<std::mutex> lock(held.mu);
+    held.blocks.push_back(block);
 }
 
 // Frees a block of the list (one a host freed itself is only dropped from the list).
 void release_text(char *block)
 {
-    std::vector<char *> &blocks = made_texts().blocks;
-    auto it = std::find(blocks.rbegin(), blocks.rend(), block);
-    if (it == blocks.rend())
-        return;
-    blocks.erase(std::next(it).base());
+    MadeTexts &held = made_texts();
+    {
+        std::lock_guard<std::mutex> lock(held.mu);
+        auto it = std::find(held.blocks.rbegin(), held.blocks.rend(), block);
+        if (it == held.blocks.rend())
+            return;
+        held.blocks.erase(std::next(it).base());
+    }
     free(block);
 }
 
@@ -248,11 +256,12 @@ bool cell_fit_buffer(PXCELLA *cell)
         return true;
     if (cell->bxMax > kBufferMax)
         return false;
+    MadeTexts &held = made_texts();
+    std::lock_guard<std::mutex> lock(held.mu);
     char *grown = static_cast<char *>(realloc(cell->file, size_t(cell->bxMax)));
     if (grown == nullptr)
         return false;
-    std::vector<char *> &blocks = made_texts().blocks;
-    std::replace(blocks.begin(), blocks.end(), cell->file, grown);
+    std::replace(held.blocks.begin(), held.blocks.end(), cell->file, grown);
     memset(grown + cell->fileSize, 0, size_t(cell->bxMax - cell->fileSize));
     cell->file = grown;
     cell->fileSize = cell->bxMax;

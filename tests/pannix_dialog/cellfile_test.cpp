@@ -3,6 +3,8 @@
 #include <strings.h>
 #include <sys/stat.h>
 
+#include <thread>
+
 #include "dialog_support.h"
 
 namespace {
@@ -330,6 +332,29 @@ TEST_F(CellFile, TypeChangesNeverEditAPictureName)
     ASSERT_EQ(PannixBuildScene(&scene), 1);
     ASSERT_NE(cells[0].sub, nullptr);
     EXPECT_EQ(dlgtest::pixel(parent, 10 + cells[0].cellX + cells[0].picX, 10 + cells[0].picY), 0x0102);
+}
+
+// Scenes run on the threads that start them: two threads loading cell files into scenes of their own
+// (each text replacing the one before) share nothing.
+TEST_F(CellFile, TwoThreadsLoadFilesIntoScenesOfTheirOwn)
+{
+    auto work = [&](int n) {
+        const std::string name = path("thread" + std::to_string(n) + ".cls");
+        std::vector<PXCELLA> mine(2, PXCELLA{});
+        PXSCENE s{};
+        s.cells = mine.data();
+        s.cellCount = 2;
+        for (int i = 0; i < 200; i++) {
+            pxtest::write_text(name, "txt:\t\"" + std::to_string(i) + "\"\nCella_nr:\t1\nfile:\t\"f" +
+                                         std::to_string(i) + "\"\n");
+            EXPECT_EQ(LoadCellParams(name.c_str(), &s), 0);
+        }
+        EXPECT_STREQ(mine[0].text, "199");
+        EXPECT_STREQ(mine[1].file, "f199");
+    };
+    std::thread a(work, 1), b(work, 2);
+    a.join();
+    b.join();
 }
 
 }  // namespace
