@@ -10,6 +10,7 @@
 #include <exception>
 #include <chrono>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "win32/objbase.h"
@@ -148,18 +149,38 @@ void unregister_classes(HINSTANCE instance)
 // Closes and deletes an object that has left the table (at once, or when its last call returns).
 void retire(MediaObject *object)
 {
-    object->closed = true;
+    std::optional<ObjectUse> use;
     {
-        ObjectUse use(object);
-        object->Close();
+        // Marked and taken in one step: a window procedure either took its use before or sees it closed.
+        std::lock_guard<std::mutex> hold(use_lock());
+        object->closed = true;
+        use.emplace(object, ObjectUse::Locked{});
     }
+    object->Close();
 }
 
 }  // namespace
 
+std::mutex &use_lock()
+{
+    static std::mutex mu;
+    return mu;
+}
+
+ObjectUse::ObjectUse(MediaObject *object) : object_(object)
+{
+    std::lock_guard<std::mutex> hold(use_lock());
+    ++object_->busy;
+}
+
 ObjectUse::~ObjectUse()
 {
-    if (--object_->busy == 0 && object_->closed)
+    bool last;
+    {
+        std::lock_guard<std::mutex> hold(use_lock());
+        last = --object_->busy == 0 && object_->closed;
+    }
+    if (last)
         delete object_;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "brondel/brpixmap.h"
 #include "library.h"
@@ -892,10 +893,17 @@ std::unique_ptr<MediaObject> make_mzi_player(int32_t type, intptr_t source, Para
 
 LRESULT CALLBACK mzi_window_proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    auto *player = reinterpret_cast<MediaMziPlayer *>(GetWindowLongPtrA(hwnd, GWL_USERDATA));
-    if (player == nullptr || player->closed)
+    // Looked up and taken in one step: another thread may be closing the player meanwhile.
+    MediaMziPlayer *player = nullptr;
+    std::optional<ObjectUse> use;
+    {
+        std::lock_guard<std::mutex> hold(use_lock());
+        player = reinterpret_cast<MediaMziPlayer *>(GetWindowLongPtrA(hwnd, GWL_USERDATA));
+        if (player != nullptr && !player->closed)
+            use.emplace(player, ObjectUse::Locked{});
+    }
+    if (!use)
         return DefWindowProcA(hwnd, message, wParam, lParam);
-    ObjectUse use(player);
     return player->WindowMessage(hwnd, message, wParam, lParam);
 }
 

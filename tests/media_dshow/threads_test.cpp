@@ -308,4 +308,26 @@ TEST_F(Threads, MovingAnotherThreadsWindowWhileItCallsIn)
     EXPECT_EQ(CloseMedia(h), 1);
 }
 
+// The main thread's movie window takes its messages while another thread calls on the same handle.
+TEST_F(Threads, MovieWindowMessagesWhileAnotherThreadCallsIn)
+{
+    const std::string clip = mzitest::save(mzitest::numbered(3, 50), "window.dat");
+    const MediaHandle h = MediaOpen(MEDIA_MZI, clip.c_str(), MEDIAPARAM_PARENT, win.hwnd());
+    ASSERT_NE(h, MEDIA_BAD_HANDLE);
+    const HWND movie = dynamic_cast<media::MediaMziPlayer *>(media::find(h))->window();
+    ASSERT_NE(movie, nullptr);
+    std::atomic<bool> done{false};
+    std::thread reader([&] {
+        for (int i = 0; i < 300; i++) {
+            int32_t frame = 0;
+            MediaGet(h, MEDIAPARAM_FRAME, &frame);
+        }
+        done = true;
+    });
+    while (!done)
+        SendMessageA(movie, WM_ERASEBKGND, 0, 0);
+    reader.join();
+    EXPECT_EQ(CloseMedia(h), 1);
+}
+
 }  // namespace
