@@ -161,6 +161,40 @@ TEST(Dib, EveryFormatAndOrientationLandsExactly) {
     }
 }
 
+// The 1:1 16-bit transfer the games present with every frame, clipped by the window and by the DIB
+// on every side, with source rectangles that start inside the picture.
+TEST(Dib, OneToOneSixteenBitClipsOnEverySide) {
+    struct Place {
+        int xd, yd, w, h, xs, ys;  // ys in top-down rows
+    } places[] = {{-2, -1, W, H, 0, 0}, {2, 1, W, H, 0, 0}, {-1, 0, 3, 2, 1, 1}, {0, 0, W + 3, H + 2, 2, 1},
+                  {1, -2, 2, 4, 3, 0}, {3, 0, W, H, -2, 0}, {0, 0, W, H, 0, 0}};
+    for (Fmt f : {Rgb555, Bf565}) {
+        for (bool bu : {true, false}) {
+            Dib d = make_dib(f, bu);
+            for (const Place& p : places) {
+                SCOPED_TRACE(std::string(fmt_name(f)) + (bu ? " bottom-up at " : " top-down at ") +
+                             std::to_string(p.xd) + "," + std::to_string(p.yd) + " from " + std::to_string(p.xs) +
+                             "," + std::to_string(p.ys));
+                HWND h = canvas(4, 2);
+                HDC dc = GetDC(h);
+                int ys = bu ? H - p.ys - p.h : p.ys;
+                StretchDIBits(dc, p.xd, p.yd, p.w, p.h, p.xs, ys, p.w, p.h, d.bits.data(), d.bmi(), DIB_RGB_COLORS,
+                              SRCCOPY);
+                Shot s = shot(h);
+                for (int y = 0; y < 2; ++y)
+                    for (int x = 0; x < 4; ++x) {
+                        int sx = x - p.xd + p.xs, sy = y - p.yd + p.ys;
+                        bool inside = x >= p.xd && x < p.xd + p.w && y >= p.yd && y < p.yd + p.h && sx >= 0 &&
+                                      sx < W && sy >= 0 && sy < H;
+                        ASSERT_EQ(s.at(x, y), inside ? through(f, colour(sx, sy)) : 0u) << x << "," << y;
+                    }
+                ReleaseDC(h, dc);
+                DestroyWindow(h);
+            }
+        }
+    }
+}
+
 TEST(Dib, PaletteIndicesUseTheSelectedPaletteOrAGreyRamp) {
     std::vector<uint8_t> info(sizeof(BITMAPINFOHEADER) + 512, 0);
     BITMAPINFOHEADER hd{sizeof(BITMAPINFOHEADER), 2, 1, 1, 8, BI_RGB, 0, 0, 0, 0, 0};
