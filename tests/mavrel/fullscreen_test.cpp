@@ -169,10 +169,12 @@ TEST_P(FullScreen, WholeMenuCentredAndTheMouseMapsBack)
         EXPECT_EQ(shown5(menu.at(c.px, c.py)), pic5(background(c.mx, c.my)))
             << (manager ? "with" : "without") << " a window manager, corner " << c.mx << "," << c.my << " at "
             << c.px << "," << c.py << "\n" << windows();
-    if (r.y > 0)
+    if (r.y > 0) {
         EXPECT_EQ(menu.at(r.x + r.w / 2, r.y - 1), 0u);
-    if (r.x > 0)
+    }
+    if (r.x > 0) {
         EXPECT_EQ(menu.at(r.x - 1, r.y + r.h / 2), 0u);
+    }
     // Whole: the middle too.
     EXPECT_EQ(shown5(menu.at(r.x + 320 * s, r.y + 240 * s)), pic5(background(320, 240)));
 

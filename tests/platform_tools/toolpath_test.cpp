@@ -42,15 +42,17 @@ TEST(ToolPath, RelativeNamesAreTheStartFolders) {
 
 // One run of a tool: the tool, its arguments, the files it must have written in the folder it was
 // started in.
-struct Run {
+struct ToolRun {
     std::string tool, args;
     std::vector<std::string> writes;
 };
 
 struct ToolCase {
     const char* name;
-    std::vector<Run> runs;
+    std::vector<ToolRun> runs;
 };
+
+void PrintTo(const ToolCase& c, std::ostream* os) { *os << c.name; }
 
 class ToolsFromAnotherFolder : public ::testing::TestWithParam<ToolCase> {
 protected:
@@ -76,7 +78,7 @@ protected:
 
 TEST_P(ToolsFromAnotherFolder, RelativePathsAreTheCallers) {
     const fs::path bin = VOK_BIN_DIR;
-    for (const Run& r : GetParam().runs) {
+    for (const ToolRun& r : GetParam().runs) {
         const fs::path tool = bin / r.tool;
         if (!fs::exists(tool)) GTEST_SKIP() << r.tool << " is not built here";
         for (const std::string& w : r.writes) ASSERT_FALSE(fs::exists(bin / w)) << "left over in the program folder: " << w;
@@ -103,7 +105,7 @@ INSTANTIATE_TEST_SUITE_P(
                             {"phygen", "out_run.phy", {"out_run.phy"}},
                             {"terrow-simrun", "out_run.trl out_run.phy --steps 10", {}}}},
         ToolCase{"fpktool", {{"fpktool", "build out_pack.fpk pack", {"out_pack.fpk"}},
-                             {"fpktool", "list out_pack.fpk", {}},
+                             {"fpktool", "ls out_pack.fpk", {}},
                              {"fpktool", "extract out_pack.fpk out_files", {"out_files/a.txt"}}}},
         ToolCase{"pixtool", {{"pixtool", "convert one.bmp out_one.pix", {"out_one.pix"}},
                              {"pixtool", "dump out_one.pix", {}}}},
