@@ -195,6 +195,39 @@ TEST(Dib, OneToOneSixteenBitClipsOnEverySide) {
     }
 }
 
+// Every 16-bit value, through the row converter's wide steps and its tail (a row of 250 pixels),
+// widens the way the pixel-by-pixel reader does.
+TEST(Dib, EverySixteenBitValueWidensExactly) {
+    constexpr int kW = 250, kH = 263;  // 65750 pixels: every value once, then a few again
+    for (bool is565 : {true, false}) {
+        SCOPED_TRACE(is565 ? "565" : "555");
+        std::vector<uint8_t> info(sizeof(BITMAPINFOHEADER) + 12, 0);
+        BITMAPINFOHEADER hd{sizeof(BITMAPINFOHEADER), kW, -kH, 1, 16, DWORD(is565 ? BI_BITFIELDS : BI_RGB), 0, 0, 0, 0, 0};
+        std::memcpy(info.data(), &hd, sizeof hd);
+        uint32_t m[3] = {0xF800, 0x07E0, 0x001F};
+        std::memcpy(info.data() + sizeof hd, m, sizeof m);
+        std::vector<uint16_t> bits(size_t(kW) * kH);
+        for (size_t i = 0; i < bits.size(); ++i) bits[i] = uint16_t(i);
+        HWND h = canvas(kW, kH);
+        HDC dc = GetDC(h);
+        ASSERT_EQ(SetDIBitsToDevice(dc, 0, 0, kW, kH, 0, 0, 0, kH, bits.data(), reinterpret_cast<BITMAPINFO*>(info.data()),
+                                    DIB_RGB_COLORS),
+                  kH);
+        Shot s = shot(h);
+        int bad = 0;
+        for (int y = 0; y < kH; ++y)
+            for (int x = 0; x < kW; ++x) {
+                uint32_t v = bits[size_t(y) * kW + x];
+                uint32_t want = is565 ? (e5(v >> 11) << 16 | e6((v >> 5) & 63) << 8 | e5(v & 31))
+                                      : (e5((v >> 10) & 31) << 16 | e5((v >> 5) & 31) << 8 | e5(v & 31));
+                if (s.at(x, y) != want && ++bad < 5) ADD_FAILURE() << std::hex << v << ": " << s.at(x, y) << " not " << want;
+            }
+        EXPECT_EQ(bad, 0);
+        ReleaseDC(h, dc);
+        DestroyWindow(h);
+    }
+}
+
 TEST(Dib, PaletteIndicesUseTheSelectedPaletteOrAGreyRamp) {
     std::vector<uint8_t> info(sizeof(BITMAPINFOHEADER) + 512, 0);
     BITMAPINFOHEADER hd{sizeof(BITMAPINFOHEADER), 2, 1, 1, 8, BI_RGB, 0, 0, 0, 0, 0};

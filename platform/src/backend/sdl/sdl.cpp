@@ -180,12 +180,17 @@ public:
         if (!s || !s->ren) return;
         if (!s->tex || s->tw != w || s->th != h) {
             if (s->tex) SDL_DestroyTexture(s->tex);
-            s->tex = SDL_CreateTexture(s->ren, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, w, h);
+            // SDL's own 32-bit layout: taken in without a conversion. The byte above the colour is
+            // 0 in our pixels, so the texture must not blend.
+            s->tex = SDL_CreateTexture(s->ren, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, w, h);
+            if (s->tex) SDL_SetTextureBlendMode(s->tex, SDL_BLENDMODE_NONE);
             s->tw = w;
             s->th = h;
         }
         if (!s->tex) return;
+        const Uint64 t0 = SDL_GetPerformanceCounter();
         SDL_UpdateTexture(s->tex, nullptr, px, stride * 4);
+        note_present_work((SDL_GetPerformanceCounter() - t0) * 1000000000ull / SDL_GetPerformanceFrequency());
         redraw(s);
     }
 
