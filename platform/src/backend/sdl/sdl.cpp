@@ -30,7 +30,6 @@ struct Surf {
     bool own_full = false;  // full screen by our own geometry (no window manager)
 };
 
-
 int vk_of(SDL_Keycode k) {
     if (k >= SDLK_a && k <= SDLK_z) return 'A' + (k - SDLK_a);
     if (k >= SDLK_0 && k <= SDLK_9) return '0' + (k - SDLK_0);
