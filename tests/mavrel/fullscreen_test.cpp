@@ -1,4 +1,5 @@
-// Full screen on a real X server (Xvfb), without a window manager and with one (openbox): `mavrel -q`
+// Full screen on a real X server (Xvfb), without a window manager, with one (openbox) and after one was
+// killed without tidying up (the root still names its window): `mavrel -q`
 // answered Yes shows the whole menu, centred at a whole scale, and the mouse finds the hot spots
 // through the scale. Runs only where Xvfb and ImageMagick's import are installed.
 #include <sys/stat.h>
@@ -62,7 +63,8 @@ struct Xserver {
         if (pipe(fds) != 0)
             return;
         std::vector<std::string> args{"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
-                                      std::to_string(w) + "x" + std::to_string(h) + "x24", "-nolisten", "tcp"};
+                                      std::to_string(w) + "x" + std::to_string(h) + "x24", "-nolisten", "tcp",
+                                      "-noreset"};  // a killed manager's root property stays
         std::vector<char *> argv;
         for (std::string &s : args)
             argv.push_back(s.data());
@@ -92,21 +94,29 @@ Rect fitted(int w, int h)
     return {(w - 640 * s) / 2, (h - 480 * s) / 2, 640 * s, 480 * s};
 }
 
-class FullScreen : public ProgramCopy, public ::testing::WithParamInterface<bool> {};
+enum class Manager { None, Openbox, KilledOpenbox };
+const char *name(Manager m)
+{
+    return m == Manager::None ? "None" : m == Manager::Openbox ? "Openbox" : "KilledOpenbox";
+}
+void PrintTo(Manager m, std::ostream *os) { *os << name(m); }
+
+class FullScreen : public ProgramCopy, public ::testing::WithParamInterface<Manager> {};
 
 TEST_P(FullScreen, WholeMenuCentredAndTheMouseMapsBack)
 {
-    const bool manager = GetParam();
+    const bool killed = GetParam() == Manager::KilledOpenbox;
+    const bool manager = GetParam() == Manager::Openbox;
     if (!installed("Xvfb") || !installed("import") || !installed("xdotool"))
         GTEST_SKIP() << "Xvfb, ImageMagick's import and xdotool are needed";
-    if (manager && !installed("openbox"))
+    if (GetParam() != Manager::None && !installed("openbox"))
         GTEST_SKIP() << "openbox is not installed";
-    // Without a manager a screen with room for 2x; with one, 1x on 1024x768.
+    // Without a manager a screen with room for 2x; with one, 1x on 1024x768. A killed one is none.
     const int sw = manager ? 1024 : 1280, sh = manager ? 768 : 1024;
     Xserver x(sw, sh);
     ASSERT_FALSE(x.display.empty()) << "Xvfb did not start";
     pid_t wm = -1;
-    if (manager) {
+    if (GetParam() != Manager::None) {
         wm = start({"openbox"}, {{"DISPLAY", x.display}});
         ASSERT_GT(wm, 0);
         // Until the manager has announced itself on the root window.
@@ -115,6 +125,14 @@ TEST_P(FullScreen, WholeMenuCentredAndTheMouseMapsBack)
             if (std::system(cmd.c_str()) == 0)
                 break;
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        if (killed) {
+            kill(wm, SIGKILL);
+            waitpid(wm, nullptr, 0);
+            wm = -1;
+            const std::string cmd =
+                "DISPLAY=" + x.display + " xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'";
+            ASSERT_EQ(std::system(cmd.c_str()), 0) << "the root no longer names the killed manager's window";
         }
     }
 
@@ -183,7 +201,8 @@ TEST_P(FullScreen, WholeMenuCentredAndTheMouseMapsBack)
     EXPECT_EQ(shown5(spot.at(r.x + 30 * s, r.y + 20 * s)), pic5(background(30, 20))) << "no other highlight";
 }
 
-INSTANTIATE_TEST_SUITE_P(WindowManager, FullScreen, ::testing::Values(false, true),
-                         [](const ::testing::TestParamInfo<bool> &i) { return i.param ? "Openbox" : "None"; });
+INSTANTIATE_TEST_SUITE_P(WindowManager, FullScreen,
+                         ::testing::Values(Manager::None, Manager::Openbox, Manager::KilledOpenbox),
+                         [](const ::testing::TestParamInfo<Manager> &i) { return std::string(name(i.param)); });
 
 }  // namespace
