@@ -76,9 +76,10 @@ bool process_start(long pid, unsigned long long& start) {
     return true;
 }
 
-// This process as an owner (looked up again after a fork, which makes another process).
+// This process as an owner (looked up again after a fork, which makes another process). Per thread:
+// threads of one process may ask at once.
 Owner self() {
-    static Owner me{0, 0, 0};
+    static thread_local Owner me{0, 0, 0};
     if (me.pid != long(getpid())) {
         me.pid = long(getpid());
         process_start(me.pid, me.start);
