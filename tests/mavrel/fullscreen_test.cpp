@@ -109,8 +109,8 @@ TEST_P(FullScreen, WholeMenuCentredAndTheMouseMapsBack)
     const bool manager = GetParam() == Manager::Openbox;
     if (!installed("Xvfb") || !installed("import") || !installed("xdotool"))
         GTEST_SKIP() << "Xvfb, ImageMagick's import and xdotool are needed";
-    if (GetParam() != Manager::None && !installed("openbox"))
-        GTEST_SKIP() << "openbox is not installed";
+    if (GetParam() != Manager::None && (!installed("openbox") || !installed("xprop")))
+        GTEST_SKIP() << "openbox and xprop are needed";
     // Without a manager a screen with room for 2x; with one, 1x on 1024x768. A killed one is none.
     const int sw = manager ? 1024 : 1280, sh = manager ? 768 : 1024;
     Xserver x(sw, sh);
