@@ -14,6 +14,8 @@
 
 #include <modtool/shapes.h>
 
+#include "vokplat/paths.h"
+
 namespace {
 
 int failures;
@@ -64,7 +66,7 @@ bool parse_int(const char *s, int lo, int hi, int *out)
 
 int make(int argc, char **argv)
 {
-    std::string shape = argv[1], out = argv[2];
+    std::string shape = argv[1], out = PlatToolPath(argv[2]);
     modtool::ShapeOptions o;
     bool text = false;
     for (int i = 3; i < argc; i++) {
@@ -153,7 +155,7 @@ int main(int argc, char **argv)
     if (BrBegin() != BRE_OK)
         return 1;
     BrDiagHandlerSet(&handler);
-    int rc = strcmp(argv[1], "dump") == 0 ? (argc == 3 ? dump(argv[2]) : usage()) : make(argc, argv);
+    int rc = strcmp(argv[1], "dump") == 0 ? (argc == 3 ? dump(PlatToolPath(argv[2])) : usage()) : make(argc, argv);
     BrEnd();
     return rc != 0 ? rc : failures != 0 ? 1 : 0;
 }
