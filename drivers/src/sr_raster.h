@@ -69,9 +69,12 @@ private:
 
 uint32_t pack_colour(ColourType t, int r, int g, int b);
 
-// Whether the one-pass textured writers may work eight pixels at a time (on by default; tests turn
-// it off to compare with the pixel-by-pixel loop, which gives the same values).
-extern bool wide_spans;
+// How the one-pass textured writers work: eight pixels at a time with AVX2 or SSE2, or pixel by
+// pixel. Every path gives the values of the pixel-by-pixel loop to the bit. The widest the
+// processor has is the default; tests force each in turn.
+enum class SimdPath { Scalar, SSE2, AVX2 };
+SimdPath simd_best();
+extern SimdPath simd_path;
 
 } // namespace sr
 
