@@ -31,7 +31,13 @@ SimdPath simd_best()
 #endif
 }
 
-SimdPath simd_path = simd_best();
+// Constant-initialised, so a test may force a path before any other initialiser runs; a path the
+// processor lacks is skipped at the draw.
+SimdPath simd_path = SimdPath::AVX2;
+
+namespace {
+const bool cpu_avx2 = simd_best() == SimdPath::AVX2;
+}
 
 namespace {
 
@@ -898,7 +904,7 @@ void paint_fast(const SpanIn &s, const Paint &p)
     int32_t rgb[3] = {s.rgb[0], s.rgb[1], s.rgb[2]};
     int i = s.i0;
 #if defined(SR_HAVE_AVX2)
-    if (simd_path == SimdPath::AVX2)
+    if (simd_path == SimdPath::AVX2 && cpu_avx2)
         i = paint_fast8_avx2<C, D, T, Modulate, Affine>(s, p, z, rgb, fu, fv, dfu, dfv);
 #endif
 #if defined(__SSE2__)

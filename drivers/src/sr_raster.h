@@ -71,7 +71,7 @@ uint32_t pack_colour(ColourType t, int r, int g, int b);
 
 // How the one-pass textured writers work: eight pixels at a time with AVX2 or SSE2, or pixel by
 // pixel. Every path gives the values of the pixel-by-pixel loop to the bit. The widest the
-// processor has is the default; tests force each in turn.
+// processor has is used by default (AVX2 is skipped where it is missing); tests force each in turn.
 enum class SimdPath { Scalar, SSE2, AVX2 };
 SimdPath simd_best();
 extern SimdPath simd_path;
