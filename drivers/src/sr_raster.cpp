@@ -373,7 +373,7 @@ int paint_fast8(const SpanIn &s, const Paint &p, float &zr, int32_t *rgbr, uint3
     constexpr bool copy = !Modulate && ((T == TexelType::RGB_565 && C == ColourType::RGB_565) ||
                                         (T == TexelType::RGB_555 && C == ColourType::RGB_555));
     uint8_t *const crow = s.crow, *const drow = s.drow;
-    const int i0 = s.i0, i1 = s.i1;
+    const int i0 = s.i0, i1 = s.i1, room = s.room;
     const float dz = s.dz;
     float z = zr;
     const __m128 k0 = _mm_setr_ps(0, 1, 2, 3), k1 = _mm_setr_ps(1, 2, 3, 4), k4 = _mm_setr_ps(4, 5, 6, 7),
@@ -432,7 +432,10 @@ int paint_fast8(const SpanIn &s, const Paint &p, float &zr, int32_t *rgbr, uint3
         uint8_t *cp8 = crow + (std::ptrdiff_t)i * 2, *dp8 = drow;
         if constexpr (D != DepthType::None)
             dp8 = drow + (std::ptrdiff_t)i * dbytes;
-        if (n < 8) {
+        // The last pixels of a row work on a copy unless the row goes on past them: then the
+        // pixels after the span are read and written back as they are.
+        const bool copied = n < 8 && i + 8 > room;
+        if (copied) {
             std::memcpy(ctail, cp8, (size_t)n * 2);
             cp8 = ctail;
             if constexpr (D != DepthType::None) {
@@ -609,7 +612,7 @@ int paint_fast8(const SpanIn &s, const Paint &p, float &zr, int32_t *rgbr, uint3
             _mm_storeu_si128(dp + 1, merge(nd_hi, _mm_loadu_si128(dp + 1), pass_hi));
         }
         }
-        if (n < 8) {
+        if (copied) {
             std::memcpy(crow + (std::ptrdiff_t)i * 2, ctail, (size_t)n * 2);
             if constexpr (D != DepthType::None)
                 std::memcpy(drow + (std::ptrdiff_t)i * dbytes, dtail, (size_t)n * dbytes);
@@ -694,7 +697,7 @@ SR_AVX2 int paint_fast8_avx2(const SpanIn &s, const Paint &p, float &zr, int32_t
     constexpr bool copy = !Modulate && ((T == TexelType::RGB_565 && C == ColourType::RGB_565) ||
                                         (T == TexelType::RGB_555 && C == ColourType::RGB_555));
     uint8_t *const crow = s.crow, *const drow = s.drow;
-    const int i0 = s.i0, i1 = s.i1;
+    const int i0 = s.i0, i1 = s.i1, room = s.room;
     const float dz = s.dz;
     float z = zr;
     const __m256 k0 = _mm256_setr_ps(0, 1, 2, 3, 4, 5, 6, 7), k1 = _mm256_setr_ps(1, 2, 3, 4, 5, 6, 7, 8),
@@ -719,7 +722,10 @@ SR_AVX2 int paint_fast8_avx2(const SpanIn &s, const Paint &p, float &zr, int32_t
         uint8_t *cp8 = crow + (std::ptrdiff_t)i * 2, *dp8 = drow;
         if constexpr (D != DepthType::None)
             dp8 = drow + (std::ptrdiff_t)i * dbytes;
-        if (n < 8) {
+        // The last pixels of a row work on a copy unless the row goes on past them: then the
+        // pixels after the span are read and written back as they are.
+        const bool copied = n < 8 && i + 8 > room;
+        if (copied) {
             std::memcpy(ctail, cp8, (size_t)n * 2);
             cp8 = ctail;
             if constexpr (D != DepthType::None) {
@@ -865,7 +871,7 @@ SR_AVX2 int paint_fast8_avx2(const SpanIn &s, const Paint &p, float &zr, int32_t
                 _mm256_storeu_si256(dp, _mm256_blendv_epi8(_mm256_loadu_si256(dp), nd32, pass32));
             }
         }
-        if (n < 8) {
+        if (copied) {
             std::memcpy(crow + (std::ptrdiff_t)i * 2, ctail, (size_t)n * 2);
             if constexpr (D != DepthType::None)
                 std::memcpy(drow + (std::ptrdiff_t)i * dbytes, dtail, (size_t)n * dbytes);
@@ -1238,7 +1244,7 @@ void Raster::triangle(const SVert &a, const SVert &b, const SVert &c, bool smoot
             continue;
         }
         SpanIn in{crow, drow, i0, i1, z, dzdx, {rgb[0], rgb[1], rgb[2]}, {drgb[0], drgb[1], drgb[2]}, smooth, flat_rgb,
-                  0, 0, 0, 0, 0, 0};
+                  0, 0, 0, 0, 0, 0, w_};
         if (textured) {
             in.q = tv0[0] + tdx[0] * fx + tdy[0] * fy;
             in.uq = tv0[1] + tdx[1] * fx + tdy[1] * fy;

@@ -19,6 +19,7 @@ struct SpanIn {
     bool smooth;
     uint32_t flat;           // 0x00RRGGBB, when not smooth
     float q, dq, uq, duq, vq, dvq;
+    int room = 0;            // pixels of the row inside both buffers (0: none known past i1)
 };
 
 class Raster {
