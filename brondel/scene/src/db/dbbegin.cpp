@@ -82,6 +82,9 @@ br_error BrDbImagesRegister(br_images_add_cbfn *add)
             return BRE_OK;
         if (slot == nullptr) {
             slot = add;
+            // A carrier may begin the database while it loads, before this registration ran.
+            if (v1db.active)
+                add();
             return BRE_OK;
         }
     }
