@@ -367,6 +367,36 @@ TEST_F(Golden, RemovedMapDrawsUntexturedThenTexturedAgain)
     EXPECT_EQ(at(colour, 24, 34), 0xf800);
 }
 
+// A material updated with a map but never registered lets go of the map's buffer as well when the
+// map is removed or freed: the renderer keeps no stored state pointing at a buffer it has freed.
+TEST_F(Golden, UnregisteredMaterialLetsGoOfARemovedMap)
+{
+    br_pixelmap *map = map565(2, 2, CHECKER);
+    br_material *m = BrMaterialAllocate(nullptr);
+    m->colour = 0xffffff;
+    m->flags = BR_MATF_PERSPECTIVE;
+    m->colour_map = map;
+    BrMaterialUpdate(m, BR_MATU_ALL);
+    cube(m);
+    render();
+    ASSERT_EQ(at(colour, 24, 34), 0xf800);
+
+    BrMapRemove(map);
+    render();
+    EXPECT_EQ(at(colour, 24, 34), 0xffff);
+    BrMapAdd(map);
+    BrMaterialUpdate(m, BR_MATU_ALL);
+    render();
+    EXPECT_EQ(at(colour, 24, 34), 0xf800);
+
+    maps.pop_back(); // freed here
+    BrPixelmapFree(map);
+    m->colour_map = nullptr; // the caller's own pointer
+    render();
+    EXPECT_EQ(at(colour, 24, 34), 0xffff);
+    BrMaterialFree(m);
+}
+
 // A registered map that is freed leaves the registry (it is no longer found) and every registered
 // material that used it, which draws untextured from then on.
 TEST_F(Golden, FreedMapIsNoLongerFound)
