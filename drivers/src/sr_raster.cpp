@@ -21,6 +21,8 @@ namespace sr {
 SimdPath simd_best()
 {
 #if defined(__x86_64__) && defined(__GNUC__)
+    // Asked from a static initialiser, possibly before the compiler runtime's own has run.
+    __builtin_cpu_init();
     if (__builtin_cpu_supports("avx2"))
         return SimdPath::AVX2;
 #endif

@@ -455,7 +455,13 @@ TEST(Texture, EveryPathMatchesOneByOne)
                               {sr::TexelType::RGB_555, 32, 16, 6, false},
                               {sr::TexelType::Index8, 16, 32, 0, true},
                               {sr::TexelType::RGB_565, 256, 256, 0, false},
-                              {sr::TexelType::RGB_565, 512, 256, 0, false}};
+                              {sr::TexelType::RGB_565, 512, 256, 0, false},
+                              // Maps smaller than a fetch or a row of eight: every read stays inside.
+                              {sr::TexelType::RGB_565, 1, 1, 0, false},
+                              {sr::TexelType::RGB_555, 2, 4, 0, true},
+                              {sr::TexelType::Index8, 1, 2, 0, false},
+                              {sr::TexelType::Index8, 4, 1, 0, true},
+                              {sr::TexelType::RGB_565, 8, 2, 2, true}};
     uint32_t seed = 12345;
     auto next = [&] { return seed = seed * 1664525u + 1013904223u; };
     auto unit = [&] { return (float)(next() >> 8) / 16777216.0f; };
@@ -561,7 +567,7 @@ TEST(Texture, EveryPathMatchesOneByOne)
                     }
         }
     }
-    EXPECT_EQ(compared, 5 * 3 * 2 * 3 * 3);
+    EXPECT_EQ(compared, 10 * 3 * 2 * 3 * 3);
 }
 
 } // namespace
