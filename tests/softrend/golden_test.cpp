@@ -397,6 +397,23 @@ TEST_F(Golden, UnregisteredMaterialLetsGoOfARemovedMap)
     BrMaterialFree(m);
 }
 
+// A window into a registered map is a map of its own: freeing it leaves the map's buffer alone.
+TEST_F(Golden, FreedWindowIntoAMapLeavesTheMapDrawn)
+{
+    br_pixelmap *map = map565(2, 2, CHECKER);
+    cube(textured(map, BR_MATF_PERSPECTIVE));
+    render();
+    ASSERT_EQ(at(colour, 24, 34), 0xf800);
+    br_pixelmap *window = BrPixelmapAllocateSub(map, 0, 0, 1, 1);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->stored, nullptr);
+    BrPixelmapFree(window);
+    EXPECT_NE(map->stored, nullptr);
+    EXPECT_EQ(BrMapUpdate(map, BR_MAPU_ALL), (br_error)BRE_OK);
+    render();
+    EXPECT_EQ(at(colour, 24, 34), 0xf800);
+}
+
 // A registered map that is freed leaves the registry (it is no longer found) and every registered
 // material that used it, which draws untextured from then on.
 TEST_F(Golden, FreedMapIsNoLongerFound)
