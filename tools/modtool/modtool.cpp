@@ -130,14 +130,29 @@ void dump_model(const br_model *m)
     }
 }
 
+// The loader's reports while a file is read for dump: shown only when a model came out of it.
+std::string held;
+void hold(const char *message)
+{
+    held += "modtool: ";
+    held += message;
+    held += "\n";
+    failures++;
+}
+br_diaghandler holding_handler = {"modtool", hold, hold};
+
 int dump(const char *in)
 {
     br_model *models[256];
+    BrDiagHandlerSet(&holding_handler);
     br_uint_32 n = BrModelLoadMany(in, models, 256);
+    BrDiagHandlerSet(&handler);
     if (n == 0) {
+        // A file with no model (an actor file, a picture, nothing at all) is answered plainly.
         fprintf(stderr, "modtool: no model in '%s'\n", in);
         return 1;
     }
+    fputs(held.c_str(), stderr);
     for (br_uint_32 i = 0; i < n; i++) {
         dump_model(models[i]);
         BrModelFree(models[i]);
