@@ -243,6 +243,45 @@ void record_supports(PhBall &ball)
         slots[n] = nullptr;
 }
 
+// The contacts of the ball's step. A ball that travels farther in the step than half its radius is
+// also looked for at points along its way, earliest first: tested only where the step ends, a fast
+// ball would pass through a piece a cell thick. A contact found on the way leaves the ball there
+// (the response rewinds it to the time of impact and runs on from it).
+int collect_swept(PhBall &ball, PhContact *table, int *count)
+{
+    const int cap = *count;
+    const float t0 = ball.stepStartTime, t1 = ball.currentTime;
+    const double travel = (ball.position - ball.prevPosition).Length();
+    const double stride = 0.5 * ball.radius;
+    if (!(t1 > t0) || !(travel > stride) || !isfinite(travel))
+        return Env_Collect(ball, table, count);
+    const double want = ceil(travel / stride);
+    const int samples = want < 4096 ? static_cast<int>(want) : 4096;
+    const FV3 endPos = ball.position, endVel = ball.velocity;
+    const int32_t cx = ball.cellX, cy = ball.cellY, cz = ball.cellZ;
+    const int32_t px = ball.prevCellX, py = ball.prevCellY, pz = ball.prevCellZ;
+    for (int k = 1; k < samples; k++) {
+        const float t = t0 + (t1 - t0) * static_cast<float>(k) / static_cast<float>(samples);
+        const float dt = t - t0;
+        ball.position = ball.prevPosition + (ball.lastVelocity + ball.acceleration * (dt / 2)) * dt;
+        ball.velocity = ball.lastVelocity + ball.acceleration * dt;
+        ball.currentTime = t;
+        ball.UpdateCell();
+        *count = cap;
+        const int first = Env_Collect(ball, table, count);
+        ball.currentTime = t1;
+        if (first >= 0)
+            return first;
+    }
+    ball.position = endPos;
+    ball.velocity = endVel;
+    ball.UpdateCell();
+    ball.cellX = cx, ball.cellY = cy, ball.cellZ = cz;
+    ball.prevCellX = px, ball.prevCellY = py, ball.prevCellZ = pz;
+    *count = cap;
+    return Env_Collect(ball, table, count);
+}
+
 }  // namespace
 
 bool PhBall_OnSlope(const PhBall &ball, const PhElem &s, float f)
@@ -280,6 +319,7 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
     ball.stepLength = ball.currentTime - ball.stepStartTime;
     bool integrate = true;
     ball.rollingDown = ball.rollingUp = 0;
+    ball.allowance = PhBall_Energy(ball);
     const float r = ball.radius;
 
     // Support.
@@ -376,7 +416,13 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
                     if (into < 0)
                         d -= ball.support->up * static_cast<float>(into);
                 }
+                const float before = PhBall_Energy(ball);
                 ball.velocity += d;
+                const float gain = PhBall_Energy(ball) - before;
+                if (gain > 0) {
+                    ball.allowance += gain;
+                    PhysWorld.sourceEnergy += gain;
+                }
                 if (!ball.attracted) {
                     ball.magnet = m;
                     PhList_Push(m->held, &ball, &PhBall::nextHeld);
@@ -408,9 +454,17 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
         const FV3 &v = ball.velocity;
         const bool rollable = sup != nullptr && sup->cls == PHC_SLOPE && PhBall_OnSlope(ball, *sup, 1.0f);
         // A bomb rolling down has left its flat support, however slowly it goes.
-        const bool unusable = sup == nullptr || (fabsf(v.y) >= PhyParams.frictionVertical && !rollable) ||
-                              (sup->cls != PHC_SLOPE && sup->boxHigh.y <= ball.position.y - 1.01f * r) ||
-                              (ball.rollingDown && sup->cls != PHC_SLOPE);
+        // With no piece under it, a ball lying on the field's floor rolls on the floor: falling
+        // onto it every step, it would never come to rest.
+        const bool onFloor = sup == nullptr && ball.finishCode == 0 && ball.position.y <= r + 1e-4f &&
+                             fabsf(v.y) < PhyParams.frictionVertical && !ball.rollingDown && !ball.rollingUp;
+        if (onFloor) {
+            ball.position.y = r;
+            ball.velocity.y = 0;
+        }
+        const bool unusable = (sup == nullptr && !onFloor) || (fabsf(v.y) >= PhyParams.frictionVertical && !rollable) ||
+                              (sup != nullptr && sup->cls != PHC_SLOPE && sup->boxHigh.y <= ball.position.y - 1.01f * r) ||
+                              (ball.rollingDown && sup != nullptr && sup->cls != PHC_SLOPE);
         const PhyMaterial &m = ball.Material();
         if (unusable && slope_roll_goes_on(ball, field, rollSlope)) {
             // A rolling bomb's state and acceleration are set.
@@ -435,7 +489,7 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
         } else {
             const float s = static_cast<float>(v.Length());
             const float stop = ball.stepLength * (s <= PhyParams.staticSpeed ? m.staticFriction : m.rollFriction);
-            const bool onSlope = sup->cls == PHC_SLOPE;
+            const bool onSlope = sup != nullptr && sup->cls == PHC_SLOPE;
             bool stopped = false;
             if (s <= stop && !ball.attracted && !onSlope) {
                 stopped = true;
@@ -490,6 +544,7 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
         else if (dt > 0)
             ball.orientation = ball.orientation * M33(ball.spin * dt);
     }
+    PhBall_CapEnergy(ball);
     PhBall_Sync(ball, ball.position);
     ball.prevZone = ball.zone;
     ball.zone = ball.ClassifyInCell(nullptr);
@@ -621,7 +676,17 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
                 FV3 c;
                 int code = 0;
                 if (a->Contact(*b, &c, &code, 0)) {
+                    // The two share what they had: each may keep what the impulse left it.
+                    const float before = a->allowance + b->allowance;
                     PhBall_PairResponse(*a, *b, c, a->currentTime, 1.0f);
+                    const float ea = PhBall_Energy(*a), eb = PhBall_Energy(*b);
+                    if (ea + eb > 0 && before > 0) {
+                        const float share = before < ea + eb ? before / (ea + eb) : 1.0f;
+                        a->allowance = ea * share;
+                        b->allowance = eb * share;
+                    }
+                    PhBall_CapEnergy(*a);
+                    PhBall_CapEnergy(*b);
                     grid.Moved(i);
                     grid.Moved(j);
                     again = 1;
@@ -637,11 +702,12 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
             continue;
         PhContact table[PH_ENV_TABLE];
         int n = PH_ENV_TABLE;
-        const int k = Env_Collect(*b, table, &n);
+        const int k = collect_swept(*b, table, &n);
         if (k >= 0)
             table[k].object->Respond(*b, table[k].point, static_cast<int>(table[k].code), table[k].time);
         if (b->finishCode != 0 || b->sinking)
             continue;
+        PhBall_CapEnergy(*b);
         n = PH_ENV_TABLE;
         Env_Collect(*b, table, &n);
         if (n > 0 && Env_Stuck(*b, table, n)) {
@@ -671,6 +737,7 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
         if (len < r && len > 0)
             e.SetLength(r - len);
         PhBall_TraceAndHit(*b, bits, e, b->currentTime);
+        PhBall_CapEnergy(*b);
     }
 
     // Removal.
@@ -703,6 +770,8 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
     // Balls leaning on each other settle.
     for (int32_t i = 0; i < grid.Count(); i++) {
         PhBall *b = grid.Ball(i);
+        if (b->pushed)
+            PhBall_CapEnergy(*b);
         if (b->support != nullptr && !b->rollingDown && !b->rollingUp)
             PhBall_ClipToSupport(*b, b->velocity);
         PhBall *near = nullptr;

@@ -176,6 +176,9 @@ struct PhBall : PhElem {
     PhNeighbour around[27];
     uint32_t traceCounter = 0;
     uint32_t pushed = 0;
+    /* The most energy the ball may have after the step's responses: its energy at the step's start
+     * plus what a magnet gave it; a response that would end above it keeps the ball's speed down. */
+    float allowance = 0;
 };
 
 /* Intrusive lists: insertion at the head, removal of the first match (a non-member is left alone). */
@@ -203,6 +206,11 @@ int PhGoal_Accepts(const PhGoal &goal, const PhBall &ball);
 
 /* Energy of a ball now: (height x gravity + 0.5 x speed squared) x its mass. */
 float PhBall_Energy(const PhBall &ball);
+/* A ball lifted by dy pays for the height with its speed: sqrt(v^2 - 2 g dy), at least 0. Applied to
+ * `v` and, when other than `v`, to the ball's own velocity too. */
+void PhBall_PayLift(PhBall &ball, float dy, FV3 &v);
+/* Keeps the ball's energy at or below its allowance by lowering its speed. */
+void PhBall_CapEnergy(PhBall &ball);
 void PhBall_SetMotion(PhBall &ball, int state, const FV3 &p, const FV3 &v, float t, int settle);
 void PhBall_ClipToSupport(const PhBall &ball, FV3 &w);
 int PhBall_HardImpact(PhBall &ball, const FV3 &c);

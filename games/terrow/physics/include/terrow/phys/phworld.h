@@ -75,6 +75,8 @@ struct PhWorld {
     bool queryIndexStale;
     /* The balls bucketed for the pair loops of the step (kept to reuse its memory). */
     PhPairGrid *pairGrid;
+    /* Energy the magnets have given the balls since the build: the only source besides the start. */
+    double sourceEnergy;
 };
 extern PhWorld PhysWorld;
 

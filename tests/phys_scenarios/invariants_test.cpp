@@ -1,0 +1,235 @@
+// What every run must keep: a moving ball moves on or comes to rest, the balls' energy never grows
+// beyond the start and what the magnets gave, nothing passes through a piece at the largest speed the
+// tuning sets, and the time of impact is the first root of the contact equation.
+#include <math.h>
+
+#include <array>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "busyfield.h"
+#include "terrow/phys/phrun.h"
+#include "terrow/phys/phsolve.h"
+#include "terrow/phys/phstep.h"
+#include "worldtest.h"
+
+namespace {
+
+constexpr int kCap = 20000;  // 500 s of game time
+
+struct Outcome {
+    bool rested = false;
+    int steps = 0;
+    double worstGain = 0;  // the most the total energy stood above the start and the sources
+    float firstBallTravel = 0;
+};
+
+class Invariants : public wtest::World {
+protected:
+    void use(TrPalya *f)
+    {
+        Palya_Free(field);
+        field = f;
+    }
+
+    // Runs the field to rest, checking the energy after every step; `each` sees the world after a step.
+    Outcome run(const std::function<void(int)> &each = nullptr)
+    {
+        Outcome out;
+        Phys_Build(field);
+        const double start = Phys_Energy();
+        TrElem *firstBall = nullptr;
+        for (int32_t i = 0; i < field->count && firstBall == nullptr; i++)
+            if (field->elements[i]->io->flags & EF_BALL)
+                firstBall = field->elements[i];
+        const FV3 from = firstBall != nullptr && firstBall->physObject ? firstBall->physObject->position : FV3(0, 0, 0);
+        for (int k = 0; k < kCap && !out.rested; k++) {
+            out.rested = Phys_Step(field, k * PH_STEP_MS) == 1;
+            out.steps = k + 1;
+            const double gain = Phys_Energy() - (start + PhysWorld.sourceEnergy);
+            // Single-precision energies: a hair per ball is rounding.
+            if (gain > out.worstGain)
+                out.worstGain = gain;
+            if (firstBall != nullptr && firstBall->physObject != nullptr)
+                out.firstBallTravel = fmaxf(out.firstBallTravel,
+                                            static_cast<float>((firstBall->physObject->position - from).Length()));
+            if (each)
+                each(k);
+        }
+        Phys_Free();
+        return out;
+    }
+
+    void text_field(const std::vector<std::array<int, 5>> &elems)
+    {
+        for (const auto &e : elems)
+            add(e[0], e[1], e[2], e[4], e[3]);
+    }
+};
+
+}  // namespace
+
+// A ball on the field's floor where there is no piece under it (a hole, or a piece at ground level
+// that lies below the floor) rolls on and comes to rest; it used to be rewound to its place every step.
+TEST_F(Invariants, BallOverGroundLevelGapMovesOnAndRests)
+{
+    for (int type : {-1, TY_T_SAROK, TY_T_LEJTO}) {
+        SCOPED_TRACE(type);
+        use(Palya_NewEmpty());
+        add(2, 0, 0, TY_T_SIMA);
+        if (type >= 0)
+            add(1, 0, 0, type, 0);
+        add(0, 1, 0, TY_G_FEM, 3);
+        const Outcome o = run();
+        EXPECT_TRUE(o.rested) << "no rest within the cap";
+        EXPECT_GT(o.firstBallTravel, 1.0f);
+        EXPECT_LT(o.worstGain, 1e-3);
+    }
+}
+
+// A rubber ball between a slope and a corner: the lift onto the ramp is paid for with speed, so the
+// ball loses energy at every bounce and rests.
+TEST_F(Invariants, RubberBallBetweenSlopeAndCornerRests)
+{
+    for (int ds = 0; ds < 4; ds++)
+        for (int dc = 0; dc < 4; dc++) {
+            SCOPED_TRACE(ds * 10 + dc);
+            use(Palya_NewEmpty());
+            floor(5, 1);
+            add(0, 1, 0, TY_T_LEJTO, ds);
+            add(4, 1, 0, TY_T_SAROK, dc);
+            add(2, 1, 0, TY_G_GUMI, 3);
+            const Outcome o = run();
+            EXPECT_TRUE(o.rested);
+            EXPECT_LT(o.worstGain, 1e-3);
+        }
+}
+
+// Generated fields with holes, every piece kind at several heights and balls of every kind: all come
+// to rest within the cap, and the energy never grows beyond the start and what the magnets gave.
+TEST_F(Invariants, GeneratedFieldsRestWithoutGainingEnergy)
+{
+    int capped = 0, gaining = 0;
+    for (uint64_t seed = 1; seed <= 200; seed++) {
+        use(busyfield::mixed(seed, 7, 6));
+        const Outcome o = run();
+        if (!o.rested)
+            ADD_FAILURE() << "seed " << seed << ": no rest within " << kCap << " steps";
+        if (o.worstGain > 1e-3)
+            ADD_FAILURE() << "seed " << seed << ": energy above its start by " << o.worstGain;
+        capped += !o.rested;
+        gaining += o.worstGain > 1e-3;
+    }
+    EXPECT_EQ(capped, 0);
+    EXPECT_EQ(gaining, 0);
+}
+
+// At the largest launch speed the tuning sets (60 units/s, 1.5 cells a step) a ball meets a raised
+// block a cell thick and never passes it, from either side and along either axis.
+TEST_F(Invariants, FastBallNeverPassesAOneCellWall)
+{
+    for (float speed : {60.0f, 30.0f, 17.0f}) {
+        for (int dir : {1, 3}) {
+            SCOPED_TRACE(speed);
+            SCOPED_TRACE(dir);
+            use(Palya_NewEmpty());
+            PhyParams = Phy_Defaults();
+            PhyParams.launchSpeed = speed;
+            floor(9, 1);
+            add(4, 1, 0, TY_T_SIMA);
+            const int startX = dir == 3 ? 1 : 7;
+            add(startX, 1, 0, TY_G_FEM, dir);
+            bool passed = false;
+            run([&](int) {
+                for (const PhBall *b = PhysWorld.balls; b != nullptr; b = b->nextBall)
+                    if (b->finishCode == 0)
+                        passed |= dir == 3 ? b->position.x > 4.0f : b->position.x < 5.0f;
+            });
+            EXPECT_FALSE(passed);
+        }
+    }
+    PhyParams = Phy_Defaults();
+}
+
+namespace {
+
+std::vector<std::array<double, 8>> &recorded()
+{
+    static std::vector<std::array<double, 8>> q;
+    return q;
+}
+
+void record_quartic(const double q[8])
+{
+    if (q[0] != 0 && recorded().size() < 20000)
+        recorded().push_back({q[0], q[1], q[2], q[3], q[4], q[5], q[6], q[7]});
+}
+
+double quartic(const std::array<double, 8> &q, double s)
+{
+    return (((q[0] * s + q[1]) * s + q[2]) * s + q[3]) * s + q[4];
+}
+
+// The first root by sampling the interval finely and bisecting the first sign change to 1e-9; NAN
+// when the samples show none.
+double reference_root(const std::array<double, 8> &q)
+{
+    const double lo = q[6] - q[5], hi = q[7] - q[5];
+    const int n = 20000;
+    double a = lo, fa = quartic(q, lo);
+    if (fa == 0)
+        return lo;
+    for (int i = 1; i <= n; i++) {
+        double b = lo + (hi - lo) * i / n;
+        const double fb = quartic(q, b);
+        if (fb == 0)
+            return b;
+        if ((fa > 0) != (fb > 0)) {
+            while (b - a > 1e-9) {
+                const double m = 0.5 * (a + b);
+                if ((quartic(q, m) > 0) == (fa > 0))
+                    a = m;
+                else
+                    b = m;
+            }
+            return a;
+        }
+        a = b;
+        fa = fb;
+    }
+    return NAN;
+}
+
+}  // namespace
+
+// The contact quartics of edge and corner contacts taken from real runs: the solver's time is never
+// later than the first root (it used to answer the step's end for many of them).
+TEST_F(Invariants, QuarticRootsOfRealContactsAreTheFirst)
+{
+    recorded().clear();
+    Solve4_SetObserver(record_quartic);
+    for (uint64_t seed = 300; seed < 400 && recorded().size() < 10000; seed++) {
+        use(busyfield::mixed(seed, 10, 20));
+        run();
+    }
+    Solve4_SetObserver(nullptr);
+    ASSERT_GE(recorded().size(), 10000u);
+    int inside = 0;
+    for (const auto &q : recorded()) {
+        double out = 0;
+        const int found = Solve4(q[0], q[1], q[2], q[3], q[4], q[5], q[6], q[7], &out);
+        const double ref = reference_root(q);
+        if (isnan(ref)) {
+            // Only a root the samples stepped over (two close crossings or a touch) may be found.
+            if (found)
+                EXPECT_LE(fabs(quartic(q, out - q[5])), 1e-9) << out;
+            continue;
+        }
+        inside += ref + q[5] < q[7] - 1e-6;
+        ASSERT_EQ(found, 1);
+        EXPECT_LE(out, ref + q[5] + 1e-9);
+        EXPECT_GE(out, ref + q[5] - 1e-6);
+    }
+    EXPECT_GT(inside, 100);  // the runs give roots inside the step, not only at its end
+}
