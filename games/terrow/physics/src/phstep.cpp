@@ -435,6 +435,19 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
                                    ((ball.lane == 2 || ball.lane == 6) && ball.acceleration.x != 0)))
                 ball.lane = 0;
         }
+        if (ball.attracted && inReach && ball.motion != MT_MAGN_ALL) {
+            if (ball.trapSteps > 0 && (ball.position - ball.trapAnchor).Length() < 1.5) {
+                if (++ball.trapSteps > PH_TRAP_STEPS) {
+                    ball.velocity = FV3(0, 0, 0);
+                    PhBall_SetMotion(ball, MT_MAGN_ALL, ball.position, ball.velocity, ball.currentTime, 0);
+                }
+            } else {
+                ball.trapAnchor = ball.position;
+                ball.trapSteps = 1;
+            }
+        } else {
+            ball.trapSteps = 0;
+        }
         if (ball.motion == MT_MAGN_ALL) {
             ball.velocity = ball.acceleration = FV3(0, 0, 0);
             integrate = false;
@@ -644,7 +657,8 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
                 atRest = false;
             } else {
                 FV3 nudge;
-                if (Env_RestNudge(*b, &nudge)) {
+                // A ball a magnet holds stays where it is held.
+                if (!b->attracted && Env_RestNudge(*b, &nudge)) {
                     atRest = false;
                     b->velocity = nudge;
                     PhBall_SetMotion(*b, MT_EVE, b->position, nudge, b->currentTime, 1);

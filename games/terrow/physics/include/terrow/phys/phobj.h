@@ -179,6 +179,10 @@ struct PhBall : PhElem {
     /* The most energy the ball may have after the step's responses: its energy at the step's start
      * plus what a magnet gave it; a response that would end above it keeps the ball's speed down. */
     float allowance = 0;
+    /* Where an attracted ball has stayed within 1.5 cells of, and for how many steps: a magnet that keeps a ball
+     * pressed or swinging against a piece it cannot pass holds it there. */
+    FV3 trapAnchor;
+    int32_t trapSteps = 0;
 };
 
 /* Intrusive lists: insertion at the head, removal of the first match (a non-member is left alone). */
