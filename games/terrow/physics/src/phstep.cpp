@@ -282,6 +282,80 @@ int collect_swept(PhBall &ball, PhContact *table, int *count)
     return Env_Collect(ball, table, count);
 }
 
+// A ball that has lain still on a piece for two steps, with no piece changed since, is left alone
+// while nothing moves near it: its step would find it at rest again.
+bool may_sleep(const PhBall &b)
+{
+    return b.finishCode == 0 && !b.sinking && b.goal == nullptr && b.stillSteps >= 2 &&
+           b.stillGeneration == PhysWorld.piecesGeneration && b.velocity.x == 0 && b.velocity.y == 0 &&
+           b.velocity.z == 0;
+}
+
+const float k_stir_cell = 2.0f;  // the coarse map's cell: wider than two balls' touching distance
+
+// Marks the balls the step leaves alone: those that may sleep with no other ball moving within
+// reach of them (the touching distance plus twice its travel in a step, in cells of the coarse map).
+void mark_dormant(float stepLength)
+{
+    PhWorld &w = PhysWorld;
+    if (w.stirred == nullptr)
+        w.stirred = new std::vector<uint8_t>();
+    std::vector<uint8_t> &map = *w.stirred;
+    const int32_t nx = w.sizeX / 2 + 2, nz = w.sizeZ / 2 + 2;
+    map.assign(size_t(nx) * size_t(nz), 0);
+    bool all = false, anySleeper = false;
+    for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
+        if (may_sleep(*b)) {
+            anySleeper = true;
+            continue;
+        }
+        const FV3 &p = b->position;
+        const double reach = 0.9 * 2 * (b->radius > 0.35f ? b->radius : 0.35f) + 0.1 +
+                             2.0 * b->velocity.Length() * (stepLength > 0.025f ? stepLength : 0.025f);
+        const double k = ceil(reach / k_stir_cell);
+        const double cx = floor(p.x / k_stir_cell), cz = floor(p.z / k_stir_cell);
+        if (!(k < 64) || !isfinite(cx) || !isfinite(cz)) {
+            all = true;  // too fast or nowhere: every ball stays awake
+            break;
+        }
+        const double lx = fmax(cx - k, 0), hx = fmin(cx + k, nx - 1), lz = fmax(cz - k, 0), hz = fmin(cz + k, nz - 1);
+        for (int32_t z = int32_t(lz); z <= int32_t(hz) && lz <= hz; z++)
+            for (int32_t x = int32_t(lx); x <= int32_t(hx) && lx <= hx; x++)
+                map[size_t(z) * size_t(nx) + size_t(x)] = 1;
+    }
+    for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
+        b->dormant = false;
+        if (all || !anySleeper || !may_sleep(*b))
+            continue;
+        const float cx = floorf(b->position.x / k_stir_cell), cz = floorf(b->position.z / k_stir_cell);
+        if (!(cx >= 0 && cx < float(nx) && cz >= 0 && cz < float(nz)))
+            continue;
+        b->dormant = map[size_t(cz) * size_t(nx) + size_t(cx)] == 0;
+    }
+}
+
+// After the step: how long each ball has lain still.
+void count_still()
+{
+    const uint32_t gen = PhysWorld.piecesGeneration;
+    for (PhBall *b = PhysWorld.balls; b != nullptr; b = b->nextBall) {
+        // At rest on a piece or on the field's floor, or held by a magnet.
+        const bool resting = (b->motion == MT_ALL && !b->attracted &&
+                              (b->support != nullptr || b->position.y <= b->radius)) ||
+                             b->motion == MT_MAGN_ALL;
+        const bool still = b->finishCode == 0 && resting && b->velocity.x == 0 && b->velocity.y == 0 && b->velocity.z == 0 &&
+                           b->position.x == b->stillAt.x && b->position.y == b->stillAt.y &&
+                           b->position.z == b->stillAt.z;
+        if (!still || b->stillGeneration != gen) {
+            b->stillSteps = 0;
+            b->stillGeneration = gen;
+        }
+        if (still)
+            b->stillSteps++;
+        b->stillAt = b->position;
+    }
+}
+
 }  // namespace
 
 bool PhBall_OnSlope(const PhBall &ball, const PhElem &s, float f)
@@ -621,9 +695,12 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
         return 1;
     PhScope scope;
     const float now = static_cast<float>(timeMs) / 1000.0f;
+    mark_dormant(w.balls->currentTime < now ? now - w.balls->currentTime : 0.025f);
 
     // Goal entry.
     for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
+        if (b->dormant)
+            continue;
         auto enter = [b](PhGoal *g) {
             if (b->finishCode == 0 && !b->sinking && PhGoal_Accepts(*g, *b)) {
                 PhBall_EnterGoal(*b, g);
@@ -645,7 +722,10 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
     bool atRest = true;
     for (PhBall *b = w.balls, *next; b != nullptr; b = next) {
         next = b->nextBall;
-        if (b->sinking) {
+        if (b->dormant) {
+            b->stepStartTime = b->currentTime;
+            b->currentTime = now;
+        } else if (b->sinking) {
             atRest = false;
             b->stepStartTime = b->currentTime;
             b->currentTime = now;
@@ -666,8 +746,10 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
             }
         }
     }
-    if (atRest)
+    if (atRest) {
+        count_still();
         return 1;
+    }
 
     // Ball against ball.
     auto takesPart = [](const PhBall *b) {
@@ -677,8 +759,8 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
     grid.Build();
     for (int32_t i = 0; i < grid.Count(); i++) {
         PhBall *a = grid.Ball(i);
-        if (!takesPart(a))
-            continue;
+        if (!takesPart(a) || a->dormant)
+            continue;  // no moving ball is near a dormant one
         // Partners in list order; after a response the two have moved, so the rest is sought anew.
         for (int32_t after = i, again = 1; again;) {
             again = 0;
@@ -711,10 +793,10 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
     }
 
     // Ball against the pieces.
+    PhContact table[PH_ENV_TABLE];
     for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
-        if (b->finishCode != 0 || b->goal != nullptr || b->sinking)
+        if (b->finishCode != 0 || b->goal != nullptr || b->sinking || b->dormant)
             continue;
-        PhContact table[PH_ENV_TABLE];
         int n = PH_ENV_TABLE;
         const int k = collect_swept(*b, table, &n);
         if (k >= 0)
@@ -722,8 +804,11 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
         if (b->finishCode != 0 || b->sinking)
             continue;
         PhBall_CapEnergy(*b);
-        n = PH_ENV_TABLE;
-        Env_Collect(*b, table, &n);
+        // Without a response the ball is where the table was made: it holds for the stuck count too.
+        if (k >= 0) {
+            n = PH_ENV_TABLE;
+            Env_Collect(*b, table, &n);
+        }
         if (n > 0 && Env_Stuck(*b, table, n)) {
             b->velocity = FV3(0, 0, 0);
             PhBall_SetMotion(*b, MT_ALL, b->position, b->velocity, b->currentTime, 1);
@@ -732,7 +817,7 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
 
     // The field's wall.
     for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
-        if (b->finishCode != 0 || b->goal != nullptr || b->sinking)
+        if (b->finishCode != 0 || b->goal != nullptr || b->sinking || b->dormant)
             continue;
         const float r = b->radius;
         const FV3 &p = b->position, &v = b->velocity;
@@ -759,7 +844,8 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
         delete w.finished;
 
     for (PhBall *b = w.balls; b != nullptr; b = b->nextBall)
-        record_supports(*b);
+        if (!b->dormant)
+            record_supports(*b);
     for (PhElem *o = w.objects; o != nullptr; o = o->nextObject)
         if (o->finishCode != 0)
             o->finishAge++;
@@ -786,6 +872,8 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
         PhBall *b = grid.Ball(i);
         if (b->pushed)
             PhBall_CapEnergy(*b);
+        if (b->dormant && !b->pushed)
+            continue;
         if (b->support != nullptr && !b->rollingDown && !b->rollingUp)
             PhBall_ClipToSupport(*b, b->velocity);
         PhBall *near = nullptr;
@@ -807,5 +895,6 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
         }
     }
     w.expectedEnergy = Phys_Energy();
+    count_still();
     return 0;
 }

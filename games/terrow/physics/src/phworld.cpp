@@ -255,6 +255,8 @@ void Phys_Free()
     free_index();
     delete w.pairGrid;
     w.pairGrid = nullptr;
+    delete w.stirred;
+    w.stirred = nullptr;
 }
 
 namespace {
@@ -542,7 +544,11 @@ bool Phys_SetFastPaths(bool on)
 
 bool Phys_FastPaths() { return g_use_index; }
 
-void Phys_PiecesChanged() { PhysWorld.queryIndexStale = true; }
+void Phys_PiecesChanged()
+{
+    PhysWorld.queryIndexStale = true;
+    PhysWorld.piecesGeneration++;
+}
 
 PhElem *Phys_ObjAtCell(int32_t x, int32_t gy, int32_t z, const PhElem *exclude)
 {

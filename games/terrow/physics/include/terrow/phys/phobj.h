@@ -183,6 +183,12 @@ struct PhBall : PhElem {
      * pressed or swinging against a piece it cannot pass holds it there. */
     FV3 trapAnchor;
     int32_t trapSteps = 0;
+    /* Steps the ball has lain still (at rest, on a piece, in the same place) and the pieces'
+     * generation it has lain still in; `dormant`: the step left it alone this time. */
+    int32_t stillSteps = 0;
+    uint32_t stillGeneration = 0;
+    FV3 stillAt;
+    bool dormant = false;
 };
 
 /* Intrusive lists: insertion at the head, removal of the first match (a non-member is left alone). */
