@@ -846,9 +846,9 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
     for (PhBall *b = w.balls; b != nullptr; b = b->nextBall)
         if (!b->dormant)
             record_supports(*b);
-    for (PhElem *o = w.objects; o != nullptr; o = o->nextObject)
-        if (o->finishCode != 0)
-            o->finishAge++;
+    // A finish code is set only together with the finished list: the rest of the objects need no walk.
+    for (PhElem *o = w.finished; o != nullptr; o = o->nextFinished)
+        o->finishAge++;
 
     // Separation: from the balls a magnet holds, then along the chains they push.
     grid.Build();
