@@ -339,6 +339,7 @@ void count_still()
 {
     const uint32_t gen = PhysWorld.piecesGeneration;
     for (PhBall *b = PhysWorld.balls; b != nullptr; b = b->nextBall) {
+        const bool piecesChanged = b->stillGeneration != gen;
         // At rest on a piece or on the field's floor, or held by a magnet.
         const bool resting = (b->motion == MT_ALL && !b->attracted &&
                               (b->support != nullptr || b->position.y <= b->radius)) ||
@@ -352,6 +353,20 @@ void count_still()
         }
         if (still)
             b->stillSteps++;
+        const bool moving = b->finishCode == 0 && !b->sinking && b->goal == nullptr &&
+                            (b->velocity.Length() > 0 || b->nudged);  // set going, or tried to go
+        b->nudged = false;
+        if (!piecesChanged && b->blockedSteps > 0 && (b->position - b->blockedAt).Length() < 0.01) {
+            if (moving)
+                b->blockedSteps++;
+        } else {
+            b->blockedSteps = moving ? 1 : 0;
+            b->blockedAt = b->position;
+        }
+        if (b->blockedSteps == PH_BLOCKED_STEPS + 1) {
+            b->velocity = FV3(0, 0, 0);
+            PhBall_SetMotion(*b, b->attracted ? MT_MAGN_ALL : MT_ALL, b->position, b->velocity, b->currentTime, 0);
+        }
         b->stillAt = b->position;
     }
 }
@@ -731,15 +746,23 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
             b->currentTime = now;
             if (PhBall_Sink(*b))
                 PhElem_Finish(b, FIN_SUNK, EF_SUNK);
+        } else if (b->finishCode == 0 && b->blockedSteps > PH_BLOCKED_STEPS && b->velocity.Length() == 0) {
+            // Held where it is (see count_still) until something sets it going or a piece changes.
+            b->stepStartTime = b->currentTime;
+            b->currentTime = now;
         } else if (b->finishCode == 0) {
+            if (b->blockedSteps > PH_BLOCKED_STEPS)
+                b->blockedSteps = 0;
             PhBall_Step(*b, field, timeMs);
             if (b->velocity.Length() > PhyParams.epsilon) {
                 atRest = false;
+                b->nudged = true;  // it tried to move
             } else {
                 FV3 nudge;
                 // A ball a magnet holds stays where it is held.
-                if (!b->attracted && Env_RestNudge(*b, &nudge)) {
+                if (!b->attracted && b->blockedSteps <= PH_BLOCKED_STEPS && Env_RestNudge(*b, &nudge)) {
                     atRest = false;
+                    b->nudged = true;
                     b->velocity = nudge;
                     PhBall_SetMotion(*b, MT_EVE, b->position, nudge, b->currentTime, 1);
                 }

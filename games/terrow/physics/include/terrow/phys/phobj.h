@@ -189,6 +189,11 @@ struct PhBall : PhElem {
     uint32_t stillGeneration = 0;
     FV3 stillAt;
     bool dormant = false;
+    /* Steps the ball has kept within a hair of `blockedAt` although it was set moving (or nudged off
+     * a cell edge); past PH_BLOCKED_STEPS it rests there and is nudged no more. */
+    int32_t blockedSteps = 0;
+    FV3 blockedAt;
+    bool nudged = false;
 };
 
 /* Intrusive lists: insertion at the head, removal of the first match (a non-member is left alone). */
