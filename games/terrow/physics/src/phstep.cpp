@@ -1,6 +1,7 @@
 // One fixed step of the world: each ball's own step (support, slopes, magnets, friction and the
 // integration), the impulse between two balls, and the phases of the world step that run them.
 #include <math.h>
+#include <string.h>
 
 #include "phpairs.h"
 #include "terrow/phys/phstep.h"
@@ -221,12 +222,21 @@ void record_supports(PhBall &ball)
     if (ball.goal != nullptr || ball.sinking) {
         if (ball.position.y <= ball.goalHigh.y) {
             slots[0] = nullptr;
+            ball.slotsValid = false;
             return;
         }
     }
     ball.zone = ball.ClassifyInCell(nullptr);
     const int dx = ball.zone.Detail(0), dz = ball.zone.Detail(2);
     const int x = ball.cellX, y = ball.cellY, z = ball.cellZ;
+    // The same cell and zone over the same pieces find the same columns.
+    const int32_t key[5] = {x, y, z, dx, dz};
+    const uint32_t gen = PhysWorld.piecesGeneration;
+    if (ball.slotsValid && ball.slotsGeneration == gen && memcmp(key, ball.slotsKey, sizeof key) == 0)
+        return;
+    memcpy(ball.slotsKey, key, sizeof key);
+    ball.slotsGeneration = gen;
+    ball.slotsValid = true;
     const int sx = dx < 5 ? -1 : 1, sz = dz < 5 ? -1 : 1;
     int n = 0;
     slots[n++] = Phys_SupportBelow(x, y, z, &ball);

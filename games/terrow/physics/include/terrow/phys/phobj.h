@@ -194,6 +194,10 @@ struct PhBall : PhElem {
     int32_t blockedSteps = 0;
     FV3 blockedAt;
     bool nudged = false;
+    /* The cell, zone details and pieces' generation the support slots were last found for. */
+    int32_t slotsKey[5] = {0, 0, 0, 0, 0};
+    uint32_t slotsGeneration = 0;
+    bool slotsValid = false;
 };
 
 /* Intrusive lists: insertion at the head, removal of the first match (a non-member is left alone). */
