@@ -127,6 +127,33 @@ TEST_F(Invariants, GeneratedFieldsRestWithoutGainingEnergy)
     EXPECT_EQ(gaining, 0);
 }
 
+// A magnet holds a ball it keeps swinging or pressing against a piece only where the pull turns the
+// ball back: a ball passing at speed (up to 6 units/s in these fields) is never stopped dead.
+TEST_F(Invariants, MagnetHoldsATrappedBallOnlyAtTheEndOfItsSwing)
+{
+    int held = 0;
+    float fastest = 0;
+    for (uint64_t seed : {11, 43, 44, 53, 85, 122}) {
+        use(busyfield::mixed(seed, 10, 20));
+        std::vector<std::pair<const PhBall *, float>> before;
+        run([&](int) {
+            for (const PhBall *b = PhysWorld.balls; b != nullptr; b = b->nextBall) {
+                for (const auto &e : before)
+                    if (e.first == b && b->motion == MT_MAGN_ALL && b->trapSteps > PH_TRAP_STEPS &&
+                        e.second >= 0) {
+                        held++;
+                        fastest = fmaxf(fastest, e.second);
+                    }
+            }
+            before.clear();
+            for (const PhBall *b = PhysWorld.balls; b != nullptr; b = b->nextBall)
+                before.push_back({b, b->motion == MT_MAGN_ALL ? -1.0f : static_cast<float>(b->velocity.Length())});
+        });
+    }
+    EXPECT_GT(held, 5);
+    EXPECT_LT(fastest, 2.5f);
+}
+
 // At the largest launch speed the tuning sets (60 units/s, 1.5 cells a step) a ball meets a raised
 // block a cell thick and never passes it, from either side, whatever the step's phase against the
 // block (the distance to it).

@@ -419,6 +419,7 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
     bool integrate = true;
     ball.rollingDown = ball.rollingUp = 0;
     ball.allowance = PhBall_Energy(ball);
+    const FV3 arriving = ball.velocity;
     const float r = ball.radius;
 
     // Support.
@@ -536,7 +537,9 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
         }
         if (ball.attracted && inReach && ball.motion != MT_MAGN_ALL) {
             if (ball.trapSteps > 0 && (ball.position - ball.trapAnchor).Length() < 1.5) {
-                if (++ball.trapSteps > PH_TRAP_STEPS) {
+                // Held only where the pull turns it back, at the end of a swing or a rebound: a
+                // ball on its way through is never stopped.
+                if (++ball.trapSteps > PH_TRAP_STEPS && ball.velocity.Dot(arriving) <= 0) {
                     ball.velocity = FV3(0, 0, 0);
                     PhBall_SetMotion(ball, MT_MAGN_ALL, ball.position, ball.velocity, ball.currentTime, 0);
                 }

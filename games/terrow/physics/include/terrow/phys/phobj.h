@@ -180,7 +180,7 @@ struct PhBall : PhElem {
      * plus what a magnet gave it; a response that would end above it keeps the ball's speed down. */
     float allowance = 0;
     /* Where an attracted ball has stayed within 1.5 cells of, and for how many steps: a magnet that keeps a ball
-     * pressed or swinging against a piece it cannot pass holds it there. */
+     * pressed or swinging against a piece it cannot pass holds it there, where the pull turns it back. */
     FV3 trapAnchor;
     int32_t trapSteps = 0;
     /* Steps the ball has lain still (at rest, on a piece, in the same place) and the pieces'
