@@ -180,6 +180,48 @@ TEST_F(Invariants, FastBallNeverPassesAOneCellWall)
     PhyParams = Phy_Defaults();
 }
 
+// The same speed against slopes and corners of every direction, met square on and off their middle:
+// the ball's centre comes no nearer the solid than half its radius anywhere along its way.
+TEST_F(Invariants, FastBallNeverEntersASlopeOrCorner)
+{
+    for (int type : {TY_T_LEJTO, TY_T_SAROK})
+        for (int key = 0; key < 4; key++)
+            for (int wall = 3; wall <= 8; wall++)
+                for (int dir : {1, 3})
+                    for (float offset : {0.0f, 0.45f}) {
+                        SCOPED_TRACE(testing::Message() << "type " << type << " key " << key << " wall " << wall
+                                                        << " dir " << dir << " offset " << offset);
+                        use(Palya_NewEmpty());
+                        PhyParams = Phy_Defaults();
+                        PhyParams.launchSpeed = 60.0f;
+                        floor(12, 3);
+                        TrElem *piece = add(wall, 1, 1, type, key);
+                        TrElem *ballElem = add(dir == 3 ? 0 : 11, 1, 1, TY_G_FEM, dir);
+                        Phys_Build(field);
+                        PhBall *b = obj<PhBall>(ballElem);
+                        b->position.z += offset;
+                        b->prevPosition = b->position;
+                        b->UpdateCell();
+                        const PhRampGeom &g = *obj<PhRamp>(piece)->geom;
+                        float nearest = 1e9f;
+                        FV3 prev = b->position;
+                        for (int k = 0; k < 400 && Phys_Step(field, k * PH_STEP_MS) == 0; k++) {
+                            if (b->finishCode != 0)
+                                break;
+                            for (int j = 0; j <= 16; j++) {
+                                FV3 toSolid;
+                                const FV3 q = prev + (b->position - prev) * (j / 16.0f);
+                                const int region = Ramp_Region(g, q, &toSolid);
+                                nearest = fminf(nearest, region == 0 ? 0.0f : static_cast<float>(toSolid.Length()));
+                            }
+                            prev = b->position;
+                        }
+                        Phys_Free();
+                        EXPECT_GE(nearest, 0.5f * 0.35f);
+                    }
+    PhyParams = Phy_Defaults();
+}
+
 namespace {
 
 std::vector<std::array<double, 8>> &recorded()
