@@ -154,6 +154,38 @@ TEST_F(Invariants, MagnetHoldsATrappedBallOnlyAtTheEndOfItsSwing)
     EXPECT_LT(fastest, 2.5f);
 }
 
+// A ball the rest rule holds where it kept its place (here one leaning down a slope on another ball)
+// rolls on once the ball it leaned on is knocked away; it used to stay put until something hit it.
+TEST_F(Invariants, HeldBallRollsOnWhenTheBallItLeansOnLeaves)
+{
+    floor(6, 12);
+    add(1, 1, 1, TY_T_LEJTO, 2);
+    add(3, 1, 1, TY_T_SIMA);
+    PhBall *a = nullptr, *b = nullptr;
+    TrElem *ae = add(2, 1, 1, TY_G_FEM, 4);
+    TrElem *be = add(1, 2, 1, TY_G_FEM, 4);
+    Phys_Build(field);
+    a = obj<PhBall>(ae);
+    b = obj<PhBall>(be);
+    b->velocity = FV3(0, -0.1f, 0);  // dropped onto the slope
+    PhBall_SetMotion(*b, MT_SZE, b->position, b->velocity, 0, 0);
+    int k = 0;
+    while (k < 400 && Phys_Step(field, k * PH_STEP_MS) == 0)
+        k++;
+    ASSERT_LT(k, 400);
+    ASSERT_LT((a->position - b->position).Length(), a->radius + b->radius);  // b leans on a
+    // As the rule leaves a ball it holds: kept its place for the count, one ball touching it.
+    b->blockedSteps = PH_BLOCKED_STEPS + 1;
+    b->blockedAt = b->position;
+    b->heldTouching = 1;
+    a->velocity = FV3(0, 0, 3);  // knocked away sideways
+    PhBall_SetMotion(*a, MT_EVE, a->position, a->velocity, a->currentTime, 1);
+    const float from = b->position.x;
+    for (int j = 1; j <= 40; j++)
+        Phys_Step(field, (k + j) * PH_STEP_MS);
+    EXPECT_GT(b->position.x - from, 0.05f);  // down the slope
+}
+
 // At the largest launch speed the tuning sets (60 units/s, 1.5 cells a step) a ball meets a raised
 // block a cell thick and never passes it, from either side, whatever the step's phase against the
 // block (the distance to it).

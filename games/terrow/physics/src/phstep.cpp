@@ -344,6 +344,19 @@ void mark_dormant(float stepLength)
     }
 }
 
+// How many balls touch `b` (or nearly): a ball held in place may lean on them.
+int32_t touching(const PhBall &b)
+{
+    int32_t n = 0;
+    for (const PhBall *o = PhysWorld.balls; o != nullptr; o = o->nextBall) {
+        if (o == &b || o->finishCode != 0)
+            continue;
+        const double reach = double(o->radius) + b.radius + 0.05;
+        n += (o->position - b.position).Length2() < reach * reach;
+    }
+    return n;
+}
+
 // After the step: how long each ball has lain still.
 void count_still()
 {
@@ -373,7 +386,8 @@ void count_still()
             b->blockedSteps = moving ? 1 : 0;
             b->blockedAt = b->position;
         }
-        if (b->blockedSteps == PH_BLOCKED_STEPS + 1) {
+        if (b->blockedSteps == PH_BLOCKED_STEPS + 1 && moving) {
+            b->heldTouching = touching(*b);
             b->velocity = FV3(0, 0, 0);
             PhBall_SetMotion(*b, b->attracted ? MT_MAGN_ALL : MT_ALL, b->position, b->velocity, b->currentTime, 0);
         }
@@ -759,8 +773,10 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
             b->currentTime = now;
             if (PhBall_Sink(*b))
                 PhElem_Finish(b, FIN_SUNK, EF_SUNK);
-        } else if (b->finishCode == 0 && b->blockedSteps > PH_BLOCKED_STEPS && b->velocity.Length() == 0) {
-            // Held where it is (see count_still) until something sets it going or a piece changes.
+        } else if (b->finishCode == 0 && b->blockedSteps > PH_BLOCKED_STEPS && b->velocity.Length() == 0 &&
+                   touching(*b) == b->heldTouching) {
+            // Held where it is (see count_still) until something sets it going, a piece changes or
+            // the balls touching it change (one it leaned on may have left).
             b->stepStartTime = b->currentTime;
             b->currentTime = now;
         } else if (b->finishCode == 0) {

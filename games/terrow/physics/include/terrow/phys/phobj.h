@@ -193,6 +193,7 @@ struct PhBall : PhElem {
      * a cell edge); past PH_BLOCKED_STEPS it rests there and is nudged no more. */
     int32_t blockedSteps = 0;
     FV3 blockedAt;
+    int32_t heldTouching = 0;  // balls touching it when it came to rest so: held while they stay
     bool nudged = false;
     /* The cell, zone details and pieces' generation the support slots were last found for. */
     int32_t slotsKey[5] = {0, 0, 0, 0, 0};
