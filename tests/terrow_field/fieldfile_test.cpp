@@ -341,6 +341,8 @@ TEST_F(FieldFile, DamagedSavedPositionAppliesNothing)
          {"Saved position: elements 1 and 2 share a cell"}},
         {"ball in the floor layer", Bytes().i32(1).eio({2, 0, 2, 1, TY_G_GUMI, 0, 1}).s,
          {"Saved position: element 1 is damaged"}},
+        {"piece on the field's own block", Bytes().i32(2).eio(piece).eio({0, 0, 0, 1, TY_T_LEJTO, 0, 2}).s,
+         {"Saved position: element 2 shares a cell with the field"}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);

@@ -415,6 +415,15 @@ int Palya_FLoadUser(FILE *stream, TrPalya *field)
     }
     if (!cells_unique(elems, true))
         return 0;
+    // The position is applied over the field's own pieces: none of the player's may take their cells.
+    for (size_t i = 0; i < elems.size(); i++)
+        for (int32_t k = 0; k < field->count; k++) {
+            const EIo &own = *field->elements[k]->io;
+            if ((own.flags & EF_LEVEL_PART) && own.x == elems[i].x && own.y == elems[i].y && own.z == elems[i].z) {
+                TrWarningNoFlag("Saved position: element %d shares a cell with the field", int(i + 1));
+                return 0;
+            }
+        }
     for (const EIo &io : elems) {
         TrElem *e = Elem_NewV(io.x, io.y, io.z, io.direction, io.type, io.flags, io.variant);
         if (g_place != nullptr)
