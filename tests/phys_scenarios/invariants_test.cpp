@@ -111,9 +111,10 @@ TEST_F(Invariants, RubberBallBetweenSlopeAndCornerRests)
 TEST_F(Invariants, GeneratedFieldsRestWithoutGainingEnergy)
 {
     int capped = 0, gaining = 0;
-    for (int k = 0; k < 200; k++) {
-        // Small fields with a few balls, and the busier 10 x 10 fields with 20.
-        const uint64_t seed = uint64_t(k % 100) + 1;
+    for (int k = 0; k < 300; k++) {
+        // Small fields with a few balls, and the busier 10 x 10 fields with 20 (seeds 1-200: seed 167
+        // has an iron ball in a floor hole pulled against a ball its magnet holds).
+        const uint64_t seed = k < 100 ? uint64_t(k) + 1 : uint64_t(k) - 99;
         use(k < 100 ? busyfield::mixed(seed, 7, 6) : busyfield::mixed(seed, 10, 20));
         const Outcome o = run();
         if (!o.rested)

@@ -529,6 +529,8 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
                     const double into = d.Dot(ball.support->up);
                     if (into < 0)
                         d -= ball.support->up * static_cast<float>(into);
+                } else if (ball.position.y <= r + 1e-4f && d.y < 0) {
+                    d.y = 0;  // the field's floor holds a ball lying on it as a piece would
                 }
                 const float before = PhBall_Energy(ball);
                 ball.velocity += d;
