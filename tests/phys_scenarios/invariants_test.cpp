@@ -255,6 +255,36 @@ TEST_F(Invariants, FastBallNeverEntersASlopeOrCorner)
     PhyParams = Phy_Defaults();
 }
 
+// Nor does it pass another ball: at 60 units/s a ball used to go through a ball lying still in its
+// lane (and that ball, struck later, back through it) whenever neither step's end found them touching.
+TEST_F(Invariants, FastBallNeverPassesABall)
+{
+    for (float speed : {60.0f, 30.0f})
+        for (int cell = 3; cell <= 8; cell++)
+            for (float offset : {0.0f, 0.25f, 0.5f, 0.75f}) {
+                SCOPED_TRACE(testing::Message() << "speed " << speed << " cell " << cell << " offset " << offset);
+                use(Palya_NewEmpty());
+                PhyParams = Phy_Defaults();
+                PhyParams.launchSpeed = speed;
+                floor(12, 1);
+                TrElem *ae = add(0, 1, 0, TY_G_FEM, 3);
+                TrElem *be = add(cell, 1, 0, TY_G_FEM, 4);
+                Phys_Build(field);
+                PhBall *a = obj<PhBall>(ae), *b = obj<PhBall>(be);
+                b->position.x += offset;
+                b->prevPosition = b->position;
+                b->UpdateCell();
+                bool passed = false;
+                for (int k = 0; k < 200; k++) {
+                    Phys_Step(field, k * PH_STEP_MS);
+                    passed |= a->position.x > b->position.x;
+                }
+                Phys_Free();
+                EXPECT_FALSE(passed);
+            }
+    PhyParams = Phy_Defaults();
+}
+
 namespace {
 
 std::vector<std::array<double, 8>> &recorded()

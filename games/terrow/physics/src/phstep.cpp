@@ -357,6 +357,54 @@ int32_t touching(const PhBall &b)
     return n;
 }
 
+// A ball that travels farther in the step than half its radius may pass another ball between the
+// step's two ends. The pair found touching on the way (both moving straight over the step) is put
+// back to where they touch, for the pair loop to meet; the rest of their step is given up.
+void sweep_pairs()
+{
+    PhWorld &w = PhysWorld;
+    auto takesPart = [](const PhBall *b) { return b->finishCode == 0 && b->goal == nullptr && !b->sinking; };
+    // Where a ball started the step: one the step left alone stood where it is.
+    auto from = [](const PhBall *b) {
+        return b->dormant || b->blockedSteps > PH_BLOCKED_STEPS ? b->position : b->prevPosition;
+    };
+    for (PhBall *a = w.balls; a != nullptr; a = a->nextBall) {
+        if (!takesPart(a))
+            continue;
+        const FV3 a0 = from(a);
+        if (!((a->position - a0).Length() > 0.5 * a->radius))
+            continue;
+        PhBall *hit = nullptr;
+        double first = 2;
+        for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
+            if (b == a || !takesPart(b))
+                continue;
+            // A hair inside the pair loop's touching distance, so that its own test meets them.
+            const double R = 0.9 * (double(a->radius) + b->radius) - 0.001;
+            const FV3 d0 = from(b) - a0, d1 = b->position - a->position;
+            if (d0.Length2() <= R * R)
+                continue;  // touching from the start: the pair loop sees to it
+            const FV3 e = d1 - d0;
+            const double A = e.Length2(), B = 2 * d0.Dot(e), C = d0.Length2() - R * R;
+            const double disc = B * B - 4 * A * C;
+            if (!(A > 0) || !(disc >= 0))
+                continue;
+            const double t = (-B - sqrt(disc)) / (2 * A);
+            if (t >= 0 && t <= 1 && t < first) {
+                first = t;
+                hit = b;
+            }
+        }
+        if (hit == nullptr)
+            continue;
+        const FV3 b0 = from(hit);
+        a->position = a0 + (a->position - a0) * static_cast<float>(first);
+        hit->position = b0 + (hit->position - b0) * static_cast<float>(first);
+        a->UpdateCell();
+        hit->UpdateCell();
+    }
+}
+
 // After the step: how long each ball has lain still.
 void count_still()
 {
@@ -809,6 +857,7 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
     auto takesPart = [](const PhBall *b) {
         return (b->finishCode == 0 || b->finishAge == 0) && b->goal == nullptr && !b->sinking;
     };
+    sweep_pairs();
     PhPairGrid &grid = pair_grid();
     grid.Build();
     for (int32_t i = 0; i < grid.Count(); i++) {
