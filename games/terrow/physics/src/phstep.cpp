@@ -377,8 +377,8 @@ void sweep_pairs()
         PhBall *hit = nullptr;
         double first = 2;
         for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
-            if (b == a || !takesPart(b))
-                continue;
+            if (b == a || !takesPart(b) || (a->lane != 0 && b->lane != 0 && a->lane != b->lane))
+                continue;  // balls locked to crossing lanes meet only nearer (see PhBall::Contact)
             // A hair inside the pair loop's touching distance, so that its own test meets them.
             const double R = 0.9 * (double(a->radius) + b->radius) - 0.001;
             const FV3 d0 = from(b) - a0, d1 = b->position - a->position;
