@@ -161,6 +161,18 @@ int askPlayerName()
     return result;
 }
 
+// The menu as the player left it: its picture, the highlight under the pointer, on the window.
+void repaintMenu()
+{
+    App &a = app();
+    copyBackground();
+    if (a.hover >= 0 && a.hover < kSpotCount && a.screen != nullptr && a.highlights[a.hover] != nullptr) {
+        const HotSpot &s = kHotSpots[a.hover];
+        CopyRectangle(a.screen, s.x, s.y, a.highlights[a.hover], 0, 0, kHighlightSize, kHighlightSize);
+    }
+    draw(nullptr);
+}
+
 int confirmExit()
 {
     App &a = app();
@@ -168,8 +180,13 @@ int confirmExit()
         return 0;
     if (a.screen != nullptr) {
         a.face->screenPix = a.screen;
-        if (framework().popupScreen(22))
-            return a.face->popupResult != 0 ? 1 : 0;
+        if (framework().popupScreen(22)) {
+            if (a.face->popupResult != 0)
+                return 1;
+            // The question keeps its look when it ends: the menu goes back over it.
+            repaintMenu();
+            return 0;
+        }
         // The question screen could not be shown: ask with a box rather than leave unasked.
     }
     return MessageBoxA(a.window, "Really want to exit?", kCaption, MB_ICONQUESTION | MB_YESNO) == IDYES ? 1 : 0;

@@ -141,10 +141,10 @@ TEST_F(Program, RefusedStarts)
         const char *name;
         std::vector<std::string> env;
         bool removePack;
-        const char *box;  // the message the run ends with, or none
+        const char *box;  // the message the run ends with (under the program's title), or none
     } cases[] = {
-        {"depth 8", {"VOK_DESKTOP_BITS=8"}, false, "text=\"Your Windows must be in 16 bit\\nor higher color depth\" type=0x10"},
-        {"no menu pack", {}, true, "text=\"Error while initializing!\" type=0x10"},
+        {"depth 8", {"VOK_DESKTOP_BITS=8"}, false, "caption=\"Velmo's Games Demo\" text=\"Your Windows must be in 16 bit\\nor higher color depth\" type=0x10"},
+        {"no menu pack", {}, true, "caption=\"Velmo's Games Demo\" text=\"Error while initializing!\" type=0x10"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);

@@ -4,6 +4,7 @@
 
 #include "scores.h"
 #include "support.h"
+#include "vokplat/msgbox.h"
 
 namespace {
 
@@ -168,7 +169,6 @@ TEST_F(Scores, DamagedFilesAreRefusedAndKept)
     std::string odd(57, '\x7F');
     write("vns.dat", odd);
     EXPECT_EQ(VokLoadStatistic(101, VOK_GAME_VARNEL, 0, nullptr), -1);
-    EXPECT_EQ(VokUpdateScores(101, VOK_GAME_VARNEL, 0, 10, 10), 0);
     EXPECT_EQ(VokRemoveScoreEntry(VOK_GAME_VARNEL, 0, 0), 0);
     EXPECT_EQ(read("vns.dat"), odd);
     write("mks.dat", std::string(7 * 336, '\0'));  // more blocks than the game has
@@ -187,6 +187,32 @@ TEST_F(Scores, DamagedFilesAreRefusedAndKept)
     // A missing file reads as nothing at all.
     std::filesystem::remove(path("mks.dat"));
     EXPECT_EQ(VokLoadStatistic(101, VOK_GAME_MOSSIK, 0, nullptr), -1);
+}
+
+// A new time over a best-times file past repair keeps the damaged file aside, begins a fresh one and
+// tells the player once; a second damage goes to a name of its own.
+TEST_F(Scores, ADamagedBestTimesFileIsKeptAsideAndANewTimeStored)
+{
+    const std::string odd(57, '\x7F'), cut(100, 'C');
+    write("vns.dat", odd);
+    PlatMsgBoxReset();
+    EXPECT_EQ(VokUpdateScores(101, VOK_GAME_VARNEL, 0, 10, 10), -1);
+    EXPECT_EQ(read("vns.dat.damaged"), odd);
+    EXPECT_EQ(entry("vns.dat", 0).result, 10);
+    EXPECT_EQ(VokUpdateScores(101, VOK_GAME_VARNEL, 0, 5, 5), -1);
+    EXPECT_EQ(entry("vns.dat", 0).result, 5);
+    char log[2048];
+    PlatMsgBoxLog(log, sizeof log);
+    std::string boxes = log;
+    EXPECT_NE(boxes.find("The best times file vns.dat was damaged.\\nIt is kept as vns.dat.damaged"),
+              std::string::npos) << boxes;
+    EXPECT_EQ(boxes.find("box ", boxes.find("box ") + 1), std::string::npos) << "told once: " << boxes;
+
+    write("vns.dat", cut);
+    EXPECT_EQ(VokUpdateScores(101, VOK_GAME_VARNEL, 0, 7, 7), -1);
+    EXPECT_EQ(read("vns.dat.damaged"), odd);
+    EXPECT_EQ(read("vns.dat.damaged2"), cut);
+    EXPECT_EQ(entry("vns.dat", 0).result, 7);
 }
 
 TEST_F(Scores, FreePlayCountsLevelsOnce)

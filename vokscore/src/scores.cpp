@@ -1,6 +1,8 @@
 // Best times of each game (one file per game in the write root, blocks of one or two tables of six
 // 56-byte entries) and the solved fields of Terrow's field game (one 120-byte file per player). Files
-// are read and written field by field and replaced whole; a damaged file is refused and kept as it is.
+// are read and written field by field and replaced whole; a damaged file is refused as it is, and a
+// damaged best-times file is kept aside when a new time is stored.
+#include <stdio.h>
 #include <string.h>
 
 #include <string>
@@ -136,6 +138,33 @@ Read read_scores_file(int game, std::string &bytes)
     if (bytes.size() % kEntrySize != 0 || bytes.size() > (largest > kCreatedSize ? largest : kCreatedSize))
         return Read::damaged;
     return Read::ok;
+}
+
+// A best-times file past repair would refuse every later time of its game: it moves aside under a
+// name of its own ("kps.dat" -> "kps.dat.damaged", then ".damaged2" ...), the player is told once
+// and the caller begins a fresh file. False when it cannot be moved (it stays refused).
+bool set_aside_damaged(int game)
+{
+    char path[VOK_PATH_SIZE], aside[VOK_PATH_SIZE], name[64];
+    if (!file_path(path, kFiles[game]))
+        return false;
+    for (int n = 1; n < 100; n++) {
+        if (n == 1)
+            snprintf(name, sizeof name, "%s.damaged", kFiles[game]);
+        else
+            snprintf(name, sizeof name, "%s.damaged%d", kFiles[game], n);
+        if (!file_path(aside, name))
+            return false;
+        if (GetFileAttributesA(aside) != INVALID_FILE_ATTRIBUTES)
+            continue;
+        if (!MoveFileA(path, aside))
+            return false;
+        vok::message_box_plain(vok::iface().ownerWnd, MB_OK | MB_ICONEXCLAMATION,
+                               "The best times file %s was damaged.\nIt is kept as %s and a new one begins.",
+                               kFiles[game], name);
+        return true;
+    }
+    return false;
 }
 
 // Block `block` into the working tables; bytes past the end of the file read as free entries.
@@ -274,8 +303,11 @@ int update_challenge(int game, int position, int result1, int result2)
     if (tables_of(game) == 0 || position >= blocks_of(game))
         return -1;
     std::string bytes;
-    if (read_scores_file(game, bytes) == Read::damaged)
-        return 0;
+    if (read_scores_file(game, bytes) == Read::damaged) {
+        if (!set_aside_damaged(game))
+            return 0;
+        bytes.clear();
+    }
     take_block(game, position, bytes);
     int first = enter(s.tables[0], result1, result2, vok::iface().titleText);
     int second = game == kVarnel ? enter(s.tables[1], result2, result1, nullptr) : -1;
