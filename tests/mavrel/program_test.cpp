@@ -135,6 +135,29 @@ TEST_F(Program, QuickStartShowsTheMenuAtOnceAndFifteenBitsRun)
     expect_picture(shot("q.png"), {background});
 }
 
+// The exit question keeps its look when it ends: after No the menu is painted again, pixel for pixel.
+TEST_F(Program, NoOnTheExitQuestionGivesTheMenuBack)
+{
+    link_generated({"Data/sure.fpk", "Data/US/mnutext.fpk", "Data/msgfont.fnp"});
+    std::ostringstream s;
+    s << "0 answer no\n"
+      << "100 move 300 200\n"
+      << "150 capture " << shot("before.png").string() << "\n"
+      << "200 key ESCAPE\n"
+      << "600 capture " << shot("asked.png").string() << "\n"
+      << "700 key ESCAPE\n"  // No
+      << "900 capture " << shot("after.png").string() << "\n"
+      << "1000 close\n";
+    ASSERT_EQ(run({"-q"}, s.str()), 0) << errors();
+    Png before, asked, after;
+    ASSERT_TRUE(read_png(shot("before.png"), before));
+    ASSERT_TRUE(read_png(shot("asked.png"), asked));
+    ASSERT_TRUE(read_png(shot("after.png"), after));
+    EXPECT_FALSE(asked.rgb == before.rgb) << "the question was shown";
+    EXPECT_TRUE(after.rgb == before.rgb) << "the menu came back";
+    expect_picture(shot("after.png"), {background});
+}
+
 TEST_F(Program, RefusedStarts)
 {
     struct Case {

@@ -1,7 +1,7 @@
 // Session building and painting: ikon sizing and placement, "*" backgrounds, the dirty-rectangle
 // table, movie ikons, and painting only what changed into the window.
-#include "movie/tmzwriter.h"
 #include "scene_support.h"
+#include "tmz_support.h"
 
 namespace {
 
@@ -160,22 +160,7 @@ TEST_F(PaintTest, DirtyRectanglesMergeAndOverflowToAFullCopy)
     EXPECT_EQ(s.dirtyBounds[2], 640);
 }
 
-// 16-bit frames; `bits` other than 16 is written into the header afterwards (the writer makes only
-// the depths the player knows).
-std::string tmz(int bits, const std::vector<uint16_t> &colours)
-{
-    movie::TmzWriter w(8, 8, 16, 100);
-    for (uint16_t c : colours) {
-        std::vector<uint8_t> px(size_t(w.frame_size()));
-        for (size_t i = 0; i + 1 < px.size(); i += 2)
-            px[i] = uint8_t(c), px[i + 1] = uint8_t(c >> 8);
-        w.add_frame(px);
-    }
-    auto b = w.bytes();
-    b[14] = uint8_t(bits);
-    b[16] = uint8_t(w.row_bytes());
-    return std::string(b.begin(), b.end());
-}
+using vstest::tmz;
 
 TEST_F(PaintTest, MovieIkonsPlayByTheClockAndOddDepthsAreRefused)
 {

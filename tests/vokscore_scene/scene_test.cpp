@@ -1,6 +1,10 @@
 // The scene engine: nesting, the stack limit and re-entry, hit tests, double clicks, the focus
 // following the mouse, the auto-repeat timeline and per-session procedures.
+#include <functional>
+
+#include "controls.h"
 #include "scene_support.h"
+#include "tmz_support.h"
 
 namespace {
 
@@ -274,6 +278,14 @@ session 1
     ASSERT_TRUE(s);
     s->keyHandler = count_keys;
     ASSERT_EQ(InitScene(s, 0), 1) << GetLastMsgError();
+    // The list's window is at its end, so its up arrow shows.
+    vok::VokList *list = vok::list_of(FindIkon(&s->sessions[0], 5));
+    ASSERT_TRUE(list);
+    std::vector<const char *> rows(20, "row");
+    vok::list_set_rows(list, rows.data(), int(rows.size()));
+    vok::list_select(list, vok::kLast);
+    MnuBuildScene();
+    ASSERT_FALSE(FindIkon(&s->sessions[0], 6)->state & VOK_IST_HIDDEN);
     g_repeats = 0;
     // Time runs one millisecond at a time; the counts are taken at the edges of the two rates.
     // Every empty look at the queue moves the virtual clock one millisecond.
@@ -331,6 +343,109 @@ TEST_F(EngineTest, ProceduresRunPerPaintAndLeaveOnANegativeResult)
     EXPECT_EQ(keep->next, nullptr);
     KillSession(f);
     EXPECT_EQ(f->procs, nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// The real pump with nobody at the keyboard: what is due on the clock still happens.
+using vstest::kGreen;
+using vstest::kRed;
+
+// A watcher at the end of every paint of the first session: words[0] calls `check` with the time
+// since the start; a non-zero answer (or 3 s) ends the run.
+struct Watch {
+    std::function<bool(uint32_t)> check;
+    uint32_t start = 0;
+};
+Watch *g_watch = nullptr;
+
+void run_watched(VokScene *s, Watch &w)
+{
+    g_watch = &w;
+    w.start = timeGetTime();
+    ASSERT_TRUE(AddProcToSession(&s->sessions[0], nullptr, nullptr, [](VokSessionProc *) {
+        uint32_t t = timeGetTime() - g_watch->start;
+        if (g_watch->check(t) || t > 3000)
+            vok::engine().abort = true;
+        return 1;
+    }, nullptr));
+    RunCurScene();
+    g_watch = nullptr;
+}
+
+uint16_t pix_at(br_pixelmap *p, int x, int y)
+{
+    const uint8_t *row = static_cast<const uint8_t *>(p->pixels) + (p->base_y + y) * p->row_bytes;
+    return uint16_t(row[(p->base_x + x) * 2] | row[(p->base_x + x) * 2 + 1] << 8);
+}
+
+class IdlePump : public SceneTest {};
+
+TEST_F(IdlePump, ACaretBlinksWithNoInput)
+{
+    write_data();
+    VokScene *s = parse(R"(screen 4
+dataPack "t"
+focusSessionId 2
+session 1
+  background "bg"
+session 2
+  rect 100 100 200 40
+  background "panel"
+  ikon edit
+    id 5
+    rect 10 10 150 20
+    control edit 20
+)");
+    ASSERT_EQ(InitScene(s, 0), 1) << GetLastMsgError();
+    vok::VokEdit *edit = vok::edit_of(FindIkon(&s->sessions[1], 5));
+    ASSERT_TRUE(edit);
+    ASSERT_TRUE(vok::start_caret(&s->sessions[1], edit));
+    std::vector<uint32_t> flips;
+    bool last = edit->caretShown;
+    Watch w;
+    w.check = [&](uint32_t t) {
+        if (edit->caretShown != last)
+            flips.push_back(t), last = edit->caretShown;
+        return flips.size() >= 4;
+    };
+    run_watched(s, w);
+    ASSERT_EQ(flips.size(), 4u) << "the caret stood still";
+    for (size_t i = 1; i < flips.size(); i++) {
+        EXPECT_GE(flips[i] - flips[i - 1], 200u) << i;
+        EXPECT_LE(flips[i] - flips[i - 1], 200u + 20u) << i << ": a frame late at most";
+    }
+}
+
+TEST_F(IdlePump, AButtonMoviePlaysWithNoInput)
+{
+    write_data({{"anim.tmz", vstest::tmz(16, {kRed, kGreen})}});
+    VokScene *s = parse(R"(screen 5
+dataPack "t"
+session 1
+  background "bg"
+  ikon 0
+    rect 100 100 8 8
+    picture "anim.tmz"
+    movie flags rate fps 10
+)");
+    ASSERT_EQ(InitScene(s, 0), 1) << GetLastMsgError();
+    MnuPaintScreen(s, 1);
+    std::vector<uint32_t> changes;
+    uint16_t last = pix_at(s->sessions[0].pix, 104, 104);
+    Watch w;
+    w.check = [&](uint32_t t) {
+        uint16_t now = pix_at(s->sessions[0].pix, 104, 104);
+        if (now != last)
+            changes.push_back(t), last = now;
+        return changes.size() >= 3;
+    };
+    run_watched(s, w);
+    ASSERT_EQ(changes.size(), 3u) << "the movie stood still";
+    for (size_t i = 1; i < changes.size(); i++)
+        EXPECT_LE(changes[i] - changes[i - 1], 100u + 20u) << i;
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "state.h"
 #include "texts.h"
 #include "vokscore/vokstats.h"
+#include "win32/windows.h"
 
 namespace {
 
