@@ -735,9 +735,12 @@ bool draw_control(VokScene *scene, VokSession *s, VokIkon *k, VokRect r)
         return false;
     // Only the part inside the session picture is drawn into.
     VokRect c = r;
+    // Rows set closer than the font's height keep their descenders below the last one.
+    if (list && list->rowHeight > 0)
+        c.height += std::max(0, line_height(k->font) - list->rowHeight);
     c.x = std::max(r.x, 0), c.y = std::max(r.y, 0);
     c.width = std::min<int>(r.x + r.width, s->pix->width) - c.x;
-    c.height = std::min<int>(r.y + r.height, s->pix->height) - c.y;
+    c.height = std::min<int>(r.y + c.height, s->pix->height) - c.y;
     br_pixelmap *clip = c.width > 0 && c.height > 0 ? PxAllocSubPix(s->pix, c.x, c.y, c.width, c.height) : nullptr;
     int ox = r.x - c.x, oy = r.y - c.y; // where the ikon's corner lies in the clip
     if (list) {
