@@ -222,6 +222,8 @@ TEST_F(MessageTest, LongTextsAreWrappedAndKeptInsideTheBox)
         {std::string(75, 'x'), 2, false},  // 450 pixels in a 360-pixel field: two lines
         {"a few words that need more room than the field gives them in one line of text", 2, false},
         {fourteen, 14, true},
+        {"a " + std::string(100, 'x') + " b", 3, false},  // a word wider than the field is cut in it
+        {std::string(75, '\xE9'), 2, false},              // Windows-1252 letters measure as letters
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.text);

@@ -92,9 +92,16 @@ std::vector<std::string> wrap_lines(const char *text, int width, bool measured)
         const char *end = strchr(p, '\n');
         std::string line(p, end ? size_t(end - p) : strlen(p));
         while (measured && !line.empty() && PxGetTextWidth(line.c_str()) > width && int(out.size()) < kMaxLines) {
-            size_t fit = line.size();
-            while (fit > 1 && PxGetTextWidth(line.substr(0, fit).c_str()) > width)
-                fit--;
+            // The longest head that fits (at least one character), found by halving: a long word
+            // measured one character shorter at a time takes seconds.
+            size_t fit = 1;
+            for (size_t lo = 2, hi = line.size() - 1; lo <= hi;) {
+                size_t mid = lo + (hi - lo) / 2;
+                if (PxGetTextWidth(line.substr(0, mid).c_str()) <= width)
+                    fit = mid, lo = mid + 1;
+                else
+                    hi = mid - 1;
+            }
             size_t space = line.find_last_of(' ', fit);
             size_t cut = space != std::string::npos && space > 0 && space <= fit ? space : fit;
             out.push_back(line.substr(0, cut));
