@@ -431,3 +431,68 @@ session 1
 }
 
 }  // namespace
+
+namespace {
+
+// A list whose arrows come before it among the ikons: the arrow it shows is drawn in the same pass
+// (the idle loop may sleep right after it, so a later pass may not come).
+TEST_F(PaintTest, AnArrowShownByALaterListIsDrawnInTheSamePass)
+{
+    static PXFONT font;
+    static PXFONTSET set;
+    font = PXFONT{};
+    font.pic = PxAllocPix(BR_PMT_RGB_565, 8, 8, nullptr, 0);
+    PxFillPix(font.pic, vstest::kRed);
+    font.height = 8;
+    font.blitter = block_glyph;
+    for (auto &g : font.glyphs)
+        g = PXGLYPH{0, 0, 8, 8, 0, 0};
+    set = PXFONTSET{};
+    set.first = &font;
+    set.count = 1;
+    VokScene *s = parse(R"(screen 5
+dataPack "t"
+session 1
+  background "bg"
+  ikon 0
+    id 6
+    rect 10 10 30 10
+    picture "blue"
+    key UP
+    linkId 5
+  ikon 0
+    id 7
+    rect 10 30 30 10
+    picture "blue"
+    key DOWN
+    linkId 5
+  ikon list
+    id 5
+    rect 100 100 200 32
+    control list 16 20 4
+)");
+    ASSERT_EQ(InitScene(s, 0), 1) << GetLastMsgError();
+    vok::engine().fonts = &set;
+    VokSession *f = &s->sessions[0];
+    vok::VokList *list = vok::list_of(FindIkon(f, 5));
+    ASSERT_TRUE(list);
+    const char *rows[] = {"a", "b", "c", "d", "e", "f"};
+    vok::list_set_rows(list, rows, 6);
+    vok::list_select(list, 0);
+    f->state |= VOK_SST_FULL;
+    MnuBuildScene();
+    MnuPaintScreen(s, 1);
+    using vstest::rgb_of;
+    EXPECT_EQ(pixel(15, 15), rgb_of(vstest::kGrey)) << "no up arrow at the top";
+    EXPECT_EQ(pixel(15, 35), rgb_of(vstest::kBlue));
+    vok::list_select(list, vok::kLast);
+    MnuBuildScene();
+    MnuPaintScreen(s, 0);
+    EXPECT_EQ(pixel(15, 15), rgb_of(vstest::kBlue)) << "the up arrow waited for another pass";
+    EXPECT_EQ(pixel(15, 35), rgb_of(vstest::kGrey));
+    vok::engine().fonts = nullptr;
+    KillCurScene(0);
+    PxFreePix(font.pic);
+}
+
+}  // namespace

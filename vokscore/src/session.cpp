@@ -669,8 +669,10 @@ namespace vok {
 
 namespace {
 
-// Shows an arrow ikon of a list or scroll view, or hides it giving back what lay under it; the
-// paint under way draws a shown one.
+void draw_ikon(VokScene *scene, VokSession *s, VokIkon *k);
+
+// Shows an arrow ikon of a list or scroll view, or hides it giving back what lay under it. A shown
+// one is drawn at once: the paint under way may have passed it already, and the loop may sleep next.
 void set_arrow(VokScene *scene, VokSession *s, VokIkon *arrow, bool shown)
 {
     bool hidden = (arrow->state & VOK_IST_HIDDEN) != 0;
@@ -678,6 +680,9 @@ void set_arrow(VokScene *scene, VokSession *s, VokIkon *arrow, bool shown)
         return;
     if (shown) {
         arrow->state = (arrow->state & ~uint32_t(VOK_IST_HIDDEN)) | VOK_IST_REDRAW;
+        VokRect r = arrow->placeRect;
+        if (intersect(r, VokRect{s->scrollX, s->scrollY, s->place.width, s->place.height}))
+            draw_ikon(scene, s, arrow);
         return;
     }
     arrow->state |= VOK_IST_HIDDEN;
