@@ -176,7 +176,6 @@ TEST_F(Scores, DamagedFilesAreRefusedAndKept)
 
     write("Ann_fws.dat", "short");
     EXPECT_EQ(VokLoadStatisticFile(101, VOK_GAME_TERROW, 0, nullptr), -1);
-    EXPECT_EQ(VokUpdateScores(101, VOK_GAME_TERROW, 0, 0, 0), 0);
     EXPECT_EQ(read("Ann_fws.dat"), "short");
 
     // Names and titles without their terminator read cut, not past their field.
@@ -213,6 +212,42 @@ TEST_F(Scores, ADamagedBestTimesFileIsKeptAsideAndANewTimeStored)
     EXPECT_EQ(read("vns.dat.damaged"), odd);
     EXPECT_EQ(read("vns.dat.damaged2"), cut);
     EXPECT_EQ(entry("vns.dat", 0).result, 7);
+}
+
+// Terrow's solved fields past repair go aside the same way, and the new field is kept.
+TEST_F(Scores, ADamagedSolvedFieldsFileIsKeptAsideAndTheFieldStored)
+{
+    write("Ann_fws.dat", "short");
+    PlatMsgBoxReset();
+    EXPECT_EQ(VokUpdateScores(101, VOK_GAME_TERROW, 3, 0, 0), -1);
+    EXPECT_EQ(read("Ann_fws.dat.damaged"), "short");
+    std::string fields = read("Ann_fws.dat");
+    ASSERT_EQ(fields.size(), 120u);
+    EXPECT_EQ(fields[3], 1);
+    char log[2048];
+    PlatMsgBoxLog(log, sizeof log);
+    EXPECT_NE(std::string(log).find("It is kept as Ann_fws.dat.damaged"), std::string::npos) << log;
+}
+
+// A damaged file that cannot be set aside (every spare name taken here; a read-only folder alike)
+// stays as it is and refuses the time; the player hears of it once, not at every refused time.
+TEST_F(Scores, ADamagedFileThatCannotBeMovedIsToldOnce)
+{
+    const std::string odd(57, '\x7F');
+    write("vns.dat", odd);
+    write("vns.dat.damaged", "x");
+    for (int n = 2; n < 100; n++)
+        write("vns.dat.damaged" + std::to_string(n), "x");
+    PlatMsgBoxReset();
+    EXPECT_EQ(VokUpdateScores(101, VOK_GAME_VARNEL, 0, 10, 10), 0);
+    EXPECT_EQ(VokUpdateScores(101, VOK_GAME_VARNEL, 1, 8, 8), 0);
+    EXPECT_EQ(read("vns.dat"), odd);
+    char log[2048];
+    PlatMsgBoxLog(log, sizeof log);
+    std::string boxes = log;
+    EXPECT_NE(boxes.find("The best times file vns.dat is damaged and cannot be replaced."), std::string::npos)
+        << boxes;
+    EXPECT_EQ(boxes.find("box ", boxes.find("box ") + 1), std::string::npos) << "told once: " << boxes;
 }
 
 TEST_F(Scores, FreePlayCountsLevelsOnce)

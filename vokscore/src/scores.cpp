@@ -5,6 +5,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <set>
 #include <string>
 
 #include "scores.h"
@@ -41,6 +42,7 @@ struct ScoreState {
     int solvedFree[VOK_GAME_COUNT] = {};
     int totalFree = 0;
     bool seenFree[VOK_GAME_COUNT][kMaxLevels] = {};
+    std::set<std::string> toldStuck; // damaged files that could not be set aside, already told
 };
 
 ScoreState &scores()
@@ -143,28 +145,33 @@ Read read_scores_file(int game, std::string &bytes)
 
 // A best-times file past repair would refuse every later time of its game: it moves aside under a
 // name of its own ("kps.dat" -> "kps.dat.damaged", then ".damaged2" ...), the player is told once
-// and the caller begins a fresh file. False when it cannot be moved (it stays refused).
-bool set_aside_damaged(int game)
+// and the caller begins a fresh file. When it cannot be moved (a read-only folder) it stays refused,
+// and the player is told that once a run rather than at every refused time.
+bool set_aside_damaged(const std::string &file)
 {
-    char path[VOK_PATH_SIZE], aside[VOK_PATH_SIZE], name[64];
-    if (!file_path(path, kFiles[game]))
-        return false;
-    for (int n = 1; n < 100; n++) {
-        if (n == 1)
-            snprintf(name, sizeof name, "%s.damaged", kFiles[game]);
-        else
-            snprintf(name, sizeof name, "%s.damaged%d", kFiles[game], n);
-        if (!file_path(aside, name))
-            return false;
-        if (GetFileAttributesA(aside) != INVALID_FILE_ATTRIBUTES)
-            continue;
-        if (!MoveFileA(path, aside))
-            return false;
+    char path[VOK_PATH_SIZE], aside[VOK_PATH_SIZE], name[VOK_PATH_SIZE];
+    if (file_path(path, file.c_str()))
+        for (int n = 1; n < 100; n++) {
+            if (n == 1)
+                snprintf(name, sizeof name, "%s.damaged", file.c_str());
+            else
+                snprintf(name, sizeof name, "%s.damaged%d", file.c_str(), n);
+            if (!file_path(aside, name))
+                break;
+            if (GetFileAttributesA(aside) != INVALID_FILE_ATTRIBUTES)
+                continue;
+            if (!MoveFileA(path, aside))
+                break;
+            vok::message_box_plain(vok::iface().ownerWnd, MB_OK | MB_ICONEXCLAMATION,
+                                   "The best times file %s was damaged.\nIt is kept as %s and a new one begins.",
+                                   file.c_str(), name);
+            return true;
+        }
+    if (scores().toldStuck.insert(file).second)
         vok::message_box_plain(vok::iface().ownerWnd, MB_OK | MB_ICONEXCLAMATION,
-                               "The best times file %s was damaged.\nIt is kept as %s and a new one begins.",
-                               kFiles[game], name);
-        return true;
-    }
+                               "The best times file %s is damaged and cannot be replaced.\nNew best times are not "
+                               "kept in it.",
+                               file.c_str());
     return false;
 }
 
@@ -199,14 +206,18 @@ bool put_block(int game, int block, std::string bytes)
 }
 
 // "<player>_fws.dat"; characters a file name cannot carry become '_'.
-bool solved_path(char *out)
+std::string solved_name()
 {
     std::string name = vok::state().playerName;
     for (char &c : name)
         if ((unsigned char)c < 0x20 || strchr("\\/:*?\"<>|", c) != nullptr)
             c = '_';
-    name += "_fws.dat";
-    return file_path(out, name.c_str());
+    return name + "_fws.dat";
+}
+
+bool solved_path(char *out)
+{
+    return file_path(out, solved_name().c_str());
 }
 
 Read read_solved(uint8_t *fields)
@@ -294,7 +305,10 @@ int update_challenge(int game, int position, int result1, int result2)
         if (position >= VOK_SOLVED_FIELDS)
             return -1;
         uint8_t fields[VOK_SOLVED_FIELDS];
-        if (read_solved(fields) == Read::damaged || fields[position] != 0)
+        // A damaged record leaves the fields read as unsolved once it is set aside.
+        if (read_solved(fields) == Read::damaged && !set_aside_damaged(solved_name()))
+            return 0;
+        if (fields[position] != 0)
             return 0;
         fields[position] = 1;
         fill_record(fields);
@@ -305,7 +319,7 @@ int update_challenge(int game, int position, int result1, int result2)
         return -1;
     std::string bytes;
     if (read_scores_file(game, bytes) == Read::damaged) {
-        if (!set_aside_damaged(game))
+        if (!set_aside_damaged(kFiles[game]))
             return 0;
         bytes.clear();
     }
