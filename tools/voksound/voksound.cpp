@@ -138,6 +138,9 @@ int main(int argc, char **argv)
         } else if (count < 0) {
             fprintf(stderr, "voksound: %s is no sound pack\n", argv[1]);
             rc = 1;
+        } else if (count == 0) {
+            fprintf(stderr, "voksound: %s holds no sounds\n", argv[1]);
+            rc = 1;
         } else if (index >= count) {
             fprintf(stderr, "voksound: %s has no sound %ld (it holds %d, 0..%d)\n", argv[1], index, count,
                     count - 1);
