@@ -476,13 +476,20 @@ session 1
     VokSession *f = &s->sessions[0];
     vok::VokList *list = vok::list_of(FindIkon(f, 5));
     ASSERT_TRUE(list);
+    using vstest::rgb_of;
+    // Empty: no rows, no arrows.
+    f->state |= VOK_SST_FULL;
+    MnuBuildScene();
+    MnuPaintScreen(s, 1);
+    EXPECT_EQ(pixel(15, 15), rgb_of(vstest::kGrey));
+    EXPECT_EQ(pixel(15, 35), rgb_of(vstest::kGrey));
+    EXPECT_EQ(pixel(103, 103), rgb_of(vstest::kGrey));
     const char *rows[] = {"a", "b", "c", "d", "e", "f"};
     vok::list_set_rows(list, rows, 6);
     vok::list_select(list, 0);
     f->state |= VOK_SST_FULL;
     MnuBuildScene();
     MnuPaintScreen(s, 1);
-    using vstest::rgb_of;
     EXPECT_EQ(pixel(15, 15), rgb_of(vstest::kGrey)) << "no up arrow at the top";
     EXPECT_EQ(pixel(15, 35), rgb_of(vstest::kBlue));
     vok::list_select(list, vok::kLast);
