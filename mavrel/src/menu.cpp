@@ -161,10 +161,25 @@ int askPlayerName()
     return result;
 }
 
-// The menu as the player left it: its picture, the highlight under the pointer, on the window.
+// The hot spot under x, y, or -1.
+int spotAt(int x, int y)
+{
+    for (int i = 0; i < kSpotCount; i++) {
+        const HotSpot &s = kHotSpots[i];
+        if (x >= s.x && x < s.x + s.width && y >= s.y && y < s.y + s.height)
+            return i;
+    }
+    return -1;
+}
+
+// The menu as the player left it: its picture, the highlight under the pointer (which may have
+// moved off the spot it was on while a question was answered), on the window.
 void repaintMenu()
 {
     App &a = app();
+    POINT p{};
+    if (a.window != nullptr && GetCursorPos(&p) && ScreenToClient(a.window, &p))
+        a.hover = spotAt(int(p.x), int(p.y));
     copyBackground();
     if (a.hover >= 0 && a.hover < kSpotCount && a.screen != nullptr && a.highlights[a.hover] != nullptr) {
         const HotSpot &s = kHotSpots[a.hover];
@@ -355,16 +370,7 @@ void mouseInput(UINT message, int x, int y)
         return;
     }
     const int old = a.hover;
-    a.hover = -1;
-    if (a.state == kMenu) {
-        for (int i = 0; i < kSpotCount; i++) {
-            const HotSpot &s = kHotSpots[i];
-            if (x >= s.x && x < s.x + s.width && y >= s.y && y < s.y + s.height) {
-                a.hover = i;
-                break;
-            }
-        }
-    }
+    a.hover = a.state == kMenu ? spotAt(x, y) : -1;
     if (message == WM_LBUTTONDOWN && a.hover >= 0) {
         switch (a.hover) {
         case 0:

@@ -158,6 +158,25 @@ TEST_F(Program, NoOnTheExitQuestionGivesTheMenuBack)
     expect_picture(shot("after.png"), {background});
 }
 
+// No answered with the mouse: the pointer has left the Exit button, so the menu comes back unlit.
+TEST_F(Program, NoClickedOnTheExitQuestionLeavesNoButtonLit)
+{
+    link_generated({"Data/sure.fpk", "Data/US/mnutext.fpk", "Data/msgfont.fnp"});
+    std::ostringstream s;
+    s << "0 answer no\n"
+      << "100 move 300 200\n"
+      << "150 capture " << shot("before.png").string() << "\n"
+      << "200 click 30 20\n"        // Exit
+      << "600 click 385 281\n"      // No
+      << "900 capture " << shot("after.png").string() << "\n"
+      << "1000 close\n";
+    ASSERT_EQ(run({"-q"}, s.str()), 0) << errors();
+    Png before, after;
+    ASSERT_TRUE(read_png(shot("before.png"), before));
+    ASSERT_TRUE(read_png(shot("after.png"), after));
+    EXPECT_TRUE(after.rgb == before.rgb) << "the menu came back as it was, the Exit button unlit";
+}
+
 TEST_F(Program, RefusedStarts)
 {
     struct Case {
