@@ -722,7 +722,7 @@ Image asset(const std::string& pack, const std::string& name, int width, int hei
     // The answers carry their words; the panel behind the text is plain.
     if (const Word* w = find_word(n)) {
       size(80, 32);
-      return button(width, height, w->text[l], seed).image();
+      return button(width, height, w->text[l], hash_text(n)).image();
     }
     size(360, 180);
     return dialog(width, height, "", seed).image();
@@ -755,7 +755,8 @@ Image asset(const std::string& pack, const std::string& name, int width, int hei
   size(width > 0 ? width : std::min(height * 3, kMaxSide), height > 0 ? height : std::max(width / 3, 8));
   if (width >= 400 && height >= 300) return background(width, height, label, seed).image();
   if (width <= 64 && height <= 64 && std::abs(width - height) <= width / 4) return tile(width, height, label, seed, false).image();
-  if (height <= 64 && width >= height) return button(width, height, label, seed).image();
+  // A worded button looks the same on every screen ("Yes" is always one colour).
+  if (height <= 64 && width >= height) return button(width, height, label, find_word(n) ? hash_text(n) : seed).image();
   return dialog(width, height, label, seed).image();
 }
 
