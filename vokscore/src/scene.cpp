@@ -643,7 +643,7 @@ VOK_EXPORT int RunCurScene(void)
                 break;
             }
             // The idle tick only wakes the loop for its next pass.
-            if (msg.message == WM_TIMER && !msg.hwnd && !msg.lParam)
+            if (msg.message == WM_TIMER && !msg.hwnd && g_idleTimer && msg.wParam == g_idleTimer)
                 continue;
             TranslateMessage(&msg);
             result = int(DispatchMessageA(&msg));
