@@ -33,7 +33,7 @@ int shutDown(int quitCode)
     App &a = g_app;
     const bool failed = a.state == kError;
     if (failed)
-        MessageBoxA(a.window, "Error while initializing!", nullptr, MB_ICONERROR);
+        MessageBoxA(a.window, "Error while initializing!", kCaption, MB_ICONERROR);
     IfKillSound();
     VokCloseInterFace();
     freeMenuPictures();
@@ -292,12 +292,12 @@ int WINAPI mavrelMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
         const int bits = GetDeviceCaps(screen, BITSPIXEL);
         ReleaseDC(nullptr, screen);
         if (bits < 15) {
-            MessageBoxA(nullptr, "Your Windows must be in 16 bit\nor higher color depth", nullptr, MB_ICONERROR);
+            MessageBoxA(nullptr, "Your Windows must be in 16 bit\nor higher color depth", kCaption, MB_ICONERROR);
             return failStart();
         }
     }
     if (createMainWindow() == nullptr) {
-        MessageBoxA(nullptr, "Error while initializing", nullptr, MB_ICONERROR);
+        MessageBoxA(nullptr, "Error while initializing", kCaption, MB_ICONERROR);
         return failStart();
     }
     a.face->ownerWnd = a.window;
@@ -308,7 +308,7 @@ int WINAPI mavrelMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
         a.face->windowMode = -1;
         if (!setDisplayMode(kWidth, kHeight, 16)) {
             MessageBoxA(nullptr, "Error initializing DirectDraw.\nBefore you try again\nplease restart your Windows\n.",
-                        nullptr, MB_ICONERROR);
+                        kCaption, MB_ICONERROR);
             return failStart();
         }
     }

@@ -146,16 +146,58 @@ TEST_F(Program, QuickStartShowsTheMenuAtOnceAndFifteenBitsRun)
     expect_picture(shot("q.png"), {background});
 }
 
+// The exit question keeps its look when it ends: after No the menu is painted again, pixel for pixel.
+TEST_F(Program, NoOnTheExitQuestionGivesTheMenuBack)
+{
+    link_generated({"Data/sure.fpk", "Data/US/mnutext.fpk", "Data/msgfont.fnp"});
+    std::ostringstream s;
+    s << "0 answer no\n"
+      << "100 move 300 200\n"
+      << "150 capture " << shot("before.png").string() << "\n"
+      << "200 key ESCAPE\n"
+      << "600 capture " << shot("asked.png").string() << "\n"
+      << "700 key ESCAPE\n"  // No
+      << "900 capture " << shot("after.png").string() << "\n"
+      << "1000 close\n";
+    ASSERT_EQ(run({"-q"}, s.str()), 0) << errors();
+    Png before, asked, after;
+    ASSERT_TRUE(read_png(shot("before.png"), before));
+    ASSERT_TRUE(read_png(shot("asked.png"), asked));
+    ASSERT_TRUE(read_png(shot("after.png"), after));
+    EXPECT_FALSE(asked.rgb == before.rgb) << "the question was shown";
+    EXPECT_TRUE(after.rgb == before.rgb) << "the menu came back";
+    expect_picture(shot("after.png"), {background});
+}
+
+// No answered with the mouse: the pointer has left the Exit button, so the menu comes back unlit.
+TEST_F(Program, NoClickedOnTheExitQuestionLeavesNoButtonLit)
+{
+    link_generated({"Data/sure.fpk", "Data/US/mnutext.fpk", "Data/msgfont.fnp"});
+    std::ostringstream s;
+    s << "0 answer no\n"
+      << "100 move 300 200\n"
+      << "150 capture " << shot("before.png").string() << "\n"
+      << "200 click 30 20\n"        // Exit
+      << "600 click 385 281\n"      // No
+      << "900 capture " << shot("after.png").string() << "\n"
+      << "1000 close\n";
+    ASSERT_EQ(run({"-q"}, s.str()), 0) << errors();
+    Png before, after;
+    ASSERT_TRUE(read_png(shot("before.png"), before));
+    ASSERT_TRUE(read_png(shot("after.png"), after));
+    EXPECT_TRUE(after.rgb == before.rgb) << "the menu came back as it was, the Exit button unlit";
+}
+
 TEST_F(Program, RefusedStarts)
 {
     struct Case {
         const char *name;
         std::vector<std::string> env;
         bool removePack;
-        const char *box;  // the message the run ends with, or none
+        const char *box;  // the message the run ends with (under the program's title), or none
     } cases[] = {
-        {"depth 8", {"VOK_DESKTOP_BITS=8"}, false, "text=\"Your Windows must be in 16 bit\\nor higher color depth\" type=0x10"},
-        {"no menu pack", {}, true, "text=\"Error while initializing!\" type=0x10"},
+        {"depth 8", {"VOK_DESKTOP_BITS=8"}, false, "caption=\"Velmo's Games Demo\" text=\"Your Windows must be in 16 bit\\nor higher color depth\" type=0x10"},
+        {"no menu pack", {}, true, "caption=\"Velmo's Games Demo\" text=\"Error while initializing!\" type=0x10"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
