@@ -2,10 +2,11 @@
 // SetDIBitsToDevice or StretchDIBits 1:1 into a window, against memcpy of the same 614,400 bytes.
 // The run measures the headless backend first, then starts itself again on the sdl backend (on
 // $DISPLAY, or on an Xvfb of its own when there is none and Xvfb is installed), where each frame is
-// also pumped: composed, uploaded into the window's texture and shown. There the time column is the
-// transfer plus the pump's composing and texture upload (VokPresentWork); the display's own swap is
-// the `shown_us` counter (the whole frame, swap included). Compare the time columns with BM_Memcpy
-// of the same part.
+// also pumped: composed, written into the window (its texture, or its own surface where no GPU draws:
+// the label names the path) and shown. There the time column is the transfer plus the pump's
+// composing and upload (VokPresentWork); the display's own swap is in the `shown_us` counter (the
+// whole frame, swap included). `memcpys` is the time column over a memcpy of the same 614,400 bytes
+// timed in the same process (BM_Memcpy of the same part shows that reference too).
 #include <SDL.h>
 #include <benchmark/benchmark.h>
 #include <signal.h>
@@ -94,12 +95,42 @@ HWND window() {
 
 bool g_pump = false;  // the sdl run: every frame is also shown
 
+// Seconds for one memcpy of the frame's bytes, timed here (the mean of a warm batch).
+double memcpy_seconds() {
+    static double s = [] {
+        std::vector<uint8_t> a(kBytes, 1), b(kBytes);
+        const int n = 2000;
+        for (int i = 0; i < 50; ++i) std::memcpy(b.data(), a.data(), kBytes);
+        auto t0 = std::chrono::steady_clock::now();
+        for (int i = 0; i < n; ++i) {
+            std::memcpy(b.data(), a.data(), kBytes);
+            benchmark::ClobberMemory();
+        }
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count() / n;
+    }();
+    return s;
+}
+
+// How the sdl backend shows the bench's window: the renderer's name, or the window's own surface.
+std::string sdl_path() {
+    for (Uint32 id = 1; id < 64; ++id) {
+        SDL_Window* w = SDL_GetWindowFromID(id);
+        if (!w || std::strcmp(SDL_GetWindowTitle(w), "bench_present") != 0) continue;
+        SDL_Renderer* r = SDL_GetRenderer(w);
+        SDL_RendererInfo info;
+        if (!r) return "window surface";
+        return SDL_GetRendererInfo(r, &info) == 0 ? std::string("texture, ") + info.name : "texture";
+    }
+    return "";
+}
+
 void present(benchmark::State& state, bool is565, bool stretch) {
     Frame f = frame(is565);
     HWND h = window();
     HDC dc = GetDC(h);
     using Clock = std::chrono::steady_clock;
-    double shown = 0, pumped = 0;
+    const double copy = memcpy_seconds();
+    double shown = 0, pumped = 0, timed = 0;
     for (auto _ : state) {
         Clock::time_point t0 = Clock::now();
         if (stretch)
@@ -114,12 +145,18 @@ void present(benchmark::State& state, bool is565, bool stretch) {
             VokPresentWork(nullptr, &after);
             shown += std::chrono::duration<double>(Clock::now() - t0).count();
             pumped += double(after - before) * 1e-9;
-            state.SetIterationTime(std::chrono::duration<double>(t1 - t0).count() + double(after - before) * 1e-9);
+            const double t = std::chrono::duration<double>(t1 - t0).count() + double(after - before) * 1e-9;
+            state.SetIterationTime(t);
+            timed += t;
+        } else {
+            timed += std::chrono::duration<double>(t1 - t0).count();
         }
         benchmark::ClobberMemory();
     }
     ReleaseDC(h, dc);
+    state.counters["memcpys"] = benchmark::Counter(timed / double(state.iterations()) / copy);
     if (g_pump) {
+        state.SetLabel(sdl_path());
         state.counters["pump_us"] = benchmark::Counter(pumped * 1e6 / double(state.iterations()));
         state.counters["shown_us"] = benchmark::Counter(shown * 1e6 / double(state.iterations()));
     }

@@ -397,6 +397,7 @@ private:
             const TopWindow& i = s->info;
             r = mode_rect(fit_mode(dst->w, dst->h, i.mode_w, i.mode_h), i.mode_w, i.mode_h, i.x, i.y, s->fw, s->fh);
         }
+        bool whole = false;
         if (dst->pixels != s->cleared_px || dst->w != s->cleared_w || dst->h != s->cleared_h || r.x != s->cleared_at.x ||
             r.y != s->cleared_at.y || r.w != s->cleared_at.w || r.h != s->cleared_at.h) {
             // A new surface or place: what the picture does not cover is black (the surface keeps it).
@@ -405,12 +406,20 @@ private:
             s->cleared_w = dst->w;
             s->cleared_h = dst->h;
             s->cleared_at = r;
+            whole = true;
         }
         if (SDL_MUSTLOCK(dst)) SDL_LockSurface(dst);
         write_scaled(s->frame.data(), s->fw, s->fh, r, dst);
         if (SDL_MUSTLOCK(dst)) SDL_UnlockSurface(dst);
         if (t0) note_present_work((SDL_GetPerformanceCounter() - t0) * 1000000000ull / SDL_GetPerformanceFrequency());
-        SDL_UpdateWindowSurface(s->win);
+        // Otherwise the borders are as they were: only the picture goes to the display.
+        SDL_Rect show{std::max(0, r.x), std::max(0, r.y), 0, 0};
+        show.w = std::min(dst->w, r.x + r.w) - show.x;
+        show.h = std::min(dst->h, r.y + r.h) - show.y;
+        if (whole)
+            SDL_UpdateWindowSurface(s->win);
+        else if (show.w > 0 && show.h > 0)
+            SDL_UpdateWindowSurfaceRects(s->win, &show, 1);
     }
 
     // 0x00RRGGBB pixels of w x h into `r` of the surface (nearest pixel when the sizes differ), clipped
