@@ -34,6 +34,7 @@ struct Surf {
     int tw = 0, th = 0;
     TopWindow info;
     bool own_full = false;  // full screen by our own geometry (no window manager)
+    bool direct = false;    // shown through the window's own surface, not a renderer
     // The window-surface path: the last frame (redrawn after a resize) and the surface and picture
     // rectangle the black borders were last cleared for.
     std::vector<uint32_t> frame;
@@ -189,7 +190,9 @@ public:
             delete s;
             return nullptr;
         }
-        if (!direct_) {
+        // A video driver with no surface of its own (none under this hint) gets the renderer after all.
+        s->direct = direct_ && SDL_GetWindowSurface(s->win);
+        if (!s->direct) {
             s->ren = SDL_CreateRenderer(s->win, -1, SDL_RENDERER_PRESENTVSYNC);
             if (!s->ren) s->ren = SDL_CreateRenderer(s->win, -1, SDL_RENDERER_SOFTWARE);
         }
@@ -239,7 +242,7 @@ public:
             else
                 SDL_HideWindow(s->win);
         }
-        if (direct_ && old.fullscreen != w.fullscreen) paint(s);
+        if (s->direct && old.fullscreen != w.fullscreen) paint(s);
     }
 
     void destroy(void* p) override {
@@ -252,7 +255,7 @@ public:
     void present(void* p, std::vector<uint32_t>& frame, int w, int h) override {
         auto* s = static_cast<Surf*>(p);
         if (!s || w <= 0 || h <= 0 || frame.size() < size_t(w) * size_t(h)) return;
-        if (direct_) {
+        if (s->direct) {
             s->frame.swap(frame);  // kept for redraws after a resize
             s->fw = w;
             s->fh = h;
@@ -289,7 +292,7 @@ public:
                 case SDL_WINDOWEVENT_FOCUS_LOST: out.push_back({InputEvent::FocusOut, s->info.hwnd}); break;
                 case SDL_WINDOWEVENT_EXPOSED:
                 case SDL_WINDOWEVENT_SIZE_CHANGED:
-                    if (direct_)
+                    if (s->direct)
                         paint(s);
                     else
                         redraw(s);
@@ -373,7 +376,7 @@ public:
     }
 
 private:
-    const bool direct_;  // pictures go straight into the windows' own surfaces
+    const bool direct_;  // pictures go straight into the windows' own surfaces where they can
     std::map<Uint32, Surf*> surfs_;
     std::map<void*, SDL_Cursor*> cursors_;  // module cursors by handle, kept for the process
     SDL_Cursor* arrow_ = nullptr;
