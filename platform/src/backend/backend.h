@@ -42,8 +42,9 @@ public:
     virtual void* create(const TopWindow& w) = 0;
     virtual void update(void* surface, const TopWindow& w) = 0;
     virtual void destroy(void* surface) = 0;
-    // Shows 0x00RRGGBB pixels (stride in pixels) of the whole client area; `dirty` is what changed.
-    virtual void present(void* surface, const uint32_t* pixels, int w, int h, int stride) = 0;
+    // Shows the w x h 0x00RRGGBB pixels of `frame`, the whole client area. The backend may keep the
+    // buffer for redrawing, handing one of its own back in exchange (of any size): no frame copied.
+    virtual void present(void* surface, std::vector<uint32_t>& frame, int w, int h) = 0;
     virtual void poll(std::vector<InputEvent>& out) = 0;
     virtual void raise(void* surface) {}
     virtual void warp_mouse(void* surface, int x, int y) {}

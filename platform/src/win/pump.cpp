@@ -106,7 +106,7 @@ void pump() {
             if (k.surface && k.info.raise) be.raise(k.surface);
         }
         if (k.present && k.surface) {
-            be.present(k.surface, k.px.data(), k.w, k.h, k.w);
+            be.present(k.surface, k.px, k.w, k.h);
             ++g_presents;
             log_line("present %p %dx%d #%lu", static_cast<void*>(k.hwnd), k.w, k.h, g_presents);
         }

@@ -17,7 +17,7 @@ public:
     void* create(const TopWindow&) override { return this; }
     void update(void*, const TopWindow&) override {}
     void destroy(void*) override {}
-    void present(void*, const uint32_t*, int, int, int) override {}
+    void present(void*, std::vector<uint32_t>&, int, int) override {}
     void poll(std::vector<InputEvent>&) override {}
 };
 

@@ -1,13 +1,19 @@
-// The SDL backend: one real window per top-level window, its surface streamed into a texture and
-// presented on the main thread; keys become virtual keys and the mouse client coordinates (also when
+// The SDL backend: one real window per top-level window, its pixels shown on the main thread (through
+// a streamed texture where a GPU draws, written straight into the window's own surface where the
+// drawing would be done on the CPU anyway); keys become virtual keys and the mouse client coordinates (also when
 // the picture is scaled to a full-screen display mode); focus and the close button become events.
 //
 // Full screen: the window covers the desktop (the window manager's full-screen state, or, on a bare
 // X server that has no window manager to resize it, a borderless window we size ourselves) and the
 // display mode's screen is drawn whole and centred at the scale the window's real size allows.
 #include <SDL2/SDL.h>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
+#include <cstring>
 #include <map>
+#include <vector>
 
 #include "backend/backend.h"
 #include "backend/fit.h"
@@ -28,7 +34,48 @@ struct Surf {
     int tw = 0, th = 0;
     TopWindow info;
     bool own_full = false;  // full screen by our own geometry (no window manager)
+    bool direct = false;    // shown through the window's own surface, not a renderer
+    // The window-surface path: the last frame (redrawn after a resize) and the surface and picture
+    // rectangle the black borders were last cleared for.
+    std::vector<uint32_t> frame;
+    int fw = 0, fh = 0;
+    void* cleared_px = nullptr;
+    int cleared_w = -1, cleared_h = -1;
+    Fit cleared_at;
 };
+
+// True when the renderer SDL would choose draws on the CPU: the software renderer, or OpenGL on a
+// software rasteriser (llvmpipe and kin, what a machine without a GPU has). Then a texture is only
+// a detour: an upload into the rasteriser, a draw and a read back into the X image, each a full
+// frame, where writing the X image itself is one copy.
+bool renders_on_cpu() {
+    const char* want = SDL_GetHint(SDL_HINT_RENDER_DRIVER);
+    if (want && SDL_strcasecmp(want, "software") == 0) return true;
+    SDL_Window* w = SDL_CreateWindow("", 0, 0, 16, 16, SDL_WINDOW_HIDDEN);
+    if (!w) return true;
+    bool cpu = true;
+    if (SDL_Renderer* r = SDL_CreateRenderer(w, -1, SDL_RENDERER_ACCELERATED)) {
+        SDL_RendererInfo info;
+        if (SDL_GetRendererInfo(r, &info) == 0 && !(info.flags & SDL_RENDERER_SOFTWARE) &&
+            SDL_strcmp(info.name, "software") != 0) {
+            cpu = false;
+            if (SDL_strncmp(info.name, "opengl", 6) == 0) {
+                // The renderer's context is current: ask it who draws.
+                using GetString = const unsigned char* (*)(unsigned);
+                auto get = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+                const unsigned char* by = get ? get(0x1F01 /* GL_RENDERER */) : nullptr;
+                if (by) {
+                    const char* n = reinterpret_cast<const char*>(by);
+                    for (const char* soft : {"llvmpipe", "softpipe", "swrast", "Software", "SwiftShader"})
+                        if (std::strstr(n, soft)) cpu = true;
+                }
+            }
+        }
+        SDL_DestroyRenderer(r);
+    }
+    SDL_DestroyWindow(w);
+    return cpu;
+}
 
 int vk_of(SDL_Keycode k) {
     if (k >= SDLK_a && k <= SDLK_z) return 'A' + (k - SDLK_a);
@@ -81,8 +128,34 @@ int vk_of(SDL_Keycode k) {
     return 0;
 }
 
+// One row of pixels. Not memcpy: glibc copies rows of a few KB with `rep movsb`, which on some CPUs
+// (AMD's among them) runs many times slower for some source and destination offsets; a frame copied
+// row by row that way cost 15 times a memcpy of the whole frame (SDL's own texture upload does just
+// that, which is what made the software renderer's upload slow).
+inline void copy_row(uint32_t* to, const uint32_t* from, size_t n) {
+    size_t i = 0;
+#ifdef __SSE2__
+    for (; i + 16 <= n; i += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i + 4));
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i + 8));
+        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i + 12));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i), a);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i + 4), b);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i + 8), c);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i + 12), d);
+    }
+#endif
+    for (; i < n; ++i) to[i] = from[i];
+}
+
 class Sdl final : public Backend {
 public:
+    Sdl() : direct_(renders_on_cpu()) {
+        // The window surface as an X image of its own, not a texture of the (software) GL renderer.
+        if (direct_) SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    }
+
     ~Sdl() override {
         for (auto& [id, s] : surfs_) free_surf(s);
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
@@ -117,8 +190,12 @@ public:
             delete s;
             return nullptr;
         }
-        s->ren = SDL_CreateRenderer(s->win, -1, SDL_RENDERER_PRESENTVSYNC);
-        if (!s->ren) s->ren = SDL_CreateRenderer(s->win, -1, SDL_RENDERER_SOFTWARE);
+        // A video driver with no surface of its own (none under this hint) gets the renderer after all.
+        s->direct = direct_ && SDL_GetWindowSurface(s->win);
+        if (!s->direct) {
+            s->ren = SDL_CreateRenderer(s->win, -1, SDL_RENDERER_PRESENTVSYNC);
+            if (!s->ren) s->ren = SDL_CreateRenderer(s->win, -1, SDL_RENDERER_SOFTWARE);
+        }
         s->info = TopWindow{};
         surfs_[SDL_GetWindowID(s->win)] = s;
         update(s, w);
@@ -165,6 +242,7 @@ public:
             else
                 SDL_HideWindow(s->win);
         }
+        if (s->direct && old.fullscreen != w.fullscreen) paint(s);
     }
 
     void destroy(void* p) override {
@@ -174,9 +252,17 @@ public:
         free_surf(s);
     }
 
-    void present(void* p, const uint32_t* px, int w, int h, int stride) override {
+    void present(void* p, std::vector<uint32_t>& frame, int w, int h) override {
         auto* s = static_cast<Surf*>(p);
-        if (!s || !s->ren) return;
+        if (!s || w <= 0 || h <= 0 || frame.size() < size_t(w) * size_t(h)) return;
+        if (s->direct) {
+            s->frame.swap(frame);  // kept for redraws after a resize
+            s->fw = w;
+            s->fh = h;
+            paint(s, SDL_GetPerformanceCounter());
+            return;
+        }
+        if (!s->ren) return;
         if (!s->tex || s->tw != w || s->th != h) {
             if (s->tex) SDL_DestroyTexture(s->tex);
             // SDL's own 32-bit layout: taken in without a conversion. The byte above the colour is
@@ -188,7 +274,7 @@ public:
         }
         if (!s->tex) return;
         const Uint64 t0 = SDL_GetPerformanceCounter();
-        SDL_UpdateTexture(s->tex, nullptr, px, stride * 4);
+        SDL_UpdateTexture(s->tex, nullptr, frame.data(), w * 4);
         note_present_work((SDL_GetPerformanceCounter() - t0) * 1000000000ull / SDL_GetPerformanceFrequency());
         redraw(s);
     }
@@ -205,7 +291,12 @@ public:
                 case SDL_WINDOWEVENT_FOCUS_GAINED: out.push_back({InputEvent::FocusIn, s->info.hwnd}); break;
                 case SDL_WINDOWEVENT_FOCUS_LOST: out.push_back({InputEvent::FocusOut, s->info.hwnd}); break;
                 case SDL_WINDOWEVENT_EXPOSED:
-                case SDL_WINDOWEVENT_SIZE_CHANGED: redraw(s); break;
+                case SDL_WINDOWEVENT_SIZE_CHANGED:
+                    if (s->direct)
+                        paint(s);
+                    else
+                        redraw(s);
+                    break;
                 }
                 break;
             }
@@ -285,6 +376,7 @@ public:
     }
 
 private:
+    const bool direct_;  // pictures go straight into the windows' own surfaces where they can
     std::map<Uint32, Surf*> surfs_;
     std::map<void*, SDL_Cursor*> cursors_;  // module cursors by handle, kept for the process
     SDL_Cursor* arrow_ = nullptr;
@@ -320,6 +412,89 @@ private:
             }
         }
         SDL_RenderPresent(s->ren);
+    }
+
+    // The window-surface path: the last frame written into the window's surface (scaled in full
+    // screen, with black borders) and shown. `t0` set: the writing counts as the frame's upload.
+    void paint(Surf* s, Uint64 t0 = 0) {
+        SDL_Surface* dst = SDL_GetWindowSurface(s->win);
+        if (!dst || s->frame.empty()) return;
+        Fit r{0, 0, s->fw, s->fh};
+        if (s->info.fullscreen) {
+            const TopWindow& i = s->info;
+            r = mode_rect(fit_mode(dst->w, dst->h, i.mode_w, i.mode_h), i.mode_w, i.mode_h, i.x, i.y, s->fw, s->fh);
+        }
+        bool whole = false;
+        if (dst->pixels != s->cleared_px || dst->w != s->cleared_w || dst->h != s->cleared_h || r.x != s->cleared_at.x ||
+            r.y != s->cleared_at.y || r.w != s->cleared_at.w || r.h != s->cleared_at.h) {
+            // A new surface or place: what the picture does not cover is black (the surface keeps it).
+            SDL_FillRect(dst, nullptr, SDL_MapRGB(dst->format, 0, 0, 0));
+            s->cleared_px = dst->pixels;
+            s->cleared_w = dst->w;
+            s->cleared_h = dst->h;
+            s->cleared_at = r;
+            whole = true;
+        }
+        if (SDL_MUSTLOCK(dst)) SDL_LockSurface(dst);
+        write_scaled(s->frame.data(), s->fw, s->fh, r, dst);
+        if (SDL_MUSTLOCK(dst)) SDL_UnlockSurface(dst);
+        if (t0) note_present_work((SDL_GetPerformanceCounter() - t0) * 1000000000ull / SDL_GetPerformanceFrequency());
+        // Otherwise the borders are as they were: only the picture goes to the display.
+        SDL_Rect show{std::max(0, r.x), std::max(0, r.y), 0, 0};
+        show.w = std::min(dst->w, r.x + r.w) - show.x;
+        show.h = std::min(dst->h, r.y + r.h) - show.y;
+        if (whole)
+            SDL_UpdateWindowSurface(s->win);
+        else if (show.w > 0 && show.h > 0)
+            SDL_UpdateWindowSurfaceRects(s->win, &show, 1);
+    }
+
+    // 0x00RRGGBB pixels of w x h into `r` of the surface (nearest pixel when the sizes differ), clipped
+    // to it. The X image of a 24/32-bit display has our layout and takes rows as they are.
+    static void write_scaled(const uint32_t* src, int w, int h, const Fit& r, SDL_Surface* dst) {
+        if (r.w <= 0 || r.h <= 0 || w <= 0 || h <= 0) return;
+        const int x0 = std::max(0, r.x), x1 = std::min(dst->w, r.x + r.w);
+        const int y0 = std::max(0, r.y), y1 = std::min(dst->h, r.y + r.h);
+        if (x0 >= x1 || y0 >= y1) return;
+        const Uint32 fmt = dst->format->format;
+        const bool same = fmt == SDL_PIXELFORMAT_RGB888;
+        const int bpp = dst->format->BytesPerPixel;
+        const bool one = r.w == w && r.h == h;
+        std::vector<int> cols;
+        if (!one) {
+            cols.resize(size_t(x1 - x0));
+            for (int x = x0; x < x1; ++x) cols[size_t(x - x0)] = int(int64_t(x - r.x) * w / r.w);
+        }
+        std::vector<uint32_t> row;
+        if (!same) row.resize(size_t(x1 - x0));
+        auto* base = static_cast<uint8_t*>(dst->pixels);
+        int last = -1;
+        uint8_t* last_out = nullptr;
+        for (int y = y0; y < y1; ++y) {
+            const int sy = one ? y - r.y : int(int64_t(y - r.y) * h / r.h);
+            uint8_t* out = base + size_t(y) * dst->pitch + size_t(x0) * bpp;
+            if (sy == last) {  // a row shown again: copy the one just written
+                if (bpp == 4)
+                    copy_row(reinterpret_cast<uint32_t*>(out), reinterpret_cast<const uint32_t*>(last_out), size_t(x1 - x0));
+                else
+                    std::memcpy(out, last_out, size_t(x1 - x0) * bpp);
+                continue;
+            }
+            const uint32_t* in = src + size_t(sy) * w;
+            uint32_t* to = same ? reinterpret_cast<uint32_t*>(out) : row.data();
+            if (one) {
+                copy_row(to, in + (x0 - r.x), size_t(x1 - x0));
+            } else {
+                for (size_t i = 0; i < cols.size(); ++i) to[i] = in[cols[i]];
+            }
+            if (!same) {
+                for (uint32_t& p : row) p |= 0xFF000000u;
+                SDL_ConvertPixels(x1 - x0, 1, SDL_PIXELFORMAT_ARGB8888, row.data(), (x1 - x0) * 4, fmt, out,
+                                  (x1 - x0) * bpp);
+            }
+            last = sy;
+            last_out = out;
+        }
     }
 
     // Mouse positions arrive in window coordinates; in full screen they map back through the scale.
