@@ -71,7 +71,9 @@ int Env_Collect(PhBall &ball, PhContact *table, int *count)
     // continuation, not obstacles.
     int skip[2][3];
     int skips = 0;
-    if (TrElem *under = Phys_ElemAtPoint(w.field, ball.position - FV3(0, 0.55f, 0), &ball)) {
+    const FV3 below = ball.position - FV3(0, 0.55f, 0);
+    TrElem *under = Phys_NoSlopeNear(below) ? nullptr : Phys_ElemAtPoint(w.field, below, &ball);
+    if (under != nullptr) {
         PhElem *s = under->physObject;
         if (s != nullptr && s->cls == PHC_SLOPE && FV3(v.x, 0, v.z).Dot(s->up) < 0) {
             skip[0][0] = cx + sgn(v.x);

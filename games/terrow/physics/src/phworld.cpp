@@ -690,6 +690,16 @@ bool Phys_GoalsNear(const FV3 &p, PhElem *const **first, int32_t *count)
     return true;
 }
 
+bool Phys_NoSlopeNear(const FV3 &p)
+{
+    const PhQueryIndex *idx = query_index();
+    if (idx == nullptr || !idx->slopesUsable || isnan(p.x) || isnan(p.y) || isnan(p.z))
+        return false;
+    const PhQueryIndex::Table &t = idx->slopes;
+    const int64_t k = point_slot(t, p.x, p.y, p.z);
+    return k < 0 || t.starts[size_t(k)] == t.starts[size_t(k) + 1];
+}
+
 TrElem *Phys_SlopeAtPoint(const FV3 &p)
 {
     const PhQueryIndex *idx = current_index();
