@@ -1,6 +1,7 @@
 // The ball: how it starts, changes its motion, bounces off pieces and the field's wall, sinks into a
 // goal, and what its impacts tell the game.
 #include <math.h>
+#include <string.h>
 
 #include "phutil.h"
 
@@ -158,6 +159,25 @@ TrElem *PhBall::FilterCandidate(TrElem *candidate, const FV3 &point)
 
 PhZoneCode PhBall::ClassifyInCell(FV3 *closest) const
 {
+    if (closest == nullptr && position.Valid()) {
+        // Compared bit for bit: the same bits give the same zones.
+        uint32_t key[9];
+        const float f[6] = {position.x, position.y, position.z, radius, PhyParams.classifyReach, PhyParams.classifyMargin};
+        memcpy(key, f, sizeof f);
+        key[6] = static_cast<uint32_t>(cellX);
+        key[7] = static_cast<uint32_t>(cellY);
+        key[8] = static_cast<uint32_t>(cellZ);
+        uint32_t diff = zoneKnown ? 0 : 1;
+        for (int i = 0; i < 9; i++)
+            diff |= key[i] ^ zoneKey[i];
+        if (diff == 0)
+            return zoneFound;
+        const FV3 lo(static_cast<float>(cellX), 0.55f * cellY, static_cast<float>(cellZ));
+        zoneFound = PhElem_Classify(lo, lo + FV3(1.0f, 0.55f, 1.0f), position, radius, nullptr);
+        memcpy(zoneKey, key, sizeof key);
+        zoneKnown = true;
+        return zoneFound;
+    }
     const FV3 lo(static_cast<float>(cellX), 0.55f * cellY, static_cast<float>(cellZ));
     return PhElem_Classify(lo, lo + FV3(1.0f, 0.55f, 1.0f), position, radius, closest);
 }

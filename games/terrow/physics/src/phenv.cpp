@@ -57,12 +57,23 @@ int Env_Collect(PhBall &ball, PhContact *table, int *count)
     if (z1 > w.sizeZ - 1) z1 = w.sizeZ - 1;
     if (y1 > w.sizeY - 1) y1 = w.sizeY - 1;
 
+    // On a flat piece in open ground, level or rising: every piece within reach is one its support's
+    // layer holds, which the walk below passes over.
+    const FV3 &v = ball.velocity;
+    const PhElem *sup = ball.support;
+    if (sup != nullptr && sup->cls != PHC_SLOPE && sup->cellY == gy - 1 && v.Dot(FV3(0, 1, 0)) >= 0 &&
+        Phys_OpenAround(cx, gy, cz)) {
+        *count = 0;
+        return -1;
+    }
+
     // Climbing a slope: the cell ahead one layer down and the cell past the slope's top are its own
     // continuation, not obstacles.
     int skip[2][3];
     int skips = 0;
-    const FV3 &v = ball.velocity;
-    if (TrElem *under = Phys_ElemAtPoint(w.field, ball.position - FV3(0, 0.55f, 0), &ball)) {
+    const FV3 below = ball.position - FV3(0, 0.55f, 0);
+    TrElem *under = Phys_NoSlopeNear(below) ? nullptr : Phys_ElemAtPoint(w.field, below, &ball);
+    if (under != nullptr) {
         PhElem *s = under->physObject;
         if (s != nullptr && s->cls == PHC_SLOPE && FV3(v.x, 0, v.z).Dot(s->up) < 0) {
             skip[0][0] = cx + sgn(v.x);
@@ -91,7 +102,6 @@ int Env_Collect(PhBall &ball, PhContact *table, int *count)
                     Phys_Warning(PHMSG_ENV_OVERFLOW);
                     continue;
                 }
-                const PhElem *sup = ball.support;
                 if (sup != nullptr && sup->cellY == o->cellY) {
                     if (sup->cls == PHC_SLOPE) {
                         int ox, oz;

@@ -303,16 +303,3 @@ PhZoneCode PhElem_Classify(const FV3 &low, const FV3 &high, const FV3 &centre, f
     return PhZoneCode{bits};
 }
 
-bool PhElem_OutOfReach(const FV3 &low, const FV3 &high, const FV3 &centre, float radius)
-{
-    const float reach = PhyParams.classifyReach;
-    const float p[3] = {centre.x, centre.y, centre.z};
-    const float l[3] = {low.x, low.y, low.z}, h[3] = {high.x, high.y, high.z};
-    for (int a = 0; a < 3; a++) {
-        const float ra = a == 1 ? 0.55f * reach : reach;
-        // The zone 0 and zone 10 branches of classify_axis, nothing else.
-        if (p[a] < l[a] ? p[a] + radius < l[a] - ra : !(p[a] <= h[a]) && p[a] - radius > h[a] + ra)
-            return true;
-    }
-    return false;
-}

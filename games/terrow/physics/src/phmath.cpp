@@ -236,23 +236,7 @@ br_matrix34 *DD_Mtx34toBrM34(const Mtx34 *src, br_matrix34 *dst)
     return dst;
 }
 
-namespace {
-// Truncation toward zero, one less for negative values, saturated: a position gone wild (NaN, or
-// beyond the 32-bit range) gives the lowest or highest cell instead of an undefined conversion.
-int32_t trunc_minus(double q, bool negative)
-{
-    if (!(q > -2147483648.0))  // NaN included
-        return INT32_MIN;
-    if (q >= 2147483647.0)
-        return INT32_MAX;
-    int32_t t = static_cast<int32_t>(q);
-    return negative && t > INT32_MIN ? t - 1 : t;
-}
-}  // namespace
-
-int32_t FloorI(float v) { return trunc_minus(v, v < 0); }
-
-int32_t CellOf(float size, float v) { return trunc_minus(v / size, v < 0); }
+using ph_detail::trunc_minus;
 
 int32_t CellOfBiased(float size, float bias, float v)
 {
@@ -261,6 +245,3 @@ int32_t CellOfBiased(float size, float bias, float v)
     return trunc_minus(v / size, true);
 }
 
-float Frac(float v) { return v - static_cast<float>(FloorI(v)); }
-
-float ModCell(float size, float v) { return v - static_cast<float>(CellOf(size, v)) * size; }

@@ -1,5 +1,6 @@
 // Buckets of the balls for the pair loops of the step.
 #include "phpairs.h"
+#include "phutil.h"
 
 #include <math.h>
 
@@ -15,21 +16,39 @@ const int32_t k_max_buckets = 1 << 20;
 void PhPairGrid::Build()
 {
     const PhWorld &w = PhysWorld;
-    balls_.clear();
-    all_ = true;
+    // The same balls as at the last build keep their numbers: then only the balls that changed
+    // bucket move, and no bucket need be cleared.
+    bool same = !all_;
+    size_t count = 0;
     float maxRadius = 0;
     bool sound = true;
-    for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
-        balls_.push_back(b);
+    for (PhBall *b = w.balls; b != nullptr; b = b->nextBall, count++) {
+        if (same && (count >= balls_.size() || balls_[count] != b))
+            same = false;
         sound &= b->radius >= 0 && isfinite(b->radius);
         if (sound)
             maxRadius = std::max(maxRadius, b->radius);
     }
+    same &= count == balls_.size();
+    if (!same) {
+        // Only the buckets the old balls used hold anything.
+        if (!all_) {
+            for (int32_t k : key_)
+                if (k >= 0)
+                    head_[size_t(k)] = -1;
+            head_.back() = -1;
+        }
+        balls_.clear();
+        for (PhBall *b = w.balls; b != nullptr; b = b->nextBall)
+            balls_.push_back(b);
+    }
+    const bool wasAll = all_;
+    all_ = true;
     if (!sound || !Phys_FastPaths())
         return;
     // Balls touch within 0.9 (rA + rB); a width with room to spare keeps float rounding of the
     // distance and of the bucket division from ever reaching two buckets over.
-    width_ = 1.8f * maxRadius * 1.01f + 0.01f;
+    const float width = 1.8f * maxRadius * 1.01f + 0.01f;
     // The buckets cover the field and, where that stays small, the balls that have left it.
     float lo[2] = {0, 0}, hi[2] = {w.sizeXf, w.sizeZf};
     float wide[2][2] = {{lo[0], hi[0]}, {lo[1], hi[1]}};
@@ -41,22 +60,42 @@ void PhPairGrid::Build()
                 wide[a][1] = std::max(wide[a][1], c[a]);
             }
     }
+    float origin[2], counts[2];
     auto span = [&](const float l[2], const float h[2], float cap) {
         for (int a = 0; a < 2; a++) {
-            origin_[a] = floorf(l[a] / width_) - 1;
-            count_[a] = floorf(h[a] / width_) - origin_[a] + 2;
+            origin[a] = floorf(l[a] / width) - 1;
+            counts[a] = floorf(h[a] / width) - origin[a] + 2;
         }
-        return count_[0] * count_[1] <= cap;
+        return counts[0] * counts[1] <= cap;
     };
     // Balls far out would make a large grid to clear every step: then they go to the outside list.
     if (!span(lo, hi, float(k_max_buckets)))
         return;
     const float wl[2] = {wide[0][0], wide[1][0]}, wh[2] = {wide[0][1], wide[1][1]};
-    if (!span(wl, wh, 2 * count_[0] * count_[1] + 1024))
+    if (!span(wl, wh, 2 * counts[0] * counts[1] + 1024))
         span(lo, hi, float(k_max_buckets));
-    nx_ = static_cast<int32_t>(count_[0]);
-    nz_ = static_cast<int32_t>(count_[1]);
-    head_.assign(size_t(nx_) * size_t(nz_) + 1, -1);
+    if (same && !wasAll && width == width_ && origin[0] == origin_[0] && origin[1] == origin_[1] &&
+        counts[0] == count_[0] && counts[1] == count_[1]) {
+        all_ = false;
+        for (int32_t i = 0; i < Count(); i++)
+            Moved(i);
+        return;
+    }
+    if (same && !wasAll) {
+        for (int32_t k : key_)
+            if (k >= 0)
+                head_[size_t(k)] = -1;
+        head_.back() = -1;
+    }
+    width_ = width;
+    origin_[0] = origin[0], origin_[1] = origin[1];
+    count_[0] = counts[0], count_[1] = counts[1];
+    const int32_t nx = static_cast<int32_t>(count_[0]), nz = static_cast<int32_t>(count_[1]);
+    const size_t buckets = size_t(nx) * size_t(nz) + 1;
+    if (wasAll || nx != nx_ || nz != nz_ || head_.size() != buckets)
+        head_.assign(buckets, -1);  // else every bucket was emptied above
+    nx_ = nx;
+    nz_ = nz;
     key_.assign(balls_.size(), -1);
     next_.assign(balls_.size(), -1);
     for (int32_t i = Count() - 1; i >= 0; i--)
@@ -66,7 +105,7 @@ void PhPairGrid::Build()
 
 int32_t PhPairGrid::KeyOf(const FV3 &p) const
 {
-    const float kx = floorf(p.x / width_) - origin_[0], kz = floorf(p.z / width_) - origin_[1];
+    const float kx = phys_detail::floor_of(p.x / width_) - origin_[0], kz = phys_detail::floor_of(p.z / width_) - origin_[1];
     if (!(kx >= 0 && kx < float(nx_) && kz >= 0 && kz < float(nz_)))
         return -1;  // outside (or not a number)
     return static_cast<int32_t>(kz) * nx_ + static_cast<int32_t>(kx);
@@ -102,11 +141,6 @@ void PhPairGrid::Moved(int32_t i)
 const std::vector<int32_t> &PhPairGrid::Near(int32_t i, int32_t after)
 {
     found_.clear();
-    auto take = [&](int32_t head) {
-        for (int32_t j = head; j != -1; j = next_[size_t(j)])
-            if (j > after && j != i)
-                found_.push_back(j);
-    };
     const int32_t k = all_ ? -1 : key_[size_t(i)];
     if (k < 0) {
         // Outside the buckets: every ball may be near.
@@ -115,18 +149,51 @@ const std::vector<int32_t> &PhPairGrid::Near(int32_t i, int32_t after)
                 found_.push_back(j);
         return found_;
     }
+    const int32_t *next = next_.data(), *head = head_.data();
+    int32_t got[64];
+    size_t n = 0;
+    bool spill = false;
+    auto take = [&](int32_t first) {
+        for (int32_t j = first; j != -1; j = next[j])
+            if (j > after && j != i) {
+                if (n < 64)
+                    got[n++] = j;
+                else
+                    spill = true;
+            }
+    };
     const int32_t kx = k % nx_, kz = k / nx_;
-    for (int32_t z = std::max(kz - 1, 0); z <= std::min(kz + 1, nz_ - 1); z++)
-        for (int32_t x = std::max(kx - 1, 0); x <= std::min(kx + 1, nx_ - 1); x++)
-            take(head_[size_t(z) * size_t(nx_) + size_t(x)]);
-    take(head_.back());
-    // A handful at most: insertion sort.
-    for (size_t a = 1; a < found_.size(); a++) {
-        const int32_t v = found_[a];
-        size_t b = a;
-        for (; b > 0 && found_[b - 1] > v; b--)
-            found_[b] = found_[b - 1];
-        found_[b] = v;
+    const int32_t x0 = kx > 0 ? kx - 1 : 0, x1 = kx + 1 < nx_ ? kx + 1 : nx_ - 1;
+    const int32_t z0 = kz > 0 ? kz - 1 : 0, z1 = kz + 1 < nz_ ? kz + 1 : nz_ - 1;
+    for (int32_t z = z0; z <= z1; z++) {
+        const int32_t *row = head + size_t(z) * size_t(nx_);
+        for (int32_t x = x0; x <= x1; x++)
+            take(row[x]);
     }
+    take(head_.back());
+    if (spill) {
+        // A crowd: gathered again without the small buffer.
+        n = 0;
+        auto all = [&](int32_t first) {
+            for (int32_t j = first; j != -1; j = next[j])
+                if (j > after && j != i)
+                    found_.push_back(j);
+        };
+        for (int32_t z = z0; z <= z1; z++)
+            for (int32_t x = x0; x <= x1; x++)
+                all(head[size_t(z) * size_t(nx_) + size_t(x)]);
+        all(head_.back());
+        std::sort(found_.begin(), found_.end());
+        return found_;
+    }
+    // A handful at most: insertion sort.
+    for (size_t a = 1; a < n; a++) {
+        const int32_t v = got[a];
+        size_t b = a;
+        for (; b > 0 && got[b - 1] > v; b--)
+            got[b] = got[b - 1];
+        got[b] = v;
+    }
+    found_.assign(got, got + n);
     return found_;
 }

@@ -13,6 +13,7 @@
 #include <brondel/brmodel.h>
 
 #include "phpairs.h"
+#include "phutil.h"
 #include "terrow/phys/phmsg.h"
 #include "terrow/phys/phobj.h"
 
@@ -329,6 +330,9 @@ struct PhQueryIndex {
     Table slopes;   // by bucket as above: the slopes, in slope-list order
     bool goalsUsable = false;
     Table goals;  // by quarter-cell column (x, z): the goals a ball there may enter, in goal-list order
+    // By level cell of the field, found on first asking: 1 when the cells around it hold nothing but
+    // flat pieces one layer down (see Phys_OpenAround), 2 when not, 0 not yet known.
+    mutable std::vector<uint8_t> open;
 };
 
 namespace {
@@ -357,8 +361,8 @@ Range cell_range(const PhElem &o)
 
 // The bucket keys of a point: monotone in each coordinate, so a box's bucket range holds every
 // point of the box.
-inline float key_x(float x) { return floorf(x * k_bucket_x); }
-inline float key_y(float y) { return floorf(y * k_bucket_y); }
+inline float key_x(float x) { return phys_detail::floor_of(x * k_bucket_x); }
+inline float key_y(float y) { return phys_detail::floor_of(y * k_bucket_y); }
 
 Range bucket_range(const PhElem &o)
 {
@@ -482,6 +486,11 @@ void build_index(PhQueryIndex &idx)
         return;
     if (!fill_table(idx.buckets, objs, bucket_range, any_slot))
         return;
+    const PhWorld &w = PhysWorld;
+    if (w.sizeX > 0 && w.sizeY >= 0 && w.sizeZ > 0)
+        idx.open.assign(size_t(w.sizeX) * size_t(w.sizeY + 1) * size_t(w.sizeZ), 0);
+    else
+        idx.open.clear();
     idx.usable = true;
 }
 
@@ -567,6 +576,41 @@ PhElem *Phys_ObjAtCell(int32_t x, int32_t gy, int32_t z, const PhElem *exclude)
     return nullptr;
 }
 
+namespace {
+
+bool flat_below_only(int32_t x, int32_t gy, int32_t z)
+{
+    for (int32_t dy = -1; dy <= 1; dy++)
+        for (int32_t dz = -1; dz <= 1; dz++)
+            for (int32_t dx = -1; dx <= 1; dx++) {
+                const PhElem *o = Phys_ObjAtCell(x + dx, gy + dy, z + dz, nullptr);
+                if (o == nullptr)
+                    continue;
+                if (dy >= 0 || o->cellY != gy - 1)
+                    return false;
+                if (o->cls != PHC_CORNER && !(o->up.x == 0 && o->up.y == 1 && o->up.z == 0))
+                    return false;
+            }
+    return true;
+}
+
+}  // namespace
+
+bool Phys_OpenAround(int32_t x, int32_t gy, int32_t z)
+{
+    const PhQueryIndex *idx = query_index();
+    const PhWorld &w = PhysWorld;
+    if (idx == nullptr || x < 0 || x >= w.sizeX || z < 0 || z >= w.sizeZ || gy < -1 || gy >= w.sizeY)
+        return false;
+    const size_t at = (size_t(gy + 1) * size_t(w.sizeZ) + size_t(z)) * size_t(w.sizeX) + size_t(x);
+    if (at >= idx->open.size())
+        return false;
+    uint8_t &known = idx->open[at];
+    if (known == 0)
+        known = flat_below_only(x, gy, z) ? 1 : 2;
+    return known == 1;
+}
+
 TrElem *Phys_ElemAtCell(int32_t x, int32_t gy, int32_t z, const PhElem *exclude)
 {
     PhElem *o = Phys_ObjAtCell(x, gy, z, exclude);
@@ -644,6 +688,16 @@ bool Phys_GoalsNear(const FV3 &p, PhElem *const **first, int32_t *count)
         *count = int32_t(t.starts[s + 1] - t.starts[s]);
     }
     return true;
+}
+
+bool Phys_NoSlopeNear(const FV3 &p)
+{
+    const PhQueryIndex *idx = query_index();
+    if (idx == nullptr || !idx->slopesUsable || isnan(p.x) || isnan(p.y) || isnan(p.z))
+        return false;
+    const PhQueryIndex::Table &t = idx->slopes;
+    const int64_t k = point_slot(t, p.x, p.y, p.z);
+    return k < 0 || t.starts[size_t(k)] == t.starts[size_t(k) + 1];
 }
 
 TrElem *Phys_SlopeAtPoint(const FV3 &p)

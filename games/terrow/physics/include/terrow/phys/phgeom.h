@@ -5,6 +5,7 @@
 
 #include <stdint.h>
 
+#include "terrow/phys/phparams.h"
 #include "terrow/phys/phsolve.h"
 
 struct PhFace {
@@ -56,6 +57,19 @@ struct PhZoneCode {
 PhZoneCode PhElem_Classify(const FV3 &low, const FV3 &high, const FV3 &centre, float radius, FV3 *closest);
 /* Whether PhElem_Classify would put the ball in zone 0 or 10 on some axis (beyond reach of the box),
  * found with the same comparisons but without the rest of the code. */
-bool PhElem_OutOfReach(const FV3 &low, const FV3 &high, const FV3 &centre, float radius);
+inline bool PhElem_OutOfReach(const FV3 &low, const FV3 &high, const FV3 &centre, float radius)
+{
+    // Inline: the step asks it for every iron ball and magnet.
+    const float reach = PhyParams.classifyReach;
+    const float p[3] = {centre.x, centre.y, centre.z};
+    const float l[3] = {low.x, low.y, low.z}, h[3] = {high.x, high.y, high.z};
+    for (int a = 0; a < 3; a++) {
+        const float ra = a == 1 ? 0.55f * reach : reach;
+        // The zone 0 and zone 10 branches of classify_axis, nothing else.
+        if (p[a] < l[a] ? p[a] + radius < l[a] - ra : !(p[a] <= h[a]) && p[a] - radius > h[a] + ra)
+            return true;
+    }
+    return false;
+}
 
 #endif

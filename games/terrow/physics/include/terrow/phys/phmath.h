@@ -166,10 +166,24 @@ PH_EXPORT br_matrix34 *DD_Mtx34toBrM34(const Mtx34 *src, br_matrix34 *dst);
 
 /* Rounding routines. Truncation toward zero, one less for negative values (so -1.0 gives -2: the
  * cell walk depends on that). */
-int32_t FloorI(float v);
-int32_t CellOf(float size, float v);
+namespace ph_detail {
+// Saturated: a position gone wild (NaN, or beyond the 32-bit range) gives the lowest or highest
+// cell instead of an undefined conversion. Inline: the step takes cells of every ball many times.
+inline int32_t trunc_minus(double q, bool negative)
+{
+    if (!(q > -2147483648.0))  // NaN included
+        return INT32_MIN;
+    if (q >= 2147483647.0)
+        return INT32_MAX;
+    int32_t t = static_cast<int32_t>(q);
+    return negative && t > INT32_MIN ? t - 1 : t;
+}
+}  // namespace ph_detail
+
+inline int32_t FloorI(float v) { return ph_detail::trunc_minus(v, v < 0); }
+inline int32_t CellOf(float size, float v) { return ph_detail::trunc_minus(v / size, v < 0); }
 int32_t CellOfBiased(float size, float bias, float v);
-float Frac(float v);
-float ModCell(float size, float v);
+inline float Frac(float v) { return v - static_cast<float>(FloorI(v)); }
+inline float ModCell(float size, float v) { return v - static_cast<float>(CellOf(size, v)) * size; }
 
 #endif

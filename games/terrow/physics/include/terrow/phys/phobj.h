@@ -152,6 +152,11 @@ struct PhBall : PhElem {
     uint32_t firstContact = 1;
     int32_t prevCellX = 0, prevCellY = 0, prevCellZ = 0;
     PhZoneCode zone{0}, prevZone{0};
+    // The last ClassifyInCell without a closest point and what it was taken from: the step asks
+    // several times for a ball that has not moved.
+    mutable uint32_t zoneKey[9] = {0, 0, 0, 0, 0, 0, 0, 0, 0};
+    mutable PhZoneCode zoneFound{0};
+    mutable bool zoneKnown = false;
     M33 orientation;
     int32_t motion = MT_EVE, prevMotion = MT_EVE;
     uint32_t attracted = 0;

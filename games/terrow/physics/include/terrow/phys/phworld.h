@@ -107,6 +107,13 @@ bool Phys_FastPaths();
 void Phys_PiecesChanged();
 TrElem *Phys_ElemAtCell(int32_t x, int32_t gy, int32_t z, const PhElem *exclude);
 PhElem *Phys_ObjAtCell(int32_t x, int32_t gy, int32_t z, const PhElem *exclude);
+/* Fast paths only (false without them): whether the 27 cells around (x, gy, z) hold nothing but
+ * pieces of layer gy - 1 that face straight up (or corners), which a ball on such a piece rolling
+ * level or upward does not meet. Cached per cell until the pieces change. */
+bool Phys_OpenAround(int32_t x, int32_t gy, int32_t z);
+/* Fast paths only (false without them): whether no slope comes near point p, so that no query
+ * there can find one. */
+bool Phys_NoSlopeNear(const FV3 &p);
 TrElem *Phys_SupportBelow(int32_t x, int32_t gy, int32_t z, const PhElem *exclude);
 TrElem *Phys_ElemAtPoint(TrPalya *field, float x, float y, float z, const PhElem *exclude);
 TrElem *Phys_ElemAtPoint(TrPalya *field, const FV3 &p, const PhElem *exclude);
