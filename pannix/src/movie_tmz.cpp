@@ -47,7 +47,8 @@ bool tmz_read_header(PMVMOVIE *m)
     if (row_bytes == 0)
         row_bytes = least;
     int64_t frame_size = int64_t(row_bytes) * height;
-    if (frames == 0 || width == 0 || frame_size == 0 || frame_size > INT32_MAX || least == 0 || row_bytes < least)
+    if (frames == 0 || width == 0 || frame_size == 0 || frame_size > INT32_MAX || least == 0 || row_bytes < least ||
+        width > kMaxMovieSide || height > kMaxMovieSide)
         return false;
     m->width = width;
     m->height = height;

@@ -3,6 +3,7 @@
 //   voksound --cd TRACK [SECONDS]   plays CD track TRACK (disc track TRACK + 1)
 //   voksound --list PACK            names of the pack's entries in order
 //   voksound --make PACK [COUNT]    writes a pack of COUNT generated tones (default 15)
+#include <errno.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -16,6 +17,39 @@
 #include "win32/windows.h"
 
 namespace {
+
+// A disc holds 99 tracks and the game's track n is disc track n + 1; a pack's sounds are few.
+constexpr int kMaxCdTrack = 98;
+constexpr int kMaxPackSounds = 1000;
+
+// A whole number within [lo, hi]; anything else (text after it, a number out of range) is refused.
+bool number(const char *text, long lo, long hi, int &out)
+{
+    char *end = nullptr;
+    errno = 0;
+    long v = strtol(text, &end, 10);
+    if (end == text || *end != '\0' || errno != 0 || v < lo || v > hi)
+        return false;
+    out = int(v);
+    return true;
+}
+
+bool seconds_of(const char *text, double &out)
+{
+    char *end = nullptr;
+    errno = 0;
+    double v = strtod(text, &end);
+    if (end == text || *end != '\0' || errno != 0 || !(v >= 0 && v <= 3600))
+        return false;
+    out = v;
+    return true;
+}
+
+int bad(const char *what, const char *text, long lo, long hi)
+{
+    fprintf(stderr, "voksound: %s '%s' is not a number from %ld to %ld\n", what, text, lo, hi);
+    return 2;
+}
 
 int usage()
 {
@@ -82,19 +116,31 @@ int main(int argc, char **argv)
 {
     if (argc < 3)
         return usage();
-    if (strcmp(argv[1], "--make") == 0)
-        return make_pack(argv[2], argc > 3 ? atoi(argv[3]) : 15);
+    if (strcmp(argv[1], "--make") == 0) {
+        int count = 15;
+        if (argc > 3 && !number(argv[3], 1, kMaxPackSounds, count))
+            return bad("count", argv[3], 1, kMaxPackSounds);
+        return make_pack(argv[2], count);
+    }
     if (strcmp(argv[1], "--list") == 0)
         return list_pack(argv[2]);
 
-    const double seconds = argc > 3 ? atof(argv[3]) : 2.0;
+    double seconds = 2.0;
+    if (argc > 3 && !seconds_of(argv[3], seconds))
+        return bad("seconds", argv[3], 0, 3600);
+    const bool cd = strcmp(argv[1], "--cd") == 0;
+    int number_arg = 0;
+    if (cd && !number(argv[2], 1, kMaxCdTrack, number_arg))
+        return bad("track", argv[2], 1, kMaxCdTrack);
+    if (!cd && !number(argv[2], 0, kMaxPackSounds - 1, number_arg))
+        return bad("index", argv[2], 0, kMaxPackSounds - 1);
     VokGetInterFace(VOK_GAME_VARNEL);
     HWND window = make_window();
     VokInitInterFace(window);
     int rc = 0;
-    if (strcmp(argv[1], "--cd") == 0) {
+    if (cd) {
         VokInitCD();
-        const int track = atoi(argv[2]);
+        const int track = number_arg;
         if (VokPlayCDtrack(track) != track || track == 0) {
             fprintf(stderr, "voksound: no CD track %d (no disc, or music off)\n", track);
             rc = 1;
@@ -109,8 +155,8 @@ int main(int argc, char **argv)
             fprintf(stderr, "voksound: no sounds from %s (no pack, or no sound device)\n", argv[1]);
             rc = 1;
         } else {
-            printf("sound %d of %s\n", atoi(argv[2]), argv[1]);
-            VokPlaySound(set, atoi(argv[2]));
+            printf("sound %d of %s\n", number_arg, argv[1]);
+            VokPlaySound(set, number_arg);
             wait(seconds);
             VokKillSound(set);
         }

@@ -14,6 +14,14 @@ WIN32_BEGIN
  * ERROR_ACCESS_DENIED (errno EACCES). TRUE on success; on failure the last error and errno are set. */
 PLATFORM_API BOOL PlatSaveFile(const char* name, const void* data, size_t size);
 
+/* The lock every process of the user takes around a read, change and write of the files in the folder
+ * of `name` (resolved like every file name); the profile files take the same one. It is held until
+ * PlatUnlockFolder; a crashed holder's lock goes with it. NULL, with the last error set, when the
+ * folder cannot be opened or locked. */
+typedef struct PlatFolderLock PlatFolderLock;
+PLATFORM_API PlatFolderLock* PlatLockFolderOf(const char* name);
+PLATFORM_API void PlatUnlockFolder(PlatFolderLock* lock);
+
 WIN32_END
 
 #endif
