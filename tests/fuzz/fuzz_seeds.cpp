@@ -1,11 +1,14 @@
 // Writes the seed files of one fuzz target into a folder, each made by this system's own writers.
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include <filesystem>
 #include <string>
 
 #include <fstream>
+#include <iterator>
+#include <vector>
 
 #include "../brcore/pe_writer.h"
 #include "../brcore/picture_writers.h"
@@ -15,6 +18,8 @@
 #include "mzi/mziwriter.h"
 #include "vokscore/soundpack.h"
 #include "vokscore/wave.h"
+#include "terrow/phys/phparams.h"
+#include "win32/windows.h"
 #include "pannix_seeds.h"
 #include "scene_seeds.h"
 #include "terrow_seeds.h"
@@ -180,6 +185,50 @@ void write_sound_seeds(const std::string &dir, bool pack)
     }
 }
 
+// The tuning file as the game writes its values, and one cut short.
+void write_phy_seeds(const std::string &dir)
+{
+    unsigned char bytes[PHY_FILE_SIZE];
+    Phy_Encode(Phy_Defaults(), bytes);
+    put(dir + "/Final.phy", std::string(reinterpret_cast<char *>(bytes), sizeof bytes));
+    put(dir + "/short.phy", std::string(reinterpret_cast<char *>(bytes), 37));
+}
+
+std::string slurp(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// The platform's own files, each written by the platform in a scratch folder and led by the byte
+// that picks its reader.
+void write_platfile_seeds(const std::string &dir)
+{
+    char name[] = "/tmp/vok_fuzz_seeds_XXXXXX";
+    if (mkdtemp(name) == nullptr)
+        return;
+    const std::string scratch = name;
+    setenv("VOK_REGISTRY_DIR", scratch.c_str(), 1);
+    setenv("VOK_ATOM_DIR", (scratch + "/atoms.d").c_str(), 1);
+    const std::string ini = scratch + "/game.ini";
+    WritePrivateProfileStringA("General", "Name", "Ann", ini.c_str());
+    WritePrivateProfileStringA("General", "Level", "7", ini.c_str());
+    WritePrivateProfileStringA("Other", "Key", "a=b;c", ini.c_str());
+    put(dir + "/profile", std::string(1, '\0') + slurp(ini));
+    HKEY key = nullptr;
+    if (RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Vok\\Sub", &key) == ERROR_SUCCESS) {
+        RegSetValueExA(key, "Path", 0, REG_SZ, reinterpret_cast<const BYTE *>("C:\\"), 4);
+        DWORD n = 12;
+        RegSetValueExA(key, "Count", 0, REG_DWORD, reinterpret_cast<const BYTE *>(&n), 4);
+        RegCloseKey(key);
+    }
+    put(dir + "/hive", std::string(1, '\1') + slurp(scratch + "/user.hive"));
+    GlobalAddAtomA("Vok");
+    GlobalAddAtomA("Name with\nbreak");
+    put(dir + "/atoms", std::string(1, '\2') + slurp(scratch + "/atoms.d/atoms"));
+    std::filesystem::remove_all(scratch);
+}
+
 // The screen files the framework carries, and one that uses every kind of field.
 void write_screen_seeds(const std::string &dir)
 {
@@ -201,7 +250,7 @@ void write_screen_seeds(const std::string &dir)
 int main(int argc, char **argv)
 {
     if (argc != 3) {
-        fprintf(stderr, "usage: fuzz_seeds datafile|pix|tga|bmp|pack|settings|movie|image|scenefile|trfield|trdict|mzi|font|soundpack|wave|screen|cellfile folder\n");
+        fprintf(stderr, "usage: fuzz_seeds datafile|pix|tga|bmp|pack|settings|movie|image|scenefile|trfield|trdict|mzi|font|soundpack|wave|screen|cellfile|wavfile|phy|platfiles folder\n");
         return 2;
     }
     std::string kind = argv[1], dir = argv[2];
@@ -242,8 +291,17 @@ int main(int argc, char **argv)
         fuzz::write_trdict_seeds(dir);
     } else if (kind == "mzi") {
         write_mzi_seeds(dir);
-    } else if (kind == "soundpack" || kind == "wave") {
+    } else if (kind == "soundpack" || kind == "wave" || kind == "wavfile") {
         write_sound_seeds(dir, kind == "soundpack");
+        if (kind == "wavfile") {
+            // An odd-sized data chunk that ends the file, without its pad byte.
+            std::vector<uint8_t> w = vokpack::make_wave(std::vector<uint8_t>(33, 0x70), 1, 8000, 8);
+            put(dir + "/unpadded.wav", std::string(w.begin(), w.end() - (w.size() % 2 == 0 ? 1 : 0)));
+        }
+    } else if (kind == "phy") {
+        write_phy_seeds(dir);
+    } else if (kind == "platfiles") {
+        write_platfile_seeds(dir);
     } else if (kind == "font") {
         fuzz::write_font_seeds(dir);
     } else if (kind == "screen") {

@@ -1,6 +1,8 @@
 // players.lst: the last player with the Kelpa speed on line 1, the known players after it.
 #include <sys/stat.h>
 
+#include <set>
+
 #include "support.h"
 
 namespace {
@@ -118,6 +120,51 @@ TEST_F(Players, AListThatCannotBeWrittenKeepsTheName)
     EXPECT_STREQ(face->playerName, "Ann");
     EXPECT_EQ(read("players.lst"), "2<Ann             >\nAnn\n");
     EXPECT_EQ(VokSetPlayerName(nullptr), 0);
+}
+
+}  // namespace
+
+namespace {
+
+using vstest::Root;
+using PlayersShared = Root;
+
+// Several games started at once add their players to one list: a read, change and write of one
+// process never undoes another's.
+TEST_F(PlayersShared, EightProcessesLoseNoName)
+{
+    constexpr int kProcesses = 8, kNames = 20;
+    ASSERT_TRUE(vstest::in_processes(kProcesses, [](int p) {
+        for (int n = 0; n < kNames; n++)
+            if (VokSetPlayerName(("P" + std::to_string(p) + "_" + std::to_string(n)).c_str()) != 1)
+                return false;
+        return true;
+    }));
+    std::istringstream lines(read("players.lst"));
+    std::string line;
+    std::getline(lines, line);  // the last player
+    std::set<std::string> names;
+    while (std::getline(lines, line))
+        names.insert(line);
+    EXPECT_EQ(names.size(), size_t(kProcesses * kNames));
+}
+
+// Only a missing list starts afresh; one that is there but cannot be read is reported and kept.
+TEST_F(PlayersShared, AnUnreadableListIsReportedAndKept)
+{
+    vstest::make_unreadable(path("players.lst"));
+    const auto before = std::filesystem::symlink_status(path("players.lst")).type();
+    EXPECT_EQ(VokSetPlayerName("Ann"), 0);
+    EXPECT_EQ(std::filesystem::symlink_status(path("players.lst")).type(), before);
+    if (before == std::filesystem::file_type::regular) {
+        std::filesystem::permissions(path("players.lst"), std::filesystem::perms::owner_all);
+        EXPECT_EQ(read("players.lst"), "kept");
+    }
+    // A folder in its place is no list either.
+    std::filesystem::remove(path("players.lst"));
+    std::filesystem::create_directory(path("players.lst"));
+    EXPECT_EQ(VokSetPlayerName("Ann"), 0);
+    EXPECT_TRUE(std::filesystem::is_directory(path("players.lst")));
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <brondel/brv1db.h>
 
 #include <modtool/shapes.h>
+#include <vokplat/wholefile.h>
 
 namespace {
 
@@ -130,6 +131,12 @@ void dump_model(const br_model *m)
 
 int dump(const char *in)
 {
+    // A model file carries 32-bit sizes: none is larger.
+    std::string why;
+    if (!vokplat::check_readable_file(in, 0xFFFFFFFFu, why)) {
+        fprintf(stderr, "modtool: cannot read %s: %s\n", in, why.c_str());
+        return 1;
+    }
     br_model *models[256];
     br_uint_32 n = BrModelLoadMany(in, models, 256);
     if (n == 0) {

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "vokplat/save.h"
+#include "vokplat/wholefile.h"
 #include "vokscore/soundpack.h"
 #include "vokscore/vokscore.h"
 #include "vokscore/wave.h"
@@ -96,8 +97,20 @@ int make_pack(const char *path, int count)
     return 0;
 }
 
+// A sound pack carries 32-bit offsets: none is larger.
+bool readable(const char *path)
+{
+    std::string why;
+    if (vokplat::check_readable_file(path, 0xFFFFFFFFu, why))
+        return true;
+    fprintf(stderr, "voksound: cannot read %s: %s\n", path, why.c_str());
+    return false;
+}
+
 int list_pack(const char *path)
 {
+    if (!readable(path))
+        return 1;
     VokSoundPackDir *dir = VokReadSoundPackDir(path);
     if (dir == nullptr) {
         fprintf(stderr, "voksound: %s is no sound pack\n", path);
@@ -134,6 +147,8 @@ int main(int argc, char **argv)
         return bad("track", argv[2], 1, kMaxCdTrack);
     if (!cd && !number(argv[2], 0, kMaxPackSounds - 1, number_arg))
         return bad("index", argv[2], 0, kMaxPackSounds - 1);
+    if (!cd && !readable(argv[1]))
+        return 1;
     VokGetInterFace(VOK_GAME_VARNEL);
     HWND window = make_window();
     VokInitInterFace(window);

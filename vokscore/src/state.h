@@ -8,7 +8,8 @@
 #include <string>
 
 #include "vokscore/vokiface.h"
-#include "vokplat/savefile.h"
+
+struct PlatFolderLock;
 
 namespace vok {
 

@@ -68,6 +68,39 @@ bool read_whole_file(const std::string& path, Bytes& out, uint64_t limit, std::s
     return true;
 }
 
+/* The checks of read_whole_file without keeping the bytes, for a file a loader then opens by name: a
+ * regular file of at most `limit` bytes whose first bytes can be read. */
+inline bool check_readable_file(const std::string& path, uint64_t limit, std::string& why)
+{
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        why = strerror(errno);
+        return false;
+    }
+    struct stat st;
+    bool ok = fstat(fd, &st) == 0;
+    if (!ok) {
+        why = strerror(errno);
+    } else if (!S_ISREG(st.st_mode)) {
+        why = S_ISDIR(st.st_mode) ? strerror(EISDIR) : "not a regular file";
+        ok = false;
+    } else if (uint64_t(st.st_size) > limit) {
+        why = "larger than " + std::to_string(limit) + " bytes";
+        ok = false;
+    } else {
+        char first;
+        ssize_t n;
+        while ((n = read(fd, &first, 1)) < 0 && errno == EINTR) {
+        }
+        if (n < 0) {
+            why = strerror(errno);
+            ok = false;
+        }
+    }
+    close(fd);
+    return ok;
+}
+
 }  // namespace vokplat
 
 #endif
