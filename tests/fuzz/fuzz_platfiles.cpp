@@ -1,6 +1,7 @@
 // libFuzzer target: the platform's small text files that other processes write, through the calls
 // that read them: a profile (INI) file, a registry hive and the atom table. The first byte picks the
-// file; the rest is its content. Each call then also writes the file back once.
+// file; the rest is its content. Input scripts, which tests and players write by hand, come through
+// here too. Each call then also writes the file back once.
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -10,6 +11,7 @@
 #include <fstream>
 #include <string>
 
+#include "vokplat/window.h"
 #include "win32/windows.h"
 
 namespace {
@@ -75,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (size == 0)
         return 0;
     const std::string dir = folder();
-    switch (data[0] % 3) {
+    switch (data[0] % 4) {
     case 0:
         put(dir + "/game.ini", data + 1, size - 1);
         profile(dir + "/game.ini");
@@ -84,6 +86,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         put(dir + "/user.hive", data + 1, size - 1);
         registry();
         break;
+    case 3: {
+        std::string text(reinterpret_cast<const char *>(data + 1), size - 1);
+        VokLoadInputScriptText(text.c_str());
+        VokLoadInputScriptText("");
+        break;
+    }
     default:
         mkdir((dir + "/atoms.d").c_str(), 0700);
         put(dir + "/atoms.d/atoms", data + 1, size - 1);

@@ -226,7 +226,25 @@ void write_platfile_seeds(const std::string &dir)
     GlobalAddAtomA("Vok");
     GlobalAddAtomA("Name with\nbreak");
     put(dir + "/atoms", std::string(1, '\2') + slurp(scratch + "/atoms.d/atoms"));
+    put(dir + "/script", std::string(1, '\3') + "0 answer no\n100 capture /dev/null\n1000 click 100 100 left\n"
+                                                 "1100 key SPACE\n1200 move 30 20\n0 answer yes\n");
     std::filesystem::remove_all(scratch);
+}
+
+// Cursors of one, four, eight and 32 bits, as resources carry them: the hot spot, then the DIB.
+void write_cursor_seeds(const std::string &dir)
+{
+    for (int bits : {1, 4, 8, 32}) {
+        const int w = 16, h = 16, colours = bits <= 8 ? 1 << bits : 0;
+        const int xor_stride = (w * bits + 31) / 32 * 4, and_stride = (w + 31) / 32 * 4;
+        std::string b;
+        auto u16 = [&](unsigned v) { b += char(v), b += char(v >> 8); };
+        auto u32 = [&](unsigned v) { u16(v & 0xFFFF), u16(v >> 16); };
+        u16(3), u16(5);
+        u32(40), u32(w), u32(2 * h), u16(1), u16(bits), u32(0), u32(0), u32(0), u32(0), u32(0), u32(0);
+        b += pattern(size_t(colours) * 4 + size_t(xor_stride + and_stride) * h);
+        put(dir + "/cursor" + std::to_string(bits) + ".cur", b);
+    }
 }
 
 // The screen files the framework carries, and one that uses every kind of field.
@@ -302,6 +320,8 @@ int main(int argc, char **argv)
         write_phy_seeds(dir);
     } else if (kind == "platfiles") {
         write_platfile_seeds(dir);
+    } else if (kind == "cursor") {
+        write_cursor_seeds(dir);
     } else if (kind == "font") {
         fuzz::write_font_seeds(dir);
     } else if (kind == "screen") {
