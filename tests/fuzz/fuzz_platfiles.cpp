@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -19,8 +20,13 @@ namespace {
 std::string folder()
 {
     static const std::string dir = [] {
-        char name[] = "/tmp/vok_fuzz_platfiles_XXXXXX";
-        std::string d = mkdtemp(name) != nullptr ? name : "/tmp";
+        // In memory where there is such a folder: every save is flushed to disk.
+        struct stat st;
+        std::string name = stat("/dev/shm", &st) == 0 && S_ISDIR(st.st_mode) ? "/dev/shm" : "/tmp";
+        name += "/vok_fuzz_platfiles_XXXXXX";
+        std::string d = mkdtemp(name.data()) != nullptr ? name : "/tmp";
+        static std::string made = d;
+        atexit([] { std::filesystem::remove_all(made); });
         setenv("VOK_REGISTRY_DIR", d.c_str(), 1);
         setenv("VOK_ATOM_DIR", (d + "/atoms.d").c_str(), 1);
         return d;
