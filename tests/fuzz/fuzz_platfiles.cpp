@@ -24,7 +24,9 @@ std::string folder()
         struct stat st;
         std::string name = stat("/dev/shm", &st) == 0 && S_ISDIR(st.st_mode) ? "/dev/shm" : "/tmp";
         name += "/vok_fuzz_platfiles_XXXXXX";
-        std::string d = mkdtemp(name.data()) != nullptr ? name : "/tmp";
+        if (mkdtemp(name.data()) == nullptr)
+            abort();
+        const std::string d = name;
         static std::string made = d;
         atexit([] { std::filesystem::remove_all(made); });
         setenv("VOK_REGISTRY_DIR", d.c_str(), 1);
