@@ -247,6 +247,30 @@ void write_cursor_seeds(const std::string &dir)
     }
 }
 
+// The framework's own files as the games leave them: a player list, best-times files (56-byte
+// entries: name, two results, title) and a player's solved fields.
+void write_vokfile_seeds(const std::string &dir)
+{
+    put(dir + "/players", std::string(1, '\0') + "2<Ann             >\r\nAnn\r\nBob\nA name of well over thirty-one characters\n");
+    auto entry = [](const char *name, int a, int b, const char *title) {
+        std::string e(56, '\0');
+        memcpy(&e[0], name, strlen(name));
+        for (int i = 0; i < 4; i++)
+            e[size_t(32 + i)] = char(a >> (8 * i)), e[size_t(36 + i)] = char(b >> (8 * i));
+        memcpy(&e[40], title, strlen(title));
+        return e;
+    };
+    for (int pick = 1; pick <= 3; pick++) {
+        std::string table;
+        for (int i = 0; i < 24; i++)
+            table += i % 6 < 3 ? entry("Ann", 100 * (i % 6 + 1), i, "level") : entry("", -1, -1, "");
+        put(dir + "/table" + std::to_string(pick), std::string(1, char(pick)) + table);
+    }
+    std::string solved(120, '\0');
+    solved[3] = solved[26] = 1;
+    put(dir + "/solved", std::string(1, '\4') + solved);
+}
+
 // The screen files the framework carries, and one that uses every kind of field.
 void write_screen_seeds(const std::string &dir)
 {
@@ -320,6 +344,8 @@ int main(int argc, char **argv)
         write_phy_seeds(dir);
     } else if (kind == "platfiles") {
         write_platfile_seeds(dir);
+    } else if (kind == "vokfiles") {
+        write_vokfile_seeds(dir);
     } else if (kind == "cursor") {
         write_cursor_seeds(dir);
     } else if (kind == "font") {
