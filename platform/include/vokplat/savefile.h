@@ -9,8 +9,9 @@
 WIN32_BEGIN
 
 /* Replaces the file `name` (resolved like every file name) with `size` bytes: they are written to a
- * temporary file in the same folder, which is then renamed over the old file, so a failed save leaves
- * the old file whole and no half-written file under the name. A read-only file is refused with
+ * temporary file in the same folder, flushed to disk, which is then renamed over the old file (the
+ * folder flushed after), so a failed save leaves the old file whole and no half-written file under the
+ * name. A read-only file is refused with
  * ERROR_ACCESS_DENIED (errno EACCES). TRUE on success; on failure the last error and errno are set. */
 PLATFORM_API BOOL PlatSaveFile(const char* name, const void* data, size_t size);
 
