@@ -88,14 +88,15 @@ TEST_F(MovieDump, RefusesWhatItCannotPlay)
     EXPECT_EQ(run("--stream only.flc"), 2);
 }
 
-// Runs moviedump with its address space held to 1 GB: `ulimit -v`, or where the sanitizers' shadow
-// memory takes more than that of address space alone, the sanitizer's own limit on what it maps.
+// Runs moviedump with its address space held to 1 GB: `ulimit -v`, or where AddressSanitizer's shadow
+// memory takes more than that of address space alone, its own limit on what it maps. ThreadSanitizer
+// counts its own tables against such a limit: there the run goes without one.
 int run_in_1gb(const std::string &args)
 {
-    const bool sanitized = system(("ldd " + tool + " | grep -Eq 'lib[at]san'").c_str()) == 0;
-    const std::string limit = sanitized ? "ASAN_OPTIONS=mmap_limit_mb=1024:allocator_may_return_null=1 "
-                                          "TSAN_OPTIONS=mmap_limit_mb=1024 "
-                                        : "ulimit -v 1048576; ";
+    auto links = [](const char *lib) { return system(("ldd " + tool + " | grep -q " + lib).c_str()) == 0; };
+    const std::string limit = links("libasan") ? "ASAN_OPTIONS=mmap_limit_mb=1024:allocator_may_return_null=1 "
+                              : links("libtsan") ? ""
+                                                 : "ulimit -v 1048576; ";
     int status = system(("(" + limit + tool + " " + args + ") >/dev/null 2>&1").c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
