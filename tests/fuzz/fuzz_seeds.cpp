@@ -271,6 +271,27 @@ void write_vokfile_seeds(const std::string &dir)
     put(dir + "/solved", std::string(1, '\4') + solved);
 }
 
+// A language pack's texts as the fuzz target takes them: its files in a fixed order, cut by "\0\1"
+// (the line table, key names, field names, a help text, rules, a tip, two demonstration scripts).
+void write_text_seeds(const std::string &dir)
+{
+    const std::string cut("\0\1", 2);
+    std::string lines;
+    for (int i = 0; i < 80; i++)
+        lines += "~Line " + std::to_string(i) + (i % 7 == 0 ? " of %s's %d%% \r\n" : "\n");
+    std::string keys;
+    for (int i = 0; i < 160; i++)
+        keys += "Key" + std::to_string(i) + (i % 2 ? "\r\n" : "\n");
+    const std::string fields = "#C\nFirst field\nSecond field  \r\n#e\nDemo one\n#S\nx\n#H\nA field name longer than "
+                               "thirty-one characters\n#X\nLast\n";
+    std::string demo;
+    for (int i = 1; i <= 50; i++)
+        demo += "~" + std::to_string(i * 100) + ", " + std::to_string(i * 100 + 90) + "\nStep " + std::to_string(i) + "\n";
+    put(dir + "/pack", lines + cut + keys + cut + fields + cut + "Help\n\nMore help" + cut + "Rules" + cut + "Tip" +
+                           cut + demo + cut + "~5,9\r\nlast\r\n~-1,x\n");
+    put(dir + "/lines_only", lines);
+}
+
 // The screen files the framework carries, and one that uses every kind of field.
 void write_screen_seeds(const std::string &dir)
 {
@@ -292,7 +313,7 @@ void write_screen_seeds(const std::string &dir)
 int main(int argc, char **argv)
 {
     if (argc != 3) {
-        fprintf(stderr, "usage: fuzz_seeds datafile|pix|tga|bmp|pack|settings|movie|image|scenefile|trfield|trdict|mzi|font|soundpack|wave|screen|cellfile|wavfile|phy|platfiles folder\n");
+        fprintf(stderr, "usage: fuzz_seeds datafile|pix|tga|bmp|pack|settings|movie|image|scenefile|trfield|trdict|mzi|font|soundpack|wave|screen|cellfile|wavfile|phy|platfiles|cursor|vokfiles|texts folder\n");
         return 2;
     }
     std::string kind = argv[1], dir = argv[2];
@@ -346,6 +367,8 @@ int main(int argc, char **argv)
         write_platfile_seeds(dir);
     } else if (kind == "vokfiles") {
         write_vokfile_seeds(dir);
+    } else if (kind == "texts") {
+        write_text_seeds(dir);
     } else if (kind == "cursor") {
         write_cursor_seeds(dir);
     } else if (kind == "font") {
