@@ -90,6 +90,15 @@ bool open_device()
     return true;
 }
 
+// Length of track `t` (0 when the drive cannot tell).
+DWORD track_length(int32_t t)
+{
+    MCI_STATUS_PARMS status{};
+    status.dwItem = MCI_STATUS_LENGTH;
+    status.dwTrack = DWORD(t);
+    return send(MCI_STATUS, MCI_STATUS_ITEM | MCI_TRACK, &status) == 0 ? DWORD(status.dwReturn) : 0;
+}
+
 bool seek_to_track(int32_t t)
 {
     CdDeviceState &d = cd();
@@ -204,6 +213,10 @@ int MediaCDAudio::Play()
     }
     ready = open_device();
     if (!ready)
+        return 0;
+    // A track the disc does not have, or one that ends as soon as it starts, is not played: its
+    // finish notice would start a looping play again at once, for ever.
+    if (track < 1 || track > d.tracks || track_length(track) == 0)
         return 0;
     set_volume(volume);
     bool seeked = seek_to_track(track);

@@ -14,6 +14,7 @@
 #include "pannix/pxpix.h"
 #include "pixmap.h"
 #include "pxstate.h"
+#include "quietload.h"
 #include "vokplat/export.h"
 #include "vokplat/savefile.h"
 
@@ -26,8 +27,13 @@ uint32_t le32(const uint8_t *p)
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
+void note_failure(const char *) {}
+br_diaghandler g_load_handler = {"Pannix picture load", note_failure, note_failure};
+std::recursive_mutex g_quiet_lock;
+
 br_pixelmap *load_file(const char *name)
 {
+    px::QuietLoad quiet;
     return BrPixelmapLoad(name);
 }
 
@@ -75,6 +81,22 @@ uint32_t save_through_platform(const char *name, br_pixelmap *map)
 }
 
 }  // namespace
+
+namespace px {
+
+QuietLoad::QuietLoad()
+{
+    g_quiet_lock.lock();
+    previous_ = BrDiagHandlerSet(&g_load_handler);
+}
+
+QuietLoad::~QuietLoad()
+{
+    BrDiagHandlerSet(previous_);
+    g_quiet_lock.unlock();
+}
+
+}  // namespace px
 
 VOK_EXPORT br_pixelmap *FFLoadPix(const char *name, int32_t copy)
 {

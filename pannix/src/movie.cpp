@@ -239,6 +239,8 @@ PMVMOVIE *movie_open(const char *name, int32_t kind, uint32_t flags, void *file)
         take_frame(m, timeGetTime());
         return m;
     }
+    if (int64_t(m->frameCount) * m->frameSize > kMaxPreloadBytes)
+        return KillMovie(m);
     m->frames = static_cast<PMVFRAME *>(calloc(size_t(m->frameCount), sizeof(PMVFRAME)));
     if (m->frames == nullptr)
         return KillMovie(m);

@@ -12,6 +12,11 @@ namespace px {
 // kind 4. The movie owns the source from here on (also when it fails: it is closed). 0 on failure.
 PMVMOVIE *movie_open(const char *name, int32_t kind, uint32_t flags, void *file);
 
+// The largest movie side a reader takes (the system plays 640 x 480), and the most bytes the frames of
+// one preloaded movie may take; a longer movie is played streamed.
+constexpr int32_t kMaxMovieSide = 4096;
+constexpr int64_t kMaxPreloadBytes = int64_t(512) << 20;
+
 // Header readers: fill the record from the header and place the reader at the first frame.
 bool tmz_read_header(PMVMOVIE *movie);
 bool flc_read_header(PMVMOVIE *movie);

@@ -340,7 +340,12 @@ bool flc_read_header(PMVMOVIE *m)
     if (first < kHeaderSize)
         first = kHeaderSize;
     int64_t frame_size = int64_t(m->width) * m->height;
-    if (m->frameCount == 0 || frame_size == 0 || frame_size > INT32_MAX || first > size)
+    if (m->frameCount == 0 || frame_size == 0 || first > size)
+        return false;
+    // The header alone must not decide how much memory a file takes: the size is capped, and every
+    // frame it counts needs at least its frame header in the file.
+    if (m->width > kMaxMovieSide || m->height > kMaxMovieSide ||
+        int64_t(m->frameCount) * kFrameHeaderSize > size - first)
         return false;
     m->bitsPerPixel = 8;
     m->rowBytes = m->width;

@@ -47,7 +47,14 @@ bool tmz_read_header(PMVMOVIE *m)
     if (row_bytes == 0)
         row_bytes = least;
     int64_t frame_size = int64_t(row_bytes) * height;
-    if (frames == 0 || width == 0 || frame_size == 0 || frame_size > INT32_MAX || least == 0 || row_bytes < least)
+    if (frames == 0 || width == 0 || frame_size == 0 || frame_size > INT32_MAX || least == 0 || row_bytes < least ||
+        width > kMaxMovieSide || height > kMaxMovieSide)
+        return false;
+    // Every pixel chunk carries a whole frame: a file that cannot hold one is no movie, and its header
+    // alone must not decide how much memory opening it takes.
+    const int32_t file_size = FFSeek(f, 0, 2);
+    if (file_size < 0 ||
+        int64_t(kHeaderSize) + 4 * int64_t(frames) + kFrameHeaderSize + kChunkHeaderSize + frame_size > file_size)
         return false;
     m->width = width;
     m->height = height;

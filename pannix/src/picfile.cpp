@@ -15,6 +15,7 @@
 #include "pannix/pxpicfile.h"
 #include "pannix/pxpix.h"
 #include "pxstate.h"
+#include "quietload.h"
 #include "vokplat/export.h"
 #include "vokplat/paths.h"
 
@@ -70,27 +71,6 @@ bool folder_writable(const std::string &name)
     folder = cut == std::string::npos ? "." : folder.substr(0, cut + 1);
     return access(folder.c_str(), W_OK) == 0;
 }
-
-// The 3D library's standard handler ends the process on a failure report; a damaged picture file
-// must only fail its load. For the length of a load, failures are noted and the loader returns.
-void note_failure(const char *) {}
-br_diaghandler g_load_handler = {"Pannix picture load", note_failure, note_failure};
-
-// Loads on two threads at once would put the handlers back in the wrong order and leave the quiet
-// one in place for good: one load at a time.
-std::mutex g_quiet_lock;
-
-class QuietLoad {
-public:
-    QuietLoad() : hold_(g_quiet_lock), previous_(BrDiagHandlerSet(&g_load_handler)) {}
-    ~QuietLoad() { BrDiagHandlerSet(previous_); }
-    QuietLoad(const QuietLoad &) = delete;
-    QuietLoad &operator=(const QuietLoad &) = delete;
-
-private:
-    std::lock_guard<std::mutex> hold_;
-    br_diaghandler *previous_;
-};
 
 bool same_ext(const std::string &ext, const char *want)
 {
@@ -187,7 +167,7 @@ VOK_EXPORT br_pixelmap *AmsgGetPixFile(const char *name, uint32_t flags)
 
     const std::string ext = split(found).ext;
     br_pixelmap *pm;
-    QuietLoad quiet;
+    px::QuietLoad quiet;
     if (same_ext(ext, ".pix")) {
         pm = PxLoadPix(found.c_str());
     } else if (same_ext(ext, ".tga")) {

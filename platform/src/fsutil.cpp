@@ -221,7 +221,17 @@ bool write_atomic(const std::string& path, const std::string& data) {
     if (!ok) {
         unlink(tmp.c_str());
         errno = saved;
+        return false;
     }
+    // The rename lives in the folder: until the folder is flushed too, a power cut can bring the old
+    // file back, or none. A file system that does not flush folders (EINVAL) is no failure; an error
+    // while flushing is, although the new file is in place.
+    int dir = open(folder_of(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        if (fsync(dir) != 0 && errno != EINVAL && errno != EROFS) ok = false, saved = errno;
+        close(dir);
+    }
+    errno = saved;
     return ok;
 }
 

@@ -12,6 +12,10 @@ extern "C" __attribute__((visibility("default"), used)) const char *__asan_defau
 {
     return "allocator_may_return_null=1";
 }
+extern "C" __attribute__((visibility("default"), used)) const char *__tsan_default_options(void)
+{
+    return "allocator_may_return_null=1";
+}
 
 namespace {
 

@@ -1,11 +1,14 @@
 // Writes the seed files of one fuzz target into a folder, each made by this system's own writers.
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include <filesystem>
 #include <string>
 
 #include <fstream>
+#include <iterator>
+#include <vector>
 
 #include "../brcore/pe_writer.h"
 #include "../brcore/picture_writers.h"
@@ -15,6 +18,8 @@
 #include "mzi/mziwriter.h"
 #include "vokscore/soundpack.h"
 #include "vokscore/wave.h"
+#include "terrow/phys/phparams.h"
+#include "win32/windows.h"
 #include "pannix_seeds.h"
 #include "scene_seeds.h"
 #include "terrow_seeds.h"
@@ -180,6 +185,113 @@ void write_sound_seeds(const std::string &dir, bool pack)
     }
 }
 
+// The tuning file as the game writes its values, and one cut short.
+void write_phy_seeds(const std::string &dir)
+{
+    unsigned char bytes[PHY_FILE_SIZE];
+    Phy_Encode(Phy_Defaults(), bytes);
+    put(dir + "/Final.phy", std::string(reinterpret_cast<char *>(bytes), sizeof bytes));
+    put(dir + "/short.phy", std::string(reinterpret_cast<char *>(bytes), 37));
+}
+
+std::string slurp(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// The platform's own files, each written by the platform in a scratch folder and led by the byte
+// that picks its reader.
+void write_platfile_seeds(const std::string &dir)
+{
+    char name[] = "/tmp/vok_fuzz_seeds_XXXXXX";
+    if (mkdtemp(name) == nullptr)
+        return;
+    const std::string scratch = name;
+    setenv("VOK_REGISTRY_DIR", scratch.c_str(), 1);
+    setenv("VOK_ATOM_DIR", (scratch + "/atoms.d").c_str(), 1);
+    const std::string ini = scratch + "/game.ini";
+    WritePrivateProfileStringA("General", "Name", "Ann", ini.c_str());
+    WritePrivateProfileStringA("General", "Level", "7", ini.c_str());
+    WritePrivateProfileStringA("Other", "Key", "a=b;c", ini.c_str());
+    put(dir + "/profile", std::string(1, '\0') + slurp(ini));
+    HKEY key = nullptr;
+    if (RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Vok\\Sub", &key) == ERROR_SUCCESS) {
+        RegSetValueExA(key, "Path", 0, REG_SZ, reinterpret_cast<const BYTE *>("C:\\"), 4);
+        DWORD n = 12;
+        RegSetValueExA(key, "Count", 0, REG_DWORD, reinterpret_cast<const BYTE *>(&n), 4);
+        RegCloseKey(key);
+    }
+    put(dir + "/hive", std::string(1, '\1') + slurp(scratch + "/user.hive"));
+    GlobalAddAtomA("Vok");
+    GlobalAddAtomA("Name with\nbreak");
+    put(dir + "/atoms", std::string(1, '\2') + slurp(scratch + "/atoms.d/atoms"));
+    put(dir + "/script", std::string(1, '\3') + "0 answer no\n100 capture /dev/null\n1000 click 100 100 left\n"
+                                                 "1100 key SPACE\n1200 move 30 20\n0 answer yes\n");
+    std::filesystem::remove_all(scratch);
+}
+
+// Cursors of one, four, eight and 32 bits, as resources carry them: the hot spot, then the DIB.
+void write_cursor_seeds(const std::string &dir)
+{
+    for (int bits : {1, 4, 8, 32}) {
+        const int w = 16, h = 16, colours = bits <= 8 ? 1 << bits : 0;
+        const int xor_stride = (w * bits + 31) / 32 * 4, and_stride = (w + 31) / 32 * 4;
+        std::string b;
+        auto u16 = [&](unsigned v) { b += char(v), b += char(v >> 8); };
+        auto u32 = [&](unsigned v) { u16(v & 0xFFFF), u16(v >> 16); };
+        u16(3), u16(5);
+        u32(40), u32(w), u32(2 * h), u16(1), u16(bits), u32(0), u32(0), u32(0), u32(0), u32(0), u32(0);
+        b += pattern(size_t(colours) * 4 + size_t(xor_stride + and_stride) * h);
+        put(dir + "/cursor" + std::to_string(bits) + ".cur", b);
+    }
+}
+
+// The framework's own files as the games leave them: a player list, best-times files (56-byte
+// entries: name, two results, title) and a player's solved fields.
+void write_vokfile_seeds(const std::string &dir)
+{
+    put(dir + "/players", std::string(1, '\0') + "2<Ann             >\r\nAnn\r\nBob\nA name of well over thirty-one characters\n");
+    auto entry = [](const char *name, int a, int b, const char *title) {
+        std::string e(56, '\0');
+        memcpy(&e[0], name, strlen(name));
+        for (int i = 0; i < 4; i++)
+            e[size_t(32 + i)] = char(a >> (8 * i)), e[size_t(36 + i)] = char(b >> (8 * i));
+        memcpy(&e[40], title, strlen(title));
+        return e;
+    };
+    for (int pick = 1; pick <= 3; pick++) {
+        std::string table;
+        for (int i = 0; i < 24; i++)
+            table += i % 6 < 3 ? entry("Ann", 100 * (i % 6 + 1), i, "level") : entry("", -1, -1, "");
+        put(dir + "/table" + std::to_string(pick), std::string(1, char(pick)) + table);
+    }
+    std::string solved(120, '\0');
+    solved[3] = solved[26] = 1;
+    put(dir + "/solved", std::string(1, '\4') + solved);
+}
+
+// A language pack's texts as the fuzz target takes them: its files in a fixed order, cut by "\0\1"
+// (the line table, key names, field names, a help text, rules, a tip, two demonstration scripts).
+void write_text_seeds(const std::string &dir)
+{
+    const std::string cut("\0\1", 2);
+    std::string lines;
+    for (int i = 0; i < 80; i++)
+        lines += "~Line " + std::to_string(i) + (i % 7 == 0 ? " of %s's %d%% \r\n" : "\n");
+    std::string keys;
+    for (int i = 0; i < 160; i++)
+        keys += "Key" + std::to_string(i) + (i % 2 ? "\r\n" : "\n");
+    const std::string fields = "#C\nFirst field\nSecond field  \r\n#e\nDemo one\n#S\nx\n#H\nA field name longer than "
+                               "thirty-one characters\n#X\nLast\n";
+    std::string demo;
+    for (int i = 1; i <= 50; i++)
+        demo += "~" + std::to_string(i * 100) + ", " + std::to_string(i * 100 + 90) + "\nStep " + std::to_string(i) + "\n";
+    put(dir + "/pack", lines + cut + keys + cut + fields + cut + "Help\n\nMore help" + cut + "Rules" + cut + "Tip" +
+                           cut + demo + cut + "~5,9\r\nlast\r\n~-1,x\n");
+    put(dir + "/lines_only", lines);
+}
+
 // The screen files the framework carries, and one that uses every kind of field.
 void write_screen_seeds(const std::string &dir)
 {
@@ -201,7 +313,7 @@ void write_screen_seeds(const std::string &dir)
 int main(int argc, char **argv)
 {
     if (argc != 3) {
-        fprintf(stderr, "usage: fuzz_seeds datafile|pix|tga|bmp|pack|settings|movie|image|scenefile|trfield|trdict|mzi|font|soundpack|wave|screen|cellfile folder\n");
+        fprintf(stderr, "usage: fuzz_seeds datafile|pix|tga|bmp|pack|settings|movie|image|scenefile|trfield|trdict|mzi|font|soundpack|wave|screen|cellfile|wavfile|phy|platfiles|cursor|vokfiles|texts folder\n");
         return 2;
     }
     std::string kind = argv[1], dir = argv[2];
@@ -242,8 +354,23 @@ int main(int argc, char **argv)
         fuzz::write_trdict_seeds(dir);
     } else if (kind == "mzi") {
         write_mzi_seeds(dir);
-    } else if (kind == "soundpack" || kind == "wave") {
+    } else if (kind == "soundpack" || kind == "wave" || kind == "wavfile") {
         write_sound_seeds(dir, kind == "soundpack");
+        if (kind == "wavfile") {
+            // An odd-sized data chunk that ends the file, without its pad byte.
+            std::vector<uint8_t> w = vokpack::make_wave(std::vector<uint8_t>(33, 0x70), 1, 8000, 8);
+            put(dir + "/unpadded.wav", std::string(w.begin(), w.end() - (w.size() % 2 == 0 ? 1 : 0)));
+        }
+    } else if (kind == "phy") {
+        write_phy_seeds(dir);
+    } else if (kind == "platfiles") {
+        write_platfile_seeds(dir);
+    } else if (kind == "vokfiles") {
+        write_vokfile_seeds(dir);
+    } else if (kind == "texts") {
+        write_text_seeds(dir);
+    } else if (kind == "cursor") {
+        write_cursor_seeds(dir);
     } else if (kind == "font") {
         fuzz::write_font_seeds(dir);
     } else if (kind == "screen") {

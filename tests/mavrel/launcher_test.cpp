@@ -34,10 +34,15 @@ protected:
         setenv("MAVREL_STUB_AWAY", (base / "away").c_str(), 1);
         openWindow();
         loadPictures();
+        // The player list goes to the test's own folder, never to the program folder all tests share.
+        readRoot = app().programFolder;
+        savedReadRoot = app().face->readRoot;
+        app().face->readRoot = readRoot.data();
         VokSetPlayerName("ann");
     }
     void TearDown() override
     {
+        app().face->readRoot = savedReadRoot;
         unsetenv("MAVREL_STUB_REPORT");
         unsetenv("MAVREL_STUB_AWAY");
         Unit::TearDown();
@@ -57,6 +62,8 @@ protected:
     }
 
     fs::path games;
+    std::string readRoot;
+    char *savedReadRoot = nullptr;
 };
 
 TEST_F(Launcher, FirstStartAsksTheNameThenPlaysAndComesBack)

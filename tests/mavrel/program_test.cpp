@@ -303,4 +303,26 @@ TEST_F(Program, SecondCopyRaisesTheFirstAndEnds)
     wait(first, 10);
 }
 
+// A damaged logo is skipped as a missing one is: the 3D library's loader used to end the program
+// (status 10, no message) on it.
+TEST_F(Program, ADamagedLogoIsSkipped)
+{
+    for (size_t size : {size_t(1), size_t(64)}) {
+        SCOPED_TRACE(size);
+        std::ofstream(folder / "Data" / "zuvo.pix", std::ios::binary | std::ios::trunc) << std::string(size, '\x5A');
+        const std::string menu = "menu" + std::to_string(size) + ".png";
+        std::ostringstream s;
+        s << "0 answer no\n"
+          << "100 capture " << shot("logo" + std::to_string(size) + ".png").string() << "\n"
+          << "200 key SPACE\n"
+          << "400 capture " << shot(menu).string() << "\n"
+          << "500 key ESCAPE\n"
+          << "0 answer ok\n"
+          << "0 answer yes\n";
+        ASSERT_EQ(run({}, s.str()), 0) << errors();
+        expect_picture(shot("logo" + std::to_string(size) + ".png"), {logo(3)});  // zuvo and logonolt skipped
+        expect_picture(shot(menu), {background});
+    }
+}
+
 }  // namespace

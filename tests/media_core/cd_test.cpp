@@ -299,3 +299,31 @@ TEST_F(MediaCd, StoppingTheLibraryClosesAPlayingDiscAndItStartsAgain)
 }
 
 }  // namespace
+
+namespace {
+
+// A looping play of a track the disc does not have used to end at once and start again from its own
+// finish notice, for ever: such a track, and one that holds no sound, is refused.
+TEST_F(MediaCd, ATrackOutsideTheDiscOrEmptyIsRefusedAndNeverLoops)
+{
+    write_track(dir / "track03.wav", 0.0);
+    h = open_cd();
+    ASSERT_GT(h, 0);
+    for (int32_t track : {0, -1, 4, 99, 2147483647, 3}) {
+        SCOPED_TRACE(track);
+        VokSoundRecorderReset();
+        MediaSet(h, MEDIAPARAM_TRACK, track, MEDIAPARAM_LOOP, 1);
+        PlayMedia(h);
+        advance_ms(100);
+        advance_ms(100);
+        EXPECT_TRUE(tracks_played().empty());
+        EXPECT_TRUE(completions().empty());
+    }
+    // The disc's own tracks still play.
+    MediaSet(h, MEDIAPARAM_TRACK, 2, MEDIAPARAM_LOOP, 0);
+    PlayMedia(h);
+    advance_ms(100);
+    EXPECT_EQ(tracks_played(), (std::vector<int32_t>{2}));
+}
+
+}  // namespace

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -33,10 +35,33 @@ inline mziw::Writer numbered(int frames, uint16_t fps = 25, uint32_t format = 5,
     return w;
 }
 
+// The test process's own folder for its movies, removed when the process ends. Test processes run side by
+// side (every case is a process of its own, and other builds run the same tests): a name shared by all
+// of them let one case play the movie another had just written under it.
+inline const std::string &movie_folder()
+{
+    struct Folder {
+        std::string path;
+        Folder()
+        {
+            std::string pattern = ::testing::TempDir() + "mzitest_XXXXXX";
+            path = mkdtemp(pattern.data()) != nullptr ? pattern + "/" : ::testing::TempDir();
+        }
+        ~Folder()
+        {
+            std::error_code ec;
+            if (path != ::testing::TempDir())
+                std::filesystem::remove_all(path, ec);
+        }
+    };
+    static Folder folder;
+    return folder.path;
+}
+
 // Writes the movie into the test's temporary folder; answers its path.
 inline std::string save(const mziw::Writer &w, const std::string &name)
 {
-    std::string path = ::testing::TempDir() + name;
+    std::string path = movie_folder() + name;
     std::string error;
     EXPECT_TRUE(w.write(path, error)) << error;
     return path;
@@ -44,7 +69,7 @@ inline std::string save(const mziw::Writer &w, const std::string &name)
 
 inline std::string save_bytes(const std::vector<uint8_t> &bytes, const std::string &name)
 {
-    std::string path = ::testing::TempDir() + name;
+    std::string path = movie_folder() + name;
     FILE *f = fopen(path.c_str(), "wb");
     if (f != nullptr) {
         fwrite(bytes.data(), 1, bytes.size(), f);

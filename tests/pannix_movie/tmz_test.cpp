@@ -198,4 +198,22 @@ TEST_F(Tmz, DamagedFilesAreRefused)
         mvtest::expect_refused(path("bad.tmz"), PMV_KIND_TMZ, good, d, mvtest::raw_frame(16, 0));
 }
 
+// Every pixel chunk holds a whole frame: a header whose frames could not lie in its file is refused
+// before its buffers are made (a 100-byte file used to take half a gigabyte when streamed).
+TEST_F(Tmz, AFrameLargerThanTheFileIsRefused)
+{
+    movie::TmzWriter w(4, 2, 16, 10);
+    w.add_frame(mvtest::raw_frame(16, 0));
+    std::vector<uint8_t> b = w.bytes();
+    b[12] = 0x00, b[13] = 0x10;  // 4096 rows
+    b[16] = 0xFF, b[17] = 0xFF;  // of 65535 bytes
+    pxtest::write_text(path("large.tmz"), std::string(b.begin(), b.end()));
+    for (uint32_t flags : {0u, uint32_t(PMV_STREAM)}) {
+        PMVMOVIE *m = OpenMovie(path("large.tmz").c_str(), PMV_KIND_TMZ, flags);
+        EXPECT_EQ(m, nullptr) << flags;
+        if (m != nullptr)
+            KillMovie(m);
+    }
+}
+
 }  // namespace

@@ -88,4 +88,61 @@ TEST_F(MovieDump, RefusesWhatItCannotPlay)
     EXPECT_EQ(run("--stream only.flc"), 2);
 }
 
+// Runs moviedump with its address space held to 1 GB: `ulimit -v`, or where AddressSanitizer's shadow
+// memory takes more than that of address space alone, its own limit on what it maps. ThreadSanitizer
+// counts its own tables against such a limit: there the run goes without one.
+int run_in_1gb(const std::string &args)
+{
+    auto links = [](const char *lib) { return system(("ldd " + tool + " | grep -q " + lib).c_str()) == 0; };
+    const std::string limit = links("libasan") ? "ASAN_OPTIONS=mmap_limit_mb=1024:allocator_may_return_null=1 "
+                              : links("libtsan") ? ""
+                                                 : "ulimit -v 1048576; ";
+    int status = system(("(" + limit + tool + " " + args + ") >/dev/null 2>&1").c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void put16(std::vector<uint8_t> &b, size_t at, unsigned v)
+{
+    b[at] = uint8_t(v), b[at + 1] = uint8_t(v >> 8);
+}
+
+// A small file never asks for more memory than a bounded amount: its header's size is capped, its frame
+// count is held to the frames the file can hold, and a preloaded movie to what preloading may take.
+TEST_F(MovieDump, ASmallFileTakesBoundedMemory)
+{
+    movie::FlcWriter flc(8, 4, 10);
+    for (int i = 0; i < 40; i++)
+        ASSERT_TRUE(flc.add_frame(mvtest::picture(8, 4, i % 2), nullptr, Code::ByteRun));
+    std::vector<uint8_t> b = flc.bytes();
+    ASSERT_LT(b.size(), 4096u);
+    auto write_with = [&](const char *name, unsigned w, unsigned h, unsigned frames) {
+        std::vector<uint8_t> v = b;
+        put16(v, 8, w), put16(v, 10, h), put16(v, 6, frames);
+        pxtest::write_text(path(name), std::string(v.begin(), v.end()));
+    };
+    write_with("huge.flc", 65535, 32767, 40);      // 2 GB a frame
+    write_with("wide.flc", 4097, 16, 40);          // past the side cap
+    write_with("many.flc", 640, 480, 65535);       // more frames than the file holds
+    write_with("large.flc", 4096, 4096, 40);       // 640 MB preloaded; two frames streamed
+    for (const char *mode : {"", "--stream "}) {
+        SCOPED_TRACE(mode);
+        for (const char *name : {"huge.flc", "wide.flc", "many.flc"})
+            EXPECT_EQ(run_in_1gb(mode + path(name) + " " + path("out")), 1) << name;
+    }
+    EXPECT_EQ(run_in_1gb(path("large.flc") + " " + path("out")), 1);
+    EXPECT_FALSE(std::filesystem::exists(path("out/frame0000.png")));
+
+    // A movie of the largest size plays, in both modes.
+    movie::FlcWriter black(8, 4, 10);
+    for (int i = 0; i < 2; i++)
+        ASSERT_TRUE(black.add_frame(std::vector<uint8_t>(32, 0), nullptr, Code::Black));
+    b = black.bytes();
+    write_with("largest.flc", 4096, 4096, 2);
+    for (const char *mode : {"", "--stream "}) {
+        std::string out = path(std::string("largest") + (*mode ? "s" : "p"));
+        EXPECT_EQ(run_in_1gb(mode + path("largest.flc") + " " + out), 0) << mode;
+        EXPECT_TRUE(std::filesystem::exists(out + "/frame0001.png")) << mode;
+    }
+}
+
 }  // namespace

@@ -1,5 +1,8 @@
 // players.lst: the last player with the Kelpa speed on line 1, the known players after it.
+#include <signal.h>
 #include <sys/stat.h>
+
+#include <set>
 
 #include "support.h"
 
@@ -118,6 +121,116 @@ TEST_F(Players, AListThatCannotBeWrittenKeepsTheName)
     EXPECT_STREQ(face->playerName, "Ann");
     EXPECT_EQ(read("players.lst"), "2<Ann             >\nAnn\n");
     EXPECT_EQ(VokSetPlayerName(nullptr), 0);
+}
+
+}  // namespace
+
+namespace {
+
+using vstest::Root;
+using PlayersShared = Root;
+
+// Several games started at once add their players to one list: a read, change and write of one
+// process never undoes another's.
+TEST_F(PlayersShared, EightProcessesLoseNoName)
+{
+    constexpr int kProcesses = 8, kNames = 20;
+    ASSERT_TRUE(vstest::in_processes(kProcesses, [](int p) {
+        for (int n = 0; n < kNames; n++)
+            if (VokSetPlayerName(("P" + std::to_string(p) + "_" + std::to_string(n)).c_str()) != 1)
+                return false;
+        return true;
+    }));
+    std::istringstream lines(read("players.lst"));
+    std::string line;
+    std::getline(lines, line);  // the last player
+    std::set<std::string> names;
+    while (std::getline(lines, line))
+        names.insert(line);
+    EXPECT_EQ(names.size(), size_t(kProcesses * kNames));
+}
+
+// Only a missing list starts afresh; one that is there but cannot be read is reported and kept.
+TEST_F(PlayersShared, AnUnreadableListIsReportedAndKept)
+{
+    vstest::make_unreadable(path("players.lst"));
+    const auto before = std::filesystem::symlink_status(path("players.lst")).type();
+    EXPECT_EQ(VokSetPlayerName("Ann"), 0);
+    EXPECT_EQ(std::filesystem::symlink_status(path("players.lst")).type(), before);
+    if (before == std::filesystem::file_type::regular) {
+        std::filesystem::permissions(path("players.lst"), std::filesystem::perms::owner_all);
+        EXPECT_EQ(read("players.lst"), "kept");
+    }
+    // A folder in its place is no list either.
+    std::filesystem::remove(path("players.lst"));
+    std::filesystem::create_directory(path("players.lst"));
+    EXPECT_EQ(VokSetPlayerName("Ann"), 0);
+    EXPECT_TRUE(std::filesystem::is_directory(path("players.lst")));
+}
+
+}  // namespace
+
+namespace {
+
+using PlayersKilled = vstest::Root;
+
+// A game killed while it holds the list's lock, or while it writes the list, stops no later game: the
+// next one adds its player at once, and the list keeps every name saved before.
+TEST_F(PlayersKilled, AKilledWriterLeavesNothingThatStopsTheNext)
+{
+    ASSERT_EQ(VokSetPlayerName("Ann"), 1);
+    char list[VOK_PATH_SIZE];
+    ASSERT_TRUE(vok::root_file(list, sizeof list, "players.lst"));
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    pid_t holder = fork();
+    if (holder == 0) {
+        vok::UpdateLock lock(list);
+        char held = lock.held() ? 1 : 0;
+        (void)!::write(ready[1], &held, 1);
+        pause();
+        _exit(0);
+    }
+    char held = 0;
+    ASSERT_EQ(::read(ready[0], &held, 1), 1);
+    ASSERT_EQ(held, 1);
+    kill(holder, SIGKILL);
+    waitpid(holder, nullptr, 0);
+    close(ready[0]);
+    close(ready[1]);
+    // In a process of its own, so that a lock left behind fails the test instead of hanging it.
+    EXPECT_TRUE(vstest::in_processes(1, [](int) {
+        alarm(10);
+        return VokSetPlayerName("Bo") == 1;
+    }));
+
+    // Writers killed at any point of their saves.
+    for (int round = 0; round < 20; round++) {
+        pid_t writer = fork();
+        if (writer == 0) {
+            for (int n = 0;; n++)
+                VokSetPlayerName(("W" + std::to_string(round) + "_" + std::to_string(n % 50)).c_str());
+        }
+        usleep(useconds_t(2000 + round * 1500));
+        kill(writer, SIGKILL);
+        waitpid(writer, nullptr, 0);
+    }
+    EXPECT_TRUE(vstest::in_processes(1, [](int) {
+        alarm(10);
+        return VokSetPlayerName("Cy") == 1;
+    }));
+    std::istringstream lines(read("players.lst"));
+    std::string line;
+    std::set<std::string> names;
+    std::getline(lines, line);
+    EXPECT_EQ(line, "2<Cy              >");
+    while (std::getline(lines, line))
+        names.insert(line);
+    for (const char *name : {"Ann", "Bo", "Cy"})
+        EXPECT_EQ(names.count(name), 1u) << name;
+    // No temporary file of a killed writer is left beside the list.
+    for (const auto &e : std::filesystem::directory_iterator(dir))
+        EXPECT_EQ(e.path().filename().string().rfind("players.lst.tmp", 0), std::string::npos) << e.path();
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 #include <string.h>
 #include <sys/stat.h>
 
+#include <set>
+
 #include "scores.h"
 #include "support.h"
 #include "vokplat/msgbox.h"
@@ -266,6 +268,53 @@ TEST_F(Scores, FreePlayCountsLevelsOnce)
     EXPECT_EQ(VokUpdateScores(100, VOK_GAME_KELPA, -1, 0, 0), -1);
     EXPECT_EQ(vok::free_solved(3), 0);
     EXPECT_EQ(VokLoadStatistic(101, 0, 0, nullptr), -1);
+}
+
+}  // namespace
+
+namespace {
+
+// Games started at once enter their results into the same files: none is lost.
+TEST_F(Scores, EightProcessesLoseNoResult)
+{
+    constexpr int kProcesses = 8;
+    // Kelpa keeps four levels of six results: each process enters three on one level, two per level.
+    ASSERT_TRUE(vstest::in_processes(kProcesses, [](int p) {
+        for (int n = 0; n < 3; n++)
+            if (VokUpdateScores(101, VOK_GAME_KELPA, p % 4, 1000 + p * 10 + n, 0) != -1)
+                return false;
+        // And fifteen of the field game's 120 fields each.
+        for (int f = p * 15; f < p * 15 + 15; f++)
+            if (VokUpdateScores(101, VOK_GAME_TERROW, f, 0, 0) != -1)
+                return false;
+        return true;
+    }));
+    std::multiset<int> found;
+    for (size_t i = 0; i < 24; i++)
+        found.insert(entry("kps.dat", i).result);
+    std::multiset<int> want;
+    for (int p = 0; p < kProcesses; p++)
+        for (int n = 0; n < 3; n++)
+            want.insert(1000 + p * 10 + n);
+    EXPECT_EQ(found, want);
+    EXPECT_EQ(read("Ann_fws.dat"), std::string(120, '\1'));
+}
+
+TEST_F(Scores, AnUnreadableFileIsReportedAndKept)
+{
+    vstest::make_unreadable(path("kps.dat"));
+    EXPECT_EQ(VokUpdateScores(101, VOK_GAME_KELPA, 0, 10, 0), 0);
+    EXPECT_EQ(VokRemoveScoreEntry(VOK_GAME_KELPA, 0, 0), 0);
+    EXPECT_EQ(VokLoadStatistic(101, VOK_GAME_KELPA, 0, nullptr), -1);
+    vstest::make_unreadable(path("Ann_fws.dat"));
+    EXPECT_EQ(VokUpdateScores(101, VOK_GAME_TERROW, 0, 0, 0), 0);
+    for (const char *name : {"kps.dat", "Ann_fws.dat"}) {
+        SCOPED_TRACE(name);
+        if (geteuid() == 0)
+            EXPECT_TRUE(std::filesystem::is_symlink(path(name)));
+        else
+            EXPECT_EQ(std::filesystem::file_size(path(name)), 4u);
+    }
 }
 
 }  // namespace

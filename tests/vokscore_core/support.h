@@ -3,6 +3,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -18,6 +19,39 @@
 #include "vokscore/vokscore.h"
 
 namespace vstest {
+
+// Runs `work(i)` in `count` processes at once and answers whether every one of them returned true.
+template <class Work>
+bool in_processes(int count, Work work)
+{
+    std::vector<pid_t> children;
+    for (int i = 0; i < count; i++) {
+        pid_t pid = fork();
+        if (pid == 0)
+            _exit(work(i) ? 0 : 1);
+        if (pid < 0)
+            return false;
+        children.push_back(pid);
+    }
+    bool ok = true;
+    for (pid_t pid : children) {
+        int status = 0;
+        ok = waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0 && ok;
+    }
+    return ok;
+}
+
+// Makes `path` a file that is there but cannot be read: no read permission, or for a privileged user
+// (whom permissions do not stop) a link to a file whose reads fail.
+inline void make_unreadable(const std::filesystem::path &path)
+{
+    if (geteuid() != 0) {
+        std::ofstream(path, std::ios::binary) << "kept";
+        std::filesystem::permissions(path, std::filesystem::perms::owner_write);
+    } else {
+        std::filesystem::create_symlink("/proc/self/mem", path);
+    }
+}
 
 inline std::string system_form(std::string host)
 {

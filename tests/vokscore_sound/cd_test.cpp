@@ -144,3 +144,24 @@ TEST_F(CdMusic, WithoutADiscEveryCallIsWithoutEffect)
 }
 
 }  // namespace
+
+namespace {
+
+// A track no disc can hold is refused before its disc track (one past it) is worked out.
+TEST_F(CdMusic, TracksNoDiscHoldsAreRefused)
+{
+    write_disc();
+    VokInitCD();
+    for (int track : {-1, 99, 2147483647, -2147483647 - 1}) {
+        SCOPED_TRACE(track);
+        EXPECT_EQ(VokPlayCDtrack(track), 0);
+        EXPECT_EQ(VokReplayCDtrack(track), 0);
+    }
+    fxtest::advance_ms(100);
+    EXPECT_TRUE(tracks().empty());
+    EXPECT_EQ(VokPlayCDtrack(1), 1);
+    fxtest::advance_ms(50);
+    EXPECT_EQ(tracks(), (std::vector<int32_t>{2}));
+}
+
+}  // namespace

@@ -102,7 +102,11 @@ bool load(const char *path, std::vector<fpk::Entry> &entries)
 {
     std::vector<uint8_t> bytes;
     std::string error;
-    if (!fpk::read_file(path, bytes, error) || !fpk::read(bytes, entries, error)) {
+    if (!fpk::read_file(path, bytes, error)) {
+        fail(error);
+        return false;
+    }
+    if (!fpk::read(bytes, entries, error)) {
         fail(std::string(path) + ": " + error);
         return false;
     }

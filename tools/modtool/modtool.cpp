@@ -13,6 +13,7 @@
 #include <brondel/brv1db.h>
 
 #include <modtool/shapes.h>
+#include <vokplat/wholefile.h>
 
 #include "vokplat/paths.h"
 
@@ -143,6 +144,12 @@ br_diaghandler holding_handler = {"modtool", hold, hold};
 
 int dump(const char *in)
 {
+    // A model file carries 32-bit sizes: none is larger.
+    std::string why;
+    if (!vokplat::check_readable_file(in, 0xFFFFFFFFu, why)) {
+        fprintf(stderr, "modtool: cannot read %s: %s\n", in, why.c_str());
+        return 1;
+    }
     br_model *models[256];
     BrDiagHandlerSet(&holding_handler);
     br_uint_32 n = BrModelLoadMany(in, models, 256);

@@ -11,6 +11,7 @@
 #include "pannix/pxmovie.h"
 #include "vokplat/paths.h"
 #include "vokplat/png.h"
+#include "vokplat/wholefile.h"
 
 namespace {
 
@@ -86,6 +87,12 @@ int main(int argc, char **argv)
     std::string name = PlatToolPath(argv[arg]), out = PlatToolPath(argv[arg + 1]);
     std::string ext = name.size() >= 4 ? name.substr(name.size() - 4) : "";
     int kind = strcasecmp(ext.c_str(), ".tmz") == 0 ? PMV_KIND_TMZ : PMV_KIND_FLC;
+    // The movie readers take offsets of 31 bits: no larger file plays.
+    std::string why;
+    if (!vokplat::check_readable_file(name, 0x7FFFFFFFu, why)) {
+        fprintf(stderr, "moviedump: cannot read %s: %s\n", name.c_str(), why.c_str());
+        return 1;
+    }
     PMVMOVIE *m = OpenMovie(name.c_str(), kind, flags);
     if (m == nullptr) {
         fprintf(stderr, "moviedump: cannot open '%s' as a movie\n", name.c_str());

@@ -12,8 +12,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -22,6 +20,8 @@
 #include "mzi/mziwriter.h"
 #include "mzifile.h"
 #include "vokplat/paths.h"
+#include "vokplat/wavfile.h"
+#include "vokplat/wholefile.h"
 
 namespace {
 
@@ -66,45 +66,24 @@ struct Settings {
 uint16_t le16(const uint8_t *p) { return uint16_t(p[0] | p[1] << 8); }
 uint32_t le32(const uint8_t *p) { return uint32_t(le16(p)) | uint32_t(le16(p + 2)) << 16; }
 
-// The PCM format and samples of a WAVE file; every chunk is checked against the file's length.
+// The PCM format and samples of a WAVE file, through the platform's one WAVE reader.
 bool read_wav(const std::string &name, mziw::Track &track, std::string &why)
 {
-    std::ifstream in(name, std::ios::binary);
-    if (!in) {
-        why = "cannot read '" + name + "'";
+    std::vector<uint8_t> b;
+    if (!vokplat::read_whole_file(name, b, vokplat::kWavMaxFileBytes, why)) {
+        why = "cannot read " + name + ": " + why;
         return false;
     }
-    std::vector<uint8_t> b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (b.size() < 12 || memcmp(b.data(), "RIFF", 4) != 0 || memcmp(b.data() + 8, "WAVE", 4) != 0) {
-        why = "'" + name + "' is not a WAVE file";
+    vokplat::WavLayout w;
+    if (!vokplat::parse_wav(b.data(), b.size(), b.size(), w, why)) {
+        why = "cannot read " + name + ": " + why;
         return false;
     }
-    bool have_format = false, have_data = false;
-    for (size_t at = 12; b.size() - at >= 8;) {
-        uint32_t size = le32(b.data() + at + 4);
-        size_t body = at + 8;
-        if (size > b.size() - body)
-            break;
-        if (memcmp(b.data() + at, "fmt ", 4) == 0 && size >= 16) {
-            track.format_tag = le16(b.data() + body);
-            track.channels = le16(b.data() + body + 2);
-            track.rate = le32(b.data() + body + 4);
-            track.bits = le16(b.data() + body + 14);
-            have_format = true;
-        } else if (memcmp(b.data() + at, "data", 4) == 0) {
-            track.data.assign(b.begin() + long(body), b.begin() + long(body + size));
-            have_data = true;
-        }
-        at = body + size + (size & 1);
-    }
-    if (!have_format || !have_data) {
-        why = "'" + name + "' has no format or no samples";
-        return false;
-    }
-    if (track.format_tag != 1 || (track.bits != 8 && track.bits != 16) || track.channels < 1 || track.channels > 2) {
-        why = "'" + name + "' is not 8 or 16-bit PCM in one or two channels";
-        return false;
-    }
+    track.format_tag = w.format_tag;
+    track.channels = w.channels;
+    track.rate = w.rate;
+    track.bits = w.bits;
+    track.data.assign(b.begin() + long(w.data_at), b.begin() + long(w.data_at + w.data_len));
     return true;
 }
 
@@ -260,16 +239,18 @@ int demo(const std::string &out, const Settings &s)
     return 0;
 }
 
+// The player takes a movie's size as 32 bits: no larger file plays.
+constexpr uint64_t kMaxMovieBytes = 0xFFFFFFFEu;
+
 int info(const std::string &in)
 {
-    std::ifstream f(in, std::ios::binary);
-    if (!f) {
-        fprintf(stderr, "mzitool: cannot read '%s'\n", in.c_str());
+    std::vector<uint8_t> b;
+    std::string why;
+    if (!vokplat::read_whole_file(in, b, kMaxMovieBytes, why)) {
+        fprintf(stderr, "mzitool: cannot read %s: %s\n", in.c_str(), why.c_str());
         return 1;
     }
-    std::vector<uint8_t> b((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
     media::mzi::Movie movie;
-    std::string why;
     if (!media::mzi::parse(b.data(), b.size(), movie, why)) {
         fprintf(stderr, "mzitool: '%s' is not a playable movie: %s\n", in.c_str(), why.c_str());
         return 1;

@@ -11,6 +11,7 @@
 #include "brondel/brcore.h"
 #include "brondel/brpmfile.h"
 #include "vokplat/paths.h"
+#include "vokplat/wholefile.h"
 
 namespace {
 
@@ -60,8 +61,22 @@ br_pixelmap *load_picture(const std::string &name)
                                               : BrFmtTGALoad(name.c_str(), BR_FMT_TGA_ALPHA);
 }
 
+// Picture and pixel-map files carry 32-bit sizes: none is larger.
+constexpr uint64_t kMaxPictureBytes = 0xFFFFFFFFu;
+
+bool readable(const std::string &in)
+{
+    std::string why;
+    if (vokplat::check_readable_file(in, kMaxPictureBytes, why))
+        return true;
+    fprintf(stderr, "pixtool: cannot read %s: %s\n", in.c_str(), why.c_str());
+    return false;
+}
+
 int convert(const std::string &in, const std::string &out, bool text)
 {
+    if (!readable(in))
+        return 1;
     br_pixelmap *pm = load_picture(in);
     if (pm == nullptr) {
         fprintf(stderr, "pixtool: cannot load '%s'\n", in.c_str());
@@ -97,6 +112,8 @@ void dump_map(br_pixelmap *pm, const char *what)
 
 int dump(const std::string &in)
 {
+    if (!readable(in))
+        return 1;
     br_pixelmap *maps[256];
     br_uint_32 n = BrPixelmapLoadMany(in.c_str(), maps, 256);
     if (n == 0) {

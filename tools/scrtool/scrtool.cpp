@@ -22,22 +22,16 @@
 #include "scenestate.h"
 #include "state.h"
 #include "vokplat/paths.h"
+#include "vokplat/wholefile.h"
 #include "vokplat/window.h"
 #include "vokscore/vokscore.h"
 #include "win32/windows.h"
 
 namespace {
 
-bool read_file(const char *path, std::string &out)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    std::stringstream s;
-    s << in.rdbuf();
-    out = s.str();
-    return true;
-}
+// A screen description is a short text: even one holding every session and picture the parser allows
+// stays far below this.
+constexpr uint64_t kMaxScreenBytes = 16u << 20;
 
 std::string base_name(const std::string &path)
 {
@@ -47,9 +41,9 @@ std::string base_name(const std::string &path)
 
 std::unique_ptr<vok::ScreenDesc> load(const char *path)
 {
-    std::string text, error;
-    if (!read_file(path, text)) {
-        fprintf(stderr, "%s: cannot be read\n", path);
+    std::string text, error, why;
+    if (!vokplat::read_whole_file(path, text, kMaxScreenBytes, why)) {
+        fprintf(stderr, "cannot read %s: %s\n", path, why.c_str());
         return nullptr;
     }
     auto d = vok::parse_screen(base_name(path).c_str(), text.data(), text.size(), error);

@@ -11,6 +11,7 @@
 #include "terrow/phys/phmsg.h"
 #include "terrow/phys/phrun.h"
 #include "vokplat/paths.h"
+#include "vokplat/wholefile.h"
 
 namespace {
 
@@ -55,6 +56,13 @@ int main(int argc, char **argv)
     PhReporter reporter{print_box, end_run};
     Phys_SetReporter(&reporter);
     PhyParams = Phy_Defaults();
+    // A field of the most pieces the game keeps stays below 300 KB, a tuning file below a few KB.
+    std::string why;
+    for (const char *path : {fieldPath, phyPath})
+        if (path != nullptr && !vokplat::check_readable_file(path, 1u << 20, why)) {
+            fprintf(stderr, "terrow-simrun: cannot read %s: %s\n", path, why.c_str());
+            return 1;
+        }
     if (phyPath != nullptr) {
         FILE *f = fopen(phyPath, "rb");
         if (f == nullptr) {

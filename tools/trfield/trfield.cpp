@@ -5,14 +5,12 @@
 #include <string.h>
 #include <strings.h>
 
-#include <fstream>
-#include <iterator>
-#include <sstream>
 #include <string>
 
 #include "fieldtext.h"
 #include "terrow/trmsg.h"
 #include "vokplat/paths.h"
+#include "vokplat/wholefile.h"
 
 namespace {
 
@@ -33,12 +31,21 @@ int usage()
     return 2;
 }
 
+// A field of the most pieces the game keeps, with its camera and texts, stays below 300 KB; a
+// description of one below a few megabytes.
+constexpr uint64_t kMaxFieldBytes = 1u << 20;
+constexpr uint64_t kMaxTextBytes = 16u << 20;
+
 int dump(const std::string &name)
 {
+    // Folders, unreadable and oversized files are refused with their reason before the loaders see them.
+    std::string head, why;
+    if (!vokplat::read_whole_file(name, head, kMaxFieldBytes, why)) {
+        fprintf(stderr, "trfield: cannot read %s: %s\n", name.c_str(), why.c_str());
+        return 1;
+    }
     if (is_position(name)) {
         // A count of 0 and a refused file both read as 0: only a 4-byte file holds no pieces.
-        std::ifstream probe(name, std::ios::binary);
-        std::string head((std::istreambuf_iterator<char>(probe)), std::istreambuf_iterator<char>());
         bool empty = head == std::string(4, '\0');
         TrPalya *f = Palya_NewEmpty();
         int n = Palya_FOpenLoadUser(name.c_str(), f);
@@ -63,15 +70,12 @@ int dump(const std::string &name)
 
 int make(const std::string &textName, const std::string &out)
 {
-    std::ifstream in(textName, std::ios::binary);
-    if (!in) {
-        fprintf(stderr, "trfield: cannot read %s\n", textName.c_str());
+    std::string text, error;
+    if (!vokplat::read_whole_file(textName, text, kMaxTextBytes, error)) {
+        fprintf(stderr, "trfield: cannot read %s: %s\n", textName.c_str(), error.c_str());
         return 1;
     }
-    std::stringstream text;
-    text << in.rdbuf();
-    std::string error;
-    TrPalya *f = trtext::parse(text.str(), error);
+    TrPalya *f = trtext::parse(text, error);
     if (f == nullptr) {
         fprintf(stderr, "trfield: %s: %s\n", textName.c_str(), error.c_str());
         return 1;

@@ -12,12 +12,46 @@
 
 #include "vokplat/paths.h"
 #include "vokplat/save.h"
+#include "vokplat/wholefile.h"
 #include "vokscore/soundpack.h"
 #include "vokscore/vokscore.h"
 #include "vokscore/wave.h"
 #include "win32/windows.h"
 
 namespace {
+
+// A disc holds 99 tracks and the game's track n is disc track n + 1; a pack's sounds are few.
+constexpr int kMaxCdTrack = 98;
+constexpr int kMaxPackSounds = 1000;
+
+// A whole number within [lo, hi]; anything else (text after it, a number out of range) is refused.
+bool number(const char *text, long lo, long hi, int &out)
+{
+    char *end = nullptr;
+    errno = 0;
+    long v = strtol(text, &end, 10);
+    if (end == text || *end != '\0' || errno != 0 || v < lo || v > hi)
+        return false;
+    out = int(v);
+    return true;
+}
+
+bool seconds_of(const char *text, double &out)
+{
+    char *end = nullptr;
+    errno = 0;
+    double v = strtod(text, &end);
+    if (end == text || *end != '\0' || errno != 0 || !(v >= 0 && v <= 3600))
+        return false;
+    out = v;
+    return true;
+}
+
+int bad(const char *what, const char *text, long lo, long hi)
+{
+    fprintf(stderr, "voksound: %s '%s' is not a number from %ld to %ld\n", what, text, lo, hi);
+    return 2;
+}
 
 int usage()
 {
@@ -64,8 +98,20 @@ int make_pack(const char *path, int count)
     return 0;
 }
 
+// A sound pack carries 32-bit offsets: none is larger.
+bool readable(const char *path)
+{
+    std::string why;
+    if (vokplat::check_readable_file(path, 0xFFFFFFFFu, why))
+        return true;
+    fprintf(stderr, "voksound: cannot read %s: %s\n", path, why.c_str());
+    return false;
+}
+
 int list_pack(const char *path)
 {
+    if (!readable(path))
+        return 1;
     VokSoundPackDir *dir = VokReadSoundPackDir(path);
     if (dir == nullptr) {
         fprintf(stderr, "voksound: %s is no sound pack\n", path);
@@ -91,36 +137,39 @@ int entry_count(const char *path)
     return n;
 }
 
-// A whole decimal number in 0..max, else -1.
-long number(const char *text, long max)
-{
-    char *end = nullptr;
-    errno = 0;
-    const long v = strtol(text, &end, 10);
-    if (end == text || *end != '\0' || errno != 0 || v < 0 || v > max)
-        return -1;
-    return v;
-}
-
 }  // namespace
 
 int main(int argc, char **argv)
 {
     if (argc < 3)
         return usage();
-    if (strcmp(argv[1], "--make") == 0)
-        return make_pack(PlatToolPath(argv[2]), argc > 3 ? atoi(argv[3]) : 15);
+    if (strcmp(argv[1], "--make") == 0) {
+        int count = 15;
+        if (argc > 3 && !number(argv[3], 1, kMaxPackSounds, count))
+            return bad("count", argv[3], 1, kMaxPackSounds);
+        return make_pack(PlatToolPath(argv[2]), count);
+    }
     if (strcmp(argv[1], "--list") == 0)
         return list_pack(PlatToolPath(argv[2]));
 
-    const double seconds = argc > 3 ? atof(argv[3]) : 2.0;
+    double seconds = 2.0;
+    if (argc > 3 && !seconds_of(argv[3], seconds))
+        return bad("seconds", argv[3], 0, 3600);
+    const bool cd = strcmp(argv[1], "--cd") == 0;
+    int number_arg = 0;
+    if (cd && !number(argv[2], 1, kMaxCdTrack, number_arg))
+        return bad("track", argv[2], 1, kMaxCdTrack);
+    if (!cd && !number(argv[2], 0, kMaxPackSounds - 1, number_arg))
+        return bad("index", argv[2], 0, kMaxPackSounds - 1);
+    if (!cd && !readable(PlatToolPath(argv[1])))
+        return 1;
     VokGetInterFace(VOK_GAME_VARNEL);
     HWND window = make_window();
     VokInitInterFace(window);
     int rc = 0;
-    if (strcmp(argv[1], "--cd") == 0) {
+    if (cd) {
         VokInitCD();
-        const int track = atoi(argv[2]);
+        const int track = number_arg;
         if (VokPlayCDtrack(track) != track || track == 0) {
             fprintf(stderr, "voksound: no CD track %d (no disc, or music off)\n", track);
             rc = 1;
@@ -130,13 +179,10 @@ int main(int argc, char **argv)
         }
         VokKillCD();
     } else {
-        const long index = number(argv[2], 1 << 30);
-        const int count = index < 0 ? 0 : entry_count(PlatToolPath(argv[1]));
+        const long index = number_arg;
+        const int count = entry_count(PlatToolPath(argv[1]));
         SoundSet *set = nullptr;
-        if (index < 0) {
-            fprintf(stderr, "voksound: sound index '%s' is not a number\n", argv[2]);
-            rc = 2;
-        } else if (count < 0) {
+        if (count < 0) {
             fprintf(stderr, "voksound: %s is no sound pack\n", argv[1]);
             rc = 1;
         } else if (count == 0) {

@@ -49,6 +49,8 @@ int cd_volume()
 
 }  // namespace vok
 
+constexpr int kMaxCdTrack = 98;
+
 VOK_EXPORT void VokInitCD(void)
 {
     CdState &s = cd();
@@ -66,6 +68,9 @@ VOK_EXPORT int VokPlayCDtrack(int track)
 {
     CdState &s = cd();
     if (!s.open)
+        return 0;
+    // The disc track is one past the game's, and a disc holds at most 99.
+    if (track < 0 || track > kMaxCdTrack)
         return 0;
     if (track == s.track)
         return track;

@@ -1,4 +1,5 @@
 // File helpers of the framework: joining name parts, whole-file reads and saves.
+#include <errno.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -56,19 +57,34 @@ bool save_file(const char *path, const void *data, size_t size)
 
 bool load_file(const char *path, std::string &data)
 {
+    return load_file_status(path, data) == Load::kRead;
+}
+
+Load load_file_status(const char *path, std::string &data)
+{
     data.clear();
     if (path == nullptr || path[0] == '\0')
-        return false;
+        return Load::kFailed;
+    errno = 0;
     FILE *f = PlatFopen(path, "rb");
     if (f == nullptr)
-        return false;
+        return errno == ENOENT ? Load::kMissing : Load::kFailed;
     char buffer[4096];
     size_t n;
     while ((n = fread(buffer, 1, sizeof buffer, f)) > 0)
         data.append(buffer, n);
     bool ok = !ferror(f);
     fclose(f);
-    return ok;
+    if (!ok)
+        data.clear();
+    return ok ? Load::kRead : Load::kFailed;
+}
+
+UpdateLock::UpdateLock(const char *path) : lock_(PlatLockFolderOf(path)) {}
+
+UpdateLock::~UpdateLock()
+{
+    PlatUnlockFolder(lock_);
 }
 
 }  // namespace vok

@@ -14,14 +14,13 @@ namespace {
 
 constexpr size_t kLineMax = 255;
 
-// The lines of the file, each cut at its first '\r' or '\n' and to 255 characters. False when the
-// file cannot be read.
-bool read_lines(std::vector<std::string> &lines)
+// The lines of the file, each cut at its first '\r' or '\n' and to 255 characters.
+vok::Load read_lines(const char *path, std::vector<std::string> &lines)
 {
-    char path[VOK_PATH_SIZE];
     std::string data;
-    if (!vok::root_file(path, sizeof path, "players.lst") || !vok::load_file(path, data))
-        return false;
+    vok::Load result = vok::load_file_status(path, data);
+    if (result != vok::Load::kRead)
+        return result;
     size_t at = 0;
     while (at < data.size()) {
         size_t eol = data.find('\n', at);
@@ -36,7 +35,13 @@ bool read_lines(std::vector<std::string> &lines)
         lines.push_back(line);
         at = eol + 1;
     }
-    return true;
+    return vok::Load::kRead;
+}
+
+bool read_lines(std::vector<std::string> &lines)
+{
+    char path[VOK_PATH_SIZE];
+    return vok::root_file(path, sizeof path, "players.lst") && read_lines(path, lines) == vok::Load::kRead;
 }
 
 // A name as the name buffer holds it: at most 31 characters, ending before any line break.
@@ -63,8 +68,15 @@ VOK_EXPORT int VokSetPlayerName(const char *name)
     if (name == nullptr)
         return 0;
     std::string player = clean_name(name);
+    char path[VOK_PATH_SIZE];
+    if (!vok::root_file(path, sizeof path, "players.lst"))
+        return 0;
+    // Other processes add their players to the same file: the read, the change and the write are one
+    // step for them. A file that is there but cannot be read is left as it is, and the call fails.
+    vok::UpdateLock lock(path);
     std::vector<std::string> lines;
-    read_lines(lines);
+    if (!lock.held() || read_lines(path, lines) == vok::Load::kFailed)
+        return 0;
     int speed = kelpa().speed;
     char first[VOK_NAME_SIZE + 8];
     char digit = speed >= 0 && speed < kKelpaSpeeds ? char('0' + speed) : '2';
@@ -80,8 +92,7 @@ VOK_EXPORT int VokSetPlayerName(const char *name)
     }
     if (!known)
         out += player + "\n";
-    char path[VOK_PATH_SIZE];
-    if (!vok::root_file(path, sizeof path, "players.lst") || !vok::save_file(path, out.data(), out.size()))
+    if (!vok::save_file(path, out.data(), out.size()))
         return 0;
     memcpy(vok::state().playerName, player.c_str(), player.size() + 1);
     return 1;

@@ -127,7 +127,14 @@ bool file_path(char *out, const char *name)
     return vok::join_path(out, VOK_PATH_SIZE, parts, 2);
 }
 
-enum class Read { ok, missing, damaged };
+// unreadable: the file is there but cannot be read (a folder, no permission, a read error); it is
+// left as it is, like a damaged one.
+enum class Read { ok, missing, damaged, unreadable };
+
+bool refused(Read r)
+{
+    return r == Read::damaged || r == Read::unreadable;
+}
 
 // A best-times file: whole entries only, never more blocks than the game has.
 Read read_scores_file(int game, std::string &bytes)
@@ -135,8 +142,9 @@ Read read_scores_file(int game, std::string &bytes)
     char path[VOK_PATH_SIZE];
     if (!file_path(path, kFiles[game]))
         return Read::damaged;
-    if (!vok::load_file(path, bytes))
-        return Read::missing;
+    vok::Load load = vok::load_file_status(path, bytes);
+    if (load != vok::Load::kRead)
+        return load == vok::Load::kMissing ? Read::missing : Read::unreadable;
     size_t largest = size_t(blocks_of(game)) * tables_of(game) * kTableSize;
     if (bytes.size() % kEntrySize != 0 || bytes.size() > (largest > kCreatedSize ? largest : kCreatedSize))
         return Read::damaged;
@@ -227,8 +235,9 @@ Read read_solved(uint8_t *fields)
     std::string bytes;
     if (!solved_path(path))
         return Read::damaged;
-    if (!vok::load_file(path, bytes))
-        return Read::missing;
+    vok::Load load = vok::load_file_status(path, bytes);
+    if (load != vok::Load::kRead)
+        return load == vok::Load::kMissing ? Read::missing : Read::unreadable;
     if (bytes.size() != VOK_SOLVED_FIELDS)
         return Read::damaged;
     memcpy(fields, bytes.data(), VOK_SOLVED_FIELDS);
@@ -304,21 +313,38 @@ int update_challenge(int game, int position, int result1, int result2)
     if (game == kTerrow) {
         if (position >= VOK_SOLVED_FIELDS)
             return -1;
+        // Other processes write the same files: each read, change and write is one step for them.
+        char path[VOK_PATH_SIZE];
+        if (!solved_path(path))
+            return 0;
+        vok::UpdateLock lock(path);
         uint8_t fields[VOK_SOLVED_FIELDS];
-        // A damaged record leaves the fields read as unsolved once it is set aside.
-        if (read_solved(fields) == Read::damaged && !set_aside_damaged(solved_name()))
+        if (!lock.held())
+            return 0;
+        // A damaged record leaves the fields read as unsolved once it is set aside; one that cannot
+        // be read at all is left as it is.
+        const Read got = read_solved(fields);
+        if (got == Read::unreadable || (got == Read::damaged && !set_aside_damaged(solved_name())))
             return 0;
         if (fields[position] != 0)
             return 0;
         fields[position] = 1;
         fill_record(fields);
-        char path[VOK_PATH_SIZE];
-        return solved_path(path) && vok::save_file(path, fields, sizeof fields) ? -1 : 0;
+        return vok::save_file(path, fields, sizeof fields) ? -1 : 0;
     }
     if (tables_of(game) == 0 || position >= blocks_of(game))
         return -1;
+    char path[VOK_PATH_SIZE];
+    if (!file_path(path, kFiles[game]))
+        return 0;
+    vok::UpdateLock lock(path);
     std::string bytes;
-    if (read_scores_file(game, bytes) == Read::damaged) {
+    if (!lock.held())
+        return 0;
+    const Read got = read_scores_file(game, bytes);
+    if (got == Read::unreadable)
+        return 0;
+    if (got == Read::damaged) {
         if (!set_aside_damaged(kFiles[game]))
             return 0;
         bytes.clear();
@@ -397,7 +423,7 @@ VOK_EXPORT int VokCheckHighScore(char *nameBuffer)
         return -1;
     ScoreState &s = scores();
     std::string bytes;
-    if (read_scores_file(game, bytes) == Read::damaged)
+    if (refused(read_scores_file(game, bytes)))
         return -1;
     take_block(game, f.levelFamily, bytes);
     int first = enter(s.tables[0], f.resultTime, f.resultValue, f.titleText);
@@ -419,7 +445,7 @@ VOK_EXPORT int VokLoadStatisticFile(int kind, uint32_t gameId, int position, voi
         if (position >= VOK_SOLVED_FIELDS)
             return -1;
         uint8_t fields[VOK_SOLVED_FIELDS];
-        if (read_solved(fields) == Read::damaged)
+        if (refused(read_solved(fields)))
             return -1;
         fill_record(fields);
         if (out != nullptr)
@@ -459,8 +485,12 @@ VOK_EXPORT int VokRemoveScoreEntry(uint32_t gameId, int block, int entry)
     if (game < 0 || tables_of(game) == 0 || block < 0 || block >= blocks_of(game) || entry < 0 ||
         entry >= VOK_SCORE_TABLE)
         return 0;
+    char path[VOK_PATH_SIZE];
+    if (!file_path(path, kFiles[game]))
+        return 0;
+    vok::UpdateLock lock(path);
     std::string bytes;
-    if (read_scores_file(game, bytes) != Read::ok)
+    if (!lock.held() || read_scores_file(game, bytes) != Read::ok)
         return 0;
     ScoreState &s = scores();
     take_block(game, block, bytes);

@@ -9,6 +9,8 @@
 
 #include "vokscore/vokiface.h"
 
+struct PlatFolderLock;
+
 namespace vok {
 
 struct FrameworkState {
@@ -43,6 +45,22 @@ bool root_file(char *out, size_t size, const char *name);
 bool save_file(const char *path, const void *data, size_t size);
 // Reads a whole file; false when it cannot be opened.
 bool load_file(const char *path, std::string &data);
+// How a whole-file read ended: only a file that is not there is kMissing; a folder, a file that may
+// not be read or a read error is kFailed, and such a file is left as it is.
+enum class Load { kRead, kMissing, kFailed };
+Load load_file_status(const char *path, std::string &data);
+// Held around a read, change and write of a file that other processes change too.
+class UpdateLock {
+public:
+    explicit UpdateLock(const char *path);
+    ~UpdateLock();
+    UpdateLock(const UpdateLock &) = delete;
+    UpdateLock &operator=(const UpdateLock &) = delete;
+    bool held() const { return lock_ != nullptr; }
+
+private:
+    PlatFolderLock *lock_;
+};
 
 // The DirectSound object was made (and not released since).
 bool sound_created();

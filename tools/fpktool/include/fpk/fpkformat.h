@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "vokplat/save.h"
+#include "vokplat/wholefile.h"
 
 namespace fpk {
 
@@ -207,23 +208,17 @@ inline bool write_file(const std::string &path, const std::vector<uint8_t> &byte
     return true;
 }
 
+// The size field of a pack is 32 bits: no pack, and no entry, is larger.
+constexpr uint64_t kMaxFileBytes = 0xFFFFFFFFu;
+
 inline bool read_file(const std::string &path, std::vector<uint8_t> &bytes, std::string &error)
 {
-    FILE *f = fopen(path.c_str(), "rb");
-    if (f == nullptr) {
-        error = "cannot open " + path;
+    std::string why;
+    if (!vokplat::read_whole_file(path, bytes, kMaxFileBytes, why)) {
+        error = "cannot read " + path + ": " + why;
         return false;
     }
-    bytes.clear();
-    uint8_t chunk[65536];
-    size_t n;
-    while ((n = fread(chunk, 1, sizeof chunk, f)) > 0)
-        bytes.insert(bytes.end(), chunk, chunk + n);
-    bool ok = !ferror(f);
-    fclose(f);
-    if (!ok)
-        error = "cannot read " + path;
-    return ok;
+    return true;
 }
 
 }  // namespace fpk
