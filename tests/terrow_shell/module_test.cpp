@@ -1,0 +1,81 @@
+// TrDll.so as the main program loads it: what it exports, and start rounds with a load and an unload
+// each, beside the 3D instances of the test program and of the 2D library.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include <brondel/brcore.h>
+#include <brondel/brmaterial.h>
+#include <brondel/brpixmap.h>
+#include <brondel/brv1db.h>
+
+#include "elfsyms.h"
+#include "pannix/pxpix.h"
+#include "vokscore/vokiface.h"
+#include "win32/winmod.h"
+#include "win32/winuser.h"
+
+namespace {
+
+const std::string kModule = std::string(VOK_BIN_DIR) + "/TrDll.so";
+
+TEST(TrDllModule, ExportsTheEntriesAndThePhysicsNames)
+{
+    std::set<std::string> names = elfsyms::exported(kModule);
+    for (const char *name : {"StartTerrow", "PlayTRL", "QueueLevel", "DD_FV3toBrV3", "DD_Mtx33toBrM34",
+                             "DD_Mtx34toBrM34", "VokResourceTable"})
+        EXPECT_TRUE(names.count(name)) << name;
+    for (const std::string &n : names)
+        EXPECT_FALSE(n.rfind("Br", 0) == 0 || n.rfind("Tr", 0) == 0 || n.rfind("Palya", 0) == 0)
+            << n << " leaks out of the module";
+}
+
+LRESULT CALLBACK host_proc(HWND w, UINT m, WPARAM wp, LPARAM lp)
+{
+    return DefWindowProcA(w, m, wp, lp);
+}
+
+TEST(TrDllModule, LoadStartUnloadThreeTimesBesideOtherInstances)
+{
+    InitVokScore("Data\\");
+    // The test program's own 3D instance, with a picture in its registry.
+    ASSERT_EQ(BrBegin(), 0);
+    br_pixelmap *probe = BrPixelmapAllocate(BR_PMT_RGB_565, 4, 4, nullptr, 0);
+    probe->identifier = (char *)"probe";
+    BrMapAdd(probe);
+
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = host_proc;
+    wc.lpszClassName = "TrModuleHost";
+    RegisterClassA(&wc);
+    HWND host = CreateWindowA("TrModuleHost", "host", WS_POPUP | WS_VISIBLE, 0, 0, 640, 480, nullptr, nullptr,
+                              nullptr, nullptr);
+    VokInterFace *face = VokGetInterFace(VOK_GAME_TERROW);
+    face->hostWnd = host;
+    face->gameKind = 100;
+    face->windowMode = 0;
+    for (int round = 0; round < 3; round++) {
+        HMODULE m = LoadLibraryA(kModule.c_str());
+        ASSERT_NE(m, nullptr) << round;
+        auto start = reinterpret_cast<int32_t (*)(void)>(GetProcAddress(m, "StartTerrow"));
+        ASSERT_NE(start, nullptr);
+        EXPECT_NE(GetProcAddress(m, "QueueLevel"), nullptr);
+        PostMessageA(host, WM_CLOSE, 0, 0);  // taken by the module's loop
+        EXPECT_EQ(start(), 0) << round;
+        EXPECT_EQ((WNDPROC)GetWindowLongPtrA(host, GWLP_WNDPROC), host_proc) << round;
+        EXPECT_TRUE(FreeLibrary(m));
+        EXPECT_TRUE(IsWindow(host));
+    }
+    EXPECT_EQ(BrMapFind("probe"), probe) << "the module ended its own instance, not ours";
+    br_pixelmap *px = PxAllocPix(BR_PMT_RGB_565, 8, 8, nullptr, 0);
+    EXPECT_NE(px, nullptr) << "the 2D library's instance still works";
+    PxFreePix(px);
+    BrMapRemove(probe);
+    probe->identifier = nullptr;
+    BrPixelmapFree(probe);
+    BrEnd();
+    face->hostWnd = nullptr;
+    DestroyWindow(host);
+}
+
+}  // namespace
