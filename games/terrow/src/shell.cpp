@@ -26,7 +26,9 @@
 namespace {
 
 TrShell g_shell;
-std::thread g_worker;
+// A pointer, so that a process ending while the worker runs (an exit from a report) does not trip
+// over a joinable thread among the static destructors.
+std::thread *g_worker = nullptr;
 std::atomic<bool> g_worker_stop{false};
 std::atomic<bool> g_worker_running{false};
 void (*g_worker_hook)(void) = nullptr;
@@ -55,16 +57,18 @@ void start_worker()
 {
     g_worker_stop = false;
     g_shell.activise = CreateEventA(nullptr, FALSE, FALSE, "activise");
-    g_worker = std::thread(worker_main);
+    g_worker = new std::thread(worker_main);
 }
 
 void stop_worker()
 {
-    if (g_worker.joinable()) {
+    if (g_worker != nullptr) {
         g_worker_stop = true;
         if (g_shell.activise != nullptr)
             SetEvent(g_shell.activise);
-        g_worker.join();
+        g_worker->join();
+        delete g_worker;
+        g_worker = nullptr;
     }
     if (g_shell.activise != nullptr)
         CloseHandle(g_shell.activise);
