@@ -107,6 +107,7 @@ private:
     bool sounds(std::string &error);
     bool save_pixelmap(const std::string &relative, const Image &image, std::string &error);
     bool movies(std::string &error);
+    bool terrow(std::string &error);  // terrow.cpp
     fpk::Entry picture(const std::string &where, const std::string &name, Image image);
 
     std::string root_;

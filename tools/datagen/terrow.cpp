@@ -1,0 +1,96 @@
+// Writes Terrow's part of the data tree: the physics' tuning file, the element textures and the
+// shadow, the trt picture pack, and the sound pack.
+#include "terrow.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <cstring>
+#include <cstdlib>
+#include <unistd.h>
+
+#include <brondel/brcore.h>
+#include <brondel/brpixmap.h>
+#include <brondel/brpmfile.h>
+
+#include "gen.h"
+#include "terrow/phys/phparams.h"
+#include "vokscore/soundpack.h"
+
+namespace datagen {
+
+namespace {
+
+// A 565 pixel map file whose identifier is the name the game loads it by.
+bool pix_bytes(const terrow::PictureFile &p, std::vector<uint8_t> &bytes, std::string &error)
+{
+    LibraryScope library;
+    uint32_t row_bytes = 0;
+    std::vector<uint8_t> rows = stored_rows(p.image, kRgb565, row_bytes);
+    br_pixelmap *pm = rows.empty() ? nullptr : BrPixelmapAllocate(BR_PMT_RGB_565, p.image.width, p.image.height, nullptr, 0);
+    if (pm == nullptr) {
+        error = p.file + ": no pixel map";
+        return false;
+    }
+    for (int y = 0; y < p.image.height; y++)
+        memcpy(static_cast<uint8_t *>(pm->pixels) + ptrdiff_t(y) * pm->row_bytes, rows.data() + size_t(y) * row_bytes,
+               row_bytes);
+    pm->identifier = BrResStrDup(pm, p.identifier.c_str());
+    char temporary[] = "/tmp/datagen-pixXXXXXX";
+    int fd = mkstemp(temporary);
+    bool ok = fd >= 0 && BrPixelmapSave(temporary, pm) == 1;
+    BrPixelmapFree(pm);
+    if (ok) {
+        FILE *f = fopen(temporary, "rb");
+        ok = f != nullptr;
+        if (ok) {
+            bytes.clear();
+            uint8_t chunk[4096];
+            size_t n;
+            while ((n = fread(chunk, 1, sizeof chunk, f)) > 0)
+                bytes.insert(bytes.end(), chunk, chunk + n);
+            fclose(f);
+        }
+    }
+    if (fd >= 0) {
+        close(fd);
+        unlink(temporary);
+    }
+    if (!ok)
+        error = p.file + ": cannot be written";
+    return ok;
+}
+
+}  // namespace
+
+bool Generator::terrow(std::string &error)
+{
+    unsigned char phy[PHY_FILE_SIZE];
+    Phy_Encode(Phy_Defaults(), phy);
+    if (!write("fw/Final.phy", std::vector<uint8_t>(phy, phy + sizeof phy), error))
+        return false;
+
+    for (terrow::PictureFile &p : terrow::textures()) {
+        std::vector<uint8_t> bytes;
+        if (!pix_bytes(p, bytes, error) || !write(p.file, bytes, error))
+            return false;
+        pictures_.push_back({p.file, std::move(p.image)});
+    }
+
+    std::vector<fpk::Entry> trt;
+    for (terrow::PictureFile &p : terrow::trt_pictures()) {
+        trt.push_back(pixmap_entry(p.identifier, p.image, kRgb565));
+        pictures_.push_back({"trt.fpk:" + p.identifier, std::move(p.image)});
+    }
+    if (!write_pack("trt.fpk", std::move(trt), error))
+        return false;
+
+    vokpack::SoundEntries sounds;
+    for (int i = 0; i < terrow::kSounds; i++) {
+        char name[32];
+        snprintf(name, sizeof name, "zen%02d", i);
+        sounds.emplace_back(name, terrow::sound(i));
+    }
+    return write("fw/zenesz1.pck", vokpack::build_pack(sounds), error);
+}
+
+}  // namespace datagen
