@@ -3,11 +3,16 @@
 // the picture cache looks up), the trt pack and the sound pack.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cmath>
 #include <filesystem>
 #include <set>
 #include <string>
 
 #include "brondel/brcore.h"
+#include "brondel/brdbfile.h"
+#include "brondel/brmodel.h"
 #include "brondel/brpmfile.h"
 #include "brondel/brv1db.h"
 #include "pannix/ffpack.h"
@@ -102,6 +107,145 @@ TEST(TerrowData, SoundPackHoldsTwentyThreeDistinctWaves)
     }
     EXPECT_EQ(distinct.size(), 23u);
     vokpack::free_dir(dir);
+}
+
+}  // namespace
+
+namespace {
+
+// The models of terrow.pck, each file loaded by the 3D library's own reader from its pack entry.
+class TerrowModels : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { ASSERT_EQ(BrBegin(), 0); }
+    static void TearDownTestSuite() { BrEnd(); }
+
+    static std::vector<br_model *> load(const std::string &entry, int count)
+    {
+        vokpack::Directory *dir = vokpack::read_dir((kRoot / "fw/terrow.pck").c_str());
+        std::vector<br_model *> out;
+        if (dir == nullptr)
+            return out;
+        std::vector<uint8_t> data;
+        bool found = vokpack::load_entry(*dir, entry.c_str(), data);
+        vokpack::free_dir(dir);
+        if (!found)
+            return out;
+        fs::path tmp = fs::temp_directory_path() / ("trmodel" + std::to_string(getpid()) + ".mod");
+        FILE *f = fopen(tmp.c_str(), "wb");
+        fwrite(data.data(), 1, data.size(), f);
+        fclose(f);
+        out.resize(size_t(count) + 1, nullptr);
+        out.resize(BrModelLoadMany(tmp.c_str(), out.data(), br_uint_16(count + 1)));
+        fs::remove(tmp);
+        return out;
+    }
+    static br_vector3 normal(const br_model *m, int face)
+    {
+        const br_vector3 &a = m->vertices[m->faces[face].vertices[0]].p, &b = m->vertices[m->faces[face].vertices[1]].p,
+                         &c = m->vertices[m->faces[face].vertices[2]].p;
+        const float ux = b.v[0] - a.v[0], uy = b.v[1] - a.v[1], uz = b.v[2] - a.v[2];
+        const float vx = c.v[0] - a.v[0], vy = c.v[1] - a.v[1], vz = c.v[2] - a.v[2];
+        return {{uy * vz - uz * vy, uz * vx - ux * vz, ux * vy - uy * vx}};
+    }
+    static int count_ints(const fs::path &file)
+    {
+        FILE *f = fopen(file.c_str(), "r");
+        int n = 0, v;
+        while (f != nullptr && fscanf(f, "%d", &v) == 1)
+            n++;
+        if (f)
+            fclose(f);
+        return n;
+    }
+};
+
+TEST_F(TerrowModels, EveryFileHoldsItsModels)
+{
+    struct Case {
+        const char *file;
+        int count;
+    } cases[] = {{"kocka.mod", 1},    {"lejto.mod", 1},    {"lejtof.mod", 1},   {"lap.mod", 1},      {"lapf.mod", 1},
+                 {"tuskes.mod", 1},   {"tuskesb.mod", 1},  {"magnes.mod", 1},   {"gomb.mod", 1},     {"bomb.mod", 1},
+                 {"utkozo.mod", 1},   {"nyil.mod", 1},     {"picinyil.mod", 1}, {"szamlap.mod", 1},  {"palastm.mod", 1},
+                 {"palasta.mod", 1},  {"palastaf.mod", 1}, {"alap.mod", 1},     {"button.mod", 1},   {"bny.mod", 1},
+                 {"negyzet.mod", 1},  {"negyzet3.mod", 1}, {"pieces_g.mod", 12}, {"pieces_k.mod", 12},
+                 {"pieces_l.mod", 8}, {"pieces_m.mod", 14}, {"utkozo_r.mod", 8}};
+    for (const Case &c : cases) {
+        std::vector<br_model *> models = load(c.file, c.count);
+        ASSERT_EQ(int(models.size()), c.count) << c.file;
+        std::string stem = fs::path(c.file).stem().string();
+        if (c.count == 1)
+            EXPECT_STREQ(models[0]->identifier, stem == "alap" ? "bgr_alapxx" : stem.c_str())
+                << "the identifier is the pack name";
+        for (br_model *m : models) {
+            EXPECT_GT(m->nfaces, 0) << c.file;
+            BrModelFree(m);
+        }
+    }
+    for (int d = 0; d < 10; d++) {
+        std::vector<br_model *> digit = load("s" + std::to_string(d) + ".mod", 1);
+        ASSERT_EQ(digit.size(), 1u) << d;
+        BrModelFree(digit[0]);
+    }
+}
+
+TEST_F(TerrowModels, CubeSidesComeInTheGamesOrder)
+{
+    std::vector<br_model *> m = load("kocka.mod", 1);
+    ASSERT_EQ(m.size(), 1u);
+    ASSERT_EQ(m[0]->nfaces, 12);
+    // Sides 4,4,3,3,1,1,2,2,0,0,5,5: +y, +x, -z, -x, +z, -y.
+    const int axis[6] = {1, 0, 2, 0, 2, 1}, sign[6] = {1, 1, -1, -1, 1, -1};
+    for (int f = 0; f < 12; f++) {
+        br_vector3 n = normal(m[0], f);
+        const int s = f / 2;
+        EXPECT_GT(n.v[axis[s]] * sign[s], 0) << "face " << f;
+        EXPECT_EQ(n.v[(axis[s] + 1) % 3], 0) << "face " << f;
+        EXPECT_EQ(n.v[(axis[s] + 2) % 3], 0) << "face " << f;
+    }
+    BrModelFree(m[0]);
+}
+
+TEST_F(TerrowModels, BallsHaveVertexZeroOnTheirSphere)
+{
+    for (const char *ball : {"gomb.mod", "bomb.mod"}) {
+        std::vector<br_model *> m = load(ball, 1);
+        ASSERT_EQ(m.size(), 1u);
+        const br_vector3 &p = m[0]->vertices[0].p;
+        EXPECT_NEAR(std::sqrt(p.v[0] * p.v[0] + p.v[1] * p.v[1] + p.v[2] * p.v[2]), 0.05, 1e-6) << ball;
+        BrModelFree(m[0]);
+    }
+    // The spikes stand after the block's faces: from the 15th in the block, the 5th in the plate.
+    std::vector<br_model *> spikes = load("tuskes.mod", 1), flat = load("tuskesb.mod", 1);
+    ASSERT_EQ(spikes.size(), 1u);
+    ASSERT_EQ(flat.size(), 1u);
+    EXPECT_EQ(spikes[0]->nfaces, 14 + 36);
+    EXPECT_EQ(flat[0]->nfaces, 4 + 36);
+    BrModelFree(spikes[0]);
+    BrModelFree(flat[0]);
+}
+
+TEST_F(TerrowModels, UvMapsHoldSixIntegersAFaceWithinTheGrid)
+{
+    struct Case {
+        const char *uvd, *model;
+    } cases[] = {{"kocka.uvd", "kocka.mod"}, {"lap.uvd", "lap.mod"}, {"lejto.uvd", "lejto.mod"},
+                 {"lejto.uvd", "utkozo.mod"}, {"szoges.uvd", "tuskes.mod"}};
+    for (const Case &c : cases) {
+        std::vector<br_model *> m = load(c.model, 1);
+        ASSERT_EQ(m.size(), 1u);
+        EXPECT_EQ(count_ints(kRoot / "fw" / c.uvd), 6 * m[0]->nfaces) << c.uvd << " on " << c.model;
+        BrModelFree(m[0]);
+    }
+    FILE *f = fopen((kRoot / "fw/kocka.uvd").c_str(), "r");
+    ASSERT_NE(f, nullptr);
+    int v, i = 0;
+    while (fscanf(f, "%d", &v) == 1) {
+        EXPECT_GE(v, 0);
+        EXPECT_LE(v, i % 2 == 0 ? 5 : 3) << "U indices 0..5, V indices 0..3";
+        i++;
+    }
+    fclose(f);
 }
 
 }  // namespace

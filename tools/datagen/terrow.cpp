@@ -84,6 +84,18 @@ bool Generator::terrow(std::string &error)
     if (!write_pack("trt.fpk", std::move(trt), error))
         return false;
 
+    std::vector<terrow::ModelFile> models;
+    if (!terrow::models(models, error))
+        return false;
+    vokpack::SoundEntries pack;
+    for (terrow::ModelFile &m : models)
+        pack.emplace_back(m.name, std::move(m.bytes));
+    if (!write("fw/terrow.pck", vokpack::build_pack(pack), error))
+        return false;
+    for (auto &[name, text] : terrow::uv_maps())
+        if (!write("fw/" + name, std::vector<uint8_t>(text.begin(), text.end()), error))
+            return false;
+
     vokpack::SoundEntries sounds;
     for (int i = 0; i < terrow::kSounds; i++) {
         char name[32];

@@ -4,6 +4,7 @@
 #include <stdint.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "art.h"
@@ -26,5 +27,15 @@ std::vector<PictureFile> trt_pictures();
 // Sound `index` (0..22) of zenesz1.pck as a RIFF WAVE image.
 std::vector<uint8_t> sound(int index);
 constexpr int kSounds = 23;
+
+// A model file of terrow.pck: its name ("kocka.mod"), how many models it holds, its bytes.
+struct ModelFile {
+    std::string name;
+    int count = 1;
+    std::vector<uint8_t> bytes;
+};
+bool models(std::vector<ModelFile> &out, std::string &error);
+// The UV map files (name, text): six integers a face into the texture's 3 x 2 grid.
+std::vector<std::pair<std::string, std::string>> uv_maps();
 
 }  // namespace datagen::terrow
