@@ -249,3 +249,28 @@ TEST_F(TerrowModels, UvMapsHoldSixIntegersAFaceWithinTheGrid)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TerrowModels, ClosedBlocksFaceOutwards)
+{
+    for (const char *file : {"kocka.mod", "lap.mod", "lejto.mod", "utkozo.mod"}) {
+        std::vector<br_model *> m = load(file, 1);
+        ASSERT_EQ(m.size(), 1u);
+        float centre[3] = {0, 0, 0};
+        for (int i = 0; i < m[0]->nvertices; i++)
+            for (int k = 0; k < 3; k++)
+                centre[k] += m[0]->vertices[i].p.v[k] / m[0]->nvertices;
+        for (int f = 0; f < m[0]->nfaces; f++) {
+            br_vector3 n = normal(m[0], f);
+            const br_vector3 &a = m[0]->vertices[m[0]->faces[f].vertices[0]].p;
+            float out = 0;
+            for (int k = 0; k < 3; k++)
+                out += n.v[k] * (a.v[k] - centre[k]);
+            EXPECT_GT(out, 0) << file << " face " << f << " faces inwards (it would not be drawn)";
+        }
+        BrModelFree(m[0]);
+    }
+}
+
+}  // namespace

@@ -92,6 +92,8 @@ bool Generator::terrow(std::string &error)
         pack.emplace_back(m.name, std::move(m.bytes));
     if (!write("fw/terrow.pck", vokpack::build_pack(pack), error))
         return false;
+    for (auto &[label, image] : terrow::model_views())
+        pictures_.push_back({"terrow.pck:" + label, std::move(image)});
     for (auto &[name, text] : terrow::uv_maps())
         if (!write("fw/" + name, std::vector<uint8_t>(text.begin(), text.end()), error))
             return false;

@@ -35,6 +35,8 @@ struct ModelFile {
     std::vector<uint8_t> bytes;
 };
 bool models(std::vector<ModelFile> &out, std::string &error);
+// The main models drawn with their textures, for the contact sheet: (label, picture).
+std::vector<std::pair<std::string, Image>> model_views();
 // The UV map files (name, text): six integers a face into the texture's 3 x 2 grid.
 std::vector<std::pair<std::string, std::string>> uv_maps();
 

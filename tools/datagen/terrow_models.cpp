@@ -16,6 +16,11 @@
 #include <brondel/brdbfile.h>
 #include <brondel/brmodel.h>
 #include <brondel/brv1db.h>
+#include <brondel/bractor.h>
+#include <brondel/brmaterial.h>
+#include <brondel/brmatrix.h>
+#include <brondel/brpixmap.h>
+#include <brondel/brscene.h>
 
 #include "gen.h"
 #include "terrow.h"
@@ -104,12 +109,12 @@ Mesh corner()
 {
     Mesh m{"utkozo", {}};
     const V3 top{H, H, H}, a{-H, -H, -H}, b{H, -H, -H}, c{H, -H, H}, d{-H, -H, H}, mab{0, -H, -H}, mad{-H, -H, 0};
-    m.tri({top, 1, 0, 0, 1, 0}, {mab, 0.5f, 1, 0, 0, 1}, {b, 1, 1, 0, 1, 1}, 1);   // facing -z
-    m.tri({top, 1, 0, 0, 1, 0}, {a, 0, 1, 0, 0, 1}, {mab, 0.5f, 1, 0, 0, 1}, 1);
-    m.tri({top, 1, 0, 2, 1, 0}, {d, 1, 1, 2, 1, 1}, {mad, 0.5f, 1, 2, 0, 1}, 2);   // facing -x
-    m.tri({top, 1, 0, 2, 1, 0}, {mad, 0.5f, 1, 2, 0, 1}, {a, 0, 1, 2, 0, 1}, 2);
-    m.tri({top, 0, 0, 1, 0, 0}, {b, 0, 1, 1, 0, 1}, {c, 1, 1, 1, 1, 1}, 3);        // +x wall
-    m.tri({top, 1, 0, 4, 1, 0}, {c, 1, 1, 4, 1, 1}, {d, 0, 1, 4, 0, 1}, 4);        // +z wall
+    m.tri({top, 1, 0, 0, 1, 0}, {b, 1, 1, 0, 1, 1}, {mab, 0.5f, 1, 0, 0, 1}, 1);   // facing -z
+    m.tri({top, 1, 0, 0, 1, 0}, {mab, 0.5f, 1, 0, 0, 1}, {a, 0, 1, 0, 0, 1}, 1);
+    m.tri({top, 1, 0, 2, 1, 0}, {mad, 0.5f, 1, 2, 0, 1}, {d, 1, 1, 2, 1, 1}, 2);   // facing -x
+    m.tri({top, 1, 0, 2, 1, 0}, {a, 0, 1, 2, 0, 1}, {mad, 0.5f, 1, 2, 0, 1}, 2);
+    m.tri({top, 0, 0, 1, 0, 0}, {c, 1, 1, 1, 1, 1}, {b, 0, 1, 1, 0, 1}, 3);        // +x wall
+    m.tri({top, 1, 0, 4, 1, 0}, {d, 0, 1, 4, 0, 1}, {c, 1, 1, 4, 1, 1}, 4);        // +z wall
     m.tri({d, 0, 0, 5, 0, 0}, {a, 0, 1, 5, 0, 1}, {b, 1, 1, 5, 1, 1}, 5);          // floor
     m.tri({d, 0, 0, 5, 0, 0}, {b, 1, 1, 5, 1, 1}, {c, 1, 0, 5, 1, 0}, 5);
     return m;
@@ -267,14 +272,31 @@ Mesh digit(int d)
 }
 
 // Corners with the same place and map coordinates share a vertex.
+// The texture grid of the UV maps: U 0.001..0.333 | 0.34..0.66 | 0.67..0.99, V 0.001..0.5 | 0.51..0.99.
+const float kU[6] = {0.001f, 0.333f, 0.34f, 0.66f, 0.67f, 0.99f}, kV[4] = {0.001f, 0.5f, 0.51f, 0.99f};
+
+bool on_grid(const std::string &name)
+{
+    for (const char *n : {"kocka", "lejto", "lejtof", "lap", "lapf", "tuskes", "tuskesb", "magnes", "utkozo"})
+        if (name == n)
+            return true;
+    return name.rfind("pieces_k", 0) == 0 || name.rfind("pieces_l", 0) == 0 || name.rfind("pieces_m", 0) == 0 ||
+           name.rfind("utkozo_r", 0) == 0;
+}
+
 br_model *to_model(const Mesh &mesh)
 {
+    const bool grid = on_grid(mesh.name);
     std::vector<br_vertex> verts;
     std::vector<br_face> faces;
     for (const Mesh::Tri &t : mesh.tris) {
         br_face f{};
         for (int k = 0; k < 3; k++) {
-            const Mesh::Corner &c = t.c[k];
+            Mesh::Corner c = t.c[k];
+            if (grid) {
+                c.u = kU[(c.cell % 3) * 2 + c.cu];
+                c.v = kV[(c.cell / 3) * 2 + c.cv];
+            }
             size_t i = 0;
             for (; i < verts.size(); i++)
                 if (verts[i].p.v[0] == c.p.x && verts[i].p.v[1] == c.p.y && verts[i].p.v[2] == c.p.z &&
@@ -348,7 +370,113 @@ std::string uvd(const Mesh &m)
     return text;
 }
 
+br_pixelmap *texture_map(const Image &im, const std::string &name)
+{
+    br_pixelmap *pm = BrPixelmapAllocate(BR_PMT_RGB_565, im.width, im.height, nullptr, 0);
+    for (int y = 0; y < im.height; y++)
+        for (int x = 0; x < im.width; x++) {
+            const uint32_t c = im.argb[size_t(y) * im.width + x];
+            const uint16_t p = uint16_t(((c >> 8) & 0xF800) | ((c >> 5) & 0x07E0) | ((c >> 3) & 0x001F));
+            memcpy(static_cast<uint8_t *>(pm->pixels) + ptrdiff_t(y) * pm->row_bytes + x * 2, &p, 2);
+        }
+    pm->identifier = BrResStrDup(pm, name.c_str());
+    return BrMapAdd(pm);
+}
+
 }  // namespace
+
+std::vector<std::pair<std::string, Image>> model_views()
+{
+    struct View {
+        const char *model, *texture;
+        float scale_y, scale;
+    };
+    const View views[] = {{"kocka", "aq\\1panel.pix", 0.55f, 1},     {"kocka", "aq\\rakpanel.pix", 0.55f, 1},
+                          {"lejto", "aq\\2lejto.pix", 0.55f, 1},     {"utkozo", "aq\\2utkozo.pix", 0.55f, 1},
+                          {"kocka", "aq\\1indito.pix", 0.55f, 1},    {"tuskes", "bq\\2tuskes.pix", 0.55f, 1},
+                          {"magnes", "bq\\3magnes.pix", 0.55f, 1},   {"gomb", "bq\\fem1a.pix", 0.7f, 0.7f},
+                          {"gomb", "bq\\golf.pix", 0.7f, 0.7f},      {"bomb", "bq\\bomba.pix", 0.7f, 0.7f},
+                          {"gomb", "bq\\gumi.pix", 0.7f, 0.7f},      {"kocka", "cq\\cell0001.pix", 0.55f, 1}};
+    std::vector<PictureFile> textures_made = textures(), trt = trt_pictures();
+    textures_made.insert(textures_made.end(), trt.begin(), trt.end());
+    const Mesh meshes[] = {cube("kocka"), slope("lejto"), corner(), spikes(false), magnet(), ball("gomb", false),
+                           ball("bomb", true)};
+    std::vector<std::pair<std::string, Image>> out;
+    const int w = 160, h = 120;
+    for (const View &v : views) {
+        if (BrBegin() != BRE_OK)
+            break;
+        br_pixelmap *colour = BrPixelmapAllocate(BR_PMT_RGB_565, w, h, nullptr, 0);
+        br_pixelmap *depth = BrPixelmapAllocate(BR_PMT_DEPTH_16, w, h, nullptr, 0);
+        BrZbBegin(BR_PMT_RGB_565, BR_PMT_DEPTH_16);
+        colour->origin_x = w / 2;
+        colour->origin_y = h / 2;
+        br_actor *world = BrActorAllocate(BR_ACTOR_NONE, nullptr);
+        br_actor *camera = BrActorAdd(world, BrActorAllocate(BR_ACTOR_CAMERA, nullptr));
+        br_camera *cam = (br_camera *)camera->type_data;
+        cam->type = BR_CAMERA_PERSPECTIVE_CENTRED;
+        cam->field_of_view = br_angle(40 * 65536 / 360);
+        cam->hither_z = 0.01f;
+        cam->yon_z = 5;
+        cam->aspect = float(w) / h;
+        BrMatrix34RotateX(&camera->t.t.mat, br_angle(-35 * 65536 / 360));
+        BrMatrix34PostRotateY(&camera->t.t.mat, br_angle(-35 * 65536 / 360));
+        BrMatrix34PostTranslate(&camera->t.t.mat, -0.1f, 0.13f, 0.16f);
+        br_actor *lamp = BrActorAdd(world, BrActorAllocate(BR_ACTOR_LIGHT, nullptr));
+        br_light *l = (br_light *)lamp->type_data;
+        l->type = BR_LIGHT_POINT;
+        l->colour = 0xFFFFFF;
+        l->attenuation_c = 1.0f;
+        BrMatrix34Translate(&lamp->t.t.mat, -0.15f, 0.3f, 0.2f);
+        BrLightEnable(lamp);
+        br_pixelmap *map = nullptr;
+        for (const PictureFile &t : textures_made)
+            if (t.identifier == v.texture)
+                map = texture_map(t.image, t.identifier);
+        br_material *mat = BrMaterialAllocate("view");
+        mat->colour = 0xFFFFFF;
+        mat->ka = 0.35f;
+        mat->kd = 0.7f;
+        mat->ks = 0.3f;
+        mat->power = 20;
+        mat->flags = BR_MATF_LIT | BR_MATF_PERSPECTIVE;
+        mat->colour_map = map;
+        BrMaterialAdd(mat);
+        br_model *model = nullptr;
+        for (const Mesh &m : meshes)
+            if (m.name == v.model)
+                model = BrModelAdd(to_model(m));
+        br_actor *a = BrActorAdd(world, BrActorAllocate(BR_ACTOR_MODEL, nullptr));
+        a->model = model;
+        a->material = mat;
+        BrMatrix34Scale(&a->t.t.mat, v.scale, v.scale_y, v.scale);
+        BrPixelmapFill(colour, 0x3186);
+        BrPixelmapFill(depth, 0xFFFFFFFF);
+        BrZbSceneRender(world, camera, colour, depth);
+        Image im;
+        im.width = w;
+        im.height = h;
+        im.argb.resize(size_t(w) * h);
+        for (int y = 0; y < h; y++)
+            for (int x = 0; x < w; x++) {
+                uint16_t p;
+                memcpy(&p, static_cast<uint8_t *>(colour->pixels) + ptrdiff_t(y) * colour->row_bytes + x * 2, 2);
+                const uint32_t r = (p >> 11) * 255 / 31, g = ((p >> 5) & 63) * 255 / 63, b = (p & 31) * 255 / 31;
+                im.argb[size_t(y) * w + x] = 0xFF000000u | r << 16 | g << 8 | b;
+            }
+        BrActorFree(world);
+        BrModelFree(BrModelRemove(model));
+        BrMaterialFree(BrMaterialRemove(mat));
+        if (map != nullptr)
+            BrPixelmapFree(BrMapRemove(map));
+        BrPixelmapFree(colour);
+        BrPixelmapFree(depth);
+        BrZbEnd();
+        BrEnd();
+        out.emplace_back(std::string(v.model) + " " + v.texture, std::move(im));
+    }
+    return out;
+}
 
 bool models(std::vector<ModelFile> &out, std::string &error)
 {
