@@ -2,7 +2,12 @@
 // it passes on from a static library on purpose, and nothing else of its static libraries.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+
 #include "elfsyms.h"
+#include <unistd.h>
+
 #include "win32/winmod.h"
 
 namespace {
@@ -45,6 +50,26 @@ TEST(ModExports, PassedOnNamesAreTheModulesOwnCopy)
     EXPECT_EQ(call(), before + 1);
     EXPECT_EQ(*value, before + 1) << "the data export is the variable the code uses";
     FreeLibrary(m);
+}
+
+// The build's check: a module that lacks a name it must export is refused and removed, so that no
+// module without its entries is left for the next start.
+TEST(ModExports, BuildRefusesAModuleWithoutItsNames)
+{
+    namespace fs = std::filesystem;
+    const fs::path copy = fs::temp_directory_path() / ("modexports" + std::to_string(getpid()) + ".so");
+    auto check = [&](const char *names) {
+        fs::copy_file(module_path("PlatModExports"), copy, fs::copy_options::overwrite_existing);
+        std::string cmd = std::string("\"") + VOK_CMAKE_COMMAND + "\" -DMODULE=" + copy.string() + " -DNAMES=" + names +
+                          " -DNM=" + VOK_NM + " -P " + VOK_CHECK_EXPORTS + " >/dev/null 2>&1";
+        return std::system(cmd.c_str());
+    };
+    EXPECT_EQ(check("ModBump,PlatTestExportedValue"), 0);
+    EXPECT_TRUE(fs::exists(copy));
+    EXPECT_NE(check("ModBump,PlatTestCounterBump"), 0) << "a hidden archive name is missing";
+    EXPECT_FALSE(fs::exists(copy));
+    EXPECT_NE(check("Mod"), 0) << "a prefix of an exported name is not the name";
+    fs::remove(copy);
 }
 
 TEST(ModExports, ReaderRefusesWhatIsNoSharedObject)

@@ -24,3 +24,5 @@ vok_module(PlatModExports OUTPUT_DIR ${VOK_TEST_BIN_DIR} SOURCES modules/test_mo
            EXPORTS PlatTestExportedValue PlatTestExportedCall)
 target_compile_definitions(PlatModExports PRIVATE MODULE_NAME="PlatModExports")
 add_dependencies(platform_tests PlatModExports)
+target_compile_definitions(platform_tests PRIVATE VOK_CMAKE_COMMAND="${CMAKE_COMMAND}" VOK_NM="${CMAKE_NM}"
+                           VOK_CHECK_EXPORTS="${VOK_CMAKE_DIR}/check_exports.cmake")
