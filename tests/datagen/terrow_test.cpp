@@ -17,6 +17,7 @@
 #include "brondel/brv1db.h"
 #include "pannix/ffpack.h"
 #include "pannix/pxbase.h"
+#include "pannix/pxfont.h"
 #include "pannix/pxpix.h"
 #include "terrow/phys/phparams.h"
 #include "vokscore/soundpack.h"
@@ -271,6 +272,24 @@ TEST_F(TerrowModels, ClosedBlocksFaceOutwards)
         }
         BrModelFree(m[0]);
     }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(TerrowData, FontSetHasItsFiveStyles)
+{
+    PXFONTSET *set = PxLoadFontset((kRoot / "Data/terrow").c_str(), 0, nullptr);
+    ASSERT_NE(set, nullptr) << GetLastMsgError();
+    EXPECT_EQ(set->count, 5);
+    int previous = 0;
+    for (int style : {4, 0, 2}) {
+        ASSERT_NE(PxSelectFont(set, style), nullptr) << style;
+        EXPECT_GT(PxGetTextHeight1(), previous) << "style " << style << " is larger than the one before";
+        previous = PxGetTextHeight1();
+    }
+    PxKillAllFontset(set);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <brondel/brpixmap.h>
 #include <brondel/brpmfile.h>
 
+#include "fontmaker/fontmaker.h"
 #include "gen.h"
 #include "terrow/phys/phparams.h"
 #include "vokscore/soundpack.h"
@@ -64,6 +65,32 @@ bool pix_bytes(const terrow::PictureFile &p, std::vector<uint8_t> &bytes, std::s
 
 bool Generator::terrow(std::string &error)
 {
+    // The font set "terrow": 0 the status line, 1 its highlighted words, 2 titles, 3 the level's
+    // announcement, 4 the catalogue's small counts.
+    std::vector<fontmaker::Style> styles(5);
+    const char *const bold = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
+    const int sizes[5] = {14, 14, 24, 20, 11};
+    const uint32_t colours[5] = {0xE8ECF2, 0xFFD860, 0xFFE9A0, 0xFFFFFF, 0xF0F0F0};
+    for (int i = 0; i < 5; i++) {
+        styles[size_t(i)].ttf = bold;
+        styles[size_t(i)].size = sizes[i];
+        styles[size_t(i)].colour = colours[i];
+        styles[size_t(i)].shadow = true;
+        styles[size_t(i)].shadow_colour = 0x101018;
+        styles[size_t(i)].picture = "terrow_" + std::to_string(i);
+    }
+    styles[2].gradient = true;
+    styles[2].colour2 = 0xE09020;
+    styles[3].gradient = true;
+    styles[3].colour2 = 0x90C8FF;
+    std::error_code made;
+    std::filesystem::create_directories(std::filesystem::path(root_) / "Data", made);
+    if (!fontmaker::make_font_pack((std::filesystem::path(root_) / "Data/terrow.fnp").string(), styles, error)) {
+        error = "Data/terrow.fnp: " + error;
+        return false;
+    }
+    files_.push_back("Data/terrow.fnp");
+
     unsigned char phy[PHY_FILE_SIZE];
     Phy_Encode(Phy_Defaults(), phy);
     if (!write("fw/Final.phy", std::vector<uint8_t>(phy, phy + sizeof phy), error))
