@@ -30,6 +30,17 @@ TEST(TrDllModule, ExportsTheEntriesAndThePhysicsNames)
             << n << " leaks out of the module";
 }
 
+TEST(TrDllModule, CarriesItsIconAndCursors)
+{
+    HMODULE m = LoadLibraryA(kModule.c_str());
+    ASSERT_NE(m, nullptr);
+    EXPECT_NE(LoadIconA(m, MAKEINTRESOURCEA(132)), nullptr);
+    for (int id : {111, 113, 114, 115, 116, 118, 119, 120, 121, 122, 123, 124, 125, 126, 127, 128, 129, 131})
+        EXPECT_NE(LoadCursorA(m, MAKEINTRESOURCEA(id)), nullptr) << id;
+    EXPECT_EQ(LoadCursorA(m, MAKEINTRESOURCEA(112)), nullptr);
+    FreeLibrary(m);
+}
+
 LRESULT CALLBACK host_proc(HWND w, UINT m, WPARAM wp, LPARAM lp)
 {
     return DefWindowProcA(w, m, wp, lp);
