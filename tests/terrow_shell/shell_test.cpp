@@ -224,6 +224,23 @@ TEST_F(Shell, KeysAndMessages)
     EXPECT_EQ(g_host_messages, 2) << "no message reaches the freed module";
 }
 
+TEST(TrCursor, KindsPickTheirResourcesTurnedWithTheView)
+{
+    struct Case {
+        int kind, sub;
+        float yaw;
+        int resource;
+    } cases[] = {{0, 0, 0, 0},     {1, 0, 0, 0},      {2, 0, 0, 113},     {3, 0, 0, 127},    {4, 0, 0, 111},
+                 {7, 0, 0, 115},   {8, 0, 0, 118},    {9, 0, 0, 116},     {10, 0, 0, 114},   {11, 0, 0, 128},
+                 {12, 0, 0, 129},  {13, 0, 0, 0},     {-1, 0, 0, 0},
+                 // Quarter = ((yaw + 90) mod 360) / 90.
+                 {5, 0, -90, 119}, {5, 1, -90, 120},  {5, 3, -90, 122},   {5, 0, 0, 120},    {5, 3, 0, 119},
+                 {5, 0, 200, 122}, {6, 0, -90, 125},  {6, 1, -90, 126},   {6, 2, -90, 124},  {6, 3, -90, 123},
+                 {6, 0, -45, 125}, {6, 2, 90, 125}};
+    for (const Case &c : cases)
+        EXPECT_EQ(TrCursorResource(c.kind, c.sub, c.yaw), c.resource) << c.kind << " " << c.sub << " " << c.yaw;
+}
+
 TEST_F(Shell, ViewIsTheTopOfTheScreenPicture)
 {
     make_host(640, 480);

@@ -4,6 +4,7 @@
 #include "terrow/trshell.h"
 
 #include <atomic>
+#include <cmath>
 #include <cstring>
 #include <thread>
 
@@ -179,6 +180,7 @@ int32_t TrModuleInit(void)
     g_shell.playParent = parent;
     g_shell.playPath = path;
     g_shell.live = 1;
+    g_shell.startCursor = GetCursor();
     TrDibResetPresents();
     m->warning = 0;
 
@@ -393,6 +395,40 @@ static void close_module(HWND window)
         PostQuitMessage(0);
 }
 
+int32_t TrCursorResource(int32_t kind, int32_t sub, float yaw)
+{
+    static const int32_t fixed[13] = {0, 0, 113, 127, 111, 0, 0, 115, 118, 116, 114, 128, 129};
+    static const int32_t slopes[4] = {119, 120, 121, 122}, corners[4] = {125, 126, 124, 123};
+    if (kind < 0 || kind > 12)
+        return 0;
+    if (kind == 5 || kind == 6) {
+        int deg = ((int)std::floor(yaw) + 90) % 360;
+        if (deg < 0)
+            deg += 360;
+        const int index = (((sub + deg / 90) % 4) + 4) % 4;
+        return kind == 5 ? slopes[index] : corners[index];
+    }
+    return fixed[kind];
+}
+
+void TrSetCursor(int32_t kind, int32_t sub)
+{
+    if (kind < 0 || kind > 12)
+        return;
+    g_shell.cursorKind = kind;
+    g_shell.cursorSub = sub;
+    const float yaw = g_shell.field != nullptr ? g_shell.field->yaw : TR_CAM_YAW;
+    const int32_t resource = TrCursorResource(kind, sub, yaw);
+    if (kind == 1)
+        SetCursor(nullptr);
+    else if (resource != 0)
+        SetCursor(LoadCursorA(g_shell.instance, MAKEINTRESOURCEA(resource)));
+    else if (g_shell.playMode)
+        SetCursor(LoadCursorA(g_shell.instance, MAKEINTRESOURCEA(131)));
+    else
+        SetCursor(g_shell.startCursor != nullptr ? g_shell.startCursor : LoadCursorA(nullptr, IDC_ARROW));
+}
+
 LRESULT TrKeyDown(WPARAM key)
 {
     TrPalya *field = g_shell.field;
@@ -466,7 +502,7 @@ LRESULT CALLBACK TrWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     case WM_ERASEBKGND:
         return 1;
     case WM_SETCURSOR:
-        SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+        TrSetCursor(g_shell.cursorKind, g_shell.cursorSub);
         return 0;
     case WM_KEYDOWN:
         return TrKeyDown(wParam);

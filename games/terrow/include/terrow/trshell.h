@@ -48,6 +48,8 @@ typedef struct TrShell {
     int32_t live;           /* set up and not yet cleaned up */
     int32_t closed;         /* cleaned up: messages go to the saved procedure */
     int32_t capture;
+    int32_t cursorKind, cursorSub; /* the pair WM_SETCURSOR shows */
+    HCURSOR startCursor;           /* the cursor current at set-up */
     int32_t settings[8];    /* CD track, sounds, fast run, key bindings (the per-game block) */
     struct br_actor *worlds[2], *cameras[2], *lights[5];
     struct br_pixelmap *screenPix, *view, *backs[2], *depths[3];
@@ -76,6 +78,11 @@ int32_t TrWindowSetup(HWND window, int32_t hostWindow);
  * the host's procedure given back. */
 void TrWindowCleanup(HWND window);
 LRESULT CALLBACK TrWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+/* The cursor of a kind (0 normal, 1 hidden, 2..12 what the hand carries; `sub` the direction of
+ * slopes and corners, turned with the view); kinds above 12 change nothing. */
+void TrSetCursor(int32_t kind, int32_t sub);
+/* The cursor resource a kind shows: 0 for the normal and the hidden cursor. */
+int32_t TrCursorResource(int32_t kind, int32_t sub, float yaw);
 /* The key table: always 0. */
 LRESULT TrKeyDown(WPARAM key);
 
