@@ -293,3 +293,45 @@ TEST(TerrowData, FontSetHasItsFiveStyles)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(TerrowData, StatusStripsAndBallSequences)
+{
+    ASSERT_EQ(BrBegin(), 0);
+    for (const char *strip : {"toolbar", "toolures", "toollezar", "celtool"}) {
+        br_pixelmap *pm = BrPixelmapLoad((kRoot / (std::string(strip) + ".pix")).c_str());
+        ASSERT_NE(pm, nullptr) << strip;
+        EXPECT_EQ(pm->height, 29) << strip << ": the status line's height";
+        BrPixelmapFree(pm);
+    }
+    // 178 + 22.5 x 12 balls: the left strip reaches past the last marker place.
+    br_pixelmap *left = BrPixelmapLoad((kRoot / "toolbar.pix").c_str());
+    ASSERT_NE(left, nullptr);
+    EXPECT_GE(left->width, 448);
+    BrPixelmapFree(left);
+    for (const char *folder : {"fem", "golf", "bomb", "laszti"}) {
+        int frames = 0;
+        for (;; frames++) {
+            char name[64];
+            snprintf(name, sizeof name, "%s/co%04d.pix", folder, frames);
+            br_pixelmap *colour = BrPixelmapLoad((kRoot / name).c_str());
+            if (colour == nullptr)
+                break;
+            snprintf(name, sizeof name, "%s\\co%04d.pix", folder, frames);
+            EXPECT_STREQ(colour->identifier, name);
+            snprintf(name, sizeof name, "%s/a_co%04d.bmp", folder, frames);
+            br_pixelmap *alpha = BrFmtBMPLoad((kRoot / name).c_str(), 0);
+            ASSERT_NE(alpha, nullptr) << name;
+            EXPECT_EQ(alpha->width, colour->width) << name;
+            EXPECT_EQ(alpha->height, colour->height) << name;
+            EXPECT_EQ(alpha->type, BR_PMT_INDEX_8) << name;
+            BrPixelmapFree(alpha);
+            BrPixelmapFree(colour);
+        }
+        EXPECT_EQ(frames, 15) << folder;
+    }
+    BrEnd();
+}
+
+}  // namespace

@@ -103,6 +103,33 @@ bool Generator::terrow(std::string &error)
         pictures_.push_back({p.file, std::move(p.image)});
     }
 
+    // The status line's strips and the tally's ball sequences, under the read root.
+    for (const char *name : {"toolbar", "toolures", "toollezar", "celtool"}) {
+        terrow::PictureFile p{std::string(name) + ".pix", std::string(name) + ".pix", terrow::status_strip(name)};
+        std::vector<uint8_t> bytes;
+        if (!pix_bytes(p, bytes, error) || !write(p.file, bytes, error))
+            return false;
+        pictures_.push_back({p.file, std::move(p.image)});
+    }
+    const char *const folders[4] = {"fem", "golf", "bomb", "laszti"};
+    for (int type = 0; type < 4; type++) {
+        std::vector<terrow::BallFrame> frames = terrow::ball_frames(type);
+        for (size_t f = 0; f < frames.size(); f++) {
+            char number[24];
+            snprintf(number, sizeof number, "%04zu", f);
+            const std::string folder = folders[type];
+            terrow::PictureFile p{folder + "/co" + number + ".pix", folder + "\\co" + number + ".pix",
+                                  frames[f].colour};
+            std::vector<uint8_t> bytes;
+            if (!pix_bytes(p, bytes, error) || !write(p.file, bytes, error) ||
+                !write(folder + "/a_co" + number + ".bmp",
+                       terrow::grey_bmp(p.image.width, p.image.height, frames[f].alpha), error))
+                return false;
+            if (f == 0 || f == 7)
+                pictures_.push_back({p.file, std::move(p.image)});
+        }
+    }
+
     std::vector<fpk::Entry> trt;
     for (terrow::PictureFile &p : terrow::trt_pictures()) {
         trt.push_back(pixmap_entry(p.identifier, p.image, kRgb565));

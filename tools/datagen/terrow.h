@@ -24,6 +24,19 @@ struct PictureFile {
 std::vector<PictureFile> textures();
 // The goal's glowing cell and the carousel frames, and the hall's wall: the entries of trt.
 std::vector<PictureFile> trt_pictures();
+// A ball's frame sequence for the tally (15 frames: 0..4 roll, 5..14 travel): colour frames and
+// their 8-bit alpha frames (0 clear .. 255 solid), `type` 0 iron, 1 glass, 2 bomb, 3 rubber.
+struct BallFrame {
+    Image colour;
+    std::vector<uint8_t> alpha;  // width x height, top row first
+};
+std::vector<BallFrame> ball_frames(int type);
+// An 8-bit BMP file of grey levels (rows bottom-up, padded to four bytes).
+std::vector<uint8_t> grey_bmp(int width, int height, const std::vector<uint8_t> &levels);
+// The status line's pictures, 29 rows high: "toolbar" (left strip), "toolures" (right strip),
+// "toollezar" (the marker), "celtool" (the marker once the goal is reached).
+Image status_strip(const std::string &name);
+
 // Sound `index` (0..22) of zenesz1.pck as a RIFF WAVE image.
 std::vector<uint8_t> sound(int index);
 constexpr int kSounds = 23;

@@ -258,6 +258,112 @@ const Rgb kGround = {128, 122, 110}, kSteel = {150, 158, 172}, kRed = {170, 52, 
 
 }  // namespace
 
+std::vector<BallFrame> ball_frames(int type)
+{
+    struct Look {
+        Rgb base, band;
+        double shine;
+    };
+    const Look looks[4] = {{{150, 156, 168}, {90, 94, 106}, 0.9},
+                           {{190, 222, 238}, {140, 196, 228}, 1.0},
+                           {{44, 44, 50}, {220, 84, 30}, 0.6},
+                           {{178, 50, 42}, {232, 200, 60}, 0.35}};
+    const Look &look = looks[std::clamp(type, 0, 3)];
+    const int w = 24, h = 26;
+    std::vector<BallFrame> frames;
+    for (int f = 0; f < 15; f++) {
+        BallFrame fr;
+        fr.colour = blank(w, h);
+        fr.alpha.assign(size_t(w) * h, 0);
+        // Rolling turns the band; travelling also lifts the ball a little each frame.
+        const double turn = f * 0.42, lift = f < 5 ? 0 : (f - 4) * 0.35, r = 10.5;
+        const double cx = w / 2.0, cy = h / 2.0 + 1 - lift;
+        for (int y = 0; y < h; y++)
+            for (int x = 0; x < w; x++) {
+                const double dx = x + 0.5 - cx, dy = y + 0.5 - cy, d = std::hypot(dx, dy);
+                if (d > r + 0.5)
+                    continue;
+                const double nz = std::sqrt(std::max(0.0, 1 - (d / r) * (d / r)));
+                const double lit = std::clamp((-dx / r) * 0.45 + (-dy / r) * 0.55 + nz * 0.7, 0.0, 1.0);
+                // The band: a great circle turned about the view axis.
+                const double along = (dx * std::cos(turn) + dy * std::sin(turn)) / r;
+                Rgb c = std::fabs(along) < 0.16 ? look.band : look.base;
+                c = scale(c, 0.45 + 0.75 * lit);
+                c = mix(c, {255, 255, 255}, std::pow(lit, 18) * look.shine);
+                fr.colour.argb[size_t(y) * w + x] = argb(c);
+                const double edge = std::clamp(r + 0.5 - d, 0.0, 1.0);
+                fr.alpha[size_t(y) * w + x] = uint8_t(std::lround(255 * edge * (type == 1 ? 0.75 : 1.0)));
+            }
+        frames.push_back(std::move(fr));
+    }
+    return frames;
+}
+
+std::vector<uint8_t> grey_bmp(int width, int height, const std::vector<uint8_t> &levels)
+{
+    const int row = (width + 3) & ~3;
+    const uint32_t data = uint32_t(row) * height, offset = 14 + 40 + 256 * 4;
+    std::vector<uint8_t> b;
+    auto put16 = [&](uint32_t v) { b.push_back(uint8_t(v)), b.push_back(uint8_t(v >> 8)); };
+    auto put32 = [&](uint32_t v) { put16(v & 0xFFFF), put16(v >> 16); };
+    b.push_back('B'), b.push_back('M');
+    put32(offset + data), put32(0), put32(offset);
+    put32(40), put32(uint32_t(width)), put32(uint32_t(height)), put16(1), put16(8), put32(0), put32(data);
+    put32(2835), put32(2835), put32(256), put32(256);
+    for (int i = 0; i < 256; i++)
+        b.push_back(uint8_t(i)), b.push_back(uint8_t(i)), b.push_back(uint8_t(i)), b.push_back(0);
+    for (int y = height - 1; y >= 0; y--) {
+        for (int x = 0; x < width; x++)
+            b.push_back(levels[size_t(y) * width + x]);
+        for (int x = width; x < row; x++)
+            b.push_back(0);
+    }
+    return b;
+}
+
+Image status_strip(const std::string &name)
+{
+    const int h = 29;
+    if (name == "toollezar" || name == "celtool") {
+        // The marker closing the balls' row; lit gold once the goal is reached.
+        const int w = 12;
+        Image im = blank(w, h);
+        const bool lit = name == "celtool";
+        for (int y = 0; y < h; y++)
+            for (int x = 0; x < w; x++) {
+                const double t = std::fabs(x + 0.5 - w / 2.0) / (w / 2.0);
+                Rgb c = lit ? mix({255, 236, 140}, {200, 130, 30}, t) : mix({150, 156, 170}, {60, 64, 76}, t);
+                if (y < 2 || y > h - 3)
+                    c = scale(c, 0.6);
+                im.argb[size_t(y) * w + x] = argb(c);
+            }
+        return im;
+    }
+    // The strips: brushed metal, a bright top edge, a dark bottom edge and rivets every 80 pixels;
+    // the right strip ("toolures", the empty part) is a shade darker and recessed.
+    const int w = 640;
+    const bool empty = name == "toolures";
+    Image im = blank(w, h);
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++) {
+            const double brushed = 0.9 + 0.1 * grain(x / 7, y, empty ? 3 : 4) + 0.04 * std::sin(y * 1.7);
+            Rgb c = scale(empty ? Rgb{104, 110, 122} : Rgb{140, 148, 162}, brushed);
+            if (y == 0)
+                c = {226, 230, 238};
+            else if (y == 1)
+                c = mix(c, {226, 230, 238}, 0.5);
+            else if (y >= h - 2)
+                c = {40, 42, 50};
+            if (empty && y >= 4 && y < 6)
+                c = scale(c, 0.7);
+            const double rx = std::fmod(x + 40.0, 80.0) - 40, ry = y - h / 2.0;
+            if (std::hypot(rx, ry) < 2.6)
+                c = mix({230, 232, 240}, {70, 72, 80}, (rx + ry + 2.6) / 5.2);
+            im.argb[size_t(y) * w + x] = argb(c);
+        }
+    return im;
+}
+
 std::vector<PictureFile> textures()
 {
     struct Tex {
