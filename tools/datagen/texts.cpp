@@ -29,7 +29,7 @@ const GameText kGames[] = {
      "Click a piece in the supply, then click where it goes on the field.\nClick a ball to choose its "
      "direction. The Start button runs the balls; press it again to pause.\nArrow keys and Page Up/Down "
      "move the camera, Home resets the field, F1 opens help.",
-     {"Iron balls roll far; rubber balls bounce back from the walls.", "A glass ball breaks on a hard landing: give it a gentle slope.",
+     {"Iron balls are heavy and roll far; plastic balls are light.", "Press Start again to pause a run and look at the field from another side.",
       "Bombs blow up what they hit: keep them away from the pieces you need."}},
     {"kp", "Kelpa", "Roll the cube across the board of eleven by eleven squares and finish the level before the time runs out.",
      "Left and Right turn the cube, Space rolls it.\nThe bindings can be changed in the options.",
