@@ -7,6 +7,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
@@ -22,14 +23,29 @@ int usage()
     return 2;
 }
 
+// The folder the caller started us in. The framework's libraries move the process into the
+// program's folder while they load, before main runs, so the shell's PWD names it; without a PWD
+// that is a folder, the current folder is taken.
+std::string caller_folder()
+{
+    static std::string folder = [] {
+        const char *pwd = getenv("PWD");
+        struct stat a, b;
+        if (pwd != nullptr && pwd[0] == '/' && stat(pwd, &a) == 0 && S_ISDIR(a.st_mode))
+            return std::string(pwd);
+        char here[PATH_MAX];
+        if (getcwd(here, sizeof here) != nullptr && stat(here, &b) == 0)
+            return std::string(here);
+        return std::string(".");
+    }();
+    return folder;
+}
+
 std::string whole_path(const char *path)
 {
     if (path[0] == '/')
         return path;
-    char here[PATH_MAX];
-    if (getcwd(here, sizeof here) == nullptr)
-        return path;
-    return std::string(here) + "/" + path;
+    return caller_folder() + "/" + path;
 }
 
 std::string program_folder(const char *argv0)
