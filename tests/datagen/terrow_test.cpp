@@ -335,3 +335,57 @@ TEST(TerrowData, StatusStripsAndBallSequences)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(TerrowData, ButtonPacksHoldFramesAndMasksInEveryLanguage)
+{
+    const char *const buttons[] = {"start", "left", "right", "reset", "repos", "fm0", "fm1", "fm2", "fm3",
+                                   "fm4", "help", "quit", "back", "build", "change", "delete", "supply"};
+    std::vector<std::vector<uint8_t>> words;
+    for (const char *pack_name : {"trb", "trb_ge", "trb_fr", "trt_ge", "trt_fr"}) {
+        FFPACKHANDLE *pack = FFOpenPack((kRoot / pack_name).c_str(), 0);
+        ASSERT_NE(pack, nullptr) << pack_name << ": " << GetLastMsgError();
+        FFSetCurrentPack(pack);
+        if (std::string(pack_name).rfind("trt", 0) == 0) {
+            br_pixelmap *goal = FFLoadPix("cq\\cell0001.pix", 1);
+            EXPECT_NE(goal, nullptr) << pack_name;
+            if (goal)
+                PxFreePix(goal);
+        }
+        for (const char *b : buttons) {
+            if (std::string(pack_name).rfind("trt", 0) == 0)
+                break;
+            int frames = 0;
+            for (; frames < 20; frames++) {
+                char name[64];
+                snprintf(name, sizeof name, "%s\\co%04d.pix", b, frames);
+                br_pixelmap *pic = FFLoadPix(name, 1);
+                if (pic == nullptr)
+                    break;
+                snprintf(name, sizeof name, "%s\\a_co%04d.bmp", b, frames);
+                br_pixelmap *mask = FFLoadPix(name, 1);
+                ASSERT_NE(mask, nullptr) << pack_name << ":" << name;
+                EXPECT_EQ(mask->type, BR_PMT_INDEX_8) << name;
+                EXPECT_EQ(mask->width, pic->width) << name;
+                // The mask covers the button's middle and leaves its corner.
+                const uint8_t *rows = static_cast<const uint8_t *>(mask->pixels);
+                EXPECT_NE(rows[(mask->height / 2) * mask->row_bytes + mask->width / 2], 0) << name;
+                EXPECT_EQ(rows[0], 0) << name;
+                if (std::string(b) == "fm1" && frames == 0)
+                    words.emplace_back(static_cast<uint8_t *>(pic->pixels),
+                                       static_cast<uint8_t *>(pic->pixels) + pic->row_bytes * pic->height);
+                PxFreePix(mask);
+                PxFreePix(pic);
+            }
+            EXPECT_EQ(frames, 13) << pack_name << ":" << b << " (the tools need 13 frames)";
+        }
+        FFSetCurrentPack(nullptr);
+        FFClosePack(pack);
+    }
+    ASSERT_EQ(words.size(), 3u);
+    EXPECT_NE(words[0], words[1]) << "the German pack's button has its own word";
+    EXPECT_NE(words[0], words[2]) << "the French pack's button has its own word";
+}
+
+}  // namespace

@@ -135,6 +135,23 @@ bool Generator::terrow(std::string &error)
         trt.push_back(pixmap_entry(p.identifier, p.image, kRgb565));
         pictures_.push_back({"trt.fpk:" + p.identifier, std::move(p.image)});
     }
+    // The picture packs of each language: the buttons carry their words, trt has none.
+    const char *const suffixes[3] = {"", "_ge", "_fr"};
+    for (int lang = 0; lang < 3; lang++) {
+        std::vector<fpk::Entry> trb;
+        for (terrow::PictureFile &p : terrow::button_frames(lang)) {
+            const bool mask = p.identifier.find("\\a_co") != std::string::npos;
+            trb.push_back(pixmap_entry(p.identifier, p.image, mask ? kIndex8 : kRgb565));
+            if (!mask && (p.identifier.find("co0000") != std::string::npos || p.identifier.find("co0012") != std::string::npos) &&
+                (lang == 0 || p.identifier.rfind("fm", 0) == 0 || p.identifier.rfind("quit", 0) == 0 ||
+                 p.identifier.rfind("back", 0) == 0))
+                pictures_.push_back({"trb" + std::string(suffixes[lang]) + ".fpk:" + p.identifier, std::move(p.image)});
+        }
+        if (!write_pack("trb" + std::string(suffixes[lang]) + ".fpk", std::move(trb), error))
+            return false;
+        if (lang > 0 && !write_pack("trt" + std::string(suffixes[lang]) + ".fpk", trt, error))
+            return false;
+    }
     if (!write_pack("trt.fpk", std::move(trt), error))
         return false;
 

@@ -37,6 +37,10 @@ std::vector<uint8_t> grey_bmp(int width, int height, const std::vector<uint8_t> 
 // "toollezar" (the marker), "celtool" (the marker once the goal is reached).
 Image status_strip(const std::string &name);
 
+// The toolbar's buttons for trb in a language (0 English, 1 German, 2 French): per button 13 frames
+// "<name>\\co%04d.pix" and their masks "<name>\\a_co%04d.bmp" (white where the button is).
+std::vector<PictureFile> button_frames(int language);
+
 // Sound `index` (0..22) of zenesz1.pck as a RIFF WAVE image.
 std::vector<uint8_t> sound(int index);
 constexpr int kSounds = 23;
