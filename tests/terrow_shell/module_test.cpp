@@ -10,6 +10,7 @@
 #include <brondel/brv1db.h>
 
 #include "elfsyms.h"
+#include "terrow/trmsg.h"
 #include "pannix/pxpix.h"
 #include "vokscore/vokiface.h"
 #include "win32/winmod.h"
@@ -87,6 +88,30 @@ TEST(TrDllModule, LoadStartUnloadThreeTimesBesideOtherInstances)
     BrEnd();
     face->hostWnd = nullptr;
     DestroyWindow(host);
+}
+
+}  // namespace
+
+namespace {
+
+// The generated dictionaries, read by the game's own reader: every entry taken (a refused one is
+// logged), the texts in their language.
+TEST(TrDictionaries, GermanAndFrenchLoadWholly)
+{
+    struct Case {
+        const char *file, *help, *balls;
+    } cases[] = {{"ge.dic", "Hilfe: F1", "Bring %d B\xE4lle ins Ziel"}, {"fr.dic", "Aide : F1", "Amenez %d billes au but"}};
+    for (const Case &c : cases) {
+        TrResetMessages();
+        TrClearErrorLog();
+        ASSERT_EQ(TrLoadDictionary((std::string(VOK_BIN_DIR) + "/fw/" + c.file).c_str()), 1) << c.file;
+        EXPECT_STREQ(TrErrorLog(), "") << c.file;
+        EXPECT_STREQ(TrMessage(1), c.help);
+        EXPECT_STREQ(TrMessage(52), c.balls);
+        EXPECT_NE(std::string(TrMessage(0)).find('\n'), std::string::npos) << "two lines stay two lines";
+        EXPECT_EQ(std::string(TrMessage(0)).find('\r'), std::string::npos);
+    }
+    TrResetMessages();
 }
 
 }  // namespace

@@ -169,6 +169,12 @@ bool Generator::terrow(std::string &error)
         if (!write("fw/" + name, std::vector<uint8_t>(text.begin(), text.end()), error))
             return false;
 
+    for (int lang = 1; lang <= 2; lang++) {
+        const std::string text = terrow::dictionary(lang);
+        if (!write(lang == 1 ? "fw/ge.dic" : "fw/fr.dic", std::vector<uint8_t>(text.begin(), text.end()), error))
+            return false;
+    }
+
     vokpack::SoundEntries sounds;
     for (int i = 0; i < terrow::kSounds; i++) {
         char name[32];

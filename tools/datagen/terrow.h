@@ -41,6 +41,9 @@ Image status_strip(const std::string &name);
 // "<name>\\co%04d.pix" and their masks "<name>\\a_co%04d.bmp" (white where the button is).
 std::vector<PictureFile> button_frames(int language);
 
+// ge.dic (language 1) or fr.dic (language 2).
+std::string dictionary(int language);
+
 // Sound `index` (0..22) of zenesz1.pck as a RIFF WAVE image.
 std::vector<uint8_t> sound(int index);
 constexpr int kSounds = 23;
