@@ -52,8 +52,9 @@ TEST(TrDib, HeaderAndSizePerType)
             EXPECT_EQ(d->colours[1], 0x07E0u);
             EXPECT_EQ(d->colours[2], 0x001Fu);
         }
-        if (c.type == BR_PMT_INDEX_8)
+        if (c.type == BR_PMT_INDEX_8) {
             EXPECT_EQ(((const uint16_t *)d->colours)[200], 200) << "palette indices";
+        }
         std::vector<char> zero(c.image, 0);
         EXPECT_EQ(memcmp(d->pixels, zero.data(), c.image), 0) << "zero-filled";
     }

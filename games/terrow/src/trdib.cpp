@@ -1,12 +1,13 @@
 // The view DIB, its presents and the picture loaders. The full present runs on the main thread and
-// the toolbar's partial presents on the worker: one timed mutex keeps them apart, and a waiting side
-// gives up after a bounded time instead of hanging on a peer that died.
+// the toolbar's partial presents on the worker: one mutex keeps them apart, and a waiting side gives
+// up after a bounded time instead of hanging on a peer that died.
 #include "terrow/trdib.h"
 
 #include <atomic>
 #include <chrono>
 #include <cstring>
 #include <mutex>
+#include <thread>
 
 #include <brondel/brcore.h>
 #include <brondel/brpixmap.h>
@@ -21,13 +22,24 @@
 namespace {
 
 TrDib g_dib;
-std::timed_mutex g_present;
+std::mutex g_present;
 std::atomic<int32_t> g_paint{0};
 void (*g_present_hook)(void) = nullptr;
 bool g_black_rule = true;
 
 // A full present waits this long for a partial one; the worker never holds the present longer.
-constexpr auto kPresentWait = std::chrono::milliseconds(250);
+constexpr int kPresentWaitMs = 250;
+
+// The present, taken within the bounded wait (1 ms steps): false when a holder keeps it longer.
+bool take_present(std::unique_lock<std::mutex> &hold)
+{
+    for (int waited = 0; !hold.try_lock(); waited++) {
+        if (waited >= kPresentWaitMs)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
 
 int bits_of(int32_t type)
 {
@@ -131,7 +143,8 @@ void *TrDibCreate(int32_t width, int32_t height, int32_t pixelType)
 void TrDibFree(void)
 {
     // Nobody presents from pixels that are going away.
-    std::unique_lock<std::timed_mutex> hold(g_present, kPresentWait);
+    std::unique_lock<std::mutex> hold(g_present, std::defer_lock);
+    take_present(hold);
     if (g_dib.memory != nullptr) {
         GlobalUnlock(g_dib.memory);
         GlobalFree(g_dib.memory);
@@ -164,8 +177,8 @@ void TrDibSetPresentHook(void (*hook)(void))
 
 int32_t TrDibPresent(HDC dc)
 {
-    std::unique_lock<std::timed_mutex> hold(g_present, kPresentWait);
-    if (!hold.owns_lock() || g_dib.pixels == nullptr || dc == nullptr)
+    std::unique_lock<std::mutex> hold(g_present, std::defer_lock);
+    if (!take_present(hold) || g_dib.pixels == nullptr || dc == nullptr)
         return 0;
     if (g_present_hook != nullptr)
         g_present_hook();
@@ -181,7 +194,7 @@ int32_t TrDibPresent(HDC dc)
 static int32_t present_part(HDC dc, int32_t x, int32_t y, int32_t w, int32_t h, const BITMAPINFO *info,
                             const void *pixels, int32_t height, UINT use)
 {
-    std::unique_lock<std::timed_mutex> hold(g_present, std::try_to_lock);
+    std::unique_lock<std::mutex> hold(g_present, std::try_to_lock);
     if (!hold.owns_lock() || g_paint.load() != 1 || pixels == nullptr || dc == nullptr)
         return 0;
     StretchDIBits(dc, x, y, w, h, x, height - y - h, w, h, pixels, info, use, SRCCOPY);
