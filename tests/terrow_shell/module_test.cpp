@@ -2,7 +2,11 @@
 // each, beside the 3D instances of the test program and of the 2D library.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <string>
+
+#include <unistd.h>
 
 #include <brondel/brcore.h>
 #include <brondel/brmaterial.h>
@@ -112,6 +116,33 @@ TEST(TrDictionaries, GermanAndFrenchLoadWholly)
         EXPECT_EQ(std::string(TrMessage(0)).find('\r'), std::string::npos);
     }
     TrResetMessages();
+}
+
+}  // namespace
+
+namespace {
+
+// trplay as a player starts it: Fenlow opens on the default field, Escape closes it, and the capture
+// shows the field (a blank or black window packs into a few hundred bytes).
+TEST(TrPlay, EditorOpensShowsTheFieldAndEscapeClosesIt)
+{
+    const std::string dir = "/tmp/trplay_test_" + std::to_string(getpid());
+    std::filesystem::create_directories(dir);
+    {
+        FILE *f = fopen((dir + "/script.txt").c_str(), "w");
+        ASSERT_NE(f, nullptr);
+        fputs("400 capture " , f);
+        fputs((dir + "/editor.png\n+100 key ESCAPE\n").c_str(), f);
+        fclose(f);
+    }
+    const std::string cmd = "cd " + dir + " && VOK_HEADLESS=1 VOK_VIRTUAL_CLOCK=1 VOK_IDLE_QUIT_MS=20000 VOK_INPUT_SCRIPT=" +
+                            dir + "/script.txt VOK_CAPTURE=" + dir + "/end.png timeout 120 " + VOK_BIN_DIR +
+                            "/trplay --editor >" + dir + "/out.txt 2>&1";
+    EXPECT_EQ(std::system(cmd.c_str()), 0);
+    ASSERT_TRUE(std::filesystem::exists(dir + "/editor.png"));
+    EXPECT_GT(std::filesystem::file_size(dir + "/editor.png"), 8000u) << "the field is drawn";
+    EXPECT_TRUE(std::filesystem::exists(dir + "/end.png"));
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace
