@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Builds the tests of the threads that share state with a game's producer, and of Terrow's presents
 # from its toolbar worker, under ThreadSanitizer
-# (preset tsan, build/tsan) and runs them. Arguments go to ctest (default: the preview tests).
+# (preset tsan, build/tsan) and runs them. Arguments go to ctest (default: the preview and present tests;
+# -R media_threads runs Media's handle table from two threads).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake --preset tsan >/dev/null
-cmake --build --preset tsan --target vokscore_preview_tests terrow_dib_tests
+cmake --build --preset tsan --target vokscore_preview_tests terrow_dib_tests media_threads_tests
 if [ $# -eq 0 ]; then set -- -R 'vokscore_preview|terrow_dib'; fi
 # The platform's virtual clock and threads are part of the run: keep TSan's reports and fail on them.
 TSAN_OPTIONS="${TSAN_OPTIONS:-halt_on_error=1 second_deadlock_stack=1}" ctest --test-dir build/tsan --output-on-failure "$@"

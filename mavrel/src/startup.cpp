@@ -1,5 +1,6 @@
 // Start-up, the main window and the display: one copy at a time, the framework's record, the
 // full-screen question, the window and its procedure, and the shut-down after the loop.
+#include <stdio.h>
 #include <string.h>
 
 #include "mavrel.h"
@@ -68,8 +69,14 @@ bool claimInstance()
         }
         if (GlobalFindAtomA(kAtomName) == 0)
             break;
-        if (look == 5)
+        if (look == 5) {
+            // Nothing shows on screen yet: say on stderr why this copy ends.
+            fprintf(stderr,
+                    "mavrel: another copy holds the atom \"%s\" but has opened no window in %d seconds; "
+                    "this copy ends.\n",
+                    kAtomName, look - 1);
             return false;
+        }
         Sleep(1000);
     }
     g_atom = GlobalAddAtomA(kAtomName);

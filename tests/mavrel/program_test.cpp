@@ -6,6 +6,17 @@
 
 namespace {
 
+// Started again with MAVREL_TEST_HOLD_ATOM set, this test program adds the single-instance atom, says
+// so on stdout and waits to be killed: a first copy that never got to delete it.
+const bool g_holder = [] {
+    if (getenv("MAVREL_TEST_HOLD_ATOM") == nullptr)
+        return false;
+    GlobalAddAtomA("Velmos's Games");
+    (void)!write(1, "held\n", 5);
+    for (;;)
+        pause();
+}();
+
 using namespace mvtest;
 namespace fs = std::filesystem;
 
@@ -179,9 +190,42 @@ TEST_F(Program, AtomWithoutWindowEndsTheSecondCopy)
     ASSERT_NE(atom, 0);
     EXPECT_EQ(run({}, "0 answer no\n"), 255) << errors();
     EXPECT_EQ(boxes().find("Run fullscreen?"), std::string::npos) << "ended before its first question";
+    EXPECT_NE(errors().find("another copy holds the atom \"Velmos's Games\""), std::string::npos) << errors();
     EXPECT_NE(GlobalFindAtomA("Velmos's Games"), 0) << "the first copy's atom is left alone";
     GlobalDeleteAtom(atom);
     unsetenv("VOK_ATOM_DIR");
+}
+
+// A first copy killed while it held the atom (as at its first question) does not stop the next one.
+TEST_F(Program, AtomOfAKilledCopyDoesNotStopTheNext)
+{
+    const std::string atoms = (runtime / "atoms").string();
+    setenv("VOK_ATOM_DIR", atoms.c_str(), 1);
+    setenv("MAVREL_TEST_HOLD_ATOM", "1", 1);
+    int out[2];
+    ASSERT_EQ(pipe(out), 0);
+    const std::string self = fs::read_symlink("/proc/self/exe").string();
+    const pid_t holder = fork();
+    if (holder == 0) {
+        dup2(out[1], 1);
+        execl(self.c_str(), self.c_str(), nullptr);
+        _exit(127);
+    }
+    unsetenv("MAVREL_TEST_HOLD_ATOM");
+    ASSERT_GT(holder, 0);
+    close(out[1]);
+    char line[16] = {};
+    const ssize_t got = read(out[0], line, sizeof line - 1);
+    close(out[0]);
+    EXPECT_GT(got, 0);
+    EXPECT_NE(GlobalFindAtomA("Velmos's Games"), 0);
+    kill(holder, SIGKILL);
+    waitpid(holder, nullptr, 0);
+    unsetenv("VOK_ATOM_DIR");
+
+    ASSERT_EQ(run({"-q"}, "0 answer no\n100 close\n"), 0) << errors();
+    EXPECT_NE(boxes().find("Run fullscreen?"), std::string::npos) << boxes();
+    EXPECT_EQ(errors().find("another copy"), std::string::npos) << errors();
 }
 
 TEST_F(Program, SecondCopyRaisesTheFirstAndEnds)

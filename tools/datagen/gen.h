@@ -108,6 +108,7 @@ private:
     bool sounds(std::string &error);
     bool save_pixelmap(const std::string &relative, const Image &image, std::string &error);
     bool movies(std::string &error);
+    bool kelpa(std::string &error);
     bool terrow(std::string &error);  // terrow.cpp
     fpk::Entry picture(const std::string &where, const std::string &name, Image image);
 

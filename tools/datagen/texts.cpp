@@ -31,9 +31,15 @@ const GameText kGames[] = {
      "move the camera, Home resets the field, F1 opens help.",
      {"Iron balls are heavy and roll far; plastic balls are light.", "Press Start again to pause a run and look at the field from another side.",
       "Bombs blow up what they hit: keep them away from the pieces you need."}},
-    {"kp", "Kelpa", "Roll the cube across the board of eleven by eleven squares and finish the level before the time runs out.",
-     "Left and Right turn the cube, Space rolls it.\nThe bindings can be changed in the options.",
-     {"Plan the last few rolls first.", "A replay shows where the time went.", "Build your own levels in the editor."}},
+    {"kp", "Kelpa",
+     "Steer a worm of five coloured cubes across the board of eleven by eleven squares. Where the worm stops, "
+     "a worm cube that lines up with two or more cubes of its own colour clears them away. Reach every exit "
+     "square with the worm's head to win the level.",
+     "Right turns the worm along one side of the board, Left along the other; hold the key to hurry.\n"
+     "Space moves the worm's colours on by one place.\nThe bindings can be changed in the options.",
+     {"Turn the colours before the worm stops: the head's match is played first.",
+      "A worm that stops with nothing to clear stays on the board as a wall.",
+      "Build your own boards and patterns in the level editor."}},
     {"dm", "Dunmar", "Fill the grid so that every row and column holds each sign once.",
      "Click a cell and type a sign.\nDelete clears the cell.",
      {"Start with the rows that are nearly full.", "A sign that fits one cell only goes there.",

@@ -1,17 +1,16 @@
 // trplay [--editor | --play] [FIELD.trl]
 // Starts Terrow from TrDll.so beside the program, as the main program would: the field is played in
 // the module's own window (StartTerrow), edited in Fenlow (--editor: game kind 102), or played
-// through PlayTRL (--play). Escape closes the window. Paths are the caller's: they are made whole
-// before the framework moves the process into the program's folder.
+// through PlayTRL (--play). Escape closes the window. Paths are the caller's, also after the
+// framework moved the process into the program's folder.
 #include <limits.h>
 #include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
 
+#include "vokplat/paths.h"
 #include "vokscore/vokiface.h"
 #include "win32/winmod.h"
 
@@ -23,36 +22,11 @@ int usage()
     return 2;
 }
 
-// The folder the caller started us in. The framework's libraries move the process into the
-// program's folder while they load, before main runs, so the shell's PWD names it; without a PWD
-// that is a folder, the current folder is taken.
-std::string caller_folder()
-{
-    static std::string folder = [] {
-        const char *pwd = getenv("PWD");
-        struct stat a, b;
-        if (pwd != nullptr && pwd[0] == '/' && stat(pwd, &a) == 0 && S_ISDIR(a.st_mode))
-            return std::string(pwd);
-        char here[PATH_MAX];
-        if (getcwd(here, sizeof here) != nullptr && stat(here, &b) == 0)
-            return std::string(here);
-        return std::string(".");
-    }();
-    return folder;
-}
-
-std::string whole_path(const char *path)
-{
-    if (path[0] == '/')
-        return path;
-    return caller_folder() + "/" + path;
-}
-
 std::string program_folder(const char *argv0)
 {
     char self[PATH_MAX];
     ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    std::string p = n > 0 ? std::string(self, (size_t)n) : whole_path(argv0);
+    std::string p = n > 0 ? std::string(self, (size_t)n) : std::string(PlatToolPath(argv0));
     size_t slash = p.rfind('/');
     return slash == std::string::npos ? "." : p.substr(0, slash);
 }
@@ -75,7 +49,7 @@ int main(int argc, char **argv)
     }
     if (mode == kPlay && field == nullptr)
         return usage();
-    std::string fieldPath = field != nullptr ? whole_path(field) : "";
+    std::string fieldPath = field != nullptr ? PlatToolPath(field) : "";
     if (field != nullptr && access(fieldPath.c_str(), R_OK) != 0) {
         fprintf(stderr, "trplay: cannot read %s\n", field);
         return 1;

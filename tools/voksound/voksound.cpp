@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "vokplat/paths.h"
 #include "vokplat/save.h"
 #include "vokscore/soundpack.h"
 #include "vokscore/vokscore.h"
@@ -83,9 +84,9 @@ int main(int argc, char **argv)
     if (argc < 3)
         return usage();
     if (strcmp(argv[1], "--make") == 0)
-        return make_pack(argv[2], argc > 3 ? atoi(argv[3]) : 15);
+        return make_pack(PlatToolPath(argv[2]), argc > 3 ? atoi(argv[3]) : 15);
     if (strcmp(argv[1], "--list") == 0)
-        return list_pack(argv[2]);
+        return list_pack(PlatToolPath(argv[2]));
 
     const double seconds = argc > 3 ? atof(argv[3]) : 2.0;
     VokGetInterFace(VOK_GAME_VARNEL);
@@ -104,7 +105,7 @@ int main(int argc, char **argv)
         }
         VokKillCD();
     } else {
-        SoundSet *set = VokInitSound(argv[1]);
+        SoundSet *set = VokInitSound(PlatToolPath(argv[1]));
         if (set == nullptr) {
             fprintf(stderr, "voksound: no sounds from %s (no pack, or no sound device)\n", argv[1]);
             rc = 1;

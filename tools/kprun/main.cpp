@@ -1,0 +1,162 @@
+// kprun [--kind N] [--family N] [--level N] [--lang N] [--window-mode N] [--out FILE.png]
+// Starts the Kelpa module the way the main program's launcher does: the framework started on the
+// program folder, the interface record filled (game, kind, level family and number, language, window
+// mode), a host window handed over, KpDll loaded by name and StartKelpa called. With --out the game
+// is closed after its first frame and the window's picture is written to FILE.png (relative to the
+// folder kprun was started from).
+#include <errno.h>
+#include <limits.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "vokplat/window.h"
+#include "vokscore/vokiface.h"
+#include "win32/windows.h"
+
+namespace {
+
+int usage()
+{
+    fprintf(stderr,
+            "usage: kprun [--kind 100|101|102] [--family N] [--level N] [--lang 0-4] [--window-mode -1|0|1]"
+            " [--out FILE.png]\n");
+    return 2;
+}
+
+bool number(const char *what, const char *text, long lo, long hi, int &out)
+{
+    char *end = nullptr;
+    errno = 0;
+    const long v = strtol(text, &end, 10);
+    if (end == text || *end != '\0' || errno == ERANGE || v < lo || v > hi) {
+        fprintf(stderr, "kprun: %s '%s' is not a number from %ld to %ld\n", what, text, lo, hi);
+        return false;
+    }
+    out = int(v);
+    return true;
+}
+
+LRESULT CALLBACK hostProc(HWND w, UINT m, WPARAM wp, LPARAM lp)
+{
+    if (m == WM_DESTROY) {
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcA(w, m, wp, lp);
+}
+
+// The folder of the program, with its trailing separator, as the platform writes it.
+std::string programFolder()
+{
+    char path[1024] = {};
+    const DWORD n = GetModuleFileNameA(nullptr, path, sizeof path - 1);
+    std::string s(path, n);
+    const size_t cut = s.find_last_of("\\/");
+    return cut == std::string::npos ? std::string() : s.substr(0, cut + 1);
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    int kind = 101, family = 0, level = 1, lang = 0, mode = 0;
+    const char *out = nullptr;
+    for (int i = 1; i < argc; i++) {
+        const char *a = argv[i];
+        const char *v = i + 1 < argc ? argv[i + 1] : nullptr;
+        if (v == nullptr)
+            return usage();
+        bool ok = true;
+        if (!strcmp(a, "--kind"))
+            ok = number("kind", v, 100, 102, kind);
+        else if (!strcmp(a, "--family"))
+            ok = number("family", v, 0, 9, family);
+        else if (!strcmp(a, "--level"))
+            ok = number("level", v, 0, 99, level);
+        else if (!strcmp(a, "--lang"))
+            ok = number("language", v, 0, 4, lang);
+        else if (!strcmp(a, "--window-mode"))
+            ok = number("window mode", v, -1, 1, mode);
+        else if (!strcmp(a, "--out"))
+            out = v;
+        else
+            return usage();
+        if (!ok)
+            return 2;
+        i++;
+    }
+    // The picture's name is the caller's: the playback library moves the process into the program
+    // folder as it loads and the game into its own, so a relative name is taken against the folder
+    // the shell started us in.
+    std::string outPath;
+    if (out != nullptr) {
+        char cwd[PATH_MAX];
+        const char *caller = getenv("PWD");
+        if (caller == nullptr || caller[0] != '/')
+            caller = getcwd(cwd, sizeof cwd);
+        outPath = out[0] == '/' || caller == nullptr ? out : std::string(caller) + "/" + out;
+    }
+
+    InitVokScore("Data\\");
+    VokInterFace *face = VokGetInterFace(VOK_GAME_KELPA);
+    if (face == nullptr) {
+        fprintf(stderr, "kprun: no interface record\n");
+        return 1;
+    }
+    WNDCLASSA wc = {};
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = hostProc;
+    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    wc.lpszClassName = "vokclass";
+    RegisterClassA(&wc);
+    RECT r = {0, 0, 640, 480};
+    const DWORD style = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_VISIBLE;
+    AdjustWindowRect(&r, style, FALSE);
+    HWND host = CreateWindowExA(0, "vokclass", "Kelpa", style, CW_USEDEFAULT, CW_USEDEFAULT, r.right - r.left,
+                                r.bottom - r.top, nullptr, nullptr, nullptr, nullptr);
+    if (host == nullptr) {
+        fprintf(stderr, "kprun: the window cannot be made\n");
+        return 1;
+    }
+    ShowWindow(host, SW_SHOWNORMAL);
+    UpdateWindow(host);
+    face->hostWnd = host;
+    face->ownerWnd = host;
+    face->hostDC = GetDC(host);
+    face->windowMode = mode;
+    face->gameKind = kind;
+    face->levelFamily = family;
+    face->levelNumber = level;
+    face->language = lang;
+    face->inGame = 1;
+
+    HMODULE module = LoadLibraryA((programFolder() + "KpDll").c_str());
+    if (module == nullptr)
+        module = LoadLibraryA("KpDll");
+    using Start = int (*)();
+    Start start = module != nullptr ? reinterpret_cast<Start>(GetProcAddress(module, "StartKelpa")) : nullptr;
+    if (start == nullptr) {
+        fprintf(stderr, "kprun: KpDll or its StartKelpa cannot be found\n");
+        return 1;
+    }
+    // With a picture to take, the game ends after its first frame.
+    if (out != nullptr)
+        PostMessageA(host, WM_CLOSE, 0, 0);
+    const int result = start();
+    face->inGame = 0;
+    int status = 0;
+    if (out != nullptr && !VokCaptureWindowPng(host, outPath.c_str())) {
+        fprintf(stderr, "kprun: cannot write %s\n", outPath.c_str());
+        status = 1;
+    }
+    FreeLibrary(module);
+    ReleaseDC(host, face->hostDC);
+    DestroyWindow(host);
+    printf("kprun: StartKelpa answered %d\n", result);
+    return status;
+}
