@@ -69,6 +69,33 @@ TEST(TerrowData, EveryTextureOfTheLooksLoadsUnderItsName)
     BrEnd();
 }
 
+// The three shade tables: a row a light level, a column a colour index; darker rows below brighter
+// ones, a brighter index never darker, and each table its own tone.
+TEST(TerrowData, ShadeTablesRampWithLightAndIndex)
+{
+    ASSERT_EQ(BrBegin(), 0);
+    std::vector<uint16_t> mids;
+    for (const char *name : {"a.shd", "b.shd", "c.shd"}) {
+        br_pixelmap *pm = BrPixelmapLoad((kRoot / "fw/shade" / name).c_str());
+        ASSERT_NE(pm, nullptr) << name;
+        EXPECT_EQ(pm->type, BR_PMT_RGB_565) << name;
+        EXPECT_EQ(pm->width, 256) << name;
+        EXPECT_EQ(pm->height, 64) << name;
+        auto at = [pm](int x, int y) { return ((uint16_t *)((char *)pm->pixels + ptrdiff_t(y) * pm->row_bytes))[x]; };
+        auto level = [](uint16_t p) { return (p >> 11) * 2 + ((p >> 5) & 63) + (p & 31) * 2; };
+        for (int y = 1; y < 64; y++)
+            EXPECT_GE(level(at(200, y)), level(at(200, y - 1))) << name << " row " << y;
+        for (int x = 1; x < 256; x++)
+            EXPECT_GE(level(at(x, 40)), level(at(x - 1, 40))) << name << " index " << x;
+        EXPECT_LT(level(at(255, 0)), level(at(255, 63)) / 4) << name;
+        mids.push_back(at(180, 40));
+        BrPixelmapFree(pm);
+    }
+    EXPECT_NE(mids[0], mids[1]);
+    EXPECT_NE(mids[1], mids[2]);
+    BrEnd();
+}
+
 TEST(TerrowData, TrtPackHoldsTheGoalTheCarouselAndTheWall)
 {
     std::string name = (kRoot / "trt").string();

@@ -2,6 +2,8 @@
 // shadow, the trt picture pack, and the sound pack.
 #include "terrow.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <cstring>
@@ -172,6 +174,30 @@ bool Generator::terrow(std::string &error)
     for (int lang = 1; lang <= 2; lang++) {
         const std::string text = terrow::dictionary(lang);
         if (!write(lang == 1 ? "fw/ge.dic" : "fw/fr.dic", std::vector<uint8_t>(text.begin(), text.end()), error))
+            return false;
+    }
+
+    // Shade tables for the looks: a row a light level (0 dark .. 63 full light with a highlight),
+    // a column a colour index from black to the table's tone. a: the grey stone, b ("bq\\"): warm,
+    // c ("cq\\"): cool metal.
+    const double tones[3][3] = {{0.86, 0.86, 0.84}, {0.96, 0.80, 0.58}, {0.70, 0.80, 0.94}};
+    for (int t = 0; t < 3; t++) {
+        Image table;
+        table.width = 256;
+        table.height = 64;
+        table.argb.resize(256 * 64);
+        for (int y = 0; y < 64; y++)
+            for (int x = 0; x < 256; x++) {
+                const double light = 0.12 + 0.88 * y / 63.0, highlight = y > 48 ? (y - 48) / 15.0 * 0.25 : 0.0;
+                uint32_t argb = 0xFF000000u;
+                for (int c = 0; c < 3; c++) {
+                    const double base = tones[t][c] * x / 255.0 * light;
+                    const double v = std::min(1.0, base + (x / 255.0 - base) * highlight);
+                    argb |= uint32_t(std::lround(v * 255)) << (16 - 8 * c);
+                }
+                table.argb[size_t(y) * 256 + size_t(x)] = argb;
+            }
+        if (!save_pixelmap(std::string("fw/shade/") + char('a' + t) + ".shd", table, error))
             return false;
     }
 
