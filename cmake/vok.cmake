@@ -2,19 +2,37 @@
 
 set(VOK_TEST_BIN_DIR ${CMAKE_BINARY_DIR}/tests)
 set(VOK_TEST_HOME ${CMAKE_BINARY_DIR}/test-home)
+set(VOK_CMAKE_DIR ${CMAKE_CURRENT_LIST_DIR})
 
 # A shared object that the system loads by its module name, e.g. vok_module(Sweeper SOURCES ...) -> Sweeper.so.
 # Only what the export macro marks leaves the module; static libraries inside it stay private.
+#
+# A module that must pass on names defined in one of its static libraries lists the libraries under
+# EXPORT_FROM and the names under EXPORTS: the objects of those libraries go into the module as its
+# own (the linker hides whatever comes out of an archive), so their marked names leave it, and the
+# build fails when one of EXPORTS is missing from the module's dynamic symbol table.
+#   vok_module(TrDll SOURCES ... LIBS terrow EXPORT_FROM terrowphys EXPORTS QueueLevel DD_FV3toBrV3)
 function(vok_module target)
-  cmake_parse_arguments(M "" "OUTPUT_DIR" "SOURCES;LIBS" ${ARGN})
-  add_library(${target} SHARED ${M_SOURCES})
+  cmake_parse_arguments(M "" "OUTPUT_DIR" "SOURCES;LIBS;EXPORT_FROM;EXPORTS" ${ARGN})
+  set(sources ${M_SOURCES})
+  foreach(lib ${M_EXPORT_FROM})
+    list(APPEND sources $<TARGET_OBJECTS:${lib}>)
+  endforeach()
+  add_library(${target} SHARED ${sources})
   set_target_properties(${target} PROPERTIES PREFIX "" SUFFIX ".so" OUTPUT_NAME ${target})
   if(M_OUTPUT_DIR)
     set_target_properties(${target} PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${M_OUTPUT_DIR})
   endif()
   target_link_options(${target} PRIVATE -Wl,--exclude-libs,ALL -Wl,--no-undefined)
-  if(M_LIBS)
-    target_link_libraries(${target} PRIVATE ${M_LIBS})
+  if(M_LIBS OR M_EXPORT_FROM)
+    target_link_libraries(${target} PRIVATE ${M_LIBS} ${M_EXPORT_FROM})
+  endif()
+  if(M_EXPORTS)
+    string(REPLACE ";" "," names "${M_EXPORTS}")
+    add_custom_command(TARGET ${target} POST_BUILD
+      COMMAND ${CMAKE_COMMAND} -DMODULE=$<TARGET_FILE:${target}> -DNAMES=${names} -DNM=${CMAKE_NM}
+              -P ${VOK_CMAKE_DIR}/check_exports.cmake
+      VERBATIM)
   endif()
 endfunction()
 

@@ -1149,8 +1149,9 @@ void Raster::grow(ScreenBounds &b) const
 }
 
 // Cloned for AVX2 processors (rounding in one instruction; no fused multiply-add, so the values
-// are the same).
-#if defined(SR_HAVE_AVX2)
+// are the same). Not under ThreadSanitizer: the clone's resolver runs while libraries are relocated,
+// before the sanitizer's run time is up, and the instrumented resolver crashes the program.
+#if defined(SR_HAVE_AVX2) && !defined(__SANITIZE_THREAD__)
 __attribute__((target_clones("default", "avx2")))
 #endif
 void Raster::triangle(const SVert &a, const SVert &b, const SVert &c, bool smooth, const float *flat)

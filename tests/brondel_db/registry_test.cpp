@@ -171,6 +171,25 @@ TEST_F(Registry, FreedItemsLeaveTheirRegistry)
     }
 }
 
+// After the database ends its registries hold nothing: lookups answer empty and a record made past
+// the end is freed without touching them.
+TEST_F(Registry, AfterTheEndRegistriesAnswerEmpty)
+{
+    ASSERT_EQ(BrV1dbEnd(), 0u);
+    for (const kind &k : kinds(false)) {
+        SCOPED_TRACE(k.name);
+        void *late = k.make("late");
+        EXPECT_EQ(k.find("*"), nullptr);
+        EXPECT_EQ(k.count(nullptr), 0u);
+        EXPECT_EQ(k.remove(late), nullptr);
+        std::vector<void *> seen;
+        EXPECT_EQ(k.enumerate(nullptr, collect, &seen), 0u);
+        EXPECT_TRUE(seen.empty());
+        k.drop(late);
+    }
+    ASSERT_EQ(BrV1dbBegin(), 0u);
+}
+
 TEST_F(Registry, NamelessItemsMatchOnlyTheNullPattern)
 {
     for (const kind &k : kinds()) {

@@ -649,7 +649,7 @@ bool check_tree(const std::string &root, const std::vector<Asset> &list, std::st
 bool Generator::run(std::string &error)
 {
     error.clear();
-    return assets(error) && mavrel(error) && sounds(error) && movies(error) && kelpa(error);
+    return assets(error) && mavrel(error) && sounds(error) && movies(error) && kelpa(error) && terrow(error);
 }
 
 }  // namespace datagen

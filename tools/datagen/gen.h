@@ -20,6 +20,7 @@ using art::Image;
 constexpr uint32_t kRgb565 = 5;
 constexpr uint32_t kRgb565Alpha8 = 10;
 constexpr uint32_t kArgb4444 = 18;
+constexpr uint32_t kIndex8 = 3;  // 8-bit masks: the grey level of each pixel
 
 // Keeps the 3D library started while it lives (nothing to do when it already runs). Held only around
 // the generator's own calls: a picture recipe may start and end the library itself.
@@ -35,7 +36,7 @@ private:
 };
 
 // Rows of a picture in a stored type, top row first, each row as long as the 3D library lays it out
-// for the type (row_bytes). Empty when the type is not one of the three above or the size is 0.
+// for the type (row_bytes). Empty when the type is not one of the four above or the size is 0.
 std::vector<uint8_t> stored_rows(const Image &image, uint32_t type, uint32_t &row_bytes);
 // 565 when every pixel is opaque, else alpha + 565.
 uint32_t stored_type(const Image &image);
@@ -109,6 +110,7 @@ private:
     bool save_pixelmap(const std::string &relative, const Image &image, std::string &error);
     bool movies(std::string &error);
     bool kelpa(std::string &error);
+    bool terrow(std::string &error);  // terrow.cpp
     fpk::Entry picture(const std::string &where, const std::string &name, Image image);
 
     std::string root_;

@@ -22,8 +22,6 @@
 namespace datagen {
 namespace {
 
-constexpr uint32_t kIndex8 = 3;
-
 // The stored rows of a keyed picture: 0 where it is transparent, never 0 where it is not.
 std::vector<uint8_t> keyed_rows(const Image &im, bool mask, uint32_t &row_bytes)
 {

@@ -22,6 +22,8 @@ uint8_t layout_type(uint32_t type)
         return BR_PMT_RGB_565;
     case kRgb565Alpha8:
         return BR_PMT_RGB_888;
+    case kIndex8:
+        return BR_PMT_INDEX_8;
     default:
         return 0;
     }
@@ -154,6 +156,9 @@ std::vector<uint8_t> stored_rows(const Image &image, uint32_t type, uint32_t &ro
             case kArgb4444:
                 v = (a >> 4) << 12 | (r >> 4) << 8 | (g >> 4) << 4 | (b >> 4);
                 *p++ = uint8_t(v), *p++ = uint8_t(v >> 8);
+                break;
+            case kIndex8:  // a mask or level picture: its grey level (the red channel)
+                *p++ = uint8_t(r);
                 break;
             default:  // alpha byte, then the 565 word
                 v = (r >> 3) << 11 | (g >> 2) << 5 | (b >> 3);

@@ -24,10 +24,13 @@ const GameText kGames[] = {
      "Click a tile next to the gap to move it.\nThe arrow keys move the tile into the gap.",
      {"Finish the top row before anything else.", "Corners are easiest placed two at a time.",
       "A tile in the wrong row costs more moves than it seems."}},
-    {"fw", "Terrow", "Guide the ball across the Fenlow field into the goal.",
-     "Tilt the field with the arrow keys.\nSpace releases a new ball.",
-     {"Slow down before sharp bends.", "Slopes carry the ball further than they look.",
-      "Watch the bumpers: they throw the ball back hard."}},
+    {"fw", "Terrow", "Build the missing part of the track: take slopes, corners and blocks from the supply, "
+     "set each ball on its way and start the run. Get enough balls into the glowing goal to finish the field.",
+     "Click a piece in the supply, then click where it goes on the field.\nClick a ball to choose its "
+     "direction. The Start button runs the balls; press it again to pause.\nArrow keys and Page Up/Down "
+     "move the camera, Home resets the field, F1 opens help.",
+     {"Iron balls are heavy and roll far; plastic balls are light.", "Press Start again to pause a run and look at the field from another side.",
+      "Bombs blow up what they hit: keep them away from the pieces you need."}},
     {"kp", "Kelpa",
      "Steer a worm of five coloured cubes across the board of eleven by eleven squares. Where the worm stops, "
      "a worm cube that lines up with two or more cubes of its own colour clears them away. Reach every exit "
@@ -148,7 +151,8 @@ std::map<std::string, std::string> language_texts(const std::string &lang)
     files["vnlearn.txt"] = lines("Learn: the cube shows you one step at a time. Follow the marked layer.");
     files["vnstudy.txt"] = lines("Study: make any moves you like and watch how the pieces travel.");
     files["vnfree.txt"] = lines("Free Play: no clock and no score. Turn the cube as you please.");
-    files["fwepito.txt"] = lines("Field builder: place pieces on the grid, then try your field with a ball.");
+    files["fwepito.txt"] = lines("Fenlow, the field builder: put elements on any free side of others, mark each one fixed "
+                                 "or supplied, set the balls' directions, and try the field with a test run.");
     for (const GameText &g : kGames) {
         const std::string p = g.prefix;
         files[p + "rules.txt"] = lines(std::string(g.name) + "\n\n" + g.goal);

@@ -24,9 +24,10 @@ registry_entry *first(br_registry *reg)
     return (registry_entry *)reg->list.head;
 }
 
+// A registry whose database has ended (or never began) is zeroed: it reads as empty.
 bool at_end(registry_entry *e)
 {
-    return e->node.next == nullptr;
+    return e == nullptr || e->node.next == nullptr;
 }
 
 registry_entry *next(registry_entry *e)

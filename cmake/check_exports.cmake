@@ -1,0 +1,18 @@
+# Fails (and removes the module) when one of NAMES (comma separated) is not defined in the dynamic
+# symbol table of MODULE: a module that loads but lacks an export would only fail when it is called.
+string(REPLACE "," ";" names "${NAMES}")
+execute_process(COMMAND ${NM} -D --defined-only ${MODULE} OUTPUT_VARIABLE table RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  file(REMOVE ${MODULE})
+  message(FATAL_ERROR "cannot read the symbol table of ${MODULE}")
+endif()
+set(missing "")
+foreach(name ${names})
+  if(NOT table MATCHES "[ \t]${name}\n")
+    list(APPEND missing ${name})
+  endif()
+endforeach()
+if(missing)
+  file(REMOVE ${MODULE})
+  message(FATAL_ERROR "${MODULE} does not export: ${missing}")
+endif()

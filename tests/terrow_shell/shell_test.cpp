@@ -1,0 +1,284 @@
+// The module's start over a host window and in its own windows, its message and key tables, the view
+// buffers over the DIB, and the clean-up every path shares.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include <brondel/brpixmap.h>
+#include <brondel/brscene.h>
+
+#include "terrow/trdib.h"
+#include "terrow/trfield.h"
+#include "terrow/trmodule.h"
+#include "terrow/trmsg.h"
+#include "terrow/trshell.h"
+#include "vokscore/vokiface.h"
+#include "vokplat/window.h"
+#include "win32/winmisc.h"
+#include "win32/winuser.h"
+
+namespace {
+
+std::vector<std::string> g_boxes;
+int g_host_messages = 0;
+UINT g_last_host_message = 0;
+
+int box_hook(const char *text, unsigned)
+{
+    g_boxes.push_back(text);
+    return IDOK;
+}
+
+LRESULT CALLBACK host_proc(HWND w, UINT m, WPARAM wp, LPARAM lp)
+{
+    g_host_messages++;
+    g_last_host_message = m;
+    return DefWindowProcA(w, m, wp, lp);
+}
+
+class Shell : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        InitVokScore("Data\\");
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = host_proc;
+        wc.lpszClassName = "TrTestHost";
+        RegisterClassA(&wc);
+    }
+    void SetUp() override
+    {
+        g_boxes.clear();
+        g_host_messages = 0;
+        TrSetBoxHook(box_hook);
+        face = VokGetInterFace(VOK_GAME_TERROW);
+        face->gameKind = 100;
+        face->windowMode = 0;
+        face->levelPath[0] = '\0';
+        face->hostWnd = nullptr;
+    }
+    void TearDown() override
+    {
+        TrWindowCleanup(TrGetShell()->window);
+        TrSetFrameHook(nullptr);
+        TrSetBoxHook(nullptr);
+        face->hostWnd = nullptr;
+        if (host != nullptr)
+            DestroyWindow(host);
+    }
+    HWND make_host(int w = 640, int h = 480)
+    {
+        host = CreateWindowA("TrTestHost", "host", WS_POPUP | WS_VISIBLE, 0, 0, w, h, nullptr, nullptr, nullptr,
+                             nullptr);
+        face->hostWnd = host;
+        return host;
+    }
+    static void pump()
+    {
+        MSG m;
+        while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+            if (m.message == WM_QUIT)
+                continue;
+            TranslateMessage(&m);
+            DispatchMessageA(&m);
+        }
+    }
+    WNDPROC host_procedure() { return (WNDPROC)GetWindowLongPtrA(host, GWLP_WNDPROC); }
+
+    VokInterFace *face = nullptr;
+    HWND host = nullptr;
+};
+
+TEST_F(Shell, StartOverTheHostGivesItsProcedureBack)
+{
+    make_host();
+    TrSetFrameHook([] {
+        EXPECT_EQ((WNDPROC)GetWindowLongPtrA(TrGetShell()->window, GWLP_WNDPROC), TrWndProc);
+        PostMessageA(TrGetShell()->window, WM_CLOSE, 0, 0);
+    });
+    EXPECT_EQ(StartTerrow(), 0);
+    EXPECT_EQ(host_procedure(), host_proc);
+    EXPECT_TRUE(IsWindow(host)) << "the host window is the main program's";
+    EXPECT_FALSE(TrWorkerRunning());
+    EXPECT_EQ(TrGetDib()->pixels, nullptr);
+    EXPECT_EQ(face->screenPix, nullptr);
+    EXPECT_TRUE(g_boxes.empty()) << g_boxes.front();
+}
+
+TEST_F(Shell, FailedSetUpIsAWarningAndStillGivesEverythingBack)
+{
+    // A client area too small for the status line: no view can be made.
+    make_host(640, 20);
+    EXPECT_EQ(StartTerrow(), 0);
+    ASSERT_EQ(g_boxes.size(), 1u);
+    EXPECT_NE(g_boxes[0].find("view picture"), std::string::npos) << g_boxes[0];
+    EXPECT_EQ(host_procedure(), host_proc);
+    EXPECT_FALSE(TrWorkerRunning());
+    EXPECT_EQ(TrGetShell()->brondelBegun, 0);
+    EXPECT_EQ(TrGetShell()->interfaceOpen, 0);
+    MSG m;
+    EXPECT_FALSE(PeekMessageA(&m, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE)) << "the host must not be told to quit";
+}
+
+TEST_F(Shell, PlayTrlMakesItsOwnFullScreenPopupAndDestroysIt)
+{
+    make_host();
+    static HWND seen;
+    static LONG_PTR style;
+    static HWND owner;
+    static int frameless;
+    seen = nullptr;
+    TrSetFrameHook([] {
+        seen = TrGetShell()->window;
+        style = GetWindowLongPtrA(seen, GWL_STYLE);
+        owner = (HWND)GetWindowLongPtrA(seen, GWLP_HWNDPARENT);
+        frameless = TrGetModule()->frameless;
+        PostMessageA(seen, WM_CLOSE, 0, 0);
+    });
+    PlayTRL(host, 0, "no_such_field.trl");
+    ASSERT_NE(seen, nullptr);
+    EXPECT_NE(seen, host);
+    EXPECT_TRUE(style & WS_POPUP);
+    EXPECT_EQ(owner, host);
+    EXPECT_EQ(frameless, 1) << "play mode asks for the full-screen mode";
+    EXPECT_FALSE(IsWindow(seen));
+    WNDCLASSA wc;
+    EXPECT_FALSE(GetClassInfoA(TrGetShell()->instance, TR_CLASS_NAME, &wc)) << "the class goes with the module";
+    EXPECT_EQ(host_procedure(), host_proc) << "play mode never takes the host over";
+}
+
+TEST_F(Shell, OwnEditorWindowShowsTheDefaultFieldAndIsDestroyedOnClose)
+{
+    face->gameKind = TR_EDITOR_KIND;
+    static int colours;
+    static HWND seen;
+    colours = 0;
+    TrSetFrameHook([] {
+        TrShell *s = TrGetShell();
+        seen = s->window;
+        // The field in the middle of the view differs from the hall behind it.
+        br_pixelmap *v = s->view;
+        std::vector<uint16_t> found;
+        for (int y = v->height / 3; y < v->height * 2 / 3; y += 7)
+            for (int x = v->width / 3; x < v->width * 2 / 3; x += 7) {
+                uint16_t p = *(uint16_t *)((char *)v->pixels + (ptrdiff_t)y * v->row_bytes + x * 2);
+                if (std::find(found.begin(), found.end(), p) == found.end())
+                    found.push_back(p);
+            }
+        colours = (int)found.size();
+        PostMessageA(seen, WM_CLOSE, 0, 0);
+    });
+    EXPECT_EQ(StartTerrow(), 0);
+    EXPECT_GT(colours, 8) << "a lit, joined field of blocks";
+    EXPECT_FALSE(IsWindow(seen));
+}
+
+TEST_F(Shell, KeysAndMessages)
+{
+    face->gameKind = TR_EDITOR_KIND;
+    make_host();
+    ASSERT_TRUE(TrModuleInit());
+    HWND w = TrGetShell()->window;
+    ASSERT_EQ(w, host);
+    struct Key {
+        WPARAM key;
+        int message;  // -1: none
+    } keys[] = {{VK_F5, 42}, {VK_F5, 43}, {VK_F5, 41}, {VK_F6, 45}, {VK_F6, 44}, {VK_F7, 46}, {'Q', -1}, {VK_F9, -1}};
+    for (const Key &k : keys) {
+        g_boxes.clear();
+        EXPECT_EQ(TrWndProc(w, WM_KEYDOWN, k.key, 0), 0);
+        if (k.message < 0)
+            EXPECT_TRUE(g_boxes.empty()) << k.key;
+        else
+            EXPECT_EQ(g_boxes, std::vector<std::string>{TrMessage(k.message)}) << k.key;
+    }
+    EXPECT_EQ(TrGetShell()->field->ballLayout, 0);
+    EXPECT_EQ(TrGetShell()->field->startLayout, 0);
+    EXPECT_EQ(TrGetShell()->field->cameraSaved, 1);
+
+    VokKey(w, VK_CONTROL, TRUE);
+    pump();
+    TrWndProc(w, WM_KEYDOWN, VK_F12, 0);
+    EXPECT_EQ(TrGetShell()->capture, 1);
+    VokKey(w, VK_CONTROL, FALSE);
+    pump();
+    TrWndProc(w, WM_KEYDOWN, VK_F12, 0);
+    EXPECT_EQ(TrGetShell()->capture, 0);
+
+    g_host_messages = 0;
+    EXPECT_EQ(TrWndProc(w, WM_KEYDOWN, 'Q', 0), 0);
+    EXPECT_EQ(g_host_messages, 0) << "an unlisted key has no default processing";
+    TrWndProc(w, WM_USER + 7, 0, 0);
+    EXPECT_EQ(g_host_messages, 1);
+    EXPECT_EQ(g_last_host_message, (UINT)WM_USER + 7);
+
+    // After the clean-up, twice, everything is the host's again.
+    TrWindowCleanup(w);
+    TrWindowCleanup(w);
+    EXPECT_EQ(host_procedure(), host_proc);
+    g_host_messages = 0;
+    TrWndProc(w, WM_PAINT, 0, 0);
+    TrWndProc(w, WM_KEYDOWN, VK_F5, 0);
+    EXPECT_EQ(g_host_messages, 2) << "no message reaches the freed module";
+}
+
+TEST(TrCursor, KindsPickTheirResourcesTurnedWithTheView)
+{
+    struct Case {
+        int kind, sub;
+        float yaw;
+        int resource;
+    } cases[] = {{0, 0, 0, 0},     {1, 0, 0, 0},      {2, 0, 0, 113},     {3, 0, 0, 127},    {4, 0, 0, 111},
+                 {7, 0, 0, 115},   {8, 0, 0, 118},    {9, 0, 0, 116},     {10, 0, 0, 114},   {11, 0, 0, 128},
+                 {12, 0, 0, 129},  {13, 0, 0, 0},     {-1, 0, 0, 0},
+                 // Quarter = ((yaw + 90) mod 360) / 90.
+                 {5, 0, -90, 119}, {5, 1, -90, 120},  {5, 3, -90, 122},   {5, 0, 0, 120},    {5, 3, 0, 119},
+                 {5, 0, 200, 122}, {6, 0, -90, 125},  {6, 1, -90, 126},   {6, 2, -90, 124},  {6, 3, -90, 123},
+                 {6, 0, -45, 125}, {6, 2, 90, 125}};
+    for (const Case &c : cases)
+        EXPECT_EQ(TrCursorResource(c.kind, c.sub, c.yaw), c.resource) << c.kind << " " << c.sub << " " << c.yaw;
+}
+
+TEST_F(Shell, ViewIsTheTopOfTheScreenPicture)
+{
+    make_host(640, 480);
+    ASSERT_TRUE(TrModuleInit());
+    TrShell *s = TrGetShell();
+    EXPECT_EQ(TrGetDib()->width, 640);
+    EXPECT_EQ(TrGetDib()->height, 480);
+    ASSERT_NE(s->view, nullptr);
+    EXPECT_EQ(s->screenPix, face->screenPix);
+    EXPECT_EQ(s->view->width, 640);
+    EXPECT_EQ(s->view->height, 480 - TR_STATUS_HEIGHT);
+    auto at = [](br_pixelmap *p, int x, int y) {
+        return (uint16_t *)((char *)p->pixels + (ptrdiff_t)y * p->row_bytes) + x;
+    };
+    EXPECT_EQ(at(s->view, 0, 0), at(s->screenPix, 0, 0));
+    EXPECT_EQ(at(s->view, 639, 450), at(s->screenPix, 639, 450));
+    // The picture's first row is the DIB's last (bottom-up).
+    EXPECT_EQ((void *)at(s->screenPix, 0, 479), TrGetDib()->pixels);
+    for (int i = 0; i < 3; i++) {
+        ASSERT_NE(s->depths[i], nullptr);
+        EXPECT_EQ(s->depths[i]->type, BR_PMT_DEPTH_16);
+        EXPECT_EQ(s->depths[i]->height, 451);
+    }
+    for (int i = 0; i < 2; i++)
+        EXPECT_FLOAT_EQ(((br_camera *)s->cameras[i]->type_data)->aspect, 640.0f / 451.0f);
+}
+
+TEST_F(Shell, ThreeStartsInARow)
+{
+    make_host();
+    for (int round = 0; round < 3; round++) {
+        face->gameKind = round == 1 ? TR_EDITOR_KIND : 100;
+        TrSetFrameHook([] { PostMessageA(TrGetShell()->window, WM_CLOSE, 0, 0); });
+        EXPECT_EQ(StartTerrow(), 0) << round;
+        EXPECT_EQ(host_procedure(), host_proc) << round;
+        EXPECT_FALSE(TrWorkerRunning()) << round;
+    }
+    EXPECT_TRUE(g_boxes.empty());
+}
+
+}  // namespace
