@@ -363,7 +363,8 @@ void KpCheckMatches(KpRules &r)
 void KpTailCheck(KpRules &r)
 {
     const KpSlot &t = r.worm[r.wormLength - 1];
-    r.tailInside = t.cube != 0 && (KpCellValue(t.x) > 0 || KpCellValue(t.z) > 0);
+    // A tail that is gone (removed, or the worm went out through an exit) blocks no entry.
+    r.tailInside = t.cube == 0 || KpCellValue(t.x) > 0 || KpCellValue(t.z) > 0;
 }
 
 void KpSettleWorm(KpRules &r)
