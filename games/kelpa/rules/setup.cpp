@@ -84,6 +84,11 @@ void KpLayoutPalette(KpRules &r)
     }
 }
 
+int KpColourQuota(int randomCells)
+{
+    return (randomCells > 6 ? randomCells : 6) / 6;
+}
+
 int KpLevelSetup(KpRules &r)
 {
     const bool replay = (r.gameFlags & 0x02) != 0;
@@ -152,7 +157,7 @@ int KpLevelSetup(KpRules &r)
 
     KpBuildBoardGrid(r);
     int looseCursor = 0, s = 0;
-    const int quota = (j > 6 ? j : 6) / 6;
+    const int quota = KpColourQuota(j);
     int counts[6] = {};
     for (int x = 0; x < 11; x++)
         for (int z = 0; z < 11; z++) {

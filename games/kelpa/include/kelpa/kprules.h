@@ -290,6 +290,8 @@ bool KpLevelWon(const KpRules &r);
 // ---- level set-up and new game ----
 
 int KpLevelSetup(KpRules &r);
+// The most cubes of one colour the random rule gives by choice on a board of `randomCells`.
+int KpColourQuota(int randomCells);
 void KpLayoutPattern(KpRules &r);
 void KpLayoutPalette(KpRules &r);
 // Kind 101 families 0..4 and kind 100 positions: the board or file chosen and the title row, as
