@@ -8,6 +8,9 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include <string>
+#include <vector>
+
 // ---- cells, colours and the four colour orders ----
 
 enum KpCellKind {
@@ -299,3 +302,22 @@ void KpLayoutPalette(KpRules &r);
 int KpNewGame(KpRules &r, const char *levelPath, int *titleNumber);
 // The first worm's segment positions and every placed cube: the colour of cube c.
 int KpCubeColour(KpRules &r, int cube);
+
+// ---- a level played headless ----
+
+// A key event: at `frame`, 'l' / 'r' press the left / right turn key, 'L' / 'R' release it, 's' the
+// step key. Written "120l 124L 300s".
+struct KpKeyEvent {
+    int32_t frame;
+    char key;
+};
+bool KpParseKeys(const char *text, std::vector<KpKeyEvent> &out, std::string &error);
+struct KpPlayResult {
+    int verdict = 0;  // 1 won, -1 lost, 0 still running when the frames ran out
+    int frames = 0, exitsReached = 0, rows = 0;
+    uint32_t hash = 0;  // of the positions of the 131 game cubes
+};
+// A kind-100 game of the level: set-up with the generator seeded by `seed`, the start, then frames
+// with the key events until the level is won or lost or `maxFrames` have run.
+KpPlayResult KpPlayLevel(const KpLevelFile &level, uint32_t seed, const std::vector<KpKeyEvent> &keys,
+                         int speed = 7, int maxFrames = 100000);
