@@ -192,7 +192,8 @@ TEST(NewGame, Kind100ReadsItsFileWithoutPattern)
 {
     RulesFixture f;
     f.r.gameKind = 100;
-    f.r.levelFamily = 12;  // Curious 4
+    f.r.levelFamily = 1;  // Curious 4
+    f.r.levelNumber = 3;
     KpLevelFile l;
     KpDefaultHeader(l.header);
     l.header[KP_H_STREAKS] = 1;  // a pattern in the file is not used in this kind of game

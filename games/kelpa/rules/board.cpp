@@ -5,6 +5,7 @@
 
 #include "kelpa/kprules.h"
 #include "vokplat/savefile.h"
+#include "vokplat/stdio.h"
 
 // colour, cell kind, header flag, editor tool, material stem
 const KpColourInfo kKpColours[9] = {
@@ -164,7 +165,7 @@ void KpMemoryCubes::show(int c, bool shown)
 
 bool KpHost::readFile(const char *name, uint8_t *data, size_t capacity, size_t &size)
 {
-    FILE *f = fopen(name, "rb");
+    FILE *f = PlatFopen(name, "rb");
     if (f == nullptr)
         return false;
     size = fread(data, 1, capacity, f);

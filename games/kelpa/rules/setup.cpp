@@ -363,7 +363,8 @@ int KpNewGame(KpRules &r, const char *levelPath, int *titleNumber)
     } else if (r.gameKind == 100) {
         int family = 0, number = 0;
         char name[64];
-        KpKind100Level(r.levelFamily, family, number, name, sizeof name);
+        // The framework splits the position into a class (position / 9) and a number in it.
+        KpKind100Level(r.levelFamily * 9 + r.levelNumber, family, number, name, sizeof name);
         KpDefaultHeader(r.header);
         if (!KpLoadLevelFile(r, levelPath != nullptr ? levelPath : name, false))
             KpBuiltinBoard(1, r.board);

@@ -268,6 +268,7 @@ void bindRules()
     if (f != nullptr) {
         g_rules.gameKind = f->gameKind;
         g_rules.levelFamily = f->levelFamily;
+        g_rules.levelNumber = f->levelNumber;
         g_rules.gameFlags = f->gameFlags;
         g_rules.speedIndex = kpSettings().speed >= 0 && kpSettings().speed <= 8 ? kpSettings().speed : 7;
     }
@@ -446,13 +447,20 @@ int KpFrameTick()
             o.setupPending = 1;
             return 0;
         }
+        kpSwitches().fullRedraw = 0;
         kpSwitches().sceneLive = 1;
+        kpSwitches().indicatorLive = 1;
     } else {
         mirror();
     }
     KpRenderFrame(rd.screen);
     KpDrawStatus(rd.screen);
     KpPresentFrame(rd.screen);
+    // The frame after a set-up or a popup redraws everything once; then only what moves.
+    if (kpSwitches().fullRedraw) {
+        kpSwitches().fullRedraw = 0;
+        kpSwitches().sceneLive = 1;
+    }
     // Frames at most every 25 ms: the wait is a sleep, so the clock moves while nothing comes.
     const DWORD since = timeGetTime() - g_lastFrame;
     if (since < DWORD(kMinFrameTime[1]))

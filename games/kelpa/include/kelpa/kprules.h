@@ -164,7 +164,7 @@ struct KpRules {
     int32_t header[kKpHeaderWords] = {};
     int32_t board[kKpCells] = {};
     int32_t colourGrid[kKpCells] = {};
-    int32_t gameKind = 101, levelFamily = 0, levelCommand = 0, gameFlags = 0, speedIndex = 7;
+    int32_t gameKind = 101, levelFamily = 0, levelNumber = 0, levelCommand = 0, gameFlags = 0, speedIndex = 7;
     int32_t editorOpen = 0, trialRun = 0, replayPlaying = 0, clearBoardOnSetup = 0, firstRow = 0;
     int32_t patternInUse = 0, patternFault = 0;
 
