@@ -302,6 +302,11 @@ void mirror()
     if (r.newLevelSwitch)
         sw.newLevelSwitch = 1;
     r.newLevelSwitch = 0;
+    if (r.introFrame) {
+        sw.introFrame = 1;
+        sw.sceneLive = 0;
+    }
+    r.introFrame = 0;
     sw.blinkMode = r.blinkMode;
     if (o.arrow != nullptr) {
         BrMatrix34RotateX(&o.arrow->t.t.mat, br_angle(0xC004));
@@ -436,6 +441,9 @@ int KpFrameTick()
         const uint32_t t = g_rules.elapsedTenths;
         snprintf(g_clockText, sizeof g_clockText, " %.2u:%.2u ", t / 600, (t / 10) % 60);
         const int outcome = KpDriveFrame(g_rules, g_drive, nullptr);
+        kpSwitches().fullRedraw = 0;
+        kpSwitches().sceneLive = 1;
+        kpSwitches().indicatorLive = 1;
         mirror();
         if (outcome == KP_FRAME_WON || outcome == KP_FRAME_LOST) {
             kpSwitches().fullRedraw = 1;
@@ -447,16 +455,19 @@ int KpFrameTick()
             o.setupPending = 1;
             return 0;
         }
-        kpSwitches().fullRedraw = 0;
-        kpSwitches().sceneLive = 1;
-        kpSwitches().indicatorLive = 1;
     } else {
         mirror();
     }
     KpRenderFrame(rd.screen);
     KpDrawStatus(rd.screen);
     KpPresentFrame(rd.screen);
-    // The frame after a set-up or a popup redraws everything once; then only what moves.
+    // One-shot switches: the new level's and the waiting worm's pictures go into the static picture
+    // once. The frame after a set-up or a popup redraws everything once; then only what moves.
+    kpSwitches().newLevelSwitch = 0;
+    if (kpSwitches().introFrame) {
+        kpSwitches().introFrame = 0;
+        kpSwitches().sceneLive = 1;
+    }
     if (kpSwitches().fullRedraw) {
         kpSwitches().fullRedraw = 0;
         kpSwitches().sceneLive = 1;
