@@ -353,6 +353,63 @@ TEST(Exits, LastExitWins)
     EXPECT_EQ(g.host.sounds.back(), 10);
 }
 
+TEST(Patterns, TheWormOfTheLastRowEndsTheLevel)
+{
+    const char *const b[11] = {"...........", "...........", "...........", "...........", "...........",
+                               "...........", "...........", "#..........", "...........", "...........",
+                               "..........E"};
+    RulesFixture f;
+    f.r.gameKind = 101;
+    f.r.trialRun = 1;
+    f.board(b);
+    f.r.header[KP_H_STREAKS] = 1;
+    for (int p = 0; p < 5; p++)
+        f.r.header[KP_H_PATTERN + p] = 4 + p;
+    f.r.patternInUse = 1;
+    KpLevelSetup(f.r);
+    EXPECT_EQ(f.cubes.colour(f.r.worm[0].cube), KP_BLUE);
+    EXPECT_EQ(f.cubes.colour(f.r.worm[4].cube), KP_WHITE);
+    f.r.levelRunning = 1;
+    KpArmTurn(f.r);
+    KpDriveState d;
+    int frames = 0;
+    while (!f.r.levelLost && frames++ < 500)
+        KpDriveFrame(f.r, d, nullptr);
+    EXPECT_EQ(f.r.levelLost, 1);
+    EXPECT_EQ(f.r.runOver, 1);
+    // No worm was prepared after the only row.
+    for (int c : f.r.nextWormCubes)
+        EXPECT_EQ(c, 0);
+}
+
+TEST(Frames, EarlyTurnReplacesTheRecordedFrame)
+{
+    Game g;
+    ASSERT_TRUE(g.until([&] { return g.cellX(g.head()) == 2 && g.r.subStep == 10; }));
+    g.frame();  // the first increment of the next cell
+    ASSERT_EQ(g.r.subStep, 1);
+    const size_t recorded = g.host.frames.size();
+    const float x = g.head().x;
+    KpKeyDown(g.r, 0);
+    KpEarlyTurn(g.r, g.d);
+    KpKeyUp(g.r, 0);
+    EXPECT_EQ(g.host.frames.size(), recorded);  // overwritten, not added
+    const KpFrameInput in = KpDecodeFrame(g.host.frames.back().data());
+    EXPECT_EQ(in.turnState, 1);
+    EXPECT_EQ(in.left, 1);
+    // The turn took effect in the same cell step: the head went +z instead of on along x.
+    EXPECT_EQ(g.head().direction, KP_DIR_PZ);
+    EXPECT_FLOAT_EQ(g.head().x, x - g.r.stepSize);
+    EXPECT_EQ(g.r.subStep, 1);
+    // A playback of the recorded frames ends in the same place.
+    ASSERT_TRUE(g.until([&] { return g.cellZ(g.head()) == 3; }, 200));
+    Game replay;
+    for (const auto &f : g.host.frames)
+        KpDriveFrame(replay.r, replay.d, f.data());
+    EXPECT_EQ(replay.head().x, g.head().x);
+    EXPECT_EQ(replay.head().z, g.head().z);
+}
+
 TEST(Path, ComingBackCutsThePath)
 {
     Game g;
