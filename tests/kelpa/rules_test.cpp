@@ -286,6 +286,19 @@ TEST(Removal, MiddleRemovedFinishesTheWorm)
     EXPECT_EQ(g.looseAt(6, 0), headCube);
 }
 
+TEST(Removal, ALevelWithoutPatternGoesOnPast99Worms)
+{
+    Game g;
+    ASSERT_TRUE(g.until([&] { return g.cellX(g.head()) == 6; }));
+    g.r.rowsDone = 99;
+    g.r.matchList[0] = g.r.worm[2].cube;
+    g.r.matchCount = 1;
+    g.r.finishing = 1;
+    KpFinishUpdate(g.r);
+    EXPECT_EQ(g.r.levelLost, 0);
+    EXPECT_EQ(g.r.rowsDone, 100);
+}
+
 TEST(Turns, SeventhCountRunsAtDoubleSpeed)
 {
     Game g;

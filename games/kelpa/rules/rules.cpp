@@ -892,7 +892,9 @@ void KpFinishUpdate(KpRules &r)
     }
     KpTailCheck(r);
     const int32_t streaks = r.header[KP_H_STREAKS];
-    const bool lost = (!r.patternInUse && !r.tailInside && !r.headShift) || (!r.headShift && r.rowsDone == streaks);
+    // The last pattern row ends a level with a pattern only: without one the count goes on past 99.
+    const bool lost = (!r.patternInUse && !r.tailInside && !r.headShift) ||
+                      (r.patternInUse && !r.headShift && r.rowsDone == streaks);
     if (lost) {
         r.levelRunning = 0;
         r.runOver = 1;
