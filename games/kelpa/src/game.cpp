@@ -330,6 +330,9 @@ void takeInput()
     g_rules.pendingSteps += o.pendingSteps;
     o.pendingSteps = 0;
     g_rules.paused = o.paused;
+    // The speed screen writes the settings; the rules take a new speed at the next cell step.
+    if (kpSettings().speed >= 0 && kpSettings().speed <= 8)
+        g_rules.speedIndex = kpSettings().speed;
 }
 
 }  // namespace
