@@ -3,9 +3,12 @@
 set -euo pipefail
 
 # clang builds the fuzz targets; without it ./test.sh skips them. FreeType and the DejaVu fonts are
-# for the font maker, which makes the font packs at build time.
+# for the font maker, which makes the font packs at build time. Xvfb, openbox and xdotool run the
+# full-screen tests on a real X server, with and without a window manager (xprop, from x11-utils, sees
+# the manager announce itself).
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          libsdl2-dev zlib1g-dev libpng-dev imagemagick ffmpeg clang libfreetype-dev fonts-dejavu-core)
+          libsdl2-dev libx11-dev zlib1g-dev libpng-dev imagemagick ffmpeg clang libfreetype-dev fonts-dejavu-core
+          xvfb openbox xdotool x11-utils)
 # clang's fuzzer runtime, a package of its own on releases that have it.
 optional=(libclang-rt-dev)
 

@@ -1,15 +1,24 @@
 // Frames of the lit cube board (11 x 11 cubes, 1,452 triangles, 640 x 480, RGB_565 + DEPTH_16),
-// plain and textured, and a full-screen textured quad, against a memset of the colour and depth
-// bytes of the same pixel count.
+// plain and textured, in the pipeline and through the database as a game draws it, and a
+// full-screen textured quad, against a memset and a memcpy of the colour and depth bytes of the
+// same pixel count. The ratios are printed after the table.
 #include "support.h"
+#include "sr_raster.h"
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstdio>
 #include <cstring>
+#include <map>
+#include <string>
 
 #include "brondel/brcore.h"
 #include "brondel/brdevice.h"
 #include "brondel/brpixmap.h"
+#include "brondel/brscene.h"
 #include "brondel/brv1db.h"
 #include "softrend.h"
 
@@ -209,6 +218,117 @@ void BM_CubeBoardFrameDriver(benchmark::State &state)
 }
 BENCHMARK(BM_CubeBoardFrameDriver)->Unit(benchmark::kMillisecond);
 
+// The textured, lit board as a game draws it: a map, six materials (lit, smooth, perspective
+// mapped), a cube model and 121 actors registered with the database, a point and a direct light,
+// each frame cleared and drawn by BrZbSceneRender.
+void BM_TexturedBoardDatabase(benchmark::State &state)
+{
+    BrBegin();
+    BrZbBegin(BR_PMT_RGB_565, BR_PMT_DEPTH_16);
+    br_pixelmap *colour = BrPixelmapAllocate(BR_PMT_RGB_565, W, H, nullptr, 0);
+    br_pixelmap *depth = BrPixelmapAllocate(BR_PMT_DEPTH_16, W, H, nullptr, 0);
+    colour->origin_x = W / 2;
+    colour->origin_y = H / 2;
+    srtest::Texture565 tex(64);
+    br_pixelmap *map = BrPixelmapAllocate(BR_PMT_RGB_565, 64, 64, nullptr, 0);
+    for (int y = 0; y < 64; ++y)
+        std::memcpy((char *)map->pixels + y * map->row_bytes, tex.words.data() + y * 64, 128);
+    map->identifier = BrResStrDup(map, "board");
+    BrMapAdd(map);
+
+    static const br_colour palette[] = {0xd04040, 0x40b050, 0x4070d0, 0xd0b040, 0xb050c0, 0x40c0c0};
+    br_material *materials[6];
+    for (int k = 0; k < 6; ++k) {
+        br_material *m = BrMaterialAllocate(nullptr);
+        m->colour = palette[k];
+        m->flags = BR_MATF_LIT | BR_MATF_SMOOTH | BR_MATF_PERSPECTIVE;
+        m->ka = 0.15f;
+        m->kd = 0.75f;
+        m->ks = 0.35f;
+        m->power = 16.0f;
+        m->colour_map = map;
+        materials[k] = BrMaterialAdd(m);
+    }
+    // The pipeline board's cube: four vertices a side, the whole texture on each.
+    srtest::Mesh mesh = srtest::cube(0.38f);
+    br_model *cube = BrModelAllocate("board_cube", (int)mesh.v.size(), (int)mesh.f.size());
+    for (size_t k = 0; k < mesh.v.size(); ++k) {
+        br_vertex &v = cube->vertices[k];
+        std::memcpy(v.p.v, mesh.v[k].p, sizeof v.p.v);
+        std::memcpy(v.map.v, mesh.v[k].map, sizeof v.map.v);
+    }
+    for (size_t k = 0; k < mesh.f.size(); ++k) {
+        for (int q = 0; q < 3; ++q)
+            cube->faces[k].vertices[q] = mesh.f[k].vertices[q];
+        cube->faces[k].smoothing = (br_uint_16)(1u << (k / 2)); // one group a side
+    }
+    BrModelAdd(cube);
+
+    br_actor *world = BrActorAllocate(BR_ACTOR_NONE, nullptr);
+    br_actor *camera = BrActorAdd(world, BrActorAllocate(BR_ACTOR_CAMERA, nullptr));
+    br_camera *cam = (br_camera *)camera->type_data;
+    cam->type = BR_CAMERA_PERSPECTIVE_CENTRED;
+    cam->field_of_view = (br_angle)(1.0f * 65536.0f / 6.2831853f);
+    cam->hither_z = 0.5f;
+    cam->yon_z = 60.0f;
+    cam->aspect = (float)W / (float)H;
+    sr::Mat34 view = srtest::look_at({0.0f, 8.5f, 10.5f}, {0.0f, -0.5f, 0.5f});
+    sr::Mat34 cam_to_world = sr::invert34_lp(view);
+    camera->t.type = BR_TRANSFORM_MATRIX34;
+    std::memcpy(camera->t.t.mat.m, cam_to_world.m, sizeof camera->t.t.mat.m);
+
+    br_actor *point = BrActorAdd(world, BrActorAllocate(BR_ACTOR_LIGHT, nullptr));
+    br_light *pl = (br_light *)point->type_data;
+    pl->type = BR_LIGHT_POINT;
+    pl->colour = 0xfff0d8;
+    pl->attenuation_c = 0.6f;
+    pl->attenuation_l = 0.06f;
+    BrMatrix34Translate(&point->t.t.mat, 1.5f, 4.0f, 1.0f);
+    BrLightEnable(point);
+    br_actor *direct = BrActorAdd(world, BrActorAllocate(BR_ACTOR_LIGHT, nullptr));
+    br_light *dl = (br_light *)direct->type_data;
+    dl->type = BR_LIGHT_DIRECT;
+    dl->colour = 0x5060a0;
+    BrMatrix34RotateX(&direct->t.t.mat, (br_angle)0x1800);
+    BrMatrix34PostRotateY(&direct->t.t.mat, (br_angle)0xe000);
+    BrLightEnable(direct);
+
+    for (int i = 0; i < 11; ++i)
+        for (int j = 0; j < 11; ++j) {
+            br_actor *a = BrActorAdd(world, BrActorAllocate(BR_ACTOR_MODEL, nullptr));
+            a->model = cube;
+            a->material = materials[(i + 2 * j) % 6];
+            float angle = 0.13f * (float)(i * 3 + j * 5);
+            BrMatrix34RotateY(&a->t.t.mat, (br_angle)(int)(angle * 65536.0f / 6.2831853f));
+            BrMatrix34PostTranslate(&a->t.t.mat, (float)(i - 5), 0.1f * (float)((i + j) % 3), (float)(j - 5));
+        }
+
+    for (auto _ : state) {
+        BrPixelmapFill(colour, 0);
+        BrPixelmapFill(depth, 0xffffffff);
+        BrZbSceneRender(world, camera, colour, depth);
+        benchmark::DoNotOptimize(colour->pixels);
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations());
+    state.counters["fps"] = benchmark::Counter((double)state.iterations(), benchmark::Counter::kIsRate);
+    int drawn = 0;
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) {
+            uint16_t p;
+            std::memcpy(&p, (char *)colour->pixels + (std::ptrdiff_t)y * colour->row_bytes + x * 2, 2);
+            drawn += p != 0;
+        }
+    state.counters["covered/frame"] = drawn;
+    BrActorFree(world);
+    BrZbEnd();
+    BrPixelmapFree(colour);
+    BrPixelmapFree(depth);
+    BrPixelmapFree(map);
+    BrEnd();
+}
+BENCHMARK(BM_TexturedBoardDatabase)->Unit(benchmark::kMillisecond);
+
 // The reference: the colour and depth bytes of a whole 640 x 480 frame written by memset.
 void BM_MemsetColourAndDepth(benchmark::State &state)
 {
@@ -225,6 +345,83 @@ void BM_MemsetColourAndDepth(benchmark::State &state)
 }
 BENCHMARK(BM_MemsetColourAndDepth)->Unit(benchmark::kMillisecond);
 
+// The reference of the full-screen quad: the same colour and depth bytes copied by memcpy from a
+// frame's worth of source bytes.
+void BM_MemcpyColourAndDepth(benchmark::State &state)
+{
+    std::vector<uint8_t> from((size_t)W * H * 4, 0x5a), colour((size_t)W * H * 2), depth((size_t)W * H * 2);
+    benchmark::DoNotOptimize(from.data());
+    for (auto _ : state) {
+        std::memcpy(colour.data(), from.data(), colour.size());
+        std::memcpy(depth.data(), from.data() + colour.size(), depth.size());
+        benchmark::DoNotOptimize(colour.data());
+        benchmark::DoNotOptimize(depth.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed((int64_t)state.iterations() * (int64_t)(colour.size() + depth.size()));
+}
+BENCHMARK(BM_MemcpyColourAndDepth)->Unit(benchmark::kMillisecond);
+
+// The table as usual, keeping the time of a frame of each run for the ratios.
+class Recorder : public benchmark::ConsoleReporter {
+public:
+    // Processor time of a frame, by benchmark name: on a busy machine the wall clock counts the
+    // other programs too.
+    std::map<std::string, double> seconds;
+
+    void ReportRuns(const std::vector<Run> &runs) override
+    {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run &r : runs)
+            if (r.run_type == Run::RT_Iteration && r.iterations > 0 && !r.error_occurred)
+                seconds[r.benchmark_name()] = r.cpu_accumulated_time / (double)r.iterations;
+    }
+};
+
+void ratios(const Recorder &rec)
+{
+    auto at = [&](const char *name) {
+        auto i = rec.seconds.find(name);
+        return i == rec.seconds.end() ? 0.0 : i->second;
+    };
+    const double board = at("BM_CubeBoardFrame"), textured = at("BM_TexturedBoardFrame"),
+                 database = at("BM_TexturedBoardDatabase"), quad = at("BM_TexturedQuadFullScreen"),
+                 memcpy_frame = at("BM_MemcpyColourAndDepth"), memset_frame = at("BM_MemsetColourAndDepth");
+    std::printf("\nRatios (same run, processor time):\n");
+    if (database > 0)
+        std::printf("  textured lit board through the database: %.0f frames/s (goal >= 2000): %s\n", 1.0 / database,
+                    1.0 / database >= 2000.0 ? "met" : "NOT met");
+    if (textured > 0 && database > 0)
+        std::printf("  database board / pipeline board: %.2f of the pipeline's frame rate\n", textured / database);
+    if (quad > 0 && memcpy_frame > 0)
+        std::printf("  full-screen textured quad: %.1f%% of a memcpy of the same bytes (goal >= 15%%): %s\n",
+                    100.0 * memcpy_frame / quad, memcpy_frame / quad >= 0.15 ? "met" : "NOT met");
+    if (quad > 0 && memset_frame > 0)
+        std::printf("  full-screen textured quad: %.1f%% of a memset of the same bytes\n", 100.0 * memset_frame / quad);
+    if (board > 0)
+        std::printf("  untextured board: %.0f frames/s; textured board: %.0f frames/s\n", 1.0 / board,
+                    textured > 0 ? 1.0 / textured : 0.0);
+}
+
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char **argv)
+{
+    // SOFTREND_PATH=scalar|sse2|avx2 forces a path of the one-pass writers (to compare them).
+    if (const char *path = std::getenv("SOFTREND_PATH")) {
+        std::string p = path;
+        sr::SimdPath want = p == "scalar" ? sr::SimdPath::Scalar : p == "sse2" ? sr::SimdPath::SSE2 : sr::SimdPath::AVX2;
+        sr::simd_path = std::min(want, sr::simd_best());
+    }
+    std::printf("one-pass writers: %s\n", sr::simd_path == sr::SimdPath::AVX2   ? "AVX2"
+                                          : sr::simd_path == sr::SimdPath::SSE2 ? "SSE2"
+                                                                                : "pixel by pixel");
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    Recorder rec;
+    benchmark::RunSpecifiedBenchmarks(&rec);
+    ratios(rec);
+    benchmark::Shutdown();
+    return 0;
+}

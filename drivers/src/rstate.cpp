@@ -456,6 +456,20 @@ Setup StateMachine::setup(const Target &t) const
     return s;
 }
 
+void prim_forget(PartPrimitive &p, const void *buffer)
+{
+    for (void **slot : {&p.colour_map, &p.index_shade, &p.index_blend, &p.index_fog, &p.screen_door})
+        if (*slot == buffer)
+            *slot = nullptr;
+}
+
+void StateMachine::forget(const void *buffer)
+{
+    prim_forget(cur.prim, buffer);
+    for (Stored &st : stack_)
+        prim_forget(st.s.prim, buffer);
+}
+
 void StateMachine::save(Stored &st, br_uint_32 mask) const
 {
     state_copy(st.s, cur, mask);

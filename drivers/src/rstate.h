@@ -105,6 +105,8 @@ struct State {
     PartHidden hidden;
 };
 
+// Clears every buffer slot of the primitive part that names `buffer`.
+void prim_forget(PartPrimitive &p, const void *buffer);
 // Copies the masked parts of src into dst.
 void state_copy(State &dst, const State &src, br_uint_32 mask);
 // Resets the masked parts to the default state.
@@ -150,6 +152,8 @@ public:
     };
     void save(Stored &st, br_uint_32 mask) const;
     void restore(const Stored &st, br_uint_32 mask);
+    // A buffer object is going: the current state and the pushed ones stop naming it.
+    void forget(const void *buffer);
 
     // Draws one group with `group_state` (when given) loaded over the current state for its
     // duration; grows the bounds part while bounds are enabled. With a sink (z-sort) the finished

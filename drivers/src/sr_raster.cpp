@@ -12,10 +12,34 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
 
 namespace sr {
 
-bool wide_spans = true;
+SimdPath simd_best()
+{
+#if defined(__x86_64__) && defined(__GNUC__)
+    // Asked from a static initialiser, possibly before the compiler runtime's own has run.
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx2"))
+        return SimdPath::AVX2;
+#endif
+#if defined(__SSE2__)
+    return SimdPath::SSE2;
+#else
+    return SimdPath::Scalar;
+#endif
+}
+
+// Constant-initialised, so a test may force a path before any other initialiser runs; a path the
+// processor lacks is skipped at the draw.
+SimdPath simd_path = SimdPath::AVX2;
+
+namespace {
+const bool cpu_avx2 = simd_best() == SimdPath::AVX2;
+}
 
 namespace {
 
@@ -351,7 +375,7 @@ int paint_fast8(const SpanIn &s, const Paint &p, float &zr, int32_t *rgbr, uint3
     constexpr bool copy = !Modulate && ((T == TexelType::RGB_565 && C == ColourType::RGB_565) ||
                                         (T == TexelType::RGB_555 && C == ColourType::RGB_555));
     uint8_t *const crow = s.crow, *const drow = s.drow;
-    const int i0 = s.i0, i1 = s.i1;
+    const int i0 = s.i0, i1 = s.i1, room = s.room;
     const float dz = s.dz;
     float z = zr;
     const __m128 k0 = _mm_setr_ps(0, 1, 2, 3), k1 = _mm_setr_ps(1, 2, 3, 4), k4 = _mm_setr_ps(4, 5, 6, 7),
@@ -410,7 +434,10 @@ int paint_fast8(const SpanIn &s, const Paint &p, float &zr, int32_t *rgbr, uint3
         uint8_t *cp8 = crow + (std::ptrdiff_t)i * 2, *dp8 = drow;
         if constexpr (D != DepthType::None)
             dp8 = drow + (std::ptrdiff_t)i * dbytes;
-        if (n < 8) {
+        // The last pixels of a row work on a copy unless the row goes on past them: then the
+        // pixels after the span are read and written back as they are.
+        const bool copied = n < 8 && i + 8 > room;
+        if (copied) {
             std::memcpy(ctail, cp8, (size_t)n * 2);
             cp8 = ctail;
             if constexpr (D != DepthType::None) {
@@ -567,6 +594,16 @@ int paint_fast8(const SpanIn &s, const Paint &p, float &zr, int32_t *rgbr, uint3
             return _mm_or_si128(_mm_and_si128(keep, now), _mm_andnot_si128(keep, old));
         };
         __m128i *cp = (__m128i *)cp8;
+        if (pm == 0xffff) {
+            // A group that passes whole is stored as it is.
+            _mm_storeu_si128(cp, colour);
+            if constexpr (D == DepthType::D16) {
+                _mm_storeu_si128((__m128i *)dp8, nd16);
+            } else if constexpr (D == DepthType::D32) {
+                _mm_storeu_si128((__m128i *)dp8, nd_lo);
+                _mm_storeu_si128((__m128i *)dp8 + 1, nd_hi);
+            }
+        } else {
         _mm_storeu_si128(cp, merge(colour, _mm_loadu_si128(cp), pass16));
         if constexpr (D == DepthType::D16) {
             __m128i *dp = (__m128i *)dp8;
@@ -576,7 +613,267 @@ int paint_fast8(const SpanIn &s, const Paint &p, float &zr, int32_t *rgbr, uint3
             _mm_storeu_si128(dp, merge(nd_lo, _mm_loadu_si128(dp), pass_lo));
             _mm_storeu_si128(dp + 1, merge(nd_hi, _mm_loadu_si128(dp + 1), pass_hi));
         }
-        if (n < 8) {
+        }
+        if (copied) {
+            std::memcpy(crow + (std::ptrdiff_t)i * 2, ctail, (size_t)n * 2);
+            if constexpr (D != DepthType::None)
+                std::memcpy(drow + (std::ptrdiff_t)i * dbytes, dtail, (size_t)n * dbytes);
+        }
+    }
+    zr = z;
+    rgbr[0] = (int32_t)r;
+    rgbr[1] = (int32_t)g;
+    rgbr[2] = (int32_t)b;
+    fur = fu;
+    fvr = fv;
+    return i1;
+}
+#endif
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#define SR_HAVE_AVX2 1
+#define SR_AVX2 __attribute__((target("avx2")))
+// The same eight pixels with the 32-bit work in one 256-bit register instead of two, and the texels
+// fetched by gathers. Every operation is the SSE2 writer's, lane by lane, so the values are the
+// same to the bit (no fused multiply-add: only AVX2 is asked for).
+SR_AVX2 inline __m256i floor_wrap8(__m256 t, __m256i mask)
+{
+    const __m256 abs = _mm256_andnot_ps(_mm256_set1_ps(-0.0f), t);
+    const __m256i ok = _mm256_castps_si256(_mm256_cmp_ps(abs, _mm256_set1_ps(1.0e9f), _CMP_LT_OS));
+    __m256i i = _mm256_cvttps_epi32(t);
+    i = _mm256_add_epi32(i, _mm256_castps_si256(_mm256_cmp_ps(_mm256_cvtepi32_ps(i), t, _CMP_GT_OS)));
+    return _mm256_and_si256(_mm256_and_si256(i, ok), mask);
+}
+
+// Eight signed 32-bit lanes known to fit 16 bits, as 16-bit lanes.
+SR_AVX2 inline __m128i narrow16(__m256i v)
+{
+    return _mm_packs_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
+}
+
+// clamp255() of eight 16.16 values, as 16-bit lanes.
+SR_AVX2 inline __m128i clamp16x8(__m256i v)
+{
+    return _mm_min_epi16(_mm_max_epi16(narrow16(_mm256_srai_epi32(v, 16)), _mm_setzero_si128()), _mm_set1_epi16(255));
+}
+
+SR_AVX2 inline __m256i ramp8(uint32_t d)
+{
+    return _mm256_mullo_epi32(_mm256_set1_epi32((int)d), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+}
+
+// 8-bit channels (16-bit lanes) modulated by `m` (already plus one) when asked, packed for the buffer.
+template <ColourType C, bool Modulate>
+SR_AVX2 inline __m128i shade_pack8(__m128i cr, __m128i cg, __m128i cb, __m128i mr, __m128i mg, __m128i mb)
+{
+    if constexpr (Modulate) {
+        cr = _mm_srli_epi16(_mm_mullo_epi16(cr, mr), 8);
+        cg = _mm_srli_epi16(_mm_mullo_epi16(cg, mg), 8);
+        cb = _mm_srli_epi16(_mm_mullo_epi16(cb, mb), 8);
+    }
+    if constexpr (C == ColourType::RGB_565)
+        return _mm_or_si128(_mm_or_si128(_mm_slli_epi16(_mm_srli_epi16(cr, 3), 11), _mm_slli_epi16(_mm_srli_epi16(cg, 2), 5)),
+                            _mm_srli_epi16(cb, 3));
+    else
+        return _mm_or_si128(_mm_or_si128(_mm_slli_epi16(_mm_srli_epi16(cr, 3), 10), _mm_slli_epi16(_mm_srli_epi16(cg, 3), 5)),
+                            _mm_srli_epi16(cb, 3));
+}
+
+template <ColourType C, DepthType D, TexelType T, bool Modulate, bool Affine>
+SR_AVX2 int paint_fast8_avx2(const SpanIn &s, const Paint &p, float &zr, int32_t *rgbr, uint32_t &fur, uint32_t &fvr,
+                             uint32_t dfu, uint32_t dfv)
+{
+    const Texture &t = p.texture;
+    constexpr int tb = bytes_of(T);
+    // The texels are fetched 32 bits at a time from within the map's own bytes: the lowest row's
+    // start is the base, and a fetch that would run past the last byte is moved back and shifted.
+    const std::ptrdiff_t trow = t.row_bytes;
+    const uint8_t *lowest = trow < 0 ? t.pixels + (std::ptrdiff_t)(t.height - 1) * trow : t.pixels;
+    const int64_t extent = (int64_t)(t.height - 1) * (trow < 0 ? -trow : trow) + (int64_t)t.width * tb;
+    if (extent < 4 || extent > INT32_MAX)
+        return s.i0; // the SSE2 or the plain loop takes it
+    const __m256i last4 = _mm256_set1_epi32((int)(extent - 4)), row8 = _mm256_set1_epi32((int)trow),
+                  first = _mm256_set1_epi32((int)(t.pixels - lowest));
+    const __m256i mu = _mm256_set1_epi32(t.width - 1), mv = _mm256_set1_epi32(t.height - 1);
+    const uint32_t *palette = t.palette;
+    constexpr bool copy = !Modulate && ((T == TexelType::RGB_565 && C == ColourType::RGB_565) ||
+                                        (T == TexelType::RGB_555 && C == ColourType::RGB_555));
+    uint8_t *const crow = s.crow, *const drow = s.drow;
+    const int i0 = s.i0, i1 = s.i1, room = s.room;
+    const float dz = s.dz;
+    float z = zr;
+    const __m256 k0 = _mm256_setr_ps(0, 1, 2, 3, 4, 5, 6, 7), k1 = _mm256_setr_ps(1, 2, 3, 4, 5, 6, 7, 8),
+                 vdz = _mm256_set1_ps(dz), scale = _mm256_set1_ps(65536.0f);
+    const bool smooth = s.smooth;
+    const __m256i sr8 = ramp8((uint32_t)s.drgb[0]), sg8 = ramp8((uint32_t)s.drgb[1]), sb8 = ramp8((uint32_t)s.drgb[2]);
+    uint32_t r = (uint32_t)rgbr[0], g = (uint32_t)rgbr[1], b = (uint32_t)rgbr[2];
+    const __m128i fr = _mm_set1_epi16((short)(((s.flat >> 16) & 0xff) + 1)),
+                  fg = _mm_set1_epi16((short)(((s.flat >> 8) & 0xff) + 1)), fb = _mm_set1_epi16((short)((s.flat & 0xff) + 1));
+    uint32_t fu = fur, fv = fvr;
+    const __m256i du8 = ramp8(dfu), dv8 = ramp8(dfv);
+    const __m256 q = _mm256_set1_ps(s.q), dq = _mm256_set1_ps(s.dq), uq = _mm256_set1_ps(s.uq),
+                 duq = _mm256_set1_ps(s.duq), vq = _mm256_set1_ps(s.vq), dvq = _mm256_set1_ps(s.dvq),
+                 one = _mm256_set1_ps(1.0f);
+    const __m128i one16 = _mm_set1_epi16(1), lane16 = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7);
+    const __m256i lane32 = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    int i = i0;
+    alignas(16) uint8_t ctail[16] = {}, dtail[32] = {};
+    constexpr int dbytes = D == DepthType::D32 ? 4 : 2;
+    for (; i < i1; i += 8) {
+        const int n = std::min(8, i1 - i);
+        uint8_t *cp8 = crow + (std::ptrdiff_t)i * 2, *dp8 = drow;
+        if constexpr (D != DepthType::None)
+            dp8 = drow + (std::ptrdiff_t)i * dbytes;
+        // The last pixels of a row work on a copy unless the row goes on past them: then the
+        // pixels after the span are read and written back as they are.
+        const bool copied = n < 8 && i + 8 > room;
+        if (copied) {
+            std::memcpy(ctail, cp8, (size_t)n * 2);
+            cp8 = ctail;
+            if constexpr (D != DepthType::None) {
+                std::memcpy(dtail, dp8, (size_t)n * dbytes);
+                dp8 = dtail;
+            }
+        }
+        __m128i pass16 = _mm_cmpgt_epi16(_mm_set1_epi16((short)n), lane16);
+        __m256i pass32 = _mm256_cmpgt_epi32(_mm256_set1_epi32(n), lane32);
+        __m128i nd16 = pass16;
+        __m256i nd32 = pass32;
+        if constexpr (D != DepthType::None) {
+            // Depths: the guess and its check, as the SSE2 writer makes them.
+            __m256 zv;
+            {
+                const __m256 zz = _mm256_set1_ps(z), step = _mm256_set1_ps((z + dz) - z);
+                zv = _mm256_add_ps(zz, _mm256_mul_ps(k0, step));
+                const __m256 nx = _mm256_add_ps(zz, _mm256_mul_ps(k1, step));
+                if (_mm256_movemask_ps(_mm256_cmp_ps(_mm256_add_ps(zv, vdz), nx, _CMP_EQ_OQ)) == 0xff) {
+                    z = _mm_cvtss_f32(_mm_shuffle_ps(_mm256_extractf128_ps(nx, 1), _mm256_extractf128_ps(nx, 1),
+                                                     _MM_SHUFFLE(3, 3, 3, 3)));
+                } else {
+                    alignas(32) float zs[8];
+                    for (int k = 0; k < 8; ++k, z += dz)
+                        zs[k] = z;
+                    zv = _mm256_load_ps(zs);
+                }
+            }
+            const __m256i zi = _mm256_cvttps_epi32(_mm256_mul_ps(zv, scale));
+            if constexpr (D == DepthType::D16) {
+                const __m128i hs = narrow16(_mm256_srai_epi32(zi, 16));
+                const __m128i old = _mm_loadu_si128((const __m128i *)dp8);
+                const __m128i flip = _mm_set1_epi16((short)0x8000);
+                pass16 = _mm_andnot_si128(_mm_cmpgt_epi16(hs, _mm_xor_si128(old, flip)), pass16);
+                nd16 = _mm_xor_si128(hs, flip);
+            } else {
+                const __m256i flip = _mm256_set1_epi32((int)0x80000000u);
+                const __m256i old = _mm256_loadu_si256((const __m256i *)dp8);
+                pass32 = _mm256_andnot_si256(_mm256_cmpgt_epi32(zi, _mm256_xor_si256(old, flip)), pass32);
+                pass16 = narrow16(pass32);
+                nd32 = _mm256_xor_si256(zi, flip);
+            }
+        }
+        __m256i iu, iv;
+        if constexpr (Affine) {
+            iu = _mm256_and_si256(_mm256_srli_epi32(_mm256_add_epi32(_mm256_set1_epi32((int)fu), du8), 16), mu);
+            iv = _mm256_and_si256(_mm256_srli_epi32(_mm256_add_epi32(_mm256_set1_epi32((int)fv), dv8), 16), mv);
+            fu += 8u * dfu;
+            fv += 8u * dfv;
+        } else {
+            const __m256 k = _mm256_add_ps(_mm256_set1_ps((float)(i - i0)), k0);
+            const __m256 w = _mm256_div_ps(one, _mm256_add_ps(q, _mm256_mul_ps(k, dq)));
+            iu = floor_wrap8(_mm256_mul_ps(_mm256_add_ps(uq, _mm256_mul_ps(k, duq)), w), mu);
+            iv = floor_wrap8(_mm256_mul_ps(_mm256_add_ps(vq, _mm256_mul_ps(k, dvq)), w), mv);
+        }
+        const __m256i srv = _mm256_add_epi32(_mm256_set1_epi32((int)r), sr8),
+                      sgv = _mm256_add_epi32(_mm256_set1_epi32((int)g), sg8),
+                      sbv = _mm256_add_epi32(_mm256_set1_epi32((int)b), sb8);
+        r += 8u * (uint32_t)s.drgb[0];
+        g += 8u * (uint32_t)s.drgb[1];
+        b += 8u * (uint32_t)s.drgb[2];
+        const int pm = _mm_movemask_epi8(pass16);
+        if (pm == 0)
+            continue;
+        // Byte offsets from the lowest row, each fetch kept inside the map.
+        const __m256i off = _mm256_add_epi32(_mm256_add_epi32(_mm256_mullo_epi32(iv, row8), first),
+                                             tb == 2 ? _mm256_slli_epi32(iu, 1) : iu);
+        __m128i row_texels = _mm_setzero_si128();
+        bool in_row = false;
+        if constexpr (Affine && tb == 2) {
+            // The eight texels of one texel row, at most eight apart and not wrapping: one load of
+            // the texels from the first on, and a byte shuffle puts each in its lane.
+            const uint32_t u0 = fu - 8u * dfu;
+            if (dfv == 0 && dfu <= 65536u) {
+                const int off0 = _mm256_cvtsi256_si32(off);
+                const uint32_t span = ((u0 + 7u * dfu) >> 16) - (u0 >> 16);
+                if (span <= 7 && (int)(u0 >> 16 & (uint32_t)(t.width - 1)) + 8 <= t.width && off0 + 16 <= extent) {
+                    const __m128i d = narrow16(_mm256_sub_epi32(iu, _mm256_set1_epi32((int)(u0 >> 16 & (uint32_t)(t.width - 1)))));
+                    const __m128i idx = _mm_add_epi16(_mm_mullo_epi16(d, _mm_set1_epi16(0x0202)), _mm_set1_epi16(0x0100));
+                    row_texels = _mm_shuffle_epi8(_mm_loadu_si128((const __m128i *)(lowest + off0)), idx);
+                    in_row = true;
+                }
+            }
+        }
+        __m256i raw = _mm256_setzero_si256();
+        if (!in_row) {
+            const __m256i at = _mm256_min_epi32(off, last4);
+            raw = _mm256_srlv_epi32(_mm256_i32gather_epi32((const int *)lowest, at, 1),
+                                    _mm256_slli_epi32(_mm256_sub_epi32(off, at), 3));
+        }
+        __m128i colour;
+        __m128i mr = fr, mg = fg, mb = fb;
+        if constexpr (Modulate) {
+            if (smooth) {
+                mr = _mm_add_epi16(clamp16x8(srv), one16);
+                mg = _mm_add_epi16(clamp16x8(sgv), one16);
+                mb = _mm_add_epi16(clamp16x8(sbv), one16);
+            }
+        }
+        if constexpr (T == TexelType::Index8) {
+            const __m256i c = _mm256_i32gather_epi32((const int *)palette, _mm256_and_si256(raw, _mm256_set1_epi32(0xff)), 4);
+            const __m256i ff = _mm256_set1_epi32(0xff);
+            colour = shade_pack8<C, Modulate>(narrow16(_mm256_and_si256(_mm256_srli_epi32(c, 16), ff)),
+                                              narrow16(_mm256_and_si256(_mm256_srli_epi32(c, 8), ff)),
+                                              narrow16(_mm256_and_si256(c, ff)), mr, mg, mb);
+        } else {
+            const __m256i w32 = _mm256_and_si256(raw, _mm256_set1_epi32(0xffff));
+            const __m128i tw =
+                in_row ? row_texels : _mm_packus_epi32(_mm256_castsi256_si128(w32), _mm256_extracti128_si256(w32, 1));
+            if constexpr (copy) {
+                colour = tw;
+            } else {
+                const __m128i m5 = _mm_set1_epi16(31);
+                __m128i r5, g8, b5 = _mm_and_si128(tw, m5);
+                if constexpr (T == TexelType::RGB_565) {
+                    r5 = _mm_srli_epi16(tw, 11);
+                    const __m128i g6 = _mm_and_si128(_mm_srli_epi16(tw, 5), _mm_set1_epi16(63));
+                    g8 = _mm_or_si128(_mm_slli_epi16(g6, 2), _mm_srli_epi16(g6, 4));
+                } else {
+                    r5 = _mm_and_si128(_mm_srli_epi16(tw, 10), m5);
+                    const __m128i g5 = _mm_and_si128(_mm_srli_epi16(tw, 5), m5);
+                    g8 = _mm_or_si128(_mm_slli_epi16(g5, 3), _mm_srli_epi16(g5, 2));
+                }
+                colour = shade_pack8<C, Modulate>(_mm_or_si128(_mm_slli_epi16(r5, 3), _mm_srli_epi16(r5, 2)), g8,
+                                                  _mm_or_si128(_mm_slli_epi16(b5, 3), _mm_srli_epi16(b5, 2)), mr, mg, mb);
+            }
+        }
+        // Only the passing pixels change; a group that passes whole is stored as it is.
+        __m128i *cp = (__m128i *)cp8;
+        if (pm == 0xffff) {
+            _mm_storeu_si128(cp, colour);
+            if constexpr (D == DepthType::D16)
+                _mm_storeu_si128((__m128i *)dp8, nd16);
+            else if constexpr (D == DepthType::D32)
+                _mm256_storeu_si256((__m256i *)dp8, nd32);
+        } else {
+            _mm_storeu_si128(cp, _mm_blendv_epi8(_mm_loadu_si128(cp), colour, pass16));
+            if constexpr (D == DepthType::D16) {
+                __m128i *dp = (__m128i *)dp8;
+                _mm_storeu_si128(dp, _mm_blendv_epi8(_mm_loadu_si128(dp), nd16, pass16));
+            } else if constexpr (D == DepthType::D32) {
+                __m256i *dp = (__m256i *)dp8;
+                _mm256_storeu_si256(dp, _mm256_blendv_epi8(_mm256_loadu_si256(dp), nd32, pass32));
+            }
+        }
+        if (copied) {
             std::memcpy(crow + (std::ptrdiff_t)i * 2, ctail, (size_t)n * 2);
             if constexpr (D != DepthType::None)
                 std::memcpy(drow + (std::ptrdiff_t)i * dbytes, dtail, (size_t)n * dbytes);
@@ -614,8 +911,13 @@ void paint_fast(const SpanIn &s, const Paint &p)
     float z = s.z;
     int32_t rgb[3] = {s.rgb[0], s.rgb[1], s.rgb[2]};
     int i = s.i0;
+#if defined(SR_HAVE_AVX2)
+    if (simd_path == SimdPath::AVX2 && cpu_avx2)
+        i = paint_fast8_avx2<C, D, T, Modulate, Affine>(s, p, z, rgb, fu, fv, dfu, dfv);
+#endif
 #if defined(__SSE2__)
-    if (wide_spans)
+    // Also what a map too small for the gathers falls back to.
+    if (i == s.i0 && simd_path != SimdPath::Scalar)
         i = paint_fast8<C, D, T, Modulate, Affine>(s, p, z, rgb, fu, fv, dfu, dfv);
 #endif
     uint32_t r = (uint32_t)rgb[0], g = (uint32_t)rgb[1], b = (uint32_t)rgb[2];
@@ -846,6 +1148,11 @@ void Raster::grow(ScreenBounds &b) const
     b.max[1] = std::max(b.max[1], (float)maxy);
 }
 
+// Cloned for AVX2 processors (rounding in one instruction; no fused multiply-add, so the values
+// are the same).
+#if defined(SR_HAVE_AVX2)
+__attribute__((target_clones("default", "avx2")))
+#endif
 void Raster::triangle(const SVert &a, const SVert &b, const SVert &c, bool smooth, const float *flat)
 {
     if (!usable())
@@ -944,7 +1251,7 @@ void Raster::triangle(const SVert &a, const SVert &b, const SVert &c, bool smoot
             continue;
         }
         SpanIn in{crow, drow, i0, i1, z, dzdx, {rgb[0], rgb[1], rgb[2]}, {drgb[0], drgb[1], drgb[2]}, smooth, flat_rgb,
-                  0, 0, 0, 0, 0, 0};
+                  0, 0, 0, 0, 0, 0, w_};
         if (textured) {
             in.q = tv0[0] + tdx[0] * fx + tdy[0] * fy;
             in.uq = tv0[1] + tdx[1] * fx + tdy[1] * fy;

@@ -19,6 +19,7 @@ struct SpanIn {
     bool smooth;
     uint32_t flat;           // 0x00RRGGBB, when not smooth
     float q, dq, uq, duq, vq, dvq;
+    int room = 0;            // pixels of the row inside both buffers (0: none known past i1)
 };
 
 class Raster {
@@ -69,9 +70,12 @@ private:
 
 uint32_t pack_colour(ColourType t, int r, int g, int b);
 
-// Whether the one-pass textured writers may work eight pixels at a time (on by default; tests turn
-// it off to compare with the pixel-by-pixel loop, which gives the same values).
-extern bool wide_spans;
+// How the one-pass textured writers work: eight pixels at a time with AVX2 or SSE2, or pixel by
+// pixel. Every path gives the values of the pixel-by-pixel loop to the bit. The widest the
+// processor has is used by default (AVX2 is skipped where it is missing); tests force each in turn.
+enum class SimdPath { Scalar, SSE2, AVX2 };
+SimdPath simd_best();
+extern SimdPath simd_path;
 
 } // namespace sr
 

@@ -161,6 +161,33 @@ int askPlayerName()
     return result;
 }
 
+// The hot spot under x, y, or -1.
+int spotAt(int x, int y)
+{
+    for (int i = 0; i < kSpotCount; i++) {
+        const HotSpot &s = kHotSpots[i];
+        if (x >= s.x && x < s.x + s.width && y >= s.y && y < s.y + s.height)
+            return i;
+    }
+    return -1;
+}
+
+// The menu as the player left it: its picture, the highlight under the pointer (which may have
+// moved off the spot it was on while a question was answered), on the window.
+void repaintMenu()
+{
+    App &a = app();
+    POINT p{};
+    if (a.window != nullptr && GetCursorPos(&p) && ScreenToClient(a.window, &p))
+        a.hover = spotAt(int(p.x), int(p.y));
+    copyBackground();
+    if (a.hover >= 0 && a.hover < kSpotCount && a.screen != nullptr && a.highlights[a.hover] != nullptr) {
+        const HotSpot &s = kHotSpots[a.hover];
+        CopyRectangle(a.screen, s.x, s.y, a.highlights[a.hover], 0, 0, kHighlightSize, kHighlightSize);
+    }
+    draw(nullptr);
+}
+
 int confirmExit()
 {
     App &a = app();
@@ -168,8 +195,13 @@ int confirmExit()
         return 0;
     if (a.screen != nullptr) {
         a.face->screenPix = a.screen;
-        if (framework().popupScreen(22))
-            return a.face->popupResult != 0 ? 1 : 0;
+        if (framework().popupScreen(22)) {
+            if (a.face->popupResult != 0)
+                return 1;
+            // The question keeps its look when it ends: the menu goes back over it.
+            repaintMenu();
+            return 0;
+        }
         // The question screen could not be shown: ask with a box rather than leave unasked.
     }
     return MessageBoxA(a.window, "Really want to exit?", kCaption, MB_ICONQUESTION | MB_YESNO) == IDYES ? 1 : 0;
@@ -338,16 +370,7 @@ void mouseInput(UINT message, int x, int y)
         return;
     }
     const int old = a.hover;
-    a.hover = -1;
-    if (a.state == kMenu) {
-        for (int i = 0; i < kSpotCount; i++) {
-            const HotSpot &s = kHotSpots[i];
-            if (x >= s.x && x < s.x + s.width && y >= s.y && y < s.y + s.height) {
-                a.hover = i;
-                break;
-            }
-        }
-    }
+    a.hover = a.state == kMenu ? spotAt(x, y) : -1;
     if (message == WM_LBUTTONDOWN && a.hover >= 0) {
         switch (a.hover) {
         case 0:

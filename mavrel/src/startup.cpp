@@ -1,5 +1,6 @@
 // Start-up, the main window and the display: one copy at a time, the framework's record, the
 // full-screen question, the window and its procedure, and the shut-down after the loop.
+#include <stdio.h>
 #include <string.h>
 
 #include "mavrel.h"
@@ -32,7 +33,7 @@ int shutDown(int quitCode)
     App &a = g_app;
     const bool failed = a.state == kError;
     if (failed)
-        MessageBoxA(a.window, "Error while initializing!", nullptr, MB_ICONERROR);
+        MessageBoxA(a.window, "Error while initializing!", kCaption, MB_ICONERROR);
     IfKillSound();
     VokCloseInterFace();
     freeMenuPictures();
@@ -68,8 +69,14 @@ bool claimInstance()
         }
         if (GlobalFindAtomA(kAtomName) == 0)
             break;
-        if (look == 5)
+        if (look == 5) {
+            // Nothing shows on screen yet: say on stderr why this copy ends.
+            fprintf(stderr,
+                    "mavrel: another copy holds the atom \"%s\" but has opened no window in %d seconds; "
+                    "this copy ends.\n",
+                    kAtomName, look - 1);
             return false;
+        }
         Sleep(1000);
     }
     g_atom = GlobalAddAtomA(kAtomName);
@@ -285,12 +292,12 @@ int WINAPI mavrelMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
         const int bits = GetDeviceCaps(screen, BITSPIXEL);
         ReleaseDC(nullptr, screen);
         if (bits < 15) {
-            MessageBoxA(nullptr, "Your Windows must be in 16 bit\nor higher color depth", nullptr, MB_ICONERROR);
+            MessageBoxA(nullptr, "Your Windows must be in 16 bit\nor higher color depth", kCaption, MB_ICONERROR);
             return failStart();
         }
     }
     if (createMainWindow() == nullptr) {
-        MessageBoxA(nullptr, "Error while initializing", nullptr, MB_ICONERROR);
+        MessageBoxA(nullptr, "Error while initializing", kCaption, MB_ICONERROR);
         return failStart();
     }
     a.face->ownerWnd = a.window;
@@ -301,7 +308,7 @@ int WINAPI mavrelMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
         a.face->windowMode = -1;
         if (!setDisplayMode(kWidth, kHeight, 16)) {
             MessageBoxA(nullptr, "Error initializing DirectDraw.\nBefore you try again\nplease restart your Windows\n.",
-                        nullptr, MB_ICONERROR);
+                        kCaption, MB_ICONERROR);
             return failStart();
         }
     }

@@ -359,10 +359,8 @@ MediaDSStream::MediaDSStream(intptr_t src, ParamList list) : MediaFileObject(src
         position = double(duration) / 1e7;
     if (notify_window == nullptr)
         notify_window = parent_window;
-    {
-        std::lock_guard<std::mutex> hold(blit_mu_);
-        dest_rect = sample_rect_;
-    }
+    dest_rect = sample_rect_;
+    PublishCorner();
     thread_ = std::thread([this] { RunThread(); });  // waits at the closed gate until Play
     ready = 1;
 }
@@ -404,8 +402,8 @@ void MediaDSStream::RunThread()
             target = target_;
             if (target != nullptr)
                 target->AddRef();
-            x = dest_rect.left;
-            y = dest_rect.top;
+            x = corner_x_;
+            y = corner_y_;
         }
         if (target != nullptr) {
             target->BltFast(DWORD(x), DWORD(y), sample_surface_, nullptr, DDBLTFAST_WAIT);
@@ -414,10 +412,19 @@ void MediaDSStream::RunThread()
     }
 }
 
+// No lock is held across the list: its commands send notices, whose handlers may set parameters of
+// this object again (or close it).
 void MediaDSStream::SetParams(ParamList list)
 {
-    std::lock_guard<std::mutex> hold(blit_mu_);
     MediaFileObject::SetParams(list);
+    PublishCorner();
+}
+
+void MediaDSStream::PublishCorner()
+{
+    std::lock_guard<std::mutex> hold(blit_mu_);
+    corner_x_ = dest_rect.left;
+    corner_y_ = dest_rect.top;
 }
 
 double MediaDSStream::GetPosition()
@@ -506,9 +513,13 @@ void MediaDSStream::SetOwn(const MediaParam &p)
     case MEDIAPARAM_DIRECTDRAW:
         direct_draw_ = reinterpret_cast<IUnknown *>(v);
         break;
-    case MEDIAPARAM_SURFACE:
+    case MEDIAPARAM_SURFACE: {
+        // Once the list returns the host may release the old surface: the blit thread holds a
+        // reference of its own to whichever it took.
+        std::lock_guard<std::mutex> hold(blit_mu_);
         target_ = reinterpret_cast<IDirectDrawSurface *>(v);
         break;
+    }
     case MEDIAPARAM_STREAMWORD1:
     case MEDIAPARAM_STREAMWORD2:
     case MEDIAPARAM_STREAMWORD3:

@@ -96,6 +96,8 @@ protected:
 private:
     void RunThread();
     void Gate(bool run);
+    // Hands the destination corner to the blit thread.
+    void PublishCorner();
     void ReleaseAll();
 
     ds::IGraphBuilder *graph_ = nullptr;
@@ -110,8 +112,9 @@ private:
     intptr_t words_[3] = {};               // 23..25
 
     // The blit thread: runs while the gate is open, ends at the stop request. It reads the target and
-    // the destination corner under `blit_mu_`, which parameter lists hold while they change them.
+    // the destination corner under `blit_mu_`, held only while they change.
     std::mutex blit_mu_;
+    LONG corner_x_ = 0, corner_y_ = 0;
     PlatMonitor *monitor_ = nullptr;
     bool run_ = false;
     bool stop_ = false;

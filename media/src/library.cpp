@@ -8,6 +8,10 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <chrono>
+#include <mutex>
+#include <optional>
+#include <thread>
 
 #include "win32/objbase.h"
 
@@ -20,6 +24,42 @@ const char kSoundWindowClass[] = "Media_SoundWindow";
 namespace {
 
 LibraryState g_state;
+
+// Guards the handle table and every call on its objects: a game's preview producer and its main
+// thread both call in. Recursive, since a notice handler may call back in on the same thread.
+std::recursive_mutex g_table_mu;
+
+// Holds the table's lock. A thread waiting for it still takes the messages other threads send it:
+// the holder may be moving or showing a window this thread owns, and waits until that is handled.
+class TableLock {
+public:
+    TableLock()
+    {
+        for (int tries = 0; !g_table_mu.try_lock(); tries++) {
+            MSG m;
+            // A filter no message matches: only the sent ones are delivered.
+            PeekMessageA(&m, GetDesktopWindow(), WM_USER - 1, WM_USER - 1, PM_NOREMOVE | PM_NOYIELD);
+            if (tries < 64)
+                std::this_thread::yield();
+            else
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+    ~TableLock() { g_table_mu.unlock(); }
+    TableLock(const TableLock &) = delete;
+    TableLock &operator=(const TableLock &) = delete;
+};
+
+// Every thread that calls in gets COM started once, as the module's thread attach does for each new
+// thread (the platform counts COM starts per thread).
+void start_thread_com()
+{
+    thread_local bool started = false;
+    if (!started) {
+        started = true;
+        CoInitialize(nullptr);
+    }
+}
 
 // Kinds built into this library, by MediaType; the rest fail to open.
 KindFactory default_kind(int32_t type)
@@ -61,6 +101,7 @@ void enter_program_folder()
 
 LRESULT CALLBACK notify_window_proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    TableLock hold;
     auto *object = reinterpret_cast<MediaObject *>(GetWindowLongPtrA(hwnd, GWL_USERDATA));
     if (object != nullptr && !object->closed) {
         ObjectUse use(object);
@@ -108,18 +149,38 @@ void unregister_classes(HINSTANCE instance)
 // Closes and deletes an object that has left the table (at once, or when its last call returns).
 void retire(MediaObject *object)
 {
-    object->closed = true;
+    std::optional<ObjectUse> use;
     {
-        ObjectUse use(object);
-        object->Close();
+        // Marked and taken in one step: a window procedure either took its use before or sees it closed.
+        std::lock_guard<std::mutex> hold(use_lock());
+        object->closed = true;
+        use.emplace(object, ObjectUse::Locked{});
     }
+    object->Close();
 }
 
 }  // namespace
 
+std::mutex &use_lock()
+{
+    static std::mutex mu;
+    return mu;
+}
+
+ObjectUse::ObjectUse(MediaObject *object) : object_(object)
+{
+    std::lock_guard<std::mutex> hold(use_lock());
+    ++object_->busy;
+}
+
 ObjectUse::~ObjectUse()
 {
-    if (--object_->busy == 0 && object_->closed)
+    bool last;
+    {
+        std::lock_guard<std::mutex> hold(use_lock());
+        last = --object_->busy == 0 && object_->closed;
+    }
+    if (last)
         delete object_;
 }
 
@@ -148,6 +209,7 @@ void library_start(HINSTANCE instance, const StartOptions &options)
 
 void library_stop()
 {
+    TableLock hold;
     if (!g_state.started)
         return;
     // Objects still open at the end are closed, so no window, device or thread outlives the library.
@@ -170,6 +232,7 @@ KindFactory set_kind(int32_t type, KindFactory factory)
 {
     if (!known_type(type))
         return nullptr;
+    TableLock hold;
     KindFactory old = g_state.kinds[type];
     g_state.kinds[type] = factory;
     return old;
@@ -179,11 +242,24 @@ MediaObject *find(MediaHandle handle)
 {
     if (handle < 1 || handle >= MEDIA_MAX_HANDLES)
         return nullptr;
+    TableLock hold;
     return g_state.table[handle];
 }
 
-MediaHandle open(int32_t type, intptr_t source, ParamList list)
+MediaHandle open(int32_t type, intptr_t source, ParamList given)
 {
+    start_thread_com();
+    TableLock hold;
+    // Commands (id 28) run once the object is whole and has its handle: a kind applies its list
+    // before its player exists, and their notices carry the handle.
+    std::vector<MediaParam> list;
+    std::vector<int32_t> commands;
+    for (const MediaParam &p : given) {
+        if (p.id == MEDIAPARAM_COMMAND)
+            commands.push_back(int32_t(p.value));
+        else
+            list.push_back(p);
+    }
     MediaHandle handle = MEDIA_BAD_HANDLE;
     for (MediaHandle h = 1; h < MEDIA_MAX_HANDLES; h++) {
         if (g_state.table[h] == nullptr) {
@@ -221,12 +297,20 @@ MediaHandle open(int32_t type, intptr_t source, ParamList list)
         }
     }
     object->handle = handle;
-    g_state.table[handle] = object.release();
+    MediaObject *opened = object.release();
+    g_state.table[handle] = opened;
+    if (!commands.empty()) {
+        ObjectUse use(opened);
+        for (int32_t c : commands)
+            opened->RunCommand(c);  // stops by itself once a notice closed the object
+    }
     return handle;
 }
 
 bool close(MediaHandle handle)
 {
+    start_thread_com();
+    TableLock hold;
     MediaObject *object = find(handle);
     if (object == nullptr)
         return false;
@@ -241,6 +325,8 @@ namespace {
 template <class Fn>
 bool with_object(MediaHandle handle, Fn fn)
 {
+    start_thread_com();
+    TableLock hold;
     MediaObject *object = find(handle);
     if (object == nullptr)
         return false;
@@ -258,12 +344,14 @@ bool command(MediaHandle handle, int32_t cmd)
 
 int32_t state(MediaHandle handle)
 {
+    TableLock hold;
     MediaObject *object = find(handle);
     return object != nullptr ? object->State() : MEDIA_STATE_UNKNOWN;
 }
 
 MediaInputRecord *input_record(MediaHandle handle)
 {
+    TableLock hold;
     MediaObject *object = find(handle);
     return object != nullptr ? &object->input : nullptr;
 }

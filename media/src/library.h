@@ -5,6 +5,7 @@
 
 #include <array>
 #include <memory>
+#include <mutex>
 
 #include "cdaudio.h"
 #include "object.h"
@@ -56,9 +57,16 @@ extern const char kMovieWindowClass[];   // "Media_MovieWindow"
 extern const char kSoundWindowClass[];   // "Media_SoundWindow"
 
 // Keeps an object alive across a call that may send notifications (whose receiver may close it).
+// Uses are counted under a lock of their own, held only for the count: a window procedure takes one
+// on its thread while another thread, holding the table, waits for that procedure.
+std::mutex &use_lock();
+
 class ObjectUse {
 public:
-    explicit ObjectUse(MediaObject *object) : object_(object) { ++object_->busy; }
+    explicit ObjectUse(MediaObject *object);
+    // For a caller that holds use_lock() (to look the object up and take it in one step).
+    struct Locked {};
+    ObjectUse(MediaObject *object, Locked) : object_(object) { ++object_->busy; }
     ~ObjectUse();
     ObjectUse(const ObjectUse &) = delete;
     ObjectUse &operator=(const ObjectUse &) = delete;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "brondel/brpixmap.h"
 #include "library.h"
@@ -68,7 +69,11 @@ MediaMziPlayer::MediaMziPlayer(int32_t type, intptr_t src, ParamList list)
     for (const mzi::Track &t : movie_.tracks)
         tracks_.push_back(std::make_unique<MediaSound>(parent_window, t.format, data_ + t.data_offset, t.length,
                                                        t.start_frame));
-    thread_ = std::thread([this] { Run(); });
+    thread_ = CreateThread(nullptr, 0, ThreadStart, this, 0, nullptr);
+    if (thread_ == nullptr)
+        return;
+    if (priority_ != THREAD_PRIORITY_NORMAL)
+        SetThreadPriority(thread_, priority_);  // a list's id 6 came before the thread
     if (!Prepare())
         return;
     if (type == MEDIA_MZI && IsAddress(src)) {
@@ -83,10 +88,24 @@ MediaMziPlayer::MediaMziPlayer(int32_t type, intptr_t src, ParamList list)
 MediaMziPlayer::~MediaMziPlayer()
 {
     StopThread();
-    if (thread_.joinable())
-        thread_.join();
+    JoinThread();
     ReleaseAll();
     PlatMonitorDestroy(monitor_);
+}
+
+DWORD WINAPI MediaMziPlayer::ThreadStart(LPVOID self)
+{
+    static_cast<MediaMziPlayer *>(self)->Run();
+    return 0;
+}
+
+void MediaMziPlayer::JoinThread()
+{
+    if (thread_ == nullptr)
+        return;
+    WaitForSingleObject(thread_, INFINITE);
+    CloseHandle(thread_);
+    thread_ = nullptr;
 }
 
 bool MediaMziPlayer::LoadFile()
@@ -561,7 +580,7 @@ void MediaMziPlayer::ReleaseAll()
 void MediaMziPlayer::WaitFrame()
 {
     // Whoever holds the round lock keeps the thread between rounds: no frame is in progress.
-    if (State() != MEDIA_STATE_PLAYING || round_.held_here() || !thread_.joinable())
+    if (State() != MEDIA_STATE_PLAYING || round_.held_here() || thread_ == nullptr)
         return;
     struct Wait {
         MediaMziPlayer *self;
@@ -730,8 +749,8 @@ void MediaMziPlayer::Close()
     StopThread();
     // Closed from inside one of our own calls (a notification): the thread cannot be in a round, and
     // it ends as soon as it sees the stop request; the destructor joins it.
-    if (thread_.joinable() && !round_.held_here())
-        thread_.join();
+    if (!round_.held_here())
+        JoinThread();
     std::lock_guard<RoundLock> hold(round_);
     ReleaseAll();
 }
@@ -756,6 +775,8 @@ void MediaMziPlayer::SetOwn(const MediaParam &p)
     switch (p.id) {
     case MEDIAPARAM_PRIORITY:
         priority_ = int32_t(v);
+        if (thread_ != nullptr)
+            SetThreadPriority(thread_, priority_);
         break;
     case MEDIAPARAM_MODULE:
         module_ = reinterpret_cast<HMODULE>(v);
@@ -803,7 +824,8 @@ void MediaMziPlayer::GetOwn(const MediaParam &p)
     const intptr_t at = p.value;
     switch (p.id) {
     case MEDIAPARAM_PRIORITY:
-        answer<int32_t>(at, priority_);
+        // The thread's own: a value the platform refused left it as it was.
+        answer<int32_t>(at, thread_ != nullptr ? GetThreadPriority(thread_) : priority_);
         break;
     case MEDIAPARAM_MODULE:
         answer<intptr_t>(at, reinterpret_cast<intptr_t>(module_));
@@ -871,10 +893,17 @@ std::unique_ptr<MediaObject> make_mzi_player(int32_t type, intptr_t source, Para
 
 LRESULT CALLBACK mzi_window_proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    auto *player = reinterpret_cast<MediaMziPlayer *>(GetWindowLongPtrA(hwnd, GWL_USERDATA));
-    if (player == nullptr || player->closed)
+    // Looked up and taken in one step: another thread may be closing the player meanwhile.
+    MediaMziPlayer *player = nullptr;
+    std::optional<ObjectUse> use;
+    {
+        std::lock_guard<std::mutex> hold(use_lock());
+        player = reinterpret_cast<MediaMziPlayer *>(GetWindowLongPtrA(hwnd, GWL_USERDATA));
+        if (player != nullptr && !player->closed)
+            use.emplace(player, ObjectUse::Locked{});
+    }
+    if (!use)
         return DefWindowProcA(hwnd, message, wParam, lParam);
-    ObjectUse use(player);
     return player->WindowMessage(hwnd, message, wParam, lParam);
 }
 

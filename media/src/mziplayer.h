@@ -110,7 +110,10 @@ private:
     bool refresh_ = false;
     uint64_t frame_generation_ = 0;
     int32_t thread_changes_ = 0;       // times the thread set the state itself (under round_)
-    std::thread thread_;
+    // A platform thread, so that id 6 sets and reads its priority through its handle.
+    HANDLE thread_ = nullptr;
+    static DWORD WINAPI ThreadStart(LPVOID self);
+    void JoinThread();
 
     // Data: a mapped view, a block read from the file, a resource, the caller's pixels or our own.
     const uint8_t *data_ = nullptr;

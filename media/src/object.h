@@ -59,8 +59,8 @@ public:
 
     // Calls in progress on this object and whether it was closed meanwhile: an object closed from
     // inside one of its own notifications is deleted when the outermost call returns.
-    int busy = 0;
-    bool closed = false;
+    int busy = 0;                       // under use_lock()
+    std::atomic<bool> closed{false};
 };
 
 // Base of the file-based kinds (DirectShow, stream, .mzi). Set-lists run the kind's preparation,

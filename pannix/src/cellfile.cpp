@@ -1,11 +1,14 @@
 // Cell description files: "key:<tab>value" lines that fill the cells of a dialog scene, and the writer
 // the layout editor saves with.
 #include <stdarg.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <strings.h>
 
 #include <algorithm>
+#include <iterator>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -118,6 +121,46 @@ std::string unescaped(const std::string &text)
     return out;
 }
 
+// Texts made by cell files. They stay with their cells when a scene ends, since the same cells are
+// started again; a later file's text replaces (and frees) one, and the rest go at exit. Scenes may
+// run on several threads: the list is shared by all of them.
+struct MadeTexts {
+    std::mutex mu;
+    std::vector<char *> blocks;
+    ~MadeTexts()
+    {
+        for (char *b : blocks)
+            free(b);
+    }
+};
+
+MadeTexts &made_texts()
+{
+    static MadeTexts held;
+    return held;
+}
+
+void hold_text(char *block)
+{
+    MadeTexts &held = made_texts();
+    std::lock_guard<std::mutex> lock(held.mu);
+    held.blocks.push_back(block);
+}
+
+// Frees a block of the list (one a host freed itself is only dropped from the list).
+void release_text(char *block)
+{
+    MadeTexts &held = made_texts();
+    {
+        std::lock_guard<std::mutex> lock(held.mu);
+        auto it = std::find(held.blocks.rbegin(), held.blocks.rend(), block);
+        if (it == held.blocks.rend())
+            return;
+        held.blocks.erase(std::next(it).base());
+    }
+    free(block);
+}
+
 // Gives the cell a text of its own in `slot`; the same text already there leaves the line unread.
 void set_text(PXCELLA *cell, char **slot, uint32_t own, const std::string &value)
 {
@@ -129,7 +172,8 @@ void set_text(PXCELLA *cell, char **slot, uint32_t own, const std::string &value
         return;
     memcpy(copy, value.c_str(), size);
     if ((cell->owned & own) != 0)
-        free(*slot);
+        release_text(*slot);
+    hold_text(copy);
     *slot = copy;
     cell->owned |= own;
     if (own == px::kOwnFile)
@@ -195,11 +239,11 @@ namespace px {
 void cell_free_owned(PXCELLA *cell)
 {
     if ((cell->owned & kOwnText) != 0) {
-        free(cell->text);
+        release_text(cell->text);
         cell->text = nullptr;
     }
     if ((cell->owned & kOwnFile) != 0) {
-        free(cell->file);
+        release_text(cell->file);
         cell->file = nullptr;
     }
     cell->owned = 0;
@@ -212,9 +256,12 @@ bool cell_fit_buffer(PXCELLA *cell)
         return true;
     if (cell->bxMax > kBufferMax)
         return false;
+    MadeTexts &held = made_texts();
+    std::lock_guard<std::mutex> lock(held.mu);
     char *grown = static_cast<char *>(realloc(cell->file, size_t(cell->bxMax)));
     if (grown == nullptr)
         return false;
+    std::replace(held.blocks.begin(), held.blocks.end(), cell->file, grown);
     memset(grown + cell->fileSize, 0, size_t(cell->bxMax - cell->fileSize));
     cell->file = grown;
     cell->fileSize = cell->bxMax;
@@ -232,13 +279,29 @@ void cells_load_stream(FILE *f, PXSCENE *scene)
     // A caller's own edit or list buffer is as large as the caller's bxMax said: a file may not raise it.
     std::vector<int32_t> caller_max(size_t(std::max(scene->cellCount, 0)));
     std::vector<int32_t> caller_type(caller_max.size());
+    std::vector<char *> caller_buffer(caller_max.size());
     for (int32_t i = 0; i < scene->cellCount; i++) {
-        caller_max[size_t(i)] = scene->cells[i].bxMax;
-        caller_type[size_t(i)] = scene->cells[i].type;
+        const PXCELLA &c = scene->cells[i];
+        caller_max[size_t(i)] = c.bxMax;
+        caller_type[size_t(i)] = c.type;
+        const bool box = c.type == AKTYPE_EDITBOX || c.type == AKTYPE_LISTBOX;
+        if (box && (c.owned & kOwnFile) == 0 && c.bxMax > 0)
+            caller_buffer[size_t(i)] = c.file;
     }
     read_cells(f, scene);
     for (int32_t i = 0; i < scene->cellCount; i++) {
         PXCELLA *c = &scene->cells[i];
+        // The caller's own box buffer takes the file's text and stays the cell's, so that what the
+        // player types reaches the caller.
+        char *mine = caller_buffer[size_t(i)];
+        if (mine != nullptr && c->type == caller_type[size_t(i)] && c->file != mine &&
+            (c->owned & kOwnFile) != 0) {
+            snprintf(mine, size_t(caller_max[size_t(i)]), "%s", c->file);
+            release_text(c->file);
+            c->file = mine;
+            c->owned &= ~kOwnFile;
+            c->fileSize = 0;
+        }
         if (c->type >= AKTYPE_CHECKBOX && c->type <= AKTYPE_LISTBOX && c->file != nullptr &&
             (c->owned & kOwnFile) == 0)
             c->bxMax = std::min(c->bxMax, caller_max[size_t(i)]);

@@ -263,6 +263,10 @@ bool open_movie(PXSCENE *, PXCELLA *c, int32_t kind)
                                m->bitsPerPixel),
                false;
     c->moviePix->row_bytes = int16_t(m->rowBytes);
+    // The blitters take an 8-bit map's palette from its user word; the movie keeps its colour
+    // table current frame by frame.
+    if (m->bitsPerPixel == 8)
+        c->moviePix->user = m->bmpInfo->bmiColors;
     c->picW = m->width;
     c->picH = (c->flags & CF_PIC2IFCUR) != 0 ? m->height / 2 : m->height;
     return true;
@@ -488,8 +492,7 @@ void end_scene(PXSCENE *s)
     s->engineFlags = 0;
     for (int32_t i = 0; s->cells != nullptr && i < s->cellCount; i++) {
         PXCELLA *c = &s->cells[i];
-        free_cell(c);
-        px::cell_free_owned(c);
+        free_cell(c);  // texts a cell file gave stay for the next start
         if (c->freeProc != nullptr)
             c->freeProc(s, c);
     }
@@ -793,8 +796,12 @@ int draw_picture_cell(PXSCENE *s, PXCELLA *c, bool focused)
     if (c->movie != nullptr) {
         PMVMOVIE *m = c->movie;
         if ((c->flags & CF_PLAYIFCUR) != 0 && !focused) {
-            if (m->currentFrame != m->loopStart + 1)
+            if (m->currentFrame != m->loopStart + 1) {
                 PmvSeekToLoop(m);
+                // Taken at once: a movie held on its loop-start frame is not sought again.
+                m->lastTime = timeGetTime() - m->frameTime;
+                PlayMovie(m);
+            }
         } else {
             int32_t r = PlayMovie(m);
             if (r == 0 && (c->flags & CF_DELAY) != 0) {

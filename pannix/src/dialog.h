@@ -18,7 +18,7 @@ constexpr uint32_t kOwnFile = 2;
 void cells_load_stream(FILE *f, PXSCENE *scene);
 // The cell file of a scene as text.
 std::string cells_format(const PXSCENE *scene);
-// Frees the texts a cell file gave the cell.
+// Frees the texts a cell file gave the cell (they otherwise live until a later file replaces them).
 void cell_free_owned(PXCELLA *cell);
 // Grows an edit or list box buffer that a cell file gave the cell to hold `bxMax` bytes. false when
 // memory ran out.

@@ -3,6 +3,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 #include <string>
@@ -183,6 +184,24 @@ int32_t sat(int64_t v)
     return v > INT32_MAX ? INT32_MAX : v < INT32_MIN ? INT32_MIN : int32_t(v);
 }
 
+// Opaque text: columns of a letter's advance that its glyph does not cover (the offsets before and
+// after, the letter spacing) take the blank glyph's background, so no seam of the old picture shows.
+void fill_blank(const Walk &w, PXFONT *font, int64_t from, int64_t to, int64_t y, int32_t height)
+{
+    const PXGLYPH &blank = font->glyphs[0];
+    if (blank.width == 0 || blank.height == 0)
+        return;
+    // Only what lands on the picture: a font's spacing may make the gap far wider than any picture.
+    if (const int64_t left_edge = -int64_t(w.x); from < left_edge)
+        from += (left_edge - from) / blank.width * blank.width;  // whole blank cells, as drawn before
+    to = std::min<int64_t>(to, int64_t(w.destination->width) - w.x);
+    br_pixelmap *sheet = sheet_for(font, w.destination);
+    for (int64_t x = from; x < to; x += blank.width)
+        for (int32_t dy = 0; dy < height; dy += blank.height)
+            CopyRectangle(w.destination, sat(w.x + x), sat(y + dy), sheet, blank.x, blank.y,
+                          int32_t(std::min<int64_t>(blank.width, to - x)), std::min<int32_t>(blank.height, height - dy));
+}
+
 int32_t layout(const char *text, Walk &w)
 {
     g_text.next_line = nullptr;
@@ -199,6 +218,11 @@ int32_t layout(const char *text, Walk &w)
             const int64_t left = pen + g.before;
             const int64_t spacing = p[1] != 0 && p[1] != 32 ? font->spacing : 0;
             if (w.draw) {
+                if (font->blitter == &copy_glyph) {
+                    const int64_t next = left + g.width + g.after + spacing;
+                    fill_blank(w, font, pen, std::min(left, next), y, g.height);
+                    fill_blank(w, font, std::max(pen, left + g.width), next, y, g.height);
+                }
                 if (font->blitter != nullptr && g.width != 0 && g.height != 0)
                     font->blitter(w.destination, sat(w.x + left), sat(y), sheet_for(font, w.destination), g.x, g.y,
                                   g.width, g.height, font->key);

@@ -56,13 +56,18 @@ void mark_loop(PMVMOVIE *m)
     memcpy(m->loopBase + m->frameSize, colour_table(m), kPaletteBytes);
 }
 
+void restore_loop_base(PMVMOVIE *m)
+{
+    memcpy(m->pixels, m->loopBase, size_t(m->frameSize));
+    memcpy(colour_table(m), m->loopBase + m->frameSize, kPaletteBytes);
+}
+
 // Streaming: puts the reader at the loop-start frame. When the player has not passed that frame
 // yet, the movie starts again from its first frame and decodes its way there. 1 or -1.
 int32_t rewind_to_loop(PMVMOVIE *m)
 {
     if (m->loopFrame == m->loopStart) {
-        memcpy(m->pixels, m->loopBase, size_t(m->frameSize));
-        memcpy(colour_table(m), m->loopBase + m->frameSize, kPaletteBytes);
+        restore_loop_base(m);
         m->currentFrame = m->loopStart;
         return seek_file(m, m->loopOffset) ? 1 : -1;
     }
@@ -115,8 +120,12 @@ int32_t take_frame(PMVMOVIE *m, uint32_t now)
         m->flags &= ~uint32_t(PMV_NOFRAME);
         return 1;
     }
-    if (m->currentFrame == m->loopStart && m->loopFrame != m->loopStart)
-        mark_loop(m);
+    if (m->currentFrame == m->loopStart) {
+        if (m->loopFrame != m->loopStart)
+            mark_loop(m);
+        else
+            restore_loop_base(m);  // after a seek the loop frame is shown, not its base
+    }
     int32_t result = read_frame(m, false);
     if (result == 1)
         m->flags &= ~uint32_t(PMV_NOFRAME);
@@ -313,10 +322,18 @@ VOK_EXPORT void PmvSeekToLoop(PMVMOVIE *movie)
 {
     if (movie == nullptr)
         return;
+    // Both ways the movie then shows its loop-start frame, and the next frame taken is that one.
     if (preloaded(movie)) {
-        movie->currentFrame = movie->loopStart;
-        install_palette_before(movie, movie->loopStart);
-    } else if (movie->file != nullptr) {
-        rewind_to_loop(movie);
+        const int32_t at = movie->loopStart;
+        install_palette_before(movie, at + 1);
+        movie->pixels = movie->frames[at].pixels;
+        movie->currentFrame = at;
+    } else if (movie->file != nullptr && rewind_to_loop(movie) == 1) {
+        if (movie->loopFrame != movie->loopStart)
+            mark_loop(movie);
+        if (read_frame(movie, false) == 1) {
+            movie->currentFrame = movie->loopStart;
+            seek_file(movie, movie->loopOffset);
+        }
     }
 }

@@ -148,14 +148,15 @@ void decode_delta_flc(Data d, const Frame &f)
         if (!d.has(2))
             return;
         uint32_t word = d.u16();
-        if ((word & 0xC000) == 0xC000) {
-            y += -int32_t(int16_t(word));
-            continue;
+        switch (word & 0xC000) {
+        case 0xC000: y += -int32_t(int16_t(word)); continue;
+        // The last pixel of an odd-width row, which words cannot reach; its packet count follows.
+        case 0x8000: f.put(y, f.width - 1, uint8_t(word)); continue;
+        case 0x4000: continue;  // undefined: skipped, as other players do
+        default: break;
         }
-        // 10: the last pixel of an odd-width row, not played here; 0 packets: the end.
-        uint32_t packets = word & 0x3FFF;
-        if ((word & 0xC000) == 0x8000 || packets == 0)
-            return;
+        // A row of 0 packets is still a row (one whose only change was its last pixel).
+        uint32_t packets = word;
         int64_t x = 0;
         for (uint32_t i = 0; i < packets; i++) {
             if (!d.has(2))
@@ -183,15 +184,16 @@ void decode_delta_flc(Data d, const Frame &f)
     }
 }
 
+// Each row starts with a packet count that writers fill in only modulo 256 (or not at all): the
+// packets run until the row is full instead.
 void decode_byte_run(Data d, const Frame &f)
 {
     for (int32_t y = 0; y < f.height; y++) {
         if (!d.has(1))
             return;
-        uint32_t packets = d.u8();
+        d.u8();
         int64_t x = 0;
-        // A packet count of 0 means as many packets as fill the row.
-        for (uint32_t i = 0; (packets == 0 || i < packets) && x < f.width; i++) {
+        while (x < f.width) {
             if (!d.has(1))
                 return;
             int32_t n = int8_t(d.u8());
@@ -206,6 +208,8 @@ void decode_byte_run(Data d, const Frame &f)
                 f.copy(y, x, d.p + d.pos, -n);
                 d.pos += size_t(-n);
                 x += -n;
+            } else {
+                return;  // a run of 0 is damage: nothing after it can be placed
             }
         }
     }

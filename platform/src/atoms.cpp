@@ -2,18 +2,26 @@
 //
 // Folder: $VOK_ATOM_DIR, else $XDG_RUNTIME_DIR/vok-atoms, else /tmp/vok-atoms-<uid>. It holds
 // "atoms" (the table, replaced by rename on every change) and "atoms.lock" (flock'ed around every
-// read-modify-write). Table: the line "VOKATOMS 1", then one line per atom:
-// "<atom, 4 hex digits> <references> <name>", bytes below 0x20, 0x7F and '%' written as %XX.
-// Lines that do not parse are dropped.
+// read-modify-write). Table: the line "VOKATOMS 2", then one line per atom:
+// "<atom, 4 hex digits> <owners> <name>", owners being "<pid>:<start>:<references>" joined by ',',
+// the name with bytes below 0x20, 0x7F and '%' written as %XX. Lines that do not parse are dropped.
+//
+// Every reference belongs to the process that added it (its pid and its start time, so that a
+// reused pid is not taken for the old owner). References of processes that no longer run are
+// dropped whenever the table is read, so a program killed before it deleted its atom does not stop
+// the next start. A table of the older form carries no owners and reads as empty.
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -32,13 +40,62 @@ using plat::write_atomic;
 
 constexpr size_t kMaxName = 255;
 constexpr unsigned kFirstAtom = MAXINTATOM;
-constexpr const char* kHeader = "VOKATOMS 1";
+constexpr const char* kHeader = "VOKATOMS 2";
+
+struct Owner {
+    long pid;
+    unsigned long long start;  // clock ticks after boot at which the process started
+    uint32_t refs;
+};
 
 struct Entry {
     ATOM atom;
-    uint32_t refs;
+    std::vector<Owner> owners;
     std::string name;
 };
+
+// The start time of a running process (field 22 of /proc/<pid>/stat), 0 when it cannot be read;
+// false when the process is gone or only a zombie.
+bool process_start(long pid, unsigned long long& start) {
+    start = 0;
+    if (pid <= 0) return false;
+    if (kill(pid_t(pid), 0) != 0 && errno != EPERM) return false;
+    std::string stat;
+    if (!read_all("/proc/" + std::to_string(pid) + "/stat", stat)) return true;  // no /proc: trust kill
+    size_t paren = stat.rfind(')');
+    if (paren == std::string::npos || paren + 2 >= stat.size()) return true;
+    char state = stat[paren + 2];
+    if (state == 'Z' || state == 'X') return false;
+    const char* p = stat.c_str() + paren + 2;
+    for (int field = 3; field < 22 && *p; ++field) {  // skip to field 22
+        p = std::strchr(p, ' ');
+        if (!p) return true;
+        ++p;
+    }
+    start = std::strtoull(p, nullptr, 10);
+    return true;
+}
+
+// This process as an owner (looked up again after a fork, which makes another process). Per thread:
+// threads of one process may ask at once.
+Owner self() {
+    static thread_local Owner me{0, 0, 0};
+    if (me.pid != long(getpid())) {
+        me.pid = long(getpid());
+        process_start(me.pid, me.start);
+    }
+    return me;
+}
+
+bool same_process(const Owner& a, const Owner& b) { return a.pid == b.pid && a.start == b.start; }
+
+// A recorded owner still runs: same pid, same start time (when both are known).
+bool owner_alive(const Owner& o) {
+    if (same_process(o, self())) return true;
+    unsigned long long start = 0;
+    if (!process_start(o.pid, start)) return false;
+    return start == 0 || o.start == 0 || start == o.start;
+}
 
 bool same_name(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return false;
@@ -70,6 +127,24 @@ bool ensure_dir(const std::string& dir) {
 }
 
 
+bool parse_owners(const std::string& text, std::vector<Owner>& out) {
+    size_t pos = 0;
+    while (pos <= text.size()) {
+        size_t end = text.find(',', pos);
+        if (end == std::string::npos) end = text.size();
+        std::string one = text.substr(pos, end - pos);
+        unsigned long long pid = 0, start = 0, refs = 0;
+        int used = 0;
+        if (std::sscanf(one.c_str(), "%llu:%llu:%llu%n", &pid, &start, &refs, &used) != 3 ||
+            size_t(used) != one.size() || one.find_first_not_of("0123456789:") != std::string::npos)
+            return false;
+        if (pid == 0 || pid > 0x7FFFFFFF || refs == 0 || refs > UINT32_MAX) return false;
+        out.push_back({long(pid), start, uint32_t(refs)});
+        pos = end + 1;
+    }
+    return !out.empty();
+}
+
 bool parse_line(const std::string& line, Entry& e) {
     if (line.size() < 8 || line[4] != ' ') return false;
     unsigned atom = 0;
@@ -78,15 +153,11 @@ bool parse_line(const std::string& line, Entry& e) {
         if (d < 0) return false;
         atom = atom * 16 + unsigned(d);
     }
-    size_t pos = 5;
-    uint64_t refs = 0;
-    while (pos < line.size() && line[pos] >= '0' && line[pos] <= '9' && refs <= UINT32_MAX)
-        refs = refs * 10 + unsigned(line[pos++] - '0');
-    if (pos == 5 || pos >= line.size() || line[pos] != ' ') return false;
-    if (atom < kFirstAtom || refs == 0 || refs > UINT32_MAX) return false;
-    if (!percent_decode(line.substr(pos + 1), e.name) || e.name.empty() || e.name.size() > kMaxName) return false;
+    size_t space = line.find(' ', 5);
+    if (space == std::string::npos || atom < kFirstAtom) return false;
+    if (!parse_owners(line.substr(5, space - 5), e.owners)) return false;
+    if (!percent_decode(line.substr(space + 1), e.name) || e.name.empty() || e.name.size() > kMaxName) return false;
     e.atom = ATOM(atom);
-    e.refs = uint32_t(refs);
     return true;
 }
 
@@ -124,8 +195,15 @@ public:
         std::string text = std::string(kHeader) + "\n";
         for (const Entry& e : entries_) {
             char head[32];
-            std::snprintf(head, sizeof head, "%04X %u ", unsigned(e.atom), unsigned(e.refs));
-            text += head + percent_encode(e.name) + "\n";
+            std::snprintf(head, sizeof head, "%04X ", unsigned(e.atom));
+            text += head;
+            for (size_t i = 0; i < e.owners.size(); ++i) {
+                const Owner& o = e.owners[i];
+                char one[80];
+                std::snprintf(one, sizeof one, "%s%ld:%llu:%u", i ? "," : "", o.pid, o.start, unsigned(o.refs));
+                text += one;
+            }
+            text += " " + percent_encode(e.name) + "\n";
         }
         return write_atomic(dir_ + "/atoms", text);
     }
@@ -140,8 +218,12 @@ private:
             size_t end = text.find('\n', pos);
             if (end == std::string::npos) end = text.size();
             Entry e;
-            if (parse_line(text.substr(pos, end - pos), e) && !find(e.atom) && !find(e.name))
-                entries_.push_back(std::move(e));
+            if (parse_line(text.substr(pos, end - pos), e) && !find(e.atom) && !find(e.name)) {
+                // References of processes that have ended are gone; an atom nobody holds is free.
+                auto& o = e.owners;
+                o.erase(std::remove_if(o.begin(), o.end(), [](const Owner& x) { return !owner_alive(x); }), o.end());
+                if (!o.empty()) entries_.push_back(std::move(e));
+            }
             pos = end;
         }
     }
@@ -150,6 +232,17 @@ private:
     std::unique_ptr<FileLock> lock_;
     std::vector<Entry> entries_;
 };
+
+void add_reference(Entry& e) {
+    for (Owner& o : e.owners)
+        if (same_process(o, self())) {
+            if (o.refs < UINT32_MAX) ++o.refs;
+            return;
+        }
+    Owner me = self();
+    me.refs = 1;
+    e.owners.push_back(me);
+}
 
 enum class Name { Invalid, Integer, String };
 
@@ -195,7 +288,7 @@ ATOM WINAPI GlobalAddAtomA(LPCSTR name) {
     }
     ATOM atom;
     if (Entry* e = table.find(text)) {
-        if (e->refs < UINT32_MAX) ++e->refs;
+        add_reference(*e);
         atom = e->atom;
     } else {
         atom = table.free_atom();
@@ -203,7 +296,8 @@ ATOM WINAPI GlobalAddAtomA(LPCSTR name) {
             SetLastError(ERROR_NOT_ENOUGH_MEMORY);
             return 0;
         }
-        table.entries().push_back({atom, 1, text});
+        table.entries().push_back({atom, {}, text});
+        add_reference(table.entries().back());
     }
     if (!table.save()) {
         SetLastError(ERROR_WRITE_FAULT);
@@ -246,7 +340,12 @@ ATOM WINAPI GlobalDeleteAtom(ATOM atom) {
         SetLastError(ERROR_INVALID_HANDLE);
         return atom;
     }
-    if (--e->refs == 0) {
+    // Our own reference goes first; another process's when we hold none (any process may delete).
+    auto& owners = e->owners;
+    auto it = std::find_if(owners.begin(), owners.end(), [](const Owner& o) { return same_process(o, self()); });
+    if (it == owners.end()) it = owners.begin();
+    if (--it->refs == 0) owners.erase(it);
+    if (owners.empty()) {
         auto& list = table.entries();
         list.erase(list.begin() + (e - list.data()));
     }

@@ -1,5 +1,6 @@
 // Actor trees and materials through datafiles: round trips in both forms, references by name, and
 // stack entries of the wrong kind.
+#include <stdio.h>
 #include <string.h>
 
 #include <brondel/brpixmap.h>
@@ -178,6 +179,48 @@ TEST_P(TreeFile, SeveralTreesAndCounts)
     EXPECT_EQ(n, 2);
     // A model loader finds no model in an actor file.
     EXPECT_EQ(BrModelLoad(path("two.act").c_str()), nullptr);
+}
+
+// The deepest chain the loader reads back (each actor with a transform record, the last with a light
+// record on top) saves and loads whole; one actor deeper is refused and nothing is written.
+TEST_P(TreeFile, ChainDeeperThanTheLoaderReadsIsRefused)
+{
+    auto chain = [](int depth) {
+        br_actor *root = BrActorAllocate(BR_ACTOR_NONE, nullptr);
+        br_actor *a = root;
+        for (int i = 1; i < depth; i++) {
+            a = BrActorAdd(a, BrActorAllocate(i + 1 == depth ? BR_ACTOR_LIGHT : BR_ACTOR_NONE, nullptr));
+            a->t.type = BR_TRANSFORM_TRANSLATION;
+        }
+        return root;
+    };
+    auto depth_of = [](br_actor *a) {
+        int d = 0;
+        for (; a != nullptr; a = a->children)
+            d++;
+        return d;
+    };
+    const int deepest = DF_STACK_SIZE - 2;
+    br_actor *fits = chain(deepest);
+    ASSERT_EQ(BrActorSave(path("deep.act").c_str(), fits), 1u);
+    br_actor *back = BrActorLoad(path("deep.act").c_str());
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(depth_of(back), deepest);
+    EXPECT_TRUE(dbtest::failures.empty()) << dbtest::failures.front();
+
+    for (int depth : {deepest + 1, 1501}) {
+        br_actor *too_deep = chain(depth);
+        EXPECT_EQ(BrActorSave(path("deeper.act").c_str(), too_deep), 0u) << depth;
+        FILE *f = fopen(path("deeper.act").c_str(), "rb");
+        EXPECT_EQ(f, nullptr) << "nothing written for " << depth;
+        if (f != nullptr)
+            fclose(f);
+        br_actor *both[2] = {fits, too_deep};
+        EXPECT_EQ(BrActorSaveMany(path("deeper.act").c_str(), both, 2), 0u) << depth;
+        BrActorFree(too_deep);
+    }
+    BrActorFree(back);
+    BrActorFree(fits);
 }
 
 TEST_P(TreeFile, MaterialRoundTripWithReferences)

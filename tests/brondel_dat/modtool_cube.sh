@@ -17,4 +17,13 @@ grep -q '^model "sphere" flags 0x0000 vertices 45 faces 48$' <<<"$dump"
 # A shape it does not know, and a file that is not a model file, are errors.
 if "$tool" pyramid "$out" 2>/dev/null; then exit 1; fi
 if "$tool" dump "$0" 2>/dev/null; then exit 1; fi
+# A file holding no model (not a model file, a model file cut to its header, nothing at all) is
+# answered with that alone: none of the loader's own reports before it.
+dir=$(dirname "$out")
+head -c 16 "$out" >"$dir/header_only.mod"
+: >"$dir/empty.mod"
+for f in "$0" "$dir/header_only.mod" "$dir/empty.mod"; do
+  if err=$("$tool" dump "$f" 2>&1 >/dev/null); then exit 1; fi
+  [ "$err" = "modtool: no model in '$f'" ] || { echo "dump of $f said: $err"; exit 1; }
+done
 echo ok

@@ -2,6 +2,8 @@
 #include <math.h>
 #include <string.h>
 
+#include <brondel/brpixmap.h>
+
 #include "db_support.h"
 #include "dbstate.h"
 
@@ -32,6 +34,30 @@ TEST_F(Begin, EndThenBeginAgainStartsEmpty)
     EXPECT_EQ(BrMaterialCount(nullptr), 0u);
     // The classes are registered once, however often the database begins.
     EXPECT_EQ(BrResClassCount("MODEL"), 1u);
+}
+
+// The database hears of freed pixel maps only while it is begun: a map freed after its end is
+// simply freed, and a database begun again takes freed maps out of its registries as the first did.
+TEST_F(Begin, FreedMapsLeaveTheRegistriesOfEachDatabaseBegun)
+{
+    br_pixelmap *kept = BrPixelmapAllocate(BR_PMT_RGB_565, 4, 4, nullptr, 0);
+    BrMapAdd(kept);
+    EXPECT_EQ(BrV1dbEnd(), 0u);
+    EXPECT_EQ(BrPixelmapFreeHook(nullptr), nullptr);
+    BrPixelmapFree(kept);
+    for (int begun = 0; begun < 2; begun++) {
+        EXPECT_EQ(BrV1dbBegin(), 0u);
+        br_pixelmap *map = BrPixelmapAllocate(BR_PMT_RGB_565, 4, 4, nullptr, 0);
+        br_pixelmap *table = BrPixelmapAllocate(BR_PMT_INDEX_8, 4, 4, nullptr, 0);
+        BrMapAdd(map);
+        BrTableAdd(table);
+        BrPixelmapFree(map);
+        BrPixelmapFree(table);
+        EXPECT_EQ(BrMapCount(nullptr), 0u) << begun;
+        EXPECT_EQ(BrTableCount(nullptr), 0u) << begun;
+        if (begun == 0)
+            EXPECT_EQ(BrV1dbEnd(), 0u);
+    }
 }
 
 TEST_F(Begin, DatabaseResourceClasses)

@@ -171,6 +171,109 @@ TEST_F(Tree, TheScreensAndTheCodeFindEveryNameTheyUse)
     fs::remove_all(copy);
 }
 
+// Each picture is made at the one size every description that shows it gives (width and height of
+// the stored map), so a screen never shows it cut or stretched.
+TEST_F(Tree, EveryPictureHasTheSizeItsDescriptionsShowItAt)
+{
+    std::string error;
+    std::vector<datagen::Asset> list = datagen::screen_assets(error);
+    ASSERT_TRUE(error.empty()) << error;
+    for (auto &a : datagen::code_assets())
+        list.push_back(a);
+    std::map<std::string, std::map<std::string, std::pair<int, int>>> sizes;  // pack -> lower name -> size
+    auto lower = [](std::string t) {
+        for (char &c : t)
+            c = char(tolower(static_cast<unsigned char>(c)));
+        return t;
+    };
+    int checked = 0;
+    for (const datagen::Asset &a : list) {
+        if (a.kind != "picture" || a.pack.empty() || a.pack == "-" || a.width <= 0 || a.height <= 0)
+            continue;
+        if (!sizes.count(lower(a.pack))) {
+            std::vector<uint8_t> bytes;
+            std::vector<fpk::Entry> entries;
+            ASSERT_TRUE(fpk::read_file((root / "Data" / (a.pack + ".fpk")).string(), bytes, error) &&
+                        fpk::read(bytes, entries, error)) << a.pack << ": " << error;
+            for (const fpk::Entry &e : entries)
+                if (e.flags & fpk::kPixmapFlag)
+                    sizes[lower(a.pack)][lower(e.name)] = {int(fpk::get32(e.data.data())), int(fpk::get32(e.data.data() + 4))};
+        }
+        auto &pack = sizes[lower(a.pack)];
+        auto it = pack.find(lower(a.name));
+        ASSERT_NE(it, pack.end()) << a.pack << ":" << a.name;
+        EXPECT_EQ(it->second, std::make_pair(a.width, a.height)) << a.pack << ":" << a.name << " as " << a.from << " shows it";
+        checked++;
+    }
+    EXPECT_GT(checked, 40);
+    // The loading pictures in particular: the bar's bed centred on the 640-pixel screen at x 115.
+    auto &mnubgr = sizes["mnubgr"];
+    EXPECT_EQ(mnubgr["+ures"], std::make_pair(410, 376));
+    EXPECT_EQ(mnubgr["load"], std::make_pair(640, 48));
+    EXPECT_EQ(mnubgr["loading"], std::make_pair(640, 40));
+    EXPECT_EQ(mnubgr.count("loadtile"), 0u) << "made though nothing shows it";
+}
+
+// The loading screen over a game's picture: the game shows around the bar, headline and strip, and the
+// bar's drawn part is centred on the screen.
+TEST_F(Tree, TheLoadingScreenLeavesTheGamePictureAroundACentredBar)
+{
+    const datagen::Image bed = datagen::art::asset("mnubgr", "+ures", 410, 376, "US");
+    int left = bed.width, right = -1;
+    for (int y = 0; y < bed.height; y++)
+        for (int x = 0; x < bed.width; x++)
+            if (bed.argb[size_t(y) * bed.width + x] >> 24 > 128)
+                left = std::min(left, x), right = std::max(right, x);
+    ASSERT_GE(right, left);
+    EXPECT_NEAR(115 + (left + right) / 2.0, 319.5, 2.0) << left << ".." << right;
+    // Composed as the loading screen does, over a plain game picture: the game still shows at the sides.
+    std::vector<uint32_t> screen(640 * 480, 0xFF123456u);
+    auto put = [&](const datagen::Image &im, int ox, int oy) {
+        for (int y = 0; y < im.height; y++)
+            for (int x = 0; x < im.width; x++)
+                if (im.argb[size_t(y) * im.width + x] >> 24 > 128)
+                    screen[size_t(oy + y) * 640 + size_t(ox + x)] = im.argb[size_t(y) * im.width + x];
+    };
+    put(datagen::art::asset("mnubgr", "load", 640, 48, "US"), 0, 0);
+    put(datagen::art::asset("mnubgr", "loading", 640, 40, "US"), 0, 368);
+    put(bed, 115, 51);
+    for (auto [x, y] : {std::pair{30, 200}, {610, 200}, {30, 440}, {610, 300}})
+        EXPECT_EQ(screen[size_t(y) * 640 + x], 0xFF123456u) << x << "," << y;
+}
+
+// The message boxes' answers carry their words, in every language, and differ from one another.
+TEST_F(Tree, MessageBoxButtonsCarryTheirWords)
+{
+    for (const char *lang : {"US", "GE", "FR", "HU"})
+        for (const char *pack : {"msgok", "msgyn", "msgync"}) {
+            SCOPED_TRACE(std::string(lang) + " " + pack);
+            const datagen::Image yes = datagen::art::asset(pack, "yes", 80, 32, lang),
+                                 no = datagen::art::asset(pack, "no", 80, 32, lang),
+                                 ok = datagen::art::asset(pack, "ok", 80, 32, lang),
+                                 cancel = datagen::art::asset(pack, "cancel", 80, 32, lang);
+            EXPECT_TRUE(yes.argb != no.argb);
+            EXPECT_TRUE(ok.argb != cancel.argb);
+            EXPECT_TRUE(yes.argb != ok.argb);
+        }
+    // In the tree: the English words in the data pack, the German ones in the German language pack.
+    std::vector<uint8_t> bytes;
+    std::vector<fpk::Entry> data, german;
+    std::string error;
+    ASSERT_TRUE(fpk::read_file((root / "Data/msgyn.fpk").string(), bytes, error) && fpk::read(bytes, data, error)) << error;
+    ASSERT_TRUE(fpk::read_file((root / "Data/GE/msgyn.fpk").string(), bytes, error) && fpk::read(bytes, german, error))
+        << error;
+    auto entry = [](const std::vector<fpk::Entry> &es, const char *name) -> const std::vector<uint8_t> * {
+        for (const fpk::Entry &e : es)
+            if (e.name == name)
+                return &e.data;
+        return nullptr;
+    };
+    ASSERT_TRUE(entry(data, "yes") && entry(data, "no"));
+    EXPECT_TRUE(*entry(data, "yes") != *entry(data, "no"));
+    ASSERT_TRUE(entry(german, "yes")) << "Ja";
+    EXPECT_TRUE(*entry(german, "yes") != *entry(data, "yes"));
+}
+
 TEST_F(Tree, MainProgramPicturesHoldWhatWasDrawn)
 {
     FFPACKHANDLE *pack = open_pack("mainpics.fpk");
@@ -367,7 +470,7 @@ TEST_F(Tree, ContactSheetShowsEveryPicture)
                uint32_t(uint8_t(data[at + 2])) << 8 | uint8_t(data[at + 3]);
     };
     EXPECT_EQ(be32(16), 8u * 164 + 4);
-    EXPECT_EQ(be32(20), uint32_t((pictures.size() + 7) / 8) * 140 + 4);
+    EXPECT_EQ(be32(20), uint32_t((pictures.size() + 7) / 8) * 152 + 4);  // two label lines a cell
     fs::remove(png);
 }
 
@@ -572,6 +675,21 @@ TEST(Assets, UnwritableTreesAreReported)
         EXPECT_NE(error.find((dir / "Data").string()), std::string::npos) << error;
         fs::remove_all(dir);
     }
+}
+
+TEST(Assets, ANameAskedAtTwoSizesStopsTheRunNamingBothUses)
+{
+    const fs::path out = scratch("twice");
+    datagen::Generator g(out.string());
+    g.add_assets({{"pack", "", "twice", 0, 0},
+                  {"picture", "twice", "panel", 200, 100, "", "first.scr"},
+                  {"picture", "twice", "Panel", 0, 0, "", "any.scr"},
+                  {"picture", "twice", "PANEL", 300, 100, "", "second.scr"}});
+    std::string error;
+    EXPECT_FALSE(g.run(error));
+    EXPECT_NE(error.find("200x100 by first.scr"), std::string::npos) << error;
+    EXPECT_NE(error.find("300x100 by second.scr"), std::string::npos) << error;
+    fs::remove_all(out);
 }
 
 TEST(Assets, UnknownNamesAreRefusedByName)

@@ -302,6 +302,19 @@ protected:
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
+    // Files of the generated data tree beside the program, linked into the copy.
+    void link_generated(std::initializer_list<const char *> files)
+    {
+        for (const char *f : files) {
+            const fs::path from = fs::path(VOK_BIN_DIR) / f, to = folder / f;
+            fs::create_directories(to.parent_path());
+            std::error_code ec;
+            fs::create_hard_link(from, to, ec);
+            if (ec)
+                fs::copy_file(from, to, fs::copy_options::overwrite_existing);
+        }
+    }
+
     std::string boxes() const { return slurp(base / "boxes.log"); }
     std::string windows() const { return slurp(base / "windows.log"); }
     std::string errors() const { return slurp(base / "stderr.txt"); }

@@ -6,6 +6,17 @@
 
 namespace {
 
+// Started again with MAVREL_TEST_HOLD_ATOM set, this test program adds the single-instance atom, says
+// so on stdout and waits to be killed: a first copy that never got to delete it.
+const bool g_holder = [] {
+    if (getenv("MAVREL_TEST_HOLD_ATOM") == nullptr)
+        return false;
+    GlobalAddAtomA("Velmos's Games");
+    (void)!write(1, "held\n", 5);
+    for (;;)
+        pause();
+}();
+
 using namespace mvtest;
 namespace fs = std::filesystem;
 
@@ -135,16 +146,58 @@ TEST_F(Program, QuickStartShowsTheMenuAtOnceAndFifteenBitsRun)
     expect_picture(shot("q.png"), {background});
 }
 
+// The exit question keeps its look when it ends: after No the menu is painted again, pixel for pixel.
+TEST_F(Program, NoOnTheExitQuestionGivesTheMenuBack)
+{
+    link_generated({"Data/sure.fpk", "Data/US/mnutext.fpk", "Data/msgfont.fnp"});
+    std::ostringstream s;
+    s << "0 answer no\n"
+      << "100 move 300 200\n"
+      << "150 capture " << shot("before.png").string() << "\n"
+      << "200 key ESCAPE\n"
+      << "600 capture " << shot("asked.png").string() << "\n"
+      << "700 key ESCAPE\n"  // No
+      << "900 capture " << shot("after.png").string() << "\n"
+      << "1000 close\n";
+    ASSERT_EQ(run({"-q"}, s.str()), 0) << errors();
+    Png before, asked, after;
+    ASSERT_TRUE(read_png(shot("before.png"), before));
+    ASSERT_TRUE(read_png(shot("asked.png"), asked));
+    ASSERT_TRUE(read_png(shot("after.png"), after));
+    EXPECT_FALSE(asked.rgb == before.rgb) << "the question was shown";
+    EXPECT_TRUE(after.rgb == before.rgb) << "the menu came back";
+    expect_picture(shot("after.png"), {background});
+}
+
+// No answered with the mouse: the pointer has left the Exit button, so the menu comes back unlit.
+TEST_F(Program, NoClickedOnTheExitQuestionLeavesNoButtonLit)
+{
+    link_generated({"Data/sure.fpk", "Data/US/mnutext.fpk", "Data/msgfont.fnp"});
+    std::ostringstream s;
+    s << "0 answer no\n"
+      << "100 move 300 200\n"
+      << "150 capture " << shot("before.png").string() << "\n"
+      << "200 click 30 20\n"        // Exit
+      << "600 click 385 281\n"      // No
+      << "900 capture " << shot("after.png").string() << "\n"
+      << "1000 close\n";
+    ASSERT_EQ(run({"-q"}, s.str()), 0) << errors();
+    Png before, after;
+    ASSERT_TRUE(read_png(shot("before.png"), before));
+    ASSERT_TRUE(read_png(shot("after.png"), after));
+    EXPECT_TRUE(after.rgb == before.rgb) << "the menu came back as it was, the Exit button unlit";
+}
+
 TEST_F(Program, RefusedStarts)
 {
     struct Case {
         const char *name;
         std::vector<std::string> env;
         bool removePack;
-        const char *box;  // the message the run ends with, or none
+        const char *box;  // the message the run ends with (under the program's title), or none
     } cases[] = {
-        {"depth 8", {"VOK_DESKTOP_BITS=8"}, false, "text=\"Your Windows must be in 16 bit\\nor higher color depth\" type=0x10"},
-        {"no menu pack", {}, true, "text=\"Error while initializing!\" type=0x10"},
+        {"depth 8", {"VOK_DESKTOP_BITS=8"}, false, "caption=\"Velmo's Games Demo\" text=\"Your Windows must be in 16 bit\\nor higher color depth\" type=0x10"},
+        {"no menu pack", {}, true, "caption=\"Velmo's Games Demo\" text=\"Error while initializing!\" type=0x10"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -179,9 +232,42 @@ TEST_F(Program, AtomWithoutWindowEndsTheSecondCopy)
     ASSERT_NE(atom, 0);
     EXPECT_EQ(run({}, "0 answer no\n"), 255) << errors();
     EXPECT_EQ(boxes().find("Run fullscreen?"), std::string::npos) << "ended before its first question";
+    EXPECT_NE(errors().find("another copy holds the atom \"Velmos's Games\""), std::string::npos) << errors();
     EXPECT_NE(GlobalFindAtomA("Velmos's Games"), 0) << "the first copy's atom is left alone";
     GlobalDeleteAtom(atom);
     unsetenv("VOK_ATOM_DIR");
+}
+
+// A first copy killed while it held the atom (as at its first question) does not stop the next one.
+TEST_F(Program, AtomOfAKilledCopyDoesNotStopTheNext)
+{
+    const std::string atoms = (runtime / "atoms").string();
+    setenv("VOK_ATOM_DIR", atoms.c_str(), 1);
+    setenv("MAVREL_TEST_HOLD_ATOM", "1", 1);
+    int out[2];
+    ASSERT_EQ(pipe(out), 0);
+    const std::string self = fs::read_symlink("/proc/self/exe").string();
+    const pid_t holder = fork();
+    if (holder == 0) {
+        dup2(out[1], 1);
+        execl(self.c_str(), self.c_str(), nullptr);
+        _exit(127);
+    }
+    unsetenv("MAVREL_TEST_HOLD_ATOM");
+    ASSERT_GT(holder, 0);
+    close(out[1]);
+    char line[16] = {};
+    const ssize_t got = read(out[0], line, sizeof line - 1);
+    close(out[0]);
+    EXPECT_GT(got, 0);
+    EXPECT_NE(GlobalFindAtomA("Velmos's Games"), 0);
+    kill(holder, SIGKILL);
+    waitpid(holder, nullptr, 0);
+    unsetenv("VOK_ATOM_DIR");
+
+    ASSERT_EQ(run({"-q"}, "0 answer no\n100 close\n"), 0) << errors();
+    EXPECT_NE(boxes().find("Run fullscreen?"), std::string::npos) << boxes();
+    EXPECT_EQ(errors().find("another copy"), std::string::npos) << errors();
 }
 
 TEST_F(Program, SecondCopyRaisesTheFirstAndEnds)

@@ -41,6 +41,16 @@ TEST(Carriers, EachInstanceBeginsAndEndsOnItsOwn)
     EXPECT_EQ(twin_end(), kNotActive);
     EXPECT_EQ(twin_begin(), kOk);
     EXPECT_EQ(twin_begin(), kAlreadyActive);
+    // The renderer each module links registered itself with that module's own instance when the
+    // module loaded (Pannix's already begun, the twin's at its begin).
+    auto twin_renderer = entry<int (*)()>(twin, "TwinRendererStarts");
+    ASSERT_NE(twin_renderer, nullptr);
+    const int renderer = twin_renderer();
+#ifdef TWIN_HAS_RENDERER
+    EXPECT_EQ(renderer, 1);
+#else
+    EXPECT_EQ(renderer, 0);
+#endif
 
     auto alloc = entry<br_pixelmap *(*)(int32_t, int32_t, int32_t, void *, int32_t)>(pannix, "PxAllocPix");
     auto free_pix = entry<int (*)(br_pixelmap *)>(pannix, "PxFreePix");
@@ -60,6 +70,7 @@ TEST(Carriers, EachInstanceBeginsAndEndsOnItsOwn)
 
     // Unloading Pannix ends its instance only.
     EXPECT_EQ(twin_begin(), kOk);
+    EXPECT_EQ(twin_renderer(), renderer);
     ASSERT_TRUE(FreeLibrary(pannix));
     EXPECT_EQ(twin_end(), kOk);
 
@@ -71,6 +82,31 @@ TEST(Carriers, EachInstanceBeginsAndEndsOnItsOwn)
     EXPECT_TRUE(pannix_works());
     EXPECT_EQ(twin_end(), kNotActive);
     FreeLibrary(pannix);
+    FreeLibrary(twin);
+}
+
+// Loaded the other way round, each renderer still lands in its own module's instance.
+TEST(Carriers, EachRendererRegistersWithItsOwnInstance)
+{
+    HMODULE twin = LoadLibraryA(twin_path.c_str());
+    ASSERT_NE(twin, nullptr) << GetLastError();
+    auto twin_begin = entry<int (*)()>(twin, "TwinBegin");
+    auto twin_end = entry<int (*)()>(twin, "TwinEnd");
+    auto twin_renderer = entry<int (*)()>(twin, "TwinRendererStarts");
+    ASSERT_NE(twin_renderer, nullptr);
+    EXPECT_EQ(twin_begin(), kOk);
+    const int alone = twin_renderer();
+#ifdef TWIN_HAS_RENDERER
+    EXPECT_EQ(alone, 1);
+#endif
+    HMODULE pannix = LoadLibraryA(pannix_path.c_str());
+    ASSERT_NE(pannix, nullptr) << GetLastError();
+    EXPECT_EQ(twin_renderer(), alone);
+    EXPECT_EQ(twin_end(), kOk);
+    ASSERT_TRUE(FreeLibrary(pannix));
+    EXPECT_EQ(twin_begin(), kOk);
+    EXPECT_EQ(twin_renderer(), alone);
+    EXPECT_EQ(twin_end(), kOk);
     FreeLibrary(twin);
 }
 

@@ -1,6 +1,9 @@
 // Cell description files: round trips, the reader's rules on odd and hostile lines, failed saves, and
 // text menus that still work after a save and a reload.
+#include <strings.h>
 #include <sys/stat.h>
+
+#include <thread>
 
 #include "dialog_support.h"
 
@@ -28,16 +31,6 @@ protected:
     }
     std::vector<PXSCENE> owned;
 };
-
-void free_texts(std::vector<PXCELLA> &cells)
-{
-    for (PXCELLA &c : cells) {
-        if (c.owned & 1)
-            free(c.text);
-        if (c.owned & 2)
-            free(c.file);
-    }
-}
 
 TEST_F(CellFile, SaveAndLoadGiveTheSameCells)
 {
@@ -87,7 +80,6 @@ TEST_F(CellFile, SaveAndLoadGiveTheSameCells)
     EXPECT_NE(saved.find("flags:\tCF_HCENTER CF_BORDERIFCUR CF_MOUSEMOVE \nx:\t-4\t; relativ\n"), std::string::npos);
     EXPECT_NE(saved.find("flags:\tCF_DELAY CF_PLAYONCE CF_LINK CF_MOUSECLICK \n"), std::string::npos);
     EXPECT_NE(saved.find("type:\t8\n"), std::string::npos);
-    free_texts(back);
 }
 
 TEST_F(CellFile, ReaderRules)
@@ -113,7 +105,6 @@ TEST_F(CellFile, ReaderRules)
     EXPECT_STREQ(cells[0].text, "Say ");
     EXPECT_STREQ(cells[0].file, "open");
     EXPECT_EQ(cells[1].text, nullptr);
-    free_texts(cells);
 
     // A number past the cells, or none at all, ends the reading.
     cells = load("x:\t4\nCella_nr:\t2\nx:\t5\n", 2);
@@ -222,8 +213,44 @@ TEST_F(CellFile, ReloadedScenesKeepTextMenusAndGrowEditBuffers)
         PannixKbdHandler(&scene, WM_KEYDOWN, 'K', 0);
     EXPECT_EQ(strlen(again[2].file), 2u);
     KillPannix(&scene);
-    EXPECT_EQ(again[1].text, nullptr);  // texts the file gave are freed with the scene
-    EXPECT_EQ(again[2].file, nullptr);
+    EXPECT_STREQ(again[1].text, "New\nLoad");  // texts the file gave stay for the next start
+    EXPECT_STREQ(again[2].file, "cd");
+}
+
+TEST_F(CellFile, SceneFromAFileStartsAgainAndTypesIntoTheCallersBuffer)
+{
+    char name[12] = "Anna";
+    cells = {cell(AKTYPE_BACKGR, 1, 0, 0, 0, 0, 0), cell(AKTYPE_STATIC, 2, 0, 4, 4, 0, 0),
+             cell(AKTYPE_EDITBOX, 3, 0, 4, 40, 0, 0)};
+    cells[2].file = name;
+    cells[2].bxMax = sizeof name;
+    scene.cells = cells.data();
+    scene.cellCount = 3;
+    pxtest::write_text(path("form.cls"),
+                       "Cella_nr:\t1\ntxt:\t\"Your name\"\nCella_nr:\t2\nfile:\t\"Bob\"\nbxMax:\t40\n");
+    ASSERT_EQ(LoadCellParams(path("form.cls").c_str(), &scene), 0);
+    EXPECT_EQ(cells[2].file, name);  // the file's text went into the caller's buffer
+    EXPECT_STREQ(name, "Bob");
+    EXPECT_EQ(cells[2].bxMax, int32_t(sizeof name));
+    for (int round = 0; round < 2; round++) {
+        SCOPED_TRACE(round);
+        ASSERT_EQ(start(cells), 1) << GetLastMsgError();
+        ASSERT_EQ(PannixBuildScene(&scene), 1);
+        EXPECT_STREQ(cells[1].text, "Your name");
+        EXPECT_GT(cells[1].textW, 0);  // the label was measured and drawn
+        scene.focus = 2;
+        PannixKbdHandler(&scene, WM_KEYDOWN, VK_END, 0);
+        PannixKbdHandler(&scene, WM_KEYDOWN, 'K', 0);
+        KillPannix(&scene);
+    }
+    EXPECT_EQ(strcasecmp(name, "BobKK"), 0) << name;  // what was typed, in the host's buffer
+    EXPECT_EQ(cells[2].file, name);
+    // Typing stops at the caller's size, even though the file asked for more.
+    ASSERT_EQ(start(cells), 1) << GetLastMsgError();
+    scene.focus = 2;
+    for (int i = 0; i < 20; i++)
+        PannixKbdHandler(&scene, WM_KEYDOWN, 'K', 0);
+    EXPECT_EQ(strlen(name), sizeof name - 1);
 }
 
 TEST_F(CellFile, CallerBuffersNeverGrowPastTheirSize)
@@ -305,6 +332,29 @@ TEST_F(CellFile, TypeChangesNeverEditAPictureName)
     ASSERT_EQ(PannixBuildScene(&scene), 1);
     ASSERT_NE(cells[0].sub, nullptr);
     EXPECT_EQ(dlgtest::pixel(parent, 10 + cells[0].cellX + cells[0].picX, 10 + cells[0].picY), 0x0102);
+}
+
+// Scenes run on the threads that start them: two threads loading cell files into scenes of their own
+// (each text replacing the one before) share nothing.
+TEST_F(CellFile, TwoThreadsLoadFilesIntoScenesOfTheirOwn)
+{
+    auto work = [&](int n) {
+        const std::string name = path("thread" + std::to_string(n) + ".cls");
+        std::vector<PXCELLA> mine(2, PXCELLA{});
+        PXSCENE s{};
+        s.cells = mine.data();
+        s.cellCount = 2;
+        for (int i = 0; i < 200; i++) {
+            pxtest::write_text(name, "txt:\t\"" + std::to_string(i) + "\"\nCella_nr:\t1\nfile:\t\"f" +
+                                         std::to_string(i) + "\"\n");
+            EXPECT_EQ(LoadCellParams(name.c_str(), &s), 0);
+        }
+        EXPECT_STREQ(mine[0].text, "199");
+        EXPECT_STREQ(mine[1].file, "f199");
+    };
+    std::thread a(work, 1), b(work, 2);
+    a.join();
+    b.join();
 }
 
 }  // namespace

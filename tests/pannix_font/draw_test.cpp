@@ -51,7 +51,7 @@ TEST_F(Draw, EachMethodOn16Bits)
         uint32_t colour;
         uint32_t ink, gap;  // glyph pixels with and without ink
     } cases[] = {
-        {0, 0, blue565, 0},             // copied with conversion, empty pixels too
+        {0, 0, blue565, 0},             // copied with conversion, empty pixels and the advance too
         {1, 0x5555, blue565, 0},        // key copy on a converted picture: nothing matches the key
         {1, 0, 0, kBack},               // key-0 sprite copy: empty pixels stay (ink checked below)
         {2, 255, 0, kNearBack},         // alpha blend: empty pixels have alpha 0
@@ -69,8 +69,10 @@ TEST_F(Draw, EachMethodOn16Bits)
                 const bool in_a = x >= 3 && x < 8 && y >= 1 && y < 9, in_b = x >= 11 && x < 16 && y >= 1 && y < 9;
                 const int gx = in_a ? x - 3 : x - 11;
                 const uint32_t v = at(pm, x, y);
+                // Opaque copies also fill the advance between and after the letters (no seams).
+                const bool in_advance = c.method == 0 && x >= 3 && x < 3 + 14 && y >= 1 && y < 9;
                 if (!in_a && !in_b)
-                    ASSERT_EQ(v, kBack) << x << "," << y;
+                    ASSERT_EQ(v, in_advance ? c.gap : kBack) << x << "," << y;
                 else if (!ink_at(gx, y - 1) && c.gap == kNearBack)
                     ASSERT_TRUE(near_back(v)) << std::hex << v << " at " << std::dec << x << "," << y;
                 else if (!ink_at(gx, y - 1))
@@ -83,6 +85,19 @@ TEST_F(Draw, EachMethodOn16Bits)
             }
         PxFreePix(pm);
     }
+}
+
+TEST_F(Draw, OpaqueTextWithAHugeSpacingFillsOnlyWhatShows)
+{
+    // A font file's letter spacing is a full 32-bit word: the opaque fill of the advance stops at the
+    // picture's edge instead of walking the whole gap.
+    br_pixelmap *pm = canvas(BR_PMT_RGB_565, kBack);
+    PxSetShowTextMethod(0, 0);
+    set->first->spacing = INT32_MAX;
+    PxShowText(pm, 3, 1, "aa");
+    EXPECT_EQ(at(pm, 23, 1), 0u);  // the gap after the first letter, filled to the edge
+    EXPECT_EQ(at(pm, 23, 0), kBack);
+    PxFreePix(pm);
 }
 
 TEST_F(Draw, KeyAndFillMethodsOn32Bits)

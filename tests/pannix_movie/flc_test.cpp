@@ -79,9 +79,10 @@ TEST_F(Flc, DeltaFlcLineWordsAndPackets)
     // Two lines: skip two rows, then row 2 gets 0x1234 three times from column 2; row 3 two packets.
     flc.add_raw({{7, bytes({2, 0, 0xFE, 0xFF, 1, 0, 2, 0xFD, 0x34, 0x12,  //
                             2, 0, 0, 1, 0xAB, 0xCD, 2, 1, 0xEE, 0xFF})}});
-    // The last-pixel word is not played: the chunk ends there. So does a line of no packets.
+    // A last-pixel word sets the row's last byte and its packet count follows; a line of no
+    // packets is a line (the chunk's one line here, so nothing after it is read).
     flc.add_raw({{7, bytes({2, 0, 0x55, 0x80, 1, 0, 0, 1, 9, 9})}});
-    flc.add_raw({{7, bytes({1, 0, 0, 0, 0, 1, 9, 9})}});
+    flc.add_raw({{7, bytes({1, 0, 0, 0, 0, 1, 7, 7})}});
     std::vector<mvtest::Shot> shots = play(flc);
     ASSERT_EQ(shots.size(), 4u);
     std::vector<uint8_t> expected = base;
@@ -92,6 +93,8 @@ TEST_F(Flc, DeltaFlcLineWordsAndPackets)
     expected[3 * w + 4] = 0xEE;
     expected[3 * w + 5] = 0xFF;
     EXPECT_EQ(shots[1].pixels, expected);
+    expected[0] = expected[1] = 9;
+    expected[7] = 0x55;
     EXPECT_EQ(shots[2].pixels, expected);
     EXPECT_EQ(shots[3].pixels, expected);
 }

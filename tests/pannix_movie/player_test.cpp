@@ -99,15 +99,17 @@ TEST_P(Player, LoopsWithinItsRangeAndSeeksBack)
         ASSERT_EQ(step(m), 1);
         EXPECT_EQ(now(m), frames[size_t(expected)]);
     }
-    // Seeking back from the middle of the range.
+    // Seeking back from the middle of the range shows the loop-start frame.
     PmvSeekToLoop(m);
     EXPECT_EQ(m->currentFrame, 1);
+    EXPECT_EQ(now(m), frames[1]);
     ASSERT_EQ(step(m), 1);
     EXPECT_EQ(now(m), frames[1]);
 
     // A range that starts beyond the frames played so far.
     SetLoopFrames(m, 3, 5);
     PmvSeekToLoop(m);
+    EXPECT_EQ(now(m), frames[3]);
     for (int expected : {3, 4, 3}) {
         ASSERT_EQ(step(m), 1);
         EXPECT_EQ(now(m), frames[size_t(expected)]);
@@ -213,13 +215,20 @@ TEST_F(PlayerFlc, PreloadedAndStreamedShowTheFramesTheWriterMade)
             ASSERT_EQ(step(m), 1) << k;
             seen[size_t(mode)].push_back(shot(m));
         }
-        // A range whose first frame (a repeat of a delta) the player has not marked yet.
-        SetLoopFrames(m, 3, 5);
-        PmvSeekToLoop(m);
-        for (int i : {3, 4, 3, 4}) {
-            order.push_back(i);
-            ASSERT_EQ(step(m), 1);
+        // A seek shows the loop-start frame at once (its pixels and palette); the next frame taken
+        // is that one again. Then a range whose first frame (a repeat of a delta) the player has not
+        // marked yet, and one from the first frame.
+        for (auto [first, end] : {std::pair{2, 6}, std::pair{3, 5}, std::pair{0, 2}}) {
+            SetLoopFrames(m, first, end);
+            PmvSeekToLoop(m);
+            EXPECT_EQ(m->currentFrame, first);
+            order.push_back(first);
             seen[size_t(mode)].push_back(shot(m));
+            for (int i = 0; i < 3; i++) {
+                order.push_back(first + i % (end - first));
+                ASSERT_EQ(step(m), 1);
+                seen[size_t(mode)].push_back(shot(m));
+            }
         }
         for (size_t k = 0; k < order.size(); k++)
             EXPECT_TRUE(seen[size_t(mode)][k] == expected[size_t(order[k])])

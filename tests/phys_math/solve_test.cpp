@@ -41,24 +41,29 @@ TEST(Solve, QuadraticTable)
     }
 }
 
-TEST(Solve, QuarticFindsTheRootInTheStep)
+TEST(Solve, QuarticFindsTheFirstRootInTheStep)
 {
     PhyParams = Phy_Defaults();
     struct Case {
         double a, b, c, d, e, offset, lo, hi, want;
+        int found;
     } cases[] = {
-        {1, 0, 0, 0, -1, 0, 0, 1, 1},              // value at the upper end already 0
-        {1, 0, 0, 0, -0.0625, 0, 0, 1, 0.5},       // s^4 = 1/16
-        {1, 0, -5, 0, 4, 2, 2, 3.5, 3},            // roots s = 1, 2; from the top of [0, 1.5]: 1
-        {2, 0, 1, 0, -3, 0, 0, 2, 1},              // 2s^4 + s^2 - 3: root 1
-        {0, 0, 1, 0, -0.25, 1, 1, 2, 1.5},         // a = 0: the quadratic
-        {1e-20, 0, 0, 1, -0.5, 0, 0, 1, 0.5},      // a tiny leading term: as good as linear
-        {1, 0, 0, 0, NAN, 0, 0, 1, 1},             // no usable value: the upper end
+        {1, 0, 0, 0, -1, 0, 0, 1, 1, 1},              // value at the upper end already 0
+        {1, 0, 0, 0, -0.0625, 0, 0, 1, 0.5, 1},       // s^4 = 1/16
+        {1, 0, -5, 0, 4, 2, 2, 3.5, 3, 1},            // roots s = 1, 2; in [0, 1.5]: 1
+        {1, 0, -5, 0, 4, 0, 0, 3, 1, 1},              // both roots in the interval: the first
+        {2, 0, 1, 0, -3, 0, 0, 2, 1, 1},              // 2s^4 + s^2 - 3: root 1
+        {0, 0, 1, 0, -0.25, 1, 1, 2, 1.5, 1},         // a = 0: the quadratic
+        {1e-20, 0, 0, 1, -0.5, 0, 0, 1, 0.5, 1},      // a tiny leading term: as good as linear
+        // An edge contact from a run: the first root lies well inside the step, not at its end.
+        {5.0625, -10.32496, 35.54462, -4.49429, 0.05528, 0, 0, 0.025, 0.0138003, 1},
+        {1, 0, 0, 0, 1, 0, 0, 1, 1, 0},               // no root: the upper end
+        {1, 0, 0, 0, NAN, 0, 0, 1, 1, 0},             // no usable value: the upper end
     };
     for (const Case &c : cases) {
         double out = -99;
         int r = Solve4(c.a, c.b, c.c, c.d, c.e, c.offset, c.lo, c.hi, &out);
-        EXPECT_GE(r, 1);
+        EXPECT_EQ(r, c.found) << c.a << " " << c.c << " " << c.e;
         EXPECT_NEAR(out, c.want, 1e-5) << c.a << " " << c.c << " " << c.e;
     }
 }

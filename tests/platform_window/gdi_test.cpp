@@ -161,6 +161,73 @@ TEST(Dib, EveryFormatAndOrientationLandsExactly) {
     }
 }
 
+// The 1:1 16-bit transfer the games present with every frame, clipped by the window and by the DIB
+// on every side, with source rectangles that start inside the picture.
+TEST(Dib, OneToOneSixteenBitClipsOnEverySide) {
+    struct Place {
+        int xd, yd, w, h, xs, ys;  // ys in top-down rows
+    } places[] = {{-2, -1, W, H, 0, 0}, {2, 1, W, H, 0, 0}, {-1, 0, 3, 2, 1, 1}, {0, 0, W + 3, H + 2, 2, 1},
+                  {1, -2, 2, 4, 3, 0}, {3, 0, W, H, -2, 0}, {0, 0, W, H, 0, 0}};
+    for (Fmt f : {Rgb555, Bf565}) {
+        for (bool bu : {true, false}) {
+            Dib d = make_dib(f, bu);
+            for (const Place& p : places) {
+                SCOPED_TRACE(std::string(fmt_name(f)) + (bu ? " bottom-up at " : " top-down at ") +
+                             std::to_string(p.xd) + "," + std::to_string(p.yd) + " from " + std::to_string(p.xs) +
+                             "," + std::to_string(p.ys));
+                HWND h = canvas(4, 2);
+                HDC dc = GetDC(h);
+                int ys = bu ? H - p.ys - p.h : p.ys;
+                StretchDIBits(dc, p.xd, p.yd, p.w, p.h, p.xs, ys, p.w, p.h, d.bits.data(), d.bmi(), DIB_RGB_COLORS,
+                              SRCCOPY);
+                Shot s = shot(h);
+                for (int y = 0; y < 2; ++y)
+                    for (int x = 0; x < 4; ++x) {
+                        int sx = x - p.xd + p.xs, sy = y - p.yd + p.ys;
+                        bool inside = x >= p.xd && x < p.xd + p.w && y >= p.yd && y < p.yd + p.h && sx >= 0 &&
+                                      sx < W && sy >= 0 && sy < H;
+                        ASSERT_EQ(s.at(x, y), inside ? through(f, colour(sx, sy)) : 0u) << x << "," << y;
+                    }
+                ReleaseDC(h, dc);
+                DestroyWindow(h);
+            }
+        }
+    }
+}
+
+// Every 16-bit value, through the row converter's wide steps and its tail (a row of 250 pixels),
+// widens the way the pixel-by-pixel reader does.
+TEST(Dib, EverySixteenBitValueWidensExactly) {
+    constexpr int kW = 250, kH = 263;  // 65750 pixels: every value once, then a few again
+    for (bool is565 : {true, false}) {
+        SCOPED_TRACE(is565 ? "565" : "555");
+        std::vector<uint8_t> info(sizeof(BITMAPINFOHEADER) + 12, 0);
+        BITMAPINFOHEADER hd{sizeof(BITMAPINFOHEADER), kW, -kH, 1, 16, DWORD(is565 ? BI_BITFIELDS : BI_RGB), 0, 0, 0, 0, 0};
+        std::memcpy(info.data(), &hd, sizeof hd);
+        uint32_t m[3] = {0xF800, 0x07E0, 0x001F};
+        std::memcpy(info.data() + sizeof hd, m, sizeof m);
+        std::vector<uint16_t> bits(size_t(kW) * kH);
+        for (size_t i = 0; i < bits.size(); ++i) bits[i] = uint16_t(i);
+        HWND h = canvas(kW, kH);
+        HDC dc = GetDC(h);
+        ASSERT_EQ(SetDIBitsToDevice(dc, 0, 0, kW, kH, 0, 0, 0, kH, bits.data(), reinterpret_cast<BITMAPINFO*>(info.data()),
+                                    DIB_RGB_COLORS),
+                  kH);
+        Shot s = shot(h);
+        int bad = 0;
+        for (int y = 0; y < kH; ++y)
+            for (int x = 0; x < kW; ++x) {
+                uint32_t v = bits[size_t(y) * kW + x];
+                uint32_t want = is565 ? (e5(v >> 11) << 16 | e6((v >> 5) & 63) << 8 | e5(v & 31))
+                                      : (e5((v >> 10) & 31) << 16 | e5((v >> 5) & 31) << 8 | e5(v & 31));
+                if (s.at(x, y) != want && ++bad < 5) ADD_FAILURE() << std::hex << v << ": " << s.at(x, y) << " not " << want;
+            }
+        EXPECT_EQ(bad, 0);
+        ReleaseDC(h, dc);
+        DestroyWindow(h);
+    }
+}
+
 TEST(Dib, PaletteIndicesUseTheSelectedPaletteOrAGreyRamp) {
     std::vector<uint8_t> info(sizeof(BITMAPINFOHEADER) + 512, 0);
     BITMAPINFOHEADER hd{sizeof(BITMAPINFOHEADER), 2, 1, 1, 8, BI_RGB, 0, 0, 0, 0, 0};

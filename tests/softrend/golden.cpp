@@ -1,4 +1,5 @@
 #include "golden.h"
+#include "sr_raster.h"
 
 #include "vokplat/png.h"
 
@@ -11,6 +12,20 @@
 #include <sstream>
 
 namespace srtest {
+
+// SOFTREND_PATH=scalar|sse2|avx2 forces one path of the one-pass writers for the whole test program,
+// so the golden pictures are checked on each path (softrend.GoldenOnPath.*); a path the processor
+// lacks falls back to the widest it has.
+const bool path_forced = [] {
+    const char *p = std::getenv("SOFTREND_PATH");
+    if (!p)
+        return false;
+    sr::SimdPath want = std::strcmp(p, "scalar") == 0 ? sr::SimdPath::Scalar
+                        : std::strcmp(p, "sse2") == 0 ? sr::SimdPath::SSE2
+                                                      : sr::SimdPath::AVX2;
+    sr::simd_path = want < sr::simd_best() ? want : sr::simd_best();
+    return true;
+}();
 
 void PictureHash::add(uint32_t v)
 {

@@ -320,6 +320,133 @@ TEST_F(Golden, TranslucentCubeOverATexturedOne)
     EXPECT_TRUE(matches_golden("translucent_cube"));
 }
 
+// Removing a map lets go of its buffer: the material that was drawn with it draws untextured (its
+// white) instead of reading the freed buffer, and takes the map's new buffer once it is added again.
+// A shade or blend table removed and added again is let go of and taken back the same way.
+TEST_F(Golden, RemovedMapDrawsUntexturedThenTexturedAgain)
+{
+    br_pixelmap *map = map565(2, 2, CHECKER);
+    br_pixelmap *shade = BrPixelmapAllocate(BR_PMT_INDEX_8, 4, 4, nullptr, 0);
+    br_pixelmap *blend = BrPixelmapAllocate(BR_PMT_INDEX_8, 4, 4, nullptr, 0);
+    maps.push_back(shade);
+    maps.push_back(blend);
+    BrTableAdd(shade);
+    BrTableAdd(blend);
+    br_material *m = BrMaterialAllocate(nullptr);
+    m->colour = 0xffffff;
+    m->flags = BR_MATF_PERSPECTIVE;
+    m->colour_map = map;
+    m->index_shade = shade;
+    m->index_blend = blend;
+    BrMaterialAdd(m);
+    cube(m);
+    render();
+    ASSERT_EQ(at(colour, 24, 34), 0xf800);
+
+    BrMapRemove(map);
+    BrTableRemove(shade);
+    BrTableRemove(blend);
+    EXPECT_EQ(map->stored, nullptr);
+    render();
+    EXPECT_EQ(at(colour, 24, 34), 0xffff);
+    EXPECT_EQ(at(colour, 40, 16), 0xffff);
+
+    BrTableAdd(shade);
+    BrTableAdd(blend);
+    BrMapAdd(map);
+    render();
+    EXPECT_EQ(at(colour, 24, 34), 0xf800);
+    EXPECT_EQ(at(colour, 40, 16), 0xffff);
+    EXPECT_TRUE(matches_golden("textured_cube"));
+    // An update that makes a new buffer (after a clear) is taken the same way.
+    BrMapClear(map);
+    render();
+    EXPECT_EQ(at(colour, 24, 34), 0xffff);
+    BrMapUpdate(map, BR_MAPU_ALL);
+    render();
+    EXPECT_EQ(at(colour, 24, 34), 0xf800);
+}
+
+// A material updated with a map but never registered lets go of the map's buffer as well when the
+// map is removed or freed: the renderer keeps no stored state pointing at a buffer it has freed.
+TEST_F(Golden, UnregisteredMaterialLetsGoOfARemovedMap)
+{
+    br_pixelmap *map = map565(2, 2, CHECKER);
+    br_material *m = BrMaterialAllocate(nullptr);
+    m->colour = 0xffffff;
+    m->flags = BR_MATF_PERSPECTIVE;
+    m->colour_map = map;
+    BrMaterialUpdate(m, BR_MATU_ALL);
+    cube(m);
+    render();
+    ASSERT_EQ(at(colour, 24, 34), 0xf800);
+
+    BrMapRemove(map);
+    render();
+    EXPECT_EQ(at(colour, 24, 34), 0xffff);
+    BrMapAdd(map);
+    BrMaterialUpdate(m, BR_MATU_ALL);
+    render();
+    EXPECT_EQ(at(colour, 24, 34), 0xf800);
+
+    maps.pop_back(); // freed here
+    BrPixelmapFree(map);
+    m->colour_map = nullptr; // the caller's own pointer
+    render();
+    EXPECT_EQ(at(colour, 24, 34), 0xffff);
+    BrMaterialFree(m);
+}
+
+// A window into a registered map is a map of its own: freeing it leaves the map's buffer alone.
+TEST_F(Golden, FreedWindowIntoAMapLeavesTheMapDrawn)
+{
+    br_pixelmap *map = map565(2, 2, CHECKER);
+    cube(textured(map, BR_MATF_PERSPECTIVE));
+    render();
+    ASSERT_EQ(at(colour, 24, 34), 0xf800);
+    br_pixelmap *window = BrPixelmapAllocateSub(map, 0, 0, 1, 1);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->stored, nullptr);
+    BrPixelmapFree(window);
+    EXPECT_NE(map->stored, nullptr);
+    EXPECT_EQ(BrMapUpdate(map, BR_MAPU_ALL), (br_error)BRE_OK);
+    render();
+    EXPECT_EQ(at(colour, 24, 34), 0xf800);
+}
+
+// A registered map that is freed leaves the registry (it is no longer found) and every registered
+// material that used it, which draws untextured from then on.
+TEST_F(Golden, FreedMapIsNoLongerFound)
+{
+    br_pixelmap *map = map565(2, 2, CHECKER);
+    maps.pop_back(); // freed here
+    map->identifier = BrResStrDup(map, "checker");
+    br_pixelmap *table = BrPixelmapAllocate(BR_PMT_INDEX_8, 4, 4, nullptr, 0);
+    table->identifier = BrResStrDup(table, "shade");
+    BrTableAdd(table);
+    br_material *m = textured(map, BR_MATF_PERSPECTIVE);
+    m->ka = 0;
+    m->index_shade = table;
+    BrMaterialUpdate(m, BR_MATU_ALL);
+    cube(m);
+    render();
+    ASSERT_EQ(BrMapFind("checker"), map);
+    ASSERT_EQ(at(colour, 24, 34), 0xf800);
+
+    BrPixelmapFree(map);
+    BrPixelmapFree(table);
+    EXPECT_EQ(BrMapFind("checker"), nullptr);
+    EXPECT_EQ(BrMapCount(nullptr), 0u);
+    EXPECT_EQ(BrTableFind("shade"), nullptr);
+    EXPECT_EQ(m->colour_map, nullptr);
+    EXPECT_EQ(m->index_shade, nullptr);
+    render();
+    EXPECT_EQ(at(colour, 24, 34), 0xffff);
+    BrMaterialUpdate(m, BR_MATU_ALL);
+    render();
+    EXPECT_EQ(at(colour, 24, 34), 0xffff);
+}
+
 // A map the renderer cannot read is refused (0x1008) and the surface is drawn in its colour.
 TEST_F(Golden, UnreadableMapLeavesTheSurfaceUntextured)
 {

@@ -337,4 +337,19 @@ TEST(Picture, CubeBoard)
     EXPECT_TRUE(golden("cube_board", frame_hash(g), 160, 120, frame_rgb(g)));
 }
 
+// The bench's textured board (a 64 x 64 map on every side, modulated by the smooth lighting,
+// perspective-correct) at 320 x 240, against its golden picture: the one-pass writers at work.
+TEST(Picture, TexturedCubeBoard)
+{
+    Frame g(320, 240, sr::ColourType::RGB_565, sr::DepthType::D16, false);
+    g.clear(0x1082);
+    sr::Scratch scratch;
+    srtest::Texture565 tex(64);
+    Board board(g.target, &tex.texture);
+    board.render(scratch);
+    EXPECT_TRUE(g.guards_intact());
+    EXPECT_GT(g.drawn(0x1082), 320 * 240 / 5);
+    EXPECT_TRUE(golden("textured_cube_board", frame_hash(g), 320, 240, frame_rgb(g)));
+}
+
 } // namespace

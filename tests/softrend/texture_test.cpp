@@ -439,11 +439,12 @@ TEST(Bounds, TexturedAndTranslucentSpans)
     }
 }
 
-// The one-pass writers work eight pixels at a time; the pixel-by-pixel loop is the reference. Random
+// The one-pass writers work eight pixels at a time (AVX2 or SSE2, each forced in turn); the
+// pixel-by-pixel loop is the reference. Random
 // overlapping triangles (depth passing and failing within a group, rows of every length, depths
 // crossing zero, map positions wrapping both ways) under parallel and perspective views, for each
 // texel layout those writers take, including padded, bottom-up and large (> 65,536 texels) maps.
-TEST(Texture, EightAtATimeMatchesOneByOne)
+TEST(Texture, EveryPathMatchesOneByOne)
 {
     struct Layout {
         sr::TexelType type;
@@ -454,7 +455,13 @@ TEST(Texture, EightAtATimeMatchesOneByOne)
                               {sr::TexelType::RGB_555, 32, 16, 6, false},
                               {sr::TexelType::Index8, 16, 32, 0, true},
                               {sr::TexelType::RGB_565, 256, 256, 0, false},
-                              {sr::TexelType::RGB_565, 512, 256, 0, false}};
+                              {sr::TexelType::RGB_565, 512, 256, 0, false},
+                              // Maps smaller than a fetch or a row of eight: every read stays inside.
+                              {sr::TexelType::RGB_565, 1, 1, 0, false},
+                              {sr::TexelType::RGB_555, 2, 4, 0, true},
+                              {sr::TexelType::Index8, 1, 2, 0, false},
+                              {sr::TexelType::Index8, 4, 1, 0, true},
+                              {sr::TexelType::RGB_565, 8, 2, 2, true}};
     uint32_t seed = 12345;
     auto next = [&] { return seed = seed * 1664525u + 1013904223u; };
     auto unit = [&] { return (float)(next() >> 8) / 16777216.0f; };
@@ -462,8 +469,13 @@ TEST(Texture, EightAtATimeMatchesOneByOne)
     for (uint32_t &c : palette)
         c = 0xff000000u | (next() >> 8);
     struct Restore {
-        ~Restore() { sr::wide_spans = true; }
+        ~Restore() { sr::simd_path = sr::simd_best(); }
     } restore;
+    // The pixel-by-pixel loop first, then every wider path this processor has.
+    std::vector<sr::SimdPath> paths = {sr::SimdPath::Scalar};
+    for (sr::SimdPath p : {sr::SimdPath::SSE2, sr::SimdPath::AVX2})
+        if (p <= sr::simd_best())
+            paths.push_back(p);
     int compared = 0;
     for (const Layout &l : layouts) {
         const int tb = sr::texel_bytes(l.type), row = l.w * tb + l.pad;
@@ -477,32 +489,57 @@ TEST(Texture, EightAtATimeMatchesOneByOne)
         tex.row_bytes = l.bottom_up ? -row : row;
         tex.pixels = mem.data() + (l.bottom_up ? (size_t)row * (l.h - 1) : 0);
         tex.palette = palette;
-        for (int persp = 0; persp < 2; ++persp) {
+        // 0: parallel view, 1: perspective, 2: face-on rectangles whose texel rows run along the
+        // screen rows at up to one texel a pixel (one texel row per span, wrapping at the map's side).
+        for (int persp = 0; persp < 3; ++persp) {
             Mesh m;
-            for (int k = 0; k < 36; ++k) {
-                if (persp)
-                    m.add_vertex(unit() * 14 - 7, unit() * 14 - 7, -2.5f - unit() * 25);
-                else
-                    m.add_vertex(unit() * 2.6f - 1.3f, unit() * 2.6f - 1.3f, unit() * 1.8f - 0.9f);
-                m.v.back().map[0] = unit() * 8 - 3;
-                m.v.back().map[1] = unit() * 8 - 3;
-                m.vcol.push_back(next() >> 8);
-            }
-            for (int k = 0; k < 36; k += 3) {
-                m.add_face(k, k + 1, k + 2);
-                m.fcol.push_back(next() >> 8);
+            if (persp == 2) {
+                for (int k = 0; k < 12; ++k) {
+                    const float x0 = unit() * 2.2f - 1.3f, y0 = unit() * 2.2f - 1.3f, z = unit() * 1.8f - 0.9f;
+                    const float w = 0.2f + unit() * 1.4f, h = 0.2f + unit() * 1.4f;
+                    // Pixels across (100 wide) times texels a pixel (the last ones exactly one).
+                    const float per_px = k >= 10 ? 1.0f : 0.1f + unit() * 0.9f;
+                    const float du = w * 50.0f * per_px / (float)l.w, u0 = unit() * 4 - 2, v0 = unit() * 4 - 2;
+                    const float dv = h * 35.0f * (0.2f + unit()) / (float)l.h;
+                    const int base = (int)m.v.size();
+                    const float corner[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+                    for (const auto &c : corner) {
+                        m.add_vertex(x0 + c[0] * w, y0 + c[1] * h, z);
+                        m.v.back().map[0] = u0 + c[0] * du;
+                        m.v.back().map[1] = v0 + c[1] * dv;
+                        m.vcol.push_back(next() >> 8);
+                    }
+                    m.add_face(base, base + 1, base + 2);
+                    m.add_face(base, base + 2, base + 3);
+                    m.fcol.push_back(next() >> 8);
+                    m.fcol.push_back(next() >> 8);
+                }
+            } else {
+                for (int k = 0; k < 36; ++k) {
+                    if (persp)
+                        m.add_vertex(unit() * 14 - 7, unit() * 14 - 7, -2.5f - unit() * 25);
+                    else
+                        m.add_vertex(unit() * 2.6f - 1.3f, unit() * 2.6f - 1.3f, unit() * 1.8f - 0.9f);
+                    m.v.back().map[0] = unit() * 8 - 3;
+                    m.v.back().map[1] = unit() * 8 - 3;
+                    m.vcol.push_back(next() >> 8);
+                }
+                for (int k = 0; k < 36; k += 3) {
+                    m.add_face(k, k + 1, k + 2);
+                    m.fcol.push_back(next() >> 8);
+                }
             }
             for (sr::ColourType ct : {sr::ColourType::RGB_565, sr::ColourType::RGB_555})
                 for (sr::DepthType dt : {sr::DepthType::None, sr::DepthType::D16, sr::DepthType::D32})
                     for (int mode = 0; mode < 3; ++mode) { // as is, modulated flat, modulated smooth
-                        std::vector<uint8_t> colour[2], depth[2];
-                        for (int wide = 0; wide < 2; ++wide) {
-                            sr::wide_spans = wide != 0;
+                        std::vector<std::vector<uint8_t>> colour(paths.size()), depth(paths.size());
+                        for (size_t wide = 0; wide < paths.size(); ++wide) {
+                            sr::simd_path = paths[wide];
                             Frame f(100, 70, ct, dt);
                             f.clear(0x1234);
                             sr::Setup s = unlit(f);
                             s.colour_from_geometry = true;
-                            if (persp) {
+                            if (persp == 1) {
                                 s.parallel = false;
                                 s.view_to_screen = perspective(1.2f, 100.0f / 70.0f, 1.0f, 100.0f);
                             }
@@ -519,16 +556,18 @@ TEST(Texture, EightAtATimeMatchesOneByOne)
                             }
                         }
                         std::string what = "layout " + std::to_string((int)l.type) + " " + std::to_string(l.w) +
-                                           (persp ? " perspective" : " parallel") + " colour " +
+                                           (persp == 1 ? " perspective" : persp == 2 ? " rows" : " parallel") + " colour " +
                                            std::to_string((int)ct) + " depth " + std::to_string((int)dt) +
                                            " mode " + std::to_string(mode);
-                        EXPECT_TRUE(colour[0] == colour[1]) << what;
-                        EXPECT_TRUE(depth[0] == depth[1]) << what;
+                        for (size_t k = 1; k < paths.size(); ++k) {
+                            EXPECT_TRUE(colour[0] == colour[k]) << what << " path " << (int)paths[k];
+                            EXPECT_TRUE(depth[0] == depth[k]) << what << " path " << (int)paths[k];
+                        }
                         ++compared;
                     }
         }
     }
-    EXPECT_EQ(compared, 5 * 2 * 2 * 3 * 3);
+    EXPECT_EQ(compared, 10 * 3 * 2 * 3 * 3);
 }
 
 } // namespace

@@ -104,7 +104,7 @@ TEST_F(FieldFile, OldestLayoutIsConverted)
     Bytes b;
     b.i32(2);
     b.i32(1).i32(1).i32(0).i32(2).i32(TY_T_LEJTO).u32(EF_NOT_BALL);
-    b.i32(5).i32(0).i32(6).i32(3).i32(TY_G_BOMBA).u32(EF_BALL | EF_LEVEL_PART);
+    b.i32(5).i32(1).i32(6).i32(3).i32(TY_G_BOMBA).u32(EF_BALL | EF_LEVEL_PART);
     b.i32(2);
     TrPalya *f = load(b.s);
     ASSERT_NE(f, nullptr);
@@ -113,7 +113,7 @@ TEST_F(FieldFile, OldestLayoutIsConverted)
     ASSERT_EQ(f->count, 2);
     // No placed-look rule in the conversion.
     EXPECT_TRUE(same(*f->elements[0]->io, EIo{1, 1, 0, 2, TY_T_LEJTO, 0, EF_NOT_BALL}));
-    EXPECT_TRUE(same(*f->elements[1]->io, EIo{5, 0, 6, 3, TY_G_BOMBA, 0, EF_BALL | EF_LEVEL_PART}));
+    EXPECT_TRUE(same(*f->elements[1]->io, EIo{5, 1, 6, 3, TY_G_BOMBA, 0, EF_BALL | EF_LEVEL_PART}));
     EXPECT_EQ(f->ballsNeeded, 2);
     EXPECT_EQ(f->pitch, TR_CAM_PITCH);
     Palya_Free(f);
@@ -165,6 +165,8 @@ TEST_F(FieldFile, DamagedFilesAreRefusedWithTheirMessage)
         {"tile without direction", with({1, 1, 1, TR_DIR_UNSET, TY_T_LEJTO, 0, 6}), {damaged}},
         {"ball direction 5", with({1, 1, 1, 5, TY_G_GUMI, 0, 5}), {damaged}},
         {"negative direction", with({1, 1, 1, -1, TY_T_SIMA, 0, 6}), {damaged}},
+        {"ball in the floor layer", with({1, 0, 1, 0, TY_G_FEM, 0, 5}), {damaged}},
+        {"two elements in a cell", with({0, 0, 0, 1, TY_T_LEJTO, 0, 6}), {"Field file: elements 1 and 2 share a cell"}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -335,6 +337,12 @@ TEST_F(FieldFile, DamagedSavedPositionAppliesNothing)
         {"count above 9999", Bytes().i32(10000).s, {}},
         {"damaged piece", Bytes().i32(2).eio(piece).eio({2, 1, 2, 4, TY_T_SAROK, 1, 2}).s,
          {"Saved position: element 2 is damaged"}},
+        {"two pieces in a cell", Bytes().i32(2).eio(piece).eio({2, 1, 2, 1, TY_T_SIMA, 0, 2}).s,
+         {"Saved position: elements 1 and 2 share a cell"}},
+        {"ball in the floor layer", Bytes().i32(1).eio({2, 0, 2, 1, TY_G_GUMI, 0, 1}).s,
+         {"Saved position: element 1 is damaged"}},
+        {"piece on the field's own block", Bytes().i32(2).eio(piece).eio({0, 0, 0, 1, TY_T_LEJTO, 0, 2}).s,
+         {"Saved position: element 2 shares a cell with the field"}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -347,6 +355,19 @@ TEST_F(FieldFile, DamagedSavedPositionAppliesNothing)
         EXPECT_EQ(TrGetModule()->warning, 0);  // a saved position never fails the start-up
         Palya_Free(f);
     }
+}
+
+// A saved position holds the player's pieces only: one that claims to be a part of the level is
+// applied as the player's (removable, with its placed look).
+TEST_F(FieldFile, SavedPositionPieceIsNeverALevelPart)
+{
+    TrPalya *f = load(words(camera(head(4, {kBlock}).i32(1))).s);
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(load_user(Bytes().i32(1).eio({2, 1, 2, 3, TY_T_SAROK, 0, EF_NOT_BALL | EF_LEVEL_PART}).s, f), 1);
+    ASSERT_EQ(f->count, 2);
+    EXPECT_EQ(f->elements[1]->io->flags & EF_LEVEL_PART, 0u);
+    EXPECT_EQ(f->elements[1]->io->variant, 1);
+    Palya_Free(f);
 }
 
 TEST_F(FieldFile, MissingFieldFileIsReported)

@@ -83,11 +83,21 @@ TEST_F(Paths, FindAndMakePathAsksForTheDiscUntilCancelled)
     write("Data/there.dat", "1");
     EXPECT_EQ(std::string(VokFindAndMakePath("Data\\", "%s", "there.dat")), fallback + "Data\\there.dat");
 
+    // A root on no drive has no disc to ask for: the file is just missing.
+    PlatMsgBoxReset();
+    PlatMsgBoxPushAnswer(IDOK);
+    EXPECT_EQ(VokFindAndMakePath("Data\\", "missing.dat"), nullptr);
+    char log[4096];
+    PlatMsgBoxLog(log, sizeof log);
+    EXPECT_EQ(std::string(log).find("box "), std::string::npos) << log;
+
+    // A root on a drive letter asks for the disc in that drive.
+    snprintf(vok::state().fallback, sizeof vok::state().fallback, "Q:\\velmo\\");
+    PlatMsgBoxReset();
     PlatMsgBoxPushAnswer(IDOK);
     PlatMsgBoxPushAnswer(IDOK);
     PlatMsgBoxPushAnswer(IDCANCEL);
     EXPECT_EQ(VokFindAndMakePath("Data\\", "missing.dat"), nullptr);
-    char log[4096];
     PlatMsgBoxLog(log, sizeof log);
     std::string text = log;
     size_t boxes = 0;
@@ -96,7 +106,7 @@ TEST_F(Paths, FindAndMakePathAsksForTheDiscUntilCancelled)
     EXPECT_EQ(boxes, 3u);
     EXPECT_NE(text.find("Please insert Velmo's Games CD"), std::string::npos) << text;
     EXPECT_NE(text.find("caption=\"Velmo's Games\""), std::string::npos) << text;
-    EXPECT_STREQ(face->messageText, "Please insert Velmo's Games CD\n\nin drive '\\:'");
+    EXPECT_STREQ(face->messageText, "Please insert Velmo's Games CD\n\nin drive 'Q:'");
 
     // Headless, nobody answers: the box says OK each time, and the asking still ends.
     PlatMsgBoxReset();
@@ -107,6 +117,7 @@ TEST_F(Paths, FindAndMakePathAsksForTheDiscUntilCancelled)
     for (size_t at = text.find("box "); at != std::string::npos; at = text.find("box ", at + 1))
         boxes++;
     EXPECT_EQ(boxes, 10u);
+    snprintf(vok::state().fallback, sizeof vok::state().fallback, "%s", fallback.c_str());
 }
 
 TEST_F(Paths, RegistryValuesUnderTheProductKey)

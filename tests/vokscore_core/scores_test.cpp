@@ -4,6 +4,7 @@
 
 #include "scores.h"
 #include "support.h"
+#include "vokplat/msgbox.h"
 
 namespace {
 
@@ -168,7 +169,6 @@ TEST_F(Scores, DamagedFilesAreRefusedAndKept)
     std::string odd(57, '\x7F');
     write("vns.dat", odd);
     EXPECT_EQ(VokLoadStatistic(101, VOK_GAME_VARNEL, 0, nullptr), -1);
-    EXPECT_EQ(VokUpdateScores(101, VOK_GAME_VARNEL, 0, 10, 10), 0);
     EXPECT_EQ(VokRemoveScoreEntry(VOK_GAME_VARNEL, 0, 0), 0);
     EXPECT_EQ(read("vns.dat"), odd);
     write("mks.dat", std::string(7 * 336, '\0'));  // more blocks than the game has
@@ -176,7 +176,6 @@ TEST_F(Scores, DamagedFilesAreRefusedAndKept)
 
     write("Ann_fws.dat", "short");
     EXPECT_EQ(VokLoadStatisticFile(101, VOK_GAME_TERROW, 0, nullptr), -1);
-    EXPECT_EQ(VokUpdateScores(101, VOK_GAME_TERROW, 0, 0, 0), 0);
     EXPECT_EQ(read("Ann_fws.dat"), "short");
 
     // Names and titles without their terminator read cut, not past their field.
@@ -187,6 +186,68 @@ TEST_F(Scores, DamagedFilesAreRefusedAndKept)
     // A missing file reads as nothing at all.
     std::filesystem::remove(path("mks.dat"));
     EXPECT_EQ(VokLoadStatistic(101, VOK_GAME_MOSSIK, 0, nullptr), -1);
+}
+
+// A new time over a best-times file past repair keeps the damaged file aside, begins a fresh one and
+// tells the player once; a second damage goes to a name of its own.
+TEST_F(Scores, ADamagedBestTimesFileIsKeptAsideAndANewTimeStored)
+{
+    const std::string odd(57, '\x7F'), cut(100, 'C');
+    write("vns.dat", odd);
+    PlatMsgBoxReset();
+    EXPECT_EQ(VokUpdateScores(101, VOK_GAME_VARNEL, 0, 10, 10), -1);
+    EXPECT_EQ(read("vns.dat.damaged"), odd);
+    EXPECT_EQ(entry("vns.dat", 0).result, 10);
+    EXPECT_EQ(VokUpdateScores(101, VOK_GAME_VARNEL, 0, 5, 5), -1);
+    EXPECT_EQ(entry("vns.dat", 0).result, 5);
+    char log[2048];
+    PlatMsgBoxLog(log, sizeof log);
+    std::string boxes = log;
+    EXPECT_NE(boxes.find("The best times file vns.dat was damaged.\\nIt is kept as vns.dat.damaged"),
+              std::string::npos) << boxes;
+    EXPECT_EQ(boxes.find("box ", boxes.find("box ") + 1), std::string::npos) << "told once: " << boxes;
+
+    write("vns.dat", cut);
+    EXPECT_EQ(VokUpdateScores(101, VOK_GAME_VARNEL, 0, 7, 7), -1);
+    EXPECT_EQ(read("vns.dat.damaged"), odd);
+    EXPECT_EQ(read("vns.dat.damaged2"), cut);
+    EXPECT_EQ(entry("vns.dat", 0).result, 7);
+}
+
+// Terrow's solved fields past repair go aside the same way, and the new field is kept.
+TEST_F(Scores, ADamagedSolvedFieldsFileIsKeptAsideAndTheFieldStored)
+{
+    write("Ann_fws.dat", "short");
+    PlatMsgBoxReset();
+    EXPECT_EQ(VokUpdateScores(101, VOK_GAME_TERROW, 3, 0, 0), -1);
+    EXPECT_EQ(read("Ann_fws.dat.damaged"), "short");
+    std::string fields = read("Ann_fws.dat");
+    ASSERT_EQ(fields.size(), 120u);
+    EXPECT_EQ(fields[3], 1);
+    char log[2048];
+    PlatMsgBoxLog(log, sizeof log);
+    EXPECT_NE(std::string(log).find("It is kept as Ann_fws.dat.damaged"), std::string::npos) << log;
+}
+
+// A damaged file that cannot be set aside (every spare name taken here; a read-only folder alike)
+// stays as it is and refuses the time; the player hears of it once, not at every refused time.
+TEST_F(Scores, ADamagedFileThatCannotBeMovedIsToldOnce)
+{
+    const std::string odd(57, '\x7F');
+    write("vns.dat", odd);
+    write("vns.dat.damaged", "x");
+    for (int n = 2; n < 100; n++)
+        write("vns.dat.damaged" + std::to_string(n), "x");
+    PlatMsgBoxReset();
+    EXPECT_EQ(VokUpdateScores(101, VOK_GAME_VARNEL, 0, 10, 10), 0);
+    EXPECT_EQ(VokUpdateScores(101, VOK_GAME_VARNEL, 1, 8, 8), 0);
+    EXPECT_EQ(read("vns.dat"), odd);
+    char log[2048];
+    PlatMsgBoxLog(log, sizeof log);
+    std::string boxes = log;
+    EXPECT_NE(boxes.find("The best times file vns.dat is damaged and cannot be replaced."), std::string::npos)
+        << boxes;
+    EXPECT_EQ(boxes.find("box ", boxes.find("box ") + 1), std::string::npos) << "told once: " << boxes;
 }
 
 TEST_F(Scores, FreePlayCountsLevelsOnce)

@@ -1,7 +1,8 @@
 // Session building and painting: ikon sizing and placement, "*" backgrounds, the dirty-rectangle
 // table, movie ikons, and painting only what changed into the window.
-#include "movie/tmzwriter.h"
+#include "controls.h"
 #include "scene_support.h"
+#include "tmz_support.h"
 
 namespace {
 
@@ -160,22 +161,7 @@ TEST_F(PaintTest, DirtyRectanglesMergeAndOverflowToAFullCopy)
     EXPECT_EQ(s.dirtyBounds[2], 640);
 }
 
-// 16-bit frames; `bits` other than 16 is written into the header afterwards (the writer makes only
-// the depths the player knows).
-std::string tmz(int bits, const std::vector<uint16_t> &colours)
-{
-    movie::TmzWriter w(8, 8, 16, 100);
-    for (uint16_t c : colours) {
-        std::vector<uint8_t> px(size_t(w.frame_size()));
-        for (size_t i = 0; i + 1 < px.size(); i += 2)
-            px[i] = uint8_t(c), px[i + 1] = uint8_t(c >> 8);
-        w.add_frame(px);
-    }
-    auto b = w.bytes();
-    b[14] = uint8_t(bits);
-    b[16] = uint8_t(w.row_bytes());
-    return std::string(b.begin(), b.end());
-}
+using vstest::tmz;
 
 TEST_F(PaintTest, MovieIkonsPlayByTheClockAndOddDepthsAreRefused)
 {
@@ -339,6 +325,181 @@ session 1
     KillCurScene(0);
     EXPECT_EQ(VokGetCurScene(), s);
     EXPECT_FALSE(vok::engine().abort);
+}
+
+}  // namespace
+
+namespace {
+
+// Two fonts of 8 x 8 block glyphs: font 0 red, font 1 (the selection font) green.
+void block_glyph(br_pixelmap *d, int32_t x, int32_t y, br_pixelmap *s, int32_t sx, int32_t sy, int32_t w, int32_t h,
+                 uint32_t)
+{
+    CopyRectangle(d, x, y, s, sx, sy, w, h);
+}
+
+TEST_F(PaintTest, ListsEditFieldsAndTheirArrowsDrawTheirOwnParts)
+{
+    static PXFONT fonts[2];
+    static PXFONTSET set;
+    const uint16_t colours[2] = {vstest::kRed, vstest::kGreen};
+    for (int i = 0; i < 2; i++) {
+        fonts[i] = PXFONT{};
+        fonts[i].pic = PxAllocPix(BR_PMT_RGB_565, 8, 8, nullptr, 0);
+        PxFillPix(fonts[i].pic, colours[i]);
+        fonts[i].height = 8;
+        fonts[i].blitter = block_glyph;
+        for (auto &g : fonts[i].glyphs)
+            g = PXGLYPH{0, 0, 8, 8, 0, 0};
+    }
+    fonts[0].next = &fonts[1];
+    set = PXFONTSET{};
+    set.first = &fonts[0];
+    set.count = 2;
+    VokScene *s = parse(R"(screen 5
+dataPack "t"
+session 1
+  background "bg"
+  ikon list
+    id 5
+    rect 100 100 200 32
+    font 0
+    focusFont 1
+    control list 16 20 4
+  ikon 0
+    id 6
+    rect 10 10 30 10
+    picture "blue"
+    key UP
+    linkId 5
+  ikon 0
+    id 7
+    rect 10 30 30 10
+    picture "blue"
+    key DOWN
+    linkId 5
+  ikon edit
+    id 8
+    rect 100 200 200 8
+    control edit 20
+)");
+    ASSERT_EQ(InitScene(s, 0), 1) << GetLastMsgError();
+    vok::engine().fonts = &set;
+    VokSession *f = &s->sessions[0];
+    vok::VokList *list = vok::list_of(FindIkon(f, 5));
+    ASSERT_TRUE(list);
+    const char *rows[] = {"a", "b", "c", "d", "e", "f"};
+    vok::list_set_rows(list, rows, 6);
+    vok::list_select(list, 1);
+    auto paint = [&] {
+        f->state |= VOK_SST_FULL;
+        MnuBuildScene();
+        MnuBuildScene();  // an arrow shown during a paint draws in the next
+        MnuPaintScreen(s, 1);
+    };
+    paint();
+    using vstest::rgb_of;
+    EXPECT_EQ(pixel(103, 103), rgb_of(vstest::kRed)) << "row 0 in the row font";
+    EXPECT_EQ(pixel(103, 111), rgb_of(vstest::kGreen)) << "the selected row in the selection font";
+    EXPECT_EQ(pixel(103, 131), rgb_of(vstest::kRed)) << "row 3, the last one shown";
+    EXPECT_EQ(pixel(15, 15), rgb_of(vstest::kGrey)) << "no up arrow at the top";
+    EXPECT_EQ(pixel(15, 35), rgb_of(vstest::kBlue)) << "a down arrow: rows below";
+    vok::list_select(list, vok::kLast);
+    paint();
+    EXPECT_EQ(pixel(103, 103), rgb_of(vstest::kRed)) << "row 2 now first";
+    EXPECT_EQ(pixel(103, 127), rgb_of(vstest::kGreen)) << "row 5 selected, last shown";
+    EXPECT_EQ(pixel(15, 15), rgb_of(vstest::kBlue));
+    EXPECT_EQ(pixel(15, 35), rgb_of(vstest::kGrey));
+
+    // The edit field: its text, and while its session has the focus a 2-pixel caret bar after it.
+    vok::VokEdit *edit = vok::edit_of(FindIkon(f, 8));
+    ASSERT_TRUE(edit);
+    vok::edit_set_text(edit, "ab");
+    vok::engine().focusSession = f;
+    edit->caretShown = true;
+    paint();
+    EXPECT_EQ(pixel(110, 204), rgb_of(vstest::kRed));
+    EXPECT_EQ(pixel(116, 204), 0xFFFFFFu) << "the caret bar";
+    EXPECT_EQ(pixel(118, 204), rgb_of(vstest::kGrey));
+    edit->caretShown = false;
+    paint();
+    EXPECT_EQ(pixel(116, 204), rgb_of(vstest::kGrey));
+    vok::engine().fonts = nullptr;  // the test's own, not the scene's to free
+    KillCurScene(0);
+    for (PXFONT &font : fonts)
+        PxFreePix(font.pic);
+}
+
+}  // namespace
+
+namespace {
+
+// A list whose arrows come before it among the ikons: the arrow it shows is drawn in the same pass
+// (the idle loop may sleep right after it, so a later pass may not come).
+TEST_F(PaintTest, AnArrowShownByALaterListIsDrawnInTheSamePass)
+{
+    static PXFONT font;
+    static PXFONTSET set;
+    font = PXFONT{};
+    font.pic = PxAllocPix(BR_PMT_RGB_565, 8, 8, nullptr, 0);
+    PxFillPix(font.pic, vstest::kRed);
+    font.height = 8;
+    font.blitter = block_glyph;
+    for (auto &g : font.glyphs)
+        g = PXGLYPH{0, 0, 8, 8, 0, 0};
+    set = PXFONTSET{};
+    set.first = &font;
+    set.count = 1;
+    VokScene *s = parse(R"(screen 5
+dataPack "t"
+session 1
+  background "bg"
+  ikon 0
+    id 6
+    rect 10 10 30 10
+    picture "blue"
+    key UP
+    linkId 5
+  ikon 0
+    id 7
+    rect 10 30 30 10
+    picture "blue"
+    key DOWN
+    linkId 5
+  ikon list
+    id 5
+    rect 100 100 200 32
+    control list 16 20 4
+)");
+    ASSERT_EQ(InitScene(s, 0), 1) << GetLastMsgError();
+    vok::engine().fonts = &set;
+    VokSession *f = &s->sessions[0];
+    vok::VokList *list = vok::list_of(FindIkon(f, 5));
+    ASSERT_TRUE(list);
+    using vstest::rgb_of;
+    // Empty: no rows, no arrows.
+    f->state |= VOK_SST_FULL;
+    MnuBuildScene();
+    MnuPaintScreen(s, 1);
+    EXPECT_EQ(pixel(15, 15), rgb_of(vstest::kGrey));
+    EXPECT_EQ(pixel(15, 35), rgb_of(vstest::kGrey));
+    EXPECT_EQ(pixel(103, 103), rgb_of(vstest::kGrey));
+    const char *rows[] = {"a", "b", "c", "d", "e", "f"};
+    vok::list_set_rows(list, rows, 6);
+    vok::list_select(list, 0);
+    f->state |= VOK_SST_FULL;
+    MnuBuildScene();
+    MnuPaintScreen(s, 1);
+    EXPECT_EQ(pixel(15, 15), rgb_of(vstest::kGrey)) << "no up arrow at the top";
+    EXPECT_EQ(pixel(15, 35), rgb_of(vstest::kBlue));
+    vok::list_select(list, vok::kLast);
+    MnuBuildScene();
+    MnuPaintScreen(s, 0);
+    EXPECT_EQ(pixel(15, 15), rgb_of(vstest::kBlue)) << "the up arrow waited for another pass";
+    EXPECT_EQ(pixel(15, 35), rgb_of(vstest::kGrey));
+    vok::engine().fonts = nullptr;
+    KillCurScene(0);
+    PxFreePix(font.pic);
 }
 
 }  // namespace

@@ -1,6 +1,13 @@
 // The scene engine: nesting, the stack limit and re-entry, hit tests, double clicks, the focus
 // following the mouse, the auto-repeat timeline and per-session procedures.
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <thread>
+
+#include "controls.h"
 #include "scene_support.h"
+#include "tmz_support.h"
 
 namespace {
 
@@ -274,6 +281,14 @@ session 1
     ASSERT_TRUE(s);
     s->keyHandler = count_keys;
     ASSERT_EQ(InitScene(s, 0), 1) << GetLastMsgError();
+    // The list's window is at its end, so its up arrow shows.
+    vok::VokList *list = vok::list_of(FindIkon(&s->sessions[0], 5));
+    ASSERT_TRUE(list);
+    std::vector<const char *> rows(20, "row");
+    vok::list_set_rows(list, rows.data(), int(rows.size()));
+    vok::list_select(list, vok::kLast);
+    MnuBuildScene();
+    ASSERT_FALSE(FindIkon(&s->sessions[0], 6)->state & VOK_IST_HIDDEN);
     g_repeats = 0;
     // Time runs one millisecond at a time; the counts are taken at the edges of the two rates.
     // Every empty look at the queue moves the virtual clock one millisecond.
@@ -331,6 +346,234 @@ TEST_F(EngineTest, ProceduresRunPerPaintAndLeaveOnANegativeResult)
     EXPECT_EQ(keep->next, nullptr);
     KillSession(f);
     EXPECT_EQ(f->procs, nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// The real pump with nobody at the keyboard: what is due on the clock still happens.
+using vstest::kGreen;
+using vstest::kRed;
+
+// A watcher at the end of every paint of the first session: words[0] calls `check` with the time
+// since the start; a non-zero answer (or 3 s) ends the run.
+struct Watch {
+    std::function<bool(uint32_t)> check;
+    uint32_t start = 0;
+};
+Watch *g_watch = nullptr;
+
+void run_watched(VokScene *s, Watch &w)
+{
+    g_watch = &w;
+    w.start = timeGetTime();
+    ASSERT_TRUE(AddProcToSession(&s->sessions[0], nullptr, nullptr, [](VokSessionProc *) {
+        uint32_t t = timeGetTime() - g_watch->start;
+        if (g_watch->check(t) || t > 3000)
+            vok::engine().abort = true;
+        return 1;
+    }, nullptr));
+    RunCurScene();
+    g_watch = nullptr;
+}
+
+uint16_t pix_at(br_pixelmap *p, int x, int y)
+{
+    const uint8_t *row = static_cast<const uint8_t *>(p->pixels) + (p->base_y + y) * p->row_bytes;
+    return uint16_t(row[(p->base_x + x) * 2] | row[(p->base_x + x) * 2 + 1] << 8);
+}
+
+class IdlePump : public SceneTest {};
+
+TEST_F(IdlePump, ACaretBlinksWithNoInput)
+{
+    write_data();
+    VokScene *s = parse(R"(screen 4
+dataPack "t"
+focusSessionId 2
+session 1
+  background "bg"
+session 2
+  rect 100 100 200 40
+  background "panel"
+  ikon edit
+    id 5
+    rect 10 10 150 20
+    control edit 20
+)");
+    ASSERT_EQ(InitScene(s, 0), 1) << GetLastMsgError();
+    vok::VokEdit *edit = vok::edit_of(FindIkon(&s->sessions[1], 5));
+    ASSERT_TRUE(edit);
+    ASSERT_TRUE(vok::start_caret(&s->sessions[1], edit));
+    std::vector<uint32_t> flips;
+    bool last = edit->caretShown;
+    Watch w;
+    w.check = [&](uint32_t t) {
+        if (edit->caretShown != last)
+            flips.push_back(t), last = edit->caretShown;
+        return flips.size() >= 4;
+    };
+    run_watched(s, w);
+    ASSERT_EQ(flips.size(), 4u) << "the caret stood still";
+    for (size_t i = 1; i < flips.size(); i++) {
+        EXPECT_GE(flips[i] - flips[i - 1], 200u) << i;
+        EXPECT_LE(flips[i] - flips[i - 1], 200u + 20u) << i << ": a frame late at most";
+    }
+}
+
+TEST_F(IdlePump, AButtonMoviePlaysWithNoInput)
+{
+    write_data({{"anim.tmz", vstest::tmz(16, {kRed, kGreen})}});
+    VokScene *s = parse(R"(screen 5
+dataPack "t"
+session 1
+  background "bg"
+  ikon 0
+    rect 100 100 8 8
+    picture "anim.tmz"
+    movie flags rate fps 10
+)");
+    ASSERT_EQ(InitScene(s, 0), 1) << GetLastMsgError();
+    MnuPaintScreen(s, 1);
+    std::vector<uint32_t> changes;
+    uint16_t last = pix_at(s->sessions[0].pix, 104, 104);
+    Watch w;
+    w.check = [&](uint32_t t) {
+        uint16_t now = pix_at(s->sessions[0].pix, 104, 104);
+        if (now != last)
+            changes.push_back(t), last = now;
+        return changes.size() >= 3;
+    };
+    run_watched(s, w);
+    ASSERT_EQ(changes.size(), 3u) << "the movie stood still";
+    for (size_t i = 1; i < changes.size(); i++)
+        EXPECT_LE(changes[i] - changes[i - 1], 100u + 20u) << i;
+}
+
+}  // namespace
+
+namespace {
+
+// Watchers that add no procedure of their own (a procedure alone keeps the loop on the clock): a
+// session's blitter sees every time the session is composed again, and a window timer ends the run.
+using vstest::kGreen;
+using vstest::kRed;
+
+std::vector<uint32_t> g_composed;
+uint32_t g_runStart = 0;
+
+int watching_blitter(br_pixelmap *dst, int32_t dx, int32_t dy, br_pixelmap *src, int32_t sx, int32_t sy, int32_t w,
+                     int32_t h, uint32_t)
+{
+    g_composed.push_back(timeGetTime() - g_runStart);
+    CopyRectangle(dst, dx, dy, src, sx, sy, w, h);
+    return 1;
+}
+
+void CALLBACK end_run(HWND, UINT, UINT_PTR, DWORD) { vok::engine().abort = true; }
+
+// Runs the current scene for `ms` virtual milliseconds with no input; the times the watched session
+// was composed again.
+std::vector<uint32_t> run_for(HWND window, VokSession *watched, uint32_t ms)
+{
+    watched->blitter = watching_blitter;
+    g_composed.clear();
+    g_runStart = timeGetTime();
+    SetTimer(window, 77, ms, end_run);
+    RunCurScene();
+    KillTimer(window, 77);
+    return g_composed;
+}
+
+class IdleClock : public vstest::SceneTest {};
+
+TEST_F(IdleClock, AMovieAloneKeepsPlaying)
+{
+    write_data({{"anim.tmz", vstest::tmz(16, {kRed, kGreen})}});
+    VokScene *s = parse(R"(screen 5
+dataPack "t"
+session 1
+  background "bg"
+session 2
+  rect 100 100 40 40
+  background "panel"
+  ikon 0
+    rect 0 0 8 8
+    picture "anim.tmz"
+    movie flags rate fps 10
+)");
+    ASSERT_EQ(InitScene(s, 0), 1) << GetLastMsgError();
+    MnuBuildScene();
+    MnuPaintScreen(s, 1);
+    std::vector<uint32_t> t = run_for(window, &s->sessions[1], 1000);
+    ASSERT_GE(t.size(), 8u) << "the movie waited for input";
+    for (size_t i = 1; i < t.size(); i++)
+        EXPECT_LE(t[i] - t[i - 1], 100u + 20u) << i;
+}
+
+TEST_F(IdleClock, ADelayedPageTurnsWithNoInput)
+{
+    write_data();
+    VokScene *s = parse(R"(screen 6
+dataPack "t"
+session 1
+  flags delayed
+  background "bg"
+  ikon 0
+    id 2
+    flags act
+    rect 10 10 40 20
+    picture "red40"
+session 2
+  rect 300 100 200 100
+  background "panel"
+)");
+    ASSERT_EQ(InitScene(s, 0), 1) << GetLastMsgError();
+    HideSession(&s->sessions[1]);
+    MnuBuildScene();
+    MnuPaintScreen(s, 1);
+    VokFocusIkon(&s->sessions[0], FindIkon(&s->sessions[0], 2));
+    std::vector<uint32_t> t = run_for(window, &s->sessions[1], 1500);
+    ASSERT_FALSE(t.empty()) << "the page waited for input";
+    EXPECT_GE(t[0], 500u);
+    EXPECT_LE(t[0], 500u + 20u);
+}
+
+// Nothing moves: the loop asks for no wake-up at all. The headless platform then finds nothing due
+// and ends the wait with a quit message at once, the virtual clock standing; a loop that woke on the
+// clock would run the clock on until the helper's late quit.
+TEST_F(IdleClock, AStillSceneSleeps)
+{
+    write_data();
+    VokScene *s = parse(R"(screen 7
+dataPack "t"
+session 1
+  background "bg"
+session 2
+  rect 300 100 200 100
+  background "panel"
+  ikon 0
+    rect 0 0 30 10
+    picture "green"
+)");
+    ASSERT_EQ(InitScene(s, 0), 1) << GetLastMsgError();
+    setenv("VOK_IDLE_QUIT_MS", "200", 1);
+    DWORD self = GetCurrentThreadId();
+    std::atomic<bool> ended{false};
+    std::thread late([self, &ended] {
+        for (int i = 0; i < 300 && !ended; i++)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (!ended)
+            PostThreadMessageA(self, WM_QUIT, 0, 0);
+    });
+    uint32_t start = timeGetTime();
+    RunCurScene();
+    uint32_t ran = timeGetTime() - start;
+    ended = true;
+    late.join();
+    unsetenv("VOK_IDLE_QUIT_MS");
+    EXPECT_LT(ran, 20u) << "the loop kept waking on the clock";
 }
 
 }  // namespace

@@ -48,8 +48,11 @@ protected:
             {"msgback", solid565(400, 240, vstest::kGrey)}, {"ok", solid565(80, 32, vstest::kGreen)},
             {"cancel", solid565(80, 32, vstest::kRed)},     {"yes", solid565(80, 32, vstest::kGreen)},
             {"no", solid565(80, 32, vstest::kRed)}};
-        for (const char *pack : {"msgok", "msgyn", "msgync"})
+        // The data packs and the language packs the screens look in first.
+        for (const char *pack : {"msgok", "msgyn", "msgync"}) {
             write_pack_file(std::string("Data/") + pack + ".fpk", pics);
+            write_pack_file(std::string("Data/US/") + pack + ".fpk", {pics[1]});
+        }
         write_font();
         screen = PxAllocPix(BR_PMT_RGB_565, 640, 480, nullptr, 0);
         PxFillPix(screen, vstest::kBlue);
@@ -154,12 +157,12 @@ TEST_F(MessageTest, TheTextFieldHasALineOfSixteenPixelsAPerLineAndTenRowsAtLeast
     VokMessageBox(window, MB_OK, "%sthe last", many.c_str());
     EXPECT_EQ(g_look.rows, 13);
     EXPECT_EQ(g_look.fieldHeight, 13 * 16);
-    // A text past the bounded buffer is cut, lines past the field's limit are dropped; the field
-    // taller than the screen is drawn clipped.
+    // A text past the bounded buffer is cut; the box grows to the screen's height (24 lines) and
+    // what is left is cut, whether the lines are the text's own or wrapped.
     struct Long {
         std::string text;
         int rows;
-    } longs[] = {{std::string(6000, '\n'), 1024}, {std::string(6000, 'w'), 10}};
+    } longs[] = {{std::string(6000, '\n'), 24}, {std::string(6000, 'w'), 24}};
     for (const Long &c : longs) {
         post(kLook);
         post(WM_KEYDOWN, VK_RETURN);
@@ -167,6 +170,112 @@ TEST_F(MessageTest, TheTextFieldHasALineOfSixteenPixelsAPerLineAndTenRowsAtLeast
         EXPECT_EQ(g_look.rows, c.rows);
         EXPECT_EQ(strlen(vok::iface().messageText), 4095u);
     }
+}
+
+// What a long message looks like: wrapped to the field, every line inside the panel and above its
+// buttons, the panel taller when it must be and still on the screen.
+struct Box {
+    VokRect panel{}, field{};
+    std::vector<VokRect> buttons;
+    std::vector<std::string> rows;
+    std::vector<uint32_t> shown;  // the window, 640 x 480
+};
+Box g_box;
+
+LRESULT CALLBACK box_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    if (msg == kLook) {
+        VokScene *s = VokGetCurScene();
+        if (s && s->sessionCount > 1) {
+            VokSession *panel = &s->sessions[1];
+            g_box.panel = panel->place;
+            VokIkon *field = FindIkonByType(panel, VOK_IKON_LIST);
+            g_box.field = field->placeRect;
+            vok::VokList *l = vok::list_of(field);
+            for (int r = 0; r < l->count; r++)
+                g_box.rows.push_back(l->rows + size_t(r) * size_t(l->rowSize));
+            for (int i = 0; i < panel->ikonCount; i++)
+                if (panel->ikons[i].type == VOK_IKON_PLAIN)
+                    g_box.buttons.push_back(panel->ikons[i].placeRect);
+            MnuBuildScene();
+            MnuPaintScreen(s, 1);
+            g_box.shown.resize(640 * 480);
+            int w = 0, h = 0;
+            VokCaptureWindow(hwnd, g_box.shown.data(), int(g_box.shown.size()), &w, &h);
+        }
+        return 0;
+    }
+    return CallWindowProcA(g_defProc, hwnd, msg, wp, lp);
+}
+
+TEST_F(MessageTest, LongTextsAreWrappedAndKeptInsideTheBox)
+{
+    SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(box_proc));
+    std::string fourteen;
+    for (int i = 0; i < 14; i++)
+        fourteen += "line " + std::to_string(i) + (i < 13 ? "\n" : "");
+    struct Case {
+        std::string text;
+        size_t lines;  // rows with text
+        bool taller;
+    } cases[] = {
+        {std::string(75, 'x'), 2, false},  // 450 pixels in a 360-pixel field: two lines
+        {"a few words that need more room than the field gives them in one line of text", 2, false},
+        {fourteen, 14, true},
+        {"a " + std::string(100, 'x') + " b", 3, false},  // a word wider than the field is cut in it
+        {std::string(75, '\xE9'), 2, false},              // Windows-1252 letters measure as letters
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.text);
+        g_box = Box{};
+        post(kLook);
+        post(WM_KEYDOWN, VK_RETURN);
+        ASSERT_EQ(VokMessageBox(window, MB_YESNO, "%s", c.text.c_str()), IDYES);
+        ASSERT_FALSE(g_box.shown.empty());
+        size_t withText = 0;
+        for (const std::string &r : g_box.rows) {
+            withText += !r.empty();
+            EXPECT_LE(int(r.size()) * 6, 360) << r;
+        }
+        EXPECT_EQ(withText, c.lines);
+        const VokRect &p = g_box.panel, &f = g_box.field;
+        EXPECT_EQ(p.height > 240, c.taller);
+        EXPECT_GE(p.y, 0);
+        EXPECT_LE(p.y + p.height, 480);
+        EXPECT_EQ(f.height, int(c.lines) * 16);
+        EXPECT_GE(f.y, 0);
+        for (const VokRect &b : g_box.buttons) {
+            EXPECT_LE(f.y + f.height, b.y) << "the text stays above the buttons";
+            EXPECT_LE(b.y + b.height, p.height) << "the buttons stay inside the panel";
+        }
+        // Inside the grey panel and off its buttons, whatever is not grey is text: only in the field.
+        auto inside = [&](const VokRect &r, int x, int y) {
+            return x >= p.x + r.x && x < p.x + r.x + r.width && y >= p.y + r.y && y < p.y + r.y + r.height;
+        };
+        int white = 0, outside = 0;
+        for (int y = 0; y < 480; y++)
+            for (int x = 0; x < 640; x++)
+                if (inside({0, 0, p.width, p.height}, x, y) && g_box.shown[size_t(y) * 640 + x] != vstest::rgb_of(vstest::kGrey)) {
+                    bool button = false;
+                    for (const VokRect &b : g_box.buttons)
+                        button |= inside(b, x, y);
+                    white += !button;
+                    outside += !button && !inside(f, x, y);
+                }
+        EXPECT_GT(white, 0);
+        EXPECT_EQ(outside, 0);
+    }
+    // Past the tallest box the rest is cut, the last line saying so.
+    std::string many;
+    for (int i = 0; i < 40; i++)
+        many += "row\n";
+    g_box = Box{};
+    post(kLook);
+    post(WM_KEYDOWN, VK_RETURN);
+    VokMessageBox(window, MB_OK, "%s", many.c_str());
+    ASSERT_EQ(g_box.rows.size(), 24u);
+    EXPECT_EQ(g_box.rows.back(), "row...");
+    EXPECT_EQ(g_box.panel.height, 464);
 }
 
 TEST_F(MessageTest, WithoutAScreenPictureThePlatformBoxShowsTheFormattedText)

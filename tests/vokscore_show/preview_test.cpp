@@ -155,6 +155,60 @@ TEST_F(PreviewTest, ProducerPicturesReachTheScreenAndTheStopIsAcknowledged)
     EXPECT_EQ(face->imgThreadProc, nullptr);
 }
 
+// Hands one red picture over once 1500 virtual ms have passed, then only waits for the stop.
+std::atomic<uint32_t> g_handedAt{0};
+void late_producer(void *)
+{
+    VokInterFace *face = f();
+    while (PlatClockNow() / 1000 < 1500 && !(VokImgFlags(face) & VOK_IMG_STOP))
+        Sleep(10);
+    if (!(VokImgFlags(face) & VOK_IMG_STOP)) {
+        PxFillPix(face->screenPix, kRed);
+        face->imgRect = VokImgRect{};
+        g_handedAt = uint32_t(PlatClockNow() / 1000);
+        VokImgFlagsSet(face, VOK_IMG_READY);
+        PulseEvent(face->imgReadyEvent);
+    }
+    while (!(VokImgFlags(face) & VOK_IMG_STOP))
+        Sleep(0);
+    VokImgFlagsClear(face, VOK_IMG_STOP);
+}
+
+// The real pump with nobody at the keyboard or mouse: the picture still reaches the screen at once.
+TEST_F(PreviewTest, AnIdleLoopShowsAHandedPictureWithinAFrame)
+{
+    face->imgThreadProc = late_producer;
+    g_handedAt = 0;
+    VokScene *s = start();
+    ASSERT_TRUE(s);
+    static VokSession *backdrop;
+    static uint32_t shownAt;
+    backdrop = &s->sessions[1];
+    shownAt = 0;
+    ASSERT_TRUE(AddProcToSession(&s->sessions[0], nullptr, nullptr, [](VokSessionProc *) {
+        uint32_t now = uint32_t(PlatClockNow() / 1000);
+        if (reinterpret_cast<uint16_t *>(backdrop->pix->pixels)[0] == kRed && !shownAt)
+            shownAt = now;
+        if (shownAt || now > 5000)
+            vok::engine().abort = true;
+        return 1;
+    }, nullptr));
+    RunCurScene();
+    ASSERT_NE(g_handedAt.load(), 0u);
+    ASSERT_NE(shownAt, 0u) << "the picture waited for input";
+    EXPECT_LE(shownAt - g_handedAt.load(), 50u);
+    EXPECT_EQ(VokImgFlags(face) & VOK_IMG_READY, 0u);
+}
+
+// Looking through the screen tables for the page's entry leaves the last-error text alone.
+TEST_F(PreviewTest, FindingThePagesEntryKeepsTheLastError)
+{
+    ASSERT_TRUE(start());
+    SetLastMsgError("%s", "an earlier error");
+    ASSERT_EQ(VokPreviewInit(nullptr), 1);  // the test's page is in no table: every entry is passed
+    EXPECT_STREQ(GetLastMsgError(), "an earlier error");
+}
+
 TEST_F(PreviewTest, AProducerThatNeverStopsIsAbandonedAfterASecondAndJoinedLater)
 {
     face->imgThreadProc = deaf_producer;

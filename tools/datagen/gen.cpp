@@ -229,7 +229,7 @@ std::vector<Asset> screen_assets(const char *name, const char *text, size_t size
     const std::string langpack = d->scene.langPack ? d->scene.langPack : "";
     std::vector<Asset> out;
     for (const vok::AssetUse &u : uses)
-        out.push_back({u.kind, u.pack, u.name, u.width, u.height, u.kind == "picture" ? langpack : ""});
+        out.push_back({u.kind, u.pack, u.name, u.width, u.height, u.kind == "picture" ? langpack : "", name});
     return out;
 }
 
@@ -246,7 +246,7 @@ std::vector<Asset> screen_assets(std::string &error)
     std::vector<vok::AssetUse> uses;
     vok::list_code_assets(uses);
     for (const vok::AssetUse &u : uses)
-        out.push_back({u.kind, u.pack, u.name, u.width, u.height});
+        out.push_back({u.kind, u.pack, u.name, u.width, u.height, "", "the framework's code"});
     return out;
 }
 
@@ -271,7 +271,7 @@ std::vector<Asset> code_assets()
     auto pics = [&](const char *pack, std::initializer_list<const char *> names, int w, int h) {
         out.push_back({"pack", "", pack, 0, 0});
         for (const char *n : names)
-            out.push_back({"picture", pack, n, w, h});
+            out.push_back({"picture", pack, n, w, h, "", "the framework's code"});
     };
     pics("sure", {"reset", "solu", "quit", "opponent"}, 320, 160);
     pics("spdlev", {"level4", "level5", "speed"}, 320, 160);
@@ -280,9 +280,7 @@ std::vector<Asset> code_assets()
     pics("name", {"kekmezo"}, 640, 480);
     pics("name", {"name"}, 320, 160);
     pics("help", {"hunscram", "hlearn", "hfreestu", "hstudy", "hCreate"}, 640, 480);
-    pics("mnubgr", {"+ures", "+u"}, 640, 480);
-    pics("mnubgr", {"load", "loading"}, 320, 80);
-    pics("mnubgr", {"loadtile"}, 32, 32);
+    // The loading pictures are the backdrop description's own (mnubgr.scr).
     pics("mnubgr", {"youlose", "gameover", "winagain", "puzcomp"}, 320, 160);
     for (const char *p : {"solved", "replay", "draw", "choose", "options", "msgok", "msgyn", "msgync", "study",
                           "credit", "masmoz", "mVn", "mMk", "mFw", "mKp", "mDm", "mSc"})
@@ -337,11 +335,12 @@ bool Generator::assets(std::string &error)
         list.push_back(a);
     list.insert(list.end(), extra_.begin(), extra_.end());
 
-    // One picture a pack and name (names compare without case, as the packs do); the largest size
-    // any use asks for.
+    // One picture a pack and name (names compare without case, as the packs do), at the one size
+    // the descriptions that show it give; a use without a size takes the others'.
     struct Wanted {
         std::string kind, name;
         int width = 0, height = 0;
+        std::string from;  // the use the size came from
     };
     std::map<std::string, std::string> packs;                      // lower name -> name
     std::map<std::string, std::map<std::string, Wanted>> contents;  // pack -> lower name -> use
@@ -364,7 +363,16 @@ bool Generator::assets(std::string &error)
                 packs.emplace(lower(pack), pack);
             Wanted &w = contents[lower(pack)][lower(a.name)];
             w.kind = a.kind, w.name = a.name;
-            w.width = std::max(w.width, a.width), w.height = std::max(w.height, a.height);
+            if (a.width > 0 || a.height > 0) {
+                if ((w.width > 0 || w.height > 0) && (w.width != a.width || w.height != a.height)) {
+                    error = (pack.empty() ? "" : pack + ":") + a.name + " is asked at " + std::to_string(w.width) +
+                            "x" + std::to_string(w.height) + " by " + w.from + " and at " +
+                            std::to_string(a.width) + "x" + std::to_string(a.height) + " by " +
+                            (a.from.empty() ? "an added use" : a.from);
+                    return false;
+                }
+                w.width = a.width, w.height = a.height, w.from = a.from.empty() ? "an added use" : a.from;
+            }
             if (a.kind == "picture" && !a.langpack.empty() && !pack.empty()) {
                 langpacks.insert(a.langpack);
                 worded[a.langpack][lower(a.name)] = lower(pack);

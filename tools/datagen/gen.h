@@ -66,6 +66,7 @@ struct Asset {
     std::string kind, pack, name;
     int width = 0, height = 0;
     std::string langpack;
+    std::string from;  // the description (or code) that uses it
 };
 // The screens' asset list (from the descriptions the framework carries) and the names the framework's
 // and main program's code use outside any screen.

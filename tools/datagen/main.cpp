@@ -6,15 +6,16 @@
 #include <exception>
 
 #include "gen.h"
+#include "vokplat/paths.h"
 
 int main(int argc, char **argv)
 {
     const char *root = nullptr, *sheet = nullptr;
     for (int i = 1; i < argc; i++) {
         if (!strcmp(argv[i], "--sheet") && i + 1 < argc)
-            sheet = argv[++i];
+            sheet = PlatToolPath(argv[++i]);
         else if (!root && argv[i][0] != '-')
-            root = argv[i];
+            root = PlatToolPath(argv[i]);
         else {
             fprintf(stderr, "usage: datagen ROOT [--sheet FILE.png]\n");
             return 2;

@@ -55,6 +55,45 @@ struct Labeller {
         ok = fontmaker::rasterise(style, font, sheet, error);
     }
 
+    // Width of `text` in pixels.
+    int measure(const std::string &text) const
+    {
+        if (!ok)
+            return 0;
+        int pen = 0;
+        for (unsigned char c : text) {
+            if (c < fontmaker::kFirstCode)
+                continue;
+            const fontmaker::Glyph &g = font.glyphs[c - fontmaker::kFirstCode];
+            pen += g.before + g.width + g.after + font.spacing;
+        }
+        return pen;
+    }
+
+    // `text` broken into lines no wider than `room`: after a space, '/' or ':' where one fits,
+    // else between two characters.
+    std::vector<std::string> wrap(const std::string &text, int room) const
+    {
+        std::vector<std::string> lines;
+        std::string rest = text;
+        while (!rest.empty()) {
+            size_t fit = rest.size();
+            while (fit > 1 && measure(rest.substr(0, fit)) > room)
+                fit--;
+            if (fit < rest.size()) {
+                size_t cut = rest.find_last_of(" /:", fit - 1);
+                if (cut != std::string::npos && cut > 0)
+                    fit = cut + 1;
+            }
+            std::string line = rest.substr(0, fit);
+            while (!line.empty() && line.back() == ' ')
+                line.pop_back();
+            lines.push_back(line);
+            rest.erase(0, fit);
+        }
+        return lines;
+    }
+
     // Draws `text` at x, y into RGB rows of `width`, clipped at x + room.
     void draw(std::vector<uint8_t> &rgb, int width, int x, int y, int room, const std::string &text) const
     {
@@ -147,7 +186,8 @@ fpk::Entry pixmap_entry(const std::string &name, const Image &image, uint32_t ty
 
 bool write_contact_sheet(const std::string &path, const std::vector<Picture> &pictures, std::string &error)
 {
-    constexpr int kCellW = 160, kCellH = 120, kLabel = 16, kPad = 4, kColumns = 8;
+    // Two lines of label under each cell.
+    constexpr int kCellW = 160, kCellH = 120, kLine = 14, kLabel = 2 * kLine, kPad = 4, kColumns = 8;
     const int count = std::max<int>(1, int(pictures.size()));
     const int columns = std::min(kColumns, count), rows = (count + kColumns - 1) / kColumns;
     const int width = columns * (kCellW + kPad) + kPad, height = rows * (kCellH + kLabel + kPad) + kPad;
@@ -161,8 +201,19 @@ bool write_contact_sheet(const std::string &path, const std::vector<Picture> &pi
         std::string label = pictures[i].label;
         if (label.rfind("Data/", 0) == 0)
             label.erase(0, 5);
-        labels.draw(rgb, width, cx, cy + kCellH + 1, kCellW,
-                    label + " " + std::to_string(im.width) + "x" + std::to_string(im.height));
+        const std::string size = std::to_string(im.width) + "x" + std::to_string(im.height);
+        // The name and its size on one line when they fit, else the size on a line of its own and a
+        // name too long for one line cut where it must, its end kept (the picture's own name).
+        std::vector<std::string> lines = labels.wrap(label + " " + size, kCellW);
+        if (lines.size() > 2) {
+            lines = labels.wrap(label, kCellW);
+            std::string name = lines.back();
+            while (name.size() > 1 && labels.measure("..." + name) > kCellW)
+                name.erase(0, 1);
+            lines = {lines.size() > 1 ? "..." + name : name, size};
+        }
+        for (size_t l = 0; l < lines.size() && l < 2; l++)
+            labels.draw(rgb, width, cx, cy + kCellH + 1 + int(l) * kLine, kCellW, lines[l]);
         // Scaled to fit, never enlarged past twice; transparent parts over a checker board.
         const double scale = std::min({double(kCellW) / im.width, double(kCellH) / im.height, 2.0});
         const int w = std::max(1, int(im.width * scale)), h = std::max(1, int(im.height * scale));

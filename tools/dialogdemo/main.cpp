@@ -14,6 +14,7 @@
 #include "brondel/brpixmap.h"
 #include "fontmaker/fontmaker.h"
 #include "pannix/pannix.h"
+#include "vokplat/paths.h"
 #include "win32/windows.h"
 
 namespace {
@@ -77,9 +78,9 @@ int main(int argc, char **argv)
     const char *cells_file = nullptr, *save_file = nullptr;
     for (int i = 1; i < argc; i++) {
         if (strcmp(argv[i], "--cells") == 0 && i + 1 < argc)
-            cells_file = argv[++i];
+            cells_file = PlatToolPath(argv[++i]);
         else if (strcmp(argv[i], "--save") == 0 && i + 1 < argc)
-            save_file = argv[++i];
+            save_file = PlatToolPath(argv[++i]);
         else {
             fprintf(stderr, "usage: dialogdemo [--cells FILE.cls] [--save FILE.cls]\n");
             return 2;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "fontmaker/fontmaker.h"
+#include "vokplat/paths.h"
 
 int main(int argc, char **argv)
 {
@@ -30,7 +31,7 @@ int main(int argc, char **argv)
     }
     if (styles.empty())
         styles.emplace_back();
-    if (!fontmaker::make_font_pack(argv[1], styles, error)) {
+    if (!fontmaker::make_font_pack(PlatToolPath(argv[1]), styles, error)) {
         fprintf(stderr, "fontmaker: %s: %s\n", argv[1], error.c_str());
         return 1;
     }

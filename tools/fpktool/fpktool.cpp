@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "fpk/fpkformat.h"
+#include "vokplat/paths.h"
 
 namespace fs = std::filesystem;
 
@@ -58,7 +59,7 @@ int build(int argc, char **argv)
         patterns.push_back(argv[i + 1]);
     if (argc - i != 2)
         return usage();
-    std::string out = argv[i], folder = argv[i + 1];
+    std::string out = PlatToolPath(argv[i]), folder = PlatToolPath(argv[i + 1]);
     std::error_code ec;
     std::vector<fpk::Entry> entries;
     fs::recursive_directory_iterator it(folder, ec), end;
@@ -113,7 +114,7 @@ int list(int argc, char **argv)
     if (argc != 1)
         return usage();
     std::vector<fpk::Entry> entries;
-    if (!load(argv[0], entries))
+    if (!load(PlatToolPath(argv[0]), entries))
         return 1;
     for (const fpk::Entry &e : entries)
         printf("%s\t%zu\t%s\n", e.name.c_str(), e.data.size(), (e.flags & fpk::kPixmapFlag) ? "pixmap" : "-");
@@ -158,9 +159,9 @@ int extract(int argc, char **argv)
     if (argc < 2)
         return usage();
     std::vector<fpk::Entry> entries;
-    if (!load(argv[0], entries))
+    if (!load(PlatToolPath(argv[0]), entries))
         return 1;
-    fs::path folder = argv[1];
+    fs::path folder = PlatToolPath(argv[1]);
     std::error_code ec;
     fs::create_directories(folder, ec);
     int missing = 0;

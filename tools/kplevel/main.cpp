@@ -20,6 +20,7 @@
 
 #include "kelpa/kprules.h"
 #include "levelfile.h"
+#include "vokplat/paths.h"
 
 using namespace kplevel;
 
@@ -49,7 +50,7 @@ int make(int argc, char **argv)
 {
     if (argc < 1)
         return usage();
-    const char *out = argv[0];
+    const char *out = PlatToolPath(argv[0]);
     Level level = default_level();
     builtin_board(1, level);
     int rows = 0;
@@ -69,7 +70,7 @@ int make(int argc, char **argv)
                 return 2;
             }
         } else if (!strcmp(a, "--rows")) {
-            std::ifstream in(v);
+            std::ifstream in(PlatToolPath(v));
             if (!in) {
                 fprintf(stderr, "kplevel: cannot open %s\n", v);
                 return 1;
@@ -189,7 +190,7 @@ int play(int argc, char **argv)
     long seed = 1, speed = 7;
     if (!option(argc, argv, "--seed", 0, 0xFFFFFFFFl, seed) || !option(argc, argv, "--speed", 0, 8, speed))
         return 2;
-    if (!loadForGame(argv[0], level))
+    if (!loadForGame(PlatToolPath(argv[0]), level))
         return 1;
     std::vector<KpKeyEvent> keys;
     std::string error;
@@ -212,7 +213,7 @@ int solve(int argc, char **argv)
     if (!option(argc, argv, "--seed", 0, 0xFFFFFFFFl, seed) || !option(argc, argv, "--tries", 1, 10000000, tries) ||
         !option(argc, argv, "--speed", 0, 8, speed))
         return 2;
-    if (!loadForGame(argv[0], level))
+    if (!loadForGame(PlatToolPath(argv[0]), level))
         return 1;
     uint32_t rng = uint32_t(seed) * 2654435761u + 1;
     auto next = [&](uint32_t n) {
@@ -256,7 +257,7 @@ int main(int argc, char **argv)
         return make(argc - 2, argv + 2);
     if (!strcmp(argv[1], "dump")) {
         Level level;
-        if (!load(argv[2], level))
+        if (!load(PlatToolPath(argv[2]), level))
             return 1;
         fputs(dump(level).c_str(), stdout);
         return 0;
@@ -271,9 +272,9 @@ int main(int argc, char **argv)
             Level level;
             KpLevelFile game;
             // The game's refusal first, then every rule the file breaks.
-            if (!loadForGame(argv[i], game))
+            if (!loadForGame(PlatToolPath(argv[i]), game))
                 status = 1;
-            if (!load(argv[i], level)) {
+            if (!load(PlatToolPath(argv[i]), level)) {
                 status = 1;
                 continue;
             }

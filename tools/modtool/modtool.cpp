@@ -14,6 +14,8 @@
 
 #include <modtool/shapes.h>
 
+#include "vokplat/paths.h"
+
 namespace {
 
 int failures;
@@ -64,7 +66,7 @@ bool parse_int(const char *s, int lo, int hi, int *out)
 
 int make(int argc, char **argv)
 {
-    std::string shape = argv[1], out = argv[2];
+    std::string shape = argv[1], out = PlatToolPath(argv[2]);
     modtool::ShapeOptions o;
     bool text = false;
     for (int i = 3; i < argc; i++) {
@@ -128,14 +130,29 @@ void dump_model(const br_model *m)
     }
 }
 
+// The loader's reports while a file is read for dump: shown only when a model came out of it.
+std::string held;
+void hold(const char *message)
+{
+    held += "modtool: ";
+    held += message;
+    held += "\n";
+    failures++;
+}
+br_diaghandler holding_handler = {"modtool", hold, hold};
+
 int dump(const char *in)
 {
     br_model *models[256];
+    BrDiagHandlerSet(&holding_handler);
     br_uint_32 n = BrModelLoadMany(in, models, 256);
+    BrDiagHandlerSet(&handler);
     if (n == 0) {
+        // A file with no model (an actor file, a picture, nothing at all) is answered plainly.
         fprintf(stderr, "modtool: no model in '%s'\n", in);
         return 1;
     }
+    fputs(held.c_str(), stderr);
     for (br_uint_32 i = 0; i < n; i++) {
         dump_model(models[i]);
         BrModelFree(models[i]);
@@ -153,7 +170,7 @@ int main(int argc, char **argv)
     if (BrBegin() != BRE_OK)
         return 1;
     BrDiagHandlerSet(&handler);
-    int rc = strcmp(argv[1], "dump") == 0 ? (argc == 3 ? dump(argv[2]) : usage()) : make(argc, argv);
+    int rc = strcmp(argv[1], "dump") == 0 ? (argc == 3 ? dump(PlatToolPath(argv[2])) : usage()) : make(argc, argv);
     BrEnd();
     return rc != 0 ? rc : failures != 0 ? 1 : 0;
 }

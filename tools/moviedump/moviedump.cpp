@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "pannix/pxmovie.h"
+#include "vokplat/paths.h"
 #include "vokplat/png.h"
 
 namespace {
@@ -82,7 +83,7 @@ int main(int argc, char **argv)
     }
     if (argc - arg != 2)
         return usage();
-    std::string name = argv[arg], out = argv[arg + 1];
+    std::string name = PlatToolPath(argv[arg]), out = PlatToolPath(argv[arg + 1]);
     std::string ext = name.size() >= 4 ? name.substr(name.size() - 4) : "";
     int kind = strcasecmp(ext.c_str(), ".tmz") == 0 ? PMV_KIND_TMZ : PMV_KIND_FLC;
     PMVMOVIE *m = OpenMovie(name.c_str(), kind, flags);

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "media/media.h"
+#include "vokplat/paths.h"
 #include "win32/windows.h"
 
 namespace {
@@ -65,7 +66,7 @@ int main(int argc, char **argv)
         if (std::string(argv[i]) == "--loop")
             loop = true;
         else if (clip == nullptr && argv[i][0] != '-')
-            clip = argv[i];
+            clip = PlatToolPath(argv[i]);
         else
             clip = nullptr, i = argc;
     }

@@ -21,6 +21,7 @@
 #include "brondel/brpmfile.h"
 #include "mzi/mziwriter.h"
 #include "mzifile.h"
+#include "vokplat/paths.h"
 
 namespace {
 
@@ -291,7 +292,7 @@ int main(int argc, char **argv)
 {
     if (argc < 3)
         return usage();
-    const std::string command = argv[1], file = argv[2];
+    const std::string command = argv[1], file = PlatToolPath(argv[2]);
     if (command == "info")
         return argc == 3 ? info(file) : usage();
     if (command != "build" && command != "demo")
@@ -318,7 +319,7 @@ int main(int argc, char **argv)
         } else if (a == "--wav") {
             if (next == nullptr)
                 return bad("wav");
-            s.wav = next, i++;
+            s.wav = PlatToolPath(next), i++;
         } else if (a == "--tone") {
             long hz = 0, ms = 0;
             std::string t = next != nullptr ? next : "";
@@ -346,7 +347,7 @@ int main(int argc, char **argv)
             fprintf(stderr, "mzitool: unknown option '%s'\n", a.c_str());
             return 2;
         } else if (command == "build") {
-            s.inputs.push_back(a);
+            s.inputs.push_back(PlatToolPath(a.c_str()));
         } else {
             return usage();
         }

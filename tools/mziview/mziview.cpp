@@ -7,6 +7,7 @@
 #include <stdlib.h>
 
 #include "media/media.h"
+#include "vokplat/paths.h"
 #include "win32/windows.h"
 
 int main(int argc, char **argv)
@@ -17,7 +18,8 @@ int main(int argc, char **argv)
     }
     // The library moves the process into the program's folder when it loads: name the clip fully first.
     char full[PATH_MAX];
-    const char *path = realpath(argv[1], full) != nullptr ? full : argv[1];
+    const char *given = PlatToolPath(argv[1]);
+    const char *path = realpath(given, full) != nullptr ? full : given;
     HMODULE media = LoadLibraryA("Media.dll");
     auto play = media != nullptr ? reinterpret_cast<decltype(&DllPlayMedia)>(
                                        reinterpret_cast<void *>(GetProcAddress(media, "DllPlayMedia")))

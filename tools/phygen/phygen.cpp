@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "terrow/phys/phparams.h"
+#include "vokplat/paths.h"
 #include "vokplat/save.h"
 
 int main(int argc, char **argv)
@@ -14,7 +15,7 @@ int main(int argc, char **argv)
     }
     unsigned char bytes[PHY_FILE_SIZE];
     Phy_Encode(Phy_Defaults(), bytes);
-    if (!PlatWriteFileAtomic(argv[1], bytes, sizeof bytes)) {
+    if (!PlatWriteFileAtomic(PlatToolPath(argv[1]), bytes, sizeof bytes)) {
         fprintf(stderr, "phygen: cannot write %s: %s\n", argv[1], strerror(errno));
         return 1;
     }

@@ -10,6 +10,7 @@
 
 #include "brondel/brcore.h"
 #include "brondel/brpmfile.h"
+#include "vokplat/paths.h"
 
 namespace {
 
@@ -124,9 +125,9 @@ int main(int argc, char **argv)
         return 1;
     int rc;
     if (cmd == "convert" && (argc == 4 || (argc == 5 && strcmp(argv[4], "--text") == 0)))
-        rc = convert(argv[2], argv[3], argc == 5);
+        rc = convert(PlatToolPath(argv[2]), PlatToolPath(argv[3]), argc == 5);
     else if (cmd == "dump" && argc == 3)
-        rc = dump(argv[2]);
+        rc = dump(PlatToolPath(argv[2]));
     else
         rc = usage();
     BrCoreEnd();

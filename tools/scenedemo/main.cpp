@@ -15,6 +15,7 @@
 #include <brondel/brscene.h>
 #include <brondel/brv1db.h>
 
+#include "vokplat/paths.h"
 #include "vokplat/png.h"
 
 namespace {
@@ -176,7 +177,7 @@ int main(int argc, char **argv)
     bool textured = false;
     for (int i = 1; i < argc; i++) {
         if (strcmp(argv[i], "--out") == 0 && i + 1 < argc)
-            out = argv[++i];
+            out = PlatToolPath(argv[++i]);
         else if (strcmp(argv[i], "--textured") == 0)
             textured = true;
         else if (strcmp(argv[i], "--width") == 0 && i + 1 < argc) {

@@ -21,6 +21,7 @@
 #include "scenedesc.h"
 #include "scenestate.h"
 #include "state.h"
+#include "vokplat/paths.h"
 #include "vokplat/window.h"
 #include "vokscore/vokscore.h"
 #include "win32/windows.h"
@@ -62,7 +63,7 @@ int check(int argc, char **argv)
     std::set<std::pair<int, int>> seen;
     int bad = 0;
     for (int i = 0; i < argc; i++) {
-        auto d = load(argv[i]);
+        auto d = load(PlatToolPath(argv[i]));
         if (!d) {
             bad = 1;
             continue;
@@ -93,7 +94,7 @@ int manifest(int argc, char **argv)
         }
     }
     for (int i = 0; i < argc; i++) {
-        auto d = load(argv[i]);
+        auto d = load(PlatToolPath(argv[i]));
         if (!d)
             return 1;
         vok::list_assets(*d, uses);
@@ -112,11 +113,11 @@ int show(int argc, char **argv)
     const char *file = nullptr, *out = nullptr, *data = nullptr;
     for (int i = 0; i < argc; i++) {
         if (!strcmp(argv[i], "--out") && i + 1 < argc)
-            out = argv[++i];
+            out = PlatToolPath(argv[++i]);
         else if (!strcmp(argv[i], "--data") && i + 1 < argc)
-            data = argv[++i];
+            data = PlatToolPath(argv[++i]);
         else if (!file)
-            file = argv[i];
+            file = PlatToolPath(argv[i]);
         else {
             fprintf(stderr, "scrtool show: unexpected '%s'\n", argv[i]);
             return 2;

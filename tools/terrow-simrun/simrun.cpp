@@ -10,6 +10,7 @@
 
 #include "terrow/phys/phmsg.h"
 #include "terrow/phys/phrun.h"
+#include "vokplat/paths.h"
 
 namespace {
 
@@ -42,9 +43,9 @@ int main(int argc, char **argv)
             if (end == argv[i] || *end != '\0' || steps <= 0 || steps > PH_MAX_STEPS)
                 return usage();
         } else if (fieldPath == nullptr) {
-            fieldPath = argv[i];
+            fieldPath = PlatToolPath(argv[i]);
         } else if (phyPath == nullptr) {
-            phyPath = argv[i];
+            phyPath = PlatToolPath(argv[i]);
         } else {
             return usage();
         }

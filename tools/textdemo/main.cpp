@@ -14,6 +14,7 @@
 #include "brondel/brpixmap.h"
 #include "fontmaker/fontmaker.h"
 #include "pannix/pannix.h"
+#include "vokplat/paths.h"
 #include "vokplat/png.h"
 
 namespace {
@@ -56,9 +57,9 @@ int main(int argc, char **argv)
     std::string out, font;
     for (int i = 1; i < argc; i++) {
         if (strcmp(argv[i], "--out") == 0 && i + 1 < argc)
-            out = argv[++i];
+            out = PlatToolPath(argv[++i]);
         else if (strcmp(argv[i], "--font") == 0 && i + 1 < argc)
-            font = argv[++i];
+            font = PlatToolPath(argv[++i]);
         else
             out.clear(), i = argc;
     }

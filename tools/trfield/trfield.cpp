@@ -12,6 +12,7 @@
 
 #include "fieldtext.h"
 #include "terrow/trmsg.h"
+#include "vokplat/paths.h"
 
 namespace {
 
@@ -86,8 +87,8 @@ int main(int argc, char **argv)
 {
     TrSetBoxHook(print_box);
     if (argc == 3 && strcmp(argv[1], "dump") == 0)
-        return dump(argv[2]);
+        return dump(PlatToolPath(argv[2]));
     if (argc == 4 && strcmp(argv[1], "make") == 0)
-        return make(argv[2], argv[3]);
+        return make(PlatToolPath(argv[2]), PlatToolPath(argv[3]));
     return usage();
 }

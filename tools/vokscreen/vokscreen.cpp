@@ -22,6 +22,7 @@
 #include "pannix/pannix.h"
 #include "scenestate.h"
 #include "state.h"
+#include "vokplat/paths.h"
 #include "vokscore/vokscore.h"
 #include "win32/windows.h"
 
@@ -60,7 +61,7 @@ int parse(int argc, char **argv, Options &o)
         const char *a = argv[i];
         bool hasValue = i + 1 < argc;
         if (!strcmp(a, "--data") && hasValue) {
-            o.data = argv[++i];
+            o.data = PlatToolPath(argv[++i]);
         } else if (!strcmp(a, "--game") && hasValue) {
             if (!number(argv[++i], 0, VOK_GAME_COUNT - 1, &o.game)) {
                 fprintf(stderr, "vokscreen: game '%s' is not 0..4\n", argv[i]);

@@ -3,12 +3,14 @@
 //   voksound --cd TRACK [SECONDS]   plays CD track TRACK (disc track TRACK + 1)
 //   voksound --list PACK            names of the pack's entries in order
 //   voksound --make PACK [COUNT]    writes a pack of COUNT generated tones (default 15)
+#include <errno.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
 #include <string>
 
+#include "vokplat/paths.h"
 #include "vokplat/save.h"
 #include "vokscore/soundpack.h"
 #include "vokscore/vokscore.h"
@@ -76,6 +78,30 @@ int list_pack(const char *path)
     return 0;
 }
 
+// The number of entries of the pack at `path`, or -1 when it is no sound pack.
+int entry_count(const char *path)
+{
+    VokSoundPackDir *dir = VokReadSoundPackDir(path);
+    if (dir == nullptr)
+        return -1;
+    int n = 0;
+    while (VokFindSoundPackEntry(dir, nullptr) != nullptr)
+        n++;
+    VokFreeSoundPackDir(dir);
+    return n;
+}
+
+// A whole decimal number in 0..max, else -1.
+long number(const char *text, long max)
+{
+    char *end = nullptr;
+    errno = 0;
+    const long v = strtol(text, &end, 10);
+    if (end == text || *end != '\0' || errno != 0 || v < 0 || v > max)
+        return -1;
+    return v;
+}
+
 }  // namespace
 
 int main(int argc, char **argv)
@@ -83,9 +109,9 @@ int main(int argc, char **argv)
     if (argc < 3)
         return usage();
     if (strcmp(argv[1], "--make") == 0)
-        return make_pack(argv[2], argc > 3 ? atoi(argv[3]) : 15);
+        return make_pack(PlatToolPath(argv[2]), argc > 3 ? atoi(argv[3]) : 15);
     if (strcmp(argv[1], "--list") == 0)
-        return list_pack(argv[2]);
+        return list_pack(PlatToolPath(argv[2]));
 
     const double seconds = argc > 3 ? atof(argv[3]) : 2.0;
     VokGetInterFace(VOK_GAME_VARNEL);
@@ -104,13 +130,28 @@ int main(int argc, char **argv)
         }
         VokKillCD();
     } else {
-        SoundSet *set = VokInitSound(argv[1]);
-        if (set == nullptr) {
+        const long index = number(argv[2], 1 << 30);
+        const int count = index < 0 ? 0 : entry_count(PlatToolPath(argv[1]));
+        SoundSet *set = nullptr;
+        if (index < 0) {
+            fprintf(stderr, "voksound: sound index '%s' is not a number\n", argv[2]);
+            rc = 2;
+        } else if (count < 0) {
+            fprintf(stderr, "voksound: %s is no sound pack\n", argv[1]);
+            rc = 1;
+        } else if (count == 0) {
+            fprintf(stderr, "voksound: %s holds no sounds\n", argv[1]);
+            rc = 1;
+        } else if (index >= count) {
+            fprintf(stderr, "voksound: %s has no sound %ld (it holds %d, 0..%d)\n", argv[1], index, count,
+                    count - 1);
+            rc = 1;
+        } else if ((set = VokInitSound(PlatToolPath(argv[1]))) == nullptr) {
             fprintf(stderr, "voksound: no sounds from %s (no pack, or no sound device)\n", argv[1]);
             rc = 1;
         } else {
-            printf("sound %d of %s\n", atoi(argv[2]), argv[1]);
-            VokPlaySound(set, atoi(argv[2]));
+            printf("sound %ld of %s\n", index, argv[1]);
+            VokPlaySound(set, int(index));
             wait(seconds);
             VokKillSound(set);
         }

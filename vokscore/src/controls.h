@@ -23,6 +23,7 @@ struct VokList {
     int first = 0;
     int selected = -1;     // -1: no selection (an empty list)
     int offset = 0;        // where the shown text starts inside a row
+    int rowHeight = 0;     // pixels a row; 0: the row font's height
     VokIkon *ikon = nullptr;
     VokEdit *edit = nullptr;
     std::vector<char> storage; // rows the control owns (made from a description or by set_rows)

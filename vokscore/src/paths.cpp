@@ -227,6 +227,9 @@ VOK_EXPORT char *VokFindAndMakePath(const char *subfolder, const char *format, .
     va_end(again);
     if (g_found[0] == '\0')
         return nullptr;
+    // Only a root on a drive letter can be a disc to put in; any other root simply lacks the file.
+    if (!isalpha(static_cast<unsigned char>(fallback[0])) || fallback[1] != ':')
+        return CheckFileExistence(g_found) ? g_found : nullptr;
     // A box nobody can see (no display) answers OK every time: after a few asks the file counts as
     // missing, as if the player had cancelled.
     for (int asked = 0; !CheckFileExistence(g_found); asked++) {

@@ -83,7 +83,7 @@ int entry_of(VokScene *scene)
 {
     VokScene *desc = scene->source ? scene->source : scene;
     for (int i = 0; i < VOK_INTERFACE_SCREENS; i++) {
-        VokScene *d = VokInterfaceScreen(i);
+        VokScene *d = interface_screen(i);
         if (d == desc)
             return i;
     }

@@ -569,6 +569,58 @@ VOK_EXPORT int KillCurScene(int keepScene)
     return 0;
 }
 
+namespace {
+
+// Something in the scene changes with time alone: a session procedure (producers' pictures,
+// prepared frames, a caret), a playing ikon movie or a page switch still waiting.
+bool scene_is_live(const VokScene *scene)
+{
+    const vok::SceneEngine &e = vok::engine();
+    if (e.pendingSwitch)
+        return true;
+    for (int i = 0; i < scene->sessionCount; i++) {
+        const VokSession &s = scene->sessions[i];
+        if (!(s.state & VOK_SST_BUILT))
+            continue;
+        if (s.procs)
+            return true;
+        if (s.state & (VOK_SST_HIDDEN | VOK_SST_NOTSHOWN))
+            continue;
+        for (int j = 0; j < s.ikonCount; j++) {
+            const VokIkon &k = s.ikons[j];
+            if ((k.state & VOK_IST_SETUP) && !(k.state & (VOK_IST_INACTIVE | VOK_IST_HIDDEN)) &&
+                !(k.flags & VOK_IK_KEEP) && (k.pixMovie || (k.focusPixMovie && s.focused == &k)))
+                return true;
+        }
+    }
+    return false;
+}
+
+// The idle passes of a live scene run on this thread timer: one frame apart.
+constexpr UINT kIdleFrameMs = 16;
+UINT_PTR g_idleTimer = 0;
+
+void idle_wait(const VokScene *scene)
+{
+    if (scene_is_live(scene)) {
+        if (!g_idleTimer)
+            g_idleTimer = SetTimer(nullptr, 0, kIdleFrameMs, nullptr);
+    } else if (g_idleTimer) {
+        KillTimer(nullptr, g_idleTimer);
+        g_idleTimer = 0;
+    }
+    WaitMessage();
+}
+
+void idle_stop()
+{
+    if (g_idleTimer)
+        KillTimer(nullptr, g_idleTimer);
+    g_idleTimer = 0;
+}
+
+} // namespace
+
 VOK_EXPORT int RunCurScene(void)
 {
     SceneEngine &e = engine();
@@ -590,15 +642,21 @@ VOK_EXPORT int RunCurScene(void)
                 e.abort = true;
                 break;
             }
+            // The idle tick only wakes the loop for its next pass.
+            if (msg.message == WM_TIMER && !msg.hwnd && g_idleTimer && msg.wParam == g_idleTimer)
+                continue;
             TranslateMessage(&msg);
             result = int(DispatchMessageA(&msg));
         } else {
             e.busy = false;
             MnuBuildScene();
             MnuPaintScreen(scene, 0);
-            WaitMessage();
+            // Idle: sleep until a message comes or, while something moves on its own, the next frame.
+            if (e.runningFlag && !e.abort && !e.alive && e.running == scene)
+                idle_wait(scene);
         }
     }
+    idle_stop();
     e.runningFlag = false;
     e.mayStart = mayStart;
     return result;

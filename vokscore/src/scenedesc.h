@@ -75,5 +75,7 @@ bool load_screen_tables();
 void set_screen(int table, int entry, VokScene *scene);
 // The backdrop scene's description; NULL with the last-error text when none is carried.
 VokScene *backdrop_screen();
+// The interface screen of `entry`, or null; a missing one is no error here (a search passes many).
+VokScene *interface_screen(int entry);
 
 }  // namespace vok

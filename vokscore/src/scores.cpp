@@ -1,14 +1,18 @@
 // Best times of each game (one file per game in the write root, blocks of one or two tables of six
 // 56-byte entries) and the solved fields of Terrow's field game (one 120-byte file per player). Files
-// are read and written field by field and replaced whole; a damaged file is refused and kept as it is.
+// are read and written field by field and replaced whole; a damaged file is refused as it is, and a
+// damaged best-times file is kept aside when a new time is stored.
+#include <stdio.h>
 #include <string.h>
 
+#include <set>
 #include <string>
 
 #include "scores.h"
 #include "state.h"
 #include "texts.h"
 #include "vokscore/vokstats.h"
+#include "win32/windows.h"
 
 namespace {
 
@@ -38,6 +42,7 @@ struct ScoreState {
     int solvedFree[VOK_GAME_COUNT] = {};
     int totalFree = 0;
     bool seenFree[VOK_GAME_COUNT][kMaxLevels] = {};
+    std::set<std::string> toldStuck; // damaged files that could not be set aside, already told
 };
 
 ScoreState &scores()
@@ -138,6 +143,38 @@ Read read_scores_file(int game, std::string &bytes)
     return Read::ok;
 }
 
+// A best-times file past repair would refuse every later time of its game: it moves aside under a
+// name of its own ("kps.dat" -> "kps.dat.damaged", then ".damaged2" ...), the player is told once
+// and the caller begins a fresh file. When it cannot be moved (a read-only folder) it stays refused,
+// and the player is told that once a run rather than at every refused time.
+bool set_aside_damaged(const std::string &file)
+{
+    char path[VOK_PATH_SIZE], aside[VOK_PATH_SIZE], name[VOK_PATH_SIZE];
+    if (file_path(path, file.c_str()))
+        for (int n = 1; n < 100; n++) {
+            if (n == 1)
+                snprintf(name, sizeof name, "%s.damaged", file.c_str());
+            else
+                snprintf(name, sizeof name, "%s.damaged%d", file.c_str(), n);
+            if (!file_path(aside, name))
+                break;
+            if (GetFileAttributesA(aside) != INVALID_FILE_ATTRIBUTES)
+                continue;
+            if (!MoveFileA(path, aside))
+                break;
+            vok::message_box_plain(vok::iface().ownerWnd, MB_OK | MB_ICONEXCLAMATION,
+                                   "The best times file %s was damaged.\nIt is kept as %s and a new one begins.",
+                                   file.c_str(), name);
+            return true;
+        }
+    if (scores().toldStuck.insert(file).second)
+        vok::message_box_plain(vok::iface().ownerWnd, MB_OK | MB_ICONEXCLAMATION,
+                               "The best times file %s is damaged and cannot be replaced.\nNew best times are not "
+                               "kept in it.",
+                               file.c_str());
+    return false;
+}
+
 // Block `block` into the working tables; bytes past the end of the file read as free entries.
 void take_block(int game, int block, const std::string &bytes)
 {
@@ -169,14 +206,18 @@ bool put_block(int game, int block, std::string bytes)
 }
 
 // "<player>_fws.dat"; characters a file name cannot carry become '_'.
-bool solved_path(char *out)
+std::string solved_name()
 {
     std::string name = vok::state().playerName;
     for (char &c : name)
         if ((unsigned char)c < 0x20 || strchr("\\/:*?\"<>|", c) != nullptr)
             c = '_';
-    name += "_fws.dat";
-    return file_path(out, name.c_str());
+    return name + "_fws.dat";
+}
+
+bool solved_path(char *out)
+{
+    return file_path(out, solved_name().c_str());
 }
 
 Read read_solved(uint8_t *fields)
@@ -264,7 +305,10 @@ int update_challenge(int game, int position, int result1, int result2)
         if (position >= VOK_SOLVED_FIELDS)
             return -1;
         uint8_t fields[VOK_SOLVED_FIELDS];
-        if (read_solved(fields) == Read::damaged || fields[position] != 0)
+        // A damaged record leaves the fields read as unsolved once it is set aside.
+        if (read_solved(fields) == Read::damaged && !set_aside_damaged(solved_name()))
+            return 0;
+        if (fields[position] != 0)
             return 0;
         fields[position] = 1;
         fill_record(fields);
@@ -274,8 +318,11 @@ int update_challenge(int game, int position, int result1, int result2)
     if (tables_of(game) == 0 || position >= blocks_of(game))
         return -1;
     std::string bytes;
-    if (read_scores_file(game, bytes) == Read::damaged)
-        return 0;
+    if (read_scores_file(game, bytes) == Read::damaged) {
+        if (!set_aside_damaged(kFiles[game]))
+            return 0;
+        bytes.clear();
+    }
     take_block(game, position, bytes);
     int first = enter(s.tables[0], result1, result2, vok::iface().titleText);
     int second = game == kVarnel ? enter(s.tables[1], result2, result1, nullptr) : -1;

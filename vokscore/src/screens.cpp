@@ -112,12 +112,17 @@ VokScene *backdrop_screen()
     return tables().backdrop;
 }
 
+VokScene *interface_screen(int entry)
+{
+    load_screen_tables();
+    return entry >= 0 && entry < VOK_INTERFACE_SCREENS ? tables().interface[entry] : nullptr;
+}
+
 }  // namespace vok
 
 VOK_EXPORT VokScene *VokInterfaceScreen(int entry)
 {
-    vok::load_screen_tables();
-    if (entry < 0 || entry >= VOK_INTERFACE_SCREENS || !vok::tables().interface[entry]) {
+    if (!vok::interface_screen(entry)) {
         SetLastMsgError("No screen description for interface screen %d", entry);
         return nullptr;
     }

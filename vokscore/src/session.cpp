@@ -5,6 +5,7 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <string>
 #include <vector>
 
 #include "brondel/brpixmap.h"
@@ -668,6 +669,131 @@ namespace vok {
 
 namespace {
 
+void draw_ikon(VokScene *scene, VokSession *s, VokIkon *k);
+
+// Shows an arrow ikon of a list or scroll view, or hides it giving back what lay under it. A shown
+// one is drawn at once: the paint under way may have passed it already, and the loop may sleep next.
+void set_arrow(VokScene *scene, VokSession *s, VokIkon *arrow, bool shown)
+{
+    bool hidden = (arrow->state & VOK_IST_HIDDEN) != 0;
+    if (shown == !hidden)
+        return;
+    if (shown) {
+        arrow->state = (arrow->state & ~uint32_t(VOK_IST_HIDDEN)) | VOK_IST_REDRAW;
+        VokRect r = arrow->placeRect;
+        if (intersect(r, VokRect{s->scrollX, s->scrollY, s->place.width, s->place.height}))
+            draw_ikon(scene, s, arrow);
+        return;
+    }
+    arrow->state |= VOK_IST_HIDDEN;
+    VokRect r = arrow->drawnRect;
+    CopyRectangle(s->pix, r.x - s->scrollX, r.y - s->scrollY, s->backgroundPix, r.x, r.y, r.width, r.height);
+    VokRect sr{r.x - s->scrollX + s->place.x, r.y - s->scrollY + s->place.y, r.width, r.height};
+    VokAddSceneDirtyRect(scene, &sr);
+}
+
+// The arrows of a control: the ikons linked to it with the Up and Down keys.
+void set_arrows(VokScene *scene, VokSession *s, VokIkon *k, bool upShown, bool downShown)
+{
+    for (int i = 0; i < s->ikonCount; i++) {
+        VokIkon *a = &s->ikons[i];
+        if (a->linked != k || !(a->state & VOK_IST_SETUP) || (a->state & VOK_IST_INACTIVE))
+            continue;
+        if (a->key == VK_UP)
+            set_arrow(scene, s, a, upShown);
+        else if (a->key == VK_DOWN)
+            set_arrow(scene, s, a, downShown);
+    }
+}
+
+// One line of a control in font `font`, aligned inside the clip picture `clip` at height y.
+void control_line(br_pixelmap *clip, uint32_t align, int font, int y, const char *text)
+{
+    SceneEngine &e = engine();
+    if (!e.fonts || !PxSelectFont(e.fonts, font))
+        return;
+    int x = 0, w = PxGetTextWidth(text);
+    if (align & VOK_ALIGN_HCENTRE)
+        x = (clip->width - w) / 2;
+    else if (align & VOK_ALIGN_RIGHT)
+        x = clip->width - w;
+    PxShowText(clip, x, y, text);
+}
+
+// Line height of a control's font: its glyph height, at least 1.
+int line_height(int font)
+{
+    SceneEngine &e = engine();
+    if (!e.fonts || !PxSelectFont(e.fonts, font))
+        return 16;
+    return std::max<int>(PxGetTextHeight1(), 1);
+}
+
+// Lists, edit fields and scroll views draw their own text, clipped to the ikon. False for other
+// ikons (and controls without their record).
+bool draw_control(VokScene *scene, VokSession *s, VokIkon *k, VokRect r)
+{
+    VokList *list = k->type == VOK_IKON_LIST ? list_of(k) : nullptr;
+    VokEdit *edit = k->type == VOK_IKON_EDIT ? edit_of(k) : nullptr;
+    VokScroll *view = k->type == VOK_IKON_SCROLL ? scroll_of(k) : nullptr;
+    if (!list && !edit && !view)
+        return false;
+    // Only the part inside the session picture is drawn into.
+    VokRect c = r;
+    // Rows set closer than the font's height keep their descenders below the last one.
+    if (list && list->rowHeight > 0)
+        c.height += std::max(0, line_height(k->font) - list->rowHeight);
+    c.x = std::max(r.x, 0), c.y = std::max(r.y, 0);
+    c.width = std::min<int>(r.x + r.width, s->pix->width) - c.x;
+    c.height = std::min<int>(r.y + c.height, s->pix->height) - c.y;
+    br_pixelmap *clip = c.width > 0 && c.height > 0 ? PxAllocSubPix(s->pix, c.x, c.y, c.width, c.height) : nullptr;
+    int ox = r.x - c.x, oy = r.y - c.y; // where the ikon's corner lies in the clip
+    if (list) {
+        int h = list->rowHeight > 0 ? list->rowHeight : line_height(k->font);
+        int rows = std::max(0, std::min(list->visible, list->count - list->first));
+        int y = oy;
+        if (k->textAlign & VOK_ALIGN_VCENTRE)
+            y += (r.height - rows * h) / 2;
+        for (int i = 0; clip && i < rows; i++, y += h) {
+            int row = list->first + i;
+            const char *t = list->rows + size_t(row) * size_t(list->rowSize);
+            size_t n = strnlen(t, size_t(list->rowSize));
+            std::string text(t + std::min(size_t(std::max(list->offset, 0)), n), t + n);
+            control_line(clip, uint32_t(k->textAlign), row == list->selected ? k->focusFont : k->font, y,
+                         text.c_str());
+        }
+        set_arrows(scene, s, k, list->first > 0, list->first + list->visible < list->count);
+    } else if (edit) {
+        if (clip && edit->text && engine().fonts && PxSelectFont(engine().fonts, edit->font)) {
+            int th = PxGetTextHeight1();
+            int y = oy + ((k->textAlign & VOK_ALIGN_VCENTRE) ? (r.height - th) / 2 : 0);
+            PxShowText(clip, ox - edit->scroll, y, edit->text);
+            if (edit->caretShown && engine().focusSession == s) {
+                std::string head(edit->text, size_t(std::clamp<int>(edit->caret, 0, int(strlen(edit->text)))));
+                int cx = ox - edit->scroll + PxGetTextWidth(head.c_str());
+                PxFillPixRect(clip, cx, y, 2, th, k->borderColour ? k->borderColour : 0xFFFF);
+            }
+        }
+    } else {
+        std::vector<std::string> lines;
+        for (const char *p = k->shownText; p;) {
+            const char *end = strchr(p, '\n');
+            lines.emplace_back(p, end ? size_t(end - p) : strlen(p));
+            p = end ? end + 1 : nullptr;
+        }
+        int h = line_height(k->font);
+        int y = oy;
+        for (int i = view->first; clip && i < int(lines.size()) && i < view->first + view->visible; i++, y += h)
+            control_line(clip, uint32_t(k->textAlign) | (k->flags & VOK_IK_HCENTRE ? VOK_ALIGN_HCENTRE : 0u), k->font,
+                         y, lines[size_t(i)].c_str());
+        if (!(k->flags & VOK_IK_ARROWSKEPT))
+            set_arrows(scene, s, k, view->first > 0, view->first + view->visible < view->length);
+    }
+    if (clip)
+        PxFreePixNP(clip);
+    return true;
+}
+
 void draw_ikon(VokScene *scene, VokSession *s, VokIkon *k)
 {
     SceneEngine &e = engine();
@@ -697,7 +823,9 @@ void draw_ikon(VokScene *scene, VokSession *s, VokIkon *k)
         else
             CopyRectTransparent0(s->pix, dx, dy, pm, 0, 0, pw, ph);
     }
-    if (k->shownText && e.fonts && PxSelectFont(e.fonts, focused ? k->focusFont : k->font)) {
+    if (draw_control(scene, s, k, r)) {
+        // drawn with its rows, selection, caret or window
+    } else if (k->shownText && e.fonts && PxSelectFont(e.fonts, focused ? k->focusFont : k->font)) {
         int tw, th;
         PxGetTextWHMl(k->shownText, &tw, &th);
         int tx = r.x, ty = r.y;

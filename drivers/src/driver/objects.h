@@ -43,17 +43,21 @@ struct Format {
     Head h;
 };
 
+// Renderers and stored states are listed while they live, so a buffer that goes is taken out of
+// every state that names it (a material the database does not list keeps its stored state too).
 struct Renderer {
     Head h;
     void *object_list;
     Facility *facility;
     sr::StateMachine *sm;
     sr::Scratch *scratch;
+    Renderer *prev, *next;
 };
 
 struct StoredState {
     Head h;
     sr::StateMachine::Stored *stored;
+    StoredState *prev, *next;
 };
 
 struct StoredBuffer {

@@ -37,10 +37,37 @@ Renderer *R(br_renderer *self)
     return (Renderer *)self;
 }
 
+// Every live renderer and stored state of this carrier's driver.
+Renderer *renderers = nullptr;
+StoredState *stored_states = nullptr;
+
+template <typename T>
+void link(T *&head, T *item)
+{
+    item->prev = nullptr;
+    item->next = head;
+    if (head)
+        head->prev = item;
+    head = item;
+}
+
+template <typename T>
+void unlink(T *&head, T *item)
+{
+    if (item->prev)
+        item->prev->next = item->next;
+    else if (head == item)
+        head = item->next;
+    if (item->next)
+        item->next->prev = item->prev;
+    item->prev = item->next = nullptr;
+}
+
 // Stored states and buffers are plain allocations with their own template.
 void stored_state_free(br_object *self)
 {
     StoredState *s = (StoredState *)self;
+    unlink(stored_states, s);
     delete s->stored;
     BrTVTemplateFree(s->h.tpl);
     delete s;
@@ -55,6 +82,11 @@ const br_renderer_state_stored_dispatch stored_state_dispatch = [] {
 void stored_buffer_free(br_object *self)
 {
     StoredBuffer *b = (StoredBuffer *)self;
+    // No state keeps naming the buffer: a material drawn with it later draws untextured.
+    for (StoredState *s = stored_states; s; s = s->next)
+        sr::prim_forget(s->stored->s.prim, b);
+    for (Renderer *r = renderers; r; r = r->next)
+        r->sm->forget(b);
     BrTVTemplateFree(b->h.tpl);
     delete b;
 }
@@ -124,6 +156,7 @@ const br_buffer_stored_dispatch stored_buffer_dispatch = [] {
 void renderer_free(br_object *self)
 {
     Renderer *r = (Renderer *)self;
+    unlink(renderers, r);
     delete r->sm;
     delete r->scratch;
     BrResFree(r->object_list);
@@ -149,6 +182,7 @@ br_error new_stored_state(br_renderer *self, br_renderer_state_stored **pss, br_
     s->h.device = R(self)->h.device;
     s->h.type = BRT_RENDERER_STATE_STORED;
     R(self)->sm->save(*s->stored, mask);
+    link(stored_states, s);
     *pss = (br_renderer_state_stored *)s;
     return BRE_OK;
 }
@@ -356,6 +390,7 @@ br_renderer *renderer_new(Facility *f, br_pixelmap *)
         return nullptr;
     }
     r->sm->texture_of = buffer_texture;
+    link(renderers, r);
     // The renderer answers for the formats of its facility.
     br_object_container *fc = (br_object_container *)f, *rc = (br_object_container *)r;
     br_object *formats[4];

@@ -292,11 +292,15 @@ void KpFreeResources()
         if (t != nullptr)
             BrTableRemove(t), t = nullptr;
     // Out of both registries (and the renderer's hands) before the 2D library takes them back.
+    // All leave first: a removal updates the materials that still name the other maps, which
+    // must not be freed yet (the 2D library's free runs in its own 3D instance and cannot warn
+    // ours).
     for (br_pixelmap *p : g_pannixMaps) {
         BrMapRemove(p);
         BrTableRemove(p);
-        PxFreePix(p);
     }
+    for (br_pixelmap *p : g_pannixMaps)
+        PxFreePix(p);
     g_pannixMaps.clear();
     for (br_pixelmap *&p : r.backdrops)
         p = nullptr;

@@ -6,6 +6,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -95,6 +96,9 @@ bool element_valid(const EIo &io)
         return false;
     if (!Elem_TypeStorable(io.type))
         return false;
+    // Layer 0 is the floor's own: a ball there would lie inside it.
+    if (io.type < TY_BALL_LIMIT && io.y < 1)
+        return false;
     int32_t maxDir = io.type < TY_BALL_LIMIT ? TR_DIR_UNSET : 3;
     return io.direction >= 0 && io.direction <= maxDir;
 }
@@ -118,6 +122,33 @@ void placed_variant(EIo &io)
 
 enum class Read { kOk, kShort, kDamaged };
 
+// Every cell holds one element at most: the physics keeps one piece per cell, and two pieces in one
+// place would push a ball out of both at once. Reports the first element that shares a cell.
+bool cells_unique(const std::vector<EIo> &elems, bool player)
+{
+    std::vector<uint32_t> keys;
+    keys.reserve(elems.size());
+    for (const EIo &io : elems)
+        keys.push_back((uint32_t(io.y) * TR_CELLS_XZ + uint32_t(io.z)) * TR_CELLS_XZ + uint32_t(io.x));
+    std::vector<uint32_t> sorted(keys);
+    std::sort(sorted.begin(), sorted.end());
+    if (std::adjacent_find(sorted.begin(), sorted.end()) == sorted.end())
+        return true;
+    for (size_t i = 1; i < keys.size(); i++)
+        for (size_t j = 0; j < i; j++)
+            if (keys[i] == keys[j]) {
+                char text[96];
+                snprintf(text, sizeof text, "%s: elements %d and %d share a cell",
+                         player ? "Saved position" : "Field file", int(j + 1), int(i + 1));
+                if (player)
+                    TrWarningNoFlag("%s", text);
+                else
+                    TrWarning("%s", text);
+                return false;
+            }
+    return true;
+}
+
 // Reads `count` records of `size` bytes (28 io records or the 24-byte records of version 0). A record
 // that breaks the rules is reported here; a short read is left to the caller.
 Read read_elements(FILE *s, int32_t count, size_t size, bool player, std::vector<EIo> &out)
@@ -133,6 +164,8 @@ Read read_elements(FILE *s, int32_t count, size_t size, bool player, std::vector
         EIo io;
         if (size == EIO_SIZE) {
             io = decode_eio(raw.data());
+            if (player)
+                io.flags &= ~EF_LEVEL_PART;  // the player's pieces are never parts of the level
             placed_variant(io);
         } else {
             const uint8_t *p = raw.data();
@@ -299,6 +332,8 @@ TrPalya *Palya_FLoad(FILE *stream)
             TrWarning("%s", kReadFailed);
         return nullptr;
     }
+    if (!cells_unique(elems, false))
+        return nullptr;
     TrPalya *f = Palya_NewEmpty();
     add_loaded(f, elems);
     read_tail(stream, f, version == 0 ? 0 : version);
@@ -378,6 +413,17 @@ int Palya_FLoadUser(FILE *stream, TrPalya *field)
             TrWarningNoFlag("%s", kReadFailed);
         return 0;
     }
+    if (!cells_unique(elems, true))
+        return 0;
+    // The position is applied over the field's own pieces: none of the player's may take their cells.
+    for (size_t i = 0; i < elems.size(); i++)
+        for (int32_t k = 0; k < field->count; k++) {
+            const EIo &own = *field->elements[k]->io;
+            if ((own.flags & EF_LEVEL_PART) && own.x == elems[i].x && own.y == elems[i].y && own.z == elems[i].z) {
+                TrWarningNoFlag("Saved position: element %d shares a cell with the field", int(i + 1));
+                return 0;
+            }
+        }
     for (const EIo &io : elems) {
         TrElem *e = Elem_NewV(io.x, io.y, io.z, io.direction, io.type, io.flags, io.variant);
         if (g_place != nullptr)

@@ -20,6 +20,10 @@ PLATFORM_API void VokFocus(HWND top, BOOL gained);
 
 /* Runs the main-thread pump once: windows are shown, surfaces presented, input taken. */
 PLATFORM_API void VokPump(void);
+/* What presenting has cost so far: the frames presented and the nanoseconds the pump spent on them
+ * (composing a window's picture and handing it to the display, texture upload included; the display's
+ * own swap and wait for the screen are not counted). For benchmarks. */
+PLATFORM_API void VokPresentWork(unsigned long long *frames, unsigned long long *ns);
 
 /* The client area of a window with its children composed over it, as 0x00RRGGBB pixels, top row
  * first. Returns FALSE for an unknown window; with `px` null only the size is returned. A window that

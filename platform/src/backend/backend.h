@@ -54,6 +54,9 @@ public:
 
 };
 
+// Time a backend spent taking a frame in (texture upload), added to the pump's present statistics.
+void note_present_work(uint64_t ns);
+
 std::unique_ptr<Backend> make_headless_backend();
 // Returns null with `error` set when no display can be opened.
 std::unique_ptr<Backend> make_sdl_backend(std::string& error);

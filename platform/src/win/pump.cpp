@@ -1,6 +1,8 @@
 // The main-thread pump: keeps the backend's windows in step with ours, presents what changed and
 // turns the backend's input into messages. Other threads draw; only the main thread shows.
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 
 #include "win/cursorpic.h"
 #include "win/wnd.h"
@@ -10,6 +12,13 @@ namespace {
 
 std::vector<void*> g_dead;  // surfaces of destroyed windows, waiting for the main thread
 unsigned long g_presents = 0;
+std::atomic<uint64_t> g_present_ns{0};  // composing and uploads, for VokPresentWork
+
+uint64_t now_ns() {
+    return uint64_t(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                        std::chrono::steady_clock::now().time_since_epoch())
+                        .count());
+}
 
 struct Work {
     HWND hwnd;
@@ -25,6 +34,8 @@ struct Work {
 
 void surface_dead(void* s) { g_dead.push_back(s); }
 
+void note_present_work(uint64_t ns) { g_present_ns += ns; }
+
 void pump() {
     if (!is_main_thread()) return;
     static thread_local bool busy = false;
@@ -33,6 +44,9 @@ void pump() {
     Backend& be = backend();
     std::vector<Work> work;
     std::vector<void*> dead;
+    // Frame buffers live from one pump to the next: a new 1 MB buffer every frame costs more than
+    // filling it.
+    static std::vector<std::vector<uint32_t>> pool;
     int mw = 0, mh = 0, mbits = 0;
     bool mode = display_mode(mw, mh, mbits);
     {
@@ -41,6 +55,10 @@ void pump() {
         for (auto& [h, w] : win_all()) {
             if ((w->style & WS_CHILD) || w->destroying) continue;
             Work k{h, w->surface, false, {}, false, {}, 0, 0};
+            if (!pool.empty()) {
+                k.px = std::move(pool.back());
+                pool.pop_back();
+            }
             if (w->gen != w->shown_gen) {
                 k.sync = true;
                 w->shown_gen = w->gen;
@@ -62,9 +80,14 @@ void pump() {
             if ((w->dirty || k.sync) && (w->style & WS_VISIBLE) && w->sw > 0 && w->sh > 0) {
                 w->dirty = false;
                 k.present = true;
+                const uint64_t t0 = now_ns();
                 compose(h, k.px, k.w, k.h);
+                g_present_ns += now_ns() - t0;
             }
-            if (k.sync || k.present) work.push_back(std::move(k));
+            if (k.sync || k.present)
+                work.push_back(std::move(k));
+            else
+                pool.push_back(std::move(k.px));
         }
     }
     for (void* s : dead) be.destroy(s);
@@ -88,6 +111,7 @@ void pump() {
             log_line("present %p %dx%d #%lu", static_cast<void*>(k.hwnd), k.w, k.h, g_presents);
         }
     }
+    for (auto& k : work) pool.push_back(std::move(k.px));
     if (take_cursor_change()) {
         CursorPicture pic;
         void* cursor = current_cursor();
@@ -146,5 +170,10 @@ void VokFocus(HWND top, BOOL gained) {
 }
 
 void VokPump(void) { pump(); }
+
+void VokPresentWork(unsigned long long* frames, unsigned long long* ns) {
+    if (frames) *frames = g_presents;
+    if (ns) *ns = g_present_ns;
+}
 
 WIN32_END

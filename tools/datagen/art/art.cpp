@@ -347,13 +347,15 @@ void menu_spot(Canvas& c, int index, bool lit) {
   Rect r{float(s.x) + 2, float(s.y) + 2, float(s.w) - 4, float(s.h) - 4};
   switch (index) {
     case 0: {  // Terrow: a ball on a blue tile
+      // The caption sits on the tile's foot, inside the area the pointer lights.
       glossy_tile(c, r, 10, lit ? hex(0x4FA8FF) : hex(0x2F6FC8), lit ? hex(0x15438F) : hex(0x102A66), 0.6f);
-      Mask ramp = rrect_mask({r.x + 8, r.y + r.h - 14, r.w - 16, 4}, 2);
+      Mask ramp = rrect_mask({r.x + 8, r.y + r.h - 22, r.w - 16, 3}, 1.5f);
       c.fill(ramp, lit ? hex(0xFFE08A) : hex(0xC9A24A));
-      ball(c, r.x + r.w * 0.5f, r.y + r.h * 0.46f, 14, lit ? hex(0xFF6A4A) : hex(0xD8452E));
+      ball(c, r.x + r.w * 0.5f, r.y + r.h * 0.34f, 11, lit ? hex(0xFF6A4A) : hex(0xD8452E));
       if (lit) lit_rim(c, r, 10);
       TextLook t = spot_text(lit);
-      draw_text(c, "Terrow", Face::SansBold, fit_text("Terrow", Face::SansBold, 13, 54), 384, 458, t);
+      draw_text(c, "Terrow", Face::SansBold, fit_text("Terrow", Face::SansBold, 12, r.w - 8), r.x + r.w * 0.5f,
+                r.y + r.h - 9, t);
       break;
     }
     case 1: {  // Kelpa: a worm of cubes on a green tile
@@ -372,7 +374,7 @@ void menu_spot(Canvas& c, int index, bool lit) {
       }
       w.lamps = {{-2, 4, 3, lit ? 0xFFFFFFu : 0xE8E8E8u}, {3, 1, 2, 0x406080u}};
       w.camera(-50, 18, 0.9f, 2.9f, 2.4f, 40);
-      int iw = int(r.w) - 8, ih = int(r.h) - 8;
+      int iw = int(r.w) - 8, ih = int(r.h) - 22;
       Canvas img;
       Mask cover;
       if (render_scene(w, iw, ih, img, cover)) {
@@ -382,7 +384,7 @@ void menu_spot(Canvas& c, int index, bool lit) {
       }
       if (lit) lit_rim(c, r, 12);
       TextLook t = spot_text(lit);
-      draw_text(c, "Kelpa", Face::SansBold, 14, float(s.x) + float(s.w) * 0.5f, 462, t);
+      draw_text(c, "Kelpa", Face::SansBold, 13, r.x + r.w * 0.5f, r.y + r.h - 10, t);
       break;
     }
     case 2:  // exit
@@ -717,6 +719,11 @@ Image asset(const std::string& pack, const std::string& name, int width, int hei
     if (width <= 48 && height <= 48) return tile(width, height, "", seed, true).image();
   }
   if (p == "msgok" || p == "msgyn" || p == "msgync") {
+    // The answers carry their words; the panel behind the text is plain.
+    if (const Word* w = find_word(n)) {
+      size(80, 32);
+      return button(width, height, w->text[l], hash_text(n)).image();
+    }
     size(360, 180);
     return dialog(width, height, "", seed).image();
   }
@@ -748,7 +755,8 @@ Image asset(const std::string& pack, const std::string& name, int width, int hei
   size(width > 0 ? width : std::min(height * 3, kMaxSide), height > 0 ? height : std::max(width / 3, 8));
   if (width >= 400 && height >= 300) return background(width, height, label, seed).image();
   if (width <= 64 && height <= 64 && std::abs(width - height) <= width / 4) return tile(width, height, label, seed, false).image();
-  if (height <= 64 && width >= height) return button(width, height, label, seed).image();
+  // A worded button looks the same on every screen ("Yes" is always one colour).
+  if (height <= 64 && width >= height) return button(width, height, label, find_word(n) ? hash_text(n) : seed).image();
   return dialog(width, height, label, seed).image();
 }
 

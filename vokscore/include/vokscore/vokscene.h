@@ -61,6 +61,7 @@ typedef struct PMVMOVIE PMVMOVIE;
 #define VOK_IK_PLAIN 0x100000
 #define VOK_IK_INACTIVE 0x200000
 #define VOK_IK_KEEP 0x1000000
+#define VOK_IK_ARROWSKEPT 0x2000000 /* a scroll view leaves its arrows shown at its ends */
 #define VOK_IK_INBACKGROUND 0x4000000
 
 /* Ikon state bits. */

@@ -183,6 +183,10 @@ void BrPixelmapEnd(void);
 br_pixelmap *BrPixelmapAllocate(br_uint_8 type, br_int_32 w, br_int_32 h, void *pixels, int flags);
 br_pixelmap *BrPixelmapAllocateSub(br_pixelmap *pm, br_int_32 x, br_int_32 y, br_int_32 w, br_int_32 h);
 void BrPixelmapFree(br_pixelmap *pm);
+/* Called by BrPixelmapFree before the map goes, so whoever lists the map (the database's map and
+ * table registries) lets go of it; answers the previous hook. */
+typedef void br_pixelmap_free_cbfn(br_pixelmap *pm);
+br_pixelmap_free_cbfn *BrPixelmapFreeHook(br_pixelmap_free_cbfn *hook);
 br_pixelmap *BrPixelmapResize(br_pixelmap *pm, br_int_32 width, br_int_32 height);
 br_pixelmap *BrPixelmapMatch(br_pixelmap *pm, br_uint_8 match_type);
 br_pixelmap *BrPixelmapMatchSized(br_pixelmap *pm, br_uint_8 match_type, br_int_32 width, br_int_32 height);

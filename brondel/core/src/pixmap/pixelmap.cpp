@@ -199,8 +199,21 @@ br_pixelmap *BrPixelmapAllocateSub(br_pixelmap *pm, br_int_32 x, br_int_32 y, br
     return sub;
 }
 
+namespace {
+br_pixelmap_free_cbfn *pixelmap_free_hook = nullptr;
+}
+
+br_pixelmap_free_cbfn *BrPixelmapFreeHook(br_pixelmap_free_cbfn *hook)
+{
+    br_pixelmap_free_cbfn *old = pixelmap_free_hook;
+    pixelmap_free_hook = hook;
+    return old;
+}
+
 void BrPixelmapFree(br_pixelmap *pm)
 {
+    if (pm != nullptr && pixelmap_free_hook != nullptr)
+        pixelmap_free_hook(pm);
     // The old device calls keep the last screen they began; it must not outlive the map.
     if (pm != nullptr && pm == BrDevLastBeginQuery())
         BrDevLastBeginSet(nullptr);

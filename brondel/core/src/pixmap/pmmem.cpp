@@ -139,6 +139,8 @@ br_error _M_br_device_pixelmap_mem_allocateSub(br_pixelmap *self, br_pixelmap **
         return BRE_NO_MEMORY;
     *pm = *self;
     pm->dispatch = &BrPixelmapMemDispatch;
+    // The renderer's buffer stays the parent's: freeing the window must not free it.
+    pm->stored = nullptr;
     pm->base_x = (br_uint_16)(self->base_x + r.x);
     pm->base_y = (br_uint_16)(self->base_y + r.y);
     pm->width = (br_uint_16)r.w;

@@ -19,6 +19,13 @@ br_error BrEnd(void);
 br_error BrV1dbBegin(void);
 br_error BrV1dbEnd(void);
 
+/* A renderer compiled into the carrier registers the function that puts its built-in images on the
+ * image list; every database begin calls each one registered (and a database already begun gets it
+ * at once), so the device code finds the renderer by name. Registering the same function again is
+ * harmless; 0x1002 (BRE_FAIL) when the few slots are full. */
+typedef void br_images_add_cbfn(void);
+br_error BrDbImagesRegister(br_images_add_cbfn *add);
+
 /* destination may be null; renderer null: create one through the renderer facility. */
 br_error BrV1dbRendererBegin(struct br_pixelmap *destination, struct br_renderer *renderer);
 struct br_renderer *BrV1dbRendererQuery(void);

@@ -1,13 +1,14 @@
 // Database begin and end, and the whole-library begin and end.
 #include <string.h>
 
-#include <softrend.h>
-
 #include "dbstate.h"
 
 br_v1db_state v1db;
 
 namespace {
+
+// Filled before main (or at module load) by the renderer the carrier links; outlives databases.
+br_images_add_cbfn *images_add[4];
 
 br_resource_class db_resource_classes[] = {
     {0, "VERTICES", BR_MEMORY_VERTICES, nullptr, 0},
@@ -63,6 +64,7 @@ void db_close(void)
 {
     if (v1db.renderer != nullptr)
         BrDbRendererEnd();
+    BrPixelmapFreeHook(v1db.old_pixelmap_free_hook);
     v1db.active = 0;
     if (v1db.res != nullptr)
         BrResFree(v1db.res);
@@ -70,6 +72,24 @@ void db_close(void)
 }
 
 } // namespace
+
+br_error BrDbImagesRegister(br_images_add_cbfn *add)
+{
+    if (add == nullptr)
+        return BRE_FAIL;
+    for (br_images_add_cbfn *&slot : images_add) {
+        if (slot == add)
+            return BRE_OK;
+        if (slot == nullptr) {
+            slot = add;
+            // A carrier may begin the database while it loads, before this registration ran.
+            if (v1db.active)
+                add();
+            return BRE_OK;
+        }
+    }
+    return BRE_FAIL;
+}
 
 br_error BrV1dbBegin(void)
 {
@@ -85,8 +105,11 @@ br_error BrV1dbBegin(void)
     BrRegistryNew(&v1db.reg_tables);
     BrDbRegistriesBegin();
 
-    // The compiled-in renderer is found by name like any driver.
-    SoftrendImagesAdd();
+    // The renderer compiled into the carrier is found by name like any driver.
+    for (br_images_add_cbfn *add : images_add)
+        if (add != nullptr)
+            add();
+    v1db.old_pixelmap_free_hook = BrPixelmapFreeHook(BrDbPixelmapFreed);
     v1db.res = BrResAllocate(nullptr, 0, BR_MEMORY_ANCHOR);
 
     // A database begun again under the same core finds its classes still registered.

@@ -3,6 +3,7 @@
 #define BRONDEL_DBSTATE_H
 
 #include <brondel/brcore.h>
+#include <brondel/brpixmap.h>
 #include <brondel/brscene.h>
 #include <brondel/brv1db.h>
 
@@ -73,6 +74,9 @@ struct br_v1db_state {
     /* Callbacks of the application, handed to every renderer started while they are set. */
     br_renderbounds_cbfn *bounds_callback;
     br_primitive_cbfn *primitive_callback;
+
+    /* The pixel-map free hook that was set before this database took it. */
+    br_pixelmap_free_cbfn *old_pixelmap_free_hook;
 };
 
 extern br_v1db_state v1db;
@@ -93,6 +97,8 @@ void BrDbModelStoredMake(br_model *model);
 void BrDbGroupsRepoint(br_material *material);
 /* The static default order table of the z-sort side. */
 struct br_order_table *BrDbDefaultOrderTable(void);
+/* The pixel-map free hook of the database: the map leaves the registries and every material. */
+void BrDbPixelmapFreed(struct br_pixelmap *pm);
 /* Whether the item is in the registry. */
 br_boolean BrDbRegistered(br_registry *reg, void *item);
 

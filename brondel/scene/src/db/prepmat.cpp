@@ -103,6 +103,54 @@ void surface_state(br_renderer *r, const br_material *m)
     part_set(r, BRT_SURFACE, l.tv);
 }
 
+bool material_uses(const br_material *m, const br_pixelmap *pm)
+{
+    return m->colour_map == pm || m->index_shade == pm || m->index_blend == pm || m->index_fog == pm ||
+           m->screendoor == pm;
+}
+
+struct repoint_args {
+    br_pixelmap *pm;
+    bool forget;
+};
+
+br_uint_32 material_repoint(void *item, void *arg)
+{
+    br_material *m = (br_material *)item;
+    const repoint_args *a = (const repoint_args *)arg;
+    if (!material_uses(m, a->pm))
+        return 0;
+    if (a->forget) {
+        br_pixelmap **fields[] = {&m->colour_map, &m->index_shade, &m->index_blend, &m->index_fog, &m->screendoor};
+        for (br_pixelmap **f : fields)
+            if (*f == a->pm)
+                *f = nullptr;
+    }
+    if (m->stored != nullptr)
+        BrMaterialUpdate(m, BR_MATU_BUFFERS | BR_MATU_SCREEN_DOOR);
+    return 0;
+}
+
+// A map's buffer came or went: every registered material that uses the map takes the buffer it
+// has now (none draws untextured), so no renderer state keeps a freed buffer. `forget` also drops
+// the material's pointer to a map that is being freed.
+void materials_repoint(br_pixelmap *pm, bool forget)
+{
+    repoint_args a = {pm, forget};
+    BrRegistryEnum(&v1db.reg_materials, nullptr, material_repoint, &a);
+}
+
+// The buffer leaves the map before it is freed, so the materials never see it half gone.
+void map_buffer_free(br_pixelmap *pm, bool forget)
+{
+    void *old = pm->stored;
+    pm->stored = nullptr;
+    if (old != nullptr || forget)
+        materials_repoint(pm, forget);
+    if (old != nullptr)
+        ObjectFree(old);
+}
+
 br_error buffer_update(br_pixelmap *pm, br_uint_16 flags, br_token use)
 {
     br_renderer *r = v1db.renderer;
@@ -117,8 +165,10 @@ br_error buffer_update(br_pixelmap *pm, br_uint_16 flags, br_token use)
     }
     br_buffer_stored *b = nullptr;
     br_error e = r->dispatch->_newStoredBuffer(r, &b, use, pm, l.tv);
-    if (e == BRE_OK)
+    if (e == BRE_OK) {
         pm->stored = b;
+        materials_repoint(pm, false);
+    }
     return e;
 }
 
@@ -202,11 +252,22 @@ br_error BrTableUpdate(br_pixelmap *table, br_uint_16 flags)
 void BrMapClear(br_pixelmap *map)
 {
     if (map != nullptr)
-        stored_free(&map->stored);
+        map_buffer_free(map, false);
 }
 
 void BrTableClear(br_pixelmap *table)
 {
     if (table != nullptr)
-        stored_free(&table->stored);
+        map_buffer_free(table, false);
+}
+
+// A pixel map being freed leaves both registries, lets go of its buffer, and no registered
+// material keeps pointing at it.
+void BrDbPixelmapFreed(br_pixelmap *pm)
+{
+    while (BrRegistryRemove(&v1db.reg_textures, pm) != nullptr)
+        ;
+    while (BrRegistryRemove(&v1db.reg_tables, pm) != nullptr)
+        ;
+    map_buffer_free(pm, true);
 }

@@ -385,6 +385,21 @@ void actor_write(br_datafile *df, br_actor *a)
     }
 }
 
+// The loader holds the file and every open ancestor on the datafile stack, plus one record of the
+// deepest actor: a tree deeper than the stack allows would save but load as nothing.
+constexpr int ACTOR_DEPTH_MAX = DF_STACK_SIZE - 2;
+
+bool depth_fits(const br_actor *a, int depth)
+{
+    if (depth > ACTOR_DEPTH_MAX)
+        return false;
+    // The walk stops past the limit, so even a very deep tree cannot exhaust the stack.
+    for (const br_actor *c = a->children; c != nullptr; c = c->next)
+        if (!depth_fits(c, depth + 1))
+            return false;
+    return true;
+}
+
 } // namespace
 
 br_uint_32 BrActorLoadMany(const char *filename, br_actor **actors, br_uint_16 num)
@@ -405,6 +420,10 @@ br_error BrActorFileCount(const char *filename, br_uint_16 *num)
 
 br_uint_32 BrActorSaveMany(const char *filename, br_actor **actors, br_uint_16 num)
 {
+    // Nothing is written when any tree is deeper than the loader can read back.
+    for (br_uint_16 i = 0; actors != nullptr && i < num; i++)
+        if (actors[i] != nullptr && !depth_fits(actors[i], 1))
+            return 0;
     return DbfSaveItems(filename, FILE_TYPE_ACTORS, DbfItems(actors, num, nullptr), [](br_datafile *df, br_actor *a) {
         actor_write(df, a);
         DfChunkEndWrite(df);

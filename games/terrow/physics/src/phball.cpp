@@ -185,6 +185,46 @@ float PhBall_Energy(const PhBall &ball)
     return (gy + 0.5f * static_cast<float>(ball.velocity.Length2())) * ball.Material().mass;
 }
 
+namespace {
+
+void set_speed2(FV3 &v, double want2)
+{
+    const double have2 = v.Length2();
+    if (!(have2 > 0))
+        return;
+    if (!(want2 > 0)) {
+        v = FV3(0, 0, 0);
+        return;
+    }
+    v *= static_cast<float>(sqrt(want2 / have2));
+}
+
+}  // namespace
+
+void PhBall_PayLift(PhBall &ball, float dy, FV3 &v)
+{
+    if (!(dy > 0))
+        return;
+    const double cost = 2.0 * PhyParams.gravity * dy;
+    if (&v != &ball.velocity)
+        set_speed2(ball.velocity, ball.velocity.Length2() - cost);
+    set_speed2(v, v.Length2() - cost);
+}
+
+void PhBall_CapEnergy(PhBall &ball)
+{
+    const float m = ball.Material().mass;
+    if (!(m > 0) || ball.finishCode != 0)
+        return;
+    const float e = PhBall_Energy(ball);
+    const float slack = 1e-5f + 1e-6f * fabsf(ball.allowance);
+    if (!(e > ball.allowance + slack))
+        return;
+    // Whatever speed is left after the height is paid for.
+    const double kinetic = static_cast<double>(ball.allowance) / m - static_cast<double>(PhyParams.gravity) * ball.position.y;
+    set_speed2(ball.velocity, 2.0 * kinetic);
+}
+
 void PhBall_SetMotion(PhBall &ball, int state, const FV3 &p, const FV3 &v, float t, int settle)
 {
     PhScope scope;
@@ -229,7 +269,9 @@ void PhBall_SetMotion(PhBall &ball, int state, const FV3 &p, const FV3 &v, float
     }
     ball.velocity = vel;
     if (ball.support != nullptr && settle) {
+        const float y0 = pos.y;
         Env_PlaceOnSupport(ball, ball.support, pos, 0, 0);
+        PhBall_PayLift(ball, pos.y - y0, vel);
         PhBall_ClipToSupport(ball, vel);
         PhBall_ClipToSupport(ball, ball.velocity);
     }
@@ -360,7 +402,9 @@ void PhBall_Bounce(PhBall &ball, PhElem *piece, const FV3 &c, float t, int code,
     if (settleOnPiece) {
         const int full = (fabsf(n.y) > 0.5f && fabsf(u.y) < 0.5f) ? 0 : 1;
         Env_PlaceOnSupport(ball, piece, ball.moveStartPos, full, 1);
+        const float y0 = ball.position.y;
         Env_PlaceOnSupport(ball, piece, ball.position, full, 1);
+        PhBall_PayLift(ball, ball.position.y - y0, ball.velocity);
     }
     ball.UpdateCell();
 }
@@ -550,8 +594,21 @@ void PhBall_BoundaryBounce(PhBall &ball, const FV3 &e, float t)
     }
     ball.spin = (vT ^ n) / r;
     PhBall_SetMotion(ball, state, ball.position, ball.velocity, tImpact, settle ? 1 : 0);
-    if (fabsf(n.y) != 1.0f)
+    if (fabsf(n.y) != 1.0f) {
         run_on(ball, n, tImpact, false);
+    } else {
+        // Off the field's floor the ball runs on for the rest of the step: rewound to the impact
+        // and left there, a ball touching the floor at the step's start would never move again.
+        const float dt = ball.currentTime - tImpact;
+        ball.position += (ball.lastVelocity + ball.acceleration * (dt / 2)) * dt;
+        ball.velocity = ball.lastVelocity + ball.acceleration * dt;
+        if (n.y < 0 && ball.position.y < r) {
+            // The floor holds it: no lower, and no speed into it.
+            ball.position.y = r;
+            if (ball.velocity.y < 0)
+                ball.velocity.y = 0;
+        }
+    }
     ball.UpdateCell();
     if (Env_AxisAligned(ball) == 0)
         ball.lane = 0;

@@ -265,8 +265,16 @@ bool push_away(PhBall &b, PhBall &o)
     int code = 0;
     if (!o.Contact(b, &c, &code, 0) || c.Dot(o.velocity) > 0)
         return false;
-    const FV3 u = o.velocity.Length() > 0 ? o.velocity.Normalised() : (o.position - b.position).Normalised();
-    o.velocity = u;
+    // The push runs along o's travel, or straight away from b when o stands still; its speed stays
+    // as it is (a ball at rest is moved, not set going).
+    const FV3 away = o.position - b.position;
+    FV3 u;
+    if (o.velocity.Length() > 0)
+        u = o.velocity.Normalised();
+    else if (away.Length() > 0)
+        u = away.Normalised();
+    else
+        return false;
     const FV3 F = o.position + u * static_cast<float>((b.position - o.position).Dot(u));
     const double h2 = (b.position - F).Length2();
     const double D = (o.radius + b.radius) * 0.95;

@@ -56,43 +56,125 @@ int Solve2(double a, double b, double c, double offset, double lo, double hi, do
 }
 
 namespace {
-struct Quart {
-    double a, b, c, d, e;
-    double f(double s) const { return (((a * s + b) * s + c) * s + d) * s + e; }
-    double f1(double s) const { return ((4 * a * s + 3 * b) * s + 2 * c) * s + d; }
-    double f2(double s) const { return (12 * a * s + 6 * b) * s + 2 * c; }
+
+// Polynomials up to degree 4, coefficients from the constant term up.
+struct Poly {
+    int n = 0;
+    double c[5] = {0, 0, 0, 0, 0};
+    double at(double s) const
+    {
+        double v = c[n];
+        for (int k = n - 1; k >= 0; k--)
+            v = v * s + c[k];
+        return v;
+    }
+    Poly derivative() const
+    {
+        Poly d;
+        d.n = n > 0 ? n - 1 : 0;
+        for (int k = 1; k <= n; k++)
+            d.c[k - 1] = k * c[k];
+        return d;
+    }
 };
+
+// The one sign change of p in [a, b], where p(a) and p(b) differ in sign and p is monotone between:
+// bisection, kept on the side of a so that the answer is never past the crossing.
+double crossing(const Poly &p, double a, double b)
+{
+    const bool upFromA = p.at(a) > 0;
+    for (int k = 0; k < 200 && b - a > 1e-13 * (1 + fabs(a)); k++) {
+        const double m = 0.5 * (a + b);
+        if (m <= a || m >= b)
+            break;
+        if ((p.at(m) > 0) == upFromA)
+            a = m;
+        else
+            b = m;
+    }
+    return a;
+}
+
+// The zeros of p in [lo, hi] in ascending order (a zero where p only touches 0 counts once). The
+// zeros of the derivative split the interval into pieces where p is monotone, so each piece holds
+// at most one crossing, found by bisection.
+int zeros(const Poly &p, double lo, double hi, double *out)
+{
+    if (p.n == 0)
+        return 0;
+    if (p.n == 1) {
+        const double s = -p.c[0] / p.c[1];
+        if (!(lo <= s && s <= hi))
+            return 0;
+        *out = s;
+        return 1;
+    }
+    double ends[6];
+    int m = 0;
+    ends[m++] = lo;
+    m += zeros(p.derivative(), lo, hi, ends + m);
+    ends[m++] = hi;
+    int found = 0;
+    double last = 0;
+    auto add = [&](double s) {
+        if (found > 0 && s <= last)
+            return;
+        out[found++] = last = s;
+    };
+    for (int i = 0; i + 1 < m; i++) {
+        const double a = ends[i], b = ends[i + 1];
+        const double fa = p.at(a), fb = p.at(b);
+        if (fa == 0)
+            add(a);
+        else if (fb != 0 && (fa > 0) != (fb > 0))
+            add(crossing(p, a, b));
+        if (fb == 0 && i + 2 == m)
+            add(b);
+    }
+    return found;
+}
+
 }  // namespace
+
+namespace {
+void (*g_observe)(const double q[8]);
+}  // namespace
+
+void Solve4_SetObserver(void (*observe)(const double q[8])) { g_observe = observe; }
 
 int Solve4(double a, double b, double c, double d, double e, double offset, double lo, double hi,
            double *out)
 {
-    if (a == 0)
-        return Solve2(c, d, e, offset, lo, hi, out);
-    const Quart p{a, b, c, d, e};
-    const double eps = PhyParams.epsilon;
-    double U = hi - offset, L = lo - offset, s = U;
-    for (int pass = 0; pass < 10; pass++) {
-        double f = p.f(U);
-        if (fabs(f) < eps) {
-            // Only a pass that moved the upper end can get here after the first, so out == U.
-            *out = U + offset;
-            return 1;
-        }
-        double f1 = p.f1(U), f2 = p.f2(U), fL = p.f(L);
-        if (Solve2(0.5 * f2, f1 - f2 * U, f - (f1 - 0.5 * f2 * U) * U, 0, L, U, &s) == 0)
-            s = (U + L) / 2;
-        double fo = p.f(s);
-        if (fabs(fo) < eps) {
-            *out = s + offset;
-            return 1;
-        }
-        if (fo * f >= 0 && fo * fL < 0)
-            U = s;
-        else if (fo * f < 0)
-            L = s;
+    if (g_observe != nullptr) {
+        const double q[8] = {a, b, c, d, e, offset, lo, hi};
+        g_observe(q);
     }
-    *out = U + offset;
+    *out = hi;
+    Poly p;
+    p.c[0] = e;
+    p.c[1] = d;
+    p.c[2] = c;
+    p.c[3] = b;
+    p.c[4] = a;
+    for (double k : p.c)
+        if (!isfinite(k) || !isfinite(lo - offset) || !isfinite(hi - offset))
+            return 0;
+    // Terms that cannot reach the end of the interval would only make the derivative chain
+    // ill-conditioned: a leading term too small to matter is left out.
+    const double reach = fmax(fabs(lo - offset), fabs(hi - offset));
+    p.n = 4;
+    while (p.n > 0) {
+        double scale = 0;
+        for (int k = 0; k < p.n; k++)
+            scale = fmax(scale, fabs(p.c[k]) * pow(reach, k));
+        if (fabs(p.c[p.n]) * pow(reach, p.n) > 1e-15 * scale)
+            break;
+        p.n--;
+    }
+    double roots[4];
+    if (zeros(p, lo - offset, hi - offset, roots) == 0)
+        return 0;
+    *out = roots[0] + offset;
     return 1;
 }
 

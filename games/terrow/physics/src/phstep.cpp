@@ -1,6 +1,7 @@
 // One fixed step of the world: each ball's own step (support, slopes, magnets, friction and the
 // integration), the impulse between two balls, and the phases of the world step that run them.
 #include <math.h>
+#include <string.h>
 
 #include "phpairs.h"
 #include "terrow/phys/phstep.h"
@@ -221,12 +222,21 @@ void record_supports(PhBall &ball)
     if (ball.goal != nullptr || ball.sinking) {
         if (ball.position.y <= ball.goalHigh.y) {
             slots[0] = nullptr;
+            ball.slotsValid = false;
             return;
         }
     }
     ball.zone = ball.ClassifyInCell(nullptr);
     const int dx = ball.zone.Detail(0), dz = ball.zone.Detail(2);
     const int x = ball.cellX, y = ball.cellY, z = ball.cellZ;
+    // The same cell and zone over the same pieces find the same columns.
+    const int32_t key[5] = {x, y, z, dx, dz};
+    const uint32_t gen = PhysWorld.piecesGeneration;
+    if (ball.slotsValid && ball.slotsGeneration == gen && memcmp(key, ball.slotsKey, sizeof key) == 0)
+        return;
+    memcpy(ball.slotsKey, key, sizeof key);
+    ball.slotsGeneration = gen;
+    ball.slotsValid = true;
     const int sx = dx < 5 ? -1 : 1, sz = dz < 5 ? -1 : 1;
     int n = 0;
     slots[n++] = Phys_SupportBelow(x, y, z, &ball);
@@ -241,6 +251,196 @@ void record_supports(PhBall &ball)
     }
     if (n < 4)
         slots[n] = nullptr;
+}
+
+// The contacts of the ball's step. A ball that travels farther in the step than half its radius is
+// also looked for at points along its way, earliest first: tested only where the step ends, a fast
+// ball would pass through a piece a cell thick. A contact found on the way leaves the ball there
+// (the response rewinds it to the time of impact and runs on from it).
+int collect_swept(PhBall &ball, PhContact *table, int *count)
+{
+    const int cap = *count;
+    const float t0 = ball.stepStartTime, t1 = ball.currentTime;
+    const double travel = (ball.position - ball.prevPosition).Length();
+    const double stride = 0.5 * ball.radius;
+    if (!(t1 > t0) || !(travel > stride) || !isfinite(travel))
+        return Env_Collect(ball, table, count);
+    const double want = ceil(travel / stride);
+    const int samples = want < 4096 ? static_cast<int>(want) : 4096;
+    const FV3 endPos = ball.position, endVel = ball.velocity;
+    const int32_t cx = ball.cellX, cy = ball.cellY, cz = ball.cellZ;
+    const int32_t px = ball.prevCellX, py = ball.prevCellY, pz = ball.prevCellZ;
+    for (int k = 1; k < samples; k++) {
+        const float t = t0 + (t1 - t0) * static_cast<float>(k) / static_cast<float>(samples);
+        const float dt = t - t0;
+        ball.position = ball.prevPosition + (ball.lastVelocity + ball.acceleration * (dt / 2)) * dt;
+        ball.velocity = ball.lastVelocity + ball.acceleration * dt;
+        ball.currentTime = t;
+        ball.UpdateCell();
+        *count = cap;
+        const int first = Env_Collect(ball, table, count);
+        ball.currentTime = t1;
+        if (first >= 0)
+            return first;
+    }
+    ball.position = endPos;
+    ball.velocity = endVel;
+    ball.UpdateCell();
+    ball.cellX = cx, ball.cellY = cy, ball.cellZ = cz;
+    ball.prevCellX = px, ball.prevCellY = py, ball.prevCellZ = pz;
+    *count = cap;
+    return Env_Collect(ball, table, count);
+}
+
+// A ball that has lain still on a piece for two steps, with no piece changed since, is left alone
+// while nothing moves near it: its step would find it at rest again.
+bool may_sleep(const PhBall &b)
+{
+    return b.finishCode == 0 && !b.sinking && b.goal == nullptr && b.stillSteps >= 2 &&
+           b.stillGeneration == PhysWorld.piecesGeneration && b.velocity.x == 0 && b.velocity.y == 0 &&
+           b.velocity.z == 0;
+}
+
+const float k_stir_cell = 2.0f;  // the coarse map's cell: wider than two balls' touching distance
+
+// Marks the balls the step leaves alone: those that may sleep with no other ball moving within
+// reach of them (the touching distance plus twice its travel in a step, in cells of the coarse map).
+void mark_dormant(float stepLength)
+{
+    PhWorld &w = PhysWorld;
+    if (w.stirred == nullptr)
+        w.stirred = new std::vector<uint8_t>();
+    std::vector<uint8_t> &map = *w.stirred;
+    const int32_t nx = w.sizeX / 2 + 2, nz = w.sizeZ / 2 + 2;
+    map.assign(size_t(nx) * size_t(nz), 0);
+    bool all = false, anySleeper = false;
+    for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
+        if (may_sleep(*b)) {
+            anySleeper = true;
+            continue;
+        }
+        const FV3 &p = b->position;
+        const double reach = 0.9 * 2 * (b->radius > 0.35f ? b->radius : 0.35f) + 0.1 +
+                             2.0 * b->velocity.Length() * (stepLength > 0.025f ? stepLength : 0.025f);
+        const double k = ceil(reach / k_stir_cell);
+        const double cx = floor(p.x / k_stir_cell), cz = floor(p.z / k_stir_cell);
+        if (!(k < 64) || !isfinite(cx) || !isfinite(cz)) {
+            all = true;  // too fast or nowhere: every ball stays awake
+            break;
+        }
+        const double lx = fmax(cx - k, 0), hx = fmin(cx + k, nx - 1), lz = fmax(cz - k, 0), hz = fmin(cz + k, nz - 1);
+        for (int32_t z = int32_t(lz); z <= int32_t(hz) && lz <= hz; z++)
+            for (int32_t x = int32_t(lx); x <= int32_t(hx) && lx <= hx; x++)
+                map[size_t(z) * size_t(nx) + size_t(x)] = 1;
+    }
+    for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
+        b->dormant = false;
+        if (all || !anySleeper || !may_sleep(*b))
+            continue;
+        const float cx = floorf(b->position.x / k_stir_cell), cz = floorf(b->position.z / k_stir_cell);
+        if (!(cx >= 0 && cx < float(nx) && cz >= 0 && cz < float(nz)))
+            continue;
+        b->dormant = map[size_t(cz) * size_t(nx) + size_t(cx)] == 0;
+    }
+}
+
+// How many balls touch `b` (or nearly): a ball held in place may lean on them.
+int32_t touching(const PhBall &b)
+{
+    int32_t n = 0;
+    for (const PhBall *o = PhysWorld.balls; o != nullptr; o = o->nextBall) {
+        if (o == &b || o->finishCode != 0)
+            continue;
+        const double reach = double(o->radius) + b.radius + 0.05;
+        n += (o->position - b.position).Length2() < reach * reach;
+    }
+    return n;
+}
+
+// A ball that travels farther in the step than half its radius may pass another ball between the
+// step's two ends. The pair found touching on the way (both moving straight over the step) is put
+// back to where they touch, for the pair loop to meet; the rest of their step is given up.
+void sweep_pairs()
+{
+    PhWorld &w = PhysWorld;
+    auto takesPart = [](const PhBall *b) { return b->finishCode == 0 && b->goal == nullptr && !b->sinking; };
+    // Where a ball started the step: one the step left alone stood where it is.
+    auto from = [](const PhBall *b) {
+        return b->dormant || b->blockedSteps > PH_BLOCKED_STEPS ? b->position : b->prevPosition;
+    };
+    for (PhBall *a = w.balls; a != nullptr; a = a->nextBall) {
+        if (!takesPart(a))
+            continue;
+        const FV3 a0 = from(a);
+        if (!((a->position - a0).Length() > 0.5 * a->radius))
+            continue;
+        PhBall *hit = nullptr;
+        double first = 2;
+        for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
+            if (b == a || !takesPart(b) || (a->lane != 0 && b->lane != 0 && a->lane != b->lane))
+                continue;  // balls locked to crossing lanes meet only nearer (see PhBall::Contact)
+            // A hair inside the pair loop's touching distance, so that its own test meets them.
+            const double R = 0.9 * (double(a->radius) + b->radius) - 0.001;
+            const FV3 d0 = from(b) - a0, d1 = b->position - a->position;
+            if (d0.Length2() <= R * R)
+                continue;  // touching from the start: the pair loop sees to it
+            const FV3 e = d1 - d0;
+            const double A = e.Length2(), B = 2 * d0.Dot(e), C = d0.Length2() - R * R;
+            const double disc = B * B - 4 * A * C;
+            if (!(A > 0) || !(disc >= 0))
+                continue;
+            const double t = (-B - sqrt(disc)) / (2 * A);
+            if (t >= 0 && t <= 1 && t < first) {
+                first = t;
+                hit = b;
+            }
+        }
+        if (hit == nullptr)
+            continue;
+        const FV3 b0 = from(hit);
+        a->position = a0 + (a->position - a0) * static_cast<float>(first);
+        hit->position = b0 + (hit->position - b0) * static_cast<float>(first);
+        a->UpdateCell();
+        hit->UpdateCell();
+    }
+}
+
+// After the step: how long each ball has lain still.
+void count_still()
+{
+    const uint32_t gen = PhysWorld.piecesGeneration;
+    for (PhBall *b = PhysWorld.balls; b != nullptr; b = b->nextBall) {
+        const bool piecesChanged = b->stillGeneration != gen;
+        // At rest on a piece or on the field's floor, or held by a magnet.
+        const bool resting = (b->motion == MT_ALL && !b->attracted &&
+                              (b->support != nullptr || b->position.y <= b->radius)) ||
+                             b->motion == MT_MAGN_ALL;
+        const bool still = b->finishCode == 0 && resting && b->velocity.x == 0 && b->velocity.y == 0 && b->velocity.z == 0 &&
+                           b->position.x == b->stillAt.x && b->position.y == b->stillAt.y &&
+                           b->position.z == b->stillAt.z;
+        if (!still || b->stillGeneration != gen) {
+            b->stillSteps = 0;
+            b->stillGeneration = gen;
+        }
+        if (still)
+            b->stillSteps++;
+        const bool moving = b->finishCode == 0 && !b->sinking && b->goal == nullptr &&
+                            (b->velocity.Length() > 0 || b->nudged);  // set going, or tried to go
+        b->nudged = false;
+        if (!piecesChanged && b->blockedSteps > 0 && (b->position - b->blockedAt).Length() < 0.01) {
+            if (moving)
+                b->blockedSteps++;
+        } else {
+            b->blockedSteps = moving ? 1 : 0;
+            b->blockedAt = b->position;
+        }
+        if (b->blockedSteps == PH_BLOCKED_STEPS + 1 && moving) {
+            b->heldTouching = touching(*b);
+            b->velocity = FV3(0, 0, 0);
+            PhBall_SetMotion(*b, b->attracted ? MT_MAGN_ALL : MT_ALL, b->position, b->velocity, b->currentTime, 0);
+        }
+        b->stillAt = b->position;
+    }
 }
 
 }  // namespace
@@ -280,6 +480,8 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
     ball.stepLength = ball.currentTime - ball.stepStartTime;
     bool integrate = true;
     ball.rollingDown = ball.rollingUp = 0;
+    ball.allowance = PhBall_Energy(ball);
+    const FV3 arriving = ball.velocity;
     const float r = ball.radius;
 
     // Support.
@@ -375,8 +577,16 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
                     const double into = d.Dot(ball.support->up);
                     if (into < 0)
                         d -= ball.support->up * static_cast<float>(into);
+                } else if (ball.position.y <= r + 1e-4f && d.y < 0) {
+                    d.y = 0;  // the field's floor holds a ball lying on it as a piece would
                 }
+                const float before = PhBall_Energy(ball);
                 ball.velocity += d;
+                const float gain = PhBall_Energy(ball) - before;
+                if (gain > 0) {
+                    ball.allowance += gain;
+                    PhysWorld.sourceEnergy += gain;
+                }
                 if (!ball.attracted) {
                     ball.magnet = m;
                     PhList_Push(m->held, &ball, &PhBall::nextHeld);
@@ -388,6 +598,21 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
             if (ball.attracted && (((ball.lane == 1 || ball.lane == 5) && ball.acceleration.z != 0) ||
                                    ((ball.lane == 2 || ball.lane == 6) && ball.acceleration.x != 0)))
                 ball.lane = 0;
+        }
+        if (ball.attracted && inReach && ball.motion != MT_MAGN_ALL) {
+            if (ball.trapSteps > 0 && (ball.position - ball.trapAnchor).Length() < 1.5) {
+                // Held only where the pull turns it back, at the end of a swing or a rebound: a
+                // ball on its way through is never stopped.
+                if (++ball.trapSteps > PH_TRAP_STEPS && ball.velocity.Dot(arriving) <= 0) {
+                    ball.velocity = FV3(0, 0, 0);
+                    PhBall_SetMotion(ball, MT_MAGN_ALL, ball.position, ball.velocity, ball.currentTime, 0);
+                }
+            } else {
+                ball.trapAnchor = ball.position;
+                ball.trapSteps = 1;
+            }
+        } else {
+            ball.trapSteps = 0;
         }
         if (ball.motion == MT_MAGN_ALL) {
             ball.velocity = ball.acceleration = FV3(0, 0, 0);
@@ -408,9 +633,17 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
         const FV3 &v = ball.velocity;
         const bool rollable = sup != nullptr && sup->cls == PHC_SLOPE && PhBall_OnSlope(ball, *sup, 1.0f);
         // A bomb rolling down has left its flat support, however slowly it goes.
-        const bool unusable = sup == nullptr || (fabsf(v.y) >= PhyParams.frictionVertical && !rollable) ||
-                              (sup->cls != PHC_SLOPE && sup->boxHigh.y <= ball.position.y - 1.01f * r) ||
-                              (ball.rollingDown && sup->cls != PHC_SLOPE);
+        // With no piece under it, a ball lying on the field's floor rolls on the floor: falling
+        // onto it every step, it would never come to rest.
+        const bool onFloor = sup == nullptr && ball.finishCode == 0 && ball.position.y <= r + 1e-4f &&
+                             fabsf(v.y) < PhyParams.frictionVertical && !ball.rollingDown && !ball.rollingUp;
+        if (onFloor) {
+            ball.position.y = r;
+            ball.velocity.y = 0;
+        }
+        const bool unusable = (sup == nullptr && !onFloor) || (fabsf(v.y) >= PhyParams.frictionVertical && !rollable) ||
+                              (sup != nullptr && sup->cls != PHC_SLOPE && sup->boxHigh.y <= ball.position.y - 1.01f * r) ||
+                              (ball.rollingDown && sup != nullptr && sup->cls != PHC_SLOPE);
         const PhyMaterial &m = ball.Material();
         if (unusable && slope_roll_goes_on(ball, field, rollSlope)) {
             // A rolling bomb's state and acceleration are set.
@@ -435,7 +668,7 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
         } else {
             const float s = static_cast<float>(v.Length());
             const float stop = ball.stepLength * (s <= PhyParams.staticSpeed ? m.staticFriction : m.rollFriction);
-            const bool onSlope = sup->cls == PHC_SLOPE;
+            const bool onSlope = sup != nullptr && sup->cls == PHC_SLOPE;
             bool stopped = false;
             if (s <= stop && !ball.attracted && !onSlope) {
                 stopped = true;
@@ -490,6 +723,7 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
         else if (dt > 0)
             ball.orientation = ball.orientation * M33(ball.spin * dt);
     }
+    PhBall_CapEnergy(ball);
     PhBall_Sync(ball, ball.position);
     ball.prevZone = ball.zone;
     ball.zone = ball.ClassifyInCell(nullptr);
@@ -553,9 +787,12 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
         return 1;
     PhScope scope;
     const float now = static_cast<float>(timeMs) / 1000.0f;
+    mark_dormant(w.balls->currentTime < now ? now - w.balls->currentTime : 0.025f);
 
     // Goal entry.
     for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
+        if (b->dormant)
+            continue;
         auto enter = [b](PhGoal *g) {
             if (b->finishCode == 0 && !b->sinking && PhGoal_Accepts(*g, *b)) {
                 PhBall_EnterGoal(*b, g);
@@ -577,39 +814,56 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
     bool atRest = true;
     for (PhBall *b = w.balls, *next; b != nullptr; b = next) {
         next = b->nextBall;
-        if (b->sinking) {
+        if (b->dormant) {
+            b->stepStartTime = b->currentTime;
+            b->currentTime = now;
+        } else if (b->sinking) {
             atRest = false;
             b->stepStartTime = b->currentTime;
             b->currentTime = now;
             if (PhBall_Sink(*b))
                 PhElem_Finish(b, FIN_SUNK, EF_SUNK);
+        } else if (b->finishCode == 0 && b->blockedSteps > PH_BLOCKED_STEPS && b->velocity.Length() == 0 &&
+                   touching(*b) == b->heldTouching) {
+            // Held where it is (see count_still) until something sets it going, a piece changes or
+            // the balls touching it change (one it leaned on may have left).
+            b->stepStartTime = b->currentTime;
+            b->currentTime = now;
         } else if (b->finishCode == 0) {
+            if (b->blockedSteps > PH_BLOCKED_STEPS)
+                b->blockedSteps = 0;
             PhBall_Step(*b, field, timeMs);
             if (b->velocity.Length() > PhyParams.epsilon) {
                 atRest = false;
+                b->nudged = true;  // it tried to move
             } else {
                 FV3 nudge;
-                if (Env_RestNudge(*b, &nudge)) {
+                // A ball a magnet holds stays where it is held.
+                if (!b->attracted && b->blockedSteps <= PH_BLOCKED_STEPS && Env_RestNudge(*b, &nudge)) {
                     atRest = false;
+                    b->nudged = true;
                     b->velocity = nudge;
                     PhBall_SetMotion(*b, MT_EVE, b->position, nudge, b->currentTime, 1);
                 }
             }
         }
     }
-    if (atRest)
+    if (atRest) {
+        count_still();
         return 1;
+    }
 
     // Ball against ball.
     auto takesPart = [](const PhBall *b) {
         return (b->finishCode == 0 || b->finishAge == 0) && b->goal == nullptr && !b->sinking;
     };
+    sweep_pairs();
     PhPairGrid &grid = pair_grid();
     grid.Build();
     for (int32_t i = 0; i < grid.Count(); i++) {
         PhBall *a = grid.Ball(i);
-        if (!takesPart(a))
-            continue;
+        if (!takesPart(a) || a->dormant)
+            continue;  // no moving ball is near a dormant one
         // Partners in list order; after a response the two have moved, so the rest is sought anew.
         for (int32_t after = i, again = 1; again;) {
             again = 0;
@@ -621,7 +875,17 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
                 FV3 c;
                 int code = 0;
                 if (a->Contact(*b, &c, &code, 0)) {
+                    // The two share what they had: each may keep what the impulse left it.
+                    const float before = a->allowance + b->allowance;
                     PhBall_PairResponse(*a, *b, c, a->currentTime, 1.0f);
+                    const float ea = PhBall_Energy(*a), eb = PhBall_Energy(*b);
+                    if (ea + eb > 0 && before > 0) {
+                        const float share = before < ea + eb ? before / (ea + eb) : 1.0f;
+                        a->allowance = ea * share;
+                        b->allowance = eb * share;
+                    }
+                    PhBall_CapEnergy(*a);
+                    PhBall_CapEnergy(*b);
                     grid.Moved(i);
                     grid.Moved(j);
                     again = 1;
@@ -632,18 +896,22 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
     }
 
     // Ball against the pieces.
+    PhContact table[PH_ENV_TABLE];
     for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
-        if (b->finishCode != 0 || b->goal != nullptr || b->sinking)
+        if (b->finishCode != 0 || b->goal != nullptr || b->sinking || b->dormant)
             continue;
-        PhContact table[PH_ENV_TABLE];
         int n = PH_ENV_TABLE;
-        const int k = Env_Collect(*b, table, &n);
+        const int k = collect_swept(*b, table, &n);
         if (k >= 0)
             table[k].object->Respond(*b, table[k].point, static_cast<int>(table[k].code), table[k].time);
         if (b->finishCode != 0 || b->sinking)
             continue;
-        n = PH_ENV_TABLE;
-        Env_Collect(*b, table, &n);
+        PhBall_CapEnergy(*b);
+        // Without a response the ball is where the table was made: it holds for the stuck count too.
+        if (k >= 0) {
+            n = PH_ENV_TABLE;
+            Env_Collect(*b, table, &n);
+        }
         if (n > 0 && Env_Stuck(*b, table, n)) {
             b->velocity = FV3(0, 0, 0);
             PhBall_SetMotion(*b, MT_ALL, b->position, b->velocity, b->currentTime, 1);
@@ -652,7 +920,7 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
 
     // The field's wall.
     for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
-        if (b->finishCode != 0 || b->goal != nullptr || b->sinking)
+        if (b->finishCode != 0 || b->goal != nullptr || b->sinking || b->dormant)
             continue;
         const float r = b->radius;
         const FV3 &p = b->position, &v = b->velocity;
@@ -671,6 +939,7 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
         if (len < r && len > 0)
             e.SetLength(r - len);
         PhBall_TraceAndHit(*b, bits, e, b->currentTime);
+        PhBall_CapEnergy(*b);
     }
 
     // Removal.
@@ -678,10 +947,11 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
         delete w.finished;
 
     for (PhBall *b = w.balls; b != nullptr; b = b->nextBall)
-        record_supports(*b);
-    for (PhElem *o = w.objects; o != nullptr; o = o->nextObject)
-        if (o->finishCode != 0)
-            o->finishAge++;
+        if (!b->dormant)
+            record_supports(*b);
+    // A finish code is set only together with the finished list: the rest of the objects need no walk.
+    for (PhElem *o = w.finished; o != nullptr; o = o->nextFinished)
+        o->finishAge++;
 
     // Separation: from the balls a magnet holds, then along the chains they push.
     grid.Build();
@@ -703,6 +973,10 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
     // Balls leaning on each other settle.
     for (int32_t i = 0; i < grid.Count(); i++) {
         PhBall *b = grid.Ball(i);
+        if (b->pushed)
+            PhBall_CapEnergy(*b);
+        if (b->dormant && !b->pushed)
+            continue;
         if (b->support != nullptr && !b->rollingDown && !b->rollingUp)
             PhBall_ClipToSupport(*b, b->velocity);
         PhBall *near = nullptr;
@@ -724,5 +998,6 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
         }
     }
     w.expectedEnergy = Phys_Energy();
+    count_still();
     return 0;
 }

@@ -230,6 +230,7 @@ int Phys_Build(TrPalya *field)
         b->support = b->prevSupport = s;
     }
     w.expectedEnergy = Phys_Energy();
+    w.sourceEnergy = 0;
     w.log = w.tracedBall != nullptr ? fopen(g_log_path.c_str(), "wt") : nullptr;
     --QueueLevel;
     return 1;
@@ -254,6 +255,8 @@ void Phys_Free()
     free_index();
     delete w.pairGrid;
     w.pairGrid = nullptr;
+    delete w.stirred;
+    w.stirred = nullptr;
 }
 
 namespace {
@@ -541,7 +544,11 @@ bool Phys_SetFastPaths(bool on)
 
 bool Phys_FastPaths() { return g_use_index; }
 
-void Phys_PiecesChanged() { PhysWorld.queryIndexStale = true; }
+void Phys_PiecesChanged()
+{
+    PhysWorld.queryIndexStale = true;
+    PhysWorld.piecesGeneration++;
+}
 
 PhElem *Phys_ObjAtCell(int32_t x, int32_t gy, int32_t z, const PhElem *exclude)
 {
@@ -812,8 +819,7 @@ int Env_BackOffPoint(PhBall &ball, const FV3 &point)
     const float r = ball.radius;
     if (ball.velocity.Length() <= 0)
         return 0;
-    ball.velocity.Normalise();
-    const FV3 &u = ball.velocity;
+    const FV3 u = ball.velocity.Normalised();  // the direction only: the speed stays
     const FV3 f = ball.position + u * static_cast<float>((point - ball.position).Dot(u));
     const double h2 = (point - f).Length2();
     if (double(r) * r < h2)

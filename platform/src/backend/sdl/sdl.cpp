@@ -1,15 +1,24 @@
 // The SDL backend: one real window per top-level window, its surface streamed into a texture and
 // presented on the main thread; keys become virtual keys and the mouse client coordinates (also when
 // the picture is scaled to a full-screen display mode); focus and the close button become events.
+//
+// Full screen: the window covers the desktop (the window manager's full-screen state, or, on a bare
+// X server that has no window manager to resize it, a borderless window we size ourselves) and the
+// display mode's screen is drawn whole and centred at the scale the window's real size allows.
 #include <SDL2/SDL.h>
 
 #include <map>
 
 #include "backend/backend.h"
+#include "backend/fit.h"
 #include "win/cursorpic.h"
 #include "win32/winuser.h"
 
 namespace plat {
+
+// True when a window manager runs that can put the window into its full-screen state (x11wm.cpp).
+bool has_window_manager(SDL_Window* win);
+
 namespace {
 
 struct Surf {
@@ -18,6 +27,7 @@ struct Surf {
     SDL_Texture* tex = nullptr;
     int tw = 0, th = 0;
     TopWindow info;
+    bool own_full = false;  // full screen by our own geometry (no window manager)
 };
 
 int vk_of(SDL_Keycode k) {
@@ -122,15 +132,30 @@ public:
         s->info = w;
         if (old.title != w.title) SDL_SetWindowTitle(s->win, w.title.c_str());
         if (old.fullscreen != w.fullscreen) {
-            SDL_SetWindowFullscreen(s->win, w.fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+            if (w.fullscreen) {
+                s->own_full = !has_window_manager(s->win);
+                if (s->own_full) {
+                    // Nobody would resize the window for the full-screen state: cover the display.
+                    SDL_Rect b{0, 0, 1024, 768};
+                    SDL_GetDisplayBounds(std::max(0, SDL_GetWindowDisplayIndex(s->win)), &b);
+                    SDL_SetWindowBordered(s->win, SDL_FALSE);
+                    SDL_SetWindowPosition(s->win, b.x, b.y);
+                    SDL_SetWindowSize(s->win, b.w, b.h);
+                    SDL_RaiseWindow(s->win);
+                } else {
+                    SDL_SetWindowFullscreen(s->win, SDL_WINDOW_FULLSCREEN_DESKTOP);
+                }
+            } else {
+                if (s->own_full)
+                    SDL_SetWindowBordered(s->win, SDL_TRUE);
+                else
+                    SDL_SetWindowFullscreen(s->win, 0);
+                s->own_full = false;
+                SDL_SetWindowSize(s->win, std::max(w.w, 1), std::max(w.h, 1));
+                SDL_SetWindowPosition(s->win, w.x, w.y);
+            }
         }
-        if (w.fullscreen) {
-            SDL_RenderSetLogicalSize(s->ren, w.mode_w, w.mode_h);
-        } else {
-            // A zero logical size alone keeps the old scale: put scale and viewport back by hand.
-            SDL_RenderSetLogicalSize(s->ren, 0, 0);
-            SDL_RenderSetScale(s->ren, 1.0f, 1.0f);
-            SDL_RenderSetViewport(s->ren, nullptr);
+        if (!w.fullscreen && old.fullscreen == w.fullscreen) {
             if (old.w != w.w || old.h != w.h) SDL_SetWindowSize(s->win, std::max(w.w, 1), std::max(w.h, 1));
             if (old.x != w.x || old.y != w.y) SDL_SetWindowPosition(s->win, w.x, w.y);
         }
@@ -154,12 +179,17 @@ public:
         if (!s || !s->ren) return;
         if (!s->tex || s->tw != w || s->th != h) {
             if (s->tex) SDL_DestroyTexture(s->tex);
-            s->tex = SDL_CreateTexture(s->ren, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, w, h);
+            // SDL's own 32-bit layout: taken in without a conversion. The byte above the colour is
+            // 0 in our pixels, so the texture must not blend.
+            s->tex = SDL_CreateTexture(s->ren, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, w, h);
+            if (s->tex) SDL_SetTextureBlendMode(s->tex, SDL_BLENDMODE_NONE);
             s->tw = w;
             s->th = h;
         }
         if (!s->tex) return;
+        const Uint64 t0 = SDL_GetPerformanceCounter();
         SDL_UpdateTexture(s->tex, nullptr, px, stride * 4);
+        note_present_work((SDL_GetPerformanceCounter() - t0) * 1000000000ull / SDL_GetPerformanceFrequency());
         redraw(s);
     }
 
@@ -221,12 +251,10 @@ public:
         auto* s = static_cast<Surf*>(p);
         if (!s) return;
         if (s->info.fullscreen) {
-            float sx, sy;
-            SDL_RenderGetScale(s->ren, &sx, &sy);
-            SDL_Rect vp;
-            SDL_RenderGetViewport(s->ren, &vp);
-            x = static_cast<int>((vp.x + s->info.x + x) * sx);
-            y = static_cast<int>((vp.y + s->info.y + y) * sy);
+            int ww = 0, wh = 0;
+            SDL_GetWindowSize(s->win, &ww, &wh);
+            mode_to_window(fit_mode(ww, wh, s->info.mode_w, s->info.mode_h), s->info.mode_w, s->info.mode_h,
+                           s->info.x + x, s->info.y + y, x, y);
         }
         SDL_WarpMouseInWindow(s->win, x, y);
     }
@@ -279,8 +307,13 @@ private:
         SDL_RenderClear(s->ren);
         if (s->tex) {
             if (s->info.fullscreen) {
-                // The client area sits where it would on a screen of the display mode's size.
-                SDL_Rect dst{s->info.x, s->info.y, s->tw, s->th};
+                // The client area sits where it would on a screen of the display mode's size, and
+                // that screen is scaled into the window's real size.
+                int ow = 0, oh = 0;
+                SDL_GetRendererOutputSize(s->ren, &ow, &oh);
+                const TopWindow& i = s->info;
+                Fit r = mode_rect(fit_mode(ow, oh, i.mode_w, i.mode_h), i.mode_w, i.mode_h, i.x, i.y, s->tw, s->th);
+                SDL_Rect dst{r.x, r.y, r.w, r.h};
                 SDL_RenderCopy(s->ren, s->tex, nullptr, &dst);
             } else {
                 SDL_RenderCopy(s->ren, s->tex, nullptr, nullptr);
@@ -289,11 +322,16 @@ private:
         SDL_RenderPresent(s->ren);
     }
 
-    // Mouse positions arrive in logical coordinates when a logical size is set (SDL scales them).
+    // Mouse positions arrive in window coordinates; in full screen they map back through the scale.
     void to_client(Surf* s, int x, int y, int& cx, int& cy) {
         if (s->info.fullscreen) {
-            cx = x - s->info.x;
-            cy = y - s->info.y;
+            int ww = 0, wh = 0;
+            SDL_GetWindowSize(s->win, &ww, &wh);
+            const TopWindow& i = s->info;
+            int mx, my;
+            window_to_mode(fit_mode(ww, wh, i.mode_w, i.mode_h), i.mode_w, i.mode_h, x, y, mx, my);
+            cx = mx - i.x;
+            cy = my - i.y;
         } else {
             cx = x;
             cy = y;

@@ -176,6 +176,29 @@ struct PhBall : PhElem {
     PhNeighbour around[27];
     uint32_t traceCounter = 0;
     uint32_t pushed = 0;
+    /* The most energy the ball may have after the step's responses: its energy at the step's start
+     * plus what a magnet gave it; a response that would end above it keeps the ball's speed down. */
+    float allowance = 0;
+    /* Where an attracted ball has stayed within 1.5 cells of, and for how many steps: a magnet that keeps a ball
+     * pressed or swinging against a piece it cannot pass holds it there, where the pull turns it back. */
+    FV3 trapAnchor;
+    int32_t trapSteps = 0;
+    /* Steps the ball has lain still (at rest, on a piece, in the same place) and the pieces'
+     * generation it has lain still in; `dormant`: the step left it alone this time. */
+    int32_t stillSteps = 0;
+    uint32_t stillGeneration = 0;
+    FV3 stillAt;
+    bool dormant = false;
+    /* Steps the ball has kept within a hair of `blockedAt` although it was set moving (or nudged off
+     * a cell edge); past PH_BLOCKED_STEPS it rests there and is nudged no more. */
+    int32_t blockedSteps = 0;
+    FV3 blockedAt;
+    int32_t heldTouching = 0;  // balls touching it when it came to rest so: held while they stay
+    bool nudged = false;
+    /* The cell, zone details and pieces' generation the support slots were last found for. */
+    int32_t slotsKey[5] = {0, 0, 0, 0, 0};
+    uint32_t slotsGeneration = 0;
+    bool slotsValid = false;
 };
 
 /* Intrusive lists: insertion at the head, removal of the first match (a non-member is left alone). */
@@ -203,6 +226,11 @@ int PhGoal_Accepts(const PhGoal &goal, const PhBall &ball);
 
 /* Energy of a ball now: (height x gravity + 0.5 x speed squared) x its mass. */
 float PhBall_Energy(const PhBall &ball);
+/* A ball lifted by dy pays for the height with its speed: sqrt(v^2 - 2 g dy), at least 0. Applied to
+ * `v` and, when other than `v`, to the ball's own velocity too. */
+void PhBall_PayLift(PhBall &ball, float dy, FV3 &v);
+/* Keeps the ball's energy at or below its allowance by lowering its speed. */
+void PhBall_CapEnergy(PhBall &ball);
 void PhBall_SetMotion(PhBall &ball, int state, const FV3 &p, const FV3 &v, float t, int settle);
 void PhBall_ClipToSupport(const PhBall &ball, FV3 &w);
 int PhBall_HardImpact(PhBall &ball, const FV3 &c);

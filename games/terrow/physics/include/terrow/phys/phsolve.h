@@ -12,10 +12,13 @@ double Quartic2(float a, float b, float c, double t);           // second deriva
  * number accepted and the smallest accepted root in *out, hi when none is accepted (a rejected finite
  * linear root is written all the same). */
 int Solve2(double a, double b, double c, double offset, double lo, double hi, double *out);
-/* A root of the quartic in s = t - offset, searched from the upper end of [lo, hi]. 1, or the
- * quadratic solver's count when a is 0 (the callers' cubic term is then 0 too). */
+/* The first zero in [lo, hi] of the quartic in s = t - offset (a crossing or a point where it only
+ * touches 0): 1 and the time in *out, or 0 and hi when there is none. */
 int Solve4(double a, double b, double c, double d, double e, double offset, double lo, double hi,
            double *out);
+/* Sees every quartic Solve4 is given ({a, b, c, d, e, offset, lo, hi}); null: none. For checks of the
+ * solver on the equations real runs produce. */
+void Solve4_SetObserver(void (*observe)(const double q[8]));
 
 struct PhLine {
     FV3 origin;

@@ -16,6 +16,11 @@ struct PhContact {
 };
 
 enum { PH_ENV_TABLE = 10, PH_SEPARATION_PASSES = 32 };
+/* Steps (2 s) an attracted ball may stay within 1.5 cells of one place before its magnet holds it there. */
+enum { PH_TRAP_STEPS = 80 };
+/* Steps (1 s) a ball may keep its place with a velocity before it counts as at rest: whatever holds
+ * it there (a piece, a ball, the wall) would hold it for ever. */
+enum { PH_BLOCKED_STEPS = 40 };
 
 /* 1 when the world has no ball or nothing moved, sank or was nudged; else 0. */
 int Phys_Step(TrPalya *field, int32_t timeMs);

@@ -6,6 +6,8 @@
 #include <stdint.h>
 #include <stdio.h>
 
+#include <vector>
+
 #include "terrow/phys/phgeom.h"
 #include "terrow/phys/phparams.h"
 #include "terrow/trfield.h"
@@ -75,6 +77,13 @@ struct PhWorld {
     bool queryIndexStale;
     /* The balls bucketed for the pair loops of the step (kept to reuse its memory). */
     PhPairGrid *pairGrid;
+    /* Energy the magnets have given the balls since the build: the only source besides the start. */
+    double sourceEnergy;
+    /* Counts the changes to the pieces (made, moved, deleted): a ball resting since the last change
+     * with nothing moving near it is left alone by the step. */
+    uint32_t piecesGeneration;
+    /* The coarse map of where balls move, for that test (kept to reuse its memory). */
+    std::vector<uint8_t> *stirred;
 };
 extern PhWorld PhysWorld;
 
