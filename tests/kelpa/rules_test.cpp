@@ -2,6 +2,7 @@
 // removals, turns and double speed, exits, jams, the path, the colours of the next worm, and the
 // frame record that drives them.
 #include <gtest/gtest.h>
+#include <string.h>
 
 #include "rules_support.h"
 
@@ -548,6 +549,11 @@ TEST(Frames, CodecTable)
     bits.turnState = 2;
     KpEncodeFrame(bits, f);
     EXPECT_EQ(f[3], 0x80 | 0x20);
+    // Every field at once, as the recording stores it (little-endian word, then the time's low byte).
+    const KpFrameInput all{0, 1, 1, 1, 0, 5, 2, 1, 8, 0x2ABCDE};
+    KpEncodeFrame(all, f);
+    const uint8_t want[5] = {0xBC, 0x2A, 0x66, 0x59, 0xDE};
+    EXPECT_EQ(0, memcmp(f, want, 5));
 }
 
 TEST(Frames, StepPressesBeyondFifteenCarryToTheNextFrame)
