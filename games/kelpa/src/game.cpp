@@ -190,8 +190,11 @@ struct ActorCubes : KpCubeFacade {
     }
 };
 
+void setUpButtons(int when);
+
 struct GameHost : KpHost {
     void sound(int id) override { KpPlaySound(id); }
+    void buttons(int when) override { setUpButtons(when); }
     void redraw(int what) override
     {
         if (kpRenderer().screen == nullptr)
@@ -223,6 +226,31 @@ KpRules g_rules;
 KpDriveState g_drive;
 bool g_bound = false;
 DWORD g_levelStart = 0;
+
+// The set-up's buttons: a level starts again from its start button (the pause button a played level
+// left up is hidden), and the editor's file button stands where the menu button would.
+void setUpButtons(int when)
+{
+    if (when != KP_BUTTONS_SETUP_START && when != KP_BUTTONS_SETUP_END)
+        return;
+    const KpRules &r = g_rules;
+    const bool ownEditor = r.gameKind == 102 && r.levelFamily != 3 && r.levelFamily != 1;
+    if (when == KP_BUTTONS_SETUP_END) {
+        KpHideButton(kpButton(ownEditor ? KP_BTN_MENU : KP_BTN_FILE0));
+        KpShowButton(kpButton(ownEditor ? KP_BTN_FILE0 : KP_BTN_MENU));
+    }
+    int start = -1;
+    if (r.gameKind == 101)
+        start = KP_BTN_START;
+    else if (r.gameKind == 100 || (r.gameKind == 102 && !ownEditor))
+        start = KP_BTN_START_N;
+    if (start < 0)
+        return;
+    KpSetButtonState(kpButton(start), 0);
+    KpSetButtonState(kpButton(start + 1), 0);
+    KpShowButton(kpButton(start));
+    KpHideButton(kpButton(start + 1));
+}
 
 br_actor *actorOf(int cube)
 {
