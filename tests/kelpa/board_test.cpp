@@ -219,6 +219,31 @@ TEST(LevelFiles, UntestedLevelIsNotSavedAsPlayable)
     EXPECT_TRUE(f.host.titles.empty());
 }
 
+TEST(LevelFiles, AFailedSaveIsReportedAndTheWorkCopyStillWritten)
+{
+    RulesFixture f;
+    f.r.gameKind = 102;
+    f.r.header[KP_H_TESTED] = 1;
+    f.host.browseAnswer = "ro/mine.KPP";
+    f.host.failingSaves = {"ro/mine.KPP"};
+    KpSaveLevel(f.r);
+    ASSERT_EQ(f.host.messages.size(), 1u);
+    EXPECT_EQ(f.host.messages[0], "Cannot save Kelpa file !");
+    EXPECT_EQ(f.host.files.count("ro/mine.KPW"), 1u);
+
+    f.host.messages.clear();
+    f.host.browseAnswer = "ro/work.KPW";
+    f.host.failingSaves = {"ro/work.KPW"};
+    KpSaveWorkLevel(f.r);
+    ASSERT_EQ(f.host.messages.size(), 1u);
+    EXPECT_EQ(f.host.messages[0], "Cannot save Kelpa file !");
+
+    f.host.messages.clear();
+    f.host.failingSaves.clear();
+    KpSaveWorkLevel(f.r);
+    EXPECT_TRUE(f.host.messages.empty());
+}
+
 TEST(LevelFiles, HalfMadePatternSurvivesAWorkSave)
 {
     RulesFixture f;

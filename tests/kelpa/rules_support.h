@@ -17,7 +17,7 @@ struct TestHost : KpSeededHost {
     std::vector<std::vector<uint8_t>> rows, frames;
     std::map<std::string, std::vector<uint8_t>> files;
     std::string browseAnswer;
-    std::vector<std::string> titles;
+    std::vector<std::string> titles, failingSaves;
     int winAnimations = 0;
     void sound(int id) override { sounds.push_back(id); }
     void message(const char *text) override { messages.push_back(text); }
@@ -49,6 +49,9 @@ struct TestHost : KpSeededHost {
     }
     bool saveFile(const char *name, const void *data, size_t size) override
     {
+        for (const std::string &f : failingSaves)
+            if (f == name)
+                return false;
         files[name].assign(static_cast<const uint8_t *>(data), static_cast<const uint8_t *>(data) + size);
         return true;
     }

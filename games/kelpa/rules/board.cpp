@@ -255,6 +255,7 @@ const char *workExtension(const KpRules &r)
 }
 
 char g_levelName[1280];
+const char kKpSaveFailed[] = "Cannot save Kelpa file !";
 
 bool saveTo(KpRules &r, const char *name)
 {
@@ -310,18 +311,21 @@ void KpSaveLevel(KpRules &r)
         return;
     }
     if (browse(r, KP_BROWSE_SAVE, false)) {
-        saveTo(r, g_levelName);
+        // The work copy is written even when the playable file fails; the editor hears of either.
+        bool saved = saveTo(r, g_levelName);
         char work[sizeof g_levelName + 8];
         KpWorkName(g_levelName, workExtension(r), work, sizeof work);
-        saveTo(r, work);
+        saved = saveTo(r, work) && saved;
+        if (!saved)
+            r.host->message(kKpSaveFailed);
     }
     r.host->redraw(KP_REDRAW_FRAME);
 }
 
 void KpSaveWorkLevel(KpRules &r)
 {
-    if (browse(r, KP_BROWSE_SAVE, true))
-        saveTo(r, g_levelName);
+    if (browse(r, KP_BROWSE_SAVE, true) && !saveTo(r, g_levelName))
+        r.host->message(kKpSaveFailed);
     r.host->redraw(KP_REDRAW_FRAME);
 }
 
