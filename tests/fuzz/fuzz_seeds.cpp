@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <string>
 
+#include "kelpa/kprules.h"
+
 #include <fstream>
 #include <iterator>
 #include <vector>
@@ -308,12 +310,34 @@ void write_screen_seeds(const std::string &dir)
                             "    key UP\n    linkId 4\n");
 }
 
+// Kelpa level files: a built-in board without a pattern, a pattern of two rows, a half-made work file.
+void write_kplevel_seeds(const std::string &dir)
+{
+    for (int k = 0; k < 3; k++) {
+        KpLevelFile l;
+        KpDefaultHeader(l.header);
+        KpBuiltinBoard(k + 3, l.board);
+        if (k >= 1) {
+            l.header[KP_H_STREAKS] = k == 1 ? 2 : 0;
+            for (int i = 0; i < (k == 1 ? 10 : 3); i++)
+                l.header[KP_H_PATTERN + i] = 4 + i % 6;
+        }
+        uint8_t bytes[kKpLevelBytes];
+        KpEncodeLevel(l, bytes);
+        FILE *f = fopen((dir + "/level" + std::to_string(k) + ".KPP").c_str(), "wb");
+        if (f != nullptr) {
+            fwrite(bytes, 1, sizeof bytes, f);
+            fclose(f);
+        }
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     if (argc != 3) {
-        fprintf(stderr, "usage: fuzz_seeds datafile|pix|tga|bmp|pack|settings|movie|image|scenefile|trfield|trdict|mzi|font|soundpack|wave|screen|cellfile|wavfile|phy|platfiles|cursor|vokfiles|texts folder\n");
+        fprintf(stderr, "usage: fuzz_seeds datafile|pix|tga|bmp|pack|settings|movie|image|scenefile|trfield|trdict|mzi|font|soundpack|wave|screen|cellfile|wavfile|phy|platfiles|cursor|vokfiles|texts|kplevel folder\n");
         return 2;
     }
     std::string kind = argv[1], dir = argv[2];
@@ -377,6 +401,8 @@ int main(int argc, char **argv)
         write_screen_seeds(dir);
     } else if (kind == "cellfile") {
         fuzz::write_cellfile_seeds(dir);
+    } else if (kind == "kplevel") {
+        write_kplevel_seeds(dir);
     } else {
         fprintf(stderr, "fuzz_seeds: no seeds for %s\n", kind.c_str());
         return 2;

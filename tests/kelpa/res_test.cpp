@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "fpk/fpkformat.h"
+#include "kelpa/kprules.h"
 #include "levelfile.h"
 #include "pannix/pxpix.h"
 #include "support.h"
@@ -488,6 +489,33 @@ TEST_F(SetUpGame, SlidingOutMovesTheSidesApartAndHidesThem)
     KpParkButtons();
     EXPECT_EQ(kpButton(KP_BTN_MENU)->x, 440);
     EXPECT_EQ(kpButton(KP_BTN_MENU)->y, -100);
+}
+
+TEST_F(SetUpGame, EverySetUpBringsBackTheStartButton)
+{
+    // A level that was started (and then lost or won) leaves its pause button up; the next set-up
+    // shows the start button again, both at their first state.
+    const int start = kpRules().gameKind == 101 ? KP_BTN_START : KP_BTN_START_N;
+    KpButton *go = kpButton(start), *pause = kpButton(start + 1);
+    ASSERT_NE(go, nullptr);
+    ASSERT_NE(pause, nullptr);
+    EXPECT_EQ(go->visible, 1);
+    EXPECT_EQ(pause->visible, 0);
+    KpTestLevel(nullptr);
+    EXPECT_EQ(go->visible, 0);
+    EXPECT_EQ(pause->visible, 1);
+    KpSetButtonState(go, 1);
+    KpSetButtonState(pause, 1);
+    KpHideButton(kpButton(KP_BTN_MENU));
+    kpRules().levelLost = 1;
+    KpLevelSetup();
+    EXPECT_EQ(go->visible, 1);
+    EXPECT_EQ(go->state, 0);
+    EXPECT_EQ(pause->visible, 0);
+    EXPECT_EQ(pause->state, 0);
+    EXPECT_EQ(kpButton(KP_BTN_MENU)->visible, 1);
+    EXPECT_EQ(kpButton(KP_BTN_FILE0)->visible, 0);
+    EXPECT_EQ(kpRules().levelRunning, 0);
 }
 
 TEST(KelpaLevelFiles, BuiltInBoardsRoundTripAndChecksNameEveryFault)

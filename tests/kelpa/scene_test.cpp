@@ -220,6 +220,7 @@ TEST_F(SetUpGame, TheRenderPassDrawsTheCubesItsSwitchesName)
     br_actor *twin = worm->children, *exit = o.exitMarker;
     o.matchList[0] = loose;
     o.matchCount = 1;
+    o.nextWormCubes[0] = worm;  // as when the next worm has just been prepared
     palette->material = BrMaterialFind("Atlatszo1_Material");
     struct Case {
         const char *name;
@@ -283,6 +284,12 @@ TEST_F(SetUpGame, APickFindsTheNearestCubeAndTheBoardPoint)
         v /= len;
     int sx, sy;
     ASSERT_TRUE(project(s, p[0], p[1], p[2], sx, sy));
+    // Cubes out of play are hidden; these two are brought into view.
+    for (br_actor *c : {a, b}) {
+        c->render_style = BR_RSTYLE_DEFAULT;
+        if (c->children != nullptr)
+            c->children->render_style = BR_RSTYLE_DEFAULT;
+    }
     for (int swap = 0; swap < 2; swap++) {
         br_actor *front = swap ? b : a, *back = swap ? a : b;
         BrMatrix34Translate(&front->t.t.mat, p[0], p[1], p[2]);

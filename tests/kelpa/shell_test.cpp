@@ -318,6 +318,39 @@ TEST(KelpaRun, KprunCapturesAFinishedFirstFrame)
     fs::remove_all(dir);
 }
 
+TEST(KelpaRun, TheFamiliesLayOutTheirBoards)
+{
+    const fs::path dir = fs::temp_directory_path() / ("kelpa_boards_" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    // Strongly coloured pixels over the board: the cubes standing on it.
+    auto cubePixels = [&](const char *args, const char *name) {
+        const std::string command = "cd '" + dir.string() + "' && VOK_HEADLESS=1 VOK_VIRTUAL_CLOCK=1 '" KPRUN_PATH
+                                    "' " + std::string(args) + " --out " + name + " > run.log 2>&1";
+        EXPECT_EQ(system(command.c_str()), 0) << command;
+        Png png;
+        if (!readPng((dir / name).string(), png))
+            return -1;
+        int n = 0;
+        for (int y = 110; y < 400; y++)
+            for (int x = 60; x < 580; x++) {
+                const uint8_t *p = png.at(x, y);
+                const int lo = std::min({p[0], p[1], p[2]}), hi = std::max({p[0], p[1], p[2]});
+                n += hi - lo > 90;
+            }
+        return n;
+    };
+    const int beginner = cubePixels("--kind 101 --family 0", "b1.png");
+    const int grandmaster = cubePixels("--kind 101 --family 4", "b5.png");
+    const int curious = cubePixels("--kind 100 --family 1 --level 3", "c4.png");
+    EXPECT_GT(beginner, 1000);
+    // Board 5 holds 75 cubes, board 1 15.
+    EXPECT_GT(grandmaster, 3 * beginner);
+    // Curious 4 comes from its level file: more cubes than board 1, fewer than board 5.
+    EXPECT_GT(curious, beginner);
+    EXPECT_LT(curious, grandmaster);
+    fs::remove_all(dir);
+}
+
 namespace {
 int g_buttonsAtDraw = 0;
 void countButtons()

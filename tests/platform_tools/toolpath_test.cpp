@@ -115,7 +115,10 @@ INSTANTIATE_TEST_SUITE_P(
         ToolCase{"scenedemo", {{"scenedemo", "--out out_scene.png --width 16 --height 16", {"out_scene.png"}}}},
         ToolCase{"voksound", {{"voksound", "--make out_sounds.pck 2", {"out_sounds.pck"}},
                               {"voksound", "--list out_sounds.pck", {}}}},
-        ToolCase{"datagen", {{"datagen", "out_root", {"out_root/Data"}}}}),
+        ToolCase{"datagen", {{"datagen", "out_root", {"out_root/Data"}}}},
+        ToolCase{"kplevel", {{"kplevel", "make out_level.klv --board 2", {"out_level.klv"}},
+                             {"kplevel", "dump out_level.klv", {}},
+                             {"kplevel", "check out_level.klv", {}}}}),
     [](const ::testing::TestParamInfo<ToolCase>& i) {
         std::string n = i.param.name;
         for (char& ch : n)

@@ -15,6 +15,7 @@
 #include "fontmaker/fontmaker.h"
 #include "gen.h"
 #include "kelpa.h"
+#include "kelpa_levels.h"
 #include "modtool/shapes.h"
 #include "vokscore/soundpack.h"
 #include "vokscore/wave.h"
@@ -309,6 +310,17 @@ bool Generator::kelpa(std::string &error)
     }
     if (!write("kp/kpsounds.pck", kelpa_sound_pack(), error))
         return false;
+    for (const KelpaLevelRecipe &recipe : kelpa_levels()) {
+        KpLevelFile level;
+        std::vector<uint8_t> bytes(kKpLevelBytes);
+        if (!kelpa_level_file(recipe, level)) {
+            error = kelpa_level_name(recipe) + ": the board text is not 11 lines of 11 cells";
+            return false;
+        }
+        KpEncodeLevel(level, bytes.data());
+        if (!write(kelpa_level_name(recipe), bytes, error))
+            return false;
+    }
     const std::filesystem::path fonts = std::filesystem::path(root_) / "Data" / "kp.fnp";
     std::error_code ec;
     std::filesystem::create_directories(fonts.parent_path(), ec);

@@ -445,6 +445,7 @@ void KpShutdown()
     if (!m.embedded)
         VokCloseInterFace();
     KpReleaseDisplay();
+    KpForgetRules();
     KpRenderer &r = kpRenderer();
     KpFreeButtons();
     KpFreeResources();

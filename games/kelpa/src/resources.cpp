@@ -393,16 +393,6 @@ void KpFreeFrameSequence(br_pixelmap **frames, int count)
     GlobalFree(h);
 }
 
-int32_t KpRound(float x)
-{
-    const int32_t t = int32_t(x);
-    const float f = x - float(t);
-    if (f > 0.49f)
-        return t + 1;
-    if (f < -0.49f)
-        return t - 1;
-    return t;
-}
 
 void KpKeyOutMask(br_pixelmap *map)
 {

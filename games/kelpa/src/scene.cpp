@@ -3,6 +3,8 @@
 #include <float.h>
 #include <string.h>
 
+#include <algorithm>
+
 #include "kelpa/kelpa.h"
 #include "pannix/pxblit.h"
 #include "vokscore/vokloading.h"
@@ -420,6 +422,31 @@ void KpResizeScreen(KpScreen *s, int left, int top, int width, int height)
     s->dirtyBottom = height - 1;
 }
 
+namespace {
+
+// Depth buffers are copied by picture position, row by row: the 2D library's copies take colour
+// pictures only.
+void copyDepthRect(br_pixelmap *dst, const br_pixelmap *src, int x, int y, int w, int h)
+{
+    if (dst == nullptr || src == nullptr || dst->pixels == nullptr || src->pixels == nullptr)
+        return;
+    const int right = std::min<int>(x + w, std::min<int>(dst->width, src->width));
+    const int bottom = std::min<int>(y + h, std::min<int>(dst->height, src->height));
+    x = std::max(x, 0);
+    y = std::max(y, 0);
+    if (right <= x || bottom <= y)
+        return;
+    const size_t bytes = size_t(right - x) * 2;
+    for (int row = y; row < bottom; row++) {
+        char *d = static_cast<char *>(dst->pixels) + ptrdiff_t(dst->base_y + row) * dst->row_bytes + (dst->base_x + x) * 2;
+        const char *from =
+            static_cast<const char *>(src->pixels) + ptrdiff_t(src->base_y + row) * src->row_bytes + (src->base_x + x) * 2;
+        memcpy(d, from, bytes);
+    }
+}
+
+}  // namespace
+
 void KpRenderFrame(KpScreen *s)
 {
     KpRenderer &r = g_renderer;
@@ -461,7 +488,7 @@ void KpRenderFrame(KpScreen *s)
     } else {
         CopyRectangle(s->colour, kClockX, kClockY, r.savedColour, kClockX, kClockY, kClockW, kClockH);
         const int w = s->dirtyRight - s->dirtyX + 1, h = s->dirtyBottom - s->dirtyY + 1;
-        CopyRectangle(s->depth, s->dirtyX, s->dirtyY, r.savedDepth, s->dirtyX, s->dirtyY, w, h);
+        copyDepthRect(s->depth, r.savedDepth, s->dirtyX, s->dirtyY, w, h);
         CopyRectangle(s->colour, s->dirtyX, s->dirtyY, r.savedColour, s->dirtyX, s->dirtyY, w, h);
     }
     br_camera *cam = static_cast<br_camera *>(s->scene->camera->type_data);

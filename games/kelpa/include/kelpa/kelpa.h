@@ -313,6 +313,11 @@ void KpPacingTables();
 // clears the turn state).
 void KpTurnKey(int direction, int down);
 br_actor *KpCubeOnCell(int column, int row);
+// The rules' state of the running game, and forgetting it when the module shuts down (its cube
+// actors go with the scene).
+struct KpRules;
+KpRules &kpRules();
+void KpForgetRules();
 void KpEditorClick(br_actor *hit);
 void KpEditorSelect(br_actor *hit);
 void KpOpenWorkLevel();
