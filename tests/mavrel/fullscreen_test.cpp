@@ -4,6 +4,8 @@
 // through the scale. Runs only where Xvfb and ImageMagick's import are installed.
 #include <sys/stat.h>
 
+#include <tuple>
+
 #include "fixture.h"
 
 namespace {
@@ -101,22 +103,25 @@ const char *name(Manager m)
 }
 void PrintTo(Manager m, std::ostream *os) { *os << name(m); }
 
-class FullScreen : public ProgramCopy, public ::testing::WithParamInterface<Manager> {};
+// Each manager with both ways the SDL backend shows frames: the window's own surface (what it picks
+// without a GPU, as here) and the streamed texture (what it picks where a GPU draws).
+class FullScreen : public ProgramCopy, public ::testing::WithParamInterface<std::tuple<Manager, const char *>> {};
 
 TEST_P(FullScreen, WholeMenuCentredAndTheMouseMapsBack)
 {
-    const bool killed = GetParam() == Manager::KilledOpenbox;
-    const bool manager = GetParam() == Manager::Openbox;
+    const Manager param = std::get<0>(GetParam());
+    const bool killed = param == Manager::KilledOpenbox;
+    const bool manager = param == Manager::Openbox;
     if (!installed("Xvfb") || !installed("import") || !installed("xdotool"))
         GTEST_SKIP() << "Xvfb, ImageMagick's import and xdotool are needed";
-    if (GetParam() != Manager::None && (!installed("openbox") || !installed("xprop")))
+    if (param != Manager::None && (!installed("openbox") || !installed("xprop")))
         GTEST_SKIP() << "openbox and xprop are needed";
     // Without a manager a screen with room for 2x; with one, 1x on 1024x768. A killed one is none.
     const int sw = manager ? 1024 : 1280, sh = manager ? 768 : 1024;
     Xserver x(sw, sh);
     ASSERT_FALSE(x.display.empty()) << "Xvfb did not start";
     pid_t wm = -1;
-    if (GetParam() != Manager::None) {
+    if (param != Manager::None) {
         wm = start({"openbox"}, {{"DISPLAY", x.display}});
         ASSERT_GT(wm, 0);
         // Until the manager has announced itself on the root window.
@@ -144,6 +149,7 @@ TEST_P(FullScreen, WholeMenuCentredAndTheMouseMapsBack)
     vars.erase("VOK_HEADLESS");
     vars.erase("VOK_VIRTUAL_CLOCK");
     vars["VOK_BACKEND"] = "sdl";
+    vars["VOK_SDL_PRESENT"] = std::get<1>(GetParam());
     vars["DISPLAY"] = x.display;
     vars["SDL_AUDIODRIVER"] = "dummy";
     vars["VOK_MSGBOX_ANSWERS"] = "yes";
@@ -172,6 +178,9 @@ TEST_P(FullScreen, WholeMenuCentredAndTheMouseMapsBack)
     stop(wm);
 
     EXPECT_NE(boxes().find("text=\"Run fullscreen?\" type=0x24 answer=IDYES"), std::string::npos) << boxes();
+    const bool surface = std::string(std::get<1>(GetParam())) == "surface";
+    EXPECT_NE(windows().find(surface ? "shown through its window surface" : "shown through a texture"), std::string::npos)
+        << windows();
     Png menu, spot;
     ASSERT_TRUE(read_png(shot("menu.png"), menu));
     ASSERT_EQ(int(menu.w), sw);
@@ -202,7 +211,10 @@ TEST_P(FullScreen, WholeMenuCentredAndTheMouseMapsBack)
 }
 
 INSTANTIATE_TEST_SUITE_P(WindowManager, FullScreen,
-                         ::testing::Values(Manager::None, Manager::Openbox, Manager::KilledOpenbox),
-                         [](const ::testing::TestParamInfo<Manager> &i) { return std::string(name(i.param)); });
+                         ::testing::Combine(::testing::Values(Manager::None, Manager::Openbox, Manager::KilledOpenbox),
+                                            ::testing::Values("surface", "texture")),
+                         [](const ::testing::TestParamInfo<std::tuple<Manager, const char *>> &i) {
+                             return std::string(name(std::get<0>(i.param))) + "_" + std::get<1>(i.param);
+                         });
 
 }  // namespace
