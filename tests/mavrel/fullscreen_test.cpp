@@ -218,3 +218,68 @@ INSTANTIATE_TEST_SUITE_P(WindowManager, FullScreen,
                          });
 
 }  // namespace
+
+namespace {
+
+// Windowed, each way the SDL backend shows frames puts the menu on the screen pixel for pixel as the
+// headless run captures it.
+class Windowed : public ProgramCopy, public ::testing::WithParamInterface<const char *> {};
+
+TEST_P(Windowed, MenuOnTheScreenIsTheHeadlessCapture)
+{
+    if (!installed("Xvfb") || !installed("import") || !installed("xdotool"))
+        GTEST_SKIP() << "Xvfb, ImageMagick's import and xdotool are needed";
+    ASSERT_EQ(run({"-q"}, "200 capture " + shot("headless.png").string() + "\n", {"VOK_MSGBOX_ANSWERS=no"}), 0)
+        << slurp(base / "stderr.txt");
+
+    Xserver x(1024, 768);
+    ASSERT_FALSE(x.display.empty()) << "Xvfb did not start";
+    std::map<std::string, std::string> vars;
+    for (char **e = environ; *e != nullptr; e++) {
+        std::string s = *e;
+        vars[s.substr(0, s.find('='))] = s.substr(s.find('=') + 1);
+    }
+    vars.erase("VOK_HEADLESS");
+    vars.erase("VOK_VIRTUAL_CLOCK");
+    vars["VOK_BACKEND"] = "sdl";
+    vars["VOK_SDL_PRESENT"] = GetParam();
+    vars["DISPLAY"] = x.display;
+    vars["SDL_AUDIODRIVER"] = "dummy";
+    vars["VOK_MSGBOX_ANSWERS"] = "no";
+    vars["XDG_RUNTIME_DIR"] = runtime.string();
+    vars["VOK_ATOM_DIR"] = (runtime / "atoms").string();
+    vars["VOK_LOG"] = (base / "windows.log").string();
+    vars["VOK_MSGBOX_LOG"] = (base / "boxes.log").string();
+    const pid_t program = spawn({"-q"}, vars);
+    ASSERT_GT(program, 0);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (windows().find("present") == std::string::npos && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    const std::string grab = "DISPLAY=" + x.display + " import -window \"$(DISPLAY=" + x.display +
+                             " xdotool search --name \"Velmo's Games\" | head -1)\" " + shot("window.png").string();
+    ASSERT_EQ(std::system(grab.c_str()), 0);
+    kill(program, SIGTERM);
+    wait(program, 10);
+    const bool surface = std::string(GetParam()) == "surface";
+    EXPECT_NE(windows().find(surface ? "shown through its window surface" : "shown through a texture"), std::string::npos)
+        << windows();
+
+    Png head, shown;
+    ASSERT_TRUE(read_png(shot("headless.png"), head));
+    ASSERT_TRUE(read_png(shot("window.png"), shown));
+    ASSERT_EQ(shown.w, head.w);
+    ASSERT_EQ(shown.h, head.h);
+    int wrong = 0;
+    for (int y = 0; y < int(head.h); y++)
+        for (int x = 0; x < int(head.w); x++)
+            if (head.at(x, y) != shown.at(x, y) && wrong++ < 5)
+                ADD_FAILURE() << "pixel " << x << "," << y << ": " << std::hex << shown.at(x, y) << " shown, "
+                              << head.at(x, y) << " captured";
+    EXPECT_EQ(wrong, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Present, Windowed, ::testing::Values("surface", "texture"),
+                         [](const ::testing::TestParamInfo<const char *> &i) { return std::string(i.param); });
+
+}  // namespace
