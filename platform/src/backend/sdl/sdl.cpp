@@ -302,9 +302,9 @@ public:
                 case SDL_WINDOWEVENT_FOCUS_LOST: out.push_back({InputEvent::FocusOut, s->info.hwnd}); break;
                 case SDL_WINDOWEVENT_EXPOSED:
                 case SDL_WINDOWEVENT_SIZE_CHANGED:
-                    // A resized window gets a new surface, which may reuse the old one's memory: its
-                    // borders are cleared again.
-                    if (s->direct && e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) s->cleared_px = nullptr;
+                    // Uncovered or resized (a new surface, perhaps in the old one's memory): the borders
+                    // are cleared and sent again too, not only the picture.
+                    s->cleared_px = nullptr;
                     if (s->direct)
                         paint(s);
                     else
