@@ -4,6 +4,8 @@
 // through the scale. Runs only where Xvfb and ImageMagick's import are installed.
 #include <sys/stat.h>
 
+#include <tuple>
+
 #include "fixture.h"
 
 namespace {
@@ -101,22 +103,25 @@ const char *name(Manager m)
 }
 void PrintTo(Manager m, std::ostream *os) { *os << name(m); }
 
-class FullScreen : public ProgramCopy, public ::testing::WithParamInterface<Manager> {};
+// Each manager with both ways the SDL backend shows frames: the window's own surface (what it picks
+// without a GPU, as here) and the streamed texture (what it picks where a GPU draws).
+class FullScreen : public ProgramCopy, public ::testing::WithParamInterface<std::tuple<Manager, const char *>> {};
 
 TEST_P(FullScreen, WholeMenuCentredAndTheMouseMapsBack)
 {
-    const bool killed = GetParam() == Manager::KilledOpenbox;
-    const bool manager = GetParam() == Manager::Openbox;
+    const Manager param = std::get<0>(GetParam());
+    const bool killed = param == Manager::KilledOpenbox;
+    const bool manager = param == Manager::Openbox;
     if (!installed("Xvfb") || !installed("import") || !installed("xdotool"))
         GTEST_SKIP() << "Xvfb, ImageMagick's import and xdotool are needed";
-    if (GetParam() != Manager::None && (!installed("openbox") || !installed("xprop")))
+    if (param != Manager::None && (!installed("openbox") || !installed("xprop")))
         GTEST_SKIP() << "openbox and xprop are needed";
     // Without a manager a screen with room for 2x; with one, 1x on 1024x768. A killed one is none.
     const int sw = manager ? 1024 : 1280, sh = manager ? 768 : 1024;
     Xserver x(sw, sh);
     ASSERT_FALSE(x.display.empty()) << "Xvfb did not start";
     pid_t wm = -1;
-    if (GetParam() != Manager::None) {
+    if (param != Manager::None) {
         wm = start({"openbox"}, {{"DISPLAY", x.display}});
         ASSERT_GT(wm, 0);
         // Until the manager has announced itself on the root window.
@@ -144,6 +149,7 @@ TEST_P(FullScreen, WholeMenuCentredAndTheMouseMapsBack)
     vars.erase("VOK_HEADLESS");
     vars.erase("VOK_VIRTUAL_CLOCK");
     vars["VOK_BACKEND"] = "sdl";
+    vars["VOK_SDL_PRESENT"] = std::get<1>(GetParam());
     vars["DISPLAY"] = x.display;
     vars["SDL_AUDIODRIVER"] = "dummy";
     vars["VOK_MSGBOX_ANSWERS"] = "yes";
@@ -172,6 +178,9 @@ TEST_P(FullScreen, WholeMenuCentredAndTheMouseMapsBack)
     stop(wm);
 
     EXPECT_NE(boxes().find("text=\"Run fullscreen?\" type=0x24 answer=IDYES"), std::string::npos) << boxes();
+    const bool surface = std::string(std::get<1>(GetParam())) == "surface";
+    EXPECT_NE(windows().find(surface ? "shown through its window surface" : "shown through a texture"), std::string::npos)
+        << windows();
     Png menu, spot;
     ASSERT_TRUE(read_png(shot("menu.png"), menu));
     ASSERT_EQ(int(menu.w), sw);
@@ -202,7 +211,75 @@ TEST_P(FullScreen, WholeMenuCentredAndTheMouseMapsBack)
 }
 
 INSTANTIATE_TEST_SUITE_P(WindowManager, FullScreen,
-                         ::testing::Values(Manager::None, Manager::Openbox, Manager::KilledOpenbox),
-                         [](const ::testing::TestParamInfo<Manager> &i) { return std::string(name(i.param)); });
+                         ::testing::Combine(::testing::Values(Manager::None, Manager::Openbox, Manager::KilledOpenbox),
+                                            ::testing::Values("surface", "texture")),
+                         [](const ::testing::TestParamInfo<std::tuple<Manager, const char *>> &i) {
+                             return std::string(name(std::get<0>(i.param))) + "_" + std::get<1>(i.param);
+                         });
+
+}  // namespace
+
+namespace {
+
+// Windowed, each way the SDL backend shows frames puts the menu on the screen pixel for pixel as the
+// headless run captures it.
+class Windowed : public ProgramCopy, public ::testing::WithParamInterface<const char *> {};
+
+TEST_P(Windowed, MenuOnTheScreenIsTheHeadlessCapture)
+{
+    if (!installed("Xvfb") || !installed("import") || !installed("xdotool"))
+        GTEST_SKIP() << "Xvfb, ImageMagick's import and xdotool are needed";
+    ASSERT_EQ(run({"-q"}, "200 capture " + shot("headless.png").string() + "\n", {"VOK_MSGBOX_ANSWERS=no"}), 0)
+        << slurp(base / "stderr.txt");
+
+    Xserver x(1024, 768);
+    ASSERT_FALSE(x.display.empty()) << "Xvfb did not start";
+    std::map<std::string, std::string> vars;
+    for (char **e = environ; *e != nullptr; e++) {
+        std::string s = *e;
+        vars[s.substr(0, s.find('='))] = s.substr(s.find('=') + 1);
+    }
+    vars.erase("VOK_HEADLESS");
+    vars.erase("VOK_VIRTUAL_CLOCK");
+    vars["VOK_BACKEND"] = "sdl";
+    vars["VOK_SDL_PRESENT"] = GetParam();
+    vars["DISPLAY"] = x.display;
+    vars["SDL_AUDIODRIVER"] = "dummy";
+    vars["VOK_MSGBOX_ANSWERS"] = "no";
+    vars["XDG_RUNTIME_DIR"] = runtime.string();
+    vars["VOK_ATOM_DIR"] = (runtime / "atoms").string();
+    vars["VOK_LOG"] = (base / "windows.log").string();
+    vars["VOK_MSGBOX_LOG"] = (base / "boxes.log").string();
+    const pid_t program = spawn({"-q"}, vars);
+    ASSERT_GT(program, 0);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (windows().find("present") == std::string::npos && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    const std::string grab = "DISPLAY=" + x.display + " import -window \"$(DISPLAY=" + x.display +
+                             " xdotool search --name \"Velmo's Games\" | head -1)\" " + shot("window.png").string();
+    ASSERT_EQ(std::system(grab.c_str()), 0);
+    kill(program, SIGTERM);
+    wait(program, 10);
+    const bool surface = std::string(GetParam()) == "surface";
+    EXPECT_NE(windows().find(surface ? "shown through its window surface" : "shown through a texture"), std::string::npos)
+        << windows();
+
+    Png head, shown;
+    ASSERT_TRUE(read_png(shot("headless.png"), head));
+    ASSERT_TRUE(read_png(shot("window.png"), shown));
+    ASSERT_EQ(shown.w, head.w);
+    ASSERT_EQ(shown.h, head.h);
+    int wrong = 0;
+    for (int y = 0; y < int(head.h); y++)
+        for (int x = 0; x < int(head.w); x++)
+            if (head.at(x, y) != shown.at(x, y) && wrong++ < 5)
+                ADD_FAILURE() << "pixel " << x << "," << y << ": " << std::hex << shown.at(x, y) << " shown, "
+                              << head.at(x, y) << " captured";
+    EXPECT_EQ(wrong, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Present, Windowed, ::testing::Values("surface", "texture"),
+                         [](const ::testing::TestParamInfo<const char *> &i) { return std::string(i.param); });
 
 }  // namespace

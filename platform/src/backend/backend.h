@@ -57,6 +57,8 @@ public:
 
 // Time a backend spent taking a frame in (texture upload), added to the pump's present statistics.
 void note_present_work(uint64_t ns);
+// A line in the VOK_LOG log.
+void log_line(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 
 std::unique_ptr<Backend> make_headless_backend();
 // Returns null with `error` set when no display can be opened.

@@ -11,6 +11,8 @@
 #include <emmintrin.h>
 #endif
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <vector>
@@ -49,6 +51,13 @@ struct Surf {
 // a detour: an upload into the rasteriser, a draw and a read back into the X image, each a full
 // frame, where writing the X image itself is one copy.
 bool renders_on_cpu() {
+    // VOK_SDL_PRESENT chooses the path outright (tests drive both on the same display).
+    if (const char* force = std::getenv("VOK_SDL_PRESENT"); force && *force) {
+        if (std::strcmp(force, "texture") == 0) return false;
+        if (std::strcmp(force, "surface") == 0) return true;
+        std::fprintf(stderr, "platform: unknown VOK_SDL_PRESENT '%s' (use texture or surface); chosen by the display\n",
+                     force);
+    }
     const char* want = SDL_GetHint(SDL_HINT_RENDER_DRIVER);
     if (want && SDL_strcasecmp(want, "software") == 0) return true;
     SDL_Window* w = SDL_CreateWindow("", 0, 0, 16, 16, SDL_WINDOW_HIDDEN);
@@ -196,6 +205,7 @@ public:
             s->ren = SDL_CreateRenderer(s->win, -1, SDL_RENDERER_PRESENTVSYNC);
             if (!s->ren) s->ren = SDL_CreateRenderer(s->win, -1, SDL_RENDERER_SOFTWARE);
         }
+        log_line("sdl %p shown through %s", static_cast<void*>(w.hwnd), s->direct ? "its window surface" : "a texture");
         s->info = TopWindow{};
         surfs_[SDL_GetWindowID(s->win)] = s;
         update(s, w);
@@ -292,6 +302,9 @@ public:
                 case SDL_WINDOWEVENT_FOCUS_LOST: out.push_back({InputEvent::FocusOut, s->info.hwnd}); break;
                 case SDL_WINDOWEVENT_EXPOSED:
                 case SDL_WINDOWEVENT_SIZE_CHANGED:
+                    // Uncovered or resized (a new surface, perhaps in the old one's memory): the borders
+                    // are cleared and sent again too, not only the picture.
+                    s->cleared_px = nullptr;
                     if (s->direct)
                         paint(s);
                     else
