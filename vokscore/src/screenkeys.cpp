@@ -4,11 +4,14 @@
 
 #include <vector>
 
+#include "brondel/brpixmap.h"
 #include "pannix/pannix.h"
 #include "runner.h"
 #include "scenedesc.h"
 #include "scenestate.h"
 #include "state.h"
+#include "texts.h"
+#include "vokscore/vokpopup.h"
 #include "vokscore/voksound.h"
 
 namespace vok {
@@ -16,7 +19,13 @@ namespace vok {
 namespace {
 
 // Command ids of the buttons.
-constexpr int kYes = 11, kNo = 12, kOk = 23, kCancel = 24;
+constexpr int kYes = 11, kNo = 12, kOk = 23, kCancel = 24, kBack = 5;
+// Results screens.
+constexpr int kResultsReturn = 2, kMenu = 6, kTryAgain = 7, kNext = 8, kReplay = 9, kContinue = 17, kSave = 22;
+constexpr int kSavedText = 44;
+// The first choice button of the speed and level-group screens; the speeds and groups there are.
+constexpr int kFirstChoice = 50, kSpeeds = 9, kMossikGroups = 4, kGroups = 5;
+constexpr int kMossik = 1, kKelpa = 3;
 // Menu sounds.
 constexpr int kSoundYes = 11, kSoundBack = 13, kSoundChoice = 9;
 // Press frames: 2..8 for a chosen button or one with both action bits, else 2..5 (end one past).
@@ -157,11 +166,92 @@ void wait_repainting(uint32_t ms, Done done)
     }
 }
 
+
+// Groups of levels of the current game: Mossik has four, the others five.
+int group_count()
+{
+    return int(iface().gameId & 0xFF) == kMossik ? kMossikGroups : kGroups;
+}
+
+// Init routine of the button session of the speed and level-group screens: the button of the
+// current speed or group has the focus when the screen opens.
+int choice_focus(VokSession *session)
+{
+    VokInterFace &f = iface();
+    VokScene *scene = engine().running;
+    if (scene && scene->screenId == 2) {
+        if (f.levelFamily < 0 || f.levelFamily >= group_count())
+            f.levelFamily = 0;
+        session->focusId = kFirstChoice + f.levelFamily;
+    } else {
+        int speed = f.speedIndex >= 0 && f.speedIndex < kSpeeds ? f.speedIndex : 0;
+        session->focusId = kFirstChoice + speed;
+    }
+    return 1;
+}
+
+void results_command(VokSession *s, int id)
+{
+    VokInterFace &f = iface();
+    if (id != kReplay)
+        f.titleText[0] = 0;
+    switch (id) {
+    case kResultsReturn:
+        VokChooseButton(s, id, kSoundYes, 3);
+        break;
+    case kMenu:
+        VokChooseButton(s, id, kSoundYes, 1);
+        // The screen's picture stays behind in the caller's picture.
+        if (s && s->pix && f.screenPix)
+            CopyRectangle(f.screenPix, s->place.x, s->place.y, s->pix, 0, 0, s->pix->width, s->pix->height);
+        break;
+    case kNext:
+        f.gameFlags &= ~(VOK_GF_RESULT_SEEN | VOK_GF_REPLAY);
+        VokChooseButton(s, id, kSoundYes, 2);
+        break;
+    case kReplay: {
+        VokScene *scene = engine().running;
+        bool kelpaChallenge = scene && scene->screenId == 24 && int(f.gameId & 0xFF) == kKelpa &&
+                              f.gameKind == VOK_KIND_CHALLENGE;
+        f.gameFlags |= kelpaChallenge ? VOK_GF_REPLAY : VOK_GF_RESULT_SEEN | VOK_GF_REPLAY;
+        VokChooseButton(s, id, kSoundYes, 0);
+        break;
+    }
+    case kTryAgain:
+        VokChooseButton(s, id, kSoundYes, 0);
+        break;
+    case kContinue:
+        f.gameFlags &= ~(VOK_GF_RESULT_SEEN | VOK_GF_REPLAY);
+        VokChooseButton(s, id, kSoundYes, 4);
+        break;
+    case kSave: {
+        IfPlaySound(kSoundYes);
+        VokReplayProc proc = f.replayProc;
+        // Saved once: the button goes, the screen stays.
+        if (VokIkon *k = FindIkon(s, kSave)) {
+            HideIkon(s, k);
+            if (s->focused == k)
+                for (int i = 0; i < s->ikonCount; i++)
+                    if (!(s->ikons[i].state & VOK_IST_HIDDEN) && (s->ikons[i].flags & VOK_IK_ACT1)) {
+                        VokFocusIkon(s, &s->ikons[i]);
+                        break;
+                    }
+        }
+        if (proc && proc() != 0 && text(kSavedText))
+            VokMessageBox(f.ownerWnd, 0, "%s", text(kSavedText));
+        break;
+    }
+    default:
+        break;
+    }
+}
+
 struct Registered {
     Registered()
     {
         add_routine("popupKeys", kRoutineKey, reinterpret_cast<void *>(&VokPopupKeyHandler));
         add_routine("buttonMovies", kRoutineSession, reinterpret_cast<void *>(&button_movies));
+        add_routine("choiceFocus", kRoutineSession, reinterpret_cast<void *>(&choice_focus));
     }
 } g_registered;
 
@@ -225,6 +315,30 @@ VOK_EXPORT int VokPopupKeyHandler(HWND, UINT message, WPARAM key, LPARAM)
             VokChooseButton(s, kYes, kSoundYes, 1);
         else
             VokChooseButton(s, kNo, kSoundBack, 0);
+        break;
+    case 2:
+        if (id >= kFirstChoice && id < kFirstChoice + group_count()) {
+            iface().levelFamily = id - kFirstChoice;
+            iface().levelNumber = 0;
+            VokChooseButton(s, id, kSoundChoice, 1);
+        } else {
+            VokChooseButton(s, kBack, kSoundBack, 0);
+        }
+        break;
+    case 3:
+        if (id >= kFirstChoice && id < kFirstChoice + kSpeeds) {
+            iface().speedIndex = id - kFirstChoice;
+            VokChooseButton(s, id, kSoundChoice, 1);
+        } else {
+            VokChooseButton(s, kBack, kSoundBack, 0);
+        }
+        break;
+    case 23:
+    case 24:
+    case 25:
+    case 41:
+        if (key == VK_RETURN && id)
+            results_command(s, id);
         break;
     case 22:
         if (id == kYes)
