@@ -281,8 +281,6 @@ std::vector<Asset> code_assets()
     pics("sure", {"reset", "solu", "quit", "opponent"}, 320, 160);
     pics("chat", {"message"}, 400, 200);
     pics("browser", {"brw_secr"}, 64, 64);
-    pics("name", {"kekmezo"}, 640, 480);
-    pics("name", {"name"}, 320, 160);
     pics("help", {"hunscram", "hlearn", "hfreestu", "hstudy", "hCreate"}, 640, 480);
     // The loading pictures are the backdrop description's own (mnubgr.scr).
     for (const char *p : {"choose", "options", "msgok", "msgyn", "msgync", "study",

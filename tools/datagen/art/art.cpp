@@ -731,6 +731,21 @@ Image asset(const std::string& pack, const std::string& name, int width, int hei
       return button(width, height, label, seed).image();
     }
   }
+  if (p == "name" && (n == "kekmezo" || n == "name")) {
+    // The name panel asks its question over a recessed line; the list panel is a plain bed.
+    if (n == "name") {
+      size(183, 240);
+      return trough(width, height, seed).image();
+    }
+    size(183, 120);
+    Canvas c = dialog(width, height, "", seed);
+    const char* q = say(l, "Your name?", "Dein Name?", "Votre nom ?", "A neved?");
+    draw_text(c, q, Face::SansBold, fit_text(q, Face::SansBold, 20, float(width) - 24), float(width) * 0.5f, 32, gold_text());
+    Rect line{10, 62, float(width) - 20, 34};
+    c.fill(rrect_mask(line, 5), hex(0x05081A), 0.8f);
+    c.bevel(line, 5, 2, -0.5f);
+    return c.image();
+  }
   if (n == "resbar") {
     size(600, 60);
     return trough(width, height, seed).image();
