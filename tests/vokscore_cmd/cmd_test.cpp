@@ -1,6 +1,8 @@
 // Commands of the carried screens: the speed and level-group choices and the buttons of the results,
 // lost, solved and draw screens, run over packs of plain pictures of the sizes the files ask for.
+#include <fstream>
 #include <functional>
+#include <sstream>
 #include <map>
 #include <set>
 
@@ -47,6 +49,12 @@ protected:
     void SetUp() override
     {
         SceneTest::SetUp();
+        // The best-times panel writes with the generated font.
+        std::ifstream in(std::string(VOK_DATA_TREE) + "/Data/gn.fnp", std::ios::binary);
+        std::stringstream font;
+        font << in.rdbuf();
+        ASSERT_FALSE(font.str().empty());
+        write("Data/gn.fnp", font.str());
         screen = PxAllocPix(BR_PMT_RGB_565, 640, 480, nullptr, 0);
         face->screenPix = screen;
         face->inGame = 0;
@@ -221,6 +229,32 @@ TEST_F(CmdTest, SaveButtonStaysOnTheScreenAndGoes)
     g_onSave = nullptr;
     EXPECT_EQ(g_saves, 1);
     EXPECT_EQ(face->popupResult, 1);
+}
+
+// The best-times panel shows the places of the game's table while the screen is up, and the
+// description keeps its own texts after it.
+TEST_F(CmdTest, BestTimesPanelLines)
+{
+    write_packs(7);
+    face->gameId = VOK_GAME_BASE + 3;
+    face->gameKind = 101;
+    face->replayProc = save_replay;
+    VokImgFlagsSet(face, VOK_IMG_REPLAY);
+    std::vector<std::string> shown;
+    g_onSave = [&] {
+        VokSession *best = FindSession(5);
+        for (int id : {1, 11, 6, 16})
+            if (VokIkon *k = best ? FindIkon(best, id) : nullptr)
+                shown.push_back(k->shownText ? k->shownText : "");
+        click_result(0, 5);
+    };
+    click_result(4, 5);
+    EXPECT_EQ(vok::run_screen(7), 1) << GetLastMsgError();
+    g_onSave = nullptr;
+    EXPECT_EQ(shown, (std::vector<std::string>{"1. -", "-", "6. -", "-"}));
+    VokScene *scene = VokInterfaceScreen(7);
+    ASSERT_TRUE(scene && scene->sessionCount > 4);
+    EXPECT_STREQ(FindIkon(&scene->sessions[4], 1)->text.string, "");
 }
 
 // Every carried screen of these families builds and ends twice in one process.

@@ -746,6 +746,13 @@ Image asset(const std::string& pack, const std::string& name, int width, int hei
     c.bevel(line, 5, 2, -0.5f);
     return c.image();
   }
+  if (n == "besttimes") {
+    size(320, 260);
+    Canvas c = dialog(width, height, "", seed);
+    const char* t = say(l, "Best Times", "Bestzeiten", "Meilleurs temps", "Legjobb idők");
+    draw_text(c, t, Face::SansBold, fit_text(t, Face::SansBold, 22, float(width) - 40), float(width) * 0.5f, 28, gold_text());
+    return c.image();
+  }
   if (n == "resbar") {
     size(600, 60);
     return trough(width, height, seed).image();
