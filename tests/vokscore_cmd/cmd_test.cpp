@@ -257,12 +257,52 @@ TEST_F(CmdTest, BestTimesPanelLines)
     EXPECT_STREQ(FindIkon(&scene->sessions[4], 1)->text.string, "");
 }
 
+TEST_F(CmdTest, ChoiceOfLines)
+{
+    write_packs(34);
+    const VokChoiceEntry entries[] = {{"one"}, {"two"}, {"three"}};
+    VokChoiceRecord record{entries, 3, 0};
+    face->messageText = reinterpret_cast<char *>(&record);
+    // A click on the third line chooses it.
+    click(320, 40 + 108 + 18);
+    EXPECT_EQ(VokPopupIFScreen(9), 1) << GetLastMsgError();
+    EXPECT_EQ(face->popupResult, 1);
+    EXPECT_EQ(record.chosen, 3);
+    // Lines beyond the count are inactive: a click on line 5 does nothing; Enter takes the focused
+    // line, which the screen kept from the last time.
+    record.chosen = 0;
+    click(320, 40 + 196 + 18);
+    PostMessageA(window, WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_EQ(VokPopupIFScreen(9), 1);
+    EXPECT_EQ(record.chosen, 3);
+    VokScene *scene = VokInterfaceScreen(34);
+    ASSERT_TRUE(scene && scene->sessionCount > 2);
+    EXPECT_TRUE(FindIkon(&scene->sessions[2], 5)->flags & VOK_IK_INACTIVE);
+    EXPECT_FALSE(FindIkon(&scene->sessions[2], 3)->flags & VOK_IK_INACTIVE);
+    EXPECT_EQ(FindIkon(&scene->sessions[2], 1)->text.string, nullptr); // not kept past the screen
+    // No entries: Enter acts as Escape.
+    VokChoiceRecord none{nullptr, 3, 0};
+    face->messageText = reinterpret_cast<char *>(&none);
+    PostMessageA(window, WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_EQ(VokPopupIFScreen(9), 1);
+    EXPECT_EQ(face->popupResult, 0);
+    EXPECT_EQ(none.chosen, 0);
+    // Escape.
+    face->messageText = reinterpret_cast<char *>(&record);
+    record.chosen = 0;
+    PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_EQ(VokPopupIFScreen(9), 1);
+    EXPECT_EQ(face->popupResult, 0);
+    EXPECT_EQ(record.chosen, 0);
+    face->messageText = nullptr;
+}
+
 // Every carried screen of these families builds and ends twice in one process.
 TEST_F(CmdTest, ScreensBuildAndEndTwice)
 {
     face->gameId = VOK_GAME_BASE + 3;
     face->gameKind = 101;
-    for (int entry : {27, 28, 29}) {
+    for (int entry : {27, 28, 29, 34}) {
         write_packs(entry);
         for (int round = 0; round < 2; round++) {
             PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);

@@ -190,6 +190,44 @@ int choice_focus(VokSession *session)
     return 1;
 }
 
+constexpr int kChoiceSession = 3, kChoiceLines = 6;
+
+VokChoiceRecord *choice_record()
+{
+    return reinterpret_cast<VokChoiceRecord *>(iface().messageText);
+}
+
+void choice_end(VokSessionProc *p)
+{
+    VokSession *lines = FindSession(kChoiceSession);
+    for (int id = 1; lines && id <= kChoiceLines; id++)
+        if (VokIkon *k = FindIkon(lines, id))
+            k->text.string = nullptr;
+    (void)p;
+}
+
+// Init routine of the choice screen's button session: the lines take the caller's texts, the lines
+// beyond its count are inactive.
+int choice_init(VokSession *s)
+{
+    VokChoiceRecord *r = choice_record();
+    VokSession *lines = FindSession(kChoiceSession);
+    int count = r && r->entries ? r->count : 0;
+    for (int id = 1; lines && id <= kChoiceLines; id++) {
+        VokIkon *k = FindIkon(lines, id);
+        if (!k)
+            continue;
+        bool used = id <= count;
+        k->text.string = used ? r->entries[id - 1].text : nullptr;
+        if (used)
+            k->flags &= ~uint32_t(VOK_IK_INACTIVE);
+        else
+            k->flags |= VOK_IK_INACTIVE;
+    }
+    AddProcToSession(s, nullptr, nullptr, nullptr, choice_end);
+    return 1;
+}
+
 void results_command(VokSession *s, int id)
 {
     VokInterFace &f = iface();
@@ -252,6 +290,7 @@ struct Registered {
         add_routine("popupKeys", kRoutineKey, reinterpret_cast<void *>(&VokPopupKeyHandler));
         add_routine("buttonMovies", kRoutineSession, reinterpret_cast<void *>(&button_movies));
         add_routine("choiceFocus", kRoutineSession, reinterpret_cast<void *>(&choice_focus));
+        add_routine("choiceLines", kRoutineSession, reinterpret_cast<void *>(&choice_init));
     }
 } g_registered;
 
@@ -333,6 +372,19 @@ VOK_EXPORT int VokPopupKeyHandler(HWND, UINT message, WPARAM key, LPARAM)
             VokChooseButton(s, kBack, kSoundBack, 0);
         }
         break;
+    case 9: {
+        VokChoiceRecord *r = choice_record();
+        if (key == VK_RETURN && id && r && r->entries) {
+            VokSession *lines = FindSession(kChoiceSession);
+            int line = focused_id(lines);
+            if (line >= 1 && line <= kChoiceLines && line <= r->count)
+                r->chosen = line;
+            VokChooseButton(s, kYes, kSoundYes, 1);
+        } else {
+            VokChooseButton(s, kBack, kSoundBack, 0);
+        }
+        break;
+    }
     case 23:
     case 24:
     case 25:
