@@ -297,6 +297,32 @@ TEST_F(CmdTest, ChoiceOfLines)
     face->messageText = nullptr;
 }
 
+// The exit question is drawn again once when it has been up for half a second.
+TEST_F(CmdTest, ExitQuestionRedrawnAfterHalfASecond)
+{
+    write_packs(30);
+    vok::engine().mayStart = true;
+    int before = vok::question_redraws();
+    ASSERT_TRUE(InitScene(VokInterfaceScreen(30), 0)) << GetLastMsgError();
+    VokSession *question = FindSession(2);
+    ASSERT_TRUE(question && question->procs);
+    auto frame = [&] {
+        for (VokSessionProc *p = question->procs; p; p = p->next)
+            if (p->frameStartProc)
+                p->frameStartProc(p);
+    };
+    PlatAdvanceClock(499);
+    frame();
+    EXPECT_EQ(vok::question_redraws(), before);
+    PlatAdvanceClock(1);
+    frame();
+    EXPECT_EQ(vok::question_redraws(), before + 1);
+    PlatAdvanceClock(1000);
+    frame();
+    EXPECT_EQ(vok::question_redraws(), before + 1); // once
+    KillCurScene(0);
+}
+
 // Every carried screen of these families builds and ends twice in one process.
 TEST_F(CmdTest, ScreensBuildAndEndTwice)
 {

@@ -228,6 +228,29 @@ int choice_init(VokSession *s)
     return 1;
 }
 
+// The exit question is drawn again once, half a second after it appears.
+constexpr uint32_t kRedrawAfterMs = 500;
+int g_questionRedraws = 0;
+
+int redraw_frame(VokSessionProc *p)
+{
+    if (p->words[1])
+        return 1;
+    if (timeGetTime() - uint32_t(p->words[0]) >= kRedrawAfterMs) {
+        p->words[1] = 1;
+        g_questionRedraws++;
+        VokAddDirtyRect(p->session, nullptr);
+    }
+    return 1;
+}
+
+int redraw_later(VokSession *s)
+{
+    if (VokSessionProc *p = AddProcToSession(s, nullptr, redraw_frame, nullptr, nullptr))
+        p->words[0] = intptr_t(timeGetTime());
+    return 1;
+}
+
 void results_command(VokSession *s, int id)
 {
     VokInterFace &f = iface();
@@ -290,6 +313,7 @@ struct Registered {
         add_routine("popupKeys", kRoutineKey, reinterpret_cast<void *>(&VokPopupKeyHandler));
         add_routine("buttonMovies", kRoutineSession, reinterpret_cast<void *>(&button_movies));
         add_routine("choiceFocus", kRoutineSession, reinterpret_cast<void *>(&choice_focus));
+        add_routine("redrawLater", kRoutineSession, reinterpret_cast<void *>(&redraw_later));
         add_routine("choiceLines", kRoutineSession, reinterpret_cast<void *>(&choice_init));
     }
 } g_registered;
@@ -307,6 +331,11 @@ bool press_button(VokSession *session, VokIkon *ikon, bool full)
             return true;
         }
     return false;
+}
+
+int question_redraws()
+{
+    return g_questionRedraws;
 }
 
 bool button_movies_running()
