@@ -323,12 +323,31 @@ TEST_F(CmdTest, ExitQuestionRedrawnAfterHalfASecond)
     KillCurScene(0);
 }
 
+TEST_F(CmdTest, ChatLine)
+{
+    write_packs(58);
+    for (int i = 0; i < 300; i++)
+        PostMessageA(window, WM_CHAR, 'a' + i % 26, 0);
+    PostMessageA(window, WM_KEYDOWN, VK_RETURN, 0);
+    memset(face->titleText, 'x', sizeof face->titleText);
+    EXPECT_EQ(VokPopupIFScreen(42), 1) << GetLastMsgError();
+    EXPECT_EQ(face->popupResult, 1);
+    EXPECT_EQ(strlen(face->titleText), 255u); // the line holds 255 and the record keeps its end
+    EXPECT_EQ(std::string(face->titleText, 3), "abc");
+    strcpy(face->titleText, "kept");
+    PostMessageA(window, WM_CHAR, 'q', 0);
+    PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_EQ(VokPopupIFScreen(42), 1);
+    EXPECT_EQ(face->popupResult, 0);
+    EXPECT_STREQ(face->titleText, "kept");
+}
+
 // Every carried screen of these families builds and ends twice in one process.
 TEST_F(CmdTest, ScreensBuildAndEndTwice)
 {
     face->gameId = VOK_GAME_BASE + 3;
     face->gameKind = 101;
-    for (int entry : {27, 28, 29, 34}) {
+    for (int entry : {27, 28, 29, 34, 58}) {
         write_packs(entry);
         for (int round = 0; round < 2; round++) {
             PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);

@@ -6,6 +6,7 @@
 
 #include "brondel/brpixmap.h"
 #include "pannix/pannix.h"
+#include "controls.h"
 #include "runner.h"
 #include "scenedesc.h"
 #include "scenestate.h"
@@ -23,6 +24,7 @@ constexpr int kYes = 11, kNo = 12, kOk = 23, kCancel = 24, kBack = 5;
 // Results screens.
 constexpr int kResultsReturn = 2, kMenu = 6, kTryAgain = 7, kNext = 8, kReplay = 9, kContinue = 17, kSave = 22;
 constexpr int kSavedText = 44;
+constexpr int kChatLine = 1;
 // The first choice button of the speed and level-group screens; the speeds and groups there are.
 constexpr int kFirstChoice = 50, kSpeeds = 9, kMossikGroups = 4, kGroups = 5;
 constexpr int kMossik = 1, kKelpa = 3;
@@ -370,11 +372,17 @@ VOK_EXPORT void VokChooseButton(VokSession *session, int id, int sound, int resu
 VOK_EXPORT int VokPopupKeyHandler(HWND, UINT message, WPARAM key, LPARAM)
 {
     VokScene *scene = engine().running;
-    if (message != WM_KEYDOWN || !scene)
-        return 0;
-    if (key != VK_RETURN && key != VK_ESCAPE)
+    if (!scene || (message != WM_KEYDOWN && scene->screenId != 42))
         return 0;
     VokSession *s = focus_session();
+    // Every other key of the chat entry goes to its line.
+    if (scene->screenId == 42 && !(message == WM_KEYDOWN && (key == VK_RETURN || key == VK_ESCAPE))) {
+        if (VokEdit *e = edit_of(FindIkon(s, kChatLine)))
+            edit_key(message, e, key);
+        return 0;
+    }
+    if (key != VK_RETURN && key != VK_ESCAPE)
+        return 0;
     int id = key == VK_RETURN ? focused_id(s) : 0;
     switch (scene->screenId) {
     case 1:
@@ -414,6 +422,23 @@ VOK_EXPORT int VokPopupKeyHandler(HWND, UINT message, WPARAM key, LPARAM)
         }
         break;
     }
+    case 42:
+    case 43:
+        if (key == VK_ESCAPE) {
+            VokChooseButton(s, kCancel, kSoundBack, 0);
+        } else if (id == kYes) {
+            VokChooseButton(s, kYes, kSoundYes, 14);
+        } else if (id == kOk || (scene->screenId == 42 && edit_of(s ? s->focused : nullptr))) {
+            // The typed line goes to titleText, cut to keep its end.
+            if (scene->screenId == 42)
+                if (VokEdit *e = edit_of(FindIkon(s, kChatLine))) {
+                    VokInterFace &f = iface();
+                    strncpy(f.titleText, e->text ? e->text : "", sizeof f.titleText - 1);
+                    f.titleText[sizeof f.titleText - 1] = 0;
+                }
+            VokChooseButton(s, kOk, kSoundYes, 1);
+        }
+        break;
     case 23:
     case 24:
     case 25:

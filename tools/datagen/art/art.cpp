@@ -753,6 +753,13 @@ Image asset(const std::string& pack, const std::string& name, int width, int hei
     draw_text(c, t, Face::SansBold, fit_text(t, Face::SansBold, 22, float(width) - 40), float(width) * 0.5f, 28, gold_text());
     return c.image();
   }
+  if (p == "chat" && n == "message") {
+    size(400, 200);
+    Canvas c = dialog(width, height, "", seed);
+    const char* t = say(l, "Message", "Nachricht", "Message", "Üzenet");
+    draw_text(c, t, Face::SansBold, fit_text(t, Face::SansBold, 22, float(width) - 40), float(width) * 0.5f, 34, gold_text());
+    return c.image();
+  }
   if (n == "choice") {
     size(360, 300);
     return dialog(width, height, "", seed).image();
