@@ -227,9 +227,14 @@ std::vector<Asset> screen_assets(const char *name, const char *text, size_t size
     std::vector<vok::AssetUse> uses;
     vok::list_assets(*d, uses);
     const std::string langpack = d->scene.langPack ? d->scene.langPack : "";
+    // The results screens trade their data pack for the game's while they are built: their pictures
+    // are found only in the language pack, so every language has them there.
+    const bool results = d->table == vok::kTableInterface && ((d->entry >= 0 && d->entry <= 19) || d->entry == 54);
     std::vector<Asset> out;
-    for (const vok::AssetUse &u : uses)
+    for (const vok::AssetUse &u : uses) {
         out.push_back({u.kind, u.pack, u.name, u.width, u.height, u.kind == "picture" ? langpack : "", name});
+        out.back().everyLanguage = results && !langpack.empty();
+    }
     return out;
 }
 
@@ -274,15 +279,11 @@ std::vector<Asset> code_assets()
             out.push_back({"picture", pack, n, w, h, "", "the framework's code"});
     };
     pics("sure", {"reset", "solu", "quit", "opponent"}, 320, 160);
-    pics("spdlev", {"level4", "level5", "speed"}, 320, 160);
     pics("chat", {"message"}, 400, 200);
     pics("browser", {"brw_secr"}, 64, 64);
-    pics("name", {"kekmezo"}, 640, 480);
-    pics("name", {"name"}, 320, 160);
     pics("help", {"hunscram", "hlearn", "hfreestu", "hstudy", "hCreate"}, 640, 480);
     // The loading pictures are the backdrop description's own (mnubgr.scr).
-    pics("mnubgr", {"youlose", "gameover", "winagain", "puzcomp"}, 320, 160);
-    for (const char *p : {"solved", "replay", "draw", "choose", "options", "msgok", "msgyn", "msgync", "study",
+    for (const char *p : {"choose", "options", "msgok", "msgyn", "msgync", "study",
                           "credit", "masmoz", "mVn", "mMk", "mFw", "mKp", "mDm", "mSc"})
         pics(p, {}, 0, 0);
     static const char *const games[] = {"vn", "mk", "tr", "kp", "dm"};
@@ -347,6 +348,7 @@ bool Generator::assets(std::string &error)
     std::set<std::string> langpacks, fonts, soundpacks;
     // Language pack -> lower name -> lower data pack: pictures drawn again in each language.
     std::map<std::string, std::map<std::string, std::string>> worded;
+    std::map<std::string, std::set<std::string>> kept; // language pack -> pictures it holds in every language
     std::map<std::string, size_t> english;  // "pack/name" (lower) -> its picture in pictures_
     for (const Asset &a : list) {
         if (a.kind == "pack") {
@@ -376,6 +378,8 @@ bool Generator::assets(std::string &error)
             if (a.kind == "picture" && !a.langpack.empty() && !pack.empty()) {
                 langpacks.insert(a.langpack);
                 worded[a.langpack][lower(a.name)] = lower(pack);
+                if (a.everyLanguage)
+                    kept[a.langpack].insert(lower(a.name));
             }
         } else {
             error = "no recipe for the asset kind '" + a.kind + "' (" + a.name + ")";
@@ -471,7 +475,7 @@ bool Generator::assets(std::string &error)
                 if (!draw(rel + ":" + w.name, [&] { return art::asset(packs[data], w.name, w.width, w.height, lang); },
                           im, error))
                     return false;
-                if (im.argb != pictures_[drawn->second].image.argb)
+                if (im.argb != pictures_[drawn->second].image.argb || kept[name].count(lname))
                     entries.push_back(picture(rel, w.name, std::move(im)));
             }
             if (!write_pack(rel, std::move(entries), error))

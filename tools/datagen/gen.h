@@ -68,6 +68,7 @@ struct Asset {
     int width = 0, height = 0;
     std::string langpack;
     std::string from;  // the description (or code) that uses it
+    bool everyLanguage = false; // the language pack holds it in every language, not only where it reads otherwise
 };
 // The screens' asset list (from the descriptions the framework carries) and the names the framework's
 // and main program's code use outside any screen.

@@ -47,5 +47,7 @@ int solved_entry();
 bool press_button(VokSession *session, VokIkon *ikon, bool full);
 // True while a press movie of the running scene has not reached its end frame.
 bool button_movies_running();
+// Times the exit question was drawn again after it appeared.
+int question_redraws();
 
 }  // namespace vok

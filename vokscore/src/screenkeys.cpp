@@ -4,11 +4,15 @@
 
 #include <vector>
 
+#include "brondel/brpixmap.h"
 #include "pannix/pannix.h"
+#include "controls.h"
 #include "runner.h"
 #include "scenedesc.h"
 #include "scenestate.h"
 #include "state.h"
+#include "texts.h"
+#include "vokscore/vokpopup.h"
 #include "vokscore/voksound.h"
 
 namespace vok {
@@ -16,7 +20,14 @@ namespace vok {
 namespace {
 
 // Command ids of the buttons.
-constexpr int kYes = 11, kNo = 12, kOk = 23, kCancel = 24;
+constexpr int kYes = 11, kNo = 12, kOk = 23, kCancel = 24, kBack = 5;
+// Results screens.
+constexpr int kResultsReturn = 2, kMenu = 6, kTryAgain = 7, kNext = 8, kReplay = 9, kContinue = 17, kSave = 22;
+constexpr int kSavedText = 44;
+constexpr int kChatLine = 1;
+// The first choice button of the speed and level-group screens; the speeds and groups there are.
+constexpr int kFirstChoice = 50, kSpeeds = 9, kMossikGroups = 4, kGroups = 5;
+constexpr int kMossik = 1, kKelpa = 3;
 // Menu sounds.
 constexpr int kSoundYes = 11, kSoundBack = 13, kSoundChoice = 9;
 // Press frames: 2..8 for a chosen button or one with both action bits, else 2..5 (end one past).
@@ -157,11 +168,155 @@ void wait_repainting(uint32_t ms, Done done)
     }
 }
 
+
+// Groups of levels of the current game: Mossik has four, the others five.
+int group_count()
+{
+    return int(iface().gameId & 0xFF) == kMossik ? kMossikGroups : kGroups;
+}
+
+// Init routine of the button session of the speed and level-group screens: the button of the
+// current speed or group has the focus when the screen opens.
+int choice_focus(VokSession *session)
+{
+    VokInterFace &f = iface();
+    VokScene *scene = engine().running;
+    if (scene && scene->screenId == 2) {
+        if (f.levelFamily < 0 || f.levelFamily >= group_count())
+            f.levelFamily = 0;
+        session->focusId = kFirstChoice + f.levelFamily;
+    } else {
+        int speed = f.speedIndex >= 0 && f.speedIndex < kSpeeds ? f.speedIndex : 0;
+        session->focusId = kFirstChoice + speed;
+    }
+    return 1;
+}
+
+constexpr int kChoiceSession = 3, kChoiceLines = 6;
+
+VokChoiceRecord *choice_record()
+{
+    return reinterpret_cast<VokChoiceRecord *>(iface().messageText);
+}
+
+void choice_end(VokSessionProc *p)
+{
+    VokSession *lines = FindSession(kChoiceSession);
+    for (int id = 1; lines && id <= kChoiceLines; id++)
+        if (VokIkon *k = FindIkon(lines, id))
+            k->text.string = nullptr;
+    (void)p;
+}
+
+// Init routine of the choice screen's button session: the lines take the caller's texts, the lines
+// beyond its count are inactive.
+int choice_init(VokSession *s)
+{
+    VokChoiceRecord *r = choice_record();
+    VokSession *lines = FindSession(kChoiceSession);
+    int count = r && r->entries ? r->count : 0;
+    for (int id = 1; lines && id <= kChoiceLines; id++) {
+        VokIkon *k = FindIkon(lines, id);
+        if (!k)
+            continue;
+        bool used = id <= count;
+        k->text.string = used ? r->entries[id - 1].text : nullptr;
+        if (used)
+            k->flags &= ~uint32_t(VOK_IK_INACTIVE);
+        else
+            k->flags |= VOK_IK_INACTIVE;
+    }
+    AddProcToSession(s, nullptr, nullptr, nullptr, choice_end);
+    return 1;
+}
+
+// The exit question is drawn again once, half a second after it appears.
+constexpr uint32_t kRedrawAfterMs = 500;
+int g_questionRedraws = 0;
+
+int redraw_frame(VokSessionProc *p)
+{
+    if (p->words[1])
+        return 1;
+    if (timeGetTime() - uint32_t(p->words[0]) >= kRedrawAfterMs) {
+        p->words[1] = 1;
+        g_questionRedraws++;
+        VokAddDirtyRect(p->session, nullptr);
+    }
+    return 1;
+}
+
+int redraw_later(VokSession *s)
+{
+    if (VokSessionProc *p = AddProcToSession(s, nullptr, redraw_frame, nullptr, nullptr))
+        p->words[0] = intptr_t(timeGetTime());
+    return 1;
+}
+
+void results_command(VokSession *s, int id)
+{
+    VokInterFace &f = iface();
+    if (id != kReplay)
+        f.titleText[0] = 0;
+    switch (id) {
+    case kResultsReturn:
+        VokChooseButton(s, id, kSoundYes, 3);
+        break;
+    case kMenu:
+        VokChooseButton(s, id, kSoundYes, 1);
+        // The screen's picture stays behind in the caller's picture.
+        if (s && s->pix && f.screenPix)
+            CopyRectangle(f.screenPix, s->place.x, s->place.y, s->pix, 0, 0, s->pix->width, s->pix->height);
+        break;
+    case kNext:
+        f.gameFlags &= ~(VOK_GF_RESULT_SEEN | VOK_GF_REPLAY);
+        VokChooseButton(s, id, kSoundYes, 2);
+        break;
+    case kReplay: {
+        VokScene *scene = engine().running;
+        bool kelpaChallenge = scene && scene->screenId == 24 && int(f.gameId & 0xFF) == kKelpa &&
+                              f.gameKind == VOK_KIND_CHALLENGE;
+        f.gameFlags |= kelpaChallenge ? VOK_GF_REPLAY : VOK_GF_RESULT_SEEN | VOK_GF_REPLAY;
+        VokChooseButton(s, id, kSoundYes, 0);
+        break;
+    }
+    case kTryAgain:
+        VokChooseButton(s, id, kSoundYes, 0);
+        break;
+    case kContinue:
+        f.gameFlags &= ~(VOK_GF_RESULT_SEEN | VOK_GF_REPLAY);
+        VokChooseButton(s, id, kSoundYes, 4);
+        break;
+    case kSave: {
+        IfPlaySound(kSoundYes);
+        VokReplayProc proc = f.replayProc;
+        // Saved once: the button goes, the screen stays.
+        if (VokIkon *k = FindIkon(s, kSave)) {
+            HideIkon(s, k);
+            if (s->focused == k)
+                for (int i = 0; i < s->ikonCount; i++)
+                    if (!(s->ikons[i].state & VOK_IST_HIDDEN) && (s->ikons[i].flags & VOK_IK_ACT1)) {
+                        VokFocusIkon(s, &s->ikons[i]);
+                        break;
+                    }
+        }
+        if (proc && proc() != 0 && text(kSavedText))
+            VokMessageBox(f.ownerWnd, 0, "%s", text(kSavedText));
+        break;
+    }
+    default:
+        break;
+    }
+}
+
 struct Registered {
     Registered()
     {
         add_routine("popupKeys", kRoutineKey, reinterpret_cast<void *>(&VokPopupKeyHandler));
         add_routine("buttonMovies", kRoutineSession, reinterpret_cast<void *>(&button_movies));
+        add_routine("choiceFocus", kRoutineSession, reinterpret_cast<void *>(&choice_focus));
+        add_routine("redrawLater", kRoutineSession, reinterpret_cast<void *>(&redraw_later));
+        add_routine("choiceLines", kRoutineSession, reinterpret_cast<void *>(&choice_init));
     }
 } g_registered;
 
@@ -178,6 +333,11 @@ bool press_button(VokSession *session, VokIkon *ikon, bool full)
             return true;
         }
     return false;
+}
+
+int question_redraws()
+{
+    return g_questionRedraws;
 }
 
 bool button_movies_running()
@@ -212,11 +372,17 @@ VOK_EXPORT void VokChooseButton(VokSession *session, int id, int sound, int resu
 VOK_EXPORT int VokPopupKeyHandler(HWND, UINT message, WPARAM key, LPARAM)
 {
     VokScene *scene = engine().running;
-    if (message != WM_KEYDOWN || !scene)
-        return 0;
-    if (key != VK_RETURN && key != VK_ESCAPE)
+    if (!scene || (message != WM_KEYDOWN && scene->screenId != 42))
         return 0;
     VokSession *s = focus_session();
+    // Every other key of the chat entry goes to its line.
+    if (scene->screenId == 42 && !(message == WM_KEYDOWN && (key == VK_RETURN || key == VK_ESCAPE))) {
+        if (VokEdit *e = edit_of(FindIkon(s, kChatLine)))
+            edit_key(message, e, key);
+        return 0;
+    }
+    if (key != VK_RETURN && key != VK_ESCAPE)
+        return 0;
     int id = key == VK_RETURN ? focused_id(s) : 0;
     switch (scene->screenId) {
     case 1:
@@ -225,6 +391,60 @@ VOK_EXPORT int VokPopupKeyHandler(HWND, UINT message, WPARAM key, LPARAM)
             VokChooseButton(s, kYes, kSoundYes, 1);
         else
             VokChooseButton(s, kNo, kSoundBack, 0);
+        break;
+    case 2:
+        if (id >= kFirstChoice && id < kFirstChoice + group_count()) {
+            iface().levelFamily = id - kFirstChoice;
+            iface().levelNumber = 0;
+            VokChooseButton(s, id, kSoundChoice, 1);
+        } else {
+            VokChooseButton(s, kBack, kSoundBack, 0);
+        }
+        break;
+    case 3:
+        if (id >= kFirstChoice && id < kFirstChoice + kSpeeds) {
+            iface().speedIndex = id - kFirstChoice;
+            VokChooseButton(s, id, kSoundChoice, 1);
+        } else {
+            VokChooseButton(s, kBack, kSoundBack, 0);
+        }
+        break;
+    case 9: {
+        VokChoiceRecord *r = choice_record();
+        if (key == VK_RETURN && id && r && r->entries) {
+            VokSession *lines = FindSession(kChoiceSession);
+            int line = focused_id(lines);
+            if (line >= 1 && line <= kChoiceLines && line <= r->count)
+                r->chosen = line;
+            VokChooseButton(s, kYes, kSoundYes, 1);
+        } else {
+            VokChooseButton(s, kBack, kSoundBack, 0);
+        }
+        break;
+    }
+    case 42:
+    case 43:
+        if (key == VK_ESCAPE) {
+            VokChooseButton(s, kCancel, kSoundBack, 0);
+        } else if (id == kYes) {
+            VokChooseButton(s, kYes, kSoundYes, 14);
+        } else if (id == kOk || (scene->screenId == 42 && edit_of(s ? s->focused : nullptr))) {
+            // The typed line goes to titleText, cut to keep its end.
+            if (scene->screenId == 42)
+                if (VokEdit *e = edit_of(FindIkon(s, kChatLine))) {
+                    VokInterFace &f = iface();
+                    strncpy(f.titleText, e->text ? e->text : "", sizeof f.titleText - 1);
+                    f.titleText[sizeof f.titleText - 1] = 0;
+                }
+            VokChooseButton(s, kOk, kSoundYes, 1);
+        }
+        break;
+    case 23:
+    case 24:
+    case 25:
+    case 41:
+        if (key == VK_RETURN && id)
+            results_command(s, id);
         break;
     case 22:
         if (id == kYes)

@@ -687,6 +687,13 @@ Image asset(const std::string& pack, const std::string& name, int width, int hei
     const GameName* game = game_of(n);
     return background(width, height, game ? game->title : label_of(name, l), seed, game ? game->board : nullptr).image();
   }
+  // The results screens' frame of the game's picture: the game's board under its name.
+  if (p.rfind("win", 0) == 0 && n.find("sav") != std::string::npos) {
+    if (const GameName* game = game_of(n.substr(0, 2))) {
+      size(160, 120);
+      return background(width, height, game->title, seed, game->board).image();
+    }
+  }
   if (p == "sure") {
     const char* q = nullptr;
     if (n == "quit") q = say(l, "Are you sure to exit?", "Wirklich beenden?", "Voulez-vous vraiment quitter ?", "Biztosan kilépsz?");
@@ -697,6 +704,69 @@ Image asset(const std::string& pack, const std::string& name, int width, int hei
       size(320, 160);
       return dialog(width, height, q, seed).image();
     }
+  }
+  if (p == "spdlev") {
+    // The choice panels carry their question at the top; the buttons under it their words.
+    const char* q = nullptr;
+    if (n == "speed") q = say(l, "Choose the speed", "Tempo wählen", "Choisissez la vitesse", "Válassz sebességet");
+    if (n == "level4" || n == "level5")
+      q = say(l, "Choose a level group", "Stufengruppe wählen", "Choisissez un groupe", "Válassz szintcsoportot");
+    if (q != nullptr) {
+      size(400, 300);
+      Canvas c = dialog(width, height, "", seed);
+      int px = fit_text(q, Face::SansBold, 22, float(width) - 40);
+      draw_text(c, q, Face::SansBold, px, float(width) * 0.5f, 34, gold_text());
+      return c.image();
+    }
+    std::string label;
+    if (n.size() == 4 && n.rfind("spd", 0) == 0 && is_digit(n[3])) label = n.substr(3);
+    if (n.size() == 4 && n.rfind("grp", 0) == 0 && is_digit(n[3]))
+      label = std::string(say(l, "Group ", "Gruppe ", "Groupe ", "Csoport ")) + n.substr(3);
+    if (n == "easy") label = say(l, "Easy", "Leicht", "Facile", "Könnyű");
+    if (n == "standard") label = say(l, "Standard", "Normal", "Standard", "Normál");
+    if (n == "hard") label = say(l, "Hard", "Schwer", "Difficile", "Nehéz");
+    if (n == "xhard") label = say(l, "Extra Hard", "Sehr schwer", "Très difficile", "Nagyon nehéz");
+    if (!label.empty()) {
+      size(80, 40);
+      return button(width, height, label, seed).image();
+    }
+  }
+  if (p == "name" && (n == "kekmezo" || n == "name")) {
+    // The name panel asks its question over a recessed line; the list panel is a plain bed.
+    if (n == "name") {
+      size(183, 240);
+      return trough(width, height, seed).image();
+    }
+    size(183, 120);
+    Canvas c = dialog(width, height, "", seed);
+    const char* q = say(l, "Your name?", "Dein Name?", "Votre nom ?", "A neved?");
+    draw_text(c, q, Face::SansBold, fit_text(q, Face::SansBold, 20, float(width) - 24), float(width) * 0.5f, 32, gold_text());
+    Rect line{10, 62, float(width) - 20, 34};
+    c.fill(rrect_mask(line, 5), hex(0x05081A), 0.8f);
+    c.bevel(line, 5, 2, -0.5f);
+    return c.image();
+  }
+  if (n == "besttimes") {
+    size(320, 260);
+    Canvas c = dialog(width, height, "", seed);
+    const char* t = say(l, "Best Times", "Bestzeiten", "Meilleurs temps", "Legjobb idők");
+    draw_text(c, t, Face::SansBold, fit_text(t, Face::SansBold, 22, float(width) - 40), float(width) * 0.5f, 28, gold_text());
+    return c.image();
+  }
+  if (p == "chat" && n == "message") {
+    size(400, 200);
+    Canvas c = dialog(width, height, "", seed);
+    const char* t = say(l, "Message", "Nachricht", "Message", "Üzenet");
+    draw_text(c, t, Face::SansBold, fit_text(t, Face::SansBold, 22, float(width) - 40), float(width) * 0.5f, 34, gold_text());
+    return c.image();
+  }
+  if (n == "choice") {
+    size(360, 300);
+    return dialog(width, height, "", seed).image();
+  }
+  if (n == "resbar") {
+    size(600, 60);
+    return trough(width, height, seed).image();
   }
   if (p == "mnubgr") {
     if (n == "+ures" || n == "+u") {
@@ -727,12 +797,19 @@ Image asset(const std::string& pack, const std::string& name, int width, int hei
     size(360, 180);
     return dialog(width, height, "", seed).image();
   }
-  if (n == "youlose" || n == "gameover" || n == "winagain" || n == "puzcomp") {
+  static const char* const kTitles[] = {"youlose", "gameover", "winagain", "puzcomp", "welldone",
+                                        "allsolved", "solvedyet", "replayend", "draw"};
+  if (std::find(std::begin(kTitles), std::end(kTitles), n) != std::end(kTitles)) {
     size(400, 200);
     const char* text = n == "youlose"    ? say(l, "You lose", "Verloren", "Perdu", "Vesztettél")
                        : n == "gameover" ? say(l, "Game over", "Spiel vorbei", "Partie terminée", "Vége a játéknak")
                        : n == "winagain" ? say(l, "You win again!", "Wieder gewonnen!", "Encore gagné !", "Megint nyertél!")
-                                         : say(l, "Puzzle complete!", "Rätsel gelöst!", "Énigme résolue !", "Rejtvény kész!");
+                       : n == "welldone" ? say(l, "Well done!", "Gut gemacht!", "Bravo !", "Ügyes!")
+                       : n == "allsolved" ? say(l, "Every level solved!", "Alle Stufen gelöst!", "Tous les niveaux résolus !", "Minden szint kész!")
+                       : n == "solvedyet" ? say(l, "Solved again", "Wieder gelöst", "Résolu à nouveau", "Újra megoldva")
+                       : n == "replayend" ? say(l, "End of the replay", "Ende der Wiederholung", "Fin du replay", "A visszajátszás vége")
+                       : n == "draw"      ? say(l, "Draw", "Unentschieden", "Match nul", "Döntetlen")
+                                          : say(l, "Puzzle complete!", "Rätsel gelöst!", "Énigme résolue !", "Rejtvény kész!");
     Rgb glow = n == "youlose" || n == "gameover" ? hex(0xE0503C) : hex(0x5FD47E);
     return banner(width, height, text, glow, seed).image();
   }

@@ -31,6 +31,17 @@ typedef struct br_pixelmap br_pixelmap;
 #define VOK_LANG_FR 3
 #define VOK_LANG_HU 4
 
+/* The choice of up to six lines (screen id 9): the caller points messageText at a VokChoiceRecord;
+ * the screen writes the chosen line's id (1..count) into `chosen`. */
+typedef struct VokChoiceEntry {
+    const char *text;
+} VokChoiceEntry;
+typedef struct VokChoiceRecord {
+    const VokChoiceEntry *entries; /* NULL: Enter acts as Escape */
+    int32_t count;
+    int32_t chosen;
+} VokChoiceRecord;
+
 /* gameFlags bits. */
 #define VOK_GF_RESULT_SEEN 0x01u
 #define VOK_GF_REPLAY 0x02u
