@@ -50,7 +50,7 @@ int field_count(int)
 // A damaged file set aside tells the player; nobody reads the box here.
 int message_box_plain(HWND, unsigned, const char *, ...)
 {
-    return IDOK;
+    return 1;  // OK
 }
 
 }  // namespace vok
