@@ -734,10 +734,13 @@ SR_AVX2 int paint_fast8_avx2(const SpanIn &s, const Paint &p, float &zr, int32_t
         // Sixteen pixels along one texel row in one pass where the colour needs no per-pixel
         // shade: the same operations as the eight-pixel pass below, two groups side by side.
         if constexpr (Affine && tb == 2 && D == DepthType::D16) {
-            if (row_case && (!Modulate || !smooth) && i + 16 <= i1) {
+            bool any = false;
+            while (row_case && (!Modulate || !smooth) && i + 16 <= i1) {
                 const uint32_t u0 = fu, b0 = u0 >> 16, bu = b0 & (uint32_t)(t.width - 1);
                 const int off0 = row_off + (int)bu * 2;
-                if (((u0 + 15u * dfu) >> 16) - b0 <= 15u && (int)bu + 16 <= t.width && off0 + 32 <= extent) {
+                if (!(((u0 + 15u * dfu) >> 16) - b0 <= 15u && (int)bu + 16 <= t.width && off0 + 32 <= extent))
+                    break;
+                {
                     uint8_t *const cp = crow + (std::ptrdiff_t)i * 2, *const dp = drow + (std::ptrdiff_t)i * 2;
                     const __m256 zz = _mm256_set1_ps(z), step = _mm256_set1_ps((z + dz) - z);
                     __m256 za = _mm256_add_ps(zz, _mm256_mul_ps(k0, step)), zb = _mm256_add_ps(zz, _mm256_mul_ps(k8, step));
@@ -822,9 +825,13 @@ SR_AVX2 int paint_fast8_avx2(const SpanIn &s, const Paint &p, float &zr, int32_t
                     r += 16u * (uint32_t)s.drgb[0];
                     g += 16u * (uint32_t)s.drgb[1];
                     b += 16u * (uint32_t)s.drgb[2];
-                    i += 8;
-                    continue;
+                    i += 16;
+                    any = true;
                 }
+            }
+            if (any) {
+                i -= 8; // the loop's step brings it back
+                continue;
             }
         }
         const int n = std::min(8, i1 - i);
