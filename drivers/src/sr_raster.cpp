@@ -735,6 +735,8 @@ SR_AVX2 int paint_fast8_avx2(const SpanIn &s, const Paint &p, float &zr, int32_t
         // shade: the same operations as the eight-pixel pass below, two groups side by side.
         if constexpr (Affine && tb == 2 && D == DepthType::D16) {
             bool any = false;
+            const __m256i zf16 = _mm256_srai_epi32(_mm256_cvttps_epi32(_mm256_mul_ps(_mm256_set1_ps(z), scale)), 16);
+            const __m256i hs_flat = _mm256_packs_epi32(zf16, zf16);
             while (row_case && (!Modulate || !smooth) && i + 16 <= i1) {
                 const uint32_t u0 = fu, b0 = u0 >> 16, bu = b0 & (uint32_t)(t.width - 1);
                 const int off0 = row_off + (int)bu * 2;
@@ -742,6 +744,11 @@ SR_AVX2 int paint_fast8_avx2(const SpanIn &s, const Paint &p, float &zr, int32_t
                     break;
                 {
                     uint8_t *const cp = crow + (std::ptrdiff_t)i * 2, *const dp = drow + (std::ptrdiff_t)i * 2;
+                    __m256i hs;
+                    if (dz == 0.0f) {
+                        // Depth the same all along (a face seen square on): every sum is z itself.
+                        hs = hs_flat;
+                    } else {
                     const __m256 zz = _mm256_set1_ps(z), step = _mm256_set1_ps((z + dz) - z);
                     __m256 za = _mm256_add_ps(zz, _mm256_mul_ps(k0, step)), zb = _mm256_add_ps(zz, _mm256_mul_ps(k8, step));
                     const __m256 na = _mm256_add_ps(zz, _mm256_mul_ps(k1, step)), nb = _mm256_add_ps(zz, _mm256_mul_ps(k9, step));
@@ -758,7 +765,8 @@ SR_AVX2 int paint_fast8_avx2(const SpanIn &s, const Paint &p, float &zr, int32_t
                     }
                     const __m256i za16 = _mm256_srai_epi32(_mm256_cvttps_epi32(_mm256_mul_ps(za, scale)), 16),
                                   zb16 = _mm256_srai_epi32(_mm256_cvttps_epi32(_mm256_mul_ps(zb, scale)), 16);
-                    const __m256i hs = _mm256_permute4x64_epi64(_mm256_packs_epi32(za16, zb16), _MM_SHUFFLE(3, 1, 2, 0));
+                    hs = _mm256_permute4x64_epi64(_mm256_packs_epi32(za16, zb16), _MM_SHUFFLE(3, 1, 2, 0));
+                    }
                     const __m256i flip = _mm256_set1_epi16((short)0x8000);
                     const __m256i pass = _mm256_xor_si256(
                         _mm256_cmpgt_epi16(hs, _mm256_xor_si256(_mm256_loadu_si256((const __m256i *)dp), flip)),
