@@ -691,7 +691,7 @@ SR_AVX2 int paint_fast8_avx2(const SpanIn &s, const Paint &p, float &zr, int32_t
     const uint8_t *lowest = trow < 0 ? t.pixels + (std::ptrdiff_t)(t.height - 1) * trow : t.pixels;
     const int64_t extent = (int64_t)(t.height - 1) * (trow < 0 ? -trow : trow) + (int64_t)t.width * tb;
     if (extent < 4 || extent > INT32_MAX)
-        return s.i0; // the SSE2 or the plain loop takes it
+        return -1; // the SSE2 or the plain loop takes it
     const __m256i last4 = _mm256_set1_epi32((int)(extent - 4)), row8 = _mm256_set1_epi32((int)trow),
                   first = _mm256_set1_epi32((int)(t.pixels - lowest));
     const __m256i mu = _mm256_set1_epi32(t.width - 1), mv = _mm256_set1_epi32(t.height - 1);
@@ -703,6 +703,7 @@ SR_AVX2 int paint_fast8_avx2(const SpanIn &s, const Paint &p, float &zr, int32_t
     const float dz = s.dz;
     float z = zr;
     const __m256 k0 = _mm256_setr_ps(0, 1, 2, 3, 4, 5, 6, 7), k1 = _mm256_setr_ps(1, 2, 3, 4, 5, 6, 7, 8),
+                 k8 = _mm256_setr_ps(8, 9, 10, 11, 12, 13, 14, 15), k9 = _mm256_setr_ps(9, 10, 11, 12, 13, 14, 15, 16),
                  vdz = _mm256_set1_ps(dz), scale = _mm256_set1_ps(65536.0f);
     const bool smooth = s.smooth;
     const __m256i sr8 = ramp8((uint32_t)s.drgb[0]), sg8 = ramp8((uint32_t)s.drgb[1]), sb8 = ramp8((uint32_t)s.drgb[2]);
@@ -717,9 +718,130 @@ SR_AVX2 int paint_fast8_avx2(const SpanIn &s, const Paint &p, float &zr, int32_t
     const __m128i one16 = _mm_set1_epi16(1), lane16 = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7);
     const __m256i lane32 = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
     int i = i0;
+    // A span along one texel row (v does not step) at most a texel a pixel: its row's offset.
+    bool row_case = false;
+    int row_off = 0;
+    if constexpr (Affine && tb == 2) {
+        row_case = dfv == 0 && dfu <= 65536u;
+        row_off = (int)(((fv >> 16) & (uint32_t)(t.height - 1)) * trow + (t.pixels - lowest));
+    }
     alignas(16) uint8_t ctail[16] = {}, dtail[32] = {};
     constexpr int dbytes = D == DepthType::D32 ? 4 : 2;
     for (; i < i1; i += 8) {
+        // A last pixel costs less alone than as a group (the loop after gives the same values).
+        if (i1 - i < 2)
+            break;
+        // Sixteen pixels along one texel row in one pass where the colour needs no per-pixel
+        // shade: the same operations as the eight-pixel pass below, two groups side by side.
+        if constexpr (Affine && tb == 2 && D == DepthType::D16) {
+            bool any = false;
+            const __m256i zf16 = _mm256_srai_epi32(_mm256_cvttps_epi32(_mm256_mul_ps(_mm256_set1_ps(z), scale)), 16);
+            const __m256i hs_flat = _mm256_packs_epi32(zf16, zf16);
+            while (row_case && (!Modulate || !smooth) && i + 16 <= i1) {
+                const uint32_t u0 = fu, b0 = u0 >> 16, bu = b0 & (uint32_t)(t.width - 1);
+                const int off0 = row_off + (int)bu * 2;
+                if (!(((u0 + 15u * dfu) >> 16) - b0 <= 15u && (int)bu + 16 <= t.width && off0 + 32 <= extent))
+                    break;
+                {
+                    uint8_t *const cp = crow + (std::ptrdiff_t)i * 2, *const dp = drow + (std::ptrdiff_t)i * 2;
+                    __m256i hs;
+                    if (dz == 0.0f) {
+                        // Depth the same all along (a face seen square on): every sum is z itself.
+                        hs = hs_flat;
+                    } else {
+                    const __m256 zz = _mm256_set1_ps(z), step = _mm256_set1_ps((z + dz) - z);
+                    __m256 za = _mm256_add_ps(zz, _mm256_mul_ps(k0, step)), zb = _mm256_add_ps(zz, _mm256_mul_ps(k8, step));
+                    const __m256 na = _mm256_add_ps(zz, _mm256_mul_ps(k1, step)), nb = _mm256_add_ps(zz, _mm256_mul_ps(k9, step));
+                    if ((_mm256_movemask_ps(_mm256_cmp_ps(_mm256_add_ps(za, vdz), na, _CMP_EQ_OQ)) &
+                         _mm256_movemask_ps(_mm256_cmp_ps(_mm256_add_ps(zb, vdz), nb, _CMP_EQ_OQ))) == 0xff) {
+                        z = _mm_cvtss_f32(_mm_shuffle_ps(_mm256_extractf128_ps(nb, 1), _mm256_extractf128_ps(nb, 1),
+                                                         _MM_SHUFFLE(3, 3, 3, 3)));
+                    } else {
+                        alignas(32) float zs[16];
+                        for (int k = 0; k < 16; ++k, z += dz)
+                            zs[k] = z;
+                        za = _mm256_load_ps(zs);
+                        zb = _mm256_load_ps(zs + 8);
+                    }
+                    const __m256i za16 = _mm256_srai_epi32(_mm256_cvttps_epi32(_mm256_mul_ps(za, scale)), 16),
+                                  zb16 = _mm256_srai_epi32(_mm256_cvttps_epi32(_mm256_mul_ps(zb, scale)), 16);
+                    hs = _mm256_permute4x64_epi64(_mm256_packs_epi32(za16, zb16), _MM_SHUFFLE(3, 1, 2, 0));
+                    }
+                    const __m256i flip = _mm256_set1_epi16((short)0x8000);
+                    const __m256i pass = _mm256_xor_si256(
+                        _mm256_cmpgt_epi16(hs, _mm256_xor_si256(_mm256_loadu_si256((const __m256i *)dp), flip)),
+                        _mm256_set1_epi32(-1));
+                    const __m256i nd = _mm256_xor_si256(hs, flip);
+                    const uint32_t pm16 = (uint32_t)_mm256_movemask_epi8(pass);
+                    if (pm16) {
+                        // Each half takes its eight texels from one load at its own first texel.
+                        const uint32_t bh = (u0 + 8u * dfu) >> 16;
+                        const __m256i ua = _mm256_srli_epi32(_mm256_add_epi32(_mm256_set1_epi32((int)u0), du8), 16),
+                                      ub = _mm256_srli_epi32(_mm256_add_epi32(_mm256_set1_epi32((int)(u0 + 8u * dfu)), du8), 16);
+                        const __m256i d = _mm256_permute4x64_epi64(
+                            _mm256_packs_epi32(_mm256_sub_epi32(ua, _mm256_set1_epi32((int)b0)),
+                                               _mm256_sub_epi32(ub, _mm256_set1_epi32((int)bh))),
+                            _MM_SHUFFLE(3, 1, 2, 0));
+                        const __m256i idx =
+                            _mm256_add_epi16(_mm256_mullo_epi16(d, _mm256_set1_epi16(0x0202)), _mm256_set1_epi16(0x0100));
+                        const __m256i src = _mm256_inserti128_si256(
+                            _mm256_castsi128_si256(_mm_loadu_si128((const __m128i *)(lowest + off0))),
+                            _mm_loadu_si128((const __m128i *)(lowest + off0 + 2 * (int)(bh - b0))), 1);
+                        const __m256i tw = _mm256_shuffle_epi8(src, idx);
+                        __m256i colour;
+                        if constexpr (copy) {
+                            colour = tw;
+                        } else {
+                            const __m256i m5 = _mm256_set1_epi16(31);
+                            __m256i r5, g8, b5 = _mm256_and_si256(tw, m5);
+                            if constexpr (T == TexelType::RGB_565) {
+                                r5 = _mm256_srli_epi16(tw, 11);
+                                const __m256i g6 = _mm256_and_si256(_mm256_srli_epi16(tw, 5), _mm256_set1_epi16(63));
+                                g8 = _mm256_or_si256(_mm256_slli_epi16(g6, 2), _mm256_srli_epi16(g6, 4));
+                            } else {
+                                r5 = _mm256_and_si256(_mm256_srli_epi16(tw, 10), m5);
+                                const __m256i g5 = _mm256_and_si256(_mm256_srli_epi16(tw, 5), m5);
+                                g8 = _mm256_or_si256(_mm256_slli_epi16(g5, 3), _mm256_srli_epi16(g5, 2));
+                            }
+                            __m256i cr = _mm256_or_si256(_mm256_slli_epi16(r5, 3), _mm256_srli_epi16(r5, 2)), cg = g8,
+                                    cb = _mm256_or_si256(_mm256_slli_epi16(b5, 3), _mm256_srli_epi16(b5, 2));
+                            if constexpr (Modulate) {
+                                cr = _mm256_srli_epi16(_mm256_mullo_epi16(cr, _mm256_broadcastsi128_si256(fr)), 8);
+                                cg = _mm256_srli_epi16(_mm256_mullo_epi16(cg, _mm256_broadcastsi128_si256(fg)), 8);
+                                cb = _mm256_srli_epi16(_mm256_mullo_epi16(cb, _mm256_broadcastsi128_si256(fb)), 8);
+                            }
+                            if constexpr (C == ColourType::RGB_565)
+                                colour = _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi16(_mm256_srli_epi16(cr, 3), 11),
+                                                                         _mm256_slli_epi16(_mm256_srli_epi16(cg, 2), 5)),
+                                                         _mm256_srli_epi16(cb, 3));
+                            else
+                                colour = _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi16(_mm256_srli_epi16(cr, 3), 10),
+                                                                         _mm256_slli_epi16(_mm256_srli_epi16(cg, 3), 5)),
+                                                         _mm256_srli_epi16(cb, 3));
+                        }
+                        if (pm16 == 0xffffffffu) {
+                            _mm256_storeu_si256((__m256i *)cp, colour);
+                            _mm256_storeu_si256((__m256i *)dp, nd);
+                        } else {
+                            _mm256_storeu_si256((__m256i *)cp,
+                                                _mm256_blendv_epi8(_mm256_loadu_si256((const __m256i *)cp), colour, pass));
+                            _mm256_storeu_si256((__m256i *)dp,
+                                                _mm256_blendv_epi8(_mm256_loadu_si256((const __m256i *)dp), nd, pass));
+                        }
+                    }
+                    fu += 16u * dfu;
+                    r += 16u * (uint32_t)s.drgb[0];
+                    g += 16u * (uint32_t)s.drgb[1];
+                    b += 16u * (uint32_t)s.drgb[2];
+                    i += 16;
+                    any = true;
+                }
+            }
+            if (any) {
+                i -= 8; // the loop's step brings it back
+                continue;
+            }
+        }
         const int n = std::min(8, i1 - i);
         uint8_t *cp8 = crow + (std::ptrdiff_t)i * 2, *dp8 = drow;
         if constexpr (D != DepthType::None)
@@ -771,49 +893,57 @@ SR_AVX2 int paint_fast8_avx2(const SpanIn &s, const Paint &p, float &zr, int32_t
                 nd32 = _mm256_xor_si256(zi, flip);
             }
         }
-        __m256i iu, iv;
-        if constexpr (Affine) {
-            iu = _mm256_and_si256(_mm256_srli_epi32(_mm256_add_epi32(_mm256_set1_epi32((int)fu), du8), 16), mu);
-            iv = _mm256_and_si256(_mm256_srli_epi32(_mm256_add_epi32(_mm256_set1_epi32((int)fv), dv8), 16), mv);
-            fu += 8u * dfu;
-            fv += 8u * dfv;
-        } else {
-            const __m256 k = _mm256_add_ps(_mm256_set1_ps((float)(i - i0)), k0);
-            const __m256 w = _mm256_div_ps(one, _mm256_add_ps(q, _mm256_mul_ps(k, dq)));
-            iu = floor_wrap8(_mm256_mul_ps(_mm256_add_ps(uq, _mm256_mul_ps(k, duq)), w), mu);
-            iv = floor_wrap8(_mm256_mul_ps(_mm256_add_ps(vq, _mm256_mul_ps(k, dvq)), w), mv);
-        }
-        const __m256i srv = _mm256_add_epi32(_mm256_set1_epi32((int)r), sr8),
-                      sgv = _mm256_add_epi32(_mm256_set1_epi32((int)g), sg8),
-                      sbv = _mm256_add_epi32(_mm256_set1_epi32((int)b), sb8);
-        r += 8u * (uint32_t)s.drgb[0];
-        g += 8u * (uint32_t)s.drgb[1];
-        b += 8u * (uint32_t)s.drgb[2];
-        const int pm = _mm_movemask_epi8(pass16);
-        if (pm == 0)
-            continue;
-        // Byte offsets from the lowest row, each fetch kept inside the map.
-        const __m256i off = _mm256_add_epi32(_mm256_add_epi32(_mm256_mullo_epi32(iv, row8), first),
-                                             tb == 2 ? _mm256_slli_epi32(iu, 1) : iu);
+        // One texel row (the common affine case): the eight texels are at most eight apart and do
+        // not wrap, so one load from the first and a byte shuffle put each in its lane. Otherwise
+        // the positions are worked out lane by lane and the texels gathered.
         __m128i row_texels = _mm_setzero_si128();
         bool in_row = false;
         if constexpr (Affine && tb == 2) {
-            // The eight texels of one texel row, at most eight apart and not wrapping: one load of
-            // the texels from the first on, and a byte shuffle puts each in its lane.
-            const uint32_t u0 = fu - 8u * dfu;
-            if (dfv == 0 && dfu <= 65536u) {
-                const int off0 = _mm256_cvtsi256_si32(off);
-                const uint32_t span = ((u0 + 7u * dfu) >> 16) - (u0 >> 16);
-                if (span <= 7 && (int)(u0 >> 16 & (uint32_t)(t.width - 1)) + 8 <= t.width && off0 + 16 <= extent) {
-                    const __m128i d = narrow16(_mm256_sub_epi32(iu, _mm256_set1_epi32((int)(u0 >> 16 & (uint32_t)(t.width - 1)))));
+            if (row_case) {
+                const uint32_t u0 = fu, b0 = u0 >> 16, bu = b0 & (uint32_t)(t.width - 1);
+                const int off0 = row_off + (int)bu * 2;
+                if (((u0 + 7u * dfu) >> 16) - b0 <= 7u && (int)bu + 8 <= t.width && off0 + 16 <= extent) {
+                    const __m128i d = narrow16(_mm256_sub_epi32(
+                        _mm256_srli_epi32(_mm256_add_epi32(_mm256_set1_epi32((int)u0), du8), 16), _mm256_set1_epi32((int)b0)));
                     const __m128i idx = _mm_add_epi16(_mm_mullo_epi16(d, _mm_set1_epi16(0x0202)), _mm_set1_epi16(0x0100));
                     row_texels = _mm_shuffle_epi8(_mm_loadu_si128((const __m128i *)(lowest + off0)), idx);
                     in_row = true;
                 }
             }
         }
+        __m256i iu = _mm256_setzero_si256(), iv = _mm256_setzero_si256();
+        if (!in_row) {
+            if constexpr (Affine) {
+                iu = _mm256_and_si256(_mm256_srli_epi32(_mm256_add_epi32(_mm256_set1_epi32((int)fu), du8), 16), mu);
+                iv = _mm256_and_si256(_mm256_srli_epi32(_mm256_add_epi32(_mm256_set1_epi32((int)fv), dv8), 16), mv);
+            } else {
+                const __m256 k = _mm256_add_ps(_mm256_set1_ps((float)(i - i0)), k0);
+                const __m256 w = _mm256_div_ps(one, _mm256_add_ps(q, _mm256_mul_ps(k, dq)));
+                iu = floor_wrap8(_mm256_mul_ps(_mm256_add_ps(uq, _mm256_mul_ps(k, duq)), w), mu);
+                iv = floor_wrap8(_mm256_mul_ps(_mm256_add_ps(vq, _mm256_mul_ps(k, dvq)), w), mv);
+            }
+        }
+        if constexpr (Affine) {
+            fu += 8u * dfu;
+            fv += 8u * dfv;
+        }
+        __m256i srv = _mm256_setzero_si256(), sgv = srv, sbv = srv;
+        if constexpr (Modulate) {
+            srv = _mm256_add_epi32(_mm256_set1_epi32((int)r), sr8);
+            sgv = _mm256_add_epi32(_mm256_set1_epi32((int)g), sg8);
+            sbv = _mm256_add_epi32(_mm256_set1_epi32((int)b), sb8);
+        }
+        r += 8u * (uint32_t)s.drgb[0];
+        g += 8u * (uint32_t)s.drgb[1];
+        b += 8u * (uint32_t)s.drgb[2];
+        const int pm = _mm_movemask_epi8(pass16);
+        if (pm == 0)
+            continue;
         __m256i raw = _mm256_setzero_si256();
         if (!in_row) {
+            // Byte offsets from the lowest row, each fetch kept inside the map.
+            const __m256i off = _mm256_add_epi32(_mm256_add_epi32(_mm256_mullo_epi32(iv, row8), first),
+                                                 tb == 2 ? _mm256_slli_epi32(iu, 1) : iu);
             const __m256i at = _mm256_min_epi32(off, last4);
             raw = _mm256_srlv_epi32(_mm256_i32gather_epi32((const int *)lowest, at, 1),
                                     _mm256_slli_epi32(_mm256_sub_epi32(off, at), 3));
@@ -885,7 +1015,7 @@ SR_AVX2 int paint_fast8_avx2(const SpanIn &s, const Paint &p, float &zr, int32_t
     rgbr[2] = (int32_t)b;
     fur = fu;
     fvr = fv;
-    return i1;
+    return std::min(i, i1);
 }
 #endif
 
@@ -912,12 +1042,19 @@ void paint_fast(const SpanIn &s, const Paint &p)
     int32_t rgb[3] = {s.rgb[0], s.rgb[1], s.rgb[2]};
     int i = s.i0;
 #if defined(SR_HAVE_AVX2)
-    if (simd_path == SimdPath::AVX2 && cpu_avx2)
-        i = paint_fast8_avx2<C, D, T, Modulate, Affine>(s, p, z, rgb, fu, fv, dfu, dfv);
+    bool done8 = false;
+    if (simd_path == SimdPath::AVX2 && cpu_avx2) {
+        const int got = paint_fast8_avx2<C, D, T, Modulate, Affine>(s, p, z, rgb, fu, fv, dfu, dfv);
+        done8 = got >= 0;
+        if (done8)
+            i = got;
+    }
+#else
+    const bool done8 = false;
 #endif
 #if defined(__SSE2__)
     // Also what a map too small for the gathers falls back to.
-    if (i == s.i0 && simd_path != SimdPath::Scalar)
+    if (!done8 && simd_path != SimdPath::Scalar)
         i = paint_fast8<C, D, T, Modulate, Affine>(s, p, z, rgb, fu, fv, dfu, dfv);
 #endif
     uint32_t r = (uint32_t)rgb[0], g = (uint32_t)rgb[1], b = (uint32_t)rgb[2];
