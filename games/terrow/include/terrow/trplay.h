@@ -5,6 +5,7 @@
 #ifndef TERROW_TRPLAY_H
 #define TERROW_TRPLAY_H
 
+#include <stddef.h>
 #include <stdint.h>
 
 #include <brondel/brmatrix.h>
@@ -237,6 +238,9 @@ void TrRunFrame(void);
 void TrRunFailed(void);
 /* The debris type of a destroyed type: + 70 for the types with broken pieces, else 90. */
 int32_t TrDebrisType(int32_t type);
+/* The rules a shipped field keeps: a goal, every ball turned, one element a cell, nothing on a ball,
+ * every supplied piece allowed on what stands below it. 1, or 0 with the reason in `why`. */
+int TrFieldCheck(const TrPalya *field, char *why, size_t size);
 /* Installs the physics' host and log path for the game (the write folder's "Terrow.log"). */
 void TrSimInstallPhysics(const char *logPath);
 
