@@ -458,9 +458,12 @@ bool Generator::assets(std::string &error)
             const std::string rel = "Data/" + std::string(lang) + "/" + name + ".fpk";
             std::vector<fpk::Entry> entries;
             if (lower(name) == "mnutext") {
-                const auto texts = language_texts(lang);
+                // Languages without texts of their own get the English ones, so that every language
+                // folder names Terrow's fields.
+                auto texts = language_texts(lang);
                 if (texts.empty())
-                    continue;  // without a pack the framework keeps its built-in English texts
+                    texts = language_texts("US");
+                texts["fwfields.txt"] = terrow_field_names();
                 for (auto &[file, text] : texts)
                     entries.push_back({file, std::vector<uint8_t>(text.begin(), text.end()), 0});
             }

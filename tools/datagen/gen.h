@@ -51,6 +51,10 @@ std::vector<uint8_t> music_track(int track);  // track 1..7: a short piece, ster
 // Text files of a language folder ("US", "UK"): entry name -> Windows-1252 bytes. Empty for a language
 // without texts.
 std::map<std::string, std::string> language_texts(const std::string &lang);
+// fwfields.txt: the names of Terrow's own fields by list.
+std::string terrow_field_names();
+// The file prefix of each of the five field lists, as the framework builds level paths.
+const char *const *field_prefixes();
 // The key-name table, one name a line in the order of the framework's key codes.
 std::string key_names();
 

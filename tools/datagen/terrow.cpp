@@ -1,6 +1,7 @@
 // Writes Terrow's part of the data tree: the physics' tuning file, the element textures and the
 // shadow, the trt picture pack, and the sound pack.
 #include "terrow.h"
+#include "terrow_fields.h"
 
 #include <algorithm>
 #include <cmath>
@@ -92,6 +93,11 @@ bool Generator::terrow(std::string &error)
         return false;
     }
     files_.push_back("Data/terrow.fnp");
+
+    // The program's fields, where the framework's level paths find them.
+    for (const terrow::FieldFile &f : terrow::fields(field_prefixes()))
+        if (!write("fw/Fields/" + f.file, f.bytes, error))
+            return false;
 
     unsigned char phy[PHY_FILE_SIZE];
     Phy_Encode(Phy_Defaults(), phy);
