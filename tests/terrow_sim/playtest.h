@@ -11,6 +11,7 @@
 
 #include "fieldtext.h"
 #include "terrow/phys/phmsg.h"
+#include "terrow/phys/phrun.h"
 #include "terrow/phys/phworld.h"
 #include "terrow/trfield.h"
 #include "terrow/trmsg.h"
