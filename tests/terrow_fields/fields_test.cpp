@@ -1,0 +1,114 @@
+// Every field the program ships, run through the game's driver with the real physics: the driver
+// must end it as the physics' own whole run does (verdict, steps and the balls' hash). And the rules
+// the build checks them by must refuse broken copies.
+#include <filesystem>
+
+#include "playtest.h"
+
+using playtest::Play;
+using playtest::rec;
+
+namespace {
+
+class Fields : public Play {};
+
+std::vector<std::string> shipped()
+{
+    std::vector<std::string> out;
+    for (const auto &e : std::filesystem::directory_iterator(TERROW_FIELDS_DIR))
+        if (e.path().extension() == ".trl")
+            out.push_back(e.path().string());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+}  // namespace
+
+TEST_F(Fields, DriverEndsEveryShippedFieldAsThePhysicsDoes)
+{
+    const auto files = shipped();
+    ASSERT_EQ(files.size(), 80u);
+    for (const std::string &path : files) {
+        TrPalya *copy = Palya_FOpenLoad(path.c_str());
+        ASSERT_NE(copy, nullptr) << path;
+        const PhRunResult expect = Phys_Run(copy, 20000);
+        Palya_Free(copy);
+        ASSERT_TRUE(expect.rested) << path;
+
+        rec() = {};
+        TrPlayModeGet()->game = 0;
+        ASSERT_EQ(Palya_Replace(path.c_str(), opaque, translucent, nullptr), 1);
+        TrPalya *f = Palya_Current();
+        ASSERT_EQ(f->levelFlags & LF_PLAYABLE, LF_PLAYABLE) << path;
+        ASSERT_EQ(TrRunStart(), 1) << path;
+        for (int i = 0; i < 20000 && rec().keys.empty(); i++) {
+            PlatAdvanceClock(40);
+            TrRunFrame();
+        }
+        ASSERT_EQ(rec().keys, (std::vector<int>{TR_KEY_STOP})) << path;
+        EXPECT_EQ(int32_t(TrSimGet()->simTime / TR_STEP_MS) + 1, expect.steps) << path;
+        EXPECT_EQ(Phys_BallHash(f), expect.hash) << path;
+        const int32_t sunk = Palya_CountSunk();
+        TrRunKeyStop();
+        EXPECT_EQ(sunk >= f->ballsNeeded, expect.solved) << path;
+        EXPECT_TRUE(expect.solved) << path;
+        EXPECT_EQ(f->levelFlags & LF_PLAYABLE, LF_PLAYABLE) << path;
+    }
+}
+
+TEST_F(Fields, CheckRefusesBrokenCopies)
+{
+    const std::string text = "balls 1\nelem 0 0 0 0 start\nelem 1 0 0 0 block\nelem 2 0 0 0 goal\n"
+                             "piece 1 1 0 0 block\nelem 0 1 0 3 iron\n";
+    struct Case {
+        std::string extra;
+        const char *why;  // empty: allowed
+    } cases[] = {
+        {"", ""},
+        {"piece 0 2 0 0 block\n", "a piece on a ball"},
+        {"elem 0 2 0 0 block\n", "a piece on a ball"},
+        {"piece 2 1 0 0 block\n", "a supplied piece not allowed"},
+        {"elem 1 0 0 0 block\n", "two elements in one cell"},
+        {"elem 1 2 0 4 plastic\n", "a ball without a direction"},
+    };
+    char why[160];
+    for (const Case &c : cases) {
+        std::string error;
+        TrPalya *f = trtext::parse(text + c.extra, error);
+        ASSERT_NE(f, nullptr) << error;
+        const int ok = TrFieldCheck(f, why, sizeof why);
+        EXPECT_EQ(ok, c.why[0] == '\0') << c.extra;
+        if (!ok)
+            EXPECT_NE(std::string(why).find(c.why), std::string::npos) << why;
+        Palya_Free(f);
+    }
+    // Without a goal.
+    std::string error;
+    TrPalya *f = trtext::parse("balls 1\nelem 0 0 0 0 start\nelem 1 0 0 0 block\nelem 0 1 0 3 iron\n", error);
+    EXPECT_EQ(TrFieldCheck(f, why, sizeof why), 0);
+    EXPECT_STREQ(why, "no goal");
+    Palya_Free(f);
+}
+
+TEST_F(Fields, SimrunFailsTheBuildOnABrokenCopy)
+{
+    // A shipped field with its goal made a block: --check names the reason and fails.
+    const auto files = shipped();
+    TrPalya *f = Palya_FOpenLoad(files.front().c_str());
+    ASSERT_NE(f, nullptr);
+    for (int32_t i = 0; i < f->count; i++)
+        if (f->elements[i]->io->type == TY_T_CEL)
+            f->elements[i]->io->type = TY_T_SIMA;
+    const std::string path = ::testing::TempDir() + "/nogoal.trl";
+    ASSERT_EQ(Palya_FSave(path.c_str(), f), 1);
+    Palya_Free(f);
+    const std::string cmd = std::string(TERROW_SIMRUN) + " " + path + " --check 2>&1";
+    FILE *p = popen(cmd.c_str(), "r");
+    ASSERT_NE(p, nullptr);
+    char line[256] = "";
+    std::string out;
+    while (fgets(line, sizeof line, p))
+        out += line;
+    EXPECT_NE(pclose(p), 0);
+    EXPECT_NE(out.find("no goal"), std::string::npos) << out;
+}
