@@ -78,8 +78,9 @@ TEST_F(Fields, CheckRefusesBrokenCopies)
         ASSERT_NE(f, nullptr) << error;
         const int ok = TrFieldCheck(f, why, sizeof why);
         EXPECT_EQ(ok, c.why[0] == '\0') << c.extra;
-        if (!ok)
+        if (!ok) {
             EXPECT_NE(std::string(why).find(c.why), std::string::npos) << why;
+        }
         Palya_Free(f);
     }
     // Without a goal.

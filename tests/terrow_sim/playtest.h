@@ -82,7 +82,7 @@ protected:
         TrPlayHooks h = recording_hooks();
         h.lookMake = actor_look;
         TrSetPlayHooks(&h);
-        *TrPlayModeGet() = TrPlayMode{1, 0, 0, 0, 0, {nullptr, nullptr}};
+        *TrPlayModeGet() = TrPlayMode{1, 0, 0, 0, 0, nullptr, {nullptr, nullptr}};
         *TrSimGet() = TrSimState{};
         TrSimGet()->paused = 1;
         opaque = BrActorAllocate(BR_ACTOR_NONE, nullptr);

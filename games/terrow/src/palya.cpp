@@ -14,7 +14,7 @@ namespace {
 
 TrPalya *g_current = nullptr;
 TrPlayHooks g_hooks{};
-TrPlayMode g_mode{1, 0, 0, 0, 0, {nullptr, nullptr}};
+TrPlayMode g_mode{1, 0, 0, 0, 0, nullptr, {nullptr, nullptr}};
 
 constexpr br_angle kQuarter = 16380;  // 90 degrees at 182 units a degree
 constexpr int kSideOffsets[6][3] = {{0, 0, 1}, {0, 0, -1}, {-1, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, -1, 0}};

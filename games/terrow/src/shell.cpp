@@ -1,6 +1,7 @@
 // The module's start and end: set-up, the window (the host's, taken over, or our own), the message
 // loop and the one clean-up that a failed set-up and both close paths share. The module is unloaded
 // between two starts, so everything it registered or started is given back at the clean-up.
+#include "terrow/trplay.h"
 #include "terrow/trshell.h"
 
 #include <atomic>
@@ -205,6 +206,9 @@ int32_t TrModuleInit(void)
     trace("3D done");
     if (SetCurrentDirectoryA("fw\\"))
         Phy_FLoad();
+    // The physics draws through the game's actors; a traced ball logs into the write folder.
+    TrSimInstallPhysics(VokMakeWritePath(nullptr, "%s", "Terrow.log"));
+    *TrPlayModeGet() = TrPlayMode{g_shell.editor ? 0 : 1, 0, 0, m->ini.DebugMode, 0, &g_shell.settings[2], {nullptr, nullptr}};
     SetCurrentDirectoryA(g_shell.readFolder);
     g_shell.fonts = PxLoadFontset(VokMakeDataPath("terrow"), 0, nullptr);
 

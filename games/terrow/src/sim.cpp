@@ -336,7 +336,7 @@ int TrRunStart(void)
         Phys_Free();
         return 0;
     }
-    g_sim.fast = mode.fast != 0;
+    g_sim.fast = (mode.fastSwitch != nullptr ? *mode.fastSwitch : mode.fast) != 0;
     sound(0);
     g_sim.paused = 0;
     g_sim.runOver = 0;

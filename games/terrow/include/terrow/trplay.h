@@ -68,7 +68,8 @@ typedef struct TrPlayMode {
     int32_t testRun;
     int32_t secret;
     int32_t debug;
-    int32_t fast;       /* the settings' fast run switch, read at each run start */
+    int32_t fast;       /* the fast run switch, read at each run start... */
+    const int32_t *fastSwitch; /* ...from here when set (the settings' dword 2) */
     struct br_actor *selectionParents[2]; /* the editor's selection parents (a quarter turn about x) */
 } TrPlayMode;
 TrPlayMode *TrPlayModeGet(void);
@@ -204,8 +205,10 @@ TrTimedAction *TrActionFirst(void);
 
 /* ---- The run. */
 #define TR_STEP_MS 25
+#ifndef TR_KEY_STOP
 #define TR_KEY_STOP 22222
 #define TR_KEY_START 22223
+#endif
 typedef struct TrSimState {
     uint32_t simTime;
     int32_t runActive;
