@@ -124,7 +124,8 @@ TEST_F(Sim, StepHandlerTurnsReportsIntoDebrisAndSounds)
     ASSERT_EQ(f->count, count + 2);
     EXPECT_EQ(f->elements[count]->io->type, 72);
     EXPECT_EQ(f->elements[count + 1]->io->type, 90);
-    EXPECT_EQ(f->elements[count]->io->flags & EF_RUN_MADE, EF_RUN_MADE);
+    EXPECT_EQ(f->elements[count]->io->flags, EF_RUN_MADE);  // a broken ball is no ball any more
+    EXPECT_EQ(Node_RemoveItem(f->balls, f->elements[count]), f->balls);
     EXPECT_EQ(f->flags & PF_MODIFIED, 0u);
     // Handled once: the same report again plays no second sink.
     rec().sounds.clear();

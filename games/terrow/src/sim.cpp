@@ -67,12 +67,13 @@ TrNode *drop_debris(TrNode *node)
 {
     auto *d = static_cast<Debris *>(node->item);
     TrNode *next = node->next;
+    const bool first = node == g_sim.debris;
     if (d->shards != nullptr && hooks().shardsFree != nullptr)
         hooks().shardsFree(d->shards);
     remove_quietly(d->elem);
     free(d);
     TrNode *head = Node_Remove(node);
-    if (node == g_sim.debris)
+    if (first)
         g_sim.debris = head;
     return next;
 }
@@ -97,7 +98,8 @@ void make_debris(TrElem *e, uint32_t time)
 {
     TrPalya *field = Palya_Current();
     const EIo &io = *e->io;
-    TrElem *d = Elem_NewV(-1, -1, -1, io.direction, TrDebrisType(io.type), Elem_ClassOf(io.type) | EF_RUN_MADE, 0);
+    // Debris carries no class: it is neither a ball nor a piece of the field.
+    TrElem *d = Elem_NewV(-1, -1, -1, io.direction, TrDebrisType(io.type), EF_RUN_MADE, 0);
     const int was = Palya_SuppressChangeMark(1);
     Palya_AddElem(field, d);
     Palya_SuppressChangeMark(was);
@@ -287,7 +289,7 @@ void TrStepHandler(uint32_t time)
         e->io->flags &= ~EF_DESTROYED;
         if (e->io->type == TY_G_BOMBA) {
             sound(2);
-            if (hooks().glowPulse != nullptr)
+            if (hooks().glowPulse != nullptr && e->actor != nullptr)
                 hooks().glowPulse(e->actor, 400);
         } else if (e->io->type == TY_G_UVEG) {
             sound(3);
