@@ -92,10 +92,15 @@ TrElem *ball_on(const TrElem *e)
     return above != nullptr && (above->io->flags & EF_BALL) ? above : nullptr;
 }
 
-// Whether every saved-position element of the game lands in a free cell.
+// A saved position's piece enters the current field as the player would put it there: added in a
+// free cell, hung into the scene, placed and taken from the supply. Other fields just take it.
 void place_user(TrPalya *field, TrElem *elem)
 {
-    if (field != g_current || Palya_FindCell(field, elem->io->x, elem->io->y, elem->io->z) != nullptr) {
+    if (field != g_current) {
+        Palya_AddElem(field, elem);
+        return;
+    }
+    if (Palya_FindCell(field, elem->io->x, elem->io->y, elem->io->z) != nullptr) {
         Elem_Free(elem);
         return;
     }
