@@ -2,6 +2,7 @@
 // shadow, the trt picture pack, and the sound pack.
 #include "terrow.h"
 #include "terrow_fields.h"
+#include "texts.h"
 
 #include <algorithm>
 #include <cmath>
@@ -214,6 +215,18 @@ bool Generator::terrow(std::string &error)
         sounds.emplace_back(name, terrow::sound(i));
     }
     return write("fw/zenesz1.pck", vokpack::build_pack(sounds), error);
+}
+
+const char *const *field_prefixes()
+{
+    static const char *p[5] = {vok::field_prefix(0), vok::field_prefix(1), vok::field_prefix(2), vok::field_prefix(3),
+                               vok::field_prefix(4)};
+    return p;
+}
+
+std::string terrow_field_names()
+{
+    return terrow::fields_text(terrow::fields(field_prefixes()));
 }
 
 }  // namespace datagen

@@ -16,9 +16,6 @@
 //   1 2 3 4  start with a supplied ball (iron, plastic, bomb, rubber) rolling forward
 #include "terrow_fields.h"
 
-#include "gen.h"
-#include "texts.h"
-
 #include <string.h>
 
 #include <algorithm>
@@ -261,7 +258,7 @@ std::vector<Level> levels()
     C("Three Balls", 3).track(0, 0, PX, 1, "I=_==G").track(0, 2, PX, 1, "P==_=G").track(0, 4, PX, 1, "R=_==G");
     C("Over and Under", 2).track(0, 0, PX, 3, "I==D=G").track(0, 2, PX, 1, "I=_==G");
     C("Pull or Pass").track(0, 0, PX, 1, "G=_=M=p=_=G");
-    C("Drop the Bomb").track(0, 0, PZ, 2, "B=D==G");
+    C("Drop the Bomb").track(0, 0, PZ, 1, "I=3=|==G");
     C("Climbers", 2).track(0, 0, PX, 2, "I\\=^=G").track(0, 2, PX, 2, "P\\=^=G");
     C("Four Gaps").track(0, 0, PX, 1, "i_=_=_=_G");
     C("Graduation", 2).track(0, 0, PX, 2, "1\\=_^=G").track(0, 3, PX, 1, "G=n=r=_=G");
@@ -284,7 +281,7 @@ std::vector<Level> levels()
     S("Magnet Maze", 2).track(0, 0, PX, 1, "2=M=_=G").track(0, 2, PX, 1, "I=N=_=G");
     S("Build It All").track(0, 0, PX, 1, "s=__=G").add(0, 2, 0, kPlastic, false, 3);
     S("Cross Roads", 2).track(0, 0, PX, 1, "I=_===G").track(0, 2, PX, 2, "P=D=_G");
-    S("Tall Order").track(0, 0, PZ, 3, "R=DD==G");
+    S("Blast Through").track(0, 0, PX, 1, "P=3=|=_=G");
     S("Opposites", 2).track(0, 0, PX, 1, "I=__=G").track(6, 2, NX, 1, "R=_=_G");
     S("Valley").track(0, 0, PX, 2, "B\\=_=^=G");
     // H: hard.
@@ -294,12 +291,12 @@ std::vector<Level> levels()
     H("Spiked Valley").track(0, 0, PX, 2, "I\\=N=_^=G");
     H("Heavy Metal", 2).track(0, 0, PZ, 1, "I=N=_=_=G").track(2, 0, PZ, 1, "2=M=_=G");
     H("Supply Run", 2).track(0, 0, PX, 1, "s=_=_=G").add(0, 2, 0, kIron, false, 3).track(0, 2, PX, 2, "4=D=G");
-    H("Deep Canyon").track(0, 0, PX, 3, "I=DD_=G");
+    H("Demolition").track(0, 0, PX, 1, "I=b=|=_=G");
     H("Twin Hills", 2).track(0, 0, PX, 2, "I\\=_^=G").track(0, 2, PX, 2, "R\\_=^=G");
     H("Secret Path").track(0, 0, PZ, 2, "G=n=n=p=D=_=G");
     H("Three Trials", 3).track(0, 0, PX, 2, "I\\=^=G").track(0, 2, PX, 1, "R=_=_G").track(0, 4, PX, 1, "2=M=_G");
     // X: extra.
-    X("Xylophone").track(0, 0, PX, 1, "I_=_=_=_=G");
+    X("Wrecking Crew", 2).track(0, 0, PX, 1, "I=3=|=_=_G").track(0, 2, PX, 2, "R=D=_=G");
     X("Crowded", 4).track(0, 0, PZ, 1, "I=_=G").track(2, 0, PZ, 1, "P=_=G").track(4, 0, PZ, 1, "R=_=G").track(6, 0, PZ, 1, "B=_=G");
     X("Mountain").track(0, 0, PX, 4, "I\\=\\=\\=^=_=G");
     X("Pincushion").track(0, 0, PX, 1, "G=n=n=n=r=_=_=G");
@@ -343,18 +340,3 @@ std::string fields_text(const std::vector<FieldFile> &fields)
 
 }  // namespace datagen::terrow
 
-namespace datagen {
-
-const char *const *field_prefixes()
-{
-    static const char *p[5] = {vok::field_prefix(0), vok::field_prefix(1), vok::field_prefix(2), vok::field_prefix(3),
-                               vok::field_prefix(4)};
-    return p;
-}
-
-std::string terrow_field_names()
-{
-    return terrow::fields_text(terrow::fields(field_prefixes()));
-}
-
-}  // namespace datagen
