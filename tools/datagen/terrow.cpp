@@ -95,7 +95,18 @@ bool Generator::terrow(std::string &error)
     }
     files_.push_back("Data/terrow.fnp");
 
-    // The program's fields, where the framework's level paths find them.
+    // The program's fields, where the framework's level paths find them. Files of the program's own
+    // lists that a former recipe made go first, so that the folder holds these fields only.
+    std::error_code listed;
+    for (const auto &entry : std::filesystem::directory_iterator(std::filesystem::path(root_) / "fw/Fields", listed)) {
+        const std::string name = entry.path().filename().string();
+        for (int list = 0; list < 5; list++)
+            if (entry.path().extension() == ".trl" && name.rfind(field_prefixes()[list], 0) == 0) {
+                std::error_code gone;
+                std::filesystem::remove(entry.path(), gone);
+                break;
+            }
+    }
     for (const terrow::FieldFile &f : terrow::fields(field_prefixes()))
         if (!write("fw/Fields/" + f.file, f.bytes, error))
             return false;
