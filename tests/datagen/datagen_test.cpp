@@ -455,6 +455,30 @@ TEST_F(Tree, TextTablesLoadWithTheBuiltInTextsFirst)
     EXPECT_EQ(std::count(keys_txt.begin(), keys_txt.end(), '\n'), vok::kKeyNameCount);
 }
 
+TEST_F(Tree, EveryLanguageNamesTerrowsFieldsAndEachNameHasItsFile)
+{
+    std::string system_root = root.string() + "/";
+    std::replace(system_root.begin(), system_root.end(), '/', '\\');
+    snprintf(vok::state().root, sizeof vok::state().root, "%s", system_root.c_str());
+    const int counts[5] = {40, 10, 10, 10, 10};
+    const int language = vok::iface().language;
+    for (int lang = 0; lang <= 4; lang++) {
+        vok::iface().language = lang;
+        ASSERT_EQ(VokLoadTextFiles(), 1) << "language " << lang;
+        for (int list = 0; list < 5; list++) {
+            ASSERT_EQ(vok::field_count(list), counts[list]) << "language " << lang << " list " << list;
+            for (int i = 0; i < counts[list]; i++) {
+                const std::string name = vok::field_name(list, i);
+                // The level path: the list's prefix and the name's first two characters.
+                const fs::path file = root / "fw/Fields" / (std::string(vok::field_prefix(list)) + name.substr(0, 2) + ".trl");
+                EXPECT_TRUE(fs::exists(file)) << name << " -> " << file;
+            }
+        }
+    }
+    vok::iface().language = language;
+    VokFreeTextFiles();
+}
+
 TEST_F(Tree, ContactSheetShowsEveryPicture)
 {
     const fs::path png = scratch("sheet.png");
