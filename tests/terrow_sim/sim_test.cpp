@@ -347,3 +347,67 @@ TEST_F(Sim, ActionRunsUnderTheParentItWasMadeUnder)
     BrActorFree(made);
     BrActorFree(now);
 }
+
+TEST_F(Sim, RunsAgainAlikeAfterStopsPausesAndAClockWrap)
+{
+    load(kGoal, 0);
+    uint32_t firstStop = 0;
+    for (int cycle = 0; cycle < 6; cycle++) {
+        rec() = {};
+        ASSERT_EQ(TrRunStart(), 1) << cycle;
+        if (cycle == 2) {
+            // A pause long enough to wrap the platform's 32-bit millisecond clock.
+            TrRunKeyStart();
+            PlatAdvanceClock(0xFFFFFF00ull);
+            TrRunKeyStart();
+        }
+        if (cycle == 3) {
+            TrRunKeyStop();  // stopped at once, and a second stop does nothing
+            TrRunKeyStop();
+            continue;
+        }
+        run_to_stop(cycle == 4 ? 3000 : 40);
+        ASSERT_EQ(rec().keys, (std::vector<int>{TR_KEY_STOP})) << cycle;
+        if (firstStop == 0)
+            firstStop = TrSimGet()->simTime;
+        EXPECT_EQ(TrSimGet()->simTime, firstStop) << cycle;
+        TrRunKeyStop();
+        EXPECT_EQ(rec().texts.back(), TrMessage(48)) << cycle;
+    }
+    // Another field loaded during a run ends the run and frees its world.
+    ASSERT_EQ(TrRunStart(), 1);
+    PlatAdvanceClock(100);
+    TrRunFrame();
+    load(kMiss, 0);
+    EXPECT_FALSE(TrSimGet()->runActive);
+    EXPECT_EQ(PhysWorld.objects, nullptr);
+}
+
+TEST_F(Sim, CallbacksMayFreeActionsTheirOwnIncluded)
+{
+    static int calls;
+    calls = 0;
+    br_actor *actor = BrActorAllocate(BR_ACTOR_MODEL, nullptr);
+    // Older actions run later in a pass: one frees itself, one frees everything, one would run after.
+    TrActionAdd(TrActionNewFrame(nullptr, nullptr, nullptr, [](TrTimedAction *) { return ++calls, 1; }));
+    TrActionAdd(TrActionNewFrame(nullptr, nullptr, nullptr, [](TrTimedAction *) {
+        calls++;
+        TrActionFreeAll();
+        return 1;
+    }));
+    TrActionAdd(TrActionNewFrame(actor, nullptr, nullptr, [](TrTimedAction *a) {
+        calls++;
+        TrActionFreeForActor(a->actor);
+        return 0;
+    }));
+    TrActionRunFrame();
+    EXPECT_EQ(calls, 2);
+    EXPECT_EQ(TrActionFirst(), nullptr);
+    TrActionAdd(TrActionNewTimed(100, 10, [](TrTimedAction *a) {
+        TrActionFree(a);
+        return 1;
+    }));
+    TrActionRunTimed();
+    EXPECT_EQ(TrActionFirst(), nullptr);
+    BrActorFree(actor);
+}

@@ -2,6 +2,8 @@
 // measured on the platform's monotonic clock, so a run across midnight keeps its timing.
 #include <stdlib.h>
 
+#include <vector>
+
 #include <brondel/bractor.h>
 
 #include "terrow/trplay.h"
@@ -12,6 +14,8 @@ namespace {
 TrTimedAction *g_first = nullptr;
 bool g_disabled = false;
 bool g_finishing = false;  // the blocking run: every timed action is at its end
+TrTimedAction *g_running = nullptr;  // the action whose callback runs now
+bool g_runningFreed = false;         // ...and was freed by it: its block goes once it returns
 
 uint64_t now_ms()
 {
@@ -34,6 +38,15 @@ bool linked(const TrTimedAction *a)
     return a->previous != nullptr || g_first == a;
 }
 
+// Compares addresses only: `a` may have been freed.
+bool listed(const TrTimedAction *a)
+{
+    for (const TrTimedAction *o = g_first; o != nullptr; o = o->next)
+        if (o == a)
+            return true;
+    return false;
+}
+
 // The callback sees its actor under the parent it was made under.
 int run_one(TrTimedAction *a)
 {
@@ -47,26 +60,34 @@ int run_one(TrTimedAction *a)
     return r;
 }
 
-// Runs every action of `kind`; the list may change under a callback, so the walk restarts from a
-// copy of the next link taken before each call.
+// Runs every action of `kind` that is listed when the pass begins. A callback may free any action,
+// its own included (a stop that clears the scene): the one running is freed once it returns, and
+// one freed before its turn is skipped.
 template <typename Before>
 void run_kind(int32_t kind, Before before, bool countFrames)
 {
-    TrTimedAction *a = g_first;
-    while (a != nullptr) {
-        TrTimedAction *next = a->next;
-        if (a->kind == kind) {
-            before(a);
-            if (run_one(a) == 0) {
-                next = a->next;
-                TrActionFree(a);
-            } else {
-                if (countFrames)
-                    a->progress++;
-                next = a->next;
-            }
-        }
-        a = next;
+    std::vector<TrTimedAction *> due;
+    for (TrTimedAction *a = g_first; a != nullptr; a = a->next)
+        if (a->kind == kind)
+            due.push_back(a);
+    for (TrTimedAction *a : due) {
+        if (!listed(a))
+            continue;
+        before(a);
+        TrTimedAction *const outer = g_running;
+        const bool outerFreed = g_runningFreed;
+        g_running = a;
+        g_runningFreed = false;
+        const int r = run_one(a);
+        const bool freed = g_runningFreed;
+        g_running = outer;
+        g_runningFreed = outerFreed;
+        if (freed)
+            free(a);
+        else if (r == 0)
+            TrActionFree(a);
+        else if (countFrames)
+            a->progress++;
     }
 }
 
@@ -148,6 +169,10 @@ void TrActionFree(TrTimedAction *action)
     if (action == nullptr)
         return;
     TrActionRemove(action);
+    if (action == g_running) {
+        g_runningFreed = true;
+        return;
+    }
     free(action);
 }
 
