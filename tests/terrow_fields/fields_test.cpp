@@ -115,6 +115,8 @@ TEST_F(Fields, CheckRefusesBrokenCopies)
         {"piece 2 1 0 0 block\n", "a supplied piece not allowed"},
         {"elem 1 0 0 0 block\n", "two elements in one cell"},
         {"elem 1 2 0 4 plastic\n", "a ball without a direction"},
+        {"piece 1 2 0 0 magnet\n", "always fixed"},
+        {"piece 1 2 0 0 nailed\n", "always fixed"},
     };
     char why[160];
     for (const Case &c : cases) {

@@ -60,6 +60,26 @@ TEST_F(Palya, AddRefusesTakenCellsAndSavedPiecesThere)
     EXPECT_NE(at(1, 1, 1)->actor, nullptr);
 }
 
+TEST_F(Palya, SavedPositionInTheGameTakesOnlyWhatTheSupplyHolds)
+{
+    // The field hands out one block; the saved position holds two and a ball it never had.
+    TrPalya *f = load(std::string(kRow) + "piece 1 1 0 0 block\n", 1);
+    const int32_t n = f->count;
+    ASSERT_EQ(Supply_Get(TY_T_SIMA, 0), 1);
+    std::string error;
+    TrPalya *pos = trtext::parse("piece 1 1 0 0 block\npiece 1 1 1 0 block\npiece 0 1 1 3 iron\n", error);
+    ASSERT_NE(pos, nullptr) << error;
+    const std::string path = ::testing::TempDir() + "/spare.trs";
+    ASSERT_EQ(Palya_FSaveUser(path.c_str(), pos), 1);
+    Palya_Free(pos);
+    Palya_LoadCurrentUser(path.c_str());
+    EXPECT_EQ(f->count, n + 1);
+    EXPECT_EQ(Supply_Get(TY_T_SIMA, 0), 0);
+    EXPECT_EQ(Supply_Get(TY_G_FEM, 0), 0);
+    EXPECT_EQ(at(0, 1, 1), nullptr);
+    EXPECT_FALSE(Palya_HasBalls());
+}
+
 TEST_F(Palya, PlacementTable)
 {
     load(kRow);

@@ -44,6 +44,10 @@ extern "C" int TrFieldCheck(const TrPalya *field, char *why, size_t size)
             if (io->direction < 0 || io->direction > 3)
                 return fail(io, "a ball without a direction");
         }
+        // The editor never hands these out: a player could not take them from the supply.
+        const bool alwaysFixed = io->type == TY_T_MAGNES || io->type == TY_T_SZOGES || io->type == TY_T_CEL;
+        if (alwaysFixed && !(io->flags & EF_LEVEL_PART))
+            return fail(io, "a supplied piece of a kind that is always fixed");
         if (io->y > 0) {
             const TrElem *below = at(field, io->x, io->y - 1, io->z);
             if (below != nullptr && (below->io->flags & EF_BALL))

@@ -100,7 +100,10 @@ void place_user(TrPalya *field, TrElem *elem)
         Palya_AddElem(field, elem);
         return;
     }
-    if (Palya_FindCell(field, elem->io->x, elem->io->y, elem->io->z) != nullptr) {
+    // In the game a piece comes out of the supply: one the field does not hand out (a position
+    // saved before the field changed, or a damaged file) stays out as well.
+    const bool unsupplied = g_mode.game && Supply_Get(elem->io->type, elem->io->direction) < 1;
+    if (unsupplied || Palya_FindCell(field, elem->io->x, elem->io->y, elem->io->z) != nullptr) {
         Elem_Free(elem);
         return;
     }
