@@ -298,6 +298,14 @@ TEST_F(Sim, TimedActionSpreadsItsStepsOverTheSpan)
     TrActionRunTimed();
     EXPECT_EQ(g_progress, (std::vector<int>{-1}));
     EXPECT_EQ(TrActionFirst(), nullptr);
+    // Many steps over a long span: steps x elapsed passes 32 bits long before the end.
+    g_progress.clear();
+    g_finishAfter = 1;
+    TrActionAdd(TrActionNewTimed(2000000000, 2000000000, note_progress));
+    PlatAdvanceClock(3000);
+    TrActionRunTimed();
+    EXPECT_EQ(g_progress, (std::vector<int>{3000}));
+    TrActionFreeAll();
 }
 
 TEST_F(Sim, OneActionPerActorAndTheDisableSwitch)
