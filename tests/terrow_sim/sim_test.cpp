@@ -327,6 +327,9 @@ TEST_F(Sim, OneActionPerActorAndTheDisableSwitch)
     EXPECT_EQ(TrActionDisable(1), 0);
     EXPECT_EQ(TrActionAdd(TrActionNewTimed(100, 1, note_progress)), nullptr);
     TrActionDisable(0);
+    // An action of no kind that runs is refused too: the blocking run would never see it end.
+    EXPECT_EQ(TrActionAdd(TrActionNew(0, nullptr)), nullptr);
+    EXPECT_EQ(TrActionAdd(TrActionNew(3, nullptr)), nullptr);
     TrActionFreeForActor(a);
     EXPECT_EQ(TrActionFirst()->actor, b);
     TrActionFreeAll();

@@ -140,7 +140,9 @@ TrTimedAction *TrActionAdd(TrTimedAction *action)
 {
     if (action == nullptr)
         return nullptr;
-    if (g_disabled) {
+    // Only frame and timed actions ever run: any other kind would stay listed for good, and the
+    // blocking run would wait on it for ever.
+    if (g_disabled || (action->kind != 1 && action->kind != 2)) {
         free(action);
         return nullptr;
     }
