@@ -2,6 +2,7 @@
 // must end it as the physics' own whole run does (verdict, steps and the balls' hash). And the rules
 // the build checks them by must refuse broken copies.
 #include <filesystem>
+#include <set>
 
 #include "playtest.h"
 #include "terrow/phys/phstep.h"
@@ -99,6 +100,27 @@ TEST_F(Fields, DriverEndsEveryShippedFieldAsThePhysicsDoes)
         EXPECT_TRUE(expect.solved) << path;
         EXPECT_EQ(f->levelFlags & LF_PLAYABLE, LF_PLAYABLE) << path;
     }
+}
+
+TEST_F(Fields, EveryKindOfElementIsPlayedSomewhere)
+{
+    std::set<int32_t> kinds, handedOut;
+    for (const std::string &path : shipped()) {
+        TrPalya *f = Palya_FOpenLoad(path.c_str());
+        ASSERT_NE(f, nullptr) << path;
+        for (int32_t i = 0; i < f->count; i++) {
+            kinds.insert(f->elements[i]->io->type);
+            if (!(f->elements[i]->io->flags & EF_LEVEL_PART))
+                handedOut.insert(f->elements[i]->io->type);
+        }
+        Palya_Free(f);
+    }
+    const std::set<int32_t> all = {TY_G_FEM,   TY_G_GUMI,  TY_G_BOMBA,  TY_G_UVEG, TY_T_LEJTO, TY_T_SAROK,
+                                   TY_T_SIMA, TY_T_MAGNES, TY_T_SZOGES, TY_T_CEL,  TY_T_INDITO};
+    EXPECT_EQ(kinds, all);
+    // What the player can be handed: every ball, the slope, the corner, the block and the start.
+    EXPECT_EQ(handedOut, (std::set<int32_t>{TY_G_FEM, TY_G_GUMI, TY_G_BOMBA, TY_G_UVEG, TY_T_LEJTO, TY_T_SAROK,
+                                            TY_T_SIMA, TY_T_INDITO}));
 }
 
 TEST_F(Fields, CheckRefusesBrokenCopies)

@@ -27,7 +27,7 @@ namespace datagen::terrow {
 namespace {
 
 enum : int32_t { kIron = 0, kPlastic = 1, kBomb = 2, kRubber = 3 };
-enum : int32_t { kSlope = 10, kBlock = 20, kMagnet = 21, kNailed = 22, kGoal = 24, kStart = 25 };
+enum : int32_t { kSlope = 10, kCorner = 11, kBlock = 20, kMagnet = 21, kNailed = 22, kGoal = 24, kStart = 25 };
 enum : uint32_t { kBall = 0x01, kTile = 0x02, kFixed = 0x04, kLocked = 0x400 };
 enum Axis { PX, NX, PZ, NZ };
 
@@ -196,8 +196,8 @@ private:
     static Elem make(int32_t x, int32_t y, int32_t z, int32_t dir, int32_t type, bool fixed)
     {
         const bool ball = type < 10;
-        // A supplied slope, block or start shows its own variant, as the editor marks it.
-        const int32_t variant = !fixed && (type == kSlope || type == kBlock || type == kStart) ? 1 : 0;
+        // A supplied slope, corner, block or start shows its own variant, as the editor marks it.
+        const int32_t variant = !fixed && (type == kSlope || type == kCorner || type == kBlock || type == kStart) ? 1 : 0;
         return {x, y, z, dir, type, variant, (ball ? kBall : kTile) | (fixed ? kFixed : 0u)};
     }
     void put(int32_t x, int32_t y, int32_t z, int32_t dir, int32_t type, bool fixed)
@@ -223,7 +223,6 @@ std::vector<Level> levels()
     auto X = [&](const char *name, int needed = 1) -> Level & { return v.emplace_back(4, name, needed); };
     // The course: one new thing at a time.
     C("First Roll").track(0, 0, PX, 1, "1===G");
-    C("Long Road").track(0, 0, PX, 1, "1=======G");
     C("Other Way").track(6, 0, NX, 1, "1=====G");
     C("Bridge").track(0, 0, PX, 1, "I==_==G");
     C("Two Gaps").track(0, 0, PX, 1, "I=_=_==G");
@@ -235,6 +234,8 @@ std::vector<Level> levels()
     C("Start Bridge").track(0, 0, PX, 1, "I==s==G");
     C("Downhill").track(0, 0, PX, 2, "I=\\=_==G");
     C("Uphill").track(0, 0, PX, 2, "I=\\==^=G");
+    // A corner turns the ball at a right angle onto the lane below it.
+    C("Round the Corner").track(0, 0, PX, 2, "I=").add(2, 1, 0, kBlock).add(2, 2, 0, kCorner, false, 3).track(2, 1, PZ, 1, "===G");
     C("Plastic Ball").track(0, 0, PX, 1, "P==_==G");
     C("Rubber Ball").track(0, 0, PX, 1, "R==_==G");
     C("Bomb Ball").track(0, 0, PX, 1, "B==_==G");
