@@ -825,7 +825,7 @@ SR_AVX2 SR_INLINE int paint_fast8_avx2(const SpanIn &s, const Paint &p, float &z
         row_case = dfv == 0 && dfu <= 65536u;
         row_off = (int)(((fv >> 16) & (uint32_t)(t.height - 1)) * trow + (t.pixels - lowest));
     }
-    alignas(16) uint8_t ctail[16] = {}, dtail[32] = {};
+    alignas(16) uint8_t ctail[16], dtail[32];
     constexpr int dbytes = D == DepthType::D32 ? 4 : 2;
     for (; i < i1; i += 8) {
         // A last pixel costs less alone than as a group (the loop after gives the same values).
@@ -950,6 +950,8 @@ SR_AVX2 SR_INLINE int paint_fast8_avx2(const SpanIn &s, const Paint &p, float &z
         // pixels after the span are read and written back as they are.
         const bool copied = n < 8 && i + 8 > room;
         if (copied) {
+            std::memset(ctail, 0, sizeof ctail);
+            std::memset(dtail, 0, sizeof dtail);
             std::memcpy(ctail, cp8, (size_t)n * 2);
             cp8 = ctail;
             if constexpr (D != DepthType::None) {
@@ -1268,9 +1270,11 @@ SR_AVX2 uint64_t paint_tri_avx2(const TriRows &rows, const Paint &paint)
         float z = in.z;
         int32_t rgb[3] = {in.rgb[0], in.rgb[1], in.rgb[2]};
         const int i = paint_fast8_avx2<C, D, T, Modulate, Affine>(in, p, z, rgb, fu, fv, dfu, dfv);
-        if (i < 0)
-            paint_fast<C, D, T, Modulate, Affine>(in, p);
-        else
+        if (i < 0) {
+            // A copy: the loop's own values must not escape, or they are kept in memory.
+            const SpanIn once = in;
+            paint_fast<C, D, T, Modulate, Affine>(once, paint);
+        } else
             paint_tail<C, D, T, Modulate, Affine>(in, p, i, z, rgb, fu, fv, dfu, dfv);
     }
     return tested;
