@@ -779,22 +779,55 @@ SR_AVX2 inline __m128i shade_pack8(__m128i cr, __m128i cg, __m128i cb, __m128i m
                             _mm_srli_epi16(cb, 3));
 }
 
-template <ColourType C, DepthType D, TexelType T, bool Modulate, bool Affine>
-SR_AVX2 SR_INLINE int paint_fast8_avx2(const SpanIn &s, const Paint &p, float &zr, int32_t *rgbr, uint32_t &fur,
-                                       uint32_t &fvr, uint32_t dfu, uint32_t dfv)
+// What the AVX2 writer works out from the map and from a primitive's steps along a row: the same
+// for every span of a triangle, so its rows share one copy.
+struct A2Consts {
+    __m256i last4, row8, first, mu, mv, sr8, sg8, sb8;
+    __m256 vdz, dq, duq, dvq;
+    __m128i fr, fg, fb;
+    const uint8_t *lowest;
+    int64_t extent;
+};
+
+template <TexelType T>
+SR_AVX2 SR_INLINE void a2_consts(const SpanIn &s, const Texture &t, A2Consts &k)
 {
-    const Texture &t = p.texture;
     constexpr int tb = bytes_of(T);
     // The texels are fetched 32 bits at a time from within the map's own bytes: the lowest row's
     // start is the base, and a fetch that would run past the last byte is moved back and shifted.
     const std::ptrdiff_t trow = t.row_bytes;
-    const uint8_t *lowest = trow < 0 ? t.pixels + (std::ptrdiff_t)(t.height - 1) * trow : t.pixels;
-    const int64_t extent = (int64_t)(t.height - 1) * (trow < 0 ? -trow : trow) + (int64_t)t.width * tb;
+    k.lowest = trow < 0 ? t.pixels + (std::ptrdiff_t)(t.height - 1) * trow : t.pixels;
+    k.extent = (int64_t)(t.height - 1) * (trow < 0 ? -trow : trow) + (int64_t)t.width * tb;
+    k.last4 = _mm256_set1_epi32((int)(k.extent - 4));
+    k.row8 = _mm256_set1_epi32((int)trow);
+    k.first = _mm256_set1_epi32((int)(t.pixels - k.lowest));
+    k.mu = _mm256_set1_epi32(t.width - 1);
+    k.mv = _mm256_set1_epi32(t.height - 1);
+    k.vdz = _mm256_set1_ps(s.dz);
+    k.sr8 = ramp8((uint32_t)s.drgb[0]);
+    k.sg8 = ramp8((uint32_t)s.drgb[1]);
+    k.sb8 = ramp8((uint32_t)s.drgb[2]);
+    k.fr = _mm_set1_epi16((short)(((s.flat >> 16) & 0xff) + 1));
+    k.fg = _mm_set1_epi16((short)(((s.flat >> 8) & 0xff) + 1));
+    k.fb = _mm_set1_epi16((short)((s.flat & 0xff) + 1));
+    k.dq = _mm256_set1_ps(s.dq);
+    k.duq = _mm256_set1_ps(s.duq);
+    k.dvq = _mm256_set1_ps(s.dvq);
+}
+
+template <ColourType C, DepthType D, TexelType T, bool Modulate, bool Affine>
+SR_AVX2 SR_INLINE int paint_fast8_avx2(const SpanIn &s, const Paint &p, const A2Consts &kc, float &zr, int32_t *rgbr,
+                                       uint32_t &fur, uint32_t &fvr, uint32_t dfu, uint32_t dfv)
+{
+    const Texture &t = p.texture;
+    constexpr int tb = bytes_of(T);
+    const std::ptrdiff_t trow = t.row_bytes;
+    const uint8_t *const lowest = kc.lowest;
+    const int64_t extent = kc.extent;
     if (extent < 4 || extent > INT32_MAX)
         return -1; // the SSE2 or the plain loop takes it
-    const __m256i last4 = _mm256_set1_epi32((int)(extent - 4)), row8 = _mm256_set1_epi32((int)trow),
-                  first = _mm256_set1_epi32((int)(t.pixels - lowest));
-    const __m256i mu = _mm256_set1_epi32(t.width - 1), mv = _mm256_set1_epi32(t.height - 1);
+    const __m256i last4 = kc.last4, row8 = kc.row8, first = kc.first;
+    const __m256i mu = kc.mu, mv = kc.mv;
     const uint32_t *palette = t.palette;
     constexpr bool copy = !Modulate && ((T == TexelType::RGB_565 && C == ColourType::RGB_565) ||
                                         (T == TexelType::RGB_555 && C == ColourType::RGB_555));
@@ -804,17 +837,15 @@ SR_AVX2 SR_INLINE int paint_fast8_avx2(const SpanIn &s, const Paint &p, float &z
     float z = zr;
     const __m256 k0 = _mm256_setr_ps(0, 1, 2, 3, 4, 5, 6, 7), k1 = _mm256_setr_ps(1, 2, 3, 4, 5, 6, 7, 8),
                  k8 = _mm256_setr_ps(8, 9, 10, 11, 12, 13, 14, 15), k9 = _mm256_setr_ps(9, 10, 11, 12, 13, 14, 15, 16),
-                 vdz = _mm256_set1_ps(dz), scale = _mm256_set1_ps(65536.0f);
+                 vdz = kc.vdz, scale = _mm256_set1_ps(65536.0f);
     const bool smooth = s.smooth;
-    const __m256i sr8 = ramp8((uint32_t)s.drgb[0]), sg8 = ramp8((uint32_t)s.drgb[1]), sb8 = ramp8((uint32_t)s.drgb[2]);
+    const __m256i sr8 = kc.sr8, sg8 = kc.sg8, sb8 = kc.sb8;
     uint32_t r = (uint32_t)rgbr[0], g = (uint32_t)rgbr[1], b = (uint32_t)rgbr[2];
-    const __m128i fr = _mm_set1_epi16((short)(((s.flat >> 16) & 0xff) + 1)),
-                  fg = _mm_set1_epi16((short)(((s.flat >> 8) & 0xff) + 1)), fb = _mm_set1_epi16((short)((s.flat & 0xff) + 1));
+    const __m128i fr = kc.fr, fg = kc.fg, fb = kc.fb;
     uint32_t fu = fur, fv = fvr;
     const __m256i du8 = ramp8(dfu), dv8 = ramp8(dfv);
-    const __m256 q = _mm256_set1_ps(s.q), dq = _mm256_set1_ps(s.dq), uq = _mm256_set1_ps(s.uq),
-                 duq = _mm256_set1_ps(s.duq), vq = _mm256_set1_ps(s.vq), dvq = _mm256_set1_ps(s.dvq),
-                 one = _mm256_set1_ps(1.0f);
+    const __m256 q = _mm256_set1_ps(s.q), dq = kc.dq, uq = _mm256_set1_ps(s.uq), duq = kc.duq,
+                 vq = _mm256_set1_ps(s.vq), dvq = kc.dvq, one = _mm256_set1_ps(1.0f);
     const __m128i one16 = _mm_set1_epi16(1), lane16 = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7);
     const __m256i lane32 = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
     int i = i0;
@@ -1200,7 +1231,9 @@ template <ColourType C, DepthType D, TexelType T, bool Modulate, bool Affine>
 SR_AVX2 __attribute__((noinline)) int paint_fast8_avx2_call(const SpanIn &s, const Paint &p, float &z, int32_t *rgb,
                                                             uint32_t &fu, uint32_t &fv, uint32_t dfu, uint32_t dfv)
 {
-    return paint_fast8_avx2<C, D, T, Modulate, Affine>(s, p, z, rgb, fu, fv, dfu, dfv);
+    A2Consts kc;
+    a2_consts<T>(s, p.texture, kc);
+    return paint_fast8_avx2<C, D, T, Modulate, Affine>(s, p, kc, z, rgb, fu, fv, dfu, dfv);
 }
 #endif
 
@@ -1247,6 +1280,8 @@ SR_AVX2 uint64_t paint_tri_avx2(const TriRows &rows, const Paint &paint)
     const Paint p = paint;
     SpanIn in;
     row_constants(r, in);
+    A2Consts kc;
+    a2_consts<T>(in, p.texture, kc);
     uint64_t tested = 0;
     for (int j = r.j0; j < r.j1; ++j) {
         if (!row_extent(r, j, in))
@@ -1269,7 +1304,7 @@ SR_AVX2 uint64_t paint_tri_avx2(const TriRows &rows, const Paint &paint)
         fixed_start<Affine>(in, p.texture, fu, fv, dfu, dfv);
         float z = in.z;
         int32_t rgb[3] = {in.rgb[0], in.rgb[1], in.rgb[2]};
-        const int i = paint_fast8_avx2<C, D, T, Modulate, Affine>(in, p, z, rgb, fu, fv, dfu, dfv);
+        const int i = paint_fast8_avx2<C, D, T, Modulate, Affine>(in, p, kc, z, rgb, fu, fv, dfu, dfv);
         if (i < 0) {
             // A copy: the loop's own values must not escape, or they are kept in memory.
             const SpanIn once = in;
