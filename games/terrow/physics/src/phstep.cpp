@@ -301,24 +301,40 @@ bool may_sleep(const PhBall &b)
            b.velocity.z == 0;
 }
 
-const float k_stir_cell = 2.0f;  // the coarse map's cell: wider than two balls' touching distance
+// The map's cell: finer than the touching distance, so that a moving ball wakes only the balls
+// about as near as its reach, not the whole neighbourhood of a coarse cell. A row of the map is
+// a bit set.
+const float k_stir_cell = 0.5f;
 
 // Marks the balls the step leaves alone: those that may sleep with no other ball moving within
-// reach of them (the touching distance plus twice its travel in a step, in cells of the coarse map).
+// reach of them (the touching distance plus twice its travel in a step, in cells of the map).
 void mark_dormant(float stepLength)
 {
     PhWorld &w = PhysWorld;
-    if (w.stirred == nullptr)
-        w.stirred = new std::vector<uint8_t>();
-    std::vector<uint8_t> &map = *w.stirred;
-    const int32_t nx = w.sizeX / 2 + 2, nz = w.sizeZ / 2 + 2;
-    map.assign(size_t(nx) * size_t(nz), 0);
-    bool all = false, anySleeper = false;
+    bool anySleeper = false;
     for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
-        if (may_sleep(*b)) {
-            anySleeper = true;
+        b->dormant = false;
+        anySleeper |= may_sleep(*b);
+    }
+    if (!anySleeper)
+        return;
+    if (w.stirred == nullptr)
+        w.stirred = new std::vector<uint64_t>();
+    std::vector<uint64_t> &map = *w.stirred;
+    const int32_t nx = int32_t(float(w.sizeX) / k_stir_cell) + 2, nz = int32_t(float(w.sizeZ) / k_stir_cell) + 2;
+    const size_t words = (size_t(nx) + 63) / 64;
+    // The map is kept clear between steps: only the words marked here are cleared after use.
+    if (map.size() != words * size_t(nz))
+        map.assign(words * size_t(nz), 0);
+    struct Span {
+        size_t first, last;  // words
+    };
+    static std::vector<Span> spans;
+    spans.clear();
+    bool all = false;
+    for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
+        if (may_sleep(*b))
             continue;
-        }
         const FV3 &p = b->position;
         const double reach = 0.9 * 2 * (b->radius > 0.35f ? b->radius : 0.35f) + 0.1 +
                              2.0 * b->velocity.Length() * (stepLength > 0.025f ? stepLength : 0.025f);
@@ -329,19 +345,30 @@ void mark_dormant(float stepLength)
             break;
         }
         const double lx = fmax(cx - k, 0), hx = fmin(cx + k, nx - 1), lz = fmax(cz - k, 0), hz = fmin(cz + k, nz - 1);
-        for (int32_t z = int32_t(lz); z <= int32_t(hz) && lz <= hz; z++)
-            for (int32_t x = int32_t(lx); x <= int32_t(hx) && lx <= hx; x++)
-                map[size_t(z) * size_t(nx) + size_t(x)] = 1;
+        if (!(lx <= hx))
+            continue;
+        const size_t x0 = size_t(lx), x1 = size_t(hx);
+        for (int32_t z = int32_t(lz); z <= int32_t(hz); z++) {
+            uint64_t *row = &map[size_t(z) * words];
+            for (size_t wd = x0 / 64; wd <= x1 / 64; wd++) {
+                const size_t from = wd * 64 > x0 ? 0 : x0 - wd * 64, to = wd * 64 + 63 < x1 ? 63 : x1 - wd * 64;
+                row[wd] |= (~uint64_t(0) >> (63 - to)) & (~uint64_t(0) << from);
+            }
+            spans.push_back({size_t(z) * words + x0 / 64, size_t(z) * words + x1 / 64});
+        }
     }
-    for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
-        b->dormant = false;
-        if (all || !anySleeper || !may_sleep(*b))
+    for (PhBall *b = w.balls; b != nullptr && !all; b = b->nextBall) {
+        if (!may_sleep(*b))
             continue;
         const float cx = floorf(b->position.x / k_stir_cell), cz = floorf(b->position.z / k_stir_cell);
         if (!(cx >= 0 && cx < float(nx) && cz >= 0 && cz < float(nz)))
             continue;
-        b->dormant = map[size_t(cz) * size_t(nx) + size_t(cx)] == 0;
+        const size_t x = size_t(cx);
+        b->dormant = ((map[size_t(cz) * words + x / 64] >> (x % 64)) & 1) == 0;
     }
+    for (const Span &sp : spans)
+        for (size_t wd = sp.first; wd <= sp.last; wd++)
+            map[wd] = 0;
 }
 
 // How many balls touch `b` (or nearly): a ball held in place may lean on them.
@@ -870,7 +897,7 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
             for (int32_t j : grid.Near(i, after)) {
                 PhBall *b = grid.Ball(j);
                 after = j;
-                if (!takesPart(b) || !takesPart(a))
+                if (!takesPart(b) || !takesPart(a) || PhBalls_Apart(*a, *b))
                     continue;
                 FV3 c;
                 int code = 0;
