@@ -97,6 +97,7 @@ void PhPairGrid::Build()
     nx_ = nx;
     nz_ = nz;
     key_.assign(balls_.size(), -1);
+    keyAt_.assign(2 * balls_.size(), 0.0f);
     next_.assign(balls_.size(), -1);
     for (int32_t i = Count() - 1; i >= 0; i--)
         Insert(i);
@@ -113,8 +114,11 @@ int32_t PhPairGrid::KeyOf(const FV3 &p) const
 
 void PhPairGrid::Insert(int32_t i)
 {
-    const int32_t k = KeyOf(balls_[size_t(i)]->position);
+    const FV3 &p = balls_[size_t(i)]->position;
+    const int32_t k = KeyOf(p);
     key_[size_t(i)] = k;
+    keyAt_[2 * size_t(i)] = p.x;
+    keyAt_[2 * size_t(i) + 1] = p.z;
     int32_t &head = head_[k >= 0 ? size_t(k) : head_.size() - 1];
     next_[size_t(i)] = head;
     head = i;
@@ -132,8 +136,18 @@ void PhPairGrid::Remove(int32_t i)
 
 void PhPairGrid::Moved(int32_t i)
 {
-    if (all_ || KeyOf(balls_[size_t(i)]->position) == key_[size_t(i)])
+    if (all_)
         return;
+    // A ball still where its bucket was found keeps it (most of them, step after step).
+    const FV3 &p = balls_[size_t(i)]->position;
+    if (p.x == keyAt_[2 * size_t(i)] && p.z == keyAt_[2 * size_t(i) + 1])
+        return;
+    const int32_t k = KeyOf(p);
+    if (k == key_[size_t(i)]) {
+        keyAt_[2 * size_t(i)] = p.x;
+        keyAt_[2 * size_t(i) + 1] = p.z;
+        return;
+    }
     Remove(i);
     Insert(i);
 }

@@ -38,6 +38,7 @@ private:
 
     std::vector<PhBall *> balls_;
     std::vector<int32_t> key_;   // bucket of each ball, -1 for the outside list
+    std::vector<float> keyAt_;   // x and z of each ball where its bucket was found
     std::vector<int32_t> next_;  // the next ball in the same bucket, -1 at the end
     std::vector<int32_t> head_;  // first ball of each bucket; the last entry is the outside list
     std::vector<int32_t> found_;
