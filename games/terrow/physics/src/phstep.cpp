@@ -318,57 +318,81 @@ void mark_dormant(float stepLength)
     }
     if (!anySleeper)
         return;
-    if (w.stirred == nullptr)
-        w.stirred = new std::vector<uint64_t>();
-    std::vector<uint64_t> &map = *w.stirred;
     const int32_t nx = int32_t(float(w.sizeX) / k_stir_cell) + 2, nz = int32_t(float(w.sizeZ) / k_stir_cell) + 2;
-    const size_t words = (size_t(nx) + 63) / 64;
-    // The map is kept clear between steps: only the words marked here are cleared after use.
-    if (map.size() != words * size_t(nz))
-        map.assign(words * size_t(nz), 0);
-    struct Span {
-        size_t first, last;  // words
+    // The cells each moving ball reaches.
+    struct Box {
+        int32_t x0, x1, z0, z1;
     };
-    static std::vector<Span> spans;
-    spans.clear();
-    bool all = false;
+    static std::vector<Box> boxes;
+    boxes.clear();
+    int64_t rows = 0;
+    int32_t sleepers = 0;
     for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
-        if (may_sleep(*b))
+        if (may_sleep(*b)) {
+            sleepers++;
             continue;
+        }
         const FV3 &p = b->position;
         const double reach = 0.9 * 2 * (b->radius > 0.35f ? b->radius : 0.35f) + 0.1 +
                              2.0 * b->velocity.Length() * (stepLength > 0.025f ? stepLength : 0.025f);
         const double k = ceil(reach / k_stir_cell);
         const double cx = floor(p.x / k_stir_cell), cz = floor(p.z / k_stir_cell);
-        if (!(k < 64) || !isfinite(cx) || !isfinite(cz)) {
-            all = true;  // too fast or nowhere: every ball stays awake
-            break;
-        }
+        if (!(k < 64) || !isfinite(cx) || !isfinite(cz))
+            return;  // too fast or nowhere: every ball stays awake
         const double lx = fmax(cx - k, 0), hx = fmin(cx + k, nx - 1), lz = fmax(cz - k, 0), hz = fmin(cz + k, nz - 1);
-        if (!(lx <= hx))
+        if (!(lx <= hx) || !(lz <= hz))
             continue;
-        const size_t x0 = size_t(lx), x1 = size_t(hx);
-        for (int32_t z = int32_t(lz); z <= int32_t(hz); z++) {
+        boxes.push_back({int32_t(lx), int32_t(hx), int32_t(lz), int32_t(hz)});
+        rows += int32_t(hz) - int32_t(lz) + 1;
+    }
+    // The cell of a sleeper, false when it lies off the map (it then stays awake).
+    auto cellOf = [&](const PhBall &b, int32_t *x, int32_t *z) {
+        const float cx = floorf(b.position.x / k_stir_cell), cz = floorf(b.position.z / k_stir_cell);
+        if (!(cx >= 0 && cx < float(nx) && cz >= 0 && cz < float(nz)))
+            return false;
+        *x = int32_t(cx), *z = int32_t(cz);
+        return true;
+    };
+    if (int64_t(sleepers) * int64_t(boxes.size()) <= 4 * rows) {
+        // Few sleepers: each looked up in the boxes.
+        for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
+            int32_t x, z;
+            if (!may_sleep(*b) || !cellOf(*b, &x, &z))
+                continue;
+            bool stirred = false;
+            for (const Box &q : boxes)
+                stirred |= q.x0 <= x && x <= q.x1 && q.z0 <= z && z <= q.z1;
+            b->dormant = !stirred;
+        }
+        return;
+    }
+    if (w.stirred == nullptr)
+        w.stirred = new std::vector<uint64_t>();
+    std::vector<uint64_t> &map = *w.stirred;
+    const size_t words = (size_t(nx) + 63) / 64;
+    // The map is kept clear between steps: only the words marked here are cleared after use.
+    if (map.size() != words * size_t(nz))
+        map.assign(words * size_t(nz), 0);
+    for (const Box &q : boxes) {
+        const size_t x0 = size_t(q.x0), x1 = size_t(q.x1);
+        for (int32_t z = q.z0; z <= q.z1; z++) {
             uint64_t *row = &map[size_t(z) * words];
             for (size_t wd = x0 / 64; wd <= x1 / 64; wd++) {
                 const size_t from = wd * 64 > x0 ? 0 : x0 - wd * 64, to = wd * 64 + 63 < x1 ? 63 : x1 - wd * 64;
                 row[wd] |= (~uint64_t(0) >> (63 - to)) & (~uint64_t(0) << from);
             }
-            spans.push_back({size_t(z) * words + x0 / 64, size_t(z) * words + x1 / 64});
         }
     }
-    for (PhBall *b = w.balls; b != nullptr && !all; b = b->nextBall) {
-        if (!may_sleep(*b))
+    for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
+        int32_t x, z;
+        if (!may_sleep(*b) || !cellOf(*b, &x, &z))
             continue;
-        const float cx = floorf(b->position.x / k_stir_cell), cz = floorf(b->position.z / k_stir_cell);
-        if (!(cx >= 0 && cx < float(nx) && cz >= 0 && cz < float(nz)))
-            continue;
-        const size_t x = size_t(cx);
-        b->dormant = ((map[size_t(cz) * words + x / 64] >> (x % 64)) & 1) == 0;
+        b->dormant = ((map[size_t(z) * words + size_t(x) / 64] >> (size_t(x) % 64)) & 1) == 0;
     }
-    for (const Span &sp : spans)
-        for (size_t wd = sp.first; wd <= sp.last; wd++)
-            map[wd] = 0;
+    for (const Box &q : boxes)
+        for (int32_t z = q.z0; z <= q.z1; z++)
+            for (size_t wd = size_t(q.x0) / 64; wd <= size_t(q.x1) / 64; wd++)
+                map[size_t(z) * words + wd] = 0;
 }
 
 // How many balls touch `b` (or nearly): a ball held in place may lean on them.
