@@ -301,10 +301,8 @@ bool may_sleep(const PhBall &b)
            b.velocity.z == 0;
 }
 
-// The map's cell: finer than the touching distance, so that a moving ball wakes only the balls
-// about as near as its reach, not the whole neighbourhood of a coarse cell. A row of the map is
-// a bit set.
-const float k_stir_cell = 0.5f;
+// The coarse map's cell: wider than two balls' touching distance. A row of the map is a bit set.
+const float k_stir_cell = 2.0f;
 
 // Marks the balls the step leaves alone: those that may sleep with no other ball moving within
 // reach of them (the touching distance plus twice its travel in a step, in cells of the map).
