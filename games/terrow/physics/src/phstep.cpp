@@ -316,7 +316,7 @@ void mark_dormant(float stepLength)
     }
     if (!anySleeper)
         return;
-    const int32_t nx = int32_t(float(w.sizeX) / k_stir_cell) + 2, nz = int32_t(float(w.sizeZ) / k_stir_cell) + 2;
+    const int32_t nx = w.sizeX / 2 + 2, nz = w.sizeZ / 2 + 2;  // cells of k_stir_cell
     // The cells each moving ball reaches.
     struct Box {
         int32_t x0, x1, z0, z1;
