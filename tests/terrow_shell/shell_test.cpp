@@ -278,7 +278,7 @@ TEST_F(Shell, ThreeStartsInARow)
         EXPECT_EQ(host_procedure(), host_proc) << round;
         EXPECT_FALSE(TrWorkerRunning()) << round;
     }
-    EXPECT_TRUE(g_boxes.empty());
+    EXPECT_TRUE(g_boxes.empty()) << g_boxes.front();
 }
 
 }  // namespace
