@@ -99,6 +99,13 @@ void load_shades()
     }
 }
 
+// Our renderer lights a texture by the material's colour: a textured look is lit white, so that its
+// texture shows as drawn (the look's own colour stays the table's).
+uint32_t surface_colour(uint32_t colour, const br_pixelmap *map)
+{
+    return map != nullptr ? 0xFFFFFFu : colour;
+}
+
 br_material *new_material(uint32_t colour, const float *lighting, br_pixelmap *map, br_pixelmap *shade)
 {
     char name[32];
@@ -106,7 +113,7 @@ br_material *new_material(uint32_t colour, const float *lighting, br_pixelmap *m
     br_material *m = BrMaterialAllocate(name);
     m->flags = 37;
     m->opacity = 255;
-    m->colour = colour;
+    m->colour = surface_colour(colour, map);
     m->ka = lighting[0];
     m->ks = lighting[1];
     m->kd = lighting[2];
@@ -386,8 +393,8 @@ void Look_Refresh(TrElem *e)
     if (look == nullptr)
         return;
     br_material *m = e->actor->material;
-    m->colour = look->colour;
     m->colour_map = look->material->colour_map;
+    m->colour = surface_colour(look->colour, m->colour_map);
     m->ka = look->lighting[0];
     m->ks = look->lighting[1];
     m->kd = look->lighting[2];
