@@ -35,34 +35,12 @@ br_angle br_degrees(float d)
     return (br_angle)(br_int_32)(d * kDegreesToBr);
 }
 
-int face_cb(br_model *model, br_material *material, br_vector3 *, br_vector3 *, br_scalar t, int face, int edge,
-            int vertex, br_vector3 *point, br_vector2 *map, void *arg)
-{
-    auto *r = static_cast<TrPickResult *>(arg);
-    if (t < r->t) {
-        r->actor = r->currentActor;
-        r->model = model;
-        r->material = material;
-        for (int i = 0; i < 3; i++)
-            r->point[i] = point != nullptr ? point->v[i] : 0.0f;
-        r->face = face;
-        r->edge = edge;
-        r->vertex = vertex;
-        r->map[0] = map != nullptr ? map->v[0] : 0.0f;
-        r->map[1] = map != nullptr ? map->v[1] : 0.0f;
-        r->t = t;
-    }
-    return 0;
-}
+}  // namespace
 
-int model_cb(br_actor *actor, br_model *model, br_material *material, br_vector3 *pos, br_vector3 *dir,
-             br_scalar tNear, br_scalar tFar, void *arg)
-{
-    auto *r = static_cast<TrPickResult *>(arg);
-    r->currentActor = actor;
-    BrModelPick2D(model, material, pos, dir, tNear, tFar, face_cb, arg);
-    return 0;
-}
+extern "C" int TrPickModelCb(br_actor *, br_model *, br_material *, br_vector3 *, br_vector3 *, br_scalar,
+                             br_scalar, void *);
+
+namespace {
 
 bool run_pick(int32_t x, int32_t y)
 {
@@ -71,7 +49,7 @@ bool run_pick(int32_t x, int32_t y)
     if (!g_pick.ready)
         return false;
     BrScenePick2D(g_pick.world, g_pick.camera, g_pick.view, x - g_pick.view->origin_x,
-                  y - g_pick.yOffset - g_pick.view->origin_y, model_cb, &g_result);
+                  y - g_pick.yOffset - g_pick.view->origin_y, TrPickModelCb, &g_result);
     if (g_result.actor == nullptr) {
         std::memset(&g_result, 0, sizeof g_result);
         return false;
@@ -104,6 +82,35 @@ float dot(const float a[3], const float b[3])
 }  // namespace
 
 extern "C" {
+
+int TrPickFaceCb(br_model *model, br_material *material, br_vector3 *, br_vector3 *, br_scalar t, int face, int edge,
+            int vertex, br_vector3 *point, br_vector2 *map, void *arg)
+{
+    auto *r = static_cast<TrPickResult *>(arg);
+    if (t < r->t) {
+        r->actor = r->currentActor;
+        r->model = model;
+        r->material = material;
+        for (int i = 0; i < 3; i++)
+            r->point[i] = point != nullptr ? point->v[i] : 0.0f;
+        r->face = face;
+        r->edge = edge;
+        r->vertex = vertex;
+        r->map[0] = map != nullptr ? map->v[0] : 0.0f;
+        r->map[1] = map != nullptr ? map->v[1] : 0.0f;
+        r->t = t;
+    }
+    return 0;
+}
+
+int TrPickModelCb(br_actor *actor, br_model *model, br_material *material, br_vector3 *pos, br_vector3 *dir,
+             br_scalar tNear, br_scalar tFar, void *arg)
+{
+    auto *r = static_cast<TrPickResult *>(arg);
+    r->currentActor = actor;
+    BrModelPick2D(model, material, pos, dir, tNear, tFar, TrPickFaceCb, arg);
+    return 0;
+}
 
 void PickInit(br_actor *world, br_actor *camera, br_pixelmap *view, int32_t yOffset)
 {

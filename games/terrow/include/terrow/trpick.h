@@ -45,6 +45,11 @@ extern "C" {
 void PickInit(struct br_actor *world, struct br_actor *camera, struct br_pixelmap *view, int32_t yOffset);
 /* Forgets the pick state (the world is going). */
 void PickReset(void);
+/* The callbacks of the scene pick and the model pick; the nearest face wins, a tie keeps the first. */
+int TrPickModelCb(struct br_actor *actor, struct br_model *model, struct br_material *material, br_vector3 *rayPos,
+                  br_vector3 *rayDir, br_scalar tNear, br_scalar tFar, void *record);
+int TrPickFaceCb(struct br_model *model, struct br_material *material, br_vector3 *rayPos, br_vector3 *rayDir,
+                 br_scalar t, int face, int edge, int vertex, br_vector3 *point, br_vector2 *map, void *record);
 struct br_actor *Pick_Actor(int32_t x, int32_t y);
 /* The record of the nearest face, or null (a miss leaves it cleared). */
 TrPickResult *Pick_Record(int32_t x, int32_t y);
