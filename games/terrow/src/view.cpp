@@ -29,7 +29,7 @@ namespace {
 bool g_looksLoaded = false;
 
 // The models and looks come from the data folder "fw\\" beside the program.
-bool load_looks()
+bool load_looks_once()
 {
     if (g_looksLoaded)
         return true;
@@ -112,6 +112,11 @@ void draw_status_line(br_pixelmap *screen)
 }  // namespace
 
 extern "C" {
+
+int32_t TrLoadLooks(void)
+{
+    return load_looks_once() ? 1 : 0;
+}
 
 int32_t TrBrondelBegin(int32_t pixelType)
 {
@@ -259,7 +264,7 @@ void TrBuildFieldScene(void)
 {
     TrShell *s = TrGetShell();
     TrFreeFieldScene();
-    if (s->worlds[0] == nullptr || s->field == nullptr || !load_looks())
+    if (s->worlds[0] == nullptr || s->field == nullptr || !load_looks_once())
         return;
     s->fieldRoot = BrActorAdd(s->worlds[0], BrActorAllocate(BR_ACTOR_NONE, nullptr));
     for (int32_t i = 0; i < s->field->count; i++) {
