@@ -352,3 +352,55 @@ TEST_F(Looks, EveryLookMakesItsActorsAndFreesThem)
 }
 
 }  // namespace
+
+namespace {
+
+void collect(const char *name, void *arg)
+{
+    static_cast<std::vector<std::string> *>(arg)->push_back(name);
+}
+
+TEST_F(Looks, DecorationListLinesAndModels)
+{
+    const struct {
+        const char *text;
+        std::vector<std::string> names;
+    } cases[] = {
+        {"stone\nlamp", {"stone", "lamp"}},
+        {"stone\r\n\r\nlamp\r\n", {"stone", "lamp"}},
+        {"", {}},
+        {"\n\n", {}},
+    };
+    for (const auto &c : cases) {
+        std::vector<std::string> got;
+        EXPECT_EQ(Decor_ParseList(c.text, strlen(c.text), collect, &got), int32_t(c.names.size())) << c.text;
+        EXPECT_EQ(got, c.names) << c.text;
+    }
+    std::string tooLong(TR_DECOR_NAME_MAX + 1, 'a');
+    EXPECT_EQ(Decor_ParseList(tooLong.data(), tooLong.size(), nullptr, nullptr), 0);
+
+    // A hall with one decoration: the list's last line has no line break, a name without a model is
+    // left out, the texture's file names the material.
+    const std::string root = VOK_TEST_BIN_DIR "/looks-decor";
+    ASSERT_EQ(system(("rm -rf " + root + " && mkdir -p " + root + "/fw/mt").c_str()), 0);
+    write_temp(pack_entry("kocka.mod"), "looks-decor/fw/mt/stone.mod");
+    std::vector<uint8_t> list = {'n', 'o', 'n', 'e', '\n', 's', 't', 'o', 'n', 'e'};
+    write_temp(list, "looks-decor/fw/mt/mt.lst");
+    ASSERT_EQ(system(("cp " VOK_BIN_DIR "/fw/aq/1panel.pix " + root + "/fw/mt/stone.pix").c_str()), 0);
+    ASSERT_EQ(chdir(root.c_str()), 0);
+    br_actor *hall = BrActorAllocate(BR_ACTOR_NONE, nullptr);
+    EXPECT_EQ(Decor_LoadList(hall, "missing.lst"), 0);
+    ASSERT_EQ(Decor_LoadList(hall, "mt.lst"), 1);
+    ASSERT_NE(hall->children, nullptr);
+    EXPECT_EQ(hall->children->next, nullptr);
+    ASSERT_NE(hall->children->model, nullptr);
+    ASSERT_NE(hall->children->material, nullptr);
+    EXPECT_STREQ(hall->children->material->identifier, "stone.pix");
+    EXPECT_NE(hall->children->material->colour_map, nullptr);
+    char here[1024];
+    ASSERT_NE(getcwd(here, sizeof here), nullptr);
+    EXPECT_EQ(std::string(here), root) << "the folder is changed back";
+    BrActorFree(hall);
+}
+
+}  // namespace

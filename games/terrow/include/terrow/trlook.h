@@ -3,6 +3,7 @@
 #ifndef TERROW_TRLOOK_H
 #define TERROW_TRLOOK_H
 
+#include <stddef.h>
 #include <stdint.h>
 
 #include <brondel/brfw.h>
@@ -80,6 +81,14 @@ int32_t UVMap(struct br_model *model, const char *file, const float *uTable, con
 /* The same from the file's text (the reader the fuzz target drives). */
 int32_t UVMapText(struct br_model *model, const char *text, const float *uTable, const float *vTable,
                   int32_t mode);
+
+/* --- Decoration ------------------------------------------------------------------------------- */
+#define TR_DECOR_NAME_MAX 200
+/* Hangs the models of the list in "fw\mt\" under `parent`: 1 when the list was there. */
+int32_t Decor_LoadList(struct br_actor *parent, const char *list);
+/* Calls `each` with every name of a list text (a line each, the last also without a line break,
+ * empty lines and longer names than TR_DECOR_NAME_MAX left out); the number of names. */
+int32_t Decor_ParseList(const char *text, size_t size, void (*each)(const char *name, void *arg), void *arg);
 
 /* --- Looks ------------------------------------------------------------------------------------ */
 /* Empties the table and, when asked, adds every look (textures from the working folder); then the
