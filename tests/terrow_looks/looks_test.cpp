@@ -296,6 +296,16 @@ TEST_F(Looks, GroundTilesArePlatesInsideTheFieldAndBlocksAtItsEdge)
         {0, 0, 3, TY_T_MAGNES, 0, "magnes.mod", 41},    {3, 0, 3, TY_T_SZOGES, 0, "tuskesb.mod", 22},
         {3, 0, 3, TY_T_LEJTO, 0, "lejto.mod", 10},
     };
+    // The darker variant's actor is lit darker; a material from another type's look.
+    TrElem *dark = Elem_NewV(2, 1, 2, 0, TY_T_SIMA, EF_NOT_BALL, 4);
+    ASSERT_NE(Look_MakeActorsIn(field, dark), nullptr);
+    EXPECT_FLOAT_EQ(dark->actor->material->kd, Look_Find(20, 0)->lighting[2] * 0.8f);
+    Look_SetMaterialOf(TY_T_CEL, dark);
+    EXPECT_EQ(dark->actor->material->colour_map, Look_Find(24, 0)->texture);
+    Look_Refresh(dark);
+    EXPECT_EQ(dark->actor->material->colour_map, Look_Find(20, 0)->texture);
+    Look_FreeActors(dark);
+    Elem_Free(dark);
     Palya_AddElem(field, Elem_New(9, 0, 9, 0, TY_T_SIMA, EF_NOT_BALL));  // extent 10 x 10
     for (const Case &c : cases) {
         TrElem *e = Elem_New(c.x, c.y, c.z, 0, c.type, EF_NOT_BALL | c.flags);

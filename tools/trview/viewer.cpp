@@ -111,6 +111,7 @@ bool Viewer::begin(const std::string &dataFolder, int width, int height)
     BrDiagHandlerSet(&g_diag);
     BrZbBegin(BR_PMT_RGB_565, BR_PMT_DEPTH_16);
     // The goal's texture is a picture of the pack trt.fpk beside the data folder.
+    FFPACKHANDLE *before = FFGetCurrentPack();
     FFPACKHANDLE *pictures = FFOpenPack((dataFolder + "/../trt.fpk").c_str(), 0);
     if (pictures != nullptr)
         FFSetCurrentPack(pictures);
@@ -120,6 +121,10 @@ bool Viewer::begin(const std::string &dataFolder, int width, int height)
         return false;
     }
     bool ok = Model_LoadAll() && Look_Build(1) > 0;
+    // Its picture was copied out: the pack closes again.
+    FFSetCurrentPack(before);
+    if (pictures != nullptr)
+        FFClosePack(pictures);
     if (chdir(cwd) != 0)
         ok = false;
     if (!ok)

@@ -150,6 +150,20 @@ void free_material(br_material *m)
         BrMaterialFree(BrMaterialRemove(m));
 }
 
+// A copy of the look's material with the look's lighting (the darker look's when asked).
+br_material *actor_material(const TrLook *look)
+{
+    br_material *m = copy_material(look->material);
+    if (m != nullptr && look->lighting != nullptr) {
+        m->ka = look->lighting[0];
+        m->ks = look->lighting[1];
+        m->kd = look->lighting[2];
+        m->power = look->lighting[3];
+        BrMaterialUpdate(m, BR_MATU_ALL);
+    }
+    return m;
+}
+
 br_pixelmap *load_texture(const char *name)
 {
     // The goal's texture comes keyed from the picture pack; the others are files.
@@ -316,7 +330,7 @@ br_actor *Look_MakeActorsIn(TrPalya *field, TrElem *e)
     br_actor *a;
     if (look->pieces > 0) {
         a = BrActorAllocate(BR_ACTOR_NONE, nullptr);
-        a->material = copy_material(look->material);
+        a->material = actor_material(look);
         for (int i = 0; i < look->pieces; i++) {
             br_actor *p = BrActorAdd(a, BrActorAllocate(BR_ACTOR_MODEL, nullptr));
             p->model = look->pieceModels[i];
@@ -335,7 +349,7 @@ br_actor *Look_MakeActorsIn(TrPalya *field, TrElem *e)
             if (inside(field, io))
                 a->model = plate_of(a->model);
         }
-        a->material = copy_material(from->material);
+        a->material = actor_material(from);
     }
     auto *link = new TrActorLink{nullptr, e};
     g_links.insert(link);
@@ -400,6 +414,24 @@ void Look_Refresh(TrElem *e)
     m->kd = look->lighting[2];
     m->power = look->lighting[3];
     BrMaterialUpdate(m, BR_MATU_ALL);
+}
+
+void Look_SetMaterialOf(int32_t type, TrElem *e)
+{
+    // Only what stands above the ground or lies in the catalogue: ground tiles keep their plates.
+    if (e == nullptr || e->actor == nullptr || (e->io->y == 0 && (e->io->flags & EF_SAMPLE) == 0))
+        return;
+    const TrLook *look = Look_Find(type, e->io->variant);
+    if (look == nullptr || look->pieces > 0)
+        return;
+    free_material(e->actor->material);
+    e->actor->material = actor_material(look);
+}
+
+void Look_SetMaterial(TrElem *e)
+{
+    if (e != nullptr)
+        Look_SetMaterialOf(e->io->type, e);
 }
 
 void Look_FreeActors(TrElem *e)

@@ -13,6 +13,7 @@
 #include <brondel/brscene.h>
 #include <brondel/brv1db.h>
 
+#include "pannix/ffpack.h"
 #include "terrow/trdib.h"
 #include "win32/winfile.h"
 #include "terrow/trfield.h"
@@ -37,7 +38,15 @@ bool load_looks_once()
     char cwd[260] = "";
     GetCurrentDirectoryA(sizeof cwd, cwd);
     SetCurrentDirectoryA(s->readFolder[0] != '\0' ? s->readFolder : cwd);
+    // The goal's texture is a picture of trt.fpk; it is copied out, so the pack closes again.
+    FFPACKHANDLE *before = FFGetCurrentPack();
+    FFPACKHANDLE *pictures = FFOpenPack("trt.fpk", 0);
+    if (pictures != nullptr)
+        FFSetCurrentPack(pictures);
     bool ok = SetCurrentDirectoryA("fw\\") && Model_LoadAll() && Look_Build(1) > 0 && TrGetModule()->warning == 0;
+    FFSetCurrentPack(before);
+    if (pictures != nullptr)
+        FFClosePack(pictures);
     SetCurrentDirectoryA(cwd);
     g_looksLoaded = ok;
     if (!ok) {

@@ -108,6 +108,10 @@ struct br_actor *Look_MakeActorsIn(struct TrPalya *field, struct TrElem *elem);
 struct br_actor *Look_MakeActors(struct TrElem *elem);
 void Look_FreeActors(struct TrElem *elem);
 void Look_Refresh(struct TrElem *elem);
+/* The element's material copy made again from its own look (or `type`'s of the same variant); only
+ * for elements above the ground or samples. */
+void Look_SetMaterial(struct TrElem *elem);
+void Look_SetMaterialOf(int32_t type, struct TrElem *elem);
 void Look_MakeArrow(struct TrElem *elem, int32_t type, int32_t variant);
 void Look_RefreshArrow(struct TrElem *elem);
 /* The element an actor shows: its link, or the first linked actor above it. */
