@@ -14,6 +14,7 @@
 #include "fixture.h"
 #include "terrow/trfield.h"
 #include "terrow/trmodule.h"
+#include "terrow/trshell.h"
 #include "vokscore/soundpack.h"
 
 namespace {
@@ -411,6 +412,38 @@ TEST_F(Looks, DecorationListLinesAndModels)
     ASSERT_NE(getcwd(here, sizeof here), nullptr);
     EXPECT_EQ(std::string(here), root) << "the folder is changed back";
     BrActorFree(hall);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(FieldFlags, TheCurrentFieldsFlagWords)
+{
+    TrShell *s = TrGetShell();
+    TrPalya *saved = s->field;
+    s->field = nullptr;
+    EXPECT_EQ(Palya_Modified(), 0);
+    Palya_SetExtraBit2();  // no field: nothing happens
+    TrPalya *f = Palya_NewEmpty();
+    s->field = f;
+    Palya_AddElem(f, Elem_New(0, 0, 0, 0, TY_T_SIMA, EF_NOT_BALL | EF_SELECTED | EF_HANDLED));
+    Palya_AddElem(f, Elem_New(1, 1, 0, 2, TY_G_FEM, EF_BALL | EF_SELECTED));
+    Palya_ClearElemFlags(EF_SELECTED | EF_HANDLED);
+    EXPECT_EQ(f->elements[0]->io->flags, EF_NOT_BALL);
+    EXPECT_EQ(f->elements[1]->io->flags, EF_BALL);
+    f->flags = 0;
+    EXPECT_EQ(Palya_Modified(), 0);
+    f->flags = PF_MODIFIED;
+    EXPECT_EQ(Palya_Modified(), 1);
+    f->levelFlags = 0;
+    Palya_SetExtraBit2();
+    EXPECT_EQ(f->levelFlags, LF_PLAYABLE);
+    EXPECT_EQ(Palya_ExtraBit4(), 0);
+    f->levelFlags |= LF_SECRET;
+    EXPECT_EQ(Palya_ExtraBit4(), 1);
+    s->field = saved;
+    Palya_Free(f);
 }
 
 }  // namespace
