@@ -47,7 +47,7 @@ protected:
         char here[1024];
         ASSERT_NE(getcwd(here, sizeof here), nullptr);
         cwd_ = here;
-        ASSERT_EQ(chdir(VOK_BIN_DIR "/fw"), 0);
+        ASSERT_EQ(chdir(VOK_BIN_DIR "/fw"), 0);  // the data folder; load_all starts from the root
     }
     void TearDown() override
     {
@@ -61,8 +61,10 @@ protected:
     }
     void load_all()
     {
-        ASSERT_EQ(Model_LoadAll(), 1) << (boxes().empty() ? "" : boxes().front());
-        ASSERT_EQ(Look_Build(1), 39);
+        ASSERT_EQ(chdir(VOK_BIN_DIR), 0);
+        ASSERT_EQ(Look_LoadAll(), 1) << (boxes().empty() ? "" : boxes().front());
+        ASSERT_EQ(chdir(VOK_BIN_DIR "/fw"), 0);
+        ASSERT_EQ(Look_Count(), 39);
     }
     std::string cwd_;
 };

@@ -329,6 +329,8 @@ TEST_F(Looks, EveryLookMakesItsActorsAndFreesThem)
     const br_uint_32 materials = BrMaterialCount("*");
     for (int i = 0; i < Look_Count(); i++) {
         const TrLook *l = Look_At(i);
+        EXPECT_NE(l->texture, nullptr) << l->textureName;
+        EXPECT_TRUE(l->model != nullptr || (l->pieces > 0 && l->pieceModels[l->pieces - 1] != nullptr)) << l->type;
         for (int32_t dir : {2, TR_DIR_UNSET}) {
             TrElem *e = Elem_NewV(1, 1, 1, dir, l->type, Elem_ClassOf(l->type) | EF_LEVEL_PART, l->variant);
             br_actor *a = Look_MakeActorsIn(nullptr, e);
@@ -444,6 +446,26 @@ TEST(FieldFlags, TheCurrentFieldsFlagWords)
     EXPECT_EQ(Palya_ExtraBit4(), 1);
     s->field = saved;
     Palya_Free(f);
+}
+
+}  // namespace
+
+namespace {
+
+// trview as a user runs it from another folder: the picture lands where the caller said, and holds a
+// varied scene (a blank or one-coloured picture packs into a few hundred bytes).
+TEST(TrView, LooksIntoAPictureFromAnyFolder)
+{
+    const std::string dir = VOK_TEST_BIN_DIR "/trview-out";
+    ASSERT_EQ(system(("rm -rf " + dir + " && mkdir -p " + dir).c_str()), 0);
+    const std::string cmd = "cd " + dir + " && " VOK_BIN_DIR "/trview --looks --out looks.png --size 400x300 > log.txt 2>&1";
+    ASSERT_EQ(system(cmd.c_str()), 0);
+    FILE *f = fopen((dir + "/looks.png").c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    fseek(f, 0, SEEK_END);
+    EXPECT_GT(ftell(f), 20000L);
+    fclose(f);
+    EXPECT_NE(system(("cd " + dir + " && " VOK_BIN_DIR "/trview --nothing > /dev/null 2>&1").c_str()), 0);
 }
 
 }  // namespace

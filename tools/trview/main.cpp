@@ -69,7 +69,7 @@ int main(int argc, char **argv)
     std::string outPath = out != nullptr ? PlatToolPath(out) : "";
 
     trview::Viewer viewer;
-    if (!viewer.begin(program_folder() + "/fw", width, height)) {
+    if (!viewer.begin(program_folder(), width, height)) {
         fprintf(stderr, "trview: the models and looks cannot be loaded\n");
         viewer.end();
         return 1;

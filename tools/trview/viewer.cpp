@@ -15,7 +15,6 @@
 #include <brondel/brscene.h>
 #include <brondel/brv1db.h>
 
-#include "pannix/ffpack.h"
 #include "terrow/trdib.h"
 #include "terrow/trfield.h"
 #include "terrow/trlook.h"
@@ -100,7 +99,7 @@ const char *cube_side_name(int face)
     return face >= 0 && face < 12 ? names[face / 2] : "?";
 }
 
-bool Viewer::begin(const std::string &dataFolder, int width, int height)
+bool Viewer::begin(const std::string &readRoot, int width, int height)
 {
     width_ = width;
     height_ = height;
@@ -110,24 +109,13 @@ bool Viewer::begin(const std::string &dataFolder, int width, int height)
     begun_ = true;
     BrDiagHandlerSet(&g_diag);
     BrZbBegin(BR_PMT_RGB_565, BR_PMT_DEPTH_16);
-    // The goal's texture is a picture of the pack trt.fpk beside the data folder.
-    FFPACKHANDLE *before = FFGetCurrentPack();
-    FFPACKHANDLE *pictures = FFOpenPack((dataFolder + "/../trt.fpk").c_str(), 0);
-    if (pictures != nullptr)
-        FFSetCurrentPack(pictures);
     char cwd[1024] = "";
-    if (getcwd(cwd, sizeof cwd) == nullptr || chdir(dataFolder.c_str()) != 0) {
-        fprintf(stderr, "trview: no data folder %s\n", dataFolder.c_str());
+    if (getcwd(cwd, sizeof cwd) == nullptr || chdir(readRoot.c_str()) != 0) {
+        fprintf(stderr, "trview: no data folder %s\n", readRoot.c_str());
         return false;
     }
-    bool ok = Model_LoadAll() && Look_Build(1) > 0;
-    // Its picture was copied out: the pack closes again.
-    FFSetCurrentPack(before);
-    if (pictures != nullptr)
-        FFClosePack(pictures);
-    if (chdir(cwd) != 0)
-        ok = false;
-    if (!ok)
+    const bool ok = Look_LoadAll() != 0;
+    if (chdir(cwd) != 0 || !ok)
         return false;
 
     void *pixels = TrDibCreate(width, height, BR_PMT_RGB_565);

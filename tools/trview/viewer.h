@@ -15,8 +15,8 @@ namespace trview {
 
 class Viewer {
 public:
-    // Starts the 3D library, loads the models and looks from `dataFolder` ("fw" beside the program).
-    bool begin(const std::string &dataFolder, int width, int height);
+    // Starts the 3D library, loads the models and looks from the read root (the program's folder).
+    bool begin(const std::string &readRoot, int width, int height);
     void end();
 
     br_actor *world() const { return world_; }

@@ -14,7 +14,9 @@
 #include <brondel/brpmfile.h>
 #include <brondel/brres.h>
 
+#include "pannix/ffpack.h"
 #include "terrow/trdib.h"
+#include "win32/winfile.h"
 #include "terrow/trfield.h"
 #include "terrow/trlook.h"
 #include "terrow/trmsg.h"
@@ -253,6 +255,27 @@ int32_t Look_Build(int32_t withLooks)
     BrMaterialUpdate(mark, BR_MATU_ALL);
     g_extra.push_back(mark);
     return (int32_t)g_looks.size();
+}
+
+int32_t Look_LoadAll(void)
+{
+    char cwd[1024] = "";
+    GetCurrentDirectoryA(sizeof cwd, cwd);
+    // The goal's texture is a picture of trt.fpk; it is copied out, so the pack closes again.
+    FFPACKHANDLE *before = FFGetCurrentPack();
+    FFPACKHANDLE *pictures = FFOpenPack("trt.fpk", 0);
+    if (pictures != nullptr)
+        FFSetCurrentPack(pictures);
+    const bool ok = SetCurrentDirectoryA("fw\\") && Model_LoadAll() && Look_Build(1) > 0;
+    FFSetCurrentPack(before);
+    if (pictures != nullptr)
+        FFClosePack(pictures);
+    SetCurrentDirectoryA(cwd);
+    if (!ok) {
+        Look_FreeAll();
+        Model_FreeAll();
+    }
+    return ok ? 1 : 0;
 }
 
 void Look_FreeAll(void)

@@ -13,7 +13,6 @@
 #include <brondel/brscene.h>
 #include <brondel/brv1db.h>
 
-#include "pannix/ffpack.h"
 #include "terrow/trdib.h"
 #include "win32/winfile.h"
 #include "terrow/trfield.h"
@@ -29,24 +28,16 @@ namespace {
 
 bool g_looksLoaded = false;
 
-// The models and looks come from the data folder "fw\\" beside the program.
+// The models and looks come from the read root beside the program.
 bool load_looks_once()
 {
     if (g_looksLoaded)
         return true;
     TrShell *s = TrGetShell();
-    char cwd[260] = "";
+    char cwd[1024] = "";
     GetCurrentDirectoryA(sizeof cwd, cwd);
     SetCurrentDirectoryA(s->readFolder[0] != '\0' ? s->readFolder : cwd);
-    // The goal's texture is a picture of trt.fpk; it is copied out, so the pack closes again.
-    FFPACKHANDLE *before = FFGetCurrentPack();
-    FFPACKHANDLE *pictures = FFOpenPack("trt.fpk", 0);
-    if (pictures != nullptr)
-        FFSetCurrentPack(pictures);
-    bool ok = SetCurrentDirectoryA("fw\\") && Model_LoadAll() && Look_Build(1) > 0 && TrGetModule()->warning == 0;
-    FFSetCurrentPack(before);
-    if (pictures != nullptr)
-        FFClosePack(pictures);
+    bool ok = Look_LoadAll() && TrGetModule()->warning == 0;
     SetCurrentDirectoryA(cwd);
     g_looksLoaded = ok;
     if (!ok) {

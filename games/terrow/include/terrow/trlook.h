@@ -95,6 +95,9 @@ int32_t Decor_ParseList(const char *text, size_t size, void (*each)(const char *
  * extra materials. The number of looks. */
 int32_t Look_Build(int32_t withLooks);
 void Look_FreeAll(void);
+/* From the read root: the models of "fw\\terrow.pck" and every look, the goal's picture out of
+ * "trt.fpk". 1, or 0 after a warning with nothing kept. */
+int32_t Look_LoadAll(void);
 int32_t Look_Count(void);
 const TrLook *Look_At(int32_t index);
 /* The look of (type, variant); value 4 in the variant gives a darker copy; null without a look. */
