@@ -40,6 +40,7 @@ struct Row {
     const char *texture;
 };
 
+// The ground magnet's look is the flat magnet: the second lap.mod, mapped whole.
 const Row kRows[] = {
     {10, 0, "lejto.mod", 0, kTile, "aq\\2lejto.pix"},       {10, 1, "lejto.mod", 0, kTile, "aq\\raklejt.pix"},
     {10, 2, "lejto.mod", 0, kTile, "bq\\slejto.pix"},       {11, 0, "utkozo.mod", 0, kTile, "aq\\2utkozo.pix"},
@@ -54,7 +55,7 @@ const Row kRows[] = {
     {2, 2, "bomb.mod", 0, kDefault, "bq\\sbomb.pix"},       {1, 0, "gomb.mod", 0, kBall1, "bq\\golf.pix"},
     {1, 2, "gomb.mod", 0, kBall1, "bq\\suveg.pix"},         {100, 0, "nyil.mod", 0, kMarker, "cq\\szamsav.pix"},
     {100, 1, "nyil.mod", 0, kMarker, "cq\\nomove.pix"},     {100, 2, "nyil.mod", 0, kMarker, "cq\\nodir.pix"},
-    {40, 0, "lap.mod", 0, kGround, "aq\\2allapy.pix"},      {41, 0, "lap.mod", 0, kGround, "cq\\lapmagnk.pix"},
+    {40, 0, "lap.mod", 0, kGround, "aq\\2allapy.pix"},      {41, 0, "lapmagnes", 0, kGround, "cq\\lapmagnk.pix"},
     {70, 0, "pieces_g.mod", 12, kIronIcon, "bq\\fem1a.pix"}, {73, 0, "pieces_g.mod", 12, kBall3, "bq\\gumi.pix"},
     {72, 0, "pieces_g.mod", 12, kDefault, "bq\\bomba.pix"}, {71, 0, "pieces_g.mod", 12, kBall1, "bq\\golf.pix"},
     {90, 0, "pieces_k.mod", 12, kTile, "aq\\1panel.pix"},   {94, 0, "pieces_k.mod", 12, kTile, "cq\\cell0001.pix"},
