@@ -142,7 +142,6 @@ bool Viewer::begin(const std::string &readRoot, int width, int height)
     c->yon_z = 30.0f;
     c->field_of_view = 7280;
     c->aspect = (float)width / (float)height;
-    static const float where[3][3] = {{-1.0f, 2.0f, 1.5f}, {1.5f, 1.5f, -0.5f}, {0.0f, 3.0f, 0.0f}};
     for (int i = 0; i < 3; i++) {
         lights_[i] = BrActorAdd(centre_, BrActorAllocate(BR_ACTOR_LIGHT, nullptr));
         auto *l = (br_light *)lights_[i]->type_data;
@@ -153,7 +152,6 @@ bool Viewer::begin(const std::string &readRoot, int width, int height)
         // A direct light shines along its -z axis: aim it at the centre.
         BrMatrix34RotateX(m, (br_angle)(i == 2 ? -16384 : -9000));
         BrMatrix34PostRotateY(m, (br_angle)(i == 0 ? -6000 : i == 1 ? 24000 : 0));
-        (void)where;
         BrLightEnable(lights_[i]);
     }
     orbit_ = {0.0f, 0.0f, 320.0f, 0.0f, 1.4f, 0, camera_, pivot_};
