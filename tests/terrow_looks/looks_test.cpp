@@ -14,6 +14,7 @@
 #include "fixture.h"
 #include "terrow/trfield.h"
 #include "terrow/trmodule.h"
+#include "terrow/trpick.h"
 #include "terrow/trshell.h"
 #include "vokscore/soundpack.h"
 
@@ -86,6 +87,11 @@ TEST_F(Looks, EveryModelLoadsThroughOwnFsAndTheStandardRecordComesBack)
     int mode = 7;
     EXPECT_EQ(OwnFs_OpenRead("nowhere.mod", 0, nullptr, &mode), nullptr);
     EXPECT_EQ(mode, 0) << "binary";
+    // The pack stays open for later loads, from whatever folder they come.
+    ASSERT_EQ(chdir(VOK_TEST_BIN_DIR), 0);
+    br_model *again = OwnFs_Load("kocka.mod");
+    ASSERT_NE(again, nullptr) << "the pack is found from another folder";
+    BrModelFree(again);
     ASSERT_NE(Model_RedrawList(), nullptr);
     int redraw = 0;
     while (Model_RedrawList()[redraw] != nullptr)
@@ -108,7 +114,9 @@ TEST_F(Looks, ADamagedEntryFailsAloneAndEndsAtItsEntry)
     std::vector<char> all(cube.size() + 100);
     EXPECT_EQ(fread(all.data(), 1, all.size(), (FILE *)s), half.size());
     fclose((FILE *)s);
+    br_filesystem *standard = current_filesystem();
     EXPECT_EQ(OwnFs_Load("bad.mod"), nullptr);
+    EXPECT_EQ(current_filesystem(), standard) << "the standard record is back after a failed load";
     br_model *good = OwnFs_Load("good.mod");
     ASSERT_NE(good, nullptr);
     EXPECT_GT(good->nfaces, 0);
@@ -307,6 +315,20 @@ TEST_F(Looks, GroundTilesArePlatesInsideTheFieldAndBlocksAtItsEdge)
     EXPECT_EQ(dark->actor->material->colour_map, Look_Find(20, 0)->texture);
     Look_FreeActors(dark);
     Elem_Free(dark);
+    // A highlighted ground plate comes back as the ground's look, not the block's.
+    TrElem *plate = Elem_New(3, 0, 3, 0, TY_T_SIMA, EF_NOT_BALL);
+    TrElem *magnet = Elem_New(4, 0, 4, 0, TY_T_MAGNES, EF_NOT_BALL);
+    for (TrElem *e : {plate, magnet}) {
+        ASSERT_NE(Look_MakeActorsIn(field, e), nullptr);
+        br_pixelmap *ground = e->actor->material->colour_map;
+        e->actor->material->colour_map = nullptr;
+        e->actor->material->ka = 1.0f;
+        Look_Refresh(e);
+        EXPECT_EQ(e->actor->material->colour_map, ground) << e->io->type;
+        EXPECT_FLOAT_EQ(e->actor->material->ka, Look_Find(e->io->type == TY_T_SIMA ? 40 : 41, 0)->lighting[0]);
+        Look_FreeActors(e);
+        Elem_Free(e);
+    }
     Palya_AddElem(field, Elem_New(9, 0, 9, 0, TY_T_SIMA, EF_NOT_BALL));  // extent 10 x 10
     for (const Case &c : cases) {
         TrElem *e = Elem_New(c.x, c.y, c.z, 0, c.type, EF_NOT_BALL | c.flags);
@@ -357,6 +379,13 @@ TEST_F(Looks, EveryLookMakesItsActorsAndFreesThem)
         }
     }
     EXPECT_EQ(BrMaterialCount("*"), materials) << "every copy went with its actor";
+    // Releasing everything at shut-down leaves no table pointing at what it freed.
+    Br_ReleaseAll();
+    EXPECT_EQ(Look_Count(), 0);
+    EXPECT_EQ(Model_Get("kocka.mod", 0), nullptr);
+    EXPECT_EQ(BrModelCount("*") + BrMaterialCount("*") + BrMapCount("*"), 0u);
+    Look_FreeAll();
+    Model_FreeAll();
     TrElem *stranger = Elem_New(0, 1, 0, 0, 55, EF_NOT_BALL);
     EXPECT_EQ(Look_MakeActorsIn(nullptr, stranger), nullptr);
     ASSERT_FALSE(boxes().empty());

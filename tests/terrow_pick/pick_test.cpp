@@ -1,6 +1,7 @@
 // Picking the generated cube from each side, pick ties and misses, the orbit record, the parallel
 // view, projection and the matrix decomposition.
 #include <cfloat>
+#include <climits>
 #include <cmath>
 #include <cstring>
 
@@ -123,6 +124,11 @@ TEST_F(Pick, NearestFaceWinsATieKeepsTheFirstAMissClearsTheRecord)
     std::memset(&empty, 0, sizeof empty);
     EXPECT_EQ(std::memcmp(hit, &empty, sizeof empty), 0) << "a miss leaves the record cleared";
     EXPECT_EQ(Pick_Actor(2, 2), nullptr);
+    // The view's corners, and points far outside any window.
+    const int corners[][2] = {{0, 0}, {319, 0}, {0, 239}, {319, 239}, {320, 240}, {-1, -1},
+                              {INT_MIN, INT_MIN}, {INT_MAX, INT_MAX}, {INT_MIN, INT_MAX}};
+    for (const auto &p : corners)
+        EXPECT_EQ(Pick_Record(p[0], p[1]), nullptr) << p[0] << "," << p[1];
     EXPECT_TRUE(boxes().empty());
     PickReset();
     EXPECT_EQ(Pick_Record(160, 120), nullptr);
@@ -141,7 +147,9 @@ TEST_F(Pick, OrbitClampsAndWraps)
         {NAN, INFINITY, NAN, 0, 0, 0.1f},    {1e30f, -1e30f, 5, -1, -1, 5}, {360, -360, 16, 0, 0, 16},
     };
     for (const auto &c : cases) {
-        TrOrbit o = {0, -0.1f, c.tilt, c.turn, c.distance, 0, camera, pivot};
+        // A camera offset that is no number is no offset.
+        const float side = std::isnan(c.tilt) ? NAN : std::isinf(c.turn) ? -INFINITY : 0.0f;
+        TrOrbit o = {side, side, c.tilt, c.turn, c.distance, 0, camera, pivot};
         Orbit_Apply(&o);
         EXPECT_TRUE(o.tilt >= 0 && o.tilt < 360) << c.tilt;
         EXPECT_TRUE(o.turn >= 0 && o.turn < 360) << c.turn;
@@ -152,7 +160,10 @@ TEST_F(Pick, OrbitClampsAndWraps)
             EXPECT_NEAR(o.turn, c.wantTurn, 1e-3f) << c.turn;
         }
         EXPECT_FLOAT_EQ(o.distance, c.wantDistance) << c.distance;
-        EXPECT_TRUE(std::isfinite(camera->t.t.mat.m[3][2]));
+        for (int i = 0; i < 4; i++)
+            for (int k = 0; k < 3; k++)
+                EXPECT_TRUE(std::isfinite(camera->t.t.mat.m[i][k])) << c.tilt << " " << i << "," << k;
+        EXPECT_TRUE(std::isfinite(o.x) && std::isfinite(o.y));
         EXPECT_EQ(((br_camera *)camera->type_data)->type, BR_CAMERA_PERSPECTIVE_CENTRED);
     }
     EXPECT_FLOAT_EQ(Wrap360(-45), 315);
@@ -194,6 +205,13 @@ TEST_F(Pick, ProjectionSkipsThePointsOfTheCameraPlane)
     EXPECT_EQ(View_Project(world, onPlane, &sx, &sy, &depth, camera, view), 0);
     EXPECT_EQ(sx, -7);
     EXPECT_EQ(depth, -7);
+    // Next to the plane the point lies far off the screen, never past what an int holds.
+    for (float z : {0.9999999f, 1.0000001f}) {
+        const float near[3] = {30.0f, -20.0f, z};
+        ASSERT_EQ(View_Project(world, near, &sx, &sy, &depth, camera, view), 1) << z;
+        EXPECT_TRUE(sx > 100000 || sx < -100000) << z;
+        EXPECT_TRUE(sx > INT_MIN / 2 && sx < INT_MAX / 2 && sy > INT_MIN / 2 && sy < INT_MAX / 2) << sx << "," << sy;
+    }
     // The point under the cursor at the middle of the view lies straight ahead.
     float at[3] = {5, 5, -2};
     View_PointUnderCursor(camera, view, at, 160, 120);

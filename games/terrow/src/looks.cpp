@@ -206,6 +206,20 @@ void free_actor_tree_materials(br_actor *a)
         free_material(a->material);
 }
 
+// The look whose material an element's actor carries: a tile or magnet on the ground shows the
+// ground's look, everything else its own.
+const TrLook *surface_look(const EIo *io, const TrLook *own)
+{
+    const TrLook *from = nullptr;
+    if (io->y == 0 && (io->flags & EF_SAMPLE) == 0) {
+        if (io->type == TY_T_SIMA)
+            from = find_exact(TY_GROUND_TILE, 0);
+        else if (io->type == TY_T_MAGNES)
+            from = find_exact(TY_GROUND_MAGNET, 0);
+    }
+    return from != nullptr ? from : own;
+}
+
 }  // namespace
 
 extern "C" {
@@ -362,18 +376,9 @@ br_actor *Look_MakeActorsIn(TrPalya *field, TrElem *e)
     } else {
         a = BrActorAllocate(BR_ACTOR_MODEL, nullptr);
         a->model = look->model;
-        const TrLook *from = look;
-        if (io->y == 0 && (io->flags & EF_SAMPLE) == 0) {
-            if (io->type == TY_T_SIMA)
-                from = find_exact(TY_GROUND_TILE, 0);
-            else if (io->type == TY_T_MAGNES)
-                from = find_exact(TY_GROUND_MAGNET, 0);
-            if (from == nullptr)
-                from = look;
-            if (inside(field, io))
-                a->model = plate_of(a->model);
-        }
-        a->material = actor_material(from);
+        if (io->y == 0 && (io->flags & EF_SAMPLE) == 0 && inside(field, io))
+            a->model = plate_of(a->model);
+        a->material = actor_material(surface_look(io, look));
     }
     auto *link = new TrActorLink{nullptr, e};
     g_links.insert(link);
@@ -430,6 +435,7 @@ void Look_Refresh(TrElem *e)
     const TrLook *look = Look_Find(e->io->type, e->io->variant);
     if (look == nullptr)
         return;
+    look = surface_look(e->io, look);
     br_material *m = e->actor->material;
     m->colour_map = look->material->colour_map;
     m->colour = surface_colour(look->colour, m->colour_map);

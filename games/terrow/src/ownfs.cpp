@@ -1,7 +1,9 @@
 // The "OwnFs" filesystem: the standard record with its open-for-reading replaced, so that the 3D
 // library reads its model files out of terrow.pck. The pack is the module's own directory and not the
 // framework's current sound pack, which the main program's menu sounds keep using.
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -13,6 +15,7 @@
 #include "terrow/trfield.h"
 #include "terrow/trlook.h"
 #include "terrow/trshell.h"
+#include "vokplat/paths.h"
 #include "vokscore/soundpack.h"
 
 namespace {
@@ -45,8 +48,14 @@ extern "C" {
 int32_t OwnFs_OpenPack(const char *path)
 {
     g_pack.reset();
-    if (path != nullptr)
-        g_pack.reset(vokpack::read_dir(path));
+    if (path == nullptr)
+        return 0;
+    // The pack stays open for later loads, whatever folder the game is in by then: its path is
+    // kept whole.
+    char host[4096], whole[PATH_MAX];
+    if (PlatResolvePath(path, host, sizeof host) == 0 || realpath(host, whole) == nullptr)
+        return 0;
+    g_pack.reset(vokpack::read_dir(whole));
     return g_pack != nullptr ? 1 : 0;
 }
 

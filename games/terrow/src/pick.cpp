@@ -48,8 +48,10 @@ bool run_pick(int32_t x, int32_t y)
     g_result.t = FLT_MAX;
     if (!g_pick.ready)
         return false;
-    BrScenePick2D(g_pick.world, g_pick.camera, g_pick.view, x - g_pick.view->origin_x,
-                  y - g_pick.yOffset - g_pick.view->origin_y, TrPickModelCb, &g_result);
+    // A point far outside the view still picks nothing, without overflowing on the way.
+    auto to_view = [](int64_t v) { return (int)(v < -0x1000000 ? -0x1000000 : v > 0x1000000 ? 0x1000000 : v); };
+    BrScenePick2D(g_pick.world, g_pick.camera, g_pick.view, to_view(int64_t(x) - g_pick.view->origin_x),
+                  to_view(int64_t(y) - g_pick.yOffset - g_pick.view->origin_y), TrPickModelCb, &g_result);
     if (g_result.actor == nullptr) {
         std::memset(&g_result, 0, sizeof g_result);
         return false;
@@ -161,6 +163,11 @@ void Orbit_Apply(TrOrbit *o)
         return;
     o->tilt = Wrap360(o->tilt);
     o->turn = Wrap360(o->turn);
+    // An offset that is no number would leave no picture at all.
+    if (!std::isfinite(o->x))
+        o->x = 0;
+    if (!std::isfinite(o->y))
+        o->y = 0;
     if (!(o->distance >= TR_ORBIT_MIN_DISTANCE))
         o->distance = TR_ORBIT_MIN_DISTANCE;
     if (o->distance > TR_ORBIT_MAX_DISTANCE)
@@ -237,10 +244,14 @@ int32_t View_Project(br_actor *actor, const float point[3], int32_t *sx, int32_t
     if (s.v[3] == 0.0f || !std::isfinite(s.v[3]))
         return 0;
     float x = s.v[0] / s.v[3], y = s.v[1] / s.v[3], z = s.v[2] / s.v[3];
+    if (!std::isfinite(x) || !std::isfinite(y))
+        return 0;
+    // Close to that plane a point lands far off the screen: held where an int still holds it.
+    auto screen = [](float v) { return (int32_t)(v < -1e9f ? -1e9f : v > 1e9f ? 1e9f : v); };
     if (sx != nullptr)
-        *sx = (int32_t)(view->width * (x + 1.0f) * 0.5f);
+        *sx = screen(view->width * (x + 1.0f) * 0.5f);
     if (sy != nullptr)
-        *sy = (int32_t)(view->height * (1.0f - y) * 0.5f);
+        *sy = screen(view->height * (1.0f - y) * 0.5f);
     if (depth != nullptr)
         *depth = (int32_t)(BrZbScreenZToDepth(z * -32768.0f) >> 16);
     return 1;
@@ -345,6 +356,9 @@ void Matrix_Decompose(const br_matrix34 *m, float scale[3], float shear[3], floa
 
 void Br_ReleaseAll(void)
 {
+    // The tables of looks and models point at what follows: they go first.
+    Look_FreeAll();
+    Model_FreeAll();
     br_model *models[64];
     br_uint_32 n;
     while ((n = BrModelFindMany("*", models, 64)) > 0)
