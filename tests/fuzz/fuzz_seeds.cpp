@@ -337,7 +337,7 @@ void write_kplevel_seeds(const std::string &dir)
 int main(int argc, char **argv)
 {
     if (argc != 3) {
-        fprintf(stderr, "usage: fuzz_seeds datafile|pix|tga|bmp|pack|settings|movie|image|scenefile|trfield|trdict|mzi|font|soundpack|wave|screen|cellfile|wavfile|phy|platfiles|cursor|vokfiles|texts|kplevel folder\n");
+        fprintf(stderr, "usage: fuzz_seeds datafile|pix|tga|bmp|pack|settings|movie|image|scenefile|trfield|trdict|mzi|font|soundpack|wave|screen|cellfile|wavfile|phy|platfiles|cursor|vokfiles|texts|kplevel|uvd|mtlist folder\n");
         return 2;
     }
     std::string kind = argv[1], dir = argv[2];
@@ -374,6 +374,10 @@ int main(int argc, char **argv)
         BrV1dbEnd();
     } else if (kind == "trfield") {
         fuzz::write_trfield_seeds(dir);
+    } else if (kind == "uvd") {
+        fuzz::write_uvd_seeds(dir);
+    } else if (kind == "mtlist") {
+        fuzz::write_mtlist_seeds(dir);
     } else if (kind == "trdict") {
         fuzz::write_trdict_seeds(dir);
     } else if (kind == "mzi") {

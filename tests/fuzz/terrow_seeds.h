@@ -42,4 +42,16 @@ inline void write_trdict_seeds(const std::string &dir)
            "#70\nnone\n#52\nHol %d B\xe4lle\n";
 }
 
+// A map of six faces in the grid, one short of its integers, and a decoration list.
+inline void write_uvd_seeds(const std::string &dir)
+{
+    std::ofstream(dir + "/strip.uvd", std::ios::binary)
+        << "0 0 1 0 1 1\n0 0 1 1 0 1\n2 2 3 2 3 3\n2 2 3 3 2 3\n4 0 5 0 5 1\n4 0 5 1 4";
+}
+
+inline void write_mtlist_seeds(const std::string &dir)
+{
+    std::ofstream(dir + "/mt.lst", std::ios::binary) << "oszlop\r\nlampa\n\nszobor";
+}
+
 }  // namespace fuzz

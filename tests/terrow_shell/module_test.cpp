@@ -131,7 +131,7 @@ TEST(TrPlay, EditorOpensShowsTheFieldAndEscapeClosesIt)
     {
         FILE *f = fopen((dir + "/script.txt").c_str(), "w");
         ASSERT_NE(f, nullptr);
-        fputs("400 capture " , f);
+        fputs("400 capture ", f);
         fputs((dir + "/editor.png\n+100 key ESCAPE\n").c_str(), f);
         fclose(f);
     }

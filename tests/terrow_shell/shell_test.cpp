@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -120,6 +121,50 @@ TEST_F(Shell, FailedSetUpIsAWarningAndStillGivesEverythingBack)
     EXPECT_EQ(TrGetShell()->interfaceOpen, 0);
     MSG m;
     EXPECT_FALSE(PeekMessageA(&m, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE)) << "the host must not be told to quit";
+}
+
+// A model pack cut short: the start fails with a warning before any window shows, nothing ends the
+// host, and the next start with whole data plays.
+TEST_F(Shell, ATruncatedModelPackFailsTheStartWithAWarning)
+{
+    const std::string root = std::string(VOK_TEST_BIN_DIR) + "/shell-truncated/";
+    std::filesystem::remove_all(root);
+    std::filesystem::create_directories(root + "fw");
+    {
+        FILE *in = fopen(VOK_BIN_DIR "/fw/terrow.pck", "rb");
+        ASSERT_NE(in, nullptr);
+        std::vector<char> bytes(1 << 22);
+        bytes.resize(fread(bytes.data(), 1, bytes.size(), in));
+        fclose(in);
+        FILE *out = fopen((root + "fw/terrow.pck").c_str(), "wb");
+        ASSERT_NE(out, nullptr);
+        fwrite(bytes.data(), 1, bytes.size() * 2 / 3, out);
+        fclose(out);
+    }
+    make_host();
+    std::vector<char> rootText(root.begin(), root.end());
+    rootText.push_back('\0');
+    char *const savedRoot = face->readRoot;
+    face->readRoot = rootText.data();
+    static int frames;
+    frames = 0;
+    TrSetFrameHook([] { frames++; });
+    EXPECT_EQ(StartTerrow(), 0);
+    face->readRoot = savedRoot;
+    ASSERT_EQ(g_boxes.size(), 1u);
+    EXPECT_TRUE(g_boxes[0].find("not found") != std::string::npos ||
+                g_boxes[0].find("multi model ld failed") != std::string::npos)
+        << g_boxes[0];
+    EXPECT_EQ(frames, 0);
+    EXPECT_EQ(host_procedure(), host_proc);
+    EXPECT_EQ(TrGetShell()->brondelBegun, 0);
+    MSG m;
+    EXPECT_FALSE(PeekMessageA(&m, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE)) << "the host must not be told to quit";
+    g_boxes.clear();
+    TrSetFrameHook([] { PostMessageA(TrGetShell()->window, WM_CLOSE, 0, 0); });
+    EXPECT_EQ(StartTerrow(), 0);
+    EXPECT_TRUE(g_boxes.empty()) << g_boxes.front();
+    std::filesystem::remove_all(root);
 }
 
 TEST_F(Shell, PlayTrlMakesItsOwnFullScreenPopupAndDestroysIt)
@@ -278,7 +323,7 @@ TEST_F(Shell, ThreeStartsInARow)
         EXPECT_EQ(host_procedure(), host_proc) << round;
         EXPECT_FALSE(TrWorkerRunning()) << round;
     }
-    EXPECT_TRUE(g_boxes.empty());
+    EXPECT_TRUE(g_boxes.empty()) << g_boxes.front();
 }
 
 }  // namespace

@@ -151,6 +151,16 @@ Image tile_texture(Rgb base, bool metal, Emblem emblem, uint32_t seed, int w = 1
     return im;
 }
 
+// One face over the whole picture, for the models the game maps with a planar map (the magnets).
+Image whole_texture(Rgb base, bool metal, Emblem emblem, uint32_t seed, int w = 128, int h = 128)
+{
+    Image im = blank(w, h);
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++)
+            im.argb[size_t(y) * w + x] = face_pixel(base, metal, emblem, 0, (x + 0.5) / w, (y + 0.5) / h, x, y, seed);
+    return im;
+}
+
 // A lit ball skin, wrapped round the sphere: bands of the material with a bright spot.
 Image ball_skin(Rgb base, Rgb band, double shine, uint32_t seed)
 {
@@ -389,8 +399,11 @@ std::vector<PictureFile> textures()
     uint32_t seed = 1;
     for (const Tex &t : tiles) {
         const std::string id = std::string(t.folder) + "\\" + t.name + ".pix";
+        // The magnets are mapped over their top as a whole, the other blocks cell by cell.
+        const bool whole = t.emblem == Emblem::Magnet;
         out.push_back({"fw/" + std::string(t.folder) + "/" + t.name + ".pix", id,
-                       tile_texture(t.base, t.metal, t.emblem, seed++)});
+                       whole ? whole_texture(t.base, t.metal, t.emblem, seed++)
+                             : tile_texture(t.base, t.metal, t.emblem, seed++)});
     }
     struct Ball {
         const char *name;

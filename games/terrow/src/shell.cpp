@@ -204,6 +204,9 @@ int32_t TrModuleInit(void)
     if (!TrBrondelBegin(5))
         return 0;
     trace("3D done");
+    // Before the window and its worker: a start that cannot load its models shows no window.
+    if (!TrLoadLooks())
+        return 0;
     if (SetCurrentDirectoryA("fw\\"))
         Phy_FLoad();
     // The physics draws through the game's actors; a traced ball logs into the write folder.

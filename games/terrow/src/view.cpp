@@ -1,6 +1,6 @@
 // The 3D side of the module: its own instance of the 3D library, the two worlds with their cameras
-// and lights, the view buffers over the DIB, and the frame. Until the looks come from the packs, the
-// field is drawn with plain bevelled blocks so that every start shows it.
+// and lights, the view buffers over the DIB, and the frame. The field's elements are drawn with their
+// looks from terrow.pck.
 #include <cmath>
 #include <cstring>
 
@@ -14,17 +14,47 @@
 #include <brondel/brv1db.h>
 
 #include "terrow/trdib.h"
+#include "win32/winfile.h"
 #include "terrow/trfield.h"
 #include "terrow/trmodule.h"
+#include "terrow/trlook.h"
 #include "terrow/trmsg.h"
+#include "terrow/trpick.h"
 #include "terrow/trshell.h"
 #include "vokscore/vokiface.h"
 #include "vokscore/vokpath.h"
 
 namespace {
 
-br_model *g_block = nullptr;
-br_material *g_stone = nullptr, *g_top = nullptr;
+bool g_looksLoaded = false;
+
+// The models and looks come from the read root beside the program.
+bool load_looks_once()
+{
+    if (g_looksLoaded)
+        return true;
+    TrShell *s = TrGetShell();
+    char cwd[1024] = "";
+    GetCurrentDirectoryA(sizeof cwd, cwd);
+    SetCurrentDirectoryA(s->readFolder[0] != '\0' ? s->readFolder : cwd);
+    bool ok = Look_LoadAll() && TrGetModule()->warning == 0;
+    SetCurrentDirectoryA(cwd);
+    g_looksLoaded = ok;
+    if (!ok) {
+        Look_FreeAll();
+        Model_FreeAll();
+    }
+    return ok;
+}
+
+void free_looks()
+{
+    Look_FreeAll();
+    Model_FreeAll();
+    OwnFs_ClosePack();
+    PickReset();
+    g_looksLoaded = false;
+}
 
 // A 3D-library warning or failure is a module warning: the set-up fails and the menu comes back.
 void diag_report(const char *message)
@@ -42,41 +72,6 @@ br_angle degrees(float d)
 br_uint_32 rgb565(int r, int g, int b)
 {
     return (br_uint_32)(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3));
-}
-
-// A unit block, 0..1 on each axis, with its top face inset and raised for a bevel.
-br_model *block_model()
-{
-    static const float p[8][3] = {{0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1},
-                                  {0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}};
-    static const br_uint_16 f[12][3] = {{0, 1, 2}, {0, 2, 3}, {5, 4, 7}, {5, 7, 6}, {1, 5, 6}, {1, 6, 2},
-                                        {4, 0, 3}, {4, 3, 7}, {3, 2, 6}, {3, 6, 7}, {4, 5, 1}, {4, 1, 0}};
-    br_model *m = BrModelAllocate("tr_block", 24, 12);
-    for (int s = 0; s < 6; s++)
-        for (int k = 0; k < 2; k++) {
-            const br_uint_16 *face = f[2 * s + k];
-            br_face &out = m->faces[2 * s + k];
-            for (int c = 0; c < 3; c++) {
-                int v = 4 * s + (k == 0 ? c : (c == 0 ? 0 : c + 1));
-                BrVector3Set(&m->vertices[v].p, p[face[c]][0], p[face[c]][1], p[face[c]][2]);
-                out.vertices[c] = (br_uint_16)v;
-            }
-            out.smoothing = (br_uint_16)(1u << s);
-        }
-    m->flags = BR_MODF_UPDATEABLE;
-    return BrModelAdd(m);
-}
-
-br_material *lit_material(const char *name, br_colour colour, float ka, float kd)
-{
-    br_material *mat = BrMaterialAllocate(name);
-    mat->colour = colour;
-    mat->ka = ka;
-    mat->kd = kd;
-    mat->ks = 0.25f;
-    mat->power = 16.0f;
-    mat->flags = BR_MATF_LIT;
-    return BrMaterialAdd(mat);
 }
 
 void free_pixelmap(br_pixelmap *&pm, bool shared)
@@ -117,6 +112,11 @@ void draw_status_line(br_pixelmap *screen)
 }  // namespace
 
 extern "C" {
+
+int32_t TrLoadLooks(void)
+{
+    return load_looks_once() ? 1 : 0;
+}
 
 int32_t TrBrondelBegin(int32_t pixelType)
 {
@@ -212,14 +212,7 @@ void TrFreeViewBuffers(int32_t alsoEndRenderer)
         std::memset(s->worlds, 0, sizeof s->worlds);
         std::memset(s->cameras, 0, sizeof s->cameras);
         std::memset(s->lights, 0, sizeof s->lights);
-        if (g_block != nullptr)
-            BrModelFree(BrModelRemove(g_block));
-        if (g_stone != nullptr)
-            BrMaterialFree(BrMaterialRemove(g_stone));
-        if (g_top != nullptr)
-            BrMaterialFree(BrMaterialRemove(g_top));
-        g_block = nullptr;
-        g_stone = g_top = nullptr;
+        free_looks();
     }
     for (int i = 0; i < 3; i++)
         free_pixelmap(s->depths[i], false);
@@ -231,6 +224,7 @@ void TrFreeViewBuffers(int32_t alsoEndRenderer)
         TrGetModule()->iface->screenPix = nullptr;
     TrDibFree();
     if (alsoEndRenderer && s->brondelBegun) {
+        Br_ReleaseAll();
         BrZbEnd();
         BrEnd();
         s->brondelBegun = 0;
@@ -243,7 +237,8 @@ void TrPlaceCameras(void)
     TrPalya *f = s->field;
     float pitch = f != nullptr ? f->pitch : TR_CAM_PITCH, yaw = f != nullptr ? f->yaw : TR_CAM_YAW;
     float dist = f != nullptr ? f->distance : TR_CAM_DISTANCE, height = f != nullptr ? f->height : TR_CAM_HEIGHT;
-    float cx = f != nullptr ? f->extentX * 0.05f : 0.5f, cz = f != nullptr ? f->extentZ * 0.05f : 0.5f;
+    // Elements stand centred on their cells, 0.1 apart.
+    float cx = f != nullptr ? f->extentX * 0.05f - 0.05f : 0.45f, cz = f != nullptr ? f->extentZ * 0.05f - 0.05f : 0.45f;
     // Fields larger than the default are seen from further away.
     float side = f != nullptr ? (float)(f->extentX > f->extentZ ? f->extentX : f->extentZ) : 10.0f;
     if (side > 10.0f)
@@ -269,37 +264,28 @@ void TrBuildFieldScene(void)
 {
     TrShell *s = TrGetShell();
     TrFreeFieldScene();
-    if (s->worlds[0] == nullptr || s->field == nullptr)
+    if (s->worlds[0] == nullptr || s->field == nullptr || !load_looks_once())
         return;
-    if (g_block == nullptr) {
-        g_block = block_model();
-        g_stone = lit_material("tr_stone", 0x968C7C, 0.35f, 0.75f);
-        g_top = lit_material("tr_top", 0xBAB096, 0.40f, 0.70f);
-    }
     s->fieldRoot = BrActorAdd(s->worlds[0], BrActorAllocate(BR_ACTOR_NONE, nullptr));
     for (int32_t i = 0; i < s->field->count; i++) {
-        const EIo *io = s->field->elements[i]->io;
-        br_actor *a = BrActorAdd(s->fieldRoot, BrActorAllocate(BR_ACTOR_MODEL, nullptr));
-        a->model = g_block;
-        a->material = ((io->x + io->z) & 1) ? g_stone : g_top;
-        br_matrix34 *m = &a->t.t.mat;
-        // Cells are 0.1 wide and 0.055 high in the view; a small gap shows the joints.
-        BrMatrix34Scale(m, 0.096f, 0.055f, 0.096f);
-        BrMatrix34PostTranslate(m, io->x * 0.1f + 0.002f, io->y * 0.055f - 0.055f, io->z * 0.1f + 0.002f);
-        s->field->elements[i]->actor = a;
+        TrElem *e = s->field->elements[i];
+        if (br_actor *a = Look_MakeActorsIn(s->field, e))
+            BrActorAdd(s->fieldRoot, a);
     }
     TrPlaceCameras();
+    if (s->view != nullptr)
+        PickInit(s->worlds[0], s->cameras[0], s->view, 0);
 }
 
 void TrFreeFieldScene(void)
 {
     TrShell *s = TrGetShell();
+    if (s->field != nullptr)
+        for (int32_t i = 0; i < s->field->count; i++)
+            Look_FreeActors(s->field->elements[i]);
     if (s->fieldRoot != nullptr) {
         BrActorRemove(s->fieldRoot);
         BrActorFree(s->fieldRoot);
-        if (s->field != nullptr)
-            for (int32_t i = 0; i < s->field->count; i++)
-                s->field->elements[i]->actor = nullptr;
     }
     s->fieldRoot = nullptr;
 }

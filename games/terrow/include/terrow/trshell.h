@@ -93,7 +93,9 @@ int32_t TrMakeViewBuffers(HWND window);
 void TrFreeViewBuffers(int32_t alsoEndRenderer);
 void TrIdleFrame(void);
 void TrRenderView(void);
-/* The scene of the current field (plain looks until the looks are loaded from the packs). */
+/* Loads the models of terrow.pck and the looks (once per 3D instance): 0 after a warning. */
+int32_t TrLoadLooks(void);
+/* The scene of the current field, every element with its look. */
 void TrBuildFieldScene(void);
 void TrFreeFieldScene(void);
 /* Places both cameras from the field's camera record. */

@@ -1,0 +1,23 @@
+// trview's modes: each builds its scene in the viewer and may tick it every frame. A new mode is one
+// more row in the table of main.cpp.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "viewer.h"
+
+namespace trview {
+
+struct Mode {
+    const char *flag;     // "--looks"
+    const char *summary;  // for the usage text
+    // Builds the scene from the arguments left after the options; false (with a message) to stop.
+    bool (*build)(Viewer &viewer, const std::vector<std::string> &args);
+    void (*tick)(Viewer &viewer, uint32_t now);  // null: a still scene
+    void (*finish)(Viewer &viewer);              // frees what build made; may be null
+};
+
+extern const Mode kLooksMode;
+
+}  // namespace trview
