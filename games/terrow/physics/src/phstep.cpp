@@ -1037,7 +1037,9 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
         if (near != nullptr) {
             b->neighbour = near;
             b->neighbourCount++;
-            if (b->neighbourCount > 10 && b->velocity.Length() < 0.15) {
+            // A ball its magnet holds is at rest already: set to lie, the magnet would take it
+            // back next step, and it would never count as still.
+            if (b->neighbourCount > 10 && b->velocity.Length() < 0.15 && b->motion != MT_MAGN_ALL) {
                 PhBall_SetMotion(*b, MT_ALL, b->position, b->velocity, b->currentTime, 1);
                 grid.Moved(i);
             }
