@@ -312,6 +312,8 @@ void mark_dormant(float stepLength)
     bool anySleeper = false;
     for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
         b->dormant = false;
+        // One held by the balls it leans on (blockedSteps) must see them leave.
+        b->quiet = may_sleep(*b) && b->blockedSteps <= PH_BLOCKED_STEPS && Phys_FastPaths();
         anySleeper |= may_sleep(*b);
     }
     if (!anySleeper)
@@ -415,7 +417,7 @@ void sweep_pairs()
     auto takesPart = [](const PhBall *b) { return b->finishCode == 0 && b->goal == nullptr && !b->sinking; };
     // Where a ball started the step: one the step left alone stood where it is.
     auto from = [](const PhBall *b) {
-        return b->dormant || b->blockedSteps > PH_BLOCKED_STEPS ? b->position : b->prevPosition;
+        return b->dormant || b->quiet || b->blockedSteps > PH_BLOCKED_STEPS ? b->position : b->prevPosition;
     };
     for (PhBall *a = w.balls; a != nullptr; a = a->nextBall) {
         if (!takesPart(a))
@@ -863,7 +865,7 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
     bool atRest = true;
     for (PhBall *b = w.balls, *next; b != nullptr; b = next) {
         next = b->nextBall;
-        if (b->dormant) {
+        if (b->dormant || b->quiet) {
             b->stepStartTime = b->currentTime;
             b->currentTime = now;
         } else if (b->sinking) {
@@ -949,6 +951,9 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
     for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
         if (b->finishCode != 0 || b->goal != nullptr || b->sinking || b->dormant)
             continue;
+        if (b->quiet && b->velocity.x == 0 && b->velocity.y == 0 && b->velocity.z == 0 && b->position.x == b->stillAt.x &&
+            b->position.y == b->stillAt.y && b->position.z == b->stillAt.z)
+            continue;  // no other ball touched it
         int n = PH_ENV_TABLE;
         const int k = collect_swept(*b, table, &n);
         if (k >= 0)
