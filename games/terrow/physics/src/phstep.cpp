@@ -310,11 +310,16 @@ void mark_dormant(float stepLength)
 {
     PhWorld &w = PhysWorld;
     bool anySleeper = false;
+    // Whether each ball (in list order) may sleep: asked once.
+    static std::vector<uint8_t> sleepy;
+    sleepy.clear();
     for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
+        const bool s = may_sleep(*b);
+        sleepy.push_back(s);
         b->dormant = false;
         // One held by the balls it leans on (blockedSteps) must see them leave.
-        b->quiet = may_sleep(*b) && b->blockedSteps <= PH_BLOCKED_STEPS && Phys_FastPaths();
-        anySleeper |= may_sleep(*b);
+        b->quiet = s && b->blockedSteps <= PH_BLOCKED_STEPS && Phys_FastPaths();
+        anySleeper |= s;
     }
     if (!anySleeper)
         return;
@@ -327,8 +332,9 @@ void mark_dormant(float stepLength)
     boxes.clear();
     int64_t rows = 0;
     int32_t sleepers = 0;
+    size_t at = 0;
     for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
-        if (may_sleep(*b)) {
+        if (sleepy[at++]) {
             sleepers++;
             continue;
         }
@@ -355,9 +361,10 @@ void mark_dormant(float stepLength)
     };
     if (int64_t(sleepers) * int64_t(boxes.size()) <= 4 * rows) {
         // Few sleepers: each looked up in the boxes.
+        at = 0;
         for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
             int32_t x, z;
-            if (!may_sleep(*b) || !cellOf(*b, &x, &z))
+            if (!sleepy[at++] || !cellOf(*b, &x, &z))
                 continue;
             bool stirred = false;
             for (const Box &q : boxes)
@@ -383,9 +390,10 @@ void mark_dormant(float stepLength)
             }
         }
     }
+    at = 0;
     for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
         int32_t x, z;
-        if (!may_sleep(*b) || !cellOf(*b, &x, &z))
+        if (!sleepy[at++] || !cellOf(*b, &x, &z))
             continue;
         b->dormant = ((map[size_t(z) * words + size_t(x) / 64] >> (size_t(x) % 64)) & 1) == 0;
     }
@@ -461,6 +469,10 @@ void count_still()
 {
     const uint32_t gen = PhysWorld.piecesGeneration;
     for (PhBall *b = PhysWorld.balls; b != nullptr; b = b->nextBall) {
+        if (b->dormant && !b->pushed && b->finishCode == 0 && b->stillGeneration == gen) {
+            b->stillSteps++;  // all else is as the last count left it
+            continue;
+        }
         const bool piecesChanged = b->stillGeneration != gen;
         // At rest on a piece or on the field's floor, or held by a magnet.
         const bool resting = (b->motion == MT_ALL && !b->attracted &&
