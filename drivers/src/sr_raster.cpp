@@ -767,9 +767,17 @@ template <ColourType C, bool Modulate>
 SR_AVX2 inline __m128i shade_pack8(__m128i cr, __m128i cg, __m128i cb, __m128i mr, __m128i mg, __m128i mb)
 {
     if constexpr (Modulate) {
-        cr = _mm_srli_epi16(_mm_mullo_epi16(cr, mr), 8);
-        cg = _mm_srli_epi16(_mm_mullo_epi16(cg, mg), 8);
-        cb = _mm_srli_epi16(_mm_mullo_epi16(cb, mb), 8);
+        // A product of 8 bits by at most 256 fits 16 bits, so the shift by 8 and the packing
+        // shifts fold into one shift and a mask per channel.
+        const __m128i pr = _mm_mullo_epi16(cr, mr), pg = _mm_mullo_epi16(cg, mg), pb = _mm_mullo_epi16(cb, mb);
+        if constexpr (C == ColourType::RGB_565)
+            return _mm_or_si128(_mm_or_si128(_mm_and_si128(pr, _mm_set1_epi16((short)0xf800)),
+                                             _mm_and_si128(_mm_srli_epi16(pg, 5), _mm_set1_epi16(0x07e0))),
+                                _mm_srli_epi16(pb, 11));
+        else
+            return _mm_or_si128(_mm_or_si128(_mm_and_si128(_mm_srli_epi16(pr, 1), _mm_set1_epi16(0x7c00)),
+                                             _mm_and_si128(_mm_srli_epi16(pg, 6), _mm_set1_epi16(0x03e0))),
+                                _mm_srli_epi16(pb, 11));
     }
     if constexpr (C == ColourType::RGB_565)
         return _mm_or_si128(_mm_or_si128(_mm_slli_epi16(_mm_srli_epi16(cr, 3), 11), _mm_slli_epi16(_mm_srli_epi16(cg, 2), 5)),
@@ -937,11 +945,20 @@ SR_AVX2 SR_INLINE int paint_fast8_avx2(const SpanIn &s, const Paint &p, const A2
                             __m256i cr = _mm256_or_si256(_mm256_slli_epi16(r5, 3), _mm256_srli_epi16(r5, 2)), cg = g8,
                                     cb = _mm256_or_si256(_mm256_slli_epi16(b5, 3), _mm256_srli_epi16(b5, 2));
                             if constexpr (Modulate) {
-                                cr = _mm256_srli_epi16(_mm256_mullo_epi16(cr, _mm256_broadcastsi128_si256(fr)), 8);
-                                cg = _mm256_srli_epi16(_mm256_mullo_epi16(cg, _mm256_broadcastsi128_si256(fg)), 8);
-                                cb = _mm256_srli_epi16(_mm256_mullo_epi16(cb, _mm256_broadcastsi128_si256(fb)), 8);
-                            }
-                            if constexpr (C == ColourType::RGB_565)
+                                const __m256i pr = _mm256_mullo_epi16(cr, _mm256_broadcastsi128_si256(fr)),
+                                              pg = _mm256_mullo_epi16(cg, _mm256_broadcastsi128_si256(fg)),
+                                              pb = _mm256_mullo_epi16(cb, _mm256_broadcastsi128_si256(fb));
+                                if constexpr (C == ColourType::RGB_565)
+                                    colour = _mm256_or_si256(
+                                        _mm256_or_si256(_mm256_and_si256(pr, _mm256_set1_epi16((short)0xf800)),
+                                                        _mm256_and_si256(_mm256_srli_epi16(pg, 5), _mm256_set1_epi16(0x07e0))),
+                                        _mm256_srli_epi16(pb, 11));
+                                else
+                                    colour = _mm256_or_si256(
+                                        _mm256_or_si256(_mm256_and_si256(_mm256_srli_epi16(pr, 1), _mm256_set1_epi16(0x7c00)),
+                                                        _mm256_and_si256(_mm256_srli_epi16(pg, 6), _mm256_set1_epi16(0x03e0))),
+                                        _mm256_srli_epi16(pb, 11));
+                            } else if constexpr (C == ColourType::RGB_565)
                                 colour = _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi16(_mm256_srli_epi16(cr, 3), 11),
                                                                          _mm256_slli_epi16(_mm256_srli_epi16(cg, 2), 5)),
                                                          _mm256_srli_epi16(cb, 3));
@@ -1282,11 +1299,37 @@ SR_AVX2 uint64_t paint_tri_avx2(const TriRows &rows, const Paint &paint)
     row_constants(r, in);
     A2Consts kc;
     a2_consts<T>(in, p.texture, kc);
+    // The row's first values all in one register: depth, 1/w, u/w, v/w, then the colour. The same
+    // operations as row_values(), lane by lane.
+    const float cs = r.smooth ? 1.0f : 0.0f;
+    const __m256 base = _mm256_setr_ps(r.z0, r.tv0[0], r.tv0[1], r.tv0[2], cs * r.rgb0[0], cs * r.rgb0[1],
+                                       cs * r.rgb0[2], 0.0f),
+                 stepx = _mm256_setr_ps(r.dzdx, r.tdx[0], r.tdx[1], r.tdx[2], cs * r.drdx[0], cs * r.drdx[1],
+                                        cs * r.drdx[2], 0.0f),
+                 stepy = _mm256_setr_ps(r.dzdy, r.tdy[0], r.tdy[1], r.tdy[2], cs * r.drdy[0], cs * r.drdy[1],
+                                        cs * r.drdy[2], 0.0f);
     uint64_t tested = 0;
     for (int j = r.j0; j < r.j1; ++j) {
         if (!row_extent(r, j, in))
             continue;
-        row_values(r, j, in);
+        {
+            const float yc = (float)j + 0.5f;
+            const float fx = (float)in.i0 + 0.5f - r.x0, fy = yc - r.y0;
+            const __m256 v = _mm256_add_ps(_mm256_add_ps(base, _mm256_mul_ps(stepx, _mm256_set1_ps(fx))),
+                                           _mm256_mul_ps(stepy, _mm256_set1_ps(fy)));
+            const __m128 lo = _mm256_castps256_ps128(v);
+            alignas(16) int32_t c[4];
+            _mm_store_si128((__m128i *)c, _mm_cvttps_epi32(_mm_mul_ps(_mm256_extractf128_ps(v, 1), _mm_set1_ps(65536.0f))));
+            in.z = _mm_cvtss_f32(lo);
+            in.q = _mm_cvtss_f32(_mm_shuffle_ps(lo, lo, 1));
+            in.uq = _mm_cvtss_f32(_mm_shuffle_ps(lo, lo, 2));
+            in.vq = _mm_cvtss_f32(_mm_shuffle_ps(lo, lo, 3));
+            in.rgb[0] = c[0];
+            in.rgb[1] = c[1];
+            in.rgb[2] = c[2];
+            in.crow = r.cpix + (std::ptrdiff_t)j * r.cstride;
+            in.drow = r.dpix ? r.dpix + (std::ptrdiff_t)j * r.dstride : nullptr;
+        }
         tested += (uint64_t)(in.i1 - in.i0);
         // The next row's pixels are about under this row's: asked for now, they are at hand then.
         if (j + 1 < r.j1) {
