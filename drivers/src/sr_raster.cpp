@@ -762,6 +762,34 @@ SR_AVX2 inline __m256i ramp8(uint32_t d)
     return _mm256_mullo_epi32(_mm256_set1_epi32((int)d), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
 }
 
+// 8-bit channels of 16-bit texels: a 5-bit channel c becomes (c << 3) | (c >> 2) = 33c / 4 and a
+// 6-bit one (c << 2) | (c >> 4) = 65c / 16, each one high-half multiply of the channel in place.
+template <TexelType T>
+SR_AVX2 SR_INLINE void expand8(__m128i tw, __m128i &cr, __m128i &cg, __m128i &cb)
+{
+    if constexpr (T == TexelType::RGB_565) {
+        cr = _mm_mulhi_epu16(_mm_and_si128(tw, _mm_set1_epi16((short)0xf800)), _mm_set1_epi16(264));
+        cg = _mm_mulhi_epu16(_mm_and_si128(tw, _mm_set1_epi16(0x07e0)), _mm_set1_epi16(8320));
+    } else {
+        cr = _mm_mulhi_epu16(_mm_and_si128(tw, _mm_set1_epi16(0x7c00)), _mm_set1_epi16(528));
+        cg = _mm_mulhi_epu16(_mm_and_si128(tw, _mm_set1_epi16(0x03e0)), _mm_set1_epi16(16896));
+    }
+    cb = _mm_mulhi_epu16(_mm_slli_epi16(tw, 11), _mm_set1_epi16(264));
+}
+
+template <TexelType T>
+SR_AVX2 SR_INLINE void expand16w(__m256i tw, __m256i &cr, __m256i &cg, __m256i &cb)
+{
+    if constexpr (T == TexelType::RGB_565) {
+        cr = _mm256_mulhi_epu16(_mm256_and_si256(tw, _mm256_set1_epi16((short)0xf800)), _mm256_set1_epi16(264));
+        cg = _mm256_mulhi_epu16(_mm256_and_si256(tw, _mm256_set1_epi16(0x07e0)), _mm256_set1_epi16(8320));
+    } else {
+        cr = _mm256_mulhi_epu16(_mm256_and_si256(tw, _mm256_set1_epi16(0x7c00)), _mm256_set1_epi16(528));
+        cg = _mm256_mulhi_epu16(_mm256_and_si256(tw, _mm256_set1_epi16(0x03e0)), _mm256_set1_epi16(16896));
+    }
+    cb = _mm256_mulhi_epu16(_mm256_slli_epi16(tw, 11), _mm256_set1_epi16(264));
+}
+
 // 8-bit channels (16-bit lanes) modulated by `m` (already plus one) when asked, packed for the buffer.
 template <ColourType C, bool Modulate>
 SR_AVX2 inline __m128i shade_pack8(__m128i cr, __m128i cg, __m128i cb, __m128i mr, __m128i mg, __m128i mb)
@@ -931,19 +959,8 @@ SR_AVX2 SR_INLINE int paint_fast8_avx2(const SpanIn &s, const Paint &p, const A2
                         if constexpr (copy) {
                             colour = tw;
                         } else {
-                            const __m256i m5 = _mm256_set1_epi16(31);
-                            __m256i r5, g8, b5 = _mm256_and_si256(tw, m5);
-                            if constexpr (T == TexelType::RGB_565) {
-                                r5 = _mm256_srli_epi16(tw, 11);
-                                const __m256i g6 = _mm256_and_si256(_mm256_srli_epi16(tw, 5), _mm256_set1_epi16(63));
-                                g8 = _mm256_or_si256(_mm256_slli_epi16(g6, 2), _mm256_srli_epi16(g6, 4));
-                            } else {
-                                r5 = _mm256_and_si256(_mm256_srli_epi16(tw, 10), m5);
-                                const __m256i g5 = _mm256_and_si256(_mm256_srli_epi16(tw, 5), m5);
-                                g8 = _mm256_or_si256(_mm256_slli_epi16(g5, 3), _mm256_srli_epi16(g5, 2));
-                            }
-                            __m256i cr = _mm256_or_si256(_mm256_slli_epi16(r5, 3), _mm256_srli_epi16(r5, 2)), cg = g8,
-                                    cb = _mm256_or_si256(_mm256_slli_epi16(b5, 3), _mm256_srli_epi16(b5, 2));
+                            __m256i cr, cg, cb;
+                            expand16w<T>(tw, cr, cg, cb);
                             if constexpr (Modulate) {
                                 const __m256i pr = _mm256_mullo_epi16(cr, _mm256_broadcastsi128_si256(fr)),
                                               pg = _mm256_mullo_epi16(cg, _mm256_broadcastsi128_si256(fg)),
@@ -1120,19 +1137,9 @@ SR_AVX2 SR_INLINE int paint_fast8_avx2(const SpanIn &s, const Paint &p, const A2
             if constexpr (copy) {
                 colour = tw;
             } else {
-                const __m128i m5 = _mm_set1_epi16(31);
-                __m128i r5, g8, b5 = _mm_and_si128(tw, m5);
-                if constexpr (T == TexelType::RGB_565) {
-                    r5 = _mm_srli_epi16(tw, 11);
-                    const __m128i g6 = _mm_and_si128(_mm_srli_epi16(tw, 5), _mm_set1_epi16(63));
-                    g8 = _mm_or_si128(_mm_slli_epi16(g6, 2), _mm_srli_epi16(g6, 4));
-                } else {
-                    r5 = _mm_and_si128(_mm_srli_epi16(tw, 10), m5);
-                    const __m128i g5 = _mm_and_si128(_mm_srli_epi16(tw, 5), m5);
-                    g8 = _mm_or_si128(_mm_slli_epi16(g5, 3), _mm_srli_epi16(g5, 2));
-                }
-                colour = shade_pack8<C, Modulate>(_mm_or_si128(_mm_slli_epi16(r5, 3), _mm_srli_epi16(r5, 2)), g8,
-                                                  _mm_or_si128(_mm_slli_epi16(b5, 3), _mm_srli_epi16(b5, 2)), mr, mg, mb);
+                __m128i cr, cg, cb;
+                expand8<T>(tw, cr, cg, cb);
+                colour = shade_pack8<C, Modulate>(cr, cg, cb, mr, mg, mb);
             }
         }
         // Only the passing pixels change; a group that passes whole is stored as it is.
