@@ -1316,9 +1316,25 @@ SR_AVX2 uint64_t paint_tri_avx2(const TriRows &rows, const Paint &paint)
                  stepy = _mm256_setr_ps(r.dzdy, r.tdy[0], r.tdy[1], r.tdy[2], cs * r.drdy[0], cs * r.drdy[1],
                                         cs * r.drdy[2], 0.0f);
     uint64_t tested = 0;
+    const __m128 limit = _mm_set1_ps((float)r.w);
     for (int j = r.j0; j < r.j1; ++j) {
-        if (!row_extent(r, j, in))
-            continue;
+        {
+            // row_extent() with both ends rounded and clamped side by side (a NaN end clamps to 0
+            // there too: the maximum takes its second operand).
+            const float yc = (float)j + 0.5f;
+            const float xs = edge_x(r.lng, yc);
+            const float xo = (yc < r.y1 && r.has_upper) ? edge_x(r.upper, yc)
+                             : r.has_lower              ? edge_x(r.lower, yc)
+                                                        : edge_x(r.upper, yc);
+            const float xl = r.long_left ? xs : xo, xr = r.long_left ? xo : xs;
+            const __m128 f = _mm_round_ps(_mm_sub_ps(_mm_setr_ps(xl, xr, 0.0f, 0.0f), _mm_set1_ps(0.5f)),
+                                          _MM_FROUND_TO_POS_INF | _MM_FROUND_NO_EXC);
+            const __m128i e = _mm_cvttps_epi32(_mm_min_ps(_mm_max_ps(f, _mm_setzero_ps()), limit));
+            in.i0 = _mm_cvtsi128_si32(e);
+            in.i1 = _mm_extract_epi32(e, 1);
+            if (in.i0 >= in.i1)
+                continue;
+        }
         {
             const float yc = (float)j + 0.5f;
             const float fx = (float)in.i0 + 0.5f - r.x0, fy = yc - r.y0;
