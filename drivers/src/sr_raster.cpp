@@ -740,8 +740,7 @@ SR_AVX2 inline __m256i floor_wrap8(__m256 t, __m256i mask)
 {
     const __m256 abs = _mm256_andnot_ps(_mm256_set1_ps(-0.0f), t);
     const __m256i ok = _mm256_castps_si256(_mm256_cmp_ps(abs, _mm256_set1_ps(1.0e9f), _CMP_LT_OS));
-    __m256i i = _mm256_cvttps_epi32(t);
-    i = _mm256_add_epi32(i, _mm256_castps_si256(_mm256_cmp_ps(_mm256_cvtepi32_ps(i), t, _CMP_GT_OS)));
+    const __m256i i = _mm256_cvttps_epi32(_mm256_round_ps(t, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC));
     return _mm256_and_si256(_mm256_and_si256(i, ok), mask);
 }
 
@@ -749,12 +748,6 @@ SR_AVX2 inline __m256i floor_wrap8(__m256 t, __m256i mask)
 SR_AVX2 inline __m128i narrow16(__m256i v)
 {
     return _mm_packs_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
-}
-
-// clamp255() of eight 16.16 values, as 16-bit lanes.
-SR_AVX2 inline __m128i clamp16x8(__m256i v)
-{
-    return _mm_min_epi16(_mm_max_epi16(narrow16(_mm256_srai_epi32(v, 16)), _mm_setzero_si128()), _mm_set1_epi16(255));
 }
 
 SR_AVX2 inline __m256i ramp8(uint32_t d)
@@ -882,7 +875,7 @@ SR_AVX2 SR_INLINE int paint_fast8_avx2(const SpanIn &s, const Paint &p, const A2
     const __m256i du8 = ramp8(dfu), dv8 = ramp8(dfv);
     const __m256 q = _mm256_set1_ps(s.q), dq = kc.dq, uq = _mm256_set1_ps(s.uq), duq = kc.duq,
                  vq = _mm256_set1_ps(s.vq), dvq = kc.dvq, one = _mm256_set1_ps(1.0f);
-    const __m128i one16 = _mm_set1_epi16(1), lane16 = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7);
+    const __m128i lane16 = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7);
     const __m256i lane32 = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
     int i = i0;
     // A span along one texel row (v does not step) at most a texel a pixel: its row's offset.
@@ -1119,9 +1112,17 @@ SR_AVX2 SR_INLINE int paint_fast8_avx2(const SpanIn &s, const Paint &p, const A2
         __m128i mr = fr, mg = fg, mb = fb;
         if constexpr (Modulate) {
             if (smooth) {
-                mr = _mm_add_epi16(clamp16x8(srv), one16);
-                mg = _mm_add_epi16(clamp16x8(sgv), one16);
-                mb = _mm_add_epi16(clamp16x8(sbv), one16);
+                // clamp255() plus one of the three channels, two of them in one register.
+                const __m256i zero = _mm256_setzero_si256(), top = _mm256_set1_epi16(255), one = _mm256_set1_epi16(1);
+                const __m256i rg = _mm256_packs_epi32(_mm256_srai_epi32(srv, 16), _mm256_srai_epi32(sgv, 16)),
+                              b16 = _mm256_srai_epi32(sbv, 16), bb = _mm256_packs_epi32(b16, b16);
+                const __m256i crg = _mm256_permute4x64_epi64(
+                                  _mm256_add_epi16(_mm256_min_epi16(_mm256_max_epi16(rg, zero), top), one), _MM_SHUFFLE(3, 1, 2, 0)),
+                              cbb = _mm256_permute4x64_epi64(
+                                  _mm256_add_epi16(_mm256_min_epi16(_mm256_max_epi16(bb, zero), top), one), _MM_SHUFFLE(3, 1, 2, 0));
+                mr = _mm256_castsi256_si128(crg);
+                mg = _mm256_extracti128_si256(crg, 1);
+                mb = _mm256_castsi256_si128(cbb);
             }
         }
         if constexpr (T == TexelType::Index8) {
@@ -1131,9 +1132,12 @@ SR_AVX2 SR_INLINE int paint_fast8_avx2(const SpanIn &s, const Paint &p, const A2
                                               narrow16(_mm256_and_si256(_mm256_srli_epi32(c, 8), ff)),
                                               narrow16(_mm256_and_si256(c, ff)), mr, mg, mb);
         } else {
-            const __m256i w32 = _mm256_and_si256(raw, _mm256_set1_epi32(0xffff));
-            const __m128i tw =
-                in_row ? row_texels : _mm_packus_epi32(_mm256_castsi256_si128(w32), _mm256_extracti128_si256(w32, 1));
+            // The low 16 bits of each lane, in order.
+            const __m256i lo16 = _mm256_permute4x64_epi64(
+                _mm256_shuffle_epi8(raw, _mm256_setr_epi8(0, 1, 4, 5, 8, 9, 12, 13, -1, -1, -1, -1, -1, -1, -1, -1, 0, 1, 4,
+                                                          5, 8, 9, 12, 13, -1, -1, -1, -1, -1, -1, -1, -1)),
+                _MM_SHUFFLE(3, 1, 2, 0));
+            const __m128i tw = in_row ? row_texels : _mm256_castsi256_si128(lo16);
             if constexpr (copy) {
                 colour = tw;
             } else {
