@@ -811,7 +811,7 @@ SR_AVX2 inline __m128i shade_pack8(__m128i cr, __m128i cg, __m128i cb, __m128i m
 // What the AVX2 writer works out from the map and from a primitive's steps along a row: the same
 // for every span of a triangle, so its rows share one copy.
 struct A2Consts {
-    __m256i last4, row8, first, mu, mv, sr8, sg8, sb8;
+    __m256i last4, row8, first, mu, mv, sr8, sg8, sb8, step_r, step_g, step_b;
     __m256 vdz, dq, duq, dvq;
     __m128i fr, fg, fb;
     const uint8_t *lowest;
@@ -836,6 +836,9 @@ SR_AVX2 SR_INLINE void a2_consts(const SpanIn &s, const Texture &t, A2Consts &k)
     k.sr8 = ramp8((uint32_t)s.drgb[0]);
     k.sg8 = ramp8((uint32_t)s.drgb[1]);
     k.sb8 = ramp8((uint32_t)s.drgb[2]);
+    k.step_r = _mm256_set1_epi32((int)(8u * (uint32_t)s.drgb[0]));
+    k.step_g = _mm256_set1_epi32((int)(8u * (uint32_t)s.drgb[1]));
+    k.step_b = _mm256_set1_epi32((int)(8u * (uint32_t)s.drgb[2]));
     k.fr = _mm_set1_epi16((short)(((s.flat >> 16) & 0xff) + 1));
     k.fg = _mm_set1_epi16((short)(((s.flat >> 8) & 0xff) + 1));
     k.fb = _mm_set1_epi16((short)((s.flat & 0xff) + 1));
@@ -868,8 +871,18 @@ SR_AVX2 SR_INLINE int paint_fast8_avx2(const SpanIn &s, const Paint &p, const A2
                  k8 = _mm256_setr_ps(8, 9, 10, 11, 12, 13, 14, 15), k9 = _mm256_setr_ps(9, 10, 11, 12, 13, 14, 15, 16),
                  vdz = kc.vdz, scale = _mm256_set1_ps(65536.0f);
     const bool smooth = s.smooth;
-    const __m256i sr8 = kc.sr8, sg8 = kc.sg8, sb8 = kc.sb8;
     uint32_t r = (uint32_t)rgbr[0], g = (uint32_t)rgbr[1], b = (uint32_t)rgbr[2];
+    // The smooth colour at the group's eight pixels, stepped a group at a time (wrapping like the
+    // loop's additions); only the modulation reads it.
+    __m256i cr8 = _mm256_setzero_si256(), cg8 = cr8, cb8 = cr8, step_r = cr8, step_g = cr8, step_b = cr8;
+    if constexpr (Modulate) {
+        cr8 = _mm256_add_epi32(_mm256_set1_epi32((int)r), kc.sr8);
+        cg8 = _mm256_add_epi32(_mm256_set1_epi32((int)g), kc.sg8);
+        cb8 = _mm256_add_epi32(_mm256_set1_epi32((int)b), kc.sb8);
+        step_r = kc.step_r;
+        step_g = kc.step_g;
+        step_b = kc.step_b;
+    }
     const __m128i fr = kc.fr, fg = kc.fg, fb = kc.fb;
     uint32_t fu = fur, fv = fvr;
     const __m256i du8 = ramp8(dfu), dv8 = ramp8(dfv);
@@ -988,9 +1001,11 @@ SR_AVX2 SR_INLINE int paint_fast8_avx2(const SpanIn &s, const Paint &p, const A2
                         }
                     }
                     fu += 16u * dfu;
-                    r += 16u * (uint32_t)s.drgb[0];
-                    g += 16u * (uint32_t)s.drgb[1];
-                    b += 16u * (uint32_t)s.drgb[2];
+                    if constexpr (Modulate) {
+                        cr8 = _mm256_add_epi32(cr8, _mm256_add_epi32(step_r, step_r));
+                        cg8 = _mm256_add_epi32(cg8, _mm256_add_epi32(step_g, step_g));
+                        cb8 = _mm256_add_epi32(cb8, _mm256_add_epi32(step_b, step_b));
+                    }
                     i += 16;
                     any = true;
                 }
@@ -1087,15 +1102,12 @@ SR_AVX2 SR_INLINE int paint_fast8_avx2(const SpanIn &s, const Paint &p, const A2
             fu += 8u * dfu;
             fv += 8u * dfv;
         }
-        __m256i srv = _mm256_setzero_si256(), sgv = srv, sbv = srv;
+        const __m256i srv = cr8, sgv = cg8, sbv = cb8;
         if constexpr (Modulate) {
-            srv = _mm256_add_epi32(_mm256_set1_epi32((int)r), sr8);
-            sgv = _mm256_add_epi32(_mm256_set1_epi32((int)g), sg8);
-            sbv = _mm256_add_epi32(_mm256_set1_epi32((int)b), sb8);
+            cr8 = _mm256_add_epi32(cr8, step_r);
+            cg8 = _mm256_add_epi32(cg8, step_g);
+            cb8 = _mm256_add_epi32(cb8, step_b);
         }
-        r += 8u * (uint32_t)s.drgb[0];
-        g += 8u * (uint32_t)s.drgb[1];
-        b += 8u * (uint32_t)s.drgb[2];
         const int pm = _mm_movemask_epi8(pass16);
         if (pm == 0)
             continue;
@@ -1171,6 +1183,11 @@ SR_AVX2 SR_INLINE int paint_fast8_avx2(const SpanIn &s, const Paint &p, const A2
         }
     }
     zr = z;
+    if constexpr (Modulate) {
+        r = (uint32_t)_mm256_cvtsi256_si32(cr8);
+        g = (uint32_t)_mm256_cvtsi256_si32(cg8);
+        b = (uint32_t)_mm256_cvtsi256_si32(cb8);
+    }
     rgbr[0] = (int32_t)r;
     rgbr[1] = (int32_t)g;
     rgbr[2] = (int32_t)b;
