@@ -1,0 +1,305 @@
+// Help, story and outside-browser screens: pages, paging, scrolling and the browser module, run over
+// the carried screen files with plain pictures, the generated font and the generated texts.
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "help.h"
+#include "runner.h"
+#include "scene_support.h"
+#include "texts.h"
+#include "vokplat/msgbox.h"
+#include "vokscore/vokscout.h"
+
+namespace {
+
+using vstest::solid565;
+
+class HelpTest : public vstest::SceneTest {
+protected:
+    void SetUp() override
+    {
+        SceneTest::SetUp();
+        copy_tree("Data/gn.fnp");
+        for (const char *pack : {"help.fpk"})
+            copy_tree(std::string("Data/") + pack);
+        for (const char *lang : {"US", "UK", "GE", "FR", "HU"})
+            copy_tree(std::string("Data/") + lang + "/help.fpk");
+        screen = PxAllocPix(BR_PMT_RGB_565, 640, 480, nullptr, 0);
+        face->screenPix = screen;
+        face->gameId = VOK_GAME_BASE;
+        face->levelFamily = 0;
+        face->subMode = 0;
+        vok::help_clear_positions();
+    }
+    void TearDown() override
+    {
+        while (VokGetCurScene())
+            KillCurScene(0);
+        face->screenPix = nullptr;
+        PxFreePix(screen);
+        SceneTest::TearDown();
+    }
+    void copy_tree(const std::string &rel)
+    {
+        std::ifstream in(std::string(VOK_DATA_TREE) + "/" + rel, std::ios::binary);
+        std::stringstream bytes;
+        bytes << in.rdbuf();
+        ASSERT_FALSE(bytes.str().empty()) << rel;
+        write(rel, bytes.str());
+    }
+    // The generated text pack with some texts put in place of the generated ones.
+    void texts(const std::map<std::string, std::string> &replace = {})
+    {
+        std::vector<uint8_t> bytes;
+        std::vector<fpk::Entry> entries;
+        std::string error;
+        ASSERT_TRUE(fpk::read_file(std::string(VOK_DATA_TREE) + "/Data/US/mnutext.fpk", bytes, error)) << error;
+        ASSERT_TRUE(fpk::read(bytes, entries, error)) << error;
+        for (fpk::Entry &e : entries)
+            if (replace.count(e.name))
+                e.data.assign(replace.at(e.name).begin(), replace.at(e.name).end());
+        ASSERT_TRUE(fpk::build(entries, bytes, error)) << error;
+        write("Data/US/mnutext.fpk", std::string(bytes.begin(), bytes.end()));
+        ASSERT_EQ(VokLoadTextFiles(), 1);
+    }
+    // Starts table entry `entry` without its loop and draws its first frame.
+    void open(int entry)
+    {
+        VokScene *scene = VokInterfaceScreen(entry);
+        ASSERT_NE(scene, nullptr) << GetLastMsgError();
+        scene->underPix = screen;
+        vok::runner().current = entry;
+        ASSERT_EQ(InitScene(scene, 0), 1) << GetLastMsgError();
+        vok::engine().runningFlag = true;
+        frame();
+    }
+    void frame()
+    {
+        MnuBuildScene();
+        MnuPaintScreen(VokGetCurScene(), 1);
+    }
+    void key(WPARAM k)
+    {
+        VokPopupKeyHandler(window, WM_KEYDOWN, k, 0);
+        frame();
+    }
+    void enter_on(int id)
+    {
+        VokSession *buttons = FindSession(vok::kHelpButtons);
+        ASSERT_NE(FindIkon(buttons, id), nullptr) << id;
+        VokFocusIkon(buttons, FindIkon(buttons, id));
+        key(VK_RETURN);
+    }
+    bool shown(int session, int id)
+    {
+        VokIkon *k = FindIkon(FindSession(session), id);
+        return k && !(k->state & VOK_IST_HIDDEN);
+    }
+    bool running() { return vok::engine().runningFlag; }
+    VokSession *text() { return FindSession(vok::kHelpText); }
+    // Pixels of the text page in the window that are not its fill colour.
+    int inked(int fromRow, int rows)
+    {
+        VokSession *s = text();
+        std::vector<uint32_t> px(640 * 480);
+        int w = 0, h = 0;
+        EXPECT_TRUE(VokCaptureWindow(window, px.data(), int(px.size()), &w, &h));
+        uint32_t fill = vstest::rgb_of(uint16_t(s->fillColour));
+        int n = 0;
+        for (int y = s->place.y + fromRow; y < s->place.y + fromRow + rows; y++)
+            for (int x = s->place.x; x < s->place.x + s->place.width; x++)
+                n += px[size_t(y) * w + x] != fill;
+        return n;
+    }
+
+    br_pixelmap *screen = nullptr;
+};
+
+TEST_F(HelpTest, TipPagesStepWithinTheirCountAndKeepTheirPlace)
+{
+    texts();
+    ASSERT_EQ(vok::game_texts(0)->tipCount, 3);
+    vok::help_position(0) = 5; // stored beyond the count
+    open(39);
+    EXPECT_EQ(vok::help_position(0), 0);
+    EXPECT_FALSE(shown(vok::kHelpButtons, vok::kHelpUp));
+    EXPECT_TRUE(shown(vok::kHelpButtons, vok::kHelpDown));
+    EXPECT_GT(inked(0, 40), 50) << "the tip's words are drawn";
+    key(VK_UP); // nothing above the first
+    EXPECT_EQ(vok::help_position(0), 0);
+    key(VK_DOWN);
+    EXPECT_TRUE(shown(vok::kHelpButtons, vok::kHelpUp));
+    key(VK_DOWN);
+    EXPECT_EQ(vok::help_position(0), 2);
+    EXPECT_FALSE(shown(vok::kHelpButtons, vok::kHelpDown));
+    key(VK_DOWN); // nothing below the last
+    EXPECT_EQ(vok::help_position(0), 2);
+    enter_on(vok::kHelpUp); // the arrow button steps as the key does
+    EXPECT_EQ(vok::help_position(0), 1);
+    key(VK_ESCAPE);
+    EXPECT_FALSE(running());
+    EXPECT_EQ(face->popupResult, 0);
+    KillCurScene(0);
+    // The place is kept per game; a new player starts again at the first.
+    open(39);
+    EXPECT_EQ(vok::help_position(0), 1);
+    KillCurScene(0);
+    vok::help_clear_positions();
+    EXPECT_EQ(vok::help_position(0), 0);
+}
+
+TEST_F(HelpTest, GameAndPageButtonsChangeThePage)
+{
+    texts();
+    open(35);
+    for (int g = 0; g < VOK_GAME_COUNT; g++)
+        EXPECT_TRUE(shown(vok::kHelpButtons, int(VOK_GAME_BASE) + g));
+    EXPECT_FALSE(shown(vok::kHelpButtons, 18));
+    enter_on(int(VOK_GAME_BASE) + 3);
+    EXPECT_EQ(face->gameId, VOK_GAME_BASE + 3);
+    EXPECT_EQ(vok::runner().current, vok::kHelpRules);
+    EXPECT_TRUE(shown(vok::kHelpButtons, 18));
+    EXPECT_FALSE(shown(vok::kHelpButtons, int(VOK_GAME_BASE)));
+    const int pages[][2] = {{19, 40}, {20, 39}, {18, 38}};
+    for (auto &p : pages) {
+        enter_on(p[0]);
+        EXPECT_EQ(vok::runner().current, p[1]) << p[0];
+    }
+    // Escape on a game page goes back to the general page; there it ends the screen.
+    key(VK_ESCAPE);
+    EXPECT_EQ(vok::runner().current, vok::kHelpGeneral);
+    EXPECT_TRUE(running());
+    key(VK_ESCAPE);
+    EXPECT_FALSE(running());
+    KillCurScene(0);
+    // A game's page opened from the game ends on Escape.
+    open(38);
+    key(VK_ESCAPE);
+    EXPECT_FALSE(running());
+}
+
+TEST_F(HelpTest, ShortHelpShowsTheModesPicture)
+{
+    texts();
+    struct Case {
+        int game, family, subMode, picture;
+    };
+    const Case cases[] = {{0, 0, 0, 60}, {0, 1, 0, 61}, {0, 2, 6, 62}, {0, 3, 0, 63}, {3, 0, 0, 64}, {2, 1, 6, 64}};
+    for (const Case &c : cases) {
+        face->gameId = VOK_GAME_BASE + uint32_t(c.game);
+        face->levelFamily = c.family;
+        face->subMode = c.subMode;
+        open(42);
+        VokSession *back = &VokGetCurScene()->sessions[0];
+        for (int id = 60; id <= 64; id++)
+            EXPECT_EQ(!(FindIkon(back, id)->state & VOK_IST_HIDDEN), id == c.picture) << c.game << " " << c.family << " " << id;
+        KillCurScene(0);
+    }
+}
+
+TEST_F(HelpTest, LongTextScrollsWithItsArrows)
+{
+    std::string long_text;
+    for (int i = 0; i < 2000; i++)
+        long_text += "Line " + std::to_string(i) + "\r\n";
+    texts({{"mainhelp.txt", long_text}});
+    open(35);
+    EXPECT_EQ(vok::help_line_count(), vok::kHelpMaxLines);
+    VokSession *s = text();
+    EXPECT_GE(s->pixHeight, vok::kHelpMaxLines * vok::kHelpLineHeight);
+    EXPECT_FALSE(shown(vok::kHelpButtons, vok::kHelpUp));
+    EXPECT_TRUE(shown(vok::kHelpButtons, vok::kHelpDown));
+    key(VK_DOWN);
+    EXPECT_EQ(s->scrollY, vok::kHelpLineHeight);
+    key(VK_END);
+    EXPECT_EQ(s->scrollY, s->pixHeight - s->place.height);
+    EXPECT_FALSE(shown(vok::kHelpButtons, vok::kHelpDown));
+    EXPECT_GT(inked(0, s->place.height), 200) << "the last lines are drawn";
+    key(VK_HOME);
+    EXPECT_EQ(s->scrollY, 0);
+    EXPECT_FALSE(shown(vok::kHelpButtons, vok::kHelpUp));
+}
+
+TEST_F(HelpTest, StoryKeysAndParts)
+{
+    std::string story;
+    for (int i = 0; i < 80; i++)
+        story += (i == 0 || i == 30 || i == 60 || i == 70 ? "#Part " : "Story line ") + std::to_string(i) + "\r\n";
+    texts({{"story.txt", story}});
+    open(36);
+    VokSession *s = text();
+    const int line = vok::kHelpLineHeight;
+    // Three parts at most, half a line below their line's top.
+    EXPECT_EQ(vok::help_section(1), 10 + 30 * line + line / 2);
+    EXPECT_EQ(vok::help_section(3), -1);
+    // The text ends above an empty band of 64 rows.
+    EXPECT_EQ(s->pixHeight, 10 + 80 * line + 10 + 64);
+    EXPECT_FALSE(shown(vok::kHelpButtons, vok::kHelpUp));
+    key(VK_NEXT);
+    EXPECT_EQ(s->scrollY, s->place.height - 14 * line);
+    key(VK_DOWN);
+    EXPECT_EQ(s->scrollY, s->place.height - 14 * line + 7 * line);
+    key(VK_UP);
+    key(VK_PRIOR);
+    EXPECT_EQ(s->scrollY, 0);
+    EXPECT_FALSE(shown(vok::kHelpButtons, vok::kHelpUp));
+    key(VK_END);
+    EXPECT_EQ(s->scrollY, s->pixHeight - s->place.height);
+    EXPECT_FALSE(shown(vok::kHelpButtons, vok::kHelpDown));
+    EXPECT_TRUE(shown(vok::kHelpButtons, vok::kHelpUp));
+    enter_on(2);
+    EXPECT_EQ(s->scrollY, vok::help_section(1));
+    key(VK_ESCAPE);
+    EXPECT_FALSE(running());
+}
+
+TEST_F(HelpTest, DemoPageWithoutItsClipSaysSo)
+{
+    texts();
+    open(41);
+    EXPECT_STREQ(vok::help_demo_cue(), nullptr);
+    for (int i = 0; i < 4; i++)
+        frame();
+    EXPECT_EQ(vok::help_demo_progress(), -1);
+    EXPECT_GT(inked(9 * vok::kHelpLineHeight, 3 * vok::kHelpLineHeight), 50) << "text 12 under nine lines";
+}
+
+// The window the browser module asks: it starts the browser again from inside the call.
+std::string g_key;
+int g_again = -1;
+LRESULT CALLBACK scout_window(HWND w, UINT m, WPARAM wp, LPARAM lp)
+{
+    if (m == WM_USER + 7) {
+        g_key = reinterpret_cast<const char *>(wp);
+        g_again = VokLaunchScoutview(w);
+        return 0;
+    }
+    return DefWindowProcA(w, m, wp, lp);
+}
+
+TEST_F(HelpTest, ScoutviewRunsTheModuleOnceAtATime)
+{
+    PlatMsgBoxReset();
+    EXPECT_EQ(VokLaunchScoutview(window), 0) << "no module: 0";
+    char log[512] = {};
+    PlatMsgBoxLog(log, sizeof log);
+    EXPECT_STREQ(log, "") << "and no box";
+    std::ifstream in(FAKE_SCOUT, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    write("Scoutview.so", bytes.str());
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = scout_window;
+    wc.lpszClassName = "scouttest";
+    RegisterClassA(&wc);
+    HWND w = CreateWindowExA(0, "scouttest", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    EXPECT_EQ(VokLaunchScoutview(w), 7);
+    EXPECT_EQ(g_key, "Software\\Ostrel Interactive\\Velmo's Games\\");
+    EXPECT_EQ(g_again, 1) << "a call inside the first answers 1";
+    PlatMsgBoxLog(log, sizeof log);
+    EXPECT_NE(strstr(log, "beep type=0xffffffff"), nullptr) << log;
+    DestroyWindow(w);
+}
+
+}  // namespace
