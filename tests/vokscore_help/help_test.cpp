@@ -303,3 +303,40 @@ TEST_F(HelpTest, ScoutviewRunsTheModuleOnceAtATime)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(HelpTest, DemoCuesShowOnlyInsideTheirFrames)
+{
+    texts();
+    copy_tree("Data/kp.dat");
+    face->gameId = VOK_GAME_BASE + 3;
+    const vok::DemoStep *script = vok::game_texts(3)->demo;
+    ASSERT_NE(script, nullptr);
+    std::vector<int> steps;
+    vok::help_frame_hook() = [&](int step, br_pixelmap *) { steps.push_back(step); };
+    open(41);
+    for (int i = 0; i < 3; i++)
+        frame();
+    EXPECT_EQ(steps.size(), 22u) << "the opening frame, 11 + 11 steps";
+    int checked = 0, shownCues = 0;
+    for (int i = 0; i < 400 && vok::help_demo_progress() < 60; i++) {
+        Sleep(20);
+        frame();
+        int at = vok::help_demo_progress();
+        const char *expected = nullptr;
+        for (const vok::DemoStep *d = script; d->start >= 0; d++)
+            if (at >= d->start && at <= d->end) {
+                expected = d->text;
+                break;
+            }
+        EXPECT_EQ(vok::help_demo_cue(), expected) << at;
+        checked++;
+        shownCues += expected != nullptr;
+    }
+    EXPECT_GE(vok::help_demo_progress(), 60);
+    EXPECT_GT(shownCues, 0);
+    vok::help_frame_hook() = nullptr;
+}
+
+}  // namespace

@@ -1,5 +1,6 @@
 // The recipes: Mavrel's logos and main menu, and the framework's screen pictures.
 #include "art.h"
+#include "art_help.h"
 
 #include <algorithm>
 #include <cmath>
@@ -681,6 +682,11 @@ Image asset(const std::string& pack, const std::string& name, int width, int hei
     if (height <= 0) height = dh;
   };
 
+  if (std::string words; help_title(p, n, lang, words) || help_button(p, n, lang, words)) {
+    bool title = help_title(p, n, lang, words);
+    size(title ? 640 : 92, title ? 480 : 40);
+    return (title ? background(width, height, words, seed) : button(width, height, words, seed)).image();
+  }
   // Movies and their first frames: the game's title over a night sky.
   if (ext == ".dat" || ext == ".flc" || ext == ".fli" || ext == ".tmz" || ext == ".mzi") {
     size(320, 240);

@@ -85,7 +85,8 @@ void show_ikon(VokSession *s, int id, bool shown)
 {
     if (VokIkon *k = s ? FindIkon(s, id) : nullptr) {
         bool hidden = (k->state & VOK_IST_HIDDEN) != 0;
-        if (shown && hidden)
+        // Shown again even when it was not hidden: a hidden neighbour may have covered its place.
+        if (shown)
             ShowIkon(s, k);
         else if (!shown && !hidden)
             HideIkon(s, k);
@@ -312,15 +313,16 @@ void demo_open(VokScene *scene, VokSession *text)
 {
     Help &h = help();
     int game = game_of_record();
-    const char *path = VokFindAndMakePath("Data\\", "%s", kDemoFiles[game]);
-    MediaClip *clip = path ? clip_for_ikon(path, scene->curX + kClipX, scene->curY + kClipY, scene, text, nullptr)
-                           : nullptr;
+    // The clip layer finds the file in the data folder by its name.
+    MediaClip *clip = clip_for_ikon(kDemoFiles[game], scene->curX + kClipX, scene->curY + kClipY, scene, text, nullptr);
     if (!clip) {
         layout(text, vok::text(kNoDemoText), kMargin, false);
         return;
     }
     h.clip = clip;
     h.demoGame = game;
+    // The loading text goes; the cues come under the clip.
+    h.cue = "";
     show_cue(text, nullptr);
     frame_animation(scene, true);
     if (const char *pack = VokMakeDataPath("cw.pck"))
@@ -401,14 +403,17 @@ void paint_page(VokScene *scene)
         demo_close();
     h.demoWait = 0;
     if (scene->screenId != 31) {
+        // The game buttons and the page buttons share their places: the row going is hidden first.
         bool general = page == kHelpGeneral;
-        for (int g = 0; g < VOK_GAME_COUNT; g++) {
-            show_ikon(buttons, int(VOK_GAME_BASE) + g, general);
-            if (VokIkon *k = FindIkon(buttons, int(VOK_GAME_BASE) + g))
-                k->state &= ~uint32_t(VOK_IST_REDRAW);
+        for (int pass = 0; pass < 2; pass++) {
+            bool showing = pass == 1;
+            for (int g = 0; g < VOK_GAME_COUNT; g++)
+                if (general == showing)
+                    show_ikon(buttons, int(VOK_GAME_BASE) + g, showing);
+            for (int id = kFirstGroup; id <= kLastGroup; id++)
+                if (general != showing)
+                    show_ikon(buttons, id, showing);
         }
-        for (int id = kFirstGroup; id <= kLastGroup; id++)
-            show_ikon(buttons, id, !general);
         // The focus may not stay on a button that went.
         if (buttons && buttons->focused && (buttons->focused->state & VOK_IST_HIDDEN))
             if (VokIkon *back = FindIkon(buttons, kBack))
@@ -540,6 +545,16 @@ struct Registered {
 } g_registered;
 
 }  // namespace
+
+void help_layout(VokSession *s, const char *text, int top)
+{
+    layout(s, text, top, false);
+}
+
+void help_show_ikon(VokSession *s, int id, bool shown)
+{
+    show_ikon(s, id, shown);
+}
 
 int &help_position(int game)
 {

@@ -16,8 +16,21 @@ constexpr int kHelpButtons = 2, kHelpText = 3;
 // The arrows of the text page.
 constexpr int kHelpUp = 28, kHelpDown = 29;
 
+// Lays text out into session `s` from content row `top`, 18 pixels a line, as high as it needs.
+void help_layout(VokSession *s, const char *text, int top);
+// Shows or hides ikon `id` of `s`; a shown one is drawn again.
+void help_show_ikon(VokSession *s, int id, bool shown);
+
 // Key handler rows of the help screens (ids 30, 31, 33..37): true when the key was theirs.
 bool help_key(VokScene *scene, VokSession *focus, UINT message, WPARAM key);
+// Key handler rows of the credits screen (id 32) and the movie screens (id 39).
+bool credits_key(VokScene *scene, VokSession *focus, UINT message, WPARAM key);
+bool movie_key(VokScene *scene, UINT message, WPARAM key);
+// The credits clip now shown (0 the page, 1..4 the parts), -1 without clips; its progress.
+int credits_current();
+int credits_progress();
+bool credits_paused();
+
 // Help page positions of every game are forgotten (a new player).
 void help_clear_positions();
 // The help page position of game 0..4 (tests and the key rows).
