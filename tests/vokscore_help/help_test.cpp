@@ -1,10 +1,13 @@
 // Help, story and outside-browser screens: pages, paging, scrolling and the browser module, run over
 // the carried screen files with plain pictures, the generated font and the generated texts.
+#include <math.h>
+
 #include <fstream>
 #include <map>
 #include <sstream>
 
 #include "help.h"
+#include "mzi/mziwriter.h"
 #include "runner.h"
 #include "scene_support.h"
 #include "texts.h"
@@ -21,10 +24,10 @@ protected:
     {
         SceneTest::SetUp();
         copy_tree("Data/gn.fnp");
-        for (const char *pack : {"help.fpk"})
-            copy_tree(std::string("Data/") + pack);
-        for (const char *lang : {"US", "UK", "GE", "FR", "HU"})
-            copy_tree(std::string("Data/") + lang + "/help.fpk");
+        for (const char *pack : {"help", "masmoz", "credit"}) {
+            copy_tree(std::string("Data/") + pack + ".fpk");
+            copy_tree(std::string("Data/US/") + pack + ".fpk");
+        }
         screen = PxAllocPix(BR_PMT_RGB_565, 640, 480, nullptr, 0);
         face->screenPix = screen;
         face->gameId = VOK_GAME_BASE;
@@ -76,6 +79,11 @@ protected:
     }
     void frame()
     {
+        // The playback library's notices come as messages.
+        MSG m;
+        while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&m);
+        VokPump();
         MnuBuildScene();
         MnuPaintScreen(VokGetCurScene(), 1);
     }
@@ -337,6 +345,103 @@ TEST_F(HelpTest, DemoCuesShowOnlyInsideTheirFrames)
     EXPECT_GE(vok::help_demo_progress(), 60);
     EXPECT_GT(shownCues, 0);
     vok::help_frame_hook() = nullptr;
+}
+
+}  // namespace
+
+namespace {
+
+// A clip of `w` x `h` whose row y has the colour `stripe(y)`, at 10 frames a second.
+uint16_t stripe(int y)
+{
+    return uint16_t(y * 0x0841 + 0x1000);
+}
+
+std::string striped_clip(int w, int h, int frames)
+{
+    mziw::Options o;
+    o.fps = 10;
+    mziw::Writer writer(o);
+    std::vector<uint8_t> px(size_t(w) * h * 2);
+    for (int y = 0; y < h; y++) // bottom row first
+        for (int x = 0; x < w; x++) {
+            uint16_t c = stripe(h - 1 - y);
+            px[(size_t(y) * w + x) * 2] = uint8_t(c);
+            px[(size_t(y) * w + x) * 2 + 1] = uint8_t(c >> 8);
+        }
+    for (int f = 0; f < frames; f++)
+        writer.add_frame(5, uint16_t(w), uint16_t(h), px);
+    std::vector<uint8_t> bytes = writer.bytes();
+    return std::string(bytes.begin(), bytes.end());
+}
+
+uint16_t pixel_of(br_pixelmap *p, int x, int y)
+{
+    return reinterpret_cast<const uint16_t *>(static_cast<const uint8_t *>(p->pixels) + ptrdiff_t(y) * p->row_bytes)[x];
+}
+
+TEST_F(HelpTest, MovieCurtainSlidesInAndOutRowByRow)
+{
+    texts();
+    write("Data/mk.dat", striped_clip(160, 120, 30));
+    face->gameId = VOK_GAME_BASE + 1;
+    // The picture under the scene is plain grey.
+    PxFillPix(screen, vstest::kGrey);
+    int steps = 0, wrong = 0;
+    vok::help_frame_hook() = [&](int step, br_pixelmap *pic) {
+        bool opening = step < 300;
+        int k = step - (opening ? 200 : 300) + 1;
+        double angle = k * 0.07853981633974483;
+        int b = int((opening ? sin(angle) : cos(angle)) * 240);
+        steps++;
+        for (int y = 0; y < 480; y++) {
+            // The movie's rows are the clip's scaled four times.
+            int from = y < b ? 240 - b + y : y >= 480 - b ? 240 + y - (480 - b) : -1;
+            uint16_t want = from >= 0 ? stripe(from * 120 / 480) : vstest::kGrey;
+            if (pixel_of(pic, 320, y) != want && wrong++ < 5)
+                ADD_FAILURE() << "step " << step << " row " << y << ": " << pixel_of(pic, 320, y) << " not " << want;
+        }
+    };
+    open(52);
+    for (int i = 0; i < 3; i++)
+        frame();
+    EXPECT_EQ(steps, 20) << "twenty steps open it";
+    for (int i = 0; i < 400 && vok::movie_progress() < 5; i++) {
+        Sleep(20);
+        frame();
+    }
+    EXPECT_GE(vok::movie_progress(), 5) << "the clip plays";
+    key(VK_RETURN); // ends the movie, popupResult as it was
+    EXPECT_FALSE(running());
+    KillCurScene(0);
+    EXPECT_EQ(steps, 40) << "twenty steps close it";
+    EXPECT_EQ(wrong, 0);
+    vok::help_frame_hook() = nullptr;
+}
+
+TEST_F(HelpTest, MovieEndsPastItsLastFrameAndWithoutItsFile)
+{
+    texts();
+    write("Data/sup.dat", striped_clip(160, 120, 4));
+    open(53);
+    for (int i = 0; i < 400 && running(); i++) {
+        Sleep(20);
+        frame();
+    }
+    EXPECT_FALSE(running()) << "the end of the clip ends the screen";
+    EXPECT_EQ(vok::movie_progress(), 10000);
+    KillCurScene(0);
+    // Without its file: text 60 as a message, and the screen ends.
+    PlatMsgBoxReset();
+    PlatMsgBoxPushAnswer(IDOK);
+    face->gameId = VOK_GAME_BASE + 4;
+    open(52);
+    for (int i = 0; i < 3; i++)
+        frame();
+    EXPECT_FALSE(running());
+    char log[512] = {};
+    PlatMsgBoxLog(log, sizeof log);
+    EXPECT_NE(strstr(log, vok::text(60)), nullptr) << log;
 }
 
 }  // namespace

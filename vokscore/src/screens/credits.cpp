@@ -131,7 +131,7 @@ int credits_frame(VokSessionProc *p)
     int state = GetMediaState(clip->handle);
     if (state == MEDIA_STATE_PLAYING)
         c.started = true;
-    c.progress = c.started && state == MEDIA_STATE_STOPPED ? kEnded : frame;
+    c.progress = (c.started && state == MEDIA_STATE_STOPPED) || clip_ended(clip) ? kEnded : frame;
     if (c.progress >= kEnded) {
         // At its end: the page again, with the loop under it when nothing else plays.
         clip_command(kClipPauseRewind, clip, 1);

@@ -351,7 +351,7 @@ void demo_frame(VokScene *scene, VokSession *text)
     if (state == MEDIA_STATE_PLAYING)
         h.started = true;
     // The clip stops itself at its end and rewinds: past every cue.
-    h.progress = h.started && state == MEDIA_STATE_STOPPED ? kClipEnded : frame;
+    h.progress = (h.started && state == MEDIA_STATE_STOPPED) || clip_ended(h.clip) ? kClipEnded : frame;
     const GameTexts *g = game_texts(h.demoGame);
     const char *cue = nullptr;
     for (const DemoStep *d = g ? g->demo : nullptr; d && d->start >= 0; d++)

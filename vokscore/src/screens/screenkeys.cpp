@@ -382,8 +382,8 @@ VOK_EXPORT int VokPopupKeyHandler(HWND, UINT message, WPARAM key, LPARAM)
             edit_key(message, e, key);
         return 0;
     }
-    // Help, story and credits screens.
-    if (help_key(scene, s, message, key) || credits_key(scene, s, message, key))
+    // Help, story, credits and movie screens.
+    if (help_key(scene, s, message, key) || credits_key(scene, s, message, key) || movie_key(scene, message, key))
         return 0;
     if (key != VK_RETURN && key != VK_ESCAPE)
         return 0;
