@@ -445,3 +445,89 @@ TEST_F(HelpTest, MovieEndsPastItsLastFrameAndWithoutItsFile)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(HelpTest, CreditsCommandsAndTheirClips)
+{
+    texts();
+    const char *const names[] = {"crpage.dat", "cr1.dat", "cr2.dat", "cr3.dat", "cr4.dat"};
+    // Without every clip: the plain page, no part buttons.
+    write("Data/crpage.dat", striped_clip(32, 24, 5));
+    open(37);
+    frame();
+    EXPECT_EQ(vok::credits_current(), -1);
+    EXPECT_FALSE(shown(vok::kHelpButtons, 1));
+    EXPECT_GT(inked(0, 40), 50) << "the credits text";
+    key(VK_ESCAPE);
+    EXPECT_FALSE(running());
+    KillCurScene(0);
+    for (const char *n : names)
+        write(std::string("Data/") + n, striped_clip(32, 24, 5));
+    // Twice: a second visit opens everything again.
+    for (int visit = 0; visit < 2; visit++) {
+        open(37);
+        frame();
+        EXPECT_EQ(vok::credits_current(), 0) << visit;
+        EXPECT_TRUE(shown(vok::kHelpButtons, 1));
+        enter_on(3);
+        EXPECT_EQ(vok::credits_current(), 3);
+        enter_on(27);
+        EXPECT_TRUE(vok::credits_paused());
+        enter_on(26);
+        EXPECT_FALSE(vok::credits_paused());
+        // The part's end brings the page back.
+        for (int i = 0; i < 400 && vok::credits_current() != 0; i++) {
+            Sleep(20);
+            frame();
+        }
+        EXPECT_EQ(vok::credits_current(), 0);
+        enter_on(2);
+        enter_on(9); // back to the page
+        EXPECT_EQ(vok::credits_current(), 0);
+        enter_on(9); // on the page: the page clip again
+        EXPECT_FALSE(vok::credits_paused());
+        key(VK_ESCAPE);
+        EXPECT_FALSE(running());
+        KillCurScene(0);
+        EXPECT_EQ(vok::credits_current(), -1);
+    }
+}
+
+// A message box over the demo page stops its clip; the clip plays again when the box goes.
+TEST_F(HelpTest, ScreenOverTheDemoPageStopsItsClip)
+{
+    texts();
+    copy_tree("Data/kp.dat");
+    face->gameId = VOK_GAME_BASE + 3;
+    open(41);
+    for (int i = 0; i < 4; i++)
+        frame();
+    for (int i = 0; i < 100 && vok::help_demo_progress() < 3; i++) {
+        Sleep(20);
+        frame();
+    }
+    EXPECT_GE(vok::help_demo_progress(), 3);
+    vok::help_demo_pause(true);
+    int held = vok::help_demo_progress();
+    for (int i = 0; i < 20; i++) {
+        Sleep(20);
+        frame();
+    }
+    EXPECT_EQ(vok::help_demo_progress(), held) << "held while stopped";
+    vok::help_demo_pause(false);
+    for (int i = 0; i < 100 && vok::help_demo_progress() < 3; i++) {
+        Sleep(20);
+        frame();
+    }
+    EXPECT_GE(vok::help_demo_progress(), 3) << "plays again after " << held;
+    // Another page stops the clip; coming back starts it from its beginning.
+    enter_on(18);
+    EXPECT_EQ(vok::help_demo_progress(), -1);
+    enter_on(21);
+    for (int i = 0; i < 4; i++)
+        frame();
+    EXPECT_LT(vok::help_demo_progress(), 3);
+}
+
+}  // namespace

@@ -59,6 +59,7 @@ struct Help {
     SoundSet *sounds = nullptr;
     VokLoopHandle loop = 0;
     bool started = false; // the clip was seen playing
+    bool held = false;    // stopped while another screen runs over the page
     int progress = -1;
     const char *cue = nullptr;
 };
@@ -293,6 +294,7 @@ void demo_close()
     h.demoGame = -1;
     h.demoWait = 0;
     h.started = false;
+    h.held = false;
     h.progress = -1;
     h.cue = nullptr;
 }
@@ -343,7 +345,7 @@ void demo_frame(VokScene *scene, VokSession *text)
             demo_open(scene, text);
         return;
     }
-    if (!h.clip)
+    if (!h.clip || h.held)
         return;
     int32_t frame = 0;
     MediaGet(h.clip->handle, MEDIAPARAM_FRAME, &frame);
@@ -596,10 +598,11 @@ const char *help_demo_cue()
 
 void help_demo_pause(bool pause)
 {
-    if (MediaClip *c = help().clip)
+    Help &h = help();
+    if (MediaClip *c = h.clip)
         clip_command(pause ? kClipStop : kClipPlay, c, 1);
-    if (!pause)
-        help().started = false;
+    h.held = pause && h.clip;
+    h.started = false;
 }
 
 bool help_key(VokScene *scene, VokSession *focus, UINT message, WPARAM key)
