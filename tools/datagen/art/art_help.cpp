@@ -38,7 +38,7 @@ const Words kButtons[] = {
     {"crart", {"Pictures", "Bilder", "Images", "Képek"}},
     {"crsound", {"Sound", "Klang", "Son", "Hang"}},
     {"crthanks", {"Thanks", "Dank", "Merci", "Köszönet"}},
-    {"crpage", {"Credits", "Mitwirkende", "Crédits", "Készítők"}},
+    {"crhome", {"Credits", "Mitwirkende", "Crédits", "Készítők"}},
     {"up", {"\u25B2", "\u25B2", "\u25B2", "\u25B2"}},
     {"down", {"\u25BC", "\u25BC", "\u25BC", "\u25BC"}},
 };
