@@ -15,6 +15,7 @@
 #include "brondel/brv1db.h"
 #include "brondel/brpmfile.h"
 #include "gen.h"
+#include "help_data.h"
 #include "pannix/ffpack.h"
 #include "mzifile.h"
 #include "pannix/pxfont.h"
@@ -437,7 +438,9 @@ TEST_F(Tree, TextTablesLoadWithTheBuiltInTextsFirst)
         EXPECT_NE(t->controls, nullptr) << g;
         EXPECT_EQ(t->tipCount, 3) << g;
         ASSERT_NE(t->demo, nullptr) << g;
-        EXPECT_EQ(t->demo[0].start, 500) << g;
+        // The cues count the demo clip's frames and end inside it.
+        EXPECT_EQ(t->demo[0].start, 5) << g;
+        EXPECT_LT(t->demo[2].end, datagen::kDemoClipFrames) << g;
         EXPECT_EQ(t->demo[3].start, 10000) << g;  // three steps, then the end
     }
     VokFreeTextFiles();

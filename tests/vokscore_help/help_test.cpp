@@ -12,6 +12,7 @@
 #include "scene_support.h"
 #include "texts.h"
 #include "vokplat/msgbox.h"
+#include "vokscore/vokloading.h"
 #include "vokscore/vokscout.h"
 
 namespace {
@@ -322,11 +323,25 @@ TEST_F(HelpTest, DemoCuesShowOnlyInsideTheirFrames)
     const vok::DemoStep *script = vok::game_texts(3)->demo;
     ASSERT_NE(script, nullptr);
     std::vector<int> steps;
-    vok::help_frame_hook() = [&](int step, br_pixelmap *) { steps.push_back(step); };
+    // The frame in colour 992 at set steps: a 2-pixel upright line growing, then the full frame.
+    auto px = [](br_pixelmap *p, int x, int y) {
+        return reinterpret_cast<const uint16_t *>(static_cast<const uint8_t *>(p->pixels) + ptrdiff_t(y) * p->row_bytes)[x];
+    };
+    int frameWrong = 0;
+    vok::help_frame_hook() = [&](int step, br_pixelmap *p) {
+        steps.push_back(step);
+        if (step == 0) // off 0: x 318, y 225, height 6
+            frameWrong += px(p, 318, 225) != 992 || px(p, 318, 230) != 992 || px(p, 318, 232) == 992;
+        if (step == 10) // off 120: y 105, height 246
+            frameWrong += px(p, 318, 105) != 992 || px(p, 318, 350) != 992 || px(p, 318, 351) == 992;
+        if (step == 21) // off 160: x 155, width 326, the last y and height
+            frameWrong += px(p, 155, 105) != 992 || px(p, 480, 350) != 992 || px(p, 318, 200) == 992;
+    };
     open(41);
     for (int i = 0; i < 3; i++)
         frame();
     EXPECT_EQ(steps.size(), 22u) << "the opening frame, 11 + 11 steps";
+    EXPECT_EQ(frameWrong, 0);
     int checked = 0, shownCues = 0;
     for (int i = 0; i < 400 && vok::help_demo_progress() < 60; i++) {
         Sleep(20);
@@ -528,6 +543,51 @@ TEST_F(HelpTest, ScreenOverTheDemoPageStopsItsClip)
     for (int i = 0; i < 4; i++)
         frame();
     EXPECT_LT(vok::help_demo_progress(), 3);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(HelpTest, ResultsAnimationRunsOnceWithTheProducerPaused)
+{
+    texts();
+    write("Data/sup.dat", striped_clip(160, 120, 3)); // no game clip: the support movie
+    pictures = {{"bg", solid565(640, 480, vstest::kBlue)}};
+    write_data();
+    VokScene *scene = parse(R"(screen 3
+dataPack "t"
+session 1
+  background "bg"
+  initRoutine resultsMovie
+)");
+    ASSERT_NE(scene, nullptr);
+    face->gameId = VOK_GAME_BASE + 2;
+    int steps = 0, paused = 0;
+    vok::help_frame_hook() = [&](int, br_pixelmap *) {
+        steps++;
+        paused += (VokImgFlags(face) & VOK_IMG_PAUSE) != 0;
+    };
+    vok::results_movie_reset();
+    for (int visit = 0; visit < 2; visit++) {
+        scene->underPix = screen;
+        ASSERT_EQ(InitScene(scene, 0), 1) << GetLastMsgError();
+        for (int i = 0; i < 4; i++)
+            frame();
+        KillCurScene(0);
+    }
+    EXPECT_EQ(steps, 40) << "one movie, its curtain in and out";
+    EXPECT_EQ(paused, steps) << "the producer pauses through it";
+    EXPECT_EQ(VokImgFlags(face) & VOK_IMG_PAUSE, 0u);
+    // A game chosen again: the next results screen shows it again.
+    vok::results_movie_reset();
+    scene->underPix = screen;
+    ASSERT_EQ(InitScene(scene, 0), 1);
+    for (int i = 0; i < 4; i++)
+        frame();
+    KillCurScene(0);
+    EXPECT_EQ(steps, 80);
+    vok::help_frame_hook() = nullptr;
 }
 
 }  // namespace

@@ -123,8 +123,7 @@ void help_texts(std::map<std::string, std::string> &files)
             std::string line = text.substr(at, end == std::string::npos ? std::string::npos : end - at);
             at = end == std::string::npos ? text.size() : end + 2;
             int start = 0, stop = 0;
-            if (line.size() > 1 && line[0] == '~' && sscanf(line.c_str() + 1, "%d,%d", &start, &stop) == 2 &&
-                start >= 0 && stop < 10000)
+            if (line.size() > 1 && line[0] == '~' && sscanf(line.c_str() + 1, "%d,%d", &start, &stop) == 2 && start >= 0)
                 line = "~" + std::to_string(start / 100) + "," + std::to_string(stop / 100);
             out += line + "\r\n";
         }

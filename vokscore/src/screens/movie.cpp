@@ -14,6 +14,7 @@
 #include "scenestate.h"
 #include "state.h"
 #include "texts.h"
+#include "vokscore/vokloading.h"
 #include "vokscore/vokmedia.h"
 #include "vokscore/vokpath.h"
 #include "vokscore/vokpopup.h"
@@ -212,15 +213,58 @@ int support_movie(VokSession *s)
     return movie_init(s, true);
 }
 
+// The results animation: once (until a game is chosen again), after the results screen's first
+// picture, the game's movie (or the support movie without it) runs over it while the game's producer
+// pauses; then the screen is drawn whole again.
+bool g_resultsMovieShown = false;
+constexpr int kGameMovieEntry = 52, kSupportMovieEntry = 53;
+
+int results_movie_frame(VokSessionProc *p)
+{
+    if (g_resultsMovieShown || p->words[0]++ < 1)
+        return 1;
+    g_resultsMovieShown = true;
+    VokInterFace &f = iface();
+    int game = std::clamp<int>(int(f.gameId & 0xFF), 0, 4);
+    bool gameClip = VokFindAndMakePath("Data\\", "%s", kGameMovies[game]) != nullptr;
+    SceneEngine &e = engine();
+    bool mayStart = e.mayStart;
+    e.mayStart = true;
+    VokImgFlagsSet(&f, VOK_IMG_PAUSE);
+    run_screen(gameClip ? kGameMovieEntry : kSupportMovieEntry);
+    VokImgFlagsClear(&f, VOK_IMG_PAUSE);
+    e.mayStart = mayStart;
+    if (VokScene *scene = e.running) {
+        for (int i = 0; i < scene->sessionCount; i++) {
+            scene->sessions[i].state |= VOK_SST_FULL;
+            VokAddDirtyRect(&scene->sessions[i], nullptr);
+        }
+        MnuPaintScreen(scene, 1);
+    }
+    return 1;
+}
+
+int results_movie(VokSession *s)
+{
+    AddProcToSession(s, nullptr, results_movie_frame, nullptr, nullptr);
+    return 1;
+}
+
 struct Registered {
     Registered()
     {
+        add_routine("resultsMovie", kRoutineSession, reinterpret_cast<void *>(&results_movie));
         add_routine("gameMovie", kRoutineSession, reinterpret_cast<void *>(&game_movie));
         add_routine("supportMovie", kRoutineSession, reinterpret_cast<void *>(&support_movie));
     }
 } g_registered;
 
 }  // namespace
+
+void results_movie_reset()
+{
+    g_resultsMovieShown = false;
+}
 
 int movie_progress()
 {
