@@ -530,7 +530,9 @@ bool scroll_key(WPARAM key, bool story)
         return false;
     int page = text->place.height;
     int lineStep = story ? kStoryStep * kHelpLineHeight : kHelpLineHeight;
-    int pageStep = story ? std::max(kHelpLineHeight, page - kStoryPageLess * kHelpLineHeight) : page - kHelpLineHeight;
+    // A page less one line, in whole lines, so that lines stay whole at the top.
+    int pageStep = story ? std::max(kHelpLineHeight, page - kStoryPageLess * kHelpLineHeight)
+                         : std::max(1, page / kHelpLineHeight - 1) * kHelpLineHeight;
     switch (key) {
     case VK_UP: scroll_to(text, text->scrollY - lineStep); return true;
     case VK_DOWN: scroll_to(text, text->scrollY + lineStep); return true;
