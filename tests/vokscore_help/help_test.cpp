@@ -106,6 +106,13 @@ protected:
         return k && !(k->state & VOK_IST_HIDDEN);
     }
     bool running() { return vok::engine().runningFlag; }
+    // Frames the window has put on the display so far.
+    static unsigned long long presents()
+    {
+        unsigned long long n = 0;
+        VokPresentWork(&n, nullptr);
+        return n;
+    }
     VokSession *text() { return FindSession(vok::kHelpText); }
     // Pixels of the text page in the window that are not its fill colour.
     int inked(int fromRow, int rows)
@@ -327,8 +334,12 @@ TEST_F(HelpTest, DemoCuesShowOnlyInsideTheirFrames)
     auto px = [](br_pixelmap *p, int x, int y) {
         return reinterpret_cast<const uint16_t *>(static_cast<const uint8_t *>(p->pixels) + ptrdiff_t(y) * p->row_bytes)[x];
     };
-    int frameWrong = 0;
+    int frameWrong = 0, unseen = 0;
+    unsigned long long shown = 0;
     vok::help_frame_hook() = [&](int step, br_pixelmap *p) {
+        // The step before reached the display while this one waited its turn.
+        unseen += !steps.empty() && presents() == shown;
+        shown = presents();
         steps.push_back(step);
         if (step == 0) // off 0: x 318, y 225, height 6
             frameWrong += px(p, 318, 225) != 992 || px(p, 318, 230) != 992 || px(p, 318, 232) == 992;
@@ -342,6 +353,7 @@ TEST_F(HelpTest, DemoCuesShowOnlyInsideTheirFrames)
         frame();
     EXPECT_EQ(steps.size(), 22u) << "the opening frame, 11 + 11 steps";
     EXPECT_EQ(frameWrong, 0);
+    EXPECT_EQ(unseen, 0) << "every step is shown in the window";
     int checked = 0, shownCues = 0;
     for (int i = 0; i < 400 && vok::help_demo_progress() < 60; i++) {
         Sleep(20);
@@ -402,8 +414,11 @@ TEST_F(HelpTest, MovieCurtainSlidesInAndOutRowByRow)
     face->gameId = VOK_GAME_BASE + 1;
     // The picture under the scene is plain grey.
     PxFillPix(screen, vstest::kGrey);
-    int steps = 0, wrong = 0;
+    int steps = 0, wrong = 0, unseen = 0;
+    unsigned long long shown = 0;
     vok::help_frame_hook() = [&](int step, br_pixelmap *pic) {
+        unseen += steps > 0 && presents() == shown;
+        shown = presents();
         bool opening = step < 300;
         int k = step - (opening ? 200 : 300) + 1;
         double angle = k * 0.07853981633974483;
@@ -431,6 +446,7 @@ TEST_F(HelpTest, MovieCurtainSlidesInAndOutRowByRow)
     KillCurScene(0);
     EXPECT_EQ(steps, 40) << "twenty steps close it";
     EXPECT_EQ(wrong, 0);
+    EXPECT_LE(unseen, 1) << "every step is shown in the window (the first closing one follows the clip's last)";
     vok::help_frame_hook() = nullptr;
 }
 

@@ -16,6 +16,7 @@
 #include "scenestate.h"
 #include "state.h"
 #include "texts.h"
+#include "vokplat/window.h"
 #include "vokscore/vokmedia.h"
 #include "vokscore/vokpath.h"
 #include "vokscore/vokpopup.h"
@@ -218,9 +219,11 @@ void present(VokScene *scene, br_pixelmap *picture, int step)
     MnuPaintScreen(scene, 1);
 }
 
-// Waits until `ms` have passed since `*last`, pumping the window's messages meanwhile.
+// Waits until `ms` have passed since `*last`; the step just painted reaches the display meanwhile
+// (no message is taken: the page stays as it is until the animation is over).
 void wait_step(uint32_t *last, uint32_t ms)
 {
+    VokPump();
     while (timeGetTime() - *last < ms)
         Sleep(1);
     *last = timeGetTime();

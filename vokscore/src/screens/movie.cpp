@@ -14,6 +14,7 @@
 #include "scenestate.h"
 #include "state.h"
 #include "texts.h"
+#include "vokplat/window.h"
 #include "vokscore/vokloading.h"
 #include "vokscore/vokmedia.h"
 #include "vokscore/vokpath.h"
@@ -91,6 +92,8 @@ void run_curtain(VokScene *scene, bool opening, bool have)
         double angle = k * kCurtainAngle;
         int b = int((opening ? sin(angle) : cos(angle)) * kHalf);
         curtain(scene, pic, std::clamp(b, 0, kHalf), have, (opening ? 200 : 300) + k - 1);
+        // The step reaches the display before the wait for the next one.
+        VokPump();
         while (timeGetTime() - last < kCurtainMs)
             Sleep(1);
         last = timeGetTime();
