@@ -281,6 +281,29 @@ TEST_F(HelpTest, DemoPageWithoutItsClipSaysSo)
     EXPECT_GT(inked(9 * vok::kHelpLineHeight, 3 * vok::kHelpLineHeight), 50) << "text 12 under nine lines";
 }
 
+TEST_F(HelpTest, DemoCueLongerThanALineShowsWhole)
+{
+    // One cue from the second frame on, three lines long on the page.
+    std::string cue = "A cue long enough to be wrapped on the page: it goes on over the line's end and on "
+                      "again, so that three lines are needed to show all of it to the end.";
+    texts({{"kpdemo.txt", "~1,100000\r\n" + cue + "\r\n"}});
+    copy_tree("Data/kp.dat");
+    face->gameId = VOK_GAME_BASE + 3;
+    open(41);
+    for (int i = 0; i < 40 && !vok::help_demo_cue(); i++) {
+        Sleep(20);
+        frame();
+    }
+    ASSERT_NE(vok::help_demo_cue(), nullptr);
+    int cueLines = vok::help_line_count() - 16;
+    ASSERT_GE(cueLines, 2);
+    // The last line of the cue lies inside the page and is drawn there.
+    VokSession *s = text();
+    int last = 10 + (vok::help_line_count() - 1) * vok::kHelpLineHeight - s->scrollY;
+    EXPECT_LE(last + vok::kHelpLineHeight, s->place.height) << "the cue's last line is in view";
+    EXPECT_GT(inked(std::max(0, last), vok::kHelpLineHeight - 4), 20);
+}
+
 // The window the browser module asks: it starts the browser again from inside the call.
 std::string g_key;
 int g_again = -1;

@@ -312,6 +312,10 @@ void show_cue(VokSession *text, const char *cue)
     if (cue)
         shown += cue;
     layout(text, shown.c_str(), kMargin, false);
+    // A cue wrapped to more lines than fit under the blank ones moves up into the free band under
+    // the clip, so that it shows to its end.
+    if (text)
+        scroll_to(text, max_scroll(text));
 }
 
 void demo_open(VokScene *scene, VokSession *text)
