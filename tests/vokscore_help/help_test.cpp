@@ -324,10 +324,20 @@ TEST_F(HelpTest, ScoutviewRunsTheModuleOnceAtATime)
     char log[512] = {};
     PlatMsgBoxLog(log, sizeof log);
     EXPECT_STREQ(log, "") << "and no box";
-    std::ifstream in(FAKE_SCOUT, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    write("Scoutview.so", bytes.str());
+    auto module = [&](const char *path) {
+        std::ifstream in(path, std::ios::binary);
+        std::stringstream bytes;
+        bytes << in.rdbuf();
+        write("Scoutview.so", bytes.str());
+    };
+    // A damaged module and one without the export: 0 as well, silent.
+    write("Scoutview.so", std::string(3000, '\x7f'));
+    EXPECT_EQ(VokLaunchScoutview(window), 0);
+    module(OTHER_MODULE);
+    EXPECT_EQ(VokLaunchScoutview(window), 0);
+    PlatMsgBoxLog(log, sizeof log);
+    EXPECT_STREQ(log, "");
+    module(FAKE_SCOUT);
     WNDCLASSA wc{};
     wc.lpfnWndProc = scout_window;
     wc.lpszClassName = "scouttest";
