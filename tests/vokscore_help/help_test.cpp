@@ -237,6 +237,36 @@ TEST_F(HelpTest, LongTextScrollsWithItsArrows)
     EXPECT_FALSE(shown(vok::kHelpButtons, vok::kHelpUp));
 }
 
+// Lines wider than the page wrap at blanks; a word wider than the page is cut where the page ends.
+TEST_F(HelpTest, WideLinesStayInsideThePage)
+{
+    std::string words;
+    for (int i = 0; i < 60; i++)
+        words += "word ";
+    const std::pair<std::string, int> cases[] = {
+        {words, 3},                                             // blanks only
+        {std::string(200, 'W') + " and the rest after it", 3},  // a word wider than the page first
+        {"a start " + std::string(300, 'm') + " end", 4},       // and in the middle
+    };
+    for (const auto &[line, least] : cases) {
+        texts({{"mainhelp.txt", line}});
+        open(35);
+        EXPECT_GE(vok::help_line_count(), least) << line.substr(0, 20);
+        // Nothing is drawn into the page's right margin.
+        VokSession *s = text();
+        std::vector<uint32_t> px(640 * 480);
+        int w = 0, h = 0;
+        ASSERT_TRUE(VokCaptureWindow(window, px.data(), int(px.size()), &w, &h));
+        uint32_t fill = vstest::rgb_of(uint16_t(s->fillColour));
+        int spilled = 0;
+        for (int y = s->place.y; y < s->place.y + s->place.height; y++)
+            for (int x = s->place.x + s->place.width - 6; x < s->place.x + s->place.width; x++)
+                spilled += px[size_t(y) * w + x] != fill;
+        EXPECT_EQ(spilled, 0) << line.substr(0, 20);
+        KillCurScene(0);
+    }
+}
+
 TEST_F(HelpTest, StoryKeysAndParts)
 {
     std::string story;

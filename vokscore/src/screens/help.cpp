@@ -108,7 +108,7 @@ std::vector<std::string> split_lines(const char *text, int width)
         p = end ? end + 1 : p + line.size();
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
-        // Wrap at the last blank that fits; a word wider than the page stays whole.
+        // Wrap at the last blank that fits; a word wider than the page is cut where the page ends.
         while (PxGetTextWidth(line.c_str()) > width && int(out.size()) < kHelpMaxLines) {
             size_t cut = std::string::npos;
             for (size_t i = line.find(' '); i != std::string::npos; i = line.find(' ', i + 1)) {
@@ -116,10 +116,22 @@ std::vector<std::string> split_lines(const char *text, int width)
                     break;
                 cut = i;
             }
-            if (cut == std::string::npos || cut == 0)
-                break;
-            out.push_back(line.substr(0, cut));
-            line.erase(0, cut + 1);
+            if (cut != std::string::npos && cut > 0) {
+                out.push_back(line.substr(0, cut));
+                line.erase(0, cut + 1);
+                continue;
+            }
+            // The longest start of the word that fits, one character at least.
+            size_t fits = 1, wide = line.size();
+            while (wide - fits > 1) {
+                size_t mid = (fits + wide) / 2;
+                if (PxGetTextWidth(line.substr(0, mid).c_str()) <= width)
+                    fits = mid;
+                else
+                    wide = mid;
+            }
+            out.push_back(line.substr(0, fits));
+            line.erase(0, fits);
         }
         if (int(out.size()) < kHelpMaxLines)
             out.push_back(line);
