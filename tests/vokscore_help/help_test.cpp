@@ -193,6 +193,14 @@ TEST_F(HelpTest, GameAndPageButtonsChangeThePage)
     open(38);
     key(VK_ESCAPE);
     EXPECT_FALSE(running());
+    KillCurScene(0);
+    // So it does after a help screen that ended without its Escape while a game page was open.
+    open(35);
+    enter_on(int(VOK_GAME_BASE) + 1);
+    KillCurScene(0);
+    open(38);
+    key(VK_ESCAPE);
+    EXPECT_FALSE(running()) << "not back to a general page it never showed";
 }
 
 TEST_F(HelpTest, ShortHelpShowsTheModesPicture)

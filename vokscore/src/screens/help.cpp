@@ -499,6 +499,8 @@ int text_frame(VokSessionProc *p)
 void text_end(VokSessionProc *)
 {
     demo_close();
+    // However the screen ended, the next one starts without a game page open.
+    help().gamePageOpen = false;
     help().lines = 0;
     help().sectionCount = 0;
 }
