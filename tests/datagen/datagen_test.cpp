@@ -317,6 +317,24 @@ TEST_F(Tree, MainProgramPicturesHoldWhatWasDrawn)
     BrCoreEnd();
 }
 
+// The credits clips carry lines of white words under their titles; a movie without them has none.
+TEST_F(Tree, CreditsClipsNameWhoMadeTheGames)
+{
+    auto words = [](const char *name) {
+        const datagen::Image im = datagen::art::asset("", name, 320, 240, "US");
+        int n = 0;
+        for (int y = im.height * 38 / 100; y < im.height * 80 / 100; y++)
+            for (int x = 0; x < im.width; x++) {
+                uint32_t c = im.argb[size_t(y) * im.width + x];
+                n += ((c >> 16) & 0xFF) > 200 && ((c >> 8) & 0xFF) > 200 && (c & 0xFF) > 200;
+            }
+        return n;
+    };
+    for (const char *name : datagen::kCreditClips)
+        EXPECT_GT(words(name), 300) << name;
+    EXPECT_LT(words("sup.dat"), 50);
+}
+
 TEST_F(Tree, StoredPixelTypesKeepColourAndAlpha)
 {
     // One pixel each: opaque, half transparent, transparent; read back through the pack reader.

@@ -61,7 +61,31 @@ bool find(const Words (&table)[N], const std::string& pack, const std::string& n
   return false;
 }
 
+struct Credit {
+  const char* name;
+  std::vector<std::string> lines;
+};
+
+const Credit kCredits[] = {
+    {"crpage", {"Velmo's Games", "was made by", "the Velmo's Games team"}},
+    {"cr1", {"Design and programming", "the Velmo's Games team"}},
+    {"cr2", {"Pictures and movies", "the Velmo's Games team"}},
+    {"cr3", {"Sounds and music", "the Velmo's Games team"}},
+    {"cr4", {"Thank you", "for playing!"}},
+};
+
 }  // namespace
+
+bool credit_lines(const std::string& pack, const std::string& name, std::vector<std::string>& lines) {
+  if (!pack.empty())
+    return false;
+  for (const Credit& c : kCredits)
+    if (name == c.name) {
+      lines = c.lines;
+      return true;
+    }
+  return false;
+}
 
 bool help_title(const std::string& pack, const std::string& name, const std::string& lang, std::string& title) {
   return find(kTitles, pack, name, lang, title);
