@@ -2,12 +2,15 @@
 // the carried screen files with plain pictures, the generated font and the generated texts.
 #include <math.h>
 
+#include <atomic>
+
 #include <fstream>
 #include <map>
 #include <sstream>
 
 #include "help.h"
 #include "mzi/mziwriter.h"
+#include "preview.h"
 #include "runner.h"
 #include "scene_support.h"
 #include "texts.h"
@@ -674,6 +677,77 @@ session 1
         frame();
     KillCurScene(0);
     EXPECT_EQ(steps, 80);
+    vok::help_frame_hook() = nullptr;
+}
+
+// A producer that hands over a picture of `g_handColour` whenever the test sets one.
+std::atomic<uint16_t> g_handColour{0};
+void hand_producer(void *)
+{
+    VokInterFace *f = &vok::iface();
+    while (!(VokImgFlags(f) & VOK_IMG_STOP)) {
+        if (!(VokImgFlags(f) & (VOK_IMG_READY | VOK_IMG_PAUSE)) && g_handColour.load()) {
+            PxFillPix(f->screenPix, g_handColour.exchange(0));
+            f->imgRect = VokImgRect{};
+            VokImgFlagsSet(f, VOK_IMG_READY);
+            PulseEvent(f->imgReadyEvent);
+            while (WaitForSingleObject(f->imgDoneEvent, 100) != WAIT_OBJECT_0 && (VokImgFlags(f) & VOK_IMG_READY) &&
+                   !(VokImgFlags(f) & VOK_IMG_STOP)) {
+            }
+        } else {
+            Sleep(10);
+        }
+    }
+    VokImgFlagsClear(f, VOK_IMG_STOP);
+}
+
+// The animation waits for the producer's first picture.
+TEST_F(HelpTest, ResultsAnimationFollowsTheFirstPicture)
+{
+    texts();
+    write("Data/sup.dat", striped_clip(160, 120, 3));
+    pictures = {{"bg", solid565(640, 480, vstest::kBlue)}};
+    write_data();
+    write_pack_file("Data/winvn.fpk", {{"vnsav0", solid565(200, 100, vstest::kGrey)}});
+    VokInitInterFace(window);
+    face->screenPix = screen;
+    VokScene *scene = parse(R"(screen 7
+dataPack "t"
+session 1
+  background "bg"
+session 2
+  flags plain
+  rect 0 0 640 480
+  fillColour 0
+  initRoutine VokPreviewInit
+session 3
+  flags plain
+  rect 400 300 200 100
+  initRoutine resultsMovie
+  afterBuildRoutine VokPreviewSessionInit
+)");
+    ASSERT_NE(scene, nullptr);
+    face->gameId = VOK_GAME_BASE;
+    face->imgThreadProc = hand_producer;
+    int steps = 0;
+    vok::help_frame_hook() = [&](int, br_pixelmap *) { steps++; };
+    vok::results_movie_reset();
+    scene->underPix = screen;
+    ASSERT_EQ(InitScene(scene, 0), 1) << GetLastMsgError();
+    for (int i = 0; i < 6; i++) {
+        Sleep(20);
+        frame();
+    }
+    EXPECT_EQ(steps, 0) << "no picture yet: no movie";
+    g_handColour = vstest::kRed;
+    for (int i = 0; i < 100 && steps == 0; i++) {
+        Sleep(20);
+        frame();
+    }
+    EXPECT_EQ(steps, 40) << "after the first picture";
+    KillCurScene(0);
+    vok::preview_join();
+    face->imgThreadProc = nullptr;
     vok::help_frame_hook() = nullptr;
 }
 

@@ -8,6 +8,7 @@
 #include "brondel/brpixmap.h"
 #include "help.h"
 #include "media_layer.h"
+#include "preview.h"
 #include "pannix/pannix.h"
 #include "runner.h"
 #include "scenedesc.h"
@@ -224,7 +225,8 @@ constexpr int kGameMovieEntry = 52, kSupportMovieEntry = 53;
 
 int results_movie_frame(VokSessionProc *p)
 {
-    if (g_resultsMovieShown || p->words[0]++ < 1)
+    // It follows the producer's first picture.
+    if (g_resultsMovieShown || preview_waiting_first() || p->words[0]++ < 1)
         return 1;
     g_resultsMovieShown = true;
     VokInterFace &f = iface();
@@ -237,6 +239,8 @@ int results_movie_frame(VokSessionProc *p)
     run_screen(gameClip ? kGameMovieEntry : kSupportMovieEntry);
     VokImgFlagsClear(&f, VOK_IMG_PAUSE);
     e.mayStart = mayStart;
+    // The producer's next picture is drawn whole, whatever part it names.
+    preview_full_redraw();
     if (VokScene *scene = e.running) {
         for (int i = 0; i < scene->sessionCount; i++) {
             scene->sessions[i].state |= VOK_SST_FULL;
