@@ -107,9 +107,12 @@ void draw_picture(HWND window, const std::vector<uint32_t> &picture, int width, 
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
     HDC dc = GetDC(window);
+    // As a video renderer does, the picture fills a window of another size.
+    RECT client{};
+    GetClientRect(window, &client);
+    if (client.right > 0 && client.bottom > 0 && (client.right != width || client.bottom != height))
+        stretch = true;
     if (stretch) {
-        RECT client{};
-        GetClientRect(window, &client);
         StretchDIBits(dc, 0, 0, client.right, client.bottom, 0, 0, width, height, picture.data(), &info,
                       DIB_RGB_COLORS, SRCCOPY);
     } else {
@@ -184,6 +187,8 @@ public:
             return hr;
         width_ = clip_.width();
         height_ = clip_.height();
+        // The first frame is the picture of a clip that has not played yet.
+        clip_.Render(0);
         thread_ = std::thread([this] { Run_(); });
         Remake();
         return S_OK;
@@ -276,6 +281,34 @@ public:
     // IBasicVideo
     HRESULT get_VideoWidth(long *width) override { return Answer(width, width_); }
     HRESULT get_VideoHeight(long *height) override { return Answer(height, height_); }
+    HRESULT GetCurrentImage(long *size, long *image) override
+    {
+        if (size == nullptr)
+            return E_POINTER;
+        if (!clip_.loaded())
+            return E_FAIL;
+        const long need = long(sizeof(BITMAPINFOHEADER)) + long(width_) * height_ * 4;
+        if (image == nullptr) {
+            *size = need;
+            return S_OK;
+        }
+        if (*size < need)
+            return E_OUTOFMEMORY;
+        BITMAPINFOHEADER header{};
+        header.biSize = sizeof header;
+        header.biWidth = width_;
+        header.biHeight = height_;
+        header.biPlanes = 1;
+        header.biBitCount = 32;
+        header.biCompression = BI_RGB;
+        auto *out = reinterpret_cast<uint8_t *>(image);
+        std::memcpy(out, &header, sizeof header);
+        const std::vector<uint32_t> picture = clip_.Picture();
+        for (int y = 0; y < height_; y++)
+            std::memcpy(out + sizeof header + size_t(height_ - 1 - y) * size_t(width_) * 4,
+                        picture.data() + size_t(y) * size_t(width_), size_t(width_) * 4);
+        return S_OK;
+    }
 
     // IMediaControl
     HRESULT Run() override { return SetState(kFilterRunning); }

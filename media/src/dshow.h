@@ -69,6 +69,8 @@ struct IVideoWindow : IUnknown {
 struct IBasicVideo : IUnknown {
     virtual HRESULT get_VideoWidth(long *width) = 0;
     virtual HRESULT get_VideoHeight(long *height) = 0;
+    // The picture shown: a BITMAPINFOHEADER and 32-bit bottom-up rows; null image: the size needed.
+    virtual HRESULT GetCurrentImage(long *size, long *image) = 0;
 };
 
 struct IMediaControl : IUnknown {

@@ -1,5 +1,8 @@
 #include "dsplayer.h"
 
+#include <cstring>
+#include <vector>
+
 #include "errors.h"
 #include "library.h"
 
@@ -275,6 +278,27 @@ void MediaDSMovie::GetOwn(const MediaParam &p)
     case MEDIAPARAM_POSHIGH:
         answer<int32_t>(at, int32_t(uint64_t(GraphPosition()) >> 32));
         break;
+    case MEDIAPARAM_PICTURE: {
+        long size = 0;
+        if (basic_ == nullptr || FAILED(basic_->GetCurrentImage(&size, nullptr)) || size <= long(sizeof(BITMAPINFOHEADER)))
+            break;
+        std::vector<long> image(size_t(size + long(sizeof(long)) - 1) / sizeof(long));
+        if (FAILED(basic_->GetCurrentImage(&size, image.data())))
+            break;
+        BITMAPINFOHEADER header;
+        std::memcpy(&header, image.data(), sizeof header);
+        const int w = header.biWidth, h = header.biHeight < 0 ? -header.biHeight : header.biHeight;
+        if (header.biBitCount != 32 || w <= 0 || h <= 0 || size < long(sizeof header) + long(w) * h * 4)
+            break;
+        // Bottom-up rows turned top-down for the answer.
+        const auto *rows = reinterpret_cast<const uint32_t *>(reinterpret_cast<const uint8_t *>(image.data()) + sizeof header);
+        std::vector<uint32_t> top(size_t(w) * size_t(h));
+        for (int y = 0; y < h; y++)
+            std::memcpy(top.data() + size_t(y) * size_t(w),
+                        rows + size_t(header.biHeight < 0 ? y : h - 1 - y) * size_t(w), size_t(w) * 4);
+        answer_picture(at, top.data(), w, h);
+        break;
+    }
     case MEDIAPARAM_POSLOW:
         answer<int32_t>(at, int32_t(uint32_t(uint64_t(GraphPosition()))));
         break;

@@ -839,6 +839,17 @@ void MediaMziPlayer::GetOwn(const MediaParam &p)
     case MEDIAPARAM_PINGPONG:
         answer<uint8_t>(at, ping_pong);
         break;
+    case MEDIAPARAM_PICTURE:
+        if (!movie_.frames.empty() && data_ != nullptr) {
+            const int w = movie_.right - movie_.left, h = movie_.bottom - movie_.top;
+            if (w > 0 && h > 0) {
+                std::vector<uint32_t> canvas(size_t(w) * size_t(h), 0);
+                mzi::render_frame(movie_, data_, size_t(std::clamp(current_frame, 0, frame_count - 1)), canvas.data(),
+                                  w, h);
+                answer_picture(at, canvas.data(), w, h);
+            }
+        }
+        break;
     case MEDIAPARAM_PIXELS: {
         const void *shown = nullptr;
         if (!movie_.frames.empty() && data_ != nullptr) {

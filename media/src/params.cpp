@@ -1,4 +1,5 @@
 #include "params.h"
+#include "media/media.h"
 
 #include <array>
 
@@ -36,6 +37,26 @@ bool read_rect(intptr_t address, RECT &rect)
     std::memcpy(words, reinterpret_cast<const void *>(address), sizeof words);
     rect = {words[0], words[1], words[2], words[3]};
     return true;
+}
+
+}  // namespace media
+
+namespace media {
+
+void answer_picture(intptr_t address, const uint32_t *source, int width, int height)
+{
+    auto *p = reinterpret_cast<MediaPicture *>(address);
+    if (p == nullptr || p->pixels == nullptr || p->width <= 0 || p->height <= 0 || source == nullptr || width <= 0 ||
+        height <= 0)
+        return;
+    for (int y = 0; y < p->height; y++) {
+        auto *row = reinterpret_cast<uint16_t *>(static_cast<uint8_t *>(p->pixels) + ptrdiff_t(y) * p->rowBytes);
+        const uint32_t *from = source + size_t(int64_t(y) * height / p->height) * size_t(width);
+        for (int x = 0; x < p->width; x++) {
+            const uint32_t c = from[int64_t(x) * width / p->width];
+            row[x] = uint16_t(((c >> 19) & 0x1F) << 11 | ((c >> 10) & 0x3F) << 5 | ((c >> 3) & 0x1F));
+        }
+    }
 }
 
 }  // namespace media

@@ -35,5 +35,8 @@ void answer(intptr_t address, T value)
 void answer_rect(intptr_t address, const RECT &rect);
 // False (rectangle unchanged) for a null address.
 bool read_rect(intptr_t address, RECT &rect);
+// Scales a top-down 0x00RRGGBB picture into the MediaPicture at `address` (RGB 5-6-5); a null address,
+// a record without pixels or an empty source is skipped.
+void answer_picture(intptr_t address, const uint32_t *source, int width, int height);
 
 }  // namespace media

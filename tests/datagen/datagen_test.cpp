@@ -15,6 +15,7 @@
 #include "brondel/brv1db.h"
 #include "brondel/brpmfile.h"
 #include "gen.h"
+#include "help_data.h"
 #include "pannix/ffpack.h"
 #include "mzifile.h"
 #include "pannix/pxfont.h"
@@ -316,6 +317,24 @@ TEST_F(Tree, MainProgramPicturesHoldWhatWasDrawn)
     BrCoreEnd();
 }
 
+// The credits clips carry lines of white words under their titles; a movie without them has none.
+TEST_F(Tree, CreditsClipsNameWhoMadeTheGames)
+{
+    auto words = [](const char *name) {
+        const datagen::Image im = datagen::art::asset("", name, 320, 240, "US");
+        int n = 0;
+        for (int y = im.height * 38 / 100; y < im.height * 80 / 100; y++)
+            for (int x = 0; x < im.width; x++) {
+                uint32_t c = im.argb[size_t(y) * im.width + x];
+                n += ((c >> 16) & 0xFF) > 200 && ((c >> 8) & 0xFF) > 200 && (c & 0xFF) > 200;
+            }
+        return n;
+    };
+    for (const char *name : datagen::kCreditClips)
+        EXPECT_GT(words(name), 300) << name;
+    EXPECT_LT(words("sup.dat"), 50);
+}
+
 TEST_F(Tree, StoredPixelTypesKeepColourAndAlpha)
 {
     // One pixel each: opaque, half transparent, transparent; read back through the pack reader.
@@ -437,7 +456,9 @@ TEST_F(Tree, TextTablesLoadWithTheBuiltInTextsFirst)
         EXPECT_NE(t->controls, nullptr) << g;
         EXPECT_EQ(t->tipCount, 3) << g;
         ASSERT_NE(t->demo, nullptr) << g;
-        EXPECT_EQ(t->demo[0].start, 500) << g;
+        // The cues count the demo clip's frames and end inside it.
+        EXPECT_EQ(t->demo[0].start, 5) << g;
+        EXPECT_LT(t->demo[2].end, datagen::kDemoClipFrames) << g;
         EXPECT_EQ(t->demo[3].start, 10000) << g;  // three steps, then the end
     }
     VokFreeTextFiles();

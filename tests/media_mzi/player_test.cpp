@@ -617,3 +617,19 @@ TEST_F(MziPlayerTest, ClosedFromItsOwnNotification)
 }
 
 }  // namespace
+
+// The picture id copies the frame shown, scaled, into the caller's 5-6-5 picture; a record without
+// pixels is left alone.
+TEST_F(MziPlayerTest, PictureIsTheFrameShownScaled)
+{
+    ASSERT_NE(open(mzitest::save(mzitest::numbered(3), "picture.mzi")), MEDIA_BAD_HANDLE);
+    MediaSet(movie, MEDIAPARAM_FRAME, 2);
+    std::vector<uint16_t> px(8 * 4, 0xFFFF);
+    MediaPicture p{px.data(), 8, 4, 16};
+    MediaGet(movie, MEDIAPARAM_PICTURE, &p);
+    const uint16_t want = uint16_t((80 >> 3) << 11 | (16 >> 2) << 5 | (32 >> 3));
+    for (uint16_t v : px)
+        EXPECT_EQ(v, want);
+    MediaPicture none{nullptr, 8, 4, 16};
+    MediaGet(movie, MEDIAPARAM_PICTURE, &none);
+}

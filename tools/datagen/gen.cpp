@@ -16,6 +16,7 @@
 #include "fontmaker/fontmaker.h"
 #include "movie/flcwriter.h"
 #include "movie/tmzwriter.h"
+#include "help_data.h"
 #include "mzi/mziwriter.h"
 #include "scenedesc.h"
 #include "vokscore/soundpack.h"
@@ -592,12 +593,15 @@ bool Generator::sounds(std::string &error)
 bool Generator::movies(std::string &error)
 {
     // Demo movies of the games and the support movie: short clips with a tone.
-    const char *const names[] = {"vn.dat", "mk.dat", "fw.dat", "kp.dat", "dm.dat", "sup.dat"};
-    for (int i = 0; i < 6; i++) {
+    // (the demo clips, the support movie and the credits clips: help_data.cpp)
+    const char *const names[] = {"vn.dat", "mk.dat", "fw.dat", "kp.dat", "dm.dat", "sup.dat", kCreditClips[0],
+                                 kCreditClips[1], kCreditClips[2], kCreditClips[3], kCreditClips[4]};
+    for (int i = 0; i < 11; i++) {
         Image base;
-        if (!draw(std::string("Data/") + names[i], [&] { return art::asset("", names[i], 160, 120, "US"); }, base, error))
+        if (!draw(std::string("Data/") + names[i], [&] { return art::asset("", names[i], 320, 240, "US"); }, base, error))
             return false;
-        if (!write(std::string("Data/") + names[i], mzi_movie(base, 12, 330.0 * (1 + i / 6.0)), error))
+        int frames = i < 6 ? kDemoClipFrames : kCreditClipFrames;
+        if (!write(std::string("Data/") + names[i], demo_clip(base, frames, 330.0 * (1 + i / 11.0), unsigned(i)), error))
             return false;
         pictures_.push_back({std::string("Data/") + names[i], base});
     }

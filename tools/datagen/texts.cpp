@@ -3,6 +3,7 @@
 #include <stdio.h>
 
 #include "gen.h"
+#include "help_data.h"
 #include "texts.h"
 
 namespace datagen {
@@ -166,6 +167,7 @@ std::map<std::string, std::string> language_texts(const std::string &lang)
         demo += std::string("~8500,12000") + kEol + "Now it is your turn!" + kEol;
         files[p + "demo.txt"] = demo;
     }
+    help_texts(files);
     return files;
 }
 

@@ -1,6 +1,8 @@
 // vokscreen: runs an interface screen in a window, as a game module asks for it, and prints what the
 // user chose.
 //   vokscreen [options] ID    runs screen ID (0..51) through VokPopupIFScreen
+//   vokscreen [options] --entry N
+//                             runs entry N (0..66) of the interface table by itself
 //   vokscreen [options] --msgbox TYPE TEXT
 //                             shows TEXT ("\n" breaks a line) through VokMessageBox with the
 //                             MessageBox type TYPE (0..15) and prints "answer A" (1 OK, 2 Cancel,
@@ -20,6 +22,7 @@
 
 #include "brondel/brpixmap.h"
 #include "pannix/pannix.h"
+#include "runner.h"
 #include "scenestate.h"
 #include "state.h"
 #include "vokplat/paths.h"
@@ -34,6 +37,7 @@ struct Options {
     int kind = VOK_KIND_CHALLENGE;
     int id = -1;
     int msgType = -1;
+    int entry = -1;
     std::string msgText;
 };
 
@@ -50,6 +54,7 @@ bool number(const char *text, long low, long high, int *out)
 int usage()
 {
     fprintf(stderr, "usage: vokscreen [--data DIR] [--game 0..4] [--kind 100|101] ID\n"
+                    "       vokscreen [--data DIR] --entry 0..66\n"
                     "       vokscreen [--data DIR] --msgbox TYPE TEXT\n");
     return 2;
 }
@@ -70,6 +75,11 @@ int parse(int argc, char **argv, Options &o)
         } else if (!strcmp(a, "--kind") && hasValue) {
             if (!number(argv[++i], VOK_KIND_FREE, 102, &o.kind)) {
                 fprintf(stderr, "vokscreen: kind '%s' is not 100..102\n", argv[i]);
+                return 2;
+            }
+        } else if (!strcmp(a, "--entry") && hasValue) {
+            if (!number(argv[++i], 0, VOK_INTERFACE_SCREENS - 1, &o.entry)) {
+                fprintf(stderr, "vokscreen: entry '%s' is not 0..%d\n", argv[i], VOK_INTERFACE_SCREENS - 1);
                 return 2;
             }
         } else if (!strcmp(a, "--msgbox") && i + 2 < argc) {
@@ -96,7 +106,7 @@ int parse(int argc, char **argv, Options &o)
             return 2;
         }
     }
-    return o.id < 0 && o.msgType < 0 ? usage() : 0;
+    return o.id < 0 && o.msgType < 0 && o.entry < 0 ? usage() : 0;
 }
 
 void use_data_folder(const char *data)
@@ -163,7 +173,7 @@ int main(int argc, char **argv)
         DestroyWindow(w);
         return answer ? 0 : 1;
     }
-    int shown = VokPopupIFScreen(unsigned(o.id));
+    int shown = o.entry >= 0 ? vok::run_screen(o.entry) : VokPopupIFScreen(unsigned(o.id));
     printf("popupResult %d\nshown %d\n", face->popupResult, shown);
     face->screenPix = nullptr;
     if (screen)

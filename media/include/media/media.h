@@ -108,8 +108,15 @@ enum MediaParamId {
     MEDIAPARAM_USER1 = 47,        /* SG F     caller words, stored unchanged (pointer-sized) */
     MEDIAPARAM_USER2 = 48,
     MEDIAPARAM_USER3 = 49,
-    MEDIAPARAM_USER4 = 50
+    MEDIAPARAM_USER4 = 50,
+    MEDIAPARAM_PICTURE = 51       /*  G DS MZ copies the frame shown, scaled, into a MediaPicture (its address) */
 };
+
+/* A caller's picture for MEDIAPARAM_PICTURE: RGB 5-6-5, top row first, `rowBytes` a row. */
+typedef struct MediaPicture {
+    void *pixels;
+    int32_t width, height, rowBytes;
+} MediaPicture;
 
 /* Notifications, sent to the notify window with wParam = the object's handle. */
 #define MEDIAMSG_FIRST 0x1400

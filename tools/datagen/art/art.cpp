@@ -1,5 +1,6 @@
 // The recipes: Mavrel's logos and main menu, and the framework's screen pictures.
 #include "art.h"
+#include "art_help.h"
 
 #include <algorithm>
 #include <cmath>
@@ -681,6 +682,23 @@ Image asset(const std::string& pack, const std::string& name, int width, int hei
     if (height <= 0) height = dh;
   };
 
+  if (std::string words; help_title(p, n, lang, words) || help_button(p, n, lang, words)) {
+    bool title = help_title(p, n, lang, words);
+    size(title ? 640 : 92, title ? 480 : 40);
+    if (!title) return button(width, height, words, seed).image();
+    Canvas c = background(width, height, words, seed);
+    // A credits clip names who made the games under its title.
+    if (std::vector<std::string> lines; credit_lines(p, n, lines)) {
+      int px = std::max(10, height / 14);
+      float y = float(height) * 0.42f;
+      for (const std::string& line : lines) {
+        draw_text(c, line, Face::SansBold, fit_text(line, Face::SansBold, px, float(width) * 0.9f), float(width) * 0.5f, y,
+                  white_text());
+        y += float(px) * 1.5f;
+      }
+    }
+    return c.image();
+  }
   // Movies and their first frames: the game's title over a night sky.
   if (ext == ".dat" || ext == ".flc" || ext == ".fli" || ext == ".tmz" || ext == ".mzi") {
     size(320, 240);

@@ -141,6 +141,11 @@ void preview_full_redraw()
     preview().fullRedraw = true;
 }
 
+bool preview_waiting_first()
+{
+    return preview().waitingFirst;
+}
+
 }  // namespace vok
 
 using namespace vok;

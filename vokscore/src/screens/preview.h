@@ -7,5 +7,7 @@ namespace vok {
 void preview_join();
 // The next picture redraws the whole backdrop (after the results animation).
 void preview_full_redraw();
+// The page waits for its producer's first picture.
+bool preview_waiting_first();
 
 }  // namespace vok

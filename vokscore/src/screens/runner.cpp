@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "brondel/brpixmap.h"
+#include "help.h"
 #include "media_layer.h"
 #include "pannix/pannix.h"
 #include "runner.h"
@@ -67,6 +68,7 @@ bool help_clip_page_up()
 
 void help_clips(int command)
 {
+    help_demo_pause(command == kClipStop);
     VokScene *scene = engine().running;
     for (int i = 0; scene && i < scene->sessionCount; i++)
         for (int j = 0; j < scene->sessions[i].ikonCount; j++)

@@ -7,6 +7,7 @@
 #include "brondel/brpixmap.h"
 #include "pannix/pannix.h"
 #include "controls.h"
+#include "help.h"
 #include "runner.h"
 #include "scenedesc.h"
 #include "scenestate.h"
@@ -381,6 +382,9 @@ VOK_EXPORT int VokPopupKeyHandler(HWND, UINT message, WPARAM key, LPARAM)
             edit_key(message, e, key);
         return 0;
     }
+    // Help, story, credits and movie screens.
+    if (help_key(scene, s, message, key) || credits_key(scene, s, message, key) || movie_key(scene, message, key))
+        return 0;
     if (key != VK_RETURN && key != VK_ESCAPE)
         return 0;
     int id = key == VK_RETURN ? focused_id(s) : 0;

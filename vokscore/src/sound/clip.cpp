@@ -2,6 +2,9 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "media_layer.h"
 #include "vokscore/vokpath.h"
 
@@ -12,12 +15,20 @@ namespace {
 struct ClipState {
     br_pixelmap *background = nullptr;
     ClipNotices notices;
+    std::vector<MediaHandle> ended; // clips whose last frame was reported since they last started
 };
+
 
 ClipState &clips()
 {
     static ClipState s;
     return s;
+}
+
+void forget_end(MediaHandle h)
+{
+    auto &e = clips().ended;
+    e.erase(std::remove(e.begin(), e.end(), h), e.end());
 }
 
 bool has_mzi(const char *name)
@@ -67,11 +78,13 @@ int one_command(int command, MediaClip &c)
         return ok;
     }
     case kClipPlay:
+        forget_end(c.handle);
         c.flags &= ~kClipStopped;
         return PlayMedia(c.handle);
     case kClipPause:
         return PauseMedia(c.handle);
     case kClipContinue:
+        forget_end(c.handle);
         c.flags &= ~kClipStopped;
         return ContinueMedia(c.handle);
     case kClipStop:
@@ -166,12 +179,22 @@ void clip_free(MediaClip *clip)
 {
     if (clip == nullptr)
         return;
-    if (clip->handle != MEDIA_BAD_HANDLE)
+    if (clip->handle != MEDIA_BAD_HANDLE) {
+        forget_end(clip->handle);
         CloseMedia(clip->handle);
+    }
     if (clip->flags & kClipAllocated)
         delete clip;
     else
         *clip = MediaClip{};
+}
+
+bool clip_ended(const MediaClip *clip)
+{
+    if (clip == nullptr || clip->handle == MEDIA_BAD_HANDLE)
+        return false;
+    const auto &e = clips().ended;
+    return std::find(e.begin(), e.end(), clip->handle) != e.end();
 }
 
 void set_clip_background(br_pixelmap *background)
@@ -199,6 +222,8 @@ bool clip_notification(HWND, UINT message, WPARAM wParam, LPARAM lParam)
         break;
     case MEDIAMSG_LASTFRAME:
         n.waitTime = 10000;
+        forget_end(MediaHandle(wParam));
+        clips().ended.push_back(MediaHandle(wParam));
         break;
     case MEDIAMSG_MOUSE:
         n.mouse = lParam;

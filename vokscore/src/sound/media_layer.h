@@ -53,6 +53,8 @@ MediaClip *clip_for_ikon(const char *file, int32_t x, int32_t y, void *scene, vo
 // Continues clip `index` of a group (past the end: 0) and pauses and rewinds the others; the same index
 // as `*current` does nothing.
 void clip_select(MediaClip *clips, int count, int *current, int index);
+// True once the clip reported its last frame (MEDIAMSG_LASTFRAME), until it plays again.
+bool clip_ended(const MediaClip *clip);
 // Closes the clip; a record the engine made is freed, another is cleared.
 void clip_free(MediaClip *clip);
 
