@@ -1,11 +1,15 @@
 // Every field the program ships, run through the game's driver with the real physics: the driver
 // must end it as the physics' own whole run does (verdict, steps and the balls' hash). And the rules
 // the build checks them by must refuse broken copies.
+#include <algorithm>
 #include <filesystem>
 #include <set>
 
+#include <brondel/brpixmap.h>
+
 #include "playtest.h"
 #include "terrow/phys/phstep.h"
+#include "terrow/trpick.h"
 
 using playtest::Play;
 using playtest::rec;
@@ -100,6 +104,44 @@ TEST_F(Fields, DriverEndsEveryShippedFieldAsThePhysicsDoes)
         EXPECT_TRUE(expect.solved) << path;
         EXPECT_EQ(f->levelFlags & LF_PLAYABLE, LF_PLAYABLE) << path;
     }
+}
+
+TEST_F(Fields, EveryShippedFieldLiesInItsStartingView)
+{
+    // The game's view: 640 x 480 less the status line, its camera's field of view and aspect.
+    constexpr int kW = 640, kH = 480 - 29;
+    br_pixelmap view{};
+    view.width = kW;
+    view.height = kH;
+    br_actor *world = BrActorAllocate(BR_ACTOR_NONE, nullptr);
+    br_actor *camera = BrActorAdd(world, BrActorAllocate(BR_ACTOR_CAMERA, nullptr));
+    auto *c = static_cast<br_camera *>(camera->type_data);
+    c->type = BR_CAMERA_PERSPECTIVE_CENTRED;
+    c->hither_z = 0.1f;
+    c->yon_z = 20.0f;
+    c->field_of_view = 7280;
+    c->aspect = float(kW) / float(kH);
+    br_actor *root = BrActorAdd(world, BrActorAllocate(BR_ACTOR_NONE, nullptr));
+    for (const std::string &path : shipped()) {
+        ASSERT_EQ(Palya_Replace(path.c_str(), opaque, translucent, root), 1) << path;
+        const TrPalya *f = Palya_Current();
+        TrPlaceFieldCamera(camera, f);
+        // The cells' box in the field root's frame: a cell is 0.1 wide, a layer 0.055 high, the
+        // ground layer's top at the root.
+        int32_t top = 0;
+        for (int32_t i = 0; i < f->count; i++)
+            top = std::max(top, f->elements[i]->io->y);
+        const float lo[3] = {0.0f, -0.055f, 0.0f}, hi[3] = {0.1f * f->extentX, 0.055f * top, 0.1f * f->extentZ};
+        for (int corner = 0; corner < 8; corner++) {
+            const float p[3] = {corner & 1 ? hi[0] : lo[0], corner & 2 ? hi[1] : lo[1], corner & 4 ? hi[2] : lo[2]};
+            int32_t sx = -1, sy = -1;
+            ASSERT_EQ(View_ProjectXY(root, p, &sx, &sy, camera, &view), 1) << path;
+            EXPECT_TRUE(sx >= 0 && sx < kW && sy >= 0 && sy < kH)
+                << path << " corner " << corner << " at " << sx << ", " << sy;
+        }
+    }
+    Palya_Release();
+    BrActorFree(world);
 }
 
 TEST_F(Fields, EveryKindOfElementIsPlayedSomewhere)
