@@ -16,8 +16,26 @@ namespace {
 
 void look_make(TrElem *e)
 {
-    if (e->actor == nullptr)
-        Look_MakeActorsIn(Palya_Current(), e);
+    if (e->actor != nullptr || Look_MakeActorsIn(Palya_Current(), e) == nullptr)
+        return;
+    // A ball's arrow in the field: the field places the marker above the ball, which turns by its
+    // direction; the arrow model, drawn along +z, is turned round under it to point the ball's way.
+    br_actor *marker = e->markerActor;
+    if (marker == nullptr || (e->io->flags & EF_SAMPLE) != 0)
+        return;
+    br_actor *arrow = BrActorAdd(marker, BrActorAllocate(BR_ACTOR_MODEL, nullptr));
+    arrow->model = marker->model;
+    arrow->t.type = BR_TRANSFORM_MATRIX34;
+    BrMatrix34RotateY(&arrow->t.t.mat, br_angle(32768));
+    marker->model = nullptr;
+    marker->type = BR_ACTOR_NONE;
+}
+
+// The actor that carries the arrow model: the turned child in the field, the marker for a sample.
+br_actor *arrow_of(TrElem *e)
+{
+    br_actor *m = e->markerActor;
+    return m != nullptr && m->type == BR_ACTOR_NONE && m->children != nullptr ? m->children : m;
 }
 
 int look_opaque(TrElem *e)
@@ -33,8 +51,8 @@ void look_set_material_of(TrElem *debris, int32_t type, int32_t variant)
 
 void marker_model(TrElem *e, int set)
 {
-    if (e->markerActor != nullptr)
-        e->markerActor->model = Model_Get(set ? "nyil.mod" : "picinyil.mod", 0);
+    if (br_actor *arrow = arrow_of(e))
+        arrow->model = Model_Get(set ? "nyil.mod" : "picinyil.mod", 0);
 }
 
 void marker_shift(float delta)
