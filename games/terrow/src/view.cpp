@@ -249,6 +249,8 @@ void TrBuildFieldScene(void)
         return;
     if (s->field != Palya_Current()) {
         TrPalya *field = s->field;
+        // A field shown before goes with its looks while its actors still hang under the old root.
+        Palya_Release();
         s->field = nullptr;
         TrFreeFieldScene();
         s->field = field;
