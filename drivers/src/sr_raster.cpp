@@ -740,8 +740,7 @@ SR_AVX2 inline __m256i floor_wrap8(__m256 t, __m256i mask)
 {
     const __m256 abs = _mm256_andnot_ps(_mm256_set1_ps(-0.0f), t);
     const __m256i ok = _mm256_castps_si256(_mm256_cmp_ps(abs, _mm256_set1_ps(1.0e9f), _CMP_LT_OS));
-    __m256i i = _mm256_cvttps_epi32(t);
-    i = _mm256_add_epi32(i, _mm256_castps_si256(_mm256_cmp_ps(_mm256_cvtepi32_ps(i), t, _CMP_GT_OS)));
+    const __m256i i = _mm256_cvttps_epi32(_mm256_round_ps(t, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC));
     return _mm256_and_si256(_mm256_and_si256(i, ok), mask);
 }
 
@@ -751,15 +750,37 @@ SR_AVX2 inline __m128i narrow16(__m256i v)
     return _mm_packs_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
 }
 
-// clamp255() of eight 16.16 values, as 16-bit lanes.
-SR_AVX2 inline __m128i clamp16x8(__m256i v)
-{
-    return _mm_min_epi16(_mm_max_epi16(narrow16(_mm256_srai_epi32(v, 16)), _mm_setzero_si128()), _mm_set1_epi16(255));
-}
-
 SR_AVX2 inline __m256i ramp8(uint32_t d)
 {
     return _mm256_mullo_epi32(_mm256_set1_epi32((int)d), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+}
+
+// 8-bit channels of 16-bit texels: a 5-bit channel c becomes (c << 3) | (c >> 2) = 33c / 4 and a
+// 6-bit one (c << 2) | (c >> 4) = 65c / 16, each one high-half multiply of the channel in place.
+template <TexelType T>
+SR_AVX2 SR_INLINE void expand8(__m128i tw, __m128i &cr, __m128i &cg, __m128i &cb)
+{
+    if constexpr (T == TexelType::RGB_565) {
+        cr = _mm_mulhi_epu16(_mm_and_si128(tw, _mm_set1_epi16((short)0xf800)), _mm_set1_epi16(264));
+        cg = _mm_mulhi_epu16(_mm_and_si128(tw, _mm_set1_epi16(0x07e0)), _mm_set1_epi16(8320));
+    } else {
+        cr = _mm_mulhi_epu16(_mm_and_si128(tw, _mm_set1_epi16(0x7c00)), _mm_set1_epi16(528));
+        cg = _mm_mulhi_epu16(_mm_and_si128(tw, _mm_set1_epi16(0x03e0)), _mm_set1_epi16(16896));
+    }
+    cb = _mm_mulhi_epu16(_mm_slli_epi16(tw, 11), _mm_set1_epi16(264));
+}
+
+template <TexelType T>
+SR_AVX2 SR_INLINE void expand16w(__m256i tw, __m256i &cr, __m256i &cg, __m256i &cb)
+{
+    if constexpr (T == TexelType::RGB_565) {
+        cr = _mm256_mulhi_epu16(_mm256_and_si256(tw, _mm256_set1_epi16((short)0xf800)), _mm256_set1_epi16(264));
+        cg = _mm256_mulhi_epu16(_mm256_and_si256(tw, _mm256_set1_epi16(0x07e0)), _mm256_set1_epi16(8320));
+    } else {
+        cr = _mm256_mulhi_epu16(_mm256_and_si256(tw, _mm256_set1_epi16(0x7c00)), _mm256_set1_epi16(528));
+        cg = _mm256_mulhi_epu16(_mm256_and_si256(tw, _mm256_set1_epi16(0x03e0)), _mm256_set1_epi16(16896));
+    }
+    cb = _mm256_mulhi_epu16(_mm256_slli_epi16(tw, 11), _mm256_set1_epi16(264));
 }
 
 // 8-bit channels (16-bit lanes) modulated by `m` (already plus one) when asked, packed for the buffer.
@@ -767,9 +788,17 @@ template <ColourType C, bool Modulate>
 SR_AVX2 inline __m128i shade_pack8(__m128i cr, __m128i cg, __m128i cb, __m128i mr, __m128i mg, __m128i mb)
 {
     if constexpr (Modulate) {
-        cr = _mm_srli_epi16(_mm_mullo_epi16(cr, mr), 8);
-        cg = _mm_srli_epi16(_mm_mullo_epi16(cg, mg), 8);
-        cb = _mm_srli_epi16(_mm_mullo_epi16(cb, mb), 8);
+        // A product of 8 bits by at most 256 fits 16 bits, so the shift by 8 and the packing
+        // shifts fold into one shift and a mask per channel.
+        const __m128i pr = _mm_mullo_epi16(cr, mr), pg = _mm_mullo_epi16(cg, mg), pb = _mm_mullo_epi16(cb, mb);
+        if constexpr (C == ColourType::RGB_565)
+            return _mm_or_si128(_mm_or_si128(_mm_and_si128(pr, _mm_set1_epi16((short)0xf800)),
+                                             _mm_and_si128(_mm_srli_epi16(pg, 5), _mm_set1_epi16(0x07e0))),
+                                _mm_srli_epi16(pb, 11));
+        else
+            return _mm_or_si128(_mm_or_si128(_mm_and_si128(_mm_srli_epi16(pr, 1), _mm_set1_epi16(0x7c00)),
+                                             _mm_and_si128(_mm_srli_epi16(pg, 6), _mm_set1_epi16(0x03e0))),
+                                _mm_srli_epi16(pb, 11));
     }
     if constexpr (C == ColourType::RGB_565)
         return _mm_or_si128(_mm_or_si128(_mm_slli_epi16(_mm_srli_epi16(cr, 3), 11), _mm_slli_epi16(_mm_srli_epi16(cg, 2), 5)),
@@ -782,7 +811,7 @@ SR_AVX2 inline __m128i shade_pack8(__m128i cr, __m128i cg, __m128i cb, __m128i m
 // What the AVX2 writer works out from the map and from a primitive's steps along a row: the same
 // for every span of a triangle, so its rows share one copy.
 struct A2Consts {
-    __m256i last4, row8, first, mu, mv, sr8, sg8, sb8;
+    __m256i last4, row8, first, mu, mv, sr8, sg8, sb8, step_r, step_g, step_b;
     __m256 vdz, dq, duq, dvq;
     __m128i fr, fg, fb;
     const uint8_t *lowest;
@@ -807,6 +836,9 @@ SR_AVX2 SR_INLINE void a2_consts(const SpanIn &s, const Texture &t, A2Consts &k)
     k.sr8 = ramp8((uint32_t)s.drgb[0]);
     k.sg8 = ramp8((uint32_t)s.drgb[1]);
     k.sb8 = ramp8((uint32_t)s.drgb[2]);
+    k.step_r = _mm256_set1_epi32((int)(8u * (uint32_t)s.drgb[0]));
+    k.step_g = _mm256_set1_epi32((int)(8u * (uint32_t)s.drgb[1]));
+    k.step_b = _mm256_set1_epi32((int)(8u * (uint32_t)s.drgb[2]));
     k.fr = _mm_set1_epi16((short)(((s.flat >> 16) & 0xff) + 1));
     k.fg = _mm_set1_epi16((short)(((s.flat >> 8) & 0xff) + 1));
     k.fb = _mm_set1_epi16((short)((s.flat & 0xff) + 1));
@@ -839,14 +871,24 @@ SR_AVX2 SR_INLINE int paint_fast8_avx2(const SpanIn &s, const Paint &p, const A2
                  k8 = _mm256_setr_ps(8, 9, 10, 11, 12, 13, 14, 15), k9 = _mm256_setr_ps(9, 10, 11, 12, 13, 14, 15, 16),
                  vdz = kc.vdz, scale = _mm256_set1_ps(65536.0f);
     const bool smooth = s.smooth;
-    const __m256i sr8 = kc.sr8, sg8 = kc.sg8, sb8 = kc.sb8;
     uint32_t r = (uint32_t)rgbr[0], g = (uint32_t)rgbr[1], b = (uint32_t)rgbr[2];
+    // The smooth colour at the group's eight pixels, stepped a group at a time (wrapping like the
+    // loop's additions); only the modulation reads it.
+    __m256i cr8 = _mm256_setzero_si256(), cg8 = cr8, cb8 = cr8, step_r = cr8, step_g = cr8, step_b = cr8;
+    if constexpr (Modulate) {
+        cr8 = _mm256_add_epi32(_mm256_set1_epi32((int)r), kc.sr8);
+        cg8 = _mm256_add_epi32(_mm256_set1_epi32((int)g), kc.sg8);
+        cb8 = _mm256_add_epi32(_mm256_set1_epi32((int)b), kc.sb8);
+        step_r = kc.step_r;
+        step_g = kc.step_g;
+        step_b = kc.step_b;
+    }
     const __m128i fr = kc.fr, fg = kc.fg, fb = kc.fb;
     uint32_t fu = fur, fv = fvr;
     const __m256i du8 = ramp8(dfu), dv8 = ramp8(dfv);
     const __m256 q = _mm256_set1_ps(s.q), dq = kc.dq, uq = _mm256_set1_ps(s.uq), duq = kc.duq,
                  vq = _mm256_set1_ps(s.vq), dvq = kc.dvq, one = _mm256_set1_ps(1.0f);
-    const __m128i one16 = _mm_set1_epi16(1), lane16 = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7);
+    const __m128i lane16 = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7);
     const __m256i lane32 = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
     int i = i0;
     // A span along one texel row (v does not step) at most a texel a pixel: its row's offset.
@@ -923,25 +965,23 @@ SR_AVX2 SR_INLINE int paint_fast8_avx2(const SpanIn &s, const Paint &p, const A2
                         if constexpr (copy) {
                             colour = tw;
                         } else {
-                            const __m256i m5 = _mm256_set1_epi16(31);
-                            __m256i r5, g8, b5 = _mm256_and_si256(tw, m5);
-                            if constexpr (T == TexelType::RGB_565) {
-                                r5 = _mm256_srli_epi16(tw, 11);
-                                const __m256i g6 = _mm256_and_si256(_mm256_srli_epi16(tw, 5), _mm256_set1_epi16(63));
-                                g8 = _mm256_or_si256(_mm256_slli_epi16(g6, 2), _mm256_srli_epi16(g6, 4));
-                            } else {
-                                r5 = _mm256_and_si256(_mm256_srli_epi16(tw, 10), m5);
-                                const __m256i g5 = _mm256_and_si256(_mm256_srli_epi16(tw, 5), m5);
-                                g8 = _mm256_or_si256(_mm256_slli_epi16(g5, 3), _mm256_srli_epi16(g5, 2));
-                            }
-                            __m256i cr = _mm256_or_si256(_mm256_slli_epi16(r5, 3), _mm256_srli_epi16(r5, 2)), cg = g8,
-                                    cb = _mm256_or_si256(_mm256_slli_epi16(b5, 3), _mm256_srli_epi16(b5, 2));
+                            __m256i cr, cg, cb;
+                            expand16w<T>(tw, cr, cg, cb);
                             if constexpr (Modulate) {
-                                cr = _mm256_srli_epi16(_mm256_mullo_epi16(cr, _mm256_broadcastsi128_si256(fr)), 8);
-                                cg = _mm256_srli_epi16(_mm256_mullo_epi16(cg, _mm256_broadcastsi128_si256(fg)), 8);
-                                cb = _mm256_srli_epi16(_mm256_mullo_epi16(cb, _mm256_broadcastsi128_si256(fb)), 8);
-                            }
-                            if constexpr (C == ColourType::RGB_565)
+                                const __m256i pr = _mm256_mullo_epi16(cr, _mm256_broadcastsi128_si256(fr)),
+                                              pg = _mm256_mullo_epi16(cg, _mm256_broadcastsi128_si256(fg)),
+                                              pb = _mm256_mullo_epi16(cb, _mm256_broadcastsi128_si256(fb));
+                                if constexpr (C == ColourType::RGB_565)
+                                    colour = _mm256_or_si256(
+                                        _mm256_or_si256(_mm256_and_si256(pr, _mm256_set1_epi16((short)0xf800)),
+                                                        _mm256_and_si256(_mm256_srli_epi16(pg, 5), _mm256_set1_epi16(0x07e0))),
+                                        _mm256_srli_epi16(pb, 11));
+                                else
+                                    colour = _mm256_or_si256(
+                                        _mm256_or_si256(_mm256_and_si256(_mm256_srli_epi16(pr, 1), _mm256_set1_epi16(0x7c00)),
+                                                        _mm256_and_si256(_mm256_srli_epi16(pg, 6), _mm256_set1_epi16(0x03e0))),
+                                        _mm256_srli_epi16(pb, 11));
+                            } else if constexpr (C == ColourType::RGB_565)
                                 colour = _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi16(_mm256_srli_epi16(cr, 3), 11),
                                                                          _mm256_slli_epi16(_mm256_srli_epi16(cg, 2), 5)),
                                                          _mm256_srli_epi16(cb, 3));
@@ -961,9 +1001,11 @@ SR_AVX2 SR_INLINE int paint_fast8_avx2(const SpanIn &s, const Paint &p, const A2
                         }
                     }
                     fu += 16u * dfu;
-                    r += 16u * (uint32_t)s.drgb[0];
-                    g += 16u * (uint32_t)s.drgb[1];
-                    b += 16u * (uint32_t)s.drgb[2];
+                    if constexpr (Modulate) {
+                        cr8 = _mm256_add_epi32(cr8, _mm256_add_epi32(step_r, step_r));
+                        cg8 = _mm256_add_epi32(cg8, _mm256_add_epi32(step_g, step_g));
+                        cb8 = _mm256_add_epi32(cb8, _mm256_add_epi32(step_b, step_b));
+                    }
                     i += 16;
                     any = true;
                 }
@@ -1060,15 +1102,12 @@ SR_AVX2 SR_INLINE int paint_fast8_avx2(const SpanIn &s, const Paint &p, const A2
             fu += 8u * dfu;
             fv += 8u * dfv;
         }
-        __m256i srv = _mm256_setzero_si256(), sgv = srv, sbv = srv;
+        const __m256i srv = cr8, sgv = cg8, sbv = cb8;
         if constexpr (Modulate) {
-            srv = _mm256_add_epi32(_mm256_set1_epi32((int)r), sr8);
-            sgv = _mm256_add_epi32(_mm256_set1_epi32((int)g), sg8);
-            sbv = _mm256_add_epi32(_mm256_set1_epi32((int)b), sb8);
+            cr8 = _mm256_add_epi32(cr8, step_r);
+            cg8 = _mm256_add_epi32(cg8, step_g);
+            cb8 = _mm256_add_epi32(cb8, step_b);
         }
-        r += 8u * (uint32_t)s.drgb[0];
-        g += 8u * (uint32_t)s.drgb[1];
-        b += 8u * (uint32_t)s.drgb[2];
         const int pm = _mm_movemask_epi8(pass16);
         if (pm == 0)
             continue;
@@ -1085,9 +1124,17 @@ SR_AVX2 SR_INLINE int paint_fast8_avx2(const SpanIn &s, const Paint &p, const A2
         __m128i mr = fr, mg = fg, mb = fb;
         if constexpr (Modulate) {
             if (smooth) {
-                mr = _mm_add_epi16(clamp16x8(srv), one16);
-                mg = _mm_add_epi16(clamp16x8(sgv), one16);
-                mb = _mm_add_epi16(clamp16x8(sbv), one16);
+                // clamp255() plus one of the three channels, two of them in one register.
+                const __m256i zero = _mm256_setzero_si256(), top = _mm256_set1_epi16(255), one = _mm256_set1_epi16(1);
+                const __m256i rg = _mm256_packs_epi32(_mm256_srai_epi32(srv, 16), _mm256_srai_epi32(sgv, 16)),
+                              b16 = _mm256_srai_epi32(sbv, 16), bb = _mm256_packs_epi32(b16, b16);
+                const __m256i crg = _mm256_permute4x64_epi64(
+                                  _mm256_add_epi16(_mm256_min_epi16(_mm256_max_epi16(rg, zero), top), one), _MM_SHUFFLE(3, 1, 2, 0)),
+                              cbb = _mm256_permute4x64_epi64(
+                                  _mm256_add_epi16(_mm256_min_epi16(_mm256_max_epi16(bb, zero), top), one), _MM_SHUFFLE(3, 1, 2, 0));
+                mr = _mm256_castsi256_si128(crg);
+                mg = _mm256_extracti128_si256(crg, 1);
+                mb = _mm256_castsi256_si128(cbb);
             }
         }
         if constexpr (T == TexelType::Index8) {
@@ -1097,25 +1144,18 @@ SR_AVX2 SR_INLINE int paint_fast8_avx2(const SpanIn &s, const Paint &p, const A2
                                               narrow16(_mm256_and_si256(_mm256_srli_epi32(c, 8), ff)),
                                               narrow16(_mm256_and_si256(c, ff)), mr, mg, mb);
         } else {
-            const __m256i w32 = _mm256_and_si256(raw, _mm256_set1_epi32(0xffff));
-            const __m128i tw =
-                in_row ? row_texels : _mm_packus_epi32(_mm256_castsi256_si128(w32), _mm256_extracti128_si256(w32, 1));
+            // The low 16 bits of each lane, in order.
+            const __m256i lo16 = _mm256_permute4x64_epi64(
+                _mm256_shuffle_epi8(raw, _mm256_setr_epi8(0, 1, 4, 5, 8, 9, 12, 13, -1, -1, -1, -1, -1, -1, -1, -1, 0, 1, 4,
+                                                          5, 8, 9, 12, 13, -1, -1, -1, -1, -1, -1, -1, -1)),
+                _MM_SHUFFLE(3, 1, 2, 0));
+            const __m128i tw = in_row ? row_texels : _mm256_castsi256_si128(lo16);
             if constexpr (copy) {
                 colour = tw;
             } else {
-                const __m128i m5 = _mm_set1_epi16(31);
-                __m128i r5, g8, b5 = _mm_and_si128(tw, m5);
-                if constexpr (T == TexelType::RGB_565) {
-                    r5 = _mm_srli_epi16(tw, 11);
-                    const __m128i g6 = _mm_and_si128(_mm_srli_epi16(tw, 5), _mm_set1_epi16(63));
-                    g8 = _mm_or_si128(_mm_slli_epi16(g6, 2), _mm_srli_epi16(g6, 4));
-                } else {
-                    r5 = _mm_and_si128(_mm_srli_epi16(tw, 10), m5);
-                    const __m128i g5 = _mm_and_si128(_mm_srli_epi16(tw, 5), m5);
-                    g8 = _mm_or_si128(_mm_slli_epi16(g5, 3), _mm_srli_epi16(g5, 2));
-                }
-                colour = shade_pack8<C, Modulate>(_mm_or_si128(_mm_slli_epi16(r5, 3), _mm_srli_epi16(r5, 2)), g8,
-                                                  _mm_or_si128(_mm_slli_epi16(b5, 3), _mm_srli_epi16(b5, 2)), mr, mg, mb);
+                __m128i cr, cg, cb;
+                expand8<T>(tw, cr, cg, cb);
+                colour = shade_pack8<C, Modulate>(cr, cg, cb, mr, mg, mb);
             }
         }
         // Only the passing pixels change; a group that passes whole is stored as it is.
@@ -1143,6 +1183,11 @@ SR_AVX2 SR_INLINE int paint_fast8_avx2(const SpanIn &s, const Paint &p, const A2
         }
     }
     zr = z;
+    if constexpr (Modulate) {
+        r = (uint32_t)_mm256_cvtsi256_si32(cr8);
+        g = (uint32_t)_mm256_cvtsi256_si32(cg8);
+        b = (uint32_t)_mm256_cvtsi256_si32(cb8);
+    }
     rgbr[0] = (int32_t)r;
     rgbr[1] = (int32_t)g;
     rgbr[2] = (int32_t)b;
@@ -1282,11 +1327,53 @@ SR_AVX2 uint64_t paint_tri_avx2(const TriRows &rows, const Paint &paint)
     row_constants(r, in);
     A2Consts kc;
     a2_consts<T>(in, p.texture, kc);
+    // The row's first values all in one register: depth, 1/w, u/w, v/w, then the colour. The same
+    // operations as row_values(), lane by lane.
+    const float cs = r.smooth ? 1.0f : 0.0f;
+    const __m256 base = _mm256_setr_ps(r.z0, r.tv0[0], r.tv0[1], r.tv0[2], cs * r.rgb0[0], cs * r.rgb0[1],
+                                       cs * r.rgb0[2], 0.0f),
+                 stepx = _mm256_setr_ps(r.dzdx, r.tdx[0], r.tdx[1], r.tdx[2], cs * r.drdx[0], cs * r.drdx[1],
+                                        cs * r.drdx[2], 0.0f),
+                 stepy = _mm256_setr_ps(r.dzdy, r.tdy[0], r.tdy[1], r.tdy[2], cs * r.drdy[0], cs * r.drdy[1],
+                                        cs * r.drdy[2], 0.0f);
     uint64_t tested = 0;
+    const __m128 limit = _mm_set1_ps((float)r.w);
     for (int j = r.j0; j < r.j1; ++j) {
-        if (!row_extent(r, j, in))
-            continue;
-        row_values(r, j, in);
+        {
+            // row_extent() with both ends rounded and clamped side by side (a NaN end clamps to 0
+            // there too: the maximum takes its second operand).
+            const float yc = (float)j + 0.5f;
+            const float xs = edge_x(r.lng, yc);
+            const float xo = (yc < r.y1 && r.has_upper) ? edge_x(r.upper, yc)
+                             : r.has_lower              ? edge_x(r.lower, yc)
+                                                        : edge_x(r.upper, yc);
+            const float xl = r.long_left ? xs : xo, xr = r.long_left ? xo : xs;
+            const __m128 f = _mm_round_ps(_mm_sub_ps(_mm_setr_ps(xl, xr, 0.0f, 0.0f), _mm_set1_ps(0.5f)),
+                                          _MM_FROUND_TO_POS_INF | _MM_FROUND_NO_EXC);
+            const __m128i e = _mm_cvttps_epi32(_mm_min_ps(_mm_max_ps(f, _mm_setzero_ps()), limit));
+            in.i0 = _mm_cvtsi128_si32(e);
+            in.i1 = _mm_extract_epi32(e, 1);
+            if (in.i0 >= in.i1)
+                continue;
+        }
+        {
+            const float yc = (float)j + 0.5f;
+            const float fx = (float)in.i0 + 0.5f - r.x0, fy = yc - r.y0;
+            const __m256 v = _mm256_add_ps(_mm256_add_ps(base, _mm256_mul_ps(stepx, _mm256_set1_ps(fx))),
+                                           _mm256_mul_ps(stepy, _mm256_set1_ps(fy)));
+            const __m128 lo = _mm256_castps256_ps128(v);
+            alignas(16) int32_t c[4];
+            _mm_store_si128((__m128i *)c, _mm_cvttps_epi32(_mm_mul_ps(_mm256_extractf128_ps(v, 1), _mm_set1_ps(65536.0f))));
+            in.z = _mm_cvtss_f32(lo);
+            in.q = _mm_cvtss_f32(_mm_shuffle_ps(lo, lo, 1));
+            in.uq = _mm_cvtss_f32(_mm_shuffle_ps(lo, lo, 2));
+            in.vq = _mm_cvtss_f32(_mm_shuffle_ps(lo, lo, 3));
+            in.rgb[0] = c[0];
+            in.rgb[1] = c[1];
+            in.rgb[2] = c[2];
+            in.crow = r.cpix + (std::ptrdiff_t)j * r.cstride;
+            in.drow = r.dpix ? r.dpix + (std::ptrdiff_t)j * r.dstride : nullptr;
+        }
         tested += (uint64_t)(in.i1 - in.i0);
         // The next row's pixels are about under this row's: asked for now, they are at hand then.
         if (j + 1 < r.j1) {

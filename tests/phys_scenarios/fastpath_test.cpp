@@ -238,6 +238,8 @@ TEST_F(FastPaths, WholeRunsEndAsWithoutThem)
     std::vector<FieldCase> cases = field_cases();
     for (uint64_t seed = 4; seed <= 8; seed++)
         cases.push_back({"mixed run", [seed] { return busyfield::mixed(seed, 10, 20); }});
+    // Crowds where balls lying still have moving ones beside them.
+    cases.push_back({"busy field", [] { return busyfield::busy(12, 40); }});
     // A tower of balls over four cells: each has more partners near it than a handful.
     cases.push_back({"ball tower", [] {
                          TrPalya *f = Palya_NewEmpty();

@@ -273,4 +273,31 @@ TEST_F(World, PairResponseTable)
     }
 }
 
+// Balls a magnet holds while they lean on each other stay held: the settling of balls leaning on
+// each other leaves them be, so once a passing ball has gone they lie still and sleep.
+TEST_F(World, HeldBallsLeaningOnEachOtherStayHeldAndSleep)
+{
+    floor(12, 4);
+    field->elements[14]->io->type = TY_T_MAGNES;  // (2, 0, 1)
+    add(0, 1, 3, TY_G_GUMI, 3);  // passes by, keeping them awake a while
+    TrElem *e[3] = {add(0, 1, 1, TY_G_FEM, 3), add(4, 1, 1, TY_G_FEM, 1), add(2, 1, 0, TY_G_FEM, 2)};
+    Phys_Build(field);
+    int flips = 0, allAsleep = -1;  // steps
+    int last[3] = {-1, -1, -1};
+    for (int k = 0; k < 500 && allAsleep < 0; k++) {
+        Phys_Step(field, k * 25);
+        bool asleep = true;
+        for (int i = 0; i < 3; i++) {
+            const PhBall &b = *obj<PhBall>(e[i]);
+            flips += last[i] == MT_MAGN_ALL && b.motion != MT_MAGN_ALL && b.velocity.Length() == 0;
+            last[i] = b.motion;
+            asleep &= b.dormant;
+        }
+        if (asleep)
+            allAsleep = k;
+    }
+    EXPECT_EQ(flips, 0);
+    EXPECT_GE(allAsleep, 0) << "held balls never lie still once the other ball has passed";
+}
+
 }  // namespace

@@ -310,9 +310,16 @@ void mark_dormant(float stepLength)
 {
     PhWorld &w = PhysWorld;
     bool anySleeper = false;
+    // Whether each ball (in list order) may sleep: asked once.
+    static std::vector<uint8_t> sleepy;
+    sleepy.clear();
     for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
+        const bool s = may_sleep(*b);
+        sleepy.push_back(s);
         b->dormant = false;
-        anySleeper |= may_sleep(*b);
+        // One held by the balls it leans on (blockedSteps) must see them leave.
+        b->quiet = s && b->blockedSteps <= PH_BLOCKED_STEPS && Phys_FastPaths();
+        anySleeper |= s;
     }
     if (!anySleeper)
         return;
@@ -325,8 +332,9 @@ void mark_dormant(float stepLength)
     boxes.clear();
     int64_t rows = 0;
     int32_t sleepers = 0;
+    size_t at = 0;
     for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
-        if (may_sleep(*b)) {
+        if (sleepy[at++]) {
             sleepers++;
             continue;
         }
@@ -353,9 +361,10 @@ void mark_dormant(float stepLength)
     };
     if (int64_t(sleepers) * int64_t(boxes.size()) <= 4 * rows) {
         // Few sleepers: each looked up in the boxes.
+        at = 0;
         for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
             int32_t x, z;
-            if (!may_sleep(*b) || !cellOf(*b, &x, &z))
+            if (!sleepy[at++] || !cellOf(*b, &x, &z))
                 continue;
             bool stirred = false;
             for (const Box &q : boxes)
@@ -381,9 +390,10 @@ void mark_dormant(float stepLength)
             }
         }
     }
+    at = 0;
     for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
         int32_t x, z;
-        if (!may_sleep(*b) || !cellOf(*b, &x, &z))
+        if (!sleepy[at++] || !cellOf(*b, &x, &z))
             continue;
         b->dormant = ((map[size_t(z) * words + size_t(x) / 64] >> (size_t(x) % 64)) & 1) == 0;
     }
@@ -415,7 +425,7 @@ void sweep_pairs()
     auto takesPart = [](const PhBall *b) { return b->finishCode == 0 && b->goal == nullptr && !b->sinking; };
     // Where a ball started the step: one the step left alone stood where it is.
     auto from = [](const PhBall *b) {
-        return b->dormant || b->blockedSteps > PH_BLOCKED_STEPS ? b->position : b->prevPosition;
+        return b->dormant || b->quiet || b->blockedSteps > PH_BLOCKED_STEPS ? b->position : b->prevPosition;
     };
     for (PhBall *a = w.balls; a != nullptr; a = a->nextBall) {
         if (!takesPart(a))
@@ -459,6 +469,10 @@ void count_still()
 {
     const uint32_t gen = PhysWorld.piecesGeneration;
     for (PhBall *b = PhysWorld.balls; b != nullptr; b = b->nextBall) {
+        if (b->dormant && !b->pushed && b->finishCode == 0 && b->stillGeneration == gen) {
+            b->stillSteps++;  // all else is as the last count left it
+            continue;
+        }
         const bool piecesChanged = b->stillGeneration != gen;
         // At rest on a piece or on the field's floor, or held by a magnet.
         const bool resting = (b->motion == MT_ALL && !b->attracted &&
@@ -863,7 +877,7 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
     bool atRest = true;
     for (PhBall *b = w.balls, *next; b != nullptr; b = next) {
         next = b->nextBall;
-        if (b->dormant) {
+        if (b->dormant || b->quiet) {
             b->stepStartTime = b->currentTime;
             b->currentTime = now;
         } else if (b->sinking) {
@@ -949,6 +963,9 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
     for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
         if (b->finishCode != 0 || b->goal != nullptr || b->sinking || b->dormant)
             continue;
+        if (b->quiet && b->velocity.x == 0 && b->velocity.y == 0 && b->velocity.z == 0 && b->position.x == b->stillAt.x &&
+            b->position.y == b->stillAt.y && b->position.z == b->stillAt.z)
+            continue;  // no other ball touched it
         int n = PH_ENV_TABLE;
         const int k = collect_swept(*b, table, &n);
         if (k >= 0)
@@ -1037,7 +1054,9 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
         if (near != nullptr) {
             b->neighbour = near;
             b->neighbourCount++;
-            if (b->neighbourCount > 10 && b->velocity.Length() < 0.15) {
+            // A ball its magnet holds is at rest already: set to lie, the magnet would take it
+            // back next step, and it would never count as still.
+            if (b->neighbourCount > 10 && b->velocity.Length() < 0.15 && b->motion != MT_MAGN_ALL) {
                 PhBall_SetMotion(*b, MT_ALL, b->position, b->velocity, b->currentTime, 1);
                 grid.Moved(i);
             }

@@ -194,6 +194,10 @@ struct PhBall : PhElem {
     uint32_t stillGeneration = 0;
     FV3 stillAt;
     bool dormant = false;
+    /* Lying still (and not held by the balls it leans on) with a moving ball near: its own step and
+     * its pieces would find it as they left it, so only the balls around it may set it going. The
+     * fast paths pass over that step; the full walk takes it, and the two must agree. */
+    bool quiet = false;
     /* Steps the ball has kept within a hair of `blockedAt` although it was set moving (or nudged off
      * a cell edge); past PH_BLOCKED_STEPS it rests there and is nudged no more. */
     int32_t blockedSteps = 0;
