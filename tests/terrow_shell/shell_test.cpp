@@ -358,3 +358,25 @@ TEST_F(Shell, PlayedFieldIsTheCurrentFieldAndGoesOnceWithItsRun)
     }
     EXPECT_TRUE(g_boxes.empty()) << g_boxes.front();
 }
+
+// A field loaded over the shown one through the current field's operations (as a load in the window
+// does) is the one that goes at the close; the one before went with that load.
+TEST_F(Shell, FieldReplacedInTheWindowGoesOnceAtTheClose)
+{
+    make_host();
+    static std::string other;
+    other = std::string(VOK_BIN_DIR) + "/fw/Fields/Ch_Ba.trl";
+    static int replaced;
+    replaced = 0;
+    TrSetFrameHook([] {
+        TrShell *s = TrGetShell();
+        TrPalya *f = Palya_Current();
+        if (f != nullptr)
+            replaced = Palya_Replace(other.c_str(), f->opaqueParent, f->translucentParent, s->fieldRoot);
+        PostMessageA(s->window, WM_CLOSE, 0, 0);
+    });
+    PlayTRL(host, 0, (std::string(VOK_BIN_DIR) + "/fw/Fields/Ch_Bo.trl").c_str());
+    EXPECT_EQ(replaced, 1);
+    EXPECT_EQ(Palya_Current(), nullptr);
+    EXPECT_EQ(TrGetShell()->field, nullptr);
+}
