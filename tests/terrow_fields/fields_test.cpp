@@ -2,6 +2,7 @@
 // must end it as the physics' own whole run does (verdict, steps and the balls' hash). And the rules
 // the build checks them by must refuse broken copies.
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <set>
 
@@ -136,20 +137,26 @@ TEST_F(Fields, EveryShippedFieldLiesInItsStartingView)
             f->distance = 0.5f;
         TrPlaceFieldCamera(camera, f);
         int outside = 0;
-        // The cells' box in the field root's frame: a cell is 0.1 wide, a layer 0.055 high, the
-        // ground layer's top at the root.
-        int32_t top = 0;
-        for (int32_t i = 0; i < f->count; i++)
-            top = std::max(top, f->elements[i]->io->y);
-        const float lo[3] = {0.0f, -0.055f, 0.0f}, hi[3] = {0.1f * f->extentX, 0.055f * top, 0.1f * f->extentZ};
-        for (int corner = 0; corner < 8; corner++) {
-            const float p[3] = {corner & 1 ? hi[0] : lo[0], corner & 2 ? hi[1] : lo[1], corner & 4 ? hi[2] : lo[2]};
+        // Every element's cell in the field root's frame (a cell 0.1 wide, a layer 0.055 high, the
+        // ground layer's top at the root), and above a ball the tip of its direction arrow.
+        std::vector<std::array<float, 3>> points;
+        for (int32_t i = 0; i < f->count; i++) {
+            const EIo *io = f->elements[i]->io;
+            const float x = 0.1f * io->x, y = 0.055f * io->y, z = 0.1f * io->z;
+            for (int corner = 0; corner < 8; corner++)
+                points.push_back({x + (corner & 1 ? 0.1f : 0.0f), y - (corner & 2 ? 0.055f : 0.0f),
+                                  z + (corner & 4 ? 0.1f : 0.0f)});
+            if (io->flags & EF_BALL)
+                points.push_back({x + 0.05f, y - 0.0275f + 0.0075f + 0.077f + 0.01f, z + 0.05f});
+        }
+        for (const auto &p : points) {
             int32_t sx = -1, sy = -1;
-            ASSERT_EQ(View_ProjectXY(root, p, &sx, &sy, camera, &view), 1) << path;
+            ASSERT_EQ(View_ProjectXY(root, p.data(), &sx, &sy, camera, &view), 1) << path;
             const bool in = sx >= 0 && sx < kW && sy >= 0 && sy < kH;
             outside += !in;
             if (!near) {
-                EXPECT_TRUE(in) << path << " corner " << corner << " at " << sx << ", " << sy;
+                EXPECT_TRUE(in) << path << " point " << p[0] << ", " << p[1] << ", " << p[2] << " at " << sx << ", "
+                                << sy;
             }
         }
         if (near) {
