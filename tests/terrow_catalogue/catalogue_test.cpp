@@ -220,3 +220,14 @@ TEST_F(Catalogue, SurfacePointsOfTheFieldsPiecesApartFromBalls)
     for (int32_t i = 0; i < f->count; i++)
         f->elements[i]->actor->model = nullptr;
 }
+
+TEST_F(Catalogue, TakingAnotherLooksMaterialKeepsTheVariant)
+{
+    // Debris takes the broken piece's material in its variant and stays variant 0.
+    TrInstallLookHooks();
+    TrElem *debris = Elem_New(-1, -1, -1, 0, 20 + 70, EF_RUN_MADE);
+    ASSERT_NE(debris, nullptr);
+    TrPlayHooksGet()->lookSetMaterialOf(debris, 20, 2);
+    EXPECT_EQ(debris->io->variant, 0);
+    Elem_Free(debris);
+}

@@ -43,10 +43,13 @@ int look_opaque(TrElem *e)
     return e->actor == nullptr || e->actor->material == nullptr || e->actor->material->opacity >= 255;
 }
 
-void look_set_material_of(TrElem *debris, int32_t type, int32_t variant)
+// The material of another look (a broken piece's, the ring's); the element keeps its own variant.
+void look_set_material_of(TrElem *e, int32_t type, int32_t variant)
 {
-    debris->io->variant = variant;
-    Look_SetMaterialOf(type, debris);
+    const int32_t own = e->io->variant;
+    e->io->variant = variant;
+    Look_SetMaterialOf(type, e);
+    e->io->variant = own;
 }
 
 void marker_model(TrElem *e, int set)
