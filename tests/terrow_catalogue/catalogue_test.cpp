@@ -2,6 +2,11 @@
 // shows in the game and the editor, and the ring.
 #include <math.h>
 
+#include <utility>
+#include <vector>
+
+#include <brondel/brmodel.h>
+
 #include "playtest.h"
 
 using playtest::Play;
@@ -148,4 +153,81 @@ TEST_F(Catalogue, RingHasSixteenTurnedPieces)
     EXPECT_EQ(TrRingAt(16), nullptr);
     TrCatalogueFree();
     BrActorFree(root);
+}
+
+TEST_F(Catalogue, CountModelsAndTheRingsMaterials)
+{
+    // A shown sample's marker takes the count model of its held count.
+    static std::vector<std::pair<TrElem *, int>> counts;
+    static std::vector<std::pair<TrElem *, int>> materials;
+    counts.clear();
+    materials.clear();
+    TrPlayHooks h = *TrPlayHooksGet();
+    h.countModel = [](TrElem *e, int32_t n) { counts.emplace_back(e, n); };
+    h.lookSetMaterialOf = [](TrElem *e, int32_t type, int32_t variant) {
+        EXPECT_EQ(type, 100);
+        materials.emplace_back(e, variant);
+    };
+    TrSetPlayHooks(&h);
+    Supply_Clear();
+    for (int i = 0; i < 11; i++)
+        Supply_Add(TY_T_SIMA, 0);
+    Supply_Add(TY_T_LEJTO, 1);
+    counts.clear();
+    TrCatalogueSupplyShow();
+    EXPECT_EQ(counts, (std::vector<std::pair<TrElem *, int>>{{TrCatalogueAt(9), 1}, {TrCatalogueAt(12), 9}}));
+
+    // The ring's materials from variant base + k (no look of its own: the first), then moved.
+    TrRingBuild(nullptr);
+    TrRingRefresh(2);
+    ASSERT_EQ(materials.size(), 16u);
+    for (int32_t k = 0; k < 16; k++) {
+        EXPECT_EQ(materials[size_t(k)].first, TrRingAt(k));
+        EXPECT_EQ(materials[size_t(k)].second, Elem_VariantKnown(100, 2 + k) ? 2 + k : 0) << k;
+    }
+    TrRingShift(0.5f);  // without materials nothing is touched
+}
+
+TEST_F(Catalogue, SurfacePointsOfTheFieldsPiecesApartFromBalls)
+{
+    // A box model (eight corners), a point at its middle height and one next to a corner.
+    std::vector<br_vertex> verts;
+    for (int c = 0; c < 8; c++) {
+        br_vertex v{};
+        v.p = {{c & 1 ? 0.05f : -0.05f, c & 2 ? 0.0275f : -0.0275f, c & 4 ? 0.05f : -0.05f}};
+        verts.push_back(v);
+    }
+    br_vertex mid{}, near{};
+    mid.p = {{0.05f, 0.0f, 0.0f}};
+    near.p = {{0.05f, 0.0275f, 0.04f}};
+    verts.push_back(mid);
+    verts.push_back(near);
+    br_model box{};
+    box.vertices = verts.data();
+    box.nvertices = br_uint_16(verts.size());
+
+    load("balls 1\nelem 0 0 0 0 block\nelem 2 0 0 0 nailed\nelem 0 1 0 2 iron\nelem 1 0 0 0 goal\n", 0);
+    TrPalya *f = Palya_Current();
+    for (int32_t i = 0; i < f->count; i++)
+        if (f->elements[i]->io->type != TY_T_CEL)
+            f->elements[i]->actor->model = &box;
+    float points[64][3];
+    // The block: 8 corners and its middle point; the nailed block only its corners; no ball.
+    EXPECT_EQ(TrSurfacePoints(points, 64), 17);
+    for (int32_t i = 0; i < 17; i++)
+        EXPECT_LT(points[i][1], 0.03f) << i;  // nothing of the ball above
+    EXPECT_EQ(TrSurfacePoints(points, 5), 5);
+    for (int32_t i = 0; i < f->count; i++)
+        f->elements[i]->actor->model = nullptr;
+}
+
+TEST_F(Catalogue, TakingAnotherLooksMaterialKeepsTheVariant)
+{
+    // Debris takes the broken piece's material in its variant and stays variant 0.
+    TrInstallLookHooks();
+    TrElem *debris = Elem_New(-1, -1, -1, 0, 20 + 70, EF_RUN_MADE);
+    ASSERT_NE(debris, nullptr);
+    TrPlayHooksGet()->lookSetMaterialOf(debris, 20, 2);
+    EXPECT_EQ(debris->io->variant, 0);
+    Elem_Free(debris);
 }

@@ -1,5 +1,6 @@
 // The models of the generated terrow.pck through OwnFs, the .uvd reader, the table of looks and the
 // actors an element gets.
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -8,6 +9,7 @@
 #include <brondel/bractor.h>
 #include <brondel/brdbfile.h>
 #include <brondel/brmaterial.h>
+#include <brondel/brmatrix.h>
 #include <brondel/brmodel.h>
 #include <brondel/brres.h>
 
@@ -15,6 +17,7 @@
 #include "terrow/trfield.h"
 #include "terrow/trmodule.h"
 #include "terrow/trpick.h"
+#include "terrow/trplay.h"
 #include "terrow/trshell.h"
 #include "vokscore/soundpack.h"
 
@@ -498,3 +501,45 @@ TEST(TrView, LooksIntoAPictureFromAnyFolder)
 }
 
 }  // namespace
+
+// A ball's arrow in the field points where the ball starts rolling: direction 0 towards -z, 1 -x,
+// 2 +z, 3 +x (the physics' launch table).
+TEST_F(Looks, BallsArrowInTheFieldPointsItsStartingWay)
+{
+    load_all();
+    TrInstallLookHooks();
+    TrPlayModeGet()->game = 0;
+    br_actor *root = BrActorAllocate(BR_ACTOR_NONE, nullptr);
+    br_actor *opaque = BrActorAdd(root, BrActorAllocate(BR_ACTOR_NONE, nullptr));
+    br_actor *translucent = BrActorAdd(root, BrActorAllocate(BR_ACTOR_NONE, nullptr));
+    Palya_Install(Palya_New(), opaque, translucent, nullptr);
+    const float way[4][2] = {{0, -1}, {-1, 0}, {0, 1}, {1, 0}};
+    for (int32_t dir = 0; dir < 4; dir++) {
+        TrElem *ball = Palya_Add(dir + 2, 1, 5, dir, TY_G_FEM, 1, 0);
+        ASSERT_NE(ball, nullptr);
+        // The actor that draws the arrow, and the arrow's tip (its furthest point along the model's +z).
+        br_actor *arrow = ball->markerActor;
+        while (arrow != nullptr && arrow->model == nullptr)
+            arrow = arrow->children;
+        ASSERT_NE(arrow, nullptr) << dir;
+        ASSERT_EQ(arrow->model, Model_Get("nyil.mod", 0));
+        const br_model *m = arrow->model;
+        br_vector3 tip = m->vertices[0].p;
+        for (int v = 1; v < m->nvertices; v++)
+            if (m->vertices[v].p.v[2] > tip.v[2])
+                tip = m->vertices[v].p;
+        const br_vector3 middle = {{0, tip.v[1], 0}};
+        br_matrix34 toField;
+        BrActorToActorMatrix34(&toField, arrow, opaque);
+        br_vector3 a, b;
+        BrMatrix34ApplyP(&a, &middle, &toField);
+        BrMatrix34ApplyP(&b, &tip, &toField);
+        const float dx = b.v[0] - a.v[0], dz = b.v[2] - a.v[2], len = sqrtf(dx * dx + dz * dz);
+        ASSERT_GT(len, 0.0f);
+        EXPECT_NEAR(dx / len, way[dir][0], 0.01f) << dir;  // turns of 182 units a degree
+        EXPECT_NEAR(dz / len, way[dir][1], 0.01f) << dir;
+    }
+    Palya_Release();
+    TrSetPlayHooks(nullptr);
+    BrActorFree(root);
+}

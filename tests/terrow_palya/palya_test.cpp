@@ -265,3 +265,13 @@ TEST_F(Palya, FullMarkerBlinkLeavesTheMaterialAndDirections)
     }
     EXPECT_FLOAT_EQ(rec().markerShift, 0.0f);
 }
+
+TEST_F(Palya, InstallingTheCurrentFieldAgainKeepsIt)
+{
+    TrPalya *f = load(kRow);
+    const int32_t count = f->count;
+    ASSERT_EQ(Palya_Install(f, opaque, translucent, nullptr), 1);
+    EXPECT_EQ(Palya_Current(), f);
+    EXPECT_EQ(f->count, count);
+    EXPECT_NE(at(2, 0, 0), nullptr);
+}

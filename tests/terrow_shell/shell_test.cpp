@@ -14,6 +14,7 @@
 #include "terrow/trfield.h"
 #include "terrow/trmodule.h"
 #include "terrow/trmsg.h"
+#include "terrow/trplay.h"
 #include "terrow/trshell.h"
 #include "vokscore/vokiface.h"
 #include "vokplat/window.h"
@@ -327,3 +328,55 @@ TEST_F(Shell, ThreeStartsInARow)
 }
 
 }  // namespace
+
+// The played field becomes the current field with its looks; a run going on when the window closes
+// is stopped, and the field goes once, whichever side lets it go. Twice, as a player starts again.
+TEST_F(Shell, PlayedFieldIsTheCurrentFieldAndGoesOnceWithItsRun)
+{
+    make_host();
+    const std::string field = std::string(VOK_BIN_DIR) + "/fw/Fields/Ch_Bo.trl";
+    for (int round = 0; round < 2; round++) {
+        static int shown, ran;
+        shown = ran = 0;
+        TrSetFrameHook([] {
+            TrShell *s = TrGetShell();
+            TrPalya *f = Palya_Current();
+            shown = f != nullptr && f == s->field && f->count > 0 && f->elements[0]->actor != nullptr;
+            // A run with the real physics, left going.
+            if (TrRunStart()) {
+                Sim_Advance(1000);
+                ran = TrSimGet()->runActive;
+            }
+            PostMessageA(s->window, WM_CLOSE, 0, 0);
+        });
+        PlayTRL(host, 0, field.c_str());
+        EXPECT_EQ(shown, 1) << round;
+        EXPECT_EQ(ran, 1) << round;
+        EXPECT_EQ(Palya_Current(), nullptr) << round;
+        EXPECT_EQ(TrGetShell()->field, nullptr) << round;
+        EXPECT_EQ(TrSimGet()->runActive, 0) << round;
+    }
+    EXPECT_TRUE(g_boxes.empty()) << g_boxes.front();
+}
+
+// A field loaded over the shown one through the current field's operations (as a load in the window
+// does) is the one that goes at the close; the one before went with that load.
+TEST_F(Shell, FieldReplacedInTheWindowGoesOnceAtTheClose)
+{
+    make_host();
+    static std::string other;
+    other = std::string(VOK_BIN_DIR) + "/fw/Fields/Ch_Ba.trl";
+    static int replaced;
+    replaced = 0;
+    TrSetFrameHook([] {
+        TrShell *s = TrGetShell();
+        TrPalya *f = Palya_Current();
+        if (f != nullptr)
+            replaced = Palya_Replace(other.c_str(), f->opaqueParent, f->translucentParent, s->fieldRoot);
+        PostMessageA(s->window, WM_CLOSE, 0, 0);
+    });
+    PlayTRL(host, 0, (std::string(VOK_BIN_DIR) + "/fw/Fields/Ch_Bo.trl").c_str());
+    EXPECT_EQ(replaced, 1);
+    EXPECT_EQ(Palya_Current(), nullptr);
+    EXPECT_EQ(TrGetShell()->field, nullptr);
+}

@@ -66,6 +66,6 @@ void finish(Viewer &)
 
 }  // namespace
 
-const Mode kLooksMode = {"--looks", "every element look side by side", build, nullptr, finish};
+const Mode kLooksMode = {"--looks", "every element look side by side", build, nullptr, finish, nullptr};
 
 }  // namespace trview

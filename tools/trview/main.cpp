@@ -1,4 +1,4 @@
-// trview MODE [--out FILE.png] [--size WxH] [ARGS]
+// trview MODE [--out FILE.png] [--size WxH] [ARGS], or trview FIELD.trl [--run] [--ms N] [--out ...]
 // Shows Terrow's 3D scenes with the game's models and looks, in a window (arrows turn and tilt the
 // orbit camera, Page Up/Down move it nearer and further, P switches the parallel view, the face under
 // the mouse is printed, Escape closes) or, with --out, once into a PNG file. Paths are the caller's.
@@ -6,6 +6,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <strings.h>
 #include <unistd.h>
 
 #include <string>
@@ -16,11 +17,11 @@
 
 namespace {
 
-const trview::Mode *const kModes[] = {&trview::kLooksMode};
+const trview::Mode *const kModes[] = {&trview::kLooksMode, &trview::kFieldMode};
 
 int usage()
 {
-    fprintf(stderr, "usage: trview MODE [--out FILE.png] [--size WxH] [ARGS]\nmodes:\n");
+    fprintf(stderr, "usage: trview MODE [--out FILE.png] [--size WxH] [ARGS]\n       trview FIELD.trl [--run] [--ms N] [--out FILE.png] [--size WxH]\nmodes:\n");
     for (const trview::Mode *m : kModes)
         fprintf(stderr, "  %-10s %s\n", m->flag, m->summary);
     return 2;
@@ -51,6 +52,11 @@ int main(int argc, char **argv)
             if (sscanf(argv[++i], "%dx%d", &width, &height) != 2 || width < 16 || height < 16 || width > 4096 ||
                 height > 4096)
                 return usage();
+        } else if (strcmp(a, "--run") == 0) {
+            args.push_back(a);
+        } else if (strcmp(a, "--ms") == 0 && i + 1 < argc) {
+            args.push_back(a);
+            args.push_back(argv[++i]);
         } else if (a[0] == '-' && a[1] == '-') {
             const trview::Mode *found = nullptr;
             for (const trview::Mode *m : kModes)
@@ -64,6 +70,11 @@ int main(int argc, char **argv)
             args.push_back(PlatToolPath(a));
         }
     }
+    // A field file alone names the field mode.
+    if (mode == nullptr)
+        for (const std::string &arg : args)
+            if (arg.size() > 4 && strcasecmp(arg.c_str() + arg.size() - 4, ".trl") == 0)
+                mode = &trview::kFieldMode;
     if (mode == nullptr)
         return usage();
     std::string outPath = out != nullptr ? PlatToolPath(out) : "";
@@ -75,6 +86,7 @@ int main(int argc, char **argv)
         return 1;
     }
     int result = 0;
+    viewer.set_headless(out != nullptr);
     if (!mode->build(viewer, args)) {
         result = 1;
     } else if (out != nullptr) {
@@ -84,7 +96,7 @@ int main(int argc, char **argv)
             result = 1;
         }
     } else {
-        result = viewer.run_window("trview", mode->tick);
+        result = viewer.run_window("trview", mode->tick, mode->key);
     }
     if (mode->finish != nullptr)
         mode->finish(viewer);

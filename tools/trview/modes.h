@@ -16,8 +16,11 @@ struct Mode {
     bool (*build)(Viewer &viewer, const std::vector<std::string> &args);
     void (*tick)(Viewer &viewer, uint32_t now);  // null: a still scene
     void (*finish)(Viewer &viewer);              // frees what build made; may be null
+    // A key the mode takes in the window (wParam of WM_KEYDOWN): nonzero when taken; may be null.
+    long (*key)(Viewer &viewer, uintptr_t key);
 };
 
 extern const Mode kLooksMode;
+extern const Mode kFieldMode;
 
 }  // namespace trview

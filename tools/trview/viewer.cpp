@@ -39,6 +39,7 @@ int box_hook(const char *text, unsigned)
 }
 
 Viewer *g_viewer = nullptr;
+long (*g_key)(Viewer &, uintptr_t) = nullptr;
 bool g_dirty = true;
 int g_lastX = -1, g_lastY = -1;
 std::string g_lastText;
@@ -58,7 +59,10 @@ LRESULT CALLBACK window_proc(HWND w, UINT m, WPARAM wp, LPARAM lp)
         case VK_PRIOR: o.distance *= 0.9f; break;
         case VK_NEXT: o.distance *= 1.1f; break;
         case 'P': o.parallel = !o.parallel; break;
-        default: return 0;
+        default:
+            if (g_key != nullptr && g_key(*v, wp) != 0)
+                g_dirty = true;
+            return 0;
         }
         v->apply_orbit();
         printf("orbit: tilt %.0f turn %.0f distance %.2f %s\n", o.tilt, o.turn, o.distance,
@@ -244,8 +248,9 @@ std::string Viewer::describe_point(int x, int y)
     return line;
 }
 
-int Viewer::run_window(const char *title, void (*tick)(Viewer &, uint32_t))
+int Viewer::run_window(const char *title, void (*tick)(Viewer &, uint32_t), long (*key)(Viewer &, uintptr_t))
 {
+    g_key = key;
     WNDCLASSA wc = {};
     wc.lpfnWndProc = window_proc;
     wc.lpszClassName = "TrView";

@@ -31,7 +31,11 @@ public:
     // The window loop: arrows turn and tilt, Page Up/Down move nearer and further, P toggles the
     // parallel view, Escape closes. `tick` runs every frame (modes with time); the window waits at
     // most a frame for input.
-    int run_window(const char *title, void (*tick)(Viewer &, uint32_t now) = nullptr);
+    int run_window(const char *title, void (*tick)(Viewer &, uint32_t now) = nullptr,
+                   long (*key)(Viewer &, uintptr_t key) = nullptr);
+    // Set before the mode builds: the picture goes to a file, there is no window.
+    bool headless() const { return headless_; }
+    void set_headless(bool on) { headless_ = on; }
     // What lies under a view point, written as one line (empty for nothing).
     std::string describe_point(int x, int y);
 
@@ -46,6 +50,7 @@ private:
     TrOrbit orbit_ = {};
     int width_ = 0, height_ = 0;
     bool begun_ = false;
+    bool headless_ = false;
 };
 
 // The side of the generated cube a face belongs to: the faces come two a side in the order

@@ -5,6 +5,7 @@
 #include <initializer_list>
 
 #include <brondel/bractor.h>
+#include <brondel/brmaterial.h>
 
 #include "terrow/trplay.h"
 
@@ -293,8 +294,11 @@ void TrCatalogueSupplyShow(void)
             e->io->variant = 0;
             // The count models go from 0 to 9.
             g_shownCount[i] = n > 9 ? 9 : n;
-            if (e->markerActor != nullptr)
+            if (e->markerActor != nullptr) {
                 e->markerActor->type = BR_ACTOR_MODEL;
+                if (TrPlayHooksGet()->countModel != nullptr)
+                    TrPlayHooksGet()->countModel(e, g_shownCount[i]);
+            }
         } else {
             g_shownCount[i] = -1;
             if (e->markerActor != nullptr)
@@ -346,6 +350,32 @@ void TrRingBuild(br_actor *root)
 TrElem *TrRingAt(int32_t index)
 {
     return index >= 0 && index < kRing ? g_ring[index] : nullptr;
+}
+
+void TrRingRefresh(int32_t variantBase)
+{
+    const TrPlayHooks *h = TrPlayHooksGet();
+    for (int32_t i = 0; i < kRing; i++) {
+        TrElem *e = g_ring[i];
+        if (e == nullptr)
+            continue;
+        // A variant without a look of its own takes the first.
+        const int32_t v = Elem_VariantKnown(100, variantBase + i) ? variantBase + i : 0;
+        if (h->lookSetMaterialOf != nullptr)
+            h->lookSetMaterialOf(e, 100, v);
+        else
+            e->io->variant = v;
+    }
+}
+
+void TrRingShift(float delta)
+{
+    for (TrElem *e : g_ring) {
+        if (e == nullptr || e->actor == nullptr || e->actor->material == nullptr)
+            continue;
+        e->actor->material->ka += delta;
+        BrMaterialUpdate(e->actor->material, BR_MATU_ALL);
+    }
 }
 
 }  // extern "C"

@@ -9,6 +9,7 @@
 #include "terrow/trfield.h"
 #include "terrow/trmsg.h"
 #include "terrow/trplay.h"
+#include "terrow/trshell.h"
 
 namespace {
 
@@ -115,7 +116,9 @@ void place_user(TrPalya *field, TrElem *elem)
     }
 }
 
-void release_field()
+// Takes the current field out of the scene; `keep` leaves the record itself alone (it is installed
+// again). The window shows the current field: it never holds on to one that went.
+void release_field(bool keep = false)
 {
     if (g_current == nullptr)
         return;
@@ -125,7 +128,11 @@ void release_field()
     }
     for (int32_t i = 0; i < g_current->count; i++)
         drop_look(g_current->elements[i]);
-    Palya_Free(g_current);
+    if (!keep) {
+        if (TrGetShell()->field == g_current)
+            TrGetShell()->field = nullptr;
+        Palya_Free(g_current);
+    }
     g_current = nullptr;
 }
 
@@ -167,12 +174,24 @@ TrElem *Palya_Identity(TrElem *elem)
     return elem;
 }
 
-int Palya_Install(TrPalya *field, br_actor *opaqueParent, br_actor *translucentParent, br_actor *fieldRoot)
+}  // extern "C"
+
+namespace {
+
+bool shown_in_window()
 {
-    release_field();
+    return g_current != nullptr && TrGetShell()->field == g_current;
+}
+
+int install(TrPalya *field, br_actor *opaqueParent, br_actor *translucentParent, br_actor *fieldRoot, bool shown)
+{
+    release_field(field == g_current);
     if (field == nullptr)
         field = Palya_New();
     g_current = field;
+    // A field shown in the window is followed there by the one that replaces it.
+    if (shown)
+        TrGetShell()->field = field;
     Palya_SetUserPlace(place_user);
     // The ball list is the loader's; looks and parents are built here.
     for (int32_t i = 0; i < field->count; i++)
@@ -197,11 +216,21 @@ int Palya_Install(TrPalya *field, br_actor *opaqueParent, br_actor *translucentP
     return 1;
 }
 
+}  // namespace
+
+extern "C" {
+
+int Palya_Install(TrPalya *field, br_actor *opaqueParent, br_actor *translucentParent, br_actor *fieldRoot)
+{
+    return install(field, opaqueParent, translucentParent, fieldRoot, shown_in_window());
+}
+
 int Palya_Replace(const char *path, br_actor *opaqueParent, br_actor *translucentParent, br_actor *fieldRoot)
 {
+    const bool shown = shown_in_window();
     release_field();
     TrPalya *field = path != nullptr ? Palya_FOpenLoad(path) : nullptr;
-    return Palya_Install(field, opaqueParent, translucentParent, fieldRoot);
+    return install(field, opaqueParent, translucentParent, fieldRoot, shown);
 }
 
 int Palya_ReplaceDefault(br_actor *opaqueParent, br_actor *translucentParent, br_actor *fieldRoot)

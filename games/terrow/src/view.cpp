@@ -20,6 +20,7 @@
 #include "terrow/trlook.h"
 #include "terrow/trmsg.h"
 #include "terrow/trpick.h"
+#include "terrow/trplay.h"
 #include "terrow/trshell.h"
 #include "vokscore/vokiface.h"
 #include "vokscore/vokpath.h"
@@ -63,11 +64,6 @@ void diag_report(const char *message)
 }
 
 br_diaghandler g_diag = {"Terrow", diag_report, diag_report};
-
-br_angle degrees(float d)
-{
-    return (br_angle)(br_int_32)std::lround(d * 65536.0f / 360.0f);
-}
 
 br_uint_32 rgb565(int r, int g, int b)
 {
@@ -234,27 +230,13 @@ void TrFreeViewBuffers(int32_t alsoEndRenderer)
 void TrPlaceCameras(void)
 {
     TrShell *s = TrGetShell();
-    TrPalya *f = s->field;
-    float pitch = f != nullptr ? f->pitch : TR_CAM_PITCH, yaw = f != nullptr ? f->yaw : TR_CAM_YAW;
-    float dist = f != nullptr ? f->distance : TR_CAM_DISTANCE, height = f != nullptr ? f->height : TR_CAM_HEIGHT;
-    // Elements stand centred on their cells, 0.1 apart.
-    float cx = f != nullptr ? f->extentX * 0.05f - 0.05f : 0.45f, cz = f != nullptr ? f->extentZ * 0.05f - 0.05f : 0.45f;
-    // Fields larger than the default are seen from further away.
-    float side = f != nullptr ? (float)(f->extentX > f->extentZ ? f->extentX : f->extentZ) : 10.0f;
-    if (side > 10.0f)
-        dist *= side / 10.0f;
-    for (int i = 0; i < 2; i++) {
-        if (s->cameras[i] == nullptr)
-            continue;
-        br_matrix34 *m = &s->cameras[i]->t.t.mat;
-        BrMatrix34Translate(m, 0.0f, 0.0f, dist);
-        BrMatrix34PostRotateX(m, degrees(pitch));
-        BrMatrix34PostRotateY(m, degrees(yaw));
-        BrMatrix34PostTranslate(m, cx, height * -0.3f, cz);
-    }
+    // The field is centred on the world's origin; each camera starts at the field's own orbit.
+    for (int i = 0; i < 2; i++)
+        if (s->cameras[i] != nullptr)
+            TrPlaceFieldCamera(s->cameras[i], s->field);
     if (s->lights[0] != nullptr) {
-        BrMatrix34Translate(&s->lights[0]->t.t.mat, cx - 0.4f, 1.2f, cz + 0.6f);
-        BrMatrix34Translate(&s->lights[1]->t.t.mat, cx + 0.7f, 0.9f, cz - 0.3f);
+        BrMatrix34Translate(&s->lights[0]->t.t.mat, -0.4f, 1.2f, 0.6f);
+        BrMatrix34Translate(&s->lights[1]->t.t.mat, 0.7f, 0.9f, -0.3f);
         BrLightEnable(s->lights[0]);
         BrLightEnable(s->lights[1]);
     }
@@ -263,14 +245,32 @@ void TrPlaceCameras(void)
 void TrBuildFieldScene(void)
 {
     TrShell *s = TrGetShell();
-    TrFreeFieldScene();
     if (s->worlds[0] == nullptr || s->field == nullptr || !load_looks_once())
         return;
-    s->fieldRoot = BrActorAdd(s->worlds[0], BrActorAllocate(BR_ACTOR_NONE, nullptr));
-    for (int32_t i = 0; i < s->field->count; i++) {
-        TrElem *e = s->field->elements[i];
-        if (br_actor *a = Look_MakeActorsIn(s->field, e))
-            BrActorAdd(s->fieldRoot, a);
+    if (s->field != Palya_Current()) {
+        TrPalya *field = s->field;
+        // A field shown before goes with its looks while its actors still hang under the old root.
+        Palya_Release();
+        s->field = nullptr;
+        TrFreeFieldScene();
+        s->field = field;
+        // The field's scene goes through the current field's operations, with the looks behind them.
+        TrInstallLookHooks();
+        TrPlayHooks h = *TrPlayHooksGet();
+        h.drawFrame = [] {
+            TrShell *shell = TrGetShell();
+            if (shell->view != nullptr) {
+                TrRenderView();
+                TrDibPresent(shell->dc);
+            }
+        };
+        TrSetPlayHooks(&h);
+        TrSimInstallPhysics(VokMakeWritePath(nullptr, "%s", "Terrow.log"));
+        TrPlayModeGet()->game = s->game != 0;
+        s->fieldRoot = BrActorAdd(s->worlds[0], BrActorAllocate(BR_ACTOR_NONE, nullptr));
+        br_actor *translucent = BrActorAdd(s->fieldRoot, BrActorAllocate(BR_ACTOR_NONE, nullptr));
+        br_actor *opaque = BrActorAdd(s->fieldRoot, BrActorAllocate(BR_ACTOR_NONE, nullptr));
+        Palya_Install(field, opaque, translucent, s->fieldRoot);
     }
     TrPlaceCameras();
     if (s->view != nullptr)
@@ -280,9 +280,14 @@ void TrBuildFieldScene(void)
 void TrFreeFieldScene(void)
 {
     TrShell *s = TrGetShell();
-    if (s->field != nullptr)
+    if (s->field != nullptr && s->field == Palya_Current()) {
+        // The current field owns the record: releasing it frees its looks and the field.
+        Palya_Release();
+        s->field = nullptr;
+    } else if (s->field != nullptr) {
         for (int32_t i = 0; i < s->field->count; i++)
             Look_FreeActors(s->field->elements[i]);
+    }
     if (s->fieldRoot != nullptr) {
         BrActorRemove(s->fieldRoot);
         BrActorFree(s->fieldRoot);

@@ -56,6 +56,8 @@ typedef struct TrPlayHooks {
     void (*toolbarRun)(int running);
     /* The field became playable or a test run passed; the game's victory or game-over sequence. */
     void (*victory)(void);
+    /* A catalogue sample's marker shows the count model of `count` (0..9). */
+    void (*countModel)(TrElem *sample, int32_t count);
 } TrPlayHooks;
 /* Installs the hooks (null: none); returns the previous ones. */
 TrPlayHooks TrSetPlayHooks(const TrPlayHooks *hooks);
@@ -168,6 +170,24 @@ int TrCatalogueShown(int32_t index);
 /* The ring: 16 samples of type 100 (variants 0..15) under `root`. */
 void TrRingBuild(struct br_actor *root);
 TrElem *TrRingAt(int32_t index);
+/* The ring's materials made again from the ring piece's look, sample k from variant base + k. */
+void TrRingRefresh(int32_t variantBase);
+/* Moves the ambient value of every ring material by `delta`. */
+void TrRingShift(float delta);
+/* Up to `max` points on the surface of the current field's elements other than balls (their models'
+ * vertices where the elements stand, in the field root's frame), none nearer than 0.02 to one taken
+ * before; a nailed block leaves out the vertices about its middle height. The number of points. */
+int32_t TrSurfacePoints(float (*points)[3], int32_t max);
+
+/* ---- The game's looks behind the seams: installs lookMake .. countModel into the current hooks
+ * (the others are kept). */
+void TrInstallLookHooks(void);
+/* The starting orbit of a field: its camera about the field's centre. */
+struct TrOrbit;
+void TrOrbitFromField(struct TrOrbit *orbit, const TrPalya *field);
+/* Puts a camera without a pivot where that orbit puts it (the field centred on the origin; null: the
+ * default camera). */
+void TrPlaceFieldCamera(struct br_actor *camera, const TrPalya *field);
 
 /* ---- Timed actions. */
 typedef struct TrTimedAction TrTimedAction;
