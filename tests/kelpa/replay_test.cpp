@@ -80,7 +80,7 @@ void bind(KpRules &r, KpMemoryCubes &cubes, KpHost &host)
 
 struct LiveGame {
     std::vector<uint32_t> hashes;  // after every frame
-    int verdict = 0, frames = 0;
+    int verdict = 0, frames = 0, earlyTurns = 0;
     int32_t rowsDone = 0, exitsReached = 0, wormLength = 0, headIndex = 0;
     KpRules end;
 };
@@ -123,8 +123,10 @@ LiveGame playLive(KpReplayFiles &files, const KpLevelFile &level, uint32_t seed,
             }
             changed = changed || keys[next].key != 's';
         }
-        if (changed && r.subStep == 1 && files.framesWritten > 0)
+        if (changed && r.subStep == 1 && files.framesWritten > 0) {
             KpEarlyTurn(r, d);
+            g.earlyTurns++;
+        }
         if (frame > 0)
             g.hashes.push_back(positions(cubes));
         const int outcome = KpDriveFrame(r, d, nullptr);
@@ -220,11 +222,16 @@ TEST(Replay, RecordedGamePlaysBackExactly)
             s += "40s ";
         return s;
     }() + "70r 71R 73l 75L 201r 202R 241l 242L";
+    // The winning keys up to frame 99, then the right key pressed and released on every frame.
+    std::string wiggle = "18s 27r 28R 43l 45L 57r 61R 69r 70R 93l 96L ";
+    for (int f = 100; f < 140; f++)
+        wiggle += std::to_string(f) + (f % 2 ? "R " : "r ");
     const struct {
         const char *keys;
         int before;
         bool won;
-    } games[] = {{winKeys, 0, true}, {burst.c_str(), 3, false}};
+    } games[] = {{winKeys, 0, true}, {burst.c_str(), 3, false}, {wiggle.c_str(), 0, false}};
+    int earlyTurns = 0;
     for (const auto &game : games) {
         Folder folder;
         KpReplayFiles files;
@@ -237,7 +244,8 @@ TEST(Replay, RecordedGamePlaysBackExactly)
         if (game.won)
             EXPECT_EQ(live.verdict, 1);
         const int frames = files.framesWritten;
-        ASSERT_GT(frames, 100);
+        earlyTurns += live.earlyTurns;
+        ASSERT_GT(frames, 45) << game.keys;
         uint32_t sum = 0;
         ASSERT_EQ(KpReplayAssemble(files, true, &sum), 1);
         const std::vector<uint8_t> worm = folder.read("worm_Anna.re");
@@ -274,6 +282,7 @@ TEST(Replay, RecordedGamePlaysBackExactly)
         EXPECT_FALSE(KpReplayNextFrame(back));
         EXPECT_EQ(memcmp(last, back.readFrame, 5), 0);
     }
+    EXPECT_GT(earlyTurns, 0);
 }
 
 TEST(Replay, Kind100KeepsItsFirstReplayFromTheTick)
