@@ -9,6 +9,10 @@
 #include <iterator>
 
 #include "pannix/pxpix.h"
+#include "kelpa/kprules.h"
+#include "vokplat/savefile.h"
+#include "vokplat/window.h"
+#include "vokscore/vokpath.h"
 #include "support.h"
 
 using namespace kptest;
@@ -82,6 +86,19 @@ TEST_F(Game, WindowModeAboveZeroHoldsTheSixteenBitModeWhileItRuns)
 
 TEST_F(Game, PlayKpOpensACentredChildAndLeavesTheRecordOpen)
 {
+    // A replay of one frame on the built-in board under the name the caller gives.
+    {
+        KpLevelFile level;
+        KpDefaultHeader(level.header);
+        level.board[120] = KP_CELL_EXIT;
+        uint8_t body[kKpLevelBytes];
+        KpEncodeLevel(level, body);
+        std::vector<uint8_t> rep = {4, 0, 0, 0, 1, 2, 3, 4, 4};
+        rep.insert(rep.end(), 12, 0);
+        rep.insert(rep.end(), body, body + kKpLevelBytes);
+        rep.insert(rep.end(), {0, 0, 0, 0, 0, 0, 0});
+        ASSERT_TRUE(PlatSaveFile(VokMakeWritePath("kp\\", "game.rep"), rep.data(), rep.size()));
+    }
     // The embedded game does not touch the host window; its own window is closed by hand.
     HWND parent = host;
     face->hostWnd = nullptr;
@@ -508,4 +525,18 @@ TEST_F(Game, WhatOneGameLeftRaisedDoesNotGreetTheNext)
     EXPECT_EQ(kpModule().levelCommand, 0);
     EXPECT_EQ(kpModule().autoPaused, 0);
     EXPECT_EQ(kpModule().inactive, 0);
+}
+
+TEST_F(Game, PlayKpWithAMissingReplaySaysSoAndEnds)
+{
+    DeleteFileA(VokMakeWritePath("kp\\", "missing.rep"));
+    face->hostWnd = nullptr;
+    // Nobody answers the message screen: the idle wait ends it soon.
+    setenv("VOK_IDLE_QUIT_MS", "300", 1);
+    EXPECT_EQ(KpPlayKp(host, 0, "missing.rep"), 0);
+    unsetenv("VOK_IDLE_QUIT_MS");
+    ASSERT_NE(face->messageText, nullptr);
+    EXPECT_NE(strstr(face->messageText, "Cannot open"), nullptr) << face->messageText;
+    EXPECT_EQ(FindWindowA("BRMini", "Kelpa"), nullptr);
+    EXPECT_EQ(kpModule().embedded, 0);
 }
