@@ -7,6 +7,7 @@
 #include <string.h>
 
 #include "kelpa/kelpa.h"
+#include "vokplat/window.h"
 #include "kelpa/kprules.h"
 #include "vokscore/vokpath.h"
 #include "pannix/pxfont.h"
@@ -151,7 +152,9 @@ struct ActorCubes : KpCubeFacade {
 
 void setUpButtons(int when);
 
-struct GameHost : KpHost {
+// The set-up's random numbers come from the game's own generator, seeded from the clock, so that a
+// game depends on its seed alone (the headless runner replays a seed's game exactly).
+struct GameHost : KpSeededHost {
     void sound(int id) override { KpPlaySound(id); }
     void buttons(int when) override { setUpButtons(when); }
     void redraw(int what) override
@@ -175,8 +178,13 @@ struct GameHost : KpHost {
         if (t != nullptr)
             t->material = BrMaterialFind(exit ? "SikG_Material" : "SikB_Material");
     }
-    void seed(uint32_t) override { srand(timeGetTime()); }
-    int random() override { return rand(); }
+    void seed(uint32_t) override
+    {
+        state = timeGetTime();
+        char line[48];
+        snprintf(line, sizeof line, "set-up seed %u", state);
+        VokLog("kelpa", line);
+    }
     void message(const char *text) override { VokMessageBox(kpModule().gameWindow, 0, "%s", text); }
     bool readFile(const char *name, uint8_t *data, size_t capacity, size_t &size) override
     {
@@ -615,6 +623,14 @@ int KpPollTurnKeys()
     return changed;
 }
 
+void KpFlushPresents()
+{
+    // Pictures reach the window when messages are looked at: a sequence that holds the main thread
+    // (the intro, the win animation) looks without taking any.
+    MSG msg;
+    PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
+}
+
 namespace {
 
 void clockText(uint32_t tenths, bool withTenths)
@@ -660,6 +676,7 @@ void playbackIntro()
         }
         sw.introFrame = 1;
         KpPresentFrame(s);
+        KpFlushPresents();
         Sleep(250);
         if (res.fonts != nullptr) {
             PxLockFonts();
@@ -671,6 +688,7 @@ void playbackIntro()
         }
         sw.introFrame = 1;
         KpPresentFrame(s);
+        KpFlushPresents();
         Sleep(500);
     }
     sw.introFrame = 1;
@@ -742,6 +760,8 @@ int KpFrameTick()
         } else {
             outcome = KpDriveFrame(r, g_drive, nullptr);
         }
+        if (r.pathCount > 0)
+            KpKeepPath(r);
         if (outcome == KP_FRAME_MOVED) {
             sw.fullRedraw = 0;
             sw.sceneLive = 1;

@@ -2,6 +2,7 @@
 // animation.
 #include <stdio.h>
 #include <string.h>
+#include <stdlib.h>
 
 #include "kelpa/kelpa.h"
 #include "kelpa/kprules.h"
@@ -9,6 +10,7 @@
 #include "vokscore/vokmedia.h"
 #include "vokscore/vokpopup.h"
 #include "vokscore/voksound.h"
+#include "vokplat/window.h"
 
 namespace {
 
@@ -266,12 +268,16 @@ void copyRect(br_pixelmap *dst, const br_pixelmap *src, int x, int y, int w, int
                size_t(x1 - x0) * 2);
 }
 
+// The path the glows follow: the rules forget the path as the last worm leaves through the exit, so
+// the tick keeps the path of the running worm.
+int32_t g_path[kKpPathMaxCells][2] = {};
+int32_t g_pathCount = 0;
+
 br_actor *tileOf(int q)
 {
-    const KpRules &r = kpRules();
-    if (q < 0 || q >= r.pathCount)
+    if (q < 0 || q >= g_pathCount)
         return nullptr;
-    const int x = r.pathCells[q][0], z = r.pathCells[q][1];
+    const int x = g_path[q][0], z = g_path[q][1];
     if (x < 0 || x > 10 || z < 0 || z > 10)
         return nullptr;
     return kpObjects().tiles[z * 11 + x];
@@ -303,9 +309,18 @@ void present()
     sw.fullRedraw = 1;
     KpPresentFrame(kpRenderer().screen);
     sw.fullRedraw = full;
+    KpFlushPresents();
 }
 
 }  // namespace
+
+void KpKeepPath(const KpRules &r)
+{
+    if (r.pathCount <= 0)
+        return;
+    g_pathCount = r.pathCount < kKpPathMaxCells ? r.pathCount : kKpPathMaxCells;
+    memcpy(g_path, r.pathCells, sizeof g_path);
+}
 
 void KpWinAnimation(int flag)
 {
@@ -323,7 +338,14 @@ void KpWinAnimation(int flag)
     KpRenderFrame(s);
     if (!flag)
         KpSlideButtonsOut();
-    KpFillGlowPoints(r.pathCells, r.pathCount);
+    if (flag)
+        KpKeepPath(r);
+    KpFillGlowPoints(g_path, g_pathCount);
+    {
+        char line[64];
+        snprintf(line, sizeof line, "win animation over %d path cells", int(g_pathCount));
+        VokLog("kelpa", line);
+    }
     VokLoopHandle loop = VOK_LOOP_OFF;
     const bool sounds = kpSettings().soundEffects != 0 && kpModule().soundSet != nullptr;
     if (sounds)
@@ -339,7 +361,7 @@ void KpWinAnimation(int flag)
     sw.fullRedraw = sw.sceneLive = sw.indicatorLive = sw.backgroundSwitch = sw.newLevelSwitch = 0;
     KpSetGlowColour(255, 255, 0);
     // Glow points stop with the 24 path cells that have them.
-    const int count = r.pathCount < kKpPathMaxCells ? r.pathCount : kKpPathMaxCells;
+    const int count = g_pathCount;
     const int limit = 3 * count;
     for (int c = 3; c < limit + 2; c++) {
         copyRect(s->colour, rd.savedColour, 0, 0, s->width, s->height);
@@ -371,6 +393,7 @@ void KpWinAnimation(int flag)
     }
     KpDrawStatus(s);
     present();
+    g_pathCount = 0;
 }
 
 // The preview producer is not run: the results screen shows the picture it was given.

@@ -355,6 +355,10 @@ void KpGlow(int kind, br_pixelmap *colour, br_pixelmap *depth, br_actor *actor, 
 // The three steps' points of each path cell from the path's shape.
 void KpFillGlowPoints(const int32_t (*path)[2], int count);
 void KpWinAnimation(int flag);
+// Lets the window show the pictures presented so far while the main thread is held.
+void KpFlushPresents();
+// The tick keeps the running worm's path for the animation at the level's end.
+void KpKeepPath(const KpRules &r);
 void KpImageProducer(void *);
 int KpAssembleReplay();
 void KpReplayWrite(const uint8_t *frame, int mode);
