@@ -122,8 +122,9 @@ TEST(Glow, PainterKeepsToTheDepthAndThePicture)
     KpGlowSquare(KP_GLOW_HALO, &halo.c, &halo.d, 0, 0, 16, 1000, 100);
     for (int y = 0; y < 16; y++)
         for (int x = 0; x < 16; x++)
-            if (y != 8)
+            if (y != 8) {
                 ASSERT_EQ(halo.colour[y * 16 + x], 0x8410);
+            }
     EXPECT_NE(halo.colour[8 * 16 + 6], 0x8410);
     Picture flat;
     for (uint16_t &z : flat.depth)
