@@ -243,12 +243,20 @@ void KpReplayKeep(KpReplayFiles &f, bool placed, uint32_t sum, const char *pushe
 bool KpReplayOpen(KpReplayFiles &f, const char *path)
 {
     KpReplayClose(f);
+    std::vector<uint8_t> data;
+    if (path == nullptr || !readWhole(path, data, size_t(64) << 20))
+        data.clear();
+    return KpReplayParse(f, data.data(), data.size());
+}
+
+bool KpReplayParse(KpReplayFiles &f, const uint8_t *bytes, size_t size)
+{
     f.frames.clear();
     f.frameCursor = 0;
     f.wormBytes = f.wormRowIndex = 0;
-    std::vector<uint8_t> data;
-    if (path == nullptr || !readWhole(path, data, size_t(64) << 20) || data.size() < 4)
+    if (bytes == nullptr || size < 4)
         return false;
+    const std::vector<uint8_t> data(bytes, bytes + size);
     const uint64_t n = get32(data.data());
     // u32 N, N + 1 worm bytes, the trial header, the frames, two closing bytes.
     if (n + 1 > uint64_t(kKpWormBytes) || data.size() < 4 + n + 1 + kKpTrialHeader + 2)

@@ -375,6 +375,7 @@ void KpReplayKeep(KpReplayFiles &f, bool placed, uint32_t sum, const char *pushe
 // Opens a replay for playback: sizes checked against its sections (the worm section at most 5000
 // bytes), the header and board as a level file. False: cannot open (nothing changed but the state).
 bool KpReplayOpen(KpReplayFiles &f, const char *path);
+bool KpReplayParse(KpReplayFiles &f, const uint8_t *data, size_t size);
 // The next frame into readFrame (at the end the last one stays); false when none was left.
 bool KpReplayNextFrame(KpReplayFiles &f);
 // The next worm row of the replay (false past its section: the row is left as it was).
