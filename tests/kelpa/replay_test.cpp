@@ -241,8 +241,9 @@ TEST(Replay, RecordedGamePlaysBackExactly)
         files.levelNumber = 0;
         KpReplaySetPlayer(files, "Anna");
         const LiveGame live = playLive(files, level, seed, game.keys, game.before);
-        if (game.won)
+        if (game.won) {
             EXPECT_EQ(live.verdict, 1);
+        }
         const int frames = files.framesWritten;
         earlyTurns += live.earlyTurns;
         ASSERT_GT(frames, 45) << game.keys;

@@ -50,3 +50,4 @@ TEST_F(Game, TickPacingClockAndInactiveTime)
     EXPECT_EQ(afterActive, " 00:02 ");
     EXPECT_EQ(kpRules().paused, 0);
 }
+
