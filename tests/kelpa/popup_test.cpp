@@ -3,9 +3,12 @@
 #include <string.h>
 
 #include <algorithm>
+#include <memory>
+#include <thread>
 
 #include "kelpa/kprules.h"
 #include "support.h"
+#include "vokscore/vokloading.h"
 
 using namespace kptest;
 
@@ -93,4 +96,99 @@ TEST_F(Game, ResultsScreenHandsOverTheReplayRoutineInKind100)
     EXPECT_EQ(face->replayProc, nullptr);
     EXPECT_EQ(face->imgThreadProc, nullptr);
     KpSetPopupScreen(nullptr);
+}
+
+namespace {
+
+uint64_t pictureHash(const br_pixelmap *p)
+{
+    uint64_t h = 1469598103934665603ull;
+    for (int y = 0; y < p->height; y++) {
+        const uint8_t *row = static_cast<const uint8_t *>(p->pixels) + ptrdiff_t(p->base_y + y) * p->row_bytes;
+        for (int x = 0; x < p->width * 2; x++)
+            h = (h ^ row[x]) * 1099511628211ull;
+    }
+    return h;
+}
+
+uint32_t nowMs()
+{
+    return timeGetTime();
+}
+
+}  // namespace
+
+// The test is the framework: it takes each picture the producer hands over, pauses it and stops it.
+TEST_F(Game, PreviewProducerHandsOverOnePictureAtATimeRestsWhenPausedAndStops)
+{
+    int pictures = 0, small = 0, large = 0, oddRects = 0, changedInFlight = 0, drawnWhilePaused = 0;
+    uint32_t stopTook = 0;
+    bool stopped = false;
+    hostLog().onMessage = [&](UINT m, WPARAM) {
+        if (m != WM_USER + 14)
+            return;
+        auto rules = std::make_unique<KpRules>();
+        rules->pathCount = 4;
+        for (int q = 0; q < 4; q++)
+            rules->pathCells[q][0] = 5, rules->pathCells[q][1] = q;
+        KpKeepPath(*rules);
+        VokImgFlagsStore(face, 0);
+        std::thread producer(KpImageProducer, nullptr);
+        auto take = [&]() {
+            const VokImgRect r = face->imgRect;
+            if (r.width == 160 && r.height == 160)
+                small++;
+            else if (r.width == 400 && r.height == 400)
+                large++;
+            else if (r.width != 0 || r.height != 0)
+                oddRects++;
+            VokImgFlagsClear(face, VOK_IMG_READY);
+            PulseEvent(face->imgDoneEvent);
+            pictures++;
+        };
+        auto awaitPicture = [&]() {
+            for (int i = 0; i < 100 && !(VokImgFlags(face) & VOK_IMG_READY); i++)
+                WaitForSingleObject(face->imgReadyEvent, 50);
+            return (VokImgFlags(face) & VOK_IMG_READY) != 0;
+        };
+        while (pictures < 40 && awaitPicture()) {
+            // While a picture is in flight the producer leaves it alone, also past its 100 ms looks.
+            if (pictures % 10 == 3) {
+                const uint64_t before = pictureHash(face->screenPix);
+                Sleep(250);
+                if (pictureHash(face->screenPix) != before)
+                    changedInFlight++;
+            }
+            if (pictures == 20) {
+                VokImgFlagsSet(face, VOK_IMG_PAUSE);
+                take();
+                const uint64_t before = pictureHash(face->screenPix);
+                Sleep(600);
+                if ((VokImgFlags(face) & VOK_IMG_READY) || pictureHash(face->screenPix) != before)
+                    drawnWhilePaused++;
+                VokImgFlagsClear(face, VOK_IMG_PAUSE);
+                continue;
+            }
+            take();
+        }
+        awaitPicture();
+        const uint32_t t0 = nowMs();
+        VokImgFlagsStore(face, VOK_IMG_STOP);
+        while ((VokImgFlags(face) & VOK_IMG_STOP) && nowMs() - t0 <= 2000)
+            Sleep(1);
+        stopTook = nowMs() - t0;
+        stopped = !(VokImgFlags(face) & VOK_IMG_STOP);
+        producer.join();
+        PostMessageA(host, WM_CLOSE, 0, 0);
+    };
+    EXPECT_EQ(run({{WM_USER + 14, 0}}), 0);
+    EXPECT_EQ(pictures, 40);
+    // A path of four cells: nine trail pictures, then the flash in and out.
+    EXPECT_GT(small, 0);
+    EXPECT_GT(large, 0);
+    EXPECT_EQ(oddRects, 0);
+    EXPECT_EQ(changedInFlight, 0);
+    EXPECT_EQ(drawnWhilePaused, 0);
+    EXPECT_TRUE(stopped);
+    EXPECT_LT(stopTook, 1000u);
 }

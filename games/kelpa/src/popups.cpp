@@ -95,9 +95,9 @@ int KpShowPopup(int type)
         MEMORYSTATUS status = {};
         status.dwLength = sizeof status;
         GlobalMemoryStatus(&status);
-        // The results screen runs without the moving preview (no producer yet): the screen keeps its
-        // size; the replay routine is still handed over.
+        // The screen keeps its 640 x 480 size: the preview animates the picture the screen shows.
         if (uint64_t(status.dwAvailPhys) + uint64_t(status.dwAvailVirtual) > 10000000u) {
+            f->imgThreadProc = KpImageProducer;
             if (r.gameKind == 100) {
                 f->replayProc = KpAssembleReplay;
                 VokImgFlagsSet(f, VOK_IMG_REPLAY);
@@ -283,8 +283,9 @@ br_actor *tileOf(int q)
     return kpObjects().tiles[z * 11 + x];
 }
 
-// Glows at the three points of step `step` (3q + j) with a halo and a core of the two radii.
-void glowStep(int step, float halo, float core, int limit)
+// Glows at point `only` (0..2; -1: all three) of step `step` (3q + j) with a halo and a core of the
+// two radii, onto the screen's colour picture.
+void glowPoints(int step, float halo, float core, int limit, int only = -1)
 {
     const int q = step / 3;
     if (step < 3 || step >= limit || q >= kKpPathMaxCells)
@@ -295,11 +296,18 @@ void glowStep(int step, float halo, float core, int limit)
         return;
     const br_matrix34 &t = tile->t.t.mat;
     for (int k = 0; k < 3; k++) {
+        if (only >= 0 && k != only)
+            continue;
         const float *p = kpEffects().points[step][k];
         const br_vector3 point = {{t.m[3][0] + p[0], t.m[3][1] + 0.01f, t.m[3][2] + p[1]}};
         KpGlow(KP_GLOW_HALO, s->colour, s->depth, tile->parent, point, kpRenderer().scene->camera, halo);
         KpGlow(KP_GLOW_CORE, s->colour, s->depth, tile->parent, point, kpRenderer().scene->camera, core);
     }
+}
+
+void glowStep(int step, float halo, float core, int limit)
+{
+    glowPoints(step, halo, core, limit);
 }
 
 void present()
@@ -393,13 +401,130 @@ void KpWinAnimation(int flag)
     }
     KpDrawStatus(s);
     present();
-    g_pathCount = 0;
 }
 
-// The preview producer is not run: the results screen shows the picture it was given.
+// ---- the moving preview of the results screen ----
+
+namespace {
+
+const int kGlowColours[6][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 128, 0}, {255, 255, 255}, {255, 255, 0}};
+
+bool stopAsked(const VokInterFace *f)
+{
+    return (VokImgFlags(f) & VOK_IMG_STOP) != 0;
+}
+
+// One picture in flight: the ready flag stays set until the framework has taken the picture (it
+// clears the flag, then pulses VokImgDone); a lost pulse only costs the next 100 ms look.
+void handOver(VokInterFace *f)
+{
+    if (!(VokImgFlags(f) & VOK_IMG_WANTED))
+        return;
+    VokImgFlagsSet(f, VOK_IMG_READY);
+    PulseEvent(f->imgReadyEvent);
+    while (WaitForSingleObject(f->imgDoneEvent, 100) != WAIT_OBJECT_0 && (VokImgFlags(f) & VOK_IMG_READY) &&
+           !stopAsked(f))
+        PulseEvent(f->imgReadyEvent);
+}
+
+// The flash over the last path cell; false when that cell has no tile.
+bool flash(int intensity)
+{
+    KpRenderer &rd = kpRenderer();
+    KpScreen *s = rd.screen;
+    br_actor *tile = tileOf(g_pathCount - 1);
+    if (tile == nullptr || tile->parent == nullptr)
+        return false;
+    const br_matrix34 &t = tile->t.t.mat;
+    const br_vector3 centre = {{t.m[3][0], t.m[3][1] + 0.01f, t.m[3][2]}};
+    KpGlow(KP_GLOW_FALLOFF, s->colour, s->depth, tile->parent, centre, rd.scene->camera, float(intensity) / 20.0f);
+    int c[3];
+    KpProjectPoint(tile->parent, centre, c, rd.scene->camera, s->colour);
+    VokInterFace *f = kpModule().interFace;
+    f->imgRect = VokImgRect{c[0] - 200, c[1] - 200, 400, 400};
+    return true;
+}
+
+}  // namespace
+
+// Runs on the framework's producer thread while the results screen is up; the main thread waits in
+// the screen, so the scene and the screen picture are this thread's until the stop.
 void KpImageProducer(void *)
 {
     VokInterFace *f = kpModule().interFace;
-    if (f != nullptr)
-        VokImgFlagsClear(f, VOK_IMG_STOP);
+    if (f == nullptr)
+        return;
+    KpRenderer &rd = kpRenderer();
+    KpScreen *s = rd.screen;
+    if (s != nullptr && s->colour != nullptr && rd.scene != nullptr) {
+        if (!kpEffects().built)
+            KpBuildEffectTables();
+        kpSwitches().fullRedraw = 1;
+        KpRenderFrame(s);
+        KpFillGlowPoints(g_path, g_pathCount);
+        // The whole path carries a faint trail under the running light.
+        KpSetGlowColour(255, 255, 0);
+        const int limit = 3 * (g_pathCount < kKpPathMaxCells ? g_pathCount : kKpPathMaxCells);
+        for (int step = 3; step < limit; step++)
+            glowPoints(step, 0.05f, 0.01f, limit);
+        br_pixelmap *saved = BrPixelmapClone(s->colour);
+        KpDrawStatus(s);
+        f->imgRect = VokImgRect{};
+        f->screenPix = s->colour;
+        VokImgFlagsSet(f, VOK_IMG_WANTED);
+        handOver(f);
+        srand(timeGetTime());
+        int phase = 0, colour = 0, variant = 0, cursor = 3, intensity = 0;
+        while (!stopAsked(f) && saved != nullptr) {
+            if (VokImgFlags(f) & VOK_IMG_PAUSE) {
+                Sleep(100);
+                continue;
+            }
+            if (phase == 0) {
+                const int *rgb = kGlowColours[colour];
+                KpSetGlowColour(rgb[0], rgb[1], rgb[2]);
+                copyRect(s->colour, saved, 0, 0, s->width, s->height);
+                glowPoints(cursor, 0.1f, 0.02f, limit, variant);
+                const KpEffects &e = kpEffects();
+                f->imgRect = VokImgRect{e.glowLeft - 80, e.glowTop - 80, 160, 160};
+                if (cursor > 3)
+                    glowPoints(cursor - 1, 0.075f, 0.015f, limit, variant);
+                if (cursor - 1 > 3)
+                    glowPoints(cursor - 2, 0.05f, 0.01f, limit, variant);
+                if (++cursor >= limit) {
+                    phase = 1;
+                    intensity = 1;
+                }
+            } else {
+                if (phase == 2)
+                    copyRect(s->colour, saved, 0, 0, s->width, s->height);
+                if (!flash(intensity))
+                    f->imgRect = VokImgRect{};
+                if (phase == 1) {
+                    intensity += 2;
+                    if (intensity > 6) {
+                        intensity = 6;
+                        phase = 2;
+                    }
+                } else if (--intensity <= 0) {
+                        copyRect(s->colour, saved, 0, 0, s->width, s->height);
+                        f->imgRect = VokImgRect{};
+                        phase = 0;
+                        colour = (colour + 1) % 6;
+                        variant = rand() % 3;
+                        cursor = 3;
+                }
+            }
+            handOver(f);
+        }
+        if (saved != nullptr) {
+            copyRect(s->colour, saved, 0, 0, s->width, s->height);
+            BrPixelmapFree(saved);
+        }
+    } else {
+        while (!stopAsked(f))
+            Sleep(100);
+    }
+    // The framework waits for this before it joins the thread.
+    VokImgFlagsClear(f, VOK_IMG_STOP);
 }
