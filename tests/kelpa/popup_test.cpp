@@ -121,6 +121,7 @@ uint32_t nowMs()
 // The test is the framework: it takes each picture the producer hands over, pauses it and stops it.
 TEST_F(Game, PreviewProducerHandsOverOnePictureAtATimeRestsWhenPausedAndStops)
 {
+    long firstLit = 0;
     int pictures = 0, small = 0, large = 0, oddRects = 0, changedInFlight = 0, drawnWhilePaused = 0;
     uint32_t stopTook = 0;
     bool stopped = false;
@@ -152,6 +153,13 @@ TEST_F(Game, PreviewProducerHandsOverOnePictureAtATimeRestsWhenPausedAndStops)
             return (VokImgFlags(face) & VOK_IMG_READY) != 0;
         };
         while (pictures < 40 && awaitPicture()) {
+            if (pictures == 4) {
+                // A trail picture carries the rendered board, not only its glows.
+                const br_pixelmap *p = face->screenPix;
+                for (int y = 0; y < p->height; y++)
+                    for (int x = 0; x < p->width; x++)
+                        firstLit += static_cast<const uint16_t *>(p->pixels)[(p->base_y + y) * (p->row_bytes / 2) + p->base_x + x] != 0;
+            }
             // While a picture is in flight the producer leaves it alone, also past its 100 ms looks.
             if (pictures % 10 == 3) {
                 const uint64_t before = pictureHash(face->screenPix);
@@ -183,6 +191,7 @@ TEST_F(Game, PreviewProducerHandsOverOnePictureAtATimeRestsWhenPausedAndStops)
     };
     EXPECT_EQ(run({{WM_USER + 14, 0}}), 0);
     EXPECT_EQ(pictures, 40);
+    EXPECT_GT(firstLit, 640L * 480 / 2);
     // A path of four cells: nine trail pictures, then the flash in and out.
     EXPECT_GT(small, 0);
     EXPECT_GT(large, 0);

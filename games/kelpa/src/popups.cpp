@@ -467,7 +467,10 @@ void KpImageProducer(void *)
         const int limit = 3 * (g_pathCount < kKpPathMaxCells ? g_pathCount : kKpPathMaxCells);
         for (int step = 3; step < limit; step++)
             glowPoints(step, 0.05f, 0.01f, limit);
+        // A clone has the picture's size and type, not its pixels.
         br_pixelmap *saved = BrPixelmapClone(s->colour);
+        if (saved != nullptr)
+            BrPixelmapCopy(saved, s->colour);
         KpDrawStatus(s);
         f->imgRect = VokImgRect{};
         f->screenPix = s->colour;
