@@ -540,3 +540,64 @@ TEST_F(Game, PlayKpWithAMissingReplaySaysSoAndEnds)
     EXPECT_EQ(FindWindowA("BRMini", "Kelpa"), nullptr);
     EXPECT_EQ(kpModule().embedded, 0);
 }
+
+// "Standard 1" won live by keys at their frames (the set-up's seed is 0 on the virtual clock, the
+// speed the player's list gives), the win animation caught while it plays, then the results screen
+// with its moving preview.
+TEST(KelpaRun, AScriptedGameWinsStandard1AndShowsTheWinAnimation)
+{
+    const fs::path dir = fs::temp_directory_path() / ("kelpa_win_" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    // The start click at 500 ms; the level's frame 0 runs at 780 ms, one frame every 25 ms.
+    const char *keys = "38s 102l 105L 165r 167R 226r 227R 249r 250R 279r 283R 313r 314R 354l 357L 386s 420r "
+                       "421R 427l 429L 444l 446L 479l 480L 492l 495L 538l 540L";
+    std::ofstream script(dir / "win.txt");
+    script << "500 click 20 460\n";
+    for (const char *p = keys; *p != '\0';) {
+        char *end = nullptr;
+        const long frame = strtol(p, &end, 10);
+        const char *command = *end == 'l' ? "keydown LEFT" : *end == 'L' ? "keyup LEFT" : *end == 'r' ? "keydown RIGHT"
+                              : *end == 'R' ? "keyup RIGHT" : "key SPACE";
+        script << 780 + 25 * frame << " " << command << "\n";
+        p = end + 1;
+        while (*p == ' ')
+            p++;
+    }
+    const fs::path glow = dir / "glow.png", results1 = dir / "results1.png", results2 = dir / "results2.png";
+    script << "16500 capture " << glow.string() << "\n19000 capture " << results1.string() << "\n19500 capture "
+           << results2.string() << "\n+1000 close\n";
+    script.close();
+    const std::string command = "cd '" + dir.string() + "' && VOK_HEADLESS=1 VOK_VIRTUAL_CLOCK=1 VOK_INPUT_SCRIPT='" +
+                                (dir / "win.txt").string() + "' VOK_LOG='" + (dir / "log.txt").string() + "' '" KPRUN_PATH
+                                "' --kind 100 --level 0 > run.log 2>&1";
+    ASSERT_EQ(system(command.c_str()), 0) << command;
+    std::ifstream logFile(dir / "log.txt");
+    const std::string log((std::istreambuf_iterator<char>(logFile)), std::istreambuf_iterator<char>());
+    EXPECT_NE(log.find("kelpa win animation over"), std::string::npos) << "the level was not won";
+    // Yellow glows along the path while the animation plays.
+    Png png;
+    ASSERT_TRUE(readPng(glow.string(), png));
+    int yellow = 0;
+    for (int y = 0; y < png.h; y++)
+        for (int x = 0; x < png.w; x++) {
+            const uint8_t *p = png.at(x, y);
+            yellow += p[0] > 200 && p[1] > 200 && p[2] < 120;
+        }
+    EXPECT_GT(yellow, 300);
+    // The results screen's preview moves: two pictures half a second apart differ over the board, and the
+    // board is there behind the glows.
+    Png a, b;
+    ASSERT_TRUE(readPng(results1.string(), a));
+    ASSERT_TRUE(readPng(results2.string(), b));
+    int differ = 0, slate = 0;
+    for (int y = 100; y < 400; y++)
+        for (int x = 60; x < 580; x++) {
+            const uint8_t *p = a.at(x, y), *q = b.at(x, y);
+            differ += memcmp(p, q, 3) != 0;
+            const int lo = std::min({p[0], p[1], p[2]}), hi = std::max({p[0], p[1], p[2]});
+            slate += lo > 50 && hi < 200 && hi - lo < 50;
+        }
+    EXPECT_GT(differ, 20);
+    EXPECT_GT(slate, 8000);
+    fs::remove_all(dir);
+}
