@@ -542,8 +542,8 @@ TEST_F(Game, PlayKpWithAMissingReplaySaysSoAndEnds)
 }
 
 // "Standard 1" won live by keys at their frames (the set-up's seed is 0 on the virtual clock, the
-// speed the player's list gives), the win animation caught while it plays, then the results screen
-// with its moving preview.
+// speed the player's list gives), the win animation caught while it plays, the results screen with
+// its moving preview, and the game's replay played back to the same win.
 TEST(KelpaRun, AScriptedGameWinsStandard1AndShowsTheWinAnimation)
 {
     const fs::path dir = fs::temp_directory_path() / ("kelpa_win_" + std::to_string(getpid()));
@@ -567,6 +567,18 @@ TEST(KelpaRun, AScriptedGameWinsStandard1AndShowsTheWinAnimation)
     script << "16500 capture " << glow.string() << "\n19000 capture " << results1.string() << "\n19500 capture "
            << results2.string() << "\n+1000 close\n";
     script.close();
+    // Kind 100 keeps a level's first replay: an older one goes, so that this game's replay is kept.
+    const fs::path replays = fs::path(KPRUN_PATH).parent_path() / "kp";
+    auto levelReplay = [&]() {
+        for (const auto &e : fs::directory_iterator(replays)) {
+            const std::string name = e.path().filename().string();
+            if (name.rfind("kp_", 0) == 0 && name.size() > 8 && name.compare(name.size() - 8, 8, "_0_0.rep") == 0)
+                return e.path();
+        }
+        return fs::path();
+    };
+    for (fs::path old = levelReplay(); !old.empty(); old = levelReplay())
+        fs::remove(old);
     const std::string command = "cd '" + dir.string() + "' && VOK_HEADLESS=1 VOK_VIRTUAL_CLOCK=1 VOK_INPUT_SCRIPT='" +
                                 (dir / "win.txt").string() + "' VOK_LOG='" + (dir / "log.txt").string() + "' '" KPRUN_PATH
                                 "' --kind 100 --level 0 > run.log 2>&1";
@@ -599,5 +611,16 @@ TEST(KelpaRun, AScriptedGameWinsStandard1AndShowsTheWinAnimation)
         }
     EXPECT_GT(differ, 20);
     EXPECT_GT(slate, 8000);
+    // The game's replay, shown through PlayKp, wins the same way and ends with its window.
+    const fs::path replay = levelReplay();
+    ASSERT_FALSE(replay.empty()) << "no replay of the won level in " << replays;
+    fs::copy_file(replay, dir / "won.rep");
+    const std::string play = "cd '" + dir.string() + "' && VOK_HEADLESS=1 VOK_VIRTUAL_CLOCK=1 VOK_LOG='" +
+                             (dir / "play.txt").string() + "' '" KPRUN_PATH "' --play won.rep > play.log 2>&1";
+    ASSERT_EQ(system(play.c_str()), 0) << play;
+    std::ifstream playFile(dir / "play.txt");
+    const std::string played((std::istreambuf_iterator<char>(playFile)), std::istreambuf_iterator<char>());
+    EXPECT_NE(played.find("kelpa win animation over 15 path cells"), std::string::npos);
+    EXPECT_NE(log.find("kelpa win animation over 15 path cells"), std::string::npos);
     fs::remove_all(dir);
 }
