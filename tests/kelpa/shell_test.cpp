@@ -564,7 +564,7 @@ TEST(KelpaRun, AScriptedGameWinsStandard1AndShowsTheWinAnimation)
             p++;
     }
     const fs::path glow = dir / "glow.png", results1 = dir / "results1.png", results2 = dir / "results2.png";
-    script << "16500 capture " << glow.string() << "\n19000 capture " << results1.string() << "\n19500 capture "
+    script << "16500 capture " << glow.string() << "\n19000 capture " << results1.string() << "\n29000 capture "
            << results2.string() << "\n+1000 close\n";
     script.close();
     // Kind 100 keeps a level's first replay: an older one goes, so that this game's replay is kept.
@@ -596,7 +596,7 @@ TEST(KelpaRun, AScriptedGameWinsStandard1AndShowsTheWinAnimation)
             yellow += p[0] > 200 && p[1] > 200 && p[2] < 120;
         }
     EXPECT_GT(yellow, 300);
-    // The results screen's preview moves: two pictures half a second apart differ over the board, and the
+    // The results screen's preview moves: two pictures ten seconds apart differ over the board, and the
     // board is there behind the glows.
     Png a, b;
     ASSERT_TRUE(readPng(results1.string(), a));
