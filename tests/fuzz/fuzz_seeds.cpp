@@ -332,12 +332,47 @@ void write_kplevel_seeds(const std::string &dir)
     }
 }
 
+// Replays as the game writes them: worm rows, the trial header and a few frames, assembled.
+void write_kpreplay_seeds(const std::string &dir)
+{
+    for (int frames : {0, 3, 40}) {
+        KpReplayFiles f;
+        snprintf(f.folder, sizeof f.folder, "%s/", dir.c_str());
+        f.gameKind = 101;
+        f.levelNumber = frames;
+        KpReplaySetPlayer(f, "seed");
+        KpLevelFile l;
+        KpDefaultHeader(l.header);
+        KpBuiltinBoard(1, l.board);
+        f.recordingOn = 1;
+        const uint8_t row[5] = {0, 1, 2, 3, 4};
+        KpReplayWormWrite(f, row, true);
+        KpReplayWormWrite(f, row, false);
+        if (!KpReplayBegin(f, l.header, l.board))
+            continue;
+        for (int i = 0; i < frames; i++) {
+            KpFrameInput in;
+            in.left = i & 1;
+            in.steps = i % 16;
+            in.speed = 7;
+            in.time = uint32_t(i * 3);
+            uint8_t frame[5];
+            KpEncodeFrame(in, frame);
+            KpReplayFrameWrite(f, frame, false);
+        }
+        KpReplayAssemble(f, false, nullptr);
+        remove((dir + "/proba_seed.re").c_str());
+        remove((dir + "/worm_seed.re").c_str());
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     if (argc != 3) {
-        fprintf(stderr, "usage: fuzz_seeds datafile|pix|tga|bmp|pack|settings|movie|image|scenefile|trfield|trdict|mzi|font|soundpack|wave|screen|cellfile|wavfile|phy|platfiles|cursor|vokfiles|texts|kplevel|uvd|mtlist folder\n");
+        fprintf(stderr, "usage: fuzz_seeds datafile|pix|tga|bmp|pack|settings|movie|image|scenefile|trfield|trdict|mzi|font|soundpack|wave|screen|cellfile|wavfile|phy|platfiles|cursor|vokfiles|texts|kplevel|uvd|mtlist|kpreplay folder
+");
         return 2;
     }
     std::string kind = argv[1], dir = argv[2];
@@ -407,6 +442,8 @@ int main(int argc, char **argv)
         fuzz::write_cellfile_seeds(dir);
     } else if (kind == "kplevel") {
         write_kplevel_seeds(dir);
+    } else if (kind == "kpreplay") {
+        write_kpreplay_seeds(dir);
     } else {
         fprintf(stderr, "fuzz_seeds: no seeds for %s\n", kind.c_str());
         return 2;

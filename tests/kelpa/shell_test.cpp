@@ -9,6 +9,10 @@
 #include <iterator>
 
 #include "pannix/pxpix.h"
+#include "kelpa/kprules.h"
+#include "vokplat/savefile.h"
+#include "vokplat/window.h"
+#include "vokscore/vokpath.h"
 #include "support.h"
 
 using namespace kptest;
@@ -82,6 +86,19 @@ TEST_F(Game, WindowModeAboveZeroHoldsTheSixteenBitModeWhileItRuns)
 
 TEST_F(Game, PlayKpOpensACentredChildAndLeavesTheRecordOpen)
 {
+    // A replay of one frame on the built-in board under the name the caller gives.
+    {
+        KpLevelFile level;
+        KpDefaultHeader(level.header);
+        level.board[120] = KP_CELL_EXIT;
+        uint8_t body[kKpLevelBytes];
+        KpEncodeLevel(level, body);
+        std::vector<uint8_t> rep = {4, 0, 0, 0, 1, 2, 3, 4, 4};
+        rep.insert(rep.end(), 12, 0);
+        rep.insert(rep.end(), body, body + kKpLevelBytes);
+        rep.insert(rep.end(), {0, 0, 0, 0, 0, 0, 0});
+        ASSERT_TRUE(PlatSaveFile(VokMakeWritePath("kp\\", "game.rep"), rep.data(), rep.size()));
+    }
     // The embedded game does not touch the host window; its own window is closed by hand.
     HWND parent = host;
     face->hostWnd = nullptr;
@@ -508,4 +525,102 @@ TEST_F(Game, WhatOneGameLeftRaisedDoesNotGreetTheNext)
     EXPECT_EQ(kpModule().levelCommand, 0);
     EXPECT_EQ(kpModule().autoPaused, 0);
     EXPECT_EQ(kpModule().inactive, 0);
+}
+
+TEST_F(Game, PlayKpWithAMissingReplaySaysSoAndEnds)
+{
+    DeleteFileA(VokMakeWritePath("kp\\", "missing.rep"));
+    face->hostWnd = nullptr;
+    // Nobody answers the message screen: the idle wait ends it soon.
+    setenv("VOK_IDLE_QUIT_MS", "300", 1);
+    EXPECT_EQ(KpPlayKp(host, 0, "missing.rep"), 0);
+    unsetenv("VOK_IDLE_QUIT_MS");
+    ASSERT_NE(face->messageText, nullptr);
+    EXPECT_NE(strstr(face->messageText, "Cannot open"), nullptr) << face->messageText;
+    EXPECT_EQ(FindWindowA("BRMini", "Kelpa"), nullptr);
+    EXPECT_EQ(kpModule().embedded, 0);
+}
+
+// "Standard 1" won live by keys at their frames (the set-up's seed is 0 on the virtual clock, the
+// speed the player's list gives), the win animation caught while it plays, the results screen with
+// its moving preview, and the game's replay played back to the same win.
+TEST(KelpaRun, AScriptedGameWinsStandard1AndShowsTheWinAnimation)
+{
+    const fs::path dir = fs::temp_directory_path() / ("kelpa_win_" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    // The start click at 500 ms; the level's frame 0 runs at 780 ms, one frame every 25 ms.
+    const char *keys = "38s 102l 105L 165r 167R 226r 227R 249r 250R 279r 283R 313r 314R 354l 357L 386s 420r "
+                       "421R 427l 429L 444l 446L 479l 480L 492l 495L 538l 540L";
+    std::ofstream script(dir / "win.txt");
+    script << "500 click 20 460\n";
+    for (const char *p = keys; *p != '\0';) {
+        char *end = nullptr;
+        const long frame = strtol(p, &end, 10);
+        const char *command = *end == 'l' ? "keydown LEFT" : *end == 'L' ? "keyup LEFT" : *end == 'r' ? "keydown RIGHT"
+                              : *end == 'R' ? "keyup RIGHT" : "key SPACE";
+        script << 780 + 25 * frame << " " << command << "\n";
+        p = end + 1;
+        while (*p == ' ')
+            p++;
+    }
+    const fs::path glow = dir / "glow.png", results1 = dir / "results1.png", results2 = dir / "results2.png";
+    script << "16500 capture " << glow.string() << "\n19000 capture " << results1.string() << "\n29000 capture "
+           << results2.string() << "\n+1000 close\n";
+    script.close();
+    // Kind 100 keeps a level's first replay: an older one goes, so that this game's replay is kept.
+    const fs::path replays = fs::path(KPRUN_PATH).parent_path() / "kp";
+    auto levelReplay = [&]() {
+        for (const auto &e : fs::directory_iterator(replays)) {
+            const std::string name = e.path().filename().string();
+            if (name.rfind("kp_", 0) == 0 && name.size() > 8 && name.compare(name.size() - 8, 8, "_0_0.rep") == 0)
+                return e.path();
+        }
+        return fs::path();
+    };
+    for (fs::path old = levelReplay(); !old.empty(); old = levelReplay())
+        fs::remove(old);
+    const std::string command = "cd '" + dir.string() + "' && VOK_HEADLESS=1 VOK_VIRTUAL_CLOCK=1 VOK_INPUT_SCRIPT='" +
+                                (dir / "win.txt").string() + "' VOK_LOG='" + (dir / "log.txt").string() + "' '" KPRUN_PATH
+                                "' --kind 100 --level 0 > run.log 2>&1";
+    ASSERT_EQ(system(command.c_str()), 0) << command;
+    std::ifstream logFile(dir / "log.txt");
+    const std::string log((std::istreambuf_iterator<char>(logFile)), std::istreambuf_iterator<char>());
+    EXPECT_NE(log.find("kelpa win animation over"), std::string::npos) << "the level was not won";
+    // Yellow glows along the path while the animation plays.
+    Png png;
+    ASSERT_TRUE(readPng(glow.string(), png));
+    int yellow = 0;
+    for (int y = 0; y < png.h; y++)
+        for (int x = 0; x < png.w; x++) {
+            const uint8_t *p = png.at(x, y);
+            yellow += p[0] > 200 && p[1] > 200 && p[2] < 120;
+        }
+    EXPECT_GT(yellow, 300);
+    // The results screen's preview moves: two pictures ten seconds apart differ over the board, and the
+    // board is there behind the glows.
+    Png a, b;
+    ASSERT_TRUE(readPng(results1.string(), a));
+    ASSERT_TRUE(readPng(results2.string(), b));
+    int differ = 0, slate = 0;
+    for (int y = 100; y < 400; y++)
+        for (int x = 60; x < 580; x++) {
+            const uint8_t *p = a.at(x, y), *q = b.at(x, y);
+            differ += memcmp(p, q, 3) != 0;
+            const int lo = std::min({p[0], p[1], p[2]}), hi = std::max({p[0], p[1], p[2]});
+            slate += lo > 50 && hi < 200 && hi - lo < 50;
+        }
+    EXPECT_GT(differ, 20);
+    EXPECT_GT(slate, 8000);
+    // The game's replay, shown through PlayKp, wins the same way and ends with its window.
+    const fs::path replay = levelReplay();
+    ASSERT_FALSE(replay.empty()) << "no replay of the won level in " << replays;
+    fs::copy_file(replay, dir / "won.rep");
+    const std::string play = "cd '" + dir.string() + "' && VOK_HEADLESS=1 VOK_VIRTUAL_CLOCK=1 VOK_LOG='" +
+                             (dir / "play.txt").string() + "' '" KPRUN_PATH "' --play won.rep > play.log 2>&1";
+    ASSERT_EQ(system(play.c_str()), 0) << play;
+    std::ifstream playFile(dir / "play.txt");
+    const std::string played((std::istreambuf_iterator<char>(playFile)), std::istreambuf_iterator<char>());
+    EXPECT_NE(played.find("kelpa win animation over 15 path cells"), std::string::npos);
+    EXPECT_NE(log.find("kelpa win animation over 15 path cells"), std::string::npos);
+    fs::remove_all(dir);
 }

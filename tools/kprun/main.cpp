@@ -1,9 +1,12 @@
-// kprun [--kind N] [--family N] [--level N] [--lang N] [--window-mode N] [--out FILE.png]
+// kprun [--kind N] [--family N] [--level N] [--lang N] [--window-mode N] [--speed 0-8] [--out FILE.png]
+// kprun --play FILE.rep [--out FILE.png]
 // Starts the Kelpa module the way the main program's launcher does: the framework started on the
 // program folder, the interface record filled (game, kind, level family and number, language, window
 // mode), a host window handed over, KpDll loaded by name and StartKelpa called. With --out the game
 // is closed after its first frame and the window's picture is written to FILE.png (relative to the
-// folder kprun was started from).
+// folder kprun was started from). --speed sets Kelpa's speed setting before the start. --play shows
+// a replay through PlayKp in a child window of the host (relative names are the caller's). Keys and
+// pictures while it runs come from an input script (VOK_INPUT_SCRIPT).
 #include <errno.h>
 #include <limits.h>
 #include <stdio.h>
@@ -23,7 +26,7 @@ int usage()
 {
     fprintf(stderr,
             "usage: kprun [--kind 100|101|102] [--family N] [--level N] [--lang 0-4] [--window-mode -1|0|1]"
-            " [--out FILE.png]\n");
+            " [--speed 0-8] [--out FILE.png]\n       kprun --play FILE.rep [--out FILE.png]\n");
     return 2;
 }
 
@@ -64,7 +67,8 @@ std::string programFolder()
 int main(int argc, char **argv)
 {
     int kind = 101, family = 0, level = 1, lang = 0, mode = 0;
-    const char *out = nullptr;
+    int speed = -1;
+    const char *out = nullptr, *play = nullptr;
     for (int i = 1; i < argc; i++) {
         const char *a = argv[i];
         const char *v = i + 1 < argc ? argv[i + 1] : nullptr;
@@ -81,6 +85,10 @@ int main(int argc, char **argv)
             ok = number("language", v, 0, 4, lang);
         else if (!strcmp(a, "--window-mode"))
             ok = number("window mode", v, -1, 1, mode);
+        else if (!strcmp(a, "--speed"))
+            ok = number("speed", v, 0, 8, speed);
+        else if (!strcmp(a, "--play"))
+            play = v;
         else if (!strcmp(a, "--out"))
             out = v;
         else
@@ -92,14 +100,15 @@ int main(int argc, char **argv)
     // The picture's name is the caller's: the playback library moves the process into the program
     // folder as it loads and the game into its own, so a relative name is taken against the folder
     // the shell started us in.
-    std::string outPath;
-    if (out != nullptr) {
-        char cwd[PATH_MAX];
-        const char *caller = getenv("PWD");
-        if (caller == nullptr || caller[0] != '/')
-            caller = getcwd(cwd, sizeof cwd);
-        outPath = out[0] == '/' || caller == nullptr ? out : std::string(caller) + "/" + out;
-    }
+    char cwd[PATH_MAX];
+    const char *caller = getenv("PWD");
+    if (caller == nullptr || caller[0] != '/')
+        caller = getcwd(cwd, sizeof cwd);
+    auto callers = [&](const char *name) {
+        return name[0] == '/' || caller == nullptr ? std::string(name) : std::string(caller) + "/" + name;
+    };
+    const std::string outPath = out != nullptr ? callers(out) : std::string();
+    const std::string playPath = play != nullptr ? callers(play) : std::string();
 
     InitVokScore("Data\\");
     VokInterFace *face = VokGetInterFace(VOK_GAME_KELPA);
@@ -134,20 +143,25 @@ int main(int argc, char **argv)
     face->levelNumber = level;
     face->language = lang;
     face->inGame = 1;
+    if (speed >= 0 && face->generalSettings != nullptr &&
+        face->generalSettings->gameBlocks[VOK_GAME_KELPA - VOK_GAME_BASE] != nullptr)
+        static_cast<KpSettings *>(face->generalSettings->gameBlocks[VOK_GAME_KELPA - VOK_GAME_BASE])->speed = speed;
 
     HMODULE module = LoadLibraryA((programFolder() + "KpDll").c_str());
     if (module == nullptr)
         module = LoadLibraryA("KpDll");
     using Start = int (*)();
+    using Play = int (*)(HWND, int, const char *);
     Start start = module != nullptr ? reinterpret_cast<Start>(GetProcAddress(module, "StartKelpa")) : nullptr;
-    if (start == nullptr) {
-        fprintf(stderr, "kprun: KpDll or its StartKelpa cannot be found\n");
+    Play playKp = module != nullptr ? reinterpret_cast<Play>(GetProcAddress(module, "PlayKp")) : nullptr;
+    if (start == nullptr || playKp == nullptr) {
+        fprintf(stderr, "kprun: KpDll or its StartKelpa and PlayKp cannot be found\n");
         return 1;
     }
-    // With a picture to take, the game ends after its first frame.
-    if (out != nullptr)
+    // With a picture to take and no script to end it, the game ends after its first frame.
+    if (out != nullptr && getenv("VOK_INPUT_SCRIPT") == nullptr)
         PostMessageA(host, WM_CLOSE, 0, 0);
-    const int result = start();
+    const int result = play != nullptr ? playKp(host, 0, playPath.c_str()) : start();
     face->inGame = 0;
     int status = 0;
     if (out != nullptr && !VokCaptureWindowPng(host, outPath.c_str())) {

@@ -7,10 +7,14 @@
 #include <string.h>
 
 #include "kelpa/kelpa.h"
+#include "vokplat/window.h"
 #include "kelpa/kprules.h"
 #include "vokscore/vokpath.h"
 #include "pannix/pxfont.h"
 #include "vokscore/vokpopup.h"
+#include "vokscore/vokloading.h"
+#include "vokscore/vokstats.h"
+#include "vokscore/vokpath.h"
 
 namespace {
 
@@ -22,6 +26,7 @@ const char *const kStems[8] = {"Red", "Blu", "Yel", "Gre", "Whi", "Ora", "Tab", 
 
 int g_titleRow = 0, g_titleNumber = 0;
 char g_clockText[64] = " 00:00 ";
+KpReplayFiles g_files;
 
 void setLook(br_actor *cube, int colour)
 {
@@ -38,59 +43,15 @@ void setLook(br_actor *cube, int colour)
 
 }  // namespace
 
-int KpShowPopup(int type)
-{
-    VokInterFace *f = kpModule().interFace;
-    if (f == nullptr)
-        return -1;
-    f->ownerWnd = kpModule().gameWindow;
-    f->screenPix = kpRenderer().screen != nullptr ? kpRenderer().screen->colour : nullptr;
-    VokPopupIFScreen(unsigned(type));
-    if (f->popupResult == -1)
-        PostMessageA(kpModule().gameWindow, WM_CLOSE, 0, 0);
-    kpSwitches().fullRedraw = 1;
-    KpRenderAndPresent();
-    kpSwitches().fullRedraw = 0;
-    return f->popupResult;
-}
-
 void KpPlaySound(int id)
 {
     if (kpSettings().soundEffects && kpModule().soundSet != nullptr)
         VokPlaySound(kpModule().soundSet, id);
 }
 
-void KpBuildEffectTables() {}
-
 int KpNewLevel(KpButton *)
 {
     return 0;
-}
-
-void KpReplayRead(int) {}
-
-void KpDrawStatus(KpScreen *screen)
-{
-    KpResources &r = kpResources();
-    if (screen == nullptr || screen->colour == nullptr || r.fonts == nullptr)
-        return;
-    const VokInterFace *f = kpModule().interFace;
-    const int language = f != nullptr ? f->language : 0;
-    const int row = g_titleRow != 0 ? g_titleRow : 7;
-    PxLockFonts();
-    PxSaveLastFontSettings(1);
-    if (PxSelectFont(r.fonts, 1) != nullptr) {
-        char title[128];
-        if (g_titleNumber > 0)
-            snprintf(title, sizeof title, "%s %d", KpGetText(language, row), g_titleNumber);
-        else
-            snprintf(title, sizeof title, "%s", KpGetText(language, row));
-        PxShowText(screen->colour, 320 - PxGetTextWidth(title) / 2, 16, title);
-    }
-    if (PxSelectFont(r.fonts, 0) != nullptr)
-        PxShowText(screen->colour, 320 - PxGetTextWidth(g_clockText) / 2, 450, g_clockText);
-    PxLoadLastFontSettings(1);
-    PxUnlockFonts();
 }
 
 int KpMenuAction(KpButton *)
@@ -126,7 +87,6 @@ int KpHelpAction(KpButton *)
     return KpShowPopup(34);
 }
 
-void KpCloseRecordings() {}
 
 
 void KpEditorClick(br_actor *) {}
@@ -192,7 +152,9 @@ struct ActorCubes : KpCubeFacade {
 
 void setUpButtons(int when);
 
-struct GameHost : KpHost {
+// The set-up's random numbers come from the game's own generator, seeded from the clock, so that a
+// game depends on its seed alone (the headless runner replays a seed's game exactly).
+struct GameHost : KpSeededHost {
     void sound(int id) override { KpPlaySound(id); }
     void buttons(int when) override { setUpButtons(when); }
     void redraw(int what) override
@@ -203,14 +165,26 @@ struct GameHost : KpHost {
         KpRenderAndPresent();
         kpSwitches().fullRedraw = 0;
     }
+    void winAnimation(int mode) override { KpWinAnimation(mode); }
+    void wormRowWrite(const uint8_t row[5], bool first) override { KpReplayWormWrite(g_files, row, first); }
+    bool wormRowRead(uint8_t row[5]) override { return KpReplayNextWormRow(g_files, row); }
+    void recordFrame(const uint8_t frame[5], bool overwrite) override
+    {
+        KpReplayFrameWrite(g_files, frame, overwrite);
+    }
     void floorTile(int x, int z, bool exit) override
     {
         br_actor *t = kpObjects().tiles[z * 11 + x];
         if (t != nullptr)
             t->material = BrMaterialFind(exit ? "SikG_Material" : "SikB_Material");
     }
-    void seed(uint32_t) override { srand(timeGetTime()); }
-    int random() override { return rand(); }
+    void seed(uint32_t) override
+    {
+        state = timeGetTime();
+        char line[48];
+        snprintf(line, sizeof line, "set-up seed %u", state);
+        VokLog("kelpa", line);
+    }
     void message(const char *text) override { VokMessageBox(kpModule().gameWindow, 0, "%s", text); }
     bool readFile(const char *name, uint8_t *data, size_t capacity, size_t &size) override
     {
@@ -226,6 +200,7 @@ KpRules g_rules;
 KpDriveState g_drive;
 bool g_bound = false;
 DWORD g_levelStart = 0;
+int32_t g_clockFrozen = 0, g_introShown = 0, g_tickAssembly = 0;
 
 // The set-up's buttons: a level starts again from its start button (the pause button a played level
 // left up is hidden), and the editor's file button stands where the menu button would.
@@ -402,10 +377,21 @@ void KpNewGame(int)
 void KpLevelSetup()
 {
     bindRules();
-    // A level chosen by a menu command replaces the board; the file of a level without one stays.
+    // Every set-up records anew (playback and the editor's own levels do not).
+    const VokInterFace *f = kpModule().interFace;
+    snprintf(g_files.folder, sizeof g_files.folder, "%s", VokMakeWritePath("kp\\", "%s", ""));
+    KpReplaySetPlayer(g_files, f != nullptr ? f->playerName : nullptr);
+    g_files.gameKind = g_rules.gameKind;
+    g_files.levelFamily = g_rules.levelFamily;
+    g_files.levelNumber = g_rules.levelNumber;
+    g_files.recordingOn = !g_rules.replayPlaying && g_rules.gameKind != 102;
+    if (g_rules.replayPlaying)
+        memcpy(g_rules.wormRow, g_files.wormRows, 5);
     KpLevelSetup(g_rules);
     kpObjects().setupPending = 0;
+    kpObjects().replayPlaying = g_rules.replayPlaying;
     g_levelStart = timeGetTime();
+    g_clockFrozen = 0;
     snprintf(g_clockText, sizeof g_clockText, " 00:00 ");
     mirror();
     kpSwitches().fullRedraw = 1;
@@ -426,6 +412,8 @@ int KpTestLevel(KpButton *)
     g_rules.elapsedTenths = 0;
     g_levelStart = timeGetTime();
     KpArmTurn(g_rules);
+    if (!g_rules.replayPlaying && g_rules.gameKind != 102)
+        KpReplayWrite(nullptr, 1);
     const int start = g_rules.gameKind == 101 ? KP_BTN_START : KP_BTN_START_N;
     KpHideButton(kpButton(start));
     KpShowButton(kpButton(start + 1));
@@ -458,52 +446,426 @@ br_actor *KpCubeOnCell(int column, int row)
     return nullptr;
 }
 
+const char *KpClockText()
+{
+    return g_clockText;
+}
+
+int KpTitleText(char *out, size_t size)
+{
+    const VokInterFace *f = kpModule().interFace;
+    const int language = f != nullptr ? f->language : 0;
+    if (g_titleRow == 0)
+        return 0;
+    if (g_titleNumber > 0)
+        snprintf(out, size, "%s %d", KpGetText(language, g_titleRow), g_titleNumber);
+    else
+        snprintf(out, size, "%s", KpGetText(language, g_titleRow));
+    return 1;
+}
+
+KpReplayFiles &kpReplay()
+{
+    return g_files;
+}
+
+void KpSetRecordingPlayer(const char *name)
+{
+    KpReplaySetPlayer(g_files, name);
+}
+
+void KpCloseRecordings()
+{
+    KpReplayClose(g_files);
+}
+
+void KpReplayWrite(const uint8_t *frame, int mode)
+{
+    switch (mode) {
+    case 1:
+        if (!KpReplayBegin(g_files, g_rules.header, g_rules.colourGrid)) {
+            VokInterFace *f = kpModule().interFace;
+            if (f != nullptr && kpRenderer().screen != nullptr)
+                f->screenPix = kpRenderer().screen->colour;
+            VokMessageBox(kpModule().gameWindow, 0, "%s", KpGetText(f != nullptr ? f->language : 0, 0));
+        }
+        break;
+    case 2:
+    case 7:
+        if (frame != nullptr)
+            KpReplayFrameWrite(g_files, frame, mode == 7);
+        break;
+    case 3:
+        KpReplayClose(g_files);
+        break;
+    default:
+        break;
+    }
+}
+
+namespace {
+
+// The replay the playback shows: kind 100 the player's replay of the level; kind 101 the name in
+// titleText (a full path as it stands, else a name in the folder) or the player's last replay.
+std::string replayToOpen()
+{
+    const VokInterFace *f = kpModule().interFace;
+    if (g_rules.gameKind == 100)
+        return KpReplayPath(g_files, KpReplayName(g_files).c_str());
+    if (g_rules.gameKind != 101 || f == nullptr)
+        return std::string();
+    const char *t = f->titleText;
+    if (t[0] != '\0') {
+        const bool absolute = t[0] == '/' || t[0] == '\\' || (t[0] != '\0' && t[1] == ':');
+        return absolute ? std::string(t) : KpReplayPath(g_files, t);
+    }
+    char last[64];
+    snprintf(last, sizeof last, "kp_%s_last.rep", g_files.player);
+    return KpReplayPath(g_files, last);
+}
+
+}  // namespace
+
+void KpReplayRead(int mode)
+{
+    VokInterFace *f = kpModule().interFace;
+    switch (mode) {
+    case 1: {
+        KpReplayClose(g_files);
+        bindRules();
+        g_files.wormRowIndex = 0;
+        const bool wanted = f != nullptr && ((f->gameFlags & VOK_GF_REPLAY) || g_rules.replayPlaying);
+        if (!wanted)
+            return;
+        snprintf(g_files.folder, sizeof g_files.folder, "%s", VokMakeWritePath("kp\\", "%s", ""));
+        KpReplaySetPlayer(g_files, f->playerName);
+        g_files.gameKind = g_rules.gameKind;
+        g_files.levelFamily = g_rules.levelFamily;
+        g_files.levelNumber = g_rules.levelNumber;
+        const std::string path = replayToOpen();
+        if (path.empty() || !KpReplayOpen(g_files, path.c_str())) {
+            if (kpRenderer().screen != nullptr)
+                f->screenPix = kpRenderer().screen->colour;
+            VokMessageBox(kpModule().gameWindow, 0, "%s", KpGetText(f->language, 1));
+            f->gameFlags &= ~VOK_GF_REPLAY;
+            g_rules.replayPlaying = 0;
+            kpObjects().replayPlaying = 0;
+            kpSwitches().fullRedraw = 1;
+            KpRenderAndPresent();
+            KpShowPopup(4);
+            return;
+        }
+        memcpy(g_rules.header, g_files.level.header, sizeof g_rules.header);
+        memcpy(g_rules.board, g_files.level.board, sizeof g_rules.board);
+        if (g_rules.header[KP_H_STREAKS] == kKpNoPattern)
+            g_rules.patternInUse = 0;
+        memcpy(g_rules.wormRow, g_files.wormRows, 5);
+        g_rules.replayPlaying = 1;
+        g_rules.levelCommand = 0;
+        kpObjects().replayPlaying = 1;
+        kpObjects().setupPending = 1;
+        break;
+    }
+    case 2:
+        KpReplayNextFrame(g_files);
+        break;
+    case 3:
+        KpReplayClose(g_files);
+        break;
+    default:
+        break;
+    }
+}
+
+int KpAssembleReplay()
+{
+    const bool fromTick = g_tickAssembly != 0;
+    g_tickAssembly = 0;
+    uint32_t sum = 0;
+    const int result = KpReplayAssemble(g_files, fromTick, &sum);
+    if (g_files.gameKind == 100 || !g_files.recordingOn)
+        return result;
+    if (result == 0) {
+        return 0;
+    }
+    char pushedOut[VOK_PATH_SIZE] = {};
+    const int place = VokCheckHighScore(pushedOut);
+    std::string code;
+    KpReplayKeep(g_files, place >= 0, sum, pushedOut, &code);
+    VokInterFace *f = kpModule().interFace;
+    if (place >= 0 && f != nullptr)
+        snprintf(f->titleText, sizeof f->titleText, "%s", code.c_str());
+    return result;
+}
+
+int KpPollTurnKeys()
+{
+    const KpSettings &k = kpSettings();
+    const int leftKey = (k.keys[1] & 0xFF) != 0 ? (k.keys[1] & 0xFF) : VK_LEFT;
+    const int rightKey = (k.keys[0] & 0xFF) != 0 ? (k.keys[0] & 0xFF) : VK_RIGHT;
+    KpRules &r = g_rules;
+    int changed = 0;
+    const bool left = GetAsyncKeyState(leftKey) < 0, right = GetAsyncKeyState(rightKey) < 0;
+    if (left && !r.leftHeld) {
+        KpKeyDown(r, 0);
+        changed = 1;
+    } else if (!left && r.leftHeld) {
+        KpKeyUp(r, 0);
+        changed = 1;
+    }
+    if (right && !r.rightHeld) {
+        KpKeyDown(r, 1);
+        changed = 1;
+    } else if (!right && r.rightHeld) {
+        KpKeyUp(r, 1);
+        changed = 1;
+    }
+    return changed;
+}
+
+void KpFlushPresents()
+{
+    // Pictures reach the window when messages are looked at: a sequence that holds the main thread
+    // (the intro, the win animation) looks without taking any.
+    MSG msg;
+    PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
+}
+
+namespace {
+
+void clockText(uint32_t tenths, bool withTenths)
+{
+    if (withTenths)
+        snprintf(g_clockText, sizeof g_clockText, " %.2u:%.2u.%.1u ", tenths / 600, (tenths / 10) % 60, tenths % 10);
+    else
+        snprintf(g_clockText, sizeof g_clockText, " %.2u:%.2u ", tenths / 600, (tenths / 10) % 60);
+}
+
+void renderStatusPresent()
+{
+    KpScreen *s = kpRenderer().screen;
+    KpRenderFrame(s);
+    KpDrawStatus(s);
+    KpPresentFrame(s);
+}
+
+// The playback's intro: the level, then "REPLAY" (and the player in kind 101) blinking three times.
+void playbackIntro()
+{
+    KpScreen *s = kpRenderer().screen;
+    KpSwitches &sw = kpSwitches();
+    const VokInterFace *f = kpModule().interFace;
+    const int language = f != nullptr ? f->language : 0;
+    sw.introFrame = 1;
+    sw.sceneLive = 0;
+    KpRenderFrame(s);
+    FadeInGame(s->colour);
+    KpResources &res = kpResources();
+    for (int i = 0; i < 3; i++) {
+        sw.introFrame = 1;
+        sw.fullRedraw = 1;
+        KpRenderFrame(s);
+        if (g_rules.gameKind == 101 && res.fonts != nullptr) {
+            PxLockFonts();
+            if (PxSelectFont(res.fonts, 2) != nullptr) {
+                char line[64];
+                snprintf(line, sizeof line, KpGetText(language, 3), g_files.replayPlayer);
+                PxShowText(s->colour, 25, 75, line);
+            }
+            PxUnlockFonts();
+        }
+        sw.introFrame = 1;
+        KpPresentFrame(s);
+        KpFlushPresents();
+        Sleep(250);
+        if (res.fonts != nullptr) {
+            PxLockFonts();
+            if (PxSelectFont(res.fonts, 2) != nullptr) {
+                const char *text = KpGetText(language, 2);
+                PxShowText(s->colour, s->width / 2 - PxGetTextWidth(text) / 2, 30, text);
+            }
+            PxUnlockFonts();
+        }
+        sw.introFrame = 1;
+        KpPresentFrame(s);
+        KpFlushPresents();
+        Sleep(500);
+    }
+    sw.introFrame = 1;
+    sw.sceneLive = 0;
+    sw.fullRedraw = 1;
+    sw.presentSuppressed = 1;
+    g_introShown = 1;
+}
+
+}  // namespace
+
 int KpFrameTick()
 {
     KpRenderer &rd = kpRenderer();
     if (rd.scene == nullptr || rd.screen == nullptr || rd.screen->colour == nullptr)
         return 1;
     KpObjects &o = kpObjects();
-    if (o.setupPending)
+    KpSwitches &sw = kpSwitches();
+    KpModule &m = kpModule();
+    VokInterFace *f = m.interFace;
+    KpRules &r = g_rules;
+    static DWORD now = 0;
+    if (o.setupPending) {
+        sw.fullRedraw = 1;
+        sw.sceneLive = 0;
         KpLevelSetup();
+        if (r.replayPlaying) {
+            playbackIntro();
+        } else {
+            KpRenderFrame(rd.screen);
+            FadeInGame(rd.screen->colour);
+            KpPresentFrame(rd.screen);
+            sw.sceneLive = 1;
+            sw.fullRedraw = 0;
+        }
+    }
+    // A replay starts itself.
+    if (r.replayPlaying && !r.levelRunning)
+        KpTestLevel(kpButton(r.gameKind == 101 ? KP_BTN_START : KP_BTN_START_N));
+    const bool playback = r.replayPlaying != 0;
+    if (!playback)
+        now = timeGetTime();
+    else if (r.paused)
+        r.elapsedTenths = KpDecodeFrame(r.lastFrame).time;
+    if (!r.levelRunning)
+        g_levelStart = now = timeGetTime();
+    if (r.gameKind == 101 || playback) {
+        if (KpLevelWon(r)) {
+            if (!g_clockFrozen && !playback)
+                r.elapsedTenths = (now - g_levelStart) / 100;
+            if (!g_clockFrozen)
+                clockText(r.elapsedTenths, true);
+            g_clockFrozen = 1;
+        } else {
+            if ((!playback && !g_clockFrozen) || (playback && !r.paused))
+                r.elapsedTenths = playback ? r.elapsedTenths : (now - g_levelStart) / 100;
+            clockText(r.elapsedTenths, false);
+        }
+    } else if (!playback) {
+        r.elapsedTenths = (now - g_levelStart) / 100;
+    }
     takeInput();
-    if (g_rules.levelRunning && !g_rules.paused) {
-        g_rules.elapsedTenths = (timeGetTime() - g_levelStart) / 100;
-        const uint32_t t = g_rules.elapsedTenths;
-        snprintf(g_clockText, sizeof g_clockText, " %.2u:%.2u ", t / 600, (t / 10) % 60);
-        const int outcome = KpDriveFrame(g_rules, g_drive, nullptr);
-        kpSwitches().fullRedraw = 0;
-        kpSwitches().sceneLive = 1;
-        kpSwitches().indicatorLive = 1;
+    if (r.levelRunning && !r.paused) {
+        int outcome;
+        if (playback) {
+            KpReplayNextFrame(g_files);
+            outcome = KpDriveFrame(r, g_drive, g_files.readFrame);
+            clockText(r.elapsedTenths, g_clockFrozen != 0);
+        } else {
+            outcome = KpDriveFrame(r, g_drive, nullptr);
+        }
+        if (r.pathCount > 0)
+            KpKeepPath(r);
+        if (outcome == KP_FRAME_MOVED) {
+            sw.fullRedraw = 0;
+            sw.sceneLive = 1;
+            sw.indicatorLive = 1;
+        }
         mirror();
-        if (outcome == KP_FRAME_WON || outcome == KP_FRAME_LOST) {
-            kpSwitches().fullRedraw = 1;
-            KpRenderAndPresent();
-            if (outcome == KP_FRAME_WON && g_rules.reachedExit)
-                KpPlaySound(0);
-            KpShowPopup(outcome == KP_FRAME_WON ? 6 : 5);
-            g_rules.levelLost = 0;
+        if (outcome == KP_FRAME_WON) {
+            if (f != nullptr && f->popupResult == -1)
+                return 0;
+            sw.fullRedraw = 1;
+            KpReplayWrite(nullptr, 3);
+            if (playback)
+                KpReplayRead(3);
+            if (!g_clockFrozen)
+                clockText(r.elapsedTenths, true);
+            g_clockFrozen = 1;
+            renderStatusPresent();
+            if (r.trialRun) {
+                VokMessageBox(m.gameWindow, 0, "This level playable now !");
+                r.header[KP_H_TESTED] = 1;
+            } else if (f != nullptr) {
+                f->ownerWnd = m.gameWindow;
+                f->screenPix = rd.screen->colour;
+                f->resultTime = int32_t(r.elapsedTenths);
+                g_clockFrozen = 0;
+                if (r.gameKind == 100)
+                    KpBuildBoardGrid(r);
+                if (!playback) {
+                    g_tickAssembly = 1;
+                    KpAssembleReplay();
+                }
+                if (r.reachedExit)
+                    KpWinAnimation(0);
+                KpShowPopup(6);
+                if (playback && m.embedded)
+                    return 0;
+                sw.fullRedraw = 1;
+                KpRenderFrame(rd.screen);
+                if (playback && f->popupResult == -1)
+                    return 0;
+            }
+            r.levelLost = 0;
+            if (r.trialRun)
+                r.editorOpen = 1;
             o.setupPending = 1;
-            return 0;
         }
     } else {
         mirror();
     }
+    if (r.levelLost) {
+        g_levelStart = now = timeGetTime();
+        if (r.trialRun) {
+            VokMessageBox(m.gameWindow, 0, "Test failed !");
+        } else {
+            sw.fullRedraw = 1;
+            renderStatusPresent();
+            KpShowPopup(5);
+        }
+        r.levelLost = 0;
+        if (r.trialRun)
+            r.editorOpen = 1;
+        o.setupPending = 1;
+        mirror();
+    }
+    if (f != nullptr && f->popupResult == -1)
+        return 0;
+    if (g_introShown) {
+        // The first frame after the intro draws everything once more.
+        sw.introFrame = 1;
+        sw.sceneLive = 0;
+        sw.fullRedraw = 1;
+        g_introShown = 0;
+    }
     KpRenderFrame(rd.screen);
+    // A turn pressed at the first increment of a cell step turns in that same step: the frame just
+    // recorded is replaced. Only in a running, unpaused level that has written a frame.
+    if (r.subStep == 1 && !playback && r.levelRunning && !r.paused && g_files.framesWritten > 0 &&
+        KpPollTurnKeys()) {
+        KpEarlyTurn(r, g_drive);
+        mirror();
+        KpRenderFrame(rd.screen);
+    }
+    if (m.inactive && m.reactivated) {
+        g_levelStart += timeGetTime() - m.inactiveSince;
+        m.inactive = m.reactivated = 0;
+        if (r.levelRunning && r.paused && m.autoPaused)
+            KpTestLevel(kpButton(r.gameKind == 101 ? KP_BTN_START : KP_BTN_START_N));
+        m.autoPaused = 0;
+    }
     KpDrawStatus(rd.screen);
     KpPresentFrame(rd.screen);
     // One-shot switches: the new level's and the waiting worm's pictures go into the static picture
     // once. The frame after a set-up or a popup redraws everything once; then only what moves.
-    kpSwitches().newLevelSwitch = 0;
-    if (kpSwitches().introFrame) {
-        kpSwitches().introFrame = 0;
-        kpSwitches().sceneLive = 1;
+    sw.newLevelSwitch = 0;
+    if (sw.introFrame) {
+        sw.introFrame = 0;
+        sw.sceneLive = 1;
     }
-    if (kpSwitches().fullRedraw) {
-        kpSwitches().fullRedraw = 0;
-        kpSwitches().sceneLive = 1;
+    if (sw.fullRedraw) {
+        sw.fullRedraw = 0;
+        sw.sceneLive = 1;
     }
-    // Frames at most every 25 ms: the wait is a sleep, so the clock moves while nothing comes.
+    // Frames at most every 25 ms: the rest is slept, so a running game holds no core and the
+    // virtual clock moves with the sleep.
     const DWORD since = timeGetTime() - g_lastFrame;
     if (since < DWORD(kMinFrameTime[1]))
         Sleep(DWORD(kMinFrameTime[1]) - since);

@@ -323,3 +323,51 @@ void KpEditorSelect(br_actor *hit);
 void KpOpenWorkLevel();
 void KpSaveWorkLevel();
 void KpSaveLevel();
+
+constexpr int kKpPathMaxCells = 24;
+
+// ---- glow effects, the win animation, the popups and the preview producer ----
+
+// Three 32 x 32 x 32 volumes, cell (a, b, c) at a * 1024 + b * 32 + c.
+struct KpEffects {
+    uint8_t falloff[32768] = {}, halo[32768] = {}, core[32768] = {};
+    uint16_t red[64] = {}, green[64] = {}, blue[64] = {};
+    // Path cell q (1..23), step j: entry 3q + j, three points (dx, dz) from the tile's centre.
+    float points[kKpPathMaxCells * 3][3][2] = {};
+    int32_t glowLeft = 0, glowTop = 0;
+    bool built = false;
+};
+KpEffects &kpEffects();
+void KpSetGlowColour(int red, int green, int blue);
+uint16_t KpPackRgb(int r, int g, int b);
+enum KpGlowKind { KP_GLOW_FALLOFF = 0, KP_GLOW_HALO = 1, KP_GLOW_CORE = 2 };
+// Paints one glow square of side `side` with its corner at (left, top) over the depths zNear..
+// zNear + depth into a 16-bit colour picture and its 16-bit depth picture (picture positions).
+void KpGlowSquare(int kind, br_pixelmap *colour, br_pixelmap *depth, int left, int top, int side, int zNear,
+                  int depthExtent);
+// Screen x, y and 16-bit depth of a point of an actor seen by the camera in a picture.
+void KpProjectPoint(br_actor *actor, const br_vector3 &point, int out[3], br_actor *camera, br_pixelmap *picture);
+// The side S of the glow square and its depth extent D for a radius, and the centre.
+void KpProjectedRadius(br_actor *actor, const br_vector3 &point, float radius, br_actor *camera,
+                       br_pixelmap *picture, int size[2], int centre[3]);
+void KpGlow(int kind, br_pixelmap *colour, br_pixelmap *depth, br_actor *actor, const br_vector3 &point,
+            br_actor *camera, float radius);
+// The three steps' points of each path cell from the path's shape.
+void KpFillGlowPoints(const int32_t (*path)[2], int count);
+void KpWinAnimation(int flag);
+// Lets the window show the pictures presented so far while the main thread is held.
+void KpFlushPresents();
+// The tick keeps the running worm's path for the animation at the level's end.
+void KpKeepPath(const KpRules &r);
+void KpImageProducer(void *);
+int KpAssembleReplay();
+void KpReplayWrite(const uint8_t *frame, int mode);
+int KpPollTurnKeys();
+// A seam for the tests: the framework's screens (VokPopupIFScreen by default).
+using KpPopupScreen = int (*)(unsigned id);
+void KpSetPopupScreen(KpPopupScreen screen);
+// The clock text the overlay prints, the level title (0 when the level has none).
+const char *KpClockText();
+int KpTitleText(char *out, size_t size);
+struct KpReplayFiles;
+KpReplayFiles &kpReplay();

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <stddef.h>
+#include <stdio.h>
 #include <stdint.h>
 
 #include <string>
@@ -321,3 +322,61 @@ struct KpPlayResult {
 // with the key events until the level is won or lost or `maxFrames` have run.
 KpPlayResult KpPlayLevel(const KpLevelFile &level, uint32_t seed, const std::vector<KpKeyEvent> &keys,
                          int speed = 7, int maxFrames = 100000);
+
+// ---- recordings and replay files ----
+
+// The trial recording ("proba_<player>.re"), the worm recording ("worm_<player>.re"), their
+// assembly into a replay (".rep"), and a replay read back for playback. Names are joined onto
+// `folder` (the game's "kp" write folder, ending in a separator).
+constexpr int kKpTrialHeader = 12 + kKpHeaderWords * 4 + kKpCells * 4;  // 688
+constexpr int kKpWormBytes = 5000;
+
+struct KpReplayFiles {
+    char folder[260] = {};
+    char player[12] = {};  // made safe for file names, 11 characters at most, NUL padded
+    char shownPlayer[12] = {};  // as the trial header keeps it: 11 characters at most, NUL padded
+    int32_t gameKind = 101, levelFamily = 0, levelNumber = 0;
+    FILE *trialFile = nullptr, *wormFile = nullptr;
+    int32_t recordingOn = 0, framesWritten = 0;
+    // Playback: the worm section, the player stored, the level and the frames.
+    uint8_t wormRows[kKpWormBytes] = {};
+    int32_t wormBytes = 0, wormRowIndex = 0;
+    char replayPlayer[12] = {};
+    KpLevelFile level;
+    std::vector<uint8_t> frames;
+    size_t frameCursor = 0;
+    uint8_t readFrame[5] = {};
+};
+
+// A name as it may enter a file name: 11 characters at most, separators, dots leading a name,
+// control characters and ':' replaced by '_'; an empty name becomes "_".
+void KpSafeName(const char *name, char out[12]);
+// The full path of a name in the folder.
+std::string KpReplayPath(const KpReplayFiles &f, const char *name);
+void KpReplaySetPlayer(KpReplayFiles &f, const char *name);
+// Recording: the trial file with its header (false: cannot create, recording off), a frame
+// (overwrite: the frame written last is replaced), a worm row (first: the worm file starts), close.
+bool KpReplayBegin(KpReplayFiles &f, const int32_t header[kKpHeaderWords], const int32_t board[kKpCells]);
+bool KpReplayFrameWrite(KpReplayFiles &f, const uint8_t frame[5], bool overwrite);
+void KpReplayWormWrite(KpReplayFiles &f, const uint8_t row[5], bool first);
+void KpReplayClose(KpReplayFiles &f);
+// The replay's letter code of a sum: base 26, least significant letter first ('A' = 0).
+std::string KpReplayCode(uint32_t sum);
+// The replay's own name: kind 100 "kp_<player>_<family>_<level>.rep", else "kp_<family>_<level>.rep".
+std::string KpReplayName(const KpReplayFiles &f);
+// Joins the worm and trial recordings into the replay (written whole under a temporary name, then
+// renamed). From the tick in kind 100 an existing replay stays (answer 0). `sum` gets the code's sum.
+// 1 when done or recording is off, 0 when kept or failed.
+int KpReplayAssemble(KpReplayFiles &f, bool fromTick, uint32_t *sum);
+// After a best time: `pushedOut` (the replay the table gave back) is deleted when it is a plain
+// "kp_*.rep" name, the replay is copied to "kp_<code>.rep" (its name to `codeName`); then the replay
+// becomes the player's "kp_<player>_last.rep".
+void KpReplayKeep(KpReplayFiles &f, bool placed, uint32_t sum, const char *pushedOut, std::string *codeName);
+// Opens a replay for playback: sizes checked against its sections (the worm section at most 5000
+// bytes), the header and board as a level file. False: cannot open (nothing changed but the state).
+bool KpReplayOpen(KpReplayFiles &f, const char *path);
+bool KpReplayParse(KpReplayFiles &f, const uint8_t *data, size_t size);
+// The next frame into readFrame (at the end the last one stays); false when none was left.
+bool KpReplayNextFrame(KpReplayFiles &f);
+// The next worm row of the replay (false past its section: the row is left as it was).
+bool KpReplayNextWormRow(KpReplayFiles &f, uint8_t row[5]);

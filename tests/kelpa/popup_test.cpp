@@ -1,0 +1,203 @@
+// The game's screens by their result table, inside a running game with the framework's screens
+// replaced by a script of answers.
+#include <string.h>
+
+#include <algorithm>
+#include <memory>
+#include <thread>
+
+#include "kelpa/kprules.h"
+#include "support.h"
+#include "vokscore/vokloading.h"
+
+using namespace kptest;
+
+namespace {
+
+unsigned g_shown = 0;
+int g_answer = 0;
+VokInterFace *g_face = nullptr;
+
+int fakeScreen(unsigned id)
+{
+    g_shown = id;
+    g_face->popupResult = g_answer;
+    return 1;
+}
+
+}  // namespace
+
+TEST_F(Game, PopupResultTable)
+{
+    g_face = face;
+    KpSetPopupScreen(fakeScreen);
+    const struct {
+        int type, answer;
+        int setupPending;  // -1: not checked
+        bool closes;
+    } cases[] = {
+        {3, 1, 0, false},  {34, 2, 0, false}, {2, 1, 1, false}, {2, 0, 0, false},
+        {4, 2, 1, false},  {5, 1, 1, false},  {6, 2, 1, false}, {7, 1, 1, false},
+        {3, -1, -1, true}, {6, -1, -1, true},
+    };
+    for (const auto &c : cases) {
+        hostLog() = HostLog();
+        int pending = -2;
+        long closes = 0;
+        hostLog().onMessage = [&](UINT m, WPARAM) {
+            if (m == WM_USER + 12) {
+                g_answer = c.answer;
+                g_shown = 0;
+                KpShowPopup(c.type);
+                pending = kpObjects().setupPending;
+                // The closes waiting: the run's own and any the screen's answer posted.
+                MSG msg;
+                while (PeekMessageA(&msg, nullptr, WM_CLOSE, WM_CLOSE, PM_REMOVE))
+                    closes++;
+                PostMessageA(host, WM_CLOSE, 0, 0);
+            }
+        };
+        EXPECT_EQ(run({{WM_USER + 12, 0}}), 0);
+        EXPECT_EQ(g_shown, unsigned(c.type)) << c.type;
+        if (c.setupPending >= 0) {
+            EXPECT_EQ(pending, c.setupPending) << c.type << " " << c.answer;
+        }
+        // The run's own close, and one more when the answer is -1.
+        EXPECT_EQ(closes, c.closes ? 2 : 1) << c.type << " " << c.answer;
+        kpModule() = KpModule();
+        kpSwitches() = KpSwitches();
+    }
+    KpSetPopupScreen(nullptr);
+}
+
+TEST_F(Game, ResultsScreenHandsOverTheReplayRoutineInKind100)
+{
+    g_face = face;
+    KpSetPopupScreen(fakeScreen);
+    face->gameKind = 100;
+    face->levelFamily = 0;
+    face->levelNumber = 0;
+    VokReplayProc handed = nullptr;
+    uint32_t flags = 0;
+    hostLog().onMessage = [&](UINT m, WPARAM) {
+        if (m == WM_USER + 13) {
+            g_answer = 1;
+            face->imgFlags = 0;
+            KpShowPopup(6);
+            handed = face->replayProc;
+            flags = face->imgFlags;
+            KpShowPopup(3);
+        }
+    };
+    EXPECT_EQ(run({{WM_USER + 13, 0}}), 0);
+    EXPECT_EQ(handed, &KpAssembleReplay);
+    EXPECT_NE(flags & 0x20u, 0u);
+    // Any other screen hands over nothing.
+    EXPECT_EQ(face->replayProc, nullptr);
+    EXPECT_EQ(face->imgThreadProc, nullptr);
+    KpSetPopupScreen(nullptr);
+}
+
+namespace {
+
+uint64_t pictureHash(const br_pixelmap *p)
+{
+    uint64_t h = 1469598103934665603ull;
+    for (int y = 0; y < p->height; y++) {
+        const uint8_t *row = static_cast<const uint8_t *>(p->pixels) + ptrdiff_t(p->base_y + y) * p->row_bytes;
+        for (int x = 0; x < p->width * 2; x++)
+            h = (h ^ row[x]) * 1099511628211ull;
+    }
+    return h;
+}
+
+uint32_t nowMs()
+{
+    return timeGetTime();
+}
+
+}  // namespace
+
+// The test is the framework: it takes each picture the producer hands over, pauses it and stops it.
+TEST_F(Game, PreviewProducerHandsOverOnePictureAtATimeRestsWhenPausedAndStops)
+{
+    long firstLit = 0;
+    int pictures = 0, small = 0, large = 0, oddRects = 0, changedInFlight = 0, drawnWhilePaused = 0;
+    uint32_t stopTook = 0;
+    bool stopped = false;
+    hostLog().onMessage = [&](UINT m, WPARAM) {
+        if (m != WM_USER + 14)
+            return;
+        auto rules = std::make_unique<KpRules>();
+        rules->pathCount = 4;
+        for (int q = 0; q < 4; q++)
+            rules->pathCells[q][0] = 5, rules->pathCells[q][1] = q;
+        KpKeepPath(*rules);
+        VokImgFlagsStore(face, 0);
+        std::thread producer(KpImageProducer, nullptr);
+        auto take = [&]() {
+            const VokImgRect r = face->imgRect;
+            if (r.width == 160 && r.height == 160)
+                small++;
+            else if (r.width == 400 && r.height == 400)
+                large++;
+            else if (r.width != 0 || r.height != 0)
+                oddRects++;
+            VokImgFlagsClear(face, VOK_IMG_READY);
+            PulseEvent(face->imgDoneEvent);
+            pictures++;
+        };
+        auto awaitPicture = [&]() {
+            for (int i = 0; i < 100 && !(VokImgFlags(face) & VOK_IMG_READY); i++)
+                WaitForSingleObject(face->imgReadyEvent, 50);
+            return (VokImgFlags(face) & VOK_IMG_READY) != 0;
+        };
+        while (pictures < 40 && awaitPicture()) {
+            if (pictures == 4) {
+                // A trail picture carries the rendered board, not only its glows.
+                const br_pixelmap *p = face->screenPix;
+                for (int y = 0; y < p->height; y++)
+                    for (int x = 0; x < p->width; x++)
+                        firstLit += static_cast<const uint16_t *>(p->pixels)[(p->base_y + y) * (p->row_bytes / 2) + p->base_x + x] != 0;
+            }
+            // While a picture is in flight the producer leaves it alone, also past its 100 ms looks.
+            if (pictures % 10 == 3) {
+                const uint64_t before = pictureHash(face->screenPix);
+                Sleep(250);
+                if (pictureHash(face->screenPix) != before)
+                    changedInFlight++;
+            }
+            if (pictures == 20) {
+                VokImgFlagsSet(face, VOK_IMG_PAUSE);
+                take();
+                const uint64_t before = pictureHash(face->screenPix);
+                Sleep(600);
+                if ((VokImgFlags(face) & VOK_IMG_READY) || pictureHash(face->screenPix) != before)
+                    drawnWhilePaused++;
+                VokImgFlagsClear(face, VOK_IMG_PAUSE);
+                continue;
+            }
+            take();
+        }
+        awaitPicture();
+        const uint32_t t0 = nowMs();
+        VokImgFlagsStore(face, VOK_IMG_STOP);
+        while ((VokImgFlags(face) & VOK_IMG_STOP) && nowMs() - t0 <= 2000)
+            Sleep(1);
+        stopTook = nowMs() - t0;
+        stopped = !(VokImgFlags(face) & VOK_IMG_STOP);
+        producer.join();
+        PostMessageA(host, WM_CLOSE, 0, 0);
+    };
+    EXPECT_EQ(run({{WM_USER + 14, 0}}), 0);
+    EXPECT_EQ(pictures, 40);
+    EXPECT_GT(firstLit, 640L * 480 / 2);
+    // A path of four cells: nine trail pictures, then the flash in and out.
+    EXPECT_GT(small, 0);
+    EXPECT_GT(large, 0);
+    EXPECT_EQ(oddRects, 0);
+    EXPECT_EQ(changedInFlight, 0);
+    EXPECT_EQ(drawnWhilePaused, 0);
+    EXPECT_TRUE(stopped);
+    EXPECT_LT(stopTook, 1000u);
+}
