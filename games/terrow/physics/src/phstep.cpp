@@ -927,6 +927,16 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
         PhBall *a = grid.Ball(i);
         if (!takesPart(a) || a->dormant)
             continue;  // no moving ball is near a dormant one
+        // Most balls have no partner within touching distance: then the ordered walk finds nothing.
+        bool any = false;
+        grid.ForNear(i, [&](int32_t j) {
+            if (!any && j > i) {
+                const PhBall *b = grid.Ball(j);
+                any = takesPart(b) && !PhBalls_Apart(*a, *b);
+            }
+        });
+        if (!any)
+            continue;
         // Partners in list order; after a response the two have moved, so the rest is sought anew.
         for (int32_t after = i, again = 1; again;) {
             again = 0;
@@ -1045,12 +1055,14 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
             continue;
         if (b->support != nullptr && !b->rollingDown && !b->rollingUp)
             PhBall_ClipToSupport(*b, b->velocity);
-        PhBall *near = nullptr;
-        for (int32_t j : grid.Near(i, -1)) {
-            PhBall *o = grid.Ball(j);
-            if ((o->position - b->position).Length() < 0.9 * (o->radius + b->radius))
-                near = o;
-        }
+        // The last in list order of the balls it leans on.
+        int32_t last = -1;
+        grid.ForNear(i, [&](int32_t j) {
+            const PhBall *o = grid.Ball(j);
+            if (j > last && (o->position - b->position).Length() < 0.9 * (o->radius + b->radius))
+                last = j;
+        });
+        PhBall *near = last >= 0 ? grid.Ball(last) : nullptr;
         if (near != nullptr) {
             b->neighbour = near;
             b->neighbourCount++;
