@@ -1029,6 +1029,9 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
         if (v.y < 0)
             q.y -= r;
         q.z += v.z < 0 ? -r : (v.z > 0 ? r : 0);
+        const float *box = field->fieldBox;  // a ball on the floor's level is mostly inside
+        if (q.z >= box[3] && q.z <= box[4] && q.x >= box[0] && q.x <= box[1] && q.y >= box[2])
+            continue;
         FV3 e;
         const uint32_t bits = Phys_OutOfField(field, q, &e);
         if (bits == 0 || e.Dot(v) == 0)
