@@ -477,7 +477,7 @@ int PhBall_Sink(PhBall &ball)
     }
     const float turn = ball.currentTime - ball.stepStartTime;
     if (turn > 0)
-        ball.orientation = ball.orientation * M33(ball.spin * turn);
+        ball.orientation.TurnBy(ball.spin * turn);
     const PhZoneCode zc = PhElem_Classify(ball.goalLow, ball.goalHigh, p, r, nullptr);
     FV3 step;
     if (p.y - r < ball.goalHigh.y && !(zc.Detail(0) == 5 && zc.Detail(2) == 5) && zc.Zone(1) < 9) {

@@ -131,14 +131,16 @@ M33::M33(const float e[9]) : state(PH_VALID)
         m[i] = e[i];
 }
 
-M33::M33(const FV3 &v) : state(PH_VALID)
+namespace {
+
+// The rotation by |v| about v / |v| (the identity for |v| <= 0, > 1e20 or NaN): true for the identity.
+bool rotation_of(const FV3 &v, float m[9])
 {
     double theta = v.Length();
     if (!(theta > 0 && theta <= 1e20)) {  // a NaN turn too: it would spoil every later product
-        m[0] = m[4] = m[8] = 1;
-        detKnown = 1;
-        det = 1;
-        return;
+        for (int i = 0; i < 9; i++)
+            m[i] = i % 4 == 0 ? 1.0f : 0.0f;
+        return true;
     }
     float x = static_cast<float>(v.x / theta), y = static_cast<float>(v.y / theta);
     float z = static_cast<float>(v.z / theta);
@@ -152,6 +154,33 @@ M33::M33(const FV3 &v) : state(PH_VALID)
     m[6] = x * z * t + y * s;
     m[7] = y * z * t - x * s;
     m[8] = z * z * t + c;
+    return false;
+}
+
+}  // namespace
+
+M33::M33(const FV3 &v) : state(PH_VALID)
+{
+    if (rotation_of(v, m)) {
+        detKnown = 1;
+        det = 1;
+    }
+}
+
+M33 &M33::TurnBy(const FV3 &v)
+{
+    Check();
+    float r[9], e[9];
+    rotation_of(v, r);
+    for (int i = 0; i < 3; i++)
+        for (int j = 0; j < 3; j++)
+            e[i * 3 + j] = m[i * 3] * r[j] + m[i * 3 + 1] * r[3 + j] + m[i * 3 + 2] * r[6 + j];
+    for (int i = 0; i < 9; i++)
+        m[i] = e[i];
+    zero = detKnown = singular = 0;
+    det = 0;
+    state = PH_VALID;
+    return *this;
 }
 
 M33 &M33::operator=(const M33 &o)

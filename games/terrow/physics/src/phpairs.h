@@ -30,6 +30,33 @@ public:
         const int32_t *end() const { return first + count; }
     };
     List Near(int32_t i, int32_t after);
+    // Calls f(j) for the same balls as Near(i, -1), in no particular order: for the searches that
+    // need no order (or only the largest number), without copying or sorting.
+    template <class F>
+    void ForNear(int32_t i, F f) const
+    {
+        const int32_t k = all_ ? -1 : key_[size_t(i)];
+        if (k < 0) {
+            for (int32_t j = 0; j < Count(); j++)
+                if (j != i)
+                    f(j);
+            return;
+        }
+        const int32_t *next = next_.data(), *head = head_.data();
+        const int32_t kx = k % nx_, kz = k / nx_;
+        const int32_t x0 = kx > 0 ? kx - 1 : 0, x1 = kx + 1 < nx_ ? kx + 1 : nx_ - 1;
+        const int32_t z0 = kz > 0 ? kz - 1 : 0, z1 = kz + 1 < nz_ ? kz + 1 : nz_ - 1;
+        for (int32_t z = z0; z <= z1; z++) {
+            const int32_t *row = head + size_t(z) * size_t(nx_);
+            for (int32_t x = x0; x <= x1; x++)
+                for (int32_t j = row[x]; j != -1; j = next[j])
+                    if (j != i)
+                        f(j);
+        }
+        for (int32_t j = head_.back(); j != -1; j = next[j])
+            if (j != i)
+                f(j);
+    }
 
 private:
     int32_t KeyOf(const FV3 &p) const;

@@ -304,6 +304,22 @@ bool may_sleep(const PhBall &b)
 // The coarse map's cell: wider than two balls' touching distance. A row of the map is a bit set.
 const float k_stir_cell = 2.0f;
 
+// floor and ceil of a finite double without a library call (others are passed through to be caught).
+double floor_d(double v)
+{
+    if (!(fabs(v) < 4503599627370496.0))  // 2^52: beyond it every double is whole
+        return v;
+    const double t = static_cast<double>(static_cast<int64_t>(v));
+    return t > v ? t - 1 : t;
+}
+double ceil_d(double v)
+{
+    if (!(fabs(v) < 4503599627370496.0))
+        return v;
+    const double t = static_cast<double>(static_cast<int64_t>(v));
+    return t < v ? t + 1 : t;
+}
+
 // Marks the balls the step leaves alone: those that may sleep with no other ball moving within
 // reach of them (the touching distance plus twice its travel in a step, in cells of the map).
 void mark_dormant(float stepLength)
@@ -341,11 +357,12 @@ void mark_dormant(float stepLength)
         const FV3 &p = b->position;
         const double reach = 0.9 * 2 * (b->radius > 0.35f ? b->radius : 0.35f) + 0.1 +
                              2.0 * b->velocity.Length() * (stepLength > 0.025f ? stepLength : 0.025f);
-        const double k = ceil(reach / k_stir_cell);
-        const double cx = floor(p.x / k_stir_cell), cz = floor(p.z / k_stir_cell);
+        const double k = ceil_d(reach / k_stir_cell);
+        const double cx = floor_d(p.x / k_stir_cell), cz = floor_d(p.z / k_stir_cell);
         if (!(k < 64) || !isfinite(cx) || !isfinite(cz))
             return;  // too fast or nowhere: every ball stays awake
-        const double lx = fmax(cx - k, 0), hx = fmin(cx + k, nx - 1), lz = fmax(cz - k, 0), hz = fmin(cz + k, nz - 1);
+        const double lx = cx - k > 0 ? cx - k : 0, hx = cx + k < nx - 1 ? cx + k : nx - 1;
+        const double lz = cz - k > 0 ? cz - k : 0, hz = cz + k < nz - 1 ? cz + k : nz - 1;
         if (!(lx <= hx) || !(lz <= hz))
             continue;
         boxes.push_back({int32_t(lx), int32_t(hx), int32_t(lz), int32_t(hz)});
@@ -396,6 +413,11 @@ void mark_dormant(float stepLength)
         if (!sleepy[at++] || !cellOf(*b, &x, &z))
             continue;
         b->dormant = ((map[size_t(z) * words + size_t(x) / 64] >> (size_t(x) % 64)) & 1) == 0;
+    }
+    if (map.size() <= size_t(rows)) {
+        for (uint64_t &word : map)  // a small field: at most as many words as the rows marked
+            word = 0;
+        return;
     }
     for (const Box &q : boxes)
         for (int32_t z = q.z0; z <= q.z1; z++)
@@ -784,7 +806,7 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
         if (ball.motion == MT_ALL || ball.motion == MT_MAGN_ALL)
             ball.spin = FV3(0, 0, 0);
         else if (dt > 0)
-            ball.orientation = ball.orientation * M33(ball.spin * dt);
+            ball.orientation.TurnBy(ball.spin * dt);
     }
     PhBall_CapEnergy(ball);
     PhBall_Sync(ball, ball.position);
@@ -927,6 +949,16 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
         PhBall *a = grid.Ball(i);
         if (!takesPart(a) || a->dormant)
             continue;  // no moving ball is near a dormant one
+        // Most balls have no partner within touching distance: then the ordered walk finds nothing.
+        bool any = false;
+        grid.ForNear(i, [&](int32_t j) {
+            if (!any && j > i) {
+                const PhBall *b = grid.Ball(j);
+                any = takesPart(b) && !PhBalls_Apart(*a, *b);
+            }
+        });
+        if (!any)
+            continue;
         // Partners in list order; after a response the two have moved, so the rest is sought anew.
         for (int32_t after = i, again = 1; again;) {
             again = 0;
@@ -997,6 +1029,9 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
         if (v.y < 0)
             q.y -= r;
         q.z += v.z < 0 ? -r : (v.z > 0 ? r : 0);
+        const float *box = field->fieldBox;  // a ball on the floor's level is mostly inside
+        if (q.z >= box[3] && q.z <= box[4] && q.x >= box[0] && q.x <= box[1] && q.y >= box[2])
+            continue;
         FV3 e;
         const uint32_t bits = Phys_OutOfField(field, q, &e);
         if (bits == 0 || e.Dot(v) == 0)
@@ -1045,12 +1080,14 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
             continue;
         if (b->support != nullptr && !b->rollingDown && !b->rollingUp)
             PhBall_ClipToSupport(*b, b->velocity);
-        PhBall *near = nullptr;
-        for (int32_t j : grid.Near(i, -1)) {
-            PhBall *o = grid.Ball(j);
-            if ((o->position - b->position).Length() < 0.9 * (o->radius + b->radius))
-                near = o;
-        }
+        // The last in list order of the balls it leans on.
+        int32_t last = -1;
+        grid.ForNear(i, [&](int32_t j) {
+            const PhBall *o = grid.Ball(j);
+            if (j > last && (o->position - b->position).Length() < 0.9 * (o->radius + b->radius))
+                last = j;
+        });
+        PhBall *near = last >= 0 ? grid.Ball(last) : nullptr;
         if (near != nullptr) {
             b->neighbour = near;
             b->neighbourCount++;

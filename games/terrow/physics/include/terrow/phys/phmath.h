@@ -141,6 +141,8 @@ struct M33 {
     void Check() const;
     M33 operator*(const M33 &b) const;
     M33 &operator*=(const M33 &b);
+    /* *this = *this * M33(v), without the temporaries. */
+    M33 &TurnBy(const FV3 &v);
     float Det();
     void CopyOut(float e[9]) const;
     float operator()(int r, int c) const { return m[r * 3 + c]; }
