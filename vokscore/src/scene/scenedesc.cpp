@@ -84,6 +84,8 @@ private:
     bool token(Token &t);
     bool expect_number(int64_t &v, int64_t lo, int64_t hi);
     bool expect_int(int32_t &v) { return expect_int_range(v, -kMaxCoord, kMaxCoord); }
+    // Ids: game tabs carry the game identifiers (0x4B4F5600..).
+    bool expect_id(int32_t &v) { return expect_int_range(v, INT32_MIN, INT32_MAX); }
     bool expect_int_range(int32_t &v, int64_t lo, int64_t hi);
     bool expect_size(int32_t &v) { return expect_int_range(v, -kMaxSize, kMaxSize); }
     bool expect_u32(uint32_t &v);
@@ -453,7 +455,7 @@ bool Parser::session_field(const std::string &f)
     if (f == "flags")
         return expect_flags(s.flags, kSessionBits, sizeof kSessionBits / sizeof *kSessionBits);
     if (f == "focusId")
-        return expect_int(s.focusId);
+        return expect_id(s.focusId);
     if (f == "rect")
         return expect_int(s.x) && expect_int(s.y) && expect_size(s.width) && expect_size(s.height);
     if (f == "input")
@@ -485,7 +487,7 @@ bool Parser::ikon_field(const std::string &f)
 {
     VokIkon &k = d_->ikons.back().back();
     if (f == "id")
-        return expect_int(k.id);
+        return expect_id(k.id);
     if (f == "flags")
         return expect_flags(k.flags, kIkonBits, sizeof kIkonBits / sizeof *kIkonBits);
     if (f == "rect")
@@ -509,7 +511,7 @@ bool Parser::ikon_field(const std::string &f)
     if (f == "key")
         return expect_key(k.key);
     if (f == "linkId")
-        return expect_int(k.linkId);
+        return expect_id(k.linkId);
     if (f == "control")
         return control_value(k.control);
     if (f == "movie")

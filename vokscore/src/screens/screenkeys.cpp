@@ -7,6 +7,7 @@
 #include "brondel/brpixmap.h"
 #include "pannix/pannix.h"
 #include "controls.h"
+#include "options.h"
 #include "runner.h"
 #include "scenedesc.h"
 #include "scenestate.h"
@@ -132,20 +133,6 @@ int button_movies(VokSession *session)
 {
     AddProcToSession(session, movies_init, movies_frame, nullptr, movies_end);
     return 1;
-}
-
-VokSession *focus_session()
-{
-    SceneEngine &e = engine();
-    if (e.focusSession)
-        return e.focusSession;
-    if (e.page)
-        return e.page;
-    VokScene *scene = e.running;
-    for (int i = scene ? scene->sessionCount - 1 : -1; i >= 0; i--)
-        if (scene->sessions[i].focused)
-            return &scene->sessions[i];
-    return nullptr;
 }
 
 int focused_id(VokSession *s)
@@ -322,6 +309,20 @@ struct Registered {
 
 }  // namespace
 
+VokSession *popup_focus_session()
+{
+    SceneEngine &e = engine();
+    if (e.focusSession)
+        return e.focusSession;
+    if (e.page)
+        return e.page;
+    VokScene *scene = e.running;
+    for (int i = scene ? scene->sessionCount - 1 : -1; i >= 0; i--)
+        if (scene->sessions[i].focused)
+            return &scene->sessions[i];
+    return nullptr;
+}
+
 bool press_button(VokSession *session, VokIkon *ikon, bool full)
 {
     if (!session || !ikon || !ikon->pixMovie)
@@ -372,16 +373,20 @@ VOK_EXPORT void VokChooseButton(VokSession *session, int id, int sound, int resu
 VOK_EXPORT int VokPopupKeyHandler(HWND, UINT message, WPARAM key, LPARAM)
 {
     VokScene *scene = engine().running;
-    if (!scene || (message != WM_KEYDOWN && scene->screenId != 42))
+    if (!scene || (message != WM_KEYDOWN && scene->screenId != 42 && scene->screenId != 44))
         return 0;
-    VokSession *s = focus_session();
+    VokSession *s = popup_focus_session();
     // Every other key of the chat entry goes to its line.
     if (scene->screenId == 42 && !(message == WM_KEYDOWN && (key == VK_RETURN || key == VK_ESCAPE))) {
         if (VokEdit *e = edit_of(FindIkon(s, kChatLine)))
             edit_key(message, e, key);
         return 0;
     }
-    if (key != VK_RETURN && key != VK_ESCAPE)
+    if (scene->screenId == 44 || scene->screenId == 45) {
+        options_key(message, key);
+        return 0;
+    }
+    if (message != WM_KEYDOWN || (key != VK_RETURN && key != VK_ESCAPE))
         return 0;
     int id = key == VK_RETURN ? focused_id(s) : 0;
     switch (scene->screenId) {
