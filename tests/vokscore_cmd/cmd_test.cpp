@@ -342,12 +342,37 @@ TEST_F(CmdTest, ChatLine)
     EXPECT_STREQ(face->titleText, "kept");
 }
 
+TEST_F(CmdTest, ColourChoiceAndChatMessage)
+{
+    write_packs(55);
+    face->popupResult = 77;
+    PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0); // no way out but a colour
+    PostMessageA(window, WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_EQ(VokPopupIFScreen(40), 1) << GetLastMsgError();
+    EXPECT_EQ(face->popupResult, 12);
+    click(120 + 220 + 65, 140 + 110 + 28);
+    EXPECT_EQ(VokPopupIFScreen(40), 1);
+    EXPECT_EQ(face->popupResult, 13);
+
+    write_packs(59);
+    snprintf(face->titleText, sizeof face->titleText, "hello");
+    PostMessageA(window, WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_EQ(VokPopupIFScreen(43), 1) << GetLastMsgError();
+    EXPECT_EQ(face->popupResult, 1);
+    click(120 + 70 + 55, 140 + 140 + 20); // reply
+    EXPECT_EQ(VokPopupIFScreen(43), 1);
+    EXPECT_EQ(face->popupResult, 14);
+    PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_EQ(VokPopupIFScreen(43), 1);
+    EXPECT_EQ(face->popupResult, 0);
+}
+
 // Every carried screen of these families builds and ends twice in one process.
 TEST_F(CmdTest, ScreensBuildAndEndTwice)
 {
     face->gameId = VOK_GAME_BASE + 3;
     face->gameKind = 101;
-    for (int entry : {27, 28, 29, 34, 58}) {
+    for (int entry : {27, 28, 29, 34, 58, 59}) {
         write_packs(entry);
         for (int round = 0; round < 2; round++) {
             PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);

@@ -695,7 +695,7 @@ Image asset(const std::string& pack, const std::string& name, int width, int hei
       return background(width, height, game->title, seed, game->board).image();
     }
   }
-  if (p == "options") if (Image i = options_asset(n, width, height, lang); i.width > 0) return i;
+  if (Image i = options_asset(p, n, width, height, lang); i.width > 0) return i;
   if (p == "sure") {
     const char* q = nullptr;
     if (n == "quit") q = say(l, "Are you sure to exit?", "Wirklich beenden?", "Voulez-vous vraiment quitter ?", "Biztosan kilépsz?");

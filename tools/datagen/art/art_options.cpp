@@ -111,13 +111,33 @@ struct Tab {
 const Tab kTabs[] = {{"varnel", "Varnel", 0x8A5BD8}, {"mossik", "Mossik", 0x2A9A9A}, {"terrow", "Terrow", 0x3F7FD8},
                      {"kelpa", "Kelpa", 0x3FAF6A},   {"dunmar", "Dunmar", 0xC85A3A}};
 
+uint32_t seed_of(const std::string& pack, const std::string& name) { return hash_text(pack + "/" + name); }
+
 }  // namespace
 
-Image options_asset(const std::string& name, int width, int height, const std::string& lang) {
+Image options_asset(const std::string& pack, const std::string& name, int width, int height,
+                    const std::string& lang) {
   auto size = [&](int dw, int dh) {
     if (width <= 0) width = dw;
     if (height <= 0) height = dh;
   };
+  if (pack == "chat" && name == "reply") {
+    size(110, 40);
+    return button(width, height, pick(lang, "Reply", "Antworten", "Répondre", "Válasz"), hex(0x3F7FD8)).image();
+  }
+  if (pack == "choose" && name == "colour") {
+    size(400, 200);
+    return panel(width, height, pick(lang, "Choose your colour", "Wähle deine Farbe", "Choisissez votre couleur",
+                                     "Válassz színt"), seed_of(pack, name)).image();
+  }
+  if (pack == "choose" && (name == "light" || name == "dark")) {
+    size(130, 56);
+    bool light = name == "light";
+    Canvas c = button(width, height, light ? pick(lang, "Light", "Hell", "Clair", "Világos") : pick(lang, "Dark", "Dunkel", "Foncé", "Sötét"),
+                      light ? hex(0xC8C0A8) : hex(0x303848));
+    return c.image();
+  }
+  if (pack != "options") return Image{};
   uint32_t seed = hash_text("options/" + name);
   if (name == "general") {
     size(600, 440);

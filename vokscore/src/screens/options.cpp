@@ -70,8 +70,12 @@ bool on_general()
     return scene && scene->screenId == kGeneralScreen;
 }
 
+// The game of a per-game screen is the one of its table entry (61 + game).
 int current_game()
 {
+    int entry = runner().current;
+    if (entry >= 61 && entry < 61 + VOK_GAME_COUNT)
+        return entry - 61;
     int g = game_number(iface().gameId);
     return g < 0 ? 0 : g;
 }

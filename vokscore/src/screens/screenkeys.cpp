@@ -468,6 +468,11 @@ VOK_EXPORT int VokPopupKeyHandler(HWND, UINT message, WPARAM key, LPARAM)
         else
             VokChooseButton(s, kCancel, kSoundBack, 0);
         break;
+    case 40:
+        // The colour choice has no way out but a colour.
+        if (key == VK_RETURN && id)
+            VokChooseButton(s, id, kSoundYes, id == kYes ? 12 : 13);
+        break;
     case 46:
         if (id == kYes)
             VokChooseButton(s, kYes, kSoundYes, 11);
