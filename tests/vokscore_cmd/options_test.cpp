@@ -52,7 +52,7 @@ protected:
             vok::list_assets(*d, uses);
             for (const vok::AssetUse &u : uses)
                 if (u.kind == "picture")
-                    pics[u.name] = solid565(u.width > 0 ? u.width : 40, u.height > 0 ? u.height : 20,
+                    pics[u.name] = solid565(u.width > 0 ? (u.width + 1) & ~1 : 40, u.height > 0 ? u.height : 20,
                                             uint16_t(0x1000 + pics.size()));
         }
         std::vector<std::pair<std::string, std::string>> list(pics.begin(), pics.end());

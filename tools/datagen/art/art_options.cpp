@@ -137,6 +137,22 @@ Image options_asset(const std::string& pack, const std::string& name, int width,
                       light ? hex(0xC8C0A8) : hex(0x303848));
     return c.image();
   }
+  if (pack == "solved" && name == "progress") {
+    size(400, 270);
+    return panel(width, height, "", seed_of(pack, name)).image();
+  }
+  if (pack == "solved" && name == "bartrough") {
+    size(125, 20);
+    return field(width, height).image();
+  }
+  if (pack == "solved" && (name == "barfull" || name == "barpart")) {
+    // The full bar glows gold; a partial one is green.
+    size(121, 16);
+    Canvas c(width, height, hex(0x101A3C));
+    Rgb top = name == "barfull" ? hex(0xF2C23B) : hex(0x5FD47E);
+    c.panel({0, 0, float(width), float(height)}, 3, top, scale(top, 0.45f), 1.5f, 0);
+    return c.image();
+  }
   if (pack != "options") return Image{};
   uint32_t seed = hash_text("options/" + name);
   if (name == "general") {
