@@ -109,7 +109,7 @@ protected:
 
 // Places on the screens (the panel lies at 20, 20).
 constexpr int kRowY = 422, kOkX = 450;
-int step_x(int level) { return 210 + level * 23 + 10; }
+int step_x(int level) { return 218 + level * 22 + 10; }
 int tab_x(int game) { return 67 + game * 58; }
 
 TEST_F(Options, NestedScreenOkReturnsAndTheOuterOkWritesBoth)
@@ -120,10 +120,10 @@ TEST_F(Options, NestedScreenOkReturnsAndTheOuterOkWritesBoth)
     kelpa().speed = 2;
     vok::general().texts[0][0] = 0;
     EXPECT_EQ(run(44, {clicking(step_x(1), 120),                 // music level 1
-                       clicking(280, 217), [this] { PostMessageA(window, WM_CHAR, 'h', 0); PostMessageA(window, WM_CHAR, 'i', 0); },
+                       clicking(286, 217), [this] { PostMessageA(window, WM_CHAR, 'h', 0); PostMessageA(window, WM_CHAR, 'i', 0); },
                        clicking(tab_x(3), 335),                   // Kelpa's screen over the general one
-                       [this] { EXPECT_EQ(VokGetCurScene()->screenId, 45); click(240, 120); },  // effects off
-                       clicking(210 + 5 * 30 + 13, 152),          // speed 6
+                       [this] { EXPECT_EQ(VokGetCurScene()->screenId, 45); click(248, 120); },  // effects off
+                       clicking(218 + 5 * 30 + 13, 152),          // speed 6
                        clicking(kOkX, kRowY),                     // back to the general screen
                        [this] {
                            EXPECT_EQ(VokGetCurScene()->screenId, 44);
@@ -143,7 +143,7 @@ TEST_F(Options, NestedScreenOkReturnsAndTheOuterOkWritesBoth)
     face->popupResult = 77;
     EXPECT_EQ(run(44, {clicking(step_x(4), 120), key(VK_ESCAPE)}), 1);
     EXPECT_EQ(face->popupResult, 0);
-    EXPECT_EQ(run(45, {clicking(240, 120), clicking(120, kRowY), key(VK_ESCAPE)}), 1);
+    EXPECT_EQ(run(45, {clicking(248, 120), clicking(120, kRowY), key(VK_ESCAPE)}), 1);
     EXPECT_EQ(face->popupResult, 0);
     EXPECT_EQ(vok::general().cdMusic, 1);
     EXPECT_EQ(kelpa().soundEffects, 0);
@@ -184,10 +184,10 @@ TEST_F(Options, TrackWrapsBothWaysAndIsHeard)
     vok::general().cdMusic = 2;
     vok::general().menuCdTrack = 6;
     face->gameId = VOK_GAME_BASE;
-    EXPECT_EQ(run(44, {clicking(338, 89),
+    EXPECT_EQ(run(44, {clicking(342, 89),
                        [this] {
                            EXPECT_STREQ(shown_text(3, 1), vok::text(13)) << "6 + 1 wraps to 0";
-                           click(222, 89);
+                           click(230, 89);
                        },
                        [this] {
                            EXPECT_STREQ(shown_text(3, 1), vok::text(19)) << "0 - 1 wraps to 6";
@@ -207,7 +207,7 @@ TEST_F(Options, KeyCapture)
 {
     face->gameId = VOK_GAME_TERROW;
     vok::default_block(2, &terrow());
-    auto binding = [this](int n) { return clicking(274, 190 + n * 26 + 11); };
+    auto binding = [this](int n) { return clicking(282, 190 + n * 26 + 11); };
     // The modifiers come as input, whose state the key capture reads.
     auto input = [](const char *script) { return [script] { EXPECT_TRUE(VokLoadInputScriptText(script)); }; };
     EXPECT_EQ(run(45, {binding(1),
