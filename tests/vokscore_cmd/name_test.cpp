@@ -122,4 +122,35 @@ TEST_F(NameScreen, EscapeKeepsTheName)
     EXPECT_EQ(face->popupResult, 0);
 }
 
+// Down unrolls the list of known names over about 20 steps of 33 ms; Enter then takes the picked name.
+int g_tick = 0;
+std::vector<int> g_heights;
+
+TEST_F(NameScreen, ListUnrollsDownwards)
+{
+    ASSERT_EQ(VokSetPlayerName("Bea"), 1);
+    ASSERT_EQ(VokSetPlayerName("Carl"), 1);
+    g_tick = 0;
+    g_heights.clear();
+    SetTimer(window, 0x7703, 100, [](HWND w, UINT, UINT_PTR id, DWORD) {
+        VokSession *list = FindSession(91);
+        if (g_tick == 0)
+            PostMessageA(w, WM_KEYDOWN, VK_DOWN, 0);
+        else if (list)
+            g_heights.push_back(list->place.height);
+        if (++g_tick == 10) {
+            KillTimer(w, id);
+            PostMessageA(w, WM_KEYDOWN, VK_RETURN, 0);
+        }
+    });
+    EXPECT_EQ(VokPopupIFScreen(28), 1) << GetLastMsgError();
+    ASSERT_EQ(g_heights.size(), 9u);
+    EXPECT_GT(g_heights[0], 0);
+    EXPECT_LT(g_heights[0], g_heights[2]) << "still unrolling";
+    EXPECT_GT(g_heights[7], g_heights[2]);
+    EXPECT_EQ(g_heights[7], g_heights[8]) << "the whole list after 20 steps";
+    EXPECT_EQ(face->popupResult, 1);
+    EXPECT_STREQ(face->playerName, "Carl");
+}
+
 }  // namespace
