@@ -49,8 +49,11 @@ struct Planes {
 
     uint32_t code(const float *c) const
     {
-        uint32_t out = 0;
-        for (int k = 0; k < 6 + nuser; ++k)
+        // The view volume's six written out (the same sums as dist()), then the user planes.
+        uint32_t out = (uint32_t)(c[0] + c[3] < 0.0f) | (uint32_t)(c[3] - c[0] < 0.0f) << 1 |
+                       (uint32_t)(c[3] - c[1] < 0.0f) << 2 | (uint32_t)(c[1] + c[3] < 0.0f) << 3 |
+                       (uint32_t)(c[3] - c[2] < 0.0f) << 4 | (uint32_t)(c[2] + c[3] < 0.0f) << 5;
+        for (int k = 6; k < 6 + nuser; ++k)
             if (dist(k, c) < 0.0f)
                 out |= 1u << k;
         return out;

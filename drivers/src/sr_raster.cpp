@@ -89,6 +89,106 @@ inline uint32_t depth32(float z)
     return (uint32_t)(int32_t)(z * 65536.0f) + 0x80000000u;
 }
 
+struct Edge {
+    float x0, y0, slope;
+};
+
+inline Edge make_edge(const SVert &top, const SVert &bottom)
+{
+    return Edge{top.x, top.y, (bottom.x - top.x) / (bottom.y - top.y)};
+}
+
+inline float edge_x(const Edge &e, float yc)
+{
+    return e.x0 + (yc - e.y0) * e.slope;
+}
+
+// First pixel index whose centre is at or after v, clamped to [0, limit].
+inline int first_at_or_after(float v, int limit)
+{
+    float f = std::ceil(v - 0.5f);
+    if (!(f > 0.0f))
+        return 0;
+    if (f > (float)limit)
+        return limit;
+    return (int)f;
+}
+
+} // namespace
+
+// What a triangle's rows are worked out from: its edges, and the values at its first vertex with
+// their steps along x and y.
+struct TriRows {
+    Edge lng, upper, lower;
+    bool has_upper, has_lower, long_left, smooth, textured;
+    float x0, y0, z0, y1;
+    float dzdx, dzdy;
+    float rgb0[3], drdx[3], drdy[3];
+    int32_t drgb[3];
+    uint32_t flat_rgb;
+    float tv0[3], tdx[3], tdy[3];
+    int j0, j1, w;
+    uint8_t *cpix, *dpix; // dpix null without depth
+    std::ptrdiff_t cstride, dstride;
+};
+
+namespace {
+
+#define SR_INLINE __attribute__((always_inline)) inline
+
+// Pixels i0..i1-1 of row j; false when the row has none.
+SR_INLINE bool row_extent(const TriRows &t, int j, SpanIn &in)
+{
+    const float yc = (float)j + 0.5f;
+    const float xs = edge_x(t.lng, yc);
+    const float xo = (yc < t.y1 && t.has_upper) ? edge_x(t.upper, yc)
+                     : t.has_lower              ? edge_x(t.lower, yc)
+                                                : edge_x(t.upper, yc);
+    const float xl = t.long_left ? xs : xo, xr = t.long_left ? xo : xs;
+    in.i0 = first_at_or_after(xl, t.w);
+    in.i1 = first_at_or_after(xr, t.w);
+    return in.i0 < in.i1;
+}
+
+// The values at the first pixel of row j (its extent already set).
+SR_INLINE void row_values(const TriRows &t, int j, SpanIn &in)
+{
+    const float yc = (float)j + 0.5f;
+    const float fx = (float)in.i0 + 0.5f - t.x0, fy = yc - t.y0;
+    in.z = t.z0 + t.dzdx * fx + t.dzdy * fy;
+    if (t.smooth)
+        for (int k = 0; k < 3; ++k)
+            in.rgb[k] = (int32_t)((t.rgb0[k] + t.drdx[k] * fx + t.drdy[k] * fy) * 65536.0f);
+    in.crow = t.cpix + (std::ptrdiff_t)j * t.cstride;
+    in.drow = t.dpix ? t.dpix + (std::ptrdiff_t)j * t.dstride : nullptr;
+    if (t.textured) {
+        in.q = t.tv0[0] + t.tdx[0] * fx + t.tdy[0] * fy;
+        in.uq = t.tv0[1] + t.tdx[1] * fx + t.tdy[1] * fy;
+        in.vq = t.tv0[2] + t.tdx[2] * fx + t.tdy[2] * fy;
+    }
+}
+
+// The parts of a row that stay the same along the triangle.
+SR_INLINE void row_constants(const TriRows &t, SpanIn &in)
+{
+    in.z = 0;
+    in.dz = t.dzdx;
+    for (int k = 0; k < 3; ++k) {
+        in.rgb[k] = 0;
+        in.drgb[k] = t.drgb[k];
+    }
+    in.smooth = t.smooth;
+    in.flat = t.flat_rgb;
+    in.q = in.uq = in.vq = 0;
+    in.dq = in.duq = in.dvq = 0;
+    if (t.textured) {
+        in.dq = t.tdx[0];
+        in.duq = t.tdx[1];
+        in.dvq = t.tdx[2];
+    }
+    in.room = t.w;
+}
+
 // Writes pixels i0..i1-1 of one row. The depth test is "new <= stored", so re-drawing the same
 // geometry over a restored depth buffer passes.
 template <ColourType C, DepthType D, bool Smooth>
@@ -679,22 +779,55 @@ SR_AVX2 inline __m128i shade_pack8(__m128i cr, __m128i cg, __m128i cb, __m128i m
                             _mm_srli_epi16(cb, 3));
 }
 
-template <ColourType C, DepthType D, TexelType T, bool Modulate, bool Affine>
-SR_AVX2 int paint_fast8_avx2(const SpanIn &s, const Paint &p, float &zr, int32_t *rgbr, uint32_t &fur, uint32_t &fvr,
-                             uint32_t dfu, uint32_t dfv)
+// What the AVX2 writer works out from the map and from a primitive's steps along a row: the same
+// for every span of a triangle, so its rows share one copy.
+struct A2Consts {
+    __m256i last4, row8, first, mu, mv, sr8, sg8, sb8;
+    __m256 vdz, dq, duq, dvq;
+    __m128i fr, fg, fb;
+    const uint8_t *lowest;
+    int64_t extent;
+};
+
+template <TexelType T>
+SR_AVX2 SR_INLINE void a2_consts(const SpanIn &s, const Texture &t, A2Consts &k)
 {
-    const Texture &t = p.texture;
     constexpr int tb = bytes_of(T);
     // The texels are fetched 32 bits at a time from within the map's own bytes: the lowest row's
     // start is the base, and a fetch that would run past the last byte is moved back and shifted.
     const std::ptrdiff_t trow = t.row_bytes;
-    const uint8_t *lowest = trow < 0 ? t.pixels + (std::ptrdiff_t)(t.height - 1) * trow : t.pixels;
-    const int64_t extent = (int64_t)(t.height - 1) * (trow < 0 ? -trow : trow) + (int64_t)t.width * tb;
+    k.lowest = trow < 0 ? t.pixels + (std::ptrdiff_t)(t.height - 1) * trow : t.pixels;
+    k.extent = (int64_t)(t.height - 1) * (trow < 0 ? -trow : trow) + (int64_t)t.width * tb;
+    k.last4 = _mm256_set1_epi32((int)(k.extent - 4));
+    k.row8 = _mm256_set1_epi32((int)trow);
+    k.first = _mm256_set1_epi32((int)(t.pixels - k.lowest));
+    k.mu = _mm256_set1_epi32(t.width - 1);
+    k.mv = _mm256_set1_epi32(t.height - 1);
+    k.vdz = _mm256_set1_ps(s.dz);
+    k.sr8 = ramp8((uint32_t)s.drgb[0]);
+    k.sg8 = ramp8((uint32_t)s.drgb[1]);
+    k.sb8 = ramp8((uint32_t)s.drgb[2]);
+    k.fr = _mm_set1_epi16((short)(((s.flat >> 16) & 0xff) + 1));
+    k.fg = _mm_set1_epi16((short)(((s.flat >> 8) & 0xff) + 1));
+    k.fb = _mm_set1_epi16((short)((s.flat & 0xff) + 1));
+    k.dq = _mm256_set1_ps(s.dq);
+    k.duq = _mm256_set1_ps(s.duq);
+    k.dvq = _mm256_set1_ps(s.dvq);
+}
+
+template <ColourType C, DepthType D, TexelType T, bool Modulate, bool Affine>
+SR_AVX2 SR_INLINE int paint_fast8_avx2(const SpanIn &s, const Paint &p, const A2Consts &kc, float &zr, int32_t *rgbr,
+                                       uint32_t &fur, uint32_t &fvr, uint32_t dfu, uint32_t dfv)
+{
+    const Texture &t = p.texture;
+    constexpr int tb = bytes_of(T);
+    const std::ptrdiff_t trow = t.row_bytes;
+    const uint8_t *const lowest = kc.lowest;
+    const int64_t extent = kc.extent;
     if (extent < 4 || extent > INT32_MAX)
         return -1; // the SSE2 or the plain loop takes it
-    const __m256i last4 = _mm256_set1_epi32((int)(extent - 4)), row8 = _mm256_set1_epi32((int)trow),
-                  first = _mm256_set1_epi32((int)(t.pixels - lowest));
-    const __m256i mu = _mm256_set1_epi32(t.width - 1), mv = _mm256_set1_epi32(t.height - 1);
+    const __m256i last4 = kc.last4, row8 = kc.row8, first = kc.first;
+    const __m256i mu = kc.mu, mv = kc.mv;
     const uint32_t *palette = t.palette;
     constexpr bool copy = !Modulate && ((T == TexelType::RGB_565 && C == ColourType::RGB_565) ||
                                         (T == TexelType::RGB_555 && C == ColourType::RGB_555));
@@ -704,17 +837,15 @@ SR_AVX2 int paint_fast8_avx2(const SpanIn &s, const Paint &p, float &zr, int32_t
     float z = zr;
     const __m256 k0 = _mm256_setr_ps(0, 1, 2, 3, 4, 5, 6, 7), k1 = _mm256_setr_ps(1, 2, 3, 4, 5, 6, 7, 8),
                  k8 = _mm256_setr_ps(8, 9, 10, 11, 12, 13, 14, 15), k9 = _mm256_setr_ps(9, 10, 11, 12, 13, 14, 15, 16),
-                 vdz = _mm256_set1_ps(dz), scale = _mm256_set1_ps(65536.0f);
+                 vdz = kc.vdz, scale = _mm256_set1_ps(65536.0f);
     const bool smooth = s.smooth;
-    const __m256i sr8 = ramp8((uint32_t)s.drgb[0]), sg8 = ramp8((uint32_t)s.drgb[1]), sb8 = ramp8((uint32_t)s.drgb[2]);
+    const __m256i sr8 = kc.sr8, sg8 = kc.sg8, sb8 = kc.sb8;
     uint32_t r = (uint32_t)rgbr[0], g = (uint32_t)rgbr[1], b = (uint32_t)rgbr[2];
-    const __m128i fr = _mm_set1_epi16((short)(((s.flat >> 16) & 0xff) + 1)),
-                  fg = _mm_set1_epi16((short)(((s.flat >> 8) & 0xff) + 1)), fb = _mm_set1_epi16((short)((s.flat & 0xff) + 1));
+    const __m128i fr = kc.fr, fg = kc.fg, fb = kc.fb;
     uint32_t fu = fur, fv = fvr;
     const __m256i du8 = ramp8(dfu), dv8 = ramp8(dfv);
-    const __m256 q = _mm256_set1_ps(s.q), dq = _mm256_set1_ps(s.dq), uq = _mm256_set1_ps(s.uq),
-                 duq = _mm256_set1_ps(s.duq), vq = _mm256_set1_ps(s.vq), dvq = _mm256_set1_ps(s.dvq),
-                 one = _mm256_set1_ps(1.0f);
+    const __m256 q = _mm256_set1_ps(s.q), dq = kc.dq, uq = _mm256_set1_ps(s.uq), duq = kc.duq,
+                 vq = _mm256_set1_ps(s.vq), dvq = kc.dvq, one = _mm256_set1_ps(1.0f);
     const __m128i one16 = _mm_set1_epi16(1), lane16 = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7);
     const __m256i lane32 = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
     int i = i0;
@@ -725,7 +856,7 @@ SR_AVX2 int paint_fast8_avx2(const SpanIn &s, const Paint &p, float &zr, int32_t
         row_case = dfv == 0 && dfu <= 65536u;
         row_off = (int)(((fv >> 16) & (uint32_t)(t.height - 1)) * trow + (t.pixels - lowest));
     }
-    alignas(16) uint8_t ctail[16] = {}, dtail[32] = {};
+    alignas(16) uint8_t ctail[16], dtail[32];
     constexpr int dbytes = D == DepthType::D32 ? 4 : 2;
     for (; i < i1; i += 8) {
         // A last pixel costs less alone than as a group (the loop after gives the same values).
@@ -850,6 +981,8 @@ SR_AVX2 int paint_fast8_avx2(const SpanIn &s, const Paint &p, float &zr, int32_t
         // pixels after the span are read and written back as they are.
         const bool copied = n < 8 && i + 8 > room;
         if (copied) {
+            std::memset(ctail, 0, sizeof ctail);
+            std::memset(dtail, 0, sizeof dtail);
             std::memcpy(ctail, cp8, (size_t)n * 2);
             cp8 = ctail;
             if constexpr (D != DepthType::None) {
@@ -1019,44 +1152,15 @@ SR_AVX2 int paint_fast8_avx2(const SpanIn &s, const Paint &p, float &zr, int32_t
 }
 #endif
 
-// The common game surfaces in one pass: an opaque 565, 555 or index 8 texture whose sides are
-// powers of two, nearest texel, as it is or modulated, into a 16-bit buffer; the same values as the
-// run writer. With Affine (1/w the same all over the primitive: seen face on, or a parallel view)
-// the texel position steps in fixed point instead of being divided out at every pixel. Eight pixels
-// at a time where the processor allows, the rest one by one.
+// The pixels of a span from i on, one by one.
 template <ColourType C, DepthType D, TexelType T, bool Modulate, bool Affine>
-void paint_fast(const SpanIn &s, const Paint &p)
+SR_INLINE void paint_tail(const SpanIn &s, const Paint &p, int i, float z, const int32_t *rgb, uint32_t fu, uint32_t fv,
+                          uint32_t dfu, uint32_t dfv)
 {
     const Texture &t = p.texture;
     const uint32_t mu = (uint32_t)t.width - 1, mv = (uint32_t)t.height - 1;
     constexpr bool copy = !Modulate && ((T == TexelType::RGB_565 && C == ColourType::RGB_565) ||
                                         (T == TexelType::RGB_555 && C == ColourType::RGB_555));
-    uint32_t fu = 0, fv = 0, dfu = 0, dfv = 0;
-    if constexpr (Affine) {
-        fu = fixed_texel(s.uq / s.q, t.width);
-        fv = fixed_texel(s.vq / s.q, t.height);
-        dfu = fixed_step(s.duq / s.q);
-        dfv = fixed_step(s.dvq / s.q);
-    }
-    float z = s.z;
-    int32_t rgb[3] = {s.rgb[0], s.rgb[1], s.rgb[2]};
-    int i = s.i0;
-#if defined(SR_HAVE_AVX2)
-    bool done8 = false;
-    if (simd_path == SimdPath::AVX2 && cpu_avx2) {
-        const int got = paint_fast8_avx2<C, D, T, Modulate, Affine>(s, p, z, rgb, fu, fv, dfu, dfv);
-        done8 = got >= 0;
-        if (done8)
-            i = got;
-    }
-#else
-    const bool done8 = false;
-#endif
-#if defined(__SSE2__)
-    // Also what a map too small for the gathers falls back to.
-    if (!done8 && simd_path != SimdPath::Scalar)
-        i = paint_fast8<C, D, T, Modulate, Affine>(s, p, z, rgb, fu, fv, dfu, dfv);
-#endif
     uint32_t r = (uint32_t)rgb[0], g = (uint32_t)rgb[1], b = (uint32_t)rgb[2];
     uint8_t *cp = s.crow + (std::ptrdiff_t)i * bpp<C>();
     for (; i < s.i1; ++i, cp += bpp<C>(), z += s.dz) {
@@ -1109,13 +1213,124 @@ void paint_fast(const SpanIn &s, const Paint &p)
     }
 }
 
+// The texel position and its step in 16.16 at the first pixel of an affine span.
+template <bool Affine>
+SR_INLINE void fixed_start(const SpanIn &s, const Texture &t, uint32_t &fu, uint32_t &fv, uint32_t &dfu, uint32_t &dfv)
+{
+    fu = fv = dfu = dfv = 0;
+    if constexpr (Affine) {
+        fu = fixed_texel(s.uq / s.q, t.width);
+        fv = fixed_texel(s.vq / s.q, t.height);
+        dfu = fixed_step(s.duq / s.q);
+        dfv = fixed_step(s.dvq / s.q);
+    }
+}
+
+#if defined(SR_HAVE_AVX2)
+template <ColourType C, DepthType D, TexelType T, bool Modulate, bool Affine>
+SR_AVX2 __attribute__((noinline)) int paint_fast8_avx2_call(const SpanIn &s, const Paint &p, float &z, int32_t *rgb,
+                                                            uint32_t &fu, uint32_t &fv, uint32_t dfu, uint32_t dfv)
+{
+    A2Consts kc;
+    a2_consts<T>(s, p.texture, kc);
+    return paint_fast8_avx2<C, D, T, Modulate, Affine>(s, p, kc, z, rgb, fu, fv, dfu, dfv);
+}
+#endif
+
+// The common game surfaces in one pass: an opaque 565, 555 or index 8 texture whose sides are
+// powers of two, nearest texel, as it is or modulated, into a 16-bit buffer; the same values as the
+// run writer. With Affine (1/w the same all over the primitive: seen face on, or a parallel view)
+// the texel position steps in fixed point instead of being divided out at every pixel. Eight pixels
+// at a time where the processor allows, the rest one by one.
+template <ColourType C, DepthType D, TexelType T, bool Modulate, bool Affine>
+void paint_fast(const SpanIn &s, const Paint &p)
+{
+    uint32_t fu, fv, dfu, dfv;
+    fixed_start<Affine>(s, p.texture, fu, fv, dfu, dfv);
+    float z = s.z;
+    int32_t rgb[3] = {s.rgb[0], s.rgb[1], s.rgb[2]};
+    int i = s.i0;
+#if defined(SR_HAVE_AVX2)
+    bool done8 = false;
+    if (simd_path == SimdPath::AVX2 && cpu_avx2) {
+        const int got = paint_fast8_avx2_call<C, D, T, Modulate, Affine>(s, p, z, rgb, fu, fv, dfu, dfv);
+        done8 = got >= 0;
+        if (done8)
+            i = got;
+    }
+#else
+    const bool done8 = false;
+#endif
+#if defined(__SSE2__)
+    // Also what a map too small for the gathers falls back to.
+    if (!done8 && simd_path != SimdPath::Scalar)
+        i = paint_fast8<C, D, T, Modulate, Affine>(s, p, z, rgb, fu, fv, dfu, dfv);
+#endif
+    paint_tail<C, D, T, Modulate, Affine>(s, p, i, z, rgb, fu, fv, dfu, dfv);
+}
+
+#if defined(SR_HAVE_AVX2)
+// A whole triangle with the AVX2 writer: the rows' values are the ones Raster::triangle works out
+// for each span, and the writer's constants are prepared once (the copies below are the loop's own,
+// so the compiler keeps them out of it).
+template <ColourType C, DepthType D, TexelType T, bool Modulate, bool Affine>
+SR_AVX2 uint64_t paint_tri_avx2(const TriRows &rows, const Paint &paint)
+{
+    const TriRows r = rows;
+    const Paint p = paint;
+    SpanIn in;
+    row_constants(r, in);
+    A2Consts kc;
+    a2_consts<T>(in, p.texture, kc);
+    uint64_t tested = 0;
+    for (int j = r.j0; j < r.j1; ++j) {
+        if (!row_extent(r, j, in))
+            continue;
+        row_values(r, j, in);
+        tested += (uint64_t)(in.i1 - in.i0);
+        // The next row's pixels are about under this row's: asked for now, they are at hand then.
+        if (j + 1 < r.j1) {
+            const uint8_t *nc = in.crow + r.cstride;
+            _mm_prefetch((const char *)(nc + (std::ptrdiff_t)in.i0 * bpp<C>()), _MM_HINT_T0);
+            _mm_prefetch((const char *)(nc + (std::ptrdiff_t)(in.i1 - 1) * bpp<C>()), _MM_HINT_T0);
+            if constexpr (D != DepthType::None) {
+                constexpr int db = D == DepthType::D32 ? 4 : 2;
+                const uint8_t *nd = in.drow + r.dstride;
+                _mm_prefetch((const char *)(nd + (std::ptrdiff_t)in.i0 * db), _MM_HINT_T0);
+                _mm_prefetch((const char *)(nd + (std::ptrdiff_t)(in.i1 - 1) * db), _MM_HINT_T0);
+            }
+        }
+        uint32_t fu, fv, dfu, dfv;
+        fixed_start<Affine>(in, p.texture, fu, fv, dfu, dfv);
+        float z = in.z;
+        int32_t rgb[3] = {in.rgb[0], in.rgb[1], in.rgb[2]};
+        const int i = paint_fast8_avx2<C, D, T, Modulate, Affine>(in, p, kc, z, rgb, fu, fv, dfu, dfv);
+        if (i < 0) {
+            // A copy: the loop's own values must not escape, or they are kept in memory.
+            const SpanIn once = in;
+            paint_fast<C, D, T, Modulate, Affine>(once, paint);
+        } else
+            paint_tail<C, D, T, Modulate, Affine>(in, p, i, z, rgb, fu, fv, dfu, dfv);
+    }
+    return tested;
+}
+#endif
+
 template <ColourType C, DepthType D, TexelType T>
-void fill_fast(Raster::PaintFn (&f)[2][2])
+void fill_fast(Raster::PaintFn (&f)[2][2], Raster::FastWriters::TriFn (&tri)[2][2])
 {
     f[0][0] = &paint_fast<C, D, T, false, false>;
     f[0][1] = &paint_fast<C, D, T, false, true>;
     f[1][0] = &paint_fast<C, D, T, true, false>;
     f[1][1] = &paint_fast<C, D, T, true, true>;
+#if defined(SR_HAVE_AVX2)
+    tri[0][0] = &paint_tri_avx2<C, D, T, false, false>;
+    tri[0][1] = &paint_tri_avx2<C, D, T, false, true>;
+    tri[1][0] = &paint_tri_avx2<C, D, T, true, false>;
+    tri[1][1] = &paint_tri_avx2<C, D, T, true, true>;
+#else
+    tri[0][0] = tri[0][1] = tri[1][0] = tri[1][1] = nullptr;
+#endif
 }
 
 struct Writers {
@@ -1133,9 +1348,9 @@ void pick(Writers &w)
     if constexpr (C == ColourType::RGB_565 || C == ColourType::RGB_555) {
         static const Raster::FastWriters table = [] {
             Raster::FastWriters t{};
-            fill_fast<C, D, TexelType::RGB_565>(t.f[0]);
-            fill_fast<C, D, TexelType::RGB_555>(t.f[1]);
-            fill_fast<C, D, TexelType::Index8>(t.f[2]);
+            fill_fast<C, D, TexelType::RGB_565>(t.f[0], t.tri[0]);
+            fill_fast<C, D, TexelType::RGB_555>(t.f[1], t.tri[1]);
+            fill_fast<C, D, TexelType::Index8>(t.f[2], t.tri[2]);
             return t;
         }();
         w.fast = &table;
@@ -1156,31 +1371,6 @@ void pick_depth(DepthType d, Writers &w)
         pick<C, DepthType::D32>(w);
         break;
     }
-}
-
-struct Edge {
-    float x0, y0, slope;
-};
-
-inline Edge make_edge(const SVert &top, const SVert &bottom)
-{
-    return Edge{top.x, top.y, (bottom.x - top.x) / (bottom.y - top.y)};
-}
-
-inline float edge_x(const Edge &e, float yc)
-{
-    return e.x0 + (yc - e.y0) * e.slope;
-}
-
-// First pixel index whose centre is at or after v, clamped to [0, limit].
-inline int first_at_or_after(float v, int limit)
-{
-    float f = std::ceil(v - 0.5f);
-    if (!(f > 0.0f))
-        return 0;
-    if (f > (float)limit)
-        return limit;
-    return (int)f;
 }
 
 inline bool before(const SVert &a, const SVert &b)
@@ -1251,6 +1441,7 @@ void Raster::set_paint(const Paint &p)
     if (paint_.textured && !(tx.pixels && tx.width > 0 && tx.height > 0))
         paint_.textured = false;
     fast_persp_ = fast_affine_ = nullptr;
+    tri_persp_ = tri_affine_ = nullptr;
     if (!paint_.textured && !paint_.blend) {
         painter_ = nullptr;
         return;
@@ -1264,6 +1455,8 @@ void Raster::set_paint(const Paint &p)
         pow2(tx.width) && pow2(tx.height)) {
         fast_persp_ = fast_->f[layout][paint_.modulate][0];
         fast_affine_ = fast_->f[layout][paint_.modulate][1];
+        tri_persp_ = fast_->tri[layout][paint_.modulate][0];
+        tri_affine_ = fast_->tri[layout][paint_.modulate][1];
     }
 }
 
@@ -1338,65 +1531,76 @@ void Raster::triangle(const SVert &a, const SVert &b, const SVert &c, bool smoot
     }
     // 1/w and the texel position over w, for textures.
     const bool textured = painter_ && paint_.textured;
-    float tv0[3] = {0, 0, 0}, tdx[3] = {0, 0, 0}, tdy[3] = {0, 0, 0};
+    TriRows tr;
+    tr.smooth = smooth;
+    tr.textured = textured;
+    tr.x0 = v0->x;
+    tr.y0 = v0->y;
+    tr.z0 = v0->z;
+    tr.y1 = v1->y;
+    tr.dzdx = dzdx;
+    tr.dzdy = dzdy;
+    for (int k = 0; k < 3; ++k) {
+        tr.rgb0[k] = v0->rgb[k];
+        tr.drdx[k] = drdx[k];
+        tr.drdy[k] = drdy[k];
+        tr.drgb[k] = drgb[k];
+        tr.tv0[k] = tr.tdx[k] = tr.tdy[k] = 0;
+    }
+    tr.flat_rgb = flat_rgb;
     if (textured) {
         const float a0[3] = {v0->q, v0->uq, v0->vq}, a1[3] = {v1->q, v1->uq, v1->vq},
                     a2[3] = {v2->q, v2->uq, v2->vq};
         for (int k = 0; k < 3; ++k) {
-            tv0[k] = a0[k];
-            tdx[k] = ddx(a0[k], a1[k], a2[k]);
-            tdy[k] = ddy(a0[k], a1[k], a2[k]);
+            tr.tv0[k] = a0[k];
+            tr.tdx[k] = ddx(a0[k], a1[k], a2[k]);
+            tr.tdy[k] = ddy(a0[k], a1[k], a2[k]);
         }
     }
 
     PaintFn painter = painter_;
-    if (textured && fast_persp_)
-        painter = tdx[0] == 0.0f && tdy[0] == 0.0f ? fast_affine_ : fast_persp_;
+    FastWriters::TriFn tri = nullptr;
+    if (textured && fast_persp_) {
+        const bool affine = tr.tdx[0] == 0.0f && tr.tdy[0] == 0.0f;
+        painter = affine ? fast_affine_ : fast_persp_;
+        tri = affine ? tri_affine_ : tri_persp_;
+    }
 
-    Edge lng = make_edge(*v0, *v2);
-    Edge upper{}, lower{};
-    bool has_upper = v1->y > v0->y, has_lower = v2->y > v1->y;
-    if (has_upper)
-        upper = make_edge(*v0, *v1);
-    if (has_lower)
-        lower = make_edge(*v1, *v2);
-    bool long_left = area > 0.0f;
+    tr.lng = make_edge(*v0, *v2);
+    tr.upper = tr.lower = Edge{};
+    tr.has_upper = v1->y > v0->y;
+    tr.has_lower = v2->y > v1->y;
+    if (tr.has_upper)
+        tr.upper = make_edge(*v0, *v1);
+    if (tr.has_lower)
+        tr.lower = make_edge(*v1, *v2);
+    tr.long_left = area > 0.0f;
+    tr.j0 = j0;
+    tr.j1 = j1;
+    tr.w = w_;
+    tr.cpix = t_.colour.pixels;
+    tr.cstride = t_.colour.row_bytes;
+    tr.dpix = dbpp_ ? t_.depth.pixels : nullptr;
+    tr.dstride = dbpp_ ? t_.depth.row_bytes : 0;
 
+    if (tri && !track && !dry && simd_path == SimdPath::AVX2 && cpu_avx2) {
+        tested += tri(tr, paint_);
+        return;
+    }
+    SpanIn in;
+    row_constants(tr, in);
     for (int j = j0; j < j1; ++j) {
-        float yc = (float)j + 0.5f;
-        float xs = edge_x(lng, yc);
-        float xo = (yc < v1->y && has_upper) ? edge_x(upper, yc) : has_lower ? edge_x(lower, yc) : edge_x(upper, yc);
-        float xl = long_left ? xs : xo, xr = long_left ? xo : xs;
-        int i0 = first_at_or_after(xl, w_);
-        int i1 = first_at_or_after(xr, w_);
-        if (i0 >= i1)
+        if (!row_extent(tr, j, in))
             continue;
         if (track)
-            note(i0, i1, j);
+            note(in.i0, in.i1, j);
         if (dry)
             continue;
-        float fx = (float)i0 + 0.5f - v0->x, fy = yc - v0->y;
-        float z = v0->z + dzdx * fx + dzdy * fy;
-        int32_t rgb[3] = {0, 0, 0};
-        if (smooth)
-            for (int k = 0; k < 3; ++k)
-                rgb[k] = (int32_t)((v0->rgb[k] + drdx[k] * fx + drdy[k] * fy) * 65536.0f);
-        uint8_t *crow = t_.colour.pixels + (std::ptrdiff_t)j * t_.colour.row_bytes;
-        uint8_t *drow = dbpp_ ? t_.depth.pixels + (std::ptrdiff_t)j * t_.depth.row_bytes : nullptr;
-        tested += (uint64_t)(i1 - i0);
+        row_values(tr, j, in);
+        tested += (uint64_t)(in.i1 - in.i0);
         if (!painter_) {
-            fn(crow, drow, i0, i1, z, dzdx, rgb, drgb, flat_pixel);
+            fn(in.crow, in.drow, in.i0, in.i1, in.z, dzdx, in.rgb, drgb, flat_pixel);
             continue;
-        }
-        SpanIn in{crow, drow, i0, i1, z, dzdx, {rgb[0], rgb[1], rgb[2]}, {drgb[0], drgb[1], drgb[2]}, smooth, flat_rgb,
-                  0, 0, 0, 0, 0, 0, w_};
-        if (textured) {
-            in.q = tv0[0] + tdx[0] * fx + tdy[0] * fy;
-            in.uq = tv0[1] + tdx[1] * fx + tdy[1] * fy;
-            in.vq = tv0[2] + tdx[2] * fx + tdy[2] * fy;
-            in.dq = tdx[0];
-            in.duq = tdx[1];
-            in.dvq = tdx[2];
         }
         painter(in, paint_);
     }

@@ -22,6 +22,8 @@ struct SpanIn {
     int room = 0;            // pixels of the row inside both buffers (0: none known past i1)
 };
 
+struct TriRows;
+
 class Raster {
 public:
     explicit Raster(const Target &t);
@@ -50,6 +52,10 @@ public:
     // stepping (divided at every pixel, fixed point).
     struct FastWriters {
         PaintFn f[3][2][2];
+        // The same writers walking a whole triangle's rows in one call (its constants prepared
+        // once); null where the processor path has none. They answer the pixels tested.
+        using TriFn = uint64_t (*)(const TriRows &r, const Paint &p);
+        TriFn tri[3][2][2];
     };
     bool usable() const { return span_smooth_ != nullptr; }
 
@@ -66,6 +72,7 @@ private:
     Paint paint_;
     PaintFn painter_ = nullptr; // null: the plain writers
     PaintFn fast_persp_ = nullptr, fast_affine_ = nullptr;
+    FastWriters::TriFn tri_persp_ = nullptr, tri_affine_ = nullptr;
 };
 
 uint32_t pack_colour(ColourType t, int r, int g, int b);

@@ -238,6 +238,17 @@ TEST_F(FastPaths, WholeRunsEndAsWithoutThem)
     std::vector<FieldCase> cases = field_cases();
     for (uint64_t seed = 4; seed <= 8; seed++)
         cases.push_back({"mixed run", [seed] { return busyfield::mixed(seed, 10, 20); }});
+    // A tower of balls over four cells: each has more partners near it than a handful.
+    cases.push_back({"ball tower", [] {
+                         TrPalya *f = Palya_NewEmpty();
+                         for (int z = 0; z < 4; z++)
+                             for (int x = 0; x < 4; x++)
+                                 busyfield::put(f, x, 0, z, TY_T_SIMA, 0);
+                         for (int y = 1; y <= 6; y++)
+                             for (int k = 0; k < 4; k++)
+                                 busyfield::put(f, 1 + k % 2, y, 1 + k / 2, y % 2 ? TY_G_GUMI : TY_G_FEM, (y + k) % 4);
+                         return f;
+                     }});
     int destroyed = 0, sunk = 0;
     for (const FieldCase &fc : cases) {
         const Outcome a = run(fc, true), b = run(fc, false);

@@ -68,10 +68,15 @@ br_int_32 base_length(const token_record &r)
 #define FOR_EACH_TOKEN(r)                                                                                      \
     for (token_record *r = (token_record *)br_fw.tokens.head; !BR_ENDLIST(r); r = (token_record *)r->node.next)
 
+// The predefined tokens by id: asked for on every state change, too often for a list walk.
+token_record *predefined_by_id[BR_FIRST_RUNTIME_TOKEN];
+
 token_record *find_id(br_token t)
 {
     if (!br_fw.active || t == 0)
         return nullptr;
+    if (t < BR_FIRST_RUNTIME_TOKEN && predefined_by_id[t])
+        return predefined_by_id[t];
     FOR_EACH_TOKEN(r)
     if (r->id == t)
         return r;
@@ -86,6 +91,8 @@ void BrFwTokensBegin(void)
     for (token_record &r : predefined) {
         r.base_length = base_length(r);
         BrAddHead(&br_fw.tokens, &r.node);
+        if (r.id < BR_FIRST_RUNTIME_TOKEN)
+            predefined_by_id[r.id] = &r;
     }
     br_fw.next_free_token = BR_FIRST_RUNTIME_TOKEN;
 }

@@ -314,7 +314,7 @@ int Env_PushOutNear(PhPairGrid &grid, int32_t i)
     PhBall &b = *grid.Ball(i);
     int pushed = 0;
     for (int32_t j : grid.Near(i, -1))
-        if (push_away(b, *grid.Ball(j))) {
+        if (!PhBalls_Apart(*grid.Ball(j), b) && push_away(b, *grid.Ball(j))) {
             pushed = 1;
             grid.Moved(j);
         }

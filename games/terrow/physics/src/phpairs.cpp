@@ -97,6 +97,7 @@ void PhPairGrid::Build()
     nx_ = nx;
     nz_ = nz;
     key_.assign(balls_.size(), -1);
+    keyAt_.assign(2 * balls_.size(), 0.0f);
     next_.assign(balls_.size(), -1);
     for (int32_t i = Count() - 1; i >= 0; i--)
         Insert(i);
@@ -113,8 +114,11 @@ int32_t PhPairGrid::KeyOf(const FV3 &p) const
 
 void PhPairGrid::Insert(int32_t i)
 {
-    const int32_t k = KeyOf(balls_[size_t(i)]->position);
+    const FV3 &p = balls_[size_t(i)]->position;
+    const int32_t k = KeyOf(p);
     key_[size_t(i)] = k;
+    keyAt_[2 * size_t(i)] = p.x;
+    keyAt_[2 * size_t(i) + 1] = p.z;
     int32_t &head = head_[k >= 0 ? size_t(k) : head_.size() - 1];
     next_[size_t(i)] = head;
     head = i;
@@ -132,35 +136,42 @@ void PhPairGrid::Remove(int32_t i)
 
 void PhPairGrid::Moved(int32_t i)
 {
-    if (all_ || KeyOf(balls_[size_t(i)]->position) == key_[size_t(i)])
+    if (all_)
         return;
+    // A ball still where its bucket was found keeps it (most of them, step after step).
+    const FV3 &p = balls_[size_t(i)]->position;
+    if (p.x == keyAt_[2 * size_t(i)] && p.z == keyAt_[2 * size_t(i) + 1])
+        return;
+    const int32_t k = KeyOf(p);
+    if (k == key_[size_t(i)]) {
+        keyAt_[2 * size_t(i)] = p.x;
+        keyAt_[2 * size_t(i) + 1] = p.z;
+        return;
+    }
     Remove(i);
     Insert(i);
 }
 
-const std::vector<int32_t> &PhPairGrid::Near(int32_t i, int32_t after)
+PhPairGrid::List PhPairGrid::Near(int32_t i, int32_t after)
 {
-    found_.clear();
+    // Every ball but i at most: the buffer never grows here.
+    if (found_.size() < balls_.size())
+        found_.resize(balls_.size());
+    int32_t *got = found_.data();
+    int32_t n = 0;
     const int32_t k = all_ ? -1 : key_[size_t(i)];
     if (k < 0) {
         // Outside the buckets: every ball may be near.
         for (int32_t j = after + 1; j < Count(); j++)
             if (j != i)
-                found_.push_back(j);
-        return found_;
+                got[n++] = j;
+        return {got, n};
     }
     const int32_t *next = next_.data(), *head = head_.data();
-    int32_t got[64];
-    size_t n = 0;
-    bool spill = false;
-    auto take = [&](int32_t first) {
-        for (int32_t j = first; j != -1; j = next[j])
-            if (j > after && j != i) {
-                if (n < 64)
-                    got[n++] = j;
-                else
-                    spill = true;
-            }
+    auto take = [&](int32_t j) {
+        for (; j != -1; j = next[j])
+            if (j > after && j != i)
+                got[n++] = j;
     };
     const int32_t kx = k % nx_, kz = k / nx_;
     const int32_t x0 = kx > 0 ? kx - 1 : 0, x1 = kx + 1 < nx_ ? kx + 1 : nx_ - 1;
@@ -171,29 +182,17 @@ const std::vector<int32_t> &PhPairGrid::Near(int32_t i, int32_t after)
             take(row[x]);
     }
     take(head_.back());
-    if (spill) {
-        // A crowd: gathered again without the small buffer.
-        n = 0;
-        auto all = [&](int32_t first) {
-            for (int32_t j = first; j != -1; j = next[j])
-                if (j > after && j != i)
-                    found_.push_back(j);
-        };
-        for (int32_t z = z0; z <= z1; z++)
-            for (int32_t x = x0; x <= x1; x++)
-                all(head[size_t(z) * size_t(nx_) + size_t(x)]);
-        all(head_.back());
-        std::sort(found_.begin(), found_.end());
-        return found_;
+    if (n > 16) {
+        std::sort(got, got + n);
+        return {got, n};
     }
     // A handful at most: insertion sort.
-    for (size_t a = 1; a < n; a++) {
+    for (int32_t a = 1; a < n; a++) {
         const int32_t v = got[a];
-        size_t b = a;
+        int32_t b = a;
         for (; b > 0 && got[b - 1] > v; b--)
             got[b] = got[b - 1];
         got[b] = v;
     }
-    found_.assign(got, got + n);
-    return found_;
+    return {got, n};
 }

@@ -5,6 +5,7 @@
 #ifndef TERROW_PHYS_PHPAIRS_H
 #define TERROW_PHYS_PHPAIRS_H
 
+#include <math.h>
 #include <stdint.h>
 
 #include <vector>
@@ -22,7 +23,13 @@ public:
     void Moved(int32_t i);
     // The numbers of the balls that may touch ball i, ascending, from `after` + 1 on (every other
     // ball is too far away to touch it); i itself is left out. Valid until the next call.
-    const std::vector<int32_t> &Near(int32_t i, int32_t after);
+    struct List {
+        const int32_t *first;
+        int32_t count;
+        const int32_t *begin() const { return first; }
+        const int32_t *end() const { return first + count; }
+    };
+    List Near(int32_t i, int32_t after);
 
 private:
     int32_t KeyOf(const FV3 &p) const;
@@ -31,6 +38,7 @@ private:
 
     std::vector<PhBall *> balls_;
     std::vector<int32_t> key_;   // bucket of each ball, -1 for the outside list
+    std::vector<float> keyAt_;   // x and z of each ball where its bucket was found
     std::vector<int32_t> next_;  // the next ball in the same bucket, -1 at the end
     std::vector<int32_t> head_;  // first ball of each bucket; the last entry is the outside list
     std::vector<int32_t> found_;
@@ -39,6 +47,18 @@ private:
     float origin_[2] = {0, 0}, count_[2] = {0, 0};  // first bucket and buckets along x and z
     int32_t nx_ = 0, nz_ = 0;
 };
+
+/* Whether a.Contact(b) finds the two too far apart to touch: its own distance test on the plain
+ * numbers, for the pair loops to pass over the many pairs that are not near. False when a place is
+ * not set (Contact then says so itself). */
+inline bool PhBalls_Apart(const PhBall &a, const PhBall &b)
+{
+    if (!a.centre.Valid() || !b.position.Valid())
+        return false;
+    const float dx = a.centre.x - b.position.x, dy = a.centre.y - b.position.y, dz = a.centre.z - b.position.z;
+    const double d2 = static_cast<double>(dx) * dx + static_cast<double>(dy) * dy + static_cast<double>(dz) * dz;
+    return static_cast<float>(sqrt(d2)) > 0.9f * (a.radius + b.radius);
+}
 
 /* The push of Env_PushOut from ball i, over the balls near it only (those it can touch); keeps the
  * buckets of the balls it moves. */

@@ -301,22 +301,33 @@ bool may_sleep(const PhBall &b)
            b.velocity.z == 0;
 }
 
-const float k_stir_cell = 2.0f;  // the coarse map's cell: wider than two balls' touching distance
+// The coarse map's cell: wider than two balls' touching distance. A row of the map is a bit set.
+const float k_stir_cell = 2.0f;
 
 // Marks the balls the step leaves alone: those that may sleep with no other ball moving within
-// reach of them (the touching distance plus twice its travel in a step, in cells of the coarse map).
+// reach of them (the touching distance plus twice its travel in a step, in cells of the map).
 void mark_dormant(float stepLength)
 {
     PhWorld &w = PhysWorld;
-    if (w.stirred == nullptr)
-        w.stirred = new std::vector<uint8_t>();
-    std::vector<uint8_t> &map = *w.stirred;
-    const int32_t nx = w.sizeX / 2 + 2, nz = w.sizeZ / 2 + 2;
-    map.assign(size_t(nx) * size_t(nz), 0);
-    bool all = false, anySleeper = false;
+    bool anySleeper = false;
+    for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
+        b->dormant = false;
+        anySleeper |= may_sleep(*b);
+    }
+    if (!anySleeper)
+        return;
+    const int32_t nx = w.sizeX / 2 + 2, nz = w.sizeZ / 2 + 2;  // cells of k_stir_cell
+    // The cells each moving ball reaches.
+    struct Box {
+        int32_t x0, x1, z0, z1;
+    };
+    static std::vector<Box> boxes;
+    boxes.clear();
+    int64_t rows = 0;
+    int32_t sleepers = 0;
     for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
         if (may_sleep(*b)) {
-            anySleeper = true;
+            sleepers++;
             continue;
         }
         const FV3 &p = b->position;
@@ -324,24 +335,62 @@ void mark_dormant(float stepLength)
                              2.0 * b->velocity.Length() * (stepLength > 0.025f ? stepLength : 0.025f);
         const double k = ceil(reach / k_stir_cell);
         const double cx = floor(p.x / k_stir_cell), cz = floor(p.z / k_stir_cell);
-        if (!(k < 64) || !isfinite(cx) || !isfinite(cz)) {
-            all = true;  // too fast or nowhere: every ball stays awake
-            break;
-        }
+        if (!(k < 64) || !isfinite(cx) || !isfinite(cz))
+            return;  // too fast or nowhere: every ball stays awake
         const double lx = fmax(cx - k, 0), hx = fmin(cx + k, nx - 1), lz = fmax(cz - k, 0), hz = fmin(cz + k, nz - 1);
-        for (int32_t z = int32_t(lz); z <= int32_t(hz) && lz <= hz; z++)
-            for (int32_t x = int32_t(lx); x <= int32_t(hx) && lx <= hx; x++)
-                map[size_t(z) * size_t(nx) + size_t(x)] = 1;
+        if (!(lx <= hx) || !(lz <= hz))
+            continue;
+        boxes.push_back({int32_t(lx), int32_t(hx), int32_t(lz), int32_t(hz)});
+        rows += int32_t(hz) - int32_t(lz) + 1;
+    }
+    // The cell of a sleeper, false when it lies off the map (it then stays awake).
+    auto cellOf = [&](const PhBall &b, int32_t *x, int32_t *z) {
+        const float cx = floorf(b.position.x / k_stir_cell), cz = floorf(b.position.z / k_stir_cell);
+        if (!(cx >= 0 && cx < float(nx) && cz >= 0 && cz < float(nz)))
+            return false;
+        *x = int32_t(cx), *z = int32_t(cz);
+        return true;
+    };
+    if (int64_t(sleepers) * int64_t(boxes.size()) <= 4 * rows) {
+        // Few sleepers: each looked up in the boxes.
+        for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
+            int32_t x, z;
+            if (!may_sleep(*b) || !cellOf(*b, &x, &z))
+                continue;
+            bool stirred = false;
+            for (const Box &q : boxes)
+                stirred |= q.x0 <= x && x <= q.x1 && q.z0 <= z && z <= q.z1;
+            b->dormant = !stirred;
+        }
+        return;
+    }
+    if (w.stirred == nullptr)
+        w.stirred = new std::vector<uint64_t>();
+    std::vector<uint64_t> &map = *w.stirred;
+    const size_t words = (size_t(nx) + 63) / 64;
+    // The map is kept clear between steps: only the words marked here are cleared after use.
+    if (map.size() != words * size_t(nz))
+        map.assign(words * size_t(nz), 0);
+    for (const Box &q : boxes) {
+        const size_t x0 = size_t(q.x0), x1 = size_t(q.x1);
+        for (int32_t z = q.z0; z <= q.z1; z++) {
+            uint64_t *row = &map[size_t(z) * words];
+            for (size_t wd = x0 / 64; wd <= x1 / 64; wd++) {
+                const size_t from = wd * 64 > x0 ? 0 : x0 - wd * 64, to = wd * 64 + 63 < x1 ? 63 : x1 - wd * 64;
+                row[wd] |= (~uint64_t(0) >> (63 - to)) & (~uint64_t(0) << from);
+            }
+        }
     }
     for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
-        b->dormant = false;
-        if (all || !anySleeper || !may_sleep(*b))
+        int32_t x, z;
+        if (!may_sleep(*b) || !cellOf(*b, &x, &z))
             continue;
-        const float cx = floorf(b->position.x / k_stir_cell), cz = floorf(b->position.z / k_stir_cell);
-        if (!(cx >= 0 && cx < float(nx) && cz >= 0 && cz < float(nz)))
-            continue;
-        b->dormant = map[size_t(cz) * size_t(nx) + size_t(cx)] == 0;
+        b->dormant = ((map[size_t(z) * words + size_t(x) / 64] >> (size_t(x) % 64)) & 1) == 0;
     }
+    for (const Box &q : boxes)
+        for (int32_t z = q.z0; z <= q.z1; z++)
+            for (size_t wd = size_t(q.x0) / 64; wd <= size_t(q.x1) / 64; wd++)
+                map[size_t(z) * words + wd] = 0;
 }
 
 // How many balls touch `b` (or nearly): a ball held in place may lean on them.
@@ -870,7 +919,7 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
             for (int32_t j : grid.Near(i, after)) {
                 PhBall *b = grid.Ball(j);
                 after = j;
-                if (!takesPart(b) || !takesPart(a))
+                if (!takesPart(b) || !takesPart(a) || PhBalls_Apart(*a, *b))
                     continue;
                 FV3 c;
                 int code = 0;

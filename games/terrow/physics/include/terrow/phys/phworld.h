@@ -82,8 +82,8 @@ struct PhWorld {
     /* Counts the changes to the pieces (made, moved, deleted): a ball resting since the last change
      * with nothing moving near it is left alone by the step. */
     uint32_t piecesGeneration;
-    /* The coarse map of where balls move, for that test (kept to reuse its memory). */
-    std::vector<uint8_t> *stirred;
+    /* The coarse map of where balls move, a bit per cell, for that test (kept to reuse its memory). */
+    std::vector<uint64_t> *stirred;
 };
 extern PhWorld PhysWorld;
 
