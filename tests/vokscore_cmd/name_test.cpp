@@ -28,7 +28,9 @@ TEST(NameRules, TypedNamesTidied)
                           {"JOHN\t \t", "John"},
                           {"\xC9va", "\xC9va"}, // Latin-1 stays as typed
                           {"1ST", "1st"},
-                          {std::string(40, 'x'), "X" + std::string(30, 'x')}};
+                          {std::string(40, 'x'), "X" + std::string(30, 'x')},
+                          // The cut leaves no blank at the end.
+                          {std::string(30, 'x') + " \tyyyy", "X" + std::string(29, 'x')}};
     for (const Case &c : cases) {
         char out[vok::kNameCapacity + 1];
         ASSERT_TRUE(vok::tidy_name(c.typed.c_str(), out)) << c.typed;

@@ -238,6 +238,37 @@ TEST_F(Options, KeyCapture)
     EXPECT_TRUE(quit);
 }
 
+// Left alone, the capture prompt keeps blinking; a scene ended from outside ends the capture and
+// leaves the binding as it was.
+TEST_F(Options, IdleCaptureBlinksAndAnAbortEndsIt)
+{
+    face->gameId = VOK_GAME_TERROW;
+    vok::default_block(2, &terrow());
+    static std::vector<bool> shown;
+    shown.clear();
+    auto look = [] {
+        VokSession *s = FindSession(98);
+        VokIkon *k = s ? FindIkon(s, 1) : nullptr;
+        shown.push_back(k && !(k->state & VOK_IST_HIDDEN));
+    };
+    std::vector<std::function<void()>> steps{clicking(282, 190 + 11)};
+    for (int i = 0; i < 12; i++)
+        steps.push_back(look);
+    steps.push_back([] { vok::engine().abort = true; });
+    face->popupResult = 77;
+    EXPECT_EQ(run(45, steps), 0);
+    EXPECT_EQ(face->popupResult, -1);
+    EXPECT_EQ(terrow().keys[0], 0x76);
+    int changes = 0;
+    for (size_t i = 1; i < shown.size(); i++)
+        changes += shown[i] != shown[i - 1];
+    EXPECT_GE(changes, 3) << "the prompt blinks every 300 ms while no key comes";
+    // The next screen runs as usual.
+    PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_EQ(VokPopupIFScreen(45), 1);
+    EXPECT_EQ(face->popupResult, 0);
+}
+
 // Every options screen builds and ends twice in one process.
 TEST_F(Options, ScreensBuildAndEndTwice)
 {

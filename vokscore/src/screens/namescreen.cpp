@@ -309,6 +309,9 @@ bool tidy_name(const char *typed, char out[kNameCapacity + 1])
         return false;
     if (n > size_t(kNameCapacity))
         n = size_t(kNameCapacity);
+    // The cut may end the name on a blank again.
+    while (n > 1 && (typed[n - 1] == ' ' || typed[n - 1] == '\t'))
+        n--;
     // ASCII only: Latin-1 letters stay as typed, whatever the locale.
     for (size_t i = 0; i < n; i++) {
         char c = typed[i];
