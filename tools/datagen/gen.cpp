@@ -227,9 +227,12 @@ std::vector<Asset> screen_assets(const char *name, const char *text, size_t size
     std::vector<vok::AssetUse> uses;
     vok::list_assets(*d, uses);
     const std::string langpack = d->scene.langPack ? d->scene.langPack : "";
-    // The results screens trade their data pack for the game's while they are built: their pictures
-    // are found only in the language pack, so every language has them there.
-    const bool results = d->table == vok::kTableInterface && ((d->entry >= 0 && d->entry <= 19) || d->entry == 54);
+    // The screens over a game's preview trade their data pack for the game's while they are built:
+    // their pictures are found only in the language pack, so every language has them there.
+    void *preview = vok::find_routine("VokPreviewInit", vok::kRoutineSession);
+    const bool results = d->table == vok::kTableInterface &&
+                         ((d->entry >= 0 && d->entry <= 19) || d->entry == 54 ||
+                          (preview && !d->sessions.empty() && reinterpret_cast<void *>(d->sessions[0].initRoutine) == preview));
     std::vector<Asset> out;
     for (const vok::AssetUse &u : uses) {
         out.push_back({u.kind, u.pack, u.name, u.width, u.height, u.kind == "picture" ? langpack : "", name});
