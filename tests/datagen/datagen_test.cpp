@@ -252,6 +252,33 @@ TEST_F(Tree, PreviewScreensFindTheirPicturesInEveryLanguagePack)
         }
     }
     EXPECT_GT(screens, 20);
+
+    // The game's picture in the frame of the first results screens comes at the size of its ikon.
+    const vok::EmbeddedScreen *first = nullptr;
+    for (size_t i = 0; i < vok::kEmbeddedScreenCount; i++)
+        if (std::string(vok::kEmbeddedScreens[i].name).find("results00") != std::string::npos)
+            first = &vok::kEmbeddedScreens[i];
+    ASSERT_NE(first, nullptr);
+    std::string error;
+    auto d = vok::parse_screen(first->name, first->text, first->size, error);
+    ASSERT_TRUE(d && d->sessions.size() > 2 && d->ikons.size() > 2 && !d->ikons[2].empty()) << error;
+    const VokIkon &frame = d->ikons[2][0];
+    const char *const packs[][2] = {{"winvn", "vnsav1"}, {"winmk", "mksav1"}, {"winfw", "trsav1"},
+                                    {"winkp", "kpsav1"}, {"windm", "dmsav1"}};
+    for (auto &[pack, name] : packs) {
+        std::vector<uint8_t> bytes;
+        std::vector<fpk::Entry> entries;
+        ASSERT_TRUE(fpk::read_file((root / "Data" / (std::string(pack) + ".fpk")).string(), bytes, error) &&
+                    fpk::read(bytes, entries, error)) << pack;
+        bool found = false;
+        for (const fpk::Entry &e : entries)
+            if (e.name == name) {
+                found = true;
+                EXPECT_EQ(int(fpk::get32(e.data.data())), frame.width) << name;
+                EXPECT_EQ(int(fpk::get32(e.data.data() + 4)), frame.height) << name;
+            }
+        EXPECT_TRUE(found) << name;
+    }
 }
 
 // The loading screen over a game's picture: the game shows around the bar, headline and strip, and the

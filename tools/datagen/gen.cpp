@@ -295,8 +295,11 @@ std::vector<Asset> code_assets()
     for (int g = 0; g < 5; g++) {
         const std::string p = games[g];
         out.push_back({"pack", "", previews[g], 0, 0});
-        for (const std::string &n : {p + "sav", p + "sav1", p + "sav0"})
+        // The frame and its picture for the later screens; the first screens' frame holds a smaller
+        // picture at the size of the ikon that shows it.
+        for (const std::string &n : {p + "sav", p + "sav0"})
             out.push_back({"picture", previews[g], n, 160, 120});
+        out.push_back({"picture", previews[g], p + "sav1", 120, 80});
     }
     out.push_back({"langpack", "", "mnutext", 0, 0});
     out.push_back({"soundpack", "", "mnusound.pck", 0, 0});
