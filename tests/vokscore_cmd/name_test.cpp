@@ -3,6 +3,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "controls.h"
 #include "namescreen.h"
 #include "runner.h"
 #include "scene_support.h"
@@ -153,6 +154,31 @@ TEST_F(NameScreen, ListUnrollsDownwards)
     EXPECT_EQ(g_heights[7], g_heights[8]) << "the whole list after 20 steps";
     EXPECT_EQ(face->popupResult, 1);
     EXPECT_STREQ(face->playerName, "Carl");
+}
+
+// Left alone, the edit line shows its caret blinking.
+std::vector<bool> g_carets;
+
+TEST_F(NameScreen, CaretBlinksWhileIdle)
+{
+    g_carets.clear();
+    SetTimer(window, 0x7704, 100, [](HWND w, UINT, UINT_PTR id, DWORD) {
+        VokSession *s = FindSession(92);
+        vok::VokEdit *e = s ? vok::edit_of(FindIkon(s, 1)) : nullptr;
+        g_carets.push_back(e && e->caretShown);
+        if (g_carets.size() == 16) {
+            KillTimer(w, id);
+            PostMessageA(w, WM_KEYDOWN, VK_ESCAPE, 0);
+        }
+    });
+    EXPECT_EQ(VokPopupIFScreen(28), 1) << GetLastMsgError();
+    int changes = 0, lit = 0;
+    for (size_t i = 0; i < g_carets.size(); i++) {
+        lit += g_carets[i];
+        changes += i > 0 && g_carets[i] != g_carets[i - 1];
+    }
+    EXPECT_GT(lit, 0);
+    EXPECT_GE(changes, 3);
 }
 
 }  // namespace

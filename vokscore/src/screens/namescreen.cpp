@@ -103,6 +103,7 @@ int name_after_build(VokSession *s)
     if (VokEdit *e = edit_of(FindIkon(s, kEditId))) {
         e->filter = name_char_ok;
         edit_set_text(e, f.playerName ? f.playerName : "");
+        start_caret(s, e);
     }
     n.sliding = true;
     n.last = timeGetTime();

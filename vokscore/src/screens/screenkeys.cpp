@@ -296,9 +296,19 @@ void results_command(VokSession *s, int id)
     }
 }
 
+// Session routine of sessions with edit fields: their carets blink while the session has the keys.
+int edit_carets(VokSession *s)
+{
+    for (int i = 0; s && i < s->ikonCount; i++)
+        if (VokEdit *e = edit_of(&s->ikons[i]))
+            start_caret(s, e);
+    return 1;
+}
+
 struct Registered {
     Registered()
     {
+        add_routine("editCarets", kRoutineSession, reinterpret_cast<void *>(&edit_carets));
         add_routine("popupKeys", kRoutineKey, reinterpret_cast<void *>(&VokPopupKeyHandler));
         add_routine("buttonMovies", kRoutineSession, reinterpret_cast<void *>(&button_movies));
         add_routine("choiceFocus", kRoutineSession, reinterpret_cast<void *>(&choice_focus));
