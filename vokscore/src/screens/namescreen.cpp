@@ -84,6 +84,12 @@ int slide_frame(VokSessionProc *p)
     return 1;
 }
 
+// The known names live as long as the screen.
+void name_end(VokSessionProc *)
+{
+    entry() = NameEntry{};
+}
+
 // Init routine of the name panel: the current name in the edit line, the known names in the list,
 // and the panel off-screen at the right, to slide in.
 int name_init(VokSession *s)
@@ -107,7 +113,7 @@ int name_after_build(VokSession *s)
     }
     n.sliding = true;
     n.last = timeGetTime();
-    AddProcToSession(s, nullptr, slide_frame, nullptr, nullptr);
+    AddProcToSession(s, nullptr, slide_frame, nullptr, name_end);
     IfPlaySound(kSoundOpen);
     return 1;
 }
