@@ -8,6 +8,7 @@
 #include <map>
 #include <sstream>
 
+#include "controls.h"
 #include "runner.h"
 #include "scene_support.h"
 #include "texts.h"
@@ -267,6 +268,34 @@ TEST_F(Options, IdleCaptureBlinksAndAnAbortEndsIt)
     PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);
     EXPECT_EQ(VokPopupIFScreen(45), 1);
     EXPECT_EQ(face->popupResult, 0);
+}
+
+// The text field clicked shows its caret blinking; the other fields show none.
+TEST_F(Options, TextFieldCaretBlinks)
+{
+    face->gameId = VOK_GAME_BASE;
+    static std::vector<int> carets;
+    carets.clear();
+    auto look = [] {
+        VokSession *s = FindSession(99);
+        int lit = 0;
+        for (int id = 1; s && id <= 3; id++)
+            if (vok::VokEdit *e = vok::edit_of(FindIkon(s, id)); e && e->caretShown)
+                lit |= 1 << id;
+        carets.push_back(lit);
+    };
+    std::vector<std::function<void()>> steps{clicking(286, 249)};
+    for (int i = 0; i < 12; i++)
+        steps.push_back(look);
+    steps.push_back(key(VK_ESCAPE));
+    EXPECT_EQ(run(44, steps), 1);
+    int changes = 0, others = 0;
+    for (size_t i = 0; i < carets.size(); i++) {
+        changes += i > 0 && carets[i] != carets[i - 1];
+        others += (carets[i] & ~(1 << 2)) != 0;
+    }
+    EXPECT_GE(changes, 3);
+    EXPECT_EQ(others, 0);
 }
 
 // Every options screen builds and ends twice in one process.
