@@ -38,7 +38,10 @@ constexpr uint32_t kChooseWaitMs = 1000, kResultsWaitMs = 500;
 struct ButtonMovies {
     VokIkon *lastFocus = nullptr;
     VokIkon *pressed = nullptr;
+    VokIkon *usedSave = nullptr; // the save button goes once its press has played
 };
+
+void save_used(VokSession *s, VokIkon *k);
 
 std::vector<VokSessionProc *> &movie_procs()
 {
@@ -92,10 +95,19 @@ int movies_init(VokSessionProc *p)
     return 1;
 }
 
+bool movies_running();
+
 int movies_frame(VokSessionProc *p)
 {
     ButtonMovies *b = movies_of(p);
     VokSession *s = p->session;
+    // The focus moves off the used save button when every press has played to its end.
+    if (b->usedSave && !movies_running()) {
+        VokIkon *k = b->usedSave;
+        b->usedSave = nullptr;
+        b->pressed = nullptr;
+        save_used(s, k);
+    }
     for (int i = 0; i < s->ikonCount; i++) {
         VokIkon *k = &s->ikons[i];
         if (!k->pixMovie)
@@ -138,6 +150,22 @@ int button_movies(VokSession *session)
 int focused_id(VokSession *s)
 {
     return s && s->focused ? s->focused->id : 0;
+}
+
+bool movies_running()
+{
+    return button_movies_running();
+}
+
+void save_used(VokSession *s, VokIkon *k)
+{
+    HideIkon(s, k);
+    if (s->focused == k)
+        for (int i = 0; i < s->ikonCount; i++)
+            if (!(s->ikons[i].state & VOK_IST_HIDDEN) && (s->ikons[i].flags & VOK_IK_ACT1)) {
+                VokFocusIkon(s, &s->ikons[i]);
+                break;
+            }
 }
 
 // Repaints the running scene until `done` or `ms` have passed.
@@ -277,15 +305,16 @@ void results_command(VokSession *s, int id)
     case kSave: {
         IfPlaySound(kSoundYes);
         VokReplayProc proc = f.replayProc;
-        // Saved once: the button goes, the screen stays.
+        // Saved once: the button goes, the screen stays; a button with a movie plays its press first.
         if (VokIkon *k = FindIkon(s, kSave)) {
-            HideIkon(s, k);
-            if (s->focused == k)
-                for (int i = 0; i < s->ikonCount; i++)
-                    if (!(s->ikons[i].state & VOK_IST_HIDDEN) && (s->ikons[i].flags & VOK_IK_ACT1)) {
-                        VokFocusIkon(s, &s->ikons[i]);
-                        break;
-                    }
+            VokSessionProc *movies = nullptr;
+            for (VokSessionProc *p : movie_procs())
+                if (p->session == s)
+                    movies = p;
+            if (movies && press_button(s, k, (k->flags & (VOK_IK_ACT1 | VOK_IK_ACT2)) == (VOK_IK_ACT1 | VOK_IK_ACT2)))
+                movies_of(movies)->usedSave = k;
+            else
+                save_used(s, k);
         }
         if (proc && proc() != 0 && text(kSavedText))
             VokMessageBox(f.ownerWnd, 0, "%s", text(kSavedText));
