@@ -21,6 +21,7 @@
 #include "pannix/pxfont.h"
 #include "pannix/pxmovie.h"
 #include "pannix/pxpix.h"
+#include "scenedesc.h"
 #include "state.h"
 #include "texts.h"
 #include "vokscore/soundpack.h"
@@ -213,6 +214,72 @@ TEST_F(Tree, EveryPictureHasTheSizeItsDescriptionsShowItAt)
     EXPECT_EQ(mnubgr["load"], std::make_pair(640, 48));
     EXPECT_EQ(mnubgr["loading"], std::make_pair(640, 40));
     EXPECT_EQ(mnubgr.count("loadtile"), 0u) << "made though nothing shows it";
+}
+
+// A screen built over a game's preview trades its data pack for the game's: every picture it shows
+// must then be in its language pack, in every language.
+TEST_F(Tree, PreviewScreensFindTheirPicturesInEveryLanguagePack)
+{
+    void *preview = vok::find_routine("VokPreviewInit", vok::kRoutineSession);
+    ASSERT_NE(preview, nullptr);
+    auto lower = [](std::string t) {
+        for (char &c : t)
+            c = char(tolower(static_cast<unsigned char>(c)));
+        return t;
+    };
+    int screens = 0;
+    for (size_t i = 0; i < vok::kEmbeddedScreenCount; i++) {
+        const vok::EmbeddedScreen &f = vok::kEmbeddedScreens[i];
+        std::string error;
+        auto d = vok::parse_screen(f.name, f.text, f.size, error);
+        ASSERT_TRUE(d) << error;
+        if (d->sessions.empty() || reinterpret_cast<void *>(d->sessions[0].initRoutine) != preview)
+            continue;
+        ASSERT_TRUE(d->scene.langPack) << f.name;
+        screens++;
+        std::vector<vok::AssetUse> uses;
+        vok::list_assets(*d, uses);
+        for (const char *lang : {"US", "UK", "GE", "FR", "HU"}) {
+            std::vector<uint8_t> bytes;
+            std::vector<fpk::Entry> entries;
+            const std::string rel = std::string("Data/") + lang + "/" + d->scene.langPack + ".fpk";
+            ASSERT_TRUE(fpk::read_file((root / rel).string(), bytes, error) && fpk::read(bytes, entries, error)) << rel;
+            std::set<std::string> names;
+            for (const fpk::Entry &e : entries)
+                names.insert(lower(e.name));
+            for (const vok::AssetUse &u : uses)
+                if (u.kind == "picture")
+                    EXPECT_TRUE(names.count(lower(u.name))) << f.name << ": " << u.name << " not in " << rel;
+        }
+    }
+    EXPECT_GT(screens, 20);
+
+    // The game's picture in the frame of the first results screens comes at the size of its ikon.
+    const vok::EmbeddedScreen *first = nullptr;
+    for (size_t i = 0; i < vok::kEmbeddedScreenCount; i++)
+        if (std::string(vok::kEmbeddedScreens[i].name).find("results00") != std::string::npos)
+            first = &vok::kEmbeddedScreens[i];
+    ASSERT_NE(first, nullptr);
+    std::string error;
+    auto d = vok::parse_screen(first->name, first->text, first->size, error);
+    ASSERT_TRUE(d && d->sessions.size() > 2 && d->ikons.size() > 2 && !d->ikons[2].empty()) << error;
+    const VokIkon &frame = d->ikons[2][0];
+    const char *const packs[][2] = {{"winvn", "vnsav1"}, {"winmk", "mksav1"}, {"winfw", "trsav1"},
+                                    {"winkp", "kpsav1"}, {"windm", "dmsav1"}};
+    for (auto &[pack, name] : packs) {
+        std::vector<uint8_t> bytes;
+        std::vector<fpk::Entry> entries;
+        ASSERT_TRUE(fpk::read_file((root / "Data" / (std::string(pack) + ".fpk")).string(), bytes, error) &&
+                    fpk::read(bytes, entries, error)) << pack;
+        bool found = false;
+        for (const fpk::Entry &e : entries)
+            if (e.name == name) {
+                found = true;
+                EXPECT_EQ(int(fpk::get32(e.data.data())), frame.width) << name;
+                EXPECT_EQ(int(fpk::get32(e.data.data() + 4)), frame.height) << name;
+            }
+        EXPECT_TRUE(found) << name;
+    }
 }
 
 // The loading screen over a game's picture: the game shows around the bar, headline and strip, and the

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "runner.h"
+#include "scores.h"
 #include "scene_support.h"
 
 namespace {
@@ -33,6 +34,13 @@ int row_count(int entry)
     auto d = e ? vok::parse_screen(e->name, e->text, e->size, error) : nullptr;
     return d && d->scene.sessionCount > 1 ? d->scene.sessions[1].ikonCount : 0;
 }
+
+struct Seen {
+    int width[6] = {};
+    bool shown[6] = {};
+    const char *bar[6] = {};
+    std::string title, line;
+} g_seen;
 
 int g_saves = 0;
 std::function<void()> g_onSave;
@@ -84,7 +92,7 @@ protected:
         auto &named = packs[d->scene.dataPack];
         for (const vok::AssetUse &u : uses)
             if (u.kind == "picture")
-                named[u.name] = solid565(u.width > 0 ? u.width : 40, u.height > 0 ? u.height : 20,
+                named[u.name] = solid565(u.width > 0 ? (u.width + 1) & ~1 : 40, u.height > 0 ? u.height : 20,
                                          uint16_t(0x1000 + named.size()));
         std::vector<std::pair<std::string, std::string>> pics(named.begin(), named.end());
         write_pack_file(std::string("Data/") + d->scene.dataPack + ".fpk", pics);
@@ -342,19 +350,90 @@ TEST_F(CmdTest, ChatLine)
     EXPECT_STREQ(face->titleText, "kept");
 }
 
+TEST_F(CmdTest, ColourChoiceAndChatMessage)
+{
+    write_packs(55);
+    face->popupResult = 77;
+    PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0); // no way out but a colour
+    PostMessageA(window, WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_EQ(VokPopupIFScreen(40), 1) << GetLastMsgError();
+    EXPECT_EQ(face->popupResult, 12);
+    click(120 + 220 + 65, 140 + 110 + 28);
+    EXPECT_EQ(VokPopupIFScreen(40), 1);
+    EXPECT_EQ(face->popupResult, 13);
+
+    write_packs(59);
+    snprintf(face->titleText, sizeof face->titleText, "hello");
+    PostMessageA(window, WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_EQ(VokPopupIFScreen(43), 1) << GetLastMsgError();
+    EXPECT_EQ(face->popupResult, 1);
+    click(120 + 70 + 55, 140 + 140 + 20); // reply
+    EXPECT_EQ(VokPopupIFScreen(43), 1);
+    EXPECT_EQ(face->popupResult, 14);
+    PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_EQ(VokPopupIFScreen(43), 1);
+    EXPECT_EQ(face->popupResult, 0);
+}
+
+// The progress page: a bar per game by its share of levels solved in free play, none at 0, the
+// full picture above 120 pixels, the title through the text table with the player's name.
+TEST_F(CmdTest, ProgressBars)
+{
+    packs["solved"]["barfull"] = solid565(122, 16, 0x7777); // named by the code
+    write_packs(3);
+    ASSERT_EQ(VokSetPlayerName("Anna"), 1);
+    face->gameId = VOK_GAME_KELPA;
+    VokUpdateScores(VOK_KIND_FREE, VOK_GAME_KELPA, -1, 0, 0); // counters back to 0
+    for (int level = 0; level < vok::free_levels(3); level++)
+        VokUpdateScores(VOK_KIND_FREE, VOK_GAME_KELPA, level, 0, 0);
+    VokUpdateScores(VOK_KIND_FREE, VOK_GAME_TERROW, 0, 0, 0);
+    face->levelFamily = 3;
+    // Read while the screen is up, then leave by the focused menu button.
+    SetTimer(window, 0x7702, 200, [](HWND w, UINT, UINT_PTR id, DWORD) {
+        KillTimer(w, id);
+        if (VokSession *s = FindSession(5))
+            for (int g = 0; g < 6; g++) {
+                VokIkon *k = FindIkon(s, 3340 + g);
+                g_seen.width[g] = k->placeRect.width;
+                g_seen.shown[g] = !(k->state & VOK_IST_INACTIVE);
+                g_seen.bar[g] = k->picture;
+            }
+        if (VokSession *s = FindSession(5)) {
+            g_seen.title = FindIkon(s, 3333)->shownText ? FindIkon(s, 3333)->shownText : "";
+            g_seen.line = FindIkon(s, 3350)->shownText ? FindIkon(s, 3350)->shownText : "";
+        }
+        PostMessageA(w, WM_KEYDOWN, VK_RETURN, 0);
+    });
+    EXPECT_EQ(VokPopupIFScreen(27), 1) << GetLastMsgError();
+    EXPECT_EQ(face->popupResult, 1) << "menu";
+    EXPECT_FALSE(g_seen.shown[0]) << "0 of Varnel's levels: no bar";
+    EXPECT_TRUE(g_seen.shown[2]);
+    EXPECT_EQ(g_seen.width[2], 121 / vok::free_levels(2));
+    EXPECT_STREQ(g_seen.bar[2], "barpart");
+    EXPECT_TRUE(g_seen.shown[3]);
+    EXPECT_EQ(g_seen.width[3], 121);
+    EXPECT_STREQ(g_seen.bar[3], "barfull");
+    EXPECT_EQ(g_seen.title, "Anna's progress");
+    int levels = 0;
+    for (int g = 0; g < 5; g++)
+        levels += vok::free_levels(g);
+    EXPECT_EQ(g_seen.line, std::to_string(vok::free_levels(3) + 1) + "/" + std::to_string(levels));
+}
+
 // Every carried screen of these families builds and ends twice in one process.
 TEST_F(CmdTest, ScreensBuildAndEndTwice)
 {
     face->gameId = VOK_GAME_BASE + 3;
     face->gameKind = 101;
-    for (int entry : {27, 28, 29, 34, 58}) {
+    for (int entry : {27, 28, 29, 34, 58, 59}) {
         write_packs(entry);
         for (int round = 0; round < 2; round++) {
             PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);
             EXPECT_EQ(vok::run_screen(entry), 1) << entry << " " << GetLastMsgError();
         }
     }
-    for (int entry : {7, 8, 9, 10, 11, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 43, 44, 45, 56, 57}) {
+    packs["solved"]["barfull"] = solid565(122, 16, 0x7777);
+    for (int entry : {0, 1, 2, 3, 4, 5, 7, 8, 9, 10, 11, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 43, 44, 45, 56, 57}) {
         write_packs(entry);
         for (int round = 0; round < 2; round++) {
             face->popupResult = 77;

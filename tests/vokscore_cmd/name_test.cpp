@@ -3,6 +3,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "controls.h"
 #include "namescreen.h"
 #include "runner.h"
 #include "scene_support.h"
@@ -28,7 +29,9 @@ TEST(NameRules, TypedNamesTidied)
                           {"JOHN\t \t", "John"},
                           {"\xC9va", "\xC9va"}, // Latin-1 stays as typed
                           {"1ST", "1st"},
-                          {std::string(40, 'x'), "X" + std::string(30, 'x')}};
+                          {std::string(40, 'x'), "X" + std::string(30, 'x')},
+                          // The cut leaves no blank at the end.
+                          {std::string(30, 'x') + " \tyyyy", "X" + std::string(29, 'x')}};
     for (const Case &c : cases) {
         char out[vok::kNameCapacity + 1];
         ASSERT_TRUE(vok::tidy_name(c.typed.c_str(), out)) << c.typed;
@@ -120,6 +123,62 @@ TEST_F(NameScreen, EscapeKeepsTheName)
     key(VK_ESCAPE);
     EXPECT_EQ(VokPopupIFScreen(28), 1);
     EXPECT_EQ(face->popupResult, 0);
+}
+
+// Down unrolls the list of known names over about 20 steps of 33 ms; Enter then takes the picked name.
+int g_tick = 0;
+std::vector<int> g_heights;
+
+TEST_F(NameScreen, ListUnrollsDownwards)
+{
+    ASSERT_EQ(VokSetPlayerName("Bea"), 1);
+    ASSERT_EQ(VokSetPlayerName("Carl"), 1);
+    g_tick = 0;
+    g_heights.clear();
+    SetTimer(window, 0x7703, 100, [](HWND w, UINT, UINT_PTR id, DWORD) {
+        VokSession *list = FindSession(91);
+        if (g_tick == 0)
+            PostMessageA(w, WM_KEYDOWN, VK_DOWN, 0);
+        else if (list)
+            g_heights.push_back(list->place.height);
+        if (++g_tick == 10) {
+            KillTimer(w, id);
+            PostMessageA(w, WM_KEYDOWN, VK_RETURN, 0);
+        }
+    });
+    EXPECT_EQ(VokPopupIFScreen(28), 1) << GetLastMsgError();
+    ASSERT_EQ(g_heights.size(), 9u);
+    EXPECT_GT(g_heights[0], 0);
+    EXPECT_LT(g_heights[0], g_heights[2]) << "still unrolling";
+    EXPECT_GT(g_heights[7], g_heights[2]);
+    EXPECT_EQ(g_heights[7], g_heights[8]) << "the whole list after 20 steps";
+    EXPECT_EQ(face->popupResult, 1);
+    EXPECT_STREQ(face->playerName, "Carl");
+}
+
+// Left alone, the edit line shows its caret blinking.
+std::vector<bool> g_carets;
+
+TEST_F(NameScreen, CaretBlinksWhileIdle)
+{
+    g_carets.clear();
+    SetTimer(window, 0x7704, 100, [](HWND w, UINT, UINT_PTR id, DWORD) {
+        VokSession *s = FindSession(92);
+        vok::VokEdit *e = s ? vok::edit_of(FindIkon(s, 1)) : nullptr;
+        g_carets.push_back(e && e->caretShown);
+        if (g_carets.size() == 16) {
+            KillTimer(w, id);
+            PostMessageA(w, WM_KEYDOWN, VK_ESCAPE, 0);
+        }
+    });
+    EXPECT_EQ(VokPopupIFScreen(28), 1) << GetLastMsgError();
+    int changes = 0, lit = 0;
+    for (size_t i = 0; i < g_carets.size(); i++) {
+        lit += g_carets[i];
+        changes += i > 0 && g_carets[i] != g_carets[i - 1];
+    }
+    EXPECT_GT(lit, 0);
+    EXPECT_GE(changes, 3);
 }
 
 }  // namespace

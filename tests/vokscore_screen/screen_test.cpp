@@ -521,6 +521,75 @@ TEST_F(ScreenTest, ButtonMoviesLoopWhileFocusedAndPlayWhenChosen)
     EXPECT_EQ(frames, (std::vector<int>{2, 3, 4, 1, 2, 3, 9}));
 }
 
+// The save button of a results screen plays its press; the focus leaves it, and it goes, only when
+// the press has played to its end.
+int saves_made = 0;
+int save_once() { return ++saves_made, 0; }
+std::vector<std::pair<int, bool>> g_saveLooks;
+
+TEST_F(ScreenTest, SaveButtonGoesWhenItsPressHasPlayed)
+{
+    movie::TmzWriter w(8, 8, 16, 100);
+    for (int f = 0; f < 10; f++)
+        w.add_frame(std::vector<uint8_t>(size_t(w.frame_size()), uint8_t(f)));
+    auto b = w.bytes();
+    write_data({{"button.tmz", std::string(b.begin(), b.end())}});
+    VokScene *s = parse(R"(screen 7
+screenId 24
+dataPack "t"
+keyHandler popupKeys
+session 1
+  background "bg"
+  afterBuildRoutine buttonMovies
+  focusId 22
+  ikon 0
+    id 22
+    flags act
+    rect 10 10 8 8
+    picture "button.tmz"
+    movie flags rate fps 10
+    key RETURN
+  ikon 0
+    id 6
+    flags act
+    rect 30 10 8 8
+    picture "button.tmz"
+    movie flags rate fps 10
+    key RETURN
+)");
+    ASSERT_NE(s, nullptr);
+    auto key = std::make_pair(int(vok::kTableInterface), 7);
+    if (!replaced.count(key))
+        replaced[key] = VokInterfaceScreen(7);
+    vok::set_screen(vok::kTableInterface, 7, s);
+    face->replayProc = save_once;
+    saves_made = 0;
+    g_saveLooks.clear();
+    static int ticks;
+    ticks = 0;
+    SetTimer(window, 0x7705, 50, [](HWND wnd, UINT, UINT_PTR id, DWORD) {
+        VokScene *scene = VokGetCurScene();
+        if (!scene)
+            return;
+        VokSession *ses = &scene->sessions[0];
+        if (ticks == 0)
+            PostMessageA(wnd, WM_KEYDOWN, VK_RETURN, 0);
+        else
+            g_saveLooks.push_back({ses->focused ? ses->focused->id : 0, (ses->ikons[0].state & VOK_IST_HIDDEN) != 0});
+        if (++ticks == 24) {
+            KillTimer(wnd, id);
+            PostMessageA(wnd, WM_KEYDOWN, VK_RETURN, 0);
+        }
+    });
+    EXPECT_EQ(vok::run_screen(7), 1) << GetLastMsgError();
+    EXPECT_EQ(saves_made, 1);
+    EXPECT_EQ(face->popupResult, 1) << "the menu button had the focus at the end";
+    ASSERT_GE(g_saveLooks.size(), 20u);
+    EXPECT_EQ(g_saveLooks[1], std::make_pair(22, false)) << "the press still plays";
+    EXPECT_EQ(g_saveLooks.back(), std::make_pair(6, true));
+    face->replayProc = nullptr;
+}
+
 // A window destroyed under a nested screen ends the screens beneath it too, at once, instead of
 // leaving them waiting for messages from a window that is gone.
 TEST_F(ScreenTest, AWindowDestroyedUnderANestedScreenEndsTheScreensBeneath)

@@ -228,9 +228,12 @@ std::vector<Asset> screen_assets(const char *name, const char *text, size_t size
     std::vector<vok::AssetUse> uses;
     vok::list_assets(*d, uses);
     const std::string langpack = d->scene.langPack ? d->scene.langPack : "";
-    // The results screens trade their data pack for the game's while they are built: their pictures
-    // are found only in the language pack, so every language has them there.
-    const bool results = d->table == vok::kTableInterface && ((d->entry >= 0 && d->entry <= 19) || d->entry == 54);
+    // The screens over a game's preview trade their data pack for the game's while they are built:
+    // their pictures are found only in the language pack, so every language has them there.
+    void *preview = vok::find_routine("VokPreviewInit", vok::kRoutineSession);
+    const bool results = d->table == vok::kTableInterface &&
+                         ((d->entry >= 0 && d->entry <= 19) || d->entry == 54 ||
+                          (preview && !d->sessions.empty() && reinterpret_cast<void *>(d->sessions[0].initRoutine) == preview));
     std::vector<Asset> out;
     for (const vok::AssetUse &u : uses) {
         out.push_back({u.kind, u.pack, u.name, u.width, u.height, u.kind == "picture" ? langpack : "", name});
@@ -281,6 +284,7 @@ std::vector<Asset> code_assets()
     };
     pics("sure", {"reset", "solu", "quit", "opponent"}, 320, 160);
     pics("chat", {"message"}, 400, 200);
+    pics("solved", {"barfull"}, 121, 16);
     pics("browser", {"brw_secr"}, 64, 64);
     pics("help", {"hunscram", "hlearn", "hfreestu", "hstudy", "hCreate"}, 640, 480);
     // The loading pictures are the backdrop description's own (mnubgr.scr).
@@ -292,8 +296,11 @@ std::vector<Asset> code_assets()
     for (int g = 0; g < 5; g++) {
         const std::string p = games[g];
         out.push_back({"pack", "", previews[g], 0, 0});
-        for (const std::string &n : {p + "sav", p + "sav1", p + "sav0"})
+        // The frame and its picture for the later screens; the first screens' frame holds a smaller
+        // picture at the size of the ikon that shows it.
+        for (const std::string &n : {p + "sav", p + "sav0"})
             out.push_back({"picture", previews[g], n, 160, 120});
+        out.push_back({"picture", previews[g], p + "sav1", 120, 80});
     }
     out.push_back({"langpack", "", "mnutext", 0, 0});
     out.push_back({"soundpack", "", "mnusound.pck", 0, 0});

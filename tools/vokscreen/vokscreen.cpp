@@ -7,6 +7,10 @@
 //                             shows TEXT ("\n" breaks a line) through VokMessageBox with the
 //                             MessageBox type TYPE (0..15) and prints "answer A" (1 OK, 2 Cancel,
 //                             6 Yes, 7 No)
+//   vokscreen [options] --sheet DIR
+//                             shows every table entry that has a screen file once and writes its
+//                             picture as DIR/screenNN.png (NN the entry); prints "sheet N" (the
+//                             pictures written) and fails when one could not be written
 // Options:
 //   --data DIR     the folder holding Data\ (default: the program's folder); missing packs and
 //                  pictures are drawn as placeholders
@@ -23,10 +27,12 @@
 #include "brondel/brpixmap.h"
 #include "pannix/pannix.h"
 #include "runner.h"
+#include "scenedesc.h"
 #include "scenestate.h"
 #include "state.h"
 #include "vokplat/paths.h"
 #include "vokscore/vokscore.h"
+#include "vokplat/window.h"
 #include "win32/windows.h"
 
 namespace {
@@ -39,6 +45,7 @@ struct Options {
     int msgType = -1;
     int entry = -1;
     std::string msgText;
+    std::string sheet;
 };
 
 bool number(const char *text, long low, long high, int *out)
@@ -55,7 +62,8 @@ int usage()
 {
     fprintf(stderr, "usage: vokscreen [--data DIR] [--game 0..4] [--kind 100|101] ID\n"
                     "       vokscreen [--data DIR] --entry 0..66\n"
-                    "       vokscreen [--data DIR] --msgbox TYPE TEXT\n");
+                    "       vokscreen [--data DIR] --msgbox TYPE TEXT\n"
+                    "       vokscreen [--data DIR] [--game 0..4] --sheet DIR\n");
     return 2;
 }
 
@@ -96,6 +104,8 @@ int parse(int argc, char **argv, Options &o)
                     o.msgText += *t;
                 }
             }
+        } else if (!strcmp(a, "--sheet") && hasValue) {
+            o.sheet = PlatToolPath(argv[++i]);
         } else if (a[0] != '-' && o.id < 0) {
             if (!number(a, 0, VOK_SCREEN_LAST, &o.id)) {
                 fprintf(stderr, "vokscreen: screen '%s' is not 0..%d\n", a, VOK_SCREEN_LAST);
@@ -106,7 +116,7 @@ int parse(int argc, char **argv, Options &o)
             return 2;
         }
     }
-    return o.id < 0 && o.msgType < 0 && o.entry < 0 ? usage() : 0;
+    return o.id < 0 && o.msgType < 0 && o.entry < 0 && o.sheet.empty() ? usage() : 0;
 }
 
 void use_data_folder(const char *data)
@@ -121,16 +131,70 @@ void use_data_folder(const char *data)
 }
 
 // A calm picture for the screen to sit on: a vertical blue ramp.
-br_pixelmap *make_screen_picture()
+void paint_screen_picture(br_pixelmap *pm)
 {
-    br_pixelmap *pm = PxAllocPix(BR_PMT_RGB_565, 640, 480, nullptr, 0);
-    if (!pm)
-        return nullptr;
-    for (int y = 0; y < 480; y++) {
+    for (int y = 0; pm && y < 480; y++) {
         uint16_t c = uint16_t((y * 31 / 479) | ((y * 20 / 479) << 5));
         PxFillPixRect(pm, 0, y, 640, 1, c);
     }
+}
+
+br_pixelmap *make_screen_picture()
+{
+    br_pixelmap *pm = PxAllocPix(BR_PMT_RGB_565, 640, 480, nullptr, 0);
+    paint_screen_picture(pm);
     return pm;
+}
+
+// The sheet: each screen is taken once it has been drawn, then ended.
+struct Sheet {
+    HWND window = nullptr;
+    std::string path;
+    bool written = false;
+} g_sheet;
+
+constexpr UINT_PTR kSheetTimer = 0x5E1;
+
+void CALLBACK take_picture(HWND w, UINT, UINT_PTR, DWORD)
+{
+    KillTimer(w, kSheetTimer);
+    g_sheet.written = VokCaptureWindowPng(w, g_sheet.path.c_str()) != FALSE;
+    vok::engine().alive = true;
+}
+
+int write_sheet(HWND w, const std::string &dir)
+{
+    int written = 0, failed = 0;
+    for (int entry = 0; entry < VOK_INTERFACE_SCREENS; entry++) {
+        bool has = false;
+        for (size_t i = 0; i < vok::kEmbeddedScreenCount && !has; i++) {
+            const vok::EmbeddedScreen &e = vok::kEmbeddedScreens[i];
+            std::string error;
+            auto d = vok::parse_screen(e.name, e.text, e.size, error);
+            has = d && d->table == vok::kTableInterface && d->entry == entry;
+        }
+        if (!has)
+            continue;
+        char name[32];
+        snprintf(name, sizeof name, "/screen%02d.png", entry);
+        g_sheet.path = dir + name;
+        g_sheet.written = false;
+        // Each screen over the calm picture, not over what the one before left.
+        paint_screen_picture(vok::iface().screenPix);
+        // Half a second: the delayed pages and the button movies have settled.
+        SetTimer(w, kSheetTimer, 500, take_picture);
+        vok::run_screen(entry);
+        KillTimer(w, kSheetTimer);
+        vok::engine().alive = false;
+        if (g_sheet.written) {
+            written++;
+        } else {
+            failed++;
+            fprintf(stderr, "vokscreen: entry %d: no picture written to %s\n", entry, g_sheet.path.c_str());
+        }
+    }
+    printf("sheet %d\n", written);
+    return failed || !written ? 1 : 0;
 }
 
 }  // namespace
@@ -172,6 +236,15 @@ int main(int argc, char **argv)
         VokCloseInterFace();
         DestroyWindow(w);
         return answer ? 0 : 1;
+    }
+    if (!o.sheet.empty()) {
+        int rc = write_sheet(w, o.sheet);
+        face->screenPix = nullptr;
+        if (screen)
+            PxFreePix(screen);
+        VokCloseInterFace();
+        DestroyWindow(w);
+        return rc;
     }
     int shown = o.entry >= 0 ? vok::run_screen(o.entry) : VokPopupIFScreen(unsigned(o.id));
     printf("popupResult %d\nshown %d\n", face->popupResult, shown);

@@ -1,6 +1,7 @@
 // The recipes: Mavrel's logos and main menu, and the framework's screen pictures.
 #include "art.h"
 #include "art_help.h"
+#include "art_options.h"
 
 #include <algorithm>
 #include <cmath>
@@ -712,6 +713,7 @@ Image asset(const std::string& pack, const std::string& name, int width, int hei
       return background(width, height, game->title, seed, game->board).image();
     }
   }
+  if (Image i = options_asset(p, n, width, height, lang); i.width > 0) return i;
   if (p == "sure") {
     const char* q = nullptr;
     if (n == "quit") q = say(l, "Are you sure to exit?", "Wirklich beenden?", "Voulez-vous vraiment quitter ?", "Biztosan kilépsz?");

@@ -26,18 +26,9 @@ DmSettings g_dm;
 
 void set_defaults()
 {
-    g_general = VokGeneralSettings{};
-    g_general.cdMusic = 2;
-    g_general.soundEffects = 3;
-    g_general.menuCdTrack = 4;
-    g_general.cursorToFocus = 1;
-    const KeyBinding keys[VOK_GLOBAL_KEYS] = {13, 36, 35, 47, 27, 33, 34, 38, 40, 37, 39};
-    memcpy(g_general.globalKeys, keys, sizeof keys);
-    g_vn = VnSettings{2, 1, 4, 32};
-    g_mk = MkSettings{5, 1, 1, {-200.0f, -42.0f, 1.5f, 1.9f, 2.2f, 2.4f}, 32};
-    g_tr = TrSettings{6, 1, 0, {0x76, 0x74, 0x75, 0x77, 0x4027, 0x4025, 0x4026, 0x4028}, 32};
-    g_kp = KpSettings{1, 1, 2, {39, 37, 32}, 0, 32};
-    g_dm = DmSettings{3, 1, 32};
+    vok::default_general(g_general);
+    for (int g = 0; g < VOK_GAME_COUNT; g++)
+        vok::default_block(g, vok::own_block(g));
 }
 
 void point_blocks_at_own()
@@ -64,6 +55,35 @@ VokInterFace &iface()
 VokGeneralSettings &general()
 {
     return g_general;
+}
+
+void default_general(VokGeneralSettings &out)
+{
+    void *blocks[VOK_GAME_COUNT];
+    memcpy(blocks, out.gameBlocks, sizeof blocks);
+    out = VokGeneralSettings{};
+    out.cdMusic = 2;
+    out.soundEffects = 3;
+    out.menuCdTrack = 4;
+    out.cursorToFocus = 1;
+    const KeyBinding keys[VOK_GLOBAL_KEYS] = {13, 36, 35, 47, 27, 33, 34, 38, 40, 37, 39};
+    memcpy(out.globalKeys, keys, sizeof keys);
+    // The blocks the settings point at are not settings of their own.
+    memcpy(out.gameBlocks, blocks, sizeof blocks);
+}
+
+void default_block(int game, void *out)
+{
+    if (!out)
+        return;
+    switch (game) {
+    case 0: *static_cast<VnSettings *>(out) = VnSettings{2, 1, 4, 32}; break;
+    case 1: *static_cast<MkSettings *>(out) = MkSettings{5, 1, 1, {-200.0f, -42.0f, 1.5f, 1.9f, 2.2f, 2.4f}, 32}; break;
+    case 2: *static_cast<TrSettings *>(out) = TrSettings{6, 1, 0, {0x76, 0x74, 0x75, 0x77, 0x4027, 0x4025, 0x4026, 0x4028}, 32}; break;
+    case 3: *static_cast<KpSettings *>(out) = KpSettings{1, 1, 2, {39, 37, 32}, 0, 32}; break;
+    case 4: *static_cast<DmSettings *>(out) = DmSettings{3, 1, 32}; break;
+    default: break;
+    }
 }
 
 void *own_block(int game)

@@ -33,6 +33,10 @@ VokGeneralSettings &general();
 // The framework's own copy of each game's settings block and its size.
 void *own_block(int game);
 size_t block_size(int game);
+// The settings a fresh start has: the general record (its block pointers kept) and game `game`'s
+// block.
+void default_general(VokGeneralSettings &out);
+void default_block(int game, void *out);
 // Game number 0..4 of an identifier, or -1.
 int game_number(uint32_t gameId);
 

@@ -366,7 +366,10 @@ int caret_frame(VokSessionProc *p)
     if (!e)
         return 0;
     uint32_t now = timeGetTime();
-    if (engine().focusSession == p->session) {
+    // Of several fields of one session only the focused one shows its caret.
+    VokIkon *f = p->session->focused;
+    bool mine = !f || f == e->ikon || f->type != VOK_IKON_EDIT;
+    if (engine().focusSession == p->session && mine) {
         if (now - e->blinkTime >= kBlinkMs) {
             e->caretShown = !e->caretShown;
             e->blinkTime = now;

@@ -254,12 +254,13 @@ LRESULT handle_input(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bool *handled)
     SceneEngine &e = engine();
     *handled = true;
     if (e.keyWait == -1) {
-        if (msg == WM_KEYDOWN && wp != VK_CONTROL && wp != VK_SHIFT) {
+        // A modifier alone is no binding: it waits for the key it goes with.
+        if ((msg == WM_KEYDOWN || msg == WM_SYSKEYDOWN) && wp != VK_CONTROL && wp != VK_SHIFT && wp != VK_MENU) {
             e.keyWait = int(wp);
             return 0;
         }
-        if (msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN) {
-            e.keyWait = msg == WM_LBUTTONDOWN ? 1 : 2;
+        if (msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN || msg == WM_MBUTTONDOWN) {
+            e.keyWait = msg == WM_LBUTTONDOWN ? 1 : msg == WM_RBUTTONDOWN ? 2 : 4;
             return 0;
         }
     }

@@ -23,7 +23,7 @@ constexpr int kNameSession = 92, kListSession = 91;
 constexpr int kEditId = 1, kListId = 2;
 constexpr int kSlotSize = 256, kMaxNames = 64;
 constexpr int kSoundOpen = 12, kSoundYes = 11, kSoundBack = 13;
-constexpr uint32_t kSlideInMs = 32, kSlideOutMs = 30;
+constexpr uint32_t kSlideInMs = 32, kSlideOutMs = 30, kUnrollMs = 33;
 constexpr double kSlideInStep = 0.07853981633974483, kSlideOutStep = 0.15707963267948966;
 
 // The screen's state: from its build to its end.
@@ -33,6 +33,11 @@ struct NameEntry {
     double angle = 0;
     uint32_t last = 0;
     bool sliding = false;
+    // The list unrolls downwards: its shown height grows with the sine of its angle.
+    double listAngle = 0;
+    uint32_t listLast = 0;
+    int listHeight = 0;
+    bool unrolling = false;
 };
 
 NameEntry &entry()
@@ -79,6 +84,12 @@ int slide_frame(VokSessionProc *p)
     return 1;
 }
 
+// The known names live as long as the screen.
+void name_end(VokSessionProc *)
+{
+    entry() = NameEntry{};
+}
+
 // Init routine of the name panel: the current name in the edit line, the known names in the list,
 // and the panel off-screen at the right, to slide in.
 int name_init(VokSession *s)
@@ -98,18 +109,65 @@ int name_after_build(VokSession *s)
     if (VokEdit *e = edit_of(FindIkon(s, kEditId))) {
         e->filter = name_char_ok;
         edit_set_text(e, f.playerName ? f.playerName : "");
+        start_caret(s, e);
     }
     n.sliding = true;
     n.last = timeGetTime();
-    AddProcToSession(s, nullptr, slide_frame, nullptr, nullptr);
+    AddProcToSession(s, nullptr, slide_frame, nullptr, name_end);
     IfPlaySound(kSoundOpen);
     return 1;
+}
+
+// Shows `height` of the list panel's rows from the top; what it uncovers is drawn again.
+void show_list_height(VokSession *s, int height)
+{
+    NameEntry &n = entry();
+    s->place.height = height;
+    VokRect full{s->place.x, s->place.y, s->place.width, n.listHeight};
+    if (VokScene *scene = engine().running)
+        VokAddSceneDirtyRect(scene, &full);
+}
+
+int unroll_frame(VokSessionProc *p)
+{
+    NameEntry &n = entry();
+    if (!n.unrolling)
+        return 1;
+    uint32_t now = timeGetTime();
+    if (now - n.listLast < kUnrollMs)
+        return 1;
+    // A step every 33 ms, however the frames fall.
+    while (now - n.listLast >= kUnrollMs) {
+        n.listLast += kUnrollMs;
+        n.listAngle += kSlideInStep;
+    }
+    if (n.listAngle >= M_PI / 2) {
+        n.unrolling = false;
+        show_list_height(p->session, n.listHeight);
+    } else {
+        // The part still rolled up is the height times 1 - sin(angle).
+        show_list_height(p->session, n.listHeight - int(lround(n.listHeight * (1 - sin(n.listAngle)))));
+    }
+    return 1;
+}
+
+void open_list(VokSession *s)
+{
+    NameEntry &n = entry();
+    n.listAngle = 0;
+    n.listLast = timeGetTime();
+    n.unrolling = true;
+    show_list_height(s, 0);
+    ShowSession(s);
 }
 
 // Init routine of the list panel: the known names, the current one selected; hidden until Down.
 int list_after_build(VokSession *s)
 {
     NameEntry &n = entry();
+    n.listHeight = s->place.height;
+    n.unrolling = false;
+    AddProcToSession(s, nullptr, unroll_frame, nullptr, nullptr);
     VokList *list = list_of(FindIkon(s, kListId));
     if (list && n.count > 0) {
         std::vector<const char *> rows;
@@ -128,8 +186,13 @@ int list_after_build(VokSession *s)
 
 void close_list()
 {
-    if (VokSession *l = FindSession(kListSession))
+    NameEntry &n = entry();
+    if (VokSession *l = FindSession(kListSession)) {
         HideSession(l);
+        n.unrolling = false;
+        if (n.listHeight > 0)
+            l->place.height = n.listHeight;
+    }
     engine().focusSession = FindSession(kNameSession);
 }
 
@@ -195,7 +258,7 @@ int name_keys(HWND, UINT message, WPARAM key, LPARAM)
         if (key == VK_DOWN && !listOpen && listSession) {
             VokList *l = list_of(list_ikon());
             if (l && l->count > 1) {
-                ShowSession(listSession);
+                open_list(listSession);
                 engine().focusSession = listSession;
             }
             return 0;
@@ -253,6 +316,9 @@ bool tidy_name(const char *typed, char out[kNameCapacity + 1])
         return false;
     if (n > size_t(kNameCapacity))
         n = size_t(kNameCapacity);
+    // The cut may end the name on a blank again.
+    while (n > 1 && (typed[n - 1] == ' ' || typed[n - 1] == '\t'))
+        n--;
     // ASCII only: Latin-1 letters stay as typed, whatever the locale.
     for (size_t i = 0; i < n; i++) {
         char c = typed[i];

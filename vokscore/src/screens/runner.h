@@ -47,6 +47,8 @@ int solved_entry();
 bool press_button(VokSession *session, VokIkon *ikon, bool full);
 // True while a press movie of the running scene has not reached its end frame.
 bool button_movies_running();
+// The session the keys of the running screen go to.
+VokSession *popup_focus_session();
 // Times the exit question was drawn again after it appeared.
 int question_redraws();
 

@@ -8,6 +8,7 @@
 #include "pannix/pannix.h"
 #include "controls.h"
 #include "help.h"
+#include "options.h"
 #include "runner.h"
 #include "scenedesc.h"
 #include "scenestate.h"
@@ -38,7 +39,10 @@ constexpr uint32_t kChooseWaitMs = 1000, kResultsWaitMs = 500;
 struct ButtonMovies {
     VokIkon *lastFocus = nullptr;
     VokIkon *pressed = nullptr;
+    VokIkon *usedSave = nullptr; // the save button goes once its press has played
 };
+
+void save_used(VokSession *s, VokIkon *k);
 
 std::vector<VokSessionProc *> &movie_procs()
 {
@@ -92,10 +96,19 @@ int movies_init(VokSessionProc *p)
     return 1;
 }
 
+bool movies_running();
+
 int movies_frame(VokSessionProc *p)
 {
     ButtonMovies *b = movies_of(p);
     VokSession *s = p->session;
+    // The focus moves off the used save button when every press has played to its end.
+    if (b->usedSave && !movies_running()) {
+        VokIkon *k = b->usedSave;
+        b->usedSave = nullptr;
+        b->pressed = nullptr;
+        save_used(s, k);
+    }
     for (int i = 0; i < s->ikonCount; i++) {
         VokIkon *k = &s->ikons[i];
         if (!k->pixMovie)
@@ -135,23 +148,25 @@ int button_movies(VokSession *session)
     return 1;
 }
 
-VokSession *focus_session()
-{
-    SceneEngine &e = engine();
-    if (e.focusSession)
-        return e.focusSession;
-    if (e.page)
-        return e.page;
-    VokScene *scene = e.running;
-    for (int i = scene ? scene->sessionCount - 1 : -1; i >= 0; i--)
-        if (scene->sessions[i].focused)
-            return &scene->sessions[i];
-    return nullptr;
-}
-
 int focused_id(VokSession *s)
 {
     return s && s->focused ? s->focused->id : 0;
+}
+
+bool movies_running()
+{
+    return button_movies_running();
+}
+
+void save_used(VokSession *s, VokIkon *k)
+{
+    HideIkon(s, k);
+    if (s->focused == k)
+        for (int i = 0; i < s->ikonCount; i++)
+            if (!(s->ikons[i].state & VOK_IST_HIDDEN) && (s->ikons[i].flags & VOK_IK_ACT1)) {
+                VokFocusIkon(s, &s->ikons[i]);
+                break;
+            }
 }
 
 // Repaints the running scene until `done` or `ms` have passed.
@@ -291,15 +306,16 @@ void results_command(VokSession *s, int id)
     case kSave: {
         IfPlaySound(kSoundYes);
         VokReplayProc proc = f.replayProc;
-        // Saved once: the button goes, the screen stays.
+        // Saved once: the button goes, the screen stays; a button with a movie plays its press first.
         if (VokIkon *k = FindIkon(s, kSave)) {
-            HideIkon(s, k);
-            if (s->focused == k)
-                for (int i = 0; i < s->ikonCount; i++)
-                    if (!(s->ikons[i].state & VOK_IST_HIDDEN) && (s->ikons[i].flags & VOK_IK_ACT1)) {
-                        VokFocusIkon(s, &s->ikons[i]);
-                        break;
-                    }
+            VokSessionProc *movies = nullptr;
+            for (VokSessionProc *p : movie_procs())
+                if (p->session == s)
+                    movies = p;
+            if (movies && press_button(s, k, (k->flags & (VOK_IK_ACT1 | VOK_IK_ACT2)) == (VOK_IK_ACT1 | VOK_IK_ACT2)))
+                movies_of(movies)->usedSave = k;
+            else
+                save_used(s, k);
         }
         if (proc && proc() != 0 && text(kSavedText))
             VokMessageBox(f.ownerWnd, 0, "%s", text(kSavedText));
@@ -310,9 +326,19 @@ void results_command(VokSession *s, int id)
     }
 }
 
+// Session routine of sessions with edit fields: their carets blink while the session has the keys.
+int edit_carets(VokSession *s)
+{
+    for (int i = 0; s && i < s->ikonCount; i++)
+        if (VokEdit *e = edit_of(&s->ikons[i]))
+            start_caret(s, e);
+    return 1;
+}
+
 struct Registered {
     Registered()
     {
+        add_routine("editCarets", kRoutineSession, reinterpret_cast<void *>(&edit_carets));
         add_routine("popupKeys", kRoutineKey, reinterpret_cast<void *>(&VokPopupKeyHandler));
         add_routine("buttonMovies", kRoutineSession, reinterpret_cast<void *>(&button_movies));
         add_routine("choiceFocus", kRoutineSession, reinterpret_cast<void *>(&choice_focus));
@@ -322,6 +348,20 @@ struct Registered {
 } g_registered;
 
 }  // namespace
+
+VokSession *popup_focus_session()
+{
+    SceneEngine &e = engine();
+    if (e.focusSession)
+        return e.focusSession;
+    if (e.page)
+        return e.page;
+    VokScene *scene = e.running;
+    for (int i = scene ? scene->sessionCount - 1 : -1; i >= 0; i--)
+        if (scene->sessions[i].focused)
+            return &scene->sessions[i];
+    return nullptr;
+}
 
 bool press_button(VokSession *session, VokIkon *ikon, bool full)
 {
@@ -373,9 +413,9 @@ VOK_EXPORT void VokChooseButton(VokSession *session, int id, int sound, int resu
 VOK_EXPORT int VokPopupKeyHandler(HWND, UINT message, WPARAM key, LPARAM)
 {
     VokScene *scene = engine().running;
-    if (!scene || (message != WM_KEYDOWN && scene->screenId != 42))
+    if (!scene || (message != WM_KEYDOWN && scene->screenId != 42 && scene->screenId != 44))
         return 0;
-    VokSession *s = focus_session();
+    VokSession *s = popup_focus_session();
     // Every other key of the chat entry goes to its line.
     if (scene->screenId == 42 && !(message == WM_KEYDOWN && (key == VK_RETURN || key == VK_ESCAPE))) {
         if (VokEdit *e = edit_of(FindIkon(s, kChatLine)))
@@ -385,7 +425,11 @@ VOK_EXPORT int VokPopupKeyHandler(HWND, UINT message, WPARAM key, LPARAM)
     // Help, story, credits and movie screens.
     if (help_key(scene, s, message, key) || credits_key(scene, s, message, key) || movie_key(scene, message, key))
         return 0;
-    if (key != VK_RETURN && key != VK_ESCAPE)
+    if (scene->screenId == 44 || scene->screenId == 45) {
+        options_key(message, key);
+        return 0;
+    }
+    if (message != WM_KEYDOWN || (key != VK_RETURN && key != VK_ESCAPE))
         return 0;
     int id = key == VK_RETURN ? focused_id(s) : 0;
     switch (scene->screenId) {
@@ -466,6 +510,11 @@ VOK_EXPORT int VokPopupKeyHandler(HWND, UINT message, WPARAM key, LPARAM)
             VokChooseButton(s, kOk, kSoundYes, 1);
         else
             VokChooseButton(s, kCancel, kSoundBack, 0);
+        break;
+    case 40:
+        // The colour choice has no way out but a colour.
+        if (key == VK_RETURN && id)
+            VokChooseButton(s, id, kSoundYes, id == kYes ? 12 : 13);
         break;
     case 46:
         if (id == kYes)
