@@ -11,5 +11,6 @@
 #include "vokscore/vokscene.h"
 #include "vokscore/vokloading.h"
 #include "vokscore/vokpopup.h"
+#include "vokscore/vokgame.h"
 
 #endif
