@@ -158,6 +158,32 @@ int field_list(VokSession *s)
     return 1;
 }
 
+// The family buttons of a free-play page: the grid of the focused family shows under them.
+int family_frame(VokSessionProc *p)
+{
+    VokSession *s = p->session;
+    bool up = engine().page == s;
+    int shown = up && s->focused ? s->focused->id : 0;
+    if (shown == int(p->words[0]))
+        return 1;
+    for (int i = 0; i < 4; i++)
+        if (VokSession *grid = FindSession(kFirstGrid + i)) {
+            if (kFirstGrid + i == shown)
+                ShowSession(grid);
+            else if (kFirstGrid + i == int(p->words[0]))
+                HideSession(grid);
+        }
+    p->words[0] = shown;
+    return 1;
+}
+
+int family_grids(VokSession *s)
+{
+    solved_marks(s);
+    AddProcToSession(s, nullptr, family_frame, nullptr, nullptr);
+    return 1;
+}
+
 void end_screen(int sound)
 {
     if (sound)
@@ -317,6 +343,7 @@ struct Registered {
     {
         add_routine("gameKeys", kRoutineKey, reinterpret_cast<void *>(&VokGameScreenKeyHandler));
         add_routine("solvedMarks", kRoutineSession, reinterpret_cast<void *>(&solved_marks));
+        add_routine("familyGrids", kRoutineSession, reinterpret_cast<void *>(&family_grids));
         add_routine("fieldList", kRoutineSession, reinterpret_cast<void *>(&field_list));
         RunnerHooks &h = runner_hooks();
         h.nextUnsolvedLevel = &VokNextUnsolvedLevel;
