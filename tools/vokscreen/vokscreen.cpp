@@ -165,6 +165,13 @@ int main(int argc, char **argv)
     }
     int shown = VokPopupIFScreen(unsigned(o.id));
     printf("popupResult %d\nshown %d\n", face->popupResult, shown);
+    // A game screen that chose a level leaves the loading picture up for the game: the choice is
+    // printed, and the picture taken down as the game would.
+    if (o.id >= 15 && o.id <= 20 && shown && face->popupResult > 0) {
+        printf("game %u kind %d family %d number %d\n", unsigned(face->gameId & 0xFF), face->gameKind,
+               face->levelFamily, face->levelNumber);
+        FadeInGame(nullptr);
+    }
     face->screenPix = nullptr;
     if (screen)
         PxFreePix(screen);

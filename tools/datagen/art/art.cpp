@@ -1,5 +1,6 @@
 // The recipes: Mavrel's logos and main menu, and the framework's screen pictures.
 #include "art.h"
+#include "art_game.h"
 
 #include <algorithm>
 #include <cmath>
@@ -813,6 +814,7 @@ Image asset(const std::string& pack, const std::string& name, int width, int hei
     Rgb glow = n == "youlose" || n == "gameover" ? hex(0xE0503C) : hex(0x5FD47E);
     return banner(width, height, text, glow, seed).image();
   }
+  if (Image page; game_page(p, n, width, height, page)) return page;
   // Game screens: a pack "m<game>" holds the game's menu background.
   const GameName* game = p.size() == 3 && p[0] == 'm' ? game_of(p.substr(1)) : nullptr;
   if (game && (width == 0 || width >= 320) && (height == 0 || height >= 200) && n.rfind("extra", 0) != 0) {
