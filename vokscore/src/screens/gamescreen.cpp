@@ -148,6 +148,9 @@ int field_list(VokSession *s)
     std::vector<const char *> rows;
     for (auto &n : r.names[index])
         rows.push_back(n.c_str());
+    // Without the field-name lists the page says so; the row chooses nothing.
+    if (rows.empty())
+        rows.push_back("  No fields are installed.");
     list_set_rows(list, rows.data(), int(rows.size()));
     int selected = 0;
     if (f.gameKind == kind && game_now() == kGameTerrow)
