@@ -13,6 +13,7 @@ VOK_EXPORT int StartKelpa(void)
     if (const char *report = getenv("MAVREL_STUB_REPORT")) {
         if (FILE *f = fopen(report, "a")) {
             fprintf(f, "StartKelpa inGame=%d\n", face->inGame);
+            fprintf(f, "kind=%d family=%d number=%d\n", face->gameKind, face->levelFamily, face->levelNumber);
             fclose(f);
         }
     }
