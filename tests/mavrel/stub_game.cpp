@@ -13,6 +13,11 @@ VOK_EXPORT int StartKelpa(void)
     if (const char *report = getenv("MAVREL_STUB_REPORT")) {
         if (FILE *f = fopen(report, "a")) {
             fprintf(f, "StartKelpa inGame=%d\n", face->inGame);
+            fclose(f);
+        }
+    }
+    if (const char *fields = getenv("MAVREL_STUB_FIELDS")) {
+        if (FILE *f = fopen(fields, "a")) {
             fprintf(f, "kind=%d family=%d number=%d\n", face->gameKind, face->levelFamily, face->levelNumber);
             fclose(f);
         }
