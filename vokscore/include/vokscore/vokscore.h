@@ -12,5 +12,6 @@
 #include "vokscore/vokloading.h"
 #include "vokscore/vokpopup.h"
 #include "vokscore/vokgame.h"
+#include "vokscore/vokbrowse.h"
 
 #endif

@@ -47,7 +47,44 @@ BrowserEntry browser_entry(char kind, const std::string &text)
     e.bytes[1] = kind;
     e.bytes[2] = 31;
     snprintf(e.bytes + 3, kBrowserEntrySize - 3, "%.*s", kBrowserNameShown, text.c_str());
+    e.name = text;
     return e;
+}
+
+bool latin1_name(const std::string &utf8, std::string &out)
+{
+    out.clear();
+    for (size_t i = 0; i < utf8.size();) {
+        unsigned char c = static_cast<unsigned char>(utf8[i]);
+        if (c < 0x80) {
+            out += char(c);
+            i++;
+            continue;
+        }
+        // Two-byte forms of U+0080..U+00FF only; anything else has no Latin-1 letter.
+        if ((c != 0xC2 && c != 0xC3) || i + 1 >= utf8.size())
+            return false;
+        unsigned char d = static_cast<unsigned char>(utf8[i + 1]);
+        if ((d & 0xC0) != 0x80)
+            return false;
+        out += char(((c & 0x1F) << 6) | (d & 0x3F));
+        i += 2;
+    }
+    return true;
+}
+
+std::string utf8_name(const std::string &latin1)
+{
+    std::string out;
+    for (unsigned char c : latin1) {
+        if (c < 0x80) {
+            out += char(c);
+        } else {
+            out += char(0xC0 | (c >> 6));
+            out += char(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
 }
 
 std::vector<std::string> browser_extensions(const char *filter)
@@ -128,40 +165,40 @@ std::vector<BrowserEntry> browser_list(const BrowserListing &l)
     HANDLE find = FindFirstFileA((l.folder + "*.*").c_str(), &data);
     if (find != INVALID_HANDLE_VALUE) {
         do {
-            std::string name = data.cFileName;
-            if (name == "..") {
+            std::string disk = data.cFileName, name;
+            if (disk == "..") {
                 if (!root)
                     add(browser_entry(kParent, ".."));
                 continue;
             }
-            // Dot names are the system's hidden ones.
-            if (name.empty() || name[0] == '.')
+            // Dot names are the system's hidden ones; names outside Latin-1 cannot be shown or typed.
+            if (disk.empty() || disk[0] == '.' || !latin1_name(disk, name))
                 continue;
             if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 if (fwFolder && strcasecmp(name.c_str(), "Fields") != 0)
                     continue;
-                add(browser_entry(kFolder, "<" + name.substr(0, kBrowserFolderName) + ">"));
+                BrowserEntry e = browser_entry(kFolder, "<" + name.substr(0, kBrowserFolderName) + ">");
+                e.name = name;
+                e.target = disk;
+                add(e);
                 continue;
             }
             if (fwFolder || !has_extension(name, l.extensions))
                 continue;
             char kind = kOtherFile;
             if (l.terrow) {
-                kind = field_kind(host_path(l.folder + name).c_str(), l.editor);
+                kind = field_kind(host_path(l.folder + disk).c_str(), l.editor);
                 if (!kind)
                     continue;
             }
-            add(browser_entry(kind, name));
+            BrowserEntry e = browser_entry(kind, name);
+            e.target = disk;
+            add(e);
         } while (FindNextFileA(find, &data));
         FindClose(find);
     }
     std::sort(out.begin(), out.end(), browser_before);
     return out;
-}
-
-const char *browse_over_screen(HWND, const char *, const char *, const char *)
-{
-    return nullptr;
 }
 
 }  // namespace vok

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "win32/windows.h"
+
 namespace vok {
 
 constexpr int kBrowserEntries = 1024;
@@ -15,10 +17,18 @@ constexpr int kBrowserExtensions = 3;
 // One entry: 20, the kind letter, 31, then the shown text.
 struct BrowserEntry {
     char bytes[kBrowserEntrySize] = {};
+    std::string name;   // the whole name as shown and typed (Latin-1)
+    std::string target; // what it names on disk: a file or folder name, or a drive's folder
     char kind() const { return bytes[1]; }
     const char *text() const { return bytes + 3; }
 };
 BrowserEntry browser_entry(char kind, const std::string &text);
+// A name on disk (UTF-8) as the screens show it (Latin-1); false for names outside Latin-1.
+bool latin1_name(const std::string &utf8, std::string &out);
+// A typed Latin-1 name back in the form the disk holds.
+std::string utf8_name(const std::string &latin1);
+// The path limit of the browser's folder and its results.
+constexpr int kBrowserPathMax = 259;
 
 // Up to three extensions (".trl") from the patterns of a filter ("Fenlow Field (*.trl)\0*.trl\0\0");
 // "*.*" adds none.
@@ -39,5 +49,21 @@ std::vector<BrowserEntry> browser_list(const BrowserListing &l);
 char field_kind(const char *hostPath, bool editor);
 // The sort order of the entries.
 bool browser_before(const BrowserEntry &a, const BrowserEntry &b);
+
+// The screen's state, from its run to its end.
+struct BrowserRun {
+    OPENFILENAMEA request{};
+    bool save = false;
+    std::string folder;               // system form, ending in '\'
+    std::vector<std::string> extensions;
+    std::string defExt, title, pathLine;
+    std::vector<BrowserEntry> entries;
+    int group = -1;                   // the program's field group shown, -1: a folder
+    bool marked = false;              // the marking button is chosen
+    std::string result;               // the composed path once accepted
+};
+BrowserRun *browser_run();
+// Entries of the drives button: the system's drives, then the write root and the home folder.
+std::vector<BrowserEntry> browser_drives(const std::string &writeRoot);
 
 }  // namespace vok
