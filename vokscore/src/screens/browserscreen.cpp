@@ -248,9 +248,13 @@ void accept()
     std::string name = trimmed(e ? e->text : nullptr);
     if (name.empty())
         return;
+    // A name typed without its extension finds the file with the default one.
+    std::string withExt = name;
+    if (r.group < 0 && !r.defExt.empty() && !has_extension(name))
+        withExt += (r.defExt[0] == '.' ? "" : ".") + r.defExt;
     const BrowserEntry *found = nullptr;
     for (const BrowserEntry &x : r.entries)
-        if (is_file_kind(x.kind()) && strcasecmp(x.name.c_str(), name.c_str()) == 0)
+        if (is_file_kind(x.kind()) && (strcasecmp(x.name.c_str(), name.c_str()) == 0 || strcasecmp(x.name.c_str(), withExt.c_str()) == 0))
             found = &x;
     if (!found && (r.request.Flags & kMustExist)) {
         IfPlaySound(kSoundRefuse);
