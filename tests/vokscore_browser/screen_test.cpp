@@ -27,7 +27,7 @@ protected:
     {
         SceneTest::SetUp();
         for (const char *file : {"Data/gn.fnp", "Data/browser.fpk", "Data/US/browser.fpk", "Data/msgfont.fnp",
-                                 "Data/msgyn.fpk", "Data/US/msgyn.fpk", "Data/msgok.fpk", "Data/US/msgok.fpk"}) {
+                                 "Data/msgyn.fpk", "Data/US/msgyn.fpk", "Data/msgok.fpk", "Data/US/msgok.fpk", "Data/serif10.fnp"}) {
             std::string bytes = read_file(std::string(VOK_DATA_TREE) + "/" + file);
             ASSERT_FALSE(bytes.empty()) << file;
             write(file, bytes);
