@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "browser.h"
+#include "texts.h"
 #include "scene_support.h"
 #include "vokplat/msgbox.h"
 #include "vokscore/vokbrowse.h"
@@ -251,6 +252,40 @@ TEST_F(BrowserScreen, TerrowOwnFieldReachesTheLevelPath)
     EXPECT_EQ(VokSelectGameByCommand(window, 40211), 40211);
     EXPECT_EQ(std::string(face->levelPath), own + "mine.trl");
     EXPECT_EQ(face->gameKind, VOK_KIND_OWN_FIELD);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(BrowserScreen, ProgramFieldsInTheEditorAndReservedNames)
+{
+    write_pack("Data/US/mnutext.fpk", {{"mnutext.txt", "~a\n"},
+                                       {"fwfields.txt", "#C\nca one\n#E\nea two\n#S\nsa three\n#H\nha four\n#X\nxa five\n"}});
+    VokFreeTextFiles(); // the texts read at start go: the field names come with the new ones
+    ASSERT_EQ(VokLoadTextFiles(), 1) << GetLastMsgError();
+    face->gameId = VOK_GAME_TERROW;
+    face->gameKind = VOK_KIND_EDITOR;
+    write("fw/Fields/own.trl", std::string(40, 0));
+    std::string fields = std::string(face->readRoot) + "fw\\Fields\\";
+    // The parent, the five groups, then the file (selected at start): five rows up is the challenge
+    // group, which opens on its fields.
+    char buffer[260] = "";
+    for (int i = 0; i < 5; i++)
+        key(VK_UP);
+    key(VK_RETURN);
+    key(VK_RETURN);
+    ASSERT_NE(VokBrowseFileOpen(buffer, kFilter, fields.c_str(), nullptr), nullptr);
+    EXPECT_EQ(std::string(buffer), fields + vok::field_prefix(0) + "ca.trl");
+    EXPECT_STREQ(face->titleText, "ca one");
+    // Saving under a name of the program's own fields is refused with a message.
+    buffer[0] = 0;
+    type("Ca One");
+    key(VK_RETURN);
+    key(VK_RETURN); // the message's OK
+    key(VK_ESCAPE);
+    EXPECT_EQ(VokBrowseFileSave(buffer, kFilter, fields.c_str(), nullptr), nullptr);
+    EXPECT_STREQ(buffer, "");
 }
 
 }  // namespace
