@@ -289,3 +289,35 @@ TEST_F(BrowserScreen, ProgramFieldsInTheEditorAndReservedNames)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(BrowserScreen, TerrowFieldSavedMarkedAfterTheQuestion)
+{
+    face->gameId = VOK_GAME_TERROW;
+    face->gameKind = VOK_KIND_EDITOR;
+    face->gameFlags = 0x08 | 0x10; // may mark; a mark left from before is cleared at the start
+    char buffer[260] = "";
+    // Name line -> OK, Cancel, drives, root, up -> the marking button; Enter chooses it.
+    for (int i = 0; i < 6; i++)
+        key(VK_TAB);
+    key(VK_RETURN);
+    key(VK_TAB);
+    key(VK_TAB); // -> list -> name line
+    type("secret");
+    key(VK_RETURN);
+    key(VK_ESCAPE); // the question: no, the browser stays
+    key(VK_RETURN);
+    key(VK_RETURN); // the question: yes
+    ASSERT_NE(VokBrowseFileSave(buffer, kFilter, folder("m").c_str(), nullptr), nullptr);
+    EXPECT_EQ(std::string(buffer), folder("m") + "secret.trl");
+    EXPECT_EQ(face->gameFlags & 0x10, 0x10u);
+    // Unmarked, the flag stays clear.
+    buffer[0] = 0;
+    type("plain");
+    key(VK_RETURN);
+    ASSERT_NE(VokBrowseFileSave(buffer, kFilter, folder("m").c_str(), nullptr), nullptr);
+    EXPECT_EQ(face->gameFlags & 0x10, 0u);
+}
+
+}  // namespace

@@ -337,16 +337,27 @@ void focus(VokSession *s, int id)
     engine().focusSession = s;
 }
 
+// Tab walks the list, the name line and the buttons; the marking button joins them when shown.
 void cycle_focus(bool back)
 {
-    static const int order[] = {kListId, kEditId, kOk, kCancel, kDrives, kRoot, kUp};
+    static const int order[] = {kListId, kEditId, kOk, kCancel, kDrives, kRoot, kUp, 0};
     VokSession *s = panel();
+    VokSession *mark = FindSession(kMarkSession);
+    bool markShown = mark && !(mark->state & VOK_SST_HIDDEN);
     int n = int(sizeof order / sizeof order[0]);
-    int at = 0;
-    for (int i = 0; i < n; i++)
-        if (s && s->focused && s->focused->id == order[i])
-            at = i;
-    focus(s, order[(at + (back ? n - 1 : 1)) % n]);
+    int at = n - 1; // on the marking button
+    if (engine().focusSession != mark)
+        for (int i = 0; i < n - 1; i++)
+            if (s && s->focused && s->focused->id == order[i])
+                at = i;
+    int next = at;
+    do
+        next = (next + (back ? n - 1 : 1)) % n;
+    while (order[next] == 0 && !markShown);
+    if (order[next] == 0)
+        focus(mark, kMarkButton);
+    else
+        focus(s, order[next]);
 }
 
 int browser_keys(HWND, UINT message, WPARAM key, LPARAM)
