@@ -16,6 +16,12 @@ VOK_EXPORT int StartKelpa(void)
             fclose(f);
         }
     }
+    if (const char *fields = getenv("MAVREL_STUB_FIELDS")) {
+        if (FILE *f = fopen(fields, "a")) {
+            fprintf(f, "kind=%d family=%d number=%d\n", face->gameKind, face->levelFamily, face->levelNumber);
+            fclose(f);
+        }
+    }
     if (const char *away = getenv("MAVREL_STUB_AWAY"))
         SetCurrentDirectoryA(away);
     if (face->hostWnd != nullptr)

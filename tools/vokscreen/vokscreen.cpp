@@ -16,6 +16,9 @@
 //                  pictures are drawn as placeholders
 //   --game N       the game (0..4) whose interface record asks (default 0)
 //   --kind K       the game kind (100 free play, 101 challenge)
+//   vokscreen [options] --open PATTERN [FOLDER]   (or --save)
+//                             runs the file browser for PATTERN ("*.trl") in FOLDER (default: the
+//                             current folder) and prints "chosen PATH" or "chosen none"
 // Prints "popupResult R" and "shown 0|1"; the exit status is 0 when the screen was shown.
 // Headless (VOK_HEADLESS=1) the keys come from the input script (VOK_INPUT_SCRIPT).
 #include <stdio.h>
@@ -46,6 +49,9 @@ struct Options {
     int entry = -1;
     std::string msgText;
     std::string sheet;
+    const char *pattern = nullptr;
+    std::string folder;
+    bool save = false;
 };
 
 bool number(const char *text, long low, long high, int *out)
@@ -63,7 +69,8 @@ int usage()
     fprintf(stderr, "usage: vokscreen [--data DIR] [--game 0..4] [--kind 100|101] ID\n"
                     "       vokscreen [--data DIR] --entry 0..66\n"
                     "       vokscreen [--data DIR] --msgbox TYPE TEXT\n"
-                    "       vokscreen [--data DIR] [--game 0..4] --sheet DIR\n");
+                    "       vokscreen [--data DIR] [--game 0..4] --sheet DIR\n"
+                    "       vokscreen [--data DIR] [--game 0..4] --open|--save PATTERN [FOLDER]\n");
     return 2;
 }
 
@@ -106,6 +113,11 @@ int parse(int argc, char **argv, Options &o)
             }
         } else if (!strcmp(a, "--sheet") && hasValue) {
             o.sheet = PlatToolPath(argv[++i]);
+        } else if ((!strcmp(a, "--open") || !strcmp(a, "--save")) && hasValue) {
+            o.save = a[2] == 's';
+            o.pattern = argv[++i];
+            if (i + 1 < argc && argv[i + 1][0] != '-')
+                o.folder = PlatToolPath(argv[++i]);  // copied: the path buffer is shared
         } else if (a[0] != '-' && o.id < 0) {
             if (!number(a, 0, VOK_SCREEN_LAST, &o.id)) {
                 fprintf(stderr, "vokscreen: screen '%s' is not 0..%d\n", a, VOK_SCREEN_LAST);
@@ -116,7 +128,7 @@ int parse(int argc, char **argv, Options &o)
             return 2;
         }
     }
-    return o.id < 0 && o.msgType < 0 && o.entry < 0 && o.sheet.empty() ? usage() : 0;
+    return o.id < 0 && o.msgType < 0 && o.entry < 0 && o.sheet.empty() && !o.pattern ? usage() : 0;
 }
 
 void use_data_folder(const char *data)
@@ -246,8 +258,33 @@ int main(int argc, char **argv)
         DestroyWindow(w);
         return rc;
     }
+    if (o.pattern) {
+        // The filter: the pattern described by itself.
+        std::string filter = std::string(o.pattern) + '\0' + o.pattern + '\0';
+        std::string folder = o.folder;
+        for (char &c : folder)
+            if (c == '/')
+                c = '\\';
+        char path[260] = "";
+        const char *f = folder.empty() ? nullptr : folder.c_str();
+        char *chosen = o.save ? VokBrowseFileSave(path, filter.c_str(), f, nullptr) : VokBrowseFileOpen(path, filter.c_str(), f, nullptr);
+        printf("chosen %s\n", chosen ? chosen : "none");
+        face->screenPix = nullptr;
+        if (screen)
+            PxFreePix(screen);
+        VokCloseInterFace();
+        DestroyWindow(w);
+        return 0;
+    }
     int shown = o.entry >= 0 ? vok::run_screen(o.entry) : VokPopupIFScreen(unsigned(o.id));
     printf("popupResult %d\nshown %d\n", face->popupResult, shown);
+    // A game screen that chose a level leaves the loading picture up for the game: the choice is
+    // printed, and the picture taken down as the game would.
+    if (o.id >= 15 && o.id <= 20 && shown && face->popupResult > 0) {
+        printf("game %u kind %d family %d number %d\n", unsigned(face->gameId & 0xFF), face->gameKind,
+               face->levelFamily, face->levelNumber);
+        FadeInGame(nullptr);
+    }
     face->screenPix = nullptr;
     if (screen)
         PxFreePix(screen);

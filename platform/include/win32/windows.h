@@ -34,6 +34,9 @@
 #if __has_include("win32/wingdi.h")
 #include "win32/wingdi.h"
 #endif
+#if __has_include("win32/commdlg.h")
+#include "win32/commdlg.h"
+#endif
 #if __has_include("win32/mmsystem.h")
 #include "win32/mmsystem.h"
 #endif

@@ -144,6 +144,27 @@ PLATFORM_API DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD
 #define GetTempFileName GetTempFileNameA
 #define GetModuleFileName GetModuleFileNameA
 
+/* Drives. This system has one fixed drive, its root "\". */
+#define DRIVE_UNKNOWN 0
+#define DRIVE_NO_ROOT_DIR 1
+#define DRIVE_REMOVABLE 2
+#define DRIVE_FIXED 3
+#define DRIVE_REMOTE 4
+#define DRIVE_CDROM 5
+#define DRIVE_RAMDISK 6
+#define SEM_FAILCRITICALERRORS 0x0001u
+#define SEM_NOOPENFILEERRORBOX 0x8000u
+PLATFORM_API DWORD WINAPI GetLogicalDrives(void);
+PLATFORM_API DWORD WINAPI GetLogicalDriveStringsA(DWORD size, LPSTR buffer);
+PLATFORM_API UINT WINAPI GetDriveTypeA(LPCSTR root);
+PLATFORM_API BOOL WINAPI GetVolumeInformationA(LPCSTR root, LPSTR label, DWORD labelSize, LPDWORD serial,
+                                               LPDWORD maxName, LPDWORD flags, LPSTR fsName, DWORD fsNameSize);
+PLATFORM_API UINT WINAPI SetErrorMode(UINT mode);
+
+#define GetLogicalDriveStrings GetLogicalDriveStringsA
+#define GetDriveType GetDriveTypeA
+#define GetVolumeInformation GetVolumeInformationA
+
 WIN32_END
 
 #endif

@@ -2,6 +2,7 @@
 #include "art.h"
 #include "art_help.h"
 #include "art_options.h"
+#include "art_game.h"
 
 #include <algorithm>
 #include <cmath>
@@ -145,6 +146,8 @@ const Word kWords[] = {
     {"no", {"No", "Nein", "Non", "Nem"}},
     {"ok", {"OK", "OK", "OK", "OK"}},
     {"cancel", {"Cancel", "Abbrechen", "Annuler", "Mégse"}},
+    {"drives", {"Drives", "Laufwerke", "Lecteurs", "Meghajtók"}},
+    {"root", {"Root", "Wurzel", "Racine", "Gyökér"}},
     {"back", {"Back", "Zurück", "Retour", "Vissza"}},
     {"exit", {"Exit", "Beenden", "Quitter", "Kilépés"}},
     {"quit", {"Quit", "Beenden", "Quitter", "Kilépés"}},
@@ -751,6 +754,28 @@ Image asset(const std::string& pack, const std::string& name, int width, int hei
       return button(width, height, label, seed).image();
     }
   }
+  if (p == "browser" && n == "brwback") {
+    // The browser's panel: recessed beds under the path line, the folder list and the name line,
+    // where the screen's own controls draw.
+    size(460, 400);
+    Canvas c = dialog(width, height, "", seed);
+    for (Rect bed : {Rect{14, 40, 432, 26}, Rect{14, 68, 304, 270}, Rect{14, 348, 304, 32}}) {
+      c.fill(rrect_mask(bed, 5), hex(0x05081A), 0.85f);
+      c.bevel(bed, 5, 2, -0.5f);
+    }
+    return c.image();
+  }
+  if (p == "browser" && n == "brw_secr") {
+    // The marking button: a closed padlock.
+    size(64, 64);
+    Canvas c = tile(width, height, "", seed, false);
+    float w = float(width), h = float(height);
+    c.fill(rrect_mask({w * 0.28f, h * 0.46f, w * 0.44f, h * 0.34f}, 4), hex(0xE0B040));
+    c.fill(rrect_mask({w * 0.36f, h * 0.2f, w * 0.28f, h * 0.3f}, w * 0.14f), hex(0xE0B040));
+    c.fill(rrect_mask({w * 0.42f, h * 0.27f, w * 0.16f, h * 0.22f}, w * 0.08f), hex(0x202840));
+    c.fill(rrect_mask({w * 0.47f, h * 0.56f, w * 0.06f, h * 0.14f}, 2), hex(0x402808));
+    return c.image();
+  }
   if (p == "name" && (n == "kekmezo" || n == "name")) {
     // The name panel asks its question over a recessed line; the list panel is a plain bed.
     if (n == "name") {
@@ -833,6 +858,7 @@ Image asset(const std::string& pack, const std::string& name, int width, int hei
     Rgb glow = n == "youlose" || n == "gameover" ? hex(0xE0503C) : hex(0x5FD47E);
     return banner(width, height, text, glow, seed).image();
   }
+  if (Image page; game_page(p, n, width, height, page)) return page;
   // Game screens: a pack "m<game>" holds the game's menu background.
   const GameName* game = p.size() == 3 && p[0] == 'm' ? game_of(p.substr(1)) : nullptr;
   if (game && (width == 0 || width >= 320) && (height == 0 || height >= 200) && n.rfind("extra", 0) != 0) {

@@ -11,5 +11,7 @@
 #include "vokscore/vokscene.h"
 #include "vokscore/vokloading.h"
 #include "vokscore/vokpopup.h"
+#include "vokscore/vokgame.h"
+#include "vokscore/vokbrowse.h"
 
 #endif

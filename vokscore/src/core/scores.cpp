@@ -389,6 +389,12 @@ int free_levels(int game)
     return game >= 0 && game < VOK_GAME_COUNT ? kLevels[game] : 0;
 }
 
+bool free_seen(int game, int position)
+{
+    return game >= 0 && game < VOK_GAME_COUNT && position >= 0 && position < kLevels[game] &&
+           scores().seenFree[game][position];
+}
+
 }  // namespace vok
 
 VOK_EXPORT int VokUpdateScores(int kind, uint32_t gameId, int position, int result1, int result2)

@@ -12,5 +12,7 @@ int best_rank(int table);
 // Free play: levels of a game solved in this process, and the game's number of levels.
 int free_solved(int game);
 int free_levels(int game);
+// Free play: level `position` of a game was solved in this process.
+bool free_seen(int game, int position);
 
 }  // namespace vok
