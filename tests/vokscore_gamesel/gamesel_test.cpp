@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "gamesel.h"
+#include "help.h"
 #include "scores.h"
 #include "support.h"
 #include "vokplat/msgbox.h"
@@ -84,6 +85,16 @@ TEST_F(GameSel, CommandsSetTheGameFieldsAndPositionsGoBack)
     EXPECT_STREQ(face->titleText, "c3 challenge");
     path = face->levelPath;
     EXPECT_EQ(path.substr(path.size() - 19), "fw\\Fields\\Ch_c3.trl") << path;
+}
+
+TEST_F(GameSel, OnlyVarnelsSecondThirdClearsTheResultsAnimation)
+{
+    vok::results_movie_flag() = true;
+    EXPECT_EQ(VokSelectGameByCommand(nullptr, 40014), 40014);
+    EXPECT_EQ(VokSelectGameByCommand(nullptr, 40016), 40016);
+    EXPECT_TRUE(vok::results_movie_flag());
+    EXPECT_EQ(VokSelectGameByCommand(nullptr, 40015), 40015);
+    EXPECT_FALSE(vok::results_movie_flag());
 }
 
 TEST_F(GameSel, RefusedCommandsLeaveTheRecord)

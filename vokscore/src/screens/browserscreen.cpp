@@ -415,6 +415,9 @@ int browser_keys(HWND, UINT message, WPARAM key, LPARAM)
 
 int browser_after_build(VokSession *s)
 {
+    // Shown without a request (a sheet of every screen): the empty panel.
+    if (!g_run)
+        return 1;
     BrowserRun &r = *g_run;
     VokEdit *e = edit_of(FindIkon(s, kEditId));
     std::string start;

@@ -2,6 +2,7 @@
 // the id into game, kind and level of the interface record. The level position is the button's place
 // in its run of ids; VokSetLevel splits it per game and VokLevelPosition puts it back together.
 #include "gamesel.h"
+#include "help.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -283,6 +284,8 @@ VOK_EXPORT int VokSelectGameByCommand(HWND window, int command)
         }
     switch (command) {
     case 40014: case 40015: case 40016:
+        if (command == 40015)
+            results_movie_reset();
         VokSetLevel(kKindVarnelThird, id_of(kGameVarnel), command - 40014);
         return command;
     case 40035: case 40036: case 40037: case 40038:

@@ -28,6 +28,7 @@ bool credits_key(VokScene *scene, VokSession *focus, UINT message, WPARAM key);
 bool movie_key(VokScene *scene, UINT message, WPARAM key);
 // The results animation runs again on the next results screen (a game was chosen again).
 void results_movie_reset();
+bool &results_movie_flag();  // shown since it was last cleared
 // The movie screen's clip progress, -1 without a clip.
 int movie_progress();
 // The credits clip now shown (0 the page, 1..4 the parts), -1 without clips; its progress.

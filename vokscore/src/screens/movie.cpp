@@ -273,6 +273,11 @@ void results_movie_reset()
     g_resultsMovieShown = false;
 }
 
+bool &results_movie_flag()
+{
+    return g_resultsMovieShown;
+}
+
 int movie_progress()
 {
     return movie().progress;

@@ -13,6 +13,7 @@
 #include "scenedesc.h"
 #include "scenestate.h"
 #include "state.h"
+#include "vokplat/window.h"
 #include "vokscore/voksound.h"
 
 namespace vok {
@@ -211,6 +212,7 @@ void slide_out()
         place_panel(s, x);
         MnuBuildScene();
         MnuPaintScreen(scene, 0);
+        VokPump();  // each step reaches the display
         if (x >= kNameSlideStart)
             break;
         Sleep(kSlideOutMs);

@@ -15,6 +15,7 @@
 #include "state.h"
 #include "texts.h"
 #include "vokscore/vokpopup.h"
+#include "vokplat/window.h"
 #include "vokscore/voksound.h"
 
 namespace vok {
@@ -180,6 +181,7 @@ void wait_repainting(uint32_t ms, Done done)
             break;
         MnuBuildScene();
         MnuPaintScreen(scene, 0);
+        VokPump();  // the press movie reaches the display
         Sleep(1);
     }
 }
