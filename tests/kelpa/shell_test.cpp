@@ -520,9 +520,16 @@ TEST_F(Game, WhatOneGameLeftRaisedDoesNotGreetTheNext)
             kpModule().levelCommand = 4;
             kpModule().autoPaused = 1;
             kpModule().inactive = 1;
+            // A recorded level: its frame count would let the next game's first level turn early.
+            kpReplay().recordingOn = 1;
+            kpReplay().framesWritten = 3;
+            kpReplay().frames.assign(10, 1);
         }
     };
     EXPECT_EQ(run({{WM_USER + 11, 0}}), 0);
+    EXPECT_EQ(kpReplay().recordingOn, 0);
+    EXPECT_EQ(kpReplay().framesWritten, 0);
+    EXPECT_TRUE(kpReplay().frames.empty());
     const KpSwitches fresh, &s = kpSwitches();
     EXPECT_EQ(memcmp(&s, &fresh, sizeof fresh), 0);
     EXPECT_EQ(kpModule().levelCommand, 0);

@@ -349,6 +349,12 @@ void KpForgetRules()
 {
     g_bound = false;
     g_titleRow = g_titleNumber = 0;
+    // A recording, a playback and the drive's turn state belong to the game that made them.
+    KpReplayClose(g_files);
+    g_files = KpReplayFiles();
+    g_drive = KpDriveState();
+    g_levelStart = 0;
+    g_clockFrozen = g_introShown = g_tickAssembly = 0;
 }
 
 void KpPacingTables() {}
