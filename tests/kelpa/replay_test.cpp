@@ -317,6 +317,31 @@ TEST(Replay, Kind100KeepsItsFirstReplayFromTheTick)
     EXPECT_EQ(folder.read("kp_Bo_1_2.rep").size(), first.size() + 5);
 }
 
+// A recording file that could not take its bytes (a full disk) makes no replay and says so.
+TEST(Replay, ALostRecordingMakesNoReplay)
+{
+    Folder folder;
+    KpReplayFiles files;
+    folder.into(files);
+    files.gameKind = 101;
+    KpReplaySetPlayer(files, "Di");
+    fs::create_symlink("/dev/full", folder.path / "worm_Di.re");
+    KpLevelFile level;
+    KpDefaultHeader(level.header);
+    ASSERT_TRUE(KpReplayBegin(files, level.header, level.board));
+    const uint8_t row[5] = {1, 2, 3, 4, 5}, frame[5] = {9, 8, 7, 6, 5};
+    KpReplayWormWrite(files, row, true);
+    KpReplayFrameWrite(files, frame, false);
+    EXPECT_EQ(KpReplayAssemble(files, true, nullptr), 0);
+    EXPECT_FALSE(fs::exists(folder.path / "kp_0_0.rep"));
+    // The next level records afresh.
+    fs::remove(folder.path / "worm_Di.re");
+    ASSERT_TRUE(KpReplayBegin(files, level.header, level.board));
+    KpReplayWormWrite(files, row, true);
+    KpReplayFrameWrite(files, frame, false);
+    EXPECT_EQ(KpReplayAssemble(files, true, nullptr), 1);
+}
+
 TEST(Replay, EmptyWormFileAndOverwriteBeforeTheFirstFrame)
 {
     Folder folder;

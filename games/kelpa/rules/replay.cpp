@@ -138,6 +138,7 @@ bool KpReplayFrameWrite(KpReplayFiles &f, const uint8_t frame[5], bool overwrite
     }
     const bool ok = fwrite(frame, 1, 5, f.trialFile) == 5;
     f.framesWritten += ok;
+    f.writeFailed |= !ok;
     return ok;
 }
 
@@ -146,20 +147,23 @@ void KpReplayWormWrite(KpReplayFiles &f, const uint8_t row[5], bool first)
     if (!f.recordingOn)
         return;
     if (first) {
+        // The level's first worm row comes at its set-up, before anything else is recorded.
         if (f.wormFile != nullptr)
             fclose(f.wormFile);
+        f.writeFailed = 0;
         f.wormFile = PlatFopen(KpReplayPath(f, format("worm_%s.re", f.player).c_str()).c_str(), "wb");
     }
-    if (f.wormFile != nullptr)
-        fwrite(row, 1, 5, f.wormFile);
+    if (f.wormFile == nullptr || fwrite(row, 1, 5, f.wormFile) != 5)
+        f.writeFailed = 1;
 }
 
 void KpReplayClose(KpReplayFiles &f)
 {
-    if (f.wormFile != nullptr)
-        fclose(f.wormFile);
-    if (f.trialFile != nullptr)
-        fclose(f.trialFile);
+    // Buffered bytes reach the disk only here: a failed close is a lost recording.
+    if (f.wormFile != nullptr && fclose(f.wormFile) != 0)
+        f.writeFailed = 1;
+    if (f.trialFile != nullptr && fclose(f.trialFile) != 0)
+        f.writeFailed = 1;
     f.wormFile = f.trialFile = nullptr;
 }
 
@@ -193,6 +197,8 @@ int KpReplayAssemble(KpReplayFiles &f, bool fromTick, uint32_t *sumOut)
     KpReplayClose(f);
     const std::string out = KpReplayPath(f, KpReplayName(f).c_str());
     if (fromTick && f.gameKind == 100 && exists(out))
+        return 0;
+    if (f.writeFailed)
         return 0;
     std::vector<uint8_t> worm, trial;
     readWhole(KpReplayPath(f, format("worm_%s.re", f.player).c_str()), worm, size_t(1) << 30);

@@ -338,6 +338,7 @@ struct KpReplayFiles {
     int32_t gameKind = 101, levelFamily = 0, levelNumber = 0;
     FILE *trialFile = nullptr, *wormFile = nullptr;
     int32_t recordingOn = 0, framesWritten = 0;
+    int32_t writeFailed = 0;  // a recording file lost bytes: no replay is made of it
     // Playback: the worm section, the player stored, the level and the frames.
     uint8_t wormRows[kKpWormBytes] = {};
     int32_t wormBytes = 0, wormRowIndex = 0;
