@@ -201,3 +201,37 @@ TEST_F(Game, PreviewProducerHandsOverOnePictureAtATimeRestsWhenPausedAndStops)
     EXPECT_TRUE(stopped);
     EXPECT_LT(stopTook, 1000u);
 }
+
+// A level set up anew forgets the last level's path: its preview shows no flash over an old exit.
+TEST_F(Game, PreviewProducerForgetsTheLastLevelsPath)
+{
+    int pictures = 0, large = 0;
+    hostLog().onMessage = [&](UINT m, WPARAM) {
+        if (m != WM_USER + 14)
+            return;
+        auto rules = std::make_unique<KpRules>();
+        rules->pathCount = 4;
+        for (int q = 0; q < 4; q++)
+            rules->pathCells[q][0] = 5, rules->pathCells[q][1] = q;
+        KpKeepPath(*rules);
+        KpLevelSetup();
+        VokImgFlagsStore(face, 0);
+        std::thread producer(KpImageProducer, nullptr);
+        while (pictures < 20) {
+            for (int i = 0; i < 100 && !(VokImgFlags(face) & VOK_IMG_READY); i++)
+                WaitForSingleObject(face->imgReadyEvent, 50);
+            if (!(VokImgFlags(face) & VOK_IMG_READY))
+                break;
+            large += face->imgRect.width == 400;
+            VokImgFlagsClear(face, VOK_IMG_READY);
+            PulseEvent(face->imgDoneEvent);
+            pictures++;
+        }
+        VokImgFlagsStore(face, VOK_IMG_STOP);
+        producer.join();
+        PostMessageA(host, WM_CLOSE, 0, 0);
+    };
+    EXPECT_EQ(run({{WM_USER + 14, 0}}), 0);
+    EXPECT_EQ(pictures, 20);
+    EXPECT_EQ(large, 0);
+}

@@ -394,6 +394,7 @@ void KpLevelSetup()
     if (g_rules.replayPlaying)
         memcpy(g_rules.wormRow, g_files.wormRows, 5);
     KpLevelSetup(g_rules);
+    KpForgetPath();
     kpObjects().setupPending = 0;
     kpObjects().replayPlaying = g_rules.replayPlaying;
     g_levelStart = timeGetTime();

@@ -330,6 +330,11 @@ void KpKeepPath(const KpRules &r)
     memcpy(g_path, r.pathCells, sizeof g_path);
 }
 
+void KpForgetPath()
+{
+    g_pathCount = 0;
+}
+
 void KpWinAnimation(int flag)
 {
     KpSwitches &sw = kpSwitches();

@@ -359,6 +359,8 @@ void KpWinAnimation(int flag);
 void KpFlushPresents();
 // The tick keeps the running worm's path for the animation at the level's end.
 void KpKeepPath(const KpRules &r);
+// A new level has walked no path yet.
+void KpForgetPath();
 void KpImageProducer(void *);
 int KpAssembleReplay();
 void KpReplayWrite(const uint8_t *frame, int mode);
