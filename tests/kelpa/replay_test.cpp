@@ -399,6 +399,10 @@ TEST(Replay, BestTimeCopyAndLast)
     folder.write("kp_2_0.rep", {5});
     KpReplayKeep(files, false, 0, nullptr, nullptr);
     EXPECT_EQ(folder.read("kp_Cy_last.rep"), (std::vector<uint8_t>{5}));
+    // A rotation that cannot move the new replay in keeps the player's last one.
+    KpReplayKeep(files, false, 0, nullptr, nullptr);
+    EXPECT_EQ(folder.read("kp_Cy_last.rep"), (std::vector<uint8_t>{5}));
+    EXPECT_FALSE(fs::exists(folder.path / "kp_Cy_last.rep.old"));
 }
 
 TEST(Replay, HostileReplaysRefused)

@@ -242,8 +242,16 @@ void KpReplayKeep(KpReplayFiles &f, bool placed, uint32_t sum, const char *pushe
         CopyFileA(own.c_str(), KpReplayPath(f, name.c_str()).c_str(), FALSE);
     }
     const std::string last = KpReplayPath(f, format("kp_%s_last.rep", f.player).c_str());
-    DeleteFileA(last.c_str());
-    MoveFileA(own.c_str(), last.c_str());
+    // The old last replay goes only once the new one has taken its name.
+    const std::string kept = last + ".old";
+    DeleteFileA(kept.c_str());
+    const bool hadLast = MoveFileA(last.c_str(), kept.c_str()) != FALSE;
+    if (MoveFileA(own.c_str(), last.c_str())) {
+        if (hadLast)
+            DeleteFileA(kept.c_str());
+    } else if (hadLast) {
+        MoveFileA(kept.c_str(), last.c_str());
+    }
 }
 
 bool KpReplayOpen(KpReplayFiles &f, const char *path)
