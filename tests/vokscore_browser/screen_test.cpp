@@ -175,6 +175,12 @@ TEST_F(BrowserScreen, PathsTheBufferCannotHoldAreRefused)
     key(VK_ESCAPE);
     EXPECT_EQ(VokGetSaveFileName(&o), 0);
     EXPECT_STREQ(buffer, "before");
+    // Exactly 259 characters fit, through either call.
+    char path[260] = "";
+    type(std::string(259 - df.size() - 4, 'n'));
+    key(VK_RETURN);
+    ASSERT_NE(VokBrowseFileSave(path, kFilter, df.c_str(), nullptr), nullptr);
+    EXPECT_EQ(strlen(path), 259u);
 }
 
 TEST_F(BrowserScreen, LatinNamesShownAndTypedBack)

@@ -525,7 +525,7 @@ char *browse(char *path, const char *filter, const char *folder, const char *tit
     if (path)
         snprintf(buffer, sizeof buffer, "%s", path);
     o.lpstrFile = buffer;
-    o.nMaxFile = kBrowserPathMax;
+    o.nMaxFile = sizeof buffer;
     o.lpstrFilter = filter;
     o.lpstrInitialDir = folder;
     o.lpstrTitle = title;
