@@ -175,6 +175,12 @@ TEST_F(BrowserScreen, PathsTheBufferCannotHoldAreRefused)
     key(VK_ESCAPE);
     EXPECT_EQ(VokGetSaveFileName(&o), 0);
     EXPECT_STREQ(buffer, "before");
+    // Exactly 259 characters fit, through either call.
+    char path[260] = "";
+    type(std::string(259 - df.size() - 4, 'n'));
+    key(VK_RETURN);
+    ASSERT_NE(VokBrowseFileSave(path, kFilter, df.c_str(), nullptr), nullptr);
+    EXPECT_EQ(strlen(path), 259u);
 }
 
 TEST_F(BrowserScreen, LatinNamesShownAndTypedBack)
@@ -211,6 +217,38 @@ TEST_F(BrowserScreen, CrowdedFolderListsItsFirst1024)
     key(VK_RETURN);
     ASSERT_NE(VokBrowseFileOpen(buffer, kFilter, folder("c").c_str(), nullptr), nullptr);
     EXPECT_EQ(std::string(buffer), folder("c") + "f1000.trl");
+}
+
+TEST_F(BrowserScreen, SaveAsksOverAnUnlistedFileAndRefusesNamesLeavingTheFolder)
+{
+    // More files than the list holds: the one past its end still gets the replace question.
+    for (int i = 0; i < 1030; i++) {
+        char n[32];
+        snprintf(n, sizeof n, "r/f%04d.trl", i);
+        write(n, "");
+    }
+    std::string f = folder("r");
+    OPENFILENAMEA o{};
+    char buffer[260] = "";
+    o.lpstrFile = buffer;
+    o.nMaxFile = sizeof buffer;
+    o.lpstrFilter = kFilter;
+    o.lpstrInitialDir = f.c_str();
+    o.Flags = OFN_OVERWRITEPROMPT;
+    type("f1029");
+    key(VK_RETURN);
+    key(VK_ESCAPE);
+    key(VK_ESCAPE);
+    EXPECT_EQ(VokGetSaveFileName(&o), 0);
+    EXPECT_STREQ(buffer, "");
+    // A starting name from the caller that climbs or names a folder is never taken as it stands.
+    for (const char *start : {"../out.trl", "a/b.trl", "..", "."}) {
+        snprintf(buffer, sizeof buffer, "%s", start);
+        key(VK_RETURN);
+        key(VK_ESCAPE);
+        EXPECT_EQ(VokGetSaveFileName(&o), 0) << start;
+        EXPECT_STREQ(buffer, start);
+    }
 }
 
 TEST_F(BrowserScreen, DrivesButtonOffersTheRootTheWriteRootAndHome)

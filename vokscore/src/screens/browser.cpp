@@ -172,7 +172,8 @@ std::vector<BrowserEntry> browser_list(const BrowserListing &l)
                 continue;
             }
             // Dot names are the system's hidden ones; names outside Latin-1 cannot be shown or typed.
-            if (disk.empty() || disk[0] == '.' || !latin1_name(disk, name))
+            // A backslash in a name on disk would read as a separator in the system form.
+            if (disk.empty() || disk[0] == '.' || disk.find('\\') != std::string::npos || !latin1_name(disk, name))
                 continue;
             if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 if (fwFolder && strcasecmp(name.c_str(), "Fields") != 0)

@@ -248,6 +248,11 @@ void accept()
     std::string name = trimmed(e ? e->text : nullptr);
     if (name.empty())
         return;
+    // The choice names a file in the folder shown: never one reached through a separator or a dot name.
+    if (name.find_first_of("\\/") != std::string::npos || name == "." || name == "..") {
+        IfPlaySound(kSoundRefuse);
+        return;
+    }
     // A name typed without its extension finds the file with the default one.
     std::string withExt = name;
     if (r.group < 0 && !r.defExt.empty() && !has_extension(name))
@@ -277,12 +282,19 @@ void accept()
         return;
     }
     if (r.save) {
+        // The list may not show every file (a crowded folder, a filtered type): the disk decides.
+        DWORD onDisk = r.group < 0 ? GetFileAttributesA(path.c_str()) : INVALID_FILE_ATTRIBUTES;
+        if (onDisk != INVALID_FILE_ATTRIBUTES && (onDisk & FILE_ATTRIBUTE_DIRECTORY)) {
+            IfPlaySound(kSoundRefuse);
+            return;
+        }
+        bool exists = found || onDisk != INVALID_FILE_ATTRIBUTES;
         if (terrow() && own_field_name(name)) {
             const char *t = text(kTextReserved);
             VokMessageBox(f.ownerWnd, MB_OK, "%s", t ? t : "");
             return;
         }
-        if (found && (r.request.Flags & kAskReplace) && !ask(kTextReplace))
+        if (exists && (r.request.Flags & kAskReplace) && !ask(kTextReplace))
             return;
         if ((f.gameFlags & kFlagMayMark) && r.marked) {
             if (!ask(kTextMark))
@@ -513,7 +525,7 @@ char *browse(char *path, const char *filter, const char *folder, const char *tit
     if (path)
         snprintf(buffer, sizeof buffer, "%s", path);
     o.lpstrFile = buffer;
-    o.nMaxFile = kBrowserPathMax;
+    o.nMaxFile = sizeof buffer;
     o.lpstrFilter = filter;
     o.lpstrInitialDir = folder;
     o.lpstrTitle = title;
