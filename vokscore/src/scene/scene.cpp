@@ -610,6 +610,7 @@ void idle_wait(const VokScene *scene)
         KillTimer(nullptr, g_idleTimer);
         g_idleTimer = 0;
     }
+    // A live scene's timer wakes this wait every frame; a still one has nothing due on the clock.
     WaitMessage();
 }
 

@@ -320,7 +320,7 @@ void capture(int id)
         if (!got && e.keyWait == -1 && e.running == scene) {
             MnuBuildScene();
             MnuPaintScreen(scene, 0);
-            WaitMessage();
+            WaitMessage();  // the blink timer above wakes it at the next blink
         }
     }
     KillTimer(nullptr, timer);
