@@ -96,7 +96,7 @@ TEST(Camera, QuarterAndCursorsTurnWithANegativeYaw)
     const struct {
         float yaw;
         int32_t quarter, slope0;
-    } cases[] = {{-45, 0, 119}, {-100, 3, 122}, {-190, 2, 121}, {45, 1, 120}, {-450, 3, 122}, {300, 0, 119}};
+    } cases[] = {{-45, 0, 119}, {-100, 3, 122}, {-190, 2, 121}, {45, 1, 120}, {-450, 0, 119}, {-460, 3, 122}, {300, 0, 119}};
     for (const auto &c : cases) {
         TrCameraGet()->yaw = c.yaw;
         EXPECT_EQ(TrCameraQuarter(), c.quarter) << c.yaw;
@@ -237,10 +237,11 @@ protected:
         ASSERT_NE(Palya_Add(3, 1, 2, 0, TY_G_FEM, 1, 0), nullptr);
         Palya_Current()->flags |= PF_MODIFIED;
     }
-    std::string folder_ = std::string(VOK_TEST_BIN_DIR) + "/control-save/";
+    std::string folder_;
     void SetUp() override
     {
         Game::SetUp();
+        folder_ = writeRoot_ + "picked/";
         std::filesystem::remove_all(folder_);
         std::filesystem::create_directories(folder_);
     }

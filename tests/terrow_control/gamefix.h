@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -105,6 +106,17 @@ protected:
         f->titleText[0] = '\0';
         f->gameFlags = 0;
         f->language = VOK_LANG_US;
+        // Each test writes (settings, saved positions, fields) under a root of its own.
+        const ::testing::TestInfo *t = ::testing::UnitTest::GetInstance()->current_test_info();
+        std::string name = std::string(t->test_suite_name()) + "." + t->name();
+        for (char &c : name)
+            if (c == '/')
+                c = '_';
+        writeRoot_ = std::string(VOK_TEST_BIN_DIR) + "/trgame/" + name + "/";
+        std::filesystem::remove_all(writeRoot_);
+        std::filesystem::create_directories(writeRoot_);
+        savedRoot_ = f->writeRoot;
+        f->writeRoot = writeRoot_.data();
     }
     void TearDown() override
     {
@@ -112,7 +124,11 @@ protected:
         TrSetFrameHook(nullptr);
         TrSetBoxHook(nullptr);
         TrSetScreenHooks(nullptr);
+        face()->writeRoot = savedRoot_;
+        std::filesystem::remove_all(writeRoot_);
     }
+    std::string writeRoot_;
+    char *savedRoot_ = nullptr;
     // Starts the module on `level` (game) or in the editor, runs `body` in its first idle frame and
     // closes it through the close request (screen 17 answering "leave").
     int32_t run(int32_t kind, const std::string &level, std::function<void()> body)

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <thread>
+#include <vector>
 
 #include <brondel/bractor.h>
 #include <brondel/brpixmap.h>
@@ -110,6 +111,7 @@ void install_field(TrPalya *field)
     TrCopiesReset();
     s.field = field;
     TrBuildFieldScene();
+    tr_order_opaque();
 }
 
 void save_position()
@@ -223,6 +225,7 @@ int32_t TrLoadLevel(void)
         install_field(Palya_New());
         g_control.levelTitle[0] = '\0';
         TrCatalogueLayoutEditor();
+        tr_place_catalogue_nodes();
         TrCatalogueShowAll();
         TrStatusBar(0);
         TrCameraKey(82);
@@ -236,6 +239,7 @@ int32_t TrLoadLevel(void)
     }
     TrCatalogueLayoutGame();
     TrCatalogueShowSupplied();
+    tr_place_catalogue_nodes();
     char saved[260];
     TrSaveName(saved);
     if (saved[0] != '\0' && GetFileAttributesA(saved) != INVALID_FILE_ATTRIBUTES &&

@@ -5,7 +5,12 @@
 #include <brondel/brpixmap.h>
 #include <brondel/brscene.h>
 
+#include <algorithm>
+#include <unordered_map>
+#include <vector>
+
 #include "gameint.h"
+#include "terrow/trlook.h"
 #include "terrow/trfield.h"
 #include "terrow/trgame.h"
 #include "terrow/trmodule.h"
@@ -79,14 +84,38 @@ bool liftable(const TrElem *e)
            !(e->io->flags & EF_RUN_MADE) && e->io->type != TY_T_CEL;
 }
 
-void lift(TrElem *e, br_actor *opaque)
+// The copy world holds the lifted pieces under a copy of the field root and the opaque parent, so
+// that they are drawn through the very matrices the field draws them with (a piece relinked with
+// one product matrix lands an edge pixel elsewhere now and then).
+br_actor *g_mirrorRoot = nullptr, *g_mirrorOpaque = nullptr;
+
+br_actor *mirror_opaque(br_actor *opaque)
 {
-    if (!liftable(e) || e->actor->parent != opaque)
+    TrShell &s = shell();
+    if (opaque == nullptr || s.worlds[1] == nullptr)
+        return nullptr;
+    if (g_mirrorRoot == nullptr || g_mirrorRoot->parent != s.worlds[1]) {
+        g_mirrorRoot = BrActorAdd(s.worlds[1], BrActorAllocate(BR_ACTOR_NONE, nullptr));
+        g_mirrorOpaque = BrActorAdd(g_mirrorRoot, BrActorAllocate(BR_ACTOR_NONE, nullptr));
+    }
+    if (opaque->parent != nullptr)
+        g_mirrorRoot->t = opaque->parent->t;
+    g_mirrorOpaque->t = opaque->t;
+    return g_mirrorOpaque;
+}
+
+bool lifted(const TrElem *e)
+{
+    return e->actor->parent != nullptr && e->actor->parent == g_mirrorOpaque && g_mirrorOpaque != nullptr;
+}
+
+void lift(TrElem *e, br_actor *opaque, br_actor *mirror)
+{
+    if (!liftable(e) || e->actor->parent != opaque || mirror == nullptr)
         return;
     e->savedMatrix = e->actor->t.t.mat;
-    BrActorRelink(shell().worlds[0], e->actor);
     BrActorRemove(e->actor);
-    BrActorAdd(shell().worlds[1], e->actor);
+    BrActorAdd(mirror, e->actor);
 }
 
 void put_back_all()
@@ -96,6 +125,7 @@ void put_back_all()
         return;
     for (int32_t i = 0; i < f->count; i++)
         TrCopiesPutBack(f->elements[i]);
+    tr_order_opaque();
 }
 
 void background_home()
@@ -120,6 +150,42 @@ void clear_rect(int32_t x, int32_t y, int32_t w, int32_t h)
 }
 
 }  // namespace
+
+// One drawing order for the field's opaque pieces, whichever way they came back: by their place in
+// the field, the goals last (a frame from the run copies draws them over the fixed pieces).
+void tr_order_opaque()
+{
+    TrPalya *f = Palya_Current();
+    br_actor *parent = f != nullptr ? f->opaqueParent : nullptr;
+    if (parent == nullptr)
+        return;
+    std::vector<br_actor *> children;
+    for (br_actor *a = parent->children; a != nullptr; a = a->next)
+        children.push_back(a);
+    std::unordered_map<const br_actor *, int64_t> ranks;
+    for (int32_t i = 0; i < f->count; i++) {
+        const TrElem *e = f->elements[i];
+        if (e->actor != nullptr)
+            ranks[e->actor] = (e->io->type == TY_T_CEL ? (int64_t)f->count : 0) + i;
+    }
+    auto rank = [&](const br_actor *a) {
+        auto it = ranks.find(a);
+        return it != ranks.end() ? it->second : (int64_t)f->count * 3;
+    };
+    std::stable_sort(children.begin(), children.end(),
+                     [&](br_actor *x, br_actor *y) { return rank(x) < rank(y); });
+    for (br_actor *a : children)
+        BrActorRemove(a);
+    for (auto it = children.rbegin(); it != children.rend(); ++it)
+        BrActorAdd(parent, *it);
+}
+
+// The worlds are going: the copy world's nodes go with them.
+void tr_copies_forget()
+{
+    g_mirrorRoot = g_mirrorOpaque = nullptr;
+    g_copies = TrCopies{};
+}
 
 void tr_copy_all(br_pixelmap *dst, const br_pixelmap *src)
 {
@@ -162,13 +228,10 @@ TrCopies *TrCopiesGet(void)
 void TrCopiesPutBack(TrElem *e)
 {
     TrPalya *f = Palya_Current();
-    if (!liftable(e) || f == nullptr || f->opaqueParent == nullptr || e->actor->parent == f->opaqueParent)
-        return;
-    if (e->actor->parent != shell().worlds[1])
+    if (!liftable(e) || f == nullptr || f->opaqueParent == nullptr || !lifted(e))
         return;  // only what was lifted goes back
     BrActorRemove(e->actor);
-    BrActorAdd(shell().worlds[0], e->actor);
-    BrActorRelink(f->opaqueParent, e->actor);
+    BrActorAdd(f->opaqueParent, e->actor);
 }
 
 void TrCopiesViewChanged(int32_t cameraKey)
@@ -212,8 +275,13 @@ void TrCopiesTakeRun(void)
     if (s.worlds[1] == nullptr || s.backs[1] == nullptr || f == nullptr)
         return;
     static_in();
-    for (int32_t i = 0; i < f->count; i++)
-        lift(f->elements[i], f->opaqueParent);
+    // Lifted from the tail so that the copy world draws them in the order the field does.
+    std::vector<br_actor *> order;
+    for (br_actor *a = f->opaqueParent != nullptr ? f->opaqueParent->children : nullptr; a != nullptr; a = a->next)
+        order.push_back(a);
+    br_actor *mirror = mirror_opaque(f->opaqueParent);
+    for (auto it = order.rbegin(); it != order.rend(); ++it)
+        lift(Look_ElemOfActor(*it), f->opaqueParent, mirror);
     if (hatter() && g_copies.backgroundValid) {
         tr_copy_all(s.backs[1], s.backs[0]);
         tr_copy_all(s.depths[2], s.depths[1]);

@@ -36,3 +36,8 @@ void tr_toolbar_test_release();
 void tr_progress(unsigned percent);
 // The goal's carousel, a frame every 70 ms.
 void tr_carousel_step();
+// The catalogue's groups at their places beside the field (after every layout).
+void tr_place_catalogue_nodes();
+// The field's opaque pieces in one drawing order: by their place in the field, the goals last.
+void tr_order_opaque();
+void tr_copies_forget();

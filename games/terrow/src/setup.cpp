@@ -1,6 +1,7 @@
 // The interface set-up once the window and its view exist: the language's texts, the picture packs,
 // the status bar, the sounds, the scene's actor tree, the background hall, the lights, the
 // catalogue, the goal's carousel; the toolbar's states; and the shut-down that gives it all back.
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -9,6 +10,7 @@
 
 #include <brondel/bractor.h>
 #include <brondel/brmaterial.h>
+#include <brondel/brmatrix.h>
 #include <brondel/brmodel.h>
 #include <brondel/brpixmap.h>
 
@@ -155,6 +157,26 @@ void tr_carousel_step()
         return;
     tr_copy_rect(g_goal, 0, 0, pm, 0, 0, pm->width, pm->height);
     BrMapUpdate(g_goal, BR_MAPU_ALL);
+}
+
+// The selection's groups beside the field: the slopes and corners about the first of the view's
+// pair of positions, the five single pieces on the circle on from the second.
+void tr_place_catalogue_nodes()
+{
+    float pair[2][3];
+    TrCataloguePair(pair);
+    auto at = [](br_actor *a, float x, float y, float z) {
+        if (a == nullptr)
+            return;
+        a->t.type = BR_TRANSFORM_MATRIX34;
+        BrMatrix34Translate(&a->t.t.mat, x, y, z);
+    };
+    at(g_roots.selectionParents[1], pair[0][0], 0.0f, pair[0][2]);
+    const double start = std::atan2((double)pair[1][2], (double)pair[1][0]);
+    for (int k = 0; k < 5; k++) {
+        const double a = start + k * 3.14159265358979323846 / 20;
+        at(g_roots.nodes[k], float(0.795 * std::cos(a)), 0.0f, float(0.795 * std::sin(a)));
+    }
 }
 
 TrStatusPictures *tr_status_pictures()
@@ -331,7 +353,10 @@ int32_t TrInterfaceSetup(void)
     parents.selection = g_roots.selectionParents[1];
     for (int i = 0; i < 5; i++)
         parents.nodes[i] = g_roots.nodes[i];
+    // The samples take their looks as the field's pieces do.
+    TrInstallLookHooks();
     TrCatalogueBuild(&parents);
+    tr_place_catalogue_nodes();
     progress(80);
 
     carousel_load();
@@ -375,11 +400,8 @@ void TrInterfaceShutdown(void)
     if (g_packT != nullptr)
         FFClosePack(g_packT);
     g_packB = g_packT = nullptr;
-    TrCopies *c = TrCopiesGet();
     // The hall and the tree go with the worlds; nothing here points into them any more.
-    c->background = nullptr;
-    for (br_actor *&a : c->staticSet)
-        a = nullptr;
+    tr_copies_forget();
     TrPlayModeGet()->selectionParents[0] = TrPlayModeGet()->selectionParents[1] = nullptr;
     g_roots = TrSceneRoots{};
     Redraw_Forget();
