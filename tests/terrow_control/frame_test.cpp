@@ -12,7 +12,6 @@
 #include "terrow/trdib.h"
 #include "vokplat/clock.h"
 #include "terrow/trredraw.h"
-#include "terrow/trredraw.h"
 #include <algorithm>
 
 using namespace trgame;
@@ -107,28 +106,6 @@ TEST_P(Frames, RunCopiesAndTheirRepairsEqualAFullRender)
         const std::vector<uint16_t> reference = full_render();
         take_copies();
         ASSERT_GE(lifted().size(), 5u) << "the field's fixed pieces are in the copies";
-        {
-            std::vector<uint16_t> cf = copy_frame();
-            int w = TrGetShell()->view->width, shown = 0;
-            for (size_t i = 0; i < cf.size() && shown < 25; i++)
-                if (cf[i] != reference[i]) {
-                    fprintf(stderr, "diff at %zu,%zu copy %04x ref %04x\n", i % w, i / w, cf[i], reference[i]);
-                    shown++;
-                }
-            for (int32_t i = 0; i < TrCatalogueCount(); i++) {
-                TrElem *e = TrCatalogueAt(i);
-                int32_t x, y, ww, h;
-                if (TrCatalogueShown(i) && Redraw_ScreenBox(e->actor, TrGetShell()->cameras[0], TrGetShell()->view, &x, &y, &ww, &h))
-                    fprintf(stderr, "sample %d type %d box %d %d %d %d\n", i, e->io->type, x, y, ww, h);
-            }
-            TrPalya *f = Palya_Current();
-            for (int32_t i = 0; i < f->count; i++) {
-                TrElem *e = f->elements[i];
-                int32_t x, y, ww, h;
-                if (Redraw_ScreenBox(e->actor, TrGetShell()->cameras[0], TrGetShell()->view, &x, &y, &ww, &h))
-                    if (x <= 438 && 438 <= x + ww && y <= 255 && 255 <= y + h) fprintf(stderr, "elem type %d cell %d %d %d box %d %d %d %d \n", e->io->type, e->io->x, e->io->y, e->io->z, x, y, ww, h);
-            }
-        }
         EXPECT_EQ(differing(copy_frame(), reference), 0u) << "from the run copies";
 
         std::vector<TrElem *> pieces = lifted();

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include <brondel/bractor.h>
 #include <brondel/brmatrix.h>
@@ -12,11 +13,18 @@
 #include <brondel/brpixmap.h>
 #include <brondel/brscene.h>
 
+#include "gameint.h"
+
 namespace {
 
 br_model *g_models[TR_REDRAW_MODELS];
 int32_t g_count = 0;
 float g_clip[4] = {1000.0f, 1000.0f, -1.0f, -1.0f};
+// The rectangles the clip rectangle was grown by: the only pixels a clipped render may change.
+struct Rect {
+    int32_t x, y, w, h;
+};
+std::vector<Rect> g_rects;
 // The camera and view of the render under way, for the custom routine's projection.
 br_actor *g_camera = nullptr;
 br_pixelmap *g_view = nullptr;
@@ -64,7 +72,24 @@ void render_clipped(br_actor *world, br_actor *camera, br_pixelmap *view, br_pix
         g_models[i]->flags |= BR_MODF_CUSTOM;
         g_models[i]->custom = TrCustomRenderCb;
     }
+    // A model drawn again ties with its neighbours at their shared edges, and a tie may go the other
+    // way than it went when the picture was made: outside the rectangles the picture is kept.
+    br_pixelmap *keep[2] = {BrPixelmapAllocate(view->type, view->width, view->height, nullptr, 0),
+                            depth != nullptr ? BrPixelmapAllocate(depth->type, depth->width, depth->height, nullptr, 0)
+                                             : nullptr};
+    tr_copy_all(keep[0], view);
+    tr_copy_all(keep[1], depth);
     BrZbSceneRender(world, camera, view, depth);
+    for (const Rect &r : g_rects) {
+        tr_copy_rect(keep[0], r.x, r.y, view, r.x, r.y, r.w, r.h);
+        if (keep[1] != nullptr)
+            tr_copy_rect(keep[1], r.x, r.y, depth, r.x, r.y, r.w, r.h);
+    }
+    tr_copy_all(view, keep[0]);
+    tr_copy_all(depth, keep[1]);
+    for (br_pixelmap *pm : keep)
+        if (pm != nullptr)
+            BrPixelmapFree(pm);
     for (int32_t i = 0; i < g_count; i++) {
         g_models[i]->flags = flags[i];
         g_models[i]->custom = customs[i];
@@ -99,6 +124,7 @@ void Redraw_ClearRect(void)
 {
     g_clip[0] = g_clip[1] = 1000.0f;
     g_clip[2] = g_clip[3] = -1.0f;
+    g_rects.clear();
 }
 
 void Redraw_GrowRect(int32_t x, int32_t y, int32_t width, int32_t height)
@@ -107,6 +133,7 @@ void Redraw_GrowRect(int32_t x, int32_t y, int32_t width, int32_t height)
     g_clip[1] = std::min(g_clip[1], (float)y);
     g_clip[2] = std::max(g_clip[2], (float)(x + width));
     g_clip[3] = std::max(g_clip[3], (float)(y + height));
+    g_rects.push_back(Rect{x, y, width, height});
 }
 
 void Redraw_GetRect(float out[4])
@@ -122,6 +149,7 @@ void Redraw_Rect(br_actor *world, br_actor *camera, br_pixelmap *view, br_pixelm
     g_clip[1] = (float)y;
     g_clip[2] = (float)(x + width);
     g_clip[3] = (float)(y + height);
+    g_rects.assign(1, Rect{x, y, width, height});
     render_clipped(world, camera, view, depth);
 }
 
