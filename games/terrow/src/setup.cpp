@@ -283,7 +283,10 @@ int32_t TrInterfaceSetup(void)
     const int32_t language = f != nullptr ? f->language : VOK_LANG_US;
     TrSetPaintState(0);
     progress(10);
+    // The display mode was settled with the window: reading the settings again keeps it.
+    const int32_t frameless = m->frameless;
     TrLoadSettings();
+    m->frameless = frameless;
     SetCurrentDirectoryA(s.readFolder);
     if (SetCurrentDirectoryA("fw\\"))
         TrLoadLanguage(language);
