@@ -415,3 +415,57 @@ TEST_F(Game, AFreshLevelAnnouncesItsBallsAndASavedOneDoesNot)
 }
 
 }  // namespace
+
+namespace {
+
+std::vector<char> file_bytes(const std::string &path)
+{
+    std::vector<char> out;
+    if (FILE *f = std::fopen(path.c_str(), "rb")) {
+        char buf[65536];
+        size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+            out.insert(out.end(), buf, buf + n);
+        std::fclose(f);
+    }
+    return out;
+}
+
+// trplay as a player runs it: the field with its status bar and catalogue, the camera keys, Home and
+// End, Escape to Terrow's screen 17, whose Escape leaves.
+TEST(TrPlayTool, PlaysAFieldWithTheCameraKeysAndLeavesThroughScreen17)
+{
+    const std::string dir = std::string(VOK_TEST_BIN_DIR) + "/trplay_game_" + std::to_string(getpid());
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    {
+        FILE *f = std::fopen((dir + "/script.txt").c_str(), "w");
+        ASSERT_NE(f, nullptr);
+        std::fprintf(f,
+                     "7000 capture %s/field.png\n"
+                     "+100 key LEFT\n+100 key LEFT\n+100 key PRIOR\n+100 key UP\n"
+                     "+300 capture %s/turned.png\n"
+                     "+100 key END\n+300 capture %s/end.png\n"
+                     "+100 key HOME\n"
+                     "+100 key ESCAPE\n+1500 capture %s/screen17.png\n"
+                     "+100 key ESCAPE\n",
+                     dir.c_str(), dir.c_str(), dir.c_str(), dir.c_str());
+        std::fclose(f);
+    }
+    // From another folder, with the field named relative to it.
+    const std::string cmd = "cd " + dir + " && cp " + field("Ch_Ac.trl") +
+                            " ./here.trl && VOK_HEADLESS=1 VOK_VIRTUAL_CLOCK=1 VOK_IDLE_QUIT_MS=20000 VOK_INPUT_SCRIPT=" +
+                            dir + "/script.txt VOK_CAPTURE=" + dir + "/last.png timeout 120 " + VOK_BIN_DIR +
+                            "/trplay here.trl >" + dir + "/out.txt 2>&1";
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << file_bytes(dir + "/out.txt").data();
+    const std::vector<char> shown = file_bytes(dir + "/field.png"), turned = file_bytes(dir + "/turned.png"),
+                            back = file_bytes(dir + "/end.png"), menu = file_bytes(dir + "/screen17.png");
+    EXPECT_GT(shown.size(), 8000u) << "the field is drawn";
+    EXPECT_NE(shown, turned) << "the camera keys turn the view";
+    EXPECT_EQ(shown, back) << "End puts the field's camera back";
+    EXPECT_GT(menu.size(), 8000u);
+    EXPECT_NE(menu, shown) << "Escape shows screen 17";
+    std::filesystem::remove_all(dir);
+}
+
+}  // namespace

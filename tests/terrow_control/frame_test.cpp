@@ -102,6 +102,7 @@ TEST_P(Frames, RunCopiesAndTheirRepairsEqualAFullRender)
     ASSERT_TRUE(TrWriteIni(iniPath.c_str(), &ini));
     run(100, field("Ch_Ac.trl"), [] {
         ASSERT_EQ(TrGetModule()->ini.Hatter, GetParam());
+        ASSERT_EQ(TrCopiesGet()->background != nullptr, GetParam() != 0);
         TrControlGet()->announceStart = 0;
         const std::vector<uint16_t> reference = full_render();
         take_copies();

@@ -33,6 +33,8 @@ TEST_F(Game, SetUpShowsNoWarningAndReportsItsProgressInOrder)
         EXPECT_NE(TrPackB(), nullptr);
         EXPECT_NE(TrPackT(), nullptr);
         EXPECT_EQ(TrCatalogueCount(), TR_CATALOGUE_SAMPLES);
+        ASSERT_NE(TrCopiesGet()->background, nullptr) << "the hall behind the field (Hatter on)";
+        EXPECT_NE(TrCopiesGet()->background->model, nullptr);
         EXPECT_NE(TrSceneRootsGet()->selection->parent, nullptr);
         EXPECT_EQ(TrGetModule()->warning, 0);
     });
