@@ -12,6 +12,7 @@
 #include "gamefix.h"
 #include "terrow/trlook.h"
 #include "vokplat/clock.h"
+#include "win32/winfile.h"
 #include "win32/wintime.h"
 
 using namespace trgame;
@@ -466,6 +467,61 @@ TEST(TrPlayTool, PlaysAFieldWithTheCameraKeysAndLeavesThroughScreen17)
     EXPECT_GT(menu.size(), 8000u);
     EXPECT_NE(menu, shown) << "Escape shows screen 17";
     std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+
+namespace {
+
+// The editor plays its field through a temporary file; a solved run says so (message 47) and Escape
+// brings the editor back with its field as it was, the file gone and the level flags put back (the
+// field marked playable).
+TEST_F(Editor, ASolvedTestRunComesBackToTheEditorWithItsField)
+{
+    run(TR_EDITOR_KIND, "", [] {
+        // A start, a block and the goal in a row, the ball rolling towards the goal.
+        TrPalya *f = Palya_Current();
+        while (f->count > 0)
+            Palya_Remove(f->elements[0]);
+        ASSERT_NE(Palya_Add(0, 0, 0, 0, TY_T_INDITO, 1, 0), nullptr);
+        ASSERT_NE(Palya_Add(1, 0, 0, 0, TY_T_SIMA, 1, 0), nullptr);
+        ASSERT_NE(Palya_Add(2, 0, 0, 0, TY_T_CEL, 1, 0), nullptr);
+        ASSERT_NE(Palya_Add(0, 1, 0, 3, TY_G_FEM, 1, 0), nullptr);
+        f->flags &= ~PF_MODIFIED;
+        const int32_t count = f->count;
+        f->levelFlags &= ~LF_PLAYABLE;
+        const uint32_t flags = f->levelFlags;
+        ASSERT_EQ(TrStartTest(), 1);
+        const std::string temp = TrControlGet()->tempFile;
+        EXPECT_NE(GetFileAttributesA(temp.c_str()), INVALID_FILE_ATTRIBUTES) << temp;
+        EXPECT_EQ(TrPlayModeGet()->game, 1);
+        EXPECT_EQ(TrPlayModeGet()->testRun, 1);
+        // The player turns the ball towards the goal.
+        for (int32_t i = 0; i < Palya_Current()->count; i++)
+            if (Palya_Current()->elements[i]->io->type == TY_G_FEM)
+                Palya_Current()->elements[i]->io->direction = 3;
+        TrRunKeyStart();
+        ASSERT_EQ(TrSimGet()->runActive, 1) << TrStatusText() << " elements " << Palya_Current()->count;
+        for (int i = 0; i < 4000 && TrSimGet()->runActive; i++) {
+            PlatAdvanceClock(25);
+            TrRunFrame();
+            MSG m;
+            while (PeekMessageA(&m, TrGetShell()->window, WM_KEYDOWN, WM_KEYDOWN, PM_REMOVE))
+                DispatchMessageA(&m);
+        }
+        ASSERT_EQ(TrSimGet()->runActive, 0) << "the ball reached the goal";
+        EXPECT_STREQ(TrStatusText(), TrMessage(TR_MSG_TEST_OK));
+        TrEscape();
+        EXPECT_EQ(TrControlGet()->testRun, 0);
+        EXPECT_EQ(TrPlayModeGet()->game, 0);
+        EXPECT_EQ(GetFileAttributesA(temp.c_str()), INVALID_FILE_ATTRIBUTES) << "the temporary file is gone";
+        f = Palya_Current();
+        EXPECT_EQ(f->count, count);
+        EXPECT_EQ(f->levelFlags, flags | LF_PLAYABLE);
+        MSG m;
+        EXPECT_FALSE(PeekMessageA(&m, TrGetShell()->window, WM_CLOSE, WM_CLOSE, PM_NOREMOVE))
+            << "Escape ended the test, not the editor";
+    });
 }
 
 }  // namespace
