@@ -6,11 +6,14 @@
 
 #include <brondel/bractor.h>
 #include <brondel/brpixmap.h>
+#include <brondel/brmaterial.h>
 #include <brondel/brscene.h>
 
 #include "gamefix.h"
+#include "terrow/trlook.h"
 #include "terrow/trdib.h"
 #include "vokplat/clock.h"
+#include "win32/wintime.h"
 #include "terrow/trredraw.h"
 #include <algorithm>
 
@@ -35,8 +38,7 @@ std::vector<uint16_t> full_render()
     TrShell *s = TrGetShell();
     TrCopiesRunEnd();
     TrCopiesViewChanged(0);
-    BrPixelmapFill(s->view, (br_uint_32)TrGetModule()->ini.FillColor);
-    BrPixelmapFill(s->depths[0], 0xFFFFFFFF);
+    TrFrameWork();  // no copy left: the fill, and the frame's own work (the goal's carousel)
     BrZbSceneRender(s->worlds[0], s->cameras[0], s->view, s->depths[0]);
     return view_pixels();
 }
@@ -101,6 +103,7 @@ TEST_P(Frames, RunCopiesAndTheirRepairsEqualAFullRender)
     const std::string iniPath = VokMakeWritePath(nullptr, "%s", TR_INI_NAME);
     ASSERT_TRUE(TrWriteIni(iniPath.c_str(), &ini));
     run(100, field("Ch_Ac.trl"), [] {
+        PlatSetVirtualClock(TRUE);  // one carousel frame for all the pictures compared
         ASSERT_EQ(TrGetModule()->ini.Hatter, GetParam());
         ASSERT_EQ(TrCopiesGet()->background != nullptr, GetParam() != 0);
         TrControlGet()->announceStart = 0;
@@ -162,6 +165,32 @@ TEST_F(Game, ShowFpsSkipsAFrameOfNoTime)
     });
     std::remove(iniPath.c_str());
     EXPECT_TRUE(script().boxes.empty()) << script().boxes.front();
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Game, TheCarouselTurnsTheGoalsPictureEvery70Ms)
+{
+    run(100, field("Ch_Ac.trl"), [] {
+        PlatSetVirtualClock(TRUE);
+        br_pixelmap *goal = Look_Find(TY_T_CEL, 0)->texture;
+        ASSERT_NE(goal, nullptr);
+        auto pixels = [goal] {
+            const char *p = (const char *)goal->pixels;
+            return std::vector<char>(p, p + (size_t)goal->row_bytes * goal->height);
+        };
+        PlatAdvanceClock(70 - timeGetTime() % 70);
+        TrFrameWork();
+        const std::vector<char> first = pixels();
+        PlatAdvanceClock(10);
+        TrFrameWork();
+        EXPECT_EQ(pixels(), first) << "the same frame within its 70 ms";
+        PlatAdvanceClock(70);
+        TrFrameWork();
+        EXPECT_NE(pixels(), first) << "the next frame";
+    });
 }
 
 }  // namespace

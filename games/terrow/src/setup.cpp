@@ -121,7 +121,9 @@ br_actor *build_background()
 
 void carousel_load()
 {
-    g_goal = BrMapFind("cq\\cell0001.pix");
+    // The goal's picture as its look holds it (the keyed copy from the pack).
+    const TrLook *look = Look_Find(TY_T_CEL, 0);
+    g_goal = look != nullptr ? look->texture : nullptr;
     for (int i = 0; i < 12; i++) {
         char name[32];
         std::snprintf(name, sizeof name, "cq\\forg%04d.pix", i);
