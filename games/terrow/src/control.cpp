@@ -411,6 +411,8 @@ void TrHelp(void)
     owner_and_picture();
     TrSetCursor(0, 0);
     popup(game() ? 34 : 37);
+    // The screen drew over the whole picture, the bar included.
+    TrStatusBar(0);
     TrSetPaintState(2);
 }
 

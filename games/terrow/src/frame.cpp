@@ -33,6 +33,10 @@ TrShell &shell()
     return *TrGetShell();
 }
 
+// The font set's styles by their use: its pictures carry their own shadow, so the status line is
+// drawn once, in the line's style or, for a text ending in "!", the highlighted one.
+enum : int32_t { kStyleLine = 0, kStyleHighlight = 1, kStyleTitle = 2, kStyleAnnounce = 3, kStyleTip = 0 };
+
 bool select_style(int32_t style)
 {
     return shell().fonts != nullptr && PxSelectFont(shell().fonts, style) != nullptr;
@@ -85,7 +89,7 @@ void TrTipText(int32_t x, int32_t y, const char *text)
     }
     std::snprintf(g_tip, sizeof g_tip, "%s", text);
     TrShell &s = shell();
-    const int32_t w = tr_text_width(0, g_tip), h = shell().fonts != nullptr ? PxGetTextHeight1() : 0;
+    const int32_t w = tr_text_width(kStyleTip, g_tip), h = shell().fonts != nullptr ? PxGetTextHeight1() : 0;
     // Moved left and up as far as the text needs to stay inside the view.
     if (s.view != nullptr) {
         if (x + w > s.view->width)
@@ -142,7 +146,7 @@ void TrAfterRender(void)
     if (s.view == nullptr)
         return;
     if (sim->paused && ctl->announceStart == 0 && !ctl->toolbarLock && ctl->levelTitle[0])
-        tr_draw_text(3, -1, 430, ctl->levelTitle);
+        tr_draw_text(kStyleTitle, -1, 430, ctl->levelTitle);
     ctl->frames++;
     const bool hadText = TrStatusText()[0] != '\0';
     if (!TrStatusTick(t)) {
@@ -152,18 +156,17 @@ void TrAfterRender(void)
     } else {
         const char *text = TrStatusText();
         const size_t n = std::strlen(text);
-        tr_draw_text(2, -2, 11, text);  // the shadow, one pixel to the right
-        tr_draw_text(n > 0 && text[n - 1] == '!' ? 3 : 1, -1, 10, text);
+        tr_draw_text(n > 0 && text[n - 1] == '!' ? kStyleHighlight : kStyleLine, -1, 10, text);
     }
     if (g_tip[0] != '\0')
-        tr_draw_text(0, g_tipX, g_tipY, g_tip);
+        tr_draw_text(kStyleTip, g_tipX, g_tipY, g_tip);
     if (TrGetModule()->ini.ShowFps) {
         const uint32_t ms = t - g_lastFrame;
         // A frame in the same millisecond has no rate.
         if (ms > 0 && g_lastFrame != 0) {
             char fps[32];
             std::snprintf(fps, sizeof fps, "%3.2f", 1000.0 / ms);
-            tr_draw_text(0, 200, 0, fps);
+            tr_draw_text(kStyleTip, 200, 0, fps);
         }
     }
     g_lastFrame = t;
@@ -181,7 +184,7 @@ void TrAfterRender(void)
                 std::snprintf(text, sizeof text, "%s", TrMessage(TR_MSG_GET_ONE));
             else
                 std::snprintf(text, sizeof text, TrMessage(TR_MSG_GET_N), (int)needed);
-            tr_draw_text(4, -1, 375, text);
+            tr_draw_text(kStyleAnnounce, -1, 375, text);
         }
     }
     if (ctl->startLock && (int32_t)(t - ctl->startLockTime) >= 0) {
