@@ -9,6 +9,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <brondel/bractor.h>
+
 #include "gamefix.h"
 #include "terrow/trlook.h"
 #include "vokplat/clock.h"
@@ -513,6 +515,10 @@ TEST_F(Editor, ASolvedTestRunComesBackToTheEditorWithItsField)
                 Palya_Current()->elements[i]->io->direction = 3;
         TrRunKeyStart();
         ASSERT_EQ(TrSimGet()->runActive, 1) << TrStatusText() << " elements " << Palya_Current()->count;
+        EXPECT_EQ(TrCopiesGet()->runInUse, 1) << "a run draws from the run copies";
+        TrRenderFrame();
+        TrRenderFrame();
+        EXPECT_EQ(TrCopiesGet()->runTaken, 1);
         for (int i = 0; i < 4000 && TrSimGet()->runActive; i++) {
             PlatAdvanceClock(25);
             TrRunFrame();
@@ -521,6 +527,12 @@ TEST_F(Editor, ASolvedTestRunComesBackToTheEditorWithItsField)
                 DispatchMessageA(&m);
         }
         ASSERT_EQ(TrSimGet()->runActive, 0) << "the ball reached the goal";
+        EXPECT_EQ(TrCopiesGet()->runInUse, 0);
+        for (int32_t i = 0; i < Palya_Current()->count; i++) {
+            const TrElem *e = Palya_Current()->elements[i];
+            if (e->io->flags & EF_NOT_BALL)
+                EXPECT_EQ(e->actor->parent, Palya_Current()->opaqueParent) << "every piece is back in the field";
+        }
         EXPECT_STREQ(TrStatusText(), TrMessage(TR_MSG_TEST_OK));
         TrEscape();
         EXPECT_EQ(TrControlGet()->testRun, 0);

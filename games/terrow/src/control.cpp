@@ -523,7 +523,18 @@ void TrInstallGameHooks(void)
             TrStatusPlain(text);
     };
     h.backgroundRepair = TrCopiesRepair;
-    h.toolbarRun = [](int running) { TrToolbarRunState(running); };
+    // The run's start and stop: the toolbar's run state and the run copies' lifetime.
+    h.toolbarRun = [](int running) {
+        TrToolbarRunState(running);
+        if (running && !TrCopiesGet()->runInUse)
+            TrCopiesRunStart();
+        else if (!running)
+            TrCopiesRunEnd();
+    };
+    // A solved game ends in the game-over popup unless the effects bring their own sequence.
+    // Posted: the run stops inside a frame, and the popup comes once that frame is done.
+    if (h.victory == nullptr)
+        h.victory = [] { PostMessageA(shell().window, TR_WM_GAME_OVER, 0, 0); };
     h.startButton = [](int enabled, int32_t ms) {
         if (enabled) {
             g_control.startLock = 0;

@@ -439,12 +439,9 @@ LRESULT TrKeyDown(WPARAM key)
         break;
     case TR_KEY_STOP:
         TrRunKeyStop();
-        TrCopiesRunEnd();
         break;
     case TR_KEY_START:
         TrRunKeyStart();
-        if (TrSimGet()->runActive && !TrCopiesGet()->runInUse)
-            TrCopiesRunStart();
         break;
     case VK_F5:
         if (g_shell.editor && field != nullptr) {
@@ -517,6 +514,9 @@ LRESULT CALLBACK TrWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         return 0;
     case WM_KEYDOWN:
         return TrKeyDown(wParam);
+    case TR_WM_GAME_OVER:
+        TrPauseMenu();
+        return 0;
     case WM_COMMAND:
         if (LOWORD(wParam) == 40001)
             return TrSaveFieldHook();

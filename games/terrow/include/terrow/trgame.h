@@ -27,6 +27,9 @@ typedef struct TrScreenHooks {
 /* Null entries take the framework's own; null puts all of them back. */
 void TrSetScreenHooks(const TrScreenHooks *hooks);
 
+/* Posted to the window when a game is solved: the game-over popup follows the frame. */
+#define TR_WM_GAME_OVER (0x8000 + 0x159)
+
 /* ---- Camera. */
 typedef struct TrCamera {
     float pan;
