@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 #include <filesystem>
+#include <atomic>
 #include <thread>
 
 #include <sys/stat.h>
@@ -14,6 +15,8 @@
 #include "gamefix.h"
 #include "terrow/trlook.h"
 #include "vokplat/clock.h"
+#include "vokplat/window.h"
+#include "vokscore/vokloading.h"
 #include "win32/winfile.h"
 #include "win32/wintime.h"
 
