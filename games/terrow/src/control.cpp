@@ -330,8 +330,10 @@ int32_t TrPauseMenu(void)
     f->replayProc = TrSaveGameCb;
     g_producerIdle.store(1);
     TrToolbarRunState(1);
+    tr_toolbar_popup(1);
     if (!popup(VOK_SCREEN_RESULTS))
         f->popupResult = -1;
+    tr_toolbar_popup(0);
     TrSetPaintState(0);
     g_stop.store(1);
     // A producer that never ran or died must not hold the game: the wait is bounded.
@@ -373,8 +375,10 @@ int32_t TrCloseRequest(void)
     owner_and_picture();
     TrSetCursor(0, 0);
     TrSetPaintState(0);
+    tr_toolbar_popup(1);
     if (!popup(17))
         f->popupResult = -1;
+    tr_toolbar_popup(0);
     if (shell().fonts != nullptr)
         PxSelectFont(shell().fonts, 0);
     TrToolbarRunState(0);

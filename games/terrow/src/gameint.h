@@ -41,3 +41,5 @@ void tr_place_catalogue_nodes();
 // The field's opaque pieces in one drawing order: by their place in the field, the goals last.
 void tr_order_opaque();
 void tr_copies_forget();
+// A popup is up (the start button greyed with the run state) or gone.
+void tr_toolbar_popup(int32_t up);

@@ -198,6 +198,12 @@ void tr_toolbar_start_enable(int32_t enabled)
         g_toolbar.startEnable(enabled);
 }
 
+void tr_toolbar_popup(int32_t up)
+{
+    if (g_toolbar.popupState != nullptr)
+        g_toolbar.popupState(up);
+}
+
 void tr_toolbar_test_release()
 {
     if (g_toolbar.testButtonRelease != nullptr)
