@@ -551,3 +551,37 @@ TEST_F(Editor, ASolvedTestRunComesBackToTheEditorWithItsField)
 }
 
 }  // namespace
+
+namespace {
+
+// The window's keys: the camera keys, End (the field's camera), Ctrl + B held with 4 (limits off).
+TEST_F(Game, WindowKeysTurnTheCameraAndCtrlBFourLiftsTheLimits)
+{
+    run(100, field("Ch_Ac.trl"), [] {
+        HWND w = TrGetShell()->window;
+        const float yaw = TrCameraGet()->yaw;
+        TrWndProc(w, WM_KEYDOWN, VK_LEFT, 0);
+        EXPECT_NEAR(TrCameraGet()->yaw, yaw - 2, 1e-4);
+        TrWndProc(w, WM_KEYDOWN, VK_END, 0);
+        EXPECT_NEAR(TrCameraGet()->yaw, Palya_Current()->yaw, 1e-4);
+        EXPECT_EQ(TrLastSound(), 12);
+        EXPECT_EQ(TrCameraGet()->limits, 1);
+        TrWndProc(w, WM_KEYDOWN, '4', 0);
+        EXPECT_EQ(TrCameraGet()->limits, 1) << "4 alone";
+        VokKey(w, VK_CONTROL, TRUE);
+        VokKey(w, 'B', TRUE);
+        MSG m;
+        while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE))
+            if (m.message != WM_KEYDOWN)
+                DispatchMessageA(&m);
+        TrWndProc(w, WM_KEYDOWN, '4', 0);
+        EXPECT_EQ(TrCameraGet()->limits, 0);
+        VokKey(w, 'B', FALSE);
+        VokKey(w, VK_CONTROL, FALSE);
+        while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE))
+            if (m.message != WM_KEYUP)
+                DispatchMessageA(&m);
+    });
+}
+
+}  // namespace
