@@ -428,6 +428,13 @@ TEST_F(Game, AFreshLevelAnnouncesItsBallsAndASavedOneDoesNot)
     run(100, field("Ch_Ac.trl"), [] {
         EXPECT_NE(TrControlGet()->announceStart, 0u);
         TrControlGet()->announceStart = 0;
+        // The popup keeps the position (the result was not seen) and the level starts again on it.
+        script().onPopup = [](unsigned) { face()->popupResult = 1; };
+        TrPauseMenu();
+        char saved[260];
+        TrSaveName(saved);
+        EXPECT_NE(GetFileAttributesA(saved), INVALID_FILE_ATTRIBUTES) << saved;
+        EXPECT_EQ(TrControlGet()->announceStart, 0u) << "a saved position is applied, no fly-in";
     });
 }
 

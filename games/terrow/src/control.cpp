@@ -242,8 +242,10 @@ int32_t TrLoadLevel(void)
     tr_place_catalogue_nodes();
     char saved[260];
     TrSaveName(saved);
-    if (saved[0] != '\0' && GetFileAttributesA(saved) != INVALID_FILE_ATTRIBUTES &&
-        Palya_LoadCurrentUser(saved)) {
+    if (saved[0] != '\0' && GetFileAttributesA(saved) != INVALID_FILE_ATTRIBUTES) {
+        // A position with none of the player's pieces is a position too (a damaged one has warned).
+        Palya_LoadCurrentUser(saved);
+        TrCatalogueShowSupplied();
         TrCameraFromField();
     } else {
         TrToolbarRunState(1);
