@@ -39,6 +39,17 @@ TrElem *fake_pick(int32_t x, int32_t y, br_actor **actor, int32_t *face)
         Edit_HandElem()->actor->type != BR_ACTOR_NONE)
         g_scene.handSeenByPick++;
     auto it = g_scene.points.find({x, y});
+    // An element that has left the field is no longer seen there.
+    if (it != g_scene.points.end()) {
+        const TrElem *e = it->second.elem;
+        bool alive = Palya_IndexOf(Palya_Current(), e) >= 0;
+        for (int32_t i = 0; i < TrCatalogueCount(); i++)
+            alive = alive || TrCatalogueAt(i) == e;
+        for (int32_t k = 0; k < 4; k++)
+            alive = alive || Dir_Marker(k) == e;
+        if (!alive)
+            it = g_scene.points.end();
+    }
     if (it == g_scene.points.end()) {
         *actor = nullptr;
         *face = -1;
@@ -151,7 +162,7 @@ TEST_F(Edit, PlacementRulesOfTheGameAndTheEditor)
         {at(1, 1, 0), TY_G_GUMI, 4, nullptr},             // start, two free above
         {at(1, 1, 1), TY_G_GUMI, 4, TrMessage(15)},       // start, the second cell above taken
         {at(0, 1, 0), TY_G_GUMI, 4, TrMessage(15)},
-        {at(0, 1, 1), TY_T_SIMA, 2, TrMessage(16)},       // a tile beside a ball
+        {at(0, 1, 1), TY_T_SIMA, 0, TrMessage(16)},       // a tile beside a ball
         {at(2, 1, 0), TY_T_SIMA, 4, nullptr},             // on a slope: the editor allows it
     };
     for (const Side &c : sides) {
@@ -279,8 +290,8 @@ TEST_F(Edit, DragAndDropBeyondTenPixels)
     ASSERT_EQ(Edit_Hand(), item);
     Edit_LeftRelease(21, 10);
     EXPECT_EQ(at(2, 1, 2), nullptr) << "a click of its own ends the drag";
-    click(10, 10);
-    click(10, 10);
+    click(10, 10);  // back to the catalogue
+    ASSERT_EQ(Edit_Hand(), nullptr);
     Edit_LeftPress(10, 10);
     Edit_LeftRelease(21, 10);
     ASSERT_NE(at(2, 1, 2), nullptr) << "placed at the release point";
@@ -313,9 +324,12 @@ TEST_F(Edit, DeletingGroundTilesAndPiecesAbove)
 
 TEST_F(Edit, TakeBackUnderAFixedElementButNotUnderAPlayersOne)
 {
-    field("balls 1\nfloor 3\npiece 0 1 0 0 block\nelem 0 2 0 0 block\n"
-          "piece 2 1 2 0 block\npiece 2 2 2 0 block\n",
-          1);
+    field("balls 1\nfloor 3\n", 1);
+    // The player's pieces (a field's own supplied pieces go to the supply when the game starts).
+    Palya_Add(0, 1, 0, 0, TY_T_SIMA, 0, 1);
+    Palya_Add(0, 2, 0, 0, TY_T_SIMA, 1, 0);
+    Palya_Add(2, 1, 2, 0, TY_T_SIMA, 0, 1);
+    Palya_Add(2, 2, 2, 0, TY_T_SIMA, 0, 1);
     put(5, 5, at(0, 1, 0));
     click(5, 5);
     EXPECT_EQ(at(0, 1, 0), nullptr) << "taken from under a fixed block";
@@ -333,7 +347,8 @@ TEST_F(Edit, TakeBackUnderAFixedElementButNotUnderAPlayersOne)
 
 TEST_F(Edit, BallSwapKeepsTheCellAndItsDirection)
 {
-    field("balls 1\nfloor 3\nelem 1 1 1 0 start\npiece 1 2 1 2 iron\n", 1);
+    field("balls 1\nfloor 3\nelem 1 1 1 0 start\n", 1);
+    Palya_Add(1, 2, 1, 2, TY_G_FEM, 0, 0);
     Supply_Add(TY_G_UVEG, 0);
     TrElem *glass = TrCatalogueFind(TY_G_UVEG, 0);
     put(10, 10, glass);
@@ -464,7 +479,8 @@ TEST_F(Edit, EditorMagnetTakesTheOppositeKey)
 
 TEST_F(Edit, DirectionModeEndsBeyondSeventyPixelsInTheGame)
 {
-    field("balls 1\nfloor 3\nelem 1 1 1 0 start\npiece 1 2 1 0 iron\n", 1);
+    field("balls 1\nfloor 3\nelem 1 1 1 0 start\n", 1);
+    Palya_Add(1, 2, 1, 0, TY_G_FEM, 0, 0);
     TrElem *ball = at(1, 2, 1);
     br_actor *arrow = BrActorAllocate(BR_ACTOR_MODEL, nullptr);
     ball->markerActor = arrow;

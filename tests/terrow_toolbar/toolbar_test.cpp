@@ -8,12 +8,14 @@
 #include <string>
 #include <vector>
 
+#include <brondel/brv1db.h>
 #include <brondel/brpixmap.h>
 
 #include "pannix/ffpack.h"
 #include "pannix/pxpix.h"
 #include "seqload.h"
 #include "terrow/trdib.h"
+#include "terrow/trpick.h"
 #include "terrow/trplay.h"
 #include "terrow/trtoolbar.h"
 #include "vokplat/clock.h"
@@ -326,6 +328,7 @@ protected:
         g_heard = Heard{};
         g_shown.clear();
         TrToolbarSetPresent(record);
+        ASSERT_EQ(BrBegin(), 0);  // the pictures are registered by name
         pack = FFOpenPack(VOK_BIN_DIR "/trb", 0);
         ASSERT_NE(pack, nullptr);
         FFSetCurrentPack(pack);
@@ -347,6 +350,8 @@ protected:
         FFSetCurrentPack(nullptr);
         if (pack != nullptr)
             FFClosePack(pack);
+        Br_ReleaseAll();
+        BrEnd();
     }
     static TrButton *btn(int32_t which) { return TrToolbarButton(which); }
     FFPACKHANDLE *pack = nullptr;

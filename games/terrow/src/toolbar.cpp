@@ -316,14 +316,19 @@ void TrButtonFree(TrButton *b)
         b->group = nullptr;
     }
     unlink(b);
+    // A reordered button lists some pictures twice: the pictures go by the order they were loaded in.
+    br_pixelmap **frames = b->loadedFrames != nullptr ? b->loadedFrames : b->frames;
+    br_pixelmap **masks = b->loadedMasks != nullptr ? b->loadedMasks : b->masks;
     if (b->ownsFrames) {
         for (int32_t i = 0; i < b->frameCount; i++)
-            PxFreePix(b->frames[i]);
+            PxFreePix(frames[i]);
         for (int32_t i = 0; i < b->maskCount; i++)
-            PxFreePix(b->masks[i]);
+            PxFreePix(masks[i]);
     }
     std::free(b->frames);
     std::free(b->masks);
+    std::free(b->loadedFrames);
+    std::free(b->loadedMasks);
     if (b->ownsBackground && b->background != nullptr)
         PxFreePix(b->background);
     std::free(b);
@@ -420,16 +425,25 @@ void TrButtonReorder(TrButton *b, const int32_t *order, int32_t count)
     // The table reads old frames up to its largest entry: shorter sequences keep their order.
     if (b == nullptr || order == nullptr || count <= 0 || b->frameCount < count)
         return;
-    br_pixelmap *old[TR_SEQ_MAX];
-    std::memcpy(old, b->frames, (size_t)b->frameCount * sizeof *old);
+    if (b->loadedFrames == nullptr) {
+        b->loadedFrames = static_cast<br_pixelmap **>(std::calloc((size_t)b->frameCount, sizeof(br_pixelmap *)));
+        if (b->loadedFrames == nullptr)
+            return;
+        std::memcpy(b->loadedFrames, b->frames, (size_t)b->frameCount * sizeof(br_pixelmap *));
+    }
     for (int32_t i = 0; i < count; i++)
         if (order[i] >= 0 && order[i] < b->frameCount)
-            b->frames[i] = old[order[i]];
+            b->frames[i] = b->loadedFrames[order[i]];
     if (!b->oneMask && b->maskCount >= count) {
-        std::memcpy(old, b->masks, (size_t)b->maskCount * sizeof *old);
+        if (b->loadedMasks == nullptr) {
+            b->loadedMasks = static_cast<br_pixelmap **>(std::calloc((size_t)b->maskCount, sizeof(br_pixelmap *)));
+            if (b->loadedMasks == nullptr)
+                return;
+            std::memcpy(b->loadedMasks, b->masks, (size_t)b->maskCount * sizeof(br_pixelmap *));
+        }
         for (int32_t i = 0; i < count; i++)
             if (order[i] >= 0 && order[i] < b->maskCount)
-                b->masks[i] = old[order[i]];
+                b->masks[i] = b->loadedMasks[order[i]];
     }
 }
 

@@ -46,6 +46,7 @@ struct TrButton {
     int32_t hoverFrame;
     TrGroup *group;
     int32_t ownsFrames;   /* frames and masks freed with the button (made by tests), else registered */
+    struct br_pixelmap **loadedFrames, **loadedMasks; /* the order loaded, kept by a reorder */
     char name[16];
     void *user;
 };
