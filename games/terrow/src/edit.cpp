@@ -48,6 +48,7 @@ struct EditState {
     float dirRadius = kDirRadius;
     int32_t orbitDrag = 0;
     int32_t orbitX = 0, orbitY = 0;
+    int32_t mouseX = 0, mouseY = 0; // where the mouse was last seen
 };
 EditState g;
 
@@ -654,6 +655,10 @@ TrElem *Edit_HoverElem(void)
 
 void Edit_Hover(int32_t x, int32_t y)
 {
+    if (!g.reHover) {
+        g.mouseX = x;
+        g.mouseY = y;
+    }
     br_actor *actor = nullptr;
     TrElem *e = pick(x, y, &actor, nullptr);
     if (e == g.hover && (actor == g.lastActor || is_sample(e))) {
@@ -715,6 +720,8 @@ void Edit_Hover(int32_t x, int32_t y)
 
 void Edit_MouseMove(int32_t x, int32_t y)
 {
+    g.mouseX = x;
+    g.mouseY = y;
     if (g.dirMode && game())
         Dir_LeaveByDistance(x, y);
     if (g.orbitDrag) {
@@ -730,6 +737,8 @@ void Edit_LeftPress(int32_t x, int32_t y)
 {
     g.pressX = x;
     g.pressY = y;
+    g.mouseX = x;
+    g.mouseY = y;
     if (game())
         Edit_GameClick(x, y);
     else
@@ -787,24 +796,7 @@ void Edit_GameClick(int32_t x, int32_t y)
         return;
     }
     if (is_sample(e)) {
-        if (g.hand != nullptr) {
-            const TrElem *was = g.hand;
-            Edit_ReleaseHand(0);
-            status(nullptr);
-            if (was->io->type == e->io->type &&
-                ((was->io->flags & EF_BALL) || was->io->direction == e->io->direction))
-                return;
-        }
-        if (Supply_Get(e->io->type, e->io->direction) != 0) {
-            Edit_TakeInHand(e, 0);
-            if (e->io->flags & EF_BALL)
-                g.freshBall = 1;
-            status(nullptr);
-        } else {
-            char text[200];
-            snprintf(text, sizeof text, TrMessage(30), Elem_TypeName(e->io->type));
-            status(text);
-        }
+        Edit_SampleClick(e);
         return;
     }
     const bool arrowHit = actor != nullptr && actor != e->actor && (e->io->flags & EF_BALL);
@@ -857,6 +849,29 @@ void Edit_GameClick(int32_t x, int32_t y)
         Edit_ReleaseHand(1);
         if (made->io->flags & EF_BALL)
             Dir_Switch(made);
+    }
+}
+
+void Edit_SampleClick(TrElem *e)
+{
+    if (e == nullptr || !is_sample(e))
+        return;
+    if (g.hand != nullptr) {
+        const TrElem *was = g.hand;
+        Edit_ReleaseHand(0);
+        status(nullptr);
+        if (was->io->type == e->io->type && ((was->io->flags & EF_BALL) || was->io->direction == e->io->direction))
+            return;
+    }
+    if (Supply_Get(e->io->type, e->io->direction) != 0) {
+        Edit_TakeInHand(e, 0);
+        if (e->io->flags & EF_BALL)
+            g.freshBall = 1;
+        status(nullptr);
+    } else {
+        char text[200];
+        snprintf(text, sizeof text, TrMessage(30), Elem_TypeName(e->io->type));
+        status(text);
     }
 }
 
@@ -1025,7 +1040,7 @@ void Dir_Begin(TrElem *e)
     if (g_hooks.mouse != nullptr)
         g_hooks.mouse(&mx, &my);
     else
-        mx = g.pressX, my = g.pressY;
+        mx = g.mouseX, my = g.mouseY;
     g.dirX = mx;
     g.dirY = my;
     g.dirElem = e;

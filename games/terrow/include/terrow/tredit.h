@@ -58,6 +58,8 @@ void Edit_LeftRelease(int32_t x, int32_t y);
 void Edit_RightPress(int32_t x, int32_t y);
 void Edit_OrbitEnd(void);
 void Edit_GameClick(int32_t x, int32_t y);
+/* The game's click on a catalogue sample: the hand takes it from the supply (or puts back the same). */
+void Edit_SampleClick(TrElem *sample);
 void Edit_EditorClick(int32_t x, int32_t y);
 void Edit_Highlight(TrElem *e, float amount);
 void Edit_ClearHover(void);
