@@ -8,6 +8,7 @@
 #include <vector>
 
 #include <brondel/bractor.h>
+#include <brondel/brmaterial.h>
 
 #include "playtest.h"
 #include "terrow/tredit.h"
@@ -513,6 +514,77 @@ TEST_F(Edit, RightDragOrbitsByHalfTheMove)
     EXPECT_FLOAT_EQ(g_scene.orbits[0].second, 3.0f);
     EXPECT_FLOAT_EQ(g_scene.orbits[1].first, -1.0f);
     EXPECT_FLOAT_EQ(g_scene.orbits[1].second, -2.0f);
+}
+
+TEST_F(Edit, HoverHighlightsWhatTheClickWouldTake)
+{
+    field("balls 1\nfloor 3\nelem 1 1 1 0 block\n", 0);
+    br_material *mats[3];
+    TrElem *els[3] = {at(1, 1, 1), at(0, 0, 0), TrCatalogueFind(TY_T_LEJTO, 0)};
+    for (int i = 0; i < 3; i++) {
+        mats[i] = BrMaterialAllocate(nullptr);
+        mats[i]->ka = 0.5f;
+        els[i]->actor->material = mats[i];
+        put(10 * (i + 1), 10, els[i]);
+    }
+    Edit_Hover(10, 10);
+    EXPECT_NEAR(mats[0]->ka, 0.7f, 1e-6f) << "above the ground in the editor";
+    EXPECT_TRUE(els[0]->io->flags & EF_SELECTED);
+    Edit_Hover(10, 10);
+    EXPECT_NEAR(mats[0]->ka, 0.7f, 1e-6f) << "the same element again: nothing more";
+    Edit_Hover(20, 10);
+    EXPECT_FALSE(els[0]->io->flags & EF_SELECTED) << "the old hover loses its light";
+    EXPECT_NEAR(mats[1]->ka, 0.5f, 1e-6f) << "the ground is not lit in the editor";
+    Edit_Hover(30, 10);
+    EXPECT_NEAR(mats[2]->ka, 0.7f, 1e-6f) << "a sample in stock";
+    els[2]->io->flags |= EF_OUT_OF_STOCK;
+    Edit_Hover(200, 200);
+    Edit_Hover(30, 10);
+    EXPECT_NEAR(mats[2]->ka, 0.7f, 1e-6f) << "out of stock: not lit";
+    // The game lights the player's pieces only.
+    TrPlayModeGet()->game = 1;
+    Edit_Hover(200, 200);
+    Edit_Hover(10, 10);
+    EXPECT_NEAR(mats[0]->ka, 0.7f, 1e-6f) << "a fixed block";
+    els[0]->io->flags &= ~EF_LEVEL_PART;
+    Edit_Hover(200, 200);
+    Edit_Hover(10, 10);
+    EXPECT_NEAR(mats[0]->ka, 0.9f, 1e-6f);
+    for (int i = 0; i < 3; i++) {
+        els[i]->actor->material = nullptr;
+        BrMaterialFree(mats[i]);
+    }
+}
+
+TEST_F(Edit, HandFollowsTenPixelsAboveTheCursorWhileHidden)
+{
+    field("balls 1\nfloor 3\n", 0);
+    static std::vector<std::pair<int32_t, int32_t>> follows;
+    follows.clear();
+    TrEditHooks h{};
+    h.pick = fake_pick;
+    h.tool = [] { return g_scene.tool; };
+    h.cursor = [](int32_t, int32_t) {};
+    h.toolbarPress = [](int32_t, int32_t, int) { return 0; };
+    h.follow = [](br_actor *, int32_t x, int32_t y) { follows.push_back({x, y}); };
+    Edit_SetHooks(&h);
+    TrElem *item = TrCatalogueFind(TY_T_SIMA, 0);
+    put(10, 10, item);
+    put(50, 50, at(1, 0, 1), 0);
+    click(10, 10);
+    ASSERT_EQ(follows.size(), 1u);
+    EXPECT_EQ(follows[0], std::make_pair(10, 0));
+    EXPECT_EQ(Edit_HandModelShown(), 0);
+    Edit_Hover(50, 50);
+    EXPECT_EQ(Edit_HandModelShown(), 1) << "standing on the place it would go";
+    EXPECT_EQ(Edit_HandElem()->io->y, 1);
+    EXPECT_EQ(Edit_HandElem()->io->x, 1);
+    Edit_HandFollow(60, 60);
+    EXPECT_EQ(follows.size(), 1u) << "a shown hand model stays at its place";
+    Edit_Hover(90, 90);
+    EXPECT_EQ(Edit_HandModelShown(), 0);
+    Edit_HandFollow(90, 90);
+    EXPECT_EQ(follows.back(), std::make_pair(90, 80));
 }
 
 TEST_F(Edit, CursorCodesByCarriedType)
