@@ -409,6 +409,28 @@ TEST_F(ModuleButtons, RadioRuleOfTheTools)
     EXPECT_EQ(btn(TR_BTN_SUPPLY)->redraw, 1);
 }
 
+// Brightness of a frame's middle row (the emblem lights up when pressed or chosen).
+long light(const br_pixelmap *p)
+{
+    long sum = 0;
+    const auto *row = reinterpret_cast<const uint16_t *>(static_cast<const uint8_t *>(p->pixels) +
+                                                         (p->height / 2) * p->row_bytes);
+    for (int x = 0; x < p->width; x++)
+        sum += (row[x] >> 11) + ((row[x] >> 5) & 63) / 2 + (row[x] & 31);
+    return sum;
+}
+
+TEST_F(ModuleButtons, AChosenToolRestsLitTheOthersDark)
+{
+    for (int32_t w : {TR_BTN_BUILD, TR_BTN_CHANGE, TR_BTN_DELETE, TR_BTN_SUPPLY}) {
+        const TrButton *b = btn(w);
+        EXPECT_GT(light(b->frames[b->stateFrames[1]]), light(b->frames[b->stateFrames[0]]) + 20) << b->name;
+        EXPECT_GT(light(b->frames[b->hoverFrame]), light(b->frames[0])) << b->name;
+    }
+    // A push button's press lights it too: its last frame against its rest.
+    EXPECT_GT(light(btn(TR_BTN_RESET)->frames[12]), light(btn(TR_BTN_RESET)->frames[0]));
+}
+
 TEST_F(ModuleButtons, ActionsSendTheirKeysCommandsAndSounds)
 {
     Palya_Install(Palya_New(), nullptr, nullptr, nullptr);
