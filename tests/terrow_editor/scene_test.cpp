@@ -207,6 +207,51 @@ protected:
     FFPACKHANDLE *pack = nullptr;
 };
 
+// The editor builds beside a block by the face the mouse is over; the hand model, shown on the place
+// it proposes, never takes the pick from the block behind it.
+TEST_F(Scene, EditorBuildsOnTheSideUnderTheMouse)
+{
+    TrPlayModeGet()->game = 0;
+    TrPalya *f = Palya_New();
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(Palya_Install(f, opaque, translucent, root), 1);
+    TrCatalogueBuild(nullptr);
+    TrPlaceFieldCamera(camera, Palya_Current());
+    PickInit(world, camera, view, 0);
+    TrElem *block = Palya_Add(2, 1, 2, 0, TY_T_SIMA, 1, 0);
+    ASSERT_NE(block, nullptr);
+    TrElem *item = TrCatalogueFind(TY_T_SIMA, 0);
+    TrToolSelect(0);
+    Edit_TakeInHand(item, 1);
+    // A point on the block's side towards the camera (+x or -z, whichever shows).
+    struct Face {
+        float p[3];
+        int32_t x, y, z;
+    } faces[] = {{{0.299f, 0.03f, 0.25f}, 3, 1, 2}, {{0.25f, 0.03f, 0.201f}, 2, 1, 1},
+                 {{0.201f, 0.03f, 0.25f}, 1, 1, 2}, {{0.25f, 0.03f, 0.299f}, 2, 1, 3}};
+    int built = 0;
+    for (const Face &fc : faces) {
+        int32_t x, y;
+        if (!point_on(root, fc.p, block, &x, &y))
+            continue;
+        const int32_t side = Edit_ChooseSide(block, TY_T_SIMA, x, y);
+        int32_t dx, dy, dz;
+        Palya_SideOffset(side, &dx, &dy, &dz);
+        if (dy != 0 || 2 + dx != fc.x || 2 + dz != fc.z)
+            continue;  // this side does not face the camera
+        Edit_Hover(x, y);
+        ASSERT_EQ(Edit_HandModelShown(), 1);
+        EXPECT_EQ(Edit_ElemOfActor(Edit_PickActor(x, y)), block) << "the hand model is not picked";
+        mouse_click(x, y);
+        TrElem *made = Palya_FindCell(Palya_Current(), fc.x, fc.y, fc.z);
+        ASSERT_NE(made, nullptr) << "beside the block at " << fc.x << "," << fc.z;
+        EXPECT_TRUE(made->io->flags & EF_LEVEL_PART);
+        built++;
+    }
+    EXPECT_GE(built, 1);
+    EXPECT_EQ(Edit_Hand(), item);
+}
+
 TEST_F(Scene, OneShippedFieldOfEachListSolvedWithTheMouse)
 {
     for (const char *name : {"Demo_Ea", "Stand_Bl", "Ch_Ac", "Hard_De", "Extra_Cr"}) {

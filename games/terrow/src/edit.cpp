@@ -49,6 +49,7 @@ struct EditState {
     int32_t orbitDrag = 0;
     int32_t orbitX = 0, orbitY = 0;
     int32_t mouseX = 0, mouseY = 0; // where the mouse was last seen
+    int32_t cursorDirection = 0;    // the direction the hand's cursor was last given
 };
 EditState g;
 
@@ -502,7 +503,8 @@ int32_t Edit_CursorFor(int32_t type)
 void Edit_SetHandCursor(int32_t direction)
 {
     if (direction < 0)
-        direction = g.lastDirection;
+        direction = g.cursorDirection;
+    g.cursorDirection = direction;
     if (g.hand == nullptr) {
         cursor(0, 0);
         return;
@@ -523,7 +525,7 @@ void Edit_TakeInHand(TrElem *item, int32_t fromField)
     g.handElem = Elem_NewV(0, 0, 0, item->io->direction, item->io->type, Elem_ClassOf(item->io->type), variant);
     if (g.handElem != nullptr && play().lookMake != nullptr)
         play().lookMake(g.handElem);
-    Edit_SetHandCursor(-1);
+    Edit_SetHandCursor(item->io->direction);
     hide_hand_model(true);
     br_actor *a = g.handElem != nullptr ? g.handElem->actor : nullptr;
     if (a != nullptr && item->actor != nullptr && item->actor->parent != nullptr) {
