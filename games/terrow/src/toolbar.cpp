@@ -135,18 +135,24 @@ int32_t rest_frame(const TrButton *b)
 void animate_frame(TrButton *b, br_pixelmap *picture, int32_t f)
 {
     const uint32_t t0 = timeGetTime();
-    {
+    if (b->inGroup) {
+        {
+            std::lock_guard<std::mutex> hold(g_blit);
+            set_frame(b, f);
+            masked_copy(picture, b->x, b->y, b->frames[f], mask_of(b, f));
+        }
+        present(b, f, b->x, b->y, b->w, b->h, 0);
+    } else {
+        // The buffer is presented under the lock too: it cannot be freed while it is shown.
         std::lock_guard<std::mutex> hold(g_blit);
         set_frame(b, f);
-        if (b->inGroup) {
-            masked_copy(picture, b->x, b->y, b->frames[f], mask_of(b, f));
-        } else if (g_buffer_pix != nullptr) {
+        if (g_buffer_pix != nullptr) {
             if (b->background != nullptr)
                 copy_rect(g_buffer_pix, 0, 0, b->background, 0, 0, b->w, b->h);
             masked_copy(g_buffer_pix, 0, 0, b->frames[f], mask_of(b, f));
         }
+        present(b, f, b->x, b->y, b->w, b->h, 1);
     }
-    present(b, f, b->x, b->y, b->w, b->h, b->inGroup ? 0 : 1);
     const uint32_t spent = timeGetTime() - t0;
     if (spent < (uint32_t)b->frameTime)
         Sleep((DWORD)(b->frameTime - spent));
