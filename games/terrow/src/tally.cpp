@@ -46,6 +46,7 @@ bool g_seqLoaded = false;
 br_pixelmap *g_picture = nullptr;
 br_pixelmap *g_pieces[TALLY_ENTRIES] = {};
 int32_t g_pieceCount = 0;
+int32_t g_pieceH = 0;
 int32_t g_left = 0;
 Entry g_entries[TALLY_ENTRIES];
 int32_t g_entryCount = 0;
@@ -246,16 +247,18 @@ void Tally_Start(int32_t needed)
     g_pieceCount = 0;
     if (pic == nullptr)
         return;
-    // Only the pieces that lie inside the picture are kept: a wide row would reach past its edge.
-    for (int32_t i = 0; i < TALLY_ENTRIES; i++) {
+    // Only the pieces that lie inside the picture are kept: a wide row would reach past its edge. The
+    // row itself ends two lines below a 480-line picture; those lines are left out.
+    g_pieceH = std::min(kPieceH, int32_t(pic->height) - kPieceY);
+    for (int32_t i = 0; i < TALLY_ENTRIES && g_pieceH > 0; i++) {
         const int32_t x = piece_x(i);
-        if (x + kPieceW > pic->width || kPieceY + kPieceH > pic->height)
+        if (x + kPieceW > pic->width)
             break;
         if (g_pieces[i] == nullptr)
             g_pieces[i] = BrPixelmapAllocate(BR_PMT_RGB_565, kPieceW, kPieceH, nullptr, 0);
         if (g_pieces[i] == nullptr)
             break;
-        CopyRectangle(g_pieces[i], 0, 0, pic, x, kPieceY, kPieceW, kPieceH);
+        CopyRectangle(g_pieces[i], 0, 0, pic, x, kPieceY, kPieceW, g_pieceH);
         g_pieceCount = i + 1;
     }
 }
@@ -292,7 +295,7 @@ void Tally_Draw(void)
     if (pic == nullptr)
         return;
     for (int32_t i = 0; i < g_pieceCount; i++)
-        CopyRectangle(pic, piece_x(i), kPieceY, g_pieces[i], 0, 0, kPieceW, kPieceH);
+        CopyRectangle(pic, piece_x(i), kPieceY, g_pieces[i], 0, 0, kPieceW, g_pieceH);
     for (int32_t i = 0; i < g_entryCount; i++)
         draw_frame(pic, g_entries[i].type, g_entries[i].frame, g_entries[i].x, g_entries[i].y);
 }
