@@ -83,7 +83,8 @@ int32_t load_sequence(const char *colourBase, const char *alphaBase, br_pixelmap
         if (!file_exists(name) || (colour[n] = TrLoadPicture(name)) == nullptr)
             break;
         snprintf(name, sizeof name, "%s%04d.bmp", alphaBase, int(n));
-        alpha[n] = file_exists(name) ? TrLoadPicture(name) : nullptr;
+        // The alpha frames keep their black: it is the weight 0 of the transparent copy.
+        alpha[n] = file_exists(name) ? TrLoadPictureRaw(name) : nullptr;
     }
     return n;
 }
