@@ -55,7 +55,7 @@ protected:
         pack = FFOpenPack(VOK_BIN_DIR "/trb", 0);
         ASSERT_NE(pack, nullptr);
         FFSetCurrentPack(pack);
-        TrToolbarHooks t{};
+        TrButtonHooks t{};
         t.key = [](int32_t k) {
             if (k == TR_KEY_START)
                 TrRunKeyStart();

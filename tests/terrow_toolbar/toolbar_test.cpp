@@ -332,7 +332,7 @@ protected:
         pack = FFOpenPack(VOK_BIN_DIR "/trb", 0);
         ASSERT_NE(pack, nullptr);
         FFSetCurrentPack(pack);
-        TrToolbarHooks h{};
+        TrButtonHooks h{};
         h.sound = [](int id) { g_heard.sounds.push_back(id); };
         h.key = [](int32_t k) { g_heard.keys.push_back(k); };
         h.command = [](int32_t id) { g_heard.commands.push_back(id); };

@@ -12,6 +12,7 @@
 #include <brondel/brpixmap.h>
 
 #include "gameint.h"
+#include "wiring.h"
 #include "pannix/pxfont.h"
 #include "terrow/trdib.h"
 #include "terrow/trfield.h"
@@ -290,6 +291,8 @@ void TrPreviewProducer(void *arg)
     TrShell &s = shell();
     if (f != nullptr && s.view != nullptr && !g_stop.load())
         TrFrameHandOff(0, 0, s.view->width, s.view->height);
+    if (f != nullptr && !g_stop.load())
+        tr_wire_preview();
     while (f != nullptr && !g_stop.load() && !(VokImgFlags(f) & VOK_IMG_STOP))
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     if (f != nullptr)

@@ -9,6 +9,7 @@
 #include <brondel/brscene.h>
 
 #include "gameint.h"
+#include "wiring.h"
 #include "pannix/pxfont.h"
 #include "terrow/trdib.h"
 #include "terrow/trfield.h"
@@ -123,6 +124,7 @@ void TrFrameWork(void)
         if (c->editorValid)
             tr_editor_parts_in();
     }
+    tr_wire_frame_work();
     // The run's part: the failure's stop when its time has come, else the step to the clock.
     TrRunFrame();
     const TrPalya *f = Palya_Current();

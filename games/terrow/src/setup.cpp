@@ -15,6 +15,7 @@
 #include <brondel/brpixmap.h>
 
 #include "gameint.h"
+#include "wiring.h"
 #include "pannix/ffpack.h"
 #include "pannix/pxfont.h"
 #include "pannix/pxpix.h"
@@ -338,6 +339,7 @@ int32_t TrInterfaceSetup(void)
         n = node(g_roots.selection);
     progress(40);
     // The buttons come with their own work; their states reach them through the toolbar hooks.
+    tr_wire_toolbar_setup();
     progress(56);
     progress(58);
     FFSetCurrentPack(g_packT);
@@ -366,6 +368,7 @@ int32_t TrInterfaceSetup(void)
         parents.nodes[i] = g_roots.nodes[i];
     // The samples take their looks as the field's pieces do.
     TrInstallLookHooks();
+    tr_wire_fx_setup();
     TrCatalogueBuild(&parents);
     tr_place_catalogue_nodes();
     progress(80);
@@ -394,6 +397,7 @@ void TrInterfaceShutdown(void)
     if (!g_setUp)
         return;
     g_setUp = false;
+    tr_wire_shutdown();
     TrCopiesReset();
     TrCatalogueFree();
     carousel_free();

@@ -1,6 +1,7 @@
 // The module's start and end: set-up, the window (the host's, taken over, or our own), the message
 // loop and the one clean-up that a failed set-up and both close paths share. The module is unloaded
 // between two starts, so everything it registered or started is given back at the clean-up.
+#include "wiring.h"
 #include "terrow/trplay.h"
 #include "terrow/trshell.h"
 
@@ -471,7 +472,8 @@ LRESULT TrKeyDown(WPARAM key)
         }
         break;
     default:
-        break;  // the camera, field and run keys arrive with their parts
+        tr_wire_key((unsigned)LOWORD(key));
+        break;
     }
     return 0;
 }
@@ -529,12 +531,15 @@ LRESULT CALLBACK TrWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         // A click ends the level's announcement at the next frame.
         if (TrControlGet()->announceStart != 0)
             TrControlGet()->announceStart = 1;
+        tr_wire_mouse(message, (int16_t)LOWORD(lParam), (int16_t)HIWORD(lParam));
         return 0;
     case WM_MOUSEMOVE:
     case WM_LBUTTONUP:
-    case WM_LBUTTONDBLCLK:
     case WM_RBUTTONDOWN:
     case WM_RBUTTONUP:
+        tr_wire_mouse(message, (int16_t)LOWORD(lParam), (int16_t)HIWORD(lParam));
+        return 0;
+    case WM_LBUTTONDBLCLK:
         return 0;
     case WM_PALETTECHANGED:
         return 0;  // 16-bit views carry no palette

@@ -1,6 +1,6 @@
 // The module's seventeen buttons, their places and actions, and the radio rule of the editor's tools.
 // What the actions reach beyond the field (keys, sounds, the status bar, the window's commands) goes
-// through TrToolbarHooks, which the game screen installs.
+// through TrButtonHooks, which the game screen installs.
 #include "terrow/trtoolbar.h"
 
 #include <cstring>
@@ -17,7 +17,7 @@ extern "C" const int32_t TrToolFrameOrder[13] = {12, 11, 10, 9, 8, 7, 6, 5, 4, 3
 
 namespace {
 
-TrToolbarHooks g_hooks{};
+TrButtonHooks g_hooks{};
 TrButton *g_buttons[TR_BTN_COUNT];
 int32_t g_tool = 0;
 int32_t g_save_flag = 0;
@@ -156,9 +156,9 @@ const Made kMade[] = {
 
 extern "C" {
 
-void TrToolbarSetHooks(const TrToolbarHooks *hooks)
+void TrToolbarSetHooks(const TrButtonHooks *hooks)
 {
-    g_hooks = hooks != nullptr ? *hooks : TrToolbarHooks{};
+    g_hooks = hooks != nullptr ? *hooks : TrButtonHooks{};
 }
 
 int32_t TrToolbarCreate(void)

@@ -130,7 +130,7 @@ void TrWorkerThread(void);
 int32_t TrToolbarWaitIdle(int32_t ms);
 
 /* ---- The module's buttons. */
-typedef struct TrToolbarHooks {
+typedef struct TrButtonHooks {
     void (*sound)(int id);
     /* A key to the game's key handler: Home, End, Escape, F1, 22222, 22223. */
     void (*key)(int32_t key);
@@ -144,8 +144,8 @@ typedef struct TrToolbarHooks {
     void (*message)(const char *text);
     /* 1 while Shift is held (null: the key state). */
     int (*shift)(void);
-} TrToolbarHooks;
-void TrToolbarSetHooks(const TrToolbarHooks *hooks);
+} TrButtonHooks;
+void TrToolbarSetHooks(const TrButtonHooks *hooks);
 
 enum {
     TR_BTN_START, TR_BTN_LEFT, TR_BTN_RIGHT, TR_BTN_RESET, TR_BTN_REPOS, TR_BTN_FM4, TR_BTN_FM3, TR_BTN_FM1,
