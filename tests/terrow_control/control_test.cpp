@@ -441,6 +441,24 @@ TEST_F(Game, AFreshLevelAnnouncesItsBallsAndASavedOneDoesNot)
     });
 }
 
+// Each field keeps its own position under the write root's save folder, also when it is named by a
+// host path.
+TEST_F(Game, EachFieldSavesItsPositionUnderTheSaveFolder)
+{
+    const std::string folder = VokMakeWritePath(nullptr, "%s", "save\\fenlw\\");
+    std::vector<std::string> names;
+    for (const char *level : {"Ch_Ac.trl", "Ch_Ba.trl"})
+        run(100, field(level), [&] {
+            char saved[260];
+            TrSaveName(saved);
+            names.push_back(saved);
+            EXPECT_EQ(names.back().rfind(folder, 0), 0u) << names.back();
+            EXPECT_NE(names.back().find(level), std::string::npos) << names.back();
+        });
+    ASSERT_EQ(names.size(), 2u);
+    EXPECT_NE(names[0], names[1]);
+}
+
 }  // namespace
 
 namespace {
