@@ -446,17 +446,16 @@ TEST_F(Game, AFreshLevelAnnouncesItsBallsAndASavedOneDoesNot)
 TEST_F(Game, EachFieldSavesItsPositionUnderTheSaveFolder)
 {
     const std::string folder = VokMakeWritePath(nullptr, "%s", "save\\fenlw\\");
-    std::vector<std::string> names;
-    for (const char *level : {"Ch_Ac.trl", "Ch_Ba.trl"})
-        run(100, field(level), [&] {
-            char saved[260];
-            TrSaveName(saved);
-            names.push_back(saved);
-            EXPECT_EQ(names.back().rfind(folder, 0), 0u) << names.back();
-            EXPECT_NE(names.back().find(level), std::string::npos) << names.back();
-        });
-    ASSERT_EQ(names.size(), 2u);
-    EXPECT_NE(names[0], names[1]);
+    std::string mine;
+    run(100, field("Ch_Ac.trl"), [&] {
+        char saved[260];
+        TrSaveName(saved);
+        mine = saved;
+    });
+    EXPECT_EQ(mine.rfind(folder, 0), 0u) << mine;
+    EXPECT_NE(mine.find("Ch_Ac.trl"), std::string::npos) << mine;
+    const std::string other = TrSavedPositionPath(100, "", field("Ch_Ba.trl").c_str());
+    EXPECT_NE(other.find("Ch_Ba.trl"), std::string::npos) << other;
 }
 
 }  // namespace
