@@ -311,6 +311,9 @@ TEST_F(Editor, ASaveThatCannotBeWrittenSaysSoAndStays)
         std::filesystem::create_directories(folder_ + "locked");
         chmod((folder_ + "locked").c_str(), 0555);
         paths.push_back(folder_ + "locked/mine.trl");
+    } else if (access("/sys", F_OK) == 0 && access("/sys/mine.trl", F_OK) != 0) {
+        // As root only a read-only file system refuses a new file.
+        paths.push_back("/sys/mine.trl");
     }
     std::fclose(std::fopen((folder_ + "plain").c_str(), "w"));
     paths.push_back(folder_ + "plain/mine.trl");
@@ -436,6 +439,23 @@ TEST_F(Game, AFreshLevelAnnouncesItsBallsAndASavedOneDoesNot)
         EXPECT_NE(GetFileAttributesA(saved), INVALID_FILE_ATTRIBUTES) << saved;
         EXPECT_EQ(TrControlGet()->announceStart, 0u) << "a saved position is applied, no fly-in";
     });
+}
+
+// Each field keeps its own position under the write root's save folder, also when it is named by a
+// host path.
+TEST_F(Game, EachFieldSavesItsPositionUnderTheSaveFolder)
+{
+    const std::string folder = VokMakeWritePath(nullptr, "%s", "save\\fenlw\\");
+    std::string mine;
+    run(100, field("Ch_Ac.trl"), [&] {
+        char saved[260];
+        TrSaveName(saved);
+        mine = saved;
+    });
+    EXPECT_EQ(mine.rfind(folder, 0), 0u) << mine;
+    EXPECT_NE(mine.find("Ch_Ac.trl"), std::string::npos) << mine;
+    const std::string other = TrSavedPositionPath(100, "", field("Ch_Ba.trl").c_str());
+    EXPECT_NE(other.find("Ch_Ba.trl"), std::string::npos) << other;
 }
 
 }  // namespace

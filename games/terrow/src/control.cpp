@@ -186,8 +186,9 @@ void TrSaveName(char *out)
         return;
     const char *p = TrSavedPositionPath(f->gameKind, f->playerName != nullptr ? f->playerName : "",
                                         g_control.levelFile);
-    if (p != nullptr && p[0] != '\0')
-        std::snprintf(out, 260, "%s", VokMakeWritePath(nullptr, "%s", p));
+    // Already a path under the write root.
+    if (p != nullptr)
+        std::snprintf(out, 260, "%s", p);
 }
 
 int32_t TrGameStart(void)
