@@ -1400,18 +1400,6 @@ SR_AVX2 uint64_t paint_tri_avx2(const TriRows &rows, const Paint &paint)
             in.crow = r.cpix + (std::ptrdiff_t)j * r.cstride;
             in.drow = r.dpix ? r.dpix + (std::ptrdiff_t)j * r.dstride : nullptr;
             tested += (uint64_t)(in.i1 - in.i0);
-            // The next row's pixels are about under this row's: asked for now, they are at hand then.
-            if (j + 1 < r.j1) {
-                const uint8_t *nc = in.crow + r.cstride;
-                _mm_prefetch((const char *)(nc + (std::ptrdiff_t)in.i0 * bpp<C>()), _MM_HINT_T0);
-                _mm_prefetch((const char *)(nc + (std::ptrdiff_t)(in.i1 - 1) * bpp<C>()), _MM_HINT_T0);
-                if constexpr (D != DepthType::None) {
-                    constexpr int db = D == DepthType::D32 ? 4 : 2;
-                    const uint8_t *nd = in.drow + r.dstride;
-                    _mm_prefetch((const char *)(nd + (std::ptrdiff_t)in.i0 * db), _MM_HINT_T0);
-                    _mm_prefetch((const char *)(nd + (std::ptrdiff_t)(in.i1 - 1) * db), _MM_HINT_T0);
-                }
-            }
             uint32_t fu, fv, dfu, dfv;
             fixed_start<Affine>(in, p.texture, fu, fv, dfu, dfv);
             float z = in.z;
