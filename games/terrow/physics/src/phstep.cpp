@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "phpairs.h"
+#include "phutil.h"
 #include "terrow/phys/phstep.h"
 
 namespace {
@@ -370,7 +371,7 @@ void mark_dormant(float stepLength)
     }
     // The cell of a sleeper, false when it lies off the map (it then stays awake).
     auto cellOf = [&](const PhBall &b, int32_t *x, int32_t *z) {
-        const float cx = floorf(b.position.x / k_stir_cell), cz = floorf(b.position.z / k_stir_cell);
+        const float cx = phys_detail::floor_of(b.position.x / k_stir_cell), cz = phys_detail::floor_of(b.position.z / k_stir_cell);
         if (!(cx >= 0 && cx < float(nx) && cz >= 0 && cz < float(nz)))
             return false;
         *x = int32_t(cx), *z = int32_t(cz);
