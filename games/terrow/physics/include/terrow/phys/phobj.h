@@ -49,6 +49,7 @@ struct PhElem {
 
     PhClass cls;
     TrElem *element;
+    const uint32_t *ioFlags;  // the element's flag word, for the queries that pass over balls
     PhElem *nextObject = nullptr;
     PhElem *nextFixed = nullptr;
     PhElem *nextFinished = nullptr;
