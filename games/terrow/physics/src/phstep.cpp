@@ -233,7 +233,9 @@ void record_supports(PhBall &ball)
     // The same cell and zone over the same pieces find the same columns.
     const int32_t key[5] = {x, y, z, dx, dz};
     const uint32_t gen = PhysWorld.piecesGeneration;
-    if (ball.slotsValid && ball.slotsGeneration == gen && memcmp(key, ball.slotsKey, sizeof key) == 0)
+    const int32_t *had = ball.slotsKey;
+    if (ball.slotsValid && ball.slotsGeneration == gen && key[0] == had[0] && key[1] == had[1] && key[2] == had[2] &&
+        key[3] == had[3] && key[4] == had[4])
         return;
     memcpy(ball.slotsKey, key, sizeof key);
     ball.slotsGeneration = gen;
