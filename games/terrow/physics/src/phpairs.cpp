@@ -88,6 +88,7 @@ void PhPairGrid::Build()
         head_.back() = -1;
     }
     width_ = width;
+    perWidth_ = 1.0f / width;
     origin_[0] = origin[0], origin_[1] = origin[1];
     count_[0] = counts[0], count_[1] = counts[1];
     const int32_t nx = static_cast<int32_t>(count_[0]), nz = static_cast<int32_t>(count_[1]);
@@ -106,7 +107,8 @@ void PhPairGrid::Build()
 
 int32_t PhPairGrid::KeyOf(const FV3 &p) const
 {
-    const float kx = phys_detail::floor_of(p.x / width_) - origin_[0], kz = phys_detail::floor_of(p.z / width_) - origin_[1];
+    // By the reciprocal: a hair off the quotient at most, far inside the room the width has to spare.
+    const float kx = phys_detail::floor_of(p.x * perWidth_) - origin_[0], kz = phys_detail::floor_of(p.z * perWidth_) - origin_[1];
     if (!(kx >= 0 && kx < float(nx_) && kz >= 0 && kz < float(nz_)))
         return -1;  // outside (or not a number)
     return (static_cast<int32_t>(kz) + 1) * (nx_ + 2) + static_cast<int32_t>(kx) + 1;

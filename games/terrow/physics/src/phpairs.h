@@ -67,7 +67,7 @@ private:
     std::vector<int32_t> head_;  // first ball of each bucket (a ring of empty ones around them); the last entry is the outside list
     std::vector<int32_t> found_;
     bool all_ = true;
-    float width_ = 1;
+    float width_ = 1, perWidth_ = 1;
     float origin_[2] = {0, 0}, count_[2] = {0, 0};  // first bucket and buckets along x and z
     int32_t nx_ = 0, nz_ = 0;
 };
