@@ -8,6 +8,7 @@
 
 #include "kelpa/kprules.h"
 #include "support.h"
+#include "vokplat/window.h"
 #include "vokscore/vokloading.h"
 
 using namespace kptest;
@@ -234,4 +235,85 @@ TEST_F(Game, PreviewProducerForgetsTheLastLevelsPath)
     EXPECT_EQ(run({{WM_USER + 14, 0}}), 0);
     EXPECT_EQ(pictures, 20);
     EXPECT_EQ(large, 0);
+}
+
+// Before its first picture the producer slides the wide picture in, straight to the window: the
+// pictures move sideways and end on the one the screen then takes, nothing is drawn while paused,
+// and the screen's own picture (the framework holds it) keeps its place and size.
+TEST_F(Game, PreviewSlidesInFromTheWideBackdropBeforeItsFirstPicture)
+{
+    std::vector<std::vector<uint32_t>> frames;
+    std::vector<uint32_t> handed;
+    bool pausedStill = false, samePicture = true, wideBackdrop = false, endsOnIt = true;
+    hostLog().onMessage = [&](UINT m, WPARAM) {
+        if (m != WM_USER + 15)
+            return;
+        wideBackdrop = kpResources().backdrops[3] != nullptr && kpResources().backdrops[3]->width > 640;
+        auto rules = std::make_unique<KpRules>();
+        rules->pathCount = 4;
+        for (int q = 0; q < 4; q++)
+            rules->pathCells[q][0] = 5, rules->pathCells[q][1] = q;
+        KpKeepPath(*rules);
+        const br_pixelmap *screen = kpRenderer().screen->colour;
+        face->screenPix = kpRenderer().screen->colour;
+        HWND window = kpModule().gameWindow;
+        std::vector<uint32_t> px(640 * 480);
+        int w = 0, h = 0;
+        auto capture = [&]() {
+            VokCaptureWindow(window, px.data(), int(px.size()), &w, &h);
+            return px;
+        };
+        VokImgFlagsStore(face, VOK_IMG_PAUSE);
+        std::thread producer(KpImageProducer, nullptr);
+        Sleep(300);
+        const auto before = capture();
+        Sleep(400);
+        pausedStill = capture() == before;
+        VokImgFlagsClear(face, VOK_IMG_PAUSE);
+        for (int i = 0; i < 4000 && !(VokImgFlags(face) & VOK_IMG_READY); i++) {
+            const auto now = capture();
+            if (frames.empty() || now != frames.back())
+                frames.push_back(now);
+            Sleep(2);
+        }
+        handed = capture();
+        if (handed != frames.back())
+            frames.push_back(handed);
+        // The window shows the picture handed over.
+        const br_pixelmap *p = face->screenPix;
+        for (int y = 0; y < 480 && endsOnIt; y++)
+            for (int x = 0; x < 640 && endsOnIt; x++) {
+                const uint16_t c = static_cast<const uint16_t *>(p->pixels)[(p->base_y + y) * (p->row_bytes / 2) + p->base_x + x];
+                const uint32_t q = handed[size_t(y) * 640 + x];
+                endsOnIt = (c >> 11) == ((q >> 19) & 31) && ((c >> 5) & 63) == ((q >> 10) & 63) && (c & 31) == ((q >> 3) & 31);
+            }
+        samePicture = face->screenPix == screen && kpRenderer().screen->colour == screen && screen->width == 640 &&
+                      screen->height == 480;
+        VokImgFlagsStore(face, VOK_IMG_STOP);
+        producer.join();
+        PostMessageA(host, WM_CLOSE, 0, 0);
+    };
+    EXPECT_EQ(run({{WM_USER + 15, 0}}), 0);
+    ASSERT_TRUE(wideBackdrop);
+    EXPECT_TRUE(pausedStill);
+    EXPECT_TRUE(samePicture);
+    ASSERT_GE(frames.size(), 10u);
+    // The slide ends on the picture handed over; an earlier frame is that picture moved right by an
+    // even number of pixels up to 160 (rows over the board, clear of the overlay).
+    EXPECT_TRUE(endsOnIt);
+    int shifted = 0;
+    for (size_t f = 0; f + 1 < frames.size(); f++) {
+        const auto &a = frames[f];
+        for (int k = 2; k <= 160; k += 2) {
+            bool same = true;
+            for (int y = 120; y < 380 && same; y += 4)
+                for (int x = 0; x + k < 640 && same; x++)
+                    same = a[size_t(y) * 640 + x + k] == handed[size_t(y) * 640 + x];
+            if (same) {
+                shifted++;
+                break;
+            }
+        }
+    }
+    EXPECT_GT(shifted, 5);
 }

@@ -4,7 +4,8 @@
 // program folder, the interface record filled (game, kind, level family and number, language, window
 // mode), a host window handed over, KpDll loaded by name and StartKelpa called. With --out the game
 // is closed after its first frame and the window's picture is written to FILE.png (relative to the
-// folder kprun was started from). --speed sets Kelpa's speed setting before the start. --play shows
+// folder kprun was started from). --speed is the speed of this run, whatever the player's list
+// holds (the player's own is kept unless the game changed it). --play shows
 // a replay through PlayKp in a child window of the host (relative names are the caller's). Keys and
 // pictures while it runs come from an input script (VOK_INPUT_SCRIPT).
 #include <errno.h>
@@ -143,9 +144,18 @@ int main(int argc, char **argv)
     face->levelNumber = level;
     face->language = lang;
     face->inGame = 1;
-    if (speed >= 0 && face->generalSettings != nullptr &&
-        face->generalSettings->gameBlocks[VOK_GAME_KELPA - VOK_GAME_BASE] != nullptr)
-        static_cast<KpSettings *>(face->generalSettings->gameBlocks[VOK_GAME_KELPA - VOK_GAME_BASE])->speed = speed;
+    // The module asks for the record again as it starts, and that reads the player's speed from
+    // players.lst: the speed asked for goes there first, and the player's own comes back after the
+    // run unless the game chose another meanwhile.
+    KpSettings *settings = face->generalSettings != nullptr
+                               ? static_cast<KpSettings *>(face->generalSettings->gameBlocks[VOK_GAME_KELPA - VOK_GAME_BASE])
+                               : nullptr;
+    const int playersSpeed = settings != nullptr ? settings->speed : -1;
+    if (speed >= 0 && settings != nullptr) {
+        settings->speed = speed;
+        if (speed != playersSpeed && !VokSetPlayerName(face->playerName))
+            fprintf(stderr, "kprun: players.lst cannot take the speed; the player's own speed may be used\n");
+    }
 
     HMODULE module = LoadLibraryA((programFolder() + "KpDll").c_str());
     if (module == nullptr)
@@ -163,6 +173,14 @@ int main(int argc, char **argv)
         PostMessageA(host, WM_CLOSE, 0, 0);
     const int result = play != nullptr ? playKp(host, 0, playPath.c_str()) : start();
     face->inGame = 0;
+    if (speed >= 0 && speed != playersSpeed && settings != nullptr) {
+        VokGetPlayerName(nullptr);
+        settings = static_cast<KpSettings *>(face->generalSettings->gameBlocks[VOK_GAME_KELPA - VOK_GAME_BASE]);
+        if (settings != nullptr && settings->speed == speed) {
+            settings->speed = playersSpeed;
+            VokSetPlayerName(face->playerName);
+        }
+    }
     int status = 0;
     if (out != nullptr && !VokCaptureWindowPng(host, outPath.c_str())) {
         fprintf(stderr, "kprun: cannot write %s\n", outPath.c_str());
