@@ -335,6 +335,47 @@ TEST(KelpaRun, KprunCapturesAFinishedFirstFrame)
     fs::remove_all(dir);
 }
 
+// kprun's --speed is the run's speed even where the player's list holds another, and the list keeps
+// the player's own afterwards. The run has a program folder of its own (its players.lst).
+TEST(KelpaRun, TheCommandLineSpeedWinsOverThePlayersList)
+{
+    const fs::path dir = fs::temp_directory_path() / ("kelpa_speed_" + std::to_string(getpid()));
+    const fs::path bin = fs::path(KPRUN_PATH).parent_path();
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    for (const auto &e : fs::directory_iterator(bin)) {
+        const std::string name = e.path().filename().string();
+        // The framework's folder is where its library lies: that one is copied, not linked.
+        if (name == "kprun" || name == "VokScore.so")
+            fs::copy_file(e.path(), dir / name);
+        else if (name != "players.lst")
+            fs::create_symlink(e.path(), dir / name);
+    }
+    std::ofstream(dir / "players.lst") << "5<Tester          >\nTester\n";
+    auto speedOfRun = [&](const char *arguments) {
+        const std::string command = "cd '" + dir.string() + "' && VOK_HEADLESS=1 VOK_VIRTUAL_CLOCK=1 VOK_LOG=log.txt ./kprun " +
+                                    arguments + " --kind 100 --level 0 --out first.png > run.log 2>&1";
+        fs::remove(dir / "log.txt");
+        EXPECT_EQ(system(command.c_str()), 0) << command;
+        std::ifstream logFile(dir / "log.txt");
+        const std::string log((std::istreambuf_iterator<char>(logFile)), std::istreambuf_iterator<char>());
+        const size_t at = log.find("set-up seed 0 speed ");
+        return at == std::string::npos ? -1 : atoi(log.c_str() + at + 20);
+    };
+    auto listed = [&]() {
+        std::ifstream in(dir / "players.lst");
+        std::string line;
+        std::getline(in, line);
+        return line;
+    };
+    EXPECT_EQ(speedOfRun(""), 5);
+    EXPECT_EQ(speedOfRun("--speed 7"), 7);
+    EXPECT_EQ(listed(), "5<Tester          >");
+    EXPECT_EQ(speedOfRun("--speed 0"), 0);
+    EXPECT_EQ(listed(), "5<Tester          >");
+    fs::remove_all(dir);
+}
+
 TEST(KelpaRun, TheFamiliesLayOutTheirBoards)
 {
     const fs::path dir = fs::temp_directory_path() / ("kelpa_boards_" + std::to_string(getpid()));
