@@ -4,6 +4,8 @@
 
 #include "kelpa/kprules.h"
 #include "support.h"
+#include "vokplat/savefile.h"
+#include "vokscore/vokpath.h"
 
 using namespace kptest;
 
@@ -51,3 +53,42 @@ TEST_F(Game, TickPacingClockAndInactiveTime)
     EXPECT_EQ(kpRules().paused, 0);
 }
 
+
+// A kind-101 level whose replay cannot be made: the player is told, and the time the results screen
+// enters carries no replay's name, neither the title an earlier level left nor its last replay.
+TEST_F(Game, AKind101LevelWithoutItsReplaySaysSoAndNamesNoOtherReplay)
+{
+    face->gameKind = 101;
+    face->levelFamily = 0;
+    std::string title = "unset";
+    bool lastGone = false, told = false;
+    int made = -1;
+    hostLog().onMessage = [&](UINT m, WPARAM) {
+        if (m != WM_USER + 22)
+            return;
+        KpFrameTick();
+        KpTestLevel(kpButton(KP_BTN_START));
+        for (int i = 0; i < 20; i++)
+            KpFrameTick();
+        snprintf(face->titleText, sizeof face->titleText, "kp_OLD.rep");
+        char last[64];
+        snprintf(last, sizeof last, "kp_%s_last.rep", kpReplay().player);
+        const std::string lastPath = VokMakeWritePath("kp\\", "%s", last);
+        ASSERT_TRUE(PlatSaveFile(lastPath.c_str(), "x", 1));
+        // A recording that lost bytes (a full disk) makes no replay.
+        kpReplay().writeFailed = 1;
+        PlatMsgBoxReset();
+        // The message answers the key waiting for it.
+        PostMessageA(kpModule().gameWindow, WM_KEYDOWN, VK_RETURN, 0);
+        made = KpAssembleReplay();
+        told = face->messageText != nullptr && strstr(face->messageText, "Cannot create") != nullptr;
+        title = face->titleText;
+        lastGone = GetFileAttributesA(lastPath.c_str()) == INVALID_FILE_ATTRIBUTES;
+        PostMessageA(host, WM_CLOSE, 0, 0);
+    };
+    EXPECT_EQ(run({{WM_USER + 22, 0}}), 0);
+    EXPECT_EQ(made, 0);
+    EXPECT_TRUE(told);
+    EXPECT_EQ(title, "");
+    EXPECT_TRUE(lastGone);
+}
