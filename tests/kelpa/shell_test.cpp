@@ -110,7 +110,7 @@ TEST_F(Game, PlayKpOpensACentredChildAndLeavesTheRecordOpen)
     PostMessageA(parent, WM_USER + 9, 0, 0);
     hostLog().onMessage = [&](UINT m, WPARAM) {
         if (m == WM_USER + 9) {
-            own = FindWindowA("BRMini", "Kelpa");
+            own = ownKelpaWindow();
             if (own != nullptr) {
                 GetWindowRect(own, &r);
                 PostMessageA(own, WM_CLOSE, 0, 0);
@@ -431,7 +431,7 @@ TEST_F(Game, AWindowOfItsOwnIsSetUpOnce)
     EXPECT_EQ(KpStartKelpa(), 0);
     KpSetAfterDraw(nullptr);
     EXPECT_EQ(g_buttonsAtDraw, KP_BTN_COUNT);
-    HWND own = FindWindowA("BRMini", "Kelpa");
+    HWND own = ownKelpaWindow();
     ASSERT_NE(own, nullptr);
     RECT r;
     GetWindowRect(own, &r);
@@ -527,7 +527,7 @@ TEST_F(Game, TheLoadedModuleGivesTheHostBackOnEveryPathAndLoadsAgain)
         void *&slot = face->generalSettings->gameBlocks[VOK_GAME_KELPA - VOK_GAME_BASE];
         void *moduleSettings = nullptr;
         hostLog().onMessage = [&](UINT m, WPARAM) {
-            if (m == WM_USER + 9 && (own = FindWindowA("BRMini", "Kelpa")) != nullptr) {
+            if (m == WM_USER + 9 && (own = ownKelpaWindow()) != nullptr) {
                 moduleSettings = slot;
                 PostMessageA(own, WM_CLOSE, 0, 0);
             }
@@ -588,7 +588,7 @@ TEST_F(Game, PlayKpWithAMissingReplaySaysSoAndEnds)
     unsetenv("VOK_IDLE_QUIT_MS");
     ASSERT_NE(face->messageText, nullptr);
     EXPECT_NE(strstr(face->messageText, "Cannot open"), nullptr) << face->messageText;
-    EXPECT_EQ(FindWindowA("BRMini", "Kelpa"), nullptr);
+    EXPECT_EQ(ownKelpaWindow(), nullptr);
     EXPECT_EQ(kpModule().embedded, 0);
 }
 
