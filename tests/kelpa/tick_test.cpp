@@ -5,6 +5,7 @@
 #include "kelpa/kprules.h"
 #include "support.h"
 #include "vokplat/savefile.h"
+#include "vokplat/window.h"
 #include "vokscore/vokpath.h"
 
 using namespace kptest;
@@ -91,4 +92,70 @@ TEST_F(Game, AKind101LevelWithoutItsReplaySaysSoAndNamesNoOtherReplay)
     EXPECT_TRUE(told);
     EXPECT_EQ(title, "");
     EXPECT_TRUE(lastGone);
+}
+
+// The turn keys are polled against the held-key state: a key still down is no new press, a release
+// is a change, both pressed in one poll turn right, and the player's own left key replaces the arrow.
+TEST_F(Game, PollTurnKeysFollowsTheHeldKeys)
+{
+    face->gameKind = 101;
+    face->levelFamily = 0;
+    struct Seen {
+        int changed, left, right, state;
+        bool operator==(const Seen &o) const
+        {
+            return changed == o.changed && left == o.left && right == o.right && state == o.state;
+        }
+    };
+    std::vector<Seen> seen;
+    hostLog().onMessage = [&](UINT m, WPARAM) {
+        if (m != WM_USER + 23)
+            return;
+        HWND w = kpModule().gameWindow;
+        KpRules &r = kpRules();
+        auto poll = [&]() {
+            const int changed = KpPollTurnKeys();
+            seen.push_back({changed, r.leftHeld, r.rightHeld, r.turnState});
+        };
+        poll();
+        VokKey(w, VK_LEFT, TRUE);
+        poll();
+        poll();
+        VokKey(w, VK_RIGHT, TRUE);
+        poll();
+        VokKey(w, VK_RIGHT, FALSE);
+        poll();
+        VokKey(w, VK_LEFT, FALSE);
+        poll();
+        VokKey(w, VK_LEFT, TRUE);
+        VokKey(w, VK_RIGHT, TRUE);
+        poll();
+        VokKey(w, VK_LEFT, FALSE);
+        VokKey(w, VK_RIGHT, FALSE);
+        poll();
+        // The player's left key: the arrow is no turn key then.
+        const int32_t keptKey = kpSettings().keys[1];
+        kpSettings().keys[1] = 'A';
+        VokKey(w, VK_LEFT, TRUE);
+        poll();
+        VokKey(w, 'A', TRUE);
+        poll();
+        VokKey(w, 'A', FALSE);
+        VokKey(w, VK_LEFT, FALSE);
+        poll();
+        kpSettings().keys[1] = keptKey;
+        MSG msg;
+        while (PeekMessageA(&msg, w, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
+        }
+        PostMessageA(host, WM_CLOSE, 0, 0);
+    };
+    EXPECT_EQ(run({{WM_USER + 23, 0}}), 0);
+    const std::vector<Seen> expected = {
+        {0, 0, 0, 0}, {1, 1, 0, 1}, {0, 1, 0, 1}, {1, 1, 1, 2}, {1, 1, 0, 1}, {1, 0, 0, 0},
+        {1, 1, 1, 2}, {1, 0, 0, 0}, {0, 0, 0, 0}, {1, 1, 0, 1}, {1, 0, 0, 0},
+    };
+    ASSERT_EQ(seen.size(), expected.size());
+    for (size_t i = 0; i < seen.size(); i++)
+        EXPECT_TRUE(seen[i] == expected[i]) << "poll " << i << ": " << seen[i].changed << " " << seen[i].left << " "
+                                            << seen[i].right << " " << seen[i].state;
 }
