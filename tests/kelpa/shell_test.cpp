@@ -373,6 +373,13 @@ TEST(KelpaRun, TheCommandLineSpeedWinsOverThePlayersList)
     EXPECT_EQ(listed(), "5<Tester          >");
     EXPECT_EQ(speedOfRun("--speed 0"), 0);
     EXPECT_EQ(listed(), "5<Tester          >");
+    EXPECT_FALSE(fs::exists(dir / "kprun_speed.txt"));
+    // A run that died at its own speed left that speed in the list: the next run puts the player's back.
+    std::ofstream(dir / "players.lst") << "7<Tester          >\nTester\n";
+    std::ofstream(dir / "kprun_speed.txt") << "5 7 Tester\n";
+    EXPECT_EQ(speedOfRun(""), 5);
+    EXPECT_EQ(listed(), "5<Tester          >");
+    EXPECT_FALSE(fs::exists(dir / "kprun_speed.txt"));
     fs::remove_all(dir);
 }
 
