@@ -317,3 +317,54 @@ TEST_F(Game, PreviewSlidesInFromTheWideBackdropBeforeItsFirstPicture)
     }
     EXPECT_GT(shifted, 5);
 }
+
+// A results screen closed while the preview still slides in: the producer stops within a second,
+// hands over nothing, and leaves the renderer's own layers and the screen's size as they were, so
+// the next results screen starts a producer that slides in and hands over again.
+TEST_F(Game, PreviewStoppedDuringItsSlideLeavesTheRendererForTheNext)
+{
+    int stoppedInTime = 0, handedWhileSliding = 0, handedAfterStop = 0, layersKept = 0, handedAfter = 0;
+    const int cycles = 3;
+    hostLog().onMessage = [&](UINT m, WPARAM) {
+        if (m != WM_USER + 16)
+            return;
+        auto rules = std::make_unique<KpRules>();
+        rules->pathCount = 4;
+        for (int q = 0; q < 4; q++)
+            rules->pathCells[q][0] = 5, rules->pathCells[q][1] = q;
+        KpKeepPath(*rules);
+        face->screenPix = kpRenderer().screen->colour;
+        for (int cycle = 0; cycle < cycles; cycle++) {
+            const br_pixelmap *colour = kpRenderer().savedColour, *depth = kpRenderer().savedDepth;
+            const br_pixelmap *screen = kpRenderer().screen->colour;
+            VokImgFlagsStore(face, 0);
+            std::thread producer(KpImageProducer, nullptr);
+            Sleep(40 + 60 * cycle);
+            handedWhileSliding += (VokImgFlags(face) & VOK_IMG_READY) != 0;
+            const uint32_t t0 = nowMs();
+            VokImgFlagsStore(face, VOK_IMG_STOP);
+            while ((VokImgFlags(face) & VOK_IMG_STOP) && nowMs() - t0 <= 2000)
+                Sleep(1);
+            stoppedInTime += nowMs() - t0 < 1000 && !(VokImgFlags(face) & VOK_IMG_STOP);
+            handedAfterStop += (VokImgFlags(face) & VOK_IMG_READY) != 0;
+            producer.join();
+            layersKept += kpRenderer().savedColour == colour && kpRenderer().savedDepth == depth &&
+                          kpRenderer().screen->colour == screen && screen->width == 640 && screen->height == 480;
+        }
+        // Started again and left to run, it hands over its pictures.
+        VokImgFlagsStore(face, 0);
+        std::thread producer(KpImageProducer, nullptr);
+        for (int i = 0; i < 100 && !(VokImgFlags(face) & VOK_IMG_READY); i++)
+            WaitForSingleObject(face->imgReadyEvent, 50);
+        handedAfter = (VokImgFlags(face) & VOK_IMG_READY) != 0;
+        VokImgFlagsStore(face, VOK_IMG_STOP);
+        producer.join();
+        PostMessageA(host, WM_CLOSE, 0, 0);
+    };
+    EXPECT_EQ(run({{WM_USER + 16, 0}}), 0);
+    EXPECT_EQ(stoppedInTime, cycles);
+    EXPECT_EQ(handedWhileSliding, 0);
+    EXPECT_EQ(handedAfterStop, 0);
+    EXPECT_EQ(layersKept, cycles);
+    EXPECT_EQ(handedAfter, 1);
+}

@@ -503,7 +503,8 @@ bool slideIn(VokInterFace *f, KpScreen *s, int limit)
     rd.savedColour = keptColour;
     rd.savedDepth = keptDepth;
     const bool made = colour != nullptr && depth != nullptr;
-    if (made) {
+    // A screen closed while the wide picture was drawn wants no more frames.
+    if (made && !stopAsked(f)) {
         // A full frame sets the camera to the normal picture; its layers are the wide ones' middle.
         kpSwitches().fullRedraw = 1;
         KpRenderFrame(s);
@@ -548,7 +549,7 @@ void KpImageProducer(void *)
         // The whole path carries a faint trail under the running light.
         KpSetGlowColour(255, 255, 0);
         const int limit = 3 * (g_pathCount < kKpPathMaxCells ? g_pathCount : kKpPathMaxCells);
-        if (!slideIn(f, s, limit)) {
+        if (!stopAsked(f) && !slideIn(f, s, limit)) {
             kpSwitches().fullRedraw = 1;
             KpRenderFrame(s);
             for (int step = 3; step < limit; step++)
@@ -561,8 +562,11 @@ void KpImageProducer(void *)
         KpDrawStatus(s);
         f->imgRect = VokImgRect{};
         f->screenPix = s->colour;
-        VokImgFlagsSet(f, VOK_IMG_WANTED);
-        handOver(f);
+        // A screen closed during the slide takes no picture.
+        if (!stopAsked(f)) {
+            VokImgFlagsSet(f, VOK_IMG_WANTED);
+            handOver(f);
+        }
         srand(timeGetTime());
         int phase = 0, colour = 0, variant = 0, cursor = 3, intensity = 0;
         while (!stopAsked(f) && saved != nullptr) {
@@ -615,6 +619,8 @@ void KpImageProducer(void *)
         while (!stopAsked(f))
             Sleep(100);
     }
-    // The framework waits for this before it joins the thread.
+    // Nothing stays handed over past the stop; the framework waits for the stop bit to clear before
+    // it joins the thread.
+    VokImgFlagsClear(f, VOK_IMG_READY);
     VokImgFlagsClear(f, VOK_IMG_STOP);
 }
