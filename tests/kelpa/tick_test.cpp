@@ -57,7 +57,22 @@ TEST_F(Game, TickPacingClockAndInactiveTime)
 
 // A kind-101 level whose replay cannot be made: the player is told, and the time the results screen
 // enters carries no replay's name, neither the title an earlier level left nor its last replay.
-TEST_F(Game, AKind101LevelWithoutItsReplaySaysSoAndNamesNoOtherReplay)
+namespace {
+
+struct NoReplayCase {
+    int kind;
+    bool writeFailed, recordingOff;
+    bool told, titleCleared, lastGone;
+};
+
+}  // namespace
+
+class NoReplay : public Game {
+protected:
+    void levelWithoutReplay(const NoReplayCase &c);
+};
+
+void NoReplay::levelWithoutReplay(const NoReplayCase &c)
 {
     face->gameKind = 101;
     face->levelFamily = 0;
@@ -77,21 +92,44 @@ TEST_F(Game, AKind101LevelWithoutItsReplaySaysSoAndNamesNoOtherReplay)
         const std::string lastPath = VokMakeWritePath("kp\\", "%s", last);
         ASSERT_TRUE(PlatSaveFile(lastPath.c_str(), "x", 1));
         // A recording that lost bytes (a full disk) makes no replay.
-        kpReplay().writeFailed = 1;
+        kpReplay().writeFailed = c.writeFailed;
+        if (c.recordingOff)
+            kpReplay().recordingOn = 0;
+        kpReplay().gameKind = c.kind;
         PlatMsgBoxReset();
+        face->messageText = nullptr;
         // The message answers the key waiting for it.
-        PostMessageA(kpModule().gameWindow, WM_KEYDOWN, VK_RETURN, 0);
+        if (c.told)
+            PostMessageA(kpModule().gameWindow, WM_KEYDOWN, VK_RETURN, 0);
         made = KpAssembleReplay();
         told = face->messageText != nullptr && strstr(face->messageText, "Cannot create") != nullptr;
         title = face->titleText;
         lastGone = GetFileAttributesA(lastPath.c_str()) == INVALID_FILE_ATTRIBUTES;
+        DeleteFileA(lastPath.c_str());
         PostMessageA(host, WM_CLOSE, 0, 0);
     };
     EXPECT_EQ(run({{WM_USER + 22, 0}}), 0);
-    EXPECT_EQ(made, 0);
-    EXPECT_TRUE(told);
-    EXPECT_EQ(title, "");
-    EXPECT_TRUE(lastGone);
+    EXPECT_EQ(made, c.recordingOff ? 1 : 0);
+    EXPECT_EQ(told, c.told);
+    EXPECT_EQ(title, c.titleCleared ? "" : "kp_OLD.rep");
+    EXPECT_EQ(lastGone, c.lastGone);
+}
+
+TEST_F(NoReplay, AKind101LevelWithoutItsReplaySaysSoAndNamesNoOtherReplay)
+{
+    levelWithoutReplay({101, true, false, true, true, true});
+}
+
+// A recording that could not start said so then: the time still names no earlier replay.
+TEST_F(NoReplay, AKind101LevelThatRecordedNothingNamesNoOtherReplay)
+{
+    levelWithoutReplay({101, false, true, false, true, true});
+}
+
+// The editor's levels record nothing and leave the title and the last replay alone.
+TEST_F(NoReplay, AnEditorLevelLeavesTheTitleAndTheLastReplay)
+{
+    levelWithoutReplay({102, false, true, false, false, false});
 }
 
 // The turn keys are polled against the held-key state: a key still down is no new press, a release

@@ -596,15 +596,16 @@ int KpAssembleReplay()
     if (result == 0 || !g_files.recordingOn) {
         // No replay of this level: the results screen still enters the time, under no replay's name
         // (not the one an earlier level left in the title), and the player hears why. A recording
-        // that could not start has said so already.
-        if (face != nullptr) {
+        // that could not start has said so already. The editor's levels record nothing and keep
+        // their title.
+        if (face != nullptr && (g_files.recordingOn || g_files.gameKind == 101)) {
             face->titleText[0] = '\0';
+            // The player's last replay is an earlier game's: the results screen's replay button
+            // must not show it as this one.
+            char last[64];
+            snprintf(last, sizeof last, "kp_%s_last.rep", g_files.player);
+            DeleteFileA(KpReplayPath(g_files, last).c_str());
             if (g_files.recordingOn) {
-                // The player's last replay is an earlier game's: the results screen's replay button
-                // must not show it as this one.
-                char last[64];
-                snprintf(last, sizeof last, "kp_%s_last.rep", g_files.player);
-                DeleteFileA(KpReplayPath(g_files, last).c_str());
                 if (kpRenderer().screen != nullptr)
                     face->screenPix = kpRenderer().screen->colour;
                 VokMessageBox(kpModule().gameWindow, 0, "%s", KpGetText(face->language, 0));
