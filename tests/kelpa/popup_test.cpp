@@ -3,12 +3,15 @@
 #include <string.h>
 
 #include <algorithm>
+#include <fstream>
 #include <memory>
 #include <thread>
 
 #include "kelpa/kprules.h"
 #include "support.h"
+#include "vokplat/sound.h"
 #include "vokplat/window.h"
+#include "vokscore/vokmedia.h"
 #include "vokscore/vokloading.h"
 
 using namespace kptest;
@@ -367,4 +370,67 @@ TEST_F(Game, PreviewStoppedDuringItsSlideLeavesTheRendererForTheNext)
     EXPECT_EQ(handedAfterStop, 0);
     EXPECT_EQ(layersKept, cycles);
     EXPECT_EQ(handedAfter, 1);
+}
+
+namespace {
+
+// A mono 16-bit wave of `ms` milliseconds at 8000 Hz.
+std::string waveOf(uint32_t ms)
+{
+    const uint32_t data = 16 * ms;
+    std::string w = "RIFF";
+    auto put = [&](uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; i++)
+            w.push_back(char(v >> (8 * i)));
+    };
+    put(36 + data, 4);
+    w += "WAVEfmt ";
+    put(16, 4), put(1, 2), put(1, 2), put(8000, 4), put(16000, 4), put(2, 2), put(16, 2);
+    w += "data";
+    put(data, 4);
+    w.append(data, '\x10');
+    return w;
+}
+
+}  // namespace
+
+// The game's CD track starts over after every screen but the speed screen (type 3).
+TEST_F(Game, PopupsRestartTheCdTrackButTheSpeedScreen)
+{
+    const std::filesystem::path disc = std::filesystem::temp_directory_path() / ("kelpa_cd_" + std::to_string(getpid()));
+    std::filesystem::create_directories(disc);
+    for (int t = 1; t <= 3; t++)
+        std::ofstream(disc / ("track0" + std::to_string(t) + ".wav"), std::ios::binary) << waveOf(5000);
+    setenv("VOK_CDAUDIO_DIR", disc.c_str(), 1);
+    g_face = face;
+    KpSetPopupScreen(fakeScreen);
+    std::vector<size_t> startsAfter;
+    hostLog().onMessage = [&](UINT m, WPARAM) {
+        if (m != WM_USER + 17)
+            return;
+        VokInitCD();
+        face->generalSettings->cdMusic = 2;
+        kpSettings().cdTrack = 1;
+        VokPlayCDtrack(1);
+        VokSoundRecorderReset();
+        g_answer = 1;
+        for (int type : {3, 3, 34, 2}) {
+            KpShowPopup(type);
+            VokSoundSync();
+            size_t cd = 0;
+            std::vector<VokSoundPlay> plays(VokSoundGetPlays(nullptr, 0));
+            VokSoundGetPlays(plays.data(), plays.size());
+            for (const VokSoundPlay &p : plays)
+                cd += p.cd_track == 2;
+            startsAfter.push_back(cd);
+        }
+        VokKillCD();
+        PostMessageA(host, WM_CLOSE, 0, 0);
+    };
+    EXPECT_EQ(run({{WM_USER + 17, 0}}), 0);
+    unsetenv("VOK_CDAUDIO_DIR");
+    KpSetPopupScreen(nullptr);
+    std::filesystem::remove_all(disc);
+    // The track playing on: still one play after the speed screens, a new one after each other.
+    EXPECT_EQ(startsAfter, (std::vector<size_t>{1, 1, 2, 3}));
 }
