@@ -181,8 +181,8 @@ struct GameHost : KpSeededHost {
     void seed(uint32_t) override
     {
         state = timeGetTime();
-        char line[48];
-        snprintf(line, sizeof line, "set-up seed %u", state);
+        char line[64];
+        snprintf(line, sizeof line, "set-up seed %u speed %d", state, int(kpSettings().speed));
         VokLog("kelpa", line);
     }
     void message(const char *text) override { VokMessageBox(kpModule().gameWindow, 0, "%s", text); }
@@ -590,18 +590,35 @@ int KpAssembleReplay()
     g_tickAssembly = 0;
     uint32_t sum = 0;
     const int result = KpReplayAssemble(g_files, fromTick, &sum);
-    if (g_files.gameKind == 100 || !g_files.recordingOn)
+    if (g_files.gameKind == 100)
         return result;
-    if (result == 0) {
-        return 0;
+    VokInterFace *face = kpModule().interFace;
+    if (result == 0 || !g_files.recordingOn) {
+        // No replay of this level: the results screen still enters the time, under no replay's name
+        // (not the one an earlier level left in the title), and the player hears why. A recording
+        // that could not start has said so already. The editor's levels record nothing and keep
+        // their title.
+        if (face != nullptr && (g_files.recordingOn || g_files.gameKind == 101)) {
+            face->titleText[0] = '\0';
+            // The player's last replay is an earlier game's: the results screen's replay button
+            // must not show it as this one.
+            char last[64];
+            snprintf(last, sizeof last, "kp_%s_last.rep", g_files.player);
+            DeleteFileA(KpReplayPath(g_files, last).c_str());
+            if (g_files.recordingOn) {
+                if (kpRenderer().screen != nullptr)
+                    face->screenPix = kpRenderer().screen->colour;
+                VokMessageBox(kpModule().gameWindow, 0, "%s", KpGetText(face->language, 0));
+            }
+        }
+        return result;
     }
     char pushedOut[VOK_PATH_SIZE] = {};
     const int place = VokCheckHighScore(pushedOut);
     std::string code;
     KpReplayKeep(g_files, place >= 0, sum, pushedOut, &code);
-    VokInterFace *f = kpModule().interFace;
-    if (place >= 0 && f != nullptr)
-        snprintf(f->titleText, sizeof f->titleText, "%s", code.c_str());
+    if (place >= 0 && face != nullptr)
+        snprintf(face->titleText, sizeof face->titleText, "%s", code.c_str());
     return result;
 }
 
