@@ -391,6 +391,9 @@ int KpTestLevel(KpButton *)
         KpLevelSetup(g_rules);
     g_rules.levelRunning = 1;
     g_rules.elapsedTenths = 0;
+    char started[48];
+    snprintf(started, sizeof started, "level start%s speed %d", g_rules.replayPlaying ? " replay" : "", g_rules.speed);
+    VokLog("kelpa", started);
     g_levelStart = timeGetTime();
     KpArmTurn(g_rules);
     if (!g_rules.replayPlaying && g_rules.gameKind != 102)
