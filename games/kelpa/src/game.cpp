@@ -328,6 +328,8 @@ void KpNewGame(int)
     m.levelCommand = g_rules.levelCommand;
     if (g_rules.gameKind != 100 && g_rules.gameKind != 101 && (m.levelCommand < 1 || m.levelCommand > 5))
         m.levelCommand = g_rules.levelCommand = 1;
+    // The last level's slide-out left the buttons beside their places.
+    KpPlaceButtons();
     for (int id = 0; id < KP_BTN_COUNT; id++)
         KpHideButton(kpButton(id));
     const int start = g_rules.gameKind == 101 ? KP_BTN_START : KP_BTN_START_N;
