@@ -87,11 +87,10 @@ Hit classify(br_actor *a)
         for (int i = 0; i < 121; i++)
             if (o.tiles[i] == a)
                 return Hit{T_TILE, -1, i % 11, i / 11, a};
-        for (const KpCubeSlot &s : o.looseCubes)
-            if (s.cube != nullptr && s.cube == a) {
-                const int x = KpCellOf(a->t.t.mat.m[3][0]), z = KpCellOf(a->t.t.mat.m[3][2]);
-                return Hit{T_BOARD_CUBE, -1, x, z, a};
-            }
+        // A cube on the board: the rules' loose cube of its cell.
+        const int x = KpCellOf(a->t.t.mat.m[3][0]), z = KpCellOf(a->t.t.mat.m[3][2]);
+        if (x >= 0 && x <= 10 && z >= 0 && z <= 10 && KpCubeOnCell(x, z) == a)
+            return Hit{T_BOARD_CUBE, -1, x, z, a};
     }
     return h;
 }
