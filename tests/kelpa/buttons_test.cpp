@@ -116,6 +116,7 @@ TEST_F(Controls, FileMenuStandsUnderTheFileButtonParksAndSlidesWithTheRest)
         EXPECT_EQ(kpButton(id)->visible, 1) << id;
     EXPECT_EQ(KpButtonAt(20, kpButton(KP_BTN_FILE4)->y + 10), kpButton(KP_BTN_FILE4));
     g_shown = 0;
+    g_answer = 1;  // the screen's "new game"
     KpFileMenu(kpButton(KP_BTN_FILE4));  // the menu entry: the game's own screen
     EXPECT_EQ(g_shown, 4u);
     EXPECT_EQ(kpObjects().fileMenuOpen, 0);
