@@ -59,14 +59,18 @@ protected:
         g_shown = 0;
         g_answer = 0;
         g_speed = -1;
+        savedSpeed = kpSettings().speed;
         KpSetPopupScreen(fakeScreen);
     }
     void TearDown() override
     {
         KpSetPopupScreen(nullptr);
         KpSetFrameSink(nullptr);
+        // The speed goes into players.lst at the close, which the other programs of the folder read.
+        kpSettings().speed = savedSpeed;
         SetUpGame::TearDown();
     }
+    int savedSpeed = 0;
 };
 
 TEST_F(Controls, HoverShowsThePressFrameAndLeavingTheReleaseFrame)
