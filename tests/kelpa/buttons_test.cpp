@@ -334,4 +334,30 @@ TEST_F(EditorGame, APatternLevelBuiltByClicksIsWonOnTrialAndMarkedTested)
     EXPECT_EQ(r.header[KP_H_TESTED], 0);
 }
 
+TEST_F(EditorGame, AResetInATrialRunReopensTheEditorWithItsTestButton)
+{
+    start(2);
+    KpRules &r = kpRules();
+    KpObjects &o = kpObjects();
+    const int row[5] = {KP_TOOL_BLUE, KP_TOOL_RED, KP_TOOL_GREEN, KP_TOOL_YELLOW, KP_TOOL_WHITE};
+    for (int p = 0; p < 5; p++) {
+        KpEditorClick(o.toolCubes[row[p]]);
+        KpEditorClick(o.patternCubes[p]);
+    }
+    KpEditorClick(o.toolCubes[KP_TOOL_EXIT]);
+    clickOn(tile(3, 0), 0);
+    ASSERT_EQ(r.board[3 * 11 + 0], KP_CELL_EXIT);
+    KpButtonClick(kpButton(KP_BTN_START_N)->x + 20, kpButton(KP_BTN_START_N)->y + 60, kpRenderer().screen, 0);
+    ASSERT_EQ(r.levelRunning, 1);
+    ASSERT_EQ(kpButton(KP_BTN_PARE_N)->visible, 1);
+    for (int i = 0; i < 10; i++)
+        KpFrameTick();
+    KpResetAction(nullptr);
+    EXPECT_EQ(r.levelRunning, 0);
+    EXPECT_EQ(o.editorOpen, 1);
+    EXPECT_EQ(kpButton(KP_BTN_START_N)->visible, 1) << "the test button is back for the next trial";
+    EXPECT_EQ(kpButton(KP_BTN_PARE_N)->visible, 0);
+    EXPECT_EQ(r.board[3 * 11 + 0], KP_CELL_EXIT) << "a reset keeps the edited level";
+}
+
 }  // namespace
