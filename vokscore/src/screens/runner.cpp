@@ -240,7 +240,8 @@ int run_game_screen(int id)
             first->focusId = f.gameKind;
             for (int i = 1; i < scene->sessionCount; i++) {
                 VokSession &s = scene->sessions[i];
-                if ((s.id == 100 || s.id == 101) && h.levelCommand)
+                bool page = s.id == 100 || s.id == 101 || (s.id >= 121 && s.id <= 124);
+                if (page && h.levelCommand)
                     if (int command = h.levelCommand(game, s.id))
                         s.focusId = command;
             }
