@@ -191,14 +191,11 @@ VokSession *terrow_list_session(int kind)
     return kind == VOK_KIND_FREE ? page : nullptr;
 }
 
-// The family (or group) buttons of a page: the grid of the focused one shows under them. The routine
-// runs on the first session, which is always drawn, so the grid also goes when the page does.
-int family_frame(VokSessionProc *p)
+// The family (or group) buttons of a page: the grid of the focused one shows under them. The page's
+// own routine shows it (drawn after the page); one on the first session, which is always drawn, hides
+// the grids when the page goes.
+void show_grids(int shown)
 {
-    VokSession *s = FindSession(int(p->words[1]));
-    bool up = s && engine().page == s;
-    int shown = up && s->focused ? s->focused->id : 0;
-    // Every frame: the screen's runner hides the pages after the first frame has drawn.
     for (int i = 0; i < 4; i++)
         if (VokSession *grid = FindSession(kFirstGrid + i)) {
             if (kFirstGrid + i == shown)
@@ -206,15 +203,30 @@ int family_frame(VokSessionProc *p)
             else
                 HideSession(grid);
         }
+}
+
+int family_frame(VokSessionProc *p)
+{
+    VokSession *s = p->session;
+    // Every frame: the screen's runner hides the pages after the first frame has drawn.
+    show_grids(engine().page == s && s->focused ? s->focused->id : 0);
+    return 1;
+}
+
+int family_gone(VokSessionProc *p)
+{
+    if (engine().page != FindSession(int(p->words[1])))
+        show_grids(0);
     return 1;
 }
 
 int family_grids(VokSession *s)
 {
     solved_marks(s);
+    AddProcToSession(s, nullptr, family_frame, nullptr, nullptr);
     VokScene *scene = engine().running;
     if (scene && scene->sessionCount > 0)
-        if (VokSessionProc *p = AddProcToSession(&scene->sessions[0], nullptr, family_frame, nullptr, nullptr))
+        if (VokSessionProc *p = AddProcToSession(&scene->sessions[0], nullptr, family_gone, nullptr, nullptr))
             p->words[1] = s->id;
     return 1;
 }

@@ -254,6 +254,8 @@ int run_game_screen(int id)
             for (int i = 1; i < running->sessionCount; i++)
                 if (running->sessions[i].id != focus)
                     HideSession(&running->sessions[i]);
+            // The first session's routines show what belongs under the page (a family's grid).
+            MnuPaintScreen(running, 0);
             place_cursor_on_focus();
             RunCurScene();
             ran = e.abort ? 0 : 1;

@@ -102,7 +102,9 @@ void show_list()
     }
 }
 
-// Frame routine on the first session: follows the focus of the page buttons and the level columns.
+// Frame routine of the page buttons' session (the pages are drawn after it), and of the first session
+// (always drawn, so the pages also go with their menu): follows the focus of the page buttons and the
+// level columns.
 int stats_frame(VokSessionProc *)
 {
     StatsView &v = view();
@@ -137,9 +139,10 @@ void stats_end(VokSessionProc *)
     view() = StatsView{};
 }
 
-int stats_pages(VokSession *)
+int stats_pages(VokSession *s)
 {
     view() = StatsView{};
+    AddProcToSession(s, nullptr, stats_frame, nullptr, nullptr);
     VokScene *scene = engine().running;
     if (scene && scene->sessionCount > 0)
         AddProcToSession(&scene->sessions[0], nullptr, stats_frame, nullptr, stats_end);
