@@ -213,12 +213,13 @@ TEST_F(BrowserScreen, CrowdedFolderTakesATypedNamePastTheList)
     l.extensions = {".trl"};
     ASSERT_EQ(vok::browser_list(l).size(), 1024u);
     // Every file of the folder can be typed, listed or not; the exact spelling wins over the case.
-    for (const char *typed : {"f1050", "f0003.TRL", "f1099", "F1099"}) {
+    const std::pair<const char *, const char *> cases[] = {
+        {"f1050", "f1050.trl"}, {"F0003", "f0003.trl"}, {"f1099", "f1099.trl"}, {"F1099", "F1099.trl"}};
+    for (const auto &[typed, want] : cases) {
         char buffer[260] = "";
         type(typed);
         key(VK_RETURN);
         ASSERT_NE(VokBrowseFileOpen(buffer, kFilter, folder("c").c_str(), nullptr), nullptr) << typed;
-        std::string want = std::string(typed).find('.') == std::string::npos ? std::string(typed) + ".trl" : "f0003.trl";
         EXPECT_EQ(std::string(buffer), folder("c") + want) << typed;
     }
     // A name that is nowhere, or a folder's, is still refused.
