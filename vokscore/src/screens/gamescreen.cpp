@@ -196,13 +196,20 @@ VokSession *terrow_list_session(int kind)
 // the grids when the page goes.
 void show_grids(int shown)
 {
+    bool hid = false;
     for (int i = 0; i < 4; i++)
         if (VokSession *grid = FindSession(kFirstGrid + i)) {
-            if (kFirstGrid + i == shown)
+            bool visible = ((grid->state & VOK_SST_HIDDEN) != 0) == ((grid->state & VOK_SST_PENDING) != 0);
+            if (kFirstGrid + i == shown) {
                 ShowSession(grid);
-            else
+            } else if (visible) {
                 HideSession(grid);
+                hid = true;
+            }
         }
+    // The first session may be drawing now, before what the grid leaves uncovered: all of it next time.
+    if (VokScene *scene = engine().running; hid && scene && scene->sessionCount > 0)
+        scene->sessions[0].state |= VOK_SST_FULL;
 }
 
 int family_frame(VokSessionProc *p)

@@ -46,11 +46,23 @@ StatsView &view()
     return v;
 }
 
+bool showing(VokSession *s)
+{
+    return s && ((s->state & VOK_SST_HIDDEN) != 0) == ((s->state & VOK_SST_PENDING) != 0);
+}
+
 void hide_all()
 {
-    for (int id = kFirstColumn; id < kFirstList + kPages; id++)
-        HideSessionById(id);
-    HideSessionById(kClear);
+    bool any = false;
+    for (int id = kFirstColumn; id <= kClear; id++)
+        if (id < kFirstList + kPages || id == kClear)
+            if (VokSession *s = FindSession(id); showing(s)) {
+                HideSession(s);
+                any = true;
+            }
+    // The first session may be drawing now, before what the pages leave uncovered: all of it next time.
+    if (VokScene *scene = engine().running; any && scene && scene->sessionCount > 0)
+        scene->sessions[0].state |= VOK_SST_FULL;
 }
 
 void set_text(VokSession *s, int id, const std::string &line)
