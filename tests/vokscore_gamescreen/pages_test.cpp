@@ -140,6 +140,8 @@ TEST_F(GameScreens, TerrowGroupOfTheLevelIsFocusedAndItsListChooses)
     const Look &at = g_looks[0];
     EXPECT_EQ(at.focus.at(17), 101);
     EXPECT_EQ(at.focus.at(101), 123) << "the group of the level";
+    for (int g = 121; g <= 124; g++)
+        EXPECT_EQ(at.shown.at(g), g == 123) << g;
     EXPECT_EQ(at.rows, 25);
     EXPECT_EQ(at.selected, 3);
     EXPECT_EQ(face->popupResult, 1);
@@ -159,6 +161,8 @@ TEST_F(GameScreens, TerrowGroupOfTheLevelIsFocusedAndItsListChooses)
     ASSERT_EQ(run(17), 1);
     ASSERT_EQ(g_looks.size(), 1u);
     EXPECT_EQ(g_looks[0].focus.at(101), 121);
+    for (int g = 121; g <= 124; g++)
+        EXPECT_EQ(g_looks[0].shown.at(g), g == 121) << g;
     EXPECT_EQ(g_looks[0].selected, 2);
     EXPECT_EQ(face->levelFamily, 0);
     EXPECT_EQ(face->levelNumber, 2);
@@ -177,6 +181,8 @@ TEST_F(GameScreens, KelpaFamilyAndLevelFocusedAndTheGridGoesWithItsPage)
     ASSERT_EQ(g_looks.size(), 2u);
     EXPECT_EQ(g_looks[0].focus.at(100), 122);
     EXPECT_EQ(g_looks[0].focus.at(122), 40160);
+    for (int g = 121; g <= 123; g++)
+        EXPECT_EQ(g_looks[0].shown.at(g), g == 122) << g;
     EXPECT_TRUE(g_looks[1].shown.at(101));
     EXPECT_FALSE(g_looks[1].shown.at(100));
     for (int g = 121; g <= 123; g++)

@@ -254,7 +254,9 @@ int run_game_screen(int id)
             for (int i = 1; i < running->sessionCount; i++)
                 if (running->sessions[i].id != focus)
                     HideSession(&running->sessions[i]);
-            // The first session's routines show what belongs under the page (a family's grid).
+            // The pages' frame routines show what belongs under them (a family's grid) before the first
+            // input is taken: painting alone runs no routine, building the picture does.
+            MnuBuildScene();
             MnuPaintScreen(running, 0);
             place_cursor_on_focus();
             RunCurScene();
