@@ -2,6 +2,7 @@
 // focused at build, Terrow's group lists choosing their fields, the statistics pages of the general
 // screen (lists placed by level, the clear button, Delete's question) and its Files button.
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <fstream>
 #include <map>
@@ -255,6 +256,29 @@ TEST_F(GameScreens, StatisticsListsFollowTheLevelAndDeleteClearsThem)
     EXPECT_EQ(vok::score_table(0)[0].name[0], 0);
     ASSERT_EQ(VokLoadStatistic(VOK_KIND_CHALLENGE, VOK_GAME_MOSSIK, 0, nullptr), 1);
     EXPECT_STREQ(vok::score_table(0)[0].name, "Ann");
+}
+
+// A best-times file that cannot be written keeps its times, and the player hears why nothing went.
+TEST_F(GameScreens, ClearingAFileThatCannotBeWrittenTellsAndKeepsTheTimes)
+{
+    ASSERT_EQ(VokUpdateScores(VOK_KIND_CHALLENGE, VOK_GAME_KELPA, 2, 500, 0), -1);
+    std::string before = read("kps.dat");
+    chmod(path("kps.dat").c_str(), 0444);
+    move(125, 110 + 44 * 5 + 18);      // "Best times"
+    move(240 + 258 + 56, 110 + 28);    // Kelpa's page
+    move(240 + 60, 176 + 8 + 84 + 18); // its third level
+    key(VK_DELETE);
+    key(VK_RETURN);                    // yes
+    key(VK_F2);
+    key(VK_ESCAPE);
+    ASSERT_EQ(run(20), 1);
+    chmod(path("kps.dat").c_str(), 0644);
+    ASSERT_EQ(g_looks.size(), 1u);
+    EXPECT_EQ(g_looks[0].firstName, "1. Ann");
+    EXPECT_EQ(read("kps.dat"), before);
+    char log[512] = {};
+    PlatMsgBoxLog(log, sizeof log);
+    EXPECT_NE(std::string(log).find("could not be cleared"), std::string::npos) << log;
 }
 
 TEST_F(GameScreens, FilesStartsTheOutsideBrowserAndTheScreenStays)

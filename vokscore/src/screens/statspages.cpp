@@ -213,7 +213,11 @@ bool stats_clear_question()
     format_text(question, sizeof question, format ? format : "", {game, levelName});
     if (VokMessageBox(iface().ownerWnd, MB_YESNO, "%s", question) != IDYES)
         return true;
-    clear_best_times(VOK_GAME_BASE + uint32_t(kGames[page]), level);
+    // The file is left whole when it cannot be written: the list still shows its times, and says why.
+    if (!clear_best_times(VOK_GAME_BASE + uint32_t(kGames[page]), level))
+        message_box_plain(iface().ownerWnd, MB_OK | MB_ICONEXCLAMATION,
+                          "The best times of %s could not be cleared.\nThe best times file cannot be written.",
+                          game);
     if (view().page == page && view().level == level)
         show_list();
     return true;
