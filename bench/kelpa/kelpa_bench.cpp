@@ -7,6 +7,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "recorder.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -100,7 +102,8 @@ KelpaGame &game()
     return g;
 }
 
-void BM_KelpaRunningFrame(benchmark::State &state)
+// Frames with the worm moving: a running frame (dirty rectangle and clock strip) or a full redraw.
+void kelpaFrames(benchmark::State &state, bool fullRedraw)
 {
     if (!game().start()) {
         state.SkipWithError("the game did not set up (is the generated data built?)");
@@ -109,26 +112,21 @@ void BM_KelpaRunningFrame(benchmark::State &state)
     int n = 0;
     for (auto _ : state) {
         game().moveWorm(n++);
-        game().frame(false);
+        game().frame(fullRedraw);
         benchmark::ClobberMemory();
     }
     state.counters["fps"] = benchmark::Counter((double)state.iterations(), benchmark::Counter::kIsRate);
+}
+
+void BM_KelpaRunningFrame(benchmark::State &state)
+{
+    kelpaFrames(state, false);
 }
 BENCHMARK(BM_KelpaRunningFrame)->Unit(benchmark::kMillisecond);
 
 void BM_KelpaFullRedraw(benchmark::State &state)
 {
-    if (!game().start()) {
-        state.SkipWithError("the game did not set up (is the generated data built?)");
-        return;
-    }
-    int n = 0;
-    for (auto _ : state) {
-        game().moveWorm(n++);
-        game().frame(true);
-        benchmark::ClobberMemory();
-    }
-    state.counters["fps"] = benchmark::Counter((double)state.iterations(), benchmark::Counter::kIsRate);
+    kelpaFrames(state, true);
 }
 BENCHMARK(BM_KelpaFullRedraw)->Unit(benchmark::kMillisecond);
 
@@ -167,26 +165,10 @@ void BM_MemcpyPicture(benchmark::State &state)
 }
 BENCHMARK(BM_MemcpyPicture)->Unit(benchmark::kMillisecond);
 
-class Recorder : public benchmark::ConsoleReporter {
-public:
-    // Processor time of a frame, by benchmark name (the wall clock counts other programs too).
-    std::map<std::string, double> seconds;
-
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run &r : runs)
-            if (r.run_type == Run::RT_Iteration && r.iterations > 0 && !r.error_occurred)
-                seconds[r.benchmark_name()] = r.cpu_accumulated_time / (double)r.iterations;
-    }
-};
 
 void ratios(const Recorder &rec)
 {
-    auto at = [&](const char *name) {
-        auto i = rec.seconds.find(name);
-        return i == rec.seconds.end() ? 0.0 : i->second;
-    };
+    auto at = [&](const char *name) { return rec.at(name); };
     const double running = at("BM_KelpaRunningFrame"), full = at("BM_KelpaFullRedraw"),
                  textured = at("BM_TexturedBoardFrame"), plain = at("BM_CubeBoardFrame"), copy = at("BM_MemcpyPicture");
     std::printf("\nRatios (same run, processor time):\n");

@@ -1,6 +1,8 @@
 // The level editor's rules: what each tool puts down and where it may go.
 #include "kelpa/kpeditor.h"
 
+#include "runs.h"
+
 #include <string.h>
 
 const char *const kKpToolTips[kKpTools] = {"Blue Cube",   "Red Cube", "Green Cube",  "Yellow Cube", "White Cube",
@@ -82,34 +84,12 @@ bool KpCanPlace(const KpRules &r, int tool, int x, int z)
     const int m = KpToolColour(tool);
     if (m < 0)
         return true;  // the exit tile holds no colour
-    // Counted as the match count counts a worm segment: the four straight runs, then the runs
-    // across from each neighbour that matched. The target cell itself is being replaced.
+    // Counted as the match count counts a worm segment; the target cell itself is being replaced.
     auto at = [&](int cx, int cz) {
         return onBoard(cx, cz) && !(cx == x && cz == z) && KpColourOfCell(r.board[cx * 11 + cz]) == m;
     };
     int count = 0;
-    auto walk = [&](int cx, int cz, int dx, int dz) {
-        for (cx += dx, cz += dz; at(cx, cz); cx += dx, cz += dz)
-            count++;
-    };
-    static const int kDirs[4][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}};
-    bool matched[4];
-    for (int d = 0; d < 4; d++) {
-        matched[d] = at(x + kDirs[d][0], z + kDirs[d][1]);
-        walk(x, z, kDirs[d][0], kDirs[d][1]);
-    }
-    for (int d = 0; d < 4; d++) {
-        if (!matched[d])
-            continue;
-        const int nx = x + kDirs[d][0], nz = z + kDirs[d][1];
-        if (kDirs[d][0] != 0) {
-            walk(nx, nz, 0, 1);
-            walk(nx, nz, 0, -1);
-        } else {
-            walk(nx, nz, 1, 0);
-            walk(nx, nz, -1, 0);
-        }
-    }
+    KpVisitRuns(x, z, at, [&](int, int) { count++; });
     return count < 2;
 }
 
