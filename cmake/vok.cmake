@@ -48,7 +48,7 @@ endfunction()
 # A GoogleTest program whose tests are registered with CTest as "<prefix>.<Suite>.<Test>",
 # so that `ctest -R <prefix>` selects them. Tests run headless, with their own config folder.
 function(vok_gtest target)
-  cmake_parse_arguments(T "" "PREFIX" "SOURCES;LIBS;ENV" ${ARGN})
+  cmake_parse_arguments(T "" "PREFIX;LOCK" "SOURCES;LIBS;ENV" ${ARGN})
   add_executable(${target} ${T_SOURCES})
   set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${VOK_TEST_BIN_DIR})
   target_link_libraries(${target} PRIVATE GTest::gtest GTest::gtest_main ${T_LIBS})
@@ -62,10 +62,16 @@ function(vok_gtest target)
   # an `env` launcher that runs in front of the test program.
   set_target_properties(${target} PROPERTIES CROSSCOMPILING_EMULATOR
     "/usr/bin/env;VOK_HEADLESS=1;XDG_CONFIG_HOME=${VOK_TEST_HOME}/config;XDG_RUNTIME_DIR=${VOK_TEST_HOME}/run;${T_ENV}")
+  # LOCK names a shared thing (a file of the program folder) that the tests holding it use one at a time.
+  set(props "")
+  if(T_LOCK)
+    set(props PROPERTIES RESOURCE_LOCK ${T_LOCK})
+  endif()
   gtest_discover_tests(${target}
     TEST_PREFIX "${T_PREFIX}."
     DISCOVERY_MODE PRE_TEST
-    WORKING_DIRECTORY ${VOK_TEST_BIN_DIR})
+    WORKING_DIRECTORY ${VOK_TEST_BIN_DIR}
+    ${props})
 endfunction()
 
 include(resources OPTIONAL)

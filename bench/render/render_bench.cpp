@@ -7,6 +7,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "recorder.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -362,28 +364,10 @@ void BM_MemcpyColourAndDepth(benchmark::State &state)
 }
 BENCHMARK(BM_MemcpyColourAndDepth)->Unit(benchmark::kMillisecond);
 
-// The table as usual, keeping the time of a frame of each run for the ratios.
-class Recorder : public benchmark::ConsoleReporter {
-public:
-    // Processor time of a frame, by benchmark name: on a busy machine the wall clock counts the
-    // other programs too.
-    std::map<std::string, double> seconds;
-
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run &r : runs)
-            if (r.run_type == Run::RT_Iteration && r.iterations > 0 && !r.error_occurred)
-                seconds[r.benchmark_name()] = r.cpu_accumulated_time / (double)r.iterations;
-    }
-};
 
 void ratios(const Recorder &rec)
 {
-    auto at = [&](const char *name) {
-        auto i = rec.seconds.find(name);
-        return i == rec.seconds.end() ? 0.0 : i->second;
-    };
+    auto at = [&](const char *name) { return rec.at(name); };
     const double board = at("BM_CubeBoardFrame"), textured = at("BM_TexturedBoardFrame"),
                  database = at("BM_TexturedBoardDatabase"), quad = at("BM_TexturedQuadFullScreen"),
                  memcpy_frame = at("BM_MemcpyColourAndDepth"), memset_frame = at("BM_MemsetColourAndDepth");

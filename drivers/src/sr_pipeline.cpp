@@ -190,6 +190,19 @@ void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scrat
     unpack255(s.colour, surface);
 
     scratch.v.resize(g.nvertices);
+    const bool lazy_light = lit && per_vertex && prim == Primitive::Triangle && g.faces;
+    auto light_vertex = [&](uint32_t i) {
+        Scratch::V &v = scratch.v[i];
+        if (v.lit)
+            return;
+        const PVertex &pv = g.vertices[i];
+        Vec3 p = applyP(s.model_to_view, pv.p);
+        Vec3 n = applyN(nm, pv.n);
+        light.shade(p, n, v.rgb);
+        if (two_sided)
+            light.shade(p, Vec3{-n.x, -n.y, -n.z}, v.brgb);
+        v.lit = true;
+    };
     for (uint32_t i = 0; i < g.nvertices; ++i) {
         const PVertex &pv = g.vertices[i];
         Scratch::V &v = scratch.v[i];
@@ -213,11 +226,11 @@ void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scrat
             unpack255(g.vertex_colours ? g.vertex_colours[i] : 0xffffff, v.rgb);
             std::copy(v.rgb, v.rgb + 3, v.brgb);
         } else if (lit) {
-            Vec3 p = applyP(s.model_to_view, pv.p);
-            Vec3 n = applyN(nm, pv.n);
-            light.shade(p, n, v.rgb);
-            if (two_sided)
-                light.shade(p, Vec3{-n.x, -n.y, -n.z}, v.brgb);
+            // Triangles light their vertices as their faces are drawn: the back of a closed model
+            // costs nothing.
+            v.lit = false;
+            if (!lazy_light)
+                light_vertex(i);
         } else {
             std::copy(surface, surface + 3, v.rgb);
             std::copy(surface, surface + 3, v.brgb);
@@ -336,6 +349,11 @@ void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scrat
             if (back && s.cull == CullType::OneSided)
                 continue;
             bool use_back = back && two_sided;
+            if (lazy_light) {
+                light_vertex(i0);
+                light_vertex(i1);
+                light_vertex(i2);
+            }
 
             float flat[3] = {0, 0, 0};
             if (!s.smooth) {

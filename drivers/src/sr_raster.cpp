@@ -1318,6 +1318,13 @@ void paint_fast(const SpanIn &s, const Paint &p)
 // A whole triangle with the AVX2 writer: the rows' values are the ones Raster::triangle works out
 // for each span, and the writer's constants are prepared once (the copies below are the loop's own,
 // so the compiler keeps them out of it).
+// v0 + dx * fx + dy * fy lane by lane, in row_values()' order.
+SR_AVX2 SR_INLINE __m256 plane8(__m256 fx, __m256 fy, float v0, float dx, float dy)
+{
+    return _mm256_add_ps(_mm256_add_ps(_mm256_set1_ps(v0), _mm256_mul_ps(_mm256_set1_ps(dx), fx)),
+                         _mm256_mul_ps(_mm256_set1_ps(dy), fy));
+}
+
 template <ColourType C, DepthType D, TexelType T, bool Modulate, bool Affine>
 SR_AVX2 uint64_t paint_tri_avx2(const TriRows &rows, const Paint &paint)
 {
@@ -1327,77 +1334,84 @@ SR_AVX2 uint64_t paint_tri_avx2(const TriRows &rows, const Paint &paint)
     row_constants(r, in);
     A2Consts kc;
     a2_consts<T>(in, p.texture, kc);
-    // The row's first values all in one register: depth, 1/w, u/w, v/w, then the colour. The same
-    // operations as row_values(), lane by lane.
-    const float cs = r.smooth ? 1.0f : 0.0f;
-    const __m256 base = _mm256_setr_ps(r.z0, r.tv0[0], r.tv0[1], r.tv0[2], cs * r.rgb0[0], cs * r.rgb0[1],
-                                       cs * r.rgb0[2], 0.0f),
-                 stepx = _mm256_setr_ps(r.dzdx, r.tdx[0], r.tdx[1], r.tdx[2], cs * r.drdx[0], cs * r.drdx[1],
-                                        cs * r.drdx[2], 0.0f),
-                 stepy = _mm256_setr_ps(r.dzdy, r.tdy[0], r.tdy[1], r.tdy[2], cs * r.drdy[0], cs * r.drdy[1],
-                                        cs * r.drdy[2], 0.0f);
+    // Eight rows at a time, one lane a row: their ends (row_extent() with both ends rounded and
+    // clamped side by side; a NaN end clamps to 0 there too, the maximum taking its second operand)
+    // and their first values (the same operations as row_values(), lane by lane).
+    const bool smooth = r.smooth, textured = r.textured;
+    const __m256 half = _mm256_set1_ps(0.5f), zero = _mm256_setzero_ps(), limit = _mm256_set1_ps((float)r.w);
+    const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    const __m256 lx0 = _mm256_set1_ps(r.lng.x0), ly0 = _mm256_set1_ps(r.lng.y0), lsl = _mm256_set1_ps(r.lng.slope),
+                 ux0 = _mm256_set1_ps(r.upper.x0), uy0 = _mm256_set1_ps(r.upper.y0), usl = _mm256_set1_ps(r.upper.slope),
+                 wx0 = _mm256_set1_ps(r.lower.x0), wy0 = _mm256_set1_ps(r.lower.y0), wsl = _mm256_set1_ps(r.lower.slope),
+                 vy1 = _mm256_set1_ps(r.y1), vx0 = _mm256_set1_ps(r.x0), vy0 = _mm256_set1_ps(r.y0);
     uint64_t tested = 0;
-    const __m128 limit = _mm_set1_ps((float)r.w);
-    for (int j = r.j0; j < r.j1; ++j) {
-        {
-            // row_extent() with both ends rounded and clamped side by side (a NaN end clamps to 0
-            // there too: the maximum takes its second operand).
-            const float yc = (float)j + 0.5f;
-            const float xs = edge_x(r.lng, yc);
-            const float xo = (yc < r.y1 && r.has_upper) ? edge_x(r.upper, yc)
-                             : r.has_lower              ? edge_x(r.lower, yc)
-                                                        : edge_x(r.upper, yc);
-            const float xl = r.long_left ? xs : xo, xr = r.long_left ? xo : xs;
-            const __m128 f = _mm_round_ps(_mm_sub_ps(_mm_setr_ps(xl, xr, 0.0f, 0.0f), _mm_set1_ps(0.5f)),
-                                          _MM_FROUND_TO_POS_INF | _MM_FROUND_NO_EXC);
-            const __m128i e = _mm_cvttps_epi32(_mm_min_ps(_mm_max_ps(f, _mm_setzero_ps()), limit));
-            in.i0 = _mm_cvtsi128_si32(e);
-            in.i1 = _mm_extract_epi32(e, 1);
+    alignas(32) int32_t e0[8], e1[8], cr[8], cg[8], cb[8];
+    alignas(32) float vz[8], vq[8], vu[8], vv[8];
+    for (int jb = r.j0; jb < r.j1; jb += 8) {
+        const __m256 yc = _mm256_add_ps(_mm256_cvtepi32_ps(_mm256_add_epi32(_mm256_set1_epi32(jb), lanes)), half);
+        const __m256 xs = _mm256_add_ps(lx0, _mm256_mul_ps(_mm256_sub_ps(yc, ly0), lsl));
+        const __m256 xu = _mm256_add_ps(ux0, _mm256_mul_ps(_mm256_sub_ps(yc, uy0), usl)),
+                     xw = _mm256_add_ps(wx0, _mm256_mul_ps(_mm256_sub_ps(yc, wy0), wsl));
+        // The upper edge above the middle vertex (or where there is no lower one), else the lower.
+        __m256 upper_rows = r.has_upper ? _mm256_cmp_ps(yc, vy1, _CMP_LT_OQ) : zero;
+        if (!r.has_lower)
+            upper_rows = _mm256_castsi256_ps(_mm256_set1_epi32(-1));
+        const __m256 xo = _mm256_blendv_ps(xw, xu, upper_rows);
+        const __m256 xl = r.long_left ? xs : xo, xr = r.long_left ? xo : xs;
+        const __m256i i0v = _mm256_cvttps_epi32(_mm256_min_ps(
+                          _mm256_max_ps(_mm256_round_ps(_mm256_sub_ps(xl, half), _MM_FROUND_TO_POS_INF | _MM_FROUND_NO_EXC), zero),
+                          limit)),
+                      i1v = _mm256_cvttps_epi32(_mm256_min_ps(
+                          _mm256_max_ps(_mm256_round_ps(_mm256_sub_ps(xr, half), _MM_FROUND_TO_POS_INF | _MM_FROUND_NO_EXC), zero),
+                          limit));
+        _mm256_store_si256((__m256i *)e0, i0v);
+        _mm256_store_si256((__m256i *)e1, i1v);
+        const __m256 fx = _mm256_sub_ps(_mm256_add_ps(_mm256_cvtepi32_ps(i0v), half), vx0), fy = _mm256_sub_ps(yc, vy0);
+        _mm256_store_ps(vz, plane8(fx, fy, r.z0, r.dzdx, r.dzdy));
+        if (textured) {
+            _mm256_store_ps(vq, plane8(fx, fy, r.tv0[0], r.tdx[0], r.tdy[0]));
+            _mm256_store_ps(vu, plane8(fx, fy, r.tv0[1], r.tdx[1], r.tdy[1]));
+            _mm256_store_ps(vv, plane8(fx, fy, r.tv0[2], r.tdx[2], r.tdy[2]));
+        }
+        if (smooth) {
+            const __m256 scale = _mm256_set1_ps(65536.0f);
+            _mm256_store_si256((__m256i *)cr, _mm256_cvttps_epi32(_mm256_mul_ps(plane8(fx, fy, r.rgb0[0], r.drdx[0], r.drdy[0]), scale)));
+            _mm256_store_si256((__m256i *)cg, _mm256_cvttps_epi32(_mm256_mul_ps(plane8(fx, fy, r.rgb0[1], r.drdx[1], r.drdy[1]), scale)));
+            _mm256_store_si256((__m256i *)cb, _mm256_cvttps_epi32(_mm256_mul_ps(plane8(fx, fy, r.rgb0[2], r.drdx[2], r.drdy[2]), scale)));
+        }
+        const int rows = std::min(8, r.j1 - jb);
+        for (int k = 0; k < rows; ++k) {
+            const int j = jb + k;
+            in.i0 = e0[k];
+            in.i1 = e1[k];
             if (in.i0 >= in.i1)
                 continue;
-        }
-        {
-            const float yc = (float)j + 0.5f;
-            const float fx = (float)in.i0 + 0.5f - r.x0, fy = yc - r.y0;
-            const __m256 v = _mm256_add_ps(_mm256_add_ps(base, _mm256_mul_ps(stepx, _mm256_set1_ps(fx))),
-                                           _mm256_mul_ps(stepy, _mm256_set1_ps(fy)));
-            const __m128 lo = _mm256_castps256_ps128(v);
-            alignas(16) int32_t c[4];
-            _mm_store_si128((__m128i *)c, _mm_cvttps_epi32(_mm_mul_ps(_mm256_extractf128_ps(v, 1), _mm_set1_ps(65536.0f))));
-            in.z = _mm_cvtss_f32(lo);
-            in.q = _mm_cvtss_f32(_mm_shuffle_ps(lo, lo, 1));
-            in.uq = _mm_cvtss_f32(_mm_shuffle_ps(lo, lo, 2));
-            in.vq = _mm_cvtss_f32(_mm_shuffle_ps(lo, lo, 3));
-            in.rgb[0] = c[0];
-            in.rgb[1] = c[1];
-            in.rgb[2] = c[2];
+            in.z = vz[k];
+            if (textured) {
+                in.q = vq[k];
+                in.uq = vu[k];
+                in.vq = vv[k];
+            }
+            if (smooth) {
+                in.rgb[0] = cr[k];
+                in.rgb[1] = cg[k];
+                in.rgb[2] = cb[k];
+            }
             in.crow = r.cpix + (std::ptrdiff_t)j * r.cstride;
             in.drow = r.dpix ? r.dpix + (std::ptrdiff_t)j * r.dstride : nullptr;
+            tested += (uint64_t)(in.i1 - in.i0);
+            uint32_t fu, fv, dfu, dfv;
+            fixed_start<Affine>(in, p.texture, fu, fv, dfu, dfv);
+            float z = in.z;
+            int32_t rgb[3] = {in.rgb[0], in.rgb[1], in.rgb[2]};
+            const int i = paint_fast8_avx2<C, D, T, Modulate, Affine>(in, p, kc, z, rgb, fu, fv, dfu, dfv);
+            if (i < 0) {
+                // A copy: the loop's own values must not escape, or they are kept in memory.
+                const SpanIn once = in;
+                paint_fast<C, D, T, Modulate, Affine>(once, paint);
+            } else
+                paint_tail<C, D, T, Modulate, Affine>(in, p, i, z, rgb, fu, fv, dfu, dfv);
         }
-        tested += (uint64_t)(in.i1 - in.i0);
-        // The next row's pixels are about under this row's: asked for now, they are at hand then.
-        if (j + 1 < r.j1) {
-            const uint8_t *nc = in.crow + r.cstride;
-            _mm_prefetch((const char *)(nc + (std::ptrdiff_t)in.i0 * bpp<C>()), _MM_HINT_T0);
-            _mm_prefetch((const char *)(nc + (std::ptrdiff_t)(in.i1 - 1) * bpp<C>()), _MM_HINT_T0);
-            if constexpr (D != DepthType::None) {
-                constexpr int db = D == DepthType::D32 ? 4 : 2;
-                const uint8_t *nd = in.drow + r.dstride;
-                _mm_prefetch((const char *)(nd + (std::ptrdiff_t)in.i0 * db), _MM_HINT_T0);
-                _mm_prefetch((const char *)(nd + (std::ptrdiff_t)(in.i1 - 1) * db), _MM_HINT_T0);
-            }
-        }
-        uint32_t fu, fv, dfu, dfv;
-        fixed_start<Affine>(in, p.texture, fu, fv, dfu, dfv);
-        float z = in.z;
-        int32_t rgb[3] = {in.rgb[0], in.rgb[1], in.rgb[2]};
-        const int i = paint_fast8_avx2<C, D, T, Modulate, Affine>(in, p, kc, z, rgb, fu, fv, dfu, dfv);
-        if (i < 0) {
-            // A copy: the loop's own values must not escape, or they are kept in memory.
-            const SpanIn once = in;
-            paint_fast<C, D, T, Modulate, Affine>(once, paint);
-        } else
-            paint_tail<C, D, T, Modulate, Affine>(in, p, i, z, rgb, fu, fv, dfu, dfv);
     }
     return tested;
 }

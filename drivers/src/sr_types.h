@@ -173,6 +173,7 @@ struct Scratch {
         float rgb[3];  // lit colour, 0..255
         float brgb[3]; // lit colour of the back side (two-sided lighting)
         float tu, tv;  // texture position in texels
+        bool lit;      // rgb and brgb worked out (lit triangles light a vertex at its first drawn face)
     };
     std::vector<V> v;
     std::vector<uint16_t> edge_done;

@@ -67,7 +67,7 @@ TEST(KelpaData, TablesTexturesAndPicturesLoadAtTheirSizes)
         bool alpha;
     } pics[] = {{"hatter.pix", 640, 480, false}, {"hatterb.pix", 640, 480, false}, {"hatters.pix", 640, 480, false},
                 {"hattern.pix", 960, 480, false}, {"nyil1.pix", 64, 64, true},     {"nyil2.pix", 64, 64, true},
-                {"kpfej1.pix", 260, 44, true},    {"kpfej2.pix", 260, 44, true}};
+                {"kpfej1.pix", 176, 40, true},    {"kpfej2.pix", 132, 40, true}};
     for (const Pic &p : pics) {
         br_pixelmap *m = PxLoadPixP(p.name, 1);
         ASSERT_NE(m, nullptr) << p.name;

@@ -405,6 +405,53 @@ TEST(Replay, BestTimeCopyAndLast)
     EXPECT_FALSE(fs::exists(folder.path / "kp_Cy_last.rep.old"));
 }
 
+// The writer makes only worm sections its reader takes (N + 1 <= 5000): 999 worms make a replay
+// that reads back row for row, the 1000th leaves no replay; worm files another program left at the
+// largest size and one byte past it.
+TEST(Replay, WormSectionsTheWriterMakesTheReaderTakes)
+{
+    KpLevelFile level;
+    KpDefaultHeader(level.header);
+    const uint8_t frame[5] = {9, 8, 7, 6, 5};
+    const struct {
+        int rows;        // rows recorded (0: the worm file is written whole as `bytes`)
+        size_t bytes;
+        bool made;
+    } cases[] = {{999, 0, true}, {1000, 0, false}, {0, 4999, true}, {0, 5000, false}};
+    for (const auto &c : cases) {
+        Folder folder;
+        KpReplayFiles files;
+        folder.into(files);
+        files.gameKind = 101;
+        KpReplaySetPlayer(files, "Ed");
+        ASSERT_TRUE(KpReplayBegin(files, level.header, level.board));
+        std::vector<uint8_t> worm;
+        for (int i = 0; i < c.rows; i++) {
+            const uint8_t row[5] = {uint8_t(i), uint8_t(i >> 8), 1, 2, 3};
+            KpReplayWormWrite(files, row, i == 0);
+            if (i < 999)
+                worm.insert(worm.end(), row, row + 5);
+        }
+        KpReplayFrameWrite(files, frame, false);
+        if (c.rows == 0) {
+            for (size_t i = 0; i < c.bytes; i++)
+                worm.push_back(uint8_t(i * 7));
+            KpReplayClose(files);
+            folder.write("worm_Ed.re", worm);
+        }
+        EXPECT_EQ(KpReplayAssemble(files, true, nullptr), c.made ? 1 : 0) << c.rows << " " << c.bytes;
+        EXPECT_EQ(fs::exists(folder.path / "kp_0_0.rep"), c.made);
+        if (!c.made)
+            continue;
+        KpReplayFiles back;
+        ASSERT_TRUE(KpReplayOpen(back, (folder.path / "kp_0_0.rep").c_str()));
+        EXPECT_EQ(back.wormBytes, int(worm.size() + 1));
+        EXPECT_EQ(memcmp(back.wormRows, worm.data(), worm.size()), 0);
+        EXPECT_EQ(back.wormRows[worm.size()], worm.back());
+        EXPECT_EQ(back.frames, std::vector<uint8_t>(frame, frame + 5));
+    }
+}
+
 TEST(Replay, HostileReplaysRefused)
 {
     Folder folder;

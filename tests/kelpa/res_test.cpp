@@ -128,7 +128,13 @@ TEST_F(SetUpGame, ALoadHoldsEveryTableMaterialCubeTileAndButton)
     EXPECT_EQ(r.backdrops[3]->width, 960);
     EXPECT_EQ(r.backdrops[3]->height, 480);
     EXPECT_NE(r.fonts, nullptr);
-    EXPECT_NE(r.editorHeaders[0], nullptr);
+    // The editor's header pictures fit their places with the file menu open: "LEVEL EDITOR" at
+    // (190, 45) ends before "FILE" at (375, 30), which ends before the help button (640 - 123).
+    ASSERT_NE(r.editorHeaders[0], nullptr);
+    ASSERT_NE(r.editorHeaders[1], nullptr);
+    EXPECT_LE(190 + r.editorHeaders[0]->width, 375);
+    EXPECT_LE(375 + r.editorHeaders[1]->width, 640 - 123);
+    EXPECT_LE(45 + r.editorHeaders[0]->height, 480 - 88);
     EXPECT_EQ(r.levelHeader[0], 7);
     EXPECT_EQ(r.levelHeader[1], 99);
     EXPECT_EQ(r.levelHeader[11], 1);

@@ -598,6 +598,24 @@ TEST(Frames, TurnKeysBetweenPollsRightWins)
     EXPECT_EQ(f.r.turnState, 0);
 }
 
+// A release that leaves no key held while a turn is armed latches: the next press of that key is a
+// new edge even where the turn state (as a decoded frame can leave it) already points its way.
+TEST(Frames, ReleaseWithAnArmedTurnLatchesTheNextEdge)
+{
+    for (int armed : {1, 0}) {
+        RulesFixture f;
+        f.r.turnArmed = armed;
+        KpKeyDown(f.r, 0);
+        EXPECT_EQ(f.r.keyEdge, 1);
+        f.r.keyEdge = 0;
+        KpKeyUp(f.r, 0);
+        EXPECT_EQ(f.r.releaseLatch, armed);
+        f.r.turnState = 1;
+        KpKeyDown(f.r, 0);
+        EXPECT_EQ(f.r.keyEdge, armed ? 1 : 0) << armed;
+    }
+}
+
 TEST(Frames, PlaybackRepeatsTheGame)
 {
     const char *const b[11] = {"...........", "...........", "..........r", "#..........", "...........",

@@ -110,7 +110,7 @@ TEST_F(Game, PlayKpOpensACentredChildAndLeavesTheRecordOpen)
     PostMessageA(parent, WM_USER + 9, 0, 0);
     hostLog().onMessage = [&](UINT m, WPARAM) {
         if (m == WM_USER + 9) {
-            own = FindWindowA("BRMini", "Kelpa");
+            own = ownKelpaWindow();
             if (own != nullptr) {
                 GetWindowRect(own, &r);
                 PostMessageA(own, WM_CLOSE, 0, 0);
@@ -335,6 +335,54 @@ TEST(KelpaRun, KprunCapturesAFinishedFirstFrame)
     fs::remove_all(dir);
 }
 
+// kprun's --speed is the run's speed even where the player's list holds another, and the list keeps
+// the player's own afterwards. The run has a program folder of its own (its players.lst).
+TEST(KelpaRun, TheCommandLineSpeedWinsOverThePlayersList)
+{
+    const fs::path dir = fs::temp_directory_path() / ("kelpa_speed_" + std::to_string(getpid()));
+    const fs::path bin = fs::path(KPRUN_PATH).parent_path();
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    for (const auto &e : fs::directory_iterator(bin)) {
+        const std::string name = e.path().filename().string();
+        // The framework's folder is where its library lies: that one is copied, not linked.
+        if (name == "kprun" || name == "VokScore.so")
+            fs::copy_file(e.path(), dir / name);
+        else if (name != "players.lst")
+            fs::create_symlink(e.path(), dir / name);
+    }
+    std::ofstream(dir / "players.lst") << "5<Tester          >\nTester\n";
+    auto speedOfRun = [&](const char *arguments) {
+        const std::string command = "cd '" + dir.string() + "' && VOK_HEADLESS=1 VOK_VIRTUAL_CLOCK=1 VOK_LOG=log.txt ./kprun " +
+                                    arguments + " --kind 100 --level 0 --out first.png > run.log 2>&1";
+        fs::remove(dir / "log.txt");
+        EXPECT_EQ(system(command.c_str()), 0) << command;
+        std::ifstream logFile(dir / "log.txt");
+        const std::string log((std::istreambuf_iterator<char>(logFile)), std::istreambuf_iterator<char>());
+        const size_t at = log.find("set-up seed 0 speed ");
+        return at == std::string::npos ? -1 : atoi(log.c_str() + at + 20);
+    };
+    auto listed = [&]() {
+        std::ifstream in(dir / "players.lst");
+        std::string line;
+        std::getline(in, line);
+        return line;
+    };
+    EXPECT_EQ(speedOfRun(""), 5);
+    EXPECT_EQ(speedOfRun("--speed 7"), 7);
+    EXPECT_EQ(listed(), "5<Tester          >");
+    EXPECT_EQ(speedOfRun("--speed 0"), 0);
+    EXPECT_EQ(listed(), "5<Tester          >");
+    EXPECT_FALSE(fs::exists(dir / "kprun_speed.txt"));
+    // A run that died at its own speed left that speed in the list: the next run puts the player's back.
+    std::ofstream(dir / "players.lst") << "7<Tester          >\nTester\n";
+    std::ofstream(dir / "kprun_speed.txt") << "5 7 Tester\n";
+    EXPECT_EQ(speedOfRun(""), 5);
+    EXPECT_EQ(listed(), "5<Tester          >");
+    EXPECT_FALSE(fs::exists(dir / "kprun_speed.txt"));
+    fs::remove_all(dir);
+}
+
 TEST(KelpaRun, TheFamiliesLayOutTheirBoards)
 {
     const fs::path dir = fs::temp_directory_path() / ("kelpa_boards_" + std::to_string(getpid()));
@@ -390,7 +438,7 @@ TEST_F(Game, AWindowOfItsOwnIsSetUpOnce)
     EXPECT_EQ(KpStartKelpa(), 0);
     KpSetAfterDraw(nullptr);
     EXPECT_EQ(g_buttonsAtDraw, KP_BTN_COUNT);
-    HWND own = FindWindowA("BRMini", "Kelpa");
+    HWND own = ownKelpaWindow();
     ASSERT_NE(own, nullptr);
     RECT r;
     GetWindowRect(own, &r);
@@ -486,7 +534,7 @@ TEST_F(Game, TheLoadedModuleGivesTheHostBackOnEveryPathAndLoadsAgain)
         void *&slot = face->generalSettings->gameBlocks[VOK_GAME_KELPA - VOK_GAME_BASE];
         void *moduleSettings = nullptr;
         hostLog().onMessage = [&](UINT m, WPARAM) {
-            if (m == WM_USER + 9 && (own = FindWindowA("BRMini", "Kelpa")) != nullptr) {
+            if (m == WM_USER + 9 && (own = ownKelpaWindow()) != nullptr) {
                 moduleSettings = slot;
                 PostMessageA(own, WM_CLOSE, 0, 0);
             }
@@ -547,7 +595,7 @@ TEST_F(Game, PlayKpWithAMissingReplaySaysSoAndEnds)
     unsetenv("VOK_IDLE_QUIT_MS");
     ASSERT_NE(face->messageText, nullptr);
     EXPECT_NE(strstr(face->messageText, "Cannot open"), nullptr) << face->messageText;
-    EXPECT_EQ(FindWindowA("BRMini", "Kelpa"), nullptr);
+    EXPECT_EQ(ownKelpaWindow(), nullptr);
     EXPECT_EQ(kpModule().embedded, 0);
 }
 

@@ -39,6 +39,14 @@ inline LRESULT CALLBACK hostProc(HWND w, UINT m, WPARAM wp, LPARAM lp)
     return DefWindowProcA(w, m, wp, lp);
 }
 
+// The game's own window in this process. FindWindowA finds other processes' windows too (another
+// test's game running at the same time), after this process's own: those are not this game's.
+inline HWND ownKelpaWindow()
+{
+    HWND w = FindWindowA("BRMini", "Kelpa");
+    return w != nullptr && GetWindowThreadProcessId(w, nullptr) != 0 ? w : nullptr;
+}
+
 inline HWND makeHost()
 {
     static bool registered = false;

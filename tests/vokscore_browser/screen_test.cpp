@@ -200,23 +200,37 @@ TEST_F(BrowserScreen, LatinNamesShownAndTypedBack)
     EXPECT_EQ(VokBrowseFileOpen(buffer, kFilter, folder("u").c_str(), nullptr), nullptr);
 }
 
-TEST_F(BrowserScreen, CrowdedFolderListsItsFirst1024)
+TEST_F(BrowserScreen, CrowdedFolderTakesATypedNamePastTheList)
 {
     for (int i = 0; i < 1100; i++) {
         char n[32];
         snprintf(n, sizeof n, "c/f%04d.trl", i);
         write(n, "");
     }
-    char buffer[260] = "";
-    type("f1050");
-    key(VK_RETURN);
-    key(VK_ESCAPE);
-    EXPECT_EQ(VokBrowseFileOpen(buffer, kFilter, folder("c").c_str(), nullptr), nullptr);
-    buffer[0] = 0;
-    type("f1000");
-    key(VK_RETURN);
-    ASSERT_NE(VokBrowseFileOpen(buffer, kFilter, folder("c").c_str(), nullptr), nullptr);
-    EXPECT_EQ(std::string(buffer), folder("c") + "f1000.trl");
+    write("c/F1099.trl", "");
+    vok::BrowserListing l;
+    l.folder = folder("c");
+    l.extensions = {".trl"};
+    ASSERT_EQ(vok::browser_list(l).size(), 1024u);
+    // Every file of the folder can be typed, listed or not; the exact spelling wins over the case.
+    const std::pair<const char *, const char *> cases[] = {
+        {"f1050", "f1050.trl"}, {"F0003", "f0003.trl"}, {"f1099", "f1099.trl"}, {"F1099", "F1099.trl"}};
+    for (const auto &[typed, want] : cases) {
+        char buffer[260] = "";
+        type(typed);
+        key(VK_RETURN);
+        ASSERT_NE(VokBrowseFileOpen(buffer, kFilter, folder("c").c_str(), nullptr), nullptr) << typed;
+        EXPECT_EQ(std::string(buffer), folder("c") + want) << typed;
+    }
+    // A name that is nowhere, or a folder's, is still refused.
+    write("c/sub.trl/x", "");
+    for (const char *typed : {"f2000", "sub"}) {
+        char buffer[260] = "";
+        type(typed);
+        key(VK_RETURN);
+        key(VK_ESCAPE);
+        EXPECT_EQ(VokBrowseFileOpen(buffer, kFilter, folder("c").c_str(), nullptr), nullptr) << typed;
+    }
 }
 
 TEST_F(BrowserScreen, SaveAsksOverAnUnlistedFileAndRefusesNamesLeavingTheFolder)

@@ -2,6 +2,7 @@
 #include <string.h>
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <set>
 
 #include "scores.h"
@@ -137,6 +138,36 @@ TEST_F(Scores, RefusedUpdatesWriteNothing)
     vok::state().playerName[0] = '\0';
     EXPECT_EQ(VokUpdateScores(101, VOK_GAME_KELPA, 0, 10, 10), -1);
     EXPECT_FALSE(exists("kps.dat"));
+}
+
+// Clearing a level's best times rewrites only that level's block; a file that cannot be written (a
+// read-only one) is refused as a whole and stays as it was, with no leftover beside it.
+TEST_F(Scores, ClearingBestTimesFreesOneLevelOrKeepsTheFile)
+{
+    EXPECT_FALSE(vok::clear_best_times(VOK_GAME_KELPA, 1)); // nothing there yet
+    EXPECT_FALSE(exists("kps.dat"));
+    ASSERT_EQ(VokUpdateScores(101, VOK_GAME_KELPA, 1, 500, 7), -1);
+    ASSERT_EQ(VokUpdateScores(101, VOK_GAME_KELPA, 2, 300, 7), -1);
+    std::string before = read("kps.dat");
+    for (int block : {-1, 99})
+        EXPECT_FALSE(vok::clear_best_times(VOK_GAME_KELPA, block)) << block;
+    EXPECT_FALSE(vok::clear_best_times(VOK_GAME_DUNMAR, 0));
+    chmod(path("kps.dat").c_str(), 0444);
+    EXPECT_FALSE(vok::clear_best_times(VOK_GAME_KELPA, 1));
+    EXPECT_EQ(read("kps.dat"), before);
+    chmod(path("kps.dat").c_str(), 0644);
+    std::set<std::string> names;
+    for (auto &e : std::filesystem::directory_iterator(dir))
+        names.insert(e.path().filename().string());
+    EXPECT_EQ(names.count("kps.dat"), 1u);
+    for (const std::string &n : names)
+        EXPECT_EQ(n.find("kps.dat."), std::string::npos) << n;
+    ASSERT_TRUE(vok::clear_best_times(VOK_GAME_KELPA, 1));
+    EXPECT_EQ(read("kps.dat").size(), before.size());
+    EXPECT_EQ(entry("kps.dat", 6).result, -1);
+    EXPECT_EQ(entry("kps.dat", 6).name[0], 0);
+    EXPECT_EQ(entry("kps.dat", 12).result, 300);
+    EXPECT_STREQ(entry("kps.dat", 12).name, "Ann");
 }
 
 TEST_F(Scores, SolvedFieldsCountOnce)

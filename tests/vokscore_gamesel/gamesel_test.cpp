@@ -135,6 +135,36 @@ TEST_F(GameSel, RefusedCommandsLeaveTheRecord)
     }
 }
 
+// Kelpa's editor page names what each command does: 40210 edits palette boards (family 0), 40211
+// plays a board of the player's own through the browser (family 1), 40212 edits patterns (family 2).
+TEST_F(GameSel, KelpaEditorPageLabelsMatchTheirFamilies)
+{
+    const VokScene *screen = VokGameScreen(3);
+    ASSERT_NE(screen, nullptr);
+    const VokSession *page = nullptr;
+    for (int i = 0; i < screen->sessionCount; i++)
+        if (screen->sessions[i].id == 102)
+            page = &screen->sessions[i];
+    ASSERT_NE(page, nullptr);
+    const struct {
+        int id;
+        const char *text;
+    } want[] = {{40210, "Edit a board"}, {40211, "Play my boards"}, {40212, "Edit a pattern"}};
+    ASSERT_EQ(page->ikonCount, 3);
+    for (const auto &w : want) {
+        const VokIkon *ikon = nullptr;
+        for (int i = 0; i < page->ikonCount; i++)
+            if (page->ikons[i].id == w.id)
+                ikon = &page->ikons[i];
+        ASSERT_NE(ikon, nullptr) << w.id;
+        ASSERT_NE(ikon->text.string, nullptr) << w.id;
+        EXPECT_STREQ(ikon->text.string, w.text) << w.id;
+    }
+    face->gameId = VOK_GAME_KELPA;
+    ASSERT_EQ(VokSelectGameByCommand(nullptr, 40211), 40211);
+    EXPECT_EQ(face->levelFamily, 1);
+}
+
 TEST_F(GameSel, ReplaysNeedAStoredName)
 {
     PlatMsgBoxReset();

@@ -285,6 +285,7 @@ std::vector<Asset> code_assets()
     pics("sure", {"reset", "solu", "quit", "opponent"}, 320, 160);
     pics("chat", {"message"}, 400, 200);
     pics("solved", {"barfull"}, 121, 16);
+    pics("mSc", {"barfull"}, 121, 16); // the general screen's progress page shows it too
     pics("browser", {"brw_secr"}, 64, 64);
     pics("help", {"hunscram", "hlearn", "hfreestu", "hstudy", "hCreate"}, 640, 480);
     // The loading pictures are the backdrop description's own (mnubgr.scr).

@@ -4,7 +4,9 @@
 // program folder, the interface record filled (game, kind, level family and number, language, window
 // mode), a host window handed over, KpDll loaded by name and StartKelpa called. With --out the game
 // is closed after its first frame and the window's picture is written to FILE.png (relative to the
-// folder kprun was started from). --speed sets Kelpa's speed setting before the start. --play shows
+// folder kprun was started from). --speed is the speed of this run, whatever the player's list
+// holds (the player's own is kept unless the game changed it; a run that died midway has it put
+// back by the next). --play shows
 // a replay through PlayKp in a child window of the host (relative names are the caller's). Keys and
 // pictures while it runs come from an input script (VOK_INPUT_SCRIPT).
 #include <errno.h>
@@ -16,8 +18,11 @@
 
 #include <string>
 
+#include "vokplat/savefile.h"
+#include "vokplat/stdio.h"
 #include "vokplat/window.h"
 #include "vokscore/vokiface.h"
+#include "vokscore/vokpath.h"
 #include "win32/windows.h"
 
 namespace {
@@ -60,6 +65,51 @@ std::string programFolder()
     std::string s(path, n);
     const size_t cut = s.find_last_of("\\/");
     return cut == std::string::npos ? std::string() : s.substr(0, cut + 1);
+}
+
+KpSettings *kelpaSettings(VokInterFace *face)
+{
+    return face->generalSettings != nullptr
+               ? static_cast<KpSettings *>(face->generalSettings->gameBlocks[VOK_GAME_KELPA - VOK_GAME_BASE])
+               : nullptr;
+}
+
+// While a run plays at a speed of its own, the player's own speed waits in this file: a run that
+// died midway leaves it, and the next run puts it back before anything else.
+std::string keptSpeedPath()
+{
+    return VokMakeWritePath("", "%s", "kprun_speed.txt");
+}
+
+// The player's own speed goes back into players.lst unless the game chose another than the run's.
+void putSpeedBack(VokInterFace *face, int own, int runs)
+{
+    VokGetPlayerName(nullptr);
+    KpSettings *settings = kelpaSettings(face);
+    if (settings != nullptr && settings->speed == runs) {
+        settings->speed = own;
+        if (!VokSetPlayerName(face->playerName)) {
+            fprintf(stderr, "kprun: players.lst cannot take the player's own speed back\n");
+            return;
+        }
+    }
+    DeleteFileA(keptSpeedPath().c_str());
+}
+
+// A speed an earlier run left in the list goes back to the player it was taken from.
+void putLeftSpeedBack(VokInterFace *face)
+{
+    FILE *in = PlatFopen(keptSpeedPath().c_str(), "rb");
+    if (in == nullptr)
+        return;
+    int own = -1, runs = -1;
+    char name[64] = {};
+    const bool read = fscanf(in, "%d %d %63[^\n]", &own, &runs, name) == 3;
+    fclose(in);
+    if (read && own >= 0 && own <= 8 && face->playerName != nullptr && strcmp(name, face->playerName) == 0)
+        putSpeedBack(face, own, runs);
+    else
+        DeleteFileA(keptSpeedPath().c_str());
 }
 
 }  // namespace
@@ -143,9 +193,24 @@ int main(int argc, char **argv)
     face->levelNumber = level;
     face->language = lang;
     face->inGame = 1;
-    if (speed >= 0 && face->generalSettings != nullptr &&
-        face->generalSettings->gameBlocks[VOK_GAME_KELPA - VOK_GAME_BASE] != nullptr)
-        static_cast<KpSettings *>(face->generalSettings->gameBlocks[VOK_GAME_KELPA - VOK_GAME_BASE])->speed = speed;
+    // The module asks for the record again as it starts, and that reads the player's speed from
+    // players.lst: the speed asked for goes there first, and the player's own comes back after the
+    // run unless the game chose another meanwhile.
+    putLeftSpeedBack(face);
+    KpSettings *settings = kelpaSettings(face);
+    const int playersSpeed = settings != nullptr ? settings->speed : -1;
+    const bool ownSpeed = speed >= 0 && settings != nullptr && speed != playersSpeed;
+    if (speed >= 0 && settings != nullptr) {
+        settings->speed = speed;
+        if (ownSpeed) {
+            const std::string kept = std::to_string(playersSpeed) + " " + std::to_string(speed) + " " +
+                                     (face->playerName != nullptr ? face->playerName : "") + "\n";
+            if (!PlatSaveFile(keptSpeedPath().c_str(), kept.data(), kept.size()))
+                fprintf(stderr, "kprun: %s cannot be written\n", keptSpeedPath().c_str());
+            if (!VokSetPlayerName(face->playerName))
+                fprintf(stderr, "kprun: players.lst cannot take the speed; the player's own speed may be used\n");
+        }
+    }
 
     HMODULE module = LoadLibraryA((programFolder() + "KpDll").c_str());
     if (module == nullptr)
@@ -156,6 +221,8 @@ int main(int argc, char **argv)
     Play playKp = module != nullptr ? reinterpret_cast<Play>(GetProcAddress(module, "PlayKp")) : nullptr;
     if (start == nullptr || playKp == nullptr) {
         fprintf(stderr, "kprun: KpDll or its StartKelpa and PlayKp cannot be found\n");
+        if (ownSpeed)
+            putSpeedBack(face, playersSpeed, speed);
         return 1;
     }
     // With a picture to take and no script to end it, the game ends after its first frame.
@@ -163,6 +230,8 @@ int main(int argc, char **argv)
         PostMessageA(host, WM_CLOSE, 0, 0);
     const int result = play != nullptr ? playKp(host, 0, playPath.c_str()) : start();
     face->inGame = 0;
+    if (ownSpeed)
+        putSpeedBack(face, playersSpeed, speed);
     int status = 0;
     if (out != nullptr && !VokCaptureWindowPng(host, outPath.c_str())) {
         fprintf(stderr, "kprun: cannot write %s\n", outPath.c_str());

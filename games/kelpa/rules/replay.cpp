@@ -151,10 +151,20 @@ void KpReplayWormWrite(KpReplayFiles &f, const uint8_t row[5], bool first)
         if (f.wormFile != nullptr)
             fclose(f.wormFile);
         f.writeFailed = 0;
+        f.wormTooLong = 0;
+        f.wormRowsWritten = 0;
         f.wormFile = PlatFopen(KpReplayPath(f, format("worm_%s.re", f.player).c_str()).c_str(), "wb");
     }
-    if (f.wormFile == nullptr || fwrite(row, 1, 5, f.wormFile) != 5)
+    if (f.wormFile == nullptr)
         f.writeFailed = 1;
+    // A replay's worm section holds at most kKpWormBytes - 1 bytes of rows (its last byte comes
+    // twice): a level with more worms than that makes no replay, as the reader would refuse it.
+    else if (f.wormRowsWritten >= kKpMaxWormRows)
+        f.wormTooLong = 1;
+    else if (fwrite(row, 1, 5, f.wormFile) != 5)
+        f.writeFailed = 1;
+    else
+        f.wormRowsWritten++;
 }
 
 void KpReplayClose(KpReplayFiles &f)
@@ -198,10 +208,13 @@ int KpReplayAssemble(KpReplayFiles &f, bool fromTick, uint32_t *sumOut)
     const std::string out = KpReplayPath(f, KpReplayName(f).c_str());
     if (fromTick && f.gameKind == 100 && exists(out))
         return 0;
-    if (f.writeFailed)
+    if (f.writeFailed || f.wormTooLong)
         return 0;
     std::vector<uint8_t> worm, trial;
-    readWhole(KpReplayPath(f, format("worm_%s.re", f.player).c_str()), worm, size_t(1) << 30);
+    // A worm section the reader would refuse (N + 1 above kKpWormBytes) makes no replay.
+    const std::string wormPath = KpReplayPath(f, format("worm_%s.re", f.player).c_str());
+    if (!readWhole(wormPath, worm, kKpWormBytes - 1) && exists(wormPath))
+        return 0;
     if (!readWhole(KpReplayPath(f, format("proba_%s.re", f.player).c_str()), trial, size_t(1) << 30))
         return 0;
     std::vector<uint8_t> rep;

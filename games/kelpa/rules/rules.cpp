@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "kelpa/kprules.h"
+#include "runs.h"
 
 const int32_t kKpStepCounts[3][9] = {
     {40, 30, 20, 16, 12, 10, 8, 6, 5},
@@ -255,28 +256,7 @@ int KpMatchCount(KpRules &r, int segment, int *cells, int capacity)
             cells[count] = x * 11 + z;
         count++;
     };
-    auto walk = [&](int x, int z, int dx, int dz) {
-        for (x += dx, z += dz; at(x, z); x += dx, z += dz)
-            note(x, z);
-    };
-    static const int kDirs[4][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}};
-    bool counted[4];
-    for (int d = 0; d < 4; d++) {
-        counted[d] = at(cx + kDirs[d][0], cz + kDirs[d][1]);
-        walk(cx, cz, kDirs[d][0], kDirs[d][1]);
-    }
-    for (int d = 0; d < 4; d++) {
-        if (!counted[d])
-            continue;
-        const int nx = cx + kDirs[d][0], nz = cz + kDirs[d][1];
-        if (kDirs[d][0] != 0) {
-            walk(nx, nz, 0, 1);
-            walk(nx, nz, 0, -1);
-        } else {
-            walk(nx, nz, 1, 0);
-            walk(nx, nz, -1, 0);
-        }
-    }
+    KpVisitRuns(cx, cz, at, note);
     return count;
 }
 

@@ -135,6 +135,17 @@ int placeOf(int id, const RECT &rc, int *x, int *y)
     case KP_BTN_PARE:
     case KP_BTN_START_N:
     case KP_BTN_PARE_N: *x = l, *y = b - 88; return 1;
+    case KP_BTN_FILE0:
+    case KP_BTN_FILE1:
+    case KP_BTN_FILE2:
+    case KP_BTN_FILE3:
+    case KP_BTN_FILE4:
+        // The file button where the menu button stands, its entries one below the other.
+        *x = l;
+        *y = t;
+        for (int k = KP_BTN_FILE0; k < id; k++)
+            *y += g_buttons[k] != nullptr ? g_buttons[k]->height : 0;
+        return 1;
     default: return 0;
     }
 }

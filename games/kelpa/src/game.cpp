@@ -49,56 +49,6 @@ void KpPlaySound(int id)
         VokPlaySound(kpModule().soundSet, id);
 }
 
-int KpNewLevel(KpButton *)
-{
-    return 0;
-}
-
-int KpMenuAction(KpButton *)
-{
-    kpSwitches().backgroundSwitch = 1;
-    kpSwitches().fullRedraw = 1;
-    KpRenderFrame(kpRenderer().screen);
-    kpSwitches().fullRedraw = 0;
-    return KpShowPopup(4);
-}
-
-int KpResetAction(KpButton *)
-{
-    KpLevelSetup();
-    kpSwitches().fullRedraw = 1;
-    KpRenderAndPresent();
-    kpSwitches().fullRedraw = 0;
-    return 0;
-}
-
-int KpSpeedAction(KpButton *)
-{
-    return kpObjects().setupPending ? 0 : KpShowPopup(3);
-}
-
-int KpLevelAction(KpButton *)
-{
-    return kpObjects().replayPlaying ? 0 : KpShowPopup(2);
-}
-
-int KpHelpAction(KpButton *)
-{
-    return KpShowPopup(34);
-}
-
-
-
-void KpEditorClick(br_actor *) {}
-
-void KpEditorSelect(br_actor *) {}
-
-void KpOpenWorkLevel() {}
-
-void KpSaveWorkLevel() {}
-
-void KpSaveLevel() {}
-
 // ---- the rules on the module's actors ----
 
 namespace {
@@ -181,11 +131,16 @@ struct GameHost : KpSeededHost {
     void seed(uint32_t) override
     {
         state = timeGetTime();
-        char line[48];
-        snprintf(line, sizeof line, "set-up seed %u", state);
+        char line[64];
+        snprintf(line, sizeof line, "set-up seed %u speed %d", state, int(kpSettings().speed));
         VokLog("kelpa", line);
     }
     void message(const char *text) override { VokMessageBox(kpModule().gameWindow, 0, "%s", text); }
+    bool browse(int mode, const char *title, const char *filter, const char *pattern, const char *extension,
+                char *name, size_t size) override
+    {
+        return KpBrowseLevel(mode, title, filter, pattern, extension, name, size);
+    }
     bool readFile(const char *name, uint8_t *data, size_t capacity, size_t &size) override
     {
         // Names under "kp\" are the game's read folder; others are the caller's.
@@ -213,11 +168,13 @@ void setUpButtons(int when)
     if (when == KP_BUTTONS_SETUP_END) {
         KpHideButton(kpButton(ownEditor ? KP_BTN_MENU : KP_BTN_FILE0));
         KpShowButton(kpButton(ownEditor ? KP_BTN_FILE0 : KP_BTN_MENU));
+        KpHideButton(kpButton(ownEditor ? KP_BTN_LEVEL : KP_BTN_NEW));
+        KpShowButton(kpButton(ownEditor ? KP_BTN_NEW : KP_BTN_LEVEL));
     }
     int start = -1;
     if (r.gameKind == 101)
         start = KP_BTN_START;
-    else if (r.gameKind == 100 || (r.gameKind == 102 && !ownEditor))
+    else if (r.gameKind == 100 || r.gameKind == 102)
         start = KP_BTN_START_N;
     if (start < 0)
         return;
@@ -349,6 +306,7 @@ void KpForgetRules()
 {
     g_bound = false;
     g_titleRow = g_titleNumber = 0;
+    KpEditorForget();
     // A recording, a playback and the drive's turn state belong to the game that made them.
     KpReplayClose(g_files);
     g_files = KpReplayFiles();
@@ -370,6 +328,8 @@ void KpNewGame(int)
     m.levelCommand = g_rules.levelCommand;
     if (g_rules.gameKind != 100 && g_rules.gameKind != 101 && (m.levelCommand < 1 || m.levelCommand > 5))
         m.levelCommand = g_rules.levelCommand = 1;
+    // The last level's slide-out left the buttons beside their places.
+    KpPlaceButtons();
     for (int id = 0; id < KP_BTN_COUNT; id++)
         KpHideButton(kpButton(id));
     const int start = g_rules.gameKind == 101 ? KP_BTN_START : KP_BTN_START_N;
@@ -377,6 +337,7 @@ void KpNewGame(int)
         KpShowButton(kpButton(id));
         KpSetButtonState(kpButton(id), 0);
     }
+    KpEditorNewGame();
     mirror();
 }
 
@@ -408,6 +369,21 @@ int KpTestLevel(KpButton *)
 {
     KpObjects &o = kpObjects();
     bindRules();
+    const bool editing = g_rules.gameKind == 102 && g_rules.trialRun;
+    if (editing && !g_rules.levelRunning && !g_rules.levelLost) {
+        // A trial run starts only with a complete pattern and an exit; the editor closes for it.
+        kpSwitches().backgroundSwitch = 1;
+        if (!KpTestChecks(g_rules)) {
+            KpSetButtonState(kpButton(KP_BTN_START_N), 0);
+            KpSetButtonState(kpButton(KP_BTN_PARE_N), 0);
+            KpShowButton(kpButton(KP_BTN_START_N));
+            KpHideButton(kpButton(KP_BTN_PARE_N));
+            return 0;
+        }
+        KpEditorDrop();
+        g_rules.editorOpen = o.editorOpen = 0;
+        KpLevelSetup();
+    }
     if (g_rules.levelLost || g_rules.levelRunning) {
         g_rules.paused = !g_rules.paused;
         o.paused = g_rules.paused;
@@ -417,6 +393,9 @@ int KpTestLevel(KpButton *)
         KpLevelSetup(g_rules);
     g_rules.levelRunning = 1;
     g_rules.elapsedTenths = 0;
+    char started[48];
+    snprintf(started, sizeof started, "level start%s speed %d", g_rules.replayPlaying ? " replay" : "", g_rules.speed);
+    VokLog("kelpa", started);
     g_levelStart = timeGetTime();
     KpArmTurn(g_rules);
     if (!g_rules.replayPlaying && g_rules.gameKind != 102)
@@ -590,18 +569,35 @@ int KpAssembleReplay()
     g_tickAssembly = 0;
     uint32_t sum = 0;
     const int result = KpReplayAssemble(g_files, fromTick, &sum);
-    if (g_files.gameKind == 100 || !g_files.recordingOn)
+    if (g_files.gameKind == 100)
         return result;
-    if (result == 0) {
-        return 0;
+    VokInterFace *face = kpModule().interFace;
+    if (result == 0 || !g_files.recordingOn) {
+        // No replay of this level: the results screen still enters the time, under no replay's name
+        // (not the one an earlier level left in the title), and the player hears why. A recording
+        // that could not start has said so already. The editor's levels record nothing and keep
+        // their title.
+        if (face != nullptr && (g_files.recordingOn || g_files.gameKind == 101)) {
+            face->titleText[0] = '\0';
+            // The player's last replay is an earlier game's: the results screen's replay button
+            // must not show it as this one.
+            char last[64];
+            snprintf(last, sizeof last, "kp_%s_last.rep", g_files.player);
+            DeleteFileA(KpReplayPath(g_files, last).c_str());
+            if (g_files.recordingOn) {
+                if (kpRenderer().screen != nullptr)
+                    face->screenPix = kpRenderer().screen->colour;
+                VokMessageBox(kpModule().gameWindow, 0, "%s", KpGetText(face->language, 0));
+            }
+        }
+        return result;
     }
     char pushedOut[VOK_PATH_SIZE] = {};
     const int place = VokCheckHighScore(pushedOut);
     std::string code;
     KpReplayKeep(g_files, place >= 0, sum, pushedOut, &code);
-    VokInterFace *f = kpModule().interFace;
-    if (place >= 0 && f != nullptr)
-        snprintf(f->titleText, sizeof f->titleText, "%s", code.c_str());
+    if (place >= 0 && face != nullptr)
+        snprintf(face->titleText, sizeof face->titleText, "%s", code.c_str());
     return result;
 }
 
@@ -776,6 +772,7 @@ int KpFrameTick()
         }
         mirror();
         if (outcome == KP_FRAME_WON) {
+            KpLogLevelEnd(r, true);
             if (f != nullptr && f->popupResult == -1)
                 return 0;
             sw.fullRedraw = 1;
@@ -812,13 +809,14 @@ int KpFrameTick()
             }
             r.levelLost = 0;
             if (r.trialRun)
-                r.editorOpen = 1;
+                r.editorOpen = o.editorOpen = 1;
             o.setupPending = 1;
         }
     } else {
         mirror();
     }
     if (r.levelLost) {
+        KpLogLevelEnd(r, false);
         g_levelStart = now = timeGetTime();
         if (r.trialRun) {
             VokMessageBox(m.gameWindow, 0, "Test failed !");
@@ -829,7 +827,7 @@ int KpFrameTick()
         }
         r.levelLost = 0;
         if (r.trialRun)
-            r.editorOpen = 1;
+            r.editorOpen = o.editorOpen = 1;
         o.setupPending = 1;
         mirror();
     }

@@ -127,17 +127,6 @@ void onCommand(int command)
         o.paused = !o.paused;
 }
 
-bool isPaletteCube(br_actor *a)
-{
-    for (br_actor *p : kpObjects().paletteCubes)
-        if (p != nullptr && p == a)
-            return true;
-    for (br_actor *p : kpObjects().toolCubes)
-        if (p != nullptr && p == a)
-            return true;
-    return false;
-}
-
 void onMouseMove(int x, int y)
 {
     KpObjects &o = kpObjects();
@@ -152,37 +141,12 @@ void onMouseMove(int x, int y)
     memset(o.toolTip, 0, sizeof o.toolTip);
     if (!o.editorOpen)
         return;
-    br_actor *hit = KpPickAt(kpRenderer().screen, x, y);
-    if (o.heldCube != nullptr) {
-        if (hit == nullptr) {
-            o.hoverMark = nullptr;
-        } else if (hit->identifier != nullptr && strcmp(hit->identifier, "Cube_Model") == 0) {
-            o.hoverMark = hit;
-        } else {
-            br_actor *candidate = nullptr;
-            const br_vector3 &p = kpBoardHit();
-            if (p.v[0] > -0.56f && -p.v[2] > -0.56f) {
-                const int column = (int(100 * p.v[0]) + 56) / 10, row = (int(-100 * p.v[2]) + 56) / 10;
-                if (column >= 0 && column <= 10 && row >= 0 && row <= 10)
-                    candidate = KpCubeOnCell(column, row);
-            }
-            o.hoverMark = hit == o.exitMarker ? hit : candidate;
-        }
-        return;
+    KpEditorHover(KpPickAt(kpRenderer().screen, x, y));
+    // The held tool follows the cursor a little above the board.
+    if (o.heldCube != nullptr && kpLastPick().actor != nullptr) {
+        const br_vector3 &p = kpBoardHit();
+        BrMatrix34Translate(&o.heldCube->t.t.mat, p.v[0], 0.125f, p.v[2]);
     }
-    if (hit == nullptr)
-        return;
-    static const char *const kTips[9] = {"Blue Cube",   "Red Cube", "Green Cube",  "Yellow Cube", "White Cube",
-                                         "Orange Cube", "Fix Cube", "Random Cube", "Exit field"};
-    for (int i = 0; i < 9; i++) {
-        br_actor *t = o.toolCubes[i];
-        if (t != nullptr && (hit == t || hit->parent == t)) {
-            snprintf(o.toolTip, sizeof o.toolTip, "%s", kTips[i]);
-            o.hoverMark = t;
-            return;
-        }
-    }
-    o.hoverMark = hit;
 }
 
 void onClick(int x, int y)
@@ -191,24 +155,18 @@ void onClick(int x, int y)
     g_clickX = x;
     g_clickY = y;
     g_clickTime = timeGetTime();
-    if (o.editorOpen && o.heldCube != nullptr) {
-        KpEditorClick(KpPickAt(kpRenderer().screen, x, y));
-    } else if (!KpButtonClick(x, y, kpRenderer().screen, 0) && o.editorOpen) {
-        if (o.fileMenuOpen)
-            KpFileMenu(nullptr);
-        o.heldCube = nullptr;
-        br_actor *hit = KpPickAt(kpRenderer().screen, x, y);
-        if (hit != nullptr && (isPaletteCube(hit) || isPaletteCube(hit->parent) || hit == o.exitMarker)) {
-            o.heldCube = isPaletteCube(hit) || hit == o.exitMarker ? hit : hit->parent;
-            o.hoverMark = o.heldCube;
-        } else if (hit != nullptr) {
-            KpEditorSelect(hit);
-        }
+    // The buttons first; a click on the scene goes to the editor while it is open (closing the
+    // file menu first when it is open and no tool is held).
+    if (KpButtonClick(x, y, kpRenderer().screen, 0)) {
+        if (o.editorOpen)
+            KpEditorDrop();
+        return;
     }
-    if (o.heldCube != nullptr && KpPickAt(kpRenderer().screen, x, y) != nullptr) {
-        const br_vector3 &p = kpBoardHit();
-        BrMatrix34Translate(&o.heldCube->t.t.mat, p.v[0], 0.125f, p.v[2]);
-    }
+    if (!o.editorOpen)
+        return;
+    if (o.fileMenuOpen && o.heldCube == nullptr)
+        KpFileMenu(nullptr);
+    KpEditorClick(KpPickAt(kpRenderer().screen, x, y));
 }
 
 }  // namespace

@@ -95,7 +95,9 @@ int KpShowPopup(int type)
         MEMORYSTATUS status = {};
         status.dwLength = sizeof status;
         GlobalMemoryStatus(&status);
-        // The screen keeps its 640 x 480 size: the preview animates the picture the screen shows.
+        // The preview slides in from the wide backdrop. The screen's own pictures keep their size:
+        // the results screen holds them while it runs, so the producer draws the wide picture into
+        // layers of its own.
         if (uint64_t(status.dwAvailPhys) + uint64_t(status.dwAvailVirtual) > 10000000u) {
             f->imgThreadProc = KpImageProducer;
             if (r.gameKind == 100) {
@@ -285,13 +287,13 @@ br_actor *tileOf(int q)
 
 // Glows at point `only` (0..2; -1: all three) of step `step` (3q + j) with a halo and a core of the
 // two radii, onto the screen's colour picture.
-void glowPoints(int step, float halo, float core, int limit, int only = -1)
+void glowPoints(int step, float halo, float core, int limit, int only = -1, KpScreen *onto = nullptr)
 {
     const int q = step / 3;
     if (step < 3 || step >= limit || q >= kKpPathMaxCells)
         return;
     br_actor *tile = tileOf(q);
-    KpScreen *s = kpRenderer().screen;
+    KpScreen *s = onto != nullptr ? onto : kpRenderer().screen;
     if (tile == nullptr || tile->parent == nullptr || s == nullptr)
         return;
     const br_matrix34 &t = tile->t.t.mat;
@@ -450,6 +452,85 @@ bool flash(int intensity)
     return true;
 }
 
+// Copies the window of a wide picture that starts at column `from` into a 640-wide one, row by row.
+void copyWindow(br_pixelmap *dst, const br_pixelmap *src, int from)
+{
+    const int w = dst->width, h = dst->height < src->height ? dst->height : src->height;
+    if (from < 0 || from + w > src->width)
+        return;
+    for (int row = 0; row < h; row++)
+        memcpy(static_cast<char *>(dst->pixels) + ptrdiff_t(dst->base_y + row) * dst->row_bytes + dst->base_x * 2,
+               static_cast<const char *>(src->pixels) + ptrdiff_t(src->base_y + row) * src->row_bytes +
+                   (src->base_x + from) * 2,
+               size_t(w) * 2);
+}
+
+// The wide picture (the scene over the wide backdrop, with the path's trail) slides in to the
+// screen's 640 x 480, presented straight to the window: the screen takes frames only after it. The
+// scene stands in the middle of the wide picture, so the slide ends on the picture the game showed,
+// which the running light then takes (its trail and depths included).
+bool slideIn(VokInterFace *f, KpScreen *s, int limit)
+{
+    KpRenderer &rd = kpRenderer();
+    const br_pixelmap *backdrop = kpResources().backdrops[3];
+    if (backdrop == nullptr || backdrop->width <= s->width || backdrop->height < s->height)
+        return false;
+    // The wide layers: a screen of the producer's own over the wide backdrop; the renderer's saved
+    // layers are the normal screen's again afterwards.
+    br_pixelmap *keptColour = rd.savedColour, *keptDepth = rd.savedDepth;
+    rd.savedColour = rd.savedDepth = nullptr;
+    KpScreen w;
+    w.scene = s->scene;
+    w.window = s->window;
+    w.pixelType = s->pixelType;
+    w.background = s->background;
+    KpResizeScreen(&w, 0, 0, backdrop->width, s->height);
+    br_pixelmap *colour = nullptr, *depth = nullptr;
+    if (w.colour != nullptr && w.depth != nullptr && rd.savedColour != nullptr && rd.savedDepth != nullptr) {
+        kpSwitches().fullRedraw = 1;
+        KpRenderFrame(&w);
+        for (int step = 3; step < limit; step++)
+            glowPoints(step, 0.05f, 0.01f, limit, -1, &w);
+        colour = BrPixelmapClone(w.colour);
+        depth = BrPixelmapClone(w.depth);
+        if (colour != nullptr && depth != nullptr) {
+            BrPixelmapCopy(colour, w.colour);
+            BrPixelmapCopy(depth, w.depth);
+        }
+    }
+    const int wide = w.width;
+    KpResizeScreen(&w, 0, 0, 0, 0);
+    rd.savedColour = keptColour;
+    rd.savedDepth = keptDepth;
+    const bool made = colour != nullptr && depth != nullptr;
+    // A screen closed while the wide picture was drawn wants no more frames.
+    if (made && !stopAsked(f)) {
+        // A full frame sets the camera to the normal picture; its layers are the wide ones' middle.
+        kpSwitches().fullRedraw = 1;
+        KpRenderFrame(s);
+        const int centre = (wide - s->width) / 2;
+        copyWindow(s->depth, depth, centre);
+        for (int offset = centre; offset >= 0 && !stopAsked(f); offset -= 2) {
+            if (VokImgFlags(f) & VOK_IMG_PAUSE) {
+                Sleep(100);
+                offset += 2;
+                continue;
+            }
+            copyWindow(s->colour, colour, centre - offset);
+            KpDrawStatus(s);
+            if (s->dib != nullptr)
+                s->dib->present(s->dib, s->dc, 0, 0, s->width, s->height);
+            Sleep(15);
+        }
+        copyWindow(s->colour, colour, centre);
+    }
+    if (colour != nullptr)
+        BrPixelmapFree(colour);
+    if (depth != nullptr)
+        BrPixelmapFree(depth);
+    return made;
+}
+
 }  // namespace
 
 // Runs on the framework's producer thread while the results screen is up; the main thread waits in
@@ -464,14 +545,16 @@ void KpImageProducer(void *)
     if (s != nullptr && s->colour != nullptr && rd.scene != nullptr) {
         if (!kpEffects().built)
             KpBuildEffectTables();
-        kpSwitches().fullRedraw = 1;
-        KpRenderFrame(s);
         KpFillGlowPoints(g_path, g_pathCount);
         // The whole path carries a faint trail under the running light.
         KpSetGlowColour(255, 255, 0);
         const int limit = 3 * (g_pathCount < kKpPathMaxCells ? g_pathCount : kKpPathMaxCells);
-        for (int step = 3; step < limit; step++)
-            glowPoints(step, 0.05f, 0.01f, limit);
+        if (!stopAsked(f) && !slideIn(f, s, limit)) {
+            kpSwitches().fullRedraw = 1;
+            KpRenderFrame(s);
+            for (int step = 3; step < limit; step++)
+                glowPoints(step, 0.05f, 0.01f, limit);
+        }
         // A clone has the picture's size and type, not its pixels.
         br_pixelmap *saved = BrPixelmapClone(s->colour);
         if (saved != nullptr)
@@ -479,8 +562,11 @@ void KpImageProducer(void *)
         KpDrawStatus(s);
         f->imgRect = VokImgRect{};
         f->screenPix = s->colour;
-        VokImgFlagsSet(f, VOK_IMG_WANTED);
-        handOver(f);
+        // A screen closed during the slide takes no picture.
+        if (!stopAsked(f)) {
+            VokImgFlagsSet(f, VOK_IMG_WANTED);
+            handOver(f);
+        }
         srand(timeGetTime());
         int phase = 0, colour = 0, variant = 0, cursor = 3, intensity = 0;
         while (!stopAsked(f) && saved != nullptr) {
@@ -533,6 +619,8 @@ void KpImageProducer(void *)
         while (!stopAsked(f))
             Sleep(100);
     }
-    // The framework waits for this before it joins the thread.
+    // Nothing stays handed over past the stop; the framework waits for the stop bit to clear before
+    // it joins the thread.
+    VokImgFlagsClear(f, VOK_IMG_READY);
     VokImgFlagsClear(f, VOK_IMG_STOP);
 }

@@ -462,7 +462,10 @@ void KpRenderFrame(KpScreen *s)
         BrPixelmapFill(r.savedDepth, 0xFFFF);
         sw.backgroundSwitch = 1;
     }
+    // A screen as wide as the wide backdrop (the results screen's preview) is drawn over it.
     br_pixelmap *backdrop = kpResources().backdrops[0];
+    if (s->width > 640 && kpResources().backdrops[3] != nullptr)
+        backdrop = kpResources().backdrops[3];
     const bool special = sw.blinkMode || sw.introFrame || sw.paletteMode || sw.slotsMode;
     if (sw.slideSwitch && !sw.fullRedraw) {
         BrPixelmapCopy(s->colour, r.savedColour);

@@ -8,7 +8,7 @@ namespace datagen::art {
 
 namespace {
 
-const char* const kPages[] = {"kpfam", "kpgrid", "kpchal", "kpedit", "kprepl", "fwlist", "fwedit", "vnpage", "mkfam", "mkgrid", "mkpage", "dmpage"};
+const char* const kPages[] = {"kpfam", "kpgrid", "kpchal", "kpedit", "kprepl", "fwlist", "fwedit", "vnpage", "mkfam", "mkgrid", "mkpage", "dmpage", "fwgrp", "fwglist", "stmenu", "stlevels", "stlist", "stvnlist", "stclear"};
 
 }  // namespace
 

@@ -137,15 +137,15 @@ Image options_asset(const std::string& pack, const std::string& name, int width,
                       light ? hex(0xC8C0A8) : hex(0x303848));
     return c.image();
   }
-  if (pack == "solved" && name == "progress") {
+  if ((pack == "solved" || pack == "msc") && name == "progress") {
     size(400, 270);
     return panel(width, height, "", seed_of(pack, name)).image();
   }
-  if (pack == "solved" && name == "bartrough") {
+  if ((pack == "solved" || pack == "msc") && name == "bartrough") {
     size(125, 20);
     return field(width, height).image();
   }
-  if (pack == "solved" && (name == "barfull" || name == "barpart")) {
+  if ((pack == "solved" || pack == "msc") && (name == "barfull" || name == "barpart")) {
     // The full bar glows gold; a partial one is green.
     size(121, 16);
     Canvas c(width, height, hex(0x101A3C));

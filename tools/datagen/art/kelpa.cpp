@@ -203,8 +203,9 @@ Canvas arrow(Rgb light, Rgb dark, Mask& cover) {
   return c;
 }
 
-Canvas header(const std::string& text, Mask& cover) {
-  const int w = 260, h = 44;
+// The editor's header pictures stand at (190, 45) and (375, 30) with the file menu open: each fits
+// between its place and the next picture (the help button beyond the second), so none covers another.
+Canvas header(const std::string& text, int w, int h, Mask& cover) {
   Canvas c(w, h);
   cover = rrect_mask({2, 2, float(w) - 4, float(h) - 4}, 12);
   c.fill(cover, [&](int, int y) { return mix(hex(0x33507A), hex(0x182A48), float(y) / h); });
@@ -484,7 +485,8 @@ Image kelpa_picture(const std::string& name) {
   }
   if (name == "kpfej1.pix" || name == "kpfej2.pix") {
     Mask cover;
-    Canvas c = header(name == "kpfej1.pix" ? "LEVEL EDITOR" : "FILE", cover);
+    const bool level = name == "kpfej1.pix";
+    Canvas c = header(level ? "LEVEL EDITOR" : "FILE", level ? 176 : 132, 40, cover);
     return with_alpha(c, cover);
   }
   return Image{};

@@ -508,3 +508,24 @@ VOK_EXPORT int VokRemoveScoreEntry(uint32_t gameId, int block, int entry)
     set_ranks(0, 0);
     return put_block(game, block, bytes) ? 1 : 0;
 }
+
+bool vok::clear_best_times(uint32_t gameId, int block)
+{
+    int game = vok::game_number(gameId);
+    if (game < 0 || tables_of(game) == 0 || block < 0 || block >= blocks_of(game))
+        return false;
+    char path[VOK_PATH_SIZE];
+    if (!file_path(path, kFiles[game]))
+        return false;
+    vok::UpdateLock lock(path);
+    std::string bytes;
+    // Nothing to clear in a file that is not there; a damaged one is left for the next update to set aside.
+    if (!lock.held() || read_scores_file(game, bytes) != Read::ok)
+        return false;
+    ScoreState &s = scores();
+    for (int t = 0; t < tables_of(game); t++)
+        for (VokScoreEntry &e : s.tables[t])
+            free_entry(e);
+    set_ranks(-1, -1);
+    return put_block(game, block, bytes);
+}

@@ -14,5 +14,8 @@ int free_solved(int game);
 int free_levels(int game);
 // Free play: level `position` of a game was solved in this process.
 bool free_seen(int game, int position);
+// Frees every entry of the tables of block `block` of a game's best-times file in one write; false when
+// the file could not be read or written (it is then unchanged).
+bool clear_best_times(uint32_t gameId, int block);
 
 }  // namespace vok

@@ -145,6 +145,58 @@ bool browser_before(const BrowserEntry &a, const BrowserEntry &b)
     return memcmp(a.bytes, b.bytes, kBrowserEntrySize) < 0;
 }
 
+namespace {
+
+struct Where {
+    bool root, fwFolder;
+};
+
+Where where(const BrowserListing &l)
+{
+    Where w;
+    w.root = l.folder == "\\" || l.folder.empty();
+    w.fwFolder = (!l.readRoot.empty() && strcasecmp(l.folder.c_str(), (l.readRoot + "fw\\").c_str()) == 0) ||
+                 (!l.writeRoot.empty() && strcasecmp(l.folder.c_str(), (l.writeRoot + "fw\\").c_str()) == 0);
+    return w;
+}
+
+// The entry a name found in the folder shows as; false when the list leaves it out.
+bool entry_of(const BrowserListing &l, const Where &w, const WIN32_FIND_DATAA &data, BrowserEntry &out)
+{
+    std::string disk = data.cFileName, name;
+    if (disk == "..") {
+        if (w.root)
+            return false;
+        out = browser_entry(kParent, "..");
+        return true;
+    }
+    // Dot names are the system's hidden ones; names outside Latin-1 cannot be shown or typed.
+    // A backslash in a name on disk would read as a separator in the system form.
+    if (disk.empty() || disk[0] == '.' || disk.find('\\') != std::string::npos || !latin1_name(disk, name))
+        return false;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        if (w.fwFolder && strcasecmp(name.c_str(), "Fields") != 0)
+            return false;
+        out = browser_entry(kFolder, "<" + name.substr(0, kBrowserFolderName) + ">");
+        out.name = name;
+        out.target = disk;
+        return true;
+    }
+    if (w.fwFolder || !has_extension(name, l.extensions))
+        return false;
+    char kind = kOtherFile;
+    if (l.terrow) {
+        kind = field_kind(host_path(l.folder + disk).c_str(), l.editor);
+        if (!kind)
+            return false;
+    }
+    out = browser_entry(kind, name);
+    out.target = disk;
+    return true;
+}
+
+}  // namespace
+
 std::vector<BrowserEntry> browser_list(const BrowserListing &l)
 {
     std::vector<BrowserEntry> out;
@@ -152,9 +204,7 @@ std::vector<BrowserEntry> browser_list(const BrowserListing &l)
         if (out.size() < size_t(kBrowserEntries))
             out.push_back(e);
     };
-    bool root = l.folder == "\\" || l.folder.empty();
-    bool fwFolder = (!l.readRoot.empty() && strcasecmp(l.folder.c_str(), (l.readRoot + "fw\\").c_str()) == 0) ||
-                    (!l.writeRoot.empty() && strcasecmp(l.folder.c_str(), (l.writeRoot + "fw\\").c_str()) == 0);
+    Where w = where(l);
     if (l.terrow && l.editor && l.openMode && !l.readRoot.empty() &&
         strcasecmp(l.folder.c_str(), (l.readRoot + "fw\\Fields\\").c_str()) == 0)
         for (int g = 0; g < kFieldLists; g++) {
@@ -165,41 +215,38 @@ std::vector<BrowserEntry> browser_list(const BrowserListing &l)
     HANDLE find = FindFirstFileA((l.folder + "*.*").c_str(), &data);
     if (find != INVALID_HANDLE_VALUE) {
         do {
-            std::string disk = data.cFileName, name;
-            if (disk == "..") {
-                if (!root)
-                    add(browser_entry(kParent, ".."));
-                continue;
-            }
-            // Dot names are the system's hidden ones; names outside Latin-1 cannot be shown or typed.
-            // A backslash in a name on disk would read as a separator in the system form.
-            if (disk.empty() || disk[0] == '.' || disk.find('\\') != std::string::npos || !latin1_name(disk, name))
-                continue;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                if (fwFolder && strcasecmp(name.c_str(), "Fields") != 0)
-                    continue;
-                BrowserEntry e = browser_entry(kFolder, "<" + name.substr(0, kBrowserFolderName) + ">");
-                e.name = name;
-                e.target = disk;
+            BrowserEntry e;
+            if (entry_of(l, w, data, e))
                 add(e);
-                continue;
-            }
-            if (fwFolder || !has_extension(name, l.extensions))
-                continue;
-            char kind = kOtherFile;
-            if (l.terrow) {
-                kind = field_kind(host_path(l.folder + disk).c_str(), l.editor);
-                if (!kind)
-                    continue;
-            }
-            BrowserEntry e = browser_entry(kind, name);
-            e.target = disk;
-            add(e);
         } while (FindNextFileA(find, &data));
         FindClose(find);
     }
     std::sort(out.begin(), out.end(), browser_before);
     return out;
+}
+
+bool browser_find_file(const BrowserListing &l, const std::vector<std::string> &names, BrowserEntry &out)
+{
+    Where w = where(l);
+    bool found = false;
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((l.folder + "*.*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return false;
+    do {
+        BrowserEntry e;
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !entry_of(l, w, data, e))
+            continue;
+        for (const std::string &n : names)
+            if (strcasecmp(e.name.c_str(), n.c_str()) == 0) {
+                // An exact spelling wins over one that differs only in case.
+                if (!found || e.name == n)
+                    out = e;
+                found = true;
+            }
+    } while (FindNextFileA(find, &data));
+    FindClose(find);
+    return found;
 }
 
 }  // namespace vok

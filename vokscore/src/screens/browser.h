@@ -45,6 +45,9 @@ struct BrowserListing {
 
 // The entries of a folder, sorted; at most kBrowserEntries.
 std::vector<BrowserEntry> browser_list(const BrowserListing &l);
+// A file of the folder that the list would show under one of `names` (case aside), looked up on disk
+// whatever the list's length; false when there is none.
+bool browser_find_file(const BrowserListing &l, const std::vector<std::string> &names, BrowserEntry &out);
 // The kind letter of a Terrow field file by its type word (0: not listed).
 char field_kind(const char *hostPath, bool editor);
 // The sort order of the entries.

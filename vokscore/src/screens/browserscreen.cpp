@@ -126,7 +126,7 @@ void show_entries(const std::string &select)
     list_select(l, pick < 0 ? 0 : pick);
 }
 
-void list_folder(const std::string &select)
+BrowserListing listing()
 {
     BrowserRun &r = *g_run;
     VokInterFace &f = iface();
@@ -138,8 +138,14 @@ void list_folder(const std::string &select)
     l.openMode = !r.save;
     l.readRoot = f.readRoot ? f.readRoot : "";
     l.writeRoot = f.writeRoot ? f.writeRoot : "";
+    return l;
+}
+
+void list_folder(const std::string &select)
+{
+    BrowserRun &r = *g_run;
     r.group = -1;
-    r.entries = browser_list(l);
+    r.entries = browser_list(listing());
     r.pathLine = fit_path(r.folder);
     set_label(kPathId, r.pathLine);
     show_entries(select);
@@ -258,9 +264,17 @@ void accept()
     if (r.group < 0 && !r.defExt.empty() && !has_extension(name))
         withExt += (r.defExt[0] == '.' ? "" : ".") + r.defExt;
     const BrowserEntry *found = nullptr;
+    // Names differing only in case may both be there: the exact spelling wins.
     for (const BrowserEntry &x : r.entries)
         if (is_file_kind(x.kind()) && (strcasecmp(x.name.c_str(), name.c_str()) == 0 || strcasecmp(x.name.c_str(), withExt.c_str()) == 0))
-            found = &x;
+            if (!found || x.name == name || x.name == withExt)
+                found = &x;
+    // The list holds the first 1024 entries only: a name it does not show is looked up on disk.
+    BrowserEntry unlisted;
+    auto exact = [&](const BrowserEntry *x) { return x && (x->name == name || x->name == withExt); };
+    if (!exact(found) && r.group < 0 && browser_find_file(listing(), {name, withExt}, unlisted))
+        if (!found || exact(&unlisted))
+            found = &unlisted;
     if (!found && (r.request.Flags & kMustExist)) {
         IfPlaySound(kSoundRefuse);
         return;

@@ -3,6 +3,7 @@
 // Solved levels are marked on their pages from two overlay pictures, and Terrow's pages list fields.
 #include <string.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include "state.h"
 #include "texts.h"
 #include "vokscore/vokscore.h"
+#include "vokscore/vokscout.h"
 
 namespace vok {
 
@@ -25,13 +27,14 @@ namespace {
 constexpr int kBack = 5;
 constexpr int kSoundYes = 11, kSoundBack = 13;
 constexpr int kFirstGameScreen = 15, kLastGameScreen = 19, kGeneralScreen = 20, kTerrowScreen = 17;
-constexpr int kReplayPage = 114, kFirstGrid = 121;
+constexpr int kReplayPage = 114, kMossikReplayPage = 113, kFirstGrid = 121;
 constexpr int kListType = 8;
 
-// Terrow's field pages: the level position of every row shown (fields missing from the lists are left out).
+// Terrow's field lists (the kind-100 page and the four group pages): the level position of every row
+// shown, by the list's session (fields missing from the lists are left out).
 struct FieldRows {
-    std::vector<int> positions[2];
-    std::vector<std::string> names[2];
+    std::map<int, std::vector<int>> positions;
+    std::map<int, std::vector<std::string>> names;
 };
 
 FieldRows &field_rows()
@@ -76,16 +79,20 @@ void mark(VokSession *s, br_pixelmap *overlay, br_pixelmap *onto, const VokIkon 
 
 bool entry_marked(int game, int kind, int id)
 {
-    if (kind == kReplayPage) {
+    if (kind == kReplayPage || kind == kMossikReplayPage) {
         int base = game == kGameKelpa ? 40410 : 40035;
         return level_solved(game, VOK_KIND_CHALLENGE, id - base);
     }
     int base = level_command_base(game, kind);
     int position = id - base;
-    if (game == kGameKelpa && kind == VOK_KIND_FREE && id >= kFirstGrid && id < kFirstGrid + 3) {
+    bool families = game == kGameKelpa || game == kGameMossik;
+    if (families && kind == VOK_KIND_FREE && id >= kFirstGrid && id < kFirstGrid + 4) {
         // A family button: marked when every level of the family is solved.
-        int family = id - kFirstGrid, first = family * kKelpaFamily;
-        int last = std::min(first + kKelpaFamily, level_count(game, kind));
+        int size = game == kGameKelpa ? kKelpaFamily : kMossikFamily;
+        int family = id - kFirstGrid, first = family * size;
+        int last = std::min(first + size, level_count(game, kind));
+        if (first >= last)
+            return false;
         for (int p = first; p < last; p++)
             if (!level_solved(game, kind, p))
                 return false;
@@ -120,33 +127,44 @@ int solved_marks(VokSession *s)
     return 1;
 }
 
-// Session routine of a Terrow field page (100 or 101): the fields of the lists, solved ones marked.
+bool is_grid(int sessionId)
+{
+    return sessionId >= kFirstGrid && sessionId < kFirstGrid + 4;
+}
+
+// Session routine of a Terrow field list: the 40 fields of the kind-100 page (session 100), or the
+// fields of one group of the kind-101 page (sessions 121..124); solved ones marked.
 int field_list(VokSession *s)
 {
     VokIkon *k = list_ikon(s);
     VokList *list = list_of(k);
-    int kind = s->id;
+    int kind = is_grid(s->id) ? VOK_KIND_CHALLENGE : s->id;
     if (!list || (kind != VOK_KIND_FREE && kind != VOK_KIND_CHALLENGE))
         return 1;
     VokInterFace &f = iface();
-    int index = kind - VOK_KIND_FREE;
     FieldRows &r = field_rows();
-    r.positions[index].clear();
-    r.names[index].clear();
+    std::vector<int> &positions = r.positions[s->id];
+    std::vector<std::string> &names = r.names[s->id];
+    positions.clear();
+    names.clear();
     VokStatRecord record{};
     bool haveRecord = kind == VOK_KIND_CHALLENGE && VokLoadStatistic(kind, f.gameId, 0, &record) >= 0;
-    int count = level_count(kGameTerrow, kind);
-    for (int p = 0; p < count; p++) {
+    int first = 0, count = level_count(kGameTerrow, kind);
+    if (kind == VOK_KIND_CHALLENGE) {
+        first = (s->id - kFirstGrid) * kTerrowGroupSize;
+        count = kTerrowGroupSize;
+    }
+    for (int p = first; p < first + count; p++) {
         int list_no = kind == VOK_KIND_FREE ? 0 : p / kTerrowGroupSize + 1;
         const char *name = field_name(list_no, kind == VOK_KIND_FREE ? p : p % kTerrowGroupSize);
         if (!name)
             continue;
         bool solved = haveRecord ? record.fields[p] != 0 : level_solved(kGameTerrow, kind, p);
-        r.positions[index].push_back(p);
-        r.names[index].push_back(std::string(solved ? "* " : "  ") + name);
+        positions.push_back(p);
+        names.push_back(std::string(solved ? "* " : "  ") + name);
     }
     std::vector<const char *> rows;
-    for (auto &n : r.names[index])
+    for (auto &n : names)
         rows.push_back(n.c_str());
     // Without the field-name lists the page says so; the row chooses nothing.
     if (rows.empty())
@@ -154,29 +172,58 @@ int field_list(VokSession *s)
     list_set_rows(list, rows.data(), int(rows.size()));
     int selected = 0;
     if (f.gameKind == kind && game_now() == kGameTerrow)
-        for (size_t i = 0; i < r.positions[index].size(); i++)
-            if (r.positions[index][i] == VokLevelPosition())
+        for (size_t i = 0; i < positions.size(); i++)
+            if (positions[i] == VokLevelPosition())
                 selected = int(i);
     list_select(list, selected);
     return 1;
 }
 
-// The family buttons of a free-play page: the grid of the focused family shows under them.
+// The session holding Terrow's field list of a kind: the kind-100 page, or the list of the group
+// focused on the kind-101 page.
+VokSession *terrow_list_session(int kind)
+{
+    VokSession *page = FindSession(kind);
+    if (kind == VOK_KIND_CHALLENGE) {
+        int group = focused(page);
+        return is_grid(group) ? FindSession(group) : nullptr;
+    }
+    return kind == VOK_KIND_FREE ? page : nullptr;
+}
+
+// The family (or group) buttons of a page: the grid of the focused one shows under them. The page's
+// own routine shows it (drawn after the page); one on the first session, which is always drawn, hides
+// the grids when the page goes.
+void show_grids(int shown)
+{
+    bool hid = false;
+    for (int i = 0; i < 4; i++)
+        if (VokSession *grid = FindSession(kFirstGrid + i)) {
+            bool visible = ((grid->state & VOK_SST_HIDDEN) != 0) == ((grid->state & VOK_SST_PENDING) != 0);
+            if (kFirstGrid + i == shown) {
+                ShowSession(grid);
+            } else if (visible) {
+                HideSession(grid);
+                hid = true;
+            }
+        }
+    // The first session may be drawing now, before what the grid leaves uncovered: all of it next time.
+    if (VokScene *scene = engine().running; hid && scene && scene->sessionCount > 0)
+        scene->sessions[0].state |= VOK_SST_FULL;
+}
+
 int family_frame(VokSessionProc *p)
 {
     VokSession *s = p->session;
-    bool up = engine().page == s;
-    int shown = up && s->focused ? s->focused->id : 0;
-    if (shown == int(p->words[0]))
-        return 1;
-    for (int i = 0; i < 4; i++)
-        if (VokSession *grid = FindSession(kFirstGrid + i)) {
-            if (kFirstGrid + i == shown)
-                ShowSession(grid);
-            else if (kFirstGrid + i == int(p->words[0]))
-                HideSession(grid);
-        }
-    p->words[0] = shown;
+    // Every frame: the screen's runner hides the pages after the first frame has drawn.
+    show_grids(engine().page == s && s->focused ? s->focused->id : 0);
+    return 1;
+}
+
+int family_gone(VokSessionProc *p)
+{
+    if (engine().page != FindSession(int(p->words[1])))
+        show_grids(0);
     return 1;
 }
 
@@ -184,6 +231,10 @@ int family_grids(VokSession *s)
 {
     solved_marks(s);
     AddProcToSession(s, nullptr, family_frame, nullptr, nullptr);
+    VokScene *scene = engine().running;
+    if (scene && scene->sessionCount > 0)
+        if (VokSessionProc *p = AddProcToSession(&scene->sessions[0], nullptr, family_gone, nullptr, nullptr))
+            p->words[1] = s->id;
     return 1;
 }
 
@@ -201,8 +252,11 @@ int chosen_command(VokScene *scene, int kind)
     if (!page)
         return 0;
     if (scene->screenId == kTerrowScreen && (kind == VOK_KIND_FREE || kind == VOK_KIND_CHALLENGE)) {
-        VokList *list = list_of(list_ikon(page));
-        const std::vector<int> &positions = field_rows().positions[kind - VOK_KIND_FREE];
+        VokSession *holder = terrow_list_session(kind);
+        VokList *list = list_of(list_ikon(holder));
+        if (!holder)
+            return 0;
+        const std::vector<int> &positions = field_rows().positions[holder->id];
         if (!list || list->selected < 0 || list->selected >= int(positions.size()))
             return 0;
         return level_command_base(kGameTerrow, kind) + positions[size_t(list->selected)];
@@ -290,6 +344,18 @@ void game_enter(HWND window, VokScene *scene)
     end_screen(nested ? 0 : kSoundYes);
 }
 
+// The whole screen again, after something outside it drew over the window.
+void redraw_all(VokScene *scene)
+{
+    if (engine().running != scene)
+        return;
+    for (int i = 0; i < scene->sessionCount; i++) {
+        scene->sessions[i].state |= VOK_SST_FULL;
+        VokAddDirtyRect(&scene->sessions[i], nullptr);
+    }
+    MnuPaintScreen(scene, 1);
+}
+
 void general_enter(VokScene *scene)
 {
     VokInterFace &f = iface();
@@ -298,7 +364,10 @@ void general_enter(VokScene *scene)
         return;
     IfPlaySound(kSoundYes);
     switch (entry) {
-    case 107: NotImplemented(); break;
+    case 107:
+        VokLaunchScoutview(f.ownerWnd);
+        redraw_all(scene);
+        break;
     case 108: VokPopupIFScreen(31); break;
     case 109: VokPopupIFScreen(32); break;
     case 110: f.gameId = VOK_GAME_VARNEL; VokPopupIFScreen(30); break;
@@ -325,8 +394,12 @@ VOK_EXPORT int VokGameScreenKeyHandler(HWND window, UINT message, WPARAM key, LP
     if (scene->screenId == kTerrowScreen && (key == VK_PRIOR || key == VK_NEXT || key == VK_END ||
                                              key == VK_HOME || key == VK_UP || key == VK_DOWN)) {
         int kind = focused(menu);
-        if (VokList *list = list_of(list_ikon(FindSession(kind))))
+        if (VokList *list = list_of(list_ikon(terrow_list_session(kind))))
             list_key(message, list, key);
+        return 0;
+    }
+    if (key == VK_DELETE && scene->screenId == kGeneralScreen) {
+        stats_clear_question();
         return 0;
     }
     if (key != VK_RETURN)
@@ -354,11 +427,13 @@ struct Registered {
         h.levelCommand = [](int game, int sessionId) -> int {
             VokInterFace &f = iface();
             int position = VokLevelPosition();
-            bool grid = sessionId >= kFirstGrid && sessionId < kFirstGrid + 4;
-            int kind = grid ? VOK_KIND_FREE : sessionId;
+            bool grid = is_grid(sessionId);
+            int kind = !grid ? sessionId : game == kGameTerrow ? VOK_KIND_CHALLENGE : VOK_KIND_FREE;
             if (f.gameKind != kind || position < 0 || position >= level_count(game, kind))
                 return 0;
-            bool families = kind == VOK_KIND_FREE && (game == kGameMossik || game == kGameKelpa);
+            // Pages of families (Mossik's and Kelpa's free play) or of groups (Terrow's field game).
+            bool families = (kind == VOK_KIND_FREE && (game == kGameMossik || game == kGameKelpa)) ||
+                            (kind == VOK_KIND_CHALLENGE && game == kGameTerrow);
             if (families && !grid)
                 return kFirstGrid + f.levelFamily;
             if (grid && (!families || sessionId != kFirstGrid + f.levelFamily))

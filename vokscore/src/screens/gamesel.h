@@ -17,6 +17,9 @@ bool level_solved(int game, int kind, int position);
 int level_count(int game, int kind);
 // First command id of a game's level buttons in kind 100 or 101 (0: none).
 int level_command_base(int game, int kind);
+// Delete on the general screen: asks, then clears the best times of the level whose list the statistics
+// page shows. False when no list is shown.
+bool stats_clear_question();
 // Runs the file browser over the current screen for a file to open; NULL when none was chosen.
 const char *browse_over_screen(HWND window, const char *filter, const char *folder, const char *title);
 

@@ -20,7 +20,7 @@ namespace {
 
 constexpr int kProgressButton = 3333;
 constexpr int kFirstBar = 3340, kTotalBar = 3345, kTotalLine = 3350;
-constexpr int kTitleText = 1;
+constexpr int kTitleResults = 1, kTitleGeneral = 3; // "%s's progress" (in Velmo's Challenge)
 
 struct Progress {
     char title[VOK_SETTINGS_TEXT] = {};
@@ -57,14 +57,14 @@ void set_bar(VokSession *s, int id, int solved, int levels)
         k->flags &= ~uint32_t(VOK_IK_INACTIVE);
 }
 
-int progress_bars(VokSession *s)
+int fill_progress(VokSession *s, int titleText)
 {
     if (!ikon(s, kProgressButton))
         return 1;
     VokInterFace &f = iface();
     Progress &p = progress();
     // A translated title may carry any conversions: only the name goes in.
-    const char *title = text(kTitleText);
+    const char *title = text(titleText);
     format_text(p.title, sizeof p.title, title ? title : "", {f.playerName ? f.playerName : ""});
     if (VokIkon *k = ikon(s, kProgressButton))
         k->text.string = p.title;
@@ -81,8 +81,23 @@ int progress_bars(VokSession *s)
     return 1;
 }
 
+int progress_bars(VokSession *s)
+{
+    return fill_progress(s, kTitleResults);
+}
+
+// The statistics page of the general screen: the same bars under the title of the whole collection.
+int progress_all(VokSession *s)
+{
+    return fill_progress(s, kTitleGeneral);
+}
+
 struct Registered {
-    Registered() { add_routine("progressBars", kRoutineSession, reinterpret_cast<void *>(&progress_bars)); }
+    Registered()
+    {
+        add_routine("progressBars", kRoutineSession, reinterpret_cast<void *>(&progress_bars));
+        add_routine("progressAll", kRoutineSession, reinterpret_cast<void *>(&progress_all));
+    }
 } g_registered;
 
 }  // namespace

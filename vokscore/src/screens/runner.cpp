@@ -240,7 +240,8 @@ int run_game_screen(int id)
             first->focusId = f.gameKind;
             for (int i = 1; i < scene->sessionCount; i++) {
                 VokSession &s = scene->sessions[i];
-                if ((s.id == 100 || s.id == 101) && h.levelCommand)
+                bool page = s.id == 100 || s.id == 101 || (s.id >= 121 && s.id <= 124);
+                if (page && h.levelCommand)
                     if (int command = h.levelCommand(game, s.id))
                         s.focusId = command;
             }
@@ -253,6 +254,10 @@ int run_game_screen(int id)
             for (int i = 1; i < running->sessionCount; i++)
                 if (running->sessions[i].id != focus)
                     HideSession(&running->sessions[i]);
+            // The pages' frame routines show what belongs under them (a family's grid) before the first
+            // input is taken: painting alone runs no routine, building the picture does.
+            MnuBuildScene();
+            MnuPaintScreen(running, 0);
             place_cursor_on_focus();
             RunCurScene();
             ran = e.abort ? 0 : 1;

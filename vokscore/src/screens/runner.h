@@ -26,7 +26,8 @@ struct RunnerHooks {
     void (*backdropEnd)() = nullptr;
     // Moves the level fields to the next unsolved level of the current game (1 when it moved).
     int (*nextUnsolvedLevel)() = nullptr;
-    // Command id of the current level in session `sessionId` (100 or 101) of game `game`'s screen, 0 none.
+    // The entry focused at build in session `sessionId` of game `game`'s screen: the kind pages 100 and
+    // 101 and the family or group pages 121..124 (a level's command, or a family's page), 0 none.
     int (*levelCommand)(int game, int sessionId) = nullptr;
     // Level position of the level fields (for the best times); the level family when unset.
     int (*levelPosition)() = nullptr;

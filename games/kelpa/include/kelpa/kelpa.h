@@ -323,6 +323,21 @@ void KpEditorSelect(br_actor *hit);
 void KpOpenWorkLevel();
 void KpSaveWorkLevel();
 void KpSaveLevel();
+// The editor on the actors (src/editor.cpp): the tools beside the board (away unless a trial run
+// is on), the highlight under the cursor, a click on the scene while the editor is open, letting the
+// held tool go, the editor's game kinds at a new game, the browser for level files.
+void KpLayoutTools();
+void KpEditorHover(br_actor *hit);
+void KpEditorDrop();
+void KpEditorForget();
+int KpHeldTool();
+void KpEditorNewGame();
+bool KpBrowseLevel(int mode, const char *title, const char *filter, const char *pattern, const char *extension,
+                   char *name, size_t size);
+// The line each level's end leaves in the debug output: a digest of the board's colours, the exits
+// reached and the time, equal for a game and its replay.
+uint32_t KpLevelDigest(const KpRules &r);
+void KpLogLevelEnd(const KpRules &r, bool won);
 
 constexpr int kKpPathMaxCells = 24;
 

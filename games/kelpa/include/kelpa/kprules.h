@@ -330,6 +330,8 @@ KpPlayResult KpPlayLevel(const KpLevelFile &level, uint32_t seed, const std::vec
 // `folder` (the game's "kp" write folder, ending in a separator).
 constexpr int kKpTrialHeader = 12 + kKpHeaderWords * 4 + kKpCells * 4;  // 688
 constexpr int kKpWormBytes = 5000;
+// Worm rows a replay can carry: 5 * rows + 1 <= kKpWormBytes.
+constexpr int kKpMaxWormRows = (kKpWormBytes - 1) / 5;
 
 struct KpReplayFiles {
     char folder[260] = {};
@@ -339,6 +341,8 @@ struct KpReplayFiles {
     FILE *trialFile = nullptr, *wormFile = nullptr;
     int32_t recordingOn = 0, framesWritten = 0;
     int32_t writeFailed = 0;  // a recording file lost bytes: no replay is made of it
+    // Worm rows recorded in this level; more than a replay can carry leaves no replay.
+    int32_t wormRowsWritten = 0, wormTooLong = 0;
     // Playback: the worm section, the player stored, the level and the frames.
     uint8_t wormRows[kKpWormBytes] = {};
     int32_t wormBytes = 0, wormRowIndex = 0;

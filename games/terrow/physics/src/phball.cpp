@@ -160,17 +160,19 @@ TrElem *PhBall::FilterCandidate(TrElem *candidate, const FV3 &point)
 PhZoneCode PhBall::ClassifyInCell(FV3 *closest) const
 {
     if (closest == nullptr && position.Valid()) {
-        // Compared bit for bit: the same bits give the same zones.
-        uint32_t key[9];
-        const float f[6] = {position.x, position.y, position.z, radius, PhyParams.classifyReach, PhyParams.classifyMargin};
-        memcpy(key, f, sizeof f);
-        key[6] = static_cast<uint32_t>(cellX);
-        key[7] = static_cast<uint32_t>(cellY);
-        key[8] = static_cast<uint32_t>(cellZ);
-        uint32_t diff = zoneKnown ? 0 : 1;
-        for (int i = 0; i < 9; i++)
-            diff |= key[i] ^ zoneKey[i];
-        if (diff == 0)
+        // Compared bit for bit: the same bits give the same zones. Word by word from the registers
+        // (a key built in memory and read back in wider pieces stalls the load).
+        auto bits = [](float v) {
+            uint32_t u;
+            memcpy(&u, &v, sizeof u);
+            return u;
+        };
+        const uint32_t key[9] = {bits(position.x), bits(position.y), bits(position.z),
+                                 bits(radius), bits(PhyParams.classifyReach), bits(PhyParams.classifyMargin),
+                                 static_cast<uint32_t>(cellX), static_cast<uint32_t>(cellY), static_cast<uint32_t>(cellZ)};
+        if (zoneKnown && key[0] == zoneKey[0] && key[1] == zoneKey[1] && key[2] == zoneKey[2] && key[3] == zoneKey[3] &&
+            key[4] == zoneKey[4] && key[5] == zoneKey[5] && key[6] == zoneKey[6] && key[7] == zoneKey[7] &&
+            key[8] == zoneKey[8])
             return zoneFound;
         const FV3 lo(static_cast<float>(cellX), 0.55f * cellY, static_cast<float>(cellZ));
         zoneFound = PhElem_Classify(lo, lo + FV3(1.0f, 0.55f, 1.0f), position, radius, nullptr);

@@ -312,11 +312,30 @@ int Env_PushOutNear(PhPairGrid &grid, int32_t i)
 {
     PhScope scope;
     PhBall &b = *grid.Ball(i);
+    // A push moves only the ball pushed, never b: which balls are near enough to touch b is known
+    // before the first push, and the order of the pushes changes nothing.
+    int32_t near[32];
+    int32_t n = 0;
+    grid.ForNear(i, [&](int32_t j) {
+        if (!PhBalls_Apart(*grid.Ball(j), b)) {
+            if (n < 32)
+                near[n] = j;
+            n++;
+        }
+    });
     int pushed = 0;
-    for (int32_t j : grid.Near(i, -1))
-        if (!PhBalls_Apart(*grid.Ball(j), b) && push_away(b, *grid.Ball(j))) {
+    if (n > 32) {  // a crowd: looked for again one by one
+        for (int32_t j : grid.Near(i, -1))
+            if (!PhBalls_Apart(*grid.Ball(j), b) && push_away(b, *grid.Ball(j))) {
+                pushed = 1;
+                grid.Moved(j);
+            }
+        return pushed;
+    }
+    for (int32_t k = 0; k < n; k++)
+        if (push_away(b, *grid.Ball(near[k]))) {
             pushed = 1;
-            grid.Moved(j);
+            grid.Moved(near[k]);
         }
     return pushed;
 }

@@ -53,7 +53,7 @@ int explode_or_bounce(PhElem *piece, PhBall &ball, const FV3 &c, int code, float
 
 }  // namespace
 
-PhElem::PhElem(TrElem *elem, int32_t idx, PhClass c) : cls(c), element(elem)
+PhElem::PhElem(TrElem *elem, int32_t idx, PhClass c) : cls(c), element(elem), ioFlags(&elem->io->flags)
 {
     PhScope scope;
     PhWorld &w = PhysWorld;

@@ -88,10 +88,11 @@ void PhPairGrid::Build()
         head_.back() = -1;
     }
     width_ = width;
+    perWidth_ = 1.0f / width;
     origin_[0] = origin[0], origin_[1] = origin[1];
     count_[0] = counts[0], count_[1] = counts[1];
     const int32_t nx = static_cast<int32_t>(count_[0]), nz = static_cast<int32_t>(count_[1]);
-    const size_t buckets = size_t(nx) * size_t(nz) + 1;
+    const size_t buckets = (size_t(nx) + 2) * (size_t(nz) + 2) + 1;
     if (wasAll || nx != nx_ || nz != nz_ || head_.size() != buckets)
         head_.assign(buckets, -1);  // else every bucket was emptied above
     nx_ = nx;
@@ -106,10 +107,11 @@ void PhPairGrid::Build()
 
 int32_t PhPairGrid::KeyOf(const FV3 &p) const
 {
-    const float kx = phys_detail::floor_of(p.x / width_) - origin_[0], kz = phys_detail::floor_of(p.z / width_) - origin_[1];
+    // By the reciprocal: a hair off the quotient at most, far inside the room the width has to spare.
+    const float kx = phys_detail::floor_of(p.x * perWidth_) - origin_[0], kz = phys_detail::floor_of(p.z * perWidth_) - origin_[1];
     if (!(kx >= 0 && kx < float(nx_) && kz >= 0 && kz < float(nz_)))
         return -1;  // outside (or not a number)
-    return static_cast<int32_t>(kz) * nx_ + static_cast<int32_t>(kx);
+    return (static_cast<int32_t>(kz) + 1) * (nx_ + 2) + static_cast<int32_t>(kx) + 1;
 }
 
 void PhPairGrid::Insert(int32_t i)
@@ -167,20 +169,16 @@ PhPairGrid::List PhPairGrid::Near(int32_t i, int32_t after)
                 got[n++] = j;
         return {got, n};
     }
-    const int32_t *next = next_.data(), *head = head_.data();
+    const int32_t *next = next_.data();
     auto take = [&](int32_t j) {
         for (; j != -1; j = next[j])
             if (j > after && j != i)
                 got[n++] = j;
     };
-    const int32_t kx = k % nx_, kz = k / nx_;
-    const int32_t x0 = kx > 0 ? kx - 1 : 0, x1 = kx + 1 < nx_ ? kx + 1 : nx_ - 1;
-    const int32_t z0 = kz > 0 ? kz - 1 : 0, z1 = kz + 1 < nz_ ? kz + 1 : nz_ - 1;
-    for (int32_t z = z0; z <= z1; z++) {
-        const int32_t *row = head + size_t(z) * size_t(nx_);
-        for (int32_t x = x0; x <= x1; x++)
+    const size_t stride = size_t(nx_) + 2;
+    for (const int32_t *row = head_.data() + size_t(k) - stride - 1, *end = row + 3 * stride; row != end; row += stride)
+        for (int32_t x = 0; x < 3; x++)
             take(row[x]);
-    }
     take(head_.back());
     if (n > 16) {
         std::sort(got, got + n);

@@ -42,17 +42,14 @@ public:
                     f(j);
             return;
         }
-        const int32_t *next = next_.data(), *head = head_.data();
-        const int32_t kx = k % nx_, kz = k / nx_;
-        const int32_t x0 = kx > 0 ? kx - 1 : 0, x1 = kx + 1 < nx_ ? kx + 1 : nx_ - 1;
-        const int32_t z0 = kz > 0 ? kz - 1 : 0, z1 = kz + 1 < nz_ ? kz + 1 : nz_ - 1;
-        for (int32_t z = z0; z <= z1; z++) {
-            const int32_t *row = head + size_t(z) * size_t(nx_);
-            for (int32_t x = x0; x <= x1; x++)
+        // The buckets carry a ring of empty ones: the nine around a ball's are always there.
+        const int32_t *next = next_.data();
+        const size_t stride = size_t(nx_) + 2;
+        for (const int32_t *row = head_.data() + size_t(k) - stride - 1, *end = row + 3 * stride; row != end; row += stride)
+            for (int32_t x = 0; x < 3; x++)
                 for (int32_t j = row[x]; j != -1; j = next[j])
                     if (j != i)
                         f(j);
-        }
         for (int32_t j = head_.back(); j != -1; j = next[j])
             if (j != i)
                 f(j);
@@ -64,13 +61,13 @@ private:
     void Remove(int32_t i);
 
     std::vector<PhBall *> balls_;
-    std::vector<int32_t> key_;   // bucket of each ball, -1 for the outside list
+    std::vector<int32_t> key_;   // bucket slot of each ball in head_, -1 for the outside list
     std::vector<float> keyAt_;   // x and z of each ball where its bucket was found
     std::vector<int32_t> next_;  // the next ball in the same bucket, -1 at the end
-    std::vector<int32_t> head_;  // first ball of each bucket; the last entry is the outside list
+    std::vector<int32_t> head_;  // first ball of each bucket (a ring of empty ones around them); the last entry is the outside list
     std::vector<int32_t> found_;
     bool all_ = true;
-    float width_ = 1;
+    float width_ = 1, perWidth_ = 1;
     float origin_[2] = {0, 0}, count_[2] = {0, 0};  // first bucket and buckets along x and z
     int32_t nx_ = 0, nz_ = 0;
 };

@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "phpairs.h"
+#include "phutil.h"
 #include "terrow/phys/phstep.h"
 
 namespace {
@@ -232,7 +233,9 @@ void record_supports(PhBall &ball)
     // The same cell and zone over the same pieces find the same columns.
     const int32_t key[5] = {x, y, z, dx, dz};
     const uint32_t gen = PhysWorld.piecesGeneration;
-    if (ball.slotsValid && ball.slotsGeneration == gen && memcmp(key, ball.slotsKey, sizeof key) == 0)
+    const int32_t *had = ball.slotsKey;
+    if (ball.slotsValid && ball.slotsGeneration == gen && key[0] == had[0] && key[1] == had[1] && key[2] == had[2] &&
+        key[3] == had[3] && key[4] == had[4])
         return;
     memcpy(ball.slotsKey, key, sizeof key);
     ball.slotsGeneration = gen;
@@ -370,7 +373,7 @@ void mark_dormant(float stepLength)
     }
     // The cell of a sleeper, false when it lies off the map (it then stays awake).
     auto cellOf = [&](const PhBall &b, int32_t *x, int32_t *z) {
-        const float cx = floorf(b.position.x / k_stir_cell), cz = floorf(b.position.z / k_stir_cell);
+        const float cx = phys_detail::floor_of(b.position.x / k_stir_cell), cz = phys_detail::floor_of(b.position.z / k_stir_cell);
         if (!(cx >= 0 && cx < float(nx) && cz >= 0 && cz < float(nz)))
             return false;
         *x = int32_t(cx), *z = int32_t(cz);

@@ -87,7 +87,7 @@ bool box_contains(const PhElem &o, float x, float y, float z)
 
 bool excluded(const PhElem &o, const PhElem *exclude)
 {
-    return &o == exclude || (o.element != nullptr && (o.element->io->flags & EF_BALL) != 0);
+    return &o == exclude || (*o.ioFlags & EF_BALL) != 0;
 }
 
 // Positions are floats and neighbour cells are found by adding 1: a piece farther out than the

@@ -49,6 +49,7 @@ struct PhElem {
 
     PhClass cls;
     TrElem *element;
+    const uint32_t *ioFlags;  // the element's flag word, for the queries that pass over balls
     PhElem *nextObject = nullptr;
     PhElem *nextFixed = nullptr;
     PhElem *nextFinished = nullptr;
@@ -142,13 +143,41 @@ struct PhBall : PhElem {
     void UpdateCell();
     const PhyMaterial &Material() const;
 
+    // What the step's passes over every ball read comes first, close together; the rest after.
+    PhBall *nextBall = nullptr;
     float radius;
+    /* Lying still (and not held by the balls it leans on) with a moving ball near: its own step and
+     * its pieces would find it as they left it, so only the balls around it may set it going. The
+     * fast paths pass over that step; the full walk takes it, and the two must agree. */
+    bool quiet = false;
+    /* `dormant`: the step left it alone this time (see stillSteps). */
+    bool dormant = false;
+    bool sinking = false;
+    bool nudged = false;
+    uint32_t pushed = 0;
+    uint32_t attracted = 0;
+    int32_t motion = MT_EVE, prevMotion = MT_EVE;
+    /* Steps the ball has lain still (at rest, on a piece, in the same place) and the pieces'
+     * generation it has lain still in. */
+    int32_t stillSteps = 0;
+    uint32_t stillGeneration = 0;
+    /* Steps the ball has kept within a hair of `blockedAt` although it was set moving (or nudged off
+     * a cell edge); past PH_BLOCKED_STEPS it rests there and is nudged no more. */
+    int32_t blockedSteps = 0;
+    int32_t heldTouching = 0;  // balls touching it when it came to rest so: held while they stay
+    PhGoal *goal = nullptr;
+    PhElem *support = nullptr, *prevSupport = nullptr;
+    FV3 velocity, prevPosition, stillAt, blockedAt;
     float energy = 0, startEnergy = 0;
-    FV3 work[2];
+    /* The most energy the ball may have after the step's responses: its energy at the step's start
+     * plus what a magnet gave it; a response that would end above it keeps the ball's speed down. */
+    float allowance = 0;
     float changeTime = 0, currentTime = 0, timeInMotion = 0, stepStartTime = 0, stepLength = 0;
-    float impactTime = 0;
-    FV3 moveStartPos, moveStartVel, velocity, acceleration, prevPosition, lastVelocity, impactVelocity;
-    FV3 spin, halfSize;
+    int32_t lane = 0;
+    uint32_t rollingDown = 0, rollingUp = 0;
+    int32_t neighbourCount = 0;
+    PhBall *neighbour = nullptr;
+    FV3 acceleration, lastVelocity, spin;
     uint32_t firstContact = 1;
     int32_t prevCellX = 0, prevCellY = 0, prevCellZ = 0;
     PhZoneCode zone{0}, prevZone{0};
@@ -157,57 +186,31 @@ struct PhBall : PhElem {
     mutable uint32_t zoneKey[9] = {0, 0, 0, 0, 0, 0, 0, 0, 0};
     mutable PhZoneCode zoneFound{0};
     mutable bool zoneKnown = false;
+    /* The cell, zone details and pieces' generation the support slots were last found for. */
+    bool slotsValid = false;
+    int32_t slotsKey[5] = {0, 0, 0, 0, 0};
+    uint32_t slotsGeneration = 0;
     M33 orientation;
-    int32_t motion = MT_EVE, prevMotion = MT_EVE;
-    uint32_t attracted = 0;
+    FV3 moveStartPos, moveStartVel, halfSize;
+    FV3 work[2];
+    float impactTime = 0;
+    FV3 impactVelocity;
     FV3 sinkStep;  // not valid until the sink begins
     int32_t sinkStepsLeft = 0;
-    PhElem *support = nullptr, *prevSupport = nullptr;
-    PhGoal *goal = nullptr;
     /* The goal's box and centre, kept from the goal entry so that a sink can end even when the goal
      * is destroyed meanwhile. */
-    bool sinking = false;
     FV3 goalLow, goalHigh, goalCentre;
-    int32_t lane = 0;
-    PhBall *nextBall = nullptr;
     FV3 viewPosition;
-    int32_t neighbourCount = 0;
-    PhBall *neighbour = nullptr;
-    uint32_t rollingDown = 0, rollingUp = 0;
     PhBall *nextHeld = nullptr;
     PhMagnet *magnet = nullptr;
     PhSlope *slope = nullptr;
     PhBall *nextOnSlope = nullptr;
-    PhNeighbour around[27];
     uint32_t traceCounter = 0;
-    uint32_t pushed = 0;
-    /* The most energy the ball may have after the step's responses: its energy at the step's start
-     * plus what a magnet gave it; a response that would end above it keeps the ball's speed down. */
-    float allowance = 0;
     /* Where an attracted ball has stayed within 1.5 cells of, and for how many steps: a magnet that keeps a ball
      * pressed or swinging against a piece it cannot pass holds it there, where the pull turns it back. */
     FV3 trapAnchor;
     int32_t trapSteps = 0;
-    /* Steps the ball has lain still (at rest, on a piece, in the same place) and the pieces'
-     * generation it has lain still in; `dormant`: the step left it alone this time. */
-    int32_t stillSteps = 0;
-    uint32_t stillGeneration = 0;
-    FV3 stillAt;
-    bool dormant = false;
-    /* Lying still (and not held by the balls it leans on) with a moving ball near: its own step and
-     * its pieces would find it as they left it, so only the balls around it may set it going. The
-     * fast paths pass over that step; the full walk takes it, and the two must agree. */
-    bool quiet = false;
-    /* Steps the ball has kept within a hair of `blockedAt` although it was set moving (or nudged off
-     * a cell edge); past PH_BLOCKED_STEPS it rests there and is nudged no more. */
-    int32_t blockedSteps = 0;
-    FV3 blockedAt;
-    int32_t heldTouching = 0;  // balls touching it when it came to rest so: held while they stay
-    bool nudged = false;
-    /* The cell, zone details and pieces' generation the support slots were last found for. */
-    int32_t slotsKey[5] = {0, 0, 0, 0, 0};
-    uint32_t slotsGeneration = 0;
-    bool slotsValid = false;
+    PhNeighbour around[27];
 };
 
 /* Intrusive lists: insertion at the head, removal of the first match (a non-member is left alone). */
