@@ -382,6 +382,16 @@ TEST_F(ModuleButtons, LoadFromThePackAtTheirPlaces)
     EXPECT_EQ(g->members[0], btn(TR_BTN_FM4));
     EXPECT_FALSE(btn(TR_BTN_FM1)->shown);
     EXPECT_EQ(TrButtonAt(25, 13), btn(TR_BTN_FM0_GROUP)) << "the owner over the hidden quit and back";
+    // Opened, the four file commands stand one below the other, each pressed at its own place.
+    TrGroupOpen(g);
+    int32_t y = 4;
+    for (int32_t w : {TR_BTN_FM4, TR_BTN_FM3, TR_BTN_FM1, TR_BTN_FM2}) {
+        EXPECT_EQ(btn(w)->x, 50) << btn(w)->name;
+        EXPECT_EQ(btn(w)->y, y) << btn(w)->name;
+        EXPECT_EQ(TrButtonAt(50 + btn(w)->w / 2, y + btn(w)->h / 2), btn(w)) << btn(w)->name;
+        y += btn(w)->h;
+    }
+    TrGroupClose();
     // The words of the menu are on its buttons: frame 0 of fm1 is not fm2's.
     EXPECT_NE(std::memcmp(btn(TR_BTN_FM1)->frames[0]->pixels, btn(TR_BTN_FM2)->frames[0]->pixels,
                           size_t(btn(TR_BTN_FM1)->frames[0]->row_bytes) * btn(TR_BTN_FM1)->h),

@@ -539,16 +539,6 @@ void TrButtonDrawAll(br_pixelmap *picture)
     }
 }
 
-void TrButtonDrawDue(br_pixelmap *picture)
-{
-    for (TrButton *b = g_first; b != nullptr; b = b->next)
-        if (__atomic_exchange_n(&b->redraw, 0, __ATOMIC_ACQ_REL)) {
-            if (b->ownBackground && !b->inGroup)
-                take_background(b, picture);
-            TrButtonDraw(b, picture);
-        }
-}
-
 void TrButtonPress(TrButton *b, br_pixelmap *picture)
 {
     if (b == nullptr || !b->enabled)
@@ -612,10 +602,11 @@ void TrGroupAdd(TrButton *owner, TrButton *member, int32_t shareBackground)
     TrGroup *g = owner->group != nullptr ? owner->group : TrGroupNew(owner);
     if (g == nullptr || g->count >= TR_GROUP_MAX)
         return;
-    // Members given the same place as the one before drop below it: the menu opens downwards.
+    // Members given the place of the one before (itself perhaps moved down already) drop below it:
+    // the menu opens downwards.
     if (g->count > 0) {
         const TrButton *prev = g->members[g->count - 1];
-        if (prev != nullptr && prev->x == member->x && prev->y <= member->y && member->y < prev->y + prev->h) {
+        if (prev != nullptr && prev->x == member->x && member->y < prev->y + prev->h) {
             const int32_t dy = prev->y + prev->h - member->y;
             member->y += dy;
             member->hitY += dy;
@@ -772,6 +763,11 @@ int32_t TrToolbarWorkerAlive(void)
 {
     std::lock_guard<std::mutex> hold(g_queue_lock);
     return g_worker != nullptr ? 1 : 0;
+}
+
+void TrToolbarWorkerWake(void)
+{
+    g_queue_signal.notify_all();
 }
 
 int32_t TrToolbarBusy(void)
