@@ -17,6 +17,7 @@
 #include "terrow/trmsg.h"
 #include "terrow/trplay.h"
 #include "terrow/trshell.h"
+#include "terrow/trtoolbar.h"
 #include "vokscore/vokiface.h"
 #include "vokplat/window.h"
 #include "win32/winmisc.h"
@@ -333,6 +334,31 @@ TEST_F(Shell, ThreeStartsInARow)
         EXPECT_EQ(StartTerrow(), 0) << round;
         EXPECT_EQ(host_procedure(), host_proc) << round;
         EXPECT_FALSE(TrWorkerRunning()) << round;
+    }
+    EXPECT_TRUE(g_boxes.empty()) << g_boxes.front();
+}
+
+// The window and its toolbar worker a hundred times, in the game and in the editor; every round
+// closes while the worker animates a button, so the stop meets an animation under way.
+TEST_F(Shell, HundredWindowStartsAndStopsWithTheToolbarAnimating)
+{
+    make_host();
+    static int pressed;
+    for (int round = 0; round < 100; round++) {
+        face->gameKind = round % 2 ? TR_EDITOR_KIND : 100;
+        pressed = 0;
+        TrSetFrameHook([] {
+            if (!pressed++) {
+                ASSERT_TRUE(TrWorkerRunning());
+                TrButtonPress(TrToolbarButton(TR_BTN_REPOS), TrGetShell()->screenPix);
+            }
+            PostMessageA(TrGetShell()->window, WM_CLOSE, 0, 0);
+        });
+        ASSERT_EQ(StartTerrow(), 0) << round;
+        ASSERT_EQ(pressed > 0, true) << round;
+        ASSERT_FALSE(TrWorkerRunning()) << round;
+        ASSERT_EQ(TrToolbarBusy(), 0) << round;
+        ASSERT_EQ(host_procedure(), host_proc) << round;
     }
     EXPECT_TRUE(g_boxes.empty()) << g_boxes.front();
 }

@@ -5,10 +5,8 @@
 #include "terrow/trplay.h"
 #include "terrow/trshell.h"
 
-#include <atomic>
 #include <cmath>
 #include <cstring>
-#include <thread>
 
 #include "pannix/pxfont.h"
 #include "terrow/phys/phparams.h"
@@ -17,6 +15,7 @@
 #include "terrow/trgame.h"
 #include "terrow/trmodule.h"
 #include "terrow/trmsg.h"
+#include "terrow/trtoolbar.h"
 #include "vokplat/module.h"
 #include "vokscore/vokiface.h"
 #include "vokscore/vokloading.h"
@@ -30,53 +29,12 @@
 namespace {
 
 TrShell g_shell;
-// A pointer, so that a process ending while the worker runs (an exit from a report) does not trip
-// over a joinable thread among the static destructors.
-std::thread *g_worker = nullptr;
-std::atomic<bool> g_worker_stop{false};
-std::atomic<bool> g_worker_running{false};
-void (*g_worker_hook)(void) = nullptr;
 bool g_looping = false;
 void (*g_frame_hook)(void) = nullptr;
 
 void trace(const char *text)
 {
     (void)text;  // start-up trace texts go nowhere in this build
-}
-
-void worker_main()
-{
-    g_worker_running = true;
-    while (!g_worker_stop.load()) {
-        WaitForSingleObject(g_shell.activise, 100);
-        if (g_worker_stop.load())
-            break;
-        if (g_worker_hook != nullptr)
-            g_worker_hook();
-    }
-    g_worker_running = false;
-}
-
-void start_worker()
-{
-    g_worker_stop = false;
-    g_shell.activise = CreateEventA(nullptr, FALSE, FALSE, "activise");
-    g_worker = new std::thread(worker_main);
-}
-
-void stop_worker()
-{
-    if (g_worker != nullptr) {
-        g_worker_stop = true;
-        if (g_shell.activise != nullptr)
-            SetEvent(g_shell.activise);
-        g_worker->join();
-        delete g_worker;
-        g_worker = nullptr;
-    }
-    if (g_shell.activise != nullptr)
-        CloseHandle(g_shell.activise);
-    g_shell.activise = nullptr;
 }
 
 void give_host_back()
@@ -117,11 +75,6 @@ BOOL WINAPI TrDllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
     return reason <= 3 ? TRUE : FALSE;
 }
 
-void TrSetWorkerHook(void (*hook)(void))
-{
-    g_worker_hook = hook;
-}
-
 void TrSetFrameHook(void (*hook)(void))
 {
     g_frame_hook = hook;
@@ -129,13 +82,12 @@ void TrSetFrameHook(void (*hook)(void))
 
 int32_t TrWorkerRunning(void)
 {
-    return g_worker_running.load() ? 1 : 0;
+    return TrToolbarWorkerAlive();
 }
 
 void TrWorkerPulse(void)
 {
-    if (g_shell.activise != nullptr)
-        SetEvent(g_shell.activise);
+    TrToolbarWorkerWake();
 }
 
 int32_t TrModuleInit(void)
@@ -247,7 +199,6 @@ int32_t TrWindowSetup(HWND window, int32_t hostWindow)
     g_shell.window = window;
     m->window = window;
     g_shell.dc = GetDC(window);
-    start_worker();
     TrSetupCameras();
     // The interface's packs, pictures and sounds come with the interface set-up; the record is
     // opened for this window here.
@@ -313,7 +264,8 @@ void TrWindowCleanup(HWND window)
         return;
     g_shell.live = 0;
     TrSetPaintState(0);
-    stop_worker();
+    // The toolbar's worker goes first: it draws into the view that the shut-down frees.
+    TrToolbarWorkerStop();
     HWND w = g_shell.window;
     if (w != nullptr && !TrGetModule()->frameless)
         SetMenu(w, nullptr);

@@ -41,7 +41,6 @@ typedef struct TrShell {
     int32_t fullScreenRequest;
     struct IDirectDraw *directDraw;
     struct IDirectDraw2 *directDraw2;
-    HANDLE activise;
     int32_t pixelType;
     int32_t brondelBegun;
     int32_t interfaceOpen;  /* VokInitInterFace ran */
@@ -101,13 +100,11 @@ void TrFreeFieldScene(void);
 /* Places both cameras from the field's camera record. */
 void TrPlaceCameras(void);
 
-/* Tests: the toolbar worker's loop count (it wakes on "activise"); set a procedure called by the
- * worker on every wake. */
-void TrSetWorkerHook(void (*hook)(void));
+/* 1 while the toolbar's worker thread runs (from the window's set-up to its clean-up). */
 int32_t TrWorkerRunning(void);
 /* Tests: a procedure called at the start of every idle frame (e.g. to close the window). */
 void TrSetFrameHook(void (*hook)(void));
-/* Wakes the worker. */
+/* Wakes the toolbar's worker: it animates what is queued (a wake with nothing queued is lost). */
 void TrWorkerPulse(void);
 
 #ifdef __cplusplus

@@ -95,9 +95,8 @@ void TrButtonPress(TrButton *b, struct br_pixelmap *picture);
 void TrButtonHover(int32_t x, int32_t y, struct br_pixelmap *picture);
 TrButton *TrButtonHovered(void);
 void TrButtonDraw(TrButton *b, struct br_pixelmap *picture);
-/* Draws the buttons due (redraw set, or all with `all`), taking each one's background first. */
+/* Draws every shown button (clearing its redraw mark), taking each one's background first. */
 void TrButtonDrawAll(struct br_pixelmap *picture);
-void TrButtonDrawDue(struct br_pixelmap *picture);
 /* The frame drawn for the button now (rest or hover rule), -1 when nothing is drawn. */
 int32_t TrButtonFrameFor(const TrButton *b, int32_t hovered);
 int32_t TrButtonCurrentFrame(const TrButton *b);
@@ -122,6 +121,8 @@ void TrToolbarSetPresent(TrToolbarPresent present);
 void TrToolbarWorkerStart(void);
 void TrToolbarWorkerStop(void);
 int32_t TrToolbarWorkerAlive(void);
+/* Wakes the worker to look at its queue. */
+void TrToolbarWorkerWake(void);
 /* 1 while an animation runs or waits. */
 int32_t TrToolbarBusy(void);
 /* The worker's routine. */
