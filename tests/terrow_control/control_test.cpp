@@ -13,6 +13,7 @@
 #include <brondel/bractor.h>
 
 #include "gamefix.h"
+#include "terrow/tredit.h"
 #include "terrow/trlook.h"
 #include "vokplat/clock.h"
 #include "vokplat/window.h"
@@ -406,6 +407,47 @@ TEST_F(Game, ResetInTheGameTakesTheSuppliedPiecesBack)
         TrResetField();
         EXPECT_EQ(Palya_Current()->count, count);
         EXPECT_TRUE(script().questions.empty()) << "the game asks nothing";
+    });
+}
+
+// A cleared field takes the editor's mouse state with it: the direction mode on a ball that goes,
+// the carried piece (in the game back to its supply).
+TEST_F(Editor, ResetEndsTheDirectionModeOnAPieceThatGoes)
+{
+    run(TR_EDITOR_KIND, "", [] {
+        change_field();
+        TrElem *ball = nullptr;
+        for (int32_t i = 0; i < Palya_Current()->count; i++)
+            if (Palya_Current()->elements[i]->io->type == TY_G_FEM)
+                ball = Palya_Current()->elements[i];
+        ASSERT_NE(ball, nullptr);
+        Dir_Begin(ball);
+        ASSERT_EQ(Dir_Current(), ball);
+        script().answers = {IDYES};
+        TrResetField();
+        EXPECT_EQ(Dir_Active(), 0);
+        EXPECT_EQ(Dir_Current(), nullptr);
+        EXPECT_EQ(Edit_HoverElem(), nullptr);
+    });
+}
+
+TEST_F(Game, ResetGivesTheCarriedPieceBackToItsSupply)
+{
+    run(100, field("Ch_Ac.trl"), [] {
+        TrElem *sample = nullptr;
+        for (int32_t i = 0; i < TrCatalogueCount() && sample == nullptr; i++) {
+            TrElem *e = TrCatalogueAt(i);
+            if (e != nullptr && Supply_Get(e->io->type, e->io->direction) > 0)
+                sample = e;
+        }
+        ASSERT_NE(sample, nullptr) << "the field supplies pieces";
+        const int32_t type = sample->io->type, direction = sample->io->direction;
+        const int32_t before = Supply_Get(type, direction);
+        Edit_TakeInHand(sample, 0);
+        ASSERT_EQ(Supply_Get(type, direction), before - 1);
+        TrResetField();
+        EXPECT_EQ(Edit_Hand(), nullptr);
+        EXPECT_EQ(Supply_Get(type, direction), before);
     });
 }
 

@@ -15,6 +15,7 @@
 #include "wiring.h"
 #include "pannix/pxfont.h"
 #include "terrow/trdib.h"
+#include "terrow/tredit.h"
 #include "terrow/trfield.h"
 #include "terrow/trgame.h"
 #include "terrow/trlook.h"
@@ -109,6 +110,9 @@ void take_title()
 void install_field(TrPalya *field)
 {
     TrShell &s = shell();
+    // The hover, the hand and the direction mode point into the field that goes.
+    Edit_ClearHover();
+    Edit_Reset();
     TrCopiesReset();
     s.field = field;
     TrBuildFieldScene();
@@ -500,12 +504,17 @@ void TrResetField(void)
     if (sim->runActive)
         TrRunKeyStop();
     if (game()) {
+        // The pieces that go may be the hover or the direction mode's ball.
+        Edit_ClearHover();
+        Edit_Reset();
         Palya_TakeBackSupplied();
         TrCatalogueShowSupplied();
         return;
     }
     if (Palya_Modified() && g_screens.messageBox(shell().window, 4, TrMessage(TR_MSG_SURE)) != IDYES)
         return;
+    Edit_ClearHover();
+    Edit_Reset();
     Palya_ClearToFloor();
     TrPalya *f = Palya_Current();
     if (f != nullptr) {

@@ -1111,8 +1111,9 @@ void Edit_Reset(void)
 {
     if (g.dirMode)
         Dir_End(g.dirElem);
+    // A piece carried in the game came from the supply and goes back to it.
     if (g.hand != nullptr || g.handElem != nullptr)
-        Edit_ReleaseHand(1);
+        Edit_ReleaseHand(game() ? 0 : 1);
     free_markers();
     g = EditState{};
 }

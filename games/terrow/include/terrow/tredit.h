@@ -65,7 +65,8 @@ void Edit_Highlight(TrElem *e, float amount);
 void Edit_ClearHover(void);
 void Edit_ResetHover(void);
 TrElem *Edit_HoverElem(void);
-/* The state a new field or a shut-down starts from (no hand, no hover, no direction mode). */
+/* The state a new field, a cleared field or a shut-down starts from (no hand, no hover, no direction
+ * mode); called while the field's elements still stand. */
 void Edit_Reset(void);
 
 /* Direction mode. */
