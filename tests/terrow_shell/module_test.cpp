@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include <unistd.h>
@@ -14,6 +15,7 @@
 #include <brondel/brv1db.h>
 
 #include "elfsyms.h"
+#include "terrow/trfield.h"
 #include "terrow/trmsg.h"
 #include "pannix/pxpix.h"
 #include "vokscore/vokiface.h"
@@ -145,6 +147,97 @@ TEST(TrPlay, EditorOpensShowsTheFieldAndEscapeClosesIt)
     ASSERT_TRUE(std::filesystem::exists(dir + "/editor.png"));
     EXPECT_GT(std::filesystem::file_size(dir + "/editor.png"), 8000u) << "the field is drawn";
     EXPECT_TRUE(std::filesystem::exists(dir + "/end.png"));
+    std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+
+namespace {
+
+// The whole editor as a builder uses it, in trplay's window with the mouse and keys of a script on
+// the virtual clock: a start position, a ball on it turned by a direction marker and a block, all
+// from the catalogue; the start button runs the field and stops it; the menu's Save opens the
+// browser in the "Fields" write folder, where a typed name is saved. The points are those of the
+// default field's camera (the picture is the software renderer's, the same on every machine).
+TEST(TrPlay, EditorBuildsRunsAndSavesAFieldThroughTheBrowser)
+{
+    const std::string dir = "/tmp/trplay_editor_" + std::to_string(getpid());
+    const std::string name = "trplay" + std::to_string(getpid());
+    const std::string saved = std::string(VOK_BIN_DIR) + "/Fields/" + name + ".trl";
+    std::filesystem::create_directories(dir);
+    std::filesystem::remove(saved);
+    {
+        FILE *f = fopen((dir + "/script.txt").c_str(), "w");
+        ASSERT_NE(f, nullptr);
+        fprintf(f,
+                "400 click 596 282\n"     // the start position from the catalogue
+                "+50 click 250 250\n"     // onto a ground tile
+                "+50 click 255 440\n"     // the rubber ball from the catalogue
+                "+50 click 250 240\n"     // onto the start position: the direction markers show
+                "+50 move 258 208\n"
+                "+50 click 258 208\n"     // the marker of key 3
+                "+50 click 600 245\n"     // a block
+                "+50 click 330 300\n"     // onto another ground tile
+                "+50 click 60 380\n"      // empty space: the hand gives the block back
+                "+50 capture %s/built.png\n"
+                // The button's animation moves the virtual clock by its 12 frames at once: the
+                // picture of the run is taken well after it, the stop past the double-click time.
+                "+50 click 43 447\n"      // start
+                "+1200 capture %s/run.png\n"
+                "+300 click 43 447\n"     // stop
+                "+800 click 20 12\n"      // the menu
+                // Save animates on the main thread (its 12 frames move the clock) before the
+                // browser opens: the name is typed once it is up.
+                "+100 click 90 58\n"
+                "+900 char %s\n"
+                "+100 capture %s/browser.png\n"
+                "+50 key RETURN\n"
+                "+300 capture %s/saved.png\n"
+                // Escape leaves the saved field for Terrow's screen 17, whose Escape leaves the module.
+                "+50 key ESCAPE\n"
+                "+1500 key ESCAPE\n",
+                dir.c_str(), dir.c_str(), name.c_str(), dir.c_str(), dir.c_str());
+        fclose(f);
+    }
+    const std::string cmd = "cd " + dir + " && VOK_HEADLESS=1 VOK_VIRTUAL_CLOCK=1 VOK_IDLE_QUIT_MS=20000 VOK_INPUT_SCRIPT=" +
+                            dir + "/script.txt timeout 120 " + VOK_BIN_DIR + "/trplay --editor >" + dir +
+                            "/out.txt 2>&1";
+    EXPECT_EQ(std::system(cmd.c_str()), 0);
+    for (const char *png : {"built.png", "run.png", "browser.png", "saved.png"})
+        EXPECT_GT(std::filesystem::exists(dir + "/" + png) ? std::filesystem::file_size(dir + "/" + png) : 0u, 8000u)
+            << png;
+    // The file as the game reads it: the ground, and on it the three pieces placed.
+    TrPalya *field = Palya_FOpenLoad(saved.c_str());
+    ASSERT_NE(field, nullptr) << saved;
+    std::unique_ptr<TrPalya, void (*)(TrPalya *)> hold(field, Palya_Free);
+    const EIo *start = nullptr, *ball = nullptr, *block = nullptr;
+    int ground = 0;
+    for (int32_t i = 0; i < field->count; i++) {
+        const EIo *io = field->elements[i]->io;
+        if (io->y == 0)
+            ground++;
+        else if (io->type == TY_T_INDITO)
+            start = io;
+        else if (io->flags & EF_BALL)
+            ball = io;
+        else if (io->type == TY_T_SIMA)
+            block = io;
+    }
+    EXPECT_EQ(field->count, ground + 3);
+    ASSERT_NE(start, nullptr);
+    ASSERT_NE(ball, nullptr);
+    ASSERT_NE(block, nullptr);
+    EXPECT_EQ(start->y, 1);
+    EXPECT_TRUE(start->flags & EF_LEVEL_PART);
+    EXPECT_EQ(ball->type, TY_G_UVEG);
+    EXPECT_EQ(ball->y, 2);
+    EXPECT_EQ(ball->x, start->x);
+    EXPECT_EQ(ball->z, start->z);
+    EXPECT_EQ(ball->direction, 3) << "turned by its marker";
+    EXPECT_FALSE(ball->flags & EF_LEVEL_PART) << "a ball placed in the editor is supplied";
+    EXPECT_EQ(block->y, 1);
+    EXPECT_NE(block->x * 100 + block->z, start->x * 100 + start->z);
+    std::filesystem::remove(saved);
     std::filesystem::remove_all(dir);
 }
 
