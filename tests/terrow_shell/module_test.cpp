@@ -200,7 +200,7 @@ TEST(TrPlay, EditorBuildsRunsAndSavesAFieldThroughTheBrowser)
         fclose(f);
     }
     const std::string cmd = "cd " + dir + " && VOK_HEADLESS=1 VOK_VIRTUAL_CLOCK=1 VOK_IDLE_QUIT_MS=20000 VOK_INPUT_SCRIPT=" +
-                            dir + "/script.txt timeout 120 " + VOK_BIN_DIR + "/trplay --editor >" + dir +
+                            dir + "/script.txt timeout 600 " + VOK_BIN_DIR + "/trplay --editor >" + dir +
                             "/out.txt 2>&1";
     EXPECT_EQ(std::system(cmd.c_str()), 0);
     for (const char *png : {"built.png", "run.png", "browser.png", "saved.png"})
