@@ -208,3 +208,55 @@ TEST_F(Game, TheCarouselTurnsTheGoalsPictureEvery70Ms)
 }
 
 }  // namespace
+
+namespace {
+
+// Brightness of a 5-6-5 pixel on a 0..63 scale.
+int luma(uint16_t p)
+{
+    return ((p >> 11) * 2 + ((p >> 5) & 63) + (p & 31) * 2) / 3;
+}
+
+// The field built after the set-up keeps the effects wrapped round its looks: its balls get their
+// shadow actors, the frame work lays them on the tiles below, and there they darken the picture.
+TEST_F(Game, TheFieldsBallsCastShadowsThatDarkenTheirTiles)
+{
+    run(100, field("Ch_Ac.trl"), [] {
+        TrShell *s = TrGetShell();
+        TrPalya *f = Palya_Current();
+        TrControlGet()->announceStart = 0;
+        std::vector<TrElem *> balls;
+        for (TrNode *n = f->balls; n != nullptr; n = n->next)
+            balls.push_back((TrElem *)n->item);
+        ASSERT_FALSE(balls.empty());
+        hold_goal();
+        auto render = [s](bool shadows) {
+            TrFrameWork();
+            hold_goal();
+            std::vector<br_actor *> taken;
+            if (!shadows)
+                for (TrNode *n = Palya_Current()->balls; n != nullptr; n = n->next)
+                    for (br_actor *a : ((TrElem *)n->item)->shadowActors)
+                        if (a != nullptr && a->parent != nullptr)
+                            taken.push_back(BrActorRemove(a));
+            BrZbSceneRender(s->worlds[0], s->cameras[0], s->view, s->depths[0]);
+            return view_pixels();
+        };
+        const std::vector<uint16_t> with = render(true);
+        int linked = 0;
+        for (TrElem *b : balls) {
+            ASSERT_NE(b->shadowActors[0], nullptr) << "a ball of the field has its shadows";
+            linked += b->shadowActors[0]->parent == f->translucentParent;
+        }
+        EXPECT_EQ(linked, (int)balls.size()) << "every ball rests on a tile that takes a shadow";
+        const std::vector<uint16_t> without = render(false);
+        ASSERT_EQ(with.size(), without.size());
+        size_t darker = 0;
+        for (size_t i = 0; i < with.size(); i++)
+            darker += luma(with[i]) * 10 <= luma(without[i]) * 7;  // at least 30 % darker
+        EXPECT_GE(darker, 40u * balls.size()) << "the shadows read on the tiles";
+    });
+    EXPECT_TRUE(script().boxes.empty()) << script().boxes.front();
+}
+
+}  // namespace

@@ -182,14 +182,17 @@ Image ball_skin(Rgb base, Rgb band, double shine, uint32_t seed)
 // so the darkest shade kept is 1 step above it).
 Image shadow_blob()
 {
+    // The game shows the middle 40% of the picture across the tile under a resting ball, blended at
+    // half strength: dark out to about the ball's outline (r 0.4), then up to a light grey that half
+    // blended leaves a tile's stone nearly as it was, so the tile's edge draws no line.
     const int n = 64;
     Image im = blank(n, n);
     for (int y = 0; y < n; y++)
         for (int x = 0; x < n; x++) {
             const double r = std::hypot(x + 0.5 - n / 2.0, y + 0.5 - n / 2.0) / (n / 2.0);
-            const double shade = std::clamp(1.0 - r, 0.0, 1.0);
-            const double v = 8 + 70 * (1 - shade * shade);
-            im.argb[size_t(y) * n + x] = r < 1 ? argb({v, v, v + 6}) : 0xFF000000u;
+            const double t = std::clamp((r - 0.2) / 0.3, 0.0, 1.0);
+            const double v = 4 + 116 * t * t * (3 - 2 * t);
+            im.argb[size_t(y) * n + x] = argb({v, v, v + 4 * (1 - t)});
         }
     return im;
 }

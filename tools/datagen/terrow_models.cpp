@@ -208,6 +208,15 @@ Mesh flat_square(const char *name, float half, float y = 0)
     return m;
 }
 
+// The shadows' receivers: only the surface a shadow lies on (a block's top, a slope's slanted top),
+// drawn over a hundred balls a frame.
+Mesh shadow_slope()
+{
+    Mesh m{"lejtof", {}};
+    m.quad({-H, -H, -H}, {-H, H, H}, {H, H, H}, {H, -H, -H}, 0, 1);
+    return m;
+}
+
 // The hall: a floor with walls on two sides (the room behind the field), 4 x 4 field widths.
 Mesh hall_floor()
 {
@@ -484,7 +493,7 @@ bool models(std::vector<ModelFile> &out, std::string &error)
     const Mesh kocka = cube("kocka"), lejto = slope("lejto"), utkozo = corner(), gomb = ball("gomb", false);
     const Mesh mag = magnet();
     std::vector<std::vector<Mesh>> files = {
-        {kocka}, {lejto}, {slope("lejtof")}, {plate("lap")}, {plate("lapf")}, {spikes(false)}, {spikes(true)},
+        {kocka}, {lejto}, {shadow_slope()}, {plate("lap")}, {flat_square("lapf", H, H)}, {spikes(false)}, {spikes(true)},
         {mag}, {gomb}, {ball("bomb", true)}, {utkozo}, {arrow("nyil", 0.045f, false)},
         {arrow("picinyil", 0.025f, true)}, {flat_square("szamlap", 0.05f)},
         {hall_wall("palastm", 0)}, {hall_wall("palasta", float(M_PI) / 2)}, {hall_wall("palastaf", float(M_PI))},

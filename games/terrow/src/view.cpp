@@ -13,6 +13,7 @@
 #include <brondel/brscene.h>
 #include <brondel/brv1db.h>
 
+#include "wiring.h"
 #include "terrow/trdib.h"
 #include "win32/winfile.h"
 #include "terrow/trfield.h"
@@ -256,7 +257,7 @@ void TrBuildFieldScene(void)
         TrFreeFieldScene();
         s->field = field;
         // The field's scene goes through the current field's operations, with the looks behind them.
-        TrInstallLookHooks();
+        tr_wire_looks();
         TrPlayHooks h = *TrPlayHooksGet();
         h.drawFrame = [] {
             TrShell *shell = TrGetShell();

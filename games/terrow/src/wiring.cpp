@@ -11,6 +11,7 @@
 #include "terrow/trdib.h"
 #include "terrow/tredit.h"
 #include "terrow/trfx.h"
+#include "terrow/trlook.h"
 #include "terrow/trgame.h"
 #include "terrow/trmodule.h"
 #include "terrow/trplay.h"
@@ -245,7 +246,12 @@ void tr_wire_toolbar_setup()
     g_toolbarUp = true;
 }
 
-void tr_wire_fx_setup()
+namespace {
+
+bool g_fxWired = false;
+
+// The effects made and freed with an element's actors wrap the looks' own hooks.
+void wrap_looks()
 {
     TrShell &s = shell();
     TrInstallFxHooks(s.view, s.depths[0], s.cameras[0]);
@@ -255,6 +261,22 @@ void tr_wire_fx_setup()
         h.lookFree = free_look_and_actions;
         TrSetPlayHooks(&h);
     }
+}
+
+}  // namespace
+
+void tr_wire_looks()
+{
+    TrInstallLookHooks();
+    // A field built after the set-up keeps its balls' shadows and its actions' clean-up.
+    if (g_fxWired)
+        wrap_looks();
+}
+
+void tr_wire_fx_setup()
+{
+    wrap_looks();
+    g_fxWired = true;
     TrOverlayHost host{};
     host.handOff = TrFrameHandOff;
     host.presentWhole = present_whole;
@@ -277,6 +299,7 @@ void tr_wire_shutdown()
         TrToolbarBufferFree();
         g_toolbarUp = false;
     }
+    g_fxWired = false;
     TrActionFreeAll();
     Sprites_Free();
     TrPlayHooks h = *TrPlayHooksGet();

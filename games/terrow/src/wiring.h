@@ -9,6 +9,8 @@
 void tr_wire_toolbar_setup();
 // After the looks' hooks: the effects' hooks, the overlay's host and the sprites.
 void tr_wire_fx_setup();
+// The looks' hooks for a new field, with the effects' wrapped round them once set up.
+void tr_wire_looks();
 // Before the set-up gives the scene back (the window's DC still held).
 void tr_wire_shutdown();
 // The frame's start (before the run's step): the trace marks and the fly-in's countdown.
