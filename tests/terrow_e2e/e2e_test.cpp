@@ -1,6 +1,7 @@
 // Terrow end to end through the real main program, headless on the virtual clock, driven by
 // tests/terrow_e2e/play.script: the menu, the name, Terrow's game screen 17, the first challenge field
-// solved with the supplied ball, the game-over popup, screen 17 with the field marked solved, the exit.
+// solved with the supplied ball, the game-over popup, screen 17 with the field marked solved, the
+// editor placing a block and saving it through the browser, `trfield dump` of the saved file, the exit.
 #include <gtest/gtest.h>
 #include <png.h>
 #include <sys/stat.h>
@@ -69,7 +70,7 @@ int changed(const Shot &a, const Shot &b, int x0, int y0, int x1, int y1)
     return n;
 }
 
-TEST(TerrowE2e, MenuToFirstChallengeSolvedAndMarked)
+TEST(TerrowE2e, FirstChallengeSolvedFromTheMenuThenABlockSavedInTheEditor)
 {
     const fs::path bin = fs::path(MAVREL_PATH).parent_path();
     const fs::path dir = fs::temp_directory_path() / ("terrow_e2e_" + std::to_string(getpid()));
@@ -82,6 +83,11 @@ TEST(TerrowE2e, MenuToFirstChallengeSolvedAndMarked)
     ASSERT_FALSE(script.empty());
     script = std::regex_replace(script, std::regex(" capture "), " capture " + dir.string() + "/");
     script = std::regex_replace(script, std::regex("char NAME"), "char " + player);
+    // The editor saves into the program folder's "Fields" (the test's lock keeps other runs out).
+    const std::string fieldName = "tre2e" + std::to_string(getpid() % 100000);
+    const fs::path saved = bin / "Fields" / (fieldName + ".trl");
+    fs::remove(saved);
+    script = std::regex_replace(script, std::regex("char FIELD"), "char " + fieldName);
     std::ofstream(dir / "play.script") << script;
     // The main program is one copy a desktop: its window and atom live under a runtime folder of this
     // run's own, so another program's test running beside this one is no other copy.
@@ -99,17 +105,36 @@ TEST(TerrowE2e, MenuToFirstChallengeSolvedAndMarked)
             fs::remove(e.path());
     ASSERT_EQ(status, 0) << command << "\n" << slurp(dir / "out.txt") << "\n" << log.substr(log.size() > 4000 ? log.size() - 4000 : 0);
     EXPECT_EQ(log.find("FAILED"), std::string::npos) << log;
+
+    // The saved field through the project's field tool: the new field's floor of 10 x 10 blocks and
+    // the one block placed on it, at the cell the click met (x 3, layer 1, z 5).
+    ASSERT_TRUE(fs::exists(saved)) << log.substr(log.size() > 4000 ? log.size() - 4000 : 0);
+    const std::string dump = (dir / "dump.txt").string();
+    ASSERT_EQ(system(("'" + (bin / "trfield").string() + "' dump '" + saved.string() + "' > '" + dump + "' 2>&1").c_str()), 0);
+    const std::string text = slurp(dump);
+    fs::remove(saved);
+    EXPECT_NE(text.find("# 101 elements"), std::string::npos) << text;
+    const std::regex above("\\nelem [0-9]+ [1-9][0-9]* [0-9]+ [0-9]+ [a-z]+");
+    std::vector<std::string> above_floor;
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), above); it != std::sregex_iterator(); ++it)
+        above_floor.push_back(it->str().substr(1));
+    EXPECT_EQ(above_floor, std::vector<std::string>{"elem 3 1 5 0 block"}) << text;
     EXPECT_NE(log.find("window destroy"), std::string::npos);
 
-    Shot menu, screen17, field, placed, won, back, main;
+    Shot menu, screen17, field, placed, won, back, editor, block, editmenu, browser, back2, main;
     ASSERT_TRUE(load(dir / "terrow_e2e_menu.png", menu));
     ASSERT_TRUE(load(dir / "terrow_e2e_screen17.png", screen17));
     ASSERT_TRUE(load(dir / "terrow_e2e_field.png", field));
     ASSERT_TRUE(load(dir / "terrow_e2e_placed.png", placed));
     ASSERT_TRUE(load(dir / "terrow_e2e_won.png", won));
     ASSERT_TRUE(load(dir / "terrow_e2e_back.png", back));
+    ASSERT_TRUE(load(dir / "terrow_e2e_editor.png", editor));
+    ASSERT_TRUE(load(dir / "terrow_e2e_block.png", block));
+    ASSERT_TRUE(load(dir / "terrow_e2e_editmenu.png", editmenu));
+    ASSERT_TRUE(load(dir / "terrow_e2e_browser.png", browser));
+    ASSERT_TRUE(load(dir / "terrow_e2e_back2.png", back2));
     ASSERT_TRUE(load(dir / "terrow_e2e_main.png", main));
-    for (const Shot *s : {&menu, &screen17, &field, &placed, &won, &back, &main}) {
+    for (const Shot *s : {&menu, &screen17, &field, &placed, &won, &back, &editor, &block, &editmenu, &browser, &back2, &main}) {
         ASSERT_EQ(s->w, 640);
         ASSERT_EQ(s->h, 480);
     }
@@ -141,6 +166,19 @@ TEST(TerrowE2e, MenuToFirstChallengeSolvedAndMarked)
     // Back on screen 17: the first field of the list carries its "*".
     EXPECT_LT(count(screen17, 250, 124, 262, 138, white), 5);
     EXPECT_GT(count(back, 250, 124, 262, 138, white), 10);
+    // The editor: the new field's floor; the block stands where the click put it.
+    EXPECT_GT(count(editor, 120, 80, 520, 380, stone), 40000);
+    EXPECT_GT(changed(editor, block, 270, 185, 320, 235), 300);
+    // The menu opened with its four members one below the other: Quit, Test run, Save, Load.
+    // Each row carries its dark word; the editor's background has nothing that dark there.
+    auto ink = [](const uint8_t *p) { return std::max({p[0], p[1], p[2]}) < 70; };
+    for (int row = 0; row < 4; row++) {
+        EXPECT_GT(count(editmenu, 60, 8 + 26 * row, 150, 26 + 26 * row, ink), 40) << "menu row " << row;
+        EXPECT_LT(count(block, 60, 8 + 26 * row, 150, 26 + 26 * row, ink), 5) << "menu row " << row;
+    }
+    // The browser over the editor, then screen 17 again once the editor is left.
+    EXPECT_GT(changed(block, browser, 100, 100, 540, 420), 50000);
+    EXPECT_GT(count(back2, 220, 25, 420, 80, gold), 1500);
     fs::remove_all(dir);
 }
 
