@@ -89,6 +89,20 @@ TEST(TerrowE2e, FirstChallengeSolvedFromTheMenuThenABlockSavedInTheEditor)
     fs::remove(saved);
     script = std::regex_replace(script, std::regex("char FIELD"), "char " + fieldName);
     std::ofstream(dir / "play.script") << script;
+    // The run makes its player the last one in players.lst (whose first line also holds Kelpa's
+    // speed); the file is put back afterwards.
+    const fs::path players = bin / "players.lst";
+    const bool hadPlayers = fs::exists(players);
+    struct PutBack {
+        fs::path path;
+        bool had;
+        std::string data;
+        ~PutBack()
+        {
+            if (had)
+                std::ofstream(path, std::ios::binary) << data;
+        }
+    } putBack{players, hadPlayers, hadPlayers ? slurp(players) : std::string()};
     // The main program is one copy a desktop: its window and atom live under a runtime folder of this
     // run's own, so another program's test running beside this one is no other copy.
     const std::string command = "cd '" + bin.string() + "' && XDG_RUNTIME_DIR='" + (dir / "run").string() +
