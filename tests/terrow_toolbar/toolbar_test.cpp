@@ -249,6 +249,27 @@ TEST_F(Toolbar, GroupOpensOnItsOwnerAndClosesWhenThePointLeaves)
     PxFreePix(picture);
 }
 
+TEST_F(Toolbar, EveryMemberGivenOnePlaceOpensBelowTheOneBefore)
+{
+    // The editor's menu: four members made at one place; each must get a row of its own, or the
+    // third and fourth (save and load) lie hidden under the first.
+    TrButton *owner = make(TR_BUTTON_PUSH, 3, 0, 0);
+    TrButton *m[4];
+    TrGroupNew(owner);
+    for (TrButton *&b : m) {
+        b = make(TR_BUTTON_PUSH, 3, 50, 4);
+        TrGroupAdd(owner, b, 1);
+    }
+    for (int i = 1; i < 4; i++)
+        EXPECT_EQ(m[i]->y, m[i - 1]->y + m[i - 1]->h) << i;
+    br_pixelmap *picture = frame_pic(80, 40, 0);
+    TrButtonPress(owner, picture);
+    for (TrButton *b : m)
+        EXPECT_EQ(TrButtonAt(b->x + 2, b->y + 2), b);
+    TrGroupClose();
+    PxFreePix(picture);
+}
+
 TEST_F(Toolbar, PressesDuringAnAnimationAllArrive)
 {
     TrButton *a = make(TR_BUTTON_PUSH, 13, 0, 0);

@@ -602,11 +602,12 @@ void TrGroupAdd(TrButton *owner, TrButton *member, int32_t shareBackground)
     TrGroup *g = owner->group != nullptr ? owner->group : TrGroupNew(owner);
     if (g == nullptr || g->count >= TR_GROUP_MAX)
         return;
-    // Members given the place of the one before (itself perhaps moved down already) drop below it:
-    // the menu opens downwards.
+    // Members given the same place as the one before drop below it: the menu opens downwards. The one
+    // before has dropped already, so the new member's place lies anywhere from the group's top to
+    // the bottom of the one before.
     if (g->count > 0) {
         const TrButton *prev = g->members[g->count - 1];
-        if (prev != nullptr && prev->x == member->x && member->y < prev->y + prev->h) {
+        if (prev != nullptr && prev->x == member->x && g->y0 <= member->y && member->y < prev->y + prev->h) {
             const int32_t dy = prev->y + prev->h - member->y;
             member->y += dy;
             member->hitY += dy;
