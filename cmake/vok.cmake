@@ -63,6 +63,7 @@ function(vok_gtest target)
   set_target_properties(${target} PROPERTIES CROSSCOMPILING_EMULATOR
     "/usr/bin/env;VOK_HEADLESS=1;XDG_CONFIG_HOME=${VOK_TEST_HOME}/config;XDG_RUNTIME_DIR=${VOK_TEST_HOME}/run;${T_ENV}")
   # LOCK names a shared thing (a file of the program folder) that the tests holding it use one at a time.
+  # The games share players.lst, so their program-folder tests all take "program_folder".
   set(props "")
   if(T_LOCK)
     set(props PROPERTIES RESOURCE_LOCK ${T_LOCK})
