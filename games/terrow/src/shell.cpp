@@ -293,10 +293,13 @@ void TrWindowCleanup(HWND window)
     TrGetModule()->window = nullptr;
 }
 
+static constexpr DWORD kMinFrameMs = 10;
+
 int32_t TrMessageLoop(void)
 {
     MSG msg;
     g_looping = true;
+    DWORD lastFrame = timeGetTime();
     for (;;) {
         if (PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
             if (!GetMessageA(&msg, nullptr, 0, 0)) {
@@ -309,6 +312,12 @@ int32_t TrMessageLoop(void)
             if (g_frame_hook != nullptr)
                 g_frame_hook();
             TrIdleFrame();
+            // Frames at most every 10 ms: the rest is slept, so a running field holds no whole core
+            // and the virtual clock moves with the sleep.
+            const DWORD since = timeGetTime() - lastFrame;
+            if (since < kMinFrameMs)
+                Sleep(kMinFrameMs - since);
+            lastFrame = timeGetTime();
         } else {
             // Nothing to draw: look again shortly.
             Sleep(10);
