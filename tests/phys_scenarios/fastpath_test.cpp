@@ -290,4 +290,28 @@ TEST_F(FastPaths, OutOfReachAgreesWithZoneCode)
         }
 }
 
+// The bench's field after its minute, and 200 mixed fields run to rest (or 3000 steps): the ends
+// these reach are pinned, so that work on the step's speed shows at once when it changes an
+// outcome, a contact's order or the settling's. A deliberate change of behaviour updates them.
+TEST_F(FastPaths, PinnedEndsOfTheBenchAndMixedFields)
+{
+    use(busyfield::busy(20, 100));
+    Phys_Build(field);
+    for (int k = 0; k < 2400; k++)
+        Phys_Step(field, k * PH_STEP_MS);
+    EXPECT_EQ(Phys_BallHash(field), 0x078186b69020d460ull);
+    Phys_Free();
+    uint64_t all = 1469598103934665603ull;
+    for (uint64_t seed = 1; seed <= 200; seed++) {
+        use(busyfield::mixed(seed, 10, 20));
+        Phys_Build(field);
+        int k = 0;
+        while (k < 3000 && !Phys_Step(field, k * PH_STEP_MS))
+            k++;
+        all = (all ^ (Phys_BallHash(field) ^ uint64_t(k))) * 1099511628211ull;
+        Phys_Free();
+    }
+    EXPECT_EQ(all, 0x16459d351e09d4e9ull);
+}
+
 }  // namespace
