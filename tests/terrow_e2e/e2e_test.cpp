@@ -107,7 +107,7 @@ TEST(TerrowE2e, FirstChallengeSolvedFromTheMenuThenABlockSavedInTheEditor)
     // run's own, so another program's test running beside this one is no other copy.
     const std::string command = "cd '" + bin.string() + "' && XDG_RUNTIME_DIR='" + (dir / "run").string() +
                                 "' VOK_ATOM_DIR='" + (dir / "run").string() +
-                                "' VOK_HEADLESS=1 VOK_VIRTUAL_CLOCK=1 timeout -k 5 150 env VOK_INPUT_SCRIPT='" +
+                                "' VOK_HEADLESS=1 VOK_VIRTUAL_CLOCK=1 timeout -k 5 400 env VOK_INPUT_SCRIPT='" +
                                 (dir / "play.script").string() + "' VOK_LOG='" + (dir / "log.txt").string() +
                                 "' ./mavrel -q > '" + (dir / "out.txt").string() + "' 2>&1";
     const int status = system(command.c_str());
