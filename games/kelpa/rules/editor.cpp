@@ -205,6 +205,19 @@ int KpPickUpPattern(KpRules &r, int row, int place)
     return KpToolOfColour(c);
 }
 
+void KpBeginTrial(KpRules &r)
+{
+    memcpy(r.trialBoard, r.board, sizeof r.board);
+    r.editorOpen = 0;
+}
+
+void KpEndTrial(KpRules &r)
+{
+    if (!r.editorOpen)
+        memcpy(r.board, r.trialBoard, sizeof r.board);
+    r.editorOpen = 1;
+}
+
 void KpClearLevel(KpRules &r)
 {
     if (r.replayPlaying)
