@@ -133,7 +133,7 @@ TEST(KelpaEditorE2e, PatternAndExitPlacedTrialWonSavedThroughTheBrowserAndOpened
     EXPECT_EQ(log.find("kelpa message Cannot save"), std::string::npos);
 
     // Both files written whole through the browser's typed name, equal, and what the log said.
-    ASSERT_TRUE(fs::exists(kps));
+    ASSERT_TRUE(fs::exists(kps)) << "kept in " << dir << "\n" << log;
     ASSERT_TRUE(fs::exists(ksw));
     const std::string playable = slurp(kps), work = slurp(ksw);
     ASSERT_EQ(playable.size(), kKpLevelBytes);
@@ -190,7 +190,11 @@ TEST(KelpaEditorE2e, PatternAndExitPlacedTrialWonSavedThroughTheBrowserAndOpened
     EXPECT_GT(count(won, 190, 200, 450, 225, white), 150);
     EXPECT_GT(count(save, 110, 110, 400, 370, dark), 50000);
     EXPECT_LT(count(reopened, 110, 110, 400, 370, dark), 50000) << "the browser is gone";
-    fs::remove_all(dir);
+    // A run that went astray keeps its log and captures to look at.
+    if (HasFailure())
+        ADD_FAILURE() << "kept in " << dir << "\n" << log.substr(log.size() > 6000 ? log.size() - 6000 : 0);
+    else
+        fs::remove_all(dir);
 }
 
 }  // namespace
