@@ -12,6 +12,7 @@
 
 #include "terrow/trdib.h"
 #include "terrow/trfield.h"
+#include "terrow/trgame.h"
 #include "terrow/trmodule.h"
 #include "terrow/trmsg.h"
 #include "terrow/trplay.h"
@@ -55,6 +56,14 @@ protected:
         g_boxes.clear();
         g_host_messages = 0;
         TrSetBoxHook(box_hook);
+        // The close request's screen 17 answers "leave"; the loading bar is not shown.
+        TrScreenHooks screens{};
+        screens.popup = [](unsigned) {
+            VokGetInterFace(VOK_GAME_TERROW)->popupResult = -1;
+            return 1;
+        };
+        screens.progress = [](unsigned) {};
+        TrSetScreenHooks(&screens);
         face = VokGetInterFace(VOK_GAME_TERROW);
         face->gameKind = 100;
         face->windowMode = 0;
@@ -66,6 +75,7 @@ protected:
         TrWindowCleanup(TrGetShell()->window);
         TrSetFrameHook(nullptr);
         TrSetBoxHook(nullptr);
+        TrSetScreenHooks(nullptr);
         face->hostWnd = nullptr;
         if (host != nullptr)
             DestroyWindow(host);

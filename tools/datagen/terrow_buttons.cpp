@@ -1,7 +1,8 @@
 // Terrow's toolbar buttons for the picture pack trb: each button a sequence of 13 frames
 // ("<name>\co0000.pix" ..) with an 8-bit mask a frame ("<name>\a_co0000.bmp" ..). Frame 0 is the
 // button at rest; frames 1..12 press it in and light it, so a push button plays them and comes back
-// to 0, and a toggle ends lit. The worded buttons carry their word in the pack's language.
+// to 0, and a toggle ends lit (the editor's tools the other way round, see below). The worded
+// buttons carry their word in the pack's language.
 #include <cmath>
 #include <string>
 
@@ -133,8 +134,12 @@ std::vector<PictureFile> button_frames(int language)
     std::vector<PictureFile> out;
     const int lang = language < 0 || language > 2 ? 0 : language;
     for (const Button &b : kButtons) {
+        // The editor's tools are stored lit first: the game reorders their frames (new frame i is old
+        // frame 12 - i, the last three old frame 2), so a chosen tool rests lit and the others dark.
+        const bool tool = b.icon == Icon::Build || b.icon == Icon::Change || b.icon == Icon::Delete ||
+                          b.icon == Icon::Supply;
         for (int f = 0; f < 13; f++) {
-            const float t = f / 12.0f;
+            const float t = tool ? (12 - f) / 12.0f : f / 12.0f;
             // Pressing sinks the face (darker top, lighter bottom) and lights the emblem.
             Canvas c(b.w, b.h, Rgb{});
             const Rect r{1, 1, float(b.w - 2), float(b.h - 2)};

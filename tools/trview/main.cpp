@@ -17,7 +17,7 @@
 
 namespace {
 
-const trview::Mode *const kModes[] = {&trview::kLooksMode, &trview::kFieldMode};
+const trview::Mode *const kModes[] = {&trview::kLooksMode, &trview::kFieldMode, &trview::kFxMode};
 
 int usage()
 {
@@ -52,7 +52,7 @@ int main(int argc, char **argv)
             if (sscanf(argv[++i], "%dx%d", &width, &height) != 2 || width < 16 || height < 16 || width > 4096 ||
                 height > 4096)
                 return usage();
-        } else if (strcmp(a, "--run") == 0) {
+        } else if (strcmp(a, "--run") == 0 || strcmp(a, "--dark") == 0) {
             args.push_back(a);
         } else if (strcmp(a, "--ms") == 0 && i + 1 < argc) {
             args.push_back(a);
@@ -91,6 +91,8 @@ int main(int argc, char **argv)
         result = 1;
     } else if (out != nullptr) {
         viewer.render();
+        if (mode->overlay != nullptr)
+            mode->overlay(viewer);
         if (!viewer.write_png(outPath)) {
             fprintf(stderr, "trview: cannot write %s\n", out);
             result = 1;

@@ -18,9 +18,12 @@ struct Mode {
     void (*finish)(Viewer &viewer);              // frees what build made; may be null
     // A key the mode takes in the window (wParam of WM_KEYDOWN): nonzero when taken; may be null.
     long (*key)(Viewer &viewer, uintptr_t key);
+    // Draws over the rendered picture before it is written (may be null).
+    void (*overlay)(Viewer &viewer);
 };
 
 extern const Mode kLooksMode;
 extern const Mode kFieldMode;
+extern const Mode kFxMode;
 
 }  // namespace trview

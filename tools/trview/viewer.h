@@ -40,6 +40,7 @@ public:
     std::string describe_point(int x, int y);
 
     br_pixelmap *view() const { return view_; }
+    br_pixelmap *depth() const { return depth_; }
     br_actor *camera() const { return camera_; }
 
 private:

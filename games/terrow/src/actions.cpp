@@ -186,11 +186,12 @@ void TrActionFreeAll(void)
 
 void TrActionFreeForActor(br_actor *actor)
 {
-    for (TrTimedAction *a = g_first; a != nullptr; a = a->next)
-        if (a->actor == actor) {
+    // Every action on the actor: a fly-in and a later move may both hold it.
+    for (TrTimedAction *a = g_first, *next = nullptr; a != nullptr; a = next) {
+        next = a->next;
+        if (a->actor == actor)
             TrActionFree(a);
-            return;
-        }
+    }
 }
 
 void TrActionRunFrame(void)

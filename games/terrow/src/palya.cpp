@@ -63,6 +63,11 @@ void hang(TrElem *e, br_actor *opaqueParent, br_actor *translucentParent)
 void drop_look(TrElem *e)
 {
     detach(e);
+    // A timed action still moving one of these actors (a fly-in under way) goes first.
+    if (e->actor != nullptr)
+        TrActionFreeForActor(e->actor);
+    if (e->markerActor != nullptr)
+        TrActionFreeForActor(e->markerActor);
     if (g_hooks.lookFree != nullptr) {
         g_hooks.lookFree(e);
     } else {

@@ -32,7 +32,11 @@ char *TrSavedPositionPath(int32_t gameKind, const char *player, const char *leve
 {
     const char *file = "NoName";
     if (levelPath != nullptr) {
+        // A host path ends its folders with '/'.
         const char *slash = strrchr(levelPath, '\\');
+        const char *hostSlash = strrchr(levelPath, '/');
+        if (hostSlash != nullptr && (slash == nullptr || hostSlash > slash))
+            slash = hostSlash;
         if (slash != nullptr)
             file = slash + 1;
     }

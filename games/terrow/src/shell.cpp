@@ -1,6 +1,7 @@
 // The module's start and end: set-up, the window (the host's, taken over, or our own), the message
 // loop and the one clean-up that a failed set-up and both close paths share. The module is unloaded
 // between two starts, so everything it registered or started is given back at the clean-up.
+#include "wiring.h"
 #include "terrow/trplay.h"
 #include "terrow/trshell.h"
 
@@ -13,6 +14,7 @@
 #include "terrow/phys/phparams.h"
 #include "terrow/trdib.h"
 #include "terrow/trfield.h"
+#include "terrow/trgame.h"
 #include "terrow/trmodule.h"
 #include "terrow/trmsg.h"
 #include "vokplat/module.h"
@@ -94,42 +96,10 @@ void release_class()
         g_shell.classRegistered = 0;
 }
 
-VokInterFace *face()
-{
-    return TrGetModule()->iface;
-}
 
 void show_message(int32_t id)
 {
     TrMessageBox(TrMessage(id), TR_MB_OK);
-}
-
-// The game start of a played field: the field named by the record, or the default field when it
-// cannot be read (the reader has warned).
-void game_start()
-{
-    VokInterFace *f = face();
-    TrPalya *field = nullptr;
-    if (f != nullptr && f->levelPath[0] != '\0') {
-        SetCurrentDirectoryA(g_shell.readFolder);
-        // A field that is not there is a new one; one that cannot be read has warned.
-        if (GetFileAttributesA(f->levelPath) != INVALID_FILE_ATTRIBUTES)
-            field = Palya_FOpenLoad(f->levelPath);
-    }
-    if (field == nullptr)
-        field = Palya_New();
-    g_shell.field = field;
-    TrBuildFieldScene();
-    TrRenderView();
-}
-
-void editor_start()
-{
-    g_shell.field = Palya_New();
-    TrBuildFieldScene();
-    TrRenderView();
-    if (face() != nullptr && face()->screenPix != nullptr)
-        FadeInGame(face()->screenPix);
 }
 
 }  // namespace
@@ -234,10 +204,7 @@ int32_t TrModuleInit(void)
     SetCurrentDirectoryA(g_shell.readFolder);
     if (m->warning)
         return 0;
-    if (g_shell.editor)
-        editor_start();
-    else
-        game_start();
+    TrGameStart();
     TrSetPaintState(2);
     return m->warning == 0 ? 1 : 0;
 }
@@ -307,10 +274,13 @@ int32_t TrWindowSetup(HWND window, int32_t hostWindow)
             }
         }
     }
-    UpdateLoadingProgressBar(98);
     // Every window gets its view: an own window outside play mode too (the editor draws into it).
     if (!TrMakeViewBuffers(window))
         return 0;
+    TrInterfaceSetup();
+    if (TrGetModule()->warning)
+        return 0;
+    UpdateLoadingProgressBar(98);
     UpdateLoadingProgressBar(100);
     VokPlayCDtrack(g_shell.settings[0]);
     return 1;
@@ -319,6 +289,7 @@ int32_t TrWindowSetup(HWND window, int32_t hostWindow)
 void TrModuleShutdown(void)
 {
     TrModule *m = TrGetModule();
+    TrInterfaceShutdown();
     if (g_shell.interfaceOpen) {
         TrSaveSettings();
         if (m->iface != nullptr)
@@ -424,7 +395,7 @@ void TrSetCursor(int32_t kind, int32_t sub)
         return;
     g_shell.cursorKind = kind;
     g_shell.cursorSub = sub;
-    const float yaw = g_shell.field != nullptr ? g_shell.field->yaw : TR_CAM_YAW;
+    const float yaw = TrCameraGet()->yaw;
     const int32_t resource = TrCursorResource(kind, sub, yaw);
     if (kind == 1)
         SetCursor(nullptr);
@@ -442,7 +413,36 @@ LRESULT TrKeyDown(WPARAM key)
     bool ctrl = (GetKeyState(VK_CONTROL) & 0x8000) != 0;
     switch (LOWORD(key)) {
     case VK_ESCAPE:
-        PostMessageA(g_shell.window, WM_CLOSE, 0, 0);
+        TrEscape();
+        break;
+    case VK_PRIOR:
+    case VK_NEXT:
+    case VK_LEFT:
+    case VK_RIGHT:
+    case VK_UP:
+    case VK_DOWN:
+        TrCameraKey((int32_t)LOWORD(key));
+        break;
+    case VK_HOME:
+        TrResetField();
+        break;
+    case VK_END:
+        TrPlaySound(12);
+        TrCameraFromField();
+        break;
+    case '4':
+        // Ctrl + B held with the key 4: the camera's limits off.
+        if (ctrl && (GetKeyState('B') & 0x8000) != 0)
+            TrCameraGet()->limits = 0;
+        break;
+    case VK_F1:
+        TrHelp();
+        break;
+    case TR_KEY_STOP:
+        TrRunKeyStop();
+        break;
+    case TR_KEY_START:
+        TrRunKeyStart();
         break;
     case VK_F5:
         if (g_shell.editor && field != nullptr) {
@@ -458,7 +458,7 @@ LRESULT TrKeyDown(WPARAM key)
         break;
     case VK_F7:
         if (g_shell.editor && field != nullptr) {
-            field->cameraSaved = 1;
+            TrCameraToField();
             show_message(TR_MSG_CAMERA_SAVED);
         }
         break;
@@ -472,7 +472,8 @@ LRESULT TrKeyDown(WPARAM key)
         }
         break;
     default:
-        break;  // the camera, field and run keys arrive with their parts
+        tr_wire_key((unsigned)LOWORD(key));
+        break;
     }
     return 0;
 }
@@ -503,8 +504,10 @@ LRESULT CALLBACK TrWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     case WM_CLOSE:
         if (g_shell.playMode)
             DestroyWindow(window);
-        else
+        else if (TrCloseRequest())
             close_module(window);
+        else
+            TrSetPaintState(2);
         return 0;
     case WM_ERASEBKGND:
         return 1;
@@ -513,16 +516,30 @@ LRESULT CALLBACK TrWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         return 0;
     case WM_KEYDOWN:
         return TrKeyDown(wParam);
+    case TR_WM_GAME_OVER:
+        TrPauseMenu();
+        return 0;
     case WM_COMMAND:
+        if (LOWORD(wParam) == 40001)
+            return TrSaveFieldHook();
+        if (LOWORD(wParam) == 40002)
+            return TrLoadFieldHook();
         if (LOWORD(wParam) == 40003)
             PostMessageA(window, WM_CLOSE, 0, 0);
         return 0;
-    case WM_MOUSEMOVE:
     case WM_LBUTTONDOWN:
+        // A click ends the level's announcement at the next frame.
+        if (TrControlGet()->announceStart != 0)
+            TrControlGet()->announceStart = 1;
+        tr_wire_mouse(message, (int16_t)LOWORD(lParam), (int16_t)HIWORD(lParam));
+        return 0;
+    case WM_MOUSEMOVE:
     case WM_LBUTTONUP:
-    case WM_LBUTTONDBLCLK:
     case WM_RBUTTONDOWN:
     case WM_RBUTTONUP:
+        tr_wire_mouse(message, (int16_t)LOWORD(lParam), (int16_t)HIWORD(lParam));
+        return 0;
+    case WM_LBUTTONDBLCLK:
         return 0;
     case WM_PALETTECHANGED:
         return 0;  // 16-bit views carry no palette

@@ -308,8 +308,9 @@ void TrStepHandler(uint32_t time)
 int Sim_Stop(void)
 {
     TrPalya *field = Palya_Current();
-    Phys_Free();
+    // Counted while the world stands: freeing it gives the balls their flags from before the run.
     const int solved = field != nullptr && Palya_CountSunk() >= Palya_BallsNeeded();
+    Phys_Free();
     cleanup();
     if (field != nullptr && hooks().shadowFindBelow != nullptr)
         for (int32_t i = 0; i < field->count; i++)

@@ -102,6 +102,11 @@ int Edit_CheckSupport(const TrElem *below, int32_t carriedType, int32_t carriedD
     return may_stand_on(below, carriedType, carriedDirection) ? 1 : 0;
 }
 
+void Edit_SetRefusal(const char *text)
+{
+    g_refusal = text;
+}
+
 const char *Edit_Refusal(void)
 {
     return g_refusal;

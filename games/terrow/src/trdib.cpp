@@ -216,6 +216,23 @@ int32_t TrDibPresentOther(HDC dc, int32_t x, int32_t y, int32_t w, int32_t h, DI
                         DIB_RGB_COLORS);
 }
 
+int32_t TrDibPresentBuffer(HDC dc, int32_t x, int32_t y, int32_t w, int32_t h, DIBUFFER *dib)
+{
+    if (dib == nullptr || w <= 0 || h <= 0)
+        return 0;
+    const LONG height = dib->bmiHeader.biHeight;
+    const int32_t rows = height < 0 ? -height : height;
+    if (w > dib->bmiHeader.biWidth || h > rows)
+        return 0;
+    std::unique_lock<std::mutex> hold(g_present, std::try_to_lock);
+    if (!hold.owns_lock() || g_paint.load() != 1 || dib->pBits == nullptr || dc == nullptr)
+        return 0;
+    // The buffer's top-left corner; a bottom-up buffer counts its source rows from the bottom.
+    StretchDIBits(dc, x, y, w, h, 0, height < 0 ? 0 : rows - h, w, h, dib->pBits, (const BITMAPINFO *)&dib->bmiHeader,
+                  DIB_RGB_COLORS, SRCCOPY);
+    return 1;
+}
+
 void TrPictureFileName(const char *name, char *out, int32_t size)
 {
     if (size <= 0)

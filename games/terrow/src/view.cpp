@@ -16,6 +16,7 @@
 #include "terrow/trdib.h"
 #include "win32/winfile.h"
 #include "terrow/trfield.h"
+#include "terrow/trgame.h"
 #include "terrow/trmodule.h"
 #include "terrow/trlook.h"
 #include "terrow/trmsg.h"
@@ -265,6 +266,7 @@ void TrBuildFieldScene(void)
             }
         };
         TrSetPlayHooks(&h);
+        TrInstallGameHooks();
         TrSimInstallPhysics(VokMakeWritePath(nullptr, "%s", "Terrow.log"));
         TrPlayModeGet()->game = s->game != 0;
         s->fieldRoot = BrActorAdd(s->worlds[0], BrActorAllocate(BR_ACTOR_NONE, nullptr));
@@ -297,19 +299,7 @@ void TrFreeFieldScene(void)
 
 void TrRenderView(void)
 {
-    TrShell *s = TrGetShell();
-    if (s->view == nullptr || s->worlds[0] == nullptr)
-        return;
-    // A lit hall behind the field: light above, darker towards the floor.
-    for (int y = 0; y < s->view->height; y++) {
-        int t = y * 255 / (s->view->height > 1 ? s->view->height - 1 : 1);
-        br_uint_32 c = rgb565(70 - t / 6, 78 - t / 6, 96 - t / 8);
-        uint16_t *row = (uint16_t *)((char *)s->view->pixels + (ptrdiff_t)y * s->view->row_bytes);
-        for (int x = 0; x < s->view->width; x++)
-            row[x] = (uint16_t)c;
-    }
-    BrPixelmapFill(s->depths[0], 0xFFFFFFFF);
-    BrZbSceneRender(s->worlds[0], s->cameras[0], s->view, s->depths[0]);
+    TrRenderFrame();
 }
 
 void TrIdleFrame(void)

@@ -43,6 +43,8 @@ int32_t TrDibPresent(HDC dc);
  * full present (paint state other than 1). */
 int32_t TrDibPresentRect(HDC dc, int32_t x, int32_t y, int32_t w, int32_t h);
 int32_t TrDibPresentOther(HDC dc, int32_t x, int32_t y, int32_t w, int32_t h, struct DIBUFFER *dib);
+/* The top-left w x h of a buffer (the toolbar's) at (x, y) of the window, under the same rule. */
+int32_t TrDibPresentBuffer(HDC dc, int32_t x, int32_t y, int32_t w, int32_t h, struct DIBUFFER *dib);
 /* Tests: called inside every full present while it holds the present. */
 void TrDibSetPresentHook(void (*hook)(void));
 

@@ -138,6 +138,7 @@ int Edit_CheckTop(const TrElem *target, int32_t carriedType, int32_t carriedDire
 /* The game rule without the free-cell test: may a supplied piece stand on `below`? */
 int Edit_CheckSupport(const TrElem *below, int32_t carriedType, int32_t carriedDirection);
 const char *Edit_Refusal(void);
+void Edit_SetRefusal(const char *text);
 
 /* ---- Element catalogue. */
 #define TR_CATALOGUE_SAMPLES 17
