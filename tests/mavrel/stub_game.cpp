@@ -12,7 +12,8 @@ VOK_EXPORT int StartKelpa(void)
     VokInterFace *face = VokGetInterFace(VOK_GAME_KELPA);
     if (const char *report = getenv("MAVREL_STUB_REPORT")) {
         if (FILE *f = fopen(report, "a")) {
-            fprintf(f, "StartKelpa inGame=%d\n", face->inGame);
+            // A picture left in the record is one the menu has freed by now.
+            fprintf(f, "StartKelpa inGame=%d screenPix=%s\n", face->inGame, face->screenPix != nullptr ? "left" : "none");
             fclose(f);
         }
     }
