@@ -107,12 +107,13 @@ void setUpButtons(int when);
 
 void KpMessage(const char *text)
 {
-    // The message shows over the game's own picture: the framework's record may still hold a
-    // picture of the caller's that is gone by now (without one the framework finds its own).
+    // The message shows over the game's own picture: the main program gives its menu picture up
+    // for the game (a picture left in the record is a caller's). Outside a game (no host screens
+    // and no picture handed over) the framework finds its own or uses the plain box.
     KpLogLine("message", text);
     VokInterFace *f = kpModule().interFace;
     br_pixelmap *saved = f != nullptr ? f->screenPix : nullptr;
-    if (saved != nullptr && kpRenderer().screen != nullptr) {
+    if (f != nullptr && (saved != nullptr || f->inGame) && kpRenderer().screen != nullptr) {
         f->ownerWnd = kpModule().gameWindow;
         f->screenPix = kpRenderer().screen->colour;
     }
