@@ -231,6 +231,8 @@ void launchGameModule(uint32_t gameId)
             start();
         else
             ShowCursor(TRUE);
+        // A picture the game left in the record went with it.
+        a.face->screenPix = nullptr;
         FreeLibrary(module);
     } else {
         ShowCursor(TRUE);

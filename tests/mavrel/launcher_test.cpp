@@ -85,6 +85,7 @@ TEST_F(Launcher, FirstStartAsksTheNameThenPlaysAndComesBack)
     EXPECT_EQ(app().state, mavrel::kMenuAfterGame);
     EXPECT_TRUE(app().repaintPending);
     EXPECT_EQ(app().dib, nullptr) << "the menu pictures were given up for the game";
+    EXPECT_EQ(app().face->screenPix, nullptr) << "the game's picture went with the game";
     EXPECT_EQ(currentFolder() + "\\", app().programFolder);
     EXPECT_EQ(title(), "Velmo's Games Demo");
     EXPECT_EQ(cursorCount(), cursor);

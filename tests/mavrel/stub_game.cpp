@@ -25,6 +25,9 @@ VOK_EXPORT int StartKelpa(void)
     }
     if (const char *away = getenv("MAVREL_STUB_AWAY"))
         SetCurrentDirectoryA(away);
+    // A game leaves its own picture in the record, as Kelpa's results screens do; it goes with the module.
+    static char picture[64];
+    face->screenPix = reinterpret_cast<br_pixelmap *>(picture);
     if (face->hostWnd != nullptr)
         SetWindowTextA(face->hostWnd, "Kelpa");
     return 0;
