@@ -188,6 +188,10 @@ TEST(KelpaEditorE2e, PatternAndExitPlacedTrialWonSavedThroughTheBrowserAndOpened
     EXPECT_GT(count(reopened, px0, py0, px1, py1, blue), 12);
     // The won trial's message panel in the middle, its white text; the save browser's dark list.
     EXPECT_GT(count(won, 190, 200, 450, 225, white), 150);
+    // Under it the trial is over: the test button is back, not the orange pause button.
+    auto orange = [](const uint8_t *p) { return p[0] > 200 && p[1] > 100 && p[1] < 200 && p[2] < 90; };
+    EXPECT_LT(count(won, 5, 395, 75, 475, orange), 50);
+    EXPECT_GT(count(won, 5, 395, 75, 475, green), 500);
     EXPECT_GT(count(save, 110, 110, 400, 370, dark), 50000);
     EXPECT_LT(count(reopened, 110, 110, 400, 370, dark), 50000) << "the browser is gone";
     // A run that went astray keeps its log and captures to look at.

@@ -817,6 +817,9 @@ int KpFrameTick()
             if (!g_clockFrozen)
                 clockText(r.elapsedTenths, true);
             g_clockFrozen = 1;
+            // A trial's end shows the test button again under its message, not the pause button.
+            if (r.trialRun)
+                setUpButtons(KP_BUTTONS_SETUP_START);
             renderStatusPresent();
             if (r.trialRun) {
                 KpMessage("This level playable now !");
@@ -856,6 +859,9 @@ int KpFrameTick()
         KpLogLevelEnd(r, false);
         g_levelStart = now = timeGetTime();
         if (r.trialRun) {
+            setUpButtons(KP_BUTTONS_SETUP_START);
+            sw.fullRedraw = 1;
+            renderStatusPresent();
             KpMessage("Test failed !");
         } else {
             sw.fullRedraw = 1;
