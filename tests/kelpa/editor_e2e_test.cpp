@@ -130,6 +130,8 @@ TEST(KelpaEditorE2e, PatternAndExitPlacedTrialWonSavedThroughTheBrowserAndOpened
     EXPECT_NE(log.find("kelpa level end won"), std::string::npos) << log;
     EXPECT_NE(log.find("kelpa message This level playable now !"), std::string::npos);
     EXPECT_EQ(log.find("kelpa message Test failed"), std::string::npos);
+    // One trial only: a key meant for the message must not start another under the file menu.
+    EXPECT_EQ(log.find("kelpa level start"), log.rfind("kelpa level start")) << "a second trial ran";
     EXPECT_EQ(log.find("kelpa message Cannot save"), std::string::npos);
 
     // Both files written whole through the browser's typed name, equal, and what the log said.
