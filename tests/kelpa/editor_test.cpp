@@ -229,6 +229,15 @@ TEST(KelpaEditorFiles, DuringATrialTheEditorsBoardIsSavedAndAnOpenedLevelKept)
     KpEndTrial(e.r);
     EXPECT_EQ(e.cell(7, 0), KP_CELL_EXIT) << "the opened level, not the board the trial began with";
     EXPECT_EQ(e.cell(3, 0), KP_CELL_EMPTY);
+
+    // "New" during a trial ends it and empties the editor's level: nothing of it comes back later.
+    KpBeginTrial(e.r);
+    KpClearLevel(e.r);
+    EXPECT_EQ(e.r.editorOpen, 1);
+    KpEndTrial(e.r);
+    for (int i = 0; i < kKpCells; i++)
+        ASSERT_EQ(e.r.board[i], KP_CELL_EMPTY) << i;
+    EXPECT_EQ(e.r.header[KP_H_TESTED], 0);
 }
 
 }  // namespace

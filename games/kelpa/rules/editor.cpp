@@ -222,6 +222,9 @@ void KpClearLevel(KpRules &r)
 {
     if (r.replayPlaying)
         return;
+    // "New" during a trial ends it first, so that its end brings nothing of the old level back.
+    if (r.trialRun && !r.editorOpen)
+        KpEndTrial(r);
     if (r.trialRun && r.editorOpen) {
         r.clearBoardOnSetup = 1;
         for (int i = 0; i < kKpCells; i++)

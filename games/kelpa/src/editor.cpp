@@ -304,6 +304,7 @@ int KpNewLevel(KpButton *)
     kpSwitches().backgroundSwitch = 1;
     KpEditorDrop();
     KpClearLevel(r);
+    o.editorOpen = r.editorOpen;
     KpLayoutTools();
     r.levelRunning = o.levelRunning = 0;
     if (kpModule().gameWindow != nullptr)
