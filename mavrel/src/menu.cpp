@@ -107,6 +107,10 @@ void freeMenuPictures()
             PxFreePix(h);
         h = nullptr;
     }
+    // The framework's record must not keep pointing at the picture about to go (a game's message
+    // boxes would draw over it).
+    if (a.face != nullptr && a.screen != nullptr && a.face->screenPix == a.screen)
+        a.face->screenPix = nullptr;
     if (a.screen != nullptr)
         PxFreePixNP(a.screen);
     a.screen = nullptr;
@@ -227,6 +231,8 @@ void launchGameModule(uint32_t gameId)
             start();
         else
             ShowCursor(TRUE);
+        // A picture the game left in the record went with it.
+        a.face->screenPix = nullptr;
         FreeLibrary(module);
     } else {
         ShowCursor(TRUE);

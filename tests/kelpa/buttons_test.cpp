@@ -327,6 +327,7 @@ TEST_F(EditorGame, APatternLevelBuiltByClicksIsWonOnTrialAndMarkedTested)
     EXPECT_NE(boxes().find("This level playable now !"), std::string::npos) << boxes();
     EXPECT_EQ(r.header[KP_H_TESTED], 1);
     EXPECT_EQ(o.editorOpen, 1) << "a won trial reopens the editor";
+    EXPECT_EQ(r.board[3 * 11 + 0], KP_CELL_EXIT) << "the exit the worm took is the editor's again";
     // A new level empties everything again.
     KpNewLevel(nullptr);
     EXPECT_EQ(r.board[3 * 11 + 0], KP_CELL_EMPTY);

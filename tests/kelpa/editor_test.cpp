@@ -195,4 +195,49 @@ TEST(KelpaEditorFiles, SavedOnlyAfterAWonTrialAndOpenedEqual)
     EXPECT_EQ(g.r.header[KP_H_TESTED], 1);
 }
 
+
+// Saved or opened while a trial plays: the file gets the editor's board (the worm has taken an exit
+// on the trial's copy), and a level opened meanwhile is what the trial's end gives back.
+TEST(KelpaEditorFiles, DuringATrialTheEditorsBoardIsSavedAndAnOpenedLevelKept)
+{
+    auto build = [](Editor &e, int exitX) {
+        const int row[5] = {KP_TOOL_BLUE, KP_TOOL_RED, KP_TOOL_GREEN, KP_TOOL_YELLOW, KP_TOOL_WHITE};
+        for (int p = 0; p < 5; p++)
+            ASSERT_TRUE(KpDropOnPattern(e.r, row[p], 0, p));
+        ASSERT_TRUE(KpDropOnBoard(e.r, KP_TOOL_EXIT, exitX, 0));
+        e.r.header[KP_H_TESTED] = 1;
+    };
+    Editor other(true);
+    build(other, 7);
+    other.host.browseAnswer = "other.KPS";
+    KpSaveLevel(other.r);
+    ASSERT_EQ(other.host.files.count("other.KPS"), 1u);
+
+    Editor e(true);
+    build(e, 3);
+    KpBeginTrial(e.r);
+    e.r.board[3 * 11 + 0] = KP_CELL_EMPTY;  // the worm went out through the exit
+    e.host.browseAnswer = "mine.KPS";
+    KpSaveLevel(e.r);
+    ASSERT_EQ(e.host.files.count("mine.KPS"), 1u);
+    KpLevelFile saved;
+    ASSERT_TRUE(KpDecodeLevel(e.host.files["mine.KPS"].data(), 676, saved, false));
+    EXPECT_EQ(saved.board[3 * 11 + 0], KP_CELL_EXIT);
+    e.host.files["other.KPS"] = other.host.files["other.KPS"];
+    e.host.browseAnswer = "other.KPS";
+    KpOpenLevel(e.r);
+    KpEndTrial(e.r);
+    EXPECT_EQ(e.cell(7, 0), KP_CELL_EXIT) << "the opened level, not the board the trial began with";
+    EXPECT_EQ(e.cell(3, 0), KP_CELL_EMPTY);
+
+    // "New" during a trial ends it and empties the editor's level: nothing of it comes back later.
+    KpBeginTrial(e.r);
+    KpClearLevel(e.r);
+    EXPECT_EQ(e.r.editorOpen, 1);
+    KpEndTrial(e.r);
+    for (int i = 0; i < kKpCells; i++)
+        ASSERT_EQ(e.r.board[i], KP_CELL_EMPTY) << i;
+    EXPECT_EQ(e.r.header[KP_H_TESTED], 0);
+}
+
 }  // namespace

@@ -78,13 +78,14 @@ TEST_F(Launcher, FirstStartAsksTheNameThenPlaysAndComesBack)
 
     EXPECT_EQ(fake.screens, (std::vector<unsigned>{28, 18})) << "the name is asked although players.lst had one";
     EXPECT_TRUE(fake.sounds.empty());
-    EXPECT_EQ(slurp(base / "report.txt"), "StartKelpa inGame=1\n");
+    EXPECT_EQ(slurp(base / "report.txt"), "StartKelpa inGame=1 screenPix=none\n") << "the record holds no freed menu picture";
     EXPECT_EQ(app().face->inGame, 0);
     EXPECT_EQ(fake.progress, std::vector<unsigned>{5});
     EXPECT_EQ(fake.fades, 1) << "the leftover backdrop is ended";
     EXPECT_EQ(app().state, mavrel::kMenuAfterGame);
     EXPECT_TRUE(app().repaintPending);
     EXPECT_EQ(app().dib, nullptr) << "the menu pictures were given up for the game";
+    EXPECT_EQ(app().face->screenPix, nullptr) << "the game's picture went with the game";
     EXPECT_EQ(currentFolder() + "\\", app().programFolder);
     EXPECT_EQ(title(), "Velmo's Games Demo");
     EXPECT_EQ(cursorCount(), cursor);
@@ -99,7 +100,7 @@ TEST_F(Launcher, FirstStartAsksTheNameThenPlaysAndComesBack)
     EXPECT_EQ(fake.screens, std::vector<unsigned>{18});
     EXPECT_EQ(fake.sounds, std::vector<int>{11});
     EXPECT_EQ(fake.fades, 1);
-    EXPECT_EQ(slurp(base / "report.txt"), "StartKelpa inGame=1\nStartKelpa inGame=1\n");
+    EXPECT_EQ(slurp(base / "report.txt"), "StartKelpa inGame=1 screenPix=none\nStartKelpa inGame=1 screenPix=none\n");
 }
 
 TEST_F(Launcher, LaunchesThatStopShort)

@@ -12,7 +12,8 @@ VOK_EXPORT int StartKelpa(void)
     VokInterFace *face = VokGetInterFace(VOK_GAME_KELPA);
     if (const char *report = getenv("MAVREL_STUB_REPORT")) {
         if (FILE *f = fopen(report, "a")) {
-            fprintf(f, "StartKelpa inGame=%d\n", face->inGame);
+            // A picture left in the record is one the menu has freed by now.
+            fprintf(f, "StartKelpa inGame=%d screenPix=%s\n", face->inGame, face->screenPix != nullptr ? "left" : "none");
             fclose(f);
         }
     }
@@ -24,6 +25,9 @@ VOK_EXPORT int StartKelpa(void)
     }
     if (const char *away = getenv("MAVREL_STUB_AWAY"))
         SetCurrentDirectoryA(away);
+    // A game leaves its own picture in the record, as Kelpa's results screens do; it goes with the module.
+    static char picture[64];
+    face->screenPix = reinterpret_cast<br_pixelmap *>(picture);
     if (face->hostWnd != nullptr)
         SetWindowTextA(face->hostWnd, "Kelpa");
     return 0;

@@ -262,7 +262,8 @@ bool saveTo(KpRules &r, const char *name)
     r.header[KP_H_SAVED] = 1;
     KpLevelFile level;
     memcpy(level.header, r.header, sizeof level.header);
-    memcpy(level.board, r.board, sizeof level.board);
+    // While a trial plays, the editor's board is the one kept aside (the worm takes exits on its copy).
+    memcpy(level.board, r.trialRun && !r.editorOpen ? r.trialBoard : r.board, sizeof level.board);
     uint8_t bytes[kKpLevelBytes];
     KpEncodeLevel(level, bytes);
     return r.host->saveFile(name, bytes, sizeof bytes);
@@ -282,8 +283,12 @@ void open(KpRules &r, bool work)
 {
     if (!browse(r, KP_BROWSE_OPEN, work))
         return;
-    if (KpLoadLevelFile(r, g_levelName, work))
+    if (KpLoadLevelFile(r, g_levelName, work)) {
         KpApplyPattern(r);
+        // Opened while a trial plays: the trial's end gives the editor this level.
+        if (r.trialRun && !r.editorOpen)
+            memcpy(r.trialBoard, r.board, sizeof r.board);
+    }
 }
 
 }  // namespace

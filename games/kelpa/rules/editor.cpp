@@ -205,10 +205,26 @@ int KpPickUpPattern(KpRules &r, int row, int place)
     return KpToolOfColour(c);
 }
 
+void KpBeginTrial(KpRules &r)
+{
+    memcpy(r.trialBoard, r.board, sizeof r.board);
+    r.editorOpen = 0;
+}
+
+void KpEndTrial(KpRules &r)
+{
+    if (!r.editorOpen)
+        memcpy(r.board, r.trialBoard, sizeof r.board);
+    r.editorOpen = 1;
+}
+
 void KpClearLevel(KpRules &r)
 {
     if (r.replayPlaying)
         return;
+    // "New" during a trial ends it first, so that its end brings nothing of the old level back.
+    if (r.trialRun && !r.editorOpen)
+        KpEndTrial(r);
     if (r.trialRun && r.editorOpen) {
         r.clearBoardOnSetup = 1;
         for (int i = 0; i < kKpCells; i++)

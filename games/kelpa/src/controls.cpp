@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "kelpa/kelpa.h"
+#include "kelpa/kpeditor.h"
 #include "kelpa/kprules.h"
 #include "vokplat/window.h"
 #include "vokscore/vokmedia.h"
@@ -63,7 +64,8 @@ int KpResetAction(KpButton *)
     // A level cut short keeps no recording.
     KpReplayWrite(nullptr, 3);
     if (r.trialRun) {
-        r.editorOpen = o.editorOpen = 1;
+        KpEndTrial(r);
+        o.editorOpen = 1;
         KpLevelSetup();
         KpLayoutTools();
     } else {
@@ -168,4 +170,21 @@ void KpLogLevelEnd(const KpRules &r, bool won)
              r.replayPlaying ? " replay" : "", KpLevelDigest(r), r.exitsReached, r.elapsedTenths);
     VokLog("kelpa", line);
     OutputDebugStringA(line);
+}
+
+uint32_t KpFnv(const void *data, size_t size)
+{
+    uint32_t h = 2166136261u;
+    for (size_t i = 0; i < size; i++) {
+        h ^= static_cast<const uint8_t *>(data)[i];
+        h *= 16777619u;
+    }
+    return h;
+}
+
+void KpLogLine(const char *what, const char *text)
+{
+    char line[1400];
+    snprintf(line, sizeof line, "%s %s", what, text);
+    VokLog("kelpa", line);
 }

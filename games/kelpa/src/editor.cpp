@@ -122,10 +122,27 @@ void browserOverGame()
     }
 }
 
+// The level the editor holds, as its file would keep it, for the log.
+void logLevel(const char *what)
+{
+    const KpRules &r = kpRules();
+    KpLevelFile level;
+    memcpy(level.header, r.header, sizeof level.header);
+    memcpy(level.board, r.board, sizeof level.board);
+    uint8_t bytes[kKpLevelBytes];
+    KpEncodeLevel(level, bytes);
+    char line[64];
+    snprintf(line, sizeof line, "fnv %08x", KpFnv(bytes, sizeof bytes));
+    KpLogLine(what, line);
+}
+
+const char *const kTargetNames[] = {"nothing", "tool", "pattern", "palette", "cube", "tile"};
+
 // After a level came in from a file: the tools, the highlight and the picture follow it.
 void afterFile()
 {
     KpRules &r = kpRules();
+    logLevel("editor level");
     kpObjects().editorOpen = r.editorOpen;
     kpObjects().trialRun = r.trialRun;
     KpLayoutTools();
@@ -259,6 +276,9 @@ void KpEditorClick(br_actor *hit)
             break;
         }
     }
+    char line[96];
+    snprintf(line, sizeof line, "%s %d %d %d held %d", kTargetNames[h.kind], h.index, h.x, h.z, g_held);
+    KpLogLine("editor click", line);
     KpLayoutTools();
     redrawAll();
 }
@@ -284,6 +304,7 @@ int KpNewLevel(KpButton *)
     kpSwitches().backgroundSwitch = 1;
     KpEditorDrop();
     KpClearLevel(r);
+    o.editorOpen = r.editorOpen;
     KpLayoutTools();
     r.levelRunning = o.levelRunning = 0;
     if (kpModule().gameWindow != nullptr)
@@ -313,7 +334,8 @@ bool KpBrowseLevel(int mode, const char *title, const char *filter, const char *
     o.nMaxFile = DWORD(size);
     o.nMaxFileTitle = 128;
     o.lpstrTitle = title;
-    o.Flags = 0x81804;
+    // A save names a file that need not be there yet: only an open asks for an existing one.
+    o.Flags = mode == KP_BROWSE_SAVE ? 0x80804 : 0x81804;
     o.lpstrDefExt = extension != nullptr && extension[0] == '.' ? extension + 1 : extension;
     const int chosen = mode == KP_BROWSE_SAVE ? VokGetSaveFileName(&o) : VokGetOpenFileName(&o);
     kpSwitches().fullRedraw = 1;
@@ -372,6 +394,7 @@ void KpEditorNewGame()
         // A playable level chosen in the browser, played as it stands.
         browserOverGame();
         KpOpenLevel(r);
+        logLevel("opened level");
     }
     KpLayoutTools();
 }

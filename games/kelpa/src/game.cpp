@@ -7,6 +7,7 @@
 #include <string.h>
 
 #include "kelpa/kelpa.h"
+#include "kelpa/kpeditor.h"
 #include "vokplat/window.h"
 #include "kelpa/kprules.h"
 #include "vokscore/vokpath.h"
@@ -102,6 +103,27 @@ struct ActorCubes : KpCubeFacade {
 
 void setUpButtons(int when);
 
+}  // namespace
+
+void KpMessage(const char *text)
+{
+    // The message shows over the game's own picture: the main program gives its menu picture up
+    // for the game (a picture left in the record is a caller's). Outside a game (no host screens
+    // and no picture handed over) the framework finds its own or uses the plain box.
+    KpLogLine("message", text);
+    VokInterFace *f = kpModule().interFace;
+    br_pixelmap *saved = f != nullptr ? f->screenPix : nullptr;
+    if (f != nullptr && (saved != nullptr || f->inGame) && kpRenderer().screen != nullptr) {
+        f->ownerWnd = kpModule().gameWindow;
+        f->screenPix = kpRenderer().screen->colour;
+    }
+    VokMessageBox(kpModule().gameWindow, 0, "%s", text);
+    if (f != nullptr)
+        f->screenPix = saved;
+}
+
+namespace {
+
 // The set-up's random numbers come from the game's own generator, seeded from the clock, so that a
 // game depends on its seed alone (the headless runner replays a seed's game exactly).
 struct GameHost : KpSeededHost {
@@ -135,7 +157,10 @@ struct GameHost : KpSeededHost {
         snprintf(line, sizeof line, "set-up seed %u speed %d", state, int(kpSettings().speed));
         VokLog("kelpa", line);
     }
-    void message(const char *text) override { VokMessageBox(kpModule().gameWindow, 0, "%s", text); }
+    void message(const char *text) override
+    {
+        KpMessage(text);
+    }
     bool browse(int mode, const char *title, const char *filter, const char *pattern, const char *extension,
                 char *name, size_t size) override
     {
@@ -146,6 +171,15 @@ struct GameHost : KpSeededHost {
         // Names under "kp\" are the game's read folder; others are the caller's.
         const char *path = strncmp(name, "kp\\", 3) == 0 ? VokMakeReadPath("kp\\", "%s", name + 3) : name;
         return KpHost::readFile(path, data, capacity, size);
+    }
+    bool saveFile(const char *name, const void *data, size_t size) override
+    {
+        const bool saved = KpHost::saveFile(name, data, size);
+        char line[1400];
+        snprintf(line, sizeof line, "%s %s %zu bytes fnv %08x", saved ? "saved" : "not saved", name, size,
+                 KpFnv(data, size));
+        VokLog("kelpa", line);
+        return saved;
     }
 };
 
@@ -381,7 +415,8 @@ int KpTestLevel(KpButton *)
             return 0;
         }
         KpEditorDrop();
-        g_rules.editorOpen = o.editorOpen = 0;
+        KpBeginTrial(g_rules);
+        o.editorOpen = 0;
         KpLevelSetup();
     }
     if (g_rules.levelLost || g_rules.levelRunning) {
@@ -473,7 +508,7 @@ void KpReplayWrite(const uint8_t *frame, int mode)
             VokInterFace *f = kpModule().interFace;
             if (f != nullptr && kpRenderer().screen != nullptr)
                 f->screenPix = kpRenderer().screen->colour;
-            VokMessageBox(kpModule().gameWindow, 0, "%s", KpGetText(f != nullptr ? f->language : 0, 0));
+            KpMessage(KpGetText(f != nullptr ? f->language : 0, 0));
         }
         break;
     case 2:
@@ -532,7 +567,7 @@ void KpReplayRead(int mode)
         if (path.empty() || !KpReplayOpen(g_files, path.c_str())) {
             if (kpRenderer().screen != nullptr)
                 f->screenPix = kpRenderer().screen->colour;
-            VokMessageBox(kpModule().gameWindow, 0, "%s", KpGetText(f->language, 1));
+            KpMessage(KpGetText(f->language, 1));
             f->gameFlags &= ~VOK_GF_REPLAY;
             g_rules.replayPlaying = 0;
             kpObjects().replayPlaying = 0;
@@ -587,7 +622,7 @@ int KpAssembleReplay()
             if (g_files.recordingOn) {
                 if (kpRenderer().screen != nullptr)
                     face->screenPix = kpRenderer().screen->colour;
-                VokMessageBox(kpModule().gameWindow, 0, "%s", KpGetText(face->language, 0));
+                KpMessage(KpGetText(face->language, 0));
             }
         }
         return result;
@@ -782,9 +817,12 @@ int KpFrameTick()
             if (!g_clockFrozen)
                 clockText(r.elapsedTenths, true);
             g_clockFrozen = 1;
+            // A trial's end shows the test button again under its message, not the pause button.
+            if (r.trialRun)
+                setUpButtons(KP_BUTTONS_SETUP_START);
             renderStatusPresent();
             if (r.trialRun) {
-                VokMessageBox(m.gameWindow, 0, "This level playable now !");
+                KpMessage("This level playable now !");
                 r.header[KP_H_TESTED] = 1;
             } else if (f != nullptr) {
                 f->ownerWnd = m.gameWindow;
@@ -808,8 +846,10 @@ int KpFrameTick()
                     return 0;
             }
             r.levelLost = 0;
-            if (r.trialRun)
-                r.editorOpen = o.editorOpen = 1;
+            if (r.trialRun) {
+                KpEndTrial(r);
+                o.editorOpen = 1;
+            }
             o.setupPending = 1;
         }
     } else {
@@ -819,15 +859,20 @@ int KpFrameTick()
         KpLogLevelEnd(r, false);
         g_levelStart = now = timeGetTime();
         if (r.trialRun) {
-            VokMessageBox(m.gameWindow, 0, "Test failed !");
+            setUpButtons(KP_BUTTONS_SETUP_START);
+            sw.fullRedraw = 1;
+            renderStatusPresent();
+            KpMessage("Test failed !");
         } else {
             sw.fullRedraw = 1;
             renderStatusPresent();
             KpShowPopup(5);
         }
         r.levelLost = 0;
-        if (r.trialRun)
-            r.editorOpen = o.editorOpen = 1;
+        if (r.trialRun) {
+            KpEndTrial(r);
+            o.editorOpen = 1;
+        }
         o.setupPending = 1;
         mirror();
     }

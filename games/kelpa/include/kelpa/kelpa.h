@@ -338,6 +338,12 @@ bool KpBrowseLevel(int mode, const char *title, const char *filter, const char *
 // reached and the time, equal for a game and its replay.
 uint32_t KpLevelDigest(const KpRules &r);
 void KpLogLevelEnd(const KpRules &r, bool won);
+// Lines for the log (VOK_LOG) that scripted runs check: "kelpa <what> <text>".
+void KpLogLine(const char *what, const char *text);
+// A message box over the game's picture (logged as "kelpa message <text>").
+void KpMessage(const char *text);
+// FNV-1a of bytes: the level files' and the editor's level in the log.
+uint32_t KpFnv(const void *data, size_t size);
 
 constexpr int kKpPathMaxCells = 24;
 

@@ -38,3 +38,6 @@ int KpPickUpPattern(KpRules &r, int row, int place);
 void KpPaletteColours(KpRules &r, int colours[7]);
 // The "new" button's emptying: board, pattern and palette, then the set-up.
 void KpClearLevel(KpRules &r);
+// A trial run plays on a copy of the editor's board: its end gives the editor its board back.
+void KpBeginTrial(KpRules &r);
+void KpEndTrial(KpRules &r);

@@ -164,6 +164,8 @@ struct KpRules {
     // The level: header and board, and the run's own copies of the game's choices.
     int32_t header[kKpHeaderWords] = {};
     int32_t board[kKpCells] = {};
+    // The editor's board while a trial run plays on it (the worm takes the exits it reaches).
+    int32_t trialBoard[kKpCells] = {};
     int32_t colourGrid[kKpCells] = {};
     int32_t gameKind = 101, levelFamily = 0, levelNumber = 0, levelCommand = 0, gameFlags = 0, speedIndex = 7;
     int32_t editorOpen = 0, trialRun = 0, replayPlaying = 0, clearBoardOnSetup = 0, firstRow = 0;
