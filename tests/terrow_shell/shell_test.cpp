@@ -363,6 +363,47 @@ TEST_F(Shell, HundredWindowStartsAndStopsWithTheToolbarAnimating)
     EXPECT_TRUE(g_boxes.empty()) << g_boxes.front();
 }
 
+// Start, then stop at once: the platform gives the second press as a double click (the class asks for
+// them), and the stop must still be taken. While the run lasts the editor's file group and tools are
+// gone, and they come back with the stop.
+TEST_F(Shell, QuickSecondPressOnStartStopsTheRunAndTheToolsComeBack)
+{
+    face->gameKind = TR_EDITOR_KIND;
+    make_host();
+    ASSERT_TRUE(TrModuleInit());
+    HWND w = TrGetShell()->window;
+    TrPalya *f = Palya_Current();
+    ASSERT_NE(f, nullptr);
+    ASSERT_TRUE(Palya_Replace((std::string(VOK_BIN_DIR) + "/fw/Fields/Ch_Bo.trl").c_str(), f->opaqueParent,
+                              f->translucentParent, TrGetShell()->fieldRoot));
+    const LPARAM at = MAKELPARAM(40, 445);
+    TrButton *start = TrToolbarButton(TR_BTN_START);
+    const int editing[] = {TR_BTN_FM0_GROUP, TR_BTN_LEFT, TR_BTN_RIGHT, TR_BTN_BUILD, TR_BTN_CHANGE,
+                           TR_BTN_DELETE, TR_BTN_SUPPLY};
+    auto shown = [&](bool on) {
+        for (int b : editing)
+            EXPECT_EQ(TrToolbarButton(b)->shown, on ? 1 : 0) << b;
+    };
+    ASSERT_EQ(TrButtonAt(40, 445), start);
+    shown(true);
+
+    TrWndProc(w, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    TrWndProc(w, WM_LBUTTONUP, 0, at);
+    pump();
+    ASSERT_EQ(TrSimGet()->runActive, 1);
+    EXPECT_EQ(start->state, 1);
+    shown(false);
+    EXPECT_EQ(TrButtonAt(380, 20), nullptr) << "a hidden tool takes no press";
+
+    TrWndProc(w, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+    TrWndProc(w, WM_LBUTTONUP, 0, at);
+    pump();
+    EXPECT_EQ(TrSimGet()->runActive, 0);
+    EXPECT_EQ(start->state, 0);
+    shown(true);
+    EXPECT_TRUE(g_boxes.empty()) << g_boxes.front();
+}
+
 }  // namespace
 
 // The played field becomes the current field with its looks; a run going on when the window closes

@@ -103,6 +103,18 @@ void run_state(int32_t on)
 {
     // After a stop the start button rests in its first state again.
     TrButtonSetState(TrToolbarButton(TR_BTN_START), on ? 1 : 0);
+    const TrPlayMode *mode = TrPlayModeGet();
+    if (!mode->game) {
+        // The field may not change under a run: the file group and the tools go while it lasts.
+        if (on)
+            TrGroupClose();
+        for (int32_t w : {TR_BTN_FM0_GROUP, TR_BTN_LEFT, TR_BTN_RIGHT, TR_BTN_BUILD, TR_BTN_CHANGE, TR_BTN_DELETE,
+                          TR_BTN_SUPPLY})
+            show(w, !on);
+    } else if (mode->testRun) {
+        if (TrButton *b = TrToolbarButton(TR_BTN_BACK))
+            TrButtonEnable(b, on ? 0 : 1);
+    }
 }
 
 void popup_state(int32_t up)
