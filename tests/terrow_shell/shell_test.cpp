@@ -404,6 +404,51 @@ TEST_F(Shell, QuickSecondPressOnStartStopsTheRunAndTheToolsComeBack)
     EXPECT_TRUE(g_boxes.empty()) << g_boxes.front();
 }
 
+// The save from the file menu: the browser opens over the field as it is once the menu has closed,
+// not over a picture with the menu still open.
+TEST_F(Shell, BrowserOpensOverTheScreenWithTheMenuClosed)
+{
+    face->gameKind = TR_EDITOR_KIND;
+    make_host();
+    ASSERT_TRUE(TrModuleInit());
+    static std::vector<uint16_t> under;
+    static int x0, y0, x1, y1, browsed;
+    under.clear();
+    browsed = 0;
+    TrButton *save = TrToolbarButton(TR_BTN_FM1);
+    x0 = save->x, y0 = save->y, x1 = save->x + save->w, y1 = save->y + save->h;
+    auto region = [] {
+        std::vector<uint16_t> px;
+        br_pixelmap *pm = TrGetShell()->screenPix;
+        for (int y = y0; y < y1 && y < pm->height; y++)
+            for (int x = x0; x < x1 && x < pm->width; x++)
+                px.push_back(*(uint16_t *)((char *)pm->pixels + (ptrdiff_t)y * pm->row_bytes + x * 2));
+        return px;
+    };
+    static std::vector<uint16_t> (*take)() = +region;
+    TrScreenHooks screens{};
+    screens.progress = [](unsigned) {};
+    screens.browseSave = [](char *, const char *, const char *, const char *) -> char * {
+        browsed++;
+        under = take();
+        return nullptr;
+    };
+    TrSetScreenHooks(&screens);
+
+    TrButtonPress(TrToolbarButton(TR_BTN_FM0_GROUP), TrGetShell()->screenPix);
+    ASSERT_NE(TrGroupOpened(), nullptr);
+    TrRenderFrame();
+    const std::vector<uint16_t> open = region();
+    TrButtonPress(save, TrGetShell()->screenPix);
+    EXPECT_EQ(TrGroupOpened(), nullptr);
+    pump();
+    ASSERT_EQ(browsed, 1);
+    TrRenderFrame();
+    const std::vector<uint16_t> closed = region();
+    EXPECT_NE(open, closed) << "the open menu shows in its place";
+    EXPECT_EQ(under, closed) << "the browser's background still shows the menu";
+}
+
 }  // namespace
 
 // The played field becomes the current field with its looks; a run going on when the window closes
