@@ -386,6 +386,22 @@ TEST_F(Shell, QuickSecondPressOnStartStopsTheRunAndTheToolsComeBack)
     };
     ASSERT_EQ(TrButtonAt(40, 445), start);
     shown(true);
+    // The editor has no help button: its place is the tools'.
+    EXPECT_EQ(TrToolbarButton(TR_BTN_HELP)->shown, 0);
+    EXPECT_EQ(TrToolbarButton(TR_BTN_QUIT)->shown, 0);
+    // The arrows stand on the status strip, which is drawn once and not every frame: it is what must
+    // show where they were once they go.
+    TrRenderFrame();
+    TrButton *left = TrToolbarButton(TR_BTN_LEFT);
+    auto strip = [&] {
+        std::vector<uint16_t> px;
+        br_pixelmap *pm = TrGetShell()->screenPix;
+        for (int y = left->y; y < left->y + left->h && y < pm->height; y++)
+            for (int x = left->x; x < left->x + left->w; x++)
+                px.push_back(*(uint16_t *)((char *)pm->pixels + (ptrdiff_t)y * pm->row_bytes + x * 2));
+        return px;
+    };
+    const std::vector<uint16_t> withArrow = strip();
 
     TrWndProc(w, WM_LBUTTONDOWN, MK_LBUTTON, at);
     TrWndProc(w, WM_LBUTTONUP, 0, at);
@@ -394,6 +410,8 @@ TEST_F(Shell, QuickSecondPressOnStartStopsTheRunAndTheToolsComeBack)
     EXPECT_EQ(start->state, 1);
     shown(false);
     EXPECT_EQ(TrButtonAt(380, 20), nullptr) << "a hidden tool takes no press";
+    TrRenderFrame();
+    EXPECT_NE(strip(), withArrow) << "the left arrow still shows in the run";
 
     TrWndProc(w, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
     TrWndProc(w, WM_LBUTTONUP, 0, at);
@@ -401,6 +419,8 @@ TEST_F(Shell, QuickSecondPressOnStartStopsTheRunAndTheToolsComeBack)
     EXPECT_EQ(TrSimGet()->runActive, 0);
     EXPECT_EQ(start->state, 0);
     shown(true);
+    TrRenderFrame();
+    EXPECT_EQ(strip(), withArrow) << "the arrow is back";
     EXPECT_TRUE(g_boxes.empty()) << g_boxes.front();
 }
 
