@@ -363,6 +363,112 @@ TEST_F(Shell, HundredWindowStartsAndStopsWithTheToolbarAnimating)
     EXPECT_TRUE(g_boxes.empty()) << g_boxes.front();
 }
 
+// Start, then stop at once: the platform gives the second press as a double click (the class asks for
+// them), and the stop must still be taken. While the run lasts the editor's file group and tools are
+// gone, and they come back with the stop.
+TEST_F(Shell, QuickSecondPressOnStartStopsTheRunAndTheToolsComeBack)
+{
+    face->gameKind = TR_EDITOR_KIND;
+    make_host();
+    ASSERT_TRUE(TrModuleInit());
+    HWND w = TrGetShell()->window;
+    TrPalya *f = Palya_Current();
+    ASSERT_NE(f, nullptr);
+    ASSERT_TRUE(Palya_Replace((std::string(VOK_BIN_DIR) + "/fw/Fields/Ch_Bo.trl").c_str(), f->opaqueParent,
+                              f->translucentParent, TrGetShell()->fieldRoot));
+    const LPARAM at = MAKELPARAM(40, 445);
+    TrButton *start = TrToolbarButton(TR_BTN_START);
+    const int editing[] = {TR_BTN_FM0_GROUP, TR_BTN_LEFT, TR_BTN_RIGHT, TR_BTN_BUILD, TR_BTN_CHANGE,
+                           TR_BTN_DELETE, TR_BTN_SUPPLY};
+    auto shown = [&](bool on) {
+        for (int b : editing)
+            EXPECT_EQ(TrToolbarButton(b)->shown, on ? 1 : 0) << b;
+    };
+    ASSERT_EQ(TrButtonAt(40, 445), start);
+    shown(true);
+    // The editor has no help button: its place is the tools'.
+    EXPECT_EQ(TrToolbarButton(TR_BTN_HELP)->shown, 0);
+    EXPECT_EQ(TrToolbarButton(TR_BTN_QUIT)->shown, 0);
+    // The arrows stand on the status strip, which is drawn once and not every frame: it is what must
+    // show where they were once they go.
+    TrRenderFrame();
+    TrButton *left = TrToolbarButton(TR_BTN_LEFT);
+    auto strip = [&] {
+        std::vector<uint16_t> px;
+        br_pixelmap *pm = TrGetShell()->screenPix;
+        for (int y = left->y; y < left->y + left->h && y < pm->height; y++)
+            for (int x = left->x; x < left->x + left->w; x++)
+                px.push_back(*(uint16_t *)((char *)pm->pixels + (ptrdiff_t)y * pm->row_bytes + x * 2));
+        return px;
+    };
+    const std::vector<uint16_t> withArrow = strip();
+
+    TrWndProc(w, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    TrWndProc(w, WM_LBUTTONUP, 0, at);
+    pump();
+    ASSERT_EQ(TrSimGet()->runActive, 1);
+    EXPECT_EQ(start->state, 1);
+    shown(false);
+    EXPECT_EQ(TrButtonAt(380, 20), nullptr) << "a hidden tool takes no press";
+    TrRenderFrame();
+    EXPECT_NE(strip(), withArrow) << "the left arrow still shows in the run";
+
+    TrWndProc(w, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+    TrWndProc(w, WM_LBUTTONUP, 0, at);
+    pump();
+    EXPECT_EQ(TrSimGet()->runActive, 0);
+    EXPECT_EQ(start->state, 0);
+    shown(true);
+    TrRenderFrame();
+    EXPECT_EQ(strip(), withArrow) << "the arrow is back";
+    EXPECT_TRUE(g_boxes.empty()) << g_boxes.front();
+}
+
+// The save from the file menu: the browser opens over the field as it is once the menu has closed,
+// not over a picture with the menu still open.
+TEST_F(Shell, BrowserOpensOverTheScreenWithTheMenuClosed)
+{
+    face->gameKind = TR_EDITOR_KIND;
+    make_host();
+    ASSERT_TRUE(TrModuleInit());
+    static std::vector<uint16_t> under;
+    static int x0, y0, x1, y1, browsed;
+    under.clear();
+    browsed = 0;
+    TrButton *save = TrToolbarButton(TR_BTN_FM1);
+    x0 = save->x, y0 = save->y, x1 = save->x + save->w, y1 = save->y + save->h;
+    auto region = [] {
+        std::vector<uint16_t> px;
+        br_pixelmap *pm = TrGetShell()->screenPix;
+        for (int y = y0; y < y1 && y < pm->height; y++)
+            for (int x = x0; x < x1 && x < pm->width; x++)
+                px.push_back(*(uint16_t *)((char *)pm->pixels + (ptrdiff_t)y * pm->row_bytes + x * 2));
+        return px;
+    };
+    static std::vector<uint16_t> (*take)() = +region;
+    TrScreenHooks screens{};
+    screens.progress = [](unsigned) {};
+    screens.browseSave = [](char *, const char *, const char *, const char *) -> char * {
+        browsed++;
+        under = take();
+        return nullptr;
+    };
+    TrSetScreenHooks(&screens);
+
+    TrButtonPress(TrToolbarButton(TR_BTN_FM0_GROUP), TrGetShell()->screenPix);
+    ASSERT_NE(TrGroupOpened(), nullptr);
+    TrRenderFrame();
+    const std::vector<uint16_t> open = region();
+    TrButtonPress(save, TrGetShell()->screenPix);
+    EXPECT_EQ(TrGroupOpened(), nullptr);
+    pump();
+    ASSERT_EQ(browsed, 1);
+    TrRenderFrame();
+    const std::vector<uint16_t> closed = region();
+    EXPECT_NE(open, closed) << "the open menu shows in its place";
+    EXPECT_EQ(under, closed) << "the browser's background still shows the menu";
+}
+
 }  // namespace
 
 // The played field becomes the current field with its looks; a run going on when the window closes

@@ -579,6 +579,8 @@ int32_t TrSaveFieldHook(void)
     std::snprintf(dir, sizeof dir, "%s", folder);
     CreateDirectoryA(dir, nullptr);
     char path[260] = "";
+    // The browser shows over a copy of the screen: the file menu that led here is closed by now.
+    frame_now();
     owner_and_picture();
     f->gameFlags = (f->gameFlags | TR_GF_MAY_MARK) & ~TR_GF_MARKED;
     char *chosen = g_screens.browseSave(path, kFilter, dir, TrMessage(TR_MSG_SAVE_LEVEL));
@@ -606,6 +608,7 @@ int32_t TrLoadFieldHook(void)
     char dir[260];
     std::snprintf(dir, sizeof dir, "%s", VokMakeWritePath(nullptr, "%s", "Fields\\"));
     char path[260] = "";
+    frame_now();
     owner_and_picture();
     char *chosen = g_screens.browseOpen(path, kFilter, dir, TrMessage(TR_MSG_LOAD_LEVEL));
     TrSetPaintState(2);

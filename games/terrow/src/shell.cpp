@@ -488,6 +488,11 @@ LRESULT CALLBACK TrWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         if (LOWORD(wParam) == 40003)
             PostMessageA(window, WM_CLOSE, 0, 0);
         return 0;
+    case WM_LBUTTONDBLCLK:
+        // The class asks for double clicks, yet a quick second press (start, then stop at once) is a
+        // press the player means.
+        message = WM_LBUTTONDOWN;
+        [[fallthrough]];
     case WM_LBUTTONDOWN:
         // A click ends the level's announcement at the next frame.
         if (TrControlGet()->announceStart != 0)
@@ -499,8 +504,6 @@ LRESULT CALLBACK TrWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     case WM_RBUTTONDOWN:
     case WM_RBUTTONUP:
         tr_wire_mouse(message, (int16_t)LOWORD(lParam), (int16_t)HIWORD(lParam));
-        return 0;
-    case WM_LBUTTONDBLCLK:
         return 0;
     case WM_PALETTECHANGED:
         return 0;  // 16-bit views carry no palette

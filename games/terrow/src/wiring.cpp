@@ -92,9 +92,11 @@ void game_state()
 
 void editor_state()
 {
-    for (int32_t w : {TR_BTN_START, TR_BTN_LEFT, TR_BTN_RIGHT, TR_BTN_RESET, TR_BTN_REPOS, TR_BTN_HELP,
-                      TR_BTN_FM0_GROUP, TR_BTN_BUILD, TR_BTN_CHANGE, TR_BTN_DELETE, TR_BTN_SUPPLY})
+    for (int32_t w : {TR_BTN_START, TR_BTN_LEFT, TR_BTN_RIGHT, TR_BTN_RESET, TR_BTN_REPOS, TR_BTN_FM0_GROUP,
+                      TR_BTN_BUILD, TR_BTN_CHANGE, TR_BTN_DELETE, TR_BTN_SUPPLY})
         show(w, true);
+    // Help's place is the tools' (F1 still opens it).
+    show(TR_BTN_HELP, false);
     show(TR_BTN_QUIT, false);
     show(TR_BTN_BACK, false);
 }
@@ -103,6 +105,24 @@ void run_state(int32_t on)
 {
     // After a stop the start button rests in its first state again.
     TrButtonSetState(TrToolbarButton(TR_BTN_START), on ? 1 : 0);
+    const TrPlayMode *mode = TrPlayModeGet();
+    if (!mode->game) {
+        // The field may not change under a run: the file group and the tools go while it lasts.
+        if (on)
+            TrGroupClose();
+        for (int32_t w : {TR_BTN_FM0_GROUP, TR_BTN_LEFT, TR_BTN_RIGHT, TR_BTN_BUILD, TR_BTN_CHANGE, TR_BTN_DELETE,
+                          TR_BTN_SUPPLY})
+            show(w, !on);
+        // The arrows stand on the status strip, which is not drawn every frame.
+        if (on) {
+            TrButton *l = TrToolbarButton(TR_BTN_LEFT), *r = TrToolbarButton(TR_BTN_RIGHT);
+            if (l != nullptr && r != nullptr)
+                TrStatusBarRange(std::min(l->x, r->x), std::max(l->x + l->w, r->x + r->w));
+        }
+    } else if (mode->testRun) {
+        if (TrButton *b = TrToolbarButton(TR_BTN_BACK))
+            TrButtonEnable(b, on ? 0 : 1);
+    }
 }
 
 void popup_state(int32_t up)
