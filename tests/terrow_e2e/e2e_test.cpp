@@ -244,10 +244,8 @@ struct Scene {
     }
 };
 
-// The script's keys before the first click: the camera steps back three times.
-constexpr int kStepsBack = 3;
-
-Points click_points(const std::string &fieldPath)
+// `stepsBack`: the script's PageDown presses on the field before its first click there.
+Points click_points(const std::string &fieldPath, int stepsBack)
 {
     Points pt{};
     TrPlayHooks h{};
@@ -279,7 +277,7 @@ Points click_points(const std::string &fieldPath)
         TrCatalogueLayoutGame();
         tr_place_catalogue_nodes();
         TrCameraFromField();
-        for (int i = 0; i < kStepsBack; i++)
+        for (int i = 0; i < stepsBack; i++)
             TrCameraKeyWith(VK_NEXT, 0, 0);
         const float origin[3] = {0, 0, 0};
         const TrElem *sample = TrCatalogueFind(sol.type, 0);
@@ -348,7 +346,10 @@ TEST(TerrowE2e, FirstChallengeSolvedFromTheMenuThenABlockSavedInTheEditor)
         if (e.path().filename().string().size() > 6 && e.path().filename().string().substr(e.path().filename().string().size() - 6) == "Fi.trl")
             first = e.path();
     ASSERT_FALSE(first.empty());
-    const Points pt = click_points(first.string());
+    int stepsBack = 0;
+    for (size_t at = script.find(" key NEXT\n"); at != std::string::npos; at = script.find(" key NEXT\n", at + 1))
+        stepsBack++;
+    const Points pt = click_points(first.string(), stepsBack);
     ASSERT_EQ(pt.error, "");
     for (const auto &[token, p] : {std::pair<const char *, const int *>{"@BALL", pt.ball}, {"@START", pt.start},
                                    {"@MARKER", pt.marker}, {"@BLOCK", pt.block}, {"@CELL", pt.cell}}) {
