@@ -4,10 +4,12 @@
 // editor placing a block and saving it through the browser, `trfield dump` of the saved file, the exit.
 #include <gtest/gtest.h>
 #include <png.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +17,22 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include <brondel/bractor.h>
+#include <brondel/brpixmap.h>
+
+#include "pannix/ffpack.h"
+#include "pannix/pxpix.h"
+#include "terrow/tredit.h"
+#include "terrow/trfield.h"
+#include "terrow/trgame.h"
+#include "terrow/trpick.h"
+#include "terrow/trplay.h"
+#include "terrow/trshell.h"
+#include "win32/winuser.h"
+
+// The catalogue's groups beside the field, placed about the layout's pair of positions.
+void tr_place_catalogue_nodes();
 
 namespace {
 
@@ -70,6 +88,247 @@ int changed(const Shot &a, const Shot &b, int x0, int y0, int x1, int y1)
     return n;
 }
 
+
+// The start button's generated frames from the picture pack: each frame's pixels and its mask.
+struct Frames {
+    int w = 0, h = 0;
+    std::vector<std::vector<uint8_t>> rgb, mask;
+};
+
+Frames start_frames(const fs::path &pack)
+{
+    Frames out;
+    FFPACKHANDLE *h = FFOpenPack(pack.c_str(), 0);
+    if (h == nullptr)
+        return out;
+    FFSetCurrentPack(h);
+    for (int f = 0; f < 13; f++) {
+        char name[64];
+        snprintf(name, sizeof name, "start\\co%04d.pix", f);
+        br_pixelmap *pic = FFLoadPix(name, 1);
+        snprintf(name, sizeof name, "start\\a_co%04d.bmp", f);
+        br_pixelmap *mask = FFLoadPix(name, 1);
+        if (pic == nullptr || mask == nullptr || pic->type != BR_PMT_RGB_565 || mask->type != BR_PMT_INDEX_8 ||
+            mask->width != pic->width || mask->height != pic->height) {
+            out.rgb.clear();
+        } else {
+            out.w = pic->width;
+            out.h = pic->height;
+            std::vector<uint8_t> rgb, m;
+            for (int y = 0; y < pic->height; y++)
+                for (int x = 0; x < pic->width; x++) {
+                    uint16_t v;
+                    std::memcpy(&v, static_cast<const uint8_t *>(pic->pixels) + y * pic->row_bytes + x * 2, 2);
+                    rgb.push_back(uint8_t((v >> 11) * 255 / 31));
+                    rgb.push_back(uint8_t(((v >> 5) & 63) * 255 / 63));
+                    rgb.push_back(uint8_t((v & 31) * 255 / 31));
+                    m.push_back(static_cast<const uint8_t *>(mask->pixels)[y * mask->row_bytes + x]);
+                }
+            out.rgb.push_back(std::move(rgb));
+            out.mask.push_back(std::move(m));
+        }
+        if (pic != nullptr)
+            PxFreePix(pic);
+        if (mask != nullptr)
+            PxFreePix(mask);
+        if (out.rgb.empty())
+            break;
+    }
+    FFSetCurrentPack(nullptr);
+    FFClosePack(h);
+    return out;
+}
+
+// The generated frame a capture shows at (x0, y0), by the mean difference inside the frame's mask:
+// {frame, mean difference per channel}.
+std::pair<int, double> closest_frame(const Shot &s, const Frames &fr, int x0, int y0)
+{
+    std::pair<int, double> best{-1, 1e9};
+    for (size_t f = 0; f < fr.rgb.size(); f++) {
+        double sum = 0;
+        int n = 0;
+        for (int y = 0; y < fr.h; y++)
+            for (int x = 0; x < fr.w; x++) {
+                const size_t i = size_t(y) * fr.w + x;
+                if (fr.mask[f][i] == 0 || x0 + x >= s.w || y0 + y >= s.h)
+                    continue;
+                const uint8_t *p = s.at(x0 + x, y0 + y);
+                for (int k = 0; k < 3; k++)
+                    sum += std::abs(int(p[k]) - int(fr.rgb[f][i * 3 + k]));
+                n += 3;
+            }
+        const double mean = n > 0 ? sum / n : 1e9;
+        if (mean < best.second)
+            best = {int(f), mean};
+    }
+    return best;
+}
+
+// Where the script clicks, worked out as the game shows its scene: the field and the catalogue
+// placed by the game's own code, the camera as the field gives it (and as the script's keys move
+// it), each point projected into the 640 x 451 view above the status strip, which is also the
+// frame the game's picking reads.
+struct Points {
+    int ball[2], start[2], marker[2];  // the first challenge: the supplied ball's slot, its start, the arrow
+    int block[2], cell[2];             // the editor: the catalogue's block, the top of floor cell (3, 0, 5)
+    std::string error;
+};
+
+void plain_look(TrElem *e)
+{
+    if (e->actor == nullptr)
+        e->actor = BrActorAllocate(BR_ACTOR_MODEL, nullptr);
+}
+
+struct Scene {
+    br_pixelmap view{};
+    br_actor *world, *camera, *root, *opaque, *translucent;
+    TrSceneRoots roots{};
+
+    Scene()
+    {
+        view.width = 640;
+        view.height = 480 - TR_STATUS_HEIGHT;
+        world = BrActorAllocate(BR_ACTOR_NONE, nullptr);
+        camera = BrActorAdd(world, BrActorAllocate(BR_ACTOR_CAMERA, nullptr));
+        auto *c = static_cast<br_camera *>(camera->type_data);
+        c->hither_z = 0.1f;
+        c->yon_z = 20.0f;
+        c->field_of_view = 7280;
+        c->aspect = float(view.width) / float(view.height);
+        root = BrActorAdd(world, BrActorAllocate(BR_ACTOR_NONE, nullptr));
+        opaque = BrActorAdd(root, BrActorAllocate(BR_ACTOR_NONE, nullptr));
+        translucent = BrActorAdd(root, BrActorAllocate(BR_ACTOR_NONE, nullptr));
+        // The selection's tree as the set-up builds it: the ball slot, the slopes' parent, five nodes.
+        roots.second = BrActorAdd(world, BrActorAllocate(BR_ACTOR_NONE, nullptr));
+        roots.selection = BrActorAdd(roots.second, BrActorAllocate(BR_ACTOR_NONE, nullptr));
+        for (br_actor *&a : roots.selectionParents)
+            a = BrActorAdd(roots.selection, BrActorAllocate(BR_ACTOR_NONE, nullptr));
+        for (br_actor *&a : roots.nodes)
+            a = BrActorAdd(roots.selection, BrActorAllocate(BR_ACTOR_NONE, nullptr));
+        *TrSceneRootsGet() = roots;
+        TrPlayModeGet()->selectionParents[0] = roots.selectionParents[0];
+        TrPlayModeGet()->selectionParents[1] = roots.selectionParents[1];
+        TrGetShell()->cameras[0] = camera;
+        TrGetShell()->cameras[1] = nullptr;
+    }
+    ~Scene()
+    {
+        Edit_Reset();
+        Palya_Release();
+        TrCatalogueFree();
+        *TrSceneRootsGet() = TrSceneRoots{};
+        TrPlayModeGet()->selectionParents[0] = TrPlayModeGet()->selectionParents[1] = nullptr;
+        TrGetShell()->cameras[0] = nullptr;
+        BrActorFree(world);
+        TrSetPlayHooks(nullptr);
+    }
+    void catalogue()
+    {
+        TrCatalogueParents p{};
+        p.ballSlot = roots.selectionParents[0];
+        p.selection = roots.selectionParents[1];
+        for (int i = 0; i < 5; i++)
+            p.nodes[i] = roots.nodes[i];
+        TrCatalogueBuild(&p);
+    }
+    // A point in an actor's frame on the view; false when it is not on it.
+    bool project(br_actor *actor, const float p[3], int out[2]) const
+    {
+        int32_t x = -1, y = -1;
+        if (!View_ProjectXY(actor, p, &x, &y, camera, const_cast<br_pixelmap *>(&view)))
+            return false;
+        out[0] = x;
+        out[1] = y;
+        return x >= 0 && x < view.width && y >= 0 && y < view.height;
+    }
+};
+
+// `stepsBack`: the script's PageDown presses on the field before its first click there.
+Points click_points(const std::string &fieldPath, int stepsBack)
+{
+    Points pt{};
+    TrPlayHooks h{};
+    h.lookMake = plain_look;
+    TrSetPlayHooks(&h);
+    // The solution: the field file holds its supplied ball where it solves the field, turned the way
+    // it must roll; the game hands it to the player instead.
+    TrPalya *solution = Palya_FOpenLoad(fieldPath.c_str());
+    if (solution == nullptr)
+        return {{}, {}, {}, {}, {}, "cannot read " + fieldPath};
+    const EIo *ball = nullptr;
+    for (int32_t i = 0; i < solution->count; i++) {
+        const EIo *io = solution->elements[i]->io;
+        if ((io->flags & EF_BALL) && !(io->flags & EF_LEVEL_PART))
+            ball = io;
+    }
+    if (ball == nullptr) {
+        Palya_Free(solution);
+        return {{}, {}, {}, {}, {}, "no supplied ball in " + fieldPath};
+    }
+    const EIo sol = *ball;
+    Palya_Free(solution);
+    {
+        Scene s;
+        TrPlayModeGet()->game = 1;
+        s.catalogue();
+        if (Palya_Replace(fieldPath.c_str(), s.opaque, s.translucent, s.root) != 1)
+            return {{}, {}, {}, {}, {}, "cannot install " + fieldPath};
+        TrCatalogueLayoutGame();
+        tr_place_catalogue_nodes();
+        TrCameraFromField();
+        for (int i = 0; i < stepsBack; i++)
+            TrCameraKeyWith(VK_NEXT, 0, 0);
+        const float origin[3] = {0, 0, 0};
+        const TrElem *sample = TrCatalogueFind(sol.type, 0);
+        if (sample == nullptr || !s.project(sample->actor, origin, pt.ball))
+            pt.error += "the ball's slot is off the view; ";
+        // The top face's centre of the start cell under the ball.
+        const float top[3] = {0.05f + 0.1f * sol.x, 0.055f * float(sol.y - 1), 0.05f + 0.1f * sol.z};
+        if (!s.project(s.root, top, pt.start))
+            pt.error += "the start cell is off the view; ";
+        // The ball as the game places it there, and the arrow of its direction about it.
+        TrElem *placed = Elem_New(sol.x, sol.y, sol.z, TR_DIR_UNSET, sol.type, EF_BALL);
+        plain_look(placed);
+        BrActorAdd(s.opaque, placed->actor);
+        Palya_Place(placed, 1);
+        Dir_Begin(placed);
+        const TrElem *arrow = Dir_Marker(sol.direction);
+        if (arrow == nullptr || !s.project(arrow->actor, origin, pt.marker))
+            pt.error += "the direction's arrow is off the view; ";
+        Dir_End(placed);
+        Edit_Reset();
+        BrActorRemove(placed->actor);
+        BrActorFree(placed->actor);
+        placed->actor = nullptr;
+        Elem_Free(placed);
+    }
+    {
+        // The editor: a new field, the camera reset, every sample shown in the editor's layout.
+        Scene s;
+        TrPlayModeGet()->game = 0;
+        s.catalogue();
+        Palya_Install(Palya_New(), s.opaque, s.translucent, s.root);
+        TrCatalogueLayoutEditor();
+        tr_place_catalogue_nodes();
+        TrCameraFromField();
+        TrCameraKeyWith(82, 0, 0);
+        const float origin[3] = {0, 0, 0};
+        const TrElem *block = TrCatalogueFind(TY_T_SIMA, 0);
+        if (block == nullptr || !s.project(block->actor, origin, pt.block))
+            pt.error += "the catalogue's block is off the view; ";
+        const float top[3] = {0.05f + 0.1f * 3, 0.0f, 0.05f + 0.1f * 5};
+        if (!s.project(s.root, top, pt.cell))
+            pt.error += "the floor cell is off the view; ";
+    }
+    return pt;
+}
+
+std::string xy(const int p[2])
+{
+    return std::to_string(p[0]) + " " + std::to_string(p[1]);
+}
+
 TEST(TerrowE2e, FirstChallengeSolvedFromTheMenuThenABlockSavedInTheEditor)
 {
     const fs::path bin = fs::path(MAVREL_PATH).parent_path();
@@ -81,6 +340,22 @@ TEST(TerrowE2e, FirstChallengeSolvedFromTheMenuThenABlockSavedInTheEditor)
     const std::string player = "TrE2e" + std::to_string(getpid() % 100000);
     std::string script = slurp(TERROW_PLAY_SCRIPT);
     ASSERT_FALSE(script.empty());
+    // The first challenge field, "First Roll", and the click points its scene gives.
+    fs::path first;
+    for (const auto &e : fs::directory_iterator(bin / "fw" / "Fields"))
+        if (e.path().filename().string().size() > 6 && e.path().filename().string().substr(e.path().filename().string().size() - 6) == "Fi.trl")
+            first = e.path();
+    ASSERT_FALSE(first.empty());
+    int stepsBack = 0;
+    for (size_t at = script.find(" key NEXT\n"); at != std::string::npos; at = script.find(" key NEXT\n", at + 1))
+        stepsBack++;
+    const Points pt = click_points(first.string(), stepsBack);
+    ASSERT_EQ(pt.error, "");
+    for (const auto &[token, p] : {std::pair<const char *, const int *>{"@BALL", pt.ball}, {"@START", pt.start},
+                                   {"@MARKER", pt.marker}, {"@BLOCK", pt.block}, {"@CELL", pt.cell}}) {
+        ASSERT_NE(script.find(token), std::string::npos) << token;
+        script = std::regex_replace(script, std::regex(token), xy(p));
+    }
     script = std::regex_replace(script, std::regex(" capture "), " capture " + dir.string() + "/");
     script = std::regex_replace(script, std::regex("char NAME"), "char " + player);
     // The editor saves into the program folder's "Fields" (the test's lock keeps other runs out).
@@ -171,7 +446,28 @@ TEST(TerrowE2e, FirstChallengeSolvedFromTheMenuThenABlockSavedInTheEditor)
     EXPECT_GT(count(field, 200, 100, 420, 280, stone), 8000);
     EXPECT_GT(count(field, 150, 375, 490, 400, white), 100) << "the status line \"Get 1 ball to exit\"";
     // The ball on the start cell, where the supply's ball was the frame before.
-    EXPECT_GT(changed(field, placed, 225, 180, 265, 215), 150);
+    EXPECT_GT(changed(field, placed, pt.start[0] - 25, pt.start[1] - 24, pt.start[0] + 15, pt.start[1] + 11), 150);
+    // The start button (72 x 69 at 0, 411): at rest it shows the generated rest frame; on its way in
+    // it shows one of the generated press frames.
+    const Frames start = start_frames(bin / "trb");
+    ASSERT_EQ(start.rgb.size(), 13u);
+    ASSERT_EQ(start.w, 72);
+    const auto rest = closest_frame(placed, start, 0, 411);
+    EXPECT_EQ(rest.first, 0);
+    EXPECT_LT(rest.second, 6.0);
+    // The animation only goes forward: the frames caught never go back.
+    int pressed = 0, last = 0;
+    for (const char *name : {"terrow_e2e_press1.png", "terrow_e2e_press2.png", "terrow_e2e_press3.png"}) {
+        Shot press;
+        ASSERT_TRUE(load(dir / name, press));
+        const auto f = closest_frame(press, start, 0, 411);
+        EXPECT_LT(f.second, 6.0) << name << " shows no generated frame of the start button";
+        EXPECT_GE(f.first, last) << name;
+        last = f.first;
+        if (f.first >= 1 && f.second < 6.0 && changed(placed, press, 0, 411, 72, 480) > 20)
+            pressed++;
+    }
+    EXPECT_GT(pressed, 0) << "no capture caught the start button on its way in";
     // "Well done!" in gold over the field, the popup's green Menu button, and the track lit where
     // the ball went.
     EXPECT_GT(count(won, 16, 16, 416, 88, gold), 300);
@@ -182,7 +478,7 @@ TEST(TerrowE2e, FirstChallengeSolvedFromTheMenuThenABlockSavedInTheEditor)
     EXPECT_GT(count(back, 250, 124, 262, 138, white), 10);
     // The editor: the new field's floor; the block stands where the click put it.
     EXPECT_GT(count(editor, 120, 80, 520, 380, stone), 40000);
-    EXPECT_GT(changed(editor, block, 270, 185, 320, 235), 300);
+    EXPECT_GT(changed(editor, block, pt.cell[0] - 30, pt.cell[1] - 45, pt.cell[0] + 20, pt.cell[1] + 5), 300);
     // The menu opened with its four members one below the other: Quit, Test run, Save, Load.
     // Each row carries its dark word; the editor's background has nothing that dark there.
     auto ink = [](const uint8_t *p) { return std::max({p[0], p[1], p[2]}) < 70; };
