@@ -18,6 +18,7 @@ struct ClipVert {
     float c[4];
     float rgb[3];
     float tu, tv;
+    uint32_t on = 0; // the view volume's sides (bits 0..3) the clipper put the vertex on
 };
 
 // Signed distances to the view volume (-w <= x, y, z <= w) and the user planes; negative is outside.
@@ -64,11 +65,21 @@ struct Mapping {
     float xs, xo, ys, yo;
     bool front;
 
-    void project(const float *c, SVert &s, float tu = 0, float tv = 0) const
+    void project(const float *c, SVert &s, float tu = 0, float tv = 0, uint32_t on = 0) const
     {
         float iw = 1.0f / c[3];
         s.x = c[0] * iw * xs + xo;
         s.y = c[1] * iw * ys + yo;
+        // A vertex cut on a side lies on it exactly, where the division may leave it a rounding step
+        // inside: the first row and column have their centres on the sides and would be left out.
+        if (on & 1u)
+            s.x = -xs + xo;
+        else if (on & 2u)
+            s.x = xs + xo;
+        if (on & 4u)
+            s.y = ys + yo;
+        else if (on & 8u)
+            s.y = -ys + yo;
         float z = c[2] * iw * -32767.0f;
         s.z = front ? -32768.0f : std::clamp(z, -32767.0f, 32767.0f);
         s.w = c[3];
@@ -110,8 +121,11 @@ inline void unpack255(uint32_t c, float *out)
 
 // The intersection is always computed from the inside end, so an edge shared by two polygons is
 // cut at the same point in both.
-inline void cut(const ClipVert &in, const ClipVert &out, float din, float dout, ClipVert &r)
+inline void cut(const ClipVert &in, const ClipVert &out, float din, float dout, int plane, ClipVert &r)
 {
+    // On the plane cut, and on every side both ends share.
+    const uint32_t on = (in.on & out.on) | (plane < 4 ? 1u << plane : 0u);
+    r.on = on;
     float t = din / (din - dout);
     for (int k = 0; k < 4; ++k)
         r.c[k] = in.c[k] + (out.c[k] - in.c[k]) * t;
@@ -135,9 +149,9 @@ int clip_polygon(const Planes &pl, uint32_t mask, ClipVert *poly, int n, ClipVer
                 dst[m++] = a;
             if ((da >= 0.0f) != (db >= 0.0f)) {
                 if (da >= 0.0f)
-                    cut(a, b, da, db, dst[m++]);
+                    cut(a, b, da, db, k, dst[m++]);
                 else
-                    cut(b, a, db, da, dst[m++]);
+                    cut(b, a, db, da, k, dst[m++]);
             }
         }
         n = m;
@@ -315,15 +329,15 @@ void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scrat
                     if (da < 0.0f && db < 0.0f)
                         gone = true;
                     else if (da < 0.0f)
-                        cut(cb, ca, db, da, ca);
+                        cut(cb, ca, db, da, k, ca);
                     else if (db < 0.0f)
-                        cut(ca, cb, da, db, cb);
+                        cut(ca, cb, da, db, k, cb);
                 }
                 if (gone || !(ca.c[3] > 0.0f) || !(cb.c[3] > 0.0f))
                     continue;
                 SVert sa, sb;
-                map.project(ca.c, sa);
-                map.project(cb.c, sb);
+                map.project(ca.c, sa, 0, 0, ca.on);
+                map.project(cb.c, sb, 0, 0, cb.on);
                 std::copy(ca.rgb, ca.rgb + 3, sa.rgb);
                 std::copy(cb.rgb, cb.rgb + 3, sb.rgb);
                 line(sa, sb);
@@ -387,7 +401,7 @@ void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scrat
             bool ok = true;
             for (int k = 0; k < n && ok; ++k) {
                 ok = poly[k].c[3] > 0.0f;
-                map.project(poly[k].c, sv[k], poly[k].tu, poly[k].tv);
+                map.project(poly[k].c, sv[k], poly[k].tu, poly[k].tv, poly[k].on);
                 std::copy(poly[k].rgb, poly[k].rgb + 3, sv[k].rgb);
             }
             if (!ok)

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 using namespace srtest;
 
@@ -178,6 +179,33 @@ TEST(Clipping, DepthStaysInsideTheVolume)
             ASSERT_LE(f.depth(x, y), farthest);
         }
     EXPECT_TRUE(f.guards_intact());
+}
+
+// A slanted plane larger than the view, turned step by step: cut at all four sides, it covers every
+// pixel, the top row and the left column too (a cut vertex a rounding step inside its side would
+// leave them out, the pixel centres there lying on the sides).
+TEST(Clipping, PlaneOverTheViewCoversEveryPixel)
+{
+    const int sizes[][2] = {{64, 64}, {640, 480}};
+    for (const auto &size : sizes) {
+        Frame f(size[0], size[1], sr::ColourType::RGB_565, sr::DepthType::D16, true);
+        for (int step = 0; step < 60; ++step) {
+            const float a = 0.05f + (float)step * 0.1f, k1 = 0.05f * std::sin(a * 3.0f), k2 = 0.04f;
+            const float e1[3] = {std::cos(a), std::sin(a), k1}, e2[3] = {-std::sin(a), std::cos(a), k2};
+            Mesh m;
+            for (const auto &uv : {std::pair{-40.0f, -40.0f}, {40.0f, -40.0f}, {40.0f, 40.0f}, {-40.0f, 40.0f}})
+                m.add_vertex(0.3f + uv.first * e1[0] + uv.second * e2[0], -0.2f + uv.first * e1[1] + uv.second * e2[1],
+                             -10.0f + uv.first * e1[2] + uv.second * e2[2]);
+            m.add_face(0, 1, 2);
+            m.add_face(0, 2, 3);
+            f.clear();
+            sr::Setup s = camera_setup(f);
+            s.view_to_screen = perspective(1.2f, (float)size[0] / (float)size[1], 1.0f, 50.0f);
+            draw(s, m);
+            ASSERT_EQ(f.drawn(), f.w * f.h) << size[0] << "x" << size[1] << " step " << step;
+        }
+        EXPECT_TRUE(f.guards_intact());
+    }
 }
 
 // An enabled user plane (kept side: dot >= 0) removes the part of the picture behind it.
