@@ -423,16 +423,20 @@ TEST(TerrowE2e, FirstChallengeSolvedFromTheMenuThenABlockSavedInTheEditor)
     const auto rest = closest_frame(placed, start, 0, 411);
     EXPECT_EQ(rest.first, 0);
     EXPECT_LT(rest.second, 6.0);
-    // The animation only goes forward: the frames caught never go back.
+    // The animation only goes forward: the frames caught never go back. The button animates on its
+    // own thread, so on a loaded machine the first capture can still show the pointer's hover picture.
     int pressed = 0, last = 0;
     for (const char *name : {"terrow_e2e_press1.png", "terrow_e2e_press2.png", "terrow_e2e_press3.png"}) {
         Shot press;
         ASSERT_TRUE(load(dir / name, press));
         const auto f = closest_frame(press, start, 0, 411);
-        EXPECT_LT(f.second, 6.0) << name << " shows no generated frame of the start button";
+        if (f.second >= 6.0) {
+            EXPECT_EQ(pressed, 0) << name << " shows no generated frame of the start button after a press frame";
+            continue;
+        }
         EXPECT_GE(f.first, last) << name;
         last = f.first;
-        if (f.first >= 1 && f.second < 6.0 && changed(placed, press, 0, 411, 72, 480) > 20)
+        if (f.first >= 1 && changed(placed, press, 0, 411, 72, 480) > 20)
             pressed++;
     }
     EXPECT_GT(pressed, 0) << "no capture caught the start button on its way in";
