@@ -7,6 +7,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "board.h"
 #include "recorder.h"
 
 #include <cstdio>
@@ -130,25 +131,10 @@ void BM_KelpaFullRedraw(benchmark::State &state)
 }
 BENCHMARK(BM_KelpaFullRedraw)->Unit(benchmark::kMillisecond);
 
-// The renderer's cube board (11 x 11 cubes, 640 x 480, RGB_565 + DEPTH_16), plain and textured.
-void boardFrames(benchmark::State &state, bool textured)
-{
-    srtest::Frame f(W, H, sr::ColourType::RGB_565, sr::DepthType::D16, true, 0);
-    srtest::Texture565 tex(64);
-    srtest::Board board(f.target, textured ? &tex.texture : nullptr);
-    sr::Scratch scratch;
-    for (auto _ : state) {
-        std::memset(f.cmem.data(), 0, (size_t)W * H * 2);
-        std::memset(f.dmem.data(), 0xff, (size_t)W * H * 2);
-        board.render(scratch);
-        benchmark::DoNotOptimize(f.cmem.data());
-        benchmark::ClobberMemory();
-    }
-    state.counters["fps"] = benchmark::Counter((double)state.iterations(), benchmark::Counter::kIsRate);
-}
-void BM_TexturedBoardFrame(benchmark::State &state) { boardFrames(state, true); }
+// The renderer's cube board, plain and textured.
+void BM_TexturedBoardFrame(benchmark::State &state) { board_frames(state, true); }
 BENCHMARK(BM_TexturedBoardFrame)->Unit(benchmark::kMillisecond);
-void BM_CubeBoardFrame(benchmark::State &state) { boardFrames(state, false); }
+void BM_CubeBoardFrame(benchmark::State &state) { board_frames(state, false); }
 BENCHMARK(BM_CubeBoardFrame)->Unit(benchmark::kMillisecond);
 
 // The picture's 614,400 bytes copied once.

@@ -7,6 +7,8 @@
 #include "support.h"
 #include "sr_raster.h"
 
+#include "board.h"
+
 #include <benchmark/benchmark.h>
 
 #include <stdio.h>
@@ -164,17 +166,7 @@ BENCHMARK(BM_TerrowOverlay)->Unit(benchmark::kMicrosecond);
 // The reference frame: the renderer's textured lit board (11 x 11 cubes) at 640 x 480.
 void BM_TexturedBoardFrame(benchmark::State &state)
 {
-    srtest::Frame f(W, H, sr::ColourType::RGB_565, sr::DepthType::D16, true, 0);
-    srtest::Texture565 tex(64);
-    srtest::Board board(f.target, &tex.texture);
-    sr::Scratch scratch;
-    for (auto _ : state) {
-        memset(f.cmem.data(), 0, (size_t)W * H * 2);
-        memset(f.dmem.data(), 0xff, (size_t)W * H * 2);
-        board.render(scratch);
-        benchmark::DoNotOptimize(f.cmem.data());
-        benchmark::ClobberMemory();
-    }
+    board_frames(state, true);
 }
 BENCHMARK(BM_TexturedBoardFrame)->Unit(benchmark::kMillisecond);
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -18,6 +19,16 @@ inline std::string slurp(const std::filesystem::path &p)
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
+}
+
+// The run's script with its captures sent into `dir`, a fresh folder of the run's own (the game works
+// in its own folder meanwhile). Empty when the script cannot be read.
+inline std::string script_into(const std::filesystem::path &script, const std::filesystem::path &dir)
+{
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    const std::string text = slurp(script);
+    return std::regex_replace(text, std::regex(" capture "), " capture " + dir.string() + "/");
 }
 
 struct Shot {

@@ -27,12 +27,8 @@ TEST(KelpaE2e, MenuToStandard1WonReplayedAndBack)
 {
     const fs::path bin = fs::path(MAVREL_PATH).parent_path();
     const fs::path dir = fs::temp_directory_path() / ("kelpa_e2e_" + std::to_string(getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    // Captures go to this test's folder (the game works in its own folder meanwhile).
-    std::string script = slurp(KELPA_LEVEL_SCRIPT);
+    const std::string script = capture::script_into(KELPA_LEVEL_SCRIPT, dir);
     ASSERT_FALSE(script.empty());
-    script = std::regex_replace(script, std::regex(" capture "), " capture " + dir.string() + "/");
     std::ofstream(dir / "level.script") << script;
     // Kind 100 keeps the player's first replay of a level: an older one goes, so that this game's
     // replay is the one played back.

@@ -57,11 +57,8 @@ TEST(KelpaEditorE2e, PatternAndExitPlacedTrialWonSavedThroughTheBrowserAndOpened
 {
     const fs::path bin = fs::path(MAVREL_PATH).parent_path();
     const fs::path dir = fs::temp_directory_path() / ("kelpa_editor_e2e_" + std::to_string(getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    std::string script = slurp(KELPA_EDITOR_SCRIPT);
+    const std::string script = capture::script_into(KELPA_EDITOR_SCRIPT, dir);
     ASSERT_FALSE(script.empty());
-    script = std::regex_replace(script, std::regex(" capture "), " capture " + dir.string() + "/");
     std::ofstream(dir / "editor.script") << script;
     // The browser starts in the Kelpa folder beside the program: the level saved there goes after.
     const fs::path kps = bin / "Kelpa" / "E2ePattern.KPS", ksw = bin / "Kelpa" / "E2ePattern.KSW";
