@@ -333,6 +333,9 @@ struct PhQueryIndex {
     // By level cell of the field, found on first asking: 1 when the cells around it hold nothing but
     // flat pieces one layer down (see Phys_OpenAround), 2 when not, 0 not yet known.
     mutable std::vector<uint8_t> open;
+    // By level cell as above, found on first asking: bit 63 once known, then what
+    // Phys_CellsAround gives (held in bits 0-26, flat below in bits 32-58).
+    mutable std::vector<uint64_t> around;
 };
 
 namespace {
@@ -491,6 +494,7 @@ void build_index(PhQueryIndex &idx)
         idx.open.assign(size_t(w.sizeX) * size_t(w.sizeY + 1) * size_t(w.sizeZ), 0);
     else
         idx.open.clear();
+    idx.around.assign(idx.open.size(), 0);
     idx.usable = true;
 }
 
@@ -609,6 +613,36 @@ bool Phys_OpenAround(int32_t x, int32_t gy, int32_t z)
     if (known == 0)
         known = flat_below_only(x, gy, z) ? 1 : 2;
     return known == 1;
+}
+
+bool Phys_CellsAround(int32_t x, int32_t gy, int32_t z, uint32_t *held, uint32_t *flatBelow)
+{
+    const PhQueryIndex *idx = query_index();
+    const PhWorld &w = PhysWorld;
+    if (idx == nullptr || x < 0 || x >= w.sizeX || z < 0 || z >= w.sizeZ || gy < -1 || gy >= w.sizeY)
+        return false;
+    const size_t at = (size_t(gy + 1) * size_t(w.sizeZ) + size_t(z)) * size_t(w.sizeX) + size_t(x);
+    if (at >= idx->around.size())
+        return false;
+    uint64_t &known = idx->around[at];
+    if (known == 0) {
+        uint64_t bits = uint64_t(1) << 63;
+        for (int32_t dz = -1, b = 0; dz <= 1; dz++)
+            for (int32_t dy = -1; dy <= 1; dy++)
+                for (int32_t dx = -1; dx <= 1; dx++, b++) {
+                    const PhElem *o = Phys_ObjAtCell(x + dx, gy + dy, z + dz, nullptr);
+                    if (o == nullptr)
+                        continue;
+                    bits |= uint64_t(1) << b;
+                    const bool flat = o->cls == PHC_CORNER || (o->up.x == 0 && o->up.y == 1 && o->up.z == 0);
+                    if (dy == -1 && o->cellY == gy - 1 && flat)
+                        bits |= uint64_t(1) << (32 + b);
+                }
+        known = bits;
+    }
+    *held = uint32_t(known & 0x7ffffff);
+    *flatBelow = uint32_t(known >> 32) & 0x7ffffff;
+    return true;
 }
 
 TrElem *Phys_ElemAtCell(int32_t x, int32_t gy, int32_t z, const PhElem *exclude)
