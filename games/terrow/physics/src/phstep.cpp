@@ -63,7 +63,11 @@ PhElem *find_support(PhBall &ball, TrPalya *field)
 {
     const float r = ball.radius;
     const FV3 &c = ball.position;
-    if (PhElem *o = obj_at(field, c + FV3(0, -r, 0), ball))
+    const FV3 bottom = c + FV3(0, -r, 0);
+    // Still well on the piece it lay on: that piece is what the query would find.
+    if (const PhElem *s = ball.support; s != nullptr && s != &ball && Phys_SurelyAtPoint(*s, bottom))
+        return s->element != nullptr ? s->element->physObject : nullptr;
+    if (PhElem *o = obj_at(field, bottom, ball))
         return o;
     // The touch point of a ball lying on a ramp is on its surface: probe a hair inside.
     for (int k = 0; k < 4; k++) {

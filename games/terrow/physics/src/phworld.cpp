@@ -336,6 +336,10 @@ struct PhQueryIndex {
     // By level cell as above, found on first asking: bit 63 once known, then what
     // Phys_CellsAround gives (held in bits 0-26, flat below in bits 32-58).
     mutable std::vector<uint64_t> around;
+    // By element index, found on first asking: the piece whose box's inner part no other piece
+    // comes near (Phys_SurelyAtPoint), and 1 when so, 2 when not.
+    mutable std::vector<const PhElem *> aloneOf;
+    mutable std::vector<uint8_t> alone;
 };
 
 namespace {
@@ -495,6 +499,11 @@ void build_index(PhQueryIndex &idx)
     else
         idx.open.clear();
     idx.around.assign(idx.open.size(), 0);
+    int32_t indices = 0;
+    for (const PhElem *o : objs)
+        indices = o->index >= indices ? o->index + 1 : indices;
+    idx.aloneOf.assign(size_t(indices), nullptr);
+    idx.alone.assign(size_t(indices), 0);
     idx.usable = true;
 }
 
@@ -643,6 +652,52 @@ bool Phys_CellsAround(int32_t x, int32_t gy, int32_t z, uint32_t *held, uint32_t
     *held = uint32_t(known & 0x7ffffff);
     *flatBelow = uint32_t(known >> 32) & 0x7ffffff;
     return true;
+}
+
+namespace {
+
+// The part of a piece's box a point must lie in for Phys_SurelyAtPoint: well inside across (x, z),
+// within half the point tolerance of the box in height. The margins leave room for the rounding of
+// the point test's sums (coordinates stay within 4096 where the index is used).
+const float k_sure_across = 3 * k_point_slack, k_sure_height = 0.5f * k_point_slack;
+
+bool no_piece_near_inner_part(const PhElem &o)
+{
+    // The inner part grown by twice the point tolerance: a piece apart from it on some axis cannot
+    // take a point of the inner part.
+    const double m = k_sure_across, h = k_sure_height, reach = 2.0 * k_point_slack;
+    const double lox = double(o.boxLow.x) + m - reach, hix = double(o.boxHigh.x) - m + reach;
+    const double loz = double(o.boxLow.z) + m - reach, hiz = double(o.boxHigh.z) - m + reach;
+    const double loy = double(o.boxLow.y) - h - reach, hiy = double(o.boxHigh.y) + h + reach;
+    for (const PhElem *y = PhysWorld.objects; y != nullptr; y = y->nextObject) {
+        if (double(y->boxLow.x) > hix || double(y->boxHigh.x) < lox || double(y->boxLow.z) > hiz ||
+            double(y->boxHigh.z) < loz || double(y->boxLow.y) > hiy || double(y->boxHigh.y) < loy)
+            continue;
+        if (y == &o || y->IsBall() || excluded(*y, nullptr))
+            continue;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool Phys_SurelyAtPoint(const PhElem &o, const FV3 &p)
+{
+    const PhQueryIndex *idx = query_index();
+    if (idx == nullptr || o.IsBall() || excluded(o, nullptr) || o.type == TY_T_LEJTO || o.type == TY_T_SAROK ||
+        o.index < 0 || size_t(o.index) >= idx->alone.size())
+        return false;
+    const float m = k_sure_across, h = k_sure_height;
+    if (!(p.x >= o.boxLow.x + m && p.x <= o.boxHigh.x - m && p.z >= o.boxLow.z + m && p.z <= o.boxHigh.z - m &&
+          p.y >= o.boxLow.y - h && p.y <= o.boxHigh.y + h))
+        return false;
+    const size_t i = size_t(o.index);
+    if (idx->aloneOf[i] != &o) {
+        idx->aloneOf[i] = &o;
+        idx->alone[i] = no_piece_near_inner_part(o) ? 1 : 2;
+    }
+    return idx->alone[i] == 1;
 }
 
 TrElem *Phys_ElemAtCell(int32_t x, int32_t gy, int32_t z, const PhElem *exclude)
