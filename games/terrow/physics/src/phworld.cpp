@@ -1,5 +1,6 @@
 // The world of a run: build from the field, the level grid, the object queries, tear-down, and the
 // placement helpers that put a ball on its support.
+#include <algorithm>
 #include <math.h>
 #include <stdint.h>
 #include <stdlib.h>
@@ -340,6 +341,9 @@ struct PhQueryIndex {
     // comes near (Phys_SurelyAtPoint), and 1 when so, 2 when not.
     mutable std::vector<const PhElem *> aloneOf;
     mutable std::vector<uint8_t> alone;
+    // The listed pieces by the low x of their box, and the widest box across x.
+    std::vector<std::pair<double, const PhElem *>> byLowX;
+    double widestX = 0;
 };
 
 namespace {
@@ -504,6 +508,15 @@ void build_index(PhQueryIndex &idx)
         indices = o->index >= indices ? o->index + 1 : indices;
     idx.aloneOf.assign(size_t(indices), nullptr);
     idx.alone.assign(size_t(indices), 0);
+    idx.byLowX.clear();
+    idx.widestX = 0;
+    for (const PhElem *o : objs) {
+        idx.byLowX.emplace_back(double(o->boxLow.x), o);
+        const double wide = double(o->boxHigh.x) - double(o->boxLow.x);
+        idx.widestX = wide > idx.widestX ? wide : idx.widestX;
+    }
+    std::sort(idx.byLowX.begin(), idx.byLowX.end(),
+              [](const auto &a, const auto &b) { return a.first < b.first; });
     idx.usable = true;
 }
 
@@ -661,17 +674,24 @@ namespace {
 // the point test's sums (coordinates stay within 4096 where the index is used).
 const float k_sure_across = 3 * k_point_slack, k_sure_height = 0.5f * k_point_slack;
 
-bool no_piece_near_inner_part(const PhElem &o)
+bool no_piece_near_inner_part(const PhQueryIndex &idx, const PhElem &o)
 {
     // The inner part grown by twice the point tolerance: a piece apart from it on some axis cannot
-    // take a point of the inner part.
+    // take a point of the inner part. Only the pieces starting within the widest box of it across
+    // x can reach it.
     const double m = k_sure_across, h = k_sure_height, reach = 2.0 * k_point_slack;
     const double lox = double(o.boxLow.x) + m - reach, hix = double(o.boxHigh.x) - m + reach;
     const double loz = double(o.boxLow.z) + m - reach, hiz = double(o.boxHigh.z) - m + reach;
     const double loy = double(o.boxLow.y) - h - reach, hiy = double(o.boxHigh.y) + h + reach;
-    for (const PhElem *y = PhysWorld.objects; y != nullptr; y = y->nextObject) {
-        if (double(y->boxLow.x) > hix || double(y->boxHigh.x) < lox || double(y->boxLow.z) > hiz ||
-            double(y->boxHigh.z) < loz || double(y->boxLow.y) > hiy || double(y->boxHigh.y) < loy)
+    if (!(idx.widestX <= 8192))
+        return false;
+    const double from = lox - idx.widestX - 1.0;
+    auto it = std::lower_bound(idx.byLowX.begin(), idx.byLowX.end(), from,
+                               [](const std::pair<double, const PhElem *> &a, double v) { return a.first < v; });
+    for (; it != idx.byLowX.end() && it->first <= hix; ++it) {
+        const PhElem *y = it->second;
+        if (double(y->boxHigh.x) < lox || double(y->boxLow.z) > hiz || double(y->boxHigh.z) < loz ||
+            double(y->boxLow.y) > hiy || double(y->boxHigh.y) < loy)
             continue;
         if (y == &o || y->IsBall() || excluded(*y, nullptr))
             continue;
@@ -695,7 +715,7 @@ bool Phys_SurelyAtPoint(const PhElem &o, const FV3 &p)
     const size_t i = size_t(o.index);
     if (idx->aloneOf[i] != &o) {
         idx->aloneOf[i] = &o;
-        idx->alone[i] = no_piece_near_inner_part(o) ? 1 : 2;
+        idx->alone[i] = no_piece_near_inner_part(*idx, o) ? 1 : 2;
     }
     return idx->alone[i] == 1;
 }
