@@ -71,10 +71,9 @@ int Env_Collect(PhBall &ball, PhContact *table, int *count)
             static const uint32_t k_x[8] = {0, 0x1249249, 0x2492492, 0x36db6db, 0x4924924, 0x5b6db6d, 0x6db6db6, 0x7ffffff};
             static const uint32_t k_y[8] = {0, 0x01c0e07, 0x0e07038, 0x0fc7e3f, 0x70381c0, 0x71f8fc7, 0x7e3f1f8, 0x7ffffff};
             static const uint32_t k_z[8] = {0, 0x00001ff, 0x003fe00, 0x003ffff, 0x7fc0000, 0x7fc01ff, 0x7fffe00, 0x7ffffff};
-            // Offsets lo - c .. hi - c (within -1..1) as bits 0..2.
-            auto span = [](int lo, int hi, int c) {
-                return lo > hi ? 0u : ((2u << (hi - c + 1)) - 1) & ~((1u << (lo - c + 1)) - 1);
-            };
+            // The offsets lo - c .. hi - c as bits 0..2: the cell is in the field, so its own offset is
+            // always in the range.
+            auto span = [](int lo, int hi, int c) { return (lo < c ? 1u : 0u) | 2u | (hi > c ? 4u : 0u); };
             visit = held & k_x[span(x0, x1, cx)] & k_y[span(y0, y1, gy)] & k_z[span(z0, z1, cz)];
             if (rollsOnFlat)
                 passOver = flat;
