@@ -337,6 +337,10 @@ struct PhQueryIndex {
     // By level cell as above, found on first asking: bit 63 once known, then what
     // Phys_CellsAround gives (held in bits 0-26, flat below in bits 32-58).
     mutable std::vector<uint64_t> around;
+    // By level cell as above, found on first asking: 1 + what Phys_SupportBelow gives when no piece
+    // is excluded (that element in supportBelow), 0 not yet known.
+    mutable std::vector<uint8_t> supportKnown;
+    mutable std::vector<TrElem *> supportBelow;
     // By element index, found on first asking: the piece whose box's inner part no other piece
     // comes near (Phys_SurelyAtPoint), and 1 when so, 2 when not.
     mutable std::vector<const PhElem *> aloneOf;
@@ -503,6 +507,8 @@ void build_index(PhQueryIndex &idx)
     else
         idx.open.clear();
     idx.around.assign(idx.open.size(), 0);
+    idx.supportKnown.assign(idx.open.size(), 0);
+    idx.supportBelow.assign(idx.open.size(), nullptr);
     int32_t indices = 0;
     for (const PhElem *o : objs)
         indices = o->index >= indices ? o->index + 1 : indices;
@@ -726,8 +732,38 @@ TrElem *Phys_ElemAtCell(int32_t x, int32_t gy, int32_t z, const PhElem *exclude)
     return o != nullptr ? o->element : nullptr;
 }
 
+namespace {
+
+TrElem *walk_support_below(int32_t x, int32_t gy, int32_t z, const PhElem *exclude)
+{
+    for (int32_t g = gy; g >= -1; g--) {
+        PhElem *o = Phys_ObjAtCell(x, g, z, exclude);
+        if (o != nullptr && o->type != TY_T_SAROK)
+            return o->element;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 TrElem *Phys_SupportBelow(int32_t x, int32_t gy, int32_t z, const PhElem *exclude)
 {
+    // In the field, excluding nothing the lists hold (no piece, or a ball): the column's answer is
+    // kept until the pieces change.
+    if (exclude == nullptr || exclude->IsBall()) {
+        const PhQueryIndex *idx = query_index();
+        const PhWorld &w = PhysWorld;
+        if (idx != nullptr && x >= 0 && x < w.sizeX && z >= 0 && z < w.sizeZ && gy >= -1 && gy < w.sizeY) {
+            const size_t at = (size_t(gy + 1) * size_t(w.sizeZ) + size_t(z)) * size_t(w.sizeX) + size_t(x);
+            if (at < idx->supportKnown.size()) {
+                if (idx->supportKnown[at] == 0) {
+                    idx->supportBelow[at] = walk_support_below(x, gy, z, nullptr);
+                    idx->supportKnown[at] = 1;
+                }
+                return idx->supportBelow[at];
+            }
+        }
+    }
     // Above the field the walk starts at the highest box: a ball flung far up would otherwise walk
     // every layer down to the field.
     if (gy > PhysWorld.sizeY) {
@@ -740,12 +776,7 @@ TrElem *Phys_SupportBelow(int32_t x, int32_t gy, int32_t z, const PhElem *exclud
         if (highest < static_cast<float>(gy))
             gy = static_cast<int32_t>(highest);
     }
-    for (int32_t g = gy; g >= -1; g--) {
-        PhElem *o = Phys_ObjAtCell(x, g, z, exclude);
-        if (o != nullptr && o->type != TY_T_SAROK)
-            return o->element;
-    }
-    return nullptr;
+    return walk_support_below(x, gy, z, exclude);
 }
 
 PhElem *Phys_ObjAtPoint(TrPalya *field, float x, float y, float z, const PhElem *exclude)
