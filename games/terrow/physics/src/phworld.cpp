@@ -654,11 +654,24 @@ bool Phys_CellsAround(int32_t x, int32_t gy, int32_t z, uint32_t *held, uint32_t
         return false;
     uint64_t &known = idx->around[at];
     if (known == 0) {
+        // Phys_ObjAtCell's lookup, on the index at hand.
+        const PhQueryIndex::Table &t = idx->cells;
+        auto obj_at_cell = [&t](int32_t cx, int32_t cy, int32_t cz) -> const PhElem * {
+            const uint32_t ux = uint32_t(cx) - uint32_t(t.lo[0]), uy = uint32_t(cy) - uint32_t(t.lo[1]),
+                           uz = uint32_t(cz) - uint32_t(t.lo[2]);
+            if (ux >= uint32_t(t.n[0]) || uy >= uint32_t(t.n[1]) || uz >= uint32_t(t.n[2]))
+                return nullptr;
+            const size_t s = (size_t(uy) * t.n[2] + uz) * t.n[0] + ux;
+            for (uint32_t i = t.starts[s]; i < t.starts[s + 1]; i++)
+                if (!excluded(*t.items[i], nullptr))
+                    return t.items[i];
+            return nullptr;
+        };
         uint64_t bits = uint64_t(1) << 63;
         for (int32_t dz = -1, b = 0; dz <= 1; dz++)
             for (int32_t dy = -1; dy <= 1; dy++)
                 for (int32_t dx = -1; dx <= 1; dx++, b++) {
-                    const PhElem *o = Phys_ObjAtCell(x + dx, gy + dy, z + dz, nullptr);
+                    const PhElem *o = obj_at_cell(x + dx, gy + dy, z + dz);
                     if (o == nullptr)
                         continue;
                     bits |= uint64_t(1) << b;
