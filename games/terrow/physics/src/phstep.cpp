@@ -300,10 +300,13 @@ int collect_swept(PhBall &ball, PhContact *table, int *count)
 }
 
 // A ball that has lain still on a piece for two steps, with no piece changed since, is left alone
-// while nothing moves near it: its step would find it at rest again.
+// while nothing moves near it: its step would find it at rest again. Not one a magnet holds (its
+// step pulls it again, and the energy that gives counts), nor one that still tries to go (its step
+// nudges it again, and the blocked count goes on).
 bool may_sleep(const PhBall &b)
 {
-    return b.finishCode == 0 && !b.sinking && b.goal == nullptr && b.stillSteps >= 2 &&
+    return b.finishCode == 0 && !b.sinking && b.goal == nullptr && b.stillSteps >= 2 && !b.attracted &&
+           b.blockedSteps == 0 &&
            b.stillGeneration == PhysWorld.piecesGeneration && b.velocity.x == 0 && b.velocity.y == 0 &&
            b.velocity.z == 0;
 }
@@ -909,6 +912,9 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
         if (b->dormant || b->quiet) {
             b->stepStartTime = b->currentTime;
             b->currentTime = now;
+            // As its step would: what it may keep after a push is what it has now.
+            if (b->quiet)
+                b->allowance = PhBall_Energy(*b);
         } else if (b->sinking) {
             atRest = false;
             b->stepStartTime = b->currentTime;
