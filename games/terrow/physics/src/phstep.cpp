@@ -301,12 +301,13 @@ int collect_swept(PhBall &ball, PhContact *table, int *count)
 
 // A ball that has lain still on a piece for two steps, with no piece changed since, is left alone
 // while nothing moves near it: its step would find it at rest again. Not one a magnet holds (its
-// step pulls it again, and the energy that gives counts), nor one that still tries to go (its step
-// nudges it again, and the blocked count goes on).
+// step pulls it again, and the energy that gives counts), nor one within a magnet's reach (its step
+// holds it anew, as the pair loop sees), nor one that still tries to go (its step nudges it again,
+// and the blocked count goes on).
 bool may_sleep(const PhBall &b)
 {
     return b.finishCode == 0 && !b.sinking && b.goal == nullptr && b.stillSteps >= 2 && !b.attracted &&
-           b.blockedSteps == 0 &&
+           !b.nearMagnet && b.blockedSteps == 0 &&
            b.stillGeneration == PhysWorld.piecesGeneration && b.velocity.x == 0 && b.velocity.y == 0 &&
            b.velocity.z == 0;
 }
@@ -713,6 +714,7 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
             ball.velocity = ball.acceleration = FV3(0, 0, 0);
             integrate = false;
         }
+        ball.nearMagnet = inReach;
         if (ball.attracted && !inReach) {
             if (ball.magnet != nullptr)
                 PhList_Remove(ball.magnet->held, &ball, &PhBall::nextHeld);

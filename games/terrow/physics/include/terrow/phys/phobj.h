@@ -156,6 +156,7 @@ struct PhBall : PhElem {
     bool nudged = false;
     uint32_t pushed = 0;
     uint32_t attracted = 0;
+    bool nearMagnet = false;  // an iron ball within a magnet's reach at its last step
     int32_t motion = MT_EVE, prevMotion = MT_EVE;
     /* Steps the ball has lain still (at rest, on a piece, in the same place) and the pieces'
      * generation it has lain still in. */
