@@ -300,14 +300,10 @@ int collect_swept(PhBall &ball, PhContact *table, int *count)
 }
 
 // A ball that has lain still on a piece for two steps, with no piece changed since, is left alone
-// while nothing moves near it: its step would find it at rest again. Not one a magnet holds (its
-// step pulls it again, and the energy that gives counts), nor one within a magnet's reach (its step
-// holds it anew, as the pair loop sees), nor one that still tries to go (its step nudges it again,
-// and the blocked count goes on).
+// while nothing moves near it: its step would find it at rest again.
 bool may_sleep(const PhBall &b)
 {
-    return b.finishCode == 0 && !b.sinking && b.goal == nullptr && b.stillSteps >= 2 && !b.attracted &&
-           !b.nearMagnet && b.blockedSteps == 0 &&
+    return b.finishCode == 0 && !b.sinking && b.goal == nullptr && b.stillSteps >= 2 &&
            b.stillGeneration == PhysWorld.piecesGeneration && b.velocity.x == 0 && b.velocity.y == 0 &&
            b.velocity.z == 0;
 }
@@ -344,8 +340,12 @@ void mark_dormant(float stepLength)
         const bool s = may_sleep(*b);
         sleepy.push_back(s);
         b->dormant = false;
-        // One held by the balls it leans on (blockedSteps) must see them leave.
-        b->quiet = s && b->blockedSteps <= PH_BLOCKED_STEPS && Phys_FastPaths();
+        // One held by the balls it leans on (blockedSteps) must see them leave. Its step must leave
+        // nothing the pair loop reads otherwise: not so for one a magnet pulls (what it may keep
+        // after a push grows) or holds (its motion), nor for one that tried to go in its last step
+        // (it is nudged again and its blocked count goes on).
+        b->quiet = s && b->blockedSteps <= PH_BLOCKED_STEPS && !b->attracted && !b->nearMagnet && !b->nudgedLast &&
+                   Phys_FastPaths();
         anySleeper |= s;
     }
     if (!anySleeper)
@@ -522,6 +522,7 @@ void count_still()
             b->stillSteps++;
         const bool moving = b->finishCode == 0 && !b->sinking && b->goal == nullptr &&
                             (b->velocity.Length() > 0 || b->nudged);  // set going, or tried to go
+        b->nudgedLast = b->nudged;
         b->nudged = false;
         if (!piecesChanged && b->blockedSteps > 0 && (b->position - b->blockedAt).Length() < 0.01) {
             if (moving)

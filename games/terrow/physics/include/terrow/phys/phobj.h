@@ -156,7 +156,6 @@ struct PhBall : PhElem {
     bool nudged = false;
     uint32_t pushed = 0;
     uint32_t attracted = 0;
-    bool nearMagnet = false;  // an iron ball within a magnet's reach at its last step
     int32_t motion = MT_EVE, prevMotion = MT_EVE;
     /* Steps the ball has lain still (at rest, on a piece, in the same place) and the pieces'
      * generation it has lain still in. */
@@ -189,6 +188,8 @@ struct PhBall : PhElem {
     mutable bool zoneKnown = false;
     /* The cell, zone details and pieces' generation the support slots were last found for. */
     bool slotsValid = false;
+    bool nearMagnet = false;  // an iron ball within a magnet's reach at its last step
+    bool nudgedLast = false;  // nudged (it tried to go) in its last step
     int32_t slotsKey[5] = {0, 0, 0, 0, 0};
     uint32_t slotsGeneration = 0;
     M33 orientation;
