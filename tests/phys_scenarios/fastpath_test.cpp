@@ -6,6 +6,7 @@
 #include <functional>
 #include <limits>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "busyfield.h"
@@ -265,6 +266,82 @@ TEST_F(FastPaths, WholeRunsEndAsWithoutThem)
     // The runs must reach the paths that change the lists mid-run.
     EXPECT_GT(destroyed, 0);
     EXPECT_GT(sunk, 0);
+}
+
+// Balls lying still beside moving ones are left out of the step: what their step would have given
+// them (the energy a ball may keep after a push, a magnet's pull on a ball it holds) must stay the
+// same, or a later push ends otherwise. Step by step, every ball's state against the full walk.
+TEST_F(FastPaths, BallsLeftOutOfTheStepEndAsTheFullWalk)
+{
+    // Between steps, when `changing`: fixed pieces deleted (as the step deletes them) and pieces of
+    // every kind added where no ball is.
+    auto change = [&](int k, busyfield::Rng &rng) {
+        if (k == 60 || k == 200 || k == 333) {
+            std::vector<PhElem *> doomed;
+            int n = 0;
+            for (PhElem *o = PhysWorld.objects; o != nullptr; o = o->nextObject)
+                if (o->IsFixed() && n++ % (4 + k % 3) == 1)
+                    doomed.push_back(o);
+            for (PhElem *o : doomed)
+                destroy(o);
+        }
+        if (k == 120 || k == 260) {
+            static const int k_types[] = {TY_T_SIMA, TY_T_LEJTO, TY_T_SAROK, TY_T_CEL, TY_T_MAGNES, TY_T_SZOGES, TY_T_SIMA};
+            for (int t = 0; t < 6; t++) {
+                const int x = rng.below(PhysWorld.sizeX), z = rng.below(PhysWorld.sizeZ), y = 1 + rng.below(2);
+                bool taken = false;
+                for (int32_t i = 0; i < field->count; i++) {
+                    const EIo &io = *field->elements[i]->io;
+                    taken |= io.x == x && io.z == z && io.y == y;
+                }
+                for (const PhBall *b = PhysWorld.balls; b != nullptr; b = b->nextBall)
+                    taken |= b->cellX == x && b->cellZ == z && (b->cellY == y - 1 || b->cellY == y);
+                if (taken)
+                    continue;
+                TrElem *e = busyfield::put(field, x, y, z, k_types[rng.below(7)], rng.below(4));
+                const int32_t i = field->count - 1;
+                switch (e->io->type) {
+                case TY_T_LEJTO: new PhSlope(e, i); break;
+                case TY_T_SAROK: new PhCorner(e, i); break;
+                case TY_T_MAGNES: new PhMagnet(e, i); break;
+                case TY_T_SZOGES: new PhSpiked(e, i); break;
+                case TY_T_CEL: new PhGoal(e, i); break;
+                default: new PhTile(e, i); break;
+                }
+            }
+        }
+    };
+    auto states = [&](uint64_t seed, int size, int balls, bool changing, bool fast) {
+        Phys_SetFastPaths(fast);
+        use(busyfield::mixed(seed, size, balls));
+        Phys_Build(field);
+        busyfield::Rng rng(99);
+        std::vector<std::vector<float>> out;
+        for (int k = 0; k < 1200; k++) {
+            if (changing)
+                change(k, rng);
+            Phys_Step(field, k * PH_STEP_MS);
+            std::vector<float> s;
+            for (const PhBall *b = PhysWorld.balls; b != nullptr; b = b->nextBall)
+                s.insert(s.end(), {b->position.x, b->position.y, b->position.z, b->velocity.x, b->velocity.y,
+                                   b->velocity.z, b->allowance, float(b->motion)});
+            s.push_back(PhysWorld.sourceEnergy);
+            out.push_back(s);
+        }
+        Phys_Free();
+        Phys_SetFastPaths(true);
+        return out;
+    };
+    // Fields where a still ball a magnet pulls, or one still nudged, is then hit; and one where,
+    // after pieces changed, a still ball a magnet holds (without pulling it) is hit.
+    for (const auto &[seed, size, balls, changing] :
+         {std::tuple<uint64_t, int, int, bool>{506, 8, 27, false}, {424, 3, 13, false}, {2140, 5, 25, true}}) {
+        const auto fast = states(seed, size, balls, changing, true), walk = states(seed, size, balls, changing, false);
+        size_t k = 0;
+        while (k < fast.size() && fast[k] == walk[k])
+            k++;
+        EXPECT_EQ(k, fast.size()) << "mixed " << seed << " parts from the full walk at step " << k;
+    }
 }
 
 TEST_F(FastPaths, OutOfReachAgreesWithZoneCode)

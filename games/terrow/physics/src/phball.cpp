@@ -167,13 +167,16 @@ PhZoneCode PhBall::ClassifyInCell(FV3 *closest) const
             memcpy(&u, &v, sizeof u);
             return u;
         };
+        // The position first: it is what changes. The key is stored only when it changed.
+        if (zoneKnown && bits(position.x) == zoneKey[0] && bits(position.z) == zoneKey[2] &&
+            bits(position.y) == zoneKey[1] && static_cast<uint32_t>(cellX) == zoneKey[6] &&
+            static_cast<uint32_t>(cellY) == zoneKey[7] && static_cast<uint32_t>(cellZ) == zoneKey[8] &&
+            bits(radius) == zoneKey[3] && bits(PhyParams.classifyReach) == zoneKey[4] &&
+            bits(PhyParams.classifyMargin) == zoneKey[5])
+            return zoneFound;
         const uint32_t key[9] = {bits(position.x), bits(position.y), bits(position.z),
                                  bits(radius), bits(PhyParams.classifyReach), bits(PhyParams.classifyMargin),
                                  static_cast<uint32_t>(cellX), static_cast<uint32_t>(cellY), static_cast<uint32_t>(cellZ)};
-        if (zoneKnown && key[0] == zoneKey[0] && key[1] == zoneKey[1] && key[2] == zoneKey[2] && key[3] == zoneKey[3] &&
-            key[4] == zoneKey[4] && key[5] == zoneKey[5] && key[6] == zoneKey[6] && key[7] == zoneKey[7] &&
-            key[8] == zoneKey[8])
-            return zoneFound;
         const FV3 lo(static_cast<float>(cellX), 0.55f * cellY, static_cast<float>(cellZ));
         zoneFound = PhElem_Classify(lo, lo + FV3(1.0f, 0.55f, 1.0f), position, radius, nullptr);
         memcpy(zoneKey, key, sizeof key);

@@ -57,14 +57,34 @@ int Env_Collect(PhBall &ball, PhContact *table, int *count)
     if (z1 > w.sizeZ - 1) z1 = w.sizeZ - 1;
     if (y1 > w.sizeY - 1) y1 = w.sizeY - 1;
 
-    // On a flat piece in open ground, level or rising: every piece within reach is one its support's
-    // layer holds, which the walk below passes over.
     const FV3 &v = ball.velocity;
     const PhElem *sup = ball.support;
-    if (sup != nullptr && sup->cls != PHC_SLOPE && sup->cellY == gy - 1 && v.Dot(FV3(0, 1, 0)) >= 0 &&
-        Phys_OpenAround(cx, gy, cz)) {
-        *count = 0;
-        return -1;
+    // The cells of the range that hold a piece, and those the walk below would pass over: the flat
+    // pieces of the support's layer, for a ball on a flat piece going level or upward (while the
+    // table has room: a full one warns of them first). Nothing else there: nothing is met.
+    uint32_t visit = 0x7ffffff, passOver = 0;
+    const bool rollsOnFlat =
+        sup != nullptr && sup->cls != PHC_SLOPE && sup->cellY == gy - 1 && v.Dot(FV3(0, 1, 0)) >= 0;
+    {
+        uint32_t held, flat;
+        if (cap > 0 && Phys_CellsAround(cx, gy, cz, &held, &flat)) {
+            static const uint32_t k_x[8] = {0, 0x1249249, 0x2492492, 0x36db6db, 0x4924924, 0x5b6db6d, 0x6db6db6, 0x7ffffff};
+            static const uint32_t k_y[8] = {0, 0x01c0e07, 0x0e07038, 0x0fc7e3f, 0x70381c0, 0x71f8fc7, 0x7e3f1f8, 0x7ffffff};
+            static const uint32_t k_z[8] = {0, 0x00001ff, 0x003fe00, 0x003ffff, 0x7fc0000, 0x7fc01ff, 0x7fffe00, 0x7ffffff};
+            // The offsets lo - c .. hi - c as bits 0..2: the cell is in the field, so its own offset is
+            // always in the range.
+            auto span = [](int lo, int hi, int c) { return (lo < c ? 1u : 0u) | 2u | (hi > c ? 4u : 0u); };
+            visit = held & k_x[span(x0, x1, cx)] & k_y[span(y0, y1, gy)] & k_z[span(z0, z1, cz)];
+            if (rollsOnFlat)
+                passOver = flat;
+            if ((visit & ~passOver) == 0) {
+                *count = 0;
+                return -1;
+            }
+        } else if (rollsOnFlat && Phys_OpenAround(cx, gy, cz)) {
+            *count = 0;
+            return -1;
+        }
     }
 
     // Climbing a slope: the cell ahead one layer down and the cell past the slope's top are its own
@@ -90,6 +110,9 @@ int Env_Collect(PhBall &ball, PhContact *table, int *count)
     for (int z = z0; z <= z1; z++)
         for (int y = y0; y <= y1; y++)
             for (int x = x0; x <= x1; x++) {
+                const uint32_t bit = 1u << ((z - cz + 1) * 9 + (y - gy + 1) * 3 + (x - cx + 1));
+                if (!(visit & bit) || ((passOver & bit) && n < cap))
+                    continue;
                 bool skipped = false;
                 for (int k = 0; k < skips; k++)
                     skipped |= skip[k][0] == x && skip[k][1] == y && skip[k][2] == z;

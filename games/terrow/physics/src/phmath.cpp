@@ -2,6 +2,7 @@
 #include "terrow/phys/phmath.h"
 
 #include <math.h>
+#include <xmmintrin.h>
 
 #include "terrow/phys/phmsg.h"
 
@@ -170,11 +171,16 @@ M33::M33(const FV3 &v) : state(PH_VALID)
 M33 &M33::TurnBy(const FV3 &v)
 {
     Check();
-    float r[9], e[9];
+    float r[12];
     rotation_of(v, r);
-    for (int i = 0; i < 3; i++)
-        for (int j = 0; j < 3; j++)
-            e[i * 3 + j] = m[i * 3] * r[j] + m[i * 3 + 1] * r[3 + j] + m[i * 3 + 2] * r[6 + j];
+    r[9] = r[10] = r[11] = 0;
+    // A row at a time, four lanes wide: each entry is the same (a + b) + c of the same products.
+    const __m128 r0 = _mm_loadu_ps(r), r1 = _mm_loadu_ps(r + 3), r2 = _mm_loadu_ps(r + 6);
+    float e[12];
+    for (int i = 0; i < 3; i++) {
+        const __m128 a = _mm_add_ps(_mm_mul_ps(_mm_set1_ps(m[i * 3]), r0), _mm_mul_ps(_mm_set1_ps(m[i * 3 + 1]), r1));
+        _mm_storeu_ps(e + i * 3, _mm_add_ps(a, _mm_mul_ps(_mm_set1_ps(m[i * 3 + 2]), r2)));
+    }
     for (int i = 0; i < 9; i++)
         m[i] = e[i];
     zero = detKnown = singular = 0;

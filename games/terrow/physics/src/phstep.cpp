@@ -63,7 +63,11 @@ PhElem *find_support(PhBall &ball, TrPalya *field)
 {
     const float r = ball.radius;
     const FV3 &c = ball.position;
-    if (PhElem *o = obj_at(field, c + FV3(0, -r, 0), ball))
+    const FV3 bottom = c + FV3(0, -r, 0);
+    // Still well on the piece it lay on: that piece is what the query would find.
+    if (const PhElem *s = ball.support; s != nullptr && s != &ball && Phys_SurelyAtPoint(*s, bottom))
+        return s->element != nullptr ? s->element->physObject : nullptr;
+    if (PhElem *o = obj_at(field, bottom, ball))
         return o;
     // The touch point of a ball lying on a ramp is on its surface: probe a hair inside.
     for (int k = 0; k < 4; k++) {
@@ -336,8 +340,12 @@ void mark_dormant(float stepLength)
         const bool s = may_sleep(*b);
         sleepy.push_back(s);
         b->dormant = false;
-        // One held by the balls it leans on (blockedSteps) must see them leave.
-        b->quiet = s && b->blockedSteps <= PH_BLOCKED_STEPS && Phys_FastPaths();
+        // One held by the balls it leans on (blockedSteps) must see them leave. Its step must leave
+        // nothing the pair loop reads otherwise: not so for one a magnet pulls (what it may keep
+        // after a push grows) or holds (its motion), nor for one that tried to go in its last step
+        // (it is nudged again and its blocked count goes on).
+        b->quiet = s && b->blockedSteps <= PH_BLOCKED_STEPS && !b->attracted && !b->nearMagnet && !b->nudgedLast &&
+                   Phys_FastPaths();
         anySleeper |= s;
     }
     if (!anySleeper)
@@ -514,6 +522,7 @@ void count_still()
             b->stillSteps++;
         const bool moving = b->finishCode == 0 && !b->sinking && b->goal == nullptr &&
                             (b->velocity.Length() > 0 || b->nudged);  // set going, or tried to go
+        b->nudgedLast = b->nudged;
         b->nudged = false;
         if (!piecesChanged && b->blockedSteps > 0 && (b->position - b->blockedAt).Length() < 0.01) {
             if (moving)
@@ -706,6 +715,7 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
             ball.velocity = ball.acceleration = FV3(0, 0, 0);
             integrate = false;
         }
+        ball.nearMagnet = inReach;
         if (ball.attracted && !inReach) {
             if (ball.magnet != nullptr)
                 PhList_Remove(ball.magnet->held, &ball, &PhBall::nextHeld);
@@ -905,6 +915,9 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
         if (b->dormant || b->quiet) {
             b->stepStartTime = b->currentTime;
             b->currentTime = now;
+            // As its step would: what it may keep after a push is what it has now.
+            if (b->quiet)
+                b->allowance = PhBall_Energy(*b);
         } else if (b->sinking) {
             atRest = false;
             b->stepStartTime = b->currentTime;

@@ -1,5 +1,6 @@
 // The world of a run: build from the field, the level grid, the object queries, tear-down, and the
 // placement helpers that put a ball on its support.
+#include <algorithm>
 #include <math.h>
 #include <stdint.h>
 #include <stdlib.h>
@@ -333,6 +334,20 @@ struct PhQueryIndex {
     // By level cell of the field, found on first asking: 1 when the cells around it hold nothing but
     // flat pieces one layer down (see Phys_OpenAround), 2 when not, 0 not yet known.
     mutable std::vector<uint8_t> open;
+    // By level cell as above, found on first asking: bit 63 once known, then what
+    // Phys_CellsAround gives (held in bits 0-26, flat below in bits 32-58).
+    mutable std::vector<uint64_t> around;
+    // By level cell as above, found on first asking: 1 + what Phys_SupportBelow gives when no piece
+    // is excluded (that element in supportBelow), 0 not yet known.
+    mutable std::vector<uint8_t> supportKnown;
+    mutable std::vector<TrElem *> supportBelow;
+    // By element index, found on first asking: the piece whose box's inner part no other piece
+    // comes near (Phys_SurelyAtPoint), and 1 when so, 2 when not.
+    mutable std::vector<const PhElem *> aloneOf;
+    mutable std::vector<uint8_t> alone;
+    // The listed pieces by the low x of their box, and the widest box across x.
+    std::vector<std::pair<double, const PhElem *>> byLowX;
+    double widestX = 0;
 };
 
 namespace {
@@ -491,6 +506,23 @@ void build_index(PhQueryIndex &idx)
         idx.open.assign(size_t(w.sizeX) * size_t(w.sizeY + 1) * size_t(w.sizeZ), 0);
     else
         idx.open.clear();
+    idx.around.assign(idx.open.size(), 0);
+    idx.supportKnown.assign(idx.open.size(), 0);
+    idx.supportBelow.assign(idx.open.size(), nullptr);
+    int32_t indices = 0;
+    for (const PhElem *o : objs)
+        indices = o->index >= indices ? o->index + 1 : indices;
+    idx.aloneOf.assign(size_t(indices), nullptr);
+    idx.alone.assign(size_t(indices), 0);
+    idx.byLowX.clear();
+    idx.widestX = 0;
+    for (const PhElem *o : objs) {
+        idx.byLowX.emplace_back(double(o->boxLow.x), o);
+        const double wide = double(o->boxHigh.x) - double(o->boxLow.x);
+        idx.widestX = wide > idx.widestX ? wide : idx.widestX;
+    }
+    std::sort(idx.byLowX.begin(), idx.byLowX.end(),
+              [](const auto &a, const auto &b) { return a.first < b.first; });
     idx.usable = true;
 }
 
@@ -611,14 +643,140 @@ bool Phys_OpenAround(int32_t x, int32_t gy, int32_t z)
     return known == 1;
 }
 
+bool Phys_CellsAround(int32_t x, int32_t gy, int32_t z, uint32_t *held, uint32_t *flatBelow)
+{
+    const PhQueryIndex *idx = query_index();
+    const PhWorld &w = PhysWorld;
+    if (idx == nullptr || x < 0 || x >= w.sizeX || z < 0 || z >= w.sizeZ || gy < -1 || gy >= w.sizeY)
+        return false;
+    const size_t at = (size_t(gy + 1) * size_t(w.sizeZ) + size_t(z)) * size_t(w.sizeX) + size_t(x);
+    if (at >= idx->around.size())
+        return false;
+    uint64_t &known = idx->around[at];
+    if (known == 0) {
+        // Phys_ObjAtCell's lookup, on the index at hand.
+        const PhQueryIndex::Table &t = idx->cells;
+        auto obj_at_cell = [&t](int32_t cx, int32_t cy, int32_t cz) -> const PhElem * {
+            const uint32_t ux = uint32_t(cx) - uint32_t(t.lo[0]), uy = uint32_t(cy) - uint32_t(t.lo[1]),
+                           uz = uint32_t(cz) - uint32_t(t.lo[2]);
+            if (ux >= uint32_t(t.n[0]) || uy >= uint32_t(t.n[1]) || uz >= uint32_t(t.n[2]))
+                return nullptr;
+            const size_t s = (size_t(uy) * t.n[2] + uz) * t.n[0] + ux;
+            for (uint32_t i = t.starts[s]; i < t.starts[s + 1]; i++)
+                if (!excluded(*t.items[i], nullptr))
+                    return t.items[i];
+            return nullptr;
+        };
+        uint64_t bits = uint64_t(1) << 63;
+        for (int32_t dz = -1, b = 0; dz <= 1; dz++)
+            for (int32_t dy = -1; dy <= 1; dy++)
+                for (int32_t dx = -1; dx <= 1; dx++, b++) {
+                    const PhElem *o = obj_at_cell(x + dx, gy + dy, z + dz);
+                    if (o == nullptr)
+                        continue;
+                    bits |= uint64_t(1) << b;
+                    const bool flat = o->cls == PHC_CORNER || (o->up.x == 0 && o->up.y == 1 && o->up.z == 0);
+                    if (dy == -1 && o->cellY == gy - 1 && flat)
+                        bits |= uint64_t(1) << (32 + b);
+                }
+        known = bits;
+    }
+    *held = uint32_t(known & 0x7ffffff);
+    *flatBelow = uint32_t(known >> 32) & 0x7ffffff;
+    return true;
+}
+
+namespace {
+
+// The part of a piece's box a point must lie in for Phys_SurelyAtPoint: well inside across (x, z),
+// within half the point tolerance of the box in height. The margins leave room for the rounding of
+// the point test's sums (coordinates stay within 4096 where the index is used).
+const float k_sure_across = 3 * k_point_slack, k_sure_height = 0.5f * k_point_slack;
+
+bool no_piece_near_inner_part(const PhQueryIndex &idx, const PhElem &o)
+{
+    // The inner part grown by twice the point tolerance: a piece apart from it on some axis cannot
+    // take a point of the inner part. Only the pieces starting within the widest box of it across
+    // x can reach it.
+    const double m = k_sure_across, h = k_sure_height, reach = 2.0 * k_point_slack;
+    const double lox = double(o.boxLow.x) + m - reach, hix = double(o.boxHigh.x) - m + reach;
+    const double loz = double(o.boxLow.z) + m - reach, hiz = double(o.boxHigh.z) - m + reach;
+    const double loy = double(o.boxLow.y) - h - reach, hiy = double(o.boxHigh.y) + h + reach;
+    if (!(idx.widestX <= 8192))
+        return false;
+    const double from = lox - idx.widestX - 1.0;
+    auto it = std::lower_bound(idx.byLowX.begin(), idx.byLowX.end(), from,
+                               [](const std::pair<double, const PhElem *> &a, double v) { return a.first < v; });
+    for (; it != idx.byLowX.end() && it->first <= hix; ++it) {
+        const PhElem *y = it->second;
+        if (double(y->boxHigh.x) < lox || double(y->boxLow.z) > hiz || double(y->boxHigh.z) < loz ||
+            double(y->boxLow.y) > hiy || double(y->boxHigh.y) < loy)
+            continue;
+        if (y == &o || y->IsBall() || excluded(*y, nullptr))
+            continue;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool Phys_SurelyAtPoint(const PhElem &o, const FV3 &p)
+{
+    const PhQueryIndex *idx = query_index();
+    if (idx == nullptr || o.IsBall() || excluded(o, nullptr) || o.type == TY_T_LEJTO || o.type == TY_T_SAROK ||
+        o.index < 0 || size_t(o.index) >= idx->alone.size())
+        return false;
+    const float m = k_sure_across, h = k_sure_height;
+    if (!(p.x >= o.boxLow.x + m && p.x <= o.boxHigh.x - m && p.z >= o.boxLow.z + m && p.z <= o.boxHigh.z - m &&
+          p.y >= o.boxLow.y - h && p.y <= o.boxHigh.y + h))
+        return false;
+    const size_t i = size_t(o.index);
+    if (idx->aloneOf[i] != &o) {
+        idx->aloneOf[i] = &o;
+        idx->alone[i] = no_piece_near_inner_part(*idx, o) ? 1 : 2;
+    }
+    return idx->alone[i] == 1;
+}
+
 TrElem *Phys_ElemAtCell(int32_t x, int32_t gy, int32_t z, const PhElem *exclude)
 {
     PhElem *o = Phys_ObjAtCell(x, gy, z, exclude);
     return o != nullptr ? o->element : nullptr;
 }
 
+namespace {
+
+TrElem *walk_support_below(int32_t x, int32_t gy, int32_t z, const PhElem *exclude)
+{
+    for (int32_t g = gy; g >= -1; g--) {
+        PhElem *o = Phys_ObjAtCell(x, g, z, exclude);
+        if (o != nullptr && o->type != TY_T_SAROK)
+            return o->element;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 TrElem *Phys_SupportBelow(int32_t x, int32_t gy, int32_t z, const PhElem *exclude)
 {
+    // In the field, excluding nothing the lists hold (no piece, or a ball): the column's answer is
+    // kept until the pieces change.
+    if (exclude == nullptr || exclude->IsBall()) {
+        const PhQueryIndex *idx = query_index();
+        const PhWorld &w = PhysWorld;
+        if (idx != nullptr && x >= 0 && x < w.sizeX && z >= 0 && z < w.sizeZ && gy >= -1 && gy < w.sizeY) {
+            const size_t at = (size_t(gy + 1) * size_t(w.sizeZ) + size_t(z)) * size_t(w.sizeX) + size_t(x);
+            if (at < idx->supportKnown.size()) {
+                if (idx->supportKnown[at] == 0) {
+                    idx->supportBelow[at] = walk_support_below(x, gy, z, nullptr);
+                    idx->supportKnown[at] = 1;
+                }
+                return idx->supportBelow[at];
+            }
+        }
+    }
     // Above the field the walk starts at the highest box: a ball flung far up would otherwise walk
     // every layer down to the field.
     if (gy > PhysWorld.sizeY) {
@@ -631,12 +789,7 @@ TrElem *Phys_SupportBelow(int32_t x, int32_t gy, int32_t z, const PhElem *exclud
         if (highest < static_cast<float>(gy))
             gy = static_cast<int32_t>(highest);
     }
-    for (int32_t g = gy; g >= -1; g--) {
-        PhElem *o = Phys_ObjAtCell(x, g, z, exclude);
-        if (o != nullptr && o->type != TY_T_SAROK)
-            return o->element;
-    }
-    return nullptr;
+    return walk_support_below(x, gy, z, exclude);
 }
 
 PhElem *Phys_ObjAtPoint(TrPalya *field, float x, float y, float z, const PhElem *exclude)

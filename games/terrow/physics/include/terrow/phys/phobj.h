@@ -188,6 +188,8 @@ struct PhBall : PhElem {
     mutable bool zoneKnown = false;
     /* The cell, zone details and pieces' generation the support slots were last found for. */
     bool slotsValid = false;
+    bool nearMagnet = false;  // an iron ball within a magnet's reach at its last step
+    bool nudgedLast = false;  // nudged (it tried to go) in its last step
     int32_t slotsKey[5] = {0, 0, 0, 0, 0};
     uint32_t slotsGeneration = 0;
     M33 orientation;

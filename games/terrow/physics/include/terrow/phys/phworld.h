@@ -111,6 +111,14 @@ PhElem *Phys_ObjAtCell(int32_t x, int32_t gy, int32_t z, const PhElem *exclude);
  * pieces of layer gy - 1 that face straight up (or corners), which a ball on such a piece rolling
  * level or upward does not meet. Cached per cell until the pieces change. */
 bool Phys_OpenAround(int32_t x, int32_t gy, int32_t z);
+/* Fast paths only (false without them, or outside the field): the cells around (x, gy, z) that hold
+ * a piece, bit (dz + 1) * 9 + (dy + 1) * 3 + (dx + 1), and of those the ones of layer gy - 1 whose
+ * piece lies there and is a corner or faces straight up. Cached per cell until the pieces change. */
+bool Phys_CellsAround(int32_t x, int32_t gy, int32_t z, uint32_t *held, uint32_t *flatBelow);
+/* Fast paths only (false without them): whether the point query at p finds piece o whatever it
+ * excludes but o and the balls, because p lies inside o's box across and at its height, and no other
+ * piece comes near there. Cached per piece until the pieces change. */
+bool Phys_SurelyAtPoint(const PhElem &o, const FV3 &p);
 /* Fast paths only (false without them): whether no slope comes near point p, so that no query
  * there can find one. */
 bool Phys_NoSlopeNear(const FV3 &p);
