@@ -21,6 +21,13 @@ public:
     PhBall *Ball(int32_t i) const { return balls_[size_t(i)]; }
     // Re-buckets ball i after it has moved.
     void Moved(int32_t i);
+    // Re-buckets every ball after the step moved them, the balls being the same as at the last
+    // Build (in number and order): a ball outside the buckets goes to the outside list.
+    void Refresh()
+    {
+        for (int32_t i = 0; i < Count(); i++)
+            Moved(i);
+    }
     // The numbers of the balls that may touch ball i, ascending, from `after` + 1 on (every other
     // ball is too far away to touch it); i itself is left out. Valid until the next call.
     struct List {

@@ -323,25 +323,75 @@ double ceil_d(double v)
     return t < v ? t + 1 : t;
 }
 
+// The balls the step does not leave alone, in list order, and their numbers in the list (the pair
+// buckets number the balls the same way): the passes after the dormancy test walk only these.
+struct Awake {
+    std::vector<PhBall *> balls;
+    std::vector<int32_t> numbers;
+    void Clear()
+    {
+        balls.clear();
+        numbers.clear();
+    }
+    void Add(PhBall *b, int32_t i)
+    {
+        balls.push_back(b);
+        numbers.push_back(i);
+    }
+};
+Awake g_awake;
+
+// A dormant ball's clock moves on; any other joins the awake list.
+inline void wake_or_pass(PhBall *b, int32_t i, float now)
+{
+    if (b->dormant) {
+        b->stepStartTime = b->currentTime;
+        b->currentTime = now;
+    } else {
+        g_awake.Add(b, i);
+    }
+}
+
+// The awake list once the balls are numbered anew (after a removal): every ball not dormant.
+void list_awake()
+{
+    g_awake.Clear();
+    int32_t i = 0;
+    for (PhBall *b = PhysWorld.balls; b != nullptr; b = b->nextBall, i++)
+        if (!b->dormant)
+            g_awake.Add(b, i);
+}
+
 // Marks the balls the step leaves alone: those that may sleep with no other ball moving within
-// reach of them (the touching distance plus twice its travel in a step, in cells of the map).
-void mark_dormant(float stepLength)
+// reach of them (the touching distance plus twice its travel in a step, in cells of the map). The
+// rest go to the awake list; a dormant ball's clock moves on here, as nothing else touches it.
+void mark_dormant(float stepLength, float now)
 {
     PhWorld &w = PhysWorld;
     bool anySleeper = false;
     // Whether each ball (in list order) may sleep: asked once.
     static std::vector<uint8_t> sleepy;
     sleepy.clear();
+    g_awake.Clear();
+    const bool fast = Phys_FastPaths();
     for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
         const bool s = may_sleep(*b);
         sleepy.push_back(s);
         b->dormant = false;
         // One held by the balls it leans on (blockedSteps) must see them leave.
-        b->quiet = s && b->blockedSteps <= PH_BLOCKED_STEPS && Phys_FastPaths();
+        b->quiet = s && b->blockedSteps <= PH_BLOCKED_STEPS && fast;
         anySleeper |= s;
     }
-    if (!anySleeper)
+    // Every ball awake: no sleeper, or one too fast to map.
+    auto allAwake = [&] {
+        int32_t i = 0;
+        for (PhBall *b = w.balls; b != nullptr; b = b->nextBall, i++)
+            g_awake.Add(b, i);
+    };
+    if (!anySleeper) {
+        allAwake();
         return;
+    }
     const int32_t nx = w.sizeX / 2 + 2, nz = w.sizeZ / 2 + 2;  // cells of k_stir_cell
     // The cells each moving ball reaches.
     struct Box {
@@ -362,8 +412,10 @@ void mark_dormant(float stepLength)
                              2.0 * b->velocity.Length() * (stepLength > 0.025f ? stepLength : 0.025f);
         const double k = ceil_d(reach / k_stir_cell);
         const double cx = floor_d(p.x / k_stir_cell), cz = floor_d(p.z / k_stir_cell);
-        if (!(k < 64) || !isfinite(cx) || !isfinite(cz))
-            return;  // too fast or nowhere: every ball stays awake
+        if (!(k < 64) || !isfinite(cx) || !isfinite(cz)) {
+            allAwake();  // too fast or nowhere: every ball stays awake
+            return;
+        }
         const double lx = cx - k > 0 ? cx - k : 0, hx = cx + k < nx - 1 ? cx + k : nx - 1;
         const double lz = cz - k > 0 ? cz - k : 0, hz = cz + k < nz - 1 ? cz + k : nz - 1;
         if (!(lx <= hx) || !(lz <= hz))
@@ -382,14 +434,15 @@ void mark_dormant(float stepLength)
     if (int64_t(sleepers) * int64_t(boxes.size()) <= 4 * rows) {
         // Few sleepers: each looked up in the boxes.
         at = 0;
-        for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
+        for (PhBall *b = w.balls; b != nullptr; b = b->nextBall, at++) {
             int32_t x, z;
-            if (!sleepy[at++] || !cellOf(*b, &x, &z))
-                continue;
-            bool stirred = false;
-            for (const Box &q : boxes)
-                stirred |= q.x0 <= x && x <= q.x1 && q.z0 <= z && z <= q.z1;
-            b->dormant = !stirred;
+            if (sleepy[at] && cellOf(*b, &x, &z)) {
+                bool stirred = false;
+                for (const Box &q : boxes)
+                    stirred |= q.x0 <= x && x <= q.x1 && q.z0 <= z && z <= q.z1;
+                b->dormant = !stirred;
+            }
+            wake_or_pass(b, int32_t(at), now);
         }
         return;
     }
@@ -411,11 +464,11 @@ void mark_dormant(float stepLength)
         }
     }
     at = 0;
-    for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
+    for (PhBall *b = w.balls; b != nullptr; b = b->nextBall, at++) {
         int32_t x, z;
-        if (!sleepy[at++] || !cellOf(*b, &x, &z))
-            continue;
-        b->dormant = ((map[size_t(z) * words + size_t(x) / 64] >> (size_t(x) % 64)) & 1) == 0;
+        if (sleepy[at] && cellOf(*b, &x, &z))
+            b->dormant = ((map[size_t(z) * words + size_t(x) / 64] >> (size_t(x) % 64)) & 1) == 0;
+        wake_or_pass(b, int32_t(at), now);
     }
     if (map.size() <= size_t(rows)) {
         for (uint64_t &word : map)  // a small field: at most as many words as the rows marked
@@ -875,12 +928,10 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
         return 1;
     PhScope scope;
     const float now = static_cast<float>(timeMs) / 1000.0f;
-    mark_dormant(w.balls->currentTime < now ? now - w.balls->currentTime : 0.025f);
+    mark_dormant(w.balls->currentTime < now ? now - w.balls->currentTime : 0.025f, now);
 
     // Goal entry.
-    for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
-        if (b->dormant)
-            continue;
+    for (PhBall *b : g_awake.balls) {
         auto enter = [b](PhGoal *g) {
             if (b->finishCode == 0 && !b->sinking && PhGoal_Accepts(*g, *b)) {
                 PhBall_EnterGoal(*b, g);
@@ -900,9 +951,8 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
 
     // Motion.
     bool atRest = true;
-    for (PhBall *b = w.balls, *next; b != nullptr; b = next) {
-        next = b->nextBall;
-        if (b->dormant || b->quiet) {
+    for (PhBall *b : g_awake.balls) {
+        if (b->quiet) {
             b->stepStartTime = b->currentTime;
             b->currentTime = now;
         } else if (b->sinking) {
@@ -948,10 +998,11 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
     sweep_pairs();
     PhPairGrid &grid = pair_grid();
     grid.Build();
-    for (int32_t i = 0; i < grid.Count(); i++) {
+    // No moving ball is near a dormant one: the awake balls are all the pair loop need start from.
+    for (const int32_t i : g_awake.numbers) {
         PhBall *a = grid.Ball(i);
-        if (!takesPart(a) || a->dormant)
-            continue;  // no moving ball is near a dormant one
+        if (!takesPart(a))
+            continue;
         // Most balls have no partner within touching distance: then the ordered walk finds nothing.
         bool any = false;
         grid.ForNear(i, [&](int32_t j) {
@@ -995,8 +1046,8 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
 
     // Ball against the pieces.
     PhContact table[PH_ENV_TABLE];
-    for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
-        if (b->finishCode != 0 || b->goal != nullptr || b->sinking || b->dormant)
+    for (PhBall *b : g_awake.balls) {
+        if (b->finishCode != 0 || b->goal != nullptr || b->sinking)
             continue;
         if (b->quiet && b->velocity.x == 0 && b->velocity.y == 0 && b->velocity.z == 0 && b->position.x == b->stillAt.x &&
             b->position.y == b->stillAt.y && b->position.z == b->stillAt.z)
@@ -1020,8 +1071,8 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
     }
 
     // The field's wall.
-    for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
-        if (b->finishCode != 0 || b->goal != nullptr || b->sinking || b->dormant)
+    for (PhBall *b : g_awake.balls) {
+        if (b->finishCode != 0 || b->goal != nullptr || b->sinking)
             continue;
         const float r = b->radius;
         const FV3 &p = b->position, &v = b->velocity;
@@ -1046,26 +1097,36 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
         PhBall_CapEnergy(*b);
     }
 
-    // Removal.
+    // Removal. Deleted balls leave the list: the rest are numbered anew.
+    const bool removed = w.finished != nullptr;
     while (w.finished != nullptr)
         delete w.finished;
+    if (removed)
+        list_awake();
 
-    for (PhBall *b = w.balls; b != nullptr; b = b->nextBall)
-        if (!b->dormant)
-            record_supports(*b);
+    for (PhBall *b : g_awake.balls)
+        record_supports(*b);
     // A finish code is set only together with the finished list: the rest of the objects need no walk.
     for (PhElem *o = w.finished; o != nullptr; o = o->nextFinished)
         o->finishAge++;
 
-    // Separation: from the balls a magnet holds, then along the chains they push.
-    grid.Build();
-    for (int32_t i = 0; i < grid.Count(); i++)
-        grid.Ball(i)->pushed = 0;
+    // Separation: from the balls a magnet holds, then along the chains they push. The same balls
+    // keep their numbers: only those that moved change bucket. The marks of the last separation
+    // are cleared only when it pushed a ball.
+    if (removed)
+        grid.Build();
+    else
+        grid.Refresh();
+    static bool marksLeft = true;
+    if (marksLeft)
+        for (int32_t i = 0; i < grid.Count(); i++)
+            grid.Ball(i)->pushed = 0;
+    int anyPushed = 0;
     for (int32_t i = 0; i < grid.Count(); i++)
         if (grid.Ball(i)->attracted)
-            Env_PushOutNear(grid, i);
+            anyPushed |= Env_PushOutNear(grid, i);
     // Round-off can make two pushes undo each other; the passes are bounded.
-    for (int pass = 0; pass < PH_SEPARATION_PASSES; pass++) {
+    for (int pass = 0; anyPushed && pass < PH_SEPARATION_PASSES; pass++) {
         int any = 0;
         for (int32_t i = 0; i < grid.Count(); i++)
             if (grid.Ball(i)->pushed)
@@ -1074,8 +1135,12 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
             break;
     }
 
-    // Balls leaning on each other settle.
-    for (int32_t i = 0; i < grid.Count(); i++) {
+    marksLeft = anyPushed != 0;
+
+    // Balls leaning on each other settle: the awake ones, and those pushed in the separation.
+    const int32_t settleCount = anyPushed ? grid.Count() : int32_t(g_awake.numbers.size());
+    for (int32_t at = 0; at < settleCount; at++) {
+        const int32_t i = anyPushed ? at : g_awake.numbers[size_t(at)];
         PhBall *b = grid.Ball(i);
         if (b->pushed)
             PhBall_CapEnergy(*b);
