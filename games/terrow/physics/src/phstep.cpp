@@ -341,17 +341,6 @@ struct Awake {
 };
 Awake g_awake;
 
-// A dormant ball's clock moves on; any other joins the awake list.
-inline void wake_or_pass(PhBall *b, int32_t i, float now)
-{
-    if (b->dormant) {
-        b->stepStartTime = b->currentTime;
-        b->currentTime = now;
-    } else {
-        g_awake.Add(b, i);
-    }
-}
-
 // The awake list once the balls are numbered anew (after a removal): every ball not dormant.
 void list_awake()
 {
@@ -368,53 +357,45 @@ void list_awake()
 void mark_dormant(float stepLength, float now)
 {
     PhWorld &w = PhysWorld;
-    bool anySleeper = false;
-    // Whether each ball (in list order) may sleep: asked once.
-    static std::vector<uint8_t> sleepy;
-    sleepy.clear();
     g_awake.Clear();
     const bool fast = Phys_FastPaths();
-    for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
-        const bool s = may_sleep(*b);
-        sleepy.push_back(s);
-        b->dormant = false;
-        // One held by the balls it leans on (blockedSteps) must see them leave.
-        b->quiet = s && b->blockedSteps <= PH_BLOCKED_STEPS && fast;
-        anySleeper |= s;
-    }
-    // Every ball awake: no sleeper, or one too fast to map.
-    auto allAwake = [&] {
-        int32_t i = 0;
-        for (PhBall *b = w.balls; b != nullptr; b = b->nextBall, i++)
-            g_awake.Add(b, i);
-    };
-    if (!anySleeper) {
-        allAwake();
-        return;
-    }
     const int32_t nx = w.sizeX / 2 + 2, nz = w.sizeZ / 2 + 2;  // cells of k_stir_cell
     // The cells each moving ball reaches.
     struct Box {
         int32_t x0, x1, z0, z1;
     };
     static std::vector<Box> boxes;
+    // The sleepers, with their numbers in the list.
+    struct Sleeper {
+        PhBall *ball;
+        int32_t number;
+    };
+    static std::vector<Sleeper> sleepers;
     boxes.clear();
+    sleepers.clear();
     int64_t rows = 0;
-    int32_t sleepers = 0;
-    size_t at = 0;
-    for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
-        if (sleepy[at++]) {
-            sleepers++;
+    bool mapped = true;  // false once a ball is too fast or nowhere: then every ball stays awake
+    const double travel = 2.0 * (stepLength > 0.025f ? stepLength : 0.025f);
+    int32_t number = 0;
+    for (PhBall *b = w.balls; b != nullptr; b = b->nextBall, number++) {
+        const bool s = may_sleep(*b);
+        b->dormant = false;
+        // One held by the balls it leans on (blockedSteps) must see them leave.
+        b->quiet = s && b->blockedSteps <= PH_BLOCKED_STEPS && fast;
+        if (s) {
+            sleepers.push_back({b, number});
             continue;
         }
+        g_awake.Add(b, number);
+        if (!mapped)
+            continue;
         const FV3 &p = b->position;
-        const double reach = 0.9 * 2 * (b->radius > 0.35f ? b->radius : 0.35f) + 0.1 +
-                             2.0 * b->velocity.Length() * (stepLength > 0.025f ? stepLength : 0.025f);
+        const double reach = 0.9 * 2 * (b->radius > 0.35f ? b->radius : 0.35f) + 0.1 + b->velocity.Length() * travel;
         const double k = ceil_d(reach / k_stir_cell);
         const double cx = floor_d(p.x / k_stir_cell), cz = floor_d(p.z / k_stir_cell);
         if (!(k < 64) || !isfinite(cx) || !isfinite(cz)) {
-            allAwake();  // too fast or nowhere: every ball stays awake
-            return;
+            mapped = false;
+            continue;
         }
         const double lx = cx - k > 0 ? cx - k : 0, hx = cx + k < nx - 1 ? cx + k : nx - 1;
         const double lz = cz - k > 0 ? cz - k : 0, hz = cz + k < nz - 1 ? cz + k : nz - 1;
@@ -422,6 +403,16 @@ void mark_dormant(float stepLength, float now)
             continue;
         boxes.push_back({int32_t(lx), int32_t(hx), int32_t(lz), int32_t(hz)});
         rows += int32_t(hz) - int32_t(lz) + 1;
+    }
+    if (sleepers.empty())
+        return;
+    if (!mapped) {
+        // Every ball awake, in list order.
+        g_awake.Clear();
+        number = 0;
+        for (PhBall *b = w.balls; b != nullptr; b = b->nextBall, number++)
+            g_awake.Add(b, number);
+        return;
     }
     // The cell of a sleeper, false when it lies off the map (it then stays awake).
     auto cellOf = [&](const PhBall &b, int32_t *x, int32_t *z) {
@@ -431,54 +422,94 @@ void mark_dormant(float stepLength, float now)
         *x = int32_t(cx), *z = int32_t(cz);
         return true;
     };
-    if (int64_t(sleepers) * int64_t(boxes.size()) <= 4 * rows) {
+    // Sleepers that stay awake join the awake list in list order.
+    static std::vector<Sleeper> woken;
+    woken.clear();
+    const size_t words = (size_t(nx) + 63) / 64;
+    if (int64_t(sleepers.size()) * int64_t(boxes.size()) <= 4 * rows) {
         // Few sleepers: each looked up in the boxes.
-        at = 0;
-        for (PhBall *b = w.balls; b != nullptr; b = b->nextBall, at++) {
+        for (const Sleeper &sl : sleepers) {
+            PhBall *b = sl.ball;
             int32_t x, z;
-            if (sleepy[at] && cellOf(*b, &x, &z)) {
+            if (cellOf(*b, &x, &z)) {
                 bool stirred = false;
                 for (const Box &q : boxes)
                     stirred |= q.x0 <= x && x <= q.x1 && q.z0 <= z && z <= q.z1;
                 b->dormant = !stirred;
             }
-            wake_or_pass(b, int32_t(at), now);
         }
-        return;
-    }
-    if (w.stirred == nullptr)
-        w.stirred = new std::vector<uint64_t>();
-    std::vector<uint64_t> &map = *w.stirred;
-    const size_t words = (size_t(nx) + 63) / 64;
-    // The map is kept clear between steps: only the words marked here are cleared after use.
-    if (map.size() != words * size_t(nz))
-        map.assign(words * size_t(nz), 0);
-    for (const Box &q : boxes) {
-        const size_t x0 = size_t(q.x0), x1 = size_t(q.x1);
-        for (int32_t z = q.z0; z <= q.z1; z++) {
-            uint64_t *row = &map[size_t(z) * words];
-            for (size_t wd = x0 / 64; wd <= x1 / 64; wd++) {
-                const size_t from = wd * 64 > x0 ? 0 : x0 - wd * 64, to = wd * 64 + 63 < x1 ? 63 : x1 - wd * 64;
-                row[wd] |= (~uint64_t(0) >> (63 - to)) & (~uint64_t(0) << from);
+    } else if (words == 1 && nz <= 64) {
+        // A narrow field: a row of the map is one word, kept on the stack.
+        uint64_t map[64] = {0};
+        for (const Box &q : boxes) {
+            const uint64_t bits = (~uint64_t(0) >> (63 - q.x1)) & (~uint64_t(0) << q.x0);
+            for (int32_t z = q.z0; z <= q.z1; z++)
+                map[z] |= bits;
+        }
+        for (const Sleeper &sl : sleepers) {
+            int32_t x, z;
+            if (cellOf(*sl.ball, &x, &z))
+                sl.ball->dormant = ((map[z] >> x) & 1) == 0;
+        }
+    } else {
+        if (w.stirred == nullptr)
+            w.stirred = new std::vector<uint64_t>();
+        std::vector<uint64_t> &map = *w.stirred;
+        // The map is kept clear between steps: only the words marked here are cleared after use.
+        if (map.size() != words * size_t(nz))
+            map.assign(words * size_t(nz), 0);
+        for (const Box &q : boxes) {
+            const size_t x0 = size_t(q.x0), x1 = size_t(q.x1);
+            for (int32_t z = q.z0; z <= q.z1; z++) {
+                uint64_t *row = &map[size_t(z) * words];
+                for (size_t wd = x0 / 64; wd <= x1 / 64; wd++) {
+                    const size_t from = wd * 64 > x0 ? 0 : x0 - wd * 64, to = wd * 64 + 63 < x1 ? 63 : x1 - wd * 64;
+                    row[wd] |= (~uint64_t(0) >> (63 - to)) & (~uint64_t(0) << from);
+                }
             }
         }
+        for (const Sleeper &sl : sleepers) {
+            int32_t x, z;
+            if (cellOf(*sl.ball, &x, &z))
+                sl.ball->dormant = ((map[size_t(z) * words + size_t(x) / 64] >> (size_t(x) % 64)) & 1) == 0;
+        }
+        if (map.size() <= size_t(rows)) {
+            for (uint64_t &word : map)  // a small field: at most as many words as the rows marked
+                word = 0;
+        } else {
+            for (const Box &q : boxes)
+                for (int32_t z = q.z0; z <= q.z1; z++)
+                    for (size_t wd = size_t(q.x0) / 64; wd <= size_t(q.x1) / 64; wd++)
+                        map[size_t(z) * words + wd] = 0;
+        }
     }
-    at = 0;
-    for (PhBall *b = w.balls; b != nullptr; b = b->nextBall, at++) {
-        int32_t x, z;
-        if (sleepy[at] && cellOf(*b, &x, &z))
-            b->dormant = ((map[size_t(z) * words + size_t(x) / 64] >> (size_t(x) % 64)) & 1) == 0;
-        wake_or_pass(b, int32_t(at), now);
+    for (const Sleeper &sl : sleepers) {
+        PhBall *b = sl.ball;
+        if (b->dormant) {
+            b->stepStartTime = b->currentTime;
+            b->currentTime = now;
+        } else {
+            woken.push_back(sl);
+        }
     }
-    if (map.size() <= size_t(rows)) {
-        for (uint64_t &word : map)  // a small field: at most as many words as the rows marked
-            word = 0;
+    if (woken.empty())
         return;
+    // Merged into the awake list by number.
+    static std::vector<PhBall *> balls;
+    static std::vector<int32_t> numbers;
+    balls.swap(g_awake.balls);
+    numbers.swap(g_awake.numbers);
+    g_awake.Clear();
+    size_t i = 0, j = 0;
+    while (i < numbers.size() || j < woken.size()) {
+        if (j == woken.size() || (i < numbers.size() && numbers[i] < woken[j].number)) {
+            g_awake.Add(balls[i], numbers[i]);
+            i++;
+        } else {
+            g_awake.Add(woken[j].ball, woken[j].number);
+            j++;
+        }
     }
-    for (const Box &q : boxes)
-        for (int32_t z = q.z0; z <= q.z1; z++)
-            for (size_t wd = size_t(q.x0) / 64; wd <= size_t(q.x1) / 64; wd++)
-                map[size_t(z) * words + wd] = 0;
 }
 
 // How many balls touch `b` (or nearly): a ball held in place may lean on them.
