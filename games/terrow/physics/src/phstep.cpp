@@ -304,6 +304,13 @@ bool may_sleep(const PhBall &b)
            b.velocity.z == 0;
 }
 
+// Lying still and quiet, and no other ball has touched it in this step.
+bool idle(const PhBall &b)
+{
+    return b.quiet && b.velocity.x == 0 && b.velocity.y == 0 && b.velocity.z == 0 && b.position.x == b.stillAt.x &&
+           b.position.y == b.stillAt.y && b.position.z == b.stillAt.z;
+}
+
 // The coarse map's cell: wider than two balls' touching distance. A row of the map is a bit set.
 const float k_stir_cell = 2.0f;
 
@@ -961,8 +968,10 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
     const float now = static_cast<float>(timeMs) / 1000.0f;
     mark_dormant(w.balls->currentTime < now ? now - w.balls->currentTime : 0.025f, now);
 
-    // Goal entry.
+    // Goal entry. A quiet ball lies where the last test refused it, with the same pieces.
     for (PhBall *b : g_awake.balls) {
+        if (b->quiet)
+            continue;
         auto enter = [b](PhGoal *g) {
             if (b->finishCode == 0 && !b->sinking && PhGoal_Accepts(*g, *b)) {
                 PhBall_EnterGoal(*b, g);
@@ -1080,8 +1089,7 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
     for (PhBall *b : g_awake.balls) {
         if (b->finishCode != 0 || b->goal != nullptr || b->sinking)
             continue;
-        if (b->quiet && b->velocity.x == 0 && b->velocity.y == 0 && b->velocity.z == 0 && b->position.x == b->stillAt.x &&
-            b->position.y == b->stillAt.y && b->position.z == b->stillAt.z)
+        if (idle(*b))
             continue;  // no other ball touched it
         int n = PH_ENV_TABLE;
         const int k = collect_swept(*b, table, &n);
@@ -1135,8 +1143,10 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
     if (removed)
         list_awake();
 
+    // A quiet ball no other ball touched keeps the slots (and zone) found where it lies.
     for (PhBall *b : g_awake.balls)
-        record_supports(*b);
+        if (!idle(*b))
+            record_supports(*b);
     // A finish code is set only together with the finished list: the rest of the objects need no walk.
     for (PhElem *o = w.finished; o != nullptr; o = o->nextFinished)
         o->finishAge++;
@@ -1153,9 +1163,23 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
         for (int32_t i = 0; i < grid.Count(); i++)
             grid.Ball(i)->pushed = 0;
     int anyPushed = 0;
-    for (int32_t i = 0; i < grid.Count(); i++)
-        if (grid.Ball(i)->attracted)
-            anyPushed |= Env_PushOutNear(grid, i);
+    for (int32_t i = 0; i < grid.Count(); i++) {
+        PhBall *b = grid.Ball(i);
+        if (!b->attracted)
+            continue;
+        // A dormant ball among dormant ones: all lie as they lay through the last separation, which
+        // moved none of them, and a push would find them so again.
+        if (b->dormant) {
+            bool still = true;
+            grid.ForNear(i, [&](int32_t j) {
+                const PhBall *o = grid.Ball(j);
+                still &= (o->dormant && !o->pushed) || PhBalls_Apart(*o, *b);
+            });
+            if (still)
+                continue;
+        }
+        anyPushed |= Env_PushOutNear(grid, i);
+    }
     // Round-off can make two pushes undo each other; the passes are bounded.
     for (int pass = 0; anyPushed && pass < PH_SEPARATION_PASSES; pass++) {
         int any = 0;
