@@ -389,20 +389,22 @@ void mark_dormant(float stepLength, float now)
         b->dormant = false;
         // One held by the balls it leans on (blockedSteps) must see them leave.
         b->quiet = s && b->blockedSteps <= PH_BLOCKED_STEPS && fast;
-        if (s) {
+        if (s)
             sleepers.push_back({b, number});
-            continue;
-        }
-        g_awake.Add(b, number);
-        if (!mapped)
-            continue;
+        else
+            g_awake.Add(b, number);
+    }
+    if (sleepers.empty())
+        return;
+    // The cells the moving balls reach: asked only when a ball may sleep.
+    for (const PhBall *b : g_awake.balls) {
         const FV3 &p = b->position;
         const double reach = 0.9 * 2 * (b->radius > 0.35f ? b->radius : 0.35f) + 0.1 + b->velocity.Length() * travel;
         const double k = ceil_d(reach / k_stir_cell);
         const double cx = floor_d(p.x / k_stir_cell), cz = floor_d(p.z / k_stir_cell);
         if (!(k < 64) || !isfinite(cx) || !isfinite(cz)) {
             mapped = false;
-            continue;
+            break;
         }
         const double lx = cx - k > 0 ? cx - k : 0, hx = cx + k < nx - 1 ? cx + k : nx - 1;
         const double lz = cz - k > 0 ? cz - k : 0, hz = cz + k < nz - 1 ? cz + k : nz - 1;
@@ -411,8 +413,6 @@ void mark_dormant(float stepLength, float now)
         boxes.push_back({int32_t(lx), int32_t(hx), int32_t(lz), int32_t(hz)});
         rows += int32_t(hz) - int32_t(lz) + 1;
     }
-    if (sleepers.empty())
-        return;
     if (!mapped) {
         // Every ball awake, in list order.
         g_awake.Clear();
