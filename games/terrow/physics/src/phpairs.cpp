@@ -177,8 +177,9 @@ PhPairGrid::List PhPairGrid::Near(int32_t i, int32_t after)
     };
     const size_t stride = size_t(nx_) + 2;
     for (const int32_t *row = head_.data() + size_t(k) - stride - 1, *end = row + 3 * stride; row != end; row += stride)
-        for (int32_t x = 0; x < 3; x++)
-            take(row[x]);
+        if ((row[0] & row[1] & row[2]) != -1)
+            for (int32_t x = 0; x < 3; x++)
+                take(row[x]);
     take(head_.back());
     if (n > 16) {
         std::sort(got, got + n);

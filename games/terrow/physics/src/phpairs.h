@@ -52,11 +52,14 @@ public:
         // The buckets carry a ring of empty ones: the nine around a ball's are always there.
         const int32_t *next = next_.data();
         const size_t stride = size_t(nx_) + 2;
-        for (const int32_t *row = head_.data() + size_t(k) - stride - 1, *end = row + 3 * stride; row != end; row += stride)
+        for (const int32_t *row = head_.data() + size_t(k) - stride - 1, *end = row + 3 * stride; row != end; row += stride) {
+            if ((row[0] & row[1] & row[2]) == -1)
+                continue;  // three empty buckets (a ball's number has no sign bit)
             for (int32_t x = 0; x < 3; x++)
                 for (int32_t j = row[x]; j != -1; j = next[j])
                     if (j != i)
                         f(j);
+        }
         for (int32_t j = head_.back(); j != -1; j = next[j])
             if (j != i)
                 f(j);
