@@ -543,7 +543,8 @@ void sweep_pairs()
     auto from = [](const PhBall *b) {
         return b->dormant || b->quiet || b->blockedSteps > PH_BLOCKED_STEPS ? b->position : b->prevPosition;
     };
-    for (PhBall *a = w.balls; a != nullptr; a = a->nextBall) {
+    // A dormant ball has not moved: only the awake ones may have passed another.
+    for (PhBall *a : g_awake.balls) {
         if (!takesPart(a))
             continue;
         const FV3 a0 = from(a);
@@ -1117,6 +1118,8 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
         const FV3 &p = b->position, &v = b->velocity;
         if (r < p.x && p.x < w.sizeXf - r && r < p.y && r < p.z && p.z < w.sizeZf - r)
             continue;
+        if (v.x == 0 && v.y == 0 && v.z == 0 && isfinite(p.x) && isfinite(p.y) && isfinite(p.z))
+            continue;  // a ball at rest has no speed into the wall to lose
         FV3 q = p;
         q.x += v.x < 0 ? -r : (v.x > 0 ? r : 0);
         if (v.y < 0)
