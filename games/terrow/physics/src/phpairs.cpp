@@ -13,7 +13,7 @@ const int32_t k_max_buckets = 1 << 20;
 
 }  // namespace
 
-void PhPairGrid::Build()
+void PhPairGrid::Build(const int32_t *moved, size_t movedCount)
 {
     const PhWorld &w = PhysWorld;
     // The same balls as at the last build keep their numbers: then only the balls that changed
@@ -22,12 +22,21 @@ void PhPairGrid::Build()
     size_t count = 0;
     float maxRadius = 0;
     bool sound = true;
+    // The buckets cover the field and, where that stays small, the balls that have left it.
+    float lo[2] = {0, 0}, hi[2] = {w.sizeXf, w.sizeZf};
+    float wide[2][2] = {{lo[0], hi[0]}, {lo[1], hi[1]}};
     for (PhBall *b = w.balls; b != nullptr; b = b->nextBall, count++) {
         if (same && (count >= balls_.size() || balls_[count] != b))
             same = false;
         sound &= b->radius >= 0 && isfinite(b->radius);
         if (sound)
             maxRadius = std::max(maxRadius, b->radius);
+        const float c[2] = {b->position.x, b->position.z};
+        for (int a = 0; a < 2; a++)
+            if (isfinite(c[a])) {
+                wide[a][0] = std::min(wide[a][0], c[a]);
+                wide[a][1] = std::max(wide[a][1], c[a]);
+            }
     }
     same &= count == balls_.size();
     if (!same) {
@@ -49,17 +58,6 @@ void PhPairGrid::Build()
     // Balls touch within 0.9 (rA + rB); a width with room to spare keeps float rounding of the
     // distance and of the bucket division from ever reaching two buckets over.
     const float width = 1.8f * maxRadius * 1.01f + 0.01f;
-    // The buckets cover the field and, where that stays small, the balls that have left it.
-    float lo[2] = {0, 0}, hi[2] = {w.sizeXf, w.sizeZf};
-    float wide[2][2] = {{lo[0], hi[0]}, {lo[1], hi[1]}};
-    for (const PhBall *b : balls_) {
-        const float c[2] = {b->position.x, b->position.z};
-        for (int a = 0; a < 2; a++)
-            if (isfinite(c[a])) {
-                wide[a][0] = std::min(wide[a][0], c[a]);
-                wide[a][1] = std::max(wide[a][1], c[a]);
-            }
-    }
     float origin[2], counts[2];
     auto span = [&](const float l[2], const float h[2], float cap) {
         for (int a = 0; a < 2; a++) {
@@ -77,8 +75,13 @@ void PhPairGrid::Build()
     if (same && !wasAll && width == width_ && origin[0] == origin_[0] && origin[1] == origin_[1] &&
         counts[0] == count_[0] && counts[1] == count_[1]) {
         all_ = false;
-        for (int32_t i = 0; i < Count(); i++)
-            Moved(i);
+        if (moved != nullptr) {
+            for (size_t k = 0; k < movedCount; k++)
+                Moved(moved[k]);
+        } else {
+            for (int32_t i = 0; i < Count(); i++)
+                Moved(i);
+        }
         return;
     }
     if (same && !wasAll) {

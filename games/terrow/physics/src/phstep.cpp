@@ -1038,7 +1038,8 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
     };
     sweep_pairs();
     PhPairGrid &grid = pair_grid();
-    grid.Build();
+    // Since the last step's separation only the awake balls have moved.
+    grid.Build(g_awake.numbers.data(), g_awake.numbers.size());
     // No moving ball is near a dormant one: the awake balls are all the pair loop need start from.
     for (const int32_t i : g_awake.numbers) {
         PhBall *a = grid.Ball(i);
