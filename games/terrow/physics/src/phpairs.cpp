@@ -13,7 +13,7 @@ const int32_t k_max_buckets = 1 << 20;
 
 }  // namespace
 
-void PhPairGrid::Build(const int32_t *moved, size_t movedCount)
+void PhPairGrid::Build()
 {
     const PhWorld &w = PhysWorld;
     // The same balls as at the last build keep their numbers: then only the balls that changed
@@ -75,13 +75,8 @@ void PhPairGrid::Build(const int32_t *moved, size_t movedCount)
     if (same && !wasAll && width == width_ && origin[0] == origin_[0] && origin[1] == origin_[1] &&
         counts[0] == count_[0] && counts[1] == count_[1]) {
         all_ = false;
-        if (moved != nullptr) {
-            for (size_t k = 0; k < movedCount; k++)
-                Moved(moved[k]);
-        } else {
-            for (int32_t i = 0; i < Count(); i++)
-                Moved(i);
-        }
+        for (int32_t i = 0; i < Count(); i++)
+            Moved(i);
         return;
     }
     if (same && !wasAll) {

@@ -16,10 +16,7 @@ class PhPairGrid {
 public:
     // Numbers the balls of the world in list order and buckets them. Without a sound bucket width
     // (odd radii, no field) every ball counts as near every other.
-    void Build() { Build(nullptr, 0); }
-    // The same, told that only the balls numbered in `moved` (ascending) may have moved since the
-    // last Build, Refresh or Moved: when the balls are the same, only those are re-bucketed.
-    void Build(const int32_t *moved, size_t movedCount);
+    void Build();
     int32_t Count() const { return static_cast<int32_t>(balls_.size()); }
     PhBall *Ball(int32_t i) const { return balls_[size_t(i)]; }
     // Re-buckets ball i after it has moved.
