@@ -91,7 +91,16 @@ inline bool PhBalls_Apart(const PhBall &a, const PhBall &b)
         return false;
     const float dx = a.centre.x - b.position.x, dy = a.centre.y - b.position.y, dz = a.centre.z - b.position.z;
     const double d2 = static_cast<double>(dx) * dx + static_cast<double>(dy) * dy + static_cast<double>(dz) * dz;
-    return static_cast<float>(sqrt(d2)) > 0.9f * (a.radius + b.radius);
+    const float reach = 0.9f * (a.radius + b.radius);
+    // Away from the border the squares tell; the root (slow to come) decides near it.
+    if (reach > 0 && reach < 1e30f) {
+        const double r2 = static_cast<double>(reach) * reach;
+        if (d2 > r2 * 1.0001)
+            return true;
+        if (d2 < r2 * 0.9999)
+            return false;
+    }
+    return static_cast<float>(sqrt(d2)) > reach;
 }
 
 /* The push of Env_PushOut from ball i, over the balls near it only (those it can touch); keeps the

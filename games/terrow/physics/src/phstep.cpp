@@ -304,6 +304,31 @@ bool may_sleep(const PhBall &b)
            b.velocity.z == 0;
 }
 
+// Whether sqrt(d2) < c and sqrt(d2) > c: away from the border the squares tell, and the root (slow
+// to come) is taken only near it, where it decides as before.
+inline bool root_below(double d2, double c)
+{
+    if (c > 0 && c < 1e150) {
+        const double c2 = c * c;
+        if (d2 < c2 * 0.9999)
+            return true;
+        if (d2 > c2 * 1.0001)
+            return false;
+    }
+    return sqrt(d2) < c;
+}
+inline bool root_above(double d2, double c)
+{
+    if (c > 0 && c < 1e150) {
+        const double c2 = c * c;
+        if (d2 > c2 * 1.0001)
+            return true;
+        if (d2 < c2 * 0.9999)
+            return false;
+    }
+    return sqrt(d2) > c;
+}
+
 // Lying still and quiet, and no other ball has touched it in this step.
 bool idle(const PhBall &b)
 {
@@ -548,7 +573,7 @@ void sweep_pairs()
         if (!takesPart(a))
             continue;
         const FV3 a0 = from(a);
-        if (!((a->position - a0).Length() > 0.5 * a->radius))
+        if (!root_above((a->position - a0).Length2(), 0.5 * a->radius))
             continue;
         PhBall *hit = nullptr;
         double first = 2;
@@ -612,9 +637,9 @@ void count_still(float *energy = nullptr)
         if (still)
             b->stillSteps++;
         const bool moving = b->finishCode == 0 && !b->sinking && b->goal == nullptr &&
-                            (b->velocity.Length() > 0 || b->nudged);  // set going, or tried to go
+                            (b->velocity.Length2() > 0 || b->nudged);  // set going, or tried to go (a root is 0 only for 0)
         b->nudged = false;
-        if (!piecesChanged && b->blockedSteps > 0 && (b->position - b->blockedAt).Length() < 0.01) {
+        if (!piecesChanged && b->blockedSteps > 0 && root_below((b->position - b->blockedAt).Length2(), 0.01)) {
             if (moving)
                 b->blockedSteps++;
         } else {
@@ -1011,7 +1036,7 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
             b->currentTime = now;
             if (PhBall_Sink(*b))
                 PhElem_Finish(b, FIN_SUNK, EF_SUNK);
-        } else if (b->finishCode == 0 && b->blockedSteps > PH_BLOCKED_STEPS && b->velocity.Length() == 0 &&
+        } else if (b->finishCode == 0 && b->blockedSteps > PH_BLOCKED_STEPS && b->velocity.Length2() == 0 &&
                    touching(*b) == b->heldTouching) {
             // Held where it is (see count_still) until something sets it going, a piece changes or
             // the balls touching it change (one it leaned on may have left).
@@ -1021,7 +1046,7 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
             if (b->blockedSteps > PH_BLOCKED_STEPS)
                 b->blockedSteps = 0;
             PhBall_Step(*b, field, timeMs);
-            if (b->velocity.Length() > PhyParams.epsilon) {
+            if (root_above(b->velocity.Length2(), PhyParams.epsilon)) {
                 atRest = false;
                 b->nudged = true;  // it tried to move
             } else {
@@ -1219,7 +1244,7 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
         int32_t last = -1;
         grid.ForNear(i, [&](int32_t j) {
             const PhBall *o = grid.Ball(j);
-            if (j > last && (o->position - b->position).Length() < 0.9 * (o->radius + b->radius))
+            if (j > last && root_below((o->position - b->position).Length2(), 0.9 * (o->radius + b->radius)))
                 last = j;
         });
         PhBall *near = last >= 0 ? grid.Ball(last) : nullptr;
