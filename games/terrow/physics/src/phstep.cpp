@@ -472,7 +472,9 @@ void mark_dormant(float stepLength, float now)
         }
     } else if (words == 1 && nz <= 64) {
         // A narrow field: a row of the map is one word, kept on the stack.
-        uint64_t map[64] = {0};
+        uint64_t map[64];
+        for (int32_t z = 0; z < nz; z++)
+            map[z] = 0;
         for (const Box &q : boxes) {
             const uint64_t bits = (~uint64_t(0) >> (63 - q.x1)) & (~uint64_t(0) << q.x0);
             for (int32_t z = q.z0; z <= q.z1; z++)
