@@ -1005,9 +1005,10 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
     const float now = static_cast<float>(timeMs) / 1000.0f;
     mark_dormant(w.balls->currentTime < now ? now - w.balls->currentTime : 0.025f, now);
 
-    // Goal entry. A quiet ball lies where the last test refused it, with the same pieces.
+    // Goal entry. A quiet ball still where the last count found it lies where the last test refused
+    // it, with the same pieces (one a caller moved since is tested again).
     for (PhBall *b : g_awake.balls) {
-        if (b->quiet)
+        if (idle(*b))
             continue;
         auto enter = [b](PhGoal *g) {
             if (b->finishCode == 0 && !b->sinking && PhGoal_Accepts(*g, *b)) {
@@ -1182,10 +1183,10 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
     if (removed)
         list_awake();
 
-    // A quiet ball no other ball touched keeps the slots (and zone) found where it lies.
+    // Every awake ball: a piece may have gone in this step, and a ball may have come to rest in a
+    // step that ended early, both unseen by the slots it keeps (they hold their own key).
     for (PhBall *b : g_awake.balls)
-        if (!idle(*b))
-            record_supports(*b);
+        record_supports(*b);
     // A finish code is set only together with the finished list: the rest of the objects need no walk.
     for (PhElem *o = w.finished; o != nullptr; o = o->nextFinished)
         o->finishAge++;
