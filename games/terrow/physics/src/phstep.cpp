@@ -1192,34 +1192,19 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
         o->finishAge++;
 
     // Separation: from the balls a magnet holds, then along the chains they push. The same balls
-    // keep their numbers: only those that moved change bucket. The marks of the last separation
-    // are cleared only when it pushed a ball.
+    // keep their numbers: only those that moved change bucket. Every mark is cleared (a caller's
+    // Env_PushOut between steps may have left some), and every held ball pushes: one lying among
+    // sleepers may have had a ball set against it in steps that ended early, with no separation.
     if (removed)
         grid.Build();
     else
         grid.Refresh();
-    static bool marksLeft = true;
-    if (marksLeft)
-        for (int32_t i = 0; i < grid.Count(); i++)
-            grid.Ball(i)->pushed = 0;
+    for (int32_t i = 0; i < grid.Count(); i++)
+        grid.Ball(i)->pushed = 0;
     int anyPushed = 0;
-    for (int32_t i = 0; i < grid.Count(); i++) {
-        PhBall *b = grid.Ball(i);
-        if (!b->attracted)
-            continue;
-        // A dormant ball among dormant ones: all lie as they lay through the last separation, which
-        // moved none of them, and a push would find them so again.
-        if (b->dormant) {
-            bool still = true;
-            grid.ForNear(i, [&](int32_t j) {
-                const PhBall *o = grid.Ball(j);
-                still &= (o->dormant && !o->pushed) || PhBalls_Apart(*o, *b);
-            });
-            if (still)
-                continue;
-        }
-        anyPushed |= Env_PushOutNear(grid, i);
-    }
+    for (int32_t i = 0; i < grid.Count(); i++)
+        if (grid.Ball(i)->attracted)
+            anyPushed |= Env_PushOutNear(grid, i);
     // Round-off can make two pushes undo each other; the passes are bounded.
     for (int pass = 0; anyPushed && pass < PH_SEPARATION_PASSES; pass++) {
         int any = 0;
@@ -1229,8 +1214,6 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
         if (!any)
             break;
     }
-
-    marksLeft = anyPushed != 0;
 
     // Balls leaning on each other settle: the awake ones, and those pushed in the separation.
     const int32_t settleCount = anyPushed ? grid.Count() : int32_t(g_awake.numbers.size());
