@@ -344,6 +344,36 @@ TEST_F(FastPaths, BallsLeftOutOfTheStepEndAsTheFullWalk)
     }
 }
 
+// A bomb that shatters a piece mid-step leaves no ball's support slots naming it, quiet balls
+// near it included (the slots are what the ball's shadow falls on). Fields where that happens.
+TEST_F(FastPaths, SupportSlotsNeverNameAPieceGoneInTheStep)
+{
+    struct Case {
+        uint64_t seed;
+        int size, balls;
+    };
+    for (const Case &c : {Case{230, 8, 30}, Case{249, 15, 19}, Case{380, 14, 30}}) {
+        use(busyfield::mixed(c.seed, c.size, c.balls));
+        Phys_Build(field);
+        int stale = 0, shattered = 0;
+        for (int k = 0; k < 3000 && !Phys_Step(field, k * PH_STEP_MS); k++) {
+            for (PhBall *b = PhysWorld.balls; b != nullptr; b = b->nextBall) {
+                if (b->finishCode != 0 || b->goal != nullptr || b->sinking)
+                    continue;
+                for (int i = 0; i < 4 && b->element->shadowReceivers[i] != nullptr; i++)
+                    stale += b->element->shadowReceivers[i]->physObject == nullptr;
+            }
+        }
+        for (int32_t i = 0; i < field->count; i++) {
+            const uint32_t f = field->elements[i]->io->flags;
+            shattered += !(f & EF_BALL) && (f & EF_DESTROYED);
+        }
+        EXPECT_GT(shattered, 0) << "seed " << c.seed;
+        EXPECT_EQ(stale, 0) << "seed " << c.seed;
+        Phys_Free();
+    }
+}
+
 TEST_F(FastPaths, OutOfReachAgreesWithZoneCode)
 {
     const FV3 lo(2.0f, 0.55f, 3.0f), hi(3.0f, 1.1f, 4.0f);

@@ -301,3 +301,42 @@ TEST_F(World, HeldBallsLeaningOnEachOtherStayHeldAndSleep)
 }
 
 }  // namespace
+
+// A ball set against a held one between steps while both lie asleep is pushed out at the next
+// separation, and the marks a caller's push leaves are cleared there, as for balls awake.
+TEST_F(World, SeparationReachesSleepingHeldBallAndClearsCallersMarks)
+{
+    floor(12, 4);
+    field->elements[14]->io->type = TY_T_MAGNES;  // (2, 0, 1)
+    TrElem *eh = add(0, 1, 1, TY_G_FEM, 3);  // rolls onto the magnet, which holds it
+    TrElem *eo = add(8, 1, 1, TY_G_FEM, TR_DIR_UNSET);
+    TrElem *ef = add(10, 1, 3, TY_G_GUMI, TR_DIR_UNSET);
+    Phys_Build(field);
+    PhBall &held = *obj<PhBall>(eh), &o = *obj<PhBall>(eo), &far = *obj<PhBall>(ef);
+    int k = 0;
+    for (; k < 400 && !(held.dormant && o.dormant && held.attracted); k++)
+        Phys_Step(field, k * 25);
+    ASSERT_TRUE(held.dormant && o.dormant && held.attracted) << "never held and asleep";
+    auto stir = [&] {  // a ball far off set going: the step runs its separation
+        far.velocity = FV3(0, 0, -1.0f);
+        PhBall_SetMotion(far, MT_EVE, far.position, far.velocity, far.currentTime, 1);
+    };
+    const double touch = 0.9 * (held.radius + o.radius);
+    o.position = held.position + FV3(0.5f, 0, 0);
+    o.UpdateCell();
+    ASSERT_LT((o.position - held.position).Length(), touch);
+    stir();
+    Phys_Step(field, k++ * 25);
+    EXPECT_GE((o.position - held.position).Length(), touch) << "the held ball pushed nothing";
+    for (int n = 0; n < 3; n++) {
+        stir();
+        Phys_Step(field, k++ * 25);
+    }
+    o.position = held.position + FV3(0, 0, 0.5f);
+    o.prevPosition = o.position + FV3(0, 0, 1.0f);  // come towards the held ball
+    o.UpdateCell();
+    ASSERT_EQ(Env_PushOut(held), 1);
+    stir();
+    Phys_Step(field, k++ * 25);
+    EXPECT_EQ(o.pushed, 0u) << "a caller's push mark outlived the separation";
+}

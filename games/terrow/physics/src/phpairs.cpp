@@ -22,12 +22,21 @@ void PhPairGrid::Build()
     size_t count = 0;
     float maxRadius = 0;
     bool sound = true;
+    // The buckets cover the field and, where that stays small, the balls that have left it.
+    float lo[2] = {0, 0}, hi[2] = {w.sizeXf, w.sizeZf};
+    float wide[2][2] = {{lo[0], hi[0]}, {lo[1], hi[1]}};
     for (PhBall *b = w.balls; b != nullptr; b = b->nextBall, count++) {
         if (same && (count >= balls_.size() || balls_[count] != b))
             same = false;
         sound &= b->radius >= 0 && isfinite(b->radius);
         if (sound)
             maxRadius = std::max(maxRadius, b->radius);
+        const float c[2] = {b->position.x, b->position.z};
+        for (int a = 0; a < 2; a++)
+            if (isfinite(c[a])) {
+                wide[a][0] = std::min(wide[a][0], c[a]);
+                wide[a][1] = std::max(wide[a][1], c[a]);
+            }
     }
     same &= count == balls_.size();
     if (!same) {
@@ -49,17 +58,6 @@ void PhPairGrid::Build()
     // Balls touch within 0.9 (rA + rB); a width with room to spare keeps float rounding of the
     // distance and of the bucket division from ever reaching two buckets over.
     const float width = 1.8f * maxRadius * 1.01f + 0.01f;
-    // The buckets cover the field and, where that stays small, the balls that have left it.
-    float lo[2] = {0, 0}, hi[2] = {w.sizeXf, w.sizeZf};
-    float wide[2][2] = {{lo[0], hi[0]}, {lo[1], hi[1]}};
-    for (const PhBall *b : balls_) {
-        const float c[2] = {b->position.x, b->position.z};
-        for (int a = 0; a < 2; a++)
-            if (isfinite(c[a])) {
-                wide[a][0] = std::min(wide[a][0], c[a]);
-                wide[a][1] = std::max(wide[a][1], c[a]);
-            }
-    }
     float origin[2], counts[2];
     auto span = [&](const float l[2], const float h[2], float cap) {
         for (int a = 0; a < 2; a++) {
@@ -177,8 +175,9 @@ PhPairGrid::List PhPairGrid::Near(int32_t i, int32_t after)
     };
     const size_t stride = size_t(nx_) + 2;
     for (const int32_t *row = head_.data() + size_t(k) - stride - 1, *end = row + 3 * stride; row != end; row += stride)
-        for (int32_t x = 0; x < 3; x++)
-            take(row[x]);
+        if ((row[0] & row[1] & row[2]) != -1)
+            for (int32_t x = 0; x < 3; x++)
+                take(row[x]);
     take(head_.back());
     if (n > 16) {
         std::sort(got, got + n);

@@ -21,6 +21,13 @@ public:
     PhBall *Ball(int32_t i) const { return balls_[size_t(i)]; }
     // Re-buckets ball i after it has moved.
     void Moved(int32_t i);
+    // Re-buckets every ball after the step moved them, the balls being the same as at the last
+    // Build (in number and order): a ball outside the buckets goes to the outside list.
+    void Refresh()
+    {
+        for (int32_t i = 0; i < Count(); i++)
+            Moved(i);
+    }
     // The numbers of the balls that may touch ball i, ascending, from `after` + 1 on (every other
     // ball is too far away to touch it); i itself is left out. Valid until the next call.
     struct List {
@@ -45,11 +52,14 @@ public:
         // The buckets carry a ring of empty ones: the nine around a ball's are always there.
         const int32_t *next = next_.data();
         const size_t stride = size_t(nx_) + 2;
-        for (const int32_t *row = head_.data() + size_t(k) - stride - 1, *end = row + 3 * stride; row != end; row += stride)
+        for (const int32_t *row = head_.data() + size_t(k) - stride - 1, *end = row + 3 * stride; row != end; row += stride) {
+            if ((row[0] & row[1] & row[2]) == -1)
+                continue;  // three empty buckets (a ball's number has no sign bit)
             for (int32_t x = 0; x < 3; x++)
                 for (int32_t j = row[x]; j != -1; j = next[j])
                     if (j != i)
                         f(j);
+        }
         for (int32_t j = head_.back(); j != -1; j = next[j])
             if (j != i)
                 f(j);
@@ -81,7 +91,16 @@ inline bool PhBalls_Apart(const PhBall &a, const PhBall &b)
         return false;
     const float dx = a.centre.x - b.position.x, dy = a.centre.y - b.position.y, dz = a.centre.z - b.position.z;
     const double d2 = static_cast<double>(dx) * dx + static_cast<double>(dy) * dy + static_cast<double>(dz) * dz;
-    return static_cast<float>(sqrt(d2)) > 0.9f * (a.radius + b.radius);
+    const float reach = 0.9f * (a.radius + b.radius);
+    // Away from the border the squares tell; the root (slow to come) decides near it.
+    if (reach > 0 && reach < 1e30f) {
+        const double r2 = static_cast<double>(reach) * reach;
+        if (d2 > r2 * 1.0001)
+            return true;
+        if (d2 < r2 * 0.9999)
+            return false;
+    }
+    return static_cast<float>(sqrt(d2)) > reach;
 }
 
 /* The push of Env_PushOut from ball i, over the balls near it only (those it can touch); keeps the

@@ -308,6 +308,38 @@ bool may_sleep(const PhBall &b)
            b.velocity.z == 0;
 }
 
+// Whether sqrt(d2) < c and sqrt(d2) > c: away from the border the squares tell, and the root (slow
+// to come) is taken only near it, where it decides as before.
+inline bool root_below(double d2, double c)
+{
+    if (c > 0 && c < 1e150) {
+        const double c2 = c * c;
+        if (d2 < c2 * 0.9999)
+            return true;
+        if (d2 > c2 * 1.0001)
+            return false;
+    }
+    return sqrt(d2) < c;
+}
+inline bool root_above(double d2, double c)
+{
+    if (c > 0 && c < 1e150) {
+        const double c2 = c * c;
+        if (d2 > c2 * 1.0001)
+            return true;
+        if (d2 < c2 * 0.9999)
+            return false;
+    }
+    return sqrt(d2) > c;
+}
+
+// Lying still and quiet, and no other ball has touched it in this step.
+bool idle(const PhBall &b)
+{
+    return b.quiet && b.velocity.x == 0 && b.velocity.y == 0 && b.velocity.z == 0 && b.position.x == b.stillAt.x &&
+           b.position.y == b.stillAt.y && b.position.z == b.stillAt.z;
+}
+
 // The coarse map's cell: wider than two balls' touching distance. A row of the map is a bit set.
 const float k_stir_cell = 2.0f;
 
@@ -327,57 +359,99 @@ double ceil_d(double v)
     return t < v ? t + 1 : t;
 }
 
+// The balls the step does not leave alone, in list order, and their numbers in the list (the pair
+// buckets number the balls the same way): the passes after the dormancy test walk only these.
+struct Awake {
+    std::vector<PhBall *> balls;
+    std::vector<int32_t> numbers;
+    void Clear()
+    {
+        balls.clear();
+        numbers.clear();
+    }
+    void Add(PhBall *b, int32_t i)
+    {
+        balls.push_back(b);
+        numbers.push_back(i);
+    }
+};
+Awake g_awake;
+
+// The awake list once the balls are numbered anew (after a removal): every ball not dormant.
+void list_awake()
+{
+    g_awake.Clear();
+    int32_t i = 0;
+    for (PhBall *b = PhysWorld.balls; b != nullptr; b = b->nextBall, i++)
+        if (!b->dormant)
+            g_awake.Add(b, i);
+}
+
 // Marks the balls the step leaves alone: those that may sleep with no other ball moving within
-// reach of them (the touching distance plus twice its travel in a step, in cells of the map).
-void mark_dormant(float stepLength)
+// reach of them (the touching distance plus twice its travel in a step, in cells of the map). The
+// rest go to the awake list; a dormant ball's clock moves on here, as nothing else touches it.
+void mark_dormant(float stepLength, float now)
 {
     PhWorld &w = PhysWorld;
-    bool anySleeper = false;
-    // Whether each ball (in list order) may sleep: asked once.
-    static std::vector<uint8_t> sleepy;
-    sleepy.clear();
-    for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
-        const bool s = may_sleep(*b);
-        sleepy.push_back(s);
-        b->dormant = false;
-        // One held by the balls it leans on (blockedSteps) must see them leave. Its step must leave
-        // nothing the pair loop reads otherwise: not so for one a magnet pulls (what it may keep
-        // after a push grows) or holds (its motion), nor for one that tried to go in its last step
-        // (it is nudged again and its blocked count goes on).
-        b->quiet = s && b->blockedSteps <= PH_BLOCKED_STEPS && !b->attracted && !b->nearMagnet && !b->nudgedLast &&
-                   Phys_FastPaths();
-        anySleeper |= s;
-    }
-    if (!anySleeper)
-        return;
+    g_awake.Clear();
+    const bool fast = Phys_FastPaths();
     const int32_t nx = w.sizeX / 2 + 2, nz = w.sizeZ / 2 + 2;  // cells of k_stir_cell
     // The cells each moving ball reaches.
     struct Box {
         int32_t x0, x1, z0, z1;
     };
     static std::vector<Box> boxes;
+    // The sleepers, with their numbers in the list.
+    struct Sleeper {
+        PhBall *ball;
+        int32_t number;
+    };
+    static std::vector<Sleeper> sleepers;
     boxes.clear();
+    sleepers.clear();
     int64_t rows = 0;
-    int32_t sleepers = 0;
-    size_t at = 0;
-    for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
-        if (sleepy[at++]) {
-            sleepers++;
-            continue;
-        }
+    bool mapped = true;  // false once a ball is too fast or nowhere: then every ball stays awake
+    const double travel = 2.0 * (stepLength > 0.025f ? stepLength : 0.025f);
+    int32_t number = 0;
+    for (PhBall *b = w.balls; b != nullptr; b = b->nextBall, number++) {
+        const bool s = may_sleep(*b);
+        b->dormant = false;
+        // One held by the balls it leans on (blockedSteps) must see them leave. Its step must leave
+        // nothing the pair loop reads otherwise: not so for one a magnet pulls (what it may keep
+        // after a push grows) or holds (its motion), nor for one that tried to go in its last step
+        // (it is nudged again and its blocked count goes on).
+        b->quiet = s && b->blockedSteps <= PH_BLOCKED_STEPS && !b->attracted && !b->nearMagnet && !b->nudgedLast && fast;
+        if (s)
+            sleepers.push_back({b, number});
+        else
+            g_awake.Add(b, number);
+    }
+    if (sleepers.empty())
+        return;
+    // The cells the moving balls reach: asked only when a ball may sleep.
+    for (const PhBall *b : g_awake.balls) {
         const FV3 &p = b->position;
-        const double reach = 0.9 * 2 * (b->radius > 0.35f ? b->radius : 0.35f) + 0.1 +
-                             2.0 * b->velocity.Length() * (stepLength > 0.025f ? stepLength : 0.025f);
+        const double reach = 0.9 * 2 * (b->radius > 0.35f ? b->radius : 0.35f) + 0.1 + b->velocity.Length() * travel;
         const double k = ceil_d(reach / k_stir_cell);
         const double cx = floor_d(p.x / k_stir_cell), cz = floor_d(p.z / k_stir_cell);
-        if (!(k < 64) || !isfinite(cx) || !isfinite(cz))
-            return;  // too fast or nowhere: every ball stays awake
+        if (!(k < 64) || !isfinite(cx) || !isfinite(cz)) {
+            mapped = false;
+            break;
+        }
         const double lx = cx - k > 0 ? cx - k : 0, hx = cx + k < nx - 1 ? cx + k : nx - 1;
         const double lz = cz - k > 0 ? cz - k : 0, hz = cz + k < nz - 1 ? cz + k : nz - 1;
         if (!(lx <= hx) || !(lz <= hz))
             continue;
         boxes.push_back({int32_t(lx), int32_t(hx), int32_t(lz), int32_t(hz)});
         rows += int32_t(hz) - int32_t(lz) + 1;
+    }
+    if (!mapped) {
+        // Every ball awake, in list order.
+        g_awake.Clear();
+        number = 0;
+        for (PhBall *b = w.balls; b != nullptr; b = b->nextBall, number++)
+            g_awake.Add(b, number);
+        return;
     }
     // The cell of a sleeper, false when it lies off the map (it then stays awake).
     auto cellOf = [&](const PhBall &b, int32_t *x, int32_t *z) {
@@ -387,53 +461,96 @@ void mark_dormant(float stepLength)
         *x = int32_t(cx), *z = int32_t(cz);
         return true;
     };
-    if (int64_t(sleepers) * int64_t(boxes.size()) <= 4 * rows) {
-        // Few sleepers: each looked up in the boxes.
-        at = 0;
-        for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
-            int32_t x, z;
-            if (!sleepy[at++] || !cellOf(*b, &x, &z))
-                continue;
-            bool stirred = false;
-            for (const Box &q : boxes)
-                stirred |= q.x0 <= x && x <= q.x1 && q.z0 <= z && z <= q.z1;
-            b->dormant = !stirred;
-        }
-        return;
-    }
-    if (w.stirred == nullptr)
-        w.stirred = new std::vector<uint64_t>();
-    std::vector<uint64_t> &map = *w.stirred;
+    // Sleepers that stay awake join the awake list in list order.
+    static std::vector<Sleeper> woken;
+    woken.clear();
     const size_t words = (size_t(nx) + 63) / 64;
-    // The map is kept clear between steps: only the words marked here are cleared after use.
-    if (map.size() != words * size_t(nz))
-        map.assign(words * size_t(nz), 0);
-    for (const Box &q : boxes) {
-        const size_t x0 = size_t(q.x0), x1 = size_t(q.x1);
-        for (int32_t z = q.z0; z <= q.z1; z++) {
-            uint64_t *row = &map[size_t(z) * words];
-            for (size_t wd = x0 / 64; wd <= x1 / 64; wd++) {
-                const size_t from = wd * 64 > x0 ? 0 : x0 - wd * 64, to = wd * 64 + 63 < x1 ? 63 : x1 - wd * 64;
-                row[wd] |= (~uint64_t(0) >> (63 - to)) & (~uint64_t(0) << from);
+    if (int64_t(sleepers.size()) * int64_t(boxes.size()) <= 4 * rows) {
+        // Few sleepers: each looked up in the boxes.
+        for (const Sleeper &sl : sleepers) {
+            PhBall *b = sl.ball;
+            int32_t x, z;
+            if (cellOf(*b, &x, &z)) {
+                bool stirred = false;
+                for (const Box &q : boxes)
+                    stirred |= q.x0 <= x && x <= q.x1 && q.z0 <= z && z <= q.z1;
+                b->dormant = !stirred;
             }
         }
+    } else if (words == 1 && nz <= 64) {
+        // A narrow field: a row of the map is one word, kept on the stack.
+        uint64_t map[64];
+        for (int32_t z = 0; z < nz; z++)
+            map[z] = 0;
+        for (const Box &q : boxes) {
+            const uint64_t bits = (~uint64_t(0) >> (63 - q.x1)) & (~uint64_t(0) << q.x0);
+            for (int32_t z = q.z0; z <= q.z1; z++)
+                map[z] |= bits;
+        }
+        for (const Sleeper &sl : sleepers) {
+            int32_t x, z;
+            if (cellOf(*sl.ball, &x, &z))
+                sl.ball->dormant = ((map[z] >> x) & 1) == 0;
+        }
+    } else {
+        if (w.stirred == nullptr)
+            w.stirred = new std::vector<uint64_t>();
+        std::vector<uint64_t> &map = *w.stirred;
+        // The map is kept clear between steps: only the words marked here are cleared after use.
+        if (map.size() != words * size_t(nz))
+            map.assign(words * size_t(nz), 0);
+        for (const Box &q : boxes) {
+            const size_t x0 = size_t(q.x0), x1 = size_t(q.x1);
+            for (int32_t z = q.z0; z <= q.z1; z++) {
+                uint64_t *row = &map[size_t(z) * words];
+                for (size_t wd = x0 / 64; wd <= x1 / 64; wd++) {
+                    const size_t from = wd * 64 > x0 ? 0 : x0 - wd * 64, to = wd * 64 + 63 < x1 ? 63 : x1 - wd * 64;
+                    row[wd] |= (~uint64_t(0) >> (63 - to)) & (~uint64_t(0) << from);
+                }
+            }
+        }
+        for (const Sleeper &sl : sleepers) {
+            int32_t x, z;
+            if (cellOf(*sl.ball, &x, &z))
+                sl.ball->dormant = ((map[size_t(z) * words + size_t(x) / 64] >> (size_t(x) % 64)) & 1) == 0;
+        }
+        if (map.size() <= size_t(rows)) {
+            for (uint64_t &word : map)  // a small field: at most as many words as the rows marked
+                word = 0;
+        } else {
+            for (const Box &q : boxes)
+                for (int32_t z = q.z0; z <= q.z1; z++)
+                    for (size_t wd = size_t(q.x0) / 64; wd <= size_t(q.x1) / 64; wd++)
+                        map[size_t(z) * words + wd] = 0;
+        }
     }
-    at = 0;
-    for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
-        int32_t x, z;
-        if (!sleepy[at++] || !cellOf(*b, &x, &z))
-            continue;
-        b->dormant = ((map[size_t(z) * words + size_t(x) / 64] >> (size_t(x) % 64)) & 1) == 0;
+    for (const Sleeper &sl : sleepers) {
+        PhBall *b = sl.ball;
+        if (b->dormant) {
+            b->stepStartTime = b->currentTime;
+            b->currentTime = now;
+        } else {
+            woken.push_back(sl);
+        }
     }
-    if (map.size() <= size_t(rows)) {
-        for (uint64_t &word : map)  // a small field: at most as many words as the rows marked
-            word = 0;
+    if (woken.empty())
         return;
+    // Merged into the awake list by number.
+    static std::vector<PhBall *> balls;
+    static std::vector<int32_t> numbers;
+    balls.swap(g_awake.balls);
+    numbers.swap(g_awake.numbers);
+    g_awake.Clear();
+    size_t i = 0, j = 0;
+    while (i < numbers.size() || j < woken.size()) {
+        if (j == woken.size() || (i < numbers.size() && numbers[i] < woken[j].number)) {
+            g_awake.Add(balls[i], numbers[i]);
+            i++;
+        } else {
+            g_awake.Add(woken[j].ball, woken[j].number);
+            j++;
+        }
     }
-    for (const Box &q : boxes)
-        for (int32_t z = q.z0; z <= q.z1; z++)
-            for (size_t wd = size_t(q.x0) / 64; wd <= size_t(q.x1) / 64; wd++)
-                map[size_t(z) * words + wd] = 0;
 }
 
 // How many balls touch `b` (or nearly): a ball held in place may lean on them.
@@ -460,11 +577,12 @@ void sweep_pairs()
     auto from = [](const PhBall *b) {
         return b->dormant || b->quiet || b->blockedSteps > PH_BLOCKED_STEPS ? b->position : b->prevPosition;
     };
-    for (PhBall *a = w.balls; a != nullptr; a = a->nextBall) {
+    // A dormant ball has not moved: only the awake ones may have passed another.
+    for (PhBall *a : g_awake.balls) {
         if (!takesPart(a))
             continue;
         const FV3 a0 = from(a);
-        if (!((a->position - a0).Length() > 0.5 * a->radius))
+        if (!root_above((a->position - a0).Length2(), 0.5 * a->radius))
             continue;
         PhBall *hit = nullptr;
         double first = 2;
@@ -498,10 +616,17 @@ void sweep_pairs()
 }
 
 // After the step: how long each ball has lain still.
-void count_still()
+// With `energy`, it also sums the balls' energies there as Phys_Energy would (each ball's taken
+// before its count, which changes no other ball): one walk of the list instead of two.
+void count_still(float *energy = nullptr)
 {
     const uint32_t gen = PhysWorld.piecesGeneration;
+    float total = 0;
     for (PhBall *b = PhysWorld.balls; b != nullptr; b = b->nextBall) {
+        if (energy != nullptr && b->finishCode == 0) {
+            b->energy = PhBall_Energy(*b);
+            total += b->energy;
+        }
         if (b->dormant && !b->pushed && b->finishCode == 0 && b->stillGeneration == gen) {
             b->stillSteps++;  // all else is as the last count left it
             continue;
@@ -521,10 +646,10 @@ void count_still()
         if (still)
             b->stillSteps++;
         const bool moving = b->finishCode == 0 && !b->sinking && b->goal == nullptr &&
-                            (b->velocity.Length() > 0 || b->nudged);  // set going, or tried to go
+                            (b->velocity.Length2() > 0 || b->nudged);  // set going, or tried to go (a root is 0 only for 0)
         b->nudgedLast = b->nudged;
         b->nudged = false;
-        if (!piecesChanged && b->blockedSteps > 0 && (b->position - b->blockedAt).Length() < 0.01) {
+        if (!piecesChanged && b->blockedSteps > 0 && root_below((b->position - b->blockedAt).Length2(), 0.01)) {
             if (moving)
                 b->blockedSteps++;
         } else {
@@ -538,6 +663,8 @@ void count_still()
         }
         b->stillAt = b->position;
     }
+    if (energy != nullptr)
+        *energy = total;
 }
 
 }  // namespace
@@ -885,11 +1012,12 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
         return 1;
     PhScope scope;
     const float now = static_cast<float>(timeMs) / 1000.0f;
-    mark_dormant(w.balls->currentTime < now ? now - w.balls->currentTime : 0.025f);
+    mark_dormant(w.balls->currentTime < now ? now - w.balls->currentTime : 0.025f, now);
 
-    // Goal entry.
-    for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
-        if (b->dormant)
+    // Goal entry. A quiet ball still where the last count found it lies where the last test refused
+    // it, with the same pieces (one a caller moved since is tested again).
+    for (PhBall *b : g_awake.balls) {
+        if (idle(*b))
             continue;
         auto enter = [b](PhGoal *g) {
             if (b->finishCode == 0 && !b->sinking && PhGoal_Accepts(*g, *b)) {
@@ -910,21 +1038,19 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
 
     // Motion.
     bool atRest = true;
-    for (PhBall *b = w.balls, *next; b != nullptr; b = next) {
-        next = b->nextBall;
-        if (b->dormant || b->quiet) {
+    for (PhBall *b : g_awake.balls) {
+        if (b->quiet) {
             b->stepStartTime = b->currentTime;
             b->currentTime = now;
             // As its step would: what it may keep after a push is what it has now.
-            if (b->quiet)
-                b->allowance = PhBall_Energy(*b);
+            b->allowance = PhBall_Energy(*b);
         } else if (b->sinking) {
             atRest = false;
             b->stepStartTime = b->currentTime;
             b->currentTime = now;
             if (PhBall_Sink(*b))
                 PhElem_Finish(b, FIN_SUNK, EF_SUNK);
-        } else if (b->finishCode == 0 && b->blockedSteps > PH_BLOCKED_STEPS && b->velocity.Length() == 0 &&
+        } else if (b->finishCode == 0 && b->blockedSteps > PH_BLOCKED_STEPS && b->velocity.Length2() == 0 &&
                    touching(*b) == b->heldTouching) {
             // Held where it is (see count_still) until something sets it going, a piece changes or
             // the balls touching it change (one it leaned on may have left).
@@ -934,7 +1060,7 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
             if (b->blockedSteps > PH_BLOCKED_STEPS)
                 b->blockedSteps = 0;
             PhBall_Step(*b, field, timeMs);
-            if (b->velocity.Length() > PhyParams.epsilon) {
+            if (root_above(b->velocity.Length2(), PhyParams.epsilon)) {
                 atRest = false;
                 b->nudged = true;  // it tried to move
             } else {
@@ -961,10 +1087,11 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
     sweep_pairs();
     PhPairGrid &grid = pair_grid();
     grid.Build();
-    for (int32_t i = 0; i < grid.Count(); i++) {
+    // No moving ball is near a dormant one: the awake balls are all the pair loop need start from.
+    for (const int32_t i : g_awake.numbers) {
         PhBall *a = grid.Ball(i);
-        if (!takesPart(a) || a->dormant)
-            continue;  // no moving ball is near a dormant one
+        if (!takesPart(a))
+            continue;
         // Most balls have no partner within touching distance: then the ordered walk finds nothing.
         bool any = false;
         grid.ForNear(i, [&](int32_t j) {
@@ -1008,11 +1135,10 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
 
     // Ball against the pieces.
     PhContact table[PH_ENV_TABLE];
-    for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
-        if (b->finishCode != 0 || b->goal != nullptr || b->sinking || b->dormant)
+    for (PhBall *b : g_awake.balls) {
+        if (b->finishCode != 0 || b->goal != nullptr || b->sinking)
             continue;
-        if (b->quiet && b->velocity.x == 0 && b->velocity.y == 0 && b->velocity.z == 0 && b->position.x == b->stillAt.x &&
-            b->position.y == b->stillAt.y && b->position.z == b->stillAt.z)
+        if (idle(*b))
             continue;  // no other ball touched it
         int n = PH_ENV_TABLE;
         const int k = collect_swept(*b, table, &n);
@@ -1033,13 +1159,15 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
     }
 
     // The field's wall.
-    for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
-        if (b->finishCode != 0 || b->goal != nullptr || b->sinking || b->dormant)
+    for (PhBall *b : g_awake.balls) {
+        if (b->finishCode != 0 || b->goal != nullptr || b->sinking)
             continue;
         const float r = b->radius;
         const FV3 &p = b->position, &v = b->velocity;
         if (r < p.x && p.x < w.sizeXf - r && r < p.y && r < p.z && p.z < w.sizeZf - r)
             continue;
+        if (v.x == 0 && v.y == 0 && v.z == 0 && isfinite(p.x) && isfinite(p.y) && isfinite(p.z))
+            continue;  // a ball at rest has no speed into the wall to lose
         FV3 q = p;
         q.x += v.x < 0 ? -r : (v.x > 0 ? r : 0);
         if (v.y < 0)
@@ -1059,26 +1187,37 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
         PhBall_CapEnergy(*b);
     }
 
-    // Removal.
+    // Removal. Deleted balls leave the list: the rest are numbered anew.
+    const bool removed = w.finished != nullptr;
     while (w.finished != nullptr)
         delete w.finished;
+    if (removed)
+        list_awake();
 
-    for (PhBall *b = w.balls; b != nullptr; b = b->nextBall)
-        if (!b->dormant)
-            record_supports(*b);
+    // Every awake ball: a piece may have gone in this step, and a ball may have come to rest in a
+    // step that ended early, both unseen by the slots it keeps (they hold their own key).
+    for (PhBall *b : g_awake.balls)
+        record_supports(*b);
     // A finish code is set only together with the finished list: the rest of the objects need no walk.
     for (PhElem *o = w.finished; o != nullptr; o = o->nextFinished)
         o->finishAge++;
 
-    // Separation: from the balls a magnet holds, then along the chains they push.
-    grid.Build();
+    // Separation: from the balls a magnet holds, then along the chains they push. The same balls
+    // keep their numbers: only those that moved change bucket. Every mark is cleared (a caller's
+    // Env_PushOut between steps may have left some), and every held ball pushes: one lying among
+    // sleepers may have had a ball set against it in steps that ended early, with no separation.
+    if (removed)
+        grid.Build();
+    else
+        grid.Refresh();
     for (int32_t i = 0; i < grid.Count(); i++)
         grid.Ball(i)->pushed = 0;
+    int anyPushed = 0;
     for (int32_t i = 0; i < grid.Count(); i++)
         if (grid.Ball(i)->attracted)
-            Env_PushOutNear(grid, i);
+            anyPushed |= Env_PushOutNear(grid, i);
     // Round-off can make two pushes undo each other; the passes are bounded.
-    for (int pass = 0; pass < PH_SEPARATION_PASSES; pass++) {
+    for (int pass = 0; anyPushed && pass < PH_SEPARATION_PASSES; pass++) {
         int any = 0;
         for (int32_t i = 0; i < grid.Count(); i++)
             if (grid.Ball(i)->pushed)
@@ -1087,8 +1226,10 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
             break;
     }
 
-    // Balls leaning on each other settle.
-    for (int32_t i = 0; i < grid.Count(); i++) {
+    // Balls leaning on each other settle: the awake ones, and those pushed in the separation.
+    const int32_t settleCount = anyPushed ? grid.Count() : int32_t(g_awake.numbers.size());
+    for (int32_t at = 0; at < settleCount; at++) {
+        const int32_t i = anyPushed ? at : g_awake.numbers[size_t(at)];
         PhBall *b = grid.Ball(i);
         if (b->pushed)
             PhBall_CapEnergy(*b);
@@ -1100,7 +1241,7 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
         int32_t last = -1;
         grid.ForNear(i, [&](int32_t j) {
             const PhBall *o = grid.Ball(j);
-            if (j > last && (o->position - b->position).Length() < 0.9 * (o->radius + b->radius))
+            if (j > last && root_below((o->position - b->position).Length2(), 0.9 * (o->radius + b->radius)))
                 last = j;
         });
         PhBall *near = last >= 0 ? grid.Ball(last) : nullptr;
@@ -1118,7 +1259,6 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
             b->neighbour = nullptr;
         }
     }
-    w.expectedEnergy = Phys_Energy();
-    count_still();
+    count_still(&w.expectedEnergy);
     return 0;
 }
