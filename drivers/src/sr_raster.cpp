@@ -733,6 +733,9 @@ int paint_fast8(const SpanIn &s, const Paint &p, float &zr, int32_t *rgbr, uint3
 #if defined(__x86_64__) && defined(__GNUC__)
 #define SR_HAVE_AVX2 1
 #define SR_AVX2 __attribute__((target("avx2")))
+// Makes a value opaque to the compiler, so a constant is kept (or spilled and read back) rather
+// than built again inside a loop.
+#define SR_KEEP(v) __asm__("" : "+x"(v))
 // The same eight pixels with the 32-bit work in one 256-bit register instead of two, and the texels
 // fetched by gathers. Every operation is the SSE2 writer's, lane by lane, so the values are the
 // same to the bit (no fused multiply-add: only AVX2 is asked for).
@@ -1428,7 +1431,25 @@ SR_AVX2 uint64_t paint_tri_persp16(const TriRows &rows, const Paint &paint, cons
     const __m128i fr = _mm_set1_epi16((short)(((r.flat_rgb >> 16) & 0xff) + 1)),
                   fg = _mm_set1_epi16((short)(((r.flat_rgb >> 8) & 0xff) + 1)),
                   fb = _mm_set1_epi16((short)((r.flat_rgb & 0xff) + 1));
-    const __m128i lane16 = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7), flip = _mm_set1_epi16((short)0x8000);
+    __m128i lane16 = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7), flip = _mm_set1_epi16((short)0x8000);
+    // The channel masks and multipliers of the texel and buffer layouts (expand8() and shade_pack8()).
+    constexpr bool t565 = T == TexelType::RGB_565, c565 = C == ColourType::RGB_565;
+    __m128i ermask = _mm_set1_epi16((short)(t565 ? 0xf800 : 0x7c00)), egmask = _mm_set1_epi16(t565 ? 0x07e0 : 0x03e0),
+            ermul = _mm_set1_epi16(t565 ? 264 : 528), egmul = _mm_set1_epi16(t565 ? 8320 : 16896), ebmul = _mm_set1_epi16(264),
+            prmask = _mm_set1_epi16((short)(c565 ? 0xf800 : 0x7c00)), pgmask = _mm_set1_epi16(c565 ? 0x07e0 : 0x03e0);
+    __m256i top255 = _mm256_set1_epi16(255), one16 = _mm256_set1_epi16(1);
+    // Kept as values, so the compiler loads them rather than building them again in the loops.
+    SR_KEEP(lane16);
+    SR_KEEP(flip);
+    SR_KEEP(ermask);
+    SR_KEEP(egmask);
+    SR_KEEP(ermul);
+    SR_KEEP(egmul);
+    SR_KEEP(ebmul);
+    SR_KEEP(prmask);
+    SR_KEEP(pgmask);
+    SR_KEEP(top255);
+    SR_KEEP(one16);
     const int room = r.w;
     uint64_t tested = 0;
     alignas(16) uint8_t ctail[16], dtail[16];
@@ -1533,7 +1554,7 @@ SR_AVX2 uint64_t paint_tri_persp16(const TriRows &rows, const Paint &paint, cons
                     __m128i mr = fr, mg = fg, mb = fb;
                     if (Modulate && smooth) {
                         // clamp255() plus one of the three channels, two of them in one register.
-                        const __m256i zero = _mm256_setzero_si256(), top = _mm256_set1_epi16(255), one16 = _mm256_set1_epi16(1);
+                        const __m256i zero = _mm256_setzero_si256(), top = top255;
                         const __m256i rg = _mm256_packs_epi32(_mm256_srai_epi32(srv, 16), _mm256_srai_epi32(sgv, 16)),
                                       b16 = _mm256_srai_epi32(sbv, 16), bb = _mm256_packs_epi32(b16, b16);
                         const __m256i crg = _mm256_permute4x64_epi64(
@@ -1546,9 +1567,17 @@ SR_AVX2 uint64_t paint_tri_persp16(const TriRows &rows, const Paint &paint, cons
                         mg = _mm256_extracti128_si256(crg, 1);
                         mb = _mm256_castsi256_si128(cbb);
                     }
-                    __m128i cr, cg, cb;
-                    expand8<T>(tw, cr, cg, cb);
-                    colour = shade_pack8<C, Modulate>(cr, cg, cb, mr, mg, mb);
+                    const __m128i cr = _mm_mulhi_epu16(_mm_and_si128(tw, ermask), ermul),
+                                  cg = _mm_mulhi_epu16(_mm_and_si128(tw, egmask), egmul),
+                                  cb = _mm_mulhi_epu16(_mm_slli_epi16(tw, 11), ebmul);
+                    if constexpr (Modulate) {
+                        const __m128i pr = _mm_mullo_epi16(cr, mr), pg = _mm_mullo_epi16(cg, mg), pb = _mm_mullo_epi16(cb, mb);
+                        colour = _mm_or_si128(_mm_or_si128(_mm_and_si128(c565 ? pr : _mm_srli_epi16(pr, 1), prmask),
+                                                           _mm_and_si128(_mm_srli_epi16(pg, c565 ? 5 : 6), pgmask)),
+                                              _mm_srli_epi16(pb, 11));
+                    } else {
+                        colour = shade_pack8<C, false>(cr, cg, cb, mr, mg, mb);
+                    }
                 }
                 // Only the passing pixels change; a group that passes whole is stored as it is.
                 if (pm == 0xffff) {
