@@ -1532,21 +1532,22 @@ SR_AVX2 uint64_t paint_tri_persp16(const TriRows &rows, const Paint &paint, cons
                 }
                 const __m256i off = _mm256_add_epi32(_mm256_add_epi32(_mm256_mullo_epi32(iv, row8), first), _mm256_slli_epi32(iu, 1));
                 // Eight 16-bit loads cost less than a gather on processors that microcode it.
-                alignas(32) int32_t at[8];
+                // (Unsigned offsets need no widening; two halves put together side by side.)
+                alignas(32) uint32_t at[8];
                 _mm256_store_si256((__m256i *)at, off);
                 auto ld = [&](int m) {
                     uint16_t x;
                     std::memcpy(&x, lowest + at[m], 2);
                     return (int)x;
                 };
-                __m128i tw = _mm_cvtsi32_si128(ld(0));
-                tw = _mm_insert_epi16(tw, ld(1), 1);
-                tw = _mm_insert_epi16(tw, ld(2), 2);
-                tw = _mm_insert_epi16(tw, ld(3), 3);
-                tw = _mm_insert_epi16(tw, ld(4), 4);
-                tw = _mm_insert_epi16(tw, ld(5), 5);
-                tw = _mm_insert_epi16(tw, ld(6), 6);
-                tw = _mm_insert_epi16(tw, ld(7), 7);
+                __m128i tl = _mm_cvtsi32_si128(ld(0)), th = _mm_cvtsi32_si128(ld(4));
+                tl = _mm_insert_epi16(tl, ld(1), 1);
+                th = _mm_insert_epi16(th, ld(5), 1);
+                tl = _mm_insert_epi16(tl, ld(2), 2);
+                th = _mm_insert_epi16(th, ld(6), 2);
+                tl = _mm_insert_epi16(tl, ld(3), 3);
+                th = _mm_insert_epi16(th, ld(7), 3);
+                const __m128i tw = _mm_unpacklo_epi64(tl, th);
                 __m128i colour;
                 if constexpr (copy) {
                     colour = tw;
