@@ -13,6 +13,10 @@ struct Lighting {
     // Colour (0..255 each) of a point at view position p with unit normal n.
     void shade(const Vec3 &p, const Vec3 &n, float out[3]) const;
 
+    // The same for four points at once, lane by lane with the same operations in the same order:
+    // out[i] gets exactly what shade(p[i], n[i], out[i]) gives.
+    void shade4(const Vec3 p[4], const Vec3 n[4], float *const out[4]) const;
+
     float base[3]; // surface colour, 0..1
     float ka, kd, ks, power;
     bool parallel;
