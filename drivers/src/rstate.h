@@ -7,6 +7,7 @@
 #include "brondel/brtoken.h"
 #include "sr_types.h"
 
+#include <memory>
 #include <vector>
 
 namespace sr {
@@ -168,7 +169,10 @@ public:
 private:
     br_error locate(br_token part, br_int_32 index, void *&block, br_tv_template *&tpl);
     PartTemplates tpl_;
-    std::vector<Stored> stack_;
+    std::vector<Stored> stack_; // pushed states up to depth_, then entries kept for reuse
+    size_t depth_ = 0;
+    std::vector<std::unique_ptr<State>> keeps_; // what draws under way keep of the current state
+    size_t draws_ = 0;
 };
 
 } // namespace sr
