@@ -430,6 +430,8 @@ Setup StateMachine::setup(const Target &t) const
                  : p.type == BRT_DIRECT ? LightType::Direct
                  : p.type == BRT_SPOT   ? LightType::Spot
                                         : LightType::None;
+        if (l.type == LightType::None)
+            continue; // nothing reads an unused light
         l.colour = p.colour;
         l.att_c = p.att_c;
         l.att_l = p.att_l;

@@ -4,8 +4,6 @@
 
 #include <cmath>
 
-#include <emmintrin.h>
-
 namespace sr {
 
 namespace {
@@ -131,11 +129,17 @@ inline V4 unit4(V4 v)
 
 void Lighting::shade4(const Vec3 p[4], const Vec3 nrm4[4], float *const out[4]) const
 {
+    shade4(Lanes{_mm_setr_ps(p[0].x, p[1].x, p[2].x, p[3].x), _mm_setr_ps(p[0].y, p[1].y, p[2].y, p[3].y),
+                 _mm_setr_ps(p[0].z, p[1].z, p[2].z, p[3].z), _mm_setr_ps(nrm4[0].x, nrm4[1].x, nrm4[2].x, nrm4[3].x),
+                 _mm_setr_ps(nrm4[0].y, nrm4[1].y, nrm4[2].y, nrm4[3].y),
+                 _mm_setr_ps(nrm4[0].z, nrm4[1].z, nrm4[2].z, nrm4[3].z)},
+           out);
+}
+
+void Lighting::shade4(const Lanes &in, float *const out[4]) const
+{
     const __m128 zero = _mm_setzero_ps();
-    V4 P{_mm_setr_ps(p[0].x, p[1].x, p[2].x, p[3].x), _mm_setr_ps(p[0].y, p[1].y, p[2].y, p[3].y),
-         _mm_setr_ps(p[0].z, p[1].z, p[2].z, p[3].z)};
-    V4 N{_mm_setr_ps(nrm4[0].x, nrm4[1].x, nrm4[2].x, nrm4[3].x), _mm_setr_ps(nrm4[0].y, nrm4[1].y, nrm4[2].y, nrm4[3].y),
-         _mm_setr_ps(nrm4[0].z, nrm4[1].z, nrm4[2].z, nrm4[3].z)};
+    const V4 P{in.px, in.py, in.pz}, N{in.nx, in.ny, in.nz};
     __m128 acc[3] = {_mm_set1_ps(base[0] * ka), _mm_set1_ps(base[1] * ka), _mm_set1_ps(base[2] * ka)};
     const __m128 negz = _mm_set1_ps(-0.0f);
     V4 eye = parallel ? V4{zero, zero, _mm_set1_ps(1.0f)}

@@ -415,26 +415,52 @@ void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scrat
             }
         }
         if (light_used) {
-            // Four vertices at a time; a short last batch repeats its last vertex into a spare.
+            // Four vertices at a time (a short last batch repeats its last vertex into a spare),
+            // view position and normal as applyP and applyN work them out, a lane each.
             const size_t nu = scratch.used.size();
+            const Mat34 &mv = s.model_to_view;
             float spare[3];
             for (size_t k = 0; k < nu; k += 4) {
-                Vec3 p[4], n[4];
                 float *out[4], *bout[4];
+                alignas(16) float in[6][4];
                 for (size_t j = 0; j < 4; ++j) {
                     const bool real = k + j < nu;
                     const uint32_t i = scratch.used[real ? k + j : nu - 1];
                     const PVertex &pv = g.vertices[i];
-                    p[j] = applyP(s.model_to_view, pv.p);
-                    n[j] = applyN(nm, pv.n);
+                    for (int q = 0; q < 3; ++q) {
+                        in[q][j] = pv.p[q];
+                        in[3 + q][j] = pv.n[q];
+                    }
                     out[j] = real ? scratch.v[i].rgb : spare;
                     bout[j] = real ? scratch.v[i].brgb : spare;
                 }
-                light.shade4(p, n, out);
+                const __m128 x = _mm_load_ps(in[0]), y = _mm_load_ps(in[1]), z = _mm_load_ps(in[2]);
+                const __m128 a = _mm_load_ps(in[3]), b = _mm_load_ps(in[4]), c = _mm_load_ps(in[5]);
+                auto row = [&](const float (*t)[3], int col, __m128 u, __m128 v, __m128 w) {
+                    return _mm_add_ps(_mm_add_ps(_mm_mul_ps(u, _mm_set1_ps(t[0][col])), _mm_mul_ps(v, _mm_set1_ps(t[1][col]))),
+                                      _mm_mul_ps(w, _mm_set1_ps(t[2][col])));
+                };
+                Lighting::Lanes l;
+                l.px = _mm_add_ps(row(mv.m, 0, x, y, z), _mm_set1_ps(mv.m[3][0]));
+                l.py = _mm_add_ps(row(mv.m, 1, x, y, z), _mm_set1_ps(mv.m[3][1]));
+                l.pz = _mm_add_ps(row(mv.m, 2, x, y, z), _mm_set1_ps(mv.m[3][2]));
+                __m128 nx = row(nm, 0, a, b, c), ny = row(nm, 1, a, b, c), nz = row(nm, 2, a, b, c);
+                const __m128 len = _mm_sqrt_ps(
+                    _mm_add_ps(_mm_add_ps(_mm_mul_ps(nx, nx), _mm_mul_ps(ny, ny)), _mm_mul_ps(nz, nz)));
+                const __m128 pos = _mm_cmpgt_ps(len, _mm_setzero_ps());
+                auto norm = [&](__m128 v) {
+                    return _mm_or_ps(_mm_and_ps(pos, _mm_div_ps(v, len)), _mm_andnot_ps(pos, v));
+                };
+                l.nx = norm(nx);
+                l.ny = norm(ny);
+                l.nz = norm(nz);
+                light.shade4(l, out);
                 if (two_sided) {
-                    for (Vec3 &q : n)
-                        q = {-q.x, -q.y, -q.z};
-                    light.shade4(p, n, bout);
+                    const __m128 sign = _mm_set1_ps(-0.0f);
+                    l.nx = _mm_xor_ps(l.nx, sign);
+                    l.ny = _mm_xor_ps(l.ny, sign);
+                    l.nz = _mm_xor_ps(l.nz, sign);
+                    light.shade4(l, bout);
                 }
             }
         }
