@@ -418,6 +418,12 @@ br_token StateMachine::boundsTest(const float min[3], const float max[3]) const
 Setup StateMachine::setup(const Target &t) const
 {
     Setup s;
+    fill_setup(s, t);
+    return s;
+}
+
+void StateMachine::fill_setup(Setup &s, const Target &t) const
+{
     s.target = t;
     s.model_to_view = to34(cur.matrix.model_to_view);
     s.model_to_view_lp = cur.matrix.model_to_view_hint == BRT_LENGTH_PRESERVING;
@@ -461,12 +467,13 @@ Setup StateMachine::setup(const Target &t) const
 
     std::memcpy(s.map, cur.surface.map_matrix, sizeof s.map);
     Paint &p = s.paint;
+    p = Paint{};
     p.textured = cur.prim.colour_map && texture_of && texture_of(cur.prim.colour_map, p.texture);
     p.modulate = cur.prim.modulate != 0;
     p.decal = cur.prim.decal != 0;
     p.bilinear = cur.prim.map_interpolation == BRT_LINEAR;
     p.blend = cur.prim.blend != 0;
-    return s;
+    s.sink = nullptr;
 }
 
 void prim_forget(PartPrimitive &p, const void *buffer)
@@ -502,13 +509,15 @@ void StateMachine::draw(const Target &t, const Group &g, const Stored *group_sta
     // The parts the group's state covers are kept aside, one record per draw under way (a z-sort
     // callback may draw again), made once.
     if (draws_ == keeps_.size())
-        keeps_.push_back(std::make_unique<State>(cur));
-    State &keep = *keeps_[draws_++];
+        keeps_.push_back(std::make_unique<DrawSlot>());
+    DrawSlot &slot = *keeps_[draws_++];
+    State &keep = slot.keep;
     if (load) {
         state_copy(keep, cur, load);
         state_copy(cur, group_state->s, load);
     }
-    Setup s = setup(t);
+    Setup &s = slot.setup;
+    fill_setup(s, t);
     s.sink = sink;
     ScreenBounds b;
     std::memcpy(b.min, cur.bounds.min, sizeof b.min);

@@ -171,7 +171,14 @@ private:
     PartTemplates tpl_;
     std::vector<Stored> stack_; // pushed states up to depth_, then entries kept for reuse
     size_t depth_ = 0;
-    std::vector<std::unique_ptr<State>> keeps_; // what draws under way keep of the current state
+    // Fills every field of a setup that the current state decides (an unused light only its type).
+    void fill_setup(Setup &s, const Target &t) const;
+    // What a draw under way keeps of the current state, and its setup; made once.
+    struct DrawSlot {
+        State keep;
+        Setup setup;
+    };
+    std::vector<std::unique_ptr<DrawSlot>> keeps_;
     size_t draws_ = 0;
 };
 
