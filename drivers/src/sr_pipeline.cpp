@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 
 #include <emmintrin.h>
 
@@ -422,20 +423,26 @@ void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scrat
             float spare[3];
             for (size_t k = 0; k < nu; k += 4) {
                 float *out[4], *bout[4];
-                alignas(16) float in[6][4];
-                for (size_t j = 0; j < 4; ++j) {
-                    const bool real = k + j < nu;
-                    const uint32_t i = scratch.used[real ? k + j : nu - 1];
-                    const PVertex &pv = g.vertices[i];
-                    for (int q = 0; q < 3; ++q) {
-                        in[q][j] = pv.p[q];
-                        in[3 + q][j] = pv.n[q];
+                // Position and normal of a vertex by one load each (the normal's load starts a float
+                // early, inside the record), turned into lanes.
+                static_assert(sizeof(PVertex) == 8 * sizeof(float) && offsetof(PVertex, n) == 5 * sizeof(float));
+                __m128 x, y, z, a, b, c;
+                {
+                    __m128 pr[4], nr[4];
+                    for (size_t j = 0; j < 4; ++j) {
+                        const bool real = k + j < nu;
+                        const uint32_t i = scratch.used[real ? k + j : nu - 1];
+                        const PVertex &pv = g.vertices[i];
+                        pr[j] = _mm_loadu_ps(pv.p);
+                        nr[j] = _mm_loadu_ps((const float *)&pv + 4);
+                        out[j] = real ? scratch.v[i].rgb : spare;
+                        bout[j] = real ? scratch.v[i].brgb : spare;
                     }
-                    out[j] = real ? scratch.v[i].rgb : spare;
-                    bout[j] = real ? scratch.v[i].brgb : spare;
+                    _MM_TRANSPOSE4_PS(pr[0], pr[1], pr[2], pr[3]);
+                    _MM_TRANSPOSE4_PS(nr[0], nr[1], nr[2], nr[3]);
+                    x = pr[0], y = pr[1], z = pr[2];
+                    a = nr[1], b = nr[2], c = nr[3];
                 }
-                const __m128 x = _mm_load_ps(in[0]), y = _mm_load_ps(in[1]), z = _mm_load_ps(in[2]);
-                const __m128 a = _mm_load_ps(in[3]), b = _mm_load_ps(in[4]), c = _mm_load_ps(in[5]);
                 auto row = [&](const float (*t)[3], int col, __m128 u, __m128 v, __m128 w) {
                     return _mm_add_ps(_mm_add_ps(_mm_mul_ps(u, _mm_set1_ps(t[0][col])), _mm_mul_ps(v, _mm_set1_ps(t[1][col]))),
                                       _mm_mul_ps(w, _mm_set1_ps(t[2][col])));
