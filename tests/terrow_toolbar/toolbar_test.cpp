@@ -318,6 +318,28 @@ TEST_F(Toolbar, HundredWorkerStartsAndStopsWithAnimationsUnderWay)
     TrToolbarWorkerStop();
 }
 
+// Handlers registered before the worker starts run after the toolbar's own: by then the worker
+// must be gone, or it animates over what the exit frees.
+void exit_sees_no_worker() { std::_Exit(TrToolbarWorkerAlive() ? 3 : 0); }
+
+TEST_F(Toolbar, AnExitWhileAButtonAnimatesStopsTheWorkerFirst)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            std::atexit(exit_sees_no_worker);
+            TrButton *a = make(TR_BUTTON_PUSH, 13, 0, 0);
+            TrButton *b = make(TR_BUTTON_PUSH, 5, 20, 0);
+            if (TrToolbarBufferMake() != 1)
+                std::_Exit(2);
+            TrToolbarWorkerStart();
+            TrButtonPress(a, nullptr);
+            TrButtonPress(b, nullptr);
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
 TEST_F(Toolbar, SequenceNamesAndMaskBases)
 {
     char name[64];

@@ -730,11 +730,21 @@ void TrWorkerThread(void)
     g_idle_signal.notify_all();
 }
 
+// A process that exits (or a module unloaded) while the worker runs would otherwise leave it
+// animating over the queue and buffers the exit's destructors free.
+static void stop_worker_at_exit(void)
+{
+    TrToolbarWorkerStop();
+}
+
 void TrToolbarWorkerStart(void)
 {
+    static bool stopAtExit = false;
     std::lock_guard<std::mutex> hold(g_queue_lock);
     if (g_worker != nullptr)
         return;
+    if (!stopAtExit)
+        stopAtExit = std::atexit(stop_worker_at_exit) == 0;
     g_stop = false;
     g_queue.clear();
     g_worker = new std::thread(TrWorkerThread);
