@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstring>
 
+#include <emmintrin.h>
+
 namespace sr {
 
 namespace {
@@ -352,17 +354,22 @@ br_error StateMachine::modelInvert()
 
 br_error StateMachine::push(br_uint_32 mask)
 {
-    stack_.push_back(Stored{cur, mask});
+    // Entries are kept for the next push: only the pushed parts are copied.
+    if (depth_ == stack_.size())
+        stack_.emplace_back(Stored{cur, mask});
+    Stored &st = stack_[depth_++];
+    state_copy(st.s, cur, mask);
+    st.mask = mask;
     return BRE_OK;
 }
 
 br_error StateMachine::pop(br_uint_32 mask)
 {
-    if (stack_.empty())
+    if (depth_ == 0)
         return BRE_FAIL;
     // Only what was pushed comes back.
-    state_copy(cur, stack_.back().s, mask & stack_.back().mask);
-    stack_.pop_back();
+    const Stored &st = stack_[--depth_];
+    state_copy(cur, st.s, mask & st.mask);
     return BRE_OK;
 }
 
@@ -371,30 +378,34 @@ br_token StateMachine::boundsTest(const float min[3], const float max[3]) const
     Mat4 v2s;
     std::memcpy(v2s.m, cur.matrix.view_to_screen, sizeof v2s.m);
     Mat4 m = mul34_4(to34(cur.matrix.model_to_view), v2s);
+    const float *planes[MAX_CLIP_PLANES];
+    int shift[MAX_CLIP_PLANES], nplanes = 0;
+    for (int i = 0; i < MAX_CLIP_PLANES; ++i)
+        if (cur.clip[i].type == BRT_PLANE) {
+            planes[nplanes] = cur.clip[i].plane;
+            shift[nplanes++] = i;
+        }
+    // A corner's clip position, a lane a column, summed left to right as row by row.
+    const __m128 r0 = _mm_loadu_ps(m.m[0]), r1 = _mm_loadu_ps(m.m[1]), r2 = _mm_loadu_ps(m.m[2]),
+                 r3 = _mm_loadu_ps(m.m[3]), sign = _mm_set1_ps(-0.0f);
     br_uint_32 all = ~0u, any = 0;
     for (int k = 0; k < 8; ++k) {
-        float p[3] = {(k & 1) ? max[0] : min[0], (k & 2) ? max[1] : min[1], (k & 4) ? max[2] : min[2]};
-        float c[4];
-        for (int j = 0; j < 4; ++j)
-            c[j] = p[0] * m.m[0][j] + p[1] * m.m[1][j] + p[2] * m.m[2][j] + m.m[3][j];
-        br_uint_32 out = 0;
-        if (c[0] < -c[3])
-            out |= 0x01;
-        if (c[0] >= c[3])
-            out |= 0x02;
-        if (c[1] >= c[3])
-            out |= 0x04;
-        if (c[1] < -c[3])
-            out |= 0x08;
-        if (c[2] >= c[3])
-            out |= 0x10;
-        if (c[2] < -c[3])
-            out |= 0x20;
-        for (int i = 0; i < MAX_CLIP_PLANES; ++i) {
-            const PartClip &pl = cur.clip[i];
-            if (pl.type == BRT_PLANE &&
-                c[0] * pl.plane[0] + c[1] * pl.plane[1] + c[2] * pl.plane[2] + c[3] * pl.plane[3] < 0.0f)
-                out |= 0x40u << i;
+        __m128 v = _mm_add_ps(_mm_mul_ps(_mm_set1_ps((k & 1) ? max[0] : min[0]), r0),
+                              _mm_mul_ps(_mm_set1_ps((k & 2) ? max[1] : min[1]), r1));
+        v = _mm_add_ps(_mm_add_ps(v, _mm_mul_ps(_mm_set1_ps((k & 4) ? max[2] : min[2]), r2)), r3);
+        const __m128 w = _mm_shuffle_ps(v, v, 0xff);
+        // x, y, z < -w and >= w
+        const br_uint_32 lo = (br_uint_32)_mm_movemask_ps(_mm_cmplt_ps(v, _mm_xor_ps(w, sign)));
+        const br_uint_32 hi = (br_uint_32)_mm_movemask_ps(_mm_cmpge_ps(v, w));
+        br_uint_32 out = (lo & 1u) | (hi & 1u) << 1 | (hi & 2u) << 1 | (lo & 2u) << 2 | (hi & 4u) << 2 | (lo & 4u) << 3;
+        if (nplanes) {
+            alignas(16) float c[4];
+            _mm_store_ps(c, v);
+            for (int i = 0; i < nplanes; ++i) {
+                const float *pl = planes[i];
+                if (c[0] * pl[0] + c[1] * pl[1] + c[2] * pl[2] + c[3] * pl[3] < 0.0f)
+                    out |= 0x40u << shift[i];
+            }
         }
         all &= out;
         any |= out;
@@ -407,6 +418,12 @@ br_token StateMachine::boundsTest(const float min[3], const float max[3]) const
 Setup StateMachine::setup(const Target &t) const
 {
     Setup s;
+    fill_setup(s, t);
+    return s;
+}
+
+void StateMachine::fill_setup(Setup &s, const Target &t) const
+{
     s.target = t;
     s.model_to_view = to34(cur.matrix.model_to_view);
     s.model_to_view_lp = cur.matrix.model_to_view_hint == BRT_LENGTH_PRESERVING;
@@ -419,6 +436,8 @@ Setup StateMachine::setup(const Target &t) const
                  : p.type == BRT_DIRECT ? LightType::Direct
                  : p.type == BRT_SPOT   ? LightType::Spot
                                         : LightType::None;
+        if (l.type == LightType::None)
+            continue; // nothing reads an unused light
         l.colour = p.colour;
         l.att_c = p.att_c;
         l.att_l = p.att_l;
@@ -448,12 +467,13 @@ Setup StateMachine::setup(const Target &t) const
 
     std::memcpy(s.map, cur.surface.map_matrix, sizeof s.map);
     Paint &p = s.paint;
+    p = Paint{};
     p.textured = cur.prim.colour_map && texture_of && texture_of(cur.prim.colour_map, p.texture);
     p.modulate = cur.prim.modulate != 0;
     p.decal = cur.prim.decal != 0;
     p.bilinear = cur.prim.map_interpolation == BRT_LINEAR;
     p.blend = cur.prim.blend != 0;
-    return s;
+    s.sink = nullptr;
 }
 
 void prim_forget(PartPrimitive &p, const void *buffer)
@@ -486,23 +506,35 @@ void StateMachine::draw(const Target &t, const Group &g, const Stored *group_sta
 {
     // The group's own state holds material parts only; the bounds part keeps growing across groups.
     br_uint_32 load = group_state ? group_state->mask & ~(br_uint_32)MASK_BOUNDS : 0;
-    Stored keep{};
+    // The parts the group's state covers are kept aside, one record per draw under way (a z-sort
+    // callback may draw again), made once.
+    if (draws_ == keeps_.size())
+        keeps_.push_back(std::make_unique<DrawSlot>());
+    DrawSlot &slot = *keeps_[draws_++];
+    State &keep = slot.keep;
     if (load) {
-        state_copy(keep.s, cur, load);
+        state_copy(keep, cur, load);
         state_copy(cur, group_state->s, load);
     }
-    Setup s = setup(t);
+    Setup &s = slot.setup;
+    fill_setup(s, t);
     s.sink = sink;
     ScreenBounds b;
     std::memcpy(b.min, cur.bounds.min, sizeof b.min);
     std::memcpy(b.max, cur.bounds.max, sizeof b.max);
-    render_group(s, g, p, scratch, s.bounds_enabled ? &b : nullptr);
+    Scratch &work = draws_ > 1 ? slot.scratch : scratch;
+    render_group(s, g, p, work, s.bounds_enabled ? &b : nullptr);
+    if (&work != &scratch) {
+        scratch.pixels_tested += work.pixels_tested;
+        work.pixels_tested = 0;
+    }
     if (s.bounds_enabled) {
         std::memcpy(cur.bounds.min, b.min, sizeof b.min);
         std::memcpy(cur.bounds.max, b.max, sizeof b.max);
     }
     if (load)
-        state_copy(cur, keep.s, load);
+        state_copy(cur, keep, load);
+    --draws_;
 }
 
 } // namespace sr

@@ -7,6 +7,7 @@
 #include "brondel/brtoken.h"
 #include "sr_types.h"
 
+#include <memory>
 #include <vector>
 
 namespace sr {
@@ -168,7 +169,19 @@ public:
 private:
     br_error locate(br_token part, br_int_32 index, void *&block, br_tv_template *&tpl);
     PartTemplates tpl_;
-    std::vector<Stored> stack_;
+    std::vector<Stored> stack_; // pushed states up to depth_, then entries kept for reuse
+    size_t depth_ = 0;
+    // Fills every field of a setup that the current state decides (an unused light only its type).
+    void fill_setup(Setup &s, const Target &t) const;
+    // What a draw under way keeps of the current state, its setup and, for a draw inside another
+    // (a z-sort callback drawing again), its own scratch: the outer draw still reads its own; made once.
+    struct DrawSlot {
+        State keep;
+        Setup setup;
+        Scratch scratch;
+    };
+    std::vector<std::unique_ptr<DrawSlot>> keeps_;
+    size_t draws_ = 0;
 };
 
 } // namespace sr

@@ -99,4 +99,118 @@ void Lighting::shade(const Vec3 &p, const Vec3 &nrm, float out[3]) const
     }
 }
 
+namespace {
+
+// Four lanes of x, y and z.
+struct V4 {
+    __m128 x, y, z;
+};
+
+inline __m128 dot4(const V4 &a, const V4 &b)
+{
+    return _mm_add_ps(_mm_add_ps(_mm_mul_ps(a.x, b.x), _mm_mul_ps(a.y, b.y)), _mm_mul_ps(a.z, b.z));
+}
+
+// m ? a : b
+inline __m128 pick(__m128 m, __m128 a, __m128 b)
+{
+    return _mm_or_ps(_mm_and_ps(m, a), _mm_andnot_ps(m, b));
+}
+
+inline V4 unit4(V4 v)
+{
+    __m128 l = _mm_sqrt_ps(dot4(v, v));
+    __m128 pos = _mm_cmpgt_ps(l, _mm_setzero_ps());
+    __m128 k = _mm_div_ps(_mm_set1_ps(1.0f), l);
+    return {pick(pos, _mm_mul_ps(v.x, k), v.x), pick(pos, _mm_mul_ps(v.y, k), v.y), pick(pos, _mm_mul_ps(v.z, k), v.z)};
+}
+
+} // namespace
+
+void Lighting::shade4(const Vec3 p[4], const Vec3 nrm4[4], float *const out[4]) const
+{
+    shade4(Lanes{_mm_setr_ps(p[0].x, p[1].x, p[2].x, p[3].x), _mm_setr_ps(p[0].y, p[1].y, p[2].y, p[3].y),
+                 _mm_setr_ps(p[0].z, p[1].z, p[2].z, p[3].z), _mm_setr_ps(nrm4[0].x, nrm4[1].x, nrm4[2].x, nrm4[3].x),
+                 _mm_setr_ps(nrm4[0].y, nrm4[1].y, nrm4[2].y, nrm4[3].y),
+                 _mm_setr_ps(nrm4[0].z, nrm4[1].z, nrm4[2].z, nrm4[3].z)},
+           out);
+}
+
+void Lighting::shade4(const Lanes &in, float *const out[4]) const
+{
+    const __m128 zero = _mm_setzero_ps();
+    const V4 P{in.px, in.py, in.pz}, N{in.nx, in.ny, in.nz};
+    __m128 acc[3] = {_mm_set1_ps(base[0] * ka), _mm_set1_ps(base[1] * ka), _mm_set1_ps(base[2] * ka)};
+    const __m128 negz = _mm_set1_ps(-0.0f);
+    V4 eye = parallel ? V4{zero, zero, _mm_set1_ps(1.0f)}
+                      : unit4(V4{_mm_xor_ps(P.x, negz), _mm_xor_ps(P.y, negz), _mm_xor_ps(P.z, negz)});
+    for (int i = 0; i < n; ++i) {
+        const L &lt = lights[i];
+        V4 to;
+        __m128 att = _mm_set1_ps(1.0f);
+        __m128 keep = _mm_castsi128_ps(_mm_set1_epi32(-1)); // lanes the light reaches
+        if (lt.type == LightType::Direct) {
+            to = {_mm_set1_ps(lt.dir.x), _mm_set1_ps(lt.dir.y), _mm_set1_ps(lt.dir.z)};
+        } else {
+            V4 d{_mm_sub_ps(_mm_set1_ps(lt.pos.x), P.x), _mm_sub_ps(_mm_set1_ps(lt.pos.y), P.y),
+                 _mm_sub_ps(_mm_set1_ps(lt.pos.z), P.z)};
+            __m128 dist = _mm_sqrt_ps(dot4(d, d));
+            __m128 pos = _mm_cmpgt_ps(dist, zero);
+            to = {pick(pos, _mm_div_ps(d.x, dist), zero), pick(pos, _mm_div_ps(d.y, dist), zero),
+                  pick(pos, _mm_div_ps(d.z, dist), _mm_set1_ps(1.0f))};
+            __m128 den = _mm_add_ps(_mm_add_ps(_mm_set1_ps(lt.c), _mm_mul_ps(_mm_set1_ps(lt.l), dist)),
+                                    _mm_mul_ps(_mm_mul_ps(_mm_set1_ps(lt.q), dist), dist));
+            att = pick(_mm_cmpgt_ps(den, zero), _mm_div_ps(_mm_set1_ps(1.0f), den), _mm_set1_ps(1.0f));
+            if (lt.type == LightType::Spot) {
+                __m128 cosang = dot4(to, V4{_mm_set1_ps(lt.dir.x), _mm_set1_ps(lt.dir.y), _mm_set1_ps(lt.dir.z)});
+                keep = _mm_cmpnlt_ps(cosang, _mm_set1_ps(lt.outer));
+                if (lt.inner > lt.outer) {
+                    __m128 edge = _mm_cmplt_ps(cosang, _mm_set1_ps(lt.inner));
+                    __m128 f = _mm_div_ps(_mm_sub_ps(cosang, _mm_set1_ps(lt.outer)), _mm_set1_ps(lt.inner - lt.outer));
+                    att = pick(edge, _mm_mul_ps(att, f), att);
+                }
+                if (_mm_movemask_ps(keep) == 0)
+                    continue;
+            }
+        }
+        __m128 nl = dot4(N, to);
+        __m128 lit = _mm_cmpgt_ps(nl, zero);
+        __m128 diffuse = _mm_and_ps(lit, _mm_mul_ps(_mm_set1_ps(kd), nl));
+        __m128 spec = zero;
+        int litmask = _mm_movemask_ps(_mm_and_ps(lit, keep));
+        if (ks != 0.0f && litmask) {
+            __m128 nl2 = _mm_mul_ps(_mm_set1_ps(2.0f), nl);
+            V4 r{_mm_sub_ps(_mm_mul_ps(nl2, N.x), to.x), _mm_sub_ps(_mm_mul_ps(nl2, N.y), to.y),
+                 _mm_sub_ps(_mm_mul_ps(nl2, N.z), to.z)};
+            __m128 rv = dot4(r, eye);
+            int m = litmask & _mm_movemask_ps(_mm_cmpgt_ps(rv, zero));
+            if (m) {
+                alignas(16) float rvs[4], sp[4] = {0, 0, 0, 0};
+                _mm_store_ps(rvs, rv);
+                for (int k = 0; k < 4; ++k)
+                    if (m & (1 << k))
+                        sp[k] = ks * std::pow(rvs[k], power);
+                spec = _mm_load_ps(sp);
+            }
+        }
+        for (int k = 0; k < 3; ++k) {
+            __m128 term = _mm_mul_ps(_mm_mul_ps(_mm_set1_ps(lt.colour[k]), att),
+                                     _mm_add_ps(_mm_mul_ps(diffuse, _mm_set1_ps(base[k])), spec));
+            acc[k] = pick(keep, _mm_add_ps(acc[k], term), acc[k]);
+        }
+    }
+    alignas(16) float res[3][4];
+    const __m128 top = _mm_set1_ps(255.0f);
+    for (int k = 0; k < 3; ++k) {
+        __m128 v = _mm_mul_ps(acc[k], top);
+        v = pick(_mm_cmplt_ps(v, zero), zero, pick(_mm_cmpgt_ps(v, top), top, v));
+        _mm_store_ps(res[k], v);
+    }
+    for (int i = 0; i < 4; ++i) {
+        out[i][0] = res[0][i];
+        out[i][1] = res[1][i];
+        out[i][2] = res[2][i];
+    }
+}
+
 } // namespace sr

@@ -4,6 +4,8 @@
 
 #include "sr_types.h"
 
+#include <emmintrin.h>
+
 namespace sr {
 
 struct Lighting {
@@ -12,6 +14,15 @@ struct Lighting {
 
     // Colour (0..255 each) of a point at view position p with unit normal n.
     void shade(const Vec3 &p, const Vec3 &n, float out[3]) const;
+
+    // The same for four points at once, lane by lane with the same operations in the same order:
+    // out[i] gets exactly what shade(p[i], n[i], out[i]) gives.
+    void shade4(const Vec3 p[4], const Vec3 n[4], float *const out[4]) const;
+    // Four points and their unit normals, a lane each.
+    struct Lanes {
+        __m128 px, py, pz, nx, ny, nz;
+    };
+    void shade4(const Lanes &in, float *const out[4]) const;
 
     float base[3]; // surface colour, 0..1
     float ka, kd, ks, power;

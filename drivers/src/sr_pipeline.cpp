@@ -6,6 +6,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
+
+#include <emmintrin.h>
 
 namespace sr {
 
@@ -50,10 +53,12 @@ struct Planes {
 
     uint32_t code(const float *c) const
     {
-        // The view volume's six written out (the same sums as dist()), then the user planes.
-        uint32_t out = (uint32_t)(c[0] + c[3] < 0.0f) | (uint32_t)(c[3] - c[0] < 0.0f) << 1 |
-                       (uint32_t)(c[3] - c[1] < 0.0f) << 2 | (uint32_t)(c[1] + c[3] < 0.0f) << 3 |
-                       (uint32_t)(c[3] - c[2] < 0.0f) << 4 | (uint32_t)(c[2] + c[3] < 0.0f) << 5;
+        // The view volume's six (the same sums as dist(), four lanes at a time), then the user planes.
+        const __m128 v = _mm_loadu_ps(c), w = _mm_shuffle_ps(v, v, 0xff), zero = _mm_setzero_ps();
+        const uint32_t plus = (uint32_t)_mm_movemask_ps(_mm_cmplt_ps(_mm_add_ps(v, w), zero));  // x+w, y+w, z+w
+        const uint32_t minus = (uint32_t)_mm_movemask_ps(_mm_cmplt_ps(_mm_sub_ps(w, v), zero)); // w-x, w-y, w-z
+        uint32_t out = (plus & 1u) | (minus & 1u) << 1 | (minus & 2u) << 1 | (plus & 2u) << 2 | (minus & 4u) << 2 |
+                       (plus & 4u) << 3;
         for (int k = 6; k < 6 + nuser; ++k)
             if (dist(k, c) < 0.0f)
                 out |= 1u << k;
@@ -89,11 +94,20 @@ struct Mapping {
     }
 };
 
-inline void apply4(const Mat4 &m, const float *p, float *out)
-{
-    for (int j = 0; j < 4; ++j)
-        out[j] = p[0] * m.m[0][j] + p[1] * m.m[1][j] + p[2] * m.m[2][j] + m.m[3][j];
-}
+// out[j] = p[0] m[0][j] + p[1] m[1][j] + p[2] m[2][j] + m[3][j], summed left to right, a lane a column.
+struct Apply4 {
+    __m128 r0, r1, r2, r3;
+    explicit Apply4(const Mat4 &m)
+        : r0(_mm_loadu_ps(m.m[0])), r1(_mm_loadu_ps(m.m[1])), r2(_mm_loadu_ps(m.m[2])), r3(_mm_loadu_ps(m.m[3]))
+    {
+    }
+    void operator()(const float *p, float *out) const
+    {
+        __m128 s = _mm_add_ps(_mm_mul_ps(_mm_set1_ps(p[0]), r0), _mm_mul_ps(_mm_set1_ps(p[1]), r1));
+        s = _mm_add_ps(_mm_add_ps(s, _mm_mul_ps(_mm_set1_ps(p[2]), r2)), r3);
+        _mm_storeu_ps(out, s);
+    }
+};
 
 inline Vec3 applyP(const Mat34 &m, const float *p)
 {
@@ -204,11 +218,11 @@ void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scrat
     unpack255(s.colour, surface);
 
     scratch.v.resize(g.nvertices);
-    const bool lazy_light = lit && per_vertex && prim == Primitive::Triangle && g.faces;
+    // Triangles map and light only the vertices their drawn faces use: the back of a closed model
+    // costs nothing.
+    const bool tri = prim == Primitive::Triangle && g.faces;
     auto light_vertex = [&](uint32_t i) {
         Scratch::V &v = scratch.v[i];
-        if (v.lit)
-            return;
         const PVertex &pv = g.vertices[i];
         Vec3 p = applyP(s.model_to_view, pv.p);
         Vec3 n = applyN(nm, pv.n);
@@ -217,11 +231,16 @@ void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scrat
             light.shade(p, Vec3{-n.x, -n.y, -n.z}, v.brgb);
         v.lit = true;
     };
+    const Apply4 apply4(m);
     for (uint32_t i = 0; i < g.nvertices; ++i) {
         const PVertex &pv = g.vertices[i];
         Scratch::V &v = scratch.v[i];
-        apply4(m, pv.p, v.c);
+        apply4(pv.p, v.c);
         v.out = pl.code(v.c);
+        if (tri) {
+            v.used = false;
+            continue;
+        }
         if (!v.out) {
             SVert sv;
             map.project(v.c, sv);
@@ -240,11 +259,7 @@ void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scrat
             unpack255(g.vertex_colours ? g.vertex_colours[i] : 0xffffff, v.rgb);
             std::copy(v.rgb, v.rgb + 3, v.brgb);
         } else if (lit) {
-            // Triangles light their vertices as their faces are drawn: the back of a closed model
-            // costs nothing.
-            v.lit = false;
-            if (!lazy_light)
-                light_vertex(i);
+            light_vertex(i);
         } else {
             std::copy(surface, surface + 3, v.rgb);
             std::copy(surface, surface + 3, v.brgb);
@@ -258,9 +273,9 @@ void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scrat
         std::copy(c, c + 3, sv.rgb);
         sv.w = v.c[3];
         if (textured) {
-            sv.q = 1.0f / v.c[3];
-            sv.uq = v.tu * sv.q;
-            sv.vq = v.tv * sv.q;
+            sv.q = v.q;
+            sv.uq = v.uq;
+            sv.vq = v.vq;
         }
         return sv;
     };
@@ -344,13 +359,15 @@ void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scrat
             }
         }
     } else if (prim == Primitive::Triangle && g.faces) {
-        ClipVert poly[MAXPOLY], tmp[MAXPOLY];
+        // The faces drawn, and the vertices they use.
+        scratch.faces.clear();
+        scratch.used.clear();
         for (uint32_t f = 0; f < g.nfaces; ++f) {
             const PFace &face = g.faces[f];
             uint32_t i0 = face.vertices[0], i1 = face.vertices[1], i2 = face.vertices[2];
             if (i0 >= g.nvertices || i1 >= g.nvertices || i2 >= g.nvertices)
                 continue;
-            const Scratch::V &a = scratch.v[i0], &b = scratch.v[i1], &c = scratch.v[i2];
+            Scratch::V &a = scratch.v[i0], &b = scratch.v[i1], &c = scratch.v[i2];
             if (a.out & b.out & c.out)
                 continue;
             // Orientation in homogeneous (x, y, w): positive is counter-clockwise as seen by the eye,
@@ -362,12 +379,106 @@ void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scrat
             bool back = det < 0.0f;
             if (back && s.cull == CullType::OneSided)
                 continue;
-            bool use_back = back && two_sided;
-            if (lazy_light) {
-                light_vertex(i0);
-                light_vertex(i1);
-                light_vertex(i2);
+            scratch.faces.push_back(f << 1 | (uint32_t)(back && two_sided));
+            for (Scratch::V *v : {&a, &b, &c})
+                if (!v->used) {
+                    v->used = true;
+                    scratch.used.push_back((uint32_t)(v - scratch.v.data()));
+                }
+        }
+        const bool light_used = lit && per_vertex;
+        for (uint32_t i : scratch.used) {
+            const PVertex &pv = g.vertices[i];
+            Scratch::V &v = scratch.v[i];
+            if (!v.out) {
+                SVert sv;
+                map.project(v.c, sv);
+                v.sx = sv.x;
+                v.sy = sv.y;
+                v.sz = sv.z;
             }
+            if (textured) {
+                const float u = pv.map[0], w = pv.map[1];
+                v.tu = (u * s.map[0][0] + w * s.map[1][0] + s.map[2][0]) * tw;
+                v.tv = (u * s.map[0][1] + w * s.map[1][1] + s.map[2][1]) * th;
+                v.q = 1.0f / v.c[3];
+                v.uq = v.tu * v.q;
+                v.vq = v.tv * v.q;
+            }
+            if (!per_vertex || light_used)
+                continue;
+            if (s.colour_from_geometry) {
+                unpack255(g.vertex_colours ? g.vertex_colours[i] : 0xffffff, v.rgb);
+                std::copy(v.rgb, v.rgb + 3, v.brgb);
+            } else {
+                std::copy(surface, surface + 3, v.rgb);
+                std::copy(surface, surface + 3, v.brgb);
+            }
+        }
+        if (light_used) {
+            // Four vertices at a time (a short last batch repeats its last vertex into a spare),
+            // view position and normal as applyP and applyN work them out, a lane each.
+            const size_t nu = scratch.used.size();
+            const Mat34 &mv = s.model_to_view;
+            float spare[3];
+            for (size_t k = 0; k < nu; k += 4) {
+                float *out[4], *bout[4];
+                // Position and normal of a vertex by one load each (the normal's load starts a float
+                // early, inside the record), turned into lanes.
+                static_assert(sizeof(PVertex) == 8 * sizeof(float) && offsetof(PVertex, n) == 5 * sizeof(float));
+                __m128 x, y, z, a, b, c;
+                {
+                    __m128 pr[4], nr[4];
+                    for (size_t j = 0; j < 4; ++j) {
+                        const bool real = k + j < nu;
+                        const uint32_t i = scratch.used[real ? k + j : nu - 1];
+                        const PVertex &pv = g.vertices[i];
+                        pr[j] = _mm_loadu_ps(pv.p);
+                        nr[j] = _mm_loadu_ps((const float *)&pv + 4);
+                        out[j] = real ? scratch.v[i].rgb : spare;
+                        bout[j] = real ? scratch.v[i].brgb : spare;
+                    }
+                    _MM_TRANSPOSE4_PS(pr[0], pr[1], pr[2], pr[3]);
+                    _MM_TRANSPOSE4_PS(nr[0], nr[1], nr[2], nr[3]);
+                    x = pr[0], y = pr[1], z = pr[2];
+                    a = nr[1], b = nr[2], c = nr[3];
+                }
+                auto row = [&](const float (*t)[3], int col, __m128 u, __m128 v, __m128 w) {
+                    return _mm_add_ps(_mm_add_ps(_mm_mul_ps(u, _mm_set1_ps(t[0][col])), _mm_mul_ps(v, _mm_set1_ps(t[1][col]))),
+                                      _mm_mul_ps(w, _mm_set1_ps(t[2][col])));
+                };
+                Lighting::Lanes l;
+                l.px = _mm_add_ps(row(mv.m, 0, x, y, z), _mm_set1_ps(mv.m[3][0]));
+                l.py = _mm_add_ps(row(mv.m, 1, x, y, z), _mm_set1_ps(mv.m[3][1]));
+                l.pz = _mm_add_ps(row(mv.m, 2, x, y, z), _mm_set1_ps(mv.m[3][2]));
+                __m128 nx = row(nm, 0, a, b, c), ny = row(nm, 1, a, b, c), nz = row(nm, 2, a, b, c);
+                const __m128 len = _mm_sqrt_ps(
+                    _mm_add_ps(_mm_add_ps(_mm_mul_ps(nx, nx), _mm_mul_ps(ny, ny)), _mm_mul_ps(nz, nz)));
+                const __m128 pos = _mm_cmpgt_ps(len, _mm_setzero_ps());
+                auto norm = [&](__m128 v) {
+                    return _mm_or_ps(_mm_and_ps(pos, _mm_div_ps(v, len)), _mm_andnot_ps(pos, v));
+                };
+                l.nx = norm(nx);
+                l.ny = norm(ny);
+                l.nz = norm(nz);
+                light.shade4(l, out);
+                if (two_sided) {
+                    const __m128 sign = _mm_set1_ps(-0.0f);
+                    l.nx = _mm_xor_ps(l.nx, sign);
+                    l.ny = _mm_xor_ps(l.ny, sign);
+                    l.nz = _mm_xor_ps(l.nz, sign);
+                    light.shade4(l, bout);
+                }
+            }
+        }
+
+        ClipVert poly[MAXPOLY], tmp[MAXPOLY];
+        for (uint32_t fb : scratch.faces) {
+            const uint32_t f = fb >> 1;
+            const bool use_back = fb & 1u;
+            const PFace &face = g.faces[f];
+            uint32_t i0 = face.vertices[0], i1 = face.vertices[1], i2 = face.vertices[2];
+            const Scratch::V &a = scratch.v[i0], &b = scratch.v[i1], &c = scratch.v[i2];
 
             float flat[3] = {0, 0, 0};
             if (!s.smooth) {

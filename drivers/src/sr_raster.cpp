@@ -733,6 +733,9 @@ int paint_fast8(const SpanIn &s, const Paint &p, float &zr, int32_t *rgbr, uint3
 #if defined(__x86_64__) && defined(__GNUC__)
 #define SR_HAVE_AVX2 1
 #define SR_AVX2 __attribute__((target("avx2")))
+// Makes a value opaque to the compiler, so a constant is kept (or spilled and read back) rather
+// than built again inside a loop.
+#define SR_KEEP(v) __asm__("" : "+x"(v))
 // The same eight pixels with the 32-bit work in one 256-bit register instead of two, and the texels
 // fetched by gathers. Every operation is the SSE2 writer's, lane by lane, so the values are the
 // same to the bit (no fused multiply-add: only AVX2 is asked for).
@@ -1112,13 +1115,32 @@ SR_AVX2 SR_INLINE int paint_fast8_avx2(const SpanIn &s, const Paint &p, const A2
         if (pm == 0)
             continue;
         __m256i raw = _mm256_setzero_si256();
+        __m128i fetched = _mm_setzero_si128();
         if (!in_row) {
             // Byte offsets from the lowest row, each fetch kept inside the map.
             const __m256i off = _mm256_add_epi32(_mm256_add_epi32(_mm256_mullo_epi32(iv, row8), first),
                                                  tb == 2 ? _mm256_slli_epi32(iu, 1) : iu);
-            const __m256i at = _mm256_min_epi32(off, last4);
-            raw = _mm256_srlv_epi32(_mm256_i32gather_epi32((const int *)lowest, at, 1),
-                                    _mm256_slli_epi32(_mm256_sub_epi32(off, at), 3));
+            if constexpr (tb == 2) {
+                // Eight 16-bit loads cost less than a gather on processors that microcode it.
+                alignas(32) int32_t o[8];
+                _mm256_store_si256((__m256i *)o, off);
+                uint16_t t0;
+                std::memcpy(&t0, lowest + o[0], 2);
+                __m128i v = _mm_cvtsi32_si128(t0);
+                auto ld = [&](int k) { uint16_t x; std::memcpy(&x, lowest + o[k], 2); return (int)x; };
+                v = _mm_insert_epi16(v, ld(1), 1);
+                v = _mm_insert_epi16(v, ld(2), 2);
+                v = _mm_insert_epi16(v, ld(3), 3);
+                v = _mm_insert_epi16(v, ld(4), 4);
+                v = _mm_insert_epi16(v, ld(5), 5);
+                v = _mm_insert_epi16(v, ld(6), 6);
+                v = _mm_insert_epi16(v, ld(7), 7);
+                fetched = v;
+            } else {
+                const __m256i at = _mm256_min_epi32(off, last4);
+                raw = _mm256_srlv_epi32(_mm256_i32gather_epi32((const int *)lowest, at, 1),
+                                        _mm256_slli_epi32(_mm256_sub_epi32(off, at), 3));
+            }
         }
         __m128i colour;
         __m128i mr = fr, mg = fg, mb = fb;
@@ -1149,7 +1171,7 @@ SR_AVX2 SR_INLINE int paint_fast8_avx2(const SpanIn &s, const Paint &p, const A2
                 _mm256_shuffle_epi8(raw, _mm256_setr_epi8(0, 1, 4, 5, 8, 9, 12, 13, -1, -1, -1, -1, -1, -1, -1, -1, 0, 1, 4,
                                                           5, 8, 9, 12, 13, -1, -1, -1, -1, -1, -1, -1, -1)),
                 _MM_SHUFFLE(3, 1, 2, 0));
-            const __m128i tw = in_row ? row_texels : _mm256_castsi256_si128(lo16);
+            const __m128i tw = in_row ? row_texels : tb == 2 ? fetched : _mm256_castsi256_si128(lo16);
             if constexpr (copy) {
                 colour = tw;
             } else {
@@ -1325,18 +1347,16 @@ SR_AVX2 SR_INLINE __m256 plane8(__m256 fx, __m256 fy, float v0, float dx, float 
                          _mm256_mul_ps(_mm256_set1_ps(dy), fy));
 }
 
-template <ColourType C, DepthType D, TexelType T, bool Modulate, bool Affine>
-SR_AVX2 uint64_t paint_tri_avx2(const TriRows &rows, const Paint &paint)
+// Rows jb..jb+7 of a triangle, one lane a row: their ends (row_extent() with both ends rounded and
+// clamped side by side; a NaN end clamps to 0 there too, the maximum taking its second operand) and
+// their first values (the same operations as row_values(), lane by lane).
+struct Rows8 {
+    alignas(32) int32_t e0[8], e1[8], cr[8], cg[8], cb[8];
+    alignas(32) float vz[8], vq[8], vu[8], vv[8];
+};
+
+SR_AVX2 SR_INLINE void rows8(const TriRows &r, int jb, Rows8 &o)
 {
-    const TriRows r = rows;
-    const Paint p = paint;
-    SpanIn in;
-    row_constants(r, in);
-    A2Consts kc;
-    a2_consts<T>(in, p.texture, kc);
-    // Eight rows at a time, one lane a row: their ends (row_extent() with both ends rounded and
-    // clamped side by side; a NaN end clamps to 0 there too, the maximum taking its second operand)
-    // and their first values (the same operations as row_values(), lane by lane).
     const bool smooth = r.smooth, textured = r.textured;
     const __m256 half = _mm256_set1_ps(0.5f), zero = _mm256_setzero_ps(), limit = _mm256_set1_ps((float)r.w);
     const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
@@ -1344,41 +1364,282 @@ SR_AVX2 uint64_t paint_tri_avx2(const TriRows &rows, const Paint &paint)
                  ux0 = _mm256_set1_ps(r.upper.x0), uy0 = _mm256_set1_ps(r.upper.y0), usl = _mm256_set1_ps(r.upper.slope),
                  wx0 = _mm256_set1_ps(r.lower.x0), wy0 = _mm256_set1_ps(r.lower.y0), wsl = _mm256_set1_ps(r.lower.slope),
                  vy1 = _mm256_set1_ps(r.y1), vx0 = _mm256_set1_ps(r.x0), vy0 = _mm256_set1_ps(r.y0);
+    int32_t *const e0 = o.e0, *const e1 = o.e1, *const cr = o.cr, *const cg = o.cg, *const cb = o.cb;
+    float *const vz = o.vz, *const vq = o.vq, *const vu = o.vu, *const vv = o.vv;
+    const __m256 yc = _mm256_add_ps(_mm256_cvtepi32_ps(_mm256_add_epi32(_mm256_set1_epi32(jb), lanes)), half);
+    const __m256 xs = _mm256_add_ps(lx0, _mm256_mul_ps(_mm256_sub_ps(yc, ly0), lsl));
+    const __m256 xu = _mm256_add_ps(ux0, _mm256_mul_ps(_mm256_sub_ps(yc, uy0), usl)),
+                 xw = _mm256_add_ps(wx0, _mm256_mul_ps(_mm256_sub_ps(yc, wy0), wsl));
+    // The upper edge above the middle vertex (or where there is no lower one), else the lower.
+    __m256 upper_rows = r.has_upper ? _mm256_cmp_ps(yc, vy1, _CMP_LT_OQ) : zero;
+    if (!r.has_lower)
+        upper_rows = _mm256_castsi256_ps(_mm256_set1_epi32(-1));
+    const __m256 xo = _mm256_blendv_ps(xw, xu, upper_rows);
+    const __m256 xl = r.long_left ? xs : xo, xr = r.long_left ? xo : xs;
+    const __m256i i0v = _mm256_cvttps_epi32(_mm256_min_ps(
+                      _mm256_max_ps(_mm256_round_ps(_mm256_sub_ps(xl, half), _MM_FROUND_TO_POS_INF | _MM_FROUND_NO_EXC), zero),
+                      limit)),
+                  i1v = _mm256_cvttps_epi32(_mm256_min_ps(
+                      _mm256_max_ps(_mm256_round_ps(_mm256_sub_ps(xr, half), _MM_FROUND_TO_POS_INF | _MM_FROUND_NO_EXC), zero),
+                      limit));
+    _mm256_store_si256((__m256i *)e0, i0v);
+    _mm256_store_si256((__m256i *)e1, i1v);
+    const __m256 fx = _mm256_sub_ps(_mm256_add_ps(_mm256_cvtepi32_ps(i0v), half), vx0), fy = _mm256_sub_ps(yc, vy0);
+    _mm256_store_ps(vz, plane8(fx, fy, r.z0, r.dzdx, r.dzdy));
+    if (textured) {
+        _mm256_store_ps(vq, plane8(fx, fy, r.tv0[0], r.tdx[0], r.tdy[0]));
+        _mm256_store_ps(vu, plane8(fx, fy, r.tv0[1], r.tdx[1], r.tdy[1]));
+        _mm256_store_ps(vv, plane8(fx, fy, r.tv0[2], r.tdx[2], r.tdy[2]));
+    }
+    if (smooth) {
+        const __m256 scale = _mm256_set1_ps(65536.0f);
+        _mm256_store_si256((__m256i *)cr, _mm256_cvttps_epi32(_mm256_mul_ps(plane8(fx, fy, r.rgb0[0], r.drdx[0], r.drdy[0]), scale)));
+        _mm256_store_si256((__m256i *)cg, _mm256_cvttps_epi32(_mm256_mul_ps(plane8(fx, fy, r.rgb0[1], r.drdx[1], r.drdy[1]), scale)));
+        _mm256_store_si256((__m256i *)cb, _mm256_cvttps_epi32(_mm256_mul_ps(plane8(fx, fy, r.rgb0[2], r.drdx[2], r.drdy[2]), scale)));
+    }
+}
+
+// The board's common case in one lean pass: a perspective-correct 16-bit texture into a 16-bit
+// buffer with 16-bit depth. The same operations as paint_fast8_avx2(), lane by lane, with what stays
+// the same along the triangle worked out once and a row costing only its own values: the rows'
+// short spans made the per-row set-up most of the work.
+template <ColourType C, TexelType T, bool Modulate>
+SR_AVX2 uint64_t paint_tri_persp16(const TriRows &rows, const Paint &paint, const uint8_t *lowest)
+{
+    const TriRows r = rows;
+    const Paint p = paint;
+    const Texture &t = p.texture;
+    constexpr bool copy = !Modulate && ((T == TexelType::RGB_565 && C == ColourType::RGB_565) ||
+                                        (T == TexelType::RGB_555 && C == ColourType::RGB_555));
+    SpanIn in; // for the one-pixel row ends
+    row_constants(r, in);
+    const __m256i row8 = _mm256_set1_epi32((int)t.row_bytes), first = _mm256_set1_epi32((int)(t.pixels - lowest));
+    const __m256i mu = _mm256_set1_epi32(t.width - 1), mv = _mm256_set1_epi32(t.height - 1);
+    // Past 64 texels a side a float position of 1e9 or more (texel_floor()'s 0) may have low bits;
+    // up to 64 every such float is a multiple of 64, so the mask alone makes it texel 0.
+    const bool big = t.width > 64 || t.height > 64;
+    const float dz = r.dzdx;
+    const __m256 vdz = _mm256_set1_ps(dz), dq = _mm256_set1_ps(r.tdx[0]), duq = _mm256_set1_ps(r.tdx[1]),
+                 dvq = _mm256_set1_ps(r.tdx[2]), scale = _mm256_set1_ps(65536.0f), one = _mm256_set1_ps(1.0f),
+                 eight = _mm256_set1_ps(8.0f), k0 = _mm256_setr_ps(0, 1, 2, 3, 4, 5, 6, 7),
+                 k1 = _mm256_setr_ps(1, 2, 3, 4, 5, 6, 7, 8);
+    const bool smooth = r.smooth;
+    const __m256i sr8 = ramp8((uint32_t)r.drgb[0]), sg8 = ramp8((uint32_t)r.drgb[1]), sb8 = ramp8((uint32_t)r.drgb[2]);
+    const __m256i step_r = _mm256_set1_epi32((int)(8u * (uint32_t)r.drgb[0])),
+                  step_g = _mm256_set1_epi32((int)(8u * (uint32_t)r.drgb[1])),
+                  step_b = _mm256_set1_epi32((int)(8u * (uint32_t)r.drgb[2]));
+    const __m128i fr = _mm_set1_epi16((short)(((r.flat_rgb >> 16) & 0xff) + 1)),
+                  fg = _mm_set1_epi16((short)(((r.flat_rgb >> 8) & 0xff) + 1)),
+                  fb = _mm_set1_epi16((short)((r.flat_rgb & 0xff) + 1));
+    __m128i lane16 = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7), flip = _mm_set1_epi16((short)0x8000);
+    // The channel masks and multipliers of the texel and buffer layouts (expand8() and shade_pack8()).
+    constexpr bool t565 = T == TexelType::RGB_565, c565 = C == ColourType::RGB_565;
+    __m128i ermask = _mm_set1_epi16((short)(t565 ? 0xf800 : 0x7c00)), egmask = _mm_set1_epi16(t565 ? 0x07e0 : 0x03e0),
+            ermul = _mm_set1_epi16(t565 ? 264 : 528), egmul = _mm_set1_epi16(t565 ? 8320 : 16896), ebmul = _mm_set1_epi16(264),
+            prmask = _mm_set1_epi16((short)(c565 ? 0xf800 : 0x7c00)), pgmask = _mm_set1_epi16(c565 ? 0x07e0 : 0x03e0);
+    __m256i top255 = _mm256_set1_epi16(255), one16 = _mm256_set1_epi16(1);
+    // Kept as values, so the compiler loads them rather than building them again in the loops.
+    SR_KEEP(lane16);
+    SR_KEEP(flip);
+    SR_KEEP(ermask);
+    SR_KEEP(egmask);
+    SR_KEEP(ermul);
+    SR_KEEP(egmul);
+    SR_KEEP(ebmul);
+    SR_KEEP(prmask);
+    SR_KEEP(pgmask);
+    SR_KEEP(top255);
+    SR_KEEP(one16);
+    const int room = r.w;
     uint64_t tested = 0;
-    alignas(32) int32_t e0[8], e1[8], cr[8], cg[8], cb[8];
-    alignas(32) float vz[8], vq[8], vu[8], vv[8];
+    alignas(16) uint8_t ctail[16], dtail[16];
+    Rows8 o;
     for (int jb = r.j0; jb < r.j1; jb += 8) {
-        const __m256 yc = _mm256_add_ps(_mm256_cvtepi32_ps(_mm256_add_epi32(_mm256_set1_epi32(jb), lanes)), half);
-        const __m256 xs = _mm256_add_ps(lx0, _mm256_mul_ps(_mm256_sub_ps(yc, ly0), lsl));
-        const __m256 xu = _mm256_add_ps(ux0, _mm256_mul_ps(_mm256_sub_ps(yc, uy0), usl)),
-                     xw = _mm256_add_ps(wx0, _mm256_mul_ps(_mm256_sub_ps(yc, wy0), wsl));
-        // The upper edge above the middle vertex (or where there is no lower one), else the lower.
-        __m256 upper_rows = r.has_upper ? _mm256_cmp_ps(yc, vy1, _CMP_LT_OQ) : zero;
-        if (!r.has_lower)
-            upper_rows = _mm256_castsi256_ps(_mm256_set1_epi32(-1));
-        const __m256 xo = _mm256_blendv_ps(xw, xu, upper_rows);
-        const __m256 xl = r.long_left ? xs : xo, xr = r.long_left ? xo : xs;
-        const __m256i i0v = _mm256_cvttps_epi32(_mm256_min_ps(
-                          _mm256_max_ps(_mm256_round_ps(_mm256_sub_ps(xl, half), _MM_FROUND_TO_POS_INF | _MM_FROUND_NO_EXC), zero),
-                          limit)),
-                      i1v = _mm256_cvttps_epi32(_mm256_min_ps(
-                          _mm256_max_ps(_mm256_round_ps(_mm256_sub_ps(xr, half), _MM_FROUND_TO_POS_INF | _MM_FROUND_NO_EXC), zero),
-                          limit));
-        _mm256_store_si256((__m256i *)e0, i0v);
-        _mm256_store_si256((__m256i *)e1, i1v);
-        const __m256 fx = _mm256_sub_ps(_mm256_add_ps(_mm256_cvtepi32_ps(i0v), half), vx0), fy = _mm256_sub_ps(yc, vy0);
-        _mm256_store_ps(vz, plane8(fx, fy, r.z0, r.dzdx, r.dzdy));
-        if (textured) {
-            _mm256_store_ps(vq, plane8(fx, fy, r.tv0[0], r.tdx[0], r.tdy[0]));
-            _mm256_store_ps(vu, plane8(fx, fy, r.tv0[1], r.tdx[1], r.tdy[1]));
-            _mm256_store_ps(vv, plane8(fx, fy, r.tv0[2], r.tdx[2], r.tdy[2]));
+        rows8(r, jb, o);
+        const int nrows = std::min(8, r.j1 - jb);
+        for (int k = 0; k < nrows; ++k) {
+            const int i0 = o.e0[k], i1 = o.e1[k];
+            if (i0 >= i1)
+                continue;
+            tested += (uint64_t)(i1 - i0);
+            const int j = jb + k;
+            uint8_t *const crow = r.cpix + (std::ptrdiff_t)j * r.cstride, *const drow = r.dpix + (std::ptrdiff_t)j * r.dstride;
+            float z = o.vz[k];
+            const __m256 q = _mm256_set1_ps(o.vq[k]), uq = _mm256_set1_ps(o.vu[k]), vq = _mm256_set1_ps(o.vv[k]);
+            __m256i cr8 = _mm256_setzero_si256(), cg8 = cr8, cb8 = cr8;
+            if (Modulate && smooth) {
+                cr8 = _mm256_add_epi32(_mm256_set1_epi32(o.cr[k]), sr8);
+                cg8 = _mm256_add_epi32(_mm256_set1_epi32(o.cg[k]), sg8);
+                cb8 = _mm256_add_epi32(_mm256_set1_epi32(o.cb[k]), sb8);
+            }
+            __m256 kf = k0;
+            int i = i0;
+            // A last pixel costs less alone than as a group.
+            for (; i1 - i >= 2; i += 8, kf = _mm256_add_ps(kf, eight)) {
+                const int n = std::min(8, i1 - i);
+                uint8_t *cp8 = crow + (std::ptrdiff_t)i * 2, *dp8 = drow + (std::ptrdiff_t)i * 2;
+                // The last pixels of a row work on a copy unless the row goes on past them.
+                const bool copied = n < 8 && i + 8 > room;
+                if (copied) {
+                    std::memset(ctail, 0, sizeof ctail);
+                    std::memset(dtail, 0, sizeof dtail);
+                    std::memcpy(ctail, cp8, (size_t)n * 2);
+                    std::memcpy(dtail, dp8, (size_t)n * 2);
+                    cp8 = ctail;
+                    dp8 = dtail;
+                }
+                // Depths: the guess and its check.
+                __m256 zv;
+                {
+                    const __m256 zz = _mm256_set1_ps(z), step = _mm256_set1_ps((z + dz) - z);
+                    zv = _mm256_add_ps(zz, _mm256_mul_ps(k0, step));
+                    const __m256 nx = _mm256_add_ps(zz, _mm256_mul_ps(k1, step));
+                    if (_mm256_movemask_ps(_mm256_cmp_ps(_mm256_add_ps(zv, vdz), nx, _CMP_EQ_OQ)) == 0xff) {
+                        z = _mm_cvtss_f32(_mm_shuffle_ps(_mm256_extractf128_ps(nx, 1), _mm256_extractf128_ps(nx, 1),
+                                                         _MM_SHUFFLE(3, 3, 3, 3)));
+                    } else {
+                        alignas(32) float zs[8];
+                        for (int m = 0; m < 8; ++m, z += dz)
+                            zs[m] = z;
+                        zv = _mm256_load_ps(zs);
+                    }
+                }
+                const __m128i hs = narrow16(_mm256_srai_epi32(_mm256_cvttps_epi32(_mm256_mul_ps(zv, scale)), 16));
+                const __m128i pass16 = _mm_andnot_si128(
+                    _mm_cmpgt_epi16(hs, _mm_xor_si128(_mm_loadu_si128((const __m128i *)dp8), flip)),
+                    _mm_cmpgt_epi16(_mm_set1_epi16((short)n), lane16));
+                const __m256i srv = cr8, sgv = cg8, sbv = cb8;
+                if (Modulate && smooth) {
+                    cr8 = _mm256_add_epi32(cr8, step_r);
+                    cg8 = _mm256_add_epi32(cg8, step_g);
+                    cb8 = _mm256_add_epi32(cb8, step_b);
+                }
+                const int pm = _mm_movemask_epi8(pass16);
+                if (pm == 0)
+                    continue;
+                const __m128i nd16 = _mm_xor_si128(hs, flip);
+                // Texel positions and their offsets from the lowest row.
+                const __m256 w = _mm256_div_ps(one, _mm256_add_ps(q, _mm256_mul_ps(kf, dq)));
+                const __m256 tu = _mm256_mul_ps(_mm256_add_ps(uq, _mm256_mul_ps(kf, duq)), w),
+                             tv = _mm256_mul_ps(_mm256_add_ps(vq, _mm256_mul_ps(kf, dvq)), w);
+                __m256i iu, iv;
+                if (big) {
+                    iu = floor_wrap8(tu, mu);
+                    iv = floor_wrap8(tv, mv);
+                } else {
+                    iu = _mm256_and_si256(_mm256_cvttps_epi32(_mm256_round_ps(tu, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC)), mu);
+                    iv = _mm256_and_si256(_mm256_cvttps_epi32(_mm256_round_ps(tv, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC)), mv);
+                }
+                const __m256i off = _mm256_add_epi32(_mm256_add_epi32(_mm256_mullo_epi32(iv, row8), first), _mm256_slli_epi32(iu, 1));
+                // Eight 16-bit loads cost less than a gather on processors that microcode it.
+                // (Unsigned offsets need no widening; two halves put together side by side.)
+                alignas(32) uint32_t at[8];
+                _mm256_store_si256((__m256i *)at, off);
+                auto ld = [&](int m) {
+                    uint16_t x;
+                    std::memcpy(&x, lowest + at[m], 2);
+                    return (int)x;
+                };
+                __m128i tl = _mm_cvtsi32_si128(ld(0)), th = _mm_cvtsi32_si128(ld(4));
+                tl = _mm_insert_epi16(tl, ld(1), 1);
+                th = _mm_insert_epi16(th, ld(5), 1);
+                tl = _mm_insert_epi16(tl, ld(2), 2);
+                th = _mm_insert_epi16(th, ld(6), 2);
+                tl = _mm_insert_epi16(tl, ld(3), 3);
+                th = _mm_insert_epi16(th, ld(7), 3);
+                const __m128i tw = _mm_unpacklo_epi64(tl, th);
+                __m128i colour;
+                if constexpr (copy) {
+                    colour = tw;
+                } else {
+                    __m128i mr = fr, mg = fg, mb = fb;
+                    if (Modulate && smooth) {
+                        // clamp255() plus one of the three channels, two of them in one register.
+                        const __m256i zero = _mm256_setzero_si256(), top = top255;
+                        const __m256i rg = _mm256_packs_epi32(_mm256_srai_epi32(srv, 16), _mm256_srai_epi32(sgv, 16)),
+                                      b16 = _mm256_srai_epi32(sbv, 16), bb = _mm256_packs_epi32(b16, b16);
+                        const __m256i crg = _mm256_permute4x64_epi64(
+                                          _mm256_add_epi16(_mm256_min_epi16(_mm256_max_epi16(rg, zero), top), one16),
+                                          _MM_SHUFFLE(3, 1, 2, 0)),
+                                      cbb = _mm256_permute4x64_epi64(
+                                          _mm256_add_epi16(_mm256_min_epi16(_mm256_max_epi16(bb, zero), top), one16),
+                                          _MM_SHUFFLE(3, 1, 2, 0));
+                        mr = _mm256_castsi256_si128(crg);
+                        mg = _mm256_extracti128_si256(crg, 1);
+                        mb = _mm256_castsi256_si128(cbb);
+                    }
+                    const __m128i cr = _mm_mulhi_epu16(_mm_and_si128(tw, ermask), ermul),
+                                  cg = _mm_mulhi_epu16(_mm_and_si128(tw, egmask), egmul),
+                                  cb = _mm_mulhi_epu16(_mm_slli_epi16(tw, 11), ebmul);
+                    if constexpr (Modulate) {
+                        const __m128i pr = _mm_mullo_epi16(cr, mr), pg = _mm_mullo_epi16(cg, mg), pb = _mm_mullo_epi16(cb, mb);
+                        colour = _mm_or_si128(_mm_or_si128(_mm_and_si128(c565 ? pr : _mm_srli_epi16(pr, 1), prmask),
+                                                           _mm_and_si128(_mm_srli_epi16(pg, c565 ? 5 : 6), pgmask)),
+                                              _mm_srli_epi16(pb, 11));
+                    } else {
+                        colour = shade_pack8<C, false>(cr, cg, cb, mr, mg, mb);
+                    }
+                }
+                // Only the passing pixels change; a group that passes whole is stored as it is.
+                if (pm == 0xffff) {
+                    _mm_storeu_si128((__m128i *)cp8, colour);
+                    _mm_storeu_si128((__m128i *)dp8, nd16);
+                } else {
+                    _mm_storeu_si128((__m128i *)cp8, _mm_blendv_epi8(_mm_loadu_si128((const __m128i *)cp8), colour, pass16));
+                    _mm_storeu_si128((__m128i *)dp8, _mm_blendv_epi8(_mm_loadu_si128((const __m128i *)dp8), nd16, pass16));
+                }
+                if (copied) {
+                    std::memcpy(crow + (std::ptrdiff_t)i * 2, ctail, (size_t)n * 2);
+                    std::memcpy(drow + (std::ptrdiff_t)i * 2, dtail, (size_t)n * 2);
+                }
+            }
+            if (i < i1) {
+                in.i0 = i0;
+                in.i1 = i1;
+                in.q = o.vq[k];
+                in.uq = o.vu[k];
+                in.vq = o.vv[k];
+                in.crow = crow;
+                in.drow = drow;
+                const uint32_t steps = (uint32_t)(i - i0);
+                int32_t rgb[3] = {0, 0, 0};
+                if (smooth) {
+                    rgb[0] = (int32_t)((uint32_t)o.cr[k] + steps * (uint32_t)r.drgb[0]);
+                    rgb[1] = (int32_t)((uint32_t)o.cg[k] + steps * (uint32_t)r.drgb[1]);
+                    rgb[2] = (int32_t)((uint32_t)o.cb[k] + steps * (uint32_t)r.drgb[2]);
+                }
+                paint_tail<C, DepthType::D16, T, Modulate, false>(in, p, i, z, rgb, 0, 0, 0, 0);
+            }
         }
-        if (smooth) {
-            const __m256 scale = _mm256_set1_ps(65536.0f);
-            _mm256_store_si256((__m256i *)cr, _mm256_cvttps_epi32(_mm256_mul_ps(plane8(fx, fy, r.rgb0[0], r.drdx[0], r.drdy[0]), scale)));
-            _mm256_store_si256((__m256i *)cg, _mm256_cvttps_epi32(_mm256_mul_ps(plane8(fx, fy, r.rgb0[1], r.drdx[1], r.drdy[1]), scale)));
-            _mm256_store_si256((__m256i *)cb, _mm256_cvttps_epi32(_mm256_mul_ps(plane8(fx, fy, r.rgb0[2], r.drdx[2], r.drdy[2]), scale)));
-        }
+    }
+    return tested;
+}
+
+template <ColourType C, DepthType D, TexelType T, bool Modulate, bool Affine>
+SR_AVX2 uint64_t paint_tri_avx2(const TriRows &rows, const Paint &paint)
+{
+    if constexpr (!Affine && D == DepthType::D16 && T != TexelType::Index8) {
+        // Texel offsets are worked out in 32 bits.
+        const Texture &t = paint.texture;
+        const std::ptrdiff_t trow = t.row_bytes;
+        const int64_t extent = (int64_t)(t.height - 1) * (trow < 0 ? -trow : trow) + (int64_t)t.width * 2;
+        if (extent <= INT32_MAX && rows.dpix)
+            return paint_tri_persp16<C, T, Modulate>(rows, paint,
+                                                     trow < 0 ? t.pixels + (std::ptrdiff_t)(t.height - 1) * trow : t.pixels);
+    }
+    const TriRows r = rows;
+    const Paint p = paint;
+    SpanIn in;
+    row_constants(r, in);
+    A2Consts kc;
+    a2_consts<T>(in, p.texture, kc);
+    const bool smooth = r.smooth, textured = r.textured;
+    uint64_t tested = 0;
+    Rows8 o;
+    const int32_t *const e0 = o.e0, *const e1 = o.e1, *const cr = o.cr, *const cg = o.cg, *const cb = o.cb;
+    const float *const vz = o.vz, *const vq = o.vq, *const vu = o.vu, *const vv = o.vv;
+    for (int jb = r.j0; jb < r.j1; jb += 8) {
+        rows8(r, jb, o);
         const int rows = std::min(8, r.j1 - jb);
         for (int k = 0; k < rows; ++k) {
             const int j = jb + k;

@@ -174,8 +174,12 @@ struct Scratch {
         float brgb[3]; // lit colour of the back side (two-sided lighting)
         float tu, tv;  // texture position in texels
         bool lit;      // rgb and brgb worked out (lit triangles light a vertex at its first drawn face)
+        bool used;     // a drawn face uses the vertex (triangles map and light only these)
+        float q, uq, vq; // 1/w, tu/w, tv/w of a textured triangle's vertex
     };
     std::vector<V> v;
+    std::vector<uint32_t> faces; // the faces a triangle group draws, in order (index x 2 + back)
+    std::vector<uint32_t> used;  // the vertices those faces use
     std::vector<uint16_t> edge_done;
     uint64_t pixels_tested = 0; // pixels that reached the depth test, for speed figures
 };

@@ -1,12 +1,14 @@
 // Culling, clipping and lighting of the pipeline; the cube board picture.
 #include "vokplat/png.h"
 #include "golden.h"
+#include "sr_light.h"
 #include "support.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <utility>
 
@@ -290,6 +292,55 @@ TEST(Lighting, HandComputedColours)
         EXPECT_NEAR((float)((p >> 16) & 0xff), c.r, 1.01f) << c.name;
         EXPECT_NEAR((float)((p >> 8) & 0xff), c.g, 1.01f) << c.name;
         EXPECT_NEAR((float)(p & 0xff), c.b, 1.01f) << c.name;
+    }
+}
+
+// Four points lit at once give, bit for bit, what lighting each alone gives, whatever the lights
+// (point, direct, spot with and without a soft edge), eye model and specular term.
+TEST(Lighting, FourAtOnceMatchOneByOne)
+{
+    uint32_t seed = 12345;
+    auto rnd = [&](float lo, float hi) {
+        seed = seed * 1664525u + 1013904223u;
+        return lo + (hi - lo) * (float)(seed >> 8) / 16777216.0f;
+    };
+    auto vec = [&](float r) { return sr::Vec3{rnd(-r, r), rnd(-r, r), rnd(-r, r)}; };
+    for (int round = 0; round < 200; ++round) {
+        sr::Setup s;
+        s.colour = (uint32_t)(rnd(0, 1) * 16777215.0f);
+        s.ka = rnd(0, 0.5f);
+        s.kd = rnd(0, 1);
+        s.ks = round % 3 == 0 ? 0.0f : rnd(0, 1);
+        s.power = rnd(1, 40);
+        s.parallel = round % 4 == 1;
+        for (int k = 0; k < 1 + round % 4; ++k) {
+            sr::Light &l = s.lights[k];
+            l.type = (k + round) % 3 == 0 ? sr::LightType::Direct : (k + round) % 3 == 1 ? sr::LightType::Point : sr::LightType::Spot;
+            l.colour = (uint32_t)(rnd(0, 1) * 16777215.0f);
+            l.att_c = rnd(0, 1.5f);
+            l.att_l = rnd(0, 0.3f);
+            l.att_q = round % 2 ? rnd(0, 0.05f) : 0.0f;
+            l.position = vec(4);
+            l.direction = vec(1);
+            l.spot_outer = rnd(-0.5f, 0.9f);
+            l.spot_inner = round % 5 == 0 ? l.spot_outer - 0.1f : rnd(l.spot_outer, 1.0f);
+        }
+        sr::Lighting light(s);
+        sr::Vec3 p[4], n[4];
+        float got[4][3], want[4][3];
+        float *out[4] = {got[0], got[1], got[2], got[3]};
+        for (int i = 0; i < 4; ++i) {
+            p[i] = i == 3 && round % 7 == 0 ? s.lights[0].position : vec(5); // also a point on a light
+            sr::Vec3 d = vec(1);
+            float len = std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z);
+            n[i] = {d.x / len, d.y / len, d.z / len};
+            light.shade(p[i], n[i], want[i]);
+        }
+        light.shade4(p, n, out);
+        for (int i = 0; i < 4; ++i)
+            for (int k = 0; k < 3; ++k)
+                ASSERT_EQ(std::memcmp(&got[i][k], &want[i][k], sizeof(float)), 0)
+                    << "round " << round << " point " << i << " channel " << k << ": " << got[i][k] << " vs " << want[i][k];
     }
 }
 
