@@ -1588,16 +1588,17 @@ SR_AVX2 uint64_t paint_tri_persp16(const TriRows &rows, const Paint &paint, cons
         }
     };
     alignas(16) uint8_t ctail[16], dtail[16];
+    // Row addresses step along the rows rather than being multiplied out each row.
+    const std::ptrdiff_t cstride = r.cstride, dstride = r.dstride;
+    uint8_t *crow = r.cpix + (std::ptrdiff_t)r.j0 * cstride, *drow = r.dpix + (std::ptrdiff_t)r.j0 * dstride;
     for (int jb = r.j0; jb < r.j1; jb += 8) {
         rows8(r, jb, o);
         const int nrows = std::min(8, r.j1 - jb);
-        for (int k = 0; k < nrows; ++k) {
+        for (int k = 0; k < nrows; ++k, crow += cstride, drow += dstride) {
             const int i0 = o.e0[k], i1 = o.e1[k];
             if (i0 >= i1)
                 continue;
             tested += (uint64_t)(i1 - i0);
-            const int j = jb + k;
-            uint8_t *const crow = r.cpix + (std::ptrdiff_t)j * r.cstride, *const drow = r.dpix + (std::ptrdiff_t)j * r.dstride;
             float z = o.vz[k];
             // Rows of one or two pixels cost less as lone pixels than as a group of their own.
             if (i1 - i0 == 1) {
