@@ -1619,8 +1619,8 @@ SR_AVX2 uint64_t paint_tri_persp16(const TriRows &rows, const Paint &paint, cons
             }
             __m256 kf = k0;
             int i = i0;
-            // One or two last pixels cost less alone than as a group.
-            for (; i1 - i >= 3; i += 8, kf = _mm256_add_ps(kf, eight)) {
+            // A last pixel costs less alone than as a group.
+            for (; i1 - i >= 2; i += 8, kf = _mm256_add_ps(kf, eight)) {
                 const int n = std::min(8, i1 - i);
                 uint8_t *cp8 = crow + (std::ptrdiff_t)i * 2, *dp8 = drow + (std::ptrdiff_t)i * 2;
                 // The last pixels of a row work on a copy unless the row goes on past them.
@@ -1677,11 +1677,8 @@ SR_AVX2 uint64_t paint_tri_persp16(const TriRows &rows, const Paint &paint, cons
                     std::memcpy(drow + (std::ptrdiff_t)i * 2, dtail, (size_t)n * 2);
                 }
             }
-            if (i < i1) {
+            if (i < i1)
                 add_lone(k, i, i0, z, crow, drow);
-                if (i + 1 < i1)
-                    add_lone(k, i + 1, i0, z + dz, crow, drow);
-            }
         }
     }
     if (nl > 0)
