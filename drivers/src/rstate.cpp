@@ -522,7 +522,12 @@ void StateMachine::draw(const Target &t, const Group &g, const Stored *group_sta
     ScreenBounds b;
     std::memcpy(b.min, cur.bounds.min, sizeof b.min);
     std::memcpy(b.max, cur.bounds.max, sizeof b.max);
-    render_group(s, g, p, scratch, s.bounds_enabled ? &b : nullptr);
+    Scratch &work = draws_ > 1 ? slot.scratch : scratch;
+    render_group(s, g, p, work, s.bounds_enabled ? &b : nullptr);
+    if (&work != &scratch) {
+        scratch.pixels_tested += work.pixels_tested;
+        work.pixels_tested = 0;
+    }
     if (s.bounds_enabled) {
         std::memcpy(cur.bounds.min, b.min, sizeof b.min);
         std::memcpy(cur.bounds.max, b.max, sizeof b.max);

@@ -173,10 +173,12 @@ private:
     size_t depth_ = 0;
     // Fills every field of a setup that the current state decides (an unused light only its type).
     void fill_setup(Setup &s, const Target &t) const;
-    // What a draw under way keeps of the current state, and its setup; made once.
+    // What a draw under way keeps of the current state, its setup and, for a draw inside another
+    // (a z-sort callback drawing again), its own scratch: the outer draw still reads its own; made once.
     struct DrawSlot {
         State keep;
         Setup setup;
+        Scratch scratch;
     };
     std::vector<std::unique_ptr<DrawSlot>> keeps_;
     size_t draws_ = 0;

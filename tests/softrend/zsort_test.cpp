@@ -5,6 +5,7 @@
 
 #include "brondel/brcore.h"
 #include "brondel/brmaterial.h"
+#include "brondel/brmodel.h"
 #include "brondel/brpixmap.h"
 #include "brondel/brscene.h"
 #include "brondel/brv1db.h"
@@ -278,6 +279,75 @@ TEST_F(ZSort, CallersOwnPrimitivesAreSkipped)
     for (br_primitive *p : own)
         delete p;
     own.clear();
+}
+
+// An insert callback may draw another model while the first is still being handed to the buckets:
+// both come out whole, as when each is drawn on its own.
+br_model *strip_model(int n) // n x n squares beside the unit cube, from x = 1.2 to 2.4
+{
+    br_model *m = BrModelAllocate("strip", (n + 1) * (n + 1), 2 * n * n);
+    for (int j = 0; j <= n; ++j)
+        for (int i = 0; i <= n; ++i) {
+            br_vertex &v = m->vertices[j * (n + 1) + i];
+            v.p.v[0] = 1.2f + 1.2f * (float)i / (float)n;
+            v.p.v[1] = -1.0f + 2.0f * (float)j / (float)n;
+            v.p.v[2] = 0.0f;
+        }
+    for (int j = 0, f = 0; j < n; ++j)
+        for (int i = 0; i < n; ++i) {
+            const int a = j * (n + 1) + i, b = a + 1, c = a + n + 2, d = a + n + 1;
+            const int tri[2][3] = {{a, b, c}, {a, c, d}};
+            for (const auto &t : tri) {
+                for (int k = 0; k < 3; ++k)
+                    m->faces[f].vertices[k] = (br_uint_16)t[k];
+                m->faces[f++].smoothing = 1;
+            }
+        }
+    m->flags = BR_MODF_UPDATEABLE;
+    BrModelUpdate(m, BR_MODU_ALL);
+    return BrModelAdd(m);
+}
+
+struct Again {
+    br_model *model = nullptr;
+    br_material *material = nullptr;
+    int calls = 0;
+} again;
+
+void draw_again(br_primitive *, br_actor *actor, br_model *, br_material *, br_order_table *ot, br_scalar *)
+{
+    if (again.calls++ == 0)
+        BrZsModelRender(actor, again.model, again.material, ot, BR_RSTYLE_DEFAULT, BRT_PARTIAL, 0);
+}
+
+TEST_F(ZSort, InsertCallbackThatDrawsAgain)
+{
+    br_model *strip = strip_model(8);
+    br_material *green = material(0x00ff00);
+    square(material(0xff0000), 0, 0, 0, 0.5f);
+    again = Again{strip, green, 0};
+    BrZsPrimitiveCallbackSet(draw_again);
+    render();
+    BrZsPrimitiveCallbackSet(nullptr);
+    EXPECT_EQ(again.calls, 2 + 2 * 8 * 8); // the square's front and the strip's faces
+    std::vector<br_uint_16> got;
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x)
+            got.push_back(at(x, y));
+    // The reference: the strip as an actor of its own, in the square's place.
+    square(green, 0, 0, 0, 0.5f)->model = strip;
+    render();
+    int differ = 0, red = 0, green_px = 0;
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) {
+            differ += at(x, y) != got[(size_t)y * W + x];
+            red += at(x, y) == 0xf800;
+            green_px += at(x, y) == 0x07e0;
+        }
+    EXPECT_EQ(differ, 0);
+    EXPECT_GT(red, 30);
+    EXPECT_GT(green_px, 30);
+    EXPECT_TRUE(heap_guard_intact(HEAP));
 }
 
 } // namespace
