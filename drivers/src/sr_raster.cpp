@@ -16,10 +16,6 @@
 #include <immintrin.h>
 #endif
 
-
-
-
-
 namespace sr {
 
 SimdPath simd_best()
