@@ -1411,8 +1411,6 @@ SR_AVX2 uint64_t paint_tri_persp16(const TriRows &rows, const Paint &paint, cons
     const Texture &t = p.texture;
     constexpr bool copy = !Modulate && ((T == TexelType::RGB_565 && C == ColourType::RGB_565) ||
                                         (T == TexelType::RGB_555 && C == ColourType::RGB_555));
-    SpanIn in; // for the one-pixel row ends
-    row_constants(r, in);
     const __m256i row8 = _mm256_set1_epi32((int)t.row_bytes), first = _mm256_set1_epi32((int)(t.pixels - lowest));
     const __m256i mu = _mm256_set1_epi32(t.width - 1), mv = _mm256_set1_epi32(t.height - 1);
     // Past 64 texels a side a float position of 1e9 or more (texel_floor()'s 0) may have low bits;
@@ -1450,21 +1448,164 @@ SR_AVX2 uint64_t paint_tri_persp16(const TriRows &rows, const Paint &paint, cons
     SR_KEEP(pgmask);
     SR_KEEP(top255);
     SR_KEEP(one16);
+    // The colours of eight pixels: texel positions (exact 1/w), texels, shading and packing.
+    auto colour8 = [&](__m256 qv, __m256 uqv, __m256 vqv, __m256 kf, __m256i srv, __m256i sgv, __m256i sbv) SR_AVX2 __attribute__((always_inline)) {
+        // Texel positions and their offsets from the lowest row.
+        const __m256 w = _mm256_div_ps(one, _mm256_add_ps(qv, _mm256_mul_ps(kf, dq)));
+        const __m256 tu = _mm256_mul_ps(_mm256_add_ps(uqv, _mm256_mul_ps(kf, duq)), w),
+                     tv = _mm256_mul_ps(_mm256_add_ps(vqv, _mm256_mul_ps(kf, dvq)), w);
+        __m256i iu, iv;
+        if (big) {
+            iu = floor_wrap8(tu, mu);
+            iv = floor_wrap8(tv, mv);
+        } else {
+            iu = _mm256_and_si256(_mm256_cvttps_epi32(_mm256_round_ps(tu, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC)), mu);
+            iv = _mm256_and_si256(_mm256_cvttps_epi32(_mm256_round_ps(tv, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC)), mv);
+        }
+        const __m256i off = _mm256_add_epi32(_mm256_add_epi32(_mm256_mullo_epi32(iv, row8), first), _mm256_slli_epi32(iu, 1));
+        // Eight 16-bit loads cost less than a gather on processors that microcode it.
+        // (Unsigned offsets need no widening; two halves put together side by side.)
+        alignas(32) uint32_t at[8];
+        _mm256_store_si256((__m256i *)at, off);
+        auto ld = [&](int m) {
+            uint16_t x;
+            std::memcpy(&x, lowest + at[m], 2);
+            return (int)x;
+            };
+            __m128i tl = _mm_cvtsi32_si128(ld(0)), th = _mm_cvtsi32_si128(ld(4));
+            tl = _mm_insert_epi16(tl, ld(1), 1);
+            th = _mm_insert_epi16(th, ld(5), 1);
+            tl = _mm_insert_epi16(tl, ld(2), 2);
+            th = _mm_insert_epi16(th, ld(6), 2);
+            tl = _mm_insert_epi16(tl, ld(3), 3);
+            th = _mm_insert_epi16(th, ld(7), 3);
+            const __m128i tw = _mm_unpacklo_epi64(tl, th);
+            __m128i colour;
+            if constexpr (copy) {
+                colour = tw;
+            } else {
+                __m128i mr = fr, mg = fg, mb = fb;
+                if (Modulate && smooth) {
+                    // clamp255() plus one of the three channels, two of them in one register.
+                    const __m256i zero = _mm256_setzero_si256(), top = top255;
+                    const __m256i rg = _mm256_packs_epi32(_mm256_srai_epi32(srv, 16), _mm256_srai_epi32(sgv, 16)),
+                                  b16 = _mm256_srai_epi32(sbv, 16), bb = _mm256_packs_epi32(b16, b16);
+                    const __m256i crg = _mm256_permute4x64_epi64(
+                                      _mm256_add_epi16(_mm256_min_epi16(_mm256_max_epi16(rg, zero), top), one16),
+                                      _MM_SHUFFLE(3, 1, 2, 0)),
+                                  cbb = _mm256_permute4x64_epi64(
+                                      _mm256_add_epi16(_mm256_min_epi16(_mm256_max_epi16(bb, zero), top), one16),
+                                      _MM_SHUFFLE(3, 1, 2, 0));
+                    mr = _mm256_castsi256_si128(crg);
+                    mg = _mm256_extracti128_si256(crg, 1);
+                    mb = _mm256_castsi256_si128(cbb);
+                }
+                const __m128i cr = _mm_mulhi_epu16(_mm_and_si128(tw, ermask), ermul),
+                              cg = _mm_mulhi_epu16(_mm_and_si128(tw, egmask), egmul),
+                              cb = _mm_mulhi_epu16(_mm_slli_epi16(tw, 11), ebmul);
+                if constexpr (Modulate) {
+                    const __m128i pr = _mm_mullo_epi16(cr, mr), pg = _mm_mullo_epi16(cg, mg), pb = _mm_mullo_epi16(cb, mb);
+                    colour = _mm_or_si128(_mm_or_si128(_mm_and_si128(c565 ? pr : _mm_srli_epi16(pr, 1), prmask),
+                                                       _mm_and_si128(_mm_srli_epi16(pg, c565 ? 5 : 6), pgmask)),
+                                          _mm_srli_epi16(pb, 11));
+                } else {
+                    colour = shade_pack8<C, false>(cr, cg, cb, mr, mg, mb);
+                }
+            }
+            return colour;
+    };
     const int room = r.w;
     uint64_t tested = 0;
-    alignas(16) uint8_t ctail[16], dtail[16];
     Rows8 o;
+    // Single pixels (one-pixel rows and rows' last pixels), one lane each; a triangle's pixels are
+    // its own, so putting them off to the end of the triangle changes nothing.
+    struct Lone {
+        alignas(32) float z[8], q[8], u[8], v[8], k[8];
+        alignas(32) int32_t cr[8], cg[8], cb[8];
+        uint8_t *cp[8], *dp[8];
+    } lone{}; // lanes never filled read texel 0: positions are wrapped by the masks
+    int nl = 0;
+    auto flush_lone = [&]() SR_AVX2 {
+        const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+        const __m256i used = _mm256_cmpgt_epi32(_mm256_set1_epi32(nl), lanes);
+        // Depths as depth32() >> 16, against the stored ones.
+        const __m256i nd = _mm256_srli_epi32(
+            _mm256_add_epi32(_mm256_cvttps_epi32(_mm256_mul_ps(_mm256_load_ps(lone.z), scale)),
+                             _mm256_set1_epi32(INT32_MIN)),
+            16);
+        alignas(32) int32_t old[8];
+        for (int m = 0; m < 8; ++m) {
+            uint16_t x = 0xffff;
+            if (m < nl)
+                std::memcpy(&x, lone.dp[m], 2);
+            old[m] = x;
+        }
+        const int pm = _mm256_movemask_ps(
+            _mm256_castsi256_ps(_mm256_andnot_si256(_mm256_cmpgt_epi32(nd, _mm256_load_si256((const __m256i *)old)), used)));
+        if (pm == 0)
+            return;
+        __m256i srv = _mm256_setzero_si256(), sgv = srv, sbv = srv;
+        if (Modulate && smooth) {
+            srv = _mm256_load_si256((const __m256i *)lone.cr);
+            sgv = _mm256_load_si256((const __m256i *)lone.cg);
+            sbv = _mm256_load_si256((const __m256i *)lone.cb);
+        }
+        alignas(16) uint16_t cs[8];
+        alignas(32) uint32_t ds[8];
+        _mm_store_si128((__m128i *)cs, colour8(_mm256_load_ps(lone.q), _mm256_load_ps(lone.u), _mm256_load_ps(lone.v),
+                                               _mm256_load_ps(lone.k), srv, sgv, sbv));
+        _mm256_store_si256((__m256i *)ds, nd);
+        for (unsigned bits = (unsigned)pm; bits != 0; bits &= bits - 1) {
+            const int m = __builtin_ctz(bits);
+            std::memcpy(lone.cp[m], &cs[m], 2);
+            const uint16_t d = (uint16_t)ds[m];
+            std::memcpy(lone.dp[m], &d, 2);
+        }
+    };
+    // A lone pixel (a one-pixel row, or a row's last) waits for seven more of other rows.
+    auto add_lone = [&](int k, int i, int i0, float z, uint8_t *crow, uint8_t *drow) SR_AVX2 __attribute__((always_inline)) {
+        const int m = nl++;
+        lone.z[m] = z;
+        lone.q[m] = o.vq[k];
+        lone.u[m] = o.vu[k];
+        lone.v[m] = o.vv[k];
+        lone.k[m] = (float)(i - i0);
+        if (Modulate && smooth) {
+            const uint32_t steps = (uint32_t)(i - i0);
+            lone.cr[m] = (int32_t)((uint32_t)o.cr[k] + steps * (uint32_t)r.drgb[0]);
+            lone.cg[m] = (int32_t)((uint32_t)o.cg[k] + steps * (uint32_t)r.drgb[1]);
+            lone.cb[m] = (int32_t)((uint32_t)o.cb[k] + steps * (uint32_t)r.drgb[2]);
+        }
+        lone.cp[m] = crow + (std::ptrdiff_t)i * 2;
+        lone.dp[m] = drow + (std::ptrdiff_t)i * 2;
+        if (nl == 8) {
+            flush_lone();
+            nl = 0;
+        }
+    };
+    alignas(16) uint8_t ctail[16], dtail[16];
+    // Row addresses step along the rows rather than being multiplied out each row.
+    const std::ptrdiff_t cstride = r.cstride, dstride = r.dstride;
+    uint8_t *crow = r.cpix + (std::ptrdiff_t)r.j0 * cstride, *drow = r.dpix + (std::ptrdiff_t)r.j0 * dstride;
     for (int jb = r.j0; jb < r.j1; jb += 8) {
         rows8(r, jb, o);
         const int nrows = std::min(8, r.j1 - jb);
-        for (int k = 0; k < nrows; ++k) {
+        for (int k = 0; k < nrows; ++k, crow += cstride, drow += dstride) {
             const int i0 = o.e0[k], i1 = o.e1[k];
             if (i0 >= i1)
                 continue;
             tested += (uint64_t)(i1 - i0);
-            const int j = jb + k;
-            uint8_t *const crow = r.cpix + (std::ptrdiff_t)j * r.cstride, *const drow = r.dpix + (std::ptrdiff_t)j * r.dstride;
             float z = o.vz[k];
+            // Rows of one or two pixels cost less as lone pixels than as a group of their own.
+            if (i1 - i0 == 1) {
+                add_lone(k, i0, i0, z, crow, drow);
+                continue;
+            }
+            if (i1 - i0 == 2) {
+                add_lone(k, i0, i0, z, crow, drow);
+                add_lone(k, i0 + 1, i0, z + dz, crow, drow);
+                continue;
+            }
             const __m256 q = _mm256_set1_ps(o.vq[k]), uq = _mm256_set1_ps(o.vu[k]), vq = _mm256_set1_ps(o.vv[k]);
             __m256i cr8 = _mm256_setzero_si256(), cg8 = cr8, cb8 = cr8;
             if (Modulate && smooth) {
@@ -1518,68 +1659,7 @@ SR_AVX2 uint64_t paint_tri_persp16(const TriRows &rows, const Paint &paint, cons
                 if (pm == 0)
                     continue;
                 const __m128i nd16 = _mm_xor_si128(hs, flip);
-                // Texel positions and their offsets from the lowest row.
-                const __m256 w = _mm256_div_ps(one, _mm256_add_ps(q, _mm256_mul_ps(kf, dq)));
-                const __m256 tu = _mm256_mul_ps(_mm256_add_ps(uq, _mm256_mul_ps(kf, duq)), w),
-                             tv = _mm256_mul_ps(_mm256_add_ps(vq, _mm256_mul_ps(kf, dvq)), w);
-                __m256i iu, iv;
-                if (big) {
-                    iu = floor_wrap8(tu, mu);
-                    iv = floor_wrap8(tv, mv);
-                } else {
-                    iu = _mm256_and_si256(_mm256_cvttps_epi32(_mm256_round_ps(tu, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC)), mu);
-                    iv = _mm256_and_si256(_mm256_cvttps_epi32(_mm256_round_ps(tv, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC)), mv);
-                }
-                const __m256i off = _mm256_add_epi32(_mm256_add_epi32(_mm256_mullo_epi32(iv, row8), first), _mm256_slli_epi32(iu, 1));
-                // Eight 16-bit loads cost less than a gather on processors that microcode it.
-                // (Unsigned offsets need no widening; two halves put together side by side.)
-                alignas(32) uint32_t at[8];
-                _mm256_store_si256((__m256i *)at, off);
-                auto ld = [&](int m) {
-                    uint16_t x;
-                    std::memcpy(&x, lowest + at[m], 2);
-                    return (int)x;
-                };
-                __m128i tl = _mm_cvtsi32_si128(ld(0)), th = _mm_cvtsi32_si128(ld(4));
-                tl = _mm_insert_epi16(tl, ld(1), 1);
-                th = _mm_insert_epi16(th, ld(5), 1);
-                tl = _mm_insert_epi16(tl, ld(2), 2);
-                th = _mm_insert_epi16(th, ld(6), 2);
-                tl = _mm_insert_epi16(tl, ld(3), 3);
-                th = _mm_insert_epi16(th, ld(7), 3);
-                const __m128i tw = _mm_unpacklo_epi64(tl, th);
-                __m128i colour;
-                if constexpr (copy) {
-                    colour = tw;
-                } else {
-                    __m128i mr = fr, mg = fg, mb = fb;
-                    if (Modulate && smooth) {
-                        // clamp255() plus one of the three channels, two of them in one register.
-                        const __m256i zero = _mm256_setzero_si256(), top = top255;
-                        const __m256i rg = _mm256_packs_epi32(_mm256_srai_epi32(srv, 16), _mm256_srai_epi32(sgv, 16)),
-                                      b16 = _mm256_srai_epi32(sbv, 16), bb = _mm256_packs_epi32(b16, b16);
-                        const __m256i crg = _mm256_permute4x64_epi64(
-                                          _mm256_add_epi16(_mm256_min_epi16(_mm256_max_epi16(rg, zero), top), one16),
-                                          _MM_SHUFFLE(3, 1, 2, 0)),
-                                      cbb = _mm256_permute4x64_epi64(
-                                          _mm256_add_epi16(_mm256_min_epi16(_mm256_max_epi16(bb, zero), top), one16),
-                                          _MM_SHUFFLE(3, 1, 2, 0));
-                        mr = _mm256_castsi256_si128(crg);
-                        mg = _mm256_extracti128_si256(crg, 1);
-                        mb = _mm256_castsi256_si128(cbb);
-                    }
-                    const __m128i cr = _mm_mulhi_epu16(_mm_and_si128(tw, ermask), ermul),
-                                  cg = _mm_mulhi_epu16(_mm_and_si128(tw, egmask), egmul),
-                                  cb = _mm_mulhi_epu16(_mm_slli_epi16(tw, 11), ebmul);
-                    if constexpr (Modulate) {
-                        const __m128i pr = _mm_mullo_epi16(cr, mr), pg = _mm_mullo_epi16(cg, mg), pb = _mm_mullo_epi16(cb, mb);
-                        colour = _mm_or_si128(_mm_or_si128(_mm_and_si128(c565 ? pr : _mm_srli_epi16(pr, 1), prmask),
-                                                           _mm_and_si128(_mm_srli_epi16(pg, c565 ? 5 : 6), pgmask)),
-                                              _mm_srli_epi16(pb, 11));
-                    } else {
-                        colour = shade_pack8<C, false>(cr, cg, cb, mr, mg, mb);
-                    }
-                }
+                const __m128i colour = colour8(q, uq, vq, kf, srv, sgv, sbv);
                 // Only the passing pixels change; a group that passes whole is stored as it is.
                 if (pm == 0xffff) {
                     _mm_storeu_si128((__m128i *)cp8, colour);
@@ -1593,25 +1673,12 @@ SR_AVX2 uint64_t paint_tri_persp16(const TriRows &rows, const Paint &paint, cons
                     std::memcpy(drow + (std::ptrdiff_t)i * 2, dtail, (size_t)n * 2);
                 }
             }
-            if (i < i1) {
-                in.i0 = i0;
-                in.i1 = i1;
-                in.q = o.vq[k];
-                in.uq = o.vu[k];
-                in.vq = o.vv[k];
-                in.crow = crow;
-                in.drow = drow;
-                const uint32_t steps = (uint32_t)(i - i0);
-                int32_t rgb[3] = {0, 0, 0};
-                if (smooth) {
-                    rgb[0] = (int32_t)((uint32_t)o.cr[k] + steps * (uint32_t)r.drgb[0]);
-                    rgb[1] = (int32_t)((uint32_t)o.cg[k] + steps * (uint32_t)r.drgb[1]);
-                    rgb[2] = (int32_t)((uint32_t)o.cb[k] + steps * (uint32_t)r.drgb[2]);
-                }
-                paint_tail<C, DepthType::D16, T, Modulate, false>(in, p, i, z, rgb, 0, 0, 0, 0);
-            }
+            if (i < i1)
+                add_lone(k, i, i0, z, crow, drow);
         }
     }
+    if (nl > 0)
+        flush_lone();
     return tested;
 }
 
