@@ -231,16 +231,8 @@ void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scrat
             light.shade(p, Vec3{-n.x, -n.y, -n.z}, v.brgb);
         v.lit = true;
     };
-    const Apply4 apply4(m);
-    for (uint32_t i = 0; i < g.nvertices; ++i) {
-        const PVertex &pv = g.vertices[i];
-        Scratch::V &v = scratch.v[i];
-        apply4(pv.p, v.c);
-        v.out = pl.code(v.c);
-        if (tri) {
-            v.used = false;
-            continue;
-        }
+    // Screen position (of a vertex inside the view) and texel position.
+    auto map_vertex = [&](const PVertex &pv, Scratch::V &v) {
         if (!v.out) {
             SVert sv;
             map.project(v.c, sv);
@@ -253,17 +245,34 @@ void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scrat
             v.tu = (u * s.map[0][0] + w * s.map[1][0] + s.map[2][0]) * tw;
             v.tv = (u * s.map[0][1] + w * s.map[1][1] + s.map[2][1]) * th;
         }
-        if (!per_vertex)
-            continue;
+    };
+    // An unlit vertex's colour: the geometry's own, else the surface's.
+    auto own_colour = [&](uint32_t i, Scratch::V &v) {
         if (s.colour_from_geometry) {
             unpack255(g.vertex_colours ? g.vertex_colours[i] : 0xffffff, v.rgb);
             std::copy(v.rgb, v.rgb + 3, v.brgb);
-        } else if (lit) {
-            light_vertex(i);
         } else {
             std::copy(surface, surface + 3, v.rgb);
             std::copy(surface, surface + 3, v.brgb);
         }
+    };
+    const Apply4 apply4(m);
+    for (uint32_t i = 0; i < g.nvertices; ++i) {
+        const PVertex &pv = g.vertices[i];
+        Scratch::V &v = scratch.v[i];
+        apply4(pv.p, v.c);
+        v.out = pl.code(v.c);
+        if (tri) {
+            v.used = false;
+            continue;
+        }
+        map_vertex(pv, v);
+        if (!per_vertex)
+            continue;
+        if (lit && !s.colour_from_geometry)
+            light_vertex(i);
+        else
+            own_colour(i, v);
     }
 
     auto svert = [&](uint32_t i, bool back) {
@@ -390,30 +399,15 @@ void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scrat
         for (uint32_t i : scratch.used) {
             const PVertex &pv = g.vertices[i];
             Scratch::V &v = scratch.v[i];
-            if (!v.out) {
-                SVert sv;
-                map.project(v.c, sv);
-                v.sx = sv.x;
-                v.sy = sv.y;
-                v.sz = sv.z;
-            }
+            map_vertex(pv, v);
             if (textured) {
-                const float u = pv.map[0], w = pv.map[1];
-                v.tu = (u * s.map[0][0] + w * s.map[1][0] + s.map[2][0]) * tw;
-                v.tv = (u * s.map[0][1] + w * s.map[1][1] + s.map[2][1]) * th;
                 v.q = 1.0f / v.c[3];
                 v.uq = v.tu * v.q;
                 v.vq = v.tv * v.q;
             }
             if (!per_vertex || light_used)
                 continue;
-            if (s.colour_from_geometry) {
-                unpack255(g.vertex_colours ? g.vertex_colours[i] : 0xffffff, v.rgb);
-                std::copy(v.rgb, v.rgb + 3, v.brgb);
-            } else {
-                std::copy(surface, surface + 3, v.rgb);
-                std::copy(surface, surface + 3, v.brgb);
-            }
+            own_colour(i, v);
         }
         if (light_used) {
             // Four vertices at a time (a short last batch repeats its last vertex into a spare),

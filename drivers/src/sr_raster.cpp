@@ -760,6 +760,25 @@ SR_AVX2 inline __m256i ramp8(uint32_t d)
 
 // 8-bit channels of 16-bit texels: a 5-bit channel c becomes (c << 3) | (c >> 2) = 33c / 4 and a
 // 6-bit one (c << 2) | (c >> 4) = 65c / 16, each one high-half multiply of the channel in place.
+// A group's eight depths, which the loop makes by repeated additions of dz: guessed as
+// z + k x step and checked against those additions (k0 = 0..7, k1 = 1..8); a group whose check
+// fails is summed one by one. z moves on to the next group's first depth.
+SR_AVX2 SR_INLINE __m256 depths8(float &z, float dz, __m256 k0, __m256 k1, __m256 vdz)
+{
+    const __m256 zz = _mm256_set1_ps(z), step = _mm256_set1_ps((z + dz) - z);
+    const __m256 zv = _mm256_add_ps(zz, _mm256_mul_ps(k0, step));
+    const __m256 nx = _mm256_add_ps(zz, _mm256_mul_ps(k1, step));
+    if (_mm256_movemask_ps(_mm256_cmp_ps(_mm256_add_ps(zv, vdz), nx, _CMP_EQ_OQ)) == 0xff) {
+        z = _mm_cvtss_f32(_mm_shuffle_ps(_mm256_extractf128_ps(nx, 1), _mm256_extractf128_ps(nx, 1),
+                                         _MM_SHUFFLE(3, 3, 3, 3)));
+        return zv;
+    }
+    alignas(32) float zs[8];
+    for (int k = 0; k < 8; ++k, z += dz)
+        zs[k] = z;
+    return _mm256_load_ps(zs);
+}
+
 template <TexelType T>
 SR_AVX2 SR_INLINE void expand8(__m128i tw, __m128i &cr, __m128i &cg, __m128i &cb)
 {
@@ -1041,21 +1060,7 @@ SR_AVX2 SR_INLINE int paint_fast8_avx2(const SpanIn &s, const Paint &p, const A2
         __m256i nd32 = pass32;
         if constexpr (D != DepthType::None) {
             // Depths: the guess and its check, as the SSE2 writer makes them.
-            __m256 zv;
-            {
-                const __m256 zz = _mm256_set1_ps(z), step = _mm256_set1_ps((z + dz) - z);
-                zv = _mm256_add_ps(zz, _mm256_mul_ps(k0, step));
-                const __m256 nx = _mm256_add_ps(zz, _mm256_mul_ps(k1, step));
-                if (_mm256_movemask_ps(_mm256_cmp_ps(_mm256_add_ps(zv, vdz), nx, _CMP_EQ_OQ)) == 0xff) {
-                    z = _mm_cvtss_f32(_mm_shuffle_ps(_mm256_extractf128_ps(nx, 1), _mm256_extractf128_ps(nx, 1),
-                                                     _MM_SHUFFLE(3, 3, 3, 3)));
-                } else {
-                    alignas(32) float zs[8];
-                    for (int k = 0; k < 8; ++k, z += dz)
-                        zs[k] = z;
-                    zv = _mm256_load_ps(zs);
-                }
-            }
+            const __m256 zv = depths8(z, dz, k0, k1, vdz);
             const __m256i zi = _mm256_cvttps_epi32(_mm256_mul_ps(zv, scale));
             if constexpr (D == DepthType::D16) {
                 const __m128i hs = narrow16(_mm256_srai_epi32(zi, 16));
@@ -1630,21 +1635,7 @@ SR_AVX2 uint64_t paint_tri_persp16(const TriRows &rows, const Paint &paint, cons
                     dp8 = dtail;
                 }
                 // Depths: the guess and its check.
-                __m256 zv;
-                {
-                    const __m256 zz = _mm256_set1_ps(z), step = _mm256_set1_ps((z + dz) - z);
-                    zv = _mm256_add_ps(zz, _mm256_mul_ps(k0, step));
-                    const __m256 nx = _mm256_add_ps(zz, _mm256_mul_ps(k1, step));
-                    if (_mm256_movemask_ps(_mm256_cmp_ps(_mm256_add_ps(zv, vdz), nx, _CMP_EQ_OQ)) == 0xff) {
-                        z = _mm_cvtss_f32(_mm_shuffle_ps(_mm256_extractf128_ps(nx, 1), _mm256_extractf128_ps(nx, 1),
-                                                         _MM_SHUFFLE(3, 3, 3, 3)));
-                    } else {
-                        alignas(32) float zs[8];
-                        for (int m = 0; m < 8; ++m, z += dz)
-                            zs[m] = z;
-                        zv = _mm256_load_ps(zs);
-                    }
-                }
+                const __m256 zv = depths8(z, dz, k0, k1, vdz);
                 const __m128i hs = narrow16(_mm256_srai_epi32(_mm256_cvttps_epi32(_mm256_mul_ps(zv, scale)), 16));
                 const __m128i pass16 = _mm_andnot_si128(
                     _mm_cmpgt_epi16(hs, _mm_xor_si128(_mm_loadu_si128((const __m128i *)dp8), flip)),
