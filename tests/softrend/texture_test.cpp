@@ -439,6 +439,16 @@ TEST(Bounds, TexturedAndTranslucentSpans)
     }
 }
 
+// The pixel-by-pixel loop first, then every wider path this processor has.
+std::vector<sr::SimdPath> paths_to_compare()
+{
+    std::vector<sr::SimdPath> paths = {sr::SimdPath::Scalar};
+    for (sr::SimdPath p : {sr::SimdPath::SSE2, sr::SimdPath::AVX2})
+        if (p <= sr::simd_best())
+            paths.push_back(p);
+    return paths;
+}
+
 // The one-pass writers work eight pixels at a time (AVX2 or SSE2, each forced in turn); the
 // pixel-by-pixel loop is the reference. Random
 // overlapping triangles (depth passing and failing within a group, rows of every length, depths
@@ -471,11 +481,7 @@ TEST(Texture, EveryPathMatchesOneByOne)
     struct Restore {
         ~Restore() { sr::simd_path = sr::simd_best(); }
     } restore;
-    // The pixel-by-pixel loop first, then every wider path this processor has.
-    std::vector<sr::SimdPath> paths = {sr::SimdPath::Scalar};
-    for (sr::SimdPath p : {sr::SimdPath::SSE2, sr::SimdPath::AVX2})
-        if (p <= sr::simd_best())
-            paths.push_back(p);
+    const std::vector<sr::SimdPath> paths = paths_to_compare();
     int compared = 0;
     for (const Layout &l : layouts) {
         const int tb = sr::texel_bytes(l.type), row = l.w * tb + l.pad;
@@ -579,10 +585,7 @@ TEST(Texture, SliversMatchOneByOneWithMixedRowOrders)
     struct Restore {
         ~Restore() { sr::simd_path = sr::simd_best(); }
     } restore;
-    std::vector<sr::SimdPath> paths = {sr::SimdPath::Scalar};
-    for (sr::SimdPath p : {sr::SimdPath::SSE2, sr::SimdPath::AVX2})
-        if (p <= sr::simd_best())
-            paths.push_back(p);
+    const std::vector<sr::SimdPath> paths = paths_to_compare();
     constexpr int TW = 128, TH = 32, FW = 61, FH = 37;
     uint32_t seed = 4242;
     auto next = [&] { return seed = seed * 1664525u + 1013904223u; };
