@@ -76,3 +76,16 @@ function(vok_gtest target)
 endfunction()
 
 include(resources OPTIONAL)
+
+# A whole game played through the real main program from a script: the program's path and the
+# script's (SCRIPT_DEFINE, NAME="path") compiled in, the program, the game module and the generated
+# data built first, the program folder held.
+function(vok_e2e_gtest target)
+  cmake_parse_arguments(E "" "PREFIX;MODULE;SCRIPT_DEFINE" "SOURCES;LIBS" ${ARGN})
+  vok_gtest(${target} PREFIX ${E_PREFIX} SOURCES ${E_SOURCES} LIBS ${E_LIBS} LOCK program_folder)
+  target_compile_definitions(${target} PRIVATE MAVREL_PATH="$<TARGET_FILE:mavrel>" ${E_SCRIPT_DEFINE})
+  add_dependencies(${target} mavrel ${E_MODULE})
+  if(TARGET data)
+    add_dependencies(${target} data)
+  endif()
+endfunction()
