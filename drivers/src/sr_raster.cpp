@@ -89,6 +89,13 @@ inline uint32_t depth32(float z)
     return (uint32_t)(int32_t)(z * 65536.0f) + 0x80000000u;
 }
 
+// Screen z at k pixels along a row from its first pixel's z0: one product from the row's start
+// rather than a chain of additions, so every writer reaches it lane by lane in any order.
+inline float depth_at(float z0, float dz, int k)
+{
+    return z0 + (float)k * dz;
+}
+
 struct Edge {
     float x0, y0, slope;
 };
@@ -202,18 +209,19 @@ void span(uint8_t *crow, uint8_t *drow, int i0, int i1, float z, float dz, const
         g = rgb[1];
         b = rgb[2];
     }
-    for (int i = i0; i < i1; ++i, cp += bpp<C>(), z += dz) {
+    for (int i = i0; i < i1; ++i, cp += bpp<C>()) {
         bool pass = true;
+        const float zi = depth_at(z, dz, i - i0);
         if constexpr (D == DepthType::D16) {
             uint8_t *dp = drow + (std::ptrdiff_t)i * 2;
-            uint16_t old, nd = (uint16_t)(depth32(z) >> 16);
+            uint16_t old, nd = (uint16_t)(depth32(zi) >> 16);
             std::memcpy(&old, dp, 2);
             pass = nd <= old;
             if (pass)
                 std::memcpy(dp, &nd, 2);
         } else if constexpr (D == DepthType::D32) {
             uint8_t *dp = drow + (std::ptrdiff_t)i * 4;
-            uint32_t old, nd = depth32(z);
+            uint32_t old, nd = depth32(zi);
             std::memcpy(&old, dp, 4);
             pass = nd <= old;
             if (pass)
@@ -246,10 +254,11 @@ struct Run {
 };
 
 template <DepthType D>
-inline void depth_test(const SpanIn &s, int k0, int n, float &z, Run &r)
+inline void depth_test(const SpanIn &s, int k0, int n, Run &r)
 {
     r.n = 0;
-    for (int k = 0; k < n; ++k, z += s.dz) {
+    for (int k = 0; k < n; ++k) {
+        const float z = depth_at(s.z, s.dz, k0 + k - s.i0);
         if constexpr (D == DepthType::D16) {
             uint16_t old, nd = (uint16_t)(depth32(z) >> 16);
             std::memcpy(&old, s.drow + (std::ptrdiff_t)(k0 + k) * 2, 2);
@@ -386,10 +395,9 @@ template <ColourType C, DepthType D>
 void paint_span(const SpanIn &s, const Paint &p)
 {
     Run r;
-    float z = s.z;
     for (int k0 = s.i0; k0 < s.i1; k0 += RUN) {
         int n = std::min(RUN, s.i1 - k0);
-        depth_test<D>(s, k0, n, z, r);
+        depth_test<D>(s, k0, n, r);
         if (!r.n)
             continue;
         paint_run(s, p, k0 - s.i0, r);
@@ -464,8 +472,8 @@ inline __m128i gather16(__m128i tw, __m128i n, const uint8_t *tpix)
 }
 
 template <ColourType C, DepthType D, TexelType T, bool Modulate, bool Affine>
-int paint_fast8(const SpanIn &s, const Paint &p, float &zr, int32_t *rgbr, uint32_t &fur, uint32_t &fvr,
-                uint32_t dfu, uint32_t dfv)
+int paint_fast8(const SpanIn &s, const Paint &p, int32_t *rgbr, uint32_t &fur, uint32_t &fvr, uint32_t dfu,
+                uint32_t dfv)
 {
     const Texture &t = p.texture;
     const uint8_t *tpix = t.pixels;
@@ -476,10 +484,8 @@ int paint_fast8(const SpanIn &s, const Paint &p, float &zr, int32_t *rgbr, uint3
                                         (T == TexelType::RGB_555 && C == ColourType::RGB_555));
     uint8_t *const crow = s.crow, *const drow = s.drow;
     const int i0 = s.i0, i1 = s.i1, room = s.room;
-    const float dz = s.dz;
-    float z = zr;
-    const __m128 k0 = _mm_setr_ps(0, 1, 2, 3), k1 = _mm_setr_ps(1, 2, 3, 4), k4 = _mm_setr_ps(4, 5, 6, 7),
-                 k5 = _mm_setr_ps(5, 6, 7, 8), vdz = _mm_set1_ps(dz), scale = _mm_set1_ps(65536.0f);
+    const __m128 k0 = _mm_setr_ps(0, 1, 2, 3), k4 = _mm_setr_ps(4, 5, 6, 7), vz0 = _mm_set1_ps(s.z),
+                 vdz = _mm_set1_ps(s.dz), scale = _mm_set1_ps(65536.0f);
     auto ramp_of = [](uint32_t d) { return _mm_setr_epi32(0, (int)d, (int)(2 * d), (int)(3 * d)); };
     // Smooth colour, 16.16, wrapping like the loop's additions.
     const bool smooth = s.smooth;
@@ -545,25 +551,10 @@ int paint_fast8(const SpanIn &s, const Paint &p, float &zr, int32_t *rgbr, uint3
                 dp8 = dtail;
             }
         }
-        // Depths: the guess and its check.
-        __m128 za, zb;
-        {
-            const __m128 zz = _mm_set1_ps(z), step = _mm_set1_ps((z + dz) - z);
-            za = _mm_add_ps(zz, _mm_mul_ps(k0, step));
-            zb = _mm_add_ps(zz, _mm_mul_ps(k4, step));
-            const __m128 na = _mm_add_ps(zz, _mm_mul_ps(k1, step)), nb = _mm_add_ps(zz, _mm_mul_ps(k5, step));
-            const int ok = _mm_movemask_ps(_mm_cmpeq_ps(_mm_add_ps(za, vdz), na)) &
-                           _mm_movemask_ps(_mm_cmpeq_ps(_mm_add_ps(zb, vdz), nb));
-            if (ok == 15) {
-                z = _mm_cvtss_f32(_mm_shuffle_ps(nb, nb, _MM_SHUFFLE(3, 3, 3, 3)));
-            } else {
-                alignas(16) float zs[8];
-                for (int k = 0; k < 8; ++k, z += dz)
-                    zs[k] = z;
-                za = _mm_load_ps(zs);
-                zb = _mm_load_ps(zs + 4);
-            }
-        }
+        // Depths: depth_at() lane by lane.
+        const __m128 kb = _mm_set1_ps((float)(i - i0));
+        const __m128 za = _mm_add_ps(vz0, _mm_mul_ps(_mm_add_ps(kb, k0), vdz)),
+                     zb = _mm_add_ps(vz0, _mm_mul_ps(_mm_add_ps(kb, k4), vdz));
         __m128i pass16 = _mm_cmpgt_epi16(_mm_set1_epi16((short)n), lane16);
         __m128i pass_lo = _mm_cmpgt_epi32(_mm_set1_epi32(n), lane_lo), pass_hi = _mm_cmpgt_epi32(_mm_set1_epi32(n), lane_hi);
         __m128i nd16 = pass16;
@@ -720,7 +711,6 @@ int paint_fast8(const SpanIn &s, const Paint &p, float &zr, int32_t *rgbr, uint3
                 std::memcpy(drow + (std::ptrdiff_t)i * dbytes, dtail, (size_t)n * dbytes);
         }
     }
-    zr = z;
     rgbr[0] = (int32_t)r;
     rgbr[1] = (int32_t)g;
     rgbr[2] = (int32_t)b;
@@ -760,23 +750,10 @@ SR_AVX2 inline __m256i ramp8(uint32_t d)
 
 // 8-bit channels of 16-bit texels: a 5-bit channel c becomes (c << 3) | (c >> 2) = 33c / 4 and a
 // 6-bit one (c << 2) | (c >> 4) = 65c / 16, each one high-half multiply of the channel in place.
-// A group's eight depths, which the loop makes by repeated additions of dz: guessed as
-// z + k x step and checked against those additions (k0 = 0..7, k1 = 1..8); a group whose check
-// fails is summed one by one. z moves on to the next group's first depth.
-SR_AVX2 SR_INLINE __m256 depths8(float &z, float dz, __m256 k0, __m256 k1, __m256 vdz)
+// depth_at() of eight pixels: kf holds each lane's pixel count from the row's first pixel.
+SR_AVX2 SR_INLINE __m256 depths8(__m256 z0, __m256 kf, __m256 vdz)
 {
-    const __m256 zz = _mm256_set1_ps(z), step = _mm256_set1_ps((z + dz) - z);
-    const __m256 zv = _mm256_add_ps(zz, _mm256_mul_ps(k0, step));
-    const __m256 nx = _mm256_add_ps(zz, _mm256_mul_ps(k1, step));
-    if (_mm256_movemask_ps(_mm256_cmp_ps(_mm256_add_ps(zv, vdz), nx, _CMP_EQ_OQ)) == 0xff) {
-        z = _mm_cvtss_f32(_mm_shuffle_ps(_mm256_extractf128_ps(nx, 1), _mm256_extractf128_ps(nx, 1),
-                                         _MM_SHUFFLE(3, 3, 3, 3)));
-        return zv;
-    }
-    alignas(32) float zs[8];
-    for (int k = 0; k < 8; ++k, z += dz)
-        zs[k] = z;
-    return _mm256_load_ps(zs);
+    return _mm256_add_ps(z0, _mm256_mul_ps(kf, vdz));
 }
 
 template <TexelType T>
@@ -870,7 +847,7 @@ SR_AVX2 SR_INLINE void a2_consts(const SpanIn &s, const Texture &t, A2Consts &k)
 }
 
 template <ColourType C, DepthType D, TexelType T, bool Modulate, bool Affine>
-SR_AVX2 SR_INLINE int paint_fast8_avx2(const SpanIn &s, const Paint &p, const A2Consts &kc, float &zr, int32_t *rgbr,
+SR_AVX2 SR_INLINE int paint_fast8_avx2(const SpanIn &s, const Paint &p, const A2Consts &kc, int32_t *rgbr,
                                        uint32_t &fur, uint32_t &fvr, uint32_t dfu, uint32_t dfv)
 {
     const Texture &t = p.texture;
@@ -888,10 +865,8 @@ SR_AVX2 SR_INLINE int paint_fast8_avx2(const SpanIn &s, const Paint &p, const A2
     uint8_t *const crow = s.crow, *const drow = s.drow;
     const int i0 = s.i0, i1 = s.i1, room = s.room;
     const float dz = s.dz;
-    float z = zr;
-    const __m256 k0 = _mm256_setr_ps(0, 1, 2, 3, 4, 5, 6, 7), k1 = _mm256_setr_ps(1, 2, 3, 4, 5, 6, 7, 8),
-                 k8 = _mm256_setr_ps(8, 9, 10, 11, 12, 13, 14, 15), k9 = _mm256_setr_ps(9, 10, 11, 12, 13, 14, 15, 16),
-                 vdz = kc.vdz, scale = _mm256_set1_ps(65536.0f);
+    const __m256 k0 = _mm256_setr_ps(0, 1, 2, 3, 4, 5, 6, 7), k8 = _mm256_setr_ps(8, 9, 10, 11, 12, 13, 14, 15),
+                 vdz = kc.vdz, vz0 = _mm256_set1_ps(s.z), scale = _mm256_set1_ps(65536.0f);
     const bool smooth = s.smooth;
     uint32_t r = (uint32_t)rgbr[0], g = (uint32_t)rgbr[1], b = (uint32_t)rgbr[2];
     // The smooth colour at the group's eight pixels, stepped a group at a time (wrapping like the
@@ -930,7 +905,7 @@ SR_AVX2 SR_INLINE int paint_fast8_avx2(const SpanIn &s, const Paint &p, const A2
         // shade: the same operations as the eight-pixel pass below, two groups side by side.
         if constexpr (Affine && tb == 2 && D == DepthType::D16) {
             bool any = false;
-            const __m256i zf16 = _mm256_srai_epi32(_mm256_cvttps_epi32(_mm256_mul_ps(_mm256_set1_ps(z), scale)), 16);
+            const __m256i zf16 = _mm256_srai_epi32(_mm256_cvttps_epi32(_mm256_mul_ps(vz0, scale)), 16);
             const __m256i hs_flat = _mm256_packs_epi32(zf16, zf16);
             while (row_case && (!Modulate || !smooth) && i + 16 <= i1) {
                 const uint32_t u0 = fu, b0 = u0 >> 16, bu = b0 & (uint32_t)(t.width - 1);
@@ -941,23 +916,12 @@ SR_AVX2 SR_INLINE int paint_fast8_avx2(const SpanIn &s, const Paint &p, const A2
                     uint8_t *const cp = crow + (std::ptrdiff_t)i * 2, *const dp = drow + (std::ptrdiff_t)i * 2;
                     __m256i hs;
                     if (dz == 0.0f) {
-                        // Depth the same all along (a face seen square on): every sum is z itself.
+                        // Depth the same all along (a face seen square on): z0 plus a zero product.
                         hs = hs_flat;
                     } else {
-                    const __m256 zz = _mm256_set1_ps(z), step = _mm256_set1_ps((z + dz) - z);
-                    __m256 za = _mm256_add_ps(zz, _mm256_mul_ps(k0, step)), zb = _mm256_add_ps(zz, _mm256_mul_ps(k8, step));
-                    const __m256 na = _mm256_add_ps(zz, _mm256_mul_ps(k1, step)), nb = _mm256_add_ps(zz, _mm256_mul_ps(k9, step));
-                    if ((_mm256_movemask_ps(_mm256_cmp_ps(_mm256_add_ps(za, vdz), na, _CMP_EQ_OQ)) &
-                         _mm256_movemask_ps(_mm256_cmp_ps(_mm256_add_ps(zb, vdz), nb, _CMP_EQ_OQ))) == 0xff) {
-                        z = _mm_cvtss_f32(_mm_shuffle_ps(_mm256_extractf128_ps(nb, 1), _mm256_extractf128_ps(nb, 1),
-                                                         _MM_SHUFFLE(3, 3, 3, 3)));
-                    } else {
-                        alignas(32) float zs[16];
-                        for (int k = 0; k < 16; ++k, z += dz)
-                            zs[k] = z;
-                        za = _mm256_load_ps(zs);
-                        zb = _mm256_load_ps(zs + 8);
-                    }
+                    const __m256 kb = _mm256_set1_ps((float)(i - i0));
+                    const __m256 za = depths8(vz0, _mm256_add_ps(kb, k0), vdz),
+                                 zb = depths8(vz0, _mm256_add_ps(kb, k8), vdz);
                     const __m256i za16 = _mm256_srai_epi32(_mm256_cvttps_epi32(_mm256_mul_ps(za, scale)), 16),
                                   zb16 = _mm256_srai_epi32(_mm256_cvttps_epi32(_mm256_mul_ps(zb, scale)), 16);
                     hs = _mm256_permute4x64_epi64(_mm256_packs_epi32(za16, zb16), _MM_SHUFFLE(3, 1, 2, 0));
@@ -1060,7 +1024,7 @@ SR_AVX2 SR_INLINE int paint_fast8_avx2(const SpanIn &s, const Paint &p, const A2
         __m256i nd32 = pass32;
         if constexpr (D != DepthType::None) {
             // Depths: the guess and its check, as the SSE2 writer makes them.
-            const __m256 zv = depths8(z, dz, k0, k1, vdz);
+            const __m256 zv = depths8(vz0, _mm256_add_ps(_mm256_set1_ps((float)(i - i0)), k0), vdz);
             const __m256i zi = _mm256_cvttps_epi32(_mm256_mul_ps(zv, scale));
             if constexpr (D == DepthType::D16) {
                 const __m128i hs = narrow16(_mm256_srai_epi32(zi, 16));
@@ -1209,7 +1173,6 @@ SR_AVX2 SR_INLINE int paint_fast8_avx2(const SpanIn &s, const Paint &p, const A2
                 std::memcpy(drow + (std::ptrdiff_t)i * dbytes, dtail, (size_t)n * dbytes);
         }
     }
-    zr = z;
     if constexpr (Modulate) {
         r = (uint32_t)_mm256_cvtsi256_si32(cr8);
         g = (uint32_t)_mm256_cvtsi256_si32(cg8);
@@ -1226,7 +1189,7 @@ SR_AVX2 SR_INLINE int paint_fast8_avx2(const SpanIn &s, const Paint &p, const A2
 
 // The pixels of a span from i on, one by one.
 template <ColourType C, DepthType D, TexelType T, bool Modulate, bool Affine>
-SR_INLINE void paint_tail(const SpanIn &s, const Paint &p, int i, float z, const int32_t *rgb, uint32_t fu, uint32_t fv,
+SR_INLINE void paint_tail(const SpanIn &s, const Paint &p, int i, const int32_t *rgb, uint32_t fu, uint32_t fv,
                           uint32_t dfu, uint32_t dfv)
 {
     const Texture &t = p.texture;
@@ -1235,9 +1198,10 @@ SR_INLINE void paint_tail(const SpanIn &s, const Paint &p, int i, float z, const
                                         (T == TexelType::RGB_555 && C == ColourType::RGB_555));
     uint32_t r = (uint32_t)rgb[0], g = (uint32_t)rgb[1], b = (uint32_t)rgb[2];
     uint8_t *cp = s.crow + (std::ptrdiff_t)i * bpp<C>();
-    for (; i < s.i1; ++i, cp += bpp<C>(), z += s.dz) {
+    for (; i < s.i1; ++i, cp += bpp<C>()) {
         bool pass = true;
         uint32_t nd = 0;
+        const float z = depth_at(s.z, s.dz, i - s.i0);
         if constexpr (D == DepthType::D16) {
             uint16_t old;
             nd = depth32(z) >> 16;
@@ -1300,12 +1264,12 @@ SR_INLINE void fixed_start(const SpanIn &s, const Texture &t, uint32_t &fu, uint
 
 #if defined(SR_HAVE_AVX2)
 template <ColourType C, DepthType D, TexelType T, bool Modulate, bool Affine>
-SR_AVX2 __attribute__((noinline)) int paint_fast8_avx2_call(const SpanIn &s, const Paint &p, float &z, int32_t *rgb,
+SR_AVX2 __attribute__((noinline)) int paint_fast8_avx2_call(const SpanIn &s, const Paint &p, int32_t *rgb,
                                                             uint32_t &fu, uint32_t &fv, uint32_t dfu, uint32_t dfv)
 {
     A2Consts kc;
     a2_consts<T>(s, p.texture, kc);
-    return paint_fast8_avx2<C, D, T, Modulate, Affine>(s, p, kc, z, rgb, fu, fv, dfu, dfv);
+    return paint_fast8_avx2<C, D, T, Modulate, Affine>(s, p, kc, rgb, fu, fv, dfu, dfv);
 }
 #endif
 
@@ -1319,13 +1283,12 @@ void paint_fast(const SpanIn &s, const Paint &p)
 {
     uint32_t fu, fv, dfu, dfv;
     fixed_start<Affine>(s, p.texture, fu, fv, dfu, dfv);
-    float z = s.z;
     int32_t rgb[3] = {s.rgb[0], s.rgb[1], s.rgb[2]};
     int i = s.i0;
 #if defined(SR_HAVE_AVX2)
     bool done8 = false;
     if (simd_path == SimdPath::AVX2 && cpu_avx2) {
-        const int got = paint_fast8_avx2_call<C, D, T, Modulate, Affine>(s, p, z, rgb, fu, fv, dfu, dfv);
+        const int got = paint_fast8_avx2_call<C, D, T, Modulate, Affine>(s, p, rgb, fu, fv, dfu, dfv);
         done8 = got >= 0;
         if (done8)
             i = got;
@@ -1336,9 +1299,9 @@ void paint_fast(const SpanIn &s, const Paint &p)
 #if defined(__SSE2__)
     // Also what a map too small for the gathers falls back to.
     if (!done8 && simd_path != SimdPath::Scalar)
-        i = paint_fast8<C, D, T, Modulate, Affine>(s, p, z, rgb, fu, fv, dfu, dfv);
+        i = paint_fast8<C, D, T, Modulate, Affine>(s, p, rgb, fu, fv, dfu, dfv);
 #endif
-    paint_tail<C, D, T, Modulate, Affine>(s, p, i, z, rgb, fu, fv, dfu, dfv);
+    paint_tail<C, D, T, Modulate, Affine>(s, p, i, rgb, fu, fv, dfu, dfv);
 }
 
 #if defined(SR_HAVE_AVX2)
@@ -1424,8 +1387,7 @@ SR_AVX2 uint64_t paint_tri_persp16(const TriRows &rows, const Paint &paint, cons
     const float dz = r.dzdx;
     const __m256 vdz = _mm256_set1_ps(dz), dq = _mm256_set1_ps(r.tdx[0]), duq = _mm256_set1_ps(r.tdx[1]),
                  dvq = _mm256_set1_ps(r.tdx[2]), scale = _mm256_set1_ps(65536.0f), one = _mm256_set1_ps(1.0f),
-                 eight = _mm256_set1_ps(8.0f), k0 = _mm256_setr_ps(0, 1, 2, 3, 4, 5, 6, 7),
-                 k1 = _mm256_setr_ps(1, 2, 3, 4, 5, 6, 7, 8);
+                 eight = _mm256_set1_ps(8.0f), k0 = _mm256_setr_ps(0, 1, 2, 3, 4, 5, 6, 7);
     const bool smooth = r.smooth;
     const __m256i sr8 = ramp8((uint32_t)r.drgb[0]), sg8 = ramp8((uint32_t)r.drgb[1]), sb8 = ramp8((uint32_t)r.drgb[2]);
     const __m256i step_r = _mm256_set1_epi32((int)(8u * (uint32_t)r.drgb[0])),
@@ -1568,9 +1530,9 @@ SR_AVX2 uint64_t paint_tri_persp16(const TriRows &rows, const Paint &paint, cons
         }
     };
     // A lone pixel (a one-pixel row, or a row's last) waits for seven more of other rows.
-    auto add_lone = [&](int k, int i, int i0, float z, uint8_t *crow, uint8_t *drow) SR_AVX2 __attribute__((always_inline)) {
+    auto add_lone = [&](int k, int i, int i0, uint8_t *crow, uint8_t *drow) SR_AVX2 __attribute__((always_inline)) {
         const int m = nl++;
-        lone.z[m] = z;
+        lone.z[m] = depth_at(o.vz[k], dz, i - i0);
         lone.q[m] = o.vq[k];
         lone.u[m] = o.vu[k];
         lone.v[m] = o.vv[k];
@@ -1600,17 +1562,17 @@ SR_AVX2 uint64_t paint_tri_persp16(const TriRows &rows, const Paint &paint, cons
             if (i0 >= i1)
                 continue;
             tested += (uint64_t)(i1 - i0);
-            float z = o.vz[k];
             // Rows of one or two pixels cost less as lone pixels than as a group of their own.
             if (i1 - i0 == 1) {
-                add_lone(k, i0, i0, z, crow, drow);
+                add_lone(k, i0, i0, crow, drow);
                 continue;
             }
             if (i1 - i0 == 2) {
-                add_lone(k, i0, i0, z, crow, drow);
-                add_lone(k, i0 + 1, i0, z + dz, crow, drow);
+                add_lone(k, i0, i0, crow, drow);
+                add_lone(k, i0 + 1, i0, crow, drow);
                 continue;
             }
+            const __m256 z0 = _mm256_set1_ps(o.vz[k]);
             const __m256 q = _mm256_set1_ps(o.vq[k]), uq = _mm256_set1_ps(o.vu[k]), vq = _mm256_set1_ps(o.vv[k]);
             __m256i cr8 = _mm256_setzero_si256(), cg8 = cr8, cb8 = cr8;
             if (Modulate && smooth) {
@@ -1635,7 +1597,7 @@ SR_AVX2 uint64_t paint_tri_persp16(const TriRows &rows, const Paint &paint, cons
                     dp8 = dtail;
                 }
                 // Depths: the guess and its check.
-                const __m256 zv = depths8(z, dz, k0, k1, vdz);
+                const __m256 zv = depths8(z0, kf, vdz);
                 const __m128i hs = narrow16(_mm256_srai_epi32(_mm256_cvttps_epi32(_mm256_mul_ps(zv, scale)), 16));
                 const __m128i pass16 = _mm_andnot_si128(
                     _mm_cmpgt_epi16(hs, _mm_xor_si128(_mm_loadu_si128((const __m128i *)dp8), flip)),
@@ -1665,7 +1627,7 @@ SR_AVX2 uint64_t paint_tri_persp16(const TriRows &rows, const Paint &paint, cons
                 }
             }
             if (i < i1)
-                add_lone(k, i, i0, z, crow, drow);
+                add_lone(k, i, i0, crow, drow);
         }
     }
     if (nl > 0)
@@ -1721,15 +1683,14 @@ SR_AVX2 uint64_t paint_tri_avx2(const TriRows &rows, const Paint &paint)
             tested += (uint64_t)(in.i1 - in.i0);
             uint32_t fu, fv, dfu, dfv;
             fixed_start<Affine>(in, p.texture, fu, fv, dfu, dfv);
-            float z = in.z;
             int32_t rgb[3] = {in.rgb[0], in.rgb[1], in.rgb[2]};
-            const int i = paint_fast8_avx2<C, D, T, Modulate, Affine>(in, p, kc, z, rgb, fu, fv, dfu, dfv);
+            const int i = paint_fast8_avx2<C, D, T, Modulate, Affine>(in, p, kc, rgb, fu, fv, dfu, dfv);
             if (i < 0) {
                 // A copy: the loop's own values must not escape, or they are kept in memory.
                 const SpanIn once = in;
                 paint_fast<C, D, T, Modulate, Affine>(once, paint);
             } else
-                paint_tail<C, D, T, Modulate, Affine>(in, p, i, z, rgb, fu, fv, dfu, dfv);
+                paint_tail<C, D, T, Modulate, Affine>(in, p, i, rgb, fu, fv, dfu, dfv);
         }
     }
     return tested;
