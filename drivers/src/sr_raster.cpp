@@ -1584,10 +1584,11 @@ SR_AVX2 uint64_t paint_tri_persp16(const TriRows &rows, const Paint &paint, cons
             int i = i0;
             // A last pixel costs less alone than as a group.
             for (; i1 - i >= 2; i += 8, kf = _mm256_add_ps(kf, eight)) {
-                const int n = std::min(8, i1 - i);
+                // min(8, i1 - i) without a branch: the row widths vary too much to predict it.
+                const int left = i1 - i, n = 8 + ((left - 8) & ((left - 8) >> 31));
                 uint8_t *cp8 = crow + (std::ptrdiff_t)i * 2, *dp8 = drow + (std::ptrdiff_t)i * 2;
                 // The last pixels of a row work on a copy unless the row goes on past them.
-                const bool copied = n < 8 && i + 8 > room;
+                const bool copied = i + 8 > room && n < 8;
                 if (copied) {
                     std::memset(ctail, 0, sizeof ctail);
                     std::memset(dtail, 0, sizeof dtail);
@@ -1596,7 +1597,6 @@ SR_AVX2 uint64_t paint_tri_persp16(const TriRows &rows, const Paint &paint, cons
                     cp8 = ctail;
                     dp8 = dtail;
                 }
-                // Depths: the guess and its check.
                 const __m256 zv = depths8(z0, kf, vdz);
                 const __m128i hs = narrow16(_mm256_srai_epi32(_mm256_cvttps_epi32(_mm256_mul_ps(zv, scale)), 16));
                 const __m128i pass16 = _mm_andnot_si128(
