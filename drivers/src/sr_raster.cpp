@@ -1580,10 +1580,8 @@ SR_AVX2 uint64_t paint_tri_persp16(const TriRows &rows, const Paint &paint, cons
                 cg8 = _mm256_add_epi32(_mm256_set1_epi32(o.cg[k]), sg8);
                 cb8 = _mm256_add_epi32(_mm256_set1_epi32(o.cb[k]), sb8);
             }
-            __m256 kf = k0;
-            int i = i0;
-            // A last pixel costs less alone than as a group.
-            for (; i1 - i >= 2; i += 8, kf = _mm256_add_ps(kf, eight)) {
+            // One group of up to eight pixels from i on: kf holds the lanes' pixel counts from i0.
+            auto group = [&](int i, __m256 kf, __m256i srv, __m256i sgv, __m256i sbv) SR_AVX2 __attribute__((always_inline)) {
                 // min(8, i1 - i) without a branch: the row widths vary too much to predict it.
                 const int left = i1 - i, n = 8 + ((left - 8) & ((left - 8) >> 31));
                 uint8_t *cp8 = crow + (std::ptrdiff_t)i * 2, *dp8 = drow + (std::ptrdiff_t)i * 2;
@@ -1602,15 +1600,9 @@ SR_AVX2 uint64_t paint_tri_persp16(const TriRows &rows, const Paint &paint, cons
                 const __m128i pass16 = _mm_andnot_si128(
                     _mm_cmpgt_epi16(hs, _mm_xor_si128(_mm_loadu_si128((const __m128i *)dp8), flip)),
                     _mm_cmpgt_epi16(_mm_set1_epi16((short)n), lane16));
-                const __m256i srv = cr8, sgv = cg8, sbv = cb8;
-                if (Modulate && smooth) {
-                    cr8 = _mm256_add_epi32(cr8, step_r);
-                    cg8 = _mm256_add_epi32(cg8, step_g);
-                    cb8 = _mm256_add_epi32(cb8, step_b);
-                }
                 const int pm = _mm_movemask_epi8(pass16);
                 if (pm == 0)
-                    continue;
+                    return;
                 const __m128i nd16 = _mm_xor_si128(hs, flip);
                 const __m128i colour = colour8(q, uq, vq, kf, srv, sgv, sbv);
                 // Only the passing pixels change; a group that passes whole is stored as it is.
@@ -1624,6 +1616,22 @@ SR_AVX2 uint64_t paint_tri_persp16(const TriRows &rows, const Paint &paint, cons
                 if (copied) {
                     std::memcpy(crow + (std::ptrdiff_t)i * 2, ctail, (size_t)n * 2);
                     std::memcpy(drow + (std::ptrdiff_t)i * 2, dtail, (size_t)n * 2);
+                }
+            };
+            // Most rows fit one group: no loop and no lone pixel after it.
+            if (i1 - i0 <= 8) {
+                group(i0, k0, cr8, cg8, cb8);
+                continue;
+            }
+            __m256 kf = k0;
+            int i = i0;
+            // A last pixel costs less alone than as a group.
+            for (; i1 - i >= 2; i += 8, kf = _mm256_add_ps(kf, eight)) {
+                group(i, kf, cr8, cg8, cb8);
+                if (Modulate && smooth) {
+                    cr8 = _mm256_add_epi32(cr8, step_r);
+                    cg8 = _mm256_add_epi32(cg8, step_g);
+                    cb8 = _mm256_add_epi32(cb8, step_b);
                 }
             }
             if (i < i1)
