@@ -432,10 +432,8 @@ inline uint32_t fixed_step(float d)
 
 #if defined(__SSE2__)
 // Eight pixels of the one-pass writer at a time. Every value is the one the pixel-by-pixel loop
-// below reaches, to the bit: depth steps by float additions, so the eight depths are guessed as
-// z + k x (the first step) and each guess is checked to be the sum the loop would make (it is,
-// unless the step straddles a power of two or rounds to even); a group that fails is summed one by
-// one. Texel positions, colours and the modulation are the same operations lane by lane.
+// below reaches, to the bit: depths (depth_at()), texel positions, colours and the modulation are
+// the same operations lane by lane.
 struct Eight {
     __m128i lo, hi; // 32-bit lanes 0..3 and 4..7
 };
@@ -1023,7 +1021,7 @@ SR_AVX2 SR_INLINE int paint_fast8_avx2(const SpanIn &s, const Paint &p, const A2
         __m128i nd16 = pass16;
         __m256i nd32 = pass32;
         if constexpr (D != DepthType::None) {
-            // Depths: the guess and its check, as the SSE2 writer makes them.
+            // Depths as the SSE2 writer makes them.
             const __m256 zv = depths8(vz0, _mm256_add_ps(_mm256_set1_ps((float)(i - i0)), k0), vdz);
             const __m256i zi = _mm256_cvttps_epi32(_mm256_mul_ps(zv, scale));
             if constexpr (D == DepthType::D16) {
