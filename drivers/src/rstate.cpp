@@ -422,14 +422,14 @@ Setup StateMachine::setup(const Target &t) const
     return s;
 }
 
-void StateMachine::fill_setup(Setup &s, const Target &t) const
+void StateMachine::fill_setup(Setup &s, const Target &t, bool lights) const
 {
     s.target = t;
     s.model_to_view = to34(cur.matrix.model_to_view);
     s.model_to_view_lp = cur.matrix.model_to_view_hint == BRT_LENGTH_PRESERVING;
     std::memcpy(s.view_to_screen.m, cur.matrix.view_to_screen, sizeof s.view_to_screen.m);
     s.parallel = cur.matrix.view_to_screen_hint == BRT_PARALLEL;
-    for (int i = 0; i < MAX_LIGHTS; ++i) {
+    for (int i = 0; i < MAX_LIGHTS && lights; ++i) {
         const PartLight &p = cur.light[i];
         Light &l = s.lights[i];
         l.type = p.type == BRT_POINT    ? LightType::Point
@@ -517,7 +517,15 @@ void StateMachine::draw(const Target &t, const Group &g, const Stored *group_sta
         state_copy(cur, group_state->s, load);
     }
     Setup &s = slot.setup;
-    fill_setup(s, t);
+    const bool relight = !slot.lit_valid || std::memcmp(slot.lit_by, cur.light, sizeof slot.lit_by) != 0;
+    fill_setup(s, t, relight);
+    if (relight) {
+        slot.lighting.set_lights(s);
+        std::memcpy(slot.lit_by, cur.light, sizeof slot.lit_by);
+        slot.lit_valid = true;
+    }
+    slot.lighting.set_surface(s);
+    s.prepared = &slot.lighting;
     s.sink = sink;
     ScreenBounds b;
     std::memcpy(b.min, cur.bounds.min, sizeof b.min);

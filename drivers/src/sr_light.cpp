@@ -23,6 +23,19 @@ inline Vec3 unit(Vec3 v)
     return v;
 }
 
+// x^p for a whole power by squaring, the same products in the same order as shade4's lanes.
+inline float pow_whole(float x, int p)
+{
+    float r = 1.0f;
+    for (;;) {
+        if (p & 1)
+            r *= x;
+        if (!(p >>= 1))
+            return r;
+        x *= x;
+    }
+}
+
 inline void unpack(uint32_t c, float out[3])
 {
     out[0] = (float)((c >> 16) & 0xff) / 255.0f;
@@ -34,12 +47,26 @@ inline void unpack(uint32_t c, float out[3])
 
 Lighting::Lighting(const Setup &s)
 {
+    set_lights(s);
+    set_surface(s);
+}
+
+void Lighting::set_surface(const Setup &s)
+{
     unpack(s.colour, base);
     ka = s.ka;
     kd = s.kd;
     ks = s.ks;
     power = s.power;
+    // Whole specular powers (the usual case) are raised by squaring, four lanes at once: a few
+    // multiplications instead of a pow call a lane.
+    whole = power >= 1.0f && power <= 1024.0f && power == (float)(int)power ? (int)power : 0;
     parallel = s.parallel;
+}
+
+void Lighting::set_lights(const Setup &s)
+{
+    n = 0;
     for (const Light &src : s.lights) {
         if (src.type == LightType::None)
             continue;
@@ -88,7 +115,7 @@ void Lighting::shade(const Vec3 &p, const Vec3 &nrm, float out[3]) const
             Vec3 r{2 * nl * nrm.x - to.x, 2 * nl * nrm.y - to.y, 2 * nl * nrm.z - to.z};
             float rv = dot(r, eye);
             if (rv > 0.0f)
-                spec = ks * std::pow(rv, power);
+                spec = ks * (whole ? pow_whole(rv, whole) : std::pow(rv, power));
         }
         for (int k = 0; k < 3; ++k)
             acc[k] += lt.colour[k] * att * (diffuse * base[k] + spec);
@@ -184,7 +211,19 @@ void Lighting::shade4(const Lanes &in, float *const out[4]) const
                  _mm_sub_ps(_mm_mul_ps(nl2, N.z), to.z)};
             __m128 rv = dot4(r, eye);
             int m = litmask & _mm_movemask_ps(_mm_cmpgt_ps(rv, zero));
-            if (m) {
+            if (m && whole) {
+                __m128 r = _mm_set1_ps(1.0f), x = rv;
+                for (int p = whole;;) {
+                    if (p & 1)
+                        r = _mm_mul_ps(r, x);
+                    if (!(p >>= 1))
+                        break;
+                    x = _mm_mul_ps(x, x);
+                }
+                const __m128 on = _mm_castsi128_ps(_mm_cmpgt_epi32(
+                    _mm_and_si128(_mm_set1_epi32(m), _mm_setr_epi32(1, 2, 4, 8)), _mm_setzero_si128()));
+                spec = _mm_and_ps(on, _mm_mul_ps(_mm_set1_ps(ks), r));
+            } else if (m) {
                 alignas(16) float rvs[4], sp[4] = {0, 0, 0, 0};
                 _mm_store_ps(rvs, rv);
                 for (int k = 0; k < 4; ++k)

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <optional>
 
 #include <emmintrin.h>
 
@@ -213,7 +214,8 @@ void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scrat
     const bool lit = s.lighting && !s.colour_from_geometry;
     const bool two_sided = s.cull == CullType::TwoSided;
     const bool per_vertex = s.smooth || prim != Primitive::Triangle;
-    Lighting light(s);
+    std::optional<Lighting> own;
+    const Lighting &light = s.prepared ? *s.prepared : own.emplace(s);
     float surface[3];
     unpack255(s.colour, surface);
 

@@ -106,6 +106,7 @@ struct ClipPlane {
 enum { MAX_LIGHTS = 16, MAX_CLIP_PLANES = 6 };
 
 struct Sink;
+struct Lighting;
 
 // What the pipeline needs for one group of faces.
 struct Setup {
@@ -132,6 +133,9 @@ struct Setup {
 
     // Z-sort: finished primitives go here instead of into the buffers.
     Sink *sink = nullptr;
+    // The lighting of these lights and surface when the caller keeps it prepared; else it is made
+    // for the draw.
+    const Lighting *prepared = nullptr;
 };
 
 // The rectangle of pixels drawn since the last reset, in the colour buffer's pixel units.

@@ -312,6 +312,8 @@ TEST(Lighting, FourAtOnceMatchOneByOne)
         s.kd = rnd(0, 1);
         s.ks = round % 3 == 0 ? 0.0f : rnd(0, 1);
         s.power = rnd(1, 40);
+        if (round % 2)
+            s.power = std::floor(s.power); // raised by squaring
         s.parallel = round % 4 == 1;
         for (int k = 0; k < 1 + round % 4; ++k) {
             sr::Light &l = s.lights[k];
