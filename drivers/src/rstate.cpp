@@ -286,6 +286,11 @@ br_error StateMachine::locate(br_token part, br_int_32 index, void *&block, br_t
 
 br_error StateMachine::partSet(br_token part, br_int_32 index, br_token t, br_value value)
 {
+    // The database sets the model-to-view hint at every transformed actor: no template walk for it.
+    if (part == BRT_MATRIX && index == 0 && t == BRT_MODEL_TO_VIEW_HINT_T) {
+        cur.matrix.model_to_view_hint = value.t;
+        return BRE_OK;
+    }
     void *block;
     br_tv_template *tpl;
     br_error r = locate(part, index, block, tpl);

@@ -259,7 +259,46 @@ void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scrat
         }
     };
     const Apply4 apply4(m);
-    for (uint32_t i = 0; i < g.nvertices; ++i) {
+    uint32_t first = 0;
+    if (tri) {
+        // Four vertices at a time, a lane each: the clip position with apply4's sums in its order and
+        // the out codes with code()'s.
+        static_assert(offsetof(Scratch::V, out) == 4 * sizeof(float));
+        auto col = [&](int j, __m128 x, __m128 y, __m128 z) {
+            return _mm_add_ps(_mm_add_ps(_mm_add_ps(_mm_mul_ps(x, _mm_set1_ps(m.m[0][j])), _mm_mul_ps(y, _mm_set1_ps(m.m[1][j]))),
+                                         _mm_mul_ps(z, _mm_set1_ps(m.m[2][j]))),
+                              _mm_set1_ps(m.m[3][j]));
+        };
+        const __m128 zero = _mm_setzero_ps();
+        auto bit = [&](__m128 d, int b) { return _mm_and_si128(_mm_castps_si128(_mm_cmplt_ps(d, zero)), _mm_set1_epi32(b)); };
+        for (; first + 4 <= g.nvertices; first += 4) {
+            __m128 r0 = _mm_loadu_ps(g.vertices[first].p), r1 = _mm_loadu_ps(g.vertices[first + 1].p),
+                   r2 = _mm_loadu_ps(g.vertices[first + 2].p), r3 = _mm_loadu_ps(g.vertices[first + 3].p);
+            _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+            __m128 cx = col(0, r0, r1, r2), cy = col(1, r0, r1, r2), cz = col(2, r0, r1, r2), cw = col(3, r0, r1, r2);
+            __m128i out = _mm_or_si128(_mm_or_si128(bit(_mm_add_ps(cx, cw), 1), bit(_mm_sub_ps(cw, cx), 2)),
+                                       _mm_or_si128(bit(_mm_sub_ps(cw, cy), 4), bit(_mm_add_ps(cy, cw), 8)));
+            out = _mm_or_si128(out, _mm_or_si128(bit(_mm_sub_ps(cw, cz), 16), bit(_mm_add_ps(cz, cw), 32)));
+            for (int k = 0; k < pl.nuser; ++k) {
+                const float *u = pl.user[k];
+                __m128 d = _mm_add_ps(_mm_add_ps(_mm_add_ps(_mm_mul_ps(cx, _mm_set1_ps(u[0])), _mm_mul_ps(cy, _mm_set1_ps(u[1]))),
+                                                 _mm_mul_ps(cz, _mm_set1_ps(u[2]))),
+                                      _mm_mul_ps(cw, _mm_set1_ps(u[3])));
+                out = _mm_or_si128(out, bit(d, 1 << (6 + k)));
+            }
+            alignas(16) uint32_t codes[4];
+            _mm_store_si128((__m128i *)codes, out);
+            _MM_TRANSPOSE4_PS(cx, cy, cz, cw);
+            const __m128 c[4] = {cx, cy, cz, cw};
+            for (int j = 0; j < 4; ++j) {
+                Scratch::V &v = scratch.v[first + j];
+                _mm_storeu_ps(v.c, c[j]);
+                v.out = codes[j];
+                v.used = false;
+            }
+        }
+    }
+    for (uint32_t i = first; i < g.nvertices; ++i) {
         const PVertex &pv = g.vertices[i];
         Scratch::V &v = scratch.v[i];
         apply4(pv.p, v.c);
@@ -398,18 +437,69 @@ void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scrat
                 }
         }
         const bool light_used = lit && per_vertex;
-        for (uint32_t i : scratch.used) {
-            const PVertex &pv = g.vertices[i];
-            Scratch::V &v = scratch.v[i];
-            map_vertex(pv, v);
-            if (textured) {
-                v.q = 1.0f / v.c[3];
-                v.uq = v.tu * v.q;
-                v.vq = v.tv * v.q;
+        {
+            // Screen and texel positions four vertices at a time, a lane each, with map_vertex's
+            // and Mapping::project's operations in their order (a short last batch repeats its
+            // last vertex).
+            const size_t nu = scratch.used.size();
+            const __m128 xs = _mm_set1_ps(map.xs), xo = _mm_set1_ps(map.xo), ys = _mm_set1_ps(map.ys),
+                         yo = _mm_set1_ps(map.yo), lo = _mm_set1_ps(-32767.0f), hi = _mm_set1_ps(32767.0f);
+            auto pick = [](__m128 m, __m128 a, __m128 b) { return _mm_or_ps(_mm_and_ps(m, a), _mm_andnot_ps(m, b)); };
+            for (size_t k = 0; k < nu; k += 4) {
+                uint32_t idx[4];
+                for (size_t j = 0; j < 4; ++j)
+                    idx[j] = scratch.used[k + j < nu ? k + j : nu - 1];
+                __m128 cx = _mm_loadu_ps(scratch.v[idx[0]].c), cy = _mm_loadu_ps(scratch.v[idx[1]].c),
+                       cz = _mm_loadu_ps(scratch.v[idx[2]].c), cw = _mm_loadu_ps(scratch.v[idx[3]].c);
+                _MM_TRANSPOSE4_PS(cx, cy, cz, cw);
+                const __m128 iw = _mm_div_ps(_mm_set1_ps(1.0f), cw);
+                alignas(16) float sx[4], sy[4], sz[4], tu[4], tv[4], uq[4], vq[4];
+                _mm_store_ps(sx, _mm_add_ps(_mm_mul_ps(_mm_mul_ps(cx, iw), xs), xo));
+                _mm_store_ps(sy, _mm_add_ps(_mm_mul_ps(_mm_mul_ps(cy, iw), ys), yo));
+                const __m128 z = _mm_mul_ps(_mm_mul_ps(cz, iw), _mm_set1_ps(-32767.0f));
+                _mm_store_ps(sz, map.front ? _mm_set1_ps(-32768.0f)
+                                           : pick(_mm_cmplt_ps(z, lo), lo, pick(_mm_cmplt_ps(hi, z), hi, z)));
+                if (textured) {
+                    // u, w of each vertex: the load starts at p[1] so map[0], map[1] land in lanes 2, 3.
+                    static_assert(offsetof(PVertex, map) == 3 * sizeof(float));
+                    __m128 a0 = _mm_loadu_ps(g.vertices[idx[0]].p + 1), a1 = _mm_loadu_ps(g.vertices[idx[1]].p + 1),
+                           a2 = _mm_loadu_ps(g.vertices[idx[2]].p + 1), a3 = _mm_loadu_ps(g.vertices[idx[3]].p + 1);
+                    _MM_TRANSPOSE4_PS(a0, a1, a2, a3);
+                    const __m128 u = a2, w = a3;
+                    const __m128 U = _mm_mul_ps(_mm_add_ps(_mm_add_ps(_mm_mul_ps(u, _mm_set1_ps(s.map[0][0])),
+                                                                      _mm_mul_ps(w, _mm_set1_ps(s.map[1][0]))),
+                                                           _mm_set1_ps(s.map[2][0])),
+                                                _mm_set1_ps(tw));
+                    const __m128 V = _mm_mul_ps(_mm_add_ps(_mm_add_ps(_mm_mul_ps(u, _mm_set1_ps(s.map[0][1])),
+                                                                      _mm_mul_ps(w, _mm_set1_ps(s.map[1][1]))),
+                                                           _mm_set1_ps(s.map[2][1])),
+                                                _mm_set1_ps(th));
+                    _mm_store_ps(tu, U);
+                    _mm_store_ps(tv, V);
+                    _mm_store_ps(uq, _mm_mul_ps(U, iw));
+                    _mm_store_ps(vq, _mm_mul_ps(V, iw));
+                }
+                alignas(16) float q[4];
+                _mm_store_ps(q, iw);
+                for (size_t j = 0; j < 4 && k + j < nu; ++j) {
+                    Scratch::V &v = scratch.v[idx[j]];
+                    if (!v.out) {
+                        v.sx = sx[j];
+                        v.sy = sy[j];
+                        v.sz = sz[j];
+                    }
+                    if (textured) {
+                        v.tu = tu[j];
+                        v.tv = tv[j];
+                        v.q = q[j];
+                        v.uq = uq[j];
+                        v.vq = vq[j];
+                    }
+                }
             }
-            if (!per_vertex || light_used)
-                continue;
-            own_colour(i, v);
+            if (per_vertex && !light_used)
+                for (uint32_t i : scratch.used)
+                    own_colour(i, scratch.v[i]);
         }
         if (light_used) {
             // Four vertices at a time (a short last batch repeats its last vertex into a spare),
