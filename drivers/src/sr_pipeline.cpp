@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
-#include <optional>
 
 #include <emmintrin.h>
 
@@ -181,6 +180,14 @@ int clip_polygon(const Planes &pl, uint32_t mask, ClipVert *poly, int n, ClipVer
 
 void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scratch, ScreenBounds *bounds)
 {
+    if (!s.prepared) {
+        // The lighting is made here when the caller keeps none.
+        const Lighting light(s);
+        Setup with = s;
+        with.prepared = &light;
+        render_group(with, g, prim, scratch, bounds);
+        return;
+    }
     Raster r(s.target);
     if (!r.usable() || !g.vertices || g.nvertices == 0)
         return;
@@ -214,8 +221,7 @@ void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scrat
     const bool lit = s.lighting && !s.colour_from_geometry;
     const bool two_sided = s.cull == CullType::TwoSided;
     const bool per_vertex = s.smooth || prim != Primitive::Triangle;
-    std::optional<Lighting> own;
-    const Lighting &light = s.prepared ? *s.prepared : own.emplace(s);
+    const Lighting &light = *s.prepared;
     float surface[3];
     unpack255(s.colour, surface);
 
