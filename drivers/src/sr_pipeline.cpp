@@ -418,76 +418,30 @@ void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scrat
         // The faces drawn, and the vertices they use.
         scratch.faces.clear();
         scratch.used.clear();
-        const bool one_sided = s.cull == CullType::OneSided;
-        auto take = [&](uint32_t f, bool back) {
-            scratch.faces.push_back(f << 1 | (uint32_t)(back && two_sided));
-            for (int k = 0; k < 3; ++k) {
-                Scratch::V &v = scratch.v[g.faces[f].vertices[k]];
-                if (!v.used) {
-                    v.used = true;
-                    scratch.used.push_back(g.faces[f].vertices[k]);
-                }
-            }
-        };
-        auto one_face = [&](uint32_t f) {
+        for (uint32_t f = 0; f < g.nfaces; ++f) {
             const PFace &face = g.faces[f];
             uint32_t i0 = face.vertices[0], i1 = face.vertices[1], i2 = face.vertices[2];
             if (i0 >= g.nvertices || i1 >= g.nvertices || i2 >= g.nvertices)
-                return;
+                continue;
             Scratch::V &a = scratch.v[i0], &b = scratch.v[i1], &c = scratch.v[i2];
             if (a.out & b.out & c.out)
-                return;
+                continue;
             // Orientation in homogeneous (x, y, w): positive is counter-clockwise as seen by the eye,
             // the front of a face, and stays right for vertices behind the eye.
             float det = a.c[0] * (b.c[1] * c.c[3] - c.c[1] * b.c[3]) - a.c[1] * (b.c[0] * c.c[3] - c.c[0] * b.c[3]) +
                         a.c[3] * (b.c[0] * c.c[1] - c.c[0] * b.c[1]);
             if (!(det != 0.0f))
-                return;
-            bool back = det < 0.0f;
-            if (back && one_sided)
-                return;
-            take(f, back);
-        };
-        // Four faces' orientations at a time, a lane each, with one_face's operations in its order;
-        // the faces are then taken one by one in their order.
-        uint32_t f = 0;
-        for (; f + 4 <= g.nfaces; f += 4) {
-            const PFace *fc = g.faces + f;
-            bool valid = true;
-            for (int j = 0; j < 4; ++j)
-                for (int k = 0; k < 3; ++k)
-                    valid &= fc[j].vertices[k] < g.nvertices;
-            if (!valid) {
-                for (int j = 0; j < 4; ++j)
-                    one_face(f + (uint32_t)j);
                 continue;
-            }
-            auto lanes = [&](int k, __m128 &x, __m128 &y, __m128 &w) {
-                __m128 r0 = _mm_loadu_ps(scratch.v[fc[0].vertices[k]].c), r1 = _mm_loadu_ps(scratch.v[fc[1].vertices[k]].c),
-                       r2 = _mm_loadu_ps(scratch.v[fc[2].vertices[k]].c), r3 = _mm_loadu_ps(scratch.v[fc[3].vertices[k]].c);
-                _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
-                x = r0, y = r1, w = r3;
-            };
-            __m128 ax, ay, aw, bx, by, bw, cx, cy, cw;
-            lanes(0, ax, ay, aw);
-            lanes(1, bx, by, bw);
-            lanes(2, cx, cy, cw);
-            const __m128 det = _mm_add_ps(
-                _mm_sub_ps(_mm_mul_ps(ax, _mm_sub_ps(_mm_mul_ps(by, cw), _mm_mul_ps(cy, bw))),
-                           _mm_mul_ps(ay, _mm_sub_ps(_mm_mul_ps(bx, cw), _mm_mul_ps(cx, bw)))),
-                _mm_mul_ps(aw, _mm_sub_ps(_mm_mul_ps(bx, cy), _mm_mul_ps(cx, by))));
-            const int nonzero = _mm_movemask_ps(_mm_cmpneq_ps(det, _mm_setzero_ps()));
-            const int backs = _mm_movemask_ps(_mm_cmplt_ps(det, _mm_setzero_ps()));
-            for (int j = 0; j < 4; ++j) {
-                const bool back = backs >> j & 1;
-                if (!(nonzero >> j & 1) || (back && one_sided) ||
-                    (scratch.v[fc[j].vertices[0]].out & scratch.v[fc[j].vertices[1]].out & scratch.v[fc[j].vertices[2]].out))
-                    continue;
-                take(f + (uint32_t)j, back);
-            }
+            bool back = det < 0.0f;
+            if (back && s.cull == CullType::OneSided)
+                continue;
+            scratch.faces.push_back(f << 1 | (uint32_t)(back && two_sided));
+            for (Scratch::V *v : {&a, &b, &c})
+                if (!v->used) {
+                    v->used = true;
+                    scratch.used.push_back((uint32_t)(v - scratch.v.data()));
+                }
         }
-        for (; f < g.nfaces; ++f)
-            one_face(f);
         const bool light_used = lit && per_vertex;
         {
             // Screen and texel positions four vertices at a time, a lane each, with map_vertex's
