@@ -234,7 +234,7 @@ void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scrat
         const PVertex &pv = g.vertices[i];
         Vec3 p = applyP(s.model_to_view, pv.p);
         Vec3 n = applyN(nm, pv.n);
-        light.shade(p, n, v.rgb);
+        light.shade(p, n, v.s.rgb);
         if (two_sided)
             light.shade(p, Vec3{-n.x, -n.y, -n.z}, v.brgb);
         v.lit = true;
@@ -244,9 +244,9 @@ void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scrat
         if (!v.out) {
             SVert sv;
             map.project(v.c, sv);
-            v.sx = sv.x;
-            v.sy = sv.y;
-            v.sz = sv.z;
+            v.s.x = sv.x;
+            v.s.y = sv.y;
+            v.s.z = sv.z;
         }
         if (textured) {
             const float u = pv.map[0], w = pv.map[1];
@@ -257,10 +257,10 @@ void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scrat
     // An unlit vertex's colour: the geometry's own, else the surface's.
     auto own_colour = [&](uint32_t i, Scratch::V &v) {
         if (s.colour_from_geometry) {
-            unpack255(g.vertex_colours ? g.vertex_colours[i] : 0xffffff, v.rgb);
-            std::copy(v.rgb, v.rgb + 3, v.brgb);
+            unpack255(g.vertex_colours ? g.vertex_colours[i] : 0xffffff, v.s.rgb);
+            std::copy(v.s.rgb, v.s.rgb + 3, v.brgb);
         } else {
-            std::copy(surface, surface + 3, v.rgb);
+            std::copy(surface, surface + 3, v.s.rgb);
             std::copy(surface, surface + 3, v.brgb);
         }
     };
@@ -324,14 +324,14 @@ void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scrat
 
     auto svert = [&](uint32_t i, bool back) {
         const Scratch::V &v = scratch.v[i];
-        SVert sv{v.sx, v.sy, v.sz, {0, 0, 0}};
-        const float *c = back ? v.brgb : v.rgb;
+        SVert sv{v.s.x, v.s.y, v.s.z, {0, 0, 0}};
+        const float *c = back ? v.brgb : v.s.rgb;
         std::copy(c, c + 3, sv.rgb);
         sv.w = v.c[3];
         if (textured) {
-            sv.q = v.q;
-            sv.uq = v.uq;
-            sv.vq = v.vq;
+            sv.q = v.s.q;
+            sv.uq = v.s.uq;
+            sv.vq = v.s.vq;
         }
         return sv;
     };
@@ -339,7 +339,7 @@ void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scrat
         const Scratch::V &v = scratch.v[i];
         ClipVert cv;
         std::copy(v.c, v.c + 4, cv.c);
-        const float *c = back ? v.brgb : v.rgb;
+        const float *c = back ? v.brgb : v.s.rgb;
         std::copy(c, c + 3, cv.rgb);
         cv.tu = textured ? v.tu : 0.0f;
         cv.tv = textured ? v.tv : 0.0f;
@@ -490,16 +490,20 @@ void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scrat
                 for (size_t j = 0; j < 4 && k + j < nu; ++j) {
                     Scratch::V &v = scratch.v[idx[j]];
                     if (!v.out) {
-                        v.sx = sx[j];
-                        v.sy = sy[j];
-                        v.sz = sz[j];
+                        v.s.x = sx[j];
+                        v.s.y = sy[j];
+                        v.s.z = sz[j];
                     }
+                    v.s.w = v.c[3];
                     if (textured) {
                         v.tu = tu[j];
                         v.tv = tv[j];
-                        v.q = q[j];
-                        v.uq = uq[j];
-                        v.vq = vq[j];
+                        v.s.q = q[j];
+                        v.s.uq = uq[j];
+                        v.s.vq = vq[j];
+                    } else {
+                        v.s.q = 1;
+                        v.s.uq = v.s.vq = 0;
                     }
                 }
             }
@@ -527,7 +531,7 @@ void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scrat
                         const PVertex &pv = g.vertices[i];
                         pr[j] = _mm_loadu_ps(pv.p);
                         nr[j] = _mm_loadu_ps((const float *)&pv + 4);
-                        out[j] = real ? scratch.v[i].rgb : spare;
+                        out[j] = real ? scratch.v[i].s.rgb : spare;
                         bout[j] = real ? scratch.v[i].brgb : spare;
                     }
                     _MM_TRANSPOSE4_PS(pr[0], pr[1], pr[2], pr[3]);
@@ -591,7 +595,10 @@ void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scrat
             }
 
             if (!(a.out | b.out | c.out)) {
-                triangle(svert(i0, use_back), svert(i1, use_back), svert(i2, use_back), flat);
+                if (use_back)
+                    triangle(svert(i0, true), svert(i1, true), svert(i2, true), flat);
+                else
+                    triangle(a.s, b.s, c.s, flat);
                 continue;
             }
             poly[0] = clipvert(i0, use_back);
