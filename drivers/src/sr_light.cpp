@@ -62,6 +62,12 @@ void Lighting::set_surface(const Setup &s)
     // multiplications instead of a pow call a lane.
     whole = power >= 1.0f && power <= 1024.0f && power == (float)(int)power ? (int)power : 0;
     parallel = s.parallel;
+    for (int k = 0; k < 3; ++k) {
+        vambient[k] = _mm_set1_ps(base[k] * ka);
+        vbase[k] = _mm_set1_ps(base[k]);
+    }
+    vkd = _mm_set1_ps(kd);
+    vks = _mm_set1_ps(ks);
 }
 
 void Lighting::set_lights(const Setup &s)
@@ -80,6 +86,16 @@ void Lighting::set_lights(const Setup &s)
         d.dir = unit(src.direction);
         d.outer = src.spot_outer;
         d.inner = src.spot_inner;
+        for (int k = 0; k < 3; ++k)
+            d.vcolour[k] = _mm_set1_ps(d.colour[k]);
+        d.vc = _mm_set1_ps(d.c);
+        d.vl = _mm_set1_ps(d.l);
+        d.vq = _mm_set1_ps(d.q);
+        d.vpos[0] = _mm_set1_ps(d.pos.x), d.vpos[1] = _mm_set1_ps(d.pos.y), d.vpos[2] = _mm_set1_ps(d.pos.z);
+        d.vdir[0] = _mm_set1_ps(d.dir.x), d.vdir[1] = _mm_set1_ps(d.dir.y), d.vdir[2] = _mm_set1_ps(d.dir.z);
+        d.vouter = _mm_set1_ps(d.outer);
+        d.vinner = _mm_set1_ps(d.inner);
+        d.vspan = _mm_set1_ps(d.inner - d.outer);
     }
 }
 
@@ -167,7 +183,7 @@ void Lighting::shade4(const Lanes &in, float *const out[4]) const
 {
     const __m128 zero = _mm_setzero_ps();
     const V4 P{in.px, in.py, in.pz}, N{in.nx, in.ny, in.nz};
-    __m128 acc[3] = {_mm_set1_ps(base[0] * ka), _mm_set1_ps(base[1] * ka), _mm_set1_ps(base[2] * ka)};
+    __m128 acc[3] = {vambient[0], vambient[1], vambient[2]};
     const __m128 negz = _mm_set1_ps(-0.0f);
     V4 eye = parallel ? V4{zero, zero, _mm_set1_ps(1.0f)}
                       : unit4(V4{_mm_xor_ps(P.x, negz), _mm_xor_ps(P.y, negz), _mm_xor_ps(P.z, negz)});
@@ -177,23 +193,21 @@ void Lighting::shade4(const Lanes &in, float *const out[4]) const
         __m128 att = _mm_set1_ps(1.0f);
         __m128 keep = _mm_castsi128_ps(_mm_set1_epi32(-1)); // lanes the light reaches
         if (lt.type == LightType::Direct) {
-            to = {_mm_set1_ps(lt.dir.x), _mm_set1_ps(lt.dir.y), _mm_set1_ps(lt.dir.z)};
+            to = {lt.vdir[0], lt.vdir[1], lt.vdir[2]};
         } else {
-            V4 d{_mm_sub_ps(_mm_set1_ps(lt.pos.x), P.x), _mm_sub_ps(_mm_set1_ps(lt.pos.y), P.y),
-                 _mm_sub_ps(_mm_set1_ps(lt.pos.z), P.z)};
+            V4 d{_mm_sub_ps(lt.vpos[0], P.x), _mm_sub_ps(lt.vpos[1], P.y), _mm_sub_ps(lt.vpos[2], P.z)};
             __m128 dist = _mm_sqrt_ps(dot4(d, d));
             __m128 pos = _mm_cmpgt_ps(dist, zero);
             to = {pick(pos, _mm_div_ps(d.x, dist), zero), pick(pos, _mm_div_ps(d.y, dist), zero),
                   pick(pos, _mm_div_ps(d.z, dist), _mm_set1_ps(1.0f))};
-            __m128 den = _mm_add_ps(_mm_add_ps(_mm_set1_ps(lt.c), _mm_mul_ps(_mm_set1_ps(lt.l), dist)),
-                                    _mm_mul_ps(_mm_mul_ps(_mm_set1_ps(lt.q), dist), dist));
+            __m128 den = _mm_add_ps(_mm_add_ps(lt.vc, _mm_mul_ps(lt.vl, dist)), _mm_mul_ps(_mm_mul_ps(lt.vq, dist), dist));
             att = pick(_mm_cmpgt_ps(den, zero), _mm_div_ps(_mm_set1_ps(1.0f), den), _mm_set1_ps(1.0f));
             if (lt.type == LightType::Spot) {
-                __m128 cosang = dot4(to, V4{_mm_set1_ps(lt.dir.x), _mm_set1_ps(lt.dir.y), _mm_set1_ps(lt.dir.z)});
-                keep = _mm_cmpnlt_ps(cosang, _mm_set1_ps(lt.outer));
+                __m128 cosang = dot4(to, V4{lt.vdir[0], lt.vdir[1], lt.vdir[2]});
+                keep = _mm_cmpnlt_ps(cosang, lt.vouter);
                 if (lt.inner > lt.outer) {
-                    __m128 edge = _mm_cmplt_ps(cosang, _mm_set1_ps(lt.inner));
-                    __m128 f = _mm_div_ps(_mm_sub_ps(cosang, _mm_set1_ps(lt.outer)), _mm_set1_ps(lt.inner - lt.outer));
+                    __m128 edge = _mm_cmplt_ps(cosang, lt.vinner);
+                    __m128 f = _mm_div_ps(_mm_sub_ps(cosang, lt.vouter), lt.vspan);
                     att = pick(edge, _mm_mul_ps(att, f), att);
                 }
                 if (_mm_movemask_ps(keep) == 0)
@@ -202,7 +216,7 @@ void Lighting::shade4(const Lanes &in, float *const out[4]) const
         }
         __m128 nl = dot4(N, to);
         __m128 lit = _mm_cmpgt_ps(nl, zero);
-        __m128 diffuse = _mm_and_ps(lit, _mm_mul_ps(_mm_set1_ps(kd), nl));
+        __m128 diffuse = _mm_and_ps(lit, _mm_mul_ps(vkd, nl));
         __m128 spec = zero;
         int litmask = _mm_movemask_ps(_mm_and_ps(lit, keep));
         if (ks != 0.0f && litmask) {
@@ -222,7 +236,7 @@ void Lighting::shade4(const Lanes &in, float *const out[4]) const
                 }
                 const __m128 on = _mm_castsi128_ps(_mm_cmpgt_epi32(
                     _mm_and_si128(_mm_set1_epi32(m), _mm_setr_epi32(1, 2, 4, 8)), _mm_setzero_si128()));
-                spec = _mm_and_ps(on, _mm_mul_ps(_mm_set1_ps(ks), r));
+                spec = _mm_and_ps(on, _mm_mul_ps(vks, r));
             } else if (m) {
                 alignas(16) float rvs[4], sp[4] = {0, 0, 0, 0};
                 _mm_store_ps(rvs, rv);
@@ -233,8 +247,7 @@ void Lighting::shade4(const Lanes &in, float *const out[4]) const
             }
         }
         for (int k = 0; k < 3; ++k) {
-            __m128 term = _mm_mul_ps(_mm_mul_ps(_mm_set1_ps(lt.colour[k]), att),
-                                     _mm_add_ps(_mm_mul_ps(diffuse, _mm_set1_ps(base[k])), spec));
+            __m128 term = _mm_mul_ps(_mm_mul_ps(lt.vcolour[k], att), _mm_add_ps(_mm_mul_ps(diffuse, vbase[k]), spec));
             acc[k] = pick(keep, _mm_add_ps(acc[k], term), acc[k]);
         }
     }

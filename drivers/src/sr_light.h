@@ -40,7 +40,11 @@ struct Lighting {
         float c, l, q;
         Vec3 pos, dir;
         float outer, inner;
+        // The same in every lane, for shade4.
+        __m128 vcolour[3], vc, vl, vq, vpos[3], vdir[3], vouter, vinner, vspan;
     } lights[MAX_LIGHTS];
+    // The surface's terms in every lane: base x ka, base, kd, ks.
+    __m128 vambient[3], vbase[3], vkd, vks;
 };
 
 } // namespace sr

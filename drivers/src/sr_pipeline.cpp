@@ -515,7 +515,14 @@ void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scrat
             // Four vertices at a time (a short last batch repeats its last vertex into a spare),
             // view position and normal as applyP and applyN work them out, a lane each.
             const size_t nu = scratch.used.size();
-            const Mat34 &mv = s.model_to_view;
+            // The matrices' elements in every lane, made once for the batches.
+            __m128 mvl[4][3], nml[3][3];
+            for (int i = 0; i < 4; ++i)
+                for (int j = 0; j < 3; ++j) {
+                    mvl[i][j] = _mm_set1_ps(s.model_to_view.m[i][j]);
+                    if (i < 3)
+                        nml[i][j] = _mm_set1_ps(nm[i][j]);
+                }
             float spare[3];
             for (size_t k = 0; k < nu; k += 4) {
                 float *out[4], *bout[4];
@@ -539,15 +546,14 @@ void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scrat
                     x = pr[0], y = pr[1], z = pr[2];
                     a = nr[1], b = nr[2], c = nr[3];
                 }
-                auto row = [&](const float (*t)[3], int col, __m128 u, __m128 v, __m128 w) {
-                    return _mm_add_ps(_mm_add_ps(_mm_mul_ps(u, _mm_set1_ps(t[0][col])), _mm_mul_ps(v, _mm_set1_ps(t[1][col]))),
-                                      _mm_mul_ps(w, _mm_set1_ps(t[2][col])));
+                auto row = [&](const __m128 (*t)[3], int col, __m128 u, __m128 v, __m128 w) {
+                    return _mm_add_ps(_mm_add_ps(_mm_mul_ps(u, t[0][col]), _mm_mul_ps(v, t[1][col])), _mm_mul_ps(w, t[2][col]));
                 };
                 Lighting::Lanes l;
-                l.px = _mm_add_ps(row(mv.m, 0, x, y, z), _mm_set1_ps(mv.m[3][0]));
-                l.py = _mm_add_ps(row(mv.m, 1, x, y, z), _mm_set1_ps(mv.m[3][1]));
-                l.pz = _mm_add_ps(row(mv.m, 2, x, y, z), _mm_set1_ps(mv.m[3][2]));
-                __m128 nx = row(nm, 0, a, b, c), ny = row(nm, 1, a, b, c), nz = row(nm, 2, a, b, c);
+                l.px = _mm_add_ps(row(mvl, 0, x, y, z), mvl[3][0]);
+                l.py = _mm_add_ps(row(mvl, 1, x, y, z), mvl[3][1]);
+                l.pz = _mm_add_ps(row(mvl, 2, x, y, z), mvl[3][2]);
+                __m128 nx = row(nml, 0, a, b, c), ny = row(nml, 1, a, b, c), nz = row(nml, 2, a, b, c);
                 const __m128 len = _mm_sqrt_ps(
                     _mm_add_ps(_mm_add_ps(_mm_mul_ps(nx, nx), _mm_mul_ps(ny, ny)), _mm_mul_ps(nz, nz)));
                 const __m128 pos = _mm_cmpgt_ps(len, _mm_setzero_ps());
