@@ -535,7 +535,14 @@ void StateMachine::draw(const Target &t, const Group &g, const Stored *group_sta
         state_copy(cur, group_state->s, load);
     }
     Setup &s = slot.setup;
-    const bool relight = !slot.lit_valid || std::memcmp(slot.lit_by, cur.light, sizeof slot.lit_by) != 0;
+    // Only the lights in use count: an unused one is read for its type alone.
+    bool relight = !slot.lit_valid;
+    for (int i = 0; i < MAX_LIGHTS && !relight; ++i) {
+        const PartLight &was = slot.lit_by[i], &now = cur.light[i];
+        relight = was.type != now.type ||
+                  ((now.type == BRT_POINT || now.type == BRT_DIRECT || now.type == BRT_SPOT) &&
+                   std::memcmp(&was, &now, sizeof now) != 0);
+    }
     fill_setup(s, t, relight);
     if (relight) {
         slot.lighting.set_lights(s);

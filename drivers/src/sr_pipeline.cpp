@@ -133,6 +133,30 @@ inline void unpack255(uint32_t c, float *out)
     out[2] = (float)(c & 0xff);
 }
 
+// The transpose of the inverse of m's 3 x 3 part, as invert34 works it out (the translation is
+// not needed); false for a singular matrix.
+inline bool normal_matrix(float nm[3][3], const Mat34 &in)
+{
+    const float(*m)[3] = in.m;
+    float c00 = m[1][1] * m[2][2] - m[1][2] * m[2][1];
+    float c01 = m[1][2] * m[2][0] - m[1][0] * m[2][2];
+    float c02 = m[1][0] * m[2][1] - m[1][1] * m[2][0];
+    float det = m[0][0] * c00 + m[0][1] * c01 + m[0][2] * c02;
+    if (!(std::fabs(det) > 1e-15f))
+        return false;
+    float k = 1.0f / det;
+    nm[0][0] = c00 * k;
+    nm[0][1] = c01 * k;
+    nm[0][2] = c02 * k;
+    nm[1][0] = (m[0][2] * m[2][1] - m[0][1] * m[2][2]) * k;
+    nm[1][1] = (m[0][0] * m[2][2] - m[0][2] * m[2][0]) * k;
+    nm[1][2] = (m[0][1] * m[2][0] - m[0][0] * m[2][1]) * k;
+    nm[2][0] = (m[0][1] * m[1][2] - m[0][2] * m[1][1]) * k;
+    nm[2][1] = (m[0][2] * m[1][0] - m[0][0] * m[1][2]) * k;
+    nm[2][2] = (m[0][0] * m[1][1] - m[0][1] * m[1][0]) * k;
+    return true;
+}
+
 // The intersection is always computed from the inside end, so an edge shared by two polygons is
 // cut at the same point in both.
 inline void cut(const ClipVert &in, const ClipVert &out, float din, float dout, int plane, ClipVert &r)
@@ -202,13 +226,10 @@ void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scrat
     const Mat4 m = mul34_4(s.model_to_view, s.view_to_screen);
     // Normals go through the inverse transpose unless the matrix keeps lengths.
     float nm[3][3];
-    {
-        Mat34 inv = s.model_to_view;
-        bool lp = s.model_to_view_lp || !invert34(inv, s.model_to_view);
+    if (s.model_to_view_lp || !normal_matrix(nm, s.model_to_view))
         for (int i = 0; i < 3; ++i)
             for (int j = 0; j < 3; ++j)
-                nm[i][j] = lp ? s.model_to_view.m[i][j] : inv.m[j][i];
-    }
+                nm[i][j] = s.model_to_view.m[i][j];
 
     Planes pl;
     for (const ClipPlane &c : s.clip)
