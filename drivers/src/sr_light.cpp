@@ -234,8 +234,7 @@ void Lighting::shade4(const Lanes &in, float *const out[4]) const
                         break;
                     x = _mm_mul_ps(x, x);
                 }
-                const __m128 on = _mm_castsi128_ps(_mm_cmpgt_epi32(
-                    _mm_and_si128(_mm_set1_epi32(m), _mm_setr_epi32(1, 2, 4, 8)), _mm_setzero_si128()));
+                const __m128 on = _mm_and_ps(_mm_and_ps(lit, keep), _mm_cmpgt_ps(rv, zero)); // the lanes of m
                 spec = _mm_and_ps(on, _mm_mul_ps(vks, r));
             } else if (m) {
                 alignas(16) float rvs[4], sp[4] = {0, 0, 0, 0};
@@ -246,16 +245,22 @@ void Lighting::shade4(const Lanes &in, float *const out[4]) const
                 spec = _mm_load_ps(sp);
             }
         }
+        // A direct light's attenuation is 1 (the product is the colour itself), and only a spot
+        // leaves lanes out.
+        const bool direct = lt.type == LightType::Direct, spot = lt.type == LightType::Spot;
         for (int k = 0; k < 3; ++k) {
-            __m128 term = _mm_mul_ps(_mm_mul_ps(lt.vcolour[k], att), _mm_add_ps(_mm_mul_ps(diffuse, vbase[k]), spec));
-            acc[k] = pick(keep, _mm_add_ps(acc[k], term), acc[k]);
+            const __m128 shine = direct ? lt.vcolour[k] : _mm_mul_ps(lt.vcolour[k], att);
+            const __m128 term = _mm_mul_ps(shine, _mm_add_ps(_mm_mul_ps(diffuse, vbase[k]), spec));
+            acc[k] = spot ? pick(keep, _mm_add_ps(acc[k], term), acc[k]) : _mm_add_ps(acc[k], term);
         }
     }
     alignas(16) float res[3][4];
     const __m128 top = _mm_set1_ps(255.0f);
     for (int k = 0; k < 3; ++k) {
         __m128 v = _mm_mul_ps(acc[k], top);
-        v = pick(_mm_cmplt_ps(v, zero), zero, pick(_mm_cmpgt_ps(v, top), top, v));
+        // v < 0 ? 0 : v > 255 ? 255 : v, NaN and -0 kept: max and min give their second operand
+        // when unordered or equal.
+        v = _mm_min_ps(top, _mm_max_ps(zero, v));
         _mm_store_ps(res[k], v);
     }
     for (int i = 0; i < 4; ++i) {
