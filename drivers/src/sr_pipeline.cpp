@@ -200,18 +200,25 @@ int clip_polygon(const Planes &pl, uint32_t mask, ClipVert *poly, int n, ClipVer
     return n;
 }
 
+void draw_group(const Setup &s, const Lighting &light, const Group &g, Primitive prim, Scratch &scratch,
+                ScreenBounds *bounds);
+
 } // namespace
 
 void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scratch, ScreenBounds *bounds)
 {
-    if (!s.prepared) {
-        // The lighting is made here when the caller keeps none.
-        const Lighting light(s);
-        Setup with = s;
-        with.prepared = &light;
-        render_group(with, g, prim, scratch, bounds);
-        return;
-    }
+    // The lighting is made here when the caller keeps none.
+    if (s.prepared)
+        draw_group(s, *s.prepared, g, prim, scratch, bounds);
+    else
+        draw_group(s, Lighting(s), g, prim, scratch, bounds);
+}
+
+namespace {
+
+void draw_group(const Setup &s, const Lighting &light, const Group &g, Primitive prim, Scratch &scratch,
+                ScreenBounds *bounds)
+{
     Raster r(s.target);
     if (!r.usable() || !g.vertices || g.nvertices == 0)
         return;
@@ -242,7 +249,6 @@ void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scrat
     const bool lit = s.lighting && !s.colour_from_geometry;
     const bool two_sided = s.cull == CullType::TwoSided;
     const bool per_vertex = s.smooth || prim != Primitive::Triangle;
-    const Lighting &light = *s.prepared;
     float surface[3];
     unpack255(s.colour, surface);
 
@@ -652,5 +658,7 @@ void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scrat
         r.grow(*bounds);
     scratch.pixels_tested += r.tested;
 }
+
+} // namespace
 
 } // namespace sr
