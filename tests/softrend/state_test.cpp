@@ -9,6 +9,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
+#include <vector>
 
 using namespace srtest;
 
@@ -351,6 +353,91 @@ TEST_F(RendererState, DrawsFromTokenState)
     EXPECT_EQ(bmax[0], 47.0f);
     EXPECT_EQ(bmin[1], 17.0f);
     EXPECT_EQ(bmax[1], 47.0f);
+}
+
+// A renderer keeps the lighting it made between draws while the lights in use stay the same: every
+// change of a light in use (place, direction, colour, attenuation, kind, cones, a light switched
+// off or on in any slot) and of the surface is drawn as a renderer made afresh draws it.
+TEST_F(RendererState, KeptLightingFollowsEveryLightChange)
+{
+    Frame kept(48, 48, sr::ColourType::RGBX_888, sr::DepthType::None),
+        fresh_frame(48, 48, sr::ColourType::RGBX_888, sr::DepthType::None);
+    float v2s[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    br_token_value matrix[] = {{BRT_VIEW_TO_SCREEN_M4_F, pv(v2s)}, {BRT_VIEW_TO_SCREEN_HINT_T, u32v(BRT_PARALLEL)},
+                               {0, {}}};
+    sm->partSetMany(BRT_MATRIX, 0, matrix, nullptr);
+    br_token_value surface[] = {{BRT_COLOUR_RGB, u32v(0xc08040)}, {BRT_AMBIENT_F, fv(0.1f)}, {BRT_DIFFUSE_F, fv(0.6f)},
+                                {BRT_SPECULAR_F, fv(0.4f)},       {BRT_SPECULAR_POWER_F, fv(8.0f)},
+                                {BRT_LIGHTING_B, u32v(1)},        {0, {}}};
+    sm->partSetMany(BRT_SURFACE, 0, surface, nullptr);
+    sm->partSet(BRT_PRIMITIVE, 0, BRT_SMOOTH_B, u32v(1));
+    float pos[3] = {0.5f, 0.5f, 1.0f}, dir[3] = {0, 0, 1};
+    auto vec = [&](int light, br_token t, float x, float y, float z) {
+        pos[0] = x, pos[1] = y, pos[2] = z; // the state keeps its own copy
+        br_token_value tv[] = {{t, pv(pos)}, {0, {}}};
+        sm->partSetMany(BRT_LIGHT, light, tv, nullptr);
+    };
+    br_token_value direct[] = {{BRT_COLOUR_RGB, u32v(0xffffff)}, {BRT_TYPE_T, u32v(BRT_DIRECT)},
+                               {BRT_DIRECTION_V3_F, pv(dir)}, {0, {}}};
+    sm->partSetMany(BRT_LIGHT, 0, direct, nullptr);
+    br_token_value point[] = {{BRT_COLOUR_RGB, u32v(0x8080ff)}, {BRT_TYPE_T, u32v(BRT_POINT)},
+                              {BRT_POSITION_V3_F, pv(pos)}, {BRT_ATTENUATION_C_F, fv(1.0f)}, {0, {}}};
+    sm->partSetMany(BRT_LIGHT, 1, point, nullptr);
+
+    // A grid of vertices whose normals lean every way, so that every light term shows.
+    Mesh m;
+    for (int j = 0; j < 5; ++j)
+        for (int i = 0; i < 5; ++i) {
+            const float nx = 0.3f * (float)(i - 2), ny = 0.3f * (float)(j - 2), l = std::sqrt(nx * nx + ny * ny + 1);
+            m.add_vertex(-0.8f + 0.4f * (float)i, -0.8f + 0.4f * (float)j, 0, nx / l, ny / l, 1 / l);
+        }
+    for (int j = 0; j < 4; ++j)
+        for (int i = 0; i < 4; ++i) {
+            const int a = j * 5 + i;
+            m.add_face(a, a + 1, a + 6);
+            m.add_face(a, a + 6, a + 5);
+        }
+    struct Step {
+        const char *what;
+        std::function<void()> change;
+    };
+    const Step steps[] = {
+        {"first draw", [] {}},
+        {"point moved", [&] { vec(1, BRT_POSITION_V3_F, -0.5f, 0.2f, 0.6f); }},
+        {"point colour", [&] { sm->partSet(BRT_LIGHT, 1, BRT_COLOUR_RGB, u32v(0xff4040)); }},
+        {"point attenuation", [&] { sm->partSet(BRT_LIGHT, 1, BRT_ATTENUATION_L_F, fv(0.8f)); }},
+        {"direct turned", [&] { vec(0, BRT_DIRECTION_V3_F, 0.6f, 0, 0.8f); }},
+        {"point made a spot", [&] {
+             vec(1, BRT_DIRECTION_V3_F, 0, 0, 1);
+             sm->partSet(BRT_LIGHT, 1, BRT_SPOT_OUTER_F, fv(0.9f));
+             sm->partSet(BRT_LIGHT, 1, BRT_SPOT_INNER_F, fv(0.95f));
+             sm->partSet(BRT_LIGHT, 1, BRT_TYPE_T, u32v(BRT_SPOT));
+         }},
+        {"spot cone widened", [&] { sm->partSet(BRT_LIGHT, 1, BRT_SPOT_OUTER_F, fv(0.6f)); }},
+        {"direct switched off", [&] { sm->partSet(BRT_LIGHT, 0, BRT_TYPE_T, u32v(BRT_NONE)); }},
+        {"a light in a later slot", [&] {
+             sm->partSetMany(BRT_LIGHT, 5, direct, nullptr);
+             sm->partSet(BRT_LIGHT, 5, BRT_COLOUR_RGB, u32v(0x40ff40));
+         }},
+        {"first slot on again", [&] { sm->partSet(BRT_LIGHT, 0, BRT_TYPE_T, u32v(BRT_DIRECT)); }},
+        {"specular power", [&] { sm->partSet(BRT_SURFACE, 0, BRT_SPECULAR_POWER_F, fv(2.5f)); }},
+        {"surface colour", [&] { sm->partSet(BRT_SURFACE, 0, BRT_COLOUR_RGB, u32v(0x40c0c0)); }},
+    };
+    sr::Scratch scratch, fresh_scratch;
+    std::vector<uint8_t> before;
+    for (const Step &st : steps) {
+        st.change();
+        kept.clear();
+        sm->draw(kept.target, m.group(), nullptr, sr::Primitive::Triangle, scratch);
+        sr::StateMachine fresh(nullptr);
+        fresh.cur = sm->cur;
+        fresh_frame.clear();
+        fresh.draw(fresh_frame.target, m.group(), nullptr, sr::Primitive::Triangle, fresh_scratch);
+        EXPECT_EQ(kept.cmem, fresh_frame.cmem) << st.what;
+        EXPECT_NE(kept.cmem, before) << st.what << ": the change shows";
+        before = kept.cmem;
+    }
+    EXPECT_EQ(kept.drawn(), 39 * 39); // the grid
 }
 
 } // namespace
