@@ -420,7 +420,11 @@ void mark_dormant(float stepLength, float now)
         // nothing the pair loop reads otherwise: not so for one a magnet pulls (what it may keep
         // after a push grows) or holds (its motion), nor for one that tried to go in its last step
         // (it is nudged again and its blocked count goes on).
-        b->quiet = s && b->blockedSteps <= PH_BLOCKED_STEPS && !b->attracted && !b->nearMagnet && !b->nudgedLast && fast;
+        // A ball its magnet has held still for two steps is as quiet: its step gives it nothing
+        // (the pull is taken back by the hold) and changes nothing the loops read.
+        const bool held = b->motion == MT_MAGN_ALL && b->attracted && b->magnet != nullptr && b->type == TY_G_FEM;
+        b->quiet = s && b->blockedSteps <= PH_BLOCKED_STEPS && (held || (!b->attracted && !b->nearMagnet)) &&
+                   !b->nudgedLast && fast;
         if (s)
             sleepers.push_back({b, number});
         else
@@ -765,6 +769,7 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
     // Magnets pull and hold iron balls.
     if (ball.type == TY_G_FEM) {
         bool inReach = false;
+        float gift = 0;  // what the pulls gave it: none when it ends the step held
         for (PhMagnet *m = PhysWorld.magnets; m != nullptr; m = m->nextMagnet) {
             if (PhElem_OutOfReach(m->boxLow, m->boxHigh, ball.position, r))
                 continue;  // the zone test below would say so too, at more cost
@@ -807,10 +812,8 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
                 const float before = PhBall_Energy(ball);
                 ball.velocity += d;
                 const float gain = PhBall_Energy(ball) - before;
-                if (gain > 0) {
-                    ball.allowance += gain;
-                    PhysWorld.sourceEnergy += gain;
-                }
+                if (gain > 0)
+                    gift += gain;
                 if (!ball.attracted) {
                     ball.magnet = m;
                     PhList_Push(m->held, &ball, &PhBall::nextHeld);
@@ -841,6 +844,9 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
         if (ball.motion == MT_MAGN_ALL) {
             ball.velocity = ball.acceleration = FV3(0, 0, 0);
             integrate = false;
+        } else if (gift > 0) {
+            ball.allowance += gift;
+            PhysWorld.sourceEnergy += gift;
         }
         ball.nearMagnet = inReach;
         if (ball.attracted && !inReach) {
