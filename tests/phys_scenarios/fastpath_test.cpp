@@ -344,6 +344,36 @@ TEST_F(FastPaths, BallsLeftOutOfTheStepEndAsTheFullWalk)
     }
 }
 
+// A ball its magnet holds keeps none of the pull (the hold stops it at once): no step in which
+// every iron ball starts held gives the magnets' gift. Over the bench's field and mixed ones,
+// where balls lie held while others roll by, and lie held after the rest have come to rest.
+TEST_F(FastPaths, HeldBallsTakeNoGiftFromTheirMagnet)
+{
+    int allHeld = 0;
+    for (uint64_t seed = 0; seed <= 12; seed++) {
+        use(seed == 0 ? busyfield::busy(20, 100) : busyfield::mixed(seed, 10, 20));
+        Phys_Build(field);
+        int wrong = 0;
+        for (int k = 0; k < 1600; k++) {
+            bool held = true, iron = false;
+            for (const PhBall *b = PhysWorld.balls; b != nullptr; b = b->nextBall)
+                if (b->type == TY_G_FEM && b->finishCode == 0) {
+                    iron = true;
+                    held &= b->motion == MT_MAGN_ALL;
+                }
+            const double before = PhysWorld.sourceEnergy;
+            Phys_Step(field, k * PH_STEP_MS);
+            if (iron && held) {
+                allHeld++;
+                wrong += PhysWorld.sourceEnergy != before;
+            }
+        }
+        EXPECT_EQ(wrong, 0) << "field " << seed;
+        Phys_Free();
+    }
+    EXPECT_GT(allHeld, 1000) << "steps with every iron ball held";
+}
+
 // A bomb that shatters a piece mid-step leaves no ball's support slots naming it, quiet balls
 // near it included (the slots are what the ball's shadow falls on). Fields where that happens.
 TEST_F(FastPaths, SupportSlotsNeverNameAPieceGoneInTheStep)
