@@ -557,6 +557,14 @@ void mark_dormant(float stepLength, float now)
     }
 }
 
+// Whether the ball stands elsewhere than where its step began (a caller's or a push's move
+// included): the balls' contact test sees two closing in only when one has.
+bool has_moved(const PhBall &b)
+{
+    const FV3 &p = b.position, &q = b.prevPosition;
+    return !p.Valid() || !q.Valid() || !(p.x == q.x && p.y == q.y && p.z == q.z);
+}
+
 // How many balls touch `b` (or nearly): a ball held in place may lean on them.
 int32_t touching(const PhBall &b)
 {
@@ -1219,9 +1227,24 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
     for (int32_t i = 0; i < grid.Count(); i++)
         grid.Ball(i)->pushed = 0;
     int anyPushed = 0;
-    for (int32_t i = 0; i < grid.Count(); i++)
-        if (grid.Ball(i)->attracted)
-            anyPushed |= Env_PushOutNear(grid, i);
+    for (int32_t i = 0; i < grid.Count(); i++) {
+        const PhBall *b = grid.Ball(i);
+        if (!b->attracted)
+            continue;
+        // A ball pushes only one closing in on it over the step: with neither moved since the step
+        // began (a push moves a ball too) the two are not closing in, and most held balls lie among
+        // balls lying still.
+        if (!has_moved(*b)) {
+            bool closing = false;
+            grid.ForNear(i, [&](int32_t j) {
+                const PhBall *o = grid.Ball(j);
+                closing = closing || (has_moved(*o) && !PhBalls_Apart(*o, *b));
+            });
+            if (!closing)
+                continue;
+        }
+        anyPushed |= Env_PushOutNear(grid, i);
+    }
     // Round-off can make two pushes undo each other; the passes are bounded.
     for (int pass = 0; anyPushed && pass < PH_SEPARATION_PASSES; pass++) {
         int any = 0;
