@@ -1107,11 +1107,14 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
         if (!takesPart(a))
             continue;
         // Most balls have no partner within touching distance: then the ordered walk finds nothing.
+        // Nor does it for two that have both stayed where they began the step: they are not
+        // closing in (a quiet ball among others lying still).
+        const bool aMoved = has_moved(*a);
         bool any = false;
         grid.ForNear(i, [&](int32_t j) {
             if (!any && j > i) {
                 const PhBall *b = grid.Ball(j);
-                any = takesPart(b) && !PhBalls_Apart(*a, *b);
+                any = takesPart(b) && (aMoved || has_moved(*b)) && !PhBalls_Apart(*a, *b);
             }
         });
         if (!any)
