@@ -273,8 +273,8 @@ TEST_F(FastPaths, WholeRunsEndAsWithoutThem)
 // same, or a later push ends otherwise. Step by step, every ball's state against the full walk.
 TEST_F(FastPaths, BallsLeftOutOfTheStepEndAsTheFullWalk)
 {
-    // Between steps, when `changing`: fixed pieces deleted (as the step deletes them) and pieces of
-    // every kind added where no ball is.
+    // Between steps, when `changing`: fixed pieces deleted (as the step deletes them), pieces of
+    // every kind added where no ball is, and balls lying still moved a little by the caller.
     auto change = [&](int k, busyfield::Rng &rng) {
         if (k == 60 || k == 200 || k == 333) {
             std::vector<PhElem *> doomed;
@@ -284,6 +284,12 @@ TEST_F(FastPaths, BallsLeftOutOfTheStepEndAsTheFullWalk)
                     doomed.push_back(o);
             for (PhElem *o : doomed)
                 destroy(o);
+        }
+        if (k % 50 == 25) {
+            int n = 0;
+            for (PhBall *b = PhysWorld.balls; b != nullptr; b = b->nextBall)
+                if (b->velocity.Length2() == 0 && b->finishCode == 0 && b->goal == nullptr && !b->sinking && n++ % 3 == 0)
+                    PhBall_Sync(*b, b->position + FV3(0.05f, 0, 0.03f));
         }
         if (k == 120 || k == 260) {
             static const int k_types[] = {TY_T_SIMA, TY_T_LEJTO, TY_T_SAROK, TY_T_CEL, TY_T_MAGNES, TY_T_SZOGES, TY_T_SIMA};

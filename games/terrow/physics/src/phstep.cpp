@@ -423,8 +423,10 @@ void mark_dormant(float stepLength, float now)
         // A ball its magnet has held still for two steps is as quiet: its step gives it nothing
         // (the pull is taken back by the hold) and changes nothing the loops read.
         const bool held = b->motion == MT_MAGN_ALL && b->attracted && b->magnet != nullptr && b->type == TY_G_FEM;
-        b->quiet = s && b->blockedSteps <= PH_BLOCKED_STEPS && (held || (!b->attracted && !b->nearMagnet)) &&
-                   !b->nudgedLast && fast;
+        // One a caller has moved since the last count takes its step (it may have lost its support).
+        b->quiet = s && fast && b->blockedSteps <= PH_BLOCKED_STEPS && (held || (!b->attracted && !b->nearMagnet)) &&
+                   !b->nudgedLast && b->position.x == b->stillAt.x && b->position.y == b->stillAt.y &&
+                   b->position.z == b->stillAt.z;
         if (s)
             sleepers.push_back({b, number});
         else
