@@ -417,13 +417,12 @@ void mark_dormant(float stepLength, float now)
         const bool s = may_sleep(*b);
         b->dormant = false;
         // One held by the balls it leans on (blockedSteps) must see them leave. Its step must leave
-        // nothing the pair loop reads otherwise: not so for one a magnet pulls (what it may keep
-        // after a push grows) or holds (its motion), nor for one that tried to go in its last step
-        // (it is nudged again and its blocked count goes on).
-        // A ball its magnet has held still for two steps is as quiet: its step gives it nothing
-        // (the pull is taken back by the hold) and changes nothing the loops read.
+        // nothing the pair loop reads otherwise: not so for one a magnet pulls or reaches (what it
+        // may keep after a push grows), nor for one that tried to go in its last step (it is nudged
+        // again and its blocked count goes on). One its magnet has held still for two steps is
+        // quiet: the hold takes back the pull, so its step changes nothing. One a caller has moved
+        // since the last count takes its step (it may have lost its support).
         const bool held = b->motion == MT_MAGN_ALL && b->attracted && b->magnet != nullptr && b->type == TY_G_FEM;
-        // One a caller has moved since the last count takes its step (it may have lost its support).
         b->quiet = s && fast && b->blockedSteps <= PH_BLOCKED_STEPS && (held || (!b->attracted && !b->nearMagnet)) &&
                    !b->nudgedLast && b->position.x == b->stillAt.x && b->position.y == b->stillAt.y &&
                    b->position.z == b->stillAt.z;
