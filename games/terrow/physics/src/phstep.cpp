@@ -422,9 +422,14 @@ void mark_dormant(float stepLength, float now)
         // again and its blocked count goes on). One its magnet has held still for two steps is
         // quiet: the hold takes back the pull, so its step changes nothing. One a caller has moved
         // since the last count takes its step (it may have lost its support).
-        const bool held = b->motion == MT_MAGN_ALL && b->attracted && b->magnet != nullptr && b->type == TY_G_FEM;
-        b->quiet = s && fast && b->blockedSteps <= PH_BLOCKED_STEPS && (held || (!b->attracted && !b->nearMagnet)) &&
-                   !b->nudgedLast && b->position.x == b->stillAt.x && b->position.y == b->stillAt.y &&
+        // Held means held in its last step too, with no pull (a pull restarts its motion each
+        // step); one at rest not moved to another state by a caller, and not left by the balls it
+        // leaned on (on a slope it would roll).
+        const bool held = b->motion == MT_MAGN_ALL && b->attracted && b->magnet != nullptr && b->type == TY_G_FEM &&
+                          b->heldStill;
+        b->quiet = s && fast && b->blockedSteps <= PH_BLOCKED_STEPS &&
+                   (held || (!b->attracted && !b->nearMagnet && b->motion == MT_ALL)) && !b->nudgedLast &&
+                   !b->propLost && b->position.x == b->stillAt.x && b->position.y == b->stillAt.y &&
                    b->position.z == b->stillAt.z;
         if (s)
             sleepers.push_back({b, number});
@@ -718,6 +723,9 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
     bool integrate = true;
     ball.rollingDown = ball.rollingUp = 0;
     ball.allowance = PhBall_Energy(ball);
+    ball.propLost = false;
+    const bool wasHeld = ball.motion == MT_MAGN_ALL;
+    bool pulled = false;
     const FV3 arriving = ball.velocity;
     const float r = ball.radius;
 
@@ -803,6 +811,7 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
                     PhBall_SetMotion(ball, MT_MAGN_ALL, ball.position, ball.velocity, ball.currentTime, 1);
                 integrate = false;
             } else {
+                pulled = true;
                 FV3 d = m->centre - ball.position;
                 const double L = d.Length();
                 if (dy == 1)
@@ -858,6 +867,7 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
             PhysWorld.sourceEnergy += gift;
         }
         ball.nearMagnet = inReach;
+        ball.heldStill = wasHeld && !pulled && inReach && ball.motion == MT_MAGN_ALL;
         if (ball.attracted && !inReach) {
             if (ball.magnet != nullptr)
                 PhList_Remove(ball.magnet->held, &ball, &PhBall::nextHeld);
@@ -1288,6 +1298,7 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
                 grid.Moved(i);
             }
         } else {
+            b->propLost |= b->neighbourCount > 10;
             b->neighbourCount = 0;
             b->neighbour = nullptr;
         }
