@@ -74,7 +74,15 @@ void run(benchmark::State &state, bool fast)
     std::vector<double> window(kSteps / kWindow, 1e30);
     using Clock = std::chrono::steady_clock;
     const bool profile = getenv("PH_BENCH_WINDOWS") != nullptr;
-    const int cgWindow = getenv("PH_BENCH_CG") != nullptr ? atoi(getenv("PH_BENCH_CG")) : -1;
+    // A window number the minute has, else none (atoi of a number out of range, and the step it
+    // names, would overflow).
+    int cgWindow = -1;
+    if (const char *cg = getenv("PH_BENCH_CG")) {
+        char *end = nullptr;
+        const long n = strtol(cg, &end, 10);
+        if (end != cg && *end == '\0' && n >= 0 && n < long(window.size()))
+            cgWindow = int(n);
+    }
     std::vector<Tally> stats(window.size());
     bool first = true;
     for (auto _ : state) {
