@@ -419,12 +419,11 @@ void mark_dormant(float stepLength, float now)
         // One held by the balls it leans on (blockedSteps) must see them leave. Its step must leave
         // nothing the pair loop reads otherwise: not so for one a magnet pulls or reaches (what it
         // may keep after a push grows), nor for one that tried to go in its last step (it is nudged
-        // again and its blocked count goes on). One its magnet has held still for two steps is
-        // quiet: the hold takes back the pull, so its step changes nothing. One a caller has moved
-        // since the last count takes its step (it may have lost its support).
-        // Held means held in its last step too, with no pull (a pull restarts its motion each
-        // step); one at rest not moved to another state by a caller, and not left by the balls it
-        // leaned on (on a slope it would roll).
+        // again and its blocked count goes on). One its magnet held through its last step, with no
+        // pull (a pull restarts the held motion each step), is quiet: its step changes nothing. One
+        // a caller has moved since the last count takes its step (it may have lost its support), as
+        // does one a caller set to another state than rest, and one the balls it leaned on have
+        // left (on a slope it rolls).
         const bool held = b->motion == MT_MAGN_ALL && b->attracted && b->magnet != nullptr && b->type == TY_G_FEM &&
                           b->heldStill;
         b->quiet = s && fast && b->blockedSteps <= PH_BLOCKED_STEPS &&
