@@ -273,8 +273,8 @@ TEST_F(FastPaths, WholeRunsEndAsWithoutThem)
 // same, or a later push ends otherwise. Step by step, every ball's state against the full walk.
 TEST_F(FastPaths, BallsLeftOutOfTheStepEndAsTheFullWalk)
 {
-    // Between steps, when `changing`: fixed pieces deleted (as the step deletes them) and pieces of
-    // every kind added where no ball is.
+    // Between steps, when `changing`: fixed pieces deleted (as the step deletes them), pieces of
+    // every kind added where no ball is, and balls lying still moved a little by the caller.
     auto change = [&](int k, busyfield::Rng &rng) {
         if (k == 60 || k == 200 || k == 333) {
             std::vector<PhElem *> doomed;
@@ -284,6 +284,12 @@ TEST_F(FastPaths, BallsLeftOutOfTheStepEndAsTheFullWalk)
                     doomed.push_back(o);
             for (PhElem *o : doomed)
                 destroy(o);
+        }
+        if (k % 50 == 25) {
+            int n = 0;
+            for (PhBall *b = PhysWorld.balls; b != nullptr; b = b->nextBall)
+                if (b->velocity.Length2() == 0 && b->finishCode == 0 && b->goal == nullptr && !b->sinking && n++ % 3 == 0)
+                    PhBall_Sync(*b, b->position + FV3(0.05f, 0, 0.03f));
         }
         if (k == 120 || k == 260) {
             static const int k_types[] = {TY_T_SIMA, TY_T_LEJTO, TY_T_SAROK, TY_T_CEL, TY_T_MAGNES, TY_T_SZOGES, TY_T_SIMA};
@@ -342,6 +348,155 @@ TEST_F(FastPaths, BallsLeftOutOfTheStepEndAsTheFullWalk)
             k++;
         EXPECT_EQ(k, fast.size()) << "mixed " << seed << " parts from the full walk at step " << k;
     }
+}
+
+// What callers and the step itself do to balls lying still, between steps: their magnet destroyed
+// or moved a cell, a magnet added beside them, their support or a ball they lean on removed, a held
+// ball pushing out, a ball moved a little, kicked or put up in the air, the world rebuilt. Step by
+// step, the state the step reads later (motion it came from, lane, support, neighbours) against
+// the full walk.
+TEST_F(FastPaths, StillBallsChangedBetweenStepsEndAsTheFullWalk)
+{
+    auto balls = [](bool (*want)(const PhBall &)) {
+        std::vector<PhBall *> v;
+        for (PhBall *b = PhysWorld.balls; b != nullptr; b = b->nextBall)
+            if (b->finishCode == 0 && b->goal == nullptr && !b->sinking && want(*b))
+                v.push_back(b);
+        return v;
+    };
+    auto held = [](const PhBall &b) { return b.motion == MT_MAGN_ALL && b.attracted && b.magnet != nullptr; };
+    auto still = [](const PhBall &b) { return b.velocity.Length2() == 0; };
+    auto ironStill = [](const PhBall &b) { return b.velocity.Length2() == 0 && b.type == TY_G_FEM; };
+    auto freeCell = [&](int x, int y, int z) {
+        if (x < 0 || z < 0 || y < 0 || x >= PhysWorld.sizeX || z >= PhysWorld.sizeZ || y > 4)
+            return false;
+        for (int32_t i = 0; i < field->count; i++) {
+            const TrElem *e = field->elements[i];
+            if (e->physObject != nullptr && !e->physObject->IsBall() && e->io->x == x && e->io->z == z && e->io->y == y)
+                return false;
+        }
+        for (const PhBall *b = PhysWorld.balls; b != nullptr; b = b->nextBall)
+            if (b->cellX == x && b->cellZ == z && (b->cellY == y - 1 || b->cellY == y))
+                return false;
+        return true;
+    };
+    auto addMagnet = [&](int x, int y, int z) {
+        if (freeCell(x, y, z))
+            new PhMagnet(busyfield::put(field, x, y, z, TY_T_MAGNES, 0), field->count - 1);
+    };
+    auto change = [&](int k, busyfield::Rng &rng) {
+        auto pick = [&](const std::vector<PhBall *> &v) { return v.empty() ? nullptr : v[size_t(rng.below(int(v.size())))]; };
+        if (k % 37 == 5)
+            if (PhBall *b = pick(balls(held)))
+                destroy(b->magnet);
+        if (k % 53 == 11)
+            if (PhBall *b = pick(balls(still)); b != nullptr && b->support != nullptr && b->support->cellY >= 0)
+                destroy(b->support);
+        if (k % 61 == 17)
+            if (PhBall *b = pick(balls(ironStill)))
+                addMagnet(b->cellX + rng.below(3) - 1, b->cellY + rng.below(2), b->cellZ + rng.below(3) - 1);
+        if (k % 29 == 3)
+            if (PhBall *b = pick(balls(k % 2 ? +held : +still))) {
+                const float d[] = {0.0f, 0.002f, 0.05f, -0.03f};
+                PhBall_Sync(*b, b->position + FV3(d[rng.below(4)], 0, d[rng.below(4)]));
+            }
+        if (k % 97 == 50)
+            if (PhBall *b = pick(balls(held))) {
+                const PhMagnet *m = b->magnet;
+                const int x = m->cellX + rng.below(3) - 1, y = m->cellY + 1, z = m->cellZ + rng.below(3) - 1;
+                destroy(b->magnet);
+                addMagnet(x, y, z);
+            }
+        if (k % 71 == 40)
+            if (PhBall *b = pick(balls(still))) {
+                const FV3 v(float(rng.below(5) - 2), 0, float(rng.below(5) - 2));
+                PhBall_SetMotion(*b, MT_EVE, b->position, v, b->currentTime, 1);
+            }
+        if (k % 83 == 20)
+            if (PhBall *b = pick(balls(held)))
+                Env_PushOut(*b);
+        if (k % 67 == 30)
+            if (PhBall *b = pick(balls(still)))
+                destroy(b);
+        if (k % 131 == 77)
+            if (PhBall *b = pick(balls(still)))
+                PhBall_Sync(*b, FV3(rng.below(PhysWorld.sizeX) + 0.5f, 1.5f, rng.below(PhysWorld.sizeZ) + 0.5f));
+        if (k == 450) {
+            Phys_Free();
+            Phys_Build(field);
+        }
+    };
+    auto index = [](const PhElem *o) { return o != nullptr ? float(o->index) : -1.0f; };
+    auto states = [&](TrPalya *(*make)(uint64_t), uint64_t seed, bool fast) {
+        Phys_SetFastPaths(fast);
+        use(make(seed));
+        Phys_Build(field);
+        busyfield::Rng rng(seed * 7 + 1);
+        std::vector<std::vector<float>> out;
+        for (int k = 0; k < 1000; k++) {
+            change(k, rng);
+            Phys_Step(field, k * PH_STEP_MS);
+            std::vector<float> s;
+            for (const PhBall *b = PhysWorld.balls; b != nullptr; b = b->nextBall)
+                s.insert(s.end(), {float(b->index), b->position.x, b->position.y, b->position.z, b->velocity.x,
+                                   b->velocity.y, b->velocity.z, b->allowance, float(b->motion), float(b->prevMotion),
+                                   float(b->lane), float(b->attracted), index(b->support), float(b->firstContact),
+                                   float(b->neighbourCount), b->lastVelocity.x, b->lastVelocity.z});
+            s.push_back(PhysWorld.sourceEnergy);
+            out.push_back(s);
+        }
+        Phys_Free();
+        Phys_SetFastPaths(true);
+        return out;
+    };
+    struct Case {
+        const char *what;
+        TrPalya *(*make)(uint64_t);
+        uint64_t seed;
+    };
+    auto mixed = [](uint64_t seed) { return busyfield::mixed(seed, 3 + int(seed % 10), 5 + int(seed * 7 % 26)); };
+    auto busy = [](uint64_t seed) { return busyfield::busy(8 + int(seed % 8), 20 + int(seed % 30)); };
+    // A ball held one step only (its pull's restart still to come), one lying on a slope whose prop
+    // is removed or put in the air, kicked balls (one still at rest by its magnet), and plain runs.
+    for (const Case &c : {Case{"mixed", mixed, 397}, Case{"mixed", mixed, 215}, Case{"busy", busy, 30},
+                          Case{"mixed", mixed, 17}, Case{"mixed", mixed, 185}, Case{"mixed", mixed, 1},
+                          Case{"busy", busy, 3}}) {
+        const auto fast = states(c.make, c.seed, true), walk = states(c.make, c.seed, false);
+        size_t k = 0;
+        while (k < fast.size() && fast[k] == walk[k])
+            k++;
+        EXPECT_EQ(k, fast.size()) << c.what << " " << c.seed << " parts from the full walk at step " << k;
+    }
+}
+
+// A ball its magnet holds keeps none of the pull (the hold stops it at once): no step in which
+// every iron ball starts held gives the magnets' gift. Over the bench's field and mixed ones,
+// where balls lie held while others roll by, and lie held after the rest have come to rest.
+TEST_F(FastPaths, HeldBallsTakeNoGiftFromTheirMagnet)
+{
+    int allHeld = 0;
+    for (uint64_t seed = 0; seed <= 12; seed++) {
+        use(seed == 0 ? busyfield::busy(20, 100) : busyfield::mixed(seed, 10, 20));
+        Phys_Build(field);
+        int wrong = 0;
+        for (int k = 0; k < 1600; k++) {
+            bool held = true, iron = false;
+            for (const PhBall *b = PhysWorld.balls; b != nullptr; b = b->nextBall)
+                if (b->type == TY_G_FEM && b->finishCode == 0) {
+                    iron = true;
+                    held &= b->motion == MT_MAGN_ALL;
+                }
+            const double before = PhysWorld.sourceEnergy;
+            Phys_Step(field, k * PH_STEP_MS);
+            if (iron && held) {
+                allHeld++;
+                wrong += PhysWorld.sourceEnergy != before;
+            }
+        }
+        EXPECT_EQ(wrong, 0) << "field " << seed;
+        Phys_Free();
+    }
+    EXPECT_GT(allHeld, 1000) << "steps with every iron ball held";
 }
 
 // A bomb that shatters a piece mid-step leaves no ball's support slots naming it, quiet balls

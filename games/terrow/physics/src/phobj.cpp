@@ -113,6 +113,7 @@ PhElem::~PhElem()
             if (static_cast<PhElem *>(b->goal) == this)
                 b->goal = nullptr;
             if (static_cast<PhElem *>(b->neighbour) == this) {
+                b->propLost |= b->neighbourCount > 10;
                 b->neighbour = nullptr;
                 b->neighbourCount = 0;
             }

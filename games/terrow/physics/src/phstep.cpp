@@ -417,10 +417,19 @@ void mark_dormant(float stepLength, float now)
         const bool s = may_sleep(*b);
         b->dormant = false;
         // One held by the balls it leans on (blockedSteps) must see them leave. Its step must leave
-        // nothing the pair loop reads otherwise: not so for one a magnet pulls (what it may keep
-        // after a push grows) or holds (its motion), nor for one that tried to go in its last step
-        // (it is nudged again and its blocked count goes on).
-        b->quiet = s && b->blockedSteps <= PH_BLOCKED_STEPS && !b->attracted && !b->nearMagnet && !b->nudgedLast && fast;
+        // nothing the pair loop reads otherwise: not so for one a magnet pulls or reaches (what it
+        // may keep after a push grows), nor for one that tried to go in its last step (it is nudged
+        // again and its blocked count goes on). One its magnet held through its last step, with no
+        // pull (a pull restarts the held motion each step), is quiet: its step changes nothing. One
+        // a caller has moved since the last count takes its step (it may have lost its support), as
+        // does one a caller set to another state than rest, and one the balls it leaned on have
+        // left (on a slope it rolls).
+        const bool held = b->motion == MT_MAGN_ALL && b->attracted && b->magnet != nullptr && b->type == TY_G_FEM &&
+                          b->heldStill;
+        b->quiet = s && fast && b->blockedSteps <= PH_BLOCKED_STEPS &&
+                   (held || (!b->attracted && !b->nearMagnet && b->motion == MT_ALL)) && !b->nudgedLast &&
+                   !b->propLost && b->position.x == b->stillAt.x && b->position.y == b->stillAt.y &&
+                   b->position.z == b->stillAt.z;
         if (s)
             sleepers.push_back({b, number});
         else
@@ -551,6 +560,14 @@ void mark_dormant(float stepLength, float now)
             j++;
         }
     }
+}
+
+// Whether the ball stands elsewhere than where its step began (a caller's or a push's move
+// included): the balls' contact test sees two closing in only when one has.
+bool has_moved(const PhBall &b)
+{
+    const FV3 &p = b.position, &q = b.prevPosition;
+    return !p.Valid() || !q.Valid() || !(p.x == q.x && p.y == q.y && p.z == q.z);
 }
 
 // How many balls touch `b` (or nearly): a ball held in place may lean on them.
@@ -705,6 +722,9 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
     bool integrate = true;
     ball.rollingDown = ball.rollingUp = 0;
     ball.allowance = PhBall_Energy(ball);
+    ball.propLost = false;
+    const bool wasHeld = ball.motion == MT_MAGN_ALL;
+    bool pulled = false;
     const FV3 arriving = ball.velocity;
     const float r = ball.radius;
 
@@ -765,6 +785,7 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
     // Magnets pull and hold iron balls.
     if (ball.type == TY_G_FEM) {
         bool inReach = false;
+        float gift = 0;  // what the pulls gave it: none when it ends the step held
         for (PhMagnet *m = PhysWorld.magnets; m != nullptr; m = m->nextMagnet) {
             if (PhElem_OutOfReach(m->boxLow, m->boxHigh, ball.position, r))
                 continue;  // the zone test below would say so too, at more cost
@@ -789,6 +810,7 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
                     PhBall_SetMotion(ball, MT_MAGN_ALL, ball.position, ball.velocity, ball.currentTime, 1);
                 integrate = false;
             } else {
+                pulled = true;
                 FV3 d = m->centre - ball.position;
                 const double L = d.Length();
                 if (dy == 1)
@@ -807,10 +829,8 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
                 const float before = PhBall_Energy(ball);
                 ball.velocity += d;
                 const float gain = PhBall_Energy(ball) - before;
-                if (gain > 0) {
-                    ball.allowance += gain;
-                    PhysWorld.sourceEnergy += gain;
-                }
+                if (gain > 0)
+                    gift += gain;
                 if (!ball.attracted) {
                     ball.magnet = m;
                     PhList_Push(m->held, &ball, &PhBall::nextHeld);
@@ -841,8 +861,12 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
         if (ball.motion == MT_MAGN_ALL) {
             ball.velocity = ball.acceleration = FV3(0, 0, 0);
             integrate = false;
+        } else if (gift > 0) {
+            ball.allowance += gift;
+            PhysWorld.sourceEnergy += gift;
         }
         ball.nearMagnet = inReach;
+        ball.heldStill = wasHeld && !pulled && inReach && ball.motion == MT_MAGN_ALL;
         if (ball.attracted && !inReach) {
             if (ball.magnet != nullptr)
                 PhList_Remove(ball.magnet->held, &ball, &PhBall::nextHeld);
@@ -1093,11 +1117,14 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
         if (!takesPart(a))
             continue;
         // Most balls have no partner within touching distance: then the ordered walk finds nothing.
+        // Nor does it for two that have both stayed where they began the step: they are not
+        // closing in (a quiet ball among others lying still).
+        const bool aMoved = has_moved(*a);
         bool any = false;
         grid.ForNear(i, [&](int32_t j) {
             if (!any && j > i) {
                 const PhBall *b = grid.Ball(j);
-                any = takesPart(b) && !PhBalls_Apart(*a, *b);
+                any = takesPart(b) && (aMoved || has_moved(*b)) && !PhBalls_Apart(*a, *b);
             }
         });
         if (!any)
@@ -1213,9 +1240,24 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
     for (int32_t i = 0; i < grid.Count(); i++)
         grid.Ball(i)->pushed = 0;
     int anyPushed = 0;
-    for (int32_t i = 0; i < grid.Count(); i++)
-        if (grid.Ball(i)->attracted)
-            anyPushed |= Env_PushOutNear(grid, i);
+    for (int32_t i = 0; i < grid.Count(); i++) {
+        const PhBall *b = grid.Ball(i);
+        if (!b->attracted)
+            continue;
+        // A ball pushes only one closing in on it over the step: with neither moved since the step
+        // began (a push moves a ball too) the two are not closing in, and most held balls lie among
+        // balls lying still.
+        if (!has_moved(*b)) {
+            bool closing = false;
+            grid.ForNear(i, [&](int32_t j) {
+                const PhBall *o = grid.Ball(j);
+                closing = closing || (has_moved(*o) && !PhBalls_Apart(*o, *b));
+            });
+            if (!closing)
+                continue;
+        }
+        anyPushed |= Env_PushOutNear(grid, i);
+    }
     // Round-off can make two pushes undo each other; the passes are bounded.
     for (int pass = 0; anyPushed && pass < PH_SEPARATION_PASSES; pass++) {
         int any = 0;
@@ -1255,6 +1297,7 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
                 grid.Moved(i);
             }
         } else {
+            b->propLost |= b->neighbourCount > 10;
             b->neighbourCount = 0;
             b->neighbour = nullptr;
         }

@@ -190,6 +190,11 @@ struct PhBall : PhElem {
     bool slotsValid = false;
     bool nearMagnet = false;  // an iron ball within a magnet's reach at its last step
     bool nudgedLast = false;  // nudged (it tried to go) in its last step
+    /* Its last step began with its magnet holding it, and the magnets only held it (none pulled
+     * it): another such step would change nothing. */
+    bool heldStill = false;
+    /* The balls it leaned on (neighbourCount) have left since its last step: on a slope it rolls. */
+    bool propLost = false;
     int32_t slotsKey[5] = {0, 0, 0, 0, 0};
     uint32_t slotsGeneration = 0;
     M33 orientation;
