@@ -168,11 +168,44 @@ M33::M33(const FV3 &v) : state(PH_VALID)
     }
 }
 
+namespace {
+
+// The turn of a rolling ball's step is small: below this angle its matrix comes from the series of
+// sin t / t and (1 - cos t) / t^2 in t^2, with no root, division or sincos. Their first terms left
+// out are below 3e-11 there, far under a float's rounding.
+const double k_small_turn2 = 0.25;  // (0.5 rad)^2
+
+bool small_rotation_of(const FV3 &v, float m[9])
+{
+    const double x = v.x, y = v.y, z = v.z;
+    const double t2 = x * x + y * y + z * z;
+    if (!(t2 <= k_small_turn2))  // a NaN turn too: the exact form makes it the identity
+        return false;
+    // s = sin t / t, u = (1 - cos t) / t^2, cos t = 1 - t^2 u.
+    const double s = 1 - t2 * (1.0 / 6) * (1 - t2 * (1.0 / 20) * (1 - t2 * (1.0 / 42) * (1 - t2 * (1.0 / 72))));
+    const double u = 0.5 * (1 - t2 * (1.0 / 12) * (1 - t2 * (1.0 / 30) * (1 - t2 * (1.0 / 56) * (1 - t2 * (1.0 / 90)))));
+    const double c = 1 - t2 * u;
+    const double xy = x * y * u, xz = x * z * u, yz = y * z * u;
+    m[0] = static_cast<float>(x * x * u + c);
+    m[1] = static_cast<float>(xy + z * s);
+    m[2] = static_cast<float>(xz - y * s);
+    m[3] = static_cast<float>(xy - z * s);
+    m[4] = static_cast<float>(y * y * u + c);
+    m[5] = static_cast<float>(yz + x * s);
+    m[6] = static_cast<float>(xz + y * s);
+    m[7] = static_cast<float>(yz - x * s);
+    m[8] = static_cast<float>(z * z * u + c);
+    return true;
+}
+
+}  // namespace
+
 M33 &M33::TurnBy(const FV3 &v)
 {
     Check();
     float r[12];
-    rotation_of(v, r);
+    if (!small_rotation_of(v, r))
+        rotation_of(v, r);
     r[9] = r[10] = r[11] = 0;
     // A row at a time, four lanes wide: each entry is the same (a + b) + c of the same products.
     const __m128 r0 = _mm_loadu_ps(r), r1 = _mm_loadu_ps(r + 3), r2 = _mm_loadu_ps(r + 6);

@@ -181,11 +181,6 @@ struct PhBall : PhElem {
     uint32_t firstContact = 1;
     int32_t prevCellX = 0, prevCellY = 0, prevCellZ = 0;
     PhZoneCode zone{0}, prevZone{0};
-    // The last ClassifyInCell without a closest point and what it was taken from: the step asks
-    // several times for a ball that has not moved.
-    mutable uint32_t zoneKey[9] = {0, 0, 0, 0, 0, 0, 0, 0, 0};
-    mutable PhZoneCode zoneFound{0};
-    mutable bool zoneKnown = false;
     /* The cell, zone details and pieces' generation the support slots were last found for. */
     bool slotsValid = false;
     bool nearMagnet = false;  // an iron ball within a magnet's reach at its last step
