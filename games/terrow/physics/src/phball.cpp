@@ -67,6 +67,19 @@ void advance_to(PhBall &ball, float t)
     ball.velocity = ball.lastVelocity + ball.acceleration * dt;
 }
 
+// Whether float(sqrt(d2)) > c: the square tells away from the border, the root decides near it.
+bool distance_above(double d2, double c)
+{
+    if (c > 0 && c < 1e150) {
+        const double c2 = c * c;
+        if (d2 > c2 * 1.0001)
+            return true;
+        if (d2 < c2 * 0.9999)
+            return false;
+    }
+    return static_cast<float>(sqrt(d2)) > c;
+}
+
 void raise(int32_t &counter, int level)
 {
     if (counter < level)
@@ -142,10 +155,11 @@ int PhBall::Contact(PhBall &ball, FV3 *c, int *code, float tolerance)
     (void)code;
     (void)tolerance;
     PhScope scope;
-    const float d = DistanceTo(ball);
-    if (d > 0.9f * (radius + ball.radius))
+    // The distance as DistanceTo gives it, compared as its square away from each border.
+    const double d2 = (position - ball.position).Length2();
+    if (distance_above(d2, 0.9f * (radius + ball.radius)))
         return 0;
-    if (lane != 0 && ball.lane != 0 && lane != ball.lane && d > 0.9 * PhyDerived.halfRoot2)
+    if (lane != 0 && ball.lane != 0 && lane != ball.lane && distance_above(d2, 0.9 * PhyDerived.halfRoot2))
         return 0;
     *c = ball.position - position;
     const FV3 rel = (ball.position - ball.prevPosition) - (position - prevPosition);
@@ -217,14 +231,6 @@ void PhBall::UpdateCell()
     box[5] = boxHigh.z;
 }
 
-const PhyMaterial &PhBall::Material() const { return material_of(type); }
-
-float PhBall_Energy(const PhBall &ball)
-{
-    const float gy = PhyParams.gravity * ball.position.y;  // single precision on purpose
-    return (gy + 0.5f * static_cast<float>(ball.velocity.Length2())) * ball.Material().mass;
-}
-
 namespace {
 
 void set_speed2(FV3 &v, double want2)
@@ -251,16 +257,10 @@ void PhBall_PayLift(PhBall &ball, float dy, FV3 &v)
     set_speed2(v, v.Length2() - cost);
 }
 
-void PhBall_CapEnergy(PhBall &ball)
+void PhBall_LowerToAllowance(PhBall &ball)
 {
-    const float m = ball.Material().mass;
-    if (!(m > 0) || ball.finishCode != 0)
-        return;
-    const float e = PhBall_Energy(ball);
-    const float slack = 1e-5f + 1e-6f * fabsf(ball.allowance);
-    if (!(e > ball.allowance + slack))
-        return;
     // Whatever speed is left after the height is paid for.
+    const float m = ball.Material().mass;
     const double kinetic = static_cast<double>(ball.allowance) / m - static_cast<double>(PhyParams.gravity) * ball.position.y;
     set_speed2(ball.velocity, 2.0 * kinetic);
 }

@@ -233,13 +233,34 @@ int PhElem_Finish(PhElem *obj, int how, uint32_t bits);
 void PhElem_Shatter(PhElem *piece);
 int PhGoal_Accepts(const PhGoal &goal, const PhBall &ball);
 
-/* Energy of a ball now: (height x gravity + 0.5 x speed squared) x its mass. */
-float PhBall_Energy(const PhBall &ball);
+inline const PhyMaterial &PhBall::Material() const
+{
+    return PhyParams.material[type >= 0 && type < PHY_KINDS ? type : 0];
+}
+
+/* Energy of a ball now: (height x gravity + 0.5 x speed squared) x its mass. Inline: the step takes
+ * it for every ball several times. */
+inline float PhBall_Energy(const PhBall &ball)
+{
+    const float gy = PhyParams.gravity * ball.position.y;  // single precision on purpose
+    return (gy + 0.5f * static_cast<float>(ball.velocity.Length2())) * ball.Material().mass;
+}
 /* A ball lifted by dy pays for the height with its speed: sqrt(v^2 - 2 g dy), at least 0. Applied to
  * `v` and, when other than `v`, to the ball's own velocity too. */
 void PhBall_PayLift(PhBall &ball, float dy, FV3 &v);
+/* The speed left to a ball whose energy is above its allowance (PhBall_CapEnergy's rare part). */
+void PhBall_LowerToAllowance(PhBall &ball);
 /* Keeps the ball's energy at or below its allowance by lowering its speed. */
-void PhBall_CapEnergy(PhBall &ball);
+inline void PhBall_CapEnergy(PhBall &ball)
+{
+    const float m = ball.Material().mass;
+    if (!(m > 0) || ball.finishCode != 0)
+        return;
+    const float e = PhBall_Energy(ball);
+    const float slack = 1e-5f + 1e-6f * fabsf(ball.allowance);
+    if (e > ball.allowance + slack)
+        PhBall_LowerToAllowance(ball);
+}
 void PhBall_SetMotion(PhBall &ball, int state, const FV3 &p, const FV3 &v, float t, int settle);
 void PhBall_ClipToSupport(const PhBall &ball, FV3 &w);
 int PhBall_HardImpact(PhBall &ball, const FV3 &c);
