@@ -53,12 +53,6 @@ void FV3::Set(const float v[3])
 FV3 FV3::operator*(int s) const { return *this * static_cast<float>(s); }
 FV3 FV3::operator/(int s) const { return *this / static_cast<float>(s); }
 
-FV3 FV3::operator^(const FV3 &b) const
-{
-    FV3 r;
-    FV3_Cross(r, *this, b);
-    return r;
-}
 
 FV3 &FV3::operator/=(int s) { return *this /= static_cast<float>(s); }
 
@@ -78,20 +72,6 @@ void FV3::SetLength(double len)
     *this *= static_cast<float>(len / l);
 }
 
-void FV3::Normalise()
-{
-    double l = Length();
-    if (l == 0)
-        return;
-    *this /= static_cast<float>(l);
-}
-
-FV3 FV3::Normalised() const
-{
-    FV3 r(*this);
-    r.Normalise();
-    return r;
-}
 
 void FV3::CopyOut(float *ox, float *oy, float *oz) const
 {
