@@ -155,7 +155,9 @@ namespace {
 // out are below 3e-11 there, far under a float's rounding.
 const double k_small_turn2 = 0.25;  // (0.5 rad)^2
 
-bool small_rotation_of(const FV3 &v, float m[9])
+// The rows of the rotation, a fourth lane of 0, kept in registers: written to memory and read back
+// four wide, each row would wait for its three stores.
+bool small_rotation_rows(const FV3 &v, __m128 row[3])
 {
     const double x = v.x, y = v.y, z = v.z;
     const double t2 = x * x + y * y + z * z;
@@ -166,15 +168,10 @@ bool small_rotation_of(const FV3 &v, float m[9])
     const double u = 0.5 * (1 - t2 * (1.0 / 12) * (1 - t2 * (1.0 / 30) * (1 - t2 * (1.0 / 56) * (1 - t2 * (1.0 / 90)))));
     const double c = 1 - t2 * u;
     const double xy = x * y * u, xz = x * z * u, yz = y * z * u;
-    m[0] = static_cast<float>(x * x * u + c);
-    m[1] = static_cast<float>(xy + z * s);
-    m[2] = static_cast<float>(xz - y * s);
-    m[3] = static_cast<float>(xy - z * s);
-    m[4] = static_cast<float>(y * y * u + c);
-    m[5] = static_cast<float>(yz + x * s);
-    m[6] = static_cast<float>(xz + y * s);
-    m[7] = static_cast<float>(yz - x * s);
-    m[8] = static_cast<float>(z * z * u + c);
+    auto f = [](double d) { return static_cast<float>(d); };
+    row[0] = _mm_setr_ps(f(x * x * u + c), f(xy + z * s), f(xz - y * s), 0.0f);
+    row[1] = _mm_setr_ps(f(xy - z * s), f(y * y * u + c), f(yz + x * s), 0.0f);
+    row[2] = _mm_setr_ps(f(xz + y * s), f(yz - x * s), f(z * z * u + c), 0.0f);
     return true;
 }
 
@@ -183,19 +180,26 @@ bool small_rotation_of(const FV3 &v, float m[9])
 M33 &M33::TurnBy(const FV3 &v)
 {
     Check();
-    float r[12];
-    if (!small_rotation_of(v, r))
-        rotation_of(v, r);
-    r[9] = r[10] = r[11] = 0;
-    // A row at a time, four lanes wide: each entry is the same (a + b) + c of the same products.
-    const __m128 r0 = _mm_loadu_ps(r), r1 = _mm_loadu_ps(r + 3), r2 = _mm_loadu_ps(r + 6);
-    float e[12];
-    for (int i = 0; i < 3; i++) {
-        const __m128 a = _mm_add_ps(_mm_mul_ps(_mm_set1_ps(m[i * 3]), r0), _mm_mul_ps(_mm_set1_ps(m[i * 3 + 1]), r1));
-        _mm_storeu_ps(e + i * 3, _mm_add_ps(a, _mm_mul_ps(_mm_set1_ps(m[i * 3 + 2]), r2)));
+    __m128 r[3];
+    if (!small_rotation_rows(v, r)) {
+        float e[12];
+        rotation_of(v, e);
+        e[9] = e[10] = e[11] = 0;
+        r[0] = _mm_loadu_ps(e);
+        r[1] = _mm_loadu_ps(e + 3);
+        r[2] = _mm_loadu_ps(e + 6);
     }
-    for (int i = 0; i < 9; i++)
-        m[i] = e[i];
+    // A row at a time, four lanes wide: each entry is the same (a + b) + c of the same products.
+    __m128 out[3];
+    for (int i = 0; i < 3; i++) {
+        const __m128 a = _mm_add_ps(_mm_mul_ps(_mm_set1_ps(m[i * 3]), r[0]), _mm_mul_ps(_mm_set1_ps(m[i * 3 + 1]), r[1]));
+        out[i] = _mm_add_ps(a, _mm_mul_ps(_mm_set1_ps(m[i * 3 + 2]), r[2]));
+    }
+    // Rows 0 and 1 four wide (row 1 writes over row 0's spare lane), row 2 in its three floats.
+    _mm_storeu_ps(m, out[0]);
+    _mm_storeu_ps(m + 3, out[1]);
+    _mm_storel_pi(reinterpret_cast<__m64 *>(m + 6), out[2]);
+    _mm_store_ss(m + 8, _mm_movehl_ps(out[2], out[2]));
     zero = detKnown = singular = 0;
     det = 0;
     state = PH_VALID;
