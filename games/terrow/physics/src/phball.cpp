@@ -175,13 +175,18 @@ TrElem *PhBall::FilterCandidate(TrElem *candidate, const FV3 &point)
 PhZoneCode PhBall::ClassifyInCell(FV3 *closest) const
 {
     if (closest == nullptr) {
+        // The same bits of centre and radius in the same cell: the same zones.
+        const __m128i cell = _mm_setr_epi32(cellX, cellY, cellZ, 0);
+        const __m128 p = _mm_setr_ps(position.x, position.y, position.z, radius);
+        const __m128i same = _mm_and_si128(_mm_cmpeq_epi32(_mm_castps_si128(p), _mm_loadu_si128(reinterpret_cast<const __m128i *>(zoneAt))),
+                                           _mm_cmpeq_epi32(cell, _mm_loadu_si128(reinterpret_cast<const __m128i *>(zoneCell))));
+        if (_mm_movemask_epi8(same) == 0xffff)
+            return zoneFound;
         // The centre lies in its own cell (but for round-off at a border, or a ball thrown far out):
         // on each axis zone 5, and a detail telling whether the ball reaches over a face, with the
         // comparisons the general classification makes there, the three axes at once.
-        const __m128 lo = _mm_mul_ps(_mm_cvtepi32_ps(_mm_setr_epi32(cellX, cellY, cellZ, 0)),
-                                     _mm_setr_ps(1.0f, 0.55f, 1.0f, 0.0f));
+        const __m128 lo = _mm_mul_ps(_mm_cvtepi32_ps(cell), _mm_setr_ps(1.0f, 0.55f, 1.0f, 0.0f));
         const __m128 hi = _mm_add_ps(lo, _mm_setr_ps(1.0f, 0.55f, 1.0f, 0.0f));
-        const __m128 p = _mm_setr_ps(position.x, position.y, position.z, 0.0f);
         const __m128 r = _mm_set1_ps(radius);
         const int inside = _mm_movemask_ps(_mm_and_ps(_mm_cmple_ps(lo, p), _mm_cmple_ps(p, hi)));
         if ((inside & 7) == 7) {
@@ -192,7 +197,10 @@ PhZoneCode PhBall::ClassifyInCell(FV3 *closest) const
             const int low = _mm_movemask_ps(_mm_cmpgt_ps(lo, _mm_sub_ps(p, r))) & 7;   // detail 4
             const int high = _mm_movemask_ps(_mm_cmpgt_ps(_mm_add_ps(p, r), hi)) & 7;  // detail 6
             const uint32_t all5 = 5u | 5u << 5 | 5u << 10 | 5u << 15 | 5u << 20 | 5u << 25;
-            return PhZoneCode{all5 - k_unit[low] + k_unit[high & ~low]};
+            zoneFound = PhZoneCode{all5 - k_unit[low] + k_unit[high & ~low]};
+            _mm_storeu_ps(zoneAt, p);
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(zoneCell), cell);
+            return zoneFound;
         }
     }
     const FV3 lo(static_cast<float>(cellX), 0.55f * cellY, static_cast<float>(cellZ));

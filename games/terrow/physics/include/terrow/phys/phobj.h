@@ -181,6 +181,12 @@ struct PhBall : PhElem {
     uint32_t firstContact = 1;
     int32_t prevCellX = 0, prevCellY = 0, prevCellZ = 0;
     PhZoneCode zone{0}, prevZone{0};
+    // The last ClassifyInCell without a closest point and the centre, radius and cell it was taken
+    // for: the step asks several times for a ball that has not moved.
+    // (No cell is INT32_MIN: nothing matches before the first.)
+    mutable float zoneAt[4] = {0, 0, 0, 0};
+    mutable int32_t zoneCell[4] = {INT32_MIN, 0, 0, 0};
+    mutable PhZoneCode zoneFound{0};
     /* The cell, zone details and pieces' generation the support slots were last found for. */
     bool slotsValid = false;
     bool nearMagnet = false;  // an iron ball within a magnet's reach at its last step
