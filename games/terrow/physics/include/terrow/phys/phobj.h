@@ -187,6 +187,9 @@ struct PhBall : PhElem {
     mutable float zoneAt[4] = {0, 0, 0, 0};
     mutable int32_t zoneCell[4] = {INT32_MIN, 0, 0, 0};
     mutable PhZoneCode zoneFound{0};
+    // The cell, zone details and pieces' generation for which Env_Collect last found no piece to
+    // look at (openAt[4] bit 0: a ball rolling on a flat piece; no cell is INT32_MIN).
+    int32_t openAt[6] = {INT32_MIN, 0, 0, 0, 0, 0};
     /* The cell, zone details and pieces' generation the support slots were last found for. */
     bool slotsValid = false;
     bool nearMagnet = false;  // an iron ball within a magnet's reach at its last step
