@@ -151,27 +151,28 @@ M33::M33(const FV3 &v) : state(PH_VALID)
 namespace {
 
 // The turn of a rolling ball's step is small: below this angle its matrix comes from the series of
-// sin t / t and (1 - cos t) / t^2 in t^2, with no root, division or sincos. Their first terms left
-// out are below 3e-11 there, far under a float's rounding.
-const double k_small_turn2 = 0.25;  // (0.5 rad)^2
+// sin t / t and (1 - cos t) / t^2 in t^2, with no root, division or sincos. The first terms left out
+// are below 1.1e-8 there, under a float's rounding.
+const float k_small_turn2 = 0.25f;  // (0.5 rad)^2
 
-// The rows of the rotation, a fourth lane of 0, kept in registers: written to memory and read back
-// four wide, each row would wait for its three stores.
+// The rows of the rotation, a fourth lane of 0, four lanes wide and kept in registers: written to
+// memory and read back four wide, each row would wait for its three stores.
 bool small_rotation_rows(const FV3 &v, __m128 row[3])
 {
-    const double x = v.x, y = v.y, z = v.z;
-    const double t2 = x * x + y * y + z * z;
+    const float x = v.x, y = v.y, z = v.z;
+    const float t2 = x * x + y * y + z * z;
     if (!(t2 <= k_small_turn2))  // a NaN turn too: the exact form makes it the identity
         return false;
-    // s = sin t / t, u = (1 - cos t) / t^2, cos t = 1 - t^2 u.
-    const double s = 1 - t2 * (1.0 / 6) * (1 - t2 * (1.0 / 20) * (1 - t2 * (1.0 / 42) * (1 - t2 * (1.0 / 72))));
-    const double u = 0.5 * (1 - t2 * (1.0 / 12) * (1 - t2 * (1.0 / 30) * (1 - t2 * (1.0 / 56) * (1 - t2 * (1.0 / 90)))));
-    const double c = 1 - t2 * u;
-    const double xy = x * y * u, xz = x * z * u, yz = y * z * u;
-    auto f = [](double d) { return static_cast<float>(d); };
-    row[0] = _mm_setr_ps(f(x * x * u + c), f(xy + z * s), f(xz - y * s), 0.0f);
-    row[1] = _mm_setr_ps(f(xy - z * s), f(y * y * u + c), f(yz + x * s), 0.0f);
-    row[2] = _mm_setr_ps(f(xz + y * s), f(yz - x * s), f(z * z * u + c), 0.0f);
+    // s = sin t / t, u = (1 - cos t) / t^2, cos t = 1 - t^2 u; the rotation is c I + u v v' + s [v]x.
+    const float s = 1 - t2 * (1.0f / 6) * (1 - t2 * (1.0f / 20) * (1 - t2 * (1.0f / 42)));
+    const float u = 0.5f * (1 - t2 * (1.0f / 12) * (1 - t2 * (1.0f / 30) * (1 - t2 * (1.0f / 56))));
+    const float c = 1 - t2 * u;
+    const __m128 V = _mm_setr_ps(x, y, z, 0.0f);
+    const __m128 uV = _mm_mul_ps(V, _mm_set1_ps(u));
+    const float xs = x * s, ys = y * s, zs = z * s;
+    row[0] = _mm_add_ps(_mm_mul_ps(uV, _mm_set1_ps(x)), _mm_setr_ps(c, zs, -ys, 0.0f));
+    row[1] = _mm_add_ps(_mm_mul_ps(uV, _mm_set1_ps(y)), _mm_setr_ps(-zs, c, xs, 0.0f));
+    row[2] = _mm_add_ps(_mm_mul_ps(uV, _mm_set1_ps(z)), _mm_setr_ps(ys, -xs, c, 0.0f));
     return true;
 }
 
