@@ -331,21 +331,6 @@ void PhBall_SetMotion(PhBall &ball, int state, const FV3 &p, const FV3 &v, float
     ball.lastVelocity = ball.velocity;
 }
 
-void PhBall_ClipToSupport(const PhBall &ball, FV3 &w)
-{
-    const PhElem *s = ball.support;
-    if (s == nullptr)
-        return;
-    if (s->cls != PHC_SLOPE) {
-        if (w.y < 0)
-            w.y = 0;
-        return;
-    }
-    const double d = w.Dot(s->up);
-    if (d < 0)
-        w -= s->up * static_cast<float>(d);
-}
-
 int PhBall_HardImpact(PhBall &ball, const FV3 &c)
 {
     if (ball.type != TY_G_BOMBA)

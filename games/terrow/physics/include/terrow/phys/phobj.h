@@ -271,7 +271,22 @@ inline void PhBall_CapEnergy(PhBall &ball)
         PhBall_LowerToAllowance(ball);
 }
 void PhBall_SetMotion(PhBall &ball, int state, const FV3 &p, const FV3 &v, float t, int settle);
-void PhBall_ClipToSupport(const PhBall &ball, FV3 &w);
+/* Takes from w what would go into the ball's support: its downward part on a flat piece, the part
+ * into the ramp on a slope. Inline: the settling asks it for every moving ball. */
+inline void PhBall_ClipToSupport(const PhBall &ball, FV3 &w)
+{
+    const PhElem *s = ball.support;
+    if (s == nullptr)
+        return;
+    if (s->cls != PHC_SLOPE) {
+        if (w.y < 0)
+            w.y = 0;
+        return;
+    }
+    const double d = w.Dot(s->up);
+    if (d < 0)
+        w -= s->up * static_cast<float>(d);
+}
 int PhBall_HardImpact(PhBall &ball, const FV3 &c);
 void PhBall_Bounce(PhBall &ball, PhElem *piece, const FV3 &c, float t, int code, int extraDamping, float f);
 /* True for a contact with a corner's wall edge (code 1, 7 or 10) that the ball moves into. */
