@@ -51,10 +51,13 @@ int Env_Collect(PhBall &ball, PhContact *table, int *count)
     const PhElem *sup = ball.support;
     const bool rollsOnFlat =
         sup != nullptr && sup->cls != PHC_SLOPE && sup->cellY == gy - 1 && v.Dot(FV3(0, 1, 0)) >= 0;
-    // Where the last call found the range empty, with the same pieces, it is empty again.
-    const int32_t openKey[6] = {cx, gy, cz, static_cast<int32_t>(ball.zone.bits >> 15), rollsOnFlat ? 1 : 0,
-                                static_cast<int32_t>(w.piecesGeneration)};
-    if (cap > 0 && memcmp(openKey, ball.openAt, sizeof openKey) == 0 && Phys_FastPaths()) {
+    // Where the last call found the range empty, with the same pieces, it is empty again. (Word by
+    // word: a key built on the stack and compared in wider pieces would stall its loads.)
+    const int32_t details = static_cast<int32_t>(ball.zone.bits >> 15), flatKey = rollsOnFlat ? 1 : 0;
+    const int32_t gen = static_cast<int32_t>(w.piecesGeneration);
+    int32_t *open = ball.openAt;
+    if (cap > 0 && open[0] == cx && open[1] == gy && open[2] == cz && open[3] == details && open[4] == flatKey &&
+        open[5] == gen && Phys_FastPaths()) {
         *count = 0;
         return -1;
     }
@@ -86,7 +89,8 @@ int Env_Collect(PhBall &ball, PhContact *table, int *count)
             if (rollsOnFlat)
                 passOver = flat;
             if ((visit & ~passOver) == 0) {
-                memcpy(ball.openAt, openKey, sizeof openKey);
+                const int32_t key[6] = {cx, gy, cz, details, flatKey, gen};
+                memcpy(open, key, sizeof key);
                 *count = 0;
                 return -1;
             }
