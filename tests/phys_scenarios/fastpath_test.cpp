@@ -427,6 +427,54 @@ TEST_F(FastPaths, BallZonesInItsCellAgreeWithZoneCode)
     }
 }
 
+TEST_F(FastPaths, BallsMeetAsTheirFloatDistanceSays)
+{
+    // Two balls are near when the distance, rounded to a float, is at most 0.9 of their radii's sum
+    // (and, in different lanes, of 0.9 half a diagonal): the square compared away from that border
+    // answers the same on both sides of it, for tiny and huge radii, coincident and far balls.
+    floor(3, 3);
+    TrElem *ea = add(0, 1, 0, TY_G_FEM), *eb = add(2, 1, 2, TY_G_FEM);
+    Phys_Build(field);
+    PhBall &a = *obj<PhBall>(ea), &b = *obj<PhBall>(eb);
+    busyfield::Rng rng(11);
+    const float denorm = std::numeric_limits<float>::denorm_min();
+    int checked = 0;
+    for (float r : {denorm, 3 * denorm, 1e-40f, 1e-30f, 1e-20f, 0.01f, 0.35f, 1e3f, 1e15f, 1e30f, 1e38f, 3e38f})
+        for (int lanes = 0; lanes < 2; lanes++)
+            for (int k = 0; k < 400; k++) {
+                a.radius = r;
+                b.radius = k % 2 ? r : 0.5f * r;
+                a.lane = lanes ? 1 : 0;
+                b.lane = lanes ? 2 : 0;
+                const double c = lanes && k % 3 == 0 ? 0.9 * PhyDerived.halfRoot2 : 0.9f * (a.radius + b.radius);
+                // A direction, and a distance some float steps either side of the border (or none).
+                const FV3 dir = FV3(rng.below(2001) - 1000.0f, rng.below(2001) - 1000.0f, rng.below(2001) - 1000.0f);
+                const double len = dir.Length();
+                const double at = (k % 50 == 0 ? 0.0 : c * (1 + (static_cast<int>(rng.below(13)) - 6) * 6e-8)) / (len > 0 ? len : 1);
+                a.position = a.prevPosition = FV3(r > 1e-3f && r < 1 ? 0.25f : 0, 0, 0);
+                b.position = a.position + dir * static_cast<float>(at);
+                b.prevPosition = b.position;
+                const float d = a.DistanceTo(b);
+                const bool near = !(d > 0.9f * (a.radius + b.radius)) && !(d > 0.9 * PhyDerived.halfRoot2 && lanes);
+                FV3 got(-7, -7, -7);
+                int code = 0;
+                a.Contact(b, &got, &code, 0);
+                ASSERT_EQ(got.x != -7, near) << "r " << r << " d " << d << " lanes " << lanes;
+                checked++;
+            }
+    EXPECT_GT(checked, 0);
+    // At the float's smallest steps: sqrt(5) steps apart rounds to 2, the border of two 1-step radii.
+    a.radius = b.radius = denorm;
+    a.lane = b.lane = 0;
+    a.position = a.prevPosition = FV3(0, 0, 0);
+    b.position = b.prevPosition = FV3(2 * denorm, denorm, 0);
+    ASSERT_EQ(a.DistanceTo(b), 2 * denorm);
+    FV3 got(-7, -7, -7);
+    int code = 0;
+    a.Contact(b, &got, &code, 0);
+    EXPECT_NE(got.x, -7);
+}
+
 TEST_F(FastPaths, RangeFoundEmptyIsLookedAtAgainWhenPiecesChange)
 {
     // A ball rolling on open floor towards x finds nothing around it; a block set beside it is met

@@ -68,9 +68,10 @@ void advance_to(PhBall &ball, float t)
 }
 
 // Whether float(sqrt(d2)) > c: the square tells away from the border, the root decides near it.
+// Only where a float near c rounds by a relative step (not among the denormals) and c * c is finite.
 bool distance_above(double d2, double c)
 {
-    if (c > 0 && c < 1e150) {
+    if (c > 1e-30 && c < 1e150) {
         const double c2 = c * c;
         if (d2 > c2 * 1.0001)
             return true;
