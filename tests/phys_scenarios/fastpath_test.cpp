@@ -2,6 +2,7 @@
 // against the plain walks: every query over every cell and around every cell face of generated
 // fields, before and after pieces are deleted, and whole runs of generated fields.
 #include <math.h>
+#include <string.h>
 
 #include <functional>
 #include <limits>
@@ -473,6 +474,43 @@ TEST_F(FastPaths, BallsMeetAsTheirFloatDistanceSays)
     int code = 0;
     a.Contact(b, &got, &code, 0);
     EXPECT_NE(got.x, -7);
+}
+
+TEST_F(FastPaths, BallCellIsTheBoundedCellOfItsCentre)
+{
+    // The step's own conversion of a centre to its cell: CellOf held within a billion cells either way,
+    // at cell borders, among the denormals, past the 32-bit range, at infinities and no number.
+    floor(2, 2);
+    TrElem *e = add(1, 1, 1, TY_G_FEM);
+    Phys_Build(field);
+    PhBall &b = *obj<PhBall>(e);
+    const int32_t bound = 1 << 30;
+    auto want = [&](float size, float v) {
+        const int32_t c = CellOf(size, v);
+        return c < -bound ? -bound : (c > bound ? bound : c);
+    };
+    std::vector<float> vals = {0.0f, -0.0f, 1e-45f, -1e-45f, -1.0f, -2.0f, 1.0f, 0.55f, -0.55f, -1.1f, 0.54999995f,
+                               -0.54999995f, 1073741824.0f, -1073741824.0f, 1073741760.0f, -1073741760.0f, 1073741888.0f,
+                               -1073741888.0f, 2147483648.0f, -2147483648.0f, 5e9f, -5e9f, 590558003.2f, -590558003.2f,
+                               INFINITY, -INFINITY, NAN, -NAN, 3e38f, -3e38f, 16777216.5f, -16777217.0f};
+    busyfield::Rng rng(3);
+    for (int k = 0; k < 20000; k++) {  // and bit patterns of every sign and size
+        uint32_t u = static_cast<uint32_t>(rng.below(1 << 30)) * 4u + static_cast<uint32_t>(rng.below(4));
+        float f;
+        memcpy(&f, &u, 4);
+        vals.push_back(f);
+    }
+    for (float v : vals) {
+        b.position = FV3(v, v, v);
+        b.UpdateCell();
+        ASSERT_EQ(b.cellX, want(1.0f, v)) << v;
+        ASSERT_EQ(b.cellY, want(0.55f, v)) << v;
+        ASSERT_EQ(b.cellZ, want(1.0f, v)) << v;
+        if (v == v) {
+            ASSERT_EQ(b.box[0], v - b.halfSize.x);
+            ASSERT_EQ(b.box[3], v + b.halfSize.y);
+        }
+    }
 }
 
 TEST_F(FastPaths, RangeFoundEmptyIsLookedAtAgainWhenPiecesChange)
