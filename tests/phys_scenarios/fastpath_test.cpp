@@ -2,6 +2,7 @@
 // against the plain walks: every query over every cell and around every cell face of generated
 // fields, before and after pieces are deleted, and whole runs of generated fields.
 #include <math.h>
+#include <string.h>
 
 #include <functional>
 #include <limits>
@@ -550,6 +551,150 @@ TEST_F(FastPaths, OutOfReachAgreesWithZoneCode)
                     << "reach " << reach << " r " << r << " at " << p.x << "," << p.y << "," << p.z;
             }
         }
+}
+
+TEST_F(FastPaths, BallZonesInItsCellAgreeWithZoneCode)
+{
+    // The step asks for a ball's zones in its cell several times, and a moved ball may not have its
+    // new cell yet: every answer is the zone code of the cell's box, for the same place asked again
+    // and for the same place with another radius, in and out of the cell and at no number.
+    floor(3, 3);
+    TrElem *e = add(1, 1, 1, TY_G_FEM);
+    Phys_Build(field);
+    PhBall &b = *obj<PhBall>(e);
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    busyfield::Rng rng(5);
+    for (int k = 0; k < 6000; k++) {
+        b.position = FV3(0.5f + rng.below(2000) / 1000.0f, 0.2f + rng.below(1200) / 1000.0f, 0.5f + rng.below(2000) / 1000.0f);
+        if (k % 8 == 0)  // on a cell's face
+            b.position.x = static_cast<float>(1 + rng.below(2));
+        if (k % 500 == 0)
+            (k / 500 % 3 == 0 ? b.position.x : k / 500 % 3 == 1 ? b.position.y : b.position.z) = nan;
+        if (k % 3 != 0)
+            b.UpdateCell();
+        for (float r : {0.35f, 0.5f, 0.35f}) {
+            b.radius = r;
+            const FV3 lo(static_cast<float>(b.cellX), 0.55f * b.cellY, static_cast<float>(b.cellZ));
+            const PhZoneCode want = PhElem_Classify(lo, lo + FV3(1.0f, 0.55f, 1.0f), b.position, r, nullptr);
+            for (int again = 0; again < 2; again++)
+                ASSERT_EQ(b.ClassifyInCell(nullptr).bits, want.bits)
+                    << "at " << b.position.x << "," << b.position.y << "," << b.position.z << " r " << r;
+        }
+    }
+}
+
+TEST_F(FastPaths, BallsMeetAsTheirFloatDistanceSays)
+{
+    // Two balls are near when the distance, rounded to a float, is at most 0.9 of their radii's sum
+    // (and, in different lanes, of 0.9 half a diagonal): the square compared away from that border
+    // answers the same on both sides of it, for tiny and huge radii, coincident and far balls.
+    floor(3, 3);
+    TrElem *ea = add(0, 1, 0, TY_G_FEM), *eb = add(2, 1, 2, TY_G_FEM);
+    Phys_Build(field);
+    PhBall &a = *obj<PhBall>(ea), &b = *obj<PhBall>(eb);
+    busyfield::Rng rng(11);
+    const float denorm = std::numeric_limits<float>::denorm_min();
+    int checked = 0;
+    for (float r : {denorm, 3 * denorm, 1e-40f, 1e-30f, 1e-20f, 0.01f, 0.35f, 1e3f, 1e15f, 1e30f, 1e38f, 3e38f})
+        for (int lanes = 0; lanes < 2; lanes++)
+            for (int k = 0; k < 400; k++) {
+                a.radius = r;
+                b.radius = k % 2 ? r : 0.5f * r;
+                a.lane = lanes ? 1 : 0;
+                b.lane = lanes ? 2 : 0;
+                const double c = lanes && k % 3 == 0 ? 0.9 * PhyDerived.halfRoot2 : 0.9f * (a.radius + b.radius);
+                // A direction, and a distance some float steps either side of the border (or none).
+                const FV3 dir = FV3(rng.below(2001) - 1000.0f, rng.below(2001) - 1000.0f, rng.below(2001) - 1000.0f);
+                const double len = dir.Length();
+                const double at = (k % 50 == 0 ? 0.0 : c * (1 + (static_cast<int>(rng.below(13)) - 6) * 6e-8)) / (len > 0 ? len : 1);
+                a.position = a.prevPosition = FV3(r > 1e-3f && r < 1 ? 0.25f : 0, 0, 0);
+                b.position = a.position + dir * static_cast<float>(at);
+                b.prevPosition = b.position;
+                const float d = a.DistanceTo(b);
+                const bool near = !(d > 0.9f * (a.radius + b.radius)) && !(d > 0.9 * PhyDerived.halfRoot2 && lanes);
+                FV3 got(-7, -7, -7);
+                int code = 0;
+                a.Contact(b, &got, &code, 0);
+                ASSERT_EQ(got.x != -7, near) << "r " << r << " d " << d << " lanes " << lanes;
+                checked++;
+            }
+    EXPECT_GT(checked, 0);
+    // At the float's smallest steps: sqrt(5) steps apart rounds to 2, the border of two 1-step radii.
+    a.radius = b.radius = denorm;
+    a.lane = b.lane = 0;
+    a.position = a.prevPosition = FV3(0, 0, 0);
+    b.position = b.prevPosition = FV3(2 * denorm, denorm, 0);
+    ASSERT_EQ(a.DistanceTo(b), 2 * denorm);
+    FV3 got(-7, -7, -7);
+    int code = 0;
+    a.Contact(b, &got, &code, 0);
+    EXPECT_NE(got.x, -7);
+}
+
+TEST_F(FastPaths, BallCellIsTheBoundedCellOfItsCentre)
+{
+    // The step's own conversion of a centre to its cell: CellOf held within a billion cells either way,
+    // at cell borders, among the denormals, past the 32-bit range, at infinities and no number.
+    floor(2, 2);
+    TrElem *e = add(1, 1, 1, TY_G_FEM);
+    Phys_Build(field);
+    PhBall &b = *obj<PhBall>(e);
+    const int32_t bound = 1 << 30;
+    auto want = [&](float size, float v) {
+        const int32_t c = CellOf(size, v);
+        return c < -bound ? -bound : (c > bound ? bound : c);
+    };
+    std::vector<float> vals = {0.0f, -0.0f, 1e-45f, -1e-45f, -1.0f, -2.0f, 1.0f, 0.55f, -0.55f, -1.1f, 0.54999995f,
+                               -0.54999995f, 1073741824.0f, -1073741824.0f, 1073741760.0f, -1073741760.0f, 1073741888.0f,
+                               -1073741888.0f, 2147483648.0f, -2147483648.0f, 5e9f, -5e9f, 590558003.2f, -590558003.2f,
+                               INFINITY, -INFINITY, NAN, -NAN, 3e38f, -3e38f, 16777216.5f, -16777217.0f};
+    busyfield::Rng rng(3);
+    for (int k = 0; k < 20000; k++) {  // and bit patterns of every sign and size
+        uint32_t u = static_cast<uint32_t>(rng.below(1 << 30)) * 4u + static_cast<uint32_t>(rng.below(4));
+        float f;
+        memcpy(&f, &u, 4);
+        vals.push_back(f);
+    }
+    for (float v : vals) {
+        b.position = FV3(v, v, v);
+        b.UpdateCell();
+        ASSERT_EQ(b.cellX, want(1.0f, v)) << v;
+        ASSERT_EQ(b.cellY, want(0.55f, v)) << v;
+        ASSERT_EQ(b.cellZ, want(1.0f, v)) << v;
+        if (v == v) {
+            ASSERT_EQ(b.box[0], v - b.halfSize.x);
+            ASSERT_EQ(b.box[3], v + b.halfSize.y);
+        }
+    }
+}
+
+TEST_F(FastPaths, RangeFoundEmptyIsLookedAtAgainWhenPiecesChange)
+{
+    // A ball rolling on open floor towards x finds nothing around it; a block set beside it is met
+    // at once, in the same cell and zones.
+    floor(5, 5);
+    TrElem *e = add(2, 1, 2, TY_G_FEM);
+    Phys_Build(field);
+    PhBall &b = *obj<PhBall>(e);
+    b.support = Phys_ObjAtCell(2, -1, 2, nullptr);
+    ASSERT_NE(b.support, nullptr);
+    b.position = FV3(2.9f, 0.35f, 2.5f);
+    b.velocity = FV3(1, 0, 0);
+    b.UpdateCell();
+    PhContact table[PH_ENV_TABLE];
+    int n = PH_ENV_TABLE;
+    EXPECT_EQ(Env_Collect(b, table, &n), -1);
+    EXPECT_EQ(n, 0);
+    n = PH_ENV_TABLE;
+    EXPECT_EQ(Env_Collect(b, table, &n), -1);  // asked again, the same
+    EXPECT_EQ(n, 0);
+    TrElem *block = add(3, 1, 2, TY_T_SIMA);
+    new PhTile(block, field->count - 1);
+    n = PH_ENV_TABLE;
+    const int first = Env_Collect(b, table, &n);
+    ASSERT_EQ(n, 1);
+    EXPECT_EQ(first, 0);
+    EXPECT_EQ(table[0].object, block->physObject);
 }
 
 // The bench's field after its minute, and 200 mixed fields run to rest (or 3000 steps): the ends
