@@ -433,6 +433,65 @@ TEST_F(FastPaths, OutOfReachAgreesWithZoneCode)
         }
 }
 
+TEST_F(FastPaths, BallZonesInItsCellAgreeWithZoneCode)
+{
+    // The step asks for a ball's zones in its cell several times, and a moved ball may not have its
+    // new cell yet: every answer is the zone code of the cell's box, for the same place asked again
+    // and for the same place with another radius, in and out of the cell and at no number.
+    floor(3, 3);
+    TrElem *e = add(1, 1, 1, TY_G_FEM);
+    Phys_Build(field);
+    PhBall &b = *obj<PhBall>(e);
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    busyfield::Rng rng(5);
+    for (int k = 0; k < 6000; k++) {
+        b.position = FV3(0.5f + rng.below(2000) / 1000.0f, 0.2f + rng.below(1200) / 1000.0f, 0.5f + rng.below(2000) / 1000.0f);
+        if (k % 8 == 0)  // on a cell's face
+            b.position.x = static_cast<float>(1 + rng.below(2));
+        if (k % 500 == 0)
+            (k / 500 % 3 == 0 ? b.position.x : k / 500 % 3 == 1 ? b.position.y : b.position.z) = nan;
+        if (k % 3 != 0)
+            b.UpdateCell();
+        for (float r : {0.35f, 0.5f, 0.35f}) {
+            b.radius = r;
+            const FV3 lo(static_cast<float>(b.cellX), 0.55f * b.cellY, static_cast<float>(b.cellZ));
+            const PhZoneCode want = PhElem_Classify(lo, lo + FV3(1.0f, 0.55f, 1.0f), b.position, r, nullptr);
+            for (int again = 0; again < 2; again++)
+                ASSERT_EQ(b.ClassifyInCell(nullptr).bits, want.bits)
+                    << "at " << b.position.x << "," << b.position.y << "," << b.position.z << " r " << r;
+        }
+    }
+}
+
+TEST_F(FastPaths, RangeFoundEmptyIsLookedAtAgainWhenPiecesChange)
+{
+    // A ball rolling on open floor towards x finds nothing around it; a block set beside it is met
+    // at once, in the same cell and zones.
+    floor(5, 5);
+    TrElem *e = add(2, 1, 2, TY_G_FEM);
+    Phys_Build(field);
+    PhBall &b = *obj<PhBall>(e);
+    b.support = Phys_ObjAtCell(2, -1, 2, nullptr);
+    ASSERT_NE(b.support, nullptr);
+    b.position = FV3(2.9f, 0.35f, 2.5f);
+    b.velocity = FV3(1, 0, 0);
+    b.UpdateCell();
+    PhContact table[PH_ENV_TABLE];
+    int n = PH_ENV_TABLE;
+    EXPECT_EQ(Env_Collect(b, table, &n), -1);
+    EXPECT_EQ(n, 0);
+    n = PH_ENV_TABLE;
+    EXPECT_EQ(Env_Collect(b, table, &n), -1);  // asked again, the same
+    EXPECT_EQ(n, 0);
+    TrElem *block = add(3, 1, 2, TY_T_SIMA);
+    new PhTile(block, field->count - 1);
+    n = PH_ENV_TABLE;
+    const int first = Env_Collect(b, table, &n);
+    ASSERT_EQ(n, 1);
+    EXPECT_EQ(first, 0);
+    EXPECT_EQ(table[0].object, block->physObject);
+}
+
 // The bench's field after its minute, and 200 mixed fields run to rest (or 3000 steps): the ends
 // these reach are pinned, so that work on the step's speed shows at once when it changes an
 // outcome, a contact's order or the settling's. A deliberate change of behaviour updates them.

@@ -2,6 +2,7 @@
 // goal, and what its impacts tell the game.
 #include <math.h>
 #include <string.h>
+#include <emmintrin.h>
 
 #include "phutil.h"
 
@@ -64,6 +65,19 @@ void advance_to(PhBall &ball, float t)
     const float dt = t - ball.stepStartTime;
     ball.position = ball.prevPosition + (ball.lastVelocity + ball.acceleration * (dt / 2)) * dt;
     ball.velocity = ball.lastVelocity + ball.acceleration * dt;
+}
+
+// Whether float(sqrt(d2)) > c: the square tells away from the border, the root decides near it.
+bool distance_above(double d2, double c)
+{
+    if (c > 0 && c < 1e150) {
+        const double c2 = c * c;
+        if (d2 > c2 * 1.0001)
+            return true;
+        if (d2 < c2 * 0.9999)
+            return false;
+    }
+    return static_cast<float>(sqrt(d2)) > c;
 }
 
 void raise(int32_t &counter, int level)
@@ -141,10 +155,11 @@ int PhBall::Contact(PhBall &ball, FV3 *c, int *code, float tolerance)
     (void)code;
     (void)tolerance;
     PhScope scope;
-    const float d = DistanceTo(ball);
-    if (d > 0.9f * (radius + ball.radius))
+    // The distance as DistanceTo gives it, compared as its square away from each border.
+    const double d2 = (position - ball.position).Length2();
+    if (distance_above(d2, 0.9f * (radius + ball.radius)))
         return 0;
-    if (lane != 0 && ball.lane != 0 && lane != ball.lane && d > 0.9 * PhyDerived.halfRoot2)
+    if (lane != 0 && ball.lane != 0 && lane != ball.lane && distance_above(d2, 0.9 * PhyDerived.halfRoot2))
         return 0;
     *c = ball.position - position;
     const FV3 rel = (ball.position - ball.prevPosition) - (position - prevPosition);
@@ -159,29 +174,34 @@ TrElem *PhBall::FilterCandidate(TrElem *candidate, const FV3 &point)
 
 PhZoneCode PhBall::ClassifyInCell(FV3 *closest) const
 {
-    if (closest == nullptr && position.Valid()) {
-        // Compared bit for bit: the same bits give the same zones. Word by word from the registers
-        // (a key built in memory and read back in wider pieces stalls the load).
-        auto bits = [](float v) {
-            uint32_t u;
-            memcpy(&u, &v, sizeof u);
-            return u;
-        };
-        // The position first: it is what changes. The key is stored only when it changed.
-        if (zoneKnown && bits(position.x) == zoneKey[0] && bits(position.z) == zoneKey[2] &&
-            bits(position.y) == zoneKey[1] && static_cast<uint32_t>(cellX) == zoneKey[6] &&
-            static_cast<uint32_t>(cellY) == zoneKey[7] && static_cast<uint32_t>(cellZ) == zoneKey[8] &&
-            bits(radius) == zoneKey[3] && bits(PhyParams.classifyReach) == zoneKey[4] &&
-            bits(PhyParams.classifyMargin) == zoneKey[5])
+    if (closest == nullptr) {
+        // The same bits of centre and radius in the same cell: the same zones.
+        const __m128i cell = _mm_setr_epi32(cellX, cellY, cellZ, 0);
+        const __m128 p = _mm_setr_ps(position.x, position.y, position.z, radius);
+        const __m128i same = _mm_and_si128(_mm_cmpeq_epi32(_mm_castps_si128(p), _mm_loadu_si128(reinterpret_cast<const __m128i *>(zoneAt))),
+                                           _mm_cmpeq_epi32(cell, _mm_loadu_si128(reinterpret_cast<const __m128i *>(zoneCell))));
+        if (_mm_movemask_epi8(same) == 0xffff)
             return zoneFound;
-        const uint32_t key[9] = {bits(position.x), bits(position.y), bits(position.z),
-                                 bits(radius), bits(PhyParams.classifyReach), bits(PhyParams.classifyMargin),
-                                 static_cast<uint32_t>(cellX), static_cast<uint32_t>(cellY), static_cast<uint32_t>(cellZ)};
-        const FV3 lo(static_cast<float>(cellX), 0.55f * cellY, static_cast<float>(cellZ));
-        zoneFound = PhElem_Classify(lo, lo + FV3(1.0f, 0.55f, 1.0f), position, radius, nullptr);
-        memcpy(zoneKey, key, sizeof key);
-        zoneKnown = true;
-        return zoneFound;
+        // The centre lies in its own cell (but for round-off at a border, or a ball thrown far out):
+        // on each axis zone 5, and a detail telling whether the ball reaches over a face, with the
+        // comparisons the general classification makes there, the three axes at once.
+        const __m128 lo = _mm_mul_ps(_mm_cvtepi32_ps(cell), _mm_setr_ps(1.0f, 0.55f, 1.0f, 0.0f));
+        const __m128 hi = _mm_add_ps(lo, _mm_setr_ps(1.0f, 0.55f, 1.0f, 0.0f));
+        const __m128 r = _mm_set1_ps(radius);
+        const int inside = _mm_movemask_ps(_mm_and_ps(_mm_cmple_ps(lo, p), _mm_cmple_ps(p, hi)));
+        if ((inside & 7) == 7) {
+            // Per axis a: 1 << (15 + 5a), the unit of its detail field.
+            static const uint32_t k_unit[8] = {0,       1u << 15,           1u << 20,           (1u << 15) | (1u << 20),
+                                               1u << 25, (1u << 15) | (1u << 25), (1u << 20) | (1u << 25),
+                                               (1u << 15) | (1u << 20) | (1u << 25)};
+            const int low = _mm_movemask_ps(_mm_cmpgt_ps(lo, _mm_sub_ps(p, r))) & 7;   // detail 4
+            const int high = _mm_movemask_ps(_mm_cmpgt_ps(_mm_add_ps(p, r), hi)) & 7;  // detail 6
+            const uint32_t all5 = 5u | 5u << 5 | 5u << 10 | 5u << 15 | 5u << 20 | 5u << 25;
+            zoneFound = PhZoneCode{all5 - k_unit[low] + k_unit[high & ~low]};
+            _mm_storeu_ps(zoneAt, p);
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(zoneCell), cell);
+            return zoneFound;
+        }
     }
     const FV3 lo(static_cast<float>(cellX), 0.55f * cellY, static_cast<float>(cellZ));
     return PhElem_Classify(lo, lo + FV3(1.0f, 0.55f, 1.0f), position, radius, closest);
@@ -193,21 +213,30 @@ void PhBall::UpdateCell()
     prevCellY = cellY;
     prevCellZ = cellZ;
     // A ball thrown far out (or to no number) keeps a cell that the step's neighbour arithmetic
-    // (one or two cells either way, offsets to pieces) cannot overflow.
-    auto bounded = [](int32_t c) { return c < -k_cell_bound ? -k_cell_bound : (c > k_cell_bound ? k_cell_bound : c); };
-    cellX = bounded(CellOf(1.0f, position.x));
-    cellY = bounded(CellOf(0.55f, position.y));
-    cellZ = bounded(CellOf(1.0f, position.z));
+    // (one or two cells either way, offsets to pieces) cannot overflow: CellOf held within the
+    // bound, without its wider saturation first.
+    auto bounded = [](float q, bool negative) {
+        if (q > -1073741824.0f && q < 1073741824.0f) {
+            const int32_t t = static_cast<int32_t>(q);
+            return negative ? t - 1 : t;
+        }
+        return q > 0 ? k_cell_bound : -k_cell_bound;  // a NaN too, as the saturation gave
+    };
+    const float x = position.x, y = position.y, z = position.z;
+    cellX = bounded(x, x < 0);
+    cellY = bounded(y / 0.55f, y < 0);
+    cellZ = bounded(z, z < 0);
     centre = position;
-    SetBox(position - halfSize, position + halfSize, false);
-}
-
-const PhyMaterial &PhBall::Material() const { return material_of(type); }
-
-float PhBall_Energy(const PhBall &ball)
-{
-    const float gy = PhyParams.gravity * ball.position.y;  // single precision on purpose
-    return (gy + 0.5f * static_cast<float>(ball.velocity.Length2())) * ball.Material().mass;
+    // A ball is in no query list: its box is only written (SetBox without its notice).
+    const float h = halfSize.x, hy = halfSize.y, hz = halfSize.z;
+    boxLow = FV3(x - h, y - hy, z - hz);
+    boxHigh = FV3(x + h, y + hy, z + hz);
+    box[0] = boxLow.x;
+    box[1] = boxHigh.x;
+    box[2] = boxLow.y;
+    box[3] = boxHigh.y;
+    box[4] = boxLow.z;
+    box[5] = boxHigh.z;
 }
 
 namespace {
@@ -236,16 +265,10 @@ void PhBall_PayLift(PhBall &ball, float dy, FV3 &v)
     set_speed2(v, v.Length2() - cost);
 }
 
-void PhBall_CapEnergy(PhBall &ball)
+void PhBall_LowerToAllowance(PhBall &ball)
 {
-    const float m = ball.Material().mass;
-    if (!(m > 0) || ball.finishCode != 0)
-        return;
-    const float e = PhBall_Energy(ball);
-    const float slack = 1e-5f + 1e-6f * fabsf(ball.allowance);
-    if (!(e > ball.allowance + slack))
-        return;
     // Whatever speed is left after the height is paid for.
+    const float m = ball.Material().mass;
     const double kinetic = static_cast<double>(ball.allowance) / m - static_cast<double>(PhyParams.gravity) * ball.position.y;
     set_speed2(ball.velocity, 2.0 * kinetic);
 }
@@ -306,21 +329,6 @@ void PhBall_SetMotion(PhBall &ball, int state, const FV3 &p, const FV3 &v, float
     ball.prevPosition = ball.position;
     ball.impactVelocity = ball.lastVelocity;
     ball.lastVelocity = ball.velocity;
-}
-
-void PhBall_ClipToSupport(const PhBall &ball, FV3 &w)
-{
-    const PhElem *s = ball.support;
-    if (s == nullptr)
-        return;
-    if (s->cls != PHC_SLOPE) {
-        if (w.y < 0)
-            w.y = 0;
-        return;
-    }
-    const double d = w.Dot(s->up);
-    if (d < 0)
-        w -= s->up * static_cast<float>(d);
 }
 
 int PhBall_HardImpact(PhBall &ball, const FV3 &c)

@@ -2,6 +2,7 @@
 // bounce off a surface, the nudge off a cell edge, the stuck detector and the push between balls; and
 // the slope and corner responses built on them.
 #include <math.h>
+#include <string.h>
 
 #include "phpairs.h"
 #include "phutil.h"
@@ -45,8 +46,22 @@ int Env_Collect(PhBall &ball, PhContact *table, int *count)
     int n = 0, earliest = -1;
     float tBest = ball.currentTime;
     ball.zone = ball.ClassifyInCell(nullptr);
-    const int dx = ball.zone.Detail(0), dy = ball.zone.Detail(1), dz = ball.zone.Detail(2);
     const int cx = ball.cellX, gy = ball.cellY, cz = ball.cellZ;
+    const FV3 &v = ball.velocity;
+    const PhElem *sup = ball.support;
+    const bool rollsOnFlat =
+        sup != nullptr && sup->cls != PHC_SLOPE && sup->cellY == gy - 1 && v.Dot(FV3(0, 1, 0)) >= 0;
+    // Where the last call found the range empty, with the same pieces, it is empty again. (Word by
+    // word: a key built on the stack and compared in wider pieces would stall its loads.)
+    const int32_t details = static_cast<int32_t>(ball.zone.bits >> 15), flatKey = rollsOnFlat ? 1 : 0;
+    const int32_t gen = static_cast<int32_t>(w.piecesGeneration);
+    int32_t *open = ball.openAt;
+    if (cap > 0 && open[0] == cx && open[1] == gy && open[2] == cz && open[3] == details && open[4] == flatKey &&
+        open[5] == gen && Phys_FastPaths()) {
+        *count = 0;
+        return -1;
+    }
+    const int dx = ball.zone.Detail(0), dy = ball.zone.Detail(1), dz = ball.zone.Detail(2);
     int x0 = dx < 5 ? cx - 1 : cx, x1 = dx > 5 ? cx + 1 : cx;
     int z0 = dz < 5 ? cz - 1 : cz, z1 = dz > 5 ? cz + 1 : cz;
     int y0 = dy > 5 ? gy : gy - 1, y1 = dy >= 5 ? gy + 1 : gy;
@@ -57,14 +72,10 @@ int Env_Collect(PhBall &ball, PhContact *table, int *count)
     if (z1 > w.sizeZ - 1) z1 = w.sizeZ - 1;
     if (y1 > w.sizeY - 1) y1 = w.sizeY - 1;
 
-    const FV3 &v = ball.velocity;
-    const PhElem *sup = ball.support;
     // The cells of the range that hold a piece, and those the walk below would pass over: the flat
     // pieces of the support's layer, for a ball on a flat piece going level or upward (while the
     // table has room: a full one warns of them first). Nothing else there: nothing is met.
     uint32_t visit = 0x7ffffff, passOver = 0;
-    const bool rollsOnFlat =
-        sup != nullptr && sup->cls != PHC_SLOPE && sup->cellY == gy - 1 && v.Dot(FV3(0, 1, 0)) >= 0;
     {
         uint32_t held, flat;
         if (cap > 0 && Phys_CellsAround(cx, gy, cz, &held, &flat)) {
@@ -78,6 +89,8 @@ int Env_Collect(PhBall &ball, PhContact *table, int *count)
             if (rollsOnFlat)
                 passOver = flat;
             if ((visit & ~passOver) == 0) {
+                const int32_t key[6] = {cx, gy, cz, details, flatKey, gen};
+                memcpy(open, key, sizeof key);
                 *count = 0;
                 return -1;
             }

@@ -118,6 +118,12 @@ PhRampGeom *Ramp_New(int32_t x, int32_t y, int32_t z, int32_t key, bool corner)
     g->edgeLength[0] = static_cast<float>((C[3] - C[0]).Length());
     g->edgeLength[1] = static_cast<float>((C[2] - C[0]).Length());
     g->edgeLength[2] = static_cast<float>((C[1] - C[0]).Length());
+    for (int k = 0; k < 9; k++) {
+        const PhPlane &q = *P[k];
+        const double row[4] = {q.normal.x, q.normal.y, q.normal.z, q.d};
+        for (int i = 0; i < 4; i++)
+            g->planeRow[k][i] = row[i];
+    }
     return g;
 }
 
@@ -188,8 +194,12 @@ int Ramp_Region(const PhRampGeom &g, const FV3 &point, FV3 *out)
 {
     PhScope scope;
     unsigned mask = 0, near = 0;
+    point.Check();
+    const double x = point.x, y = point.y, z = point.z;
     for (int k = 0; k < 9; k++) {
-        double dist = Plane_Dist(*g.plane[k], point);
+        // Plane_Dist, its sums in the same order.
+        const double *row = g.planeRow[k];
+        const double dist = x * row[0] + y * row[1] + z * row[2] - row[3];
         if (dist >= 0)
             mask |= 1u << k;
         if (dist >= -k_on_plane)

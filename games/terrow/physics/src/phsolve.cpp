@@ -225,8 +225,6 @@ FV3 Plane_Along(const PhPlane &plane, const FV3 &point)
     return plane.normal * static_cast<float>(plane.normal.Dot(point - plane.point));
 }
 
-double Plane_Dist(const PhPlane &plane, const FV3 &point) { return point.Dot(plane.normal) - plane.d; }
-
 FV3 Plane_Hit(const PhPlane &plane, const PhLine &line)
 {
     PhScope scope;

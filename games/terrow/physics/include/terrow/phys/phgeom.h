@@ -25,6 +25,9 @@ struct PhRampGeom {
     PhFace *face[5];
     PhPlane *plane[9];
     float edgeLength[3];  // |C3 - C0|, |C2 - C0|, |C1 - C0|
+    // The planes' normals and distances side by side, widened to double as Plane_Dist widens them:
+    // the region test reads all nine for every point.
+    double planeRow[9][4];
 };
 
 /* The side of a corner piece's legs. */

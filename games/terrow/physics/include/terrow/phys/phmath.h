@@ -116,6 +116,25 @@ inline double FV3::Length2() const
     return static_cast<double>(x) * x + static_cast<double>(y) * y + static_cast<double>(z) * z;
 }
 inline double FV3::Length() const { return sqrt(Length2()); }
+inline void FV3::Normalise()
+{
+    double l = Length();
+    if (l == 0)
+        return;
+    *this /= static_cast<float>(l);
+}
+inline FV3 FV3::Normalised() const
+{
+    FV3 r(*this);
+    r.Normalise();
+    return r;
+}
+inline FV3 FV3::operator^(const FV3 &b) const
+{
+    Check();
+    b.Check();
+    return FV3(y * b.z - z * b.y, z * b.x - x * b.z, x * b.y - y * b.x);
+}
 
 /* target := a - b; target := a x b. */
 void FV3_Diff(FV3 &target, const FV3 &a, const FV3 &b);

@@ -181,11 +181,15 @@ struct PhBall : PhElem {
     uint32_t firstContact = 1;
     int32_t prevCellX = 0, prevCellY = 0, prevCellZ = 0;
     PhZoneCode zone{0}, prevZone{0};
-    // The last ClassifyInCell without a closest point and what it was taken from: the step asks
-    // several times for a ball that has not moved.
-    mutable uint32_t zoneKey[9] = {0, 0, 0, 0, 0, 0, 0, 0, 0};
+    // The last ClassifyInCell without a closest point and the centre, radius and cell it was taken
+    // for: the step asks several times for a ball that has not moved.
+    // (No cell is INT32_MIN: nothing matches before the first.)
+    mutable float zoneAt[4] = {0, 0, 0, 0};
+    mutable int32_t zoneCell[4] = {INT32_MIN, 0, 0, 0};
     mutable PhZoneCode zoneFound{0};
-    mutable bool zoneKnown = false;
+    // The cell, zone details and pieces' generation for which Env_Collect last found no piece to
+    // look at (openAt[4] bit 0: a ball rolling on a flat piece; no cell is INT32_MIN).
+    int32_t openAt[6] = {INT32_MIN, 0, 0, 0, 0, 0};
     /* The cell, zone details and pieces' generation the support slots were last found for. */
     bool slotsValid = false;
     bool nearMagnet = false;  // an iron ball within a magnet's reach at its last step
@@ -238,15 +242,51 @@ int PhElem_Finish(PhElem *obj, int how, uint32_t bits);
 void PhElem_Shatter(PhElem *piece);
 int PhGoal_Accepts(const PhGoal &goal, const PhBall &ball);
 
-/* Energy of a ball now: (height x gravity + 0.5 x speed squared) x its mass. */
-float PhBall_Energy(const PhBall &ball);
+inline const PhyMaterial &PhBall::Material() const
+{
+    return PhyParams.material[type >= 0 && type < PHY_KINDS ? type : 0];
+}
+
+/* Energy of a ball now: (height x gravity + 0.5 x speed squared) x its mass. Inline: the step takes
+ * it for every ball several times. */
+inline float PhBall_Energy(const PhBall &ball)
+{
+    const float gy = PhyParams.gravity * ball.position.y;  // single precision on purpose
+    return (gy + 0.5f * static_cast<float>(ball.velocity.Length2())) * ball.Material().mass;
+}
 /* A ball lifted by dy pays for the height with its speed: sqrt(v^2 - 2 g dy), at least 0. Applied to
  * `v` and, when other than `v`, to the ball's own velocity too. */
 void PhBall_PayLift(PhBall &ball, float dy, FV3 &v);
+/* The speed left to a ball whose energy is above its allowance (PhBall_CapEnergy's rare part). */
+void PhBall_LowerToAllowance(PhBall &ball);
 /* Keeps the ball's energy at or below its allowance by lowering its speed. */
-void PhBall_CapEnergy(PhBall &ball);
+inline void PhBall_CapEnergy(PhBall &ball)
+{
+    const float m = ball.Material().mass;
+    if (!(m > 0) || ball.finishCode != 0)
+        return;
+    const float e = PhBall_Energy(ball);
+    const float slack = 1e-5f + 1e-6f * fabsf(ball.allowance);
+    if (e > ball.allowance + slack)
+        PhBall_LowerToAllowance(ball);
+}
 void PhBall_SetMotion(PhBall &ball, int state, const FV3 &p, const FV3 &v, float t, int settle);
-void PhBall_ClipToSupport(const PhBall &ball, FV3 &w);
+/* Takes from w what would go into the ball's support: its downward part on a flat piece, the part
+ * into the ramp on a slope. Inline: the settling asks it for every moving ball. */
+inline void PhBall_ClipToSupport(const PhBall &ball, FV3 &w)
+{
+    const PhElem *s = ball.support;
+    if (s == nullptr)
+        return;
+    if (s->cls != PHC_SLOPE) {
+        if (w.y < 0)
+            w.y = 0;
+        return;
+    }
+    const double d = w.Dot(s->up);
+    if (d < 0)
+        w -= s->up * static_cast<float>(d);
+}
 int PhBall_HardImpact(PhBall &ball, const FV3 &c);
 void PhBall_Bounce(PhBall &ball, PhElem *piece, const FV3 &c, float t, int code, int extraDamping, float f);
 /* True for a contact with a corner's wall edge (code 1, 7 or 10) that the ball moves into. */

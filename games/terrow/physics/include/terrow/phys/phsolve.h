@@ -37,7 +37,7 @@ FV3 Line_Perp(const PhLine &line, const FV3 &point);
 double Line_Dist(const PhLine &line, const FV3 &point);
 PhPlane &Plane_Set(PhPlane &plane, const FV3 &point, const FV3 &normal);
 FV3 Plane_Along(const PhPlane &plane, const FV3 &point);
-double Plane_Dist(const PhPlane &plane, const FV3 &point);
+inline double Plane_Dist(const PhPlane &plane, const FV3 &point) { return point.Dot(plane.normal) - plane.d; }
 FV3 Plane_Hit(const PhPlane &plane, const PhLine &line);
 
 #endif
