@@ -1153,12 +1153,9 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
         // Nor does it for two that have both stayed where they began the step: they are not
         // closing in (a quiet ball among others lying still).
         const bool aMoved = has_moved(*a);
-        bool any = false;
-        grid.ForNear(i, [&](int32_t j) {
-            if (!any && j > i) {
-                const PhBall *b = grid.Ball(j);
-                any = takesPart(b) && (aMoved || has_moved(*b)) && !PhBalls_Apart(*a, *b);
-            }
+        const bool any = grid.AnyNear(i, [&](int32_t j) {
+            const PhBall *b = grid.Ball(j);
+            return j > i && takesPart(b) && (aMoved || has_moved(*b)) && !PhBalls_Apart(*a, *b);
         });
         if (!any)
             continue;
@@ -1281,10 +1278,9 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
         // began (a push moves a ball too) the two are not closing in, and most held balls lie among
         // balls lying still.
         if (!has_moved(*b)) {
-            bool closing = false;
-            grid.ForNear(i, [&](int32_t j) {
+            const bool closing = grid.AnyNear(i, [&](int32_t j) {
                 const PhBall *o = grid.Ball(j);
-                closing = closing || (has_moved(*o) && !PhBalls_Apart(*o, *b));
+                return has_moved(*o) && !PhBalls_Apart(*o, *b);
             });
             if (!closing)
                 continue;
