@@ -642,7 +642,8 @@ void sweep_pairs()
             const float d1x = f.x1 - a->position.x, d1y = f.y1 - a->position.y, d1z = f.z1 - a->position.z;
             // Between the two ends the distance runs along a straight line: a line that stays off
             // the cube around the touching sphere on one axis never meets it (with room for round-off).
-            const double out = R * 1.001 + 1e-4;
+            // Balls so small that R is below zero are met at |R| by the test below: so is the cube.
+            const double out = fabs(R) * 1.001 + 1e-4;
             if ((d0x > out && d1x > out) || (d0x < -out && d1x < -out) || (d0y > out && d1y > out) ||
                 (d0y < -out && d1y < -out) || (d0z > out && d1z > out) || (d0z < -out && d1z < -out))
                 return;
