@@ -285,6 +285,38 @@ TEST_F(Invariants, FastBallNeverPassesABall)
     PhyParams = Phy_Defaults();
 }
 
+// Nor do two balls head-on at that speed, tiny ones included: balls so small that the sweep's inset
+// takes their touching distance below zero.
+TEST_F(Invariants, FastBallsHeadOnNeverPassEachOther)
+{
+    for (float radius : {0.35f, 0.0005f, 0.0004f})
+        for (int cell = 4; cell <= 7; cell++) {
+            SCOPED_TRACE(testing::Message() << "radius " << radius << " cell " << cell);
+            use(Palya_NewEmpty());
+            PhyParams = Phy_Defaults();
+            PhyParams.launchSpeed = 60.0f;
+            floor(12, 1);
+            TrElem *ae = add(0, 1, 0, TY_G_FEM, 3);
+            TrElem *be = add(cell, 1, 0, TY_G_FEM, 1);
+            Phys_Build(field);
+            PhBall *a = obj<PhBall>(ae), *b = obj<PhBall>(be);
+            for (PhBall *p : {a, b}) {
+                p->position.y -= p->radius - radius;  // still resting on the floor
+                p->radius = radius;
+                p->prevPosition = p->position;
+                p->UpdateCell();
+            }
+            bool passed = false;
+            for (int k = 0; k < 40; k++) {
+                Phys_Step(field, k * PH_STEP_MS);
+                passed |= a->position.x > b->position.x;
+            }
+            Phys_Free();
+            EXPECT_FALSE(passed);
+        }
+    PhyParams = Phy_Defaults();
+}
+
 namespace {
 
 std::vector<std::array<double, 8>> &recorded()

@@ -65,6 +65,33 @@ public:
                 f(j);
     }
 
+    // Whether f(j) holds for one of the balls ForNear(i) visits: the walk stops at the first.
+    template <class F>
+    bool AnyNear(int32_t i, F f) const
+    {
+        const int32_t k = all_ ? -1 : key_[size_t(i)];
+        if (k < 0) {
+            for (int32_t j = 0; j < Count(); j++)
+                if (j != i && f(j))
+                    return true;
+            return false;
+        }
+        const int32_t *next = next_.data();
+        const size_t stride = size_t(nx_) + 2;
+        for (const int32_t *row = head_.data() + size_t(k) - stride - 1, *end = row + 3 * stride; row != end; row += stride) {
+            if ((row[0] & row[1] & row[2]) == -1)
+                continue;
+            for (int32_t x = 0; x < 3; x++)
+                for (int32_t j = row[x]; j != -1; j = next[j])
+                    if (j != i && f(j))
+                        return true;
+        }
+        for (int32_t j = head_.back(); j != -1; j = next[j])
+            if (j != i && f(j))
+                return true;
+        return false;
+    }
+
 private:
     int32_t KeyOf(const FV3 &p) const;
     void Insert(int32_t i);

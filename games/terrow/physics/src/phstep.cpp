@@ -595,32 +595,86 @@ void sweep_pairs()
         return b->dormant || b->quiet || b->blockedSteps > PH_BLOCKED_STEPS ? b->position : b->prevPosition;
     };
     // A dormant ball has not moved: only the awake ones may have passed another.
+    // Which awake balls travel that far: as found here until the first pair is set back.
+    static std::vector<uint8_t> isFast;
+    isFast.clear();
+    size_t fast = 0;
     for (PhBall *a : g_awake.balls) {
-        if (!takesPart(a))
+        const bool f = takesPart(a) && root_above((a->position - from(a)).Length2(), 0.5 * a->radius);
+        isFast.push_back(f);
+        fast += f;
+    }
+    if (fast == 0)
+        return;
+    // With more than a few fast balls, the balls that take part are read side by side.
+    struct Flat {
+        PhBall *ball;
+        float x0, y0, z0, x1, y1, z1;  // where it started the step and where it is
+        float radius;
+        int32_t lane;
+    };
+    static std::vector<Flat> flat;
+    flat.clear();
+    auto fill = [&](Flat &f, PhBall *b) {
+        const FV3 b0 = from(b);
+        b->position.Check();
+        f = {b, b0.x, b0.y, b0.z, b->position.x, b->position.y, b->position.z, b->radius, b->lane};
+    };
+    if (fast > 2)
+        for (PhBall *b = w.balls; b != nullptr; b = b->nextBall)
+            if (takesPart(b)) {
+                flat.push_back({});
+                fill(flat.back(), b);
+            }
+    bool moved = false;
+    for (size_t k = 0; k < g_awake.balls.size(); k++) {
+        PhBall *a = g_awake.balls[k];
+        if (!(moved ? takesPart(a) : isFast[k] != 0))
             continue;
         const FV3 a0 = from(a);
-        if (!root_above((a->position - a0).Length2(), 0.5 * a->radius))
+        if (moved && !root_above((a->position - a0).Length2(), 0.5 * a->radius))
             continue;
         PhBall *hit = nullptr;
         double first = 2;
-        for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
-            if (b == a || !takesPart(b) || (a->lane != 0 && b->lane != 0 && a->lane != b->lane))
-                continue;  // balls locked to crossing lanes meet only nearer (see PhBall::Contact)
+        // The first time in the step a and f come within touching distance, if they do.
+        auto meet = [&](const Flat &f) {
+            if (f.ball == a || (a->lane != 0 && f.lane != 0 && a->lane != f.lane))
+                return;  // balls locked to crossing lanes meet only nearer (see PhBall::Contact)
             // A hair inside the pair loop's touching distance, so that its own test meets them.
-            const double R = 0.9 * (double(a->radius) + b->radius) - 0.001;
-            const FV3 d0 = from(b) - a0, d1 = b->position - a->position;
+            const double R = 0.9 * (double(a->radius) + f.radius) - 0.001;
+            const float d0x = f.x0 - a0.x, d0y = f.y0 - a0.y, d0z = f.z0 - a0.z;
+            const float d1x = f.x1 - a->position.x, d1y = f.y1 - a->position.y, d1z = f.z1 - a->position.z;
+            // Between the two ends the distance runs along a straight line: a line that stays off
+            // the cube around the touching sphere on one axis never meets it (with room for round-off).
+            // Balls so small that R is below zero are met at |R| by the test below: so is the cube.
+            const double out = fabs(R) * 1.001 + 1e-4;
+            if ((d0x > out && d1x > out) || (d0x < -out && d1x < -out) || (d0y > out && d1y > out) ||
+                (d0y < -out && d1y < -out) || (d0z > out && d1z > out) || (d0z < -out && d1z < -out))
+                return;
+            const FV3 d0(d0x, d0y, d0z), d1(d1x, d1y, d1z);
             if (d0.Length2() <= R * R)
-                continue;  // touching from the start: the pair loop sees to it
+                return;  // touching from the start: the pair loop sees to it
             const FV3 e = d1 - d0;
             const double A = e.Length2(), B = 2 * d0.Dot(e), C = d0.Length2() - R * R;
             const double disc = B * B - 4 * A * C;
             if (!(A > 0) || !(disc >= 0))
-                continue;
+                return;
             const double t = (-B - sqrt(disc)) / (2 * A);
             if (t >= 0 && t <= 1 && t < first) {
                 first = t;
-                hit = b;
+                hit = f.ball;
             }
+        };
+        if (!flat.empty()) {
+            for (const Flat &f : flat)
+                meet(f);
+        } else {
+            for (PhBall *b = w.balls; b != nullptr; b = b->nextBall)
+                if (b != a && takesPart(b)) {
+                    Flat f;
+                    fill(f, b);
+                    meet(f);
+                }
         }
         if (hit == nullptr)
             continue;
@@ -629,6 +683,10 @@ void sweep_pairs()
         hit->position = b0 + (hit->position - b0) * static_cast<float>(first);
         a->UpdateCell();
         hit->UpdateCell();
+        moved = true;
+        for (Flat &f : flat)
+            if (f.ball == a || f.ball == hit)
+                fill(f, f.ball);
     }
 }
 
@@ -1120,12 +1178,9 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
         // Nor does it for two that have both stayed where they began the step: they are not
         // closing in (a quiet ball among others lying still).
         const bool aMoved = has_moved(*a);
-        bool any = false;
-        grid.ForNear(i, [&](int32_t j) {
-            if (!any && j > i) {
-                const PhBall *b = grid.Ball(j);
-                any = takesPart(b) && (aMoved || has_moved(*b)) && !PhBalls_Apart(*a, *b);
-            }
+        const bool any = grid.AnyNear(i, [&](int32_t j) {
+            const PhBall *b = grid.Ball(j);
+            return j > i && takesPart(b) && (aMoved || has_moved(*b)) && !PhBalls_Apart(*a, *b);
         });
         if (!any)
             continue;
@@ -1248,10 +1303,9 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
         // began (a push moves a ball too) the two are not closing in, and most held balls lie among
         // balls lying still.
         if (!has_moved(*b)) {
-            bool closing = false;
-            grid.ForNear(i, [&](int32_t j) {
+            const bool closing = grid.AnyNear(i, [&](int32_t j) {
                 const PhBall *o = grid.Ball(j);
-                closing = closing || (has_moved(*o) && !PhBalls_Apart(*o, *b));
+                return has_moved(*o) && !PhBalls_Apart(*o, *b);
             });
             if (!closing)
                 continue;
