@@ -975,12 +975,12 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
                         ball.firstContact = 0;
                         PhBall_SetMotion(ball, ball.motion, ball.position, v, ball.currentTime, 0);
                     }
-                    ball.acceleration = s > 0 ? v.Normalised() * -m.staticFriction : FV3(0, 0, 0);
+                    ball.acceleration = s > 0 ? (v / s) * -m.staticFriction : FV3(0, 0, 0);
                 } else {
                     stopped = true;
                 }
             } else {
-                ball.acceleration = v.Normalised() * -m.rollFriction;
+                ball.acceleration = (s > 0 ? v / s : v) * -m.rollFriction;  // Normalised, with the length found above
             }
             if (stopped) {
                 if (ball.motion != MT_ALL)
