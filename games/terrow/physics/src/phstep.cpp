@@ -975,12 +975,13 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
                         ball.firstContact = 0;
                         PhBall_SetMotion(ball, ball.motion, ball.position, v, ball.currentTime, 0);
                     }
-                    ball.acceleration = s > 0 ? (v / s) * -m.staticFriction : FV3(0, 0, 0);
+                    ball.acceleration = s > 0 ? v * (-m.staticFriction / s) : FV3(0, 0, 0);
                 } else {
                     stopped = true;
                 }
             } else {
-                ball.acceleration = (s > 0 ? v / s : v) * -m.rollFriction;  // Normalised, with the length found above
+                // The direction scaled by one quotient rather than divided by the length in each axis.
+                ball.acceleration = s > 0 ? v * (-m.rollFriction / s) : v * -m.rollFriction;
             }
             if (stopped) {
                 if (ball.motion != MT_ALL)
@@ -1014,7 +1015,8 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
         ball.position = ball.prevPosition + (ball.lastVelocity + a * (dt / 2)) * dt;
         // A step of no length (the run's first) has no mean velocity and turns nothing.
         if ((ball.motion == MT_EVE || ball.motion == MT_EVEL) && dt > 0)
-            ball.spin = (((ball.position - ball.prevPosition) / dt) ^ PhyDown) / r;
+            // One division instead of six: a last-bit difference, on a divider that is slow to answer.
+            ball.spin = ((ball.position - ball.prevPosition) ^ PhyDown) * (1.0f / (dt * r));
         if (ball.motion == MT_ALL || ball.motion == MT_MAGN_ALL)
             ball.spin = FV3(0, 0, 0);
         else if (dt > 0)
