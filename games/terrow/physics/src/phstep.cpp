@@ -971,17 +971,23 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
                 stopped = true;
             } else if (s <= PhyParams.staticSpeed) {
                 if (ball.firstContact || 25 * m.staticFriction <= s || onSlope || ball.attracted) {
+                    float len = s;
                     if (ball.firstContact) {
                         ball.firstContact = 0;
                         PhBall_SetMotion(ball, ball.motion, ball.position, v, ball.currentTime, 0);
+                        // Leaving a roll over a slope's edge damps the velocity: the pull takes its new length.
+                        len = static_cast<float>(v.Length());
                     }
-                    ball.acceleration = s > 0 ? v * (-m.staticFriction / s) : FV3(0, 0, 0);
+                    // A speed too small for its reciprocal to be a float is divided axis by axis.
+                    const float q = -m.staticFriction / len;
+                    ball.acceleration = !(len > 0) ? FV3(0, 0, 0) : isinf(q) ? (v / len) * -m.staticFriction : v * q;
                 } else {
                     stopped = true;
                 }
             } else {
                 // The direction scaled by one quotient rather than divided by the length in each axis.
-                ball.acceleration = s > 0 ? v * (-m.rollFriction / s) : v * -m.rollFriction;
+                const float q = -m.rollFriction / s;
+                ball.acceleration = !(s > 0) ? v * -m.rollFriction : isinf(q) ? (v / s) * -m.rollFriction : v * q;
             }
             if (stopped) {
                 if (ball.motion != MT_ALL)
