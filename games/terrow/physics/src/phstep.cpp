@@ -1,5 +1,6 @@
 // One fixed step of the world: each ball's own step (support, slopes, magnets, friction and the
 // integration), the impulse between two balls, and the phases of the world step that run them.
+#include <float.h>
 #include <math.h>
 #include <string.h>
 
@@ -987,7 +988,7 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
             } else {
                 // The direction scaled by one quotient rather than divided by the length in each axis.
                 const float q = -m.rollFriction / s;
-                ball.acceleration = !(s > 0) ? v * -m.rollFriction : isinf(q) ? (v / s) * -m.rollFriction : v * q;
+                ball.acceleration = __builtin_expect(fabsf(q) <= FLT_MAX, 1) ? v * q : s > 0 ? (v / s) * -m.rollFriction : v * -m.rollFriction;
             }
             if (stopped) {
                 if (ball.motion != MT_ALL)
