@@ -163,6 +163,46 @@ TEST_F(World, BallListedOnSlopeFindsItAheadOfCellBorder)
     }
 }
 
+TEST_F(World, StaticFrictionOfATinyOrDampedSpeed)
+{
+    // Friction pulls against the velocity with its full strength whatever the speed: a speed too small
+    // for its reciprocal to be a float still gives a finite pull, and a velocity damped on leaving a
+    // roll over a slope's edge is pulled by its own length, not the one it had before.
+    TrElem *tile = add(0, 0, 0, TY_T_SIMA);
+    for (int x = 1; x < 4; x++)
+        add(x, 0, 0, TY_T_SIMA);
+    TrElem *s = add(2, 1, 0, TY_T_LEJTO, 0);
+    TrElem *e = add(0, 1, 0, TY_G_FEM, TR_DIR_UNSET);
+    Phys_Build(field);
+    PhBall &b = *obj<PhBall>(e);
+    PhSlope *slope = obj<PhSlope>(s);
+    const float rest = 0.55f * 0.15f + b.radius * sqrtf(1 + 0.55f * 0.55f);
+    b.position = FV3(2.15f, rest, 0.5f);
+    b.velocity = FV3(1e-40f, 0, 0);
+    b.motion = b.prevMotion = MT_EVEL;
+    b.currentTime = 0;
+    b.UpdateCell();
+    b.support = b.prevSupport = slope;
+    PhBall_Step(b, field, 25);
+    for (float v : {b.velocity.x, b.velocity.y, b.velocity.z, b.position.x, b.position.y, b.position.z})
+        EXPECT_TRUE(std::isfinite(v));
+
+    PhyParams.damping = 0.5f;
+    const float f = b.Material().staticFriction;
+    const float speed = (0.025f * f + PhyParams.staticSpeed) / 2;
+    ASSERT_GT(speed, 0.025f * f);
+    b.position = FV3(0.5f, b.radius, 0.5f);
+    b.velocity = FV3(speed, 0, 0);
+    b.motion = b.prevMotion = MT_FOLGORDUL;
+    b.firstContact = 1;
+    b.currentTime = 25;
+    b.UpdateCell();
+    b.support = b.prevSupport = obj(tile);
+    ASSERT_NE(b.support, nullptr);
+    PhBall_Step(b, field, 50);
+    EXPECT_NEAR(b.acceleration.Length(), f, 1e-5 * f);
+}
+
 TEST_F(World, CornerWallEdgeBounceIsTheSameFromEitherResponse)
 {
     // Against a corner's wall edge only the horizontal velocity turns: fully back (e = 1), or by the

@@ -1,5 +1,6 @@
 // One fixed step of the world: each ball's own step (support, slopes, magnets, friction and the
 // integration), the impulse between two balls, and the phases of the world step that run them.
+#include <float.h>
 #include <math.h>
 #include <string.h>
 
@@ -981,16 +982,23 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
                 stopped = true;
             } else if (s <= PhyParams.staticSpeed) {
                 if (ball.firstContact || 25 * m.staticFriction <= s || onSlope || ball.attracted) {
+                    float len = s;
                     if (ball.firstContact) {
                         ball.firstContact = 0;
                         PhBall_SetMotion(ball, ball.motion, ball.position, v, ball.currentTime, 0);
+                        // Leaving a roll over a slope's edge damps the velocity: the pull takes its new length.
+                        len = static_cast<float>(v.Length());
                     }
-                    ball.acceleration = s > 0 ? v.Normalised() * -m.staticFriction : FV3(0, 0, 0);
+                    // A speed too small for its reciprocal to be a float is divided axis by axis.
+                    const float q = -m.staticFriction / len;
+                    ball.acceleration = !(len > 0) ? FV3(0, 0, 0) : isinf(q) ? (v / len) * -m.staticFriction : v * q;
                 } else {
                     stopped = true;
                 }
             } else {
-                ball.acceleration = v.Normalised() * -m.rollFriction;
+                // The direction scaled by one quotient rather than divided by the length in each axis.
+                const float q = -m.rollFriction / s;
+                ball.acceleration = __builtin_expect(fabsf(q) <= FLT_MAX, 1) ? v * q : s > 0 ? (v / s) * -m.rollFriction : v * -m.rollFriction;
             }
             if (stopped) {
                 if (ball.motion != MT_ALL)
@@ -1024,7 +1032,8 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
         ball.position = ball.prevPosition + (ball.lastVelocity + a * (dt / 2)) * dt;
         // A step of no length (the run's first) has no mean velocity and turns nothing.
         if ((ball.motion == MT_EVE || ball.motion == MT_EVEL) && dt > 0)
-            ball.spin = (((ball.position - ball.prevPosition) / dt) ^ PhyDown) / r;
+            // One division instead of six: a last-bit difference, on a divider that is slow to answer.
+            ball.spin = ((ball.position - ball.prevPosition) ^ PhyDown) * (1.0f / (dt * r));
         if (ball.motion == MT_ALL || ball.motion == MT_MAGN_ALL)
             ball.spin = FV3(0, 0, 0);
         else if (dt > 0)
