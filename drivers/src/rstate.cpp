@@ -286,6 +286,11 @@ br_error StateMachine::locate(br_token part, br_int_32 index, void *&block, br_t
 
 br_error StateMachine::partSet(br_token part, br_int_32 index, br_token t, br_value value)
 {
+    // The database sets the model-to-view hint at every transformed actor: no template walk for it.
+    if (part == BRT_MATRIX && index == 0 && t == BRT_MODEL_TO_VIEW_HINT_T) {
+        cur.matrix.model_to_view_hint = value.t;
+        return BRE_OK;
+    }
     void *block;
     br_tv_template *tpl;
     br_error r = locate(part, index, block, tpl);
@@ -385,31 +390,44 @@ br_token StateMachine::boundsTest(const float min[3], const float max[3]) const
             planes[nplanes] = cur.clip[i].plane;
             shift[nplanes++] = i;
         }
-    // A corner's clip position, a lane a column, summed left to right as row by row.
+    // A corner's clip position, a lane a column, summed left to right as row by row: the products
+    // of each axis's two ends are made once, and the masks of the eight corners gathered before the
+    // out codes are put together (an and and an or of bits commute with moving them).
     const __m128 r0 = _mm_loadu_ps(m.m[0]), r1 = _mm_loadu_ps(m.m[1]), r2 = _mm_loadu_ps(m.m[2]),
                  r3 = _mm_loadu_ps(m.m[3]), sign = _mm_set1_ps(-0.0f);
-    br_uint_32 all = ~0u, any = 0;
+    const __m128 xs[2] = {_mm_mul_ps(_mm_set1_ps(min[0]), r0), _mm_mul_ps(_mm_set1_ps(max[0]), r0)};
+    const __m128 ys[2] = {_mm_mul_ps(_mm_set1_ps(min[1]), r1), _mm_mul_ps(_mm_set1_ps(max[1]), r1)};
+    const __m128 zs[2] = {_mm_mul_ps(_mm_set1_ps(min[2]), r2), _mm_mul_ps(_mm_set1_ps(max[2]), r2)};
+    __m128 lo_all = _mm_castsi128_ps(_mm_set1_epi32(-1)), hi_all = lo_all, lo_any = _mm_setzero_ps(), hi_any = lo_any;
+    br_uint_32 user_all = ~0u, user_any = 0;
     for (int k = 0; k < 8; ++k) {
-        __m128 v = _mm_add_ps(_mm_mul_ps(_mm_set1_ps((k & 1) ? max[0] : min[0]), r0),
-                              _mm_mul_ps(_mm_set1_ps((k & 2) ? max[1] : min[1]), r1));
-        v = _mm_add_ps(_mm_add_ps(v, _mm_mul_ps(_mm_set1_ps((k & 4) ? max[2] : min[2]), r2)), r3);
+        const __m128 v = _mm_add_ps(_mm_add_ps(_mm_add_ps(xs[k & 1], ys[(k >> 1) & 1]), zs[k >> 2]), r3);
         const __m128 w = _mm_shuffle_ps(v, v, 0xff);
         // x, y, z < -w and >= w
-        const br_uint_32 lo = (br_uint_32)_mm_movemask_ps(_mm_cmplt_ps(v, _mm_xor_ps(w, sign)));
-        const br_uint_32 hi = (br_uint_32)_mm_movemask_ps(_mm_cmpge_ps(v, w));
-        br_uint_32 out = (lo & 1u) | (hi & 1u) << 1 | (hi & 2u) << 1 | (lo & 2u) << 2 | (hi & 4u) << 2 | (lo & 4u) << 3;
+        const __m128 lo = _mm_cmplt_ps(v, _mm_xor_ps(w, sign)), hi = _mm_cmpge_ps(v, w);
+        lo_all = _mm_and_ps(lo_all, lo);
+        hi_all = _mm_and_ps(hi_all, hi);
+        lo_any = _mm_or_ps(lo_any, lo);
+        hi_any = _mm_or_ps(hi_any, hi);
         if (nplanes) {
             alignas(16) float c[4];
             _mm_store_ps(c, v);
+            br_uint_32 out = 0;
             for (int i = 0; i < nplanes; ++i) {
                 const float *pl = planes[i];
                 if (c[0] * pl[0] + c[1] * pl[1] + c[2] * pl[2] + c[3] * pl[3] < 0.0f)
                     out |= 0x40u << shift[i];
             }
+            user_all &= out;
+            user_any |= out;
         }
-        all &= out;
-        any |= out;
     }
+    auto code = [](__m128 l, __m128 h) {
+        const br_uint_32 lo = (br_uint_32)_mm_movemask_ps(l), hi = (br_uint_32)_mm_movemask_ps(h);
+        return (lo & 1u) | (hi & 1u) << 1 | (hi & 2u) << 1 | (lo & 2u) << 2 | (hi & 4u) << 2 | (lo & 4u) << 3;
+    };
+    const br_uint_32 all = code(lo_all, hi_all) | (nplanes ? user_all : 0u);
+    const br_uint_32 any = code(lo_any, hi_any) | user_any;
     if (all)
         return BRT_REJECT;
     return any ? BRT_PARTIAL : BRT_ACCEPT;
@@ -422,14 +440,14 @@ Setup StateMachine::setup(const Target &t) const
     return s;
 }
 
-void StateMachine::fill_setup(Setup &s, const Target &t) const
+void StateMachine::fill_setup(Setup &s, const Target &t, bool lights) const
 {
     s.target = t;
     s.model_to_view = to34(cur.matrix.model_to_view);
     s.model_to_view_lp = cur.matrix.model_to_view_hint == BRT_LENGTH_PRESERVING;
     std::memcpy(s.view_to_screen.m, cur.matrix.view_to_screen, sizeof s.view_to_screen.m);
     s.parallel = cur.matrix.view_to_screen_hint == BRT_PARALLEL;
-    for (int i = 0; i < MAX_LIGHTS; ++i) {
+    for (int i = 0; i < MAX_LIGHTS && lights; ++i) {
         const PartLight &p = cur.light[i];
         Light &l = s.lights[i];
         l.type = p.type == BRT_POINT    ? LightType::Point
@@ -517,7 +535,22 @@ void StateMachine::draw(const Target &t, const Group &g, const Stored *group_sta
         state_copy(cur, group_state->s, load);
     }
     Setup &s = slot.setup;
-    fill_setup(s, t);
+    // Only the lights in use count: an unused one is read for its type alone.
+    bool relight = !slot.lit_valid;
+    for (int i = 0; i < MAX_LIGHTS && !relight; ++i) {
+        const PartLight &was = slot.lit_by[i], &now = cur.light[i];
+        relight = was.type != now.type ||
+                  ((now.type == BRT_POINT || now.type == BRT_DIRECT || now.type == BRT_SPOT) &&
+                   std::memcmp(&was, &now, sizeof now) != 0);
+    }
+    fill_setup(s, t, relight);
+    if (relight) {
+        slot.lighting.set_lights(s);
+        std::memcpy(slot.lit_by, cur.light, sizeof slot.lit_by);
+        slot.lit_valid = true;
+    }
+    slot.lighting.set_surface(s);
+    s.prepared = &slot.lighting;
     s.sink = sink;
     ScreenBounds b;
     std::memcpy(b.min, cur.bounds.min, sizeof b.min);

@@ -5,6 +5,7 @@
 #define SOFTREND_RSTATE_H
 
 #include "brondel/brtoken.h"
+#include "sr_light.h"
 #include "sr_types.h"
 
 #include <memory>
@@ -171,14 +172,20 @@ private:
     PartTemplates tpl_;
     std::vector<Stored> stack_; // pushed states up to depth_, then entries kept for reuse
     size_t depth_ = 0;
-    // Fills every field of a setup that the current state decides (an unused light only its type).
-    void fill_setup(Setup &s, const Target &t) const;
+    // Fills every field of a setup that the current state decides (an unused light only its type);
+    // the lights are left as they are unless `lights`.
+    void fill_setup(Setup &s, const Target &t, bool lights = true) const;
     // What a draw under way keeps of the current state, its setup and, for a draw inside another
     // (a z-sort callback drawing again), its own scratch: the outer draw still reads its own; made once.
     struct DrawSlot {
         State keep;
         Setup setup;
         Scratch scratch;
+        // The lights the setup and the prepared lighting were made of: a draw under the same
+        // lights (model after model) renews only the surface half.
+        PartLight lit_by[MAX_LIGHTS];
+        bool lit_valid = false;
+        Lighting lighting;
     };
     std::vector<std::unique_ptr<DrawSlot>> keeps_;
     size_t draws_ = 0;

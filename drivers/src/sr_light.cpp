@@ -23,6 +23,19 @@ inline Vec3 unit(Vec3 v)
     return v;
 }
 
+// x^p for a whole power by squaring, the same products in the same order as shade4's lanes.
+inline float pow_whole(float x, int p)
+{
+    float r = 1.0f;
+    for (;;) {
+        if (p & 1)
+            r *= x;
+        if (!(p >>= 1))
+            return r;
+        x *= x;
+    }
+}
+
 inline void unpack(uint32_t c, float out[3])
 {
     out[0] = (float)((c >> 16) & 0xff) / 255.0f;
@@ -34,12 +47,32 @@ inline void unpack(uint32_t c, float out[3])
 
 Lighting::Lighting(const Setup &s)
 {
+    set_lights(s);
+    set_surface(s);
+}
+
+void Lighting::set_surface(const Setup &s)
+{
     unpack(s.colour, base);
     ka = s.ka;
     kd = s.kd;
     ks = s.ks;
     power = s.power;
+    // Whole specular powers (the usual case) are raised by squaring, four lanes at once: a few
+    // multiplications instead of a pow call a lane.
+    whole = power >= 1.0f && power <= 1024.0f && power == (float)(int)power ? (int)power : 0;
     parallel = s.parallel;
+    for (int k = 0; k < 3; ++k) {
+        vambient[k] = _mm_set1_ps(base[k] * ka);
+        vbase[k] = _mm_set1_ps(base[k]);
+    }
+    vkd = _mm_set1_ps(kd);
+    vks = _mm_set1_ps(ks);
+}
+
+void Lighting::set_lights(const Setup &s)
+{
+    n = 0;
     for (const Light &src : s.lights) {
         if (src.type == LightType::None)
             continue;
@@ -53,6 +86,16 @@ Lighting::Lighting(const Setup &s)
         d.dir = unit(src.direction);
         d.outer = src.spot_outer;
         d.inner = src.spot_inner;
+        for (int k = 0; k < 3; ++k)
+            d.vcolour[k] = _mm_set1_ps(d.colour[k]);
+        d.vc = _mm_set1_ps(d.c);
+        d.vl = _mm_set1_ps(d.l);
+        d.vq = _mm_set1_ps(d.q);
+        d.vpos[0] = _mm_set1_ps(d.pos.x), d.vpos[1] = _mm_set1_ps(d.pos.y), d.vpos[2] = _mm_set1_ps(d.pos.z);
+        d.vdir[0] = _mm_set1_ps(d.dir.x), d.vdir[1] = _mm_set1_ps(d.dir.y), d.vdir[2] = _mm_set1_ps(d.dir.z);
+        d.vouter = _mm_set1_ps(d.outer);
+        d.vinner = _mm_set1_ps(d.inner);
+        d.vspan = _mm_set1_ps(d.inner - d.outer);
     }
 }
 
@@ -88,7 +131,7 @@ void Lighting::shade(const Vec3 &p, const Vec3 &nrm, float out[3]) const
             Vec3 r{2 * nl * nrm.x - to.x, 2 * nl * nrm.y - to.y, 2 * nl * nrm.z - to.z};
             float rv = dot(r, eye);
             if (rv > 0.0f)
-                spec = ks * std::pow(rv, power);
+                spec = ks * (whole ? pow_whole(rv, whole) : std::pow(rv, power));
         }
         for (int k = 0; k < 3; ++k)
             acc[k] += lt.colour[k] * att * (diffuse * base[k] + spec);
@@ -140,7 +183,7 @@ void Lighting::shade4(const Lanes &in, float *const out[4]) const
 {
     const __m128 zero = _mm_setzero_ps();
     const V4 P{in.px, in.py, in.pz}, N{in.nx, in.ny, in.nz};
-    __m128 acc[3] = {_mm_set1_ps(base[0] * ka), _mm_set1_ps(base[1] * ka), _mm_set1_ps(base[2] * ka)};
+    __m128 acc[3] = {vambient[0], vambient[1], vambient[2]};
     const __m128 negz = _mm_set1_ps(-0.0f);
     V4 eye = parallel ? V4{zero, zero, _mm_set1_ps(1.0f)}
                       : unit4(V4{_mm_xor_ps(P.x, negz), _mm_xor_ps(P.y, negz), _mm_xor_ps(P.z, negz)});
@@ -150,23 +193,21 @@ void Lighting::shade4(const Lanes &in, float *const out[4]) const
         __m128 att = _mm_set1_ps(1.0f);
         __m128 keep = _mm_castsi128_ps(_mm_set1_epi32(-1)); // lanes the light reaches
         if (lt.type == LightType::Direct) {
-            to = {_mm_set1_ps(lt.dir.x), _mm_set1_ps(lt.dir.y), _mm_set1_ps(lt.dir.z)};
+            to = {lt.vdir[0], lt.vdir[1], lt.vdir[2]};
         } else {
-            V4 d{_mm_sub_ps(_mm_set1_ps(lt.pos.x), P.x), _mm_sub_ps(_mm_set1_ps(lt.pos.y), P.y),
-                 _mm_sub_ps(_mm_set1_ps(lt.pos.z), P.z)};
+            V4 d{_mm_sub_ps(lt.vpos[0], P.x), _mm_sub_ps(lt.vpos[1], P.y), _mm_sub_ps(lt.vpos[2], P.z)};
             __m128 dist = _mm_sqrt_ps(dot4(d, d));
             __m128 pos = _mm_cmpgt_ps(dist, zero);
             to = {pick(pos, _mm_div_ps(d.x, dist), zero), pick(pos, _mm_div_ps(d.y, dist), zero),
                   pick(pos, _mm_div_ps(d.z, dist), _mm_set1_ps(1.0f))};
-            __m128 den = _mm_add_ps(_mm_add_ps(_mm_set1_ps(lt.c), _mm_mul_ps(_mm_set1_ps(lt.l), dist)),
-                                    _mm_mul_ps(_mm_mul_ps(_mm_set1_ps(lt.q), dist), dist));
+            __m128 den = _mm_add_ps(_mm_add_ps(lt.vc, _mm_mul_ps(lt.vl, dist)), _mm_mul_ps(_mm_mul_ps(lt.vq, dist), dist));
             att = pick(_mm_cmpgt_ps(den, zero), _mm_div_ps(_mm_set1_ps(1.0f), den), _mm_set1_ps(1.0f));
             if (lt.type == LightType::Spot) {
-                __m128 cosang = dot4(to, V4{_mm_set1_ps(lt.dir.x), _mm_set1_ps(lt.dir.y), _mm_set1_ps(lt.dir.z)});
-                keep = _mm_cmpnlt_ps(cosang, _mm_set1_ps(lt.outer));
+                __m128 cosang = dot4(to, V4{lt.vdir[0], lt.vdir[1], lt.vdir[2]});
+                keep = _mm_cmpnlt_ps(cosang, lt.vouter);
                 if (lt.inner > lt.outer) {
-                    __m128 edge = _mm_cmplt_ps(cosang, _mm_set1_ps(lt.inner));
-                    __m128 f = _mm_div_ps(_mm_sub_ps(cosang, _mm_set1_ps(lt.outer)), _mm_set1_ps(lt.inner - lt.outer));
+                    __m128 edge = _mm_cmplt_ps(cosang, lt.vinner);
+                    __m128 f = _mm_div_ps(_mm_sub_ps(cosang, lt.vouter), lt.vspan);
                     att = pick(edge, _mm_mul_ps(att, f), att);
                 }
                 if (_mm_movemask_ps(keep) == 0)
@@ -175,7 +216,7 @@ void Lighting::shade4(const Lanes &in, float *const out[4]) const
         }
         __m128 nl = dot4(N, to);
         __m128 lit = _mm_cmpgt_ps(nl, zero);
-        __m128 diffuse = _mm_and_ps(lit, _mm_mul_ps(_mm_set1_ps(kd), nl));
+        __m128 diffuse = _mm_and_ps(lit, _mm_mul_ps(vkd, nl));
         __m128 spec = zero;
         int litmask = _mm_movemask_ps(_mm_and_ps(lit, keep));
         if (ks != 0.0f && litmask) {
@@ -184,7 +225,18 @@ void Lighting::shade4(const Lanes &in, float *const out[4]) const
                  _mm_sub_ps(_mm_mul_ps(nl2, N.z), to.z)};
             __m128 rv = dot4(r, eye);
             int m = litmask & _mm_movemask_ps(_mm_cmpgt_ps(rv, zero));
-            if (m) {
+            if (m && whole) {
+                __m128 r = _mm_set1_ps(1.0f), x = rv;
+                for (int p = whole;;) {
+                    if (p & 1)
+                        r = _mm_mul_ps(r, x);
+                    if (!(p >>= 1))
+                        break;
+                    x = _mm_mul_ps(x, x);
+                }
+                const __m128 on = _mm_and_ps(_mm_and_ps(lit, keep), _mm_cmpgt_ps(rv, zero)); // the lanes of m
+                spec = _mm_and_ps(on, _mm_mul_ps(vks, r));
+            } else if (m) {
                 alignas(16) float rvs[4], sp[4] = {0, 0, 0, 0};
                 _mm_store_ps(rvs, rv);
                 for (int k = 0; k < 4; ++k)
@@ -193,17 +245,22 @@ void Lighting::shade4(const Lanes &in, float *const out[4]) const
                 spec = _mm_load_ps(sp);
             }
         }
+        // A direct light's attenuation is 1 (the product is the colour itself), and only a spot
+        // leaves lanes out.
+        const bool direct = lt.type == LightType::Direct, spot = lt.type == LightType::Spot;
         for (int k = 0; k < 3; ++k) {
-            __m128 term = _mm_mul_ps(_mm_mul_ps(_mm_set1_ps(lt.colour[k]), att),
-                                     _mm_add_ps(_mm_mul_ps(diffuse, _mm_set1_ps(base[k])), spec));
-            acc[k] = pick(keep, _mm_add_ps(acc[k], term), acc[k]);
+            const __m128 shine = direct ? lt.vcolour[k] : _mm_mul_ps(lt.vcolour[k], att);
+            const __m128 term = _mm_mul_ps(shine, _mm_add_ps(_mm_mul_ps(diffuse, vbase[k]), spec));
+            acc[k] = spot ? pick(keep, _mm_add_ps(acc[k], term), acc[k]) : _mm_add_ps(acc[k], term);
         }
     }
     alignas(16) float res[3][4];
     const __m128 top = _mm_set1_ps(255.0f);
     for (int k = 0; k < 3; ++k) {
         __m128 v = _mm_mul_ps(acc[k], top);
-        v = pick(_mm_cmplt_ps(v, zero), zero, pick(_mm_cmpgt_ps(v, top), top, v));
+        // v < 0 ? 0 : v > 255 ? 255 : v, NaN and -0 kept: max and min give their second operand
+        // when unordered or equal.
+        v = _mm_min_ps(top, _mm_max_ps(zero, v));
         _mm_store_ps(res[k], v);
     }
     for (int i = 0; i < 4; ++i) {

@@ -11,6 +11,11 @@ namespace sr {
 struct Lighting {
     // Prepares the active lights of a setup; colours are kept as 0..1 floats.
     explicit Lighting(const Setup &s);
+    Lighting() = default;
+    // The two halves of the above: the lights, and the surface with the eye model. A renderer
+    // drawing model after model under the same lights renews only the surface.
+    void set_lights(const Setup &s);
+    void set_surface(const Setup &s);
 
     // Colour (0..255 each) of a point at view position p with unit normal n.
     void shade(const Vec3 &p, const Vec3 &n, float out[3]) const;
@@ -24,9 +29,10 @@ struct Lighting {
     };
     void shade4(const Lanes &in, float *const out[4]) const;
 
-    float base[3]; // surface colour, 0..1
-    float ka, kd, ks, power;
-    bool parallel;
+    float base[3] = {0, 0, 0}; // surface colour, 0..1
+    float ka = 0, kd = 0, ks = 0, power = 0;
+    int whole = 0; // power when it is a whole number (raised by squaring), else 0
+    bool parallel = false;
     int n = 0;
     struct L {
         LightType type;
@@ -34,7 +40,11 @@ struct Lighting {
         float c, l, q;
         Vec3 pos, dir;
         float outer, inner;
+        // The same in every lane, for shade4.
+        __m128 vcolour[3], vc, vl, vq, vpos[3], vdir[3], vouter, vinner, vspan;
     } lights[MAX_LIGHTS];
+    // The surface's terms in every lane: base x ka, base, kd, ks.
+    __m128 vambient[3], vbase[3], vkd, vks;
 };
 
 } // namespace sr

@@ -133,6 +133,30 @@ inline void unpack255(uint32_t c, float *out)
     out[2] = (float)(c & 0xff);
 }
 
+// The transpose of the inverse of m's 3 x 3 part, as invert34 works it out (the translation is
+// not needed); false for a singular matrix.
+inline bool normal_matrix(float nm[3][3], const Mat34 &in)
+{
+    const float(*m)[3] = in.m;
+    float c00 = m[1][1] * m[2][2] - m[1][2] * m[2][1];
+    float c01 = m[1][2] * m[2][0] - m[1][0] * m[2][2];
+    float c02 = m[1][0] * m[2][1] - m[1][1] * m[2][0];
+    float det = m[0][0] * c00 + m[0][1] * c01 + m[0][2] * c02;
+    if (!(std::fabs(det) > 1e-15f))
+        return false;
+    float k = 1.0f / det;
+    nm[0][0] = c00 * k;
+    nm[0][1] = c01 * k;
+    nm[0][2] = c02 * k;
+    nm[1][0] = (m[0][2] * m[2][1] - m[0][1] * m[2][2]) * k;
+    nm[1][1] = (m[0][0] * m[2][2] - m[0][2] * m[2][0]) * k;
+    nm[1][2] = (m[0][1] * m[2][0] - m[0][0] * m[2][1]) * k;
+    nm[2][0] = (m[0][1] * m[1][2] - m[0][2] * m[1][1]) * k;
+    nm[2][1] = (m[0][2] * m[1][0] - m[0][0] * m[1][2]) * k;
+    nm[2][2] = (m[0][0] * m[1][1] - m[0][1] * m[1][0]) * k;
+    return true;
+}
+
 // The intersection is always computed from the inside end, so an edge shared by two polygons is
 // cut at the same point in both.
 inline void cut(const ClipVert &in, const ClipVert &out, float din, float dout, int plane, ClipVert &r)
@@ -176,9 +200,24 @@ int clip_polygon(const Planes &pl, uint32_t mask, ClipVert *poly, int n, ClipVer
     return n;
 }
 
+void draw_group(const Setup &s, const Lighting &light, const Group &g, Primitive prim, Scratch &scratch,
+                ScreenBounds *bounds);
+
 } // namespace
 
 void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scratch, ScreenBounds *bounds)
+{
+    // The lighting is made here when the caller keeps none.
+    if (s.prepared)
+        draw_group(s, *s.prepared, g, prim, scratch, bounds);
+    else
+        draw_group(s, Lighting(s), g, prim, scratch, bounds);
+}
+
+namespace {
+
+void draw_group(const Setup &s, const Lighting &light, const Group &g, Primitive prim, Scratch &scratch,
+                ScreenBounds *bounds)
 {
     Raster r(s.target);
     if (!r.usable() || !g.vertices || g.nvertices == 0)
@@ -194,13 +233,10 @@ void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scrat
     const Mat4 m = mul34_4(s.model_to_view, s.view_to_screen);
     // Normals go through the inverse transpose unless the matrix keeps lengths.
     float nm[3][3];
-    {
-        Mat34 inv = s.model_to_view;
-        bool lp = s.model_to_view_lp || !invert34(inv, s.model_to_view);
+    if (s.model_to_view_lp || !normal_matrix(nm, s.model_to_view))
         for (int i = 0; i < 3; ++i)
             for (int j = 0; j < 3; ++j)
-                nm[i][j] = lp ? s.model_to_view.m[i][j] : inv.m[j][i];
-    }
+                nm[i][j] = s.model_to_view.m[i][j];
 
     Planes pl;
     for (const ClipPlane &c : s.clip)
@@ -213,7 +249,6 @@ void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scrat
     const bool lit = s.lighting && !s.colour_from_geometry;
     const bool two_sided = s.cull == CullType::TwoSided;
     const bool per_vertex = s.smooth || prim != Primitive::Triangle;
-    Lighting light(s);
     float surface[3];
     unpack255(s.colour, surface);
 
@@ -226,7 +261,7 @@ void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scrat
         const PVertex &pv = g.vertices[i];
         Vec3 p = applyP(s.model_to_view, pv.p);
         Vec3 n = applyN(nm, pv.n);
-        light.shade(p, n, v.rgb);
+        light.shade(p, n, v.s.rgb);
         if (two_sided)
             light.shade(p, Vec3{-n.x, -n.y, -n.z}, v.brgb);
         v.lit = true;
@@ -236,9 +271,9 @@ void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scrat
         if (!v.out) {
             SVert sv;
             map.project(v.c, sv);
-            v.sx = sv.x;
-            v.sy = sv.y;
-            v.sz = sv.z;
+            v.s.x = sv.x;
+            v.s.y = sv.y;
+            v.s.z = sv.z;
         }
         if (textured) {
             const float u = pv.map[0], w = pv.map[1];
@@ -249,15 +284,54 @@ void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scrat
     // An unlit vertex's colour: the geometry's own, else the surface's.
     auto own_colour = [&](uint32_t i, Scratch::V &v) {
         if (s.colour_from_geometry) {
-            unpack255(g.vertex_colours ? g.vertex_colours[i] : 0xffffff, v.rgb);
-            std::copy(v.rgb, v.rgb + 3, v.brgb);
+            unpack255(g.vertex_colours ? g.vertex_colours[i] : 0xffffff, v.s.rgb);
+            std::copy(v.s.rgb, v.s.rgb + 3, v.brgb);
         } else {
-            std::copy(surface, surface + 3, v.rgb);
+            std::copy(surface, surface + 3, v.s.rgb);
             std::copy(surface, surface + 3, v.brgb);
         }
     };
     const Apply4 apply4(m);
-    for (uint32_t i = 0; i < g.nvertices; ++i) {
+    uint32_t first = 0;
+    if (tri) {
+        // Four vertices at a time, a lane each: the clip position with apply4's sums in its order and
+        // the out codes with code()'s.
+        static_assert(offsetof(Scratch::V, out) == 4 * sizeof(float));
+        auto col = [&](int j, __m128 x, __m128 y, __m128 z) {
+            return _mm_add_ps(_mm_add_ps(_mm_add_ps(_mm_mul_ps(x, _mm_set1_ps(m.m[0][j])), _mm_mul_ps(y, _mm_set1_ps(m.m[1][j]))),
+                                         _mm_mul_ps(z, _mm_set1_ps(m.m[2][j]))),
+                              _mm_set1_ps(m.m[3][j]));
+        };
+        const __m128 zero = _mm_setzero_ps();
+        auto bit = [&](__m128 d, int b) { return _mm_and_si128(_mm_castps_si128(_mm_cmplt_ps(d, zero)), _mm_set1_epi32(b)); };
+        for (; first + 4 <= g.nvertices; first += 4) {
+            __m128 r0 = _mm_loadu_ps(g.vertices[first].p), r1 = _mm_loadu_ps(g.vertices[first + 1].p),
+                   r2 = _mm_loadu_ps(g.vertices[first + 2].p), r3 = _mm_loadu_ps(g.vertices[first + 3].p);
+            _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+            __m128 cx = col(0, r0, r1, r2), cy = col(1, r0, r1, r2), cz = col(2, r0, r1, r2), cw = col(3, r0, r1, r2);
+            __m128i out = _mm_or_si128(_mm_or_si128(bit(_mm_add_ps(cx, cw), 1), bit(_mm_sub_ps(cw, cx), 2)),
+                                       _mm_or_si128(bit(_mm_sub_ps(cw, cy), 4), bit(_mm_add_ps(cy, cw), 8)));
+            out = _mm_or_si128(out, _mm_or_si128(bit(_mm_sub_ps(cw, cz), 16), bit(_mm_add_ps(cz, cw), 32)));
+            for (int k = 0; k < pl.nuser; ++k) {
+                const float *u = pl.user[k];
+                __m128 d = _mm_add_ps(_mm_add_ps(_mm_add_ps(_mm_mul_ps(cx, _mm_set1_ps(u[0])), _mm_mul_ps(cy, _mm_set1_ps(u[1]))),
+                                                 _mm_mul_ps(cz, _mm_set1_ps(u[2]))),
+                                      _mm_mul_ps(cw, _mm_set1_ps(u[3])));
+                out = _mm_or_si128(out, bit(d, 1 << (6 + k)));
+            }
+            alignas(16) uint32_t codes[4];
+            _mm_store_si128((__m128i *)codes, out);
+            _MM_TRANSPOSE4_PS(cx, cy, cz, cw);
+            const __m128 c[4] = {cx, cy, cz, cw};
+            for (int j = 0; j < 4; ++j) {
+                Scratch::V &v = scratch.v[first + j];
+                _mm_storeu_ps(v.c, c[j]);
+                v.out = codes[j];
+                v.used = false;
+            }
+        }
+    }
+    for (uint32_t i = first; i < g.nvertices; ++i) {
         const PVertex &pv = g.vertices[i];
         Scratch::V &v = scratch.v[i];
         apply4(pv.p, v.c);
@@ -277,14 +351,14 @@ void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scrat
 
     auto svert = [&](uint32_t i, bool back) {
         const Scratch::V &v = scratch.v[i];
-        SVert sv{v.sx, v.sy, v.sz, {0, 0, 0}};
-        const float *c = back ? v.brgb : v.rgb;
+        SVert sv{v.s.x, v.s.y, v.s.z, {0, 0, 0}};
+        const float *c = back ? v.brgb : v.s.rgb;
         std::copy(c, c + 3, sv.rgb);
         sv.w = v.c[3];
         if (textured) {
-            sv.q = v.q;
-            sv.uq = v.uq;
-            sv.vq = v.vq;
+            sv.q = v.s.q;
+            sv.uq = v.s.uq;
+            sv.vq = v.s.vq;
         }
         return sv;
     };
@@ -292,7 +366,7 @@ void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scrat
         const Scratch::V &v = scratch.v[i];
         ClipVert cv;
         std::copy(v.c, v.c + 4, cv.c);
-        const float *c = back ? v.brgb : v.rgb;
+        const float *c = back ? v.brgb : v.s.rgb;
         std::copy(c, c + 3, cv.rgb);
         cv.tu = textured ? v.tu : 0.0f;
         cv.tv = textured ? v.tv : 0.0f;
@@ -396,24 +470,86 @@ void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scrat
                 }
         }
         const bool light_used = lit && per_vertex;
-        for (uint32_t i : scratch.used) {
-            const PVertex &pv = g.vertices[i];
-            Scratch::V &v = scratch.v[i];
-            map_vertex(pv, v);
-            if (textured) {
-                v.q = 1.0f / v.c[3];
-                v.uq = v.tu * v.q;
-                v.vq = v.tv * v.q;
+        {
+            // Screen and texel positions four vertices at a time, a lane each, with map_vertex's
+            // and Mapping::project's operations in their order (a short last batch repeats its
+            // last vertex).
+            const size_t nu = scratch.used.size();
+            const __m128 xs = _mm_set1_ps(map.xs), xo = _mm_set1_ps(map.xo), ys = _mm_set1_ps(map.ys),
+                         yo = _mm_set1_ps(map.yo), lo = _mm_set1_ps(-32767.0f), hi = _mm_set1_ps(32767.0f);
+            auto pick = [](__m128 m, __m128 a, __m128 b) { return _mm_or_ps(_mm_and_ps(m, a), _mm_andnot_ps(m, b)); };
+            for (size_t k = 0; k < nu; k += 4) {
+                uint32_t idx[4];
+                for (size_t j = 0; j < 4; ++j)
+                    idx[j] = scratch.used[k + j < nu ? k + j : nu - 1];
+                __m128 cx = _mm_loadu_ps(scratch.v[idx[0]].c), cy = _mm_loadu_ps(scratch.v[idx[1]].c),
+                       cz = _mm_loadu_ps(scratch.v[idx[2]].c), cw = _mm_loadu_ps(scratch.v[idx[3]].c);
+                _MM_TRANSPOSE4_PS(cx, cy, cz, cw);
+                const __m128 iw = _mm_div_ps(_mm_set1_ps(1.0f), cw);
+                alignas(16) float sx[4], sy[4], sz[4], tu[4], tv[4], uq[4], vq[4];
+                _mm_store_ps(sx, _mm_add_ps(_mm_mul_ps(_mm_mul_ps(cx, iw), xs), xo));
+                _mm_store_ps(sy, _mm_add_ps(_mm_mul_ps(_mm_mul_ps(cy, iw), ys), yo));
+                const __m128 z = _mm_mul_ps(_mm_mul_ps(cz, iw), _mm_set1_ps(-32767.0f));
+                _mm_store_ps(sz, map.front ? _mm_set1_ps(-32768.0f)
+                                           : pick(_mm_cmplt_ps(z, lo), lo, pick(_mm_cmplt_ps(hi, z), hi, z)));
+                if (textured) {
+                    // u, w of each vertex: the load starts at p[1] so map[0], map[1] land in lanes 2, 3.
+                    static_assert(offsetof(PVertex, map) == 3 * sizeof(float));
+                    __m128 a0 = _mm_loadu_ps(g.vertices[idx[0]].p + 1), a1 = _mm_loadu_ps(g.vertices[idx[1]].p + 1),
+                           a2 = _mm_loadu_ps(g.vertices[idx[2]].p + 1), a3 = _mm_loadu_ps(g.vertices[idx[3]].p + 1);
+                    _MM_TRANSPOSE4_PS(a0, a1, a2, a3);
+                    const __m128 u = a2, w = a3;
+                    const __m128 U = _mm_mul_ps(_mm_add_ps(_mm_add_ps(_mm_mul_ps(u, _mm_set1_ps(s.map[0][0])),
+                                                                      _mm_mul_ps(w, _mm_set1_ps(s.map[1][0]))),
+                                                           _mm_set1_ps(s.map[2][0])),
+                                                _mm_set1_ps(tw));
+                    const __m128 V = _mm_mul_ps(_mm_add_ps(_mm_add_ps(_mm_mul_ps(u, _mm_set1_ps(s.map[0][1])),
+                                                                      _mm_mul_ps(w, _mm_set1_ps(s.map[1][1]))),
+                                                           _mm_set1_ps(s.map[2][1])),
+                                                _mm_set1_ps(th));
+                    _mm_store_ps(tu, U);
+                    _mm_store_ps(tv, V);
+                    _mm_store_ps(uq, _mm_mul_ps(U, iw));
+                    _mm_store_ps(vq, _mm_mul_ps(V, iw));
+                }
+                alignas(16) float q[4];
+                _mm_store_ps(q, iw);
+                for (size_t j = 0; j < 4 && k + j < nu; ++j) {
+                    Scratch::V &v = scratch.v[idx[j]];
+                    if (!v.out) {
+                        v.s.x = sx[j];
+                        v.s.y = sy[j];
+                        v.s.z = sz[j];
+                    }
+                    v.s.w = v.c[3];
+                    if (textured) {
+                        v.tu = tu[j];
+                        v.tv = tv[j];
+                        v.s.q = q[j];
+                        v.s.uq = uq[j];
+                        v.s.vq = vq[j];
+                    } else {
+                        v.s.q = 1;
+                        v.s.uq = v.s.vq = 0;
+                    }
+                }
             }
-            if (!per_vertex || light_used)
-                continue;
-            own_colour(i, v);
+            if (per_vertex && !light_used)
+                for (uint32_t i : scratch.used)
+                    own_colour(i, scratch.v[i]);
         }
         if (light_used) {
             // Four vertices at a time (a short last batch repeats its last vertex into a spare),
             // view position and normal as applyP and applyN work them out, a lane each.
             const size_t nu = scratch.used.size();
-            const Mat34 &mv = s.model_to_view;
+            // The matrices' elements in every lane, made once for the batches.
+            __m128 mvl[4][3], nml[3][3];
+            for (int i = 0; i < 4; ++i)
+                for (int j = 0; j < 3; ++j) {
+                    mvl[i][j] = _mm_set1_ps(s.model_to_view.m[i][j]);
+                    if (i < 3)
+                        nml[i][j] = _mm_set1_ps(nm[i][j]);
+                }
             float spare[3];
             for (size_t k = 0; k < nu; k += 4) {
                 float *out[4], *bout[4];
@@ -429,7 +565,7 @@ void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scrat
                         const PVertex &pv = g.vertices[i];
                         pr[j] = _mm_loadu_ps(pv.p);
                         nr[j] = _mm_loadu_ps((const float *)&pv + 4);
-                        out[j] = real ? scratch.v[i].rgb : spare;
+                        out[j] = real ? scratch.v[i].s.rgb : spare;
                         bout[j] = real ? scratch.v[i].brgb : spare;
                     }
                     _MM_TRANSPOSE4_PS(pr[0], pr[1], pr[2], pr[3]);
@@ -437,15 +573,14 @@ void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scrat
                     x = pr[0], y = pr[1], z = pr[2];
                     a = nr[1], b = nr[2], c = nr[3];
                 }
-                auto row = [&](const float (*t)[3], int col, __m128 u, __m128 v, __m128 w) {
-                    return _mm_add_ps(_mm_add_ps(_mm_mul_ps(u, _mm_set1_ps(t[0][col])), _mm_mul_ps(v, _mm_set1_ps(t[1][col]))),
-                                      _mm_mul_ps(w, _mm_set1_ps(t[2][col])));
+                auto row = [&](const __m128 (*t)[3], int col, __m128 u, __m128 v, __m128 w) {
+                    return _mm_add_ps(_mm_add_ps(_mm_mul_ps(u, t[0][col]), _mm_mul_ps(v, t[1][col])), _mm_mul_ps(w, t[2][col]));
                 };
                 Lighting::Lanes l;
-                l.px = _mm_add_ps(row(mv.m, 0, x, y, z), _mm_set1_ps(mv.m[3][0]));
-                l.py = _mm_add_ps(row(mv.m, 1, x, y, z), _mm_set1_ps(mv.m[3][1]));
-                l.pz = _mm_add_ps(row(mv.m, 2, x, y, z), _mm_set1_ps(mv.m[3][2]));
-                __m128 nx = row(nm, 0, a, b, c), ny = row(nm, 1, a, b, c), nz = row(nm, 2, a, b, c);
+                l.px = _mm_add_ps(row(mvl, 0, x, y, z), mvl[3][0]);
+                l.py = _mm_add_ps(row(mvl, 1, x, y, z), mvl[3][1]);
+                l.pz = _mm_add_ps(row(mvl, 2, x, y, z), mvl[3][2]);
+                __m128 nx = row(nml, 0, a, b, c), ny = row(nml, 1, a, b, c), nz = row(nml, 2, a, b, c);
                 const __m128 len = _mm_sqrt_ps(
                     _mm_add_ps(_mm_add_ps(_mm_mul_ps(nx, nx), _mm_mul_ps(ny, ny)), _mm_mul_ps(nz, nz)));
                 const __m128 pos = _mm_cmpgt_ps(len, _mm_setzero_ps());
@@ -493,7 +628,10 @@ void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scrat
             }
 
             if (!(a.out | b.out | c.out)) {
-                triangle(svert(i0, use_back), svert(i1, use_back), svert(i2, use_back), flat);
+                if (use_back)
+                    triangle(svert(i0, true), svert(i1, true), svert(i2, true), flat);
+                else
+                    triangle(a.s, b.s, c.s, flat);
                 continue;
             }
             poly[0] = clipvert(i0, use_back);
@@ -520,5 +658,7 @@ void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scrat
         r.grow(*bounds);
     scratch.pixels_tested += r.tested;
 }
+
+} // namespace
 
 } // namespace sr

@@ -106,6 +106,7 @@ struct ClipPlane {
 enum { MAX_LIGHTS = 16, MAX_CLIP_PLANES = 6 };
 
 struct Sink;
+struct Lighting;
 
 // What the pipeline needs for one group of faces.
 struct Setup {
@@ -132,6 +133,9 @@ struct Setup {
 
     // Z-sort: finished primitives go here instead of into the buffers.
     Sink *sink = nullptr;
+    // The lighting of these lights and surface when the caller keeps it prepared; else it is made
+    // for the draw.
+    const Lighting *prepared = nullptr;
 };
 
 // The rectangle of pixels drawn since the last reset, in the colour buffer's pixel units.
@@ -164,32 +168,32 @@ struct Group {
     uint32_t nfaces = 0, nvertices = 0, nedges = 0;
 };
 
-// Per-vertex and per-face work space, kept between calls so a frame allocates nothing once warm.
-struct Scratch {
-    struct V {
-        float c[4];   // clip space
-        uint32_t out; // clip codes: bit per plane the vertex is outside of
-        float sx, sy, sz;
-        float rgb[3];  // lit colour, 0..255
-        float brgb[3]; // lit colour of the back side (two-sided lighting)
-        float tu, tv;  // texture position in texels
-        bool lit;      // rgb and brgb worked out (lit triangles light a vertex at its first drawn face)
-        bool used;     // a drawn face uses the vertex (triangles map and light only these)
-        float q, uq, vq; // 1/w, tu/w, tv/w of a textured triangle's vertex
-    };
-    std::vector<V> v;
-    std::vector<uint32_t> faces; // the faces a triangle group draws, in order (index x 2 + back)
-    std::vector<uint32_t> used;  // the vertices those faces use
-    std::vector<uint16_t> edge_done;
-    uint64_t pixels_tested = 0; // pixels that reached the depth test, for speed figures
-};
-
 // A mapped vertex: screen x, y, screen z (-32767 near .. 32767 far), colour 0..255, clip w, and
 // for textures 1/w with the texel position divided by w (these interpolate linearly on screen).
 struct SVert {
     float x, y, z;
     float rgb[3];
     float w = 1, q = 1, uq = 0, vq = 0;
+};
+
+// Per-vertex and per-face work space, kept between calls so a frame allocates nothing once warm.
+struct Scratch {
+    struct V {
+        float c[4];   // clip space
+        uint32_t out; // clip codes: bit per plane the vertex is outside of
+        // The vertex as the rasteriser takes it (front colour): a triangle wholly in view is handed
+        // its three vertices where they are. Its rgb is the lit colour, 0..255.
+        SVert s;
+        float brgb[3]; // lit colour of the back side (two-sided lighting)
+        float tu, tv;  // texture position in texels
+        bool lit;      // rgb and brgb worked out (lit triangles light a vertex at its first drawn face)
+        bool used;     // a drawn face uses the vertex (triangles map and light only these)
+    };
+    std::vector<V> v;
+    std::vector<uint32_t> faces; // the faces a triangle group draws, in order (index x 2 + back)
+    std::vector<uint32_t> used;  // the vertices those faces use
+    std::vector<uint16_t> edge_done;
+    uint64_t pixels_tested = 0; // pixels that reached the depth test, for speed figures
 };
 
 // Receives the finished primitives of a z-sort render. `flat` is the colour of a flat triangle,

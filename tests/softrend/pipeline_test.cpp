@@ -257,6 +257,11 @@ TEST(Lighting, HandComputedColours)
     spot_in.spot_outer = 0.9f, spot_in.spot_inner = 0.95f;
     spot_out = spot_in, spot_out.spot_outer = 0.99f, spot_out.spot_inner = 0.995f;
     spot_mid = spot_in, spot_mid.spot_outer = 0.97f, spot_mid.spot_inner = 0.99f;
+    // A direct light 36.87 degrees off the normal: N.L = R.V = 0.8 with the eye along +z; a whole
+    // specular power is raised by squaring, any other by pow.
+    sr::Light slanted = direct;
+    slanted.direction = {0.6f, 0, 0.8f};
+    auto slant = [&](float base_c, float power) { return base_c * (ka + kd * 0.8f) + 0.5f * std::pow(0.8f, power) * 255; };
     float cosang = 2.0f / d;
     float mid = (cosang - 0.97f) / (0.99f - 0.97f);
     const float g50 = 128.0f / 255.0f;
@@ -268,6 +273,9 @@ TEST(Lighting, HandComputedColours)
         {"point, attenuated", pt, 0, 20, base[0] * (ka + point), base[1] * (ka + point), base[2] * (ka + point)},
         {"specular head-on", direct, 0.25f, 8, std::min(255.0f, base[0] * (ka + kd) + 0.25f * 255),
          base[1] * (ka + kd) + 0.25f * 255, base[2] * (ka + kd) + 0.25f * 255},
+        {"specular at an angle, whole power", slanted, 0.5f, 16, slant(base[0], 16), slant(base[1], 16), slant(base[2], 16)},
+        {"specular at an angle, fractional power", slanted, 0.5f, 16.5f, slant(base[0], 16.5f), slant(base[1], 16.5f),
+         slant(base[2], 16.5f)},
         {"spot, inside the inner cone", spot_in, 0, 20, base[0] * (ka + kd * cosang), base[1] * (ka + kd * cosang),
          base[2] * (ka + kd * cosang)},
         {"spot, outside the outer cone", spot_out, 0, 20, base[0] * ka, base[1] * ka, base[2] * ka},
@@ -312,6 +320,8 @@ TEST(Lighting, FourAtOnceMatchOneByOne)
         s.kd = rnd(0, 1);
         s.ks = round % 3 == 0 ? 0.0f : rnd(0, 1);
         s.power = rnd(1, 40);
+        if (round % 2)
+            s.power = std::floor(s.power); // raised by squaring
         s.parallel = round % 4 == 1;
         for (int k = 0; k < 1 + round % 4; ++k) {
             sr::Light &l = s.lights[k];
