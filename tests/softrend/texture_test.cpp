@@ -639,6 +639,22 @@ TEST(Texture, SliversMatchOneByOneWithMixedRowOrders)
             c = unit() * 255;
         tris.push_back(t);
     }
+    // Wider triangles whose colours sit on the range's ends or just past them: the writers leave out
+    // the clamp for a row whose first and last colours are inside, so a rounding step out must show.
+    const float ends[] = {0.0f, 255.0f, 0.002f, 254.998f, 255.9f, 256.0f, -0.002f, -0.6f, 127.5f};
+    for (int k = 0; k < 120; ++k) {
+        Tri t;
+        const float x = unit() * (FW + 20) - 10, y = unit() * (FH + 10) - 5;
+        t.v[0] = vert(x, y);
+        t.v[1] = vert(x + 8 + unit() * 50, y + unit() * 6);
+        t.v[2] = vert(x + unit() * 30 - 15, y + 3 + unit() * 30);
+        for (sr::SVert &v : t.v)
+            for (float &c : v.rgb)
+                c = ends[next() % 9];
+        for (float &c : t.flat)
+            c = unit() * 255;
+        tris.push_back(t);
+    }
     for (sr::TexelType tt : {sr::TexelType::RGB_565, sr::TexelType::RGB_555})
         for (bool colour_up : {false, true})
             for (int mode = 0; mode < 3; ++mode) { // as is, modulated flat, modulated smooth
