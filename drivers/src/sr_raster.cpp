@@ -1572,29 +1572,39 @@ SR_AVX2 uint64_t paint_tri_persp16(const TriRows &rows, const Paint &paint, cons
     const __m256i vdr = _mm256_set1_epi32(r.drgb[0]), vdg = _mm256_set1_epi32(r.drgb[1]), vdb = _mm256_set1_epi32(r.drgb[2]);
     // clamp255()'s one carried in the values of the rows that need no clamp.
     const __m256i onec = _mm256_set1_epi32(65536);
+    const __m256i lanes8 = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
     const __m256i sr8p = _mm256_add_epi32(sr8, onec), sg8p = _mm256_add_epi32(sg8, onec), sb8p = _mm256_add_epi32(sb8, onec);
     for (int jb = r.j0; jb < r.j1; jb += 8) {
         rows8(r, jb, o);
         const int nrows = std::min(8, r.j1 - jb);
+        const __m256i e0v = _mm256_load_si256((const __m256i *)o.e0), e1v = _mm256_load_si256((const __m256i *)o.e1);
+        // The pixels tested: the rows' widths summed (an empty row's is 0).
+        {
+            const __m256i width = _mm256_and_si256(_mm256_max_epi32(_mm256_sub_epi32(e1v, e0v), _mm256_setzero_si256()),
+                                                   _mm256_cmpgt_epi32(_mm256_set1_epi32(nrows), lanes8));
+            __m128i sum = _mm_add_epi32(_mm256_castsi256_si128(width), _mm256_extracti128_si256(width, 1));
+            sum = _mm_add_epi32(sum, _mm_shuffle_epi32(sum, _MM_SHUFFLE(1, 0, 3, 2)));
+            sum = _mm_add_epi32(sum, _mm_shuffle_epi32(sum, _MM_SHUFFLE(2, 3, 0, 1)));
+            tested += (uint64_t)(uint32_t)_mm_cvtsi128_si32(sum);
+        }
         unsigned in_range = 0;
         if (range_rows) {
-            const __m256i len1 = _mm256_sub_epi32(_mm256_sub_epi32(_mm256_load_si256((const __m256i *)o.e1),
-                                                                   _mm256_load_si256((const __m256i *)o.e0)),
-                                                  _mm256_set1_epi32(1));
+            const __m256i len1 = _mm256_sub_epi32(_mm256_sub_epi32(e1v, e0v), _mm256_set1_epi32(1));
             const __m256i r0 = _mm256_load_si256((const __m256i *)o.cr), g0 = _mm256_load_si256((const __m256i *)o.cg),
                           b0 = _mm256_load_si256((const __m256i *)o.cb);
             const __m256i all = _mm256_or_si256(
                 _mm256_or_si256(_mm256_or_si256(r0, _mm256_add_epi32(r0, _mm256_mullo_epi32(len1, vdr))),
                                 _mm256_or_si256(g0, _mm256_add_epi32(g0, _mm256_mullo_epi32(len1, vdg)))),
                 _mm256_or_si256(b0, _mm256_add_epi32(b0, _mm256_mullo_epi32(len1, vdb))));
-            in_range = (unsigned)_mm256_movemask_ps(
-                _mm256_castsi256_ps(_mm256_cmpeq_epi32(_mm256_srli_epi32(all, 24), _mm256_setzero_si256())));
+            // Only rows whose last group stays inside the buffer (see below) take the lean pass.
+            const __m256i inside = _mm256_cmpgt_epi32(_mm256_set1_epi32(room - 7 + 1), e1v);
+            in_range = (unsigned)_mm256_movemask_ps(_mm256_castsi256_ps(
+                _mm256_and_si256(_mm256_cmpeq_epi32(_mm256_srli_epi32(all, 24), _mm256_setzero_si256()), inside)));
         }
         for (int k = 0; k < nrows; ++k, crow += cstride, drow += dstride) {
             const int i0 = o.e0[k], i1 = o.e1[k];
             if (i0 >= i1)
                 continue;
-            tested += (uint64_t)(i1 - i0);
             // Rows of one or two pixels cost less as lone pixels than as a group of their own.
             if (i1 - i0 == 1) {
                 add_lone(k, i0, i0, crow, drow);
@@ -1674,9 +1684,8 @@ SR_AVX2 uint64_t paint_tri_persp16(const TriRows &rows, const Paint &paint, cons
                 if (i < i1)
                     add_lone(k, i, i0, crow, drow);
             };
-            // The last group starts at i1 - 1 at most, so reads up to i1 + 7 stay in the row.
-            const bool edge = i1 + 7 > room;
-            if (((in_range >> k) & 1) && !edge)
+            // The last group starts at i1 - 1 at most, so with i1 + 7 <= room its reads stay in the row.
+            if ((in_range >> k) & 1)
                 row(std::false_type{}, std::false_type{});
             else
                 row(std::true_type{}, std::true_type{});
