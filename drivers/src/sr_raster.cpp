@@ -1395,7 +1395,7 @@ SR_AVX2 uint64_t paint_tri_persp16(const TriRows &rows, const Paint &paint, cons
     const __m128i fr = _mm_set1_epi16((short)(((r.flat_rgb >> 16) & 0xff) + 1)),
                   fg = _mm_set1_epi16((short)(((r.flat_rgb >> 8) & 0xff) + 1)),
                   fb = _mm_set1_epi16((short)((r.flat_rgb & 0xff) + 1));
-    __m128i lane16 = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7), flip = _mm_set1_epi16((short)0x8000);
+    __m128i flip = _mm_set1_epi16((short)0x8000);
     // The channel masks and multipliers of the texel and buffer layouts (expand8() and shade_pack8()).
     constexpr bool t565 = T == TexelType::RGB_565, c565 = C == ColourType::RGB_565;
     __m128i ermask = _mm_set1_epi16((short)(t565 ? 0xf800 : 0x7c00)), egmask = _mm_set1_epi16(t565 ? 0x07e0 : 0x03e0),
@@ -1403,7 +1403,6 @@ SR_AVX2 uint64_t paint_tri_persp16(const TriRows &rows, const Paint &paint, cons
             prmask = _mm_set1_epi16((short)(c565 ? 0xf800 : 0x7c00)), pgmask = _mm_set1_epi16(c565 ? 0x07e0 : 0x03e0);
     __m256i top255 = _mm256_set1_epi16(255), one16 = _mm256_set1_epi16(1);
     // Kept as values, so the compiler loads them rather than building them again in the loops.
-    SR_KEEP(lane16);
     SR_KEEP(flip);
     SR_KEEP(ermask);
     SR_KEEP(egmask);
@@ -1560,6 +1559,8 @@ SR_AVX2 uint64_t paint_tri_persp16(const TriRows &rows, const Paint &paint, cons
         }
     };
     alignas(16) uint8_t ctail[16], dtail[16];
+    // The first n lanes of eight, from first_n + 8 - n.
+    static const uint16_t first_n[16] = {0xffff, 0xffff, 0xffff, 0xffff, 0xffff, 0xffff, 0xffff, 0xffff};
     // Row addresses step along the rows rather than being multiplied out each row.
     const std::ptrdiff_t cstride = r.cstride, dstride = r.dstride;
     uint8_t *crow = r.cpix + (std::ptrdiff_t)r.j0 * cstride, *drow = r.dpix + (std::ptrdiff_t)r.j0 * dstride;
@@ -1628,9 +1629,8 @@ SR_AVX2 uint64_t paint_tri_persp16(const TriRows &rows, const Paint &paint, cons
                     cb8 = _mm256_add_epi32(_mm256_set1_epi32(o.cb[k]), Clamp ? sb8 : sb8p);
                 }
                 // One group of up to eight pixels from i on: kf holds the lanes' pixel counts from i0.
-                auto group = [&](int i, __m256 kf, __m256i srv, __m256i sgv, __m256i sbv) SR_AVX2 __attribute__((always_inline)) {
-                    // min(8, i1 - i) without a branch: the row widths vary too much to predict it.
-                    const int left = i1 - i, n = 8 + ((left - 8) & ((left - 8) >> 31));
+                // n: the group's pixels, 1..8.
+                auto group = [&](int i, int n, __m256 kf, __m256i srv, __m256i sgv, __m256i sbv) SR_AVX2 __attribute__((always_inline)) {
                     uint8_t *cp8 = crow + (std::ptrdiff_t)i * 2, *dp8 = drow + (std::ptrdiff_t)i * 2;
                     // The last pixels of a row work on a copy unless the row goes on past them.
                     const bool copied = Edge && i + 8 > room && n < 8;
@@ -1646,7 +1646,7 @@ SR_AVX2 uint64_t paint_tri_persp16(const TriRows &rows, const Paint &paint, cons
                     const __m128i hs = narrow16(_mm256_srai_epi32(_mm256_cvttps_epi32(_mm256_mul_ps(zv, scale)), 16));
                     const __m128i pass16 = _mm_andnot_si128(
                         _mm_cmpgt_epi16(hs, _mm_xor_si128(_mm_loadu_si128((const __m128i *)dp8), flip)),
-                        _mm_cmpgt_epi16(_mm_set1_epi16((short)n), lane16));
+                        _mm_loadu_si128((const __m128i *)(first_n + 8 - n)));
                     const int pm = _mm_movemask_epi8(pass16);
                     if (pm == 0)
                         return;
@@ -1667,14 +1667,16 @@ SR_AVX2 uint64_t paint_tri_persp16(const TriRows &rows, const Paint &paint, cons
                 };
                 // Most rows fit one group: no loop and no lone pixel after it.
                 if (i1 - i0 <= 8) {
-                    group(i0, k0, cr8, cg8, cb8);
+                    group(i0, i1 - i0, k0, cr8, cg8, cb8);
                     return;
                 }
                 __m256 kf = k0;
                 int i = i0;
                 // A last pixel costs less alone than as a group.
                 for (; i1 - i >= 2; i += 8, kf = _mm256_add_ps(kf, eight)) {
-                    group(i, kf, cr8, cg8, cb8);
+                    // min(8, i1 - i) without a branch: the row widths vary too much to predict it.
+                    const int left = i1 - i;
+                    group(i, 8 + ((left - 8) & ((left - 8) >> 31)), kf, cr8, cg8, cb8);
                     if (Modulate && smooth) {
                         cr8 = _mm256_add_epi32(cr8, step_r);
                         cg8 = _mm256_add_epi32(cg8, step_g);
