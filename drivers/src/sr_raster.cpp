@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstring>
+#include <type_traits>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -1394,7 +1395,7 @@ SR_AVX2 uint64_t paint_tri_persp16(const TriRows &rows, const Paint &paint, cons
     const __m128i fr = _mm_set1_epi16((short)(((r.flat_rgb >> 16) & 0xff) + 1)),
                   fg = _mm_set1_epi16((short)(((r.flat_rgb >> 8) & 0xff) + 1)),
                   fb = _mm_set1_epi16((short)((r.flat_rgb & 0xff) + 1));
-    __m128i lane16 = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7), flip = _mm_set1_epi16((short)0x8000);
+    __m128i flip = _mm_set1_epi16((short)0x8000);
     // The channel masks and multipliers of the texel and buffer layouts (expand8() and shade_pack8()).
     constexpr bool t565 = T == TexelType::RGB_565, c565 = C == ColourType::RGB_565;
     __m128i ermask = _mm_set1_epi16((short)(t565 ? 0xf800 : 0x7c00)), egmask = _mm_set1_epi16(t565 ? 0x07e0 : 0x03e0),
@@ -1402,7 +1403,6 @@ SR_AVX2 uint64_t paint_tri_persp16(const TriRows &rows, const Paint &paint, cons
             prmask = _mm_set1_epi16((short)(c565 ? 0xf800 : 0x7c00)), pgmask = _mm_set1_epi16(c565 ? 0x07e0 : 0x03e0);
     __m256i top255 = _mm256_set1_epi16(255), one16 = _mm256_set1_epi16(1);
     // Kept as values, so the compiler loads them rather than building them again in the loops.
-    SR_KEEP(lane16);
     SR_KEEP(flip);
     SR_KEEP(ermask);
     SR_KEEP(egmask);
@@ -1414,7 +1414,9 @@ SR_AVX2 uint64_t paint_tri_persp16(const TriRows &rows, const Paint &paint, cons
     SR_KEEP(top255);
     SR_KEEP(one16);
     // The colours of eight pixels: texel positions (exact 1/w), texels, shading and packing.
-    auto colour8 = [&](__m256 qv, __m256 uqv, __m256 vqv, __m256 kf, __m256i srv, __m256i sgv, __m256i sbv) SR_AVX2 __attribute__((always_inline)) {
+    // Clamp false: the lanes' colours are known to lie in 0..255 and to carry clamp255()'s one already.
+    auto colour8 = [&](auto clamp, __m256 qv, __m256 uqv, __m256 vqv, __m256 kf, __m256i srv, __m256i sgv, __m256i sbv) SR_AVX2 __attribute__((always_inline)) {
+        constexpr bool Clamp = decltype(clamp)::value;
         // Texel positions and their offsets from the lowest row.
         const __m256 w = _mm256_div_ps(one, _mm256_add_ps(qv, _mm256_mul_ps(kf, dq)));
         const __m256 tu = _mm256_mul_ps(_mm256_add_ps(uqv, _mm256_mul_ps(kf, duq)), w),
@@ -1450,7 +1452,15 @@ SR_AVX2 uint64_t paint_tri_persp16(const TriRows &rows, const Paint &paint, cons
                 colour = tw;
             } else {
                 __m128i mr = fr, mg = fg, mb = fb;
-                if (Modulate && smooth) {
+                if (Modulate && smooth && !Clamp) {
+                    const __m256i rg = _mm256_packs_epi32(_mm256_srli_epi32(srv, 16), _mm256_srli_epi32(sgv, 16)),
+                                  b16 = _mm256_srli_epi32(sbv, 16), bb = _mm256_packs_epi32(b16, b16);
+                    const __m256i crg = _mm256_permute4x64_epi64(rg, _MM_SHUFFLE(3, 1, 2, 0)),
+                                  cbb = _mm256_permute4x64_epi64(bb, _MM_SHUFFLE(3, 1, 2, 0));
+                    mr = _mm256_castsi256_si128(crg);
+                    mg = _mm256_extracti128_si256(crg, 1);
+                    mb = _mm256_castsi256_si128(cbb);
+                } else if (Modulate && smooth) {
                     // clamp255() plus one of the three channels, two of them in one register.
                     const __m256i zero = _mm256_setzero_si256(), top = top255;
                     const __m256i rg = _mm256_packs_epi32(_mm256_srai_epi32(srv, 16), _mm256_srai_epi32(sgv, 16)),
@@ -1517,7 +1527,7 @@ SR_AVX2 uint64_t paint_tri_persp16(const TriRows &rows, const Paint &paint, cons
         }
         alignas(16) uint16_t cs[8];
         alignas(32) uint32_t ds[8];
-        _mm_store_si128((__m128i *)cs, colour8(_mm256_load_ps(lone.q), _mm256_load_ps(lone.u), _mm256_load_ps(lone.v),
+        _mm_store_si128((__m128i *)cs, colour8(std::true_type{}, _mm256_load_ps(lone.q), _mm256_load_ps(lone.u), _mm256_load_ps(lone.v),
                                                _mm256_load_ps(lone.k), srv, sgv, sbv));
         _mm256_store_si256((__m256i *)ds, nd);
         for (unsigned bits = (unsigned)pm; bits != 0; bits &= bits - 1) {
@@ -1549,17 +1559,53 @@ SR_AVX2 uint64_t paint_tri_persp16(const TriRows &rows, const Paint &paint, cons
         }
     };
     alignas(16) uint8_t ctail[16], dtail[16];
+    // The first n lanes of eight, from first_n + 8 - n.
+    static const uint16_t first_n[16] = {0xffff, 0xffff, 0xffff, 0xffff, 0xffff, 0xffff, 0xffff, 0xffff};
     // Row addresses step along the rows rather than being multiplied out each row.
     const std::ptrdiff_t cstride = r.cstride, dstride = r.dstride;
     uint8_t *crow = r.cpix + (std::ptrdiff_t)r.j0 * cstride, *drow = r.dpix + (std::ptrdiff_t)r.j0 * dstride;
+    // A row whose colours stay inside 0..255 needs no clamp: its values step by whole numbers, so
+    // every one lies between its first and its last, and both are checked. The last is worked out
+    // in 32 bits, exact while a step times the buffer width stays well inside them (else every row
+    // is clamped).
+    auto steep = [&](int32_t d) { return (int64_t)(d < 0 ? -(int64_t)d : d) * (r.w + 1) >= (1ll << 30); };
+    const bool range_rows = Modulate && smooth && !steep(r.drgb[0]) && !steep(r.drgb[1]) && !steep(r.drgb[2]);
+    const __m256i vdr = _mm256_set1_epi32(r.drgb[0]), vdg = _mm256_set1_epi32(r.drgb[1]), vdb = _mm256_set1_epi32(r.drgb[2]);
+    // clamp255()'s one carried in the values of the rows that need no clamp.
+    const __m256i onec = _mm256_set1_epi32(65536);
+    const __m256i lanes8 = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    const __m256i sr8p = _mm256_add_epi32(sr8, onec), sg8p = _mm256_add_epi32(sg8, onec), sb8p = _mm256_add_epi32(sb8, onec);
     for (int jb = r.j0; jb < r.j1; jb += 8) {
         rows8(r, jb, o);
         const int nrows = std::min(8, r.j1 - jb);
+        const __m256i e0v = _mm256_load_si256((const __m256i *)o.e0), e1v = _mm256_load_si256((const __m256i *)o.e1);
+        // The pixels tested: the rows' widths summed (an empty row's is 0).
+        {
+            const __m256i width = _mm256_and_si256(_mm256_max_epi32(_mm256_sub_epi32(e1v, e0v), _mm256_setzero_si256()),
+                                                   _mm256_cmpgt_epi32(_mm256_set1_epi32(nrows), lanes8));
+            __m128i sum = _mm_add_epi32(_mm256_castsi256_si128(width), _mm256_extracti128_si256(width, 1));
+            sum = _mm_add_epi32(sum, _mm_shuffle_epi32(sum, _MM_SHUFFLE(1, 0, 3, 2)));
+            sum = _mm_add_epi32(sum, _mm_shuffle_epi32(sum, _MM_SHUFFLE(2, 3, 0, 1)));
+            tested += (uint64_t)(uint32_t)_mm_cvtsi128_si32(sum);
+        }
+        unsigned in_range = 0;
+        if (range_rows) {
+            const __m256i len1 = _mm256_sub_epi32(_mm256_sub_epi32(e1v, e0v), _mm256_set1_epi32(1));
+            const __m256i r0 = _mm256_load_si256((const __m256i *)o.cr), g0 = _mm256_load_si256((const __m256i *)o.cg),
+                          b0 = _mm256_load_si256((const __m256i *)o.cb);
+            const __m256i all = _mm256_or_si256(
+                _mm256_or_si256(_mm256_or_si256(r0, _mm256_add_epi32(r0, _mm256_mullo_epi32(len1, vdr))),
+                                _mm256_or_si256(g0, _mm256_add_epi32(g0, _mm256_mullo_epi32(len1, vdg)))),
+                _mm256_or_si256(b0, _mm256_add_epi32(b0, _mm256_mullo_epi32(len1, vdb))));
+            // Only rows whose last group stays inside the buffer (see below) take the lean pass.
+            const __m256i inside = _mm256_cmpgt_epi32(_mm256_set1_epi32(room - 7 + 1), e1v);
+            in_range = (unsigned)_mm256_movemask_ps(_mm256_castsi256_ps(
+                _mm256_and_si256(_mm256_cmpeq_epi32(_mm256_srli_epi32(all, 24), _mm256_setzero_si256()), inside)));
+        }
         for (int k = 0; k < nrows; ++k, crow += cstride, drow += dstride) {
             const int i0 = o.e0[k], i1 = o.e1[k];
             if (i0 >= i1)
                 continue;
-            tested += (uint64_t)(i1 - i0);
             // Rows of one or two pixels cost less as lone pixels than as a group of their own.
             if (i1 - i0 == 1) {
                 add_lone(k, i0, i0, crow, drow);
@@ -1572,68 +1618,79 @@ SR_AVX2 uint64_t paint_tri_persp16(const TriRows &rows, const Paint &paint, cons
             }
             const __m256 z0 = _mm256_set1_ps(o.vz[k]);
             const __m256 q = _mm256_set1_ps(o.vq[k]), uq = _mm256_set1_ps(o.vu[k]), vq = _mm256_set1_ps(o.vv[k]);
-            __m256i cr8 = _mm256_setzero_si256(), cg8 = cr8, cb8 = cr8;
-            if (Modulate && smooth) {
-                cr8 = _mm256_add_epi32(_mm256_set1_epi32(o.cr[k]), sr8);
-                cg8 = _mm256_add_epi32(_mm256_set1_epi32(o.cg[k]), sg8);
-                cb8 = _mm256_add_epi32(_mm256_set1_epi32(o.cb[k]), sb8);
-            }
-            // One group of up to eight pixels from i on: kf holds the lanes' pixel counts from i0.
-            auto group = [&](int i, __m256 kf, __m256i srv, __m256i sgv, __m256i sbv) SR_AVX2 __attribute__((always_inline)) {
-                // min(8, i1 - i) without a branch: the row widths vary too much to predict it.
-                const int left = i1 - i, n = 8 + ((left - 8) & ((left - 8) >> 31));
-                uint8_t *cp8 = crow + (std::ptrdiff_t)i * 2, *dp8 = drow + (std::ptrdiff_t)i * 2;
-                // The last pixels of a row work on a copy unless the row goes on past them.
-                const bool copied = i + 8 > room && n < 8;
-                if (copied) {
-                    std::memset(ctail, 0, sizeof ctail);
-                    std::memset(dtail, 0, sizeof dtail);
-                    std::memcpy(ctail, cp8, (size_t)n * 2);
-                    std::memcpy(dtail, dp8, (size_t)n * 2);
-                    cp8 = ctail;
-                    dp8 = dtail;
-                }
-                const __m256 zv = depths8(z0, kf, vdz);
-                const __m128i hs = narrow16(_mm256_srai_epi32(_mm256_cvttps_epi32(_mm256_mul_ps(zv, scale)), 16));
-                const __m128i pass16 = _mm_andnot_si128(
-                    _mm_cmpgt_epi16(hs, _mm_xor_si128(_mm_loadu_si128((const __m128i *)dp8), flip)),
-                    _mm_cmpgt_epi16(_mm_set1_epi16((short)n), lane16));
-                const int pm = _mm_movemask_epi8(pass16);
-                if (pm == 0)
-                    return;
-                const __m128i nd16 = _mm_xor_si128(hs, flip);
-                const __m128i colour = colour8(q, uq, vq, kf, srv, sgv, sbv);
-                // Only the passing pixels change; a group that passes whole is stored as it is.
-                if (pm == 0xffff) {
-                    _mm_storeu_si128((__m128i *)cp8, colour);
-                    _mm_storeu_si128((__m128i *)dp8, nd16);
-                } else {
-                    _mm_storeu_si128((__m128i *)cp8, _mm_blendv_epi8(_mm_loadu_si128((const __m128i *)cp8), colour, pass16));
-                    _mm_storeu_si128((__m128i *)dp8, _mm_blendv_epi8(_mm_loadu_si128((const __m128i *)dp8), nd16, pass16));
-                }
-                if (copied) {
-                    std::memcpy(crow + (std::ptrdiff_t)i * 2, ctail, (size_t)n * 2);
-                    std::memcpy(drow + (std::ptrdiff_t)i * 2, dtail, (size_t)n * 2);
-                }
-            };
-            // Most rows fit one group: no loop and no lone pixel after it.
-            if (i1 - i0 <= 8) {
-                group(i0, k0, cr8, cg8, cb8);
-                continue;
-            }
-            __m256 kf = k0;
-            int i = i0;
-            // A last pixel costs less alone than as a group.
-            for (; i1 - i >= 2; i += 8, kf = _mm256_add_ps(kf, eight)) {
-                group(i, kf, cr8, cg8, cb8);
+            // Clamp: the colours may leave 0..255; Edge: the row's last group may reach past the
+            // buffer's right side (only then are its last pixels worked on a copy).
+            auto row = [&](auto clamp, auto edge) SR_AVX2 __attribute__((always_inline)) {
+                constexpr bool Clamp = decltype(clamp)::value, Edge = decltype(edge)::value;
+                __m256i cr8 = _mm256_setzero_si256(), cg8 = cr8, cb8 = cr8;
                 if (Modulate && smooth) {
-                    cr8 = _mm256_add_epi32(cr8, step_r);
-                    cg8 = _mm256_add_epi32(cg8, step_g);
-                    cb8 = _mm256_add_epi32(cb8, step_b);
+                    cr8 = _mm256_add_epi32(_mm256_set1_epi32(o.cr[k]), Clamp ? sr8 : sr8p);
+                    cg8 = _mm256_add_epi32(_mm256_set1_epi32(o.cg[k]), Clamp ? sg8 : sg8p);
+                    cb8 = _mm256_add_epi32(_mm256_set1_epi32(o.cb[k]), Clamp ? sb8 : sb8p);
                 }
-            }
-            if (i < i1)
-                add_lone(k, i, i0, crow, drow);
+                // One group of up to eight pixels from i on: kf holds the lanes' pixel counts from i0.
+                // n: the group's pixels, 1..8.
+                auto group = [&](int i, int n, __m256 kf, __m256i srv, __m256i sgv, __m256i sbv) SR_AVX2 __attribute__((always_inline)) {
+                    uint8_t *cp8 = crow + (std::ptrdiff_t)i * 2, *dp8 = drow + (std::ptrdiff_t)i * 2;
+                    // The last pixels of a row work on a copy unless the row goes on past them.
+                    const bool copied = Edge && i + 8 > room && n < 8;
+                    if (copied) {
+                        std::memset(ctail, 0, sizeof ctail);
+                        std::memset(dtail, 0, sizeof dtail);
+                        std::memcpy(ctail, cp8, (size_t)n * 2);
+                        std::memcpy(dtail, dp8, (size_t)n * 2);
+                        cp8 = ctail;
+                        dp8 = dtail;
+                    }
+                    const __m256 zv = depths8(z0, kf, vdz);
+                    const __m128i hs = narrow16(_mm256_srai_epi32(_mm256_cvttps_epi32(_mm256_mul_ps(zv, scale)), 16));
+                    const __m128i pass16 = _mm_andnot_si128(
+                        _mm_cmpgt_epi16(hs, _mm_xor_si128(_mm_loadu_si128((const __m128i *)dp8), flip)),
+                        _mm_loadu_si128((const __m128i *)(first_n + 8 - n)));
+                    const int pm = _mm_movemask_epi8(pass16);
+                    if (pm == 0)
+                        return;
+                    const __m128i nd16 = _mm_xor_si128(hs, flip);
+                    const __m128i colour = colour8(clamp, q, uq, vq, kf, srv, sgv, sbv);
+                    // Only the passing pixels change; a group that passes whole is stored as it is.
+                    if (pm == 0xffff) {
+                        _mm_storeu_si128((__m128i *)cp8, colour);
+                        _mm_storeu_si128((__m128i *)dp8, nd16);
+                    } else {
+                        _mm_storeu_si128((__m128i *)cp8, _mm_blendv_epi8(_mm_loadu_si128((const __m128i *)cp8), colour, pass16));
+                        _mm_storeu_si128((__m128i *)dp8, _mm_blendv_epi8(_mm_loadu_si128((const __m128i *)dp8), nd16, pass16));
+                    }
+                    if (copied) {
+                        std::memcpy(crow + (std::ptrdiff_t)i * 2, ctail, (size_t)n * 2);
+                        std::memcpy(drow + (std::ptrdiff_t)i * 2, dtail, (size_t)n * 2);
+                    }
+                };
+                // Most rows fit one group: no loop and no lone pixel after it.
+                if (i1 - i0 <= 8) {
+                    group(i0, i1 - i0, k0, cr8, cg8, cb8);
+                    return;
+                }
+                __m256 kf = k0;
+                int i = i0;
+                // A last pixel costs less alone than as a group.
+                for (; i1 - i >= 2; i += 8, kf = _mm256_add_ps(kf, eight)) {
+                    // min(8, i1 - i) without a branch: the row widths vary too much to predict it.
+                    const int left = i1 - i;
+                    group(i, 8 + ((left - 8) & ((left - 8) >> 31)), kf, cr8, cg8, cb8);
+                    if (Modulate && smooth) {
+                        cr8 = _mm256_add_epi32(cr8, step_r);
+                        cg8 = _mm256_add_epi32(cg8, step_g);
+                        cb8 = _mm256_add_epi32(cb8, step_b);
+                    }
+                }
+                if (i < i1)
+                    add_lone(k, i, i0, crow, drow);
+            };
+            // The last group starts at i1 - 1 at most, so with i1 + 7 <= room its reads stay in the row.
+            if ((in_range >> k) & 1)
+                row(std::false_type{}, std::false_type{});
+            else
+                row(std::true_type{}, std::true_type{});
         }
     }
     if (nl > 0)

@@ -639,6 +639,22 @@ TEST(Texture, SliversMatchOneByOneWithMixedRowOrders)
             c = unit() * 255;
         tris.push_back(t);
     }
+    // Wider triangles whose colours sit on the range's ends or just past them: the writers leave out
+    // the clamp for a row whose first and last colours are inside, so a rounding step out must show.
+    const float ends[] = {0.0f, 255.0f, 0.002f, 254.998f, 255.9f, 256.0f, -0.002f, -0.6f, 127.5f};
+    for (int k = 0; k < 120; ++k) {
+        Tri t;
+        const float x = unit() * (FW + 20) - 10, y = unit() * (FH + 10) - 5;
+        t.v[0] = vert(x, y);
+        t.v[1] = vert(x + 8 + unit() * 50, y + unit() * 6);
+        t.v[2] = vert(x + unit() * 30 - 15, y + 3 + unit() * 30);
+        for (sr::SVert &v : t.v)
+            for (float &c : v.rgb)
+                c = ends[next() % 9];
+        for (float &c : t.flat)
+            c = unit() * 255;
+        tris.push_back(t);
+    }
     for (sr::TexelType tt : {sr::TexelType::RGB_565, sr::TexelType::RGB_555})
         for (bool colour_up : {false, true})
             for (int mode = 0; mode < 3; ++mode) { // as is, modulated flat, modulated smooth
@@ -676,6 +692,111 @@ TEST(Texture, SliversMatchOneByOneWithMixedRowOrders)
                     EXPECT_TRUE(depth[0] == depth[k]) << what;
                 }
             }
+}
+
+// Rows as wide as the widest buffers (up to 4,096 pixels and widths that are no multiple of 8),
+// with colour gradients steep enough that a row's last value wraps in 32 bits, rows ending on each
+// of the last nine pixels, and colours that leave 0..255 only between a row's ends.
+TEST(Texture, WideRowsMatchOneByOne)
+{
+    struct Restore {
+        ~Restore() { sr::simd_path = sr::simd_best(); }
+    } restore;
+    const std::vector<sr::SimdPath> paths = paths_to_compare();
+    constexpr int TW = 64, TH = 32, FH = 48;
+    uint32_t seed = 777;
+    auto next = [&] { return seed = seed * 1664525u + 1013904223u; };
+    auto unit = [&] { return (float)(next() >> 8) / 16777216.0f; };
+    std::vector<uint8_t> texels((size_t)TW * TH * 2);
+    for (uint8_t &b : texels)
+        b = (uint8_t)(next() >> 24);
+    for (int fw : {1600, 2047, 2048, 4096, 4099}) {
+        auto vert = [&](float x, float y, float r, float g, float b) {
+            sr::SVert v;
+            v.x = x;
+            v.y = y;
+            v.z = unit() * 60000 - 30000;
+            v.rgb[0] = r;
+            v.rgb[1] = g;
+            v.rgb[2] = b;
+            v.w = 0.5f + unit() * 20;
+            v.q = 1 / v.w;
+            v.uq = (unit() * 6 - 3) * TW * v.q;
+            v.vq = (unit() * 6 - 3) * TH * v.q;
+            return v;
+        };
+        struct Tri {
+            sr::SVert v[3];
+            float flat[3];
+        };
+        std::vector<Tri> tris;
+        const float ends[] = {0.0f, 255.0f, 0.002f, 254.998f, 255.9f, 256.0f, -0.002f, -0.6f, 127.5f};
+        for (int k = 0; k < 60; ++k) {
+            Tri t;
+            const float y = unit() * FH - 8, h = 8 + unit() * 50;
+            const float x0 = unit() * 40 - 20;
+            if (k % 3 == 0) {
+                // Red climbs by 2 to 40 a pixel from inside the range: across a row of thousands of
+                // pixels it wraps, and its last value may land back inside 0..255.
+                // Nearer than the rest, so no later triangle hides it.
+                const float slope = 2 + unit() * 38, r0 = unit() * 250, xl = unit() * 20;
+                t.v[0] = vert(xl, -1, r0, 100, 100);
+                t.v[1] = vert((float)fw + 10, unit() * 4 - 1, r0 + slope * ((float)fw + 10 - xl), 100, 100);
+                t.v[2] = vert(xl + unit() * 20, FH + 1, r0 + unit() * 4, 100, 100);
+                for (sr::SVert &v : t.v)
+                    v.z = -32000 + unit() * 500;
+            } else if (k % 3 == 1) {
+                // A right side on one of the last nine pixels: rows end at width - 8 .. width.
+                const float xr = (float)(fw - (int)(next() % 9)) - 0.5f + 0.25f;
+                t.v[0] = vert(xr - 20 - unit() * 300, y, ends[next() % 9], ends[next() % 9], ends[next() % 9]);
+                t.v[1] = vert(xr, y - 0.25f, ends[next() % 9], ends[next() % 9], ends[next() % 9]);
+                t.v[2] = vert(xr, y + h, ends[next() % 9], ends[next() % 9], ends[next() % 9]);
+            } else {
+                // Colours inside 0..255 at the ends of the widest rows, outside at the middle vertex.
+                t.v[0] = vert(x0, y, unit() * 255, unit() * 255, unit() * 255);
+                t.v[1] = vert((float)fw - unit() * 30, y + unit() * 3, unit() * 255, unit() * 255, unit() * 255);
+                t.v[2] = vert((float)fw * unit(), y + h, unit() * 900 - 300, unit() * 900 - 300, unit() * 900 - 300);
+            }
+            for (float &c : t.flat)
+                c = unit() * 255;
+            tris.push_back(t);
+        }
+        for (int mode = 0; mode < 3; ++mode) { // as is, modulated flat, modulated smooth
+            std::vector<std::vector<uint8_t>> colour(paths.size()), depth(paths.size());
+            for (size_t wide = 0; wide < paths.size(); ++wide) {
+                sr::simd_path = paths[wide];
+                // Half the frames without guard pixels: a read past a row's last pixel leaves the buffer.
+                const int guard = (fw + mode) % 2 ? 4 : 0;
+                Frame fc(fw, FH, sr::ColourType::RGB_565, sr::DepthType::None, mode == 1, guard),
+                    fd(fw, FH, sr::ColourType::RGB_565, sr::DepthType::D16, false, guard);
+                fc.clear(0x1234);
+                fd.clear(0x1234);
+                sr::Target target = fc.target;
+                target.depth = fd.target.depth;
+                target.dtype = sr::DepthType::D16;
+                sr::Raster r(target);
+                sr::Paint paint;
+                paint.textured = true;
+                paint.texture.type = sr::TexelType::RGB_565;
+                paint.texture.width = TW;
+                paint.texture.height = TH;
+                paint.texture.row_bytes = TW * 2;
+                paint.texture.pixels = texels.data();
+                paint.modulate = mode != 0;
+                r.set_paint(paint);
+                for (const Tri &t : tris)
+                    r.triangle(t.v[0], t.v[1], t.v[2], mode == 2, t.flat);
+                ASSERT_TRUE(fc.guards_intact() && fd.guards_intact()) << "width " << fw << " path " << (int)paths[wide];
+                EXPECT_GT(fc.drawn(0x1234), fw * 10);
+                colour[wide] = fc.cmem;
+                depth[wide] = fd.dmem;
+            }
+            for (size_t k = 1; k < paths.size(); ++k) {
+                EXPECT_TRUE(colour[0] == colour[k]) << "width " << fw << " mode " << mode << " path " << (int)paths[k];
+                EXPECT_TRUE(depth[0] == depth[k]) << "width " << fw << " mode " << mode << " path " << (int)paths[k];
+            }
+        }
+    }
 }
 
 } // namespace
