@@ -243,6 +243,9 @@ float PhBall_Energy(const PhBall &ball);
 /* A ball lifted by dy pays for the height with its speed: sqrt(v^2 - 2 g dy), at least 0. Applied to
  * `v` and, when other than `v`, to the ball's own velocity too. */
 void PhBall_PayLift(PhBall &ball, float dy, FV3 &v);
+/* Whether a ball moving with `v` can pay a lift by dy out of its speed (any drop it can). A lift it
+ * cannot pay is not made: the contact with the piece turns it back or stops it instead. */
+bool PhBall_AffordsLift(const FV3 &v, float dy);
 /* Keeps the ball's energy at or below its allowance by lowering its speed. */
 void PhBall_CapEnergy(PhBall &ball);
 void PhBall_SetMotion(PhBall &ball, int state, const FV3 &p, const FV3 &v, float t, int settle);
