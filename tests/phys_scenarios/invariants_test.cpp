@@ -164,10 +164,12 @@ TEST_F(Invariants, NoStepGainsEnergyBeyondItsSources)
         const uint64_t seed = k < 100 ? uint64_t(k) + 1 : uint64_t(k) - 99;
         use(k < 100 ? busyfield::mixed(seed, 7, 6) : busyfield::mixed(seed, 10, 20));
         const Outcome o = run();
-        if (o.worstStepRise > 1e-3)
+        // A hair of height a resting ball keeps after its last hop is 1e-3 or so; a ball lifted onto
+        // a piece for nothing gains several units.
+        if (o.worstStepRise > 2e-2)
             ADD_FAILURE() << "field " << k << " (seed " << seed << "): step " << o.worstStep << " gained "
                           << o.worstStepRise;
-        gaining += o.worstStepRise > 1e-3;
+        gaining += o.worstStepRise > 2e-2;
     }
     EXPECT_EQ(gaining, 0);
 }
@@ -426,35 +428,4 @@ TEST_F(Invariants, QuarticRootsOfRealContactsAreTheFirst)
         EXPECT_GE(out, ref + q[5] - 1e-6);
     }
     EXPECT_GT(inside, 10);  // the runs give roots inside the step, not only at its end
-}
-
-// PROBE (temporary)
-TEST_F(Invariants, ProbeStepGain)
-{
-    const char *sv = getenv("PROBE_SEED");
-    if (sv == nullptr)
-        GTEST_SKIP();
-    const uint64_t seed = strtoull(sv, nullptr, 10);
-    const int size = atoi(getenv("PROBE_SIZE")), nb = atoi(getenv("PROBE_BALLS"));
-    use(busyfield::mixed(seed, size, nb));
-    std::vector<std::pair<const PhBall *, float>> prev;
-    double booked = 0;
-    run([&](int k) {
-        int n = 0; for (const PhBall *b = PhysWorld.balls; b != nullptr; b = b->nextBall) n += b->finishCode == 0;
-        printf("step %d src %+.4f E %.4f n %d\n", k, PhysWorld.sourceEnergy - booked, Phys_Energy(), n);
-        booked = PhysWorld.sourceEnergy;
-        for (const PhBall *b = PhysWorld.balls; b != nullptr; b = b->nextBall) {
-            if (b->finishCode != 0) continue;
-            const float e = PhBall_Energy(*b);
-            for (auto &p : prev)
-                if (p.first == b && e - p.second > 0.05)
-                    printf("  step %d ball %p type %d: %.3f -> %.3f pos (%.3f %.3f %.3f) v (%.3f %.3f %.3f) motion %d sup %d sinking %d attr %u\n",
-                           k, (void *)b, b->type, p.second, e, b->position.x, b->position.y, b->position.z,
-                           b->velocity.x, b->velocity.y, b->velocity.z, b->motion,
-                           b->support ? b->support->cls : -1, b->sinking, b->attracted);
-        }
-        prev.clear();
-        for (const PhBall *b = PhysWorld.balls; b != nullptr; b = b->nextBall)
-            if (b->finishCode == 0) prev.push_back({b, PhBall_Energy(*b)});
-    });
 }
