@@ -260,10 +260,10 @@ void PhBall_SetMotion(PhBall &ball, int state, const FV3 &p, const FV3 &v, float
     PhScope scope;
     FV3 vel = v;
     FV3 pos = p;
-    const FV3 arriving = v;  // what a lift onto the support is paid from, before a hold stops the ball
     const int cur = ball.motion;
     if (cur == MT_LEGORDUL || cur == MT_FOLGORDUL || state == MT_LEGORDUL || state == MT_FOLGORDUL)
         vel *= PhyParams.damping;
+    const FV3 arriving = vel;  // what a lift onto the support is paid from, before a hold stops the ball
     if (cur == MT_ALL || cur == MT_MAGN_ALL) {
         // The lane of the motion that starts: judged on the new state and velocity, since the ball
         // at rest has none to judge.
