@@ -266,6 +266,11 @@ void PhBall_PayLift(PhBall &ball, float dy, FV3 &v)
     set_speed2(v, v.Length2() - cost);
 }
 
+bool PhBall_AffordsLift(const FV3 &v, float dy)
+{
+    return !(dy > 0) || v.Length2() >= 2.0 * PhyParams.gravity * dy;
+}
+
 void PhBall_LowerToAllowance(PhBall &ball)
 {
     // Whatever speed is left after the height is paid for.
@@ -282,6 +287,7 @@ void PhBall_SetMotion(PhBall &ball, int state, const FV3 &p, const FV3 &v, float
     const int cur = ball.motion;
     if (cur == MT_LEGORDUL || cur == MT_FOLGORDUL || state == MT_LEGORDUL || state == MT_FOLGORDUL)
         vel *= PhyParams.damping;
+    const FV3 arriving = vel;  // what a lift onto the support is paid from, before a hold stops the ball
     if (cur == MT_ALL || cur == MT_MAGN_ALL) {
         // The lane of the motion that starts: judged on the new state and velocity, since the ball
         // at rest has none to judge.
@@ -318,9 +324,13 @@ void PhBall_SetMotion(PhBall &ball, int state, const FV3 &p, const FV3 &v, float
     }
     ball.velocity = vel;
     if (ball.support != nullptr && settle) {
-        const float y0 = pos.y;
-        Env_PlaceOnSupport(ball, ball.support, pos, 0, 0);
-        PhBall_PayLift(ball, pos.y - y0, vel);
+        FV3 placed = pos;
+        Env_PlaceOnSupport(ball, ball.support, placed, 0, 0);
+        const float dy = placed.y - pos.y;
+        if (PhBall_AffordsLift(arriving, dy)) {
+            pos = placed;
+            PhBall_PayLift(ball, dy, vel);
+        }
         PhBall_ClipToSupport(ball, vel);
         PhBall_ClipToSupport(ball, ball.velocity);
     }
@@ -435,10 +445,18 @@ void PhBall_Bounce(PhBall &ball, PhElem *piece, const FV3 &c, float t, int code,
         run_on(ball, n, t, extraDamping != 0);
     if (settleOnPiece) {
         const int full = (fabsf(n.y) > 0.5f && fabsf(u.y) < 0.5f) ? 0 : 1;
-        Env_PlaceOnSupport(ball, piece, ball.moveStartPos, full, 1);
-        const float y0 = ball.position.y;
-        Env_PlaceOnSupport(ball, piece, ball.position, full, 1);
-        PhBall_PayLift(ball, ball.position.y - y0, ball.velocity);
+        const FV3 responded = ball.velocity;
+        FV3 start = ball.moveStartPos, at = ball.position;
+        Env_PlaceOnSupport(ball, piece, start, full, 1);
+        Env_PlaceOnSupport(ball, piece, at, full, 1);
+        const float dy = at.y - ball.position.y;
+        if (PhBall_AffordsLift(ball.velocity, dy)) {
+            ball.moveStartPos = start;
+            ball.position = at;
+            PhBall_PayLift(ball, dy, ball.velocity);
+        } else {
+            ball.velocity = responded;  // left as the contact answered
+        }
     }
     ball.UpdateCell();
 }

@@ -264,6 +264,9 @@ inline float PhBall_Energy(const PhBall &ball)
 void PhBall_PayLift(PhBall &ball, float dy, FV3 &v);
 /* The speed left to a ball whose energy is above its allowance (PhBall_CapEnergy's rare part). */
 void PhBall_LowerToAllowance(PhBall &ball);
+/* Whether a ball moving with `v` can pay a lift by dy out of its speed (any drop it can). A lift it
+ * cannot pay is not made: the contact with the piece turns it back or stops it instead. */
+bool PhBall_AffordsLift(const FV3 &v, float dy);
 /* Keeps the ball's energy at or below its allowance by lowering its speed. */
 inline void PhBall_CapEnergy(PhBall &ball)
 {
