@@ -634,14 +634,18 @@ void PhBall_BoundaryBounce(PhBall &ball, const FV3 &e, float t)
         FV3 dir = n ^ (u ^ n);
         if (dir.Length() > 0)
             ball.velocity = dir.Normalised() * static_cast<float>(speed);
-        if (ball.support == nullptr) {
-            state = MT_EVE;
-        } else if (ball.support->cls == PHC_SLOPE) {
-            Env_PlaceOnSupport(ball, ball.support, ball.position, 0, 1);
-            state = MT_EVEL;
-        } else {
-            Env_PlaceOnSupport(ball, ball.support, ball.position, 0, 1);
-            state = MT_EVE;
+        state = MT_EVE;
+        if (ball.support != nullptr) {
+            // Set onto its support only where the speed pays the height; else it rolls on where it is.
+            FV3 at = ball.position;
+            Env_PlaceOnSupport(ball, ball.support, at, 0, 1);
+            const float dy = at.y - ball.position.y;
+            if (PhBall_AffordsLift(ball.velocity, dy)) {
+                ball.position = at;
+                PhBall_PayLift(ball, dy, ball.velocity);
+                if (ball.support->cls == PHC_SLOPE)
+                    state = MT_EVEL;
+            }
         }
     }
     ball.spin = (vT ^ n) / r;
