@@ -207,6 +207,19 @@ TEST_F(Invariants, MagnetHoldsATrappedBallOnlyAtTheEndOfItsSwing)
     EXPECT_LT(fastest, 2.5f);
 }
 
+// Fields where an iron ball a magnet pulls keeps swinging within its reach: the swing dies out and the
+// field rests within the cap, without gaining energy.
+TEST_F(Invariants, SwingingAttractedBallComesToRest)
+{
+    for (uint64_t seed : {1118, 1331, 5080, 6036, 6316, 7092}) {
+        SCOPED_TRACE(seed);
+        use(busyfield::mixed(seed, 10, 20));
+        const Outcome o = run();
+        EXPECT_TRUE(o.rested) << "no rest within the cap";
+        EXPECT_LT(o.worstGain, 1e-3);
+    }
+}
+
 // A ball the rest rule holds where it kept its place (here one leaning down a slope on another ball)
 // rolls on once the ball it leaned on is knocked away; it used to stay put until something hit it.
 TEST_F(Invariants, HeldBallRollsOnWhenTheBallItLeansOnLeaves)

@@ -903,16 +903,13 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
                 ball.lane = 0;
         }
         if (ball.attracted && inReach && ball.motion != MT_MAGN_ALL) {
-            if (ball.trapSteps > 0 && (ball.position - ball.trapAnchor).Length() < 1.5) {
-                // Held only where the pull turns it back, at the end of a swing or a rebound: a
-                // ball on its way through is never stopped.
-                if (++ball.trapSteps > PH_TRAP_STEPS && ball.velocity.Dot(arriving) <= 0) {
-                    ball.velocity = FV3(0, 0, 0);
-                    PhBall_SetMotion(ball, MT_MAGN_ALL, ball.position, ball.velocity, ball.currentTime, 0);
-                }
-            } else {
-                ball.trapAnchor = ball.position;
-                ball.trapSteps = 1;
+            // Counted for as long as the pull keeps it within reach, wherever the swing takes it: a
+            // swing a little wider than a fixed place allows would restart the count at each end and
+            // go on for ever. Held only where the pull turns it back, at the end of a swing or a
+            // rebound: a ball on its way through is never stopped.
+            if (++ball.trapSteps > PH_TRAP_STEPS && ball.velocity.Dot(arriving) <= 0) {
+                ball.velocity = FV3(0, 0, 0);
+                PhBall_SetMotion(ball, MT_MAGN_ALL, ball.position, ball.velocity, ball.currentTime, 0);
             }
         } else {
             ball.trapSteps = 0;

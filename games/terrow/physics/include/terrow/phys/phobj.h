@@ -217,9 +217,8 @@ struct PhBall : PhElem {
     PhSlope *slope = nullptr;
     PhBall *nextOnSlope = nullptr;
     uint32_t traceCounter = 0;
-    /* Where an attracted ball has stayed within 1.5 cells of, and for how many steps: a magnet that keeps a ball
+    /* For how many steps an attracted ball has stayed within its magnet's reach: a magnet that keeps a ball
      * pressed or swinging against a piece it cannot pass holds it there, where the pull turns it back. */
-    FV3 trapAnchor;
     int32_t trapSteps = 0;
     PhNeighbour around[27];
 };
