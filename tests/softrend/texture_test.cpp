@@ -449,6 +449,68 @@ std::vector<sr::SimdPath> paths_to_compare()
     return paths;
 }
 
+// A seeded random sequence the path comparisons share.
+struct Lcg {
+    uint32_t seed;
+    uint32_t next() { return seed = seed * 1664525u + 1013904223u; }
+    float unit() { return (float)(next() >> 8) / 16777216.0f; }
+};
+
+// A vertex at (x, y) with random depth, w and map position over a TW x TH map; its colours given,
+// or random a little past 0..255 when rgb is null.
+sr::SVert random_vert(Lcg &rng, float x, float y, const float *rgb, int TW, int TH)
+{
+    sr::SVert v;
+    v.x = x;
+    v.y = y;
+    v.z = rng.unit() * 60000 - 30000;
+    for (int c = 0; c < 3; ++c)
+        v.rgb[c] = rgb ? rgb[c] : rng.unit() * 300 - 20;
+    v.w = 0.5f + rng.unit() * 20;
+    v.q = 1 / v.w;
+    v.uq = (rng.unit() * 6 - 3) * TW * v.q;
+    v.vq = (rng.unit() * 6 - 3) * TH * v.q;
+    return v;
+}
+
+struct RandomTri {
+    sr::SVert v[3];
+    float flat[3];
+};
+
+struct DrawnBytes {
+    std::vector<uint8_t> colour, depth;
+};
+
+// The triangles through Raster into a 565 colour buffer and a separate DEPTH_16 buffer, textured
+// by a 16-bit map; mode 0 as is, 1 modulated flat, 2 modulated smooth.
+DrawnBytes draw_random_tris(int w, int h, bool colour_up, bool depth_up, int guard, sr::TexelType tt, int TW, int TH,
+                            const std::vector<uint8_t> &texels, int mode, const std::vector<RandomTri> &tris, int at_least)
+{
+    Frame fc(w, h, sr::ColourType::RGB_565, sr::DepthType::None, colour_up, guard),
+        fd(w, h, sr::ColourType::RGB_565, sr::DepthType::D16, depth_up, guard);
+    fc.clear(0x1234);
+    fd.clear(0x1234);
+    sr::Target target = fc.target;
+    target.depth = fd.target.depth;
+    target.dtype = sr::DepthType::D16;
+    sr::Raster r(target);
+    sr::Paint paint;
+    paint.textured = true;
+    paint.texture.type = tt;
+    paint.texture.width = TW;
+    paint.texture.height = TH;
+    paint.texture.row_bytes = TW * 2;
+    paint.texture.pixels = texels.data();
+    paint.modulate = mode != 0;
+    r.set_paint(paint);
+    for (const RandomTri &t : tris)
+        r.triangle(t.v[0], t.v[1], t.v[2], mode == 2, t.flat);
+    EXPECT_TRUE(fc.guards_intact() && fd.guards_intact());
+    EXPECT_GT(fc.drawn(0x1234), at_least);
+    return {fc.cmem, fd.dmem};
+}
+
 // The one-pass writers work eight pixels at a time (AVX2 or SSE2, each forced in turn); the
 // pixel-by-pixel loop is the reference. Random
 // overlapping triangles (depth passing and failing within a group, rows of every length, depths
@@ -587,29 +649,14 @@ TEST(Texture, SliversMatchOneByOneWithMixedRowOrders)
     } restore;
     const std::vector<sr::SimdPath> paths = paths_to_compare();
     constexpr int TW = 128, TH = 32, FW = 61, FH = 37;
-    uint32_t seed = 4242;
-    auto next = [&] { return seed = seed * 1664525u + 1013904223u; };
-    auto unit = [&] { return (float)(next() >> 8) / 16777216.0f; };
+    Lcg rng{4242};
+    auto next = [&] { return rng.next(); };
+    auto unit = [&] { return rng.unit(); };
     std::vector<uint8_t> texels((size_t)TW * TH * 2);
     for (uint8_t &b : texels)
         b = (uint8_t)(next() >> 24);
-    auto vert = [&](float x, float y) {
-        sr::SVert v;
-        v.x = x;
-        v.y = y;
-        v.z = unit() * 60000 - 30000;
-        for (float &c : v.rgb)
-            c = unit() * 300 - 20;
-        v.w = 0.5f + unit() * 20;
-        v.q = 1 / v.w;
-        v.uq = (unit() * 6 - 3) * TW * v.q;
-        v.vq = (unit() * 6 - 3) * TH * v.q;
-        return v;
-    };
-    struct Tri {
-        sr::SVert v[3];
-        float flat[3];
-    };
+    auto vert = [&](float x, float y) { return random_vert(rng, x, y, nullptr, TW, TH); };
+    using Tri = RandomTri;
     std::vector<Tri> tris;
     for (int k = 0; k < 240; ++k) {
         Tri t;
@@ -661,29 +708,10 @@ TEST(Texture, SliversMatchOneByOneWithMixedRowOrders)
                 std::vector<std::vector<uint8_t>> colour(paths.size()), depth(paths.size());
                 for (size_t wide = 0; wide < paths.size(); ++wide) {
                     sr::simd_path = paths[wide];
-                    Frame fc(FW, FH, sr::ColourType::RGB_565, sr::DepthType::None, colour_up),
-                        fd(FW, FH, sr::ColourType::RGB_565, sr::DepthType::D16, !colour_up);
-                    fc.clear(0x1234);
-                    fd.clear(0x1234);
-                    sr::Target target = fc.target;
-                    target.depth = fd.target.depth;
-                    target.dtype = sr::DepthType::D16;
-                    sr::Raster r(target);
-                    sr::Paint paint;
-                    paint.textured = true;
-                    paint.texture.type = tt;
-                    paint.texture.width = TW;
-                    paint.texture.height = TH;
-                    paint.texture.row_bytes = TW * 2;
-                    paint.texture.pixels = texels.data();
-                    paint.modulate = mode != 0;
-                    r.set_paint(paint);
-                    for (const Tri &t : tris)
-                        r.triangle(t.v[0], t.v[1], t.v[2], mode == 2, t.flat);
-                    ASSERT_TRUE(fc.guards_intact() && fd.guards_intact()) << "path " << (int)paths[wide];
-                    EXPECT_GT(fc.drawn(0x1234), 500);
-                    colour[wide] = fc.cmem;
-                    depth[wide] = fd.dmem;
+                    SCOPED_TRACE(testing::Message() << "path " << (int)paths[wide]);
+                    DrawnBytes d = draw_random_tris(FW, FH, colour_up, !colour_up, 4, tt, TW, TH, texels, mode, tris, 500);
+                    colour[wide] = std::move(d.colour);
+                    depth[wide] = std::move(d.depth);
                 }
                 for (size_t k = 1; k < paths.size(); ++k) {
                     const std::string what = "texels " + std::to_string((int)tt) + (colour_up ? " colour up" : " depth up") +
@@ -704,31 +732,18 @@ TEST(Texture, WideRowsMatchOneByOne)
     } restore;
     const std::vector<sr::SimdPath> paths = paths_to_compare();
     constexpr int TW = 64, TH = 32, FH = 48;
-    uint32_t seed = 777;
-    auto next = [&] { return seed = seed * 1664525u + 1013904223u; };
-    auto unit = [&] { return (float)(next() >> 8) / 16777216.0f; };
+    Lcg rng{777};
+    auto next = [&] { return rng.next(); };
+    auto unit = [&] { return rng.unit(); };
     std::vector<uint8_t> texels((size_t)TW * TH * 2);
     for (uint8_t &b : texels)
         b = (uint8_t)(next() >> 24);
     for (int fw : {1600, 2047, 2048, 4096, 4099}) {
         auto vert = [&](float x, float y, float r, float g, float b) {
-            sr::SVert v;
-            v.x = x;
-            v.y = y;
-            v.z = unit() * 60000 - 30000;
-            v.rgb[0] = r;
-            v.rgb[1] = g;
-            v.rgb[2] = b;
-            v.w = 0.5f + unit() * 20;
-            v.q = 1 / v.w;
-            v.uq = (unit() * 6 - 3) * TW * v.q;
-            v.vq = (unit() * 6 - 3) * TH * v.q;
-            return v;
+            const float rgb[3] = {r, g, b};
+            return random_vert(rng, x, y, rgb, TW, TH);
         };
-        struct Tri {
-            sr::SVert v[3];
-            float flat[3];
-        };
+        using Tri = RandomTri;
         std::vector<Tri> tris;
         const float ends[] = {0.0f, 255.0f, 0.002f, 254.998f, 255.9f, 256.0f, -0.002f, -0.6f, 127.5f};
         for (int k = 0; k < 60; ++k) {
@@ -767,29 +782,11 @@ TEST(Texture, WideRowsMatchOneByOne)
                 sr::simd_path = paths[wide];
                 // Half the frames without guard pixels: a read past a row's last pixel leaves the buffer.
                 const int guard = (fw + mode) % 2 ? 4 : 0;
-                Frame fc(fw, FH, sr::ColourType::RGB_565, sr::DepthType::None, mode == 1, guard),
-                    fd(fw, FH, sr::ColourType::RGB_565, sr::DepthType::D16, false, guard);
-                fc.clear(0x1234);
-                fd.clear(0x1234);
-                sr::Target target = fc.target;
-                target.depth = fd.target.depth;
-                target.dtype = sr::DepthType::D16;
-                sr::Raster r(target);
-                sr::Paint paint;
-                paint.textured = true;
-                paint.texture.type = sr::TexelType::RGB_565;
-                paint.texture.width = TW;
-                paint.texture.height = TH;
-                paint.texture.row_bytes = TW * 2;
-                paint.texture.pixels = texels.data();
-                paint.modulate = mode != 0;
-                r.set_paint(paint);
-                for (const Tri &t : tris)
-                    r.triangle(t.v[0], t.v[1], t.v[2], mode == 2, t.flat);
-                ASSERT_TRUE(fc.guards_intact() && fd.guards_intact()) << "width " << fw << " path " << (int)paths[wide];
-                EXPECT_GT(fc.drawn(0x1234), fw * 10);
-                colour[wide] = fc.cmem;
-                depth[wide] = fd.dmem;
+                SCOPED_TRACE(testing::Message() << "width " << fw << " path " << (int)paths[wide]);
+                DrawnBytes d = draw_random_tris(fw, FH, mode == 1, false, guard, sr::TexelType::RGB_565, TW, TH, texels, mode,
+                                                tris, fw * 10);
+                colour[wide] = std::move(d.colour);
+                depth[wide] = std::move(d.depth);
             }
             for (size_t k = 1; k < paths.size(); ++k) {
                 EXPECT_TRUE(colour[0] == colour[k]) << "width " << fw << " mode " << mode << " path " << (int)paths[k];
