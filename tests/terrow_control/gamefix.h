@@ -46,9 +46,13 @@ inline Script &script()
     return s;
 }
 
+// Taken once, as the game takes it once at its start: every VokGetInterFace reads the player's name
+// again from players.lst in the program folder, which other programs' tests rewrite meanwhile, and a
+// name changed between a saved position and its check names another file.
 inline VokInterFace *face()
 {
-    return VokGetInterFace(VOK_GAME_TERROW);
+    static VokInterFace *const f = VokGetInterFace(VOK_GAME_TERROW);
+    return f;
 }
 
 inline std::string field(const char *name)
