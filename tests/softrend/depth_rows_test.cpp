@@ -15,19 +15,6 @@ using namespace srtest;
 
 namespace {
 
-std::vector<sr::SimdPath> every_path()
-{
-    std::vector<sr::SimdPath> paths = {sr::SimdPath::Scalar};
-    for (sr::SimdPath p : {sr::SimdPath::SSE2, sr::SimdPath::AVX2})
-        if (p <= sr::simd_best())
-            paths.push_back(p);
-    return paths;
-}
-
-struct Restore {
-    ~Restore() { sr::simd_path = sr::simd_best(); }
-};
-
 struct Tri {
     sr::SVert v[3];
     float flat[3];
@@ -79,8 +66,8 @@ Out paint(const std::vector<Tri> &tris, Kind kind, int w, int h, sr::ColourType 
 void compare_all(const std::vector<Tri> &tris, int w, int h, const Maps &tex, const std::string &what,
                  std::initializer_list<sr::ColourType> colours)
 {
-    Restore restore;
-    const std::vector<sr::SimdPath> paths = every_path();
+    BestPathAfter restore;
+    const std::vector<sr::SimdPath> paths = paths_to_compare();
     for (sr::ColourType ct : colours)
         for (sr::DepthType dt : {sr::DepthType::None, sr::DepthType::D16, sr::DepthType::D32})
             for (bool up : {false, true}) {
@@ -217,8 +204,8 @@ TEST(DepthRows, LongRowFollowsThePlane)
 {
     constexpr int FW = 4000, FH = 4;
     Map map(64, 32);
-    Restore restore;
-    for (sr::SimdPath path : every_path())
+    BestPathAfter restore;
+    for (sr::SimdPath path : paths_to_compare())
         for (int sense = 0; sense < 2; ++sense) {
             sr::simd_path = path;
             Frame f(FW, FH, sr::ColourType::RGB_565, sr::DepthType::D32);

@@ -319,4 +319,13 @@ std::vector<uint8_t> frame_rgb(const Frame &f)
     return out;
 }
 
+std::vector<sr::SimdPath> paths_to_compare()
+{
+    std::vector<sr::SimdPath> paths = {sr::SimdPath::Scalar};
+    for (sr::SimdPath p : {sr::SimdPath::SSE2, sr::SimdPath::AVX2})
+        if (p <= sr::simd_best())
+            paths.push_back(p);
+    return paths;
+}
+
 } // namespace srtest

@@ -4,6 +4,7 @@
 #define SOFTREND_TEST_SUPPORT_H
 
 #include "brondel/brtoken.h"
+#include "sr_raster.h"
 #include "sr_types.h"
 
 #include <cstdint>
@@ -105,6 +106,14 @@ inline br_value pv(const void *p)
     v.p = (void *)p;
     return v;
 }
+
+// The pixel-by-pixel loop first, then every wider path this processor has.
+std::vector<sr::SimdPath> paths_to_compare();
+
+// Puts the renderer back on its best path when a test that forces one ends.
+struct BestPathAfter {
+    ~BestPathAfter() { sr::simd_path = sr::simd_best(); }
+};
 
 } // namespace srtest
 

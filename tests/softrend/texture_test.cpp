@@ -439,16 +439,6 @@ TEST(Bounds, TexturedAndTranslucentSpans)
     }
 }
 
-// The pixel-by-pixel loop first, then every wider path this processor has.
-std::vector<sr::SimdPath> paths_to_compare()
-{
-    std::vector<sr::SimdPath> paths = {sr::SimdPath::Scalar};
-    for (sr::SimdPath p : {sr::SimdPath::SSE2, sr::SimdPath::AVX2})
-        if (p <= sr::simd_best())
-            paths.push_back(p);
-    return paths;
-}
-
 // A seeded random sequence the path comparisons share.
 struct Lcg {
     uint32_t seed;
@@ -540,9 +530,7 @@ TEST(Texture, EveryPathMatchesOneByOne)
     uint32_t palette[256];
     for (uint32_t &c : palette)
         c = 0xff000000u | (next() >> 8);
-    struct Restore {
-        ~Restore() { sr::simd_path = sr::simd_best(); }
-    } restore;
+    BestPathAfter restore;
     const std::vector<sr::SimdPath> paths = paths_to_compare();
     int compared = 0;
     for (const Layout &l : layouts) {
@@ -644,9 +632,7 @@ TEST(Texture, EveryPathMatchesOneByOne)
 // address shows; the pixel-by-pixel loop is the reference.
 TEST(Texture, SliversMatchOneByOneWithMixedRowOrders)
 {
-    struct Restore {
-        ~Restore() { sr::simd_path = sr::simd_best(); }
-    } restore;
+    BestPathAfter restore;
     const std::vector<sr::SimdPath> paths = paths_to_compare();
     constexpr int TW = 128, TH = 32, FW = 61, FH = 37;
     Lcg rng{4242};
@@ -727,9 +713,7 @@ TEST(Texture, SliversMatchOneByOneWithMixedRowOrders)
 // of the last nine pixels, and colours that leave 0..255 only between a row's ends.
 TEST(Texture, WideRowsMatchOneByOne)
 {
-    struct Restore {
-        ~Restore() { sr::simd_path = sr::simd_best(); }
-    } restore;
+    BestPathAfter restore;
     const std::vector<sr::SimdPath> paths = paths_to_compare();
     constexpr int TW = 64, TH = 32, FH = 48;
     Lcg rng{777};
