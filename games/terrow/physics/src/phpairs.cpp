@@ -13,7 +13,7 @@ const int32_t k_max_buckets = 1 << 20;
 
 }  // namespace
 
-void PhPairGrid::Build()
+void PhPairGrid::Build(const std::vector<PhBall *> *list)
 {
     const PhWorld &w = PhysWorld;
     // The same balls as at the last build keep their numbers: then only the balls that changed
@@ -25,9 +25,23 @@ void PhPairGrid::Build()
     // The buckets cover the field and, where that stays small, the balls that have left it.
     float lo[2] = {0, 0}, hi[2] = {w.sizeXf, w.sizeZf};
     float wide[2][2] = {{lo[0], hi[0]}, {lo[1], hi[1]}};
-    for (PhBall *b = w.balls; b != nullptr; b = b->nextBall, count++) {
-        if (same && (count >= balls_.size() || balls_[count] != b))
+    // The list walked once: the rest reads it from the array.
+    static std::vector<PhBall *> walked;
+    if (list == nullptr) {
+        walked.clear();
+        for (PhBall *b = w.balls; b != nullptr; b = b->nextBall)
+            walked.push_back(b);
+        list = &walked;
+    }
+    same &= list->size() == balls_.size();
+    // While the balls are the same, each is re-bucketed as it is read: the buckets most often stay
+    // as they were, and else they are all made anew below.
+    for (PhBall *b : *list) {
+        if (same && balls_[count] != b)
             same = false;
+        if (same)
+            Moved(int32_t(count));
+        count++;
         sound &= b->radius >= 0 && isfinite(b->radius);
         if (sound)
             maxRadius = std::max(maxRadius, b->radius);
@@ -47,9 +61,7 @@ void PhPairGrid::Build()
                     head_[size_t(k)] = -1;
             head_.back() = -1;
         }
-        balls_.clear();
-        for (PhBall *b = w.balls; b != nullptr; b = b->nextBall)
-            balls_.push_back(b);
+        balls_.assign(list->begin(), list->end());
     }
     const bool wasAll = all_;
     all_ = true;
@@ -74,9 +86,7 @@ void PhPairGrid::Build()
         span(lo, hi, float(k_max_buckets));
     if (same && !wasAll && width == width_ && origin[0] == origin_[0] && origin[1] == origin_[1] &&
         counts[0] == count_[0] && counts[1] == count_[1]) {
-        all_ = false;
-        for (int32_t i = 0; i < Count(); i++)
-            Moved(i);
+        all_ = false;  // each ball re-bucketed above
         return;
     }
     if (same && !wasAll) {
@@ -96,7 +106,7 @@ void PhPairGrid::Build()
     nx_ = nx;
     nz_ = nz;
     key_.assign(balls_.size(), -1);
-    keyAt_.assign(2 * balls_.size(), 0.0f);
+    at_.assign(4 * balls_.size(), 0.0f);
     next_.assign(balls_.size(), -1);
     for (int32_t i = Count() - 1; i >= 0; i--)
         Insert(i);
@@ -114,11 +124,15 @@ int32_t PhPairGrid::KeyOf(const FV3 &p) const
 
 void PhPairGrid::Insert(int32_t i)
 {
-    const FV3 &p = balls_[size_t(i)]->position;
+    const PhBall &b = *balls_[size_t(i)];
+    const FV3 &p = b.position;
     const int32_t k = KeyOf(p);
     key_[size_t(i)] = k;
-    keyAt_[2 * size_t(i)] = p.x;
-    keyAt_[2 * size_t(i) + 1] = p.z;
+    float *at = &at_[4 * size_t(i)];
+    at[0] = p.x;
+    at[1] = p.Valid() ? p.y : NAN;
+    at[2] = p.z;
+    at[3] = b.radius;
     int32_t &head = head_[k >= 0 ? size_t(k) : head_.size() - 1];
     next_[size_t(i)] = head;
     head = i;
@@ -139,13 +153,17 @@ void PhPairGrid::Moved(int32_t i)
     if (all_)
         return;
     // A ball still where its bucket was found keeps it (most of them, step after step).
-    const FV3 &p = balls_[size_t(i)]->position;
-    if (p.x == keyAt_[2 * size_t(i)] && p.z == keyAt_[2 * size_t(i) + 1])
+    const PhBall &b = *balls_[size_t(i)];
+    const FV3 &p = b.position;
+    float *at = &at_[4 * size_t(i)];
+    at[1] = p.Valid() ? p.y : NAN;
+    at[3] = b.radius;
+    if (p.x == at[0] && p.z == at[2])
         return;
     const int32_t k = KeyOf(p);
     if (k == key_[size_t(i)]) {
-        keyAt_[2 * size_t(i)] = p.x;
-        keyAt_[2 * size_t(i) + 1] = p.z;
+        at[0] = p.x;
+        at[2] = p.z;
         return;
     }
     Remove(i);

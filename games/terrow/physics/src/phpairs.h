@@ -15,12 +15,17 @@
 class PhPairGrid {
 public:
     // Numbers the balls of the world in list order and buckets them. Without a sound bucket width
-    // (odd radii, no field) every ball counts as near every other.
-    void Build();
+    // (odd radii, no field) every ball counts as near every other. `list`: the world's balls in list
+    // order, when the caller has them at hand.
+    void Build(const std::vector<PhBall *> *list = nullptr);
     int32_t Count() const { return static_cast<int32_t>(balls_.size()); }
     PhBall *Ball(int32_t i) const { return balls_[size_t(i)]; }
     // Re-buckets ball i after it has moved.
     void Moved(int32_t i);
+    // With buckets, where each ball stood at its last bucketing or move (x, y, z, radius side by
+    // side, y not a number for a place not set): the pair tests read these instead of the balls.
+    bool Flat() const { return !all_; }
+    const float *At(int32_t i) const { return &at_[4 * size_t(i)]; }
     // Re-buckets every ball after the step moved them, the balls being the same as at the last
     // Build (in number and order): a ball outside the buckets goes to the outside list.
     void Refresh()
@@ -99,7 +104,7 @@ private:
 
     std::vector<PhBall *> balls_;
     std::vector<int32_t> key_;   // bucket slot of each ball in head_, -1 for the outside list
-    std::vector<float> keyAt_;   // x and z of each ball where its bucket was found
+    std::vector<float> at_;      // x, y, z and radius of each ball as last seen (x and z: where its bucket was found)
     std::vector<int32_t> next_;  // the next ball in the same bucket, -1 at the end
     std::vector<int32_t> head_;  // first ball of each bucket (a ring of empty ones around them); the last entry is the outside list
     std::vector<int32_t> found_;
@@ -112,13 +117,11 @@ private:
 /* Whether a.Contact(b) finds the two too far apart to touch: its own distance test on the plain
  * numbers, for the pair loops to pass over the many pairs that are not near. False when a place is
  * not set (Contact then says so itself). */
-inline bool PhBalls_Apart(const PhBall &a, const PhBall &b)
+inline bool PhBalls_ApartAt(const FV3 &c, float ra, float bx, float by, float bz, float rb)
 {
-    if (!a.centre.Valid() || !b.position.Valid())
-        return false;
-    const float dx = a.centre.x - b.position.x, dy = a.centre.y - b.position.y, dz = a.centre.z - b.position.z;
+    const float dx = c.x - bx, dy = c.y - by, dz = c.z - bz;
     const double d2 = static_cast<double>(dx) * dx + static_cast<double>(dy) * dy + static_cast<double>(dz) * dz;
-    const float reach = 0.9f * (a.radius + b.radius);
+    const float reach = 0.9f * (ra + rb);
     // Away from the border the squares tell; the root (slow to come) decides near it.
     if (reach > 0 && reach < 1e30f) {
         const double r2 = static_cast<double>(reach) * reach;
@@ -127,7 +130,13 @@ inline bool PhBalls_Apart(const PhBall &a, const PhBall &b)
         if (d2 < r2 * 0.9999)
             return false;
     }
-    return static_cast<float>(sqrt(d2)) > reach;
+    return static_cast<float>(sqrt(d2)) > reach;  // false for a distance not a number
+}
+inline bool PhBalls_Apart(const PhBall &a, const PhBall &b)
+{
+    if (!a.centre.Valid() || !b.position.Valid())
+        return false;
+    return PhBalls_ApartAt(a.centre, a.radius, b.position.x, b.position.y, b.position.z, b.radius);
 }
 
 /* The push of Env_PushOut from ball i, over the balls near it only (those it can touch); keeps the

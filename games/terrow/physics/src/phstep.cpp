@@ -334,6 +334,12 @@ inline bool root_above(double d2, double c)
     return sqrt(d2) > c;
 }
 
+// Whether b leans on o: their centres within 0.9 of their radii.
+bool leans_on(const PhBall &o, const PhBall &b)
+{
+    return root_below((o.position - b.position).Length2(), 0.9 * (o.radius + b.radius));
+}
+
 // Lying still and quiet, and no other ball has touched it in this step.
 bool idle(const PhBall &b)
 {
@@ -362,9 +368,12 @@ double ceil_d(double v)
 
 // The balls the step does not leave alone, in list order, and their numbers in the list (the pair
 // buckets number the balls the same way): the passes after the dormancy test walk only these.
+// `all` is the whole list as the step's first walk found it (and again after a removal): the later
+// walks over every ball read it instead of following the list.
 struct Awake {
     std::vector<PhBall *> balls;
     std::vector<int32_t> numbers;
+    std::vector<PhBall *> all;
     void Clear()
     {
         balls.clear();
@@ -375,17 +384,24 @@ struct Awake {
         balls.push_back(b);
         numbers.push_back(i);
     }
+    // Every ball of `all` that is not dormant.
+    void FromAll(bool anyDormant)
+    {
+        Clear();
+        for (size_t i = 0; i < all.size(); i++)
+            if (!anyDormant || !all[i]->dormant)
+                Add(all[i], int32_t(i));
+    }
 };
 Awake g_awake;
 
-// The awake list once the balls are numbered anew (after a removal): every ball not dormant.
+// The lists once the balls are numbered anew (after a removal): every ball not dormant.
 void list_awake()
 {
-    g_awake.Clear();
-    int32_t i = 0;
-    for (PhBall *b = PhysWorld.balls; b != nullptr; b = b->nextBall, i++)
-        if (!b->dormant)
-            g_awake.Add(b, i);
+    g_awake.all.clear();
+    for (PhBall *b = PhysWorld.balls; b != nullptr; b = b->nextBall)
+        g_awake.all.push_back(b);
+    g_awake.FromAll(true);
 }
 
 // Marks the balls the step leaves alone: those that may sleep with no other ball moving within
@@ -414,7 +430,10 @@ void mark_dormant(float stepLength, float now)
     bool mapped = true;  // false once a ball is too fast or nowhere: then every ball stays awake
     const double travel = 2.0 * (stepLength > 0.025f ? stepLength : 0.025f);
     int32_t number = 0;
+    std::vector<PhBall *> &all = g_awake.all;
+    all.clear();
     for (PhBall *b = w.balls; b != nullptr; b = b->nextBall, number++) {
+        all.push_back(b);
         const bool s = may_sleep(*b);
         b->dormant = false;
         // One held by the balls it leans on (blockedSteps) must see them leave. Its step must leave
@@ -438,31 +457,21 @@ void mark_dormant(float stepLength, float now)
     }
     if (sleepers.empty())
         return;
-    // The cells the moving balls reach: asked only when a ball may sleep.
-    for (const PhBall *b : g_awake.balls) {
+    // The cells a moving ball reaches: 1, 0 when none is on the map, -1 when it cannot be mapped.
+    auto boxOf = [&](const PhBall *b, Box *q) {
         const FV3 &p = b->position;
         const double reach = 0.9 * 2 * (b->radius > 0.35f ? b->radius : 0.35f) + 0.1 + b->velocity.Length() * travel;
         const double k = ceil_d(reach / k_stir_cell);
         const double cx = floor_d(p.x / k_stir_cell), cz = floor_d(p.z / k_stir_cell);
-        if (!(k < 64) || !isfinite(cx) || !isfinite(cz)) {
-            mapped = false;
-            break;
-        }
+        if (!(k < 64) || !isfinite(cx) || !isfinite(cz))
+            return -1;
         const double lx = cx - k > 0 ? cx - k : 0, hx = cx + k < nx - 1 ? cx + k : nx - 1;
         const double lz = cz - k > 0 ? cz - k : 0, hz = cz + k < nz - 1 ? cz + k : nz - 1;
         if (!(lx <= hx) || !(lz <= hz))
-            continue;
-        boxes.push_back({int32_t(lx), int32_t(hx), int32_t(lz), int32_t(hz)});
-        rows += int32_t(hz) - int32_t(lz) + 1;
-    }
-    if (!mapped) {
-        // Every ball awake, in list order.
-        g_awake.Clear();
-        number = 0;
-        for (PhBall *b = w.balls; b != nullptr; b = b->nextBall, number++)
-            g_awake.Add(b, number);
-        return;
-    }
+            return 0;
+        *q = {int32_t(lx), int32_t(hx), int32_t(lz), int32_t(hz)};
+        return 1;
+    };
     // The cell of a sleeper, false when it lies off the map (it then stays awake).
     auto cellOf = [&](const PhBall &b, int32_t *x, int32_t *z) {
         const float cx = phys_detail::floor_of(b.position.x / k_stir_cell), cz = phys_detail::floor_of(b.position.z / k_stir_cell);
@@ -471,96 +480,134 @@ void mark_dormant(float stepLength, float now)
         *x = int32_t(cx), *z = int32_t(cz);
         return true;
     };
-    // Sleepers that stay awake join the awake list in list order.
-    static std::vector<Sleeper> woken;
-    woken.clear();
-    const size_t words = (size_t(nx) + 63) / 64;
-    if (int64_t(sleepers.size()) * int64_t(boxes.size()) <= 4 * rows) {
-        // Few sleepers: each looked up in the boxes.
-        for (const Sleeper &sl : sleepers) {
-            PhBall *b = sl.ball;
+    if (sleepers.size() <= 32) {
+        // Few sleepers: each moving ball's cells are tested against those not yet found stirred,
+        // and once all are, the rest of the moving balls cannot change what the step does.
+        struct Open {
+            PhBall *ball;
             int32_t x, z;
-            if (cellOf(*b, &x, &z)) {
-                bool stirred = false;
-                for (const Box &q : boxes)
-                    stirred |= q.x0 <= x && x <= q.x1 && q.z0 <= z && z <= q.z1;
-                b->dormant = !stirred;
+        } open[32];
+        size_t left = 0;
+        for (const Sleeper &sl : sleepers)
+            if (cellOf(*sl.ball, &open[left].x, &open[left].z))
+                open[left++].ball = sl.ball;
+        const size_t count = g_awake.balls.size();
+        size_t k = 0;
+        for (; k < count && left > 0; k++) {
+            Box q;
+            const int got = boxOf(g_awake.balls[k], &q);
+            if (got < 0) {
+                g_awake.FromAll(false);  // every ball awake, in list order
+                return;
+            }
+            if (got == 0)
+                continue;
+            for (size_t u = 0; u < left;)
+                if (q.x0 <= open[u].x && open[u].x <= q.x1 && q.z0 <= open[u].z && open[u].z <= q.z1)
+                    open[u] = open[--left];
+                else
+                    u++;
+        }
+        // The speeds not read: one not set would have warned (up to a ball that cannot be mapped).
+        for (size_t m = k; m < count; m++)
+            if (!g_awake.balls[m]->velocity.Valid()) {
+                Box q;
+                for (; k < count && boxOf(g_awake.balls[k], &q) >= 0; k++) {
+                }
+                break;
+            }
+        for (size_t u = 0; u < left; u++)
+            open[u].ball->dormant = true;
+    } else {
+        for (const PhBall *b : g_awake.balls) {
+            Box q;
+            const int got = boxOf(b, &q);
+            if (got < 0) {
+                mapped = false;
+                break;
+            }
+            if (got > 0) {
+                boxes.push_back(q);
+                rows += q.z1 - q.z0 + 1;
             }
         }
-    } else if (words == 1 && nz <= 64) {
-        // A narrow field: a row of the map is one word, kept on the stack.
-        uint64_t map[64];
-        for (int32_t z = 0; z < nz; z++)
-            map[z] = 0;
-        for (const Box &q : boxes) {
-            const uint64_t bits = (~uint64_t(0) >> (63 - q.x1)) & (~uint64_t(0) << q.x0);
-            for (int32_t z = q.z0; z <= q.z1; z++)
-                map[z] |= bits;
+        if (!mapped) {
+            g_awake.FromAll(false);  // every ball awake, in list order
+            return;
         }
-        for (const Sleeper &sl : sleepers) {
-            int32_t x, z;
-            if (cellOf(*sl.ball, &x, &z))
-                sl.ball->dormant = ((map[z] >> x) & 1) == 0;
-        }
-    } else {
-        if (w.stirred == nullptr)
-            w.stirred = new std::vector<uint64_t>();
-        std::vector<uint64_t> &map = *w.stirred;
-        // The map is kept clear between steps: only the words marked here are cleared after use.
-        if (map.size() != words * size_t(nz))
-            map.assign(words * size_t(nz), 0);
-        for (const Box &q : boxes) {
-            const size_t x0 = size_t(q.x0), x1 = size_t(q.x1);
-            for (int32_t z = q.z0; z <= q.z1; z++) {
-                uint64_t *row = &map[size_t(z) * words];
-                for (size_t wd = x0 / 64; wd <= x1 / 64; wd++) {
-                    const size_t from = wd * 64 > x0 ? 0 : x0 - wd * 64, to = wd * 64 + 63 < x1 ? 63 : x1 - wd * 64;
-                    row[wd] |= (~uint64_t(0) >> (63 - to)) & (~uint64_t(0) << from);
+        const size_t words = (size_t(nx) + 63) / 64;
+        if (int64_t(sleepers.size()) * int64_t(boxes.size()) <= 4 * rows) {
+            // Few sleepers: each looked up in the boxes.
+            for (const Sleeper &sl : sleepers) {
+                PhBall *b = sl.ball;
+                int32_t x, z;
+                if (cellOf(*b, &x, &z)) {
+                    bool stirred = false;
+                    for (const Box &q : boxes)
+                        stirred |= q.x0 <= x && x <= q.x1 && q.z0 <= z && z <= q.z1;
+                    b->dormant = !stirred;
                 }
             }
-        }
-        for (const Sleeper &sl : sleepers) {
-            int32_t x, z;
-            if (cellOf(*sl.ball, &x, &z))
-                sl.ball->dormant = ((map[size_t(z) * words + size_t(x) / 64] >> (size_t(x) % 64)) & 1) == 0;
-        }
-        if (map.size() <= size_t(rows)) {
-            for (uint64_t &word : map)  // a small field: at most as many words as the rows marked
-                word = 0;
-        } else {
-            for (const Box &q : boxes)
+        } else if (words == 1 && nz <= 64) {
+            // A narrow field: a row of the map is one word, kept on the stack.
+            uint64_t map[64];
+            for (int32_t z = 0; z < nz; z++)
+                map[z] = 0;
+            for (const Box &q : boxes) {
+                const uint64_t bits = (~uint64_t(0) >> (63 - q.x1)) & (~uint64_t(0) << q.x0);
                 for (int32_t z = q.z0; z <= q.z1; z++)
-                    for (size_t wd = size_t(q.x0) / 64; wd <= size_t(q.x1) / 64; wd++)
-                        map[size_t(z) * words + wd] = 0;
+                    map[z] |= bits;
+            }
+            for (const Sleeper &sl : sleepers) {
+                int32_t x, z;
+                if (cellOf(*sl.ball, &x, &z))
+                    sl.ball->dormant = ((map[z] >> x) & 1) == 0;
+            }
+        } else {
+            if (w.stirred == nullptr)
+                w.stirred = new std::vector<uint64_t>();
+            std::vector<uint64_t> &map = *w.stirred;
+            // The map is kept clear between steps: only the words marked here are cleared after use.
+            if (map.size() != words * size_t(nz))
+                map.assign(words * size_t(nz), 0);
+            for (const Box &q : boxes) {
+                const size_t x0 = size_t(q.x0), x1 = size_t(q.x1);
+                for (int32_t z = q.z0; z <= q.z1; z++) {
+                    uint64_t *row = &map[size_t(z) * words];
+                    for (size_t wd = x0 / 64; wd <= x1 / 64; wd++) {
+                        const size_t from = wd * 64 > x0 ? 0 : x0 - wd * 64, to = wd * 64 + 63 < x1 ? 63 : x1 - wd * 64;
+                        row[wd] |= (~uint64_t(0) >> (63 - to)) & (~uint64_t(0) << from);
+                    }
+                }
+            }
+            for (const Sleeper &sl : sleepers) {
+                int32_t x, z;
+                if (cellOf(*sl.ball, &x, &z))
+                    sl.ball->dormant = ((map[size_t(z) * words + size_t(x) / 64] >> (size_t(x) % 64)) & 1) == 0;
+            }
+            if (map.size() <= size_t(rows)) {
+                for (uint64_t &word : map)  // a small field: at most as many words as the rows marked
+                    word = 0;
+            } else {
+                for (const Box &q : boxes)
+                    for (int32_t z = q.z0; z <= q.z1; z++)
+                        for (size_t wd = size_t(q.x0) / 64; wd <= size_t(q.x1) / 64; wd++)
+                            map[size_t(z) * words + wd] = 0;
+            }
         }
     }
+    size_t dormant = 0;
     for (const Sleeper &sl : sleepers) {
         PhBall *b = sl.ball;
         if (b->dormant) {
             b->stepStartTime = b->currentTime;
             b->currentTime = now;
-        } else {
-            woken.push_back(sl);
+            dormant++;
         }
     }
-    if (woken.empty())
-        return;
-    // Merged into the awake list by number.
-    static std::vector<PhBall *> balls;
-    static std::vector<int32_t> numbers;
-    balls.swap(g_awake.balls);
-    numbers.swap(g_awake.numbers);
-    g_awake.Clear();
-    size_t i = 0, j = 0;
-    while (i < numbers.size() || j < woken.size()) {
-        if (j == woken.size() || (i < numbers.size() && numbers[i] < woken[j].number)) {
-            g_awake.Add(balls[i], numbers[i]);
-            i++;
-        } else {
-            g_awake.Add(woken[j].ball, woken[j].number);
-            j++;
-        }
-    }
+    // The sleepers that stay awake join the awake list in list order: the balls not dormant.
+    if (dormant < sleepers.size())
+        g_awake.FromAll(dormant > 0);
 }
 
 // Whether the ball stands elsewhere than where its step began (a caller's or a push's move
@@ -589,7 +636,6 @@ int32_t touching(const PhBall &b)
 // back to where they touch, for the pair loop to meet; the rest of their step is given up.
 void sweep_pairs()
 {
-    PhWorld &w = PhysWorld;
     auto takesPart = [](const PhBall *b) { return b->finishCode == 0 && b->goal == nullptr && !b->sinking; };
     // Where a ball started the step: one the step left alone stood where it is.
     auto from = [](const PhBall *b) {
@@ -622,7 +668,7 @@ void sweep_pairs()
         f = {b, b0.x, b0.y, b0.z, b->position.x, b->position.y, b->position.z, b->radius, b->lane};
     };
     if (fast > 2)
-        for (PhBall *b = w.balls; b != nullptr; b = b->nextBall)
+        for (PhBall *b : g_awake.all)
             if (takesPart(b)) {
                 flat.push_back({});
                 fill(flat.back(), b);
@@ -670,7 +716,7 @@ void sweep_pairs()
             for (const Flat &f : flat)
                 meet(f);
         } else {
-            for (PhBall *b = w.balls; b != nullptr; b = b->nextBall)
+            for (PhBall *b : g_awake.all)
                 if (b != a && takesPart(b)) {
                     Flat f;
                     fill(f, b);
@@ -698,7 +744,7 @@ void count_still(float *energy = nullptr)
 {
     const uint32_t gen = PhysWorld.piecesGeneration;
     float total = 0;
-    for (PhBall *b = PhysWorld.balls; b != nullptr; b = b->nextBall) {
+    for (PhBall *b : g_awake.all) {
         if (energy != nullptr && b->finishCode == 0) {
             b->energy = PhBall_Energy(*b);
             total += b->energy;
@@ -1174,7 +1220,7 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
     };
     sweep_pairs();
     PhPairGrid &grid = pair_grid();
-    grid.Build();
+    grid.Build(&g_awake.all);
     // No moving ball is near a dormant one: the awake balls are all the pair loop need start from.
     for (const int32_t i : g_awake.numbers) {
         PhBall *a = grid.Ball(i);
@@ -1183,10 +1229,22 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
         // Most balls have no partner within touching distance: then the ordered walk finds nothing.
         // Nor does it for two that have both stayed where they began the step: they are not
         // closing in (a quiet ball among others lying still).
+        // The distance first, from the places the buckets keep: most balls near are not close
+        // enough, and then the ball itself is not read.
         const bool aMoved = has_moved(*a);
+        const bool flat = grid.Flat() && a->centre.Valid();
         const bool any = grid.AnyNear(i, [&](int32_t j) {
+            if (j <= i)
+                return false;
             const PhBall *b = grid.Ball(j);
-            return j > i && takesPart(b) && (aMoved || has_moved(*b)) && !PhBalls_Apart(*a, *b);
+            if (!aMoved && !has_moved(*b))
+                return false;
+            if (flat) {
+                const float *o = grid.At(j);
+                if (PhBalls_ApartAt(a->centre, a->radius, o[0], o[1], o[2], o[3]))
+                    return false;
+            }
+            return takesPart(b) && (flat || !PhBalls_Apart(*a, *b));
         });
         if (!any)
             continue;
@@ -1295,7 +1353,7 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
     // Env_PushOut between steps may have left some), and every held ball pushes: one lying among
     // sleepers may have had a ball set against it in steps that ended early, with no separation.
     if (removed)
-        grid.Build();
+        grid.Build(&g_awake.all);
     else
         grid.Refresh();
     for (int32_t i = 0; i < grid.Count(); i++)
@@ -1341,11 +1399,24 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
             PhBall_ClipToSupport(*b, b->velocity);
         // The last in list order of the balls it leans on.
         int32_t last = -1;
-        grid.ForNear(i, [&](int32_t j) {
-            const PhBall *o = grid.Ball(j);
-            if (j > last && root_below((o->position - b->position).Length2(), 0.9 * (o->radius + b->radius)))
-                last = j;
-        });
+        if (grid.Flat() && b->position.Valid()) {
+            // From the places the buckets keep; one not set is read from the ball (and warns).
+            const float bx = b->position.x, by = b->position.y, bz = b->position.z, br = b->radius;
+            grid.ForNear(i, [&](int32_t j) {
+                if (j <= last)
+                    return;
+                const float *o = grid.At(j);
+                const float dx = o[0] - bx, dy = o[1] - by, dz = o[2] - bz;
+                const double d2 = double(dx) * dx + double(dy) * dy + double(dz) * dz;
+                if (d2 == d2 ? root_below(d2, 0.9 * (o[3] + br)) : leans_on(*grid.Ball(j), *b))
+                    last = j;
+            });
+        } else {
+            grid.ForNear(i, [&](int32_t j) {
+                if (j > last && leans_on(*grid.Ball(j), *b))
+                    last = j;
+            });
+        }
         PhBall *near = last >= 0 ? grid.Ball(last) : nullptr;
         if (near != nullptr) {
             b->neighbour = near;
