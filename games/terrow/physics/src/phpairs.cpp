@@ -60,6 +60,7 @@ void PhPairGrid::Build(const std::vector<PhBall *> *list)
                 if (k >= 0)
                     head_[size_t(k)] = -1;
             head_.back() = -1;
+            std::fill(used_.begin(), used_.end(), 0);
         }
         balls_.assign(list->begin(), list->end());
     }
@@ -94,6 +95,7 @@ void PhPairGrid::Build(const std::vector<PhBall *> *list)
             if (k >= 0)
                 head_[size_t(k)] = -1;
         head_.back() = -1;
+        std::fill(used_.begin(), used_.end(), 0);
     }
     width_ = width;
     perWidth_ = 1.0f / width;
@@ -105,6 +107,11 @@ void PhPairGrid::Build(const std::vector<PhBall *> *list)
         head_.assign(buckets, -1);  // else every bucket was emptied above
     nx_ = nx;
     nz_ = nz;
+    if (nx + 2 <= 64)
+        used_.assign(size_t(nz) + 2, 0);
+    else
+        used_.clear();
+    rc_.assign(balls_.size(), 0);
     key_.assign(balls_.size(), -1);
     at_.assign(4 * balls_.size(), 0.0f);
     next_.assign(balls_.size(), -1);
@@ -136,16 +143,26 @@ void PhPairGrid::Insert(int32_t i)
     int32_t &head = head_[k >= 0 ? size_t(k) : head_.size() - 1];
     next_[size_t(i)] = head;
     head = i;
+    if (k >= 0 && !used_.empty()) {
+        const uint32_t stride = uint32_t(nx_) + 2, row = uint32_t(k) / stride, column = uint32_t(k) % stride;
+        rc_[size_t(i)] = row << 16 | column;
+        used_[row] |= uint64_t(1) << column;
+    }
 }
 
 void PhPairGrid::Remove(int32_t i)
 {
     const int32_t k = key_[size_t(i)];
-    for (int32_t *p = &head_[k >= 0 ? size_t(k) : head_.size() - 1]; *p != -1; p = &next_[size_t(*p)])
+    int32_t *head = &head_[k >= 0 ? size_t(k) : head_.size() - 1];
+    for (int32_t *p = head; *p != -1; p = &next_[size_t(*p)])
         if (*p == i) {
             *p = next_[size_t(i)];
-            return;
+            break;
         }
+    if (k >= 0 && *head == -1 && !used_.empty()) {
+        const uint32_t rc = rc_[size_t(i)];
+        used_[rc >> 16] &= ~(uint64_t(1) << (rc & 0xffff));
+    }
 }
 
 void PhPairGrid::Moved(int32_t i)

@@ -57,13 +57,24 @@ public:
         // The buckets carry a ring of empty ones: the nine around a ball's are always there.
         const int32_t *next = next_.data();
         const size_t stride = size_t(nx_) + 2;
-        for (const int32_t *row = head_.data() + size_t(k) - stride - 1, *end = row + 3 * stride; row != end; row += stride) {
-            if ((row[0] & row[1] & row[2]) == -1)
-                continue;  // three empty buckets (a ball's number has no sign bit)
-            for (int32_t x = 0; x < 3; x++)
-                for (int32_t j = row[x]; j != -1; j = next[j])
-                    if (j != i)
-                        f(j);
+        if (!used_.empty()) {
+            // Only the buckets the rows' bit sets mark as holding a ball.
+            const uint32_t rc = rc_[size_t(i)], c = rc & 0xffff;
+            const int32_t *head = head_.data() + size_t((rc >> 16) - 1) * stride + c - 1;
+            for (const uint64_t *row = used_.data() + (rc >> 16) - 1, *end = row + 3; row != end; row++, head += stride)
+                for (uint64_t bits = (*row >> (c - 1)) & 7; bits != 0; bits &= bits - 1)
+                    for (int32_t j = head[__builtin_ctzll(bits)]; j != -1; j = next[j])
+                        if (j != i)
+                            f(j);
+        } else {
+            for (const int32_t *row = head_.data() + size_t(k) - stride - 1, *end = row + 3 * stride; row != end; row += stride) {
+                if ((row[0] & row[1] & row[2]) == -1)
+                    continue;  // three empty buckets (a ball's number has no sign bit)
+                for (int32_t x = 0; x < 3; x++)
+                    for (int32_t j = row[x]; j != -1; j = next[j])
+                        if (j != i)
+                            f(j);
+            }
         }
         for (int32_t j = head_.back(); j != -1; j = next[j])
             if (j != i)
@@ -83,13 +94,23 @@ public:
         }
         const int32_t *next = next_.data();
         const size_t stride = size_t(nx_) + 2;
-        for (const int32_t *row = head_.data() + size_t(k) - stride - 1, *end = row + 3 * stride; row != end; row += stride) {
-            if ((row[0] & row[1] & row[2]) == -1)
-                continue;
-            for (int32_t x = 0; x < 3; x++)
-                for (int32_t j = row[x]; j != -1; j = next[j])
-                    if (j != i && f(j))
-                        return true;
+        if (!used_.empty()) {
+            const uint32_t rc = rc_[size_t(i)], c = rc & 0xffff;
+            const int32_t *head = head_.data() + size_t((rc >> 16) - 1) * stride + c - 1;
+            for (const uint64_t *row = used_.data() + (rc >> 16) - 1, *end = row + 3; row != end; row++, head += stride)
+                for (uint64_t bits = (*row >> (c - 1)) & 7; bits != 0; bits &= bits - 1)
+                    for (int32_t j = head[__builtin_ctzll(bits)]; j != -1; j = next[j])
+                        if (j != i && f(j))
+                            return true;
+        } else {
+            for (const int32_t *row = head_.data() + size_t(k) - stride - 1, *end = row + 3 * stride; row != end; row += stride) {
+                if ((row[0] & row[1] & row[2]) == -1)
+                    continue;
+                for (int32_t x = 0; x < 3; x++)
+                    for (int32_t j = row[x]; j != -1; j = next[j])
+                        if (j != i && f(j))
+                            return true;
+            }
         }
         for (int32_t j = head_.back(); j != -1; j = next[j])
             if (j != i && f(j))
@@ -108,6 +129,11 @@ private:
     std::vector<int32_t> next_;  // the next ball in the same bucket, -1 at the end
     std::vector<int32_t> head_;  // first ball of each bucket (a ring of empty ones around them); the last entry is the outside list
     std::vector<int32_t> found_;
+    // Where no more than 64 buckets make a row (the ring included): a bit set per row of the buckets
+    // that hold a ball, and each ball's bucket row and column (row << 16 | column), so that a search
+    // reads only the buckets that hold one. Empty for wider fields.
+    std::vector<uint64_t> used_;
+    std::vector<uint32_t> rc_;
     bool all_ = true;
     float width_ = 1, perWidth_ = 1;
     float origin_[2] = {0, 0}, count_[2] = {0, 0};  // first bucket and buckets along x and z

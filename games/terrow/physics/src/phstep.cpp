@@ -1138,18 +1138,15 @@ int PhBall_PairResponse(PhBall &a, PhBall &b, const FV3 &c, float t, float f)
     return 0;
 }
 
-int Phys_Step(TrPalya *field, int32_t timeMs)
+namespace {
+
+// The passes of the step, each over the awake balls (kept apart so that each is compiled whole).
+
+// Goal entry. A quiet ball still where the last count found it lies where the last test refused
+// it, with the same pieces (one a caller moved since is tested again).
+__attribute__((noinline)) void enter_goals()
 {
     PhWorld &w = PhysWorld;
-    w.removedCount = 0;
-    if (w.balls == nullptr)
-        return 1;
-    PhScope scope;
-    const float now = static_cast<float>(timeMs) / 1000.0f;
-    mark_dormant(w.balls->currentTime < now ? now - w.balls->currentTime : 0.025f, now);
-
-    // Goal entry. A quiet ball still where the last count found it lies where the last test refused
-    // it, with the same pieces (one a caller moved since is tested again).
     for (PhBall *b : g_awake.balls) {
         if (idle(*b))
             continue;
@@ -1169,8 +1166,11 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
                 enter(g);
         }
     }
+}
 
-    // Motion.
+// Motion: each ball's own step, or what stands for it. True when no ball moves.
+__attribute__((noinline)) bool move_balls(TrPalya *field, int32_t timeMs, float now)
+{
     bool atRest = true;
     for (PhBall *b : g_awake.balls) {
         if (b->quiet) {
@@ -1209,18 +1209,15 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
             }
         }
     }
-    if (atRest) {
-        count_still();
-        return 1;
-    }
+    return atRest;
+}
 
-    // Ball against ball.
+// Ball against ball, from the balls put in their buckets.
+__attribute__((noinline)) void pair_pass(PhPairGrid &grid)
+{
     auto takesPart = [](const PhBall *b) {
         return (b->finishCode == 0 || b->finishAge == 0) && b->goal == nullptr && !b->sinking;
     };
-    sweep_pairs();
-    PhPairGrid &grid = pair_grid();
-    grid.Build(&g_awake.all);
     // No moving ball is near a dormant one: the awake balls are all the pair loop need start from.
     for (const int32_t i : g_awake.numbers) {
         PhBall *a = grid.Ball(i);
@@ -1229,22 +1226,10 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
         // Most balls have no partner within touching distance: then the ordered walk finds nothing.
         // Nor does it for two that have both stayed where they began the step: they are not
         // closing in (a quiet ball among others lying still).
-        // The distance first, from the places the buckets keep: most balls near are not close
-        // enough, and then the ball itself is not read.
         const bool aMoved = has_moved(*a);
-        const bool flat = grid.Flat() && a->centre.Valid();
         const bool any = grid.AnyNear(i, [&](int32_t j) {
-            if (j <= i)
-                return false;
             const PhBall *b = grid.Ball(j);
-            if (!aMoved && !has_moved(*b))
-                return false;
-            if (flat) {
-                const float *o = grid.At(j);
-                if (PhBalls_ApartAt(a->centre, a->radius, o[0], o[1], o[2], o[3]))
-                    return false;
-            }
-            return takesPart(b) && (flat || !PhBalls_Apart(*a, *b));
+            return j > i && takesPart(b) && (aMoved || has_moved(*b)) && !PhBalls_Apart(*a, *b);
         });
         if (!any)
             continue;
@@ -1278,8 +1263,11 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
             }
         }
     }
+}
 
-    // Ball against the pieces.
+// Ball against the pieces.
+__attribute__((noinline)) void piece_pass()
+{
     PhContact table[PH_ENV_TABLE];
     for (PhBall *b : g_awake.balls) {
         if (b->finishCode != 0 || b->goal != nullptr || b->sinking)
@@ -1303,8 +1291,12 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
             PhBall_SetMotion(*b, MT_ALL, b->position, b->velocity, b->currentTime, 1);
         }
     }
+}
 
-    // The field's wall.
+// The field's wall.
+__attribute__((noinline)) void wall_pass(TrPalya *field)
+{
+    const PhWorld &w = PhysWorld;
     for (PhBall *b : g_awake.balls) {
         if (b->finishCode != 0 || b->goal != nullptr || b->sinking)
             continue;
@@ -1332,30 +1324,15 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
         PhBall_TraceAndHit(*b, bits, e, b->currentTime);
         PhBall_CapEnergy(*b);
     }
+}
 
-    // Removal. Deleted balls leave the list: the rest are numbered anew.
-    const bool removed = w.finished != nullptr;
-    while (w.finished != nullptr)
-        delete w.finished;
-    if (removed)
-        list_awake();
-
-    // Every awake ball: a piece may have gone in this step, and a ball may have come to rest in a
-    // step that ended early, both unseen by the slots it keeps (they hold their own key).
-    for (PhBall *b : g_awake.balls)
-        record_supports(*b);
-    // A finish code is set only together with the finished list: the rest of the objects need no walk.
-    for (PhElem *o = w.finished; o != nullptr; o = o->nextFinished)
-        o->finishAge++;
-
-    // Separation: from the balls a magnet holds, then along the chains they push. The same balls
-    // keep their numbers: only those that moved change bucket. Every mark is cleared (a caller's
-    // Env_PushOut between steps may have left some), and every held ball pushes: one lying among
-    // sleepers may have had a ball set against it in steps that ended early, with no separation.
-    if (removed)
-        grid.Build(&g_awake.all);
-    else
-        grid.Refresh();
+// Separation: from the balls a magnet holds, then along the chains they push. The same balls
+// keep their numbers: only those that moved change bucket. Every mark is cleared (a caller's
+// Env_PushOut between steps may have left some), and every held ball pushes: one lying among
+// sleepers may have had a ball set against it in steps that ended early, with no separation.
+// Whether a ball was pushed.
+__attribute__((noinline)) int separate(PhPairGrid &grid)
+{
     for (int32_t i = 0; i < grid.Count(); i++)
         grid.Ball(i)->pushed = 0;
     int anyPushed = 0;
@@ -1386,7 +1363,12 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
             break;
     }
 
-    // Balls leaning on each other settle: the awake ones, and those pushed in the separation.
+    return anyPushed;
+}
+
+// Balls leaning on each other settle: the awake ones, and those pushed in the separation.
+__attribute__((noinline)) void settle(PhPairGrid &grid, int anyPushed)
+{
     const int32_t settleCount = anyPushed ? grid.Count() : int32_t(g_awake.numbers.size());
     for (int32_t at = 0; at < settleCount; at++) {
         const int32_t i = anyPushed ? at : g_awake.numbers[size_t(at)];
@@ -1433,6 +1415,51 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
             b->neighbour = nullptr;
         }
     }
+}
+
+}  // namespace
+
+int Phys_Step(TrPalya *field, int32_t timeMs)
+{
+    PhWorld &w = PhysWorld;
+    w.removedCount = 0;
+    if (w.balls == nullptr)
+        return 1;
+    PhScope scope;
+    const float now = static_cast<float>(timeMs) / 1000.0f;
+    mark_dormant(w.balls->currentTime < now ? now - w.balls->currentTime : 0.025f, now);
+    enter_goals();
+    if (move_balls(field, timeMs, now)) {
+        count_still();
+        return 1;
+    }
+    sweep_pairs();
+    PhPairGrid &grid = pair_grid();
+    grid.Build(&g_awake.all);
+    pair_pass(grid);
+    piece_pass();
+    wall_pass(field);
+
+    // Removal. Deleted balls leave the list: the rest are numbered anew.
+    const bool removed = w.finished != nullptr;
+    while (w.finished != nullptr)
+        delete w.finished;
+    if (removed)
+        list_awake();
+
+    // Every awake ball: a piece may have gone in this step, and a ball may have come to rest in a
+    // step that ended early, both unseen by the slots it keeps (they hold their own key).
+    for (PhBall *b : g_awake.balls)
+        record_supports(*b);
+    // A finish code is set only together with the finished list: the rest of the objects need no walk.
+    for (PhElem *o = w.finished; o != nullptr; o = o->nextFinished)
+        o->finishAge++;
+
+    if (removed)
+        grid.Build(&g_awake.all);
+    else
+        grid.Refresh();
+    settle(grid, separate(grid));
     count_still(&w.expectedEnergy);
     return 0;
 }
