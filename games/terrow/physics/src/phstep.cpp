@@ -374,23 +374,19 @@ struct Awake {
     std::vector<PhBall *> balls;
     std::vector<int32_t> numbers;
     std::vector<PhBall *> all;
-    void Clear()
-    {
-        balls.clear();
-        numbers.clear();
-    }
-    void Add(PhBall *b, int32_t i)
-    {
-        balls.push_back(b);
-        numbers.push_back(i);
-    }
     // Every ball of `all` that is not dormant.
     void FromAll(bool anyDormant)
     {
-        Clear();
+        balls.resize(all.size());
+        numbers.resize(all.size());
+        size_t n = 0;
         for (size_t i = 0; i < all.size(); i++)
-            if (!anyDormant || !all[i]->dormant)
-                Add(all[i], int32_t(i));
+            if (!anyDormant || !all[i]->dormant) {
+                balls[n] = all[i];
+                numbers[n++] = int32_t(i);
+            }
+        balls.resize(n);
+        numbers.resize(n);
     }
 };
 Awake g_awake;
@@ -410,7 +406,6 @@ void list_awake()
 void mark_dormant(float stepLength, float now)
 {
     PhWorld &w = PhysWorld;
-    g_awake.Clear();
     const bool fast = Phys_FastPaths();
     const int32_t nx = w.sizeX / 2 + 2, nz = w.sizeZ / 2 + 2;  // cells of k_stir_cell
     // The cells each moving ball reaches.
@@ -424,8 +419,11 @@ void mark_dormant(float stepLength, float now)
         int32_t number;
     };
     static std::vector<Sleeper> sleepers;
+    // The rest, in list order: the balls whose reach may stir a sleeper.
+    static std::vector<PhBall *> moving;
     boxes.clear();
     sleepers.clear();
+    moving.clear();
     int64_t rows = 0;
     bool mapped = true;  // false once a ball is too fast or nowhere: then every ball stays awake
     const double travel = 2.0 * (stepLength > 0.025f ? stepLength : 0.025f);
@@ -453,10 +451,12 @@ void mark_dormant(float stepLength, float now)
         if (s)
             sleepers.push_back({b, number});
         else
-            g_awake.Add(b, number);
+            moving.push_back(b);
     }
-    if (sleepers.empty())
+    if (sleepers.empty()) {
+        g_awake.FromAll(false);
         return;
+    }
     // The cells a moving ball reaches: 1, 0 when none is on the map, -1 when it cannot be mapped.
     auto boxOf = [&](const PhBall *b, Box *q) {
         const FV3 &p = b->position;
@@ -491,11 +491,11 @@ void mark_dormant(float stepLength, float now)
         for (const Sleeper &sl : sleepers)
             if (cellOf(*sl.ball, &open[left].x, &open[left].z))
                 open[left++].ball = sl.ball;
-        const size_t count = g_awake.balls.size();
+        const size_t count = moving.size();
         size_t k = 0;
         for (; k < count && left > 0; k++) {
             Box q;
-            const int got = boxOf(g_awake.balls[k], &q);
+            const int got = boxOf(moving[k], &q);
             if (got < 0) {
                 g_awake.FromAll(false);  // every ball awake, in list order
                 return;
@@ -510,16 +510,16 @@ void mark_dormant(float stepLength, float now)
         }
         // The speeds not read: one not set would have warned (up to a ball that cannot be mapped).
         for (size_t m = k; m < count; m++)
-            if (!g_awake.balls[m]->velocity.Valid()) {
+            if (!moving[m]->velocity.Valid()) {
                 Box q;
-                for (; k < count && boxOf(g_awake.balls[k], &q) >= 0; k++) {
+                for (; k < count && boxOf(moving[k], &q) >= 0; k++) {
                 }
                 break;
             }
         for (size_t u = 0; u < left; u++)
             open[u].ball->dormant = true;
     } else {
-        for (const PhBall *b : g_awake.balls) {
+        for (const PhBall *b : moving) {
             Box q;
             const int got = boxOf(b, &q);
             if (got < 0) {
@@ -605,9 +605,7 @@ void mark_dormant(float stepLength, float now)
             dormant++;
         }
     }
-    // The sleepers that stay awake join the awake list in list order: the balls not dormant.
-    if (dormant < sleepers.size())
-        g_awake.FromAll(dormant > 0);
+    g_awake.FromAll(dormant > 0);  // the balls not dormant, in list order
 }
 
 // Whether the ball stands elsewhere than where its step began (a caller's or a push's move
@@ -1302,18 +1300,19 @@ __attribute__((noinline)) void wall_pass(TrPalya *field)
             continue;
         const float r = b->radius;
         const FV3 &p = b->position, &v = b->velocity;
+        // Three tests that each let the ball pass, the one that most often does first: a ball on
+        // the floor's level is mostly inside the field's box, though within a radius of its floor.
+        const float qx = p.x + (v.x < 0 ? -r : (v.x > 0 ? r : 0)), qy = v.y < 0 ? p.y - r : p.y,
+                    qz = p.z + (v.z < 0 ? -r : (v.z > 0 ? r : 0));
+        const float *box = field->fieldBox;
+        if (qz >= box[3] && qz <= box[4] && qx >= box[0] && qx <= box[1] && qy >= box[2])
+            continue;
         if (r < p.x && p.x < w.sizeXf - r && r < p.y && r < p.z && p.z < w.sizeZf - r)
             continue;
         if (v.x == 0 && v.y == 0 && v.z == 0 && isfinite(p.x) && isfinite(p.y) && isfinite(p.z))
             continue;  // a ball at rest has no speed into the wall to lose
         FV3 q = p;
-        q.x += v.x < 0 ? -r : (v.x > 0 ? r : 0);
-        if (v.y < 0)
-            q.y -= r;
-        q.z += v.z < 0 ? -r : (v.z > 0 ? r : 0);
-        const float *box = field->fieldBox;  // a ball on the floor's level is mostly inside
-        if (q.z >= box[3] && q.z <= box[4] && q.x >= box[0] && q.x <= box[1] && q.y >= box[2])
-            continue;
+        q.x = qx, q.y = qy, q.z = qz;
         FV3 e;
         const uint32_t bits = Phys_OutOfField(field, q, &e);
         if (bits == 0 || e.Dot(v) == 0)
@@ -1333,13 +1332,18 @@ __attribute__((noinline)) void wall_pass(TrPalya *field)
 // Whether a ball was pushed.
 __attribute__((noinline)) int separate(PhPairGrid &grid)
 {
-    for (int32_t i = 0; i < grid.Count(); i++)
-        grid.Ball(i)->pushed = 0;
-    int anyPushed = 0;
+    // The held balls found as the marks are cleared (a push changes no ball's magnet).
+    static std::vector<int32_t> held;
+    held.clear();
     for (int32_t i = 0; i < grid.Count(); i++) {
+        PhBall *b = grid.Ball(i);
+        b->pushed = 0;
+        if (b->attracted)
+            held.push_back(i);
+    }
+    int anyPushed = 0;
+    for (const int32_t i : held) {
         const PhBall *b = grid.Ball(i);
-        if (!b->attracted)
-            continue;
         // A ball pushes only one closing in on it over the step: with neither moved since the step
         // began (a push moves a ball too) the two are not closing in, and most held balls lie among
         // balls lying still.
@@ -1362,7 +1366,6 @@ __attribute__((noinline)) int separate(PhPairGrid &grid)
         if (!any)
             break;
     }
-
     return anyPushed;
 }
 
