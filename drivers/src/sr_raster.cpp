@@ -1822,6 +1822,16 @@ inline bool before(const SVert &a, const SVert &b)
     return a.y < b.y || (a.y == b.y && a.x < b.x);
 }
 
+// Lane K of a register, taken in registers: a narrow load of a wide store just made waits for it.
+template <int K> inline float lane(__m128 v)
+{
+    return _mm_cvtss_f32(_mm_shuffle_ps(v, v, K));
+}
+template <int K> inline int32_t lane(__m128i v)
+{
+    return _mm_cvtsi128_si32(_mm_shuffle_epi32(v, K));
+}
+
 } // namespace
 
 uint32_t pack_colour(ColourType t, int r, int g, int b)
@@ -1947,35 +1957,30 @@ SR_AVX2_CLONES void Raster::triangle(const SVert &a, const SVert &b, const SVert
 
     // Steps of a value along x and y from its values at the three vertices,
     // ((a1 - a0) dy2 - (a2 - a0) dy1) / area and ((a2 - a0) dx1 - (a1 - a0) dx2) / area, four
-    // values at a time a lane each: depth and colour from z on, 1/w and the texel position over w
-    // from w on (w's lane is not used).
-    static_assert(offsetof(SVert, rgb) == offsetof(SVert, z) + sizeof(float) &&
-                  offsetof(SVert, q) == offsetof(SVert, w) + sizeof(float) &&
-                  offsetof(SVert, vq) == offsetof(SVert, w) + 3 * sizeof(float));
+    // values at a time a lane each: depth and colour, then 1/w and the texel position over w. The
+    // lanes are put together value by value: the vertices were just written field by field, and a
+    // wide load of those stores waits for them to reach the cache.
     const __m128 vinv = _mm_set1_ps(1.0f / area), vdx1 = _mm_set1_ps(dx1), vdy1 = _mm_set1_ps(dy1),
                  vdx2 = _mm_set1_ps(dx2), vdy2 = _mm_set1_ps(dy2);
-    auto steps = [&](const float *p0, const float *p1, const float *p2, float *sx, float *sy) {
-        const __m128 a0 = _mm_loadu_ps(p0), d1 = _mm_sub_ps(_mm_loadu_ps(p1), a0),
-                     d2 = _mm_sub_ps(_mm_loadu_ps(p2), a0);
-        _mm_store_ps(sx, _mm_mul_ps(_mm_sub_ps(_mm_mul_ps(d1, vdy2), _mm_mul_ps(d2, vdy1)), vinv));
-        _mm_store_ps(sy, _mm_mul_ps(_mm_sub_ps(_mm_mul_ps(d2, vdx1), _mm_mul_ps(d1, vdx2)), vinv));
+    auto steps = [&](__m128 a0, __m128 a1, __m128 a2, __m128 &sx, __m128 &sy) {
+        const __m128 d1 = _mm_sub_ps(a1, a0), d2 = _mm_sub_ps(a2, a0);
+        sx = _mm_mul_ps(_mm_sub_ps(_mm_mul_ps(d1, vdy2), _mm_mul_ps(d2, vdy1)), vinv);
+        sy = _mm_mul_ps(_mm_sub_ps(_mm_mul_ps(d2, vdx1), _mm_mul_ps(d1, vdx2)), vinv);
     };
-    alignas(16) float zx[4], zy[4];
-    steps(&v0->z, &v1->z, &v2->z, zx, zy);
+    auto shade = [](const SVert *v) { return _mm_setr_ps(v->z, v->rgb[0], v->rgb[1], v->rgb[2]); };
+    auto texel = [](const SVert *v) { return _mm_setr_ps(v->q, v->uq, v->vq, 0.0f); };
+    __m128 zx, zy;
+    steps(shade(v0), shade(v1), shade(v2), zx, zy);
     TriRows tr;
-    tr.dzdx = zx[0];
-    tr.dzdy = zy[0];
+    tr.dzdx = lane<0>(zx);
+    tr.dzdy = lane<0>(zy);
     uint32_t flat_pixel = 0, flat_rgb = 0;
     SpanFn fn;
     if (smooth) {
-        const __m128i d = _mm_cvttps_epi32(_mm_mul_ps(_mm_load_ps(zx), _mm_set1_ps(65536.0f)));
-        alignas(16) int32_t di[4];
-        _mm_store_si128((__m128i *)di, d);
-        for (int k = 0; k < 3; ++k) {
-            tr.drdx[k] = zx[k + 1];
-            tr.drdy[k] = zy[k + 1];
-            tr.drgb[k] = di[k + 1];
-        }
+        const __m128i d = _mm_cvttps_epi32(_mm_mul_ps(zx, _mm_set1_ps(65536.0f)));
+        tr.drdx[0] = lane<1>(zx), tr.drdx[1] = lane<2>(zx), tr.drdx[2] = lane<3>(zx);
+        tr.drdy[0] = lane<1>(zy), tr.drdy[1] = lane<2>(zy), tr.drdy[2] = lane<3>(zy);
+        tr.drgb[0] = lane<1>(d), tr.drgb[1] = lane<2>(d), tr.drgb[2] = lane<3>(d);
         fn = span_smooth_;
     } else {
         auto to8 = [](float v) { return v <= 0.0f ? 0 : v >= 255.0f ? 255 : (int)v; };
@@ -2001,14 +2006,11 @@ SR_AVX2_CLONES void Raster::triangle(const SVert &a, const SVert &b, const SVert
         tr.rgb0[k] = v0->rgb[k];
     tr.flat_rgb = flat_rgb;
     if (textured) {
-        alignas(16) float tx[4], ty[4];
-        steps(&v0->w, &v1->w, &v2->w, tx, ty);
-        const float a0[3] = {v0->q, v0->uq, v0->vq};
-        for (int k = 0; k < 3; ++k) {
-            tr.tv0[k] = a0[k];
-            tr.tdx[k] = tx[k + 1];
-            tr.tdy[k] = ty[k + 1];
-        }
+        __m128 tx, ty;
+        steps(texel(v0), texel(v1), texel(v2), tx, ty);
+        tr.tv0[0] = v0->q, tr.tv0[1] = v0->uq, tr.tv0[2] = v0->vq;
+        tr.tdx[0] = lane<0>(tx), tr.tdx[1] = lane<1>(tx), tr.tdx[2] = lane<2>(tx);
+        tr.tdy[0] = lane<0>(ty), tr.tdy[1] = lane<1>(ty), tr.tdy[2] = lane<2>(ty);
     } else {
         for (int k = 0; k < 3; ++k)
             tr.tv0[k] = tr.tdx[k] = tr.tdy[k] = 0;
