@@ -179,7 +179,7 @@ void Lighting::shade4(const Vec3 p[4], const Vec3 nrm4[4], float *const out[4]) 
            out);
 }
 
-void Lighting::shade4(const Lanes &in, float *const out[4]) const
+SR_AVX2_CLONES void Lighting::shade4(const Lanes &in, float *const out[4]) const
 {
     const __m128 zero = _mm_setzero_ps();
     const V4 P{in.px, in.py, in.pz}, N{in.nx, in.ny, in.nz};

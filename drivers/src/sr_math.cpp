@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include <xmmintrin.h>
+
 namespace sr {
 
 Mat34 identity34()
@@ -22,14 +24,17 @@ Mat4 identity4()
 
 Mat4 mul34_4(const Mat34 &a, const Mat4 &b)
 {
-    Mat4 r{};
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j) {
-            float v = a.m[i][0] * b.m[0][j] + a.m[i][1] * b.m[1][j] + a.m[i][2] * b.m[2][j];
-            if (i == 3)
-                v += b.m[3][j];
-            r.m[i][j] = v;
-        }
+    // A row at a time, a lane a column: a[i][0] b[0][j] + a[i][1] b[1][j] + a[i][2] b[2][j]
+    // (+ b[3][j] on the last row), summed left to right.
+    const __m128 b0 = _mm_loadu_ps(b.m[0]), b1 = _mm_loadu_ps(b.m[1]), b2 = _mm_loadu_ps(b.m[2]);
+    Mat4 r;
+    for (int i = 0; i < 4; ++i) {
+        __m128 v = _mm_add_ps(_mm_add_ps(_mm_mul_ps(_mm_set1_ps(a.m[i][0]), b0), _mm_mul_ps(_mm_set1_ps(a.m[i][1]), b1)),
+                              _mm_mul_ps(_mm_set1_ps(a.m[i][2]), b2));
+        if (i == 3)
+            v = _mm_add_ps(v, _mm_loadu_ps(b.m[3]));
+        _mm_storeu_ps(r.m[i], v);
+    }
     return r;
 }
 

@@ -216,8 +216,8 @@ void render_group(const Setup &s, const Group &g, Primitive prim, Scratch &scrat
 
 namespace {
 
-void draw_group(const Setup &s, const Lighting &light, const Group &g, Primitive prim, Scratch &scratch,
-                ScreenBounds *bounds)
+SR_AVX2_CLONES void draw_group(const Setup &s, const Lighting &light, const Group &g, Primitive prim,
+                               Scratch &scratch, ScreenBounds *bounds)
 {
     Raster r(s.target);
     if (!r.usable() || !g.vertices || g.nvertices == 0)
@@ -253,11 +253,14 @@ void draw_group(const Setup &s, const Lighting &light, const Group &g, Primitive
     unpack255(s.colour, surface);
 
     scratch.v.resize(g.nvertices);
+    // The vertices by a pointer of its own: the stores through float pointers below would have the
+    // vector's one read again at every use.
+    Scratch::V *const verts = scratch.v.data();
     // Triangles map and light only the vertices their drawn faces use: the back of a closed model
     // costs nothing.
     const bool tri = prim == Primitive::Triangle && g.faces;
     auto light_vertex = [&](uint32_t i) {
-        Scratch::V &v = scratch.v[i];
+        Scratch::V &v = verts[i];
         const PVertex &pv = g.vertices[i];
         Vec3 p = applyP(s.model_to_view, pv.p);
         Vec3 n = applyN(nm, pv.n);
@@ -324,7 +327,7 @@ void draw_group(const Setup &s, const Lighting &light, const Group &g, Primitive
             _MM_TRANSPOSE4_PS(cx, cy, cz, cw);
             const __m128 c[4] = {cx, cy, cz, cw};
             for (int j = 0; j < 4; ++j) {
-                Scratch::V &v = scratch.v[first + j];
+                Scratch::V &v = verts[first + j];
                 _mm_storeu_ps(v.c, c[j]);
                 v.out = codes[j];
                 v.used = false;
@@ -333,7 +336,7 @@ void draw_group(const Setup &s, const Lighting &light, const Group &g, Primitive
     }
     for (uint32_t i = first; i < g.nvertices; ++i) {
         const PVertex &pv = g.vertices[i];
-        Scratch::V &v = scratch.v[i];
+        Scratch::V &v = verts[i];
         apply4(pv.p, v.c);
         v.out = pl.code(v.c);
         if (tri) {
@@ -350,7 +353,7 @@ void draw_group(const Setup &s, const Lighting &light, const Group &g, Primitive
     }
 
     auto svert = [&](uint32_t i, bool back) {
-        const Scratch::V &v = scratch.v[i];
+        const Scratch::V &v = verts[i];
         SVert sv{v.s.x, v.s.y, v.s.z, {0, 0, 0}};
         const float *c = back ? v.brgb : v.s.rgb;
         std::copy(c, c + 3, sv.rgb);
@@ -363,7 +366,7 @@ void draw_group(const Setup &s, const Lighting &light, const Group &g, Primitive
         return sv;
     };
     auto clipvert = [&](uint32_t i, bool back) {
-        const Scratch::V &v = scratch.v[i];
+        const Scratch::V &v = verts[i];
         ClipVert cv;
         std::copy(v.c, v.c + 4, cv.c);
         const float *c = back ? v.brgb : v.s.rgb;
@@ -395,7 +398,7 @@ void draw_group(const Setup &s, const Lighting &light, const Group &g, Primitive
 
     if (prim == Primitive::Point) {
         for (uint32_t i = 0; i < g.nvertices; ++i)
-            if (!scratch.v[i].out)
+            if (!verts[i].out)
                 point(svert(i, false));
     } else if (prim == Primitive::Line && g.faces) {
         scratch.edge_done.assign(std::max<uint32_t>(g.nedges, 1) + 1, 0);
@@ -411,7 +414,7 @@ void draw_group(const Setup &s, const Lighting &light, const Group &g, Primitive
                 if (scratch.edge_done[num])
                     continue;
                 scratch.edge_done[num] = 1;
-                uint32_t oa = scratch.v[a].out, ob = scratch.v[b].out;
+                uint32_t oa = verts[a].out, ob = verts[b].out;
                 if (oa & ob)
                     continue;
                 if (!(oa | ob)) {
@@ -442,15 +445,20 @@ void draw_group(const Setup &s, const Lighting &light, const Group &g, Primitive
             }
         }
     } else if (prim == Primitive::Triangle && g.faces) {
-        // The faces drawn, and the vertices they use.
-        scratch.faces.clear();
-        scratch.used.clear();
+        // The faces drawn, and the vertices they use (at most every face and every vertex: the
+        // lists are sized once and written by index).
+        if (scratch.faces.size() < g.nfaces)
+            scratch.faces.resize(g.nfaces);
+        if (scratch.used.size() < g.nvertices)
+            scratch.used.resize(g.nvertices);
+        uint32_t *const faces = scratch.faces.data(), *const used = scratch.used.data();
+        size_t nfaces = 0, nu = 0;
         for (uint32_t f = 0; f < g.nfaces; ++f) {
             const PFace &face = g.faces[f];
             uint32_t i0 = face.vertices[0], i1 = face.vertices[1], i2 = face.vertices[2];
             if (i0 >= g.nvertices || i1 >= g.nvertices || i2 >= g.nvertices)
                 continue;
-            Scratch::V &a = scratch.v[i0], &b = scratch.v[i1], &c = scratch.v[i2];
+            Scratch::V &a = verts[i0], &b = verts[i1], &c = verts[i2];
             if (a.out & b.out & c.out)
                 continue;
             // Orientation in homogeneous (x, y, w): positive is counter-clockwise as seen by the eye,
@@ -462,11 +470,11 @@ void draw_group(const Setup &s, const Lighting &light, const Group &g, Primitive
             bool back = det < 0.0f;
             if (back && s.cull == CullType::OneSided)
                 continue;
-            scratch.faces.push_back(f << 1 | (uint32_t)(back && two_sided));
+            faces[nfaces++] = f << 1 | (uint32_t)(back && two_sided);
             for (Scratch::V *v : {&a, &b, &c})
                 if (!v->used) {
                     v->used = true;
-                    scratch.used.push_back((uint32_t)(v - scratch.v.data()));
+                    used[nu++] = (uint32_t)(v - verts);
                 }
         }
         const bool light_used = lit && per_vertex;
@@ -474,16 +482,15 @@ void draw_group(const Setup &s, const Lighting &light, const Group &g, Primitive
             // Screen and texel positions four vertices at a time, a lane each, with map_vertex's
             // and Mapping::project's operations in their order (a short last batch repeats its
             // last vertex).
-            const size_t nu = scratch.used.size();
             const __m128 xs = _mm_set1_ps(map.xs), xo = _mm_set1_ps(map.xo), ys = _mm_set1_ps(map.ys),
                          yo = _mm_set1_ps(map.yo), lo = _mm_set1_ps(-32767.0f), hi = _mm_set1_ps(32767.0f);
             auto pick = [](__m128 m, __m128 a, __m128 b) { return _mm_or_ps(_mm_and_ps(m, a), _mm_andnot_ps(m, b)); };
             for (size_t k = 0; k < nu; k += 4) {
                 uint32_t idx[4];
                 for (size_t j = 0; j < 4; ++j)
-                    idx[j] = scratch.used[k + j < nu ? k + j : nu - 1];
-                __m128 cx = _mm_loadu_ps(scratch.v[idx[0]].c), cy = _mm_loadu_ps(scratch.v[idx[1]].c),
-                       cz = _mm_loadu_ps(scratch.v[idx[2]].c), cw = _mm_loadu_ps(scratch.v[idx[3]].c);
+                    idx[j] = used[k + j < nu ? k + j : nu - 1];
+                __m128 cx = _mm_loadu_ps(verts[idx[0]].c), cy = _mm_loadu_ps(verts[idx[1]].c),
+                       cz = _mm_loadu_ps(verts[idx[2]].c), cw = _mm_loadu_ps(verts[idx[3]].c);
                 _MM_TRANSPOSE4_PS(cx, cy, cz, cw);
                 const __m128 iw = _mm_div_ps(_mm_set1_ps(1.0f), cw);
                 alignas(16) float sx[4], sy[4], sz[4], tu[4], tv[4], uq[4], vq[4];
@@ -515,7 +522,7 @@ void draw_group(const Setup &s, const Lighting &light, const Group &g, Primitive
                 alignas(16) float q[4];
                 _mm_store_ps(q, iw);
                 for (size_t j = 0; j < 4 && k + j < nu; ++j) {
-                    Scratch::V &v = scratch.v[idx[j]];
+                    Scratch::V &v = verts[idx[j]];
                     if (!v.out) {
                         v.s.x = sx[j];
                         v.s.y = sy[j];
@@ -535,13 +542,12 @@ void draw_group(const Setup &s, const Lighting &light, const Group &g, Primitive
                 }
             }
             if (per_vertex && !light_used)
-                for (uint32_t i : scratch.used)
-                    own_colour(i, scratch.v[i]);
+                for (size_t k = 0; k < nu; ++k)
+                    own_colour(used[k], verts[used[k]]);
         }
         if (light_used) {
             // Four vertices at a time (a short last batch repeats its last vertex into a spare),
             // view position and normal as applyP and applyN work them out, a lane each.
-            const size_t nu = scratch.used.size();
             // The matrices' elements in every lane, made once for the batches.
             __m128 mvl[4][3], nml[3][3];
             for (int i = 0; i < 4; ++i)
@@ -561,12 +567,12 @@ void draw_group(const Setup &s, const Lighting &light, const Group &g, Primitive
                     __m128 pr[4], nr[4];
                     for (size_t j = 0; j < 4; ++j) {
                         const bool real = k + j < nu;
-                        const uint32_t i = scratch.used[real ? k + j : nu - 1];
+                        const uint32_t i = used[real ? k + j : nu - 1];
                         const PVertex &pv = g.vertices[i];
                         pr[j] = _mm_loadu_ps(pv.p);
                         nr[j] = _mm_loadu_ps((const float *)&pv + 4);
-                        out[j] = real ? scratch.v[i].s.rgb : spare;
-                        bout[j] = real ? scratch.v[i].brgb : spare;
+                        out[j] = real ? verts[i].s.rgb : spare;
+                        bout[j] = real ? verts[i].brgb : spare;
                     }
                     _MM_TRANSPOSE4_PS(pr[0], pr[1], pr[2], pr[3]);
                     _MM_TRANSPOSE4_PS(nr[0], nr[1], nr[2], nr[3]);
@@ -602,12 +608,13 @@ void draw_group(const Setup &s, const Lighting &light, const Group &g, Primitive
         }
 
         ClipVert poly[MAXPOLY], tmp[MAXPOLY];
-        for (uint32_t fb : scratch.faces) {
+        for (size_t fi = 0; fi < nfaces; ++fi) {
+            const uint32_t fb = faces[fi];
             const uint32_t f = fb >> 1;
             const bool use_back = fb & 1u;
             const PFace &face = g.faces[f];
             uint32_t i0 = face.vertices[0], i1 = face.vertices[1], i2 = face.vertices[2];
-            const Scratch::V &a = scratch.v[i0], &b = scratch.v[i1], &c = scratch.v[i2];
+            const Scratch::V &a = verts[i0], &b = verts[i1], &c = verts[i2];
 
             float flat[3] = {0, 0, 0};
             if (!s.smooth) {

@@ -1822,6 +1822,16 @@ inline bool before(const SVert &a, const SVert &b)
     return a.y < b.y || (a.y == b.y && a.x < b.x);
 }
 
+// Lane K of a register, taken in registers: a narrow load of a wide store just made waits for it.
+template <int K> inline float lane(__m128 v)
+{
+    return _mm_cvtss_f32(_mm_shuffle_ps(v, v, K));
+}
+template <int K> inline int32_t lane(__m128i v)
+{
+    return _mm_cvtsi128_si32(_mm_shuffle_epi32(v, K));
+}
+
 } // namespace
 
 uint32_t pack_colour(ColourType t, int r, int g, int b)
@@ -1922,13 +1932,7 @@ void Raster::grow(ScreenBounds &b) const
     b.max[1] = std::max(b.max[1], (float)maxy);
 }
 
-// Cloned for AVX2 processors (rounding in one instruction; no fused multiply-add, so the values
-// are the same). Not under ThreadSanitizer: the clone's resolver runs while libraries are relocated,
-// before the sanitizer's run time is up, and the instrumented resolver crashes the program.
-#if defined(SR_HAVE_AVX2) && !defined(__SANITIZE_THREAD__)
-__attribute__((target_clones("default", "avx2")))
-#endif
-void Raster::triangle(const SVert &a, const SVert &b, const SVert &c, bool smooth, const float *flat)
+SR_AVX2_CLONES void Raster::triangle(const SVert &a, const SVert &b, const SVert &c, bool smooth, const float *flat)
 {
     if (!usable())
         return;
@@ -1951,55 +1955,65 @@ void Raster::triangle(const SVert &a, const SVert &b, const SVert &c, bool smoot
     if (j0 >= j1)
         return;
 
-    float inv = 1.0f / area;
-    // Steps of a value along x and y from its values at the three vertices.
-    auto ddx = [&](float a0, float a1, float a2) { return ((a1 - a0) * dy2 - (a2 - a0) * dy1) * inv; };
-    auto ddy = [&](float a0, float a1, float a2) { return ((a2 - a0) * dx1 - (a1 - a0) * dx2) * inv; };
-    float dzdx = ddx(v0->z, v1->z, v2->z), dzdy = ddy(v0->z, v1->z, v2->z);
-    float drdx[3] = {0, 0, 0}, drdy[3] = {0, 0, 0};
-    int32_t drgb[3] = {0, 0, 0};
+    // Steps of a value along x and y from its values at the three vertices,
+    // ((a1 - a0) dy2 - (a2 - a0) dy1) / area and ((a2 - a0) dx1 - (a1 - a0) dx2) / area, four
+    // values at a time a lane each: depth and colour, then 1/w and the texel position over w. The
+    // lanes are put together value by value: the vertices were just written field by field, and a
+    // wide load of those stores waits for them to reach the cache.
+    const __m128 vinv = _mm_set1_ps(1.0f / area), vdx1 = _mm_set1_ps(dx1), vdy1 = _mm_set1_ps(dy1),
+                 vdx2 = _mm_set1_ps(dx2), vdy2 = _mm_set1_ps(dy2);
+    auto steps = [&](__m128 a0, __m128 a1, __m128 a2, __m128 &sx, __m128 &sy) {
+        const __m128 d1 = _mm_sub_ps(a1, a0), d2 = _mm_sub_ps(a2, a0);
+        sx = _mm_mul_ps(_mm_sub_ps(_mm_mul_ps(d1, vdy2), _mm_mul_ps(d2, vdy1)), vinv);
+        sy = _mm_mul_ps(_mm_sub_ps(_mm_mul_ps(d2, vdx1), _mm_mul_ps(d1, vdx2)), vinv);
+    };
+    auto shade = [](const SVert *v) { return _mm_setr_ps(v->z, v->rgb[0], v->rgb[1], v->rgb[2]); };
+    auto texel = [](const SVert *v) { return _mm_setr_ps(v->q, v->uq, v->vq, 0.0f); };
+    __m128 zx, zy;
+    steps(shade(v0), shade(v1), shade(v2), zx, zy);
+    TriRows tr;
+    tr.dzdx = lane<0>(zx);
+    tr.dzdy = lane<0>(zy);
     uint32_t flat_pixel = 0, flat_rgb = 0;
     SpanFn fn;
     if (smooth) {
-        for (int k = 0; k < 3; ++k) {
-            drdx[k] = ddx(v0->rgb[k], v1->rgb[k], v2->rgb[k]);
-            drdy[k] = ddy(v0->rgb[k], v1->rgb[k], v2->rgb[k]);
-            drgb[k] = (int32_t)(drdx[k] * 65536.0f);
-        }
+        const __m128i d = _mm_cvttps_epi32(_mm_mul_ps(zx, _mm_set1_ps(65536.0f)));
+        tr.drdx[0] = lane<1>(zx), tr.drdx[1] = lane<2>(zx), tr.drdx[2] = lane<3>(zx);
+        tr.drdy[0] = lane<1>(zy), tr.drdy[1] = lane<2>(zy), tr.drdy[2] = lane<3>(zy);
+        tr.drgb[0] = lane<1>(d), tr.drgb[1] = lane<2>(d), tr.drgb[2] = lane<3>(d);
         fn = span_smooth_;
     } else {
         auto to8 = [](float v) { return v <= 0.0f ? 0 : v >= 255.0f ? 255 : (int)v; };
         flat_pixel = pack_colour(t_.ctype, to8(flat[0]), to8(flat[1]), to8(flat[2]));
         flat_rgb = (uint32_t)to8(flat[0]) << 16 | (uint32_t)to8(flat[1]) << 8 | (uint32_t)to8(flat[2]);
+        for (int k = 0; k < 3; ++k) {
+            tr.drdx[k] = tr.drdy[k] = 0;
+            tr.drgb[k] = 0;
+        }
         fn = span_flat_;
     }
+    const float dzdx = tr.dzdx;
+    const int32_t *drgb = tr.drgb;
     // 1/w and the texel position over w, for textures.
     const bool textured = painter_ && paint_.textured;
-    TriRows tr;
     tr.smooth = smooth;
     tr.textured = textured;
     tr.x0 = v0->x;
     tr.y0 = v0->y;
     tr.z0 = v0->z;
     tr.y1 = v1->y;
-    tr.dzdx = dzdx;
-    tr.dzdy = dzdy;
-    for (int k = 0; k < 3; ++k) {
+    for (int k = 0; k < 3; ++k)
         tr.rgb0[k] = v0->rgb[k];
-        tr.drdx[k] = drdx[k];
-        tr.drdy[k] = drdy[k];
-        tr.drgb[k] = drgb[k];
-        tr.tv0[k] = tr.tdx[k] = tr.tdy[k] = 0;
-    }
     tr.flat_rgb = flat_rgb;
     if (textured) {
-        const float a0[3] = {v0->q, v0->uq, v0->vq}, a1[3] = {v1->q, v1->uq, v1->vq},
-                    a2[3] = {v2->q, v2->uq, v2->vq};
-        for (int k = 0; k < 3; ++k) {
-            tr.tv0[k] = a0[k];
-            tr.tdx[k] = ddx(a0[k], a1[k], a2[k]);
-            tr.tdy[k] = ddy(a0[k], a1[k], a2[k]);
-        }
+        __m128 tx, ty;
+        steps(texel(v0), texel(v1), texel(v2), tx, ty);
+        tr.tv0[0] = v0->q, tr.tv0[1] = v0->uq, tr.tv0[2] = v0->vq;
+        tr.tdx[0] = lane<0>(tx), tr.tdx[1] = lane<1>(tx), tr.tdx[2] = lane<2>(tx);
+        tr.tdy[0] = lane<0>(ty), tr.tdy[1] = lane<1>(ty), tr.tdy[2] = lane<2>(ty);
+    } else {
+        for (int k = 0; k < 3; ++k)
+            tr.tv0[k] = tr.tdx[k] = tr.tdy[k] = 0;
     }
 
     PaintFn painter = painter_;
