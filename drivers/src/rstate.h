@@ -64,6 +64,8 @@ struct PartLight {
     float position[3], direction[3];
     float spot_outer, spot_inner;
 };
+// Compared byte for byte between draws: no padding may hide a difference or invent one.
+static_assert(sizeof(PartLight) == 14 * 4, "PartLight has padding");
 
 struct PartClip {
     br_token type;

@@ -722,3 +722,52 @@ TEST_F(FastPaths, PinnedEndsOfTheBenchAndMixedFields)
 }
 
 }  // namespace
+
+// The pair buckets on fields of unusual shape, step by step against the full walk: one wider than
+// the buckets' row bit sets cover, with crowds of sleepers stirred at once, and a long narrow strip
+// whose bucket rows run past 65535 (a row number packed into 16 bits would wrap there).
+TEST_F(FastPaths, OddlyShapedFieldsStepAsTheFullWalk)
+{
+    // A 2 x 42400 strip: floor and balls only around the rows near 65536 buckets in, each ball
+    // rolling along the strip into the next.
+    auto strip = [] {
+        TrPalya *f = Palya_NewEmpty();
+        for (int z = 42330; z < 42380; z++)
+            for (int x = 0; x < 2; x++) {
+                busyfield::put(f, x, 0, z, TY_T_SIMA, 0);
+                if (z % 2 == 0)
+                    busyfield::put(f, x, 1, z, x == 0 ? TY_G_FEM : TY_G_GUMI, (z / 2) % 4);
+            }
+        busyfield::put(f, 1, 0, 42399, TY_T_SIMA, 0);
+        return f;
+    };
+    const std::vector<FieldCase> cases = {
+        {"wide busy", [] { return busyfield::busy(48, 300); }},
+        {"wide mixed", [] { return busyfield::mixed(11, 44, 160); }},
+        {"long strip", strip},
+    };
+    auto states = [&](const FieldCase &fc, bool fast) {
+        Phys_SetFastPaths(fast);
+        use(fc.make());
+        Phys_Build(field);
+        std::vector<std::vector<float>> out;
+        for (int k = 0; k < 400; k++) {
+            Phys_Step(field, k * PH_STEP_MS);
+            std::vector<float> s;
+            for (const PhBall *b = PhysWorld.balls; b != nullptr; b = b->nextBall)
+                s.insert(s.end(), {b->position.x, b->position.y, b->position.z, b->velocity.x, b->velocity.y,
+                                   b->velocity.z, float(b->motion)});
+            out.push_back(s);
+        }
+        Phys_Free();
+        Phys_SetFastPaths(true);
+        return out;
+    };
+    for (const FieldCase &fc : cases) {
+        const auto fast = states(fc, true), walk = states(fc, false);
+        size_t k = 0;
+        while (k < fast.size() && fast[k] == walk[k])
+            k++;
+        EXPECT_EQ(k, fast.size()) << fc.name << " parts from the full walk at step " << k;
+    }
+}

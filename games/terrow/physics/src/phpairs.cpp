@@ -145,7 +145,7 @@ void PhPairGrid::Insert(int32_t i)
     head = i;
     if (k >= 0 && !used_.empty()) {
         const uint32_t stride = uint32_t(nx_) + 2, row = uint32_t(k) / stride, column = uint32_t(k) % stride;
-        rc_[size_t(i)] = row << 16 | column;
+        rc_[size_t(i)] = row << 6 | column;
         used_[row] |= uint64_t(1) << column;
     }
 }
@@ -161,7 +161,7 @@ void PhPairGrid::Remove(int32_t i)
         }
     if (k >= 0 && *head == -1 && !used_.empty()) {
         const uint32_t rc = rc_[size_t(i)];
-        used_[rc >> 16] &= ~(uint64_t(1) << (rc & 0xffff));
+        used_[rc >> 6] &= ~(uint64_t(1) << (rc & 63));
     }
 }
 

@@ -59,9 +59,9 @@ public:
         const size_t stride = size_t(nx_) + 2;
         if (!used_.empty()) {
             // Only the buckets the rows' bit sets mark as holding a ball.
-            const uint32_t rc = rc_[size_t(i)], c = rc & 0xffff;
-            const int32_t *head = head_.data() + size_t((rc >> 16) - 1) * stride + c - 1;
-            for (const uint64_t *row = used_.data() + (rc >> 16) - 1, *end = row + 3; row != end; row++, head += stride)
+            const uint32_t rc = rc_[size_t(i)], c = rc & 63;
+            const int32_t *head = head_.data() + size_t((rc >> 6) - 1) * stride + c - 1;
+            for (const uint64_t *row = used_.data() + (rc >> 6) - 1, *end = row + 3; row != end; row++, head += stride)
                 for (uint64_t bits = (*row >> (c - 1)) & 7; bits != 0; bits &= bits - 1)
                     for (int32_t j = head[__builtin_ctzll(bits)]; j != -1; j = next[j])
                         if (j != i)
@@ -95,9 +95,9 @@ public:
         const int32_t *next = next_.data();
         const size_t stride = size_t(nx_) + 2;
         if (!used_.empty()) {
-            const uint32_t rc = rc_[size_t(i)], c = rc & 0xffff;
-            const int32_t *head = head_.data() + size_t((rc >> 16) - 1) * stride + c - 1;
-            for (const uint64_t *row = used_.data() + (rc >> 16) - 1, *end = row + 3; row != end; row++, head += stride)
+            const uint32_t rc = rc_[size_t(i)], c = rc & 63;
+            const int32_t *head = head_.data() + size_t((rc >> 6) - 1) * stride + c - 1;
+            for (const uint64_t *row = used_.data() + (rc >> 6) - 1, *end = row + 3; row != end; row++, head += stride)
                 for (uint64_t bits = (*row >> (c - 1)) & 7; bits != 0; bits &= bits - 1)
                     for (int32_t j = head[__builtin_ctzll(bits)]; j != -1; j = next[j])
                         if (j != i && f(j))
@@ -130,8 +130,9 @@ private:
     std::vector<int32_t> head_;  // first ball of each bucket (a ring of empty ones around them); the last entry is the outside list
     std::vector<int32_t> found_;
     // Where no more than 64 buckets make a row (the ring included): a bit set per row of the buckets
-    // that hold a ball, and each ball's bucket row and column (row << 16 | column), so that a search
-    // reads only the buckets that hold one. Empty for wider fields.
+    // that hold a ball, and each ball's bucket row and column (row << 6 | column: a column is below
+    // 64, and a long narrow field may have far more than 65535 rows), so that a search reads only
+    // the buckets that hold one. Empty for wider fields.
     std::vector<uint64_t> used_;
     std::vector<uint32_t> rc_;
     bool all_ = true;
