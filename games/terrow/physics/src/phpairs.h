@@ -47,38 +47,10 @@ public:
     template <class F>
     void ForNear(int32_t i, F f) const
     {
-        const int32_t k = all_ ? -1 : key_[size_t(i)];
-        if (k < 0) {
-            for (int32_t j = 0; j < Count(); j++)
-                if (j != i)
-                    f(j);
-            return;
-        }
-        // The buckets carry a ring of empty ones: the nine around a ball's are always there.
-        const int32_t *next = next_.data();
-        const size_t stride = size_t(nx_) + 2;
-        if (!used_.empty()) {
-            // Only the buckets the rows' bit sets mark as holding a ball.
-            const uint32_t rc = rc_[size_t(i)], c = rc & 63;
-            const int32_t *head = head_.data() + size_t((rc >> 6) - 1) * stride + c - 1;
-            for (const uint64_t *row = used_.data() + (rc >> 6) - 1, *end = row + 3; row != end; row++, head += stride)
-                for (uint64_t bits = (*row >> (c - 1)) & 7; bits != 0; bits &= bits - 1)
-                    for (int32_t j = head[__builtin_ctzll(bits)]; j != -1; j = next[j])
-                        if (j != i)
-                            f(j);
-        } else {
-            for (const int32_t *row = head_.data() + size_t(k) - stride - 1, *end = row + 3 * stride; row != end; row += stride) {
-                if ((row[0] & row[1] & row[2]) == -1)
-                    continue;  // three empty buckets (a ball's number has no sign bit)
-                for (int32_t x = 0; x < 3; x++)
-                    for (int32_t j = row[x]; j != -1; j = next[j])
-                        if (j != i)
-                            f(j);
-            }
-        }
-        for (int32_t j = head_.back(); j != -1; j = next[j])
-            if (j != i)
-                f(j);
+        AnyNear(i, [&f](int32_t j) {
+            f(j);
+            return false;
+        });
     }
 
     // Whether f(j) holds for one of the balls ForNear(i) visits: the walk stops at the first.
@@ -92,9 +64,11 @@ public:
                     return true;
             return false;
         }
+        // The buckets carry a ring of empty ones: the nine around a ball's are always there.
         const int32_t *next = next_.data();
         const size_t stride = size_t(nx_) + 2;
         if (!used_.empty()) {
+            // Only the buckets the rows' bit sets mark as holding a ball.
             const uint32_t rc = rc_[size_t(i)], c = rc & 63;
             const int32_t *head = head_.data() + size_t((rc >> 6) - 1) * stride + c - 1;
             for (const uint64_t *row = used_.data() + (rc >> 6) - 1, *end = row + 3; row != end; row++, head += stride)
@@ -105,7 +79,7 @@ public:
         } else {
             for (const int32_t *row = head_.data() + size_t(k) - stride - 1, *end = row + 3 * stride; row != end; row += stride) {
                 if ((row[0] & row[1] & row[2]) == -1)
-                    continue;
+                    continue;  // three empty buckets (a ball's number has no sign bit)
                 for (int32_t x = 0; x < 3; x++)
                     for (int32_t j = row[x]; j != -1; j = next[j])
                         if (j != i && f(j))
