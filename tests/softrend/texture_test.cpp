@@ -446,6 +446,15 @@ struct Lcg {
     float unit() { return (float)(next() >> 8) / 16777216.0f; }
 };
 
+// A TW x TH map of random 16-bit texels.
+std::vector<uint8_t> random_texels(Lcg &rng, int TW, int TH)
+{
+    std::vector<uint8_t> texels((size_t)TW * TH * 2);
+    for (uint8_t &b : texels)
+        b = (uint8_t)(rng.next() >> 24);
+    return texels;
+}
+
 // A vertex at (x, y) with random depth, w and map position over a TW x TH map; its colours given,
 // or random a little past 0..255 when rgb is null.
 sr::SVert random_vert(Lcg &rng, float x, float y, const float *rgb, int TW, int TH)
@@ -638,9 +647,7 @@ TEST(Texture, SliversMatchOneByOneWithMixedRowOrders)
     Lcg rng{4242};
     auto next = [&] { return rng.next(); };
     auto unit = [&] { return rng.unit(); };
-    std::vector<uint8_t> texels((size_t)TW * TH * 2);
-    for (uint8_t &b : texels)
-        b = (uint8_t)(next() >> 24);
+    std::vector<uint8_t> texels = random_texels(rng, TW, TH);
     auto vert = [&](float x, float y) { return random_vert(rng, x, y, nullptr, TW, TH); };
     using Tri = RandomTri;
     std::vector<Tri> tris;
@@ -719,9 +726,7 @@ TEST(Texture, WideRowsMatchOneByOne)
     Lcg rng{777};
     auto next = [&] { return rng.next(); };
     auto unit = [&] { return rng.unit(); };
-    std::vector<uint8_t> texels((size_t)TW * TH * 2);
-    for (uint8_t &b : texels)
-        b = (uint8_t)(next() >> 24);
+    std::vector<uint8_t> texels = random_texels(rng, TW, TH);
     for (int fw : {1600, 2047, 2048, 4096, 4099}) {
         auto vert = [&](float x, float y, float r, float g, float b) {
             const float rgb[3] = {r, g, b};
