@@ -123,6 +123,72 @@ void list_on_slope(PhBall &ball, PhSlope *slope)
     PhList_Push(slope->ballsOn, &ball, &PhBall::nextOnSlope);
 }
 
+// Whether no magnet can reach the iron ball where it is: it lies within the box its last walk over
+// the magnets found free of them (see find_magnets_far).
+bool magnets_surely_far(const PhBall &b)
+{
+    const float *lo = b.magnetsFarLow, *hi = b.magnetsFarHigh;
+    const FV3 &p = b.position;
+    return b.magnetsFarKnown && b.magnetsFarGeneration == PhysWorld.piecesGeneration &&
+           b.magnetsFarReach == PhyParams.classifyReach && b.magnetsFarRadius == b.radius && lo[0] <= p.x &&
+           p.x <= hi[0] && lo[1] <= p.y && p.y <= hi[1] && lo[2] <= p.z && p.z <= hi[2];
+}
+
+// After a walk over the magnets that found none within the iron ball's reach: the box about the
+// ball in which that stays so. Each magnet keeps the ball on its side of the magnet's reach on the
+// axis of the widest gap; the box is held within 4096 of the origin and takes a margin from each
+// reach far wider than the rounding of PhElem_OutOfReach's sums there, so that the test gives the
+// same answer anywhere in the box.
+void find_magnets_far(PhBall &b)
+{
+    const float reach = PhyParams.classifyReach;
+    const double k_bound = 4096, k_slack = 2e-3, r = b.radius;
+    const float p[3] = {b.position.x, b.position.y, b.position.z};
+    double lo[3], hi[3];
+    bool known = r >= 0 && r <= 64 && reach >= 0 && reach <= 64;
+    for (int a = 0; a < 3; a++) {
+        lo[a] = -k_bound;
+        hi[a] = k_bound;
+        known &= fabsf(p[a]) < k_bound;
+    }
+    // How far the centre must stay from a box's face on each axis: the reach, the radius and the margin.
+    const double keep[3] = {reach + r + k_slack, 0.55f * reach + r + k_slack, reach + r + k_slack};
+    for (const PhMagnet *m = PhysWorld.magnets; m != nullptr && known; m = m->nextMagnet) {
+        const float l[3] = {m->boxLow.x, m->boxLow.y, m->boxLow.z}, h[3] = {m->boxHigh.x, m->boxHigh.y, m->boxHigh.z};
+        double widest = 0, bound = 0;
+        int axis = -1;
+        for (int a = 0; a < 3; a++) {
+            known &= fabsf(l[a]) < k_bound && fabsf(h[a]) < k_bound;
+            const double under = double(l[a]) - keep[a], over = double(h[a]) + keep[a];
+            if (under - p[a] > widest) {
+                widest = under - p[a];
+                bound = under;
+                axis = a;
+            }
+            if (p[a] - over > widest) {
+                widest = p[a] - over;
+                bound = over;
+                axis = a + 3;
+            }
+        }
+        if (axis < 0)
+            known = false;
+        else if (axis < 3)
+            hi[axis] = bound < hi[axis] ? bound : hi[axis];
+        else
+            lo[axis - 3] = bound > lo[axis - 3] ? bound : lo[axis - 3];
+    }
+    b.magnetsFarKnown = known;
+    for (int a = 0; a < 3; a++) {
+        // Kept inside the box found (its margin is far wider than a float's rounding).
+        b.magnetsFarLow[a] = static_cast<float>(lo[a] + 1e-4);
+        b.magnetsFarHigh[a] = static_cast<float>(hi[a] - 1e-4);
+    }
+    b.magnetsFarReach = reach;
+    b.magnetsFarRadius = b.radius;
+    b.magnetsFarGeneration = PhysWorld.piecesGeneration;
+}
+
 // A bomb that has lost its support over a slope rolls onto it instead of flying (and exploding on
 // landing): down it, or up over its crest. The slope, or none when the bomb simply loses its support.
 PhElem *bomb_slope_roll(PhBall &ball, TrPalya *field)
@@ -889,9 +955,13 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
     if (ball.type == TY_G_FEM) {
         bool inReach = false;
         float gift = 0;  // what the pulls gave it: none when it ends the step held
-        for (PhMagnet *m = PhysWorld.magnets; m != nullptr; m = m->nextMagnet) {
+        // Far from every magnet, as a walk found it before: each would be passed over.
+        const bool walk = !magnets_surely_far(ball);
+        bool within = false;
+        for (PhMagnet *m = walk ? PhysWorld.magnets : nullptr; m != nullptr; m = m->nextMagnet) {
             if (PhElem_OutOfReach(m->boxLow, m->boxHigh, ball.position, r))
                 continue;  // the zone test below would say so too, at more cost
+            within = true;
             FV3 closest;
             const PhZoneCode zc = m->Classify(ball, &closest);
             bool reach = true;
@@ -946,6 +1016,10 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
                                    ((ball.lane == 2 || ball.lane == 6) && ball.acceleration.x != 0)))
                 ball.lane = 0;
         }
+        if (walk && !within)
+            find_magnets_far(ball);  // where the walk began: no magnet moved it
+        else if (within)
+            ball.magnetsFarKnown = false;
         if (ball.attracted && inReach && ball.motion != MT_MAGN_ALL) {
             // Counted for as long as the pull keeps it within reach, wherever the swing takes it: a
             // swing a little wider than a fixed place allows would restart the count at each end and

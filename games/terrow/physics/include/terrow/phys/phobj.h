@@ -220,6 +220,13 @@ struct PhBall : PhElem {
     /* For how many steps an attracted ball has stayed within its magnet's reach: a magnet that keeps a ball
      * pressed or swinging against a piece it cannot pass holds it there, where the pull turns it back. */
     int32_t trapSteps = 0;
+    /* When known, no magnet reaches an iron ball whose centre lies in this box, for the pieces'
+     * generation, reach and radius it was found for (a magnet made or moved changes the generation;
+     * one removed leaves it true). */
+    bool magnetsFarKnown = false;
+    float magnetsFarLow[3] = {0, 0, 0}, magnetsFarHigh[3] = {0, 0, 0};
+    float magnetsFarReach = 0, magnetsFarRadius = 0;
+    uint32_t magnetsFarGeneration = 0;
     PhNeighbour around[27];
 };
 
