@@ -59,15 +59,13 @@ bool toward_border(const PhBall &ball, int k, FV3 *step)
     return true;
 }
 
-// The piece under the ball, searched in a fixed order of probe points.
-PhElem *find_support(PhBall &ball, TrPalya *field)
+// The piece under the ball that find_support does not see at once: searched in a fixed order of
+// probe points.
+__attribute__((noinline)) PhElem *find_support_walk(PhBall &ball, TrPalya *field)
 {
     const float r = ball.radius;
     const FV3 &c = ball.position;
     const FV3 bottom = c + FV3(0, -r, 0);
-    // Still well on the piece it lay on: that piece is what the query would find.
-    if (const PhElem *s = ball.support; s != nullptr && s != &ball && Phys_SurelyAtPoint(*s, bottom))
-        return s->element != nullptr ? s->element->physObject : nullptr;
     if (PhElem *o = obj_at(field, bottom, ball))
         return o;
     // The touch point of a ball lying on a ramp is on its surface: probe a hair inside.
@@ -95,6 +93,31 @@ PhElem *find_support(PhBall &ball, TrPalya *field)
     if (o != nullptr && o->cls == PHC_GOAL && PhGoal_Accepts(*static_cast<PhGoal *>(o), ball))
         return o;
     return nullptr;
+}
+
+// Whether the ball's bottom point lies where the point query surely finds piece s
+// (Phys_SurelyAtPoint), from the part of s's box the ball keeps for it.
+inline bool surely_on(PhBall &ball, const PhElem &s)
+{
+    const uint32_t gen = PhysWorld.piecesGeneration;
+    if (&s != ball.sureOf || ball.sureGeneration != gen) {
+        ball.sureOf = &s;
+        ball.sureGeneration = gen;
+        ball.sureKnown = Phys_SureBox(s, ball.sureBox);
+    }
+    const float *b = ball.sureBox;
+    const float x = ball.position.x, y = ball.position.y - ball.radius, z = ball.position.z;
+    return ball.sureKnown && x >= b[0] && x <= b[1] && z >= b[4] && z <= b[5] && y >= b[2] && y <= b[3] &&
+           Phys_FastPaths();
+}
+
+// The piece under the ball.
+inline PhElem *find_support(PhBall &ball, TrPalya *field)
+{
+    // Still well on the piece it lay on: that piece is what the query would find.
+    if (const PhElem *s = ball.support; s != nullptr && s != &ball && surely_on(ball, *s))
+        return s->element != nullptr ? s->element->physObject : nullptr;
+    return find_support_walk(ball, field);
 }
 
 // v turned into the plane whose normal is up, its speed kept.

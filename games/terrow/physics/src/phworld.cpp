@@ -721,22 +721,50 @@ bool no_piece_near_inner_part(const PhQueryIndex &idx, const PhElem &o)
 
 }  // namespace
 
+namespace {
+
+// Whether no other piece comes near o's inner part (found on first asking), for a piece the point
+// query can find anywhere in its box.
+bool alone_in_inner_part(const PhQueryIndex &idx, const PhElem &o)
+{
+    if (o.IsBall() || excluded(o, nullptr) || o.type == TY_T_LEJTO || o.type == TY_T_SAROK || o.index < 0 ||
+        size_t(o.index) >= idx.alone.size())
+        return false;
+    const size_t i = size_t(o.index);
+    if (idx.aloneOf[i] != &o) {
+        idx.aloneOf[i] = &o;
+        idx.alone[i] = no_piece_near_inner_part(idx, o) ? 1 : 2;
+    }
+    return idx.alone[i] == 1;
+}
+
+}  // namespace
+
 bool Phys_SurelyAtPoint(const PhElem &o, const FV3 &p)
 {
     const PhQueryIndex *idx = query_index();
-    if (idx == nullptr || o.IsBall() || excluded(o, nullptr) || o.type == TY_T_LEJTO || o.type == TY_T_SAROK ||
-        o.index < 0 || size_t(o.index) >= idx->alone.size())
+    if (idx == nullptr)
         return false;
     const float m = k_sure_across, h = k_sure_height;
     if (!(p.x >= o.boxLow.x + m && p.x <= o.boxHigh.x - m && p.z >= o.boxLow.z + m && p.z <= o.boxHigh.z - m &&
           p.y >= o.boxLow.y - h && p.y <= o.boxHigh.y + h))
         return false;
-    const size_t i = size_t(o.index);
-    if (idx->aloneOf[i] != &o) {
-        idx->aloneOf[i] = &o;
-        idx->alone[i] = no_piece_near_inner_part(*idx, o) ? 1 : 2;
-    }
-    return idx->alone[i] == 1;
+    return alone_in_inner_part(*idx, o);
+}
+
+bool Phys_SureBox(const PhElem &o, float box[6])
+{
+    const PhQueryIndex *idx = query_index();
+    if (idx == nullptr || !alone_in_inner_part(*idx, o))
+        return false;
+    const float m = k_sure_across, h = k_sure_height;
+    box[0] = o.boxLow.x + m;
+    box[1] = o.boxHigh.x - m;
+    box[2] = o.boxLow.y - h;
+    box[3] = o.boxHigh.y + h;
+    box[4] = o.boxLow.z + m;
+    box[5] = o.boxHigh.z - m;
+    return true;
 }
 
 TrElem *Phys_ElemAtCell(int32_t x, int32_t gy, int32_t z, const PhElem *exclude)

@@ -167,6 +167,12 @@ struct PhBall : PhElem {
     int32_t heldTouching = 0;  // balls touching it when it came to rest so: held while they stay
     PhGoal *goal = nullptr;
     PhElem *support = nullptr, *prevSupport = nullptr;
+    /* The part of a support's box where the point query surely finds it (Phys_SureBox; none when not
+     * sureKnown), for the support and the pieces' generation it was found for. */
+    const PhElem *sureOf = nullptr;
+    uint32_t sureGeneration = 0;
+    bool sureKnown = false;
+    float sureBox[6] = {0, 0, 0, 0, 0, 0};
     FV3 velocity, prevPosition, stillAt, blockedAt;
     float energy = 0, startEnergy = 0;
     /* The most energy the ball may have after the step's responses: its energy at the step's start

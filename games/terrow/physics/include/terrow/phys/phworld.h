@@ -119,6 +119,10 @@ bool Phys_CellsAround(int32_t x, int32_t gy, int32_t z, uint32_t *held, uint32_t
  * excludes but o and the balls, because p lies inside o's box across and at its height, and no other
  * piece comes near there. Cached per piece until the pieces change. */
 bool Phys_SurelyAtPoint(const PhElem &o, const FV3 &p);
+/* Fast paths only (false without them, or where it holds nowhere): the part of o's box where
+ * Phys_SurelyAtPoint holds, as x low, x high, y low, y high, z low, z high (a point p is in it when
+ * box[0] <= p.x <= box[1] and so on). It holds until the pieces change or the fast paths are set. */
+bool Phys_SureBox(const PhElem &o, float box[6]);
 /* Fast paths only (false without them): whether no slope comes near point p, so that no query
  * there can find one. */
 bool Phys_NoSlopeNear(const FV3 &p);
