@@ -215,29 +215,32 @@ void PhBall::UpdateCell()
     prevCellZ = cellZ;
     // A ball thrown far out (or to no number) keeps a cell that the step's neighbour arithmetic
     // (one or two cells either way, offsets to pieces) cannot overflow: CellOf held within the
-    // bound, without its wider saturation first.
-    auto bounded = [](float q, bool negative) {
-        if (q > -1073741824.0f && q < 1073741824.0f) {
-            const int32_t t = static_cast<int32_t>(q);
-            return negative ? t - 1 : t;
-        }
-        return q > 0 ? k_cell_bound : -k_cell_bound;  // a NaN too, as the saturation gave
-    };
-    const float x = position.x, y = position.y, z = position.z;
-    cellX = bounded(x, x < 0);
-    cellY = bounded(y / 0.55f, y < 0);
-    cellZ = bounded(z, z < 0);
+    // bound, without its wider saturation first (a NaN goes to the low bound, as the saturation
+    // gave). The three axes at once; x and z divided by 1 stay as they are.
+    const __m128 p = _mm_setr_ps(position.x, position.y, position.z, 0.0f);
+    const __m128 q = _mm_div_ps(p, _mm_setr_ps(1.0f, 0.55f, 1.0f, 1.0f));
+    const __m128 lim = _mm_set1_ps(1073741824.0f);
+    const __m128 inside = _mm_and_ps(_mm_cmpgt_ps(q, _mm_sub_ps(_mm_setzero_ps(), lim)), _mm_cmplt_ps(q, lim));
+    // Truncated, one less for a negative value (the mask of -1 added).
+    const __m128i t = _mm_add_epi32(_mm_cvttps_epi32(q), _mm_castps_si128(_mm_cmplt_ps(p, _mm_setzero_ps())));
+    const __m128i bound = _mm_set1_epi32(k_cell_bound), up = _mm_castps_si128(_mm_cmpgt_ps(q, _mm_setzero_ps()));
+    const __m128i far = _mm_or_si128(_mm_and_si128(up, bound), _mm_andnot_si128(up, _mm_sub_epi32(_mm_setzero_si128(), bound)));
+    const __m128i in = _mm_castps_si128(inside);
+    const __m128i cell = _mm_or_si128(_mm_and_si128(in, t), _mm_andnot_si128(in, far));
+    cellX = _mm_cvtsi128_si32(cell);
+    cellY = _mm_cvtsi128_si32(_mm_srli_si128(cell, 4));
+    cellZ = _mm_cvtsi128_si32(_mm_srli_si128(cell, 8));
     centre = position;
     // A ball is in no query list: its box is only written (SetBox without its notice).
-    const float h = halfSize.x, hy = halfSize.y, hz = halfSize.z;
-    boxLow = FV3(x - h, y - hy, z - hz);
-    boxHigh = FV3(x + h, y + hy, z + hz);
-    box[0] = boxLow.x;
-    box[1] = boxHigh.x;
-    box[2] = boxLow.y;
-    box[3] = boxHigh.y;
-    box[4] = boxLow.z;
-    box[5] = boxHigh.z;
+    const __m128 h = _mm_setr_ps(halfSize.x, halfSize.y, halfSize.z, 0.0f);
+    const __m128 lo = _mm_sub_ps(p, h), hi = _mm_add_ps(p, h);
+    alignas(16) float l[4], u[4];
+    _mm_store_ps(l, lo);
+    _mm_store_ps(u, hi);
+    boxLow = FV3(l[0], l[1], l[2]);
+    boxHigh = FV3(u[0], u[1], u[2]);
+    _mm_storeu_ps(box, _mm_unpacklo_ps(lo, hi));
+    _mm_storel_pi(reinterpret_cast<__m64 *>(box + 4), _mm_unpackhi_ps(lo, hi));
 }
 
 namespace {
