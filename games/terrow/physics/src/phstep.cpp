@@ -3,6 +3,7 @@
 #include <float.h>
 #include <math.h>
 #include <string.h>
+#include <xmmintrin.h>
 
 #include "phpairs.h"
 #include "phutil.h"
@@ -94,6 +95,17 @@ __attribute__((noinline)) PhElem *find_support_walk(PhBall &ball, TrPalya *field
         return o;
     return nullptr;
 }
+
+// A vector's components in lanes 0-2 (lane 3: 0), and written back (its validity set).
+inline __m128 lanes_of(const FV3 &v) { return _mm_setr_ps(v.x, v.y, v.z, 0.0f); }
+inline void set_lanes(FV3 &v, __m128 a)
+{
+    _mm_storel_pi(reinterpret_cast<__m64 *>(&v.x), a);
+    _mm_store_ss(&v.z, _mm_movehl_ps(a, a));
+    v.state = PH_VALID;
+}
+inline __m128 yzx(__m128 a) { return _mm_shuffle_ps(a, a, _MM_SHUFFLE(3, 0, 2, 1)); }
+inline __m128 zxy(__m128 a) { return _mm_shuffle_ps(a, a, _MM_SHUFFLE(3, 1, 0, 2)); }
 
 // Whether the ball's bottom point lies where the point query surely finds piece s
 // (Phys_SurelyAtPoint), from the part of s's box the ball keeps for it.
@@ -1159,19 +1171,30 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
         }
     }
 
-    // Integration.
+    // Integration, the three axes at once: each lane makes the same float operations as the vector
+    // arithmetic, whose validity checks are made once here.
     const float dt = ball.stepLength;
     ball.timeInMotion = ball.currentTime - ball.changeTime;
-    ball.prevPosition = ball.position;
-    ball.lastVelocity = ball.velocity;
+    ball.position.Check();
+    ball.velocity.Check();
+    const __m128 p0 = lanes_of(ball.position), v0 = lanes_of(ball.velocity);
+    set_lanes(ball.prevPosition, p0);
+    set_lanes(ball.lastVelocity, v0);
     if (integrate) {
-        const FV3 &a = ball.acceleration;
-        ball.velocity = ball.lastVelocity + a * dt;
-        ball.position = ball.prevPosition + (ball.lastVelocity + a * (dt / 2)) * dt;
+        ball.acceleration.Check();
+        const __m128 a = lanes_of(ball.acceleration), t = _mm_set1_ps(dt);
+        const __m128 p1 = _mm_add_ps(p0, _mm_mul_ps(_mm_add_ps(v0, _mm_mul_ps(a, _mm_set1_ps(dt / 2))), t));
+        set_lanes(ball.velocity, _mm_add_ps(v0, _mm_mul_ps(a, t)));
+        set_lanes(ball.position, p1);
         // A step of no length (the run's first) has no mean velocity and turns nothing.
-        if ((ball.motion == MT_EVE || ball.motion == MT_EVEL) && dt > 0)
+        if ((ball.motion == MT_EVE || ball.motion == MT_EVEL) && dt > 0) {
             // One division instead of six: a last-bit difference, on a divider that is slow to answer.
-            ball.spin = ((ball.position - ball.prevPosition) ^ PhyDown) * (1.0f / (dt * r));
+            PhyDown.Check();
+            const __m128 d = _mm_sub_ps(p1, p0), down = lanes_of(PhyDown);
+            // d ^ down: (y, z, x) * (z, x, y) - (z, x, y) * (y, z, x).
+            const __m128 cross = _mm_sub_ps(_mm_mul_ps(yzx(d), zxy(down)), _mm_mul_ps(zxy(d), yzx(down)));
+            set_lanes(ball.spin, _mm_mul_ps(cross, _mm_set1_ps(1.0f / (dt * r))));
+        }
         if (ball.motion == MT_ALL || ball.motion == MT_MAGN_ALL)
             ball.spin = FV3(0, 0, 0);
         else if (dt > 0)
