@@ -148,63 +148,14 @@ M33::M33(const FV3 &v) : state(PH_VALID)
     }
 }
 
-namespace {
-
-// The turn of a rolling ball's step is small: below this angle its matrix comes from the series of
-// sin t / t and (1 - cos t) / t^2 in t^2, with no root, division or sincos. The first terms left out
-// are below 1.1e-8 there, under a float's rounding.
-const float k_small_turn2 = 0.25f;  // (0.5 rad)^2
-
-// The rows of the rotation, a fourth lane of 0, four lanes wide and kept in registers: written to
-// memory and read back four wide, each row would wait for its three stores.
-bool small_rotation_rows(const FV3 &v, __m128 row[3])
+void PhMath_ExactTurnRows(const FV3 &v, __m128 row[3])
 {
-    const float x = v.x, y = v.y, z = v.z;
-    const float t2 = x * x + y * y + z * z;
-    if (!(t2 <= k_small_turn2))  // a NaN turn too: the exact form makes it the identity
-        return false;
-    // s = sin t / t, u = (1 - cos t) / t^2, cos t = 1 - t^2 u; the rotation is c I + u v v' + s [v]x.
-    const float s = 1 - t2 * (1.0f / 6) * (1 - t2 * (1.0f / 20) * (1 - t2 * (1.0f / 42)));
-    const float u = 0.5f * (1 - t2 * (1.0f / 12) * (1 - t2 * (1.0f / 30) * (1 - t2 * (1.0f / 56))));
-    const float c = 1 - t2 * u;
-    const __m128 V = _mm_setr_ps(x, y, z, 0.0f);
-    const __m128 uV = _mm_mul_ps(V, _mm_set1_ps(u));
-    const float xs = x * s, ys = y * s, zs = z * s;
-    row[0] = _mm_add_ps(_mm_mul_ps(uV, _mm_set1_ps(x)), _mm_setr_ps(c, zs, -ys, 0.0f));
-    row[1] = _mm_add_ps(_mm_mul_ps(uV, _mm_set1_ps(y)), _mm_setr_ps(-zs, c, xs, 0.0f));
-    row[2] = _mm_add_ps(_mm_mul_ps(uV, _mm_set1_ps(z)), _mm_setr_ps(ys, -xs, c, 0.0f));
-    return true;
-}
-
-}  // namespace
-
-M33 &M33::TurnBy(const FV3 &v)
-{
-    Check();
-    __m128 r[3];
-    if (!small_rotation_rows(v, r)) {
-        float e[12];
-        rotation_of(v, e);
-        e[9] = e[10] = e[11] = 0;
-        r[0] = _mm_loadu_ps(e);
-        r[1] = _mm_loadu_ps(e + 3);
-        r[2] = _mm_loadu_ps(e + 6);
-    }
-    // A row at a time, four lanes wide: each entry is the same (a + b) + c of the same products.
-    __m128 out[3];
-    for (int i = 0; i < 3; i++) {
-        const __m128 a = _mm_add_ps(_mm_mul_ps(_mm_set1_ps(m[i * 3]), r[0]), _mm_mul_ps(_mm_set1_ps(m[i * 3 + 1]), r[1]));
-        out[i] = _mm_add_ps(a, _mm_mul_ps(_mm_set1_ps(m[i * 3 + 2]), r[2]));
-    }
-    // Rows 0 and 1 four wide (row 1 writes over row 0's spare lane), row 2 in its three floats.
-    _mm_storeu_ps(m, out[0]);
-    _mm_storeu_ps(m + 3, out[1]);
-    _mm_storel_pi(reinterpret_cast<__m64 *>(m + 6), out[2]);
-    _mm_store_ss(m + 8, _mm_movehl_ps(out[2], out[2]));
-    zero = detKnown = singular = 0;
-    det = 0;
-    state = PH_VALID;
-    return *this;
+    float e[12];
+    rotation_of(v, e);
+    e[9] = e[10] = e[11] = 0;
+    row[0] = _mm_loadu_ps(e);
+    row[1] = _mm_loadu_ps(e + 3);
+    row[2] = _mm_loadu_ps(e + 6);
 }
 
 M33 &M33::operator=(const M33 &o)
