@@ -341,6 +341,10 @@ struct PhQueryIndex {
     // is excluded (that element in supportBelow), 0 not yet known.
     mutable std::vector<uint8_t> supportKnown;
     mutable std::vector<TrElem *> supportBelow;
+    // For Phys_SupportBelow above the field: the layer last asked for (INT32_MIN: none yet) and the
+    // highest top of the boxes starting below that layer's centre, no piece excluded.
+    mutable int32_t topLayer = INT32_MIN;
+    mutable float topBelow = -1.0f;
     // By element index, found on first asking: the piece whose box's inner part no other piece
     // comes near (Phys_SurelyAtPoint), and 1 when so, 2 when not.
     mutable std::vector<const PhElem *> aloneOf;
@@ -509,6 +513,7 @@ void build_index(PhQueryIndex &idx)
     idx.around.assign(idx.open.size(), 0);
     idx.supportKnown.assign(idx.open.size(), 0);
     idx.supportBelow.assign(idx.open.size(), nullptr);
+    idx.topLayer = INT32_MIN;
     int32_t indices = 0;
     for (const PhElem *o : objs)
         indices = o->index >= indices ? o->index + 1 : indices;
@@ -809,10 +814,21 @@ TrElem *Phys_SupportBelow(int32_t x, int32_t gy, int32_t z, const PhElem *exclud
     // every layer down to the field.
     if (gy > PhysWorld.sizeY) {
         const float walkTop = 0.275f + 0.55f * static_cast<float>(gy);
+        // Excluding nothing or a ball passes over the same objects (the balls): the top of a layer
+        // is kept until the pieces change.
+        const PhQueryIndex *idx = exclude == nullptr || exclude->IsBall() ? query_index() : nullptr;
         float top = -1.0f;
-        for (const PhElem *o = PhysWorld.objects; o != nullptr; o = o->nextObject)
-            if (!excluded(*o, exclude) && o->boxLow.y <= walkTop && o->boxHigh.y > top)
-                top = o->boxHigh.y;
+        if (idx != nullptr && idx->topLayer == gy) {
+            top = idx->topBelow;
+        } else {
+            for (const PhElem *o = PhysWorld.objects; o != nullptr; o = o->nextObject)
+                if (!excluded(*o, exclude) && o->boxLow.y <= walkTop && o->boxHigh.y > top)
+                    top = o->boxHigh.y;
+            if (idx != nullptr) {
+                idx->topLayer = gy;
+                idx->topBelow = top;
+            }
+        }
         const float highest = top / 0.55f + 1.0f;  // no box reaches a layer's centre above this
         if (highest < static_cast<float>(gy))
             gy = static_cast<int32_t>(highest);
