@@ -173,16 +173,11 @@ TrElem *PhBall::FilterCandidate(TrElem *candidate, const FV3 &point)
     return (position - point).Length() <= radius ? nullptr : candidate;
 }
 
-PhZoneCode PhBall::ClassifyInCell(FV3 *closest) const
+PhZoneCode PhBall::ClassifyInCellAnew(FV3 *closest) const
 {
     if (closest == nullptr) {
-        // The same bits of centre and radius in the same cell: the same zones.
         const __m128i cell = _mm_setr_epi32(cellX, cellY, cellZ, 0);
         const __m128 p = _mm_setr_ps(position.x, position.y, position.z, radius);
-        const __m128i same = _mm_and_si128(_mm_cmpeq_epi32(_mm_castps_si128(p), _mm_loadu_si128(reinterpret_cast<const __m128i *>(zoneAt))),
-                                           _mm_cmpeq_epi32(cell, _mm_loadu_si128(reinterpret_cast<const __m128i *>(zoneCell))));
-        if (_mm_movemask_epi8(same) == 0xffff)
-            return zoneFound;
         // The centre lies in its own cell (but for round-off at a border, or a ball thrown far out):
         // on each axis zone 5, and a detail telling whether the ball reaches over a face, with the
         // comparisons the general classification makes there, the three axes at once.

@@ -5,6 +5,8 @@
 
 #include "terrow/phys/phworld.h"
 
+#include <emmintrin.h>
+
 /* Motion states. */
 enum {
     MT_ALL = 0,       // at rest
@@ -137,8 +139,11 @@ struct PhBall : PhElem {
     int Contact(PhBall &ball, FV3 *c, int *code, float tolerance) override;
     TrElem *FilterCandidate(TrElem *candidate, const FV3 &point) override;
 
-    /* The ball's own cell box (cell x, y, z) and the zones within it. */
+    /* The ball's own cell box (cell x, y, z) and the zones within it. Inline: the step's passes ask
+     * it again and again for a ball that has not moved, whose zones are kept. */
     PhZoneCode ClassifyInCell(FV3 *closest) const;
+    /* ClassifyInCell without looking at the zones kept. */
+    PhZoneCode ClassifyInCellAnew(FV3 *closest) const;
     /* Recomputes the cell from the position (the previous cell keeps the old one) and the box. */
     void UpdateCell();
     const PhyMaterial &Material() const;
@@ -253,6 +258,20 @@ bool PhList_Remove(T *&head, T *obj, T *T::*link)
             return true;
         }
     return false;
+}
+
+inline PhZoneCode PhBall::ClassifyInCell(FV3 *closest) const
+{
+    if (closest == nullptr) {
+        // The same bits of centre and radius in the same cell: the same zones.
+        const __m128i cell = _mm_setr_epi32(cellX, cellY, cellZ, 0);
+        const __m128 p = _mm_setr_ps(position.x, position.y, position.z, radius);
+        const __m128i same = _mm_and_si128(_mm_cmpeq_epi32(_mm_castps_si128(p), _mm_loadu_si128(reinterpret_cast<const __m128i *>(zoneAt))),
+                                           _mm_cmpeq_epi32(cell, _mm_loadu_si128(reinterpret_cast<const __m128i *>(zoneCell))));
+        if (_mm_movemask_epi8(same) == 0xffff)
+            return zoneFound;
+    }
+    return ClassifyInCellAnew(closest);
 }
 
 int PhElem_Finish(PhElem *obj, int how, uint32_t bits);
