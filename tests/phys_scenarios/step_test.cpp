@@ -1,6 +1,6 @@
 // The step's own rules: an empty world rests at once, the first step has no length, rest nudges off a
 // cell edge, the stuck detector, the push between touching balls and its bounded passes, and the
-// impulse between two balls.
+// impulse between two balls, and which magnets reach a rolling iron ball.
 #include <math.h>
 
 #include "terrow/phys/phstep.h"
@@ -273,6 +273,50 @@ TEST_F(World, SeparationPassesAreBounded)
     for (int k = 0; k < 5; k++)
         Phys_Step(field, k * 25);
     SUCCEED();
+}
+
+TEST_F(World, IronBallIsInMagnetReachExactlyWhereTheZonesSaySo)
+{
+    // Iron balls rolling along x past magnets, each a hair beyond the reach across z of the magnet
+    // beside its path: one ball runs over the second magnet, the other passes it so. The step passes over the magnets while a ball stays in the box it last found free
+    // of them; at every step the ball must be near a magnet exactly when the zones put it in reach.
+    for (int32_t row : {4, 8}) {
+        SCOPED_TRACE(row);
+        floor(30, 9);
+        field->elements[12]->io->type = TY_T_MAGNES;             // (12, 0, 0): beside the path
+        field->elements[4 * 30 + 25]->io->type = TY_T_MAGNES;    // (25, 0, 4): on the path of row 4
+        TrElem *e = add(1, 1, row, TY_G_FEM, TR_DIR_UNSET);
+        Phys_Build(field);
+        PhBall &b = *obj<PhBall>(e);
+        b.velocity = FV3(9, 0, 0);
+        PhBall_SetMotion(b, MT_EVE, b.position, b.velocity, 0, 0);
+        int inReach = 0, out = 0;
+        for (int k = 1; k <= 160 && b.finishCode == 0; k++) {
+            bool expect = false;
+            for (const PhMagnet *m = PhysWorld.magnets; m != nullptr; m = m->nextMagnet) {
+                FV3 closest;
+                const PhZoneCode zc = PhElem_Classify(m->boxLow, m->boxHigh, b.position, b.radius, &closest);
+                bool reach = true;
+                for (int a = 0; a < 3; a++)
+                    reach &= zc.Zone(a) >= 1 && zc.Zone(a) <= 9;
+                expect |= reach;
+            }
+            const bool held = b.motion == MT_MAGN_ALL;
+            Phys_Step(field, k * 25);
+            if (held || b.support == nullptr)
+                break;  // held, or gone from the floor: the magnets' rules, not their reach, from here
+            ASSERT_EQ(b.nearMagnet, expect) << "step " << k << " at x " << b.prevPosition.x;
+            (expect ? inReach : out)++;
+        }
+        EXPECT_GT(out, 5);
+        if (row == 4)
+            EXPECT_GT(inReach, 0);  // it came into the reach of the magnet on its way
+        else
+            EXPECT_EQ(inReach, 0);
+        Phys_Free();
+        Palya_Free(field);
+        field = Palya_NewEmpty();
+    }
 }
 
 TEST_F(World, PairResponseTable)
