@@ -1,6 +1,6 @@
 // The step's own rules: an empty world rests at once, the first step has no length, rest nudges off a
 // cell edge, the stuck detector, the push between touching balls and its bounded passes, and the
-// impulse between two balls, and which magnets reach a rolling iron ball.
+// impulse between two balls; which magnets reach a rolling iron ball.
 #include <math.h>
 
 #include "terrow/phys/phstep.h"
