@@ -3,7 +3,7 @@
 #include <float.h>
 #include <math.h>
 #include <string.h>
-#include <xmmintrin.h>
+#include <emmintrin.h>
 
 #include "phpairs.h"
 #include "phutil.h"
@@ -336,14 +336,15 @@ void record_supports(PhBall &ball)
     ball.zone = ball.ClassifyInCell(nullptr);
     const int dx = ball.zone.Detail(0), dz = ball.zone.Detail(2);
     const int x = ball.cellX, y = ball.cellY, z = ball.cellZ;
-    // The same cell and zone over the same pieces find the same columns.
-    const int32_t key[5] = {x, y, z, dx, dz};
+    // The same cell and zone details (x and z, as their bits of the zone code) over the same pieces
+    // find the same columns.
+    const uint32_t details = ball.zone.bits & (31u << 15 | 31u << 25);
+    const __m128i key = _mm_setr_epi32(x, y, z, static_cast<int32_t>(details));
     const uint32_t gen = PhysWorld.piecesGeneration;
-    const int32_t *had = ball.slotsKey;
-    if (ball.slotsValid && ball.slotsGeneration == gen && key[0] == had[0] && key[1] == had[1] && key[2] == had[2] &&
-        key[3] == had[3] && key[4] == had[4])
+    if (ball.slotsValid && ball.slotsGeneration == gen &&
+        _mm_movemask_epi8(_mm_cmpeq_epi32(key, _mm_loadu_si128(reinterpret_cast<const __m128i *>(ball.slotsKey)))) == 0xffff)
         return;
-    memcpy(ball.slotsKey, key, sizeof key);
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(ball.slotsKey), key);
     ball.slotsGeneration = gen;
     ball.slotsValid = true;
     const int sx = dx < 5 ? -1 : 1, sz = dz < 5 ? -1 : 1;

@@ -210,7 +210,7 @@ struct PhBall : PhElem {
     bool heldStill = false;
     /* The balls it leaned on (neighbourCount) have left since its last step: on a slope it rolls. */
     bool propLost = false;
-    int32_t slotsKey[5] = {0, 0, 0, 0, 0};
+    int32_t slotsKey[4] = {0, 0, 0, 0};  // cell x, y, z and the zone code's x and z detail bits
     uint32_t slotsGeneration = 0;
     M33 orientation;
     FV3 moveStartPos, moveStartVel, halfSize;
