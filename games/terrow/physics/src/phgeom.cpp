@@ -190,9 +190,11 @@ const double k_on_plane = 1e-4;
 
 }  // namespace
 
-int Ramp_Region(const PhRampGeom &g, const FV3 &point, FV3 *out)
+namespace {
+
+// The region of a point, or none (with its warnings) when no pattern matches.
+const Outcome *region_of(const PhRampGeom &g, const FV3 &point)
 {
-    PhScope scope;
     unsigned mask = 0, near = 0;
     point.Check();
     const double x = point.x, y = point.y, z = point.z;
@@ -208,21 +210,38 @@ int Ramp_Region(const PhRampGeom &g, const FV3 &point, FV3 *out)
     const Outcome *o = match_region(mask);
     if (o == nullptr)
         o = match_region(near);
-    if (o != nullptr) {
-        switch (o->kind) {
-        case PLANE: *out = -Plane_Along(*g.plane[o->index], point); break;
-        case EDGE: *out = -Line_Perp(*g.edge[o->index], point); break;
-        case CORNER: *out = g.corner[o->index] - point; break;
-        case INSIDE: *out = point - g.corner[6]; break;
-        }
-        return o->code;
+    if (o == nullptr) {
+        static const char *const k_failure[4] = {PHMSG_REGION_LEVEL, PHMSG_REGION_TOP, PHMSG_REGION_BOTTOM,
+                                                 PHMSG_REGION_MIDDLE};
+        Phys_Warning(k_failure[mask & 3]);
+        Phys_Warning(PHMSG_REGION_NONE);
     }
-    static const char *const k_failure[4] = {PHMSG_REGION_LEVEL, PHMSG_REGION_TOP, PHMSG_REGION_BOTTOM,
-                                             PHMSG_REGION_MIDDLE};
-    Phys_Warning(k_failure[mask & 3]);
-    out->state = PH_CONSTRUCTED;
-    Phys_Warning(PHMSG_REGION_NONE);
-    return -1;
+    return o;
+}
+
+}  // namespace
+
+int Ramp_Region(const PhRampGeom &g, const FV3 &point, FV3 *out)
+{
+    PhScope scope;
+    const Outcome *o = region_of(g, point);
+    if (o == nullptr) {
+        out->state = PH_CONSTRUCTED;
+        return -1;
+    }
+    switch (o->kind) {
+    case PLANE: *out = -Plane_Along(*g.plane[o->index], point); break;
+    case EDGE: *out = -Line_Perp(*g.edge[o->index], point); break;
+    case CORNER: *out = g.corner[o->index] - point; break;
+    case INSIDE: *out = point - g.corner[6]; break;
+    }
+    return o->code;
+}
+
+int Ramp_RegionCode(const PhRampGeom &g, const FV3 &point)
+{
+    const Outcome *o = region_of(g, point);
+    return o != nullptr ? o->code : -1;
 }
 
 int Ramp_Contact(const PhRampGeom &g, const FV3 &centre, const FV3 &velocity, float radius, FV3 *d,

@@ -440,8 +440,7 @@ TrElem *PhRamp::FilterCandidate(TrElem *candidate, const FV3 &point)
 {
     if (geom == nullptr)
         return candidate;
-    FV3 v;
-    return Ramp_Region(*geom, point, &v) != 0 ? nullptr : candidate;
+    return Ramp_RegionCode(*geom, point) != 0 ? nullptr : candidate;
 }
 
 int32_t PhRamp::Orientation() const

@@ -41,6 +41,8 @@ void Ramp_Free(PhRampGeom *g);
 /* The region code 0..20 of `point` around the solid and the vector towards its nearest feature, or
  * -1 with a warning and `out` not valid. */
 int Ramp_Region(const PhRampGeom &g, const FV3 &point, FV3 *out);
+/* Ramp_Region's code alone, without the vector. */
+int Ramp_RegionCode(const PhRampGeom &g, const FV3 &point);
 
 /* Contact of a ball (centre, velocity, radius) with the solid: 0 none, 1 contact, 2 through the top
  * surface; `d` the vector towards the feature, `code` its region. */
