@@ -2,6 +2,7 @@
 #include "phpairs.h"
 #include "phutil.h"
 
+#include <float.h>
 #include <math.h>
 
 #include <algorithm>
@@ -42,12 +43,15 @@ void PhPairGrid::Build(const std::vector<PhBall *> *list)
         if (same)
             Moved(int32_t(count));
         count++;
-        sound &= b->radius >= 0 && isfinite(b->radius);
-        if (sound)
-            maxRadius = std::max(maxRadius, b->radius);
+        // A radius not a number or infinite leaves no sound width (the largest is kept only while
+        // all are sound, and read only then).
+        const float r = b->radius;
+        sound &= r >= 0 && r <= FLT_MAX;
+        maxRadius = std::max(maxRadius, r);
+        // Only a place off the field can widen the span.
         const float c[2] = {b->position.x, b->position.z};
         for (int a = 0; a < 2; a++)
-            if (isfinite(c[a])) {
+            if (!(c[a] >= lo[a] && c[a] <= hi[a]) && isfinite(c[a])) {
                 wide[a][0] = std::min(wide[a][0], c[a]);
                 wide[a][1] = std::max(wide[a][1], c[a]);
             }
@@ -107,6 +111,8 @@ void PhPairGrid::Build(const std::vector<PhBall *> *list)
         head_.assign(buckets, -1);  // else every bucket was emptied above
     nx_ = nx;
     nz_ = nz;
+    for (int32_t k = 0; k < 9; k++)
+        near_[k] = k / 3 * (nx + 2) + k % 3;
     if (nx + 2 <= 64)
         used_.assign(size_t(nz) + 2, 0);
     else

@@ -68,14 +68,17 @@ public:
         const int32_t *next = next_.data();
         const size_t stride = size_t(nx_) + 2;
         if (!used_.empty()) {
-            // Only the buckets the rows' bit sets mark as holding a ball.
+            // Only the buckets the rows' bit sets mark as holding a ball: the nine bits of the
+            // three rows in one word, walked in row order as the rows are.
             const uint32_t rc = rc_[size_t(i)], c = rc & 63;
+            const uint64_t *row = used_.data() + (rc >> 6) - 1;
             const int32_t *head = head_.data() + size_t((rc >> 6) - 1) * stride + c - 1;
-            for (const uint64_t *row = used_.data() + (rc >> 6) - 1, *end = row + 3; row != end; row++, head += stride)
-                for (uint64_t bits = (*row >> (c - 1)) & 7; bits != 0; bits &= bits - 1)
-                    for (int32_t j = head[__builtin_ctzll(bits)]; j != -1; j = next[j])
-                        if (j != i && f(j))
-                            return true;
+            uint32_t bits = uint32_t((row[0] >> (c - 1)) & 7) | uint32_t((row[1] >> (c - 1)) & 7) << 3 |
+                            uint32_t((row[2] >> (c - 1)) & 7) << 6;
+            for (; bits != 0; bits &= bits - 1)
+                for (int32_t j = head[near_[__builtin_ctz(bits)]]; j != -1; j = next[j])
+                    if (j != i && f(j))
+                        return true;
         } else {
             for (const int32_t *row = head_.data() + size_t(k) - stride - 1, *end = row + 3 * stride; row != end; row += stride) {
                 if ((row[0] & row[1] & row[2]) == -1)
@@ -109,6 +112,7 @@ private:
     // the buckets that hold one. Empty for wider fields.
     std::vector<uint64_t> used_;
     std::vector<uint32_t> rc_;
+    int32_t near_[9] = {};  // the nine buckets around one, from its upper left one, row by row
     bool all_ = true;
     float width_ = 1, perWidth_ = 1;
     float origin_[2] = {0, 0}, count_[2] = {0, 0};  // first bucket and buckets along x and z
