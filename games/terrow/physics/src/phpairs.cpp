@@ -123,7 +123,44 @@ void PhPairGrid::Build(const std::vector<PhBall *> *list)
     next_.assign(balls_.size(), -1);
     for (int32_t i = Count() - 1; i >= 0; i--)
         Insert(i);
+    cache_.assign(balls_.size(), Found{0, 0, {}});
     all_ = false;
+}
+
+void PhPairGrid::Keep(int32_t i)
+{
+    Found &c = cache_[size_t(i)];
+    int32_t n = 0;
+    Walk(i, [&](int32_t j) {
+        if (n < k_kept)
+            c.near[n] = j;
+        n++;
+        return false;
+    });
+    c.gen = gen_;
+    c.count = n <= k_kept ? n : -1;
+}
+
+void PhPairGrid::Forget(int32_t k)
+{
+    if (k < 0) {
+        Renew();
+        return;
+    }
+    // The balls whose nine buckets take in bucket k are in the nine around it.
+    const int32_t *head = head_.data() + size_t(k) - (size_t(nx_) + 2) - 1;
+    for (int32_t t = 0; t < 9; t++)
+        for (int32_t j = head[near_[t]]; j != -1; j = next_[size_t(j)])
+            cache_[size_t(j)].gen = 0;
+}
+
+void PhPairGrid::Renew()
+{
+    if (++gen_ == 0) {  // a kept list never reads as current after a wrap
+        for (Found &c : cache_)
+            c.gen = 0;
+        gen_ = 1;
+    }
 }
 
 int32_t PhPairGrid::KeyOf(const FV3 &p) const
@@ -189,8 +226,11 @@ void PhPairGrid::Moved(int32_t i)
         at[2] = p.z;
         return;
     }
+    // What is kept for the balls around both buckets changes (the outside list: every ball's).
+    Forget(key_[size_t(i)]);
     Remove(i);
     Insert(i);
+    Forget(key_[size_t(i)]);
 }
 
 PhPairGrid::List PhPairGrid::Near(int32_t i, int32_t after)

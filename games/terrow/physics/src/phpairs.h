@@ -45,7 +45,7 @@ public:
     // Calls f(j) for the same balls as Near(i, -1), in no particular order: for the searches that
     // need no order (or only the largest number), without copying or sorting.
     template <class F>
-    void ForNear(int32_t i, F f) const
+    void ForNear(int32_t i, F f)
     {
         AnyNear(i, [&f](int32_t j) {
             f(j);
@@ -54,8 +54,28 @@ public:
     }
 
     // Whether f(j) holds for one of the balls ForNear(i) visits: the walk stops at the first.
+    // The balls a walk of the buckets found are kept for the ball until a ball changes bucket
+    // near it (the three passes ask for the same balls, and few change bucket in a step).
     template <class F>
-    bool AnyNear(int32_t i, F f) const
+    bool AnyNear(int32_t i, F f)
+    {
+        if (all_ || key_[size_t(i)] < 0)
+            return Walk(i, f);
+        Found &c = cache_[size_t(i)];
+        if (c.gen != gen_)
+            Keep(i);
+        if (c.count < 0)
+            return Walk(i, f);  // a crowd
+        for (int32_t k = 0; k < c.count; k++)
+            if (f(c.near[k]))
+                return true;
+        return false;
+    }
+
+private:
+    // The walk of the buckets around ball i for AnyNear.
+    template <class F>
+    bool Walk(int32_t i, F f) const
     {
         const int32_t k = all_ ? -1 : key_[size_t(i)];
         if (k < 0) {
@@ -95,10 +115,14 @@ public:
         return false;
     }
 
-private:
     int32_t KeyOf(const FV3 &p) const;
     void Insert(int32_t i);
     void Remove(int32_t i);
+    // Keeps the balls near i as a walk finds them now; Forget drops what is kept for the balls
+    // around bucket k (every ball's, for the outside list), Renew all that is kept.
+    void Keep(int32_t i);
+    void Forget(int32_t k);
+    void Renew();
 
     std::vector<PhBall *> balls_;
     std::vector<int32_t> key_;   // bucket slot of each ball in head_, -1 for the outside list
@@ -112,7 +136,15 @@ private:
     // the buckets that hold one. Empty for wider fields.
     std::vector<uint64_t> used_;
     std::vector<uint32_t> rc_;
-    int32_t near_[9] = {};  // the nine buckets around one, from its upper left one, row by row
+    int32_t near_[9] = {};
+    static const int32_t k_kept = 24;
+    struct Found {
+        uint32_t gen;    // kept while it equals gen_
+        int32_t count;   // below zero for more than k_kept balls
+        int32_t near[k_kept];
+    };
+    std::vector<Found> cache_;
+    uint32_t gen_ = 1;  // the nine buckets around one, from its upper left one, row by row
     bool all_ = true;
     float width_ = 1, perWidth_ = 1;
     float origin_[2] = {0, 0}, count_[2] = {0, 0};  // first bucket and buckets along x and z
