@@ -120,6 +120,7 @@ void PhPairGrid::Build(const std::vector<PhBall *> *list)
     rc_.assign(balls_.size(), 0);
     key_.assign(balls_.size(), -1);
     at_.assign(4 * balls_.size(), 0.0f);
+    cell_.assign(2 * balls_.size(), 0.0f);
     next_.assign(balls_.size(), -1);
     for (int32_t i = Count() - 1; i >= 0; i--)
         Insert(i);
@@ -178,6 +179,8 @@ void PhPairGrid::Insert(int32_t i)
     const FV3 &p = b.position;
     const int32_t k = KeyOf(p);
     key_[size_t(i)] = k;
+    cell_[2 * size_t(i)] = phys_detail::floor_of(p.x * perWidth_);
+    cell_[2 * size_t(i) + 1] = phys_detail::floor_of(p.z * perWidth_);
     float *at = &at_[4 * size_t(i)];
     at[0] = p.x;
     at[1] = p.Valid() ? p.y : NAN;
@@ -220,8 +223,11 @@ void PhPairGrid::Moved(int32_t i)
     at[3] = b.radius;
     if (p.x == at[0] && p.z == at[2])
         return;
-    const int32_t k = KeyOf(p);
-    if (k == key_[size_t(i)]) {
+    // Still in its bucket when the quotients keep their whole parts (what KeyOf would find).
+    const float *cell = &cell_[2 * size_t(i)];
+    const float qx = p.x * perWidth_, qz = p.z * perWidth_;
+    if (key_[size_t(i)] >= 0 ? qx >= cell[0] && qx < cell[0] + 1 && qz >= cell[1] && qz < cell[1] + 1
+                             : KeyOf(p) < 0) {
         at[0] = p.x;
         at[2] = p.z;
         return;

@@ -127,6 +127,7 @@ private:
     std::vector<PhBall *> balls_;
     std::vector<int32_t> key_;   // bucket slot of each ball in head_, -1 for the outside list
     std::vector<float> at_;      // x, y, z and radius of each ball as last seen (x and z: where its bucket was found)
+    std::vector<float> cell_;    // the whole parts of x and z over the width where each ball's bucket was found
     std::vector<int32_t> next_;  // the next ball in the same bucket, -1 at the end
     std::vector<int32_t> head_;  // first ball of each bucket (a ring of empty ones around them); the last entry is the outside list
     std::vector<int32_t> found_;
