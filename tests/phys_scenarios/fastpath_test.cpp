@@ -4,6 +4,7 @@
 #include <math.h>
 #include <string.h>
 
+#include <algorithm>
 #include <functional>
 #include <limits>
 #include <string>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "busyfield.h"
+#include "phpairs.h"
 #include "terrow/phys/phrun.h"
 #include "terrow/phys/phstep.h"
 #include "worldtest.h"
@@ -719,6 +721,46 @@ TEST_F(FastPaths, PinnedEndsOfTheBenchAndMixedFields)
         Phys_Free();
     }
     EXPECT_EQ(all, 0xcd8cfd4ecedf5a3aull);
+}
+
+// What each ball keeps from its last bucket walk against a fresh walk, while balls jump next to
+// others, across the field, a hair along, off the buckets and back, and the buckets are built anew.
+TEST_F(FastPaths, KeptNeighboursAreThoseAFreshWalkFinds)
+{
+    use(busyfield::busy(12, 30));
+    Phys_Build(field);
+    std::vector<PhBall *> balls;
+    for (PhBall *b = PhysWorld.balls; b != nullptr; b = b->nextBall)
+        balls.push_back(b);
+    PhPairGrid grid;
+    grid.Build(&balls);
+    ASSERT_TRUE(grid.Flat());
+    const int32_t n = grid.Count();
+    busyfield::Rng rng(7);
+    auto offset = [&rng] { return static_cast<float>(rng.below(201) - 100) / 100.0f; };
+    for (int k = 0; k < 600; k++) {
+        const int32_t i = rng.below(n);
+        FV3 &p = grid.Ball(i)->position;
+        const FV3 &o = grid.Ball(rng.below(n))->position;
+        switch (k % 5) {
+        case 0: p = FV3(o.x + offset(), p.y, o.z + offset()); break;
+        case 1: p = FV3(static_cast<float>(rng.below(1200)) / 100.0f, p.y, static_cast<float>(rng.below(1200)) / 100.0f); break;
+        case 2: p.x += 0.01f; break;
+        case 3: p.z = k % 2 ? -40.0f : 60.0f; break;
+        default: p = FV3(o.x, p.y, o.z); break;
+        }
+        if (k % 50 == 49)
+            grid.Build(&balls);
+        else
+            grid.Moved(i);
+        for (int32_t a = 0; a < n; a++) {
+            std::vector<int32_t> kept;
+            grid.ForNear(a, [&kept](int32_t j) { kept.push_back(j); });
+            std::sort(kept.begin(), kept.end());
+            const PhPairGrid::List fresh = grid.Near(a, -1);
+            ASSERT_EQ(kept, std::vector<int32_t>(fresh.begin(), fresh.end())) << "move " << k << ", ball " << a;
+        }
+    }
 }
 
 }  // namespace

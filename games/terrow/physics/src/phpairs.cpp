@@ -2,6 +2,7 @@
 #include "phpairs.h"
 #include "phutil.h"
 
+#include <float.h>
 #include <math.h>
 
 #include <algorithm>
@@ -42,12 +43,15 @@ void PhPairGrid::Build(const std::vector<PhBall *> *list)
         if (same)
             Moved(int32_t(count));
         count++;
-        sound &= b->radius >= 0 && isfinite(b->radius);
-        if (sound)
-            maxRadius = std::max(maxRadius, b->radius);
+        // A radius not a number or infinite leaves no sound width (the largest is kept only while
+        // all are sound, and read only then).
+        const float r = b->radius;
+        sound &= r >= 0 && r <= FLT_MAX;
+        maxRadius = std::max(maxRadius, r);
+        // Only a place off the field can widen the span.
         const float c[2] = {b->position.x, b->position.z};
         for (int a = 0; a < 2; a++)
-            if (isfinite(c[a])) {
+            if (!(c[a] >= lo[a] && c[a] <= hi[a]) && isfinite(c[a])) {
                 wide[a][0] = std::min(wide[a][0], c[a]);
                 wide[a][1] = std::max(wide[a][1], c[a]);
             }
@@ -107,6 +111,8 @@ void PhPairGrid::Build(const std::vector<PhBall *> *list)
         head_.assign(buckets, -1);  // else every bucket was emptied above
     nx_ = nx;
     nz_ = nz;
+    for (int32_t k = 0; k < 9; k++)
+        near_[k] = k / 3 * (nx + 2) + k % 3;
     if (nx + 2 <= 64)
         used_.assign(size_t(nz) + 2, 0);
     else
@@ -114,10 +120,48 @@ void PhPairGrid::Build(const std::vector<PhBall *> *list)
     rc_.assign(balls_.size(), 0);
     key_.assign(balls_.size(), -1);
     at_.assign(4 * balls_.size(), 0.0f);
+    cell_.assign(2 * balls_.size(), 0.0f);
     next_.assign(balls_.size(), -1);
     for (int32_t i = Count() - 1; i >= 0; i--)
         Insert(i);
+    cache_.assign(balls_.size(), Found{0, 0, {}});
     all_ = false;
+}
+
+void PhPairGrid::Keep(int32_t i)
+{
+    Found &c = cache_[size_t(i)];
+    int32_t n = 0;
+    Walk(i, [&](int32_t j) {
+        if (n < k_kept)
+            c.near[n] = j;
+        n++;
+        return false;
+    });
+    c.gen = gen_;
+    c.count = n <= k_kept ? n : -1;
+}
+
+void PhPairGrid::Forget(int32_t k)
+{
+    if (k < 0) {
+        Renew();
+        return;
+    }
+    // The balls whose nine buckets take in bucket k are in the nine around it.
+    const int32_t *head = head_.data() + size_t(k) - (size_t(nx_) + 2) - 1;
+    for (int32_t t = 0; t < 9; t++)
+        for (int32_t j = head[near_[t]]; j != -1; j = next_[size_t(j)])
+            cache_[size_t(j)].gen = 0;
+}
+
+void PhPairGrid::Renew()
+{
+    if (++gen_ == 0) {  // a kept list never reads as current after a wrap
+        for (Found &c : cache_)
+            c.gen = 0;
+        gen_ = 1;
+    }
 }
 
 int32_t PhPairGrid::KeyOf(const FV3 &p) const
@@ -135,6 +179,8 @@ void PhPairGrid::Insert(int32_t i)
     const FV3 &p = b.position;
     const int32_t k = KeyOf(p);
     key_[size_t(i)] = k;
+    cell_[2 * size_t(i)] = phys_detail::floor_of(p.x * perWidth_);
+    cell_[2 * size_t(i) + 1] = phys_detail::floor_of(p.z * perWidth_);
     float *at = &at_[4 * size_t(i)];
     at[0] = p.x;
     at[1] = p.Valid() ? p.y : NAN;
@@ -177,14 +223,20 @@ void PhPairGrid::Moved(int32_t i)
     at[3] = b.radius;
     if (p.x == at[0] && p.z == at[2])
         return;
-    const int32_t k = KeyOf(p);
-    if (k == key_[size_t(i)]) {
+    // Still in its bucket when the quotients keep their whole parts (what KeyOf would find).
+    const float *cell = &cell_[2 * size_t(i)];
+    const float qx = p.x * perWidth_, qz = p.z * perWidth_;
+    if (key_[size_t(i)] >= 0 ? qx >= cell[0] && qx < cell[0] + 1 && qz >= cell[1] && qz < cell[1] + 1
+                             : KeyOf(p) < 0) {
         at[0] = p.x;
         at[2] = p.z;
         return;
     }
+    // What is kept for the balls around both buckets changes (the outside list: every ball's).
+    Forget(key_[size_t(i)]);
     Remove(i);
     Insert(i);
+    Forget(key_[size_t(i)]);
 }
 
 PhPairGrid::List PhPairGrid::Near(int32_t i, int32_t after)

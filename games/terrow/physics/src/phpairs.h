@@ -45,7 +45,7 @@ public:
     // Calls f(j) for the same balls as Near(i, -1), in no particular order: for the searches that
     // need no order (or only the largest number), without copying or sorting.
     template <class F>
-    void ForNear(int32_t i, F f) const
+    void ForNear(int32_t i, F f)
     {
         AnyNear(i, [&f](int32_t j) {
             f(j);
@@ -54,8 +54,28 @@ public:
     }
 
     // Whether f(j) holds for one of the balls ForNear(i) visits: the walk stops at the first.
+    // The balls a walk of the buckets found are kept for the ball until a ball changes bucket
+    // near it (the three passes ask for the same balls, and few change bucket in a step).
     template <class F>
-    bool AnyNear(int32_t i, F f) const
+    bool AnyNear(int32_t i, F f)
+    {
+        if (all_ || key_[size_t(i)] < 0)
+            return Walk(i, f);
+        Found &c = cache_[size_t(i)];
+        if (c.gen != gen_)
+            Keep(i);
+        if (c.count < 0)
+            return Walk(i, f);  // a crowd
+        for (int32_t k = 0; k < c.count; k++)
+            if (f(c.near[k]))
+                return true;
+        return false;
+    }
+
+private:
+    // The walk of the buckets around ball i for AnyNear.
+    template <class F>
+    bool Walk(int32_t i, F f) const
     {
         const int32_t k = all_ ? -1 : key_[size_t(i)];
         if (k < 0) {
@@ -68,14 +88,17 @@ public:
         const int32_t *next = next_.data();
         const size_t stride = size_t(nx_) + 2;
         if (!used_.empty()) {
-            // Only the buckets the rows' bit sets mark as holding a ball.
+            // Only the buckets the rows' bit sets mark as holding a ball: the nine bits of the
+            // three rows in one word, walked in row order as the rows are.
             const uint32_t rc = rc_[size_t(i)], c = rc & 63;
+            const uint64_t *row = used_.data() + (rc >> 6) - 1;
             const int32_t *head = head_.data() + size_t((rc >> 6) - 1) * stride + c - 1;
-            for (const uint64_t *row = used_.data() + (rc >> 6) - 1, *end = row + 3; row != end; row++, head += stride)
-                for (uint64_t bits = (*row >> (c - 1)) & 7; bits != 0; bits &= bits - 1)
-                    for (int32_t j = head[__builtin_ctzll(bits)]; j != -1; j = next[j])
-                        if (j != i && f(j))
-                            return true;
+            uint32_t bits = uint32_t((row[0] >> (c - 1)) & 7) | uint32_t((row[1] >> (c - 1)) & 7) << 3 |
+                            uint32_t((row[2] >> (c - 1)) & 7) << 6;
+            for (; bits != 0; bits &= bits - 1)
+                for (int32_t j = head[near_[__builtin_ctz(bits)]]; j != -1; j = next[j])
+                    if (j != i && f(j))
+                        return true;
         } else {
             for (const int32_t *row = head_.data() + size_t(k) - stride - 1, *end = row + 3 * stride; row != end; row += stride) {
                 if ((row[0] & row[1] & row[2]) == -1)
@@ -92,14 +115,19 @@ public:
         return false;
     }
 
-private:
     int32_t KeyOf(const FV3 &p) const;
     void Insert(int32_t i);
     void Remove(int32_t i);
+    // Keeps the balls near i as a walk finds them now; Forget drops what is kept for the balls
+    // around bucket k (every ball's, for the outside list), Renew all that is kept.
+    void Keep(int32_t i);
+    void Forget(int32_t k);
+    void Renew();
 
     std::vector<PhBall *> balls_;
     std::vector<int32_t> key_;   // bucket slot of each ball in head_, -1 for the outside list
     std::vector<float> at_;      // x, y, z and radius of each ball as last seen (x and z: where its bucket was found)
+    std::vector<float> cell_;    // the whole parts of x and z over the width where each ball's bucket was found
     std::vector<int32_t> next_;  // the next ball in the same bucket, -1 at the end
     std::vector<int32_t> head_;  // first ball of each bucket (a ring of empty ones around them); the last entry is the outside list
     std::vector<int32_t> found_;
@@ -109,6 +137,15 @@ private:
     // the buckets that hold one. Empty for wider fields.
     std::vector<uint64_t> used_;
     std::vector<uint32_t> rc_;
+    int32_t near_[9] = {};
+    static const int32_t k_kept = 24;
+    struct Found {
+        uint32_t gen;    // kept while it equals gen_
+        int32_t count;   // below zero for more than k_kept balls
+        int32_t near[k_kept];
+    };
+    std::vector<Found> cache_;
+    uint32_t gen_ = 1;  // the nine buckets around one, from its upper left one, row by row
     bool all_ = true;
     float width_ = 1, perWidth_ = 1;
     float origin_[2] = {0, 0}, count_[2] = {0, 0};  // first bucket and buckets along x and z

@@ -738,19 +738,30 @@ void sweep_pairs()
 {
     auto takesPart = [](const PhBall *b) { return b->finishCode == 0 && b->goal == nullptr && !b->sinking; };
     // Where a ball started the step: one the step left alone stood where it is.
-    auto from = [](const PhBall *b) {
+    auto from = [](const PhBall *b) -> const FV3 & {
         return b->dormant || b->quiet || b->blockedSteps > PH_BLOCKED_STEPS ? b->position : b->prevPosition;
     };
+    // Whether a ball travels that far: on the plain numbers when both ends are set (the vector
+    // arithmetic, and its warnings, else).
+    auto travels = [&from](const PhBall *b) {
+        const FV3 &p = b->position, &q = from(b);
+        if (!p.Valid() || !q.Valid())
+            return root_above((p - FV3(q)).Length2(), 0.5 * b->radius);
+        const float dx = p.x - q.x, dy = p.y - q.y, dz = p.z - q.z;
+        return root_above(double(dx) * dx + double(dy) * dy + double(dz) * dz, 0.5 * b->radius);
+    };
     // A dormant ball has not moved: only the awake ones may have passed another.
-    // Which awake balls travel that far: as found here until the first pair is set back.
-    static std::vector<uint8_t> isFast;
-    isFast.clear();
-    size_t fast = 0;
-    for (PhBall *a : g_awake.balls) {
-        const bool f = takesPart(a) && root_above((a->position - from(a)).Length2(), 0.5 * a->radius);
-        isFast.push_back(f);
-        fast += f;
+    // Which awake balls travel that far (their places in the awake list): as found here until the
+    // first pair is set back.
+    static std::vector<uint32_t> fastAt;
+    fastAt.clear();
+    const size_t awake = g_awake.balls.size();
+    for (size_t k = 0; k < awake; k++) {
+        const PhBall *a = g_awake.balls[k];
+        if (takesPart(a) && travels(a))
+            fastAt.push_back(uint32_t(k));
     }
+    const size_t fast = fastAt.size();
     if (fast == 0)
         return;
     // With more than a few fast balls, the balls that take part are read side by side.
@@ -774,9 +785,15 @@ void sweep_pairs()
                 fill(flat.back(), b);
             }
     bool moved = false;
-    for (size_t k = 0; k < g_awake.balls.size(); k++) {
+    size_t nextFast = 0;
+    for (size_t k = 0; k < awake; k++) {
+        if (!moved) {
+            if (nextFast == fast)
+                break;
+            k = fastAt[nextFast++];
+        }
         PhBall *a = g_awake.balls[k];
-        if (!(moved ? takesPart(a) : isFast[k] != 0))
+        if (moved && !takesPart(a))
             continue;
         const FV3 a0 = from(a);
         if (moved && !root_above((a->position - a0).Length2(), 0.5 * a->radius))
