@@ -1145,13 +1145,18 @@ namespace {
 __attribute__((noinline)) void enter_goals()
 {
     PhWorld &w = PhysWorld;
+    // Most balls are in a column of cells with no goal near: the lists are not asked for them.
+    const PhGoalColumns *columns = Phys_GoalColumns();
     for (PhBall *b : g_awake.balls) {
         if (idle(*b))
             continue;
-        auto enter = [b](PhGoal *g) {
+        if (columns != nullptr && columns->NoneNear(b->position.x, b->position.z))
+            continue;
+        auto enter = [b, &columns](PhGoal *g) {
             if (b->finishCode == 0 && !b->sinking && PhGoal_Accepts(*g, *b)) {
                 PhBall_EnterGoal(*b, g);
                 PhElem_Finish(b, FIN_ACTIVE, EF_ENTERED);
+                columns = Phys_GoalColumns();  // as the lists would be asked next
             }
         };
         PhElem *const *near = nullptr;
