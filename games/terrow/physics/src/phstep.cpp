@@ -265,14 +265,21 @@ void record_supports(PhBall &ball)
 // also looked for at points along its way, earliest first: tested only where the step ends, a fast
 // ball would pass through a piece a cell thick. A contact found on the way leaves the ball there
 // (the response rewinds it to the time of impact and runs on from it).
-int collect_swept(PhBall &ball, PhContact *table, int *count)
+int collect_swept(PhBall &ball, PhContact *table, int *count, bool fastPaths)
 {
     const int cap = *count;
     const float t0 = ball.stepStartTime, t1 = ball.currentTime;
     const double travel = (ball.position - ball.prevPosition).Length();
     const double stride = 0.5 * ball.radius;
-    if (!(t1 > t0) || !(travel > stride) || !isfinite(travel))
-        return Env_Collect(ball, table, count);
+    if (!(t1 > t0) || !(travel > stride) || !isfinite(travel)) {
+        // Most balls find the range empty as before: asked here, without the call.
+        const bool rolls = Env_RollsOnFlat(ball);
+        if (cap > 0 && fastPaths && Env_OpenAgain(ball, rolls)) {
+            *count = 0;
+            return -1;
+        }
+        return Env_CollectRolling(ball, table, count, rolls);
+    }
     const double want = ceil(travel / stride);
     const int samples = want < 4096 ? static_cast<int>(want) : 4096;
     const FV3 endPos = ball.position, endVel = ball.velocity;
@@ -1272,13 +1279,14 @@ __attribute__((noinline)) void pair_pass(PhPairGrid &grid)
 __attribute__((noinline)) void piece_pass()
 {
     PhContact table[PH_ENV_TABLE];
+    const bool fastPaths = Phys_FastPaths();
     for (PhBall *b : g_awake.balls) {
         if (b->finishCode != 0 || b->goal != nullptr || b->sinking)
             continue;
         if (idle(*b))
             continue;  // no other ball touched it
         int n = PH_ENV_TABLE;
-        const int k = collect_swept(*b, table, &n);
+        const int k = collect_swept(*b, table, &n, fastPaths);
         if (k >= 0)
             table[k].object->Respond(*b, table[k].point, static_cast<int>(table[k].code), table[k].time);
         if (b->finishCode != 0 || b->sinking)
