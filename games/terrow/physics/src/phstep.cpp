@@ -1313,11 +1313,16 @@ __attribute__((noinline)) void wall_pass(TrPalya *field)
             continue;
         const float r = b->radius;
         const FV3 &p = b->position, &v = b->velocity;
+        const float *box = field->fieldBox;
+        // The ball's box inside the field's (but for the top): so is the point of the first test
+        // below whatever the ball's velocity, the sums rounding the same way as the terms.
+        if (r >= 0 && p.z - r >= box[3] && p.z + r <= box[4] && p.x - r >= box[0] && p.x + r <= box[1] &&
+            p.y - r >= box[2])
+            continue;
         // Three tests that each let the ball pass, the one that most often does first: a ball on
         // the floor's level is mostly inside the field's box, though within a radius of its floor.
         const float qx = p.x + (v.x < 0 ? -r : (v.x > 0 ? r : 0)), qy = v.y < 0 ? p.y - r : p.y,
                     qz = p.z + (v.z < 0 ? -r : (v.z > 0 ? r : 0));
-        const float *box = field->fieldBox;
         if (qz >= box[3] && qz <= box[4] && qx >= box[0] && qx <= box[1] && qy >= box[2])
             continue;
         if (r < p.x && p.x < w.sizeXf - r && r < p.y && r < p.z && p.z < w.sizeZf - r)
