@@ -71,12 +71,15 @@ protected:
     }
 
     // The goals listed near p are in goal-list order and hold every goal whose box widened by 0.1
-    // across (x, z) holds p.
+    // across (x, z) holds p; where the goals' columns say none is near, none is listed.
     static bool goals_near_hold_every_goal_in_reach(const FV3 &p)
     {
         PhElem *const *near = nullptr;
         int32_t n = 0;
         if (!Phys_GoalsNear(p, &near, &n))
+            return false;
+        const PhGoalColumns *columns = Phys_GoalColumns();
+        if (columns == nullptr || (columns->NoneNear(p.x, p.z) && n != 0))
             return false;
         int32_t k = 0;
         for (PhGoal *g = PhysWorld.goals; g != nullptr; g = g->nextGoal) {

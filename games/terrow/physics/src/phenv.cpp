@@ -40,27 +40,28 @@ void advance_to(PhBall &ball, float t)
 
 int Env_Collect(PhBall &ball, PhContact *table, int *count)
 {
+    return Env_CollectRolling(ball, table, count, Env_RollsOnFlat(ball));
+}
+
+int Env_CollectRolling(PhBall &ball, PhContact *table, int *count, bool rollsOnFlat)
+{
     PhScope scope;
     const PhWorld &w = PhysWorld;
     const int cap = *count;
     int n = 0, earliest = -1;
     float tBest = ball.currentTime;
-    ball.zone = ball.ClassifyInCell(nullptr);
     const int cx = ball.cellX, gy = ball.cellY, cz = ball.cellZ;
     const FV3 &v = ball.velocity;
     const PhElem *sup = ball.support;
-    const bool rollsOnFlat =
-        sup != nullptr && sup->cls != PHC_SLOPE && sup->cellY == gy - 1 && v.Dot(FV3(0, 1, 0)) >= 0;
-    // Where the last call found the range empty, with the same pieces, it is empty again. (Word by
-    // word: a key built on the stack and compared in wider pieces would stall its loads.)
-    const int32_t details = static_cast<int32_t>(ball.zone.bits >> 15), flatKey = rollsOnFlat ? 1 : 0;
-    const int32_t gen = static_cast<int32_t>(w.piecesGeneration);
-    int32_t *open = ball.openAt;
-    if (cap > 0 && open[0] == cx && open[1] == gy && open[2] == cz && open[3] == details && open[4] == flatKey &&
-        open[5] == gen && Phys_FastPaths()) {
+    // Where the last call found the range empty, with the same pieces, it is empty again.
+    if (cap > 0 && Phys_FastPaths() && Env_OpenAgain(ball, rollsOnFlat)) {
         *count = 0;
         return -1;
     }
+    ball.zone = ball.ClassifyInCell(nullptr);
+    const int32_t details = static_cast<int32_t>(ball.zone.bits >> 15), flatKey = rollsOnFlat ? 1 : 0;
+    const int32_t gen = static_cast<int32_t>(w.piecesGeneration);
+    int32_t *open = ball.openAt;
     const int dx = ball.zone.Detail(0), dy = ball.zone.Detail(1), dz = ball.zone.Detail(2);
     int x0 = dx < 5 ? cx - 1 : cx, x1 = dx > 5 ? cx + 1 : cx;
     int z0 = dz < 5 ? cz - 1 : cz, z1 = dz > 5 ? cz + 1 : cz;
@@ -89,7 +90,7 @@ int Env_Collect(PhBall &ball, PhContact *table, int *count)
             if (rollsOnFlat)
                 passOver = flat;
             if ((visit & ~passOver) == 0) {
-                const int32_t key[6] = {cx, gy, cz, details, flatKey, gen};
+                const int32_t key[6] = {cx, gy, cz, (held & ~passOver) == 0 ? -1 : details, flatKey, gen};
                 memcpy(open, key, sizeof key);
                 *count = 0;
                 return -1;

@@ -367,14 +367,21 @@ void record_supports(PhBall &ball)
 // also looked for at points along its way, earliest first: tested only where the step ends, a fast
 // ball would pass through a piece a cell thick. A contact found on the way leaves the ball there
 // (the response rewinds it to the time of impact and runs on from it).
-int collect_swept(PhBall &ball, PhContact *table, int *count)
+int collect_swept(PhBall &ball, PhContact *table, int *count, bool fastPaths)
 {
     const int cap = *count;
     const float t0 = ball.stepStartTime, t1 = ball.currentTime;
     const double travel = (ball.position - ball.prevPosition).Length();
     const double stride = 0.5 * ball.radius;
-    if (!(t1 > t0) || !(travel > stride) || !isfinite(travel))
-        return Env_Collect(ball, table, count);
+    if (!(t1 > t0) || !(travel > stride) || !isfinite(travel)) {
+        // Most balls find the range empty as before: asked here, without the call.
+        const bool rolls = Env_RollsOnFlat(ball);
+        if (cap > 0 && fastPaths && Env_OpenAgain(ball, rolls)) {
+            *count = 0;
+            return -1;
+        }
+        return Env_CollectRolling(ball, table, count, rolls);
+    }
     const double want = ceil(travel / stride);
     const int samples = want < 4096 ? static_cast<int>(want) : 4096;
     const FV3 endPos = ball.position, endVel = ball.velocity;
@@ -1283,13 +1290,18 @@ namespace {
 __attribute__((noinline)) void enter_goals()
 {
     PhWorld &w = PhysWorld;
+    // Most balls are in a column of cells with no goal near: the lists are not asked for them.
+    const PhGoalColumns *columns = Phys_GoalColumns();
     for (PhBall *b : g_awake.balls) {
         if (idle(*b))
             continue;
-        auto enter = [b](PhGoal *g) {
+        if (columns != nullptr && columns->NoneNear(b->position.x, b->position.z))
+            continue;
+        auto enter = [b, &columns](PhGoal *g) {
             if (b->finishCode == 0 && !b->sinking && PhGoal_Accepts(*g, *b)) {
                 PhBall_EnterGoal(*b, g);
                 PhElem_Finish(b, FIN_ACTIVE, EF_ENTERED);
+                columns = Phys_GoalColumns();  // as the lists would be asked next
             }
         };
         PhElem *const *near = nullptr;
@@ -1405,13 +1417,14 @@ __attribute__((noinline)) void pair_pass(PhPairGrid &grid)
 __attribute__((noinline)) void piece_pass()
 {
     PhContact table[PH_ENV_TABLE];
+    const bool fastPaths = Phys_FastPaths();
     for (PhBall *b : g_awake.balls) {
         if (b->finishCode != 0 || b->goal != nullptr || b->sinking)
             continue;
         if (idle(*b))
             continue;  // no other ball touched it
         int n = PH_ENV_TABLE;
-        const int k = collect_swept(*b, table, &n);
+        const int k = collect_swept(*b, table, &n, fastPaths);
         if (k >= 0)
             table[k].object->Respond(*b, table[k].point, static_cast<int>(table[k].code), table[k].time);
         if (b->finishCode != 0 || b->sinking)
@@ -1438,11 +1451,16 @@ __attribute__((noinline)) void wall_pass(TrPalya *field)
             continue;
         const float r = b->radius;
         const FV3 &p = b->position, &v = b->velocity;
+        const float *box = field->fieldBox;
+        // The ball's box inside the field's (but for the top): so is the point of the first test
+        // below whatever the ball's velocity, the sums rounding the same way as the terms.
+        if (r >= 0 && p.z - r >= box[3] && p.z + r <= box[4] && p.x - r >= box[0] && p.x + r <= box[1] &&
+            p.y - r >= box[2])
+            continue;
         // Three tests that each let the ball pass, the one that most often does first: a ball on
         // the floor's level is mostly inside the field's box, though within a radius of its floor.
         const float qx = p.x + (v.x < 0 ? -r : (v.x > 0 ? r : 0)), qy = v.y < 0 ? p.y - r : p.y,
                     qz = p.z + (v.z < 0 ? -r : (v.z > 0 ? r : 0));
-        const float *box = field->fieldBox;
         if (qz >= box[3] && qz <= box[4] && qx >= box[0] && qx <= box[1] && qy >= box[2])
             continue;
         if (r < p.x && p.x < w.sizeXf - r && r < p.y && r < p.z && p.z < w.sizeZf - r)

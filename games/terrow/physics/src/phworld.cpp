@@ -331,6 +331,7 @@ struct PhQueryIndex {
     Table slopes;   // by bucket as above: the slopes, in slope-list order
     bool goalsUsable = false;
     Table goals;  // by quarter-cell column (x, z): the goals a ball there may enter, in goal-list order
+    PhGoalColumns goalColumns;  // the goals' columns by whole cells
     // By level cell of the field, found on first asking: 1 when the cells around it hold nothing but
     // flat pieces one layer down (see Phys_OpenAround), 2 when not, 0 not yet known.
     mutable std::vector<uint8_t> open;
@@ -480,6 +481,26 @@ void build_goal_table(PhQueryIndex &idx)
         goals.push_back(g);
     }
     idx.goalsUsable = fill_table(idx.goals, goals, goal_range, any_slot);
+    // A cell's column is its four by four quarter-cell columns (4x is exact: floor(4x) lies in
+    // 4 floor(x) .. 4 floor(x) + 3).
+    const PhQueryIndex::Table &t = idx.goals;
+    PhGoalColumns &c = idx.goalColumns;
+    auto down4 = [](int32_t v) { return v >= 0 ? v / 4 : -((3 - v) / 4); };
+    c.any.clear();
+    c.n[0] = c.n[1] = 0;
+    if (!idx.goalsUsable || t.n[0] <= 0 || t.n[2] <= 0)
+        return;
+    c.lo[0] = down4(t.lo[0]);
+    c.lo[1] = down4(t.lo[2]);
+    c.n[0] = down4(t.lo[0] + t.n[0] - 1) - c.lo[0] + 1;
+    c.n[1] = down4(t.lo[2] + t.n[2] - 1) - c.lo[1] + 1;
+    c.any.assign(size_t(c.n[0]) * size_t(c.n[1]), 0);
+    for (int32_t z = 0; z < t.n[2]; z++)
+        for (int32_t x = 0; x < t.n[0]; x++) {
+            const size_t s = size_t(z) * size_t(t.n[0]) + size_t(x);
+            if (t.starts[s + 1] > t.starts[s])
+                c.any[size_t(down4(t.lo[2] + z) - c.lo[1]) * size_t(c.n[0]) + size_t(down4(t.lo[0] + x) - c.lo[0])] = 1;
+        }
 }
 
 void build_index(PhQueryIndex &idx)
@@ -885,6 +906,12 @@ bool Phys_GoalsNear(const FV3 &p, PhElem *const **first, int32_t *count)
         *count = int32_t(t.starts[s + 1] - t.starts[s]);
     }
     return true;
+}
+
+const PhGoalColumns *Phys_GoalColumns()
+{
+    const PhQueryIndex *idx = current_index();
+    return idx != nullptr && idx->goalsUsable ? &idx->goalColumns : nullptr;
 }
 
 bool Phys_NoSlopeNear(const FV3 &p)

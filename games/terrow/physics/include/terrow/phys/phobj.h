@@ -199,7 +199,8 @@ struct PhBall : PhElem {
     mutable int32_t zoneCell[4] = {INT32_MIN, 0, 0, 0};
     mutable PhZoneCode zoneFound{0};
     // The cell, zone details and pieces' generation for which Env_Collect last found no piece to
-    // look at (openAt[4] bit 0: a ball rolling on a flat piece; no cell is INT32_MIN).
+    // look at (details -1: anywhere in the cell; openAt[4] bit 0: a ball rolling on a flat piece; no
+    // cell is INT32_MIN).
     int32_t openAt[6] = {INT32_MIN, 0, 0, 0, 0, 0};
     /* The cell, zone details and pieces' generation the support slots were last found for. */
     bool slotsValid = false;

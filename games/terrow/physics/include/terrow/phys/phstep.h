@@ -27,6 +27,31 @@ int Phys_Step(TrPalya *field, int32_t timeMs);
 
 /* *count is the table's capacity on entry, the records on return; the earliest record or -1. */
 int Env_Collect(PhBall &ball, PhContact *table, int *count);
+/* Whether the ball rolls on a flat piece of the layer below, level or upward: the flat pieces of
+ * that layer are not met (the velocity is read once here). */
+inline bool Env_RollsOnFlat(const PhBall &ball)
+{
+    const PhElem *sup = ball.support;
+    return sup != nullptr && sup->cls != PHC_SLOPE && sup->cellY == ball.cellY - 1 &&
+           ball.velocity.Dot(FV3(0, 1, 0)) >= 0;
+}
+/* Env_Collect for a ball whose Env_RollsOnFlat is given. */
+int Env_CollectRolling(PhBall &ball, PhContact *table, int *count, bool rollsOnFlat);
+/* Whether Env_Collect, with the fast paths on and room in the table, would find the range empty
+ * again at once: the same cell, support case and pieces as a call that found it empty, anywhere in
+ * the cell when that call found every cell around empty but for the flat pieces rolled over
+ * (details -1), else in the same zones (then the ball's zone is found). */
+inline bool Env_OpenAgain(PhBall &ball, bool rollsOnFlat)
+{
+    const int32_t *open = ball.openAt;
+    if (!(open[0] == ball.cellX && open[1] == ball.cellY && open[2] == ball.cellZ && open[4] == (rollsOnFlat ? 1 : 0) &&
+          open[5] == static_cast<int32_t>(PhysWorld.piecesGeneration)))
+        return false;
+    if (open[3] == -1)
+        return true;
+    ball.zone = ball.ClassifyInCell(nullptr);
+    return open[3] == static_cast<int32_t>(ball.zone.bits >> 15);
+}
 float Env_ImpactTime(PhBall &ball, PhElem *object, const FV3 &c);
 /* 1 when the contact became rolling or sliding along the surface. */
 int Env_Bounce(PhBall &ball, PhElem *object, const FV3 &c, float t, int code);

@@ -3,6 +3,7 @@
 #ifndef TERROW_PHYS_PHWORLD_H
 #define TERROW_PHYS_PHWORLD_H
 
+#include <math.h>
 #include <stdint.h>
 #include <stdio.h>
 
@@ -136,6 +137,27 @@ TrElem *Phys_SlopeAtPoint(const FV3 &p);
  * across (x, z) holds p is among them. False when the lists cannot tell (fast paths off, p not a
  * number): then every goal may be entered. */
 bool Phys_GoalsNear(const FV3 &p, PhElem *const **first, int32_t *count);
+/* By field column of whole cells, whether Phys_GoalsNear lists a goal anywhere in it: most balls
+ * are far from every goal, and the step asks for each of them. */
+struct PhGoalColumns {
+    int32_t lo[2] = {0, 0}, n[2] = {0, 0};  // x, z
+    std::vector<uint8_t> any;
+    /* Whether Phys_GoalsNear lists no goal at (x, z); false when unsure (not a number). */
+    bool NoneNear(float x, float z) const
+    {
+        if (!(fabsf(x) < 1e9f && fabsf(z) < 1e9f))
+            return x == x && z == z;  // far beyond every goal
+        auto cell = [](float v) {
+            const int32_t t = static_cast<int32_t>(v);
+            return static_cast<float>(t) > v ? t - 1 : t;
+        };
+        const uint32_t ux = uint32_t(cell(x) - lo[0]), uz = uint32_t(cell(z) - lo[1]);
+        return ux >= uint32_t(n[0]) || uz >= uint32_t(n[1]) || any[size_t(uz) * size_t(n[0]) + ux] == 0;
+    }
+};
+/* The columns of the goal lists; null when the lists cannot tell (as Phys_GoalsNear). Valid until
+ * the pieces change. */
+const PhGoalColumns *Phys_GoalColumns();
 /* Bits 1 (z < 0), 4 (z > sizeZ), 2 (x < 0), 8 (x > sizeX), 16 (y < 0) and the excess beyond. */
 uint32_t Phys_OutOfField(const TrPalya *field, const FV3 &p, FV3 *excess);
 /* Total energy of the active balls; stores each ball's own. */
