@@ -40,10 +40,10 @@ void advance_to(PhBall &ball, float t)
 
 int Env_Collect(PhBall &ball, PhContact *table, int *count)
 {
-    return Env_CollectRolling(ball, table, count, Env_RollsOnFlat(ball));
+    return Env_CollectWith(ball, table, count, Phys_FastPaths());
 }
 
-int Env_CollectRolling(PhBall &ball, PhContact *table, int *count, bool rollsOnFlat)
+int Env_CollectAnew(PhBall &ball, PhContact *table, int *count, bool rollsOnFlat)
 {
     PhScope scope;
     const PhWorld &w = PhysWorld;
@@ -53,11 +53,6 @@ int Env_CollectRolling(PhBall &ball, PhContact *table, int *count, bool rollsOnF
     const int cx = ball.cellX, gy = ball.cellY, cz = ball.cellZ;
     const FV3 &v = ball.velocity;
     const PhElem *sup = ball.support;
-    // Where the last call found the range empty, with the same pieces, it is empty again.
-    if (cap > 0 && Phys_FastPaths() && Env_OpenAgain(ball, rollsOnFlat)) {
-        *count = 0;
-        return -1;
-    }
     ball.zone = ball.ClassifyInCell(nullptr);
     const int32_t details = static_cast<int32_t>(ball.zone.bits >> 15), flatKey = rollsOnFlat ? 1 : 0;
     const int32_t gen = static_cast<int32_t>(w.piecesGeneration);

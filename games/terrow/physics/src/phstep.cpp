@@ -373,15 +373,8 @@ int collect_swept(PhBall &ball, PhContact *table, int *count, bool fastPaths)
     const float t0 = ball.stepStartTime, t1 = ball.currentTime;
     const double travel = (ball.position - ball.prevPosition).Length();
     const double stride = 0.5 * ball.radius;
-    if (!(t1 > t0) || !(travel > stride) || !isfinite(travel)) {
-        // Most balls find the range empty as before: asked here, without the call.
-        const bool rolls = Env_RollsOnFlat(ball);
-        if (cap > 0 && fastPaths && Env_OpenAgain(ball, rolls)) {
-            *count = 0;
-            return -1;
-        }
-        return Env_CollectRolling(ball, table, count, rolls);
-    }
+    if (!(t1 > t0) || !(travel > stride) || !isfinite(travel))
+        return Env_CollectWith(ball, table, count, fastPaths);  // most find the range empty again
     const double want = ceil(travel / stride);
     const int samples = want < 4096 ? static_cast<int>(want) : 4096;
     const FV3 endPos = ball.position, endVel = ball.velocity;

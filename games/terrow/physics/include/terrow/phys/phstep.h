@@ -35,8 +35,6 @@ inline bool Env_RollsOnFlat(const PhBall &ball)
     return sup != nullptr && sup->cls != PHC_SLOPE && sup->cellY == ball.cellY - 1 &&
            ball.velocity.Dot(FV3(0, 1, 0)) >= 0;
 }
-/* Env_Collect for a ball whose Env_RollsOnFlat is given. */
-int Env_CollectRolling(PhBall &ball, PhContact *table, int *count, bool rollsOnFlat);
 /* Whether Env_Collect, with the fast paths on and room in the table, would find the range empty
  * again at once: the same cell, support case and pieces as a call that found it empty, anywhere in
  * the cell when that call found every cell around empty but for the flat pieces rolled over
@@ -51,6 +49,18 @@ inline bool Env_OpenAgain(PhBall &ball, bool rollsOnFlat)
         return true;
     ball.zone = ball.ClassifyInCell(nullptr);
     return open[3] == static_cast<int32_t>(ball.zone.bits >> 15);
+}
+/* Env_Collect past the range found empty again: the search itself, for the ball's Env_RollsOnFlat. */
+int Env_CollectAnew(PhBall &ball, PhContact *table, int *count, bool rollsOnFlat);
+/* Env_Collect with the fast-path setting given (the step asks it once for all its balls). */
+inline int Env_CollectWith(PhBall &ball, PhContact *table, int *count, bool fastPaths)
+{
+    const bool rolls = Env_RollsOnFlat(ball);
+    if (*count > 0 && fastPaths && Env_OpenAgain(ball, rolls)) {
+        *count = 0;
+        return -1;
+    }
+    return Env_CollectAnew(ball, table, count, rolls);
 }
 float Env_ImpactTime(PhBall &ball, PhElem *object, const FV3 &c);
 /* 1 when the contact became rolling or sliding along the surface. */
