@@ -452,22 +452,6 @@ bool idle(const PhBall &b)
 // The coarse map's cell: wider than two balls' touching distance. A row of the map is a bit set.
 const float k_stir_cell = 2.0f;
 
-// floor and ceil of a finite double without a library call (others are passed through to be caught).
-double floor_d(double v)
-{
-    if (!(fabs(v) < 4503599627370496.0))  // 2^52: beyond it every double is whole
-        return v;
-    const double t = static_cast<double>(static_cast<int64_t>(v));
-    return t > v ? t - 1 : t;
-}
-double ceil_d(double v)
-{
-    if (!(fabs(v) < 4503599627370496.0))
-        return v;
-    const double t = static_cast<double>(static_cast<int64_t>(v));
-    return t < v ? t + 1 : t;
-}
-
 // The balls the step does not leave alone, in list order, and their numbers in the list (the pair
 // buckets number the balls the same way): the passes after the dormancy test walk only these.
 // `all` is the whole list as the step's first walk found it (and again after a removal): the later
@@ -490,6 +474,22 @@ struct Awake {
         balls.resize(n);
         numbers.resize(n);
     }
+    // Every ball of `all` but those numbered in `dormant` (rising), read from the numbers alone.
+    void FromAllBut(const int32_t *dormant, size_t count)
+    {
+        const size_t n = all.size();
+        balls.resize(n - count);
+        numbers.resize(n - count);
+        size_t out = 0, d = 0;
+        for (size_t i = 0; i < n; i++) {
+            if (d < count && size_t(dormant[d]) == i) {
+                d++;
+                continue;
+            }
+            balls[out] = all[i];
+            numbers[out++] = int32_t(i);
+        }
+    }
 };
 Awake g_awake;
 
@@ -505,37 +505,49 @@ void list_awake()
 // Marks the balls the step leaves alone: those that may sleep with no other ball moving within
 // reach of them (the touching distance plus twice its travel in a step, in cells of the map). The
 // rest go to the awake list; a dormant ball's clock moves on here, as nothing else touches it.
-void mark_dormant(float stepLength, float now)
+__attribute__((noinline)) void mark_dormant(float stepLength, float now)
 {
     PhWorld &w = PhysWorld;
     const bool fast = Phys_FastPaths();
     const int32_t nx = w.sizeX / 2 + 2, nz = w.sizeZ / 2 + 2;  // cells of k_stir_cell
-    // The cells each moving ball reaches.
-    struct Box {
-        int32_t x0, x1, z0, z1;
-    };
-    static std::vector<Box> boxes;
-    // The sleepers, with their numbers in the list.
+    // The map of the sleepers' cells not yet found stirred: a bit per cell, kept clear between steps.
+    const size_t words = (size_t(nx) + 63) / 64;
+    if (w.stirred == nullptr)
+        w.stirred = new std::vector<uint64_t>();
+    if (w.stirred->size() != words * size_t(nz))
+        w.stirred->assign(words * size_t(nz), 0);
+    uint64_t *const map = w.stirred->data();
+    // The sleepers, with their numbers in the list and the word and bit of their cell in the map
+    // (word -1: off the map, it stays awake).
     struct Sleeper {
         PhBall *ball;
         int32_t number;
+        int64_t word;
+        uint64_t bit;
     };
     static std::vector<Sleeper> sleepers;
     // The rest, in list order: the balls whose reach may stir a sleeper.
     static std::vector<PhBall *> moving;
-    boxes.clear();
-    sleepers.clear();
-    moving.clear();
-    int64_t rows = 0;
-    bool mapped = true;  // false once a ball is too fast or nowhere: then every ball stays awake
+    static std::vector<int32_t> dormant;
     const double travel = 2.0 * (stepLength > 0.025f ? stepLength : 0.025f);
-    int32_t number = 0;
     std::vector<PhBall *> &all = g_awake.all;
-    all.clear();
+    size_t sleeping = 0, nm = 0, openWords = 0;
+    bool unset = false;  // a moving ball's speed is not set
+    int32_t number = 0;
     for (PhBall *b = w.balls; b != nullptr; b = b->nextBall, number++) {
-        all.push_back(b);
-        const bool s = may_sleep(*b);
+        if (size_t(number) >= all.size()) {  // room for every ball, written without growing
+            all.resize(2 * size_t(number) + 64);
+            sleepers.resize(all.size());
+            moving.resize(all.size());
+        }
+        all[size_t(number)] = b;
         b->dormant = false;
+        if (!may_sleep(*b)) {
+            b->quiet = false;
+            unset |= !b->velocity.Valid();
+            moving[nm++] = b;
+            continue;
+        }
         // One held by the balls it leans on (blockedSteps) must see them leave. Its step must leave
         // nothing the pair loop reads otherwise: not so for one a magnet pulls or reaches (what it
         // may keep after a push grows), nor for one that tried to go in its last step (it is nudged
@@ -546,168 +558,158 @@ void mark_dormant(float stepLength, float now)
         // left (on a slope it rolls).
         const bool held = b->motion == MT_MAGN_ALL && b->attracted && b->magnet != nullptr && b->type == TY_G_FEM &&
                           b->heldStill;
-        b->quiet = s && fast && b->blockedSteps <= PH_BLOCKED_STEPS &&
+        b->quiet = fast && b->blockedSteps <= PH_BLOCKED_STEPS &&
                    (held || (!b->attracted && !b->nearMagnet && b->motion == MT_ALL)) && !b->nudgedLast &&
                    !b->propLost && b->position.x == b->stillAt.x && b->position.y == b->stillAt.y &&
                    b->position.z == b->stillAt.z;
-        if (s)
-            sleepers.push_back({b, number});
-        else
-            moving.push_back(b);
+        Sleeper &sl = sleepers[sleeping++];
+        sl.ball = b;
+        sl.number = number;
+        sl.word = -1;
+        const float cx = phys_detail::floor_of(b->position.x / k_stir_cell), cz = phys_detail::floor_of(b->position.z / k_stir_cell);
+        if (cx >= 0 && cx < float(nx) && cz >= 0 && cz < float(nz)) {
+            const size_t x = size_t(cx);
+            sl.word = int64_t(size_t(cz) * words + x / 64);
+            sl.bit = uint64_t(1) << (x % 64);
+            openWords += map[sl.word] == 0;
+            map[sl.word] |= sl.bit;
+        }
     }
-    if (sleepers.empty()) {
-        g_awake.FromAll(false);
+    all.resize(size_t(number));
+    if (sleeping == 0) {
+        g_awake.FromAllBut(nullptr, 0);
         return;
     }
     // The cells a moving ball reaches: 1, 0 when none is on the map, -1 when it cannot be mapped.
+    // As the box of the centre's cell widened by the reach rounded up to whole cells, clipped to the
+    // map: in whole numbers, which hold the same cells for every place but the far ones (off the
+    // map whatever the reach) and the ones not numbers.
+    struct Box {
+        int32_t x0, x1, z0, z1;
+    };
     auto boxOf = [&](const PhBall *b, Box *q) {
-        const FV3 &p = b->position;
         const double reach = 0.9 * 2 * (b->radius > 0.35f ? b->radius : 0.35f) + 0.1 + b->velocity.Length() * travel;
-        const double k = ceil_d(reach / k_stir_cell);
-        const double cx = floor_d(p.x / k_stir_cell), cz = floor_d(p.z / k_stir_cell);
-        if (!(k < 64) || !isfinite(cx) || !isfinite(cz))
+        const double half = reach / k_stir_cell;  // at least 0.365, or not a number
+        const float fx = b->position.x / k_stir_cell, fz = b->position.z / k_stir_cell;
+        if (!(half <= 63))
             return -1;
-        const double lx = cx - k > 0 ? cx - k : 0, hx = cx + k < nx - 1 ? cx + k : nx - 1;
-        const double lz = cz - k > 0 ? cz - k : 0, hz = cz + k < nz - 1 ? cz + k : nz - 1;
-        if (!(lx <= hx) || !(lz <= hz))
-            return 0;
-        *q = {int32_t(lx), int32_t(hx), int32_t(lz), int32_t(hz)};
-        return 1;
+        if (!(fabsf(fx) < 0x1p30f && fabsf(fz) < 0x1p30f))
+            return isfinite(fx) && isfinite(fz) ? 0 : -1;
+        const int32_t t = int32_t(half), k = t + (double(t) < half);
+        const int32_t ix = int32_t(fx) - (float(int32_t(fx)) > fx), iz = int32_t(fz) - (float(int32_t(fz)) > fz);
+        q->x0 = ix - k > 0 ? ix - k : 0;
+        q->x1 = ix + k < nx - 1 ? ix + k : nx - 1;
+        q->z0 = iz - k > 0 ? iz - k : 0;
+        q->z1 = iz + k < nz - 1 ? iz + k : nz - 1;
+        return q->x0 <= q->x1 && q->z0 <= q->z1 ? 1 : 0;
     };
-    // The cell of a sleeper, false when it lies off the map (it then stays awake).
-    auto cellOf = [&](const PhBall &b, int32_t *x, int32_t *z) {
-        const float cx = phys_detail::floor_of(b.position.x / k_stir_cell), cz = phys_detail::floor_of(b.position.z / k_stir_cell);
-        if (!(cx >= 0 && cx < float(nx) && cz >= 0 && cz < float(nz)))
-            return false;
-        *x = int32_t(cx), *z = int32_t(cz);
-        return true;
+    auto clearMap = [&] {
+        for (size_t s = 0; s < sleeping; s++)
+            if (sleepers[s].word >= 0)
+                map[sleepers[s].word] = 0;
     };
-    if (sleepers.size() <= 32) {
-        // Few sleepers: each moving ball's cells are tested against those not yet found stirred,
-        // and once all are, the rest of the moving balls cannot change what the step does.
-        struct Open {
-            PhBall *ball;
-            int32_t x, z;
-        } open[32];
-        size_t left = 0;
-        for (const Sleeper &sl : sleepers)
-            if (cellOf(*sl.ball, &open[left].x, &open[left].z))
-                open[left++].ball = sl.ball;
-        const size_t count = moving.size();
-        size_t k = 0;
-        for (; k < count && left > 0; k++) {
-            Box q;
-            const int got = boxOf(moving[k], &q);
-            if (got < 0) {
-                g_awake.FromAll(false);  // every ball awake, in list order
-                return;
-            }
-            if (got == 0)
-                continue;
-            for (size_t u = 0; u < left;)
-                if (q.x0 <= open[u].x && open[u].x <= q.x1 && q.z0 <= open[u].z && open[u].z <= q.z1)
-                    open[u] = open[--left];
-                else
-                    u++;
+    // Clears the cells the moving ball reaches from the map: -1 when it cannot be mapped, 1 when it
+    // stirred a sleeper.
+    auto stir = [&](const PhBall *b) {
+        Box q;
+        const int got = boxOf(b, &q);
+        if (got <= 0)
+            return got;
+        bool any = false;
+        if (words == 1) {  // a row of the map in one word
+            const uint64_t bits = (~uint64_t(0) >> (63 - q.x1)) & (~uint64_t(0) << q.x0);
+            for (int32_t z = q.z0; z <= q.z1; z++)
+                if (const uint64_t hit = map[z] & bits) {
+                    map[z] ^= hit;
+                    openWords -= map[z] == 0;
+                    any = true;
+                }
+            return int(any);
         }
-        // The speeds not read: one not set would have warned (up to a ball that cannot be mapped).
-        for (size_t m = k; m < count; m++)
+        for (size_t wd = size_t(q.x0) / 64; wd <= size_t(q.x1) / 64; wd++) {
+            const size_t from = wd * 64 > size_t(q.x0) ? 0 : size_t(q.x0) - wd * 64;
+            const size_t to = wd * 64 + 63 < size_t(q.x1) ? 63 : size_t(q.x1) - wd * 64;
+            const uint64_t bits = (~uint64_t(0) >> (63 - to)) & (~uint64_t(0) << from);
+            uint64_t *cell = map + size_t(q.z0) * words + wd;
+            for (int32_t z = q.z0; z <= q.z1; z++, cell += words)
+                if (const uint64_t hit = *cell & bits) {
+                    *cell ^= hit;
+                    openWords -= *cell == 0;
+                    any = true;
+                }
+        }
+        return int(any);
+    };
+    auto allAwake = [&] {
+        clearMap();
+        g_awake.FromAllBut(nullptr, 0);  // every ball awake, in list order
+    };
+    // Once the map is empty the rest of the moving balls cannot change what the step does, nor can
+    // the order they are taken in: one that cannot be mapped wakes every ball. The balls that stirred
+    // a sleeper in the last step (their places among the moving balls) are taken first, as the balls
+    // near a sleeper mostly stay near it; with a speed not set, the balls are taken in list order,
+    // so that the warnings come as before.
+    static std::vector<uint32_t> stirrers, next, triedAt;
+    static uint32_t stamp = 0;
+    size_t k = 0;
+    if (!unset) {
+        if (triedAt.size() < nm)
+            triedAt.resize(moving.size(), stamp);
+        stamp++;
+        next.clear();
+        size_t h = 0;
+        for (; h < stirrers.size() && openWords > 0; h++) {
+            const uint32_t m = stirrers[h];
+            if (m >= nm)
+                continue;
+            triedAt[m] = stamp;
+            const int got = stir(moving[m]);
+            if (got < 0)
+                return allAwake();
+            if (got > 0)
+                next.push_back(m);
+        }
+        for (; h < stirrers.size(); h++)  // not tried: kept for the next step
+            next.push_back(stirrers[h]);
+        for (; k < nm && openWords > 0; k++) {
+            if (triedAt[k] == stamp)
+                continue;
+            const int got = stir(moving[k]);
+            if (got < 0)
+                return allAwake();
+            if (got > 0)
+                next.push_back(uint32_t(k));
+        }
+        stirrers.swap(next);
+    } else {
+        for (; k < nm && openWords > 0; k++)
+            if (stir(moving[k]) < 0)
+                return allAwake();
+    }
+    // The speeds not read: one not set would have warned (up to a ball that cannot be mapped).
+    if (unset)
+        for (size_t m = k; m < nm; m++)
             if (!moving[m]->velocity.Valid()) {
                 Box q;
-                for (; k < count && boxOf(moving[k], &q) >= 0; k++) {
+                for (; k < nm && boxOf(moving[k], &q) >= 0; k++) {
                 }
                 break;
             }
-        for (size_t u = 0; u < left; u++)
-            open[u].ball->dormant = true;
-    } else {
-        for (const PhBall *b : moving) {
-            Box q;
-            const int got = boxOf(b, &q);
-            if (got < 0) {
-                mapped = false;
-                break;
-            }
-            if (got > 0) {
-                boxes.push_back(q);
-                rows += q.z1 - q.z0 + 1;
-            }
-        }
-        if (!mapped) {
-            g_awake.FromAll(false);  // every ball awake, in list order
-            return;
-        }
-        const size_t words = (size_t(nx) + 63) / 64;
-        if (int64_t(sleepers.size()) * int64_t(boxes.size()) <= 4 * rows) {
-            // Few sleepers: each looked up in the boxes.
-            for (const Sleeper &sl : sleepers) {
-                PhBall *b = sl.ball;
-                int32_t x, z;
-                if (cellOf(*b, &x, &z)) {
-                    bool stirred = false;
-                    for (const Box &q : boxes)
-                        stirred |= q.x0 <= x && x <= q.x1 && q.z0 <= z && z <= q.z1;
-                    b->dormant = !stirred;
-                }
-            }
-        } else if (words == 1 && nz <= 64) {
-            // A narrow field: a row of the map is one word, kept on the stack.
-            uint64_t map[64];
-            for (int32_t z = 0; z < nz; z++)
-                map[z] = 0;
-            for (const Box &q : boxes) {
-                const uint64_t bits = (~uint64_t(0) >> (63 - q.x1)) & (~uint64_t(0) << q.x0);
-                for (int32_t z = q.z0; z <= q.z1; z++)
-                    map[z] |= bits;
-            }
-            for (const Sleeper &sl : sleepers) {
-                int32_t x, z;
-                if (cellOf(*sl.ball, &x, &z))
-                    sl.ball->dormant = ((map[z] >> x) & 1) == 0;
-            }
-        } else {
-            if (w.stirred == nullptr)
-                w.stirred = new std::vector<uint64_t>();
-            std::vector<uint64_t> &map = *w.stirred;
-            // The map is kept clear between steps: only the words marked here are cleared after use.
-            if (map.size() != words * size_t(nz))
-                map.assign(words * size_t(nz), 0);
-            for (const Box &q : boxes) {
-                const size_t x0 = size_t(q.x0), x1 = size_t(q.x1);
-                for (int32_t z = q.z0; z <= q.z1; z++) {
-                    uint64_t *row = &map[size_t(z) * words];
-                    for (size_t wd = x0 / 64; wd <= x1 / 64; wd++) {
-                        const size_t from = wd * 64 > x0 ? 0 : x0 - wd * 64, to = wd * 64 + 63 < x1 ? 63 : x1 - wd * 64;
-                        row[wd] |= (~uint64_t(0) >> (63 - to)) & (~uint64_t(0) << from);
-                    }
-                }
-            }
-            for (const Sleeper &sl : sleepers) {
-                int32_t x, z;
-                if (cellOf(*sl.ball, &x, &z))
-                    sl.ball->dormant = ((map[size_t(z) * words + size_t(x) / 64] >> (size_t(x) % 64)) & 1) == 0;
-            }
-            if (map.size() <= size_t(rows)) {
-                for (uint64_t &word : map)  // a small field: at most as many words as the rows marked
-                    word = 0;
-            } else {
-                for (const Box &q : boxes)
-                    for (int32_t z = q.z0; z <= q.z1; z++)
-                        for (size_t wd = size_t(q.x0) / 64; wd <= size_t(q.x1) / 64; wd++)
-                            map[size_t(z) * words + wd] = 0;
-            }
-        }
-    }
-    size_t dormant = 0;
-    for (const Sleeper &sl : sleepers) {
-        PhBall *b = sl.ball;
-        if (b->dormant) {
+    if (dormant.size() < sleeping)
+        dormant.resize(sleepers.size());
+    size_t nd = 0;
+    for (size_t s = 0; s < sleeping; s++) {
+        const Sleeper &sl = sleepers[s];
+        if (sl.word >= 0 && (map[sl.word] & sl.bit) != 0) {
+            PhBall *b = sl.ball;
+            b->dormant = true;
             b->stepStartTime = b->currentTime;
             b->currentTime = now;
-            dormant++;
+            dormant[nd++] = sl.number;
         }
     }
-    g_awake.FromAll(dormant > 0);  // the balls not dormant, in list order
+    clearMap();
+    g_awake.FromAllBut(dormant.data(), nd);  // the balls not dormant, in list order
 }
 
 // Whether the ball stands elsewhere than where its step began (a caller's or a push's move
