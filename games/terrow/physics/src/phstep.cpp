@@ -480,14 +480,17 @@ struct Awake {
         const size_t n = all.size();
         balls.resize(n - count);
         numbers.resize(n - count);
-        size_t out = 0, d = 0;
-        for (size_t i = 0; i < n; i++) {
-            if (d < count && size_t(dormant[d]) == i) {
-                d++;
-                continue;
+        PhBall **out = balls.data();
+        int32_t *number = numbers.data();
+        PhBall *const *in = all.data();
+        size_t from = 0;
+        for (size_t d = 0; d <= count; d++) {
+            const size_t to = d < count ? size_t(dormant[d]) : n;
+            for (size_t i = from; i < to; i++) {
+                *out++ = in[i];
+                *number++ = int32_t(i);
             }
-            balls[out] = all[i];
-            numbers[out++] = int32_t(i);
+            from = to + 1;
         }
     }
 };
@@ -856,41 +859,56 @@ void sweep_pairs()
     }
 }
 
+// The square of the distance between two points: on the plain numbers when both are set (the vector
+// arithmetic, and its warnings, else).
+inline double distance2(const FV3 &p, const FV3 &q)
+{
+    if (!p.Valid() || !q.Valid())
+        return (p - q).Length2();
+    const float dx = p.x - q.x, dy = p.y - q.y, dz = p.z - q.z;
+    return double(dx) * dx + double(dy) * dy + double(dz) * dz;
+}
+
 // After the step: how long each ball has lain still.
 // With `energy`, it also sums the balls' energies there as Phys_Energy would (each ball's taken
 // before its count, which changes no other ball): one walk of the list instead of two.
-void count_still(float *energy = nullptr)
+__attribute__((noinline)) void count_still(float *energy = nullptr)
 {
     const uint32_t gen = PhysWorld.piecesGeneration;
     float total = 0;
     for (PhBall *b : g_awake.all) {
-        if (energy != nullptr && b->finishCode == 0) {
-            b->energy = PhBall_Energy(*b);
+        const bool active = b->finishCode == 0;
+        // The speed read once when set (where it is not, each read warns as before).
+        const bool speedSet = b->velocity.Valid();
+        const FV3 &v = b->velocity;
+        const double v2 = speedSet ? double(v.x) * v.x + double(v.y) * v.y + double(v.z) * v.z : 0;
+        if (energy != nullptr && active) {
+            b->energy = PhBall_EnergyAt(*b, speedSet ? v2 : v.Length2());
             total += b->energy;
         }
-        if (b->dormant && !b->pushed && b->finishCode == 0 && b->stillGeneration == gen) {
+        if (b->dormant && !b->pushed && active && b->stillGeneration == gen) {
             b->stillSteps++;  // all else is as the last count left it
             continue;
         }
+        const float px = b->position.x, py = b->position.y, pz = b->position.z;
         const bool piecesChanged = b->stillGeneration != gen;
         // At rest on a piece or on the field's floor, or held by a magnet.
-        const bool resting = (b->motion == MT_ALL && !b->attracted &&
-                              (b->support != nullptr || b->position.y <= b->radius)) ||
-                             b->motion == MT_MAGN_ALL;
-        const bool still = b->finishCode == 0 && resting && b->velocity.x == 0 && b->velocity.y == 0 && b->velocity.z == 0 &&
-                           b->position.x == b->stillAt.x && b->position.y == b->stillAt.y &&
-                           b->position.z == b->stillAt.z;
-        if (!still || b->stillGeneration != gen) {
+        const int32_t motion = b->motion;
+        const bool resting = (motion == MT_ALL && !b->attracted && (b->support != nullptr || py <= b->radius)) ||
+                             motion == MT_MAGN_ALL;
+        const bool still = active && resting && b->velocity.x == 0 && b->velocity.y == 0 && b->velocity.z == 0 &&
+                           px == b->stillAt.x && py == b->stillAt.y && pz == b->stillAt.z;
+        if (!still || piecesChanged) {
             b->stillSteps = 0;
             b->stillGeneration = gen;
         }
         if (still)
             b->stillSteps++;
-        const bool moving = b->finishCode == 0 && !b->sinking && b->goal == nullptr &&
-                            (b->velocity.Length2() > 0 || b->nudged);  // set going, or tried to go (a root is 0 only for 0)
+        // Set going, or tried to go (a root is 0 only for 0).
+        const bool moving = active && !b->sinking && b->goal == nullptr && ((speedSet ? v2 : v.Length2()) > 0 || b->nudged);
         b->nudgedLast = b->nudged;
         b->nudged = false;
-        if (!piecesChanged && b->blockedSteps > 0 && root_below((b->position - b->blockedAt).Length2(), 0.01)) {
+        if (!piecesChanged && b->blockedSteps > 0 && root_below(distance2(b->position, b->blockedAt), 0.01)) {
             if (moving)
                 b->blockedSteps++;
         } else {
