@@ -532,48 +532,67 @@ __attribute__((noinline)) void mark_dormant(float stepLength, float now)
     // The rest, in list order: the balls whose reach may stir a sleeper.
     static std::vector<PhBall *> moving;
     static std::vector<int32_t> dormant;
+    // Each sleeper's cell by its number in the list, for the place it was found at: a sleeper mostly
+    // lies where it lay in the last step. Kept for the map's size.
+    struct CellMemo {
+        uint32_t x, z;  // the bits of the place
+        bool known;
+        int64_t word;
+        uint64_t bit;
+    };
+    static std::vector<CellMemo> memo;
+    static int32_t memoNx = -1, memoNz = -1;
+    if (memoNx != nx || memoNz != nz) {
+        memo.assign(memo.size(), CellMemo{});
+        memoNx = nx;
+        memoNz = nz;
+    }
     const double travel = 2.0 * (stepLength > 0.025f ? stepLength : 0.025f);
     std::vector<PhBall *> &all = g_awake.all;
     size_t sleeping = 0, nm = 0, openWords = 0;
     bool unset = false;  // a moving ball's speed is not set
     int32_t number = 0;
+    // Room for every ball, written without growing.
+    size_t room = all.size();
+    PhBall **toAll = all.data(), **toMoving = moving.data();
+    Sleeper *toSleepers = sleepers.data();
+    CellMemo *memos = memo.data();
     for (PhBall *b = w.balls; b != nullptr; b = b->nextBall, number++) {
-        if (size_t(number) >= all.size()) {  // room for every ball, written without growing
-            all.resize(2 * size_t(number) + 64);
-            sleepers.resize(all.size());
-            moving.resize(all.size());
+        if (size_t(number) >= room) {
+            room = 2 * size_t(number) + 64;
+            all.resize(room);
+            sleepers.resize(room);
+            moving.resize(room);
+            memo.resize(room);
+            toAll = all.data(), toMoving = moving.data(), toSleepers = sleepers.data(), memos = memo.data();
         }
-        all[size_t(number)] = b;
+        toAll[number] = b;
         b->dormant = false;
         if (!may_sleep(*b)) {
             b->quiet = false;
             unset |= !b->velocity.Valid();
-            moving[nm++] = b;
+            toMoving[nm++] = b;
             continue;
         }
-        // One held by the balls it leans on (blockedSteps) must see them leave. Its step must leave
-        // nothing the pair loop reads otherwise: not so for one a magnet pulls or reaches (what it
-        // may keep after a push grows), nor for one that tried to go in its last step (it is nudged
-        // again and its blocked count goes on). One its magnet held through its last step, with no
-        // pull (a pull restarts the held motion each step), is quiet: its step changes nothing. One
-        // a caller has moved since the last count takes its step (it may have lost its support), as
-        // does one a caller set to another state than rest, and one the balls it leaned on have
-        // left (on a slope it rolls).
-        const bool held = b->motion == MT_MAGN_ALL && b->attracted && b->magnet != nullptr && b->type == TY_G_FEM &&
-                          b->heldStill;
-        b->quiet = fast && b->blockedSteps <= PH_BLOCKED_STEPS &&
-                   (held || (!b->attracted && !b->nearMagnet && b->motion == MT_ALL)) && !b->nudgedLast &&
-                   !b->propLost && b->position.x == b->stillAt.x && b->position.y == b->stillAt.y &&
-                   b->position.z == b->stillAt.z;
-        Sleeper &sl = sleepers[sleeping++];
+        Sleeper &sl = toSleepers[sleeping++];
         sl.ball = b;
         sl.number = number;
-        sl.word = -1;
-        const float cx = phys_detail::floor_of(b->position.x / k_stir_cell), cz = phys_detail::floor_of(b->position.z / k_stir_cell);
-        if (cx >= 0 && cx < float(nx) && cz >= 0 && cz < float(nz)) {
-            const size_t x = size_t(cx);
-            sl.word = int64_t(size_t(cz) * words + x / 64);
-            sl.bit = uint64_t(1) << (x % 64);
+        CellMemo &c = memos[number];
+        uint32_t xb, zb;
+        memcpy(&xb, &b->position.x, sizeof xb);
+        memcpy(&zb, &b->position.z, sizeof zb);
+        if (!c.known || c.x != xb || c.z != zb) {
+            c = {xb, zb, true, -1, 0};
+            const float cx = phys_detail::floor_of(b->position.x / k_stir_cell), cz = phys_detail::floor_of(b->position.z / k_stir_cell);
+            if (cx >= 0 && cx < float(nx) && cz >= 0 && cz < float(nz)) {
+                const size_t x = size_t(cx);
+                c.word = int64_t(size_t(cz) * words + x / 64);
+                c.bit = uint64_t(1) << (x % 64);
+            }
+        }
+        sl.word = c.word;
+        sl.bit = c.bit;
+        if (sl.word >= 0) {
             openWords += map[sl.word] == 0;
             map[sl.word] |= sl.bit;
         }
@@ -583,6 +602,21 @@ __attribute__((noinline)) void mark_dormant(float stepLength, float now)
         g_awake.FromAllBut(nullptr, 0);
         return;
     }
+    // One held by the balls it leans on (blockedSteps) must see them leave. Its step must leave
+    // nothing the pair loop reads otherwise: not so for one a magnet pulls or reaches (what it may
+    // keep after a push grows), nor for one that tried to go in its last step (it is nudged again
+    // and its blocked count goes on). One its magnet held through its last step, with no pull (a
+    // pull restarts the held motion each step), is quiet: its step changes nothing. One a caller has
+    // moved since the last count takes its step (it may have lost its support), as does one a
+    // caller set to another state than rest, and one the balls it leaned on have left (on a slope it
+    // rolls). Only the sleepers left awake are asked: no pass reads it of a dormant ball.
+    auto quiet = [fast](const PhBall *b) {
+        const bool held = b->motion == MT_MAGN_ALL && b->attracted && b->magnet != nullptr && b->type == TY_G_FEM &&
+                          b->heldStill;
+        return fast && b->blockedSteps <= PH_BLOCKED_STEPS &&
+               (held || (!b->attracted && !b->nearMagnet && b->motion == MT_ALL)) && !b->nudgedLast && !b->propLost &&
+               b->position.x == b->stillAt.x && b->position.y == b->stillAt.y && b->position.z == b->stillAt.z;
+    };
     // The cells a moving ball reaches: 1, 0 when none is on the map, -1 when it cannot be mapped.
     // As the box of the centre's cell widened by the reach rounded up to whole cells, clipped to the
     // map: in whole numbers, which hold the same cells for every place but the far ones (off the
@@ -645,6 +679,8 @@ __attribute__((noinline)) void mark_dormant(float stepLength, float now)
     };
     auto allAwake = [&] {
         clearMap();
+        for (size_t s = 0; s < sleeping; s++)
+            sleepers[s].ball->quiet = quiet(sleepers[s].ball);
         g_awake.FromAllBut(nullptr, 0);  // every ball awake, in list order
     };
     // Once the map is empty the rest of the moving balls cannot change what the step does, nor can
@@ -703,12 +739,15 @@ __attribute__((noinline)) void mark_dormant(float stepLength, float now)
     size_t nd = 0;
     for (size_t s = 0; s < sleeping; s++) {
         const Sleeper &sl = sleepers[s];
+        PhBall *b = sl.ball;
         if (sl.word >= 0 && (map[sl.word] & sl.bit) != 0) {
-            PhBall *b = sl.ball;
             b->dormant = true;
+            b->quiet = false;
             b->stepStartTime = b->currentTime;
             b->currentTime = now;
             dormant[nd++] = sl.number;
+        } else {
+            b->quiet = quiet(b);
         }
     }
     clearMap();
