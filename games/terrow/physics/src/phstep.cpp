@@ -677,6 +677,32 @@ __attribute__((noinline)) void mark_dormant(float stepLength, float now)
         }
         return int(any);
     };
+    // Whether a moving ball whose speed is set surely stirs no sleeper left: no open cell lies in a
+    // box about its cell at least as wide as its own, taken without the root (the speed is at most
+    // the sum of its parts; the margins are far wider than the rounding). False when unsure, as for
+    // a ball that may not be mapped.
+    auto surelyCalm = [&](const PhBall *b) {
+        const float fx = b->position.x / k_stir_cell, fz = b->position.z / k_stir_cell;
+        if (words != 1 || !(fabsf(fx) < 0x1p30f && fabsf(fz) < 0x1p30f))
+            return false;
+        const FV3 &v = b->velocity;
+        const double sum = fabs(double(v.x)) + fabs(double(v.y)) + fabs(double(v.z));
+        const double bound =
+            (0.9 * 2 * (b->radius > 0.35f ? b->radius : 0.35f) + 0.1 + sum * travel * (1 + 1e-9)) / k_stir_cell + 1e-9;
+        if (!(bound < 62))
+            return false;
+        const int32_t k = int32_t(bound) + 1;
+        const int32_t ix = int32_t(fx) - (float(int32_t(fx)) > fx), iz = int32_t(fz) - (float(int32_t(fz)) > fz);
+        const int32_t x0 = ix - k > 0 ? ix - k : 0, x1 = ix + k < nx - 1 ? ix + k : nx - 1;
+        const int32_t z0 = iz - k > 0 ? iz - k : 0, z1 = iz + k < nz - 1 ? iz + k : nz - 1;
+        if (x0 > x1)
+            return true;
+        const uint64_t bits = (~uint64_t(0) >> (63 - x1)) & (~uint64_t(0) << x0);
+        uint64_t open = 0;
+        for (int32_t z = z0; z <= z1; z++)
+            open |= map[z];
+        return (open & bits) == 0;
+    };
     auto allAwake = [&] {
         clearMap();
         for (size_t s = 0; s < sleeping; s++)
@@ -711,7 +737,7 @@ __attribute__((noinline)) void mark_dormant(float stepLength, float now)
         for (; h < stirrers.size(); h++)  // not tried: kept for the next step
             next.push_back(stirrers[h]);
         for (; k < nm && openWords > 0; k++) {
-            if (triedAt[k] == stamp)
+            if (triedAt[k] == stamp || surelyCalm(moving[k]))
                 continue;
             const int got = stir(moving[k]);
             if (got < 0)
@@ -898,56 +924,41 @@ void sweep_pairs()
     }
 }
 
-// The square of the distance between two points: on the plain numbers when both are set (the vector
-// arithmetic, and its warnings, else).
-inline double distance2(const FV3 &p, const FV3 &q)
-{
-    if (!p.Valid() || !q.Valid())
-        return (p - q).Length2();
-    const float dx = p.x - q.x, dy = p.y - q.y, dz = p.z - q.z;
-    return double(dx) * dx + double(dy) * dy + double(dz) * dz;
-}
-
 // After the step: how long each ball has lain still.
 // With `energy`, it also sums the balls' energies there as Phys_Energy would (each ball's taken
 // before its count, which changes no other ball): one walk of the list instead of two.
-__attribute__((noinline)) void count_still(float *energy = nullptr)
+void count_still(float *energy = nullptr)
 {
     const uint32_t gen = PhysWorld.piecesGeneration;
     float total = 0;
     for (PhBall *b : g_awake.all) {
-        const bool active = b->finishCode == 0;
-        // The speed read once when set (where it is not, each read warns as before).
-        const bool speedSet = b->velocity.Valid();
-        const FV3 &v = b->velocity;
-        const double v2 = speedSet ? double(v.x) * v.x + double(v.y) * v.y + double(v.z) * v.z : 0;
-        if (energy != nullptr && active) {
-            b->energy = PhBall_EnergyAt(*b, speedSet ? v2 : v.Length2());
+        if (energy != nullptr && b->finishCode == 0) {
+            b->energy = PhBall_Energy(*b);
             total += b->energy;
         }
-        if (b->dormant && !b->pushed && active && b->stillGeneration == gen) {
+        if (b->dormant && !b->pushed && b->finishCode == 0 && b->stillGeneration == gen) {
             b->stillSteps++;  // all else is as the last count left it
             continue;
         }
-        const float px = b->position.x, py = b->position.y, pz = b->position.z;
         const bool piecesChanged = b->stillGeneration != gen;
         // At rest on a piece or on the field's floor, or held by a magnet.
-        const int32_t motion = b->motion;
-        const bool resting = (motion == MT_ALL && !b->attracted && (b->support != nullptr || py <= b->radius)) ||
-                             motion == MT_MAGN_ALL;
-        const bool still = active && resting && b->velocity.x == 0 && b->velocity.y == 0 && b->velocity.z == 0 &&
-                           px == b->stillAt.x && py == b->stillAt.y && pz == b->stillAt.z;
-        if (!still || piecesChanged) {
+        const bool resting = (b->motion == MT_ALL && !b->attracted &&
+                              (b->support != nullptr || b->position.y <= b->radius)) ||
+                             b->motion == MT_MAGN_ALL;
+        const bool still = b->finishCode == 0 && resting && b->velocity.x == 0 && b->velocity.y == 0 && b->velocity.z == 0 &&
+                           b->position.x == b->stillAt.x && b->position.y == b->stillAt.y &&
+                           b->position.z == b->stillAt.z;
+        if (!still || b->stillGeneration != gen) {
             b->stillSteps = 0;
             b->stillGeneration = gen;
         }
         if (still)
             b->stillSteps++;
-        // Set going, or tried to go (a root is 0 only for 0).
-        const bool moving = active && !b->sinking && b->goal == nullptr && ((speedSet ? v2 : v.Length2()) > 0 || b->nudged);
+        const bool moving = b->finishCode == 0 && !b->sinking && b->goal == nullptr &&
+                            (b->velocity.Length2() > 0 || b->nudged);  // set going, or tried to go (a root is 0 only for 0)
         b->nudgedLast = b->nudged;
         b->nudged = false;
-        if (!piecesChanged && b->blockedSteps > 0 && root_below(distance2(b->position, b->blockedAt), 0.01)) {
+        if (!piecesChanged && b->blockedSteps > 0 && root_below((b->position - b->blockedAt).Length2(), 0.01)) {
             if (moving)
                 b->blockedSteps++;
         } else {

@@ -285,13 +285,12 @@ inline const PhyMaterial &PhBall::Material() const
 }
 
 /* Energy of a ball now: (height x gravity + 0.5 x speed squared) x its mass. Inline: the step takes
- * it for every ball several times. PhBall_EnergyAt: with the square of its speed known. */
-inline float PhBall_EnergyAt(const PhBall &ball, double speed2)
+ * it for every ball several times. */
+inline float PhBall_Energy(const PhBall &ball)
 {
     const float gy = PhyParams.gravity * ball.position.y;  // single precision on purpose
-    return (gy + 0.5f * static_cast<float>(speed2)) * ball.Material().mass;
+    return (gy + 0.5f * static_cast<float>(ball.velocity.Length2())) * ball.Material().mass;
 }
-inline float PhBall_Energy(const PhBall &ball) { return PhBall_EnergyAt(ball, ball.velocity.Length2()); }
 /* A ball lifted by dy pays for the height with its speed: sqrt(v^2 - 2 g dy), at least 0. Applied to
  * `v` and, when other than `v`, to the ball's own velocity too. */
 void PhBall_PayLift(PhBall &ball, float dy, FV3 &v);
