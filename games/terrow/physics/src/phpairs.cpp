@@ -14,6 +14,25 @@ const int32_t k_max_buckets = 1 << 20;
 
 }  // namespace
 
+inline void PhPairGrid::MovedTo(int32_t i, float x, float y, float z, float r)
+{
+    // A ball still where its bucket was found keeps it (most of them, step after step).
+    float *at = &at_[4 * size_t(i)];
+    at[1] = y;
+    at[3] = r;
+    if (x == at[0] && z == at[2])
+        return;
+    // Still in its bucket when the quotients keep their whole parts (what KeyOf would find).
+    const float *cell = &cell_[2 * size_t(i)];
+    const float qx = x * perWidth_, qz = z * perWidth_;
+    if (key_[size_t(i)] >= 0 && qx >= cell[0] && qx < cell[0] + 1 && qz >= cell[1] && qz < cell[1] + 1) {
+        at[0] = x;
+        at[2] = z;
+        return;
+    }
+    Rebucket(i);
+}
+
 void PhPairGrid::Build(const std::vector<PhBall *> *list)
 {
     const PhWorld &w = PhysWorld;
@@ -36,8 +55,23 @@ void PhPairGrid::Build(const std::vector<PhBall *> *list)
     }
     same &= list->size() == balls_.size();
     // While the balls are the same, each is re-bucketed as it is read: the buckets most often stay
-    // as they were, and else they are all made anew below.
-    for (PhBall *b : *list) {
+    // as they were, and else they are all made anew below. Most steps every ball is on the field
+    // with a sound radius: those are read first, up to the first that is not (the walk below goes on
+    // from there).
+    if (same) {
+        PhBall *const *in = list->data(), *const *had = balls_.data();
+        const size_t n = list->size();
+        for (; count < n; count++) {
+            PhBall *b = in[count];
+            const float r = b->radius, x = b->position.x, z = b->position.z;
+            if (b != had[count] || !(r >= 0 && r <= FLT_MAX) || !(x >= lo[0] && x <= hi[0] && z >= lo[1] && z <= hi[1]))
+                break;
+            maxRadius = std::max(maxRadius, r);
+            MovedTo(int32_t(count), x, b->position.Valid() ? b->position.y : NAN, z, r);
+        }
+    }
+    while (count < list->size()) {
+        PhBall *b = (*list)[count];
         if (same && balls_[count] != b)
             same = false;
         if (same)
@@ -215,20 +249,29 @@ void PhPairGrid::Moved(int32_t i)
 {
     if (all_)
         return;
-    // A ball still where its bucket was found keeps it (most of them, step after step).
     const PhBall &b = *balls_[size_t(i)];
     const FV3 &p = b.position;
-    float *at = &at_[4 * size_t(i)];
-    at[1] = p.Valid() ? p.y : NAN;
-    at[3] = b.radius;
-    if (p.x == at[0] && p.z == at[2])
+    MovedTo(i, p.x, p.Valid() ? p.y : NAN, p.z, b.radius);
+}
+
+void PhPairGrid::Refresh()
+{
+    if (all_)
         return;
-    // Still in its bucket when the quotients keep their whole parts (what KeyOf would find).
-    const float *cell = &cell_[2 * size_t(i)];
-    const float qx = p.x * perWidth_, qz = p.z * perWidth_;
-    if (key_[size_t(i)] >= 0 ? qx >= cell[0] && qx < cell[0] + 1 && qz >= cell[1] && qz < cell[1] + 1
-                             : KeyOf(p) < 0) {
-        at[0] = p.x;
+    PhBall *const *balls = balls_.data();
+    for (int32_t i = 0, n = Count(); i < n; i++) {
+        const PhBall &b = *balls[i];
+        const FV3 &p = b.position;
+        MovedTo(i, p.x, p.Valid() ? p.y : NAN, p.z, b.radius);
+    }
+}
+
+void PhPairGrid::Rebucket(int32_t i)
+{
+    const FV3 &p = balls_[size_t(i)]->position;
+    float *at = &at_[4 * size_t(i)];
+    if (key_[size_t(i)] < 0 && KeyOf(p) < 0) {
+        at[0] = p.x;  // still outside
         at[2] = p.z;
         return;
     }

@@ -28,11 +28,7 @@ public:
     const float *At(int32_t i) const { return &at_[4 * size_t(i)]; }
     // Re-buckets every ball after the step moved them, the balls being the same as at the last
     // Build (in number and order): a ball outside the buckets goes to the outside list.
-    void Refresh()
-    {
-        for (int32_t i = 0; i < Count(); i++)
-            Moved(i);
-    }
+    void Refresh();
     // The numbers of the balls that may touch ball i, ascending, from `after` + 1 on (every other
     // ball is too far away to touch it); i itself is left out. Valid until the next call.
     struct List {
@@ -116,6 +112,10 @@ private:
     }
 
     int32_t KeyOf(const FV3 &p) const;
+    // Moved for ball i at (x, y, z) with radius r, y not a number for a place not set (the buckets
+    // not all_); the part past the ball's bucket out of line.
+    void MovedTo(int32_t i, float x, float y, float z, float r);
+    void Rebucket(int32_t i);
     void Insert(int32_t i);
     void Remove(int32_t i);
     // Keeps the balls near i as a walk finds them now; Forget drops what is kept for the balls
