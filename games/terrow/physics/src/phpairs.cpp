@@ -162,6 +162,21 @@ void PhPairGrid::Build(const std::vector<PhBall *> *list)
     all_ = false;
 }
 
+bool PhPairGrid::PlacesWithin(float bound, float *largest) const
+{
+    if (all_)
+        return false;
+    float r = 0;
+    for (size_t i = 0; i < at_.size(); i += 4) {
+        const float *at = &at_[i];
+        if (!(fabsf(at[0]) < bound && fabsf(at[1]) < bound && fabsf(at[2]) < bound))
+            return false;
+        r = std::max(r, at[3]);
+    }
+    *largest = r;
+    return true;
+}
+
 void PhPairGrid::Keep(int32_t i)
 {
     Found &c = cache_[size_t(i)];

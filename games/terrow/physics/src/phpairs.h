@@ -5,6 +5,7 @@
 #ifndef TERROW_PHYS_PHPAIRS_H
 #define TERROW_PHYS_PHPAIRS_H
 
+#include <float.h>
 #include <math.h>
 #include <stdint.h>
 
@@ -26,6 +27,9 @@ public:
     // side, y not a number for a place not set): the pair tests read these instead of the balls.
     bool Flat() const { return !all_; }
     const float *At(int32_t i) const { return &at_[4 * size_t(i)]; }
+    // With buckets, whether every place kept is set with x, y and z within `bound` either way;
+    // `largest`: the largest radius kept.
+    bool PlacesWithin(float bound, float *largest) const;
     // Re-buckets every ball after the step moved them, the balls being the same as at the last
     // Build (in number and order): a ball outside the buckets goes to the outside list.
     void Refresh();
@@ -169,6 +173,14 @@ inline bool PhBalls_ApartAt(const FV3 &c, float ra, float bx, float by, float bz
             return false;
     }
     return static_cast<float>(sqrt(d2)) > reach;  // false for a distance not a number
+}
+/* Whether two places are farther apart on x or on z alone than the sum of the radii: then the tests
+ * on the squares find them apart (far past the touching distance and its round-off), and a pair
+ * loop need not take them. False for a sum not positive or not finite, and for a difference not a
+ * number (where the squares decide otherwise). */
+inline bool PhBalls_FarOnXZ(float dx, float dy, float dz, float sum)
+{
+    return (fabsf(dx) >= sum || fabsf(dz) >= sum) && sum > 0 && sum <= FLT_MAX && dx + dy + dz == dx + dy + dz;
 }
 inline bool PhBalls_Apart(const PhBall &a, const PhBall &b)
 {
