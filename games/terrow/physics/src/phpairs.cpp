@@ -191,19 +191,6 @@ void PhPairGrid::Keep(int32_t i)
     c.count = n <= k_kept ? n : -1;
 }
 
-void PhPairGrid::Forget(int32_t k)
-{
-    if (k < 0) {
-        Renew();
-        return;
-    }
-    // The balls whose nine buckets take in bucket k are in the nine around it.
-    const int32_t *head = head_.data() + size_t(k) - (size_t(nx_) + 2) - 1;
-    for (int32_t t = 0; t < 9; t++)
-        for (int32_t j = head[near_[t]]; j != -1; j = next_[size_t(j)])
-            cache_[size_t(j)].gen = 0;
-}
-
 void PhPairGrid::Renew()
 {
     if (++gen_ == 0) {  // a kept list never reads as current after a wrap
@@ -290,11 +277,58 @@ void PhPairGrid::Rebucket(int32_t i)
         at[2] = p.z;
         return;
     }
-    // What is kept for the balls around both buckets changes (the outside list: every ball's).
-    Forget(key_[size_t(i)]);
+    const int32_t was = key_[size_t(i)];
     Remove(i);
     Insert(i);
-    Forget(key_[size_t(i)]);
+    const int32_t now = key_[size_t(i)];
+    if (was < 0 || now < 0) {
+        Renew();  // the outside list is in every ball's
+        return;
+    }
+    Mend(i, was, now);
+}
+
+void PhPairGrid::Mend(int32_t i, int32_t was, int32_t now)
+{
+    // Only the balls around either bucket see i come or go: those whose nine buckets take in one
+    // bucket and not the other. What is kept for them is mended (a list past its room is dropped,
+    // as is a crowd's); i's own is found anew.
+    cache_[size_t(i)].gen = 0;
+    const int32_t stride = nx_ + 2;
+    // Whether ball j's nine buckets take in bucket k (row and column from the packed ones where
+    // they are kept).
+    const bool packed = !used_.empty();
+    const int32_t wasRow = was / stride, wasColumn = was % stride, nowRow = now / stride, nowColumn = now % stride;
+    auto within = [&](int32_t j, int32_t row, int32_t column) {
+        const int32_t kj = key_[size_t(j)];
+        const int32_t rj = packed ? int32_t(rc_[size_t(j)] >> 6) : kj / stride, cj = packed ? int32_t(rc_[size_t(j)] & 63) : kj % stride;
+        return rj - row >= -1 && rj - row <= 1 && cj - column >= -1 && cj - column <= 1;
+    };
+    const int32_t *head = head_.data() + size_t(was) - size_t(stride) - 1;
+    for (int32_t t = 0; t < 9; t++)
+        for (int32_t j = head[near_[t]]; j != -1; j = next_[size_t(j)]) {
+            Found &c = cache_[size_t(j)];
+            if (j == i || c.gen != gen_ || within(j, nowRow, nowColumn))
+                continue;
+            int32_t k = 0;
+            while (k < c.count && c.near[k] != i)
+                k++;
+            if (k < c.count)
+                c.near[k] = c.near[--c.count];
+            else
+                c.gen = 0;  // a crowd (or not found): walked anew
+        }
+    head = head_.data() + size_t(now) - size_t(stride) - 1;
+    for (int32_t t = 0; t < 9; t++)
+        for (int32_t j = head[near_[t]]; j != -1; j = next_[size_t(j)]) {
+            Found &c = cache_[size_t(j)];
+            if (j == i || c.gen != gen_ || within(j, wasRow, wasColumn))
+                continue;
+            if (c.count >= 0 && c.count < k_kept)
+                c.near[c.count++] = i;
+            else
+                c.gen = 0;
+        }
 }
 
 PhPairGrid::List PhPairGrid::Near(int32_t i, int32_t after)

@@ -54,8 +54,9 @@ public:
     }
 
     // Whether f(j) holds for one of the balls ForNear(i) visits: the walk stops at the first.
-    // The balls a walk of the buckets found are kept for the ball until a ball changes bucket
-    // near it (the three passes ask for the same balls, and few change bucket in a step).
+    // The balls a walk of the buckets found are kept for the ball, and mended as balls come into
+    // or leave its nine buckets (the three passes ask for the same balls, and few change bucket in
+    // a step); a ball that changes bucket walks anew.
     template <class F>
     bool AnyNear(int32_t i, F f)
     {
@@ -122,11 +123,12 @@ private:
     void Rebucket(int32_t i);
     void Insert(int32_t i);
     void Remove(int32_t i);
-    // Keeps the balls near i as a walk finds them now; Forget drops what is kept for the balls
-    // around bucket k (every ball's, for the outside list), Renew all that is kept.
+    // Keeps the balls near i as a walk finds them now; Renew drops all that is kept.
     void Keep(int32_t i);
-    void Forget(int32_t k);
     void Renew();
+    // What is kept for the balls around buckets `was` and `now` after ball i went from one to the
+    // other (both buckets, not the outside list).
+    void Mend(int32_t i, int32_t was, int32_t now);
 
     std::vector<PhBall *> balls_;
     std::vector<int32_t> key_;   // bucket slot of each ball in head_, -1 for the outside list
