@@ -4,6 +4,7 @@
 
 #include <float.h>
 #include <math.h>
+#include <xmmintrin.h>
 
 #include <algorithm>
 
@@ -162,18 +163,23 @@ void PhPairGrid::Build(const std::vector<PhBall *> *list)
     all_ = false;
 }
 
-bool PhPairGrid::PlacesWithin(float bound, float *largest) const
+bool PhPairGrid::PlacesWithin(float *largest) const
 {
     if (all_)
         return false;
-    float r = 0;
+    // A place at a time, its four floats at once: x, y and z against the bound (false for one not
+    // a number), the radius against infinity (as a radius is sound with buckets).
+    const __m128 sign = _mm_set1_ps(-0.0f), bound = _mm_setr_ps(k_bound, k_bound, k_bound, INFINITY);
+    __m128 r = _mm_setzero_ps();
     for (size_t i = 0; i < at_.size(); i += 4) {
-        const float *at = &at_[i];
-        if (!(fabsf(at[0]) < bound && fabsf(at[1]) < bound && fabsf(at[2]) < bound))
+        const __m128 at = _mm_loadu_ps(&at_[i]);
+        if (_mm_movemask_ps(_mm_cmplt_ps(_mm_andnot_ps(sign, at), bound)) != 15)
             return false;
-        r = std::max(r, at[3]);
+        r = _mm_max_ps(r, at);
     }
-    *largest = r;
+    alignas(16) float out[4];
+    _mm_store_ps(out, r);
+    *largest = out[3];
     return true;
 }
 

@@ -27,9 +27,10 @@ public:
     // side, y not a number for a place not set): the pair tests read these instead of the balls.
     bool Flat() const { return !all_; }
     const float *At(int32_t i) const { return &at_[4 * size_t(i)]; }
-    // With buckets, whether every place kept is set with x, y and z within `bound` either way;
+    // With buckets, whether every place kept is set with x, y and z within k_bound either way;
     // `largest`: the largest radius kept.
-    bool PlacesWithin(float bound, float *largest) const;
+    static constexpr float k_bound = 5e3f;
+    bool PlacesWithin(float *largest) const;
     // Re-buckets every ball after the step moved them, the balls being the same as at the last
     // Build (in number and order): a ball outside the buckets goes to the outside list.
     void Refresh();

@@ -745,12 +745,12 @@ void sweep_pairs(PhPairGrid &grid)
     // A dormant ball has not moved: only the awake ones may have passed another.
     // Which awake balls travel that far (their places in the awake list): as found here until the
     // first pair is set back. Whether a ball travels that far: on the plain numbers when both ends
-    // are set (the vector arithmetic, and its warnings, else); with both ends of every one set, the
-    // square of the longest travel.
+    // are set (the vector arithmetic, and its warnings, else), and surely not when the sum of the
+    // three distances is well short of it; with both ends of every one set, the longest such sum.
     static std::vector<uint32_t> fastAt;
     fastAt.clear();
     bool set = true;
-    double longest = 0;
+    float longest = 0;
     const size_t awake = g_awake.balls.size();
     for (size_t k = 0; k < awake; k++) {
         const PhBall *a = g_awake.balls[k];
@@ -763,9 +763,10 @@ void sweep_pairs(PhPairGrid &grid)
             travels = root_above((p - FV3(q)).Length2(), 0.5 * a->radius);
         } else {
             const float dx = p.x - q.x, dy = p.y - q.y, dz = p.z - q.z;
-            const double d2 = double(dx) * dx + double(dy) * dy + double(dz) * dz;
-            longest = d2 > longest ? d2 : longest;
-            travels = root_above(d2, 0.5 * a->radius);
+            const float sum = fabsf(dx) + fabsf(dy) + fabsf(dz);
+            longest = sum > longest ? sum : longest;
+            travels = !(sum < 0.4995f * a->radius) &&
+                      root_above(double(dx) * dx + double(dy) * dy + double(dz) * dz, 0.5 * a->radius);
         }
         if (travels)
             fastAt.push_back(uint32_t(k));
@@ -778,9 +779,10 @@ void sweep_pairs(PhPairGrid &grid)
     // stays far below the room given), the balls the buckets keep farther than that from a fast
     // ball's end on one axis are passed over unread. The rest are read side by side once more than
     // a few travel that far.
-    const double longestTravel = sqrt(longest);
+    // (A travel not a number meets no ball: it need not be counted.)
+    const double longestTravel = double(longest) * 1.001;
     float largest = 0;
-    auto placesKnown = [&] { return set && longestTravel < 1e4 && grid.Flat() && grid.PlacesWithin(5e3f, &largest); };
+    auto placesKnown = [&] { return set && longestTravel < 1e4 && grid.PlacesWithin(&largest); };
     bool near = placesKnown();
     struct Flat {
         PhBall *ball;
