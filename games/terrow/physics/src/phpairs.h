@@ -61,17 +61,27 @@ public:
     template <class F>
     bool AnyNear(int32_t i, F f)
     {
-        if (all_ || key_[size_t(i)] < 0)
+        const List kept = KeptNear(i);
+        if (kept.first == nullptr)
             return Walk(i, f);
+        for (int32_t j : kept)
+            if (f(j))
+                return true;
+        return false;
+    }
+    // The balls ForNear(i) visits, as the list kept for i (found now when not current), for a
+    // loop to read straight; no list (null) where the buckets are walked instead: with every ball
+    // near, for a ball outside the buckets, and for a crowd. Valid until the buckets change.
+    List KeptNear(int32_t i)
+    {
+        if (all_ || key_[size_t(i)] < 0)
+            return {nullptr, 0};
         Found &c = cache_[size_t(i)];
         if (c.gen != gen_)
             Keep(i);
         if (c.count < 0)
-            return Walk(i, f);  // a crowd
-        for (int32_t k = 0; k < c.count; k++)
-            if (f(c.near[k]))
-                return true;
-        return false;
+            return {nullptr, 0};  // a crowd
+        return {c.near, c.count};
     }
 
 private:

@@ -1607,17 +1607,26 @@ __attribute__((noinline)) void settle(PhPairGrid &grid, int anyPushed)
             // balls as below). One not set is read from the ball (and warns). Most are too far on x
             // or z alone.
             const float bx = me[0], by = me[1], bz = me[2], br = me[3];
-            grid.ForNear(i, [&](int32_t j) {
-                if (j <= last)
-                    return;
+            auto lean = [&grid, b, bx, by, bz, br](int32_t j) {
                 const float *o = grid.At(j);
                 const float dx = o[0] - bx, dy = o[1] - by, dz = o[2] - bz;
                 if (PhBalls_FarOnXZ(dx, dy, dz, o[3] + br))
-                    return;
+                    return false;
                 const double d2 = double(dx) * dx + double(dy) * dy + double(dz) * dz;
-                if (d2 == d2 ? root_below(d2, 0.9 * (o[3] + br)) : leans_on(*grid.Ball(j), *b))
-                    last = j;
-            });
+                return d2 == d2 ? root_below(d2, 0.9 * (o[3] + br)) : leans_on(*grid.Ball(j), *b);
+            };
+            // Straight from the list kept for the ball where there is one.
+            const PhPairGrid::List kept = grid.KeptNear(i);
+            if (kept.first != nullptr) {
+                for (int32_t j : kept)
+                    if (j > last && lean(j))
+                        last = j;
+            } else {
+                grid.ForNear(i, [&](int32_t j) {
+                    if (j > last && lean(j))
+                        last = j;
+                });
+            }
         } else {
             grid.ForNear(i, [&](int32_t j) {
                 if (j > last && leans_on(*grid.Ball(j), *b))
