@@ -364,6 +364,11 @@ PhPairGrid::List PhPairGrid::Near(int32_t i, int32_t after)
             for (int32_t x = 0; x < 3; x++)
                 take(row[x]);
     take(head_.back());
+    return Sorted(got, n);
+}
+
+PhPairGrid::List PhPairGrid::Sorted(int32_t *got, int32_t n)
+{
     if (n > 16) {
         std::sort(got, got + n);
         return {got, n};
@@ -377,4 +382,19 @@ PhPairGrid::List PhPairGrid::Near(int32_t i, int32_t after)
         got[b] = v;
     }
     return {got, n};
+}
+
+PhPairGrid::List PhPairGrid::NearKept(int32_t i, int32_t after)
+{
+    const List kept = KeptNear(i);
+    if (kept.first == nullptr)
+        return Near(i, after);
+    if (found_.size() < balls_.size())
+        found_.resize(balls_.size());
+    int32_t *got = found_.data();
+    int32_t n = 0;
+    for (int32_t j : kept)
+        if (j > after)
+            got[n++] = j;
+    return Sorted(got, n);
 }

@@ -43,6 +43,9 @@ public:
         const int32_t *end() const { return first + count; }
     };
     List Near(int32_t i, int32_t after);
+    // Near from the list kept for ball i where there is one (found now when not current), else
+    // from a walk of the buckets.
+    List NearKept(int32_t i, int32_t after);
     // Calls f(j) for the same balls as Near(i, -1), in no particular order: for the searches that
     // need no order (or only the largest number), without copying or sorting.
     template <class F>
@@ -128,6 +131,8 @@ private:
     }
 
     int32_t KeyOf(const FV3 &p) const;
+    // got[0..n) in ascending order, as Near gives them.
+    static List Sorted(int32_t *got, int32_t n);
     // Moved for ball i at (x, y, z) with radius r, y not a number for a place not set (the buckets
     // not all_); the part past the ball's bucket out of line.
     void MovedTo(int32_t i, float x, float y, float z, float r);

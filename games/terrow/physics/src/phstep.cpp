@@ -1444,7 +1444,7 @@ __attribute__((noinline)) void pair_pass(PhPairGrid &grid)
         // Partners in list order; after a response the two have moved, so the rest is sought anew.
         for (int32_t after = i, again = 1; again;) {
             again = 0;
-            for (int32_t j : grid.Near(i, after)) {
+            for (int32_t j : grid.NearKept(i, after)) {
                 PhBall *b = grid.Ball(j);
                 after = j;
                 if (!takesPart(b) || !takesPart(a) || PhBalls_Apart(*a, *b))
