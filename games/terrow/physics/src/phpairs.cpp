@@ -15,25 +15,6 @@ const int32_t k_max_buckets = 1 << 20;
 
 }  // namespace
 
-inline void PhPairGrid::MovedTo(int32_t i, float x, float y, float z, float r)
-{
-    // A ball still where its bucket was found keeps it (most of them, step after step).
-    float *at = &at_[4 * size_t(i)];
-    at[1] = y;
-    at[3] = r;
-    if (x == at[0] && z == at[2])
-        return;
-    // Still in its bucket when the quotients keep their whole parts (what KeyOf would find).
-    const float *cell = &cell_[2 * size_t(i)];
-    const float qx = x * perWidth_, qz = z * perWidth_;
-    if (key_[size_t(i)] >= 0 && qx >= cell[0] && qx < cell[0] + 1 && qz >= cell[1] && qz < cell[1] + 1) {
-        at[0] = x;
-        at[2] = z;
-        return;
-    }
-    Rebucket(i);
-}
-
 void PhPairGrid::Build(const std::vector<PhBall *> *list)
 {
     const PhWorld &w = PhysWorld;
@@ -260,18 +241,6 @@ void PhPairGrid::Moved(int32_t i)
     const PhBall &b = *balls_[size_t(i)];
     const FV3 &p = b.position;
     MovedTo(i, p.x, p.Valid() ? p.y : NAN, p.z, b.radius);
-}
-
-void PhPairGrid::Refresh()
-{
-    if (all_)
-        return;
-    PhBall *const *balls = balls_.data();
-    for (int32_t i = 0, n = Count(); i < n; i++) {
-        const PhBall &b = *balls[i];
-        const FV3 &p = b.position;
-        MovedTo(i, p.x, p.Valid() ? p.y : NAN, p.z, b.radius);
-    }
 }
 
 void PhPairGrid::Rebucket(int32_t i)

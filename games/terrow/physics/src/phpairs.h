@@ -32,8 +32,21 @@ public:
     static constexpr float k_bound = 5e3f;
     bool PlacesWithin(float *largest) const;
     // Re-buckets every ball after the step moved them, the balls being the same as at the last
-    // Build (in number and order): a ball outside the buckets goes to the outside list.
-    void Refresh();
+    // Build (in number and order): a ball outside the buckets goes to the outside list. Calls
+    // each(i, ball) after ball i, for a pass over every ball to go in the same walk.
+    template <class F>
+    void Refresh(F each)
+    {
+        PhBall *const *balls = balls_.data();
+        for (int32_t i = 0, n = Count(); i < n; i++) {
+            PhBall &b = *balls[i];
+            if (!all_) {
+                const FV3 &p = b.position;
+                MovedTo(i, p.x, p.Valid() ? p.y : NAN, p.z, b.radius);
+            }
+            each(i, b);
+        }
+    }
     // The numbers of the balls that may touch ball i, ascending, from `after` + 1 on (every other
     // ball is too far away to touch it); i itself is left out. Valid until the next call.
     struct List {
@@ -173,6 +186,25 @@ private:
     float origin_[2] = {0, 0}, count_[2] = {0, 0};  // first bucket and buckets along x and z
     int32_t nx_ = 0, nz_ = 0;
 };
+
+inline void PhPairGrid::MovedTo(int32_t i, float x, float y, float z, float r)
+{
+    // A ball still where its bucket was found keeps it (most of them, step after step).
+    float *at = &at_[4 * size_t(i)];
+    at[1] = y;
+    at[3] = r;
+    if (x == at[0] && z == at[2])
+        return;
+    // Still in its bucket when the quotients keep their whole parts (what KeyOf would find).
+    const float *cell = &cell_[2 * size_t(i)];
+    const float qx = x * perWidth_, qz = z * perWidth_;
+    if (key_[size_t(i)] >= 0 && qx >= cell[0] && qx < cell[0] + 1 && qz >= cell[1] && qz < cell[1] + 1) {
+        at[0] = x;
+        at[2] = z;
+        return;
+    }
+    Rebucket(i);
+}
 
 /* Whether a.Contact(b) finds the two too far apart to touch: its own distance test on the plain
  * numbers, for the pair loops to pass over the many pairs that are not near. False when a place is

@@ -1546,16 +1546,22 @@ __attribute__((noinline)) void wall_pass(TrPalya *field)
 // Env_PushOut between steps may have left some), and every held ball pushes: one lying among
 // sleepers may have had a ball set against it in steps that ended early, with no separation.
 // Whether a ball was pushed.
-__attribute__((noinline)) int separate(PhPairGrid &grid)
+// With `refresh`, the balls are re-bucketed (grid.Refresh) in the same walk.
+__attribute__((noinline)) int separate(PhPairGrid &grid, bool refresh)
 {
     // The held balls found as the marks are cleared (a push changes no ball's magnet).
     static std::vector<int32_t> held;
     held.clear();
-    for (int32_t i = 0; i < grid.Count(); i++) {
-        PhBall *b = grid.Ball(i);
-        b->pushed = 0;
-        if (b->attracted)
+    auto clear = [](int32_t i, PhBall &b) {
+        b.pushed = 0;
+        if (b.attracted)
             held.push_back(i);
+    };
+    if (refresh) {
+        grid.Refresh(clear);
+    } else {
+        for (int32_t i = 0; i < grid.Count(); i++)
+            clear(i, *grid.Ball(i));
     }
     int anyPushed = 0;
     for (const int32_t i : held) {
@@ -1692,9 +1698,7 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
 
     if (removed)
         grid.Build(&g_awake.all);
-    else
-        grid.Refresh();
-    settle(grid, separate(grid));
+    settle(grid, separate(grid, !removed));
     count_still(&w.expectedEnergy);
     return 0;
 }
