@@ -766,6 +766,53 @@ TEST_F(FastPaths, KeptNeighboursAreThoseAFreshWalkFinds)
     }
 }
 
+// Balls leaving the list between builds (as after a removal), some of them off the buckets: the
+// buckets keep the rest renumbered, with the places and neighbours a build of the shorter list
+// from nothing finds.
+TEST_F(FastPaths, BallsLeftAfterSomeLeaveAreBucketedAsAFreshBuild)
+{
+    use(busyfield::busy(12, 30));
+    Phys_Build(field);
+    std::vector<PhBall *> balls;
+    for (PhBall *b = PhysWorld.balls; b != nullptr; b = b->nextBall)
+        balls.push_back(b);
+    PhPairGrid grid;
+    grid.Build(&balls);
+    ASSERT_TRUE(grid.Flat());
+    busyfield::Rng rng(11);
+    for (int round = 0; balls.size() > 2; round++) {
+        // Moves first, each with every ball's kept neighbours made current, so that they are mended.
+        for (int k = 0; k < 12; k++) {
+            const int32_t i = rng.below(grid.Count());
+            FV3 &p = grid.Ball(i)->position;
+            const float z = k == 5 && round % 2 ? -30.0f : static_cast<float>(rng.below(1200)) / 100.0f;
+            p = FV3(static_cast<float>(rng.below(1200)) / 100.0f, p.y, z);
+            grid.Moved(i);
+            for (int32_t a = 0; a < grid.Count(); a++)
+                grid.ForNear(a, [](int32_t) {});
+        }
+        std::vector<PhBall *> left;
+        for (size_t i = 0; i < balls.size(); i++)
+            if ((i + size_t(round)) % 3 != 0)
+                left.push_back(balls[i]);
+        balls = left;
+        grid.Build(&balls);
+        PhPairGrid fresh;
+        fresh.Build(&balls);
+        ASSERT_EQ(grid.Count(), fresh.Count());
+        for (int32_t a = 0; a < grid.Count(); a++) {
+            ASSERT_EQ(grid.Ball(a), balls[size_t(a)]);
+            for (int c = 0; c < 4; c++)
+                ASSERT_EQ(grid.At(a)[c], fresh.At(a)[c]) << "round " << round << ", ball " << a;
+            std::vector<int32_t> kept;
+            grid.ForNear(a, [&kept](int32_t j) { kept.push_back(j); });
+            std::sort(kept.begin(), kept.end());
+            const PhPairGrid::List found = fresh.Near(a, -1);
+            ASSERT_EQ(kept, std::vector<int32_t>(found.begin(), found.end())) << "round " << round << ", ball " << a;
+        }
+    }
+}
+
 }  // namespace
 
 // The pair buckets on fields of unusual shape, step by step against the full walk: one wider than

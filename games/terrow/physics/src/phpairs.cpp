@@ -36,6 +36,10 @@ void PhPairGrid::Build(const std::vector<PhBall *> *list)
         list = &walked;
     }
     same &= list->size() == balls_.size();
+    // Balls removed from the list (the rest in the same order) leave the buckets, and the rest
+    // are numbered anew in them: then the build goes on as with the same balls.
+    if (!same && !all_ && list->size() < balls_.size() && Drop(*list))
+        same = true;
     // While the balls are the same, each is re-bucketed as it is read: the buckets most often stay
     // as they were, and else they are all made anew below. Most steps every ball is on the field
     // with a sound radius: those are read first, up to the first that is not (the walk below goes on
@@ -142,6 +146,78 @@ void PhPairGrid::Build(const std::vector<PhBall *> *list)
         Insert(i);
     cache_.assign(balls_.size(), Found{0, 0, {}});
     all_ = false;
+}
+
+bool PhPairGrid::Drop(const std::vector<PhBall *> &list)
+{
+    // The new number of each ball (-1 for one dropped), when the list keeps the order.
+    const size_t n = balls_.size(), m = list.size();
+    std::vector<int32_t> &to = renumber_;
+    to.assign(n, -1);
+    size_t kept = 0;
+    for (size_t i = 0; i < n && kept < m; i++)
+        if (balls_[i] == list[kept])
+            to[i] = int32_t(kept++);
+    if (kept != m)
+        return false;
+    // A dropped ball leaves its bucket and what is kept for the balls in the nine around it (for
+    // one outside the buckets, every ball's). Its record is not read: it may be gone.
+    const int32_t stride = nx_ + 2;
+    for (size_t i = 0; i < n; i++) {
+        if (to[i] >= 0)
+            continue;
+        const int32_t key = key_[i];
+        Remove(int32_t(i));
+        if (key < 0) {
+            Renew();
+            continue;
+        }
+        const int32_t *head = head_.data() + size_t(key) - size_t(stride) - 1;
+        for (int32_t t = 0; t < 9; t++)
+            for (int32_t j = head[near_[t]]; j != -1; j = next_[size_t(j)]) {
+                Found &c = cache_[size_t(j)];
+                if (c.gen != gen_)
+                    continue;
+                int32_t k = 0;
+                while (k < c.count && c.near[k] != int32_t(i))
+                    k++;
+                if (k < c.count)
+                    c.near[k] = c.near[--c.count];
+                else
+                    c.gen = 0;
+            }
+    }
+    // The rest move down to their new numbers (never above the old), the links with them; the
+    // first ball of a bucket is renumbered there as it is met.
+    for (size_t i = 0; i < n; i++) {
+        const int32_t t = to[i];
+        if (t < 0)
+            continue;
+        const int32_t key = key_[i];
+        int32_t &first = head_[key >= 0 ? size_t(key) : head_.size() - 1];
+        if (first == int32_t(i))
+            first = t;
+        key_[size_t(t)] = key;
+        if (!rc_.empty())
+            rc_[size_t(t)] = rc_[i];
+        for (int a = 0; a < 4; a++)
+            at_[4 * size_t(t) + size_t(a)] = at_[4 * i + size_t(a)];
+        cell_[2 * size_t(t)] = cell_[2 * i], cell_[2 * size_t(t) + 1] = cell_[2 * i + 1];
+        next_[size_t(t)] = next_[i] >= 0 ? to[size_t(next_[i])] : -1;
+        Found c = cache_[i];
+        for (int32_t k = 0; k < c.count; k++)
+            c.near[k] = to[size_t(c.near[k])];
+        cache_[size_t(t)] = c;
+    }
+    key_.resize(m);
+    if (!rc_.empty())
+        rc_.resize(m);
+    at_.resize(4 * m);
+    cell_.resize(2 * m);
+    next_.resize(m);
+    cache_.resize(m);
+    balls_.assign(list.begin(), list.end());
+    return true;
 }
 
 bool PhPairGrid::PlacesWithin(float *largest) const

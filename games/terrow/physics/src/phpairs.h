@@ -152,6 +152,10 @@ private:
     void Rebucket(int32_t i);
     void Insert(int32_t i);
     void Remove(int32_t i);
+    // When `list` is the balls of the last build less some, in the same order: drops those from
+    // the buckets and what is kept, and numbers the rest as the list does. False (nothing done)
+    // for any other list.
+    bool Drop(const std::vector<PhBall *> &list);
     // Keeps the balls near i as a walk finds them now; Renew drops all that is kept.
     void Keep(int32_t i);
     void Renew();
@@ -166,6 +170,7 @@ private:
     std::vector<int32_t> next_;  // the next ball in the same bucket, -1 at the end
     std::vector<int32_t> head_;  // first ball of each bucket (a ring of empty ones around them); the last entry is the outside list
     std::vector<int32_t> found_;
+    std::vector<int32_t> renumber_;  // Drop's new numbers
     // Where no more than 64 buckets make a row (the ring included): a bit set per row of the buckets
     // that hold a ball, and each ball's bucket row and column (row << 6 | column: a column is below
     // 64, and a long narrow field may have far more than 65535 rows), so that a search reads only
