@@ -636,6 +636,33 @@ TEST_F(FastPaths, BallsMeetAsTheirFloatDistanceSays)
     EXPECT_NE(got.x, -7);
 }
 
+// The pair loops pass over a pair farther apart on x or z alone than the radii's sum: such a pair
+// is apart for the contact test and leans on nothing, whatever the radii and differences (the
+// borders of the sum, tiny, huge, infinite and not-a-number values).
+TEST_F(FastPaths, PairsFarOnOneAxisAreApart)
+{
+    const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
+    const float denorm = std::numeric_limits<float>::denorm_min();
+    int far = 0;
+    for (float ra : {0.0f, denorm, 1e-30f, 0.35f, 1e3f, 1e30f, 3e38f, inf, nan, -1.0f})
+        for (float rb : {0.0f, denorm, 0.35f, 3e38f, nan})
+            for (float dx : {0.0f, 1.0f, -1.0f, 0.999999f, 1.000001f, 3.0f, 1e30f, inf, -inf, nan})
+                for (float dy : {0.0f, 0.5f, inf, nan})
+                    for (int axis = 0; axis < 2; axis++) {
+                        const float sum = ra + rb;
+                        // dx in units of the sum (where that is a number), on x or on z.
+                        const float d = std::isfinite(sum) && sum != 0 ? dx * sum : dx;
+                        const float ex = axis ? 0.25f * sum : d, ez = axis ? d : 0.25f * sum;
+                        if (!PhBalls_FarOnXZ(ex, dy, ez, sum))
+                            continue;
+                        far++;
+                        EXPECT_TRUE(PhBalls_ApartAt(FV3(0, 0, 0), ra, -ex, -dy, -ez, rb)) << ra << " " << rb << " " << ex << " " << dy << " " << ez;
+                        const double d2 = double(ex) * ex + double(dy) * dy + double(ez) * ez;
+                        EXPECT_FALSE(sqrt(d2) < 0.9 * double(sum)) << ra << " " << rb << " " << ex << " " << dy << " " << ez;
+                    }
+    EXPECT_GT(far, 0);
+}
+
 TEST_F(FastPaths, BallCellIsTheBoundedCellOfItsCentre)
 {
     // The step's own conversion of a centre to its cell: CellOf held within a billion cells either way,

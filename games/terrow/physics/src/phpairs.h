@@ -231,11 +231,12 @@ inline bool PhBalls_ApartAt(const FV3 &c, float ra, float bx, float by, float bz
 }
 /* Whether two places are farther apart on x or on z alone than the sum of the radii: then the tests
  * on the squares find them apart (far past the touching distance and its round-off), and a pair
- * loop need not take them. False for a sum not positive or not finite, and for a difference not a
- * number (where the squares decide otherwise). */
+ * loop need not take them. False for a sum not finite or below the smallest normal float (where
+ * 0.9 of it may round back to it), and for a difference not a number (where the squares decide
+ * otherwise). */
 inline bool PhBalls_FarOnXZ(float dx, float dy, float dz, float sum)
 {
-    return (fabsf(dx) >= sum || fabsf(dz) >= sum) && sum > 0 && sum <= FLT_MAX && dx + dy + dz == dx + dy + dz;
+    return (fabsf(dx) >= sum || fabsf(dz) >= sum) && sum >= FLT_MIN && sum <= FLT_MAX && dx + dy + dz == dx + dy + dz;
 }
 inline bool PhBalls_Apart(const PhBall &a, const PhBall &b)
 {

@@ -765,7 +765,7 @@ void sweep_pairs(PhPairGrid &grid)
             const float dx = p.x - q.x, dy = p.y - q.y, dz = p.z - q.z;
             const float sum = fabsf(dx) + fabsf(dy) + fabsf(dz);
             longest = sum > longest ? sum : longest;
-            travels = !(sum < 0.4995f * a->radius) &&
+            travels = !(double(sum) < 0.4995 * a->radius) &&
                       root_above(double(dx) * dx + double(dy) * dy + double(dz) * dz, 0.5 * a->radius);
         }
         if (travels)
