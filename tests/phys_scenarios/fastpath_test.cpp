@@ -636,6 +636,33 @@ TEST_F(FastPaths, BallsMeetAsTheirFloatDistanceSays)
     EXPECT_NE(got.x, -7);
 }
 
+// The pair loops pass over a pair farther apart on x or z alone than the radii's sum: such a pair
+// is apart for the contact test and leans on nothing, whatever the radii and differences (the
+// borders of the sum, tiny, huge, infinite and not-a-number values).
+TEST_F(FastPaths, PairsFarOnOneAxisAreApart)
+{
+    const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
+    const float denorm = std::numeric_limits<float>::denorm_min();
+    int far = 0;
+    for (float ra : {0.0f, denorm, 1e-30f, 0.35f, 1e3f, 1e30f, 3e38f, inf, nan, -1.0f})
+        for (float rb : {0.0f, denorm, 0.35f, 3e38f, nan})
+            for (float dx : {0.0f, 1.0f, -1.0f, 0.999999f, 1.000001f, 3.0f, 1e30f, inf, -inf, nan})
+                for (float dy : {0.0f, 0.5f, inf, nan})
+                    for (int axis = 0; axis < 2; axis++) {
+                        const float sum = ra + rb;
+                        // dx in units of the sum (where that is a number), on x or on z.
+                        const float d = std::isfinite(sum) && sum != 0 ? dx * sum : dx;
+                        const float ex = axis ? 0.25f * sum : d, ez = axis ? d : 0.25f * sum;
+                        if (!PhBalls_FarOnXZ(ex, dy, ez, sum))
+                            continue;
+                        far++;
+                        EXPECT_TRUE(PhBalls_ApartAt(FV3(0, 0, 0), ra, -ex, -dy, -ez, rb)) << ra << " " << rb << " " << ex << " " << dy << " " << ez;
+                        const double d2 = double(ex) * ex + double(dy) * dy + double(ez) * ez;
+                        EXPECT_FALSE(sqrt(d2) < 0.9 * double(sum)) << ra << " " << rb << " " << ex << " " << dy << " " << ez;
+                    }
+    EXPECT_GT(far, 0);
+}
+
 TEST_F(FastPaths, BallCellIsTheBoundedCellOfItsCentre)
 {
     // The step's own conversion of a centre to its cell: CellOf held within a billion cells either way,
@@ -762,6 +789,53 @@ TEST_F(FastPaths, KeptNeighboursAreThoseAFreshWalkFinds)
             std::sort(kept.begin(), kept.end());
             const PhPairGrid::List fresh = grid.Near(a, -1);
             ASSERT_EQ(kept, std::vector<int32_t>(fresh.begin(), fresh.end())) << "move " << k << ", ball " << a;
+        }
+    }
+}
+
+// Balls leaving the list between builds (as after a removal), some of them off the buckets: the
+// buckets keep the rest renumbered, with the places and neighbours a build of the shorter list
+// from nothing finds.
+TEST_F(FastPaths, BallsLeftAfterSomeLeaveAreBucketedAsAFreshBuild)
+{
+    use(busyfield::busy(12, 30));
+    Phys_Build(field);
+    std::vector<PhBall *> balls;
+    for (PhBall *b = PhysWorld.balls; b != nullptr; b = b->nextBall)
+        balls.push_back(b);
+    PhPairGrid grid;
+    grid.Build(&balls);
+    ASSERT_TRUE(grid.Flat());
+    busyfield::Rng rng(11);
+    for (int round = 0; balls.size() > 2; round++) {
+        // Moves first, each with every ball's kept neighbours made current, so that they are mended.
+        for (int k = 0; k < 12; k++) {
+            const int32_t i = rng.below(grid.Count());
+            FV3 &p = grid.Ball(i)->position;
+            const float z = k == 5 && round % 2 ? -30.0f : static_cast<float>(rng.below(1200)) / 100.0f;
+            p = FV3(static_cast<float>(rng.below(1200)) / 100.0f, p.y, z);
+            grid.Moved(i);
+            for (int32_t a = 0; a < grid.Count(); a++)
+                grid.ForNear(a, [](int32_t) {});
+        }
+        std::vector<PhBall *> left;
+        for (size_t i = 0; i < balls.size(); i++)
+            if ((i + size_t(round)) % 3 != 0)
+                left.push_back(balls[i]);
+        balls = left;
+        grid.Build(&balls);
+        PhPairGrid fresh;
+        fresh.Build(&balls);
+        ASSERT_EQ(grid.Count(), fresh.Count());
+        for (int32_t a = 0; a < grid.Count(); a++) {
+            ASSERT_EQ(grid.Ball(a), balls[size_t(a)]);
+            for (int c = 0; c < 4; c++)
+                ASSERT_EQ(grid.At(a)[c], fresh.At(a)[c]) << "round " << round << ", ball " << a;
+            std::vector<int32_t> kept;
+            grid.ForNear(a, [&kept](int32_t j) { kept.push_back(j); });
+            std::sort(kept.begin(), kept.end());
+            const PhPairGrid::List found = fresh.Near(a, -1);
+            ASSERT_EQ(kept, std::vector<int32_t>(found.begin(), found.end())) << "round " << round << ", ball " << a;
         }
     }
 }

@@ -4,6 +4,7 @@
 
 #include <float.h>
 #include <math.h>
+#include <xmmintrin.h>
 
 #include <algorithm>
 
@@ -35,9 +36,28 @@ void PhPairGrid::Build(const std::vector<PhBall *> *list)
         list = &walked;
     }
     same &= list->size() == balls_.size();
+    // Balls removed from the list (the rest in the same order) leave the buckets, and the rest
+    // are numbered anew in them: then the build goes on as with the same balls.
+    if (!same && !all_ && list->size() < balls_.size() && Drop(*list))
+        same = true;
     // While the balls are the same, each is re-bucketed as it is read: the buckets most often stay
-    // as they were, and else they are all made anew below.
-    for (PhBall *b : *list) {
+    // as they were, and else they are all made anew below. Most steps every ball is on the field
+    // with a sound radius: those are read first, up to the first that is not (the walk below goes on
+    // from there).
+    if (same) {
+        PhBall *const *in = list->data(), *const *had = balls_.data();
+        const size_t n = list->size();
+        for (; count < n; count++) {
+            PhBall *b = in[count];
+            const float r = b->radius, x = b->position.x, z = b->position.z;
+            if (b != had[count] || !(r >= 0 && r <= FLT_MAX) || !(x >= lo[0] && x <= hi[0] && z >= lo[1] && z <= hi[1]))
+                break;
+            maxRadius = std::max(maxRadius, r);
+            MovedTo(int32_t(count), x, b->position.Valid() ? b->position.y : NAN, z, r);
+        }
+    }
+    while (count < list->size()) {
+        PhBall *b = (*list)[count];
         if (same && balls_[count] != b)
             same = false;
         if (same)
@@ -128,6 +148,98 @@ void PhPairGrid::Build(const std::vector<PhBall *> *list)
     all_ = false;
 }
 
+bool PhPairGrid::Drop(const std::vector<PhBall *> &list)
+{
+    // The new number of each ball (-1 for one dropped), when the list keeps the order.
+    const size_t n = balls_.size(), m = list.size();
+    std::vector<int32_t> &to = renumber_;
+    to.assign(n, -1);
+    size_t kept = 0;
+    for (size_t i = 0; i < n && kept < m; i++)
+        if (balls_[i] == list[kept])
+            to[i] = int32_t(kept++);
+    if (kept != m)
+        return false;
+    // A dropped ball leaves its bucket and what is kept for the balls in the nine around it (for
+    // one outside the buckets, every ball's). Its record is not read: it may be gone.
+    const int32_t stride = nx_ + 2;
+    for (size_t i = 0; i < n; i++) {
+        if (to[i] >= 0)
+            continue;
+        const int32_t key = key_[i];
+        Remove(int32_t(i));
+        if (key < 0) {
+            Renew();
+            continue;
+        }
+        const int32_t *head = head_.data() + size_t(key) - size_t(stride) - 1;
+        for (int32_t t = 0; t < 9; t++)
+            for (int32_t j = head[near_[t]]; j != -1; j = next_[size_t(j)]) {
+                Found &c = cache_[size_t(j)];
+                if (c.gen != gen_)
+                    continue;
+                int32_t k = 0;
+                while (k < c.count && c.near[k] != int32_t(i))
+                    k++;
+                if (k < c.count)
+                    c.near[k] = c.near[--c.count];
+                else
+                    c.gen = 0;
+            }
+    }
+    // The rest move down to their new numbers (never above the old), the links with them; the
+    // first ball of a bucket is renumbered there as it is met.
+    for (size_t i = 0; i < n; i++) {
+        const int32_t t = to[i];
+        if (t < 0)
+            continue;
+        const int32_t key = key_[i];
+        int32_t &first = head_[key >= 0 ? size_t(key) : head_.size() - 1];
+        if (first == int32_t(i))
+            first = t;
+        key_[size_t(t)] = key;
+        if (!rc_.empty())
+            rc_[size_t(t)] = rc_[i];
+        for (int a = 0; a < 4; a++)
+            at_[4 * size_t(t) + size_t(a)] = at_[4 * i + size_t(a)];
+        cell_[2 * size_t(t)] = cell_[2 * i], cell_[2 * size_t(t) + 1] = cell_[2 * i + 1];
+        next_[size_t(t)] = next_[i] >= 0 ? to[size_t(next_[i])] : -1;
+        Found c = cache_[i];
+        for (int32_t k = 0; k < c.count; k++)
+            c.near[k] = to[size_t(c.near[k])];
+        cache_[size_t(t)] = c;
+    }
+    key_.resize(m);
+    if (!rc_.empty())
+        rc_.resize(m);
+    at_.resize(4 * m);
+    cell_.resize(2 * m);
+    next_.resize(m);
+    cache_.resize(m);
+    balls_.assign(list.begin(), list.end());
+    return true;
+}
+
+bool PhPairGrid::PlacesWithin(float *largest) const
+{
+    if (all_)
+        return false;
+    // A place at a time, its four floats at once: x, y and z against the bound (false for one not
+    // a number), the radius against infinity (as a radius is sound with buckets).
+    const __m128 sign = _mm_set1_ps(-0.0f), bound = _mm_setr_ps(k_bound, k_bound, k_bound, INFINITY);
+    __m128 r = _mm_setzero_ps();
+    for (size_t i = 0; i < at_.size(); i += 4) {
+        const __m128 at = _mm_loadu_ps(&at_[i]);
+        if (_mm_movemask_ps(_mm_cmplt_ps(_mm_andnot_ps(sign, at), bound)) != 15)
+            return false;
+        r = _mm_max_ps(r, at);
+    }
+    alignas(16) float out[4];
+    _mm_store_ps(out, r);
+    *largest = out[3];
+    return true;
+}
+
 void PhPairGrid::Keep(int32_t i)
 {
     Found &c = cache_[size_t(i)];
@@ -140,19 +252,6 @@ void PhPairGrid::Keep(int32_t i)
     });
     c.gen = gen_;
     c.count = n <= k_kept ? n : -1;
-}
-
-void PhPairGrid::Forget(int32_t k)
-{
-    if (k < 0) {
-        Renew();
-        return;
-    }
-    // The balls whose nine buckets take in bucket k are in the nine around it.
-    const int32_t *head = head_.data() + size_t(k) - (size_t(nx_) + 2) - 1;
-    for (int32_t t = 0; t < 9; t++)
-        for (int32_t j = head[near_[t]]; j != -1; j = next_[size_t(j)])
-            cache_[size_t(j)].gen = 0;
 }
 
 void PhPairGrid::Renew()
@@ -215,28 +314,72 @@ void PhPairGrid::Moved(int32_t i)
 {
     if (all_)
         return;
-    // A ball still where its bucket was found keeps it (most of them, step after step).
     const PhBall &b = *balls_[size_t(i)];
     const FV3 &p = b.position;
+    MovedTo(i, p.x, p.Valid() ? p.y : NAN, p.z, b.radius);
+}
+
+void PhPairGrid::Rebucket(int32_t i)
+{
+    const FV3 &p = balls_[size_t(i)]->position;
     float *at = &at_[4 * size_t(i)];
-    at[1] = p.Valid() ? p.y : NAN;
-    at[3] = b.radius;
-    if (p.x == at[0] && p.z == at[2])
-        return;
-    // Still in its bucket when the quotients keep their whole parts (what KeyOf would find).
-    const float *cell = &cell_[2 * size_t(i)];
-    const float qx = p.x * perWidth_, qz = p.z * perWidth_;
-    if (key_[size_t(i)] >= 0 ? qx >= cell[0] && qx < cell[0] + 1 && qz >= cell[1] && qz < cell[1] + 1
-                             : KeyOf(p) < 0) {
-        at[0] = p.x;
+    if (key_[size_t(i)] < 0 && KeyOf(p) < 0) {
+        at[0] = p.x;  // still outside
         at[2] = p.z;
         return;
     }
-    // What is kept for the balls around both buckets changes (the outside list: every ball's).
-    Forget(key_[size_t(i)]);
+    const int32_t was = key_[size_t(i)];
     Remove(i);
     Insert(i);
-    Forget(key_[size_t(i)]);
+    const int32_t now = key_[size_t(i)];
+    if (was < 0 || now < 0) {
+        Renew();  // the outside list is in every ball's
+        return;
+    }
+    Mend(i, was, now);
+}
+
+void PhPairGrid::Mend(int32_t i, int32_t was, int32_t now)
+{
+    // Only the balls around either bucket see i come or go: those whose nine buckets take in one
+    // bucket and not the other. What is kept for them is mended (a list past its room is dropped,
+    // as is a crowd's); i's own is found anew.
+    cache_[size_t(i)].gen = 0;
+    const int32_t stride = nx_ + 2;
+    // Whether ball j's nine buckets take in bucket k (row and column from the packed ones where
+    // they are kept).
+    const bool packed = !used_.empty();
+    const int32_t wasRow = was / stride, wasColumn = was % stride, nowRow = now / stride, nowColumn = now % stride;
+    auto within = [&](int32_t j, int32_t row, int32_t column) {
+        const int32_t kj = key_[size_t(j)];
+        const int32_t rj = packed ? int32_t(rc_[size_t(j)] >> 6) : kj / stride, cj = packed ? int32_t(rc_[size_t(j)] & 63) : kj % stride;
+        return rj - row >= -1 && rj - row <= 1 && cj - column >= -1 && cj - column <= 1;
+    };
+    const int32_t *head = head_.data() + size_t(was) - size_t(stride) - 1;
+    for (int32_t t = 0; t < 9; t++)
+        for (int32_t j = head[near_[t]]; j != -1; j = next_[size_t(j)]) {
+            Found &c = cache_[size_t(j)];
+            if (j == i || c.gen != gen_ || within(j, nowRow, nowColumn))
+                continue;
+            int32_t k = 0;
+            while (k < c.count && c.near[k] != i)
+                k++;
+            if (k < c.count)
+                c.near[k] = c.near[--c.count];
+            else
+                c.gen = 0;  // a crowd (or not found): walked anew
+        }
+    head = head_.data() + size_t(now) - size_t(stride) - 1;
+    for (int32_t t = 0; t < 9; t++)
+        for (int32_t j = head[near_[t]]; j != -1; j = next_[size_t(j)]) {
+            Found &c = cache_[size_t(j)];
+            if (j == i || c.gen != gen_ || within(j, wasRow, wasColumn))
+                continue;
+            if (c.count >= 0 && c.count < k_kept)
+                c.near[c.count++] = i;
+            else
+                c.gen = 0;
+        }
 }
 
 PhPairGrid::List PhPairGrid::Near(int32_t i, int32_t after)
@@ -266,6 +409,11 @@ PhPairGrid::List PhPairGrid::Near(int32_t i, int32_t after)
             for (int32_t x = 0; x < 3; x++)
                 take(row[x]);
     take(head_.back());
+    return Sorted(got, n);
+}
+
+PhPairGrid::List PhPairGrid::Sorted(int32_t *got, int32_t n)
+{
     if (n > 16) {
         std::sort(got, got + n);
         return {got, n};
@@ -279,4 +427,19 @@ PhPairGrid::List PhPairGrid::Near(int32_t i, int32_t after)
         got[b] = v;
     }
     return {got, n};
+}
+
+PhPairGrid::List PhPairGrid::NearKept(int32_t i, int32_t after)
+{
+    const List kept = KeptNear(i);
+    if (kept.first == nullptr)
+        return Near(i, after);
+    if (found_.size() < balls_.size())
+        found_.resize(balls_.size());
+    int32_t *got = found_.data();
+    int32_t n = 0;
+    for (int32_t j : kept)
+        if (j > after)
+            got[n++] = j;
+    return Sorted(got, n);
 }

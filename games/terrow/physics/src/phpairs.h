@@ -5,6 +5,7 @@
 #ifndef TERROW_PHYS_PHPAIRS_H
 #define TERROW_PHYS_PHPAIRS_H
 
+#include <float.h>
 #include <math.h>
 #include <stdint.h>
 
@@ -26,12 +27,25 @@ public:
     // side, y not a number for a place not set): the pair tests read these instead of the balls.
     bool Flat() const { return !all_; }
     const float *At(int32_t i) const { return &at_[4 * size_t(i)]; }
+    // With buckets, whether every place kept is set with x, y and z within k_bound either way;
+    // `largest`: the largest radius kept.
+    static constexpr float k_bound = 5e3f;
+    bool PlacesWithin(float *largest) const;
     // Re-buckets every ball after the step moved them, the balls being the same as at the last
-    // Build (in number and order): a ball outside the buckets goes to the outside list.
-    void Refresh()
+    // Build (in number and order): a ball outside the buckets goes to the outside list. Calls
+    // each(i, ball) after ball i, for a pass over every ball to go in the same walk.
+    template <class F>
+    void Refresh(F each)
     {
-        for (int32_t i = 0; i < Count(); i++)
-            Moved(i);
+        PhBall *const *balls = balls_.data();
+        for (int32_t i = 0, n = Count(); i < n; i++) {
+            PhBall &b = *balls[i];
+            if (!all_) {
+                const FV3 &p = b.position;
+                MovedTo(i, p.x, p.Valid() ? p.y : NAN, p.z, b.radius);
+            }
+            each(i, b);
+        }
     }
     // The numbers of the balls that may touch ball i, ascending, from `after` + 1 on (every other
     // ball is too far away to touch it); i itself is left out. Valid until the next call.
@@ -42,6 +56,9 @@ public:
         const int32_t *end() const { return first + count; }
     };
     List Near(int32_t i, int32_t after);
+    // Near from the list kept for ball i where there is one (found now when not current), else
+    // from a walk of the buckets.
+    List NearKept(int32_t i, int32_t after);
     // Calls f(j) for the same balls as Near(i, -1), in no particular order: for the searches that
     // need no order (or only the largest number), without copying or sorting.
     template <class F>
@@ -54,22 +71,33 @@ public:
     }
 
     // Whether f(j) holds for one of the balls ForNear(i) visits: the walk stops at the first.
-    // The balls a walk of the buckets found are kept for the ball until a ball changes bucket
-    // near it (the three passes ask for the same balls, and few change bucket in a step).
+    // The balls a walk of the buckets found are kept for the ball, and mended as balls come into
+    // or leave its nine buckets (the three passes ask for the same balls, and few change bucket in
+    // a step); a ball that changes bucket walks anew.
     template <class F>
     bool AnyNear(int32_t i, F f)
     {
-        if (all_ || key_[size_t(i)] < 0)
+        const List kept = KeptNear(i);
+        if (kept.first == nullptr)
             return Walk(i, f);
+        for (int32_t j : kept)
+            if (f(j))
+                return true;
+        return false;
+    }
+    // The balls ForNear(i) visits, as the list kept for i (found now when not current), for a
+    // loop to read straight; no list (null) where the buckets are walked instead: with every ball
+    // near, for a ball outside the buckets, and for a crowd. Valid until the buckets change.
+    List KeptNear(int32_t i)
+    {
+        if (all_ || key_[size_t(i)] < 0)
+            return {nullptr, 0};
         Found &c = cache_[size_t(i)];
         if (c.gen != gen_)
             Keep(i);
         if (c.count < 0)
-            return Walk(i, f);  // a crowd
-        for (int32_t k = 0; k < c.count; k++)
-            if (f(c.near[k]))
-                return true;
-        return false;
+            return {nullptr, 0};  // a crowd
+        return {c.near, c.count};
     }
 
 private:
@@ -116,13 +144,24 @@ private:
     }
 
     int32_t KeyOf(const FV3 &p) const;
+    // got[0..n) in ascending order, as Near gives them.
+    static List Sorted(int32_t *got, int32_t n);
+    // Moved for ball i at (x, y, z) with radius r, y not a number for a place not set (the buckets
+    // not all_); the part past the ball's bucket out of line.
+    void MovedTo(int32_t i, float x, float y, float z, float r);
+    void Rebucket(int32_t i);
     void Insert(int32_t i);
     void Remove(int32_t i);
-    // Keeps the balls near i as a walk finds them now; Forget drops what is kept for the balls
-    // around bucket k (every ball's, for the outside list), Renew all that is kept.
+    // When `list` is the balls of the last build less some, in the same order: drops those from
+    // the buckets and what is kept, and numbers the rest as the list does. False (nothing done)
+    // for any other list.
+    bool Drop(const std::vector<PhBall *> &list);
+    // Keeps the balls near i as a walk finds them now; Renew drops all that is kept.
     void Keep(int32_t i);
-    void Forget(int32_t k);
     void Renew();
+    // What is kept for the balls around buckets `was` and `now` after ball i went from one to the
+    // other (both buckets, not the outside list).
+    void Mend(int32_t i, int32_t was, int32_t now);
 
     std::vector<PhBall *> balls_;
     std::vector<int32_t> key_;   // bucket slot of each ball in head_, -1 for the outside list
@@ -131,6 +170,7 @@ private:
     std::vector<int32_t> next_;  // the next ball in the same bucket, -1 at the end
     std::vector<int32_t> head_;  // first ball of each bucket (a ring of empty ones around them); the last entry is the outside list
     std::vector<int32_t> found_;
+    std::vector<int32_t> renumber_;  // Drop's new numbers
     // Where no more than 64 buckets make a row (the ring included): a bit set per row of the buckets
     // that hold a ball, and each ball's bucket row and column (row << 6 | column: a column is below
     // 64, and a long narrow field may have far more than 65535 rows), so that a search reads only
@@ -152,6 +192,25 @@ private:
     int32_t nx_ = 0, nz_ = 0;
 };
 
+inline void PhPairGrid::MovedTo(int32_t i, float x, float y, float z, float r)
+{
+    // A ball still where its bucket was found keeps it (most of them, step after step).
+    float *at = &at_[4 * size_t(i)];
+    at[1] = y;
+    at[3] = r;
+    if (x == at[0] && z == at[2])
+        return;
+    // Still in its bucket when the quotients keep their whole parts (what KeyOf would find).
+    const float *cell = &cell_[2 * size_t(i)];
+    const float qx = x * perWidth_, qz = z * perWidth_;
+    if (key_[size_t(i)] >= 0 && qx >= cell[0] && qx < cell[0] + 1 && qz >= cell[1] && qz < cell[1] + 1) {
+        at[0] = x;
+        at[2] = z;
+        return;
+    }
+    Rebucket(i);
+}
+
 /* Whether a.Contact(b) finds the two too far apart to touch: its own distance test on the plain
  * numbers, for the pair loops to pass over the many pairs that are not near. False when a place is
  * not set (Contact then says so itself). */
@@ -169,6 +228,15 @@ inline bool PhBalls_ApartAt(const FV3 &c, float ra, float bx, float by, float bz
             return false;
     }
     return static_cast<float>(sqrt(d2)) > reach;  // false for a distance not a number
+}
+/* Whether two places are farther apart on x or on z alone than the sum of the radii: then the tests
+ * on the squares find them apart (far past the touching distance and its round-off), and a pair
+ * loop need not take them. False for a sum not finite or below the smallest normal float (where
+ * 0.9 of it may round back to it), and for a difference not a number (where the squares decide
+ * otherwise). */
+inline bool PhBalls_FarOnXZ(float dx, float dy, float dz, float sum)
+{
+    return (fabsf(dx) >= sum || fabsf(dz) >= sum) && sum >= FLT_MIN && sum <= FLT_MAX && dx + dy + dz == dx + dy + dz;
 }
 inline bool PhBalls_Apart(const PhBall &a, const PhBall &b)
 {

@@ -804,37 +804,56 @@ int32_t touching(const PhBall &b)
 // A ball that travels farther in the step than half its radius may pass another ball between the
 // step's two ends. The pair found touching on the way (both moving straight over the step) is put
 // back to where they touch, for the pair loop to meet; the rest of their step is given up.
-void sweep_pairs()
+void sweep_pairs(PhPairGrid &grid)
 {
+    PhWorld &w = PhysWorld;
     auto takesPart = [](const PhBall *b) { return b->finishCode == 0 && b->goal == nullptr && !b->sinking; };
     // Where a ball started the step: one the step left alone stood where it is.
     auto from = [](const PhBall *b) -> const FV3 & {
         return b->dormant || b->quiet || b->blockedSteps > PH_BLOCKED_STEPS ? b->position : b->prevPosition;
     };
-    // Whether a ball travels that far: on the plain numbers when both ends are set (the vector
-    // arithmetic, and its warnings, else).
-    auto travels = [&from](const PhBall *b) {
-        const FV3 &p = b->position, &q = from(b);
-        if (!p.Valid() || !q.Valid())
-            return root_above((p - FV3(q)).Length2(), 0.5 * b->radius);
-        const float dx = p.x - q.x, dy = p.y - q.y, dz = p.z - q.z;
-        return root_above(double(dx) * dx + double(dy) * dy + double(dz) * dz, 0.5 * b->radius);
-    };
     // A dormant ball has not moved: only the awake ones may have passed another.
     // Which awake balls travel that far (their places in the awake list): as found here until the
-    // first pair is set back.
+    // first pair is set back. Whether a ball travels that far: on the plain numbers when both ends
+    // are set (the vector arithmetic, and its warnings, else), and surely not when the sum of the
+    // three distances is well short of it; with both ends of every one set, the longest such sum.
     static std::vector<uint32_t> fastAt;
     fastAt.clear();
+    bool set = true;
+    float longest = 0;
     const size_t awake = g_awake.balls.size();
     for (size_t k = 0; k < awake; k++) {
         const PhBall *a = g_awake.balls[k];
-        if (takesPart(a) && travels(a))
+        if (!takesPart(a))
+            continue;
+        const FV3 &p = a->position, &q = from(a);
+        bool travels;
+        if (!p.Valid() || !q.Valid()) {
+            set = false;
+            travels = root_above((p - FV3(q)).Length2(), 0.5 * a->radius);
+        } else {
+            const float dx = p.x - q.x, dy = p.y - q.y, dz = p.z - q.z;
+            const float sum = fabsf(dx) + fabsf(dy) + fabsf(dz);
+            longest = sum > longest ? sum : longest;
+            travels = !(double(sum) < 0.4995 * a->radius) &&
+                      root_above(double(dx) * dx + double(dy) * dy + double(dz) * dz, 0.5 * a->radius);
+        }
+        if (travels)
             fastAt.push_back(uint32_t(k));
     }
     const size_t fast = fastAt.size();
     if (fast == 0)
         return;
-    // With more than a few fast balls, the balls that take part are read side by side.
+    // Two balls that meet on the way end the step no farther apart than the touching distance and
+    // both travels: with every place set and within bounds (where the round-off of the meeting test
+    // stays far below the room given), the balls the buckets keep farther than that from a fast
+    // ball's end on one axis are passed over unread. The rest are read side by side once more than
+    // a few travel that far.
+    // (A travel not a number meets no ball: it need not be counted.)
+    const double longestTravel = double(longest) * 1.001;
+    float largest = 0;
+    auto placesKnown = [&] { return set && longestTravel < 1e4 && grid.PlacesWithin(&largest); };
+    bool near = placesKnown();
     struct Flat {
         PhBall *ball;
         float x0, y0, z0, x1, y1, z1;  // where it started the step and where it is
@@ -848,7 +867,7 @@ void sweep_pairs()
         b->position.Check();
         f = {b, b0.x, b0.y, b0.z, b->position.x, b->position.y, b->position.z, b->radius, b->lane};
     };
-    if (fast > 2)
+    if (!near && fast > 2)
         for (PhBall *b : g_awake.all)
             if (takesPart(b)) {
                 flat.push_back({});
@@ -869,11 +888,12 @@ void sweep_pairs()
         if (moved && !root_above((a->position - a0).Length2(), 0.5 * a->radius))
             continue;
         PhBall *hit = nullptr;
+        int32_t hitAt = -1;
         double first = 2;
         // The first time in the step a and f come within touching distance, if they do.
         auto meet = [&](const Flat &f) {
             if (f.ball == a || (a->lane != 0 && f.lane != 0 && a->lane != f.lane))
-                return;  // balls locked to crossing lanes meet only nearer (see PhBall::Contact)
+                return false;  // balls locked to crossing lanes meet only nearer (see PhBall::Contact)
             // A hair inside the pair loop's touching distance, so that its own test meets them.
             const double R = 0.9 * (double(a->radius) + f.radius) - 0.001;
             const float d0x = f.x0 - a0.x, d0y = f.y0 - a0.y, d0z = f.z0 - a0.z;
@@ -884,22 +904,42 @@ void sweep_pairs()
             const double out = fabs(R) * 1.001 + 1e-4;
             if ((d0x > out && d1x > out) || (d0x < -out && d1x < -out) || (d0y > out && d1y > out) ||
                 (d0y < -out && d1y < -out) || (d0z > out && d1z > out) || (d0z < -out && d1z < -out))
-                return;
+                return false;
             const FV3 d0(d0x, d0y, d0z), d1(d1x, d1y, d1z);
             if (d0.Length2() <= R * R)
-                return;  // touching from the start: the pair loop sees to it
+                return false;  // touching from the start: the pair loop sees to it
             const FV3 e = d1 - d0;
             const double A = e.Length2(), B = 2 * d0.Dot(e), C = d0.Length2() - R * R;
             const double disc = B * B - 4 * A * C;
             if (!(A > 0) || !(disc >= 0))
-                return;
+                return false;
             const double t = (-B - sqrt(disc)) / (2 * A);
             if (t >= 0 && t <= 1 && t < first) {
                 first = t;
                 hit = f.ball;
+                return true;
             }
+            return false;
         };
-        if (!flat.empty()) {
+        if (near) {
+            // Beyond the touching distance of the largest balls and both travels, with room to spare.
+            const float dx = a->position.x - a0.x, dy = a->position.y - a0.y, dz = a->position.z - a0.z;
+            const double travel = sqrt(double(dx) * dx + double(dy) * dy + double(dz) * dz);
+            const float bound = static_cast<float>((0.9 * (double(a->radius) + largest) + 0.001 + travel + longestTravel) * 1.5 + 0.05);
+            const float ax = a->position.x, ay = a->position.y, az = a->position.z;
+            for (int32_t j = 0, n = grid.Count(); j < n; j++) {
+                const float *o = grid.At(j);
+                if (fabsf(o[0] - ax) > bound || fabsf(o[2] - az) > bound || fabsf(o[1] - ay) > bound)
+                    continue;
+                PhBall *b = grid.Ball(j);
+                if (b != a && takesPart(b)) {
+                    Flat f;
+                    fill(f, b);
+                    if (meet(f))
+                        hitAt = j;
+                }
+            }
+        } else if (!flat.empty()) {
             for (const Flat &f : flat)
                 meet(f);
         } else {
@@ -912,15 +952,28 @@ void sweep_pairs()
         }
         if (hit == nullptr)
             continue;
+        // The buckets follow the two; a place off the field (before or after) may change their
+        // span: then they are made anew.
+        auto onField = [&w](const FV3 &p) { return p.x >= 0 && p.x <= w.sizeXf && p.z >= 0 && p.z <= w.sizeZf; };
+        bool span = !onField(a->position) || !onField(hit->position);
         const FV3 b0 = from(hit);
         a->position = a0 + (a->position - a0) * static_cast<float>(first);
         hit->position = b0 + (hit->position - b0) * static_cast<float>(first);
         a->UpdateCell();
         hit->UpdateCell();
+        span |= !onField(a->position) || !onField(hit->position);
         moved = true;
         for (Flat &f : flat)
             if (f.ball == a || f.ball == hit)
                 fill(f, f.ball);
+        if (span || hitAt < 0) {
+            grid.Build(&g_awake.all);
+        } else {
+            grid.Moved(g_awake.numbers[k]);
+            grid.Moved(hitAt);
+        }
+        if (near)
+            near = placesKnown();
     }
 }
 
@@ -1437,17 +1490,31 @@ __attribute__((noinline)) void pair_pass(PhPairGrid &grid)
         // Most balls have no partner within touching distance: then the ordered walk finds nothing.
         // Nor does it for two that have both stayed where they began the step: they are not
         // closing in (a quiet ball among others lying still).
+        // The distance first, from the places the buckets keep (y not a number for a place not
+        // set, where PhBalls_Apart says false as ApartAt does): most are apart, and their balls
+        // are not read.
         const bool aMoved = has_moved(*a);
+        const bool flat = grid.Flat(), centreSet = a->centre.Valid();
+        const FV3 &c = a->centre;
+        const float ra = a->radius;
         const bool any = grid.AnyNear(i, [&](int32_t j) {
+            if (j <= i)
+                return false;
             const PhBall *b = grid.Ball(j);
-            return j > i && takesPart(b) && (aMoved || has_moved(*b)) && !PhBalls_Apart(*a, *b);
+            if (!flat)
+                return takesPart(b) && (aMoved || has_moved(*b)) && !PhBalls_Apart(*a, *b);
+            const float *o = grid.At(j);
+            if (centreSet && PhBalls_FarOnXZ(c.x - o[0], c.y - o[1], c.z - o[2], ra + o[3]))
+                return false;
+            return takesPart(b) && (aMoved || has_moved(*b)) &&
+                   !(centreSet && PhBalls_ApartAt(c, ra, o[0], o[1], o[2], o[3]));
         });
         if (!any)
             continue;
         // Partners in list order; after a response the two have moved, so the rest is sought anew.
         for (int32_t after = i, again = 1; again;) {
             again = 0;
-            for (int32_t j : grid.Near(i, after)) {
+            for (int32_t j : grid.NearKept(i, after)) {
                 PhBall *b = grid.Ball(j);
                 after = j;
                 if (!takesPart(b) || !takesPart(a) || PhBalls_Apart(*a, *b))
@@ -1549,16 +1616,22 @@ __attribute__((noinline)) void wall_pass(TrPalya *field)
 // Env_PushOut between steps may have left some), and every held ball pushes: one lying among
 // sleepers may have had a ball set against it in steps that ended early, with no separation.
 // Whether a ball was pushed.
-__attribute__((noinline)) int separate(PhPairGrid &grid)
+// With `refresh`, the balls are re-bucketed (grid.Refresh) in the same walk.
+__attribute__((noinline)) int separate(PhPairGrid &grid, bool refresh)
 {
     // The held balls found as the marks are cleared (a push changes no ball's magnet).
     static std::vector<int32_t> held;
     held.clear();
-    for (int32_t i = 0; i < grid.Count(); i++) {
-        PhBall *b = grid.Ball(i);
-        b->pushed = 0;
-        if (b->attracted)
+    auto clear = [](int32_t i, PhBall &b) {
+        b.pushed = 0;
+        if (b.attracted)
             held.push_back(i);
+    };
+    if (refresh) {
+        grid.Refresh(clear);
+    } else {
+        for (int32_t i = 0; i < grid.Count(); i++)
+            clear(i, *grid.Ball(i));
     }
     int anyPushed = 0;
     for (const int32_t i : held) {
@@ -1603,18 +1676,33 @@ __attribute__((noinline)) void settle(PhPairGrid &grid, int anyPushed)
             PhBall_ClipToSupport(*b, b->velocity);
         // The last in list order of the balls it leans on.
         int32_t last = -1;
-        if (grid.Flat() && b->position.Valid()) {
-            // From the places the buckets keep; one not set is read from the ball (and warns).
-            const float bx = b->position.x, by = b->position.y, bz = b->position.z, br = b->radius;
-            grid.ForNear(i, [&](int32_t j) {
-                if (j <= last)
-                    return;
+        const float *me = grid.Flat() ? grid.At(i) : nullptr;
+        if (me != nullptr && me[1] == me[1]) {
+            // From the places the buckets keep, the ball's own too (kept as it moves; y not a
+            // number for a place not set, where every distance is, and each pair is tested on the
+            // balls as below). One not set is read from the ball (and warns). Most are too far on x
+            // or z alone.
+            const float bx = me[0], by = me[1], bz = me[2], br = me[3];
+            auto lean = [&grid, b, bx, by, bz, br](int32_t j) {
                 const float *o = grid.At(j);
                 const float dx = o[0] - bx, dy = o[1] - by, dz = o[2] - bz;
+                if (PhBalls_FarOnXZ(dx, dy, dz, o[3] + br))
+                    return false;
                 const double d2 = double(dx) * dx + double(dy) * dy + double(dz) * dz;
-                if (d2 == d2 ? root_below(d2, 0.9 * (o[3] + br)) : leans_on(*grid.Ball(j), *b))
-                    last = j;
-            });
+                return d2 == d2 ? root_below(d2, 0.9 * (o[3] + br)) : leans_on(*grid.Ball(j), *b);
+            };
+            // Straight from the list kept for the ball where there is one.
+            const PhPairGrid::List kept = grid.KeptNear(i);
+            if (kept.first != nullptr) {
+                for (int32_t j : kept)
+                    if (j > last && lean(j))
+                        last = j;
+            } else {
+                grid.ForNear(i, [&](int32_t j) {
+                    if (j > last && lean(j))
+                        last = j;
+                });
+            }
         } else {
             grid.ForNear(i, [&](int32_t j) {
                 if (j > last && leans_on(*grid.Ball(j), *b))
@@ -1655,9 +1743,10 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
         count_still();
         return 1;
     }
-    sweep_pairs();
+    // The buckets first: the sweep reads the places they keep.
     PhPairGrid &grid = pair_grid();
     grid.Build(&g_awake.all);
+    sweep_pairs(grid);
     pair_pass(grid);
     piece_pass();
     wall_pass(field);
@@ -1679,9 +1768,7 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
 
     if (removed)
         grid.Build(&g_awake.all);
-    else
-        grid.Refresh();
-    settle(grid, separate(grid));
+    settle(grid, separate(grid, !removed));
     count_still(&w.expectedEnergy);
     return 0;
 }
