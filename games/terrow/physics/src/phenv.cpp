@@ -286,6 +286,8 @@ int Env_Stuck(PhBall &ball, const PhContact *table, int count)
         } else {
             e.object = const_cast<PhElem *>(o);
             e.count = 0;
+            if (o->cls == PHC_BALL)
+                PhysWorld.ballsInSlots = true;
         }
     }
     for (PhNeighbour &e : ball.around)
