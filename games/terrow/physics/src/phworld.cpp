@@ -72,6 +72,7 @@ void empty_lists()
     PhWorld &w = PhysWorld;
     w.objects = w.gridTiles = w.finished = nullptr;
     w.balls = nullptr;
+    w.ballsInSlots = false;  // no ball is left to hold one
     w.goals = nullptr;
     w.slopes = nullptr;
     w.magnets = nullptr;
