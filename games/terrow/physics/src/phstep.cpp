@@ -1436,17 +1436,17 @@ void wall_response(TrPalya *field, PhBall *b)
     PhBall_CapEnergy(*b);
 }
 
-// The ball against the pieces.
-inline void piece_contacts(PhBall *b, PhContact *table, bool fastPaths)
+// The ball against the pieces; whether a piece responded (which may finish the ball or start its
+// sink).
+inline bool piece_contacts(PhBall *b, PhContact *table, bool fastPaths)
 {
-    if (idle(*b))
-        return;  // no other ball touched it
     int n = PH_ENV_TABLE;
     const int k = collect_swept(*b, table, &n, fastPaths);
-    if (k >= 0)
+    if (k >= 0) {
         table[k].object->Respond(*b, table[k].point, static_cast<int>(table[k].code), table[k].time);
-    if (b->finishCode != 0 || b->sinking)
-        return;
+        if (b->finishCode != 0 || b->sinking)
+            return true;
+    }
     PhBall_CapEnergy(*b);
     // Without a response the ball is where the table was made: it holds for the stuck count too.
     if (k >= 0) {
@@ -1457,6 +1457,7 @@ inline void piece_contacts(PhBall *b, PhContact *table, bool fastPaths)
         b->velocity = FV3(0, 0, 0);
         PhBall_SetMotion(*b, MT_ALL, b->position, b->velocity, b->currentTime, 1);
     }
+    return k >= 0;
 }
 
 // Ball against the pieces, then the field's wall. A response moves only its own ball, and the wall's
@@ -1475,12 +1476,18 @@ __attribute__((noinline)) void piece_pass(TrPalya *field)
     for (PhBall *b : g_awake.balls) {
         if (b->finishCode != 0 || b->goal != nullptr || b->sinking)
             continue;
-        piece_contacts(b, table, fastPaths);
-        if (b->finishCode != 0 || b->goal != nullptr || b->sinking)
+        const FV3 &p = b->position;
+        if (idle(*b)) {
+            // No other ball touched it: nothing met, and a ball at rest in a finite place has no
+            // speed into the wall to lose.
+            if (isfinite(p.x) && isfinite(p.y) && isfinite(p.z))
+                continue;
+        } else if (piece_contacts(b, table, fastPaths) && (b->finishCode != 0 || b->goal != nullptr || b->sinking)) {
             continue;
+        }
         const float r = b->radius;
-        const __m128 p = _mm_setr_ps(b->position.x, b->position.y, b->position.z, 0.0f), rr = _mm_set1_ps(r);
-        const __m128 in = _mm_and_ps(_mm_cmpge_ps(_mm_sub_ps(p, rr), lo), _mm_cmple_ps(_mm_add_ps(p, rr), hi));
+        const __m128 pp = _mm_setr_ps(p.x, p.y, p.z, 0.0f), rr = _mm_set1_ps(r);
+        const __m128 in = _mm_and_ps(_mm_cmpge_ps(_mm_sub_ps(pp, rr), lo), _mm_cmple_ps(_mm_add_ps(pp, rr), hi));
         if (!(r >= 0 && _mm_movemask_ps(in) == 0xf))
             nearWall.push_back(b);
     }
