@@ -58,25 +58,20 @@ int Env_CollectAnew(PhBall &ball, PhContact *table, int *count, bool rollsOnFlat
     const int32_t gen = static_cast<int32_t>(w.piecesGeneration);
     int32_t *open = ball.openAt;
     const int dx = ball.zone.Detail(0), dy = ball.zone.Detail(1), dz = ball.zone.Detail(2);
-    int x0 = dx < 5 ? cx - 1 : cx, x1 = dx > 5 ? cx + 1 : cx;
-    int z0 = dz < 5 ? cz - 1 : cz, z1 = dz > 5 ? cz + 1 : cz;
-    int y0 = dy > 5 ? gy : gy - 1, y1 = dy >= 5 ? gy + 1 : gy;
-    if (x0 < 0) x0 = 0;
-    if (z0 < 0) z0 = 0;
-    if (y0 < -1) y0 = -1;
-    if (x1 > w.sizeX - 1) x1 = w.sizeX - 1;
-    if (z1 > w.sizeZ - 1) z1 = w.sizeZ - 1;
-    if (y1 > w.sizeY - 1) y1 = w.sizeY - 1;
 
-    // The cells of the range, bit (z - cz + 1) * 9 + (y - gy + 1) * 3 + (x - cx + 1): the range lies
-    // within one cell of the ball's on every axis (empty on one, it is empty).
+    // The cells to look at, bit (z - cz + 1) * 9 + (y - gy + 1) * 3 + (x - cx + 1): on each axis the
+    // ball's cell and the one before or after it where its zone reaches, those in the field (layers
+    // from -1).
     static const uint32_t k_x[8] = {0, 0x1249249, 0x2492492, 0x36db6db, 0x4924924, 0x5b6db6d, 0x6db6db6, 0x7ffffff};
     static const uint32_t k_y[8] = {0, 0x01c0e07, 0x0e07038, 0x0fc7e3f, 0x70381c0, 0x71f8fc7, 0x7e3f1f8, 0x7ffffff};
     static const uint32_t k_z[8] = {0, 0x00001ff, 0x003fe00, 0x003ffff, 0x7fc0000, 0x7fc01ff, 0x7fffe00, 0x7ffffff};
-    auto span = [](int lo, int hi, int c) {
-        return (lo <= c - 1 && c - 1 <= hi ? 1u : 0u) | (lo <= c && c <= hi ? 2u : 0u) | (lo <= c + 1 && c + 1 <= hi ? 4u : 0u);
+    auto axis = [](bool before, bool after, int32_t c, int32_t first, int32_t count) {
+        const uint32_t u = uint32_t(c) - uint32_t(first), n = count > 0 ? uint32_t(count) : 0u;
+        return (before && u - 1u < n ? 1u : 0u) | (u < n ? 2u : 0u) | (after && u + 1u < n ? 4u : 0u);
     };
-    uint32_t visit = k_x[span(x0, x1, cx)] & k_y[span(y0, y1, gy)] & k_z[span(z0, z1, cz)], passOver = 0;
+    uint32_t visit = k_x[axis(dx < 5, dx > 5, cx, 0, w.sizeX)] & k_y[axis(dy <= 5, dy >= 5, gy, -1, w.sizeY + 1)] &
+                     k_z[axis(dz < 5, dz > 5, cz, 0, w.sizeZ)],
+             passOver = 0;
     // Of those the cells that hold a piece, and those the walk below would pass over: the flat
     // pieces of the support's layer, for a ball on a flat piece going level or upward (while the
     // table has room: a full one warns of them first). Nothing else there: nothing is met.
