@@ -74,6 +74,35 @@ TEST_F(World, RestNudgeTable)
     }
 }
 
+TEST_F(World, RollsOnFlatOnlyLevelOrUpwardWithFiniteVelocity)
+{
+    // The flat pieces of the layer below are passed over only for a ball going level or upward: the
+    // velocity's dot product with straight up, which is undefined for an infinite or undefined x or z.
+    floor(3, 1);
+    TrElem *e = add(1, 1, 0, TY_G_FEM, TR_DIR_UNSET);
+    Phys_Build(field);
+    PhBall &b = *obj<PhBall>(e);
+    ASSERT_NE(b.support, nullptr);
+    const float inf = INFINITY, nan = NAN;
+    const struct Case {
+        FV3 v;
+        bool rolls;
+    } cases[] = {
+        {FV3(0, 0, 0), true},     {FV3(2, -0.0f, -3), true}, {FV3(0, 1e-30f, 0), true}, {FV3(0, inf, 0), true},
+        {FV3(0, -1e-30f, 0), false}, {FV3(inf, 0, 0), false}, {FV3(0, 0, -inf), false}, {FV3(nan, 1, 0), false},
+        {FV3(0, nan, 0), false},  {FV3(1, 1, nan), false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.v.x << "," << c.v.y << "," << c.v.z);
+        b.velocity = c.v;
+        EXPECT_EQ(Env_RollsOnFlat(b), c.rolls);
+    }
+    // Not on a flat piece of the layer below: never.
+    b.velocity = FV3(0, 0, 0);
+    b.cellY++;
+    EXPECT_FALSE(Env_RollsOnFlat(b));
+}
+
 TEST_F(World, StuckAfterFourMeetingsAndFarOffsetsIgnored)
 {
     floor(3, 3);
