@@ -722,7 +722,10 @@ __attribute__((noinline)) uint64_t around_bits(const PhQueryIndex &idx, int32_t 
 
 }  // namespace
 
-bool Phys_CellsAround(int32_t x, int32_t gy, int32_t z, uint32_t *held, uint32_t *flatBelow)
+namespace {
+
+// Phys_CellsAround in full: the index made when stale, the answer found when not yet known.
+__attribute__((noinline)) bool cells_around(int32_t x, int32_t gy, int32_t z, uint32_t *held, uint32_t *flatBelow)
 {
     const PhQueryIndex *idx = query_index();
     const PhWorld &w = PhysWorld;
@@ -737,6 +740,28 @@ bool Phys_CellsAround(int32_t x, int32_t gy, int32_t z, uint32_t *held, uint32_t
     *held = uint32_t(known & 0x7ffffff);
     *flatBelow = uint32_t(known >> 32) & 0x7ffffff;
     return true;
+}
+
+}  // namespace
+
+bool Phys_CellsAround(int32_t x, int32_t gy, int32_t z, uint32_t *held, uint32_t *flatBelow)
+{
+    // The answer kept for a cell of the field, on an index at hand; anything else the full way.
+    const PhWorld &w = PhysWorld;
+    const PhQueryIndex *idx = w.queryIndex;
+    if (g_use_index && idx != nullptr && !w.queryIndexStale && idx->usable && uint32_t(x) < uint32_t(w.sizeX) &&
+        uint32_t(z) < uint32_t(w.sizeZ) && gy >= -1 && gy < w.sizeY) {
+        const size_t at = (size_t(gy + 1) * size_t(w.sizeZ) + size_t(z)) * size_t(w.sizeX) + size_t(x);
+        if (at < idx->around.size()) {
+            const uint64_t known = idx->around[at];
+            if (known != 0) {
+                *held = uint32_t(known & 0x7ffffff);
+                *flatBelow = uint32_t(known >> 32) & 0x7ffffff;
+                return true;
+            }
+        }
+    }
+    return cells_around(x, gy, z, held, flatBelow);
 }
 
 namespace {
