@@ -388,7 +388,7 @@ int collect_swept(PhBall &ball, PhContact *table, int *count, bool fastPaths)
         ball.currentTime = t;
         ball.UpdateCell();
         *count = cap;
-        const int first = Env_Collect(ball, table, count);
+        const int first = Env_CollectWith(ball, table, count, fastPaths);
         ball.currentTime = t1;
         if (first >= 0)
             return first;
@@ -399,7 +399,7 @@ int collect_swept(PhBall &ball, PhContact *table, int *count, bool fastPaths)
     ball.cellX = cx, ball.cellY = cy, ball.cellZ = cz;
     ball.prevCellX = px, ball.prevCellY = py, ball.prevCellZ = pz;
     *count = cap;
-    return Env_Collect(ball, table, count);
+    return Env_CollectWith(ball, table, count, fastPaths);
 }
 
 // A ball that has lain still on a piece for two steps, with no piece changed since, is left alone
@@ -1451,7 +1451,7 @@ inline bool piece_contacts(PhBall *b, PhContact *table, bool fastPaths)
     // Without a response the ball is where the table was made: it holds for the stuck count too.
     if (k >= 0) {
         n = PH_ENV_TABLE;
-        Env_Collect(*b, table, &n);
+        Env_CollectWith(*b, table, &n, fastPaths);
     }
     if (n > 0 && Env_Stuck(*b, table, n)) {
         b->velocity = FV3(0, 0, 0);
