@@ -1491,8 +1491,11 @@ __attribute__((noinline)) void piece_pass(TrPalya *field)
         if (!(r >= 0 && _mm_movemask_ps(in) == 0xf))
             nearWall.push_back(b);
     }
+    // A bomb's response may have shattered a ball the queries took for a piece (one whose element
+    // lacks the ball bit) after its own turn.
     for (PhBall *b : nearWall)
-        wall_response(field, b);
+        if (b->finishCode == 0 && b->goal == nullptr && !b->sinking)
+            wall_response(field, b);
 }
 
 // Separation: from the balls a magnet holds, then along the chains they push. The same balls
