@@ -115,6 +115,26 @@ protected:
         return fastOff && open;
     }
 
+    // What the cells-around answer gives, by the full walk: the cells that hold a piece, and of
+    // those one layer down the ones whose piece lies there and is a corner or faces straight up.
+    static void around_by_walk(int32_t x, int32_t gy, int32_t z, uint32_t *held, uint32_t *flat)
+    {
+        Phys_SetFastPaths(false);
+        *held = *flat = 0;
+        for (int32_t dz = -1, b = 0; dz <= 1; dz++)
+            for (int32_t dy = -1; dy <= 1; dy++)
+                for (int32_t dx = -1; dx <= 1; dx++, b++) {
+                    const PhElem *o = Phys_ObjAtCell(x + dx, gy + dy, z + dz, nullptr);
+                    if (o == nullptr)
+                        continue;
+                    *held |= 1u << b;
+                    if (dy == -1 && o->cellY == gy - 1 &&
+                        (o->cls == PHC_CORNER || (o->up.x == 0 && o->up.y == 1 && o->up.z == 0)))
+                        *flat |= 1u << b;
+                }
+        Phys_SetFastPaths(true);
+    }
+
     // Every cell and support query in and around the field, and the point queries at the middle and
     // just inside and outside the tolerance of every cell face; counts the points that found a piece.
     int compare_all(const std::string &where, const std::vector<const PhElem *> &excludes)
@@ -138,6 +158,11 @@ protected:
                         if (ex == nullptr && Phys_OpenAround(x, gy, z)) {
                             check(open_by_walk(x, gy, z), "open around " + cell);
                             opens++;
+                        }
+                        uint32_t held = 0, flat = 0, walkHeld = 0, walkFlat = 0;
+                        if (ex == nullptr && Phys_CellsAround(x, gy, z, &held, &flat)) {
+                            around_by_walk(x, gy, z, &walkHeld, &walkFlat);
+                            check(held == walkHeld && flat == walkFlat, "cells around " + cell);
                         }
                     }
         const float offsets[] = {-0.0011f, -0.0009f, 0.0009f, 0.0011f, 0.5f};

@@ -74,6 +74,35 @@ TEST_F(World, RestNudgeTable)
     }
 }
 
+TEST_F(World, RollsOnFlatOnlyLevelOrUpwardWithFiniteVelocity)
+{
+    // The flat pieces of the layer below are passed over only for a ball going level or upward: the
+    // velocity's dot product with straight up, which is undefined for an infinite or undefined x or z.
+    floor(3, 1);
+    TrElem *e = add(1, 1, 0, TY_G_FEM, TR_DIR_UNSET);
+    Phys_Build(field);
+    PhBall &b = *obj<PhBall>(e);
+    ASSERT_NE(b.support, nullptr);
+    const float inf = INFINITY, nan = NAN;
+    const struct Case {
+        FV3 v;
+        bool rolls;
+    } cases[] = {
+        {FV3(0, 0, 0), true},     {FV3(2, -0.0f, -3), true}, {FV3(0, 1e-30f, 0), true}, {FV3(0, inf, 0), true},
+        {FV3(0, -1e-30f, 0), false}, {FV3(inf, 0, 0), false}, {FV3(0, 0, -inf), false}, {FV3(nan, 1, 0), false},
+        {FV3(0, nan, 0), false},  {FV3(1, 1, nan), false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.v.x << "," << c.v.y << "," << c.v.z);
+        b.velocity = c.v;
+        EXPECT_EQ(Env_RollsOnFlat(b), c.rolls);
+    }
+    // Not on a flat piece of the layer below: never.
+    b.velocity = FV3(0, 0, 0);
+    b.cellY++;
+    EXPECT_FALSE(Env_RollsOnFlat(b));
+}
+
 TEST_F(World, StuckAfterFourMeetingsAndFarOffsetsIgnored)
 {
     floor(3, 3);
@@ -96,31 +125,38 @@ TEST_F(World, StuckAfterFourMeetingsAndFarOffsetsIgnored)
         EXPECT_EQ(n.object, nullptr);
 }
 
-TEST_F(World, DeletedPieceLeavesNoNeighbourEntry)
+TEST_F(World, DeletedNeighbourLeavesNoEntry)
 {
-    // The ball met the tile beside it often enough to remember it; the tile is then destroyed and the
-    // world steps on (under ASan no stale piece may be reached).
-    floor(3, 1);
-    TrElem *t = add(2, 1, 0, TY_T_SIMA);
-    TrElem *e = add(1, 1, 0, TY_G_FEM, 3);
-    Phys_Build(field);
-    PhBall &b = *obj<PhBall>(e);
-    PhElem *tile = obj(t);
-    PhContact rec{0, tile, FV3(0, 0, 0), FV3(0, 0, 0), 0, 0, 0};
-    for (int k = 0; k < 3; k++)
-        Env_Stuck(b, &rec, 1);
-    auto remembers = [&](const PhElem *o) {
-        for (const PhNeighbour &n : b.around)
-            if (n.object == o)
-                return true;
-        return false;
-    };
-    ASSERT_TRUE(remembers(tile));
-    destroy(tile);
-    EXPECT_FALSE(remembers(tile));
-    for (int k = 0; k < 40; k++)
-        Phys_Step(field, k * 25);
-    EXPECT_EQ(e->io->flags & EF_DESTROYED, 0u);
+    // The ball met the object beside it often enough to remember it; the object is then destroyed
+    // and the world steps on (under ASan no stale object may be reached). A ball is remembered only
+    // where the queries find one (its element without the ball bit), and its deletion must look.
+    for (const bool ball : {false, true}) {
+        SCOPED_TRACE(ball ? "ball" : "tile");
+        floor(3, 1);
+        TrElem *t = ball ? add(2, 1, 0, TY_G_FEM, TR_DIR_UNSET) : add(2, 1, 0, TY_T_SIMA);
+        TrElem *e = add(1, 1, 0, TY_G_FEM, 3);
+        Phys_Build(field);
+        PhBall &b = *obj<PhBall>(e);
+        PhElem *other = obj(t);
+        PhContact rec{0, other, FV3(0, 0, 0), FV3(0, 0, 0), 0, 0, 0};
+        for (int k = 0; k < 3; k++)
+            Env_Stuck(b, &rec, 1);
+        auto remembers = [&](const PhElem *o) {
+            for (const PhNeighbour &n : b.around)
+                if (n.object == o)
+                    return true;
+            return false;
+        };
+        ASSERT_TRUE(remembers(other));
+        destroy(other);
+        EXPECT_FALSE(remembers(other));
+        for (int k = 0; k < 40; k++)
+            Phys_Step(field, k * 25);
+        EXPECT_EQ(e->io->flags & EF_DESTROYED, 0u);
+        Phys_Free();
+        Palya_Free(field);
+        field = Palya_NewEmpty();
+    }
 }
 
 TEST_F(World, BallListedOnSlopeFindsItAheadOfCellBorder)

@@ -58,30 +58,27 @@ int Env_CollectAnew(PhBall &ball, PhContact *table, int *count, bool rollsOnFlat
     const int32_t gen = static_cast<int32_t>(w.piecesGeneration);
     int32_t *open = ball.openAt;
     const int dx = ball.zone.Detail(0), dy = ball.zone.Detail(1), dz = ball.zone.Detail(2);
-    int x0 = dx < 5 ? cx - 1 : cx, x1 = dx > 5 ? cx + 1 : cx;
-    int z0 = dz < 5 ? cz - 1 : cz, z1 = dz > 5 ? cz + 1 : cz;
-    int y0 = dy > 5 ? gy : gy - 1, y1 = dy >= 5 ? gy + 1 : gy;
-    if (x0 < 0) x0 = 0;
-    if (z0 < 0) z0 = 0;
-    if (y0 < -1) y0 = -1;
-    if (x1 > w.sizeX - 1) x1 = w.sizeX - 1;
-    if (z1 > w.sizeZ - 1) z1 = w.sizeZ - 1;
-    if (y1 > w.sizeY - 1) y1 = w.sizeY - 1;
 
-    // The cells of the range that hold a piece, and those the walk below would pass over: the flat
+    // The cells to look at, bit (z - cz + 1) * 9 + (y - gy + 1) * 3 + (x - cx + 1): on each axis the
+    // ball's cell and the one before or after it where its zone reaches, those in the field (layers
+    // from -1).
+    static const uint32_t k_x[8] = {0, 0x1249249, 0x2492492, 0x36db6db, 0x4924924, 0x5b6db6d, 0x6db6db6, 0x7ffffff};
+    static const uint32_t k_y[8] = {0, 0x01c0e07, 0x0e07038, 0x0fc7e3f, 0x70381c0, 0x71f8fc7, 0x7e3f1f8, 0x7ffffff};
+    static const uint32_t k_z[8] = {0, 0x00001ff, 0x003fe00, 0x003ffff, 0x7fc0000, 0x7fc01ff, 0x7fffe00, 0x7ffffff};
+    auto axis = [](bool before, bool after, int32_t c, int32_t first, int32_t count) {
+        const uint32_t u = uint32_t(c) - uint32_t(first), n = count > 0 ? uint32_t(count) : 0u;
+        return (before && u - 1u < n ? 1u : 0u) | (u < n ? 2u : 0u) | (after && u + 1u < n ? 4u : 0u);
+    };
+    uint32_t visit = k_x[axis(dx < 5, dx > 5, cx, 0, w.sizeX)] & k_y[axis(dy <= 5, dy >= 5, gy, -1, w.sizeY + 1)] &
+                     k_z[axis(dz < 5, dz > 5, cz, 0, w.sizeZ)],
+             passOver = 0;
+    // Of those the cells that hold a piece, and those the walk below would pass over: the flat
     // pieces of the support's layer, for a ball on a flat piece going level or upward (while the
     // table has room: a full one warns of them first). Nothing else there: nothing is met.
-    uint32_t visit = 0x7ffffff, passOver = 0;
     {
         uint32_t held, flat;
         if (cap > 0 && Phys_CellsAround(cx, gy, cz, &held, &flat)) {
-            static const uint32_t k_x[8] = {0, 0x1249249, 0x2492492, 0x36db6db, 0x4924924, 0x5b6db6d, 0x6db6db6, 0x7ffffff};
-            static const uint32_t k_y[8] = {0, 0x01c0e07, 0x0e07038, 0x0fc7e3f, 0x70381c0, 0x71f8fc7, 0x7e3f1f8, 0x7ffffff};
-            static const uint32_t k_z[8] = {0, 0x00001ff, 0x003fe00, 0x003ffff, 0x7fc0000, 0x7fc01ff, 0x7fffe00, 0x7ffffff};
-            // The offsets lo - c .. hi - c as bits 0..2: the cell is in the field, so its own offset is
-            // always in the range.
-            auto span = [](int lo, int hi, int c) { return (lo < c ? 1u : 0u) | 2u | (hi > c ? 4u : 0u); };
-            visit = held & k_x[span(x0, x1, cx)] & k_y[span(y0, y1, gy)] & k_z[span(z0, z1, cz)];
+            visit &= held;
             if (rollsOnFlat)
                 passOver = flat;
             if ((visit & ~passOver) == 0) {
@@ -116,48 +113,49 @@ int Env_CollectAnew(PhBall &ball, PhContact *table, int *count, bool rollsOnFlat
             skips = 2;
         }
     }
-    for (int z = z0; z <= z1; z++)
-        for (int y = y0; y <= y1; y++)
-            for (int x = x0; x <= x1; x++) {
-                const uint32_t bit = 1u << ((z - cz + 1) * 9 + (y - gy + 1) * 3 + (x - cx + 1));
-                if (!(visit & bit) || ((passOver & bit) && n < cap))
+    // The cells in bit order: z, then y, then x, as a walk of the range would take them.
+    for (uint32_t todo = visit; todo != 0; todo &= todo - 1) {
+        const int at = __builtin_ctz(todo);
+        const uint32_t bit = 1u << at;
+        if ((passOver & bit) && n < cap)
+            continue;
+        const int x = cx + at % 3 - 1, y = gy + at / 3 % 3 - 1, z = cz + at / 9 - 1;
+        bool skipped = false;
+        for (int k = 0; k < skips; k++)
+            skipped |= skip[k][0] == x && skip[k][1] == y && skip[k][2] == z;
+        if (skipped)
+            continue;
+        PhElem *o = Phys_ObjAtCell(x, y, z, &ball);
+        if (o == nullptr || (o->finishCode != 0 && o->finishAge != 0))
+            continue;
+        if (n >= cap) {
+            Phys_Warning(PHMSG_ENV_OVERFLOW);
+            continue;
+        }
+        if (sup != nullptr && sup->cellY == o->cellY) {
+            if (sup->cls == PHC_SLOPE) {
+                int ox, oz;
+                beyond_high_side(sup->Orientation(), &ox, &oz);
+                if (o->cellX == sup->cellX + ox && o->cellZ == sup->cellZ + oz)
                     continue;
-                bool skipped = false;
-                for (int k = 0; k < skips; k++)
-                    skipped |= skip[k][0] == x && skip[k][1] == y && skip[k][2] == z;
-                if (skipped)
+            } else {
+                const FV3 dir = o->cls == PHC_CORNER ? FV3(0, 1, 0) : o->up;
+                if (v.Dot(dir) >= 0)
                     continue;
-                PhElem *o = Phys_ObjAtCell(x, y, z, &ball);
-                if (o == nullptr || (o->finishCode != 0 && o->finishAge != 0))
-                    continue;
-                if (n >= cap) {
-                    Phys_Warning(PHMSG_ENV_OVERFLOW);
-                    continue;
-                }
-                if (sup != nullptr && sup->cellY == o->cellY) {
-                    if (sup->cls == PHC_SLOPE) {
-                        int ox, oz;
-                        beyond_high_side(sup->Orientation(), &ox, &oz);
-                        if (o->cellX == sup->cellX + ox && o->cellZ == sup->cellZ + oz)
-                            continue;
-                    } else {
-                        const FV3 dir = o->cls == PHC_CORNER ? FV3(0, 1, 0) : o->up;
-                        if (v.Dot(dir) >= 0)
-                            continue;
-                    }
-                }
-                FV3 c(0, 0, 0);
-                int code = 0;
-                if (!o->Contact(ball, &c, &code, 0.001f))
-                    continue;
-                const float t = Env_ImpactTime(ball, o, c);
-                if (t <= tBest) {
-                    tBest = t;
-                    earliest = n;
-                }
-                table[n] = PhContact{0, o, c, ball.position + c, static_cast<uint32_t>(code), 0, t};
-                n++;
             }
+        }
+        FV3 c(0, 0, 0);
+        int code = 0;
+        if (!o->Contact(ball, &c, &code, 0.001f))
+            continue;
+        const float t = Env_ImpactTime(ball, o, c);
+        if (t <= tBest) {
+            tBest = t;
+            earliest = n;
+        }
+        table[n] = PhContact{0, o, c, ball.position + c, static_cast<uint32_t>(code), 0, t};
+        n++;
+    }
     *count = n;
     return earliest;
 }
@@ -286,6 +284,8 @@ int Env_Stuck(PhBall &ball, const PhContact *table, int count)
         } else {
             e.object = const_cast<PhElem *>(o);
             e.count = 0;
+            if (o->cls == PHC_BALL)
+                PhysWorld.ballsInSlots = true;
         }
     }
     for (PhNeighbour &e : ball.around)

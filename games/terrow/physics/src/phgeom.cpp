@@ -1,6 +1,7 @@
 // Slope and corner solids, the region classifier around them, and the box zone code.
 #include "terrow/phys/phgeom.h"
 
+#include <emmintrin.h>
 #include <math.h>
 #include <new>
 
@@ -122,7 +123,7 @@ PhRampGeom *Ramp_New(int32_t x, int32_t y, int32_t z, int32_t key, bool corner)
         const PhPlane &q = *P[k];
         const double row[4] = {q.normal.x, q.normal.y, q.normal.z, q.d};
         for (int i = 0; i < 4; i++)
-            g->planeRow[k][i] = row[i];
+            g->planeCol[i][k] = row[i];
     }
     return g;
 }
@@ -198,15 +199,19 @@ const Outcome *region_of(const PhRampGeom &g, const FV3 &point)
     unsigned mask = 0, near = 0;
     point.Check();
     const double x = point.x, y = point.y, z = point.z;
-    for (int k = 0; k < 9; k++) {
-        // Plane_Dist, its sums in the same order.
-        const double *row = g.planeRow[k];
-        const double dist = x * row[0] + y * row[1] + z * row[2] - row[3];
-        if (dist >= 0)
-            mask |= 1u << k;
-        if (dist >= -k_on_plane)
-            near |= 1u << k;
+    // Plane_Dist, its sums in the same order, for two planes at a time.
+    const __m128d X = _mm_set1_pd(x), Y = _mm_set1_pd(y), Z = _mm_set1_pd(z);
+    const __m128d zero = _mm_setzero_pd(), close = _mm_set1_pd(-k_on_plane);
+    const double(*col)[10] = g.planeCol;
+    for (int k = 0; k < 10; k += 2) {
+        const __m128d dist = _mm_sub_pd(_mm_add_pd(_mm_add_pd(_mm_mul_pd(X, _mm_loadu_pd(col[0] + k)), _mm_mul_pd(Y, _mm_loadu_pd(col[1] + k))),
+                                                   _mm_mul_pd(Z, _mm_loadu_pd(col[2] + k))),
+                                        _mm_loadu_pd(col[3] + k));
+        mask |= unsigned(_mm_movemask_pd(_mm_cmpge_pd(dist, zero))) << k;
+        near |= unsigned(_mm_movemask_pd(_mm_cmpge_pd(dist, close))) << k;
     }
+    mask &= 0x1ff;
+    near &= 0x1ff;
     const Outcome *o = match_region(mask);
     if (o == nullptr)
         o = match_region(near);

@@ -104,22 +104,25 @@ PhElem::~PhElem()
                 w.removed[w.removedCount++] = element;
         }
         PhList_Remove(w.gridTiles, this, &PhElem::nextFixed);
-        // No ball may keep pointing at a deleted piece.
+        // No ball may keep pointing at a deleted piece. A ball is no goal, and is in no ball's
+        // neighbour slots unless the queries ever found one (27 slots a ball: most of its memory).
+        const bool isBall = cls == PHC_BALL, inSlots = !isBall || w.ballsInSlots;
         for (PhBall *b = w.balls; b != nullptr; b = b->nextBall) {
             if (b->support == this)
                 b->support = nullptr;
             if (b->prevSupport == this)
                 b->prevSupport = nullptr;
-            if (static_cast<PhElem *>(b->goal) == this)
+            if (!isBall && static_cast<PhElem *>(b->goal) == this)
                 b->goal = nullptr;
             if (static_cast<PhElem *>(b->neighbour) == this) {
                 b->propLost |= b->neighbourCount > 10;
                 b->neighbour = nullptr;
                 b->neighbourCount = 0;
             }
-            for (PhNeighbour &n : b->around)
-                if (n.object == this)
-                    n = PhNeighbour{nullptr, -1, 0};
+            if (inSlots)
+                for (PhNeighbour &n : b->around)
+                    if (n.object == this)
+                        n = PhNeighbour{nullptr, -1, 0};
         }
     }
     PhList_Remove(w.objects, this, &PhElem::nextObject);

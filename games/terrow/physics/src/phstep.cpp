@@ -388,7 +388,7 @@ int collect_swept(PhBall &ball, PhContact *table, int *count, bool fastPaths)
         ball.currentTime = t;
         ball.UpdateCell();
         *count = cap;
-        const int first = Env_Collect(ball, table, count);
+        const int first = Env_CollectWith(ball, table, count, fastPaths);
         ball.currentTime = t1;
         if (first >= 0)
             return first;
@@ -399,7 +399,7 @@ int collect_swept(PhBall &ball, PhContact *table, int *count, bool fastPaths)
     ball.cellX = cx, ball.cellY = cy, ball.cellZ = cz;
     ball.prevCellX = px, ball.prevCellY = py, ball.prevCellZ = pz;
     *count = cap;
-    return Env_Collect(ball, table, count);
+    return Env_CollectWith(ball, table, count, fastPaths);
 }
 
 // A ball that has lain still on a piece for two steps, with no piece changed since, is left alone
@@ -1543,72 +1543,96 @@ __attribute__((noinline)) void pair_pass(PhPairGrid &grid)
     }
 }
 
-// Ball against the pieces.
-__attribute__((noinline)) void piece_pass()
+// The field's wall, past its first test: three tests that each let the ball pass, the one that
+// most often does first (a ball on the floor's level is mostly inside the field's box, though
+// within a radius of its floor), then the bounce off the wall.
+void wall_response(TrPalya *field, PhBall *b)
+{
+    const PhWorld &w = PhysWorld;
+    const float r = b->radius;
+    const FV3 &p = b->position, &v = b->velocity;
+    const float *box = field->fieldBox;
+    const float qx = p.x + (v.x < 0 ? -r : (v.x > 0 ? r : 0)), qy = v.y < 0 ? p.y - r : p.y,
+                qz = p.z + (v.z < 0 ? -r : (v.z > 0 ? r : 0));
+    if (qz >= box[3] && qz <= box[4] && qx >= box[0] && qx <= box[1] && qy >= box[2])
+        return;
+    if (r < p.x && p.x < w.sizeXf - r && r < p.y && r < p.z && p.z < w.sizeZf - r)
+        return;
+    if (v.x == 0 && v.y == 0 && v.z == 0 && isfinite(p.x) && isfinite(p.y) && isfinite(p.z))
+        return;  // a ball at rest has no speed into the wall to lose
+    FV3 q = p;
+    q.x = qx, q.y = qy, q.z = qz;
+    FV3 e;
+    const uint32_t bits = Phys_OutOfField(field, q, &e);
+    if (bits == 0 || e.Dot(v) == 0)
+        return;
+    const double len = e.Length();
+    if (len < r && len > 0)
+        e.SetLength(r - len);
+    PhBall_TraceAndHit(*b, bits, e, b->currentTime);
+    PhBall_CapEnergy(*b);
+}
+
+// The ball against the pieces; whether a piece responded (which may finish the ball or start its
+// sink).
+inline bool piece_contacts(PhBall *b, PhContact *table, bool fastPaths)
+{
+    int n = PH_ENV_TABLE;
+    const int k = collect_swept(*b, table, &n, fastPaths);
+    if (k >= 0) {
+        table[k].object->Respond(*b, table[k].point, static_cast<int>(table[k].code), table[k].time);
+        if (b->finishCode != 0 || b->sinking)
+            return true;
+    }
+    PhBall_CapEnergy(*b);
+    // Without a response the ball is where the table was made: it holds for the stuck count too.
+    if (k >= 0) {
+        n = PH_ENV_TABLE;
+        Env_CollectWith(*b, table, &n, fastPaths);
+    }
+    if (n > 0 && Env_Stuck(*b, table, n)) {
+        b->velocity = FV3(0, 0, 0);
+        PhBall_SetMotion(*b, MT_ALL, b->position, b->velocity, b->currentTime, 1);
+    }
+    return k >= 0;
+}
+
+// Ball against the pieces, then the field's wall. A response moves only its own ball, and the wall's
+// first test reads only the ball and the field: it is made while the ball is at hand, and the few
+// balls it does not pass meet the wall after every ball has met the pieces, in the order of before.
+__attribute__((noinline)) void piece_pass(TrPalya *field)
 {
     PhContact table[PH_ENV_TABLE];
     const bool fastPaths = Phys_FastPaths();
+    static std::vector<PhBall *> nearWall;
+    nearWall.clear();
+    // The ball's box inside the field's (but for the top): so is the point of the wall's tests
+    // whatever the ball's velocity, the sums rounding the same way as the terms. Lanes x, y, z.
+    const float *box = field->fieldBox;
+    const __m128 lo = _mm_setr_ps(box[0], box[2], box[3], -INFINITY), hi = _mm_setr_ps(box[1], INFINITY, box[4], INFINITY);
     for (PhBall *b : g_awake.balls) {
         if (b->finishCode != 0 || b->goal != nullptr || b->sinking)
             continue;
-        if (idle(*b))
-            continue;  // no other ball touched it
-        int n = PH_ENV_TABLE;
-        const int k = collect_swept(*b, table, &n, fastPaths);
-        if (k >= 0)
-            table[k].object->Respond(*b, table[k].point, static_cast<int>(table[k].code), table[k].time);
-        if (b->finishCode != 0 || b->sinking)
+        const FV3 &p = b->position;
+        if (idle(*b)) {
+            // No other ball touched it: nothing met, and a ball at rest in a finite place has no
+            // speed into the wall to lose.
+            if (isfinite(p.x) && isfinite(p.y) && isfinite(p.z))
+                continue;
+        } else if (piece_contacts(b, table, fastPaths) && (b->finishCode != 0 || b->goal != nullptr || b->sinking)) {
             continue;
-        PhBall_CapEnergy(*b);
-        // Without a response the ball is where the table was made: it holds for the stuck count too.
-        if (k >= 0) {
-            n = PH_ENV_TABLE;
-            Env_Collect(*b, table, &n);
         }
-        if (n > 0 && Env_Stuck(*b, table, n)) {
-            b->velocity = FV3(0, 0, 0);
-            PhBall_SetMotion(*b, MT_ALL, b->position, b->velocity, b->currentTime, 1);
-        }
-    }
-}
-
-// The field's wall.
-__attribute__((noinline)) void wall_pass(TrPalya *field)
-{
-    const PhWorld &w = PhysWorld;
-    for (PhBall *b : g_awake.balls) {
-        if (b->finishCode != 0 || b->goal != nullptr || b->sinking)
-            continue;
         const float r = b->radius;
-        const FV3 &p = b->position, &v = b->velocity;
-        const float *box = field->fieldBox;
-        // The ball's box inside the field's (but for the top): so is the point of the first test
-        // below whatever the ball's velocity, the sums rounding the same way as the terms.
-        if (r >= 0 && p.z - r >= box[3] && p.z + r <= box[4] && p.x - r >= box[0] && p.x + r <= box[1] &&
-            p.y - r >= box[2])
-            continue;
-        // Three tests that each let the ball pass, the one that most often does first: a ball on
-        // the floor's level is mostly inside the field's box, though within a radius of its floor.
-        const float qx = p.x + (v.x < 0 ? -r : (v.x > 0 ? r : 0)), qy = v.y < 0 ? p.y - r : p.y,
-                    qz = p.z + (v.z < 0 ? -r : (v.z > 0 ? r : 0));
-        if (qz >= box[3] && qz <= box[4] && qx >= box[0] && qx <= box[1] && qy >= box[2])
-            continue;
-        if (r < p.x && p.x < w.sizeXf - r && r < p.y && r < p.z && p.z < w.sizeZf - r)
-            continue;
-        if (v.x == 0 && v.y == 0 && v.z == 0 && isfinite(p.x) && isfinite(p.y) && isfinite(p.z))
-            continue;  // a ball at rest has no speed into the wall to lose
-        FV3 q = p;
-        q.x = qx, q.y = qy, q.z = qz;
-        FV3 e;
-        const uint32_t bits = Phys_OutOfField(field, q, &e);
-        if (bits == 0 || e.Dot(v) == 0)
-            continue;
-        const double len = e.Length();
-        if (len < r && len > 0)
-            e.SetLength(r - len);
-        PhBall_TraceAndHit(*b, bits, e, b->currentTime);
-        PhBall_CapEnergy(*b);
+        const __m128 pp = _mm_setr_ps(p.x, p.y, p.z, 0.0f), rr = _mm_set1_ps(r);
+        const __m128 in = _mm_and_ps(_mm_cmpge_ps(_mm_sub_ps(pp, rr), lo), _mm_cmple_ps(_mm_add_ps(pp, rr), hi));
+        if (!(r >= 0 && _mm_movemask_ps(in) == 0xf))
+            nearWall.push_back(b);
     }
+    // A bomb's response may have shattered a ball the queries took for a piece (one whose element
+    // lacks the ball bit) after its own turn.
+    for (PhBall *b : nearWall)
+        if (b->finishCode == 0 && b->goal == nullptr && !b->sinking)
+            wall_response(field, b);
 }
 
 // Separation: from the balls a magnet holds, then along the chains they push. The same balls
@@ -1748,8 +1772,7 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
     grid.Build(&g_awake.all);
     sweep_pairs(grid);
     pair_pass(grid);
-    piece_pass();
-    wall_pass(field);
+    piece_pass(field);
 
     // Removal. Deleted balls leave the list: the rest are numbered anew.
     const bool removed = w.finished != nullptr;

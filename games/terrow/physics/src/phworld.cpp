@@ -72,6 +72,7 @@ void empty_lists()
     PhWorld &w = PhysWorld;
     w.objects = w.gridTiles = w.finished = nullptr;
     w.balls = nullptr;
+    w.ballsInSlots = false;  // no ball is left to hold one
     w.goals = nullptr;
     w.slopes = nullptr;
     w.magnets = nullptr;
@@ -338,6 +339,10 @@ struct PhQueryIndex {
     // By level cell as above, found on first asking: bit 63 once known, then what
     // Phys_CellsAround gives (held in bits 0-26, flat below in bits 32-58).
     mutable std::vector<uint64_t> around;
+    // By slot of `cells`: 0 when no piece is there, 1 when one is, 3 when it is a piece of that
+    // layer that is a corner or faces straight up (Phys_CellsAround's bits; neighbouring cells share
+    // most of their 27).
+    std::vector<uint8_t> cellKind;
     // By level cell as above, found on first asking: 1 + what Phys_SupportBelow gives when no piece
     // is excluded (that element in supportBelow), 0 not yet known.
     mutable std::vector<uint8_t> supportKnown;
@@ -526,6 +531,20 @@ void build_index(PhQueryIndex &idx)
         return;
     if (!fill_table(idx.buckets, objs, bucket_range, any_slot))
         return;
+    {
+        const PhQueryIndex::Table &t = idx.cells;
+        idx.cellKind.assign(t.starts.size() - 1, 0);
+        for (int32_t y = 0, s = 0; y < t.n[1]; y++)
+            for (int32_t z = 0; z < t.n[2]; z++)
+                for (int32_t x = 0; x < t.n[0]; x++, s++)
+                    for (uint32_t i = t.starts[s]; i < t.starts[s + 1]; i++)
+                        if (!excluded(*t.items[i], nullptr)) {
+                            const PhElem *o = t.items[i];
+                            const bool flat = o->cls == PHC_CORNER || (o->up.x == 0 && o->up.y == 1 && o->up.z == 0);
+                            idx.cellKind[size_t(s)] = o->cellY == t.lo[1] + y && flat ? 3 : 1;
+                            break;
+                        }
+    }
     const PhWorld &w = PhysWorld;
     if (w.sizeX > 0 && w.sizeY >= 0 && w.sizeZ > 0)
         idx.open.assign(size_t(w.sizeX) * size_t(w.sizeY + 1) * size_t(w.sizeZ), 0);
@@ -669,7 +688,44 @@ bool Phys_OpenAround(int32_t x, int32_t gy, int32_t z)
     return known == 1;
 }
 
-bool Phys_CellsAround(int32_t x, int32_t gy, int32_t z, uint32_t *held, uint32_t *flatBelow)
+namespace {
+
+// Phys_CellsAround's answer for a cell asked the first time: Phys_ObjAtCell's lookup, on the index
+// at hand, as the kind of piece each cell holds. Apart, so that the kept answer is taken with
+// little setting up.
+__attribute__((noinline)) uint64_t around_bits(const PhQueryIndex &idx, int32_t x, int32_t gy, int32_t z)
+{
+    const PhQueryIndex::Table &t = idx.cells;
+    // Row by row: the three cells of a row lie side by side in the table.
+    const uint32_t ux = uint32_t(x) - uint32_t(t.lo[0]) - 1;
+    bool inX[3];
+    for (int32_t dx = 0; dx < 3; dx++)
+        inX[dx] = ux + uint32_t(dx) < uint32_t(t.n[0]);
+    uint64_t bits = uint64_t(1) << 63;
+    for (int32_t dz = -1, b = 0; dz <= 1; dz++)
+        for (int32_t dy = -1; dy <= 1; dy++, b += 3) {
+            const uint32_t uy = uint32_t(gy + dy) - uint32_t(t.lo[1]), uz = uint32_t(z + dz) - uint32_t(t.lo[2]);
+            if (uy >= uint32_t(t.n[1]) || uz >= uint32_t(t.n[2]))
+                continue;
+            const uint8_t *row = idx.cellKind.data() + (size_t(uy) * t.n[2] + uz) * t.n[0];
+            for (int32_t dx = 0; dx < 3; dx++) {
+                if (!inX[dx])
+                    continue;
+                const uint32_t k = row[uint32_t(ux + uint32_t(dx))];
+                bits |= uint64_t(k & 1) << (b + dx);
+                if (dy == -1)
+                    bits |= uint64_t(k >> 1) << (32 + b + dx);
+            }
+        }
+    return bits;
+}
+
+}  // namespace
+
+namespace {
+
+// Phys_CellsAround in full: the index made when stale, the answer found when not yet known.
+__attribute__((noinline)) bool cells_around(int32_t x, int32_t gy, int32_t z, uint32_t *held, uint32_t *flatBelow)
 {
     const PhQueryIndex *idx = query_index();
     const PhWorld &w = PhysWorld;
@@ -679,37 +735,33 @@ bool Phys_CellsAround(int32_t x, int32_t gy, int32_t z, uint32_t *held, uint32_t
     if (at >= idx->around.size())
         return false;
     uint64_t &known = idx->around[at];
-    if (known == 0) {
-        // Phys_ObjAtCell's lookup, on the index at hand.
-        const PhQueryIndex::Table &t = idx->cells;
-        auto obj_at_cell = [&t](int32_t cx, int32_t cy, int32_t cz) -> const PhElem * {
-            const uint32_t ux = uint32_t(cx) - uint32_t(t.lo[0]), uy = uint32_t(cy) - uint32_t(t.lo[1]),
-                           uz = uint32_t(cz) - uint32_t(t.lo[2]);
-            if (ux >= uint32_t(t.n[0]) || uy >= uint32_t(t.n[1]) || uz >= uint32_t(t.n[2]))
-                return nullptr;
-            const size_t s = (size_t(uy) * t.n[2] + uz) * t.n[0] + ux;
-            for (uint32_t i = t.starts[s]; i < t.starts[s + 1]; i++)
-                if (!excluded(*t.items[i], nullptr))
-                    return t.items[i];
-            return nullptr;
-        };
-        uint64_t bits = uint64_t(1) << 63;
-        for (int32_t dz = -1, b = 0; dz <= 1; dz++)
-            for (int32_t dy = -1; dy <= 1; dy++)
-                for (int32_t dx = -1; dx <= 1; dx++, b++) {
-                    const PhElem *o = obj_at_cell(x + dx, gy + dy, z + dz);
-                    if (o == nullptr)
-                        continue;
-                    bits |= uint64_t(1) << b;
-                    const bool flat = o->cls == PHC_CORNER || (o->up.x == 0 && o->up.y == 1 && o->up.z == 0);
-                    if (dy == -1 && o->cellY == gy - 1 && flat)
-                        bits |= uint64_t(1) << (32 + b);
-                }
-        known = bits;
-    }
+    if (known == 0)
+        known = around_bits(*idx, x, gy, z);
     *held = uint32_t(known & 0x7ffffff);
     *flatBelow = uint32_t(known >> 32) & 0x7ffffff;
     return true;
+}
+
+}  // namespace
+
+bool Phys_CellsAround(int32_t x, int32_t gy, int32_t z, uint32_t *held, uint32_t *flatBelow)
+{
+    // The answer kept for a cell of the field, on an index at hand; anything else the full way.
+    const PhWorld &w = PhysWorld;
+    const PhQueryIndex *idx = w.queryIndex;
+    if (g_use_index && idx != nullptr && !w.queryIndexStale && idx->usable && uint32_t(x) < uint32_t(w.sizeX) &&
+        uint32_t(z) < uint32_t(w.sizeZ) && gy >= -1 && gy < w.sizeY) {
+        const size_t at = (size_t(gy + 1) * size_t(w.sizeZ) + size_t(z)) * size_t(w.sizeX) + size_t(x);
+        if (at < idx->around.size()) {
+            const uint64_t known = idx->around[at];
+            if (known != 0) {
+                *held = uint32_t(known & 0x7ffffff);
+                *flatBelow = uint32_t(known >> 32) & 0x7ffffff;
+                return true;
+            }
+        }
+    }
+    return cells_around(x, gy, z, held, flatBelow);
 }
 
 namespace {

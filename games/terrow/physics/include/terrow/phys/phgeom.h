@@ -25,9 +25,10 @@ struct PhRampGeom {
     PhFace *face[5];
     PhPlane *plane[9];
     float edgeLength[3];  // |C3 - C0|, |C2 - C0|, |C1 - C0|
-    // The planes' normals and distances side by side, widened to double as Plane_Dist widens them:
-    // the region test reads all nine for every point.
-    double planeRow[9][4];
+    // The planes' normals and distances, widened to double as Plane_Dist widens them, a row by
+    // component (x, y, z, distance) and a plane by column: the region test reads all nine for every
+    // point, two side by side (the tenth column is no plane).
+    double planeCol[4][10];
 };
 
 /* The side of a corner piece's legs. */

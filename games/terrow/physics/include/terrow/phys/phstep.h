@@ -32,8 +32,13 @@ int Env_Collect(PhBall &ball, PhContact *table, int *count);
 inline bool Env_RollsOnFlat(const PhBall &ball)
 {
     const PhElem *sup = ball.support;
-    return sup != nullptr && sup->cls != PHC_SLOPE && sup->cellY == ball.cellY - 1 &&
-           ball.velocity.Dot(FV3(0, 1, 0)) >= 0;
+    if (!(sup != nullptr && sup->cls != PHC_SLOPE && sup->cellY == ball.cellY - 1))
+        return false;
+    // The velocity's dot product with straight up, not below 0: its y not below 0 and x and z
+    // finite (x - x is 0 just then), as the product's sum of x * 0, y and z * 0 says.
+    const FV3 &v = ball.velocity;
+    v.Check();
+    return v.y >= 0 && v.x - v.x == v.z - v.z;
 }
 /* Whether Env_Collect, with the fast paths on and room in the table, would find the range empty
  * again at once: the same cell, support case and pieces as a call that found it empty, anywhere in
@@ -42,7 +47,10 @@ inline bool Env_RollsOnFlat(const PhBall &ball)
 inline bool Env_OpenAgain(PhBall &ball, bool rollsOnFlat)
 {
     const int32_t *open = ball.openAt;
-    if (!(open[0] == ball.cellX && open[1] == ball.cellY && open[2] == ball.cellZ && open[4] == (rollsOnFlat ? 1 : 0) &&
+    // The cell x, y, z side by side in both (the fourth lane is not compared).
+    const __m128i cell = _mm_cmpeq_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i *>(open)),
+                                         _mm_loadu_si128(reinterpret_cast<const __m128i *>(&ball.cellX)));
+    if (!((_mm_movemask_epi8(cell) & 0xfff) == 0xfff && open[4] == (rollsOnFlat ? 1 : 0) &&
           open[5] == static_cast<int32_t>(PhysWorld.piecesGeneration)))
         return false;
     if (open[3] == -1)

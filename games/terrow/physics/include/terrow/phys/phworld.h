@@ -59,6 +59,9 @@ struct PhWorld {
     PhElem *objects;
     PhElem *gridTiles;  // the fixed list
     PhBall *balls;
+    /* Set once a ball's stuck count (its neighbour slots) has held a ball (the queries find one
+     * whose element lacks the ball bit): until then deleting a ball need not look in the slots. */
+    bool ballsInSlots;
     PhElem *finished;
     PhGoal *goals;
     PhSlope *slopes;
