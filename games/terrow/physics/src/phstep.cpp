@@ -1394,6 +1394,7 @@ __attribute__((noinline)) void enter_goals()
 __attribute__((noinline)) bool move_balls(TrPalya *field, int32_t timeMs, float now)
 {
     bool atRest = true;
+    const double epsilon = PhyParams.epsilon;  // read once: no ball's step changes it
     for (PhBall *b : g_awake.balls) {
         if (b->quiet) {
             b->stepStartTime = b->currentTime;
@@ -1416,7 +1417,7 @@ __attribute__((noinline)) bool move_balls(TrPalya *field, int32_t timeMs, float 
             if (b->blockedSteps > PH_BLOCKED_STEPS)
                 b->blockedSteps = 0;
             PhBall_Step(*b, field, timeMs);
-            if (root_above(b->velocity.Length2(), PhyParams.epsilon)) {
+            if (root_above(b->velocity.Length2(), epsilon)) {
                 atRest = false;
                 b->nudged = true;  // it tried to move
             } else {
