@@ -789,14 +789,25 @@ bool has_moved(const PhBall &b)
 }
 
 // How many balls touch `b` (or nearly): a ball held in place may lean on them.
+// The walk reads the step's array of the whole list (a ball is deleted only after these callers),
+// and the places' plain numbers where both are set.
 int32_t touching(const PhBall &b)
 {
     int32_t n = 0;
-    for (const PhBall *o = PhysWorld.balls; o != nullptr; o = o->nextBall) {
+    const FV3 &p = b.position;
+    for (const PhBall *o : g_awake.all) {
         if (o == &b || o->finishCode != 0)
             continue;
         const double reach = double(o->radius) + b.radius + 0.05;
-        n += (o->position - b.position).Length2() < reach * reach;
+        const FV3 &q = o->position;
+        double d2;
+        if (q.Valid() && p.Valid()) {
+            const float dx = q.x - p.x, dy = q.y - p.y, dz = q.z - p.z;
+            d2 = double(dx) * dx + double(dy) * dy + double(dz) * dz;
+        } else {
+            d2 = (q - p).Length2();
+        }
+        n += d2 < reach * reach;
     }
     return n;
 }
@@ -1436,6 +1447,7 @@ __attribute__((noinline)) void enter_goals()
 __attribute__((noinline)) bool move_balls(TrPalya *field, int32_t timeMs, float now)
 {
     bool atRest = true;
+    const double epsilon = PhyParams.epsilon;  // read once: no ball's step changes it
     for (PhBall *b : g_awake.balls) {
         if (b->quiet) {
             b->stepStartTime = b->currentTime;
@@ -1458,7 +1470,7 @@ __attribute__((noinline)) bool move_balls(TrPalya *field, int32_t timeMs, float 
             if (b->blockedSteps > PH_BLOCKED_STEPS)
                 b->blockedSteps = 0;
             PhBall_Step(*b, field, timeMs);
-            if (root_above(b->velocity.Length2(), PhyParams.epsilon)) {
+            if (root_above(b->velocity.Length2(), epsilon)) {
                 atRest = false;
                 b->nudged = true;  // it tried to move
             } else {
