@@ -32,7 +32,7 @@ void apply_restitution(float e, const FV3 &vN, const FV3 &vT, FV3 *outN, FV3 *ou
         *outT = vT / e;
 }
 
-void write_actor(PhBall &ball)
+inline __attribute__((always_inline)) void write_actor(PhBall &ball)
 {
     const PhHost &host = Phys_Host();
     ball.viewPosition = ball.position * 0.1f;
@@ -200,6 +200,14 @@ inline __attribute__((always_inline)) bool zones_inside(const PhBall &ball, __m1
     return true;
 }
 
+// A vector's lanes 0-2 written to v (its validity set).
+inline void set_lanes(FV3 &v, __m128 a)
+{
+    _mm_storel_pi(reinterpret_cast<__m64 *>(&v.x), a);
+    _mm_store_ss(&v.z, _mm_movehl_ps(a, a));
+    v.state = PH_VALID;
+}
+
 // UpdateCell: the new cell, in lanes 0-2, for the position in p (lane 3: 0, and so the cell's).
 inline __attribute__((always_inline)) __m128i update_cell(PhBall &ball, __m128 p)
 {
@@ -226,11 +234,8 @@ inline __attribute__((always_inline)) __m128i update_cell(PhBall &ball, __m128 p
     // A ball is in no query list: its box is only written (SetBox without its notice).
     const __m128 h = _mm_setr_ps(ball.halfSize.x, ball.halfSize.y, ball.halfSize.z, 0.0f);
     const __m128 lo = _mm_sub_ps(p, h), hi = _mm_add_ps(p, h);
-    alignas(16) float l[4], u[4];
-    _mm_store_ps(l, lo);
-    _mm_store_ps(u, hi);
-    ball.boxLow = FV3(l[0], l[1], l[2]);
-    ball.boxHigh = FV3(u[0], u[1], u[2]);
+    set_lanes(ball.boxLow, lo);
+    set_lanes(ball.boxHigh, hi);
     _mm_storeu_ps(ball.box, _mm_unpacklo_ps(lo, hi));
     _mm_storel_pi(reinterpret_cast<__m64 *>(ball.box + 4), _mm_unpackhi_ps(lo, hi));
     return cell;  // lane 3: 0, as p's
