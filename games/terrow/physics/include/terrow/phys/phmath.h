@@ -10,6 +10,7 @@
 
 #include <math.h>
 #include <stdint.h>
+#include <emmintrin.h>
 #include <xmmintrin.h>
 
 #include <brondel/brmatrix.h>
@@ -114,7 +115,10 @@ inline double FV3::Length2() const
 {
     if (state != PH_VALID)
         PhMath_Unset(true);
-    return static_cast<double>(x) * x + static_cast<double>(y) * y + static_cast<double>(z) * z;
+    // x and y widened and squared two at a time: the same (x x + y y) + z z in doubles.
+    const __m128d xy = _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(&x))));
+    const __m128d sq = _mm_mul_pd(xy, xy);
+    return (_mm_cvtsd_f64(sq) + _mm_cvtsd_f64(_mm_unpackhi_pd(sq, sq))) + static_cast<double>(z) * z;
 }
 inline double FV3::Length() const { return sqrt(Length2()); }
 inline void FV3::Normalise()
