@@ -32,7 +32,7 @@ void apply_restitution(float e, const FV3 &vN, const FV3 &vT, FV3 *outN, FV3 *ou
         *outT = vT / e;
 }
 
-void write_actor(PhBall &ball)
+inline __attribute__((always_inline)) void write_actor(PhBall &ball)
 {
     const PhHost &host = Phys_Host();
     ball.viewPosition = ball.position * 0.1f;
@@ -173,46 +173,51 @@ TrElem *PhBall::FilterCandidate(TrElem *candidate, const FV3 &point)
     return (position - point).Length() <= radius ? nullptr : candidate;
 }
 
-PhZoneCode PhBall::ClassifyInCellAnew(FV3 *closest) const
+namespace {
+
+// The zones of a ball whose centre lies in its own cell (but for round-off at a border, or a ball
+// thrown far out): on each axis zone 5, and a detail telling whether the ball reaches over a face,
+// with the comparisons the general classification makes there, the three axes at once. Kept for
+// ClassifyInCell; false when the centre lies outside the cell.
+inline __attribute__((always_inline)) bool zones_inside(const PhBall &ball, __m128i cell, __m128 p)
 {
-    if (closest == nullptr) {
-        const __m128i cell = _mm_setr_epi32(cellX, cellY, cellZ, 0);
-        const __m128 p = _mm_setr_ps(position.x, position.y, position.z, radius);
-        // The centre lies in its own cell (but for round-off at a border, or a ball thrown far out):
-        // on each axis zone 5, and a detail telling whether the ball reaches over a face, with the
-        // comparisons the general classification makes there, the three axes at once.
-        const __m128 lo = _mm_mul_ps(_mm_cvtepi32_ps(cell), _mm_setr_ps(1.0f, 0.55f, 1.0f, 0.0f));
-        const __m128 hi = _mm_add_ps(lo, _mm_setr_ps(1.0f, 0.55f, 1.0f, 0.0f));
-        const __m128 r = _mm_set1_ps(radius);
-        const int inside = _mm_movemask_ps(_mm_and_ps(_mm_cmple_ps(lo, p), _mm_cmple_ps(p, hi)));
-        if ((inside & 7) == 7) {
-            // Per axis a: 1 << (15 + 5a), the unit of its detail field.
-            static const uint32_t k_unit[8] = {0,       1u << 15,           1u << 20,           (1u << 15) | (1u << 20),
-                                               1u << 25, (1u << 15) | (1u << 25), (1u << 20) | (1u << 25),
-                                               (1u << 15) | (1u << 20) | (1u << 25)};
-            const int low = _mm_movemask_ps(_mm_cmpgt_ps(lo, _mm_sub_ps(p, r))) & 7;   // detail 4
-            const int high = _mm_movemask_ps(_mm_cmpgt_ps(_mm_add_ps(p, r), hi)) & 7;  // detail 6
-            const uint32_t all5 = 5u | 5u << 5 | 5u << 10 | 5u << 15 | 5u << 20 | 5u << 25;
-            zoneFound = PhZoneCode{all5 - k_unit[low] + k_unit[high & ~low]};
-            _mm_storeu_ps(zoneAt, p);
-            _mm_storeu_si128(reinterpret_cast<__m128i *>(zoneCell), cell);
-            return zoneFound;
-        }
-    }
-    const FV3 lo(static_cast<float>(cellX), 0.55f * cellY, static_cast<float>(cellZ));
-    return PhElem_Classify(lo, lo + FV3(1.0f, 0.55f, 1.0f), position, radius, closest);
+    const __m128 lo = _mm_mul_ps(_mm_cvtepi32_ps(cell), _mm_setr_ps(1.0f, 0.55f, 1.0f, 0.0f));
+    const __m128 hi = _mm_add_ps(lo, _mm_setr_ps(1.0f, 0.55f, 1.0f, 0.0f));
+    const __m128 r = _mm_shuffle_ps(p, p, _MM_SHUFFLE(3, 3, 3, 3));
+    const int inside = _mm_movemask_ps(_mm_and_ps(_mm_cmple_ps(lo, p), _mm_cmple_ps(p, hi)));
+    if ((inside & 7) != 7)
+        return false;
+    // Per axis a: 1 << (15 + 5a), the unit of its detail field.
+    static const uint32_t k_unit[8] = {0,       1u << 15,           1u << 20,           (1u << 15) | (1u << 20),
+                                       1u << 25, (1u << 15) | (1u << 25), (1u << 20) | (1u << 25),
+                                       (1u << 15) | (1u << 20) | (1u << 25)};
+    const int low = _mm_movemask_ps(_mm_cmpgt_ps(lo, _mm_sub_ps(p, r))) & 7;   // detail 4
+    const int high = _mm_movemask_ps(_mm_cmpgt_ps(_mm_add_ps(p, r), hi)) & 7;  // detail 6
+    const uint32_t all5 = 5u | 5u << 5 | 5u << 10 | 5u << 15 | 5u << 20 | 5u << 25;
+    ball.zoneFound = PhZoneCode{all5 - k_unit[low] + k_unit[high & ~low]};
+    _mm_storeu_ps(ball.zoneAt, p);
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(ball.zoneCell), cell);
+    return true;
 }
 
-void PhBall::UpdateCell()
+// A vector's lanes 0-2 written to v (its validity set).
+inline void set_lanes(FV3 &v, __m128 a)
 {
-    prevCellX = cellX;
-    prevCellY = cellY;
-    prevCellZ = cellZ;
+    _mm_storel_pi(reinterpret_cast<__m64 *>(&v.x), a);
+    _mm_store_ss(&v.z, _mm_movehl_ps(a, a));
+    v.state = PH_VALID;
+}
+
+// UpdateCell: the new cell, in lanes 0-2, for the position in p (lane 3: 0, and so the cell's).
+inline __attribute__((always_inline)) __m128i update_cell(PhBall &ball, __m128 p)
+{
+    ball.prevCellX = ball.cellX;
+    ball.prevCellY = ball.cellY;
+    ball.prevCellZ = ball.cellZ;
     // A ball thrown far out (or to no number) keeps a cell that the step's neighbour arithmetic
     // (one or two cells either way, offsets to pieces) cannot overflow: CellOf held within the
     // bound, without its wider saturation first (a NaN goes to the low bound, as the saturation
     // gave). The three axes at once; x and z divided by 1 stay as they are.
-    const __m128 p = _mm_setr_ps(position.x, position.y, position.z, 0.0f);
     const __m128 q = _mm_div_ps(p, _mm_setr_ps(1.0f, 0.55f, 1.0f, 1.0f));
     const __m128 lim = _mm_set1_ps(1073741824.0f);
     const __m128 inside = _mm_and_ps(_mm_cmpgt_ps(q, _mm_sub_ps(_mm_setzero_ps(), lim)), _mm_cmplt_ps(q, lim));
@@ -222,20 +227,42 @@ void PhBall::UpdateCell()
     const __m128i far = _mm_or_si128(_mm_and_si128(up, bound), _mm_andnot_si128(up, _mm_sub_epi32(_mm_setzero_si128(), bound)));
     const __m128i in = _mm_castps_si128(inside);
     const __m128i cell = _mm_or_si128(_mm_and_si128(in, t), _mm_andnot_si128(in, far));
-    cellX = _mm_cvtsi128_si32(cell);
-    cellY = _mm_cvtsi128_si32(_mm_srli_si128(cell, 4));
-    cellZ = _mm_cvtsi128_si32(_mm_srli_si128(cell, 8));
-    centre = position;
+    ball.cellX = _mm_cvtsi128_si32(cell);
+    ball.cellY = _mm_cvtsi128_si32(_mm_srli_si128(cell, 4));
+    ball.cellZ = _mm_cvtsi128_si32(_mm_srli_si128(cell, 8));
+    ball.centre = ball.position;
     // A ball is in no query list: its box is only written (SetBox without its notice).
-    const __m128 h = _mm_setr_ps(halfSize.x, halfSize.y, halfSize.z, 0.0f);
+    const __m128 h = _mm_setr_ps(ball.halfSize.x, ball.halfSize.y, ball.halfSize.z, 0.0f);
     const __m128 lo = _mm_sub_ps(p, h), hi = _mm_add_ps(p, h);
-    alignas(16) float l[4], u[4];
-    _mm_store_ps(l, lo);
-    _mm_store_ps(u, hi);
-    boxLow = FV3(l[0], l[1], l[2]);
-    boxHigh = FV3(u[0], u[1], u[2]);
-    _mm_storeu_ps(box, _mm_unpacklo_ps(lo, hi));
-    _mm_storel_pi(reinterpret_cast<__m64 *>(box + 4), _mm_unpackhi_ps(lo, hi));
+    set_lanes(ball.boxLow, lo);
+    set_lanes(ball.boxHigh, hi);
+    _mm_storeu_ps(ball.box, _mm_unpacklo_ps(lo, hi));
+    _mm_storel_pi(reinterpret_cast<__m64 *>(ball.box + 4), _mm_unpackhi_ps(lo, hi));
+    return cell;  // lane 3: 0, as p's
+}
+
+}  // namespace
+
+PhZoneCode PhBall::ClassifyInCellAnew(FV3 *closest) const
+{
+    if (closest == nullptr &&
+        zones_inside(*this, _mm_setr_epi32(cellX, cellY, cellZ, 0), _mm_setr_ps(position.x, position.y, position.z, radius)))
+        return zoneFound;
+    const FV3 lo(static_cast<float>(cellX), 0.55f * cellY, static_cast<float>(cellZ));
+    return PhElem_Classify(lo, lo + FV3(1.0f, 0.55f, 1.0f), position, radius, closest);
+}
+
+void PhBall::UpdateCell() { update_cell(*this, _mm_setr_ps(position.x, position.y, position.z, 0.0f)); }
+
+void PhBall_SyncInCell(PhBall &ball)
+{
+    write_actor(ball);
+    const FV3 &c = ball.position;
+    const __m128i cell = update_cell(ball, _mm_setr_ps(c.x, c.y, c.z, 0.0f));
+    ball.prevZone = ball.zone;
+    // What ClassifyInCell gives: its kept answer is the one found again for the same place.
+    ball.zone = zones_inside(ball, cell, _mm_setr_ps(c.x, c.y, c.z, ball.radius)) ? ball.zoneFound
+                                                                                 : ball.ClassifyInCellAnew(nullptr);
 }
 
 namespace {

@@ -117,10 +117,15 @@ inline bool surely_on(PhBall &ball, const PhElem &s)
         ball.sureGeneration = gen;
         ball.sureKnown = Phys_SureBox(s, ball.sureBox);
     }
+    // The box's low x, y, z against the bottom point and that against its high x, y, z, three
+    // lanes at once (a NaN is in no box, as the comparisons one by one say).
     const float *b = ball.sureBox;
-    const float x = ball.position.x, y = ball.position.y - ball.radius, z = ball.position.z;
-    return ball.sureKnown && x >= b[0] && x <= b[1] && z >= b[4] && z <= b[5] && y >= b[2] && y <= b[3] &&
-           Phys_FastPaths();
+    const __m128 lohi0 = _mm_loadu_ps(b), lohi1 = _mm_loadu_ps(b + 2);  // x0 x1 y0 y1, y0 y1 z0 z1
+    const __m128 lo = _mm_shuffle_ps(lohi0, lohi1, _MM_SHUFFLE(2, 2, 2, 0));
+    const __m128 hi = _mm_shuffle_ps(lohi0, lohi1, _MM_SHUFFLE(3, 3, 3, 1));
+    const __m128 q = _mm_setr_ps(ball.position.x, ball.position.y - ball.radius, ball.position.z, 0.0f);
+    const int in = _mm_movemask_ps(_mm_and_ps(_mm_cmpge_ps(q, lo), _mm_cmple_ps(q, hi)));
+    return ball.sureKnown && (in & 7) == 7 && Phys_FastPaths();
 }
 
 // The piece under the ball.
@@ -162,11 +167,13 @@ void list_on_slope(PhBall &ball, PhSlope *slope)
 // the magnets found free of them (see find_magnets_far).
 bool magnets_surely_far(const PhBall &b)
 {
-    const float *lo = b.magnetsFarLow, *hi = b.magnetsFarHigh;
-    const FV3 &p = b.position;
+    // Four floats from each corner (the fourth: the next field), three lanes compared (a NaN is
+    // in no box).
+    const __m128 p = _mm_setr_ps(b.position.x, b.position.y, b.position.z, 0.0f);
+    const __m128 lo = _mm_loadu_ps(b.magnetsFarLow), hi = _mm_loadu_ps(b.magnetsFarHigh);
+    const int in = _mm_movemask_ps(_mm_and_ps(_mm_cmple_ps(lo, p), _mm_cmple_ps(p, hi)));
     return b.magnetsFarKnown && b.magnetsFarGeneration == PhysWorld.piecesGeneration &&
-           b.magnetsFarReach == PhyParams.classifyReach && b.magnetsFarRadius == b.radius && lo[0] <= p.x &&
-           p.x <= hi[0] && lo[1] <= p.y && p.y <= hi[1] && lo[2] <= p.z && p.z <= hi[2];
+           b.magnetsFarReach == PhyParams.classifyReach && b.magnetsFarRadius == b.radius && (in & 7) == 7;
 }
 
 // After a walk over the magnets that found none within the iron ball's reach: the box about the
@@ -1069,6 +1076,212 @@ bool PhBall_OnSlope(const PhBall &ball, const PhElem &s, float f)
     return Ramp_Region(*slope.geom, q, &w) == 0;
 }
 
+namespace {
+
+// The pulls and holds of the magnets on an iron ball; false when the ball is held (not integrated).
+// A walk over the magnets when the ball is not surely far from each.
+__attribute__((noinline)) bool magnet_step(PhBall &ball, float r, const FV3 &arriving, bool wasHeld, bool walk)
+{
+    bool integrate = true;
+    bool pulled = false;
+    bool inReach = false;
+    float gift = 0;  // what the pulls gave it: none when it ends the step held
+    bool within = false;
+    for (PhMagnet *m = walk ? PhysWorld.magnets : nullptr; m != nullptr; m = m->nextMagnet) {
+        if (PhElem_OutOfReach(m->boxLow, m->boxHigh, ball.position, r))
+            continue;  // the zone test below would say so too, at more cost
+        within = true;
+        FV3 closest;
+        const PhZoneCode zc = m->Classify(ball, &closest);
+        bool reach = true;
+        for (int a = 0; a < 3; a++)
+            reach &= zc.Zone(a) >= 1 && zc.Zone(a) <= 9;
+        if (!reach)
+            continue;
+        inReach = true;
+        const int dy = ball.cellY - m->cellY;
+        bool mid = true;
+        for (int a = 0; a < 3; a++)
+            mid &= zc.Zone(a) >= 2 && zc.Zone(a) <= 8;
+        const bool held = (closest - ball.position).Length() < r ||
+                          ((dy == 1 || dy == -1) && zc.Zone(0) == 5 && zc.Zone(2) == 5) || (dy == 0 && mid);
+        if (held) {
+            ball.acceleration = FV3(0, 0, 0);
+            ball.velocity = FV3(0, 0, 0);
+            if (ball.motion != MT_MAGN_ALL)
+                PhBall_SetMotion(ball, MT_MAGN_ALL, ball.position, ball.velocity, ball.currentTime, 1);
+            integrate = false;
+        } else {
+            pulled = true;
+            FV3 d = m->centre - ball.position;
+            const double L = d.Length();
+            if (dy == 1)
+                d.SetLength(PhyParams.magnetGain * L);
+            else if (L <= r)
+                d = FV3(0, 0, 0);
+            else
+                d.SetLength(PhyParams.magnetGain * (L - r));
+            if (ball.support != nullptr) {
+                const double into = d.Dot(ball.support->up);
+                if (into < 0)
+                    d -= ball.support->up * static_cast<float>(into);
+            } else if (ball.position.y <= r + 1e-4f && d.y < 0) {
+                d.y = 0;  // the field's floor holds a ball lying on it as a piece would
+            }
+            const float before = PhBall_Energy(ball);
+            ball.velocity += d;
+            const float gain = PhBall_Energy(ball) - before;
+            if (gain > 0)
+                gift += gain;
+            if (!ball.attracted) {
+                ball.magnet = m;
+                PhList_Push(m->held, &ball, &PhBall::nextHeld);
+                ball.attracted = 1;
+                PhysCounters.magnet = 1;
+            }
+            PhBall_SetMotion(ball, ball.motion, ball.position, ball.velocity, ball.currentTime, 0);
+        }
+        if (ball.attracted && (((ball.lane == 1 || ball.lane == 5) && ball.acceleration.z != 0) ||
+                               ((ball.lane == 2 || ball.lane == 6) && ball.acceleration.x != 0)))
+            ball.lane = 0;
+    }
+    if (walk && !within)
+        find_magnets_far(ball);  // where the walk began: no magnet moved it
+    else if (within)
+        ball.magnetsFarKnown = false;
+    if (ball.attracted && inReach && ball.motion != MT_MAGN_ALL) {
+        // Counted for as long as the pull keeps it within reach, wherever the swing takes it: a
+        // swing a little wider than a fixed place allows would restart the count at each end and
+        // go on for ever. Held only where the pull turns it back, at the end of a swing or a
+        // rebound: a ball on its way through is never stopped.
+        if (++ball.trapSteps > PH_TRAP_STEPS && ball.velocity.Dot(arriving) <= 0) {
+            ball.velocity = FV3(0, 0, 0);
+            PhBall_SetMotion(ball, MT_MAGN_ALL, ball.position, ball.velocity, ball.currentTime, 0);
+        }
+    } else {
+        ball.trapSteps = 0;
+    }
+    if (ball.motion == MT_MAGN_ALL) {
+        ball.velocity = ball.acceleration = FV3(0, 0, 0);
+        integrate = false;
+    } else if (gift > 0) {
+        ball.allowance += gift;
+        PhysWorld.sourceEnergy += gift;
+    }
+    ball.nearMagnet = inReach;
+    ball.heldStill = wasHeld && !pulled && inReach && ball.motion == MT_MAGN_ALL;
+    if (ball.attracted && !inReach) {
+        if (ball.magnet != nullptr)
+            PhList_Remove(ball.magnet->held, &ball, &PhBall::nextHeld);
+        ball.magnet = nullptr;
+        ball.attracted = 0;
+        PhBall_SetMotion(ball, MT_EVE, ball.position, ball.velocity, ball.currentTime, 1);
+    }
+    return integrate;
+}
+
+// Landing: the piece found under a ball that had none answers the touch first. True when that
+// finished the ball.
+__attribute__((noinline)) bool land_on(PhBall &ball, PhElem *found)
+{
+    FV3 c;
+    int code = 0;
+    if (found->Contact(ball, &c, &code, 0.001f)) {
+        const float t = Env_ImpactTime(ball, found, c);
+        if (t >= ball.stepStartTime && t <= ball.currentTime) {
+            found->Respond(ball, c, code, t);
+            if (ball.finishCode != 0 || ball.sinking)
+                return true;
+        }
+    }
+    return false;
+}
+
+// The part of the motion test for a ball with no piece under it: whether the support is unusable.
+// With no piece under it, a ball lying on the field's floor rolls on the floor: falling onto it
+// every step, it would never come to rest.
+__attribute__((noinline)) bool unsupported_unusable(PhBall &ball, float r)
+{
+    const FV3 &v = ball.velocity;
+    const bool onFloor = ball.finishCode == 0 && ball.position.y <= r + 1e-4f &&
+                         fabsf(v.y) < PhyParams.frictionVertical && !ball.rollingDown && !ball.rollingUp;
+    if (onFloor) {
+        ball.position.y = r;
+        ball.velocity.y = 0;
+    }
+    return !onFloor || fabsf(v.y) >= PhyParams.frictionVertical;
+}
+
+// A ball whose support does not carry it: a bomb rolls on over a slope, any other falls or settles.
+__attribute__((noinline)) void unusable_support(PhBall &ball, TrPalya *field, PhElem *rollSlope, PhElem *sup)
+{
+    if (slope_roll_goes_on(ball, field, rollSlope))
+        return;  // a rolling bomb's state and acceleration are set
+    const FV3 &v = ball.velocity;
+    ball.acceleration = PhyDerived.gravity;
+    const int settle = ball.rollingDown ? 0 : 1;
+    if (sup != nullptr && slope_near(sup, ball) && v.y < 0) {
+        if (ball.motion != MT_SZEL)
+            PhBall_SetMotion(ball, MT_SZEL, ball.position, v, ball.stepStartTime, settle);
+    } else if (!(ball.motion == MT_ALL && ball.neighbourCount > 10)) {
+        if (ball.motion != MT_SZE)
+            PhBall_SetMotion(ball, MT_SZE, ball.position, v, ball.stepStartTime, settle);
+    } else {
+        ball.acceleration = FV3(0, 0, 0);
+    }
+    ball.acceleration = ball.motion == MT_ALL ? FV3(0, 0, 0) : PhyDerived.gravity;
+}
+
+// A ball at or below the static speed, or one its friction stops in the step: true when it stops,
+// else its acceleration is set.
+__attribute__((noinline)) bool slow_stops(PhBall &ball, const PhyMaterial &m, float s, float stop, bool onSlope)
+{
+    const FV3 &v = ball.velocity;
+    if (s <= stop && !ball.attracted && !onSlope)
+        return true;
+    if (!(ball.firstContact || 25 * m.staticFriction <= s || onSlope || ball.attracted))
+        return true;
+    float len = s;
+    if (ball.firstContact) {
+        ball.firstContact = 0;
+        PhBall_SetMotion(ball, ball.motion, ball.position, v, ball.currentTime, 0);
+        // Leaving a roll over a slope's edge damps the velocity: the pull takes its new length.
+        len = static_cast<float>(v.Length());
+    }
+    // A speed too small for its reciprocal to be a float is divided axis by axis.
+    const float q = -m.staticFriction / len;
+    ball.acceleration = !(len > 0) ? FV3(0, 0, 0) : isinf(q) ? (v / len) * -m.staticFriction : v * q;
+    return false;
+}
+
+__attribute__((noinline)) void stop_ball(PhBall &ball)
+{
+    if (ball.motion != MT_ALL)
+        PhBall_SetMotion(ball, MT_ALL, ball.position, FV3(0, 0, 0), ball.currentTime, 1);
+    ball.velocity = ball.acceleration = FV3(0, 0, 0);
+}
+
+// The motion state set anew, the acceleration found for the step kept.
+__attribute__((noinline)) void set_motion_kept(PhBall &ball, int state)
+{
+    const FV3 a = ball.acceleration;
+    PhBall_SetMotion(ball, state, ball.position, ball.velocity, ball.stepStartTime, 1);
+    ball.acceleration = a;
+}
+
+// Rolling on a slope: gravity along it added to the friction.
+__attribute__((noinline)) void roll_down_slope(PhBall &ball, const PhElem *sup)
+{
+    const FV3 &g = PhyDerived.gravity;
+    const FV3 along = g - sup->up * static_cast<float>(g.Dot(sup->up));
+    const FV3 a = ball.acceleration + along;
+    if (ball.motion != MT_EVEL)
+        PhBall_SetMotion(ball, MT_EVEL, ball.position, ball.velocity, ball.stepStartTime, 1);
+    ball.acceleration = a;
+}
+
+}  // namespace
+
 int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
 {
     PhScope scope;
@@ -1077,10 +1290,10 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
     ball.stepLength = ball.currentTime - ball.stepStartTime;
     bool integrate = true;
     ball.rollingDown = ball.rollingUp = 0;
-    ball.allowance = PhBall_Energy(ball);
+    const PhyMaterial &mat = ball.Material();  // a ball keeps its kind through its step
+    ball.allowance = PhBall_EnergyOf(ball, mat.mass);
     ball.propLost = false;
     const bool wasHeld = ball.motion == MT_MAGN_ALL;
-    bool pulled = false;
     const FV3 arriving = ball.velocity;
     const float r = ball.radius;
 
@@ -1095,18 +1308,9 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
             ball.support = nullptr;
         }
     } else {
-        if (ball.prevSupport == nullptr && ball.support == nullptr) {
-            // Landing: the piece answers the touch first.
-            FV3 c;
-            int code = 0;
-            if (found->Contact(ball, &c, &code, 0.001f)) {
-                const float t = Env_ImpactTime(ball, found, c);
-                if (t >= ball.stepStartTime && t <= ball.currentTime) {
-                    found->Respond(ball, c, code, t);
-                    if (ball.finishCode != 0 || ball.sinking)
-                        return 1;
-                }
-            }
+        if (__builtin_expect(ball.prevSupport == nullptr && ball.support == nullptr, 0)) {
+            if (land_on(ball, found))
+                return 1;
             found = find_support(ball, field);
         }
         if (found != ball.support) {
@@ -1138,102 +1342,16 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
         PhList_Push(ball.slope->ballsOn, &ball, &PhBall::nextOnSlope);
     }
 
-    // Magnets pull and hold iron balls.
+    // Magnets pull and hold iron balls. One far from every magnet, as a walk found it before, and
+    // free of them: each would be passed over, and nothing holds or releases it.
     if (ball.type == TY_G_FEM) {
-        bool inReach = false;
-        float gift = 0;  // what the pulls gave it: none when it ends the step held
-        // Far from every magnet, as a walk found it before: each would be passed over.
-        const bool walk = !magnets_surely_far(ball);
-        bool within = false;
-        for (PhMagnet *m = walk ? PhysWorld.magnets : nullptr; m != nullptr; m = m->nextMagnet) {
-            if (PhElem_OutOfReach(m->boxLow, m->boxHigh, ball.position, r))
-                continue;  // the zone test below would say so too, at more cost
-            within = true;
-            FV3 closest;
-            const PhZoneCode zc = m->Classify(ball, &closest);
-            bool reach = true;
-            for (int a = 0; a < 3; a++)
-                reach &= zc.Zone(a) >= 1 && zc.Zone(a) <= 9;
-            if (!reach)
-                continue;
-            inReach = true;
-            const int dy = ball.cellY - m->cellY;
-            bool mid = true;
-            for (int a = 0; a < 3; a++)
-                mid &= zc.Zone(a) >= 2 && zc.Zone(a) <= 8;
-            const bool held = (closest - ball.position).Length() < r ||
-                              ((dy == 1 || dy == -1) && zc.Zone(0) == 5 && zc.Zone(2) == 5) || (dy == 0 && mid);
-            if (held) {
-                ball.acceleration = FV3(0, 0, 0);
-                ball.velocity = FV3(0, 0, 0);
-                if (ball.motion != MT_MAGN_ALL)
-                    PhBall_SetMotion(ball, MT_MAGN_ALL, ball.position, ball.velocity, ball.currentTime, 1);
-                integrate = false;
-            } else {
-                pulled = true;
-                FV3 d = m->centre - ball.position;
-                const double L = d.Length();
-                if (dy == 1)
-                    d.SetLength(PhyParams.magnetGain * L);
-                else if (L <= r)
-                    d = FV3(0, 0, 0);
-                else
-                    d.SetLength(PhyParams.magnetGain * (L - r));
-                if (ball.support != nullptr) {
-                    const double into = d.Dot(ball.support->up);
-                    if (into < 0)
-                        d -= ball.support->up * static_cast<float>(into);
-                } else if (ball.position.y <= r + 1e-4f && d.y < 0) {
-                    d.y = 0;  // the field's floor holds a ball lying on it as a piece would
-                }
-                const float before = PhBall_Energy(ball);
-                ball.velocity += d;
-                const float gain = PhBall_Energy(ball) - before;
-                if (gain > 0)
-                    gift += gain;
-                if (!ball.attracted) {
-                    ball.magnet = m;
-                    PhList_Push(m->held, &ball, &PhBall::nextHeld);
-                    ball.attracted = 1;
-                    PhysCounters.magnet = 1;
-                }
-                PhBall_SetMotion(ball, ball.motion, ball.position, ball.velocity, ball.currentTime, 0);
-            }
-            if (ball.attracted && (((ball.lane == 1 || ball.lane == 5) && ball.acceleration.z != 0) ||
-                                   ((ball.lane == 2 || ball.lane == 6) && ball.acceleration.x != 0)))
-                ball.lane = 0;
-        }
-        if (walk && !within)
-            find_magnets_far(ball);  // where the walk began: no magnet moved it
-        else if (within)
-            ball.magnetsFarKnown = false;
-        if (ball.attracted && inReach && ball.motion != MT_MAGN_ALL) {
-            // Counted for as long as the pull keeps it within reach, wherever the swing takes it: a
-            // swing a little wider than a fixed place allows would restart the count at each end and
-            // go on for ever. Held only where the pull turns it back, at the end of a swing or a
-            // rebound: a ball on its way through is never stopped.
-            if (++ball.trapSteps > PH_TRAP_STEPS && ball.velocity.Dot(arriving) <= 0) {
-                ball.velocity = FV3(0, 0, 0);
-                PhBall_SetMotion(ball, MT_MAGN_ALL, ball.position, ball.velocity, ball.currentTime, 0);
-            }
-        } else {
+        const bool far = magnets_surely_far(ball);
+        if (far && !ball.attracted && ball.motion != MT_MAGN_ALL) {
             ball.trapSteps = 0;
-        }
-        if (ball.motion == MT_MAGN_ALL) {
-            ball.velocity = ball.acceleration = FV3(0, 0, 0);
+            ball.nearMagnet = false;
+            ball.heldStill = false;
+        } else if (!magnet_step(ball, r, arriving, wasHeld, !far)) {
             integrate = false;
-        } else if (gift > 0) {
-            ball.allowance += gift;
-            PhysWorld.sourceEnergy += gift;
-        }
-        ball.nearMagnet = inReach;
-        ball.heldStill = wasHeld && !pulled && inReach && ball.motion == MT_MAGN_ALL;
-        if (ball.attracted && !inReach) {
-            if (ball.magnet != nullptr)
-                PhList_Remove(ball.magnet->held, &ball, &PhBall::nextHeld);
-            ball.magnet = nullptr;
-            ball.attracted = 0;
-            PhBall_SetMotion(ball, MT_EVE, ball.position, ball.velocity, ball.currentTime, 1);
         }
     }
 
@@ -1241,84 +1359,40 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
     if (ball.motion != MT_MAGN_ALL) {
         sup = ball.support;
         const FV3 &v = ball.velocity;
-        const bool rollable = sup != nullptr && sup->cls == PHC_SLOPE && PhBall_OnSlope(ball, *sup, 1.0f);
+        const bool onSlope = sup != nullptr && sup->cls == PHC_SLOPE;
+        const bool rollable = onSlope && PhBall_OnSlope(ball, *sup, 1.0f);
         // A bomb rolling down has left its flat support, however slowly it goes.
-        // With no piece under it, a ball lying on the field's floor rolls on the floor: falling
-        // onto it every step, it would never come to rest.
-        const bool onFloor = sup == nullptr && ball.finishCode == 0 && ball.position.y <= r + 1e-4f &&
-                             fabsf(v.y) < PhyParams.frictionVertical && !ball.rollingDown && !ball.rollingUp;
-        if (onFloor) {
-            ball.position.y = r;
-            ball.velocity.y = 0;
-        }
-        const bool unusable = (sup == nullptr && !onFloor) || (fabsf(v.y) >= PhyParams.frictionVertical && !rollable) ||
-                              (sup != nullptr && sup->cls != PHC_SLOPE && sup->boxHigh.y <= ball.position.y - 1.01f * r) ||
-                              (ball.rollingDown && sup != nullptr && sup->cls != PHC_SLOPE);
-        const PhyMaterial &m = ball.Material();
-        if (unusable && slope_roll_goes_on(ball, field, rollSlope)) {
-            // A rolling bomb's state and acceleration are set.
-        } else if (unusable) {
-            ball.acceleration = PhyDerived.gravity;
-            const int settle = ball.rollingDown ? 0 : 1;
-            if (sup != nullptr && slope_near(sup, ball) && v.y < 0) {
-                if (ball.motion != MT_SZEL)
-                    PhBall_SetMotion(ball, MT_SZEL, ball.position, v, ball.stepStartTime, settle);
-            } else if (!(ball.motion == MT_ALL && ball.neighbourCount > 10)) {
-                if (ball.motion != MT_SZE)
-                    PhBall_SetMotion(ball, MT_SZE, ball.position, v, ball.stepStartTime, settle);
-            } else {
-                ball.acceleration = FV3(0, 0, 0);
-            }
-            ball.acceleration = ball.motion == MT_ALL ? FV3(0, 0, 0) : PhyDerived.gravity;
+        const bool unusable = __builtin_expect(sup == nullptr, 0)
+                                  ? unsupported_unusable(ball, r)
+                                  : (fabsf(v.y) >= PhyParams.frictionVertical && !rollable) ||
+                                        (!onSlope && sup->boxHigh.y <= ball.position.y - 1.01f * r) ||
+                                        (ball.rollingDown && !onSlope);
+        if (__builtin_expect(unusable, 0)) {
+            unusable_support(ball, field, rollSlope, sup);
         } else if (ball.motion == MT_ALL && ball.neighbourCount > 10) {
             // At rest on a slope leaning on another ball: that ball holds it. Restarted here, it would
             // creep a little every step into the ball it leans on until the two lay in one place.
             ball.velocity = ball.acceleration = FV3(0, 0, 0);
             integrate = false;
         } else {
+            const PhyMaterial &m = mat;
             const float s = static_cast<float>(v.Length());
             const float stop = ball.stepLength * (s <= PhyParams.staticSpeed ? m.staticFriction : m.rollFriction);
-            const bool onSlope = sup != nullptr && sup->cls == PHC_SLOPE;
             bool stopped = false;
-            if (s <= stop && !ball.attracted && !onSlope) {
-                stopped = true;
-            } else if (s <= PhyParams.staticSpeed) {
-                if (ball.firstContact || 25 * m.staticFriction <= s || onSlope || ball.attracted) {
-                    float len = s;
-                    if (ball.firstContact) {
-                        ball.firstContact = 0;
-                        PhBall_SetMotion(ball, ball.motion, ball.position, v, ball.currentTime, 0);
-                        // Leaving a roll over a slope's edge damps the velocity: the pull takes its new length.
-                        len = static_cast<float>(v.Length());
-                    }
-                    // A speed too small for its reciprocal to be a float is divided axis by axis.
-                    const float q = -m.staticFriction / len;
-                    ball.acceleration = !(len > 0) ? FV3(0, 0, 0) : isinf(q) ? (v / len) * -m.staticFriction : v * q;
-                } else {
-                    stopped = true;
-                }
-            } else {
+            if (__builtin_expect(!(s <= PhyParams.staticSpeed) && !(s <= stop && !ball.attracted && !onSlope), 1)) {
                 // The direction scaled by one quotient rather than divided by the length in each axis.
                 const float q = -m.rollFriction / s;
                 ball.acceleration = __builtin_expect(fabsf(q) <= FLT_MAX, 1) ? v * q : s > 0 ? (v / s) * -m.rollFriction : v * -m.rollFriction;
+            } else {
+                stopped = slow_stops(ball, m, s, stop, onSlope);
             }
-            if (stopped) {
-                if (ball.motion != MT_ALL)
-                    PhBall_SetMotion(ball, MT_ALL, ball.position, FV3(0, 0, 0), ball.currentTime, 1);
-                ball.velocity = ball.acceleration = FV3(0, 0, 0);
+            if (__builtin_expect(stopped, 0)) {
+                stop_ball(ball);
                 integrate = false;
             } else if (onSlope && slope_near(sup, ball)) {
-                const FV3 &g = PhyDerived.gravity;
-                const FV3 along = g - sup->up * static_cast<float>(g.Dot(sup->up));
-                const FV3 a = ball.acceleration + along;
-                if (ball.motion != MT_EVEL)
-                    PhBall_SetMotion(ball, MT_EVEL, ball.position, ball.velocity, ball.stepStartTime, 1);
-                ball.acceleration = a;
-            } else {
-                const FV3 a = ball.acceleration;
-                if (ball.motion != MT_EVE)
-                    PhBall_SetMotion(ball, MT_EVE, ball.position, ball.velocity, ball.stepStartTime, 1);
-                ball.acceleration = a;
+                roll_down_slope(ball, sup);
+            } else if (ball.motion != MT_EVE) {
+                set_motion_kept(ball, MT_EVE);
             }
         }
     }
@@ -1352,10 +1426,8 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
         else if (dt > 0)
             ball.orientation.TurnBy(ball.spin * dt);
     }
-    PhBall_CapEnergy(ball);
-    PhBall_Sync(ball, ball.position);
-    ball.prevZone = ball.zone;
-    ball.zone = ball.ClassifyInCell(nullptr);
+    PhBall_CapEnergyOf(ball, mat.mass);
+    PhBall_SyncInCell(ball);
     ball.prevSupport = ball.support;
     return 0;
 }

@@ -10,6 +10,7 @@
 
 #include <math.h>
 #include <stdint.h>
+#include <emmintrin.h>
 #include <xmmintrin.h>
 
 #include <brondel/brmatrix.h>
@@ -114,7 +115,10 @@ inline double FV3::Length2() const
 {
     if (state != PH_VALID)
         PhMath_Unset(true);
-    return static_cast<double>(x) * x + static_cast<double>(y) * y + static_cast<double>(z) * z;
+    // x and y widened and squared two at a time: the same (x x + y y) + z z in doubles.
+    const __m128d xy = _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(&x))));
+    const __m128d sq = _mm_mul_pd(xy, xy);
+    return (_mm_cvtsd_f64(sq) + _mm_cvtsd_f64(_mm_unpackhi_pd(sq, sq))) + static_cast<double>(z) * z;
 }
 inline double FV3::Length() const { return sqrt(Length2()); }
 inline void FV3::Normalise()
@@ -186,15 +190,26 @@ inline bool small_rotation_rows(const FV3 &v, __m128 row[3])
     if (!(t2 <= k_small_turn2))  // a NaN turn too: the exact form makes it the identity
         return false;
     // s = sin t / t, u = (1 - cos t) / t^2, cos t = 1 - t^2 u; the rotation is c I + u v v' + s [v]x.
-    const float s = 1 - t2 * (1.0f / 6) * (1 - t2 * (1.0f / 20) * (1 - t2 * (1.0f / 42)));
-    const float u = 0.5f * (1 - t2 * (1.0f / 12) * (1 - t2 * (1.0f / 30) * (1 - t2 * (1.0f / 56))));
-    const float c = 1 - t2 * u;
+    // The two series side by side (s in lane 0, 2u in lane 1), each lane the same steps as alone.
+    const __m128 T = _mm_set1_ps(t2), one = _mm_set1_ps(1.0f);
+    const __m128 in3 = _mm_sub_ps(one, _mm_mul_ps(T, _mm_setr_ps(1.0f / 42, 1.0f / 56, 0.0f, 0.0f)));
+    const __m128 in2 = _mm_sub_ps(one, _mm_mul_ps(_mm_mul_ps(T, _mm_setr_ps(1.0f / 20, 1.0f / 30, 0.0f, 0.0f)), in3));
+    const __m128 su = _mm_sub_ps(one, _mm_mul_ps(_mm_mul_ps(T, _mm_setr_ps(1.0f / 6, 1.0f / 12, 0.0f, 0.0f)), in2));
+    const float s = _mm_cvtss_f32(su);
+    const float u = 0.5f * _mm_cvtss_f32(_mm_shuffle_ps(su, su, _MM_SHUFFLE(1, 1, 1, 1)));
+    const __m128 C = _mm_set_ss(1 - t2 * u);  // c, 0, 0, 0
     const __m128 V = _mm_setr_ps(x, y, z, 0.0f);
     const __m128 uV = _mm_mul_ps(V, _mm_set1_ps(u));
-    const float xs = x * s, ys = y * s, zs = z * s;
-    row[0] = _mm_add_ps(_mm_mul_ps(uV, _mm_set1_ps(x)), _mm_setr_ps(c, zs, -ys, 0.0f));
-    row[1] = _mm_add_ps(_mm_mul_ps(uV, _mm_set1_ps(y)), _mm_setr_ps(-zs, c, xs, 0.0f));
-    row[2] = _mm_add_ps(_mm_mul_ps(uV, _mm_set1_ps(z)), _mm_setr_ps(ys, -xs, c, 0.0f));
+    const __m128 sV = _mm_mul_ps(V, _mm_set1_ps(s));  // xs, ys, zs, 0
+    // (c, zs, -ys), (-zs, c, xs), (ys, -xs, c): sV's lanes moved, signs turned, c put in a lane of 0.
+    const __m128 neg = _mm_set_ss(-0.0f);
+    const __m128 a0 = _mm_move_ss(_mm_xor_ps(_mm_shuffle_ps(sV, sV, _MM_SHUFFLE(3, 1, 2, 3)), _mm_shuffle_ps(neg, neg, _MM_SHUFFLE(1, 0, 1, 1))), C);
+    const __m128 a1 = _mm_or_ps(_mm_xor_ps(_mm_shuffle_ps(sV, sV, _MM_SHUFFLE(3, 0, 3, 2)), neg), _mm_shuffle_ps(C, C, _MM_SHUFFLE(1, 1, 0, 1)));
+    const __m128 a2 = _mm_or_ps(_mm_xor_ps(_mm_shuffle_ps(sV, sV, _MM_SHUFFLE(3, 3, 0, 1)), _mm_shuffle_ps(neg, neg, _MM_SHUFFLE(1, 1, 0, 1))),
+                                _mm_shuffle_ps(C, C, _MM_SHUFFLE(1, 0, 1, 1)));
+    row[0] = _mm_add_ps(_mm_mul_ps(uV, _mm_set1_ps(x)), a0);
+    row[1] = _mm_add_ps(_mm_mul_ps(uV, _mm_set1_ps(y)), a1);
+    row[2] = _mm_add_ps(_mm_mul_ps(uV, _mm_set1_ps(z)), a2);
     return true;
 }
 }  // namespace ph_detail

@@ -286,11 +286,12 @@ inline const PhyMaterial &PhBall::Material() const
 
 /* Energy of a ball now: (height x gravity + 0.5 x speed squared) x its mass. Inline: the step takes
  * it for every ball several times. */
-inline float PhBall_Energy(const PhBall &ball)
+inline float PhBall_EnergyOf(const PhBall &ball, float mass)
 {
     const float gy = PhyParams.gravity * ball.position.y;  // single precision on purpose
-    return (gy + 0.5f * static_cast<float>(ball.velocity.Length2())) * ball.Material().mass;
+    return (gy + 0.5f * static_cast<float>(ball.velocity.Length2())) * mass;
 }
+inline float PhBall_Energy(const PhBall &ball) { return PhBall_EnergyOf(ball, ball.Material().mass); }
 /* A ball lifted by dy pays for the height with its speed: sqrt(v^2 - 2 g dy), at least 0. Applied to
  * `v` and, when other than `v`, to the ball's own velocity too. */
 void PhBall_PayLift(PhBall &ball, float dy, FV3 &v);
@@ -299,17 +300,18 @@ void PhBall_LowerToAllowance(PhBall &ball);
 /* Whether a ball moving with `v` can pay a lift by dy out of its speed (any drop it can). A lift it
  * cannot pay is not made: the contact with the piece turns it back or stops it instead. */
 bool PhBall_AffordsLift(const FV3 &v, float dy);
-/* Keeps the ball's energy at or below its allowance by lowering its speed. */
-inline void PhBall_CapEnergy(PhBall &ball)
+/* Keeps the ball's energy at or below its allowance by lowering its speed, for its material's mass m. */
+inline void PhBall_CapEnergyOf(PhBall &ball, float m)
 {
-    const float m = ball.Material().mass;
     if (!(m > 0) || ball.finishCode != 0)
         return;
-    const float e = PhBall_Energy(ball);
+    const float e = PhBall_EnergyOf(ball, m);
     const float slack = 1e-5f + 1e-6f * fabsf(ball.allowance);
     if (e > ball.allowance + slack)
         PhBall_LowerToAllowance(ball);
 }
+/* The same for the ball's own material. */
+inline void PhBall_CapEnergy(PhBall &ball) { PhBall_CapEnergyOf(ball, ball.Material().mass); }
 void PhBall_SetMotion(PhBall &ball, int state, const FV3 &p, const FV3 &v, float t, int settle);
 /* Takes from w what would go into the ball's support: its downward part on a flat piece, the part
  * into the ramp on a slope. Inline: the settling asks it for every moving ball. */
@@ -337,6 +339,9 @@ void PhBall_CornerEdgeBounce(PhBall &ball, const PhElem *corner, const FV3 &c, f
 void PhBall_EnterGoal(PhBall &ball, PhGoal *goal);
 int PhBall_Sink(PhBall &ball);
 void PhBall_Sync(PhBall &ball, const FV3 &p);
+/* The end of a ball's own step: its actor, cell and box written for its position, and its zones
+ * found (the last kept as prevZone). */
+void PhBall_SyncInCell(PhBall &ball);
 void PhBall_ImpactSound(PhBall &ball, const PhElem *piece, const FV3 &dv);
 void PhBall_RecordImpact(PhBall &ball, const PhBall *other, const PhElem *piece, const FV3 &dv);
 int PhBall_TraceAndHit(PhBall &ball, uint32_t bits, const FV3 &excess, float t);
