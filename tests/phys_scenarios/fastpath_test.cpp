@@ -59,6 +59,17 @@ protected:
         field = f;
     }
 
+    // The balls of a busy field, its world built, in list order.
+    std::vector<PhBall *> busy_balls()
+    {
+        use(busyfield::busy(12, 30));
+        Phys_Build(field);
+        std::vector<PhBall *> balls;
+        for (PhBall *b = PhysWorld.balls; b != nullptr; b = b->nextBall)
+            balls.push_back(b);
+        return balls;
+    }
+
     template <class Query>
     static auto both(Query q)
     {
@@ -210,8 +221,9 @@ TEST_F(FastPaths, QueriesAnswerAsTheFullWalk)
             excludes.push_back(PhysWorld.balls);
         EXPECT_GT(compare_all(fc.name, excludes), 100) << fc.name;
         // Without lists (a moving box among the pieces) nothing is known open; else open ground is.
-        if (std::string(fc.name) != "unmarked ball")
+        if (std::string(fc.name) != "unmarked ball") {
             EXPECT_GT(lastOpens, 0) << fc.name;
+        }
         // Deleted pieces leave the lists: every fifth fixed piece goes, as the step deletes them.
         std::vector<PhElem *> doomed;
         int k = 0;
@@ -826,11 +838,7 @@ TEST_F(FastPaths, PinnedEndsOfTheBenchAndMixedFields)
 // others, across the field, a hair along, off the buckets and back, and the buckets are built anew.
 TEST_F(FastPaths, KeptNeighboursAreThoseAFreshWalkFinds)
 {
-    use(busyfield::busy(12, 30));
-    Phys_Build(field);
-    std::vector<PhBall *> balls;
-    for (PhBall *b = PhysWorld.balls; b != nullptr; b = b->nextBall)
-        balls.push_back(b);
+    std::vector<PhBall *> balls = busy_balls();
     PhPairGrid grid;
     grid.Build(&balls);
     ASSERT_TRUE(grid.Flat());
@@ -867,11 +875,7 @@ TEST_F(FastPaths, KeptNeighboursAreThoseAFreshWalkFinds)
 // from nothing finds.
 TEST_F(FastPaths, BallsLeftAfterSomeLeaveAreBucketedAsAFreshBuild)
 {
-    use(busyfield::busy(12, 30));
-    Phys_Build(field);
-    std::vector<PhBall *> balls;
-    for (PhBall *b = PhysWorld.balls; b != nullptr; b = b->nextBall)
-        balls.push_back(b);
+    std::vector<PhBall *> balls = busy_balls();
     PhPairGrid grid;
     grid.Build(&balls);
     ASSERT_TRUE(grid.Flat());

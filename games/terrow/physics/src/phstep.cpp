@@ -459,6 +459,9 @@ bool idle(const PhBall &b)
 // The coarse map's cell: wider than two balls' touching distance. A row of the map is a bit set.
 const float k_stir_cell = 2.0f;
 
+// The bits from to to (0 <= from, to <= 63) of a word of the map's row.
+inline uint64_t row_bits(size_t from, size_t to) { return (~uint64_t(0) >> (63 - to)) & (~uint64_t(0) << from); }
+
 // The balls the step does not leave alone, in list order, and their numbers in the list (the pair
 // buckets number the balls the same way): the passes after the dormancy test walk only these.
 // `all` is the whole list as the step's first walk found it (and again after a removal): the later
@@ -631,6 +634,14 @@ __attribute__((noinline)) void mark_dormant(float stepLength, float now)
     struct Box {
         int32_t x0, x1, z0, z1;
     };
+    // The cells within k of the cell of (fx, fz), clipped to the map (both finite and below 2^30).
+    auto cellsAround = [&](float fx, float fz, int32_t k, Box *q) {
+        const int32_t ix = phys_detail::floor_int(fx), iz = phys_detail::floor_int(fz);
+        q->x0 = ix - k > 0 ? ix - k : 0;
+        q->x1 = ix + k < nx - 1 ? ix + k : nx - 1;
+        q->z0 = iz - k > 0 ? iz - k : 0;
+        q->z1 = iz + k < nz - 1 ? iz + k : nz - 1;
+    };
     auto boxOf = [&](const PhBall *b, Box *q) {
         const double reach = 0.9 * 2 * (b->radius > 0.35f ? b->radius : 0.35f) + 0.1 + b->velocity.Length() * travel;
         const double half = reach / k_stir_cell;  // at least 0.365, or not a number
@@ -639,12 +650,8 @@ __attribute__((noinline)) void mark_dormant(float stepLength, float now)
             return -1;
         if (!(fabsf(fx) < 0x1p30f && fabsf(fz) < 0x1p30f))
             return isfinite(fx) && isfinite(fz) ? 0 : -1;
-        const int32_t t = int32_t(half), k = t + (double(t) < half);
-        const int32_t ix = int32_t(fx) - (float(int32_t(fx)) > fx), iz = int32_t(fz) - (float(int32_t(fz)) > fz);
-        q->x0 = ix - k > 0 ? ix - k : 0;
-        q->x1 = ix + k < nx - 1 ? ix + k : nx - 1;
-        q->z0 = iz - k > 0 ? iz - k : 0;
-        q->z1 = iz + k < nz - 1 ? iz + k : nz - 1;
+        const int32_t t = int32_t(half);
+        cellsAround(fx, fz, t + (double(t) < half), q);
         return q->x0 <= q->x1 && q->z0 <= q->z1 ? 1 : 0;
     };
     auto clearMap = [&] {
@@ -661,7 +668,7 @@ __attribute__((noinline)) void mark_dormant(float stepLength, float now)
             return got;
         bool any = false;
         if (words == 1) {  // a row of the map in one word
-            const uint64_t bits = (~uint64_t(0) >> (63 - q.x1)) & (~uint64_t(0) << q.x0);
+            const uint64_t bits = row_bits(q.x0, q.x1);
             for (int32_t z = q.z0; z <= q.z1; z++)
                 if (const uint64_t hit = map[z] & bits) {
                     map[z] ^= hit;
@@ -673,7 +680,7 @@ __attribute__((noinline)) void mark_dormant(float stepLength, float now)
         for (size_t wd = size_t(q.x0) / 64; wd <= size_t(q.x1) / 64; wd++) {
             const size_t from = wd * 64 > size_t(q.x0) ? 0 : size_t(q.x0) - wd * 64;
             const size_t to = wd * 64 + 63 < size_t(q.x1) ? 63 : size_t(q.x1) - wd * 64;
-            const uint64_t bits = (~uint64_t(0) >> (63 - to)) & (~uint64_t(0) << from);
+            const uint64_t bits = row_bits(from, to);
             uint64_t *cell = map + size_t(q.z0) * words + wd;
             for (int32_t z = q.z0; z <= q.z1; z++, cell += words)
                 if (const uint64_t hit = *cell & bits) {
@@ -698,15 +705,13 @@ __attribute__((noinline)) void mark_dormant(float stepLength, float now)
             (0.9 * 2 * (b->radius > 0.35f ? b->radius : 0.35f) + 0.1 + sum * travel * (1 + 1e-9)) / k_stir_cell + 1e-9;
         if (!(bound < 62))
             return false;
-        const int32_t k = int32_t(bound) + 1;
-        const int32_t ix = int32_t(fx) - (float(int32_t(fx)) > fx), iz = int32_t(fz) - (float(int32_t(fz)) > fz);
-        const int32_t x0 = ix - k > 0 ? ix - k : 0, x1 = ix + k < nx - 1 ? ix + k : nx - 1;
-        const int32_t z0 = iz - k > 0 ? iz - k : 0, z1 = iz + k < nz - 1 ? iz + k : nz - 1;
-        if (x0 > x1)
+        Box q;
+        cellsAround(fx, fz, int32_t(bound) + 1, &q);
+        if (q.x0 > q.x1)
             return true;
-        const uint64_t bits = (~uint64_t(0) >> (63 - x1)) & (~uint64_t(0) << x0);
+        const uint64_t bits = row_bits(q.x0, q.x1);
         uint64_t open = 0;
-        for (int32_t z = z0; z <= z1; z++)
+        for (int32_t z = q.z0; z <= q.z1; z++)
             open |= map[z];
         return (open & bits) == 0;
     };
@@ -809,8 +814,7 @@ int32_t touching(const PhBall &b)
         const FV3 &q = o->position;
         double d2;
         if (q.Valid() && p.Valid()) {
-            const float dx = q.x - p.x, dy = q.y - p.y, dz = q.z - p.z;
-            d2 = double(dx) * dx + double(dy) * dy + double(dz) * dz;
+            d2 = phys_detail::squares(q.x - p.x, q.y - p.y, q.z - p.z);
         } else {
             d2 = (q - p).Length2();
         }
@@ -854,7 +858,7 @@ void sweep_pairs(PhPairGrid &grid)
             const float sum = fabsf(dx) + fabsf(dy) + fabsf(dz);
             longest = sum > longest ? sum : longest;
             travels = !(double(sum) < 0.4995 * a->radius) &&
-                      root_above(double(dx) * dx + double(dy) * dy + double(dz) * dz, 0.5 * a->radius);
+                      root_above(phys_detail::squares(dx, dy, dz), 0.5 * a->radius);
         }
         if (travels)
             fastAt.push_back(uint32_t(k));
@@ -942,7 +946,7 @@ void sweep_pairs(PhPairGrid &grid)
         if (near) {
             // Beyond the touching distance of the largest balls and both travels, with room to spare.
             const float dx = a->position.x - a0.x, dy = a->position.y - a0.y, dz = a->position.z - a0.z;
-            const double travel = sqrt(double(dx) * dx + double(dy) * dy + double(dz) * dz);
+            const double travel = sqrt(phys_detail::squares(dx, dy, dz));
             const float bound = static_cast<float>((0.9 * (double(a->radius) + largest) + 0.001 + travel + longestTravel) * 1.5 + 0.05);
             const float ax = a->position.x, ay = a->position.y, az = a->position.z;
             for (int32_t j = 0, n = grid.Count(); j < n; j++) {
@@ -1796,7 +1800,7 @@ __attribute__((noinline)) void settle(PhPairGrid &grid, int anyPushed)
                 const float dx = o[0] - bx, dy = o[1] - by, dz = o[2] - bz;
                 if (PhBalls_FarOnXZ(dx, dy, dz, o[3] + br))
                     return false;
-                const double d2 = double(dx) * dx + double(dy) * dy + double(dz) * dz;
+                const double d2 = phys_detail::squares(dx, dy, dz);
                 return d2 == d2 ? root_below(d2, 0.9 * (o[3] + br)) : leans_on(*grid.Ball(j), *b);
             };
             // Straight from the list kept for the ball where there is one.

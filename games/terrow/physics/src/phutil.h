@@ -29,6 +29,19 @@ inline float floor_of(float v)
     return floorf(v);
 }
 
+// floor of v as a whole number, for |v| below 2^31 (the callers make sure).
+inline int32_t floor_int(float v)
+{
+    const int32_t t = static_cast<int32_t>(v);
+    return t - (static_cast<float>(t) > v);
+}
+
+// dx^2 + dy^2 + dz^2 in doubles, in the order of FV3::Length2, for differences already checked.
+inline double squares(float dx, float dy, float dz)
+{
+    return static_cast<double>(dx) * dx + static_cast<double>(dy) * dy + static_cast<double>(dz) * dz;
+}
+
 } // namespace phys_detail
 
 #endif
