@@ -55,13 +55,15 @@ struct PhElem {
     PhElem *nextObject = nullptr;
     PhElem *nextFixed = nullptr;
     PhElem *nextFinished = nullptr;
+    int32_t index;
+    uint32_t flags;
+    // What the passes over the balls read of a ball's base, together.
+    int32_t type;
     int32_t finishCode = 0;
     int32_t finishAge = 0;
-    int32_t type;
-    uint32_t flags;
-    int32_t index;
-    FV3 position, centre, boxLow, boxHigh;
+    FV3 position, centre;
     int32_t cellX, cellY, cellZ;
+    FV3 boxLow, boxHigh;
     float box[6];
     FV3 up;
     bool inGrid = false;  // the element was stored in its grid slot
@@ -132,7 +134,8 @@ struct PhNeighbour {
     uint32_t seen;
 };
 
-struct PhBall : PhElem {
+// Aligned to a cache line, so that the fields read first lie in as few lines as they can.
+struct alignas(64) PhBall : PhElem {
     PhBall(TrElem *e, int32_t i);
     ~PhBall() override;
     float DistanceTo(const PhBall &ball) const override;
@@ -148,8 +151,12 @@ struct PhBall : PhElem {
     void UpdateCell();
     const PhyMaterial &Material() const;
 
-    // What the step's passes over every ball read comes first, close together; the rest after.
+    // What the step's passes over every ball read comes first, close together (from a cache line's
+    // start, with the base's places and state); the rest after.
     PhBall *nextBall = nullptr;
+    PhGoal *goal = nullptr;
+    PhElem *support = nullptr;
+    PhBall *neighbour = nullptr;
     float radius;
     /* Lying still (and not held by the balls it leans on) with a moving ball near: its own step and
      * its pieces would find it as they left it, so only the balls around it may set it going. The
@@ -161,7 +168,7 @@ struct PhBall : PhElem {
     bool nudged = false;
     uint32_t pushed = 0;
     uint32_t attracted = 0;
-    int32_t motion = MT_EVE, prevMotion = MT_EVE;
+    int32_t motion = MT_EVE;
     /* Steps the ball has lain still (at rest, on a piece, in the same place) and the pieces'
      * generation it has lain still in. */
     int32_t stillSteps = 0;
@@ -170,38 +177,9 @@ struct PhBall : PhElem {
      * a cell edge); past PH_BLOCKED_STEPS it rests there and is nudged no more. */
     int32_t blockedSteps = 0;
     int32_t heldTouching = 0;  // balls touching it when it came to rest so: held while they stay
-    PhGoal *goal = nullptr;
-    PhElem *support = nullptr, *prevSupport = nullptr;
-    /* The part of a support's box where the point query surely finds it (Phys_SureBox; none when not
-     * sureKnown), for the support and the pieces' generation it was found for. */
-    const PhElem *sureOf = nullptr;
-    uint32_t sureGeneration = 0;
-    bool sureKnown = false;
-    float sureBox[6] = {0, 0, 0, 0, 0, 0};
-    FV3 velocity, prevPosition, stillAt, blockedAt;
-    float energy = 0, startEnergy = 0;
-    /* The most energy the ball may have after the step's responses: its energy at the step's start
-     * plus what a magnet gave it; a response that would end above it keeps the ball's speed down. */
-    float allowance = 0;
-    float changeTime = 0, currentTime = 0, timeInMotion = 0, stepStartTime = 0, stepLength = 0;
-    int32_t lane = 0;
-    uint32_t rollingDown = 0, rollingUp = 0;
     int32_t neighbourCount = 0;
-    PhBall *neighbour = nullptr;
-    FV3 acceleration, lastVelocity, spin;
-    uint32_t firstContact = 1;
-    int32_t prevCellX = 0, prevCellY = 0, prevCellZ = 0;
-    PhZoneCode zone{0}, prevZone{0};
-    // The last ClassifyInCell without a closest point and the centre, radius and cell it was taken
-    // for: the step asks several times for a ball that has not moved.
-    // (No cell is INT32_MIN: nothing matches before the first.)
-    mutable float zoneAt[4] = {0, 0, 0, 0};
-    mutable int32_t zoneCell[4] = {INT32_MIN, 0, 0, 0};
-    mutable PhZoneCode zoneFound{0};
-    // The cell, zone details and pieces' generation for which Env_Collect last found no piece to
-    // look at (details -1: anywhere in the cell; openAt[4] bit 0: a ball rolling on a flat piece; no
-    // cell is INT32_MIN).
-    int32_t openAt[6] = {INT32_MIN, 0, 0, 0, 0, 0};
+    uint32_t rollingDown = 0, rollingUp = 0;
+    int32_t lane = 0;
     /* The cell, zone details and pieces' generation the support slots were last found for. */
     bool slotsValid = false;
     bool nearMagnet = false;  // an iron ball within a magnet's reach at its last step
@@ -211,10 +189,44 @@ struct PhBall : PhElem {
     bool heldStill = false;
     /* The balls it leaned on (neighbourCount) have left since its last step: on a slope it rolls. */
     bool propLost = false;
+    FV3 velocity, prevPosition, stillAt, blockedAt;
+    float energy = 0;
+    /* The most energy the ball may have after the step's responses: its energy at the step's start
+     * plus what a magnet gave it; a response that would end above it keeps the ball's speed down. */
+    float allowance = 0;
+    float currentTime = 0, stepStartTime = 0;
+    PhZoneCode zone{0};
+    // The last ClassifyInCell without a closest point and the centre, radius and cell it was taken
+    // for: the step asks several times for a ball that has not moved.
+    // (No cell is INT32_MIN: nothing matches before the first.)
+    mutable PhZoneCode zoneFound{0};
+    mutable float zoneAt[4] = {0, 0, 0, 0};
+    mutable int32_t zoneCell[4] = {INT32_MIN, 0, 0, 0};
     int32_t slotsKey[4] = {0, 0, 0, 0};  // cell x, y, z and the zone code's x and z detail bits
     uint32_t slotsGeneration = 0;
+    // The cell, zone details and pieces' generation for which Env_Collect last found no piece to
+    // look at (details -1: anywhere in the cell; openAt[4] bit 0: a ball rolling on a flat piece; no
+    // cell is INT32_MIN).
+    int32_t openAt[6] = {INT32_MIN, 0, 0, 0, 0, 0};
+    // The ball's own step reads the rest, what its end writes first.
+    int32_t prevCellX = 0, prevCellY = 0, prevCellZ = 0;
+    PhZoneCode prevZone{0};
+    FV3 halfSize;
+    int32_t prevMotion = MT_EVE;
+    PhElem *prevSupport = nullptr;
+    /* The part of a support's box where the point query surely finds it (Phys_SureBox; none when not
+     * sureKnown), for the support and the pieces' generation it was found for. */
+    const PhElem *sureOf = nullptr;
+    uint32_t sureGeneration = 0;
+    bool sureKnown = false;
+    float sureBox[6] = {0, 0, 0, 0, 0, 0};
+    float startEnergy = 0;
+    float changeTime = 0, timeInMotion = 0, stepLength = 0;
+    FV3 acceleration, lastVelocity, spin;
+    uint32_t firstContact = 1;
     M33 orientation;
-    FV3 moveStartPos, moveStartVel, halfSize;
+    FV3 viewPosition;
+    FV3 moveStartPos, moveStartVel;
     FV3 work[2];
     float impactTime = 0;
     FV3 impactVelocity;
@@ -223,7 +235,6 @@ struct PhBall : PhElem {
     /* The goal's box and centre, kept from the goal entry so that a sink can end even when the goal
      * is destroyed meanwhile. */
     FV3 goalLow, goalHigh, goalCentre;
-    FV3 viewPosition;
     PhBall *nextHeld = nullptr;
     PhMagnet *magnet = nullptr;
     PhSlope *slope = nullptr;
