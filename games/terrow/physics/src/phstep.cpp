@@ -410,10 +410,11 @@ int collect_swept(PhBall &ball, PhContact *table, int *count, bool fastPaths)
 }
 
 // A ball that has lain still on a piece for two steps, with no piece changed since, is left alone
-// while nothing moves near it: its step would find it at rest again.
+// while nothing moves near it: its step would find it at rest again. The count first: most balls
+// have not lain still.
 bool may_sleep(const PhBall &b)
 {
-    return b.finishCode == 0 && !b.sinking && b.goal == nullptr && b.stillSteps >= 2 &&
+    return b.stillSteps >= 2 && b.finishCode == 0 && !b.sinking && b.goal == nullptr &&
            b.stillGeneration == PhysWorld.piecesGeneration && b.velocity.x == 0 && b.velocity.y == 0 &&
            b.velocity.z == 0;
 }
@@ -1002,50 +1003,62 @@ void sweep_pairs(PhPairGrid &grid)
 // After the step: how long each ball has lain still.
 // With `energy`, it also sums the balls' energies there as Phys_Energy would (each ball's taken
 // before its count, which changes no other ball): one walk of the list instead of two.
+// The speed's and the distance's squares are taken once from the plain numbers; each read that
+// would warn of a value not set still warns, where and as it did.
 void count_still(float *energy = nullptr)
 {
     const uint32_t gen = PhysWorld.piecesGeneration;
     float total = 0;
     for (PhBall *b : g_awake.all) {
-        if (energy != nullptr && b->finishCode == 0) {
-            b->energy = PhBall_Energy(*b);
+        const bool active = b->finishCode == 0;
+        const FV3 &p = b->position, &v = b->velocity;
+        const double v2 = phys_detail::squares(v.x, v.y, v.z);
+        if (energy != nullptr && active) {
+            if (!v.Valid())
+                PhMath_Unset(true);
+            b->energy = PhBall_EnergyAt(p.y, v2, b->Material().mass);
             total += b->energy;
         }
-        if (b->dormant && !b->pushed && b->finishCode == 0 && b->stillGeneration == gen) {
+        if (b->dormant && !b->pushed && active && b->stillGeneration == gen) {
             b->stillSteps++;  // all else is as the last count left it
             continue;
         }
         const bool piecesChanged = b->stillGeneration != gen;
         // At rest on a piece or on the field's floor, or held by a magnet.
-        const bool resting = (b->motion == MT_ALL && !b->attracted &&
-                              (b->support != nullptr || b->position.y <= b->radius)) ||
-                             b->motion == MT_MAGN_ALL;
-        const bool still = b->finishCode == 0 && resting && b->velocity.x == 0 && b->velocity.y == 0 && b->velocity.z == 0 &&
-                           b->position.x == b->stillAt.x && b->position.y == b->stillAt.y &&
-                           b->position.z == b->stillAt.z;
-        if (!still || b->stillGeneration != gen) {
-            b->stillSteps = 0;
-            b->stillGeneration = gen;
+        const bool resting =
+            (b->motion == MT_ALL && !b->attracted && (b->support != nullptr || p.y <= b->radius)) || b->motion == MT_MAGN_ALL;
+        // A sum of squares of floats in doubles is 0 just when each of them is.
+        const bool still = active && resting && v2 == 0 && p.x == b->stillAt.x && p.y == b->stillAt.y && p.z == b->stillAt.z;
+        b->stillSteps = still ? (piecesChanged ? 0 : b->stillSteps) + 1 : 0;
+        b->stillGeneration = gen;
+        bool moving = false;  // set going, or tried to go (a root is 0 only for 0)
+        if (active && !b->sinking && b->goal == nullptr) {
+            if (!v.Valid())
+                PhMath_Unset(true);
+            moving = v2 > 0 || b->nudged;
         }
-        if (still)
-            b->stillSteps++;
-        const bool moving = b->finishCode == 0 && !b->sinking && b->goal == nullptr &&
-                            (b->velocity.Length2() > 0 || b->nudged);  // set going, or tried to go (a root is 0 only for 0)
         b->nudgedLast = b->nudged;
         b->nudged = false;
-        if (!piecesChanged && b->blockedSteps > 0 && root_below((b->position - b->blockedAt).Length2(), 0.01)) {
+        bool near = false;
+        if (!piecesChanged && b->blockedSteps > 0) {
+            p.Check();
+            b->blockedAt.Check();
+            const FV3 &q = b->blockedAt;
+            near = root_below(phys_detail::squares(p.x - q.x, p.y - q.y, p.z - q.z), 0.01);
+        }
+        if (near) {
             if (moving)
                 b->blockedSteps++;
         } else {
             b->blockedSteps = moving ? 1 : 0;
-            b->blockedAt = b->position;
+            b->blockedAt = p;
         }
         if (b->blockedSteps == PH_BLOCKED_STEPS + 1 && moving) {
             b->heldTouching = touching(*b);
             b->velocity = FV3(0, 0, 0);
             PhBall_SetMotion(*b, b->attracted ? MT_MAGN_ALL : MT_ALL, b->position, b->velocity, b->currentTime, 0);
         }
-        b->stillAt = b->position;
+        b->stillAt = p;
     }
     if (energy != nullptr)
         *energy = total;
