@@ -432,17 +432,24 @@ inline bool root_below(double d2, double c)
     }
     return sqrt(d2) < c;
 }
-inline bool root_above(double d2, double c)
-{
-    if (c > 0 && c < 1e150) {
-        const double c2 = c * c;
-        if (d2 > c2 * 1.0001)
-            return true;
-        if (d2 < c2 * 0.9999)
-            return false;
+// root_above for one c, its bounds taken once for a whole walk.
+struct RootAbove {
+    explicit RootAbove(double c) : c_(c), squares_(c > 0 && c < 1e150), hi_(c * c * 1.0001), lo_(c * c * 0.9999) {}
+    bool operator()(double d2) const
+    {
+        if (squares_) {
+            if (d2 > hi_)
+                return true;
+            if (d2 < lo_)
+                return false;
+        }
+        return sqrt(d2) > c_;
     }
-    return sqrt(d2) > c;
-}
+    double c_;
+    bool squares_;
+    double hi_, lo_;
+};
+inline bool root_above(double d2, double c) { return RootAbove(c)(d2); }
 
 // Whether b leans on o: their centres within 0.9 of their radii.
 bool leans_on(const PhBall &o, const PhBall &b)
@@ -1536,7 +1543,7 @@ __attribute__((noinline)) void enter_goals()
 __attribute__((noinline)) bool move_balls(TrPalya *field, int32_t timeMs, float now)
 {
     bool atRest = true;
-    const double epsilon = PhyParams.epsilon;  // read once: no ball's step changes it
+    const RootAbove aboveEpsilon(PhyParams.epsilon);  // read once: no ball's step changes it
     for (PhBall *b : g_awake.balls) {
         if (b->quiet) {
             b->stepStartTime = b->currentTime;
@@ -1559,7 +1566,7 @@ __attribute__((noinline)) bool move_balls(TrPalya *field, int32_t timeMs, float 
             if (b->blockedSteps > PH_BLOCKED_STEPS)
                 b->blockedSteps = 0;
             PhBall_Step(*b, field, timeMs);
-            if (root_above(b->velocity.Length2(), epsilon)) {
+            if (aboveEpsilon(b->velocity.Length2())) {
                 atRest = false;
                 b->nudged = true;  // it tried to move
             } else {
