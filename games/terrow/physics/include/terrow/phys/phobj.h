@@ -284,12 +284,16 @@ inline const PhyMaterial &PhBall::Material() const
     return PhyParams.material[type >= 0 && type < PHY_KINDS ? type : 0];
 }
 
-/* Energy of a ball now: (height x gravity + 0.5 x speed squared) x its mass. Inline: the step takes
- * it for every ball several times. */
+/* Energy of a ball now: (height x gravity + 0.5 x speed squared) x its mass; EnergyAt from the height
+ * and the speed squared. Inline: the step takes it for every ball several times. */
+inline float PhBall_EnergyAt(float y, double speed2, float mass)
+{
+    const float gy = PhyParams.gravity * y;  // single precision on purpose
+    return (gy + 0.5f * static_cast<float>(speed2)) * mass;
+}
 inline float PhBall_EnergyOf(const PhBall &ball, float mass)
 {
-    const float gy = PhyParams.gravity * ball.position.y;  // single precision on purpose
-    return (gy + 0.5f * static_cast<float>(ball.velocity.Length2())) * mass;
+    return PhBall_EnergyAt(ball.position.y, ball.velocity.Length2(), mass);
 }
 inline float PhBall_Energy(const PhBall &ball) { return PhBall_EnergyOf(ball, ball.Material().mass); }
 /* A ball lifted by dy pays for the height with its speed: sqrt(v^2 - 2 g dy), at least 0. Applied to
