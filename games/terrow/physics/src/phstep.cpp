@@ -1417,6 +1417,7 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
 
     // Integration, the three axes at once: each lane makes the same float operations as the vector
     // arithmetic, whose validity checks are made once here.
+    const bool shown = Phys_Shown(ball.element);
     const float dt = ball.stepLength;
     ball.timeInMotion = ball.currentTime - ball.changeTime;
     ball.position.Check();
@@ -1446,7 +1447,7 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
     }
     if (!keepsEnergy)
         PhBall_CapEnergyOf(ball, mat.mass);
-    PhBall_SyncInCell(ball);
+    PhBall_SyncInCell(ball, shown);
     ball.prevSupport = ball.support;
     return 0;
 }

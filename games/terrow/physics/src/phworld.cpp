@@ -148,6 +148,12 @@ PhHost Phys_SetHost(const PhHost *host)
 
 const PhHost &Phys_Host() { return g_host; }
 
+bool Phys_Shown(const TrElem *e)
+{
+    return PhysWorld.viewSync && g_host.writeActor != nullptr &&
+           (g_host.writeActor != builtin_write_actor || (e != nullptr && e->actor != nullptr));
+}
+
 void Phys_SetLogPath(const char *path) { g_log_path = path != nullptr ? path : "Terrow.log"; }
 
 TrElem **Grid_Build(TrPalya *field)

@@ -343,9 +343,9 @@ void PhBall_CornerEdgeBounce(PhBall &ball, const PhElem *corner, const FV3 &c, f
 void PhBall_EnterGoal(PhBall &ball, PhGoal *goal);
 int PhBall_Sink(PhBall &ball);
 void PhBall_Sync(PhBall &ball, const FV3 &p);
-/* The end of a ball's own step: its actor, cell and box written for its position, and its zones
- * found (the last kept as prevZone). */
-void PhBall_SyncInCell(PhBall &ball);
+/* The end of a ball's own step: its actor (when `shown`: Phys_Shown), cell and box written for its
+ * position, and its zones found (the last kept as prevZone). */
+void PhBall_SyncInCell(PhBall &ball, bool shown);
 void PhBall_ImpactSound(PhBall &ball, const PhElem *piece, const FV3 &dv);
 void PhBall_RecordImpact(PhBall &ball, const PhBall *other, const PhElem *piece, const FV3 &dv);
 int PhBall_TraceAndHit(PhBall &ball, uint32_t bits, const FV3 &excess, float t);

@@ -41,6 +41,9 @@ struct PhHost {
  * makes no trace marks); returns the previous one. */
 PhHost Phys_SetHost(const PhHost *host);
 const PhHost &Phys_Host();
+/* Whether the host shows element e's actor: the actors follow the balls (viewSync) and the host
+ * writes them, and for the built-in host e has an actor (a field run headless has none). */
+bool Phys_Shown(const TrElem *e);
 
 /* Strongest impact of the step per ball kind (0 none, 1 soft, 2 hard), and the magnet event; the
  * driver clears them before every step. */
