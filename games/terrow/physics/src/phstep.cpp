@@ -1416,7 +1416,8 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
     }
 
     // Integration, the three axes at once: each lane makes the same float operations as the vector
-    // arithmetic, whose validity checks are made once here.
+    // arithmetic, whose validity checks are made once here. The spin and the orientation are the
+    // view's alone: a ball the host does not show is not turned.
     const bool shown = Phys_Shown(ball.element);
     const float dt = ball.stepLength;
     ball.timeInMotion = ball.currentTime - ball.changeTime;
@@ -1432,7 +1433,7 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
         set_lanes(ball.velocity, _mm_add_ps(v0, _mm_mul_ps(a, t)));
         set_lanes(ball.position, p1);
         // A step of no length (the run's first) has no mean velocity and turns nothing.
-        if ((ball.motion == MT_EVE || ball.motion == MT_EVEL) && dt > 0) {
+        if ((ball.motion == MT_EVE || ball.motion == MT_EVEL) && dt > 0 && shown) {
             // One division instead of six: a last-bit difference, on a divider that is slow to answer.
             PhyDown.Check();
             const __m128 d = _mm_sub_ps(p1, p0), down = lanes_of(PhyDown);
@@ -1442,7 +1443,7 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
         }
         if (ball.motion == MT_ALL || ball.motion == MT_MAGN_ALL)
             ball.spin = FV3(0, 0, 0);
-        else if (dt > 0)
+        else if (dt > 0 && shown)
             ball.orientation.TurnBy(ball.spin * dt);
     }
     if (!keepsEnergy)

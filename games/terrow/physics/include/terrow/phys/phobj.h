@@ -213,7 +213,7 @@ struct PhBall : PhElem {
     bool propLost = false;
     int32_t slotsKey[4] = {0, 0, 0, 0};  // cell x, y, z and the zone code's x and z detail bits
     uint32_t slotsGeneration = 0;
-    M33 orientation;
+    M33 orientation;  // the view's, as the spin: turned only while the host shows the ball
     FV3 moveStartPos, moveStartVel, halfSize;
     FV3 work[2];
     float impactTime = 0;
