@@ -35,9 +35,9 @@ void apply_restitution(float e, const FV3 &vN, const FV3 &vT, FV3 *outN, FV3 *ou
 // The view of the ball, written to its actor when the host shows it (see Phys_Shown).
 inline __attribute__((always_inline)) void write_actor(PhBall &ball, bool shown)
 {
-    ball.viewPosition = ball.position * 0.1f;
     if (!shown)
         return;
+    ball.viewPosition = ball.position * 0.1f;
     const float view[3] = {ball.viewPosition.x, ball.viewPosition.y, ball.viewPosition.z};
     Phys_Host().writeActor(ball.element, view, ball.orientation.m);
 }

@@ -223,7 +223,7 @@ struct PhBall : PhElem {
     /* The goal's box and centre, kept from the goal entry so that a sink can end even when the goal
      * is destroyed meanwhile. */
     FV3 goalLow, goalHigh, goalCentre;
-    FV3 viewPosition;
+    FV3 viewPosition;  // the actor's place, written while the host shows the ball
     PhBall *nextHeld = nullptr;
     PhMagnet *magnet = nullptr;
     PhSlope *slope = nullptr;
