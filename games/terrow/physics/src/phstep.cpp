@@ -431,17 +431,26 @@ inline bool root_below(double d2, double c)
     }
     return sqrt(d2) < c;
 }
-inline bool root_above(double d2, double c)
-{
-    if (c > 0 && c < 1e150) {
-        const double c2 = c * c;
-        if (d2 > c2 * 1.0001)
-            return true;
-        if (d2 < c2 * 0.9999)
-            return false;
+// root_above for a c kept over a loop, its squares taken once.
+struct RootAbove {
+    double c, above, below;
+    bool squares;
+    explicit RootAbove(double bound)
+        : c(bound), above(bound * bound * 1.0001), below(bound * bound * 0.9999), squares(bound > 0 && bound < 1e150)
+    {
     }
-    return sqrt(d2) > c;
-}
+    bool operator()(double d2) const
+    {
+        if (squares) {
+            if (d2 > above)
+                return true;
+            if (d2 < below)
+                return false;
+        }
+        return sqrt(d2) > c;
+    }
+};
+inline bool root_above(double d2, double c) { return RootAbove(c)(d2); }
 
 // Whether b leans on o: their centres within 0.9 of their radii.
 bool leans_on(const PhBall &o, const PhBall &b)
@@ -1540,7 +1549,7 @@ __attribute__((noinline)) void enter_goals()
 __attribute__((noinline)) bool move_balls(TrPalya *field, int32_t timeMs, float now)
 {
     bool atRest = true;
-    const double epsilon = PhyParams.epsilon;  // read once: no ball's step changes it
+    const RootAbove moving(PhyParams.epsilon);  // read once: no ball's step changes it
     for (PhBall *b : g_awake.balls) {
         if (b->quiet) {
             b->stepStartTime = b->currentTime;
@@ -1563,7 +1572,7 @@ __attribute__((noinline)) bool move_balls(TrPalya *field, int32_t timeMs, float 
             if (b->blockedSteps > PH_BLOCKED_STEPS)
                 b->blockedSteps = 0;
             PhBall_Step(*b, field, timeMs);
-            if (root_above(b->velocity.Length2(), epsilon)) {
+            if (moving(b->velocity.Length2())) {
                 atRest = false;
                 b->nudged = true;  // it tried to move
             } else {
