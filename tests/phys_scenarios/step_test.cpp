@@ -3,6 +3,11 @@
 // impulse between two balls; which magnets reach a rolling iron ball.
 #include <math.h>
 
+#include <vector>
+
+#include <brondel/bractor.h>
+
+#include "terrow/phys/phrun.h"
 #include "terrow/phys/phstep.h"
 #include "worldtest.h"
 
@@ -33,6 +38,67 @@ TEST_F(World, FirstStepOfNoLengthStaysFinite)
         EXPECT_TRUE(std::isfinite(m));
     EXPECT_EQ(Phys_Step(field, 25), 0);
     EXPECT_GT(b.position.x, 0.5f);  // the second step moves it
+}
+
+// The view is the host's: the actor of a shown ball is put where the ball is and turned as it
+// rolls, a headless ball (no actor) has none to write, and neither changes the physics.
+TEST_F(World, ActorFollowsAShownBallAndTheViewLeavesThePhysicsAlone)
+{
+    struct Step {
+        FV3 p, v;
+    };
+    br_actor actors[2] = {};
+    auto run = [&](TrPalya *f, bool shown) {
+        std::vector<Step> steps;
+        TrElem *balls[2] = {Elem_New(0, 1, 0, 3, TY_G_GUMI, Elem_ClassOf(TY_G_GUMI) | EF_LEVEL_PART),
+                            Elem_New(7, 1, 1, 1, TY_G_FEM, Elem_ClassOf(TY_G_FEM) | EF_LEVEL_PART)};
+        for (int z = 0; z < 2; z++)
+            for (int x = 0; x < 8; x++)
+                Palya_AddElem(f, Elem_New(x, 0, z, 0, TY_T_SIMA, Elem_ClassOf(TY_T_SIMA) | EF_LEVEL_PART));
+        for (int k = 0; k < 2; k++) {
+            Palya_AddElem(f, balls[k]);
+            actors[k] = br_actor{};
+            actors[k].t.type = BR_TRANSFORM_MATRIX34;
+            for (int i = 0; i < 3; i++)
+                actors[k].t.t.mat.m[i][i] = 1.0f;
+            balls[k]->actor = shown ? &actors[k] : nullptr;
+        }
+        Phys_Build(f);
+        for (int32_t t = 0; t <= 40 * PH_STEP_MS; t += PH_STEP_MS) {
+            Phys_Step(f, t);
+            for (TrElem *e : balls) {
+                const PhBall &b = *obj<PhBall>(e);
+                steps.push_back({b.position, b.velocity});
+                if (!shown)
+                    continue;
+                const br_matrix34 &m = e->actor->t.t.mat;
+                for (int i = 0; i < 9; i++)
+                    EXPECT_EQ(m.m[i / 3][i % 3], b.orientation.m[i]);
+                EXPECT_EQ(m.m[3][0], b.position.x * 0.1f);
+                EXPECT_EQ(m.m[3][2], b.position.z * 0.1f);
+            }
+        }
+        // Rolling along x turns the ball about z.
+        if (shown)
+            EXPECT_LT(obj<PhBall>(balls[0])->orientation.m[0], 0.99f);
+        for (TrElem *e : balls)
+            e->actor = nullptr;
+        Phys_Free();
+        return steps;
+    };
+    const std::vector<Step> withActors = run(field, true);
+    TrPalya *headless = Palya_NewEmpty();
+    const std::vector<Step> without = run(headless, false);
+    Palya_Free(headless);
+    ASSERT_EQ(withActors.size(), without.size());
+    for (size_t k = 0; k < without.size(); k++) {
+        SCOPED_TRACE(k);
+        for (int a = 0; a < 3; a++) {
+            EXPECT_EQ((&withActors[k].p.x)[a], (&without[k].p.x)[a]);
+            EXPECT_EQ((&withActors[k].v.x)[a], (&without[k].v.x)[a]);
+        }
+    }
+    EXPECT_GT(without.back().p.x, 0.5f);  // the balls rolled
 }
 
 TEST_F(World, RestNudgeTable)

@@ -32,15 +32,16 @@ void apply_restitution(float e, const FV3 &vN, const FV3 &vT, FV3 *outN, FV3 *ou
         *outT = vT / e;
 }
 
-inline __attribute__((always_inline)) void write_actor(PhBall &ball)
+// The view of the ball, written to its actor when the host shows it (see Phys_Shown).
+inline __attribute__((always_inline)) void write_actor(PhBall &ball, bool shown)
 {
-    const PhHost &host = Phys_Host();
-    ball.viewPosition = ball.position * 0.1f;
-    if (!PhysWorld.viewSync || host.writeActor == nullptr)
+    if (!shown)
         return;
+    ball.viewPosition = ball.position * 0.1f;
     const float view[3] = {ball.viewPosition.x, ball.viewPosition.y, ball.viewPosition.z};
-    host.writeActor(ball.element, view, ball.orientation.m);
+    Phys_Host().writeActor(ball.element, view, ball.orientation.m);
 }
+inline void write_actor(PhBall &ball) { write_actor(ball, Phys_Shown(ball.element)); }
 
 // The rest of the step after a contact, with the acceleration's horizontal part mirrored about the
 // contact's horizontal normal.
@@ -254,9 +255,9 @@ PhZoneCode PhBall::ClassifyInCellAnew(FV3 *closest) const
 
 void PhBall::UpdateCell() { update_cell(*this, _mm_setr_ps(position.x, position.y, position.z, 0.0f)); }
 
-void PhBall_SyncInCell(PhBall &ball)
+void PhBall_SyncInCell(PhBall &ball, bool shown)
 {
-    write_actor(ball);
+    write_actor(ball, shown);
     const FV3 &c = ball.position;
     const __m128i cell = update_cell(ball, _mm_setr_ps(c.x, c.y, c.z, 0.0f));
     ball.prevZone = ball.zone;

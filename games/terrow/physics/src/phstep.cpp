@@ -1315,7 +1315,10 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
     bool integrate = true;
     ball.rollingDown = ball.rollingUp = 0;
     const PhyMaterial &mat = ball.Material();  // a ball keeps its kind through its step
-    ball.allowance = PhBall_EnergyOf(ball, mat.mass);
+    // The speed squared, taken again below while the velocity is as it began (and was set).
+    bool vSame = ball.velocity.Valid();
+    const double speed2 = ball.velocity.Length2();
+    ball.allowance = PhBall_EnergyAt(ball.position.y, speed2, mat.mass);
     ball.propLost = false;
     const bool wasHeld = ball.motion == MT_MAGN_ALL;
     const FV3 arriving = ball.velocity;
@@ -1325,6 +1328,7 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
     PhElem *found = find_support(ball, field);
     PhElem *rollSlope = nullptr;
     if (found == nullptr) {
+        vSame = false;
         if (ball.type == TY_G_BOMBA && ball.prevSupport != nullptr)
             rollSlope = bomb_slope_roll(ball, field);
         if (rollSlope == nullptr) {
@@ -1333,6 +1337,7 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
         }
     } else {
         if (__builtin_expect(ball.prevSupport == nullptr && ball.support == nullptr, 0)) {
+            vSame = false;
             if (land_on(ball, found))
                 return 1;
             found = find_support(ball, field);
@@ -1374,12 +1379,15 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
             ball.trapSteps = 0;
             ball.nearMagnet = false;
             ball.heldStill = false;
-        } else if (!magnet_step(ball, r, arriving, wasHeld, !far)) {
-            integrate = false;
+        } else {
+            vSame = false;
+            if (!magnet_step(ball, r, arriving, wasHeld, !far))
+                integrate = false;
         }
     }
 
     // Motion state by the support.
+    bool keepsEnergy = false;
     if (ball.motion != MT_MAGN_ALL) {
         sup = ball.support;
         const FV3 &v = ball.velocity;
@@ -1400,13 +1408,19 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
             integrate = false;
         } else {
             const PhyMaterial &m = mat;
-            const float s = static_cast<float>(v.Length());
+            const float s = static_cast<float>(vSame ? sqrt(speed2) : v.Length());
             const float stop = ball.stepLength * (s <= PhyParams.staticSpeed ? m.staticFriction : m.rollFriction);
             bool stopped = false;
             if (__builtin_expect(!(s <= PhyParams.staticSpeed) && !(s <= stop && !ball.attracted && !onSlope), 1)) {
                 // The direction scaled by one quotient rather than divided by the length in each axis.
                 const float q = -m.rollFriction / s;
-                ball.acceleration = __builtin_expect(fabsf(q) <= FLT_MAX, 1) ? v * q : s > 0 ? (v / s) * -m.rollFriction : v * -m.rollFriction;
+                const bool finite = __builtin_expect(fabsf(q) <= FLT_MAX, 1);
+                ball.acceleration = finite ? v * q : s > 0 ? (v / s) * -m.rollFriction : v * -m.rollFriction;
+                // Level, with the velocity and place it began with, rolling on as it was: friction
+                // against the motion, less than the speed in the step, shortens each axis and leaves
+                // the height, so no energy is gained (the cap would find nothing to take).
+                keepsEnergy = vSame && finite && v.y == 0 && q <= 0 && ball.stepLength >= 0 && !onSlope &&
+                              ball.motion == MT_EVE;
             } else {
                 stopped = slow_stops(ball, m, s, stop, onSlope);
             }
@@ -1422,7 +1436,9 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
     }
 
     // Integration, the three axes at once: each lane makes the same float operations as the vector
-    // arithmetic, whose validity checks are made once here.
+    // arithmetic, whose validity checks are made once here. The spin and the orientation are the
+    // view's alone: a ball the host does not show is not turned.
+    const bool shown = Phys_Shown(ball.element);
     const float dt = ball.stepLength;
     ball.timeInMotion = ball.currentTime - ball.changeTime;
     ball.position.Check();
@@ -1437,7 +1453,7 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
         set_lanes(ball.velocity, _mm_add_ps(v0, _mm_mul_ps(a, t)));
         set_lanes(ball.position, p1);
         // A step of no length (the run's first) has no mean velocity and turns nothing.
-        if ((ball.motion == MT_EVE || ball.motion == MT_EVEL) && dt > 0) {
+        if ((ball.motion == MT_EVE || ball.motion == MT_EVEL) && dt > 0 && shown) {
             // One division instead of six: a last-bit difference, on a divider that is slow to answer.
             PhyDown.Check();
             const __m128 d = _mm_sub_ps(p1, p0), down = lanes_of(PhyDown);
@@ -1447,11 +1463,12 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
         }
         if (ball.motion == MT_ALL || ball.motion == MT_MAGN_ALL)
             ball.spin = FV3(0, 0, 0);
-        else if (dt > 0)
+        else if (dt > 0 && shown)
             ball.orientation.TurnBy(ball.spin * dt);
     }
-    PhBall_CapEnergyOf(ball, mat.mass);
-    PhBall_SyncInCell(ball);
+    if (!keepsEnergy)
+        PhBall_CapEnergyOf(ball, mat.mass);
+    PhBall_SyncInCell(ball, shown);
     ball.prevSupport = ball.support;
     return 0;
 }

@@ -143,10 +143,15 @@ PhHost Phys_SetHost(const PhHost *host)
 {
     PhHost old = g_host;
     g_host = host != nullptr ? *host : k_builtin;
+    phys_detail::g_actorWriter = g_host.writeActor;
+    phys_detail::g_builtinWriter = g_host.writeActor == builtin_write_actor;
     return old;
 }
 
 const PhHost &Phys_Host() { return g_host; }
+
+void (*phys_detail::g_actorWriter)(TrElem *, const float[3], const float *) = builtin_write_actor;
+bool phys_detail::g_builtinWriter = true;
 
 void Phys_SetLogPath(const char *path) { g_log_path = path != nullptr ? path : "Terrow.log"; }
 

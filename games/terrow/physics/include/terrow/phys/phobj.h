@@ -224,8 +224,8 @@ struct alignas(64) PhBall : PhElem {
     float changeTime = 0, timeInMotion = 0, stepLength = 0;
     FV3 acceleration, lastVelocity, spin;
     uint32_t firstContact = 1;
-    M33 orientation;
-    FV3 viewPosition;
+    M33 orientation;  // the view's, as the spin: turned only while the host shows the ball
+    FV3 viewPosition;  // the actor's place, written while the host shows the ball
     FV3 moveStartPos, moveStartVel;
     FV3 work[2];
     float impactTime = 0;
@@ -355,9 +355,9 @@ void PhBall_CornerEdgeBounce(PhBall &ball, const PhElem *corner, const FV3 &c, f
 void PhBall_EnterGoal(PhBall &ball, PhGoal *goal);
 int PhBall_Sink(PhBall &ball);
 void PhBall_Sync(PhBall &ball, const FV3 &p);
-/* The end of a ball's own step: its actor, cell and box written for its position, and its zones
- * found (the last kept as prevZone). */
-void PhBall_SyncInCell(PhBall &ball);
+/* The end of a ball's own step: its actor (when `shown`: Phys_Shown), cell and box written for its
+ * position, and its zones found (the last kept as prevZone). */
+void PhBall_SyncInCell(PhBall &ball, bool shown);
 void PhBall_ImpactSound(PhBall &ball, const PhElem *piece, const FV3 &dv);
 void PhBall_RecordImpact(PhBall &ball, const PhBall *other, const PhElem *piece, const FV3 &dv);
 int PhBall_TraceAndHit(PhBall &ball, uint32_t bits, const FV3 &excess, float t);

@@ -91,6 +91,21 @@ struct PhWorld {
 };
 extern PhWorld PhysWorld;
 
+namespace phys_detail {
+// The host's actor writer and whether it is the built-in one, kept by Phys_SetHost for Phys_Shown.
+extern void (*g_actorWriter)(TrElem *elem, const float view[3], const float *rows);
+extern bool g_builtinWriter;
+}  // namespace phys_detail
+
+/* Whether the host shows element e's actor: the actors follow the balls (viewSync) and the host
+ * writes them, and for the built-in host e has an actor (a field run headless has none). Inline:
+ * every ball's step asks. */
+inline bool Phys_Shown(const TrElem *e)
+{
+    return PhysWorld.viewSync && phys_detail::g_actorWriter != nullptr &&
+           (!phys_detail::g_builtinWriter || (e != nullptr && e->actor != nullptr));
+}
+
 /* Where a build with a traced ball creates its log ("Terrow.log" in the current folder by default). */
 void Phys_SetLogPath(const char *path);
 
