@@ -486,6 +486,37 @@ TEST_F(World, HeldBallsLeaningOnEachOtherStayHeldAndSleep)
     EXPECT_GE(allAsleep, 0) << "held balls never lie still once the other ball has passed";
 }
 
+// A speed a caller leaves unset warns where the step reads it, whether the checks are on or not
+// (lengths always check): a ball asleep far from the one rolling is read only by the still count,
+// once a step, for its energy.
+TEST_F(World, UnsetSpeedOfASleepingBallWarnsOnceAStep)
+{
+    floor(20, 3);
+    TrElem *e = add(1, 1, 1, TY_G_FEM, TR_DIR_UNSET);
+    TrElem *rolling = add(18, 1, 1, TY_G_FEM, 2);
+    Phys_Build(field);
+    PhBall &b = *obj<PhBall>(e);
+    int k = 0;
+    for (; k < 100 && !b.dormant; k++)
+        Phys_Step(field, k * 25);
+    ASSERT_TRUE(b.dormant);
+    const float x = b.position.x, y = b.position.y, z = b.position.z;
+    for (const bool check : {true, false}) {
+        const bool was = Phys_SetValidityCheck(check);
+        b.velocity.state = PH_CONSTRUCTED;
+        phtest::boxes().clear();
+        for (int n = 0; n < 3; n++)
+            Phys_Step(field, k++ * 25);
+        Phys_SetValidityCheck(was);
+        EXPECT_EQ(phtest::boxes().size(), 3u) << "checks " << check;
+        EXPECT_GT(obj<PhBall>(rolling)->velocity.Length2(), 0);  // the steps went their whole way
+        EXPECT_TRUE(b.dormant);
+        EXPECT_EQ(b.position.x, x);
+        EXPECT_EQ(b.position.y, y);
+        EXPECT_EQ(b.position.z, z);
+    }
+}
+
 }  // namespace
 
 // A ball set against a held one between steps while both lie asleep is pushed out at the next

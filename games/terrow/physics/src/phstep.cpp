@@ -1031,11 +1031,12 @@ void count_still(float *energy = nullptr)
             continue;
         }
         const bool piecesChanged = b->stillGeneration != gen;
-        // At rest on a piece or on the field's floor, or held by a magnet.
-        const bool resting =
-            (b->motion == MT_ALL && !b->attracted && (b->support != nullptr || p.y <= b->radius)) || b->motion == MT_MAGN_ALL;
-        // A sum of squares of floats in doubles is 0 just when each of them is.
-        const bool still = active && resting && v2 == 0 && p.x == b->stillAt.x && p.y == b->stillAt.y && p.z == b->stillAt.z;
+        // At rest on a piece or on the field's floor, or held by a magnet, asked after the speed (a sum
+        // of squares of floats in doubles is 0 just when each of them is): most balls move.
+        const bool still = v2 == 0 && active &&
+                           ((b->motion == MT_ALL && !b->attracted && (b->support != nullptr || p.y <= b->radius)) ||
+                            b->motion == MT_MAGN_ALL) &&
+                           p.x == b->stillAt.x && p.y == b->stillAt.y && p.z == b->stillAt.z;
         b->stillSteps = still ? (piecesChanged ? 0 : b->stillSteps) + 1 : 0;
         b->stillGeneration = gen;
         bool moving = false;  // set going, or tried to go (a root is 0 only for 0)
