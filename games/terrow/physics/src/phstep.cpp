@@ -1493,13 +1493,31 @@ namespace {
 __attribute__((noinline)) void enter_goals()
 {
     PhWorld &w = PhysWorld;
-    // Most balls are in a column of cells with no goal near: the lists are not asked for them.
+    // Most balls are in a column of cells with no goal near: the lists are not asked for them. A
+    // ball keeps the column's cell (or the lists' bucket) where they had none for it, and is not
+    // asked again while it stays there with the same pieces.
     const PhGoalColumns *columns = Phys_GoalColumns();
+    auto keep = [](PhBall *b, float xlo, float xhi, float zlo, float zhi) {
+        b->goalFree[0] = xlo, b->goalFree[1] = xhi, b->goalFree[2] = zlo, b->goalFree[3] = zhi;
+        b->goalFreeGeneration = PhysWorld.piecesGeneration;
+    };
     for (PhBall *b : g_awake.balls) {
         if (idle(*b))
             continue;
-        if (columns != nullptr && columns->NoneNear(b->position.x, b->position.z))
-            continue;
+        const float x = b->position.x, z = b->position.z;
+        if (columns != nullptr) {
+            const float *f = b->goalFree;
+            if (b->goalFreeGeneration == w.piecesGeneration && x >= f[0] && x < f[1] && z >= f[2] && z < f[3])
+                continue;
+            if (columns->NoneNear(x, z)) {
+                // Whole cells: well below 2^23 the floor and one more are exact.
+                if (fabsf(x) < 1e6f && fabsf(z) < 1e6f) {
+                    const float cx = phys_detail::floor_of(x), cz = phys_detail::floor_of(z);
+                    keep(b, cx, cx + 1, cz, cz + 1);
+                }
+                continue;
+            }
+        }
         auto enter = [b, &columns](PhGoal *g) {
             if (b->finishCode == 0 && !b->sinking && PhGoal_Accepts(*g, *b)) {
                 PhBall_EnterGoal(*b, g);
@@ -1510,6 +1528,11 @@ __attribute__((noinline)) void enter_goals()
         PhElem *const *near = nullptr;
         int32_t n = 0;
         if (Phys_GoalsNear(b->position, &near, &n)) {
+            if (n == 0 && columns != nullptr && fabsf(x) < 1e6f && fabsf(z) < 1e6f) {
+                // The lists' bucket, a quarter cell: x * 4 and its floor are exact, and so the bounds.
+                const float kx = phys_detail::floor_of(x * 4), kz = phys_detail::floor_of(z * 4);
+                keep(b, kx / 4, (kx + 1) / 4, kz / 4, (kz + 1) / 4);
+            }
             for (int32_t k = 0; k < n; k++)  // the goals farther away would not take it
                 enter(static_cast<PhGoal *>(near[k]));
         } else {

@@ -171,6 +171,10 @@ struct PhBall : PhElem {
     int32_t blockedSteps = 0;
     int32_t heldTouching = 0;  // balls touching it when it came to rest so: held while they stay
     PhGoal *goal = nullptr;
+    /* Where the goal entry last found no goal listed near (x low and high, z low and high: a
+     * column's cell or a bucket of the goal lists), for the pieces' generation it was found for. */
+    float goalFree[4] = {0, 0, 0, 0};
+    uint32_t goalFreeGeneration = 0;
     PhElem *support = nullptr, *prevSupport = nullptr;
     /* The part of a support's box where the point query surely finds it (Phys_SureBox; none when not
      * sureKnown), for the support and the pieces' generation it was found for. */
