@@ -330,7 +330,7 @@ bool slope_near(const PhElem *s, const PhBall &ball)
 }
 
 // The four support slots of the ball's element: the column below it and the ones it reaches over.
-void record_supports(PhBall &ball)
+__attribute__((noinline)) void record_supports(PhBall &ball)
 {
     TrElem **slots = ball.element->shadowReceivers;
     if (ball.goal != nullptr || ball.sinking) {
@@ -368,6 +368,28 @@ void record_supports(PhBall &ball)
     }
     if (n < 4)
         slots[n] = nullptr;
+}
+
+// record_supports for a ball with no goal and not sinking, the common case inline: its zones kept
+// for its place (ClassifyInCell's kept answer) in the cell, with the details and pieces the slots
+// were found for, leave the slots as they are.
+inline void record_supports_free(PhBall &ball)
+{
+    const __m128i cell = _mm_setr_epi32(ball.cellX, ball.cellY, ball.cellZ, 0);
+    const __m128 p = _mm_setr_ps(ball.position.x, ball.position.y, ball.position.z, ball.radius);
+    const __m128i zoneCell = _mm_loadu_si128(reinterpret_cast<const __m128i *>(ball.zoneCell));
+    const __m128i same = _mm_and_si128(_mm_cmpeq_epi32(_mm_castps_si128(p), _mm_loadu_si128(reinterpret_cast<const __m128i *>(ball.zoneAt))),
+                                       _mm_cmpeq_epi32(cell, zoneCell));
+    if (_mm_movemask_epi8(same) == 0xffff && ball.slotsValid && ball.slotsGeneration == PhysWorld.piecesGeneration) {
+        // The key's fourth lane: the zone code's x and z details.
+        const uint32_t details = ball.zoneFound.bits & (31u << 15 | 31u << 25);
+        const __m128i key = _mm_insert_epi16(_mm_insert_epi16(zoneCell, int(details & 0xffff), 6), int(details >> 16), 7);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(key, _mm_loadu_si128(reinterpret_cast<const __m128i *>(ball.slotsKey)))) == 0xffff) {
+            ball.zone = ball.zoneFound;
+            return;
+        }
+    }
+    record_supports(ball);
 }
 
 // The contacts of the ball's step. A ball that travels farther in the step than half its radius is
@@ -1711,6 +1733,8 @@ inline bool piece_contacts(PhBall *b, PhContact *table, bool fastPaths)
 // Ball against the pieces, then the field's wall. A response moves only its own ball, and the wall's
 // first test reads only the ball and the field: it is made while the ball is at hand, and the few
 // balls it does not pass meet the wall after every ball has met the pieces, in the order of before.
+// Each ball's support slots are found once it is done with (they read only the ball and the
+// pieces); the step finds them again when the pass removed or changed a piece.
 __attribute__((noinline)) void piece_pass(TrPalya *field)
 {
     PhContact table[PH_ENV_TABLE];
@@ -1722,15 +1746,20 @@ __attribute__((noinline)) void piece_pass(TrPalya *field)
     const float *box = field->fieldBox;
     const __m128 lo = _mm_setr_ps(box[0], box[2], box[3], -INFINITY), hi = _mm_setr_ps(box[1], INFINITY, box[4], INFINITY);
     for (PhBall *b : g_awake.balls) {
-        if (b->finishCode != 0 || b->goal != nullptr || b->sinking)
+        if (b->finishCode != 0 || b->goal != nullptr || b->sinking) {
+            record_supports(*b);
             continue;
+        }
         const FV3 &p = b->position;
         if (idle(*b)) {
             // No other ball touched it: nothing met, and a ball at rest in a finite place has no
             // speed into the wall to lose.
-            if (isfinite(p.x) && isfinite(p.y) && isfinite(p.z))
+            if (isfinite(p.x) && isfinite(p.y) && isfinite(p.z)) {
+                record_supports_free(*b);
                 continue;
+            }
         } else if (piece_contacts(b, table, fastPaths) && (b->finishCode != 0 || b->goal != nullptr || b->sinking)) {
+            record_supports(*b);
             continue;
         }
         const float r = b->radius;
@@ -1738,12 +1767,16 @@ __attribute__((noinline)) void piece_pass(TrPalya *field)
         const __m128 in = _mm_and_ps(_mm_cmpge_ps(_mm_sub_ps(pp, rr), lo), _mm_cmple_ps(_mm_add_ps(pp, rr), hi));
         if (!(r >= 0 && _mm_movemask_ps(in) == 0xf))
             nearWall.push_back(b);
+        else
+            record_supports_free(*b);
     }
     // A bomb's response may have shattered a ball the queries took for a piece (one whose element
     // lacks the ball bit) after its own turn.
-    for (PhBall *b : nearWall)
+    for (PhBall *b : nearWall) {
         if (b->finishCode == 0 && b->goal == nullptr && !b->sinking)
             wall_response(field, b);
+        record_supports(*b);
+    }
 }
 
 // Separation: from the balls a magnet holds, then along the chains they push. The same balls
@@ -1883,6 +1916,7 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
     grid.Build(&g_awake.all);
     sweep_pairs(grid);
     pair_pass(grid);
+    const uint32_t piecesBefore = w.piecesGeneration;
     piece_pass(field);
 
     // Removal. Deleted balls leave the list: the rest are numbered anew.
@@ -1892,10 +1926,12 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
     if (removed)
         list_awake();
 
-    // Every awake ball: a piece may have gone in this step, and a ball may have come to rest in a
-    // step that ended early, both unseen by the slots it keeps (they hold their own key).
-    for (PhBall *b : g_awake.balls)
-        record_supports(*b);
+    // Every awake ball's slots, found in the piece pass: a piece may have gone in this step, and a
+    // ball may have come to rest in a step that ended early, both unseen by the slots it keeps
+    // (they hold their own key). Found again after a removal or a piece changed in the pass.
+    if (removed || w.piecesGeneration != piecesBefore)
+        for (PhBall *b : g_awake.balls)
+            record_supports(*b);
     // A finish code is set only together with the finished list: the rest of the objects need no walk.
     for (PhElem *o = w.finished; o != nullptr; o = o->nextFinished)
         o->finishAge++;
