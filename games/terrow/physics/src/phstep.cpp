@@ -1,6 +1,7 @@
 // One fixed step of the world: each ball's own step (support, slopes, magnets, friction and the
 // integration), the impulse between two balls, and the phases of the world step that run them.
 #include <float.h>
+#include <algorithm>
 #include <math.h>
 #include <string.h>
 #include <emmintrin.h>
@@ -1706,6 +1707,108 @@ void wall_response(TrPalya *field, PhBall *b)
     PhBall_CapEnergy(*b);
 }
 
+// The calm box of a ball the piece pass has just taken the whole way (no piece met, inside the
+// wall, its slots found): where, rolling on the same flat piece, it would find the range empty
+// again in the same zones and slots, within the field's box (set with the pieces, once). Per axis
+// the part of its cell where each of the zone's and the wall's tests surely comes out as it did
+// (the margins well beyond the rounding of the tests' sums), or the centre's own coordinate alone.
+void keep_calm(PhBall &b, const float *fieldBox)
+{
+    b.calmRadius = NAN;  // none kept: no radius equals it
+    const PhWorld &w = PhysWorld;
+    const PhElem *sup = b.support;
+    const FV3 &v = b.velocity, &p = b.position;
+    const float r = b.radius;
+    if (!(sup != nullptr && sup->cls != PHC_SLOPE && sup->cellY == b.cellY - 1 && v.Valid() && p.Valid() &&
+          v.y >= 0 && v.x - v.x == v.z - v.z && r > 1e-10f && r < 1e30f))
+        return;
+    const int32_t *open = b.openAt;
+    const PhZoneCode z = b.zone;  // as its slots were found: ClassifyInCell's
+    const int32_t gen = static_cast<int32_t>(w.piecesGeneration);
+    if (!(open[0] == b.cellX && open[1] == b.cellY && open[2] == b.cellZ && open[4] == 1 && open[5] == gen &&
+          (open[3] == -1 || open[3] == static_cast<int32_t>(z.bits >> 15))))
+        return;
+    const uint32_t details = z.bits & (31u << 15 | 31u << 25);
+    if (!(b.slotsValid && b.slotsGeneration == w.piecesGeneration && b.slotsKey[0] == b.cellX &&
+          b.slotsKey[1] == b.cellY && b.slotsKey[2] == b.cellZ && b.slotsKey[3] == static_cast<int32_t>(details)))
+        return;
+    const int32_t cell[3] = {b.cellX, b.cellY, b.cellZ};
+    const float at[3] = {p.x, p.y, p.z};
+    const float wallLow[3] = {fieldBox[0], fieldBox[2], fieldBox[3]}, wallHigh[3] = {fieldBox[1], INFINITY, fieldBox[4]};
+    float lo[3], hi[3];
+    for (int a = 0; a < 3; a++) {
+        // The cell's faces and the zone's tests as ClassifyInCell makes them.
+        const float size = a == 1 ? 0.55f : 1.0f, L = static_cast<float>(cell[a]) * size, H = L + size, c = at[a];
+        const bool low = L > c - r, high = c + r > H;
+        const int detail = 5 - (low ? 1 : 0) + (high && !low ? 1 : 0);
+        const float wl = wallLow[a], wh = wallHigh[a];
+        if (!(L <= c && c <= H) || detail != z.Detail(a) || z.Zone(a) != 5 || !(c - r >= wl && c + r <= wh))
+            return;
+        if (a == 1) {
+            lo[a] = hi[a] = c;  // a ball rolling on a flat piece keeps its height
+            continue;
+        }
+        // A margin of 2^-18 of the largest magnitude: the bounds' own sums round by far less, so
+        // a centre within them is at least half the margin inside each test.
+        const float m = (fabsf(L) + fabsf(wl) + (wh < INFINITY ? fabsf(wh) : 0.0f) + r + 2.0f) * 0x1p-18f;
+        float l = std::max(L, wl + r + m), h = std::min(H, wh - r - m);
+        if (low) {
+            h = std::min(h, L + r - m);
+        } else {
+            l = std::max(l, L + r + m);
+            if (high)
+                l = std::max(l, H - r + m);
+            else
+                h = std::min(h, H - r - m);
+        }
+        if (!(l <= c && c <= h))
+            l = h = c;  // the same coordinate makes the same tests
+        lo[a] = l, hi[a] = h;
+    }
+    for (int a = 0; a < 3; a++) {
+        b.calmLow[a] = lo[a];
+        b.calmHigh[a] = hi[a];
+        b.calmCell[a] = cell[a];
+    }
+    b.calmLow[3] = -INFINITY;
+    b.calmHigh[3] = INFINITY;
+    b.calmCell[3] = 0;
+    b.calmRadius = r;
+    b.calmSupport = sup;
+    b.calmZone = z;
+    b.calmGeneration = w.piecesGeneration;
+}
+
+// Whether the piece pass, with the fast paths, finds for the ball what keep_calm kept: in its calm
+// box, on the same flat piece going level or upward, in the same cell, with the same radius and
+// pieces, and not so fast that it is looked for along its way. Then nothing is met and its slots
+// stand; only the energy is held to the allowance.
+inline bool calm_again(const PhBall &b)
+{
+    if (!(b.radius == b.calmRadius && b.calmGeneration == PhysWorld.piecesGeneration && b.support == b.calmSupport))
+        return false;
+    const FV3 &p = b.position, &v = b.velocity, &q = b.prevPosition;
+    if (!(p.Valid() && v.Valid() && q.Valid()))
+        return false;  // the whole way, which warns
+    const __m128i cell = _mm_cmpeq_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i *>(&b.cellX)),
+                                         _mm_loadu_si128(reinterpret_cast<const __m128i *>(b.calmCell)));
+    const __m128 at = _mm_setr_ps(p.x, p.y, p.z, 0.0f);
+    const __m128 in = _mm_and_ps(_mm_cmple_ps(_mm_loadu_ps(b.calmLow), at), _mm_cmple_ps(at, _mm_loadu_ps(b.calmHigh)));
+    // Level or upward with x and z finite (v - v is 0 just then), as Env_RollsOnFlat asks.
+    const __m128 vv = _mm_setr_ps(v.x, v.y, v.z, 0.0f), zero = _mm_setzero_ps();
+    const int finite = _mm_movemask_ps(_mm_cmpeq_ps(_mm_sub_ps(vv, vv), zero)), upward = _mm_movemask_ps(_mm_cmpge_ps(vv, zero));
+    if ((_mm_movemask_epi8(cell) & 0xfff) != 0xfff || _mm_movemask_ps(in) != 0xf || (finite & 5) != 5 || !(upward & 2))
+        return false;
+    // As collect_swept decides whether to look along the way: a travel whose square is not above
+    // the stride's (exact in doubles) is not above the stride; the root decides the rest.
+    const float t0 = b.stepStartTime, t1 = b.currentTime;
+    const double d2 = (p - q).Length2(), stride = 0.5 * b.radius;
+    if (!(t1 > t0) || d2 <= stride * stride)
+        return true;
+    const double travel = sqrt(d2);
+    return !(travel > stride) || !isfinite(travel);
+}
+
 // The ball against the pieces; whether a piece responded (which may finish the ball or start its
 // sink).
 inline bool piece_contacts(PhBall *b, PhContact *table, bool fastPaths)
@@ -1758,6 +1861,10 @@ __attribute__((noinline)) void piece_pass(TrPalya *field)
                 record_supports_free(*b);
                 continue;
             }
+        } else if (fastPaths && calm_again(*b)) {
+            PhBall_CapEnergy(*b);
+            b->zone = b->calmZone;  // as the slots' search would find it
+            continue;
         } else if (piece_contacts(b, table, fastPaths) && (b->finishCode != 0 || b->goal != nullptr || b->sinking)) {
             record_supports(*b);
             continue;
@@ -1765,10 +1872,13 @@ __attribute__((noinline)) void piece_pass(TrPalya *field)
         const float r = b->radius;
         const __m128 pp = _mm_setr_ps(p.x, p.y, p.z, 0.0f), rr = _mm_set1_ps(r);
         const __m128 in = _mm_and_ps(_mm_cmpge_ps(_mm_sub_ps(pp, rr), lo), _mm_cmple_ps(_mm_add_ps(pp, rr), hi));
-        if (!(r >= 0 && _mm_movemask_ps(in) == 0xf))
+        if (!(r >= 0 && _mm_movemask_ps(in) == 0xf)) {
             nearWall.push_back(b);
-        else
+        } else {
             record_supports_free(*b);
+            if (fastPaths)
+                keep_calm(*b, box);
+        }
     }
     // A bomb's response may have shattered a ball the queries took for a piece (one whose element
     // lacks the ball bit) after its own turn.
