@@ -1719,7 +1719,10 @@ void keep_calm(PhBall &b, const float *fieldBox)
     const PhElem *sup = b.support;
     const FV3 &v = b.velocity, &p = b.position;
     const float r = b.radius;
-    if (!(sup != nullptr && sup->cls != PHC_SLOPE && sup->cellY == b.cellY - 1 && v.Valid() && p.Valid() &&
+    // Not kept for a ball that has just rolled over into another cell: its next step finds the
+    // piece under it its support.
+    if (!(sup != nullptr && sup->cls != PHC_SLOPE && sup->cellY == b.cellY - 1 && sup->cellX == b.cellX &&
+          sup->cellZ == b.cellZ && v.Valid() && p.Valid() &&
           v.y >= 0 && v.x - v.x == v.z - v.z && r > 1e-10f && r < 1e30f))
         return;
     const int32_t *open = b.openAt;
@@ -2038,8 +2041,9 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
 
     // Every awake ball's slots, found in the piece pass: a piece may have gone in this step, and a
     // ball may have come to rest in a step that ended early, both unseen by the slots it keeps
-    // (they hold their own key). Found again after a removal or a piece changed in the pass.
-    if (removed || w.piecesGeneration != piecesBefore)
+    // (they hold their own key). Found again when a piece changed or went (a ball removed changes
+    // no other ball's slots).
+    if (w.piecesGeneration != piecesBefore)
         for (PhBall *b : g_awake.balls)
             record_supports(*b);
     // A finish code is set only together with the finished list: the rest of the objects need no walk.
