@@ -1735,47 +1735,45 @@ void keep_calm(PhBall &b, const float *fieldBox)
     if (!(b.slotsValid && b.slotsGeneration == w.piecesGeneration && b.slotsKey[0] == b.cellX &&
           b.slotsKey[1] == b.cellY && b.slotsKey[2] == b.cellZ && b.slotsKey[3] == static_cast<int32_t>(details)))
         return;
-    const int32_t cell[3] = {b.cellX, b.cellY, b.cellZ};
-    const float at[3] = {p.x, p.y, p.z};
-    const float wallLow[3] = {fieldBox[0], fieldBox[2], fieldBox[3]}, wallHigh[3] = {fieldBox[1], INFINITY, fieldBox[4]};
-    float lo[3], hi[3];
-    for (int a = 0; a < 3; a++) {
-        // The cell's faces and the zone's tests as ClassifyInCell makes them.
-        const float size = a == 1 ? 0.55f : 1.0f, L = static_cast<float>(cell[a]) * size, H = L + size, c = at[a];
-        const bool low = L > c - r, high = c + r > H;
-        const int detail = 5 - (low ? 1 : 0) + (high && !low ? 1 : 0);
-        const float wl = wallLow[a], wh = wallHigh[a];
-        if (!(L <= c && c <= H) || detail != z.Detail(a) || z.Zone(a) != 5 || !(c - r >= wl && c + r <= wh))
-            return;
-        if (a == 1) {
-            lo[a] = hi[a] = c;  // a ball rolling on a flat piece keeps its height
-            continue;
-        }
-        // A margin of 2^-18 of the largest magnitude: the bounds' own sums round by far less, so
-        // a centre within them is at least half the margin inside each test.
-        const float m = (fabsf(L) + fabsf(wl) + (wh < INFINITY ? fabsf(wh) : 0.0f) + r + 2.0f) * 0x1p-18f;
-        float l = std::max(L, wl + r + m), h = std::min(H, wh - r - m);
-        if (low) {
-            h = std::min(h, L + r - m);
-        } else {
-            l = std::max(l, L + r + m);
-            if (high)
-                l = std::max(l, H - r + m);
-            else
-                h = std::min(h, H - r - m);
-        }
-        if (!(l <= c && c <= h))
-            l = h = c;  // the same coordinate makes the same tests
-        lo[a] = l, hi[a] = h;
-    }
-    for (int a = 0; a < 3; a++) {
-        b.calmLow[a] = lo[a];
-        b.calmHigh[a] = hi[a];
-        b.calmCell[a] = cell[a];
-    }
-    b.calmLow[3] = -INFINITY;
-    b.calmHigh[3] = INFINITY;
-    b.calmCell[3] = 0;
+    // The three axes at once. The cell's faces and the zone's tests as ClassifyInCell makes them;
+    // its code must be the one the slots were found for.
+    const __m128i cell = _mm_setr_epi32(b.cellX, b.cellY, b.cellZ, 0);
+    const __m128 size = _mm_setr_ps(1.0f, 0.55f, 1.0f, 0.0f);
+    const __m128 L = _mm_mul_ps(_mm_cvtepi32_ps(cell), size), H = _mm_add_ps(L, size);
+    const __m128 c = _mm_setr_ps(p.x, p.y, p.z, 0.0f), R = _mm_set1_ps(r);
+    const __m128 wl = _mm_setr_ps(fieldBox[0], fieldBox[2], fieldBox[3], 0.0f);
+    const __m128 wh = _mm_setr_ps(fieldBox[1], INFINITY, fieldBox[4], 0.0f), whFinite = _mm_setr_ps(fieldBox[1], 0.0f, fieldBox[4], 0.0f);
+    const __m128 below = _mm_sub_ps(c, R), above = _mm_add_ps(c, R);
+    const __m128 lowM = _mm_cmpgt_ps(L, below), highM = _mm_andnot_ps(lowM, _mm_cmpgt_ps(above, H));
+    const int inside = _mm_movemask_ps(_mm_and_ps(_mm_cmple_ps(L, c), _mm_cmple_ps(c, H)));
+    const int wall = _mm_movemask_ps(_mm_and_ps(_mm_cmpge_ps(below, wl), _mm_cmple_ps(above, wh)));
+    const uint32_t low = uint32_t(_mm_movemask_ps(lowM)) & 7, high = uint32_t(_mm_movemask_ps(highM)) & 7;
+    auto unit = [](uint32_t m) { return (m & 1) << 15 | (m & 2) << 19 | (m & 4) << 23; };
+    const uint32_t all5 = 5u | 5u << 5 | 5u << 10 | 5u << 15 | 5u << 20 | 5u << 25;
+    if ((inside & 7) != 7 || (wall & 7) != 7 || all5 - unit(low) + unit(high) != z.bits)
+        return;
+    // Per axis the part of the cell where each test surely comes out as it did: a margin of 2^-18
+    // of the largest magnitude, which the bounds' own sums round by far less, so a centre within
+    // them is at least half the margin inside each test. Where there is none (and across y: a ball
+    // rolling on a flat piece keeps its height), the centre's own coordinate alone, which makes the
+    // same tests.
+    auto blend = [](__m128 m, __m128 a, __m128 o) { return _mm_or_ps(_mm_and_ps(m, a), _mm_andnot_ps(m, o)); };
+    const __m128 sign = _mm_set1_ps(-0.0f), inf = _mm_set1_ps(INFINITY), ninf = _mm_set1_ps(-INFINITY);
+    const __m128 m = _mm_mul_ps(_mm_add_ps(_mm_add_ps(_mm_add_ps(_mm_andnot_ps(sign, L), _mm_andnot_ps(sign, wl)),
+                                                      _mm_add_ps(_mm_andnot_ps(sign, whFinite), R)),
+                                           _mm_set1_ps(2.0f)),
+                                _mm_set1_ps(0x1p-18f));
+    const __m128 LR = _mm_add_ps(L, R), HR = _mm_sub_ps(H, R);
+    const __m128 loCand = blend(lowM, ninf, blend(highM, _mm_max_ps(_mm_add_ps(LR, m), _mm_add_ps(HR, m)), _mm_add_ps(LR, m)));
+    const __m128 hiCand = blend(lowM, _mm_sub_ps(LR, m), blend(highM, inf, _mm_sub_ps(HR, m)));
+    const __m128 lo = _mm_max_ps(_mm_max_ps(L, _mm_add_ps(_mm_add_ps(wl, R), m)), loCand);
+    const __m128 hi = _mm_min_ps(_mm_min_ps(H, _mm_sub_ps(_mm_sub_ps(wh, R), m)), hiCand);
+    const __m128 keep = _mm_and_ps(_mm_and_ps(_mm_cmple_ps(lo, c), _mm_cmple_ps(c, hi)),
+                                   _mm_castsi128_ps(_mm_setr_epi32(-1, 0, -1, 0)));
+    const __m128 lane3 = _mm_castsi128_ps(_mm_setr_epi32(0, 0, 0, -1));
+    _mm_storeu_ps(b.calmLow, blend(lane3, ninf, blend(keep, lo, c)));
+    _mm_storeu_ps(b.calmHigh, blend(lane3, inf, blend(keep, hi, c)));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(b.calmCell), cell);
     b.calmRadius = r;
     b.calmSupport = sup;
     b.calmZone = z;
