@@ -1,7 +1,6 @@
 // One fixed step of the world: each ball's own step (support, slopes, magnets, friction and the
 // integration), the impulse between two balls, and the phases of the world step that run them.
 #include <float.h>
-#include <algorithm>
 #include <math.h>
 #include <string.h>
 #include <emmintrin.h>
