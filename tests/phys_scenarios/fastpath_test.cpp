@@ -313,9 +313,11 @@ TEST_F(FastPaths, WholeRunsEndAsWithoutThem)
 
 // Two answers a ball keeps serve the full walk too, so the comparison above cannot see them: an
 // iron ball's box that no magnet reaches and its support slots. Forgetting both before every step
-// must change nothing, step by step, in either mode.
+// must change nothing, step by step, in either mode; nor must forgetting the boxes the fast paths
+// keep (where the piece pass finds nothing again, where goal entry finds no goal near).
 TEST_F(FastPaths, KeptMagnetBoxAndSlotsAreWhatAFreshLookFinds)
 {
+    int calm = 0;
     auto states = [&](uint64_t seed, bool fast, bool forget) {
         Phys_SetFastPaths(fast);
         use(busyfield::mixed(seed, 10, 20));
@@ -325,8 +327,12 @@ TEST_F(FastPaths, KeptMagnetBoxAndSlotsAreWhatAFreshLookFinds)
         for (int k = 0; k < 600; k++) {
             for (PhBall *b = PhysWorld.balls; b != nullptr; b = b->nextBall) {
                 iron += b->type == TY_G_FEM && b->magnetsFarKnown;
-                if (forget)
+                calm += b->calmRadius == b->calmRadius;
+                if (forget) {
                     b->magnetsFarKnown = b->slotsValid = false;
+                    b->calmRadius = NAN;
+                    b->goalFree[0] = b->goalFree[1] = 0;
+                }
             }
             const int done = Phys_Step(field, k * PH_STEP_MS);
             std::vector<float> s;
@@ -353,6 +359,7 @@ TEST_F(FastPaths, KeptMagnetBoxAndSlotsAreWhatAFreshLookFinds)
             kept += keep.second;
         }
     EXPECT_GT(kept, 0);  // the runs kept a magnet-free box at all
+    EXPECT_GT(calm, 0);  // and a calm box
 }
 
 // Balls lying still beside moving ones are left out of the step: what their step would have given
@@ -808,6 +815,67 @@ TEST_F(FastPaths, RangeFoundEmptyIsLookedAtAgainWhenPiecesChange)
     ASSERT_EQ(n, 1);
     EXPECT_EQ(first, 0);
     EXPECT_EQ(table[0].object, block->physObject);
+}
+
+// A ball rolling on open floor keeps the box of centres where the piece pass surely finds again
+// what it found. Rolled over cells and their faces' reach, diagonally, slowly and fast, into a
+// block, up a slope, along the field's wall and over a hole's edge, with a block set in its way
+// between two steps: step by step as the full walk, and the box kept at all.
+TEST_F(FastPaths, BallsRollingInTheOpenStepAsTheFullWalk)
+{
+    struct Case {
+        const char *what;
+        float x, z, vx, vz;
+        int obstacle;  // 0 none, 1 a block, 2 a slope, 3 a hole, 4 a block set on the way at step 30
+    };
+    const Case cases[] = {
+        {"to the wall", 1.5f, 3.5f, 1.3f, 0, 0},          {"to the near wall", 2.5f, 3.5f, 0, -0.7f, 0},
+        {"along the wall", 0.25f, 1.5f, 0, 0.9f, 0},        {"diagonally into a block", 1.5f, 2.5f, 0.9f, 0.45f, 1},
+        {"slowly into a block", 3.3f, 4.5f, 0.3f, 0, 1},     {"up a slope", 1.5f, 3.5f, 1.4f, 0.05f, 2},
+        {"fast into the wall", 1.5f, 5.5f, 7.0f, 0, 0},      {"over a hole's edge", 1.5f, 6.5f, 0.8f, 0, 3},
+        {"to a block set on its way", 1.5f, 4.5f, 1.0f, 0, 4}};
+    int calm = 0;
+    auto states = [&](const Case &c, bool fast) {
+        Phys_SetFastPaths(fast);
+        use(Palya_NewEmpty());
+        for (int32_t z = 0; z < 8; z++)
+            for (int32_t x = 0; x < 8; x++)
+                if (!(c.obstacle == 3 && x == 4 && z == 6))
+                    add(x, 0, z, TY_T_SIMA);
+        if (c.obstacle == 1)
+            add(5, 1, c.z < 3 ? 3 : 4, TY_T_SIMA);
+        if (c.obstacle == 2)
+            add(4, 1, 3, TY_T_LEJTO, 0);
+        TrElem *e = add(int32_t(c.x), 1, int32_t(c.z), TY_G_GUMI);
+        Phys_Build(field);
+        PhBall &b = *obj<PhBall>(e);
+        PhBall_Sync(b, FV3(c.x, b.position.y, c.z));
+        PhBall_SetMotion(b, MT_EVE, b.position, FV3(c.vx, 0, c.vz), b.currentTime, 1);
+        std::vector<std::vector<float>> out;
+        for (int k = 0; k < 300; k++) {
+            if (c.obstacle == 4 && k == 30)
+                new PhTile(add(4, 1, 4, TY_T_SIMA), field->count - 1);
+            const int done = Phys_Step(field, k * PH_STEP_MS);
+            if (fast)
+                calm += b.calmRadius == b.calmRadius;
+            out.push_back({b.position.x, b.position.y, b.position.z, b.velocity.x, b.velocity.y, b.velocity.z,
+                           b.allowance, float(b.motion), float(b.zone.bits)});
+            if (done)
+                break;
+        }
+        Phys_Free();
+        Phys_SetFastPaths(true);
+        return out;
+    };
+    for (const Case &c : cases) {
+        const auto fast = states(c, true), walk = states(c, false);
+        size_t k = 0;
+        while (k < fast.size() && k < walk.size() && fast[k] == walk[k])
+            k++;
+        EXPECT_EQ(k, fast.size()) << c.what << ": parts from the full walk at step " << k;
+        EXPECT_EQ(fast.size(), walk.size()) << c.what;
+    }
+    EXPECT_GT(calm, 100);  // the runs kept a calm box at all
 }
 
 // The bench's field after its minute, and 200 mixed fields run to rest (or 3000 steps): the ends

@@ -330,7 +330,7 @@ bool slope_near(const PhElem *s, const PhBall &ball)
 }
 
 // The four support slots of the ball's element: the column below it and the ones it reaches over.
-void record_supports(PhBall &ball)
+__attribute__((noinline)) void record_supports(PhBall &ball)
 {
     TrElem **slots = ball.element->shadowReceivers;
     if (ball.goal != nullptr || ball.sinking) {
@@ -368,6 +368,28 @@ void record_supports(PhBall &ball)
     }
     if (n < 4)
         slots[n] = nullptr;
+}
+
+// record_supports for a ball with no goal and not sinking, the common case inline: its zones kept
+// for its place (ClassifyInCell's kept answer) in the cell, with the details and pieces the slots
+// were found for, leave the slots as they are.
+inline void record_supports_free(PhBall &ball)
+{
+    const __m128i cell = _mm_setr_epi32(ball.cellX, ball.cellY, ball.cellZ, 0);
+    const __m128 p = _mm_setr_ps(ball.position.x, ball.position.y, ball.position.z, ball.radius);
+    const __m128i zoneCell = _mm_loadu_si128(reinterpret_cast<const __m128i *>(ball.zoneCell));
+    const __m128i same = _mm_and_si128(_mm_cmpeq_epi32(_mm_castps_si128(p), _mm_loadu_si128(reinterpret_cast<const __m128i *>(ball.zoneAt))),
+                                       _mm_cmpeq_epi32(cell, zoneCell));
+    if (_mm_movemask_epi8(same) == 0xffff && ball.slotsValid && ball.slotsGeneration == PhysWorld.piecesGeneration) {
+        // The key's fourth lane: the zone code's x and z details.
+        const uint32_t details = ball.zoneFound.bits & (31u << 15 | 31u << 25);
+        const __m128i key = _mm_insert_epi16(_mm_insert_epi16(zoneCell, int(details & 0xffff), 6), int(details >> 16), 7);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(key, _mm_loadu_si128(reinterpret_cast<const __m128i *>(ball.slotsKey)))) == 0xffff) {
+            ball.zone = ball.zoneFound;
+            return;
+        }
+    }
+    record_supports(ball);
 }
 
 // The contacts of the ball's step. A ball that travels farther in the step than half its radius is
@@ -1531,13 +1553,31 @@ namespace {
 __attribute__((noinline)) void enter_goals()
 {
     PhWorld &w = PhysWorld;
-    // Most balls are in a column of cells with no goal near: the lists are not asked for them.
+    // Most balls are in a column of cells with no goal near: the lists are not asked for them. A
+    // ball keeps the column's cell (or the lists' bucket) where they had none for it, and is not
+    // asked again while it stays there with the same pieces.
     const PhGoalColumns *columns = Phys_GoalColumns();
+    auto keep = [](PhBall *b, float xlo, float xhi, float zlo, float zhi) {
+        b->goalFree[0] = xlo, b->goalFree[1] = xhi, b->goalFree[2] = zlo, b->goalFree[3] = zhi;
+        b->goalFreeGeneration = PhysWorld.piecesGeneration;
+    };
     for (PhBall *b : g_awake.balls) {
         if (idle(*b))
             continue;
-        if (columns != nullptr && columns->NoneNear(b->position.x, b->position.z))
-            continue;
+        const float x = b->position.x, z = b->position.z;
+        if (columns != nullptr) {
+            const float *f = b->goalFree;
+            if (b->goalFreeGeneration == w.piecesGeneration && x >= f[0] && x < f[1] && z >= f[2] && z < f[3])
+                continue;
+            if (columns->NoneNear(x, z)) {
+                // Whole cells: well below 2^23 the floor and one more are exact.
+                if (fabsf(x) < 1e6f && fabsf(z) < 1e6f) {
+                    const float cx = phys_detail::floor_of(x), cz = phys_detail::floor_of(z);
+                    keep(b, cx, cx + 1, cz, cz + 1);
+                }
+                continue;
+            }
+        }
         auto enter = [b, &columns](PhGoal *g) {
             if (b->finishCode == 0 && !b->sinking && PhGoal_Accepts(*g, *b)) {
                 PhBall_EnterGoal(*b, g);
@@ -1548,6 +1588,11 @@ __attribute__((noinline)) void enter_goals()
         PhElem *const *near = nullptr;
         int32_t n = 0;
         if (Phys_GoalsNear(b->position, &near, &n)) {
+            if (n == 0 && columns != nullptr && fabsf(x) < 1e6f && fabsf(z) < 1e6f) {
+                // The lists' bucket, a quarter cell: x * 4 and its floor are exact, and so the bounds.
+                const float kx = phys_detail::floor_of(x * 4), kz = phys_detail::floor_of(z * 4);
+                keep(b, kx / 4, (kx + 1) / 4, kz / 4, (kz + 1) / 4);
+            }
             for (int32_t k = 0; k < n; k++)  // the goals farther away would not take it
                 enter(static_cast<PhGoal *>(near[k]));
         } else {
@@ -1699,6 +1744,109 @@ void wall_response(TrPalya *field, PhBall *b)
     PhBall_CapEnergy(*b);
 }
 
+// The calm box of a ball the piece pass has just taken the whole way (no piece met, inside the
+// wall, its slots found): where, rolling on the same flat piece, it would find the range empty
+// again in the same zones and slots, within the field's box (set with the pieces, once). Per axis
+// the part of its cell where each of the zone's and the wall's tests surely comes out as it did
+// (the margins well beyond the rounding of the tests' sums), or the centre's own coordinate alone.
+void keep_calm(PhBall &b, const float *fieldBox)
+{
+    b.calmRadius = NAN;  // none kept: no radius equals it
+    const PhWorld &w = PhysWorld;
+    const PhElem *sup = b.support;
+    const FV3 &v = b.velocity, &p = b.position;
+    const float r = b.radius;
+    // Not kept for a ball that has just rolled over into another cell: its next step finds the
+    // piece under it its support.
+    if (!(sup != nullptr && sup->cls != PHC_SLOPE && sup->cellY == b.cellY - 1 && sup->cellX == b.cellX &&
+          sup->cellZ == b.cellZ && v.Valid() && p.Valid() &&
+          v.y >= 0 && v.x - v.x == v.z - v.z && r > 1e-10f && r < 1e30f))
+        return;
+    const int32_t *open = b.openAt;
+    const PhZoneCode z = b.zone;  // as its slots were found: ClassifyInCell's
+    const int32_t gen = static_cast<int32_t>(w.piecesGeneration);
+    if (!(open[0] == b.cellX && open[1] == b.cellY && open[2] == b.cellZ && open[4] == 1 && open[5] == gen &&
+          (open[3] == -1 || open[3] == static_cast<int32_t>(z.bits >> 15))))
+        return;
+    const uint32_t details = z.bits & (31u << 15 | 31u << 25);
+    if (!(b.slotsValid && b.slotsGeneration == w.piecesGeneration && b.slotsKey[0] == b.cellX &&
+          b.slotsKey[1] == b.cellY && b.slotsKey[2] == b.cellZ && b.slotsKey[3] == static_cast<int32_t>(details)))
+        return;
+    // The three axes at once. The cell's faces and the zone's tests as ClassifyInCell makes them;
+    // its code must be the one the slots were found for.
+    const __m128i cell = _mm_setr_epi32(b.cellX, b.cellY, b.cellZ, 0);
+    const __m128 size = _mm_setr_ps(1.0f, 0.55f, 1.0f, 0.0f);
+    const __m128 L = _mm_mul_ps(_mm_cvtepi32_ps(cell), size), H = _mm_add_ps(L, size);
+    const __m128 c = _mm_setr_ps(p.x, p.y, p.z, 0.0f), R = _mm_set1_ps(r);
+    const __m128 wl = _mm_setr_ps(fieldBox[0], fieldBox[2], fieldBox[3], 0.0f);
+    const __m128 wh = _mm_setr_ps(fieldBox[1], INFINITY, fieldBox[4], 0.0f), whFinite = _mm_setr_ps(fieldBox[1], 0.0f, fieldBox[4], 0.0f);
+    const __m128 below = _mm_sub_ps(c, R), above = _mm_add_ps(c, R);
+    const __m128 lowM = _mm_cmpgt_ps(L, below), highM = _mm_andnot_ps(lowM, _mm_cmpgt_ps(above, H));
+    const int inside = _mm_movemask_ps(_mm_and_ps(_mm_cmple_ps(L, c), _mm_cmple_ps(c, H)));
+    const int wall = _mm_movemask_ps(_mm_and_ps(_mm_cmpge_ps(below, wl), _mm_cmple_ps(above, wh)));
+    const uint32_t low = uint32_t(_mm_movemask_ps(lowM)) & 7, high = uint32_t(_mm_movemask_ps(highM)) & 7;
+    auto unit = [](uint32_t m) { return (m & 1) << 15 | (m & 2) << 19 | (m & 4) << 23; };
+    const uint32_t all5 = 5u | 5u << 5 | 5u << 10 | 5u << 15 | 5u << 20 | 5u << 25;
+    if ((inside & 7) != 7 || (wall & 7) != 7 || all5 - unit(low) + unit(high) != z.bits)
+        return;
+    // Per axis the part of the cell where each test surely comes out as it did: a margin of 2^-18
+    // of the largest magnitude, which the bounds' own sums round by far less, so a centre within
+    // them is at least half the margin inside each test. Where there is none (and across y: a ball
+    // rolling on a flat piece keeps its height), the centre's own coordinate alone, which makes the
+    // same tests.
+    auto blend = [](__m128 m, __m128 a, __m128 o) { return _mm_or_ps(_mm_and_ps(m, a), _mm_andnot_ps(m, o)); };
+    const __m128 sign = _mm_set1_ps(-0.0f), inf = _mm_set1_ps(INFINITY), ninf = _mm_set1_ps(-INFINITY);
+    const __m128 m = _mm_mul_ps(_mm_add_ps(_mm_add_ps(_mm_add_ps(_mm_andnot_ps(sign, L), _mm_andnot_ps(sign, wl)),
+                                                      _mm_add_ps(_mm_andnot_ps(sign, whFinite), R)),
+                                           _mm_set1_ps(2.0f)),
+                                _mm_set1_ps(0x1p-18f));
+    const __m128 LR = _mm_add_ps(L, R), HR = _mm_sub_ps(H, R);
+    const __m128 loCand = blend(lowM, ninf, blend(highM, _mm_max_ps(_mm_add_ps(LR, m), _mm_add_ps(HR, m)), _mm_add_ps(LR, m)));
+    const __m128 hiCand = blend(lowM, _mm_sub_ps(LR, m), blend(highM, inf, _mm_sub_ps(HR, m)));
+    const __m128 lo = _mm_max_ps(_mm_max_ps(L, _mm_add_ps(_mm_add_ps(wl, R), m)), loCand);
+    const __m128 hi = _mm_min_ps(_mm_min_ps(H, _mm_sub_ps(_mm_sub_ps(wh, R), m)), hiCand);
+    const __m128 keep = _mm_and_ps(_mm_and_ps(_mm_cmple_ps(lo, c), _mm_cmple_ps(c, hi)),
+                                   _mm_castsi128_ps(_mm_setr_epi32(-1, 0, -1, 0)));
+    const __m128 lane3 = _mm_castsi128_ps(_mm_setr_epi32(0, 0, 0, -1));
+    _mm_storeu_ps(b.calmLow, blend(lane3, ninf, blend(keep, lo, c)));
+    _mm_storeu_ps(b.calmHigh, blend(lane3, inf, blend(keep, hi, c)));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(b.calmCell), cell);
+    b.calmRadius = r;
+    b.calmSupport = sup;
+    b.calmZone = z;
+    b.calmGeneration = w.piecesGeneration;
+}
+
+// Whether the piece pass, with the fast paths, finds for the ball what keep_calm kept: in its calm
+// box, on the same flat piece going level or upward, in the same cell, with the same radius and
+// pieces, and not so fast that it is looked for along its way. Then nothing is met and its slots
+// stand; only the energy is held to the allowance.
+inline bool calm_again(const PhBall &b)
+{
+    if (!(b.radius == b.calmRadius && b.calmGeneration == PhysWorld.piecesGeneration && b.support == b.calmSupport))
+        return false;
+    const FV3 &p = b.position, &v = b.velocity, &q = b.prevPosition;
+    if (!(p.Valid() && v.Valid() && q.Valid()))
+        return false;  // the whole way, which warns
+    const __m128i cell = _mm_cmpeq_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i *>(&b.cellX)),
+                                         _mm_loadu_si128(reinterpret_cast<const __m128i *>(b.calmCell)));
+    const __m128 at = _mm_setr_ps(p.x, p.y, p.z, 0.0f);
+    const __m128 in = _mm_and_ps(_mm_cmple_ps(_mm_loadu_ps(b.calmLow), at), _mm_cmple_ps(at, _mm_loadu_ps(b.calmHigh)));
+    // Level or upward with x and z finite (v - v is 0 just then), as Env_RollsOnFlat asks.
+    const __m128 vv = _mm_setr_ps(v.x, v.y, v.z, 0.0f), zero = _mm_setzero_ps();
+    const int finite = _mm_movemask_ps(_mm_cmpeq_ps(_mm_sub_ps(vv, vv), zero)), upward = _mm_movemask_ps(_mm_cmpge_ps(vv, zero));
+    if ((_mm_movemask_epi8(cell) & 0xfff) != 0xfff || _mm_movemask_ps(in) != 0xf || (finite & 5) != 5 || !(upward & 2))
+        return false;
+    // As collect_swept decides whether to look along the way: a travel whose square is not above
+    // the stride's (exact in doubles) is not above the stride; the root decides the rest.
+    const float t0 = b.stepStartTime, t1 = b.currentTime;
+    const double d2 = (p - q).Length2(), stride = 0.5 * b.radius;
+    if (!(t1 > t0) || d2 <= stride * stride)
+        return true;
+    const double travel = sqrt(d2);
+    return !(travel > stride) || !isfinite(travel);
+}
+
 // The ball against the pieces; whether a piece responded (which may finish the ball or start its
 // sink).
 inline bool piece_contacts(PhBall *b, PhContact *table, bool fastPaths)
@@ -1726,6 +1874,8 @@ inline bool piece_contacts(PhBall *b, PhContact *table, bool fastPaths)
 // Ball against the pieces, then the field's wall. A response moves only its own ball, and the wall's
 // first test reads only the ball and the field: it is made while the ball is at hand, and the few
 // balls it does not pass meet the wall after every ball has met the pieces, in the order of before.
+// Each ball's support slots are found once it is done with (they read only the ball and the
+// pieces); the step finds them again when the pass removed or changed a piece.
 __attribute__((noinline)) void piece_pass(TrPalya *field)
 {
     PhContact table[PH_ENV_TABLE];
@@ -1737,28 +1887,44 @@ __attribute__((noinline)) void piece_pass(TrPalya *field)
     const float *box = field->fieldBox;
     const __m128 lo = _mm_setr_ps(box[0], box[2], box[3], -INFINITY), hi = _mm_setr_ps(box[1], INFINITY, box[4], INFINITY);
     for (PhBall *b : g_awake.balls) {
-        if (b->finishCode != 0 || b->goal != nullptr || b->sinking)
+        if (b->finishCode != 0 || b->goal != nullptr || b->sinking) {
+            record_supports(*b);
             continue;
+        }
         const FV3 &p = b->position;
         if (idle(*b)) {
             // No other ball touched it: nothing met, and a ball at rest in a finite place has no
             // speed into the wall to lose.
-            if (isfinite(p.x) && isfinite(p.y) && isfinite(p.z))
+            if (isfinite(p.x) && isfinite(p.y) && isfinite(p.z)) {
+                record_supports_free(*b);
                 continue;
+            }
+        } else if (fastPaths && calm_again(*b)) {
+            PhBall_CapEnergy(*b);
+            b->zone = b->calmZone;  // as the slots' search would find it
+            continue;
         } else if (piece_contacts(b, table, fastPaths) && (b->finishCode != 0 || b->goal != nullptr || b->sinking)) {
+            record_supports(*b);
             continue;
         }
         const float r = b->radius;
         const __m128 pp = _mm_setr_ps(p.x, p.y, p.z, 0.0f), rr = _mm_set1_ps(r);
         const __m128 in = _mm_and_ps(_mm_cmpge_ps(_mm_sub_ps(pp, rr), lo), _mm_cmple_ps(_mm_add_ps(pp, rr), hi));
-        if (!(r >= 0 && _mm_movemask_ps(in) == 0xf))
+        if (!(r >= 0 && _mm_movemask_ps(in) == 0xf)) {
             nearWall.push_back(b);
+        } else {
+            record_supports_free(*b);
+            if (fastPaths)
+                keep_calm(*b, box);
+        }
     }
     // A bomb's response may have shattered a ball the queries took for a piece (one whose element
     // lacks the ball bit) after its own turn.
-    for (PhBall *b : nearWall)
+    for (PhBall *b : nearWall) {
         if (b->finishCode == 0 && b->goal == nullptr && !b->sinking)
             wall_response(field, b);
+        record_supports(*b);
+    }
 }
 
 // Separation: from the balls a magnet holds, then along the chains they push. The same balls
@@ -1898,6 +2064,7 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
     grid.Build(&g_awake.all);
     sweep_pairs(grid);
     pair_pass(grid);
+    const uint32_t piecesBefore = w.piecesGeneration;
     piece_pass(field);
 
     // Removal. Deleted balls leave the list: the rest are numbered anew.
@@ -1907,10 +2074,13 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
     if (removed)
         list_awake();
 
-    // Every awake ball: a piece may have gone in this step, and a ball may have come to rest in a
-    // step that ended early, both unseen by the slots it keeps (they hold their own key).
-    for (PhBall *b : g_awake.balls)
-        record_supports(*b);
+    // Every awake ball's slots, found in the piece pass: a piece may have gone in this step, and a
+    // ball may have come to rest in a step that ended early, both unseen by the slots it keeps
+    // (they hold their own key). Found again when a piece changed or went (a ball removed changes
+    // no other ball's slots).
+    if (w.piecesGeneration != piecesBefore)
+        for (PhBall *b : g_awake.balls)
+            record_supports(*b);
     // A finish code is set only together with the finished list: the rest of the objects need no walk.
     for (PhElem *o = w.finished; o != nullptr; o = o->nextFinished)
         o->finishAge++;

@@ -208,6 +208,20 @@ struct alignas(64) PhBall : PhElem {
     // look at (details -1: anywhere in the cell; openAt[4] bit 0: a ball rolling on a flat piece; no
     // cell is INT32_MIN).
     int32_t openAt[6] = {INT32_MIN, 0, 0, 0, 0, 0};
+    /* Where the piece pass surely finds again what it found last for a ball rolling on a flat piece
+     * (no piece met, the wall not reached, the same zones and support slots): the centres within
+     * calmLow..calmHigh (x, y, z), for the cell, support, radius and pieces' generation it was found
+     * for (radius not a number: none kept). */
+    float calmRadius = NAN;
+    uint32_t calmGeneration = 0;
+    PhZoneCode calmZone{0};
+    const PhElem *calmSupport = nullptr;
+    float calmLow[4] = {0, 0, 0, 0}, calmHigh[4] = {0, 0, 0, 0};
+    int32_t calmCell[4] = {0, 0, 0, 0};
+    /* Where the goal entry last found no goal listed near (x low and high, z low and high: a
+     * column's cell or a bucket of the goal lists), for the pieces' generation it was found for. */
+    float goalFree[4] = {0, 0, 0, 0};
+    uint32_t goalFreeGeneration = 0;
     // The ball's own step reads the rest, what its end writes first.
     int32_t prevCellX = 0, prevCellY = 0, prevCellZ = 0;
     PhZoneCode prevZone{0};
