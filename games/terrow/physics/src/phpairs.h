@@ -27,6 +27,11 @@ public:
     // side, y not a number for a place not set): the pair tests read these instead of the balls.
     bool Flat() const { return !all_; }
     const float *At(int32_t i) const { return &at_[4 * size_t(i)]; }
+    // With buckets, whether ball i surely touches no other: every ball lies farther from it on x or
+    // on z alone than 0.9 of their radii and a hair (at the places kept), and no ball in its nine
+    // buckets has its place unset or its height infinite. Found for every ball as Build ends and
+    // kept as balls move, so that the pair loops pass over most balls without a look at their lists.
+    bool Lone(int32_t i) const { return lone_[size_t(i)] != 0; }
     // With buckets, whether every place kept is set with x, y and z within k_bound either way;
     // `largest`: the largest radius kept.
     static constexpr float k_bound = 5e3f;
@@ -162,6 +167,20 @@ private:
     // What is kept for the balls around buckets `was` and `now` after ball i went from one to the
     // other (both buckets, not the outside list).
     void Mend(int32_t i, int32_t was, int32_t now);
+    // Whether two kept places may touch (see Lone), on x and z alone, and with the heights.
+    static bool CloseOn(const float *a, const float *b)
+    {
+        const float reach = (a[3] + b[3]) * 0.9011f + 1e-4f;
+        return !(fabsf(a[0] - b[0]) > reach || fabsf(a[2] - b[2]) > reach);
+    }
+    static bool Close(const float *a, const float *b)
+    {
+        return CloseOn(a, b) || !(fabsf(a[1]) <= FLT_MAX) || !(fabsf(b[1]) <= FLT_MAX);
+    }
+    // Lone for every ball, from the lists kept (each pair once); then kept as balls move.
+    void FindLone();
+    // After ball i's kept place changed: its own Lone found anew, and the balls it came close to told.
+    void Stirred(int32_t i);
 
     std::vector<PhBall *> balls_;
     std::vector<int32_t> key_;   // bucket slot of each ball in head_, -1 for the outside list
@@ -185,6 +204,8 @@ private:
         int32_t near[k_kept];
     };
     std::vector<Found> cache_;
+    std::vector<uint8_t> lone_;  // Lone, by ball
+    bool loneLive_ = false;      // kept as balls move (not while Build re-buckets them all)
     uint32_t gen_ = 1;  // the nine buckets around one, from its upper left one, row by row
     bool all_ = true;
     float width_ = 1, perWidth_ = 1;
@@ -195,20 +216,23 @@ private:
 inline void PhPairGrid::MovedTo(int32_t i, float x, float y, float z, float r)
 {
     // A ball still where its bucket was found keeps it (most of them, step after step).
+    // (Lone reads only x, z, the radius and whether the height is finite.)
     float *at = &at_[4 * size_t(i)];
     at[1] = y;
-    at[3] = r;
-    if (x == at[0] && z == at[2])
+    if (x == at[0] && z == at[2] && r == at[3] && fabsf(y) <= FLT_MAX)
         return;
+    at[3] = r;
     // Still in its bucket when the quotients keep their whole parts (what KeyOf would find).
     const float *cell = &cell_[2 * size_t(i)];
     const float qx = x * perWidth_, qz = z * perWidth_;
     if (key_[size_t(i)] >= 0 && qx >= cell[0] && qx < cell[0] + 1 && qz >= cell[1] && qz < cell[1] + 1) {
         at[0] = x;
         at[2] = z;
-        return;
+    } else {
+        Rebucket(i);
     }
-    Rebucket(i);
+    if (loneLive_)
+        Stirred(i);
 }
 
 /* Whether a.Contact(b) finds the two too far apart to touch: its own distance test on the plain

@@ -1571,8 +1571,16 @@ __attribute__((noinline)) void pair_pass(PhPairGrid &grid)
         return (b->finishCode == 0 || b->finishAge == 0) && b->goal == nullptr && !b->sinking;
     };
     // No moving ball is near a dormant one: the awake balls are all the pair loop need start from.
+    const bool flat = grid.Flat();
     for (const int32_t i : g_awake.numbers) {
         PhBall *a = grid.Ball(i);
+        // Most balls touch none: so the buckets say of one whose centre is the place they keep.
+        if (flat && grid.Lone(i)) {
+            const float *me = grid.At(i);
+            const FV3 &c = a->centre;
+            if (c.Valid() && c.x == me[0] && c.y == me[1] && c.z == me[2])
+                continue;
+        }
         if (!takesPart(a))
             continue;
         // Most balls have no partner within touching distance: then the ordered walk finds nothing.
@@ -1582,7 +1590,7 @@ __attribute__((noinline)) void pair_pass(PhPairGrid &grid)
         // set, where PhBalls_Apart says false as ApartAt does): most are apart, and their balls
         // are not read.
         const bool aMoved = has_moved(*a);
-        const bool flat = grid.Flat(), centreSet = a->centre.Valid();
+        const bool centreSet = a->centre.Valid();
         const FV3 &c = a->centre;
         const float ra = a->radius;
         const bool any = grid.AnyNear(i, [&](int32_t j) {
@@ -1803,8 +1811,9 @@ __attribute__((noinline)) void settle(PhPairGrid &grid, int anyPushed)
                 const double d2 = phys_detail::squares(dx, dy, dz);
                 return d2 == d2 ? root_below(d2, 0.9 * (o[3] + br)) : leans_on(*grid.Ball(j), *b);
             };
-            // Straight from the list kept for the ball where there is one.
-            const PhPairGrid::List kept = grid.KeptNear(i);
+            // None for a ball the buckets find touching no other; else straight from the list kept
+            // for the ball where there is one.
+            const PhPairGrid::List kept = grid.Lone(i) ? PhPairGrid::List{&last, 0} : grid.KeptNear(i);
             if (kept.first != nullptr) {
                 for (int32_t j : kept)
                     if (j > last && lean(j))
