@@ -1785,19 +1785,24 @@ __attribute__((noinline)) int separate(PhPairGrid &grid, bool refresh)
 __attribute__((noinline)) void settle(PhPairGrid &grid, int anyPushed)
 {
     const int32_t settleCount = anyPushed ? grid.Count() : int32_t(g_awake.numbers.size());
+    const bool flat = grid.Flat();
     for (int32_t at = 0; at < settleCount; at++) {
         const int32_t i = anyPushed ? at : g_awake.numbers[size_t(at)];
         PhBall *b = grid.Ball(i);
-        if (b->pushed)
+        const bool pushed = b->pushed != 0;  // the cap changes only the speed
+        if (pushed)
             PhBall_CapEnergy(*b);
-        if (b->dormant && !b->pushed)
+        if (b->dormant && !pushed)
             continue;
         if (b->support != nullptr && !b->rollingDown && !b->rollingUp)
             PhBall_ClipToSupport(*b, b->velocity);
-        // The last in list order of the balls it leans on.
+        // The last in list order of the balls it leans on: none for most, which the buckets find
+        // touching no other.
         int32_t last = -1;
-        const float *me = grid.Flat() ? grid.At(i) : nullptr;
-        if (me != nullptr && me[1] == me[1]) {
+        const float *me = flat ? grid.At(i) : nullptr;
+        if (flat && grid.Lone(i)) {
+            // none near
+        } else if (me != nullptr && me[1] == me[1]) {
             // From the places the buckets keep, the ball's own too (kept as it moves; y not a
             // number for a place not set, where every distance is, and each pair is tested on the
             // balls as below). One not set is read from the ball (and warns). Most are too far on x
@@ -1811,9 +1816,8 @@ __attribute__((noinline)) void settle(PhPairGrid &grid, int anyPushed)
                 const double d2 = phys_detail::squares(dx, dy, dz);
                 return d2 == d2 ? root_below(d2, 0.9 * (o[3] + br)) : leans_on(*grid.Ball(j), *b);
             };
-            // None for a ball the buckets find touching no other; else straight from the list kept
-            // for the ball where there is one.
-            const PhPairGrid::List kept = grid.Lone(i) ? PhPairGrid::List{&last, 0} : grid.KeptNear(i);
+            // Straight from the list kept for the ball where there is one.
+            const PhPairGrid::List kept = grid.KeptNear(i);
             if (kept.first != nullptr) {
                 for (int32_t j : kept)
                     if (j > last && lean(j))
