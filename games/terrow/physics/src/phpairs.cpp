@@ -418,31 +418,41 @@ void PhPairGrid::Mend(int32_t i, int32_t was, int32_t now)
         const int32_t rj = packed ? int32_t(rc_[size_t(j)] >> 6) : kj / stride, cj = packed ? int32_t(rc_[size_t(j)] & 63) : kj % stride;
         return rj - row >= -1 && rj - row <= 1 && cj - column >= -1 && cj - column <= 1;
     };
-    const int32_t *head = head_.data() + size_t(was) - size_t(stride) - 1;
-    for (int32_t t = 0; t < 9; t++)
-        for (int32_t j = head[near_[t]]; j != -1; j = next_[size_t(j)]) {
-            Found &c = cache_[size_t(j)];
-            if (j == i || c.gen != gen_ || within(j, nowRow, nowColumn))
-                continue;
-            int32_t k = 0;
-            while (k < c.count && c.near[k] != i)
-                k++;
-            if (k < c.count)
-                c.near[k] = c.near[--c.count];
-            else
-                c.gen = 0;  // a crowd (or not found): walked anew
+    // The balls in the nine buckets around the one at (row, column): only those the rows' bit sets
+    // mark as holding a ball, where they are kept.
+    auto around = [&](int32_t row, int32_t column, auto f) {
+        const int32_t *head = head_.data() + size_t(row - 1) * size_t(stride) + size_t(column) - 1;
+        uint32_t bits = 511;
+        if (packed) {
+            const uint64_t *rows = used_.data() + row - 1;
+            const uint32_t c = uint32_t(column) - 1;
+            bits = uint32_t(rows[0] >> c & 7) | uint32_t(rows[1] >> c & 7) << 3 | uint32_t(rows[2] >> c & 7) << 6;
         }
-    head = head_.data() + size_t(now) - size_t(stride) - 1;
-    for (int32_t t = 0; t < 9; t++)
-        for (int32_t j = head[near_[t]]; j != -1; j = next_[size_t(j)]) {
-            Found &c = cache_[size_t(j)];
-            if (j == i || c.gen != gen_ || within(j, wasRow, wasColumn))
-                continue;
-            if (c.count >= 0 && c.count < k_kept)
-                c.near[c.count++] = i;
-            else
-                c.gen = 0;
-        }
+        for (; bits != 0; bits &= bits - 1)
+            for (int32_t j = head[near_[__builtin_ctz(bits)]]; j != -1; j = next_[size_t(j)])
+                f(j);
+    };
+    around(wasRow, wasColumn, [&](int32_t j) {
+        Found &c = cache_[size_t(j)];
+        if (j == i || c.gen != gen_ || within(j, nowRow, nowColumn))
+            return;
+        int32_t k = 0;
+        while (k < c.count && c.near[k] != i)
+            k++;
+        if (k < c.count)
+            c.near[k] = c.near[--c.count];
+        else
+            c.gen = 0;  // a crowd (or not found): walked anew
+    });
+    around(nowRow, nowColumn, [&](int32_t j) {
+        Found &c = cache_[size_t(j)];
+        if (j == i || c.gen != gen_ || within(j, wasRow, wasColumn))
+            return;
+        if (c.count >= 0 && c.count < k_kept)
+            c.near[c.count++] = i;
+        else
+            c.gen = 0;
+    });
 }
 
 PhPairGrid::List PhPairGrid::Near(int32_t i, int32_t after)
