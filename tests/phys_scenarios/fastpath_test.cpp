@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <numeric>
 #include <functional>
 #include <limits>
 #include <string>
@@ -848,6 +849,8 @@ TEST_F(FastPaths, KeptNeighboursAreThoseAFreshWalkFinds)
     busyfield::Rng rng(7);
     auto offset = [&rng] { return static_cast<float>(rng.below(201) - 100) / 100.0f; };
     int64_t lone = 0;
+    std::vector<int32_t> every(static_cast<size_t>(n));
+    std::iota(every.begin(), every.end(), 0);
     for (int k = 0; k < 600; k++) {
         const int32_t i = rng.below(n);
         FV3 &p = grid.Ball(i)->position;
@@ -863,6 +866,8 @@ TEST_F(FastPaths, KeptNeighboursAreThoseAFreshWalkFinds)
             grid.Build(&balls);
         else
             grid.Moved(i);
+        if (k % 3 == 0)
+            grid.FindLone(every);  // else as kept since
         for (int32_t a = 0; a < n; a++) {
             std::vector<int32_t> kept;
             grid.ForNear(a, [&kept](int32_t j) { kept.push_back(j); });

@@ -18,7 +18,7 @@ const int32_t k_max_buckets = 1 << 20;
 void PhPairGrid::Build(const std::vector<PhBall *> *list)
 {
     const PhWorld &w = PhysWorld;
-    loneLive_ = false;  // every ball's found once all are re-bucketed
+    loneLive_ = false;  // none is known lone until all are re-bucketed
     // The same balls as at the last build keep their numbers: then only the balls that changed
     // bucket move, and no bucket need be cleared.
     bool same = !all_;
@@ -54,7 +54,7 @@ void PhPairGrid::Build(const std::vector<PhBall *> *list)
             if (b != had[count] || !(r >= 0 && r <= FLT_MAX) || !(x >= lo[0] && x <= hi[0] && z >= lo[1] && z <= hi[1]))
                 break;
             maxRadius = std::max(maxRadius, r);
-            MovedTo(int32_t(count), x, b->position.Valid() ? b->position.y : NAN, z, r);
+            MovedTo<false>(int32_t(count), x, b->position.Valid() ? b->position.y : NAN, z, r);
         }
     }
     while (count < list->size()) {
@@ -113,7 +113,7 @@ void PhPairGrid::Build(const std::vector<PhBall *> *list)
     if (same && !wasAll && width == width_ && origin[0] == origin_[0] && origin[1] == origin_[1] &&
         counts[0] == count_[0] && counts[1] == count_[1]) {
         all_ = false;  // each ball re-bucketed above
-        FindLone();
+        LoneUnknown();
         return;
     }
     if (same && !wasAll) {
@@ -148,53 +148,31 @@ void PhPairGrid::Build(const std::vector<PhBall *> *list)
         Insert(i);
     cache_.assign(balls_.size(), Found{0, 0, {}});
     all_ = false;
-    FindLone();
+    LoneUnknown();
 }
 
-void PhPairGrid::FindLone()
+void PhPairGrid::FindLone(const std::vector<int32_t> &numbers)
 {
-    const int32_t n = Count();
-    lone_.assign(size_t(n), 1);
+    if (all_)
+        return;
     uint8_t *const lone = lone_.data();
     const float *const at = at_.data();
     const int32_t *const key = key_.data();
     Found *const cache = cache_.data();
-    // Each pair once, from the lists kept (a ball is in the list of each ball in its own): the
-    // first of the two takes it. A ball outside the buckets (in every list, and with none of its
-    // own) may be near any, as may one whose height is not finite.
-    for (int32_t i = 0; i < n; i++) {
+    // From the list kept for the ball: none for one outside the buckets or in a crowd.
+    for (const int32_t i : numbers) {
         const float *me = at + 4 * i;
-        const bool sound = fabsf(me[1]) <= FLT_MAX;
-        if (key[i] < 0) {
-            lone[i] = 0;
-            for (int32_t j = 0; j < n; j++)
-                if (j != i && (!sound || CloseOn(me, at + 4 * j)))
-                    lone[j] = 0;
-            continue;
+        bool alone = key[i] >= 0 && fabsf(me[1]) <= FLT_MAX;
+        if (alone) {
+            Found &c = cache[i];
+            if (c.gen != gen_)
+                Keep(i);
+            alone = c.count >= 0;
+            for (int32_t k = 0; alone && k < c.count; k++)
+                alone = !Close(me, at + 4 * c.near[k]);
         }
-        Found &c = cache[i];
-        if (c.gen != gen_)
-            Keep(i);
-        if (c.count == 0) {
-            lone[i] &= uint8_t(sound);
-            continue;
-        }
-        if (c.count < 0 || !sound) {
-            lone[i] = 0;
-            Walk(i, [&](int32_t j) {
-                if (!sound || (j > i && CloseOn(me, at + 4 * j)))
-                    lone[j] = 0;
-                return false;
-            });
-            continue;
-        }
-        for (int32_t k = 0; k < c.count; k++) {
-            const int32_t j = c.near[k];
-            if (j > i && CloseOn(me, at + 4 * j))
-                lone[i] = lone[j] = 0;
-        }
+        lone[i] = alone;
     }
-    loneLive_ = true;
 }
 
 void PhPairGrid::Stirred(int32_t i)

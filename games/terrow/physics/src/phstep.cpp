@@ -1571,7 +1571,9 @@ __attribute__((noinline)) void pair_pass(PhPairGrid &grid)
         return (b->finishCode == 0 || b->finishAge == 0) && b->goal == nullptr && !b->sinking;
     };
     // No moving ball is near a dormant one: the awake balls are all the pair loop need start from.
+    // Which of them touch no other is found first (it holds for the settling too).
     const bool flat = grid.Flat();
+    grid.FindLone(g_awake.numbers);
     for (const int32_t i : g_awake.numbers) {
         PhBall *a = grid.Ball(i);
         // Most balls touch none: so the buckets say of one whose centre is the place they keep.
