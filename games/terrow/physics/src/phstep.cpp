@@ -844,20 +844,23 @@ void sweep_pairs(PhPairGrid &grid)
     bool set = true;
     float longest = 0;
     const size_t awake = g_awake.balls.size();
+    // Whether a ball takes part is asked only of one with an end not set or a long way: the
+    // longest sum may take in the others too (it only widens the room the search gives), and
+    // their records' first line is left unread.
     for (size_t k = 0; k < awake; k++) {
         const PhBall *a = g_awake.balls[k];
-        if (!takesPart(a))
-            continue;
         const FV3 &p = a->position, &q = from(a);
         bool travels;
         if (!p.Valid() || !q.Valid()) {
+            if (!takesPart(a))
+                continue;
             set = false;
             travels = root_above((p - FV3(q)).Length2(), 0.5 * a->radius);
         } else {
             const float dx = p.x - q.x, dy = p.y - q.y, dz = p.z - q.z;
             const float sum = fabsf(dx) + fabsf(dy) + fabsf(dz);
             longest = sum > longest ? sum : longest;
-            travels = !(double(sum) < 0.4995 * a->radius) &&
+            travels = !(double(sum) < 0.4995 * a->radius) && takesPart(a) &&
                       root_above(phys_detail::squares(dx, dy, dz), 0.5 * a->radius);
         }
         if (travels)
@@ -1847,7 +1850,8 @@ __attribute__((noinline)) void settle(PhPairGrid &grid, int anyPushed)
                 grid.Moved(i);
             }
         } else {
-            b->propLost |= b->neighbourCount > 10;
+            if (b->neighbourCount > 10)
+                b->propLost = true;  // written only then: it lies far from the fields read here
             b->neighbourCount = 0;
             b->neighbour = nullptr;
         }
