@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <numeric>
 #include <functional>
 #include <limits>
 #include <string>
@@ -903,7 +904,9 @@ TEST_F(FastPaths, PinnedEndsOfTheBenchAndMixedFields)
 }
 
 // What each ball keeps from its last bucket walk against a fresh walk, while balls jump next to
-// others, across the field, a hair along, off the buckets and back, and the buckets are built anew.
+// others, across the field, a hair along, off the buckets and back, and the buckets are built anew;
+// and a ball the buckets find touching no other (which the pair loops pass over) is apart from
+// every other by the pair loops' own test.
 TEST_F(FastPaths, KeptNeighboursAreThoseAFreshWalkFinds)
 {
     std::vector<PhBall *> balls = busy_balls();
@@ -913,6 +916,9 @@ TEST_F(FastPaths, KeptNeighboursAreThoseAFreshWalkFinds)
     const int32_t n = grid.Count();
     busyfield::Rng rng(7);
     auto offset = [&rng] { return static_cast<float>(rng.below(201) - 100) / 100.0f; };
+    int64_t lone = 0;
+    std::vector<int32_t> every(static_cast<size_t>(n));
+    std::iota(every.begin(), every.end(), 0);
     for (int k = 0; k < 600; k++) {
         const int32_t i = rng.below(n);
         FV3 &p = grid.Ball(i)->position;
@@ -928,14 +934,26 @@ TEST_F(FastPaths, KeptNeighboursAreThoseAFreshWalkFinds)
             grid.Build(&balls);
         else
             grid.Moved(i);
+        if (k % 3 == 0)
+            grid.FindLone(every);  // else as kept since
         for (int32_t a = 0; a < n; a++) {
             std::vector<int32_t> kept;
             grid.ForNear(a, [&kept](int32_t j) { kept.push_back(j); });
             std::sort(kept.begin(), kept.end());
             const PhPairGrid::List fresh = grid.Near(a, -1);
             ASSERT_EQ(kept, std::vector<int32_t>(fresh.begin(), fresh.end())) << "move " << k << ", ball " << a;
+            if (!grid.Lone(a))
+                continue;
+            lone++;
+            const float *me = grid.At(a);
+            for (int32_t b = 0; b < n; b++) {
+                const float *o = grid.At(b);
+                ASSERT_TRUE(b == a || PhBalls_ApartAt(FV3(me[0], me[1], me[2]), me[3], o[0], o[1], o[2], o[3]))
+                    << "move " << k << ", ball " << a << " touches " << b;
+            }
         }
     }
+    EXPECT_GT(lone, 0);
 }
 
 // Balls leaving the list between builds (as after a removal), some of them off the buckets: the

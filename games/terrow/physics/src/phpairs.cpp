@@ -18,6 +18,7 @@ const int32_t k_max_buckets = 1 << 20;
 void PhPairGrid::Build(const std::vector<PhBall *> *list)
 {
     const PhWorld &w = PhysWorld;
+    loneLive_ = false;  // none is known lone until all are re-bucketed
     // The same balls as at the last build keep their numbers: then only the balls that changed
     // bucket move, and no bucket need be cleared.
     bool same = !all_;
@@ -53,7 +54,7 @@ void PhPairGrid::Build(const std::vector<PhBall *> *list)
             if (b != had[count] || !(r >= 0 && r <= FLT_MAX) || !(x >= lo[0] && x <= hi[0] && z >= lo[1] && z <= hi[1]))
                 break;
             maxRadius = std::max(maxRadius, r);
-            MovedTo(int32_t(count), x, b->position.Valid() ? b->position.y : NAN, z, r);
+            MovedTo<false>(int32_t(count), x, b->position.Valid() ? b->position.y : NAN, z, r);
         }
     }
     while (count < list->size()) {
@@ -112,6 +113,7 @@ void PhPairGrid::Build(const std::vector<PhBall *> *list)
     if (same && !wasAll && width == width_ && origin[0] == origin_[0] && origin[1] == origin_[1] &&
         counts[0] == count_[0] && counts[1] == count_[1]) {
         all_ = false;  // each ball re-bucketed above
+        LoneUnknown();
         return;
     }
     if (same && !wasAll) {
@@ -146,6 +148,45 @@ void PhPairGrid::Build(const std::vector<PhBall *> *list)
         Insert(i);
     cache_.assign(balls_.size(), Found{0, 0, {}});
     all_ = false;
+    LoneUnknown();
+}
+
+void PhPairGrid::FindLone(const std::vector<int32_t> &numbers)
+{
+    if (all_)
+        return;
+    uint8_t *const lone = lone_.data();
+    const float *const at = at_.data();
+    const int32_t *const key = key_.data();
+    Found *const cache = cache_.data();
+    // From the list kept for the ball: none for one outside the buckets or in a crowd.
+    for (const int32_t i : numbers) {
+        const float *me = at + 4 * i;
+        bool alone = key[i] >= 0 && fabsf(me[1]) <= FLT_MAX;
+        if (alone) {
+            Found &c = cache[i];
+            if (c.gen != gen_)
+                Keep(i);
+            alone = c.count >= 0;
+            for (int32_t k = 0; alone && k < c.count; k++)
+                alone = !Close(me, at + 4 * c.near[k]);
+        }
+        lone[i] = alone;
+    }
+}
+
+void PhPairGrid::Stirred(int32_t i)
+{
+    const float *me = At(i);
+    bool alone = key_[size_t(i)] >= 0 && fabsf(me[1]) <= FLT_MAX;
+    Walk(i, [&](int32_t j) {
+        if (Close(me, At(j))) {
+            lone_[size_t(j)] = 0;
+            alone = false;
+        }
+        return false;
+    });
+    lone_[size_t(i)] = alone;
 }
 
 bool PhPairGrid::Drop(const std::vector<PhBall *> &list)
@@ -355,31 +396,41 @@ void PhPairGrid::Mend(int32_t i, int32_t was, int32_t now)
         const int32_t rj = packed ? int32_t(rc_[size_t(j)] >> 6) : kj / stride, cj = packed ? int32_t(rc_[size_t(j)] & 63) : kj % stride;
         return rj - row >= -1 && rj - row <= 1 && cj - column >= -1 && cj - column <= 1;
     };
-    const int32_t *head = head_.data() + size_t(was) - size_t(stride) - 1;
-    for (int32_t t = 0; t < 9; t++)
-        for (int32_t j = head[near_[t]]; j != -1; j = next_[size_t(j)]) {
-            Found &c = cache_[size_t(j)];
-            if (j == i || c.gen != gen_ || within(j, nowRow, nowColumn))
-                continue;
-            int32_t k = 0;
-            while (k < c.count && c.near[k] != i)
-                k++;
-            if (k < c.count)
-                c.near[k] = c.near[--c.count];
-            else
-                c.gen = 0;  // a crowd (or not found): walked anew
+    // The balls in the nine buckets around the one at (row, column): only those the rows' bit sets
+    // mark as holding a ball, where they are kept.
+    auto around = [&](int32_t row, int32_t column, auto f) {
+        const int32_t *head = head_.data() + size_t(row - 1) * size_t(stride) + size_t(column) - 1;
+        uint32_t bits = 511;
+        if (packed) {
+            const uint64_t *rows = used_.data() + row - 1;
+            const uint32_t c = uint32_t(column) - 1;
+            bits = uint32_t(rows[0] >> c & 7) | uint32_t(rows[1] >> c & 7) << 3 | uint32_t(rows[2] >> c & 7) << 6;
         }
-    head = head_.data() + size_t(now) - size_t(stride) - 1;
-    for (int32_t t = 0; t < 9; t++)
-        for (int32_t j = head[near_[t]]; j != -1; j = next_[size_t(j)]) {
-            Found &c = cache_[size_t(j)];
-            if (j == i || c.gen != gen_ || within(j, wasRow, wasColumn))
-                continue;
-            if (c.count >= 0 && c.count < k_kept)
-                c.near[c.count++] = i;
-            else
-                c.gen = 0;
-        }
+        for (; bits != 0; bits &= bits - 1)
+            for (int32_t j = head[near_[__builtin_ctz(bits)]]; j != -1; j = next_[size_t(j)])
+                f(j);
+    };
+    around(wasRow, wasColumn, [&](int32_t j) {
+        Found &c = cache_[size_t(j)];
+        if (j == i || c.gen != gen_ || within(j, nowRow, nowColumn))
+            return;
+        int32_t k = 0;
+        while (k < c.count && c.near[k] != i)
+            k++;
+        if (k < c.count)
+            c.near[k] = c.near[--c.count];
+        else
+            c.gen = 0;  // a crowd (or not found): walked anew
+    });
+    around(nowRow, nowColumn, [&](int32_t j) {
+        Found &c = cache_[size_t(j)];
+        if (j == i || c.gen != gen_ || within(j, wasRow, wasColumn))
+            return;
+        if (c.count >= 0 && c.count < k_kept)
+            c.near[c.count++] = i;
+        else
+            c.gen = 0;
+    });
 }
 
 PhPairGrid::List PhPairGrid::Near(int32_t i, int32_t after)

@@ -27,20 +27,28 @@ public:
     // side, y not a number for a place not set): the pair tests read these instead of the balls.
     bool Flat() const { return !all_; }
     const float *At(int32_t i) const { return &at_[4 * size_t(i)]; }
+    // With buckets, whether ball i surely touches no other: every ball lies farther from it on x or
+    // on z alone than 0.9 of their radii and a hair (at the places kept), and no ball in its nine
+    // buckets has its place unset or its height infinite. False for every ball after Build, found
+    // by FindLone for the balls it is given, and kept as balls move: the pair loops pass over most
+    // balls without a look at their lists.
+    bool Lone(int32_t i) const { return lone_[size_t(i)] != 0; }
+    void FindLone(const std::vector<int32_t> &numbers);
     // With buckets, whether every place kept is set with x, y and z within k_bound either way;
     // `largest`: the largest radius kept.
     static constexpr float k_bound = 5e3f;
     bool PlacesWithin(float *largest) const;
     // Re-buckets every ball after the step moved them, the balls being the same as at the last
-    // Build (in number and order): a ball outside the buckets goes to the outside list. Calls
-    // each(i, ball) after ball i, for a pass over every ball to go in the same walk.
+    // Build (in number and order): a ball outside the buckets goes to the outside list. A dormant
+    // ball is not read: the step moves one only through Moved. Calls each(i, ball) after ball i,
+    // for a pass over every ball to go in the same walk.
     template <class F>
     void Refresh(F each)
     {
         PhBall *const *balls = balls_.data();
         for (int32_t i = 0, n = Count(); i < n; i++) {
             PhBall &b = *balls[i];
-            if (!all_) {
+            if (!all_ && !b.dormant) {
                 const FV3 &p = b.position;
                 MovedTo(i, p.x, p.Valid() ? p.y : NAN, p.z, b.radius);
             }
@@ -148,6 +156,8 @@ private:
     static List Sorted(int32_t *got, int32_t n);
     // Moved for ball i at (x, y, z) with radius r, y not a number for a place not set (the buckets
     // not all_); the part past the ball's bucket out of line.
+    // `kept`: Lone is kept (as balls move after Build; not in its walk, after which none is known).
+    template <bool kept = true>
     void MovedTo(int32_t i, float x, float y, float z, float r);
     void Rebucket(int32_t i);
     void Insert(int32_t i);
@@ -162,6 +172,24 @@ private:
     // What is kept for the balls around buckets `was` and `now` after ball i went from one to the
     // other (both buckets, not the outside list).
     void Mend(int32_t i, int32_t was, int32_t now);
+    // Whether two kept places may touch (see Lone), on x and z alone, and with the heights.
+    static bool CloseOn(const float *a, const float *b)
+    {
+        const float reach = (a[3] + b[3]) * 0.9011f + 1e-4f;
+        return !(fabsf(a[0] - b[0]) > reach || fabsf(a[2] - b[2]) > reach);
+    }
+    static bool Close(const float *a, const float *b)
+    {
+        return CloseOn(a, b) || !(fabsf(a[1]) <= FLT_MAX) || !(fabsf(b[1]) <= FLT_MAX);
+    }
+    // Every ball's Lone false, and kept from now on as balls move.
+    void LoneUnknown()
+    {
+        lone_.assign(balls_.size(), 0);
+        loneLive_ = true;
+    }
+    // After ball i's kept place changed: its own Lone found anew, and the balls it came close to told.
+    void Stirred(int32_t i);
 
     std::vector<PhBall *> balls_;
     std::vector<int32_t> key_;   // bucket slot of each ball in head_, -1 for the outside list
@@ -185,6 +213,8 @@ private:
         int32_t near[k_kept];
     };
     std::vector<Found> cache_;
+    std::vector<uint8_t> lone_;  // Lone, by ball
+    bool loneLive_ = false;      // kept as balls move (not while Build re-buckets them all)
     uint32_t gen_ = 1;  // the nine buckets around one, from its upper left one, row by row
     bool all_ = true;
     float width_ = 1, perWidth_ = 1;
@@ -192,23 +222,33 @@ private:
     int32_t nx_ = 0, nz_ = 0;
 };
 
+template <bool kept>
 inline void PhPairGrid::MovedTo(int32_t i, float x, float y, float z, float r)
 {
-    // A ball still where its bucket was found keeps it (most of them, step after step).
+    // A ball still where its bucket was found keeps it (most of them, step after step). Lone reads
+    // only x, z, the radius and whether the height is finite.
     float *at = &at_[4 * size_t(i)];
     at[1] = y;
-    at[3] = r;
-    if (x == at[0] && z == at[2])
-        return;
+    if (!kept) {
+        at[3] = r;
+        if (x == at[0] && z == at[2])
+            return;
+    } else {
+        if (x == at[0] && z == at[2] && r == at[3] && fabsf(y) <= FLT_MAX)
+            return;
+        at[3] = r;
+    }
     // Still in its bucket when the quotients keep their whole parts (what KeyOf would find).
     const float *cell = &cell_[2 * size_t(i)];
     const float qx = x * perWidth_, qz = z * perWidth_;
     if (key_[size_t(i)] >= 0 && qx >= cell[0] && qx < cell[0] + 1 && qz >= cell[1] && qz < cell[1] + 1) {
         at[0] = x;
         at[2] = z;
-        return;
+    } else {
+        Rebucket(i);
     }
-    Rebucket(i);
+    if (kept && loneLive_)
+        Stirred(i);
 }
 
 /* Whether a.Contact(b) finds the two too far apart to touch: its own distance test on the plain

@@ -874,20 +874,23 @@ void sweep_pairs(PhPairGrid &grid)
     bool set = true;
     float longest = 0;
     const size_t awake = g_awake.balls.size();
+    // Whether a ball takes part is asked only of one with an end not set or a long way: the
+    // longest sum may take in the others too (it only widens the room the search gives), and
+    // their records' first line is left unread.
     for (size_t k = 0; k < awake; k++) {
         const PhBall *a = g_awake.balls[k];
-        if (!takesPart(a))
-            continue;
         const FV3 &p = a->position, &q = from(a);
         bool travels;
         if (!p.Valid() || !q.Valid()) {
+            if (!takesPart(a))
+                continue;
             set = false;
             travels = root_above((p - FV3(q)).Length2(), 0.5 * a->radius);
         } else {
             const float dx = p.x - q.x, dy = p.y - q.y, dz = p.z - q.z;
             const float sum = fabsf(dx) + fabsf(dy) + fabsf(dz);
             longest = sum > longest ? sum : longest;
-            travels = !(double(sum) < 0.4995 * a->radius) &&
+            travels = !(double(sum) < 0.4995 * a->radius) && takesPart(a) &&
                       root_above(phys_detail::squares(dx, dy, dz), 0.5 * a->radius);
         }
         if (travels)
@@ -1654,8 +1657,18 @@ __attribute__((noinline)) void pair_pass(PhPairGrid &grid)
         return (b->finishCode == 0 || b->finishAge == 0) && b->goal == nullptr && !b->sinking;
     };
     // No moving ball is near a dormant one: the awake balls are all the pair loop need start from.
+    // Which of them touch no other is found first (it holds for the settling too).
+    const bool flat = grid.Flat();
+    grid.FindLone(g_awake.numbers);
     for (const int32_t i : g_awake.numbers) {
         PhBall *a = grid.Ball(i);
+        // Most balls touch none: so the buckets say of one whose centre is the place they keep.
+        if (flat && grid.Lone(i)) {
+            const float *me = grid.At(i);
+            const FV3 &c = a->centre;
+            if (c.Valid() && c.x == me[0] && c.y == me[1] && c.z == me[2])
+                continue;
+        }
         if (!takesPart(a))
             continue;
         // Most balls have no partner within touching distance: then the ordered walk finds nothing.
@@ -1665,7 +1678,7 @@ __attribute__((noinline)) void pair_pass(PhPairGrid &grid)
         // set, where PhBalls_Apart says false as ApartAt does): most are apart, and their balls
         // are not read.
         const bool aMoved = has_moved(*a);
-        const bool flat = grid.Flat(), centreSet = a->centre.Valid();
+        const bool centreSet = a->centre.Valid();
         const FV3 &c = a->centre;
         const float ra = a->radius;
         const bool any = grid.AnyNear(i, [&](int32_t j) {
@@ -1981,19 +1994,24 @@ __attribute__((noinline)) int separate(PhPairGrid &grid, bool refresh)
 __attribute__((noinline)) void settle(PhPairGrid &grid, int anyPushed)
 {
     const int32_t settleCount = anyPushed ? grid.Count() : int32_t(g_awake.numbers.size());
+    const bool flat = grid.Flat();
     for (int32_t at = 0; at < settleCount; at++) {
         const int32_t i = anyPushed ? at : g_awake.numbers[size_t(at)];
         PhBall *b = grid.Ball(i);
-        if (b->pushed)
+        const bool pushed = b->pushed != 0;  // the cap changes only the speed
+        if (pushed)
             PhBall_CapEnergy(*b);
-        if (b->dormant && !b->pushed)
+        if (b->dormant && !pushed)
             continue;
         if (b->support != nullptr && !b->rollingDown && !b->rollingUp)
             PhBall_ClipToSupport(*b, b->velocity);
-        // The last in list order of the balls it leans on.
+        // The last in list order of the balls it leans on: none for most, which the buckets find
+        // touching no other.
         int32_t last = -1;
-        const float *me = grid.Flat() ? grid.At(i) : nullptr;
-        if (me != nullptr && me[1] == me[1]) {
+        const float *me = flat ? grid.At(i) : nullptr;
+        if (flat && grid.Lone(i)) {
+            // none near
+        } else if (me != nullptr && me[1] == me[1]) {
             // From the places the buckets keep, the ball's own too (kept as it moves; y not a
             // number for a place not set, where every distance is, and each pair is tested on the
             // balls as below). One not set is read from the ball (and warns). Most are too far on x
@@ -2036,7 +2054,8 @@ __attribute__((noinline)) void settle(PhPairGrid &grid, int anyPushed)
                 grid.Moved(i);
             }
         } else {
-            b->propLost |= b->neighbourCount > 10;
+            if (b->neighbourCount > 10)
+                b->propLost = true;  // written only then: it lies far from the fields read here
             b->neighbourCount = 0;
             b->neighbour = nullptr;
         }
