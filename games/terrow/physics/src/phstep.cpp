@@ -1836,8 +1836,9 @@ void keep_calm(PhBall &b, const float *fieldBox)
 // stand; only the energy is held to the allowance.
 inline bool calm_again(const PhBall &b)
 {
-    if (!(b.radius == b.calmRadius && b.calmGeneration == PhysWorld.piecesGeneration && b.support == b.calmSupport))
-        return false;
+    if (!(b.radius == b.calmRadius && b.calmGeneration == PhysWorld.piecesGeneration && b.support == b.calmSupport &&
+          b.slotsValid))
+        return false;  // (slots a caller let go are found again)
     const FV3 &p = b.position, &v = b.velocity, &q = b.prevPosition;
     if (!(p.Valid() && v.Valid() && q.Valid()))
         return false;  // the whole way, which warns
