@@ -850,6 +850,8 @@ void sweep_pairs(PhPairGrid &grid)
     for (size_t k = 0; k < awake; k++) {
         const PhBall *a = g_awake.balls[k];
         const FV3 &p = a->position, &q = from(a);
+        if (&q == &p && p.Valid() && a->radius >= 0)
+            continue;  // left where it stood: no way at all
         bool travels;
         if (!p.Valid() || !q.Valid()) {
             if (!takesPart(a))
