@@ -384,8 +384,9 @@ void PhPairGrid::Mend(int32_t i, int32_t was, int32_t now)
 {
     // Only the balls around either bucket see i come or go: those whose nine buckets take in one
     // bucket and not the other. What is kept for them is mended (a list past its room is dropped,
-    // as is a crowd's); i's own is found anew.
-    cache_[size_t(i)].gen = 0;
+    // as is a crowd's); i's own is found anew, in the same walk of the buckets around its new one.
+    Found &own = cache_[size_t(i)];
+    int32_t found = 0;
     const int32_t stride = nx_ + 2;
     // Whether ball j's nine buckets take in bucket k (row and column from the packed ones where
     // they are kept).
@@ -423,14 +424,27 @@ void PhPairGrid::Mend(int32_t i, int32_t was, int32_t now)
             c.gen = 0;  // a crowd (or not found): walked anew
     });
     around(nowRow, nowColumn, [&](int32_t j) {
+        if (j == i)
+            return;
+        if (found < k_kept)
+            own.near[found] = j;
+        found++;
         Found &c = cache_[size_t(j)];
-        if (j == i || c.gen != gen_ || within(j, wasRow, wasColumn))
+        if (c.gen != gen_ || within(j, wasRow, wasColumn))
             return;
         if (c.count >= 0 && c.count < k_kept)
             c.near[c.count++] = i;
         else
             c.gen = 0;
     });
+    // Its own list as Keep finds it: the outside list last.
+    for (int32_t j = head_.back(); j != -1; j = next_[size_t(j)]) {
+        if (found < k_kept)
+            own.near[found] = j;
+        found++;
+    }
+    own.gen = gen_;
+    own.count = found <= k_kept ? found : -1;
 }
 
 PhPairGrid::List PhPairGrid::Near(int32_t i, int32_t after)

@@ -880,6 +880,8 @@ void sweep_pairs(PhPairGrid &grid)
     for (size_t k = 0; k < awake; k++) {
         const PhBall *a = g_awake.balls[k];
         const FV3 &p = a->position, &q = from(a);
+        if (&q == &p && p.Valid() && a->radius >= 0)
+            continue;  // left where it stood: no way at all
         bool travels;
         if (!p.Valid() || !q.Valid()) {
             if (!takesPart(a))
@@ -1664,9 +1666,16 @@ __attribute__((noinline)) void pair_pass(PhPairGrid &grid)
         PhBall *a = grid.Ball(i);
         // Most balls touch none: so the buckets say of one whose centre is the place they keep.
         if (flat && grid.Lone(i)) {
+            // The same bits (a lone ball's place kept is finite): x and y side by side, then z.
             const float *me = grid.At(i);
             const FV3 &c = a->centre;
-            if (c.Valid() && c.x == me[0] && c.y == me[1] && c.z == me[2])
+            uint64_t cxy, mxy;
+            uint32_t cz, mz;
+            memcpy(&cxy, &c.x, sizeof cxy);
+            memcpy(&mxy, me, sizeof mxy);
+            memcpy(&cz, &c.z, sizeof cz);
+            memcpy(&mz, me + 2, sizeof mz);
+            if (c.Valid() && cxy == mxy && cz == mz)
                 continue;
         }
         if (!takesPart(a))
