@@ -134,6 +134,15 @@ inline PhElem *find_support(PhBall &ball, TrPalya *field, bool fast)
     // Still well on the piece it lay on: that piece is what the query would find.
     if (const PhElem *s = ball.support; s != nullptr && s != &ball && surely_on(ball, *s, fast))
         return s->element != nullptr ? s->element->physObject : nullptr;
+    // Rolled on, well onto the piece below its cell (its first support slot, found since the pieces
+    // last changed): that piece, as above.
+    if (ball.support != nullptr && fast && ball.slotsValid && ball.slotsGeneration == PhysWorld.piecesGeneration &&
+        ball.element != nullptr) {
+        const TrElem *e = ball.element->shadowReceivers[0];
+        const PhElem *s = e != nullptr ? e->physObject : nullptr;
+        if (s != nullptr && s != ball.support && s != &ball && surely_on(ball, *s, fast))
+            return s->element != nullptr ? s->element->physObject : nullptr;
+    }
     return find_support_walk(ball, field);
 }
 
