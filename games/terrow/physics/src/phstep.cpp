@@ -109,7 +109,7 @@ inline __m128 zxy(__m128 a) { return _mm_shuffle_ps(a, a, _MM_SHUFFLE(3, 1, 0, 2
 
 // Whether the ball's bottom point lies where the point query surely finds piece s
 // (Phys_SurelyAtPoint), from the part of s's box the ball keeps for it.
-inline bool surely_on(PhBall &ball, const PhElem &s)
+inline bool surely_on(PhBall &ball, const PhElem &s, bool fast)
 {
     const uint32_t gen = PhysWorld.piecesGeneration;
     if (&s != ball.sureOf || ball.sureGeneration != gen) {
@@ -125,15 +125,24 @@ inline bool surely_on(PhBall &ball, const PhElem &s)
     const __m128 hi = _mm_shuffle_ps(lohi0, lohi1, _MM_SHUFFLE(3, 3, 3, 1));
     const __m128 q = _mm_setr_ps(ball.position.x, ball.position.y - ball.radius, ball.position.z, 0.0f);
     const int in = _mm_movemask_ps(_mm_and_ps(_mm_cmpge_ps(q, lo), _mm_cmple_ps(q, hi)));
-    return ball.sureKnown && (in & 7) == 7 && Phys_FastPaths();
+    return ball.sureKnown && (in & 7) == 7 && fast;
 }
 
 // The piece under the ball.
-inline PhElem *find_support(PhBall &ball, TrPalya *field)
+inline PhElem *find_support(PhBall &ball, TrPalya *field, bool fast)
 {
     // Still well on the piece it lay on: that piece is what the query would find.
-    if (const PhElem *s = ball.support; s != nullptr && s != &ball && surely_on(ball, *s))
+    if (const PhElem *s = ball.support; s != nullptr && s != &ball && surely_on(ball, *s, fast))
         return s->element != nullptr ? s->element->physObject : nullptr;
+    // Rolled on, well onto the piece below its cell (its first support slot, found since the pieces
+    // last changed): that piece, as above.
+    if (ball.support != nullptr && fast && ball.slotsValid && ball.slotsGeneration == PhysWorld.piecesGeneration &&
+        ball.element != nullptr) {
+        const TrElem *e = ball.element->shadowReceivers[0];
+        const PhElem *s = e != nullptr ? e->physObject : nullptr;
+        if (s != nullptr && s != ball.support && s != &ball && surely_on(ball, *s, fast))
+            return s->element != nullptr ? s->element->physObject : nullptr;
+    }
     return find_support_walk(ball, field);
 }
 
@@ -1334,11 +1343,39 @@ __attribute__((noinline)) void roll_down_slope(PhBall &ball, const PhElem *sup)
 
 }  // namespace
 
+namespace {
+
+// What every ball's step of one world step reads alike: the time it ends at, whether the fast
+// paths are on, and whether the host shows balls (Phys_Shown: 1 every one, 2 those with an actor).
+struct StepView {
+    float now;
+    bool fast;
+    int shown;
+};
+
+StepView step_view(int32_t timeMs)
+{
+    const bool host = PhysWorld.viewSync && phys_detail::g_actorWriter != nullptr;
+    return StepView{static_cast<float>(timeMs) / 1000.0f, Phys_FastPaths(),
+                    !host ? 0 : phys_detail::g_builtinWriter ? 2 : 1};
+}
+
+int ball_step(PhBall &ball, TrPalya *field, const StepView &view);
+
+}  // namespace
+
 int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
+{
+    return ball_step(ball, field, step_view(timeMs));
+}
+
+namespace {
+
+__attribute__((noinline)) int ball_step(PhBall &ball, TrPalya *field, const StepView &view)
 {
     PhScope scope;
     ball.stepStartTime = ball.currentTime;
-    ball.currentTime = static_cast<float>(timeMs) / 1000.0f;
+    ball.currentTime = view.now;
     ball.stepLength = ball.currentTime - ball.stepStartTime;
     bool integrate = true;
     ball.rollingDown = ball.rollingUp = 0;
@@ -1353,7 +1390,7 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
     const float r = ball.radius;
 
     // Support.
-    PhElem *found = find_support(ball, field);
+    PhElem *found = find_support(ball, field, view.fast);
     PhElem *rollSlope = nullptr;
     if (found == nullptr) {
         vSame = false;
@@ -1368,7 +1405,7 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
             vSame = false;
             if (land_on(ball, found))
                 return 1;
-            found = find_support(ball, field);
+            found = find_support(ball, field, view.fast);
         }
         if (found != ball.support) {
             ball.prevSupport = ball.support;
@@ -1466,7 +1503,7 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
     // Integration, the three axes at once: each lane makes the same float operations as the vector
     // arithmetic, whose validity checks are made once here. The spin and the orientation are the
     // view's alone: a ball the host does not show is not turned.
-    const bool shown = Phys_Shown(ball.element);
+    const bool shown = view.shown == 1 || (view.shown == 2 && ball.element != nullptr && ball.element->actor != nullptr);
     const float dt = ball.stepLength;
     ball.timeInMotion = ball.currentTime - ball.changeTime;
     ball.position.Check();
@@ -1500,6 +1537,8 @@ int PhBall_Step(PhBall &ball, TrPalya *field, int32_t timeMs)
     ball.prevSupport = ball.support;
     return 0;
 }
+
+}  // namespace
 
 int PhBall_PairResponse(PhBall &a, PhBall &b, const FV3 &c, float t, float f)
 {
@@ -1612,6 +1651,7 @@ __attribute__((noinline)) bool move_balls(TrPalya *field, int32_t timeMs, float 
 {
     bool atRest = true;
     const RootAbove aboveEpsilon(PhyParams.epsilon);  // read once: no ball's step changes it
+    const StepView view = step_view(timeMs);         // nor these
     for (PhBall *b : g_awake.balls) {
         if (b->quiet) {
             b->stepStartTime = b->currentTime;
@@ -1633,7 +1673,7 @@ __attribute__((noinline)) bool move_balls(TrPalya *field, int32_t timeMs, float 
         } else if (b->finishCode == 0) {
             if (b->blockedSteps > PH_BLOCKED_STEPS)
                 b->blockedSteps = 0;
-            PhBall_Step(*b, field, timeMs);
+            ball_step(*b, field, view);
             if (aboveEpsilon(b->velocity.Length2())) {
                 atRest = false;
                 b->nudged = true;  // it tried to move

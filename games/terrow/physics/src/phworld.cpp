@@ -337,6 +337,7 @@ struct PhQueryIndex {
     Table slopes;   // by bucket as above: the slopes, in slope-list order
     bool goalsUsable = false;
     Table goals;  // by quarter-cell column (x, z): the goals a ball there may enter, in goal-list order
+    Table columns;  // by whole-cell column (x, z): the pieces whose box, a bucket margin wider, meets it
     PhGoalColumns goalColumns;  // the goals' columns by whole cells
     // By level cell of the field, found on first asking: 1 when the cells around it hold nothing but
     // flat pieces one layer down (see Phys_OpenAround), 2 when not, 0 not yet known.
@@ -481,6 +482,14 @@ Range goal_range(const PhElem &o)
                  {int32_t(key_x(o.boxHigh.x + m)), 0, int32_t(key_x(o.boxHigh.z + m))}};
 }
 
+// The whole-cell columns a piece's box meets, a bucket margin wider.
+Range column_range(const PhElem &o)
+{
+    const float m = k_bucket_margin;
+    return Range{{int32_t(floorf(o.boxLow.x - m)), 0, int32_t(floorf(o.boxLow.z - m))},
+                 {int32_t(floorf(o.boxHigh.x + m)), 0, int32_t(floorf(o.boxHigh.z + m))}};
+}
+
 void build_goal_table(PhQueryIndex &idx)
 {
     idx.goalsUsable = false;
@@ -534,7 +543,7 @@ void build_index(PhQueryIndex &idx)
             return box_contains(o, c.x, c.y, c.z);
         }))
         return;
-    if (!fill_table(idx.buckets, objs, bucket_range, any_slot))
+    if (!fill_table(idx.buckets, objs, bucket_range, any_slot) || !fill_table(idx.columns, objs, column_range, any_slot))
         return;
     {
         const PhQueryIndex::Table &t = idx.cells;
@@ -779,26 +788,32 @@ const float k_sure_across = 3 * k_point_slack, k_sure_height = 0.5f * k_point_sl
 bool no_piece_near_inner_part(const PhQueryIndex &idx, const PhElem &o)
 {
     // The inner part grown by twice the point tolerance: a piece apart from it on some axis cannot
-    // take a point of the inner part. Only the pieces starting within the widest box of it across
-    // x can reach it.
+    // take a point of the inner part. Only the pieces listed in the columns it meets can reach it.
     const double m = k_sure_across, h = k_sure_height, reach = 2.0 * k_point_slack;
     const double lox = double(o.boxLow.x) + m - reach, hix = double(o.boxHigh.x) - m + reach;
     const double loz = double(o.boxLow.z) + m - reach, hiz = double(o.boxHigh.z) - m + reach;
     const double loy = double(o.boxLow.y) - h - reach, hiy = double(o.boxHigh.y) + h + reach;
     if (!(idx.widestX <= 8192))
         return false;
-    const double from = lox - idx.widestX - 1.0;
-    auto it = std::lower_bound(idx.byLowX.begin(), idx.byLowX.end(), from,
-                               [](const std::pair<double, const PhElem *> &a, double v) { return a.first < v; });
-    for (; it != idx.byLowX.end() && it->first <= hix; ++it) {
-        const PhElem *y = it->second;
-        if (double(y->boxHigh.x) < lox || double(y->boxLow.z) > hiz || double(y->boxHigh.z) < loz ||
-            double(y->boxLow.y) > hiy || double(y->boxHigh.y) < loy)
-            continue;
-        if (y == &o || y->IsBall() || excluded(*y, nullptr))
-            continue;
-        return false;
-    }
+    // The columns between the bounds (either way round: an inner part may be narrower than nothing).
+    const PhQueryIndex::Table &t = idx.columns;
+    const double fx0 = floor(lox < hix ? lox : hix), fx1 = floor(lox < hix ? hix : lox);
+    const double fz0 = floor(loz < hiz ? loz : hiz), fz1 = floor(loz < hiz ? hiz : loz);
+    const double x0 = fx0 > t.lo[0] ? fx0 : t.lo[0], x1 = fx1 < t.lo[0] + t.n[0] - 1 ? fx1 : t.lo[0] + t.n[0] - 1;
+    const double z0 = fz0 > t.lo[2] ? fz0 : t.lo[2], z1 = fz1 < t.lo[2] + t.n[2] - 1 ? fz1 : t.lo[2] + t.n[2] - 1;
+    for (int32_t z = int32_t(z0); z <= int32_t(z1) && z0 <= z1; z++)
+        for (int32_t x = int32_t(x0); x <= int32_t(x1) && x0 <= x1; x++) {
+            const size_t s = t.Slot(x, t.lo[1], z);
+            for (uint32_t i = t.starts[s]; i < t.starts[s + 1]; i++) {
+                const PhElem *y = t.items[i];
+                if (double(y->boxHigh.x) < lox || double(y->boxLow.x) > hix || double(y->boxLow.z) > hiz ||
+                    double(y->boxHigh.z) < loz || double(y->boxLow.y) > hiy || double(y->boxHigh.y) < loy)
+                    continue;
+                if (y == &o || y->IsBall() || excluded(*y, nullptr))
+                    continue;
+                return false;
+            }
+        }
     return true;
 }
 
