@@ -32,25 +32,31 @@ void PhPairGrid::Build(const std::vector<PhBall *> *list)
         at_.resize(4 * n);
         count_.resize(n);
         lists_.resize(n * size_t(k_kept));
-        lone_.resize(n);
+        stirred_.resize(n);
     }
     changed_.clear();
     all_ = true;
-    float maxRadius = 0;
-    bool sound = true, finite = true;
+    // Each place written as one lane of four, with the largest and smallest of each lane and
+    // whether x, z or the radius is not finite: a radius not a number, infinite or below zero
+    // leaves no sound reach, and an x or z not finite no sweep.
+    const __m128 sign = _mm_set1_ps(-0.0f), most = _mm_set1_ps(FLT_MAX);
+    __m128 high = _mm_setzero_ps(), low = _mm_setzero_ps(), odd = _mm_setzero_ps();
     float *at = at_.data();
     for (size_t i = 0; i < n; i++, at += 4) {
         const PhBall &b = *balls_[i];
-        const float r = b.radius, x = b.position.x, z = b.position.z;
-        // A radius not a number or infinite leaves no sound reach.
-        sound &= r >= 0 && r <= FLT_MAX;
-        maxRadius = std::max(maxRadius, r);
-        finite &= fabsf(x) <= FLT_MAX && fabsf(z) <= FLT_MAX;
-        at[0] = x;
-        at[1] = b.position.Valid() ? b.position.y : NAN;
-        at[2] = z;
-        at[3] = r;
+        const FV3 &p = b.position;
+        const __m128 v = _mm_setr_ps(p.x, p.Valid() ? p.y : NAN, p.z, b.radius);
+        _mm_storeu_ps(at, v);
+        high = _mm_max_ps(high, v);
+        low = _mm_min_ps(low, v);
+        odd = _mm_or_ps(odd, _mm_cmpnle_ps(_mm_andnot_ps(sign, v), most));
     }
+    alignas(16) float highs[4], lows[4];
+    _mm_store_ps(highs, high);
+    _mm_store_ps(lows, low);
+    const int notFinite = _mm_movemask_ps(odd);
+    const float maxRadius = highs[3];
+    const bool sound = (notFinite & 8) == 0 && lows[3] >= 0, finite = (notFinite & 5) == 0;
     if (!sound || !Phys_FastPaths())
         return;
     // Balls touch within 0.9 (rA + rB); the reach has room to spare for the round-off of the
@@ -59,7 +65,7 @@ void PhPairGrid::Build(const std::vector<PhBall *> *list)
     all_ = false;
     wild_ = !finite;
     if (wild_)
-        std::fill(lone_.begin(), lone_.end(), 0);
+        std::fill(stirred_.begin(), stirred_.end(), 1);
     else
         Sweep();
 }
@@ -70,7 +76,7 @@ void PhPairGrid::Sweep()
     const float *const at = at_.data();
     int32_t *const order = order_.data(), *const count = count_.data(), *const lists = lists_.data();
     float *const key = key_.data(), *const side = side_.data();
-    uint8_t *const lone = lone_.data();
+    uint8_t *const stirred = stirred_.data();
     // The order of the last sweep is nearly right: insertion sort, on the x read side by side.
     for (int32_t a = 0; a < n; a++)
         key[a] = at[4 * order[a]];
@@ -87,20 +93,25 @@ void PhPairGrid::Sweep()
         key[b] = x;
         order[b] = v;
     }
+    std::fill(count_.begin(), count_.end(), 0);
     for (int32_t a = 0; a < n; a++) {
-        side[a] = at[4 * order[a] + 2];
-        count[a] = 0;
-        lone[a] = 0;  // 1 for a ball close to another, until the lists are done
+        const float *place = at + 4 * order[a];
+        side[a] = place[2];
+        stirred[order[a]] = !(fabsf(place[1]) <= FLT_MAX);
     }
-    auto add = [count, lists](int32_t i, int32_t j) {
+    unsorted_.clear();
+    auto add = [this, count, lists, stirred](int32_t i, int32_t j) {
         int32_t &c = count[i];
         if (c < 0)
             return;
         if (c == k_kept) {
             c = -1;  // a crowd
+            stirred[i] = 1;
             return;
         }
         lists[i * k_kept + c++] = j;
+        if (c == 2)
+            unsorted_.push_back(i);
     };
     // Four balls on from each at once: those past the reach on x end its search (the order is by
     // x), those past it on z are passed over.
@@ -115,14 +126,14 @@ void PhPairGrid::Sweep()
                 add(i, j);
                 add(j, i);
                 if (Close(at + 4 * i, at + 4 * j))
-                    lone[i] = lone[j] = 1;
+                    stirred[i] = stirred[j] = 1;
             }
             if (far != 0)
                 break;
         }
     }
-    // Each list ascending (a handful at most), and each ball's Lone.
-    for (int32_t i = 0; i < n; i++) {
+    // Each list of more than one ascending (a handful at most).
+    for (const int32_t i : unsorted_) {
         int32_t *got = lists + i * k_kept;
         for (int32_t a = 1; a < count[i]; a++) {
             const int32_t v = got[a];
@@ -131,7 +142,6 @@ void PhPairGrid::Sweep()
                 got[b] = got[b - 1];
             got[b] = v;
         }
-        lone[i] = lone[i] == 0 && count[i] >= 0 && fabsf(at[4 * i + 1]) <= FLT_MAX;
     }
 }
 
@@ -143,7 +153,7 @@ void PhPairGrid::Placed(int32_t i, float x, float z, float r)
     at[3] = r;
     if (!(fabsf(x) <= FLT_MAX && fabsf(z) <= FLT_MAX) && !wild_) {
         wild_ = true;  // every ball near every other until the next build
-        std::fill(lone_.begin(), lone_.end(), 0);
+        std::fill(stirred_.begin(), stirred_.end(), 1);
     }
     changed_.push_back(i);
 }
@@ -182,6 +192,7 @@ void PhPairGrid::Insert(int32_t i, int32_t j)
         return;
     if (c == k_kept) {
         c = -1;
+        stirred_[size_t(i)] = 1;
         return;
     }
     int32_t *got = &lists_[size_t(i) * k_kept];
@@ -208,7 +219,7 @@ void PhPairGrid::Relink(int32_t i)
     // Into those of the balls near it now, found in number order; the ones it is close to are
     // not lone, nor is it.
     const float *me = At(i);
-    bool alone = fabsf(me[1]) <= FLT_MAX;
+    bool alone = true;
     c = 0;
     for (int32_t j = 0; j < n; j++)
         if (j != i && Box(me, At(j))) {
@@ -221,10 +232,10 @@ void PhPairGrid::Relink(int32_t i)
             Insert(j, i);
             if (Close(me, At(j))) {
                 alone = false;
-                lone_[size_t(j)] = 0;
+                stirred_[size_t(j)] = 1;
             }
         }
-    lone_[size_t(i)] = alone && c >= 0;
+    stirred_[size_t(i)] = !alone || c < 0 || !(fabsf(me[1]) <= FLT_MAX);
 }
 
 bool PhPairGrid::PlacesWithin(float *largest) const

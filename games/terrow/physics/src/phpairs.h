@@ -38,7 +38,7 @@ public:
     // list has its place unset or its height infinite. Found for every ball as the balls are
     // built, and kept as they move: the pair loops pass over most balls without a look at their
     // lists.
-    bool Lone(int32_t i) const { return lone_[size_t(i)] != 0; }
+    bool Lone(int32_t i) const { return stirred_[size_t(i)] == 0; }
     // Lone is found with the lists: nothing is left to find.
     void FindLone(const std::vector<int32_t> &) {}
     // With flat places, whether every place kept is set with x, y and z within k_bound either way;
@@ -161,7 +161,8 @@ private:
     std::vector<float> side_;      // their z, filled for the sweep (the same room)
     std::vector<int32_t> count_;   // the length of each ball's list, below zero for a crowd
     std::vector<int32_t> lists_;   // k_kept slots a ball: those within the reach, ascending
-    std::vector<uint8_t> lone_;    // Lone, by ball
+    std::vector<uint8_t> stirred_; // by ball: 1 for one close to another, in a crowd, with its height not finite (or not known lone)
+    std::vector<int32_t> unsorted_; // the balls with more than one in their list, for the sweep to sort
     std::vector<int32_t> found_;   // Near's answer
     std::vector<int32_t> changed_; // the balls Place noted
     float reach_ = 0;              // on x and z: past the touching distance of the largest balls
