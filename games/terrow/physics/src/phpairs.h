@@ -1,7 +1,6 @@
-// Buckets of the balls by where they stand, so that the loops over ball pairs look only at balls
-// close enough to touch. Every bucket is at least as wide as the farthest two balls can be apart and
-// still count as touching, so a ball's partners are in its own or a neighbouring bucket; balls beyond
-// the buckets (or at a non-finite place) sit in a list that every search includes.
+// For each ball, the balls close enough to touch it, so that the loops over ball pairs look only at
+// those. The reach is wider than the farthest two balls can be apart and still count as touching;
+// a place with x or z not finite makes every ball near every other until the next build.
 #ifndef TERROW_PHYS_PHPAIRS_H
 #define TERROW_PHYS_PHPAIRS_H
 
@@ -15,45 +14,51 @@
 
 class PhPairGrid {
 public:
-    // Numbers the balls of the world in list order and buckets them. Without a sound bucket width
-    // (odd radii, no field) every ball counts as near every other. `list`: the world's balls in list
-    // order, when the caller has them at hand.
+    // Numbers the balls of the world in list order and finds which may touch. Without a sound
+    // reach (odd radii, no fast paths) every ball counts as near every other. `list`: the world's
+    // balls in list order, when the caller has them at hand.
     void Build(const std::vector<PhBall *> *list = nullptr);
     int32_t Count() const { return static_cast<int32_t>(balls_.size()); }
     PhBall *Ball(int32_t i) const { return balls_[size_t(i)]; }
-    // Re-buckets ball i after it has moved.
-    void Moved(int32_t i);
-    // With buckets, where each ball stood at its last bucketing or move (x, y, z, radius side by
-    // side, y not a number for a place not set): the pair tests read these instead of the balls.
+    // Ball i's place read anew after it has moved.
+    void Moved(int32_t i)
+    {
+        if (!all_) {
+            Place(i, *balls_[size_t(i)]);
+            Follow();
+        }
+    }
+    // Unless every ball is near every other, where each ball stood at the last build or move (x, y,
+    // z, radius side by side, y not a number for a place not set): the pair tests read these
+    // instead of the balls.
     bool Flat() const { return !all_; }
     const float *At(int32_t i) const { return &at_[4 * size_t(i)]; }
-    // With buckets, whether ball i surely touches no other: every ball lies farther from it on x or
-    // on z alone than 0.9 of their radii and a hair (at the places kept), and no ball in its nine
-    // buckets has its place unset or its height infinite. False for every ball after Build, found
-    // by FindLone for the balls it is given, and kept as balls move: the pair loops pass over most
-    // balls without a look at their lists.
-    bool Lone(int32_t i) const { return lone_[size_t(i)] != 0; }
-    void FindLone(const std::vector<int32_t> &numbers);
-    // With buckets, whether every place kept is set with x, y and z within k_bound either way;
+    // With flat places, whether ball i surely touches no other: every ball lies farther from it on
+    // x or on z alone than 0.9 of their radii and a hair (at the places kept), and no ball in its
+    // list has its place unset or its height infinite. Found for every ball as the balls are
+    // built, and kept as they move: the pair loops pass over most balls without a look at their
+    // lists.
+    bool Lone(int32_t i) const { return stirred_[size_t(i)] == 0; }
+    // Lone is found with the lists: nothing is left to find.
+    void FindLone(const std::vector<int32_t> &) {}
+    // With flat places, whether every place kept is set with x, y and z within k_bound either way;
     // `largest`: the largest radius kept.
     static constexpr float k_bound = 5e3f;
     bool PlacesWithin(float *largest) const;
-    // Re-buckets every ball after the step moved them, the balls being the same as at the last
-    // Build (in number and order): a ball outside the buckets goes to the outside list. A dormant
-    // ball is not read: the step moves one only through Moved. Calls each(i, ball) after ball i,
-    // for a pass over every ball to go in the same walk.
+    // Reads every ball's place anew after the step moved them, the balls being the same as at the
+    // last Build (in number and order). A dormant ball is not read: the step moves one only through
+    // Moved. Calls each(i, ball) after ball i, for a pass over every ball to go in the same walk.
     template <class F>
     void Refresh(F each)
     {
         PhBall *const *balls = balls_.data();
         for (int32_t i = 0, n = Count(); i < n; i++) {
             PhBall &b = *balls[i];
-            if (!all_ && !b.dormant) {
-                const FV3 &p = b.position;
-                MovedTo(i, p.x, p.Valid() ? p.y : NAN, p.z, b.radius);
-            }
+            if (!all_ && !b.dormant)
+                Place(i, b);
             each(i, b);
         }
+        Follow();
     }
     // The numbers of the balls that may touch ball i, ascending, from `after` + 1 on (every other
     // ball is too far away to touch it); i itself is left out. Valid until the next call.
@@ -64,11 +69,8 @@ public:
         const int32_t *end() const { return first + count; }
     };
     List Near(int32_t i, int32_t after);
-    // Near from the list kept for ball i where there is one (found now when not current), else
-    // from a walk of the buckets.
-    List NearKept(int32_t i, int32_t after);
-    // Calls f(j) for the same balls as Near(i, -1), in no particular order: for the searches that
-    // need no order (or only the largest number), without copying or sorting.
+    List NearKept(int32_t i, int32_t after) { return Near(i, after); }
+    // Calls f(j) for the same balls as Near(i, -1), in no particular order.
     template <class F>
     void ForNear(int32_t i, F f)
     {
@@ -77,101 +79,68 @@ public:
             return false;
         });
     }
-
     // Whether f(j) holds for one of the balls ForNear(i) visits: the walk stops at the first.
-    // The balls a walk of the buckets found are kept for the ball, and mended as balls come into
-    // or leave its nine buckets (the three passes ask for the same balls, and few change bucket in
-    // a step); a ball that changes bucket walks anew.
     template <class F>
     bool AnyNear(int32_t i, F f)
     {
         const List kept = KeptNear(i);
-        if (kept.first == nullptr)
-            return Walk(i, f);
-        for (int32_t j : kept)
-            if (f(j))
-                return true;
-        return false;
-    }
-    // The balls ForNear(i) visits, as the list kept for i (found now when not current), for a
-    // loop to read straight; no list (null) where the buckets are walked instead: with every ball
-    // near, for a ball outside the buckets, and for a crowd. Valid until the buckets change.
-    List KeptNear(int32_t i)
-    {
-        if (all_ || key_[size_t(i)] < 0)
-            return {nullptr, 0};
-        Found &c = cache_[size_t(i)];
-        if (c.gen != gen_)
-            Keep(i);
-        if (c.count < 0)
-            return {nullptr, 0};  // a crowd
-        return {c.near, c.count};
-    }
-
-private:
-    // The walk of the buckets around ball i for AnyNear.
-    template <class F>
-    bool Walk(int32_t i, F f) const
-    {
-        const int32_t k = all_ ? -1 : key_[size_t(i)];
-        if (k < 0) {
-            for (int32_t j = 0; j < Count(); j++)
-                if (j != i && f(j))
+        if (kept.first != nullptr) {
+            for (int32_t j : kept)
+                if (f(j))
                     return true;
             return false;
         }
-        // The buckets carry a ring of empty ones: the nine around a ball's are always there.
-        const int32_t *next = next_.data();
-        const size_t stride = size_t(nx_) + 2;
-        if (!used_.empty()) {
-            // Only the buckets the rows' bit sets mark as holding a ball: the nine bits of the
-            // three rows in one word, walked in row order as the rows are.
-            const uint32_t rc = rc_[size_t(i)], c = rc & 63;
-            const uint64_t *row = used_.data() + (rc >> 6) - 1;
-            const int32_t *head = head_.data() + size_t((rc >> 6) - 1) * stride + c - 1;
-            uint32_t bits = uint32_t((row[0] >> (c - 1)) & 7) | uint32_t((row[1] >> (c - 1)) & 7) << 3 |
-                            uint32_t((row[2] >> (c - 1)) & 7) << 6;
-            for (; bits != 0; bits &= bits - 1)
-                for (int32_t j = head[near_[__builtin_ctz(bits)]]; j != -1; j = next[j])
-                    if (j != i && f(j))
-                        return true;
-        } else {
-            for (const int32_t *row = head_.data() + size_t(k) - stride - 1, *end = row + 3 * stride; row != end; row += stride) {
-                if ((row[0] & row[1] & row[2]) == -1)
-                    continue;  // three empty buckets (a ball's number has no sign bit)
-                for (int32_t x = 0; x < 3; x++)
-                    for (int32_t j = row[x]; j != -1; j = next[j])
-                        if (j != i && f(j))
-                            return true;
-            }
-        }
-        for (int32_t j = head_.back(); j != -1; j = next[j])
-            if (j != i && f(j))
+        const bool every = all_ || wild_;
+        for (int32_t j = 0, n = Count(); j < n; j++)
+            if (j != i && (every || Box(At(i), At(j))) && f(j))
                 return true;
         return false;
     }
+    // The balls ForNear(i) visits as the list kept for i, for a loop to read straight; no list
+    // (null) where all balls are read instead: with every ball near, with a place off every list
+    // (x or z not finite), and for a crowd. Valid until a ball moves.
+    List KeptNear(int32_t i) const
+    {
+        if (all_ || wild_ || count_[size_t(i)] < 0)
+            return {nullptr, 0};
+        return {&lists_[size_t(i) * k_kept], count_[size_t(i)]};
+    }
 
-    int32_t KeyOf(const FV3 &p) const;
-    // got[0..n) in ascending order, as Near gives them.
-    static List Sorted(int32_t *got, int32_t n);
-    // Moved for ball i at (x, y, z) with radius r, y not a number for a place not set (the buckets
-    // not all_); the part past the ball's bucket out of line.
-    // `kept`: Lone is kept (as balls move after Build; not in its walk, after which none is known).
-    template <bool kept = true>
-    void MovedTo(int32_t i, float x, float y, float z, float r);
-    void Rebucket(int32_t i);
-    void Insert(int32_t i);
-    void Remove(int32_t i);
-    // When `list` is the balls of the last build less some, in the same order: drops those from
-    // the buckets and what is kept, and numbers the rest as the list does. False (nothing done)
-    // for any other list.
-    bool Drop(const std::vector<PhBall *> &list);
-    // Keeps the balls near i as a walk finds them now; Renew drops all that is kept.
-    void Keep(int32_t i);
-    void Renew();
-    // What is kept for the balls around buckets `was` and `now` after ball i went from one to the
-    // other (both buckets, not the outside list).
-    void Mend(int32_t i, int32_t was, int32_t now);
+private:
+    // Whether two kept places lie within the reach on x and on z: the balls that may touch, each
+    // in the other's list.
+    bool Box(const float *a, const float *b) const
+    {
+        return !(fabsf(a[0] - b[0]) > reach_ || fabsf(a[2] - b[2]) > reach_);
+    }
+    // Ball i's place kept anew from the ball; one that moved is noted for Follow (out of line).
+    void Place(int32_t i, const PhBall &b)
+    {
+        const FV3 &p = b.position;
+        const float x = p.x, y = p.Valid() ? p.y : NAN, z = p.z, r = b.radius;
+        // A ball still where it was keeps its list and its Lone (most of them, step after step),
+        // which read only x, z, the radius and whether the height is finite.
+        float *at = &at_[4 * size_t(i)];
+        at[1] = y;
+        if (!(x == at[0] && z == at[2] && r == at[3] && fabsf(y) <= FLT_MAX))
+            Placed(i, x, z, r);
+    }
+    void Placed(int32_t i, float x, float z, float r);
+    // The balls Place noted linked anew: one by one for a few, else all swept again.
+    void Follow()
+    {
+        if (!changed_.empty())
+            Relink();
+    }
+    void Relink();
+    // Every ball's list and Lone found anew from the places kept, by a sweep along x.
+    void Sweep();
+    // Ball i's list found anew (and it in or out of the others'), and its Lone; the balls it is
+    // close to lose theirs.
+    void Relink(int32_t i);
+    // Ball j out of (or into, in order) ball i's list.
+    void Erase(int32_t i, int32_t j);
+    void Insert(int32_t i, int32_t j);
     // Whether two kept places may touch (see Lone), on x and z alone, and with the heights.
     static bool CloseOn(const float *a, const float *b)
     {
@@ -182,74 +151,24 @@ private:
     {
         return CloseOn(a, b) || !(fabsf(a[1]) <= FLT_MAX) || !(fabsf(b[1]) <= FLT_MAX);
     }
-    // Every ball's Lone false, and kept from now on as balls move.
-    void LoneUnknown()
-    {
-        lone_.assign(balls_.size(), 0);
-        loneLive_ = true;
-    }
-    // After ball i's kept place changed: its own Lone found anew, and the balls it came close to told.
-    void Stirred(int32_t i);
 
-    std::vector<PhBall *> balls_;
-    std::vector<int32_t> key_;   // bucket slot of each ball in head_, -1 for the outside list
-    std::vector<float> at_;      // x, y, z and radius of each ball as last seen (x and z: where its bucket was found)
-    std::vector<float> cell_;    // the whole parts of x and z over the width where each ball's bucket was found
-    std::vector<int32_t> next_;  // the next ball in the same bucket, -1 at the end
-    std::vector<int32_t> head_;  // first ball of each bucket (a ring of empty ones around them); the last entry is the outside list
-    std::vector<int32_t> found_;
-    std::vector<int32_t> renumber_;  // Drop's new numbers
-    // Where no more than 64 buckets make a row (the ring included): a bit set per row of the buckets
-    // that hold a ball, and each ball's bucket row and column (row << 6 | column: a column is below
-    // 64, and a long narrow field may have far more than 65535 rows), so that a search reads only
-    // the buckets that hold one. Empty for wider fields.
-    std::vector<uint64_t> used_;
-    std::vector<uint32_t> rc_;
-    int32_t near_[9] = {};
     static const int32_t k_kept = 24;
-    struct Found {
-        uint32_t gen;    // kept while it equals gen_
-        int32_t count;   // below zero for more than k_kept balls
-        int32_t near[k_kept];
-    };
-    std::vector<Found> cache_;
-    std::vector<uint8_t> lone_;  // Lone, by ball
-    bool loneLive_ = false;      // kept as balls move (not while Build re-buckets them all)
-    uint32_t gen_ = 1;  // the nine buckets around one, from its upper left one, row by row
+    static const size_t k_relink = 6;
+    std::vector<PhBall *> balls_;
+    std::vector<float> at_;        // x, y, z and radius of each ball as last seen
+    std::vector<int32_t> order_;   // the balls by x, kept from sweep to sweep (it barely changes)
+    std::vector<float> key_;       // their x, side by side with order_ (and room for a lane of 4 past the end)
+    std::vector<float> side_;      // their z, filled for the sweep (the same room)
+    std::vector<int32_t> count_;   // the length of each ball's list, below zero for a crowd
+    std::vector<int32_t> lists_;   // k_kept slots a ball: those within the reach, ascending
+    std::vector<uint8_t> stirred_; // by ball: 1 for one close to another, in a crowd, with its height not finite (or not known lone)
+    std::vector<int32_t> unsorted_; // the balls with more than one in their list, for the sweep to sort
+    std::vector<int32_t> found_;   // Near's answer
+    std::vector<int32_t> changed_; // the balls Place noted
+    float reach_ = 0;              // on x and z: past the touching distance of the largest balls
     bool all_ = true;
-    float width_ = 1, perWidth_ = 1;
-    float origin_[2] = {0, 0}, count_[2] = {0, 0};  // first bucket and buckets along x and z
-    int32_t nx_ = 0, nz_ = 0;
+    bool wild_ = false;  // a place with x or z not finite: every ball near every other until the next build
 };
-
-template <bool kept>
-inline void PhPairGrid::MovedTo(int32_t i, float x, float y, float z, float r)
-{
-    // A ball still where its bucket was found keeps it (most of them, step after step). Lone reads
-    // only x, z, the radius and whether the height is finite.
-    float *at = &at_[4 * size_t(i)];
-    at[1] = y;
-    if (!kept) {
-        at[3] = r;
-        if (x == at[0] && z == at[2])
-            return;
-    } else {
-        if (x == at[0] && z == at[2] && r == at[3] && fabsf(y) <= FLT_MAX)
-            return;
-        at[3] = r;
-    }
-    // Still in its bucket when the quotients keep their whole parts (what KeyOf would find).
-    const float *cell = &cell_[2 * size_t(i)];
-    const float qx = x * perWidth_, qz = z * perWidth_;
-    if (key_[size_t(i)] >= 0 && qx >= cell[0] && qx < cell[0] + 1 && qz >= cell[1] && qz < cell[1] + 1) {
-        at[0] = x;
-        at[2] = z;
-    } else {
-        Rebucket(i);
-    }
-    if (kept && loneLive_)
-        Stirred(i);
-}
 
 /* Whether a.Contact(b) finds the two too far apart to touch: its own distance test on the plain
  * numbers, for the pair loops to pass over the many pairs that are not near. False when a place is
@@ -286,7 +205,7 @@ inline bool PhBalls_Apart(const PhBall &a, const PhBall &b)
 }
 
 /* The push of Env_PushOut from ball i, over the balls near it only (those it can touch); keeps the
- * buckets of the balls it moves. */
+ * pair lists of the balls it moves. */
 int Env_PushOutNear(PhPairGrid &grid, int32_t i);
 
 #endif

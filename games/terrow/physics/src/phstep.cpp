@@ -11,7 +11,7 @@
 
 namespace {
 
-// The world's ball buckets, made on the first step that needs them.
+// The world's ball pair lists, made on the first step that needs them.
 PhPairGrid &pair_grid()
 {
     PhWorld &w = PhysWorld;
@@ -912,7 +912,7 @@ void sweep_pairs(PhPairGrid &grid)
         return;
     // Two balls that meet on the way end the step no farther apart than the touching distance and
     // both travels: with every place set and within bounds (where the round-off of the meeting test
-    // stays far below the room given), the balls the buckets keep farther than that from a fast
+    // stays far below the room given), the balls the pair lists keep farther than that from a fast
     // ball's end on one axis are passed over unread. The rest are read side by side once more than
     // a few travel that far.
     // (A travel not a number meets no ball: it need not be counted.)
@@ -1018,8 +1018,8 @@ void sweep_pairs(PhPairGrid &grid)
         }
         if (hit == nullptr)
             continue;
-        // The buckets follow the two; a place off the field (before or after) may change their
-        // span: then they are made anew.
+        // The pair lists follow the two; with a place off the field (before or after) they are
+        // made anew.
         auto onField = [&w](const FV3 &p) { return p.x >= 0 && p.x <= w.sizeXf && p.z >= 0 && p.z <= w.sizeZf; };
         bool span = !onField(a->position) || !onField(hit->position);
         const FV3 b0 = from(hit);
@@ -1692,19 +1692,18 @@ __attribute__((noinline)) bool move_balls(TrPalya *field, int32_t timeMs, float 
     return atRest;
 }
 
-// Ball against ball, from the balls put in their buckets.
+// Ball against ball, from the pair lists.
 __attribute__((noinline)) void pair_pass(PhPairGrid &grid)
 {
     auto takesPart = [](const PhBall *b) {
         return (b->finishCode == 0 || b->finishAge == 0) && b->goal == nullptr && !b->sinking;
     };
     // No moving ball is near a dormant one: the awake balls are all the pair loop need start from.
-    // Which of them touch no other is found first (it holds for the settling too).
+    // Which of them touch no other was found with the lists (it holds for the settling too).
     const bool flat = grid.Flat();
-    grid.FindLone(g_awake.numbers);
     for (const int32_t i : g_awake.numbers) {
         PhBall *a = grid.Ball(i);
-        // Most balls touch none: so the buckets say of one whose centre is the place they keep.
+        // Most balls touch none: so the lists say of one whose centre is the place they keep.
         if (flat && grid.Lone(i)) {
             // The same bits (a lone ball's place kept is finite): x and y side by side, then z.
             const float *me = grid.At(i);
@@ -1723,7 +1722,7 @@ __attribute__((noinline)) void pair_pass(PhPairGrid &grid)
         // Most balls have no partner within touching distance: then the ordered walk finds nothing.
         // Nor does it for two that have both stayed where they began the step: they are not
         // closing in (a quiet ball among others lying still).
-        // The distance first, from the places the buckets keep (y not a number for a place not
+        // The distance first, from the places the lists keep (y not a number for a place not
         // set, where PhBalls_Apart says false as ApartAt does): most are apart, and their balls
         // are not read.
         const bool aMoved = has_moved(*a);
@@ -1991,11 +1990,11 @@ __attribute__((noinline)) void piece_pass(TrPalya *field)
 }
 
 // Separation: from the balls a magnet holds, then along the chains they push. The same balls
-// keep their numbers: only those that moved change bucket. Every mark is cleared (a caller's
+// keep their numbers: only those that moved are listed anew. Every mark is cleared (a caller's
 // Env_PushOut between steps may have left some), and every held ball pushes: one lying among
 // sleepers may have had a ball set against it in steps that ended early, with no separation.
 // Whether a ball was pushed.
-// With `refresh`, the balls are re-bucketed (grid.Refresh) in the same walk.
+// With `refresh`, the balls' places are read anew (grid.Refresh) in the same walk.
 __attribute__((noinline)) int separate(PhPairGrid &grid, bool refresh)
 {
     // The held balls found as the marks are cleared (a push changes no ball's magnet).
@@ -2055,14 +2054,14 @@ __attribute__((noinline)) void settle(PhPairGrid &grid, int anyPushed)
             continue;
         if (b->support != nullptr && !b->rollingDown && !b->rollingUp)
             PhBall_ClipToSupport(*b, b->velocity);
-        // The last in list order of the balls it leans on: none for most, which the buckets find
+        // The last in list order of the balls it leans on: none for most, which the lists find
         // touching no other.
         int32_t last = -1;
         const float *me = flat ? grid.At(i) : nullptr;
         if (flat && grid.Lone(i)) {
             // none near
         } else if (me != nullptr && me[1] == me[1]) {
-            // From the places the buckets keep, the ball's own too (kept as it moves; y not a
+            // From the places the lists keep, the ball's own too (kept as it moves; y not a
             // number for a place not set, where every distance is, and each pair is tested on the
             // balls as below). One not set is read from the ball (and warns). Most are too far on x
             // or z alone.
@@ -2128,7 +2127,7 @@ int Phys_Step(TrPalya *field, int32_t timeMs)
         count_still();
         return 1;
     }
-    // The buckets first: the sweep reads the places they keep.
+    // The pair lists first: the sweep reads the places they keep.
     PhPairGrid &grid = pair_grid();
     grid.Build(&g_awake.all);
     sweep_pairs(grid);
