@@ -78,13 +78,13 @@ void PhPairGrid::Sweep()
     float *const key = key_.data(), *const side = side_.data();
     uint8_t *const stirred = stirred_.data();
     // The order of the last sweep is nearly right: insertion sort, on the x read side by side.
-    for (int32_t a = 0; a < n; a++)
-        key[a] = at[4 * order[a]];
-    for (int32_t a = 1; a < n; a++) {
-        const float x = key[a];
-        if (!(key[a - 1] > x))
-            continue;
+    for (int32_t a = 0; a < n; a++) {
         const int32_t v = order[a];
+        const float x = at[4 * v];
+        if (!(a > 0 && key[a - 1] > x)) {
+            key[a] = x;
+            continue;
+        }
         int32_t b = a;
         for (; b > 0 && key[b - 1] > x; b--) {
             key[b] = key[b - 1];
