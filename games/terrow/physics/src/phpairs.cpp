@@ -57,6 +57,9 @@ void PhPairGrid::Build(const std::vector<PhBall *> *list)
     const int notFinite = _mm_movemask_ps(odd);
     const float maxRadius = highs[3];
     const bool sound = (notFinite & 8) == 0 && lows[3] >= 0, finite = (notFinite & 5) == 0;
+    within_ = (notFinite & 7) == 0 && highs[0] < k_bound && highs[1] < k_bound && highs[2] < k_bound &&
+              -lows[0] < k_bound && -lows[1] < k_bound && -lows[2] < k_bound;
+    largest_ = highs[3];
     if (!sound || !Phys_FastPaths())
         return;
     // Balls touch within 0.9 (rA + rB); the reach has room to spare for the round-off of the
@@ -243,7 +246,7 @@ void PhPairGrid::Relink(int32_t i)
     stirred_[size_t(i)] = !alone || c < 0 || !(fabsf(me[1]) <= FLT_MAX);
 }
 
-bool PhPairGrid::PlacesWithin(float *largest) const
+bool PhPairGrid::PlacesWithinNow(float *largest) const
 {
     if (all_)
         return false;
