@@ -919,6 +919,29 @@ TEST_F(FastPaths, KeptNeighboursAreThoseAFreshWalkFinds)
     int64_t lone = 0;
     std::vector<int32_t> every(static_cast<size_t>(n));
     std::iota(every.begin(), every.end(), 0);
+    // Each ball's kept neighbours against its own search and that of lists built from nothing,
+    // and one found lone apart from every ball by the pair loops' own test.
+    auto check = [&](const std::string &where) {
+        PhPairGrid anew;
+        anew.Build(&balls);
+        for (int32_t a = 0; a < n; a++) {
+            std::vector<int32_t> kept;
+            grid.ForNear(a, [&kept](int32_t j) { kept.push_back(j); });
+            std::sort(kept.begin(), kept.end());
+            const PhPairGrid::List fresh = grid.Near(a, -1), built = anew.Near(a, -1);
+            ASSERT_EQ(kept, std::vector<int32_t>(fresh.begin(), fresh.end())) << where << ", ball " << a;
+            ASSERT_EQ(kept, std::vector<int32_t>(built.begin(), built.end())) << where << ", ball " << a << " (built anew)";
+            if (!grid.Lone(a))
+                continue;
+            lone++;
+            const float *me = grid.At(a);
+            for (int32_t b = 0; b < n; b++) {
+                const float *o = grid.At(b);
+                ASSERT_TRUE(b == a || PhBalls_ApartAt(FV3(me[0], me[1], me[2]), me[3], o[0], o[1], o[2], o[3]))
+                    << where << ", ball " << a << " touches " << b;
+            }
+        }
+    };
     for (int k = 0; k < 600; k++) {
         const int32_t i = rng.below(n);
         FV3 &p = grid.Ball(i)->position;
@@ -936,24 +959,29 @@ TEST_F(FastPaths, KeptNeighboursAreThoseAFreshWalkFinds)
             grid.Moved(i);
         if (k % 3 == 0)
             grid.FindLone(every);  // else as kept since
-        for (int32_t a = 0; a < n; a++) {
-            std::vector<int32_t> kept;
-            grid.ForNear(a, [&kept](int32_t j) { kept.push_back(j); });
-            std::sort(kept.begin(), kept.end());
-            const PhPairGrid::List fresh = grid.Near(a, -1);
-            ASSERT_EQ(kept, std::vector<int32_t>(fresh.begin(), fresh.end())) << "move " << k << ", ball " << a;
-            if (!grid.Lone(a))
-                continue;
-            lone++;
-            const float *me = grid.At(a);
-            for (int32_t b = 0; b < n; b++) {
-                const float *o = grid.At(b);
-                ASSERT_TRUE(b == a || PhBalls_ApartAt(FV3(me[0], me[1], me[2]), me[3], o[0], o[1], o[2], o[3]))
-                    << "move " << k << ", ball " << a << " touches " << b;
-            }
-        }
+        check("move " + std::to_string(k));
+        if (HasFatalFailure())
+            return;
     }
     EXPECT_GT(lone, 0);
+    // Every ball piled on one spot (a crowd past what a list holds), then one ball at a place not
+    // finite on x or z (every ball near every other): as moved one by one, and as built anew.
+    struct Pile {
+        const char *name;
+        float x, z;  // for ball 0; the rest on its spot
+    };
+    for (const Pile &c : {Pile{"crowd", 6.5f, 6.5f}, Pile{"x not finite", NAN, 6.5f}, Pile{"z infinite", 6.5f, INFINITY}}) {
+        for (int32_t i = 0; i < n; i++) {
+            FV3 &p = grid.Ball(i)->position;
+            p = i == 0 ? FV3(c.x, p.y, c.z) : FV3(6.5f + 0.01f * static_cast<float>(i % 3), p.y, 6.5f);
+            grid.Moved(i);
+        }
+        check(std::string(c.name) + " as moved");
+        grid.Build(&balls);
+        check(std::string(c.name) + " as built");
+        if (HasFatalFailure())
+            return;
+    }
 }
 
 // Balls leaving the list between builds (as after a removal), some of them off the buckets: the

@@ -57,6 +57,9 @@ void PhPairGrid::Build(const std::vector<PhBall *> *list)
     const int notFinite = _mm_movemask_ps(odd);
     const float maxRadius = highs[3];
     const bool sound = (notFinite & 8) == 0 && lows[3] >= 0, finite = (notFinite & 5) == 0;
+    within_ = (notFinite & 7) == 0 && highs[0] < k_bound && highs[1] < k_bound && highs[2] < k_bound &&
+              -lows[0] < k_bound && -lows[1] < k_bound && -lows[2] < k_bound;
+    largest_ = highs[3];
     if (!sound || !Phys_FastPaths())
         return;
     // Balls touch within 0.9 (rA + rB); the reach has room to spare for the round-off of the
@@ -78,13 +81,13 @@ void PhPairGrid::Sweep()
     float *const key = key_.data(), *const side = side_.data();
     uint8_t *const stirred = stirred_.data();
     // The order of the last sweep is nearly right: insertion sort, on the x read side by side.
-    for (int32_t a = 0; a < n; a++)
-        key[a] = at[4 * order[a]];
-    for (int32_t a = 1; a < n; a++) {
-        const float x = key[a];
-        if (!(key[a - 1] > x))
-            continue;
+    for (int32_t a = 0; a < n; a++) {
         const int32_t v = order[a];
+        const float x = at[4 * v];
+        if (!(a > 0 && key[a - 1] > x)) {
+            key[a] = x;
+            continue;
+        }
         int32_t b = a;
         for (; b > 0 && key[b - 1] > x; b--) {
             key[b] = key[b - 1];
@@ -221,8 +224,13 @@ void PhPairGrid::Relink(int32_t i)
     const float *me = At(i);
     bool alone = true;
     c = 0;
+    // A place at a time, its four floats at once: within the reach on x and on z (the lanes of y
+    // and the radius read nothing).
+    const __m128 place = _mm_loadu_ps(me), reach = _mm_set1_ps(reach_), sign = _mm_set1_ps(-0.0f);
+    const float *const at = at_.data();
     for (int32_t j = 0; j < n; j++)
-        if (j != i && Box(me, At(j))) {
+        if ((_mm_movemask_ps(_mm_cmpgt_ps(_mm_andnot_ps(sign, _mm_sub_ps(_mm_loadu_ps(at + 4 * j), place)), reach)) & 5) == 0 &&
+            j != i) {
             if (c >= 0) {
                 if (c < k_kept)
                     got[c++] = j;
@@ -238,7 +246,7 @@ void PhPairGrid::Relink(int32_t i)
     stirred_[size_t(i)] = !alone || c < 0 || !(fabsf(me[1]) <= FLT_MAX);
 }
 
-bool PhPairGrid::PlacesWithin(float *largest) const
+bool PhPairGrid::PlacesWithinNow(float *largest) const
 {
     if (all_)
         return false;

@@ -44,7 +44,16 @@ public:
     // With flat places, whether every place kept is set with x, y and z within k_bound either way;
     // `largest`: the largest radius kept.
     static constexpr float k_bound = 5e3f;
-    bool PlacesWithin(float *largest) const;
+    // Known as the build reads the places, until one is read again.
+    bool PlacesWithin(float *largest) const
+    {
+        if (within_ < 0)
+            return PlacesWithinNow(largest);
+        if (within_ == 0 || all_)
+            return false;
+        *largest = largest_;
+        return true;
+    }
     // Reads every ball's place anew after the step moved them, the balls being the same as at the
     // last Build (in number and order). A dormant ball is not read: the step moves one only through
     // Moved. Calls each(i, ball) after ball i, for a pass over every ball to go in the same walk.
@@ -122,10 +131,12 @@ private:
         // which read only x, z, the radius and whether the height is finite.
         float *at = &at_[4 * size_t(i)];
         at[1] = y;
+        within_ = -1;
         if (!(x == at[0] && z == at[2] && r == at[3] && fabsf(y) <= FLT_MAX))
             Placed(i, x, z, r);
     }
     void Placed(int32_t i, float x, float z, float r);
+    bool PlacesWithinNow(float *largest) const;
     // The balls Place noted linked anew: one by one for a few, else all swept again.
     void Follow()
     {
@@ -166,6 +177,8 @@ private:
     std::vector<int32_t> found_;   // Near's answer
     std::vector<int32_t> changed_; // the balls Place noted
     float reach_ = 0;              // on x and z: past the touching distance of the largest balls
+    int8_t within_ = -1;  // PlacesWithin as the build found it, below zero when not known
+    float largest_ = 0;
     bool all_ = true;
     bool wild_ = false;  // a place with x or z not finite: every ball near every other until the next build
 };
