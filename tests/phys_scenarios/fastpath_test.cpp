@@ -820,21 +820,25 @@ TEST_F(FastPaths, RangeFoundEmptyIsLookedAtAgainWhenPiecesChange)
 
 // A ball rolling on open floor keeps the box of centres where the piece pass surely finds again
 // what it found. Rolled over cells and their faces' reach, diagonally, slowly and fast, into a
-// block, up a slope, along the field's wall and over a hole's edge, with a block set in its way
-// between two steps: step by step as the full walk, and the box kept at all.
+// block, up a slope, along the field's wall and off it, and over a hole's edge, with a block set in
+// its way between two steps or the ball put back by the caller near the wall (it rolls back into
+// the box it kept): step by step as the full walk, its support slots with it, and the box kept.
 TEST_F(FastPaths, BallsRollingInTheOpenStepAsTheFullWalk)
 {
     struct Case {
         const char *what;
         float x, z, vx, vz;
-        int obstacle;  // 0 none, 1 a block, 2 a slope, 3 a hole, 4 a block set on the way at step 30
+        // 0 none, 1 a block, 2 a slope, 3 a hole, 4 a block set on the way at step 30, 5 the ball put
+        // back by the caller within its radius of the wall at step 10
+        int obstacle;
     };
     const Case cases[] = {
         {"to the wall", 1.5f, 3.5f, 1.3f, 0, 0},          {"to the near wall", 2.5f, 3.5f, 0, -0.7f, 0},
         {"along the wall", 0.25f, 1.5f, 0, 0.9f, 0},        {"diagonally into a block", 1.5f, 2.5f, 0.9f, 0.45f, 1},
         {"slowly into a block", 3.3f, 4.5f, 0.3f, 0, 1},     {"up a slope", 1.5f, 3.5f, 1.4f, 0.05f, 2},
         {"fast into the wall", 1.5f, 5.5f, 7.0f, 0, 0},      {"over a hole's edge", 1.5f, 6.5f, 0.8f, 0, 3},
-        {"to a block set on its way", 1.5f, 4.5f, 1.0f, 0, 4}};
+        {"to a block set on its way", 1.5f, 4.5f, 1.0f, 0, 4}, {"off the wall and back", 1.5f, 0.9f, -1.3f, 0, 0},
+        {"put by the wall, back to its box", 0.4f, 0.9f, 0.5f, 0, 5}};
     int calm = 0;
     auto states = [&](const Case &c, bool fast) {
         Phys_SetFastPaths(fast);
@@ -856,11 +860,19 @@ TEST_F(FastPaths, BallsRollingInTheOpenStepAsTheFullWalk)
         for (int k = 0; k < 300; k++) {
             if (c.obstacle == 4 && k == 30)
                 new PhTile(add(4, 1, 4, TY_T_SIMA), field->count - 1);
+            if (c.obstacle == 5 && k == 10)
+                PhBall_Sync(b, FV3(0.2f, b.position.y, b.position.z));
             const int done = Phys_Step(field, k * PH_STEP_MS);
             if (fast)
                 calm += b.calmRadius == b.calmRadius;
             out.push_back({b.position.x, b.position.y, b.position.z, b.velocity.x, b.velocity.y, b.velocity.z,
                            b.allowance, float(b.motion), float(b.zone.bits)});
+            // The support slots too: the game places the ball's shadows on them.
+            for (const TrElem *slot : e->shadowReceivers) {
+                out.back().push_back(slot != nullptr ? float(slot->physObject->index) : -1.0f);
+                if (slot == nullptr)
+                    break;
+            }
             if (done)
                 break;
         }
