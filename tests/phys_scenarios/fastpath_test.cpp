@@ -1011,6 +1011,35 @@ TEST_F(FastPaths, BallsLeftAfterSomeLeaveAreBucketedAsAFreshBuild)
     }
 }
 
+// A ball gone off far beyond the buckets (to the outside list) leaves every kept list not current,
+// and such a list is not read until found anew. Balls leaving in two builds after it (two steps'
+// removals, a dormant ball's list not asked for between them): a ball near others (their lists
+// named it), then one far from them. The lists then are those a fresh build finds.
+TEST_F(FastPaths, ListsNotCurrentOutlastRemovals)
+{
+    std::vector<PhBall *> balls = busy_balls();
+    PhPairGrid grid;
+    grid.Build(&balls);
+    ASSERT_TRUE(grid.Flat());
+    for (int32_t a = 0; a < grid.Count(); a++)
+        grid.ForNear(a, [](int32_t) {});
+    grid.Ball(0)->position.z = -1e6f;
+    grid.Moved(0);
+    balls.erase(balls.begin() + 1);
+    grid.Build(&balls);
+    balls.pop_back();
+    grid.Build(&balls);
+    PhPairGrid fresh;
+    fresh.Build(&balls);
+    for (int32_t a = 0; a < grid.Count(); a++) {
+        std::vector<int32_t> kept;
+        grid.ForNear(a, [&kept](int32_t j) { kept.push_back(j); });
+        std::sort(kept.begin(), kept.end());
+        const PhPairGrid::List found = fresh.Near(a, -1);
+        ASSERT_EQ(kept, std::vector<int32_t>(found.begin(), found.end())) << "ball " << a;
+    }
+}
+
 }  // namespace
 
 // The pair buckets on fields of unusual shape, step by step against the full walk: one wider than

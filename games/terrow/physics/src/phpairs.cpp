@@ -245,8 +245,10 @@ bool PhPairGrid::Drop(const std::vector<PhBall *> &list)
             at_[4 * size_t(t) + size_t(a)] = at_[4 * i + size_t(a)];
         cell_[2 * size_t(t)] = cell_[2 * i], cell_[2 * size_t(t) + 1] = cell_[2 * i + 1];
         next_[size_t(t)] = next_[i] >= 0 ? to[size_t(next_[i])] : -1;
+        // A list not current is found anew before it is read, and may name a ball gone: left as
+        // it is, not read here.
         Found c = cache_[i];
-        for (int32_t k = 0; k < c.count; k++)
+        for (int32_t k = 0; c.gen == gen_ && k < c.count; k++)
             c.near[k] = to[size_t(c.near[k])];
         cache_[size_t(t)] = c;
     }
