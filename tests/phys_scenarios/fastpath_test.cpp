@@ -564,6 +564,109 @@ TEST_F(FastPaths, StillBallsChangedBetweenStepsEndAsTheFullWalk)
     }
 }
 
+// What callers do to rolling balls between steps, which the answers a rolling ball keeps (its calm
+// box, goal-free cell, slots, zones and the pair buckets' lone balls) must see: its radius or kind
+// changed, its place written or synced, its speed written, its support let go, a block or a goal
+// put in its way, a ball removed, the world rebuilt. Step by step against the full walk, with the
+// zones and the support slots.
+TEST_F(FastPaths, RollingBallsChangedBetweenStepsStepAsTheFullWalk)
+{
+    auto pick = [](busyfield::Rng &rng) -> PhBall * {
+        std::vector<PhBall *> v;
+        for (PhBall *b = PhysWorld.balls; b != nullptr; b = b->nextBall)
+            if (b->finishCode == 0 && b->goal == nullptr && !b->sinking && b->support != nullptr && b->velocity.Length2() > 0)
+                v.push_back(b);
+        return v.empty() ? nullptr : v[size_t(rng.below(int(v.size())))];
+    };
+    // A piece of type t in the cell ahead of the ball along x, `up` layers over its own, when free.
+    auto putAhead = [&](const PhBall &b, int up, int t) {
+        const int x = b.cellX + (b.velocity.x > 0 ? 1 : -1), y = b.cellY + up, z = b.cellZ;
+        if (x < 0 || x >= PhysWorld.sizeX || Phys_ObjAtCell(x, y - 1, z, nullptr) != nullptr ||
+            Phys_ObjAtCell(x, y, z, nullptr) != nullptr)
+            return;
+        for (const PhBall *o = PhysWorld.balls; o != nullptr; o = o->nextBall)
+            if (o->cellX == x && o->cellZ == z)
+                return;
+        TrElem *e = busyfield::put(field, x, y + 1, z, t, 0);
+        if (t == TY_T_CEL)
+            new PhGoal(e, field->count - 1);
+        else
+            new PhTile(e, field->count - 1);
+    };
+    using Change = void (*)(PhBall &, busyfield::Rng &);
+    struct Case {
+        const char *what;
+        int every;
+        Change change;
+    };
+    static const int k_kinds[] = {TY_G_FEM, TY_G_GUMI, TY_G_BOMBA, TY_G_UVEG};
+    const Case cases[] = {
+        {"radius", 7, [](PhBall &b, busyfield::Rng &rng) { b.radius *= rng.below(2) ? 0.97f : 1.03f; }},
+        {"kind", 5, [](PhBall &b, busyfield::Rng &rng) { b.type = k_kinds[rng.below(4)]; }},
+        {"place written", 3, [](PhBall &b, busyfield::Rng &rng) { b.position.x += rng.below(2) ? 0.01f : -0.013f; }},
+        {"place synced", 4, [](PhBall &b, busyfield::Rng &rng) {
+             PhBall_Sync(b, b.position + FV3(0.2f * float(rng.below(5) - 2), 0, 0.2f * float(rng.below(5) - 2)));
+         }},
+        {"speed written", 6, [](PhBall &b, busyfield::Rng &rng) {
+             const float vy[] = {-0.5f, 0.0f, 0.3f, 30.0f};
+             b.velocity = FV3(b.velocity.x * (rng.below(4) ? 1 : 40), vy[rng.below(4)], b.velocity.z);
+         }},
+        {"support let go", 9, [](PhBall &b, busyfield::Rng &) { b.support = nullptr; }},
+        {"block ahead", 11, nullptr},
+        {"goal ahead", 13, nullptr},
+        {"ball removed", 23, [](PhBall &b, busyfield::Rng &) { destroy(&b); }},
+        {"rebuilt", 150, nullptr},
+    };
+    auto states = [&](const Case &c, TrPalya *(*make)(uint64_t), uint64_t seed, bool fast) {
+        Phys_SetFastPaths(fast);
+        use(make(seed));
+        Phys_Build(field);
+        busyfield::Rng rng(seed * 13 + 5);
+        std::vector<std::vector<float>> out;
+        for (int k = 0; k < 500; k++) {
+            if (k % c.every == c.every / 2) {
+                if (c.every == 150) {
+                    Phys_Free();
+                    Phys_Build(field);
+                } else if (PhBall *b = pick(rng)) {
+                    if (c.change != nullptr)
+                        c.change(*b, rng);
+                    else
+                        putAhead(*b, c.every == 11 ? 1 : 0, c.every == 11 ? TY_T_SIMA : TY_T_CEL);
+                }
+            }
+            Phys_Step(field, k * PH_STEP_MS);
+            std::vector<float> s;
+            for (const PhBall *b = PhysWorld.balls; b != nullptr; b = b->nextBall) {
+                s.insert(s.end(), {float(b->index), b->position.x, b->position.y, b->position.z, b->velocity.x,
+                                   b->velocity.y, b->velocity.z, b->allowance, float(b->motion), float(b->lane),
+                                   b->support != nullptr ? float(b->support->index) : -1.0f, float(b->neighbourCount),
+                                   float(b->zone.bits)});
+                for (const TrElem *slot : b->element->shadowReceivers) {
+                    s.push_back(slot != nullptr ? float(slot->physObject->index) : -1.0f);
+                    if (slot == nullptr)
+                        break;
+                }
+            }
+            s.push_back(PhysWorld.sourceEnergy);
+            out.push_back(s);
+        }
+        Phys_Free();
+        Phys_SetFastPaths(true);
+        return out;
+    };
+    auto mixed = [](uint64_t seed) { return busyfield::mixed(seed, 6 + int(seed % 6), 8 + int(seed % 17)); };
+    auto busy = [](uint64_t seed) { return busyfield::busy(8 + int(seed % 6), 15 + int(seed % 20)); };
+    for (const Case &c : cases)
+        for (const auto &[make, seed] : {std::pair<TrPalya *(*)(uint64_t), uint64_t>{mixed, 8}, {busy, 8}, {mixed, 20}}) {
+            const auto fast = states(c, make, seed, true), walk = states(c, make, seed, false);
+            size_t k = 0;
+            while (k < fast.size() && fast[k] == walk[k])
+                k++;
+            EXPECT_EQ(k, fast.size()) << c.what << ", field " << seed << " parts from the full walk at step " << k;
+        }
+}
+
 // A ball its magnet holds keeps none of the pull (the hold stops it at once): no step in which
 // every iron ball starts held gives the magnets' gift. Over the bench's field and mixed ones,
 // where balls lie held while others roll by, and lie held after the rest have come to rest.
