@@ -564,6 +564,109 @@ TEST_F(FastPaths, StillBallsChangedBetweenStepsEndAsTheFullWalk)
     }
 }
 
+// What callers do to rolling balls between steps, which the answers a rolling ball keeps (its calm
+// box, goal-free cell, slots, zones and the pair buckets' lone balls) must see: its radius or kind
+// changed, its place written or synced, its speed written, its support let go, a block or a goal
+// put in its way, a ball removed, the world rebuilt. Step by step against the full walk, with the
+// zones and the support slots.
+TEST_F(FastPaths, RollingBallsChangedBetweenStepsStepAsTheFullWalk)
+{
+    auto pick = [](busyfield::Rng &rng) -> PhBall * {
+        std::vector<PhBall *> v;
+        for (PhBall *b = PhysWorld.balls; b != nullptr; b = b->nextBall)
+            if (b->finishCode == 0 && b->goal == nullptr && !b->sinking && b->support != nullptr && b->velocity.Length2() > 0)
+                v.push_back(b);
+        return v.empty() ? nullptr : v[size_t(rng.below(int(v.size())))];
+    };
+    // A piece of type t in the cell ahead of the ball along x, `up` layers over its own, when free.
+    auto putAhead = [&](const PhBall &b, int up, int t) {
+        const int x = b.cellX + (b.velocity.x > 0 ? 1 : -1), y = b.cellY + up, z = b.cellZ;
+        if (x < 0 || x >= PhysWorld.sizeX || Phys_ObjAtCell(x, y - 1, z, nullptr) != nullptr ||
+            Phys_ObjAtCell(x, y, z, nullptr) != nullptr)
+            return;
+        for (const PhBall *o = PhysWorld.balls; o != nullptr; o = o->nextBall)
+            if (o->cellX == x && o->cellZ == z)
+                return;
+        TrElem *e = busyfield::put(field, x, y + 1, z, t, 0);
+        if (t == TY_T_CEL)
+            new PhGoal(e, field->count - 1);
+        else
+            new PhTile(e, field->count - 1);
+    };
+    using Change = void (*)(PhBall &, busyfield::Rng &);
+    struct Case {
+        const char *what;
+        int every;
+        Change change;
+    };
+    static const int k_kinds[] = {TY_G_FEM, TY_G_GUMI, TY_G_BOMBA, TY_G_UVEG};
+    const Case cases[] = {
+        {"radius", 7, [](PhBall &b, busyfield::Rng &rng) { b.radius *= rng.below(2) ? 0.97f : 1.03f; }},
+        {"kind", 5, [](PhBall &b, busyfield::Rng &rng) { b.type = k_kinds[rng.below(4)]; }},
+        {"place written", 3, [](PhBall &b, busyfield::Rng &rng) { b.position.x += rng.below(2) ? 0.01f : -0.013f; }},
+        {"place synced", 4, [](PhBall &b, busyfield::Rng &rng) {
+             PhBall_Sync(b, b.position + FV3(0.2f * float(rng.below(5) - 2), 0, 0.2f * float(rng.below(5) - 2)));
+         }},
+        {"speed written", 6, [](PhBall &b, busyfield::Rng &rng) {
+             const float vy[] = {-0.5f, 0.0f, 0.3f, 30.0f};
+             b.velocity = FV3(b.velocity.x * (rng.below(4) ? 1 : 40), vy[rng.below(4)], b.velocity.z);
+         }},
+        {"support let go", 9, [](PhBall &b, busyfield::Rng &) { b.support = nullptr; }},
+        {"block ahead", 11, nullptr},
+        {"goal ahead", 13, nullptr},
+        {"ball removed", 23, [](PhBall &b, busyfield::Rng &) { destroy(&b); }},
+        {"rebuilt", 150, nullptr},
+    };
+    auto states = [&](const Case &c, TrPalya *(*make)(uint64_t), uint64_t seed, bool fast) {
+        Phys_SetFastPaths(fast);
+        use(make(seed));
+        Phys_Build(field);
+        busyfield::Rng rng(seed * 13 + 5);
+        std::vector<std::vector<float>> out;
+        for (int k = 0; k < 500; k++) {
+            if (k % c.every == c.every / 2) {
+                if (c.every == 150) {
+                    Phys_Free();
+                    Phys_Build(field);
+                } else if (PhBall *b = pick(rng)) {
+                    if (c.change != nullptr)
+                        c.change(*b, rng);
+                    else
+                        putAhead(*b, c.every == 11 ? 1 : 0, c.every == 11 ? TY_T_SIMA : TY_T_CEL);
+                }
+            }
+            Phys_Step(field, k * PH_STEP_MS);
+            std::vector<float> s;
+            for (const PhBall *b = PhysWorld.balls; b != nullptr; b = b->nextBall) {
+                s.insert(s.end(), {float(b->index), b->position.x, b->position.y, b->position.z, b->velocity.x,
+                                   b->velocity.y, b->velocity.z, b->allowance, float(b->motion), float(b->lane),
+                                   b->support != nullptr ? float(b->support->index) : -1.0f, float(b->neighbourCount),
+                                   float(b->zone.bits)});
+                for (const TrElem *slot : b->element->shadowReceivers) {
+                    s.push_back(slot != nullptr ? float(slot->physObject->index) : -1.0f);
+                    if (slot == nullptr)
+                        break;
+                }
+            }
+            s.push_back(PhysWorld.sourceEnergy);
+            out.push_back(s);
+        }
+        Phys_Free();
+        Phys_SetFastPaths(true);
+        return out;
+    };
+    auto mixed = [](uint64_t seed) { return busyfield::mixed(seed, 6 + int(seed % 6), 8 + int(seed % 17)); };
+    auto busy = [](uint64_t seed) { return busyfield::busy(8 + int(seed % 6), 15 + int(seed % 20)); };
+    for (const Case &c : cases)
+        for (const auto &[make, seed] : {std::pair<TrPalya *(*)(uint64_t), uint64_t>{mixed, 8}, {busy, 8}, {mixed, 20}}) {
+            const auto fast = states(c, make, seed, true), walk = states(c, make, seed, false);
+            size_t k = 0;
+            while (k < fast.size() && fast[k] == walk[k])
+                k++;
+            EXPECT_EQ(k, fast.size()) << c.what << ", field " << seed << " parts from the full walk at step " << k;
+        }
+}
+
 // A ball its magnet holds keeps none of the pull (the hold stops it at once): no step in which
 // every iron ball starts held gives the magnets' gift. Over the bench's field and mixed ones,
 // where balls lie held while others roll by, and lie held after the rest have come to rest.
@@ -820,21 +923,25 @@ TEST_F(FastPaths, RangeFoundEmptyIsLookedAtAgainWhenPiecesChange)
 
 // A ball rolling on open floor keeps the box of centres where the piece pass surely finds again
 // what it found. Rolled over cells and their faces' reach, diagonally, slowly and fast, into a
-// block, up a slope, along the field's wall and over a hole's edge, with a block set in its way
-// between two steps: step by step as the full walk, and the box kept at all.
+// block, up a slope, along the field's wall and off it, and over a hole's edge, with a block set in
+// its way between two steps or the ball put back by the caller near the wall (it rolls back into
+// the box it kept): step by step as the full walk, its support slots with it, and the box kept.
 TEST_F(FastPaths, BallsRollingInTheOpenStepAsTheFullWalk)
 {
     struct Case {
         const char *what;
         float x, z, vx, vz;
-        int obstacle;  // 0 none, 1 a block, 2 a slope, 3 a hole, 4 a block set on the way at step 30
+        // 0 none, 1 a block, 2 a slope, 3 a hole, 4 a block set on the way at step 30, 5 the ball put
+        // back by the caller within its radius of the wall at step 10
+        int obstacle;
     };
     const Case cases[] = {
         {"to the wall", 1.5f, 3.5f, 1.3f, 0, 0},          {"to the near wall", 2.5f, 3.5f, 0, -0.7f, 0},
         {"along the wall", 0.25f, 1.5f, 0, 0.9f, 0},        {"diagonally into a block", 1.5f, 2.5f, 0.9f, 0.45f, 1},
         {"slowly into a block", 3.3f, 4.5f, 0.3f, 0, 1},     {"up a slope", 1.5f, 3.5f, 1.4f, 0.05f, 2},
         {"fast into the wall", 1.5f, 5.5f, 7.0f, 0, 0},      {"over a hole's edge", 1.5f, 6.5f, 0.8f, 0, 3},
-        {"to a block set on its way", 1.5f, 4.5f, 1.0f, 0, 4}};
+        {"to a block set on its way", 1.5f, 4.5f, 1.0f, 0, 4}, {"off the wall and back", 1.5f, 0.9f, -1.3f, 0, 0},
+        {"put by the wall, back to its box", 0.4f, 0.9f, 0.5f, 0, 5}};
     int calm = 0;
     auto states = [&](const Case &c, bool fast) {
         Phys_SetFastPaths(fast);
@@ -856,11 +963,19 @@ TEST_F(FastPaths, BallsRollingInTheOpenStepAsTheFullWalk)
         for (int k = 0; k < 300; k++) {
             if (c.obstacle == 4 && k == 30)
                 new PhTile(add(4, 1, 4, TY_T_SIMA), field->count - 1);
+            if (c.obstacle == 5 && k == 10)
+                PhBall_Sync(b, FV3(0.2f, b.position.y, b.position.z));
             const int done = Phys_Step(field, k * PH_STEP_MS);
             if (fast)
                 calm += b.calmRadius == b.calmRadius;
             out.push_back({b.position.x, b.position.y, b.position.z, b.velocity.x, b.velocity.y, b.velocity.z,
                            b.allowance, float(b.motion), float(b.zone.bits)});
+            // The support slots too: the game places the ball's shadows on them.
+            for (const TrElem *slot : e->shadowReceivers) {
+                out.back().push_back(slot != nullptr ? float(slot->physObject->index) : -1.0f);
+                if (slot == nullptr)
+                    break;
+            }
             if (done)
                 break;
         }
@@ -1024,6 +1139,35 @@ TEST_F(FastPaths, BallsLeftAfterSomeLeaveAreBucketedAsAFreshBuild)
             const PhPairGrid::List found = fresh.Near(a, -1);
             ASSERT_EQ(kept, std::vector<int32_t>(found.begin(), found.end())) << "round " << round << ", ball " << a;
         }
+    }
+}
+
+// A ball gone off far beyond the buckets (to the outside list) leaves every kept list not current,
+// and such a list is not read until found anew. Balls leaving in two builds after it (two steps'
+// removals, a dormant ball's list not asked for between them): a ball near others (their lists
+// named it), then one far from them. The lists then are those a fresh build finds.
+TEST_F(FastPaths, ListsNotCurrentOutlastRemovals)
+{
+    std::vector<PhBall *> balls = busy_balls();
+    PhPairGrid grid;
+    grid.Build(&balls);
+    ASSERT_TRUE(grid.Flat());
+    for (int32_t a = 0; a < grid.Count(); a++)
+        grid.ForNear(a, [](int32_t) {});
+    grid.Ball(0)->position.z = -1e6f;
+    grid.Moved(0);
+    balls.erase(balls.begin() + 1);
+    grid.Build(&balls);
+    balls.pop_back();
+    grid.Build(&balls);
+    PhPairGrid fresh;
+    fresh.Build(&balls);
+    for (int32_t a = 0; a < grid.Count(); a++) {
+        std::vector<int32_t> kept;
+        grid.ForNear(a, [&kept](int32_t j) { kept.push_back(j); });
+        std::sort(kept.begin(), kept.end());
+        const PhPairGrid::List found = fresh.Near(a, -1);
+        ASSERT_EQ(kept, std::vector<int32_t>(found.begin(), found.end())) << "ball " << a;
     }
 }
 

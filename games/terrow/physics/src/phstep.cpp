@@ -363,6 +363,9 @@ __attribute__((noinline)) void record_supports(PhBall &ball)
     _mm_storeu_si128(reinterpret_cast<__m128i *>(ball.slotsKey), key);
     ball.slotsGeneration = gen;
     ball.slotsValid = true;
+    // A calm box stands for the slots it was kept with: a ball that left it where no new box was
+    // kept (near the wall, moved by a caller or a push) may come back to it with these.
+    ball.calmRadius = NAN;
     const int sx = dx < 5 ? -1 : 1, sz = dz < 5 ? -1 : 1;
     int n = 0;
     slots[n++] = Phys_SupportBelow(x, y, z, &ball);
