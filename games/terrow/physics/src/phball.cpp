@@ -188,14 +188,9 @@ inline __attribute__((always_inline)) bool zones_inside(const PhBall &ball, __m1
     const int inside = _mm_movemask_ps(_mm_and_ps(_mm_cmple_ps(lo, p), _mm_cmple_ps(p, hi)));
     if ((inside & 7) != 7)
         return false;
-    // Per axis a: 1 << (15 + 5a), the unit of its detail field.
-    static const uint32_t k_unit[8] = {0,       1u << 15,           1u << 20,           (1u << 15) | (1u << 20),
-                                       1u << 25, (1u << 15) | (1u << 25), (1u << 20) | (1u << 25),
-                                       (1u << 15) | (1u << 20) | (1u << 25)};
-    const int low = _mm_movemask_ps(_mm_cmpgt_ps(lo, _mm_sub_ps(p, r))) & 7;   // detail 4
-    const int high = _mm_movemask_ps(_mm_cmpgt_ps(_mm_add_ps(p, r), hi)) & 7;  // detail 6
-    const uint32_t all5 = 5u | 5u << 5 | 5u << 10 | 5u << 15 | 5u << 20 | 5u << 25;
-    ball.zoneFound = PhZoneCode{all5 - k_unit[low] + k_unit[high & ~low]};
+    const uint32_t low = _mm_movemask_ps(_mm_cmpgt_ps(lo, _mm_sub_ps(p, r))) & 7;   // detail 4
+    const uint32_t high = _mm_movemask_ps(_mm_cmpgt_ps(_mm_add_ps(p, r), hi)) & 7;  // detail 6
+    ball.zoneFound = PhZoneCode::InCell(low, high);
     _mm_storeu_ps(ball.zoneAt, p);
     _mm_storeu_si128(reinterpret_cast<__m128i *>(ball.zoneCell), cell);
     return true;
@@ -534,7 +529,7 @@ int PhBall_Sink(PhBall &ball)
         ball.sinkStep = FV3(gc.x - p.x, -2 * r, gc.z - p.z) / 20;
     }
     const float turn = ball.currentTime - ball.stepStartTime;
-    if (turn > 0)
+    if (turn > 0 && Phys_Shown(ball.element))  // the view's alone, as in the step
         ball.orientation.TurnBy(ball.spin * turn);
     const PhZoneCode zc = PhElem_Classify(ball.goalLow, ball.goalHigh, p, r, nullptr);
     FV3 step;

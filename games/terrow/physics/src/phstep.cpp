@@ -354,7 +354,7 @@ __attribute__((noinline)) void record_supports(PhBall &ball)
     const int x = ball.cellX, y = ball.cellY, z = ball.cellZ;
     // The same cell and zone details (x and z, as their bits of the zone code) over the same pieces
     // find the same columns.
-    const uint32_t details = ball.zone.bits & (31u << 15 | 31u << 25);
+    const uint32_t details = ball.zone.bits & PhZoneCode::k_xzDetails;
     const __m128i key = _mm_setr_epi32(x, y, z, static_cast<int32_t>(details));
     const uint32_t gen = PhysWorld.piecesGeneration;
     if (ball.slotsValid && ball.slotsGeneration == gen &&
@@ -394,7 +394,7 @@ inline void record_supports_free(PhBall &ball)
                                        _mm_cmpeq_epi32(cell, zoneCell));
     if (_mm_movemask_epi8(same) == 0xffff && ball.slotsValid && ball.slotsGeneration == PhysWorld.piecesGeneration) {
         // The key's fourth lane: the zone code's x and z details.
-        const uint32_t details = ball.zoneFound.bits & (31u << 15 | 31u << 25);
+        const uint32_t details = ball.zoneFound.bits & PhZoneCode::k_xzDetails;
         const __m128i key = _mm_insert_epi16(_mm_insert_epi16(zoneCell, int(details & 0xffff), 6), int(details >> 16), 7);
         if (_mm_movemask_epi8(_mm_cmpeq_epi32(key, _mm_loadu_si128(reinterpret_cast<const __m128i *>(ball.slotsKey)))) == 0xffff) {
             ball.zone = ball.zoneFound;
@@ -1832,7 +1832,7 @@ void keep_calm(PhBall &b, const float *fieldBox)
     if (!(open[0] == b.cellX && open[1] == b.cellY && open[2] == b.cellZ && open[4] == 1 && open[5] == gen &&
           (open[3] == -1 || open[3] == static_cast<int32_t>(z.bits >> 15))))
         return;
-    const uint32_t details = z.bits & (31u << 15 | 31u << 25);
+    const uint32_t details = z.bits & PhZoneCode::k_xzDetails;
     if (!(b.slotsValid && b.slotsGeneration == w.piecesGeneration && b.slotsKey[0] == b.cellX &&
           b.slotsKey[1] == b.cellY && b.slotsKey[2] == b.cellZ && b.slotsKey[3] == static_cast<int32_t>(details)))
         return;
@@ -1849,9 +1849,7 @@ void keep_calm(PhBall &b, const float *fieldBox)
     const int inside = _mm_movemask_ps(_mm_and_ps(_mm_cmple_ps(L, c), _mm_cmple_ps(c, H)));
     const int wall = _mm_movemask_ps(_mm_and_ps(_mm_cmpge_ps(below, wl), _mm_cmple_ps(above, wh)));
     const uint32_t low = uint32_t(_mm_movemask_ps(lowM)) & 7, high = uint32_t(_mm_movemask_ps(highM)) & 7;
-    auto unit = [](uint32_t m) { return (m & 1) << 15 | (m & 2) << 19 | (m & 4) << 23; };
-    const uint32_t all5 = 5u | 5u << 5 | 5u << 10 | 5u << 15 | 5u << 20 | 5u << 25;
-    if ((inside & 7) != 7 || (wall & 7) != 7 || all5 - unit(low) + unit(high) != z.bits)
+    if ((inside & 7) != 7 || (wall & 7) != 7 || PhZoneCode::InCell(low, high).bits != z.bits)
         return;
     // Per axis the part of the cell where each test surely comes out as it did: a margin of 2^-18
     // of the largest magnitude, which the bounds' own sums round by far less, so a centre within

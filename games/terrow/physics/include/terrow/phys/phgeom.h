@@ -56,6 +56,19 @@ struct PhZoneCode {
     int Field(int i) const { return static_cast<int>((bits >> (5 * i)) & 31u); }
     int Zone(int axis) const { return Field(axis); }
     int Detail(int axis) const { return Field(3 + axis); }
+    // The x and z detail fields: what a ball's support slots are found by.
+    static constexpr uint32_t k_xzDetails = 31u << 15 | 31u << 25;
+    // A centre inside its cell: zone 5 on every axis; detail 4 on an axis whose bit is set in `low`
+    // (the ball reaches over the low face), else 6 where set in `high`, else 5.
+    static PhZoneCode InCell(uint32_t low, uint32_t high)
+    {
+        // Per axis a: 1 << (15 + 5a), the unit of its detail field.
+        static constexpr uint32_t k_unit[8] = {0,        1u << 15,           1u << 20,           (1u << 15) | (1u << 20),
+                                               1u << 25, (1u << 15) | (1u << 25), (1u << 20) | (1u << 25),
+                                               (1u << 15) | (1u << 20) | (1u << 25)};
+        const uint32_t all5 = 5u | 5u << 5 | 5u << 10 | 5u << 15 | 5u << 20 | 5u << 25;
+        return PhZoneCode{all5 - k_unit[low & 7] + k_unit[high & ~low & 7]};
+    }
 };
 
 /* Zones of a ball (centre, radius) against the box [low, high], one axis at a time, and the point of
