@@ -1221,3 +1221,82 @@ TEST_F(FastPaths, OddlyShapedFieldsStepAsTheFullWalk)
         EXPECT_EQ(k, fast.size()) << fc.name << " parts from the full walk at step " << k;
     }
 }
+
+namespace {
+
+// Every pair the distance test takes is in both balls' lists and neither is lone.
+void expect_lists_hold_touching_pairs(PhPairGrid &grid, const char *what)
+{
+    if (!grid.Flat())
+        return;
+    for (int32_t i = 0; i < grid.Count(); i++) {
+        std::vector<int32_t> near;
+        grid.ForNear(i, [&near](int32_t j) { near.push_back(j); });
+        for (int32_t j = 0; j < grid.Count(); j++) {
+            const PhBall &a = *grid.Ball(i), &b = *grid.Ball(j);
+            if (j == i || !a.position.Valid() || !b.position.Valid())
+                continue;
+            if (PhBalls_ApartAt(a.position, a.radius, b.position.x, b.position.y, b.position.z, b.radius))
+                continue;
+            EXPECT_NE(std::find(near.begin(), near.end(), j), near.end()) << what << ": " << i << " misses " << j;
+            EXPECT_FALSE(grid.Lone(i)) << what << ": " << i << " lone beside " << j;
+        }
+    }
+}
+
+}  // namespace
+
+// The pair lists after a build, after a few balls moved (listed anew one by one) and after many
+// (swept again), for scattered balls, all on one spot (crowds), at huge places and with one radius
+// so large that no reach is finite: never short of a pair the distance test takes.
+TEST_F(FastPaths, PairListsHoldEveryTouchingPair)
+{
+    std::vector<PhBall *> balls = busy_balls();
+    struct Case {
+        const char *name;
+        std::function<void(PhBall &, int k, busyfield::Rng &)> put;
+    };
+    const Case cases[] = {
+        {"scattered", [](PhBall &b, int, busyfield::Rng &r) { b.position = FV3(r.below(1200) / 100.0f, b.position.y, r.below(1200) / 100.0f); }},
+        {"one spot", [](PhBall &b, int, busyfield::Rng &) { b.position = FV3(3.25f, b.position.y, 4.5f); }},
+        {"huge places", [](PhBall &b, int k, busyfield::Rng &) { b.position = FV3(1e30f + k * 1e23f, b.position.y, -1e30f); }},
+        {"huge radius", [](PhBall &b, int k, busyfield::Rng &) { if (k == 0) b.radius = 3e38f; }},
+    };
+    busyfield::Rng rng(5);
+    for (const Case &c : cases) {
+        std::vector<FV3> at;
+        std::vector<float> radii;
+        for (PhBall *b : balls) {
+            at.push_back(b->position);
+            radii.push_back(b->radius);
+        }
+        for (size_t k = 0; k < balls.size(); k++)
+            c.put(*balls[k], int(k), rng);
+        PhPairGrid grid;
+        grid.Build(&balls);
+        expect_lists_hold_touching_pairs(grid, c.name);
+        // A few moved (relinked one by one), then many (swept again).
+        for (int moves : {3, 6, 7, 20}) {
+            for (int m = 0; m < moves; m++) {
+                const int32_t i = rng.below(grid.Count());
+                PhBall &b = *grid.Ball(i);
+                b.position = FV3(b.position.x + (rng.below(200) - 100) / 100.0f, b.position.y,
+                                 b.position.z + (rng.below(200) - 100) / 100.0f);
+                grid.Moved(i);
+            }
+            expect_lists_hold_touching_pairs(grid, c.name);
+            for (int m = 0; m < moves; m++) {
+                const int32_t i = rng.below(grid.Count());
+                PhBall &b = *grid.Ball(i);
+                b.position = FV3(b.position.x + (rng.below(200) - 100) / 100.0f, b.position.y,
+                                 b.position.z + (rng.below(200) - 100) / 100.0f);
+            }
+            grid.Refresh([](int32_t, PhBall &) {});
+            expect_lists_hold_touching_pairs(grid, c.name);
+        }
+        for (size_t k = 0; k < balls.size(); k++) {
+            balls[k]->position = at[k];
+            balls[k]->radius = radii[k];
+        }
+    }
+}

@@ -72,6 +72,20 @@ TEST_F(Hostile, WildPlacesAndSpeeds)
         }
 }
 
+// A caller setting one ball's radius to a wild value between steps, the others rolling on.
+TEST_F(Hostile, WildRadii)
+{
+    const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
+    for (float r : {3e38f, 1e37f, inf, nan, -0.3f, 0.0f, 1e-40f}) {
+        use(busyfield::mixed(5, 6, 6));
+        Phys_Build(field);
+        steps(0, 2);
+        PhysWorld.balls->radius = r;
+        steps(2, 30);
+        Phys_Free();
+    }
+}
+
 TEST_F(Hostile, FieldPackedWithBalls)
 {
     // Every cell of three layers holds a ball, over a floor with a magnet, a goal and a slope.

@@ -65,6 +65,8 @@ void PhPairGrid::Build(const std::vector<PhBall *> *list)
     // Balls touch within 0.9 (rA + rB); the reach has room to spare for the round-off of the
     // distance tests.
     reach_ = 1.8f * maxRadius * 1.01f + 0.01f;
+    if (!(reach_ <= FLT_MAX))
+        return;  // radii so large that no reach is finite: the sweep would find no end
     all_ = false;
     wild_ = !finite;
     if (wild_)
