@@ -1300,3 +1300,52 @@ TEST_F(FastPaths, PairListsHoldEveryTouchingPair)
         }
     }
 }
+
+// Where a piece's sure box says the point query surely finds it, the full walk finds it: at the
+// corners, edge middles and middle of every sure box, before and after pieces are deleted and after
+// a piece's box is moved (the lists those answers are found from are made anew each time).
+TEST_F(FastPaths, SureBoxesHoldOnlyTheirPiece)
+{
+    for (const FieldCase &fc : field_cases()) {
+        use(fc.make());
+        Phys_Build(field);
+        int boxes = 0;
+        auto check = [&](const std::string &where) {
+            for (PhElem *o = PhysWorld.objects; o != nullptr; o = o->nextObject) {
+                float b[6];
+                Phys_SetFastPaths(true);
+                if (!Phys_SureBox(*o, b))
+                    continue;
+                boxes++;
+                Phys_SetFastPaths(false);
+                for (int i = 0; i < 27; i++) {
+                    const float t[3] = {float(i % 3) / 2, float(i / 3 % 3) / 2, float(i / 9) / 2};
+                    const FV3 p(b[0] + (b[1] - b[0]) * t[0], b[2] + (b[3] - b[2]) * t[1], b[4] + (b[5] - b[4]) * t[2]);
+                    EXPECT_EQ(Phys_ObjAtPoint(field, p, nullptr), o) << fc.name << " " << where << " at " << p.x << ","
+                                                                     << p.y << "," << p.z;
+                }
+                Phys_SetFastPaths(true);
+            }
+        };
+        check("as built");
+        std::vector<PhElem *> doomed;
+        int k = 0;
+        for (PhElem *o = PhysWorld.objects; o != nullptr; o = o->nextObject)
+            if (o->IsFixed() && k++ % 4 == 1)
+                doomed.push_back(o);
+        for (PhElem *o : doomed)
+            destroy(o);
+        check("after deletions");
+        // A piece moved half a cell over its neighbour.
+        for (PhElem *o = PhysWorld.objects; o != nullptr; o = o->nextObject)
+            if (o->IsFixed() && o->cls != PHC_SLOPE) {
+                o->SetBox(o->boxLow + FV3(0.5f, 0, 0.5f), o->boxHigh + FV3(0.5f, 0, 0.5f), false);
+                break;
+            }
+        check("after a move");
+        if (std::string(fc.name) != "unmarked ball") {
+            EXPECT_GT(boxes, 10) << fc.name;
+        }
+        Phys_Free();
+    }
+}
