@@ -566,8 +566,8 @@ TEST_F(FastPaths, StillBallsChangedBetweenStepsEndAsTheFullWalk)
 
 // What callers do to rolling balls between steps, which the answers a rolling ball keeps (its calm
 // box, goal-free cell, slots, zones and the pair buckets' lone balls) must see: its radius or kind
-// changed, its place written or synced, its speed written, its support let go, a block or a goal
-// put in its way, a ball removed, the world rebuilt. Step by step against the full walk, with the
+// changed, its place written or synced, its speed written, its support let go, its first support
+// slot written by the host, a block or a goal put in its way, a ball removed, the world rebuilt. Step by step against the full walk, with the
 // zones and the support slots.
 TEST_F(FastPaths, RollingBallsChangedBetweenStepsStepAsTheFullWalk)
 {
@@ -612,6 +612,15 @@ TEST_F(FastPaths, RollingBallsChangedBetweenStepsStepAsTheFullWalk)
              b.velocity = FV3(b.velocity.x * (rng.below(4) ? 1 : 40), vy[rng.below(4)], b.velocity.z);
          }},
         {"support let go", 9, [](PhBall &b, busyfield::Rng &) { b.support = nullptr; }},
+        {"first slot written", 8, [](PhBall &b, busyfield::Rng &rng) {
+             // As a host drawing shadows may: a piece of the field, not the one below.
+             std::vector<PhElem *> pieces;
+             for (PhElem *o = PhysWorld.objects; o != nullptr; o = o->nextObject)
+                 if (o->IsFixed())
+                     pieces.push_back(o);
+             if (!pieces.empty())
+                 b.element->shadowReceivers[0] = pieces[size_t(rng.below(int(pieces.size())))]->element;
+         }},
         {"block ahead", 11, nullptr},
         {"goal ahead", 13, nullptr},
         {"ball removed", 23, [](PhBall &b, busyfield::Rng &) { destroy(&b); }},
