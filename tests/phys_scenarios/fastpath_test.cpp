@@ -1256,8 +1256,9 @@ void expect_lists_hold_touching_pairs(PhPairGrid &grid, const char *what)
 }  // namespace
 
 // The pair lists after a build, after a few balls moved (listed anew one by one) and after many
-// (swept again), for scattered balls, all on one spot (crowds), at huge places and with one radius
-// so large that no reach is finite: never short of a pair the distance test takes.
+// (swept again), for scattered balls, all on one spot (crowds), at huge places, with one radius so
+// large that no reach is finite, with one x not a number, and after one goes off to an infinite
+// place or onto another's spot: never short of a pair the distance test takes.
 TEST_F(FastPaths, PairListsHoldEveryTouchingPair)
 {
     std::vector<PhBall *> balls = busy_balls();
@@ -1270,6 +1271,7 @@ TEST_F(FastPaths, PairListsHoldEveryTouchingPair)
         {"one spot", [](PhBall &b, int, busyfield::Rng &) { b.position = FV3(3.25f, b.position.y, 4.5f); }},
         {"huge places", [](PhBall &b, int k, busyfield::Rng &) { b.position = FV3(1e30f + k * 1e23f, b.position.y, -1e30f); }},
         {"huge radius", [](PhBall &b, int k, busyfield::Rng &) { if (k == 0) b.radius = 3e38f; }},
+        {"one x not a number", [](PhBall &b, int k, busyfield::Rng &) { if (k == 3) b.position.x = NAN; }},
     };
     busyfield::Rng rng(5);
     for (const Case &c : cases) {
@@ -1303,6 +1305,15 @@ TEST_F(FastPaths, PairListsHoldEveryTouchingPair)
             grid.Refresh([](int32_t, PhBall &) {});
             expect_lists_hold_touching_pairs(grid, c.name);
         }
+        // One gone off to an infinite place, and one onto another's spot.
+        grid.Build(&balls);
+        grid.Ball(1)->position.z = INFINITY;
+        grid.Moved(1);
+        expect_lists_hold_touching_pairs(grid, c.name);
+        grid.Build(&balls);
+        grid.Ball(2)->position = grid.Ball(5)->position;
+        grid.Moved(2);
+        expect_lists_hold_touching_pairs(grid, c.name);
         for (size_t k = 0; k < balls.size(); k++) {
             balls[k]->position = at[k];
             balls[k]->radius = radii[k];
