@@ -5,7 +5,6 @@
 #include <string.h>
 
 #include <algorithm>
-#include <numeric>
 #include <functional>
 #include <limits>
 #include <string>
@@ -44,6 +43,16 @@ const std::vector<FieldCase> &field_cases()
         {"unmarked ball", with_unmarked_ball},
     };
     return cases;
+}
+
+// The first step at which two runs' states part (the shorter run's length where one runs on).
+template <class T>
+size_t first_parting(const std::vector<T> &a, const std::vector<T> &b)
+{
+    size_t k = 0;
+    while (k < a.size() && k < b.size() && a[k] == b[k])
+        k++;
+    return k;
 }
 
 class FastPaths : public wtest::World {
@@ -352,9 +361,7 @@ TEST_F(FastPaths, KeptMagnetBoxAndSlotsAreWhatAFreshLookFinds)
     for (uint64_t seed = 21; seed <= 26; seed++)
         for (const bool fast : {true, false}) {
             const auto keep = states(seed, fast, false), anew = states(seed, fast, true);
-            size_t k = 0;
-            while (k < keep.first.size() && k < anew.first.size() && keep.first[k] == anew.first[k])
-                k++;
+            const size_t k = first_parting(keep.first, anew.first);
             EXPECT_EQ(k, keep.first.size()) << "seed " << seed << (fast ? " fast" : " walk") << " parts at step " << k;
             EXPECT_EQ(keep.first.size(), anew.first.size()) << "seed " << seed;
             kept += keep.second;
@@ -438,9 +445,7 @@ TEST_F(FastPaths, BallsLeftOutOfTheStepEndAsTheFullWalk)
     for (const auto &[seed, size, balls, changing] :
          {std::tuple<uint64_t, int, int, bool>{506, 8, 27, false}, {424, 3, 13, false}, {2140, 5, 25, true}}) {
         const auto fast = states(seed, size, balls, changing, true), walk = states(seed, size, balls, changing, false);
-        size_t k = 0;
-        while (k < fast.size() && fast[k] == walk[k])
-            k++;
+        const size_t k = first_parting(fast, walk);
         EXPECT_EQ(k, fast.size()) << "mixed " << seed << " parts from the full walk at step " << k;
     }
 }
@@ -557,9 +562,7 @@ TEST_F(FastPaths, StillBallsChangedBetweenStepsEndAsTheFullWalk)
                           Case{"mixed", mixed, 17}, Case{"mixed", mixed, 185}, Case{"mixed", mixed, 1},
                           Case{"busy", busy, 3}}) {
         const auto fast = states(c.make, c.seed, true), walk = states(c.make, c.seed, false);
-        size_t k = 0;
-        while (k < fast.size() && fast[k] == walk[k])
-            k++;
+        const size_t k = first_parting(fast, walk);
         EXPECT_EQ(k, fast.size()) << c.what << " " << c.seed << " parts from the full walk at step " << k;
     }
 }
@@ -669,9 +672,7 @@ TEST_F(FastPaths, RollingBallsChangedBetweenStepsStepAsTheFullWalk)
     for (const Case &c : cases)
         for (const auto &[make, seed] : {std::pair<TrPalya *(*)(uint64_t), uint64_t>{mixed, 8}, {busy, 8}, {mixed, 20}}) {
             const auto fast = states(c, make, seed, true), walk = states(c, make, seed, false);
-            size_t k = 0;
-            while (k < fast.size() && fast[k] == walk[k])
-                k++;
+            const size_t k = first_parting(fast, walk);
             EXPECT_EQ(k, fast.size()) << c.what << ", field " << seed << " parts from the full walk at step " << k;
         }
 }
@@ -994,9 +995,7 @@ TEST_F(FastPaths, BallsRollingInTheOpenStepAsTheFullWalk)
     };
     for (const Case &c : cases) {
         const auto fast = states(c, true), walk = states(c, false);
-        size_t k = 0;
-        while (k < fast.size() && k < walk.size() && fast[k] == walk[k])
-            k++;
+        const size_t k = first_parting(fast, walk);
         EXPECT_EQ(k, fast.size()) << c.what << ": parts from the full walk at step " << k;
         EXPECT_EQ(fast.size(), walk.size()) << c.what;
     }
@@ -1041,8 +1040,6 @@ TEST_F(FastPaths, KeptNeighboursAreThoseAFreshWalkFinds)
     busyfield::Rng rng(7);
     auto offset = [&rng] { return static_cast<float>(rng.below(201) - 100) / 100.0f; };
     int64_t lone = 0;
-    std::vector<int32_t> every(static_cast<size_t>(n));
-    std::iota(every.begin(), every.end(), 0);
     // Each ball's kept neighbours against its own search and that of lists built from nothing,
     // and one found lone apart from every ball by the pair loops' own test.
     auto check = [&](const std::string &where) {
@@ -1081,8 +1078,6 @@ TEST_F(FastPaths, KeptNeighboursAreThoseAFreshWalkFinds)
             grid.Build(&balls);
         else
             grid.Moved(i);
-        if (k % 3 == 0)
-            grid.FindLone(every);  // else as kept since
         check("move " + std::to_string(k));
         if (HasFatalFailure())
             return;
@@ -1224,9 +1219,7 @@ TEST_F(FastPaths, OddlyShapedFieldsStepAsTheFullWalk)
     };
     for (const FieldCase &fc : cases) {
         const auto fast = states(fc, true), walk = states(fc, false);
-        size_t k = 0;
-        while (k < fast.size() && fast[k] == walk[k])
-            k++;
+        const size_t k = first_parting(fast, walk);
         EXPECT_EQ(k, fast.size()) << fc.name << " parts from the full walk at step " << k;
     }
 }

@@ -39,8 +39,6 @@ public:
     // built, and kept as they move: the pair loops pass over most balls without a look at their
     // lists.
     bool Lone(int32_t i) const { return stirred_[size_t(i)] == 0; }
-    // Lone is found with the lists: nothing is left to find.
-    void FindLone(const std::vector<int32_t> &) {}
     // With flat places, whether every place kept is set with x, y and z within k_bound either way;
     // `largest`: the largest radius kept.
     static constexpr float k_bound = 5e3f;

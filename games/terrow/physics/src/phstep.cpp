@@ -1349,7 +1349,7 @@ __attribute__((noinline)) void roll_down_slope(PhBall &ball, const PhElem *sup)
 namespace {
 
 // What every ball's step of one world step reads alike: the time it ends at, whether the fast
-// paths are on, and whether the host shows balls (Phys_Shown: 1 every one, 2 those with an actor).
+// paths are on, and which balls the host shows (Phys_ShowKind).
 struct StepView {
     float now;
     bool fast;
@@ -1358,9 +1358,7 @@ struct StepView {
 
 StepView step_view(int32_t timeMs)
 {
-    const bool host = PhysWorld.viewSync && phys_detail::g_actorWriter != nullptr;
-    return StepView{static_cast<float>(timeMs) / 1000.0f, Phys_FastPaths(),
-                    !host ? 0 : phys_detail::g_builtinWriter ? 2 : 1};
+    return StepView{static_cast<float>(timeMs) / 1000.0f, Phys_FastPaths(), Phys_ShowKind()};
 }
 
 int ball_step(PhBall &ball, TrPalya *field, const StepView &view);
@@ -1506,7 +1504,7 @@ __attribute__((noinline)) int ball_step(PhBall &ball, TrPalya *field, const Step
     // Integration, the three axes at once: each lane makes the same float operations as the vector
     // arithmetic, whose validity checks are made once here. The spin and the orientation are the
     // view's alone: a ball the host does not show is not turned.
-    const bool shown = view.shown == 1 || (view.shown == 2 && ball.element != nullptr && ball.element->actor != nullptr);
+    const bool shown = Phys_ShownBy(view.shown, ball.element);
     const float dt = ball.stepLength;
     ball.timeInMotion = ball.currentTime - ball.changeTime;
     ball.position.Check();

@@ -97,14 +97,18 @@ extern void (*g_actorWriter)(TrElem *elem, const float view[3], const float *row
 extern bool g_builtinWriter;
 }  // namespace phys_detail
 
-/* Whether the host shows element e's actor: the actors follow the balls (viewSync) and the host
- * writes them, and for the built-in host e has an actor (a field run headless has none). Inline:
- * every ball's step asks. */
-inline bool Phys_Shown(const TrElem *e)
+/* Which balls the host shows: 0 none (the actors do not follow the balls, or the host writes none),
+ * 1 every one, 2 those whose element has an actor (the built-in host; a field run headless has
+ * none). Phys_ShownBy: whether element e is shown so. Inline: every ball's step asks. */
+inline int Phys_ShowKind()
 {
-    return PhysWorld.viewSync && phys_detail::g_actorWriter != nullptr &&
-           (!phys_detail::g_builtinWriter || (e != nullptr && e->actor != nullptr));
+    if (!PhysWorld.viewSync || phys_detail::g_actorWriter == nullptr)
+        return 0;
+    return phys_detail::g_builtinWriter ? 2 : 1;
 }
+inline bool Phys_ShownBy(int kind, const TrElem *e) { return kind == 1 || (kind == 2 && e != nullptr && e->actor != nullptr); }
+/* Whether the host shows element e's actor. */
+inline bool Phys_Shown(const TrElem *e) { return Phys_ShownBy(Phys_ShowKind(), e); }
 
 /* Where a build with a traced ball creates its log ("Terrow.log" in the current folder by default). */
 void Phys_SetLogPath(const char *path);
